@@ -1,0 +1,54 @@
+#pragma once
+// One analysis run: bank log text in, the two statistics tables and the guild identity out, then the
+// report. Everything a window or the command line needs to watch the run goes through the hooks.
+
+#include "analysis/bank_log_entry.h"
+#include "analysis/item_pricing.h"
+#include "analysis/stats_table.h"
+#include "analysis/transaction_totals.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace coffer {
+
+// What a run produces and the report reads: the tables and the guild identity.
+struct GuildStats {
+    StatsTable members = MakeMemberTable();
+    StatsTable items = MakeItemTable();
+    GuildIdentity guild;
+};
+
+inline constexpr const char* kNoXmlMessage = "No XML data detected";
+
+struct AnalysisHooks {
+    std::function<void(const std::string&)> showStatus; // may be empty
+    std::function<void()> pumpEvents;                   // may be empty; called very often
+    ItemPriceSource* itemPrices = nullptr;              // null: items are not looked up
+    // Writes the report from the finished tables; returns an error message, empty on success.
+    std::function<std::string()> generateReport;
+};
+
+enum class AnalysisOutcome {
+    Complete,       // tables filled, report written
+    NoXmlData,      // the text holds no "?xml": tables empty, nothing written
+    TempCopyFailed, // the temporary copy of the log could not be written or read: tables empty
+    ReportFailed,   // tables filled, but the report could not be written
+};
+
+struct AnalysisResult {
+    AnalysisOutcome outcome = AnalysisOutcome::Complete;
+    std::string message; // what went wrong, for the user; empty when complete
+};
+
+// The run: resets the guild identity and empties both tables, rejects a text without "?xml", writes
+// the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, deleted at the end),
+// scans it back, prices and adds every entry, finishes the member table and has the report written.
+// Status texts: "Connecting to ..." (from the price source), "Cleaning up...", "Generating Report",
+// "Complete".
+AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
+                           const AnalysisHooks& hooks);
+
+} // namespace coffer

@@ -1,0 +1,179 @@
+#include "analysis/bank_log_scanner.h"
+
+#include "analysis/text_util.h"
+
+#include <array>
+#include <vector>
+
+namespace coffer {
+namespace {
+
+enum KeyBit : unsigned { kPlayer = 1, kMoney = 2, kCount = 4, kQuality = 8, kName = 16 };
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// Which of the keys "player=", "money=", "count=", "qi=" and "name=" the token contains. Every key
+// ends in "=", so looking before each "=" finds them all in one pass.
+unsigned KeysIn(std::string_view token) {
+    unsigned keys = 0;
+    for (std::size_t eq = token.find('='); eq != std::string_view::npos; eq = token.find('=', eq + 1)) {
+        const std::string_view before = token.substr(0, eq);
+        if (EndsWithNoCase(before, "player"))
+            keys |= kPlayer;
+        if (EndsWithNoCase(before, "money"))
+            keys |= kMoney;
+        if (EndsWithNoCase(before, "count"))
+            keys |= kCount;
+        if (EndsWithNoCase(before, "qi"))
+            keys |= kQuality;
+        if (EndsWithNoCase(before, "name"))
+            keys |= kName;
+    }
+    return keys;
+}
+
+std::string CleanField(std::string_view raw, std::string_view key) {
+    return RemoveChars(RemoveAllNoCase(raw, key), "\"<>");
+}
+
+std::string TrimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string_view::npos; start = at + 1)
+        pieces.push_back(text.substr(start, at - start));
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+// The guild key line: the piece after a piece holding "name=" is the guild name, the piece after one
+// holding "realm=" the realm. A key in the last piece has no value and changes nothing.
+void ReadGuildKey(std::string_view line, GuildIdentity& guild) {
+    const std::vector<std::string_view> pieces = SplitAt(line, '"');
+    auto valueOf = [](std::string_view piece, std::string_view key) { return TrimSpaces(CleanField(piece, key)); };
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (ContainsNoCase(pieces[i], "name=") && i + 1 < pieces.size())
+            guild.name = valueOf(pieces[++i], "name=");
+        if (ContainsNoCase(pieces[i], "realm=") && i + 1 < pieces.size())
+            guild.realm = valueOf(pieces[++i], "realm=");
+    }
+}
+
+struct RawFields {
+    std::string_view player, money, type, count, quality;
+    std::string itemName;
+    bool hasPlayer = false, hasMoney = false, hasType = false, hasCount = false, hasQuality = false,
+         hasItemName = false;
+};
+
+RawFields ReadTokens(std::string_view element, const EventPump& pump) {
+    const std::vector<std::string_view> tokens = SplitAt(element, ' ');
+    RawFields raw;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::string_view token = tokens[i];
+        if (token.empty())
+            continue;
+        const unsigned keys = KeysIn(token);
+        if (keys & kPlayer) {
+            raw.player = token;
+            raw.hasPlayer = true;
+        }
+        if (keys & kMoney) {
+            raw.hasMoney = token != "money=\"0\"";
+            raw.money = raw.hasMoney ? token : std::string_view();
+        }
+        // The length rule keeps "type=" tokens of a nested item element out, as the log is laid out.
+        const bool typeLength = raw.hasMoney ? token.size() >= 8 : token.size() == 9;
+        if (typeLength && token.substr(0, 5) == "type=") {
+            raw.type = token;
+            raw.hasType = true;
+        }
+        if (keys & kCount) {
+            raw.count = token;
+            raw.hasCount = true;
+        }
+        if (keys & kQuality) {
+            raw.quality = token;
+            raw.hasQuality = true;
+        }
+        if (keys & kName) {
+            // A name of several words runs over tokens until one closes its quote.
+            raw.itemName = RemoveAllNoCase(token, "name=\"");
+            raw.hasItemName = true;
+            bool closed = raw.itemName.find('"') != std::string::npos;
+            while (!closed && i + 1 < tokens.size()) {
+                const std::string_view next = tokens[++i];
+                raw.itemName += '+';
+                raw.itemName.append(next);
+                closed = next.find('"') != std::string_view::npos;
+            }
+        }
+        if (pump)
+            pump();
+    }
+    return raw;
+}
+
+BankLogEntry MakeEntry(const RawFields& raw) {
+    BankLogEntry entry;
+    if (raw.hasPlayer)
+        entry.player = CleanField(raw.player, "player=");
+    if (raw.hasMoney)
+        entry.money = CleanField(raw.money, "money=");
+    if (raw.hasType)
+        entry.type = RemoveChars(CleanField(raw.type, "type="), "/");
+    if (raw.hasCount)
+        entry.count = CleanField(raw.count, "count=");
+    if (raw.hasQuality)
+        entry.quality = QualityWeight(CleanField(raw.quality, "qi="));
+    if (raw.hasItemName)
+        entry.itemName = CleanField(raw.itemName, "name=");
+    return entry;
+}
+
+} // namespace
+
+std::string QualityWeight(std::string_view rawQuality) {
+    static constexpr std::array<const char*, 7> kWeights = {"00000", "00001", "00010", "00050",
+                                                            "00100", "01000", "10000"};
+    if (rawQuality.size() == 1 && rawQuality[0] >= '0' && rawQuality[0] <= '6')
+        return kWeights[static_cast<std::size_t>(rawQuality[0] - '0')];
+    return std::string(rawQuality);
+}
+
+bool LooksLikeBankLog(std::string_view text) { return ContainsNoCase(text, "?xml"); }
+
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump) {
+    std::string line;
+    std::string element;
+    while (lines.readLine(line)) {
+        if (ContainsNoCase(line, "<guildkey"))
+            ReadGuildKey(line, guild);
+        if (!ContainsNoCase(line, "<banklog "))
+            continue;
+        // The element runs until a line closes it with "/>" (its item child) or "</banklog>".
+        element = line;
+        auto closes = [](std::string_view text) {
+            return ContainsNoCase(text, "</banklog>") || text.find("/>") != std::string_view::npos;
+        };
+        bool closed = closes(line);
+        while (!closed && lines.readLine(line)) {
+            element += line;
+            closed = closes(line);
+        }
+        BankLogEntry entry = MakeEntry(ReadTokens(element, pump));
+        if (entry.player == "null")
+            continue;
+        onEntry(entry);
+    }
+}
+
+} // namespace coffer

@@ -1,0 +1,28 @@
+#pragma once
+// The line-and-token scanner of the bank log. It is deliberately not an XML parser: it reads the
+// guild key line for the guild's name and realm and turns every "<banklog " element into one
+// BankLogEntry, in text order, handing each on before reading further.
+
+#include "analysis/bank_log_entry.h"
+#include "analysis/line_reader.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace coffer {
+
+using EntryHandler = std::function<void(BankLogEntry&)>;
+using EventPump = std::function<void()>;
+
+// The weight text of a raw quality index ("3" gives "00050"); other texts stay as they are.
+std::string QualityWeight(std::string_view rawQuality);
+
+// Scans every line of the reader. A later guild key line replaces what an earlier one set. `pump`
+// (may be empty) is called after every token so that a window can stay responsive.
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump);
+
+// Whether a text may be a bank log at all: it must contain "?xml" (letter case ignored).
+bool LooksLikeBankLog(std::string_view text);
+
+} // namespace coffer

@@ -1,0 +1,143 @@
+#include "analysis/cell_number.h"
+
+#include <limits>
+
+namespace coffer {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t CountDigits(std::string_view text, std::size_t from) {
+    std::size_t n = from;
+    while (n < text.size() && IsDigit(text[n]))
+        ++n;
+    return n - from;
+}
+
+// Sums and products are formed in 128 bits and checked against the 64-bit range.
+__extension__ using Wide = __int128;
+
+constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+
+// Half-even rounding of a magnitude given the first dropped digit and whether any later dropped
+// digit is non-zero.
+std::optional<std::int64_t> RoundMagnitude(std::int64_t kept, char firstDropped, bool laterNonZero) {
+    const bool up = firstDropped > '5' || (firstDropped == '5' && (laterNonZero || (kept % 2) != 0));
+    if (!up)
+        return kept;
+    if (kept == kMax)
+        return std::nullopt;
+    return kept + 1;
+}
+
+std::optional<std::string> FromWide(Wide value) {
+    if (value > kMax || value < -kMax)
+        return std::nullopt;
+    return FormatHundredths(static_cast<std::int64_t>(value));
+}
+
+} // namespace
+
+std::optional<NumberText> ParseNumberText(std::string_view text) {
+    NumberText number;
+    std::size_t pos = 0;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        number.negative = text[pos] == '-';
+        ++pos;
+    }
+    const std::size_t whole = CountDigits(text, pos);
+    if (whole == 0)
+        return std::nullopt;
+    number.wholeDigits = text.substr(pos, whole);
+    pos += whole;
+    if (pos == text.size())
+        return number;
+    if (text[pos] != '.')
+        return std::nullopt;
+    ++pos;
+    const std::size_t fraction = CountDigits(text, pos);
+    if (fraction == 0 || pos + fraction != text.size())
+        return std::nullopt;
+    number.fractionDigits = text.substr(pos, fraction);
+    return number;
+}
+
+std::optional<std::int64_t> ParseScaled(std::string_view text, int fractionDigits) {
+    const auto number = ParseNumberText(text);
+    if (!number)
+        return std::nullopt;
+    std::int64_t magnitude = 0;
+    auto push = [&magnitude](char digit) {
+        const int d = digit - '0';
+        if (magnitude > (kMax - d) / 10)
+            return false;
+        magnitude = magnitude * 10 + d;
+        return true;
+    };
+    for (char c : number->wholeDigits)
+        if (!push(c))
+            return std::nullopt;
+    const std::string_view fraction = number->fractionDigits;
+    for (int i = 0; i < fractionDigits; ++i)
+        if (!push(static_cast<std::size_t>(i) < fraction.size() ? fraction[static_cast<std::size_t>(i)] : '0'))
+            return std::nullopt;
+    const auto keptFraction = static_cast<std::size_t>(fractionDigits);
+    if (fraction.size() > keptFraction) {
+        const std::string_view rest = fraction.substr(keptFraction + 1);
+        const bool laterNonZero = rest.find_first_not_of('0') != std::string_view::npos;
+        const auto rounded = RoundMagnitude(magnitude, fraction[keptFraction], laterNonZero);
+        if (!rounded)
+            return std::nullopt;
+        magnitude = *rounded;
+    }
+    return number->negative ? -magnitude : magnitude;
+}
+
+std::int64_t RoundedValue(std::string_view text) { return ParseWhole(text).value_or(0); }
+
+std::string FormatHundredths(std::int64_t hundredths) {
+    if (hundredths % 100 == 0)
+        return std::to_string(hundredths / 100);
+    const std::uint64_t magnitude =
+        hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths) : static_cast<std::uint64_t>(hundredths);
+    const std::uint64_t silver = magnitude % 100;
+    std::string text = hundredths < 0 ? "-" : "";
+    text += std::to_string(magnitude / 100);
+    text += '.';
+    text += static_cast<char>('0' + silver / 10);
+    text += static_cast<char>('0' + silver % 10);
+    return text;
+}
+
+std::optional<std::string> CellSum(std::string_view a, std::string_view b) {
+    const auto x = ParseHundredths(a);
+    const auto y = ParseHundredths(b);
+    if (!x || !y)
+        return std::nullopt;
+    return FromWide(static_cast<Wide>(*x) + *y);
+}
+
+std::optional<std::string> CellDifference(std::string_view a, std::string_view b) {
+    const auto x = ParseHundredths(a);
+    const auto y = ParseHundredths(b);
+    if (!x || !y)
+        return std::nullopt;
+    return FromWide(static_cast<Wide>(*x) - *y);
+}
+
+std::optional<std::string> CellProduct(std::string_view a, std::string_view b) {
+    const auto x = ParseHundredths(a);
+    const auto y = ParseHundredths(b);
+    if (!x || !y)
+        return std::nullopt;
+    // Hundredths times hundredths carry four fraction digits: drop two, halves to even.
+    const Wide wide = static_cast<Wide>(*x) * *y;
+    const Wide magnitude = wide < 0 ? -wide : wide;
+    Wide kept = magnitude / 100;
+    const Wide dropped = magnitude % 100;
+    if (dropped > 50 || (dropped == 50 && kept % 2 != 0))
+        ++kept;
+    return FromWide(wide < 0 ? -kept : kept);
+}
+
+} // namespace coffer

@@ -1,0 +1,42 @@
+#pragma once
+// Numbers as the statistics tables write them: an optional sign, digits, and optionally "." and more
+// digits ("+00012.05", "-3", "20"). Member cells are summed exactly in hundredths of a gold (silver)
+// in 64 bits; whole-number views round halves to the even neighbour.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace coffer {
+
+struct NumberText {
+    bool negative = false;
+    std::string_view wholeDigits;    // at least one digit
+    std::string_view fractionDigits; // empty when there is no "."
+};
+
+// Splits a cell text into its number parts; nullopt when the text is not a number.
+std::optional<NumberText> ParseNumberText(std::string_view text);
+
+// The number scaled by 10^fractionDigits (0 or 2) and rounded half-even; nullopt when the text is not
+// a number or the result does not fit in 64 bits.
+std::optional<std::int64_t> ParseScaled(std::string_view text, int fractionDigits);
+
+inline std::optional<std::int64_t> ParseHundredths(std::string_view text) { return ParseScaled(text, 2); }
+inline std::optional<std::int64_t> ParseWhole(std::string_view text) { return ParseScaled(text, 0); }
+
+// Whole value used by the sorts, filters and balances: rounded half-even; a text that is not a number
+// counts as 0.
+std::int64_t RoundedValue(std::string_view text);
+
+// Plain decimal text of an amount in hundredths: "12", "-3", "24.10", "-0.50".
+std::string FormatHundredths(std::int64_t hundredths);
+
+// The cell arithmetic: sum, difference and product of two cell texts as plain decimal text, or
+// nullopt when an operand is not a number or the result leaves the 64-bit range.
+std::optional<std::string> CellSum(std::string_view a, std::string_view b);
+std::optional<std::string> CellDifference(std::string_view a, std::string_view b);
+std::optional<std::string> CellProduct(std::string_view a, std::string_view b);
+
+} // namespace coffer

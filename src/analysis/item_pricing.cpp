@@ -1,0 +1,20 @@
+#include "analysis/item_pricing.h"
+
+#include "analysis/text_util.h"
+#include "analysis/transaction_totals.h"
+
+namespace coffer {
+
+void PriceEntry(BankLogEntry& entry, const StatsTable& items, ItemPriceSource& source) {
+    entry.itemName = ReplaceChar(entry.itemName, '+', ' ');
+    if (const auto row = items.findFirst(entry.itemName)) {
+        entry.value = items.cellOf(*row, kItemValue);
+        entry.itemId = items.cellOf(*row, kItemNumber);
+        return;
+    }
+    ItemPrice price = source.priceOf(entry.itemName);
+    entry.value = std::move(price.value);
+    entry.itemId = std::move(price.itemId);
+}
+
+} // namespace coffer

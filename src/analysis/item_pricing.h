@@ -1,0 +1,28 @@
+#pragma once
+// The pluggable item value step of an analysis run. The run asks the item table first (the value
+// cache: the first row for the item name) and a price source only for names it has no row for.
+
+#include "analysis/bank_log_entry.h"
+#include "analysis/stats_table.h"
+
+#include <string>
+
+namespace coffer {
+
+struct ItemPrice {
+    std::string value = "00000.00"; // GGGGG.SS
+    std::string itemId;             // empty when the item was not found
+};
+
+class ItemPriceSource {
+public:
+    virtual ~ItemPriceSource() = default;
+    // The price of an item by its name (words separated by spaces).
+    virtual ItemPrice priceOf(const std::string& itemName) = 0;
+};
+
+// Gives an entry that names an item its value and item number: from the item table when it has a
+// row for the name, otherwise from the source. Turns the "+" of the entry's item name into spaces.
+void PriceEntry(BankLogEntry& entry, const StatsTable& items, ItemPriceSource& source);
+
+} // namespace coffer

@@ -1,0 +1,27 @@
+#pragma once
+// Reads a text line by line. A line break is CR LF, LF or CR, so logs saved on any system read alike;
+// the break is not part of the line. Reads in large chunks: lines may be of any length.
+
+#include <istream>
+#include <string>
+
+namespace coffer {
+
+class LineReader {
+public:
+    explicit LineReader(std::istream& input) : input_(input) {}
+
+    // The next line into `line`; false when the input is exhausted. A text that ends with a line
+    // break has no empty line after it.
+    bool readLine(std::string& line);
+
+private:
+    bool fill();
+
+    std::istream& input_;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+    bool skipLeadingLf_ = false; // the previous chunk ended in the CR of a CR LF
+};
+
+} // namespace coffer

@@ -1,0 +1,74 @@
+#pragma once
+// A statistics table: rows of cell texts plus the sort state the views show. Rows keep the order in
+// which they were added until a sort reorders them; a hash index finds the first row added for a
+// column-0 text, so member rows and item-cache look-ups cost O(1) per entry.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace coffer {
+
+enum class SortDirection { Ascending = 0, Descending = 1 };
+
+// Lets the row index be searched with a string_view, without building a string per look-up.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+class StatsTable {
+public:
+    // Identifies a row for as long as the table is not cleared, whatever its position.
+    using RowId = std::uint32_t;
+
+    explicit StatsTable(std::vector<std::string> captions);
+
+    const std::vector<std::string>& captions() const { return captions_; }
+    std::size_t columnCount() const { return captions_.size(); }
+    std::size_t rowCount() const { return order_.size(); }
+
+    // Cells by position in the current order.
+    const std::string& cell(std::size_t row, std::size_t column) const { return cellOf(order_[row], column); }
+    RowId rowIdAt(std::size_t row) const { return order_[row]; }
+
+    const std::string& cellOf(RowId id, std::size_t column) const { return cells_[id * columnCount() + column]; }
+    // Column 0 names the row and is fixed once the row is added.
+    void setCellOf(RowId id, std::size_t column, std::string text);
+
+    // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
+    RowId appendRow(std::vector<std::string> cells);
+    // The first row added whose column-0 text equals the key exactly.
+    std::optional<RowId> findFirst(std::string_view key) const;
+
+    // Removes every row; the sort state stays, as it belongs to the view.
+    void clear();
+
+    bool sorted() const { return sorted_; }
+    void setSorted(bool sorted) { sorted_ = sorted; }
+    int sortKey() const { return sortKey_; }
+    SortDirection direction() const { return direction_; }
+
+    // Orders the rows on one column's cells and records the key and direction. Two numbers compare
+    // by sign and then magnitude, two texts by their characters with letter case ignored; a number
+    // sorts before a text so the order stays total. Equal keys keep the order in which the rows were
+    // added, reversed in descending direction, so descending is the exact reverse of ascending.
+    void sortRows(int column, SortDirection direction);
+
+private:
+    std::vector<std::string> captions_;
+    std::vector<std::string> cells_; // row-major, indexed by RowId
+    std::vector<RowId> order_;
+    std::unordered_map<std::string, RowId, TextHash, std::equal_to<>> firstByKey_;
+    bool sorted_ = false;
+    int sortKey_ = 0;
+    SortDirection direction_ = SortDirection::Descending;
+    // True while order_ is exactly the sort on (sortKey_, direction_): a flip then only reverses.
+    bool orderIsSorted_ = false;
+};
+
+} // namespace coffer

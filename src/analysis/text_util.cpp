@@ -1,0 +1,77 @@
+#include "analysis/text_util.h"
+
+#include <cstring>
+
+namespace coffer {
+
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
+    if (needle.empty())
+        return from <= haystack.size() ? from : std::string_view::npos;
+    if (from >= haystack.size() || needle.size() > haystack.size() - from)
+        return std::string_view::npos;
+    const char first = FoldCase(needle.front());
+    const bool firstIsLetter = first >= 'a' && first <= 'z';
+    const std::size_t last = haystack.size() - needle.size();
+    const char* data = haystack.data();
+    for (std::size_t i = from; i <= last; ++i) {
+        if (!firstIsLetter) {
+            // Markers such as "<banklog " start with punctuation: let memchr skip ahead.
+            const void* hit = std::memchr(data + i, first, last - i + 1);
+            if (hit == nullptr)
+                return std::string_view::npos;
+            i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        } else if (FoldCase(data[i]) != first) {
+            continue;
+        }
+        std::size_t k = 1;
+        while (k < needle.size() && FoldCase(data[i + k]) == FoldCase(needle[k]))
+            ++k;
+        if (k == needle.size())
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string RemoveAllNoCase(std::string_view text, std::string_view needle) {
+    if (needle.empty())
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (std::size_t hit; (hit = FindNoCase(text, needle, pos)) != std::string_view::npos; pos = hit + needle.size())
+        out.append(text.substr(pos, hit - pos));
+    out.append(text.substr(pos));
+    return out;
+}
+
+std::string RemoveChars(std::string_view text, std::string_view chars) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (chars.find(c) == std::string_view::npos)
+            out.push_back(c);
+    return out;
+}
+
+std::string ReplaceChar(std::string_view text, char from, char to) {
+    std::string out(text);
+    for (char& c : out)
+        if (c == from)
+            c = to;
+    return out;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(FoldCase(a[i]));
+        const auto cb = static_cast<unsigned char>(FoldCase(b[i]));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareNoCase(a, b) == 0; }
+
+} // namespace coffer

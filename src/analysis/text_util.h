@@ -1,0 +1,33 @@
+#pragma once
+// Text helpers shared by the scanner, the tables and the report. Letter case is folded for ASCII
+// only: the log is UTF-8 and other bytes compare as they are.
+
+#include <string>
+#include <string_view>
+
+namespace coffer {
+
+inline char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Position of the first occurrence of needle in haystack, letter case ignored; npos when absent.
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+
+inline bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
+    return FindNoCase(haystack, needle) != std::string_view::npos;
+}
+
+// Removes every occurrence of needle (letter case ignored), scanning left to right.
+std::string RemoveAllNoCase(std::string_view text, std::string_view needle);
+
+// Removes every occurrence of any of the given characters.
+std::string RemoveChars(std::string_view text, std::string_view chars);
+
+// Replaces every occurrence of one character by another.
+std::string ReplaceChar(std::string_view text, char from, char to);
+
+// Three-way comparison of two texts byte by byte with letter case ignored; a prefix sorts first.
+int CompareNoCase(std::string_view a, std::string_view b);
+
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+} // namespace coffer

@@ -1,0 +1,24 @@
+#pragma once
+// Names from the log as they go into web pages and addresses. The log keeps XML character
+// references ("&amp;") in names as written; the item database's pages write them the same way.
+
+#include <string>
+#include <string_view>
+
+namespace coffer {
+
+// Replaces the character references &amp; &lt; &gt; &quot; &apos; and &#N; / &#xN; by the
+// characters they stand for (UTF-8). Anything else stays as written.
+std::string DecodeCharacterReferences(std::string_view text);
+
+// A name as an address component: references decoded, then every byte outside A-Z a-z 0-9 - _ . ~
+// percent-encoded; a space becomes "+" or "%20".
+enum class SpaceAs { Plus, Percent20 };
+std::string EncodeForAddress(std::string_view name, SpaceAs space);
+
+// A name as text of an HTML page: "<", ">", '"', "'" and every "&" that does not begin one of the
+// references above are escaped, so no name can open a tag or leave an attribute. Bytes that are not
+// valid UTF-8, NUL and other control characters become U+FFFD.
+std::string EscapeHtmlText(std::string_view name);
+
+} // namespace coffer

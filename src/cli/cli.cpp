@@ -1,0 +1,200 @@
+#include "cli/cli.h"
+
+#include "analysis/analysis_run.h"
+#include "report/html_report.h"
+#include "report/report_file.h"
+#include "shell/product_config.h"
+#include "shell/program_folder.h"
+
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+namespace coffer {
+namespace {
+
+constexpr const char* kUsage = R"(Usage: coffer-cli [options] LOGFILE...
+
+Analyses guild bank log XML (the armory's bank log page source) and writes the HTML report.
+Several files are read one after another, as if their text were pasted one under the other;
+"-" reads standard input.
+
+Options:
+  -o, --report FILE          write the report to FILE (default: report.html)
+      --members FILE         write the member table as tab-separated text
+      --items FILE           write the item table as tab-separated text
+      --players N            players per report section (default: 10)
+      --items-per-section N  items per report section (default: 25)
+      --quiet                do not print status texts
+      --help                 show this help
+      --version              show the version
+
+Exit status: 0 on success, 1 when the text holds no XML, 2 on bad usage or a file that cannot be
+read or written.
+)";
+
+struct CliOptions {
+    std::string reportPath = "report.html";
+    std::string membersPath;
+    std::string itemsPath;
+    int players = 10;
+    int itemsPerSection = 25;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> logFiles;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// Parses the arguments; throws UsageError with a message for the user.
+CliOptions ParseArguments(const std::vector<std::string>& args) {
+    CliOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0) {
+            if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+                inlineValue = arg.substr(eq + 1);
+                arg.resize(eq);
+            }
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= args.size())
+                throw UsageError{"option " + arg + " needs a value"};
+            return args[++i];
+        };
+        auto limit = [&]() {
+            const std::string text = value();
+            const auto parsed = ParseSectionLimit(text);
+            if (!parsed)
+                throw UsageError{"option " + arg + " needs a whole number, not \"" + text + "\""};
+            return *parsed;
+        };
+        if (arg == "-o" || arg == "--report")
+            options.reportPath = value();
+        else if (arg == "--members")
+            options.membersPath = value();
+        else if (arg == "--items")
+            options.itemsPath = value();
+        else if (arg == "--players")
+            options.players = limit();
+        else if (arg == "--items-per-section")
+            options.itemsPerSection = limit();
+        else if (arg == "--quiet" && !inlineValue)
+            options.quiet = true;
+        else if (arg == "--help" && !inlineValue)
+            options.help = true;
+        else if (arg == "--version" && !inlineValue)
+            options.version = true;
+        else if (arg == "-" || arg.empty() || arg[0] != '-')
+            options.logFiles.push_back(arg);
+        else
+            throw UsageError{"unknown option " + args[i]};
+    }
+    if (!options.help && !options.version && options.logFiles.empty())
+        throw UsageError{"no bank log file given"};
+    return options;
+}
+
+// The files' texts one under the other; throws UsageError when one cannot be read.
+std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
+    std::string text;
+    for (const std::string& file : files) {
+        if (!text.empty() && text.back() != '\n' && text.back() != '\r')
+            text += '\n';
+        std::ostringstream content;
+        if (file == "-") {
+            content << in.rdbuf();
+        } else {
+            std::ifstream stream(file, std::ios::binary);
+            if (!stream)
+                throw UsageError{"cannot read " + file};
+            content << stream.rdbuf();
+            if (stream.bad())
+                throw UsageError{"cannot read " + file};
+        }
+        text += content.str();
+    }
+    return text;
+}
+
+std::string TableText(const StatsTable& table) {
+    std::string text;
+    auto appendRow = [&text](std::size_t columns, auto cellAt) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            if (c > 0)
+                text += '\t';
+            text += cellAt(c);
+        }
+        text += '\n';
+    };
+    appendRow(table.columnCount(), [&](std::size_t c) { return table.captions()[c]; });
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        appendRow(table.columnCount(), [&](std::size_t c) { return table.cell(row, c); });
+    return text;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           const std::string& createdOn) {
+    CliOptions options;
+    std::string logText;
+    try {
+        options = ParseArguments(args);
+        if (options.help) {
+            out << kUsage;
+            return kCliSuccess;
+        }
+        if (options.version) {
+            const ProductConfig product = LoadProductConfig();
+            out << "coffer-cli (" << product.programName << ") " << product.versionMajor << '.'
+                << product.versionMinor << '.' << product.versionPatch << '\n';
+            return kCliSuccess;
+        }
+        logText = ReadLogs(options.logFiles, in);
+    } catch (const UsageError& error) {
+        err << "coffer-cli: " << error.message << "\nTry 'coffer-cli --help' for more information.\n";
+        return kCliFailure;
+    }
+
+    const ProductConfig product = LoadProductConfig();
+    ReportSettings settings{options.players, options.itemsPerSection, kArmoryBase, kItemDatabaseBase,
+                            product.programName, product.website, createdOn};
+    GuildStats stats;
+    AnalysisHooks hooks;
+    if (!options.quiet)
+        hooks.showStatus = [&err](const std::string& text) { err << text << '\n'; };
+    hooks.generateReport = [&]() { return GenerateReport(stats, settings, options.reportPath); };
+
+    const AnalysisResult result = RunAnalysis(logText, stats, WorkFolder(), hooks);
+    if (result.outcome == AnalysisOutcome::NoXmlData) {
+        err << result.message << '\n';
+        return kCliNoXml;
+    }
+    if (result.outcome != AnalysisOutcome::Complete) {
+        err << "coffer-cli: " << result.message << '\n';
+        return kCliFailure;
+    }
+    const std::pair<const std::string&, const StatsTable&> tableFiles[] = {{options.membersPath, stats.members},
+                                                                             {options.itemsPath, stats.items}};
+    for (const auto& [path, table] : tableFiles) {
+        if (path.empty())
+            continue;
+        if (std::string error = WriteFileReplacing(path, TableText(table)); !error.empty()) {
+            err << "coffer-cli: " << error << '\n';
+            return kCliFailure;
+        }
+    }
+    if (!options.quiet)
+        err << "Report written to " << options.reportPath << '\n';
+    return kCliSuccess;
+}
+
+} // namespace coffer

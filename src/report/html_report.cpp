@@ -1,0 +1,287 @@
+#include "report/html_report.h"
+
+#include "analysis/cell_number.h"
+#include "analysis/web_text.h"
+#include "report/list_sort.h"
+
+#include <array>
+#include <vector>
+
+namespace coffer {
+namespace {
+
+enum class Ranking {
+    None,                 // the order the previous section left
+    HighestFirst,
+    LowestFirst,
+    LargestPositiveFirst, // lowest first when the column holds a negative cell, else highest first
+};
+
+struct MemberSection {
+    int number;
+    const char* heading;
+    Ranking ranking;
+    int key;
+    char sign;
+    bool nonZero;
+    char icon;
+    const char* phrase;
+    const char* emptyText;
+};
+
+constexpr const char* kNoneFound = "None found";
+constexpr const char* kNoneFoundLookup = "None found (try enabling Lorehold lookup)";
+
+// The member sections in the order they are computed: each pair's second section scans the order
+// its first one left.
+constexpr std::array<MemberSection, 17> kMemberSections = {{
+    {9, "<BR><BR><b><font color=green>Most Deposits</b></font><BR>", Ranking::HighestFirst, kDeposits, '+', false,
+     '1', " deposits - <a href='", kNoneFound},
+    {10, "<BR><BR><font color=red><b>Most Withdrawals</b></font><BR>", Ranking::HighestFirst, kWithdrawls, '+', false,
+     '2', " withdrawals - <a href='", kNoneFound},
+    {11, "<font color=Green><BR><BR><b>Positive Withdrawal Difference</b></font><BR>", Ranking::LargestPositiveFirst,
+     kCountDifference, '+', false, '1', " difference in deposits - <a href='", kNoneFound},
+    {12, "<font color=Red><BR><BR><b>Negative Withdrawal Difference</b></font><BR>", Ranking::None, kCountDifference,
+     '-', false, '2', " difference in deposits - <a href='", kNoneFound},
+    {13, "<BR><BR><b><font color=Green>Highest Quality Deposits</b></font><BR>", Ranking::HighestFirst,
+     kDepositQuality, '+', true, '1', " total quality deposits - <a href='", kNoneFound},
+    {14, "<BR><BR><b><font color=Red>Highest Quality Withdrawals</b></font><BR>", Ranking::HighestFirst,
+     kWithdrawlQuality, '+', true, '2', " total quality withdrawals - <a href='", kNoneFound},
+    {15, "<font color=Green><BR><BR><b>Positive Quality Difference</b></font><BR>", Ranking::LargestPositiveFirst,
+     kQualityDifference, '+', true, '1', " difference in quality - <a href='", kNoneFound},
+    {16, "<font color=Red><BR><BR><b>Negative Quality Difference</b></font><BR>", Ranking::None, kQualityDifference,
+     '-', true, '2', " difference in quality - <a href='", kNoneFound},
+    {17, "<BR><BR><b><font color=green>Highest Value Deposits (items only)</font></b><BR>", Ranking::HighestFirst,
+     kDepositValue, '+', true, '1', " total value deposits - <a href='", kNoneFoundLookup},
+    {18, "<BR><BR><b><font color=red>Highest Value Withdrawals (items only)</b></font><BR>", Ranking::HighestFirst,
+     kWithdrawlValue, '+', true, '2', " total value withdrawals - <a href='", kNoneFoundLookup},
+    {19, "<font color=Green><BR><BR><b>Positive Total Value Deposits</b></font><BR>", Ranking::LargestPositiveFirst,
+     kValueDifference, '+', true, '1', " difference in value - <a href='", kNoneFoundLookup},
+    {20, "<font color=Red><BR><BR><b>Negative Total Value Deposits</b></font><BR>", Ranking::None, kValueDifference,
+     '-', true, '2', " difference in value - <a href='", kNoneFoundLookup},
+    {1, "<font color=Green><BR><BR><b>Highest Gold Deposits</b></font><BR>", Ranking::HighestFirst, kGoldDeposits, '+',
+     true, '4', " total gold deposits - <a href='", kNoneFound},
+    // Withdrawals and repairs are negative: lowest first lists the largest amounts first.
+    {2, "<font color=Red><BR><BR><b>Highest Gold Withdrawals</b></font><BR>", Ranking::LowestFirst, kGoldWithdrawls,
+     '-', true, '5', " total gold withdrawals - <a href='", kNoneFound},
+    {3, "<font color=Red><BR><BR><b>Highest Gold Repair Bill</b></font><BR>", Ranking::LowestFirst, kRepairs, '-',
+     true, '6', " total gold repairs - <a href='", kNoneFound},
+    {4,
+     "<font color=Green><BR><BR><b>Members with positive overall values</b></font><BR>These players give more than "
+     "they take.  Consider rewarding them for their effort.<BR>",
+     Ranking::LargestPositiveFirst, kTotalValue, '+', true, '4', " overall positive contributions - <a href='",
+     kNoneFound},
+    {5,
+     "<font color=Red><BR><BR><b>Members with negative overall values</b></font><BR>These players take more than "
+     "they give.  This is normal in a guild and may not be deliberate, but be wary of particularly high numbers "
+     "that could identify a bank ninja.<BR>",
+     Ranking::None, kTotalValue, '-', true, '5', " overall negative contributions - <a href='", kNoneFound},
+}};
+
+constexpr const char* kNinjaHeading =
+    "<font color=Red><BR><BR><b>NINJA LIST</b></font><BR>These players have have not deposited anything, and have "
+    "only withdrawn.  However, we suggest doing more research before you punish them or gkick them.  It could be "
+    "that they made many deposits that are not included in your current log, or they are an alt and their main has "
+    "made deposits.<BR>";
+constexpr const char* kNinjaPhrase = " overall gold and item withdrawls with zero deposits - <a href='";
+constexpr const char* kItemsDepositedHeading =
+    "<font color=Green><BR><BR><b>Most Valuable Items Deposited</b></font><BR>";
+constexpr const char* kItemsWithdrawnHeading = "<font color=Red><BR><BR><b>Most Valuable Items Withdrawn</b></font><BR>";
+constexpr const char* kQualityNote =
+    "<BR><i>Using item quality instead of value.  Turn on Lorehold lookup for a more accurate result</i>";
+
+bool ColumnHoldsNegative(const StatsTable& table, int column) {
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        if (table.cell(row, static_cast<std::size_t>(column)).find('-') != std::string::npos)
+            return true;
+    return false;
+}
+
+void Rank(StatsTable& table, Ranking ranking, int column) {
+    switch (ranking) {
+    case Ranking::None:
+        break;
+    case Ranking::HighestFirst:
+        SortHighestFirst(table, column);
+        break;
+    case Ranking::LowestFirst:
+        SortLowestFirst(table, column);
+        break;
+    case Ranking::LargestPositiveFirst:
+        if (ColumnHoldsNegative(table, column))
+            SortLowestFirst(table, column);
+        else
+            SortHighestFirst(table, column);
+        break;
+    }
+}
+
+class ReportWriter {
+public:
+    ReportWriter(const GuildStats& stats, const ReportSettings& settings)
+        : settings_(settings), realmInAddress_(EncodeForAddress(stats.guild.realm, SpaceAs::Plus)) {}
+
+    std::string icon(char digit) const {
+        return "<img src='" + settings_.armoryBase + "/images/guildbank/transaction/type" + digit + ".gif'>";
+    }
+
+    // The member link that ends every row: "<a href='" is the end of the row's phrase.
+    std::string memberLink(const std::string& name) const {
+        return settings_.armoryBase + "/character-sheet.xml?n=" + EncodeForAddress(name, SpaceAs::Percent20) +
+               "&r=" + realmInAddress_ + "'>" + EscapeHtmlText(name) + "</a><BR>";
+    }
+
+    std::string memberRow(const StatsTable& members, std::size_t row, int key, char iconDigit,
+                          const char* phrase) const {
+        return icon(iconDigit) + Number(members, row, key) + phrase + memberLink(members.cell(row, kCharacter));
+    }
+
+    std::string ninjaRow(const StatsTable& members, std::size_t row) const {
+        return "<img src='" + settings_.armoryBase + "/qel-icons/_images/21x21/inv_helmet_27.png'>" +
+               Number(members, row, kTotalValue) + kNinjaPhrase + memberLink(members.cell(row, kCharacter));
+    }
+
+    // An item row shows either the item's value or, in the quality fallback, its quality.
+    std::string itemRow(const StatsTable& items, std::size_t row, char iconDigit, bool byQuality) const {
+        const std::string& name = items.cell(row, kItem);
+        const std::string& itemId = items.cell(row, kItemNumber);
+        std::string text;
+        if (!itemId.empty())
+            text = icon(iconDigit) + "<a href='" + settings_.itemDatabaseBase + "/?item=" +
+                   EncodeForAddress(itemId, SpaceAs::Percent20) + "'>";
+        else
+            text = icon('2') + "<a href='" + settings_.itemDatabaseBase + "/?search=" +
+                   EncodeForAddress(name, SpaceAs::Plus) + "'>";
+        text += EscapeHtmlText(name) + "</a> ";
+        text += EscapeHtmlText(items.cell(row, byQuality ? kQuality : kItemValue));
+        text += byQuality ? " quality - <a href='" : " gold - <a href='";
+        text += memberLink(items.cell(row, kItemMember));
+        return text;
+    }
+
+    static std::string Number(const StatsTable& table, std::size_t row, int column) {
+        return std::to_string(RoundedValue(table.cell(row, static_cast<std::size_t>(column))));
+    }
+
+private:
+    const ReportSettings& settings_;
+    std::string realmInAddress_;
+};
+
+std::string Balances(const StatsTable& members) {
+    struct Balance {
+        const char* label;
+        std::vector<int> columns;
+    };
+    const Balance balances[] = {{"Deposit Balance: ", {kCountDifference}},
+                                {"Quality Balance: ", {kQualityDifference}},
+                                {"Value Balance: ", {kValueDifference}},
+                                {"Gold Balance: ", {kGoldDeposits, kGoldWithdrawls, kRepairs}},
+                                {"Overall Balance: ", {kTotalValue}}};
+    std::string text;
+    for (const Balance& balance : balances) {
+        std::int64_t sum = 0;
+        for (std::size_t row = 0; row < members.rowCount(); ++row)
+            for (int column : balance.columns)
+                sum += RoundedValue(members.cell(row, static_cast<std::size_t>(column)));
+        text += balance.label + std::to_string(sum) + "<BR>";
+    }
+    return text + "<BR>";
+}
+
+} // namespace
+
+std::optional<int> ParseSectionLimit(std::string_view text) {
+    const auto value = ParseWhole(text);
+    if (!value || *value < -32768 || *value > 32767)
+        return std::nullopt;
+    return static_cast<int>(*value);
+}
+
+std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
+    StatsTable& members = stats.members;
+    StatsTable& items = stats.items;
+    const ReportWriter writer(stats, settings);
+    const std::string balances = Balances(members);
+
+    std::array<std::string, 21> sections; // by section number
+    for (const MemberSection& section : kMemberSections) {
+        Rank(members, section.ranking, section.key);
+        const RowFilter filter =
+            section.nonZero ? NonZeroSignFilter(section.key, section.sign) : SignFilter(section.key, section.sign);
+        sections[static_cast<std::size_t>(section.number)] = ScanSection(
+            members, filter, settings.playersPerSection, [&](const StatsTable& table, std::size_t row) {
+                return writer.memberRow(table, row, section.key, section.icon, section.phrase);
+            });
+    }
+
+    struct ItemSection {
+        std::size_t number;
+        const char* type;
+        char icon;
+    };
+    const ItemSection itemSections[] = {{7, "Deposit", '1'}, {8, "Withdrawal", '2'}};
+    SortHighestFirst(items, kItemValue);
+    for (const ItemSection& section : itemSections)
+        sections[section.number] = ScanSection(items, ItemValueFilter(section.type), settings.itemsPerSection,
+                                               [&](const StatsTable& table, std::size_t row) {
+                                                   return writer.itemRow(table, row, section.icon, false);
+                                               });
+
+    // The NINJA LIST: members without any deposit whose total is negative, in the order section 4 left.
+    sections[6] = ScanSection(
+        members,
+        [](const StatsTable& table, std::size_t row) {
+            return RoundedValue(table.cell(row, kDeposits)) + RoundedValue(table.cell(row, kGoldDeposits)) == 0 &&
+                   RoundedValue(table.cell(row, kTotalValue)) < 0;
+        },
+        static_cast<int>(members.rowCount()) + 1,
+        [&](const StatsTable& table, std::size_t row) { return writer.ninjaRow(table, row); });
+    if (sections[6].empty())
+        sections[6] = "None found (congratulations!)";
+
+    // Without values, the item sections rank by quality instead.
+    for (const ItemSection& section : itemSections) {
+        std::string& text = sections[section.number];
+        if (!text.empty())
+            continue;
+        SortHighestFirst(items, kQuality);
+        text = ScanSection(items, ItemQualityFilter(section.type), settings.itemsPerSection,
+                           [&](const StatsTable& table, std::size_t row) { return writer.itemRow(table, row, '1', true); });
+        text = text.empty() ? kNoneFound : text + kQualityNote;
+    }
+    for (const MemberSection& section : kMemberSections) {
+        std::string& text = sections[static_cast<std::size_t>(section.number)];
+        if (text.empty())
+            text = section.emptyText;
+    }
+
+    std::array<const char*, 21> headings{};
+    for (const MemberSection& section : kMemberSections)
+        headings[static_cast<std::size_t>(section.number)] = section.heading;
+    headings[6] = kNinjaHeading;
+    headings[7] = kItemsDepositedHeading;
+    headings[8] = kItemsWithdrawnHeading;
+
+    const std::string guildName = EscapeHtmlText(stats.guild.name);
+    std::string document = "<html><head><meta charset=\"utf-8\"><Title>Guild Bank Report for " + guildName +
+                           "</title><script src='" + settings.itemDatabaseBase +
+                           "/widgets/power.js'></script></head><body>";
+    document += "<center><h1>Guild Bank Report for the <BR>" + guildName + " guild<BR>on the " +
+                EscapeHtmlText(stats.guild.realm) + " server</h1><BR><BR>Generated by <a href='http://www." +
+                settings.website + "'>" + settings.programName + "</a></center><BR><BR>";
+    document += "<b>Report created on:</b> " + settings.createdOn + "<BR><BR>";
+    document += "<b>Number of players accessing the bank:</b> " + std::to_string(members.rowCount()) + "<BR><BR>";
+    document += "<b>Summaries</b><BR>Positive values mean your bank is earning or growing.  Negative values mean "
+                "your bank is losing value or items.  A value near zero means your bank is well balanced.  These "
+                "numbers are only valid for the period that is included in the portion of the log that you "
+                "analyzed.  Overall Balance includes gold, repairs, and item values (if Lorehold lookup is "
+                "enabled).<BR><BR>";
+    document += balances;
+    for (std::size_t number = 1; number <= 20; ++number)
+        document += std::string(headings[number]) + sections[number];
+    document += "</body></html>";
+    return document;
+}
+
+} // namespace coffer

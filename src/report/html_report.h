@@ -1,0 +1,30 @@
+#pragma once
+// The HTML report: five bank balances and twenty ranked sections over the statistics tables.
+
+#include "analysis/analysis_run.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace coffer {
+
+struct ReportSettings {
+    int playersPerSection = 10;
+    int itemsPerSection = 25;
+    std::string armoryBase;       // "http://armory.example"
+    std::string itemDatabaseBase; // "http://www.lorehold.example"
+    std::string programName;
+    std::string website;          // host name; the report puts "http://www." in front
+    std::string createdOn;        // local date and time as the report states it
+};
+
+// A section limit as typed into its selector: a whole number (rounded, halves to even) in the 16-bit
+// range; nullopt for anything else.
+std::optional<int> ParseSectionLimit(std::string_view text);
+
+// Builds the report document (a single line). Ranking sorts the tables: they keep the order of
+// their last sort afterwards.
+std::string BuildReport(GuildStats& stats, const ReportSettings& settings);
+
+} // namespace coffer

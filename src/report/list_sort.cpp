@@ -1,0 +1,86 @@
+#include "report/list_sort.h"
+
+#include "analysis/cell_number.h"
+#include "analysis/text_util.h"
+#include "analysis/transaction_totals.h"
+
+namespace coffer {
+namespace {
+
+std::int64_t FirstValue(const StatsTable& table, int column) {
+    return RoundedValue(table.cell(0, static_cast<std::size_t>(column)));
+}
+
+template <typename Keep> void SortKeeping(StatsTable& table, int column, Keep keepFirstDirection) {
+    if (table.rowCount() == 0)
+        return;
+    EnhListView_SortColumns(table, column + 1);
+    const std::int64_t a = FirstValue(table, column);
+    EnhListView_SortColumns(table, column + 1);
+    const std::int64_t b = FirstValue(table, column);
+    if (keepFirstDirection(a, b))
+        EnhListView_SortColumns(table, column + 1);
+}
+
+} // namespace
+
+bool EnhListView_SortColumns(StatsTable& table, int position) {
+    const int column = position - 1;
+    if (column < 0 || static_cast<std::size_t>(column) >= table.columnCount())
+        return false;
+    if (table.rowCount() == 0)
+        return true;
+    table.setSorted(true);
+    const SortDirection flipped =
+        table.direction() == SortDirection::Ascending ? SortDirection::Descending : SortDirection::Ascending;
+    table.sortRows(column, flipped);
+    return true;
+}
+
+void SortHighestFirst(StatsTable& table, int column) {
+    SortKeeping(table, column, [](std::int64_t a, std::int64_t b) { return a > b; });
+}
+
+void SortLowestFirst(StatsTable& table, int column) {
+    SortKeeping(table, column, [](std::int64_t a, std::int64_t b) { return a < b; });
+}
+
+std::string ScanSection(const StatsTable& table, const RowFilter& passes, int limit, const RowWriter& write) {
+    std::string text;
+    int count = 0;
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        if (!passes(table, row))
+            continue;
+        text += write(table, row);
+        if (++count >= limit)
+            break;
+    }
+    return text;
+}
+
+RowFilter SignFilter(int column, char sign) {
+    return [column, sign](const StatsTable& table, std::size_t row) {
+        return table.cell(row, static_cast<std::size_t>(column)).find(sign) != std::string::npos;
+    };
+}
+
+RowFilter NonZeroSignFilter(int column, char sign) {
+    return [column, sign](const StatsTable& table, std::size_t row) {
+        const std::string& cell = table.cell(row, static_cast<std::size_t>(column));
+        return cell.find(sign) != std::string::npos && RoundedValue(cell) != 0;
+    };
+}
+
+RowFilter ItemValueFilter(const std::string& type) {
+    return [type](const StatsTable& table, std::size_t row) {
+        return ContainsNoCase(table.cell(row, kItemType), type) && table.cell(row, kItemValue) != kNoValue;
+    };
+}
+
+RowFilter ItemQualityFilter(const std::string& type) {
+    return [type](const StatsTable& table, std::size_t row) {
+        return ContainsNoCase(table.cell(row, kItemType), type) && RoundedValue(table.cell(row, kQuality)) != 0;
+    };
+}
+
+} // namespace coffer
