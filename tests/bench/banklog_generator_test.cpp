@@ -41,7 +41,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         if (end == std::string_view::npos) {
-            lines.push_back(text);  // unterminated last line; callers reject it
+            lines.push_back(text); // unterminated last line; callers reject it
             break;
         }
         lines.push_back(text.substr(0, end));
@@ -50,7 +50,9 @@ std::vector<std::string_view> Lines(std::string_view text) {
     return lines;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 bool EndsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
@@ -61,31 +63,37 @@ using Attributes = std::vector<std::pair<std::string, std::string>>;
 // or `.../>` after the given indentation; nullopt if the line is anything else.
 std::optional<Attributes> ParseTag(std::string_view line, std::string_view indent, std::string_view tag) {
     const std::string opening = std::string(indent) + "<" + std::string(tag);
-    if (!StartsWith(line, opening)) return std::nullopt;
+    if (!StartsWith(line, opening))
+        return std::nullopt;
     std::string_view rest = line.substr(opening.size());
     Attributes attributes;
     while (StartsWith(rest, " ")) {
         rest.remove_prefix(1);
         const std::size_t eq = rest.find("=\"");
-        if (eq == std::string_view::npos || eq == 0) return std::nullopt;
+        if (eq == std::string_view::npos || eq == 0)
+            return std::nullopt;
         const std::size_t close = rest.find('"', eq + 2);
-        if (close == std::string_view::npos) return std::nullopt;
+        if (close == std::string_view::npos)
+            return std::nullopt;
         attributes.emplace_back(std::string(rest.substr(0, eq)), std::string(rest.substr(eq + 2, close - eq - 2)));
         rest.remove_prefix(close + 1);
     }
-    if (rest != ">" && rest != "/>") return std::nullopt;
+    if (rest != ">" && rest != "/>")
+        return std::nullopt;
     return attributes;
 }
 
 std::vector<std::string> Names(const Attributes& attributes) {
     std::vector<std::string> names;
-    for (const auto& [name, value] : attributes) names.push_back(name);
+    for (const auto& [name, value] : attributes)
+        names.push_back(name);
     return names;
 }
 
 std::string Get(const Attributes& attributes, std::string_view name) {
     for (const auto& [key, value] : attributes) {
-        if (key == name) return value;
+        if (key == name)
+            return value;
     }
     ADD_FAILURE() << "missing attribute " << name;
     return {};
@@ -103,7 +111,7 @@ std::uint64_t Number(const std::string& s) {
 struct Entry {
     Attributes log;
     std::optional<Attributes> item;
-    std::string text;  // the entry's lines, for prefix comparisons
+    std::string text; // the entry's lines, for prefix comparisons
 };
 
 struct ParsedLog {
@@ -126,7 +134,8 @@ ParsedLog ParseLog(const std::string& text) {
         EXPECT_EQ(next(), kPageStart) << "line " << i;
         const auto key = ParseTag(next(), "  ", "guildKey");
         EXPECT_TRUE(key && EndsWith(lines[i - 1], "/>")) << "line " << i << ": " << lines[i - 1];
-        if (key) log.guild_keys.push_back(*key);
+        if (key)
+            log.guild_keys.push_back(*key);
         EXPECT_EQ(next(), "  <guildBank>") << "line " << i;
         EXPECT_EQ(next(), "    <banklogs>") << "line " << i;
         std::size_t on_page = 0;
@@ -159,7 +168,8 @@ ParsedLog ParseLog(const std::string& text) {
 
 std::size_t CountOccurrences(std::string_view text, std::string_view needle) {
     std::size_t count = 0;
-    for (std::size_t pos = text.find(needle); pos != std::string_view::npos; pos = text.find(needle, pos + 1)) ++count;
+    for (std::size_t pos = text.find(needle); pos != std::string_view::npos; pos = text.find(needle, pos + 1))
+        ++count;
     return count;
 }
 
@@ -188,7 +198,8 @@ TEST(BankLogGenerator, DifferentSeedsGiveDifferentLogs) {
         const ParsedLog right = ParseLog(GenerateBankLog(Options(300, b)));
         ASSERT_EQ(left.entries.size(), right.entries.size());
         std::size_t same = 0;
-        for (std::size_t i = 0; i < left.entries.size(); ++i) same += left.entries[i].text == right.entries[i].text;
+        for (std::size_t i = 0; i < left.entries.size(); ++i)
+            same += left.entries[i].text == right.entries[i].text;
         EXPECT_LT(same, left.entries.size() / 10) << "entries should differ almost everywhere";
     }
 }
@@ -237,7 +248,8 @@ TEST(BankLogGenerator, AttributesAreAlphabeticalAndMatchTheEntryType) {
         SCOPED_TRACE("seed=" + std::to_string(seed));
         const ParsedLog log = ParseLog(GenerateBankLog(Options(5000, seed)));
         ASSERT_EQ(log.entries.size(), 5000u);
-        for (const Attributes& key : log.guild_keys) EXPECT_EQ(Names(key), guild_key);
+        for (const Attributes& key : log.guild_keys)
+            EXPECT_EQ(Names(key), guild_key);
         for (const Entry& entry : log.entries) {
             const std::vector<std::string> names = Names(entry.log);
             ASSERT_TRUE(std::is_sorted(names.begin(), names.end())) << entry.text;
@@ -305,14 +317,14 @@ TEST(BankLogGenerator, EntryTypeMixAndNullPlayers) {
         ++per_type[Number(Get(entry.log, "type"))];
         null_players += Get(entry.log, "player") == "null";
     }
-    const std::vector<std::pair<std::uint64_t, std::size_t>> expected_per_mille = {
-        {1, 350}, {2, 350}, {3, 50}, {4, 120}, {5, 80}, {6, 50}};
+    const std::vector<std::pair<std::uint64_t, std::size_t>> expected_per_mille = {{1, 350}, {2, 350}, {3, 50},
+                                                                                   {4, 120}, {5, 80},  {6, 50}};
     for (const auto& [type, per_mille] : expected_per_mille) {
         const std::size_t actual = per_type[type] * 1000 / entries;
         EXPECT_NEAR(static_cast<double>(actual), static_cast<double>(per_mille), 12.0) << "type " << type;
     }
     EXPECT_EQ(per_type.size(), 6u);
-    EXPECT_GE(null_players, 15u);  // about 40 expected
+    EXPECT_GE(null_players, 15u); // about 40 expected
     EXPECT_LE(null_players, 80u);
 }
 
@@ -336,7 +348,8 @@ TEST(BankLogGenerator, RosterAndCatalogueStayConsistent) {
                 const auto [it, inserted] = rank_of.emplace(player, Get(entry.log, "rank"));
                 EXPECT_EQ(it->second, Get(entry.log, "rank")) << "rank changed for " << player;
             }
-            if (!entry.item) continue;
+            if (!entry.item)
+                continue;
             const Attributes& item = *entry.item;
             const std::string name = Get(item, "name");
             const std::size_t words = CountOccurrences(name, " ") + 1;
@@ -362,11 +375,14 @@ TEST(BankLogGenerator, ItemQualitiesAndWithdrawOnlyMembersAllOccur) {
     std::set<std::string> qualities;
     std::map<std::string, std::pair<std::size_t, std::size_t>> deposits_withdrawals;
     for (const Entry& entry : log.entries) {
-        if (entry.item) qualities.insert(Get(*entry.item, "qi"));
+        if (entry.item)
+            qualities.insert(Get(*entry.item, "qi"));
         const std::uint64_t type = Number(Get(entry.log, "type"));
         auto& counts = deposits_withdrawals[Get(entry.log, "player")];
-        if (type == 1 || type == 4) ++counts.first;
-        if (type == 2 || type == 5) ++counts.second;
+        if (type == 1 || type == 4)
+            ++counts.first;
+        if (type == 2 || type == 5)
+            ++counts.second;
     }
     EXPECT_EQ(qualities, (std::set<std::string>{"0", "1", "2", "3", "4", "5", "6"}));
     std::size_t withdraw_only = 0;
@@ -387,7 +403,8 @@ TEST(BankLogGenerator, SmallerLogIsAPrefixOfALargerOne) {
         const ParsedLog b = ParseLog(GenerateBankLog(Options(large, 9)));
         ASSERT_EQ(a.entries.size(), small);
         ASSERT_EQ(b.entries.size(), large);
-        for (std::size_t i = 0; i < small; ++i) ASSERT_EQ(a.entries[i].text, b.entries[i].text) << "entry " << i;
+        for (std::size_t i = 0; i < small; ++i)
+            ASSERT_EQ(a.entries[i].text, b.entries[i].text) << "entry " << i;
     }
 }
 
@@ -406,7 +423,8 @@ TEST(BankLogGenerator, GuildKeyIsEscapedAndUrlEncoded) {
          "realmUrl=\"Kel%27Thuzad\" url=\"r=Kel%27Thuzad&amp;n=Salt+%26+Pepper\"/>"},
         {"Zo\xC3\xAB <\"Crew\">", "A",
          "  <guildKey factionId=\"0\" name=\"Zo\xC3\xAB &lt;&quot;Crew&quot;&gt;\" "
-         "nameUrl=\"Zo%C3%AB+%3C%22Crew%22%3E\" realm=\"A\" realmUrl=\"A\" url=\"r=A&amp;n=Zo%C3%AB+%3C%22Crew%22%3E\"/>"},
+         "nameUrl=\"Zo%C3%AB+%3C%22Crew%22%3E\" realm=\"A\" realmUrl=\"A\" "
+         "url=\"r=A&amp;n=Zo%C3%AB+%3C%22Crew%22%3E\"/>"},
         {"Two\nLines", "R",
          "  <guildKey factionId=\"0\" name=\"Two&#10;Lines\" nameUrl=\"Two%0ALines\" realm=\"R\" realmUrl=\"R\" "
          "url=\"r=R&amp;n=Two%0ALines\"/>"},
@@ -450,9 +468,10 @@ TEST(BankLogGenerator, LargestRosterAndCatalogueCanBeBuilt) {
     BankLogGeneratorOptions options = Options(3000, 1, coffer::bench::kMaxGeneratedMembers, 200'000);
     const ParsedLog log = ParseLog(GenerateBankLog(options));
     std::set<std::string> players;
-    for (const Entry& entry : log.entries) players.insert(Get(entry.log, "player"));
+    for (const Entry& entry : log.entries)
+        players.insert(Get(entry.log, "player"));
     EXPECT_EQ(log.entries.size(), 3000u);
     EXPECT_GT(players.size(), 1000u) << "a huge roster spreads the traffic";
 }
 
-}  // namespace
+} // namespace
