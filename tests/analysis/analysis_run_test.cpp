@@ -1,11 +1,9 @@
 #include "analysis/analysis_run.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace coffer {
@@ -15,17 +13,12 @@ namespace fs = std::filesystem;
 class AnalysisRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "coffer-run-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
         hooks_.showStatus = [this](const std::string& text) { statuses_.push_back(text); };
         hooks_.generateReport = [this]() {
             ++reports_;
             return std::string();
         };
     }
-    void TearDown() override { fs::remove_all(folder_); }
-
     std::vector<std::string> filesInFolder() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder_))
@@ -35,7 +28,8 @@ protected:
 
     AnalysisResult run(const std::string& text) { return RunAnalysis(text, stats_, folder_, hooks_); }
 
-    fs::path folder_;
+    testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
     GuildStats stats_;
     AnalysisHooks hooks_;
     std::vector<std::string> statuses_;
@@ -76,8 +70,7 @@ TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
             return;
         filesDuringScan = filesInFolder();
         if (filesDuringScan.size() == 1) {
-            std::ifstream copy(folder_ / filesDuringScan[0], std::ios::binary);
-            copyText.assign(std::istreambuf_iterator<char>(copy), {});
+            copyText = testing::ReadFile(folder_ / filesDuringScan[0]);
         }
     };
     const AnalysisResult result = run(kLog);

@@ -1,31 +1,20 @@
 #include "cli/cli.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace coffer {
 namespace {
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::ReadFile;
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "coffer-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path write(const std::string& name, const std::string& text) const {
         std::ofstream(folder_ / name, std::ios::binary) << text;
         return folder_ / name;
@@ -40,7 +29,8 @@ protected:
         return code;
     }
 
-    fs::path folder_;
+    testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
     std::string out, err;
 };
 

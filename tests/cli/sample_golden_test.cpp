@@ -2,28 +2,22 @@
 // After an intended change, regenerate the three files with coffer-cli on the sample (-o, --members,
 // --items into tests/data/sample-*) and replace the date in the report by DATE.
 #include "cli/cli.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace coffer {
 namespace {
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::ReadFile;
 
 TEST(SampleLog, ReportAndTablesMatchTheRecordedOutput) {
-    std::string pattern = (fs::temp_directory_path() / "coffer-golden-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const fs::path folder = pattern;
+    const testing::TempFolder temp;
+    const fs::path& folder = temp.path();
     std::istringstream in;
     std::ostringstream out, err;
     const int code = RunCli({COFFER_EXAMPLES "/sample-banklog.xml", "-o", (folder / "report.html").string(),
@@ -36,7 +30,6 @@ TEST(SampleLog, ReportAndTablesMatchTheRecordedOutput) {
                                                          {"items.tsv", "sample-items.tsv"}};
     for (const auto& [written, recorded] : files)
         EXPECT_EQ(ReadFile(folder / written), ReadFile(fs::path(COFFER_TEST_DATA) / recorded)) << recorded;
-    fs::remove_all(folder);
 }
 
 } // namespace

@@ -1,32 +1,23 @@
 #include "report/report_file.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 namespace coffer {
 namespace {
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::ReadFile;
 
 class ReportFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "coffer-report-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
     std::size_t fileCount() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
     }
-    fs::path folder_;
+    testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
 };
 
 TEST_F(ReportFileTest, ReplacesTheReportAndEndsItWithCrLf) {

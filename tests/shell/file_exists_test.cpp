@@ -1,9 +1,9 @@
 #include "shell/file_exists.h"
 #include "shell/product_config.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -12,9 +12,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(FileExists, FindsFilesOnlyWithNameCaseIgnored) {
-    std::string pattern = (fs::temp_directory_path() / "coffer-exists-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const fs::path folder = pattern;
+    const testing::TempFolder temp;
+    const fs::path& folder = temp.path();
     std::ofstream(folder / "report.html") << "x";
     std::ofstream(folder / ".hidden") << "x";
     fs::create_directory(folder / "Data");
@@ -36,7 +35,6 @@ TEST(FileExists, FindsFilesOnlyWithNameCaseIgnored) {
     };
     for (const auto& [path, exists] : cases)
         EXPECT_EQ(FileExists(path), exists) << path;
-    fs::remove_all(folder);
 }
 
 TEST(ProductConfig, VersionShowsMajorAndMinorOnly) {
