@@ -34,12 +34,13 @@ unsigned KeysIn(std::string_view token) {
     return keys;
 }
 
-// Removes every occurrence of the key (letter case ignored) and every double quote, "<" and ">".
+// Removes every occurrence of the key (lower case; letter case ignored) and every double quote, "<"
+// and ">".
 std::string CleanField(std::string_view raw, std::string_view key) {
     std::string out;
     out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size();) {
-        if (raw.size() - i >= key.size() && EqualsNoCase(raw.substr(i, key.size()), key)) {
+        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() && EqualsNoCase(raw.substr(i, key.size()), key)) {
             i += key.size();
             continue;
         }
