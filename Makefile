@@ -23,8 +23,11 @@ build-fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCOFFER_FUZZ=ON -DCOFFER_ENGINE_ONLY=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_analysis
 
+# The embedded browser refuses to start as root unless its sandbox is off.
+WEBENGINE_ENV = $(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1)
+
 run: build
-	$(BUILD)/src/cli/coffer-cli examples/sample-banklog.xml -o report.html
+	$(WEBENGINE_ENV) $(BUILD)/src/app/coffer
 
 test: build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -41,6 +44,8 @@ fuzz-smoke:
 
 bench: build
 	$(BUILD)/bench/bench_analysis
+	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
+		$(BUILD)/bench/window_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
