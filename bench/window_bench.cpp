@@ -67,6 +67,10 @@ void SaveScreenshots(Form1Harness& harness, const QString& folder) {
     QTest::qWait(500);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("charts.png")));
     harness.find<QTabBar>("TabStrip1")->setCurrentIndex(0);
+    harness.trigger("mnuAbout");
+    QTest::qWait(300);
+    if (auto* about = harness.window().findChild<QWidget*>(QStringLiteral("frmAbout")))
+        about->grab().save(QDir(folder).filePath(QStringLiteral("about.png")));
 }
 
 } // namespace

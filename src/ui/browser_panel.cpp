@@ -41,7 +41,7 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent)
     setObjectName(QStringLiteral("Frame1"));
     text2_ = new QLineEdit(armoryBase, this);
     text2_->setObjectName(QStringLiteral("Text2"));
-    PlaceTwips(text2_, {60, 300, 4695, 285});
+    PlaceTwips(text2_, {60, 300, 4635, 285}); // ends just before "Go" instead of under it
     QPushButton* go = MakeButton(QStringLiteral("Command1"), QStringLiteral("Go"), {4740, 300, 1095, 255}, this);
     QPushButton* launch =
         MakeButton(QStringLiteral("Command9"), QStringLiteral("Launch"), {5880, 300, 1095, 255}, this);
