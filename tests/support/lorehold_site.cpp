@@ -136,6 +136,12 @@ void LoreholdSite::setPage(const std::string& target, Response response) {
 
 void LoreholdSite::setDelay(std::chrono::milliseconds delay) { server_->delay = delay; }
 
+void LoreholdSite::forgetRequests() {
+    server_->requests.clear();
+    server_->requestTotal = 0;
+    server_->maxInFlight = server_->inFlight;
+}
+
 int LoreholdSite::requestsFor(const std::string& target) const {
     const auto found = server_->requests.find(target);
     return found == server_->requests.end() ? 0 : found->second;

@@ -47,6 +47,8 @@ public:
     // How long every request waits for its answer.
     void setDelay(std::chrono::milliseconds delay);
 
+    // Counts since the site started or since the last forgetRequests().
+    void forgetRequests();
     int requestsFor(const std::string& target) const;
     int requestCount() const;
     // The most requests that were waiting for their answers at one time.
