@@ -2,6 +2,8 @@
 
 #include "analysis/analysis_run.h"
 #include "bank_log_text.h"
+#include "one_by_one_prices.h"
+#include "same_cells.h"
 
 #include <gtest/gtest.h>
 
@@ -70,19 +72,6 @@ private:
     std::map<std::string, int> requests_;
     int maxInFlight_ = 0;
     std::mt19937 random_{7};
-};
-
-// The lookup one entry at a time, as the sequential algorithm does it: no memory of earlier results.
-class OneByOnePrices : public ItemPriceSource {
-public:
-    explicit OneByOnePrices(PageDownloader& downloader) : downloader_(downloader) {}
-    ItemPrice priceOf(const std::string& itemName) override {
-        return LookUpItemPrice(
-            kBase, itemName, [this](const std::string& address) { return downloader_.download(address); }, {});
-    }
-
-private:
-    PageDownloader& downloader_;
 };
 
 std::string Link(const std::string& name, int number) {
@@ -174,7 +163,7 @@ RunOutcome Analyse(const std::string& log, const std::map<std::string, std::stri
     RunOutcome outcome;
     ScriptedDownloader downloader(pages, ScriptedDownloader::Order::Shuffled);
     WebItemPriceSource remembering(kBase, downloader, {});
-    OneByOnePrices oneByOne(downloader);
+    testsite::OneByOnePrices oneByOne(kBase, downloader);
     AnalysisHooks hooks;
     hooks.itemPrices = prefetching ? static_cast<ItemPriceSource*>(&remembering) : &oneByOne;
     const AnalysisResult result =
@@ -182,13 +171,6 @@ RunOutcome Analyse(const std::string& log, const std::map<std::string, std::stri
     EXPECT_EQ(result.outcome, AnalysisOutcome::Complete);
     outcome.requests = downloader.requests();
     return outcome;
-}
-
-void ExpectSameCells(const StatsTable& a, const StatsTable& b) {
-    ASSERT_EQ(a.rowCount(), b.rowCount());
-    for (std::size_t row = 0; row < a.rowCount(); ++row)
-        for (std::size_t column = 0; column < a.columnCount(); ++column)
-            ASSERT_EQ(a.cell(row, column), b.cell(row, column)) << "row " << row << " column " << column;
 }
 
 TEST(WebItemPrices, RunWithPrefetchFillsTheTablesExactlyAsTheOneByOneLookup) {
@@ -206,8 +188,8 @@ TEST(WebItemPrices, RunWithPrefetchFillsTheTablesExactlyAsTheOneByOneLookup) {
     const auto catalogue = MixedCatalogue(names);
     const RunOutcome oneByOne = Analyse(log, catalogue, false);
     const RunOutcome prefetched = Analyse(log, catalogue, true);
-    ExpectSameCells(oneByOne.stats.items, prefetched.stats.items);
-    ExpectSameCells(oneByOne.stats.members, prefetched.stats.members);
+    testsite::ExpectSameCells(oneByOne.stats.items, prefetched.stats.items);
+    testsite::ExpectSameCells(oneByOne.stats.members, prefetched.stats.members);
     EXPECT_LT(prefetched.requests, oneByOne.requests);
 }
 

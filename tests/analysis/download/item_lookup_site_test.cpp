@@ -4,6 +4,8 @@
 #include "analysis/web_item_prices.h"
 
 #include "bank_log_text.h"
+#include "one_by_one_prices.h"
+#include "same_cells.h"
 #include "lorehold_site.h"
 
 #include <gtest/gtest.h>
@@ -21,20 +23,6 @@ using namespace testsite;
 
 // Long enough that a busy machine never stalls a healthy transfer for that long.
 constexpr DownloadLimits kPatientLimits{std::chrono::milliseconds(2000), 16 * 1024 * 1024};
-
-// The lookup one entry at a time, as the sequential algorithm does it: no memory of earlier results.
-class OneByOnePrices : public ItemPriceSource {
-public:
-    OneByOnePrices(std::string base, PageDownloader& downloader) : base_(std::move(base)), downloader_(downloader) {}
-    ItemPrice priceOf(const std::string& itemName) override {
-        return LookUpItemPrice(
-            base_, itemName, [this](const std::string& address) { return downloader_.download(address); }, {});
-    }
-
-private:
-    std::string base_;
-    PageDownloader& downloader_;
-};
 
 // Counts the downloads the program starts (the network layer may retry a reset connection itself).
 class CountingDownloader : public PageDownloader {
@@ -66,13 +54,6 @@ GuildStats Analyse(const std::string& log, ItemPriceSource& prices) {
     EXPECT_EQ(RunAnalysis(log, stats, std::filesystem::path(testing::TempDir()), hooks).outcome,
               AnalysisOutcome::Complete);
     return stats;
-}
-
-void ExpectSameCells(const StatsTable& a, const StatsTable& b) {
-    ASSERT_EQ(a.rowCount(), b.rowCount());
-    for (std::size_t row = 0; row < a.rowCount(); ++row)
-        for (std::size_t column = 0; column < a.columnCount(); ++column)
-            ASSERT_EQ(a.cell(row, column), b.cell(row, column)) << "row " << row << " column " << column;
 }
 
 // Stocks the site with the item's pages in one of many shapes, faults included; returns the value

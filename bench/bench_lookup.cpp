@@ -1,0 +1,122 @@
+// bench_lookup: the whole analysis with the item lookup on, against the local item database site
+// answering every page after a delay: entry by entry (the sequential algorithm) and with the names
+// prefetched side by side. Prints the figures.
+//
+//   bench_lookup [ITEMS [DELAY_MS]]      defaults: 300 distinct items, 50 ms
+
+#include "analysis/analysis_run.h"
+#include "analysis/bank_log_scanner.h"
+#include "analysis/download/network_downloader.h"
+#include "analysis/web_item_prices.h"
+#include "bank_log_text.h"
+#include "lorehold_site.h"
+#include "one_by_one_prices.h"
+#include "report/report_file.h"
+#include "shell/product_config.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace coffer;
+
+std::set<std::string> DistinctItemNames(const std::string& log) {
+    std::set<std::string> names;
+    std::istringstream in(log);
+    LineReader lines(in);
+    GuildIdentity guild;
+    ScanBankLog(
+        lines, guild,
+        [&names](BankLogEntry& entry) {
+            if (!entry.itemName.empty())
+                names.insert(PricedItemName(entry));
+        },
+        {});
+    return names;
+}
+
+struct Figures {
+    double seconds = 0;
+    int requests = 0;
+    GuildStats stats;
+};
+
+Figures Analyse(const std::string& log, ItemPriceSource& prices, testsite::LoreholdSite& site,
+                const std::filesystem::path& folder) {
+    Figures figures;
+    ReportSettings settings{10, 25, kArmoryBase, site.base(), "Coffer", "coffer.example", "now"};
+    AnalysisHooks hooks;
+    hooks.itemPrices = &prices;
+    hooks.generateReport = [&]() { return GenerateReport(figures.stats, settings, folder / "report.html"); };
+    site.forgetRequests();
+    const auto started = std::chrono::steady_clock::now();
+    const AnalysisResult result = RunAnalysis(log, figures.stats, folder, hooks);
+    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    figures.requests = site.requestCount();
+    if (result.outcome != AnalysisOutcome::Complete)
+        std::fprintf(stderr, "analysis failed: %s\n", result.message.c_str());
+    return figures;
+}
+
+bool SameCells(const StatsTable& a, const StatsTable& b) {
+    if (a.rowCount() != b.rowCount())
+        return false;
+    for (std::size_t row = 0; row < a.rowCount(); ++row)
+        for (std::size_t column = 0; column < a.columnCount(); ++column)
+            if (a.cell(row, column) != b.cell(row, column))
+                return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const int items = argc > 1 ? std::stoi(argv[1]) : 300;
+    const int delayMs = argc > 2 ? std::stoi(argv[2]) : 50;
+
+    // Ten entries per item, spread over the log and over 200 members; one in fifty moves an item
+    // between tabs (type 3), which the table does not remember but the lookup must price.
+    std::vector<testlog::Entry> entries;
+    for (int i = 0; i < items * 10; ++i) {
+        const int item = (i * 7919) % items;
+        entries.push_back({"Member" + std::to_string(i % 200), i % 50 == 49 ? "3" : (i % 2 == 0 ? "1" : "2"),
+                           "Item " + std::to_string(item) + (item % 3 == 0 ? " of the Owl" : ""), 1 + i % 20});
+    }
+    const std::string log = testlog::BankLog(entries);
+    const std::set<std::string> names = DistinctItemNames(log);
+
+    testsite::LoreholdSite site;
+    int number = 1000;
+    for (const std::string& name : names) {
+        const std::string id = std::to_string(number++);
+        site.setPage(testsite::SearchTarget(name), testsite::Page(testsite::SearchPageLinking(name, id)));
+        site.setPage(testsite::ItemTarget(id), testsite::Page(testsite::ItemPageWithPrices(number % 500, 25, 1, 0)));
+    }
+    site.setDelay(std::chrono::milliseconds(delayMs));
+
+    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    NetworkDownloader downloader;
+    testsite::OneByOnePrices oneByOne(site.base(), downloader);
+    WebItemPriceSource prefetching(site.base(), downloader, {});
+    const Figures sequential = Analyse(log, oneByOne, site, folder);
+    const Figures concurrent = Analyse(log, prefetching, site, folder);
+
+    std::printf("%zu entries, %zu distinct items, every page answered after %d ms\n", entries.size(), names.size(),
+                delayMs);
+    std::printf("sequential:  %7.2f s  %5d requests\n", sequential.seconds, sequential.requests);
+    std::printf("concurrent:  %7.2f s  %5d requests  (at most %d in flight)\n", concurrent.seconds,
+                concurrent.requests, site.maxInFlight());
+    const bool same = SameCells(sequential.stats.items, concurrent.stats.items) &&
+                      SameCells(sequential.stats.members, concurrent.stats.members);
+    std::printf("tables identical: %s\n", same ? "yes" : "NO");
+    return same ? 0 : 1;
+}
