@@ -8,9 +8,9 @@
 #include "analysis/bank_log_scanner.h"
 #include "analysis/download/network_downloader.h"
 #include "analysis/web_item_prices.h"
-#include "bank_log_text.h"
-#include "lorehold_site.h"
-#include "one_by_one_prices.h"
+#include "support/bank_log_text.h"
+#include "support/lorehold_site.h"
+#include "support/one_by_one_prices.h"
 #include "report/report_file.h"
 #include "shell/product_config.h"
 
@@ -49,7 +49,7 @@ struct Figures {
     GuildStats stats;
 };
 
-Figures Analyse(const std::string& log, ItemPriceSource& prices, testsite::LoreholdSite& site,
+Figures Analyse(const std::string& log, ItemPriceSource& prices, testing::LoreholdSite& site,
                 const std::filesystem::path& folder) {
     Figures figures;
     ReportSettings settings{10, 25, kArmoryBase, site.base(), "Coffer", "coffer.example", "now"};
@@ -85,27 +85,27 @@ int main(int argc, char** argv) {
 
     // Ten entries per item, spread over the log and over 200 members; one in fifty moves an item
     // between tabs (type 3), which the table does not remember but the lookup must price.
-    std::vector<testlog::Entry> entries;
+    std::vector<testing::Entry> entries;
     for (int i = 0; i < items * 10; ++i) {
         const int item = (i * 7919) % items;
         entries.push_back({"Member" + std::to_string(i % 200), i % 50 == 49 ? "3" : (i % 2 == 0 ? "1" : "2"),
                            "Item " + std::to_string(item) + (item % 3 == 0 ? " of the Owl" : ""), 1 + i % 20});
     }
-    const std::string log = testlog::BankLog(entries);
+    const std::string log = testing::BankLog(entries);
     const std::set<std::string> names = DistinctItemNames(log);
 
-    testsite::LoreholdSite site;
+    testing::LoreholdSite site;
     int number = 1000;
     for (const std::string& name : names) {
         const std::string id = std::to_string(number++);
-        site.setPage(testsite::SearchTarget(name), testsite::Page(testsite::SearchPageLinking(name, id)));
-        site.setPage(testsite::ItemTarget(id), testsite::Page(testsite::ItemPageWithPrices(number % 500, 25, 1, 0)));
+        site.setPage(testing::SearchTarget(name), testing::Page(testing::SearchPageLinking(name, id)));
+        site.setPage(testing::ItemTarget(id), testing::Page(testing::ItemPageWithPrices(number % 500, 25, 1, 0)));
     }
     site.setDelay(std::chrono::milliseconds(delayMs));
 
     const std::filesystem::path folder = std::filesystem::temp_directory_path();
     NetworkDownloader downloader;
-    testsite::OneByOnePrices oneByOne(site.base(), downloader);
+    testing::OneByOnePrices oneByOne(site.base(), downloader);
     WebItemPriceSource prefetching(site.base(), downloader, {});
     const Figures sequential = Analyse(log, oneByOne, site, folder);
     const Figures concurrent = Analyse(log, prefetching, site, folder);

@@ -1,14 +1,14 @@
 #include "analysis/web_item_prices.h"
 
 #include "analysis/analysis_run.h"
-#include "bank_log_text.h"
-#include "one_by_one_prices.h"
-#include "same_cells.h"
+#include "support/bank_log_text.h"
+#include "support/one_by_one_prices.h"
+#include "support/same_cells.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -163,11 +163,11 @@ RunOutcome Analyse(const std::string& log, const std::map<std::string, std::stri
     RunOutcome outcome;
     ScriptedDownloader downloader(pages, ScriptedDownloader::Order::Shuffled);
     WebItemPriceSource remembering(kBase, downloader, {});
-    testsite::OneByOnePrices oneByOne(kBase, downloader);
+    testing::OneByOnePrices oneByOne(kBase, downloader);
     AnalysisHooks hooks;
     hooks.itemPrices = prefetching ? static_cast<ItemPriceSource*>(&remembering) : &oneByOne;
-    const AnalysisResult result =
-        RunAnalysis(log, outcome.stats, std::filesystem::path(testing::TempDir()), hooks);
+    const testing::TempFolder folder;
+    const AnalysisResult result = RunAnalysis(log, outcome.stats, folder.path(), hooks);
     EXPECT_EQ(result.outcome, AnalysisOutcome::Complete);
     outcome.requests = downloader.requests();
     return outcome;
@@ -175,7 +175,7 @@ RunOutcome Analyse(const std::string& log, const std::map<std::string, std::stri
 
 TEST(WebItemPrices, RunWithPrefetchFillsTheTablesExactlyAsTheOneByOneLookup) {
     const std::vector<std::string> names = ItemNames(200);
-    std::vector<testlog::Entry> entries;
+    std::vector<testing::Entry> entries;
     std::mt19937 random(3);
     for (int i = 0; i < 1500; ++i) {
         const char* types[] = {"1", "2", "1", "2", "3", "4"};
@@ -184,12 +184,12 @@ TEST(WebItemPrices, RunWithPrefetchFillsTheTablesExactlyAsTheOneByOneLookup) {
                            type == "4" ? "" : names[random() % names.size()], 1 + static_cast<int>(random() % 20),
                            type == "4" ? 25000 : 0});
     }
-    const std::string log = testlog::BankLog(entries);
+    const std::string log = testing::BankLog(entries);
     const auto catalogue = MixedCatalogue(names);
     const RunOutcome oneByOne = Analyse(log, catalogue, false);
     const RunOutcome prefetched = Analyse(log, catalogue, true);
-    testsite::ExpectSameCells(oneByOne.stats.items, prefetched.stats.items);
-    testsite::ExpectSameCells(oneByOne.stats.members, prefetched.stats.members);
+    testing::ExpectSameCells(oneByOne.stats.items, prefetched.stats.items);
+    testing::ExpectSameCells(oneByOne.stats.members, prefetched.stats.members);
     EXPECT_LT(prefetched.requests, oneByOne.requests);
 }
 
@@ -202,7 +202,7 @@ TEST(WebItemPrices, RunLooksEachItemUpOnceUnderItsNameWithSpaces) {
         {hidden, "No results"},
     };
     // "Hidden Gem" is never deposited: type 3 adds no row, so only the remembered miss saves a download.
-    const std::string log = testlog::BankLog({{"Ann", "3", "Hidden Gem"},
+    const std::string log = testing::BankLog({{"Ann", "3", "Hidden Gem"},
                                               {"Ann", "1", "Iron Nails", 2},
                                               {"Bob", "2", "Iron Nails", 1},
                                               {"Bob", "3", "Hidden Gem"}});
@@ -220,7 +220,7 @@ TEST(WebItemPrices, RunLooksEachItemUpOnceUnderItsNameWithSpaces) {
 }
 
 TEST(WebItemPrices, ItemNotFoundIsServedFromItsRowWithoutAnotherDownload) {
-    const std::string log = testlog::BankLog({{"Ann", "1", "Mystery Box"}, {"Bob", "2", "Mystery Box"}});
+    const std::string log = testing::BankLog({{"Ann", "1", "Mystery Box"}, {"Bob", "2", "Mystery Box"}});
     const RunOutcome outcome = Analyse(log, {}, false);
     EXPECT_EQ(outcome.requests, 1);
     ASSERT_EQ(outcome.stats.items.rowCount(), 2u);

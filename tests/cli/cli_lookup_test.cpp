@@ -1,8 +1,9 @@
 // coffer-cli's item value lookup against the local item database site.
 #include "cli/cli.h"
 
-#include "bank_log_text.h"
-#include "lorehold_site.h"
+#include "support/bank_log_text.h"
+#include "support/lorehold_site.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,21 +11,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace coffer {
 namespace {
 
-using namespace testsite;
+using namespace testing;
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 struct CliRun {
     int exit = -1;
@@ -33,19 +26,16 @@ struct CliRun {
     std::string report; // the report file
 };
 
-class CliLookup : public testing::Test {
+class CliLookup : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::path(testing::TempDir()) / ("cli_lookup_" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-        std::ofstream(folder_ / "log.xml") << testlog::BankLog(
+        std::ofstream(folder_ / "log.xml") << testing::BankLog(
             {{"Ann", "1", "Iron Nails", 3}, {"Bob", "2", "Iron Nails"}, {"Bob", "1", "Salt &amp; Pepper"}});
         site_.setPage("/?search=Iron+Nails", Page(SearchPageLinking("Iron Nails", "4711")));
         site_.setPage("/?item=4711", Page(ItemPageWithPrices(12, 5, 1, 0)));
         site_.setPage("/?search=Salt+%26+Pepper", Page(SearchPageSaving("815")));
         site_.setPage("/?item=815", Page(ItemPageSelling(0, 7)));
     }
-    void TearDown() override { fs::remove_all(folder_); }
 
     CliRun run(std::vector<std::string> options) {
         const fs::path items = folder_ / "items.tsv";
@@ -67,7 +57,8 @@ protected:
     }
 
     LoreholdSite site_;
-    fs::path folder_;
+    TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
 };
 
 TEST_F(CliLookup, LooksUpItemValuesOnTheGivenSite) {

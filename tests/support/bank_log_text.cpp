@@ -1,6 +1,6 @@
-#include "bank_log_text.h"
+#include "support/bank_log_text.h"
 
-namespace coffer::testlog {
+namespace coffer::testing {
 
 std::string BankLog(const std::vector<Entry>& entries) {
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<page>\n"
@@ -17,4 +17,4 @@ std::string BankLog(const std::vector<Entry>& entries) {
     return text + "    </banklogs>\n  </guildBank>\n</page>\n";
 }
 
-} // namespace coffer::testlog
+} // namespace coffer::testing

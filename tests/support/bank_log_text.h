@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace coffer::testlog {
+namespace coffer::testing {
 
 struct Entry {
     std::string player;
@@ -16,4 +16,4 @@ struct Entry {
 
 std::string BankLog(const std::vector<Entry>& entries);
 
-} // namespace coffer::testlog
+} // namespace coffer::testing

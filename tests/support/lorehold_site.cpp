@@ -1,4 +1,4 @@
-#include "lorehold_site.h"
+#include "support/lorehold_site.h"
 
 #include "analysis/item_lookup.h"
 
@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <sys/socket.h>
 
-namespace coffer::testsite {
+namespace coffer::testing {
 namespace {
 
 const char* ReasonOf(int status) {
@@ -201,4 +201,4 @@ std::string SearchTarget(std::string_view name) { return ItemSearchAddress("", n
 
 std::string ItemTarget(std::string_view itemNumber) { return ItemPageAddress("", itemNumber); }
 
-} // namespace coffer::testsite
+} // namespace coffer::testing

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace coffer::testsite {
+namespace coffer::testing {
 
 enum class Fault {
     None,
@@ -71,4 +71,4 @@ std::string ItemPageSelling(int gold, int silver); // only "Sells for <span"
 std::string SearchTarget(std::string_view name);
 std::string ItemTarget(std::string_view itemNumber);
 
-} // namespace coffer::testsite
+} // namespace coffer::testing

@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace coffer::testsite {
+namespace coffer::testing {
 
 class OneByOnePrices : public ItemPriceSource {
 public:
@@ -23,4 +23,4 @@ private:
     PageDownloader& downloader_;
 };
 
-} // namespace coffer::testsite
+} // namespace coffer::testing

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace coffer::testsite {
+namespace coffer::testing {
 
 inline void ExpectSameCells(const StatsTable& a, const StatsTable& b) {
     ASSERT_EQ(a.rowCount(), b.rowCount());
@@ -14,4 +14,4 @@ inline void ExpectSameCells(const StatsTable& a, const StatsTable& b) {
             ASSERT_EQ(a.cell(row, column), b.cell(row, column)) << "row " << row << " column " << column;
 }
 
-} // namespace coffer::testsite
+} // namespace coffer::testing

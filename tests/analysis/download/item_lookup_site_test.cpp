@@ -3,15 +3,15 @@
 #include "analysis/download/network_downloader.h"
 #include "analysis/web_item_prices.h"
 
-#include "bank_log_text.h"
-#include "one_by_one_prices.h"
-#include "same_cells.h"
-#include "lorehold_site.h"
+#include "support/bank_log_text.h"
+#include "support/one_by_one_prices.h"
+#include "support/same_cells.h"
+#include "support/temp_folder.h"
+#include "support/lorehold_site.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@
 namespace coffer {
 namespace {
 
-using namespace testsite;
+using namespace testing;
 
 // Long enough that a busy machine never stalls a healthy transfer for that long.
 constexpr DownloadLimits kPatientLimits{std::chrono::milliseconds(2000), 16 * 1024 * 1024};
@@ -51,8 +51,8 @@ GuildStats Analyse(const std::string& log, ItemPriceSource& prices) {
     GuildStats stats;
     AnalysisHooks hooks;
     hooks.itemPrices = &prices;
-    EXPECT_EQ(RunAnalysis(log, stats, std::filesystem::path(testing::TempDir()), hooks).outcome,
-              AnalysisOutcome::Complete);
+    const TempFolder folder;
+    EXPECT_EQ(RunAnalysis(log, stats, folder.path(), hooks).outcome, AnalysisOutcome::Complete);
     return stats;
 }
 
@@ -112,12 +112,12 @@ TEST(ItemLookupSite, ConcurrentLookupFillsTheTablesExactlyAsTheSequentialOne) {
         names.push_back("Item " + std::to_string(i) + (i % 5 == 0 ? " &amp; Son's &quot;Best&quot;" : ""));
         values.push_back(Stock(site, names.back(), i));
     }
-    std::vector<testlog::Entry> entries;
+    std::vector<testing::Entry> entries;
     for (int round = 0; round < 3; ++round)
         for (int i = 0; i < 300; ++i)
             entries.push_back({"Member" + std::to_string((i + round) % 23), (i + round) % 4 == 3 ? "3" : (i % 2 ? "1" : "2"),
                                names[static_cast<std::size_t>((i * 37 + round) % 300)], 1 + i % 5});
-    const std::string log = testlog::BankLog(entries);
+    const std::string log = testing::BankLog(entries);
 
     NetworkDownloader downloader(kPatientLimits);
     OneByOnePrices oneByOne(site.base(), downloader);
@@ -155,7 +155,7 @@ TEST(ItemLookupSite, NamesThatNeedEscapingAreSearchedAndMatchedAsTheLogWritesThe
         {"100% Cotton #2?", "/?search=100%25+Cotton+%232%3F"},
     };
     LoreholdSite site;
-    std::vector<testlog::Entry> entries;
+    std::vector<testing::Entry> entries;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const std::string number = std::to_string(70 + i);
         site.setPage(cases[i].target, Page(SearchPageLinking(cases[i].logName, number)));
@@ -164,7 +164,7 @@ TEST(ItemLookupSite, NamesThatNeedEscapingAreSearchedAndMatchedAsTheLogWritesThe
     }
     NetworkDownloader downloader(kPatientLimits);
     WebItemPriceSource prices(site.base(), downloader, {});
-    const GuildStats stats = Analyse(testlog::BankLog(entries), prices);
+    const GuildStats stats = Analyse(testing::BankLog(entries), prices);
     ASSERT_EQ(stats.items.rowCount(), std::size(cases));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(site.requestsFor(cases[i].target), 1) << cases[i].logName;

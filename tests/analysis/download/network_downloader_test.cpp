@@ -1,6 +1,6 @@
 #include "analysis/download/network_downloader.h"
 
-#include "lorehold_site.h"
+#include "support/lorehold_site.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -13,13 +13,13 @@
 namespace coffer {
 namespace {
 
-using testsite::Fault;
-using testsite::Failing;
-using testsite::LoreholdSite;
-using testsite::Page;
-using testsite::PageUntilClose;
-using testsite::Redirect;
-using testsite::Response;
+using testing::Fault;
+using testing::Failing;
+using testing::LoreholdSite;
+using testing::Page;
+using testing::PageUntilClose;
+using testing::Redirect;
+using testing::Response;
 
 // Short enough that a hanging site costs the test little, long enough that a busy machine never
 // stalls a healthy transfer for that long.
