@@ -5,12 +5,13 @@
 //   bench_lookup [ITEMS [DELAY_MS]]      defaults: 300 distinct items, 50 ms
 
 #include "analysis/analysis_run.h"
-#include "analysis/bank_log_scanner.h"
 #include "analysis/download/network_downloader.h"
 #include "analysis/web_item_prices.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "support/one_by_one_prices.h"
+#include "support/table_difference.h"
+#include "support/temp_folder.h"
 #include "report/report_file.h"
 #include "shell/product_config.h"
 
@@ -20,28 +21,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace coffer;
-
-std::set<std::string> DistinctItemNames(const std::string& log) {
-    std::set<std::string> names;
-    std::istringstream in(log);
-    LineReader lines(in);
-    GuildIdentity guild;
-    ScanBankLog(
-        lines, guild,
-        [&names](BankLogEntry& entry) {
-            if (!entry.itemName.empty())
-                names.insert(PricedItemName(entry));
-        },
-        {});
-    return names;
-}
 
 struct Figures {
     double seconds = 0;
@@ -66,16 +51,6 @@ Figures Analyse(const std::string& log, ItemPriceSource& prices, testing::Loreho
     return figures;
 }
 
-bool SameCells(const StatsTable& a, const StatsTable& b) {
-    if (a.rowCount() != b.rowCount())
-        return false;
-    for (std::size_t row = 0; row < a.rowCount(); ++row)
-        for (std::size_t column = 0; column < a.columnCount(); ++column)
-            if (a.cell(row, column) != b.cell(row, column))
-                return false;
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -86,13 +61,15 @@ int main(int argc, char** argv) {
     // Ten entries per item, spread over the log and over 200 members; one in fifty moves an item
     // between tabs (type 3), which the table does not remember but the lookup must price.
     std::vector<testing::Entry> entries;
+    std::set<std::string> names;
     for (int i = 0; i < items * 10; ++i) {
         const int item = (i * 7919) % items;
-        entries.push_back({"Member" + std::to_string(i % 200), i % 50 == 49 ? "3" : (i % 2 == 0 ? "1" : "2"),
-                           "Item " + std::to_string(item) + (item % 3 == 0 ? " of the Owl" : ""), 1 + i % 20});
+        const std::string name = "Item " + std::to_string(item) + (item % 3 == 0 ? " of the Owl" : "");
+        names.insert(name);
+        entries.push_back({"Member" + std::to_string(i % 200), i % 50 == 49 ? "3" : (i % 2 == 0 ? "1" : "2"), name,
+                           1 + i % 20});
     }
     const std::string log = testing::BankLog(entries);
-    const std::set<std::string> names = DistinctItemNames(log);
 
     testing::LoreholdSite site;
     int number = 1000;
@@ -103,20 +80,21 @@ int main(int argc, char** argv) {
     }
     site.setDelay(std::chrono::milliseconds(delayMs));
 
-    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    const testing::TempFolder folder;
     NetworkDownloader downloader;
     testing::OneByOnePrices oneByOne(site.base(), downloader);
     WebItemPriceSource prefetching(site.base(), downloader, {});
-    const Figures sequential = Analyse(log, oneByOne, site, folder);
-    const Figures concurrent = Analyse(log, prefetching, site, folder);
+    const Figures sequential = Analyse(log, oneByOne, site, folder.path());
+    const Figures concurrent = Analyse(log, prefetching, site, folder.path());
 
     std::printf("%zu entries, %zu distinct items, every page answered after %d ms\n", entries.size(), names.size(),
                 delayMs);
     std::printf("sequential:  %7.2f s  %5d requests\n", sequential.seconds, sequential.requests);
     std::printf("concurrent:  %7.2f s  %5d requests  (at most %d in flight)\n", concurrent.seconds,
                 concurrent.requests, site.maxInFlight());
-    const bool same = SameCells(sequential.stats.items, concurrent.stats.items) &&
-                      SameCells(sequential.stats.members, concurrent.stats.members);
-    std::printf("tables identical: %s\n", same ? "yes" : "NO");
-    return same ? 0 : 1;
+    auto difference = testing::FirstDifference(sequential.stats.items, concurrent.stats.items);
+    if (!difference)
+        difference = testing::FirstDifference(sequential.stats.members, concurrent.stats.members);
+    std::printf("tables identical: %s\n", difference ? ("NO, " + *difference).c_str() : "yes");
+    return difference ? 1 : 0;
 }

@@ -3,7 +3,6 @@
 #include "analysis/analysis_run.h"
 #include "support/bank_log_text.h"
 #include "support/one_by_one_prices.h"
-#include "support/same_cells.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -171,26 +170,6 @@ RunOutcome Analyse(const std::string& log, const std::map<std::string, std::stri
     EXPECT_EQ(result.outcome, AnalysisOutcome::Complete);
     outcome.requests = downloader.requests();
     return outcome;
-}
-
-TEST(WebItemPrices, RunWithPrefetchFillsTheTablesExactlyAsTheOneByOneLookup) {
-    const std::vector<std::string> names = ItemNames(200);
-    std::vector<testing::Entry> entries;
-    std::mt19937 random(3);
-    for (int i = 0; i < 1500; ++i) {
-        const char* types[] = {"1", "2", "1", "2", "3", "4"};
-        const std::string type = types[random() % 6];
-        entries.push_back({"Member" + std::to_string(random() % 40), type,
-                           type == "4" ? "" : names[random() % names.size()], 1 + static_cast<int>(random() % 20),
-                           type == "4" ? 25000 : 0});
-    }
-    const std::string log = testing::BankLog(entries);
-    const auto catalogue = MixedCatalogue(names);
-    const RunOutcome oneByOne = Analyse(log, catalogue, false);
-    const RunOutcome prefetched = Analyse(log, catalogue, true);
-    testing::ExpectSameCells(oneByOne.stats.items, prefetched.stats.items);
-    testing::ExpectSameCells(oneByOne.stats.members, prefetched.stats.members);
-    EXPECT_LT(prefetched.requests, oneByOne.requests);
 }
 
 TEST(WebItemPrices, RunLooksEachItemUpOnceUnderItsNameWithSpaces) {
