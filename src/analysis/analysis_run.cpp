@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace coffer {
@@ -58,6 +59,25 @@ private:
     std::string error_;
 };
 
+// Every item name the log will be priced under, once each, in the order the names first appear.
+std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pump) {
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    LineReader lines(in);
+    GuildIdentity ignored;
+    ScanBankLog(
+        lines, ignored,
+        [&](BankLogEntry& entry) {
+            if (entry.itemName.empty())
+                return;
+            std::string name = PricedItemName(entry);
+            if (seen.insert(name).second)
+                names.push_back(std::move(name));
+        },
+        pump);
+    return names;
+}
+
 } // namespace
 
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
@@ -81,10 +101,19 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         if (!copy.write(logText))
             return {AnalysisOutcome::TempCopyFailed, "Could not write the temporary copy of the log in " +
                                                          workFolder.string() + ": " + copy.error()};
-        std::ifstream in(copy.path(), std::ios::binary);
+        auto openCopy = [&copy]() { return std::ifstream(copy.path(), std::ios::binary); };
+        const AnalysisResult unreadable{AnalysisOutcome::TempCopyFailed,
+                                        "Could not read the temporary copy of the log " + copy.path().string()};
+        if (hooks.itemPrices != nullptr) {
+            // A first pass names every item up front, so the source can look them up all at once.
+            std::ifstream first = openCopy();
+            if (!first)
+                return unreadable;
+            hooks.itemPrices->prefetch(DistinctItemNames(first, hooks.pumpEvents));
+        }
+        std::ifstream in = openCopy();
         if (!in)
-            return {AnalysisOutcome::TempCopyFailed,
-                    "Could not read the temporary copy of the log " + copy.path().string()};
+            return unreadable;
         LineReader lines(in);
         ScanBankLog(
             lines, stats.guild,

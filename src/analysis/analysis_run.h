@@ -46,6 +46,7 @@ struct AnalysisResult {
 // The run: resets the guild identity and empties both tables, rejects a text without "?xml", writes
 // the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, deleted at the end),
 // scans it back, prices and adds every entry, finishes the member table and has the report written.
+// With a price source, a first scan of the copy hands the source the log's distinct item names.
 // Status texts: "Connecting to ..." (from the price source), "Cleaning up...", "Generating Report",
 // "Complete".
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,

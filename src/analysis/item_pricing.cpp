@@ -5,8 +5,10 @@
 
 namespace coffer {
 
+std::string PricedItemName(const BankLogEntry& entry) { return ReplaceChar(entry.itemName, '+', ' '); }
+
 void PriceEntry(BankLogEntry& entry, const StatsTable& items, ItemPriceSource& source) {
-    entry.itemName = ReplaceChar(entry.itemName, '+', ' ');
+    entry.itemName = PricedItemName(entry);
     if (const auto row = items.findFirst(entry.itemName)) {
         entry.value = items.cellOf(*row, kItemValue);
         entry.itemId = items.cellOf(*row, kItemNumber);

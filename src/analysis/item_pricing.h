@@ -6,6 +6,7 @@
 #include "analysis/stats_table.h"
 
 #include <string>
+#include <vector>
 
 namespace coffer {
 
@@ -19,7 +20,14 @@ public:
     virtual ~ItemPriceSource() = default;
     // The price of an item by its name (words separated by spaces).
     virtual ItemPrice priceOf(const std::string& itemName) = 0;
+    // Called at the start of every run, before the first priceOf, with each distinct item name of the
+    // log once, in the order the names first appear. A source may look them all up here at once; one
+    // that remembers results forgets those of earlier runs.
+    virtual void prefetch(const std::vector<std::string>& itemNames) { (void)itemNames; }
 };
+
+// The item name an entry is priced and listed under: the log's "+" between words become spaces.
+std::string PricedItemName(const BankLogEntry& entry);
 
 // Gives an entry that names an item its value and item number: from the item table when it has a
 // row for the name, otherwise from the source. Turns the "+" of the entry's item name into spaces.

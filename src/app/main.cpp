@@ -2,6 +2,7 @@
 
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
+#include "ui/item_lookup_services.h"
 #include "ui/link_launcher.h"
 #include "ui/main_window.h"
 #include "ui/program_icon.h"
@@ -25,7 +26,8 @@ int main(int argc, char** argv) {
     const Form1Settings settings{product, product.website, ProgramFolder(), WorkFolder()};
     std::unique_ptr<Form1> form1;
     SplashWindow frmSplash([&] {
-        form1 = std::make_unique<Form1>(settings, Form1Services{&dialogs, &launcher, {}, {}});
+        form1 = std::make_unique<Form1>(settings, Form1Services{&dialogs, &launcher, WebPriceSources(kItemDatabaseBase),
+                                                                ItemPageResolver(kItemDatabaseBase)});
         form1->showAtStart();
     });
     frmSplash.show();

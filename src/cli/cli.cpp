@@ -1,6 +1,9 @@
 #include "cli/cli.h"
 
 #include "analysis/analysis_run.h"
+#include "analysis/download/network_downloader.h"
+#include "analysis/text_util.h"
+#include "analysis/web_item_prices.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
 #include "shell/product_config.h"
@@ -29,6 +32,9 @@ Options:
       --items FILE           write the item table as tab-separated text
       --players N            players per report section (default: 10)
       --items-per-section N  items per report section (default: 25)
+      --lookup               look up every item's value on the item database site (slower)
+      --item-db URL          the item database site, for the look-ups and the report's item links
+                             (default: http://www.lorehold.example)
       --quiet                do not print status texts
       --help                 show this help
       --version              show the version
@@ -43,6 +49,8 @@ struct CliOptions {
     std::string itemsPath;
     int players = 10;
     int itemsPerSection = 25;
+    std::string itemDatabase = kItemDatabaseBase;
+    bool lookup = false;
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -52,6 +60,18 @@ struct CliOptions {
 struct UsageError {
     std::string message;
 };
+
+// A site's base address as the program builds on it: http:// or https://, a host, no trailing "/".
+std::string SiteBase(std::string address, const std::string& option) {
+    while (!address.empty() && address.back() == '/')
+        address.pop_back();
+    const std::size_t scheme = address.find("://");
+    const std::string_view name = std::string_view(address).substr(0, scheme);
+    if (scheme == std::string::npos || !(EqualsNoCase(name, "http") || EqualsNoCase(name, "https")) ||
+        address.size() == scheme + 3)
+        throw UsageError{"option " + option + " needs an http:// or https:// address, not \"" + address + "\""};
+    return address;
+}
 
 // Parses the arguments; throws UsageError with a message for the user.
 CliOptions ParseArguments(const std::vector<std::string>& args) {
@@ -89,6 +109,10 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
             options.players = limit();
         else if (arg == "--items-per-section")
             options.itemsPerSection = limit();
+        else if (arg == "--item-db")
+            options.itemDatabase = SiteBase(value(), arg);
+        else if (arg == "--lookup" && !inlineValue)
+            options.lookup = true;
         else if (arg == "--quiet" && !inlineValue)
             options.quiet = true;
         else if (arg == "--help" && !inlineValue)
@@ -171,12 +195,19 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
 
     const ProductConfig product = LoadProductConfig();
-    ReportSettings settings{options.players, options.itemsPerSection, kArmoryBase, kItemDatabaseBase,
+    ReportSettings settings{options.players, options.itemsPerSection, kArmoryBase, options.itemDatabase,
                             product.programName, product.website, createdOn};
     GuildStats stats;
     AnalysisHooks hooks;
     if (!options.quiet)
         hooks.showStatus = [&err](const std::string& text) { err << text << '\n'; };
+    std::optional<NetworkDownloader> downloader;
+    std::optional<WebItemPriceSource> itemPrices;
+    if (options.lookup) {
+        downloader.emplace();
+        itemPrices.emplace(options.itemDatabase, *downloader, hooks.showStatus);
+        hooks.itemPrices = &*itemPrices;
+    }
     hooks.generateReport = [&]() { return GenerateReport(stats, settings, options.reportPath); };
 
     const AnalysisResult result = RunAnalysis(logText, stats, WorkFolder(), hooks);

@@ -1,10 +1,14 @@
 #include "cli/cli.h"
 
+#include <QCoreApplication>
+
 #include <clocale>
 #include <ctime>
 #include <iostream>
 
 int main(int argc, char** argv) {
+    // The item look-ups wait for the network through the application's event handling.
+    QCoreApplication application(argc, argv);
     std::setlocale(LC_ALL, "");
     const std::time_t now = std::time(nullptr);
     char createdOn[128] = {};

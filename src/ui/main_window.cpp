@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "analysis/item_lookup.h"
 #include "analysis/transaction_totals.h"
 #include "ui/about_window.h"
 #include "ui/bank_log_panel.h"

@@ -9,8 +9,4 @@ std::string MemberPageAddress(std::string_view armoryBase, std::string_view real
            "&n=" + EncodeForAddress(name, SpaceAs::Percent20);
 }
 
-std::string ItemSearchAddress(std::string_view itemDatabaseBase, std::string_view itemName) {
-    return std::string(itemDatabaseBase) + "/?search=" + EncodeForAddress(itemName, SpaceAs::Plus);
-}
-
 } // namespace coffer

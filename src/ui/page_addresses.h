@@ -1,5 +1,5 @@
 #pragma once
-// Addresses of a member's armory page and of an item's search page on the item database site.
+// The address of a member's armory page.
 
 #include <string>
 #include <string_view>
@@ -8,8 +8,5 @@ namespace coffer {
 
 // armoryBase + "/character-sheet.xml?r=" + realm + "&n=" + name; both percent-encoded, blanks as "%20".
 std::string MemberPageAddress(std::string_view armoryBase, std::string_view realm, std::string_view name);
-
-// itemDatabaseBase + "/?search=" + the name percent-encoded with blanks as "+".
-std::string ItemSearchAddress(std::string_view itemDatabaseBase, std::string_view itemName);
 
 } // namespace coffer

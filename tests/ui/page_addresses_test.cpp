@@ -7,7 +7,7 @@
 namespace coffer {
 namespace {
 
-TEST(PageAddresses, MemberAndItemPages) {
+TEST(PageAddresses, MemberPages) {
     const struct {
         std::string realm, name, expected;
     } members[] = {
@@ -17,10 +17,6 @@ TEST(PageAddresses, MemberAndItemPages) {
     };
     for (const auto& c : members)
         EXPECT_EQ(MemberPageAddress("http://armory.example", c.realm, c.name), c.expected) << c.name;
-    EXPECT_EQ(ItemSearchAddress("http://www.lorehold.example", "Frost Lotus"),
-              "http://www.lorehold.example/?search=Frost+Lotus");
-    EXPECT_EQ(ItemSearchAddress("http://www.lorehold.example", "Rod & Reel"),
-              "http://www.lorehold.example/?search=Rod+%26+Reel");
 }
 
 TEST(SiteLinks, DomainLabelsAndTheirTest) {

@@ -1,0 +1,100 @@
+// bench_lookup: the whole analysis with the item lookup on, against the local item database site
+// answering every page after a delay: entry by entry (the sequential algorithm) and with the names
+// prefetched side by side. Prints the figures.
+//
+//   bench_lookup [ITEMS [DELAY_MS]]      defaults: 300 distinct items, 50 ms
+
+#include "analysis/analysis_run.h"
+#include "analysis/download/network_downloader.h"
+#include "analysis/web_item_prices.h"
+#include "support/bank_log_text.h"
+#include "support/lorehold_site.h"
+#include "support/one_by_one_prices.h"
+#include "support/table_difference.h"
+#include "support/temp_folder.h"
+#include "report/report_file.h"
+#include "shell/product_config.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace coffer;
+
+struct Figures {
+    double seconds = 0;
+    int requests = 0;
+    GuildStats stats;
+};
+
+Figures Analyse(const std::string& log, ItemPriceSource& prices, testing::LoreholdSite& site,
+                const std::filesystem::path& folder) {
+    Figures figures;
+    ReportSettings settings{10, 25, kArmoryBase, site.base(), "Coffer", "coffer.example", "now"};
+    AnalysisHooks hooks;
+    hooks.itemPrices = &prices;
+    hooks.generateReport = [&]() { return GenerateReport(figures.stats, settings, folder / "report.html"); };
+    site.forgetRequests();
+    const auto started = std::chrono::steady_clock::now();
+    const AnalysisResult result = RunAnalysis(log, figures.stats, folder, hooks);
+    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    figures.requests = site.requestCount();
+    if (result.outcome != AnalysisOutcome::Complete)
+        std::fprintf(stderr, "analysis failed: %s\n", result.message.c_str());
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const int items = argc > 1 ? std::stoi(argv[1]) : 300;
+    const int delayMs = argc > 2 ? std::stoi(argv[2]) : 50;
+
+    // Ten entries per item, spread over the log and over 200 members; one in fifty moves an item
+    // between tabs (type 3), which the table does not remember but the lookup must price.
+    std::vector<testing::Entry> entries;
+    std::set<std::string> names;
+    for (int i = 0; i < items * 10; ++i) {
+        const int item = (i * 7919) % items;
+        const std::string name = "Item " + std::to_string(item) + (item % 3 == 0 ? " of the Owl" : "");
+        names.insert(name);
+        entries.push_back({"Member" + std::to_string(i % 200), i % 50 == 49 ? "3" : (i % 2 == 0 ? "1" : "2"), name,
+                           1 + i % 20});
+    }
+    const std::string log = testing::BankLog(entries);
+
+    testing::LoreholdSite site;
+    int number = 1000;
+    for (const std::string& name : names) {
+        const std::string id = std::to_string(number++);
+        site.setPage(testing::SearchTarget(name), testing::Page(testing::SearchPageLinking(name, id)));
+        site.setPage(testing::ItemTarget(id), testing::Page(testing::ItemPageWithPrices(number % 500, 25, 1, 0)));
+    }
+    site.setDelay(std::chrono::milliseconds(delayMs));
+
+    const testing::TempFolder folder;
+    NetworkDownloader downloader;
+    testing::OneByOnePrices oneByOne(site.base(), downloader);
+    WebItemPriceSource prefetching(site.base(), downloader, {});
+    const Figures sequential = Analyse(log, oneByOne, site, folder.path());
+    const Figures concurrent = Analyse(log, prefetching, site, folder.path());
+
+    std::printf("%zu entries, %zu distinct items, every page answered after %d ms\n", entries.size(), names.size(),
+                delayMs);
+    std::printf("sequential:  %7.2f s  %5d requests\n", sequential.seconds, sequential.requests);
+    std::printf("concurrent:  %7.2f s  %5d requests  (at most %d in flight)\n", concurrent.seconds,
+                concurrent.requests, site.maxInFlight());
+    auto difference = testing::FirstDifference(sequential.stats.items, concurrent.stats.items);
+    if (!difference)
+        difference = testing::FirstDifference(sequential.stats.members, concurrent.stats.members);
+    std::printf("tables identical: %s\n", difference ? ("NO, " + *difference).c_str() : "yes");
+    return difference ? 1 : 0;
+}

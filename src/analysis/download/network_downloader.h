@@ -1,0 +1,41 @@
+#pragma once
+// The program's HTTP GET, on Qt Network: user agent "Mozilla", no proxy, caches bypassed, redirects
+// followed, the body decoded as UTF-8. A response with an error status gives its error page; no
+// connection, no response, a transfer that makes no progress for the time-out or a body past the
+// size cap give the empty text. Waiting handles the thread's events; without a QCoreApplication
+// every download gives the empty text.
+
+#include "analysis/page_downloader.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace coffer {
+
+struct DownloadLimits {
+    std::chrono::milliseconds stallTimeout{15'000}; // without a byte moving
+    std::int64_t maxBytes = 16 * 1024 * 1024;
+};
+
+class NetworkDownloader : public PageDownloader {
+public:
+    explicit NetworkDownloader(DownloadLimits limits = {});
+    ~NetworkDownloader() override;
+    NetworkDownloader(const NetworkDownloader&) = delete;
+    NetworkDownloader& operator=(const NetworkDownloader&) = delete;
+
+    void start(const std::string& address, PageHandler done) override;
+    void waitForAny() override;
+    int inFlight() const override;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// One page, waited for: what the item double-click and other one-off requests use.
+std::string DownloadText(const std::string& address, const DownloadLimits& limits = {});
+
+} // namespace coffer

@@ -1,0 +1,144 @@
+#include "analysis/item_lookup.h"
+
+#include "analysis/text_util.h"
+#include "analysis/transaction_totals.h"
+#include "analysis/web_text.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace coffer {
+namespace {
+
+constexpr std::string_view kItemQuery = "?item=";
+constexpr std::string_view kSavedCall = "su_addToSaved('";
+constexpr std::string_view kBuyoutPrice = "Buyout price</span>";
+constexpr std::string_view kSellsFor = "Sells for <span";
+
+// The pieces between exact occurrences of the marker; the text before the first is the first piece.
+std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_view marker) {
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(marker, start)) != std::string_view::npos; start = at + marker.size())
+        pieces.push_back(text.substr(start, at - start));
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+// The text after the first occurrence of the marker up to its next occurrence or the end; none when
+// the text does not contain the marker. Letter case is ignored throughout, so that the test for the
+// marker and the cut at it always agree.
+std::optional<std::string_view> TextAfter(std::string_view text, std::string_view marker) {
+    const std::size_t at = FindNoCase(text, marker);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view rest = text.substr(at + marker.size());
+    return rest.substr(0, FindNoCase(rest, marker));
+}
+
+// The text from the marker at `at` through the first `end` character after it, or to the end.
+std::string_view MarkedText(std::string_view text, std::size_t at, char end) {
+    const std::size_t close = text.find(end, at);
+    return text.substr(at, close == std::string_view::npos ? std::string_view::npos : close - at + 1);
+}
+
+std::optional<std::string> NonEmpty(std::string text) {
+    if (text.empty())
+        return std::nullopt;
+    return text;
+}
+
+std::string_view TrimWhitespace(std::string_view text) {
+    constexpr std::string_view kSpace = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(kSpace);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
+// What follows "moneygold" or "moneysilver" in the region, up to the next "<".
+std::string MoneyText(std::string_view region, std::string_view marker) {
+    const std::size_t at = FindNoCase(region, marker);
+    if (at == std::string_view::npos)
+        return {};
+    const std::string text = RemoveAllNoCase(RemoveChars(MarkedText(region, at, '<'), "?"), marker);
+    return std::string(TrimWhitespace(RemoveChars(text, "><\"")));
+}
+
+bool AllDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void Show(const StatusFunction& status, const std::string& address) {
+    if (status)
+        status("Connecting to " + address);
+}
+
+} // namespace
+
+std::string ItemSearchAddress(std::string_view base, std::string_view itemName) {
+    return std::string(base) + "/?search=" + EncodeForAddress(itemName, SpaceAs::Plus);
+}
+
+std::string ItemPageAddress(std::string_view base, std::string_view itemNumber) {
+    return std::string(base) + "/?item=" + EncodeForAddress(itemNumber, SpaceAs::Percent20);
+}
+
+std::optional<std::string> ItemNumberInLinks(std::string_view page, std::string_view itemName,
+                                             std::string_view linkMarker) {
+    const std::string label = ">" + std::string(itemName) + "<";
+    for (const std::string_view piece : SplitAtMarker(page, linkMarker)) {
+        const std::size_t query = FindNoCase(piece, kItemQuery);
+        if (query == std::string_view::npos || !ContainsNoCase(piece, label))
+            continue;
+        const std::string number = RemoveAllNoCase(RemoveChars(MarkedText(piece, query, '>'), "?"), "item=");
+        return NonEmpty(RemoveChars(number, ">\""));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ItemNumberFromSearchPage(std::string_view page, std::string_view itemName) {
+    if (auto number = ItemNumberInLinks(page, itemName, "a href="))
+        return number;
+    std::optional<std::string_view> call = TextAfter(page, kSavedCall);
+    if (!call)
+        return std::nullopt;
+    // The number ends at the quote that closes the call's first argument: su_addToSaved('1234').
+    if (const std::size_t close = call->find("')"); close != std::string_view::npos)
+        call = call->substr(0, close + 1);
+    return NonEmpty(RemoveChars(*call, "')"));
+}
+
+std::string ValueFromItemPage(std::string_view page) {
+    const std::string_view region = TextAfter(page, kBuyoutPrice).value_or(TextAfter(page, kSellsFor).value_or(page));
+    std::string gold = MoneyText(region, "moneygold");
+    std::string silver = MoneyText(region, "moneysilver");
+    if (!AllDigits(gold) || !AllDigits(silver) || silver.size() > 2)
+        return kNoValue;
+    if (gold.size() < 5)
+        gold.insert(0, 5 - gold.size(), '0');
+    if (silver.size() < 2)
+        silver.insert(0, 2 - silver.size(), '0');
+    return gold + "." + silver;
+}
+
+ItemPrice LookUpItemPrice(std::string_view base, const std::string& itemName, const DownloadFunction& download,
+                          const StatusFunction& status) {
+    const std::string searchAddress = ItemSearchAddress(base, itemName);
+    Show(status, searchAddress);
+    const std::optional<std::string> number = ItemNumberFromSearchPage(download(searchAddress), itemName);
+    if (!number)
+        return {};
+    const std::string itemAddress = ItemPageAddress(base, *number);
+    Show(status, itemAddress);
+    return {ValueFromItemPage(download(itemAddress)), *number};
+}
+
+std::string ResolveItemPageAddress(std::string_view base, const std::string& itemName,
+                                   const DownloadFunction& download) {
+    std::string searchAddress = ItemSearchAddress(base, itemName);
+    const std::optional<std::string> number = ItemNumberInLinks(download(searchAddress), itemName, "<a href=");
+    return number ? ItemPageAddress(base, *number) : searchAddress;
+}
+
+} // namespace coffer
