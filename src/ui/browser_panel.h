@@ -18,7 +18,6 @@ public:
     BrowserPanel(const QString& armoryBase, QWidget* parent = nullptr);
 
     void navigate(const QUrl& url); // WebBrowser1 navigates
-    QWebEngineView* browser() const { return webBrowser1_; }
     void placeBrowser(const TwipsRect& rect);
 
 signals:

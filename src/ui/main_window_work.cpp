@@ -23,7 +23,7 @@ namespace coffer {
 namespace {
 
 // A long line is added in parts of this size, so that the window answers in between.
-constexpr qsizetype kImportPartBytes = 64 * 1024;
+constexpr qsizetype kImportPartBytes = 32 * 1024;
 
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
 

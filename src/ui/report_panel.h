@@ -24,7 +24,6 @@ public:
     QString itemsPerSection() const;
     QPushButton* refreshButton() const { return cmdRefresh_; }
     QPushButton* saveAsButton() const { return cmdSaveAs_; }
-    QWebEngineView* reportView() const { return webBrowser2_; }
     // The Charts tab's page: it covers the chart controls' area and starts empty.
     QWidget* chartsPage() const { return chartsPage_; }
 

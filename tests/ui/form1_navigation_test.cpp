@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 #include <QWebEngineView>
@@ -21,6 +22,7 @@ class Form1NavigationTest : public QObject {
     Q_OBJECT
 private slots:
     void startsOnTheBrowserPanelWithTheQuickstartPage();
+    void opensMaximisedWithTheDesignSizeRestored();
     void captionsAndFonts();
     void menusHoldTheirItemsInOrder();
     void visitItemShowsOnlyForTheMakersWebsite();
@@ -42,6 +44,20 @@ void Form1NavigationTest::startsOnTheBrowserPanelWithTheQuickstartPage() {
     harness.click("Command10");
     QCOMPARE(harness.find<QWebEngineView>("WebBrowser1")->url(), quickstart);
     QCOMPARE(harness.find<QLineEdit>("Text2")->text(), QString::fromLatin1(Form1Harness::kArmory));
+}
+
+void Form1NavigationTest::opensMaximisedWithTheDesignSizeRestored() {
+    Form1Harness harness;
+    Form1& window = harness.window();
+    window.hide();
+    window.showAtStart();
+    QVERIFY(window.windowState() & Qt::WindowMaximized);
+    const QRect design = TwipsToPixels({0, 0, design::kClientWidth, design::kClientHeight}, window.logicalDpiX(),
+                                       window.logicalDpiY());
+    window.showNormal();
+    QTRY_COMPARE(window.centralWidget()->size(), design.size());
+    const QRect screen = window.screen()->availableGeometry();
+    QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
 }
 
 void Form1NavigationTest::captionsAndFonts() {
