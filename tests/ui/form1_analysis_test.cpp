@@ -34,7 +34,6 @@ private slots:
     void reportLinksToTheSitesOpenInTheBrowserPanel_data();
     void reportLinksToTheSitesOpenInTheBrowserPanel();
     void doubleClicksOpenMemberAndItemPages();
-    void itemDoubleClickUsesTheItemLookup();
 
 private:
     static QByteArray GeneratedLog();
@@ -246,23 +245,6 @@ void Form1AnalysisTest::doubleClicksOpenMemberAndItemPages() {
     search.replace(u' ', u'+');
     QVERIFY(WaitForUrl(browser, QUrl(QStringLiteral("http://www.lorehold.localhost/?search=") + search)));
     QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
-}
-
-void Form1AnalysisTest::itemDoubleClickUsesTheItemLookup() {
-    QStringList asked;
-    Form1Services services;
-    services.itemPageAddress = [&asked](const std::string& name) {
-        asked << QString::fromStdString(name);
-        return std::string("http://www.lorehold.localhost/?item=42");
-    };
-    Form1Harness harness(services);
-    QVERIFY(harness.importFile(harness.writeFile(QStringLiteral("log.xml"), GeneratedLog())));
-    QVERIFY(harness.analyze(kRunTimeoutMs));
-    auto* items = harness.find<StatsListView>("ListView2");
-    items->selectRow(0);
-    emit items->doubleClicked(items->model()->index(0, 0));
-    QCOMPARE(asked, QStringList{items->model()->index(0, 0).data().toString()});
-    QVERIFY(WaitForUrl(harness.find<QWebEngineView>("WebBrowser1"), QUrl("http://www.lorehold.localhost/?item=42")));
 }
 
 QTEST_MAIN(Form1AnalysisTest)

@@ -1,5 +1,4 @@
 #include "ui/page_addresses.h"
-#include "ui/report_copy.h"
 #include "ui/site_links.h"
 
 #include <gtest/gtest.h>
@@ -28,17 +27,6 @@ TEST(SiteLinks, DomainLabelsAndTheirTest) {
     EXPECT_TRUE(ContainsSiteLabel("http://www.LoreHold.example/?item=5", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://www.coffer.example", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://anything", {""}));
-}
-
-TEST(SaveAsNames, HtmIsAddedOnlyWhenMissing) {
-    const struct {
-        const char* chosen;
-        const char* saved;
-    } cases[] = {{"/d/summary", "/d/summary.htm"},         {"/d/Report.HTML", "/d/Report.HTML"},
-                 {"/d/page.html", "/d/page.html"},         {"/d/notes.htm.txt", "/d/notes.htm.txt"},
-                 {"/d/report.HTM", "/d/report.HTM"},       {"/d/x.ht", "/d/x.ht.htm"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(WithHtmExtension(QString::fromLatin1(c.chosen)), QString::fromLatin1(c.saved)) << c.chosen;
 }
 
 } // namespace
