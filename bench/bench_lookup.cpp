@@ -7,13 +7,13 @@
 #include "analysis/analysis_run.h"
 #include "analysis/download/network_downloader.h"
 #include "analysis/web_item_prices.h"
+#include "report/report_file.h"
+#include "shell/product_config.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "support/one_by_one_prices.h"
 #include "support/table_difference.h"
 #include "support/temp_folder.h"
-#include "report/report_file.h"
-#include "shell/product_config.h"
 
 #include <QCoreApplication>
 
@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
         const int item = (i * 7919) % items;
         const std::string name = "Item " + std::to_string(item) + (item % 3 == 0 ? " of the Owl" : "");
         names.insert(name);
-        entries.push_back({"Member" + std::to_string(i % 200), i % 50 == 49 ? "3" : (i % 2 == 0 ? "1" : "2"), name,
-                           1 + i % 20});
+        entries.push_back(
+            {"Member" + std::to_string(i % 200), i % 50 == 49 ? "3" : (i % 2 == 0 ? "1" : "2"), name, 1 + i % 20});
     }
     const std::string log = testing::BankLog(entries);
 
@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
     std::printf("%zu entries, %zu distinct items, every page answered after %d ms\n", entries.size(), names.size(),
                 delayMs);
     std::printf("sequential:  %7.2f s  %5d requests\n", sequential.seconds, sequential.requests);
-    std::printf("concurrent:  %7.2f s  %5d requests  (at most %d in flight)\n", concurrent.seconds,
-                concurrent.requests, site.maxInFlight());
+    std::printf("concurrent:  %7.2f s  %5d requests  (at most %d in flight)\n", concurrent.seconds, concurrent.requests,
+                site.maxInFlight());
     auto difference = testing::FirstDifference(sequential.stats.items, concurrent.stats.items);
     if (!difference)
         difference = testing::FirstDifference(sequential.stats.members, concurrent.stats.members);

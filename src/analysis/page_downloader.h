@@ -10,7 +10,7 @@ namespace coffer {
 using PageHandler = std::function<void(std::string page)>;
 
 class PageDownloader {
-public:
+  public:
     virtual ~PageDownloader() = default;
 
     // Starts getting the page at the address. `done` receives the page, or the empty text when none

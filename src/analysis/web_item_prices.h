@@ -17,7 +17,7 @@ namespace coffer {
 inline constexpr int kMaxDownloadsInFlight = 6;
 
 class WebItemPriceSource : public ItemPriceSource {
-public:
+  public:
     // `base` is the site's address; `status` shows "Connecting to " + address before each download.
     WebItemPriceSource(std::string base, PageDownloader& downloader, StatusFunction status,
                        int maxInFlight = kMaxDownloadsInFlight);
@@ -27,7 +27,7 @@ public:
     // Forgets the results of earlier runs and looks up every name with up to maxInFlight downloads at once.
     void prefetch(const std::vector<std::string>& itemNames) override;
 
-private:
+  private:
     std::string base_;
     PageDownloader& downloader_;
     StatusFunction status_;

@@ -20,7 +20,9 @@ TEST(ItemLookup, SearchAddressEncodesTheNameAsWrittenInTheLog) {
         {"Iron Nails", "http://www.lorehold.example/?search=Iron+Nails"},
         {"Salt &amp; Pepper", "http://www.lorehold.example/?search=Salt+%26+Pepper"},
         {"Q'uel &quot;Lost&quot; Blade/Axe", "http://www.lorehold.example/?search=Q%27uel+%22Lost%22+Blade%2FAxe"},
-        {"Schwert der Fl\xC3\xBC" "sse", "http://www.lorehold.example/?search=Schwert+der+Fl%C3%BCsse"},
+        {"Schwert der Fl\xC3\xBC"
+         "sse",
+         "http://www.lorehold.example/?search=Schwert+der+Fl%C3%BCsse"},
         {"Caf&#233;?x=1#top", "http://www.lorehold.example/?search=Caf%C3%A9%3Fx%3D1%23top"},
     };
     for (const auto& c : cases)
@@ -45,8 +47,8 @@ TEST(ItemLookup, SearchPageGivesTheLinkedItemNumberOrTheSavedOne) {
          R"(<A HREF="/?item=1">Other</A><A HREF="/?item=2">Iron Nails</A>)", "Iron Nails", "1"},
         {"name with a reference, as the page writes it", R"(<a href="/?item=9">Salt &amp; Pepper</a>)",
          "Salt &amp; Pepper", "9"},
-        {"query without an end runs to the end of the piece", R"(<a href=x>Iron Nails</a> see ?item=42)",
-         "Iron Nails", "42"},
+        {"query without an end runs to the end of the piece", R"(<a href=x>Iron Nails</a> see ?item=42)", "Iron Nails",
+         "42"},
         {"link without a number falls back to the saved call",
          R"(<a href="/?item=">Iron Nails</a><script>su_addToSaved('55');</script>)", "Iron Nails", "55"},
         {"saved call when no link names the item",
@@ -54,8 +56,7 @@ TEST(ItemLookup, SearchPageGivesTheLinkedItemNumberOrTheSavedOne) {
          "Iron Nails", "815"},
         {"saved call in another letter case", "<script>SU_ADDTOSAVED('12')</script>", "Iron Nails", "12"},
         {"saved call without an end runs to the end of the page", "su_addToSaved('99", "Iron Nails", "99"},
-        {"link wins over the saved call", R"(su_addToSaved('2') <a href="/?item=1">Iron Nails</a>)", "Iron Nails",
-         "1"},
+        {"link wins over the saved call", R"(su_addToSaved('2') <a href="/?item=1">Iron Nails</a>)", "Iron Nails", "1"},
         {"name without its closing bracket", R"(<a href="/?item=1">Iron Nails)", "Iron Nails", std::nullopt},
         {"nothing found", "<html><body>No items found.</body></html>", "Iron Nails", std::nullopt},
         {"empty page", "", "Iron Nails", std::nullopt},
@@ -77,8 +78,8 @@ TEST(ItemLookup, ItemPageGivesTheBuyoutPriceElseTheSellingPrice) {
         {"both prices: the buyout wins",
          "<div>Sells for <span>" + money("1", "2") + "</span></div><span>Buyout price</span>" + money("12", "5"),
          "00012.05"},
-        {"buyout before selling price", "<span>Buyout price</span>" + money("3", "40") + "Sells for <span" + money("1", "1"),
-         "00003.40"},
+        {"buyout before selling price",
+         "<span>Buyout price</span>" + money("3", "40") + "Sells for <span" + money("1", "1"), "00003.40"},
         {"only the selling price", "Sells for <span>" + money("7", "99") + "</span>", "00007.99"},
         {"price without a marker", money("2", "10"), "00002.10"},
         {"the buyout region ends at a second buyout marker",
@@ -142,7 +143,10 @@ TEST(ItemLookup, LooksUpTheSearchPageThenTheItemPageShowingEachAddressFirst) {
          {{search, link}},
          {"00000.00", "4711"},
          {"Connecting to " + search, "get " + search, "Connecting to " + item, "get " + item}},
-        {"not found: one download", {{search, "No items"}}, {"00000.00", ""}, {"Connecting to " + search, "get " + search}},
+        {"not found: one download",
+         {{search, "No items"}},
+         {"00000.00", ""},
+         {"Connecting to " + search, "get " + search}},
         {"site down: one download", {}, {"00000.00", ""}, {"Connecting to " + search, "get " + search}},
     };
     for (const auto& c : cases) {
@@ -161,13 +165,15 @@ TEST(ItemLookup, ItemPageAddressComesFromTagLinksOnly) {
         std::map<std::string, std::string> pages;
         std::string address;
     } cases[] = {
-        {"linked", {{search, R"(<td><a href="/?item=4711">Iron Nails</a></td>)"}},
+        {"linked",
+         {{search, R"(<td><a href="/?item=4711">Iron Nails</a></td>)"}},
          "http://www.lorehold.example/?item=4711"},
         {"the saved call is no link", {{search, "su_addToSaved('4711')"}}, search},
         {"no link to the name", {{search, R"(<a href="/?item=1">Copper Nails</a>)"}}, search},
         {"link without a number", {{search, R"(<a href="/?item=">Iron Nails</a>)"}}, search},
         // Split at "<a href=", the stray "a href=" does not start a piece: the piece's first query counts.
-        {"split with the bracket", {{search, R"(<a href="/?item=1">Other</a> a href="/?item=2">Iron Nails<)"}},
+        {"split with the bracket",
+         {{search, R"(<a href="/?item=1">Other</a> a href="/?item=2">Iron Nails<)"}},
          "http://www.lorehold.example/?item=1"},
         {"site down", {}, search},
     };

@@ -20,7 +20,7 @@ constexpr const char* kBase = "http://lorehold.test";
 
 // A site behind a downloader that finishes its downloads in a chosen order, one per waitForAny.
 class ScriptedDownloader : public PageDownloader {
-public:
+  public:
     enum class Order { OldestFirst, NewestFirst, Shuffled };
 
     explicit ScriptedDownloader(std::map<std::string, std::string> pages, Order order = Order::OldestFirst)
@@ -60,7 +60,7 @@ public:
         return most;
     }
 
-private:
+  private:
     struct Pending {
         std::string address;
         PageHandler done;
@@ -92,18 +92,36 @@ std::map<std::string, std::string> MixedCatalogue(const std::vector<std::string>
         const std::string search = ItemSearchAddress(kBase, name);
         const std::string item = ItemPageAddress(kBase, std::to_string(number));
         switch (random() % 6) {
-        case 0: pages[search] = Link(name, number); break;
-        case 1: pages[search] = "<script>su_addToSaved('" + std::to_string(number) + "')</script>"; break;
-        case 2: pages[search] = "No results"; break;
-        case 3: break; // the search fails
-        case 4: pages[search] = Link("Other " + name, number); break;
-        default: pages[search] = Link(name, number) + "su_addToSaved('1')"; break;
+        case 0:
+            pages[search] = Link(name, number);
+            break;
+        case 1:
+            pages[search] = "<script>su_addToSaved('" + std::to_string(number) + "')</script>";
+            break;
+        case 2:
+            pages[search] = "No results";
+            break;
+        case 3:
+            break; // the search fails
+        case 4:
+            pages[search] = Link("Other " + name, number);
+            break;
+        default:
+            pages[search] = Link(name, number) + "su_addToSaved('1')";
+            break;
         }
         switch (random() % 4) {
-        case 0: pages[item] = Buyout(static_cast<int>(random() % 2000), static_cast<int>(random() % 100)); break;
-        case 1: pages[item] = "Sells for <span class=\"moneysilver\">" + std::to_string(random() % 100) + "<"; break;
-        case 2: pages[item] = "<html>no price</html>"; break;
-        default: break; // the item page fails
+        case 0:
+            pages[item] = Buyout(static_cast<int>(random() % 2000), static_cast<int>(random() % 100));
+            break;
+        case 1:
+            pages[item] = "Sells for <span class=\"moneysilver\">" + std::to_string(random() % 100) + "<";
+            break;
+        case 2:
+            pages[item] = "<html>no price</html>";
+            break;
+        default:
+            break; // the item page fails
         }
     }
     return pages;

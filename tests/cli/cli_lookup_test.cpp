@@ -27,7 +27,7 @@ struct CliRun {
 };
 
 class CliLookup : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::ofstream(folder_ / "log.xml") << testing::BankLog(
             {{"Ann", "1", "Iron Nails", 3}, {"Bob", "2", "Iron Nails"}, {"Bob", "1", "Salt &amp; Pepper"}});
@@ -85,8 +85,7 @@ TEST_F(CliLookup, UnreachableSiteLeavesTheValuesEmpty) {
     const CliRun result = run({"--lookup", "--item-db", "http://127.0.0.1:1", "--quiet"});
     ASSERT_EQ(result.exit, kCliSuccess) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_NE(result.items.find("Iron Nails\t00010\t3\t00000.00\tDeposit\tAnn\t\n"), std::string::npos)
-        << result.items;
+    EXPECT_NE(result.items.find("Iron Nails\t00010\t3\t00000.00\tDeposit\tAnn\t\n"), std::string::npos) << result.items;
 }
 
 TEST_F(CliLookup, ItemDatabaseMustBeAWebAddress) {

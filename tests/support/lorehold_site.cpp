@@ -16,12 +16,18 @@ namespace {
 
 const char* ReasonOf(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -128,13 +134,17 @@ LoreholdSite::~LoreholdSite() {
     }
 }
 
-std::string LoreholdSite::base() const { return "http://127.0.0.1:" + std::to_string(server_->listener.serverPort()); }
+std::string LoreholdSite::base() const {
+    return "http://127.0.0.1:" + std::to_string(server_->listener.serverPort());
+}
 
 void LoreholdSite::setPage(const std::string& target, Response response) {
     server_->pages[target] = std::move(response);
 }
 
-void LoreholdSite::setDelay(std::chrono::milliseconds delay) { server_->delay = delay; }
+void LoreholdSite::setDelay(std::chrono::milliseconds delay) {
+    server_->delay = delay;
+}
 
 void LoreholdSite::forgetRequests() {
     server_->requests.clear();
@@ -147,11 +157,17 @@ int LoreholdSite::requestsFor(const std::string& target) const {
     return found == server_->requests.end() ? 0 : found->second;
 }
 
-int LoreholdSite::requestCount() const { return server_->requestTotal; }
+int LoreholdSite::requestCount() const {
+    return server_->requestTotal;
+}
 
-int LoreholdSite::maxInFlight() const { return server_->maxInFlight; }
+int LoreholdSite::maxInFlight() const {
+    return server_->maxInFlight;
+}
 
-const std::map<std::string, std::string>& LoreholdSite::lastRequestHeaders() const { return server_->lastHeaders; }
+const std::map<std::string, std::string>& LoreholdSite::lastRequestHeaders() const {
+    return server_->lastHeaders;
+}
 
 Response Page(std::string body, int status) {
     Response response;
@@ -179,8 +195,8 @@ Response Failing(Fault fault) {
 }
 
 std::string SearchPageLinking(std::string_view name, std::string_view itemNumber) {
-    return "<html><body><h1>Search results</h1><table><tr><td><a href=\"/?item=" + std::string(itemNumber) +
-           "\">" + std::string(name) + "</a></td><td>Armor</td></tr></table></body></html>";
+    return "<html><body><h1>Search results</h1><table><tr><td><a href=\"/?item=" + std::string(itemNumber) + "\">" +
+           std::string(name) + "</a></td><td>Armor</td></tr></table></body></html>";
 }
 
 std::string SearchPageSaving(std::string_view itemNumber) {
@@ -197,8 +213,12 @@ std::string ItemPageSelling(int gold, int silver) {
     return "<html><body><div>Sells for <span class=\"price\">" + Money(gold, silver) + "</span></div></body></html>";
 }
 
-std::string SearchTarget(std::string_view name) { return ItemSearchAddress("", name); }
+std::string SearchTarget(std::string_view name) {
+    return ItemSearchAddress("", name);
+}
 
-std::string ItemTarget(std::string_view itemNumber) { return ItemPageAddress("", itemNumber); }
+std::string ItemTarget(std::string_view itemNumber) {
+    return ItemPageAddress("", itemNumber);
+}
 
 } // namespace coffer::testing

@@ -32,7 +32,7 @@ Response Redirect(std::string location);
 Response Failing(Fault fault);
 
 class LoreholdSite {
-public:
+  public:
     LoreholdSite();
     ~LoreholdSite();
     LoreholdSite(const LoreholdSite&) = delete;
@@ -56,7 +56,7 @@ public:
     // The header fields of the last request, by lower-case name.
     const std::map<std::string, std::string>& lastRequestHeaders() const;
 
-private:
+  private:
     struct Server;
     std::unique_ptr<Server> server_;
 };

@@ -10,15 +10,15 @@
 namespace coffer::testing {
 
 class OneByOnePrices : public ItemPriceSource {
-public:
+  public:
     OneByOnePrices(std::string base, PageDownloader& downloader) : base_(std::move(base)), downloader_(downloader) {}
 
     ItemPrice priceOf(const std::string& itemName) override {
-        return LookUpItemPrice(
-            base_, itemName, [this](const std::string& address) { return downloader_.download(address); }, {});
+        return LookUpItemPrice(base_, itemName,
+                               [this](const std::string& address) { return downloader_.download(address); }, {});
     }
 
-private:
+  private:
     std::string base_;
     PageDownloader& downloader_;
 };

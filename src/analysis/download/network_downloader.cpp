@@ -101,7 +101,9 @@ void NetworkDownloader::waitForAny() {
         done(std::move(page));
 }
 
-int NetworkDownloader::inFlight() const { return state_->running + static_cast<int>(state_->finished.size()); }
+int NetworkDownloader::inFlight() const {
+    return state_->running + static_cast<int>(state_->finished.size());
+}
 
 std::string DownloadText(const std::string& address, const DownloadLimits& limits) {
     NetworkDownloader downloader(limits);

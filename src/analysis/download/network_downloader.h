@@ -20,7 +20,7 @@ struct DownloadLimits {
 };
 
 class NetworkDownloader : public PageDownloader {
-public:
+  public:
     explicit NetworkDownloader(DownloadLimits limits = {});
     ~NetworkDownloader() override;
     NetworkDownloader(const NetworkDownloader&) = delete;
@@ -30,7 +30,7 @@ public:
     void waitForAny() override;
     int inFlight() const override;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

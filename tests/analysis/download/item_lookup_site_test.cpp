@@ -4,10 +4,10 @@
 #include "analysis/web_item_prices.h"
 
 #include "support/bank_log_text.h"
+#include "support/lorehold_site.h"
 #include "support/one_by_one_prices.h"
 #include "support/table_difference.h"
 #include "support/temp_folder.h"
-#include "support/lorehold_site.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ constexpr DownloadLimits kPatientLimits{std::chrono::milliseconds(2000), 16 * 10
 
 // Counts the downloads the program starts (the network layer may retry a reset connection itself).
 class CountingDownloader : public PageDownloader {
-public:
+  public:
     explicit CountingDownloader(PageDownloader& inner) : inner_(inner) {}
     void start(const std::string& address, PageHandler done) override {
         ++starts_[address];
@@ -42,7 +42,7 @@ public:
         return most;
     }
 
-private:
+  private:
     PageDownloader& inner_;
     std::map<std::string, int> starts_;
 };
@@ -64,42 +64,55 @@ std::string Stock(LoreholdSite& site, const std::string& name, int i) {
     const std::string item = ItemTarget(number);
     const int gold = i * 7 % 3000;
     const int silver = i % 100;
-    const auto price = [&] { return std::to_string(100000 + gold).substr(1) + "." + std::to_string(100 + silver).substr(1); };
+    const auto price = [&] {
+        return std::to_string(100000 + gold).substr(1) + "." + std::to_string(100 + silver).substr(1);
+    };
     switch (i % 12) {
-    case 0: site.setPage(search, Page(SearchPageLinking(name, number)));
-            site.setPage(item, Page(ItemPageWithPrices(gold, silver, 1, 1)));
-            return price();
-    case 1: site.setPage(search, Page(SearchPageSaving(number)));
-            site.setPage(item, Page(ItemPageSelling(gold, silver)));
-            return price();
-    case 2: site.setPage(search, Page(SearchPageLinking(name, number)));
-            site.setPage(item, Page("<html>No price</html>"));
-            return kNoValue;
-    case 3: return kNoValue; // search page not found
-    case 4: // An error page that still links the item is read like any other page.
-            site.setPage(search, Page(SearchPageLinking(name, number), 500));
-            site.setPage(item, Page(ItemPageSelling(gold, silver)));
-            return price();
-    case 5: site.setPage(search, Failing(Fault::Reset));
-            return kNoValue;
-    case 6: site.setPage(search, Page(SearchPageLinking(name, number)));
-            site.setPage(item, Failing(i == 6 ? Fault::Hang : Fault::Reset));
-            return kNoValue;
-    case 7: site.setPage(search, Page(SearchPageLinking(name, number)));
-            site.setPage(item, i == 7 ? Page(std::string(20 * 1024 * 1024, 'x')) : Page("garbage <<<>>>"));
-            return kNoValue;
-    case 8: site.setPage(search, Page(SearchPageLinking("Other " + name, number)));
-            return kNoValue;
-    case 9: site.setPage(search, Page(SearchPageLinking(name, number)));
-            site.setPage(item, Redirect(site.base() + "/moved" + number));
-            site.setPage("/moved" + number, Page(ItemPageWithPrices(gold, silver, 0, 0)));
-            return price();
-    case 10: site.setPage(search, Page(SearchPageLinking(name, number)));
-             site.setPage(item, Page("<html>Server trouble</html>", 404));
-             return kNoValue;
-    default: site.setPage(search, PageUntilClose(SearchPageLinking(name, number)));
-             site.setPage(item, PageUntilClose(ItemPageWithPrices(gold, silver, 2, 2)));
-             return price();
+    case 0:
+        site.setPage(search, Page(SearchPageLinking(name, number)));
+        site.setPage(item, Page(ItemPageWithPrices(gold, silver, 1, 1)));
+        return price();
+    case 1:
+        site.setPage(search, Page(SearchPageSaving(number)));
+        site.setPage(item, Page(ItemPageSelling(gold, silver)));
+        return price();
+    case 2:
+        site.setPage(search, Page(SearchPageLinking(name, number)));
+        site.setPage(item, Page("<html>No price</html>"));
+        return kNoValue;
+    case 3:
+        return kNoValue; // search page not found
+    case 4:              // An error page that still links the item is read like any other page.
+        site.setPage(search, Page(SearchPageLinking(name, number), 500));
+        site.setPage(item, Page(ItemPageSelling(gold, silver)));
+        return price();
+    case 5:
+        site.setPage(search, Failing(Fault::Reset));
+        return kNoValue;
+    case 6:
+        site.setPage(search, Page(SearchPageLinking(name, number)));
+        site.setPage(item, Failing(i == 6 ? Fault::Hang : Fault::Reset));
+        return kNoValue;
+    case 7:
+        site.setPage(search, Page(SearchPageLinking(name, number)));
+        site.setPage(item, i == 7 ? Page(std::string(20 * 1024 * 1024, 'x')) : Page("garbage <<<>>>"));
+        return kNoValue;
+    case 8:
+        site.setPage(search, Page(SearchPageLinking("Other " + name, number)));
+        return kNoValue;
+    case 9:
+        site.setPage(search, Page(SearchPageLinking(name, number)));
+        site.setPage(item, Redirect(site.base() + "/moved" + number));
+        site.setPage("/moved" + number, Page(ItemPageWithPrices(gold, silver, 0, 0)));
+        return price();
+    case 10:
+        site.setPage(search, Page(SearchPageLinking(name, number)));
+        site.setPage(item, Page("<html>Server trouble</html>", 404));
+        return kNoValue;
+    default:
+        site.setPage(search, PageUntilClose(SearchPageLinking(name, number)));
+        site.setPage(item, PageUntilClose(ItemPageWithPrices(gold, silver, 2, 2)));
+        return price();
     }
 }
 
@@ -115,7 +128,8 @@ TEST(ItemLookupSite, ConcurrentLookupFillsTheTablesExactlyAsTheSequentialOne) {
     std::vector<testing::Entry> entries;
     for (int round = 0; round < 3; ++round)
         for (int i = 0; i < 300; ++i)
-            entries.push_back({"Member" + std::to_string((i + round) % 23), (i + round) % 4 == 3 ? "3" : (i % 2 ? "1" : "2"),
+            entries.push_back({"Member" + std::to_string((i + round) % 23),
+                               (i + round) % 4 == 3 ? "3" : (i % 2 ? "1" : "2"),
                                names[static_cast<std::size_t>((i * 37 + round) % 300)], 1 + i % 5});
     const std::string log = testing::BankLog(entries);
 
@@ -146,12 +160,14 @@ TEST(ItemLookupSite, ConcurrentLookupFillsTheTablesExactlyAsTheSequentialOne) {
 
 TEST(ItemLookupSite, NamesThatNeedEscapingAreSearchedAndMatchedAsTheLogWritesThem) {
     const struct {
-        std::string logName;   // as the log's attribute writes it
-        std::string target;    // the search the site must see
+        std::string logName; // as the log's attribute writes it
+        std::string target;  // the search the site must see
     } cases[] = {
         {"Salt &amp; Pepper", "/?search=Salt+%26+Pepper"},
         {"Q'uel &quot;Tom&quot; Blade/Axe", "/?search=Q%27uel+%22Tom%22+Blade%2FAxe"},
-        {"Schwert der Fl\xC3\xBC" "sse", "/?search=Schwert+der+Fl%C3%BCsse"},
+        {"Schwert der Fl\xC3\xBC"
+         "sse",
+         "/?search=Schwert+der+Fl%C3%BCsse"},
         {"100% Cotton #2?", "/?search=100%25+Cotton+%232%3F"},
     };
     LoreholdSite site;

@@ -13,8 +13,8 @@
 namespace coffer {
 namespace {
 
-using testing::Fault;
 using testing::Failing;
+using testing::Fault;
 using testing::LoreholdSite;
 using testing::Page;
 using testing::PageUntilClose;
