@@ -4,9 +4,9 @@
 //
 //   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR]
 
+#include "analysis/transaction_totals.h"
 #include "banklog_generator.h"
 #include "tests/ui/support/form1_harness.h"
-#include "analysis/transaction_totals.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 
@@ -30,12 +30,10 @@ using coffer::test::Form1Harness;
 
 // Records the longest gap between two ticks of a fast timer: how long the window kept events waiting.
 class EventGapMeter {
-public:
+  public:
     EventGapMeter() {
         timer_.setInterval(2);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            maxGapMs_ = std::max(maxGapMs_, sinceTick_.restart());
-        });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { maxGapMs_ = std::max(maxGapMs_, sinceTick_.restart()); });
     }
     void start() {
         maxGapMs_ = 0;
@@ -47,7 +45,7 @@ public:
         return std::max(maxGapMs_, sinceTick_.elapsed());
     }
 
-private:
+  private:
     QTimer timer_;
     QElapsedTimer sinceTick_;
     qint64 maxGapMs_ = 0;
@@ -130,8 +128,8 @@ int main(int argc, char** argv) {
     if (logPath.isEmpty()) {
         coffer::bench::BankLogGeneratorOptions options;
         options.entry_count = entries;
-        logPath = harness.writeFile(QStringLiteral("banklog.xml"), QByteArray::fromStdString(
-                                                                       coffer::bench::GenerateBankLog(options)));
+        logPath = harness.writeFile(QStringLiteral("banklog.xml"),
+                                    QByteArray::fromStdString(coffer::bench::GenerateBankLog(options)));
     }
     std::printf("log: %s (%lld bytes)\n", qPrintable(logPath), static_cast<long long>(QFile(logPath).size()));
 

@@ -19,17 +19,17 @@ constexpr const char* kRights =
 
 // A label that runs an action when clicked, as a link does.
 class ClickableLabel : public QLabel {
-public:
+  public:
     ClickableLabel(const QString& text, std::function<void()> onClick, QWidget* parent)
         : QLabel(text, parent), onClick_(std::move(onClick)) {}
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
             onClick_();
     }
 
-private:
+  private:
     std::function<void()> onClick_;
 };
 
@@ -55,8 +55,8 @@ AboutWindow::AboutWindow(const ProductConfig& product, LinkLauncher& launcher, Q
     titleFont.setPointSizeF(14);
     label1->setFont(titleFont);
 
-    auto* website = new ClickableLabel(QString::fromStdString(product.website),
-                                       [&launcher] { launcher.request(QStringLiteral("Website")); }, this);
+    auto* website = new ClickableLabel(
+        QString::fromStdString(product.website), [&launcher] { launcher.request(QStringLiteral("Website")); }, this);
     website->setObjectName(QStringLiteral("lblWebsite"));
     website->setCursor(Qt::PointingHandCursor);
     website->setStyleSheet(QStringLiteral("color: palette(link); text-decoration: underline;"));

@@ -11,7 +11,7 @@ class LinkLauncher;
 
 class AboutWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     AboutWindow(const ProductConfig& product, LinkLauncher& launcher, QWidget* parent = nullptr);
 };
 

@@ -73,6 +73,8 @@ void AnalysisJob::onThreadFinished() {
     emit finished();
 }
 
-AnalysisJob::Results AnalysisJob::takeResults() { return std::move(results_); }
+AnalysisJob::Results AnalysisJob::takeResults() {
+    return std::move(results_);
+}
 
 } // namespace coffer

@@ -19,7 +19,7 @@ namespace coffer {
 
 class AnalysisJob : public QObject {
     Q_OBJECT
-public:
+  public:
     // Writes the report from the finished tables (on the worker thread); an error message or "".
     using ReportWriter = std::function<std::string(GuildStats&)>;
     // Makes the item price source of a run with the item lookup on, on the worker thread; it may use
@@ -39,19 +39,19 @@ public:
 
     // Starts a run on a copy of `tables` (their rows are emptied by the run; their sort state carries
     // over); `prices` is empty when items are not looked up. Ignored while a run is going.
-    void start(const GuildStats& tables, std::string text, std::filesystem::path workFolder,
-               ReportWriter writeReport, PriceSourceFactory prices);
+    void start(const GuildStats& tables, std::string text, std::filesystem::path workFolder, ReportWriter writeReport,
+               PriceSourceFactory prices);
 
     // The finished run's results; call once after `finished`.
     Results takeResults();
 
-signals:
+  signals:
     void statusChanged(const QString& text);
     void finished();
 
-private:
-    void run(std::unique_ptr<GuildStats> stats, const std::string& text, const std::filesystem::path& workFolder, const ReportWriter& writeReport,
-             const PriceSourceFactory& prices);
+  private:
+    void run(std::unique_ptr<GuildStats> stats, const std::string& text, const std::filesystem::path& workFolder,
+             const ReportWriter& writeReport, const PriceSourceFactory& prices);
     void onThreadFinished();
 
     std::unique_ptr<QThread> thread_;

@@ -34,13 +34,13 @@ struct PanelLayout {
     // Frame1 to Frame4 share one rectangle, relative to the window's client area.
     TwipsRect contentPanel;
     // Relative to their panels.
-    TwipsRect webBrowser1;  // Frame1
-    TwipsRect text1;        // Frame2
-    TwipsRect listView1;    // Frame3
-    TwipsRect listView2;    // Frame3
-    TwipsRect statusBar1;   // Frame3; its first panel is as wide as the bar
-    TwipsRect webBrowser2;  // Frame4
-    TwipsRect msChart1;     // Frame4
+    TwipsRect webBrowser1; // Frame1
+    TwipsRect text1;       // Frame2
+    TwipsRect listView1;   // Frame3
+    TwipsRect listView2;   // Frame3
+    TwipsRect statusBar1;  // Frame3; its first panel is as wide as the bar
+    TwipsRect webBrowser2; // Frame4
+    TwipsRect msChart1;    // Frame4
 };
 
 // `outerWidth` and `outerHeight` are the window's outer size, borders, caption and menu bar included.

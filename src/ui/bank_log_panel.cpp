@@ -60,7 +60,9 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     BoldCaption(this);
 }
 
-bool BankLogPanel::lookUpItems() const { return chkLorehold_->isChecked(); }
+bool BankLogPanel::lookUpItems() const {
+    return chkLorehold_->isChecked();
+}
 
 std::string BankLogPanel::textUtf8(const std::function<void()>& pump) {
     const bool wasReadOnly = text1_->isReadOnly();
@@ -89,6 +91,8 @@ void BankLogPanel::appendText(const QString& text) {
     end.insertText(text);
 }
 
-void BankLogPanel::placeText(const TwipsRect& rect) { PlaceTwips(text1_, rect); }
+void BankLogPanel::placeText(const TwipsRect& rect) {
+    PlaceTwips(text1_, rect);
+}
 
 } // namespace coffer

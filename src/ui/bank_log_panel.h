@@ -16,7 +16,7 @@ struct TwipsRect;
 
 class BankLogPanel : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     BankLogPanel(const QString& armoryDomain, QWidget* parent = nullptr);
 
     QPushButton* importButton() const { return command8_; }
@@ -29,7 +29,7 @@ public:
     void appendText(const QString& text);
     void placeText(const TwipsRect& rect);
 
-private:
+  private:
     QPushButton* command8_;
     QPushButton* cmdAnalyze_;
     QCheckBox* chkLorehold_;

@@ -36,8 +36,7 @@ QPushButton* MakeButton(const QString& name, const QString& caption, const Twips
 
 } // namespace
 
-BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent)
-    : QGroupBox(QStringLiteral("Browser"), parent) {
+BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent) : QGroupBox(QStringLiteral("Browser"), parent) {
     setObjectName(QStringLiteral("Frame1"));
     text2_ = new QLineEdit(armoryBase, this);
     text2_->setObjectName(QStringLiteral("Text2"));
@@ -63,9 +62,13 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent)
     connect(webBrowser1_, &QWebEngineView::loadFinished, this, &BrowserPanel::onLoadFinished);
 }
 
-void BrowserPanel::navigate(const QUrl& url) { webBrowser1_->load(url); }
+void BrowserPanel::navigate(const QUrl& url) {
+    webBrowser1_->load(url);
+}
 
-void BrowserPanel::placeBrowser(const TwipsRect& rect) { PlaceTwips(webBrowser1_, rect); }
+void BrowserPanel::placeBrowser(const TwipsRect& rect) {
+    PlaceTwips(webBrowser1_, rect);
+}
 
 void BrowserPanel::onLoadFinished(bool ok) {
     const bool bankLog = ok && webBrowser1_->url().toString().contains(u"guild-bank-log.xml", Qt::CaseInsensitive);

@@ -14,20 +14,20 @@ struct TwipsRect;
 
 class BrowserPanel : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     BrowserPanel(const QString& armoryBase, QWidget* parent = nullptr);
 
     void navigate(const QUrl& url); // WebBrowser1 navigates
     void placeBrowser(const TwipsRect& rect);
 
-signals:
+  signals:
     void launchClicked();     // Command9
     void quickstartClicked(); // Command10
     // The source of the bank log page shown, fetched again by the browser with its own session.
     void bankLogPageFetched(const QString& source);
     void bankLogPageFailed(const QString& message);
 
-private:
+  private:
     void onLoadFinished(bool ok);
     void fetchBankLogPage();
 

@@ -9,13 +9,14 @@ namespace {
 
 // A run's price source together with the downloader it uses; both live on the run's thread.
 class RunPriceSource : public ItemPriceSource {
-public:
-    RunPriceSource(std::string base, StatusFunction status) : prices_(std::move(base), downloader_, std::move(status)) {}
+  public:
+    RunPriceSource(std::string base, StatusFunction status)
+        : prices_(std::move(base), downloader_, std::move(status)) {}
 
     ItemPrice priceOf(const std::string& itemName) override { return prices_.priceOf(itemName); }
     void prefetch(const std::vector<std::string>& itemNames) override { prices_.prefetch(itemNames); }
 
-private:
+  private:
     NetworkDownloader downloader_;
     WebItemPriceSource prices_;
 };

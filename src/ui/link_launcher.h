@@ -19,7 +19,7 @@ std::optional<QString> LauncherAddress(const QString& linkKey, const QString& we
 
 class LinkLauncher : public QObject {
     Q_OBJECT
-public:
+  public:
     using Opener = std::function<void(const QUrl&)>;
 
     // `open` hands an address to the desktop (QDesktopServices::openUrl by default).
@@ -31,7 +31,7 @@ public:
     const QString& linkKey() const { return linkKey_; } // gLinkKey; "" when idle
     bool isLoaded() const { return unloadTimer_.isActive(); }
 
-private:
+  private:
     void load();
 
     QString website_;

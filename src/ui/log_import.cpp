@@ -8,7 +8,9 @@ namespace {
 
 constexpr int kLinesPerFlush = 100;
 
-bool IsContinuationByte(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+bool IsContinuationByte(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
 
 } // namespace
 

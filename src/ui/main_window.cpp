@@ -32,7 +32,9 @@ constexpr float kNavigationLeft = 120;
 constexpr float kNavigationWidth = 2415;
 constexpr float kNavigationHeight = 675;
 
-QString Qs(const std::string& text) { return QString::fromStdString(text); }
+QString Qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 } // namespace
 
@@ -83,16 +85,21 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::showAtStart() {
-    const QRect design = TwipsToPixels({0, 0, design::kClientWidth, design::kClientHeight}, logicalDpiX(), logicalDpiY());
+    const QRect design =
+        TwipsToPixels({0, 0, design::kClientWidth, design::kClientHeight}, logicalDpiX(), logicalDpiY());
     resize(design.width(), design.height() + menuBar()->sizeHint().height());
     if (const QScreen* screen = this->screen())
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
     showMaximized();
 }
 
-QWidget* Form1::chartsPage() const { return frame4_->chartsPage(); }
+QWidget* Form1::chartsPage() const {
+    return frame4_->chartsPage();
+}
 
-std::filesystem::path Form1::reportPath() const { return settings_.workFolder / "report.html"; }
+std::filesystem::path Form1::reportPath() const {
+    return settings_.workFolder / "report.html";
+}
 
 void Form1::buildMenus() {
     QMenuBar* bar = menuBar();
@@ -125,8 +132,8 @@ void Form1::buildMenus() {
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     });
-    QAction* visit =
-        addItem(about, "mnuVisit", QStringLiteral("Visit %1").arg(Qs(settings_.product.website)), &Form1::cmdWebsite_Click);
+    QAction* visit = addItem(about, "mnuVisit", QStringLiteral("Visit %1").arg(Qs(settings_.product.website)),
+                             &Form1::cmdWebsite_Click);
     visit->setVisible(settings_.product.website == settings_.makerWebsite);
 }
 
@@ -164,18 +171,26 @@ void Form1::showPanel(QWidget* panel) {
     panel->show();
 }
 
-void Form1::Command2_Click() { showPanel(frame1_); }
+void Form1::Command2_Click() {
+    showPanel(frame1_);
+}
 
-void Form1::Command4_Click() { showPanel(frame2_); }
+void Form1::Command4_Click() {
+    showPanel(frame2_);
+}
 
-void Form1::Command5_Click() { showPanel(frame3_); }
+void Form1::Command5_Click() {
+    showPanel(frame3_);
+}
 
 void Form1::Command6_Click() {
     showPanel(frame4_);
     arrangePanels();
 }
 
-void Form1::cmdWebsite_Click() { services_.launcher->request(QStringLiteral("Website")); }
+void Form1::cmdWebsite_Click() {
+    services_.launcher->request(QStringLiteral("Website"));
+}
 
 void Form1::arrangePanels() {
     const QSize outer = frameGeometry().size();

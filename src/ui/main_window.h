@@ -29,9 +29,9 @@ struct ReportSettings;
 
 struct Form1Settings {
     ProductConfig product;
-    std::string makerWebsite;             // the "Visit" menu item shows when product.website equals it
-    std::filesystem::path programFolder;  // holds html/help.html
-    std::filesystem::path workFolder;     // report.html and the run's temporary copy of the log
+    std::string makerWebsite;            // the "Visit" menu item shows when product.website equals it
+    std::filesystem::path programFolder; // holds html/help.html
+    std::filesystem::path workFolder;    // report.html and the run's temporary copy of the log
     std::string armoryBase = kArmoryBase;
     std::string itemDatabaseBase = kItemDatabaseBase;
 };
@@ -47,7 +47,7 @@ struct Form1Services {
 
 class Form1 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     Form1(Form1Settings settings, Form1Services services, QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -60,15 +60,15 @@ public:
     QWidget* chartsPage() const;
     std::filesystem::path reportPath() const;
 
-signals:
+  signals:
     // A report was written and is shown: the charts draw their default chart.
     void reportWritten();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildMenus();
     QWidget* buildNavigation(QWidget* parent);
     void hideall();

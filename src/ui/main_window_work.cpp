@@ -25,7 +25,9 @@ namespace {
 // A long line is added in parts of this size, so that the window answers in between.
 constexpr qsizetype kImportPartBytes = 32 * 1024;
 
-QString Qs(const std::string& text) { return QString::fromStdString(text); }
+QString Qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 std::string ReportDateText() {
     const QDateTime now = QDateTime::currentDateTime();

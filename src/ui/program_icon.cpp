@@ -9,6 +9,8 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-QPixmap ProgramPicture() { return QPixmap(QStringLiteral(":/pictures/program.png")); }
+QPixmap ProgramPicture() {
+    return QPixmap(QStringLiteral(":/pictures/program.png"));
+}
 
 } // namespace coffer

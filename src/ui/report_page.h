@@ -9,16 +9,16 @@ namespace coffer {
 
 class ReportPage : public QWebEnginePage {
     Q_OBJECT
-public:
+  public:
     ReportPage(QStringList siteLabels, QObject* parent = nullptr);
 
-signals:
+  signals:
     void siteLinkFollowed(const QUrl& url);
 
-protected:
+  protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
 
-private:
+  private:
     QStringList siteLabels_;
 };
 

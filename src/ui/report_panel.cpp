@@ -44,8 +44,7 @@ QPushButton* MakeButton(const char* name, const QString& caption, const TwipsRec
 
 } // namespace
 
-ReportPanel::ReportPanel(const QStringList& siteLabels, QWidget* parent)
-    : QGroupBox(QStringLiteral("Report"), parent) {
+ReportPanel::ReportPanel(const QStringList& siteLabels, QWidget* parent) : QGroupBox(QStringLiteral("Report"), parent) {
     setObjectName(QStringLiteral("Frame4"));
     tabStrip1_ = new QTabBar(this);
     tabStrip1_->setObjectName(QStringLiteral("TabStrip1"));
@@ -76,11 +75,17 @@ ReportPanel::ReportPanel(const QStringList& siteLabels, QWidget* parent)
     connect(tabStrip1_, &QTabBar::currentChanged, this, &ReportPanel::showTab);
 }
 
-QString ReportPanel::playersPerSection() const { return cmbPlayers_->currentText(); }
+QString ReportPanel::playersPerSection() const {
+    return cmbPlayers_->currentText();
+}
 
-QString ReportPanel::itemsPerSection() const { return cmbItems_->currentText(); }
+QString ReportPanel::itemsPerSection() const {
+    return cmbItems_->currentText();
+}
 
-void ReportPanel::showReport(const QUrl& file) { webBrowser2_->load(file); }
+void ReportPanel::showReport(const QUrl& file) {
+    webBrowser2_->load(file);
+}
 
 void ReportPanel::showTab(int index) {
     if (index != 0 && index != 1)

@@ -17,7 +17,7 @@ struct PanelLayout;
 
 class ReportPanel : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     ReportPanel(const QStringList& siteLabels, QWidget* parent = nullptr);
 
     QString playersPerSection() const;
@@ -30,10 +30,10 @@ public:
     void showReport(const QUrl& file);
     void place(const PanelLayout& layout);
 
-signals:
+  signals:
     void siteLinkFollowed(const QUrl& url);
 
-private:
+  private:
     void showTab(int index);
 
     QTabBar* tabStrip1_;

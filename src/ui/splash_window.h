@@ -11,13 +11,13 @@ namespace coffer {
 
 class SplashWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `openMainWindow` loads and shows the main window.
     explicit SplashWindow(std::function<void()> openMainWindow, QWidget* parent = nullptr);
 
     int counter() const { return counter_; }
 
-private:
+  private:
     void Timer2_Timer();
 
     std::function<void()> openMainWindow_;

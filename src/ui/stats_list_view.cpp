@@ -57,8 +57,8 @@ void StatsListView::showSortState() {
     const StatsTable& table = model_->table();
     QHeaderView* columns = horizontalHeader();
     columns->setSortIndicatorShown(table.sorted());
-    columns->setSortIndicator(table.sortKey(), table.direction() == SortDirection::Ascending ? Qt::AscendingOrder
-                                                                                             : Qt::DescendingOrder);
+    columns->setSortIndicator(table.sortKey(),
+                              table.direction() == SortDirection::Ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void StatsListView::fitColumns() {

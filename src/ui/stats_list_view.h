@@ -11,17 +11,17 @@ class StatsTableModel;
 
 class StatsListView : public QTableView {
     Q_OBJECT
-public:
+  public:
     StatsListView(StatsTableModel* model, QWidget* parent = nullptr);
 
     // The selected row, if any.
     std::optional<int> selectedRow() const;
 
-signals:
+  signals:
     // A double-click while a row is selected; gives that row.
     void rowDoubleClicked(int row);
 
-private:
+  private:
     void showSortState();
     void fitColumns();
 

@@ -41,9 +41,13 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
     BoldCaption(this);
 }
 
-void StatsPanel::showStatus(const QString& text) { statusText_->setText(text); }
+void StatsPanel::showStatus(const QString& text) {
+    statusText_->setText(text);
+}
 
-void StatsPanel::showBusy(bool busy) { progress_->setVisible(busy); }
+void StatsPanel::showBusy(bool busy) {
+    progress_->setVisible(busy);
+}
 
 void StatsPanel::place(const PanelLayout& layout) {
     PlaceTwips(listView1_, layout.listView1);

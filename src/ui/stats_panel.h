@@ -16,7 +16,7 @@ struct PanelLayout;
 
 class StatsPanel : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     StatsPanel(StatsTableModel* members, StatsTableModel* items, const QString& itemDatabaseDomain,
                QWidget* parent = nullptr);
 
@@ -28,7 +28,7 @@ public:
     void showBusy(bool busy);
     void place(const PanelLayout& layout);
 
-private:
+  private:
     StatsListView* listView1_;
     StatsListView* listView2_;
     QStatusBar* statusBar1_;

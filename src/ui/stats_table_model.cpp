@@ -16,7 +16,9 @@ bool LooksNumeric(const std::string& cell) {
 StatsTableModel::StatsTableModel(StatsTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table), rows_(static_cast<int>(table.rowCount())) {}
 
-int StatsTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int StatsTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
 int StatsTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(table_.columnCount());
@@ -25,7 +27,8 @@ int StatsTableModel::columnCount(const QModelIndex& parent) const {
 QVariant StatsTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_)
         return {};
-    const std::string& cell = table_.cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
+    const std::string& cell =
+        table_.cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:

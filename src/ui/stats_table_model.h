@@ -12,7 +12,7 @@ namespace coffer {
 
 class StatsTableModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit StatsTableModel(StatsTable& table, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -30,7 +30,7 @@ public:
     // A header click: EnhListView_SortColumns on the clicked column, flipping the table's direction.
     void sortByHeader(int section);
 
-private:
+  private:
     StatsTable& table_;
     int rows_ = 0; // the row count the views were last told of
 };

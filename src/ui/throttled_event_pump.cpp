@@ -4,7 +4,9 @@
 
 namespace coffer {
 
-ThrottledEventPump::ThrottledEventPump(int intervalMs) : intervalMs_(intervalMs) { sinceLast_.start(); }
+ThrottledEventPump::ThrottledEventPump(int intervalMs) : intervalMs_(intervalMs) {
+    sinceLast_.start();
+}
 
 void ThrottledEventPump::operator()() {
     if (sinceLast_.elapsed() < intervalMs_)

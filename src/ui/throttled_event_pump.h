@@ -7,11 +7,11 @@
 namespace coffer {
 
 class ThrottledEventPump {
-public:
+  public:
     explicit ThrottledEventPump(int intervalMs = 25);
     void operator()();
 
-private:
+  private:
     int intervalMs_;
     QElapsedTimer sinceLast_;
 };

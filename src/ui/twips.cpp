@@ -8,7 +8,9 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
-int ToPixels(float twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch)); }
+int ToPixels(float twips, double dpi) {
+    return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
+}
 
 } // namespace
 
@@ -17,7 +19,9 @@ QRect TwipsToPixels(const TwipsRect& rect, double dpiX, double dpiY) {
             ToPixels(rect.height, dpiY)};
 }
 
-double PixelsToTwips(int pixels, double dpi) { return pixels * kTwipsPerInch / dpi; }
+double PixelsToTwips(int pixels, double dpi) {
+    return pixels * kTwipsPerInch / dpi;
+}
 
 void PlaceTwips(QWidget* widget, const TwipsRect& rect) {
     widget->setGeometry(TwipsToPixels(rect, widget->logicalDpiX(), widget->logicalDpiY()));

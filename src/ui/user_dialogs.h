@@ -9,7 +9,7 @@ class QWidget;
 namespace coffer {
 
 class UserDialogs {
-public:
+  public:
     virtual ~UserDialogs() = default;
     // An Open dialog listing all files, starting in `folder`; "" when cancelled.
     virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
@@ -23,7 +23,7 @@ public:
 };
 
 class QtUserDialogs : public UserDialogs {
-public:
+  public:
     QString openFileName(QWidget* parent, const QString& folder) override;
     QString saveFileName(QWidget* parent, const QString& filter) override;
     bool confirm(QWidget* parent, const QString& title, const QString& text) override;

@@ -29,14 +29,13 @@ TEST_P(ArrangePanelsSizes, PanelsAndControlsFollowTheWindow) {
     EXPECT_EQ(layout.msChart1, (TwipsRect{180, 1080, layout.webBrowser2.width, layout.webBrowser2.height}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, ArrangePanelsSizes,
-    testing::Values(SizeCase{"design", 14610 + 120, 6525 + 1000, 11330, 6525},
-                    SizeCase{"screen1280x800", 19200, 12000, 15800, 11000},
-                    SizeCase{"exactlyTheMargins", 3400, 1000, 0, 0},
-                    SizeCase{"narrowerThanTheMargins", 3000, 600, 400, 400},
-                    SizeCase{"minimised", 0, 0, 3400, 1000}),
-    [](const testing::TestParamInfo<SizeCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sizes, ArrangePanelsSizes,
+                         testing::Values(SizeCase{"design", 14610 + 120, 6525 + 1000, 11330, 6525},
+                                         SizeCase{"screen1280x800", 19200, 12000, 15800, 11000},
+                                         SizeCase{"exactlyTheMargins", 3400, 1000, 0, 0},
+                                         SizeCase{"narrowerThanTheMargins", 3000, 600, 400, 400},
+                                         SizeCase{"minimised", 0, 0, 3400, 1000}),
+                         [](const testing::TestParamInfo<SizeCase>& info) { return info.param.name; });
 
 TEST(ArrangePanels, NoSizeIsEverNegative) {
     for (float width : {0.f, 100.f, 3399.f, 3400.f, 3401.f, 20000.f})

@@ -25,7 +25,7 @@ using test::Form1Harness;
 
 class Form1AnalysisTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void analysisFillsTheListsAndShowsTheReport_data();
     void analysisFillsTheListsAndShowsTheReport();
     void textsWithoutEntries_data();
@@ -35,7 +35,7 @@ private slots:
     void reportLinksToTheSitesOpenInTheBrowserPanel();
     void doubleClicksOpenMemberAndItemPages();
 
-private:
+  private:
     static QByteArray GeneratedLog();
 };
 
@@ -43,13 +43,15 @@ namespace {
 
 constexpr int kRunTimeoutMs = 60000;
 
-QString Text1(const Form1Harness& harness) { return harness.find<QPlainTextEdit>("Text1")->toPlainText(); }
+QString Text1(const Form1Harness& harness) {
+    return harness.find<QPlainTextEdit>("Text1")->toPlainText();
+}
 
 // The engine's own run over the same text, with the report ranking the tables as the window's does.
 GuildStats Reference(const QString& text, const QString& folder, GuildStats start = {}) {
     const ProductConfig product = LoadProductConfig();
-    const ReportSettings settings{10, 25, Form1Harness::kArmory, Form1Harness::kItemDatabase, product.programName,
-                                  product.website, "now"};
+    const ReportSettings settings{
+        10, 25, Form1Harness::kArmory, Form1Harness::kItemDatabase, product.programName, product.website, "now"};
     AnalysisHooks hooks;
     hooks.generateReport = [&] { return GenerateReport(start, settings, folder.toStdString() + "/reference.html"); };
     RunAnalysis(text.toStdString(), start, folder.toStdString(), hooks);
@@ -234,8 +236,8 @@ void Form1AnalysisTest::doubleClicksOpenMemberAndItemPages() {
     members->selectRow(2);
     emit members->doubleClicked(members->model()->index(2, 0));
     const QString member = members->model()->index(2, 0).data().toString();
-    QVERIFY(WaitForUrl(browser, QUrl(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Stone%20Harbor&n=") +
-                                     member)));
+    QVERIFY(WaitForUrl(
+        browser, QUrl(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Stone%20Harbor&n=") + member)));
     QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
 
     harness.click("Command5");

@@ -13,7 +13,7 @@ using test::Form1Harness;
 
 class Form1ImportTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void importAppendsEveryLineAfterALineBreak_data();
     void importAppendsEveryLineAfterALineBreak();
     void importKeepsWhatIsThere();
@@ -26,7 +26,9 @@ private slots:
 
 namespace {
 
-QString Text1(const Form1Harness& harness) { return harness.find<QPlainTextEdit>("Text1")->toPlainText(); }
+QString Text1(const Form1Harness& harness) {
+    return harness.find<QPlainTextEdit>("Text1")->toPlainText();
+}
 
 QByteArray Lines(int count) {
     QByteArray text;
@@ -105,7 +107,8 @@ void Form1ImportTest::fileMenuImportShowsTheBankLogPanel() {
 
 void Form1ImportTest::bankLogPageCanBeAdded() {
     Form1Harness harness;
-    const QByteArray page = "<?xml version=\"1.0\"?>\n<page><banklog player=\"Ann\" type=\"4\" money=\"10000\"/></page>\n";
+    const QByteArray page =
+        "<?xml version=\"1.0\"?>\n<page><banklog player=\"Ann\" type=\"4\" money=\"10000\"/></page>\n";
     const QString path = harness.writeFile(QStringLiteral("guild-bank-log.xml"), page);
     auto* addPage = harness.find<QPushButton>("cmdAddPage");
     auto* browser = harness.find<QWebEngineView>("WebBrowser1");

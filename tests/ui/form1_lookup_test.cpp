@@ -18,7 +18,7 @@ using test::Form1Harness;
 
 class Form1LookupTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void itemValuesComeFromTheSiteOnlyWhenAsked_data();
@@ -26,7 +26,7 @@ private slots:
     void itemDoubleClickOpensTheItemsPage_data();
     void itemDoubleClickOpensTheItemsPage();
 
-private:
+  private:
     std::unique_ptr<testing::LoreholdSite> site_;
     std::unique_ptr<Form1Harness> harness_;
 };
@@ -73,7 +73,8 @@ void Form1LookupTest::itemValuesComeFromTheSiteOnlyWhenAsked_data() {
     QTest::addColumn<int>("requests");
     // Iron Nails: search page and item page, once for both entries; Frost Lotus: a search that finds nothing.
     QTest::newRow("ticked") << true
-                            << QStringList{"Frost Lotus|00000.00|", "Iron Nails|00012.05|123", "Iron Nails|00012.05|123"}
+                            << QStringList{"Frost Lotus|00000.00|", "Iron Nails|00012.05|123",
+                                           "Iron Nails|00012.05|123"}
                             << 3;
     QTest::newRow("not ticked") << false
                                 << QStringList{"Frost Lotus|00000.00|", "Iron Nails|00000.00|", "Iron Nails|00000.00|"}
@@ -92,8 +93,10 @@ void Form1LookupTest::itemValuesComeFromTheSiteOnlyWhenAsked() {
 void Form1LookupTest::itemDoubleClickOpensTheItemsPage_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("page");
-    QTest::newRow("linked from the search page") << "Iron Nails" << "/?item=123";
-    QTest::newRow("not found: the search page") << "Frost Lotus" << "/?search=Frost+Lotus";
+    QTest::newRow("linked from the search page") << "Iron Nails"
+                                                 << "/?item=123";
+    QTest::newRow("not found: the search page") << "Frost Lotus"
+                                                << "/?search=Frost+Lotus";
 }
 
 void Form1LookupTest::itemDoubleClickOpensTheItemsPage() {

@@ -20,7 +20,7 @@ using test::Form1Harness;
 
 class Form1NavigationTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void startsOnTheBrowserPanelWithTheQuickstartPage();
     void opensMaximisedWithTheDesignSizeRestored();
     void captionsAndFonts();
@@ -52,8 +52,8 @@ void Form1NavigationTest::opensMaximisedWithTheDesignSizeRestored() {
     window.hide();
     window.showAtStart();
     QVERIFY(window.windowState() & Qt::WindowMaximized);
-    const QRect design = TwipsToPixels({0, 0, design::kClientWidth, design::kClientHeight}, window.logicalDpiX(),
-                                       window.logicalDpiY());
+    const QRect design =
+        TwipsToPixels({0, 0, design::kClientWidth, design::kClientHeight}, window.logicalDpiX(), window.logicalDpiY());
     window.showNormal();
     QTRY_COMPARE(window.centralWidget()->size(), design.size());
     const QRect screen = window.screen()->availableGeometry();
@@ -78,10 +78,10 @@ void Form1NavigationTest::captionsAndFonts() {
     const struct {
         const char* name;
         const char* caption;
-    } buttons[] = {{"Command2", "Browser"},   {"Command4", "Bank Log XML"}, {"Command5", "Bank Stats"},
-                   {"Command6", "Report"},    {"cmdWebsite", "coffer.example"}, {"Command1", "Go"},
-                   {"Command9", "Launch"},    {"Command10", "Quickstart"}, {"Command8", "Import File"},
-                   {"cmdAnalyze", "Analyze now"}, {"cmdRefresh", "Refresh"}, {"cmdSaveAs", "Save As"}};
+    } buttons[] = {{"Command2", "Browser"},       {"Command4", "Bank Log XML"},     {"Command5", "Bank Stats"},
+                   {"Command6", "Report"},        {"cmdWebsite", "coffer.example"}, {"Command1", "Go"},
+                   {"Command9", "Launch"},        {"Command10", "Quickstart"},      {"Command8", "Import File"},
+                   {"cmdAnalyze", "Analyze now"}, {"cmdRefresh", "Refresh"},        {"cmdSaveAs", "Save As"}};
     for (const auto& button : buttons)
         QCOMPARE(harness.find<QPushButton>(button.name)->text(), QString::fromLatin1(button.caption));
 
@@ -132,7 +132,8 @@ void Form1NavigationTest::everyButtonAndViewItemShowsItsPanel_data() {
         QTest::newRow(route.button) << route.button << route.panel;
         QTest::newRow(route.menuItem) << route.menuItem << route.panel;
     }
-    QTest::newRow("mnuImport cancelled") << "mnuImport" << "Frame2";
+    QTest::newRow("mnuImport cancelled") << "mnuImport"
+                                         << "Frame2";
 }
 
 void Form1NavigationTest::everyButtonAndViewItemShowsItsPanel() {
@@ -174,8 +175,8 @@ void Form1NavigationTest::panelsFollowTheWindowSize() {
     const QSize outer = window.frameGeometry().size();
     const double dpiX = window.logicalDpiX();
     const double dpiY = window.logicalDpiY();
-    const PanelLayout layout = ArrangePanels(float(PixelsToTwips(outer.width(), dpiX)),
-                                             float(PixelsToTwips(outer.height(), dpiY)));
+    const PanelLayout layout =
+        ArrangePanels(float(PixelsToTwips(outer.width(), dpiX)), float(PixelsToTwips(outer.height(), dpiY)));
     const QRect panel = TwipsToPixels(layout.contentPanel, dpiX, dpiY);
     QCOMPARE(panel.topLeft(), TwipsToPixels({2700, 0, 0, 0}, dpiX, dpiY).topLeft());
     for (const char* frame : {"Frame1", "Frame2", "Frame3", "Frame4"})
@@ -195,7 +196,8 @@ void Form1NavigationTest::tabSwitchingRestoresTheTextReportControls() {
     QCOMPARE(tabs->tabText(0), QStringLiteral("Text Report"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("Charts"));
     QCOMPARE(tabs->currentIndex(), 0);
-    const QStringList textReport{"WebBrowser2", "Label5", "cmbPlayers", "Label6", "cmbItems", "cmdRefresh", "cmdSaveAs"};
+    const QStringList textReport{"WebBrowser2", "Label5",     "cmbPlayers", "Label6",
+                                 "cmbItems",    "cmdRefresh", "cmdSaveAs"};
     auto shown = [&harness](const QStringList& names) {
         QStringList visible;
         for (const QString& name : names)

@@ -14,7 +14,7 @@ using test::Form1Harness;
 
 class Form1ReportTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void saveAsNames_data();
@@ -26,7 +26,7 @@ private slots:
     void refreshRefusesALimitThatIsNotANumber_data();
     void refreshRefusesALimitThatIsNotANumber();
 
-private:
+  private:
     std::unique_ptr<Form1Harness> harness_;
     QByteArray report_;
 };
@@ -59,15 +59,21 @@ void Form1ReportTest::init() {
     QVERIFY(!report_.isEmpty());
 }
 
-void Form1ReportTest::cleanup() { harness_.reset(); }
+void Form1ReportTest::cleanup() {
+    harness_.reset();
+}
 
 void Form1ReportTest::saveAsNames_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("no extension") << "summary" << "summary.htm";
-    QTest::newRow("HTML in capitals") << "Report.HTML" << "Report.HTML";
-    QTest::newRow("html") << "page.html" << "page.html";
-    QTest::newRow(".htm inside the name") << "notes.htm.txt" << "notes.htm.txt";
+    QTest::newRow("no extension") << "summary"
+                                  << "summary.htm";
+    QTest::newRow("HTML in capitals") << "Report.HTML"
+                                      << "Report.HTML";
+    QTest::newRow("html") << "page.html"
+                          << "page.html";
+    QTest::newRow(".htm inside the name") << "notes.htm.txt"
+                                          << "notes.htm.txt";
 }
 
 void Form1ReportTest::saveAsNames() {
@@ -103,7 +109,8 @@ void Form1ReportTest::overwriteIsAskedFirst() {
     harness_->click("cmdSaveAs");
     QCOMPARE(ReadAll(existing), overwrite ? report_ : QByteArray("old notes"));
     QCOMPARE(harness_->dialogs().questions,
-             dialogAnswered ? QStringList{"File already exists.  Are you sure you want to overwrite it?"} : QStringList{});
+             dialogAnswered ? QStringList{"File already exists.  Are you sure you want to overwrite it?"}
+                            : QStringList{});
     QVERIFY(harness_->dialogs().messages.isEmpty());
 }
 
@@ -130,9 +137,12 @@ void Form1ReportTest::refreshUsesTheCurrentLimits() {
 void Form1ReportTest::refreshRefusesALimitThatIsNotANumber_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("limit");
-    QTest::newRow("players empty") << "cmbPlayers" << "";
-    QTest::newRow("players text") << "cmbPlayers" << "ten";
-    QTest::newRow("items text") << "cmbItems" << "25 items";
+    QTest::newRow("players empty") << "cmbPlayers"
+                                   << "";
+    QTest::newRow("players text") << "cmbPlayers"
+                                  << "ten";
+    QTest::newRow("items text") << "cmbItems"
+                                << "25 items";
 }
 
 void Form1ReportTest::refreshRefusesALimitThatIsNotANumber() {

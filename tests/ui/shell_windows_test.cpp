@@ -12,7 +12,7 @@ using namespace coffer;
 
 class ShellWindowsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void launcherAddress_data();
     void launcherAddress();
     void launcherOpensOncePerSecond();
@@ -27,13 +27,25 @@ void ShellWindowsTest::launcherAddress_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("website");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("host name gets http") << "Website" << "coffer.example" << "http://coffer.example";
-    QTest::newRow("https in capitals kept") << "Website" << "HTTPS://coffer.example" << "HTTPS://coffer.example";
-    QTest::newRow("http kept") << "Website" << "http://coffer.example/x" << "http://coffer.example/x";
-    QTest::newRow("scheme anywhere counts") << "Website" << "see http://a.example" << "see http://a.example";
-    QTest::newRow("armory home") << "Armory" << "coffer.example" << "http://armory.example";
-    QTest::newRow("unknown key") << "website" << "coffer.example" << QString();
-    QTest::newRow("idle key") << "" << "coffer.example" << QString();
+    QTest::newRow("host name gets http") << "Website"
+                                         << "coffer.example"
+                                         << "http://coffer.example";
+    QTest::newRow("https in capitals kept") << "Website"
+                                            << "HTTPS://coffer.example"
+                                            << "HTTPS://coffer.example";
+    QTest::newRow("http kept") << "Website"
+                               << "http://coffer.example/x"
+                               << "http://coffer.example/x";
+    QTest::newRow("scheme anywhere counts") << "Website"
+                                            << "see http://a.example"
+                                            << "see http://a.example";
+    QTest::newRow("armory home") << "Armory"
+                                 << "coffer.example"
+                                 << "http://armory.example";
+    QTest::newRow("unknown key") << "website"
+                                 << "coffer.example" << QString();
+    QTest::newRow("idle key") << ""
+                              << "coffer.example" << QString();
 }
 
 void ShellWindowsTest::launcherAddress() {

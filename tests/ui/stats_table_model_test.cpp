@@ -12,7 +12,7 @@ using namespace coffer;
 
 class StatsTableModelTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void presentsTheTableUnchanged();
     void headerClicksFlipTheListsDirection_data();
     void headerClicksFlipTheListsDirection();

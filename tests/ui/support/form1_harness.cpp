@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 namespace coffer::test {
@@ -29,8 +29,8 @@ Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder)
                 [this](const QUrl& url) { opened_ << url; }) {
     const ProductConfig product = LoadProductConfig();
     const QString program = programFolder.isEmpty() ? dir_.path() : programFolder;
-    const Form1Settings settings{product, product.website, program.toStdString(), dir_.path().toStdString(), kArmory,
-                                 kItemDatabase};
+    const Form1Settings settings{product, product.website, program.toStdString(), dir_.path().toStdString(),
+                                 kArmory, kItemDatabase};
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
     window_ = std::make_unique<Form1>(settings, std::move(extra));

@@ -21,7 +21,7 @@ namespace coffer::test {
 bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 
 class Form1Harness {
-public:
+  public:
     // The sites are local names that fail at once, so that nothing waits on the network; the
     // program folder (for html/help.html) is the temporary folder unless given.
     static constexpr const char* kArmory = "http://armory.localhost";
@@ -47,7 +47,7 @@ public:
     // Clicks "Analyze now" and waits until the run is over (true when it ended in time).
     bool analyze(int timeoutMs = 60000);
 
-private:
+  private:
     QTemporaryDir dir_;
     ScriptedDialogs dialogs_;
     QList<QUrl> opened_;

@@ -10,7 +10,7 @@
 namespace coffer::test {
 
 class ScriptedDialogs : public UserDialogs {
-public:
+  public:
     QStringList openAnswers;
     QStringList saveAnswers;
     QList<bool> confirmAnswers;
@@ -31,7 +31,7 @@ public:
         messages << text;
     }
 
-private:
+  private:
     static QString take(QStringList& answers) { return answers.isEmpty() ? QString() : answers.takeFirst(); }
 };
 
