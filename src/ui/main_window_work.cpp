@@ -44,16 +44,22 @@ void Form1::importLog() {
     const QString name = services_.dialogs->openFileName(this, Qs(settings_.programFolder.string()));
     if (name.isEmpty() || !FileExists(name.toStdString()))
         return;
+    setBusy(true);
+    ThrottledEventPump pump;
+    // The whole file is read before anything is added, so that a failed read changes nothing.
     QFile file(name);
     QByteArray content;
-    if (file.open(QIODevice::ReadOnly))
-        content = file.readAll();
+    if (file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd() && file.error() == QFileDevice::NoError) {
+            content += file.read(kImportPartBytes * 32);
+            pump();
+        }
+    }
     if (file.error() != QFileDevice::NoError) {
+        setBusy(false);
         inform(QStringLiteral("The file %1 could not be read: %2").arg(name, file.errorString()));
         return;
     }
-    setBusy(true);
-    ThrottledEventPump pump;
     ForEachImportPiece(content, kImportPartBytes, [this, &pump](const QString& piece) {
         frame2_->appendText(piece);
         pump();
