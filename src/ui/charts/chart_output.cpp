@@ -4,9 +4,17 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QWidget>
 
 namespace coffer {
+
+std::unique_ptr<QPrinter> DefaultPrinter() {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        return nullptr;
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
 
 bool PrintWidgetPicture(QWidget& widget, QPrinter& printer) {
     const QPixmap picture = widget.grab();

@@ -3,10 +3,15 @@
 
 #include <QString>
 
+#include <memory>
+
 class QPrinter;
 class QWidget;
 
 namespace coffer {
+
+// The system's default printer, printing without a dialog; null when the system has none.
+std::unique_ptr<QPrinter> DefaultPrinter();
 
 // Prints the widget's pixels as the screen shows them on one landscape page: the picture's top-left
 // corner at the page's top-left corner, as large as it is on the screen. False when the printer

@@ -6,12 +6,14 @@
 
 #include <QChartView>
 #include <QComboBox>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QVBoxLayout>
 
 namespace coffer {
@@ -31,8 +33,8 @@ QPushButton* MakeButton(QWidget& parent, const char* name, const QString& captio
 
 } // namespace
 
-ChartPanel::ChartPanel(StatsTable& members, ChartServices services, QWidget* parent)
-    : QWidget(parent), members_(members), services_(std::move(services)), chart_(new BarChart),
+ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWidget* parent)
+    : QWidget(parent), sortMembers_(std::move(sortMembers)), services_(std::move(services)), chart_(new BarChart),
       view_(new QChartView(chart_, this)) {
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
@@ -91,8 +93,9 @@ void ChartPanel::DrawDepositsChart() {
 }
 
 void ChartPanel::draw(int entry) {
-    chart_->draw(BuildChart(members_, entry));
-    emit memberTableSorted();
+    ChartModel model;
+    sortMembers_([&](StatsTable& members) { model = BuildChart(members, entry); });
+    chart_->draw(model);
 }
 
 void ChartPanel::printChart() {
@@ -111,7 +114,12 @@ void ChartPanel::saveChart() {
     if (chosen.isEmpty())
         return;
     const QString fileName = WithPngSuffix(chosen);
-    if (!view_->grab().save(fileName, "PNG"))
+    if (QFile::exists(fileName) &&
+        !services_.confirm(this, tr("File already exists.  Are you sure you want to overwrite it?")))
+        return;
+    // Written beside the target and renamed over it, so a failed save leaves any old file as it was.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || !view_->grab().save(&file, "PNG") || !file.commit())
         services_.showMessage(this, tr("The chart could not be saved as %1.").arg(fileName));
 }
 

@@ -3,7 +3,6 @@
 // and the chart itself. Picking a chart type draws that chart from the member table; typing into the
 // box draws nothing.
 
-#include "analysis/stats_table.h"
 #include "ui/charts/chart_services.h"
 
 #include <QWidget>
@@ -18,16 +17,12 @@ class BarChart;
 class ChartPanel : public QWidget {
     Q_OBJECT
   public:
-    // The member table must outlive the panel; drawing sorts it.
-    ChartPanel(StatsTable& members, ChartServices services, QWidget* parent = nullptr);
+    // Drawing sorts the member table through `sortMembers` and leaves it in the charted order.
+    ChartPanel(MemberTableSort sortMembers, ChartServices services, QWidget* parent = nullptr);
 
     // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
     // its text.
     void DrawDepositsChart();
-
-  signals:
-    // A drawing has sorted the member table on the charted column; it stays in that order.
-    void memberTableSorted();
 
   private:
     QComboBox* makeChartTypeBox();
@@ -35,7 +30,7 @@ class ChartPanel : public QWidget {
     void printChart();
     void saveChart();
 
-    StatsTable& members_;
+    MemberTableSort sortMembers_;
     ChartServices services_;
     BarChart* chart_;
     QChartView* view_;

@@ -1,6 +1,8 @@
 #pragma once
-// What the chart panel asks of the user and of the system. The window passes the real ones; tests
-// pass their own, answered in advance, so no dialog or printer is ever needed to drive the panel.
+// What the chart panel asks of the user and of the system. The main window passes the real ones;
+// tests pass their own, answered in advance, so no dialog or printer is needed to drive the panel.
+
+#include "analysis/stats_table.h"
 
 #include <QString>
 
@@ -12,16 +14,19 @@ class QWidget;
 
 namespace coffer {
 
+// Runs a sort on the member table in such a way that the lists showing the table hear of the new order.
+using MemberTableSort = std::function<void(const std::function<void(StatsTable&)>& sort)>;
+
 struct ChartServices {
     // The system's default printer, ready to print on; null when there is none.
     std::function<std::unique_ptr<QPrinter>()> defaultPrinter;
-    // Asks where to save the chart as an image; empty when the user cancels.
+    // Asks where to save the chart as a PNG image; empty when the user cancels. The dialog itself
+    // does not ask about overwriting.
     std::function<QString(QWidget* parent)> askImageFileName;
-    // A modal message box with the program's title.
+    // A question with OK and Cancel; true for OK.
+    std::function<bool(QWidget* parent, const QString& text)> confirm;
+    // A message with an OK button.
     std::function<void(QWidget* parent, const QString& text)> showMessage;
 };
-
-// The default printer without a print dialog, a save file dialog for PNG images, a warning box.
-ChartServices SystemChartServices();
 
 } // namespace coffer

@@ -16,7 +16,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
@@ -32,9 +31,20 @@ struct Harness {
     StatsTable members = MakeMemberTable();
     std::function<std::unique_ptr<QPrinter>()> printer = [] { return nullptr; };
     QString nextFileName;
+    bool overwrite = false;
+    QStringList questions;
     QStringList messages;
-    ChartPanel panel{members, ChartServices{[this] { return printer(); }, [this](QWidget*) { return nextFileName; },
-                                            [this](QWidget*, const QString& text) { messages.append(text); }}};
+    int sorts = 0;
+    ChartPanel panel{[this](const std::function<void(StatsTable&)>& sort) {
+                         ++sorts;
+                         sort(members);
+                     },
+                     ChartServices{[this] { return printer(); }, [this](QWidget*) { return nextFileName; },
+                                   [this](QWidget*, const QString& text) {
+                                       questions.append(text);
+                                       return overwrite;
+                                   },
+                                   [this](QWidget*, const QString& text) { messages.append(text); }}};
 
     Harness() {
         panel.resize(900, 500);
@@ -81,6 +91,11 @@ std::unique_ptr<QPrinter> PdfPrinter(const QString& fileName) {
     return printer;
 }
 
+QByteArray ReadFile(const QString& fileName) {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // What a PDF file holds: the size of each page and of each embedded image.
 struct PdfContents {
     QList<QSizeF> pages;
@@ -88,10 +103,7 @@ struct PdfContents {
 };
 
 PdfContents ReadPdf(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString pdf = QString::fromLatin1(file.readAll());
+    const QString pdf = QString::fromLatin1(ReadFile(fileName));
     static const QRegularExpression page(
         QStringLiteral(R"(/Type\s*/Page\b(?!s)[^>]*?/MediaBox\s*\[\s*0\s+0\s+([\d.]+)\s+([\d.]+)\s*\])"));
     static const QRegularExpression image(QStringLiteral(R"(/Subtype\s*/Image\s*/Width\s+(\d+)\s*/Height\s+(\d+))"));
@@ -129,13 +141,12 @@ class ChartPanelTest : public QObject {
         Harness h;
         h.addMembers(kDeposits, {"+000003", "+000012"});
         h.addMembers(kWithdrawls, {"+000005"});
-        QSignalSpy sorted(&h.panel, &ChartPanel::memberTableSorted);
 
         h.pick(kDeposits);
         QCOMPARE(h.title(), QStringLiteral("Deposits"));
         QCOMPARE(h.barValues(), (QList<qreal>{12, 3}));
         QCOMPARE(h.members.sortKey(), int(kDeposits));
-        QCOMPARE(sorted.count(), 1);
+        QCOMPARE(h.sorts, 1);
 
         // An entry's exact text, typed and confirmed, is still only typing.
         h.chartType()->lineEdit()->clear();
@@ -143,12 +154,12 @@ class ChartPanelTest : public QObject {
         QTest::keyClick(h.chartType(), Qt::Key_Return);
         QCOMPARE(h.title(), QStringLiteral("Deposits"));
         QCOMPARE(h.members.sortKey(), int(kDeposits));
-        QCOMPARE(sorted.count(), 1);
+        QCOMPARE(h.sorts, 1);
 
         h.pick(kWithdrawls);
         QCOMPARE(h.title(), QStringLiteral("Withdrawls"));
         QCOMPARE(h.barValues(), QList<qreal>{5});
-        QCOMPARE(sorted.count(), 2);
+        QCOMPARE(h.sorts, 2);
     }
 
     void depositsChartKeepsTheChartTypeText() {
@@ -271,51 +282,59 @@ class ChartPanelTest : public QObject {
     }
 
     void savesTheChartAsPng_data() {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("chosen");   // in the test's folder; empty: the dialog is cancelled
+        QTest::addColumn<QString>("existing"); // a file already there
+        QTest::addColumn<bool>("overwrite");   // the answer to the overwrite question
+        QTest::addColumn<QString>("saved");    // the file that ends up holding the chart
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<int>("messages");
         QTest::newRow("suffix added") << "chart"
-                                      << "chart.png";
+                                      << "" << false << "chart.png" << 0 << 0;
         QTest::newRow("suffix kept") << "chart.png"
-                                     << "chart.png";
+                                     << "" << false << "chart.png" << 0 << 0;
         QTest::newRow("suffix kept in any case") << "Chart.PNG"
-                                                 << "Chart.PNG";
+                                                 << "" << false << "Chart.PNG" << 0 << 0;
         QTest::newRow("another suffix is not enough") << "chart.png.txt"
-                                                      << "chart.png.txt.png";
+                                                      << "" << false << "chart.png.txt.png" << 0 << 0;
+        QTest::newRow("overwrite confirmed") << "chart"
+                                             << "chart.png" << true << "chart.png" << 1 << 0;
+        QTest::newRow("overwrite declined") << "chart"
+                                            << "chart.png" << false << "" << 1 << 0;
+        QTest::newRow("cancelled") << ""
+                                   << "" << false << "" << 0 << 0;
+        QTest::newRow("folder missing") << "missing/chart"
+                                        << "" << false << "" << 0 << 1;
     }
 
     void savesTheChartAsPng() {
         QFETCH(QString, chosen);
+        QFETCH(QString, existing);
+        QFETCH(bool, overwrite);
         QFETCH(QString, saved);
-        QTemporaryDir folder;
-        Harness h;
-        QVERIFY(QTest::qWaitForWindowExposed(&h.panel));
-        h.nextFileName = folder.filePath(chosen);
-
-        h.click("cmdSaveChart");
-
-        QVERIFY2(h.messages.isEmpty(), qPrintable(h.messages.join('\n')));
-        const QImage image(folder.filePath(saved), "PNG");
-        QCOMPARE(image.size(), h.view()->size());
-    }
-
-    void savingCancelledOrFailedWritesNothing_data() {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<int>("messages");
-        QTest::newRow("cancelled") << QString() << 0;
-        QTest::newRow("folder missing") << "missing/chart" << 1;
-    }
-
-    void savingCancelledOrFailedWritesNothing() {
-        QFETCH(QString, chosen);
+        QFETCH(int, questions);
         QFETCH(int, messages);
         QTemporaryDir folder;
+        if (!existing.isEmpty()) {
+            QFile old(folder.filePath(existing));
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
         Harness h;
+        QVERIFY(QTest::qWaitForWindowExposed(&h.panel));
         h.nextFileName = chosen.isEmpty() ? chosen : folder.filePath(chosen);
+        h.overwrite = overwrite;
 
         h.click("cmdSaveChart");
 
+        QCOMPARE(h.questions.size(), questions);
         QCOMPARE(h.messages.size(), messages);
-        QVERIFY(QDir(folder.path()).isEmpty());
+        QStringList files{existing, saved};
+        files.removeAll(QString());
+        files.removeDuplicates();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), files);
+        if (!saved.isEmpty())
+            QCOMPARE(QImage(folder.filePath(saved), "PNG").size(), h.view()->size());
+        else if (!existing.isEmpty())
+            QCOMPARE(ReadFile(folder.filePath(existing)), QByteArray("old"));
     }
 };
 
