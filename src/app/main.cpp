@@ -1,0 +1,33 @@
+// coffer: the desktop program. Starts with the splash window, which opens the main window.
+
+#include "shell/product_config.h"
+#include "shell/program_folder.h"
+#include "ui/link_launcher.h"
+#include "ui/main_window.h"
+#include "ui/program_icon.h"
+#include "ui/splash_window.h"
+#include "ui/user_dialogs.h"
+
+#include <QApplication>
+#include <memory>
+
+int main(int argc, char** argv) {
+    using namespace coffer;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // wanted by the embedded browsers
+    QApplication app(argc, argv);
+    const ProductConfig product = LoadProductConfig();
+    QApplication::setApplicationName(QString::fromStdString(product.programName));
+    QApplication::setOrganizationName(QString::fromStdString(product.companyName));
+    QApplication::setWindowIcon(ProgramIcon());
+
+    QtUserDialogs dialogs;
+    LinkLauncher launcher(QString::fromStdString(product.website), QString::fromLatin1(kArmoryBase));
+    const Form1Settings settings{product, product.website, ProgramFolder(), WorkFolder()};
+    std::unique_ptr<Form1> form1;
+    SplashWindow frmSplash([&] {
+        form1 = std::make_unique<Form1>(settings, Form1Services{&dialogs, &launcher, {}, {}});
+        form1->showAtStart();
+    });
+    frmSplash.show();
+    return QApplication::exec();
+}

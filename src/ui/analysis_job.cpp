@@ -1,0 +1,78 @@
+#include "ui/analysis_job.h"
+
+#include <QThread>
+
+namespace coffer {
+namespace {
+
+// Thrown from the run's event hook to stop it; the engine holds nothing that unwinding would leak,
+// and its temporary copy removes itself.
+struct RunCancelled {};
+
+void EmptyTables(GuildStats& stats) {
+    stats.members.clear();
+    stats.items.clear();
+    stats.guild = {};
+}
+
+} // namespace
+
+AnalysisJob::AnalysisJob(QObject* parent) : QObject(parent) {}
+
+AnalysisJob::~AnalysisJob() {
+    if (thread_) {
+        cancel_ = true;
+        thread_->wait();
+    }
+}
+
+void AnalysisJob::start(const GuildStats& tables, std::string text, std::filesystem::path workFolder,
+                        ReportWriter writeReport, PriceSourceFactory prices) {
+    if (thread_)
+        return;
+    cancel_ = false;
+    results_ = {};
+    thread_.reset(QThread::create([this, stats = std::make_shared<GuildStats>(tables), text = std::move(text),
+                                   workFolder = std::move(workFolder), writeReport = std::move(writeReport),
+                                   prices = std::move(prices)]() mutable {
+        run(std::make_unique<GuildStats>(std::move(*stats)), text, workFolder, writeReport, prices);
+    }));
+    connect(thread_.get(), &QThread::finished, this, &AnalysisJob::onThreadFinished);
+    thread_->start();
+}
+
+void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const std::string& text,
+                      const std::filesystem::path& workFolder, const ReportWriter& writeReport,
+                      const PriceSourceFactory& prices) {
+    AnalysisHooks hooks;
+    hooks.showStatus = [this](const std::string& status) {
+        QMetaObject::invokeMethod(
+            this, [this, text = QString::fromStdString(status)] { emit statusChanged(text); }, Qt::QueuedConnection);
+    };
+    hooks.pumpEvents = [this] {
+        if (cancel_.load(std::memory_order_relaxed))
+            throw RunCancelled{};
+    };
+    hooks.generateReport = [&writeReport, &stats] { return writeReport(*stats); };
+    try {
+        std::unique_ptr<ItemPriceSource> priceSource = prices ? prices(hooks) : nullptr;
+        hooks.itemPrices = priceSource.get();
+        results_.result = RunAnalysis(text, *stats, workFolder, hooks);
+    } catch (const RunCancelled&) {
+        EmptyTables(*stats);
+    } catch (const std::exception& error) {
+        EmptyTables(*stats);
+        results_.failure = std::string("The analysis stopped: ") + error.what();
+    }
+    results_.stats = std::move(stats);
+}
+
+void AnalysisJob::onThreadFinished() {
+    thread_->wait();
+    thread_.reset();
+    emit finished();
+}
+
+AnalysisJob::Results AnalysisJob::takeResults() { return std::move(results_); }
+
+} // namespace coffer

@@ -1,0 +1,62 @@
+#pragma once
+// Runs one analysis on a worker thread so that the window stays responsive however long the log.
+// The run fills tables of its own; the window takes them when the run has finished, so the shown
+// tables never change under the views. Status texts arrive on the window's thread, in order, before
+// `finished`.
+
+#include "analysis/analysis_run.h"
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace coffer {
+
+class AnalysisJob : public QObject {
+    Q_OBJECT
+public:
+    // Writes the report from the finished tables (on the worker thread); an error message or "".
+    using ReportWriter = std::function<std::string(GuildStats&)>;
+    // Makes the item price source of a run with the item lookup on, on the worker thread; it may use
+    // the run's hooks to show its status texts.
+    using PriceSourceFactory = std::function<std::unique_ptr<ItemPriceSource>(const AnalysisHooks&)>;
+
+    struct Results {
+        std::unique_ptr<GuildStats> stats; // the run's tables and guild identity
+        AnalysisResult result;
+        std::string failure; // set when the run stopped on an unexpected error; tables then empty
+    };
+
+    explicit AnalysisJob(QObject* parent = nullptr);
+    ~AnalysisJob() override; // stops a run in progress and waits for it
+
+    bool isRunning() const { return thread_ != nullptr; }
+
+    // Starts a run on a copy of `tables` (their rows are emptied by the run; their sort state carries
+    // over); `prices` is empty when items are not looked up. Ignored while a run is going.
+    void start(const GuildStats& tables, std::string text, std::filesystem::path workFolder,
+               ReportWriter writeReport, PriceSourceFactory prices);
+
+    // The finished run's results; call once after `finished`.
+    Results takeResults();
+
+signals:
+    void statusChanged(const QString& text);
+    void finished();
+
+private:
+    void run(std::unique_ptr<GuildStats> stats, const std::string& text, const std::filesystem::path& workFolder, const ReportWriter& writeReport,
+             const PriceSourceFactory& prices);
+    void onThreadFinished();
+
+    std::unique_ptr<QThread> thread_;
+    std::atomic<bool> cancel_{false};
+    Results results_;
+};
+
+} // namespace coffer

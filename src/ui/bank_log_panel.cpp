@@ -1,0 +1,59 @@
+#include "ui/bank_log_panel.h"
+
+#include "ui/twips.h"
+#include "ui/window_fonts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+
+namespace coffer {
+namespace {
+
+constexpr const char* kInstructions =
+    "You may either paste your bank log XML source code here, or import a file that contains the source.  "
+    "Remember you can paste multiple pages of your bank log here, just paste each new page at the bottom of the "
+    "previous one.  When you are finished click \"Analyze Now\".";
+
+template <typename Widget> Widget* Named(Widget* widget, const char* name, const TwipsRect& rect) {
+    widget->setObjectName(QString::fromLatin1(name));
+    PlaceTwips(widget, rect);
+    return widget;
+}
+
+} // namespace
+
+BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
+    : QGroupBox(QStringLiteral("Bank Log XML - Paste the source code of your %1 bank log here").arg(armoryDomain),
+                parent) {
+    setObjectName(QStringLiteral("Frame2"));
+    command8_ = Named(new QPushButton(QStringLiteral("Import File"), this), "Command8", {120, 360, 2115, 675});
+    cmdAnalyze_ = Named(new QPushButton(QStringLiteral("Analyze now"), this), "cmdAnalyze", {2280, 360, 2115, 675});
+    auto* options = Named(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 795});
+    chkLorehold_ = Named(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
+                         "chkLorehold", {120, 300, 4575, 195});
+    auto* label2 = Named(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", {120, 1080, 11475, 615});
+    label2->setWordWrap(true);
+    label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Named(new QLabel(QStringLiteral("Bank Log XML source:"), this), "Label3", {120, 1800, 4695, 195});
+    text1_ = new QPlainTextEdit(this);
+    text1_->setObjectName(QStringLiteral("Text1"));
+    text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    BoldCaption(this);
+}
+
+bool BankLogPanel::lookUpItems() const { return chkLorehold_->isChecked(); }
+
+QString BankLogPanel::text() const { return text1_->toPlainText(); }
+
+void BankLogPanel::appendText(const QString& text) {
+    QTextCursor end(text1_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+}
+
+void BankLogPanel::placeText(const TwipsRect& rect) { PlaceTwips(text1_, rect); }
+
+} // namespace coffer

@@ -1,0 +1,35 @@
+#pragma once
+// Frame2, the bank log text panel: "Import File", "Analyze now", the lookup option, the instructions
+// and Text1, which holds the bank log source to analyse.
+
+#include <QGroupBox>
+
+class QCheckBox;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace coffer {
+
+struct TwipsRect;
+
+class BankLogPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    BankLogPanel(const QString& armoryDomain, QWidget* parent = nullptr);
+
+    QPushButton* importButton() const { return command8_; }
+    QPushButton* analyzeButton() const { return cmdAnalyze_; }
+    bool lookUpItems() const;
+    QString text() const;
+    // Adds text at the end, wherever the user's cursor is.
+    void appendText(const QString& text);
+    void placeText(const TwipsRect& rect);
+
+private:
+    QPushButton* command8_;
+    QPushButton* cmdAnalyze_;
+    QCheckBox* chkLorehold_;
+    QPlainTextEdit* text1_;
+};
+
+} // namespace coffer

@@ -1,0 +1,115 @@
+#pragma once
+// Form1, the main window: the navigation frame "View" and four content panels of which one is shown
+// at a time (Browser, bank log text, Bank Stats, Report), the File, View and About menus, and the
+// window's work: importing a log, the analysis run, refreshing and saving the report, and the links
+// from the lists and the report into the Browser panel. It owns the statistics tables.
+
+#include "analysis/analysis_run.h"
+#include "shell/product_config.h"
+#include "ui/analysis_job.h"
+
+#include <QMainWindow>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QPushButton;
+
+namespace coffer {
+
+class BankLogPanel;
+class BrowserPanel;
+class LinkLauncher;
+class ReportPanel;
+class StatsPanel;
+class StatsTableModel;
+class UserDialogs;
+struct ReportSettings;
+
+struct Form1Settings {
+    ProductConfig product;
+    std::string makerWebsite;             // the "Visit" menu item shows when product.website equals it
+    std::filesystem::path programFolder;  // holds html/help.html
+    std::filesystem::path workFolder;     // report.html and the run's temporary copy of the log
+    std::string armoryBase = kArmoryBase;
+    std::string itemDatabaseBase = kItemDatabaseBase;
+};
+
+struct Form1Services {
+    UserDialogs* dialogs = nullptr;
+    LinkLauncher* launcher = nullptr;
+    // The item lookup for runs with "Look up item values" ticked; empty when there is none.
+    AnalysisJob::PriceSourceFactory priceSource;
+    // The page of an item for the item double-click; empty: the item database's search page.
+    std::function<std::string(const std::string& itemName)> itemPageAddress;
+};
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    Form1(Form1Settings settings, Form1Services services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Opens maximised; restored, the window has its design size, centred on the screen.
+    void showAtStart();
+
+    const GuildStats& stats() const { return stats_; }
+    StatsTableModel* memberModel() const { return memberModel_; }
+    StatsTableModel* itemModel() const { return itemModel_; }
+    QWidget* chartsPage() const;
+    std::filesystem::path reportPath() const;
+
+signals:
+    // A report was written and is shown: the charts draw their default chart.
+    void reportWritten();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    QWidget* buildNavigation(QWidget* parent);
+    void hideall();
+    void showPanel(QWidget* panel);
+    void Command2_Click(); // Browser
+    void Command4_Click(); // Bank Log XML
+    void Command5_Click(); // Bank Stats
+    void Command6_Click(); // Report, then the layout again
+    void cmdWebsite_Click();
+    void arrangePanels();
+    void showQuickstart();
+    void setBusy(bool busy);
+
+    void importLog();
+    void cmdAnalyze_Click();
+    void onAnalysisFinished();
+    void cmdRefresh_Click();
+    void cmdSaveAs_Click();
+    void showWrittenReport();
+    std::optional<ReportSettings> reportSettings(QString* error) const;
+
+    void ListView1_DblClick(int row);
+    void ListView2_DblClick(int row);
+    void showInBrowser(const QUrl& url);
+    void inform(const QString& text);
+
+    Form1Settings settings_;
+    Form1Services services_;
+    GuildStats stats_;
+    StatsTableModel* memberModel_;
+    StatsTableModel* itemModel_;
+    AnalysisJob job_;
+    bool busy_ = false;
+    bool closing_ = false;
+
+    QWidget* frame5_ = nullptr;
+    BrowserPanel* frame1_ = nullptr;
+    BankLogPanel* frame2_ = nullptr;
+    StatsPanel* frame3_ = nullptr;
+    ReportPanel* frame4_ = nullptr;
+    QAction* mnuImport_ = nullptr;
+};
+
+} // namespace coffer

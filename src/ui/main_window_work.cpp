@@ -1,0 +1,163 @@
+// Form1's work: importing a bank log file, the analysis run, and refreshing and saving the report.
+
+#include "ui/main_window.h"
+
+#include "report/html_report.h"
+#include "report/report_file.h"
+#include "shell/file_exists.h"
+#include "ui/bank_log_panel.h"
+#include "ui/log_import.h"
+#include "ui/report_copy.h"
+#include "ui/report_panel.h"
+#include "ui/stats_panel.h"
+#include "ui/stats_table_model.h"
+#include "ui/throttled_event_pump.h"
+#include "ui/user_dialogs.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QUrl>
+
+namespace coffer {
+namespace {
+
+QString Qs(const std::string& text) { return QString::fromStdString(text); }
+
+std::string ReportDateText() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale;
+    return (locale.toString(now.date(), QLocale::ShortFormat) + u' ' + locale.toString(now.time(), QLocale::LongFormat))
+        .toStdString();
+}
+
+} // namespace
+
+void Form1::importLog() {
+    if (busy_)
+        return;
+    const QString name = services_.dialogs->openFileName(this, Qs(settings_.programFolder.string()));
+    if (name.isEmpty() || !FileExists(name.toStdString()))
+        return;
+    QFile file(name);
+    QByteArray content;
+    if (file.open(QIODevice::ReadOnly))
+        content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        inform(QStringLiteral("The file %1 could not be read: %2").arg(name, file.errorString()));
+        return;
+    }
+    setBusy(true);
+    ThrottledEventPump pump;
+    ForEachImportPiece(content, [this, &pump](const QString& piece) {
+        frame2_->appendText(piece);
+        pump();
+        return !closing_;
+    });
+    setBusy(false);
+}
+
+void Form1::cmdAnalyze_Click() {
+    if (busy_)
+        return;
+    Command5_Click();
+    memberModel_->replace([](StatsTable& table) {
+        table.setSorted(false);
+        table.clear();
+    });
+    itemModel_->replace([](StatsTable& table) { table.clear(); });
+    stats_.guild = {};
+
+    QString limitError;
+    const std::optional<ReportSettings> report = reportSettings(&limitError);
+    AnalysisJob::ReportWriter writeReport = [report, error = limitError.toStdString(),
+                                             path = reportPath()](GuildStats& stats) {
+        return report ? GenerateReport(stats, *report, path) : error;
+    };
+    setBusy(true);
+    // The run starts from the window's tables, so that their sort state carries over as it would if the
+    // run filled them in place.
+    job_.start(stats_, frame2_->text().toStdString(), settings_.workFolder, std::move(writeReport),
+               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{});
+}
+
+void Form1::onAnalysisFinished() {
+    AnalysisJob::Results results = job_.takeResults();
+    memberModel_->replace([&](StatsTable& table) { table = std::move(results.stats->members); });
+    itemModel_->replace([&](StatsTable& table) { table = std::move(results.stats->items); });
+    stats_.guild = results.stats->guild;
+    setBusy(false);
+
+    if (!results.failure.empty())
+        inform(Qs(results.failure));
+    else if (results.result.outcome == AnalysisOutcome::Complete)
+        showWrittenReport();
+    else
+        inform(Qs(results.result.message));
+}
+
+std::optional<ReportSettings> Form1::reportSettings(QString* error) const {
+    const std::optional<int> players = ParseSectionLimit(frame4_->playersPerSection().toStdString());
+    const std::optional<int> items = ParseSectionLimit(frame4_->itemsPerSection().toStdString());
+    if (!players || !items) {
+        *error = QStringLiteral("\"%1\" is not a number. Please enter a whole number of %2 per section.")
+                     .arg(players ? frame4_->itemsPerSection() : frame4_->playersPerSection(),
+                          players ? QStringLiteral("items") : QStringLiteral("players"));
+        return std::nullopt;
+    }
+    return ReportSettings{*players,
+                          *items,
+                          settings_.armoryBase,
+                          settings_.itemDatabaseBase,
+                          settings_.product.programName,
+                          settings_.product.website,
+                          ReportDateText()};
+}
+
+void Form1::cmdRefresh_Click() {
+    if (busy_)
+        return;
+    QString error;
+    const std::optional<ReportSettings> report = reportSettings(&error);
+    if (!report) {
+        inform(error);
+        return;
+    }
+    std::string writeError;
+    // The report ranks by sorting both tables: the lists hear of the new order.
+    memberModel_->reorder([&](StatsTable&) {
+        itemModel_->reorder([&](StatsTable&) { writeError = GenerateReport(stats_, *report, reportPath()); });
+    });
+    if (!writeError.empty()) {
+        inform(QStringLiteral("Error: ") + Qs(writeError));
+        return;
+    }
+    showWrittenReport();
+}
+
+void Form1::showWrittenReport() {
+    frame4_->showReport(QUrl::fromLocalFile(Qs(reportPath().string())));
+    Command6_Click();
+    emit reportWritten();
+}
+
+void Form1::cmdSaveAs_Click() {
+    if (busy_)
+        return;
+    if (!FileExists(reportPath().string())) {
+        inform(QStringLiteral("There is no report to save yet. Click \"Analyze now\" first."));
+        return;
+    }
+    QString name = services_.dialogs->saveFileName(this, QStringLiteral("HTML Files (*.htm *.html)"));
+    if (name.isEmpty() || name == u" ")
+        return;
+    name = WithHtmExtension(name);
+    if (FileExists(name.toStdString()) &&
+        !services_.dialogs->confirm(this, Qs(settings_.product.programName),
+                                    QStringLiteral("File already exists.  Are you sure you want to overwrite it?")))
+        return;
+    if (const std::string error = CopyReport(reportPath(), name.toStdString()); !error.empty())
+        inform(QStringLiteral("Error: ") + Qs(error));
+}
+
+} // namespace coffer

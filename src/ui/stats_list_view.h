@@ -1,0 +1,31 @@
+#pragma once
+// A statistics list (ListView1, ListView2): a plain table view over a StatsTableModel. A header click
+// sorts through the engine's EnhListView_SortColumns; the sort indicator shows the table's own state.
+
+#include <QTableView>
+#include <optional>
+
+namespace coffer {
+
+class StatsTableModel;
+
+class StatsListView : public QTableView {
+    Q_OBJECT
+public:
+    StatsListView(StatsTableModel* model, QWidget* parent = nullptr);
+
+    // The selected row, if any.
+    std::optional<int> selectedRow() const;
+
+signals:
+    // A double-click while a row is selected; gives that row.
+    void rowDoubleClicked(int row);
+
+private:
+    void showSortState();
+    void fitColumns();
+
+    StatsTableModel* model_;
+};
+
+} // namespace coffer

@@ -1,0 +1,86 @@
+#include "ui/stats_table_model.h"
+
+#include "report/list_sort.h"
+
+#include <vector>
+
+namespace coffer {
+namespace {
+
+bool LooksNumeric(const std::string& cell) {
+    return !cell.empty() && (cell[0] == '+' || cell[0] == '-' || (cell[0] >= '0' && cell[0] <= '9'));
+}
+
+} // namespace
+
+StatsTableModel::StatsTableModel(StatsTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), rows_(static_cast<int>(table.rowCount())) {}
+
+int StatsTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int StatsTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(table_.columnCount());
+}
+
+QVariant StatsTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_)
+        return {};
+    const std::string& cell = table_.cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
+    case Qt::TextAlignmentRole:
+        return index.column() > 0 && LooksNumeric(cell) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                                        : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant StatsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return {};
+    if (role == Qt::DisplayRole)
+        return QString::fromStdString(table_.captions()[static_cast<std::size_t>(section)]);
+    return {};
+}
+
+void StatsTableModel::reorder(const std::function<void(StatsTable&)>& sort) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<StatsTable::RowId> ids;
+    ids.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before)
+        ids.push_back(table_.rowIdAt(static_cast<std::size_t>(index.row())));
+
+    sort(table_);
+
+    if (!before.isEmpty()) {
+        // Row ids are dense (0 .. rows-1), so one pass gives every row's new position.
+        std::vector<int> positionOf(table_.rowCount());
+        for (std::size_t row = 0; row < table_.rowCount(); ++row)
+            positionOf[table_.rowIdAt(row)] = static_cast<int>(row);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype i = 0; i < before.size(); ++i)
+            after.push_back(index(positionOf[ids[static_cast<std::size_t>(i)]], before[i].column()));
+        changePersistentIndexList(before, after);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void StatsTableModel::replace(const std::function<void(StatsTable&)>& change) {
+    beginResetModel();
+    change(table_);
+    rows_ = static_cast<int>(table_.rowCount());
+    endResetModel();
+}
+
+void StatsTableModel::sortByHeader(int section) {
+    if (table_.rowCount() == 0)
+        return;
+    reorder([section](StatsTable& table) { EnhListView_SortColumns(table, section + 1); });
+}
+
+} // namespace coffer
