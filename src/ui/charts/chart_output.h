@@ -1,11 +1,11 @@
 #pragma once
 // The chart on paper and in an image file.
 
+#include <QPrinter>
 #include <QString>
 
 #include <memory>
 
-class QPrinter;
 class QWidget;
 
 namespace coffer {

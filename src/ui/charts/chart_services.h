@@ -4,12 +4,12 @@
 
 #include "analysis/stats_table.h"
 
+#include <QPrinter>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
-class QPrinter;
 class QWidget;
 
 namespace coffer {
