@@ -136,8 +136,8 @@ void Form1::cmdRefresh_Click() {
 }
 
 void Form1::showWrittenReport() {
-    frame4_->showReport(QUrl::fromLocalFile(Qs(reportPath().string())));
     Command6_Click();
+    frame4_->showReport(QUrl::fromLocalFile(Qs(reportPath().string())));
     emit reportWritten();
 }
 

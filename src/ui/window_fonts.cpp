@@ -7,6 +7,7 @@ namespace coffer {
 QFont WindowFont() {
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(8.25);
+    font.setBold(false); // stated, so that controls inside a bold frame do not take its weight
     return font;
 }
 

@@ -1,0 +1,142 @@
+// Drives the real main window (offscreen or under a display) through a large import, an analysis and
+// list sorts, and prints how long each took and the longest time the window went without handling
+// its events. With --screenshots DIR it also saves a picture of every panel after the analysis.
+//
+//   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR]
+
+#include "banklog_generator.h"
+#include "tests/ui/support/form1_harness.h"
+#include "ui/stats_table_model.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+#include <cstdio>
+
+namespace {
+
+using coffer::test::Form1Harness;
+
+// Records the longest gap between two ticks of a fast timer: how long the window kept events waiting.
+class EventGapMeter {
+public:
+    EventGapMeter() {
+        timer_.setInterval(2);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            maxGapMs_ = std::max(maxGapMs_, sinceTick_.restart());
+        });
+    }
+    void start() {
+        maxGapMs_ = 0;
+        sinceTick_.start();
+        timer_.start();
+    }
+    qint64 stop() {
+        timer_.stop();
+        return std::max(maxGapMs_, sinceTick_.elapsed());
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer sinceTick_;
+    qint64 maxGapMs_ = 0;
+};
+
+void SaveScreenshots(Form1Harness& harness, const QString& folder) {
+    QDir().mkpath(folder);
+    const struct {
+        const char* button;
+        const char* file;
+    } panels[] = {{"Command2", "browser"}, {"Command4", "banklog"}, {"Command5", "bankstats"}, {"Command6", "report"}};
+    for (const auto& panel : panels) {
+        harness.click(panel.button);
+        QTest::qWait(1500); // let the embedded browsers paint
+        QScreen* screen = harness.window().screen();
+        QPixmap shot = QGuiApplication::platformName() == u"xcb" ? screen->grabWindow(0) : harness.window().grab();
+        shot.save(QDir(folder).filePath(QString::fromLatin1(panel.file) + QStringLiteral(".png")));
+    }
+    harness.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
+    QTest::qWait(500);
+    harness.window().grab().save(QDir(folder).filePath(QStringLiteral("charts.png")));
+    harness.find<QTabBar>("TabStrip1")->setCurrentIndex(0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    std::size_t entries = 100000;
+    QString logPath;
+    QString screenshots;
+    QSize size(1280, 800);
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == u"--entries")
+            entries = args[i + 1].toULongLong();
+        else if (args[i] == u"--log")
+            logPath = args[i + 1];
+        else if (args[i] == u"--screenshots")
+            screenshots = args[i + 1];
+        else if (args[i] == u"--size")
+            size = QSize(args[i + 1].section(u'x', 0, 0).toInt(), args[i + 1].section(u'x', 1, 1).toInt());
+    }
+
+    Form1Harness harness({}, QStringLiteral(COFFER_RESOURCES));
+    harness.window().setGeometry(QRect(QPoint(0, 0), size));
+    QTest::qWait(200);
+    if (logPath.isEmpty()) {
+        coffer::bench::BankLogGeneratorOptions options;
+        options.entry_count = entries;
+        logPath = harness.writeFile(QStringLiteral("banklog.xml"), QByteArray::fromStdString(
+                                                                       coffer::bench::GenerateBankLog(options)));
+    }
+    std::printf("log: %s (%lld bytes)\n", qPrintable(logPath), static_cast<long long>(QFile(logPath).size()));
+
+    EventGapMeter gaps;
+    QElapsedTimer clock;
+    gaps.start();
+    clock.start();
+    harness.importFile(logPath);
+    const qint64 importMs = clock.elapsed();
+    const qint64 importGapMs = gaps.stop();
+    std::printf("import: %lld ms, longest event gap %lld ms\n", static_cast<long long>(importMs),
+                static_cast<long long>(importGapMs));
+
+    auto* report = harness.find<QWebEngineView>("WebBrowser2");
+    bool shown = false;
+    QObject::connect(report, &QWebEngineView::loadFinished, [&shown](bool ok) { shown = ok; });
+    gaps.start();
+    clock.restart();
+    harness.click("cmdAnalyze");
+    coffer::test::RunUntil([&harness] { return harness.find<QAbstractButton>("cmdAnalyze")->isEnabled(); }, 120000);
+    const qint64 runMs = clock.elapsed();
+    const bool done = coffer::test::RunUntil([&shown] { return shown; }, 120000);
+    const qint64 analysisMs = clock.elapsed();
+    const qint64 analysisGapMs = gaps.stop();
+    std::printf("analysis: run %lld ms, to shown report %lld ms%s, longest event gap %lld ms\n",
+                static_cast<long long>(runMs), static_cast<long long>(analysisMs), done ? "" : " (not finished)",
+                static_cast<long long>(analysisGapMs));
+
+    auto* items = harness.window().itemModel();
+    auto* members = harness.window().memberModel();
+    std::printf("members: %d rows, items: %d rows\n", members->rowCount(), items->rowCount());
+    harness.click("Command5");
+    for (int column : {0, 3, 1, 4, 5}) {
+        clock.restart();
+        items->sortByHeader(column);
+        QCoreApplication::processEvents(); // the list repaints
+        std::printf("sort item list by column %d: %lld ms\n", column, static_cast<long long>(clock.elapsed()));
+    }
+    if (!screenshots.isEmpty())
+        SaveScreenshots(harness, screenshots);
+    return done ? 0 : 1;
+}

@@ -1,0 +1,85 @@
+#include "tests/ui/support/form1_harness.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace coffer::test {
+
+bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
+    return done();
+}
+
+Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder)
+    : launcher_(QStringLiteral("coffer.example"), QString::fromLatin1(kArmory),
+                [this](const QUrl& url) { opened_ << url; }) {
+    const ProductConfig product = LoadProductConfig();
+    const QString program = programFolder.isEmpty() ? dir_.path() : programFolder;
+    const Form1Settings settings{product, product.website, program.toStdString(), dir_.path().toStdString(), kArmory,
+                                 kItemDatabase};
+    extra.dialogs = &dialogs_;
+    extra.launcher = &launcher_;
+    window_ = std::make_unique<Form1>(settings, std::move(extra));
+    window_->resize(1280, 800);
+    window_->show();
+}
+
+QString Form1Harness::writeFile(const QString& name, const QByteArray& content) const {
+    const QString path = dir_.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void Form1Harness::click(const char* buttonName) const {
+    auto* button = find<QAbstractButton>(buttonName);
+    if (button == nullptr)
+        qFatal("no button %s", buttonName);
+    button->click();
+}
+
+void Form1Harness::trigger(const char* actionName) const {
+    auto* action = window_->findChild<QAction*>(QString::fromLatin1(actionName));
+    if (action == nullptr)
+        qFatal("no menu item %s", actionName);
+    action->trigger();
+}
+
+QString Form1Harness::visiblePanel() const {
+    QStringList shown;
+    for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4"})
+        if (find(name)->isVisible())
+            shown << QString::fromLatin1(name);
+    return shown.join(u'+');
+}
+
+bool Form1Harness::importFile(const QString& path) {
+    dialogs_.openAnswers << path;
+    click("Command8"); // the import runs to its end inside the click
+    return find<QAbstractButton>("Command8")->isEnabled();
+}
+
+bool Form1Harness::analyze(int timeoutMs) {
+    auto* analyzeButton = find<QAbstractButton>("cmdAnalyze");
+    if (!analyzeButton->isEnabled())
+        return false;
+    analyzeButton->click();
+    return RunUntil([analyzeButton] { return analyzeButton->isEnabled(); }, timeoutMs);
+}
+
+} // namespace coffer::test

@@ -1,0 +1,58 @@
+#pragma once
+// A real Form1 for tests and benchmarks: its folders in a temporary directory, its dialogs scripted,
+// its link launcher recording instead of opening, and helpers that drive it as a user would.
+
+#include "tests/ui/support/scripted_dialogs.h"
+#include "ui/link_launcher.h"
+#include "ui/main_window.h"
+
+#include <QList>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+
+namespace coffer::test {
+
+// Runs the event loop until `done` holds or the time is up; true when it holds. Unlike QTest::qWaitFor
+// it never sleeps between events, so the embedded browsers' work is not held up.
+bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+
+class Form1Harness {
+public:
+    // The sites are local names that fail at once, so that nothing waits on the network; the
+    // program folder (for html/help.html) is the temporary folder unless given.
+    static constexpr const char* kArmory = "http://armory.localhost";
+    static constexpr const char* kItemDatabase = "http://www.lorehold.localhost";
+
+    explicit Form1Harness(Form1Services extra = {}, const QString& programFolder = {});
+
+    Form1& window() { return *window_; }
+    ScriptedDialogs& dialogs() { return dialogs_; }
+    const QList<QUrl>& opened() const { return opened_; } // addresses handed to the desktop
+    QString folder() const { return dir_.path(); }
+    QString writeFile(const QString& name, const QByteArray& content) const; // in the folder; its path
+
+    template <typename T = QWidget> T* find(const char* name) const {
+        return window_->findChild<T*>(QString::fromLatin1(name));
+    }
+    void click(const char* buttonName) const;
+    void trigger(const char* actionName) const;
+    QString visiblePanel() const; // object name of the one content panel shown
+
+    // Imports the file through "Import File" and waits until the import is over.
+    bool importFile(const QString& path);
+    // Clicks "Analyze now" and waits until the run is over (true when it ended in time).
+    bool analyze(int timeoutMs = 60000);
+
+private:
+    QTemporaryDir dir_;
+    ScriptedDialogs dialogs_;
+    QList<QUrl> opened_;
+    LinkLauncher launcher_;
+    std::unique_ptr<Form1> window_;
+};
+
+} // namespace coffer::test

@@ -1,0 +1,38 @@
+#pragma once
+// Dialogs answered in advance: each call takes the next answer of its kind (a cancelled dialog or
+// Cancel when none is left) and records what it was asked.
+
+#include "ui/user_dialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace coffer::test {
+
+class ScriptedDialogs : public UserDialogs {
+public:
+    QStringList openAnswers;
+    QStringList saveAnswers;
+    QList<bool> confirmAnswers;
+
+    QStringList questions; // texts of the confirmations asked
+    QStringList messages;  // texts of the messages shown
+    QStringList titles;    // titles of both, in order
+
+    QString openFileName(QWidget*, const QString&) override { return take(openAnswers); }
+    QString saveFileName(QWidget*, const QString&) override { return take(saveAnswers); }
+    bool confirm(QWidget*, const QString& title, const QString& text) override {
+        titles << title;
+        questions << text;
+        return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();
+    }
+    void inform(QWidget*, const QString& title, const QString& text) override {
+        titles << title;
+        messages << text;
+    }
+
+private:
+    static QString take(QStringList& answers) { return answers.isEmpty() ? QString() : answers.takeFirst(); }
+};
+
+} // namespace coffer::test
