@@ -4,6 +4,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLegend>
 #include <QStringList>
 #include <QValueAxis>
@@ -68,6 +69,7 @@ BarChart::BarChart() : categories_(new QBarCategoryAxis), values_(new QValueAxis
     values_->setTickAnchor(0);
     addAxis(categories_, Qt::AlignBottom);
     addAxis(values_, Qt::AlignLeft);
+    connect(this, &QChart::plotAreaChanged, this, &BarChart::fitBarsTo);
     draw(SampleChart());
 }
 
@@ -91,8 +93,20 @@ void BarChart::draw(const ChartModel& model) {
     addSeries(series);
     series->attachAxis(categories_);
     series->attachAxis(values_);
+    set->setBorderColor(set->color()); // the theme's light border would wash out narrow bars
     FitValueAxis(*values_, model.bars);
     setTitle(QString::fromStdString(model.title));
+    fitBarsTo(plotArea());
+}
+
+void BarChart::fitBarsTo(const QRectF& plotArea) {
+    // Below one line of text per bar the names would overlap, and below two pixels Qt Charts cannot lay
+    // the axis out at all: the axis goes, and the bars fill their slots so that they stay visible.
+    const qreal slot = plotArea.width() / std::max<qsizetype>(categories_->count(), 1);
+    const bool roomForNames = slot >= QFontMetricsF(categories_->labelsFont()).height();
+    categories_->setVisible(roomForNames);
+    for (QAbstractSeries* series : series())
+        static_cast<QBarSeries*>(series)->setBarWidth(roomForNames ? 0.5 : 1.0);
 }
 
 } // namespace coffer

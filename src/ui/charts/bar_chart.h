@@ -23,6 +23,9 @@ class BarChart : public QChart {
     QValueAxis* valueAxis() const { return values_; }
 
   private:
+    // The member names show only while each bar's slot is wide enough to carry one.
+    void fitBarsTo(const QRectF& plotArea);
+
     QBarCategoryAxis* categories_;
     QValueAxis* values_;
 };

@@ -230,6 +230,24 @@ class ChartPanelTest : public QObject {
         QVERIFY(h.chart()->valueAxis()->max() > h.chart()->valueAxis()->min());
     }
 
+    void namesShowOnlyWhileEachBarHasRoomForOne() {
+        Harness h;
+        QVERIFY(QTest::qWaitForWindowExposed(&h.panel));
+        QStringList many;
+        for (int i = 1; i <= 700; ++i)
+            many.append(QStringLiteral("+%1").arg(i, 6, 10, QLatin1Char('0')));
+        h.addMembers(kDeposits, many);
+
+        h.panel.DrawDepositsChart();
+        QTRY_VERIFY(!h.chart()->categoryAxis()->isVisible());
+        QCOMPARE(h.barValues().size(), 700);
+
+        h.members.clear();
+        h.addMembers(kDeposits, {"+000001", "+000002"});
+        h.panel.DrawDepositsChart();
+        QTRY_VERIFY(h.chart()->categoryAxis()->isVisible());
+    }
+
     void barsKeepTheirMembersNames() {
         Harness h;
         h.addMembers(kDeposits, {"+000002", "+000009"});
