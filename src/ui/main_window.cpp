@@ -138,7 +138,9 @@ void Form1::buildCharts() {
     const QString title = Qs(settings_.product.programName);
     ChartServices services{
         [this] { return services_.defaultPrinter ? services_.defaultPrinter() : nullptr; },
-        [this](QWidget* parent) { return services_.dialogs->saveFileName(parent, QStringLiteral("PNG Images (*.png)")); },
+        [this](QWidget* parent) {
+            return services_.dialogs->saveFileName(parent, QStringLiteral("PNG Images (*.png)"));
+        },
         [this, title](QWidget* parent, const QString& text) { return services_.dialogs->confirm(parent, title, text); },
         [this](QWidget*, const QString& text) { inform(text); }};
     charts_ = new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
