@@ -15,12 +15,14 @@ namespace coffer::bench {
 namespace {
 
 // ---------------------------------------------------------------------------
-// Randomness. splitmix64 is tiny, fast and fully specified, so every build
+// Randomness. splitmix64 is tiny, fast and the same everywhere, so every build
 // produces the same sequence. Only integer operations are used from here on;
-// no floating point, no <random> distributions.
+// no floating point, no <random> distributions. Never draw twice within one
+// expression (a * rng.Below(x) + rng.Below(y), f(rng.Next(), rng.Next())):
+// compilers evaluate such operands in different orders, and the bytes change.
 
 class Rng {
-public:
+  public:
     explicit Rng(std::uint64_t seed) : state_(seed) {}
 
     std::uint64_t Next() {
@@ -39,7 +41,7 @@ public:
     // true with probability per_mille / 1000.
     bool Chance(unsigned per_mille) { return Below(1000) < per_mille; }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
@@ -54,27 +56,27 @@ constexpr std::uint64_t kMemberSalt = 0x6D656D6265727321ULL;
 constexpr std::uint64_t kItemSalt = 0x6974656D73212121ULL;
 constexpr std::uint64_t kEntrySalt = 0x656E747269657321ULL;
 
-template <std::size_t N>
-std::size_t PickIndex(Rng& rng, const std::array<unsigned, N>& weights) {
+template <std::size_t N> std::size_t PickIndex(Rng& rng, const std::array<unsigned, N>& weights) {
     unsigned total = 0;
-    for (unsigned w : weights) total += w;
+    for (unsigned w : weights)
+        total += w;
     std::uint64_t r = rng.Below(total);
     for (std::size_t i = 0; i < N; ++i) {
-        if (r < weights[i]) return i;
+        if (r < weights[i])
+            return i;
         r -= weights[i];
     }
     return N - 1;
 }
 
-template <typename T, std::size_t N>
-const T& PickOne(Rng& rng, const std::array<T, N>& values) {
+template <typename T, std::size_t N> const T& PickOne(Rng& rng, const std::array<T, N>& values) {
     return values[rng.Below(N)];
 }
 
 // Draws indices in proportion to integer weights; zero-weight slots are never
 // drawn.
 class WeightedTable {
-public:
+  public:
     WeightedTable() = default;
     explicit WeightedTable(const std::vector<std::uint64_t>& weights) : weights_(weights) {
         cumulative_.reserve(weights.size());
@@ -93,7 +95,7 @@ public:
         return static_cast<std::size_t>(it - cumulative_.begin());
     }
 
-private:
+  private:
     std::vector<std::uint64_t> weights_;
     std::vector<std::uint64_t> cumulative_;
     std::uint64_t total_ = 0;
@@ -113,19 +115,33 @@ std::string XmlAttributeEscape(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            // A raw line break would split the element over two lines.
-            case '\n': out += "&#10;"; break;
-            case '\r': out += "&#13;"; break;
-            case '\t': out += "&#9;"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    throw std::invalid_argument("control character in guild name or realm");
-                }
-                out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        // A raw line break would split the element over two lines.
+        case '\n':
+            out += "&#10;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        case '\t':
+            out += "&#9;";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                throw std::invalid_argument("control character in guild name or realm");
+            }
+            out += c;
         }
     }
     return out;
@@ -139,8 +155,7 @@ std::string UrlEncode(std::string_view text) {
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         const bool unreserved = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                                (byte >= '0' && byte <= '9') || c == '-' || c == '_' || c == '.' ||
-                                c == '~';
+                                (byte >= '0' && byte <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
         if (unreserved) {
             out += c;
         } else if (c == ' ') {
@@ -158,15 +173,14 @@ std::string UrlEncode(std::string_view text) {
 // Roster.
 
 constexpr std::array<std::string_view, 36> kNameHeads = {
-    "al",  "ar",  "bel", "bran", "cor", "da",  "del", "dor", "el",  "en", "fa",  "gal",
-    "gor", "ha",  "ir",  "ja",   "ka",  "kel", "lo",  "mar", "mor", "na", "or",  "pe",
-    "ra",  "ren", "sa",  "sel",  "tha", "tor", "ul",  "va",  "wen", "yr", "za",  "bro"};
+    "al",  "ar",  "bel", "bran", "cor", "da",  "del", "dor", "el",  "en", "fa", "gal",
+    "gor", "ha",  "ir",  "ja",   "ka",  "kel", "lo",  "mar", "mor", "na", "or", "pe",
+    "ra",  "ren", "sa",  "sel",  "tha", "tor", "ul",  "va",  "wen", "yr", "za", "bro"};
 
 constexpr std::array<std::string_view, 40> kNameTails = {
-    "a",   "an",  "ar",  "bek", "da",  "dil", "dor", "e",   "el",  "en",
-    "eth", "gar", "ia",  "is",  "ith", "ka",  "lan", "lia", "lin", "lor",
-    "mir", "na",  "nor", "ra",  "rak", "ric", "ron", "sa",  "sha", "tar",
-    "thas", "wyn", "ys", "ze",  "zor", "do",  "rin", "mo",  "vyn", "ga"};
+    "a",   "an",  "ar",   "bek", "da",  "dil", "dor", "e",  "el",  "en", "eth", "gar", "ia",  "is",
+    "ith", "ka",  "lan",  "lia", "lin", "lor", "mir", "na", "nor", "ra", "rak", "ric", "ron", "sa",
+    "sha", "tar", "thas", "wyn", "ys",  "ze",  "zor", "do", "rin", "mo", "vyn", "ga"};
 
 constexpr std::size_t kMaxNameLength = 12;
 
@@ -174,11 +188,12 @@ struct Member {
     std::string name;
     unsigned rank = 0;
     std::uint64_t activity = 1;
-    unsigned deposit_share = 50;  // percent of this member's traffic that is deposits
+    unsigned deposit_share = 50; // percent of this member's traffic that is deposits
 };
 
 void Capitalise(std::string& word) {
-    if (!word.empty() && word[0] >= 'a' && word[0] <= 'z') word[0] = static_cast<char>(word[0] - 'a' + 'A');
+    if (!word.empty() && word[0] >= 'a' && word[0] <= 'z')
+        word[0] = static_cast<char>(word[0] - 'a' + 'A');
 }
 
 bool AcceptableName(const std::string& name, const std::unordered_set<std::string>& taken) {
@@ -187,7 +202,8 @@ bool AcceptableName(const std::string& name, const std::unordered_set<std::strin
 
 std::string RandomMemberName(Rng& rng, std::size_t syllables) {
     std::string name(PickOne(rng, kNameHeads));
-    for (std::size_t i = 1; i < syllables; ++i) name += PickOne(rng, kNameTails);
+    for (std::size_t i = 1; i < syllables; ++i)
+        name += PickOne(rng, kNameTails);
     Capitalise(name);
     return name;
 }
@@ -202,7 +218,8 @@ std::string NextFallbackMemberName(std::uint64_t& cursor, const std::unordered_s
         std::uint64_t i = cursor;
         std::string name(kNameHeads[i % heads]);
         i /= heads;
-        for (int k = 0; k < 3; ++k, i /= tails) name += kNameTails[i % tails];
+        for (int k = 0; k < 3; ++k, i /= tails)
+            name += kNameTails[i % tails];
         Capitalise(name);
         if (AcceptableName(name, taken)) {
             ++cursor;
@@ -229,19 +246,24 @@ std::vector<Member> MakeRoster(std::size_t count, std::uint64_t seed) {
         Member member;
         for (int attempt = 0; attempt < 24 && member.name.empty(); ++attempt) {
             std::string candidate = RandomMemberName(rng, 1 + PickIndex(rng, kSyllableWeights));
-            if (AcceptableName(candidate, taken)) member.name = std::move(candidate);
+            if (AcceptableName(candidate, taken))
+                member.name = std::move(candidate);
         }
-        if (member.name.empty()) member.name = NextFallbackMemberName(fallback_cursor, taken);
+        if (member.name.empty())
+            member.name = NextFallbackMemberName(fallback_cursor, taken);
         taken.insert(member.name);
 
         member.rank = m == 0 ? 0 : static_cast<unsigned>(1 + PickIndex(rng, kRankWeights));
         // Heavy-tailed activity: a few members generate most of the traffic.
-        member.activity = (std::uint64_t{1} << rng.Below(11)) * rng.Between(1, 4);
+        // Each draw is its own statement: the order in which the operands of
+        // one expression are evaluated differs between compilers.
+        const std::uint64_t activity_scale = std::uint64_t{1} << rng.Below(11);
+        member.activity = activity_scale * rng.Between(1, 4);
         const std::uint64_t kind = rng.Below(100);
         if (kind < 10) {
-            member.deposit_share = 0;  // only ever takes from the bank
+            member.deposit_share = 0; // only ever takes from the bank
         } else if (kind < 20) {
-            member.deposit_share = static_cast<unsigned>(rng.Between(90, 100));  // feeds the bank
+            member.deposit_share = static_cast<unsigned>(rng.Between(90, 100)); // feeds the bank
         } else {
             member.deposit_share = static_cast<unsigned>(rng.Between(25, 75));
         }
@@ -267,20 +289,20 @@ constexpr std::array<Noun, 8> kConsumables = {{{"Potion", "inv_potion"},
                                                {"Bread", "inv_misc_food"},
                                                {"Tonic", "inv_potion"}}};
 constexpr std::array<Noun, 5> kContainers = {{{"Bag", "inv_misc_bag"},
-                                             {"Pouch", "inv_misc_bag"},
-                                             {"Satchel", "inv_misc_bag"},
-                                             {"Sack", "inv_misc_bag"},
-                                             {"Pack", "inv_misc_bag"}}};
+                                              {"Pouch", "inv_misc_bag"},
+                                              {"Satchel", "inv_misc_bag"},
+                                              {"Sack", "inv_misc_bag"},
+                                              {"Pack", "inv_misc_bag"}}};
 constexpr std::array<Noun, 10> kWeapons = {{{"Sword", "inv_sword"},
-                                           {"Axe", "inv_axe"},
-                                           {"Mace", "inv_mace"},
-                                           {"Dagger", "inv_weapon_shortblade"},
-                                           {"Bow", "inv_weapon_bow"},
-                                           {"Staff", "inv_staff"},
-                                           {"Spear", "inv_spear"},
-                                           {"Blade", "inv_sword"},
-                                           {"Hammer", "inv_hammer"},
-                                           {"Wand", "inv_wand"}}};
+                                            {"Axe", "inv_axe"},
+                                            {"Mace", "inv_mace"},
+                                            {"Dagger", "inv_weapon_shortblade"},
+                                            {"Bow", "inv_weapon_bow"},
+                                            {"Staff", "inv_staff"},
+                                            {"Spear", "inv_spear"},
+                                            {"Blade", "inv_sword"},
+                                            {"Hammer", "inv_hammer"},
+                                            {"Wand", "inv_wand"}}};
 constexpr std::array<Noun, 8> kGems = {{{"Ruby", "inv_jewelcrafting_gem"},
                                         {"Sapphire", "inv_jewelcrafting_gem"},
                                         {"Emerald", "inv_jewelcrafting_gem"},
@@ -353,9 +375,9 @@ constexpr std::array<Noun, 6> kMiscItems = {{{"Box", "inv_box"},
 struct ItemClass {
     const Noun* nouns;
     std::size_t noun_count;
-    unsigned stack;          // largest stack; 1 means the item never stacks
-    bool gear;               // weapons and armour can be legendary or artifact
-    bool single_word_names;  // materials are often called just "Thornleaf"
+    unsigned stack;         // largest stack; 1 means the item never stacks
+    bool gear;              // weapons and armour can be legendary or artifact
+    bool single_word_names; // materials are often called just "Thornleaf"
 };
 
 template <std::size_t N>
@@ -383,29 +405,28 @@ const std::array<ItemClass, 16> kItemClasses = {
     MakeClass(kMiscItems, 1, false, false),     // 15 miscellaneous
 };
 
-constexpr std::array<unsigned, 16> kClassWeights = {180, 30, 110, 60, 200, 50, 20, 220,
-                                                    20,  50, 5,   5,  15, 5,  20, 10};
+constexpr std::array<unsigned, 16> kClassWeights = {180, 30, 110, 60, 200, 50, 20, 220, 20, 50, 5, 5, 15, 5, 20, 10};
 
 // Poor, common, uncommon, rare, epic, legendary, artifact.
-constexpr std::array<unsigned, 7> kQualityWeights = {80, 400, 280, 160, 65, 12, 3};
-// How often an item of each quality passes through the bank, relatively.
-constexpr std::array<unsigned, 7> kQualityTraffic = {6, 12, 8, 4, 2, 1, 1};
+constexpr std::array<unsigned, 7> kQualityWeights = {80, 400, 280, 160, 62, 14, 4};
+// How often an item of each quality passes through the bank, relatively. The
+// few legendary and artifact pieces get passed around between raiders.
+constexpr std::array<unsigned, 7> kQualityTraffic = {6, 12, 8, 4, 3, 4, 4};
 
 constexpr std::array<std::string_view, 30> kAdjectives = {
-    "Heavy",   "Light",    "Runed",    "Fine",       "Sturdy",    "Ancient", "Polished", "Gleaming",
-    "Worn",    "Tarnished", "Savage",  "Blessed",    "Cursed",    "Jagged",  "Reinforced", "Elder",
-    "Frozen",  "Burning",  "Silent",   "Hollow",     "Grim",      "Noble",   "Crude",    "Exquisite",
-    "Shadowed", "Radiant", "Mystic",   "Rugged",     "Gilded",    "Stout"};
+    "Heavy",  "Light",   "Runed",  "Fine",      "Sturdy",     "Ancient", "Polished", "Gleaming", "Worn",   "Tarnished",
+    "Savage", "Blessed", "Cursed", "Jagged",    "Reinforced", "Elder",   "Frozen",   "Burning",  "Silent", "Hollow",
+    "Grim",   "Noble",   "Crude",  "Exquisite", "Shadowed",   "Radiant", "Mystic",   "Rugged",   "Gilded", "Stout"};
 
 constexpr std::array<std::string_view, 30> kCompoundHeads = {
-    "Nether", "Frost", "Ash",   "Storm", "Iron", "Moon",   "Sun",    "Thorn",  "Star",   "Shadow",
-    "Blood",  "Dusk",  "Ember", "Stone", "Silver", "Gold", "Dream",  "Wind",   "Fire",   "Earth",
-    "Sea",    "Void",  "Rune",  "Mist",  "Bone", "Glimmer", "Copper", "Briar", "Oak",   "Grave"};
+    "Nether", "Frost", "Ash",   "Storm", "Iron",   "Moon",    "Sun",    "Thorn", "Star", "Shadow",
+    "Blood",  "Dusk",  "Ember", "Stone", "Silver", "Gold",    "Dream",  "Wind",  "Fire", "Earth",
+    "Sea",    "Void",  "Rune",  "Mist",  "Bone",   "Glimmer", "Copper", "Briar", "Oak",  "Grave"};
 
 constexpr std::array<std::string_view, 25> kCompoundTails = {
-    "weave", "steel", "leaf",  "bloom", "root",  "silk",  "hide",   "cap",     "thistle",
-    "vine",  "shard", "dust",  "scale", "forge", "cloth", "bark",   "fang",    "wing",
-    "moss",  "petal", "crystal", "thread", "blossom", "wood", "glass"};
+    "weave", "steel", "leaf",    "bloom",  "root",    "silk",  "hide", "cap",  "thistle",
+    "vine",  "shard", "dust",    "scale",  "forge",   "cloth", "bark", "fang", "wing",
+    "moss",  "petal", "crystal", "thread", "blossom", "wood",  "glass"};
 
 struct Item {
     std::uint32_t id = 0;
@@ -426,26 +447,29 @@ std::string Compound(std::size_t head, std::size_t tail) {
 std::string RandomItemName(Rng& rng, const ItemClass& cls, const Noun& noun) {
     static constexpr std::array<unsigned, 4> kWordCountWeights = {15, 40, 30, 15};
     std::size_t words = 1 + PickIndex(rng, kWordCountWeights);
-    if (words == 1 && !cls.single_word_names) words = 2;
+    if (words == 1 && !cls.single_word_names)
+        words = 2;
 
-    const std::string compound = Compound(rng.Below(kCompoundHeads.size()), rng.Below(kCompoundTails.size()));
+    const std::size_t head = rng.Below(kCompoundHeads.size());
+    const std::size_t tail = rng.Below(kCompoundTails.size());
+    const std::string compound = Compound(head, tail);
     const std::string_view adjective = PickOne(rng, kAdjectives);
     std::string name;
     switch (words) {
-        case 1:
-            name = compound;
-            break;
-        case 2:
-            name = rng.Chance(500) ? compound : std::string(adjective);
-            name += ' ';
-            name += noun.word;
-            break;
-        case 3:
-            name = std::string(adjective) + ' ' + compound + ' ' + std::string(noun.word);
-            break;
-        default:
-            name = std::string(adjective) + ' ' + std::string(noun.word) + " of " + compound;
-            break;
+    case 1:
+        name = compound;
+        break;
+    case 2:
+        name = rng.Chance(500) ? compound : std::string(adjective);
+        name += ' ';
+        name += noun.word;
+        break;
+    case 3:
+        name = std::string(adjective) + ' ' + compound + ' ' + std::string(noun.word);
+        break;
+    default:
+        name = std::string(adjective) + ' ' + std::string(noun.word) + " of " + compound;
+        break;
     }
     return name;
 }
@@ -466,8 +490,8 @@ std::string NextFallbackItemName(std::uint64_t& cursor, const ItemClass& cls,
         i /= heads;
         const std::size_t t = i % tails;
         i /= tails;
-        std::string name = std::string(kAdjectives[a]) + ' ' + Compound(h, t) + ' ' +
-                           std::string(cls.nouns[i % cls.noun_count].word);
+        std::string name =
+            std::string(kAdjectives[a]) + ' ' + Compound(h, t) + ' ' + std::string(cls.nouns[i % cls.noun_count].word);
         if (taken.count(name) == 0) {
             ++cursor;
             return name;
@@ -503,26 +527,33 @@ Catalogue MakeCatalogue(std::size_t count, std::uint64_t seed) {
 
         for (int attempt = 0; attempt < 16 && item.name.empty(); ++attempt) {
             std::string candidate = RandomItemName(rng, cls, noun);
-            if (taken.count(candidate) == 0) item.name = std::move(candidate);
+            if (taken.count(candidate) == 0)
+                item.name = std::move(candidate);
         }
-        if (item.name.empty()) item.name = NextFallbackItemName(fallback_cursors[item.item_class], cls, taken);
+        if (item.name.empty())
+            item.name = NextFallbackItemName(fallback_cursors[item.item_class], cls, taken);
         taken.insert(item.name);
 
         item.icon = std::string(noun.icon);
         item.icon += '_';
         const std::uint64_t icon_number = rng.Between(1, 40);
-        if (icon_number < 10) item.icon += '0';
+        if (icon_number < 10)
+            item.icon += '0';
         AppendUInt(item.icon, icon_number);
 
         item.quality = static_cast<unsigned>(PickIndex(rng, kQualityWeights));
-        if (!cls.gear && item.quality > 4) item.quality = 4;
+        if (!cls.gear && item.quality > 4)
+            item.quality = 4;
 
         item.stack = cls.stack;
-        if (item.item_class == 7 && rng.Chance(400)) item.stack = 10;
-        if (cls.gear) AppendUInt(item.subtype, rng.Below(11));
+        if (item.item_class == 7 && rng.Chance(400))
+            item.stack = 10;
+        if (cls.gear)
+            AppendUInt(item.subtype, rng.Below(11));
 
         std::uint64_t weight = kQualityTraffic[item.quality] * (std::uint64_t{1} << rng.Below(7));
-        if (item.stack > 1) weight *= 3;
+        if (item.stack > 1)
+            weight *= 3;
         traffic.push_back(weight);
         catalogue.items.push_back(std::move(item));
     }
@@ -548,7 +579,7 @@ constexpr std::array<unsigned, 6> kTypeMix = {350, 350, 50, 120, 80, 50};
 // Bank tabs 0..5; the first ones see most of the traffic.
 constexpr std::array<unsigned, 6> kTabWeights = {30, 25, 18, 12, 9, 6};
 
-constexpr std::uint64_t kNewestTimestampMs = 1231000000000ULL;  // early January 2009
+constexpr std::uint64_t kNewestTimestampMs = 1231000000000ULL; // early January 2009
 constexpr std::uint64_t kTimestampFloorMs = 1000;
 constexpr unsigned kNullPlayerPerMille = 1;
 constexpr unsigned kSamePlayerAgainPerMille = 300;
@@ -558,33 +589,37 @@ constexpr std::uint64_t kCopperPerGold = 10000;
 std::uint64_t GoldDepositAmount(Rng& rng) {
     static constexpr std::array<std::uint64_t, 16> kRoundGold = {1,  2,  5,   10,  15,  20,  25,  30,
                                                                  50, 75, 100, 150, 200, 250, 500, 1000};
-    static constexpr std::array<unsigned, 16> kRoundWeights = {3, 4, 8, 14, 6, 10, 9, 6,
-                                                               12, 4, 10, 3,  4, 3, 2, 1};
+    static constexpr std::array<unsigned, 16> kRoundWeights = {3, 4, 8, 14, 6, 10, 9, 6, 12, 4, 10, 3, 4, 3, 2, 1};
     const std::uint64_t kind = rng.Below(100);
-    if (kind < 10) return rng.Between(100, kCopperPerGold - 1);  // loose change
-    if (kind < 65) return kRoundGold[PickIndex(rng, kRoundWeights)] * kCopperPerGold;
-    return rng.Between(1, 300) * kCopperPerGold + rng.Below(kCopperPerGold);
+    if (kind < 10)
+        return rng.Between(100, kCopperPerGold - 1); // loose change
+    if (kind < 65)
+        return kRoundGold[PickIndex(rng, kRoundWeights)] * kCopperPerGold;
+    const std::uint64_t gold = rng.Between(1, 300);
+    return gold * kCopperPerGold + rng.Below(kCopperPerGold);
 }
 
 std::uint64_t GoldWithdrawalAmount(Rng& rng) {
     static constexpr std::array<std::uint64_t, 9> kRoundGold = {5, 10, 20, 25, 35, 50, 100, 200, 500};
     static constexpr std::array<unsigned, 9> kRoundWeights = {6, 12, 10, 12, 8, 10, 6, 3, 1};
-    if (rng.Chance(750)) return kRoundGold[PickIndex(rng, kRoundWeights)] * kCopperPerGold;
-    return rng.Between(1, 200) * kCopperPerGold + rng.Below(kCopperPerGold);
+    if (rng.Chance(750))
+        return kRoundGold[PickIndex(rng, kRoundWeights)] * kCopperPerGold;
+    const std::uint64_t gold = rng.Between(1, 200);
+    return gold * kCopperPerGold + rng.Below(kCopperPerGold);
 }
 
 std::uint64_t RepairAmount(Rng& rng) {
     // Mostly a few gold, now and then a wipe night's worth.
-    return rng.Below(60) * rng.Below(60) * 100 + rng.Between(100, 9999);
+    const std::uint64_t a = rng.Below(60);
+    const std::uint64_t b = rng.Below(60);
+    return a * b * 100 + rng.Between(100, 9999);
 }
 
 class EntryWriter {
-public:
+  public:
     explicit EntryWriter(const BankLogGeneratorOptions& options)
-        : options_(options),
-          roster_(MakeRoster(options.member_count, options.seed)),
-          catalogue_(MakeCatalogue(options.item_count, options.seed)),
-          rng_(MakeStream(options.seed, kEntrySalt)) {
+        : options_(options), roster_(MakeRoster(options.member_count, options.seed)),
+          catalogue_(MakeCatalogue(options.item_count, options.seed)), rng_(MakeStream(options.seed, kEntrySalt)) {
         BuildMemberTables();
         BuildHeader();
     }
@@ -606,7 +641,7 @@ public:
         out += "    </banklogs>\n  </guildBank>\n</page>\n";
     }
 
-private:
+  private:
     void BuildMemberTables() {
         std::vector<std::uint64_t> deposit;
         std::vector<std::uint64_t> withdraw;
@@ -615,7 +650,7 @@ private:
         for (const Member& m : roster_) {
             deposit.push_back(m.activity * m.deposit_share);
             withdraw.push_back(m.activity * (100 - m.deposit_share));
-            move.push_back(m.rank <= 2 ? m.activity : 0);  // officers sort the tabs
+            move.push_back(m.rank <= 2 ? m.activity : 0); // officers sort the tabs
             anyone.push_back(m.activity);
         }
         anyone_ = WeightedTable(anyone);
@@ -623,9 +658,12 @@ private:
         withdrawers_ = WeightedTable(withdraw);
         movers_ = WeightedTable(move);
         // Tiny rosters may lack a depositor, withdrawer or officer.
-        if (depositors_.Empty()) depositors_ = anyone_;
-        if (withdrawers_.Empty()) withdrawers_ = anyone_;
-        if (movers_.Empty()) movers_ = anyone_;
+        if (depositors_.Empty())
+            depositors_ = anyone_;
+        if (withdrawers_.Empty())
+            withdrawers_ = anyone_;
+        if (movers_.Empty())
+            movers_ = anyone_;
     }
 
     void BuildHeader() {
@@ -634,11 +672,10 @@ private:
         }
         const std::string name_url = UrlEncode(options_.guild_name);
         const std::string realm_url = UrlEncode(options_.realm);
-        header_ =
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<?xml-stylesheet type=\"text/xsl\" href=\"/_layout/guild/bank-log.xsl\"?>\n"
-            "<page globalSearch=\"1\" lang=\"en_us\" requestUrl=\"/guild-bank-log.xml\">\n"
-            "  <guildKey factionId=\"0\" name=\"";
+        header_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                  "<?xml-stylesheet type=\"text/xsl\" href=\"/_layout/guild/bank-log.xsl\"?>\n"
+                  "<page globalSearch=\"1\" lang=\"en_us\" requestUrl=\"/guild-bank-log.xml\">\n"
+                  "  <guildKey factionId=\"0\" name=\"";
         header_ += XmlAttributeEscape(options_.guild_name);
         header_ += "\" nameUrl=\"";
         header_ += XmlAttributeEscape(name_url);
@@ -648,24 +685,23 @@ private:
         header_ += XmlAttributeEscape(realm_url);
         header_ += "\" url=\"";
         header_ += XmlAttributeEscape("r=" + realm_url + "&n=" + name_url);
-        header_ +=
-            "\"/>\n"
-            "  <guildBank>\n"
-            "    <banklogs>\n";
+        header_ += "\"/>\n"
+                   "  <guildBank>\n"
+                   "    <banklogs>\n";
     }
 
     const WeightedTable& TableFor(unsigned type) const {
         switch (type) {
-            case kItemDeposit:
-            case kGoldDeposit:
-                return depositors_;
-            case kItemWithdrawal:
-            case kGoldWithdrawal:
-                return withdrawers_;
-            case kItemMove:
-                return movers_;
-            default:
-                return anyone_;
+        case kItemDeposit:
+        case kGoldDeposit:
+            return depositors_;
+        case kItemWithdrawal:
+        case kGoldWithdrawal:
+            return withdrawers_;
+        case kItemMove:
+            return movers_;
+        default:
+            return anyone_;
         }
     }
 
@@ -686,8 +722,7 @@ private:
         std::size_t member = 0;
         bool same_player = false;
         if (!null_player) {
-            if (last_member_ < roster_.size() && table.Allows(last_member_) &&
-                rng_.Chance(kSamePlayerAgainPerMille)) {
+            if (last_member_ < roster_.size() && table.Allows(last_member_) && rng_.Chance(kSamePlayerAgainPerMille)) {
                 member = last_member_;
                 same_player = true;
             } else {
@@ -695,7 +730,8 @@ private:
             }
         }
         const unsigned rank = null_player ? static_cast<unsigned>(rng_.Between(3, 7)) : roster_[member].rank;
-        if (written_ > 0) AdvanceClock(same_player);
+        if (written_ > 0)
+            AdvanceClock(same_player);
         last_member_ = null_player ? roster_.size() : member;
 
         out += "      <banklog dtab=\"";
@@ -739,7 +775,8 @@ private:
 
         const Item& item = catalogue_.items[catalogue_.traffic.Pick(rng_)];
         std::uint64_t count = 1;
-        if (item.stack > 1) count = (type == kItemMove || rng_.Chance(450)) ? item.stack : rng_.Between(1, item.stack);
+        if (item.stack > 1)
+            count = (type == kItemMove || rng_.Chance(450)) ? item.stack : rng_.Between(1, item.stack);
         out += "        <item count=\"";
         AppendUInt(out, count);
         out += "\" icon=\"";
@@ -785,14 +822,15 @@ void CheckOptions(const BankLogGeneratorOptions& options) {
     }
 }
 
-}  // namespace
+} // namespace
 
 std::string GenerateBankLog(const BankLogGeneratorOptions& options) {
     CheckOptions(options);
     EntryWriter writer(options);
     std::string out;
     out.reserve(options.entry_count * 200 + writer.PageCount() * 600);
-    for (std::size_t page = 0; page < writer.PageCount(); ++page) writer.AppendNextPage(out);
+    for (std::size_t page = 0; page < writer.PageCount(); ++page)
+        writer.AppendNextPage(out);
     return out;
 }
 
@@ -807,4 +845,4 @@ void WriteBankLog(std::ostream& out, const BankLogGeneratorOptions& options) {
     }
 }
 
-}  // namespace coffer::bench
+} // namespace coffer::bench

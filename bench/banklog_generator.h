@@ -11,7 +11,7 @@
 //   * the first N entries of a log are the same whatever entry count is asked
 //     for, so a small log is a prefix (entry-wise) of a bigger one;
 //   * timestamps strictly decrease over the whole log (1 s steps or more, in
-//     milliseconds) for the first several million entries; in the unlikely
+//     milliseconds) for the first 30 million entries or so; in the unlikely
 //     case a log runs the clock down to the floor it continues in 1 ms steps;
 //   * member names are unique, 2..12 ASCII letters, capitalised, never "Null";
 //   * item ids are unique and each id always carries the same name, icon,
@@ -51,4 +51,4 @@ std::string GenerateBankLog(const BankLogGeneratorOptions& options);
 // caller checks the stream state afterwards.
 void WriteBankLog(std::ostream& out, const BankLogGeneratorOptions& options);
 
-}  // namespace coffer::bench
+} // namespace coffer::bench

@@ -45,7 +45,8 @@ std::optional<std::uint64_t> ParseCount(std::string_view text) {
     std::uint64_t value = 0;
     const char* end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
+    if (text.empty() || result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
     return value;
 }
 
@@ -65,10 +66,11 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             cl.help = true;
             return cl;
         }
-        const bool takes_value = arg == "--members" || arg == "--items" || arg == "--seed" ||
-                                 arg == "--guild" || arg == "--realm" || arg == "-o";
+        const bool takes_value = arg == "--members" || arg == "--items" || arg == "--seed" || arg == "--guild" ||
+                                 arg == "--realm" || arg == "-o";
         if (takes_value) {
-            if (i + 1 >= argc) throw std::invalid_argument(std::string(arg) + " needs a value");
+            if (i + 1 >= argc)
+                throw std::invalid_argument(std::string(arg) + " needs a value");
             const std::string_view value = argv[++i];
             if (arg == "--guild") {
                 cl.options.guild_name = value;
@@ -78,7 +80,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 cl.output_path = value;
             } else {
                 const auto number = ParseCount(value);
-                if (!number) throw std::invalid_argument("not a number for " + std::string(arg) + ": " + std::string(value));
+                if (!number)
+                    throw std::invalid_argument("not a number for " + std::string(arg) + ": " + std::string(value));
                 if (arg == "--members") {
                     cl.options.member_count = static_cast<std::size_t>(*number);
                 } else if (arg == "--items") {
@@ -89,18 +92,22 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             }
             continue;
         }
-        if (arg.size() > 1 && arg[0] == '-') throw std::invalid_argument("unknown option: " + std::string(arg));
-        if (have_entries) throw std::invalid_argument("more than one entry count given");
+        if (arg.size() > 1 && arg[0] == '-')
+            throw std::invalid_argument("unknown option: " + std::string(arg));
+        if (have_entries)
+            throw std::invalid_argument("more than one entry count given");
         const auto entries = ParseCount(arg);
-        if (!entries) throw std::invalid_argument("ENTRIES must be a whole number: " + std::string(arg));
+        if (!entries)
+            throw std::invalid_argument("ENTRIES must be a whole number: " + std::string(arg));
         cl.options.entry_count = static_cast<std::size_t>(*entries);
         have_entries = true;
     }
-    if (!have_entries) throw std::invalid_argument("missing ENTRIES");
+    if (!have_entries)
+        throw std::invalid_argument("missing ENTRIES");
     return cl;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     CommandLine cl;
@@ -119,7 +126,7 @@ int main(int argc, char** argv) {
     try {
         if (cl.output_path.empty()) {
 #ifdef _WIN32
-            _setmode(_fileno(stdout), _O_BINARY);  // keep LF line endings
+            _setmode(_fileno(stdout), _O_BINARY); // keep LF line endings
 #endif
             std::ios::sync_with_stdio(false);
             coffer::bench::WriteBankLog(std::cout, cl.options);

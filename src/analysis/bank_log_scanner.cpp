@@ -34,8 +34,21 @@ unsigned KeysIn(std::string_view token) {
     return keys;
 }
 
+// Removes every occurrence of the key (lower case; letter case ignored) and every double quote, "<"
+// and ">".
 std::string CleanField(std::string_view raw, std::string_view key) {
-    return RemoveChars(RemoveAllNoCase(raw, key), "\"<>");
+    std::string out;
+    out.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size();) {
+        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() && EqualsNoCase(raw.substr(i, key.size()), key)) {
+            i += key.size();
+            continue;
+        }
+        const char c = raw[i++];
+        if (c != '"' && c != '<' && c != '>')
+            out.push_back(c);
+    }
+    return out;
 }
 
 std::string TrimSpaces(std::string_view text) {
@@ -45,19 +58,19 @@ std::string TrimSpaces(std::string_view text) {
     return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
-std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
-    std::vector<std::string_view> pieces;
+void SplitAt(std::string_view text, char separator, std::vector<std::string_view>& pieces) {
+    pieces.clear();
     std::size_t start = 0;
     for (std::size_t at; (at = text.find(separator, start)) != std::string_view::npos; start = at + 1)
         pieces.push_back(text.substr(start, at - start));
     pieces.push_back(text.substr(start));
-    return pieces;
 }
 
 // The guild key line: the piece after a piece holding "name=" is the guild name, the piece after one
 // holding "realm=" the realm. A key in the last piece has no value and changes nothing.
 void ReadGuildKey(std::string_view line, GuildIdentity& guild) {
-    const std::vector<std::string_view> pieces = SplitAt(line, '"');
+    std::vector<std::string_view> pieces;
+    SplitAt(line, '"', pieces);
     auto valueOf = [](std::string_view piece, std::string_view key) { return TrimSpaces(CleanField(piece, key)); };
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (ContainsNoCase(pieces[i], "name=") && i + 1 < pieces.size())
@@ -74,8 +87,9 @@ struct RawFields {
          hasItemName = false;
 };
 
-RawFields ReadTokens(std::string_view element, const EventPump& pump) {
-    const std::vector<std::string_view> tokens = SplitAt(element, ' ');
+// `tokens` is scratch space, kept by the caller so that its memory is reused.
+RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& tokens, const EventPump& pump) {
+    SplitAt(element, ' ', tokens);
     RawFields raw;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const std::string_view token = tokens[i];
@@ -154,22 +168,27 @@ bool LooksLikeBankLog(std::string_view text) { return ContainsNoCase(text, "?xml
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump) {
     std::string line;
     std::string element;
+    std::vector<std::string_view> tokens;
     while (lines.readLine(line)) {
         if (ContainsNoCase(line, "<guildkey"))
             ReadGuildKey(line, guild);
         if (!ContainsNoCase(line, "<banklog "))
             continue;
         // The element runs until a line closes it with "/>" (its item child) or "</banklog>".
-        element = line;
         auto closes = [](std::string_view text) {
-            return ContainsNoCase(text, "</banklog>") || text.find("/>") != std::string_view::npos;
+            return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
         };
-        bool closed = closes(line);
-        while (!closed && lines.readLine(line)) {
-            element += line;
-            closed = closes(line);
+        std::string_view elementText = line;
+        if (!closes(line)) {
+            element = line;
+            while (lines.readLine(line)) {
+                element += line;
+                if (closes(line))
+                    break;
+            }
+            elementText = element;
         }
-        BankLogEntry entry = MakeEntry(ReadTokens(element, pump));
+        BankLogEntry entry = MakeEntry(ReadTokens(elementText, tokens, pump));
         if (entry.player == "null")
             continue;
         onEntry(entry);

@@ -13,17 +13,18 @@ const char* FindBreak(const char* from, const char* end) {
 } // namespace
 
 bool LineReader::fill() {
+    if (!buffer_)
+        buffer_ = std::make_unique_for_overwrite<char[]>(kChunkSize);
     do {
-        buffer_.resize(kChunkSize);
-        input_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        buffer_.resize(static_cast<std::size_t>(input_.gcount()));
-        if (buffer_.empty())
+        input_.read(buffer_.get(), static_cast<std::streamsize>(kChunkSize));
+        size_ = static_cast<std::size_t>(input_.gcount());
+        if (size_ == 0)
             return false;
         pos_ = 0;
         if (skipLeadingLf_ && buffer_[0] == '\n')
             pos_ = 1;
         skipLeadingLf_ = false;
-    } while (pos_ >= buffer_.size());
+    } while (pos_ >= size_);
     return true;
 }
 
@@ -31,20 +32,20 @@ bool LineReader::readLine(std::string& line) {
     line.clear();
     bool any = false;
     for (;;) {
-        if (pos_ >= buffer_.size() && !fill())
+        if (pos_ >= size_ && !fill())
             return any;
         any = true;
-        const char* begin = buffer_.data() + pos_;
-        const char* end = buffer_.data() + buffer_.size();
+        const char* begin = buffer_.get() + pos_;
+        const char* end = buffer_.get() + size_;
         const char* brk = FindBreak(begin, end);
         line.append(begin, brk);
         if (brk == end) {
-            pos_ = buffer_.size();
+            pos_ = size_;
             continue;
         }
-        pos_ = static_cast<std::size_t>(brk - buffer_.data()) + 1;
+        pos_ = static_cast<std::size_t>(brk - buffer_.get()) + 1;
         if (*brk == '\r') {
-            if (pos_ < buffer_.size()) {
+            if (pos_ < size_) {
                 if (buffer_[pos_] == '\n')
                     ++pos_;
             } else {

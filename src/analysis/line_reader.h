@@ -3,6 +3,7 @@
 // the break is not part of the line. Reads in large chunks: lines may be of any length.
 
 #include <istream>
+#include <memory>
 #include <string>
 
 namespace coffer {
@@ -19,7 +20,8 @@ private:
     bool fill();
 
     std::istream& input_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t size_ = 0;
     std::size_t pos_ = 0;
     bool skipLeadingLf_ = false; // the previous chunk ended in the CR of a CR LF
 };

@@ -9,48 +9,70 @@
 namespace coffer {
 namespace {
 
+// A cell as the sort sees it: numbers of up to 19 whole and 18 fraction digits as two integers.
+// Texts and longer numbers are compared from the cell itself.
 struct SortKey {
-    int rank = 0; // 0: number, not negative; 1: negative number; 2: text
-    std::string_view whole;
-    std::string_view fraction;
-    std::string_view text;
+    std::uint64_t whole = 0;
+    std::uint64_t fraction = 0; // the fraction digits padded to 18
+    std::uint8_t rank = 0;      // 0: number, not negative; 1: negative number; 2: text
+    bool fits = false;
 };
+
+constexpr std::size_t kFractionWidth = 18;
+
+// Digits of a number without the zeros that do not change its value.
+std::pair<std::string_view, std::string_view> SignificantDigits(const NumberText& number) {
+    std::string_view whole = number.wholeDigits;
+    whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
+    std::string_view fraction = number.fractionDigits;
+    const std::size_t lastNonZero = fraction.find_last_not_of('0');
+    fraction = lastNonZero == std::string_view::npos ? std::string_view() : fraction.substr(0, lastNonZero + 1);
+    return {whole, fraction};
+}
 
 SortKey MakeKey(std::string_view text) {
     SortKey key;
-    key.text = text;
     const auto number = ParseNumberText(text);
     if (!number) {
         key.rank = 2;
         return key;
     }
-    std::string_view whole = number->wholeDigits;
-    whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
-    std::string_view fraction = number->fractionDigits;
-    const std::size_t lastNonZero = fraction.find_last_not_of('0');
-    fraction = lastNonZero == std::string_view::npos ? std::string_view() : fraction.substr(0, lastNonZero + 1);
     key.rank = number->negative ? 1 : 0;
-    key.whole = whole;
-    key.fraction = fraction;
+    const auto [whole, fraction] = SignificantDigits(*number);
+    key.fits = whole.size() <= 19 && fraction.size() <= kFractionWidth;
+    if (key.fits) {
+        for (char c : whole)
+            key.whole = key.whole * 10 + static_cast<std::uint64_t>(c - '0');
+        for (std::size_t i = 0; i < kFractionWidth; ++i)
+            key.fraction = key.fraction * 10 + (i < fraction.size() ? static_cast<std::uint64_t>(fraction[i] - '0') : 0);
+    }
     return key;
 }
 
-int CompareDigits(std::string_view a, std::string_view b) {
-    const int c = a.compare(b);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+int Sign(int c) { return c < 0 ? -1 : (c > 0 ? 1 : 0); }
+
+// Two numbers of one sign by magnitude, smallest first, as the padded texts sort.
+int CompareMagnitudes(std::string_view a, std::string_view b) {
+    const auto [wholeA, fractionA] = SignificantDigits(*ParseNumberText(a));
+    const auto [wholeB, fractionB] = SignificantDigits(*ParseNumberText(b));
+    if (wholeA.size() != wholeB.size())
+        return wholeA.size() < wholeB.size() ? -1 : 1;
+    if (const int c = wholeA.compare(wholeB); c != 0)
+        return Sign(c);
+    return Sign(fractionA.compare(fractionB));
 }
 
-int CompareKeys(const SortKey& a, const SortKey& b) {
+// Texts are fetched only for the pairs that need them.
+template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, TextOf textOf) {
     if (a.rank != b.rank)
         return a.rank < b.rank ? -1 : 1;
-    if (a.rank == 2)
-        return CompareNoCase(a.text, b.text);
-    // Both numbers of one sign: by magnitude, smallest first, as the padded texts sort.
-    if (a.whole.size() != b.whole.size())
-        return a.whole.size() < b.whole.size() ? -1 : 1;
-    if (const int c = CompareDigits(a.whole, b.whole); c != 0)
-        return c;
-    return CompareDigits(a.fraction, b.fraction);
+    if (a.rank != 2 && a.fits && b.fits) {
+        if (a.whole != b.whole)
+            return a.whole < b.whole ? -1 : 1;
+        return a.fraction == b.fraction ? 0 : (a.fraction < b.fraction ? -1 : 1);
+    }
+    const auto [textA, textB] = textOf();
+    return a.rank == 2 ? CompareNoCase(textA, textB) : CompareMagnitudes(textA, textB);
 }
 
 } // namespace
@@ -67,14 +89,21 @@ void StatsTable::setCellOf(RowId id, std::size_t column, std::string text) {
 StatsTable::RowId StatsTable::appendRow(std::vector<std::string> cells) {
     const auto id = static_cast<RowId>(order_.size());
     cells.resize(columnCount());
-    firstByKey_.try_emplace(cells[0], id);
-    std::move(cells.begin(), cells.end(), std::back_inserter(cells_));
+    if (indexed_)
+        firstByKey_.try_emplace(cells[0], id);
+    for (std::string& cell : cells)
+        cells_.push_back(std::move(cell));
     order_.push_back(id);
     orderIsSorted_ = false;
     return id;
 }
 
 std::optional<StatsTable::RowId> StatsTable::findFirst(std::string_view key) const {
+    if (!indexed_) {
+        for (RowId id = 0; id < order_.size(); ++id)
+            firstByKey_.try_emplace(cellOf(id, 0), id);
+        indexed_ = true;
+    }
     const auto it = firstByKey_.find(key);
     if (it == firstByKey_.end())
         return std::nullopt;
@@ -85,6 +114,7 @@ void StatsTable::clear() {
     cells_.clear();
     order_.clear();
     firstByKey_.clear();
+    indexed_ = false;
     orderIsSorted_ = false;
 }
 
@@ -99,12 +129,15 @@ void StatsTable::sortRows(int column, SortDirection direction) {
     }
     direction_ = direction;
     const auto col = static_cast<std::size_t>(column);
-    std::vector<SortKey> keys(order_.size());
-    for (RowId id = 0; id < keys.size(); ++id)
-        keys[id] = MakeKey(cellOf(id, col));
+    std::vector<SortKey> keys;
+    keys.reserve(order_.size());
+    for (RowId id = 0; id < order_.size(); ++id)
+        keys.push_back(MakeKey(cellOf(id, col)));
     const bool descending = direction == SortDirection::Descending;
     std::sort(order_.begin(), order_.end(), [&](RowId a, RowId b) {
-        const int c = CompareKeys(keys[a], keys[b]);
+        const int c = CompareKeys(keys[a], keys[b], [&]() {
+            return std::pair<std::string_view, std::string_view>(cellOf(a, col), cellOf(b, col));
+        });
         if (c != 0)
             return descending ? c > 0 : c < 0;
         return descending ? a > b : a < b;

@@ -1,9 +1,10 @@
 #pragma once
 // A statistics table: rows of cell texts plus the sort state the views show. Rows keep the order in
-// which they were added until a sort reorders them; a hash index finds the first row added for a
-// column-0 text, so member rows and item-cache look-ups cost O(1) per entry.
+// which they were added until a sort reorders them; a hash index (built on the first look-up) finds
+// the first row added for a column-0 text, so member rows and item-cache look-ups cost O(1).
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -61,9 +62,10 @@ public:
 
 private:
     std::vector<std::string> captions_;
-    std::vector<std::string> cells_; // row-major, indexed by RowId
+    std::deque<std::string> cells_; // row-major, indexed by RowId; never moved as it grows
     std::vector<RowId> order_;
-    std::unordered_map<std::string, RowId, TextHash, std::equal_to<>> firstByKey_;
+    mutable std::unordered_map<std::string, RowId, TextHash, std::equal_to<>> firstByKey_;
+    mutable bool indexed_ = false; // firstByKey_ covers every row
     bool sorted_ = false;
     int sortKey_ = 0;
     SortDirection direction_ = SortDirection::Descending;

@@ -82,12 +82,16 @@ std::optional<std::vector<std::string>> NewRow(const BankLogEntry& entry) {
     const bool deposit = t == entry_type::kItemDeposit || t == entry_type::kGoldDeposit;
     cells[kDeposits] = deposit ? "1" : "0";
     cells[kWithdrawls] = deposit ? "0" : "1";
+    // What is not a number contributes nothing: an empty cell would block every later update of it.
     if (valueColumn == kDepositValue || valueColumn == kWithdrawlValue)
         cells[valueColumn == kDepositValue ? kDepositQuality : kWithdrawlQuality] =
-            CellProduct(entry.count, entry.quality).value_or("");
-    cells[static_cast<std::size_t>(valueColumn)] = entry.value;
+            CellProduct(entry.count, entry.quality).value_or("0");
+    const bool valueIsNumber = ParseHundredths(entry.value).has_value();
+    cells[static_cast<std::size_t>(valueColumn)] = valueIsNumber ? entry.value : "0";
     // An item withdrawal takes its value off the total; the exact negation keeps the silver.
-    cells[kTotalValue] = valueColumn == kWithdrawlValue ? CellDifference("0", entry.value).value_or("") : entry.value;
+    cells[kTotalValue] = !valueIsNumber                  ? "0"
+                         : valueColumn == kWithdrawlValue ? *CellDifference("0", entry.value)
+                                                          : entry.value;
     return cells;
 }
 

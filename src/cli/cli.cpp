@@ -6,6 +6,9 @@
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -112,12 +115,15 @@ std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
         if (file == "-") {
             content << in.rdbuf();
         } else {
+            std::error_code error;
+            if (std::filesystem::is_directory(file, error))
+                throw UsageError{"cannot read " + file + ": it is a folder"};
             std::ifstream stream(file, std::ios::binary);
             if (!stream)
-                throw UsageError{"cannot read " + file};
+                throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
             content << stream.rdbuf();
             if (stream.bad())
-                throw UsageError{"cannot read " + file};
+                throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
         }
         text += content.str();
     }

@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace coffer {
 namespace {
@@ -16,6 +18,20 @@ constexpr const char* kInstructions =
     "You may either paste your bank log XML source code here, or import a file that contains the source.  "
     "Remember you can paste multiple pages of your bank log here, just paste each new page at the bottom of the "
     "previous one.  When you are finished click \"Analyze Now\".";
+
+constexpr qsizetype kBatchChars = 256 * 1024;
+
+// Appends the characters as toPlainText writes them: line and paragraph separators as line feeds,
+// no-break spaces as spaces.
+void AppendPlainUtf8(std::string& text, QString& batch) {
+    for (QChar& c : batch) {
+        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u'\n';
+        else if (c == QChar::Nbsp)
+            c = u' ';
+    }
+    text += batch.toStdString();
+}
 
 template <typename Widget> Widget* Named(Widget* widget, const char* name, const TwipsRect& rect) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -46,7 +62,26 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
 
 bool BankLogPanel::lookUpItems() const { return chkLorehold_->isChecked(); }
 
-QString BankLogPanel::text() const { return text1_->toPlainText(); }
+std::string BankLogPanel::textUtf8(const std::function<void()>& pump) {
+    const bool wasReadOnly = text1_->isReadOnly();
+    text1_->setReadOnly(true);
+    std::string text;
+    QString batch;
+    const QTextDocument* document = text1_->document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin())
+            batch += u'\n';
+        batch += block.text();
+        if (batch.size() >= kBatchChars) {
+            AppendPlainUtf8(text, batch);
+            batch.clear();
+            pump();
+        }
+    }
+    AppendPlainUtf8(text, batch);
+    text1_->setReadOnly(wasReadOnly);
+    return text;
+}
 
 void BankLogPanel::appendText(const QString& text) {
     QTextCursor end(text1_->document());

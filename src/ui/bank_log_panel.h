@@ -3,6 +3,8 @@
 // and Text1, which holds the bank log source to analyse.
 
 #include <QGroupBox>
+#include <functional>
+#include <string>
 
 class QCheckBox;
 class QPlainTextEdit;
@@ -20,7 +22,9 @@ public:
     QPushButton* importButton() const { return command8_; }
     QPushButton* analyzeButton() const { return cmdAnalyze_; }
     bool lookUpItems() const;
-    QString text() const;
+    // The whole text as UTF-8, as QPlainTextEdit::toPlainText gives it, read a block at a time with
+    // `pump` called in between; the box cannot be edited meanwhile.
+    std::string textUtf8(const std::function<void()>& pump);
     // Adds text at the end, wherever the user's cursor is.
     void appendText(const QString& text);
     void placeText(const TwipsRect& rect);

@@ -3,7 +3,9 @@
 // A line ends at a carriage return or a carriage return and line feed; a lone line feed stays part
 // of its line. Every line is preceded by a line break (CR LF), so the import starts with one. The
 // first piece holds 101 lines, each later one 100, the last whatever is left; an empty file gives
-// none. The file is UTF-8, and pieces end at line ends, so no character is split.
+// none. A piece longer than the given size is given in parts (a file whose lines end with line feeds
+// only is one long line), so that the window can answer in between; the parts joined are the piece.
+// The file is UTF-8, and no part ends inside a character.
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +13,8 @@
 
 namespace coffer {
 
-// Calls `append` with each piece in order; stops early when it returns false.
-void ForEachImportPiece(const QByteArray& file, const std::function<bool(const QString& piece)>& append);
+// Calls `append` with each piece (or part of one) in order; stops early when it returns false.
+void ForEachImportPiece(const QByteArray& file, qsizetype maxPartBytes,
+                        const std::function<bool(const QString& piece)>& append);
 
 } // namespace coffer

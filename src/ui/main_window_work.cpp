@@ -22,6 +22,9 @@
 namespace coffer {
 namespace {
 
+// A long line is added in parts of this size, so that the window answers in between.
+constexpr qsizetype kImportPartBytes = 64 * 1024;
+
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
 
 std::string ReportDateText() {
@@ -49,7 +52,7 @@ void Form1::importLog() {
     }
     setBusy(true);
     ThrottledEventPump pump;
-    ForEachImportPiece(content, [this, &pump](const QString& piece) {
+    ForEachImportPiece(content, kImportPartBytes, [this, &pump](const QString& piece) {
         frame2_->appendText(piece);
         pump();
         return !closing_;
@@ -75,9 +78,12 @@ void Form1::cmdAnalyze_Click() {
         return report ? GenerateReport(stats, *report, path) : error;
     };
     setBusy(true);
+    // Reading a large text takes a while: the window keeps answering, and the text stays as it is.
+    ThrottledEventPump pump;
+    std::string text = frame2_->textUtf8(pump);
     // The run starts from the window's tables, so that their sort state carries over as it would if the
     // run filled them in place.
-    job_.start(stats_, frame2_->text().toStdString(), settings_.workFolder, std::move(writeReport),
+    job_.start(stats_, std::move(text), settings_.workFolder, std::move(writeReport),
                frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{});
 }
 

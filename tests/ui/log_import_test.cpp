@@ -6,9 +6,11 @@
 namespace coffer {
 namespace {
 
-QStringList Pieces(const QByteArray& file, int stopAfter = -1) {
+constexpr qsizetype kNoLimit = qsizetype(1) << 40;
+
+QStringList Pieces(const QByteArray& file, int stopAfter = -1, qsizetype maxPartBytes = kNoLimit) {
     QStringList pieces;
-    ForEachImportPiece(file, [&](const QString& piece) {
+    ForEachImportPiece(file, maxPartBytes, [&](const QString& piece) {
         pieces << piece;
         return pieces.size() != stopAfter;
     });
@@ -59,6 +61,35 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ImportPieces, StopsWhenAsked) {
     EXPECT_EQ(Pieces(Lines(250, "\r\n"), 1), QStringList{Expected(1, 101)});
+}
+
+TEST(ImportPieces, LongLinesComeInPartsThatNeverSplitACharacter) {
+    // Line feeds only: one line of about 300 kB, with three-byte characters that parts must not cut.
+    QByteArray file;
+    for (int i = 0; i < 20000; ++i)
+        file += "<banklog \xe2\x82\xac" + QByteArray::number(i) + ">\n";
+    const QStringList parts = Pieces(file, -1, 1000);
+    ASSERT_GT(parts.size(), 250);
+    EXPECT_EQ(parts.join(QString()), Pieces(file).join(QString()));
+    for (const QString& part : parts) {
+        EXPECT_LE(part.toUtf8().size(), 1000);
+        EXPECT_FALSE(part.contains(QChar::ReplacementCharacter));
+    }
+}
+
+TEST(ImportPieces, PartsKeepTheFlushes) {
+    QByteArray file = Lines(250, "\r\n");
+    const QStringList parts = Pieces(file, -1, 512);
+    EXPECT_EQ(parts.join(QString()), Expected(1, 250));
+    // A flush still ends a part after lines 101 and 201.
+    QString joined;
+    QStringList ends;
+    for (const QString& part : parts) {
+        joined += part;
+        ends << joined.section(QStringLiteral("\r\n"), -1);
+    }
+    EXPECT_TRUE(ends.contains(QStringLiteral("line 101")));
+    EXPECT_TRUE(ends.contains(QStringLiteral("line 201")));
 }
 
 } // namespace

@@ -1,0 +1,150 @@
+#include "analysis/analysis_run.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace coffer {
+namespace {
+namespace fs = std::filesystem;
+
+class AnalysisRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        hooks_.showStatus = [this](const std::string& text) { statuses_.push_back(text); };
+        hooks_.generateReport = [this]() {
+            ++reports_;
+            return std::string();
+        };
+    }
+    std::vector<std::string> filesInFolder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    AnalysisResult run(const std::string& text) { return RunAnalysis(text, stats_, folder_, hooks_); }
+
+    testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
+    GuildStats stats_;
+    AnalysisHooks hooks_;
+    std::vector<std::string> statuses_;
+    int reports_ = 0;
+};
+
+const std::string kLog = "<?xml version=\"1.0\"?>\n"
+                         "<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n"
+                         "<banklog money=\"0\" player=\"Ann\" type=\"1\">\n"
+                         "  <item count=\"20\" name=\"Iron Nails\" qi=\"1\" type=\"7\"/>\n"
+                         "</banklog>\n"
+                         "<banklog money=\"123456\" player=\"Ann\" type=\"4\"/>\n"
+                         "<banklog money=\"35000\" player=\"Bob\" type=\"6\"/>";
+
+TEST_F(AnalysisRunTest, TextWithoutXmlIsRejectedAndLeavesEverythingEmpty) {
+    ASSERT_EQ(run(kLog).outcome, AnalysisOutcome::Complete);
+    for (const std::string text : {"", "<banklog money=\"1\" player=\"Ann\" type=\"4\"/>"}) {
+        statuses_.clear();
+        reports_ = 0;
+        const AnalysisResult result = run(text);
+        EXPECT_EQ(result.outcome, AnalysisOutcome::NoXmlData);
+        EXPECT_EQ(result.message, "No XML data detected");
+        EXPECT_EQ(stats_.members.rowCount(), 0u);
+        EXPECT_EQ(stats_.items.rowCount(), 0u);
+        EXPECT_EQ(stats_.guild.name, "Unknown");
+        EXPECT_EQ(stats_.guild.realm, "Unknown");
+        EXPECT_TRUE(statuses_.empty());
+        EXPECT_EQ(reports_, 0);
+        EXPECT_TRUE(filesInFolder().empty());
+    }
+}
+
+TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
+    std::vector<std::string> filesDuringScan;
+    std::string copyText;
+    hooks_.pumpEvents = [&]() {
+        if (!filesDuringScan.empty())
+            return;
+        filesDuringScan = filesInFolder();
+        if (filesDuringScan.size() == 1) {
+            copyText = testing::ReadFile(folder_ / filesDuringScan[0]);
+        }
+    };
+    const AnalysisResult result = run(kLog);
+    EXPECT_EQ(result.outcome, AnalysisOutcome::Complete);
+    EXPECT_EQ(statuses_, (std::vector<std::string>{"Cleaning up...", "Generating Report", "Complete"}));
+    EXPECT_EQ(reports_, 1);
+    ASSERT_EQ(filesDuringScan.size(), 1u);
+    EXPECT_TRUE(filesDuringScan[0].starts_with("temp-") && filesDuringScan[0].ends_with(".txt"));
+    EXPECT_EQ(copyText, kLog + "\n");
+    EXPECT_TRUE(filesInFolder().empty());
+    EXPECT_EQ(stats_.guild.name, "Iron Lanterns");
+    ASSERT_EQ(stats_.members.rowCount(), 2u);
+    EXPECT_EQ(stats_.members.cell(0, kTotalValue), "+00012.00");
+    EXPECT_EQ(stats_.members.cell(1, kRepairs), "-00004.00");
+    ASSERT_EQ(stats_.items.rowCount(), 1u);
+
+    // Nothing accumulates across runs.
+    const std::string firstMembers = stats_.members.cell(0, kDeposits);
+    run(kLog);
+    EXPECT_EQ(stats_.members.rowCount(), 2u);
+    EXPECT_EQ(stats_.items.rowCount(), 1u);
+    EXPECT_EQ(stats_.members.cell(0, kDeposits), firstMembers);
+}
+
+TEST_F(AnalysisRunTest, XmlWithoutEntriesStillCompletesWithAReport) {
+    EXPECT_EQ(run("<?xml?><page/>").outcome, AnalysisOutcome::Complete);
+    EXPECT_EQ(stats_.members.rowCount(), 0u);
+    EXPECT_EQ(reports_, 1);
+    EXPECT_EQ(statuses_.back(), "Complete");
+}
+
+TEST_F(AnalysisRunTest, FailuresAreReportedNotHidden) {
+    hooks_.generateReport = []() { return std::string("Could not write report.html: disk full"); };
+    AnalysisResult result = run(kLog);
+    EXPECT_EQ(result.outcome, AnalysisOutcome::ReportFailed);
+    EXPECT_EQ(result.message, "Could not write report.html: disk full");
+    EXPECT_EQ(statuses_.back(), result.message); // never "Complete" for a report that was not written
+    EXPECT_EQ(stats_.members.rowCount(), 2u);
+
+    result = RunAnalysis(kLog, stats_, folder_ / "missing", hooks_);
+    EXPECT_EQ(result.outcome, AnalysisOutcome::TempCopyFailed);
+    EXPECT_NE(result.message.find("temporary copy"), std::string::npos);
+    EXPECT_EQ(stats_.members.rowCount(), 0u);
+}
+
+// Hands out a new price on every call, so the test sees which call a row's value came from.
+class CountingPrices : public ItemPriceSource {
+public:
+    ItemPrice priceOf(const std::string& name) override {
+        names.push_back(name);
+        return {"0000" + std::to_string(names.size()) + ".00", std::to_string(names.size())};
+    }
+    std::vector<std::string> names;
+};
+
+TEST_F(AnalysisRunTest, LookupAsksOnlyForItemsWithoutARow) {
+    CountingPrices prices;
+    hooks_.itemPrices = &prices;
+    const std::string log = "<?xml?>\n"
+                            "<banklog money=\"0\" player=\"A\" type=\"3\"> <item name=\"Big Ore\" x=\"\"/>\n"
+                            "<banklog money=\"0\" player=\"A\" type=\"3\"> <item name=\"Big Ore\" x=\"\"/>\n"
+                            "<banklog money=\"0\" player=\"A\" type=\"1\"> <item name=\"Big Ore\" x=\"\"/>\n"
+                            "<banklog money=\"0\" player=\"B\" type=\"2\"> <item name=\"Big Ore\" x=\"\"/>\n"
+                            "<banklog money=\"40000\" player=\"B\" type=\"4\"/>\n";
+    run(log);
+    // Moves add no row, so each asks again; the deposit's row then serves the withdrawal.
+    EXPECT_EQ(prices.names, (std::vector<std::string>{"Big Ore", "Big Ore", "Big Ore"}));
+    ASSERT_EQ(stats_.items.rowCount(), 2u);
+    for (std::size_t row = 0; row < 2; ++row) {
+        EXPECT_EQ(stats_.items.cell(row, kItemValue), "00003.00");
+        EXPECT_EQ(stats_.items.cell(row, kItemNumber), "3");
+    }
+    EXPECT_EQ(stats_.members.cell(1, kGoldDeposits), "+00004.00"); // gold keeps its own value rule
+}
+
+} // namespace
+} // namespace coffer

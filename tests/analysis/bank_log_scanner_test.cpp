@@ -1,0 +1,176 @@
+#include "analysis/bank_log_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+namespace coffer {
+namespace {
+
+struct Scan {
+    GuildIdentity guild;
+    std::vector<BankLogEntry> entries;
+};
+
+Scan ScanText(const std::string& text) {
+    std::istringstream in(text);
+    LineReader lines(in);
+    Scan scan;
+    ScanBankLog(lines, scan.guild, [&](BankLogEntry& e) { scan.entries.push_back(e); }, {});
+    return scan;
+}
+
+struct EntryCase {
+    const char* what;
+    std::string text;
+    std::string player, money, type, count, quality, itemName;
+};
+
+TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
+    const EntryCase cases[] = {
+        {"item deposit over two lines; the item's own type=\"7\"/> is too long without money",
+         "<banklog money=\"0\" player=\"Ann\" type=\"1\">\n  <item count=\"20\" name=\"Iron Nails\" qi=\"1\" type=\"7\"/>",
+         "Ann", "", "1", "20", "00001", "Iron+Nails"},
+        {"gold deposit on one line: with money a 10-character type token counts",
+         "<banklog money=\"2500000\" player=\"Bob\" type=\"4\"/>", "Bob", "2500000", "4", "1", "", ""},
+        {"money=\"0\" empties money, so a 10-character type token is not taken",
+         "<banklog money=\"0\" player=\"Cy\" type=\"4\"/>", "Cy", "", "", "1", "", ""},
+        {"without money a type token glued to the next line's text is not taken",
+         "<banklog money=\"0\" player=\"Di\" type=\"2\">\n<item count=\"3\" name=\"Gem\" qi=\"3\" x=\"1\"/>", "Di", "",
+         "", "3", "00050", "Gem"},
+        {"the closing slash stays in the last quality and name tokens, only type loses it",
+         "<banklog money=\"7\" player=\"Ed\" type=\"2\" qi=\"1\"/>", "Ed", "7", "2", "1", "1/", ""},
+        {"the name's last token keeps the slash of a self-closing element",
+         "<banklog money=\"7\" player=\"Fay\" type=\"1\" name=\"Red Rose\"/>", "Fay", "7", "1", "1", "", "Red+Rose/"},
+        {"quality outside the table stays as it is; a missing one stays empty",
+         "<banklog player=\"Gus\" type=\"1\">\n <item name=\"Odd\" qi=\"7\" slot=\"1\"/>", "Gus", "", "1", "1", "7", "Odd"},
+        {"keys are found regardless of letter case, but TYPE= is not a type",
+         "<BANKLOG PLAYER=\"Hal\" TYPE=\"1\">\n <ITEM QI=\"6\" NAME=\"Ore\" X=\"1\"/>", "Hal", "", "", "1", "10000", "Ore"},
+        {"the last of several matching tokens wins", "<banklog player=\"A\" player=\"B\" count=\"2\" count=\"9\" />",
+         "B", "", "", "9", "", ""},
+        {"a name whose quote never closes runs to the element's last token",
+         "<banklog money=\"5\" player=\"Ivy\" type=\"1\" name=\"Never Closed", "Ivy", "5", "1", "1", "", "Never+Closed"},
+        {"several spaces inside a name keep their count", "<banklog name=\"Big  Axe\" player=\"Jo\" type=\"1\">",
+         "Jo", "", "1", "1", "", "Big++Axe"},
+        {"markup characters are removed from every field", "<banklog player=\"<K>im\" count=\"<4>\" type=\"1\">",
+         "Kim", "", "1", "4", "", ""},
+        {"character references stay as written", "<banklog name=\"Salt &amp; Pepper\" player=\"Lu\" type=\"1\">",
+         "Lu", "", "1", "1", "", "Salt+&amp;+Pepper"},
+        {"a tab does not separate tokens", "<banklog player=\"Mo\"\ttype=\"1\"/>", "Mo\ttype=1/", "", "", "1", "",
+         ""},
+    };
+    for (const EntryCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Scan scan = ScanText(c.text);
+        ASSERT_EQ(scan.entries.size(), 1u);
+        const BankLogEntry& e = scan.entries[0];
+        EXPECT_EQ(e.player, c.player);
+        EXPECT_EQ(e.money, c.money);
+        EXPECT_EQ(e.type, c.type);
+        EXPECT_EQ(e.count, c.count);
+        EXPECT_EQ(e.quality, c.quality);
+        EXPECT_EQ(e.itemName, c.itemName);
+        EXPECT_EQ(e.value, "");
+        EXPECT_EQ(e.itemId, "");
+    }
+}
+
+TEST(BankLogScanner, QualityIndexesBecomeWeights) {
+    const std::pair<const char*, const char*> cases[] = {{"0", "00000"}, {"1", "00001"}, {"2", "00010"},
+                                                         {"3", "00050"}, {"4", "00100"}, {"5", "01000"},
+                                                         {"6", "10000"}, {"7", "7"},     {"", ""},
+                                                         {"06", "06"},   {"1/", "1/"}};
+    for (const auto& [raw, weight] : cases)
+        EXPECT_EQ(QualityWeight(raw), weight) << raw;
+}
+
+TEST(BankLogScanner, FindsElementsAndGuildKeysAcrossPages) {
+    const std::string page1 = "<?xml version=\"1.0\"?>\n"
+                              "<guildKey name=\"First Guild\" nameUrl=\"x\" realm=\"Old Realm\"/>\n"
+                              "<banklog money=\"10000\" player=\"Ann\" type=\"4\"/>\n";
+    const std::string page2 = "<?xml version=\"1.0\"?>\r\n"
+                              "<GuildKey name=\" Second  \" realm=\"Silver Hand\" realmUrl=\"Silver+Hand\"/>\r\n"
+                              "<banklog money=\"0\" player=\"Bob\" type=\"2\">\r\n"
+                              "  <item count=\"1\" name=\"Ore\" qi=\"2\"/>\r\n"
+                              "</banklog>\r"
+                              "<banklog money=\"20000\" player=\"null\" type=\"5\"/>\r"
+                              "<banklog money=\"20000\" player=\"Null\" type=\"5\"/>";
+    const Scan scan = ScanText(page1 + page2);
+    EXPECT_EQ(scan.guild.name, "Second");
+    EXPECT_EQ(scan.guild.realm, "Silver Hand");
+    ASSERT_EQ(scan.entries.size(), 3u);
+    EXPECT_EQ(scan.entries[0].player, "Ann");
+    EXPECT_EQ(scan.entries[1].player, "Bob");
+    EXPECT_EQ(scan.entries[1].itemName, "Ore");
+    EXPECT_EQ(scan.entries[2].player, "Null"); // only "null" exactly is dropped
+}
+
+TEST(BankLogScanner, GuildKeyEdgeCases) {
+    const std::pair<const char*, GuildIdentity> cases[] = {
+        {"no guild key line", {"Unknown", "Unknown"}},
+        {"<guildkey realm=\"R\" name=", {"Unknown", "R"}}, // a key in the last piece keeps the old value
+        {"<guildKey nameUrl=\"A+B\" name=\"A B\" realmUrl=\"x\" realm=\"R S\"/>", {"A B", "R S"}},
+    };
+    for (const auto& [line, expected] : cases) {
+        const Scan scan = ScanText(line);
+        EXPECT_EQ(scan.guild.name, expected.name) << line;
+        EXPECT_EQ(scan.guild.realm, expected.realm) << line;
+    }
+}
+
+TEST(BankLogScanner, ElementBoundaries) {
+    // A second element on the same line is absorbed into the first one's tokens.
+    Scan scan = ScanText("<banklog player=\"A\" type=\"4\" money=\"9\"/><banklog player=\"B\" type=\"5\"/>");
+    ASSERT_EQ(scan.entries.size(), 1u);
+    EXPECT_EQ(scan.entries[0].player, "B");
+
+    // An element with no end takes in every following line.
+    scan = ScanText("<banklog player=\"A\" type=\"1\">\nname=\"X\"\n<banklog player=\"B\" type=\"1\"/>\n");
+    ASSERT_EQ(scan.entries.size(), 1u);
+    EXPECT_EQ(scan.entries[0].player, "B");
+
+    // "<banklogs>" is not an element, and lines before an element are ignored.
+    scan = ScanText("<banklogs>\n<banklog money=\"1\" player=\"C\" type=\"6\"/>\n</banklogs>");
+    ASSERT_EQ(scan.entries.size(), 1u);
+    EXPECT_EQ(scan.entries[0].type, "6");
+}
+
+TEST(BankLogScanner, SurvivesHostileBytes) {
+    std::string text = "<banklog player=\"";
+    text += std::string("\0\xff\xfe<>&\"'", 8);
+    text += "\" type=\"1\" name=\"";
+    text += std::string(1 << 20, 'x'); // a megabyte-long name that never closes
+    const Scan scan = ScanText(text);
+    ASSERT_EQ(scan.entries.size(), 1u);
+    EXPECT_EQ(scan.entries[0].player, std::string("\0\xff\xfe&'", 5));
+    EXPECT_EQ(scan.entries[0].itemName.size(), (1u << 20));
+}
+
+TEST(LineReader, SplitsOnEveryKindOfLineBreakAcrossChunks) {
+    // The CR of a CR LF falls on the last byte of the first 1 MiB chunk.
+    std::string text(1 << 20, 'a');
+    text[(1 << 20) - 1] = '\r';
+    text += "\nb\n\nc\rd";
+    std::istringstream in(text);
+    LineReader lines(in);
+    std::vector<std::string> got;
+    for (std::string line; lines.readLine(line);)
+        got.push_back(line);
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got[0], std::string((1 << 20) - 1, 'a'));
+    EXPECT_EQ(got[1], "b");
+    EXPECT_EQ(got[2], "");
+    EXPECT_EQ(got[3], "c");
+    EXPECT_EQ(got[4], "d");
+}
+
+TEST(BankLogScanner, AcceptsOnlyTextsThatMentionXml) {
+    EXPECT_TRUE(LooksLikeBankLog("<?XML version"));
+    EXPECT_TRUE(LooksLikeBankLog("junk ?xml junk"));
+    EXPECT_FALSE(LooksLikeBankLog(""));
+    EXPECT_FALSE(LooksLikeBankLog("<banklog player=\"A\" type=\"1\"/>"));
+}
+
+} // namespace
+} // namespace coffer

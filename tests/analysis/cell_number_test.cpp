@@ -1,0 +1,73 @@
+#include "analysis/cell_number.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace coffer {
+namespace {
+
+TEST(CellNumber, ReadsNumbersAsTheTablesWriteThem) {
+    struct Case {
+        const char* text;
+        std::optional<std::int64_t> hundredths;
+        std::optional<std::int64_t> whole;
+    };
+    const Case cases[] = {
+        {"+00012.05", 1205, 12},   {"-00012.50", -1250, -12}, {"00013.50", 1350, 14}, {"00000.50", 50, 0},
+        {"00001.50", 150, 2},      {"-000007", -700, -7},     {"12.5", 1250, 12},     {"0.125", 12, 0},
+        {"0.135", 14, 0},          {"2.505", 250, 3},         {"0.4999", 50, 0},      {"-0.5", -50, 0},
+        {"", std::nullopt, std::nullopt},     {"+", std::nullopt, std::nullopt},    {"1.", std::nullopt, std::nullopt},
+        {".5", std::nullopt, std::nullopt},   {"1/", std::nullopt, std::nullopt},   {" 1", std::nullopt, std::nullopt},
+        {"1e3", std::nullopt, std::nullopt},  {"--1", std::nullopt, std::nullopt},  {"1.2.3", std::nullopt, std::nullopt},
+        {"92233720368547759", std::nullopt, 92233720368547759}, // whole fits, hundredths do not
+        {"99999999999999999999", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseHundredths(c.text), c.hundredths) << c.text;
+        EXPECT_EQ(ParseWhole(c.text), c.whole) << c.text;
+        EXPECT_EQ(RoundedValue(c.text), c.whole.value_or(0)) << c.text;
+    }
+}
+
+TEST(CellNumber, ArithmeticIsExactInSilverAndWide) {
+    struct Case {
+        std::optional<std::string> (*op)(std::string_view, std::string_view);
+        const char* a;
+        const char* b;
+        std::optional<std::string> result;
+    };
+    const Case cases[] = {
+        {CellSum, "0", "00012.05", "12.05"},
+        {CellSum, "12.05", "00012.05", "24.10"},
+        {CellSum, "00000.50", "00000.50", "1"},
+        {CellSum, "0", "-00000.50", "-0.50"},
+        {CellSum, "32767", "1", "32768"},
+        {CellSum, "", "1", std::nullopt},
+        {CellSum, "1", "abc", std::nullopt},
+        {CellSum, "92233720368547758", "1", std::nullopt},
+        {CellDifference, "8", "00012.05", "-4.05"},
+        {CellDifference, "0", "-3", "3"},
+        {CellProduct, "700", "00100", "70000"},
+        {CellProduct, "20", "00001", "20"},
+        {CellProduct, "3", "00050", "150"},
+        {CellProduct, "1.5", "00001", "1.50"},
+        {CellProduct, "0.5", "0.05", "0.02"}, // 0.025 rounds to the even silver
+        {CellProduct, "0.15", "0.1", "0.02"}, // 0.015 too
+        {CellProduct, "1", "", std::nullopt},
+        {CellProduct, "1/", "00001", std::nullopt},
+        {CellProduct, "9999999999", "9999999999", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.op(c.a, c.b), c.result) << c.a << " , " << c.b;
+}
+
+TEST(CellNumber, FormatsHundredthsAsPlainDecimal) {
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "0"}, {1200, "12"}, {-300, "-3"}, {2410, "24.10"}, {-50, "-0.50"}, {5, "0.05"}, {-9223372036854775807, "-92233720368547758.07"}};
+    for (const auto& [hundredths, text] : cases)
+        EXPECT_EQ(FormatHundredths(hundredths), text);
+}
+
+} // namespace
+} // namespace coffer

@@ -1,0 +1,144 @@
+#include "analysis/transaction_totals.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace coffer {
+namespace {
+
+BankLogEntry Item(const std::string& player, const std::string& type, const std::string& count,
+                  const std::string& quality, const std::string& value = kNoValue) {
+    BankLogEntry e;
+    e.player = player;
+    e.type = type;
+    e.count = count;
+    e.quality = quality;
+    e.itemName = "Iron+Nails";
+    e.value = value;
+    return e;
+}
+
+BankLogEntry Gold(const std::string& player, const std::string& type, const std::string& money) {
+    BankLogEntry e;
+    e.player = player;
+    e.type = type;
+    e.money = money;
+    e.value = GoldValueOf(e);
+    return e;
+}
+
+std::vector<std::string> Row(const StatsTable& table, std::size_t row) {
+    std::vector<std::string> cells;
+    for (std::size_t c = 0; c < table.columnCount(); ++c)
+        cells.push_back(table.cell(row, c));
+    return cells;
+}
+
+struct Totals {
+    StatsTable members = MakeMemberTable();
+    StatsTable items = MakeItemTable();
+    void add(const std::vector<BankLogEntry>& entries) {
+        for (const BankLogEntry& e : entries)
+            AddEntry(e, members, items);
+        FinishMemberTable(members);
+    }
+};
+
+TEST(TransactionTotals, MemberRowsEndInTheirFinalFormat) {
+    struct Case {
+        const char* what;
+        std::vector<BankLogEntry> entries;
+        std::vector<std::string> row;
+    };
+    const Case cases[] = {
+        {"item deposit, gold deposit and repair",
+         {Item("Ann", "1", "20", "00001"), Gold("Ann", "4", "123456"), Gold("Ann", "6", "35000")},
+         {"Ann", "+000002", "+000001", "+000001", "+000020", "+000000", "+000020", "+00000.00", "+00000.00",
+          "+00000.00", "+00012.00", "+00000.00", "-00004.00", "+00008.00"}},
+        {"first entry a gold deposit",
+         {Gold("Bo", "4", "25000")},
+         {"Bo", "+000001", "+000000", "+000001", "+000000", "+000000", "+000000", "+00000.00", "+00000.00",
+          "+00000.00", "+00002.00", "+00000.00", "+00000.00", "+00002.00"}},
+        {"half a gold twice makes a whole gold",
+         {Gold("Cy", "4", "5000"), Gold("Cy", "4", "5000")},
+         {"Cy", "+000002", "+000000", "+000002", "+000000", "+000000", "+000000", "+00000.00", "+00000.00",
+          "+00000.00", "+00001.00", "+00000.00", "+00000.00", "+00001.00"}},
+        {"item withdrawals keep their silver",
+         {Item("Di", "2", "1", "00001", "00012.05"), Item("Di", "2", "1", "00001", "00012.05")},
+         {"Di", "+000000", "+000002", "-000002", "+000000", "+000002", "-000002", "+00000.00", "+00024.10",
+          "-00024.10", "+00000.00", "+00000.00", "+00000.00", "-00024.10"}},
+        {"quality totals beyond 16 bits are kept",
+         {Item("Ed", "2", "3", "00050"), Item("Ed", "2", "700", "00100")},
+         {"Ed", "+000000", "+000002", "-000002", "+000000", "+070150", "-070150", "+00000.00", "+00000.00",
+          "+00000.00", "+00000.00", "+00000.00", "+00000.00", "+00000.00"}},
+        {"an item without a weight counts but adds no quality",
+         {Item("Fi", "1", "4", ""), Item("Fi", "1", "2", "1/"), Item("Fi", "1", "5", "00010")},
+         {"Fi", "+000003", "+000000", "+000003", "+000050", "+000000", "+000050", "+00000.00", "+00000.00",
+          "+00000.00", "+00000.00", "+00000.00", "+00000.00", "+00000.00"}},
+        {"gold withdrawals, repairs and other types",
+         {Gold("Gil", "5", "500000"), Gold("Gil", "3", "90000"), Gold("Gil", "6", "5000"), Gold("Gil", "", "1")},
+         {"Gil", "+000000", "+000002", "-000002", "+000000", "+000000", "+000000", "+00000.00", "+00000.00",
+          "+00000.00", "+00000.00", "-00050.00", "-00000.50", "-00050.50"}},
+        {"large gold sums are not cut",
+         {Gold("Hu", "4", "3000000000"), Gold("Hu", "4", "3000000000")},
+         {"Hu", "+000002", "+000000", "+000002", "+000000", "+000000", "+000000", "+00000.00", "+00000.00",
+          "+00000.00", "+600000.00", "+00000.00", "+00000.00", "+600000.00"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Totals totals;
+        totals.add(c.entries);
+        ASSERT_EQ(totals.members.rowCount(), 1u);
+        EXPECT_EQ(Row(totals.members, 0), c.row);
+    }
+}
+
+TEST(TransactionTotals, RowsFollowTheLogAndOnlyItemTransactionsListItems) {
+    Totals totals;
+    BankLogEntry priced = Item("Ann", "1", "20", "00001", "00003.40");
+    priced.itemId = "30011";
+    totals.add({Gold("zed", "3", "1"), priced, Gold("ann", "4", "10000"), Item("Ann", "2", "2", "00010"),
+                Gold("Ann", "7", "1"), Item("Bob", "3", "1", "00001")});
+    ASSERT_EQ(totals.members.rowCount(), 2u); // "Ann" and "ann" differ; types 3 and 7 create nobody
+    EXPECT_EQ(totals.members.cell(0, kCharacter), "Ann");
+    EXPECT_EQ(totals.members.cell(1, kCharacter), "ann");
+    EXPECT_EQ(totals.members.cell(0, kTotalValue), "+00003.40");
+    ASSERT_EQ(totals.items.rowCount(), 2u);
+    EXPECT_EQ(Row(totals.items, 0),
+              (std::vector<std::string>{"Iron Nails", "00001", "20", "00003.40", "Deposit", "Ann", "30011"}));
+    EXPECT_EQ(Row(totals.items, 1),
+              (std::vector<std::string>{"Iron Nails", "00010", "2", "00000.00", "Withdrawal", "Ann", ""}));
+}
+
+TEST(TransactionTotals, GoldValueRule) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"4", "25000", "00002.00"},    {"4", "35000", "00004.00"},   {"4", "15000", "00002.00"},
+        {"4", "45000", "00004.00"},    {"4", "45001", "00005.00"},   {"4", "10000", "00001.00"},
+        {"4", "9999", "00000.50"},     {"5", "5000", "-00000.50"},   {"6", "2500000", "-00250.00"},
+        {"4", "9999990000", "999999.00"}, {"4", "", "00000.00"},     {"5", "12x", "00000.00"},
+        {"4", "1.5", "00000.00"},      {"1", "50000", "00000.00"},   {"3", "50000", "00000.00"},
+    };
+    for (const auto& [type, money, value] : cases) {
+        BankLogEntry e;
+        e.type = type;
+        e.money = money;
+        EXPECT_EQ(GoldValueOf(e), value) << type << " " << money;
+    }
+}
+
+TEST(TransactionTotals, CellFormats) {
+    const std::pair<const char*, const char*> counts[] = {
+        {"", "+000000"}, {"0", "+000000"}, {"12", "+000012"}, {"-3", "-000003"}, {"1234567", "+1234567"}};
+    for (const auto& [text, formatted] : counts)
+        EXPECT_EQ(FormatCountCell(text), formatted) << text;
+    const std::pair<const char*, const char*> values[] = {
+        {"12", "+00012.00"},         {"-40", "-00040.00"},  {"00000.50", "+00000.50"}, {"12.5", "+00012.05"},
+        {"123456.00", "+123456.00"}, {"", "+00000.00"},     {"-0.50", "-00000.50"},    {"24.10", "+00024.10"},
+        {"1.2.3", "+00001.02"}};
+    for (const auto& [text, formatted] : values)
+        EXPECT_EQ(FormatValueCell(text), formatted) << text;
+}
+
+} // namespace
+} // namespace coffer

@@ -1,0 +1,46 @@
+#include "analysis/web_text.h"
+
+#include <gtest/gtest.h>
+
+namespace coffer {
+namespace {
+
+TEST(WebText, NamesAsHtmlTextCannotOpenTagsOrLeaveAttributes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Ann", "Ann"},
+        {"Salt &amp; Pepper", "Salt &amp; Pepper"}, // a reference shows as its character
+        {"Salt & Pepper", "Salt &amp; Pepper"},
+        {"<script>alert('x')</script>", "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
+        {"a\"b", "a&quot;b"},
+        {"&#233;&#xE9;&lt;", "&#233;&#xE9;&lt;"},
+        {"&#0;&#xD800;&#x110000;&bogus;&;", "&amp;#0;&amp;#xD800;&amp;#x110000;&amp;bogus;&amp;;"},
+        {"Zo\xC3\xAB", "Zo\xC3\xAB"},
+        {std::string("a\0b\x01\xff\xC3", 6), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // an encoded surrogate is not UTF-8
+    };
+    for (const auto& [name, html] : cases)
+        EXPECT_EQ(EscapeHtmlText(name), html) << name;
+}
+
+TEST(WebText, NamesInAddressesAreDecodedThenPercentEncoded) {
+    struct Case {
+        std::string name;
+        SpaceAs space;
+        std::string address;
+    };
+    const Case cases[] = {
+        {"Silver Hand", SpaceAs::Plus, "Silver+Hand"},
+        {"Silver Hand", SpaceAs::Percent20, "Silver%20Hand"},
+        {"Salt &amp; Pepper", SpaceAs::Plus, "Salt+%26+Pepper"},
+        {"Zo\xC3\xAB", SpaceAs::Plus, "Zo%C3%AB"},
+        {"&#233;", SpaceAs::Plus, "%C3%A9"},
+        {"a'b\"c<d>e/f?g#h+i", SpaceAs::Plus, "a%27b%22c%3Cd%3Ee%2Ff%3Fg%23h%2Bi"},
+        {"-_.~", SpaceAs::Plus, "-_.~"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EncodeForAddress(c.name, c.space), c.address) << c.name;
+    EXPECT_EQ(DecodeCharacterReferences("&amp;amp; &quot;&apos;&#x1F600;&unknown;"), "&amp; \"'\xF0\x9F\x98\x80&unknown;");
+}
+
+} // namespace
+} // namespace coffer

@@ -1,0 +1,117 @@
+#include "cli/cli.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace coffer {
+namespace {
+namespace fs = std::filesystem;
+
+using testing::ReadFile;
+
+class CliTest : public ::testing::Test {
+protected:
+    fs::path write(const std::string& name, const std::string& text) const {
+        std::ofstream(folder_ / name, std::ios::binary) << text;
+        return folder_ / name;
+    }
+
+    int run(std::vector<std::string> args, const std::string& input = "") {
+        std::istringstream in(input);
+        std::ostringstream outStream, errStream;
+        const int code = RunCli(args, in, outStream, errStream, "DATE");
+        out = outStream.str();
+        err = errStream.str();
+        return code;
+    }
+
+    testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
+    std::string out, err;
+};
+
+const std::string kPage1 = "<?xml version=\"1.0\"?>\n<guildKey name=\"First\" realm=\"Old\"/>\n"
+                           "<banklog money=\"0\" player=\"Ann\" type=\"1\">\n"
+                           "  <item count=\"20\" name=\"Iron Nails\" qi=\"1\" type=\"7\"/>\n</banklog>";
+const std::string kPage2 = "<?xml version=\"1.0\"?>\r\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\r\n"
+                           "<banklog money=\"25000\" player=\"Bob\" type=\"4\"/>\r\n";
+
+TEST_F(CliTest, AnalysesFilesAsIfPastedOneUnderTheOther) {
+    const fs::path report = folder_ / "out.html";
+    const fs::path members = folder_ / "members.tsv";
+    const fs::path items = folder_ / "items.tsv";
+    const int code = run({write("p1.xml", kPage1).string(), "-", "-o", report.string(), "--members", members.string(),
+                          "--items=" + items.string(), "--players", "5"},
+                         kPage2);
+    ASSERT_EQ(code, 0) << err;
+    EXPECT_EQ(err, "Cleaning up...\nGenerating Report\nComplete\nReport written to " + report.string() + "\n");
+    const std::string html = ReadFile(report);
+    EXPECT_NE(html.find("<Title>Guild Bank Report for Iron Lanterns</title>"), std::string::npos);
+    EXPECT_NE(html.find("<b>Report created on:</b> DATE<BR>"), std::string::npos);
+    EXPECT_EQ(ReadFile(members),
+              "Character\tDeposits\tWithdrawls\tDifference\tDeposit Quality\tWithdrawl Quality\tDifference\tDeposit "
+              "Value\tWithdrawl Value\tDifference\tGold Deposits\tGold Withdrawls\tRepairs\tTotal Value\n"
+              "Bob\t+000001\t+000000\t+000001\t+000000\t+000000\t+000000\t+00000.00\t+00000.00\t+00000.00\t+00002.00\t+"
+              "00000.00\t+00000.00\t+00002.00\n"
+              "Ann\t+000001\t+000000\t+000001\t+000020\t+000000\t+000020\t+00000.00\t+00000.00\t+00000.00\t+00000.00\t+"
+              "00000.00\t+00000.00\t+00000.00\n");
+    EXPECT_EQ(ReadFile(items), "Item\tQuality\tQuantity\tValue\tType\tName\tLorehold Item\n"
+                               "Iron Nails\t00001\t20\t00000.00\tDeposit\tAnn\t\n");
+}
+
+TEST_F(CliTest, ExitCodesAndMessages) {
+    const fs::path report = folder_ / "report.html";
+    const std::string log = write("log.xml", kPage1).string();
+    const std::string noXml = write("plain.txt", "<banklog player=\"A\" type=\"4\" money=\"1\"/>").string();
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string errContains;
+        bool reportWritten;
+    };
+    const Case cases[] = {
+        {{noXml, "-o", report.string()}, 1, "No XML data detected\n", false},
+        {{}, 2, "no bank log file given", false},
+        {{"--players", "many", log, "-o", report.string()}, 2, "needs a whole number", false},
+        {{"--items-per-section"}, 2, "needs a value", false},
+        {{"--bogus", log}, 2, "unknown option --bogus", false},
+        {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read", false},
+        {{folder_.string(), "-o", report.string()}, 2, "cannot read", false},
+        {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write", false},
+        {{log, "-o", report.string(), "--quiet"}, 0, "", true},
+    };
+    for (const Case& c : cases) {
+        fs::remove(report);
+        EXPECT_EQ(run(c.args), c.code) << c.args.size();
+        if (c.errContains.empty())
+            EXPECT_EQ(err, "");
+        else
+            EXPECT_NE(err.find(c.errContains), std::string::npos) << err;
+        EXPECT_EQ(fs::exists(report), c.reportWritten);
+    }
+}
+
+TEST_F(CliTest, UnwritableReportKeepsThePreviousOne) {
+    const std::string log = write("log.xml", kPage1).string();
+    const fs::path blocked = folder_ / "report.html";
+    fs::create_directory(blocked); // the report cannot replace a folder
+    std::ofstream(blocked / "previous") << "kept";
+    EXPECT_EQ(run({log, "-o", blocked.string()}), 2);
+    EXPECT_NE(err.find("Could not write " + blocked.string()), std::string::npos);
+    EXPECT_EQ(err.find("Complete"), std::string::npos);
+    EXPECT_EQ(ReadFile(blocked / "previous"), "kept");
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_NE(out.find("Usage: coffer-cli [options] LOGFILE..."), std::string::npos);
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(out.rfind("coffer-cli (Coffer) ", 0), 0u);
+}
+
+} // namespace
+} // namespace coffer

@@ -1,0 +1,195 @@
+#include "report/html_report.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace coffer {
+namespace {
+
+struct Member {
+    std::string name;
+    std::string deposits = "+000000", withdrawls = "+000000", goldDeposits = "+00000.00",
+                goldWithdrawls = "+00000.00", total = "+00000.00";
+};
+
+GuildStats Stats(const std::vector<Member>& members) {
+    GuildStats stats;
+    stats.guild = {"Iron Lanterns", "Silver Hand"};
+    for (const Member& m : members) {
+        std::vector<std::string> row(kMemberColumnCount, "+000000");
+        for (int c = kDepositValue; c < kMemberColumnCount; ++c)
+            row[static_cast<std::size_t>(c)] = "+00000.00";
+        row[kCharacter] = m.name;
+        row[kDeposits] = m.deposits;
+        row[kWithdrawls] = m.withdrawls;
+        row[kGoldDeposits] = m.goldDeposits;
+        row[kGoldWithdrawls] = m.goldWithdrawls;
+        row[kTotalValue] = m.total;
+        stats.members.appendRow(row);
+    }
+    return stats;
+}
+
+ReportSettings Settings(int players = 10, int items = 25) {
+    return {players, items, "http://armory.test", "http://www.items.test", "Coffer", "coffer.test", "DATE"};
+}
+
+// The text of one section: from its title to the next heading.
+std::string Section(const std::string& document, const std::string& title) {
+    const std::size_t start = document.find(title + "</");
+    if (start == std::string::npos)
+        return "<no section " + title + ">";
+    const std::size_t bodyStart = document.find("<BR>", start);
+    std::size_t end = document.size();
+    for (const char* next : {"<font color=", "<BR><BR><b><font", "<BR><BR><font", "</body>"})
+        end = std::min(end, document.find(next, bodyStart + 4));
+    return document.substr(bodyStart, end - bodyStart);
+}
+
+// The member names a section lists, in order: every row ends with the member's link.
+std::vector<std::string> Listed(const std::string& section) {
+    std::vector<std::string> names;
+    for (std::size_t end = section.find("</a><BR>"); end != std::string::npos; end = section.find("</a><BR>", end + 1)) {
+        const std::size_t start = section.rfind("'>", end) + 2;
+        names.push_back(section.substr(start, end - start));
+    }
+    return names;
+}
+
+TEST(HtmlReport, MemberSectionsRankAndLimit) {
+    GuildStats stats = Stats({{"A", "+000003"}, {"B"}, {"C", "+000010"}, {"D"}, {"E", "+000001"}});
+    std::string doc = BuildReport(stats, Settings());
+    // Largest first; descending is the exact reverse of ascending, so equal cells come latest-added first.
+    EXPECT_EQ(Listed(Section(doc, "Most Deposits")), (std::vector<std::string>{"C", "A", "E", "D", "B"}));
+    EXPECT_NE(Section(doc, "Most Deposits").find("type1.gif'>10 deposits - <a href='"), std::string::npos);
+
+    stats = Stats({{"A", "+000000", "+000003"}, {"B"}, {"C"}});
+    doc = BuildReport(stats, Settings(2));
+    EXPECT_EQ(Listed(Section(doc, "Most Deposits")).size(), 2u);
+}
+
+TEST(HtmlReport, GoldWithdrawalsListTheLargestAmountsFirst) {
+    GuildStats stats = Stats({{"Five", "+000000", "+000001", "+00000.00", "-00005.00"},
+                              {"Fifty", "+000000", "+000001", "+00000.00", "-00050.00"},
+                              {"FiveHundred", "+000000", "+000001", "+00000.00", "-00500.00"},
+                              {"None"}});
+    const std::string doc = BuildReport(stats, Settings(2));
+    const std::string section = Section(doc, "Highest Gold Withdrawals");
+    EXPECT_EQ(Listed(section), (std::vector<std::string>{"FiveHundred", "Fifty"}));
+    EXPECT_NE(section.find("type5.gif'>-500 total gold withdrawals"), std::string::npos);
+}
+
+TEST(HtmlReport, PositiveTotalsListLargestFirstWithOrWithoutNegatives) {
+    for (const bool withNegative : {false, true}) {
+        std::vector<Member> members = {{"Small", "+000001", "+000000", "+00001.00", "+00000.00", "+00001.00"},
+                                       {"Big", "+000001", "+000000", "+00090.00", "+00000.00", "+00090.00"},
+                                       {"Mid", "+000001", "+000000", "+00020.00", "+00000.00", "+00020.00"}};
+        if (withNegative)
+            members.push_back({"Taker", "+000000", "+000001", "+00000.00", "-00007.00", "-00007.00"});
+        GuildStats stats = Stats(members);
+        const std::string doc = BuildReport(stats, Settings());
+        EXPECT_EQ(Listed(Section(doc, "Members with positive overall values")),
+                  (std::vector<std::string>{"Big", "Mid", "Small"}));
+    }
+}
+
+TEST(HtmlReport, NinjaListHoldsMembersWhoOnlyTook) {
+    struct Case {
+        std::vector<Member> members;
+        std::vector<std::string> listed;
+    };
+    const Case cases[] = {
+        {{{"Ninja", "+000000", "+000002", "+00000.00", "-00050.00", "-00050.00"},
+          {"Zero", "+000000", "+000001", "+00000.00", "+00000.00", "+00000.00"},
+          {"Giver", "+000001", "+000001", "+00010.00", "-00050.00", "-00040.00"}},
+         {"Ninja"}},
+        {{{"Zero", "+000000", "+000001"}}, {}},
+    };
+    for (const Case& c : cases) {
+        GuildStats stats = Stats(c.members);
+        const std::string doc = BuildReport(stats, Settings());
+        const std::string section = Section(doc, "NINJA LIST");
+        EXPECT_EQ(Listed(section), c.listed);
+        if (c.listed.empty())
+            EXPECT_NE(section.find("None found (congratulations!)"), std::string::npos);
+        else
+            EXPECT_NE(section.find("inv_helmet_27.png'>-50 overall gold and item withdrawls with zero deposits - "
+                                   "<a href='http://armory.test/character-sheet.xml?n=Ninja&r=Silver+Hand'>Ninja</a>"),
+                      std::string::npos);
+    }
+}
+
+TEST(HtmlReport, ItemSectionsFallBackToQuality) {
+    GuildStats stats = Stats({{"Ann", "+000001"}});
+    stats.items.appendRow({"Frost Lotus", "00050", "1", "00000.00", "Deposit", "Ann", ""});
+    stats.items.appendRow({"Iron Bar", "00010", "4", "00000.00", "Deposit", "Ann", "123"});
+    stats.items.appendRow({"Rag", "00000", "4", "00000.00", "Withdrawal", "Ann", ""});
+    std::string doc = BuildReport(stats, Settings());
+    const std::string deposited = Section(doc, "Most Valuable Items Deposited");
+    EXPECT_NE(deposited.find("type2.gif'><a href='http://www.items.test/?search=Frost+Lotus'>Frost Lotus</a> 00050 "
+                             "quality - <a href='http://armory.test/character-sheet.xml?n=Ann&r=Silver+Hand'>Ann"),
+              std::string::npos);
+    EXPECT_NE(deposited.find("type1.gif'><a href='http://www.items.test/?item=123'>Iron Bar</a> 00010 quality"),
+              std::string::npos);
+    EXPECT_LT(deposited.find("Frost Lotus"), deposited.find("Iron Bar"));
+    EXPECT_NE(deposited.find("<i>Using item quality instead of value."), std::string::npos);
+    EXPECT_EQ(Section(doc, "Most Valuable Items Withdrawn"), "<BR>None found");
+
+    // With values, the value sections stand and no fallback is tried.
+    stats.items.appendRow({"Gem", "00100", "1", "00012.05", "Withdrawal", "Ann", "9"});
+    doc = BuildReport(stats, Settings());
+    EXPECT_NE(Section(doc, "Most Valuable Items Withdrawn").find("type2.gif'><a href='http://www.items.test/?item=9'>"
+                                                                "Gem</a> 00012.05 gold - "),
+              std::string::npos);
+    EXPECT_EQ(Section(doc, "Most Valuable Items Withdrawn").find("quality"), std::string::npos);
+}
+
+TEST(HtmlReport, EmptyTablesGiveEmptyTextsAndZeroBalances) {
+    GuildStats stats;
+    const std::string doc = BuildReport(stats, Settings());
+    EXPECT_NE(doc.find("<b>Number of players accessing the bank:</b> 0<BR><BR>"), std::string::npos);
+    EXPECT_NE(doc.find("Deposit Balance: 0<BR>Quality Balance: 0<BR>Value Balance: 0<BR>Gold Balance: 0<BR>Overall "
+                       "Balance: 0<BR><BR>"),
+              std::string::npos);
+    EXPECT_EQ(Section(doc, "Most Deposits"), "<BR>None found");
+    EXPECT_EQ(Section(doc, "Negative Total Value Deposits"), "<BR>None found (try enabling Lorehold lookup)");
+    EXPECT_NE(doc.find("Guild Bank Report for the <BR>Unknown guild<BR>on the Unknown server"), std::string::npos);
+}
+
+TEST(HtmlReport, NamesCannotBreakTheDocument) {
+    GuildStats stats = Stats({{"<b>Bad'\"&Name", "+000001"}});
+    stats.guild = {"</title><script>x()</script>", "Realm & 'Co'"};
+    stats.items.appendRow({"Salt &amp; <Pepper>", "00001", "1", "00001.00", "Deposit", "<b>Bad'\"&Name", ""});
+    const std::string doc = BuildReport(stats, Settings());
+    EXPECT_EQ(doc.find("<script>"), std::string::npos);
+    EXPECT_EQ(doc.find("<b>Bad"), std::string::npos);
+    EXPECT_NE(doc.find("<Title>Guild Bank Report for &lt;/title&gt;&lt;script&gt;x()&lt;/script&gt;</title>"),
+              std::string::npos);
+    EXPECT_NE(doc.find("on the Realm &amp; &#39;Co&#39; server"), std::string::npos);
+    EXPECT_NE(doc.find("character-sheet.xml?n=%3Cb%3EBad%27%22%26Name&r=Realm+%26+%27Co%27'>&lt;b&gt;Bad&#39;&quot;&amp;"
+                       "Name</a>"),
+              std::string::npos);
+    EXPECT_NE(doc.find("/?search=Salt+%26+%3CPepper%3E'>Salt &amp; &lt;Pepper&gt;</a>"), std::string::npos);
+    EXPECT_EQ(doc.find('\n'), std::string::npos); // one line
+    EXPECT_EQ(doc.rfind("<html><head><meta charset=\"utf-8\"><Title>", 0), 0u);
+}
+
+TEST(HtmlReport, BalancesAndNumbersBeyondSixteenBits) {
+    GuildStats stats = Stats({{"Rich", "+000001", "+000000", "+40000.00", "+00000.00", "+40000.00"},
+                              {"Richer", "+000001", "+000000", "+40000.49", "-00000.50", "+39999.99"}});
+    const std::string doc = BuildReport(stats, Settings());
+    EXPECT_NE(doc.find("Gold Balance: 80000<BR>Overall Balance: 80000<BR><BR>"), std::string::npos);
+    EXPECT_NE(Section(doc, "Highest Gold Deposits").find("type4.gif'>40000 total gold deposits"), std::string::npos);
+}
+
+TEST(HtmlReport, SectionLimitsAreWholeSixteenBitNumbers) {
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"10", 10}, {"25", 25}, {"7.5", 8}, {"6.5", 6}, {"-3", -3}, {"32767", 32767},
+        {"32768", std::nullopt}, {"", std::nullopt}, {"ten", std::nullopt}, {"1e2", std::nullopt}};
+    for (const auto& [text, limit] : cases)
+        EXPECT_EQ(ParseSectionLimit(text), limit) << text;
+}
+
+} // namespace
+} // namespace coffer

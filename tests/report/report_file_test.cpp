@@ -1,0 +1,51 @@
+#include "report/report_file.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace coffer {
+namespace {
+namespace fs = std::filesystem;
+
+using testing::ReadFile;
+
+class ReportFileTest : public ::testing::Test {
+protected:
+    std::size_t fileCount() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
+    }
+    testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
+};
+
+TEST_F(ReportFileTest, ReplacesTheReportAndEndsItWithCrLf) {
+    const fs::path path = folder_ / "report.html";
+    std::ofstream(path) << "old report";
+    GuildStats stats;
+    ASSERT_EQ(GenerateReport(stats, ReportSettings{}, path), "");
+    const std::string written = ReadFile(path);
+    EXPECT_EQ(written.rfind("<html><head>", 0), 0u);
+    EXPECT_TRUE(written.ends_with("</body></html>\r\n"));
+    EXPECT_EQ(written.find("old report"), std::string::npos);
+    EXPECT_EQ(fileCount(), 1u); // no temporary file left beside it
+}
+
+TEST_F(ReportFileTest, AFailedWriteKeepsThePreviousFile) {
+    // The target cannot be replaced: a folder stands in its place.
+    const fs::path blocked = folder_ / "blocked.html";
+    fs::create_directory(blocked);
+    std::ofstream(blocked / "keep.txt") << "kept";
+    std::string error = WriteFileReplacing(blocked, "new");
+    EXPECT_NE(error.find("Could not write " + blocked.string()), std::string::npos);
+    EXPECT_EQ(ReadFile(blocked / "keep.txt"), "kept");
+    EXPECT_EQ(fileCount(), 1u);
+
+    // The folder does not exist.
+    error = WriteFileReplacing(folder_ / "missing" / "report.html", "new");
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos);
+}
+
+} // namespace
+} // namespace coffer
