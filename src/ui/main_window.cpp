@@ -5,6 +5,7 @@
 #include "ui/about_window.h"
 #include "ui/bank_log_panel.h"
 #include "ui/browser_panel.h"
+#include "ui/charts/chart_panel.h"
 #include "ui/link_launcher.h"
 #include "ui/page_addresses.h"
 #include "ui/program_icon.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <QWebEngineView>
 
 namespace coffer {
@@ -58,6 +60,7 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     frame3_ = new StatsPanel(memberModel_, itemModel_, QUrl(itemDatabase).host(), client);
     frame4_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
     buildMenus();
+    buildCharts();
 
     connect(frame1_, &BrowserPanel::launchClicked, this,
             [this] { services_.launcher->request(QStringLiteral("Armory")); });
@@ -135,6 +138,25 @@ void Form1::buildMenus() {
     QAction* visit = addItem(about, "mnuVisit", QStringLiteral("Visit %1").arg(Qs(settings_.product.website)),
                              &Form1::cmdWebsite_Click);
     visit->setVisible(settings_.product.website == settings_.makerWebsite);
+}
+
+// The Charts tab: its drawings sort the member list through the list's model, its dialogs are the
+// window's, and every report written redraws the deposits chart.
+void Form1::buildCharts() {
+    const QString title = Qs(settings_.product.programName);
+    ChartServices services{
+        [this] { return services_.defaultPrinter ? services_.defaultPrinter() : nullptr; },
+        [this](QWidget* parent) {
+            return services_.dialogs->saveFileName(parent, QStringLiteral("PNG Images (*.png)"));
+        },
+        [this, title](QWidget* parent, const QString& text) { return services_.dialogs->confirm(parent, title, text); },
+        [this](QWidget*, const QString& text) { inform(text); }};
+    charts_ = new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
+                             std::move(services), frame4_->chartsPage());
+    auto* layout = new QVBoxLayout(frame4_->chartsPage());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(charts_);
+    connect(this, &Form1::reportWritten, charts_, &ChartPanel::DrawDepositsChart);
 }
 
 QWidget* Form1::buildNavigation(QWidget* parent) {

@@ -7,10 +7,12 @@
 #include "analysis/analysis_run.h"
 #include "shell/product_config.h"
 #include "ui/analysis_job.h"
+#include "ui/charts/chart_output.h"
 
 #include <QMainWindow>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -20,6 +22,7 @@ namespace coffer {
 
 class BankLogPanel;
 class BrowserPanel;
+class ChartPanel;
 class LinkLauncher;
 class ReportPanel;
 class StatsPanel;
@@ -43,6 +46,8 @@ struct Form1Services {
     AnalysisJob::PriceSourceFactory priceSource;
     // The page of an item for the item double-click; empty: the item database's search page.
     std::function<std::string(const std::string& itemName)> itemPageAddress;
+    // Where "Print Chart" prints; null when there is no printer.
+    std::function<std::unique_ptr<QPrinter>()> defaultPrinter = DefaultPrinter;
 };
 
 class Form1 : public QMainWindow {
@@ -70,6 +75,7 @@ class Form1 : public QMainWindow {
 
   private:
     void buildMenus();
+    void buildCharts();
     QWidget* buildNavigation(QWidget* parent);
     void hideall();
     void showPanel(QWidget* panel);
@@ -109,6 +115,7 @@ class Form1 : public QMainWindow {
     BankLogPanel* frame2_ = nullptr;
     StatsPanel* frame3_ = nullptr;
     ReportPanel* frame4_ = nullptr;
+    ChartPanel* charts_ = nullptr;
     QAction* mnuImport_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "report/html_report.h"
 #include "report/report_file.h"
 #include "tests/ui/support/form1_harness.h"
+#include "ui/charts/chart_model.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 
@@ -47,7 +48,8 @@ QString Text1(const Form1Harness& harness) {
     return harness.find<QPlainTextEdit>("Text1")->toPlainText();
 }
 
-// The engine's own run over the same text, with the report ranking the tables as the window's does.
+// The engine's own run over the same text, with the report ranking the tables and the deposits chart
+// sorting the member list as the window's do.
 GuildStats Reference(const QString& text, const QString& folder, GuildStats start = {}) {
     const ProductConfig product = LoadProductConfig();
     const ReportSettings settings{
@@ -55,6 +57,7 @@ GuildStats Reference(const QString& text, const QString& folder, GuildStats star
     AnalysisHooks hooks;
     hooks.generateReport = [&] { return GenerateReport(start, settings, folder.toStdString() + "/reference.html"); };
     RunAnalysis(text.toStdString(), start, folder.toStdString(), hooks);
+    BuildChart(start.members, kDepositsEntry); // the deposits chart after the report sorts the member list
     return start;
 }
 

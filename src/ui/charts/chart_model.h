@@ -1,0 +1,57 @@
+#pragma once
+// The bar charts of the member table: which members get a bar, in which order, with which value, and
+// how the category labels stand. A plain function of the table, so the window only renders it.
+
+#include "analysis/stats_table.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace coffer {
+
+// The chart types in the order of the chart type box; entry k (counted from 1) charts member column k.
+inline constexpr std::array<const char*, 13> kChartEntries = {
+    "Deposits",
+    "Withdrawls",
+    "Overall Transactions",
+    "Quality Deposits",
+    "Quality Withdrawls",
+    "Overall Quality Transactions",
+    "ItemValue Deposits",
+    "ItemValue Withdrawls",
+    "Overall ItemValue Transactions",
+    "Gold Deposits",
+    "Gold Withdrawls",
+    "Repairs",
+    "Overall value of all transactions",
+};
+inline constexpr int kDepositsEntry = 1;
+
+// From this many bars on the category labels stand vertically, so that long names still fit.
+inline constexpr std::size_t kVerticalLabelsFrom = 6;
+
+enum class LabelOrientation { Horizontal, Vertical };
+
+struct ChartBar {
+    std::string label;  // the member's name
+    std::int64_t value; // the cell as a whole number (halves to even); never 0
+
+    bool operator==(const ChartBar&) const = default;
+};
+
+struct ChartModel {
+    std::string title;
+    std::vector<ChartBar> bars;
+    LabelOrientation labels = LabelOrientation::Horizontal;
+};
+
+// Charts entry `entry` (1 to 13): switches the table's automatic sorting off, sorts it with
+// SortHighestFirst on column `entry` and leaves it in that order. One bar per member whose value is
+// not 0, in list order; values wider than 16 bits are charted as they are. The title is the entry's
+// text. Throws std::out_of_range for any other entry.
+ChartModel BuildChart(StatsTable& members, int entry);
+
+} // namespace coffer

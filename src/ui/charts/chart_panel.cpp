@@ -1,0 +1,126 @@
+#include "ui/charts/chart_panel.h"
+
+#include "ui/charts/bar_chart.h"
+#include "ui/charts/chart_model.h"
+#include "ui/charts/chart_output.h"
+
+#include <QChartView>
+#include <QComboBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+namespace coffer {
+namespace {
+
+// The controls keep their designed sizes, given in twips (1/1440 inch).
+int Pixels(const QWidget& widget, int twips) {
+    return twips * widget.logicalDpiX() / 1440;
+}
+
+QPushButton* MakeButton(QWidget& parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, &parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFixedSize(Pixels(parent, 1995), Pixels(parent, 315));
+    return button;
+}
+
+} // namespace
+
+ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWidget* parent)
+    : QWidget(parent), sortMembers_(std::move(sortMembers)), services_(std::move(services)), chart_(new BarChart),
+      view_(new QChartView(chart_, this)) {
+    auto* label = new QLabel(tr("Display:"), this);
+    label->setObjectName(QStringLiteral("Label4"));
+
+    QComboBox* chartType = makeChartTypeBox();
+
+    QPushButton* print = MakeButton(*this, "Command7", tr("Print Chart"));
+    connect(print, &QPushButton::clicked, this, &ChartPanel::printChart);
+    QPushButton* save = MakeButton(*this, "cmdSaveChart", tr("Save Chart"));
+    connect(save, &QPushButton::clicked, this, &ChartPanel::saveChart);
+
+    view_->setObjectName(QStringLiteral("MSChart1"));
+    view_->setRenderHint(QPainter::Antialiasing);
+
+    auto* controls = new QHBoxLayout;
+    controls->setContentsMargins(Pixels(*this, 60), 0, 0, 0);
+    controls->addWidget(label);
+    controls->addWidget(chartType);
+    controls->addWidget(print);
+    controls->addWidget(save);
+    controls->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(Pixels(*this, 45));
+    layout->addLayout(controls);
+    layout->addWidget(view_, 1);
+}
+
+QComboBox* ChartPanel::makeChartTypeBox() {
+    auto* box = new QComboBox(this);
+    box->setObjectName(QStringLiteral("Combo1"));
+    // A picked entry draws its chart; typed text never does, even when it matches an entry, which the
+    // box would otherwise pick when editing finishes. Slots run in the order they were connected, so
+    // the flag is up exactly while the box handles the end of an edit.
+    auto* text = new QLineEdit(box);
+    connect(text, &QLineEdit::editingFinished, this, [this] { finishingEdit_ = true; });
+    box->setLineEdit(text);
+    connect(text, &QLineEdit::editingFinished, this, [this] { finishingEdit_ = false; });
+    connect(box, &QComboBox::activated, this, [this](int index) {
+        if (!finishingEdit_)
+            draw(index + 1);
+    });
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr); // a completion would pick an entry while the user types
+    box->setFixedSize(Pixels(*this, 3315), Pixels(*this, 315));
+    for (const char* entry : kChartEntries)
+        box->addItem(QString::fromLatin1(entry));
+    box->setCurrentIndex(-1);
+    box->setEditText(tr("Select a chart type"));
+    return box;
+}
+
+void ChartPanel::DrawDepositsChart() {
+    draw(kDepositsEntry);
+}
+
+void ChartPanel::draw(int entry) {
+    ChartModel model;
+    sortMembers_([&](StatsTable& members) { model = BuildChart(members, entry); });
+    chart_->draw(model);
+}
+
+void ChartPanel::printChart() {
+    const std::unique_ptr<QPrinter> printer = services_.defaultPrinter();
+    if (!printer) {
+        services_.showMessage(this, tr("There is no printer to print the chart on. Set up a default printer "
+                                       "and try again."));
+        return;
+    }
+    if (!PrintWidgetPicture(*view_, *printer))
+        services_.showMessage(this, tr("The chart could not be printed. Check the default printer and try again."));
+}
+
+void ChartPanel::saveChart() {
+    const QString chosen = services_.askImageFileName(this);
+    if (chosen.isEmpty())
+        return;
+    const QString fileName = WithPngSuffix(chosen);
+    if (QFile::exists(fileName) &&
+        !services_.confirm(this, tr("File already exists.  Are you sure you want to overwrite it?")))
+        return;
+    // Written beside the target and renamed over it, so a failed save leaves any old file as it was.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || !view_->grab().save(&file, "PNG") || !file.commit())
+        services_.showMessage(this, tr("The chart could not be saved as %1.").arg(fileName));
+}
+
+} // namespace coffer

@@ -1,0 +1,40 @@
+#pragma once
+// The Charts tab of the Report panel: the chart type box ("Display:"), "Print Chart", "Save Chart"
+// and the chart itself. Picking a chart type draws that chart from the member table; typing into the
+// box draws nothing.
+
+#include "ui/charts/chart_services.h"
+
+#include <QWidget>
+
+class QChartView;
+class QComboBox;
+
+namespace coffer {
+
+class BarChart;
+
+class ChartPanel : public QWidget {
+    Q_OBJECT
+  public:
+    // Drawing sorts the member table through `sortMembers` and leaves it in the charted order.
+    ChartPanel(MemberTableSort sortMembers, ChartServices services, QWidget* parent = nullptr);
+
+    // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
+    // its text.
+    void DrawDepositsChart();
+
+  private:
+    QComboBox* makeChartTypeBox();
+    void draw(int entry);
+    void printChart();
+    void saveChart();
+
+    MemberTableSort sortMembers_;
+    ChartServices services_;
+    BarChart* chart_;
+    QChartView* view_;
+    bool finishingEdit_ = false;
+};
+
+} // namespace coffer
