@@ -5,14 +5,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <unordered_map>
 
 namespace coffer {
 namespace {
 
-// A cell as the sort sees it: numbers of up to 19 whole and 18 fraction digits as two integers.
-// Texts and longer numbers are compared from the cell itself.
+// A cell as the sort sees it: numbers of up to 19 whole and 18 fraction digits as two integers,
+// texts by their place among the column's distinct texts. Longer numbers are compared from the cell.
 struct SortKey {
-    std::uint64_t whole = 0;
+    std::uint64_t whole = 0;    // a text's place in the order of the column's texts
     std::uint64_t fraction = 0; // the fraction digits padded to 18
     std::uint8_t rank = 0;      // 0: number, not negative; 1: negative number; 2: text
     bool fits = false;
@@ -62,17 +64,46 @@ int CompareMagnitudes(std::string_view a, std::string_view b) {
     return Sign(fractionA.compare(fractionB));
 }
 
-// Texts are fetched only for the pairs that need them.
+// Gives every text key its place among the column's distinct texts (texts equal but for letter case
+// share one), so that rows compare by integers: far faster than comparing the texts row by row.
+void RankTexts(std::vector<SortKey>& keys, const std::function<std::string_view(std::size_t)>& textOf) {
+    std::unordered_map<std::string_view, std::uint32_t> groupOf;
+    std::vector<std::string_view> distinct;
+    std::vector<std::uint32_t> groups(keys.size());
+    for (std::size_t id = 0; id < keys.size(); ++id) {
+        if (keys[id].rank != 2)
+            continue;
+        const auto [it, added] = groupOf.try_emplace(textOf(id), static_cast<std::uint32_t>(distinct.size()));
+        if (added)
+            distinct.push_back(it->first);
+        groups[id] = it->second;
+    }
+    std::vector<std::uint32_t> byText(distinct.size());
+    for (std::uint32_t g = 0; g < byText.size(); ++g)
+        byText[g] = g;
+    std::sort(byText.begin(), byText.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return CompareNoCase(distinct[a], distinct[b]) < 0; });
+    std::vector<std::uint64_t> place(distinct.size());
+    for (std::size_t i = 0; i < byText.size(); ++i) {
+        const bool sameAsPrevious = i > 0 && CompareNoCase(distinct[byText[i - 1]], distinct[byText[i]]) == 0;
+        place[byText[i]] = sameAsPrevious ? place[byText[i - 1]] : i;
+    }
+    for (std::size_t id = 0; id < keys.size(); ++id)
+        if (keys[id].rank == 2)
+            keys[id].whole = place[groups[id]];
+}
+
+// Magnitudes too long for the integers are fetched from the cells only for the pairs that need them.
 template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, TextOf textOf) {
     if (a.rank != b.rank)
         return a.rank < b.rank ? -1 : 1;
-    if (a.rank != 2 && a.fits && b.fits) {
+    if (a.rank == 2 || (a.fits && b.fits)) {
         if (a.whole != b.whole)
             return a.whole < b.whole ? -1 : 1;
         return a.fraction == b.fraction ? 0 : (a.fraction < b.fraction ? -1 : 1);
     }
     const auto [textA, textB] = textOf();
-    return a.rank == 2 ? CompareNoCase(textA, textB) : CompareMagnitudes(textA, textB);
+    return CompareMagnitudes(textA, textB);
 }
 
 } // namespace
@@ -133,6 +164,7 @@ void StatsTable::sortRows(int column, SortDirection direction) {
     keys.reserve(order_.size());
     for (RowId id = 0; id < order_.size(); ++id)
         keys.push_back(MakeKey(cellOf(id, col)));
+    RankTexts(keys, [&](std::size_t id) { return std::string_view(cellOf(static_cast<RowId>(id), col)); });
     const bool descending = direction == SortDirection::Descending;
     std::sort(order_.begin(), order_.end(), [&](RowId a, RowId b) {
         const int c = CompareKeys(keys[a], keys[b], [&]() {
