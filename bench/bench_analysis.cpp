@@ -25,6 +25,13 @@ struct Measurement {
     std::size_t members = 0, items = 0;
 };
 
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // Child: read the log, analyse it and write the report; print one line of figures.
 int MeasureOnce(const fs::path& log, const fs::path& folder) {
     std::string text;
@@ -36,6 +43,7 @@ int MeasureOnce(const fs::path& log, const fs::path& folder) {
                                     "coffer.example", "today"};
     coffer::AnalysisHooks hooks;
     hooks.generateReport = [&]() { return coffer::GenerateReport(stats, settings, folder / "report.html"); };
+    const double cpuBefore = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     // The phases end with the status texts; their times go to standard error.
     hooks.showStatus = [&](const std::string& status) {
@@ -44,6 +52,7 @@ int MeasureOnce(const fs::path& log, const fs::path& folder) {
     };
     const coffer::AnalysisResult result = coffer::RunAnalysis(text, stats, folder, hooks);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "  processor time %.3f s\n", CpuSeconds() - cpuBefore);
     if (result.outcome != coffer::AnalysisOutcome::Complete) {
         std::cerr << result.message << '\n';
         return 1;

@@ -1,6 +1,7 @@
 #include "analysis/analysis_run.h"
 
 #include "analysis/bank_log_scanner.h"
+#include "analysis/concurrent_scan.h"
 #include "analysis/line_reader.h"
 
 #include <cerrno>
@@ -115,16 +116,15 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         if (!in)
             return unreadable;
         LineReader lines(in);
-        ScanBankLog(
-            lines, stats.guild,
-            [&](BankLogEntry& entry) {
-                if (hooks.itemPrices != nullptr && !entry.itemName.empty())
-                    PriceEntry(entry, stats.items, *hooks.itemPrices);
-                else
-                    entry.value = GoldValueOf(entry);
-                AddEntry(entry, stats.members, stats.items);
-            },
-            hooks.pumpEvents);
+        ScanBankLogConcurrently(lines, stats.guild, [&](BankLogEntry& entry) {
+            if (hooks.itemPrices != nullptr && !entry.itemName.empty())
+                PriceEntry(entry, stats.items, *hooks.itemPrices);
+            else
+                entry.value = GoldValueOf(entry);
+            AddEntry(entry, stats.members, stats.items);
+            if (hooks.pumpEvents)
+                hooks.pumpEvents();
+        });
     }
 
     status("Cleaning up...");

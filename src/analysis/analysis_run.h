@@ -25,7 +25,7 @@ inline constexpr const char* kNoXmlMessage = "No XML data detected";
 
 struct AnalysisHooks {
     std::function<void(const std::string&)> showStatus; // may be empty
-    std::function<void()> pumpEvents;                   // may be empty; called very often
+    std::function<void()> pumpEvents;                   // may be empty; called after every entry
     ItemPriceSource* itemPrices = nullptr;              // null: items are not looked up
     // Writes the report from the finished tables; returns an error message, empty on success.
     std::function<std::string()> generateReport;

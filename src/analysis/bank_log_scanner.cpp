@@ -166,18 +166,18 @@ std::string QualityWeight(std::string_view rawQuality) {
 bool LooksLikeBankLog(std::string_view text) { return ContainsNoCase(text, "?xml"); }
 
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump) {
-    std::string line;
+    std::string_view line;
     std::string element;
     std::vector<std::string_view> tokens;
+    auto closes = [](std::string_view text) {
+        return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
+    };
     while (lines.readLine(line)) {
         if (ContainsNoCase(line, "<guildkey"))
             ReadGuildKey(line, guild);
         if (!ContainsNoCase(line, "<banklog "))
             continue;
         // The element runs until a line closes it with "/>" (its item child) or "</banklog>".
-        auto closes = [](std::string_view text) {
-            return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
-        };
         std::string_view elementText = line;
         if (!closes(line)) {
             element = line;

@@ -28,18 +28,21 @@ bool LineReader::fill() {
     return true;
 }
 
-bool LineReader::readLine(std::string& line) {
-    line.clear();
-    bool any = false;
+bool LineReader::readLine(std::string_view& line) {
+    carried_.clear();
+    bool carrying = false;
     for (;;) {
-        if (pos_ >= size_ && !fill())
-            return any;
-        any = true;
+        if (pos_ >= size_ && !fill()) {
+            line = carried_;
+            return carrying;
+        }
         const char* begin = buffer_.get() + pos_;
         const char* end = buffer_.get() + size_;
         const char* brk = FindBreak(begin, end);
-        line.append(begin, brk);
         if (brk == end) {
+            // The line goes on in the next chunk.
+            carried_.append(begin, end);
+            carrying = true;
             pos_ = size_;
             continue;
         }
@@ -51,6 +54,12 @@ bool LineReader::readLine(std::string& line) {
             } else {
                 skipLeadingLf_ = true;
             }
+        }
+        if (carrying) {
+            carried_.append(begin, brk);
+            line = carried_;
+        } else {
+            line = std::string_view(begin, static_cast<std::size_t>(brk - begin));
         }
         return true;
     }

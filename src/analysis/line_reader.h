@@ -5,6 +5,7 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace coffer {
 
@@ -12,9 +13,9 @@ class LineReader {
 public:
     explicit LineReader(std::istream& input) : input_(input) {}
 
-    // The next line into `line`; false when the input is exhausted. A text that ends with a line
-    // break has no empty line after it.
-    bool readLine(std::string& line);
+    // The next line; false when the input is exhausted. A text that ends with a line break has no
+    // empty line after it. The view stays valid until the next call.
+    bool readLine(std::string_view& line);
 
 private:
     bool fill();
@@ -23,6 +24,7 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t size_ = 0;
     std::size_t pos_ = 0;
+    std::string carried_;        // a line that runs over the end of a chunk
     bool skipLeadingLf_ = false; // the previous chunk ended in the CR of a CR LF
 };
 

@@ -166,14 +166,20 @@ void StatsTable::sortRows(int column, SortDirection direction) {
         keys.push_back(MakeKey(cellOf(id, col)));
     RankTexts(keys, [&](std::size_t id) { return std::string_view(cellOf(static_cast<RowId>(id), col)); });
     const bool descending = direction == SortDirection::Descending;
-    std::sort(order_.begin(), order_.end(), [&](RowId a, RowId b) {
+    const auto before = [&](RowId a, RowId b) {
         const int c = CompareKeys(keys[a], keys[b], [&]() {
             return std::pair<std::string_view, std::string_view>(cellOf(a, col), cellOf(b, col));
         });
         if (c != 0)
             return descending ? c > 0 : c < 0;
         return descending ? a > b : a < b;
-    });
+    };
+    // Rows often stand in order already, or in the reverse order (a column of equal cells): a linear
+    // check spares the sort.
+    if (std::is_sorted(order_.rbegin(), order_.rend(), before))
+        std::reverse(order_.begin(), order_.end());
+    else if (!std::is_sorted(order_.begin(), order_.end(), before))
+        std::sort(order_.begin(), order_.end(), before);
     orderIsSorted_ = true;
 }
 

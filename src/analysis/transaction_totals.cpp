@@ -1,6 +1,7 @@
 #include "analysis/transaction_totals.h"
 
 #include "analysis/cell_number.h"
+#include "analysis/text_util.h"
 
 #include <optional>
 #include <vector>
@@ -139,12 +140,17 @@ void AddEntry(const BankLogEntry& entry, StatsTable& members, StatsTable& items)
     const bool deposit = entry.type == entry_type::kItemDeposit;
     if (!deposit && entry.type != entry_type::kItemWithdrawal)
         return;
-    std::string itemName = entry.itemName;
-    for (char& c : itemName)
-        if (c == '+')
-            c = ' ';
-    items.appendRow({std::move(itemName), entry.quality, entry.count, entry.value, deposit ? "Deposit" : "Withdrawal",
-                     entry.player, entry.itemId});
+    // Built cell by cell: a braced list would copy every cell twice, and item rows are most rows.
+    std::vector<std::string> row;
+    row.reserve(kItemColumnCount);
+    row.push_back(ReplaceChar(entry.itemName, '+', ' '));
+    row.push_back(entry.quality);
+    row.push_back(entry.count);
+    row.push_back(entry.value);
+    row.emplace_back(deposit ? "Deposit" : "Withdrawal");
+    row.push_back(entry.player);
+    row.push_back(entry.itemId);
+    items.appendRow(std::move(row));
 }
 
 void FinishMemberTable(StatsTable& members) {

@@ -1,0 +1,15 @@
+#pragma once
+// Scanning and totalling side by side: a second thread reads and scans the log while the calling
+// thread handles the entries. Entries arrive in log order, so the results are exactly those of
+// scanning and handling one entry after the other.
+
+#include "analysis/bank_log_scanner.h"
+
+namespace coffer {
+
+// Scans every line of the reader on a thread of its own and calls `onEntry` on the calling thread
+// for each entry, in log order. The guild identity is set when the call returns. An exception from
+// `onEntry` stops the scan and is passed on; so is one from the scan.
+void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry);
+
+} // namespace coffer
