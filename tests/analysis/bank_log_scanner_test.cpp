@@ -155,8 +155,8 @@ TEST(LineReader, SplitsOnEveryKindOfLineBreakAcrossChunks) {
     std::istringstream in(text);
     LineReader lines(in);
     std::vector<std::string> got;
-    for (std::string line; lines.readLine(line);)
-        got.push_back(line);
+    for (std::string_view line; lines.readLine(line);)
+        got.emplace_back(line);
     ASSERT_EQ(got.size(), 5u);
     EXPECT_EQ(got[0], std::string((1 << 20) - 1, 'a'));
     EXPECT_EQ(got[1], "b");
