@@ -9,18 +9,13 @@
 
 namespace coffer::testing {
 
-class OneByOnePrices : public ItemPriceSource {
-  public:
-    OneByOnePrices(std::string base, PageDownloader& downloader) : base_(std::move(base)), downloader_(downloader) {}
-
+struct OneByOnePrices : ItemPriceSource {
+    OneByOnePrices(std::string base, PageDownloader& downloader) : base(std::move(base)), downloader(downloader) {}
     ItemPrice priceOf(const std::string& itemName) override {
-        return LookUpItemPrice(base_, itemName,
-                               [this](const std::string& address) { return downloader_.download(address); }, {});
+        return LookUpItemPrice(base, itemName, [this](const std::string& at) { return downloader.download(at); }, {});
     }
-
-  private:
-    std::string base_;
-    PageDownloader& downloader_;
+    std::string base;
+    PageDownloader& downloader;
 };
 
 } // namespace coffer::testing

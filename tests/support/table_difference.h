@@ -1,5 +1,4 @@
 #pragma once
-// Comparing two statistics tables cell by cell.
 
 #include "analysis/stats_table.h"
 
