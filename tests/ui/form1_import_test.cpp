@@ -3,130 +3,91 @@
 #include "tests/ui/support/form1_harness.h"
 
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QWebEngineView>
 #include <unistd.h>
 
-using namespace coffer;
+namespace coffer {
+
 using test::Form1Harness;
 
 class Form1ImportTest : public QObject {
     Q_OBJECT
+
   private slots:
-    void importAppendsEveryLineAfterALineBreak_data();
-    void importAppendsEveryLineAfterALineBreak();
-    void importKeepsWhatIsThere();
-    void cancelledOrMissingFileChangesNothing_data();
-    void cancelledOrMissingFileChangesNothing();
-    void unreadableFileIsReported();
-    void fileMenuImportShowsTheBankLogPanel();
-    void bankLogPageCanBeAdded();
+    // The text box holds plain text with "\n" between lines, whichever line break was added.
+    void importAppendsEveryLineAfterALineBreak_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("text");
+        QByteArray lines;
+        QString many;
+        for (int i = 1; i <= 250; ++i) {
+            lines += "<line " + QByteArray::number(i) + ">\r\n";
+            many += QStringLiteral("\n<line %1>").arg(i);
+        }
+        QTest::newRow("three lines") << QString() << QByteArray("one\r\ntwo\r\nthree\r\n") << "\none\ntwo\nthree";
+        QTest::newRow("250 lines") << QString() << lines << many;
+        QTest::newRow("empty file") << QString() << QByteArray() << QString();
+        QTest::newRow("line feeds only: one line") << QString() << QByteArray("one\ntwo\n") << "\none\ntwo\n";
+        QTest::newRow("after pasted text") << QStringLiteral("pasted") << QByteArray("first") << "pasted\nfirst";
+    }
+
+    void importAppendsEveryLineAfterALineBreak() {
+        QFETCH(QString, before);
+        QFETCH(QByteArray, file);
+        Form1Harness harness;
+        harness.find<QPlainTextEdit>("Text1")->setPlainText(before);
+        QVERIFY(harness.importFile(harness.writeFile(QStringLiteral("log.xml"), file)));
+        QTEST(harness.find<QPlainTextEdit>("Text1")->toPlainText(), "text");
+        QVERIFY(harness.dialogs().messages.isEmpty());
+    }
+
+    void fileThatCannotBeImportedChangesNothing_data() {
+        QTest::addColumn<QString>("answer"); // locked.xml is made in the folder, unreadable
+        QTest::addColumn<int>("messages");
+        QTest::newRow("cancelled") << QString() << 0;
+        QTest::newRow("no such file") << QStringLiteral("/nonexistent/banklog.xml") << 0;
+        QTest::newRow("unreadable") << QStringLiteral("locked.xml") << 1;
+    }
+
+    void fileThatCannotBeImportedChangesNothing() {
+        QFETCH(QString, answer);
+        Form1Harness harness;
+        if (answer == u"locked.xml") {
+            if (::geteuid() == 0)
+                QSKIP("the superuser reads any file");
+            QFile::setPermissions(answer = harness.writeFile(answer, "secret"), QFileDevice::WriteOwner);
+        }
+        harness.find<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("kept"));
+        QVERIFY(harness.importFile(answer));
+        QCOMPARE(harness.find<QPlainTextEdit>("Text1")->toPlainText(), QStringLiteral("kept"));
+        QTEST(int(harness.dialogs().messages.size()), "messages");
+    }
+
+    // "Add Page" shows for a bank log page in the browser and appends the page's source to the text.
+    void bankLogPageCanBeAdded() {
+        Form1Harness harness;
+        const QByteArray page =
+            "<?xml version=\"1.0\"?>\n<page><banklog player=\"Ann\" type=\"4\" money=\"1\"/></page>\n";
+        auto* browser = harness.find<QWebEngineView>("WebBrowser1");
+        bool loaded = false;
+        connect(browser, &QWebEngineView::loadFinished, this, [&loaded](bool ok) { loaded = ok; });
+        browser->load(QUrl::fromLocalFile(harness.writeFile(QStringLiteral("guild-bank-log.xml"), page)));
+        QVERIFY(test::RunUntil([&loaded] { return loaded; }, 30000));
+        QVERIFY(harness.find("cmdAddPage")->isVisible());
+        harness.find<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("page one"));
+        harness.click("cmdAddPage");
+        QVERIFY(test::RunUntil([&harness] { return harness.visiblePanel() == u"Frame2"; }, 30000));
+        QCOMPARE(harness.find<QPlainTextEdit>("Text1")->toPlainText(), "page one\n" + QString::fromUtf8(page));
+        loaded = false;
+        browser->load(QUrl::fromLocalFile(harness.writeFile(QStringLiteral("other.html"), "<p>other</p>")));
+        QVERIFY(test::RunUntil([&loaded] { return loaded; }, 30000));
+        QVERIFY(!harness.find("cmdAddPage")->isVisible());
+    }
 };
 
-namespace {
+} // namespace coffer
 
-QString Text1(const Form1Harness& harness) {
-    return harness.find<QPlainTextEdit>("Text1")->toPlainText();
-}
-
-QByteArray Lines(int count) {
-    QByteArray text;
-    for (int i = 1; i <= count; ++i)
-        text += "<line " + QByteArray::number(i) + ">\r\n";
-    return text;
-}
-
-} // namespace
-
-// The text box holds plain text with "\n" between lines, whichever line break was added.
-void Form1ImportTest::importAppendsEveryLineAfterALineBreak_data() {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("three lines") << QByteArray("one\r\ntwo\r\nthree\r\n") << "\none\ntwo\nthree";
-    QTest::newRow("empty file") << QByteArray() << "";
-    QTest::newRow("line feeds only: one line") << QByteArray("one\ntwo\n") << "\none\ntwo\n";
-    QString many;
-    for (int i = 1; i <= 250; ++i)
-        many += QStringLiteral("\n<line %1>").arg(i);
-    QTest::newRow("250 lines") << Lines(250) << many;
-}
-
-void Form1ImportTest::importAppendsEveryLineAfterALineBreak() {
-    QFETCH(QByteArray, file);
-    Form1Harness harness;
-    QVERIFY(harness.importFile(harness.writeFile(QStringLiteral("log.xml"), file)));
-    QTEST(Text1(harness), "text");
-    QVERIFY(harness.find<QPushButton>("cmdAnalyze")->isEnabled());
-    QVERIFY(harness.dialogs().messages.isEmpty());
-}
-
-void Form1ImportTest::importKeepsWhatIsThere() {
-    Form1Harness harness;
-    harness.find<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("pasted"));
-    QVERIFY(harness.importFile(harness.writeFile(QStringLiteral("a.xml"), "first\r\n")));
-    QVERIFY(harness.importFile(harness.writeFile(QStringLiteral("b.xml"), "second")));
-    QCOMPARE(Text1(harness), QStringLiteral("pasted\nfirst\nsecond"));
-}
-
-void Form1ImportTest::cancelledOrMissingFileChangesNothing_data() {
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("cancelled") << QString();
-    QTest::newRow("no such file") << QStringLiteral("/nonexistent/banklog.xml");
-    QTest::newRow("a folder") << QStringLiteral("/tmp");
-}
-
-void Form1ImportTest::cancelledOrMissingFileChangesNothing() {
-    QFETCH(QString, answer);
-    Form1Harness harness;
-    harness.find<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("kept"));
-    QVERIFY(harness.importFile(answer));
-    QCOMPARE(Text1(harness), QStringLiteral("kept"));
-    QVERIFY(harness.dialogs().messages.isEmpty());
-}
-
-void Form1ImportTest::unreadableFileIsReported() {
-    if (::geteuid() == 0)
-        QSKIP("the superuser reads any file");
-    Form1Harness harness;
-    const QString path = harness.writeFile(QStringLiteral("locked.xml"), "secret");
-    QFile::setPermissions(path, QFileDevice::WriteOwner);
-    QVERIFY(harness.importFile(path));
-    QCOMPARE(Text1(harness), QString());
-    QCOMPARE(harness.dialogs().messages.size(), 1);
-    QVERIFY(harness.dialogs().messages[0].contains(u"could not be read"));
-}
-
-void Form1ImportTest::fileMenuImportShowsTheBankLogPanel() {
-    Form1Harness harness;
-    harness.dialogs().openAnswers << harness.writeFile(QStringLiteral("log.xml"), "x\r\ny");
-    harness.trigger("mnuImport");
-    QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame2"));
-    QCOMPARE(Text1(harness), QStringLiteral("\nx\ny"));
-}
-
-void Form1ImportTest::bankLogPageCanBeAdded() {
-    Form1Harness harness;
-    const QByteArray page =
-        "<?xml version=\"1.0\"?>\n<page><banklog player=\"Ann\" type=\"4\" money=\"10000\"/></page>\n";
-    const QString path = harness.writeFile(QStringLiteral("guild-bank-log.xml"), page);
-    auto* addPage = harness.find<QPushButton>("cmdAddPage");
-    auto* browser = harness.find<QWebEngineView>("WebBrowser1");
-    bool loaded = false;
-    connect(browser, &QWebEngineView::loadFinished, this, [&loaded](bool ok) { loaded = ok; });
-    browser->load(QUrl::fromLocalFile(path));
-    QVERIFY(test::RunUntil([&loaded] { return loaded; }, 30000));
-    QVERIFY(addPage->isVisible());
-    harness.find<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("page one"));
-    addPage->click();
-    QVERIFY(test::RunUntil([&harness] { return harness.visiblePanel() == u"Frame2"; }, 30000));
-    QCOMPARE(Text1(harness), QStringLiteral("page one\n") + QString::fromUtf8(page));
-
-    loaded = false;
-    browser->load(QUrl::fromLocalFile(harness.writeFile(QStringLiteral("other.html"), "<p>other</p>")));
-    QVERIFY(test::RunUntil([&loaded] { return loaded; }, 30000));
-    QVERIFY(!addPage->isVisible());
-}
-
-QTEST_MAIN(Form1ImportTest)
+QTEST_MAIN(coffer::Form1ImportTest)
 #include "form1_import_test.moc"

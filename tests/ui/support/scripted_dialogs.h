@@ -17,19 +17,14 @@ class ScriptedDialogs : public UserDialogs {
 
     QStringList questions; // texts of the confirmations asked
     QStringList messages;  // texts of the messages shown
-    QStringList titles;    // titles of both, in order
 
     QString openFileName(QWidget*, const QString&) override { return take(openAnswers); }
     QString saveFileName(QWidget*, const QString&) override { return take(saveAnswers); }
-    bool confirm(QWidget*, const QString& title, const QString& text) override {
-        titles << title;
+    bool confirm(QWidget*, const QString&, const QString& text) override {
         questions << text;
         return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();
     }
-    void inform(QWidget*, const QString& title, const QString& text) override {
-        titles << title;
-        messages << text;
-    }
+    void inform(QWidget*, const QString&, const QString& text) override { messages << text; }
 
   private:
     static QString take(QStringList& answers) { return answers.isEmpty() ? QString() : answers.takeFirst(); }

@@ -1,0 +1,97 @@
+// The desktop program's pure rules: the panel layout, the import's line breaks, page addresses and
+// the link launcher's addresses.
+
+#include "ui/arrange_panels.h"
+#include "ui/link_launcher.h"
+#include "ui/log_import.h"
+#include "ui/page_addresses.h"
+#include "ui/site_links.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+namespace coffer {
+namespace {
+
+// Frame1 never moves; a window narrower than the margins gives sizes as large as the shortfall, and
+// the sizes computed from those are absolute values again.
+TEST(ArrangePanels, SizesFollowTheWindowAndAreNeverNegative) {
+    const struct {
+        float width, height;
+        TwipsRect panel, browser1, text1;
+    } cases[] = {
+        {14730, 7525, {2700, 0, 11330, 6525}, {60, 660, 11210, 5665}, {120, 2040, 11210, 4265}}, // design size
+        {3400, 1000, {2700, 0, 0, 0}, {60, 660, 120, 860}, {120, 2040, 120, 540}},               // the margins
+        {3000, 600, {2700, 0, 400, 400}, {60, 660, 280, 460}, {120, 2040, 280, 940}},
+        {0, 0, {2700, 0, 3400, 1000}, {60, 660, 3280, 140}, {120, 2040, 3280, 1260}},
+    };
+    for (const auto& c : cases) {
+        const PanelLayout layout = ArrangePanels(c.width, c.height);
+        EXPECT_EQ(layout.contentPanel, c.panel) << c.width;
+        EXPECT_EQ(layout.webBrowser1, c.browser1) << c.width;
+        EXPECT_EQ(layout.text1, c.text1) << c.width;
+        EXPECT_EQ(layout.statusBar1.top, 540 + c.browser1.height + 60) << c.width;
+    }
+}
+
+QString Imported(const QByteArray& file, qsizetype maxPartBytes, QStringList* parts = nullptr) {
+    QString text;
+    ForEachImportPiece(file, maxPartBytes, [&](const QString& piece) {
+        if (parts != nullptr)
+            *parts << piece;
+        text += piece;
+        return true;
+    });
+    return text;
+}
+
+// A line ends at CR or CR LF, a lone LF stays in its line, and every line follows a CR LF.
+TEST(ImportPieces, EveryLineFollowsALineBreak) {
+    const std::pair<QByteArray, QString> cases[] = {
+        {"", ""},
+        {"a\r\nb\r\nc", "\r\na\r\nb\r\nc"},
+        {"a\rb\r", "\r\na\r\nb"},
+        {"a\n\rb\n", "\r\na\n\r\nb\n"},
+        {"a\r\n\r\n\r\nb\r\n", "\r\na\r\n\r\n\r\nb"},
+        {"Gr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac", QString::fromUtf8("\r\nGr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac")},
+    };
+    for (const auto& [file, text] : cases)
+        EXPECT_EQ(Imported(file, 1 << 20), text) << file.toStdString();
+}
+
+TEST(ImportPieces, LongLinesComeInPartsThatNeverSplitACharacter) {
+    QByteArray file; // line feeds only: one line of about 300 kB, with three-byte characters
+    for (int i = 0; i < 20000; ++i)
+        file += "<banklog \xe2\x82\xac" + QByteArray::number(i) + ">\n";
+    QStringList parts;
+    EXPECT_EQ(Imported(file, 1000, &parts), Imported(file, 1 << 20));
+    ASSERT_GT(parts.size(), 250);
+    for (const QString& part : parts)
+        EXPECT_TRUE(part.toUtf8().size() <= 1000 && !part.contains(QChar::ReplacementCharacter));
+}
+
+TEST(PageAddresses, MemberPagesAndSiteLinks) {
+    const std::string sheet = "http://armory.example/character-sheet.xml";
+    EXPECT_EQ(MemberPageAddress("http://armory.example", "Silver Hand", "Zo\xC3\xAB"),
+              sheet + "?r=Silver%20Hand&n=Zo%C3%AB");
+    EXPECT_EQ(MemberPageAddress("http://armory.example", "A&amp;B", "x y&z"), sheet + "?r=A%26B&n=x%20y%26z");
+    EXPECT_EQ(DomainLabel("http://www.lorehold.example"), "lorehold");
+    EXPECT_EQ(DomainLabel("http://localhost:8080"), "localhost");
+    const QStringList labels{"armory", "lorehold"};
+    EXPECT_TRUE(ContainsSiteLabel("http://ARMORY.example/character-sheet.xml?n=A", labels));
+    EXPECT_TRUE(ContainsSiteLabel("http://www.LoreHold.example/?item=5", labels));
+    EXPECT_FALSE(ContainsSiteLabel("http://www.coffer.example", labels));
+    EXPECT_FALSE(ContainsSiteLabel("http://anything", {""}));
+}
+
+// "http://" goes in front unless the address holds "http://" or "https://" anywhere, in any case.
+TEST(LinkLauncher, Addresses) {
+    EXPECT_EQ(LauncherAddress("Website", "coffer.example", "-"), QStringLiteral("http://coffer.example"));
+    EXPECT_EQ(LauncherAddress("Website", "HTTPS://coffer.example", "-"), QStringLiteral("HTTPS://coffer.example"));
+    EXPECT_EQ(LauncherAddress("Website", "see http://a.example", "-"), QStringLiteral("see http://a.example"));
+    EXPECT_EQ(LauncherAddress("Armory", "-", "armory.example"), QStringLiteral("http://armory.example"));
+    EXPECT_FALSE(LauncherAddress("website", "coffer.example", "-").has_value());
+}
+
+} // namespace
+} // namespace coffer
