@@ -71,7 +71,7 @@ std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pu
         [&](BankLogEntry& entry) {
             if (entry.itemName.empty())
                 return;
-            std::string name = PricedItemName(entry);
+            std::string name = ListedItemName(entry);
             if (seen.insert(name).second)
                 names.push_back(std::move(name));
         },

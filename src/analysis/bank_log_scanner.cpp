@@ -58,19 +58,11 @@ std::string TrimSpaces(std::string_view text) {
     return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
-void SplitAt(std::string_view text, char separator, std::vector<std::string_view>& pieces) {
-    pieces.clear();
-    std::size_t start = 0;
-    for (std::size_t at; (at = text.find(separator, start)) != std::string_view::npos; start = at + 1)
-        pieces.push_back(text.substr(start, at - start));
-    pieces.push_back(text.substr(start));
-}
-
 // The guild key line: the piece after a piece holding "name=" is the guild name, the piece after one
 // holding "realm=" the realm. A key in the last piece has no value and changes nothing.
 void ReadGuildKey(std::string_view line, GuildIdentity& guild) {
     std::vector<std::string_view> pieces;
-    SplitAt(line, '"', pieces);
+    SplitAt(line, "\"", pieces);
     auto valueOf = [](std::string_view piece, std::string_view key) { return TrimSpaces(CleanField(piece, key)); };
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (ContainsNoCase(pieces[i], "name=") && i + 1 < pieces.size())
@@ -89,7 +81,7 @@ struct RawFields {
 
 // `tokens` is scratch space, kept by the caller so that its memory is reused.
 RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& tokens, const EventPump& pump) {
-    SplitAt(element, ' ', tokens);
+    SplitAt(element, " ", tokens);
     RawFields raw;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const std::string_view token = tokens[i];

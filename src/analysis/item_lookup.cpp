@@ -15,16 +15,6 @@ constexpr std::string_view kSavedCall = "su_addToSaved('";
 constexpr std::string_view kBuyoutPrice = "Buyout price</span>";
 constexpr std::string_view kSellsFor = "Sells for <span";
 
-// The pieces between exact occurrences of the marker; the text before the first is the first piece.
-std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_view marker) {
-    std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    for (std::size_t at; (at = text.find(marker, start)) != std::string_view::npos; start = at + marker.size())
-        pieces.push_back(text.substr(start, at - start));
-    pieces.push_back(text.substr(start));
-    return pieces;
-}
-
 // The text after the first occurrence of the marker up to its next occurrence or the end; none when
 // the text does not contain the marker. Letter case is ignored throughout, so that the test for the
 // marker and the cut at it always agree.
@@ -87,7 +77,9 @@ std::string ItemPageAddress(std::string_view base, std::string_view itemNumber) 
 std::optional<std::string> ItemNumberInLinks(std::string_view page, std::string_view itemName,
                                              std::string_view linkMarker) {
     const std::string label = ">" + std::string(itemName) + "<";
-    for (const std::string_view piece : SplitAtMarker(page, linkMarker)) {
+    std::vector<std::string_view> pieces;
+    SplitAt(page, linkMarker, pieces);
+    for (const std::string_view piece : pieces) {
         const std::size_t query = FindNoCase(piece, kItemQuery);
         if (query == std::string_view::npos || !ContainsNoCase(piece, label))
             continue;

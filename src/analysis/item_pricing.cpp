@@ -1,14 +1,11 @@
 #include "analysis/item_pricing.h"
 
-#include "analysis/text_util.h"
 #include "analysis/transaction_totals.h"
 
 namespace coffer {
 
-std::string PricedItemName(const BankLogEntry& entry) { return ReplaceChar(entry.itemName, '+', ' '); }
-
 void PriceEntry(BankLogEntry& entry, const StatsTable& items, ItemPriceSource& source) {
-    entry.itemName = PricedItemName(entry);
+    entry.itemName = ListedItemName(entry);
     if (const auto row = items.findFirst(entry.itemName)) {
         entry.value = items.cellOf(*row, kItemValue);
         entry.itemId = items.cellOf(*row, kItemNumber);

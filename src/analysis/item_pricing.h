@@ -26,9 +26,6 @@ public:
     virtual void prefetch(const std::vector<std::string>& itemNames) { (void)itemNames; }
 };
 
-// The item name an entry is priced and listed under: the log's "+" between words become spaces.
-std::string PricedItemName(const BankLogEntry& entry);
-
 // Gives an entry that names an item its value and item number: from the item table when it has a
 // row for the name, otherwise from the source. Turns the "+" of the entry's item name into spaces.
 void PriceEntry(BankLogEntry& entry, const StatsTable& items, ItemPriceSource& source);

@@ -53,6 +53,14 @@ std::string RemoveChars(std::string_view text, std::string_view chars) {
     return out;
 }
 
+void SplitAt(std::string_view text, std::string_view separator, std::vector<std::string_view>& pieces) {
+    pieces.clear();
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string_view::npos; start = at + separator.size())
+        pieces.push_back(text.substr(start, at - start));
+    pieces.push_back(text.substr(start));
+}
+
 std::string ReplaceChar(std::string_view text, char from, char to) {
     std::string out(text);
     for (char& c : out)

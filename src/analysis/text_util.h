@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace coffer {
 
@@ -21,6 +22,10 @@ std::string RemoveAllNoCase(std::string_view text, std::string_view needle);
 
 // Removes every occurrence of any of the given characters.
 std::string RemoveChars(std::string_view text, std::string_view chars);
+
+// The pieces of a text between exact occurrences of the separator, into `pieces` (cleared first, so
+// that a caller can reuse its memory). A text without the separator is one piece.
+void SplitAt(std::string_view text, std::string_view separator, std::vector<std::string_view>& pieces);
 
 // Replaces every occurrence of one character by another.
 std::string ReplaceChar(std::string_view text, char from, char to);

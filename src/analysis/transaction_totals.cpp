@@ -108,6 +108,8 @@ StatsTable MakeItemTable() {
     return StatsTable({"Item", "Quality", "Quantity", "Value", "Type", "Name", "Lorehold Item"});
 }
 
+std::string ListedItemName(const BankLogEntry& entry) { return ReplaceChar(entry.itemName, '+', ' '); }
+
 std::string GoldValueOf(const BankLogEntry& entry) {
     const std::string& t = entry.type;
     const bool withdrawal = t == entry_type::kGoldWithdrawal || t == entry_type::kRepair;
@@ -143,7 +145,7 @@ void AddEntry(const BankLogEntry& entry, StatsTable& members, StatsTable& items)
     // Built cell by cell: a braced list would copy every cell twice, and item rows are most rows.
     std::vector<std::string> row;
     row.reserve(kItemColumnCount);
-    row.push_back(ReplaceChar(entry.itemName, '+', ' '));
+    row.push_back(ListedItemName(entry));
     row.push_back(entry.quality);
     row.push_back(entry.count);
     row.push_back(entry.value);
