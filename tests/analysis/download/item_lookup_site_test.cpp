@@ -31,16 +31,20 @@ GuildStats Analyse(const std::string& log, ItemPriceSource& prices) {
     return stats;
 }
 
-// Passes the downloads on, noting the most the program had in flight at once.
+// Passes the downloads on, counting them and noting the most the program had in flight at once. The
+// count is the program's own: Qt sends a request again by itself when the site closes a connection
+// just as the request goes out, so the site may see one more.
 struct Watched : PageDownloader {
     explicit Watched(PageDownloader& inner) : inner(inner) {}
     void start(const std::string& address, PageHandler done) override {
+        ++started;
         inner.start(address, std::move(done));
         most = std::max(most, inner.inFlight());
     }
     void waitForAny() override { inner.waitForAny(); }
     int inFlight() const override { return inner.inFlight(); }
     PageDownloader& inner;
+    int started = 0;
     int most = 0;
 };
 
@@ -104,14 +108,13 @@ TEST(ItemLookupSite, ConcurrentLookupFillsTheTablesExactlyAsTheSequentialOne) {
     NetworkDownloader downloader({std::chrono::milliseconds(2000), 16 * 1024 * 1024});
     OneByOnePrices oneByOne(site.base(), downloader);
     const GuildStats sequential = Analyse(log, oneByOne);
-    site.forgetRequests();
     Watched watched(downloader);
     WebItemPriceSource remembering(site.base(), watched, {});
     const GuildStats concurrent = Analyse(log, remembering);
 
     EXPECT_EQ(FirstDifference(sequential.items, concurrent.items), std::nullopt);
     EXPECT_EQ(FirstDifference(sequential.members, concurrent.members), std::nullopt);
-    EXPECT_EQ(site.requestCount(), requests) << "every page once";
+    EXPECT_EQ(watched.started, requests) << "every page once";
     EXPECT_EQ(watched.most, kMaxDownloadsInFlight);
     // Both are right, not merely alike: names that need encoding were found too.
     for (std::size_t row = 0; row < concurrent.items.rowCount(); ++row)
