@@ -583,6 +583,8 @@ constexpr std::uint64_t kNewestTimestampMs = 1231000000000ULL; // early January 
 constexpr std::uint64_t kTimestampFloorMs = 1000;
 constexpr unsigned kNullPlayerPerMille = 1;
 constexpr unsigned kSamePlayerAgainPerMille = 300;
+// The armory now and then writes an attribute after an item entry's type: type="1" unknown="1">.
+constexpr unsigned kTrailingAttributePerMille = 20;
 
 constexpr std::uint64_t kCopperPerGold = 10000;
 
@@ -771,6 +773,8 @@ class EntryWriter {
             out += "\"/>\n";
             return;
         }
+        if (rng_.Chance(kTrailingAttributePerMille))
+            out += "\" unknown=\"1";
         out += "\">\n";
 
         const Item& item = catalogue_.items[catalogue_.traffic.Pick(rng_)];

@@ -2,6 +2,7 @@
 
 #include "analysis/text_util.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -63,13 +64,30 @@ std::string TrimSpaces(std::string_view text) {
 void ReadGuildKey(std::string_view line, GuildIdentity& guild) {
     std::vector<std::string_view> pieces;
     SplitAt(line, "\"", pieces);
-    auto valueOf = [](std::string_view piece, std::string_view key) { return TrimSpaces(CleanField(piece, key)); };
+    // Unlike an entry's fields, the value keeps any "<" and ">": the report escapes them.
+    auto valueOf = [](std::string_view piece, std::string_view key) {
+        return TrimSpaces(RemoveChars(RemoveAllNoCase(piece, key), "\""));
+    };
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (ContainsNoCase(pieces[i], "name=") && i + 1 < pieces.size())
             guild.name = valueOf(pieces[++i], "name=");
         if (ContainsNoCase(pieces[i], "realm=") && i + 1 < pieces.size())
             guild.realm = valueOf(pieces[++i], "realm=");
     }
+}
+
+// The length rule keeps "type=" tokens of a nested item element out, as the log is laid out: the
+// element's own type ends its start tag (`type="2">`, or `type="4"/>` with money). A bare
+// `type="digits"` is the element's type followed by another attribute, never the item's last one.
+bool IsTypeToken(std::string_view token, bool hasMoney) {
+    if (token.substr(0, 5) != "type=")
+        return false;
+    if (hasMoney ? token.size() >= 8 : token.size() == 9)
+        return true;
+    constexpr std::string_view kOpen = "type=\"";
+    const std::string_view digits = token.substr(std::min(token.size(), kOpen.size()));
+    return token.starts_with(kOpen) && digits.size() >= 2 && digits.back() == '"' &&
+           std::all_of(digits.begin(), digits.end() - 1, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 struct RawFields {
@@ -96,9 +114,7 @@ RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& to
             raw.hasMoney = token != "money=\"0\"";
             raw.money = raw.hasMoney ? token : std::string_view();
         }
-        // The length rule keeps "type=" tokens of a nested item element out, as the log is laid out.
-        const bool typeLength = raw.hasMoney ? token.size() >= 8 : token.size() == 9;
-        if (typeLength && token.substr(0, 5) == "type=") {
+        if (IsTypeToken(token, raw.hasMoney)) {
             raw.type = token;
             raw.hasType = true;
         }

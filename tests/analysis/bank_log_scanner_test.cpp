@@ -57,6 +57,12 @@ TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
          "Kim", "", "1", "4", "", ""},
         {"character references stay as written", "<banklog name=\"Salt &amp; Pepper\" player=\"Lu\" type=\"1\">",
          "Lu", "", "1", "1", "", "Salt+&amp;+Pepper"},
+        {"a type followed by another attribute counts without money; the item's word type never does",
+         "<banklog dtab=\"0\" money=\"0\" otab=\"\" player=\"Bri\" rank=\"2\" ts=\"1\" type=\"1\" unknown=\"1\">\n"
+         "<item count=\"20\" icon=\"i\" id=\"2592\" name=\"Wool\" qi=\"1\" subtype=\"\" type=\"consumables\"/>",
+         "Bri", "", "1", "20", "00001", "Wool"},
+        {"a bare type of several digits counts; one of letters or no digits does not",
+         "<banklog player=\"Ned\" type=\"12\" type=\"x\" type=\"\" x=\"1\"/>", "Ned", "", "12", "1", "", ""},
         {"a tab does not separate tokens", "<banklog player=\"Mo\"\ttype=\"1\"/>", "Mo\ttype=1/", "", "", "1", "",
          ""},
     };
@@ -111,6 +117,7 @@ TEST(BankLogScanner, GuildKeyEdgeCases) {
         {"no guild key line", {"Unknown", "Unknown"}},
         {"<guildkey realm=\"R\" name=", {"Unknown", "R"}}, // a key in the last piece keeps the old value
         {"<guildKey nameUrl=\"A+B\" name=\"A B\" realmUrl=\"x\" realm=\"R S\"/>", {"A B", "R S"}},
+        {"<guildKey name=\" <A&amp;B> \" realm=\"<R>\"/>", {"<A&amp;B>", "<R>"}}, // markup stays for the report to escape
     };
     for (const auto& [line, expected] : cases) {
         const Scan scan = ScanText(line);
