@@ -126,11 +126,9 @@ ItemPrice LookUpItemPrice(std::string_view base, const std::string& itemName, co
     return {ValueFromItemPage(download(itemAddress)), *number};
 }
 
-std::string ResolveItemPageAddress(std::string_view base, const std::string& itemName,
-                                   const DownloadFunction& download) {
-    std::string searchAddress = ItemSearchAddress(base, itemName);
-    const std::optional<std::string> number = ItemNumberInLinks(download(searchAddress), itemName, "<a href=");
-    return number ? ItemPageAddress(base, *number) : searchAddress;
+std::string ItemPageAddressFromSearch(std::string_view base, std::string_view itemName, std::string_view searchPage) {
+    const std::optional<std::string> number = ItemNumberInLinks(searchPage, itemName, "<a href=");
+    return number ? ItemPageAddress(base, *number) : ItemSearchAddress(base, itemName);
 }
 
 } // namespace coffer

@@ -44,9 +44,8 @@ std::string ValueFromItemPage(std::string_view page);
 ItemPrice LookUpItemPrice(std::string_view base, const std::string& itemName, const DownloadFunction& download,
                           const StatusFunction& status);
 
-// The page that the item's row opens: the item page when the search page links to it with "<a href="
-// (no other way of finding the item is tried), otherwise the search page itself.
-std::string ResolveItemPageAddress(std::string_view base, const std::string& itemName,
-                                   const DownloadFunction& download);
+// The page that the item's row opens, given the item's search page: the item page when the search page
+// links to it with "<a href=" (no other way of finding the item is tried), otherwise the search page.
+std::string ItemPageAddressFromSearch(std::string_view base, std::string_view itemName, std::string_view searchPage);
 
 } // namespace coffer

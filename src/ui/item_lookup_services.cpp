@@ -29,9 +29,16 @@ AnalysisJob::PriceSourceFactory WebPriceSources(std::string base) {
     };
 }
 
-std::function<std::string(const std::string& itemName)> ItemPageResolver(std::string base) {
-    return [base = std::move(base)](const std::string& itemName) {
-        return ResolveItemPageAddress(base, itemName, [](const std::string& address) { return DownloadText(address); });
+AddressResolver ItemPageResolver(std::string base) {
+    // One downloader per request: replacing it drops the request still pending.
+    auto pending = std::make_shared<std::unique_ptr<NetworkDownloader>>();
+    return [base = std::move(base), pending](const std::string& itemName, std::function<void(std::string)> done) {
+        *pending = std::make_unique<NetworkDownloader>();
+        NetworkDownloader& downloader = **pending;
+        downloader.setFinishedNotifier([&downloader] { downloader.waitForAny(); });
+        downloader.start(ItemSearchAddress(base, itemName), [base, itemName, done = std::move(done)](std::string page) {
+            done(ItemPageAddressFromSearch(base, itemName, page));
+        });
     };
 }
 

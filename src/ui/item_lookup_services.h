@@ -3,6 +3,7 @@
 // analysis run with "Look up item values" ticked, and the page an item's row opens.
 
 #include "ui/analysis_job.h"
+#include "ui/main_window.h"
 
 #include <functional>
 #include <string>
@@ -12,7 +13,9 @@ namespace coffer {
 // Makes, on the run's thread, a price source with a downloader of its own for the site at `base`.
 AnalysisJob::PriceSourceFactory WebPriceSources(std::string base);
 
-// The item's page (or its search page) on the site at `base`; waits for the site, handling events.
-std::function<std::string(const std::string& itemName)> ItemPageResolver(std::string base);
+// Finds the page an item's row opens on the site at `base` without waiting for the site: `done` gets
+// the item's page (or its search page) when the search page has arrived. A newer request supersedes
+// one still pending, whose download is dropped and whose `done` is never called.
+AddressResolver ItemPageResolver(std::string base);
 
 } // namespace coffer

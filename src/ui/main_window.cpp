@@ -252,9 +252,12 @@ void Form1::ListView1_DblClick(int row) {
 
 void Form1::ListView2_DblClick(int row) {
     const std::string& name = stats_.items.cell(static_cast<std::size_t>(row), kItem);
-    const std::string address = services_.itemPageAddress ? services_.itemPageAddress(name)
-                                                          : ItemSearchAddress(settings_.itemDatabaseBase, name);
-    showInBrowser(QUrl(Qs(address)));
+    if (!services_.itemPageAddress) {
+        showInBrowser(QUrl(Qs(ItemSearchAddress(settings_.itemDatabaseBase, name))));
+        return;
+    }
+    // The site answers later, when the tables may have been refilled: the resolver keeps its own copy.
+    services_.itemPageAddress(name, [this](std::string address) { showInBrowser(QUrl(Qs(address))); });
 }
 
 void Form1::setBusy(bool busy) {

@@ -39,13 +39,16 @@ struct Form1Settings {
     std::string itemDatabaseBase = kItemDatabaseBase;
 };
 
+// Finds an address for a name and hands it to `done` later, on the window's thread.
+using AddressResolver = std::function<void(const std::string& name, std::function<void(std::string address)> done)>;
+
 struct Form1Services {
     UserDialogs* dialogs = nullptr;
     LinkLauncher* launcher = nullptr;
     // The item lookup for runs with "Look up item values" ticked; empty when there is none.
     AnalysisJob::PriceSourceFactory priceSource;
     // The page of an item for the item double-click; empty: the item database's search page.
-    std::function<std::string(const std::string& itemName)> itemPageAddress;
+    AddressResolver itemPageAddress;
     // Where "Print Chart" prints; null when there is no printer.
     std::function<std::unique_ptr<QPrinter>()> defaultPrinter = DefaultPrinter;
 };

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -184,6 +185,46 @@ class Form1AnalysisTest : public QObject {
                 test::RunUntil([&] { return harness.find<QWebEngineView>("WebBrowser1")->url() == expected; }, 30000));
         }
         QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
+    }
+
+    // The site answers an item's double-click later, after the lists were refilled; a newer
+    // double-click supersedes an older one still waiting.
+    void itemPageArrivesAfterTheListsChanged() {
+        testing::LoreholdSite site;
+        for (const auto& [name, number] : {std::pair{"Iron Nails", "123"}, {"Frost Lotus", "77"}})
+            site.setPage(testing::SearchTarget(name), testing::Page(testing::SearchPageLinking(name, number)));
+        Form1Services services;
+        services.itemPageAddress = ItemPageResolver(site.base());
+        Form1Harness harness(std::move(services));
+        auto* text = harness.find<QPlainTextEdit>("Text1");
+        text->setPlainText(
+            QString::fromStdString(testing::BankLog({{"Ann", "1", "Iron Nails", 20}, {"Cyd", "1", "Frost Lotus"}})));
+        QVERIFY(harness.analyze(kTimeoutMs));
+        auto* items = harness.find<StatsListView>("ListView2");
+        auto doubleClick = [items](const char* item) {
+            const QModelIndex found = items->model()->match(items->model()->index(0, 0), Qt::DisplayRole, item)[0];
+            items->selectRow(found.row());
+            emit items->doubleClicked(found);
+        };
+        auto* browser = harness.find<QWebEngineView>("WebBrowser1");
+        const QUrl nails(QString::fromStdString(site.base()) + "/?item=123");
+        site.setDelay(std::chrono::milliseconds(4000));
+        doubleClick("Frost Lotus");
+        QVERIFY(test::RunUntil([&] { return site.requestCount() >= 1; }, kTimeoutMs));
+        site.setDelay(std::chrono::milliseconds(2000));
+        // The lists are refilled while the item's search page is on its way.
+        QTimer::singleShot(0, &harness.window(), [&] {
+            text->setPlainText(QString::fromStdString(testing::BankLog({{"Bob", "2", "Copper Ore"}})));
+            harness.click("cmdAnalyze");
+        });
+        harness.click("Command5");
+        doubleClick("Iron Nails");
+        QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame3")); // the window did not wait for the site
+        QVERIFY(test::RunUntil([&] { return Rows(harness.window().itemModel(), {0}) == QStringList{"Copper Ore"}; },
+                               kTimeoutMs));
+        QVERIFY(test::RunUntil([&] { return browser->url() == nails; }, kTimeoutMs));
+        const QUrl lotus(QString::fromStdString(site.base()) + "/?item=77");
+        QVERIFY(!test::RunUntil([&] { return browser->url() == lotus; }, 3000)); // superseded
     }
 };
 

@@ -38,6 +38,7 @@ struct NetworkDownloader::State {
     QNetworkAccessManager manager;
     int running = 0;
     std::vector<std::pair<PageHandler, std::string>> finished; // waiting for waitForAny to hand them on
+    std::function<void()> notify;
 };
 
 NetworkDownloader::NetworkDownloader(DownloadLimits limits) : state_(std::make_unique<State>()) {
@@ -90,6 +91,8 @@ void NetworkDownloader::start(const std::string& address, PageHandler done) {
                          --state_->running;
                          state_->finished.emplace_back(std::move(done), std::move(page));
                          reply->deleteLater();
+                         if (state_->notify)
+                             state_->notify();
                      });
 }
 
@@ -99,6 +102,10 @@ void NetworkDownloader::waitForAny() {
     std::vector<std::pair<PageHandler, std::string>> finished = std::exchange(state_->finished, {});
     for (auto& [done, page] : finished)
         done(std::move(page));
+}
+
+void NetworkDownloader::setFinishedNotifier(std::function<void()> notify) {
+    state_->notify = std::move(notify);
 }
 
 int NetworkDownloader::inFlight() const {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,10 @@ class NetworkDownloader : public PageDownloader {
     void start(const std::string& address, PageHandler done) override;
     void waitForAny() override;
     int inFlight() const override;
+
+    // For a caller that does not wait: called on this thread as soon as a download has finished; the
+    // caller then hands the pages on with waitForAny(), which returns at once.
+    void setFinishedNotifier(std::function<void()> notify);
 
   private:
     struct State;
