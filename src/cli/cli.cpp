@@ -6,6 +6,7 @@
 #include "analysis/web_item_prices.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
+#include "report/table_export.h"
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
 
@@ -30,6 +31,7 @@ Options:
   -o, --report FILE          write the report to FILE (default: report.html)
       --members FILE         write the member table as tab-separated text
       --items FILE           write the item table as tab-separated text
+      --csv                  write the --members and --items files as CSV instead
       --players N            players per report section (default: 10)
       --items-per-section N  items per report section (default: 25)
       --lookup               look up every item's value on the item database site (slower)
@@ -51,6 +53,7 @@ struct CliOptions {
     int itemsPerSection = 25;
     std::string itemDatabase = kItemDatabaseBase;
     bool lookup = false;
+    bool csv = false;
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -113,6 +116,8 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
             options.itemDatabase = SiteBase(value(), arg);
         else if (arg == "--lookup" && !inlineValue)
             options.lookup = true;
+        else if (arg == "--csv" && !inlineValue)
+            options.csv = true;
         else if (arg == "--quiet" && !inlineValue)
             options.quiet = true;
         else if (arg == "--help" && !inlineValue)
@@ -151,22 +156,6 @@ std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
         }
         text += content.str();
     }
-    return text;
-}
-
-std::string TableText(const StatsTable& table) {
-    std::string text;
-    auto appendRow = [&text](std::size_t columns, auto cellAt) {
-        for (std::size_t c = 0; c < columns; ++c) {
-            if (c > 0)
-                text += '\t';
-            text += cellAt(c);
-        }
-        text += '\n';
-    };
-    appendRow(table.columnCount(), [&](std::size_t c) { return table.captions()[c]; });
-    for (std::size_t row = 0; row < table.rowCount(); ++row)
-        appendRow(table.columnCount(), [&](std::size_t c) { return table.cell(row, c); });
     return text;
 }
 
@@ -224,7 +213,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     for (const auto& [path, table] : tableFiles) {
         if (path.empty())
             continue;
-        if (std::string error = WriteFileReplacing(path, TableText(table)); !error.empty()) {
+        const TableFormat format = options.csv ? TableFormat::Csv : TableFormat::TabSeparated;
+        if (std::string error = WriteFileReplacing(path, TableText(table, format)); !error.empty()) {
             err << "coffer-cli: " << error << '\n';
             return kCliFailure;
         }

@@ -61,6 +61,10 @@ TEST_F(CliTest, AnalysesFilesAsIfPastedOneUnderTheOther) {
               "00000.00\t+00000.00\t+00000.00\n");
     EXPECT_EQ(ReadFile(items), "Item\tQuality\tQuantity\tValue\tType\tName\tLorehold Item\n"
                                "Iron Nails\t00001\t20\t00000.00\tDeposit\tAnn\t\n");
+
+    ASSERT_EQ(run({write("p1.xml", kPage1).string(), "-o", report.string(), "--items", items.string(), "--csv"}), 0);
+    EXPECT_EQ(ReadFile(items), "Item,Quality,Quantity,Value,Type,Name,Lorehold Item\r\n"
+                               "Iron Nails,00001,20,00000.00,Deposit,Ann,\r\n");
 }
 
 TEST_F(CliTest, ExitCodesAndMessages) {
