@@ -81,6 +81,14 @@ std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pu
 
 } // namespace
 
+void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPrices) {
+    if (itemPrices != nullptr && !entry.itemName.empty())
+        PriceEntry(entry, stats.items, *itemPrices);
+    else
+        entry.value = GoldValueOf(entry);
+    AddEntry(entry, stats.members, stats.items);
+}
+
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
                            const AnalysisHooks& hooks) {
     auto status = [&hooks](const std::string& text) {
@@ -117,11 +125,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             return unreadable;
         LineReader lines(in);
         ScanBankLogConcurrently(lines, stats.guild, [&](BankLogEntry& entry) {
-            if (hooks.itemPrices != nullptr && !entry.itemName.empty())
-                PriceEntry(entry, stats.items, *hooks.itemPrices);
-            else
-                entry.value = GoldValueOf(entry);
-            AddEntry(entry, stats.members, stats.items);
+            TotalEntry(entry, stats, hooks.itemPrices);
             if (hooks.pumpEvents)
                 hooks.pumpEvents();
         });
