@@ -19,7 +19,9 @@ namespace {
 
 using namespace coffer;
 
-[[noreturn]] void Fail() { __builtin_trap(); }
+[[noreturn]] void Fail() {
+    __builtin_trap();
+}
 
 void Require(bool condition) {
     if (!condition)
@@ -44,8 +46,8 @@ void RequireOwnTag(std::string_view tag) {
         tag.remove_prefix(1);
     const std::size_t nameEnd = std::min(tag.find(' '), tag.size());
     const std::string_view name = tag.substr(0, nameEnd);
-    Require(OneOf(name, {"html", "head", "meta", "title", "script", "body", "center", "h1", "br", "a", "b", "i",
-                         "img", "font"}));
+    Require(OneOf(
+        name, {"html", "head", "meta", "title", "script", "body", "center", "h1", "br", "a", "b", "i", "img", "font"}));
     std::string_view rest = tag.substr(nameEnd);
     if (rest.empty())
         return;
@@ -102,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineReader lines(in);
     ScanBankLog(lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, stats, nullptr); }, {});
     FinishMemberTable(stats.members);
-    const ReportSettings settings{limit,    limit,           "http://armory.example", "http://www.lorehold.example",
-                                  "Coffer", "coffer.example", "today"};
+    const ReportSettings settings{
+        limit, limit, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};
     RequireStrictReport(BuildReport(stats, settings));
     return 0;
 }

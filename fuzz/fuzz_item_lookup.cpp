@@ -22,7 +22,7 @@ constexpr std::string_view kBase = "http://lorehold.test";
 // Every address gets the same page whoever asks; finished downloads are handed back one
 // `waitForAny` at a time, the oldest first or the newest first as the input chooses.
 class MemorySite : public PageDownloader {
-public:
+  public:
     MemorySite(const std::vector<std::string_view>& pages, bool newestFirst)
         : pages_(pages), newestFirst_(newestFirst) {}
 
@@ -41,7 +41,7 @@ public:
     }
     int inFlight() const override { return static_cast<int>(pending_.size()); }
 
-private:
+  private:
     std::vector<std::string_view> pages_;
     bool newestFirst_;
     std::deque<std::pair<std::string, PageHandler>> pending_;

@@ -136,8 +136,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StatsTable table({"Name", "Value"});
     for (std::size_t i = 0; i < cells.size(); i += 2)
         table.appendRow({cells[i], cells[i + 1]});
-    for (const auto& [column, direction] : {std::pair{1, SortDirection::Ascending}, {1, SortDirection::Descending},
-                                            {0, SortDirection::Descending}, {1, SortDirection::Descending}})
+    for (const auto& [column, direction] : {std::pair{1, SortDirection::Ascending},
+                                            {1, SortDirection::Descending},
+                                            {0, SortDirection::Descending},
+                                            {1, SortDirection::Descending}})
         CheckSort(table, cells, column, direction);
     return 0;
 }

@@ -30,7 +30,7 @@ inline std::uint32_t CodePointOf(std::string_view body) {
     if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos)
         return 0;
     digits.erase(0, digits.find_first_not_of('0') == std::string::npos ? digits.size() - 1
-                                                                        : digits.find_first_not_of('0'));
+                                                                       : digits.find_first_not_of('0'));
     if (digits.size() > 7)
         return 0;
     const unsigned long cp = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);

@@ -12,9 +12,13 @@ struct Reference {
     std::uint32_t codePoint = 0;
 };
 
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
-bool IsScalarValue(std::uint32_t cp) { return cp != 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF); }
+bool IsScalarValue(std::uint32_t cp) {
+    return cp != 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+}
 
 // Longest known reference, "&" to ";": "&#1114111;" and "&#x10FFFF;" fit, with room for leading zeros.
 constexpr std::size_t kMaxReferenceLength = 13;
