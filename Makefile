@@ -2,7 +2,7 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 30
+FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc)
 
 .PHONY: run test deps build build-asan build-fuzz fuzz fuzz-smoke bench clean
@@ -19,9 +19,11 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCOFFER_SANITIZE=ON -DCOFFER_ENGINE_ONLY=ON -DCOFFER_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+FUZZ_TARGETS = fuzz_engine fuzz_item_lookup fuzz_web_text fuzz_sort_cells
+
 build-fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCOFFER_FUZZ=ON -DCOFFER_ENGINE_ONLY=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_analysis
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
 
 # The embedded browser refuses to start as root unless its sandbox is off.
 WEBENGINE_ENV = $(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1)
@@ -34,13 +36,20 @@ test: build build-asan
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz-smoke
 
-# Runs the fuzzer until stopped (or for FUZZ_SECONDS when called by fuzz-smoke).
+# `make fuzz TARGET=fuzz_engine` runs one target until stopped; `make fuzz` runs every target in turn,
+# each for FUZZ_SECONDS. New inputs go to $(FUZZ_BUILD)/corpus/TARGET; the seeds in fuzz/corpus stay as
+# they are. FUZZ_ARGS passes further libFuzzer options.
 fuzz: build-fuzz
-	mkdir -p fuzz-corpus && cp -n examples/*.xml fuzz-corpus/ 2>/dev/null || true
-	$(FUZZ_BUILD)/fuzz/fuzz_analysis fuzz-corpus $(FUZZ_ARGS)
+	@for target in $(if $(TARGET),$(TARGET),$(FUZZ_TARGETS)); do \
+		mkdir -p $(FUZZ_BUILD)/corpus/$$target && \
+		$(FUZZ_BUILD)/fuzz/$$target $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target \
+			-dict=fuzz/$$target.dict -rss_limit_mb=2048 \
+			$(if $(TARGET),,-max_total_time=$(FUZZ_SECONDS)) $(FUZZ_ARGS) || exit 1; \
+	done
 
+# A few seconds of each target, all together well within a minute.
 fuzz-smoke:
-	$(MAKE) fuzz FUZZ_ARGS="-max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048"
+	$(MAKE) fuzz FUZZ_SECONDS=10
 
 bench: build
 	$(BUILD)/bench/bench_analysis

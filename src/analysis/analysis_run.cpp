@@ -9,54 +9,66 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <unordered_set>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace coffer {
 namespace {
 
-// A uniquely named copy of the log beside the program, removed when the run is done with it.
+// A uniquely named copy of the log beside the program. Its name is removed as soon as the copy is open
+// for reading, so the system frees it when the process ends, however it ends.
 class TempCopy {
-public:
+  public:
     explicit TempCopy(const std::filesystem::path& folder) {
         std::string name = (folder / "temp-XXXXXX.txt").string();
-        const int fd = mkstemps(name.data(), 4);
-        if (fd < 0) {
+        fd_ = mkstemps(name.data(), 4);
+        if (fd_ < 0) {
             error_ = std::strerror(errno);
             return;
         }
-        ::close(fd);
-        path_ = name;
+        in_.open(name, std::ios::binary);
+        ::unlink(name.c_str());
+        name_ = name;
     }
     ~TempCopy() {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
-        }
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     TempCopy(const TempCopy&) = delete;
     TempCopy& operator=(const TempCopy&) = delete;
 
     // The text and one line break; false (with error()) when it cannot be written in full.
     bool write(std::string_view text) {
-        if (path_.empty())
+        if (fd_ < 0)
             return false;
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.put('\n');
-        out.flush();
-        if (!out) {
-            error_ = errno != 0 ? std::strerror(errno) : "write failed";
-            return false;
+        for (std::string_view rest : {text, std::string_view("\n")}) {
+            while (!rest.empty()) {
+                const ssize_t n = ::write(fd_, rest.data(), rest.size());
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    error_ = errno != 0 ? std::strerror(errno) : "write failed";
+                    return false;
+                }
+                rest.remove_prefix(static_cast<std::size_t>(n));
+            }
         }
         return true;
     }
 
-    const std::filesystem::path& path() const { return path_; }
+    // The copy from its start, for one more pass; null when it cannot be read.
+    std::istream* read() {
+        in_.clear();
+        in_.seekg(0);
+        return in_ ? &in_ : nullptr;
+    }
+    const std::string& name() const { return name_; }
     const std::string& error() const { return error_; }
 
-private:
-    std::filesystem::path path_;
+  private:
+    int fd_ = -1;
+    std::ifstream in_;
+    std::string name_;
     std::string error_;
 };
 
@@ -81,6 +93,14 @@ std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pu
 
 } // namespace
 
+void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPrices) {
+    if (itemPrices != nullptr && !entry.itemName.empty())
+        PriceEntry(entry, stats.items, *itemPrices);
+    else
+        entry.value = GoldValueOf(entry);
+    AddEntry(entry, stats.members, stats.items);
+}
+
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
                            const AnalysisHooks& hooks) {
     auto status = [&hooks](const std::string& text) {
@@ -100,28 +120,23 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         TempCopy copy(workFolder);
         errno = 0;
         if (!copy.write(logText))
-            return {AnalysisOutcome::TempCopyFailed, "Could not write the temporary copy of the log in " +
-                                                         workFolder.string() + ": " + copy.error()};
-        auto openCopy = [&copy]() { return std::ifstream(copy.path(), std::ios::binary); };
+            return {AnalysisOutcome::TempCopyFailed,
+                    "Could not write the temporary copy of the log in " + workFolder.string() + ": " + copy.error()};
         const AnalysisResult unreadable{AnalysisOutcome::TempCopyFailed,
-                                        "Could not read the temporary copy of the log " + copy.path().string()};
+                                        "Could not read the temporary copy of the log " + copy.name()};
         if (hooks.itemPrices != nullptr) {
             // A first pass names every item up front, so the source can look them up all at once.
-            std::ifstream first = openCopy();
-            if (!first)
+            std::istream* first = copy.read();
+            if (first == nullptr)
                 return unreadable;
-            hooks.itemPrices->prefetch(DistinctItemNames(first, hooks.pumpEvents));
+            hooks.itemPrices->prefetch(DistinctItemNames(*first, hooks.pumpEvents));
         }
-        std::ifstream in = openCopy();
-        if (!in)
+        std::istream* in = copy.read();
+        if (in == nullptr)
             return unreadable;
-        LineReader lines(in);
+        LineReader lines(*in);
         ScanBankLogConcurrently(lines, stats.guild, [&](BankLogEntry& entry) {
-            if (hooks.itemPrices != nullptr && !entry.itemName.empty())
-                PriceEntry(entry, stats.items, *hooks.itemPrices);
-            else
-                entry.value = GoldValueOf(entry);
-            AddEntry(entry, stats.members, stats.items);
+            TotalEntry(entry, stats, hooks.itemPrices);
             if (hooks.pumpEvents)
                 hooks.pumpEvents();
         });

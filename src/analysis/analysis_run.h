@@ -43,8 +43,12 @@ struct AnalysisResult {
     std::string message; // what went wrong, for the user; empty when complete
 };
 
+// Prices one scanned entry (from the source when there is one, else by its gold) and adds it to the
+// tables: the step the run takes for every entry, in log order.
+void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPrices);
+
 // The run: resets the guild identity and empties both tables, rejects a text without "?xml", writes
-// the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, deleted at the end),
+// the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, its name removed once it is open),
 // scans it back, prices and adds every entry, finishes the member table and has the report written.
 // With a price source, a first scan of the copy hands the source the log's distinct item names.
 // Status texts: "Connecting to ..." (from the price source), "Cleaning up...", "Generating Report",

@@ -41,7 +41,8 @@ std::string CleanField(std::string_view raw, std::string_view key) {
     std::string out;
     out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size();) {
-        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() && EqualsNoCase(raw.substr(i, key.size()), key)) {
+        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() &&
+            EqualsNoCase(raw.substr(i, key.size()), key)) {
             i += key.size();
             continue;
         }
@@ -97,12 +98,29 @@ struct RawFields {
          hasItemName = false;
 };
 
-// `tokens` is scratch space, kept by the caller so that its memory is reused.
-RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& tokens, const EventPump& pump) {
-    SplitAt(element, " ", tokens);
+// The element's tokens, split at single spaces, one at a time: views into the element, never a list.
+class Tokens {
+  public:
+    explicit Tokens(std::string_view element) : rest_(element) {}
+    bool next(std::string_view& token) {
+        if (done_)
+            return false;
+        const std::size_t space = rest_.find(' ');
+        token = rest_.substr(0, space);
+        done_ = space == std::string_view::npos;
+        rest_.remove_prefix(done_ ? rest_.size() : space + 1);
+        return true;
+    }
+
+  private:
+    std::string_view rest_;
+    bool done_ = false;
+};
+
+RawFields ReadTokens(std::string_view element, const EventPump& pump) {
     RawFields raw;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        const std::string_view token = tokens[i];
+    Tokens tokens(element);
+    for (std::string_view token; tokens.next(token);) {
         if (token.empty())
             continue;
         const unsigned keys = KeysIn(token);
@@ -131,8 +149,7 @@ RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& to
             raw.itemName = RemoveAllNoCase(token, "name=\"");
             raw.hasItemName = true;
             bool closed = raw.itemName.find('"') != std::string::npos;
-            while (!closed && i + 1 < tokens.size()) {
-                const std::string_view next = tokens[++i];
+            for (std::string_view next; !closed && tokens.next(next);) {
                 raw.itemName += '+';
                 raw.itemName.append(next);
                 closed = next.find('"') != std::string_view::npos;
@@ -171,12 +188,12 @@ std::string QualityWeight(std::string_view rawQuality) {
     return std::string(rawQuality);
 }
 
-bool LooksLikeBankLog(std::string_view text) { return ContainsNoCase(text, "?xml"); }
+bool LooksLikeBankLog(std::string_view text) {
+    return ContainsNoCase(text, "?xml");
+}
 
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump) {
     std::string_view line;
-    std::string element;
-    std::vector<std::string_view> tokens;
     auto closes = [](std::string_view text) {
         return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
     };
@@ -185,18 +202,12 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
             ReadGuildKey(line, guild);
         if (!ContainsNoCase(line, "<banklog "))
             continue;
-        // The element runs until a line closes it with "/>" (its item child) or "</banklog>".
+        // The element runs until a line closes it with "/>" (its item child) or "</banklog>"; its lines
+        // are joined where the reader holds them.
         std::string_view elementText = line;
-        if (!closes(line)) {
-            element = line;
-            while (lines.readLine(line)) {
-                element += line;
-                if (closes(line))
-                    break;
-            }
-            elementText = element;
-        }
-        BankLogEntry entry = MakeEntry(ReadTokens(elementText, tokens, pump));
+        for (std::string_view added; !closes(line) && lines.joinNextLine(elementText, added);)
+            line = added;
+        BankLogEntry entry = MakeEntry(ReadTokens(elementText, pump));
         if (entry.player == "null")
             continue;
         onEntry(entry);

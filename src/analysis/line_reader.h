@@ -1,31 +1,41 @@
 #pragma once
 // Reads a text line by line. A line break is CR LF, LF or CR, so logs saved on any system read alike;
-// the break is not part of the line. Reads in large chunks: lines may be of any length.
+// the break is not part of the line. Lines may be of any length: the reader holds each in one buffer
+// that grows in place, never in a second copy.
 
 #include <istream>
-#include <memory>
-#include <string>
 #include <string_view>
 
 namespace coffer {
 
 class LineReader {
-public:
+  public:
     explicit LineReader(std::istream& input) : input_(input) {}
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
 
     // The next line; false when the input is exhausted. A text that ends with a line break has no
     // empty line after it. The view stays valid until the next call.
     bool readLine(std::string_view& line);
 
-private:
+    // Reads the next line onto the end of the last one, without the break between them: `joined` is
+    // the last line (or lines) and the new one together, `added` the new one alone. False, and the
+    // views unchanged, when the input is exhausted. The views stay valid until the next call.
+    bool joinNextLine(std::string_view& joined, std::string_view& added);
+
+  private:
+    bool next(std::string_view& line);
     bool fill();
 
     std::istream& input_;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t size_ = 0;
+    char* buffer_ = nullptr; // from malloc: realloc grows a huge line without copying its pages
+    std::size_t capacity_ = 0;
+    std::size_t end_ = 0;       // bytes read into the buffer
+    std::size_t lineStart_ = 0; // the line being gathered: [lineStart_, kept_) and then [pos_, ...)
+    std::size_t kept_ = 0;
     std::size_t pos_ = 0;
-    std::string carried_;        // a line that runs over the end of a chunk
-    bool skipLeadingLf_ = false; // the previous chunk ended in the CR of a CR LF
+    bool skipLeadingLf_ = false; // a CR ended the last line and its LF, if any, is not read yet
 };
 
 } // namespace coffer

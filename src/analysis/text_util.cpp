@@ -4,11 +4,42 @@
 
 namespace coffer {
 
+namespace {
+
+// Knuth-Morris-Pratt with letter case ignored: linear whatever the texts, for needles that come from
+// the data (an item name searched for on a page) where the simple search could take n times m.
+std::size_t FindLongNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
+    std::vector<std::size_t> border(needle.size() + 1, 0);
+    for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
+        while (k > 0 && FoldCase(needle[i]) != FoldCase(needle[k]))
+            k = border[k];
+        if (FoldCase(needle[i]) == FoldCase(needle[k]))
+            ++k;
+        border[i + 1] = k;
+    }
+    for (std::size_t i = from, k = 0; i < haystack.size(); ++i) {
+        while (k > 0 && FoldCase(haystack[i]) != FoldCase(needle[k]))
+            k = border[k];
+        if (FoldCase(haystack[i]) == FoldCase(needle[k]))
+            ++k;
+        if (k == needle.size())
+            return i + 1 - needle.size();
+    }
+    return std::string_view::npos;
+}
+
+// Up to this length the simple search is fast and its cost per byte stays small.
+constexpr std::size_t kShortNeedle = 16;
+
+} // namespace
+
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
     if (needle.empty())
         return from <= haystack.size() ? from : std::string_view::npos;
     if (from >= haystack.size() || needle.size() > haystack.size() - from)
         return std::string_view::npos;
+    if (needle.size() > kShortNeedle)
+        return FindLongNoCase(haystack, needle, from);
     const char first = FoldCase(needle.front());
     const bool firstIsLetter = first >= 'a' && first <= 'z';
     const std::size_t last = haystack.size() - needle.size();

@@ -12,15 +12,24 @@ struct Reference {
     std::uint32_t codePoint = 0;
 };
 
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
-bool IsScalarValue(std::uint32_t cp) { return cp != 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF); }
+bool IsScalarValue(std::uint32_t cp) {
+    return cp != 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+}
 
-// The reference that starts at text[at] (an "&"), if it is one this program knows.
+// Longest known reference, "&" to ";": "&#1114111;" and "&#x10FFFF;" fit, with room for leading zeros.
+constexpr std::size_t kMaxReferenceLength = 13;
+
+// The reference that starts at text[at] (an "&"), if it is one this program knows. Only a short
+// stretch is searched for the ";", so a text full of "&" takes linear time.
 std::optional<Reference> ReferenceAt(std::string_view text, std::size_t at) {
-    const std::size_t semicolon = text.find(';', at + 1);
-    if (semicolon == std::string_view::npos || semicolon - at > 12)
+    const std::size_t found = text.substr(at + 1, kMaxReferenceLength - 1).find(';');
+    if (found == std::string_view::npos)
         return std::nullopt;
+    const std::size_t semicolon = at + 1 + found;
     const std::string_view body = text.substr(at + 1, semicolon - at - 1);
     const std::size_t length = semicolon - at + 1;
     static constexpr std::array<std::pair<std::string_view, char>, 5> kNamed = {

@@ -10,6 +10,7 @@
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -64,14 +65,36 @@ struct UsageError {
     std::string message;
 };
 
-// A site's base address as the program builds on it: http:// or https://, a host, no trailing "/".
+bool IsHostChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// A site's base address as the program builds on it: http:// or https://, a host (with an optional
+// port), an optional path of plain address characters, no trailing "/". Nothing else is accepted, so
+// the address can stand in the report's links as it is.
 std::string SiteBase(std::string address, const std::string& option) {
     while (!address.empty() && address.back() == '/')
         address.pop_back();
     const std::size_t scheme = address.find("://");
     const std::string_view name = std::string_view(address).substr(0, scheme);
-    if (scheme == std::string::npos || !(EqualsNoCase(name, "http") || EqualsNoCase(name, "https")) ||
-        address.size() == scheme + 3)
+    bool valid = scheme != std::string::npos && (EqualsNoCase(name, "http") || EqualsNoCase(name, "https"));
+    if (valid) {
+        const std::string_view rest = std::string_view(address).substr(scheme + 3);
+        const std::size_t hostEnd = std::min(rest.find_first_of(":/"), rest.size());
+        const std::string_view host = rest.substr(0, hostEnd);
+        std::string_view after = rest.substr(hostEnd);
+        valid = !host.empty() && std::all_of(host.begin(), host.end(), IsHostChar);
+        if (valid && !after.empty() && after.front() == ':') {
+            const std::size_t portEnd = std::min(after.find('/'), after.size());
+            const std::string_view port = after.substr(1, portEnd - 1);
+            valid = !port.empty() && port.size() <= 5 &&
+                    std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+            after.remove_prefix(portEnd);
+        }
+        valid = valid && std::all_of(after.begin(), after.end(),
+                                     [](char c) { return IsHostChar(c) || c == '/' || c == '_' || c == '~'; });
+    }
+    if (!valid)
         throw UsageError{"option " + option + " needs an http:// or https:// address, not \"" + address + "\""};
     return address;
 }
@@ -173,8 +196,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         }
         if (options.version) {
             const ProductConfig product = LoadProductConfig();
-            out << "coffer-cli (" << product.programName << ") " << product.versionMajor << '.'
-                << product.versionMinor << '.' << product.versionPatch << '\n';
+            out << "coffer-cli (" << product.programName << ") " << product.versionMajor << '.' << product.versionMinor
+                << '.' << product.versionPatch << '\n';
             return kCliSuccess;
         }
         logText = ReadLogs(options.logFiles, in);
@@ -184,8 +207,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
 
     const ProductConfig product = LoadProductConfig();
-    ReportSettings settings{options.players, options.itemsPerSection, kArmoryBase, options.itemDatabase,
-                            product.programName, product.website, createdOn};
+    ReportSettings settings{options.players,     options.itemsPerSection, kArmoryBase, options.itemDatabase,
+                            product.programName, product.website,         createdOn};
     GuildStats stats;
     AnalysisHooks hooks;
     if (!options.quiet)
@@ -209,7 +232,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return kCliFailure;
     }
     const std::pair<const std::string&, const StatsTable&> tableFiles[] = {{options.membersPath, stats.members},
-                                                                             {options.itemsPath, stats.items}};
+                                                                           {options.itemsPath, stats.items}};
     for (const auto& [path, table] : tableFiles) {
         if (path.empty())
             continue;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,21 +25,36 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+// Creates a new file of a unique name beside `path` with the given mode, which the process's umask
+// then narrows as for any new file. The descriptor, or -1 with errno set.
+int CreateTemporary(const std::filesystem::path& path, mode_t mode, std::string& name) {
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+        name = (folder / ("." + path.filename().string() + "." + suffix)).string();
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
 } // namespace
 
 std::string WriteFileReplacing(const std::filesystem::path& path, std::string_view content) {
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    std::string temp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temp.data());
-    auto failure = [&path](int error) {
-        return "Could not write " + path.string() + ": " + std::strerror(error);
-    };
+    // A file that is replaced keeps its permissions; a new one gets those the user's umask gives.
+    struct stat old {};
+    const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const mode_t mode = replacing ? (old.st_mode & 07777) : 0666;
+    std::string temp;
+    const int fd = CreateTemporary(path, mode, temp);
+    auto failure = [&path](int error) { return "Could not write " + path.string() + ": " + std::strerror(error); };
     if (fd < 0)
         return failure(errno);
-    // mkstemp makes the file private; the result is as readable as any file the user saves.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    if (replacing)
+        ::fchmod(fd, mode); // the umask may have narrowed what the old file had
     const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 || !written) {

@@ -1,5 +1,7 @@
 #include "analysis/web_text.h"
 
+#include "analysis/text_util.h"
+
 #include <gtest/gtest.h>
 
 namespace coffer {
@@ -40,6 +42,28 @@ TEST(WebText, NamesInAddressesAreDecodedThenPercentEncoded) {
     for (const Case& c : cases)
         EXPECT_EQ(EncodeForAddress(c.name, c.space), c.address) << c.name;
     EXPECT_EQ(DecodeCharacterReferences("&amp;amp; &quot;&apos;&#x1F600;&unknown;"), "&amp; \"'\xF0\x9F\x98\x80&unknown;");
+}
+
+// Texts a hostile log or page can hold: each call must take linear time (a quadratic one runs for
+// minutes on these and the test times out).
+TEST(WebText, HostileTextsTakeLinearTime) {
+    constexpr std::size_t kSize = 4 << 20;
+    const std::string ampersands(kSize, '&');
+    std::string escaped;
+    for (std::size_t i = 0; i < kSize; ++i)
+        escaped += "&amp;";
+    EXPECT_EQ(EscapeHtmlText(ampersands), escaped);
+    EXPECT_EQ(DecodeCharacterReferences(ampersands), ampersands);
+    EXPECT_EQ(EncodeForAddress(ampersands, SpaceAs::Plus).size(), 3 * kSize);
+
+    // A long needle that almost matches everywhere: "aaa...ab" in "AAA...A", then at the very end.
+    const std::string needle = std::string(kSize / 16, 'a') + "b";
+    std::string page(kSize, 'A');
+    EXPECT_EQ(FindNoCase(page, needle), std::string_view::npos);
+    page += 'B';
+    EXPECT_EQ(FindNoCase(page, needle), kSize + 1 - needle.size());
+    EXPECT_EQ(FindNoCase(page, "x" + needle), std::string_view::npos);
+    EXPECT_EQ(FindNoCase(page, needle, kSize), std::string_view::npos);
 }
 
 } // namespace

@@ -33,6 +33,11 @@ TEST(CliLookup, LooksUpItemValuesOnlyWhenAskedAndLinksTheGivenSite) {
         {{"--lookup", "--item-db", site.base() + "/"}, kCliSuccess, "00012.05\tDeposit\tAnn\t4711\n", "/?item=4711"},
         {{"--item-db=" + site.base()}, kCliSuccess, "00000.00\tDeposit\tAnn\t\n", "/?search=Iron+Nails"},
         {{"--lookup", "--item-db", "ftp://db.example"}, kCliFailure, "", ""},
+        {{"--item-db", "http://db.example/x'><script>alert(1)</script>"}, kCliFailure, "", ""},
+        {{"--item-db", "http://db.example?q=1"}, kCliFailure, "", ""},
+        {{"--item-db", "https://"}, kCliFailure, "", ""},
+        {{"--item-db", "http://user@db.example"}, kCliFailure, "", ""},
+        {{"--item-db", "http://db.example:80x"}, kCliFailure, "", ""},
     };
     for (const auto& c : cases) {
         site.forgetRequests();

@@ -173,6 +173,17 @@ TEST(HtmlReport, NamesCannotBreakTheDocument) {
     EXPECT_NE(doc.find("/?search=Salt+%26+%3CPepper%3E'>Salt &amp; &lt;Pepper&gt;</a>"), std::string::npos);
     EXPECT_EQ(doc.find('\n'), std::string::npos); // one line
     EXPECT_EQ(doc.rfind("<html><head><meta charset=\"utf-8\"><Title>", 0), 0u);
+
+    // The sites' addresses are escaped like any other text, wherever they stand.
+    ReportSettings settings = Settings();
+    settings.itemDatabaseBase = "http://db.example/a'b";
+    settings.armoryBase = "http://armory.example/<c>";
+    const std::string escaped = BuildReport(stats, settings);
+    EXPECT_NE(escaped.find("<script src='http://db.example/a&#39;b/widgets/power.js'>"), std::string::npos);
+    EXPECT_NE(escaped.find("<a href='http://db.example/a&#39;b/?search="), std::string::npos);
+    EXPECT_NE(escaped.find("<img src='http://armory.example/&lt;c&gt;/images/"), std::string::npos);
+    EXPECT_EQ(escaped.find("a'b"), std::string::npos);
+    EXPECT_EQ(escaped.find("<c>"), std::string::npos);
 }
 
 TEST(HtmlReport, BalancesAndNumbersBeyondSixteenBits) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
+#include <sys/stat.h>
 
 namespace coffer {
 namespace {
@@ -12,7 +14,7 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 
 class ReportFileTest : public ::testing::Test {
-protected:
+  protected:
     std::size_t fileCount() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
     }
@@ -45,6 +47,32 @@ TEST_F(ReportFileTest, AFailedWriteKeepsThePreviousFile) {
     // The folder does not exist.
     error = WriteFileReplacing(folder_ / "missing" / "report.html", "new");
     EXPECT_NE(error.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(ReportFileTest, AReplacedFileKeepsItsModeANewOneGetsTheUmasks) {
+    const struct {
+        mode_t umask;
+        std::optional<fs::perms> before; // none: there is no file yet
+        fs::perms after;
+    } cases[] = {
+        {022, fs::perms(0600), fs::perms(0600)}, {022, fs::perms(0666), fs::perms(0666)},
+        {077, fs::perms(0640), fs::perms(0640)}, {022, std::nullopt, fs::perms(0644)},
+        {077, std::nullopt, fs::perms(0600)},    {002, std::nullopt, fs::perms(0664)},
+    };
+    const mode_t original = ::umask(022);
+    for (const auto& c : cases) {
+        const fs::path path = folder_ / "report.html";
+        fs::remove(path);
+        if (c.before) {
+            std::ofstream(path) << "old";
+            fs::permissions(path, *c.before);
+        }
+        ::umask(c.umask);
+        ASSERT_EQ(WriteFileReplacing(path, "new"), "");
+        EXPECT_EQ(fs::status(path).permissions(), c.after) << std::oct << c.umask;
+        EXPECT_EQ(ReadFile(path), "new");
+    }
+    ::umask(original);
 }
 
 } // namespace
