@@ -89,10 +89,11 @@ void ShowAboutWindow(const ProductConfig& product, LinkLauncher& launcher, QWidg
     if (about == nullptr)
         about = new AboutWindow(product, launcher, mainWindow);
     if (!about->isVisible()) {
+        // The frames are not known before the window shows; both windows have the same kind.
         about->adjustSize();
-        QRect placed = about->frameGeometry();
-        placed.moveCenter(mainWindow->frameGeometry().center());
-        about->move(placed.topLeft());
+        QRect placed = about->geometry();
+        placed.moveCenter(mainWindow->geometry().center());
+        about->setGeometry(placed);
     }
     about->setWindowState(about->windowState() & ~Qt::WindowMinimized);
     about->show();

@@ -16,13 +16,14 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The most rows any member section, or any item section (its rows link to item searches), holds.
+// The most rows any member section, or any item section (its rows link to item searches), holds;
+// the NINJA LIST has no limit.
 int LongestSection(const QByteArray& report, bool items) {
     int longest = 0;
     const QStringList sections =
         QString::fromUtf8(report).split(QStringLiteral("<font color="), Qt::KeepEmptyParts, Qt::CaseInsensitive);
     for (const QString& section : sections.mid(1))
-        if (section.contains(u"?search=") == items)
+        if (section.contains(u"?search=") == items && !section.contains(u"NINJA LIST"))
             longest = std::max(longest, int(section.count(u"<img src=")));
     return longest;
 }
