@@ -6,6 +6,7 @@
 #include "ui/arrange_panels.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
@@ -125,13 +126,12 @@ class Form1NavigationTest : public QObject {
             const QList<AboutWindow*> abouts = window.findChildren<AboutWindow*>();
             QCOMPARE(abouts.size(), 1);
             AboutWindow* about = abouts[0];
-            QVERIFY(QTest::qWaitForWindowActive(about));
             QCOMPARE(about->geometry().center(), window.geometry().center());
             window.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTRY_COMPARE(QApplication::activeWindow(), &window);
             harness.trigger("mnuAbout");
             QCOMPARE(window.findChildren<AboutWindow*>(), abouts);
-            QVERIFY(QTest::qWaitForWindowActive(about));
+            QTRY_COMPARE(QApplication::activeWindow(), about);
             auto* close = about->findChild<QPushButton*>(QStringLiteral("cmdClose"));
             QVERIFY(close != nullptr);
             QTest::mouseClick(close, Qt::LeftButton);
