@@ -120,10 +120,11 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
         };
         auto limit = [&]() {
             const std::string text = value();
-            const auto parsed = ParseSectionLimit(text);
-            if (!parsed)
-                throw UsageError{"option " + arg + " needs a whole number, not \"" + text + "\""};
-            return *parsed;
+            const SectionLimit parsed = ParseSectionLimit(text);
+            if (parsed.fault != SectionLimit::Fault::None)
+                throw UsageError{"option " + arg + " needs a whole number from " + std::to_string(kMinSectionLimit) +
+                                 " to " + std::to_string(kMaxSectionLimit) + ", not \"" + text + "\""};
+            return parsed.value;
         };
         if (arg == "-o" || arg == "--report")
             options.reportPath = value();

@@ -193,11 +193,14 @@ std::string Balances(const StatsTable& members) {
 
 } // namespace
 
-std::optional<int> ParseSectionLimit(std::string_view text) {
+SectionLimit ParseSectionLimit(std::string_view text) {
+    if (!ParseNumberText(text))
+        return {0, SectionLimit::Fault::NotANumber};
+    // A number too long for 64 bits is out of range as well.
     const auto value = ParseWhole(text);
-    if (!value || *value < -32768 || *value > 32767)
-        return std::nullopt;
-    return static_cast<int>(*value);
+    if (!value || *value < kMinSectionLimit || *value > kMaxSectionLimit)
+        return {0, SectionLimit::Fault::OutOfRange};
+    return {static_cast<int>(*value), SectionLimit::Fault::None};
 }
 
 std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {

@@ -3,7 +3,6 @@
 
 #include "analysis/analysis_run.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,9 +18,18 @@ struct ReportSettings {
     std::string createdOn;        // local date and time as the report states it
 };
 
-// A section limit as typed into its selector: a whole number (rounded, halves to even) in the 16-bit
-// range; nullopt for anything else.
-std::optional<int> ParseSectionLimit(std::string_view text);
+// The section limits a report accepts.
+inline constexpr int kMinSectionLimit = 0;
+inline constexpr int kMaxSectionLimit = 32767;
+
+// A section limit as typed into its selector: a whole number (rounded, halves to even) from
+// kMinSectionLimit to kMaxSectionLimit, or why the text is not one.
+struct SectionLimit {
+    enum class Fault { None, NotANumber, OutOfRange };
+    int value = 0;
+    Fault fault = Fault::None;
+};
+SectionLimit ParseSectionLimit(std::string_view text);
 
 // Builds the report document (a single line). Ranking sorts the tables: they keep the order of
 // their last sort afterwards.

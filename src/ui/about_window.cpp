@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <functional>
 
 namespace coffer {
@@ -73,9 +74,31 @@ AboutWindow::AboutWindow(const ProductConfig& product, LinkLauncher& launcher, Q
     grid->addWidget(NamedLabel("Label4", QStringLiteral("Website:"), this), 3, 1);
     grid->addWidget(website, 3, 2);
     grid->addWidget(rights, 5, 0, 1, 3);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("cmdClose"));
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    grid->addWidget(close, 6, 2, Qt::AlignRight);
     grid->setColumnStretch(2, 1);
     grid->setHorizontalSpacing(12);
     setFixedWidth(440);
+}
+
+void ShowAboutWindow(const ProductConfig& product, LinkLauncher& launcher, QWidget* mainWindow) {
+    // Closing only hides the window, so that the one instance is found again.
+    auto* about = mainWindow->findChild<AboutWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (about == nullptr)
+        about = new AboutWindow(product, launcher, mainWindow);
+    if (!about->isVisible()) {
+        // The frames are not known before the window shows; both windows have the same kind.
+        about->adjustSize();
+        QRect placed = about->geometry();
+        placed.moveCenter(mainWindow->geometry().center());
+        about->setGeometry(placed);
+    }
+    about->setWindowState(about->windowState() & ~Qt::WindowMinimized);
+    about->show();
+    about->raise();
+    about->activateWindow();
 }
 
 } // namespace coffer

@@ -1,5 +1,6 @@
 #pragma once
-// frmAbout: the program's name, version (major.minor), owner and web site, which opens when clicked.
+// frmAbout: the program's name, version (major.minor), owner and web site, which opens when clicked,
+// and a Close button.
 
 #include "shell/product_config.h"
 
@@ -14,5 +15,8 @@ class AboutWindow : public QWidget {
   public:
     AboutWindow(const ProductConfig& product, LinkLauncher& launcher, QWidget* parent = nullptr);
 };
+
+// The main window's About window: opened centred on the main window, or raised when it is open already.
+void ShowAboutWindow(const ProductConfig& product, LinkLauncher& launcher, QWidget* mainWindow);
 
 } // namespace coffer

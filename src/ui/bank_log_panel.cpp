@@ -91,6 +91,10 @@ void BankLogPanel::appendText(const QString& text) {
     end.insertText(text);
 }
 
+void BankLogPanel::setTextReadOnly(bool readOnly) {
+    text1_->setReadOnly(readOnly);
+}
+
 void BankLogPanel::placeText(const TwipsRect& rect) {
     PlaceTwips(text1_, rect);
 }

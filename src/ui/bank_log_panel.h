@@ -27,6 +27,8 @@ class BankLogPanel : public QGroupBox {
     std::string textUtf8(const std::function<void()>& pump);
     // Adds text at the end, wherever the user's cursor is.
     void appendText(const QString& text);
+    // While text is being added, the user's typing would land in the middle of it.
+    void setTextReadOnly(bool readOnly);
     void placeText(const TwipsRect& rect);
 
   private:

@@ -130,11 +130,8 @@ void Form1::buildMenus() {
 
     QMenu* about = bar->addMenu(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("mnuAboutMenu"));
-    addItem(about, "mnuAbout", QStringLiteral("About this software"), [this] {
-        auto* window = new AboutWindow(settings_.product, *services_.launcher, this);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->show();
-    });
+    addItem(about, "mnuAbout", QStringLiteral("About this software"),
+            [this] { ShowAboutWindow(settings_.product, *services_.launcher, this); });
     QAction* visit = addItem(about, "mnuVisit", QStringLiteral("Visit %1").arg(Qs(settings_.product.website)),
                              &Form1::cmdWebsite_Click);
     visit->setVisible(settings_.product.website == settings_.makerWebsite);

@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QUrl>
 
 namespace coffer {
@@ -36,6 +37,16 @@ std::string ReportDateText() {
         .toStdString();
 }
 
+// Why a section limit was refused; `what` is "players" or "items".
+QString SectionLimitMessage(const QString& text, const SectionLimit& limit, const QString& what) {
+    if (limit.fault == SectionLimit::Fault::NotANumber)
+        return QStringLiteral("\"%1\" is not a number. Please enter a whole number of %2 per section.").arg(text, what);
+    return QStringLiteral("\"%1\" is out of range. Please enter a whole number of %2 per section from %3 to %4.")
+        .arg(text, what)
+        .arg(kMinSectionLimit)
+        .arg(kMaxSectionLimit);
+}
+
 } // namespace
 
 void Form1::importLog() {
@@ -45,6 +56,8 @@ void Form1::importLog() {
     if (name.isEmpty() || !FileExists(name.toStdString()))
         return;
     setBusy(true);
+    frame2_->setTextReadOnly(true);
+    const auto editable = qScopeGuard([this] { frame2_->setTextReadOnly(false); });
     ThrottledEventPump pump;
     // The whole file is read before anything is added, so that a failed read changes nothing.
     QFile file(name);
@@ -111,16 +124,18 @@ void Form1::onAnalysisFinished() {
 }
 
 std::optional<ReportSettings> Form1::reportSettings(QString* error) const {
-    const std::optional<int> players = ParseSectionLimit(frame4_->playersPerSection().toStdString());
-    const std::optional<int> items = ParseSectionLimit(frame4_->itemsPerSection().toStdString());
-    if (!players || !items) {
-        *error = QStringLiteral("\"%1\" is not a number. Please enter a whole number of %2 per section.")
-                     .arg(players ? frame4_->itemsPerSection() : frame4_->playersPerSection(),
-                          players ? QStringLiteral("items") : QStringLiteral("players"));
+    const QString playersText = frame4_->playersPerSection();
+    const QString itemsText = frame4_->itemsPerSection();
+    const SectionLimit players = ParseSectionLimit(playersText.toStdString());
+    const SectionLimit items = ParseSectionLimit(itemsText.toStdString());
+    const bool playersRefused = players.fault != SectionLimit::Fault::None;
+    if (playersRefused || items.fault != SectionLimit::Fault::None) {
+        *error = SectionLimitMessage(playersRefused ? playersText : itemsText, playersRefused ? players : items,
+                                     playersRefused ? QStringLiteral("players") : QStringLiteral("items"));
         return std::nullopt;
     }
-    return ReportSettings{*players,
-                          *items,
+    return ReportSettings{players.value,
+                          items.value,
                           settings_.armoryBase,
                           settings_.itemDatabaseBase,
                           settings_.product.programName,

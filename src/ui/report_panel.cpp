@@ -21,6 +21,7 @@ QComboBox* MakeLimitBox(const char* name, const QString& start, const TwipsRect&
     box->setObjectName(QString::fromLatin1(name));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr); // a typed "3" stays 3 instead of completing to the entry "30"
     for (int limit = 5; limit <= 100; limit += 5)
         box->addItem(QString::number(limit));
     box->setCurrentText(start);

@@ -33,6 +33,9 @@ StatsListView::StatsListView(StatsTableModel* model, QWidget* parent) : QTableVi
     columns->setHighlightSections(false);
     columns->setStretchLastSection(true);
     connect(columns, &QHeaderView::sectionClicked, model, &StatsTableModel::sortByHeader);
+    // The header moves its indicator on every click before the table is asked; a click that sorts
+    // nothing (an empty list) must leave it where the table's state puts it.
+    connect(columns, &QHeaderView::sectionClicked, this, &StatsListView::showSortState);
     connect(model, &QAbstractItemModel::layoutChanged, this, &StatsListView::showSortState);
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         showSortState();

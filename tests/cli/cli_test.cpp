@@ -81,6 +81,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{noXml, "-o", report.string()}, 1, "No XML data detected\n", false},
         {{}, 2, "no bank log file given", false},
         {{"--players", "many", log, "-o", report.string()}, 2, "needs a whole number", false},
+        {{"--items-per-section=100000", log, "-o", report.string()}, 2, "from 0 to 32767, not \"100000\"", false},
         {{"--items-per-section"}, 2, "needs a value", false},
         {{"--bogus", log}, 2, "unknown option --bogus", false},
         {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read", false},

@@ -194,12 +194,23 @@ TEST(HtmlReport, BalancesAndNumbersBeyondSixteenBits) {
     EXPECT_NE(Section(doc, "Highest Gold Deposits").find("type4.gif'>40000 total gold deposits"), std::string::npos);
 }
 
-TEST(HtmlReport, SectionLimitsAreWholeSixteenBitNumbers) {
-    const std::pair<const char*, std::optional<int>> cases[] = {
-        {"10", 10}, {"25", 25}, {"7.5", 8}, {"6.5", 6}, {"-3", -3}, {"32767", 32767},
-        {"32768", std::nullopt}, {"", std::nullopt}, {"ten", std::nullopt}, {"1e2", std::nullopt}};
-    for (const auto& [text, limit] : cases)
-        EXPECT_EQ(ParseSectionLimit(text), limit) << text;
+TEST(HtmlReport, SectionLimitsAreWholeNumbersFromZeroTo32767) {
+    using Fault = SectionLimit::Fault;
+    const struct {
+        const char* text;
+        int value;
+        Fault fault;
+    } cases[] = {{"10", 10, Fault::None},       {"7.5", 8, Fault::None},
+                 {"6.5", 6, Fault::None},       {"-0.5", 0, Fault::None},
+                 {"32767", 32767, Fault::None}, {"32768", 0, Fault::OutOfRange},
+                 {"-1", 0, Fault::OutOfRange},  {"100000000000000000000", 0, Fault::OutOfRange},
+                 {"", 0, Fault::NotANumber},    {"ten", 0, Fault::NotANumber},
+                 {"1e2", 0, Fault::NotANumber}};
+    for (const auto& c : cases) {
+        const SectionLimit limit = ParseSectionLimit(c.text);
+        EXPECT_EQ(limit.fault, c.fault) << c.text;
+        EXPECT_EQ(limit.value, c.value) << c.text;
+    }
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 #include "ui/arrange_panels.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 #include <QWebEngineView>
@@ -112,6 +114,29 @@ class Form1NavigationTest : public QObject {
         QCOMPARE(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("10.0"));
         QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("lblWebsite")), Qt::LeftButton);
         QCOMPARE(opened, QList<QUrl>{QUrl("http://coffer.example")});
+    }
+
+    // The menu keeps one About window, raising it when it is open, centring it when it opens.
+    void aboutMenuKeepsOneWindowCentredOnTheMainWindow() {
+        Form1Harness harness;
+        Form1& window = harness.window();
+        for (const QPoint at : {QPoint(40, 30), QPoint(300, 120)}) { // opened again after Close
+            window.move(at);
+            harness.trigger("mnuAbout");
+            const QList<AboutWindow*> abouts = window.findChildren<AboutWindow*>();
+            QCOMPARE(abouts.size(), 1);
+            AboutWindow* about = abouts[0];
+            QCOMPARE(about->geometry().center(), window.geometry().center());
+            window.activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), &window);
+            harness.trigger("mnuAbout");
+            QCOMPARE(window.findChildren<AboutWindow*>(), abouts);
+            QTRY_COMPARE(QApplication::activeWindow(), about);
+            auto* close = about->findChild<QPushButton*>(QStringLiteral("cmdClose"));
+            QVERIFY(close != nullptr);
+            QTest::mouseClick(close, Qt::LeftButton);
+            QVERIFY(!about->isVisible());
+        }
     }
 };
 

@@ -5,8 +5,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 
 namespace coffer {
 namespace {
@@ -16,9 +16,16 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Rows of the "Most Deposits" section: a number, then the section's phrase.
-int MostDepositsRows(const QByteArray& report) {
-    return int(QString::fromUtf8(report).count(QRegularExpression(QStringLiteral("\\d deposits - <a href="))));
+// The most rows any member section, or any item section (its rows link to item searches), holds;
+// the NINJA LIST has no limit.
+int LongestSection(const QByteArray& report, bool items) {
+    int longest = 0;
+    const QStringList sections =
+        QString::fromUtf8(report).split(QStringLiteral("<font color="), Qt::KeepEmptyParts, Qt::CaseInsensitive);
+    for (const QString& section : sections.mid(1))
+        if (section.contains(u"?search=") == items && !section.contains(u"NINJA LIST"))
+            longest = std::max(longest, int(section.count(u"<img src=")));
+    return longest;
 }
 
 } // namespace
@@ -36,7 +43,8 @@ class Form1ReportTest : public QObject {
         QVERIFY(harness_->importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")));
         QVERIFY(harness_->analyze(60000));
         report_ = writtenReport();
-        QCOMPARE(MostDepositsRows(report_), 10);
+        QCOMPARE(LongestSection(report_, false), 10);
+        QCOMPARE(LongestSection(report_, true), 25);
     }
     void cleanup() { harness_.reset(); }
 
@@ -80,24 +88,55 @@ class Form1ReportTest : public QObject {
         QVERIFY(harness_->dialogs().messages.isEmpty());
     }
 
-    void refreshWritesTheReportWithTheCurrentLimits() {
-        harness_->find<QComboBox>("cmbPlayers")->setCurrentText(QStringLiteral("5"));
-        QCOMPARE(MostDepositsRows(writtenReport()), 10); // only Refresh writes the report again
-        harness_->click("Command2");
-        harness_->click("cmdRefresh");
-        QCOMPARE(MostDepositsRows(writtenReport()), 5);
-        QCOMPARE(harness_->visiblePanel(), QStringLiteral("Frame4"));
-        QVERIFY(harness_->dialogs().messages.isEmpty());
+    // The limits are typed into the boxes as a user would; a box never completes what was typed.
+    void refreshUsesTheLimitsAsTyped_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("players"); // the longest sections of the report afterwards
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QString>("message");
+        const QString range = QStringLiteral(" per section from 0 to 32767.");
+        QTest::newRow("an entry") << "cmbPlayers"
+                                  << "5" << 5 << 25 << QString();
+        QTest::newRow("players not completed") << "cmbPlayers"
+                                               << "3" << 3 << 25 << QString();
+        QTest::newRow("items not completed") << "cmbItems"
+                                             << "2" << 10 << 2 << QString();
+        QTest::newRow("not a number") << "cmbItems"
+                                      << "25 items" << 10 << 25
+                                      << "\"25 items\" is not a number. Please enter a whole number of items per "
+                                         "section.";
+        QTest::newRow("too large") << "cmbPlayers"
+                                   << "100000" << 10 << 25
+                                   << "\"100000\" is out of range. Please enter a whole number of players" + range;
+        QTest::newRow("negative") << "cmbItems"
+                                  << "-1" << 10 << 25
+                                  << "\"-1\" is out of range. Please enter a whole number of items" + range;
     }
 
-    void refreshRefusesALimitThatIsNotANumber() {
-        harness_->find<QComboBox>("cmbItems")->setCurrentText(QStringLiteral("25 items"));
+    void refreshUsesTheLimitsAsTyped() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(int, players);
+        QFETCH(int, items);
+        QFETCH(QString, message);
+        harness_->window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness_->window()));
+        auto* limit = harness_->find<QComboBox>(box.toLatin1().constData());
+        limit->setFocus();
+        QTest::keyClick(limit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(limit, typed);
+        harness_->find("cmdRefresh")->setFocus(); // leaves the box
+        QCOMPARE(limit->currentText(), typed);
+        QCOMPARE(writtenReport(), report_); // only Refresh writes the report again
         harness_->click("Command2");
         harness_->click("cmdRefresh");
-        QCOMPARE(harness_->dialogs().messages.size(), 1);
-        QVERIFY(harness_->dialogs().messages[0].contains(u"not a number"));
-        QCOMPARE(writtenReport(), report_);
-        QCOMPARE(harness_->visiblePanel(), QStringLiteral("Frame1"));
+        QCOMPARE(harness_->dialogs().messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(LongestSection(writtenReport(), false), players);
+        QCOMPARE(LongestSection(writtenReport(), true), items);
+        if (!message.isEmpty())
+            QCOMPARE(writtenReport(), report_);
+        QCOMPARE(harness_->visiblePanel(), message.isEmpty() ? QStringLiteral("Frame4") : QStringLiteral("Frame1"));
     }
 };
 

@@ -33,39 +33,56 @@ class StatsTableModelTest : public QObject {
     }
 
     // A new table's direction is descending, so the first click sorts ascending; the direction
-    // belongs to the list, so a click on another column flips it too. Numbers sort by value.
+    // belongs to the list, so a click on another column flips it too. Numbers sort by value. Clicks on
+    // an empty list change nothing, the header's indicator included.
     void headerClicksFlipTheListsDirection_data() {
-        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<QList<int>>("clicks"); // columns; -1 empties the list, as a new run does
         QTest::addColumn<QString>("names");
         QTest::addColumn<Qt::SortOrder>("order");
-        QTest::newRow("one click") << QList<int>{0} << "Apple Briarhide Copper Ore" << Qt::AscendingOrder;
-        QTest::newRow("same column twice") << QList<int>{0, 0} << "Copper Ore Briarhide Apple" << Qt::DescendingOrder;
-        QTest::newRow("quantity as numbers") << QList<int>{2} << "Apple Briarhide Copper Ore" << Qt::AscendingOrder;
-        QTest::newRow("other column flips") << QList<int>{0, 3} << "Apple Briarhide Copper Ore" << Qt::DescendingOrder;
-        QTest::newRow("empty list ignores clicks")
-            << QList<int>{-1, 1} << "" << Qt::DescendingOrder; // -1: emptied first
+        QTest::addColumn<int>("indicator"); // the column it shows; -1: none shown
+        QTest::newRow("one click") << QList<int>{0} << "Apple Briarhide Copper Ore" << Qt::AscendingOrder << 0;
+        QTest::newRow("same column twice")
+            << QList<int>{0, 0} << "Copper Ore Briarhide Apple" << Qt::DescendingOrder << 0;
+        QTest::newRow("quantity as numbers")
+            << QList<int>{2} << "Apple Briarhide Copper Ore" << Qt::AscendingOrder << 2;
+        QTest::newRow("other column flips")
+            << QList<int>{0, 3} << "Apple Briarhide Copper Ore" << Qt::DescendingOrder << 3;
+        QTest::newRow("empty list ignores clicks") << QList<int>{-1, 1} << "" << Qt::DescendingOrder << -1;
+        QTest::newRow("emptied sorted list keeps its indicator")
+            << QList<int>{0, -1, 1, 1} << "" << Qt::AscendingOrder << 0;
     }
 
     void headerClicksFlipTheListsDirection() {
         QFETCH(QList<int>, clicks);
         QFETCH(Qt::SortOrder, order);
-        if (clicks.removeAll(-1) > 0)
-            table_.clear();
+        QFETCH(int, indicator);
         StatsTableModel model(table_);
         StatsListView view(&model);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        for (int column : clicks)
-            emit view.horizontalHeader()->sectionClicked(column);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QHeaderView* header = view.horizontalHeader();
+        for (int column : clicks) {
+            if (column < 0) {
+                model.replace([](StatsTable& table) { table.clear(); });
+                continue;
+            }
+            const QPoint middle(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
+        }
         QStringList names;
         for (int row = 0; row < model.rowCount(); ++row)
             names << model.index(row, 0).data().toString();
         QTEST(names.join(u' '), "names");
         QCOMPARE(table_.direction(),
                  order == Qt::AscendingOrder ? SortDirection::Ascending : SortDirection::Descending);
-        QCOMPARE(table_.sorted(), model.rowCount() > 0);
-        QCOMPARE(view.horizontalHeader()->isSortIndicatorShown(), model.rowCount() > 0);
-        if (model.rowCount() > 0)
-            QCOMPARE(view.horizontalHeader()->sortIndicatorOrder(), order);
+        QCOMPARE(table_.sorted(), indicator >= 0);
+        QCOMPARE(header->isSortIndicatorShown(), indicator >= 0);
+        if (indicator >= 0) {
+            QCOMPARE(header->sortIndicatorSection(), indicator);
+            QCOMPARE(header->sortIndicatorOrder(), order);
+        }
     }
 
     void selectionFollowsItsRowAndGuardsTheDoubleClick() {
