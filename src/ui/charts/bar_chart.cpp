@@ -99,6 +99,10 @@ void BarChart::draw(const ChartModel& model) {
     fitBarsTo(plotArea());
 }
 
+qreal BarChart::slotWidthForNames() const {
+    return 1.5 * QFontMetricsF(categories_->labelsFont()).height();
+}
+
 void BarChart::fitBarsTo(const QRectF& plotArea) {
     // Below one line of text per bar the names would overlap, and below two pixels Qt Charts cannot lay
     // the axis out at all: the axis goes, and the bars fill their slots so that they stay visible.

@@ -19,6 +19,9 @@ class BarChart : public QChart {
     // Replaces the bars, the category labels and the title by the model's.
     void draw(const ChartModel& model);
 
+    // The width a bar needs for its name to stand beside its neighbours'.
+    qreal slotWidthForNames() const;
+
     QBarCategoryAxis* categoryAxis() const { return categories_; }
     QValueAxis* valueAxis() const { return values_; }
 

@@ -4,8 +4,10 @@
 #include "ui/charts/chart_model.h"
 #include "ui/charts/chart_output.h"
 
+#include <QBarCategoryAxis>
 #include <QChartView>
 #include <QComboBox>
+#include <QEvent>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,7 +16,12 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace coffer {
 namespace {
@@ -35,7 +42,7 @@ QPushButton* MakeButton(QWidget& parent, const char* name, const QString& captio
 
 ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWidget* parent)
     : QWidget(parent), sortMembers_(std::move(sortMembers)), services_(std::move(services)), chart_(new BarChart),
-      view_(new QChartView(chart_, this)) {
+      view_(new QChartView(chart_, this)), scroll_(new QScrollArea(this)) {
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
 
@@ -48,6 +55,11 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWid
 
     view_->setObjectName(QStringLiteral("MSChart1"));
     view_->setRenderHint(QPainter::Antialiasing);
+    scroll_->setObjectName(QStringLiteral("chartScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setWidget(view_);
+    scroll_->viewport()->installEventFilter(this);
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(Pixels(*this, 60), 0, 0, 0);
@@ -61,7 +73,22 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWid
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(Pixels(*this, 45));
     layout->addLayout(controls);
-    layout->addWidget(view_, 1);
+    layout->addWidget(scroll_, 1);
+}
+
+bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_->viewport() && event->type() == QEvent::Resize)
+        fitChartToBars();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ChartPanel::fitChartToBars() {
+    // Whatever is not the plot area (the value axis, the margins) keeps its size as the chart widens.
+    const int bars = chart_->categoryAxis()->count();
+    const qreal besidePlot = std::max<qreal>(view_->width() - chart_->plotArea().width(), 0);
+    const int needed = static_cast<int>(std::ceil(bars * chart_->slotWidthForNames() + besidePlot));
+    const QSize shown = scroll_->viewport()->size();
+    view_->resize(std::max(shown.width(), needed), shown.height());
 }
 
 QComboBox* ChartPanel::makeChartTypeBox() {
@@ -96,6 +123,8 @@ void ChartPanel::draw(int entry) {
     ChartModel model;
     sortMembers_([&](StatsTable& members) { model = BuildChart(members, entry); });
     chart_->draw(model);
+    fitChartToBars();
+    scroll_->horizontalScrollBar()->setValue(0);
 }
 
 void ChartPanel::printChart() {
@@ -105,7 +134,7 @@ void ChartPanel::printChart() {
                                        "and try again."));
         return;
     }
-    if (!PrintWidgetPicture(*view_, *printer))
+    if (!PrintWidgetPicture(*scroll_->viewport(), *printer))
         services_.showMessage(this, tr("The chart could not be printed. Check the default printer and try again."));
 }
 
@@ -119,7 +148,7 @@ void ChartPanel::saveChart() {
         return;
     // Written beside the target and renamed over it, so a failed save leaves any old file as it was.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || !view_->grab().save(&file, "PNG") || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !scroll_->viewport()->grab().save(&file, "PNG") || !file.commit())
         services_.showMessage(this, tr("The chart could not be saved as %1.").arg(fileName));
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The Charts tab of the Report panel: the chart type box ("Display:"), "Print Chart", "Save Chart"
 // and the chart itself. Picking a chart type draws that chart from the member table; typing into the
-// box draws nothing.
+// box draws nothing. However many members there are, each bar keeps room for its name: a chart wider
+// than the tab scrolls sideways, and printing and saving take the part the tab shows.
 
 #include "ui/charts/chart_services.h"
 
@@ -9,6 +10,7 @@
 
 class QChartView;
 class QComboBox;
+class QScrollArea;
 
 namespace coffer {
 
@@ -24,16 +26,21 @@ class ChartPanel : public QWidget {
     // its text.
     void DrawDepositsChart();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     QComboBox* makeChartTypeBox();
     void draw(int entry);
     void printChart();
     void saveChart();
+    void fitChartToBars();
 
     MemberTableSort sortMembers_;
     ChartServices services_;
     BarChart* chart_;
     QChartView* view_;
+    QScrollArea* scroll_;
     bool finishingEdit_ = false;
 };
 

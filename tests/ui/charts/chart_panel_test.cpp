@@ -12,9 +12,11 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -131,6 +133,32 @@ class ChartPanelTest : public QObject {
             landscape << (match.captured(1).toDouble() > match.captured(2).toDouble());
         }
         QCOMPARE(landscape, QList<bool>{true});
+    }
+
+    // A big guild keeps every name and the axis titles: the chart scrolls sideways, and a saved picture
+    // is what the tab shows.
+    void everyNameStaysLegibleInABigGuild() {
+        auto h = ChartsTab();
+        QVERIFY(QTest::qWaitForWindowExposed(&h->window()));
+        QString log = QStringLiteral("<?xml version=\"1.0\"?>\n");
+        constexpr int kMembers = 3000;
+        for (int member = 0; member < kMembers; ++member)
+            log += QStringLiteral("<banklog money=\"%1\" player=\"Member%2\" type=\"4\"/>\n")
+                       .arg((member + 1) * 10000)
+                       .arg(member);
+        QVERIFY(h->importFile(h->writeFile(QStringLiteral("big.xml"), log.toUtf8())) && h->analyze());
+        h->find<QTabBar>("TabStrip1")->setCurrentIndex(1);
+        auto* view = h->find<QChartView>("MSChart1");
+        const auto* chart = static_cast<const BarChart*>(view->chart());
+        QCOMPARE(chart->categoryAxis()->count(), kMembers);
+        QVERIFY(chart->categoryAxis()->isVisible() && chart->categoryAxis()->isTitleVisible());
+        QVERIFY(chart->plotArea().width() / kMembers >= QFontMetricsF(chart->categoryAxis()->labelsFont()).height());
+        QWidget* shown = h->find<QScrollArea>("chartScroll")->viewport();
+        QVERIFY(view->width() > shown->width());
+
+        h->dialogs().saveAnswers << h->folder() + QStringLiteral("/big.png");
+        h->click("cmdSaveChart");
+        QCOMPARE(QImage(h->folder() + QStringLiteral("/big.png")).size(), shown->grab().size());
     }
 
     // The file dialog does not ask about overwriting; the panel does. chart.png is there already.
