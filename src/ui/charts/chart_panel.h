@@ -23,6 +23,10 @@ class ChartPanel : public QWidget {
     // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
     // its text.
     void DrawDepositsChart();
+    // The entry (1 for the first) last picked in the chart type box, 0 for none.
+    int chosenChart() const;
+    // Shows an entry as picked, drawing nothing.
+    void showChosenChart(int entry);
 
   private:
     QComboBox* makeChartTypeBox();
@@ -30,11 +34,13 @@ class ChartPanel : public QWidget {
     void printChart();
     void saveChart();
 
+    QComboBox* chartType_ = nullptr;
     MemberTableSort sortMembers_;
     ChartServices services_;
     BarChart* chart_;
     QChartView* view_;
     bool finishingEdit_ = false;
+    int chosen_ = 0;
 };
 
 } // namespace coffer
