@@ -10,6 +10,7 @@
 #include "ui/user_dialogs.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -23,7 +24,9 @@ int main(int argc, char** argv) {
 
     QtUserDialogs dialogs;
     LinkLauncher launcher(QString::fromStdString(product.website), QString::fromLatin1(kArmoryBase));
-    const Form1Settings settings{product, product.website, ProgramFolder(), WorkFolder()};
+    QSettings store; // the user's own, under the company and program names
+    Form1Settings settings{product, product.website, ProgramFolder(), WorkFolder()};
+    settings.store = &store;
     std::unique_ptr<Form1> form1;
     SplashWindow frmSplash([&] {
         form1 = std::make_unique<Form1>(settings, Form1Services{&dialogs, &launcher, WebPriceSources(kItemDatabaseBase),

@@ -64,6 +64,10 @@ bool BankLogPanel::lookUpItems() const {
     return chkLorehold_->isChecked();
 }
 
+void BankLogPanel::setLookUpItems(bool lookUp) {
+    chkLorehold_->setChecked(lookUp);
+}
+
 std::string BankLogPanel::textUtf8(const std::function<void()>& pump) {
     const bool wasReadOnly = text1_->isReadOnly();
     text1_->setReadOnly(true);

@@ -22,6 +22,7 @@ class BankLogPanel : public QGroupBox {
     QPushButton* importButton() const { return command8_; }
     QPushButton* analyzeButton() const { return cmdAnalyze_; }
     bool lookUpItems() const;
+    void setLookUpItems(bool lookUp);
     // The whole text as UTF-8, as QPlainTextEdit::toPlainText gives it, read a block at a time with
     // `pump` called in between; the box cannot be edited meanwhile.
     std::string textUtf8(const std::function<void()>& pump);

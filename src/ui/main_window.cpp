@@ -61,6 +61,12 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     frame4_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
     buildMenus();
     buildCharts();
+    setBusy(false);
+    setAcceptDrops(true);
+    // Controls that take drops themselves (the text box would paste the file's address) leave files to the window.
+    for (QWidget* control : findChildren<QWidget*>())
+        if (control->acceptDrops())
+            control->installEventFilter(this);
 
     connect(frame1_, &BrowserPanel::launchClicked, this,
             [this] { services_.launcher->request(QStringLiteral("Armory")); });
@@ -83,11 +89,19 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     showPanel(frame1_);
     arrangePanels();
     showQuickstart();
+    restoreSettings();
 }
 
-Form1::~Form1() = default;
+// The panels go first, while the tables their lists show and the filter they report drops to still exist.
+Form1::~Form1() {
+    delete centralWidget();
+}
 
 void Form1::showAtStart() {
+    if (restoreWindowGeometry()) {
+        show();
+        return;
+    }
     const QRect design =
         TwipsToPixels({0, 0, design::kClientWidth, design::kClientHeight}, logicalDpiX(), logicalDpiY());
     resize(design.width(), design.height() + menuBar()->sizeHint().height());
@@ -118,6 +132,10 @@ void Form1::buildMenus() {
         showPanel(frame2_);
         importLog();
     });
+    mnuExportMembers_ = addItem(file, "mnuExportMembers", QStringLiteral("Export Member List as CSV…"),
+                                [this] { exportList(memberModel_); });
+    mnuExportItems_ =
+        addItem(file, "mnuExportItems", QStringLiteral("Export Item List as CSV…"), [this] { exportList(itemModel_); });
     file->addSeparator();
     addItem(file, "mnuExit", QStringLiteral("Exit"), [this] { close(); });
 
@@ -230,6 +248,7 @@ void Form1::resizeEvent(QResizeEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     closing_ = true; // an import in progress stops at its next piece
+    keepSettings();
     QMainWindow::closeEvent(event);
 }
 
@@ -243,12 +262,12 @@ void Form1::showInBrowser(const QUrl& url) {
 }
 
 void Form1::ListView1_DblClick(int row) {
-    const std::string& name = stats_.members.cell(static_cast<std::size_t>(row), kCharacter);
+    const std::string& name = stats_.members.cell(memberModel_->tableRow(row), kCharacter);
     showInBrowser(QUrl(Qs(MemberPageAddress(settings_.armoryBase, stats_.guild.realm, name))));
 }
 
 void Form1::ListView2_DblClick(int row) {
-    const std::string& name = stats_.items.cell(static_cast<std::size_t>(row), kItem);
+    const std::string& name = stats_.items.cell(itemModel_->tableRow(row), kItem);
     if (!services_.itemPageAddress) {
         showInBrowser(QUrl(Qs(ItemSearchAddress(settings_.itemDatabaseBase, name))));
         return;
@@ -263,6 +282,9 @@ void Form1::setBusy(bool busy) {
                                                             frame4_->refreshButton(), frame4_->saveAsButton()})
         control->setEnabled(!busy);
     mnuImport_->setEnabled(!busy);
+    // Exporting needs a filled list; a run empties the lists first.
+    mnuExportMembers_->setEnabled(!busy && memberModel_->table().rowCount() > 0);
+    mnuExportItems_->setEnabled(!busy && itemModel_->table().rowCount() > 0);
     frame3_->showBusy(busy);
 }
 

@@ -17,6 +17,7 @@
 
 class QAction;
 class QPushButton;
+class QSettings;
 
 namespace coffer {
 
@@ -37,6 +38,9 @@ struct Form1Settings {
     std::filesystem::path workFolder;    // report.html and the run's temporary copy of the log
     std::string armoryBase = kArmoryBase;
     std::string itemDatabaseBase = kItemDatabaseBase;
+    // Keeps the user's choices across starts (limits, lookup box, chart, folders, window geometry);
+    // null: nothing is kept.
+    QSettings* store = nullptr;
 };
 
 // Finds an address for a name and hands it to `done` later, on the window's thread.
@@ -75,6 +79,9 @@ class Form1 : public QMainWindow {
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildMenus();
@@ -91,11 +98,19 @@ class Form1 : public QMainWindow {
     void showQuickstart();
     void setBusy(bool busy);
 
+    void restoreSettings();
+    void keepSettings() const;
+    bool restoreWindowGeometry();
+
     void importLog();
+    // Appends one file to the text (the import's rules); false when it was not imported.
+    bool importFile(const QString& name);
+    bool mayReplace(const QString& name);
     void cmdAnalyze_Click();
     void onAnalysisFinished();
     void cmdRefresh_Click();
     void cmdSaveAs_Click();
+    void exportList(const StatsTableModel* list);
     void showWrittenReport();
     std::optional<ReportSettings> reportSettings(QString* error) const;
 
@@ -112,6 +127,9 @@ class Form1 : public QMainWindow {
     AnalysisJob job_;
     bool busy_ = false;
     bool closing_ = false;
+    QString importFolder_; // where the file dialogs start; empty: their own choice
+    QString saveAsFolder_;
+    QString exportFolder_;
 
     QWidget* frame5_ = nullptr;
     BrowserPanel* frame1_ = nullptr;
@@ -120,6 +138,8 @@ class Form1 : public QMainWindow {
     ReportPanel* frame4_ = nullptr;
     ChartPanel* charts_ = nullptr;
     QAction* mnuImport_ = nullptr;
+    QAction* mnuExportMembers_ = nullptr;
+    QAction* mnuExportItems_ = nullptr;
 };
 
 } // namespace coffer

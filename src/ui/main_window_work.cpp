@@ -4,6 +4,7 @@
 
 #include "report/html_report.h"
 #include "report/report_file.h"
+#include "report/table_export.h"
 #include "shell/file_exists.h"
 #include "ui/bank_log_panel.h"
 #include "ui/log_import.h"
@@ -15,8 +16,11 @@
 #include "ui/user_dialogs.h"
 
 #include <QDateTime>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QMimeData>
 #include <QScopeGuard>
 #include <QUrl>
 
@@ -28,6 +32,12 @@ constexpr qsizetype kImportPartBytes = 32 * 1024;
 
 QString Qs(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// Text without an XML declaration in its first 64 KiB that holds NUL bytes there is likely some other file.
+bool LooksBinary(const QByteArray& content) {
+    const QByteArray head = content.left(64 * 1024);
+    return !head.contains("?xml") && head.contains('\0');
 }
 
 std::string ReportDateText() {
@@ -52,9 +62,15 @@ QString SectionLimitMessage(const QString& text, const SectionLimit& limit, cons
 void Form1::importLog() {
     if (busy_)
         return;
-    const QString name = services_.dialogs->openFileName(this, Qs(settings_.programFolder.string()));
+    const QString name = services_.dialogs->openFileName(
+        this, importFolder_.isEmpty() ? Qs(settings_.programFolder.string()) : importFolder_);
     if (name.isEmpty() || !FileExists(name.toStdString()))
         return;
+    importFile(name);
+}
+
+bool Form1::importFile(const QString& name) {
+    importFolder_ = QFileInfo(name).absolutePath();
     setBusy(true);
     frame2_->setTextReadOnly(true);
     const auto editable = qScopeGuard([this] { frame2_->setTextReadOnly(false); });
@@ -71,7 +87,13 @@ void Form1::importLog() {
     if (file.error() != QFileDevice::NoError) {
         setBusy(false);
         inform(QStringLiteral("The file %1 could not be read: %2").arg(name, file.errorString()));
-        return;
+        return false;
+    }
+    if (LooksBinary(content) &&
+        !services_.dialogs->confirm(this, Qs(settings_.product.programName),
+                                    QStringLiteral("This file does not look like a bank log. Import it anyway?"))) {
+        setBusy(false);
+        return false;
     }
     ForEachImportPiece(content, kImportPartBytes, [this, &pump](const QString& piece) {
         frame2_->appendText(piece);
@@ -79,6 +101,42 @@ void Form1::importLog() {
         return !closing_;
     });
     setBusy(false);
+    return true;
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    auto* drag = dynamic_cast<QDropEvent*>(event); // also the drag's entering and moving
+    if (drag == nullptr || !drag->mimeData()->hasUrls())
+        return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::Drop)
+        dropEvent(drag);
+    else
+        drag->acceptProposedAction();
+    return true;
+}
+
+// Dropped files are imported one after another, in the order given, each as "Import File" would.
+void Form1::dropEvent(QDropEvent* event) {
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    if (busy_) {
+        frame3_->showStatus(QStringLiteral("Files cannot be imported while an import or an analysis is in progress."));
+        return;
+    }
+    showPanel(frame2_);
+    for (const QString& file : files)
+        if (!closing_ && FileExists(file.toStdString()))
+            importFile(file);
 }
 
 void Form1::cmdAnalyze_Click() {
@@ -177,15 +235,36 @@ void Form1::cmdSaveAs_Click() {
         inform(QStringLiteral("There is no report to save yet. Click \"Analyze now\" first."));
         return;
     }
-    QString name = services_.dialogs->saveFileName(this, QStringLiteral("HTML Files (*.htm *.html)"));
+    QString name = services_.dialogs->saveFileName(this, QStringLiteral("HTML Files (*.htm *.html)"), saveAsFolder_);
     if (name.isEmpty() || name == u" ")
         return;
     name = WithHtmExtension(name);
-    if (FileExists(name.toStdString()) &&
-        !services_.dialogs->confirm(this, Qs(settings_.product.programName),
-                                    QStringLiteral("File already exists.  Are you sure you want to overwrite it?")))
+    saveAsFolder_ = QFileInfo(name).absolutePath();
+    if (!mayReplace(name))
         return;
     if (const std::string error = CopyReport(reportPath(), name.toStdString()); !error.empty())
+        inform(QStringLiteral("Error: ") + Qs(error));
+}
+
+// True when nothing is at `name`, or the user agrees to replace it.
+bool Form1::mayReplace(const QString& name) {
+    return !FileExists(name.toStdString()) ||
+           services_.dialogs->confirm(this, Qs(settings_.product.programName),
+                                      QStringLiteral("File already exists.  Are you sure you want to overwrite it?"));
+}
+
+// The whole list in its current order, whatever its search hides.
+void Form1::exportList(const StatsTableModel* list) {
+    if (busy_ || list->table().rowCount() == 0)
+        return;
+    const QString name = services_.dialogs->saveFileName(this, QStringLiteral("CSV Files (*.csv)"), exportFolder_);
+    if (name.isEmpty())
+        return;
+    exportFolder_ = QFileInfo(name).absolutePath();
+    if (!mayReplace(name))
+        return;
+    if (const std::string error = WriteFileReplacing(name.toStdString(), TableText(list->table(), TableFormat::Csv));
+        !error.empty())
         inform(QStringLiteral("Error: ") + Qs(error));
 }
 

@@ -84,6 +84,11 @@ QString ReportPanel::itemsPerSection() const {
     return cmbItems_->currentText();
 }
 
+void ReportPanel::setSectionLimits(const QString& players, const QString& items) {
+    cmbPlayers_->setCurrentText(players);
+    cmbItems_->setCurrentText(items);
+}
+
 void ReportPanel::showReport(const QUrl& file) {
     webBrowser2_->load(file);
 }

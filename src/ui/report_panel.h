@@ -22,6 +22,7 @@ class ReportPanel : public QGroupBox {
 
     QString playersPerSection() const;
     QString itemsPerSection() const;
+    void setSectionLimits(const QString& players, const QString& items);
     QPushButton* refreshButton() const { return cmdRefresh_; }
     QPushButton* saveAsButton() const { return cmdSaveAs_; }
     // The Charts tab's page: it covers the chart controls' area and starts empty.

@@ -1,18 +1,38 @@
 #include "ui/stats_panel.h"
 
+#include "analysis/transaction_totals.h"
 #include "ui/stats_list_view.h"
+#include "ui/stats_table_model.h"
 #include "ui/twips.h"
 #include "ui/window_fonts.h"
 
+#include <QAction>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QStatusBar>
+#include <algorithm>
 
 namespace coffer {
+namespace {
+
+const QString kItemSearchCaption = QStringLiteral("Find item or name:");
+
+// The list takes its place below the search row.
+void PlaceBelow(QWidget* row, QWidget* list, const TwipsRect& place) {
+    const QRect whole = TwipsToPixels(place, list->logicalDpiX(), list->logicalDpiY());
+    const int height = std::min(row->sizeHint().height(), whole.height());
+    row->setGeometry(whole.left(), whole.top(), whole.width(), height);
+    list->setGeometry(whole.left(), whole.top() + height, whole.width(), whole.height() - height);
+}
+
+} // namespace
 
 StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const QString& itemDatabaseDomain,
                        QWidget* parent)
-    : QGroupBox(QStringLiteral("Bank Stats"), parent) {
+    : QGroupBox(QStringLiteral("Bank Stats"), parent), members_(members), items_(items) {
     setObjectName(QStringLiteral("Frame3"));
     auto* label7 = new QLabel(QStringLiteral("Double-click a name to launch its armory page or an item to launch its "
                                              "%1 page.")
@@ -24,6 +44,21 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
     listView1_->setObjectName(QStringLiteral("ListView1"));
     listView2_ = new StatsListView(items, this);
     listView2_->setObjectName(QStringLiteral("ListView2"));
+    memberSearchRow_ = makeSearchRow("txtFindMember", QStringLiteral("Find character:"), &memberSearch_, nullptr);
+    itemSearchRow_ = makeSearchRow("txtFindItem", kItemSearchCaption, &itemSearch_, &itemSearchCaption_);
+    connect(memberSearch_, &QLineEdit::textEdited, this, &StatsPanel::searchMembers);
+    connect(itemSearch_, &QLineEdit::textEdited, this, &StatsPanel::searchItems);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &StatsPanel::focusSearch);
+
+    auto* memberItems = new QAction(QStringLiteral("Show this member's items"), listView1_);
+    memberItems->setObjectName(QStringLiteral("mnuMemberItems"));
+    connect(memberItems, &QAction::triggered, this, [this] {
+        if (const auto row = listView1_->selectedRow())
+            showMemberItems(members_->index(*row, kCharacter).data().toString());
+    });
+    listView1_->addAction(memberItems);
+    listView1_->setContextMenuPolicy(Qt::ActionsContextMenu); // a right-click selects the row first
 
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
@@ -49,9 +84,49 @@ void StatsPanel::showBusy(bool busy) {
     progress_->setVisible(busy);
 }
 
+QWidget* StatsPanel::makeSearchRow(const char* name, const QString& caption, QLineEdit** box, QLabel** label) {
+    auto* row = new QWidget(this);
+    auto* text = new QLabel(caption, row);
+    text->setObjectName(QString::fromLatin1(name).replace(QLatin1String("txt"), QLatin1String("lbl")));
+    *box = new QLineEdit(row);
+    (*box)->setObjectName(QString::fromLatin1(name));
+    (*box)->setClearButtonEnabled(true);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 2);
+    layout->addWidget(text);
+    layout->addWidget(*box, 1);
+    if (label != nullptr)
+        *label = text;
+    return row;
+}
+
+void StatsPanel::searchMembers(const QString& text) {
+    members_->setFilter({text.toStdString(), {kCharacter}});
+}
+
+void StatsPanel::searchItems(const QString& text) {
+    itemSearchCaption_->setText(kItemSearchCaption);
+    items_->setFilter({text.toStdString(), {kItem, kItemMember}});
+}
+
+void StatsPanel::showMemberItems(const QString& member) {
+    itemSearchCaption_->setText(QStringLiteral("Items of member:"));
+    itemSearch_->setText(member);
+    items_->setFilter({member.toStdString(), {kItemMember}, true});
+    listView2_->scrollToTop();
+    listView2_->setFocus();
+}
+
+// Ctrl+F goes to the item search while the item list or its search has the focus, else to the member search.
+void StatsPanel::focusSearch() {
+    QLineEdit* box = listView2_->hasFocus() || itemSearch_->hasFocus() ? itemSearch_ : memberSearch_;
+    box->setFocus(Qt::ShortcutFocusReason);
+    box->selectAll();
+}
+
 void StatsPanel::place(const PanelLayout& layout) {
-    PlaceTwips(listView1_, layout.listView1);
-    PlaceTwips(listView2_, layout.listView2);
+    PlaceBelow(memberSearchRow_, listView1_, layout.listView1);
+    PlaceBelow(itemSearchRow_, listView2_, layout.listView2);
     PlaceTwips(statusBar1_, layout.statusBar1);
 }
 

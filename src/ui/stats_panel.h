@@ -1,10 +1,14 @@
 #pragma once
 // Frame3, the Bank Stats panel: the member list ListView1, the item list ListView2 and the status bar
-// StatusBar1, whose first panel shows the analysis's status texts beside a progress indicator.
+// StatusBar1, whose first panel shows the analysis's status texts beside a progress indicator. Each
+// list has a search row in a slim strip taken from the top of the list's place: typing filters the
+// list (Ctrl+F goes to the search of the list in use), and the member list's context menu shows the
+// items of one member.
 
 #include <QGroupBox>
 
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QStatusBar;
 
@@ -27,13 +31,28 @@ class StatsPanel : public QGroupBox {
     // The indicator runs while work is in progress.
     void showBusy(bool busy);
     void place(const PanelLayout& layout);
+    // The item list filtered to the rows of one member (its Name column); clearing the item search
+    // shows every row again.
+    void showMemberItems(const QString& member);
 
   private:
+    QWidget* makeSearchRow(const char* name, const QString& caption, QLineEdit** box, QLabel** label);
+    void searchMembers(const QString& text);
+    void searchItems(const QString& text);
+    void focusSearch();
+
+    StatsTableModel* members_;
+    StatsTableModel* items_;
     StatsListView* listView1_;
     StatsListView* listView2_;
     QStatusBar* statusBar1_;
     QLabel* statusText_;
     QProgressBar* progress_;
+    QWidget* memberSearchRow_;
+    QWidget* itemSearchRow_;
+    QLineEdit* memberSearch_;
+    QLineEdit* itemSearch_;
+    QLabel* itemSearchCaption_;
 };
 
 } // namespace coffer

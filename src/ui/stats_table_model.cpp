@@ -1,5 +1,6 @@
 #include "ui/stats_table_model.h"
 
+#include "analysis/text_util.h"
 #include "report/list_sort.h"
 
 #include <vector>
@@ -27,8 +28,7 @@ int StatsTableModel::columnCount(const QModelIndex& parent) const {
 QVariant StatsTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_)
         return {};
-    const std::string& cell =
-        table_.cell(static_cast<std::size_t>(index.row()), static_cast<std::size_t>(index.column()));
+    const std::string& cell = table_.cell(tableRow(index.row()), static_cast<std::size_t>(index.column()));
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
@@ -49,21 +49,64 @@ QVariant StatsTableModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
+std::size_t StatsTableModel::tableRow(int row) const {
+    return filtered() ? static_cast<std::size_t>(shown_[static_cast<std::size_t>(row)]) : static_cast<std::size_t>(row);
+}
+
+bool StatsTableModel::keeps(std::size_t row) const {
+    for (const int column : filter_.columns) {
+        const std::string& cell = table_.cell(row, static_cast<std::size_t>(column));
+        if (filter_.wholeCell ? EqualsNoCase(cell, filter_.text) : ContainsNoCase(cell, filter_.text))
+            return true;
+    }
+    return false;
+}
+
+void StatsTableModel::applyFilter(bool narrowing) {
+    if (!filtered()) {
+        shown_.clear();
+        return;
+    }
+    if (narrowing) {
+        std::erase_if(shown_, [this](int row) { return !keeps(static_cast<std::size_t>(row)); });
+        return;
+    }
+    shown_.clear();
+    for (std::size_t row = 0; row < table_.rowCount(); ++row)
+        if (keeps(row))
+            shown_.push_back(static_cast<int>(row));
+}
+
+int StatsTableModel::shownCount() const {
+    return filtered() ? static_cast<int>(shown_.size()) : static_cast<int>(table_.rowCount());
+}
+
+void StatsTableModel::setFilter(ListSearch filter) {
+    const bool narrowing = filtered() && !filter.wholeCell && !filter_.wholeCell && filter.columns == filter_.columns &&
+                           filter.text.size() > filter_.text.size() && ContainsNoCase(filter.text, filter_.text);
+    beginResetModel();
+    filter_ = std::move(filter);
+    applyFilter(narrowing);
+    rows_ = shownCount();
+    endResetModel();
+}
+
 void StatsTableModel::reorder(const std::function<void(StatsTable&)>& sort) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<StatsTable::RowId> ids;
     ids.reserve(static_cast<std::size_t>(before.size()));
     for (const QModelIndex& index : before)
-        ids.push_back(table_.rowIdAt(static_cast<std::size_t>(index.row())));
+        ids.push_back(table_.rowIdAt(tableRow(index.row())));
 
     sort(table_);
+    applyFilter(false); // the rows shown follow the new order
 
     if (!before.isEmpty()) {
-        // Row ids are dense (0 .. rows-1), so one pass gives every row's new position.
+        // Row ids are dense (0 .. rows-1), so one pass gives every shown row's new position.
         std::vector<int> positionOf(table_.rowCount());
-        for (std::size_t row = 0; row < table_.rowCount(); ++row)
-            positionOf[table_.rowIdAt(row)] = static_cast<int>(row);
+        for (int row = 0; row < rows_; ++row)
+            positionOf[table_.rowIdAt(tableRow(row))] = row;
         QModelIndexList after;
         after.reserve(before.size());
         for (qsizetype i = 0; i < before.size(); ++i)
@@ -76,7 +119,8 @@ void StatsTableModel::reorder(const std::function<void(StatsTable&)>& sort) {
 void StatsTableModel::replace(const std::function<void(StatsTable&)>& change) {
     beginResetModel();
     change(table_);
-    rows_ = static_cast<int>(table_.rowCount());
+    applyFilter(false);
+    rows_ = shownCount();
     endResetModel();
 }
 

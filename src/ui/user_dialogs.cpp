@@ -9,8 +9,8 @@ QString QtUserDialogs::openFileName(QWidget* parent, const QString& folder) {
     return QFileDialog::getOpenFileName(parent, {}, folder);
 }
 
-QString QtUserDialogs::saveFileName(QWidget* parent, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, {}, {}, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+QString QtUserDialogs::saveFileName(QWidget* parent, const QString& filter, const QString& folder) {
+    return QFileDialog::getSaveFileName(parent, {}, folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 bool QtUserDialogs::confirm(QWidget* parent, const QString& title, const QString& text) {

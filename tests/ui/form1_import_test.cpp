@@ -2,6 +2,8 @@
 
 #include "tests/ui/support/form1_harness.h"
 
+#include <QApplication>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -81,6 +83,50 @@ class Form1ImportTest : public QObject {
         QCOMPARE(harness.find<QPlainTextEdit>("Text1")->toPlainText(), QStringLiteral("kept"));
         QVERIFY(!harness.find<QPlainTextEdit>("Text1")->isReadOnly());
         QTEST(int(harness.dialogs().messages.size()), "messages");
+    }
+
+    // Dropped files are imported as "Import File" imports, in order; a file that looks binary asks
+    // first, through either way in.
+    void droppedFilesAreImportedInOrder_data() {
+        QTest::addColumn<QStringList>("files"); // "~" stands for a NUL byte
+        QTest::addColumn<bool>("drop");         // else "Import File"
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<QList<int>>("imported"); // the files expected in the text, in order
+        QTest::addColumn<int>("questions");
+        const QStringList binary{"b~n", "two"};
+        QTest::newRow("two dropped") << QStringList{"one", "two"} << true << QList<bool>{} << QList<int>{0, 1} << 0;
+        QTest::newRow("binary declined") << binary << true << QList<bool>{false} << QList<int>{1} << 1;
+        QTest::newRow("binary accepted") << binary << true << QList<bool>{true} << QList<int>{0, 1} << 1;
+        QTest::newRow("binary through Import File") << binary << false << QList<bool>{false} << QList<int>{} << 1;
+        QTest::newRow("NUL after ?xml") << QStringList{"<?xml~"} << false << QList<bool>{} << QList<int>{0} << 0;
+    }
+
+    void droppedFilesAreImportedInOrder() {
+        QFETCH(QStringList, files);
+        QFETCH(bool, drop);
+        QFETCH(QList<int>, imported);
+        Form1Harness harness;
+        auto* text = harness.find<QPlainTextEdit>("Text1");
+        QList<QUrl> urls;
+        QString expected;
+        for (const QString& file : files)
+            urls << QUrl::fromLocalFile(harness.writeFile(QString::number(urls.size()) + QStringLiteral(".xml"),
+                                                          file.toUtf8().replace('~', '\0')));
+        for (int file : imported)
+            expected += u'\n' + QString(files[file]).replace(u'~', QChar(0));
+        QFETCH(QList<bool>, answers);
+        harness.dialogs().confirmAnswers = answers;
+        if (drop) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            // As the window's filter sees a drop on the text box, which would paste the file's address.
+            QVERIFY(static_cast<QObject&>(harness.window()).eventFilter(text->viewport(), &event));
+        } else {
+            QVERIFY(harness.importFile(urls[0].toLocalFile()));
+        }
+        QCOMPARE(text->toPlainText(), expected);
+        QTEST(int(harness.dialogs().questions.size()), "questions");
     }
 
     // "Add Page" shows for a bank log page in the browser and appends the page's source to the text.

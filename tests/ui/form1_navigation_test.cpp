@@ -1,5 +1,5 @@
 // Form1's panels: the one shown at start, switching by buttons, menus and tabs, the layout; the link
-// launcher and the About window.
+// launcher and the About window; the settings kept from one start to the next.
 
 #include "tests/ui/support/form1_harness.h"
 #include "ui/about_window.h"
@@ -7,9 +7,15 @@
 #include "ui/twips.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
 
@@ -137,6 +143,52 @@ class Form1NavigationTest : public QObject {
             QTest::mouseClick(close, Qt::LeftButton);
             QVERIFY(!about->isVisible());
         }
+    }
+
+    // The choices kept in a settings file of the test's own, read at the next start; values that
+    // cannot be read leave the defaults.
+    void settingsAreKeptAcrossStarts_data() {
+        QTest::addColumn<bool>("written"); // else the file holds bad values
+        QTest::newRow("kept") << true;
+        QTest::newRow("bad values") << false;
+    }
+
+    void settingsAreKeptAcrossStarts() {
+        QFETCH(bool, written);
+        QTemporaryDir dir;
+        QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
+        if (!written)
+            for (const auto& [key, value] : {std::pair{"report/playersPerSection", "ten"},
+                                             {"report/itemsPerSection", ""},
+                                             {"analysis/lookUpItemValues", "maybe"},
+                                             {"charts/chartType", "99"},
+                                             {"folders/import", "/nonexistent"},
+                                             {"window/geometry", "garbage"}})
+                store.setValue(QLatin1String(key), QLatin1String(value));
+        Form1Harness harness({}, {}, &store); // reads the settings
+        const QString logs = dir.filePath(QStringLiteral("logs"));
+        if (written) {
+            harness.find<QComboBox>("cmbPlayers")->setCurrentText(QStringLiteral("5"));
+            harness.find<QComboBox>("cmbItems")->setCurrentText(QStringLiteral("40"));
+            harness.find<QCheckBox>("chkLorehold")->setChecked(true);
+            emit harness.find<QComboBox>("Combo1")->activated(2);
+            QVERIFY(QDir().mkpath(logs));
+            QFile log(QDir(logs).filePath(QStringLiteral("log.xml")));
+            QVERIFY(log.open(QIODevice::WriteOnly));
+            log.close();
+            QVERIFY(harness.importFile(log.fileName()));
+            harness.restart();
+        } else {
+            harness.window().showAtStart();
+        }
+        harness.dialogs().openAnswers << QString();
+        harness.click("Command8");
+        QCOMPARE(harness.dialogs().folders.last(), written ? logs : harness.folder());
+        QCOMPARE(harness.find<QComboBox>("cmbPlayers")->currentText(), written ? "5" : "10");
+        QCOMPARE(harness.find<QComboBox>("cmbItems")->currentText(), written ? "40" : "25");
+        QCOMPARE(harness.find<QCheckBox>("chkLorehold")->isChecked(), written);
+        QCOMPARE(harness.find<QComboBox>("Combo1")->currentIndex(), written ? 2 : -1);
+        QCOMPARE(harness.window().isMaximized(), !written); // a kept geometry is the window's last one
     }
 };
 

@@ -1,10 +1,21 @@
-// The Report panel's "Save As" and "Refresh", after the sample log's analysis.
+// The Report panel's "Save As" and "Refresh", and the lists' export and search, after the sample
+// log's analysis.
 
+#include "analysis/transaction_totals.h"
+#include "report/table_export.h"
 #include "tests/ui/support/form1_harness.h"
+#include "ui/stats_list_view.h"
+#include "ui/stats_table_model.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
 
@@ -26,6 +37,26 @@ int LongestSection(const QByteArray& report, bool items) {
         if (section.contains(u"?search=") == items && !section.contains(u"NINJA LIST"))
             longest = std::max(longest, int(section.count(u"<img src=")));
     return longest;
+}
+
+// Item list rows (Item and Name) that a search for `text` should show, in the table's order.
+QStringList ItemsContaining(const StatsTable& items, const QString& text, bool wholeName) {
+    QStringList rows;
+    for (std::size_t row = 0; row < items.rowCount(); ++row) {
+        const QString item = QString::fromStdString(items.cell(row, kItem));
+        const QString name = QString::fromStdString(items.cell(row, kItemMember));
+        if (wholeName ? name.compare(text, Qt::CaseInsensitive) == 0
+                      : item.contains(text, Qt::CaseInsensitive) || name.contains(text, Qt::CaseInsensitive))
+            rows << item + u'\t' + name;
+    }
+    return rows;
+}
+
+QStringList ShownItems(const QAbstractItemModel* model) {
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row)
+        rows << model->index(row, kItem).data().toString() + u'\t' + model->index(row, kItemMember).data().toString();
+    return rows;
 }
 
 } // namespace
@@ -86,6 +117,69 @@ class Form1ReportTest : public QObject {
                  saved.isEmpty() ? QByteArray("old notes") : report_);
         QCOMPARE(harness_->dialogs().questions.size(), existing && answered ? 1 : 0);
         QVERIFY(harness_->dialogs().messages.isEmpty());
+    }
+
+    // The whole list in its current order, whatever the search hides; a failed write says so.
+    void exportWritesTheWholeListAsCsv_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("members");
+        QTest::addColumn<bool>("fails"); // the chosen name is a folder
+        QTest::newRow("members") << "mnuExportMembers" << true << false;
+        QTest::newRow("items") << "mnuExportItems" << false << false;
+        QTest::newRow("write fails") << "mnuExportItems" << false << true;
+    }
+
+    void exportWritesTheWholeListAsCsv() {
+        QFETCH(QString, action);
+        QFETCH(bool, members);
+        QFETCH(bool, fails);
+        QTest::keyClicks(harness_->find<QLineEdit>("txtFindMember"), QStringLiteral("zo"));
+        QTest::keyClicks(harness_->find<QLineEdit>("txtFindItem"), QStringLiteral("zo"));
+        emit harness_->find<StatsListView>("ListView2")->horizontalHeader()->sectionClicked(3);
+        const QString target = harness_->folder() + (fails ? QStringLiteral("/taken") : QStringLiteral("/list.csv"));
+        if (fails)
+            QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
+        harness_->dialogs().saveAnswers << target;
+        harness_->dialogs().confirmAnswers << true;
+        harness_->trigger(action.toLatin1().constData());
+        const StatsTableModel* list = members ? harness_->window().memberModel() : harness_->window().itemModel();
+        QVERIFY(list->rowCount() < int(list->table().rowCount()));
+        QCOMPARE(harness_->dialogs().messages.size(), fails ? 1 : 0);
+        if (fails)
+            QVERIFY(QDir(target + QStringLiteral("/inside")).exists());
+        else
+            QCOMPARE(ReadAll(target), QByteArray::fromStdString(TableText(list->table(), TableFormat::Csv)));
+    }
+
+    // Typing filters the item list on Item or Name; a member's items show through the member list's
+    // context menu until the search is cleared. Ctrl+F goes to the search of the list in use.
+    void searchAndAMembersItems() {
+        harness_->click("Command5");
+        auto* search = harness_->find<QLineEdit>("txtFindItem");
+        const StatsTableModel* items = harness_->window().itemModel();
+        QTest::keyClicks(search, QStringLiteral("ZO"));
+        QCOMPARE(ShownItems(items), ItemsContaining(items->table(), QStringLiteral("ZO"), false));
+        QVERIFY(items->rowCount() > 0 && items->rowCount() < int(items->table().rowCount()));
+
+        auto* members = harness_->find<StatsListView>("ListView1");
+        members->selectRow(1);
+        const QString member = members->model()->index(1, kCharacter).data().toString();
+        harness_->trigger("mnuMemberItems");
+        QCOMPARE(search->text(), member);
+        QCOMPARE(ShownItems(items), ItemsContaining(items->table(), member, true));
+        QVERIFY(!harness_->find<QLabel>("lblFindItem")->text().startsWith(u"Find"));
+        search->selectAll();
+        QTest::keyClick(search, Qt::Key_Backspace);
+        QCOMPARE(items->rowCount(), int(items->table().rowCount()));
+
+        harness_->window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness_->window()));
+        for (const char* list : {"ListView2", "ListView1"}) {
+            harness_->find(list)->setFocus();
+            QTest::keyClick(&harness_->window(), Qt::Key_F, Qt::ControlModifier);
+            QCOMPARE(QApplication::focusWidget(),
+                     harness_->find(list == QLatin1String("ListView1") ? "txtFindMember" : "txtFindItem"));
+        }
     }
 
     // The limits are typed into the boxes as a user would; a box never completes what was typed.

@@ -85,6 +85,44 @@ class StatsTableModelTest : public QObject {
         }
     }
 
+    // A filter hides rows only: the rows shown keep the table's order through sorts, and a longer text
+    // narrows what a shorter one kept while a shorter one brings rows back.
+    void filterShowsMatchingRowsInTheTablesOrder_data() {
+        QTest::addColumn<QStringList>("texts"); // typed one after the other; "=" in front: a whole Name cell
+        QTest::addColumn<bool>("sortAfter");    // a header click on Item after filtering
+        QTest::addColumn<QString>("names");
+        QTest::newRow("item or name, case ignored") << QStringList{"B"} << false << "Briarhide Apple";
+        QTest::newRow("sorted while filtered") << QStringList{"b"} << true << "Apple Briarhide";
+        QTest::newRow("longer text narrows") << QStringList{"b", "bo"} << false << "Apple";
+        QTest::newRow("shorter text widens") << QStringList{"bo", "b"} << false << "Briarhide Apple";
+        QTest::newRow("cleared") << QStringList{"ore", ""} << false << "Briarhide Apple Copper Ore";
+        QTest::newRow("whole name cell") << QStringList{"=ann"} << false << "Briarhide";
+        QTest::newRow("whole cell, not a part") << QStringList{"=An"} << false << "";
+        QTest::newRow("whole cell, then typing") << QStringList{"=Bob", "o"} << false << "Apple Copper Ore";
+    }
+
+    void filterShowsMatchingRowsInTheTablesOrder() {
+        QFETCH(QStringList, texts);
+        QFETCH(bool, sortAfter);
+        StatsTableModel model(table_);
+        StatsListView view(&model);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (const QString& text : texts) {
+            const bool whole = text.startsWith(u'=');
+            model.setFilter({(whole ? text.mid(1) : text).toStdString(),
+                             whole ? std::vector<int>{kItemMember} : std::vector<int>{kItem, kItemMember}, whole});
+        }
+        if (sortAfter)
+            emit view.horizontalHeader()->sectionClicked(0);
+        QStringList names;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            names << model.index(row, 0).data().toString();
+            QCOMPARE(QString::fromStdString(table_.cell(model.tableRow(row), kItem)), names.back());
+        }
+        QTEST(names.join(u' '), "names");
+        QCOMPARE(table_.rowCount(), std::size_t{3});
+    }
+
     void selectionFollowsItsRowAndGuardsTheDoubleClick() {
         StatsTableModel model(table_);
         StatsListView view(&model);

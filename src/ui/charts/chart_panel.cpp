@@ -46,7 +46,7 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWid
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
 
-    QComboBox* chartType = makeChartTypeBox();
+    chartType_ = makeChartTypeBox();
 
     QPushButton* print = MakeButton(*this, "Command7", tr("Print Chart"));
     connect(print, &QPushButton::clicked, this, &ChartPanel::printChart);
@@ -64,7 +64,7 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWid
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(Pixels(*this, 60), 0, 0, 0);
     controls->addWidget(label);
-    controls->addWidget(chartType);
+    controls->addWidget(chartType_);
     controls->addWidget(print);
     controls->addWidget(save);
     controls->addStretch();
@@ -102,8 +102,10 @@ QComboBox* ChartPanel::makeChartTypeBox() {
     box->setLineEdit(text);
     connect(text, &QLineEdit::editingFinished, this, [this] { finishingEdit_ = false; });
     connect(box, &QComboBox::activated, this, [this](int index) {
-        if (!finishingEdit_)
-            draw(index + 1);
+        if (finishingEdit_)
+            return;
+        chosen_ = index + 1;
+        draw(chosen_);
     });
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr); // a completion would pick an entry while the user types
@@ -117,6 +119,15 @@ QComboBox* ChartPanel::makeChartTypeBox() {
 
 void ChartPanel::DrawDepositsChart() {
     draw(kDepositsEntry);
+}
+
+int ChartPanel::chosenChart() const {
+    return chosen_;
+}
+
+void ChartPanel::showChosenChart(int entry) {
+    chartType_->setCurrentIndex(entry - 1);
+    chosen_ = entry;
 }
 
 void ChartPanel::draw(int entry) {

@@ -25,6 +25,10 @@ class ChartPanel : public QWidget {
     // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
     // its text.
     void DrawDepositsChart();
+    // The entry (1 for the first) last picked in the chart type box, 0 for none.
+    int chosenChart() const;
+    // Shows an entry as picked, drawing nothing.
+    void showChosenChart(int entry);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,12 +40,14 @@ class ChartPanel : public QWidget {
     void saveChart();
     void fitChartToBars();
 
+    QComboBox* chartType_ = nullptr;
     MemberTableSort sortMembers_;
     ChartServices services_;
     BarChart* chart_;
     QChartView* view_;
     QScrollArea* scroll_;
     bool finishingEdit_ = false;
+    int chosen_ = 0;
 };
 
 } // namespace coffer

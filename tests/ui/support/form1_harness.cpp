@@ -24,18 +24,25 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
     return done();
 }
 
-Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder)
+Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder, QSettings* store)
     : launcher_(QStringLiteral("coffer.example"), QString::fromLatin1(kArmory),
                 [this](const QUrl& url) { opened_ << url; }) {
     const ProductConfig product = LoadProductConfig();
     const QString program = programFolder.isEmpty() ? dir_.path() : programFolder;
-    const Form1Settings settings{product, product.website, program.toStdString(), dir_.path().toStdString(),
-                                 kArmory, kItemDatabase};
+    settings_ = {product, product.website, program.toStdString(), dir_.path().toStdString(), kArmory, kItemDatabase,
+                 store};
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
-    window_ = std::make_unique<Form1>(settings, std::move(extra));
+    services_ = std::move(extra);
+    window_ = std::make_unique<Form1>(settings_, services_);
     window_->resize(1280, 800);
     window_->show();
+}
+
+void Form1Harness::restart() {
+    window_->close();
+    window_ = std::make_unique<Form1>(settings_, services_);
+    window_->showAtStart();
 }
 
 QString Form1Harness::writeFile(const QString& name, const QByteArray& content) const {

@@ -27,9 +27,12 @@ class Form1Harness {
     static constexpr const char* kArmory = "http://armory.localhost";
     static constexpr const char* kItemDatabase = "http://www.lorehold.localhost";
 
-    explicit Form1Harness(Form1Services extra = {}, const QString& programFolder = {});
+    // `store` keeps the window's settings; none: nothing is kept.
+    explicit Form1Harness(Form1Services extra = {}, const QString& programFolder = {}, QSettings* store = nullptr);
 
     Form1& window() { return *window_; }
+    // Closes the window as the user would and makes a new one over the same folders and settings.
+    void restart();
     ScriptedDialogs& dialogs() { return dialogs_; }
     const QList<QUrl>& opened() const { return opened_; } // addresses handed to the desktop
     QString folder() const { return dir_.path(); }
@@ -52,6 +55,8 @@ class Form1Harness {
     ScriptedDialogs dialogs_;
     QList<QUrl> opened_;
     LinkLauncher launcher_;
+    Form1Settings settings_;
+    Form1Services services_;
     std::unique_ptr<Form1> window_;
 };
 

@@ -15,11 +15,18 @@ class ScriptedDialogs : public UserDialogs {
     QStringList saveAnswers;
     QList<bool> confirmAnswers;
 
+    QStringList folders;   // where each Open or Save dialog started
     QStringList questions; // texts of the confirmations asked
     QStringList messages;  // texts of the messages shown
 
-    QString openFileName(QWidget*, const QString&) override { return take(openAnswers); }
-    QString saveFileName(QWidget*, const QString&) override { return take(saveAnswers); }
+    QString openFileName(QWidget*, const QString& folder) override {
+        folders << folder;
+        return take(openAnswers);
+    }
+    QString saveFileName(QWidget*, const QString&, const QString& folder = {}) override {
+        folders << folder;
+        return take(saveAnswers);
+    }
     bool confirm(QWidget*, const QString&, const QString& text) override {
         questions << text;
         return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();

@@ -1,0 +1,83 @@
+// Form1's choices kept across starts: the section limits, the lookup box, the chart last chosen, the
+// folders the file dialogs start in and the window's geometry. A value that cannot be read (an
+// unknown word, a limit that is not a number, a folder that is gone) leaves the default in place.
+
+#include "ui/main_window.h"
+
+#include "report/html_report.h"
+#include "ui/bank_log_panel.h"
+#include "ui/charts/chart_model.h"
+#include "ui/charts/chart_panel.h"
+#include "ui/report_panel.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+namespace coffer {
+namespace {
+
+constexpr auto kPlayers = "report/playersPerSection";
+constexpr auto kItems = "report/itemsPerSection";
+constexpr auto kLookUp = "analysis/lookUpItemValues";
+constexpr auto kChart = "charts/chartType";
+constexpr auto kImportFolder = "folders/import";
+constexpr auto kSaveAsFolder = "folders/saveAs";
+constexpr auto kExportFolder = "folders/export";
+constexpr auto kGeometry = "window/geometry";
+constexpr auto kState = "window/state";
+
+QString Limit(const QSettings& store, const char* key, const QString& fallback) {
+    const QString text = store.value(QLatin1String(key)).toString();
+    return ParseSectionLimit(text.toStdString()).fault == SectionLimit::Fault::None ? text : fallback;
+}
+
+QString Folder(const QSettings& store, const char* key) {
+    const QString folder = store.value(QLatin1String(key)).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+} // namespace
+
+void Form1::restoreSettings() {
+    if (settings_.store == nullptr)
+        return;
+    const QSettings& store = *settings_.store;
+    frame4_->setSectionLimits(Limit(store, kPlayers, frame4_->playersPerSection()),
+                              Limit(store, kItems, frame4_->itemsPerSection()));
+    const QString lookUp = store.value(QLatin1String(kLookUp)).toString();
+    if (lookUp == u"true" || lookUp == u"false")
+        frame2_->setLookUpItems(lookUp == u"true");
+    bool isNumber = false;
+    const int chart = store.value(QLatin1String(kChart)).toInt(&isNumber);
+    if (isNumber && chart >= 1 && chart <= static_cast<int>(kChartEntries.size()))
+        charts_->showChosenChart(chart);
+    importFolder_ = Folder(store, kImportFolder);
+    saveAsFolder_ = Folder(store, kSaveAsFolder);
+    exportFolder_ = Folder(store, kExportFolder);
+}
+
+bool Form1::restoreWindowGeometry() {
+    if (settings_.store == nullptr || !restoreGeometry(settings_.store->value(QLatin1String(kGeometry)).toByteArray()))
+        return false;
+    restoreState(settings_.store->value(QLatin1String(kState)).toByteArray());
+    return true;
+}
+
+void Form1::keepSettings() const {
+    if (settings_.store == nullptr)
+        return;
+    QSettings& store = *settings_.store;
+    store.setValue(QLatin1String(kPlayers), frame4_->playersPerSection());
+    store.setValue(QLatin1String(kItems), frame4_->itemsPerSection());
+    store.setValue(QLatin1String(kLookUp), frame2_->lookUpItems());
+    if (charts_->chosenChart() != 0)
+        store.setValue(QLatin1String(kChart), charts_->chosenChart());
+    store.setValue(QLatin1String(kImportFolder), importFolder_);
+    store.setValue(QLatin1String(kSaveAsFolder), saveAsFolder_);
+    store.setValue(QLatin1String(kExportFolder), exportFolder_);
+    store.setValue(QLatin1String(kGeometry), saveGeometry());
+    store.setValue(QLatin1String(kState), saveState());
+    store.sync();
+}
+
+} // namespace coffer
