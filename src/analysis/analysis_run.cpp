@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <unordered_set>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace coffer {
 namespace {
 
 // A uniquely named copy of the log beside the program, removed when the run is done with it.
 class TempCopy {
-public:
+  public:
     explicit TempCopy(const std::filesystem::path& folder) {
         std::string name = (folder / "temp-XXXXXX.txt").string();
         const int fd = mkstemps(name.data(), 4);
@@ -55,13 +55,13 @@ public:
     const std::filesystem::path& path() const { return path_; }
     const std::string& error() const { return error_; }
 
-private:
+  private:
     std::filesystem::path path_;
     std::string error_;
 };
 
 // Every item name the log will be priced under, once each, in the order the names first appear.
-std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pump) {
+std::vector<std::string> DistinctItemNames(std::istream& in, std::stop_token stop) {
     std::vector<std::string> names;
     std::unordered_set<std::string> seen;
     LineReader lines(in);
@@ -75,8 +75,14 @@ std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pu
             if (seen.insert(name).second)
                 names.push_back(std::move(name));
         },
-        pump);
+        stop);
     return names;
+}
+
+void Empty(GuildStats& stats) {
+    stats.guild = GuildIdentity{};
+    stats.members.clear();
+    stats.items.clear();
 }
 
 } // namespace
@@ -86,13 +92,9 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     auto status = [&hooks](const std::string& text) {
         if (hooks.showStatus)
             hooks.showStatus(text);
-        if (hooks.pumpEvents)
-            hooks.pumpEvents();
     };
 
-    stats.guild = GuildIdentity{};
-    stats.members.clear();
-    stats.items.clear();
+    Empty(stats);
     if (!LooksLikeBankLog(logText))
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
 
@@ -100,8 +102,8 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         TempCopy copy(workFolder);
         errno = 0;
         if (!copy.write(logText))
-            return {AnalysisOutcome::TempCopyFailed, "Could not write the temporary copy of the log in " +
-                                                         workFolder.string() + ": " + copy.error()};
+            return {AnalysisOutcome::TempCopyFailed,
+                    "Could not write the temporary copy of the log in " + workFolder.string() + ": " + copy.error()};
         auto openCopy = [&copy]() { return std::ifstream(copy.path(), std::ios::binary); };
         const AnalysisResult unreadable{AnalysisOutcome::TempCopyFailed,
                                         "Could not read the temporary copy of the log " + copy.path().string()};
@@ -110,21 +112,26 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             std::ifstream first = openCopy();
             if (!first)
                 return unreadable;
-            hooks.itemPrices->prefetch(DistinctItemNames(first, hooks.pumpEvents));
+            hooks.itemPrices->prefetch(DistinctItemNames(first, hooks.stop), hooks.stop);
         }
         std::ifstream in = openCopy();
         if (!in)
             return unreadable;
         LineReader lines(in);
-        ScanBankLogConcurrently(lines, stats.guild, [&](BankLogEntry& entry) {
-            if (hooks.itemPrices != nullptr && !entry.itemName.empty())
-                PriceEntry(entry, stats.items, *hooks.itemPrices);
-            else
-                entry.value = GoldValueOf(entry);
-            AddEntry(entry, stats.members, stats.items);
-            if (hooks.pumpEvents)
-                hooks.pumpEvents();
-        });
+        ScanBankLogConcurrently(
+            lines, stats.guild,
+            [&](BankLogEntry& entry) {
+                if (hooks.itemPrices != nullptr && !entry.itemName.empty())
+                    PriceEntry(entry, stats.items, *hooks.itemPrices);
+                else
+                    entry.value = GoldValueOf(entry);
+                AddEntry(entry, stats.members, stats.items);
+            },
+            hooks.stop);
+    }
+    if (hooks.stop.stop_requested()) {
+        Empty(stats);
+        return {AnalysisOutcome::Cancelled, {}};
     }
 
     status("Cleaning up...");

@@ -40,7 +40,8 @@ std::string CleanField(std::string_view raw, std::string_view key) {
     std::string out;
     out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size();) {
-        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() && EqualsNoCase(raw.substr(i, key.size()), key)) {
+        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() &&
+            EqualsNoCase(raw.substr(i, key.size()), key)) {
             i += key.size();
             continue;
         }
@@ -80,7 +81,7 @@ struct RawFields {
 };
 
 // `tokens` is scratch space, kept by the caller so that its memory is reused.
-RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& tokens, const EventPump& pump) {
+RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& tokens) {
     SplitAt(element, " ", tokens);
     RawFields raw;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -122,8 +123,6 @@ RawFields ReadTokens(std::string_view element, std::vector<std::string_view>& to
                 closed = next.find('"') != std::string_view::npos;
             }
         }
-        if (pump)
-            pump();
     }
     return raw;
 }
@@ -155,16 +154,18 @@ std::string QualityWeight(std::string_view rawQuality) {
     return std::string(rawQuality);
 }
 
-bool LooksLikeBankLog(std::string_view text) { return ContainsNoCase(text, "?xml"); }
+bool LooksLikeBankLog(std::string_view text) {
+    return ContainsNoCase(text, "?xml");
+}
 
-void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump) {
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop) {
     std::string_view line;
     std::string element;
     std::vector<std::string_view> tokens;
     auto closes = [](std::string_view text) {
         return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
     };
-    while (lines.readLine(line)) {
+    while (!stop.stop_requested() && lines.readLine(line)) {
         if (ContainsNoCase(line, "<guildkey"))
             ReadGuildKey(line, guild);
         if (!ContainsNoCase(line, "<banklog "))
@@ -180,7 +181,7 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
             }
             elementText = element;
         }
-        BankLogEntry entry = MakeEntry(ReadTokens(elementText, tokens, pump));
+        BankLogEntry entry = MakeEntry(ReadTokens(elementText, tokens));
         if (entry.player == "null")
             continue;
         onEntry(entry);

@@ -19,7 +19,7 @@ struct StopScan {};
 
 // Batches from the scanning thread to the handling one, with room for a few only.
 class BatchQueue {
-public:
+  public:
     // False when the reader has stopped: the scan should end.
     bool push(Batch batch) {
         std::unique_lock lock(mutex_);
@@ -57,7 +57,7 @@ public:
         return failure_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable ready_, roomLeft_;
     std::deque<Batch> batches_;
@@ -67,7 +67,8 @@ private:
 
 } // namespace
 
-void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry) {
+void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry,
+                             std::stop_token stop) {
     BatchQueue queue;
     GuildIdentity scanned = guild;
     std::thread scanner([&] {
@@ -81,7 +82,7 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
                     if (batch.size() == kBatchSize && !queue.push(std::exchange(batch, {})))
                         throw StopScan{};
                 },
-                {});
+                stop);
             if (!batch.empty())
                 queue.push(std::move(batch));
         } catch (const StopScan&) {
@@ -100,12 +101,16 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
         }
     } join{queue, scanner};
 
-    for (Batch batch; queue.pop(batch);)
-        for (BankLogEntry& entry : batch)
+    for (Batch batch; !stop.stop_requested() && queue.pop(batch);)
+        for (BankLogEntry& entry : batch) {
+            if (stop.stop_requested())
+                break;
             onEntry(entry);
+        }
     if (const std::exception_ptr failure = queue.failure())
         std::rethrow_exception(failure);
-    guild = scanned;
+    if (!stop.stop_requested())
+        guild = scanned;
 }
 
 } // namespace coffer

@@ -14,7 +14,9 @@ class RunPriceSource : public ItemPriceSource {
         : prices_(std::move(base), downloader_, std::move(status)) {}
 
     ItemPrice priceOf(const std::string& itemName) override { return prices_.priceOf(itemName); }
-    void prefetch(const std::vector<std::string>& itemNames) override { prices_.prefetch(itemNames); }
+    void prefetch(const std::vector<std::string>& itemNames, std::stop_token stop) override {
+        prices_.prefetch(itemNames, stop);
+    }
 
   private:
     NetworkDownloader downloader_;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <stop_token>
 #include <vector>
 
 namespace coffer {
@@ -11,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class AnalysisRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         hooks_.showStatus = [this](const std::string& text) { statuses_.push_back(text); };
         hooks_.generateReport = [this]() {
@@ -62,17 +64,24 @@ TEST_F(AnalysisRunTest, TextWithoutXmlIsRejectedAndLeavesEverythingEmpty) {
     }
 }
 
+// A price source that finds nothing and looks at the folder while the run holds its copy of the log;
+// it may stop the run there.
+struct FolderWatch : ItemPriceSource {
+    FolderWatch(std::function<void()> look) : look(std::move(look)) {}
+    ItemPrice priceOf(const std::string&) override { return {}; }
+    void prefetch(const std::vector<std::string>&, std::stop_token) override { look(); }
+    std::function<void()> look;
+};
+
 TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
     std::vector<std::string> filesDuringScan;
     std::string copyText;
-    hooks_.pumpEvents = [&]() {
-        if (!filesDuringScan.empty())
-            return;
+    FolderWatch watch([&]() {
         filesDuringScan = filesInFolder();
-        if (filesDuringScan.size() == 1) {
+        if (filesDuringScan.size() == 1)
             copyText = testing::ReadFile(folder_ / filesDuringScan[0]);
-        }
-    };
+    });
+    hooks_.itemPrices = &watch;
     const AnalysisResult result = run(kLog);
     EXPECT_EQ(result.outcome, AnalysisOutcome::Complete);
     EXPECT_EQ(statuses_, (std::vector<std::string>{"Cleaning up...", "Generating Report", "Complete"}));
@@ -116,9 +125,30 @@ TEST_F(AnalysisRunTest, FailuresAreReportedNotHidden) {
     EXPECT_EQ(stats_.members.rowCount(), 0u);
 }
 
+// A stop before the run, or while it holds its copy, ends it with nothing written and nothing left.
+TEST_F(AnalysisRunTest, StoppedRunEndsCancelledWithEmptyTablesAndNoCopy) {
+    for (const bool stopAtPrefetch : {false, true}) {
+        ASSERT_EQ(run(kLog).outcome, AnalysisOutcome::Complete); // rows of an earlier run must go too
+        std::stop_source stop;
+        FolderWatch watch([&]() { stop.request_stop(); });
+        hooks_.itemPrices = stopAtPrefetch ? &watch : nullptr;
+        if (!stopAtPrefetch)
+            stop.request_stop();
+        hooks_.stop = stop.get_token();
+        EXPECT_EQ(run(kLog).outcome, AnalysisOutcome::Cancelled) << stopAtPrefetch;
+        EXPECT_EQ(stats_.members.rowCount() + stats_.items.rowCount(), 0u) << stopAtPrefetch;
+        EXPECT_EQ(stats_.guild.name, "Unknown") << stopAtPrefetch;
+        EXPECT_EQ(reports_, 1) << stopAtPrefetch; // only the complete run's
+        EXPECT_TRUE(filesInFolder().empty()) << stopAtPrefetch;
+        hooks_.stop = {};
+        hooks_.itemPrices = nullptr;
+        reports_ = 0;
+    }
+}
+
 // Hands out a new price on every call, so the test sees which call a row's value came from.
 class CountingPrices : public ItemPriceSource {
-public:
+  public:
     ItemPrice priceOf(const std::string& name) override {
         names.push_back(name);
         return {"0000" + std::to_string(names.size()) + ".00", std::to_string(names.size())};
