@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <unistd.h>
 #include <unordered_set>
+#include <unistd.h>
 
 namespace coffer {
 namespace {
 
 // A uniquely named copy of the log beside the program, removed when the run is done with it.
 class TempCopy {
-  public:
+public:
     explicit TempCopy(const std::filesystem::path& folder) {
         std::string name = (folder / "temp-XXXXXX.txt").string();
         const int fd = mkstemps(name.data(), 4);
@@ -55,7 +55,7 @@ class TempCopy {
     const std::filesystem::path& path() const { return path_; }
     const std::string& error() const { return error_; }
 
-  private:
+private:
     std::filesystem::path path_;
     std::string error_;
 };
@@ -102,8 +102,8 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         TempCopy copy(workFolder);
         errno = 0;
         if (!copy.write(logText))
-            return {AnalysisOutcome::TempCopyFailed,
-                    "Could not write the temporary copy of the log in " + workFolder.string() + ": " + copy.error()};
+            return {AnalysisOutcome::TempCopyFailed, "Could not write the temporary copy of the log in " +
+                                                         workFolder.string() + ": " + copy.error()};
         auto openCopy = [&copy]() { return std::ifstream(copy.path(), std::ios::binary); };
         const AnalysisResult unreadable{AnalysisOutcome::TempCopyFailed,
                                         "Could not read the temporary copy of the log " + copy.path().string()};
@@ -118,16 +118,13 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         if (!in)
             return unreadable;
         LineReader lines(in);
-        ScanBankLogConcurrently(
-            lines, stats.guild,
-            [&](BankLogEntry& entry) {
-                if (hooks.itemPrices != nullptr && !entry.itemName.empty())
-                    PriceEntry(entry, stats.items, *hooks.itemPrices);
-                else
-                    entry.value = GoldValueOf(entry);
-                AddEntry(entry, stats.members, stats.items);
-            },
-            hooks.stop);
+        ScanBankLogConcurrently(lines, stats.guild, [&](BankLogEntry& entry) {
+            if (hooks.itemPrices != nullptr && !entry.itemName.empty())
+                PriceEntry(entry, stats.items, *hooks.itemPrices);
+            else
+                entry.value = GoldValueOf(entry);
+            AddEntry(entry, stats.members, stats.items);
+        }, hooks.stop);
     }
     if (hooks.stop.stop_requested()) {
         Empty(stats);

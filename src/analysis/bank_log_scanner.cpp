@@ -40,8 +40,7 @@ std::string CleanField(std::string_view raw, std::string_view key) {
     std::string out;
     out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size();) {
-        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() &&
-            EqualsNoCase(raw.substr(i, key.size()), key)) {
+        if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() && EqualsNoCase(raw.substr(i, key.size()), key)) {
             i += key.size();
             continue;
         }
@@ -154,9 +153,7 @@ std::string QualityWeight(std::string_view rawQuality) {
     return std::string(rawQuality);
 }
 
-bool LooksLikeBankLog(std::string_view text) {
-    return ContainsNoCase(text, "?xml");
-}
+bool LooksLikeBankLog(std::string_view text) { return ContainsNoCase(text, "?xml"); }
 
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop) {
     std::string_view line;

@@ -19,7 +19,7 @@ struct StopScan {};
 
 // Batches from the scanning thread to the handling one, with room for a few only.
 class BatchQueue {
-  public:
+public:
     // False when the reader has stopped: the scan should end.
     bool push(Batch batch) {
         std::unique_lock lock(mutex_);
@@ -57,7 +57,7 @@ class BatchQueue {
         return failure_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable ready_, roomLeft_;
     std::deque<Batch> batches_;

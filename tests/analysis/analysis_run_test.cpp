@@ -13,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class AnalysisRunTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         hooks_.showStatus = [this](const std::string& text) { statuses_.push_back(text); };
         hooks_.generateReport = [this]() {
@@ -67,7 +67,7 @@ TEST_F(AnalysisRunTest, TextWithoutXmlIsRejectedAndLeavesEverythingEmpty) {
 // A price source that finds nothing and looks at the folder while the run holds its copy of the log;
 // it may stop the run there.
 struct FolderWatch : ItemPriceSource {
-    FolderWatch(std::function<void()> look) : look(std::move(look)) {}
+    explicit FolderWatch(std::function<void()> look) : look(std::move(look)) {}
     ItemPrice priceOf(const std::string&) override { return {}; }
     void prefetch(const std::vector<std::string>&, std::stop_token) override { look(); }
     std::function<void()> look;
@@ -148,7 +148,7 @@ TEST_F(AnalysisRunTest, StoppedRunEndsCancelledWithEmptyTablesAndNoCopy) {
 
 // Hands out a new price on every call, so the test sees which call a row's value came from.
 class CountingPrices : public ItemPriceSource {
-  public:
+public:
     ItemPrice priceOf(const std::string& name) override {
         names.push_back(name);
         return {"0000" + std::to_string(names.size()) + ".00", std::to_string(names.size())};
