@@ -74,6 +74,12 @@ struct NetworkDownloader::Transfer {
         else
             body += reply->readAll();
     }
+    // Qt may end a transfer that the site broke off as if it were complete; an unpacked body has a
+    // length of its own.
+    bool truncated() const {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        return length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() != body.size();
+    }
     PageResult result(std::int64_t maxBytes) {
         const QNetworkReply::NetworkError error = reply->error();
         // Qt ends a transfer that makes no progress for the stall time-out by cancelling it.
@@ -82,7 +88,7 @@ struct NetworkDownloader::Transfer {
         PageResult result{.page = {}, .timedOut = stalled || ending == Ending::Deadline};
         if (error == QNetworkReply::NoError || IsErrorStatus(*reply)) {
             take(maxBytes);
-            if (ending == Ending::BySite)
+            if (ending == Ending::BySite && !truncated())
                 result.page = QString::fromUtf8(body).toStdString();
         }
         return result;
