@@ -1,7 +1,7 @@
 // "Analyze now" and what follows: the lists, the report and the pages it links to, the item lookup.
 
-#include "support/bank_log_text.h"
 #include "analysis/web_item_prices.h"
+#include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/item_lookup_services.h"
