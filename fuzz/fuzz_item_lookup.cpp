@@ -37,9 +37,13 @@ class MemorySite : public PageDownloader {
             return;
         auto next = newestFirst_ ? std::move(pending_.back()) : std::move(pending_.front());
         newestFirst_ ? pending_.pop_back() : pending_.pop_front();
-        next.second(std::move(next.first));
+        next.second({std::move(next.first)});
     }
     int inFlight() const override { return static_cast<int>(pending_.size()); }
+    void abortAll() override {
+        for (auto& [page, done] : std::exchange(pending_, {}))
+            done({});
+    }
 
   private:
     std::vector<std::string_view> pages_;
@@ -77,15 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     MemorySite site(pages, (data[0] & 1) != 0);
     WebItemPriceSource prices(std::string(kBase), site, {}, 1 + data[0] % 6);
-    prices.prefetch(names);
+    prices.prefetch(names, {});
     for (const std::string& name : names) {
         const ItemPrice oneByOne =
             LookUpItemPrice(kBase, name, [&](const std::string& address) { return site.pageAt(address); }, {});
         const ItemPrice atOnce = prices.priceOf(name);
         Require(atOnce.value == oneByOne.value && atOnce.itemId == oneByOne.itemId);
         Require(IsValue(oneByOne.value));
-        const std::string itemPage =
-            ResolveItemPageAddress(kBase, name, [&](const std::string& address) { return site.pageAt(address); });
+        const std::string itemPage = ItemPageAddressFromSearch(kBase, name, site.pageAt(ItemSearchAddress(kBase, name)));
         Require(itemPage.starts_with(kBase));
     }
     Require(site.inFlight() == 0);

@@ -73,7 +73,7 @@ class TempCopy {
 };
 
 // Every item name the log will be priced under, once each, in the order the names first appear.
-std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pump) {
+std::vector<std::string> DistinctItemNames(std::istream& in, std::stop_token stop) {
     std::vector<std::string> names;
     std::unordered_set<std::string> seen;
     LineReader lines(in);
@@ -87,8 +87,14 @@ std::vector<std::string> DistinctItemNames(std::istream& in, const EventPump& pu
             if (seen.insert(name).second)
                 names.push_back(std::move(name));
         },
-        pump);
+        stop);
     return names;
+}
+
+void Empty(GuildStats& stats) {
+    stats.guild = GuildIdentity{};
+    stats.members.clear();
+    stats.items.clear();
 }
 
 } // namespace
@@ -106,13 +112,9 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     auto status = [&hooks](const std::string& text) {
         if (hooks.showStatus)
             hooks.showStatus(text);
-        if (hooks.pumpEvents)
-            hooks.pumpEvents();
     };
 
-    stats.guild = GuildIdentity{};
-    stats.members.clear();
-    stats.items.clear();
+    Empty(stats);
     if (!LooksLikeBankLog(logText))
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
 
@@ -129,7 +131,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             std::istream* first = copy.read();
             if (first == nullptr)
                 return unreadable;
-            hooks.itemPrices->prefetch(DistinctItemNames(*first, hooks.pumpEvents));
+            hooks.itemPrices->prefetch(DistinctItemNames(*first, hooks.stop), hooks.stop);
         }
         std::istream* in = copy.read();
         if (in == nullptr)
@@ -137,9 +139,11 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         LineReader lines(*in);
         ScanBankLogConcurrently(lines, stats.guild, [&](BankLogEntry& entry) {
             TotalEntry(entry, stats, hooks.itemPrices);
-            if (hooks.pumpEvents)
-                hooks.pumpEvents();
-        });
+        }, hooks.stop);
+    }
+    if (hooks.stop.stop_requested()) {
+        Empty(stats);
+        return {AnalysisOutcome::Cancelled, {}};
     }
 
     status("Cleaning up...");

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,7 @@ inline constexpr const char* kNoXmlMessage = "No XML data detected";
 
 struct AnalysisHooks {
     std::function<void(const std::string&)> showStatus; // may be empty
-    std::function<void()> pumpEvents;                   // may be empty; called after every entry
+    std::stop_token stop;                               // a stop ends the run as soon as it can
     ItemPriceSource* itemPrices = nullptr;              // null: items are not looked up
     // Writes the report from the finished tables; returns an error message, empty on success.
     std::function<std::string()> generateReport;
@@ -36,6 +37,7 @@ enum class AnalysisOutcome {
     NoXmlData,      // the text holds no "?xml": tables empty, nothing written
     TempCopyFailed, // the temporary copy of the log could not be written or read: tables empty
     ReportFailed,   // tables filled, but the report could not be written
+    Cancelled,      // stopped before the end: tables empty, nothing written
 };
 
 struct AnalysisResult {
@@ -51,6 +53,7 @@ void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPri
 // the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, its name removed once it is open),
 // scans it back, prices and adds every entry, finishes the member table and has the report written.
 // With a price source, a first scan of the copy hands the source the log's distinct item names.
+// A stop requested through the hooks ends the run early as Cancelled, the copy removed all the same.
 // Status texts: "Connecting to ..." (from the price source), "Cleaning up...", "Generating Report",
 // "Complete".
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,

@@ -117,7 +117,7 @@ class Tokens {
     bool done_ = false;
 };
 
-RawFields ReadTokens(std::string_view element, const EventPump& pump) {
+RawFields ReadTokens(std::string_view element) {
     RawFields raw;
     Tokens tokens(element);
     for (std::string_view token; tokens.next(token);) {
@@ -155,8 +155,6 @@ RawFields ReadTokens(std::string_view element, const EventPump& pump) {
                 closed = next.find('"') != std::string_view::npos;
             }
         }
-        if (pump)
-            pump();
     }
     return raw;
 }
@@ -192,12 +190,12 @@ bool LooksLikeBankLog(std::string_view text) {
     return ContainsNoCase(text, "?xml");
 }
 
-void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump) {
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop) {
     std::string_view line;
     auto closes = [](std::string_view text) {
         return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
     };
-    while (lines.readLine(line)) {
+    while (!stop.stop_requested() && lines.readLine(line)) {
         if (ContainsNoCase(line, "<guildkey"))
             ReadGuildKey(line, guild);
         if (!ContainsNoCase(line, "<banklog "))
@@ -207,7 +205,7 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
         std::string_view elementText = line;
         for (std::string_view added; !closes(line) && lines.joinNextLine(elementText, added);)
             line = added;
-        BankLogEntry entry = MakeEntry(ReadTokens(elementText, pump));
+        BankLogEntry entry = MakeEntry(ReadTokens(elementText));
         if (entry.player == "null")
             continue;
         onEntry(entry);

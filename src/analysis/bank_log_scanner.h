@@ -7,20 +7,20 @@
 #include "analysis/line_reader.h"
 
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
 namespace coffer {
 
 using EntryHandler = std::function<void(BankLogEntry&)>;
-using EventPump = std::function<void()>;
 
 // The weight text of a raw quality index ("3" gives "00050"); other texts stay as they are.
 std::string QualityWeight(std::string_view rawQuality);
 
-// Scans every line of the reader. A later guild key line replaces what an earlier one set. `pump`
-// (may be empty) is called after every token so that a window can stay responsive.
-void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, const EventPump& pump);
+// Scans every line of the reader, or until a stop is requested. A later guild key line replaces what
+// an earlier one set.
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop);
 
 // Whether a text may be a bank log at all: it must contain "?xml" (letter case ignored).
 bool LooksLikeBankLog(std::string_view text);

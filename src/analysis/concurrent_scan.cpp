@@ -67,7 +67,8 @@ private:
 
 } // namespace
 
-void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry) {
+void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry,
+                             std::stop_token stop) {
     BatchQueue queue;
     GuildIdentity scanned = guild;
     std::thread scanner([&] {
@@ -81,7 +82,7 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
                     if (batch.size() == kBatchSize && !queue.push(std::exchange(batch, {})))
                         throw StopScan{};
                 },
-                {});
+                stop);
             if (!batch.empty())
                 queue.push(std::move(batch));
         } catch (const StopScan&) {
@@ -100,12 +101,16 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
         }
     } join{queue, scanner};
 
-    for (Batch batch; queue.pop(batch);)
-        for (BankLogEntry& entry : batch)
+    for (Batch batch; !stop.stop_requested() && queue.pop(batch);)
+        for (BankLogEntry& entry : batch) {
+            if (stop.stop_requested())
+                break;
             onEntry(entry);
+        }
     if (const std::exception_ptr failure = queue.failure())
         std::rethrow_exception(failure);
-    guild = scanned;
+    if (!stop.stop_requested())
+        guild = scanned;
 }
 
 } // namespace coffer

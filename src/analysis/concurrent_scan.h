@@ -8,8 +8,9 @@
 namespace coffer {
 
 // Scans every line of the reader on a thread of its own and calls `onEntry` on the calling thread
-// for each entry, in log order. The guild identity is set when the call returns. An exception from
-// `onEntry` stops the scan and is passed on; so is one from the scan.
-void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry);
+// for each entry, in log order, until a stop is requested. The guild identity is set when the call
+// returns, unless stopped. An exception from `onEntry` stops the scan and is passed on; so is one from the scan.
+void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry,
+                             std::stop_token stop);
 
 } // namespace coffer

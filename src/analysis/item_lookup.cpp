@@ -32,8 +32,13 @@ std::string_view MarkedText(std::string_view text, std::size_t at, char end) {
     return text.substr(at, close == std::string_view::npos ? std::string_view::npos : close - at + 1);
 }
 
-std::optional<std::string> NonEmpty(std::string text) {
-    if (text.empty())
+// A page may write anything where a number belongs: an item number longer than this is not one.
+constexpr std::size_t kMaxItemNumberLength = 20;
+// Gold beyond a trillion is no real price; longer gold makes the item not found.
+constexpr std::size_t kMaxGoldDigits = 12;
+
+std::optional<std::string> ItemNumber(std::string text) {
+    if (text.empty() || text.size() > kMaxItemNumberLength)
         return std::nullopt;
     return text;
 }
@@ -84,7 +89,7 @@ std::optional<std::string> ItemNumberInLinks(std::string_view page, std::string_
         if (query == std::string_view::npos || !ContainsNoCase(piece, label))
             continue;
         const std::string number = RemoveAllNoCase(RemoveChars(MarkedText(piece, query, '>'), "?"), "item=");
-        return NonEmpty(RemoveChars(number, ">\""));
+        return ItemNumber(RemoveChars(number, ">\""));
     }
     return std::nullopt;
 }
@@ -98,20 +103,22 @@ std::optional<std::string> ItemNumberFromSearchPage(std::string_view page, std::
     // The number ends at the quote that closes the call's first argument: su_addToSaved('1234').
     if (const std::size_t close = call->find("')"); close != std::string_view::npos)
         call = call->substr(0, close + 1);
-    return NonEmpty(RemoveChars(*call, "')"));
+    return ItemNumber(RemoveChars(*call, "')"));
 }
 
-std::string ValueFromItemPage(std::string_view page) {
+ItemPrice PriceFromItemPage(std::string_view page, std::string itemNumber) {
     const std::string_view region = TextAfter(page, kBuyoutPrice).value_or(TextAfter(page, kSellsFor).value_or(page));
     std::string gold = MoneyText(region, "moneygold");
     std::string silver = MoneyText(region, "moneysilver");
     if (!AllDigits(gold) || !AllDigits(silver) || silver.size() > 2)
-        return kNoValue;
+        return {kNoValue, std::move(itemNumber)};
+    if (gold.size() > kMaxGoldDigits)
+        return {};
     if (gold.size() < 5)
         gold.insert(0, 5 - gold.size(), '0');
     if (silver.size() < 2)
         silver.insert(0, 2 - silver.size(), '0');
-    return gold + "." + silver;
+    return {gold + "." + silver, std::move(itemNumber)};
 }
 
 ItemPrice LookUpItemPrice(std::string_view base, const std::string& itemName, const DownloadFunction& download,
@@ -123,7 +130,7 @@ ItemPrice LookUpItemPrice(std::string_view base, const std::string& itemName, co
         return {};
     const std::string itemAddress = ItemPageAddress(base, *number);
     Show(status, itemAddress);
-    return {ValueFromItemPage(download(itemAddress)), *number};
+    return PriceFromItemPage(download(itemAddress), *number);
 }
 
 std::string ItemPageAddressFromSearch(std::string_view base, std::string_view itemName, std::string_view searchPage) {

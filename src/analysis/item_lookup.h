@@ -25,7 +25,7 @@ std::string ItemPageAddress(std::string_view base, std::string_view itemNumber);
 // The item number of the first piece of the page (split exactly at `linkMarker`) that contains both
 // ">" + name + "<" and "?item=", letter case ignored: the text from "?item=" to the next ">" (or
 // the end of the piece) without "?", "item=", ">" and '"'. None when no piece qualifies or that
-// piece's number comes out empty.
+// piece's number comes out empty or longer than 20 characters.
 std::optional<std::string> ItemNumberInLinks(std::string_view page, std::string_view itemName,
                                              std::string_view linkMarker);
 
@@ -33,11 +33,12 @@ std::optional<std::string> ItemNumberInLinks(std::string_view page, std::string_
 // "su_addToSaved('" call on the page (its text up to the first "')"). None when neither gives one.
 std::optional<std::string> ItemNumberFromSearchPage(std::string_view page, std::string_view itemName);
 
-// The value GGGGG.SS an item page shows. The price is read after "Buyout price</span>" when the page
-// has one, else after "Sells for <span", else anywhere; gold and silver are the texts after
-// "moneygold" and "moneysilver" up to the next "<". "00000.00" when the page shows no price, or
-// one that is not whole gold and at most two digits of silver.
-std::string ValueFromItemPage(std::string_view page);
+// The price an item page shows for the item of that number: the value GGGGG.SS. The price is read
+// after "Buyout price</span>" when the page has one, else after "Sells for <span", else anywhere; gold
+// and silver are the texts after "moneygold" and "moneysilver" up to the next "<". "00000.00" when the
+// page shows no price, or one that is not whole gold and at most two digits of silver. Gold of more
+// than 12 digits makes the item not found ("00000.00", no number).
+ItemPrice PriceFromItemPage(std::string_view page, std::string itemNumber);
 
 // One item's price, looked up on the site: the search page, then the item page when the search page
 // names the item. Shows "Connecting to " + address before each download.

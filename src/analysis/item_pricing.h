@@ -5,6 +5,7 @@
 #include "analysis/bank_log_entry.h"
 #include "analysis/stats_table.h"
 
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,11 @@ public:
     virtual ItemPrice priceOf(const std::string& itemName) = 0;
     // Called at the start of every run, before the first priceOf, with each distinct item name of the
     // log once, in the order the names first appear. A source may look them all up here at once; one
-    // that remembers results forgets those of earlier runs.
-    virtual void prefetch(const std::vector<std::string>& itemNames) { (void)itemNames; }
+    // that remembers results forgets those of earlier runs. A stop ends it at once.
+    virtual void prefetch(const std::vector<std::string>& itemNames, std::stop_token stop) {
+        (void)itemNames;
+        (void)stop;
+    }
 };
 
 // Gives an entry that names an item its value and item number: from the item table when it has a

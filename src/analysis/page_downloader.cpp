@@ -4,12 +4,12 @@
 
 namespace coffer {
 
-std::string PageDownloader::download(const std::string& address) {
-    std::optional<std::string> result;
-    start(address, [&result](std::string page) { result = std::move(page); });
+PageResult PageDownloader::download(const std::string& address) {
+    std::optional<PageResult> result;
+    start(address, [&result](PageResult done) { result = std::move(done); });
     while (!result && inFlight() > 0)
         waitForAny();
-    return result.value_or(std::string());
+    return result.value_or(PageResult{});
 }
 
 } // namespace coffer

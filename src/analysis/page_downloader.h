@@ -7,22 +7,32 @@
 
 namespace coffer {
 
-using PageHandler = std::function<void(std::string page)>;
+// How a download ended: the page, or the empty text when none could be had; `timedOut` tells a
+// download that ran out of time (no progress, or past its deadline) from other failures.
+struct PageResult {
+    std::string page;
+    bool timedOut = false;
+};
+
+using PageHandler = std::function<void(PageResult result)>;
 
 class PageDownloader {
   public:
     virtual ~PageDownloader() = default;
 
-    // Starts getting the page at the address. `done` receives the page, or the empty text when none
-    // could be had, from within a later waitForAny() on this thread; it may start further downloads.
+    // Starts getting the page at the address. `done` receives the result from within a later
+    // waitForAny() on this thread; it may start further downloads.
     virtual void start(const std::string& address, PageHandler done) = 0;
-    // Waits, letting the window handle its events, until at least one started download has finished,
-    // and calls the `done` of every finished one. Returns at once when nothing is in flight.
+    // Waits until at least one started download has finished, and calls the `done` of every finished
+    // one. Returns at once when nothing is in flight.
     virtual void waitForAny() = 0;
     virtual int inFlight() const = 0;
+    // Ends every download in flight at once, as failed; a waitForAny() in progress returns. Unlike the
+    // rest, may be called from any thread.
+    virtual void abortAll() = 0;
 
     // One page, waited for.
-    std::string download(const std::string& address);
+    PageResult download(const std::string& address);
 };
 
 } // namespace coffer

@@ -8,17 +8,37 @@ WebItemPriceSource::WebItemPriceSource(std::string base, PageDownloader& downloa
                                        int maxInFlight)
     : base_(std::move(base)), downloader_(downloader), status_(std::move(status)), maxInFlight_(maxInFlight) {}
 
+void WebItemPriceSource::note(const PageResult& result) {
+    if (!answering())
+        return;
+    timeoutsInARow_ = result.timedOut ? timeoutsInARow_ + 1 : 0;
+    if (!answering() && status_)
+        status_(kNotAnsweringMessage);
+}
+
 ItemPrice WebItemPriceSource::priceOf(const std::string& itemName) {
     if (const auto known = known_.find(itemName); known != known_.end())
         return known->second;
+    if (!answering())
+        return {};
     ItemPrice price = LookUpItemPrice(
-        base_, itemName, [this](const std::string& address) { return downloader_.download(address); }, status_);
+        base_, itemName,
+        [this](const std::string& address) {
+            if (!answering())
+                return std::string();
+            PageResult result = downloader_.download(address);
+            note(result);
+            return std::move(result.page);
+        },
+        status_);
     known_.emplace(itemName, price);
     return price;
 }
 
-void WebItemPriceSource::prefetch(const std::vector<std::string>& itemNames) {
+void WebItemPriceSource::prefetch(const std::vector<std::string>& itemNames, std::stop_token stop) {
     known_.clear();
+    timeoutsInARow_ = 0;
+    const std::stop_callback abortOnStop(stop, [this] { downloader_.abortAll(); });
     // The same two steps as LookUpItemPrice, interleaved over all names. Each name's result starts as
     // "not found" and is filled in as its pages arrive; map nodes stay put while the map grows.
     struct PendingItemPage {
@@ -33,9 +53,10 @@ void WebItemPriceSource::prefetch(const std::vector<std::string>& itemNames) {
         if (status_)
             status_("Connecting to " + address);
         ++inFlight;
-        downloader_.start(address, [&inFlight, handler = std::move(handler)](std::string page) {
+        downloader_.start(address, [this, &inFlight, handler = std::move(handler)](PageResult result) {
             --inFlight;
-            handler(std::move(page));
+            note(result);
+            handler(std::move(result));
         });
     };
     auto startSearch = [&](const std::string& name) {
@@ -43,21 +64,24 @@ void WebItemPriceSource::prefetch(const std::vector<std::string>& itemNames) {
         if (!added)
             return;
         ItemPrice* price = &slot->second;
-        startDownload(ItemSearchAddress(base_, name), [&, price, &name = slot->first](std::string page) {
-            if (std::optional<std::string> number = ItemNumberFromSearchPage(page, name)) {
+        startDownload(ItemSearchAddress(base_, name), [&, price, &name = slot->first](PageResult result) {
+            if (std::optional<std::string> number = ItemNumberFromSearchPage(result.page, name)) {
                 itemPages.push_back({price, ItemPageAddress(base_, *number)});
                 price->itemId = std::move(*number);
             }
         });
     };
     auto fill = [&]() {
-        while (inFlight < maxInFlight_) {
+        // A site given up on leaves the names not yet asked for as "not found", and the items whose
+        // page is still to be had at "00000.00", as a failed item page would.
+        while (inFlight < maxInFlight_ && answering() && !stop.stop_requested()) {
             if (!itemPages.empty()) {
                 // Item pages go first: they finish a name, and their searches are already paid for.
                 PendingItemPage next = std::move(itemPages.front());
                 itemPages.pop_front();
                 ItemPrice* price = next.price;
-                startDownload(next.address, [price](std::string page) { price->value = ValueFromItemPage(page); });
+                startDownload(next.address,
+                              [price](PageResult result) { *price = PriceFromItemPage(result.page, price->itemId); });
             } else if (nextName < itemNames.size()) {
                 startSearch(itemNames[nextName++]);
             } else {

@@ -5,10 +5,6 @@
 namespace coffer {
 namespace {
 
-// Thrown from the run's event hook to stop it; the engine holds nothing that unwinding would leak,
-// and its temporary copy removes itself.
-struct RunCancelled {};
-
 void EmptyTables(GuildStats& stats) {
     stats.members.clear();
     stats.items.clear();
@@ -21,7 +17,7 @@ AnalysisJob::AnalysisJob(QObject* parent) : QObject(parent) {}
 
 AnalysisJob::~AnalysisJob() {
     if (thread_) {
-        cancel_ = true;
+        stop_.request_stop();
         thread_->wait();
     }
 }
@@ -30,7 +26,7 @@ void AnalysisJob::start(const GuildStats& tables, std::string text, std::filesys
                         ReportWriter writeReport, PriceSourceFactory prices) {
     if (thread_)
         return;
-    cancel_ = false;
+    stop_ = std::stop_source();
     results_ = {};
     thread_.reset(QThread::create([this, stats = std::make_shared<GuildStats>(tables), text = std::move(text),
                                    workFolder = std::move(workFolder), writeReport = std::move(writeReport),
@@ -49,17 +45,12 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const std::string& text
         QMetaObject::invokeMethod(
             this, [this, text = QString::fromStdString(status)] { emit statusChanged(text); }, Qt::QueuedConnection);
     };
-    hooks.pumpEvents = [this] {
-        if (cancel_.load(std::memory_order_relaxed))
-            throw RunCancelled{};
-    };
+    hooks.stop = stop_.get_token();
     hooks.generateReport = [&writeReport, &stats] { return writeReport(*stats); };
     try {
         std::unique_ptr<ItemPriceSource> priceSource = prices ? prices(hooks) : nullptr;
         hooks.itemPrices = priceSource.get();
         results_.result = RunAnalysis(text, *stats, workFolder, hooks);
-    } catch (const RunCancelled&) {
-        EmptyTables(*stats);
     } catch (const std::exception& error) {
         EmptyTables(*stats);
         results_.failure = std::string("The analysis stopped: ") + error.what();

@@ -8,10 +8,10 @@
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 class QThread;
 
@@ -55,7 +55,7 @@ class AnalysisJob : public QObject {
     void onThreadFinished();
 
     std::unique_ptr<QThread> thread_;
-    std::atomic<bool> cancel_{false};
+    std::stop_source stop_;
     Results results_;
 };
 

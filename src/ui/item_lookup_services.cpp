@@ -14,7 +14,9 @@ class RunPriceSource : public ItemPriceSource {
         : prices_(std::move(base), downloader_, std::move(status)) {}
 
     ItemPrice priceOf(const std::string& itemName) override { return prices_.priceOf(itemName); }
-    void prefetch(const std::vector<std::string>& itemNames) override { prices_.prefetch(itemNames); }
+    void prefetch(const std::vector<std::string>& itemNames, std::stop_token stop) override {
+        prices_.prefetch(itemNames, stop);
+    }
 
   private:
     NetworkDownloader downloader_;
@@ -36,9 +38,10 @@ AddressResolver ItemPageResolver(std::string base) {
         *pending = std::make_unique<NetworkDownloader>();
         NetworkDownloader& downloader = **pending;
         downloader.setFinishedNotifier([&downloader] { downloader.waitForAny(); });
-        downloader.start(ItemSearchAddress(base, itemName), [base, itemName, done = std::move(done)](std::string page) {
-            done(ItemPageAddressFromSearch(base, itemName, page));
-        });
+        downloader.start(ItemSearchAddress(base, itemName),
+                         [base, itemName, done = std::move(done)](PageResult result) {
+                             done(ItemPageAddressFromSearch(base, itemName, result.page));
+                         });
     };
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <stop_token>
 #include <vector>
 
 namespace coffer {
@@ -62,13 +64,20 @@ TEST_F(AnalysisRunTest, TextWithoutXmlIsRejectedAndLeavesEverythingEmpty) {
     }
 }
 
+// A price source that finds nothing and looks at the folder while the run holds its copy of the log;
+// it may stop the run there.
+struct FolderWatch : ItemPriceSource {
+    explicit FolderWatch(std::function<void()> look) : look(std::move(look)) {}
+    ItemPrice priceOf(const std::string&) override { return {}; }
+    void prefetch(const std::vector<std::string>&, std::stop_token) override { look(); }
+    std::function<void()> look;
+};
+
 TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
     // During the scan the copy is open but has no name left: however the process ends, nothing stays.
     std::vector<std::string> filesDuringScan{"not looked"};
     std::string copyName, copyText;
-    hooks_.pumpEvents = [&]() {
-        if (filesDuringScan != std::vector<std::string>{"not looked"})
-            return;
+    FolderWatch watch([&]() {
         filesDuringScan = filesInFolder();
         for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
             std::error_code error;
@@ -78,7 +87,8 @@ TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
                 copyText = testing::ReadFile(fd.path());
             }
         }
-    };
+    });
+    hooks_.itemPrices = &watch;
     const AnalysisResult result = run(kLog);
     EXPECT_EQ(result.outcome, AnalysisOutcome::Complete);
     EXPECT_EQ(statuses_, (std::vector<std::string>{"Cleaning up...", "Generating Report", "Complete"}));
@@ -120,6 +130,27 @@ TEST_F(AnalysisRunTest, FailuresAreReportedNotHidden) {
     EXPECT_EQ(result.outcome, AnalysisOutcome::TempCopyFailed);
     EXPECT_NE(result.message.find("temporary copy"), std::string::npos);
     EXPECT_EQ(stats_.members.rowCount(), 0u);
+}
+
+// A stop before the run, or while it holds its copy, ends it with nothing written and nothing left.
+TEST_F(AnalysisRunTest, StoppedRunEndsCancelledWithEmptyTablesAndNoCopy) {
+    for (const bool stopAtPrefetch : {false, true}) {
+        ASSERT_EQ(run(kLog).outcome, AnalysisOutcome::Complete); // rows of an earlier run must go too
+        std::stop_source stop;
+        FolderWatch watch([&]() { stop.request_stop(); });
+        hooks_.itemPrices = stopAtPrefetch ? &watch : nullptr;
+        if (!stopAtPrefetch)
+            stop.request_stop();
+        hooks_.stop = stop.get_token();
+        EXPECT_EQ(run(kLog).outcome, AnalysisOutcome::Cancelled) << stopAtPrefetch;
+        EXPECT_EQ(stats_.members.rowCount() + stats_.items.rowCount(), 0u) << stopAtPrefetch;
+        EXPECT_EQ(stats_.guild.name, "Unknown") << stopAtPrefetch;
+        EXPECT_EQ(reports_, 1) << stopAtPrefetch; // only the complete run's
+        EXPECT_TRUE(filesInFolder().empty()) << stopAtPrefetch;
+        hooks_.stop = {};
+        hooks_.itemPrices = nullptr;
+        reports_ = 0;
+    }
 }
 
 // Hands out a new price on every call, so the test sees which call a row's value came from.

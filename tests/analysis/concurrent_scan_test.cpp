@@ -4,6 +4,7 @@
 
 #include <sstream>
 #include <stdexcept>
+#include <stop_token>
 #include <vector>
 
 namespace coffer {
@@ -23,7 +24,7 @@ TEST(ConcurrentScan, HandsOverEveryEntryInLogOrder) {
         LineReader lines(in);
         GuildIdentity guild;
         std::vector<std::string> players;
-        ScanBankLogConcurrently(lines, guild, [&](BankLogEntry& e) { players.push_back(e.player); });
+        ScanBankLogConcurrently(lines, guild, [&](BankLogEntry& e) { players.push_back(e.player); }, {});
         ASSERT_EQ(players.size(), static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
             ASSERT_EQ(players[static_cast<std::size_t>(i)], "p" + std::to_string(i));
@@ -31,20 +32,34 @@ TEST(ConcurrentScan, HandsOverEveryEntryInLogOrder) {
     }
 }
 
-TEST(ConcurrentScan, AFailingHandlerStopsTheScanAndIsPassedOn) {
-    // Far more entries than the scan may run ahead: it must notice the stop while waiting for room.
-    std::istringstream in(Log(100000));
-    LineReader lines(in);
-    GuildIdentity guild;
-    int handled = 0;
-    EXPECT_THROW(ScanBankLogConcurrently(lines, guild,
-                                         [&](BankLogEntry&) {
-                                             if (++handled == 700)
-                                                 throw std::runtime_error("cancelled");
-                                         }),
-                 std::runtime_error);
-    EXPECT_EQ(handled, 700);
-    EXPECT_EQ(guild.name, "Unknown"); // nothing of a stopped scan is kept
+// A handler that fails, or asks for a stop, ends the scan at once; a failure is passed on.
+TEST(ConcurrentScan, AFailingOrStoppingHandlerEndsTheScan) {
+    for (const bool fail : {true, false}) {
+        // Far more entries than the scan may run ahead: it must notice the stop while waiting for room.
+        std::istringstream in(Log(100000));
+        LineReader lines(in);
+        GuildIdentity guild;
+        std::stop_source stop;
+        int handled = 0;
+        auto scan = [&] {
+            ScanBankLogConcurrently(
+                lines, guild,
+                [&](BankLogEntry&) {
+                    if (++handled < 700)
+                        return;
+                    if (fail)
+                        throw std::runtime_error("cancelled");
+                    stop.request_stop();
+                },
+                stop.get_token());
+        };
+        if (fail)
+            EXPECT_THROW(scan(), std::runtime_error);
+        else
+            scan();
+        EXPECT_EQ(handled, 700) << fail;
+        EXPECT_EQ(guild.name, "Unknown") << fail; // nothing of a stopped scan is kept
+    }
 }
 
 } // namespace

@@ -62,13 +62,19 @@ TEST(ItemLookup, FindsTheItemOnTheSearchPageThenItsPriceOnTheItemPage) {
         {"gold that is not a number", kLink, Money("1,234", "5"), kNoValue, "7"},
         {"silver of three digits", kLink, Money("1", "123"), kNoValue, "7"},
         {"no item page to be had", kLink, "", kNoValue, "7"},
+        // A page cannot blow up the tables: overlong numbers are not found, and the search stops there.
+        {"item number of 20 characters", R"(<a href="/?item=12345678901234567890">Iron Nails</a>)", "", kNoValue,
+         "12345678901234567890"},
+        {"item number of 21 characters", "su_addToSaved('123456789012345678901')", "", kNoValue, ""},
+        {"gold of 12 digits", kLink, Money("123456789012", "34"), "123456789012.34", "7"},
+        {"gold of 13 digits", kLink, Money("1234567890123", "34"), kNoValue, ""},
     };
     for (const auto& c : cases) {
         FakeSite site{{{kSearch, c.search}, {"http://db.example/?item=7", c.item}}};
         const ItemPrice price = LookUpItemPrice(kBase, "Iron Nails", site.download(), {});
         EXPECT_EQ(price.value, c.value) << c.scenario;
         EXPECT_EQ(price.itemId, c.id) << c.scenario;
-        EXPECT_EQ(site.downloads, c.id.empty() ? 1 : 2) << c.scenario;
+        EXPECT_EQ(site.downloads, c.id.empty() && c.item.empty() ? 1 : 2) << c.scenario;
     }
 }
 

@@ -7,7 +7,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
+
+#include <sys/socket.h>
+#include <zlib.h>
 
 namespace coffer::testing {
 
@@ -58,22 +63,91 @@ void LoreholdSite::read(const std::shared_ptr<Connection>& connection) {
     }
 }
 
+namespace {
+
+constexpr std::chrono::milliseconds kTrickleInterval{100};
+constexpr qint64 kFillerBlock = 256 * 1024;
+
+// Writes the byte every trickle interval for as long as the connection lasts.
+void Trickle(QTcpSocket* socket, char byte) {
+    auto* timer = new QTimer(socket);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, byte] { socket->write(&byte, 1); });
+    timer->start(kTrickleInterval);
+}
+
+// Keeps a block of filler waiting in the socket for as long as the connection lasts.
+void Flood(QTcpSocket* socket, bool chunked) {
+    const QByteArray filler(kFillerBlock, ' ');
+    const QByteArray block = chunked ? QByteArray::number(kFillerBlock, 16) + "\r\n" + filler + "\r\n" : filler;
+    auto refill = [socket, block] {
+        if (socket->bytesToWrite() < block.size())
+            socket->write(block);
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
+}
+
+// Ends the connection with a TCP reset rather than an orderly close.
+void Reset(QTcpSocket* socket) {
+    socket->flush();
+    const linger hard{1, 0};
+    setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    socket->abort();
+}
+
+} // namespace
+
 void LoreholdSite::answer(Connection& connection, const std::string& target) {
     const auto page = pages_.find(target);
     const Response response = page != pages_.end() ? page->second : Page("<html>Not found</html>", 404);
-    if (response.hang)
+    if (response.fault == Fault::NeverAnswers)
         return;
     --connection.waiting;
     --inFlight_;
+    QTcpSocket* socket = connection.socket;
     std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " Status\r\n";
+    if (response.fault == Fault::TrickleHeaders) {
+        socket->write(reply.append("X-Slow: ").data());
+        Trickle(socket, 'a');
+        return;
+    }
     if (!response.location.empty())
         reply += "Location: " + response.location + "\r\n";
-    reply += response.sendLength ? "Content-Length: " + std::to_string(response.body.size()) + "\r\n\r\n"
-                                 : std::string("Connection: close\r\n\r\n");
-    reply += response.body;
-    connection.socket->write(reply.data(), static_cast<qint64>(reply.size()));
-    if (!response.sendLength)
-        connection.socket->disconnectFromHost();
+    if (!response.encoding.empty())
+        reply += "Content-Encoding: " + response.encoding + "\r\n";
+    switch (response.fault) {
+    case Fault::TrickleBody:
+    case Fault::ResetMidBody:
+        reply += "Content-Length: " + std::to_string(response.body.size() + 1000000) + "\r\n\r\n" + response.body;
+        break;
+    case Fault::EndlessChunks:
+        reply += "Transfer-Encoding: chunked\r\n\r\n";
+        if (!response.body.empty())
+            reply += QByteArray::number(static_cast<qsizetype>(response.body.size()), 16).toStdString() + "\r\n" +
+                     response.body + "\r\n";
+        break;
+    default:
+        reply += response.sendLength && response.fault == Fault::None
+                     ? "Content-Length: " + std::to_string(response.body.size()) + "\r\n\r\n"
+                     : std::string("Connection: close\r\n\r\n");
+        reply += response.body;
+    }
+    socket->write(reply.data(), static_cast<qint64>(reply.size()));
+    switch (response.fault) {
+    case Fault::TrickleBody:
+        Trickle(socket, ' ');
+        break;
+    case Fault::EndlessBody:
+    case Fault::EndlessChunks:
+        Flood(socket, response.fault == Fault::EndlessChunks);
+        break;
+    case Fault::ResetMidBody:
+        Reset(socket);
+        break;
+    default:
+        if (!response.sendLength)
+            socket->disconnectFromHost();
+    }
 }
 
 Response Page(std::string body, int status) {
@@ -97,6 +171,31 @@ std::string SearchPageSaving(std::string_view itemNumber) {
 std::string ItemPageWithPrices(int buyoutGold, int buyoutSilver, int sellGold, int sellSilver) {
     return "<html><body><div>Sells for <span class=\"price\">" + Money(sellGold, sellSilver) +
            "</span></div><div><span>Buyout price</span>" + Money(buyoutGold, buyoutSilver) + "</div></body></html>";
+}
+
+std::string GzipBomb(std::size_t unpackedBytes) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY); // 16: gzip
+    std::vector<unsigned char> zeros(1 << 20, 0);
+    std::string packed;
+    unsigned char out[1 << 16];
+    for (std::size_t left = unpackedBytes; left > 0 || stream.avail_in > 0;) {
+        const std::size_t piece = std::min(left, zeros.size());
+        left -= piece;
+        stream.next_in = zeros.data();
+        stream.avail_in = static_cast<uInt>(piece);
+        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = out;
+            stream.avail_out = sizeof out;
+            deflate(&stream, flush);
+            packed.append(reinterpret_cast<char*>(out), sizeof out - stream.avail_out);
+        } while (stream.avail_out == 0);
+        if (flush == Z_FINISH)
+            break;
+    }
+    deflateEnd(&stream);
+    return packed;
 }
 
 std::string SearchTarget(std::string_view name) {

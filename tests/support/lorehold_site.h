@@ -14,12 +14,24 @@ class QTcpServer;
 
 namespace coffer::testing {
 
+// Ways a hostile or broken site answers. A trickle sends a byte every 100 ms, forever.
+enum class Fault {
+    None,
+    NeverAnswers,
+    TrickleHeaders, // the status line, then a header that never ends
+    TrickleBody,    // the headers announcing a large body, the body given, then the trickle
+    EndlessBody,    // the body given, then filler as fast as the client takes it
+    EndlessChunks,  // the same, chunked
+    ResetMidBody,   // the headers announcing more than the body given, the body, then a reset
+};
+
 struct Response {
     int status = 200;
     std::string body{};
     bool sendLength = true; // false: no Content-Length, the body ends when the server closes
-    bool hang = false;      // the request is never answered
+    Fault fault = Fault::None;
     std::string location{}; // sent as the Location header when not empty (redirects)
+    std::string encoding{}; // sent as the Content-Encoding header when not empty
 };
 
 Response Page(std::string body, int status = 200);
@@ -61,6 +73,9 @@ class LoreholdSite {
 std::string SearchPageLinking(std::string_view name, std::string_view itemNumber);
 std::string SearchPageSaving(std::string_view itemNumber); // only the su_addToSaved('…') call
 std::string ItemPageWithPrices(int buyoutGold, int buyoutSilver, int sellGold, int sellSilver);
+
+// A gzip stream of that many zero bytes: small to send, huge to unpack.
+std::string GzipBomb(std::size_t unpackedBytes);
 
 // The targets a search for the name and an item page are asked under.
 std::string SearchTarget(std::string_view name);

@@ -12,7 +12,8 @@ namespace coffer::testing {
 struct OneByOnePrices : ItemPriceSource {
     OneByOnePrices(std::string base, PageDownloader& downloader) : base(std::move(base)), downloader(downloader) {}
     ItemPrice priceOf(const std::string& itemName) override {
-        return LookUpItemPrice(base, itemName, [this](const std::string& at) { return downloader.download(at); }, {});
+        return LookUpItemPrice(base, itemName, [this](const std::string& at) { return downloader.download(at).page; },
+                               {});
     }
     std::string base;
     PageDownloader& downloader;

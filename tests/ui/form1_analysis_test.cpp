@@ -1,5 +1,6 @@
 // "Analyze now" and what follows: the lists, the report and the pages it links to, the item lookup.
 
+#include "analysis/web_item_prices.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "tests/ui/support/form1_harness.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -229,6 +231,28 @@ class Form1AnalysisTest : public QObject {
         QVERIFY(test::RunUntil([&] { return browser->url() == nails; }, kTimeoutMs));
         const QUrl lotus(QString::fromStdString(site.base()) + "/?item=77");
         QVERIFY(!test::RunUntil([&] { return browser->url() == lotus; }, 3000)); // superseded
+    }
+
+    // Closing the window while item lookups wait on a site that never answers ends it at once.
+    void closingDuringItemLookupsIsImmediate() {
+        testing::LoreholdSite site;
+        std::vector<testing::Entry> entries;
+        for (int i = 0; i < 2 * kMaxDownloadsInFlight; ++i) {
+            entries.push_back({"Ann", "1", "Item " + std::to_string(i)});
+            site.setPage(testing::SearchTarget(entries.back().itemName), {.fault = testing::Fault::NeverAnswers});
+        }
+        Form1Services services;
+        services.priceSource = WebPriceSources(site.base());
+        auto harness = std::make_unique<Form1Harness>(std::move(services));
+        harness->find<QPlainTextEdit>("Text1")->setPlainText(QString::fromStdString(testing::BankLog(entries)));
+        harness->find<QCheckBox>("chkLorehold")->setChecked(true);
+        harness->click("cmdAnalyze");
+        QVERIFY(test::RunUntil([&site] { return site.requestCount() == kMaxDownloadsInFlight; }, kTimeoutMs));
+        QElapsedTimer closing;
+        closing.start();
+        harness->window().close();
+        harness.reset();
+        QCOMPARE_LT(closing.elapsed(), 1000);
     }
 };
 

@@ -5,19 +5,28 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace coffer {
 namespace {
 
-// The errors that report an HTTP error status: the server answered, and its error page is the text.
-bool IsErrorStatus(QNetworkReply::NetworkError error) {
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
-           (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError) ||
-           error == QNetworkReply::ProtocolInvalidOperationError;
+// What Qt holds for a reply before it is read: the rest waits in the socket, so that a fast site
+// cannot fill memory faster than the size cap is checked.
+constexpr qint64 kReadBufferBytes = 256 * 1024;
+
+// An HTTP error status: the server answered, and its error page is the text.
+bool IsErrorStatus(const QNetworkReply& reply) {
+    const QNetworkReply::NetworkError error = reply.error();
+    const bool statusError =
+        (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
+        (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError) ||
+        error == QNetworkReply::ProtocolInvalidOperationError;
+    return statusError && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400;
 }
 
 QNetworkRequest MakeRequest(const std::string& address, const DownloadLimits& limits) {
@@ -33,11 +42,64 @@ QNetworkRequest MakeRequest(const std::string& address, const DownloadLimits& li
 
 } // namespace
 
+// One download in flight. Ends other than by the site are noted before the reply is aborted, so that
+// its finished handler knows why it ended.
+struct NetworkDownloader::Transfer {
+    enum class Ending { BySite, TooLarge, Deadline, Aborted };
+
+    Transfer(QNetworkReply* reply, PageHandler done, std::chrono::milliseconds deadline)
+        : reply(reply), done(std::move(done)) {
+        deadlineTimer.setSingleShot(true);
+        QObject::connect(&deadlineTimer, &QTimer::timeout, &deadlineTimer, [this] { stop(Ending::Deadline); });
+        deadlineTimer.start(deadline);
+    }
+
+    QNetworkReply* reply;
+    PageHandler done;
+    QTimer deadlineTimer; // goes with the transfer, so it can never fire after the transfer ended
+    QByteArray body;
+    Ending ending = Ending::BySite;
+
+    void stop(Ending why) {
+        if (ending == Ending::BySite)
+            ending = why;
+        reply->abort();
+    }
+    // Takes what the reply holds unless that would pass the cap, in which case the transfer ends.
+    void take(std::int64_t maxBytes) {
+        if (ending != Ending::BySite)
+            return;
+        if (body.size() + reply->bytesAvailable() > maxBytes)
+            stop(Ending::TooLarge);
+        else
+            body += reply->readAll();
+    }
+    // Qt may end a transfer that the site broke off as if it were complete; an unpacked body has a
+    // length of its own.
+    bool truncated() const {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        return length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() != body.size();
+    }
+    PageResult result(std::int64_t maxBytes) {
+        const QNetworkReply::NetworkError error = reply->error();
+        // Qt ends a transfer that makes no progress for the stall time-out by cancelling it.
+        const bool stalled = ending == Ending::BySite &&
+                             (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError);
+        PageResult result{.page = {}, .timedOut = stalled || ending == Ending::Deadline};
+        if (error == QNetworkReply::NoError || IsErrorStatus(*reply)) {
+            take(maxBytes);
+            if (ending == Ending::BySite && !truncated())
+                result.page = QString::fromUtf8(body).toStdString();
+        }
+        return result;
+    }
+};
+
 struct NetworkDownloader::State {
     DownloadLimits limits;
     QNetworkAccessManager manager;
-    int running = 0;
-    std::vector<std::pair<PageHandler, std::string>> finished; // waiting for waitForAny to hand them on
+    std::unordered_map<QNetworkReply*, std::unique_ptr<Transfer>> running;
+    std::vector<std::pair<PageHandler, PageResult>> finished; // waiting for waitForAny to hand them on
     std::function<void()> notify;
 };
 
@@ -49,59 +111,47 @@ NetworkDownloader::NetworkDownloader(DownloadLimits limits) : state_(std::make_u
 NetworkDownloader::~NetworkDownloader() {
     // Replies still running belong to the manager, which aborts and deletes them with itself; their
     // finished handlers must not reach the state that is going away with it.
-    for (QNetworkReply* reply : state_->manager.findChildren<QNetworkReply*>())
+    for (const auto& [reply, transfer] : state_->running)
         reply->disconnect();
 }
 
 void NetworkDownloader::start(const std::string& address, PageHandler done) {
     if (QCoreApplication::instance() == nullptr) {
         // Without an application object nothing could wait for the network.
-        state_->finished.emplace_back(std::move(done), std::string());
+        state_->finished.emplace_back(std::move(done), PageResult{});
         return;
     }
-    QNetworkReply* reply = state_->manager.get(MakeRequest(address, state_->limits));
-    ++state_->running;
-    const std::int64_t maxBytes = state_->limits.maxBytes;
-    auto body = std::make_shared<QByteArray>();
-    auto tooLarge = std::make_shared<bool>(false);
-    auto refuse = [reply, tooLarge]() {
-        *tooLarge = true;
-        reply->abort();
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBytes, refuse]() {
-        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
-            refuse();
+    const DownloadLimits& limits = state_->limits;
+    QNetworkReply* reply = state_->manager.get(MakeRequest(address, limits));
+    reply->setReadBufferSize(kReadBufferBytes);
+    Transfer* transfer =
+        state_->running.emplace(reply, std::make_unique<Transfer>(reply, std::move(done), limits.deadline))
+            .first->second.get();
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [transfer, maxBytes = limits.maxBytes] {
+        if (transfer->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
+            transfer->stop(Transfer::Ending::TooLarge);
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, maxBytes, refuse, tooLarge]() {
-        if (*tooLarge)
-            return;
-        body->append(reply->readAll());
-        if (body->size() > maxBytes)
-            refuse();
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [transfer, maxBytes = limits.maxBytes] { transfer->take(maxBytes); });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
+        const auto running = state_->running.find(reply);
+        std::unique_ptr<Transfer> transfer = std::move(running->second);
+        state_->running.erase(running);
+        PageResult result = transfer->result(state_->limits.maxBytes);
+        reply->disconnect(); // nothing may reach the transfer once it is gone
+        state_->finished.emplace_back(std::move(transfer->done), std::move(result));
+        reply->deleteLater();
+        if (state_->notify)
+            state_->notify();
     });
-    QObject::connect(reply, &QNetworkReply::finished, reply,
-                     [this, reply, body, tooLarge, done = std::move(done)]() mutable {
-                         std::string page;
-                         const QNetworkReply::NetworkError error = reply->error();
-                         if (!*tooLarge && (error == QNetworkReply::NoError || IsErrorStatus(error))) {
-                             body->append(reply->readAll());
-                             if (body->size() <= state_->limits.maxBytes)
-                                 page = QString::fromUtf8(*body).toStdString();
-                         }
-                         --state_->running;
-                         state_->finished.emplace_back(std::move(done), std::move(page));
-                         reply->deleteLater();
-                         if (state_->notify)
-                             state_->notify();
-                     });
 }
 
 void NetworkDownloader::waitForAny() {
-    while (state_->finished.empty() && state_->running > 0)
+    while (state_->finished.empty() && !state_->running.empty())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    std::vector<std::pair<PageHandler, std::string>> finished = std::exchange(state_->finished, {});
-    for (auto& [done, page] : finished)
-        done(std::move(page));
+    std::vector<std::pair<PageHandler, PageResult>> finished = std::exchange(state_->finished, {});
+    for (auto& [done, result] : finished)
+        done(std::move(result));
 }
 
 void NetworkDownloader::setFinishedNotifier(std::function<void()> notify) {
@@ -109,12 +159,26 @@ void NetworkDownloader::setFinishedNotifier(std::function<void()> notify) {
 }
 
 int NetworkDownloader::inFlight() const {
-    return state_->running + static_cast<int>(state_->finished.size());
+    return static_cast<int>(state_->running.size() + state_->finished.size());
+}
+
+void NetworkDownloader::abortAll() {
+    // Replies are aborted on their own thread; the queued call also wakes a waitForAny there.
+    QMetaObject::invokeMethod(
+        &state_->manager,
+        [state = state_.get()] {
+            std::vector<Transfer*> transfers; // aborting one takes it out of `running`
+            for (const auto& [reply, transfer] : state->running)
+                transfers.push_back(transfer.get());
+            for (Transfer* transfer : transfers)
+                transfer->stop(Transfer::Ending::Aborted);
+        },
+        Qt::QueuedConnection);
 }
 
 std::string DownloadText(const std::string& address, const DownloadLimits& limits) {
     NetworkDownloader downloader(limits);
-    return downloader.download(address);
+    return downloader.download(address).page;
 }
 
 } // namespace coffer

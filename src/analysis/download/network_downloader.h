@@ -1,9 +1,9 @@
 #pragma once
 // The program's HTTP GET, on Qt Network: user agent "Mozilla", no proxy, caches bypassed, redirects
 // followed, the body decoded as UTF-8. A response with an error status gives its error page; no
-// connection, no response, a transfer that makes no progress for the time-out or a body past the
-// size cap give the empty text. Waiting handles the thread's events; without a QCoreApplication
-// every download gives the empty text.
+// connection, no response, a transfer that makes no progress for the stall time-out or is not over
+// by the deadline, or a body past the size cap give the empty text. Waiting handles the thread's
+// events; without a QCoreApplication every download gives the empty text.
 
 #include "analysis/page_downloader.h"
 
@@ -17,7 +17,8 @@ namespace coffer {
 
 struct DownloadLimits {
     std::chrono::milliseconds stallTimeout{15'000}; // without a byte moving
-    std::int64_t maxBytes = 16 * 1024 * 1024;
+    std::chrono::milliseconds deadline{60'000};     // from the request, whatever arrives
+    std::int64_t maxBytes = 16 * 1024 * 1024;       // never buffered beyond this
 };
 
 class NetworkDownloader : public PageDownloader {
@@ -30,12 +31,14 @@ class NetworkDownloader : public PageDownloader {
     void start(const std::string& address, PageHandler done) override;
     void waitForAny() override;
     int inFlight() const override;
+    void abortAll() override;
 
     // For a caller that does not wait: called on this thread as soon as a download has finished; the
     // caller then hands the pages on with waitForAny(), which returns at once.
     void setFinishedNotifier(std::function<void()> notify);
 
   private:
+    struct Transfer;
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +45,7 @@ struct Watched : PageDownloader {
     }
     void waitForAny() override { inner.waitForAny(); }
     int inFlight() const override { return inner.inFlight(); }
+    void abortAll() override { inner.abortAll(); }
     PageDownloader& inner;
     int started = 0;
     int most = 0;
@@ -75,7 +78,7 @@ std::string Stock(LoreholdSite& site, const std::string& name, int i, int& reque
     case 3: // The item page shows no price, is missing, or once is never answered.
         site.setPage(search, Page(SearchPageLinking(name, number)));
         if (i % 12 == 3)
-            site.setPage(item, i == 3 ? Response{.hang = true} : Page("<html>garbage <<<>>>"));
+            site.setPage(item, i == 3 ? Response{.fault = Fault::NeverAnswers} : Page("<html>garbage <<<>>>"));
         return kNoValue;
     case 4:
         site.setPage(search, Page(SearchPageLinking("Other " + name, number)));
@@ -105,7 +108,7 @@ TEST(ItemLookupSite, ConcurrentLookupFillsTheTablesExactlyAsTheSequentialOne) {
     const std::string log = BankLog(entries);
 
     // Long enough that a busy machine never stalls a healthy transfer for that long.
-    NetworkDownloader downloader({std::chrono::milliseconds(2000), 16 * 1024 * 1024});
+    NetworkDownloader downloader({.stallTimeout = std::chrono::milliseconds(2000)});
     OneByOnePrices oneByOne(site.base(), downloader);
     const GuildStats sequential = Analyse(log, oneByOne);
     Watched watched(downloader);
@@ -120,6 +123,96 @@ TEST(ItemLookupSite, ConcurrentLookupFillsTheTablesExactlyAsTheSequentialOne) {
     for (std::size_t row = 0; row < concurrent.items.rowCount(); ++row)
         EXPECT_EQ(concurrent.items.cell(row, kItemValue), values.at(concurrent.items.cell(row, kItem)))
             << concurrent.items.cell(row, kItem);
+}
+
+// What the one-item lookup of "Iron Nails" (item 7) gives when the item page is served as given, and
+// how long it takes.
+struct Lookup {
+    ItemPrice price;
+    std::chrono::milliseconds took;
+};
+Lookup LookUpIronNails(LoreholdSite& site, const Response& itemPage, const DownloadLimits& limits) {
+    site.setPage(SearchTarget("Iron Nails"), Page(SearchPageLinking("Iron Nails", "7")));
+    site.setPage(ItemTarget("7"), itemPage);
+    NetworkDownloader downloader(limits);
+    WebItemPriceSource prices(site.base(), downloader, {});
+    const auto start = std::chrono::steady_clock::now();
+    prices.prefetch({"Iron Nails"}, {});
+    ItemPrice price = prices.priceOf("Iron Nails");
+    return {std::move(price),
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)};
+}
+
+// Whatever the site does, the lookup ends within the deadline (plus slack for a busy machine), and a
+// price that comes with a broken transfer is never taken.
+TEST(ItemLookupSite, HostileSitesEndWithinTheDeadlineWithoutAValue) {
+    const DownloadLimits limits{.stallTimeout = std::chrono::milliseconds(600),
+                                .deadline = std::chrono::milliseconds(1500)};
+    const std::string priced = ItemPageWithPrices(99, 1, 1, 1);
+    const std::string tooLarge = priced + std::string(17 * 1024 * 1024, ' ');
+    const TempFolder folder;
+    const std::string localFile = (folder.path() / "item.html").string();
+    std::ofstream(localFile) << priced;
+    const struct {
+        const char* scenario;
+        Response itemPage;
+        std::string value;
+    } cases[] = {
+        {"never answers", {.fault = Fault::NeverAnswers}, kNoValue},
+        {"trickled headers", {.fault = Fault::TrickleHeaders}, kNoValue},
+        {"trickled body", {.body = priced, .fault = Fault::TrickleBody}, kNoValue},
+        {"endless fast body", {.body = priced, .fault = Fault::EndlessBody}, kNoValue},
+        {"endless fast chunks", {.body = priced, .fault = Fault::EndlessChunks}, kNoValue},
+        {"17 MiB body", Page(tooLarge), kNoValue},
+        {"17 MiB body without its length", {.body = tooLarge, .sendLength = false}, kNoValue},
+        {"redirect loop", {.status = 302, .location = "/?item=7"}, kNoValue},
+        {"redirect to a local file", {.status = 302, .location = "file://" + localFile}, kNoValue},
+        {"redirect to ftp", {.status = 302, .location = "ftp://127.0.0.1/item.html"}, kNoValue},
+        {"reset mid-body", {.body = priced, .fault = Fault::ResetMidBody}, kNoValue},
+        {"gzip bomb", {.body = GzipBomb(256 << 20), .encoding = "gzip"}, kNoValue},
+        {"invalid UTF-8 around a good page", Page("\xFF\xC3(" + priced + "\xED\xA0\x80"), "00099.01"},
+    };
+    LoreholdSite site;
+    for (const auto& c : cases) {
+        const Lookup lookup = LookUpIronNails(site, c.itemPage, limits);
+        EXPECT_EQ(lookup.price.value, c.value) << c.scenario;
+        EXPECT_LT(lookup.took, limits.deadline + std::chrono::seconds(3)) << c.scenario;
+    }
+}
+
+// The peak resident memory of the process since `reset`, in MiB (Linux: VmHWM after clearing it).
+long PeakMiB(bool reset) {
+    if (reset)
+        std::ofstream("/proc/self/clear_refs") << "5";
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmHWM:"))
+            return std::stol(line.substr(6)) / 1024;
+    return -1;
+}
+
+// Six endless bodies at once cannot take more than a bounded amount of memory.
+TEST(ItemLookupSite, EndlessBodiesKeepMemoryBounded) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's own bookkeeping swamps the program's memory";
+#endif
+    LoreholdSite site;
+    std::vector<std::string> names;
+    for (int i = 0; i < kMaxDownloadsInFlight; ++i) {
+        names.push_back("Flood " + std::to_string(i));
+        site.setPage(SearchTarget(names.back()), Page(SearchPageLinking(names.back(), std::to_string(i))));
+        site.setPage(ItemTarget(std::to_string(i)), {.fault = i % 2 ? Fault::EndlessBody : Fault::EndlessChunks});
+    }
+    NetworkDownloader downloader;
+    WebItemPriceSource prices(site.base(), downloader, {});
+    const long before = PeakMiB(true);
+    ASSERT_GT(before, 0);
+    prices.prefetch(names, {});
+    const long growth = PeakMiB(false) - before;
+    std::printf("peak memory growth of six endless bodies at once: %ld MiB\n", growth);
+    EXPECT_LT(growth, 200);
+    for (const std::string& name : names)
+        EXPECT_EQ(prices.priceOf(name).value, kNoValue) << name;
 }
 
 } // namespace

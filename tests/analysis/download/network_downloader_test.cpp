@@ -32,13 +32,13 @@ TEST(NetworkDownloader, GivesTheWholeBodyOrTheEmptyText) {
         {"exactly the size cap, until closed", {.body = full, .sendLength = false}, full},
         {"past the size cap", Page(over), ""},
         {"past the size cap, until closed", {.body = over, .sendLength = false}, ""},
-        {"no answer within the time-out", {.hang = true}, ""},
+        {"no answer within the time-out", {.fault = testing::Fault::NeverAnswers}, ""},
     };
     testing::LoreholdSite site;
     site.setPage("/new", Page("the new page"));
     // The time-out is short enough that the hanging page costs little, long enough that a busy
     // machine never stalls a healthy transfer for that long.
-    const DownloadLimits limits{std::chrono::milliseconds(1000), 1000};
+    const DownloadLimits limits{.stallTimeout = std::chrono::milliseconds(1000), .maxBytes = 1000};
     for (const auto& c : cases) {
         site.setPage("/page", c.response);
         EXPECT_EQ(DownloadText(site.base() + "/page", limits), c.text) << c.scenario;
