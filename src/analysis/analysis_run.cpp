@@ -4,6 +4,7 @@
 #include "analysis/concurrent_scan.h"
 #include "analysis/line_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +115,11 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             hooks.showStatus(text);
     };
 
+    auto cancelled = [&stats] {
+        Empty(stats);
+        return AnalysisResult{AnalysisOutcome::Cancelled, {}};
+    };
+
     Empty(stats);
     if (!LooksLikeBankLog(logText))
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
@@ -137,19 +143,26 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         if (in == nullptr)
             return unreadable;
         LineReader lines(*in);
-        ScanBankLogConcurrently(lines, stats.guild, [&](BankLogEntry& entry) {
-            TotalEntry(entry, stats, hooks.itemPrices);
-        }, hooks.stop);
+        const std::uint64_t size = logText.size() + 1; // the copy ends with a line break
+        int shown = -1;
+        auto read = [&](std::uint64_t bytes) {
+            const int percent = static_cast<int>(std::min<std::uint64_t>(bytes, size) * 100 / size);
+            if (percent > shown && hooks.progress)
+                hooks.progress(shown = percent);
+        };
+        ScanBankLogConcurrently(
+            lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, stats, hooks.itemPrices); }, hooks.stop,
+            read);
     }
-    if (hooks.stop.stop_requested()) {
-        Empty(stats);
-        return {AnalysisOutcome::Cancelled, {}};
-    }
+    if (hooks.stop.stop_requested())
+        return cancelled();
 
     status("Cleaning up...");
     FinishMemberTable(stats.members);
 
     status("Generating Report");
+    if (hooks.stop.stop_requested())
+        return cancelled();
     if (hooks.generateReport) {
         if (std::string error = hooks.generateReport(); !error.empty()) {
             status(error);

@@ -28,6 +28,9 @@ struct AnalysisHooks {
     std::function<void(const std::string&)> showStatus; // may be empty
     std::stop_token stop;                               // a stop ends the run as soon as it can
     ItemPriceSource* itemPrices = nullptr;              // null: items are not looked up
+    // May be empty. The share of the log scanned, 0 to 100, each time it grows; called on the scanning
+    // thread.
+    std::function<void(int percent)> progress;
     // Writes the report from the finished tables; returns an error message, empty on success.
     std::function<std::string()> generateReport;
 };

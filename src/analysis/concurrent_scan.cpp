@@ -68,7 +68,7 @@ private:
 } // namespace
 
 void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry,
-                             std::stop_token stop) {
+                             std::stop_token stop, const std::function<void(std::uint64_t bytes)>& onRead) {
     BatchQueue queue;
     GuildIdentity scanned = guild;
     std::thread scanner([&] {
@@ -79,12 +79,18 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
                 lines, scanned,
                 [&](BankLogEntry& entry) {
                     batch.push_back(std::move(entry));
-                    if (batch.size() == kBatchSize && !queue.push(std::exchange(batch, {})))
+                    if (batch.size() < kBatchSize)
+                        return;
+                    if (!queue.push(std::exchange(batch, {})))
                         throw StopScan{};
+                    if (onRead)
+                        onRead(lines.bytesRead());
                 },
                 stop);
             if (!batch.empty())
                 queue.push(std::move(batch));
+            if (onRead)
+                onRead(lines.bytesRead());
         } catch (const StopScan&) {
         } catch (...) {
             failure = std::current_exception();

@@ -41,6 +41,7 @@ bool LineReader::fill() {
     const auto got = static_cast<std::size_t>(input_.gcount());
     if (got == 0)
         return false;
+    bytesRead_ += got;
     // The last line ended in a CR at the end of the buffer: a LF now is the rest of that break.
     if (skipLeadingLf_ && buffer_[end_] == '\n')
         ++pos_;

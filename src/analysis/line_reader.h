@@ -3,6 +3,7 @@
 // the break is not part of the line. Lines may be of any length: the reader holds each in one buffer
 // that grows in place, never in a second copy.
 
+#include <cstdint>
 #include <istream>
 #include <string_view>
 
@@ -24,6 +25,9 @@ class LineReader {
     // views unchanged, when the input is exhausted. The views stay valid until the next call.
     bool joinNextLine(std::string_view& joined, std::string_view& added);
 
+    // How many bytes of the input have been read so far: a measure of progress.
+    std::uint64_t bytesRead() const { return bytesRead_; }
+
   private:
     bool next(std::string_view& line);
     bool fill();
@@ -36,6 +40,7 @@ class LineReader {
     std::size_t kept_ = 0;
     std::size_t pos_ = 0;
     bool skipLeadingLf_ = false; // a CR ended the last line and its LF, if any, is not read yet
+    std::uint64_t bytesRead_ = 0;
 };
 
 } // namespace coffer

@@ -149,6 +149,14 @@ void StatsTable::clear() {
     orderIsSorted_ = false;
 }
 
+StatsTable StatsTable::withoutRows() const {
+    StatsTable empty(captions_);
+    empty.sorted_ = sorted_;
+    empty.sortKey_ = sortKey_;
+    empty.direction_ = direction_;
+    return empty;
+}
+
 void StatsTable::sortRows(int column, SortDirection direction) {
     const bool sameKey = orderIsSorted_ && sortKey_ == column;
     sortKey_ = column;

@@ -48,6 +48,8 @@ public:
 
     // Removes every row; the sort state stays, as it belongs to the view.
     void clear();
+    // A table with the same captions and sort state and no rows.
+    StatsTable withoutRows() const;
 
     bool sorted() const { return sorted_; }
     void setSorted(bool sorted) { sorted_ = sorted; }

@@ -45,6 +45,10 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const std::string& text
         QMetaObject::invokeMethod(
             this, [this, text = QString::fromStdString(status)] { emit statusChanged(text); }, Qt::QueuedConnection);
     };
+    hooks.progress = [this](int percent) {
+        QMetaObject::invokeMethod(
+            this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
+    };
     hooks.stop = stop_.get_token();
     hooks.generateReport = [&writeReport, &stats] { return writeReport(*stats); };
     try {

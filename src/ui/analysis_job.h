@@ -42,11 +42,15 @@ class AnalysisJob : public QObject {
     void start(const GuildStats& tables, std::string text, std::filesystem::path workFolder, ReportWriter writeReport,
                PriceSourceFactory prices);
 
+    // Stops the run in progress as soon as it can; it then finishes as cancelled.
+    void cancel() { stop_.request_stop(); }
+
     // The finished run's results; call once after `finished`.
     Results takeResults();
 
   signals:
     void statusChanged(const QString& text);
+    void progressChanged(int percent); // the share of the log scanned
     void finished();
 
   private:

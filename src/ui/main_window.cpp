@@ -84,6 +84,8 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     connect(frame4_->refreshButton(), &QPushButton::clicked, this, &Form1::cmdRefresh_Click);
     connect(frame4_->saveAsButton(), &QPushButton::clicked, this, &Form1::cmdSaveAs_Click);
     connect(&job_, &AnalysisJob::statusChanged, frame3_, &StatsPanel::showStatus);
+    connect(&job_, &AnalysisJob::progressChanged, frame3_, &StatsPanel::showProgress);
+    connect(frame3_->cancelButton(), &QPushButton::clicked, &job_, &AnalysisJob::cancel);
     connect(&job_, &AnalysisJob::finished, this, &Form1::onAnalysisFinished);
 
     showPanel(frame1_);

@@ -125,6 +125,7 @@ class Form1 : public QMainWindow {
     StatsTableModel* memberModel_;
     StatsTableModel* itemModel_;
     AnalysisJob job_;
+    std::unique_ptr<GuildStats> beforeRun_; // the lists as they were before the run in progress
     bool busy_ = false;
     bool closing_ = false;
     QString importFolder_; // where the file dialogs start; empty: their own choice

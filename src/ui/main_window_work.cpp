@@ -143,12 +143,14 @@ void Form1::cmdAnalyze_Click() {
     if (busy_)
         return;
     Command5_Click();
-    memberModel_->replace([](StatsTable& table) {
+    // The lists are kept aside, so that a cancelled run can put them back as they were.
+    beforeRun_ = std::make_unique<GuildStats>();
+    memberModel_->replace([this](StatsTable& table) {
+        beforeRun_->members = std::exchange(table, table.withoutRows());
         table.setSorted(false);
-        table.clear();
     });
-    itemModel_->replace([](StatsTable& table) { table.clear(); });
-    stats_.guild = {};
+    itemModel_->replace([this](StatsTable& table) { beforeRun_->items = std::exchange(table, table.withoutRows()); });
+    beforeRun_->guild = std::exchange(stats_.guild, {});
 
     QString limitError;
     const std::optional<ReportSettings> report = reportSettings(&limitError);
@@ -164,14 +166,23 @@ void Form1::cmdAnalyze_Click() {
     // run filled them in place.
     job_.start(stats_, std::move(text), settings_.workFolder, std::move(writeReport),
                frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{});
+    frame3_->showRunProgress(true);
 }
 
 void Form1::onAnalysisFinished() {
     AnalysisJob::Results results = job_.takeResults();
-    memberModel_->replace([&](StatsTable& table) { table = std::move(results.stats->members); });
-    itemModel_->replace([&](StatsTable& table) { table = std::move(results.stats->items); });
-    stats_.guild = results.stats->guild;
+    frame3_->showRunProgress(false);
+    const std::unique_ptr<GuildStats> before = std::move(beforeRun_);
+    const bool cancelled = results.failure.empty() && results.result.outcome == AnalysisOutcome::Cancelled;
+    GuildStats& shown = cancelled ? *before : *results.stats;
+    memberModel_->replace([&](StatsTable& table) { table = std::move(shown.members); });
+    itemModel_->replace([&](StatsTable& table) { table = std::move(shown.items); });
+    stats_.guild = shown.guild;
     setBusy(false);
+    if (cancelled) {
+        frame3_->showStatus(QStringLiteral("Cancelled"));
+        return;
+    }
 
     if (!results.failure.empty())
         inform(Qs(results.failure));

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <algorithm>
@@ -68,11 +69,15 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
     statusBar1_->addWidget(statusText_, 1);
     progress_ = new QProgressBar(statusBar1_);
     progress_->setObjectName(QStringLiteral("progressAnalysis"));
-    progress_->setRange(0, 0); // the run's length is not known ahead: a busy indicator
+    progress_->setRange(0, 0); // an import's length is not known ahead: a busy indicator
     progress_->setTextVisible(false);
     progress_->setMaximumWidth(160);
     progress_->hide();
     statusBar1_->addPermanentWidget(progress_);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), statusBar1_);
+    cancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cancel_->hide();
+    statusBar1_->addPermanentWidget(cancel_);
     BoldCaption(this);
 }
 
@@ -122,6 +127,18 @@ void StatsPanel::focusSearch() {
     QLineEdit* box = listView2_->hasFocus() || itemSearch_->hasFocus() ? itemSearch_ : memberSearch_;
     box->setFocus(Qt::ShortcutFocusReason);
     box->selectAll();
+}
+
+void StatsPanel::showRunProgress(bool running) {
+    progress_->setRange(0, running ? 100 : 0); // otherwise the length of the work is not known ahead
+    if (running)
+        progress_->setValue(0);
+    progress_->setTextVisible(running);
+    cancel_->setVisible(running);
+}
+
+void StatsPanel::showProgress(int percent) {
+    progress_->setValue(percent);
 }
 
 void StatsPanel::place(const PanelLayout& layout) {

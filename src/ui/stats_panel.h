@@ -10,6 +10,7 @@
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QPushButton;
 class QStatusBar;
 
 namespace coffer {
@@ -30,6 +31,10 @@ class StatsPanel : public QGroupBox {
     void showStatus(const QString& text);
     // The indicator runs while work is in progress.
     void showBusy(bool busy);
+    // While an analysis runs the indicator shows the share of the log scanned, beside "Cancel".
+    void showRunProgress(bool running);
+    void showProgress(int percent);
+    QPushButton* cancelButton() const { return cancel_; }
     void place(const PanelLayout& layout);
     // The item list filtered to the rows of one member (its Name column); clearing the item search
     // shows every row again.
@@ -48,6 +53,7 @@ class StatsPanel : public QGroupBox {
     QStatusBar* statusBar1_;
     QLabel* statusText_;
     QProgressBar* progress_;
+    QPushButton* cancel_;
     QWidget* memberSearchRow_;
     QWidget* itemSearchRow_;
     QLineEdit* memberSearch_;

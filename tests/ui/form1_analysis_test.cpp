@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -69,9 +70,12 @@ class Form1AnalysisTest : public QObject {
     void sampleLogFillsTheListsAndAnEmptyBoxEmptiesThem() {
         Form1Harness harness;
         QSignalSpy reports(&harness.window(), &Form1::reportWritten);
+        QSignalSpy progress(harness.find<QProgressBar>("progressAnalysis"), &QProgressBar::valueChanged);
         auto* report = harness.find<QWebEngineView>("WebBrowser2");
         for (int run = 1; run <= 2; ++run) { // nothing accumulates from one run to the next
+            progress.clear();
             QVERIFY(run == 2 ? harness.analyze(kTimeoutMs) : AnalyzeSampleLog(harness));
+            QVERIFY(progress.contains(QVariantList{100})); // the share of the log scanned
             QCOMPARE(Rows(harness.window().memberModel()), RecordedRows("sample-members.tsv"));
             QCOMPARE(Rows(harness.window().itemModel()), RecordedRows("sample-items.tsv"));
             QCOMPARE(harness.find<QLabel>("StatusBar1Panel1")->text(), QStringLiteral("Complete"));
@@ -231,6 +235,40 @@ class Form1AnalysisTest : public QObject {
         QVERIFY(test::RunUntil([&] { return browser->url() == nails; }, kTimeoutMs));
         const QUrl lotus(QString::fromStdString(site.base()) + "/?item=77");
         QVERIFY(!test::RunUntil([&] { return browser->url() == lotus; }, 3000)); // superseded
+    }
+
+    // "Cancel" during a run puts back the lists, the report and the chart as they were before it.
+    void cancelledRunLeavesEverythingAsItWas() {
+        testing::LoreholdSite site;
+        site.setPage(testing::SearchTarget("Iron Nails"), {.fault = testing::Fault::NeverAnswers});
+        Form1Services services;
+        services.priceSource = WebPriceSources(site.base());
+        Form1Harness harness(std::move(services));
+        QVERIFY(AnalyzeSampleLog(harness));
+        const QStringList members = Rows(harness.window().memberModel());
+        const QStringList items = Rows(harness.window().itemModel());
+        const QByteArray report = [&] {
+            QFile file(ReportUrl(harness).toLocalFile());
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        QSignalSpy reports(&harness.window(), &Form1::reportWritten);
+
+        harness.find<QPlainTextEdit>("Text1")->setPlainText(
+            QString::fromStdString(testing::BankLog({{"Ann", "1", "Iron Nails", 2}})));
+        harness.find<QCheckBox>("chkLorehold")->setChecked(true);
+        harness.click("cmdAnalyze");
+        QVERIFY(test::RunUntil([&site] { return site.requestCount() == 1; }, kTimeoutMs));
+        QVERIFY(harness.find("cmdCancel")->isVisible());
+        harness.click("cmdCancel");
+        QVERIFY(test::RunUntil([&] { return harness.find("cmdAnalyze")->isEnabled(); }, 5000));
+        QCOMPARE(harness.find<QLabel>("StatusBar1Panel1")->text(), QStringLiteral("Cancelled"));
+        QCOMPARE(Rows(harness.window().memberModel()), members);
+        QCOMPARE(Rows(harness.window().itemModel()), items);
+        QFile written(ReportUrl(harness).toLocalFile());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), report);
+        QCOMPARE(reports.count(), 0); // the chart is drawn after reports only
+        QVERIFY(!harness.find("cmdCancel")->isVisible());
     }
 
     // Closing the window while item lookups wait on a site that never answers ends it at once.
