@@ -1,10 +1,9 @@
 #include "analysis/analysis_run.h"
 #include "support/temp_folder.h"
+#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -137,27 +136,6 @@ public:
     std::vector<std::string> names, prefetched;
 };
 
-// Local dates in a zone an hour east of UTC: a local day is not the UTC one.
-class CentralEuropeanTime {
-public:
-    CentralEuropeanTime() {
-        if (const char* zone = std::getenv("TZ"))
-            saved_ = zone;
-        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-        tzset();
-    }
-    ~CentralEuropeanTime() {
-        if (saved_)
-            setenv("TZ", saved_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
-
 std::string Element(const std::string& player, const std::string& ts, const std::string& type,
                     const std::string& rest) {
     return "<banklog player=\"" + player + "\" ts=\"" + ts + "\" type=\"" + type + "\" " + rest + " x=\"1\"/>\n";
@@ -167,7 +145,7 @@ std::string Element(const std::string& player, const std::string& ts, const std:
 constexpr std::uint64_t kMonday = 1231110000000, kTuesdayEnd = 1231282799999;
 
 TEST_F(AnalysisRunTest, PeriodAndRepeatedPagesDecideWhatIsAnalysed) {
-    const CentralEuropeanTime zone;
+    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
     CountingPrices prices;
     hooks_.itemPrices = &prices;
     const std::string repeated = Element("B", std::to_string(kMonday), "4", "money=\"12345\"");
@@ -220,7 +198,7 @@ TEST_F(AnalysisRunTest, PeriodAndRepeatedPagesDecideWhatIsAnalysed) {
 }
 
 TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDate) {
-    const CentralEuropeanTime zone;
+    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
     const std::string log = "<?xml?>\n" +
                             Element("A", "1230503400000", "4", "money=\"100\"") + // Sun 2008-12-28 23:30
                             Element("A", "1230507000000", "5", "money=\"40\"") +  // Mon 2008-12-29 00:30
