@@ -199,9 +199,8 @@ TEST_F(AnalysisRunTest, PeriodAndRepeatedPagesDecideWhatIsAnalysed) {
 
 TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDate) {
     const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
-    const std::string log = "<?xml?>\n" +
-                            Element("A", "1230503400000", "4", "money=\"100\"") + // Sun 2008-12-28 23:30
-                            Element("A", "1230507000000", "5", "money=\"40\"") +  // Mon 2008-12-29 00:30
+    const std::string log = "<?xml?>\n" + Element("A", "1230503400000", "4", "money=\"100\"") + // Sun 2008-12-28 23:30
+                            Element("A", "1230507000000", "5", "money=\"40\"") +                // Mon 2008-12-29 00:30
                             Element("A", "1230548400000", "6", "money=\"2\"") +
                             Element("A", "1262516400000", "1", "count=\"20\" name=\"Ore\"") + // Sun 2010-01-03
                             Element("A", "1262516400000", "2", "count=\"3\" name=\"Ore\"") +

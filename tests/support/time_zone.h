@@ -9,7 +9,7 @@ namespace coffer::testing {
 
 // Sets the process's local time zone (a POSIX TZ text) until the object goes.
 class ScopedTimeZone {
-public:
+  public:
     explicit ScopedTimeZone(const char* zone) {
         if (const char* old = std::getenv("TZ"))
             saved_ = old;
@@ -26,7 +26,7 @@ public:
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
-private:
+  private:
     std::optional<std::string> saved_;
 };
 
