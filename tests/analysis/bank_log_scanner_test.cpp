@@ -120,6 +120,7 @@ TEST(BankLogScanner, ReadsTheElementsOwnTime) {
         {"<banklog player=\"A\" TS=\"7\"/>", 7u}, // letter case ignored, the closing slash dropped
         {"<banklog player=\"A\" ts=\"18446744073709551615\" type=\"1\">", UINT64_MAX},
         {"<banklog player=\"A\" ts=\"18446744073709551616\" type=\"1\">", std::nullopt}, // beyond 64 bits
+        {"<banklog player=\"A\" ts=\"99999999999999999999\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" ts=\"12a4\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" ts=\"-5\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" ts=\"\" type=\"1\">", std::nullopt},
