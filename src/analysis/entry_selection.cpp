@@ -1,5 +1,6 @@
 #include "analysis/entry_selection.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace coffer {
@@ -32,9 +33,38 @@ TimeRange LocalDaysRange(std::optional<LocalDate> firstDay, std::optional<LocalD
     return range;
 }
 
+std::size_t HashSet::slotOf(std::uint64_t key) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = static_cast<std::size_t>(key) & mask;
+    while (slots_[slot] != 0 && slots_[slot] != key)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+bool HashSet::contains(std::uint64_t hash) const {
+    const std::uint64_t key = hash == 0 ? 1 : hash;
+    return !slots_.empty() && slots_[slotOf(key)] == key;
+}
+
+void HashSet::insert(std::uint64_t hash) {
+    if ((size_ + 1) * 2 > slots_.size()) { // at most half full: probes stay short
+        std::vector<std::uint64_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
+        old.swap(slots_);
+        size_ = 0;
+        for (const std::uint64_t key : old)
+            if (key != 0)
+                insert(key);
+    }
+    const std::uint64_t key = hash == 0 ? 1 : hash;
+    std::uint64_t& slot = slots_[slotOf(key)];
+    size_ += slot == 0 ? 1 : 0;
+    slot = key;
+}
+
 bool EntryFilter::seenOnEarlierPage(const BankLogEntry& entry) {
     if (entry.page != page_) {
-        earlierPages_.insert(thisPage_.begin(), thisPage_.end());
+        for (const std::uint64_t hash : thisPage_)
+            earlierPages_.insert(hash);
         thisPage_.clear();
         page_ = entry.page;
     }

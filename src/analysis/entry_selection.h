@@ -7,7 +7,6 @@
 #include <compare>
 #include <cstdint>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 namespace coffer {
@@ -38,6 +37,20 @@ struct EntrySelection {
     bool countRepeatedOnce = false;
 };
 
+// A set of 64-bit hashes in one open-addressed table: a million of them in a few flat megabytes, with
+// none of a node set's allocations.
+class HashSet {
+  public:
+    bool contains(std::uint64_t hash) const;
+    void insert(std::uint64_t hash);
+
+  private:
+    std::size_t slotOf(std::uint64_t key) const;
+
+    std::vector<std::uint64_t> slots_; // 0 marks an empty slot; a hash of 0 is kept as 1
+    std::size_t size_ = 0;
+};
+
 // Decides entry by entry, in log order, and counts what it saw. One filter per pass over the log.
 class EntryFilter {
   public:
@@ -56,8 +69,8 @@ class EntryFilter {
     std::uint64_t outsidePeriod_ = 0;
     std::uint64_t repeated_ = 0;
     std::uint64_t page_ = 0;
-    std::unordered_set<std::uint64_t> earlierPages_; // hashes of the elements of every finished page
-    std::vector<std::uint64_t> thisPage_;            // this page's, added to those when it ends
+    HashSet earlierPages_;                // hashes of the elements of every finished page
+    std::vector<std::uint64_t> thisPage_; // this page's, added to those when it ends
 };
 
 } // namespace coffer
