@@ -581,6 +581,7 @@ constexpr std::array<unsigned, 6> kTabWeights = {30, 25, 18, 12, 9, 6};
 
 constexpr std::uint64_t kNewestTimestampMs = 1231000000000ULL; // early January 2009
 constexpr std::uint64_t kTimestampFloorMs = 1000;
+constexpr std::uint64_t kMsPerDay = 86'400'000;
 constexpr unsigned kNullPlayerPerMille = 1;
 constexpr unsigned kSamePlayerAgainPerMille = 300;
 // The armory now and then writes an attribute after an item entry's type: type="1" unknown="1">.
@@ -635,11 +636,17 @@ class EntryWriter {
     // Appends the next page (header, entries, footer) to out.
     void AppendNextPage(std::string& out) {
         out += header_;
+        out += overlap_;
         const std::size_t end = std::min(options_.entry_count, written_ + kBankLogEntriesPerPage);
+        const std::size_t overlapFrom = end - std::min(options_.overlap_entries, end - written_);
+        std::size_t overlapStart = std::string::npos;
         while (written_ < end) {
+            if (written_ == overlapFrom)
+                overlapStart = out.size();
             AppendEntry(out);
             ++written_;
         }
+        overlap_ = overlapStart == std::string::npos ? std::string() : out.substr(overlapStart);
         out += "    </banklogs>\n  </guildBank>\n</page>\n";
     }
 
@@ -716,6 +723,13 @@ class EntryWriter {
         }
     }
 
+    // Entry i of n at newest - i * span / n, without overflowing 64 bits.
+    std::uint64_t SpreadTimestamp() const {
+        const std::uint64_t span = options_.spread_days * kMsPerDay;
+        const std::uint64_t n = options_.entry_count;
+        return kNewestTimestampMs - (span / n * written_ + span % n * written_ / n);
+    }
+
     void AppendEntry(std::string& out) {
         const unsigned type = static_cast<unsigned>(1 + PickIndex(rng_, kTypeMix));
         const bool null_player = rng_.Chance(kNullPlayerPerMille);
@@ -766,7 +780,7 @@ class EntryWriter {
         out += "\" rank=\"";
         AppendUInt(out, rank);
         out += "\" ts=\"";
-        AppendUInt(out, timestamp_ms_);
+        AppendUInt(out, options_.spread_days == 0 ? timestamp_ms_ : SpreadTimestamp());
         out += "\" type=\"";
         AppendUInt(out, type);
         if (type > kItemMove) {
@@ -809,6 +823,7 @@ class EntryWriter {
     WeightedTable withdrawers_;
     WeightedTable movers_;
     std::string header_;
+    std::string overlap_; // the entries the next page repeats
     std::size_t written_ = 0;
     std::size_t last_member_ = static_cast<std::size_t>(-1);
     std::uint64_t timestamp_ms_ = kNewestTimestampMs;
@@ -823,6 +838,12 @@ void CheckOptions(const BankLogGeneratorOptions& options) {
     }
     if (options.guild_name.empty() || options.realm.empty()) {
         throw std::invalid_argument("guild name and realm must not be empty");
+    }
+    if (options.overlap_entries > kBankLogEntriesPerPage) {
+        throw std::invalid_argument("overlap must be at most " + std::to_string(kBankLogEntriesPerPage) + " entries");
+    }
+    if (options.spread_days > kMaxSpreadDays) {
+        throw std::invalid_argument("spread must be at most " + std::to_string(kMaxSpreadDays) + " days");
     }
 }
 

@@ -40,10 +40,20 @@ struct BankLogGeneratorOptions {
     std::uint64_t seed = 1;
     std::string guild_name = "Iron Lanterns";
     std::string realm = "Silver Hand";
+    // Each page after the first starts with this many entries from the end of the one before, as when
+    // an officer pastes overlapping pages (at most kBankLogEntriesPerPage). The entry count and the
+    // pages' own 1000 entries are unchanged; the repeats come on top.
+    std::size_t overlap_entries = 0;
+    // When not 0, timestamps are spread evenly over this many days back from the newest entry (entry i
+    // at newest - i * days / entry_count) instead of a few seconds apart. At most kMaxSpreadDays.
+    std::uint64_t spread_days = 0;
 };
 
+inline constexpr std::uint64_t kMaxSpreadDays = 10'000;
+
 // Whole log in memory. Throws std::invalid_argument when member_count or
-// item_count is 0 or above the limits above, or guild_name/realm is empty.
+// item_count is 0 or above the limits above, guild_name/realm is empty, or
+// overlap_entries or spread_days is above its limit.
 std::string GenerateBankLog(const BankLogGeneratorOptions& options);
 
 // Same bytes as GenerateBankLog, written page by page so that memory use does

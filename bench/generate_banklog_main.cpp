@@ -1,7 +1,7 @@
 // coffer-genlog: writes a synthetic guild bank log of the requested size.
 //
 //   coffer-genlog ENTRIES [--members N] [--items N] [--seed N]
-//                 [--guild NAME] [--realm NAME] [-o FILE]
+//                 [--guild NAME] [--realm NAME] [--overlap N] [--days N] [-o FILE]
 
 #include <charconv>
 #include <cstdint>
@@ -28,7 +28,8 @@ constexpr int kExitUsage = 2;
 
 void PrintUsage(std::ostream& out) {
     out << "usage: coffer-genlog ENTRIES [--members N] [--items N] [--seed N]\n"
-           "                     [--guild NAME] [--realm NAME] [-o FILE]\n"
+           "                     [--guild NAME] [--realm NAME] [--overlap N] [--days N]\n"
+           "                     [-o FILE]\n"
            "\n"
            "Writes a deterministic guild bank log with ENTRIES entries, 1000 per page,\n"
            "to standard output or FILE. The same arguments always give the same bytes.\n"
@@ -38,6 +39,10 @@ void PrintUsage(std::ostream& out) {
            "  --seed N      random seed (default 1)\n"
            "  --guild NAME  guild name (default \"Iron Lanterns\")\n"
            "  --realm NAME  realm name (default \"Silver Hand\")\n"
+           "  --overlap N   start each later page with the previous page's last N\n"
+           "                entries again, as overlapping pastes do (default 0)\n"
+           "  --days N      spread the timestamps evenly over N days (default: a few\n"
+           "                seconds apart)\n"
            "  -o FILE       output file instead of standard output\n";
 }
 
@@ -67,7 +72,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             return cl;
         }
         const bool takes_value = arg == "--members" || arg == "--items" || arg == "--seed" || arg == "--guild" ||
-                                 arg == "--realm" || arg == "-o";
+                                 arg == "--realm" || arg == "--overlap" || arg == "--days" || arg == "-o";
         if (takes_value) {
             if (i + 1 >= argc)
                 throw std::invalid_argument(std::string(arg) + " needs a value");
@@ -86,6 +91,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                     cl.options.member_count = static_cast<std::size_t>(*number);
                 } else if (arg == "--items") {
                     cl.options.item_count = static_cast<std::size_t>(*number);
+                } else if (arg == "--overlap") {
+                    cl.options.overlap_entries = static_cast<std::size_t>(*number);
+                } else if (arg == "--days") {
+                    cl.options.spread_days = *number;
                 } else {
                     cl.options.seed = *number;
                 }

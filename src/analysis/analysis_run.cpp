@@ -74,15 +74,16 @@ class TempCopy {
 };
 
 // Every item name the log will be priced under, once each, in the order the names first appear.
-std::vector<std::string> DistinctItemNames(std::istream& in, std::stop_token stop) {
+std::vector<std::string> DistinctItemNames(std::istream& in, const EntrySelection& selection, std::stop_token stop) {
     std::vector<std::string> names;
+    EntryFilter filter(selection);
     std::unordered_set<std::string> seen;
     LineReader lines(in);
     GuildIdentity ignored;
     ScanBankLog(
         lines, ignored,
         [&](BankLogEntry& entry) {
-            if (entry.itemName.empty())
+            if (!filter.admit(entry) || entry.itemName.empty())
                 return;
             std::string name = ListedItemName(entry);
             if (seen.insert(name).second)
@@ -96,6 +97,7 @@ void Empty(GuildStats& stats) {
     stats.guild = GuildIdentity{};
     stats.members.clear();
     stats.items.clear();
+    stats.activity.clear();
 }
 
 } // namespace
@@ -106,6 +108,15 @@ void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPri
     else
         entry.value = GoldValueOf(entry);
     AddEntry(entry, stats.members, stats.items);
+    stats.activity.add(entry);
+}
+
+std::string OutsidePeriodText(std::uint64_t entries) {
+    return std::to_string(entries) + " entries outside the period were left out";
+}
+
+std::string RepeatedEntriesText(std::uint64_t entries) {
+    return std::to_string(entries) + " entries appear on more than one page";
 }
 
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
@@ -124,6 +135,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     if (!LooksLikeBankLog(logText))
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
 
+    AnalysisResult result; // complete unless the report fails
     {
         TempCopy copy(workFolder);
         errno = 0;
@@ -137,7 +149,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             std::istream* first = copy.read();
             if (first == nullptr)
                 return unreadable;
-            hooks.itemPrices->prefetch(DistinctItemNames(*first, hooks.stop), hooks.stop);
+            hooks.itemPrices->prefetch(DistinctItemNames(*first, hooks.selection, hooks.stop), hooks.stop);
         }
         std::istream* in = copy.read();
         if (in == nullptr)
@@ -150,9 +162,16 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             if (percent > shown && hooks.progress)
                 hooks.progress(shown = percent);
         };
+        EntryFilter filter(hooks.selection);
         ScanBankLogConcurrently(
-            lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, stats, hooks.itemPrices); }, hooks.stop,
-            read);
+            lines, stats.guild,
+            [&](BankLogEntry& entry) {
+                if (filter.admit(entry))
+                    TotalEntry(entry, stats, hooks.itemPrices);
+            },
+            hooks.stop, read);
+        result.outsidePeriod = filter.outsidePeriod();
+        result.repeatedEntries = filter.repeated();
     }
     if (hooks.stop.stop_requested())
         return cancelled();
@@ -166,11 +185,13 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     if (hooks.generateReport) {
         if (std::string error = hooks.generateReport(); !error.empty()) {
             status(error);
-            return {AnalysisOutcome::ReportFailed, error};
+            result.outcome = AnalysisOutcome::ReportFailed;
+            result.message = error;
+            return result;
         }
     }
     status("Complete");
-    return {};
+    return result;
 }
 
 } // namespace coffer

@@ -3,9 +3,11 @@
 // report. Everything a window or the command line needs to watch the run goes through the hooks.
 
 #include "analysis/bank_log_entry.h"
+#include "analysis/entry_selection.h"
 #include "analysis/item_pricing.h"
 #include "analysis/stats_table.h"
 #include "analysis/transaction_totals.h"
+#include "analysis/weekly_activity.h"
 
 #include <filesystem>
 #include <functional>
@@ -15,11 +17,12 @@
 
 namespace coffer {
 
-// What a run produces and the report reads: the tables and the guild identity.
+// What a run produces and the report reads: the tables, the guild identity and the activity by week.
 struct GuildStats {
     StatsTable members = MakeMemberTable();
     StatsTable items = MakeItemTable();
     GuildIdentity guild;
+    WeeklyActivity activity;
 };
 
 inline constexpr const char* kNoXmlMessage = "No XML data detected";
@@ -33,6 +36,7 @@ struct AnalysisHooks {
     std::function<void(int percent)> progress;
     // Writes the report from the finished tables; returns an error message, empty on success.
     std::function<std::string()> generateReport;
+    EntrySelection selection; // which entries are analysed; by default every one
 };
 
 enum class AnalysisOutcome {
@@ -46,7 +50,15 @@ enum class AnalysisOutcome {
 struct AnalysisResult {
     AnalysisOutcome outcome = AnalysisOutcome::Complete;
     std::string message; // what went wrong, for the user; empty when complete
+    // Entries left out for the period: outside it or without a readable time.
+    std::uint64_t outsidePeriod = 0;
+    // Entries whose element text already appeared on an earlier page (skipped or not).
+    std::uint64_t repeatedEntries = 0;
 };
+
+// The texts that tell the user about the counts above.
+std::string OutsidePeriodText(std::uint64_t entries);
+std::string RepeatedEntriesText(std::uint64_t entries);
 
 // Prices one scanned entry (from the source when there is one, else by its gold) and adds it to the
 // tables: the step the run takes for every entry, in log order.
@@ -54,11 +66,11 @@ void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPri
 
 // The run: resets the guild identity and empties both tables, rejects a text without "?xml", writes
 // the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, its name removed once it is open),
-// scans it back, prices and adds every entry, finishes the member table and has the report written.
-// With a price source, a first scan of the copy hands the source the log's distinct item names.
-// A stop requested through the hooks ends the run early as Cancelled, the copy removed all the same.
-// Status texts: "Connecting to ..." (from the price source), "Cleaning up...", "Generating Report",
-// "Complete".
+// scans it back, prices and adds every entry the selection admits, finishes the member table and has
+// the report written. With a price source, a first scan of the copy hands the source the log's
+// distinct item names. A stop requested through the hooks ends the run early as Cancelled, the copy
+// removed all the same. Status texts: "Connecting to ..." (from the price source), "Cleaning up...",
+// "Generating Report", "Complete".
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
                            const AnalysisHooks& hooks);
 

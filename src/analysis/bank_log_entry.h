@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace coffer {
@@ -23,6 +25,12 @@ struct BankLogEntry {
     std::string itemName; // words joined by "+"; empty when the entry names no item
     std::string value;   // GGGGG.SS, set before the entry is added to the tables
     std::string itemId;  // the item database's number; empty when unknown
+    // Milliseconds since 1970 UTC; empty when missing or unreadable.
+    std::optional<std::uint64_t> ts;
+    // How many "?xml" lines (page starts) come before the element.
+    std::uint64_t page = 0;
+    // Of the element's text with every run of whitespace as one space.
+    std::uint64_t textHash = 0;
 };
 
 // Guild name and realm as the log's guild key line gives them; "Unknown" until one is read.

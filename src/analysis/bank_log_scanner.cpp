@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace coffer {
@@ -92,10 +94,53 @@ bool IsTypeToken(std::string_view token, bool hasMoney) {
 }
 
 struct RawFields {
-    std::string_view player, money, type, count, quality;
+    std::string_view player, money, type, count, quality, ts;
     std::string itemName;
     bool hasPlayer = false, hasMoney = false, hasType = false, hasCount = false, hasQuality = false,
-         hasItemName = false;
+         hasItemName = false, hasTs = false;
+};
+
+// The digits of a ts token, quotes, markup and a closing slash aside; empty when anything else is in
+// it, there is no digit or the number does not fit 64 bits.
+std::optional<std::uint64_t> ReadTimestamp(std::string_view token) {
+    std::uint64_t value = 0;
+    bool digits = false;
+    for (const char c : token.substr(3)) {
+        if (c == '"' || c == '<' || c == '>' || c == '/')
+            continue;
+        if (c < '0' || c > '9' || __builtin_mul_overflow(value, 10u, &value) ||
+            __builtin_add_overflow(value, static_cast<unsigned>(c - '0'), &value))
+            return std::nullopt;
+        digits = true;
+    }
+    return digits ? std::optional(value) : std::nullopt;
+}
+
+// FNV-1a over the element's lines with every run of whitespace, line breaks included, as one space and
+// none at either end: the same element pasted with other indentation or line breaks hashes alike.
+class ElementHash {
+  public:
+    void addLine(std::string_view line) {
+        for (const char c : line) {
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
+                spacePending_ = started_;
+                continue;
+            }
+            if (spacePending_)
+                mix(' ');
+            mix(c);
+            started_ = true;
+            spacePending_ = false;
+        }
+        spacePending_ = started_;
+    }
+    std::uint64_t value() const { return hash_; }
+
+  private:
+    void mix(char c) { hash_ = (hash_ ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL; }
+
+    std::uint64_t hash_ = 0xCBF29CE484222325ULL;
+    bool started_ = false, spacePending_ = false;
 };
 
 // The element's tokens, split at single spaces, one at a time: views into the element, never a list.
@@ -144,6 +189,11 @@ RawFields ReadTokens(std::string_view element) {
             raw.quality = token;
             raw.hasQuality = true;
         }
+        // The element's own time comes before any nested element's attributes.
+        if (!raw.hasTs && token.size() > 3 && EqualsNoCase(token.substr(0, 3), "ts=")) {
+            raw.ts = token;
+            raw.hasTs = true;
+        }
         if (keys & kName) {
             // A name of several words runs over tokens until one closes its quote.
             raw.itemName = RemoveAllNoCase(token, "name=\"");
@@ -173,6 +223,8 @@ BankLogEntry MakeEntry(const RawFields& raw) {
         entry.quality = QualityWeight(CleanField(raw.quality, "qi="));
     if (raw.hasItemName)
         entry.itemName = CleanField(raw.itemName, "name=");
+    if (raw.hasTs)
+        entry.ts = ReadTimestamp(raw.ts);
     return entry;
 }
 
@@ -195,7 +247,10 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
     auto closes = [](std::string_view text) {
         return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
     };
+    std::uint64_t page = 0;
     while (!stop.stop_requested() && lines.readLine(line)) {
+        if (line.find('?') != std::string_view::npos && ContainsNoCase(line, "?xml"))
+            ++page;
         if (ContainsNoCase(line, "<guildkey"))
             ReadGuildKey(line, guild);
         if (!ContainsNoCase(line, "<banklog "))
@@ -203,9 +258,15 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
         // The element runs until a line closes it with "/>" (its item child) or "</banklog>"; its lines
         // are joined where the reader holds them.
         std::string_view elementText = line;
-        for (std::string_view added; !closes(line) && lines.joinNextLine(elementText, added);)
+        ElementHash hash;
+        hash.addLine(line);
+        for (std::string_view added; !closes(line) && lines.joinNextLine(elementText, added);) {
             line = added;
+            hash.addLine(added);
+        }
         BankLogEntry entry = MakeEntry(ReadTokens(elementText));
+        entry.page = page;
+        entry.textHash = hash.value();
         if (entry.player == "null")
             continue;
         onEntry(entry);

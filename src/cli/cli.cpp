@@ -10,6 +10,9 @@
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
 
+#include <QDate>
+#include <QLocale>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -35,6 +38,9 @@ Options:
       --csv                  write the --members and --items files as CSV instead
       --players N            players per report section (default: 10)
       --items-per-section N  items per report section (default: 25)
+      --from YYYY-MM-DD      analyse only entries from this local date on
+      --to YYYY-MM-DD        analyse only entries up to and including this local date
+      --count-repeated-once  count an entry repeated on a later page (pages pasted twice) once
       --lookup               look up every item's value on the item database site (slower)
       --item-db URL          the item database site, for the look-ups and the report's item links
                              (default: http://www.lorehold.example)
@@ -53,6 +59,9 @@ struct CliOptions {
     int players = 10;
     int itemsPerSection = 25;
     std::string itemDatabase = kItemDatabaseBase;
+    std::optional<QDate> from;
+    std::optional<QDate> to;
+    bool countRepeatedOnce = false;
     bool lookup = false;
     bool csv = false;
     bool quiet = false;
@@ -99,6 +108,22 @@ std::string SiteBase(std::string address, const std::string& option) {
     return address;
 }
 
+QDate IsoDate(const std::string& text, const std::string& option) {
+    const QDate date = QDate::fromString(QString::fromStdString(text), "yyyy-MM-dd");
+    if (!date.isValid())
+        throw UsageError{"option " + option + " needs a date as YYYY-MM-DD, not \"" + text + "\""};
+    return date;
+}
+
+LocalDate ToLocalDate(const QDate& date) {
+    return {date.year(), date.month(), date.day()};
+}
+
+// A date as the window shows it: the locale's short format.
+std::string ShortDate(const std::optional<QDate>& date) {
+    return date ? QLocale::system().toString(*date, QLocale::ShortFormat).toStdString() : std::string();
+}
+
 // Parses the arguments; throws UsageError with a message for the user.
 CliOptions ParseArguments(const std::vector<std::string>& args) {
     CliOptions options;
@@ -138,6 +163,12 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
             options.itemsPerSection = limit();
         else if (arg == "--item-db")
             options.itemDatabase = SiteBase(value(), arg);
+        else if (arg == "--from")
+            options.from = IsoDate(value(), arg);
+        else if (arg == "--to")
+            options.to = IsoDate(value(), arg);
+        else if (arg == "--count-repeated-once" && !inlineValue)
+            options.countRepeatedOnce = true;
         else if (arg == "--lookup" && !inlineValue)
             options.lookup = true;
         else if (arg == "--csv" && !inlineValue)
@@ -155,6 +186,9 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     }
     if (!options.help && !options.version && options.logFiles.empty())
         throw UsageError{"no bank log file given"};
+    if (options.from && options.to && *options.to < *options.from)
+        throw UsageError{"the period ends on " + options.to->toString(Qt::ISODate).toStdString() +
+                         ", before it starts on " + options.from->toString(Qt::ISODate).toStdString()};
     return options;
 }
 
@@ -208,8 +242,9 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
 
     const ProductConfig product = LoadProductConfig();
-    ReportSettings settings{options.players,     options.itemsPerSection, kArmoryBase, options.itemDatabase,
-                            product.programName, product.website,         createdOn};
+    ReportSettings settings{options.players,      options.itemsPerSection, kArmoryBase, options.itemDatabase,
+                            product.programName,  product.website,         createdOn,   ShortDate(options.from),
+                            ShortDate(options.to)};
     GuildStats stats;
     AnalysisHooks hooks;
     if (!options.quiet)
@@ -222,12 +257,23 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         hooks.itemPrices = &*itemPrices;
     }
     hooks.generateReport = [&]() { return GenerateReport(stats, settings, options.reportPath); };
+    if (options.from || options.to) {
+        auto day = [](const std::optional<QDate>& date) {
+            return date ? std::optional(ToLocalDate(*date)) : std::nullopt;
+        };
+        hooks.selection.period = LocalDaysRange(day(options.from), day(options.to));
+    }
+    hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
 
     const AnalysisResult result = RunAnalysis(logText, stats, WorkFolder(), hooks);
     if (result.outcome == AnalysisOutcome::NoXmlData) {
         err << result.message << '\n';
         return kCliNoXml;
     }
+    if (!options.quiet && hooks.selection.period)
+        err << OutsidePeriodText(result.outsidePeriod) << '\n';
+    if (!options.quiet && result.repeatedEntries > 0)
+        err << RepeatedEntriesText(result.repeatedEntries) << '\n';
     if (result.outcome != AnalysisOutcome::Complete) {
         err << "coffer-cli: " << result.message << '\n';
         return kCliFailure;

@@ -1,11 +1,14 @@
 #include "analysis/analysis_run.h"
 #include "support/temp_folder.h"
+#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 #include <stop_token>
+#include <map>
+#include <optional>
 #include <vector>
 
 namespace coffer {
@@ -160,8 +163,90 @@ public:
         names.push_back(name);
         return {"0000" + std::to_string(names.size()) + ".00", std::to_string(names.size())};
     }
-    std::vector<std::string> names;
+    void prefetch(const std::vector<std::string>& itemNames, std::stop_token) override { prefetched = itemNames; }
+    std::vector<std::string> names, prefetched;
 };
+
+std::string Element(const std::string& player, const std::string& ts, const std::string& type,
+                    const std::string& rest) {
+    return "<banklog player=\"" + player + "\" ts=\"" + ts + "\" type=\"" + type + "\" " + rest + " x=\"1\"/>\n";
+}
+
+// 2009-01-05 00:00 and 2009-01-06 23:59:59.999 in that zone.
+constexpr std::uint64_t kMonday = 1231110000000, kTuesdayEnd = 1231282799999;
+
+TEST_F(AnalysisRunTest, PeriodAndRepeatedPagesDecideWhatIsAnalysed) {
+    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
+    CountingPrices prices;
+    hooks_.itemPrices = &prices;
+    const std::string repeated = Element("B", std::to_string(kMonday), "4", "money=\"12345\"");
+    const std::string twiceOnOnePage = Element("G", std::to_string(kMonday + 1000), "6", "money=\"500\"");
+    const std::string log = "<?xml?>\n" + Element("A", std::to_string(kMonday - 1), "1", "name=\"Axe\"") + repeated +
+                            Element("C", std::to_string(kTuesdayEnd), "2", "name=\"Cog\"") +
+                            Element("D", std::to_string(kTuesdayEnd + 1), "4", "money=\"1\"") +
+                            Element("E", "12x", "4", "money=\"1\"") +
+                            Element("F", "18446744073709551616", "4", "money=\"1\"") + "<?xml?>\n" + repeated +
+                            twiceOnOnePage + twiceOnOnePage;
+    struct Case {
+        std::optional<LocalDate> from, to;
+        bool countRepeatedOnce;
+        std::string members; // in order of first appearance
+        std::uint64_t analysed, outsidePeriod;
+        std::vector<std::string> pricedItems;
+    };
+    const LocalDate monday{2009, 1, 5}, tuesday{2009, 1, 6};
+    const Case cases[] = {
+        {std::nullopt, std::nullopt, false, "ABCDEFG", 9, 0, {"Axe", "Cog"}},
+        {std::nullopt, std::nullopt, true, "ABCDEFG", 8, 0, {"Axe", "Cog"}},
+        {monday, tuesday, false, "BCG", 5, 4, {"Cog"}},
+        {monday, tuesday, true, "BCG", 4, 4, {"Cog"}},
+        {monday, std::nullopt, false, "BCDG", 6, 3, {"Cog"}},
+        {std::nullopt, tuesday, false, "ABCG", 6, 3, {"Axe", "Cog"}},
+        {monday, monday, false, "BG", 4, 5, {}},
+    };
+    for (const Case& c : cases) {
+        hooks_.selection = {};
+        if (c.from || c.to)
+            hooks_.selection.period = LocalDaysRange(c.from, c.to);
+        hooks_.selection.countRepeatedOnce = c.countRepeatedOnce;
+        prices.names.clear();
+        const AnalysisResult result = run(log);
+        const std::string what = std::to_string(&c - cases);
+        ASSERT_EQ(result.outcome, AnalysisOutcome::Complete) << what;
+        std::string members;
+        for (std::size_t row = 0; row < stats_.members.rowCount(); ++row)
+            members += stats_.members.cell(row, kCharacter);
+        EXPECT_EQ(members, c.members) << what;
+        std::uint64_t analysed = stats_.activity.undatedEntries();
+        for (const auto& [week, totals] : stats_.activity.weeks())
+            analysed += totals.entries;
+        EXPECT_EQ(analysed, c.analysed) << what;
+        EXPECT_EQ(result.outsidePeriod, c.outsidePeriod) << what;
+        EXPECT_EQ(result.repeatedEntries, 1u) << what; // a page's own repeats are two transactions
+        EXPECT_EQ(prices.names, c.pricedItems) << what;
+        EXPECT_EQ(prices.prefetched, c.pricedItems) << what;
+    }
+}
+
+TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDate) {
+    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
+    const std::string log = "<?xml?>\n" + Element("A", "1230503400000", "4", "money=\"100\"") + // Sun 2008-12-28 23:30
+                            Element("A", "1230507000000", "5", "money=\"40\"") +                // Mon 2008-12-29 00:30
+                            Element("A", "1230548400000", "6", "money=\"2\"") +
+                            Element("A", "1262516400000", "1", "count=\"20\" name=\"Ore\"") + // Sun 2010-01-03
+                            Element("A", "1262516400000", "2", "count=\"3\" name=\"Ore\"") +
+                            Element("A", "1262516400000", "3", "count=\"9\" name=\"Ore\"") +
+                            Element("A", "1230419400000", "4", "money=\"1\"") + // Sun 2008-12-28 00:10
+                            Element("A", "", "4", "money=\"1\"");
+    ASSERT_EQ(run(log).outcome, AnalysisOutcome::Complete);
+    const std::map<IsoWeek, WeekTotals> expected = {
+        {{2008, 52}, {2, 101, 0, 0, 0}}, {{2009, 1}, {2, 0, 42, 0, 0}}, {{2009, 53}, {3, 0, 0, 20, 3}}};
+    EXPECT_EQ(stats_.activity.weeks(), expected);
+    EXPECT_EQ(stats_.activity.undatedEntries(), 1u);
+    run("<?xml?>\n");
+    EXPECT_TRUE(stats_.activity.weeks().empty());
+    EXPECT_EQ(stats_.activity.undatedEntries(), 0u);
+}
 
 TEST_F(AnalysisRunTest, LookupAsksOnlyForItemsWithoutARow) {
     CountingPrices prices;

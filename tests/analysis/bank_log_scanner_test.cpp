@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -110,6 +112,45 @@ TEST(BankLogScanner, FindsElementsAndGuildKeysAcrossPages) {
     EXPECT_EQ(scan.entries[1].player, "Bob");
     EXPECT_EQ(scan.entries[1].itemName, "Ore");
     EXPECT_EQ(scan.entries[2].player, "Null"); // only "null" exactly is dropped
+}
+
+TEST(BankLogScanner, ReadsTheElementsOwnTime) {
+    const std::pair<const char*, std::optional<std::uint64_t>> cases[] = {
+        {"<banklog player=\"A\" ts=\"1228691708000\" type=\"4\"/>", 1228691708000u},
+        {"<banklog player=\"A\" TS=\"7\"/>", 7u}, // letter case ignored, the closing slash dropped
+        {"<banklog player=\"A\" ts=\"18446744073709551615\" type=\"1\">", UINT64_MAX},
+        {"<banklog player=\"A\" ts=\"18446744073709551616\" type=\"1\">", std::nullopt}, // beyond 64 bits
+        {"<banklog player=\"A\" ts=\"99999999999999999999\" type=\"1\">", std::nullopt},
+        {"<banklog player=\"A\" ts=\"12a4\" type=\"1\">", std::nullopt},
+        {"<banklog player=\"A\" ts=\"-5\" type=\"1\">", std::nullopt},
+        {"<banklog player=\"A\" ts=\"\" type=\"1\">", std::nullopt},
+        {"<banklog player=\"A\" type=\"1\">", std::nullopt},
+        {"<banklog player=\"A\" posts=\"9\" type=\"1\">", std::nullopt}, // only a token starting with ts=
+        {"<banklog player=\"A\" ts=\"5\" type=\"1\">\n<item ts=\"9\" name=\"X\"/>", 5u}, // the element's own
+    };
+    for (const auto& [text, ts] : cases) {
+        const Scan scan = ScanText(text);
+        ASSERT_EQ(scan.entries.size(), 1u) << text;
+        EXPECT_EQ(scan.entries[0].ts, ts) << text;
+    }
+}
+
+TEST(BankLogScanner, PagesAndElementTextHashes) {
+    // Pages start at "?xml" lines; the same element hashes alike whatever its whitespace and line breaks.
+    const Scan scan = ScanText("<banklog player=\"A\" type=\"1\">\n  <item name=\"X Y\"/>\n"
+                               "<?xml version=\"1.0\"?>\n"
+                               "   <banklog  player=\"A\"\ttype=\"1\"><item name=\"X Y\"/>\n"
+                               "<banklog player=\"A\" type=\"1\">\r\n<item name=\"X Y\"/>\r\n"
+                               "<banklog player=\"A\" type=\"1\">\n<item name=\"X  Y\"/>\n"
+                               "<banklog player=\"A\" type=\"1\">\n<item name=\"XY\"/>\n");
+    ASSERT_EQ(scan.entries.size(), 5u);
+    EXPECT_EQ(scan.entries[0].page, 0u);
+    EXPECT_EQ(scan.entries[1].page, 1u);
+    EXPECT_EQ(scan.entries[4].page, 1u);
+    EXPECT_EQ(scan.entries[2].textHash, scan.entries[0].textHash);
+    EXPECT_EQ(scan.entries[3].textHash, scan.entries[0].textHash);
+    EXPECT_NE(scan.entries[1].textHash, scan.entries[0].textHash); // no space between the two tags
+    EXPECT_NE(scan.entries[4].textHash, scan.entries[0].textHash); // words run together
 }
 
 TEST(BankLogScanner, GuildKeyEdgeCases) {

@@ -1,5 +1,9 @@
+#include "analysis/analysis_run.h"
 #include "analysis/bank_log_scanner.h"
 #include "banklog_generator.h"
+#include "support/table_difference.h"
+#include "support/temp_folder.h"
+#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -97,11 +101,67 @@ TEST(BankLogGenerator, TheScannerReadsEveryKindOfEntry) {
     EXPECT_LT(bytesPerEntry, 225);
 }
 
+TEST(BankLogGenerator, OverlappingPagesOverKnownWeeks) {
+    const coffer::testing::ScopedTimeZone zone("UTC0");
+    BankLogGeneratorOptions options = Options(2800, 5, 300, 400);
+    options.spread_days = 28; // 100 entries a day back from Saturday 2009-01-03 16:26:40
+    const std::string plain = GenerateBankLog(options);
+    options.overlap_entries = 7;
+    const std::string overlapping = GenerateBankLog(options);
+    ASSERT_EQ(Count(overlapping, "<banklog "), 2800u + 2 * 7);
+
+    // The armory's "null" entries are never analysed: take them off the known counts.
+    std::map<IsoWeek, std::uint64_t> entriesByWeek = {
+        {{2008, 49}, 131}, {{2008, 50}, 700}, {{2008, 51}, 700}, {{2008, 52}, 700}, {{2009, 1}, 569}};
+    constexpr std::uint64_t kMonday20081201 = 1228089600;
+    for (std::size_t at = plain.find("player=\"null\""); at != std::string::npos;
+         at = plain.find("player=\"null\"", at + 1)) {
+        const std::size_t ts = plain.find("ts=\"", at) + 4;
+        const int week = static_cast<int>((std::stoull(plain.substr(ts, 13)) / 1000 - kMonday20081201) / 604800);
+        --entriesByWeek[week < 4 ? IsoWeek{2008, 49 + week} : IsoWeek{2009, 1}];
+    }
+    const std::uint64_t repeatedNulls = Count(overlapping, "player=\"null\"") - Count(plain, "player=\"null\"");
+
+    coffer::testing::TempFolder folder;
+    auto analyse = [&](const std::string& text, bool countRepeatedOnce, GuildStats& stats) {
+        AnalysisHooks hooks;
+        hooks.selection.countRepeatedOnce = countRepeatedOnce;
+        return RunAnalysis(text, stats, folder.path(), hooks);
+    };
+    GuildStats once, plainStats, twice;
+    EXPECT_EQ(analyse(plain, false, plainStats).repeatedEntries, 0u);
+    EXPECT_EQ(analyse(overlapping, true, once).repeatedEntries, 2 * 7 - repeatedNulls);
+    EXPECT_EQ(analyse(overlapping, false, twice).repeatedEntries, 2 * 7 - repeatedNulls);
+
+    std::map<IsoWeek, std::uint64_t> analysedByWeek;
+    for (const auto& [week, totals] : once.activity.weeks())
+        analysedByWeek[week] = totals.entries;
+    EXPECT_EQ(analysedByWeek, entriesByWeek);
+    EXPECT_EQ(once.activity.weeks(), plainStats.activity.weeks());
+    EXPECT_EQ(coffer::testing::FirstDifference(once.members, plainStats.members), std::nullopt);
+    EXPECT_EQ(coffer::testing::FirstDifference(once.items, plainStats.items), std::nullopt);
+    EXPECT_NE(coffer::testing::FirstDifference(twice.members, plainStats.members), std::nullopt);
+
+    // The items moved by week add up to the item table's quantities.
+    std::map<std::string, std::uint64_t> byWeeks, byTable;
+    for (const auto& [week, totals] : once.activity.weeks()) {
+        byWeeks["Deposit"] += totals.itemsDeposited;
+        byWeeks["Withdrawal"] += totals.itemsWithdrawn;
+    }
+    for (std::size_t row = 0; row < once.items.rowCount(); ++row)
+        byTable[once.items.cell(row, kItemType)] += std::stoull(once.items.cell(row, kQuantity));
+    EXPECT_EQ(byWeeks, byTable);
+}
+
 TEST(BankLogGenerator, RejectsUnusableOptions) {
     BankLogGeneratorOptions noMembers = Options(10, 1, 0), noItems = Options(10, 1, 10, 0),
-                            tooManyMembers = Options(10, 1, kMaxGeneratedMembers + 1), emptyGuild = Options(10);
+                            tooManyMembers = Options(10, 1, kMaxGeneratedMembers + 1), emptyGuild = Options(10),
+                            overlapBeyondAPage = Options(10), spreadTooFar = Options(10);
     emptyGuild.guild_name.clear();
-    for (const BankLogGeneratorOptions& options : {noMembers, noItems, tooManyMembers, emptyGuild}) {
+    overlapBeyondAPage.overlap_entries = kBankLogEntriesPerPage + 1;
+    spreadTooFar.spread_days = kMaxSpreadDays + 1;
+    for (const BankLogGeneratorOptions& options :
+         {noMembers, noItems, tooManyMembers, emptyGuild, overlapBeyondAPage, spreadTooFar}) {
         std::ostringstream out;
         EXPECT_THROW(WriteBankLog(out, options), std::invalid_argument);
         EXPECT_TRUE(out.str().empty());

@@ -1,5 +1,10 @@
+#include "analysis/analysis_run.h"
 #include "cli/cli.h"
 #include "support/temp_folder.h"
+#include "support/time_zone.h"
+
+#include <QDate>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +89,12 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{"--items-per-section=100000", log, "-o", report.string()}, 2, "from 0 to 32767, not \"100000\"", false},
         {{"--items-per-section"}, 2, "needs a value", false},
         {{"--bogus", log}, 2, "unknown option --bogus", false},
+        {{"--from", "2009-01-06", "--to=2009-01-05", log, "-o", report.string()},
+         2,
+         "the period ends on 2009-01-05, before it starts on 2009-01-06",
+         false},
+        {{"--from", "2009-02-30", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD", false},
+        {{"--to", "5.1.2009", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD", false},
         {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read", false},
         {{folder_.string(), "-o", report.string()}, 2, "cannot read", false},
         {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write", false},
@@ -98,6 +109,42 @@ TEST_F(CliTest, ExitCodesAndMessages) {
             EXPECT_NE(err.find(c.errContains), std::string::npos) << err;
         EXPECT_EQ(fs::exists(report), c.reportWritten);
     }
+}
+
+TEST_F(CliTest, PeriodAndRepeatsCountAsInTheEngine) {
+    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
+    // Bob's deposit falls on 2009-01-05 local time (23:30 on the 4th in UTC), Ann's a day before.
+    const std::string page = "<?xml version=\"1.0\"?>\n"
+                             "<banklog money=\"25000\" player=\"Bob\" ts=\"1231111800000\" type=\"4\"/>\n"
+                             "<banklog money=\"100\" player=\"Ann\" ts=\"1231025400000\" type=\"4\"/>\n";
+    const fs::path report = folder_ / "report.html";
+    const std::string log = write("log.xml", page + page).string();
+    AnalysisHooks hooks;
+    hooks.selection = {LocalDaysRange(LocalDate{2009, 1, 5}, std::nullopt), true};
+    GuildStats stats;
+    const AnalysisResult engine = RunAnalysis(page + page, stats, folder_, hooks);
+    ASSERT_EQ(engine.outsidePeriod, 2u);
+    ASSERT_EQ(engine.repeatedEntries, 2u);
+
+    ASSERT_EQ(run({log, "-o", report.string(), "--from", "2009-01-05", "--count-repeated-once"}), 0) << err;
+    EXPECT_NE(err.find("Complete\n" + OutsidePeriodText(engine.outsidePeriod) + "\n" +
+                       RepeatedEntriesText(engine.repeatedEntries) + "\n"),
+              std::string::npos)
+        << err;
+    const std::string html = ReadFile(report);
+    EXPECT_NE(html.find("<b>Period:</b> " +
+                        QLocale::system().toString(QDate(2009, 1, 5), QLocale::ShortFormat).toStdString() +
+                        " to the end of the log<BR><BR>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<b>Number of players accessing the bank:</b> 1<BR>"), std::string::npos);
+    EXPECT_NE(html.find("Gold Balance: 2<BR>"), std::string::npos) << "Bob's 2.5 gold once, as whole gold";
+
+    // Without the options every entry counts, and the repeats are still told.
+    ASSERT_EQ(run({log, "-o", report.string()}), 0);
+    EXPECT_EQ(err, "Cleaning up...\nGenerating Report\nComplete\n2 entries appear on more than one page\nReport "
+                   "written to " +
+                       report.string() + "\n");
+    EXPECT_EQ(ReadFile(report).find("Period:"), std::string::npos);
 }
 
 TEST_F(CliTest, UnwritableReportKeepsThePreviousOne) {
