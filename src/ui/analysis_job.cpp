@@ -23,15 +23,15 @@ AnalysisJob::~AnalysisJob() {
 }
 
 void AnalysisJob::start(const GuildStats& tables, std::string text, std::filesystem::path workFolder,
-                        ReportWriter writeReport, PriceSourceFactory prices) {
+                        ReportWriter writeReport, PriceSourceFactory prices, EntrySelection selection) {
     if (thread_)
         return;
     stop_ = std::stop_source();
     results_ = {};
     thread_.reset(QThread::create([this, stats = std::make_shared<GuildStats>(tables), text = std::move(text),
                                    workFolder = std::move(workFolder), writeReport = std::move(writeReport),
-                                   prices = std::move(prices)]() mutable {
-        run(std::make_unique<GuildStats>(std::move(*stats)), text, workFolder, writeReport, prices);
+                                   prices = std::move(prices), selection]() mutable {
+        run(std::make_unique<GuildStats>(std::move(*stats)), text, workFolder, writeReport, prices, selection);
     }));
     connect(thread_.get(), &QThread::finished, this, &AnalysisJob::onThreadFinished);
     thread_->start();
@@ -39,8 +39,9 @@ void AnalysisJob::start(const GuildStats& tables, std::string text, std::filesys
 
 void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const std::string& text,
                       const std::filesystem::path& workFolder, const ReportWriter& writeReport,
-                      const PriceSourceFactory& prices) {
+                      const PriceSourceFactory& prices, const EntrySelection& selection) {
     AnalysisHooks hooks;
+    hooks.selection = selection;
     hooks.showStatus = [this](const std::string& status) {
         QMetaObject::invokeMethod(
             this, [this, text = QString::fromStdString(status)] { emit statusChanged(text); }, Qt::QueuedConnection);

@@ -40,7 +40,7 @@ class AnalysisJob : public QObject {
     // Starts a run on a copy of `tables` (their rows are emptied by the run; their sort state carries
     // over); `prices` is empty when items are not looked up. Ignored while a run is going.
     void start(const GuildStats& tables, std::string text, std::filesystem::path workFolder, ReportWriter writeReport,
-               PriceSourceFactory prices);
+               PriceSourceFactory prices, EntrySelection selection = {});
 
     // Stops the run in progress as soon as it can; it then finishes as cancelled.
     void cancel() { stop_.request_stop(); }
@@ -55,7 +55,7 @@ class AnalysisJob : public QObject {
 
   private:
     void run(std::unique_ptr<GuildStats> stats, const std::string& text, const std::filesystem::path& workFolder,
-             const ReportWriter& writeReport, const PriceSourceFactory& prices);
+             const ReportWriter& writeReport, const PriceSourceFactory& prices, const EntrySelection& selection);
     void onThreadFinished();
 
     std::unique_ptr<QThread> thread_;

@@ -4,6 +4,7 @@
 #include "ui/window_fonts.h"
 
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -47,10 +48,20 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     setObjectName(QStringLiteral("Frame2"));
     command8_ = Named(new QPushButton(QStringLiteral("Import File"), this), "Command8", {120, 360, 2115, 675});
     cmdAnalyze_ = Named(new QPushButton(QStringLiteral("Analyze now"), this), "cmdAnalyze", {2280, 360, 2115, 675});
-    auto* options = Named(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 795});
+    // The frame and the instructions under it make room for two rows of options beyond the lookup.
+    auto* options = Named(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 1035});
     chkLorehold_ = Named(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
                          "chkLorehold", {120, 300, 4575, 195});
-    auto* label2 = Named(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", {120, 1080, 11475, 615});
+    chkPeriod_ = Named(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 540, 1755, 240});
+    dtpFrom_ = Named(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 510, 1455, 300});
+    Named(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 540, 255, 240});
+    dtpTo_ = Named(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 510, 1455, 300});
+    for (QDateEdit* day : {dtpFrom_, dtpTo_})
+        day->setCalendarPopup(true);
+    chkRepeatedOnce_ = Named(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
+                             "chkRepeatedOnce", {120, 840, 6615, 195});
+    chkRepeatedOnce_->hide(); // offered once a run has found entries on more than one page
+    auto* label2 = Named(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", {120, 1305, 11475, 480});
     label2->setWordWrap(true);
     label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Named(new QLabel(QStringLiteral("Bank Log XML source:"), this), "Label3", {120, 1800, 4695, 195});
@@ -66,6 +77,20 @@ bool BankLogPanel::lookUpItems() const {
 
 void BankLogPanel::setLookUpItems(bool lookUp) {
     chkLorehold_->setChecked(lookUp);
+}
+
+std::optional<std::pair<QDate, QDate>> BankLogPanel::period() const {
+    if (!chkPeriod_->isChecked())
+        return std::nullopt;
+    return std::pair{dtpFrom_->date(), dtpTo_->date()};
+}
+
+bool BankLogPanel::countRepeatedOnce() const {
+    return !chkRepeatedOnce_->isHidden() && chkRepeatedOnce_->isChecked();
+}
+
+void BankLogPanel::offerRepeatedOnce() {
+    chkRepeatedOnce_->show();
 }
 
 std::string BankLogPanel::textUtf8(const std::function<void()>& pump) {

@@ -169,7 +169,8 @@ void Form1::buildCharts() {
         [this, title](QWidget* parent, const QString& text) { return services_.dialogs->confirm(parent, title, text); },
         [this](QWidget*, const QString& text) { inform(text); }};
     charts_ = new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
-                             std::move(services), frame4_->chartsPage());
+                             [this]() -> const WeeklyActivity& { return stats_.activity; }, std::move(services),
+                             frame4_->chartsPage());
     auto* layout = new QVBoxLayout(frame4_->chartsPage());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(charts_);

@@ -126,6 +126,12 @@ class Form1 : public QMainWindow {
     StatsTableModel* itemModel_;
     AnalysisJob job_;
     std::unique_ptr<GuildStats> beforeRun_; // the lists as they were before the run in progress
+    // The period of a run as the report states it (locale's short dates); empty: every entry.
+    struct RunPeriod {
+        std::string from, to;
+    };
+    RunPeriod runPeriod_;   // of the run in progress
+    RunPeriod shownPeriod_; // of the lists shown, for Refresh
     bool busy_ = false;
     bool closing_ = false;
     QString importFolder_; // where the file dialogs start; empty: their own choice

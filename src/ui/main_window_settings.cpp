@@ -49,7 +49,7 @@ void Form1::restoreSettings() {
         frame2_->setLookUpItems(lookUp == u"true");
     bool isNumber = false;
     const int chart = store.value(QLatin1String(kChart)).toInt(&isNumber);
-    if (isNumber && chart >= 1 && chart <= static_cast<int>(kChartEntries.size()))
+    if (isNumber && chart >= 1 && chart < kFirstWeeklyEntry + static_cast<int>(kWeeklyChartEntries.size()))
         charts_->showChosenChart(chart);
     importFolder_ = Folder(store, kImportFolder);
     saveAsFolder_ = Folder(store, kSaveAsFolder);

@@ -142,6 +142,23 @@ void Form1::dropEvent(QDropEvent* event) {
 void Form1::cmdAnalyze_Click() {
     if (busy_)
         return;
+    EntrySelection selection;
+    RunPeriod period;
+    if (const auto days = frame2_->period()) {
+        const auto [first, last] = *days;
+        const QLocale locale;
+        if (last < first) {
+            inform(QStringLiteral("The period ends on %1, before it starts on %2. Please choose a last day on or "
+                                  "after the first.")
+                       .arg(locale.toString(last, QLocale::ShortFormat), locale.toString(first, QLocale::ShortFormat)));
+            return;
+        }
+        selection.period = LocalDaysRange(LocalDate{first.year(), first.month(), first.day()},
+                                          LocalDate{last.year(), last.month(), last.day()});
+        period = {locale.toString(first, QLocale::ShortFormat).toStdString(),
+                  locale.toString(last, QLocale::ShortFormat).toStdString()};
+    }
+    selection.countRepeatedOnce = frame2_->countRepeatedOnce();
     Command5_Click();
     // The lists are kept aside, so that a cancelled run can put them back as they were.
     beforeRun_ = std::make_unique<GuildStats>();
@@ -151,9 +168,15 @@ void Form1::cmdAnalyze_Click() {
     });
     itemModel_->replace([this](StatsTable& table) { beforeRun_->items = std::exchange(table, table.withoutRows()); });
     beforeRun_->guild = std::exchange(stats_.guild, {});
+    beforeRun_->activity = std::exchange(stats_.activity, {});
+    runPeriod_ = period;
 
     QString limitError;
-    const std::optional<ReportSettings> report = reportSettings(&limitError);
+    std::optional<ReportSettings> report = reportSettings(&limitError);
+    if (report) {
+        report->periodFrom = period.from;
+        report->periodTo = period.to;
+    }
     AnalysisJob::ReportWriter writeReport = [report, error = limitError.toStdString(),
                                              path = reportPath()](GuildStats& stats) {
         return report ? GenerateReport(stats, *report, path) : error;
@@ -165,7 +188,7 @@ void Form1::cmdAnalyze_Click() {
     // The run starts from the window's tables, so that their sort state carries over as it would if the
     // run filled them in place.
     job_.start(stats_, std::move(text), settings_.workFolder, std::move(writeReport),
-               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{});
+               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
     frame3_->showRunProgress(true);
 }
 
@@ -178,18 +201,32 @@ void Form1::onAnalysisFinished() {
     memberModel_->replace([&](StatsTable& table) { table = std::move(shown.members); });
     itemModel_->replace([&](StatsTable& table) { table = std::move(shown.items); });
     stats_.guild = shown.guild;
+    stats_.activity = std::move(shown.activity);
     setBusy(false);
     if (cancelled) {
         frame3_->showStatus(QStringLiteral("Cancelled"));
         return;
     }
+    shownPeriod_ = runPeriod_;
 
-    if (!results.failure.empty())
+    if (!results.failure.empty()) {
         inform(Qs(results.failure));
-    else if (results.result.outcome == AnalysisOutcome::Complete)
+        return;
+    }
+    const AnalysisResult& result = results.result;
+    if (result.outcome == AnalysisOutcome::Complete)
         showWrittenReport();
     else
-        inform(Qs(results.result.message));
+        inform(Qs(result.message));
+    // What the selection left out, and pages pasted over each other, after the run's last status.
+    QStringList counts{frame3_->statusText()};
+    if (result.outsidePeriod > 0)
+        counts << Qs(OutsidePeriodText(result.outsidePeriod));
+    if (result.repeatedEntries > 0) {
+        counts << Qs(RepeatedEntriesText(result.repeatedEntries));
+        frame2_->offerRepeatedOnce();
+    }
+    frame3_->showStatus(counts.join(QStringLiteral(". ")));
 }
 
 std::optional<ReportSettings> Form1::reportSettings(QString* error) const {
@@ -209,7 +246,9 @@ std::optional<ReportSettings> Form1::reportSettings(QString* error) const {
                           settings_.itemDatabaseBase,
                           settings_.product.programName,
                           settings_.product.website,
-                          ReportDateText()};
+                          ReportDateText(),
+                          shownPeriod_.from,
+                          shownPeriod_.to};
 }
 
 void Form1::cmdRefresh_Click() {

@@ -85,6 +85,10 @@ void StatsPanel::showStatus(const QString& text) {
     statusText_->setText(text);
 }
 
+QString StatsPanel::statusText() const {
+    return statusText_->text();
+}
+
 void StatsPanel::showBusy(bool busy) {
     progress_->setVisible(busy);
 }

@@ -29,6 +29,7 @@ class StatsPanel : public QGroupBox {
     StatsListView* itemList() const { return listView2_; }
 
     void showStatus(const QString& text);
+    QString statusText() const;
     // The indicator runs while work is in progress.
     void showBusy(bool busy);
     // While an analysis runs the indicator shows the share of the log scanned, beside "Cancel".

@@ -3,6 +3,7 @@
 #include "analysis/web_item_prices.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
+#include "support/time_zone.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/item_lookup_services.h"
 #include "ui/stats_list_view.h"
@@ -10,6 +11,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -235,6 +237,50 @@ class Form1AnalysisTest : public QObject {
         QVERIFY(test::RunUntil([&] { return browser->url() == nails; }, kTimeoutMs));
         const QUrl lotus(QString::fromStdString(site.base()) + "/?item=77");
         QVERIFY(!test::RunUntil([&] { return browser->url() == lotus; }, 3000)); // superseded
+    }
+
+    // A period leaves out the entries outside it and those without a time; an entry pasted again on a
+    // later page counts twice until the offered option says once; a period that ends before it starts
+    // gets a message and no run.
+    void periodAndPagesPastedTwice() {
+        const testing::ScopedTimeZone utc("UTC0");
+        Form1Harness harness;
+        const std::string bob = "<banklog money=\"20000\" player=\"Bob\" ts=\"1230552000000\" type=\"4\"/>\n";
+        harness.find<QPlainTextEdit>("Text1")->setPlainText(QString::fromStdString(
+            "<?xml version=\"1.0\"?>\n<banklog money=\"10000\" player=\"Ann\" ts=\"1230465600000\" type=\"4\"/>\n" + bob +
+            "<?xml version=\"1.0\"?>\n" + bob +
+            "<banklog money=\"30000\" player=\"Cyd\" ts=\"1230638400000\" type=\"4\"/>\n"
+            "<banklog money=\"40000\" player=\"Dee\" type=\"4\"/>\n"));
+        harness.find<QCheckBox>("chkPeriod")->setChecked(true);
+        harness.find<QDateEdit>("dtpFrom")->setDate(QDate(2008, 12, 29));
+        harness.find<QDateEdit>("dtpTo")->setDate(QDate(2008, 12, 30));
+        QVERIFY(!harness.find("chkRepeatedOnce")->isVisibleTo(harness.find("Frame6")));
+        QVERIFY(harness.analyze(kTimeoutMs));
+        QCOMPARE(Rows(harness.window().memberModel(), {kCharacter, kGoldDeposits}),
+                 (QStringList{"Bob\t+00004.00", "Cyd\t+00003.00"}));
+        QCOMPARE(harness.find<QLabel>("StatusBar1Panel1")->text(),
+                 QStringLiteral("Complete. 2 entries outside the period were left out. 1 entries appear on more than "
+                                "one page"));
+        QFile report(ReportUrl(harness).toLocalFile());
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QLocale locale;
+        QVERIFY(report.readAll().contains(QStringLiteral("<b>Period:</b> %1 to %2<BR>")
+                                              .arg(locale.toString(QDate(2008, 12, 29), QLocale::ShortFormat),
+                                                   locale.toString(QDate(2008, 12, 30), QLocale::ShortFormat))
+                                              .toUtf8()));
+
+        auto* once = harness.find<QCheckBox>("chkRepeatedOnce");
+        QVERIFY(once->isVisibleTo(harness.find("Frame6")));
+        once->setChecked(true);
+        QVERIFY(harness.analyze(kTimeoutMs));
+        QCOMPARE(Rows(harness.window().memberModel(), {kCharacter, kGoldDeposits}),
+                 (QStringList{"Bob\t+00002.00", "Cyd\t+00003.00"}));
+
+        harness.find<QDateEdit>("dtpTo")->setDate(QDate(2008, 12, 28));
+        QVERIFY(harness.analyze(kTimeoutMs));
+        QCOMPARE(harness.dialogs().messages.size(), 1);
+        QVERIFY(harness.dialogs().messages[0].startsWith(u"The period ends on"));
+        QCOMPARE(harness.window().memberModel()->rowCount(), 2); // no run
     }
 
     // "Cancel" during a run puts back the lists, the report and the chart as they were before it.

@@ -41,13 +41,17 @@ qreal TickStep(qreal span) {
 
 // A scale from the lowest to the highest bar that always takes in zero, with whole-number ticks
 // anchored at zero.
-void FitValueAxis(QValueAxis& axis, const std::vector<ChartBar>& bars) {
+void FitValueAxis(QValueAxis& axis, const ChartModel& model) {
     qreal low = 0;
     qreal high = 0;
-    for (const ChartBar& bar : bars) {
-        low = std::min(low, static_cast<qreal>(bar.value));
-        high = std::max(high, static_cast<qreal>(bar.value));
-    }
+    auto take = [&](std::int64_t value) {
+        low = std::min(low, static_cast<qreal>(value));
+        high = std::max(high, static_cast<qreal>(value));
+    };
+    for (const ChartBar& bar : model.bars)
+        take(bar.value);
+    for (const std::int64_t value : model.below)
+        take(value);
     if (low == high)
         high = 1; // no bars: an empty chart still gets a scale
     const qreal step = TickStep(high - low);
@@ -90,11 +94,18 @@ void BarChart::draw(const ChartModel& model) {
 
     auto* series = new QBarSeries;
     series->append(set);
+    if (!model.below.empty()) {
+        auto* below = new QBarSet(QString());
+        for (const std::int64_t value : model.below)
+            below->append(static_cast<qreal>(value));
+        series->append(below);
+    }
     addSeries(series);
     series->attachAxis(categories_);
     series->attachAxis(values_);
-    set->setBorderColor(set->color()); // the theme's light border would wash out narrow bars
-    FitValueAxis(*values_, model.bars);
+    for (QBarSet* bars : series->barSets())
+        bars->setBorderColor(bars->color()); // the theme's light border would wash out narrow bars
+    FitValueAxis(*values_, model);
     setTitle(QString::fromStdString(model.title));
     fitBarsTo(plotArea());
 }

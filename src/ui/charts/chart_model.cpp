@@ -4,6 +4,7 @@
 #include "analysis/transaction_totals.h"
 #include "report/list_sort.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace coffer {
@@ -24,6 +25,46 @@ ChartModel BuildChart(StatsTable& members, int entry) {
         const std::int64_t value = RoundedValue(members.cell(row, column));
         if (value != 0)
             chart.bars.push_back({members.cell(row, kCharacter), value});
+    }
+    chart.labels = chart.bars.size() >= kVerticalLabelsFrom ? LabelOrientation::Vertical : LabelOrientation::Horizontal;
+    return chart;
+}
+
+namespace {
+
+// Whole gold of an amount in copper, halves to even.
+std::int64_t WholeGold(std::uint64_t copper) {
+    constexpr std::uint64_t kCopperPerGold = 10000;
+    const std::uint64_t gold = copper / kCopperPerGold, rest = copper % kCopperPerGold;
+    const bool up = rest > kCopperPerGold / 2 || (rest == kCopperPerGold / 2 && gold % 2 == 1);
+    return static_cast<std::int64_t>(gold + (up ? 1 : 0));
+}
+
+std::string WeekLabel(const IsoWeek& week) {
+    char label[32];
+    std::snprintf(label, sizeof label, "%d-W%02d", week.year, week.week);
+    return label;
+}
+
+} // namespace
+
+ChartModel BuildWeeklyChart(const WeeklyActivity& activity, int entry) {
+    const int weekly = entry - kFirstWeeklyEntry;
+    if (weekly < 0 || weekly >= static_cast<int>(kWeeklyChartEntries.size()))
+        throw std::out_of_range("no chart entry " + std::to_string(entry));
+    const bool gold = weekly == 0;
+
+    ChartModel chart;
+    chart.title = kWeeklyChartEntries[static_cast<std::size_t>(weekly)];
+    if (const std::uint64_t undated = activity.undatedEntries(); undated > 0)
+        chart.title += " (" + std::to_string(undated) + " entries without a time left out)";
+    for (const auto& [week, totals] : activity.weeks()) {
+        const std::int64_t up =
+            gold ? WholeGold(totals.goldDeposited) : static_cast<std::int64_t>(totals.itemsDeposited);
+        const std::int64_t down =
+            gold ? WholeGold(totals.goldWithdrawn) : static_cast<std::int64_t>(totals.itemsWithdrawn);
+        chart.bars.push_back({WeekLabel(week), up});
+        chart.below.push_back(-down);
     }
     chart.labels = chart.bars.size() >= kVerticalLabelsFrom ? LabelOrientation::Vertical : LabelOrientation::Horizontal;
     return chart;

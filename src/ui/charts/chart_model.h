@@ -3,6 +3,7 @@
 // how the category labels stand. A plain function of the table, so the window only renders it.
 
 #include "analysis/stats_table.h"
+#include "analysis/weekly_activity.h"
 
 #include <array>
 #include <cstddef>
@@ -30,6 +31,13 @@ inline constexpr std::array<const char*, 13> kChartEntries = {
 };
 inline constexpr int kDepositsEntry = 1;
 
+// The charts of the activity by week, in the chart type box after the thirteen of the member table.
+inline constexpr std::array<const char*, 2> kWeeklyChartEntries = {
+    "Gold deposited and withdrawn by week",
+    "Items deposited and withdrawn by week",
+};
+inline constexpr int kFirstWeeklyEntry = static_cast<int>(kChartEntries.size()) + 1;
+
 // From this many bars on the category labels stand vertically, so that long names still fit.
 inline constexpr std::size_t kVerticalLabelsFrom = 6;
 
@@ -46,6 +54,9 @@ struct ChartModel {
     std::string title;
     std::vector<ChartBar> bars;
     LabelOrientation labels = LabelOrientation::Horizontal;
+    // A second bar beside each of `bars`, drawn below zero (the weekly charts' withdrawals); empty
+    // for the member charts.
+    std::vector<std::int64_t> below = {};
 };
 
 // Charts entry `entry` (1 to 13): switches the table's automatic sorting off, sorts it with
@@ -53,5 +64,11 @@ struct ChartModel {
 // not 0, in list order; values wider than 16 bits are charted as they are. The title is the entry's
 // text. Throws std::out_of_range for any other entry.
 ChartModel BuildChart(StatsTable& members, int entry);
+
+// Charts weekly entry `entry` (kFirstWeeklyEntry and the next): one category per ISO week with
+// analysed entries, labelled "2008-W23", in time order; deposits up, withdrawals (repairs included)
+// down, gold in whole gold (halves to even), items by their count. The title says how many analysed
+// entries had no readable time and are left out. Throws std::out_of_range for any other entry.
+ChartModel BuildWeeklyChart(const WeeklyActivity& activity, int entry);
 
 } // namespace coffer

@@ -40,9 +40,10 @@ QPushButton* MakeButton(QWidget& parent, const char* name, const QString& captio
 
 } // namespace
 
-ChartPanel::ChartPanel(MemberTableSort sortMembers, ChartServices services, QWidget* parent)
-    : QWidget(parent), sortMembers_(std::move(sortMembers)), services_(std::move(services)), chart_(new BarChart),
-      view_(new QChartView(chart_, this)), scroll_(new QScrollArea(this)) {
+ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, ChartServices services, QWidget* parent)
+    : QWidget(parent), sortMembers_(std::move(sortMembers)), activity_(std::move(activity)),
+      services_(std::move(services)), chart_(new BarChart), view_(new QChartView(chart_, this)),
+      scroll_(new QScrollArea(this)) {
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
 
@@ -112,6 +113,8 @@ QComboBox* ChartPanel::makeChartTypeBox() {
     box->setFixedSize(Pixels(*this, 3315), Pixels(*this, 315));
     for (const char* entry : kChartEntries)
         box->addItem(QString::fromLatin1(entry));
+    for (const char* entry : kWeeklyChartEntries)
+        box->addItem(QString::fromLatin1(entry));
     box->setCurrentIndex(-1);
     box->setEditText(tr("Select a chart type"));
     return box;
@@ -132,7 +135,10 @@ void ChartPanel::showChosenChart(int entry) {
 
 void ChartPanel::draw(int entry) {
     ChartModel model;
-    sortMembers_([&](StatsTable& members) { model = BuildChart(members, entry); });
+    if (entry >= kFirstWeeklyEntry)
+        model = BuildWeeklyChart(activity_(), entry);
+    else
+        sortMembers_([&](StatsTable& members) { model = BuildChart(members, entry); });
     chart_->draw(model);
     fitChartToBars();
     scroll_->horizontalScrollBar()->setValue(0);

@@ -4,6 +4,7 @@
 // box draws nothing. However many members there are, each bar keeps room for its name: a chart wider
 // than the tab scrolls sideways, and printing and saving take the part the tab shows.
 
+#include "analysis/weekly_activity.h"
 #include "ui/charts/chart_services.h"
 
 #include <QWidget>
@@ -20,7 +21,9 @@ class ChartPanel : public QWidget {
     Q_OBJECT
   public:
     // Drawing sorts the member table through `sortMembers` and leaves it in the charted order.
-    ChartPanel(MemberTableSort sortMembers, ChartServices services, QWidget* parent = nullptr);
+    // The weekly charts read the last run's activity through `activity`.
+    using ActivitySource = std::function<const WeeklyActivity&()>;
+    ChartPanel(MemberTableSort sortMembers, ActivitySource activity, ChartServices services, QWidget* parent = nullptr);
 
     // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
     // its text.
@@ -42,6 +45,7 @@ class ChartPanel : public QWidget {
 
     QComboBox* chartType_ = nullptr;
     MemberTableSort sortMembers_;
+    ActivitySource activity_;
     ChartServices services_;
     BarChart* chart_;
     QChartView* view_;

@@ -1,6 +1,7 @@
 #include "ui/charts/chart_model.h"
 
 #include "analysis/transaction_totals.h"
+#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,42 @@ TEST(ChartModel, EachEntryChartsItsOwnColumnUnderItsTitle) {
     StatsTable members = Members(kDeposits, "Ann:+000001");
     EXPECT_THROW(BuildChart(members, 0), std::out_of_range);
     EXPECT_THROW(BuildChart(members, 14), std::out_of_range);
+}
+
+// Weeks in time order across a year's end, deposits up and withdrawals (repairs too) down, gold
+// rounded halves to even, entries without a time counted in the title.
+TEST(ChartModel, WeeklyChartsOfTheActivity) {
+    const testing::ScopedTimeZone utc("UTC0");
+    WeeklyActivity activity;
+    constexpr std::uint64_t kSunday = 1230465600000, kMonday = 1230552000000; // 2008-12-28 and -29, noon
+    auto add = [&activity](std::optional<std::uint64_t> ts, const char* type, const char* money, const char* count) {
+        BankLogEntry entry;
+        entry.ts = ts;
+        entry.type = type;
+        entry.money = money;
+        entry.count = count;
+        activity.add(entry);
+    };
+    add(kMonday, "4", "15000", "1");
+    add(kMonday, "5", "10000", "1");
+    add(kSunday, "4", "25000", "1");
+    add(kSunday, "6", "35000", "1");
+    add(kSunday, "1", "", "20");
+    add(kSunday, "2", "", "5");
+    add(std::nullopt, "4", "10000", "1");
+    auto charted = [&activity](int entry) {
+        const ChartModel chart = BuildWeeklyChart(activity, entry);
+        std::string text = chart.title + ":";
+        for (std::size_t week = 0; week < chart.bars.size(); ++week)
+            text += " " + chart.bars[week].label + "=" + std::to_string(chart.bars[week].value) + "/" +
+                    std::to_string(chart.below.at(week));
+        return text;
+    };
+    EXPECT_EQ(charted(kFirstWeeklyEntry),
+              "Gold deposited and withdrawn by week (1 entries without a time left out): 2008-W52=2/-4 2009-W01=2/-1");
+    EXPECT_EQ(charted(kFirstWeeklyEntry + 1),
+              "Items deposited and withdrawn by week (1 entries without a time left out): 2008-W52=20/-5 2009-W01=0/0");
+    EXPECT_THROW(BuildWeeklyChart(activity, kFirstWeeklyEntry + 2), std::out_of_range);
 }
 
 } // namespace
