@@ -75,10 +75,11 @@ struct NetworkDownloader::Transfer {
             body += reply->readAll();
     }
     // Qt may end a transfer that the site broke off as if it were complete; an unpacked body has a
-    // length of its own.
+    // length of its own. Only a shorter body counts: after a redirect the header can still be the
+    // redirect's own (0).
     bool truncated() const {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        return length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() != body.size();
+        return length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() > body.size();
     }
     PageResult result(std::int64_t maxBytes) {
         const QNetworkReply::NetworkError error = reply->error();

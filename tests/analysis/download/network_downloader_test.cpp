@@ -38,7 +38,7 @@ TEST(NetworkDownloader, GivesTheWholeBodyOrTheEmptyText) {
     site.setPage("/new", Page("the new page"));
     // The time-out is short enough that the hanging page costs little, long enough that a busy
     // machine never stalls a healthy transfer for that long.
-    const DownloadLimits limits{.stallTimeout = std::chrono::milliseconds(1000), .maxBytes = 1000};
+    const DownloadLimits limits{.stallTimeout = std::chrono::milliseconds(3000), .maxBytes = 1000};
     for (const auto& c : cases) {
         site.setPage("/page", c.response);
         EXPECT_EQ(DownloadText(site.base() + "/page", limits), c.text) << c.scenario;
