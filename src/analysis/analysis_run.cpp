@@ -100,12 +100,12 @@ void Empty(GuildStats& stats) {
 
 } // namespace
 
-void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPrices) {
+void TotalEntry(BankLogEntry& entry, MemberTotals& members, StatsTable& items, ItemPriceSource* itemPrices) {
     if (itemPrices != nullptr && !entry.itemName.empty())
-        PriceEntry(entry, stats.items, *itemPrices);
+        PriceEntry(entry, items, *itemPrices);
     else
         entry.value = GoldValueOf(entry);
-    AddEntry(entry, stats.members, stats.items);
+    AddEntry(entry, members, items);
 }
 
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
@@ -124,6 +124,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     if (!LooksLikeBankLog(logText))
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
 
+    MemberTotals members;
     {
         TempCopy copy(workFolder);
         errno = 0;
@@ -151,14 +152,14 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
                 hooks.progress(shown = percent);
         };
         ScanBankLogConcurrently(
-            lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, stats, hooks.itemPrices); }, hooks.stop,
-            read);
+            lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, members, stats.items, hooks.itemPrices); },
+            hooks.stop, read);
     }
     if (hooks.stop.stop_requested())
         return cancelled();
 
     status("Cleaning up...");
-    FinishMemberTable(stats.members);
+    FinishMemberTable(members, stats.members);
 
     status("Generating Report");
     if (hooks.stop.stop_requested())
