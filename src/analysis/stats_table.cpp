@@ -120,13 +120,6 @@ std::uint32_t StatsTable::Column::intern(std::string text) {
 StatsTable::StatsTable(std::vector<std::string> captions)
     : captions_(std::move(captions)), columns_(captions_.size()) {}
 
-void StatsTable::setCellOf(RowId id, std::size_t column, std::string text) {
-    if (column == 0 || column >= columnCount())
-        return;
-    cells_[id * columnCount() + column] = columns_[column].intern(std::move(text));
-    orderIsSorted_ = false;
-}
-
 StatsTable::RowId StatsTable::appendRow(std::vector<std::string> cells) {
     const auto id = static_cast<RowId>(order_.size());
     cells.resize(columnCount());

@@ -40,8 +40,6 @@ public:
     const std::string& cellOf(RowId id, std::size_t column) const {
         return columns_[column].texts[cells_[id * columnCount() + column]];
     }
-    // Column 0 names the row and is fixed once the row is added.
-    void setCellOf(RowId id, std::size_t column, std::string text);
 
     // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
     RowId appendRow(std::vector<std::string> cells);
