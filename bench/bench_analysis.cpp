@@ -1,13 +1,21 @@
-// Analysis plus report of generated bank logs, lookup off: time, growth from 100,000 to 1,000,000
-// entries, and peak memory against the size of the log text. Each measurement runs in a fresh
-// process so that its peak memory is its own.
+// Analysis plus report of generated bank logs, lookup off: for 100,000 and 1,000,000 entries the time
+// of each stage, the whole run, its peak memory against the size of the log text, and the run against
+// `wc -l` reading the same file. Each measurement runs in a fresh process so that its peak memory is
+// its own, and each figure is the median of several runs: the machine is shared.
+//
+//   bench_analysis [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
+#include "analysis/bank_log_scanner.h"
+#include "analysis/line_reader.h"
 #include "banklog_generator.h"
 #include "report/report_file.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,80 +23,189 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-struct Measurement {
-    double seconds = 0;
-    long peakKiB = 0;
-    std::size_t members = 0, items = 0;
-};
+// The stages as the run goes through them; scan and totals overlap in a run (two threads), so
+// the stage figures come from a separate process that runs them one after the other.
+enum Stage { kRead, kTempCopy, kScan, kTotals, kFinalPass, kReport, kStageCount };
+constexpr std::array<const char*, kStageCount> kStageNames = {"read",   "temp copy",  "scan",
+                                                              "totals", "final pass", "report"};
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Child: read the log, analyse it and write the report; print one line of figures.
-int MeasureOnce(const fs::path& log, const fs::path& folder) {
-    std::string text;
-    text.resize(fs::file_size(log));
-    std::ifstream(log, std::ios::binary).read(text.data(), static_cast<std::streamsize>(text.size()));
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
+std::string ReadFile(const fs::path& path) {
+    std::string text;
+    text.resize(fs::file_size(path));
+    std::ifstream(path, std::ios::binary).read(text.data(), static_cast<std::streamsize>(text.size()));
+    return text;
+}
+
+coffer::ReportSettings Settings() {
+    return {10, 25, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};
+}
+
+// Child: the whole run as the command line makes it (read the file, analyse, write the report).
+// Prints the seconds taken and the peak memory in KiB.
+int MeasureRun(const fs::path& log, const fs::path& folder) {
+    const auto start = Clock::now();
+    const std::string text = ReadFile(log);
     coffer::GuildStats stats;
-    coffer::ReportSettings settings{10, 25, "http://armory.example", "http://www.lorehold.example", "Coffer",
-                                    "coffer.example", "today"};
+    const coffer::ReportSettings settings = Settings();
     coffer::AnalysisHooks hooks;
     hooks.generateReport = [&]() { return coffer::GenerateReport(stats, settings, folder / "report.html"); };
-    const double cpuBefore = CpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    // The phases end with the status texts; their times go to standard error.
-    hooks.showStatus = [&](const std::string& status) {
-        const std::chrono::duration<double> at = std::chrono::steady_clock::now() - start;
-        std::fprintf(stderr, "  %7.3f s  %s\n", at.count(), status.c_str());
-    };
     const coffer::AnalysisResult result = coffer::RunAnalysis(text, stats, folder, hooks);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    std::fprintf(stderr, "  processor time %.3f s\n", CpuSeconds() - cpuBefore);
+    const double seconds = Since(start);
     if (result.outcome != coffer::AnalysisOutcome::Complete) {
         std::cerr << result.message << '\n';
         return 1;
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%.6f %ld %zu %zu\n", elapsed.count(), usage.ru_maxrss, stats.members.rowCount(),
-                stats.items.rowCount());
+    std::printf("%.6f %ld %zu %zu\n", seconds, PeakKiB(), stats.members.rowCount(), stats.items.rowCount());
     return 0;
 }
 
-Measurement Measure(const fs::path& log, const fs::path& folder) {
-    const std::string command = fs::read_symlink("/proc/self/exe").string() + " --measure " + log.string() + " " +
-                                folder.string();
-    FILE* child = popen(command.c_str(), "r");
-    Measurement m;
-    if (child == nullptr || std::fscanf(child, "%lf %ld %zu %zu", &m.seconds, &m.peakKiB, &m.members, &m.items) != 4) {
-        std::cerr << "measurement failed\n";
-        std::exit(1);
+// Scans the file at `path` once, handing every entry to `onEntry`.
+template <typename Handler> void ScanFile(const fs::path& path, Handler onEntry) {
+    std::ifstream in(path, std::ios::binary);
+    coffer::LineReader lines(in);
+    coffer::GuildIdentity guild;
+    coffer::ScanBankLog(lines, guild, onEntry, {});
+}
+
+// Child: the stages one after the other. The scan is timed alone, then again with the totals; the
+// totals are the difference. Prints one figure per stage.
+int MeasureStages(const fs::path& log, const fs::path& folder) {
+    std::array<double, kStageCount> seconds{};
+    auto start = Clock::now();
+    const std::string text = ReadFile(log);
+    seconds[kRead] = Since(start);
+
+    const fs::path copy = folder / "stage-copy.txt";
+    start = Clock::now();
+    {
+        const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        for (std::size_t done = 0; fd >= 0 && done < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
     }
-    pclose(child);
-    return m;
+    seconds[kTempCopy] = Since(start);
+
+    start = Clock::now();
+    ScanFile(copy, [](coffer::BankLogEntry&) {});
+    seconds[kScan] = Since(start);
+
+    coffer::GuildStats stats;
+    coffer::MemberTotals members;
+    start = Clock::now();
+    ScanFile(copy, [&](coffer::BankLogEntry& entry) { coffer::TotalEntry(entry, members, stats.items, nullptr); });
+    seconds[kTotals] = std::max(0.0, Since(start) - seconds[kScan]);
+    fs::remove(copy);
+
+    start = Clock::now();
+    coffer::FinishMemberTable(members, stats.members);
+    seconds[kFinalPass] = Since(start);
+
+    start = Clock::now();
+    if (const std::string error = coffer::GenerateReport(stats, Settings(), folder / "report.html"); !error.empty()) {
+        std::cerr << error << '\n';
+        return 1;
+    }
+    seconds[kReport] = Since(start);
+    for (const double s : seconds)
+        std::printf("%.6f\n", s);
+    return 0;
+}
+
+FILE* Child(const std::string& mode, const fs::path& log, const fs::path& folder) {
+    const std::string command =
+        fs::read_symlink("/proc/self/exe").string() + " " + mode + " " + log.string() + " " + folder.string();
+    return popen(command.c_str(), "r");
+}
+
+[[noreturn]] void Fail(const char* what) {
+    std::cerr << what << " failed\n";
+    std::exit(1);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double WcSeconds(const fs::path& log) {
+    const std::string command = "wc -l " + log.string() + " > /dev/null";
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        Fail("wc -l");
+    return Since(start);
+}
+
+struct Figures {
+    std::vector<double> total, wc;
+    std::vector<long> peakKiB;
+    std::array<std::vector<double>, kStageCount> stages;
+    std::size_t members = 0, items = 0;
+};
+
+Figures MeasureLog(const fs::path& log, const fs::path& folder, int runs) {
+    Figures f;
+    for (int run = 0; run < runs; ++run) {
+        double seconds = 0;
+        long peak = 0;
+        FILE* child = Child("--run", log, folder);
+        if (child == nullptr || std::fscanf(child, "%lf %ld %zu %zu", &seconds, &peak, &f.members, &f.items) != 4)
+            Fail("measuring the run");
+        pclose(child);
+        f.total.push_back(seconds);
+        f.peakKiB.push_back(peak);
+
+        child = Child("--stages", log, folder);
+        if (child == nullptr)
+            Fail("measuring the stages");
+        for (auto& stage : f.stages) {
+            if (std::fscanf(child, "%lf", &seconds) != 1)
+                Fail("measuring the stages");
+            stage.push_back(seconds);
+        }
+        pclose(child);
+        f.wc.push_back(WcSeconds(log));
+    }
+    return f;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--measure")
-        return MeasureOnce(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "--run")
+        return MeasureRun(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "--stages")
+        return MeasureStages(argv[2], argv[3]);
 
     const fs::path folder = fs::temp_directory_path() / ("coffer-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
-    const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
-    double best[2] = {0, 0};
-    std::printf("%10s %10s %8s %9s %9s %12s %9s\n", "entries", "log MiB", "members", "items", "best s", "peak MiB",
-                "peak/log");
+    const int runs = std::max(1, argc > 1 ? std::atoi(argv[1]) : 3);
+    std::printf("medians of %d runs, each in a fresh process; the machine is shared, so figures vary\n", runs);
+    std::printf("stages run one after the other; the run overlaps the scan and the totals on two threads\n\n");
+    std::printf("%9s %8s %7s %7s", "entries", "log MiB", "members", "items");
+    for (const char* name : kStageNames)
+        std::printf(" %10s", name);
+    std::printf(" %8s %8s %8s %8s %8s\n", "run s", "peak MiB", "peak/log", "wc -l s", "run/wc");
+    double totals[2] = {0, 0};
     const std::size_t sizes[] = {100'000, 1'000'000};
     for (int i = 0; i < 2; ++i) {
         const fs::path log = folder / ("log-" + std::to_string(sizes[i]) + ".xml");
@@ -99,21 +216,18 @@ int main(int argc, char** argv) {
             coffer::bench::WriteBankLog(out, options);
         }
         const double logMiB = static_cast<double>(fs::file_size(log)) / (1 << 20);
-        Measurement bestRun;
-        for (int run = 0; run < runs; ++run) {
-            const Measurement m = Measure(log, folder);
-            if (run == 0 || m.seconds < bestRun.seconds)
-                bestRun = m;
-        }
-        best[i] = bestRun.seconds;
-        const double peakMiB = static_cast<double>(bestRun.peakKiB) / 1024;
-        std::printf("%10zu %10.1f %8zu %9zu %9.3f %12.1f %9.2f\n", sizes[i], logMiB, bestRun.members, bestRun.items,
-                    bestRun.seconds, peakMiB, peakMiB / logMiB);
+        const Figures f = MeasureLog(log, folder, runs);
+        std::vector<double> peaks(f.peakKiB.begin(), f.peakKiB.end());
+        const double peakMiB = Median(peaks) / 1024;
+        totals[i] = Median(f.total);
+        std::printf("%9zu %8.1f %7zu %7zu", sizes[i], logMiB, f.members, f.items);
+        for (const auto& stage : f.stages)
+            std::printf(" %10.3f", Median(stage));
+        std::printf(" %8.3f %8.1f %8.2f %8.3f %8.1f\n", totals[i], peakMiB, peakMiB / logMiB, Median(f.wc),
+                    totals[i] / Median(f.wc));
         fs::remove(log);
     }
-    std::printf("growth for 10x the entries: %.2fx (target at most 11x); 1,000,000 entries in %.3f s (target at "
-                "most 2 s)\n",
-                best[1] / best[0], best[1]);
+    std::printf("\ngrowth for 10x the entries: %.2fx; 1,000,000 entries in %.3f s\n", totals[1] / totals[0], totals[1]);
     fs::remove_all(folder);
     return 0;
 }

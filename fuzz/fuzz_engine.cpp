@@ -102,8 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     GuildStats stats;
     std::istringstream in{std::string(text)};
     LineReader lines(in);
-    ScanBankLog(lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, stats, nullptr); }, {});
-    FinishMemberTable(stats.members);
+    MemberTotals members;
+    ScanBankLog(
+        lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, members, stats.items, nullptr); }, {});
+    FinishMemberTable(members, stats.members);
     const ReportSettings settings{
         limit, limit, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};
     RequireStrictReport(BuildReport(stats, settings));

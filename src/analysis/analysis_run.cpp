@@ -102,13 +102,12 @@ void Empty(GuildStats& stats) {
 
 } // namespace
 
-void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPrices) {
+void TotalEntry(BankLogEntry& entry, MemberTotals& members, StatsTable& items, ItemPriceSource* itemPrices) {
     if (itemPrices != nullptr && !entry.itemName.empty())
-        PriceEntry(entry, stats.items, *itemPrices);
+        PriceEntry(entry, items, *itemPrices);
     else
         entry.value = GoldValueOf(entry);
-    AddEntry(entry, stats.members, stats.items);
-    stats.activity.add(entry);
+    AddEntry(entry, members, items);
 }
 
 std::string OutsidePeriodText(std::uint64_t entries) {
@@ -136,6 +135,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
 
     AnalysisResult result; // complete unless the report fails
+    MemberTotals members;
     {
         TempCopy copy(workFolder);
         errno = 0;
@@ -166,8 +166,10 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         ScanBankLogConcurrently(
             lines, stats.guild,
             [&](BankLogEntry& entry) {
-                if (filter.admit(entry))
-                    TotalEntry(entry, stats, hooks.itemPrices);
+                if (!filter.admit(entry))
+                    return;
+                TotalEntry(entry, members, stats.items, hooks.itemPrices);
+                stats.activity.add(entry);
             },
             hooks.stop, read);
         result.outsidePeriod = filter.outsidePeriod();
@@ -177,7 +179,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         return cancelled();
 
     status("Cleaning up...");
-    FinishMemberTable(stats.members);
+    FinishMemberTable(members, stats.members);
 
     status("Generating Report");
     if (hooks.stop.stop_requested())

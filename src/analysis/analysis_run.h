@@ -61,8 +61,8 @@ std::string OutsidePeriodText(std::uint64_t entries);
 std::string RepeatedEntriesText(std::uint64_t entries);
 
 // Prices one scanned entry (from the source when there is one, else by its gold) and adds it to the
-// tables: the step the run takes for every entry, in log order.
-void TotalEntry(BankLogEntry& entry, GuildStats& stats, ItemPriceSource* itemPrices);
+// member totals and the item table: the step the run takes for every entry, in log order.
+void TotalEntry(BankLogEntry& entry, MemberTotals& members, StatsTable& items, ItemPriceSource* itemPrices);
 
 // The run: resets the guild identity and empties both tables, rejects a text without "?xml", writes
 // the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, its name removed once it is open),

@@ -30,10 +30,23 @@ std::optional<std::int64_t> RoundMagnitude(std::int64_t kept, char firstDropped,
     return kept + 1;
 }
 
-std::optional<std::string> FromWide(Wide value) {
+std::optional<std::int64_t> InRange(Wide value) {
     if (value > kMax || value < -kMax)
         return std::nullopt;
-    return FormatHundredths(static_cast<std::int64_t>(value));
+    return static_cast<std::int64_t>(value);
+}
+
+using Operation = std::optional<std::int64_t> (*)(std::int64_t, std::int64_t);
+
+std::optional<std::string> OnTexts(Operation op, std::string_view a, std::string_view b) {
+    const auto x = ParseHundredths(a);
+    const auto y = ParseHundredths(b);
+    if (!x || !y)
+        return std::nullopt;
+    const auto result = op(*x, *y);
+    if (!result)
+        return std::nullopt;
+    return FormatHundredths(*result);
 }
 
 } // namespace
@@ -109,35 +122,35 @@ std::string FormatHundredths(std::int64_t hundredths) {
     return text;
 }
 
-std::optional<std::string> CellSum(std::string_view a, std::string_view b) {
-    const auto x = ParseHundredths(a);
-    const auto y = ParseHundredths(b);
-    if (!x || !y)
-        return std::nullopt;
-    return FromWide(static_cast<Wide>(*x) + *y);
+std::optional<std::int64_t> SumHundredths(std::int64_t a, std::int64_t b) {
+    return InRange(static_cast<Wide>(a) + b);
 }
 
-std::optional<std::string> CellDifference(std::string_view a, std::string_view b) {
-    const auto x = ParseHundredths(a);
-    const auto y = ParseHundredths(b);
-    if (!x || !y)
-        return std::nullopt;
-    return FromWide(static_cast<Wide>(*x) - *y);
+std::optional<std::int64_t> DifferenceHundredths(std::int64_t a, std::int64_t b) {
+    return InRange(static_cast<Wide>(a) - b);
 }
 
-std::optional<std::string> CellProduct(std::string_view a, std::string_view b) {
-    const auto x = ParseHundredths(a);
-    const auto y = ParseHundredths(b);
-    if (!x || !y)
-        return std::nullopt;
+std::optional<std::int64_t> ProductHundredths(std::int64_t a, std::int64_t b) {
     // Hundredths times hundredths carry four fraction digits: drop two, halves to even.
-    const Wide wide = static_cast<Wide>(*x) * *y;
+    const Wide wide = static_cast<Wide>(a) * b;
     const Wide magnitude = wide < 0 ? -wide : wide;
     Wide kept = magnitude / 100;
     const Wide dropped = magnitude % 100;
     if (dropped > 50 || (dropped == 50 && kept % 2 != 0))
         ++kept;
-    return FromWide(wide < 0 ? -kept : kept);
+    return InRange(wide < 0 ? -kept : kept);
+}
+
+std::optional<std::string> CellSum(std::string_view a, std::string_view b) {
+    return OnTexts(SumHundredths, a, b);
+}
+
+std::optional<std::string> CellDifference(std::string_view a, std::string_view b) {
+    return OnTexts(DifferenceHundredths, a, b);
+}
+
+std::optional<std::string> CellProduct(std::string_view a, std::string_view b) {
+    return OnTexts(ProductHundredths, a, b);
 }
 
 } // namespace coffer

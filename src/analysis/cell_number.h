@@ -33,8 +33,14 @@ std::int64_t RoundedValue(std::string_view text);
 // Plain decimal text of an amount in hundredths: "12", "-3", "24.10", "-0.50".
 std::string FormatHundredths(std::int64_t hundredths);
 
-// The cell arithmetic: sum, difference and product of two cell texts as plain decimal text, or
-// nullopt when an operand is not a number or the result leaves the 64-bit range.
+// The cell arithmetic on amounts in hundredths: nullopt when the result leaves the range of a cell
+// (a magnitude of at most 2^63 - 1 hundredths). A product is rounded to hundredths, halves to even.
+std::optional<std::int64_t> SumHundredths(std::int64_t a, std::int64_t b);
+std::optional<std::int64_t> DifferenceHundredths(std::int64_t a, std::int64_t b);
+std::optional<std::int64_t> ProductHundredths(std::int64_t a, std::int64_t b);
+
+// The same on two cell texts, as plain decimal text, or nullopt when an operand is not a number or
+// the result leaves the range.
 std::optional<std::string> CellSum(std::string_view a, std::string_view b);
 std::optional<std::string> CellDifference(std::string_view a, std::string_view b);
 std::optional<std::string> CellProduct(std::string_view a, std::string_view b);

@@ -108,22 +108,25 @@ template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, T
 
 } // namespace
 
-StatsTable::StatsTable(std::vector<std::string> captions) : captions_(std::move(captions)) {}
-
-void StatsTable::setCellOf(RowId id, std::size_t column, std::string text) {
-    if (column == 0 || column >= columnCount())
-        return;
-    cells_[id * columnCount() + column] = std::move(text);
-    orderIsSorted_ = false;
+std::uint32_t StatsTable::Column::intern(std::string text) {
+    if (const auto it = placeOf.find(std::string_view(text)); it != placeOf.end())
+        return it->second;
+    const auto place = static_cast<std::uint32_t>(texts.size());
+    placeOf.emplace(text, place);
+    texts.push_back(std::move(text));
+    return place;
 }
+
+StatsTable::StatsTable(std::vector<std::string> captions)
+    : captions_(std::move(captions)), columns_(captions_.size()) {}
 
 StatsTable::RowId StatsTable::appendRow(std::vector<std::string> cells) {
     const auto id = static_cast<RowId>(order_.size());
     cells.resize(columnCount());
     if (indexed_)
         firstByKey_.try_emplace(cells[0], id);
-    for (std::string& cell : cells)
-        cells_.push_back(std::move(cell));
+    for (std::size_t c = 0; c < cells.size(); ++c)
+        cells_.push_back(columns_[c].intern(std::move(cells[c])));
     order_.push_back(id);
     orderIsSorted_ = false;
     return id;
@@ -142,6 +145,7 @@ std::optional<StatsTable::RowId> StatsTable::findFirst(std::string_view key) con
 }
 
 void StatsTable::clear() {
+    columns_.assign(columns_.size(), Column{});
     cells_.clear();
     order_.clear();
     firstByKey_.clear();

@@ -37,9 +37,9 @@ public:
     const std::string& cell(std::size_t row, std::size_t column) const { return cellOf(order_[row], column); }
     RowId rowIdAt(std::size_t row) const { return order_[row]; }
 
-    const std::string& cellOf(RowId id, std::size_t column) const { return cells_[id * columnCount() + column]; }
-    // Column 0 names the row and is fixed once the row is added.
-    void setCellOf(RowId id, std::size_t column, std::string text);
+    const std::string& cellOf(RowId id, std::size_t column) const {
+        return columns_[column].texts[cells_[id * columnCount() + column]];
+    }
 
     // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
     RowId appendRow(std::vector<std::string> cells);
@@ -63,8 +63,17 @@ public:
     void sortRows(int column, SortDirection direction);
 
 private:
+    // A column's distinct texts, each held once: most cells repeat one (a quality, a type, a member's
+    // name), so a row costs an index per cell rather than a string.
+    struct Column {
+        std::deque<std::string> texts; // never moved as it grows
+        std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> placeOf;
+        std::uint32_t intern(std::string text);
+    };
+
     std::vector<std::string> captions_;
-    std::deque<std::string> cells_; // row-major, indexed by RowId; never moved as it grows
+    std::vector<Column> columns_;
+    std::vector<std::uint32_t> cells_; // row-major, indexed by RowId: a text's place in its column
     std::vector<RowId> order_;
     mutable std::unordered_map<std::string, RowId, TextHash, std::equal_to<>> firstByKey_;
     mutable bool indexed_ = false; // firstByKey_ covers every row

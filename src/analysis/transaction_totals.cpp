@@ -30,70 +30,77 @@ bool TakeMinus(std::string_view text, std::string& rest) {
     return minus;
 }
 
-using CellOperation = std::optional<std::string> (*)(std::string_view, std::string_view);
+using Cell = MemberTotals::Cell;
 
-// One update of a member cell; an operand that is not a number leaves the cell as it is.
-void Update(StatsTable& members, StatsTable::RowId row, int column, CellOperation op, std::string_view operand) {
-    if (auto result = op(members.cellOf(row, static_cast<std::size_t>(column)), operand))
-        members.setCellOf(row, static_cast<std::size_t>(column), std::move(*result));
+// The column of the amount an entry of this type moves; -1 for types that count nowhere.
+int ValueColumn(const std::string& type) {
+    return type == entry_type::kItemDeposit      ? kDepositValue
+           : type == entry_type::kItemWithdrawal ? kWithdrawlValue
+           : type == entry_type::kGoldDeposit    ? kGoldDeposits
+           : type == entry_type::kGoldWithdrawal ? kGoldWithdrawls
+           : type == entry_type::kRepair         ? kRepairs
+                                                 : -1;
 }
 
-void UpdateRow(const BankLogEntry& entry, StatsTable& members, StatsTable::RowId row) {
-    const std::string& t = entry.type;
-    if (t == entry_type::kItemDeposit || t == entry_type::kItemWithdrawal) {
-        const bool deposit = t == entry_type::kItemDeposit;
-        Update(members, row, deposit ? kDeposits : kWithdrawls, CellSum, "1");
-        if (auto quality = CellProduct(entry.count, entry.quality))
-            Update(members, row, deposit ? kDepositQuality : kWithdrawlQuality, CellSum, *quality);
-        Update(members, row, kTotalValue, deposit ? CellSum : CellDifference, entry.value);
-        Update(members, row, deposit ? kDepositValue : kWithdrawlValue, CellSum, entry.value);
+// One update of a cell: a missing result (an operand not a number, a sum out of range) leaves it.
+void Update(Cell& cell, std::optional<std::int64_t> result) {
+    if (!result)
         return;
-    }
-    const int goldColumn = t == entry_type::kGoldDeposit      ? kGoldDeposits
-                           : t == entry_type::kGoldWithdrawal ? kGoldWithdrawls
-                           : t == entry_type::kRepair         ? kRepairs
-                                                              : -1;
-    if (goldColumn < 0)
-        return;
-    Update(members, row, goldColumn == kGoldDeposits ? kDeposits : kWithdrawls, CellSum, "1");
-    Update(members, row, kTotalValue, CellSum, entry.value);
-    Update(members, row, goldColumn, CellSum, entry.value);
+    cell.hundredths = *result;
+    cell.written.clear();
+}
+
+void Add(Cell& cell, std::optional<std::int64_t> amount) {
+    if (amount)
+        Update(cell, SumHundredths(cell.hundredths, *amount));
+}
+
+std::optional<std::int64_t> QualityOf(const BankLogEntry& entry) {
+    const auto count = ParseHundredths(entry.count);
+    const auto quality = ParseHundredths(entry.quality);
+    if (!count || !quality)
+        return std::nullopt;
+    return ProductHundredths(*count, *quality);
+}
+
+constexpr std::int64_t kOne = 100;
+
+void UpdateRow(const BankLogEntry& entry, int valueColumn, MemberTotals::Row& row) {
+    auto& cells = row.cells;
+    const auto value = ParseHundredths(entry.value);
+    const bool deposit = valueColumn == kDepositValue || valueColumn == kGoldDeposits;
+    Add(cells[deposit ? kDeposits : kWithdrawls], kOne);
+    if (valueColumn == kWithdrawlValue)
+        Update(cells[kTotalValue], value ? DifferenceHundredths(cells[kTotalValue].hundredths, *value) : std::nullopt);
+    else
+        Add(cells[kTotalValue], value);
+    Add(cells[static_cast<std::size_t>(valueColumn)], value);
+    if (valueColumn == kDepositValue || valueColumn == kWithdrawlValue)
+        Add(cells[valueColumn == kDepositValue ? kDepositQuality : kWithdrawlQuality], QualityOf(entry));
 }
 
 // The first row of a member: every cell of the entry's kind starts from the entry itself.
-std::optional<std::vector<std::string>> NewRow(const BankLogEntry& entry) {
-    const std::string& t = entry.type;
-    int valueColumn = -1;
-    if (t == entry_type::kItemDeposit)
-        valueColumn = kDepositValue;
-    else if (t == entry_type::kItemWithdrawal)
-        valueColumn = kWithdrawlValue;
-    else if (t == entry_type::kGoldDeposit)
-        valueColumn = kGoldDeposits;
-    else if (t == entry_type::kGoldWithdrawal)
-        valueColumn = kGoldWithdrawls;
-    else if (t == entry_type::kRepair)
-        valueColumn = kRepairs;
-    else
-        return std::nullopt;
-
-    std::vector<std::string> cells(kMemberColumnCount, "0");
-    cells[kCharacter] = entry.player;
-    cells[kCountDifference] = cells[kQualityDifference] = cells[kValueDifference] = "";
-    const bool deposit = t == entry_type::kItemDeposit || t == entry_type::kGoldDeposit;
-    cells[kDeposits] = deposit ? "1" : "0";
-    cells[kWithdrawls] = deposit ? "0" : "1";
-    // What is not a number contributes nothing: an empty cell would block every later update of it.
+MemberTotals::Row NewRow(const BankLogEntry& entry, int valueColumn) {
+    MemberTotals::Row row;
+    row.name = entry.player;
+    auto& cells = row.cells;
+    const bool deposit = valueColumn == kDepositValue || valueColumn == kGoldDeposits;
+    cells[deposit ? kDeposits : kWithdrawls].hundredths = kOne;
+    // What is not a number contributes nothing: such a cell starts at 0.
     if (valueColumn == kDepositValue || valueColumn == kWithdrawlValue)
-        cells[valueColumn == kDepositValue ? kDepositQuality : kWithdrawlQuality] =
-            CellProduct(entry.count, entry.quality).value_or("0");
-    const bool valueIsNumber = ParseHundredths(entry.value).has_value();
-    cells[static_cast<std::size_t>(valueColumn)] = valueIsNumber ? entry.value : "0";
+        cells[valueColumn == kDepositValue ? kDepositQuality : kWithdrawlQuality].hundredths =
+            QualityOf(entry).value_or(0);
+    const auto value = ParseHundredths(entry.value);
+    if (!value)
+        return row;
+    cells[static_cast<std::size_t>(valueColumn)] = {*value, entry.value};
     // An item withdrawal takes its value off the total; the exact negation keeps the silver.
-    cells[kTotalValue] = !valueIsNumber                  ? "0"
-                         : valueColumn == kWithdrawlValue ? *CellDifference("0", entry.value)
-                                                          : entry.value;
-    return cells;
+    cells[kTotalValue] = valueColumn == kWithdrawlValue ? Cell{-*value, {}} : Cell{*value, entry.value};
+    return row;
+}
+
+std::string TextOf(const Cell& cell) {
+    return cell.written.empty() ? FormatHundredths(cell.hundredths) : cell.written;
 }
 
 } // namespace
@@ -108,7 +115,9 @@ StatsTable MakeItemTable() {
     return StatsTable({"Item", "Quality", "Quantity", "Value", "Type", "Name", "Lorehold Item"});
 }
 
-std::string ListedItemName(const BankLogEntry& entry) { return ReplaceChar(entry.itemName, '+', ' '); }
+std::string ListedItemName(const BankLogEntry& entry) {
+    return ReplaceChar(entry.itemName, '+', ' ');
+}
 
 std::string GoldValueOf(const BankLogEntry& entry) {
     const std::string& t = entry.type;
@@ -133,12 +142,19 @@ std::string GoldValueOf(const BankLogEntry& entry) {
     return withdrawal ? "-" + value : value;
 }
 
-void AddEntry(const BankLogEntry& entry, StatsTable& members, StatsTable& items) {
-    if (const auto row = members.findFirst(entry.player)) {
-        UpdateRow(entry, members, *row);
-    } else if (auto cells = NewRow(entry)) {
-        members.appendRow(std::move(*cells));
+void MemberTotals::add(const BankLogEntry& entry) {
+    const int valueColumn = ValueColumn(entry.type);
+    if (const auto it = rowOf_.find(entry.player); it != rowOf_.end()) {
+        if (valueColumn >= 0)
+            UpdateRow(entry, valueColumn, rows_[it->second]);
+    } else if (valueColumn >= 0) {
+        rowOf_.emplace(entry.player, rows_.size());
+        rows_.push_back(NewRow(entry, valueColumn));
     }
+}
+
+void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items) {
+    members.add(entry);
     const bool deposit = entry.type == entry_type::kItemDeposit;
     if (!deposit && entry.type != entry_type::kItemWithdrawal)
         return;
@@ -155,24 +171,23 @@ void AddEntry(const BankLogEntry& entry, StatsTable& members, StatsTable& items)
     items.appendRow(std::move(row));
 }
 
-void FinishMemberTable(StatsTable& members) {
+void FinishMemberTable(const MemberTotals& totals, StatsTable& members) {
     const std::pair<int, int> differences[] = {
         {kDeposits, kWithdrawls}, {kDepositQuality, kWithdrawlQuality}, {kDepositValue, kWithdrawlValue}};
-    for (std::size_t r = 0; r < members.rowCount(); ++r) {
-        const StatsTable::RowId row = members.rowIdAt(r);
+    for (const MemberTotals::Row& row : totals.rows()) {
+        std::vector<std::string> cells(kMemberColumnCount);
+        cells[kCharacter] = row.name;
+        for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
+            cells[c] = TextOf(row.cells[c]);
+        // A difference out of range leaves its cell empty.
         for (const auto& [plus, minus] : differences) {
-            auto difference = CellDifference(members.cellOf(row, static_cast<std::size_t>(plus)),
-                                             members.cellOf(row, static_cast<std::size_t>(minus)));
-            if (difference)
-                members.setCellOf(row, static_cast<std::size_t>(plus + 2), std::move(*difference));
+            const auto difference = DifferenceHundredths(row.cells[static_cast<std::size_t>(plus)].hundredths,
+                                                         row.cells[static_cast<std::size_t>(minus)].hundredths);
+            cells[static_cast<std::size_t>(plus + 2)] = difference ? FormatHundredths(*difference) : "";
         }
-    }
-    for (std::size_t r = 0; r < members.rowCount(); ++r) {
-        const StatsTable::RowId row = members.rowIdAt(r);
-        for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c) {
-            const std::string& text = members.cellOf(row, c);
-            members.setCellOf(row, c, c <= kQualityDifference ? FormatCountCell(text) : FormatValueCell(text));
-        }
+        for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
+            cells[c] = c <= kQualityDifference ? FormatCountCell(cells[c]) : FormatValueCell(cells[c]);
+        members.appendRow(std::move(cells));
     }
 }
 

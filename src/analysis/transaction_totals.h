@@ -5,8 +5,12 @@
 #include "analysis/bank_log_entry.h"
 #include "analysis/stats_table.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace coffer {
 
@@ -33,13 +37,37 @@ std::string ListedItemName(const BankLogEntry& entry);
 // else "00000.00".
 std::string GoldValueOf(const BankLogEntry& entry);
 
+// The member rows while a run lasts. A cell holds its amount in hundredths, summed exactly, and is
+// written as text once, at the end: far cheaper than reading and writing a text at every entry, and
+// the same texts. An update whose operand is not a number, or whose result leaves the range of a
+// cell, leaves the cell as it is.
+class MemberTotals {
+  public:
+    struct Cell {
+        std::int64_t hundredths = 0;
+        std::string written; // a first value as the log wrote it, until a sum replaces it; else empty
+    };
+    struct Row {
+        std::string name;
+        std::array<Cell, kMemberColumnCount> cells;
+    };
+
+    // Updates the member's row, or creates it when the entry's type counts.
+    void add(const BankLogEntry& entry);
+    const std::vector<Row>& rows() const { return rows_; }
+
+  private:
+    std::vector<Row> rows_; // in the order of each member's first entry
+    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> rowOf_;
+};
+
 // Adds one entry: updates or creates the member's row and, for item deposits and withdrawals,
 // appends an item row. Entries of other types change nothing.
-void AddEntry(const BankLogEntry& entry, StatsTable& members, StatsTable& items);
+void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items);
 
-// After the last entry: fills the Difference columns and writes every member cell in its final
-// format.
-void FinishMemberTable(StatsTable& members);
+// After the last entry: appends every member's row to the table, the Difference columns filled and
+// every cell in its final format.
+void FinishMemberTable(const MemberTotals& totals, StatsTable& members);
 
 // "+000012", "-000003"; the empty text gives "+000000". Longer numbers are not cut.
 std::string FormatCountCell(std::string_view text);

@@ -20,7 +20,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
+#include <vector>
 
 namespace coffer {
 namespace {
@@ -192,27 +192,35 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     return options;
 }
 
+// Appends the rest of the stream to the text in blocks, with no copy of the whole on the way.
+void AppendAll(std::istream& stream, std::string& text) {
+    std::vector<char> block(1 << 16);
+    while (stream.read(block.data(), static_cast<std::streamsize>(block.size())) || stream.gcount() > 0)
+        text.append(block.data(), static_cast<std::size_t>(stream.gcount()));
+}
+
 // The files' texts one under the other; throws UsageError when one cannot be read.
 std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
     std::string text;
     for (const std::string& file : files) {
         if (!text.empty() && text.back() != '\n' && text.back() != '\r')
             text += '\n';
-        std::ostringstream content;
         if (file == "-") {
-            content << in.rdbuf();
-        } else {
-            std::error_code error;
-            if (std::filesystem::is_directory(file, error))
-                throw UsageError{"cannot read " + file + ": it is a folder"};
-            std::ifstream stream(file, std::ios::binary);
-            if (!stream)
-                throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
-            content << stream.rdbuf();
-            if (stream.bad())
-                throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
+            AppendAll(in, text);
+            continue;
         }
-        text += content.str();
+        std::error_code error;
+        if (std::filesystem::is_directory(file, error))
+            throw UsageError{"cannot read " + file + ": it is a folder"};
+        std::ifstream stream(file, std::ios::binary);
+        if (!stream)
+            throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
+        // Room for the whole file at once: the text does not grow, and copy itself, as it is read.
+        if (const auto size = std::filesystem::file_size(file, error); !error)
+            text.reserve(text.size() + static_cast<std::size_t>(size) + 1);
+        AppendAll(stream, text);
+        if (stream.bad())
+            throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
     }
     return text;
 }
