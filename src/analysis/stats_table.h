@@ -41,6 +41,13 @@ public:
         return columns_[column].texts[cells_[id * columnCount() + column]];
     }
 
+    // A column's distinct texts, and where a cell's text stands among them: a test made once per
+    // distinct text answers it for every cell of the column.
+    const std::deque<std::string>& distinctTexts(std::size_t column) const { return columns_[column].texts; }
+    std::uint32_t textPlace(std::size_t row, std::size_t column) const {
+        return cells_[order_[row] * columnCount() + column];
+    }
+
     // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
     RowId appendRow(std::vector<std::string> cells);
     // The first row added whose column-0 text equals the key exactly.

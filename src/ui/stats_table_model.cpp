@@ -53,12 +53,10 @@ std::size_t StatsTableModel::tableRow(int row) const {
     return filtered() ? static_cast<std::size_t>(shown_[static_cast<std::size_t>(row)]) : static_cast<std::size_t>(row);
 }
 
-bool StatsTableModel::keeps(std::size_t row) const {
-    for (const int column : filter_.columns) {
-        const std::string& cell = table_.cell(row, static_cast<std::size_t>(column));
-        if (filter_.wholeCell ? EqualsNoCase(cell, filter_.text) : ContainsNoCase(cell, filter_.text))
+bool StatsTableModel::keeps(std::size_t row, const std::vector<std::vector<char>>& matching) const {
+    for (std::size_t i = 0; i < matching.size(); ++i)
+        if (matching[i][table_.textPlace(row, static_cast<std::size_t>(filter_.columns[i]))])
             return true;
-    }
     return false;
 }
 
@@ -67,13 +65,21 @@ void StatsTableModel::applyFilter(bool narrowing) {
         shown_.clear();
         return;
     }
+    // Cells repeat a column's few distinct texts: each text is tested once, not once per row.
+    std::vector<std::vector<char>> matching;
+    for (const int column : filter_.columns) {
+        std::vector<char>& matches = matching.emplace_back();
+        for (const std::string& text : table_.distinctTexts(static_cast<std::size_t>(column)))
+            matches.push_back(filter_.wholeCell ? EqualsNoCase(text, filter_.text)
+                                                : ContainsNoCase(text, filter_.text));
+    }
     if (narrowing) {
-        std::erase_if(shown_, [this](int row) { return !keeps(static_cast<std::size_t>(row)); });
+        std::erase_if(shown_, [&](int row) { return !keeps(static_cast<std::size_t>(row), matching); });
         return;
     }
     shown_.clear();
     for (std::size_t row = 0; row < table_.rowCount(); ++row)
-        if (keeps(row))
+        if (keeps(row, matching))
             shown_.push_back(static_cast<int>(row));
 }
 

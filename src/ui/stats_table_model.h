@@ -48,7 +48,8 @@ class StatsTableModel : public QAbstractTableModel {
 
   private:
     bool filtered() const { return !filter_.text.empty(); }
-    bool keeps(std::size_t tableRow) const;
+    // Whether the filter keeps a row, given which of each filter column's distinct texts match.
+    bool keeps(std::size_t tableRow, const std::vector<std::vector<char>>& matching) const;
     // Rebuilds the shown positions; with `narrowing`, from the rows shown now, since a longer text
     // of the same filter can only keep fewer of them.
     void applyFilter(bool narrowing);
