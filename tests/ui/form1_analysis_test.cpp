@@ -13,7 +13,9 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -304,6 +306,16 @@ class Form1AnalysisTest : public QObject {
         harness.find<QCheckBox>("chkLorehold")->setChecked(true);
         harness.click("cmdAnalyze");
         QVERIFY(test::RunUntil([&site] { return site.requestCount() == 1; }, kTimeoutMs));
+        // A file dropped while the run goes on is refused, the text left as it is.
+        auto* text = harness.find<QPlainTextEdit>("Text1");
+        const QString typed = text->toPlainText();
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(harness.writeFile(QStringLiteral("more.xml"), "<?xml more"))});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        static_cast<QObject&>(harness.window()).eventFilter(text->viewport(), &drop);
+        QVERIFY(harness.find<QLabel>("StatusBar1Panel1")->text().startsWith(u"Files cannot be imported"));
+        QCOMPARE(text->toPlainText(), typed);
+
         QVERIFY(harness.find("cmdCancel")->isVisible());
         harness.click("cmdCancel");
         QVERIFY(test::RunUntil([&] { return harness.find("cmdAnalyze")->isEnabled(); }, 5000));
