@@ -103,8 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in{std::string(text)};
     LineReader lines(in);
     MemberTotals members;
-    ScanBankLog(
-        lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, members, stats.items, nullptr); }, {});
+    ScanBankLog(lines, stats.guild, [&](BankLogEntry& entry) { TotalEntry(entry, members, stats.items, nullptr); }, {});
     FinishMemberTable(members, stats.members);
     const ReportSettings settings{
         limit, limit, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};

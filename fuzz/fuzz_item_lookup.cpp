@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const ItemPrice atOnce = prices.priceOf(name);
         Require(atOnce.value == oneByOne.value && atOnce.itemId == oneByOne.itemId);
         Require(IsValue(oneByOne.value));
-        const std::string itemPage = ItemPageAddressFromSearch(kBase, name, site.pageAt(ItemSearchAddress(kBase, name)));
+        const std::string itemPage =
+            ItemPageAddressFromSearch(kBase, name, site.pageAt(ItemSearchAddress(kBase, name)));
         Require(itemPage.starts_with(kBase));
     }
     Require(site.inFlight() == 0);

@@ -18,13 +18,13 @@ inline constexpr const char* kRepair = "6";
 // One bank log transaction as the scanner leaves it. Every field is text, as in the log.
 struct BankLogEntry {
     std::string player;
-    std::string money;   // copper; empty when absent or exactly money="0"
-    std::string type;    // "1", "2", "4", "5", "6" produce statistics
+    std::string money; // copper; empty when absent or exactly money="0"
+    std::string type;  // "1", "2", "4", "5", "6" produce statistics
     std::string count = "1";
-    std::string quality; // weight text "00000".."10000", or the raw index when it has no weight
+    std::string quality;  // weight text "00000".."10000", or the raw index when it has no weight
     std::string itemName; // words joined by "+"; empty when the entry names no item
-    std::string value;   // GGGGG.SS, set before the entry is added to the tables
-    std::string itemId;  // the item database's number; empty when unknown
+    std::string value;    // GGGGG.SS, set before the entry is added to the tables
+    std::string itemId;   // the item database's number; empty when unknown
     // Milliseconds since 1970 UTC; empty when missing or unreadable.
     std::optional<std::uint64_t> ts;
     // How many "?xml" lines (page starts) come before the element.

@@ -5,7 +5,9 @@
 namespace coffer {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::size_t CountDigits(std::string_view text, std::size_t from) {
     std::size_t n = from;
@@ -106,7 +108,9 @@ std::optional<std::int64_t> ParseScaled(std::string_view text, int fractionDigit
     return number->negative ? -magnitude : magnitude;
 }
 
-std::int64_t RoundedValue(std::string_view text) { return ParseWhole(text).value_or(0); }
+std::int64_t RoundedValue(std::string_view text) {
+    return ParseWhole(text).value_or(0);
+}
 
 std::string FormatHundredths(std::int64_t hundredths) {
     if (hundredths % 100 == 0)

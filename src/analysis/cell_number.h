@@ -23,8 +23,12 @@ std::optional<NumberText> ParseNumberText(std::string_view text);
 // a number or the result does not fit in 64 bits.
 std::optional<std::int64_t> ParseScaled(std::string_view text, int fractionDigits);
 
-inline std::optional<std::int64_t> ParseHundredths(std::string_view text) { return ParseScaled(text, 2); }
-inline std::optional<std::int64_t> ParseWhole(std::string_view text) { return ParseScaled(text, 0); }
+inline std::optional<std::int64_t> ParseHundredths(std::string_view text) {
+    return ParseScaled(text, 2);
+}
+inline std::optional<std::int64_t> ParseWhole(std::string_view text) {
+    return ParseScaled(text, 0);
+}
 
 // Whole value used by the sorts, filters and balances: rounded half-even; a text that is not a number
 // counts as 0.
