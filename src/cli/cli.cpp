@@ -7,11 +7,11 @@
 #include "report/html_report.h"
 #include "report/report_file.h"
 #include "report/table_export.h"
+#include "shell/local_days.h"
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
 
 #include <QDate>
-#include <QLocale>
 
 #include <algorithm>
 #include <cerrno>
@@ -113,15 +113,6 @@ QDate IsoDate(const std::string& text, const std::string& option) {
     if (!date.isValid())
         throw UsageError{"option " + option + " needs a date as YYYY-MM-DD, not \"" + text + "\""};
     return date;
-}
-
-LocalDate ToLocalDate(const QDate& date) {
-    return {date.year(), date.month(), date.day()};
-}
-
-// A date as the window shows it: the locale's short format.
-std::string ShortDate(const std::optional<QDate>& date) {
-    return date ? QLocale::system().toString(*date, QLocale::ShortFormat).toStdString() : std::string();
 }
 
 // Parses the arguments; throws UsageError with a message for the user.
@@ -250,9 +241,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
 
     const ProductConfig product = LoadProductConfig();
+    auto shortDate = [](const std::optional<QDate>& date) { return date ? ShortDate(*date) : std::string(); };
     ReportSettings settings{options.players,      options.itemsPerSection, kArmoryBase, options.itemDatabase,
-                            product.programName,  product.website,         createdOn,   ShortDate(options.from),
-                            ShortDate(options.to)};
+                            product.programName,  product.website,         createdOn,   shortDate(options.from),
+                            shortDate(options.to)};
     GuildStats stats;
     AnalysisHooks hooks;
     if (!options.quiet)

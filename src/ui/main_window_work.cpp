@@ -6,6 +6,7 @@
 #include "report/report_file.h"
 #include "report/table_export.h"
 #include "shell/file_exists.h"
+#include "shell/local_days.h"
 #include "ui/bank_log_panel.h"
 #include "ui/log_import.h"
 #include "ui/report_copy.h"
@@ -146,17 +147,14 @@ void Form1::cmdAnalyze_Click() {
     RunPeriod period;
     if (const auto days = frame2_->period()) {
         const auto [first, last] = *days;
-        const QLocale locale;
+        period = {ShortDate(first), ShortDate(last)};
         if (last < first) {
             inform(QStringLiteral("The period ends on %1, before it starts on %2. Please choose a last day on or "
                                   "after the first.")
-                       .arg(locale.toString(last, QLocale::ShortFormat), locale.toString(first, QLocale::ShortFormat)));
+                       .arg(Qs(period.to), Qs(period.from)));
             return;
         }
-        selection.period = LocalDaysRange(LocalDate{first.year(), first.month(), first.day()},
-                                          LocalDate{last.year(), last.month(), last.day()});
-        period = {locale.toString(first, QLocale::ShortFormat).toStdString(),
-                  locale.toString(last, QLocale::ShortFormat).toStdString()};
+        selection.period = LocalDaysRange(ToLocalDate(first), ToLocalDate(last));
     }
     selection.countRepeatedOnce = frame2_->countRepeatedOnce();
     Command5_Click();
