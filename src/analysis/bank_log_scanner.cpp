@@ -90,7 +90,7 @@ bool IsTypeToken(std::string_view token, bool hasMoney) {
     constexpr std::string_view kOpen = "type=\"";
     const std::string_view digits = token.substr(std::min(token.size(), kOpen.size()));
     return token.starts_with(kOpen) && digits.size() >= 2 && digits.back() == '"' &&
-           std::all_of(digits.begin(), digits.end() - 1, [](char c) { return c >= '0' && c <= '9'; });
+           AllDigits(digits.substr(0, digits.size() - 1));
 }
 
 struct RawFields {

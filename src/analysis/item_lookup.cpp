@@ -60,10 +60,6 @@ std::string MoneyText(std::string_view region, std::string_view marker) {
     return std::string(TrimWhitespace(RemoveChars(text, "><\"")));
 }
 
-bool AllDigits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 void Show(const StatusFunction& status, const std::string& address) {
     if (status)
         status("Connecting to " + address);

@@ -8,7 +8,9 @@
 
 namespace coffer {
 
-inline char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+inline char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Position of the first occurrence of needle in haystack, letter case ignored; npos when absent.
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);
@@ -19,6 +21,9 @@ inline bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
 
 // Removes every occurrence of needle (letter case ignored), scanning left to right.
 std::string RemoveAllNoCase(std::string_view text, std::string_view needle);
+
+// Whether every character is one of 0 to 9 (true for the empty text).
+bool AllDigits(std::string_view text);
 
 // Removes every occurrence of any of the given characters.
 std::string RemoveChars(std::string_view text, std::string_view chars);

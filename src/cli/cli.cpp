@@ -96,8 +96,7 @@ std::string SiteBase(std::string address, const std::string& option) {
         if (valid && !after.empty() && after.front() == ':') {
             const std::size_t portEnd = std::min(after.find('/'), after.size());
             const std::string_view port = after.substr(1, portEnd - 1);
-            valid = !port.empty() && port.size() <= 5 &&
-                    std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+            valid = !port.empty() && port.size() <= 5 && AllDigits(port);
             after.remove_prefix(portEnd);
         }
         valid = valid && std::all_of(after.begin(), after.end(),
