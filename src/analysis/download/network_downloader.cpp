@@ -177,9 +177,4 @@ void NetworkDownloader::abortAll() {
         Qt::QueuedConnection);
 }
 
-std::string DownloadText(const std::string& address, const DownloadLimits& limits) {
-    NetworkDownloader downloader(limits);
-    return downloader.download(address).page;
-}
-
 } // namespace coffer

@@ -43,7 +43,4 @@ class NetworkDownloader : public PageDownloader {
     std::unique_ptr<State> state_;
 };
 
-// One page, waited for: what the item double-click and other one-off requests use.
-std::string DownloadText(const std::string& address, const DownloadLimits& limits = {});
-
 } // namespace coffer

@@ -12,6 +12,10 @@ namespace {
 using testing::Page;
 using testing::Response;
 
+std::string DownloadText(const std::string& address, const DownloadLimits& limits) {
+    return NetworkDownloader(limits).download(address).page;
+}
+
 TEST(NetworkDownloader, GivesTheWholeBodyOrTheEmptyText) {
     const std::string full(1000, 'f');
     const std::string over(1001, 'o');
