@@ -119,6 +119,11 @@ std::string ListedItemName(const BankLogEntry& entry) {
     return ReplaceChar(entry.itemName, '+', ' ');
 }
 
+std::uint64_t WholeGold(std::uint64_t copper) {
+    const std::uint64_t gold = copper / 10000, rest = copper % 10000;
+    return gold + ((rest > 5000 || (rest == 5000 && gold % 2 != 0)) ? 1 : 0);
+}
+
 std::string GoldValueOf(const BankLogEntry& entry) {
     const std::string& t = entry.type;
     const bool withdrawal = t == entry_type::kGoldWithdrawal || t == entry_type::kRepair;
@@ -132,12 +137,7 @@ std::string GoldValueOf(const BankLogEntry& entry) {
     if (*copper < 10000) {
         value = "00000.50";
     } else {
-        // Whole gold, halves to the even neighbour: 25000 copper give 2, 35000 give 4.
-        std::int64_t gold = *copper / 10000;
-        const std::int64_t rest = *copper % 10000;
-        if (rest > 5000 || (rest == 5000 && gold % 2 != 0))
-            ++gold;
-        value = PadLeft(std::to_string(gold) + ".00", 8);
+        value = PadLeft(std::to_string(WholeGold(static_cast<std::uint64_t>(*copper))) + ".00", 8);
     }
     return withdrawal ? "-" + value : value;
 }
@@ -206,8 +206,8 @@ std::string FormatValueCell(std::string_view text) {
         body = PadLeft(digits, 5) + ".00";
     } else {
         const std::size_t secondDot = digits.find('.', dot + 1);
-        std::string fraction = digits.substr(dot + 1, secondDot == std::string::npos ? std::string::npos
-                                                                                     : secondDot - dot - 1);
+        std::string fraction =
+            digits.substr(dot + 1, secondDot == std::string::npos ? std::string::npos : secondDot - dot - 1);
         if (fraction.size() == 1)
             fraction.insert(0, "0");
         body = PadLeft(std::string_view(digits).substr(0, dot), 5) + "." + fraction;

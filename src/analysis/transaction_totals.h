@@ -16,9 +16,21 @@ namespace coffer {
 
 // Member table columns.
 enum MemberColumn : int {
-    kCharacter, kDeposits, kWithdrawls, kCountDifference, kDepositQuality, kWithdrawlQuality,
-    kQualityDifference, kDepositValue, kWithdrawlValue, kValueDifference, kGoldDeposits, kGoldWithdrawls,
-    kRepairs, kTotalValue, kMemberColumnCount
+    kCharacter,
+    kDeposits,
+    kWithdrawls,
+    kCountDifference,
+    kDepositQuality,
+    kWithdrawlQuality,
+    kQualityDifference,
+    kDepositValue,
+    kWithdrawlValue,
+    kValueDifference,
+    kGoldDeposits,
+    kGoldWithdrawls,
+    kRepairs,
+    kTotalValue,
+    kMemberColumnCount
 };
 
 // Item table columns.
@@ -36,6 +48,8 @@ std::string ListedItemName(const BankLogEntry& entry);
 // (halves to even; "00000.50" below 10000 copper; negative for withdrawals and repairs), everything
 // else "00000.00".
 std::string GoldValueOf(const BankLogEntry& entry);
+// Whole gold of an amount in copper, halves to the even neighbour: 25000 copper give 2, 35000 give 4.
+std::uint64_t WholeGold(std::uint64_t copper);
 
 // The member rows while a run lasts. A cell holds its amount in hundredths, summed exactly, and is
 // written as text once, at the end: far cheaper than reading and writing a text at every entry, and

@@ -32,14 +32,6 @@ ChartModel BuildChart(StatsTable& members, int entry) {
 
 namespace {
 
-// Whole gold of an amount in copper, halves to even.
-std::int64_t WholeGold(std::uint64_t copper) {
-    constexpr std::uint64_t kCopperPerGold = 10000;
-    const std::uint64_t gold = copper / kCopperPerGold, rest = copper % kCopperPerGold;
-    const bool up = rest > kCopperPerGold / 2 || (rest == kCopperPerGold / 2 && gold % 2 == 1);
-    return static_cast<std::int64_t>(gold + (up ? 1 : 0));
-}
-
 std::string WeekLabel(const IsoWeek& week) {
     char label[32];
     std::snprintf(label, sizeof label, "%d-W%02d", week.year, week.week);
@@ -59,12 +51,10 @@ ChartModel BuildWeeklyChart(const WeeklyActivity& activity, int entry) {
     if (const std::uint64_t undated = activity.undatedEntries(); undated > 0)
         chart.title += " (" + std::to_string(undated) + " entries without a time left out)";
     for (const auto& [week, totals] : activity.weeks()) {
-        const std::int64_t up =
-            gold ? WholeGold(totals.goldDeposited) : static_cast<std::int64_t>(totals.itemsDeposited);
-        const std::int64_t down =
-            gold ? WholeGold(totals.goldWithdrawn) : static_cast<std::int64_t>(totals.itemsWithdrawn);
-        chart.bars.push_back({WeekLabel(week), up});
-        chart.below.push_back(-down);
+        const std::uint64_t up = gold ? WholeGold(totals.goldDeposited) : totals.itemsDeposited;
+        const std::uint64_t down = gold ? WholeGold(totals.goldWithdrawn) : totals.itemsWithdrawn;
+        chart.bars.push_back({WeekLabel(week), static_cast<std::int64_t>(up)});
+        chart.below.push_back(-static_cast<std::int64_t>(down));
     }
     chart.labels = chart.bars.size() >= kVerticalLabelsFrom ? LabelOrientation::Vertical : LabelOrientation::Horizontal;
     return chart;
