@@ -1,96 +1,17 @@
-// The whole engine over a text, in memory: scan, totals, final pass, ranking and report. The report
-// is then read strictly: only its own tags and attributes, only http and https addresses, and no
-// text of the log that could open a tag, leave an attribute or stand as a bare "&".
+// The whole engine over a text, in memory: scan, totals, final pass, ranking and report, then the
+// report read strictly.
 #include "analysis/analysis_run.h"
 #include "analysis/bank_log_scanner.h"
 #include "analysis/line_reader.h"
-#include "analysis/text_util.h"
-#include "reference_web_text.h"
 #include "report/html_report.h"
+#include "strict_report.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
 
-namespace {
-
 using namespace coffer;
-
-[[noreturn]] void Fail() {
-    __builtin_trap();
-}
-
-void Require(bool condition) {
-    if (!condition)
-        Fail();
-}
-
-bool OneOf(std::string_view word, std::initializer_list<std::string_view> words) {
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return EqualsNoCase(word, w); });
-}
-
-// An "&" in the report's text always begins a character reference.
-void RequireEscaped(std::string_view text) {
-    for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1))
-        Require(reference::ReferenceLength(text, at) > 0);
-    Require(text.find_first_of("<>\"") == std::string_view::npos);
-}
-
-// `tag` is what stands between "<" and ">".
-void RequireOwnTag(std::string_view tag) {
-    const bool closing = !tag.empty() && tag.front() == '/';
-    if (closing)
-        tag.remove_prefix(1);
-    const std::size_t nameEnd = std::min(tag.find(' '), tag.size());
-    const std::string_view name = tag.substr(0, nameEnd);
-    Require(OneOf(
-        name, {"html", "head", "meta", "title", "script", "body", "center", "h1", "br", "a", "b", "i", "img", "font"}));
-    std::string_view rest = tag.substr(nameEnd);
-    if (rest.empty())
-        return;
-    Require(!closing && rest.front() == ' ');
-    rest.remove_prefix(1);
-    const std::size_t eq = rest.find('=');
-    Require(eq != std::string_view::npos);
-    const std::string_view attribute = rest.substr(0, eq);
-    std::string_view value = rest.substr(eq + 1);
-    if (OneOf(attribute, {"color"})) {
-        Require(OneOf(value, {"green", "red"}));
-        return;
-    }
-    Require(OneOf(attribute, {"href", "src", "charset"}) && value.size() >= 2);
-    const char quote = value.front();
-    Require((quote == '\'' || quote == '"') && value.back() == quote);
-    value = value.substr(1, value.size() - 2);
-    Require(value.find('\'') == std::string_view::npos && value.find('"') == std::string_view::npos);
-    if (EqualsNoCase(attribute, "charset")) {
-        Require(value == "utf-8");
-        return;
-    }
-    Require(value.starts_with("http://") || value.starts_with("https://"));
-    // The member link joins its two query parts with a bare "&r=".
-    for (std::size_t at = value.find('&'); at != std::string_view::npos; at = value.find('&', at + 1))
-        Require(value.substr(at, 3) == "&r=" || reference::ReferenceLength(value, at) > 0);
-}
-
-void RequireStrictReport(std::string_view report) {
-    std::size_t pos = 0;
-    while (pos < report.size()) {
-        const std::size_t open = report.find('<', pos);
-        RequireEscaped(report.substr(pos, open - pos));
-        if (open == std::string_view::npos)
-            return;
-        const std::size_t close = report.find('>', open);
-        Require(close != std::string_view::npos);
-        RequireOwnTag(report.substr(open + 1, close - open - 1));
-        pos = close + 1;
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The first byte picks the section limits, so small limits and their rules run too.
