@@ -23,15 +23,6 @@ class StatsTableModelTest : public QObject {
         table_.appendRow({"Copper Ore", "00010", "100", "00000.00", "Deposit", "Cyd", ""});
     }
 
-    void presentsTheTable() {
-        StatsTableModel model(table_);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(model.headerData(6, Qt::Horizontal).toString(), QStringLiteral("Lorehold Item"));
-        QCOMPARE(model.index(1, 3).data().toString(), QStringLiteral("00120.00"));
-        model.replace([](StatsTable& t) { t.clear(); });
-        QCOMPARE(model.rowCount(), 0);
-    }
-
     // A new table's direction is descending, so the first click sorts ascending; the direction
     // belongs to the list, so a click on another column flips it too. Numbers sort by value. Clicks on
     // an empty list change nothing, the header's indicator included.
@@ -62,6 +53,7 @@ class StatsTableModelTest : public QObject {
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QHeaderView* header = view.horizontalHeader();
+        QCOMPARE(model.headerData(6, Qt::Horizontal).toString(), QStringLiteral("Lorehold Item"));
         for (int column : clicks) {
             if (column < 0) {
                 model.replace([](StatsTable& table) { table.clear(); });

@@ -1,10 +1,11 @@
-// The desktop program's pure rules: the panel layout, the import's line breaks, page addresses and
-// the link launcher's addresses.
+// The desktop program's pure rules: the import's line breaks, page addresses, file names and the link
+// launcher's addresses.
 
-#include "ui/arrange_panels.h"
+#include "ui/charts/chart_output.h"
 #include "ui/link_launcher.h"
 #include "ui/log_import.h"
 #include "ui/page_addresses.h"
+#include "ui/report_copy.h"
 #include "ui/site_links.h"
 
 #include <QStringList>
@@ -12,27 +13,6 @@
 
 namespace coffer {
 namespace {
-
-// Frame1 never moves; a window narrower than the margins gives sizes as large as the shortfall, and
-// the sizes computed from those are absolute values again.
-TEST(ArrangePanels, SizesFollowTheWindowAndAreNeverNegative) {
-    const struct {
-        float width, height;
-        TwipsRect panel, browser1, text1;
-    } cases[] = {
-        {14730, 7525, {2700, 0, 11330, 6525}, {60, 660, 11210, 5665}, {120, 2040, 11210, 4265}}, // design size
-        {3400, 1000, {2700, 0, 0, 0}, {60, 660, 120, 860}, {120, 2040, 120, 540}},               // the margins
-        {3000, 600, {2700, 0, 400, 400}, {60, 660, 280, 460}, {120, 2040, 280, 940}},
-        {0, 0, {2700, 0, 3400, 1000}, {60, 660, 3280, 140}, {120, 2040, 3280, 1260}},
-    };
-    for (const auto& c : cases) {
-        const PanelLayout layout = ArrangePanels(c.width, c.height);
-        EXPECT_EQ(layout.contentPanel, c.panel) << c.width;
-        EXPECT_EQ(layout.webBrowser1, c.browser1) << c.width;
-        EXPECT_EQ(layout.text1, c.text1) << c.width;
-        EXPECT_EQ(layout.statusBar1.top, 540 + c.browser1.height + 60) << c.width;
-    }
-}
 
 QString Imported(const QByteArray& file, qsizetype maxPartBytes, QStringList* parts = nullptr) {
     QString text;
@@ -82,6 +62,20 @@ TEST(PageAddresses, MemberPagesAndSiteLinks) {
     EXPECT_TRUE(ContainsSiteLabel("http://www.LoreHold.example/?item=5", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://www.coffer.example", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://anything", {""}));
+}
+
+// Save As adds ".htm" unless the name holds it anywhere; a chart picture gets ".png" unless it ends so.
+TEST(FileNames, SuffixesAreAddedOnlyWhenMissing) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"summary", "summary.htm", "summary.png"},
+        {"Report.HTML", "Report.HTML", "Report.HTML.png"},
+        {"notes.htm.txt", "notes.htm.txt", "notes.htm.txt.png"},
+        {"Chart.PNG", "Chart.PNG.htm", "Chart.PNG"},
+        {"chart.png.txt", "chart.png.txt.htm", "chart.png.txt.png"}};
+    for (const auto& [name, report, chart] : cases) {
+        EXPECT_EQ(WithHtmExtension(name), QString(report));
+        EXPECT_EQ(WithPngSuffix(name), QString(chart));
+    }
 }
 
 // "http://" goes in front unless the address holds "http://" or "https://" anywhere, in any case.
