@@ -30,10 +30,7 @@ class Form1ImportTest : public QObject {
             lines += "<line " + QByteArray::number(i) + ">\r\n";
             many += QStringLiteral("\n<line %1>").arg(i);
         }
-        QTest::newRow("three lines") << QString() << QByteArray("one\r\ntwo\r\nthree\r\n") << "\none\ntwo\nthree";
         QTest::newRow("50000 lines, long enough to type into") << QString() << lines << many;
-        QTest::newRow("empty file") << QString() << QByteArray() << QString();
-        QTest::newRow("line feeds only: one line") << QString() << QByteArray("one\ntwo\n") << "\none\ntwo\n";
         QTest::newRow("after pasted text") << QStringLiteral("pasted") << QByteArray("first") << "pasted\nfirst";
     }
 
