@@ -1,5 +1,6 @@
 #include "analysis/analysis_run.h"
 #include "analysis/item_lookup.h"
+#include "analysis/transaction_totals.h"
 #include "analysis/web_item_prices.h"
 #include "support/bank_log_text.h"
 #include "support/temp_folder.h"
@@ -142,7 +143,8 @@ TEST(WebItemPrices, SixTimeOutsInARowGiveTheSiteUp) {
             EXPECT_EQ(site.downloads, c.downloads) << c.scenario << ", run " << run;
             EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kNotAnsweringMessage), c.downloads < 30 ? 1 : 0)
                 << c.scenario;
-            for (std::size_t row = 0; row < stats.items.rowCount(); ++row)
+            ASSERT_EQ(stats.items.rowCount(), 30u);
+            for (std::size_t row = 0; row < 30; ++row)
                 EXPECT_EQ(stats.items.cell(row, kItemValue), kNoValue) << c.scenario;
         }
     }
