@@ -38,7 +38,9 @@ TEST(ListSort, HighestAndLowestFirstOnSignedCells) {
         // Wider numbers and unpadded cells still sort by magnitude.
         {{"+099999", "+1000000", "+000005"}, {"+1000000", "+099999", "+000005"}, {"+000005", "+099999", "+1000000"}},
         {{"9", "10", "100"}, {"100", "10", "9"}, {"9", "10", "100"}},
-        {{"00012.05", "00012.5", "00012.10"}, {"00012.5", "00012.10", "00012.05"}, {"00012.5", "00012.10", "00012.05"}}, // first values round alike
+        {{"00012.05", "00012.5", "00012.10"},
+         {"00012.5", "00012.10", "00012.05"},
+         {"00012.5", "00012.10", "00012.05"}}, // first values round alike
     };
     for (const Case& c : cases) {
         StatsTable table = Table(c.keys);
@@ -100,9 +102,21 @@ TEST(ListSort, EqualFirstValuesKeepThePreviousDirection) {
 }
 
 TEST(ListSort, MixedCellsSortNumbersBeforeTexts) {
-    StatsTable table = Table({"abc", "10", "", "9", "Abd", "1/"});
+    StatsTable table = Table({"ABC", "10", "", "9", "Abd", "1/", "abc", "010.00", "ABC", "10"});
+    auto names = [&]() {
+        Keys_ names;
+        for (std::size_t row = 0; row < table.rowCount(); ++row)
+            names.push_back(table.cell(row, 0));
+        return names;
+    };
     EnhListView_SortColumns(table, 2);
-    EXPECT_EQ(Keys(table), (Keys_{"9", "10", "", "1/", "abc", "Abd"}));
+    EXPECT_EQ(Keys(table), (Keys_{"9", "10", "010.00", "10", "", "1/", "ABC", "abc", "ABC", "Abd"}));
+    // Different texts of one key (a number written two ways, letter case) keep the order rows were added.
+    EXPECT_EQ(names(), (Keys_{"r3", "r1", "r7", "r9", "r2", "r5", "r0", "r6", "r8", "r4"}));
+    table.sortRows(1, SortDirection::Descending);
+    table.sortRows(0, SortDirection::Ascending);
+    table.sortRows(1, SortDirection::Descending);
+    EXPECT_EQ(names(), (Keys_{"r4", "r8", "r6", "r0", "r5", "r2", "r9", "r7", "r1", "r3"}));
 }
 
 TEST(ListSort, SectionScanStopsAtTheLimitAndFilters) {
