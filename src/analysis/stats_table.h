@@ -3,6 +3,8 @@
 // which they were added until a sort reorders them; a hash index (built on the first look-up) finds
 // the first row added for a column-0 text, so member rows and item-cache look-ups cost O(1).
 
+#include "analysis/huge_page_allocator.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -80,8 +82,9 @@ private:
 
     std::vector<std::string> captions_;
     std::vector<Column> columns_;
-    std::vector<std::uint32_t> cells_; // row-major, indexed by RowId: a text's place in its column
-    std::vector<RowId> order_;
+    // Row-major, indexed by RowId: a text's place in its column.
+    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> cells_;
+    std::vector<RowId, HugePageAllocator<RowId>> order_;
     mutable std::unordered_map<std::string, RowId, TextHash, std::equal_to<>> firstByKey_;
     mutable bool indexed_ = false; // firstByKey_ covers every row
     bool sorted_ = false;
