@@ -96,25 +96,30 @@ template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, T
 
 } // namespace
 
-std::uint32_t StatsTable::Column::intern(std::string text) {
-    if (const auto it = placeOf.find(std::string_view(text)); it != placeOf.end())
+std::uint32_t StatsTable::Column::intern(std::string_view text) {
+    if (const auto it = placeOf.find(text); it != placeOf.end())
         return it->second;
     const auto place = static_cast<std::uint32_t>(texts.size());
     placeOf.emplace(text, place);
-    texts.push_back(std::move(text));
+    texts.emplace_back(text);
     return place;
 }
 
 StatsTable::StatsTable(std::vector<std::string> captions)
     : captions_(std::move(captions)), columns_(captions_.size()) {}
 
-StatsTable::RowId StatsTable::appendRow(std::vector<std::string> cells) {
+StatsTable::RowId StatsTable::appendRow(const std::vector<std::string>& cells) {
+    std::vector<std::string_view> views(cells.begin(), cells.end());
+    return appendRow(std::span<const std::string_view>(views));
+}
+
+StatsTable::RowId StatsTable::appendRow(std::span<const std::string_view> cells) {
     const auto id = static_cast<RowId>(order_.size());
-    cells.resize(columnCount());
+    const std::string_view first = cells.empty() ? std::string_view() : cells[0];
     if (indexed_)
-        firstByKey_.try_emplace(cells[0], id);
-    for (std::size_t c = 0; c < cells.size(); ++c)
-        cells_.push_back(columns_[c].intern(std::move(cells[c])));
+        firstByKey_.try_emplace(std::string(first), id);
+    for (std::size_t c = 0; c < columnCount(); ++c)
+        cells_.push_back(columns_[c].intern(c < cells.size() ? cells[c] : std::string_view()));
     order_.push_back(id);
     orderIsSorted_ = false;
     return id;

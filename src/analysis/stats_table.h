@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -51,7 +52,9 @@ public:
     }
 
     // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
-    RowId appendRow(std::vector<std::string> cells);
+    RowId appendRow(const std::vector<std::string>& cells);
+    // The same from views: a text already in its column costs no copy.
+    RowId appendRow(std::span<const std::string_view> cells);
     // The first row added whose column-0 text equals the key exactly.
     std::optional<RowId> findFirst(std::string_view key) const;
 
@@ -77,7 +80,7 @@ private:
     struct Column {
         std::deque<std::string> texts; // never moved as it grows
         std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> placeOf;
-        std::uint32_t intern(std::string text);
+        std::uint32_t intern(std::string_view text);
     };
 
     std::vector<std::string> captions_;
