@@ -14,6 +14,8 @@ constexpr std::size_t kChunkSize = 1 << 20;
 // The first CR or LF in [from, to), else `to`: a search for each (memchr, many bytes at a time) beats a
 // loop over the bytes, and the CR search ends at the LF.
 const char* FindBreak(const char* from, const char* to) {
+    if (from == to)
+        return to; // no buffer yet: memchr may not be given a null pointer
     const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(to - from));
     const char* end = lf != nullptr ? static_cast<const char*>(lf) : to;
     const void* cr = std::memchr(from, '\r', static_cast<std::size_t>(end - from));
