@@ -7,6 +7,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/bank_log_scanner.h"
 #include "analysis/line_reader.h"
+#include "analysis/mapped_file.h"
 #include "banklog_generator.h"
 #include "report/report_file.h"
 
@@ -45,22 +46,16 @@ long PeakKiB() {
     return usage.ru_maxrss;
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::string text;
-    text.resize(fs::file_size(path));
-    std::ifstream(path, std::ios::binary).read(text.data(), static_cast<std::streamsize>(text.size()));
-    return text;
-}
-
 coffer::ReportSettings Settings() {
     return {10, 25, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};
 }
 
-// Child: the whole run as the command line makes it (read the file, analyse, write the report).
+// Child: the whole run as the command line makes it (map the file, analyse, write the report).
 // Prints the seconds taken and the peak memory in KiB.
 int MeasureRun(const fs::path& log, const fs::path& folder) {
     const auto start = Clock::now();
-    const std::string text = ReadFile(log);
+    const coffer::MappedFile file(log);
+    const std::string_view text = file.text();
     coffer::GuildStats stats;
     const coffer::ReportSettings settings = Settings();
     coffer::AnalysisHooks hooks;
@@ -88,7 +83,8 @@ template <typename Handler> void ScanFile(const fs::path& path, Handler onEntry)
 int MeasureStages(const fs::path& log, const fs::path& folder) {
     std::array<double, kStageCount> seconds{};
     auto start = Clock::now();
-    const std::string text = ReadFile(log);
+    const coffer::MappedFile file(log);
+    const std::string_view text = file.text();
     seconds[kRead] = Since(start);
 
     const fs::path copy = folder / "stage-copy.txt";

@@ -18,21 +18,31 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 }
 
 // Which of the keys "player=", "money=", "count=", "qi=" and "name=" the token contains. Every key
-// ends in "=", so looking before each "=" finds them all in one pass.
+// ends in "=" and no two in the same letter, so one look before each "=" finds them all in one pass.
 unsigned KeysIn(std::string_view token) {
     unsigned keys = 0;
     for (std::size_t eq = token.find('='); eq != std::string_view::npos; eq = token.find('=', eq + 1)) {
         const std::string_view before = token.substr(0, eq);
-        if (EndsWithNoCase(before, "player"))
-            keys |= kPlayer;
-        if (EndsWithNoCase(before, "money"))
-            keys |= kMoney;
-        if (EndsWithNoCase(before, "count"))
-            keys |= kCount;
-        if (EndsWithNoCase(before, "qi"))
-            keys |= kQuality;
-        if (EndsWithNoCase(before, "name"))
-            keys |= kName;
+        auto key = [&](std::string_view name, KeyBit bit) { return EndsWithNoCase(before, name) ? bit : 0u; };
+        switch (eq == 0 ? '\0' : FoldCase(before.back())) {
+        case 'r':
+            keys |= key("player", kPlayer);
+            break;
+        case 'y':
+            keys |= key("money", kMoney);
+            break;
+        case 't':
+            keys |= key("count", kCount);
+            break;
+        case 'i':
+            keys |= key("qi", kQuality);
+            break;
+        case 'e':
+            keys |= key("name", kName);
+            break;
+        default:
+            break;
+        }
     }
     return keys;
 }

@@ -48,7 +48,7 @@ bool HashSet::contains(std::uint64_t hash) const {
 
 void HashSet::insert(std::uint64_t hash) {
     if ((size_ + 1) * 2 > slots_.size()) { // at most half full: probes stay short
-        std::vector<std::uint64_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
+        decltype(slots_) old(std::max<std::size_t>(64, slots_.size() * 2), 0);
         old.swap(slots_);
         size_ = 0;
         for (const std::uint64_t key : old)

@@ -3,6 +3,7 @@
 // one page only once when asked.
 
 #include "analysis/bank_log_entry.h"
+#include "analysis/huge_page_allocator.h"
 
 #include <compare>
 #include <cstdint>
@@ -47,7 +48,8 @@ class HashSet {
   private:
     std::size_t slotOf(std::uint64_t key) const;
 
-    std::vector<std::uint64_t> slots_; // 0 marks an empty slot; a hash of 0 is kept as 1
+    // 0 marks an empty slot; a hash of 0 is kept as 1.
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> slots_;
     std::size_t size_ = 0;
 };
 

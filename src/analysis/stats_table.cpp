@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <unordered_map>
 
 namespace coffer {
@@ -46,12 +45,15 @@ SortKey MakeKey(std::string_view text) {
         for (char c : whole)
             key.whole = key.whole * 10 + static_cast<std::uint64_t>(c - '0');
         for (std::size_t i = 0; i < kFractionWidth; ++i)
-            key.fraction = key.fraction * 10 + (i < fraction.size() ? static_cast<std::uint64_t>(fraction[i] - '0') : 0);
+            key.fraction =
+                key.fraction * 10 + (i < fraction.size() ? static_cast<std::uint64_t>(fraction[i] - '0') : 0);
     }
     return key;
 }
 
-int Sign(int c) { return c < 0 ? -1 : (c > 0 ? 1 : 0); }
+int Sign(int c) {
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
 
 // Two numbers of one sign by magnitude, smallest first, as the padded texts sort.
 int CompareMagnitudes(std::string_view a, std::string_view b) {
@@ -64,33 +66,19 @@ int CompareMagnitudes(std::string_view a, std::string_view b) {
     return Sign(fractionA.compare(fractionB));
 }
 
-// Gives every text key its place among the column's distinct texts (texts equal but for letter case
-// share one), so that rows compare by integers: far faster than comparing the texts row by row.
-void RankTexts(std::vector<SortKey>& keys, const std::function<std::string_view(std::size_t)>& textOf) {
-    std::unordered_map<std::string_view, std::uint32_t> groupOf;
-    std::vector<std::string_view> distinct;
-    std::vector<std::uint32_t> groups(keys.size());
-    for (std::size_t id = 0; id < keys.size(); ++id) {
-        if (keys[id].rank != 2)
-            continue;
-        const auto [it, added] = groupOf.try_emplace(textOf(id), static_cast<std::uint32_t>(distinct.size()));
-        if (added)
-            distinct.push_back(it->first);
-        groups[id] = it->second;
-    }
-    std::vector<std::uint32_t> byText(distinct.size());
-    for (std::uint32_t g = 0; g < byText.size(); ++g)
-        byText[g] = g;
+// Gives every text key its place among the texts (texts equal but for letter case share one), so
+// that keys compare by integers.
+void RankTexts(std::vector<SortKey>& keys, const std::deque<std::string>& texts) {
+    std::vector<std::uint32_t> byText;
+    for (std::uint32_t place = 0; place < keys.size(); ++place)
+        if (keys[place].rank == 2)
+            byText.push_back(place);
     std::sort(byText.begin(), byText.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return CompareNoCase(distinct[a], distinct[b]) < 0; });
-    std::vector<std::uint64_t> place(distinct.size());
+              [&](std::uint32_t a, std::uint32_t b) { return CompareNoCase(texts[a], texts[b]) < 0; });
     for (std::size_t i = 0; i < byText.size(); ++i) {
-        const bool sameAsPrevious = i > 0 && CompareNoCase(distinct[byText[i - 1]], distinct[byText[i]]) == 0;
-        place[byText[i]] = sameAsPrevious ? place[byText[i - 1]] : i;
+        const bool sameAsPrevious = i > 0 && CompareNoCase(texts[byText[i - 1]], texts[byText[i]]) == 0;
+        keys[byText[i]].whole = sameAsPrevious ? keys[byText[i - 1]].whole : i;
     }
-    for (std::size_t id = 0; id < keys.size(); ++id)
-        if (keys[id].rank == 2)
-            keys[id].whole = place[groups[id]];
 }
 
 // Magnitudes too long for the integers are fetched from the cells only for the pairs that need them.
@@ -108,25 +96,30 @@ template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, T
 
 } // namespace
 
-std::uint32_t StatsTable::Column::intern(std::string text) {
-    if (const auto it = placeOf.find(std::string_view(text)); it != placeOf.end())
+std::uint32_t StatsTable::Column::intern(std::string_view text) {
+    if (const auto it = placeOf.find(text); it != placeOf.end())
         return it->second;
     const auto place = static_cast<std::uint32_t>(texts.size());
     placeOf.emplace(text, place);
-    texts.push_back(std::move(text));
+    texts.emplace_back(text);
     return place;
 }
 
 StatsTable::StatsTable(std::vector<std::string> captions)
     : captions_(std::move(captions)), columns_(captions_.size()) {}
 
-StatsTable::RowId StatsTable::appendRow(std::vector<std::string> cells) {
+StatsTable::RowId StatsTable::appendRow(const std::vector<std::string>& cells) {
+    std::vector<std::string_view> views(cells.begin(), cells.end());
+    return appendRow(std::span<const std::string_view>(views));
+}
+
+StatsTable::RowId StatsTable::appendRow(std::span<const std::string_view> cells) {
     const auto id = static_cast<RowId>(order_.size());
-    cells.resize(columnCount());
+    const std::string_view first = cells.empty() ? std::string_view() : cells[0];
     if (indexed_)
-        firstByKey_.try_emplace(cells[0], id);
-    for (std::size_t c = 0; c < cells.size(); ++c)
-        cells_.push_back(columns_[c].intern(std::move(cells[c])));
+        firstByKey_.try_emplace(std::string(first), id);
+    for (std::size_t c = 0; c < columnCount(); ++c)
+        cells_.push_back(columns_[c].intern(c < cells.size() ? cells[c] : std::string_view()));
     order_.push_back(id);
     orderIsSorted_ = false;
     return id;
@@ -171,27 +164,37 @@ void StatsTable::sortRows(int column, SortDirection direction) {
         return;
     }
     direction_ = direction;
+    // Cells share their column's distinct texts: each text gets a rank once (equal keys one rank),
+    // and the rows are counted out by rank in the order they were added, a linear sort however many.
     const auto col = static_cast<std::size_t>(column);
+    const std::deque<std::string>& texts = columns_[col].texts;
     std::vector<SortKey> keys;
-    keys.reserve(order_.size());
-    for (RowId id = 0; id < order_.size(); ++id)
-        keys.push_back(MakeKey(cellOf(id, col)));
-    RankTexts(keys, [&](std::size_t id) { return std::string_view(cellOf(static_cast<RowId>(id), col)); });
-    const bool descending = direction == SortDirection::Descending;
-    const auto before = [&](RowId a, RowId b) {
-        const int c = CompareKeys(keys[a], keys[b], [&]() {
-            return std::pair<std::string_view, std::string_view>(cellOf(a, col), cellOf(b, col));
-        });
-        if (c != 0)
-            return descending ? c > 0 : c < 0;
-        return descending ? a > b : a < b;
+    keys.reserve(texts.size());
+    for (const std::string& text : texts)
+        keys.push_back(MakeKey(text));
+    RankTexts(keys, texts);
+    const auto compare = [&](std::uint32_t a, std::uint32_t b) {
+        return CompareKeys(keys[a], keys[b],
+                           [&]() { return std::pair<std::string_view, std::string_view>(texts[a], texts[b]); });
     };
-    // Rows often stand in order already, or in the reverse order (a column of equal cells): a linear
-    // check spares the sort.
-    if (std::is_sorted(order_.rbegin(), order_.rend(), before))
+    std::vector<std::uint32_t> byKey(texts.size());
+    for (std::uint32_t place = 0; place < byKey.size(); ++place)
+        byKey[place] = place;
+    std::sort(byKey.begin(), byKey.end(), [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
+    std::vector<std::uint32_t> rankOf(texts.size());
+    for (std::size_t i = 1; i < byKey.size(); ++i)
+        rankOf[byKey[i]] = rankOf[byKey[i - 1]] + (compare(byKey[i - 1], byKey[i]) == 0 ? 0 : 1);
+    // Rows before each rank, then where the rank's next row goes.
+    std::vector<std::size_t> next(texts.size() + 1, 0);
+    const std::size_t rows = order_.size();
+    for (RowId id = 0; id < rows; ++id)
+        ++next[rankOf[cells_[id * columnCount() + col]] + 1];
+    for (std::size_t rank = 1; rank < next.size(); ++rank)
+        next[rank] += next[rank - 1];
+    for (RowId id = 0; id < rows; ++id)
+        order_[next[rankOf[cells_[id * columnCount() + col]]]++] = id;
+    if (direction == SortDirection::Descending)
         std::reverse(order_.begin(), order_.end());
-    else if (!std::is_sorted(order_.begin(), order_.end(), before))
-        std::sort(order_.begin(), order_.end(), before);
     orderIsSorted_ = true;
 }
 

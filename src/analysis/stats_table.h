@@ -3,10 +3,13 @@
 // which they were added until a sort reorders them; a hash index (built on the first look-up) finds
 // the first row added for a column-0 text, so member rows and item-cache look-ups cost O(1).
 
+#include "analysis/huge_page_allocator.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,7 +52,9 @@ public:
     }
 
     // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
-    RowId appendRow(std::vector<std::string> cells);
+    RowId appendRow(const std::vector<std::string>& cells);
+    // The same from views: a text already in its column costs no copy.
+    RowId appendRow(std::span<const std::string_view> cells);
     // The first row added whose column-0 text equals the key exactly.
     std::optional<RowId> findFirst(std::string_view key) const;
 
@@ -75,13 +80,14 @@ private:
     struct Column {
         std::deque<std::string> texts; // never moved as it grows
         std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> placeOf;
-        std::uint32_t intern(std::string text);
+        std::uint32_t intern(std::string_view text);
     };
 
     std::vector<std::string> captions_;
     std::vector<Column> columns_;
-    std::vector<std::uint32_t> cells_; // row-major, indexed by RowId: a text's place in its column
-    std::vector<RowId> order_;
+    // Row-major, indexed by RowId: a text's place in its column.
+    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> cells_;
+    std::vector<RowId, HugePageAllocator<RowId>> order_;
     mutable std::unordered_map<std::string, RowId, TextHash, std::equal_to<>> firstByKey_;
     mutable bool indexed_ = false; // firstByKey_ covers every row
     bool sorted_ = false;

@@ -3,6 +3,7 @@
 #include "analysis/cell_number.h"
 #include "analysis/text_util.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -158,17 +159,13 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
     const bool deposit = entry.type == entry_type::kItemDeposit;
     if (!deposit && entry.type != entry_type::kItemWithdrawal)
         return;
-    // Built cell by cell: a braced list would copy every cell twice, and item rows are most rows.
-    std::vector<std::string> row;
-    row.reserve(kItemColumnCount);
-    row.push_back(ListedItemName(entry));
-    row.push_back(entry.quality);
-    row.push_back(entry.count);
-    row.push_back(entry.value);
-    row.emplace_back(deposit ? "Deposit" : "Withdrawal");
-    row.push_back(entry.player);
-    row.push_back(entry.itemId);
-    items.appendRow(std::move(row));
+    // The name with spaces is built in a buffer kept from row to row: item rows are most rows.
+    static thread_local std::string name;
+    name.assign(entry.itemName);
+    std::replace(name.begin(), name.end(), '+', ' ');
+    const std::array<std::string_view, kItemColumnCount> row = {
+        name, entry.quality, entry.count, entry.value, deposit ? "Deposit" : "Withdrawal", entry.player, entry.itemId};
+    items.appendRow(row);
 }
 
 void FinishMemberTable(const MemberTotals& totals, StatsTable& members) {

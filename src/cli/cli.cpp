@@ -2,6 +2,7 @@
 
 #include "analysis/analysis_run.h"
 #include "analysis/download/network_downloader.h"
+#include "analysis/mapped_file.h"
 #include "analysis/text_util.h"
 #include "analysis/web_item_prices.h"
 #include "report/html_report.h"
@@ -215,12 +216,24 @@ std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
     return text;
 }
 
+// One regular file is mapped: reading a large log onto the heap costs several times more. Anything
+// else, and a file that cannot be mapped, is read into `read` (with its error messages).
+std::string_view LogText(const std::vector<std::string>& files, std::istream& in, std::optional<MappedFile>& mapped,
+                         std::string& read) {
+    if (files.size() == 1 && files[0] != "-" && mapped.emplace(files[0]).mapped())
+        return mapped->text();
+    read = ReadLogs(files, in);
+    return read;
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
            const std::string& createdOn) {
     CliOptions options;
-    std::string logText;
+    std::optional<MappedFile> mappedLog;
+    std::string readLog;
+    std::string_view logText;
     try {
         options = ParseArguments(args);
         if (options.help) {
@@ -233,7 +246,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
                 << '.' << product.versionPatch << '\n';
             return kCliSuccess;
         }
-        logText = ReadLogs(options.logFiles, in);
+        logText = LogText(options.logFiles, in, mappedLog, readLog);
     } catch (const UsageError& error) {
         err << "coffer-cli: " << error.message << "\nTry 'coffer-cli --help' for more information.\n";
         return kCliFailure;

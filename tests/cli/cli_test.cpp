@@ -68,6 +68,13 @@ TEST_F(CliTest, AnalysesFilesAsIfPastedOneUnderTheOther) {
     EXPECT_EQ(ReadFile(items), "Item\tQuality\tQuantity\tValue\tType\tName\tLorehold Item\n"
                                "Iron Nails\t00001\t20\t00000.00\tDeposit\tAnn\t\n");
 
+    // A file alone is mapped rather than read: it still counts to its last byte.
+    ASSERT_EQ(run({write("p2.xml", "<?xml?>\n<banklog type=\"4\" player=\"Bob\" money=25000").string(), "-o",
+                   report.string(), "--members", members.string()}),
+              0);
+    EXPECT_NE(ReadFile(members).find("\t+00002.00\t+00000.00\t+00000.00\t+00002.00\n"), std::string::npos)
+        << ReadFile(members);
+
     ASSERT_EQ(run({write("p1.xml", kPage1).string(), "-o", report.string(), "--items", items.string(), "--csv"}), 0);
     EXPECT_EQ(ReadFile(items), "Item,Quality,Quantity,Value,Type,Name,Lorehold Item\r\n"
                                "Iron Nails,00001,20,00000.00,Deposit,Ann,\r\n");
