@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
 #include "analysis/analysis_run.h"
-#include "analysis/download/network_downloader.h"
+#include "net/network_downloader.h"
 #include "analysis/text_util.h"
 #include "analysis/web_item_prices.h"
 #include "report/html_report.h"
@@ -56,8 +56,8 @@ struct CliOptions {
     std::string reportPath = "report.html";
     std::string membersPath;
     std::string itemsPath;
-    int players = 10;
-    int itemsPerSection = 25;
+    int players = kDefaultPlayersPerSection;
+    int itemsPerSection = kDefaultItemsPerSection;
     std::string itemDatabase = kItemDatabaseBase;
     std::optional<QDate> from;
     std::optional<QDate> to;

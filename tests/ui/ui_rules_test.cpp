@@ -1,10 +1,10 @@
 // The desktop program's pure rules: the panel layout, the import's line breaks, page addresses and
 // the link launcher's addresses.
 
+#include "analysis/site_addresses.h"
 #include "ui/arrange_panels.h"
 #include "ui/link_launcher.h"
 #include "ui/log_import.h"
-#include "ui/page_addresses.h"
 #include "ui/site_links.h"
 
 #include <QStringList>
