@@ -1,56 +1,48 @@
 #include "ui/log_import.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
-#include <cstring>
 
 namespace coffer {
 namespace {
 
 constexpr int kLinesPerFlush = 100;
-
-bool IsContinuationByte(char byte) {
-    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
+// A UTF-16 unit takes at most three bytes of UTF-8.
+constexpr qsizetype kMaxUtf8BytesPerUnit = 3;
 
 } // namespace
 
 void ForEachImportPiece(const QByteArray& file, qsizetype maxPartBytes,
                         const std::function<bool(const QString& piece)>& append) {
-    const char* const begin = file.constData();
-    const char* const end = begin + file.size();
-    QByteArray buffer;
+    // Decoded as a whole, so that no part can end inside a character; a byte order mark stays text.
+    const QString text =
+        QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom)
+            .decode(file);
+    const qsizetype maxPartUnits = std::max<qsizetype>(maxPartBytes / kMaxUtf8BytesPerUnit, 2);
+    QString buffer;
     bool stopped = false;
     auto give = [&](qsizetype size) {
-        stopped = !append(QString::fromUtf8(buffer.constData(), size));
+        stopped = !append(buffer.left(size));
         buffer.remove(0, size);
     };
-    // A part ends before a character that the next byte would continue.
-    auto givePart = [&](char nextByte) {
-        qsizetype cut = buffer.size();
-        if (IsContinuationByte(nextByte)) {
-            while (cut > 0 && IsContinuationByte(buffer[cut - 1]))
-                --cut;
-            cut = cut > 0 ? cut - 1 : buffer.size(); // no character start at all: not UTF-8, give it as it is
-        }
-        give(cut > 0 ? cut : buffer.size());
-    };
     int counter = 0;
-    for (const char* line = begin; line < end && !stopped;) {
-        const auto* cr = static_cast<const char*>(std::memchr(line, '\r', static_cast<std::size_t>(end - line)));
-        const char* const lineEnd = cr != nullptr ? cr : end;
-        buffer.append("\r\n", 2);
+    for (qsizetype line = 0; line < text.size() && !stopped;) {
+        const qsizetype cr = text.indexOf(u'\r', line);
+        const qsizetype lineEnd = cr < 0 ? text.size() : cr;
+        buffer += QStringLiteral("\r\n");
         while (line < lineEnd && !stopped) {
-            if (buffer.size() >= maxPartBytes) {
-                givePart(*line);
+            if (buffer.size() >= maxPartUnits) {
+                give(buffer.back().isHighSurrogate() ? buffer.size() - 1 : buffer.size()); // pairs stay whole
                 continue;
             }
-            const qsizetype take = std::min<qsizetype>(maxPartBytes - buffer.size(), lineEnd - line);
-            buffer.append(line, take);
+            const qsizetype take = std::min(maxPartUnits - buffer.size(), lineEnd - line);
+            buffer += QStringView(text).mid(line, take);
             line += take;
         }
-        if (line < end) {
+        if (line < text.size()) {
             ++line; // the CR
-            if (line < end && *line == '\n')
+            if (line < text.size() && text[line] == u'\n')
                 ++line;
         }
         if (counter >= kLinesPerFlush) {
