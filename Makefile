@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-asan build-fuzz fuzz fuzz-smoke bench clean
+.PHONY: run test deps build build-asan build-fuzz fuzz fuzz-smoke bench clean format format-check
 
 deps:
 	@scripts/install-deps.sh
@@ -31,7 +31,16 @@ WEBENGINE_ENV = $(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1)
 run: build
 	$(WEBENGINE_ENV) $(BUILD)/src/app/coffer
 
-test: build build-asan
+# Every C++ file of the project, as clang-format and the repository's .clang-format want it.
+FORMAT_FILES = $(sort $(shell find src tests bench fuzz -name '*.cpp' -o -name '*.h'))
+
+format: deps
+	clang-format -i $(FORMAT_FILES)
+
+format-check: deps
+	clang-format --dry-run --Werror $(FORMAT_FILES)
+
+test: format-check build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) fuzz-smoke

@@ -1,5 +1,7 @@
 #include "banklog_generator.h"
 
+#include "analysis/web_text.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -142,28 +144,6 @@ std::string XmlAttributeEscape(std::string_view text) {
                 throw std::invalid_argument("control character in guild name or realm");
             }
             out += c;
-        }
-    }
-    return out;
-}
-
-// Form encoding as the armory uses it in nameUrl/realmUrl: space becomes '+',
-// everything but unreserved ASCII is percent-encoded byte by byte.
-std::string UrlEncode(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                                (byte >= '0' && byte <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
-        if (unreserved) {
-            out += c;
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
         }
     }
     return out;
@@ -679,8 +659,9 @@ class EntryWriter {
         if (options_.guild_name.empty() || options_.realm.empty()) {
             throw std::invalid_argument("guild name and realm must not be empty");
         }
-        const std::string name_url = UrlEncode(options_.guild_name);
-        const std::string realm_url = UrlEncode(options_.realm);
+        // Form encoding as the armory uses it in nameUrl/realmUrl.
+        const std::string name_url = PercentEncode(options_.guild_name, SpaceAs::Plus);
+        const std::string realm_url = PercentEncode(options_.realm, SpaceAs::Plus);
         header_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                   "<?xml-stylesheet type=\"text/xsl\" href=\"/_layout/guild/bank-log.xsl\"?>\n"
                   "<page globalSearch=\"1\" lang=\"en_us\" requestUrl=\"/guild-bank-log.xml\">\n"

@@ -5,7 +5,7 @@
 //   bench_lookup [ITEMS [DELAY_MS]]      defaults: 300 distinct items, 50 ms
 
 #include "analysis/analysis_run.h"
-#include "analysis/download/network_downloader.h"
+#include "net/network_downloader.h"
 #include "analysis/web_item_prices.h"
 #include "report/report_file.h"
 #include "shell/product_config.h"

@@ -2,6 +2,7 @@
 // of the input's pages, and the all-at-once lookup must give exactly the one-by-one answer.
 #include "analysis/item_lookup.h"
 #include "analysis/page_downloader.h"
+#include "analysis/site_addresses.h"
 #include "analysis/text_util.h"
 #include "analysis/web_item_prices.h"
 

@@ -65,13 +65,6 @@ std::string CleanField(std::string_view raw, std::string_view key) {
     return out;
 }
 
-std::string TrimSpaces(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 // The guild key line: the piece after a piece holding "name=" is the guild name, the piece after one
 // holding "realm=" the realm. A key in the last piece has no value and changes nothing.
 void ReadGuildKey(std::string_view line, GuildIdentity& guild) {
@@ -79,7 +72,7 @@ void ReadGuildKey(std::string_view line, GuildIdentity& guild) {
     SplitAt(line, "\"", pieces);
     // Unlike an entry's fields, the value keeps any "<" and ">": the report escapes them.
     auto valueOf = [](std::string_view piece, std::string_view key) {
-        return TrimSpaces(RemoveChars(RemoveAllNoCase(piece, key), "\""));
+        return std::string(TrimChars(RemoveChars(RemoveAllNoCase(piece, key), "\""), " "));
     };
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (ContainsNoCase(pieces[i], "name=") && i + 1 < pieces.size())

@@ -1,8 +1,8 @@
 #include "analysis/item_lookup.h"
 
+#include "analysis/site_addresses.h"
 #include "analysis/text_util.h"
 #include "analysis/transaction_totals.h"
-#include "analysis/web_text.h"
 
 #include <algorithm>
 #include <vector>
@@ -43,21 +43,13 @@ std::optional<std::string> ItemNumber(std::string text) {
     return text;
 }
 
-std::string_view TrimWhitespace(std::string_view text) {
-    constexpr std::string_view kSpace = " \t\r\n";
-    const std::size_t first = text.find_first_not_of(kSpace);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
-}
-
 // What follows "moneygold" or "moneysilver" in the region, up to the next "<".
 std::string MoneyText(std::string_view region, std::string_view marker) {
     const std::size_t at = FindNoCase(region, marker);
     if (at == std::string_view::npos)
         return {};
     const std::string text = RemoveAllNoCase(RemoveChars(MarkedText(region, at, '<'), "?"), marker);
-    return std::string(TrimWhitespace(RemoveChars(text, "><\"")));
+    return std::string(TrimChars(RemoveChars(text, "><\""), " \t\r\n"));
 }
 
 void Show(const StatusFunction& status, const std::string& address) {
@@ -66,14 +58,6 @@ void Show(const StatusFunction& status, const std::string& address) {
 }
 
 } // namespace
-
-std::string ItemSearchAddress(std::string_view base, std::string_view itemName) {
-    return std::string(base) + "/?search=" + EncodeForAddress(itemName, SpaceAs::Plus);
-}
-
-std::string ItemPageAddress(std::string_view base, std::string_view itemNumber) {
-    return std::string(base) + "/?item=" + EncodeForAddress(itemNumber, SpaceAs::Percent20);
-}
 
 std::optional<std::string> ItemNumberInLinks(std::string_view page, std::string_view itemName,
                                              std::string_view linkMarker) {

@@ -1,7 +1,6 @@
 #pragma once
-// Looking an item up on the item database site: the search and item addresses, and what the
-// program reads from the site's pages (the item's number from a search page, its price from the
-// item page). The site's base address is always given, never assumed.
+// Looking an item up on the item database site: what the program reads from the site's pages (the
+// item's number from a search page, its price from the item page).
 
 #include "analysis/item_pricing.h"
 
@@ -16,11 +15,6 @@ namespace coffer {
 using DownloadFunction = std::function<std::string(const std::string& address)>;
 // Shows a status text and lets the window handle its pending events; may be empty.
 using StatusFunction = std::function<void(const std::string& text)>;
-
-// base + "/?search=" + the name with references decoded, percent-encoded as UTF-8, spaces as "+".
-std::string ItemSearchAddress(std::string_view base, std::string_view itemName);
-// base + "/?item=" + the item number, percent-encoded.
-std::string ItemPageAddress(std::string_view base, std::string_view itemNumber);
 
 // The item number of the first piece of the page (split exactly at `linkMarker`) that contains both
 // ">" + name + "<" and "?item=", letter case ignored: the text from "?item=" to the next ">" (or

@@ -117,6 +117,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
 
+std::string_view TrimChars(std::string_view text, std::string_view chars) {
+    const std::size_t first = text.find_first_not_of(chars);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(chars) - first + 1);
+}
+
 bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }

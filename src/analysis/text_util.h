@@ -25,6 +25,9 @@ std::string RemoveAllNoCase(std::string_view text, std::string_view needle);
 // Whether every character is one of 0 to 9 (true for the empty text).
 bool AllDigits(std::string_view text);
 
+// The text without any of the given characters at either end.
+std::string_view TrimChars(std::string_view text, std::string_view chars);
+
 // Removes every occurrence of any of the given characters.
 std::string RemoveChars(std::string_view text, std::string_view chars);
 

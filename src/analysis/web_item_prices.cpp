@@ -1,5 +1,7 @@
 #include "analysis/web_item_prices.h"
 
+#include "analysis/site_addresses.h"
+
 #include <deque>
 
 namespace coffer {

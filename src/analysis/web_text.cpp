@@ -127,10 +127,10 @@ std::string DecodeCharacterReferences(std::string_view text) {
     return out;
 }
 
-std::string EncodeForAddress(std::string_view name, SpaceAs space) {
+std::string PercentEncode(std::string_view text, SpaceAs space) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
-    for (char c : DecodeCharacterReferences(name)) {
+    for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
         const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                                 c == '-' || c == '_' || c == '.' || c == '~';
@@ -145,6 +145,10 @@ std::string EncodeForAddress(std::string_view name, SpaceAs space) {
         }
     }
     return out;
+}
+
+std::string EncodeForAddress(std::string_view name, SpaceAs space) {
+    return PercentEncode(DecodeCharacterReferences(name), space);
 }
 
 std::string EscapeHtmlText(std::string_view name) {

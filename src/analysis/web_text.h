@@ -11,9 +11,12 @@ namespace coffer {
 // characters they stand for (UTF-8). Anything else stays as written.
 std::string DecodeCharacterReferences(std::string_view text);
 
-// A name as an address component: references decoded, then every byte outside A-Z a-z 0-9 - _ . ~
-// percent-encoded; a space becomes "+" or "%20".
+// Text as an address component: every byte outside A-Z a-z 0-9 - _ . ~ percent-encoded; a space
+// becomes "+" or "%20".
 enum class SpaceAs { Plus, Percent20 };
+std::string PercentEncode(std::string_view text, SpaceAs space);
+
+// A name as an address component: references decoded, then percent-encoded.
 std::string EncodeForAddress(std::string_view name, SpaceAs space);
 
 // A name as text of an HTML page: "<", ">", '"', "'" and every "&" that does not begin one of the

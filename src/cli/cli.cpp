@@ -1,10 +1,10 @@
 #include "cli/cli.h"
 
 #include "analysis/analysis_run.h"
-#include "analysis/download/network_downloader.h"
 #include "analysis/mapped_file.h"
 #include "analysis/text_util.h"
 #include "analysis/web_item_prices.h"
+#include "net/network_downloader.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
 #include "report/table_export.h"
@@ -12,6 +12,7 @@
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
 
+#include <QCommandLineParser>
 #include <QDate>
 
 #include <algorithm>
@@ -57,8 +58,8 @@ struct CliOptions {
     std::string reportPath = "report.html";
     std::string membersPath;
     std::string itemsPath;
-    int players = 10;
-    int itemsPerSection = 25;
+    int players = kDefaultPlayersPerSection;
+    int itemsPerSection = kDefaultItemsPerSection;
     std::string itemDatabase = kItemDatabaseBase;
     std::optional<QDate> from;
     std::optional<QDate> to;
@@ -115,66 +116,80 @@ QDate IsoDate(const std::string& text, const std::string& option) {
     return date;
 }
 
+// The first argument that the parser refused, in the tool's own words: an option it does not know
+// (or a switch given a value), or an option whose value is missing.
+std::string RefusedArgument(const std::vector<std::string>& args, const QList<QCommandLineOption>& known,
+                            const QString& parserText) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--")
+            break;
+        if (arg.size() < 2 || arg[0] != '-')
+            continue;
+        const std::size_t eq = arg.find('=');
+        const std::string written = arg.substr(0, eq);
+        const QString name = QString::fromStdString(written.substr(std::min(written.find_first_not_of('-'), written.size())));
+        const auto option = std::find_if(known.begin(), known.end(),
+                                         [&](const QCommandLineOption& o) { return o.names().contains(name); });
+        const bool dashes = written == (name.size() == 1 ? "-" : "--") + name.toStdString();
+        if (option == known.end() || !dashes || (option->valueName().isEmpty() && eq != std::string::npos))
+            return "unknown option " + arg;
+        if (!option->valueName().isEmpty() && eq == std::string::npos && ++i >= args.size())
+            return "option " + arg + " needs a value";
+    }
+    return parserText.toStdString();
+}
+
 // Parses the arguments; throws UsageError with a message for the user.
 CliOptions ParseArguments(const std::vector<std::string>& args) {
+    const QCommandLineOption report({"o", "report"}, {}, "FILE"), members("members", {}, "FILE"),
+        items("items", {}, "FILE"), players("players", {}, "N"), itemsPerSection("items-per-section", {}, "N"),
+        itemDatabase("item-db", {}, "URL"), from("from", {}, "YYYY-MM-DD"), to("to", {}, "YYYY-MM-DD"),
+        countRepeatedOnce("count-repeated-once"), lookup("lookup"), csv("csv"), quiet("quiet"), help("help"),
+        version("version");
+    const QList<QCommandLineOption> known{report,      members, items, players, itemsPerSection, itemDatabase, from,
+                                          to, countRepeatedOnce, lookup, csv,  quiet,   help,            version};
+    QCommandLineParser parser;
+    parser.addOptions(known);
+    QStringList arguments{QStringLiteral("coffer-cli")};
+    for (const std::string& arg : args)
+        arguments << QString::fromStdString(arg);
+    if (!parser.parse(arguments))
+        throw UsageError{RefusedArgument(args, known, parser.errorText())};
+
+    // Every value given is checked; the last one counts.
+    auto eachValue = [&](const QCommandLineOption& option, auto&& take) {
+        for (const QString& value : parser.values(option))
+            take(value.toStdString(), "--" + option.names().constLast().toStdString());
+    };
+    auto limit = [](const std::string& text, const std::string& option) {
+        const SectionLimit parsed = ParseSectionLimit(text);
+        if (parsed.fault != SectionLimit::Fault::None)
+            throw UsageError{"option " + option + " needs a whole number from " + std::to_string(kMinSectionLimit) +
+                             " to " + std::to_string(kMaxSectionLimit) + ", not \"" + text + "\""};
+        return parsed.value;
+    };
     CliOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::optional<std::string> inlineValue;
-        if (arg.rfind("--", 0) == 0) {
-            if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-                inlineValue = arg.substr(eq + 1);
-                arg.resize(eq);
-            }
-        }
-        auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                throw UsageError{"option " + arg + " needs a value"};
-            return args[++i];
-        };
-        auto limit = [&]() {
-            const std::string text = value();
-            const SectionLimit parsed = ParseSectionLimit(text);
-            if (parsed.fault != SectionLimit::Fault::None)
-                throw UsageError{"option " + arg + " needs a whole number from " + std::to_string(kMinSectionLimit) +
-                                 " to " + std::to_string(kMaxSectionLimit) + ", not \"" + text + "\""};
-            return parsed.value;
-        };
-        if (arg == "-o" || arg == "--report")
-            options.reportPath = value();
-        else if (arg == "--members")
-            options.membersPath = value();
-        else if (arg == "--items")
-            options.itemsPath = value();
-        else if (arg == "--players")
-            options.players = limit();
-        else if (arg == "--items-per-section")
-            options.itemsPerSection = limit();
-        else if (arg == "--item-db")
-            options.itemDatabase = SiteBase(value(), arg);
-        else if (arg == "--from")
-            options.from = IsoDate(value(), arg);
-        else if (arg == "--to")
-            options.to = IsoDate(value(), arg);
-        else if (arg == "--count-repeated-once" && !inlineValue)
-            options.countRepeatedOnce = true;
-        else if (arg == "--lookup" && !inlineValue)
-            options.lookup = true;
-        else if (arg == "--csv" && !inlineValue)
-            options.csv = true;
-        else if (arg == "--quiet" && !inlineValue)
-            options.quiet = true;
-        else if (arg == "--help" && !inlineValue)
-            options.help = true;
-        else if (arg == "--version" && !inlineValue)
-            options.version = true;
-        else if (arg == "-" || arg.empty() || arg[0] != '-')
-            options.logFiles.push_back(arg);
-        else
-            throw UsageError{"unknown option " + args[i]};
-    }
+    const std::pair<const QCommandLineOption&, std::string&> paths[] = {
+        {report, options.reportPath}, {members, options.membersPath}, {items, options.itemsPath}};
+    for (const auto& [option, path] : paths)
+        if (parser.isSet(option))
+            path = parser.value(option).toStdString();
+    eachValue(players, [&](const std::string& value, const std::string& o) { options.players = limit(value, o); });
+    eachValue(itemsPerSection,
+              [&](const std::string& value, const std::string& o) { options.itemsPerSection = limit(value, o); });
+    eachValue(itemDatabase, [&](std::string value, const std::string& o) { options.itemDatabase = SiteBase(value, o); });
+    eachValue(from, [&](const std::string& value, const std::string& o) { options.from = IsoDate(value, o); });
+    eachValue(to, [&](const std::string& value, const std::string& o) { options.to = IsoDate(value, o); });
+    options.countRepeatedOnce = parser.isSet(countRepeatedOnce);
+    options.lookup = parser.isSet(lookup);
+    options.csv = parser.isSet(csv);
+    options.quiet = parser.isSet(quiet);
+    options.help = parser.isSet(help);
+    options.version = parser.isSet(version);
+    for (const QString& file : parser.positionalArguments())
+        options.logFiles.push_back(file.toStdString());
+
     if (!options.help && !options.version && options.logFiles.empty())
         throw UsageError{"no bank log file given"};
     if (options.from && options.to && *options.to < *options.from)

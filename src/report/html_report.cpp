@@ -1,6 +1,7 @@
 #include "report/html_report.h"
 
 #include "analysis/cell_number.h"
+#include "analysis/site_addresses.h"
 #include "analysis/web_text.h"
 #include "report/list_sort.h"
 
@@ -121,7 +122,7 @@ public:
     ReportWriter(const GuildStats& stats, const ReportSettings& settings)
         : armoryBase_(EscapeHtmlText(settings.armoryBase)),
           itemDatabaseBase_(EscapeHtmlText(settings.itemDatabaseBase)),
-          realmInAddress_(EncodeForAddress(stats.guild.realm, SpaceAs::Plus)) {}
+          realm_(stats.guild.realm) {}
 
     std::string icon(char digit) const {
         return "<img src='" + armoryBase_ + "/images/guildbank/transaction/type" + digit + ".gif'>";
@@ -129,8 +130,7 @@ public:
 
     // The member link that ends every row: "<a href='" is the end of the row's phrase.
     std::string memberLink(const std::string& name) const {
-        return armoryBase_ + "/character-sheet.xml?n=" + EncodeForAddress(name, SpaceAs::Percent20) +
-               "&r=" + realmInAddress_ + "'>" + EscapeHtmlText(name) + "</a><BR>";
+        return ReportMemberAddress(armoryBase_, name, realm_) + "'>" + EscapeHtmlText(name) + "</a><BR>";
     }
 
     std::string memberRow(const StatsTable& members, std::size_t row, int key, char iconDigit,
@@ -149,11 +149,9 @@ public:
         const std::string& itemId = items.cell(row, kItemNumber);
         std::string text;
         if (!itemId.empty())
-            text = icon(iconDigit) + "<a href='" + itemDatabaseBase_ + "/?item=" +
-                   EncodeForAddress(itemId, SpaceAs::Percent20) + "'>";
+            text = icon(iconDigit) + "<a href='" + ItemPageAddress(itemDatabaseBase_, itemId) + "'>";
         else
-            text = icon('2') + "<a href='" + itemDatabaseBase_ + "/?search=" +
-                   EncodeForAddress(name, SpaceAs::Plus) + "'>";
+            text = icon('2') + "<a href='" + ItemSearchAddress(itemDatabaseBase_, name) + "'>";
         text += EscapeHtmlText(name) + "</a> ";
         text += EscapeHtmlText(items.cell(row, byQuality ? kQuality : kItemValue));
         text += byQuality ? " quality - <a href='" : " gold - <a href='";
@@ -167,7 +165,7 @@ public:
 
 private:
     std::string armoryBase_, itemDatabaseBase_; // escaped like any other text of the report
-    std::string realmInAddress_;
+    std::string realm_;
 };
 
 std::string Balances(const StatsTable& members) {

@@ -8,9 +8,13 @@
 
 namespace coffer {
 
+// The section limits a report has until the user picks others.
+inline constexpr int kDefaultPlayersPerSection = 10;
+inline constexpr int kDefaultItemsPerSection = 25;
+
 struct ReportSettings {
-    int playersPerSection = 10;
-    int itemsPerSection = 25;
+    int playersPerSection = kDefaultPlayersPerSection;
+    int itemsPerSection = kDefaultItemsPerSection;
     std::string armoryBase;       // "http://armory.example"
     std::string itemDatabaseBase; // "http://www.lorehold.example"
     std::string programName;

@@ -1,22 +1,11 @@
 #include "shell/file_exists.h"
 
+#include "analysis/text_util.h"
+
 #include <filesystem>
 #include <string>
 
 namespace coffer {
-namespace {
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    return true;
-}
-
-} // namespace
 
 bool FileExists(std::string_view path) {
     namespace fs = std::filesystem;
@@ -31,7 +20,7 @@ bool FileExists(std::string_view path) {
     if (fs::exists(exact, error) && !error)
         return !fs::is_directory(exact, error) && !error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (SameNameIgnoringCase(it->path().filename().string(), name))
+        if (EqualsNoCase(it->path().filename().string(), name))
             return !it->is_directory(error) && !error;
     }
     return false;

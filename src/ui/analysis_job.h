@@ -35,8 +35,6 @@ class AnalysisJob : public QObject {
     explicit AnalysisJob(QObject* parent = nullptr);
     ~AnalysisJob() override; // stops a run in progress and waits for it
 
-    bool isRunning() const { return thread_ != nullptr; }
-
     // Starts a run on a copy of `tables` (their rows are emptied by the run; their sort state carries
     // over); `prices` is empty when items are not looked up. Ignored while a run is going.
     void start(const GuildStats& tables, std::string text, std::filesystem::path workFolder, ReportWriter writeReport,

@@ -34,37 +34,31 @@ void AppendPlainUtf8(std::string& text, QString& batch) {
     text += batch.toStdString();
 }
 
-template <typename Widget> Widget* Named(Widget* widget, const char* name, const TwipsRect& rect) {
-    widget->setObjectName(QString::fromLatin1(name));
-    PlaceTwips(widget, rect);
-    return widget;
-}
-
 } // namespace
 
 BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     : QGroupBox(QStringLiteral("Bank Log XML - Paste the source code of your %1 bank log here").arg(armoryDomain),
                 parent) {
     setObjectName(QStringLiteral("Frame2"));
-    command8_ = Named(new QPushButton(QStringLiteral("Import File"), this), "Command8", {120, 360, 2115, 675});
-    cmdAnalyze_ = Named(new QPushButton(QStringLiteral("Analyze now"), this), "cmdAnalyze", {2280, 360, 2115, 675});
+    command8_ = Placed(new QPushButton(QStringLiteral("Import File"), this), "Command8", {120, 360, 2115, 675});
+    cmdAnalyze_ = Placed(new QPushButton(QStringLiteral("Analyze now"), this), "cmdAnalyze", {2280, 360, 2115, 675});
     // The frame and the instructions under it make room for two rows of options beyond the lookup.
-    auto* options = Named(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 1035});
-    chkLorehold_ = Named(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
+    auto* options = Placed(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 1035});
+    chkLorehold_ = Placed(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
                          "chkLorehold", {120, 300, 4575, 195});
-    chkPeriod_ = Named(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 540, 1755, 240});
-    dtpFrom_ = Named(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 510, 1455, 300});
-    Named(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 540, 255, 240});
-    dtpTo_ = Named(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 510, 1455, 300});
+    chkPeriod_ = Placed(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 540, 1755, 240});
+    dtpFrom_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 510, 1455, 300});
+    Placed(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 540, 255, 240});
+    dtpTo_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 510, 1455, 300});
     for (QDateEdit* day : {dtpFrom_, dtpTo_})
         day->setCalendarPopup(true);
-    chkRepeatedOnce_ = Named(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
+    chkRepeatedOnce_ = Placed(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
                              "chkRepeatedOnce", {120, 840, 6615, 195});
     chkRepeatedOnce_->hide(); // offered once a run has found entries on more than one page
-    auto* label2 = Named(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", {120, 1305, 11475, 480});
+    auto* label2 = Placed(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", {120, 1305, 11475, 480});
     label2->setWordWrap(true);
     label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Named(new QLabel(QStringLiteral("Bank Log XML source:"), this), "Label3", {120, 1800, 4695, 195});
+    Placed(new QLabel(QStringLiteral("Bank Log XML source:"), this), "Label3", {120, 1800, 4695, 195});
     text1_ = new QPlainTextEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));
     text1_->setLineWrapMode(QPlainTextEdit::NoWrap);

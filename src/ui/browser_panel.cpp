@@ -27,27 +27,18 @@ constexpr const char* kFetchOwnSource = R"(
     }
 })())";
 
-QPushButton* MakeButton(const QString& name, const QString& caption, const TwipsRect& rect, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    PlaceTwips(button, rect);
-    return button;
-}
-
 } // namespace
 
 BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent) : QGroupBox(QStringLiteral("Browser"), parent) {
     setObjectName(QStringLiteral("Frame1"));
-    text2_ = new QLineEdit(armoryBase, this);
-    text2_->setObjectName(QStringLiteral("Text2"));
-    PlaceTwips(text2_, {60, 300, 4635, 285}); // ends just before "Go" instead of under it
-    QPushButton* go = MakeButton(QStringLiteral("Command1"), QStringLiteral("Go"), {4740, 300, 1095, 255}, this);
-    QPushButton* launch =
-        MakeButton(QStringLiteral("Command9"), QStringLiteral("Launch"), {5880, 300, 1095, 255}, this);
-    QPushButton* quickstart =
-        MakeButton(QStringLiteral("Command10"), QStringLiteral("Quickstart"), {7020, 300, 1095, 255}, this);
-    addPage_ = MakeButton(QStringLiteral("cmdAddPage"), QStringLiteral("Add this page to the bank log"),
-                          {8220, 300, 3135, 255}, this);
+    // The address box ends just before "Go" instead of under it.
+    text2_ = Placed(new QLineEdit(armoryBase, this), "Text2", {60, 300, 4635, 285});
+    auto* go = Placed(new QPushButton(QStringLiteral("Go"), this), "Command1", {4740, 300, 1095, 255});
+    auto* launch = Placed(new QPushButton(QStringLiteral("Launch"), this), "Command9", {5880, 300, 1095, 255});
+    auto* quickstart =
+        Placed(new QPushButton(QStringLiteral("Quickstart"), this), "Command10", {7020, 300, 1095, 255});
+    addPage_ = Placed(new QPushButton(QStringLiteral("Add this page to the bank log"), this), "cmdAddPage",
+                      {8220, 300, 3135, 255});
     addPage_->hide();
     webBrowser1_ = new QWebEngineView(this);
     webBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));

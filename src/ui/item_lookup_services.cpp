@@ -1,7 +1,8 @@
 #include "ui/item_lookup_services.h"
 
-#include "analysis/download/network_downloader.h"
+#include "net/network_downloader.h"
 #include "analysis/item_lookup.h"
+#include "analysis/site_addresses.h"
 #include "analysis/web_item_prices.h"
 
 namespace coffer {

@@ -1,5 +1,7 @@
 #include "ui/log_import.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstring>
 
@@ -20,8 +22,10 @@ void ForEachImportPiece(const QByteArray& file, qsizetype maxPartBytes,
     const char* const end = begin + file.size();
     QByteArray buffer;
     bool stopped = false;
+    // A part may begin with a byte order mark inside a line: it is text like any other character.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     auto give = [&](qsizetype size) {
-        stopped = !append(QString::fromUtf8(buffer.constData(), size));
+        stopped = !append(decoder.decode(QByteArrayView(buffer.constData(), size)));
         buffer.remove(0, size);
     };
     // A part ends before a character that the next byte would continue.

@@ -1,13 +1,13 @@
 #include "ui/main_window.h"
 
-#include "analysis/item_lookup.h"
+#include "analysis/site_addresses.h"
 #include "analysis/transaction_totals.h"
 #include "ui/about_window.h"
 #include "ui/bank_log_panel.h"
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
+#include "ui/engine_text.h"
 #include "ui/link_launcher.h"
-#include "ui/page_addresses.h"
 #include "ui/program_icon.h"
 #include "ui/report_panel.h"
 #include "ui/site_links.h"
@@ -33,10 +33,6 @@ namespace {
 constexpr float kNavigationLeft = 120;
 constexpr float kNavigationWidth = 2415;
 constexpr float kNavigationHeight = 675;
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 } // namespace
 
@@ -160,17 +156,9 @@ void Form1::buildMenus() {
 // The Charts tab: its drawings sort the member list through the list's model, its dialogs are the
 // window's, and every report written redraws the deposits chart.
 void Form1::buildCharts() {
-    const QString title = Qs(settings_.product.programName);
-    ChartServices services{
-        [this] { return services_.defaultPrinter ? services_.defaultPrinter() : nullptr; },
-        [this](QWidget* parent) {
-            return services_.dialogs->saveFileName(parent, QStringLiteral("PNG Images (*.png)"));
-        },
-        [this, title](QWidget* parent, const QString& text) { return services_.dialogs->confirm(parent, title, text); },
-        [this](QWidget*, const QString& text) { inform(text); }};
     charts_ = new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
-                             [this]() -> const WeeklyActivity& { return stats_.activity; }, std::move(services),
-                             frame4_->chartsPage());
+                             [this]() -> const WeeklyActivity& { return stats_.activity; }, *services_.dialogs,
+                             Qs(settings_.product.programName), services_.defaultPrinter, frame4_->chartsPage());
     auto* layout = new QVBoxLayout(frame4_->chartsPage());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(charts_);
@@ -178,10 +166,8 @@ void Form1::buildCharts() {
 }
 
 QWidget* Form1::buildNavigation(QWidget* parent) {
-    auto* frame = new QGroupBox(QStringLiteral("View"), parent);
-    frame->setObjectName(QStringLiteral("Frame5"));
+    auto* frame = Placed(new QGroupBox(QStringLiteral("View"), parent), "Frame5", design::kFrame5);
     frame->setFont(BoldWindowFont());
-    PlaceTwips(frame, design::kFrame5);
     const struct {
         const char* name;
         QString caption;
@@ -193,9 +179,8 @@ QWidget* Form1::buildNavigation(QWidget* parent) {
                    {"Command6", QStringLiteral("Report"), 2400, &Form1::Command6_Click},
                    {"cmdWebsite", Qs(settings_.product.website), 3120, &Form1::cmdWebsite_Click}};
     for (const auto& item : buttons) {
-        auto* button = new QPushButton(item.caption, frame);
-        button->setObjectName(QString::fromLatin1(item.name));
-        PlaceTwips(button, {kNavigationLeft, item.top, kNavigationWidth, kNavigationHeight});
+        auto* button = Placed(new QPushButton(item.caption, frame), item.name,
+                              {kNavigationLeft, item.top, kNavigationWidth, kNavigationHeight});
         connect(button, &QPushButton::clicked, this, item.click);
     }
     return frame;

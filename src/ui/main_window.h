@@ -66,7 +66,6 @@ class Form1 : public QMainWindow {
     // Opens maximised; restored, the window has its design size, centred on the screen.
     void showAtStart();
 
-    const GuildStats& stats() const { return stats_; }
     StatsTableModel* memberModel() const { return memberModel_; }
     StatsTableModel* itemModel() const { return itemModel_; }
     QWidget* chartsPage() const;

@@ -8,6 +8,7 @@
 #include "shell/file_exists.h"
 #include "shell/local_days.h"
 #include "ui/bank_log_panel.h"
+#include "ui/engine_text.h"
 #include "ui/log_import.h"
 #include "ui/report_copy.h"
 #include "ui/report_panel.h"
@@ -30,10 +31,6 @@ namespace {
 
 // A long line is added in parts of this size, so that the window answers in between.
 constexpr qsizetype kImportPartBytes = 32 * 1024;
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Text without an XML declaration in its first 64 KiB that holds NUL bytes there is likely some other file.
 bool LooksBinary(const QByteArray& content) {

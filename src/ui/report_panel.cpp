@@ -1,5 +1,6 @@
 #include "ui/report_panel.h"
 
+#include "report/html_report.h"
 #include "ui/report_page.h"
 #include "ui/twips.h"
 #include "ui/window_fonts.h"
@@ -16,50 +17,32 @@ namespace {
 // The chart controls' area: from the "Display:" row down to the chart's bottom edge.
 constexpr float kChartsTop = 720;
 
-QComboBox* MakeLimitBox(const char* name, const QString& start, const TwipsRect& rect, QWidget* parent) {
+QComboBox* MakeLimitBox(int start, QWidget* parent) {
     auto* box = new QComboBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr); // a typed "3" stays 3 instead of completing to the entry "30"
     for (int limit = 5; limit <= 100; limit += 5)
         box->addItem(QString::number(limit));
-    box->setCurrentText(start);
-    PlaceTwips(box, rect);
+    box->setCurrentText(QString::number(start));
     return box;
-}
-
-QLabel* MakeLabel(const char* name, const QString& caption, const TwipsRect& rect, QWidget* parent) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    PlaceTwips(label, rect);
-    return label;
-}
-
-QPushButton* MakeButton(const char* name, const QString& caption, const TwipsRect& rect, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    PlaceTwips(button, rect);
-    return button;
 }
 
 } // namespace
 
 ReportPanel::ReportPanel(const QStringList& siteLabels, QWidget* parent) : QGroupBox(QStringLiteral("Report"), parent) {
     setObjectName(QStringLiteral("Frame4"));
-    tabStrip1_ = new QTabBar(this);
-    tabStrip1_->setObjectName(QStringLiteral("TabStrip1"));
+    tabStrip1_ = Placed(new QTabBar(this), "TabStrip1", {120, 300, 9555, 315});
     tabStrip1_->addTab(QStringLiteral("Text Report"));
     tabStrip1_->addTab(QStringLiteral("Charts"));
     tabStrip1_->setExpanding(false);
-    PlaceTwips(tabStrip1_, {120, 300, 9555, 315});
 
-    QLabel* label5 = MakeLabel("Label5", QStringLiteral("Players per section:"), {240, 720, 1815, 255}, this);
-    cmbPlayers_ = MakeLimitBox("cmbPlayers", QStringLiteral("10"), {2100, 720, 855, 315}, this);
-    QLabel* label6 = MakeLabel("Label6", QStringLiteral("Items per section:"), {3000, 720, 1635, 255}, this);
-    cmbItems_ = MakeLimitBox("cmbItems", QStringLiteral("25"), {4740, 720, 855, 315}, this);
-    cmdRefresh_ = MakeButton("cmdRefresh", QStringLiteral("Refresh"), {5700, 720, 1395, 315}, this);
-    cmdSaveAs_ = MakeButton("cmdSaveAs", QStringLiteral("Save As"), {7140, 720, 1395, 315}, this);
+    auto* label5 = Placed(new QLabel(QStringLiteral("Players per section:"), this), "Label5", {240, 720, 1815, 255});
+    cmbPlayers_ = Placed(MakeLimitBox(kDefaultPlayersPerSection, this), "cmbPlayers", {2100, 720, 855, 315});
+    auto* label6 = Placed(new QLabel(QStringLiteral("Items per section:"), this), "Label6", {3000, 720, 1635, 255});
+    cmbItems_ = Placed(MakeLimitBox(kDefaultItemsPerSection, this), "cmbItems", {4740, 720, 855, 315});
+    cmdRefresh_ = Placed(new QPushButton(QStringLiteral("Refresh"), this), "cmdRefresh", {5700, 720, 1395, 315});
+    cmdSaveAs_ = Placed(new QPushButton(QStringLiteral("Save As"), this), "cmdSaveAs", {7140, 720, 1395, 315});
 
     webBrowser2_ = new QWebEngineView(this);
     webBrowser2_->setObjectName(QStringLiteral("WebBrowser2"));

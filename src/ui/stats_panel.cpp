@@ -39,8 +39,7 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
                                              "%1 page.")
                                   .arg(itemDatabaseDomain),
                               this);
-    label7->setObjectName(QStringLiteral("Label7"));
-    PlaceTwips(label7, {120, 240, 8955, 255});
+    NameAndPlace(label7, "Label7", {120, 240, 8955, 255});
     listView1_ = new StatsListView(members, this);
     listView1_->setObjectName(QStringLiteral("ListView1"));
     listView2_ = new StatsListView(items, this);

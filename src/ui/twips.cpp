@@ -8,15 +8,15 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
-int ToPixels(float twips, double dpi) {
+} // namespace
+
+int TwipsToPixels(float twips, double dpi) {
     return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
 }
 
-} // namespace
-
 QRect TwipsToPixels(const TwipsRect& rect, double dpiX, double dpiY) {
-    return {ToPixels(rect.left, dpiX), ToPixels(rect.top, dpiY), ToPixels(rect.width, dpiX),
-            ToPixels(rect.height, dpiY)};
+    return {TwipsToPixels(rect.left, dpiX), TwipsToPixels(rect.top, dpiY), TwipsToPixels(rect.width, dpiX),
+            TwipsToPixels(rect.height, dpiY)};
 }
 
 double PixelsToTwips(int pixels, double dpi) {
@@ -25,6 +25,11 @@ double PixelsToTwips(int pixels, double dpi) {
 
 void PlaceTwips(QWidget* widget, const TwipsRect& rect) {
     widget->setGeometry(TwipsToPixels(rect, widget->logicalDpiX(), widget->logicalDpiY()));
+}
+
+void NameAndPlace(QWidget* widget, const char* name, const TwipsRect& rect) {
+    widget->setObjectName(QString::fromLatin1(name));
+    PlaceTwips(widget, rect);
 }
 
 } // namespace coffer

@@ -1,6 +1,6 @@
 #include "support/lorehold_site.h"
 
-#include "analysis/item_lookup.h"
+#include "analysis/site_addresses.h"
 
 #include <QHostAddress>
 #include <QTcpServer>

@@ -3,6 +3,8 @@
 #include "ui/charts/bar_chart.h"
 #include "ui/charts/chart_model.h"
 #include "ui/charts/chart_output.h"
+#include "ui/twips.h"
+#include "ui/user_dialogs.h"
 
 #include <QBarCategoryAxis>
 #include <QChartView>
@@ -26,9 +28,9 @@
 namespace coffer {
 namespace {
 
-// The controls keep their designed sizes, given in twips (1/1440 inch).
-int Pixels(const QWidget& widget, int twips) {
-    return twips * widget.logicalDpiX() / 1440;
+// The controls keep their designed sizes, given in twips.
+int Pixels(const QWidget& widget, float twips) {
+    return TwipsToPixels(twips, widget.logicalDpiX());
 }
 
 QPushButton* MakeButton(QWidget& parent, const char* name, const QString& caption) {
@@ -40,9 +42,10 @@ QPushButton* MakeButton(QWidget& parent, const char* name, const QString& captio
 
 } // namespace
 
-ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, ChartServices services, QWidget* parent)
-    : QWidget(parent), sortMembers_(std::move(sortMembers)), activity_(std::move(activity)),
-      services_(std::move(services)), chart_(new BarChart), view_(new QChartView(chart_, this)),
+ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, UserDialogs& dialogs,
+                       QString dialogTitle, PrinterSource defaultPrinter, QWidget* parent)
+    : QWidget(parent), sortMembers_(std::move(sortMembers)), activity_(std::move(activity)), dialogs_(dialogs),
+      dialogTitle_(std::move(dialogTitle)), defaultPrinter_(std::move(defaultPrinter)), chart_(new BarChart), view_(new QChartView(chart_, this)),
       scroll_(new QScrollArea(this)) {
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
@@ -145,28 +148,33 @@ void ChartPanel::draw(int entry) {
 }
 
 void ChartPanel::printChart() {
-    const std::unique_ptr<QPrinter> printer = services_.defaultPrinter();
+    const std::unique_ptr<QPrinter> printer = defaultPrinter_ ? defaultPrinter_() : nullptr;
     if (!printer) {
-        services_.showMessage(this, tr("There is no printer to print the chart on. Set up a default printer "
+        inform(tr("There is no printer to print the chart on. Set up a default printer "
                                        "and try again."));
         return;
     }
     if (!PrintWidgetPicture(*scroll_->viewport(), *printer))
-        services_.showMessage(this, tr("The chart could not be printed. Check the default printer and try again."));
+        inform(tr("The chart could not be printed. Check the default printer and try again."));
 }
 
 void ChartPanel::saveChart() {
-    const QString chosen = services_.askImageFileName(this);
+    const QString chosen = dialogs_.saveFileName(this, QStringLiteral("PNG Images (*.png)"));
     if (chosen.isEmpty())
         return;
     const QString fileName = WithPngSuffix(chosen);
     if (QFile::exists(fileName) &&
-        !services_.confirm(this, tr("File already exists.  Are you sure you want to overwrite it?")))
+        !dialogs_.confirm(this, dialogTitle_, tr("File already exists.  Are you sure you want to overwrite it?")))
         return;
     // Written beside the target and renamed over it, so a failed save leaves any old file as it was.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || !scroll_->viewport()->grab().save(&file, "PNG") || !file.commit())
-        services_.showMessage(this, tr("The chart could not be saved as %1.").arg(fileName));
+        inform(tr("The chart could not be saved as %1.").arg(fileName));
+}
+
+// Messages belong to the window, as the window's own do.
+void ChartPanel::inform(const QString& text) {
+    dialogs_.inform(window(), dialogTitle_, text);
 }
 
 } // namespace coffer

@@ -4,10 +4,14 @@
 // box draws nothing. However many members there are, each bar keeps room for its name: a chart wider
 // than the tab scrolls sideways, and printing and saving take the part the tab shows.
 
+#include "analysis/stats_table.h"
 #include "analysis/weekly_activity.h"
-#include "ui/charts/chart_services.h"
 
+#include <QPrinter>
 #include <QWidget>
+
+#include <functional>
+#include <memory>
 
 class QChartView;
 class QComboBox;
@@ -16,6 +20,10 @@ class QScrollArea;
 namespace coffer {
 
 class BarChart;
+class UserDialogs;
+
+// Runs a sort on the member table in such a way that the lists showing the table hear of the new order.
+using MemberTableSort = std::function<void(const std::function<void(StatsTable&)>& sort)>;
 
 class ChartPanel : public QWidget {
     Q_OBJECT
@@ -23,7 +31,11 @@ class ChartPanel : public QWidget {
     // Drawing sorts the member table through `sortMembers` and leaves it in the charted order.
     // The weekly charts read the last run's activity through `activity`.
     using ActivitySource = std::function<const WeeklyActivity&()>;
-    ChartPanel(MemberTableSort sortMembers, ActivitySource activity, ChartServices services, QWidget* parent = nullptr);
+    // The system's default printer, ready to print on; null (or no function) when there is none.
+    using PrinterSource = std::function<std::unique_ptr<QPrinter>()>;
+    // Questions and messages go through the window's dialogs, under its title.
+    ChartPanel(MemberTableSort sortMembers, ActivitySource activity, UserDialogs& dialogs, QString dialogTitle,
+               PrinterSource defaultPrinter, QWidget* parent = nullptr);
 
     // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
     // its text.
@@ -41,12 +53,15 @@ class ChartPanel : public QWidget {
     void draw(int entry);
     void printChart();
     void saveChart();
+    void inform(const QString& text);
     void fitChartToBars();
 
     QComboBox* chartType_ = nullptr;
     MemberTableSort sortMembers_;
     ActivitySource activity_;
-    ChartServices services_;
+    UserDialogs& dialogs_;
+    QString dialogTitle_;
+    PrinterSource defaultPrinter_;
     BarChart* chart_;
     QChartView* view_;
     QScrollArea* scroll_;

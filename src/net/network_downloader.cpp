@@ -1,4 +1,4 @@
-#include "analysis/download/network_downloader.h"
+#include "net/network_downloader.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
