@@ -5,8 +5,8 @@
 //   bench_lookup [ITEMS [DELAY_MS]]      defaults: 300 distinct items, 50 ms
 
 #include "analysis/analysis_run.h"
-#include "net/network_downloader.h"
 #include "analysis/web_item_prices.h"
+#include "net/network_downloader.h"
 #include "report/report_file.h"
 #include "shell/product_config.h"
 #include "support/bank_log_text.h"

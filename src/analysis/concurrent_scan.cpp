@@ -19,7 +19,7 @@ struct StopScan {};
 
 // Batches from the scanning thread to the handling one, with room for a few only.
 class BatchQueue {
-public:
+  public:
     // False when the reader has stopped: the scan should end.
     bool push(Batch batch) {
         std::unique_lock lock(mutex_);
@@ -57,7 +57,7 @@ public:
         return failure_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable ready_, roomLeft_;
     std::deque<Batch> batches_;
@@ -67,8 +67,8 @@ private:
 
 } // namespace
 
-void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry,
-                             std::stop_token stop, const std::function<void(std::uint64_t bytes)>& onRead) {
+void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
+                             const std::function<void(std::uint64_t bytes)>& onRead) {
     BatchQueue queue;
     GuildIdentity scanned = guild;
     std::thread scanner([&] {

@@ -14,7 +14,7 @@ namespace coffer {
 // for each entry, in log order, until a stop is requested. The guild identity is set when the call
 // returns, unless stopped. An exception from `onEntry` stops the scan and is passed on; so is one from the scan.
 // `onRead` (may be empty) hears, on the scanning thread, how many bytes of the input have been read.
-void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry,
-                             std::stop_token stop, const std::function<void(std::uint64_t bytes)>& onRead = {});
+void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
+                             const std::function<void(std::uint64_t bytes)>& onRead = {});
 
 } // namespace coffer

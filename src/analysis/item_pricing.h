@@ -17,7 +17,7 @@ struct ItemPrice {
 };
 
 class ItemPriceSource {
-public:
+  public:
     virtual ~ItemPriceSource() = default;
     // The price of an item by its name (words separated by spaces).
     virtual ItemPrice priceOf(const std::string& itemName) = 0;

@@ -26,7 +26,7 @@ struct TextHash {
 };
 
 class StatsTable {
-public:
+  public:
     // Identifies a row for as long as the table is not cleared, whatever its position.
     using RowId = std::uint32_t;
 
@@ -74,7 +74,7 @@ public:
     // added, reversed in descending direction, so descending is the exact reverse of ascending.
     void sortRows(int column, SortDirection direction);
 
-private:
+  private:
     // A column's distinct texts, each held once: most cells repeat one (a quality, a type, a member's
     // name), so a row costs an index per cell rather than a string.
     struct Column {

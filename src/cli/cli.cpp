@@ -128,7 +128,8 @@ std::string RefusedArgument(const std::vector<std::string>& args, const QList<QC
             continue;
         const std::size_t eq = arg.find('=');
         const std::string written = arg.substr(0, eq);
-        const QString name = QString::fromStdString(written.substr(std::min(written.find_first_not_of('-'), written.size())));
+        const QString name =
+            QString::fromStdString(written.substr(std::min(written.find_first_not_of('-'), written.size())));
         const auto option = std::find_if(known.begin(), known.end(),
                                          [&](const QCommandLineOption& o) { return o.names().contains(name); });
         const bool dashes = written == (name.size() == 1 ? "-" : "--") + name.toStdString();
@@ -147,8 +148,9 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
         itemDatabase("item-db", {}, "URL"), from("from", {}, "YYYY-MM-DD"), to("to", {}, "YYYY-MM-DD"),
         countRepeatedOnce("count-repeated-once"), lookup("lookup"), csv("csv"), quiet("quiet"), help("help"),
         version("version");
-    const QList<QCommandLineOption> known{report,      members, items, players, itemsPerSection, itemDatabase, from,
-                                          to, countRepeatedOnce, lookup, csv,  quiet,   help,            version};
+    const QList<QCommandLineOption> known{
+        report, members,           items,  players, itemsPerSection, itemDatabase, from,
+        to,     countRepeatedOnce, lookup, csv,     quiet,           help,         version};
     QCommandLineParser parser;
     parser.addOptions(known);
     QStringList arguments{QStringLiteral("coffer-cli")};
@@ -178,7 +180,8 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     eachValue(players, [&](const std::string& value, const std::string& o) { options.players = limit(value, o); });
     eachValue(itemsPerSection,
               [&](const std::string& value, const std::string& o) { options.itemsPerSection = limit(value, o); });
-    eachValue(itemDatabase, [&](std::string value, const std::string& o) { options.itemDatabase = SiteBase(value, o); });
+    eachValue(itemDatabase,
+              [&](std::string value, const std::string& o) { options.itemDatabase = SiteBase(value, o); });
     eachValue(from, [&](const std::string& value, const std::string& o) { options.from = IsoDate(value, o); });
     eachValue(to, [&](const std::string& value, const std::string& o) { options.to = IsoDate(value, o); });
     options.countRepeatedOnce = parser.isSet(countRepeatedOnce);

@@ -12,7 +12,7 @@ namespace coffer {
 namespace {
 
 enum class Ranking {
-    None,                 // the order the previous section left
+    None, // the order the previous section left
     HighestFirst,
     LowestFirst,
     LargestPositiveFirst, // lowest first when the column holds a negative cell, else highest first
@@ -36,16 +36,16 @@ constexpr const char* kNoneFoundLookup = "None found (try enabling Lorehold look
 // The member sections in the order they are computed: each pair's second section scans the order
 // its first one left.
 constexpr std::array<MemberSection, 17> kMemberSections = {{
-    {9, "<BR><BR><b><font color=green>Most Deposits</b></font><BR>", Ranking::HighestFirst, kDeposits, '+', false,
-     '1', " deposits - <a href='", kNoneFound},
+    {9, "<BR><BR><b><font color=green>Most Deposits</b></font><BR>", Ranking::HighestFirst, kDeposits, '+', false, '1',
+     " deposits - <a href='", kNoneFound},
     {10, "<BR><BR><font color=red><b>Most Withdrawals</b></font><BR>", Ranking::HighestFirst, kWithdrawls, '+', false,
      '2', " withdrawals - <a href='", kNoneFound},
     {11, "<font color=Green><BR><BR><b>Positive Withdrawal Difference</b></font><BR>", Ranking::LargestPositiveFirst,
      kCountDifference, '+', false, '1', " difference in deposits - <a href='", kNoneFound},
     {12, "<font color=Red><BR><BR><b>Negative Withdrawal Difference</b></font><BR>", Ranking::None, kCountDifference,
      '-', false, '2', " difference in deposits - <a href='", kNoneFound},
-    {13, "<BR><BR><b><font color=Green>Highest Quality Deposits</b></font><BR>", Ranking::HighestFirst,
-     kDepositQuality, '+', true, '1', " total quality deposits - <a href='", kNoneFound},
+    {13, "<BR><BR><b><font color=Green>Highest Quality Deposits</b></font><BR>", Ranking::HighestFirst, kDepositQuality,
+     '+', true, '1', " total quality deposits - <a href='", kNoneFound},
     {14, "<BR><BR><b><font color=Red>Highest Quality Withdrawals</b></font><BR>", Ranking::HighestFirst,
      kWithdrawlQuality, '+', true, '2', " total quality withdrawals - <a href='", kNoneFound},
     {15, "<font color=Green><BR><BR><b>Positive Quality Difference</b></font><BR>", Ranking::LargestPositiveFirst,
@@ -65,8 +65,8 @@ constexpr std::array<MemberSection, 17> kMemberSections = {{
     // Withdrawals and repairs are negative: lowest first lists the largest amounts first.
     {2, "<font color=Red><BR><BR><b>Highest Gold Withdrawals</b></font><BR>", Ranking::LowestFirst, kGoldWithdrawls,
      '-', true, '5', " total gold withdrawals - <a href='", kNoneFound},
-    {3, "<font color=Red><BR><BR><b>Highest Gold Repair Bill</b></font><BR>", Ranking::LowestFirst, kRepairs, '-',
-     true, '6', " total gold repairs - <a href='", kNoneFound},
+    {3, "<font color=Red><BR><BR><b>Highest Gold Repair Bill</b></font><BR>", Ranking::LowestFirst, kRepairs, '-', true,
+     '6', " total gold repairs - <a href='", kNoneFound},
     {4,
      "<font color=Green><BR><BR><b>Members with positive overall values</b></font><BR>These players give more than "
      "they take.  Consider rewarding them for their effort.<BR>",
@@ -87,7 +87,8 @@ constexpr const char* kNinjaHeading =
 constexpr const char* kNinjaPhrase = " overall gold and item withdrawls with zero deposits - <a href='";
 constexpr const char* kItemsDepositedHeading =
     "<font color=Green><BR><BR><b>Most Valuable Items Deposited</b></font><BR>";
-constexpr const char* kItemsWithdrawnHeading = "<font color=Red><BR><BR><b>Most Valuable Items Withdrawn</b></font><BR>";
+constexpr const char* kItemsWithdrawnHeading =
+    "<font color=Red><BR><BR><b>Most Valuable Items Withdrawn</b></font><BR>";
 constexpr const char* kQualityNote =
     "<BR><i>Using item quality instead of value.  Turn on Lorehold lookup for a more accurate result</i>";
 
@@ -118,11 +119,10 @@ void Rank(StatsTable& table, Ranking ranking, int column) {
 }
 
 class ReportWriter {
-public:
+  public:
     ReportWriter(const GuildStats& stats, const ReportSettings& settings)
         : armoryBase_(EscapeHtmlText(settings.armoryBase)),
-          itemDatabaseBase_(EscapeHtmlText(settings.itemDatabaseBase)),
-          realm_(stats.guild.realm) {}
+          itemDatabaseBase_(EscapeHtmlText(settings.itemDatabaseBase)), realm_(stats.guild.realm) {}
 
     std::string icon(char digit) const {
         return "<img src='" + armoryBase_ + "/images/guildbank/transaction/type" + digit + ".gif'>";
@@ -163,7 +163,7 @@ public:
         return std::to_string(RoundedValue(table.cell(row, static_cast<std::size_t>(column))));
     }
 
-private:
+  private:
     std::string armoryBase_, itemDatabaseBase_; // escaped like any other text of the report
     std::string realm_;
 };
@@ -217,8 +217,8 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
         Rank(members, section.ranking, section.key);
         const RowFilter filter =
             section.nonZero ? NonZeroSignFilter(section.key, section.sign) : SignFilter(section.key, section.sign);
-        sections[static_cast<std::size_t>(section.number)] = ScanSection(
-            members, filter, settings.playersPerSection, [&](const StatsTable& table, std::size_t row) {
+        sections[static_cast<std::size_t>(section.number)] =
+            ScanSection(members, filter, settings.playersPerSection, [&](const StatsTable& table, std::size_t row) {
                 return writer.memberRow(table, row, section.key, section.icon, section.phrase);
             });
     }
@@ -231,10 +231,9 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
     const ItemSection itemSections[] = {{7, "Deposit", '1'}, {8, "Withdrawal", '2'}};
     SortHighestFirst(items, kItemValue);
     for (const ItemSection& section : itemSections)
-        sections[section.number] = ScanSection(items, ItemValueFilter(section.type), settings.itemsPerSection,
-                                               [&](const StatsTable& table, std::size_t row) {
-                                                   return writer.itemRow(table, row, section.icon, false);
-                                               });
+        sections[section.number] = ScanSection(
+            items, ItemValueFilter(section.type), settings.itemsPerSection,
+            [&](const StatsTable& table, std::size_t row) { return writer.itemRow(table, row, section.icon, false); });
 
     // The NINJA LIST: members without any deposit whose total is negative, in the order section 4 left.
     sections[6] = ScanSection(
@@ -254,8 +253,9 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
         if (!text.empty())
             continue;
         SortHighestFirst(items, kQuality);
-        text = ScanSection(items, ItemQualityFilter(section.type), settings.itemsPerSection,
-                           [&](const StatsTable& table, std::size_t row) { return writer.itemRow(table, row, '1', true); });
+        text = ScanSection(
+            items, ItemQualityFilter(section.type), settings.itemsPerSection,
+            [&](const StatsTable& table, std::size_t row) { return writer.itemRow(table, row, '1', true); });
         text = text.empty() ? kNoneFound : text + kQualityNote;
     }
     for (const MemberSection& section : kMemberSections) {

@@ -18,8 +18,8 @@ struct ReportSettings {
     std::string armoryBase;       // "http://armory.example"
     std::string itemDatabaseBase; // "http://www.lorehold.example"
     std::string programName;
-    std::string website;          // host name; the report puts "http://www." in front
-    std::string createdOn;        // local date and time as the report states it
+    std::string website;   // host name; the report puts "http://www." in front
+    std::string createdOn; // local date and time as the report states it
     // The chosen period's first and last day as the user reads dates; both empty: no period line. An
     // empty one leaves that side open. Initialised, so that settings written without them need not name them.
     std::string periodFrom = {};

@@ -13,7 +13,8 @@ bool FileExists(std::string_view path) {
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     if (name.empty())
         return false;
-    const fs::path folder = slash == std::string_view::npos ? fs::path(".") : fs::path(std::string(path.substr(0, slash + 1)));
+    const fs::path folder =
+        slash == std::string_view::npos ? fs::path(".") : fs::path(std::string(path.substr(0, slash + 1)));
     std::error_code error;
     // The exact name is the common case and needs no directory listing.
     const fs::path exact = folder / std::string(name);

@@ -9,8 +9,8 @@ std::string ProductConfig::versionText() const {
 }
 
 ProductConfig LoadProductConfig() {
-    return {COFFER_PRODUCT_NAME, COFFER_COMPANY_NAME, COFFER_WEBSITE, COFFER_VERSION_MAJOR, COFFER_VERSION_MINOR,
-            COFFER_VERSION_PATCH};
+    return {COFFER_PRODUCT_NAME,  COFFER_COMPANY_NAME,  COFFER_WEBSITE,
+            COFFER_VERSION_MAJOR, COFFER_VERSION_MINOR, COFFER_VERSION_PATCH};
 }
 
 } // namespace coffer

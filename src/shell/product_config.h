@@ -8,7 +8,7 @@ namespace coffer {
 struct ProductConfig {
     std::string programName; // "Coffer"
     std::string companyName;
-    std::string website;     // host name without scheme
+    std::string website; // host name without scheme
     int versionMajor = 0;
     int versionMinor = 0;
     int versionPatch = 0;

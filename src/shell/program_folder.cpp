@@ -21,8 +21,8 @@ fs::path WorkFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     fs::path base = (dataHome != nullptr && *dataHome != '\0') ? fs::path(dataHome)
-                    : home != nullptr                         ? fs::path(home) / ".local" / "share"
-                                                              : fs::temp_directory_path();
+                    : home != nullptr                          ? fs::path(home) / ".local" / "share"
+                                                               : fs::temp_directory_path();
     const ProductConfig product = LoadProductConfig();
     fs::path folder = base / product.companyName / product.programName;
     std::error_code error;

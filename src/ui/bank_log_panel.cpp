@@ -45,15 +45,16 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     // The frame and the instructions under it make room for two rows of options beyond the lookup.
     auto* options = Placed(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 1035});
     chkLorehold_ = Placed(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
-                         "chkLorehold", {120, 300, 4575, 195});
-    chkPeriod_ = Placed(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 540, 1755, 240});
+                          "chkLorehold", {120, 300, 4575, 195});
+    chkPeriod_ =
+        Placed(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 540, 1755, 240});
     dtpFrom_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 510, 1455, 300});
     Placed(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 540, 255, 240});
     dtpTo_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 510, 1455, 300});
     for (QDateEdit* day : {dtpFrom_, dtpTo_})
         day->setCalendarPopup(true);
     chkRepeatedOnce_ = Placed(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
-                             "chkRepeatedOnce", {120, 840, 6615, 195});
+                              "chkRepeatedOnce", {120, 840, 6615, 195});
     chkRepeatedOnce_->hide(); // offered once a run has found entries on more than one page
     auto* label2 = Placed(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", {120, 1305, 11475, 480});
     label2->setWordWrap(true);

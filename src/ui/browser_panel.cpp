@@ -35,8 +35,7 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent) : QGroupB
     text2_ = Placed(new QLineEdit(armoryBase, this), "Text2", {60, 300, 4635, 285});
     auto* go = Placed(new QPushButton(QStringLiteral("Go"), this), "Command1", {4740, 300, 1095, 255});
     auto* launch = Placed(new QPushButton(QStringLiteral("Launch"), this), "Command9", {5880, 300, 1095, 255});
-    auto* quickstart =
-        Placed(new QPushButton(QStringLiteral("Quickstart"), this), "Command10", {7020, 300, 1095, 255});
+    auto* quickstart = Placed(new QPushButton(QStringLiteral("Quickstart"), this), "Command10", {7020, 300, 1095, 255});
     addPage_ = Placed(new QPushButton(QStringLiteral("Add this page to the bank log"), this), "cmdAddPage",
                       {8220, 300, 3135, 255});
     addPage_->hide();

@@ -1,9 +1,9 @@
 #include "ui/item_lookup_services.h"
 
-#include "net/network_downloader.h"
 #include "analysis/item_lookup.h"
 #include "analysis/site_addresses.h"
 #include "analysis/web_item_prices.h"
+#include "net/network_downloader.h"
 
 namespace coffer {
 namespace {

@@ -23,7 +23,8 @@ void ForEachImportPiece(const QByteArray& file, qsizetype maxPartBytes,
     QByteArray buffer;
     bool stopped = false;
     // A part may begin with a byte order mark inside a line: it is text like any other character.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     auto give = [&](qsizetype size) {
         stopped = !append(decoder.decode(QByteArrayView(buffer.constData(), size)));
         buffer.remove(0, size);

@@ -17,7 +17,8 @@ TEST(WebText, NamesAsHtmlTextCannotOpenTagsOrLeaveAttributes) {
         {"&#233;&#xE9;&lt;", "&#233;&#xE9;&lt;"},
         {"&#0;&#xD800;&#x110000;&bogus;&;", "&amp;#0;&amp;#xD800;&amp;#x110000;&amp;bogus;&amp;;"},
         {"Zo\xC3\xAB", "Zo\xC3\xAB"},
-        {std::string("a\0b\x01\xff\xC3", 6), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {std::string("a\0b\x01\xff\xC3", 6), "a\xEF\xBF\xBD"
+                                             "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // an encoded surrogate is not UTF-8
     };
     for (const auto& [name, html] : cases)
@@ -41,7 +42,8 @@ TEST(WebText, NamesInAddressesAreDecodedThenPercentEncoded) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(EncodeForAddress(c.name, c.space), c.address) << c.name;
-    EXPECT_EQ(DecodeCharacterReferences("&amp;amp; &quot;&apos;&#x1F600;&unknown;"), "&amp; \"'\xF0\x9F\x98\x80&unknown;");
+    EXPECT_EQ(DecodeCharacterReferences("&amp;amp; &quot;&apos;&#x1F600;&unknown;"),
+              "&amp; \"'\xF0\x9F\x98\x80&unknown;");
 }
 
 // Texts a hostile log or page can hold: each call must take linear time (a quadratic one runs for

@@ -42,11 +42,11 @@ QPushButton* MakeButton(QWidget& parent, const char* name, const QString& captio
 
 } // namespace
 
-ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, UserDialogs& dialogs,
-                       QString dialogTitle, PrinterSource defaultPrinter, QWidget* parent)
+ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, UserDialogs& dialogs, QString dialogTitle,
+                       PrinterSource defaultPrinter, QWidget* parent)
     : QWidget(parent), sortMembers_(std::move(sortMembers)), activity_(std::move(activity)), dialogs_(dialogs),
-      dialogTitle_(std::move(dialogTitle)), defaultPrinter_(std::move(defaultPrinter)), chart_(new BarChart), view_(new QChartView(chart_, this)),
-      scroll_(new QScrollArea(this)) {
+      dialogTitle_(std::move(dialogTitle)), defaultPrinter_(std::move(defaultPrinter)), chart_(new BarChart),
+      view_(new QChartView(chart_, this)), scroll_(new QScrollArea(this)) {
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
 
@@ -151,7 +151,7 @@ void ChartPanel::printChart() {
     const std::unique_ptr<QPrinter> printer = defaultPrinter_ ? defaultPrinter_() : nullptr;
     if (!printer) {
         inform(tr("There is no printer to print the chart on. Set up a default printer "
-                                       "and try again."));
+                  "and try again."));
         return;
     }
     if (!PrintWidgetPicture(*scroll_->viewport(), *printer))

@@ -1,7 +1,7 @@
 // The item lookup over the network, against the local item database site.
 #include "analysis/analysis_run.h"
-#include "net/network_downloader.h"
 #include "analysis/web_item_prices.h"
+#include "net/network_downloader.h"
 
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
