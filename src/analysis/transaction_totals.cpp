@@ -3,7 +3,7 @@
 #include "analysis/cell_number.h"
 #include "analysis/text_util.h"
 
-#include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -159,10 +159,7 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
     const bool deposit = entry.type == entry_type::kItemDeposit;
     if (!deposit && entry.type != entry_type::kItemWithdrawal)
         return;
-    // The name with spaces is built in a buffer kept from row to row: item rows are most rows.
-    static thread_local std::string name;
-    name.assign(entry.itemName);
-    std::replace(name.begin(), name.end(), '+', ' ');
+    const std::string name = ListedItemName(entry);
     const std::array<std::string_view, kItemColumnCount> row = {
         name, entry.quality, entry.count, entry.value, deposit ? "Deposit" : "Withdrawal", entry.player, entry.itemId};
     items.appendRow(row);
