@@ -1,15 +1,10 @@
-#include "analysis/analysis_run.h"
 #include "analysis/bank_log_scanner.h"
 #include "banklog_generator.h"
-#include "support/table_difference.h"
-#include "support/temp_folder.h"
-#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <sstream>
-#include <stdexcept>
 
 namespace coffer::bench {
 namespace {
@@ -68,48 +63,6 @@ TEST(BankLogGenerator, TheScannerReadsEveryKindOfEntry) {
         EXPECT_GT(types[type], 200) << type;
     EXPECT_EQ(types.size(), 6u) << "every element's type token is read";
     EXPECT_EQ(qualities.size(), 7u) << "every quality weight";
-}
-
-TEST(BankLogGenerator, OverlappingPagesCountOnceAsThePlainLog) {
-    const coffer::testing::ScopedTimeZone zone("UTC0");
-    BankLogGeneratorOptions options = Options(2800, 5);
-    options.spread_days = 28; // back from Saturday 2009-01-03: five ISO weeks
-    const std::string plain = GenerateBankLog(options);
-    options.overlap_entries = 7;
-    const std::string overlapping = GenerateBankLog(options);
-    ASSERT_EQ(Count(overlapping, "<banklog "), 2800u + 2 * 7);
-    const std::uint64_t repeatedNulls = Count(overlapping, "player=\"null\"") - Count(plain, "player=\"null\"");
-
-    coffer::testing::TempFolder folder;
-    auto analyse = [&](const std::string& text, bool countRepeatedOnce, GuildStats& stats) {
-        AnalysisHooks hooks;
-        hooks.selection.countRepeatedOnce = countRepeatedOnce;
-        return RunAnalysis(text, stats, folder.path(), hooks).repeatedEntries;
-    };
-    GuildStats once, plainStats, twice;
-    EXPECT_EQ(analyse(plain, false, plainStats), 0u);
-    EXPECT_EQ(analyse(overlapping, true, once), 2 * 7 - repeatedNulls);
-    EXPECT_EQ(analyse(overlapping, false, twice), 2 * 7 - repeatedNulls);
-    EXPECT_EQ(once.activity.weeks().size(), 5u);
-    EXPECT_EQ(once.activity.weeks(), plainStats.activity.weeks());
-    EXPECT_EQ(coffer::testing::FirstDifference(once.members, plainStats.members), std::nullopt);
-    EXPECT_EQ(coffer::testing::FirstDifference(once.items, plainStats.items), std::nullopt);
-    EXPECT_NE(coffer::testing::FirstDifference(twice.members, plainStats.members), std::nullopt);
-}
-
-TEST(BankLogGenerator, RejectsUnusableOptions) {
-    std::vector<BankLogGeneratorOptions> unusable(6, Options(10));
-    unusable[0].member_count = 0;
-    unusable[1].item_count = 0;
-    unusable[2].member_count = kMaxGeneratedMembers + 1;
-    unusable[3].guild_name.clear();
-    unusable[4].overlap_entries = kBankLogEntriesPerPage + 1;
-    unusable[5].spread_days = kMaxSpreadDays + 1;
-    for (const BankLogGeneratorOptions& options : unusable) {
-        std::ostringstream out;
-        EXPECT_THROW(WriteBankLog(out, options), std::invalid_argument);
-        EXPECT_TRUE(out.str().empty());
-    }
 }
 
 } // namespace

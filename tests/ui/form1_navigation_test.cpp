@@ -1,20 +1,15 @@
-// Form1's panels: the one shown at start, switching by buttons, menus and tabs, the layout; the link
-// launcher and the About window; the settings kept from one start to the next.
+// Form1's panels: the one shown at start and switching by buttons and menus; the link launcher and the
+// About window; the settings kept from one start to the next.
 
 #include "tests/ui/support/form1_harness.h"
 #include "ui/about_window.h"
-#include "ui/arrange_panels.h"
-#include "ui/twips.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QPushButton>
 #include <QSettings>
-#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -27,17 +22,15 @@ class Form1NavigationTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void startsOnTheBrowserPanelWithTheQuickstartPage() {
+    // The window starts on the Browser panel with the quick start page; every route reaches its panel
+    // from every other one.
+    void everyButtonAndViewItemShowsItsPanel() {
         Form1Harness harness;
         QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
         QTRY_COMPARE(harness.find<QWebEngineView>("WebBrowser1")->url(),
                      QUrl::fromLocalFile(harness.folder() + QStringLiteral("/html/help.html")));
         harness.click("Command9"); // Launch
         QCOMPARE(harness.opened(), QList<QUrl>{QUrl(Form1Harness::kArmory)});
-    }
-
-    void everyButtonAndViewItemShowsItsPanel() {
-        Form1Harness harness; // one window for all: each route is taken from every panel
         const char* const routes[][2] = {
             {"Command2", "Frame1"},   {"mnuBrowser", "Frame1"}, {"Command4", "Frame2"},
             {"mnuBankLog", "Frame2"}, {"Command5", "Frame3"},   {"mnuBankStats", "Frame3"},
@@ -48,43 +41,6 @@ class Form1NavigationTest : public QObject {
                 std::string_view(control).starts_with("mnu") ? harness.trigger(control) : harness.click(control);
                 QCOMPARE(harness.visiblePanel(), QLatin1String(panel));
             }
-    }
-
-    // The window places its controls where the layout rules say, for the size it got.
-    void panelsFollowTheWindowSize() {
-        Form1Harness harness;
-        Form1& window = harness.window();
-        for (const QSize size : {QSize(1920, 1080), QSize(120, 60)}) {
-            window.resize(size); // a tiny window may keep a minimum size
-            const QSize outer = window.frameGeometry().size();
-            const double dpiX = window.logicalDpiX(), dpiY = window.logicalDpiY();
-            const PanelLayout layout =
-                ArrangePanels(float(PixelsToTwips(outer.width(), dpiX)), float(PixelsToTwips(outer.height(), dpiY)));
-            for (const char* frame : {"Frame1", "Frame2", "Frame3", "Frame4"})
-                QCOMPARE(harness.find(frame)->geometry(), TwipsToPixels(layout.contentPanel, dpiX, dpiY));
-            QCOMPARE(harness.find("Text1")->geometry(), TwipsToPixels(layout.text1, dpiX, dpiY));
-            QCOMPARE(harness.find("StatusBar1")->geometry(), TwipsToPixels(layout.statusBar1, dpiX, dpiY));
-        }
-    }
-
-    // Each tab shows its own controls only, and the panel keeps its tab while others are shown.
-    void tabSwitchingRestoresTheTextReportControls() {
-        Form1Harness harness;
-        harness.click("Command6");
-        auto shown = [&harness] {
-            QString visible;
-            for (const char* name : {"WebBrowser2", "cmbPlayers", "cmdSaveAs", "chartsPage", "Combo1", "MSChart1"})
-                visible += harness.find(name)->isVisible() ? u'1' : u'0';
-            return visible;
-        };
-        QCOMPARE(shown(), QStringLiteral("111000"));
-        harness.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
-        QCOMPARE(shown(), QStringLiteral("000111"));
-        harness.click("Command2");
-        harness.click("Command6");
-        QCOMPARE(shown(), QStringLiteral("000111"));
-        harness.find<QTabBar>("TabStrip1")->setCurrentIndex(0);
-        QCOMPARE(shown(), QStringLiteral("111000"));
     }
 
     // About shows major and minor of the version and opens the website; within the second after a link
@@ -103,29 +59,6 @@ class Form1NavigationTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!launcher.isLoaded(), 5000);
         launcher.request(QStringLiteral("Armory"));
         QCOMPARE(opened, (QList<QUrl>{QUrl("http://coffer.example"), QUrl("http://armory.example")}));
-    }
-
-    // The menu keeps one About window, raising it when it is open, centring it when it opens.
-    void aboutMenuKeepsOneWindowCentredOnTheMainWindow() {
-        Form1Harness harness;
-        Form1& window = harness.window();
-        for (const QPoint at : {QPoint(40, 30), QPoint(300, 120)}) { // opened again after Close
-            window.move(at);
-            harness.trigger("mnuAbout");
-            const QList<AboutWindow*> abouts = window.findChildren<AboutWindow*>();
-            QCOMPARE(abouts.size(), 1);
-            AboutWindow* about = abouts[0];
-            QCOMPARE(about->geometry().center(), window.geometry().center());
-            window.activateWindow();
-            QTRY_COMPARE(QApplication::activeWindow(), &window);
-            harness.trigger("mnuAbout");
-            QCOMPARE(window.findChildren<AboutWindow*>(), abouts);
-            QTRY_COMPARE(QApplication::activeWindow(), about);
-            auto* close = about->findChild<QPushButton*>(QStringLiteral("cmdClose"));
-            QVERIFY(close != nullptr);
-            QTest::mouseClick(close, Qt::LeftButton);
-            QVERIFY(!about->isVisible());
-        }
     }
 
     // The choices kept in a settings file of the test's own, read at the next start; values that

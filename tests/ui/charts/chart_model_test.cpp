@@ -64,18 +64,6 @@ TEST(ChartModel, BarsFollowTheListSortedHighestFirst) {
     EXPECT_FALSE(none.sorted()); // automatic sorting is off, and nothing sorts an empty list
 }
 
-TEST(ChartModel, EachEntryChartsItsOwnColumn) {
-    std::vector<std::string> cells{"Ann"}; // every column holds its own number
-    for (int column = 1; column < kMemberColumnCount; ++column)
-        cells.push_back("+0000" + std::to_string(10 + column));
-    StatsTable members = MakeMemberTable();
-    members.appendRow(cells);
-    for (int entry = 1; entry <= 13; ++entry)
-        EXPECT_EQ(Charted(members, entry), "Ann=" + std::to_string(10 + entry) + " | Ann");
-    EXPECT_THROW(BuildChart(members, 0), std::out_of_range);
-    EXPECT_THROW(BuildChart(members, 14), std::out_of_range);
-}
-
 // Weeks in time order across a year's end, deposits up and withdrawals (repairs too) down, gold
 // rounded halves to even, entries without a time counted in the title.
 TEST(ChartModel, WeeklyChartsOfTheActivity) {
