@@ -1,11 +1,14 @@
 #include "ui/analysis_job.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <string_view>
 
 namespace coffer {
 namespace {
+
+constexpr qint64 kProgressIntervalMs = 100;
 
 void EmptyTables(GuildStats& stats) {
     stats.members.clear();
@@ -61,7 +64,12 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const LogText& text, co
         QMetaObject::invokeMethod(
             this, [this, text = QString::fromStdString(status)] { emit statusChanged(text); }, Qt::QueuedConnection);
     };
-    hooks.progress = [this](int percent) {
+    // Every share shown repaints the window, which costs it far more than a glance at the bar gains: it
+    // moves at most once per interval, and to the end at once.
+    hooks.progress = [this, sinceShown = QElapsedTimer()](int percent) mutable {
+        if (sinceShown.isValid() && sinceShown.elapsed() < kProgressIntervalMs && percent < 100)
+            return;
+        sinceShown.start();
         QMetaObject::invokeMethod(
             this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
     };

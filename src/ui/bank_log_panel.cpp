@@ -22,7 +22,7 @@ constexpr const char* kInstructions =
     "Remember you can paste multiple pages of your bank log here, just paste each new page at the bottom of the "
     "previous one.  When you are finished click \"Analyze Now\".";
 
-constexpr qsizetype kBatchChars = 256 * 1024;
+constexpr qsizetype kBatchChars = 64 * 1024;
 
 // An imported line longer than this is added in parts, so that the window answers in between.
 constexpr qsizetype kImportPartBytes = 32 * 1024;
@@ -102,16 +102,18 @@ LogText BankLogPanel::textUtf8(const std::function<void()>& pump) {
         return *knownText_;
     const bool wasReadOnly = text1_->isReadOnly();
     text1_->setReadOnly(true);
-    std::string text;
-    QString batch;
     const QTextDocument* document = text1_->document();
+    std::string text;
+    // Room for a log of ASCII, as most are: growing the text on the way would copy all of it each time.
+    text.reserve(static_cast<std::size_t>(document->characterCount()));
+    QString batch;
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (block != document->begin())
             batch += u'\n';
         batch += block.text();
         if (batch.size() >= kBatchChars) {
             AppendPlainUtf8(text, batch);
-            batch.clear();
+            batch.resize(0); // keeps its room for the next batch
             pump();
         }
     }
