@@ -130,7 +130,7 @@ void BankLogPanel::appendText(const QString& text) {
 
 void BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
     QTextDocument* document = text1_->document();
-    // An undo step per piece undoes nothing a user could want, and recording them costs a third of the time.
+    // An undo step per piece undoes nothing a user could want, and recording them costs a fifth of the time.
     document->setUndoRedoEnabled(false);
     bool complete = true;
     ForEachImportPiece(file, kImportPartBytes, [this, &pump, &complete](const QString& piece) {

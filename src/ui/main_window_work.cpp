@@ -82,12 +82,12 @@ bool Form1::importFile(const QString& name) {
         // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
         content.reserve(static_cast<std::size_t>(file.size()) + 1);
         while (!file.atEnd() && file.error() == QFileDevice::NoError) {
-            const qint64 left = file.size() - static_cast<qint64>(content.size());
-            const auto read = content.size();
-            content.resize(read + static_cast<std::size_t>(left > 0 ? std::min(left, kReadStepBytes) : kReadStepBytes));
-            content.resize(read +
-                           static_cast<std::size_t>(std::max<qint64>(
-                               0, file.read(content.data() + read, static_cast<qint64>(content.size() - read)))));
+            const std::size_t start = content.size();
+            const qint64 left = file.size() - static_cast<qint64>(start);
+            content.resize(start +
+                           static_cast<std::size_t>(left > 0 ? std::min(left, kReadStepBytes) : kReadStepBytes));
+            const qint64 got = file.read(content.data() + start, static_cast<qint64>(content.size() - start));
+            content.resize(start + static_cast<std::size_t>(std::max<qint64>(got, 0)));
             pump();
         }
     }
