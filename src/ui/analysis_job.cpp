@@ -8,7 +8,7 @@
 namespace coffer {
 namespace {
 
-constexpr qint64 kProgressIntervalMs = 100;
+constexpr qint64 kProgressIntervalMs = 250;
 
 void EmptyTables(GuildStats& stats) {
     stats.members.clear();
