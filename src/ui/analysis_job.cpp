@@ -1,14 +1,32 @@
 #include "ui/analysis_job.h"
 
+#include <QElapsedTimer>
 #include <QThread>
+
+#include <string_view>
 
 namespace coffer {
 namespace {
+
+constexpr qint64 kProgressIntervalMs = 250;
 
 void EmptyTables(GuildStats& stats) {
     stats.members.clear();
     stats.items.clear();
     stats.guild = {};
+}
+
+// The parts as one text; joined in `joined` (here, on the worker thread) when there are several.
+std::string_view JoinedText(const LogText& text, std::string& joined) {
+    if (text.size() == 1)
+        return *text.front();
+    std::size_t size = 0;
+    for (const auto& part : text)
+        size += part->size();
+    joined.reserve(size);
+    for (const auto& part : text)
+        joined += *part;
+    return joined;
 }
 
 } // namespace
@@ -22,7 +40,7 @@ AnalysisJob::~AnalysisJob() {
     }
 }
 
-void AnalysisJob::start(const GuildStats& tables, std::string text, std::filesystem::path workFolder,
+void AnalysisJob::start(const GuildStats& tables, LogText text, std::filesystem::path workFolder,
                         ReportWriter writeReport, PriceSourceFactory prices, EntrySelection selection) {
     if (thread_)
         return;
@@ -37,25 +55,31 @@ void AnalysisJob::start(const GuildStats& tables, std::string text, std::filesys
     thread_->start();
 }
 
-void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const std::string& text,
-                      const std::filesystem::path& workFolder, const ReportWriter& writeReport,
-                      const PriceSourceFactory& prices, const EntrySelection& selection) {
+void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const LogText& text, const std::filesystem::path& workFolder,
+                      const ReportWriter& writeReport, const PriceSourceFactory& prices,
+                      const EntrySelection& selection) {
     AnalysisHooks hooks;
     hooks.selection = selection;
     hooks.showStatus = [this](const std::string& status) {
         QMetaObject::invokeMethod(
             this, [this, text = QString::fromStdString(status)] { emit statusChanged(text); }, Qt::QueuedConnection);
     };
-    hooks.progress = [this](int percent) {
+    // Every share shown repaints the window, which costs it far more than a glance at the bar gains: it
+    // moves at most once per interval, and to the end at once.
+    hooks.progress = [this, sinceShown = QElapsedTimer()](int percent) mutable {
+        if (sinceShown.isValid() && sinceShown.elapsed() < kProgressIntervalMs && percent < 100)
+            return;
+        sinceShown.start();
         QMetaObject::invokeMethod(
             this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
     };
     hooks.stop = stop_.get_token();
     hooks.generateReport = [&writeReport, &stats] { return writeReport(*stats); };
+    std::string joined;
     try {
         std::unique_ptr<ItemPriceSource> priceSource = prices ? prices(hooks) : nullptr;
         hooks.itemPrices = priceSource.get();
-        results_.result = RunAnalysis(text, *stats, workFolder, hooks);
+        results_.result = RunAnalysis(JoinedText(text, joined), *stats, workFolder, hooks);
     } catch (const std::exception& error) {
         EmptyTables(*stats);
         results_.failure = std::string("The analysis stopped: ") + error.what();

@@ -5,6 +5,7 @@
 // `finished`.
 
 #include "analysis/analysis_run.h"
+#include "ui/log_text.h"
 
 #include <QObject>
 #include <QString>
@@ -37,7 +38,7 @@ class AnalysisJob : public QObject {
 
     // Starts a run on a copy of `tables` (their rows are emptied by the run; their sort state carries
     // over); `prices` is empty when items are not looked up. Ignored while a run is going.
-    void start(const GuildStats& tables, std::string text, std::filesystem::path workFolder, ReportWriter writeReport,
+    void start(const GuildStats& tables, LogText text, std::filesystem::path workFolder, ReportWriter writeReport,
                PriceSourceFactory prices, EntrySelection selection = {});
 
     // Stops the run in progress as soon as it can; it then finishes as cancelled.
@@ -52,7 +53,7 @@ class AnalysisJob : public QObject {
     void finished();
 
   private:
-    void run(std::unique_ptr<GuildStats> stats, const std::string& text, const std::filesystem::path& workFolder,
+    void run(std::unique_ptr<GuildStats> stats, const LogText& text, const std::filesystem::path& workFolder,
              const ReportWriter& writeReport, const PriceSourceFactory& prices, const EntrySelection& selection);
     void onThreadFinished();
 

@@ -1,5 +1,6 @@
 #include "ui/bank_log_panel.h"
 
+#include "ui/log_import.h"
 #include "ui/twips.h"
 #include "ui/window_fonts.h"
 
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,7 +22,10 @@ constexpr const char* kInstructions =
     "Remember you can paste multiple pages of your bank log here, just paste each new page at the bottom of the "
     "previous one.  When you are finished click \"Analyze Now\".";
 
-constexpr qsizetype kBatchChars = 256 * 1024;
+constexpr qsizetype kBatchChars = 64 * 1024;
+
+// An imported line longer than this is added in parts, so that the window answers in between.
+constexpr qsizetype kImportPartBytes = 32 * 1024;
 
 // Appends the characters as toPlainText writes them: line and paragraph separators as line feeds,
 // no-break spaces as spaces.
@@ -63,6 +68,10 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     text1_ = new QPlainTextEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));
     text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    connect(text1_->document(), &QTextDocument::contentsChange, this, [this] {
+        if (!importing_)
+            knownText_ = text1_->document()->isEmpty() ? std::optional(LogText{}) : std::nullopt;
+    });
     BoldCaption(this);
 }
 
@@ -88,31 +97,54 @@ void BankLogPanel::offerRepeatedOnce() {
     chkRepeatedOnce_->show();
 }
 
-std::string BankLogPanel::textUtf8(const std::function<void()>& pump) {
+LogText BankLogPanel::textUtf8(const std::function<void()>& pump) {
+    if (knownText_)
+        return *knownText_;
     const bool wasReadOnly = text1_->isReadOnly();
     text1_->setReadOnly(true);
-    std::string text;
-    QString batch;
     const QTextDocument* document = text1_->document();
+    std::string text;
+    // Room for a log of ASCII, as most are: growing the text on the way would copy all of it each time.
+    text.reserve(static_cast<std::size_t>(document->characterCount()));
+    QString batch;
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (block != document->begin())
             batch += u'\n';
         batch += block.text();
         if (batch.size() >= kBatchChars) {
             AppendPlainUtf8(text, batch);
-            batch.clear();
+            batch.resize(0); // keeps its room for the next batch
             pump();
         }
     }
     AppendPlainUtf8(text, batch);
     text1_->setReadOnly(wasReadOnly);
-    return text;
+    return {std::make_shared<const std::string>(std::move(text))};
 }
 
 void BankLogPanel::appendText(const QString& text) {
     QTextCursor end(text1_->document());
     end.movePosition(QTextCursor::End);
     end.insertText(text);
+}
+
+void BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
+    QTextDocument* document = text1_->document();
+    // An undo step per piece undoes nothing a user could want, and recording them costs a fifth of the time.
+    document->setUndoRedoEnabled(false);
+    bool complete = true;
+    ForEachImportPiece(file, kImportPartBytes, [this, &pump, &complete](const QString& piece) {
+        {
+            const QScopedValueRollback importing(importing_, true);
+            appendText(piece);
+        }
+        return complete = pump(); // what the pump lets happen is a change of its own
+    });
+    document->setUndoRedoEnabled(true);
+    if (knownText_ && complete && ToShownImportText(file))
+        knownText_->push_back(std::make_shared<const std::string>(std::move(file)));
+    else
+        knownText_.reset();
 }
 
 void BankLogPanel::setTextReadOnly(bool readOnly) {

@@ -7,14 +7,21 @@
 // only is one long line), so that the window can answer in between; the parts joined are the piece.
 // The file is UTF-8, and no part ends inside a character.
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <functional>
+#include <string>
 
 namespace coffer {
 
 // Calls `append` with each piece (or part of one) in order; stops early when it returns false.
-void ForEachImportPiece(const QByteArray& file, qsizetype maxPartBytes,
+void ForEachImportPiece(QByteArrayView file, qsizetype maxPartBytes,
                         const std::function<bool(const QString& piece)>& append);
+
+// Turns the file, in place, into the text its import adds as the text box gives it back (UTF-8, "\n"
+// between lines, line and paragraph separators as "\n", no-break spaces as spaces), so that an
+// unedited import need not be read out of the box again. False, the file unchanged, when it is not
+// UTF-8: the box then holds replacement characters. One byte of spare capacity spares a copy.
+bool ToShownImportText(std::string& file);
 
 } // namespace coffer

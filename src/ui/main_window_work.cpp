@@ -9,7 +9,6 @@
 #include "shell/local_days.h"
 #include "ui/bank_log_panel.h"
 #include "ui/engine_text.h"
-#include "ui/log_import.h"
 #include "ui/report_copy.h"
 #include "ui/report_panel.h"
 #include "ui/stats_panel.h"
@@ -26,16 +25,19 @@
 #include <QScopeGuard>
 #include <QUrl>
 
+#include <algorithm>
+#include <string_view>
+
 namespace coffer {
 namespace {
 
-// A long line is added in parts of this size, so that the window answers in between.
-constexpr qsizetype kImportPartBytes = 32 * 1024;
+// A file is read in steps of this size, so that the window answers in between.
+constexpr qint64 kReadStepBytes = 1024 * 1024;
 
 // Text without an XML declaration in its first 64 KiB that holds NUL bytes there is likely some other file.
-bool LooksBinary(const QByteArray& content) {
-    const QByteArray head = content.left(64 * 1024);
-    return !head.contains("?xml") && head.contains('\0');
+bool LooksBinary(std::string_view content) {
+    const std::string_view head = content.substr(0, 64 * 1024);
+    return head.find("?xml") == std::string_view::npos && head.find('\0') != std::string_view::npos;
 }
 
 std::string ReportDateText() {
@@ -75,10 +77,17 @@ bool Form1::importFile(const QString& name) {
     ThrottledEventPump pump;
     // The whole file is read before anything is added, so that a failed read changes nothing.
     QFile file(name);
-    QByteArray content;
+    std::string content;
     if (file.open(QIODevice::ReadOnly)) {
+        // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
+        content.reserve(static_cast<std::size_t>(file.size()) + 1);
         while (!file.atEnd() && file.error() == QFileDevice::NoError) {
-            content += file.read(kImportPartBytes * 32);
+            const std::size_t start = content.size();
+            const qint64 left = file.size() - static_cast<qint64>(start);
+            content.resize(start +
+                           static_cast<std::size_t>(left > 0 ? std::min(left, kReadStepBytes) : kReadStepBytes));
+            const qint64 got = file.read(content.data() + start, static_cast<qint64>(content.size() - start));
+            content.resize(start + static_cast<std::size_t>(std::max<qint64>(got, 0)));
             pump();
         }
     }
@@ -93,8 +102,7 @@ bool Form1::importFile(const QString& name) {
         setBusy(false);
         return false;
     }
-    ForEachImportPiece(content, kImportPartBytes, [this, &pump](const QString& piece) {
-        frame2_->appendText(piece);
+    frame2_->appendImport(std::move(content), [this, &pump] {
         pump();
         return !closing_;
     });
@@ -179,7 +187,7 @@ void Form1::cmdAnalyze_Click() {
     setBusy(true);
     // Reading a large text takes a while: the window keeps answering, and the text stays as it is.
     ThrottledEventPump pump;
-    std::string text = frame2_->textUtf8(pump);
+    LogText text = frame2_->textUtf8(pump);
     // The run starts from the window's tables, so that their sort state carries over as it would if the
     // run filled them in place.
     job_.start(stats_, std::move(text), settings_.workFolder, std::move(writeReport),

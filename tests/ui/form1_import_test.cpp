@@ -1,6 +1,9 @@
 // Getting the bank log into Text1: importing files, and adding a bank log page shown in the browser.
 
+#include "report/table_export.h"
 #include "tests/ui/support/form1_harness.h"
+#include "ui/bank_log_panel.h"
+#include "ui/stats_table_model.h"
 
 #include <QApplication>
 #include <QMimeData>
@@ -55,6 +58,40 @@ class Form1ImportTest : public QObject {
         QCOMPARE(readOnly, QList<bool>(readOnly.size(), true));
         QVERIFY(!text1->isReadOnly());
         QVERIFY(harness.dialogs().messages.isEmpty());
+    }
+
+    // "Analyze now" reads what the box shows, whether that is known from the imports or read back from
+    // the box after a change.
+    void analysisReadsWhatTheBoxShows_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("imports");
+        QTest::addColumn<QString>("typed"); // after the imports
+        QTest::newRow("two imports") << QString() << 2 << QString();
+        QTest::newRow("after pasted text") << QStringLiteral("pasted") << 1 << QString();
+        QTest::newRow("typed after the import") << QString() << 1 << QStringLiteral("typed");
+    }
+
+    void analysisReadsWhatTheBoxShows() {
+        QFETCH(QString, before);
+        QFETCH(int, imports);
+        QFETCH(QString, typed);
+        Form1Harness harness;
+        auto* text1 = harness.find<QPlainTextEdit>("Text1");
+        text1->setPlainText(before);
+        for (int i = 0; i < imports; ++i)
+            QVERIFY(harness.importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")));
+        QTest::keyClicks(text1, typed);
+        QVERIFY(text1->toPlainText().contains(typed));
+        std::string analysed;
+        for (const auto& part : harness.find<BankLogPanel>("Frame2")->textUtf8([] {}))
+            analysed += *part;
+        QCOMPARE(analysed, text1->toPlainText().toStdString());
+        // The run joins the parts: its lists are those of the same text read back from the box.
+        QVERIFY(harness.analyze());
+        const std::string members = TableText(harness.window().memberModel()->table(), TableFormat::Csv);
+        text1->setPlainText(text1->toPlainText());
+        QVERIFY(harness.analyze());
+        QCOMPARE(TableText(harness.window().memberModel()->table(), TableFormat::Csv), members);
     }
 
     void fileThatCannotBeImportedChangesNothing_data() {

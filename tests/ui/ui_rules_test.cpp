@@ -9,6 +9,8 @@
 #include "ui/site_links.h"
 
 #include <QStringList>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 namespace coffer {
@@ -37,6 +39,27 @@ TEST(ImportPieces, EveryLineFollowsALineBreak) {
     };
     for (const auto& [file, text] : cases)
         EXPECT_EQ(Imported(file, 1 << 20), text) << file.toStdString();
+}
+
+// What the analysis reads of an unedited import is what the text box gives back of the import's pieces.
+TEST(ImportPieces, ShownTextIsWhatTheBoxGivesBack) {
+    QByteArrayList files{"", "\r", "\r\r\n", "a\r\nb\rc\n", QByteArray("\xef\xbb\xbf<?xml\r\n\0\xef\xbf\xbc", 14)};
+    QByteArray mixed; // every ending and every character the box turns into another at every place in a word
+    const char* const endings[] = {"\r\n",         "\r",           "\n",           "\xc2\xa0", "\xe2\x80\xa8",
+                                   "\xe2\x80\xa9", "\xef\xb7\x90", "\xef\xb7\x91", "\xc3\xa9", "\xe2\x82\xac"};
+    for (int i = 0; i < 400; ++i)
+        mixed += QByteArray(i % 19, 'x') + endings[i % std::size(endings)];
+    files << mixed;
+    for (const QByteArray& file : files) {
+        QTextDocument box;
+        QTextCursor(&box).insertText(Imported(file, 1 << 20));
+        std::string shown = file.toStdString();
+        ASSERT_TRUE(ToShownImportText(shown));
+        EXPECT_EQ(shown, box.toPlainText().toStdString()) << file.toStdString();
+    }
+    std::string notUtf8 = "a\xff\r\nb"; // the box shows a replacement character
+    EXPECT_FALSE(ToShownImportText(notUtf8));
+    EXPECT_EQ(notUtf8, "a\xff\r\nb");
 }
 
 TEST(ImportPieces, LongLinesComeInPartsThatNeverSplitACharacter) {
