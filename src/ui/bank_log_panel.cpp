@@ -129,9 +129,6 @@ void BankLogPanel::appendText(const QString& text) {
 }
 
 void BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
-    QTextDocument* document = text1_->document();
-    // An undo step per piece undoes nothing a user could want, and recording them costs a fifth of the time.
-    document->setUndoRedoEnabled(false);
     bool complete = true;
     ForEachImportPiece(file, kImportPartBytes, [this, &pump, &complete](const QString& piece) {
         {
@@ -140,7 +137,6 @@ void BankLogPanel::appendImport(std::string file, const std::function<bool()>& p
         }
         return complete = pump(); // what the pump lets happen is a change of its own
     });
-    document->setUndoRedoEnabled(true);
     if (knownText_ && complete && ToShownImportText(file))
         knownText_->push_back(std::make_shared<const std::string>(std::move(file)));
     else
