@@ -47,11 +47,10 @@ unsigned KeysIn(std::string_view token) {
     return keys;
 }
 
-// Removes every occurrence of the key (lower case; letter case ignored) and every double quote, "<"
-// and ">".
-std::string CleanField(std::string_view raw, std::string_view key) {
-    std::string out;
-    out.reserve(raw.size());
+// `out` becomes the raw text without any occurrence of the key (lower case; letter case ignored) and
+// without any double quote, "<" and ">". It keeps its memory: an entry's fields are refilled in place.
+void CleanField(std::string_view raw, std::string_view key, std::string& out) {
+    out.clear();
     for (std::size_t i = 0; i < raw.size();) {
         if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() &&
             EqualsNoCase(raw.substr(i, key.size()), key)) {
@@ -62,7 +61,6 @@ std::string CleanField(std::string_view raw, std::string_view key) {
         if (c != '"' && c != '<' && c != '>')
             out.push_back(c);
     }
-    return out;
 }
 
 // The guild key line: the piece after a piece holding "name=" is the guild name, the piece after one
@@ -97,8 +95,10 @@ bool IsTypeToken(std::string_view token, bool hasMoney) {
 }
 
 struct RawFields {
+    explicit RawFields(std::string& itemNameBuffer) : itemName(itemNameBuffer) { itemName.clear(); }
+
     std::string_view player, money, type, count, quality, ts;
-    std::string itemName;
+    std::string& itemName; // the scan's buffer, reused from element to element
     bool hasPlayer = false, hasMoney = false, hasType = false, hasCount = false, hasQuality = false,
          hasItemName = false, hasTs = false;
 };
@@ -165,8 +165,8 @@ class Tokens {
     bool done_ = false;
 };
 
-RawFields ReadTokens(std::string_view element) {
-    RawFields raw;
+RawFields ReadTokens(std::string_view element, std::string& itemNameBuffer) {
+    RawFields raw(itemNameBuffer);
     Tokens tokens(element);
     for (std::string_view token; tokens.next(token);) {
         if (token.empty())
@@ -199,7 +199,8 @@ RawFields ReadTokens(std::string_view element) {
         }
         if (keys & kName) {
             // A name of several words runs over tokens until one closes its quote.
-            raw.itemName = RemoveAllNoCase(token, "name=\"");
+            raw.itemName.clear();
+            AppendWithoutNoCase(token, "name=\"", raw.itemName);
             raw.hasItemName = true;
             bool closed = raw.itemName.find('"') != std::string::npos;
             for (std::string_view next; !closed && tokens.next(next);) {
@@ -212,23 +213,38 @@ RawFields ReadTokens(std::string_view element) {
     return raw;
 }
 
-BankLogEntry MakeEntry(const RawFields& raw) {
-    BankLogEntry entry;
+// Every field of the entry is set anew; the strings keep their memory, so a scan that refills one
+// entry allocates nothing once the strings have grown.
+void FillEntry(const RawFields& raw, BankLogEntry& entry) {
+    const std::pair<bool, std::string*> fields[] = {{raw.hasPlayer, &entry.player},
+                                                    {raw.hasMoney, &entry.money},
+                                                    {raw.hasType, &entry.type},
+                                                    {raw.hasQuality, &entry.quality},
+                                                    {raw.hasItemName, &entry.itemName}};
+    for (const auto& [has, field] : fields)
+        if (!has)
+            field->clear();
     if (raw.hasPlayer)
-        entry.player = CleanField(raw.player, "player=");
+        CleanField(raw.player, "player=", entry.player);
     if (raw.hasMoney)
-        entry.money = CleanField(raw.money, "money=");
-    if (raw.hasType)
-        entry.type = RemoveChars(CleanField(raw.type, "type="), "/");
+        CleanField(raw.money, "money=", entry.money);
+    if (raw.hasType) {
+        CleanField(raw.type, "type=", entry.type);
+        std::erase(entry.type, '/');
+    }
     if (raw.hasCount)
-        entry.count = CleanField(raw.count, "count=");
-    if (raw.hasQuality)
-        entry.quality = QualityWeight(CleanField(raw.quality, "qi="));
+        CleanField(raw.count, "count=", entry.count);
+    else
+        entry.count.assign(1, '1'); // the default; an assignment of "1" trips a false warning of GCC 12
+    if (raw.hasQuality) {
+        CleanField(raw.quality, "qi=", entry.quality);
+        entry.quality = QualityWeight(entry.quality);
+    }
     if (raw.hasItemName)
-        entry.itemName = CleanField(raw.itemName, "name=");
-    if (raw.hasTs)
-        entry.ts = ReadTimestamp(raw.ts);
-    return entry;
+        CleanField(raw.itemName, "name=", entry.itemName);
+    entry.value.clear();
+    entry.itemId.clear();
+    entry.ts = raw.hasTs ? ReadTimestamp(raw.ts) : std::nullopt;
 }
 
 } // namespace
@@ -251,6 +267,8 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
         return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
     };
     std::uint64_t page = 0;
+    BankLogEntry entry; // refilled for every element: its strings keep their memory
+    std::string itemName;
     while (!stop.stop_requested() && lines.readLine(line)) {
         if (line.find('?') != std::string_view::npos && ContainsNoCase(line, "?xml"))
             ++page;
@@ -267,7 +285,7 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
             line = added;
             hash.addLine(added);
         }
-        BankLogEntry entry = MakeEntry(ReadTokens(elementText));
+        FillEntry(ReadTokens(elementText, itemName), entry);
         entry.page = page;
         entry.textHash = hash.value();
         if (entry.player == "null")

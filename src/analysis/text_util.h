@@ -21,6 +21,8 @@ inline bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
 
 // Removes every occurrence of needle (letter case ignored), scanning left to right.
 std::string RemoveAllNoCase(std::string_view text, std::string_view needle);
+// The same, appended to `out`.
+void AppendWithoutNoCase(std::string_view text, std::string_view needle, std::string& out);
 
 // Whether every character is one of 0 to 9 (true for the empty text).
 bool AllDigits(std::string_view text);

@@ -20,7 +20,12 @@ Scan ScanText(const std::string& text) {
     std::istringstream in(text);
     LineReader lines(in);
     Scan scan;
-    ScanBankLog(lines, scan.guild, [&](BankLogEntry& e) { scan.entries.push_back(e); }, {});
+    ScanBankLog(lines, scan.guild,
+                [&](BankLogEntry& e) {
+                    scan.entries.push_back(e);
+                    e.value = e.itemId = "set by the handler"; // as the totals do: the next entry must not see it
+                },
+                {});
     return scan;
 }
 
@@ -70,11 +75,13 @@ TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
          "<banklog player=\"Ned\" type=\"12\" type=\"x\" type=\"\" x=\"1\"/>", "Ned", "", "12", "1", "", ""},
         {"a tab does not separate tokens", "<banklog player=\"Mo\"\ttype=\"1\"/>", "Mo\ttype=1/", "", "", "1", "", ""},
     };
+    // Each after an element that sets every field: nothing of an entry carries over to the next.
+    const std::string before = "<banklog money=\"9\" player=\"Pre\" type=\"2\" count=\"8\" qi=\"2\" name=\"Old\"/>\n";
     for (const EntryCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const Scan scan = ScanText(c.text);
-        ASSERT_EQ(scan.entries.size(), 1u);
-        const BankLogEntry& e = scan.entries[0];
+        const Scan scan = ScanText(before + c.text);
+        ASSERT_EQ(scan.entries.size(), 2u);
+        const BankLogEntry& e = scan.entries[1];
         EXPECT_EQ(std::tie(e.player, e.money, e.type, e.count, e.quality, e.itemName, e.value, e.itemId),
                   std::tie(c.player, c.money, c.type, c.count, c.quality, c.itemName, "", ""));
     }
