@@ -97,12 +97,14 @@ template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, T
 } // namespace
 
 std::uint32_t StatsTable::Column::intern(std::string_view text) {
+    if (lastPlace < texts.size() && texts[lastPlace] == text)
+        return lastPlace;
     if (const auto it = placeOf.find(text); it != placeOf.end())
-        return it->second;
-    const auto place = static_cast<std::uint32_t>(texts.size());
-    placeOf.emplace(text, place);
+        return lastPlace = it->second;
+    lastPlace = static_cast<std::uint32_t>(texts.size());
+    placeOf.emplace(text, lastPlace);
     texts.emplace_back(text);
-    return place;
+    return lastPlace;
 }
 
 StatsTable::StatsTable(std::vector<std::string> captions)

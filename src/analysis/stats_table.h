@@ -80,6 +80,9 @@ class StatsTable {
     struct Column {
         std::deque<std::string> texts; // never moved as it grows
         std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> placeOf;
+        // The text of the last cell added: rows in log order often repeat it (a value, a type, a
+        // member's run of entries), and a comparison is far cheaper than a look-up.
+        std::uint32_t lastPlace = 0;
         std::uint32_t intern(std::string_view text);
     };
 

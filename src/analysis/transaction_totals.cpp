@@ -145,11 +145,15 @@ std::string GoldValueOf(const BankLogEntry& entry) {
 
 void MemberTotals::add(const BankLogEntry& entry) {
     const int valueColumn = ValueColumn(entry.type);
-    if (const auto it = rowOf_.find(entry.player); it != rowOf_.end()) {
-        if (valueColumn >= 0)
-            UpdateRow(entry, valueColumn, rows_[it->second]);
-    } else if (valueColumn >= 0) {
-        rowOf_.emplace(entry.player, rows_.size());
+    if (valueColumn < 0)
+        return;
+    if (lastRow_ < rows_.size() && rows_[lastRow_].name == entry.player) {
+        UpdateRow(entry, valueColumn, rows_[lastRow_]);
+    } else if (const auto it = rowOf_.find(entry.player); it != rowOf_.end()) {
+        UpdateRow(entry, valueColumn, rows_[lastRow_ = it->second]);
+    } else {
+        lastRow_ = rows_.size();
+        rowOf_.emplace(entry.player, lastRow_);
         rows_.push_back(NewRow(entry, valueColumn));
     }
 }

@@ -73,6 +73,7 @@ class MemberTotals {
   private:
     std::vector<Row> rows_; // in the order of each member's first entry
     std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> rowOf_;
+    std::size_t lastRow_ = 0; // a member's entries often follow one another: checked before the look-up
 };
 
 // Adds one entry: updates or creates the member's row and, for item deposits and withdrawals,
