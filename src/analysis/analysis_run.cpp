@@ -116,7 +116,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
                 TotalEntry(entry, members, stats.items, hooks.itemPrices);
                 stats.activity.add(entry);
             },
-            hooks.stop, read);
+            hooks.stop, read, [&](const BankLogEntry& entry) { filter.prefetch(entry); });
         result.outsidePeriod = filter.outsidePeriod();
         result.repeatedEntries = filter.repeated();
         if (!copy.finishWriting())

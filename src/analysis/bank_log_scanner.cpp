@@ -21,7 +21,10 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 // ends in "=" and no two in the same letter, so one look before each "=" finds them all in one pass.
 unsigned KeysIn(std::string_view token) {
     unsigned keys = 0;
-    for (std::size_t eq = token.find('='); eq != std::string_view::npos; eq = token.find('=', eq + 1)) {
+    // Tokens are short: a plain search beats a call to memchr for each.
+    for (auto at = std::find(token.begin(), token.end(), '='); at != token.end();
+         at = std::find(at + 1, token.end(), '=')) {
+        const auto eq = static_cast<std::size_t>(at - token.begin());
         const std::string_view before = token.substr(0, eq);
         auto key = [&](std::string_view name, KeyBit bit) { return EndsWithNoCase(before, name) ? bit : 0u; };
         switch (eq == 0 ? '\0' : FoldCase(before.back())) {
@@ -188,9 +191,10 @@ class Tokens {
     bool next(std::string_view& token) {
         if (done_)
             return false;
-        const std::size_t space = rest_.find(' ');
+        // Tokens are short: a plain search beats a call to memchr for each.
+        const auto space = static_cast<std::size_t>(std::find(rest_.begin(), rest_.end(), ' ') - rest_.begin());
         token = rest_.substr(0, space);
-        done_ = space == std::string_view::npos;
+        done_ = space == rest_.size();
         rest_.remove_prefix(done_ ? rest_.size() : space + 1);
         return true;
     }

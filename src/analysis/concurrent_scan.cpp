@@ -92,7 +92,8 @@ class BatchQueue {
 } // namespace
 
 void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
-                             const std::function<void(std::uint64_t bytes)>& onRead) {
+                             const std::function<void(std::uint64_t bytes)>& onRead,
+                             const std::function<void(const BankLogEntry&)>& onUpcoming) {
     BatchQueue queue;
     GuildIdentity scanned = guild;
     std::thread scanner([&] {
@@ -133,9 +134,13 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
         }
     } join{queue, scanner};
 
+    constexpr std::size_t kAhead = 8; // far enough for memory to answer, near enough to stay in the cache
     for (Batch batch; !stop.stop_requested() && queue.pop(batch);)
-        for (std::size_t i = 0; i < batch.size && !stop.stop_requested(); ++i)
+        for (std::size_t i = 0; i < batch.size && !stop.stop_requested(); ++i) {
+            if (onUpcoming && i + kAhead < batch.size)
+                onUpcoming(batch.entries[i + kAhead]);
             onEntry(batch.entries[i]);
+        }
     if (const std::exception_ptr failure = queue.failure())
         std::rethrow_exception(failure);
     if (!stop.stop_requested())

@@ -41,6 +41,11 @@ std::size_t HashSet::slotOf(std::uint64_t key) const {
     return slot;
 }
 
+void HashSet::prefetch(std::uint64_t hash) const {
+    if (!slots_.empty())
+        __builtin_prefetch(&slots_[static_cast<std::size_t>(hash == 0 ? 1 : hash) & (slots_.size() - 1)]);
+}
+
 bool HashSet::contains(std::uint64_t hash) const {
     const std::uint64_t key = hash == 0 ? 1 : hash;
     return !slots_.empty() && slots_[slotOf(key)] == key;
@@ -63,8 +68,12 @@ void HashSet::insert(std::uint64_t hash) {
 
 bool EntryFilter::seenOnEarlierPage(const BankLogEntry& entry) {
     if (entry.page != page_) {
-        for (const std::uint64_t hash : thisPage_)
-            earlierPages_.insert(hash);
+        constexpr std::size_t kAhead = 8; // inserts under way while one waits for memory
+        for (std::size_t i = 0; i < thisPage_.size(); ++i) {
+            if (i + kAhead < thisPage_.size())
+                earlierPages_.prefetch(thisPage_[i + kAhead]);
+            earlierPages_.insert(thisPage_[i]);
+        }
         thisPage_.clear();
         page_ = entry.page;
     }

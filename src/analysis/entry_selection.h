@@ -44,6 +44,9 @@ class HashSet {
   public:
     bool contains(std::uint64_t hash) const;
     void insert(std::uint64_t hash);
+    // Starts loading the slot where a look-up of the hash begins: a look-up soon after finds it in the
+    // cache instead of waiting for memory.
+    void prefetch(std::uint64_t hash) const;
 
   private:
     std::size_t slotOf(std::uint64_t key) const;
@@ -60,6 +63,8 @@ class EntryFilter {
 
     // Whether the entry is to be analysed.
     bool admit(const BankLogEntry& entry);
+    // Told of an entry a little before its admit(): its look-up then waits for no memory.
+    void prefetch(const BankLogEntry& entry) const { earlierPages_.prefetch(entry.textHash); }
 
     std::uint64_t outsidePeriod() const { return outsidePeriod_; }
     std::uint64_t repeated() const { return repeated_; }
