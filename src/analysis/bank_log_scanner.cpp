@@ -313,12 +313,18 @@ bool LooksLikeBankLog(std::string_view text) {
 }
 
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop) {
+    BankLogEntry entry; // refilled for every element
+    ScanBankLog(
+        lines, guild, [&entry]() -> BankLogEntry& { return entry; }, onEntry, stop);
+}
+
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
+                 const EntryHandler& onEntry, std::stop_token stop) {
     std::string_view line;
     auto closes = [](std::string_view text, const LineTags& tags) {
         return tags.bankLogEnd || text.find("/>") != std::string_view::npos;
     };
     std::uint64_t page = 0;
-    BankLogEntry entry; // refilled for every element: its strings keep their memory
     std::string itemName;
     while (!stop.stop_requested() && lines.readLine(line)) {
         if (line.find('?') != std::string_view::npos && ContainsNoCase(line, "?xml"))
@@ -338,6 +344,7 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
             tags = TagsIn(added);
             hash.addLine(added);
         }
+        BankLogEntry& entry = nextEntry();
         FillEntry(ReadTokens(elementText, itemName), entry);
         entry.page = page;
         entry.textHash = hash.value();

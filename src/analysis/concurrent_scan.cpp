@@ -102,11 +102,9 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
             Batch batch;
             batch.entries.resize(kBatchSize);
             ScanBankLog(
-                lines, scanned,
-                [&](BankLogEntry& entry) {
-                    // The scan refills the entry it gets back: the slot's old one, with its memory.
-                    std::swap(batch.entries[batch.size++], entry);
-                    if (batch.size < kBatchSize)
+                lines, scanned, [&]() -> BankLogEntry& { return batch.entries[batch.size]; },
+                [&](BankLogEntry&) {
+                    if (++batch.size < kBatchSize)
                         return;
                     if (!queue.push(batch))
                         throw StopScan{};
