@@ -119,10 +119,6 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareNoCase(a, b) == 0;
-}
-
 std::string_view TrimChars(std::string_view text, std::string_view chars) {
     const std::size_t first = text.find_first_not_of(chars);
     if (first == std::string_view::npos)

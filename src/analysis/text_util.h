@@ -43,6 +43,14 @@ std::string ReplaceChar(std::string_view text, char from, char to);
 // Three-way comparison of two texts byte by byte with letter case ignored; a prefix sorts first.
 int CompareNoCase(std::string_view a, std::string_view b);
 
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// Inline: the scanner asks it for every key of every token.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    return true;
+}
 
 } // namespace coffer
