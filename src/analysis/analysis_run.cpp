@@ -107,6 +107,10 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             if (percent > shown && hooks.progress)
                 hooks.progress(shown = percent);
         };
+        // An item entry takes two or three lines of the log, well over this many bytes: room for every
+        // item row at once, for the table to grow to without copying itself.
+        constexpr std::size_t kLogBytesPerItemRow = 200;
+        stats.items.reserveRows(logText.size() / kLogBytesPerItemRow);
         EntryFilter filter(hooks.selection);
         ScanBankLogConcurrently(
             lines, stats.guild,

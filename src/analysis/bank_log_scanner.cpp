@@ -189,9 +189,20 @@ LineTags TagsIn(std::string_view line) {
         auto startsWith = [&](std::string_view tag) {
             return rest.size() >= tag.size() && EqualsNoCase(rest.substr(0, tag.size()), tag);
         };
-        tags.guildKey = tags.guildKey || startsWith("<guildkey");
-        tags.bankLog = tags.bankLog || startsWith("<banklog ");
-        tags.bankLogEnd = tags.bankLogEnd || startsWith("</banklog>");
+        // The letter after "<" tells which tag it may be.
+        switch (rest.size() < 2 ? '\0' : FoldCase(rest[1])) {
+        case 'g':
+            tags.guildKey = tags.guildKey || startsWith("<guildkey");
+            break;
+        case 'b':
+            tags.bankLog = tags.bankLog || startsWith("<banklog ");
+            break;
+        case '/':
+            tags.bankLogEnd = tags.bankLogEnd || startsWith("</banklog>");
+            break;
+        default:
+            break;
+        }
     }
     return tags;
 }

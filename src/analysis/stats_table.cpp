@@ -132,6 +132,11 @@ void StatsTable::Column::grow() {
 StatsTable::StatsTable(std::vector<std::string> captions)
     : captions_(std::move(captions)), columns_(captions_.size()) {}
 
+void StatsTable::reserveRows(std::size_t rows) {
+    cells_.reserve(rows * columnCount());
+    order_.reserve(rows);
+}
+
 StatsTable::RowId StatsTable::appendRow(const std::vector<std::string>& cells) {
     std::vector<std::string_view> views(cells.begin(), cells.end());
     return appendRow(std::span<const std::string_view>(views));

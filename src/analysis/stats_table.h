@@ -51,6 +51,9 @@ class StatsTable {
         return cells_[order_[row] * columnCount() + column];
     }
 
+    // Room for this many rows in all: the table then grows without copying itself (and touching fresh
+    // memory for every copy) on the way. Only a hint: untouched room costs no memory.
+    void reserveRows(std::size_t rows);
     // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
     RowId appendRow(const std::vector<std::string>& cells);
     // The same from views: a text already in its column costs no copy.
