@@ -54,7 +54,8 @@ unsigned KeysIn(std::string_view token) {
 // `out` becomes the raw text without any occurrence of the key (lower case; letter case ignored) and
 // without any double quote, "<" and ">". It keeps its memory: an entry's fields are refilled in place.
 void CleanField(std::string_view raw, std::string_view key, std::string& out) {
-    out.clear();
+    out.resize(raw.size()); // written through a pointer, then cut to what was kept
+    char* kept = out.data();
     for (std::size_t i = 0; i < raw.size();) {
         if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() &&
             EqualsNoCase(raw.substr(i, key.size()), key)) {
@@ -63,8 +64,9 @@ void CleanField(std::string_view raw, std::string_view key, std::string& out) {
         }
         const char c = raw[i++];
         if (c != '"' && c != '<' && c != '>')
-            out.push_back(c);
+            *kept++ = c;
     }
+    out.resize(static_cast<std::size_t>(kept - out.data()));
 }
 
 // The guild key line: the piece after a piece holding "name=" is the guild name, the piece after one
@@ -141,8 +143,7 @@ class ElementHash {
             while (at != end && IsSpace(*at))
                 ++at;
             const char* const word = at;
-            while (at != end && !IsSpace(*at))
-                ++at;
+            at = WordEnd(at, end);
             if (at != word)
                 addWord(word, static_cast<std::size_t>(at - word));
         }
@@ -150,6 +151,24 @@ class ElementHash {
     std::uint64_t value() const { return Mix(lanes_[0], lanes_[1] ^ count_); }
 
   private:
+    // The first whitespace byte from `at` on, or `end`. Eight bytes are tested at once for one at or
+    // below a space, which whitespace is; the lowest such byte found that way is exact.
+    static const char* WordEnd(const char* at, const char* end) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighBits = 0x8080808080808080ULL;
+        for (; end - at >= 8; at += 8) {
+            std::uint64_t bytes = 0;
+            std::memcpy(&bytes, at, sizeof bytes);
+            if (const std::uint64_t low = (bytes - kOnes * 0x21) & ~bytes & kHighBits; low != 0) {
+                at += __builtin_ctzll(low) / 8;
+                if (IsSpace(*at))
+                    return at;
+                break; // a control character that is not whitespace: byte by byte from here
+            }
+        }
+        while (at != end && !IsSpace(*at))
+            ++at;
+        return at;
+    }
     void addWord(const char* word, std::size_t size) {
         absorb(Bytes(word, size) ^ (std::uint64_t{size} << 56));
         for (std::size_t at = 8; at < size; at += 8)

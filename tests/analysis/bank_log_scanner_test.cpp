@@ -145,6 +145,31 @@ TEST(BankLogScanner, PagesAndElementTextHashes) {
     EXPECT_NE(scan.entries[4].textHash, scan.entries[0].textHash); // words run together
 }
 
+// Two elements hash alike exactly when they differ only in whitespace, wherever their words fall.
+TEST(BankLogScanner, ElementHashesIgnoreOnlyWhitespace) {
+    const std::string element = "<banklog player=\"Alexandrina\" type=\"1\"/>";
+    const std::string control = "<banklog player=\"Al\x01xandrina\" type=\"1\"/>";
+    const struct {
+        std::string first, second;
+        bool alike;
+    } cases[] = {
+        {element, "<banklog   player=\"Alexandrina\"\ttype=\"1\"/>", true},
+        {element, "  \v<banklog \fplayer=\"Alexandrina\"\n type=\"1\"/>", true},
+        {element, "<banklog player=\"Alexandrin a\" type=\"1\"/>", false},
+        {element, "<banklog player=\"Alexandrinatype=\"1\"/>", false},
+        {control, "       " + control, true},
+        {"<banklog player=\"\x01 x\" type=\"1\"/>", "<banklog player=\"\x01  x\" type=\"1\"/>", true},
+        {"<banklog player=\"A\" type=\"1\"/>", std::string("<banklog player=\"A\"\0 type=\"1\"/>", 31), false},
+        {control, "<banklog player=\"Al xandrina\" type=\"1\"/>", false},
+        {"<banklog player=\"12345678\" type=\"1\"/>", "<banklog player=\"1234567\" 8 type=\"1\"/>", false},
+    };
+    for (const auto& c : cases) {
+        const Scan scan = ScanText(c.first + "\n" + c.second);
+        ASSERT_EQ(scan.entries.size(), 2u) << c.second;
+        EXPECT_EQ(scan.entries[0].textHash == scan.entries[1].textHash, c.alike) << c.second;
+    }
+}
+
 TEST(BankLogScanner, GuildKeyEdgeCases) {
     const std::pair<const char*, GuildIdentity> cases[] = {
         {"no guild key line", {"Unknown", "Unknown"}},
