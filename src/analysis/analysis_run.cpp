@@ -107,11 +107,12 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             if (percent > shown && hooks.progress)
                 hooks.progress(shown = percent);
         };
-        // An item entry takes two or three lines of the log, well over this many bytes: room for every
-        // item row at once, for the table to grow to without copying itself.
-        constexpr std::size_t kLogBytesPerItemRow = 200;
-        stats.items.reserveRows(logText.size() / kLogBytesPerItemRow);
+        // An entry takes this many bytes of the log or more (an item entry two or three lines): room
+        // for every item row and every entry's hash at once, for neither to grow by copying itself.
+        constexpr std::size_t kLogBytesPerEntry = 200;
+        stats.items.reserveRows(logText.size() / kLogBytesPerEntry);
         EntryFilter filter(hooks.selection);
+        filter.reserve(logText.size() / kLogBytesPerEntry);
         ScanBankLogConcurrently(
             lines, stats.guild,
             [&](BankLogEntry& entry) {
