@@ -99,33 +99,33 @@ template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, T
 std::uint32_t StatsTable::Column::intern(std::string_view text) {
     if (lastPlace < texts.size() && texts[lastPlace] == text)
         return lastPlace;
-    if ((texts.size() + 1) * 2 > slots.size())
+    if ((texts.size() + 1) * 2 > index.size())
         grow();
     const auto tag = static_cast<std::uint32_t>(TextHash{}(text));
-    const std::size_t mask = slots.size() - 1;
+    const std::size_t mask = index.size() - 1;
     std::size_t slot = tag & mask;
-    for (; slots[slot] != 0; slot = (slot + 1) & mask) {
-        const auto place = static_cast<std::uint32_t>(slots[slot]) - 1;
-        if (slots[slot] >> 32 == tag && texts[place] == text)
+    for (; index[slot] != 0; slot = (slot + 1) & mask) {
+        const auto place = static_cast<std::uint32_t>(index[slot]) - 1;
+        if (index[slot] >> 32 == tag && texts[place] == text)
             return lastPlace = place;
     }
     lastPlace = static_cast<std::uint32_t>(texts.size());
-    slots[slot] = std::uint64_t{tag} << 32 | (lastPlace + 1);
+    index[slot] = std::uint64_t{tag} << 32 | (lastPlace + 1);
     texts.emplace_back(text);
     return lastPlace;
 }
 
 void StatsTable::Column::grow() {
-    std::vector<std::uint64_t> old(std::max<std::size_t>(16, slots.size() * 2), 0);
-    old.swap(slots);
-    const std::size_t mask = slots.size() - 1;
+    std::vector<std::uint64_t> old(std::max<std::size_t>(16, index.size() * 2), 0);
+    old.swap(index);
+    const std::size_t mask = index.size() - 1;
     for (const std::uint64_t entry : old) {
         if (entry == 0)
             continue;
         std::size_t slot = (entry >> 32) & mask;
-        while (slots[slot] != 0)
+        while (index[slot] != 0)
             slot = (slot + 1) & mask;
-        slots[slot] = entry;
+        index[slot] = entry;
     }
 }
 

@@ -85,7 +85,7 @@ class StatsTable {
         // Open addressing over the texts, at most half full: a slot holds the low half of the text's
         // hash above its place + 1 (0: empty), so a look-up touches one flat array and compares a
         // text only when the hashes agree. Far fewer cache misses than a node map.
-        std::vector<std::uint64_t> slots;
+        std::vector<std::uint64_t> index; // not "slots": Qt takes that word for a macro
         // The text of the last cell added: rows in log order often repeat it (a value, a type, a
         // member's run of entries), and a comparison is far cheaper than a look-up.
         std::uint32_t lastPlace = 0;
