@@ -21,10 +21,11 @@ class TempCopy::Reader : public std::streambuf {
 
   protected:
     std::streamsize xsgetn(char* out, std::streamsize wanted) override {
-        const auto buffered = std::min<std::streamsize>(egptr() - gptr(), wanted);
-        std::memcpy(out, gptr(), static_cast<std::size_t>(buffered));
-        gbump(static_cast<int>(buffered));
-        std::streamsize got = buffered;
+        std::streamsize got = std::min<std::streamsize>(egptr() - gptr(), wanted);
+        if (got > 0) { // before the first small read there is no buffer at all
+            std::memcpy(out, gptr(), static_cast<std::size_t>(got));
+            gbump(static_cast<int>(got));
+        }
         while (got < wanted) {
             const std::size_t n = readSome(out + got, static_cast<std::size_t>(wanted - got));
             if (n == 0)
