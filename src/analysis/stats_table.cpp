@@ -96,39 +96,6 @@ template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, T
 
 } // namespace
 
-std::uint32_t StatsTable::Column::intern(std::string_view text) {
-    if (lastPlace < texts.size() && texts[lastPlace] == text)
-        return lastPlace;
-    if ((texts.size() + 1) * 2 > index.size())
-        grow();
-    const auto tag = static_cast<std::uint32_t>(TextHash{}(text));
-    const std::size_t mask = index.size() - 1;
-    std::size_t slot = tag & mask;
-    for (; index[slot] != 0; slot = (slot + 1) & mask) {
-        const auto place = static_cast<std::uint32_t>(index[slot]) - 1;
-        if (index[slot] >> 32 == tag && texts[place] == text)
-            return lastPlace = place;
-    }
-    lastPlace = static_cast<std::uint32_t>(texts.size());
-    index[slot] = std::uint64_t{tag} << 32 | (lastPlace + 1);
-    texts.emplace_back(text);
-    return lastPlace;
-}
-
-void StatsTable::Column::grow() {
-    std::vector<std::uint64_t> old(std::max<std::size_t>(16, index.size() * 2), 0);
-    old.swap(index);
-    const std::size_t mask = index.size() - 1;
-    for (const std::uint64_t entry : old) {
-        if (entry == 0)
-            continue;
-        std::size_t slot = (entry >> 32) & mask;
-        while (index[slot] != 0)
-            slot = (slot + 1) & mask;
-        index[slot] = entry;
-    }
-}
-
 StatsTable::StatsTable(std::vector<std::string> captions)
     : captions_(std::move(captions)), columns_(captions_.size()) {}
 
@@ -167,7 +134,7 @@ std::optional<StatsTable::RowId> StatsTable::findFirst(std::string_view key) con
 }
 
 void StatsTable::clear() {
-    columns_.assign(columns_.size(), Column{});
+    columns_.assign(columns_.size(), TextIndex{});
     cells_.clear();
     order_.clear();
     firstByKey_.clear();
@@ -196,7 +163,7 @@ void StatsTable::sortRows(int column, SortDirection direction) {
     // Cells share their column's distinct texts: each text gets a rank once (equal keys one rank),
     // and the rows are counted out by rank in the order they were added, a linear sort however many.
     const auto col = static_cast<std::size_t>(column);
-    const std::deque<std::string>& texts = columns_[col].texts;
+    const std::deque<std::string>& texts = columns_[col].texts();
     std::vector<SortKey> keys;
     keys.reserve(texts.size());
     for (const std::string& text : texts)

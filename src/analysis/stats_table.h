@@ -4,6 +4,7 @@
 // the first row added for a column-0 text, so member rows and item-cache look-ups cost O(1).
 
 #include "analysis/huge_page_allocator.h"
+#include "analysis/text_index.h"
 
 #include <cstdint>
 #include <deque>
@@ -41,12 +42,12 @@ class StatsTable {
     RowId rowIdAt(std::size_t row) const { return order_[row]; }
 
     const std::string& cellOf(RowId id, std::size_t column) const {
-        return columns_[column].texts[cells_[id * columnCount() + column]];
+        return columns_[column].texts()[cells_[id * columnCount() + column]];
     }
 
     // A column's distinct texts, and where a cell's text stands among them: a test made once per
     // distinct text answers it for every cell of the column.
-    const std::deque<std::string>& distinctTexts(std::size_t column) const { return columns_[column].texts; }
+    const std::deque<std::string>& distinctTexts(std::size_t column) const { return columns_[column].texts(); }
     std::uint32_t textPlace(std::size_t row, std::size_t column) const {
         return cells_[order_[row] * columnCount() + column];
     }
@@ -78,23 +79,10 @@ class StatsTable {
     void sortRows(int column, SortDirection direction);
 
   private:
-    // A column's distinct texts, each held once: most cells repeat one (a quality, a type, a member's
-    // name), so a row costs an index per cell rather than a string.
-    struct Column {
-        std::deque<std::string> texts; // never moved as it grows
-        // Open addressing over the texts, at most half full: a slot holds the low half of the text's
-        // hash above its place + 1 (0: empty), so a look-up touches one flat array and compares a
-        // text only when the hashes agree. Far fewer cache misses than a node map.
-        std::vector<std::uint64_t> index; // not "slots": Qt takes that word for a macro
-        // The text of the last cell added: rows in log order often repeat it (a value, a type, a
-        // member's run of entries), and a comparison is far cheaper than a look-up.
-        std::uint32_t lastPlace = 0;
-        std::uint32_t intern(std::string_view text);
-        void grow();
-    };
-
     std::vector<std::string> captions_;
-    std::vector<Column> columns_;
+    // Each column's distinct texts, each held once: most cells repeat one (a quality, a type, a
+    // member's name), so a row costs a text's number per cell rather than a string.
+    std::vector<TextIndex> columns_;
     // Row-major, indexed by RowId: a text's place in its column.
     std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> cells_;
     std::vector<RowId, HugePageAllocator<RowId>> order_;

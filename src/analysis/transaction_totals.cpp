@@ -147,15 +147,10 @@ void MemberTotals::add(const BankLogEntry& entry) {
     const int valueColumn = ValueColumn(entry.type);
     if (valueColumn < 0)
         return;
-    if (lastRow_ < rows_.size() && rows_[lastRow_].name == entry.player) {
-        UpdateRow(entry, valueColumn, rows_[lastRow_]);
-    } else if (const auto it = rowOf_.find(entry.player); it != rowOf_.end()) {
-        UpdateRow(entry, valueColumn, rows_[lastRow_ = it->second]);
-    } else {
-        lastRow_ = rows_.size();
-        rowOf_.emplace(entry.player, lastRow_);
+    if (const std::uint32_t row = names_.intern(entry.player); row < rows_.size())
+        UpdateRow(entry, valueColumn, rows_[row]);
+    else
         rows_.push_back(NewRow(entry, valueColumn));
-    }
 }
 
 void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items) {
