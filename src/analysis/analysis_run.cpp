@@ -3,75 +3,13 @@
 #include "analysis/bank_log_scanner.h"
 #include "analysis/concurrent_scan.h"
 #include "analysis/line_reader.h"
+#include "analysis/temp_copy.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace coffer {
 namespace {
-
-// A uniquely named copy of the log beside the program. Its name is removed as soon as the copy is open
-// for reading, so the system frees it when the process ends, however it ends.
-class TempCopy {
-  public:
-    explicit TempCopy(const std::filesystem::path& folder) {
-        std::string name = (folder / "temp-XXXXXX.txt").string();
-        fd_ = mkstemps(name.data(), 4);
-        if (fd_ < 0) {
-            error_ = std::strerror(errno);
-            return;
-        }
-        in_.open(name, std::ios::binary);
-        ::unlink(name.c_str());
-        name_ = name;
-    }
-    ~TempCopy() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    TempCopy(const TempCopy&) = delete;
-    TempCopy& operator=(const TempCopy&) = delete;
-
-    // The text and one line break; false (with error()) when it cannot be written in full.
-    bool write(std::string_view text) {
-        if (fd_ < 0)
-            return false;
-        for (std::string_view rest : {text, std::string_view("\n")}) {
-            while (!rest.empty()) {
-                const ssize_t n = ::write(fd_, rest.data(), rest.size());
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    error_ = errno != 0 ? std::strerror(errno) : "write failed";
-                    return false;
-                }
-                rest.remove_prefix(static_cast<std::size_t>(n));
-            }
-        }
-        return true;
-    }
-
-    // The copy from its start, for one more pass; null when it cannot be read.
-    std::istream* read() {
-        in_.clear();
-        in_.seekg(0);
-        return in_ ? &in_ : nullptr;
-    }
-    const std::string& name() const { return name_; }
-    const std::string& error() const { return error_; }
-
-  private:
-    int fd_ = -1;
-    std::ifstream in_;
-    std::string name_;
-    std::string error_;
-};
 
 // Every item name the log will be priced under, once each, in the order the names first appear.
 std::vector<std::string> DistinctItemNames(std::istream& in, const EntrySelection& selection, std::stop_token stop) {
@@ -138,23 +76,30 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     MemberTotals members;
     {
         TempCopy copy(workFolder);
-        errno = 0;
-        if (!copy.write(logText))
-            return {AnalysisOutcome::TempCopyFailed,
-                    "Could not write the temporary copy of the log in " + workFolder.string() + ": " + copy.error()};
-        const AnalysisResult unreadable{AnalysisOutcome::TempCopyFailed,
-                                        "Could not read the temporary copy of the log " + copy.name()};
+        auto unwritable = [&] {
+            Empty(stats);
+            return AnalysisResult{AnalysisOutcome::TempCopyFailed, "Could not write the temporary copy of the log in " +
+                                                                       workFolder.string() + ": " + copy.error()};
+        };
+        auto unreadable = [&] {
+            Empty(stats);
+            return AnalysisResult{AnalysisOutcome::TempCopyFailed,
+                                  "Could not read the temporary copy of the log " + copy.name()};
+        };
+        if (!copy.ok())
+            return unwritable();
+        copy.write(logText, hooks.stop);
         if (hooks.itemPrices != nullptr) {
-            // A first pass names every item up front, so the source can look them up all at once.
-            std::istream* first = copy.read();
-            if (first == nullptr)
-                return unreadable;
-            hooks.itemPrices->prefetch(DistinctItemNames(*first, hooks.selection, hooks.stop), hooks.stop);
+            // A first pass names every item up front, so the source can look them up all at once; nothing
+            // is looked up for a copy that could not be written or read.
+            std::vector<std::string> names = DistinctItemNames(copy.read(), hooks.selection, hooks.stop);
+            if (!copy.finishWriting())
+                return unwritable();
+            if (copy.readFailed())
+                return unreadable();
+            hooks.itemPrices->prefetch(names, hooks.stop);
         }
-        std::istream* in = copy.read();
-        if (in == nullptr)
-            return unreadable;
-        LineReader lines(*in);
+        LineReader lines(copy.read());
         const std::uint64_t size = logText.size() + 1; // the copy ends with a line break
         int shown = -1;
         auto read = [&](std::uint64_t bytes) {
@@ -162,7 +107,12 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             if (percent > shown && hooks.progress)
                 hooks.progress(shown = percent);
         };
+        // An entry takes this many bytes of the log or more (an item entry two or three lines): room
+        // for every item row and every entry's hash at once, for neither to grow by copying itself.
+        constexpr std::size_t kLogBytesPerEntry = 200;
+        stats.items.reserveRows(logText.size() / kLogBytesPerEntry);
         EntryFilter filter(hooks.selection);
+        filter.reserve(logText.size() / kLogBytesPerEntry);
         ScanBankLogConcurrently(
             lines, stats.guild,
             [&](BankLogEntry& entry) {
@@ -171,9 +121,13 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
                 TotalEntry(entry, members, stats.items, hooks.itemPrices);
                 stats.activity.add(entry);
             },
-            hooks.stop, read);
+            hooks.stop, read, [&](const BankLogEntry& entry) { filter.prefetch(entry); });
         result.outsidePeriod = filter.outsidePeriod();
         result.repeatedEntries = filter.repeated();
+        if (!copy.finishWriting())
+            return unwritable();
+        if (copy.readFailed())
+            return unreadable();
     }
     if (hooks.stop.stop_requested())
         return cancelled();

@@ -66,7 +66,7 @@ void TotalEntry(BankLogEntry& entry, MemberTotals& members, StatsTable& items, I
 
 // The run: resets the guild identity and empties both tables, rejects a text without "?xml", writes
 // the text to a temporary copy of its own in `workFolder` (temp-XXXXXX.txt, its name removed once it is open),
-// scans it back, prices and adds every entry the selection admits, finishes the member table and has
+// scans it back as it is written, prices and adds every entry the selection admits, finishes the member table and has
 // the report written. With a price source, a first scan of the copy hands the source the log's
 // distinct item names. A stop requested through the hooks ends the run early as Cancelled, the copy
 // removed all the same. Status texts: "Connecting to ..." (from the price source), "Cleaning up...",

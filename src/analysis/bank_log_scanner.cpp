@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -21,7 +22,10 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 // ends in "=" and no two in the same letter, so one look before each "=" finds them all in one pass.
 unsigned KeysIn(std::string_view token) {
     unsigned keys = 0;
-    for (std::size_t eq = token.find('='); eq != std::string_view::npos; eq = token.find('=', eq + 1)) {
+    // Tokens are short: a plain search beats a call to memchr for each.
+    for (auto at = std::find(token.begin(), token.end(), '='); at != token.end();
+         at = std::find(at + 1, token.end(), '=')) {
+        const auto eq = static_cast<std::size_t>(at - token.begin());
         const std::string_view before = token.substr(0, eq);
         auto key = [&](std::string_view name, KeyBit bit) { return EndsWithNoCase(before, name) ? bit : 0u; };
         switch (eq == 0 ? '\0' : FoldCase(before.back())) {
@@ -47,11 +51,11 @@ unsigned KeysIn(std::string_view token) {
     return keys;
 }
 
-// Removes every occurrence of the key (lower case; letter case ignored) and every double quote, "<"
-// and ">".
-std::string CleanField(std::string_view raw, std::string_view key) {
-    std::string out;
-    out.reserve(raw.size());
+// `out` becomes the raw text without any occurrence of the key (lower case; letter case ignored) and
+// without any double quote, "<" and ">". It keeps its memory: an entry's fields are refilled in place.
+void CleanField(std::string_view raw, std::string_view key, std::string& out) {
+    out.resize(raw.size()); // written through a pointer, then cut to what was kept
+    char* kept = out.data();
     for (std::size_t i = 0; i < raw.size();) {
         if (FoldCase(raw[i]) == key[0] && raw.size() - i >= key.size() &&
             EqualsNoCase(raw.substr(i, key.size()), key)) {
@@ -60,9 +64,9 @@ std::string CleanField(std::string_view raw, std::string_view key) {
         }
         const char c = raw[i++];
         if (c != '"' && c != '<' && c != '>')
-            out.push_back(c);
+            *kept++ = c;
     }
-    return out;
+    out.resize(static_cast<std::size_t>(kept - out.data()));
 }
 
 // The guild key line: the piece after a piece holding "name=" is the guild name, the piece after one
@@ -97,8 +101,10 @@ bool IsTypeToken(std::string_view token, bool hasMoney) {
 }
 
 struct RawFields {
+    explicit RawFields(std::string& itemNameBuffer) : itemName(itemNameBuffer) { itemName.clear(); }
+
     std::string_view player, money, type, count, quality, ts;
-    std::string itemName;
+    std::string& itemName; // the scan's buffer, reused from element to element
     bool hasPlayer = false, hasMoney = false, hasType = false, hasCount = false, hasQuality = false,
          hasItemName = false, hasTs = false;
 };
@@ -119,32 +125,106 @@ std::optional<std::uint64_t> ReadTimestamp(std::string_view token) {
     return digits ? std::optional(value) : std::nullopt;
 }
 
-// FNV-1a over the element's lines with every run of whitespace, line breaks included, as one space and
-// none at either end: the same element pasted with other indentation or line breaks hashes alike.
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r'); // tab, line feed, vertical tab, form feed, carriage return
+}
+
+// A hash of the element's lines with every run of whitespace, line breaks included, as one space and
+// none at either end: the same element pasted with other indentation or line breaks hashes alike. It
+// hashes the element's words, the runs between whitespace, which is the same thing: each word's bytes
+// eight at a time, its length in the top byte of the first eight, mixed into two lanes in turn so that
+// the multiplications of one do not wait for the other's.
 class ElementHash {
   public:
     void addLine(std::string_view line) {
-        for (const char c : line) {
-            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
-                spacePending_ = started_;
-                continue;
-            }
-            if (spacePending_)
-                mix(' ');
-            mix(c);
-            started_ = true;
-            spacePending_ = false;
+        const char* at = line.data();
+        const char* const end = at + line.size();
+        while (at != end) {
+            while (at != end && IsSpace(*at))
+                ++at;
+            const char* const word = at;
+            at = WordEnd(at, end);
+            if (at != word)
+                addWord(word, static_cast<std::size_t>(at - word));
         }
-        spacePending_ = started_;
     }
-    std::uint64_t value() const { return hash_; }
+    std::uint64_t value() const { return Mix(lanes_[0], lanes_[1] ^ count_); }
 
   private:
-    void mix(char c) { hash_ = (hash_ ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL; }
+    // The first whitespace byte from `at` on, or `end`. Eight bytes are tested at once for one at or
+    // below a space, which whitespace is; the lowest such byte found that way is exact.
+    static const char* WordEnd(const char* at, const char* end) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighBits = 0x8080808080808080ULL;
+        for (; end - at >= 8; at += 8) {
+            std::uint64_t bytes = 0;
+            std::memcpy(&bytes, at, sizeof bytes);
+            if (const std::uint64_t low = (bytes - kOnes * 0x21) & ~bytes & kHighBits; low != 0) {
+                at += __builtin_ctzll(low) / 8;
+                if (IsSpace(*at))
+                    return at;
+                break; // a control character that is not whitespace: byte by byte from here
+            }
+        }
+        while (at != end && !IsSpace(*at))
+            ++at;
+        return at;
+    }
+    void addWord(const char* word, std::size_t size) {
+        absorb(Bytes(word, size) ^ (std::uint64_t{size} << 56));
+        for (std::size_t at = 8; at < size; at += 8)
+            absorb(Bytes(word + at, size - at));
+    }
+    // Up to eight bytes as one number, zeros after the last.
+    static std::uint64_t Bytes(const char* from, std::size_t size) {
+        std::uint64_t bytes = 0;
+        std::memcpy(&bytes, from, std::min<std::size_t>(size, sizeof bytes));
+        return bytes;
+    }
+    void absorb(std::uint64_t bytes) {
+        std::uint64_t& lane = lanes_[count_++ & 1];
+        lane = Mix(lane, bytes);
+    }
+    // The two halves of a 128-bit product folded together: every bit of the input reaches every bit.
+    static std::uint64_t Mix(std::uint64_t hash, std::uint64_t word) {
+        __extension__ using Wide = unsigned __int128;
+        const Wide product = static_cast<Wide>(hash ^ word) * 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+    }
 
-    std::uint64_t hash_ = 0xCBF29CE484222325ULL;
-    bool started_ = false, spacePending_ = false;
+    std::uint64_t lanes_[2] = {0xCBF29CE484222325ULL, 0x84222325CBF29CE4ULL};
+    std::uint64_t count_ = 0;
 };
+
+// The tags a line holds, from one look at each "<" in it (letter case ignored): one pass instead of a
+// search for each tag.
+struct LineTags {
+    bool guildKey = false, bankLog = false, bankLogEnd = false;
+};
+
+LineTags TagsIn(std::string_view line) {
+    LineTags tags;
+    for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+        const std::string_view rest = line.substr(at);
+        auto startsWith = [&](std::string_view tag) {
+            return rest.size() >= tag.size() && EqualsNoCase(rest.substr(0, tag.size()), tag);
+        };
+        // The letter after "<" tells which tag it may be.
+        switch (rest.size() < 2 ? '\0' : FoldCase(rest[1])) {
+        case 'g':
+            tags.guildKey = tags.guildKey || startsWith("<guildkey");
+            break;
+        case 'b':
+            tags.bankLog = tags.bankLog || startsWith("<banklog ");
+            break;
+        case '/':
+            tags.bankLogEnd = tags.bankLogEnd || startsWith("</banklog>");
+            break;
+        default:
+            break;
+        }
+    }
+    return tags;
+}
 
 // The element's tokens, split at single spaces, one at a time: views into the element, never a list.
 class Tokens {
@@ -153,9 +233,10 @@ class Tokens {
     bool next(std::string_view& token) {
         if (done_)
             return false;
-        const std::size_t space = rest_.find(' ');
+        // Tokens are short: a plain search beats a call to memchr for each.
+        const auto space = static_cast<std::size_t>(std::find(rest_.begin(), rest_.end(), ' ') - rest_.begin());
         token = rest_.substr(0, space);
-        done_ = space == std::string_view::npos;
+        done_ = space == rest_.size();
         rest_.remove_prefix(done_ ? rest_.size() : space + 1);
         return true;
     }
@@ -165,8 +246,8 @@ class Tokens {
     bool done_ = false;
 };
 
-RawFields ReadTokens(std::string_view element) {
-    RawFields raw;
+RawFields ReadTokens(std::string_view element, std::string& itemNameBuffer) {
+    RawFields raw(itemNameBuffer);
     Tokens tokens(element);
     for (std::string_view token; tokens.next(token);) {
         if (token.empty())
@@ -199,7 +280,8 @@ RawFields ReadTokens(std::string_view element) {
         }
         if (keys & kName) {
             // A name of several words runs over tokens until one closes its quote.
-            raw.itemName = RemoveAllNoCase(token, "name=\"");
+            raw.itemName.clear();
+            AppendWithoutNoCase(token, "name=\"", raw.itemName);
             raw.hasItemName = true;
             bool closed = raw.itemName.find('"') != std::string::npos;
             for (std::string_view next; !closed && tokens.next(next);) {
@@ -212,23 +294,38 @@ RawFields ReadTokens(std::string_view element) {
     return raw;
 }
 
-BankLogEntry MakeEntry(const RawFields& raw) {
-    BankLogEntry entry;
+// Every field of the entry is set anew; the strings keep their memory, so a scan that refills one
+// entry allocates nothing once the strings have grown.
+void FillEntry(const RawFields& raw, BankLogEntry& entry) {
+    const std::pair<bool, std::string*> fields[] = {{raw.hasPlayer, &entry.player},
+                                                    {raw.hasMoney, &entry.money},
+                                                    {raw.hasType, &entry.type},
+                                                    {raw.hasQuality, &entry.quality},
+                                                    {raw.hasItemName, &entry.itemName}};
+    for (const auto& [has, field] : fields)
+        if (!has)
+            field->clear();
     if (raw.hasPlayer)
-        entry.player = CleanField(raw.player, "player=");
+        CleanField(raw.player, "player=", entry.player);
     if (raw.hasMoney)
-        entry.money = CleanField(raw.money, "money=");
-    if (raw.hasType)
-        entry.type = RemoveChars(CleanField(raw.type, "type="), "/");
+        CleanField(raw.money, "money=", entry.money);
+    if (raw.hasType) {
+        CleanField(raw.type, "type=", entry.type);
+        std::erase(entry.type, '/');
+    }
     if (raw.hasCount)
-        entry.count = CleanField(raw.count, "count=");
-    if (raw.hasQuality)
-        entry.quality = QualityWeight(CleanField(raw.quality, "qi="));
+        CleanField(raw.count, "count=", entry.count);
+    else
+        entry.count.assign(1, '1'); // the default; an assignment of "1" trips a false warning of GCC 12
+    if (raw.hasQuality) {
+        CleanField(raw.quality, "qi=", entry.quality);
+        entry.quality = QualityWeight(entry.quality);
+    }
     if (raw.hasItemName)
-        entry.itemName = CleanField(raw.itemName, "name=");
-    if (raw.hasTs)
-        entry.ts = ReadTimestamp(raw.ts);
-    return entry;
+        CleanField(raw.itemName, "name=", entry.itemName);
+    entry.value.clear();
+    entry.itemId.clear();
+    entry.ts = raw.hasTs ? ReadTimestamp(raw.ts) : std::nullopt;
 }
 
 } // namespace
@@ -246,28 +343,39 @@ bool LooksLikeBankLog(std::string_view text) {
 }
 
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop) {
+    BankLogEntry entry; // refilled for every element
+    ScanBankLog(
+        lines, guild, [&entry]() -> BankLogEntry& { return entry; }, onEntry, stop);
+}
+
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
+                 const EntryHandler& onEntry, std::stop_token stop) {
     std::string_view line;
-    auto closes = [](std::string_view text) {
-        return text.find("/>") != std::string_view::npos || ContainsNoCase(text, "</banklog>");
+    auto closes = [](std::string_view text, const LineTags& tags) {
+        return tags.bankLogEnd || text.find("/>") != std::string_view::npos;
     };
     std::uint64_t page = 0;
+    std::string itemName;
     while (!stop.stop_requested() && lines.readLine(line)) {
         if (line.find('?') != std::string_view::npos && ContainsNoCase(line, "?xml"))
             ++page;
-        if (ContainsNoCase(line, "<guildkey"))
+        LineTags tags = TagsIn(line);
+        if (tags.guildKey)
             ReadGuildKey(line, guild);
-        if (!ContainsNoCase(line, "<banklog "))
+        if (!tags.bankLog)
             continue;
         // The element runs until a line closes it with "/>" (its item child) or "</banklog>"; its lines
         // are joined where the reader holds them.
         std::string_view elementText = line;
         ElementHash hash;
         hash.addLine(line);
-        for (std::string_view added; !closes(line) && lines.joinNextLine(elementText, added);) {
+        for (std::string_view added; !closes(line, tags) && lines.joinNextLine(elementText, added);) {
             line = added;
+            tags = TagsIn(added);
             hash.addLine(added);
         }
-        BankLogEntry entry = MakeEntry(ReadTokens(elementText));
+        BankLogEntry& entry = nextEntry();
+        FillEntry(ReadTokens(elementText, itemName), entry);
         entry.page = page;
         entry.textHash = hash.value();
         if (entry.player == "null")

@@ -22,6 +22,12 @@ std::string QualityWeight(std::string_view rawQuality);
 // an earlier one set.
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop);
 
+// The same, filling for each element the entry `nextEntry` gives (every field is set anew, and the
+// strings keep their memory) before `onEntry` gets it. An element that is skipped leaves its entry to
+// the next one.
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
+                 const EntryHandler& onEntry, std::stop_token stop);
+
 // Whether a text may be a bank log at all: it must contain "?xml" (letter case ignored).
 bool LooksLikeBankLog(std::string_view text);
 

@@ -11,23 +11,31 @@
 namespace coffer {
 namespace {
 
-using Batch = std::vector<BankLogEntry>;
+// Entries handed over together. Batches go back to the scanning thread once handled and are refilled
+// there: the entries' strings keep their memory, so neither thread allocates, or frees what the other
+// allocated, once the first batches have gone round.
+struct Batch {
+    std::vector<BankLogEntry> entries;
+    std::size_t size = 0;
+};
 constexpr std::size_t kBatchSize = 512;   // entries handed over at a time: few locks
 constexpr std::size_t kBatchesAhead = 16; // how far the scan may run ahead: little memory
 
 struct StopScan {};
 
-// Batches from the scanning thread to the handling one, with room for a few only.
+// Batches from the scanning thread to the handling one, with room for a few only, and the handled
+// ones back.
 class BatchQueue {
   public:
     // False when the reader has stopped: the scan should end.
-    bool push(Batch batch) {
+    bool push(Batch& batch) {
         std::unique_lock lock(mutex_);
         roomLeft_.wait(lock, [&] { return batches_.size() < kBatchesAhead || stopped_; });
         if (stopped_)
             return false;
         batches_.push_back(std::move(batch));
         ready_.notify_one();
+        batch = TakeHandled();
         return true;
     }
     void finish(std::exception_ptr failure) {
@@ -36,9 +44,11 @@ class BatchQueue {
         failure_ = failure;
         ready_.notify_one();
     }
-    // False once every batch has been taken and the scan is over.
+    // False once every batch has been taken and the scan is over. The batch given is handled.
     bool pop(Batch& batch) {
         std::unique_lock lock(mutex_);
+        if (!batch.entries.empty())
+            handled_.push_back(std::move(batch));
         ready_.wait(lock, [&] { return !batches_.empty() || finished_; });
         if (batches_.empty())
             return false;
@@ -58,9 +68,23 @@ class BatchQueue {
     }
 
   private:
+    // A handled batch to refill, or a new one; called with the lock held.
+    Batch TakeHandled() {
+        Batch batch;
+        if (!handled_.empty()) {
+            batch = std::move(handled_.back());
+            handled_.pop_back();
+        } else {
+            batch.entries.resize(kBatchSize);
+        }
+        batch.size = 0;
+        return batch;
+    }
+
     std::mutex mutex_;
     std::condition_variable ready_, roomLeft_;
     std::deque<Batch> batches_;
+    std::vector<Batch> handled_;
     bool finished_ = false, stopped_ = false;
     std::exception_ptr failure_;
 };
@@ -68,27 +92,28 @@ class BatchQueue {
 } // namespace
 
 void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
-                             const std::function<void(std::uint64_t bytes)>& onRead) {
+                             const std::function<void(std::uint64_t bytes)>& onRead,
+                             const std::function<void(const BankLogEntry&)>& onUpcoming) {
     BatchQueue queue;
     GuildIdentity scanned = guild;
     std::thread scanner([&] {
         std::exception_ptr failure;
         try {
             Batch batch;
+            batch.entries.resize(kBatchSize);
             ScanBankLog(
-                lines, scanned,
-                [&](BankLogEntry& entry) {
-                    batch.push_back(std::move(entry));
-                    if (batch.size() < kBatchSize)
+                lines, scanned, [&]() -> BankLogEntry& { return batch.entries[batch.size]; },
+                [&](BankLogEntry&) {
+                    if (++batch.size < kBatchSize)
                         return;
-                    if (!queue.push(std::exchange(batch, {})))
+                    if (!queue.push(batch))
                         throw StopScan{};
                     if (onRead)
                         onRead(lines.bytesRead());
                 },
                 stop);
-            if (!batch.empty())
-                queue.push(std::move(batch));
+            if (batch.size > 0)
+                queue.push(batch);
             if (onRead)
                 onRead(lines.bytesRead());
         } catch (const StopScan&) {
@@ -107,11 +132,12 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
         }
     } join{queue, scanner};
 
+    constexpr std::size_t kAhead = 8; // far enough for memory to answer, near enough to stay in the cache
     for (Batch batch; !stop.stop_requested() && queue.pop(batch);)
-        for (BankLogEntry& entry : batch) {
-            if (stop.stop_requested())
-                break;
-            onEntry(entry);
+        for (std::size_t i = 0; i < batch.size && !stop.stop_requested(); ++i) {
+            if (onUpcoming && i + kAhead < batch.size)
+                onUpcoming(batch.entries[i + kAhead]);
+            onEntry(batch.entries[i]);
         }
     if (const std::exception_ptr failure = queue.failure())
         std::rethrow_exception(failure);

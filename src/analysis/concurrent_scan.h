@@ -14,7 +14,10 @@ namespace coffer {
 // for each entry, in log order, until a stop is requested. The guild identity is set when the call
 // returns, unless stopped. An exception from `onEntry` stops the scan and is passed on; so is one from the scan.
 // `onRead` (may be empty) hears, on the scanning thread, how many bytes of the input have been read.
+// `onUpcoming` (may be empty) is shown each entry on the calling thread a few entries before `onEntry`
+// gets it, so that the handler can start loading what it will need.
 void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
-                             const std::function<void(std::uint64_t bytes)>& onRead = {});
+                             const std::function<void(std::uint64_t bytes)>& onRead = {},
+                             const std::function<void(const BankLogEntry&)>& onUpcoming = {});
 
 } // namespace coffer

@@ -41,20 +41,33 @@ std::size_t HashSet::slotOf(std::uint64_t key) const {
     return slot;
 }
 
+void HashSet::prefetch(std::uint64_t hash) const {
+    if (!slots_.empty())
+        __builtin_prefetch(&slots_[static_cast<std::size_t>(hash == 0 ? 1 : hash) & (slots_.size() - 1)]);
+}
+
 bool HashSet::contains(std::uint64_t hash) const {
     const std::uint64_t key = hash == 0 ? 1 : hash;
     return !slots_.empty() && slots_[slotOf(key)] == key;
 }
 
+void HashSet::reserve(std::size_t hashes) {
+    std::size_t slots = std::max<std::size_t>(64, slots_.size());
+    while (slots < hashes * 2) // at most half full: probes stay short
+        slots *= 2;
+    if (slots == slots_.size())
+        return;
+    decltype(slots_) old(slots, 0);
+    old.swap(slots_);
+    size_ = 0;
+    for (const std::uint64_t key : old)
+        if (key != 0)
+            insert(key);
+}
+
 void HashSet::insert(std::uint64_t hash) {
-    if ((size_ + 1) * 2 > slots_.size()) { // at most half full: probes stay short
-        decltype(slots_) old(std::max<std::size_t>(64, slots_.size() * 2), 0);
-        old.swap(slots_);
-        size_ = 0;
-        for (const std::uint64_t key : old)
-            if (key != 0)
-                insert(key);
-    }
+    if ((size_ + 1) * 2 > slots_.size())
+        reserve(std::max<std::size_t>(32, slots_.size()));
     const std::uint64_t key = hash == 0 ? 1 : hash;
     std::uint64_t& slot = slots_[slotOf(key)];
     size_ += slot == 0 ? 1 : 0;
@@ -63,8 +76,12 @@ void HashSet::insert(std::uint64_t hash) {
 
 bool EntryFilter::seenOnEarlierPage(const BankLogEntry& entry) {
     if (entry.page != page_) {
-        for (const std::uint64_t hash : thisPage_)
-            earlierPages_.insert(hash);
+        constexpr std::size_t kAhead = 8; // inserts under way while one waits for memory
+        for (std::size_t i = 0; i < thisPage_.size(); ++i) {
+            if (i + kAhead < thisPage_.size())
+                earlierPages_.prefetch(thisPage_[i + kAhead]);
+            earlierPages_.insert(thisPage_[i]);
+        }
         thisPage_.clear();
         page_ = entry.page;
     }

@@ -44,6 +44,11 @@ class HashSet {
   public:
     bool contains(std::uint64_t hash) const;
     void insert(std::uint64_t hash);
+    // Room for this many hashes, so that the table does not grow, and rehash, on the way to them.
+    void reserve(std::size_t hashes);
+    // Starts loading the slot where a look-up of the hash begins: a look-up soon after finds it in the
+    // cache instead of waiting for memory.
+    void prefetch(std::uint64_t hash) const;
 
   private:
     std::size_t slotOf(std::uint64_t key) const;
@@ -60,6 +65,10 @@ class EntryFilter {
 
     // Whether the entry is to be analysed.
     bool admit(const BankLogEntry& entry);
+    // Room for this many entries' hashes up front.
+    void reserve(std::size_t entries) { earlierPages_.reserve(entries); }
+    // Told of an entry a little before its admit(): its look-up then waits for no memory.
+    void prefetch(const BankLogEntry& entry) const { earlierPages_.prefetch(entry.textHash); }
 
     std::uint64_t outsidePeriod() const { return outsidePeriod_; }
     std::uint64_t repeated() const { return repeated_; }

@@ -96,17 +96,13 @@ template <typename TextOf> int CompareKeys(const SortKey& a, const SortKey& b, T
 
 } // namespace
 
-std::uint32_t StatsTable::Column::intern(std::string_view text) {
-    if (const auto it = placeOf.find(text); it != placeOf.end())
-        return it->second;
-    const auto place = static_cast<std::uint32_t>(texts.size());
-    placeOf.emplace(text, place);
-    texts.emplace_back(text);
-    return place;
-}
-
 StatsTable::StatsTable(std::vector<std::string> captions)
     : captions_(std::move(captions)), columns_(captions_.size()) {}
+
+void StatsTable::reserveRows(std::size_t rows) {
+    cells_.reserve(rows * columnCount());
+    order_.reserve(rows);
+}
 
 StatsTable::RowId StatsTable::appendRow(const std::vector<std::string>& cells) {
     std::vector<std::string_view> views(cells.begin(), cells.end());
@@ -138,7 +134,7 @@ std::optional<StatsTable::RowId> StatsTable::findFirst(std::string_view key) con
 }
 
 void StatsTable::clear() {
-    columns_.assign(columns_.size(), Column{});
+    columns_.assign(columns_.size(), TextIndex{});
     cells_.clear();
     order_.clear();
     firstByKey_.clear();
@@ -167,7 +163,7 @@ void StatsTable::sortRows(int column, SortDirection direction) {
     // Cells share their column's distinct texts: each text gets a rank once (equal keys one rank),
     // and the rows are counted out by rank in the order they were added, a linear sort however many.
     const auto col = static_cast<std::size_t>(column);
-    const std::deque<std::string>& texts = columns_[col].texts;
+    const std::deque<std::string>& texts = columns_[col].texts();
     std::vector<SortKey> keys;
     keys.reserve(texts.size());
     for (const std::string& text : texts)

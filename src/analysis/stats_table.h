@@ -4,6 +4,7 @@
 // the first row added for a column-0 text, so member rows and item-cache look-ups cost O(1).
 
 #include "analysis/huge_page_allocator.h"
+#include "analysis/text_index.h"
 
 #include <cstdint>
 #include <deque>
@@ -41,16 +42,19 @@ class StatsTable {
     RowId rowIdAt(std::size_t row) const { return order_[row]; }
 
     const std::string& cellOf(RowId id, std::size_t column) const {
-        return columns_[column].texts[cells_[id * columnCount() + column]];
+        return columns_[column].texts()[cells_[id * columnCount() + column]];
     }
 
     // A column's distinct texts, and where a cell's text stands among them: a test made once per
     // distinct text answers it for every cell of the column.
-    const std::deque<std::string>& distinctTexts(std::size_t column) const { return columns_[column].texts; }
+    const std::deque<std::string>& distinctTexts(std::size_t column) const { return columns_[column].texts(); }
     std::uint32_t textPlace(std::size_t row, std::size_t column) const {
         return cells_[order_[row] * columnCount() + column];
     }
 
+    // Room for this many rows in all: the table then grows without copying itself (and touching fresh
+    // memory for every copy) on the way. Only a hint: untouched room costs no memory.
+    void reserveRows(std::size_t rows);
     // Appends a row at the end of the current order; missing cells are empty, extra ones ignored.
     RowId appendRow(const std::vector<std::string>& cells);
     // The same from views: a text already in its column costs no copy.
@@ -75,16 +79,10 @@ class StatsTable {
     void sortRows(int column, SortDirection direction);
 
   private:
-    // A column's distinct texts, each held once: most cells repeat one (a quality, a type, a member's
-    // name), so a row costs an index per cell rather than a string.
-    struct Column {
-        std::deque<std::string> texts; // never moved as it grows
-        std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> placeOf;
-        std::uint32_t intern(std::string_view text);
-    };
-
     std::vector<std::string> captions_;
-    std::vector<Column> columns_;
+    // Each column's distinct texts, each held once: most cells repeat one (a quality, a type, a
+    // member's name), so a row costs a text's number per cell rather than a string.
+    std::vector<TextIndex> columns_;
     // Row-major, indexed by RowId: a text's place in its column.
     std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> cells_;
     std::vector<RowId, HugePageAllocator<RowId>> order_;

@@ -66,15 +66,21 @@ std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::
 }
 
 std::string RemoveAllNoCase(std::string_view text, std::string_view needle) {
-    if (needle.empty())
-        return std::string(text);
     std::string out;
     out.reserve(text.size());
+    AppendWithoutNoCase(text, needle, out);
+    return out;
+}
+
+void AppendWithoutNoCase(std::string_view text, std::string_view needle, std::string& out) {
+    if (needle.empty()) {
+        out.append(text);
+        return;
+    }
     std::size_t pos = 0;
     for (std::size_t hit; (hit = FindNoCase(text, needle, pos)) != std::string_view::npos; pos = hit + needle.size())
         out.append(text.substr(pos, hit - pos));
     out.append(text.substr(pos));
-    return out;
 }
 
 std::string RemoveChars(std::string_view text, std::string_view chars) {
@@ -111,10 +117,6 @@ int CompareNoCase(std::string_view a, std::string_view b) {
             return ca < cb ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
 
 std::string_view TrimChars(std::string_view text, std::string_view chars) {

@@ -21,6 +21,8 @@ inline bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
 
 // Removes every occurrence of needle (letter case ignored), scanning left to right.
 std::string RemoveAllNoCase(std::string_view text, std::string_view needle);
+// The same, appended to `out`.
+void AppendWithoutNoCase(std::string_view text, std::string_view needle, std::string& out);
 
 // Whether every character is one of 0 to 9 (true for the empty text).
 bool AllDigits(std::string_view text);
@@ -41,6 +43,14 @@ std::string ReplaceChar(std::string_view text, char from, char to);
 // Three-way comparison of two texts byte by byte with letter case ignored; a prefix sorts first.
 int CompareNoCase(std::string_view a, std::string_view b);
 
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// Inline: the scanner asks it for every key of every token.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    return true;
+}
 
 } // namespace coffer

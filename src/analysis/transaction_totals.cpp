@@ -145,13 +145,12 @@ std::string GoldValueOf(const BankLogEntry& entry) {
 
 void MemberTotals::add(const BankLogEntry& entry) {
     const int valueColumn = ValueColumn(entry.type);
-    if (const auto it = rowOf_.find(entry.player); it != rowOf_.end()) {
-        if (valueColumn >= 0)
-            UpdateRow(entry, valueColumn, rows_[it->second]);
-    } else if (valueColumn >= 0) {
-        rowOf_.emplace(entry.player, rows_.size());
+    if (valueColumn < 0)
+        return;
+    if (const std::uint32_t row = names_.intern(entry.player); row < rows_.size())
+        UpdateRow(entry, valueColumn, rows_[row]);
+    else
         rows_.push_back(NewRow(entry, valueColumn));
-    }
 }
 
 void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items) {

@@ -4,12 +4,12 @@
 
 #include "analysis/bank_log_entry.h"
 #include "analysis/stats_table.h"
+#include "analysis/text_index.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace coffer {
@@ -72,7 +72,7 @@ class MemberTotals {
 
   private:
     std::vector<Row> rows_; // in the order of each member's first entry
-    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> rowOf_;
+    TextIndex names_;       // a member's number is the member's row
 };
 
 // Adds one entry: updates or creates the member's row and, for item deposits and withdrawals,

@@ -20,7 +20,12 @@ Scan ScanText(const std::string& text) {
     std::istringstream in(text);
     LineReader lines(in);
     Scan scan;
-    ScanBankLog(lines, scan.guild, [&](BankLogEntry& e) { scan.entries.push_back(e); }, {});
+    ScanBankLog(lines, scan.guild,
+                [&](BankLogEntry& e) {
+                    scan.entries.push_back(e);
+                    e.value = e.itemId = "set by the handler"; // as the totals do: the next entry must not see it
+                },
+                {});
     return scan;
 }
 
@@ -70,11 +75,13 @@ TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
          "<banklog player=\"Ned\" type=\"12\" type=\"x\" type=\"\" x=\"1\"/>", "Ned", "", "12", "1", "", ""},
         {"a tab does not separate tokens", "<banklog player=\"Mo\"\ttype=\"1\"/>", "Mo\ttype=1/", "", "", "1", "", ""},
     };
+    // Each after an element that sets every field: nothing of an entry carries over to the next.
+    const std::string before = "<banklog money=\"9\" player=\"Pre\" type=\"2\" count=\"8\" qi=\"2\" name=\"Old\"/>\n";
     for (const EntryCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const Scan scan = ScanText(c.text);
-        ASSERT_EQ(scan.entries.size(), 1u);
-        const BankLogEntry& e = scan.entries[0];
+        const Scan scan = ScanText(before + c.text);
+        ASSERT_EQ(scan.entries.size(), 2u);
+        const BankLogEntry& e = scan.entries[1];
         EXPECT_EQ(std::tie(e.player, e.money, e.type, e.count, e.quality, e.itemName, e.value, e.itemId),
                   std::tie(c.player, c.money, c.type, c.count, c.quality, c.itemName, "", ""));
     }
@@ -136,6 +143,31 @@ TEST(BankLogScanner, PagesAndElementTextHashes) {
     EXPECT_EQ(scan.entries[3].textHash, scan.entries[0].textHash);
     EXPECT_NE(scan.entries[1].textHash, scan.entries[0].textHash); // no space between the two tags
     EXPECT_NE(scan.entries[4].textHash, scan.entries[0].textHash); // words run together
+}
+
+// Two elements hash alike exactly when they differ only in whitespace, wherever their words fall.
+TEST(BankLogScanner, ElementHashesIgnoreOnlyWhitespace) {
+    const std::string element = "<banklog player=\"Alexandrina\" type=\"1\"/>";
+    const std::string control = "<banklog player=\"Al\x01xandrina\" type=\"1\"/>";
+    const struct {
+        std::string first, second;
+        bool alike;
+    } cases[] = {
+        {element, "<banklog   player=\"Alexandrina\"\ttype=\"1\"/>", true},
+        {element, "  \v<banklog \fplayer=\"Alexandrina\"\n type=\"1\"/>", true},
+        {element, "<banklog player=\"Alexandrin a\" type=\"1\"/>", false},
+        {element, "<banklog player=\"Alexandrinatype=\"1\"/>", false},
+        {control, "       " + control, true},
+        {"<banklog player=\"\x01 x\" type=\"1\"/>", "<banklog player=\"\x01  x\" type=\"1\"/>", true},
+        {"<banklog player=\"A\" type=\"1\"/>", std::string("<banklog player=\"A\"\0 type=\"1\"/>", 31), false},
+        {control, "<banklog player=\"Al xandrina\" type=\"1\"/>", false},
+        {"<banklog player=\"12345678\" type=\"1\"/>", "<banklog player=\"1234567\" 8 type=\"1\"/>", false},
+    };
+    for (const auto& c : cases) {
+        const Scan scan = ScanText(c.first + "\n" + c.second);
+        ASSERT_EQ(scan.entries.size(), 2u) << c.second;
+        EXPECT_EQ(scan.entries[0].textHash == scan.entries[1].textHash, c.alike) << c.second;
+    }
 }
 
 TEST(BankLogScanner, GuildKeyEdgeCases) {

@@ -1,0 +1,136 @@
+#include "analysis/temp_copy.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace coffer {
+namespace {
+// Written in pieces of this size, each made readable as soon as it is in the file.
+constexpr std::size_t kPiece = std::size_t{4} << 20;
+} // namespace
+
+// Reads the copy with pread, waiting for the writer where needed: large reads go straight into the
+// caller's buffer, small ones through a buffer of its own.
+class TempCopy::Reader : public std::streambuf {
+  public:
+    explicit Reader(TempCopy& copy) : copy_(copy) {}
+
+  protected:
+    std::streamsize xsgetn(char* out, std::streamsize wanted) override {
+        std::streamsize got = std::min<std::streamsize>(egptr() - gptr(), wanted);
+        if (got > 0) { // before the first small read there is no buffer at all
+            std::memcpy(out, gptr(), static_cast<std::size_t>(got));
+            gbump(static_cast<int>(got));
+        }
+        while (got < wanted) {
+            const std::size_t n = readSome(out + got, static_cast<std::size_t>(wanted - got));
+            if (n == 0)
+                break;
+            got += static_cast<std::streamsize>(n);
+        }
+        return got;
+    }
+    int_type underflow() override {
+        const std::size_t n = readSome(buffer_.data(), buffer_.size());
+        setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
+        return n == 0 ? traits_type::eof() : traits_type::to_int_type(buffer_[0]);
+    }
+
+  private:
+    // At least one byte once it is written, at most `size`; 0 at the end of the copy or on an error.
+    std::size_t readSome(char* out, std::size_t size) {
+        for (;;) {
+            const std::uint64_t written = copy_.writtenPast(offset_);
+            if (written <= offset_)
+                return 0; // the writing is over: the end of the copy
+            const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(written - offset_, size));
+            const ssize_t n = ::pread(copy_.fd_, out, wanted, static_cast<off_t>(offset_));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                copy_.readFailed_ = true;
+                return 0;
+            }
+            offset_ += static_cast<std::uint64_t>(n);
+            return static_cast<std::size_t>(n);
+        }
+    }
+
+    TempCopy& copy_;
+    std::uint64_t offset_ = 0;
+    std::array<char, 1 << 16> buffer_{};
+};
+
+TempCopy::TempCopy(const std::filesystem::path& folder) {
+    std::string name = (folder / "temp-XXXXXX.txt").string();
+    fd_ = mkstemps(name.data(), 4);
+    if (fd_ < 0) {
+        error_ = std::strerror(errno);
+        return;
+    }
+    ::unlink(name.c_str());
+    name_ = name;
+}
+
+TempCopy::~TempCopy() {
+    if (writer_.joinable()) {
+        writer_.request_stop();
+        writer_.join();
+    }
+    stream_.reset();
+    reader_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void TempCopy::write(std::string_view text, std::stop_token stop) {
+    writing_ = true;
+    writer_ = std::jthread([this, text, stop](std::stop_token ended) {
+        std::string error;
+        for (std::string_view rest : {text, std::string_view("\n")}) {
+            while (!rest.empty() && error.empty() && !stop.stop_requested() && !ended.stop_requested()) {
+                errno = 0;
+                const ssize_t n = ::write(fd_, rest.data(), std::min(rest.size(), kPiece));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    error = errno != 0 ? std::strerror(errno) : "write failed";
+                    break;
+                }
+                rest.remove_prefix(static_cast<std::size_t>(n));
+                std::lock_guard lock(mutex_);
+                written_ += static_cast<std::uint64_t>(n);
+                grown_.notify_all();
+            }
+        }
+        std::lock_guard lock(mutex_);
+        error_ = error;
+        writing_ = false;
+        grown_.notify_all();
+    });
+}
+
+std::uint64_t TempCopy::writtenPast(std::uint64_t offset) {
+    std::unique_lock lock(mutex_);
+    grown_.wait(lock, [&] { return written_ > offset || !writing_; });
+    return written_;
+}
+
+std::istream& TempCopy::read() {
+    stream_.reset();
+    reader_ = std::make_unique<Reader>(*this);
+    stream_ = std::make_unique<std::istream>(reader_.get());
+    return *stream_;
+}
+
+bool TempCopy::finishWriting() {
+    if (writer_.joinable())
+        writer_.join();
+    return error_.empty();
+}
+
+} // namespace coffer

@@ -1,0 +1,62 @@
+#pragma once
+// The run's temporary copy of the log: a uniquely named file beside the program, written on a thread
+// of its own while it is read back, so that scanning starts at once instead of after the whole write.
+// Its name is removed as soon as it is created, so the system frees it when the process ends, however
+// it ends.
+
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <streambuf>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace coffer {
+
+class TempCopy {
+  public:
+    // Creates the file in `folder`; ok() is false (with error()) when it cannot.
+    explicit TempCopy(const std::filesystem::path& folder);
+    ~TempCopy();
+    TempCopy(const TempCopy&) = delete;
+    TempCopy& operator=(const TempCopy&) = delete;
+
+    bool ok() const { return fd_ >= 0; }
+    // Starts writing the text and one line break; a stop ends the writing early. `text` must outlive
+    // the writing.
+    void write(std::string_view text, std::stop_token stop);
+    // The copy from its start, for one more pass. A read waits for the bytes it asks for until they
+    // are written; the copy ends where the writing ended.
+    std::istream& read();
+    // Waits for the writing to end; false (with error()) when the copy could not be written in full.
+    bool finishWriting();
+
+    const std::string& error() const { return error_; }
+    // Whether a read of the copy failed: what was read before it is all that was read.
+    bool readFailed() const { return readFailed_; }
+    const std::string& name() const { return name_; }
+
+  private:
+    class Reader;
+    // Waits until the copy holds more than `offset` bytes or the writing is over; the bytes written.
+    std::uint64_t writtenPast(std::uint64_t offset);
+
+    int fd_ = -1;
+    std::string name_;
+    std::string error_;
+    bool readFailed_ = false;
+    std::jthread writer_;
+    std::mutex mutex_;
+    std::condition_variable grown_;
+    std::uint64_t written_ = 0;
+    bool writing_ = false;
+    std::unique_ptr<Reader> reader_;
+    std::unique_ptr<std::istream> stream_;
+};
+
+} // namespace coffer

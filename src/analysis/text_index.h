@@ -1,0 +1,31 @@
+#pragma once
+// Distinct texts, each held once and numbered in the order they first came: a table column's texts,
+// the members of a run. Finding a text touches one flat array, not a node per text.
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace coffer {
+
+class TextIndex {
+  public:
+    // The text's number, the next one when it is new.
+    std::uint32_t intern(std::string_view text);
+    const std::deque<std::string>& texts() const { return texts_; }
+
+  private:
+    void grow();
+
+    std::deque<std::string> texts_; // never moved as it grows
+    // Open addressing over the texts, at most half full: an entry holds the low half of the text's hash
+    // above its number + 1 (0: empty), so a text is compared only when the hashes agree.
+    std::vector<std::uint64_t> index_;
+    // The text of the last look-up: texts often come again at once (a value, a type, a member's run
+    // of entries), and a comparison is far cheaper than a look-up.
+    std::uint32_t last_ = 0;
+};
+
+} // namespace coffer
