@@ -139,14 +139,20 @@ class ElementHash {
     void addLine(std::string_view line) {
         const char* at = line.data();
         const char* const end = at + line.size();
+        // The lanes stay in registers for the line, the next to take a word first: kept in the members
+        // and picked by index, each multiplication would also wait for a store and a load.
+        Lanes lanes{lanes_[count_ & 1], lanes_[~count_ & 1], count_};
         while (at != end) {
             while (at != end && IsSpace(*at))
                 ++at;
             const char* const word = at;
             at = WordEnd(at, end);
             if (at != word)
-                addWord(word, static_cast<std::size_t>(at - word));
+                addWord(word, static_cast<std::size_t>(at - word), end, lanes);
         }
+        count_ = lanes.count;
+        lanes_[count_ & 1] = lanes.next;
+        lanes_[~count_ & 1] = lanes.other;
     }
     std::uint64_t value() const { return Mix(lanes_[0], lanes_[1] ^ count_); }
 
@@ -169,20 +175,31 @@ class ElementHash {
             ++at;
         return at;
     }
-    void addWord(const char* word, std::size_t size) {
-        absorb(Bytes(word, size) ^ (std::uint64_t{size} << 56));
+    struct Lanes {
+        std::uint64_t next, other, count;
+    };
+    static void addWord(const char* word, std::size_t size, const char* lineEnd, Lanes& lanes) {
+        absorb(Bytes(word, size, lineEnd) ^ (std::uint64_t{size} << 56), lanes);
         for (std::size_t at = 8; at < size; at += 8)
-            absorb(Bytes(word + at, size - at));
+            absorb(Bytes(word + at, size - at, lineEnd), lanes);
     }
-    // Up to eight bytes as one number, zeros after the last.
-    static std::uint64_t Bytes(const char* from, std::size_t size) {
+    // Up to eight bytes (at least one) as one number, zeros after the last. Where the line holds eight
+    // bytes from `from` on, they are loaded at once and the extra ones masked off: a copy of a varying
+    // length costs several times more.
+    static std::uint64_t Bytes(const char* from, std::size_t size, const char* lineEnd) {
         std::uint64_t bytes = 0;
+        if (lineEnd - from >= 8) {
+            std::memcpy(&bytes, from, sizeof bytes);
+            return size >= 8 ? bytes : bytes & ((std::uint64_t{1} << (8 * size)) - 1);
+        }
         std::memcpy(&bytes, from, std::min<std::size_t>(size, sizeof bytes));
         return bytes;
     }
-    void absorb(std::uint64_t bytes) {
-        std::uint64_t& lane = lanes_[count_++ & 1];
-        lane = Mix(lane, bytes);
+    static void absorb(std::uint64_t bytes, Lanes& lanes) {
+        const std::uint64_t mixed = Mix(lanes.next, bytes);
+        lanes.next = lanes.other;
+        lanes.other = mixed;
+        ++lanes.count;
     }
     // The two halves of a 128-bit product folded together: every bit of the input reaches every bit.
     static std::uint64_t Mix(std::uint64_t hash, std::uint64_t word) {

@@ -23,6 +23,13 @@ constexpr std::size_t kBatchesAhead = 16; // how far the scan may run ahead: lit
 
 struct StopScan {};
 
+void FetchForWriting(const BankLogEntry& entry) {
+    constexpr std::size_t kCacheLine = 64;
+    const auto* bytes = reinterpret_cast<const char*>(&entry);
+    for (std::size_t at = 0; at < sizeof entry; at += kCacheLine)
+        __builtin_prefetch(bytes + at, 1);
+}
+
 // Batches from the scanning thread to the handling one, with room for a few only, and the handled
 // ones back.
 class BatchQueue {
@@ -102,7 +109,14 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
             Batch batch;
             batch.entries.resize(kBatchSize);
             ScanBankLog(
-                lines, scanned, [&]() -> BankLogEntry& { return batch.entries[batch.size]; },
+                lines, scanned,
+                [&]() -> BankLogEntry& {
+                    // The handling thread touched the entries last: the next one is fetched while this
+                    // one is filled, not waited for when its first field is written.
+                    if (batch.size + 1 < kBatchSize)
+                        FetchForWriting(batch.entries[batch.size + 1]);
+                    return batch.entries[batch.size];
+                },
                 [&](BankLogEntry&) {
                     if (++batch.size < kBatchSize)
                         return;

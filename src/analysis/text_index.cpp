@@ -5,8 +5,18 @@
 
 namespace coffer {
 
+TextIndex::TextIndex(const TextIndex& other) : texts_(other.texts_), index_(other.index_), last_(other.last_) {
+    views_.assign(texts_.begin(), texts_.end());
+}
+
+TextIndex& TextIndex::operator=(const TextIndex& other) {
+    if (this != &other)
+        *this = TextIndex(other);
+    return *this;
+}
+
 std::uint32_t TextIndex::intern(std::string_view text) {
-    if (last_ < texts_.size() && texts_[last_] == text)
+    if (last_ < views_.size() && views_[last_] == text)
         return last_;
     if ((texts_.size() + 1) * 2 > index_.size())
         grow();
@@ -15,12 +25,12 @@ std::uint32_t TextIndex::intern(std::string_view text) {
     std::size_t slot = tag & mask;
     for (; index_[slot] != 0; slot = (slot + 1) & mask) {
         const auto number = static_cast<std::uint32_t>(index_[slot]) - 1;
-        if (index_[slot] >> 32 == tag && texts_[number] == text)
+        if (index_[slot] >> 32 == tag && views_[number] == text)
             return last_ = number;
     }
     last_ = static_cast<std::uint32_t>(texts_.size());
     index_[slot] = std::uint64_t{tag} << 32 | (last_ + 1);
-    texts_.emplace_back(text);
+    views_.push_back(texts_.emplace_back(text));
     return last_;
 }
 

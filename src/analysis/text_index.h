@@ -12,6 +12,14 @@ namespace coffer {
 
 class TextIndex {
   public:
+    TextIndex() = default;
+    // A copy's views point into its own texts; a move keeps the texts where they are.
+    TextIndex(const TextIndex& other);
+    TextIndex& operator=(const TextIndex& other);
+    TextIndex(TextIndex&&) noexcept = default;
+    TextIndex& operator=(TextIndex&&) noexcept = default;
+    ~TextIndex() = default;
+
     // The text's number, the next one when it is new.
     std::uint32_t intern(std::string_view text);
     const std::deque<std::string>& texts() const { return texts_; }
@@ -20,6 +28,9 @@ class TextIndex {
     void grow();
 
     std::deque<std::string> texts_; // never moved as it grows
+    // The same texts in one flat array: a look-up compares against them without the deque's
+    // arithmetic to find a text's block.
+    std::vector<std::string_view> views_;
     // Open addressing over the texts, at most half full: an entry holds the low half of the text's hash
     // above its number + 1 (0: empty), so a text is compared only when the hashes agree.
     std::vector<std::uint64_t> index_;

@@ -100,14 +100,6 @@ void SplitAt(std::string_view text, std::string_view separator, std::vector<std:
     pieces.push_back(text.substr(start));
 }
 
-std::string ReplaceChar(std::string_view text, char from, char to) {
-    std::string out(text);
-    for (char& c : out)
-        if (c == from)
-            c = to;
-    return out;
-}
-
 int CompareNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {

@@ -37,9 +37,6 @@ std::string RemoveChars(std::string_view text, std::string_view chars);
 // that a caller can reuse its memory). A text without the separator is one piece.
 void SplitAt(std::string_view text, std::string_view separator, std::vector<std::string_view>& pieces);
 
-// Replaces every occurrence of one character by another.
-std::string ReplaceChar(std::string_view text, char from, char to);
-
 // Three-way comparison of two texts byte by byte with letter case ignored; a prefix sorts first.
 int CompareNoCase(std::string_view a, std::string_view b);
 

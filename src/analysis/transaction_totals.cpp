@@ -3,6 +3,7 @@
 #include "analysis/cell_number.h"
 #include "analysis/text_util.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -117,7 +118,14 @@ StatsTable MakeItemTable() {
 }
 
 std::string ListedItemName(const BankLogEntry& entry) {
-    return ReplaceChar(entry.itemName, '+', ' ');
+    std::string name;
+    ListedItemName(entry, name);
+    return name;
+}
+
+void ListedItemName(const BankLogEntry& entry, std::string& name) {
+    name.assign(entry.itemName);
+    std::replace(name.begin(), name.end(), '+', ' ');
 }
 
 std::uint64_t WholeGold(std::uint64_t copper) {
@@ -158,7 +166,10 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
     const bool deposit = entry.type == entry_type::kItemDeposit;
     if (!deposit && entry.type != entry_type::kItemWithdrawal)
         return;
-    const std::string name = ListedItemName(entry);
+    // Kept from row to row: most names are too long to live inside the string, and a new string for
+    // each row would allocate each time.
+    thread_local std::string name;
+    ListedItemName(entry, name);
     const std::array<std::string_view, kItemColumnCount> row = {
         name, entry.quality, entry.count, entry.value, deposit ? "Deposit" : "Withdrawal", entry.player, entry.itemId};
     items.appendRow(row);

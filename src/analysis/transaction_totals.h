@@ -43,6 +43,8 @@ inline constexpr const char* kNoValue = "00000.00";
 
 // The item name an entry is listed and priced under: the log's "+" between words become spaces.
 std::string ListedItemName(const BankLogEntry& entry);
+// The same into `name`, which keeps its memory.
+void ListedItemName(const BankLogEntry& entry, std::string& name);
 
 // The value of an entry when items are not looked up: gold entries their amount in whole gold
 // (halves to even; "00000.50" below 10000 copper; negative for withdrawals and repairs), everything

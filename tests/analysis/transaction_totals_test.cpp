@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <memory>
 #include <vector>
 
 namespace coffer {
@@ -127,6 +129,23 @@ TEST(TransactionTotals, RowsFollowTheLogAndOnlyItemTransactionsListItems) {
               (std::vector<std::string>{"Iron Nails", "00001", "20", "00003.40", "Deposit", "Ann", "30011"}));
     EXPECT_EQ(Row(totals.items, 1),
               (std::vector<std::string>{"Iron Nails", "00010", "2", "00000.00", "Withdrawal", "Ann", ""}));
+}
+
+// The tables are copied (a run starts from a copy of the window's); a copy must stand on its own.
+TEST(TransactionTotals, ACopiedTableOutlivesItsOriginal) {
+    auto original = std::make_unique<StatsTable>(MakeItemTable());
+    const std::array<std::string_view, kItemColumnCount> row = {"Iron Ore", "00001", "20", "", "Deposit", "Ann", ""};
+    original->appendRow(row);
+    StatsTable copy = *original;
+    StatsTable assigned = MakeItemTable();
+    assigned = *original;
+    original.reset();
+    for (StatsTable* table : {&copy, &assigned}) {
+        table->appendRow(row);
+        ASSERT_EQ(table->rowCount(), 2u);
+        EXPECT_EQ(table->distinctTexts(0).size(), 1u); // the same name, found again
+        EXPECT_EQ(Row(*table, 1), Row(*table, 0));
+    }
 }
 
 TEST(TransactionTotals, GoldValueRule) {
