@@ -55,16 +55,9 @@ TEST_F(CliTest, AnalysesFilesAsIfPastedOneUnderTheOther) {
                          kPage2);
     ASSERT_EQ(code, 0) << err;
     EXPECT_EQ(err, "Cleaning up...\nGenerating Report\nComplete\nReport written to " + report.string() + "\n");
-    const std::string html = ReadFile(report);
-    EXPECT_NE(html.find("<Title>Guild Bank Report for Iron Lanterns</title>"), std::string::npos);
-    EXPECT_NE(html.find("<b>Report created on:</b> DATE<BR>"), std::string::npos);
-    EXPECT_EQ(ReadFile(members),
-              "Character\tDeposits\tWithdrawls\tDifference\tDeposit Quality\tWithdrawl Quality\tDifference\tDeposit "
-              "Value\tWithdrawl Value\tDifference\tGold Deposits\tGold Withdrawls\tRepairs\tTotal Value\n"
-              "Bob\t+000001\t+000000\t+000001\t+000000\t+000000\t+000000\t+00000.00\t+00000.00\t+00000.00\t+00002.00\t+"
-              "00000.00\t+00000.00\t+00002.00\n"
-              "Ann\t+000001\t+000000\t+000001\t+000020\t+000000\t+000020\t+00000.00\t+00000.00\t+00000.00\t+00000.00\t+"
-              "00000.00\t+00000.00\t+00000.00\n");
+    // The guild of the later page, the entries of both.
+    EXPECT_NE(ReadFile(report).find("<Title>Guild Bank Report for Iron Lanterns</title>"), std::string::npos);
+    EXPECT_NE(ReadFile(members).find("\nBob\t+000001\t"), std::string::npos);
     EXPECT_EQ(ReadFile(items), "Item\tQuality\tQuantity\tValue\tType\tName\tLorehold Item\n"
                                "Iron Nails\t00001\t20\t00000.00\tDeposit\tAnn\t\n");
 
@@ -88,28 +81,26 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         std::vector<std::string> args;
         int code;
         std::string errContains;
-        bool reportWritten;
     };
     const Case cases[] = {
-        {{noXml, "-o", report.string()}, 1, "No XML data detected\n", false},
-        {{}, 2, "no bank log file given", false},
-        {{"--players", "many", log, "-o", report.string()}, 2, "needs a whole number", false},
-        {{"--items-per-section=100000", log, "-o", report.string()}, 2, "from 0 to 32767, not \"100000\"", false},
-        {{"--items-per-section"}, 2, "needs a value", false},
-        {{"--bogus", log}, 2, "unknown option --bogus", false},
+        {{noXml, "-o", report.string()}, 1, "No XML data detected\n"},
+        {{}, 2, "no bank log file given"},
+        {{"--players", "many", log, "-o", report.string()}, 2, "needs a whole number"},
+        {{"--items-per-section=100000", log, "-o", report.string()}, 2, "from 0 to 32767, not \"100000\""},
+        {{"--items-per-section"}, 2, "needs a value"},
+        {{"--bogus", log}, 2, "unknown option --bogus"},
         {{"--from", "2009-01-06", "--to=2009-01-05", log, "-o", report.string()},
          2,
-         "the period ends on 2009-01-05, before it starts on 2009-01-06",
-         false},
-        {{"--from", "2009-02-30", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD", false},
-        {{"--item-db", "ftp://db.example", log}, 2, "--item-db needs an http:// or https://", false},
-        {{"--item-db", "http://db.example/x'><script>", log}, 2, "needs an http://", false},
-        {{"--item-db", "http://user@db.example", log}, 2, "needs an http://", false},
-        {{"--item-db", "http://db.example:80x", log}, 2, "needs an http://", false},
-        {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read", false},
-        {{folder_.string(), "-o", report.string()}, 2, "cannot read", false},
-        {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write", false},
-        {{log, "-o", report.string(), "--quiet"}, 0, "", true},
+         "the period ends on 2009-01-05, before it starts on 2009-01-06"},
+        {{"--from", "2009-02-30", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD"},
+        {{"--item-db", "ftp://db.example", log}, 2, "--item-db needs an http:// or https://"},
+        {{"--item-db", "http://db.example/x'><script>", log}, 2, "needs an http://"},
+        {{"--item-db", "http://user@db.example", log}, 2, "needs an http://"},
+        {{"--item-db", "http://db.example:80x", log}, 2, "needs an http://"},
+        {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read"},
+        {{folder_.string(), "-o", report.string()}, 2, "cannot read"},
+        {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write"},
+        {{log, "-o", report.string(), "--quiet"}, 0, ""},
     };
     for (const Case& c : cases) {
         fs::remove(report);
@@ -118,7 +109,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
             EXPECT_EQ(err, "");
         else
             EXPECT_NE(err.find(c.errContains), std::string::npos) << err;
-        EXPECT_EQ(fs::exists(report), c.reportWritten);
+        EXPECT_EQ(fs::exists(report), c.code == 0);
     }
 }
 
@@ -139,7 +130,6 @@ TEST_F(CliTest, PeriodAndRepeatedEntries) {
                         QLocale::system().toString(QDate(2009, 1, 5), QLocale::ShortFormat).toStdString() +
                         " to the end of the log<BR><BR>"),
               std::string::npos);
-    EXPECT_NE(html.find("<b>Number of players accessing the bank:</b> 1<BR>"), std::string::npos);
     EXPECT_NE(html.find("Gold Balance: 2<BR>"), std::string::npos) << "Bob's 2.5 gold once, as whole gold";
 
     // Without the options every entry counts, and the repeats are still told.
@@ -155,16 +145,11 @@ TEST_F(CliTest, LookupAsksTheGivenSite) {
     testing::LoreholdSite site;
     site.setPage(testing::SearchTarget("Iron Nails"), testing::Page(testing::SearchPageLinking("Iron Nails", "4711")));
     site.setPage(testing::ItemTarget("4711"), testing::Page(testing::ItemPageWithPrices(12, 5, 1, 0)));
-    const fs::path report = folder_ / "report.html", items = folder_ / "items.tsv";
+    const std::string log = write("log.xml", kPage1).string(), report = (folder_ / "report.html").string();
+    const fs::path items = folder_ / "items.tsv";
     for (const bool lookUp : {true, false}) {
         site.forgetRequests();
-        std::vector<std::string> args = {write("log.xml", kPage1).string(),
-                                         "--item-db",
-                                         site.base() + "/",
-                                         "--items",
-                                         items.string(),
-                                         "-o",
-                                         report.string()};
+        std::vector<std::string> args = {log, "--item-db", site.base() + "/", "--items", items.string(), "-o", report};
         if (lookUp)
             args.push_back("--lookup");
         ASSERT_EQ(run(args), 0) << err;

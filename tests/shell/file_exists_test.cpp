@@ -16,18 +16,10 @@ TEST(FileExists, FindsFilesOnlyWithNameCaseIgnored) {
     fs::create_directory(folder / "Data");
     fs::create_symlink(folder / "report.html", folder / "link.html");
 
-    const std::pair<std::string, bool> cases[] = {{"report.html", true},
-                                                  {"REPORT.HTML", true},
-                                                  {"link.html", true},
-                                                  {"Data", false},
-                                                  {"data", false},
-                                                  {"*.html", false},
-                                                  {"report.htm?", false},
-                                                  {"missing.html", false},
-                                                  {"missing/report.html", false},
-                                                  {"", false}};
-    for (const auto& [name, exists] : cases)
-        EXPECT_EQ(FileExists((folder / name).string()), exists) << name;
+    for (const char* name : {"report.html", "REPORT.HTML", "link.html"})
+        EXPECT_TRUE(FileExists((folder / name).string())) << name;
+    for (const char* name : {"Data", "data", "*.html", "report.htm?", "missing.html", "missing/report.html", ""})
+        EXPECT_FALSE(FileExists((folder / name).string())) << name;
     EXPECT_FALSE(FileExists(""));
 }
 

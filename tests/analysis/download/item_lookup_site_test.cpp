@@ -1,4 +1,4 @@
-// The item lookup over the network, against the local item database site.
+// The downloader and the item lookup over the network, against the local item database site.
 #include "analysis/analysis_run.h"
 #include "analysis/web_item_prices.h"
 #include "net/network_downloader.h"
@@ -23,6 +23,30 @@ namespace coffer {
 namespace {
 
 using namespace testing;
+
+TEST(NetworkDownloader, GivesTheWholeBodyOrTheEmptyText) {
+    const std::string full(1000, 'f'), over(1001, 'o');
+    const struct {
+        const char* scenario;
+        Response response;
+        std::string text;
+    } cases[] = {
+        {"redirect followed", {.status = 302, .location = "/new"}, "the new page"},
+        {"exactly the size cap", Page(full), full},
+        {"exactly the size cap, until closed", {.body = full, .sendLength = false}, full},
+        {"past the size cap", Page(over), ""},
+        {"past the size cap, until closed", {.body = over, .sendLength = false}, ""},
+    };
+    LoreholdSite site;
+    site.setPage("/new", Page("the new page"));
+    // Long enough that a busy machine never stalls a healthy transfer for that long.
+    NetworkDownloader downloader({.stallTimeout = std::chrono::milliseconds(3000), .maxBytes = 1000});
+    for (const auto& c : cases) {
+        site.setPage("/page", c.response);
+        EXPECT_EQ(downloader.download(site.base() + "/page").page, c.text) << c.scenario;
+    }
+    EXPECT_EQ(downloader.download("http://127.0.0.1:1/").page, "") << "connection refused";
+}
 
 GuildStats Analyse(const std::string& log, ItemPriceSource& prices) {
     GuildStats stats;
