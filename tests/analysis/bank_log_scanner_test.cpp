@@ -87,11 +87,11 @@ TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
     }
 }
 
-// The players of the entries, the page of each, and the guild the text names.
+// The entries (player@page) and the guild a text names.
 TEST(BankLogScanner, FindsElementsPagesAndGuildKeys) {
     const struct {
         std::string text;
-        std::string players, pages;
+        std::string entries;
         GuildIdentity guild;
     } cases[] = {
         {"<?xml version=\"1.0\"?>\n<guildKey name=\"First Guild\" nameUrl=\"x\" realm=\"Old Realm\"/>\n"
@@ -100,36 +100,30 @@ TEST(BankLogScanner, FindsElementsPagesAndGuildKeys) {
          "<banklog money=\"0\" player=\"Bob\" type=\"2\">\r\n  <item count=\"1\" name=\"Ore\" qi=\"2\"/>\r\n"
          "</banklog>\r<banklog money=\"20000\" player=\"null\" type=\"5\"/>\r"
          "<banklog money=\"20000\" player=\"Null\" type=\"5\"/>", // only "null" exactly is dropped
-         "Ann,Bob,Null,",
-         "011",
+         "Ann@1,Bob@2,Null@2,",
          {"Second", "Silver Hand"}},
-        {"no guild key line", "", "", {"Unknown", "Unknown"}},
-        {"<guildkey realm=\"R\" name=", "", "", {"Unknown", "R"}}, // a key in the last piece keeps the old value
-        {"<guildKey nameUrl=\"A+B\" name=\"A B\" realmUrl=\"x\" realm=\"R S\"/>", "", "", {"A B", "R S"}},
+        {"no guild key line", "", {"Unknown", "Unknown"}},
+        {"<guildkey realm=\"R\" name=", "", {"Unknown", "R"}}, // a key in the last piece keeps the old value
+        {"<guildKey nameUrl=\"A+B\" name=\"A B\" realmUrl=\"x\" realm=\"R S\"/>", "", {"A B", "R S"}},
         // Markup stays for the report to escape.
-        {"<guildKey name=\" <A&amp;B> \" realm=\"<R>\"/>", "", "", {"<A&amp;B>", "<R>"}},
+        {"<guildKey name=\" <A&amp;B> \" realm=\"<R>\"/>", "", {"<A&amp;B>", "<R>"}},
         // A second element on the same line is absorbed into the first one's tokens.
         {"<banklog player=\"A\" type=\"4\" money=\"9\"/><banklog player=\"B\" type=\"5\"/>",
-         "B,",
-         "0",
+         "B@0,",
          {"Unknown", "Unknown"}},
         // An element with no end takes in every following line.
         {"<banklog player=\"A\" type=\"1\">\nname=\"X\"\n<banklog player=\"B\" type=\"1\"/>\n",
-         "B,",
-         "0",
+         "B@0,",
          {"Unknown", "Unknown"}},
         // "<banklogs>" is not an element, and lines before an element are ignored.
-        {"<banklogs>\n<banklog money=\"1\" player=\"C\" type=\"6\"/>\n</banklogs>", "C,", "0", {"Unknown", "Unknown"}},
+        {"<banklogs>\n<banklog money=\"1\" player=\"C\" type=\"6\"/>\n</banklogs>", "C@0,", {"Unknown", "Unknown"}},
     };
     for (const auto& c : cases) {
         const Scan scan = ScanText(c.text);
-        std::string players, pages;
-        for (const BankLogEntry& e : scan.entries) {
-            players += e.player + ",";
-            pages += std::to_string(e.page);
-        }
-        EXPECT_EQ(players, c.players) << c.text;
-        EXPECT_EQ(pages, c.pages) << c.text;
+        std::string entries;
+        for (const BankLogEntry& e : scan.entries)
+            entries += e.player + "@" + std::to_string(e.page) + ",";
+        EXPECT_EQ(entries, c.entries) << c.text;
         EXPECT_EQ(scan.guild.name, c.guild.name) << c.text;
         EXPECT_EQ(scan.guild.realm, c.guild.realm) << c.text;
     }
