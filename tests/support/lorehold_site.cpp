@@ -177,23 +177,17 @@ std::string GzipBomb(std::size_t unpackedBytes) {
     z_stream stream{};
     deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY); // 16: gzip
     std::vector<unsigned char> zeros(1 << 20, 0);
-    std::string packed;
-    unsigned char out[1 << 16];
-    for (std::size_t left = unpackedBytes; left > 0 || stream.avail_in > 0;) {
+    std::string packed(unpackedBytes / 512 + 4096, '\0'); // zeros pack about a thousandfold
+    stream.next_out = reinterpret_cast<unsigned char*>(packed.data());
+    stream.avail_out = static_cast<uInt>(packed.size());
+    for (std::size_t left = unpackedBytes; left > 0;) {
         const std::size_t piece = std::min(left, zeros.size());
         left -= piece;
         stream.next_in = zeros.data();
         stream.avail_in = static_cast<uInt>(piece);
-        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            stream.next_out = out;
-            stream.avail_out = sizeof out;
-            deflate(&stream, flush);
-            packed.append(reinterpret_cast<char*>(out), sizeof out - stream.avail_out);
-        } while (stream.avail_out == 0);
-        if (flush == Z_FINISH)
-            break;
+        deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
     }
+    packed.resize(stream.total_out);
     deflateEnd(&stream);
     return packed;
 }
