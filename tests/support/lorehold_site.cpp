@@ -118,7 +118,7 @@ void LoreholdSite::answer(Connection& connection, const std::string& target) {
     switch (response.fault) {
     case Fault::TrickleBody:
     case Fault::ResetMidBody:
-        reply += "Content-Length: " + std::to_string(response.body.size() + 1000000) + "\r\n\r\n" + response.body;
+        reply += "Content-Length: " + std::to_string(response.body.size() + 1000) + "\r\n\r\n" + response.body;
         break;
     case Fault::EndlessChunks:
         reply += "Transfer-Encoding: chunked\r\n\r\n";

@@ -19,7 +19,7 @@ enum class Fault {
     None,
     NeverAnswers,
     TrickleHeaders, // the status line, then a header that never ends
-    TrickleBody,    // the headers announcing a large body, the body given, then the trickle
+    TrickleBody,    // the headers announcing more than the body given, the body, then the trickle
     EndlessBody,    // the body given, then filler as fast as the client takes it
     EndlessChunks,  // the same, chunked
     ResetMidBody,   // the headers announcing more than the body given, the body, then a reset
