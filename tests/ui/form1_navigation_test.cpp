@@ -90,8 +90,7 @@ class Form1NavigationTest : public QObject {
         } else {
             harness.window().showAtStart();
         }
-        harness.dialogs().openAnswers << QString();
-        harness.click("Command8");
+        QVERIFY(harness.importFile({})); // cancelled, to see where the dialog starts
         QCOMPARE(harness.dialogs().folders.last(), written ? logs : harness.folder());
         QCOMPARE(harness.find<QComboBox>("cmbPlayers")->currentText(), written ? "5" : "10");
         QCOMPARE(harness.find<QComboBox>("cmbItems")->currentText(), written ? "40" : "25");

@@ -35,13 +35,6 @@ constexpr char kBankLog[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 <banklog money="15000" player="Cid" rank="2" ts="5" type="6"/>
 )";
 
-std::unique_ptr<Form1Harness> ChartsTab() {
-    auto h = std::make_unique<Form1Harness>();
-    h->click("Command6");
-    h->find<QTabBar>("TabStrip1")->setCurrentIndex(1);
-    return h;
-}
-
 // The chart's title, then "name=value" for every bar.
 QString Drawn(const Form1Harness& h) {
     const auto* chart = static_cast<const BarChart*>(h.find<QChartView>("MSChart1")->chart());
@@ -64,25 +57,25 @@ class ChartPanelTest : public QObject {
     // Every report draws the deposits chart, whichever chart type the box shows; a picked chart
     // type is drawn and leaves the member list in its order, typed text draws nothing.
     void reportsDrawTheDepositsChartAndPickedEntriesTheirOwn() {
-        auto h = ChartsTab();
-        QVERIFY(h->importFile(h->writeFile(QStringLiteral("banklog.xml"), kBankLog)) && h->analyze());
-        QCOMPARE(Drawn(*h), QStringLiteral("Deposits Ann=2 Cid=1"));
-        h->find<QTabBar>("TabStrip1")->setCurrentIndex(1);
-        QSignalSpy reordered(h->window().memberModel(), &QAbstractItemModel::layoutChanged);
-        auto* box = h->find<QComboBox>("Combo1"); // picked as a user does, with the arrow key from above
+        Form1Harness h;
+        QVERIFY(h.importFile(h.writeFile(QStringLiteral("banklog.xml"), kBankLog)) && h.analyze());
+        QCOMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
+        h.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
+        QSignalSpy reordered(h.window().memberModel(), &QAbstractItemModel::layoutChanged);
+        auto* box = h.find<QComboBox>("Combo1"); // picked as a user does, with the arrow key from above
         box->setCurrentIndex(box->findText(QStringLiteral("Repairs")) - 1);
         QTest::keyClick(box, Qt::Key_Down);
-        QCOMPARE(Drawn(*h), QStringLiteral("Repairs Cid=-2 Bob=-4"));
-        QVERIFY(static_cast<BarChart*>(h->find<QChartView>("MSChart1")->chart())->valueAxis()->min() <= -4);
+        QCOMPARE(Drawn(h), QStringLiteral("Repairs Cid=-2 Bob=-4"));
+        QVERIFY(static_cast<BarChart*>(h.find<QChartView>("MSChart1")->chart())->valueAxis()->min() <= -4);
         QCOMPARE(reordered.count(), 1); // the lists hear of the new order: no repairs first
-        QCOMPARE(h->window().memberModel()->index(0, kCharacter).data().toString(), QStringLiteral("Ann"));
+        QCOMPARE(h.window().memberModel()->index(0, kCharacter).data().toString(), QStringLiteral("Ann"));
         box->lineEdit()->clear(); // an entry's exact text, typed and confirmed
         QTest::keyClicks(box, QStringLiteral("Withdrawls"));
         QTest::keyClick(box, Qt::Key_Return);
-        QCOMPARE(Drawn(*h), QStringLiteral("Repairs Cid=-2 Bob=-4"));
-        h->find<QTabBar>("TabStrip1")->setCurrentIndex(0);
-        h->click("cmdRefresh");
-        QCOMPARE(Drawn(*h), QStringLiteral("Deposits Ann=2 Cid=1"));
+        QCOMPARE(Drawn(h), QStringLiteral("Repairs Cid=-2 Bob=-4"));
+        h.find<QTabBar>("TabStrip1")->setCurrentIndex(0);
+        h.click("cmdRefresh");
+        QCOMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
         QCOMPARE(box->currentText(), QStringLiteral("Withdrawls"));
     }
 
@@ -90,36 +83,36 @@ class ChartPanelTest : public QObject {
     // is what the tab shows. The file dialog does not ask about overwriting; the panel does, and a save
     // that fails says so.
     void everyNameStaysLegibleInABigGuild() {
-        auto h = ChartsTab();
-        QVERIFY(QTest::qWaitForWindowExposed(&h->window()));
+        Form1Harness h;
+        QVERIFY(QTest::qWaitForWindowExposed(&h.window()));
         QString log = QStringLiteral("<?xml version=\"1.0\"?>\n");
         constexpr int kMembers = 3000;
         for (int member = 0; member < kMembers; ++member)
             log += QStringLiteral("<banklog money=\"%1\" player=\"Member%2\" type=\"4\"/>\n")
                        .arg((member + 1) * 10000)
                        .arg(member);
-        QVERIFY(h->importFile(h->writeFile(QStringLiteral("big.xml"), log.toUtf8())) && h->analyze());
-        h->find<QTabBar>("TabStrip1")->setCurrentIndex(1);
-        auto* view = h->find<QChartView>("MSChart1");
+        QVERIFY(h.importFile(h.writeFile(QStringLiteral("big.xml"), log.toUtf8())) && h.analyze());
+        h.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
+        auto* view = h.find<QChartView>("MSChart1");
         const auto* chart = static_cast<const BarChart*>(view->chart());
         QCOMPARE(chart->categoryAxis()->count(), kMembers);
         QVERIFY(chart->categoryAxis()->isVisible() && chart->categoryAxis()->isTitleVisible());
         QVERIFY(chart->plotArea().width() / kMembers >= QFontMetricsF(chart->categoryAxis()->labelsFont()).height());
-        QWidget* shown = h->find<QScrollArea>("chartScroll")->viewport();
+        QWidget* shown = h.find<QScrollArea>("chartScroll")->viewport();
         QVERIFY(view->width() > shown->width());
 
-        const QString saved = h->writeFile(QStringLiteral("chart.png"), "old");
-        const QString chosen = h->folder() + QStringLiteral("/chart"); // the panel adds ".png"
-        h->dialogs().saveAnswers << chosen << chosen << h->folder() + QStringLiteral("/missing/chart");
-        h->dialogs().confirmAnswers << false << true;
-        h->click("cmdSaveChart");
+        const QString saved = h.writeFile(QStringLiteral("chart.png"), "old");
+        const QString chosen = h.folder() + QStringLiteral("/chart"); // the panel adds ".png"
+        h.dialogs().saveAnswers << chosen << chosen << h.folder() + QStringLiteral("/missing/chart");
+        h.dialogs().confirmAnswers << false << true;
+        h.click("cmdSaveChart");
         QCOMPARE(test::ReadAll(saved), QByteArray("old"));
-        h->click("cmdSaveChart");
+        h.click("cmdSaveChart");
         QCOMPARE(QImage(saved, "PNG").size(), shown->grab().size());
-        QCOMPARE(h->dialogs().questions.size(), 2);
-        QVERIFY(h->dialogs().messages.isEmpty());
-        h->click("cmdSaveChart");
-        QCOMPARE(h->dialogs().messages.size(), 1);
+        QCOMPARE(h.dialogs().questions.size(), 2);
+        QVERIFY(h.dialogs().messages.isEmpty());
+        h.click("cmdSaveChart");
+        QCOMPARE(h.dialogs().messages.size(), 1);
     }
 };
 
