@@ -3,7 +3,6 @@
 #include "analysis/web_item_prices.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
-#include "support/time_zone.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/item_lookup_services.h"
 #include "ui/stats_list_view.h"
@@ -14,7 +13,6 @@
 #include <QDateEdit>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -29,20 +27,13 @@ namespace coffer {
 namespace {
 
 using test::Form1Harness;
+using test::ReadAll;
+using test::RunUntil;
 constexpr int kTimeoutMs = 60000;
-constexpr char kSampleLog[] = COFFER_EXAMPLES "/sample-banklog.xml";
 
-// A list's rows (the given columns, or all), tab-separated and sorted.
-QStringList Rows(const QAbstractItemModel* model, QList<int> columns = {}) {
-    for (int column = columns.isEmpty() ? 0 : model->columnCount(); column < model->columnCount(); ++column)
-        columns << column;
-    QStringList rows;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        QStringList cells;
-        for (int column : columns)
-            cells << model->index(row, column).data().toString();
-        rows << cells.join(u'\t');
-    }
+// The rows a list shows, sorted.
+QStringList Rows(const QAbstractItemModel* model, const QList<int>& columns = {}) {
+    QStringList rows = test::Shown(model, columns);
     rows.sort();
     return rows;
 }
@@ -57,12 +48,26 @@ QStringList RecordedRows(const char* name) {
     return rows;
 }
 
-QUrl ReportUrl(const Form1Harness& harness) {
-    return QUrl::fromLocalFile(harness.folder() + QStringLiteral("/report.html"));
+void DoubleClick(const Form1Harness& harness, const char* list, const QString& firstCell) {
+    auto* view = harness.find<StatsListView>(list);
+    const QModelIndex found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, firstCell)[0];
+    view->selectRow(found.row());
+    emit view->doubleClicked(found);
 }
 
-bool AnalyzeSampleLog(Form1Harness& harness) {
-    return harness.importFile(QString::fromLatin1(kSampleLog)) && harness.analyze(kTimeoutMs);
+// Starts a run that looks up `count` items on `site`, which never answers; true once lookups wait.
+bool StartLookups(Form1Harness& harness, testing::LoreholdSite& site, int count) {
+    const int before = site.requestCount();
+    std::vector<testing::Entry> entries;
+    for (int i = 0; i < count; ++i) {
+        entries.push_back({"Ann", "1", "Item " + std::to_string(i)});
+        site.setPage(testing::SearchTarget(entries.back().itemName), {.fault = testing::Fault::NeverAnswers});
+    }
+    harness.setLog(testing::BankLog(entries));
+    harness.find<QCheckBox>("chkLorehold")->setChecked(true);
+    harness.click("cmdAnalyze");
+    const int waiting = before + std::min(count, kMaxDownloadsInFlight);
+    return RunUntil([&site, waiting] { return site.requestCount() == waiting; }, kTimeoutMs);
 }
 
 } // namespace
@@ -71,70 +76,58 @@ class Form1AnalysisTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void sampleLogFillsTheListsAndAnEmptyBoxEmptiesThem() {
+    // The sample log fills the lists and shows the report, whose links to the armory and the item
+    // database open in the Browser panel as a member's double-click does. A second run gives the same
+    // lists, a period runs over its days alone, an empty box empties the lists.
+    void sampleLogFillsTheListsAndTheReportLinksToPages() {
         Form1Harness harness;
-        QSignalSpy reports(&harness.window(), &Form1::reportWritten);
         QSignalSpy progress(harness.find<QProgressBar>("progressAnalysis"), &QProgressBar::valueChanged);
+        QVERIFY(harness.analyzeSampleLog() && harness.analyze());
+        QVERIFY(progress.contains(QVariantList{100})); // the share of the log scanned
+        QCOMPARE(Rows(harness.window().memberModel()), RecordedRows("sample-members.tsv"));
+        QCOMPARE(Rows(harness.window().itemModel()), RecordedRows("sample-items.tsv"));
+        QCOMPARE(harness.status(), QStringLiteral("Complete"));
+        QVERIFY(QDir(harness.folder()).entryList({QStringLiteral("temp*")}).isEmpty());
+        QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame4"));
         auto* report = harness.find<QWebEngineView>("WebBrowser2");
-        for (int run = 1; run <= 2; ++run) { // nothing accumulates from one run to the next
-            progress.clear();
-            QVERIFY(run == 2 ? harness.analyze(kTimeoutMs) : AnalyzeSampleLog(harness));
-            QVERIFY(progress.contains(QVariantList{100})); // the share of the log scanned
-            QCOMPARE(Rows(harness.window().memberModel()), RecordedRows("sample-members.tsv"));
-            QCOMPARE(Rows(harness.window().itemModel()), RecordedRows("sample-items.tsv"));
-            QCOMPARE(harness.find<QLabel>("StatusBar1Panel1")->text(), QStringLiteral("Complete"));
-            QCOMPARE(reports.count(), run);
-            QVERIFY(QDir(harness.folder()).entryList({QStringLiteral("temp*")}).isEmpty());
-            QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame4"));
-            QVERIFY(test::RunUntil([&] { return report->url() == ReportUrl(harness) && !report->page()->isLoading(); },
-                                   kTimeoutMs));
-            QVERIFY(harness.dialogs().messages.isEmpty());
-        }
-        harness.find<QPlainTextEdit>("Text1")->clear(); // an empty box clears the lists, writing no report
-        QVERIFY(QFile::remove(ReportUrl(harness).toLocalFile()) && harness.analyze(kTimeoutMs));
-        QCOMPARE(harness.dialogs().messages, QStringList{"No XML data detected"});
-        QCOMPARE(harness.window().memberModel()->rowCount() + harness.window().itemModel()->rowCount(), 0);
-        QVERIFY(!QFile::exists(ReportUrl(harness).toLocalFile()));
-    }
-
-    // Links in the report to the armory and the item database, and a member's double-click, open in
-    // the Browser panel.
-    void pagesOpenInTheBrowserPanel_data() {
-        QTest::addColumn<QString>("link");
-        QTest::newRow("member on the armory") << QStringLiteral("a[href*='character-sheet']");
-        QTest::newRow("item on the item database") << QStringLiteral("a[href*='?search=']");
-        QTest::newRow("member double-click") << QString();
-    }
-
-    void pagesOpenInTheBrowserPanel() {
-        QFETCH(QString, link);
-        Form1Harness harness;
-        QVERIFY(AnalyzeSampleLog(harness));
-        auto* report = harness.find<QWebEngineView>("WebBrowser2");
+        const QUrl written = QUrl::fromLocalFile(harness.reportPath());
+        QVERIFY(RunUntil([&] { return report->url() == written && !report->page()->isLoading(); }, kTimeoutMs));
         auto* browser = harness.find<QWebEngineView>("WebBrowser1");
-        QVERIFY(test::RunUntil([&] { return report->url() == ReportUrl(harness) && !report->page()->isLoading(); },
-                               kTimeoutMs));
-        QString href;
-        if (link.isEmpty()) {
-            harness.click("Command5");
-            // Through the search, so that the list's row differs from the table's.
-            QTest::keyClicks(harness.find<QLineEdit>("txtFindMember"), QStringLiteral("zo"));
-            auto* members = harness.find<StatsListView>("ListView1");
-            const QModelIndex zoe = members->model()->match(members->model()->index(0, 0), Qt::DisplayRole,
-                                                            QString::fromUtf8("Zo\xC3\xAB"))[0];
-            members->selectRow(zoe.row());
-            emit members->doubleClicked(zoe);
-            href = QStringLiteral("http://armory.localhost/character-sheet.xml?r=Silver%20Hand&n=Zo%C3%AB");
-        } else {
+        const auto opens = [&](const QString& href) {
+            return RunUntil([&] { return browser->url() == QUrl(href); }, kTimeoutMs) &&
+                   harness.visiblePanel() == u"Frame1";
+        };
+        for (const char* link : {"a[href*='character-sheet']", "a[href*='?search=']"}) {
+            QString href;
             report->page()->runJavaScript(
                 QStringLiteral("(function(){ var a = document.querySelector(\"%1\"); a.click(); return a.href; })()")
-                    .arg(link),
+                    .arg(QLatin1String(link)),
                 [&href](const QVariant& result) { href = result.toString(); });
-            QVERIFY(test::RunUntil([&href] { return !href.isEmpty(); }, kTimeoutMs));
+            QVERIFY(RunUntil([&href] { return !href.isEmpty(); }, kTimeoutMs) && opens(href));
         }
-        QVERIFY(test::RunUntil([&] { return browser->url() == QUrl(href); }, kTimeoutMs));
-        QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
-        QCOMPARE(report->url(), ReportUrl(harness));
+        QCOMPARE(report->url(), written);
+        harness.click("Command5");
+        // Through the search, so that the list's row differs from the table's.
+        QTest::keyClicks(harness.find<QLineEdit>("txtFindMember"), QStringLiteral("zo"));
+        DoubleClick(harness, "ListView1", QString::fromUtf8("Zo\xC3\xAB"));
+        QVERIFY(opens(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Silver%20Hand&n=Zo%C3%AB")));
+
+        harness.find<QCheckBox>("chkPeriod")->setChecked(true); // days after the log's last
+        harness.find<QDateEdit>("dtpFrom")->setDate(QDate(2010, 1, 1));
+        harness.find<QDateEdit>("dtpTo")->setDate(QDate(2010, 1, 2));
+        QVERIFY(harness.analyze() && harness.window().memberModel()->rowCount() == 0);
+        QCOMPARE(harness.status(), QStringLiteral("Complete. 198 entries outside the period were left out"));
+        harness.setLog({}); // an empty box, or a period that ends before it starts: no run, no report
+        QVERIFY(QFile::remove(harness.reportPath()));
+        harness.find<QDateEdit>("dtpFrom")->setDate(QDate(2010, 1, 3));
+        QVERIFY(harness.analyze());
+        harness.find<QCheckBox>("chkPeriod")->setChecked(false);
+        QVERIFY(harness.analyze());
+        QCOMPARE(harness.dialogs().messages.size(), 2);
+        QVERIFY(harness.dialogs().messages[0].startsWith(u"The period ends on"));
+        QCOMPARE(harness.dialogs().messages[1], QStringLiteral("No XML data detected"));
+        QCOMPARE(harness.window().memberModel()->rowCount() + harness.window().itemModel()->rowCount(), 0);
+        QVERIFY(!QFile::exists(harness.reportPath()));
     }
 
     // The site answers an item's double-click later, after the lists were refilled; a newer
@@ -146,148 +139,73 @@ class Form1AnalysisTest : public QObject {
         Form1Services services;
         services.itemPageAddress = ItemPageResolver(site.base());
         Form1Harness harness(std::move(services));
-        auto* text = harness.find<QPlainTextEdit>("Text1");
-        text->setPlainText(
-            QString::fromStdString(testing::BankLog({{"Ann", "1", "Iron Nails", 20}, {"Cyd", "1", "Frost Lotus"}})));
-        QVERIFY(harness.analyze(kTimeoutMs));
-        auto* items = harness.find<StatsListView>("ListView2");
-        auto doubleClick = [items](const char* item) {
-            const QModelIndex found = items->model()->match(items->model()->index(0, 0), Qt::DisplayRole, item)[0];
-            items->selectRow(found.row());
-            emit items->doubleClicked(found);
-        };
-        auto* browser = harness.find<QWebEngineView>("WebBrowser1");
-        const QUrl nails(QString::fromStdString(site.base()) + "/?item=123");
+        harness.setLog(testing::BankLog({{"Ann", "1", "Iron Nails", 20}, {"Cyd", "1", "Frost Lotus"}}));
+        QVERIFY(harness.analyze());
         site.setDelay(std::chrono::milliseconds(4000));
-        doubleClick("Frost Lotus");
-        QVERIFY(test::RunUntil([&] { return site.requestCount() >= 1; }, kTimeoutMs));
+        DoubleClick(harness, "ListView2", QStringLiteral("Frost Lotus"));
+        QVERIFY(RunUntil([&] { return site.requestCount() >= 1; }, kTimeoutMs));
         site.setDelay(std::chrono::milliseconds(2000));
         // The lists are refilled while the item's search page is on its way.
-        QTimer::singleShot(0, &harness.window(), [&] {
-            text->setPlainText(QString::fromStdString(testing::BankLog({{"Bob", "2", "Copper Ore"}})));
+        QTimer::singleShot(0, &harness.window(), [&harness] {
+            harness.setLog(testing::BankLog({{"Bob", "2", "Copper Ore"}}));
             harness.click("cmdAnalyze");
         });
         harness.click("Command5");
-        doubleClick("Iron Nails");
+        DoubleClick(harness, "ListView2", QStringLiteral("Iron Nails"));
         QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame3")); // the window did not wait for the site
-        QVERIFY(test::RunUntil([&] { return Rows(harness.window().itemModel(), {0}) == QStringList{"Copper Ore"}; },
-                               kTimeoutMs));
-        QVERIFY(test::RunUntil([&] { return browser->url() == nails; }, kTimeoutMs));
-        const QUrl lotus(QString::fromStdString(site.base()) + "/?item=77");
-        QVERIFY(!test::RunUntil([&] { return browser->url() == lotus; }, 3000)); // superseded
+        QVERIFY(
+            RunUntil([&] { return Rows(harness.window().itemModel(), {0}) == QStringList{"Copper Ore"}; }, kTimeoutMs));
+        auto* browser = harness.find<QWebEngineView>("WebBrowser1");
+        QVERIFY(RunUntil([&] { return browser->url().toString().endsWith(u"/?item=123"); }, kTimeoutMs));
+        QVERIFY(!RunUntil([&] { return browser->url().toString().endsWith(u"/?item=77"); }, 3000)); // superseded
     }
 
-    // A period leaves out the entries outside it and those without a time; an entry pasted again on a
-    // later page counts twice until the offered option says once; a period that ends before it starts
-    // gets a message and no run.
-    void periodAndPagesPastedTwice() {
-        const testing::ScopedTimeZone utc("UTC0");
-        Form1Harness harness;
-        const std::string bob = "<banklog money=\"20000\" player=\"Bob\" ts=\"1230552000000\" type=\"4\"/>\n";
-        harness.find<QPlainTextEdit>("Text1")->setPlainText(QString::fromStdString(
-            "<?xml version=\"1.0\"?>\n<banklog money=\"10000\" player=\"Ann\" ts=\"1230465600000\" type=\"4\"/>\n" +
-            bob + "<?xml version=\"1.0\"?>\n" + bob +
-            "<banklog money=\"30000\" player=\"Cyd\" ts=\"1230638400000\" type=\"4\"/>\n"
-            "<banklog money=\"40000\" player=\"Dee\" type=\"4\"/>\n"));
-        harness.find<QCheckBox>("chkPeriod")->setChecked(true);
-        harness.find<QDateEdit>("dtpFrom")->setDate(QDate(2008, 12, 29));
-        harness.find<QDateEdit>("dtpTo")->setDate(QDate(2008, 12, 30));
-        QVERIFY(!harness.find("chkRepeatedOnce")->isVisibleTo(harness.find("Frame6")));
-        QVERIFY(harness.analyze(kTimeoutMs));
-        QCOMPARE(Rows(harness.window().memberModel(), {kCharacter, kGoldDeposits}),
-                 (QStringList{"Bob\t+00004.00", "Cyd\t+00003.00"}));
-        QCOMPARE(harness.find<QLabel>("StatusBar1Panel1")->text(),
-                 QStringLiteral("Complete. 2 entries outside the period were left out. 1 entries appear on more than "
-                                "one page"));
-
-        auto* once = harness.find<QCheckBox>("chkRepeatedOnce");
-        QVERIFY(once->isVisibleTo(harness.find("Frame6")));
-        once->setChecked(true);
-        QVERIFY(harness.analyze(kTimeoutMs));
-        QCOMPARE(Rows(harness.window().memberModel(), {kCharacter, kGoldDeposits}),
-                 (QStringList{"Bob\t+00002.00", "Cyd\t+00003.00"}));
-
-        harness.find<QDateEdit>("dtpTo")->setDate(QDate(2008, 12, 28));
-        QVERIFY(harness.analyze(kTimeoutMs));
-        QCOMPARE(harness.dialogs().messages.size(), 1);
-        QVERIFY(harness.dialogs().messages[0].startsWith(u"The period ends on"));
-        QCOMPARE(harness.window().memberModel()->rowCount(), 2); // no run
-    }
-
-    // While a run goes on nothing starts a second one; "Cancel" puts back the lists, the report and the
-    // chart as they were before it.
+    // While a run goes on nothing starts a second one and dropped files are refused; "Cancel" puts
+    // back the lists, the report and the chart as they were before it. Closing the window while item
+    // lookups wait on a site that never answers ends it at once.
     void cancelledRunLeavesEverythingAsItWas() {
         testing::LoreholdSite site;
-        site.setPage(testing::SearchTarget("Iron Nails"), {.fault = testing::Fault::NeverAnswers});
-        Form1Services services;
-        services.priceSource = WebPriceSources(site.base());
-        Form1Harness harness(std::move(services));
-        QVERIFY(AnalyzeSampleLog(harness));
-        const QStringList members = Rows(harness.window().memberModel());
-        const QStringList items = Rows(harness.window().itemModel());
-        const QByteArray report = [&] {
-            QFile file(ReportUrl(harness).toLocalFile());
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        }();
-        QSignalSpy reports(&harness.window(), &Form1::reportWritten);
-
-        harness.find<QPlainTextEdit>("Text1")->setPlainText(
-            QString::fromStdString(testing::BankLog({{"Ann", "1", "Iron Nails", 2}})));
-        harness.find<QCheckBox>("chkLorehold")->setChecked(true);
-        harness.click("cmdAnalyze");
-        QVERIFY(test::RunUntil([&site] { return site.requestCount() == 1; }, kTimeoutMs));
-        const auto idle = [&harness] {
-            QList<bool> states{harness.find("progressAnalysis")->isHidden()};
-            for (const char* action : {"mnuImport", "mnuExportMembers", "mnuExportItems"})
-                states << harness.window().findChild<QAction*>(QLatin1String(action))->isEnabled();
-            for (const char* control : {"cmdAnalyze", "Command8", "cmdRefresh", "cmdSaveAs"})
-                states << harness.find(control)->isEnabled();
-            return states;
-        };
-        QCOMPARE(idle(), QList<bool>(8, false));
-        harness.click("cmdAnalyze");
-        harness.trigger("mnuImport");
-        // A file dropped while the run goes on is refused, the text left as it is.
-        auto* text = harness.find<QPlainTextEdit>("Text1");
-        const QString typed = text->toPlainText();
-        QMimeData dropped;
-        dropped.setUrls({QUrl::fromLocalFile(harness.writeFile(QStringLiteral("more.xml"), "<?xml more"))});
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
-        static_cast<QObject&>(harness.window()).eventFilter(text->viewport(), &drop);
-        QVERIFY(harness.find<QLabel>("StatusBar1Panel1")->text().startsWith(u"Files cannot be imported"));
-        QCOMPARE(text->toPlainText(), typed);
-
-        QVERIFY(harness.find("cmdCancel")->isVisible());
-        harness.click("cmdCancel");
-        QVERIFY(test::RunUntil([&] { return harness.find("cmdAnalyze")->isEnabled(); }, 5000));
-        QCOMPARE(harness.find<QLabel>("StatusBar1Panel1")->text(), QStringLiteral("Cancelled"));
-        QCOMPARE(Rows(harness.window().memberModel()), members);
-        QCOMPARE(Rows(harness.window().itemModel()), items);
-        QFile written(ReportUrl(harness).toLocalFile());
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), report);
-        QCOMPARE(reports.count(), 0); // the chart is drawn after reports only
-        QVERIFY(!harness.find("cmdCancel")->isVisible());
-        QCOMPARE(idle(), QList<bool>(8, true));
-        QCOMPARE(site.requestCount(), 1);
-        QVERIFY(harness.dialogs().messages.isEmpty());
-    }
-
-    // Closing the window while item lookups wait on a site that never answers ends it at once.
-    void closingDuringItemLookupsIsImmediate() {
-        testing::LoreholdSite site;
-        std::vector<testing::Entry> entries;
-        for (int i = 0; i < 2 * kMaxDownloadsInFlight; ++i) {
-            entries.push_back({"Ann", "1", "Item " + std::to_string(i)});
-            site.setPage(testing::SearchTarget(entries.back().itemName), {.fault = testing::Fault::NeverAnswers});
-        }
         Form1Services services;
         services.priceSource = WebPriceSources(site.base());
         auto harness = std::make_unique<Form1Harness>(std::move(services));
-        harness->find<QPlainTextEdit>("Text1")->setPlainText(QString::fromStdString(testing::BankLog(entries)));
-        harness->find<QCheckBox>("chkLorehold")->setChecked(true);
+        QVERIFY(harness->analyzeSampleLog());
+        const QStringList members = Rows(harness->window().memberModel());
+        const QStringList items = Rows(harness->window().itemModel());
+        const QByteArray report = ReadAll(harness->reportPath());
+        QSignalSpy reports(&harness->window(), &Form1::reportWritten);
+        QVERIFY(StartLookups(*harness, site, 1));
+        const auto idle = [&harness] {
+            QList<bool> states{harness->find("progressAnalysis")->isHidden(), !harness->find("cmdCancel")->isVisible()};
+            for (const char* action : {"mnuImport", "mnuExportMembers", "mnuExportItems"})
+                states << harness->window().findChild<QAction*>(QLatin1String(action))->isEnabled();
+            for (const char* control : {"cmdAnalyze", "Command8", "cmdRefresh", "cmdSaveAs"})
+                states << harness->find(control)->isEnabled();
+            return states;
+        };
+        QCOMPARE(idle(), QList<bool>(9, false));
         harness->click("cmdAnalyze");
-        QVERIFY(test::RunUntil([&site] { return site.requestCount() == kMaxDownloadsInFlight; }, kTimeoutMs));
+        harness->trigger("mnuImport");
+        auto* text = harness->find<QPlainTextEdit>("Text1");
+        const QString typed = text->toPlainText();
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(harness->writeFile(QStringLiteral("more.xml"), "<?xml more"))});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        static_cast<QObject&>(harness->window()).eventFilter(text->viewport(), &drop);
+        QVERIFY(harness->status().startsWith(u"Files cannot be imported"));
+        QCOMPARE(text->toPlainText(), typed);
+
+        harness->click("cmdCancel");
+        QVERIFY(RunUntil([&] { return harness->find("cmdAnalyze")->isEnabled(); }, 5000));
+        QCOMPARE(harness->status(), QStringLiteral("Cancelled"));
+        QCOMPARE(Rows(harness->window().memberModel()), members);
+        QCOMPARE(Rows(harness->window().itemModel()), items);
+        QCOMPARE(ReadAll(harness->reportPath()), report);
+        QCOMPARE(reports.count(), 0); // the chart is drawn after reports only
+        QCOMPARE(idle(), QList<bool>(9, true));
+        QCOMPARE(site.requestCount(), 1);
+        QVERIFY(harness->dialogs().messages.isEmpty());
+
+        QVERIFY(StartLookups(*harness, site, 2 * kMaxDownloadsInFlight));
         QElapsedTimer closing;
         closing.start();
         harness->window().close();

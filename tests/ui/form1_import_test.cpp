@@ -1,17 +1,14 @@
-// Getting the bank log into Text1: importing files, and adding a bank log page shown in the browser.
+// Getting the bank log into Text1: importing files and dropping them on the window.
 
 #include "report/table_export.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/bank_log_panel.h"
 #include "ui/stats_table_model.h"
 
-#include <QApplication>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
-#include <QWebEngineView>
-#include <unistd.h>
 
 namespace coffer {
 
@@ -21,28 +18,52 @@ class Form1ImportTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // The text box holds plain text with "\n" between lines, whichever line break was added. What the
-    // user types while an import runs is refused: it would land in the middle of the log.
-    void importAppendsEveryLineAfterALineBreak_data() {
+    // Files come in through "Import File", or dropped on the window in order, each line after a "\n"
+    // whichever line break it had; a file that looks binary asks first. What the user types while an
+    // import runs is refused: it would land in the middle of the log. The analysis reads what the box shows.
+    void filesAreImportedInOrderAfterALineBreak_data() {
         QTest::addColumn<QString>("before");
-        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("files"); // "~" stands for a NUL byte; "!" is a file that is not there
+        QTest::addColumn<bool>("drop");         // else "Import File" of the first file (none: cancelled)
+        QTest::addColumn<QList<bool>>("answers");
         QTest::addColumn<QString>("text");
-        QByteArray lines;
+        QTest::addColumn<int>("questions");
+        QString lines;
         QString many;
         for (int i = 1; i <= 50000; ++i) {
-            lines += "<line " + QByteArray::number(i) + ">\r\n";
+            lines += QStringLiteral("<line %1>\r\n").arg(i);
             many += QStringLiteral("\n<line %1>").arg(i);
         }
-        QTest::newRow("50000 lines, long enough to type into") << QString() << lines << many;
-        QTest::newRow("after pasted text") << QStringLiteral("pasted") << QByteArray("first") << "pasted\nfirst";
+        const QList<bool> none;
+        const QStringList binary{"b~n", "two"};
+        QTest::newRow("50000 lines, long enough to type into")
+            << "" << QStringList{lines} << false << none << many << 0;
+        QTest::newRow("after pasted text") << "pasted" << QStringList{"first"} << false << none << "pasted\nfirst" << 0;
+        QTest::newRow("cancelled") << "kept" << QStringList{} << false << none << "kept" << 0;
+        QTest::newRow("no such file") << "kept" << QStringList{"!"} << false << none << "kept" << 0;
+        QTest::newRow("two dropped") << "" << QStringList{"one", "two"} << true << none << "\none\ntwo" << 0;
+        QTest::newRow("binary declined") << "" << binary << true << QList<bool>{false} << "\ntwo" << 1;
+        QTest::newRow("binary accepted") << "" << binary << true << QList<bool>{true} << "\nb~n\ntwo" << 1;
+        QTest::newRow("binary through Import File") << "" << binary << false << QList<bool>{false} << "" << 1;
+        QTest::newRow("NUL after ?xml") << "" << QStringList{"<?xml~"} << false << none << "\n<?xml~" << 0;
     }
 
-    void importAppendsEveryLineAfterALineBreak() {
+    void filesAreImportedInOrderAfterALineBreak() {
         QFETCH(QString, before);
-        QFETCH(QByteArray, file);
+        QFETCH(QStringList, files);
+        QFETCH(bool, drop);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QString, text);
         Form1Harness harness;
         auto* text1 = harness.find<QPlainTextEdit>("Text1");
         text1->setPlainText(before);
+        QList<QUrl> urls;
+        for (const QString& file : files) {
+            const QString name = QString::number(urls.size()) + QStringLiteral(".xml");
+            urls << QUrl::fromLocalFile(file == u"!" ? harness.folder() + u'/' + name
+                                                     : harness.writeFile(name, file.toUtf8().replace('~', '\0')));
+        }
+        harness.dialogs().confirmAnswers = answers;
         QList<bool> readOnly; // at each chance to type while the import runs
         QTimer typist;
         connect(&typist, &QTimer::timeout, this, [&] {
@@ -52,134 +73,39 @@ class Form1ImportTest : public QObject {
             }
         });
         typist.start(0);
-        QVERIFY(harness.importFile(harness.writeFile(QStringLiteral("log.xml"), file)));
-        typist.stop();
-        QTEST(text1->toPlainText(), "text");
-        QCOMPARE(readOnly, QList<bool>(readOnly.size(), true));
-        QVERIFY(!text1->isReadOnly());
-        QVERIFY(harness.dialogs().messages.isEmpty());
-    }
-
-    // "Analyze now" reads what the box shows, whether that is known from the imports or read back from
-    // the box after a change.
-    void analysisReadsWhatTheBoxShows_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<int>("imports");
-        QTest::addColumn<QString>("typed"); // after the imports
-        QTest::newRow("two imports") << QString() << 2 << QString();
-        QTest::newRow("after pasted text") << QStringLiteral("pasted") << 1 << QString();
-        QTest::newRow("typed after the import") << QString() << 1 << QStringLiteral("typed");
-    }
-
-    void analysisReadsWhatTheBoxShows() {
-        QFETCH(QString, before);
-        QFETCH(int, imports);
-        QFETCH(QString, typed);
-        Form1Harness harness;
-        auto* text1 = harness.find<QPlainTextEdit>("Text1");
-        text1->setPlainText(before);
-        for (int i = 0; i < imports; ++i)
-            QVERIFY(harness.importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")));
-        QTest::keyClicks(text1, typed);
-        QVERIFY(text1->toPlainText().contains(typed));
-        std::string analysed;
-        for (const auto& part : harness.find<BankLogPanel>("Frame2")->textUtf8([] {}))
-            analysed += *part;
-        QCOMPARE(analysed, text1->toPlainText().toStdString());
-        // The run joins the parts: its lists are those of the same text read back from the box.
-        QVERIFY(harness.analyze());
-        const std::string members = TableText(harness.window().memberModel()->table(), TableFormat::Csv);
-        text1->setPlainText(text1->toPlainText());
-        QVERIFY(harness.analyze());
-        QCOMPARE(TableText(harness.window().memberModel()->table(), TableFormat::Csv), members);
-    }
-
-    void fileThatCannotBeImportedChangesNothing_data() {
-        QTest::addColumn<QString>("answer"); // locked.xml is made in the folder, unreadable
-        QTest::addColumn<int>("messages");
-        QTest::newRow("cancelled") << QString() << 0;
-        QTest::newRow("no such file") << QStringLiteral("/nonexistent/banklog.xml") << 0;
-        QTest::newRow("unreadable") << QStringLiteral("locked.xml") << 1;
-    }
-
-    void fileThatCannotBeImportedChangesNothing() {
-        QFETCH(QString, answer);
-        Form1Harness harness;
-        if (answer == u"locked.xml") {
-            if (::geteuid() == 0)
-                QSKIP("the superuser reads any file");
-            QFile::setPermissions(answer = harness.writeFile(answer, "secret"), QFileDevice::WriteOwner);
-        }
-        harness.find<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("kept"));
-        QVERIFY(harness.importFile(answer));
-        QCOMPARE(harness.find<QPlainTextEdit>("Text1")->toPlainText(), QStringLiteral("kept"));
-        QVERIFY(!harness.find<QPlainTextEdit>("Text1")->isReadOnly());
-        QTEST(int(harness.dialogs().messages.size()), "messages");
-    }
-
-    // Dropped files are imported as "Import File" imports, in order; a file that looks binary asks
-    // first, through either way in.
-    void droppedFilesAreImportedInOrder_data() {
-        QTest::addColumn<QStringList>("files"); // "~" stands for a NUL byte
-        QTest::addColumn<bool>("drop");         // else "Import File"
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<QList<int>>("imported"); // the files expected in the text, in order
-        QTest::addColumn<int>("questions");
-        const QStringList binary{"b~n", "two"};
-        QTest::newRow("two dropped") << QStringList{"one", "two"} << true << QList<bool>{} << QList<int>{0, 1} << 0;
-        QTest::newRow("binary declined") << binary << true << QList<bool>{false} << QList<int>{1} << 1;
-        QTest::newRow("binary accepted") << binary << true << QList<bool>{true} << QList<int>{0, 1} << 1;
-        QTest::newRow("binary through Import File") << binary << false << QList<bool>{false} << QList<int>{} << 1;
-        QTest::newRow("NUL after ?xml") << QStringList{"<?xml~"} << false << QList<bool>{} << QList<int>{0} << 0;
-    }
-
-    void droppedFilesAreImportedInOrder() {
-        QFETCH(QStringList, files);
-        QFETCH(bool, drop);
-        QFETCH(QList<int>, imported);
-        Form1Harness harness;
-        auto* text = harness.find<QPlainTextEdit>("Text1");
-        QList<QUrl> urls;
-        QString expected;
-        for (const QString& file : files)
-            urls << QUrl::fromLocalFile(harness.writeFile(QString::number(urls.size()) + QStringLiteral(".xml"),
-                                                          file.toUtf8().replace('~', '\0')));
-        for (int file : imported)
-            expected += u'\n' + QString(files[file]).replace(u'~', QChar(0));
-        QFETCH(QList<bool>, answers);
-        harness.dialogs().confirmAnswers = answers;
         if (drop) {
             QMimeData data;
             data.setUrls(urls);
             QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             // As the window's filter sees a drop on the text box, which would paste the file's address.
-            QVERIFY(static_cast<QObject&>(harness.window()).eventFilter(text->viewport(), &event));
+            QVERIFY(static_cast<QObject&>(harness.window()).eventFilter(text1->viewport(), &event));
         } else {
-            QVERIFY(harness.importFile(urls[0].toLocalFile()));
+            QVERIFY(harness.importFile(urls.isEmpty() ? QString() : urls[0].toLocalFile()));
         }
-        QCOMPARE(text->toPlainText(), expected);
+        typist.stop();
+        QCOMPARE(text1->toPlainText(), text.replace(u'~', QChar(0)));
+        std::string analysed; // what "Analyze now" reads, known from the imports or read back from the box
+        for (const auto& part : harness.find<BankLogPanel>("Frame2")->textUtf8([] {}))
+            analysed += *part;
+        QCOMPARE(analysed, text.toStdString());
+        QCOMPARE(readOnly, QList<bool>(readOnly.size(), true));
+        QVERIFY(!text1->isReadOnly());
         QTEST(int(harness.dialogs().questions.size()), "questions");
+        QVERIFY(harness.dialogs().messages.isEmpty());
     }
 
-    // "Add Page" shows for a bank log page in the browser and appends the page's source to the text.
-    void bankLogPageCanBeAdded() {
+    // The run joins the parts imported one after the other: its lists are those of the same text read
+    // back from the box.
+    void analysisJoinsTheImportedParts() {
         Form1Harness harness;
-        const QByteArray page =
-            "<?xml version=\"1.0\"?>\n<page><banklog player=\"Ann\" type=\"4\" money=\"1\"/></page>\n";
-        auto* browser = harness.find<QWebEngineView>("WebBrowser1");
-        bool loaded = false;
-        connect(browser, &QWebEngineView::loadFinished, this, [&loaded](bool ok) { loaded = ok; });
-        browser->load(QUrl::fromLocalFile(harness.writeFile(QStringLiteral("guild-bank-log.xml"), page)));
-        QVERIFY(test::RunUntil([&loaded] { return loaded; }, 30000));
-        QVERIFY(harness.find("cmdAddPage")->isVisible());
-        harness.find<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("page one"));
-        harness.click("cmdAddPage");
-        QVERIFY(test::RunUntil([&harness] { return harness.visiblePanel() == u"Frame2"; }, 30000));
-        QCOMPARE(harness.find<QPlainTextEdit>("Text1")->toPlainText(), "page one\n" + QString::fromUtf8(page));
-        loaded = false;
-        browser->load(QUrl::fromLocalFile(harness.writeFile(QStringLiteral("other.html"), "<p>other</p>")));
-        QVERIFY(test::RunUntil([&loaded] { return loaded; }, 30000));
-        QVERIFY(!harness.find("cmdAddPage")->isVisible());
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(harness.importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")));
+        QVERIFY(harness.analyze());
+        const std::string members = TableText(harness.window().memberModel()->table(), TableFormat::Csv);
+        auto* text1 = harness.find<QPlainTextEdit>("Text1");
+        text1->setPlainText(text1->toPlainText());
+        QVERIFY(harness.analyze());
+        QCOMPARE(TableText(harness.window().memberModel()->table(), TableFormat::Csv), members);
     }
 };
 

@@ -15,17 +15,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
 
 namespace coffer {
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::ReadAll;
 
 // The most rows any member section, or any item section (its rows link to item searches), holds;
 // the NINJA LIST has no limit.
@@ -39,19 +35,6 @@ int LongestSection(const QByteArray& report, bool items) {
     return longest;
 }
 
-// The item list's rows shown, Item and Name, and whether each holds `text` (in Name alone: as a whole).
-QStringList ShownItems(const QAbstractItemModel* model, const QString& text, bool wholeName) {
-    QStringList rows;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QString item = model->index(row, kItem).data().toString();
-        const QString name = model->index(row, kItemMember).data().toString();
-        const bool holds = wholeName ? name.compare(text, Qt::CaseInsensitive) == 0
-                                     : (item + u'\t' + name).contains(text, Qt::CaseInsensitive);
-        rows << item + u'\t' + name + (holds ? "" : " (does not hold it)");
-    }
-    return rows;
-}
-
 } // namespace
 
 class Form1ReportTest : public QObject {
@@ -59,113 +42,85 @@ class Form1ReportTest : public QObject {
 
     std::unique_ptr<test::Form1Harness> harness_;
     QByteArray report_;
-    QByteArray writtenReport() const { return ReadAll(harness_->folder() + QStringLiteral("/report.html")); }
+    QByteArray writtenReport() const { return ReadAll(harness_->reportPath()); }
 
   private slots:
     void init() {
         harness_ = std::make_unique<test::Form1Harness>();
-        QVERIFY(harness_->importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")));
-        QVERIFY(harness_->analyze(60000));
+        QVERIFY(harness_->analyzeSampleLog());
         report_ = writtenReport();
         QCOMPARE(LongestSection(report_, false), 10);
         QCOMPARE(LongestSection(report_, true), 25);
+        harness_->window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness_->window()));
     }
     void cleanup() { harness_.reset(); }
 
-    void saveAs_data() {
-        QTest::addColumn<QString>("chosen"); // in the dialog; blank: cancelled
-        QTest::addColumn<bool>("existing");  // summary.htm is there already
-        QTest::addColumn<bool>("overwrite"); // the answer to the overwrite question
-        QTest::addColumn<QString>("saved");  // the file the report is copied to, if any
-        const char* const rows[][5] = {{"no extension gets .htm", "summary", "", "", "summary.htm"},
-                                       {"overwrite answered Cancel", "summary.htm", "y", "", ""},
-                                       {"overwrite answered OK", "summary.htm", "y", "y", "summary.htm"},
-                                       {"asked about the name with .htm", "summary", "y", "", ""},
-                                       {"dialog cancelled", "", "y", "y", ""},
-                                       {"a single space is a cancel", " ", "y", "y", ""}};
-        for (const auto& [name, chosen, existing, overwrite, saved] : rows)
-            QTest::newRow(name) << chosen << (*existing == 'y') << (*overwrite == 'y') << saved;
-    }
-
+    // Save As copies the report, adding ".htm" unless the name holds it, and replaces a file only when
+    // the user agrees; a cancelled dialog or a single space saves nothing.
     void saveAs() {
-        QFETCH(QString, chosen);
-        QFETCH(bool, existing);
-        QFETCH(bool, overwrite);
-        QFETCH(QString, saved);
         const QString folder = harness_->folder() + QStringLiteral("/saved/"); // away from the report's own name
         QVERIFY(QDir().mkpath(folder));
-        if (existing)
-            harness_->writeFile(QStringLiteral("saved/summary.htm"), "old notes");
-        const bool answered = !chosen.trimmed().isEmpty();
-        harness_->dialogs().saveAnswers << (answered ? folder + chosen : chosen);
-        harness_->dialogs().confirmAnswers << overwrite;
+        const QString summary = harness_->writeFile(QStringLiteral("saved/summary.htm"), "old notes");
+        test::ScriptedDialogs& dialogs = harness_->dialogs();
+        dialogs.saveAnswers << QString() << QStringLiteral(" ") << folder + QStringLiteral("summary") << summary;
+        dialogs.confirmAnswers << false << true;
+        for (int i = 0; i < 3; ++i)
+            harness_->click("cmdSaveAs");
+        QCOMPARE(ReadAll(summary), QByteArray("old notes"));
+        QCOMPARE(dialogs.questions.size(), 1); // about summary.htm
         harness_->click("cmdSaveAs");
-        QStringList files{saved, existing ? QStringLiteral("summary.htm") : QString()};
-        files.removeAll(QString());
-        files.removeDuplicates();
-        QCOMPARE(QDir(folder).entryList(QDir::Files), files);
-        QCOMPARE(ReadAll(folder + (existing ? QStringLiteral("summary.htm") : saved)),
-                 saved.isEmpty() ? QByteArray("old notes") : report_);
-        QCOMPARE(harness_->dialogs().questions.size(), existing && answered ? 1 : 0);
-        QVERIFY(harness_->dialogs().messages.isEmpty());
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"summary.htm"});
+        QCOMPARE(ReadAll(summary), report_);
+        QCOMPARE(dialogs.questions.size(), 2);
+        QVERIFY(dialogs.messages.isEmpty());
     }
 
-    // The whole list in its current order, whatever the search hides; a failed write says so.
-    void exportWritesTheWholeListAsCsv_data() {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<bool>("members");
-        QTest::addColumn<bool>("fails"); // the chosen name is a folder
-        QTest::newRow("members") << "mnuExportMembers" << true << false;
-        QTest::newRow("items") << "mnuExportItems" << false << false;
-        QTest::newRow("write fails") << "mnuExportItems" << false << true;
-    }
-
-    void exportWritesTheWholeListAsCsv() {
-        QFETCH(QString, action);
-        QFETCH(bool, members);
-        QFETCH(bool, fails);
-        QTest::keyClicks(harness_->find<QLineEdit>("txtFindMember"), QStringLiteral("zo"));
-        QTest::keyClicks(harness_->find<QLineEdit>("txtFindItem"), QStringLiteral("zo"));
-        emit harness_->find<StatsListView>("ListView2")->horizontalHeader()->sectionClicked(3);
-        const QString target = harness_->folder() + (fails ? QStringLiteral("/taken") : QStringLiteral("/list.csv"));
-        if (fails)
-            QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
-        harness_->dialogs().saveAnswers << target;
-        harness_->dialogs().confirmAnswers << true;
-        harness_->trigger(action.toLatin1().constData());
-        const StatsTableModel* list = members ? harness_->window().memberModel() : harness_->window().itemModel();
-        QVERIFY(list->rowCount() < int(list->table().rowCount()));
-        QCOMPARE(harness_->dialogs().messages.size(), fails ? 1 : 0);
-        if (fails)
-            QVERIFY(QDir(target + QStringLiteral("/inside")).exists());
-        else
-            QCOMPARE(ReadAll(target), QByteArray::fromStdString(TableText(list->table(), TableFormat::Csv)));
-    }
-
-    // Typing filters the item list on Item or Name; a member's items show through the member list's
-    // context menu until the search is cleared. Ctrl+F goes to the search of the list in use.
-    void searchAndAMembersItems() {
+    // Typing filters the item list on Item or Name; an export writes the whole list in its current
+    // order, whatever the search hides, and replaces a file only when the user agrees; a failed write
+    // says so. A member's items show through the member list's context menu until the search is
+    // cleared. Ctrl+F goes to the search of the list in use.
+    void searchHidesRowsThatAnExportStillWrites() {
         harness_->click("Command5");
         auto* search = harness_->find<QLineEdit>("txtFindItem");
-        const StatsTableModel* items = harness_->window().itemModel();
+        QTest::keyClicks(harness_->find<QLineEdit>("txtFindMember"), QStringLiteral("zo"));
         QTest::keyClicks(search, QStringLiteral("ZO"));
-        QVERIFY(!ShownItems(items, QStringLiteral("ZO"), false).join(u'|').contains(u"(does not"));
+        emit harness_->find<StatsListView>("ListView2")->horizontalHeader()->sectionClicked(3);
+        const StatsTableModel* members = harness_->window().memberModel();
+        const StatsTableModel* items = harness_->window().itemModel();
+        for (const QString& row : test::Shown(items, {kItem, kItemMember}))
+            QVERIFY(row.contains(u"zo", Qt::CaseInsensitive));
         QVERIFY(items->rowCount() > 0 && items->rowCount() < int(items->table().rowCount()));
+        QVERIFY(members->rowCount() < int(members->table().rowCount()));
+        const auto csv = [](const StatsTableModel* list) {
+            return QByteArray::fromStdString(TableText(list->table(), TableFormat::Csv));
+        };
+        const QString target = harness_->folder() + QStringLiteral("/list.csv");
+        const QString taken = harness_->folder() + QStringLiteral("/taken"); // a folder
+        QVERIFY(QDir().mkpath(taken + QStringLiteral("/inside")));
+        harness_->dialogs().saveAnswers << target << target << target << taken;
+        harness_->dialogs().confirmAnswers << false << true;
+        harness_->trigger("mnuExportMembers");
+        harness_->trigger("mnuExportItems");
+        QCOMPARE(ReadAll(target), csv(members));
+        harness_->trigger("mnuExportItems");
+        QCOMPARE(ReadAll(target), csv(items));
+        QCOMPARE(harness_->dialogs().questions.size(), 2);
+        QVERIFY(harness_->dialogs().messages.isEmpty());
+        harness_->trigger("mnuExportItems");
+        QCOMPARE(harness_->dialogs().messages.size(), 1);
+        QVERIFY(QDir(taken + QStringLiteral("/inside")).exists());
 
-        auto* members = harness_->find<StatsListView>("ListView1");
-        members->selectRow(1);
-        const QString member = members->model()->index(1, kCharacter).data().toString();
+        auto* memberList = harness_->find<StatsListView>("ListView1");
+        memberList->selectRow(0);
+        const QString member = memberList->model()->index(0, kCharacter).data().toString();
         harness_->trigger("mnuMemberItems");
         QCOMPARE(search->text(), member);
-        QVERIFY(!ShownItems(items, member, true).join(u'|').contains(u"(does not"));
-        QVERIFY(items->rowCount() > 0);
+        QCOMPARE(test::Shown(items, {kItemMember}), QStringList(std::max(items->rowCount(), 1), member));
         QVERIFY(!harness_->find<QLabel>("lblFindItem")->text().startsWith(u"Find"));
         search->selectAll();
         QTest::keyClick(search, Qt::Key_Backspace);
         QCOMPARE(items->rowCount(), int(items->table().rowCount()));
-
-        harness_->window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&harness_->window()));
         for (const char* list : {"ListView2", "ListView1"}) {
             harness_->find(list)->setFocus();
             QTest::keyClick(&harness_->window(), Qt::Key_F, Qt::ControlModifier);
@@ -174,53 +129,36 @@ class Form1ReportTest : public QObject {
         }
     }
 
-    // The limits are typed into the boxes as a user would; a box never completes what was typed.
-    void refreshUsesTheLimitsAsTyped_data() {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("players"); // the longest sections of the report afterwards
-        QTest::addColumn<int>("items");
-        QTest::addColumn<QString>("message");
-        const QString range = QStringLiteral(" per section from 0 to 32767.");
-        QTest::newRow("players not completed") << "cmbPlayers"
-                                               << "3" << 3 << 25 << QString();
-        QTest::newRow("items not completed") << "cmbItems"
-                                             << "2" << 10 << 2 << QString();
-        QTest::newRow("not a number") << "cmbItems"
-                                      << "25 items" << 10 << 25
-                                      << "\"25 items\" is not a number. Please enter a whole number of items per "
-                                         "section.";
-        QTest::newRow("too large") << "cmbPlayers"
-                                   << "100000" << 10 << 25
-                                   << "\"100000\" is out of range. Please enter a whole number of players" + range;
-        QTest::newRow("negative") << "cmbItems"
-                                  << "-1" << 10 << 25
-                                  << "\"-1\" is out of range. Please enter a whole number of items" + range;
-    }
-
+    // The limits are typed into the boxes as a user would and reach the report at Refresh alone; a box
+    // never completes what was typed, and a limit that is not a whole number from 0 to 32767 gets a
+    // message instead of a report.
     void refreshUsesTheLimitsAsTyped() {
-        QFETCH(QString, box);
-        QFETCH(QString, typed);
-        QFETCH(int, players);
-        QFETCH(int, items);
-        QFETCH(QString, message);
-        harness_->window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&harness_->window()));
-        auto* limit = harness_->find<QComboBox>(box.toLatin1().constData());
-        limit->setFocus();
-        QTest::keyClick(limit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(limit, typed);
-        harness_->find("cmdRefresh")->setFocus(); // leaves the box
-        QCOMPARE(limit->currentText(), typed);
-        QCOMPARE(writtenReport(), report_); // only Refresh writes the report again
-        harness_->click("Command2");
+        const auto type = [this](const char* box, const QString& text) {
+            auto* limit = harness_->find<QComboBox>(box);
+            limit->setFocus();
+            QTest::keyClick(limit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(limit, text);
+            harness_->find("cmdRefresh")->setFocus(); // leaves the box
+            harness_->click("Command2");
+            return limit->currentText() == text;
+        };
+        QVERIFY(type("cmbPlayers", QStringLiteral("3")) && type("cmbItems", QStringLiteral("2")));
+        QCOMPARE(writtenReport(), report_);
         harness_->click("cmdRefresh");
-        QCOMPARE(harness_->dialogs().messages, message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(LongestSection(writtenReport(), false), players);
-        QCOMPARE(LongestSection(writtenReport(), true), items);
-        if (!message.isEmpty())
-            QCOMPARE(writtenReport(), report_);
-        QCOMPARE(harness_->visiblePanel(), message.isEmpty() ? QStringLiteral("Frame4") : QStringLiteral("Frame1"));
+        const QByteArray refreshed = writtenReport();
+        QCOMPARE(LongestSection(refreshed, false), 3);
+        QCOMPARE(LongestSection(refreshed, true), 2);
+        QCOMPARE(harness_->visiblePanel(), QStringLiteral("Frame4"));
+        QVERIFY(type("cmbItems", QStringLiteral("25 items")));
+        harness_->click("cmdRefresh");
+        QVERIFY(type("cmbItems", QStringLiteral("2")) && type("cmbPlayers", QStringLiteral("100000")));
+        harness_->click("cmdRefresh");
+        QCOMPARE(harness_->dialogs().messages,
+                 (QStringList{"\"25 items\" is not a number. Please enter a whole number of items per section.",
+                              "\"100000\" is out of range. Please enter a whole number of players per section from 0 "
+                              "to 32767."}));
+        QCOMPARE(writtenReport(), refreshed);
+        QCOMPARE(harness_->visiblePanel(), QStringLiteral("Frame1"));
     }
 };
 

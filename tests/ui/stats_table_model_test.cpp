@@ -1,6 +1,7 @@
 // The list model presents the engine's table; its view forwards header clicks to the table's sort.
 
 #include "analysis/transaction_totals.h"
+#include "tests/ui/support/form1_harness.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 
@@ -63,10 +64,7 @@ class StatsTableModelTest : public QObject {
                                 header->height() / 2);
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
         }
-        QStringList names;
-        for (int row = 0; row < model.rowCount(); ++row)
-            names << model.index(row, 0).data().toString();
-        QTEST(names.join(u' '), "names");
+        QTEST(test::Shown(&model, {0}).join(u' '), "names");
         QCOMPARE(table_.direction(),
                  order == Qt::AscendingOrder ? SortDirection::Ascending : SortDirection::Descending);
         QCOMPARE(table_.sorted(), indicator >= 0);

@@ -70,21 +70,18 @@ TEST(ChartModel, WeeklyChartsOfTheActivity) {
     const testing::ScopedTimeZone utc("UTC0");
     WeeklyActivity activity;
     constexpr std::uint64_t kSunday = 1230465600000, kMonday = 1230552000000; // 2008-12-28 and -29, noon
-    auto add = [&activity](std::optional<std::uint64_t> ts, const char* type, const char* money, const char* count) {
+    const std::tuple<std::optional<std::uint64_t>, const char*, const char*, const char*> entries[] = {
+        {kMonday, "4", "15000", "1"},     {kMonday, "5", "10000", "1"}, {kSunday, "4", "25000", "1"},
+        {kSunday, "6", "35000", "1"},     {kSunday, "1", "", "20"},     {kSunday, "2", "", "5"},
+        {std::nullopt, "4", "10000", "1"}};
+    for (const auto& [ts, type, money, count] : entries) {
         BankLogEntry entry;
         entry.ts = ts;
         entry.type = type;
         entry.money = money;
         entry.count = count;
         activity.add(entry);
-    };
-    add(kMonday, "4", "15000", "1");
-    add(kMonday, "5", "10000", "1");
-    add(kSunday, "4", "25000", "1");
-    add(kSunday, "6", "35000", "1");
-    add(kSunday, "1", "", "20");
-    add(kSunday, "2", "", "5");
-    add(std::nullopt, "4", "10000", "1");
+    }
     auto charted = [&activity](int entry) {
         const ChartModel chart = BuildWeeklyChart(activity, entry);
         std::string text = chart.title + ":";

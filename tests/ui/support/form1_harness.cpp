@@ -1,9 +1,12 @@
 #include "tests/ui/support/form1_harness.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 namespace coffer::test {
@@ -22,6 +25,24 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
     poll.start();
     loop.exec();
     return done();
+}
+
+QStringList Shown(const QAbstractItemModel* model, QList<int> columns) {
+    for (int column = columns.isEmpty() ? 0 : model->columnCount(); column < model->columnCount(); ++column)
+        columns << column;
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column : columns)
+            cells << model->index(row, column).data().toString();
+        rows << cells.join(u'\t');
+    }
+    return rows;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder, QSettings* store)
@@ -75,6 +96,14 @@ QString Form1Harness::visiblePanel() const {
     return shown.join(u'+');
 }
 
+void Form1Harness::setLog(const std::string& text) const {
+    find<QPlainTextEdit>("Text1")->setPlainText(QString::fromStdString(text));
+}
+
+QString Form1Harness::status() const {
+    return find<QLabel>("StatusBar1Panel1")->text();
+}
+
 bool Form1Harness::importFile(const QString& path) {
     dialogs_.openAnswers << path;
     click("Command8"); // the import runs to its end inside the click
@@ -87,6 +116,10 @@ bool Form1Harness::analyze(int timeoutMs) {
         return false;
     analyzeButton->click();
     return RunUntil([analyzeButton] { return analyzeButton->isEnabled(); }, timeoutMs);
+}
+
+bool Form1Harness::analyzeSampleLog() {
+    return importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")) && analyze();
 }
 
 } // namespace coffer::test

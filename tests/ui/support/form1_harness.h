@@ -11,14 +11,20 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAbstractButton;
+class QAbstractItemModel;
 
 namespace coffer::test {
 
 // Runs the event loop until `done` holds or the time is up; true when it holds. Unlike QTest::qWaitFor
 // it never sleeps between events, so the embedded browsers' work is not held up.
 bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+
+// The rows a list shows, in its order: the given columns (none: all) joined by tabs.
+QStringList Shown(const QAbstractItemModel* model, QList<int> columns = {});
+QByteArray ReadAll(const QString& path); // empty when it cannot be read
 
 class Form1Harness {
   public:
@@ -45,10 +51,15 @@ class Form1Harness {
     void trigger(const char* actionName) const;
     QString visiblePanel() const; // object name of the one content panel shown
 
+    void setLog(const std::string& text) const; // replaces what Text1 holds
+    QString status() const;                     // the status line's text
+    QString reportPath() const { return dir_.filePath(QStringLiteral("report.html")); }
+
     // Imports the file through "Import File" and waits until the import is over.
     bool importFile(const QString& path);
     // Clicks "Analyze now" and waits until the run is over (true when it ended in time).
     bool analyze(int timeoutMs = 60000);
+    bool analyzeSampleLog(); // imports and analyses examples/sample-banklog.xml
 
   private:
     QTemporaryDir dir_;
