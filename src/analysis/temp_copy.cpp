@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace coffer {
@@ -17,7 +18,7 @@ constexpr std::size_t kPiece = std::size_t{4} << 20;
 // caller's buffer, small ones through a buffer of its own.
 class TempCopy::Reader : public std::streambuf {
   public:
-    explicit Reader(TempCopy& copy) : copy_(copy) {}
+    Reader(TempCopy& copy, Pass pass) : copy_(copy), releasing_(pass == Pass::Last) {}
 
   protected:
     std::streamsize xsgetn(char* out, std::streamsize wanted) override {
@@ -56,11 +57,25 @@ class TempCopy::Reader : public std::streambuf {
                 return 0;
             }
             offset_ += static_cast<std::uint64_t>(n);
+            release();
             return static_cast<std::size_t>(n);
         }
     }
+    // Punches the pieces read so far out of the file, keeping its size. Where the system cannot, the
+    // copy just keeps them: nothing else changes.
+    void release() {
+        const std::uint64_t upTo = offset_ / kPiece * kPiece;
+        if (!releasing_ || upTo == released_)
+            return;
+        if (::fallocate(copy_.fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(released_),
+                        static_cast<off_t>(upTo - released_)) != 0)
+            releasing_ = false;
+        released_ = upTo;
+    }
 
     TempCopy& copy_;
+    bool releasing_;
+    std::uint64_t released_ = 0; // the bytes punched out of the file, from its start
     std::uint64_t offset_ = 0;
     std::array<char, 1 << 16> buffer_{};
 };
@@ -120,9 +135,9 @@ std::uint64_t TempCopy::writtenPast(std::uint64_t offset) {
     return written_;
 }
 
-std::istream& TempCopy::read() {
+std::istream& TempCopy::read(Pass pass) {
     stream_.reset();
-    reader_ = std::make_unique<Reader>(*this);
+    reader_ = std::make_unique<Reader>(*this, pass);
     stream_ = std::make_unique<std::istream>(reader_.get());
     return *stream_;
 }

@@ -30,9 +30,13 @@ class TempCopy {
     // Starts writing the text and one line break; a stop ends the writing early. `text` must outlive
     // the writing.
     void write(std::string_view text, std::stop_token stop);
+    // Whether the copy is read again after a pass.
+    enum class Pass { NotLast, Last };
     // The copy from its start, for one more pass. A read waits for the bytes it asks for until they
-    // are written; the copy ends where the writing ended.
-    std::istream& read();
+    // are written; the copy ends where the writing ended. The last pass gives what it has read back
+    // to the system as it goes: the writing then reuses the same memory instead of taking fresh
+    // memory for the whole log, which costs more than the copying.
+    std::istream& read(Pass pass = Pass::NotLast);
     // Waits for the writing to end; false (with error()) when the copy could not be written in full.
     bool finishWriting();
 

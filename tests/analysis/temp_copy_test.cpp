@@ -40,6 +40,8 @@ TEST(TempCopy, ReadsBackWhatIsWrittenWhileItIsWritten) {
         copy.write(c.text, stop.get_token());
         EXPECT_TRUE(ReadAll(copy.read(), true) == c.expected);
         EXPECT_TRUE(ReadAll(copy.read(), false) == c.expected) << "a second pass reads from the start";
+        EXPECT_TRUE(ReadAll(copy.read(TempCopy::Pass::Last), true) == c.expected)
+            << "the last gives back only what it read";
         EXPECT_TRUE(copy.finishWriting());
         EXPECT_FALSE(copy.readFailed());
         EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << "the copy has no name";
