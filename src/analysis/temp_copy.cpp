@@ -12,6 +12,9 @@ namespace coffer {
 namespace {
 // Written in pieces of this size, each made readable as soon as it is in the file.
 constexpr std::size_t kPiece = std::size_t{4} << 20;
+// How far the writing may run ahead of the last pass, which gives the pieces it has read back: the
+// writing then reuses their memory instead of fresh memory.
+constexpr std::uint64_t kAheadOfLastPass = 4 * kPiece;
 } // namespace
 
 // Reads the copy with pread, waiting for the writer where needed: large reads go straight into the
@@ -94,6 +97,7 @@ TempCopy::TempCopy(const std::filesystem::path& folder) {
 TempCopy::~TempCopy() {
     if (writer_.joinable()) {
         writer_.request_stop();
+        unleashWriting();
         writer_.join();
     }
     stream_.reset();
@@ -108,6 +112,10 @@ void TempCopy::write(std::string_view text, std::stop_token stop) {
         std::string error;
         for (std::string_view rest : {text, std::string_view("\n")}) {
             while (!rest.empty() && error.empty() && !stop.stop_requested() && !ended.stop_requested()) {
+                {
+                    std::unique_lock lock(mutex_);
+                    drained_.wait(lock, [&] { return !paced_ || written_ < lastPassAt_ + kAheadOfLastPass; });
+                }
                 errno = 0;
                 const ssize_t n = ::write(fd_, rest.data(), std::min(rest.size(), kPiece));
                 if (n < 0 && errno == EINTR)
@@ -131,18 +139,34 @@ void TempCopy::write(std::string_view text, std::stop_token stop) {
 
 std::uint64_t TempCopy::writtenPast(std::uint64_t offset) {
     std::unique_lock lock(mutex_);
+    if (paced_) {
+        lastPassAt_ = offset;
+        drained_.notify_one();
+    }
     grown_.wait(lock, [&] { return written_ > offset || !writing_; });
     return written_;
 }
 
+void TempCopy::unleashWriting() {
+    std::lock_guard lock(mutex_);
+    paced_ = false;
+    drained_.notify_one();
+}
+
 std::istream& TempCopy::read(Pass pass) {
     stream_.reset();
+    if (pass == Pass::Last) {
+        std::lock_guard lock(mutex_);
+        paced_ = true;
+        lastPassAt_ = 0;
+    }
     reader_ = std::make_unique<Reader>(*this, pass);
     stream_ = std::make_unique<std::istream>(reader_.get());
     return *stream_;
 }
 
 bool TempCopy::finishWriting() {
+    unleashWriting(); // the last pass may have ended early
     if (writer_.joinable())
         writer_.join();
     return error_.empty();
