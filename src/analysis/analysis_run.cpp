@@ -99,7 +99,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
                 return unreadable();
             hooks.itemPrices->prefetch(names, hooks.stop);
         }
-        LineReader lines(copy.read());
+        LineReader lines(copy.read(TempCopy::Pass::Last));
         const std::uint64_t size = logText.size() + 1; // the copy ends with a line break
         int shown = -1;
         auto read = [&](std::uint64_t bytes) {

@@ -5,19 +5,23 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace coffer {
 namespace {
 // Written in pieces of this size, each made readable as soon as it is in the file.
 constexpr std::size_t kPiece = std::size_t{4} << 20;
+// How far the writing may run ahead of the last pass, which gives the pieces it has read back: the
+// writing then reuses their memory instead of fresh memory.
+constexpr std::uint64_t kAheadOfLastPass = 4 * kPiece;
 } // namespace
 
 // Reads the copy with pread, waiting for the writer where needed: large reads go straight into the
 // caller's buffer, small ones through a buffer of its own.
 class TempCopy::Reader : public std::streambuf {
   public:
-    explicit Reader(TempCopy& copy) : copy_(copy) {}
+    Reader(TempCopy& copy, Pass pass) : copy_(copy), releasing_(pass == Pass::Last) {}
 
   protected:
     std::streamsize xsgetn(char* out, std::streamsize wanted) override {
@@ -56,11 +60,25 @@ class TempCopy::Reader : public std::streambuf {
                 return 0;
             }
             offset_ += static_cast<std::uint64_t>(n);
+            release();
             return static_cast<std::size_t>(n);
         }
     }
+    // Punches the pieces read so far out of the file, keeping its size. Where the system cannot, the
+    // copy just keeps them: nothing else changes.
+    void release() {
+        const std::uint64_t upTo = offset_ / kPiece * kPiece;
+        if (!releasing_ || upTo == released_)
+            return;
+        if (::fallocate(copy_.fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(released_),
+                        static_cast<off_t>(upTo - released_)) != 0)
+            releasing_ = false;
+        released_ = upTo;
+    }
 
     TempCopy& copy_;
+    bool releasing_;
+    std::uint64_t released_ = 0; // the bytes punched out of the file, from its start
     std::uint64_t offset_ = 0;
     std::array<char, 1 << 16> buffer_{};
 };
@@ -79,6 +97,7 @@ TempCopy::TempCopy(const std::filesystem::path& folder) {
 TempCopy::~TempCopy() {
     if (writer_.joinable()) {
         writer_.request_stop();
+        unleashWriting();
         writer_.join();
     }
     stream_.reset();
@@ -93,6 +112,10 @@ void TempCopy::write(std::string_view text, std::stop_token stop) {
         std::string error;
         for (std::string_view rest : {text, std::string_view("\n")}) {
             while (!rest.empty() && error.empty() && !stop.stop_requested() && !ended.stop_requested()) {
+                {
+                    std::unique_lock lock(mutex_);
+                    drained_.wait(lock, [&] { return !paced_ || written_ < lastPassAt_ + kAheadOfLastPass; });
+                }
                 errno = 0;
                 const ssize_t n = ::write(fd_, rest.data(), std::min(rest.size(), kPiece));
                 if (n < 0 && errno == EINTR)
@@ -116,18 +139,34 @@ void TempCopy::write(std::string_view text, std::stop_token stop) {
 
 std::uint64_t TempCopy::writtenPast(std::uint64_t offset) {
     std::unique_lock lock(mutex_);
+    if (paced_) {
+        lastPassAt_ = offset;
+        drained_.notify_one();
+    }
     grown_.wait(lock, [&] { return written_ > offset || !writing_; });
     return written_;
 }
 
-std::istream& TempCopy::read() {
+void TempCopy::unleashWriting() {
+    std::lock_guard lock(mutex_);
+    paced_ = false;
+    drained_.notify_one();
+}
+
+std::istream& TempCopy::read(Pass pass) {
     stream_.reset();
-    reader_ = std::make_unique<Reader>(*this);
+    if (pass == Pass::Last) {
+        std::lock_guard lock(mutex_);
+        paced_ = true;
+        lastPassAt_ = 0;
+    }
+    reader_ = std::make_unique<Reader>(*this, pass);
     stream_ = std::make_unique<std::istream>(reader_.get());
     return *stream_;
 }
 
 bool TempCopy::finishWriting() {
+    unleashWriting(); // the last pass may have ended early
     if (writer_.joinable())
         writer_.join();
     return error_.empty();

@@ -30,9 +30,14 @@ class TempCopy {
     // Starts writing the text and one line break; a stop ends the writing early. `text` must outlive
     // the writing.
     void write(std::string_view text, std::stop_token stop);
+    // Whether the copy is read again after a pass.
+    enum class Pass { NotLast, Last };
     // The copy from its start, for one more pass. A read waits for the bytes it asks for until they
-    // are written; the copy ends where the writing ended.
-    std::istream& read();
+    // are written; the copy ends where the writing ended. The last pass gives what it has read back
+    // to the system as it goes, and the writing keeps within a few pieces of it: the writing then
+    // reuses the same memory instead of taking fresh memory for the whole log, which costs more than
+    // the copying.
+    std::istream& read(Pass pass = Pass::NotLast);
     // Waits for the writing to end; false (with error()) when the copy could not be written in full.
     bool finishWriting();
 
@@ -44,7 +49,10 @@ class TempCopy {
   private:
     class Reader;
     // Waits until the copy holds more than `offset` bytes or the writing is over; the bytes written.
+    // Tells the writing how far the last pass has read.
     std::uint64_t writtenPast(std::uint64_t offset);
+    // Lets the writing run to the end without waiting for the last pass.
+    void unleashWriting();
 
     int fd_ = -1;
     std::string name_;
@@ -53,8 +61,11 @@ class TempCopy {
     std::jthread writer_;
     std::mutex mutex_;
     std::condition_variable grown_;
+    std::condition_variable drained_; // the last pass has read further, or the writing is let run
     std::uint64_t written_ = 0;
     bool writing_ = false;
+    bool paced_ = false;           // the writing keeps within reach of the last pass
+    std::uint64_t lastPassAt_ = 0; // how far the last pass has read
     std::unique_ptr<Reader> reader_;
     std::unique_ptr<std::istream> stream_;
 };

@@ -73,6 +73,8 @@ TEST(BankLogScanner, TurnsEachElementIntoOneEntryWithCleanedFields) {
          "Bri", "", "1", "20", "00001", "Wool"},
         {"a bare type of several digits counts; one of letters or no digits does not",
          "<banklog player=\"Ned\" type=\"12\" type=\"x\" type=\"\" x=\"1\"/>", "Ned", "", "12", "1", "", ""},
+        {"a key's name without its \"=\" is no key, however near the next \"=\"",
+         "<banklog player=\"Lu\" count x=\"1\" type=\"1\">", "Lu", "", "1", "1", "", ""},
         {"a tab does not separate tokens", "<banklog player=\"Mo\"\ttype=\"1\"/>", "Mo\ttype=1/", "", "", "1", "", ""},
     };
     // Each after an element that sets every field: nothing of an entry carries over to the next.
@@ -139,6 +141,7 @@ TEST(BankLogScanner, ReadsTheElementsOwnTime) {
         {"<banklog player=\"A\" ts=\"\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" posts=\"9\" type=\"1\">", std::nullopt}, // only a token starting with ts=
+        {"<banklog player=\"A\" ts12 type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" ts=\"5\" type=\"1\">\n<item ts=\"9\" name=\"X\"/>", 5u}, // the element's own
     };
     for (const auto& [text, ts] : cases) {

@@ -40,9 +40,31 @@ TEST(TempCopy, ReadsBackWhatIsWrittenWhileItIsWritten) {
         copy.write(c.text, stop.get_token());
         EXPECT_TRUE(ReadAll(copy.read(), true) == c.expected);
         EXPECT_TRUE(ReadAll(copy.read(), false) == c.expected) << "a second pass reads from the start";
+        EXPECT_TRUE(ReadAll(copy.read(TempCopy::Pass::Last), true) == c.expected)
+            << "the last gives back only what it read";
         EXPECT_TRUE(copy.finishWriting());
         EXPECT_FALSE(copy.readFailed());
         EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << "the copy has no name";
+    }
+}
+
+// The writing keeps within reach of a last pass that starts at once: the pass still reads it all, and
+// one that stops early still lets the writing end.
+TEST(TempCopy, LastPassPacesTheWritingWithoutHoldingItUp) {
+    const std::string large(50 << 20, 'x');
+    testing::TempFolder folder;
+    for (const bool readAll : {true, false}) {
+        SCOPED_TRACE(readAll);
+        TempCopy copy(folder.path());
+        copy.write(large, {});
+        std::istream& in = copy.read(TempCopy::Pass::Last);
+        if (readAll) {
+            EXPECT_TRUE(ReadAll(in, true) == large + "\n");
+        } else {
+            std::string block(1 << 20, '\0');
+            in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        }
+        EXPECT_TRUE(copy.finishWriting());
     }
 }
 
