@@ -5,14 +5,14 @@
 //   bench_lookup [ITEMS [DELAY_MS]]      defaults: 300 distinct items, 50 ms
 
 #include "analysis/analysis_run.h"
+#include "analysis/item_lookup.h"
+#include "analysis/page_downloader.h"
 #include "analysis/web_item_prices.h"
 #include "net/network_downloader.h"
 #include "report/report_file.h"
 #include "shell/product_config.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
-#include "support/one_by_one_prices.h"
-#include "support/table_difference.h"
 #include "support/temp_folder.h"
 
 #include <QCoreApplication>
@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,30 @@
 namespace {
 
 using namespace coffer;
+
+// The reference the remembering, prefetching source is measured against: the lookup entry by entry,
+// as the sequential algorithm does it, with no memory of earlier results.
+struct OneByOnePrices : ItemPriceSource {
+    OneByOnePrices(std::string base, PageDownloader& downloader) : base(std::move(base)), downloader(downloader) {}
+    ItemPrice priceOf(const std::string& itemName) override {
+        return LookUpItemPrice(base, itemName, [this](const std::string& at) { return downloader.download(at).page; },
+                               {});
+    }
+    std::string base;
+    PageDownloader& downloader;
+};
+
+// Where the tables first differ ("row 3 column 2: 00012.05 / 00000.00"), or nothing when they are alike.
+std::optional<std::string> FirstDifference(const StatsTable& a, const StatsTable& b) {
+    if (a.rowCount() != b.rowCount())
+        return std::to_string(a.rowCount()) + " rows / " + std::to_string(b.rowCount()) + " rows";
+    for (std::size_t row = 0; row < a.rowCount(); ++row)
+        for (std::size_t column = 0; column < a.columnCount(); ++column)
+            if (a.cell(row, column) != b.cell(row, column))
+                return "row " + std::to_string(row) + " column " + std::to_string(column) + ": " + a.cell(row, column) +
+                       " / " + b.cell(row, column);
+    return std::nullopt;
+}
 
 struct Figures {
     double seconds = 0;
@@ -82,7 +107,7 @@ int main(int argc, char** argv) {
 
     const testing::TempFolder folder;
     NetworkDownloader downloader;
-    testing::OneByOnePrices oneByOne(site.base(), downloader);
+    OneByOnePrices oneByOne(site.base(), downloader);
     WebItemPriceSource prefetching(site.base(), downloader, {});
     const Figures sequential = Analyse(log, oneByOne, site, folder.path());
     const Figures concurrent = Analyse(log, prefetching, site, folder.path());
@@ -92,9 +117,9 @@ int main(int argc, char** argv) {
     std::printf("sequential:  %7.2f s  %5d requests\n", sequential.seconds, sequential.requests);
     std::printf("concurrent:  %7.2f s  %5d requests  (at most %d in flight)\n", concurrent.seconds, concurrent.requests,
                 site.maxInFlight());
-    auto difference = testing::FirstDifference(sequential.stats.items, concurrent.stats.items);
+    auto difference = FirstDifference(sequential.stats.items, concurrent.stats.items);
     if (!difference)
-        difference = testing::FirstDifference(sequential.stats.members, concurrent.stats.members);
+        difference = FirstDifference(sequential.stats.members, concurrent.stats.members);
     std::printf("tables identical: %s\n", difference ? ("NO, " + *difference).c_str() : "yes");
     return difference ? 1 : 0;
 }
