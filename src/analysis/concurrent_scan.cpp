@@ -26,18 +26,13 @@ struct StopScan {};
 
 constexpr std::size_t kCacheLine = 64;
 
-void FetchForWriting(const BankLogEntry& entry) {
+// Asks for every cache line of the entry. The other thread touched it last: asked for together, well
+// ahead, the lines come at once instead of one stall after the other.
+enum class Use { Reading = 0, Writing = 1 };
+template <Use kUse> void Fetch(const BankLogEntry& entry) {
     const auto* bytes = reinterpret_cast<const char*>(&entry);
     for (std::size_t at = 0; at < sizeof entry; at += kCacheLine)
-        __builtin_prefetch(bytes + at, 1);
-}
-
-// The scanning thread wrote the entry last: each of its lines is fetched from the other core. Asked
-// for together, well ahead, they come at once instead of one stall after the other.
-void FetchForReading(const BankLogEntry& entry) {
-    const auto* bytes = reinterpret_cast<const char*>(&entry);
-    for (std::size_t at = 0; at < sizeof entry; at += kCacheLine)
-        __builtin_prefetch(bytes + at);
+        __builtin_prefetch(bytes + at, static_cast<int>(kUse));
 }
 
 // The texts held outside the entry (longer than a string holds inline), once the entry is in the cache.
@@ -131,7 +126,7 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
                     // The handling thread touched the entries last: the next one is fetched while this
                     // one is filled, not waited for when its first field is written.
                     if (batch.size + 1 < kBatchSize)
-                        FetchForWriting(batch.entries[batch.size + 1]);
+                        Fetch<Use::Writing>(batch.entries[batch.size + 1]);
                     return batch.entries[batch.size];
                 },
                 [&](BankLogEntry&) {
@@ -166,10 +161,10 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
     constexpr std::size_t kAhead = 8; // far enough for memory to answer, near enough to stay in the cache
     for (Batch batch; !stop.stop_requested() && queue.pop(batch);) {
         for (std::size_t i = 0; i < std::min(2 * kAhead, batch.size); ++i)
-            FetchForReading(batch.entries[i]);
+            Fetch<Use::Reading>(batch.entries[i]);
         for (std::size_t i = 0; i < batch.size && !stop.stop_requested(); ++i) {
             if (i + 2 * kAhead < batch.size)
-                FetchForReading(batch.entries[i + 2 * kAhead]);
+                Fetch<Use::Reading>(batch.entries[i + 2 * kAhead]);
             if (i + kAhead < batch.size) {
                 FetchTexts(batch.entries[i + kAhead]);
                 if (onUpcoming)
