@@ -1,5 +1,7 @@
 #include "tests/ui/support/form1_harness.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAction>
@@ -41,8 +43,7 @@ QStringList Shown(const QAbstractItemModel* model, QList<int> columns) {
 }
 
 QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QByteArray::fromStdString(coffer::testing::ReadFile(path.toStdString()));
 }
 
 Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder, QSettings* store)
