@@ -8,7 +8,7 @@ namespace coffer {
 
 class ThrottledEventPump {
   public:
-    explicit ThrottledEventPump(int intervalMs = 25);
+    explicit ThrottledEventPump(int intervalMs = 10);
     void operator()();
 
   private:
