@@ -1,5 +1,7 @@
 #include "analysis/temp_copy.h"
 
+#include "analysis/temporary_names.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -85,6 +87,7 @@ class TempCopy::Reader : public std::streambuf {
 
 TempCopy::TempCopy(const std::filesystem::path& folder) {
     std::string name = (folder / "temp-XXXXXX.txt").string();
+    const auto naming = LockTemporaryNames(); // the name lasts too short a time to be added
     fd_ = mkstemps(name.data(), 4);
     if (fd_ < 0) {
         error_ = std::strerror(errno);

@@ -1,12 +1,45 @@
+#include "analysis/temporary_names.h"
 #include "cli/cli.h"
 
 #include <QCoreApplication>
 
 #include <clocale>
+#include <csignal>
 #include <ctime>
 #include <iostream>
+#include <pthread.h>
+#include <thread>
+
+namespace {
+
+// Ctrl-C and the other signals that end a program end this one as they would, but only after the run's
+// temporary files are gone: every thread leaves them to one that waits for them, started before any
+// other thread so that all inherit the blocked signals.
+void EndOnSignalsWithoutTemporaryFiles() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&ending, signal);
+    pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+    std::thread([ending] {
+        int received = 0;
+        if (sigwait(&ending, &received) != 0)
+            return;
+        const auto naming = coffer::LockTemporaryNames(); // held: no new file is named from here on
+        coffer::RemoveTemporaryFiles();
+        std::signal(received, SIG_DFL);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, received);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        std::raise(received);
+    }).detach();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    EndOnSignalsWithoutTemporaryFiles();
     // The item look-ups wait for the network through the application's event handling.
     QCoreApplication application(argc, argv);
     std::setlocale(LC_ALL, "");

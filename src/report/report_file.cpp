@@ -1,5 +1,7 @@
 #include "report/report_file.h"
 
+#include "analysis/temporary_names.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,20 +28,33 @@ bool WriteAll(int fd, std::string_view data) {
 }
 
 // Creates a new file of a unique name beside `path` with the given mode, which the process's umask
-// then narrows as for any new file. The descriptor, or -1 with errno set.
+// then narrows as for any new file, and adds the name to the temporary ones. The descriptor, or -1
+// with errno set.
 int CreateTemporary(const std::filesystem::path& path, mode_t mode, std::string& name) {
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     static thread_local std::mt19937_64 random{std::random_device{}()};
+    const auto naming = LockTemporaryNames();
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[17];
         std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
         name = (folder / ("." + path.filename().string() + "." + suffix)).string();
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0)
+            AddTemporaryName(name);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
 }
+
+// Once the temporary file is renamed or removed, a signal has nothing left to remove.
+struct ForgetWhenDone {
+    const std::string& name;
+    ~ForgetWhenDone() {
+        const auto naming = LockTemporaryNames();
+        ForgetTemporaryName(name);
+    }
+};
 
 } // namespace
 
@@ -53,6 +68,7 @@ std::string WriteFileReplacing(const std::filesystem::path& path, std::string_vi
     auto failure = [&path](int error) { return "Could not write " + path.string() + ": " + std::strerror(error); };
     if (fd < 0)
         return failure(errno);
+    const ForgetWhenDone forget{temp};
     if (replacing)
         ::fchmod(fd, mode); // the umask may have narrowed what the old file had
     const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;

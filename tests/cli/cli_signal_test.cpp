@@ -1,5 +1,5 @@
-// coffer-cli stopped by Ctrl-C in the middle of a run: it ends as a program interrupted by the signal
-// (status 130 in a shell) and leaves no temporary copy of the log behind.
+// coffer-cli stopped by Ctrl-C or a termination signal in the middle of a run: it ends as a program
+// ended by the signal (status 130 for Ctrl-C in a shell) and leaves no temporary copy of the log behind.
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
@@ -30,7 +30,7 @@ bool HoldsTemporaryCopy(pid_t pid) {
     return false;
 }
 
-TEST(CliSignal, CtrlCEndsTheRunAndLeavesNoTemporaryCopy) {
+TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
     const testing::TempFolder folder; // the program's own folder, where its temporary copy goes
     const fs::path program = folder / "coffer-cli";
     fs::copy_file(COFFER_CLI_PATH, program);
@@ -42,23 +42,24 @@ TEST(CliSignal, CtrlCEndsTheRunAndLeavesNoTemporaryCopy) {
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!HoldsTemporaryCopy(pid) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(HoldsTemporaryCopy(pid)) << "the run should be waiting on the site";
+        ::kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!HoldsTemporaryCopy(pid) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(HoldsTemporaryCopy(pid)) << "the run should be waiting on the site";
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-
-    std::vector<std::string> left;
-    for (const auto& file : fs::directory_iterator(folder.path()))
-        left.push_back(file.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"coffer-cli", "log.xml"}));
+        std::vector<std::string> left;
+        for (const auto& file : fs::directory_iterator(folder.path()))
+            left.push_back(file.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{"coffer-cli", "log.xml"}));
+    }
 }
 
 } // namespace
