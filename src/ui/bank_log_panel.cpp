@@ -26,6 +26,9 @@ constexpr qsizetype kBatchChars = 64 * 1024;
 
 // An imported line longer than this is added in parts, so that the window answers in between.
 constexpr qsizetype kImportPartBytes = 32 * 1024;
+// Pieces are added to the box this many characters at a time: adding one costs about as much as adding
+// thousands of lines, and nothing sees the box between two turns of the window's events.
+constexpr qsizetype kImportBatchChars = 256 * 1024;
 
 // Appends the characters as toPlainText writes them: line and paragraph separators as line feeds,
 // no-break spaces as spaces.
@@ -130,13 +133,21 @@ void BankLogPanel::appendText(const QString& text) {
 
 void BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
     bool complete = true;
-    ForEachImportPiece(file, kImportPartBytes, [this, &pump, &complete](const QString& piece) {
-        {
-            const QScopedValueRollback importing(importing_, true);
-            appendText(piece);
-        }
+    QString batch;
+    const auto addBatch = [this, &batch] {
+        const QScopedValueRollback importing(importing_, true);
+        appendText(batch);
+        batch.resize(0); // keeps its room for the next batch
+    };
+    ForEachImportPiece(file, kImportPartBytes, [&](const QString& piece) {
+        batch += piece;
+        if (batch.size() < kImportBatchChars)
+            return true;
+        addBatch();
         return complete = pump(); // what the pump lets happen is a change of its own
     });
+    if (complete && !batch.isEmpty())
+        addBatch();
     if (knownText_ && complete && ToShownImportText(file))
         knownText_->push_back(std::make_shared<const std::string>(std::move(file)));
     else
