@@ -6,14 +6,15 @@
 namespace coffer {
 namespace {
 
+// Never destroyed: a signal may still come while the program ends.
 std::mutex& Lock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex;
+    return *lock;
 }
 
 std::set<std::string>& Names() {
-    static std::set<std::string> names;
-    return names;
+    static auto* names = new std::set<std::string>;
+    return *names;
 }
 
 } // namespace
