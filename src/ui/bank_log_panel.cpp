@@ -24,11 +24,9 @@ constexpr const char* kInstructions =
 
 constexpr qsizetype kBatchChars = 64 * 1024;
 
-// An imported line longer than this is added in parts, so that the window answers in between.
-constexpr qsizetype kImportPartBytes = 32 * 1024;
-// Pieces are added to the box this many characters at a time: adding one costs about as much as adding
-// thousands of lines, and nothing sees the box between two turns of the window's events.
-constexpr qsizetype kImportBatchChars = 256 * 1024;
+// An import is added in pieces of this size, so that the window answers in between. Adding a piece to
+// the box costs about as much as adding thousands of lines, so the pieces are not small.
+constexpr qsizetype kImportPieceBytes = 256 * 1024;
 
 // Appends the characters as toPlainText writes them: line and paragraph separators as line feeds,
 // no-break spaces as spaces.
@@ -133,21 +131,13 @@ void BankLogPanel::appendText(const QString& text) {
 
 void BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
     bool complete = true;
-    QString batch;
-    const auto addBatch = [this, &batch] {
-        const QScopedValueRollback importing(importing_, true);
-        appendText(batch);
-        batch.resize(0); // keeps its room for the next batch
-    };
-    ForEachImportPiece(file, kImportPartBytes, [&](const QString& piece) {
-        batch += piece;
-        if (batch.size() < kImportBatchChars)
-            return true;
-        addBatch();
+    ForEachImportPiece(file, kImportPieceBytes, [this, &pump, &complete](const QString& piece) {
+        {
+            const QScopedValueRollback importing(importing_, true);
+            appendText(piece);
+        }
         return complete = pump(); // what the pump lets happen is a change of its own
     });
-    if (complete && !batch.isEmpty())
-        addBatch();
     if (knownText_ && complete && ToShownImportText(file))
         knownText_->push_back(std::make_shared<const std::string>(std::move(file)));
     else

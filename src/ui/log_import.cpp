@@ -10,8 +10,6 @@
 namespace coffer {
 namespace {
 
-constexpr int kLinesPerFlush = 100;
-
 bool IsContinuationByte(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
@@ -44,21 +42,21 @@ const char* NextCrOrNonAscii(const char* p, const char* end) {
 
 } // namespace
 
-void ForEachImportPiece(QByteArrayView file, qsizetype maxPartBytes,
+void ForEachImportPiece(QByteArrayView file, qsizetype maxPieceBytes,
                         const std::function<bool(const QString& piece)>& append) {
     const char* const begin = file.constData();
     const char* const end = begin + file.size();
     QByteArray buffer;
     bool stopped = false;
-    // A part may begin with a byte order mark inside a line: it is text like any other character.
+    // A piece may begin with a byte order mark inside a line: it is text like any other character.
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     auto give = [&](qsizetype size) {
         stopped = !append(decoder.decode(QByteArrayView(buffer.constData(), size)));
         buffer.remove(0, size);
     };
-    // A part ends before a character that the next byte would continue.
-    auto givePart = [&](char nextByte) {
+    // A full piece ends before a character that the next byte would continue.
+    auto giveFull = [&](char nextByte) {
         qsizetype cut = buffer.size();
         if (IsContinuationByte(nextByte)) {
             while (cut > 0 && IsContinuationByte(buffer[cut - 1]))
@@ -67,31 +65,29 @@ void ForEachImportPiece(QByteArrayView file, qsizetype maxPartBytes,
         }
         give(cut > 0 ? cut : buffer.size());
     };
-    int counter = 0;
+    auto add = [&](const char* from, const char* to) {
+        while (from < to && !stopped) {
+            if (buffer.size() >= maxPieceBytes) {
+                giveFull(*from);
+                continue;
+            }
+            const qsizetype take = std::min<qsizetype>(maxPieceBytes - buffer.size(), to - from);
+            buffer.append(from, take);
+            from += take;
+        }
+    };
+    static constexpr char kLineBreak[] = "\r\n";
     for (const char* line = begin; line < end && !stopped;) {
         const auto* cr = static_cast<const char*>(std::memchr(line, '\r', static_cast<std::size_t>(end - line)));
         const char* const lineEnd = cr != nullptr ? cr : end;
-        buffer.append("\r\n", 2);
-        while (line < lineEnd && !stopped) {
-            if (buffer.size() >= maxPartBytes) {
-                givePart(*line);
-                continue;
-            }
-            const qsizetype take = std::min<qsizetype>(maxPartBytes - buffer.size(), lineEnd - line);
-            buffer.append(line, take);
-            line += take;
-        }
+        add(kLineBreak, kLineBreak + 2);
+        add(line, lineEnd);
+        line = lineEnd;
         if (line < end) {
             ++line; // the CR
             if (line < end && *line == '\n')
                 ++line;
         }
-        if (counter >= kLinesPerFlush) {
-            if (!stopped)
-                give(buffer.size());
-            counter = 0;
-        }
-        ++counter;
     }
     if (!buffer.isEmpty() && !stopped)
         give(buffer.size());
