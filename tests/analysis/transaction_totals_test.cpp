@@ -93,6 +93,11 @@ TEST(TransactionTotals, MemberRowsEndInTheirFinalFormat) {
          {Item("Mo", "1", "1", "00001", "12.5"), Gold("Mo", "6", "5000")},
          "Mo +000001 +000001 +000000 +000001 +000000 +000001 +00012.05 +00000.00 +00012.50 +00000.00 +00000.00 "
          "-00000.50 +00012.00"},
+        {"gold to the nearest whole, or half of one below a gold; no gold from bad money or an item type",
+         {Gold("Hu", "4", "45001"), Gold("Hu", "4", "9999990000"), Gold("Hu", "4", "9999"), Gold("Hu", "4", "12x"),
+          Gold("Hu", "1", "50000")},
+         "Hu +000005 +000000 +000005 +000000 +000000 +000000 +00000.00 +00000.00 +00000.00 +1000004.50 +00000.00 "
+         "+00000.00 +1000004.50"},
         {"values that are not numbers add nothing",
          {Item("Ol", "1", "x", "00001", "abc"), Item("Ol", "1", "2", "00010", "+3"), Item("Ol", "2", "1", "", "1.2.3")},
          "Ol +000002 +000001 +000001 +000020 +000000 +000020 +00003.00 +00000.00 +00003.00 +00000.00 +00000.00 "
@@ -142,33 +147,6 @@ TEST(TransactionTotals, ACopiedTableOutlivesItsOriginal) {
         EXPECT_EQ(table->distinctTexts(0).size(), 1u); // the same name, found again
         EXPECT_EQ(Row(*table, 1), Row(*table, 0));
     }
-}
-
-TEST(TransactionTotals, GoldValueRule) {
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"4", "25000", "00002.00"},       {"4", "35000", "00004.00"}, {"4", "45001", "00005.00"},
-        {"4", "9999", "00000.50"},        {"5", "5000", "-00000.50"}, {"6", "2500000", "-00250.00"},
-        {"4", "9999990000", "999999.00"}, {"4", "", "00000.00"},      {"5", "12x", "00000.00"},
-        {"1", "50000", "00000.00"}};
-    for (const auto& [type, money, value] : cases) {
-        BankLogEntry e;
-        e.type = type;
-        e.money = money;
-        EXPECT_EQ(GoldValueOf(e), value) << type << " " << money;
-    }
-}
-
-TEST(TransactionTotals, CellFormats) {
-    const std::pair<const char*, const char*> counts[] = {
-        {"", "+000000"}, {"0", "+000000"}, {"12", "+000012"}, {"-3", "-000003"}, {"1234567", "+1234567"}};
-    for (const auto& [text, formatted] : counts)
-        EXPECT_EQ(FormatCountCell(text), formatted) << text;
-    const std::pair<const char*, const char*> values[] = {
-        {"12", "+00012.00"},    {"-40", "-00040.00"},        {"00000.50", "+00000.50"},
-        {"12.5", "+00012.05"},  {"123456.00", "+123456.00"}, {"", "+00000.00"},
-        {"-0.50", "-00000.50"}, {"24.10", "+00024.10"},      {"1.2.3", "+00001.02"}};
-    for (const auto& [text, formatted] : values)
-        EXPECT_EQ(FormatValueCell(text), formatted) << text;
 }
 
 } // namespace

@@ -36,14 +36,10 @@ TEST_F(ReportFileTest, AFailedWriteKeepsThePreviousFile) {
     const fs::path blocked = folder_ / "blocked.html";
     fs::create_directory(blocked);
     std::ofstream(blocked / "keep.txt") << "kept";
-    std::string error = WriteFileReplacing(blocked, "new");
-    EXPECT_NE(error.find("Could not write " + blocked.string()), std::string::npos);
+    const std::string error = WriteFileReplacing(blocked, "new");
+    EXPECT_EQ(error, "Could not write " + blocked.string() + ": Is a directory");
     EXPECT_EQ(ReadFile(blocked / "keep.txt"), "kept");
     EXPECT_EQ(fileCount(), 1u);
-
-    // The folder does not exist.
-    error = WriteFileReplacing(folder_ / "missing" / "report.html", "new");
-    EXPECT_NE(error.find("No such file or directory"), std::string::npos);
 }
 
 TEST_F(ReportFileTest, AReplacedFileKeepsItsModeANewOneGetsTheUmasks) {

@@ -1,9 +1,7 @@
 // Getting the bank log into Text1: importing files and dropping them on the window.
 
-#include "report/table_export.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/bank_log_panel.h"
-#include "ui/stats_table_model.h"
 
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -92,20 +90,6 @@ class Form1ImportTest : public QObject {
         QVERIFY(!text1->isReadOnly());
         QTEST(int(harness.dialogs().questions.size()), "questions");
         QVERIFY(harness.dialogs().messages.isEmpty());
-    }
-
-    // The run joins the parts imported one after the other: its lists are those of the same text read
-    // back from the box.
-    void analysisJoinsTheImportedParts() {
-        Form1Harness harness;
-        for (int i = 0; i < 2; ++i)
-            QVERIFY(harness.importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")));
-        QVERIFY(harness.analyze());
-        const std::string members = TableText(harness.window().memberModel()->table(), TableFormat::Csv);
-        auto* text1 = harness.find<QPlainTextEdit>("Text1");
-        text1->setPlainText(text1->toPlainText());
-        QVERIFY(harness.analyze());
-        QCOMPARE(TableText(harness.window().memberModel()->table(), TableFormat::Csv), members);
     }
 };
 
