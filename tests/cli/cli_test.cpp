@@ -2,7 +2,6 @@
 #include "cli/cli.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
-#include "support/time_zone.h"
 
 #include <QDate>
 #include <QLocale>
@@ -114,15 +113,15 @@ TEST_F(CliTest, ExitCodesAndMessages) {
 }
 
 TEST_F(CliTest, PeriodAndRepeatedEntries) {
-    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
-    // Bob's deposit falls on 2009-01-05 local time (23:30 on the 4th in UTC), Ann's a day before.
+    // At noon: Ann's deposit the day before the period, Bob's on its first day; the second page repeats both.
     const std::string page = "<?xml version=\"1.0\"?>\n"
-                             "<banklog money=\"25000\" player=\"Bob\" ts=\"1231111800000\" type=\"4\"/>\n"
-                             "<banklog money=\"100\" player=\"Ann\" ts=\"1231025400000\" type=\"4\"/>\n";
+                             "<banklog money=\"25000\" player=\"Bob\" ts=\"1231156800000\" type=\"4\"/>\n"
+                             "<banklog money=\"100\" player=\"Ann\" ts=\"1231070400000\" type=\"4\"/>\n";
     const fs::path report = folder_ / "report.html";
-    const std::string log = write("log.xml", page + page).string();
-    // Ann's deposit twice before the period; Bob's and Ann's on the second page repeat the first.
-    ASSERT_EQ(run({log, "-o", report.string(), "--from", "2009-01-05", "--count-repeated-once"}), 0) << err;
+    ASSERT_EQ(run({write("log.xml", page + page).string(), "-o", report.string(), "--from", "2009-01-05",
+                   "--count-repeated-once"}),
+              0)
+        << err;
     EXPECT_NE(err.find("Complete\n" + OutsidePeriodText(2) + "\n" + RepeatedEntriesText(2) + "\n"), std::string::npos)
         << err;
     const std::string html = ReadFile(report);
@@ -136,8 +135,8 @@ TEST_F(CliTest, PeriodAndRepeatedEntries) {
 // --lookup asks the --item-db site for the items' values; the report links that site either way.
 TEST_F(CliTest, LookupAsksTheGivenSite) {
     testing::LoreholdSite site;
-    site.setPage(testing::SearchTarget("Iron Nails"), testing::Page(testing::SearchPageLinking("Iron Nails", "4711")));
-    site.setPage(testing::ItemTarget("4711"), testing::Page(testing::ItemPageWithPrices(12, 5, 1, 0)));
+    site.setPage(ItemSearchAddress("", "Iron Nails"), testing::Page(testing::SearchPageLinking("Iron Nails", "4711")));
+    site.setPage(ItemPageAddress("", "4711"), testing::Page(testing::ItemPageWithPrices(12, 5, 1, 0)));
     const std::string log = write("log.xml", kPage1).string(), report = (folder_ / "report.html").string();
     const fs::path items = folder_ / "items.tsv";
     for (const bool lookUp : {true, false}) {

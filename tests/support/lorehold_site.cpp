@@ -1,7 +1,5 @@
 #include "support/lorehold_site.h"
 
-#include "analysis/site_addresses.h"
-
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -190,13 +188,6 @@ std::string GzipBomb(std::size_t unpackedBytes) {
     packed.resize(stream.total_out);
     deflateEnd(&stream);
     return packed;
-}
-
-std::string SearchTarget(std::string_view name) {
-    return ItemSearchAddress("", name);
-}
-std::string ItemTarget(std::string_view itemNumber) {
-    return ItemPageAddress("", itemNumber);
 }
 
 } // namespace coffer::testing

@@ -4,6 +4,8 @@
 // serves the pages it is given by request target, after a settable delay, and counts what it was
 // asked. Needs a QCoreApplication.
 
+#include "analysis/site_addresses.h"
+
 #include <chrono>
 #include <map>
 #include <memory>
@@ -44,6 +46,7 @@ class LoreholdSite {
     // "http://127.0.0.1:PORT", no trailing slash.
     std::string base() const;
     // What a request for the target ("/?search=Iron+Nails", exactly as requested) gets; else a 404 page.
+    // The lookup asks for ItemSearchAddress("", name) and ItemPageAddress("", itemNumber).
     void setPage(const std::string& target, Response response) { pages_[target] = std::move(response); }
     void setDelay(std::chrono::milliseconds delay) { delay_ = delay; } // before every answer
 
@@ -76,9 +79,5 @@ std::string ItemPageWithPrices(int buyoutGold, int buyoutSilver, int sellGold, i
 
 // A gzip stream of that many zero bytes: small to send, huge to unpack.
 std::string GzipBomb(std::size_t unpackedBytes);
-
-// The targets a search for the name and an item page are asked under.
-std::string SearchTarget(std::string_view name);
-std::string ItemTarget(std::string_view itemNumber);
 
 } // namespace coffer::testing

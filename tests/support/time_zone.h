@@ -13,20 +13,17 @@ class ScopedTimeZone {
     explicit ScopedTimeZone(const char* zone) {
         if (const char* old = std::getenv("TZ"))
             saved_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
+        Set(zone);
     }
-    ~ScopedTimeZone() {
-        if (saved_)
-            setenv("TZ", saved_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
+    ~ScopedTimeZone() { Set(saved_ ? saved_->c_str() : nullptr); }
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
   private:
+    static void Set(const char* zone) {
+        zone ? setenv("TZ", zone, 1) : unsetenv("TZ");
+        tzset();
+    }
     std::optional<std::string> saved_;
 };
 

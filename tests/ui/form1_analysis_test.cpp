@@ -40,10 +40,8 @@ QStringList Rows(const QAbstractItemModel* model, const QList<int>& columns = {}
 
 // The table the command line tool recorded for the sample log, without its captions, sorted.
 QStringList RecordedRows(const char* name) {
-    QFile file(QStringLiteral(COFFER_TEST_DATA "/") + QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList rows = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts).mid(1);
+    const QByteArray table = ReadAll(QStringLiteral(COFFER_TEST_DATA "/") + QLatin1String(name));
+    QStringList rows = QString::fromUtf8(table).split(u'\n', Qt::SkipEmptyParts).mid(1);
     rows.sort();
     return rows;
 }
@@ -61,7 +59,7 @@ bool StartLookups(Form1Harness& harness, testing::LoreholdSite& site, int count)
     std::vector<testing::Entry> entries;
     for (int i = 0; i < count; ++i) {
         entries.push_back({"Ann", "1", "Item " + std::to_string(i)});
-        site.setPage(testing::SearchTarget(entries.back().itemName), {.fault = testing::Fault::NeverAnswers});
+        site.setPage(ItemSearchAddress("", entries.back().itemName), {.fault = testing::Fault::NeverAnswers});
     }
     harness.setLog(testing::BankLog(entries));
     harness.find<QCheckBox>("chkLorehold")->setChecked(true);
@@ -135,7 +133,7 @@ class Form1AnalysisTest : public QObject {
     void itemPageArrivesAfterTheListsChanged() {
         testing::LoreholdSite site;
         for (const auto& [name, number] : {std::pair{"Iron Nails", "123"}, {"Frost Lotus", "77"}})
-            site.setPage(testing::SearchTarget(name), testing::Page(testing::SearchPageLinking(name, number)));
+            site.setPage(ItemSearchAddress("", name), testing::Page(testing::SearchPageLinking(name, number)));
         Form1Services services;
         services.itemPageAddress = ItemPageResolver(site.base());
         Form1Harness harness(std::move(services));

@@ -93,8 +93,8 @@ struct Watched : PageDownloader {
 // the item number the lookup must find; adds the pages it must ask for to `requests`.
 std::pair<std::string, std::string> Stock(LoreholdSite& site, const std::string& name, int i, int& requests) {
     const std::string number = std::to_string(5000 + i);
-    const std::string search = SearchTarget(name);
-    const std::string item = ItemTarget(number);
+    const std::string search = ItemSearchAddress("", name);
+    const std::string item = ItemPageAddress("", number);
     const int gold = i * 7 % 3000;
     const int silver = i % 100;
     char price[16];

@@ -45,7 +45,6 @@ TEST(ChartModel, BarsFollowTheListSortedHighestFirst) {
         int entry;
         const char *members, *charted;
     } cases[] = {
-        {kDeposits, "Ann:+000003 Bob:+000000 Cid:+000012", "Cid=12 Ann=3 | Cid Ann Bob"},
         {kCountDifference, "Ann:-000002 Bob:+000000 Cid:+000004", "Cid=4 Ann=-2 | Bob Cid Ann"},
         {kGoldDeposits, "Ann:+00012.50 Bob:+00013.50 Cid:+00000.50 Dee:+00000.51 Eve:+123456.00",
          "Eve=123456 Bob=14 Ann=12 Dee=1 | Eve Bob Ann Dee Cid"},
@@ -59,9 +58,6 @@ TEST(ChartModel, BarsFollowTheListSortedHighestFirst) {
         EXPECT_EQ(Charted(members, c.entry), c.charted) << c.members;
         EXPECT_TRUE(members.sorted() && members.sortKey() == c.entry); // the list is left in the charted order
     }
-    StatsTable none = Members(kDeposits, "");
-    EXPECT_EQ(Charted(none, kDeposits), "|");
-    EXPECT_FALSE(none.sorted()); // automatic sorting is off, and nothing sorts an empty list
 }
 
 // Weeks in time order across a year's end, deposits up and withdrawals (repairs too) down, gold
