@@ -174,13 +174,13 @@ TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDate) {
         {{2008, 52}, {2, 101, 0, 0, 0}}, {{2009, 1}, {2, 0, 42, 0, 0}}, {{2009, 53}, {3, 0, 0, 20, 3}}};
     EXPECT_EQ(stats_.activity.weeks(), expected);
     EXPECT_EQ(stats_.activity.undatedEntries(), 1u);
-    // XML without entries still completes, with a report, and keeps nothing of the run before. "?xml"
-    // may stand anywhere, in any letter case.
+    // Text without "?xml" is refused, writing nothing and keeping nothing of the run before; XML without
+    // entries completes, with a report. "?xml" may stand anywhere, in any letter case.
     reports_ = 0;
+    EXPECT_EQ(run("<banklog money=\"1\" player=\"Ann\" type=\"4\"/>").outcome, AnalysisOutcome::NoXmlData);
+    EXPECT_EQ(stats_.members.rowCount() + stats_.activity.undatedEntries(), 0u);
     EXPECT_EQ(run("junk ?XmL junk\n").outcome, AnalysisOutcome::Complete);
     EXPECT_EQ(reports_, 1);
-    EXPECT_TRUE(stats_.activity.weeks().empty());
-    EXPECT_EQ(stats_.activity.undatedEntries(), 0u);
 }
 
 } // namespace

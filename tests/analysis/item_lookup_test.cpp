@@ -76,6 +76,10 @@ TEST(ItemLookup, FindsTheItemOnTheSearchPageThenItsPriceOnTheItemPage) {
         EXPECT_EQ(price.itemId, c.id) << c.scenario;
         EXPECT_EQ(site.downloads, c.id.empty() && c.item.empty() ? 1 : 2) << c.scenario;
     }
+    // The page an item's row opens: the item's own for a link, else the search.
+    EXPECT_EQ(ItemPageAddressFromSearch(kBase, "Iron Nails", kLink), "http://db.example/?item=7");
+    for (const char* page : {"su_addToSaved('7')", ""})
+        EXPECT_EQ(ItemPageAddressFromSearch(kBase, "Iron Nails", page), kSearch) << page;
 }
 
 // A site that finds nothing: every download gives the empty text, the downloads for which

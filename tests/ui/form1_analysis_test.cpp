@@ -110,20 +110,19 @@ class Form1AnalysisTest : public QObject {
         DoubleClick(harness, "ListView1", QString::fromUtf8("Zo\xC3\xAB"));
         QVERIFY(opens(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Silver%20Hand&n=Zo%C3%AB")));
 
-        harness.find<QCheckBox>("chkPeriod")->setChecked(true); // days after the log's last
-        harness.find<QDateEdit>("dtpFrom")->setDate(QDate(2010, 1, 1));
+        harness.find<QCheckBox>("chkPeriod")->setChecked(true); // all but the log's first day
+        harness.find<QDateEdit>("dtpFrom")->setDate(QDate(2008, 7, 1));
         harness.find<QDateEdit>("dtpTo")->setDate(QDate(2010, 1, 2));
-        QVERIFY(harness.analyze() && harness.window().memberModel()->rowCount() == 0);
-        QCOMPARE(harness.status(), QStringLiteral("Complete. 198 entries outside the period were left out"));
+        QVERIFY(harness.analyze() && harness.window().memberModel()->rowCount() > 0);
+        QCOMPARE(harness.status(), QStringLiteral("Complete. 1 entries outside the period were left out"));
         harness.setLog({}); // an empty box, or a period that ends before it starts: no run, no report
         QVERIFY(QFile::remove(harness.reportPath()));
         harness.find<QDateEdit>("dtpFrom")->setDate(QDate(2010, 1, 3));
         QVERIFY(harness.analyze());
         harness.find<QCheckBox>("chkPeriod")->setChecked(false);
         QVERIFY(harness.analyze());
-        QCOMPARE(harness.dialogs().messages.size(), 2);
-        QVERIFY(harness.dialogs().messages[0].startsWith(u"The period ends on"));
-        QCOMPARE(harness.dialogs().messages[1], QStringLiteral("No XML data detected"));
+        QVERIFY(harness.dialogs().messages.value(0).startsWith(u"The period ends on"));
+        QCOMPARE(harness.dialogs().messages.mid(1), QStringList{"No XML data detected"}); // the lists emptied
         QCOMPARE(harness.window().memberModel()->rowCount() + harness.window().itemModel()->rowCount(), 0);
         QVERIFY(!QFile::exists(harness.reportPath()));
     }

@@ -7,11 +7,9 @@
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>

