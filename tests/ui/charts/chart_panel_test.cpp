@@ -49,34 +49,25 @@ QString Drawn(const Form1Harness& h) {
     return drawn.join(u' ');
 }
 
-// The category labels as the chart draws them, left to right (without the axis' blank end label): Qt
-// Charts cuts a label that has no room.
-QStringList DrawnLabels(const Form1Harness& h) {
+// Whether the category axis draws these names left to right, each whole or, past 48 characters, as its
+// beginning and "…" (Qt Charts cuts a label without room with "...").
+bool DrawsNames(const Form1Harness& h, const QStringList& names) {
     auto* view = h.find<QChartView>("MSChart1");
     const QFont font = static_cast<const BarChart*>(view->chart())->categoryAxis()->labelsFont();
-    QList<const QGraphicsTextItem*> labels;
+    QList<const QGraphicsTextItem*> labels; // without the axis' blank end label
     for (const QGraphicsItem* item : view->scene()->items()) {
         const auto* text = dynamic_cast<const QGraphicsTextItem*>(item);
         if (text != nullptr && text->isVisible() && text->font() == font && !text->toPlainText().isEmpty())
             labels << text;
     }
     std::ranges::sort(labels, {}, [](const QGraphicsTextItem* text) { return text->sceneBoundingRect().center().x(); });
-    QStringList texts;
-    for (const QGraphicsTextItem* label : labels)
-        texts << label->toPlainText();
-    return texts;
-}
-
-// Whether the category axis draws these names, each whole or, past 48 characters, as its beginning and "…".
-bool DrawsNames(const Form1Harness& h, const QStringList& names) {
-    const QStringList drawn = DrawnLabels(h);
-    for (qsizetype i = 0; i < drawn.size() && drawn.size() == names.size(); ++i) {
-        const bool cut = names[i].size() > 48 && drawn[i].size() > 12 && drawn[i].endsWith(u'\u2026') &&
-                         names[i].startsWith(drawn[i].chopped(1));
-        if (drawn[i] != names[i] && !cut)
+    for (qsizetype i = 0; i < labels.size() && labels.size() == names.size(); ++i) {
+        const QString drawn = labels[i]->toPlainText();
+        if (drawn != names[i] && !(names[i].size() > 48 && drawn.size() > 12 && drawn.endsWith(u'\u2026') &&
+                                   names[i].startsWith(drawn.chopped(1))))
             return false;
     }
-    return drawn.size() == names.size();
+    return labels.size() == names.size();
 }
 
 } // namespace
@@ -95,7 +86,7 @@ class ChartPanelTest : public QObject {
         QVERIFY(h.importFile(h.writeFile(QStringLiteral("banklog.xml"), kBankLog)) && h.analyze());
         h.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
         QTRY_COMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
-        QCOMPARE(DrawnLabels(h), QStringList({QStringLiteral("Ann"), QStringLiteral("Cid")}));
+        QVERIFY(DrawsNames(h, {QStringLiteral("Ann"), QStringLiteral("Cid")}));
         QSignalSpy reordered(h.window().memberModel(), &QAbstractItemModel::layoutChanged);
         auto* box = h.find<QComboBox>("Combo1"); // picked as a user does, with the arrow key from above
         box->setCurrentIndex(box->findText(QStringLiteral("Repairs")) - 1);
@@ -115,12 +106,8 @@ class ChartPanelTest : public QObject {
         const auto* chart = static_cast<BarChart*>(h.find<QChartView>("MSChart1")->chart());
         QCOMPARE(Drawn(h) + u' ' + chart->categoryAxis()->titleText(),
                  QStringLiteral("Gold deposited and withdrawn by week 1970-W01=40 Week"));
-        QCOMPARE(DrawnLabels(h), QStringList{QStringLiteral("1970-W01")});
-        QStringList legend;
-        for (const QLegendMarker* marker : chart->legend()->markers())
-            legend << marker->label();
-        QVERIFY(chart->legend()->isVisible());
-        QCOMPARE(legend, QStringList({QStringLiteral("Deposits"), QStringLiteral("Withdrawals")}));
+        QVERIFY(DrawsNames(h, {QStringLiteral("1970-W01")}) && chart->legend()->isVisible());
+        QCOMPARE(chart->legend()->markers().constLast()->label(), QStringLiteral("Withdrawals"));
         h.find<QTabBar>("TabStrip1")->setCurrentIndex(0);
         h.click("cmdRefresh");
         QCOMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
@@ -138,9 +125,8 @@ class ChartPanelTest : public QObject {
         constexpr int kMembers = 3000;
         QStringList names; // highest deposit first
         for (int member = kMembers; member > 0; --member) {
-            names << (member == kMembers
-                          ? QStringLiteral("WilmawendelTheLongwindedOfTheSilverHandSanctumSecondOfHisName")
-                          : QStringLiteral("Wilmawendel%1").arg(member));
+            names << (member == kMembers ? QStringLiteral("Wilmawendel").repeated(6)
+                                         : QStringLiteral("Wilmawendel%1").arg(member));
             log += QStringLiteral("<banklog money=\"%1\" player=\"%2\" type=\"4\"/>\n")
                        .arg(member * 10000)
                        .arg(names.last());
@@ -151,12 +137,11 @@ class ChartPanelTest : public QObject {
         auto* view = h.find<QChartView>("MSChart1");
         const auto* chart = static_cast<const BarChart*>(view->chart());
         auto* scroll = h.find<QScrollBar>("chartScroll");
-        const QPair<qreal, qreal> scale{chart->valueAxis()->min(), chart->valueAxis()->max()};
+        const qreal top = chart->valueAxis()->max(); // the whole chart's, wherever it is scrolled
         for (const int first : {0, 1234, kMembers}) {
             scroll->setValue(first);
             QTRY_VERIFY(DrawsNames(h, names.mid(chart->firstShown(), chart->shownCount())));
-            QVERIFY(chart->shownCount() > 20 && chart->categoryAxis()->isTitleVisible());
-            QCOMPARE(QPair(chart->valueAxis()->min(), chart->valueAxis()->max()), scale);
+            QVERIFY(chart->shownCount() > 20 && chart->valueAxis()->max() == top);
         }
         QCOMPARE(chart->firstShown() + chart->shownCount(), kMembers);
         scroll->setValue(0);
