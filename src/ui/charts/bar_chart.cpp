@@ -59,11 +59,31 @@ void FitValueAxis(QValueAxis& axis, const ChartModel& model) {
     axis.setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
 }
 
+// Names longer than this are cut, so that one long name cannot take the plot's height; the whole name
+// shows in the tooltip.
+constexpr qsizetype kLongestLabel = 48;
+
+QString CappedLabel(const std::string& name) {
+    const QString label = QString::fromStdString(name);
+    if (label.size() <= kLongestLabel)
+        return label;
+    qsizetype cut = kLongestLabel - 1;
+    if (label.at(cut - 1).isHighSurrogate())
+        --cut; // never half a character
+    return label.left(cut) + u'\u2026';
+}
+
+// The name as the axis shows it: at most kLongestLabel characters and `room` pixels long, else cut
+// with "…" (Qt Charts would cut it with "...", and on every draw again).
+QString ShownLabel(const std::string& name, const QFontMetricsF& metrics, qreal room) {
+    const QString label = metrics.elidedText(CappedLabel(name), Qt::ElideRight, room);
+    // The axis drops null labels, which would shift every later bar onto the wrong name.
+    return label.isNull() ? QStringLiteral("") : label;
+}
+
 } // namespace
 
 BarChart::BarChart() : categories_(new QBarCategoryAxis), values_(new QValueAxis) {
-    legend()->hide();
-    categories_->setTitleText(QStringLiteral("Players"));
     categories_->setTitleFont(AxisTitleFont());
     categories_->setLabelsFont(CategoryLabelFont());
     values_->setTitleText(QStringLiteral("Value"));
@@ -73,55 +93,111 @@ BarChart::BarChart() : categories_(new QBarCategoryAxis), values_(new QValueAxis
     values_->setTickAnchor(0);
     addAxis(categories_, Qt::AlignBottom);
     addAxis(values_, Qt::AlignLeft);
-    connect(this, &QChart::plotAreaChanged, this, &BarChart::fitBarsTo);
+    // Bars changed while the chart lays itself out would not be drawn: they change after the layout.
+    connect(this, &QChart::plotAreaChanged, this, &BarChart::fitBarsTo, Qt::QueuedConnection);
     draw(SampleChart());
 }
 
 void BarChart::draw(const ChartModel& model) {
+    model_ = model;
     removeAllSeries();
-    auto* set = new QBarSet(QString());
-    QStringList labels;
-    labels.reserve(static_cast<qsizetype>(model.bars.size()));
-    for (const ChartBar& bar : model.bars) {
-        set->append(static_cast<qreal>(bar.value));
-        // The axis drops null labels, which would shift every later bar onto the wrong name.
-        const QString label = QString::fromStdString(bar.label);
-        labels.append(label.isNull() ? QStringLiteral("") : label);
-    }
-    // An axis without categories neither lays out nor repaints: an empty chart gets one blank category.
-    categories_->setCategories(labels.isEmpty() ? QStringList{QStringLiteral("")} : labels);
-    categories_->setLabelsAngle(model.labels == LabelOrientation::Vertical ? -90 : 0);
-
+    auto legendName = [&model](std::size_t set) {
+        return set < model.legend.size() ? QString::fromStdString(model.legend[set]) : QString();
+    };
     auto* series = new QBarSeries;
-    series->append(set);
-    if (!model.below.empty()) {
-        auto* below = new QBarSet(QString());
-        for (const std::int64_t value : model.below)
-            below->append(static_cast<qreal>(value));
-        series->append(below);
-    }
+    series->append(new QBarSet(legendName(0)));
+    if (!model.below.empty())
+        series->append(new QBarSet(legendName(1)));
     addSeries(series);
     series->attachAxis(categories_);
     series->attachAxis(values_);
     for (QBarSet* bars : series->barSets())
         bars->setBorderColor(bars->color()); // the theme's light border would wash out narrow bars
+    legend()->setVisible(!model.legend.empty());
+    categories_->setTitleText(QString::fromStdString(model.categoryTitle));
+    categories_->setLabelsAngle(model.labels == LabelOrientation::Vertical ? -90 : 0);
     FitValueAxis(*values_, model);
     setTitle(QString::fromStdString(model.title));
-    fitBarsTo(plotArea());
+
+    first_ = 0;
+    shown_ = std::max(1, static_cast<int>(plotArea().width() / slotWidth()));
+    fillShownBars();
 }
 
-qreal BarChart::slotWidthForNames() const {
-    return 1.5 * QFontMetricsF(categories_->labelsFont()).height();
+void BarChart::showFrom(int first) {
+    first = std::clamp(first, 0, std::max(barCount() - shown_, 0));
+    if (first == first_)
+        return;
+    first_ = first;
+    fillShownBars();
+}
+
+QString BarChart::nameAt(const QPointF& point) const {
+    const QRectF plot = plotArea();
+    if (point.x() < plot.left() || point.x() >= plot.right() || point.y() < plot.top())
+        return {};
+    // The bar's column, or its name under the plot.
+    const auto slot = static_cast<int>((point.x() - plot.left()) * categories_->count() / plot.width());
+    const int bar = first_ + slot;
+    if (bar >= std::min(first_ + shown_, barCount()))
+        return {};
+    return QString::fromStdString(model_.bars[static_cast<std::size_t>(bar)].label);
+}
+
+qreal BarChart::slotWidth() const {
+    const QFontMetricsF metrics(categories_->labelsFont());
+    // Qt Charts keeps a padding on either side of a label and a margin around its text.
+    const qreal margin = metrics.height();
+    if (model_.labels == LabelOrientation::Vertical)
+        return metrics.height() + margin;
+    qreal widest = 0;
+    for (const ChartBar& bar : model_.bars)
+        widest = std::max(widest, metrics.horizontalAdvance(CappedLabel(bar.label)));
+    return widest + margin;
+}
+
+qreal BarChart::labelRoom() const {
+    // Qt Charts gives an axis at most 40% of the chart; the axis title and the paddings take the rest.
+    const qreal line = QFontMetricsF(categories_->labelsFont()).height();
+    if (model_.labels == LabelOrientation::Vertical)
+        return 0.4 * size().height() - 5 * line;
+    return plotArea().width() - line;
 }
 
 void BarChart::fitBarsTo(const QRectF& plotArea) {
-    // Below one line of text per bar the names would overlap, and below two pixels Qt Charts cannot lay
-    // the axis out at all: the axis goes, and the bars fill their slots so that they stay visible.
-    const qreal slot = plotArea.width() / std::max<qsizetype>(categories_->count(), 1);
-    const bool roomForNames = slot >= QFontMetricsF(categories_->labelsFont()).height();
-    categories_->setVisible(roomForNames);
-    for (QAbstractSeries* series : series())
-        static_cast<QBarSeries*>(series)->setBarWidth(roomForNames ? 0.5 : 1.0);
+    const int fit = std::max(1, static_cast<int>(plotArea.width() / slotWidth()));
+    if (fit == shown_ && labelRoom() == labelRoom_)
+        return;
+    shown_ = fit;
+    first_ = std::clamp(first_, 0, std::max(barCount() - shown_, 0));
+    fillShownBars();
+}
+
+void BarChart::fillShownBars() {
+    labelRoom_ = labelRoom();
+    const QFontMetricsF metrics(categories_->labelsFont());
+    const int end = std::min(first_ + shown_, barCount());
+    QList<qreal> above;
+    QList<qreal> below;
+    QStringList labels;
+    for (int bar = first_; bar < end; ++bar) {
+        const auto index = static_cast<std::size_t>(bar);
+        above.append(static_cast<qreal>(model_.bars[index].value));
+        if (!model_.below.empty())
+            below.append(static_cast<qreal>(model_.below[index]));
+        labels.append(ShownLabel(model_.bars[index].label, metrics, labelRoom_));
+    }
+    const QList<QBarSet*> sets = static_cast<QBarSeries*>(series().constFirst())->barSets();
+    for (QBarSet* set : sets) {
+        if (set->count() > 0)
+            set->remove(0, set->count());
+    }
+    sets.constFirst()->append(above);
+    if (sets.size() > 1)
+        sets.at(1)->append(below);
+    // An axis without categories neither lays out nor repaints: an empty chart gets one blank category.
+    categories_->setCategories(labels.isEmpty() ? QStringList{QStringLiteral("")} : labels);
+    emit shownBarsChanged();
 }
 
 } // namespace coffer

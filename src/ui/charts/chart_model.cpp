@@ -48,6 +48,8 @@ ChartModel BuildWeeklyChart(const WeeklyActivity& activity, int entry) {
 
     ChartModel chart;
     chart.title = kWeeklyChartEntries[static_cast<std::size_t>(weekly)];
+    chart.categoryTitle = "Week";
+    chart.legend = {"Deposits", "Withdrawals"};
     if (const std::uint64_t undated = activity.undatedEntries(); undated > 0)
         chart.title += " (" + std::to_string(undated) + " entries without a time left out)";
     for (const auto& [week, totals] : activity.weeks()) {

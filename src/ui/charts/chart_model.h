@@ -57,6 +57,9 @@ struct ChartModel {
     // A second bar beside each of `bars`, drawn below zero (the weekly charts' withdrawals); empty
     // for the member charts.
     std::vector<std::int64_t> below = {};
+    std::string categoryTitle = "Players";
+    // What the bars above and below zero stand for, shown in a legend; empty: no legend.
+    std::vector<std::string> legend = {};
 };
 
 // Charts entry `entry` (1 to 13): switches the table's automatic sorting off, sorts it with
@@ -67,7 +70,8 @@ ChartModel BuildChart(StatsTable& members, int entry);
 
 // Charts weekly entry `entry` (kFirstWeeklyEntry and the next): one category per ISO week with
 // analysed entries, labelled "2008-W23", in time order; deposits up, withdrawals (repairs included)
-// down, gold in whole gold (halves to even), items by their count. The title says how many analysed
+// down, gold in whole gold (halves to even), items by their count, with a legend naming the two and the
+// category axis titled "Week". The title says how many analysed
 // entries had no readable time and are left out. Throws std::out_of_range for any other entry.
 ChartModel BuildWeeklyChart(const WeeklyActivity& activity, int entry);
 

@@ -6,24 +6,27 @@
 #include "ui/twips.h"
 #include "ui/user_dialogs.h"
 
+#include <QAbstractItemView>
 #include <QBarCategoryAxis>
 #include <QChartView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace coffer {
 namespace {
@@ -46,7 +49,7 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, Use
                        PrinterSource defaultPrinter, QWidget* parent)
     : QWidget(parent), sortMembers_(std::move(sortMembers)), activity_(std::move(activity)), dialogs_(dialogs),
       dialogTitle_(std::move(dialogTitle)), defaultPrinter_(std::move(defaultPrinter)), chart_(new BarChart),
-      view_(new QChartView(chart_, this)), scroll_(new QScrollArea(this)) {
+      view_(new QChartView(chart_, this)), scroll_(new QScrollBar(Qt::Horizontal, this)) {
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
 
@@ -59,11 +62,11 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, Use
 
     view_->setObjectName(QStringLiteral("MSChart1"));
     view_->setRenderHint(QPainter::Antialiasing);
+    view_->viewport()->installEventFilter(this);
     scroll_->setObjectName(QStringLiteral("chartScroll"));
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setWidget(view_);
-    scroll_->viewport()->installEventFilter(this);
+    connect(scroll_, &QScrollBar::valueChanged, chart_, &BarChart::showFrom);
+    connect(chart_, &BarChart::shownBarsChanged, this, &ChartPanel::fitScrollBarToChart);
+    fitScrollBarToChart();
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(Pixels(*this, 60), 0, 0, 0);
@@ -77,22 +80,36 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, Use
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(Pixels(*this, 45));
     layout->addLayout(controls);
-    layout->addWidget(scroll_, 1);
+    layout->addWidget(view_, 1);
+    layout->addWidget(scroll_);
 }
 
 bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == scroll_->viewport() && event->type() == QEvent::Resize)
-        fitChartToBars();
+    if (watched != view_->viewport())
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::ToolTip) {
+        // A bar's or a name's tooltip is the whole name, which the axis may show cut.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString name = chart_->nameAt(chart_->mapFromScene(view_->mapToScene(help->pos())));
+        if (name.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), name, view_);
+        return true;
+    }
+    if (event->type() == QEvent::Wheel) { // the wheel moves along the bars, as the scroll bar does
+        QCoreApplication::sendEvent(scroll_, event);
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
-void ChartPanel::fitChartToBars() {
-    // Whatever is not the plot area (the value axis, the margins) keeps its size as the chart widens.
-    const int bars = chart_->categoryAxis()->count();
-    const qreal besidePlot = std::max<qreal>(view_->width() - chart_->plotArea().width(), 0);
-    const int needed = static_cast<int>(std::ceil(bars * chart_->slotWidthForNames() + besidePlot));
-    const QSize shown = scroll_->viewport()->size();
-    view_->resize(std::max(shown.width(), needed), shown.height());
+void ChartPanel::fitScrollBarToChart() {
+    const QSignalBlocker quiet(scroll_); // the chart already shows where the bar is moved to
+    scroll_->setRange(0, std::max(chart_->barCount() - chart_->shownCount(), 0));
+    scroll_->setPageStep(chart_->shownCount());
+    scroll_->setValue(chart_->firstShown());
+    scroll_->setVisible(scroll_->maximum() > 0);
 }
 
 QComboBox* ChartPanel::makeChartTypeBox() {
@@ -118,6 +135,10 @@ QComboBox* ChartPanel::makeChartTypeBox() {
         box->addItem(QString::fromLatin1(entry));
     for (const char* entry : kWeeklyChartEntries)
         box->addItem(QString::fromLatin1(entry));
+    // The box keeps its designed width, and its list is as wide as the longest entry.
+    QAbstractItemView* list = box->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
+                          2 * list->frameWidth());
     box->setCurrentIndex(-1);
     box->setEditText(tr("Select a chart type"));
     return box;
@@ -143,8 +164,6 @@ void ChartPanel::draw(int entry) {
     else
         sortMembers_([&](StatsTable& members) { model = BuildChart(members, entry); });
     chart_->draw(model);
-    fitChartToBars();
-    scroll_->horizontalScrollBar()->setValue(0);
 }
 
 void ChartPanel::printChart() {
@@ -154,7 +173,7 @@ void ChartPanel::printChart() {
                   "and try again."));
         return;
     }
-    if (!PrintWidgetPicture(*scroll_->viewport(), *printer))
+    if (!PrintWidgetPicture(*view_, *printer))
         inform(tr("The chart could not be printed. Check the default printer and try again."));
 }
 
@@ -168,7 +187,7 @@ void ChartPanel::saveChart() {
         return;
     // Written beside the target and renamed over it, so a failed save leaves any old file as it was.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || !scroll_->viewport()->grab().save(&file, "PNG") || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !view_->grab().save(&file, "PNG") || !file.commit())
         inform(tr("The chart could not be saved as %1.").arg(fileName));
 }
 

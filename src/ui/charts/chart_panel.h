@@ -1,8 +1,9 @@
 #pragma once
 // The Charts tab of the Report panel: the chart type box ("Display:"), "Print Chart", "Save Chart"
 // and the chart itself. Picking a chart type draws that chart from the member table; typing into the
-// box draws nothing. However many members there are, each bar keeps room for its name: a chart wider
-// than the tab scrolls sideways, and printing and saving take the part the tab shows.
+// box draws nothing. However many members there are, each bar keeps room for its name: the chart shows
+// the bars that fit, a scroll bar under it moves along the rest, and printing and saving take what
+// the tab shows.
 
 #include "analysis/stats_table.h"
 #include "analysis/weekly_activity.h"
@@ -15,7 +16,7 @@
 
 class QChartView;
 class QComboBox;
-class QScrollArea;
+class QScrollBar;
 
 namespace coffer {
 
@@ -54,7 +55,7 @@ class ChartPanel : public QWidget {
     void printChart();
     void saveChart();
     void inform(const QString& text);
-    void fitChartToBars();
+    void fitScrollBarToChart();
 
     QComboBox* chartType_ = nullptr;
     MemberTableSort sortMembers_;
@@ -64,7 +65,7 @@ class ChartPanel : public QWidget {
     PrinterSource defaultPrinter_;
     BarChart* chart_;
     QChartView* view_;
-    QScrollArea* scroll_;
+    QScrollBar* scroll_;
     bool finishingEdit_ = false;
     int chosen_ = 0;
 };

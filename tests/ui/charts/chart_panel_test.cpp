@@ -6,18 +6,22 @@
 
 #include "analysis/transaction_totals.h"
 
+#include <QAbstractItemView>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChartView>
 #include <QComboBox>
-#include <QFontMetricsF>
+#include <QGraphicsTextItem>
+#include <QHelpEvent>
 #include <QImage>
+#include <QLegendMarker>
 #include <QLineEdit>
-#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
+#include <QToolTip>
 #include <QValueAxis>
 
 namespace coffer {
@@ -45,6 +49,27 @@ QString Drawn(const Form1Harness& h) {
     return drawn.join(u' ');
 }
 
+// Whether the category axis draws these names left to right, each whole or, past 48 characters, as its
+// beginning and "…" (Qt Charts cuts a label without room with "...").
+bool DrawsNames(const Form1Harness& h, const QStringList& names) {
+    auto* view = h.find<QChartView>("MSChart1");
+    const QFont font = static_cast<const BarChart*>(view->chart())->categoryAxis()->labelsFont();
+    QList<const QGraphicsTextItem*> labels; // without the axis' blank end label
+    for (const QGraphicsItem* item : view->scene()->items()) {
+        const auto* text = dynamic_cast<const QGraphicsTextItem*>(item);
+        if (text != nullptr && text->isVisible() && text->font() == font && !text->toPlainText().isEmpty())
+            labels << text;
+    }
+    std::ranges::sort(labels, {}, [](const QGraphicsTextItem* text) { return text->sceneBoundingRect().center().x(); });
+    for (qsizetype i = 0; i < labels.size() && labels.size() == names.size(); ++i) {
+        const QString drawn = labels[i]->toPlainText();
+        if (drawn != names[i] && !(names[i].size() > 48 && drawn.size() > 12 && drawn.endsWith(u'\u2026') &&
+                                   names[i].startsWith(drawn.chopped(1))))
+            return false;
+    }
+    return labels.size() == names.size();
+}
+
 } // namespace
 
 class ChartPanelTest : public QObject {
@@ -59,8 +84,9 @@ class ChartPanelTest : public QObject {
     void reportsDrawTheDepositsChartAndPickedEntriesTheirOwn() {
         Form1Harness h;
         QVERIFY(h.importFile(h.writeFile(QStringLiteral("banklog.xml"), kBankLog)) && h.analyze());
-        QCOMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
         h.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
+        QTRY_COMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
+        QVERIFY(DrawsNames(h, {QStringLiteral("Ann"), QStringLiteral("Cid")}));
         QSignalSpy reordered(h.window().memberModel(), &QAbstractItemModel::layoutChanged);
         auto* box = h.find<QComboBox>("Combo1"); // picked as a user does, with the arrow key from above
         box->setCurrentIndex(box->findText(QStringLiteral("Repairs")) - 1);
@@ -73,33 +99,56 @@ class ChartPanelTest : public QObject {
         QTest::keyClicks(box, QStringLiteral("Withdrawls"));
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(Drawn(h), QStringLiteral("Repairs Cid=-2 Bob=-4"));
+        box->showPopup(); // the list shows every entry whole, though the box is narrower
+        QVERIFY(box->view()->viewport()->width() >= box->view()->sizeHintForColumn(0));
+        box->hidePopup();
+        emit box->activated(kFirstWeeklyEntry - 1); // a weekly chart says which bars are which
+        const auto* chart = static_cast<BarChart*>(h.find<QChartView>("MSChart1")->chart());
+        QCOMPARE(Drawn(h) + u' ' + chart->categoryAxis()->titleText(),
+                 QStringLiteral("Gold deposited and withdrawn by week 1970-W01=40 Week"));
+        QVERIFY(DrawsNames(h, {QStringLiteral("1970-W01")}) && chart->legend()->isVisible());
+        QCOMPARE(chart->legend()->markers().constLast()->label(), QStringLiteral("Withdrawals"));
         h.find<QTabBar>("TabStrip1")->setCurrentIndex(0);
         h.click("cmdRefresh");
         QCOMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
         QCOMPARE(box->currentText(), QStringLiteral("Withdrawls"));
     }
 
-    // A big guild keeps every name and the axis titles: the chart scrolls sideways, and a saved picture
-    // is what the tab shows. The file dialog does not ask about overwriting; the panel does, and a save
-    // that fails says so.
+    // A big guild keeps every name readable in full: the chart shows the bars that fit and scrolls along
+    // the rest with the value axis fixed, a name over 48 characters is cut and whole in its tooltip, and
+    // a saved picture is what the tab shows. The file dialog does not ask about overwriting; the panel
+    // does, and a save that fails says so.
     void everyNameStaysLegibleInABigGuild() {
         Form1Harness h;
         QVERIFY(QTest::qWaitForWindowExposed(&h.window()));
         QString log = QStringLiteral("<?xml version=\"1.0\"?>\n");
         constexpr int kMembers = 3000;
-        for (int member = 0; member < kMembers; ++member)
-            log += QStringLiteral("<banklog money=\"%1\" player=\"Member%2\" type=\"4\"/>\n")
-                       .arg((member + 1) * 10000)
-                       .arg(member);
+        QStringList names; // highest deposit first
+        for (int member = kMembers; member > 0; --member) {
+            names << (member == kMembers ? QStringLiteral("Wilmawendel").repeated(6)
+                                         : QStringLiteral("Wilmawendel%1").arg(member));
+            log += QStringLiteral("<banklog money=\"%1\" player=\"%2\" type=\"4\"/>\n")
+                       .arg(member * 10000)
+                       .arg(names.last());
+        }
         QVERIFY(h.importFile(h.writeFile(QStringLiteral("big.xml"), log.toUtf8())) && h.analyze());
         h.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
+        emit h.find<QComboBox>("Combo1")->activated(kGoldDeposits - 1);
         auto* view = h.find<QChartView>("MSChart1");
         const auto* chart = static_cast<const BarChart*>(view->chart());
-        QCOMPARE(chart->categoryAxis()->count(), kMembers);
-        QVERIFY(chart->categoryAxis()->isVisible() && chart->categoryAxis()->isTitleVisible());
-        QVERIFY(chart->plotArea().width() / kMembers >= QFontMetricsF(chart->categoryAxis()->labelsFont()).height());
-        QWidget* shown = h.find<QScrollArea>("chartScroll")->viewport();
-        QVERIFY(view->width() > shown->width());
+        auto* scroll = h.find<QScrollBar>("chartScroll");
+        const qreal top = chart->valueAxis()->max(); // the whole chart's, wherever it is scrolled
+        for (const int first : {0, 1234, kMembers}) {
+            scroll->setValue(first);
+            QTRY_VERIFY(DrawsNames(h, names.mid(chart->firstShown(), chart->shownCount())));
+            QVERIFY(chart->shownCount() > 20 && chart->valueAxis()->max() == top);
+        }
+        QCOMPARE(chart->firstShown() + chart->shownCount(), kMembers);
+        scroll->setValue(0);
+        const QPointF firstBar = chart->plotArea().bottomLeft() + QPointF(2, -2);
+        QHelpEvent hover(QEvent::ToolTip, view->mapFromScene(chart->mapToScene(firstBar)), QPoint(100, 100));
+        QCoreApplication::sendEvent(view->viewport(), &hover);
+        QCOMPARE(QToolTip::text(), names.first());
 
         const QString saved = h.writeFile(QStringLiteral("chart.png"), "old");
         const QString chosen = h.folder() + QStringLiteral("/chart"); // the panel adds ".png"
@@ -108,7 +157,7 @@ class ChartPanelTest : public QObject {
         h.click("cmdSaveChart");
         QCOMPARE(test::ReadAll(saved), QByteArray("old"));
         h.click("cmdSaveChart");
-        QCOMPARE(QImage(saved, "PNG").size(), shown->grab().size());
+        QCOMPARE(QImage(saved, "PNG").size(), view->grab().size());
         QCOMPARE(h.dialogs().questions.size(), 2);
         QVERIFY(h.dialogs().messages.isEmpty());
         h.click("cmdSaveChart");
