@@ -27,17 +27,17 @@ fs::path UserDataFolder() {
     return folder;
 }
 
+bool IsInstalledProgram(const fs::path& programFolder) {
+    std::error_code error;
+    return programFolder.filename() == "bin" && fs::is_directory(InstalledDataFolder(programFolder), error);
+}
+
 } // namespace
 
 fs::path ProgramFolder() {
     std::error_code error;
     const fs::path exe = fs::read_symlink("/proc/self/exe", error);
     return error ? fs::current_path(error) : exe.parent_path();
-}
-
-bool IsInstalledProgram(const fs::path& programFolder) {
-    std::error_code error;
-    return programFolder.filename() == "bin" && fs::is_directory(InstalledDataFolder(programFolder), error);
 }
 
 fs::path DataFolder(const fs::path& programFolder) {

@@ -8,11 +8,11 @@ namespace coffer {
 std::filesystem::path ProgramFolder();
 
 // An installed program's folder is named bin and has ../share/coffer/ beside it. Such a folder is shared
-// with other programs (/usr/bin, /usr/local/bin): the program keeps nothing of its own there.
-bool IsInstalledProgram(const std::filesystem::path& programFolder);
+// with other programs (/usr/bin, /usr/local/bin): the program keeps nothing of its own there. Both
+// folders are found from the program's place, so an installation works under any prefix.
 
 // Where the program's own files are (html/help.html): share/coffer/ of an installed program, otherwise
-// the program folder itself. Found from the program's place, so the files move with the program.
+// the program folder itself.
 std::filesystem::path DataFolder(const std::filesystem::path& programFolder = ProgramFolder());
 
 // Where the program keeps its report and temporary files: the program folder when the program runs from
