@@ -65,6 +65,9 @@ class Form1 : public QMainWindow {
 
     // Opens maximised; restored, the window has its design size, centred on the screen.
     void showAtStart();
+    // Imports the files one after another, each as "Import File" would (a file dropped on the window, or
+    // named on the command line).
+    void importFiles(const QStringList& files);
 
     StatsTableModel* memberModel() const { return memberModel_; }
     StatsTableModel* itemModel() const { return itemModel_; }

@@ -130,18 +130,22 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::dropEvent(QDropEvent* event) {
     QStringList files;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
+        if (url.isLocalFile() && FileExists(url.toLocalFile().toStdString()))
             files << url.toLocalFile();
     if (files.isEmpty())
         return;
     event->acceptProposedAction();
+    importFiles(files);
+}
+
+void Form1::importFiles(const QStringList& files) {
     if (busy_) {
         frame3_->showStatus(QStringLiteral("Files cannot be imported while an import or an analysis is in progress."));
         return;
     }
     showPanel(frame2_);
     for (const QString& file : files)
-        if (!closing_ && FileExists(file.toStdString()))
+        if (!closing_)
             importFile(file);
 }
 
