@@ -1,5 +1,7 @@
-// coffer-cli stopped by Ctrl-C or a termination signal in the middle of a run: it ends as a program
-// ended by the signal (status 130 for Ctrl-C in a shell) and leaves no temporary copy of the log behind.
+// coffer-cli as a process: stopped by Ctrl-C or a termination signal in the middle of a run, it ends
+// as a program ended by the signal (status 130 for Ctrl-C in a shell) and leaves no temporary copy of
+// the log behind; a closed pipe, a lack of memory and its own standard input as an output end it with
+// status 2.
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
@@ -8,9 +10,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -60,6 +64,58 @@ TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
         std::sort(left.begin(), left.end());
         EXPECT_EQ(left, (std::vector<std::string>{"coffer-cli", "log.xml"}));
     }
+}
+
+// Runs coffer-cli with `args`, standard input and output on the given descriptors, standard error into
+// `err`, in at most `memory` bytes of address space; its wait status.
+int RunCli(std::vector<std::string> args, int in, int out, const fs::path& err, rlim_t memory = RLIM_INFINITY) {
+    args.insert(args.begin(), COFFER_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit limit{memory, memory};
+        if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(errFd, 2) < 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(127);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(errFd);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST(CliSignal, ClosedPipeEndlessInputAndStandardInputAsOutputEndWithStatus2) {
+    const testing::TempFolder folder;
+    const fs::path log = folder / "log.xml", err = folder / "err.txt";
+    const std::string text = testing::BankLog({{"Ann", "1", "Iron Nails", 3}});
+    std::ofstream(log) << text;
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]); // no reader
+    const int logFd = ::open(log.c_str(), O_RDONLY), zero = ::open("/dev/zero", O_RDONLY);
+    const struct {
+        std::vector<std::string> args;
+        int in, out;
+        rlim_t memory;
+        std::string errStart;
+    } cases[] = {
+        {{"--help"}, zero, pipeFds[1], RLIM_INFINITY, "coffer-cli: could not write to standard output"},
+        {{"-"}, zero, zero, rlim_t{150} << 20, "coffer-cli: out of memory"},
+        {{"-", "--items", log.string()}, logFd, zero, RLIM_INFINITY, "coffer-cli: --items " + log.string()},
+    };
+    for (const auto& c : cases) {
+        const int status = RunCli(c.args, c.in, c.out, err, c.memory);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.args[0] << ' ' << status;
+        EXPECT_EQ(testing::ReadFile(err).rfind(c.errStart, 0), 0u) << testing::ReadFile(err);
+    }
+    EXPECT_EQ(testing::ReadFile(log), text);
+    for (const int fd : {pipeFds[1], logFd, zero})
+        ::close(fd);
 }
 
 } // namespace
