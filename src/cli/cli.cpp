@@ -121,10 +121,10 @@ std::string SiteBase(std::string address, const std::string& option) {
     return address;
 }
 
-// A date of the years 0001 to 9999, written with four digits.
+// A date of the years 1 to 9999 (there is no year 0), written with four digits.
 QDate IsoDate(const std::string& text, const std::string& option) {
     const bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-' && AllDigits(text.substr(0, 4)) &&
-                        AllDigits(text.substr(5, 2)) && AllDigits(text.substr(8)) && text.substr(0, 4) != "0000";
+                        AllDigits(text.substr(5, 2)) && AllDigits(text.substr(8));
     const QDate date = QDate::fromString(QString::fromStdString(text), "yyyy-MM-dd");
     if (!shaped || !date.isValid())
         throw UsageError{"option " + option + " needs a date as YYYY-MM-DD, not \"" + text + "\""};
