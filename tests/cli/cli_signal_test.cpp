@@ -13,13 +13,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace coffer {
 namespace {
@@ -34,6 +31,24 @@ bool HoldsTemporaryCopy(pid_t pid) {
     return false;
 }
 
+// Starts the program `args[0]` with the rest of `args`, standard input, output and error on the given
+// descriptors, in at most `memory` bytes of address space.
+pid_t Start(std::vector<std::string> args, int in = 0, int out = 1, int err = 2, rlim_t memory = RLIM_INFINITY) {
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit limit{memory, memory};
+        if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(127);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
 TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
     const testing::TempFolder folder; // the program's own folder, where its temporary copy goes
     const fs::path program = folder / "coffer-cli";
@@ -42,13 +57,8 @@ TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
     const testing::LoreholdSite site; // never answers: this thread runs no event loop while the run waits
     std::vector<std::string> args = {program.string(), (folder / "log.xml").string(), "--lookup", "--item-db"};
     args.insert(args.end(), {site.base(), "-o", (folder / "report.html").string(), "--quiet"});
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
     for (const int signal : {SIGINT, SIGTERM}) {
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        const pid_t pid = Start(args);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!HoldsTemporaryCopy(pid) && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -66,29 +76,6 @@ TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
     }
 }
 
-// Runs coffer-cli with `args`, standard input and output on the given descriptors, standard error into
-// `err`, in at most `memory` bytes of address space; its wait status.
-int RunCli(std::vector<std::string> args, int in, int out, const fs::path& err, rlim_t memory = RLIM_INFINITY) {
-    args.insert(args.begin(), COFFER_CLI_PATH);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const rlimit limit{memory, memory};
-        if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(errFd, 2) < 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(errFd);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
-
 TEST(CliSignal, ClosedPipeEndlessInputAndStandardInputAsOutputEndWithStatus2) {
     const testing::TempFolder folder;
     const fs::path log = folder / "log.xml", err = folder / "err.txt";
@@ -101,16 +88,18 @@ TEST(CliSignal, ClosedPipeEndlessInputAndStandardInputAsOutputEndWithStatus2) {
     const struct {
         std::vector<std::string> args;
         int in, out;
-        rlim_t memory;
         std::string errStart;
     } cases[] = {
-        {{"--help"}, zero, pipeFds[1], RLIM_INFINITY, "coffer-cli: could not write to standard output"},
-        {{"-"}, zero, zero, rlim_t{150} << 20, "coffer-cli: out of memory"},
-        {{"-", "--items", log.string()}, logFd, zero, RLIM_INFINITY, "coffer-cli: --items " + log.string()},
+        {{COFFER_CLI_PATH, "--help"}, zero, pipeFds[1], "coffer-cli: could not write to standard output"},
+        {{COFFER_CLI_PATH, "-"}, zero, zero, "coffer-cli: out of memory"},
+        {{COFFER_CLI_PATH, "-", "--items", log.string()}, logFd, zero, "coffer-cli: --items " + log.string()},
     };
     for (const auto& c : cases) {
-        const int status = RunCli(c.args, c.in, c.out, err, c.memory);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.args[0] << ' ' << status;
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int status = 0;
+        ::waitpid(Start(c.args, c.in, c.out, errFd, rlim_t{150} << 20), &status, 0); // memory for a start
+        ::close(errFd);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.args[1] << ' ' << status;
         EXPECT_EQ(testing::ReadFile(err).rfind(c.errStart, 0), 0u) << testing::ReadFile(err);
     }
     EXPECT_EQ(testing::ReadFile(log), text);

@@ -26,26 +26,6 @@ class ReportFileTest : public ::testing::Test {
     const fs::path& folder_ = temp_.path();
 };
 
-TEST_F(ReportFileTest, ReplacesTheReportAndEndsItWithCrLf) {
-    const fs::path path = folder_ / "report.html";
-    std::ofstream(path) << "old report";
-    GuildStats stats;
-    ASSERT_EQ(GenerateReport(stats, ReportSettings{}, path), "");
-    EXPECT_EQ(ReadFile(path), BuildReport(stats, ReportSettings{}) + "\r\n");
-    EXPECT_EQ(fileCount(), 1u); // no temporary file left beside it
-}
-
-TEST_F(ReportFileTest, AFailedWriteKeepsThePreviousFile) {
-    // The target cannot be replaced: a folder stands in its place.
-    const fs::path blocked = folder_ / "blocked.html";
-    fs::create_directory(blocked);
-    std::ofstream(blocked / "keep.txt") << "kept";
-    const std::string error = WriteFileReplacing(blocked, "new");
-    EXPECT_EQ(error, "Could not write " + blocked.string() + ": Is a directory");
-    EXPECT_EQ(ReadFile(blocked / "keep.txt"), "kept");
-    EXPECT_EQ(fileCount(), 1u);
-}
-
 // A generation is renamed into place only once all of it is written, its temporary files nameless until
 // then; a link is written through to its file, a FIFO is written to, and both stay as they are.
 TEST_F(ReportFileTest, OutputsAreReplacedTogetherThroughLinksAndFifos) {
@@ -80,13 +60,13 @@ TEST_F(ReportFileTest, OutputsAreReplacedTogetherThroughLinksAndFifos) {
     ASSERT_EQ(outputs.add(fifo, "piped"), "");
     ASSERT_EQ(outputs.commit(), "");
     char piped[8] = {};
-    EXPECT_EQ(::read(readEnd, piped, sizeof piped), 5);
+    EXPECT_EQ(std::string(piped, std::max<ssize_t>(::read(readEnd, piped, sizeof piped), 0)), "piped");
     ::close(readEnd);
-    EXPECT_EQ(std::string(piped), "piped");
     EXPECT_EQ(ReadFile(real), "new");
     EXPECT_EQ(ReadFile(folder_ / "made.tsv"), "table");
     EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling) && fs::is_fifo(fifo));
     EXPECT_EQ(fileCount(), 5u);
+    EXPECT_EQ(WriteFileReplacing(folder_, "new"), "Could not write " + folder_.string() + ": Is a directory");
 }
 
 TEST_F(ReportFileTest, AReplacedFileKeepsItsModeANewOneGetsTheUmasks) {
