@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -30,6 +31,14 @@ bool HoldsTemporaryCopy(pid_t pid) {
             return true;
     return false;
 }
+
+// The address sanitizer reserves far more address space than a run needs: its builds run without a
+// limit, and without endless input.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 
 // Starts the program `args[0]` with the rest of `args`, standard input, output and error on the given
 // descriptors, in at most `memory` bytes of address space.
@@ -91,13 +100,13 @@ TEST(CliSignal, ClosedPipeEndlessInputAndStandardInputAsOutputEndWithStatus2) {
         std::string errStart;
     } cases[] = {
         {{COFFER_CLI_PATH, "--help"}, zero, pipeFds[1], "coffer-cli: could not write to standard output"},
-        {{COFFER_CLI_PATH, "-"}, zero, zero, "coffer-cli: out of memory"},
         {{COFFER_CLI_PATH, "-", "--items", log.string()}, logFd, zero, "coffer-cli: --items " + log.string()},
+        {{COFFER_CLI_PATH, "-"}, zero, zero, "coffer-cli: out of memory"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : std::span(cases).first(kSanitized ? 2 : 3)) {
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int status = 0;
-        ::waitpid(Start(c.args, c.in, c.out, errFd, rlim_t{150} << 20), &status, 0); // memory for a start
+        ::waitpid(Start(c.args, c.in, c.out, errFd, kSanitized ? RLIM_INFINITY : rlim_t{150} << 20), &status, 0);
         ::close(errFd);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.args[1] << ' ' << status;
         EXPECT_EQ(testing::ReadFile(err).rfind(c.errStart, 0), 0u) << testing::ReadFile(err);
