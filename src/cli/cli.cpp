@@ -371,6 +371,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             return kCliFailure;
         }
     }
+    if (!err.flush())
+        return kCliFailure; // the status texts were lost: the run fails before it replaces anything
     if (std::string error = outputs.commit(); !error.empty()) {
         err << "coffer-cli: " << error << '\n';
         return kCliFailure;

@@ -198,13 +198,13 @@ TEST_F(CliTest, HelpAndVersion) {
     EXPECT_EQ(run({"--version"}), 0);
     EXPECT_EQ(out.rfind("coffer-cli (Coffer) ", 0), 0u);
 
-    // A failed write to standard error fails the run; the outputs stay written.
+    // A failed write to standard error fails the run before it replaces anything.
     std::istringstream in;
     std::ostringstream text;
     std::ostream broken(nullptr);
     const fs::path report = folder_ / "report.html";
     EXPECT_EQ(RunCli({write("log.xml", kPage1).string(), "-o", report.string()}, in, text, broken, "DATE"), 2);
-    EXPECT_TRUE(fs::exists(report));
+    EXPECT_FALSE(fs::exists(report));
 }
 
 } // namespace
