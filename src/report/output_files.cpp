@@ -141,7 +141,9 @@ std::string OutputFiles::add(const fs::path& path, std::string content) {
     }
     // A file that is replaced keeps its permissions; a new one gets those the user's umask gives.
     const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
-    output.fd = ::open(FolderOf(output.target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    // An unnamed file can be given its name only through /proc, which a chroot may lack.
+    if (::access("/proc/self/fd", X_OK) == 0)
+        output.fd = ::open(FolderOf(output.target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (output.fd < 0 && !NameTemporary(output.target, output.temporaryName, [&](const std::string& name) {
             output.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             return output.fd >= 0;
