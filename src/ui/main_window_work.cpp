@@ -26,6 +26,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 
 namespace coffer {
@@ -79,16 +80,23 @@ bool Form1::importFile(const QString& name) {
     QFile file(name);
     std::string content;
     if (file.open(QIODevice::ReadOnly)) {
-        // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
-        content.reserve(static_cast<std::size_t>(file.size()) + 1);
-        while (!file.atEnd() && file.error() == QFileDevice::NoError) {
-            const std::size_t start = content.size();
-            const qint64 left = file.size() - static_cast<qint64>(start);
-            content.resize(start +
-                           static_cast<std::size_t>(left > 0 ? std::min(left, kReadStepBytes) : kReadStepBytes));
-            const qint64 got = file.read(content.data() + start, static_cast<qint64>(content.size() - start));
-            content.resize(start + static_cast<std::size_t>(std::max<qint64>(got, 0)));
-            pump();
+        try {
+            // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
+            content.reserve(static_cast<std::size_t>(file.size()) + 1);
+            while (!file.atEnd() && file.error() == QFileDevice::NoError) {
+                const std::size_t start = content.size();
+                const qint64 left = file.size() - static_cast<qint64>(start);
+                content.resize(start +
+                               static_cast<std::size_t>(left > 0 ? std::min(left, kReadStepBytes) : kReadStepBytes));
+                const qint64 got = file.read(content.data() + start, static_cast<qint64>(content.size() - start));
+                content.resize(start + static_cast<std::size_t>(std::max<qint64>(got, 0)));
+                pump();
+            }
+        } catch (const std::bad_alloc&) { // an endless file: the memory it took is given back first
+            std::string().swap(content);
+            setBusy(false);
+            inform(QStringLiteral("The file is too large to import: there is not enough memory."));
+            return false;
         }
     }
     if (file.error() != QFileDevice::NoError) {
