@@ -27,18 +27,22 @@ QString Imported(const QByteArray& file, qsizetype maxPartBytes, QStringList* pa
     return text;
 }
 
-// A line ends at CR or CR LF, a lone LF stays in its line, and every line follows a CR LF.
+// A line ends at CR or CR LF, a lone LF stays in its line, and every line follows a line break. Of the
+// box's lines, every kLinesPerBlock-th starts a block, the others follow a line separator.
 TEST(ImportPieces, EveryLineFollowsALineBreak) {
     const std::pair<QByteArray, QString> cases[] = {
         {"", ""},
-        {"a\r\nb\r\nc", "\r\na\r\nb\r\nc"},
-        {"a\rb\r", "\r\na\r\nb"},
-        {"a\n\rb\n", "\r\na\n\r\nb\n"},
-        {"a\r\n\r\n\r\nb\r\n", "\r\na\r\n\r\n\r\nb"},
-        {"Gr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac", QString::fromUtf8("\r\nGr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac")},
+        {"a\r\nb\r\nc", "\na\nb\nc"},
+        {"a\rb\r", "\na\nb"},
+        {"a\n\rb\n", "\na\n\nb\n"},
+        {"a\r\n\r\n\r\nb\r\n", "\na\n\n\nb"},
+        {"Gr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac", QString::fromUtf8("\nGr\xc3\xbc\xc3\x9f\x65\n\xe2\x82\xac")},
     };
     for (const auto& [file, text] : cases)
-        EXPECT_EQ(Imported(file, 1 << 20), text) << file.toStdString();
+        EXPECT_EQ(Imported(file, 1 << 20).replace(QChar::LineSeparator, u'\n'), text) << file.toStdString();
+    const QString lines = Imported(QByteArray("y\nx\r").repeated(35), 100); // 70 lines of the box
+    EXPECT_EQ(lines.count(u'\n'), 3);
+    EXPECT_EQ(lines.count(QChar::LineSeparator), 67);
 }
 
 // What the analysis reads of an unedited import is what the text box gives back of the import's pieces.
@@ -70,7 +74,8 @@ TEST(ImportPieces, LongLinesComeInPartsThatNeverSplitACharacter) {
     EXPECT_EQ(Imported(file, 1000, &parts), Imported(file, 1 << 20));
     ASSERT_GT(parts.size(), 250);
     for (const QString& part : parts)
-        EXPECT_TRUE(part.toUtf8().size() <= 1000 && !part.contains(QChar::ReplacementCharacter));
+        EXPECT_TRUE(QString(part).replace(QChar::LineSeparator, u'\n').toUtf8().size() <= 1000 &&
+                    !part.contains(QChar::ReplacementCharacter));
 }
 
 TEST(PageAddresses, MemberPagesAndSiteLinks) {
