@@ -59,13 +59,13 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
                           "chkLorehold", {120, 300, 4575, 195});
     chkPeriod_ =
         Placed(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 525, 1755, 240});
-    dtpFrom_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 495, 1455, 300});
+    dtpFrom_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 495, 1455, 285});
     Placed(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 525, 255, 240});
-    dtpTo_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 495, 1455, 300});
+    dtpTo_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 495, 1455, 285});
     for (QDateEdit* day : {dtpFrom_, dtpTo_})
         day->setCalendarPopup(true);
     chkRepeatedOnce_ = Placed(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
-                              "chkRepeatedOnce", {120, 810, 6615, 195});
+                              "chkRepeatedOnce", {120, 780, 6615, 240});
     chkRepeatedOnce_->hide(); // offered once a run has found entries on more than one page
     label2_ = Placed(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", kInstructionsPlace);
     label2_->setWordWrap(true);
