@@ -168,10 +168,10 @@ void Form1::cmdAnalyze_Click() {
     selection.countRepeatedOnce = frame2_->countRepeatedOnce();
     beforeRun_ = std::make_unique<BeforeRun>();
     beforeRun_->focus = QApplication::focusWidget();
-    runCancelled_ = false;
-    Command5_Click();
     beforeRun_->members = frame3_->memberList()->viewState();
     beforeRun_->items = frame3_->itemList()->viewState();
+    runCancelled_ = false;
+    Command5_Click();
     // The lists are kept aside, so that a cancelled run can put them back as they were.
     GuildStats& before = beforeRun_->stats;
     memberModel_->replace([&before](StatsTable& table) {

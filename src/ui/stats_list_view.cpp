@@ -76,7 +76,7 @@ void StatsListView::restoreViewState(const ViewState& state) {
         selectRow(*state.selectedRow);
     selectionModel()->setCurrentIndex(model_->index(state.currentRow, state.currentColumn),
                                       QItemSelectionModel::NoUpdate);
-    updateGeometries(); // the scroll ranges of the rows put back, before the positions
+    doItemsLayout(); // the scroll ranges of the rows put back, before the positions
     horizontalScrollBar()->setValue(state.horizontalScroll);
     verticalScrollBar()->setValue(state.verticalScroll);
 }
