@@ -3,6 +3,7 @@
 #include "app/start_arguments.h"
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
+#include "ui/end_on_signals.h"
 #include "ui/item_lookup_services.h"
 #include "ui/link_launcher.h"
 #include "ui/main_window.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
         return 0;
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // wanted by the embedded browsers
     QApplication app(argc, argv);
+    EndOnSignals([] { QApplication::closeAllWindows(); }); // as Exit would, settings kept
     const ProductConfig product = LoadProductConfig();
     QApplication::setApplicationName(QString::fromStdString(product.programName));
     QApplication::setOrganizationName(QString::fromStdString(product.companyName));
