@@ -294,6 +294,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         hooks.selection.period = LocalDaysRange(day(options.from), day(options.to));
     }
     hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
+    hooks.sourceChanged = [&mappedLog] { return mappedLog && mappedLog->changed(); };
 
     const AnalysisResult result = RunAnalysis(logText, stats, WorkFolder(), hooks);
     if (result.outcome == AnalysisOutcome::NoXmlData) {
@@ -304,6 +305,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         err << OutsidePeriodText(result.outsidePeriod) << '\n';
     if (!options.quiet && result.repeatedEntries > 0)
         err << RepeatedEntriesText(result.repeatedEntries) << '\n';
+    for (const std::string& text : options.quiet ? std::vector<std::string>() : LeftOutTexts(result))
+        err << text << '\n';
     if (result.outcome != AnalysisOutcome::Complete) {
         err << "coffer-cli: " << result.message << '\n';
         return kCliFailure;
@@ -314,10 +317,13 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         if (path.empty())
             continue;
         const TableFormat format = options.csv ? TableFormat::Csv : TableFormat::TabSeparated;
-        if (std::string error = WriteFileReplacing(path, TableText(table, format)); !error.empty()) {
+        std::uint64_t spacedCells = 0;
+        if (std::string error = WriteFileReplacing(path, TableText(table, format, &spacedCells)); !error.empty()) {
             err << "coffer-cli: " << error << '\n';
             return kCliFailure;
         }
+        if (!options.quiet && spacedCells > 0)
+            err << path << ": " << SpacedCellsText(spacedCells) << '\n';
     }
     if (!options.quiet)
         err << "Report written to " << options.reportPath << '\n';
