@@ -412,6 +412,8 @@ std::string QualityWeight(std::string_view rawQuality) {
 }
 
 bool SameWords(std::string_view a, std::string_view b) {
+    if (a == b)
+        return true; // the common case, a page pasted again as it was: compared at once
     auto skipSpaces = [](std::string_view& text) {
         while (!text.empty() && IsSpace(text.front()))
             text.remove_prefix(1);
