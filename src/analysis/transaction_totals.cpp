@@ -96,9 +96,8 @@ void UpdateRow(const MemberTotals::Amounts& amounts, MemberTotals::Row& row) {
 }
 
 // The first row of a member: every cell of the entry's kind starts from the entry itself.
-MemberTotals::Row NewRow(const BankLogEntry& entry, std::string_view name, const MemberTotals::Amounts& amounts) {
+MemberTotals::Row NewRow(const BankLogEntry& entry, const MemberTotals::Amounts& amounts) {
     MemberTotals::Row row;
-    row.name = name;
     auto& cells = row.cells;
     cells[amounts.deposit() ? kDeposits : kWithdrawls].hundredths = kOne;
     // What is not a number contributes nothing: such a cell starts at 0.
@@ -184,16 +183,22 @@ void MemberTotals::add(const BankLogEntry& entry) {
     if (valueColumn < 0)
         return;
     const Amounts amounts(entry, valueColumn, leftOut_);
-    if (const std::uint32_t row = names_.intern(entry.player); row < rows_.size())
+    if (const std::uint32_t row = names_.intern(entry.player); row < rows_.size()) {
         UpdateRow(amounts, rows_[row]);
-    else
-        rows_.push_back(NewRow(entry, shown(entry.player), amounts));
+    } else {
+        cutNames_ += entry.player.size() > kMaxNameBytes ? 1 : 0; // cut when the table is made
+        rows_.push_back(NewRow(entry, amounts));
+    }
 }
 
 std::string_view MemberTotals::shown(std::string_view name) {
+    cutNames_ += name.size() > kMaxNameBytes ? 1 : 0;
+    return CutName(name);
+}
+
+std::string_view CutName(std::string_view name) {
     if (name.size() <= kMaxNameBytes)
         return name;
-    ++cutNames_;
     std::size_t size = kMaxNameBytes;
     while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) // the next byte continues a character
         --size;
@@ -218,9 +223,10 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
 void FinishMemberTable(const MemberTotals& totals, StatsTable& members) {
     const std::pair<int, int> differences[] = {
         {kDeposits, kWithdrawls}, {kDepositQuality, kWithdrawlQuality}, {kDepositValue, kWithdrawlValue}};
-    for (const MemberTotals::Row& row : totals.rows()) {
+    for (std::size_t number = 0; number < totals.rows().size(); ++number) {
+        const MemberTotals::Row& row = totals.rows()[number];
         std::vector<std::string> cells(kMemberColumnCount);
-        cells[kCharacter] = row.name;
+        cells[kCharacter] = CutName(totals.names()[number]);
         for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
             cells[c] = TextOf(row.cells[c]);
         for (const auto& [plus, minus] : differences)

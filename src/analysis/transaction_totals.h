@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,9 @@ inline constexpr const char* kNoValue = "00000.00";
 // report section that shows it. Two long names that begin alike stay two rows.
 inline constexpr std::size_t kMaxNameBytes = 1024;
 
+// A name as the tables show it: at most kMaxNameBytes of it, never part of a UTF-8 character.
+std::string_view CutName(std::string_view name);
+
 // The item name an entry is listed and priced under: the log's "+" between words become spaces.
 std::string ListedItemName(const BankLogEntry& entry);
 // The same into `name`, which keeps its memory.
@@ -83,17 +87,17 @@ class MemberTotals {
         std::string written; // a first value as the log wrote it, until a sum replaces it; else empty
     };
     struct Row {
-        std::string name;
         std::array<Cell, kMemberColumnCount> cells;
     };
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
     const std::vector<Row>& rows() const { return rows_; }
+    // Each row's member, whole: the row's number is the name's.
+    const std::deque<std::string>& names() const { return names_.texts(); }
     // Amounts of the entries added so far that were too large to be read, and so not counted.
     std::uint64_t leftOut() const { return leftOut_; }
-    // A name as the tables show it: at most kMaxNameBytes of it, never part of a UTF-8 character.
-    // Counted when cut.
+    // CutName(name), counted when cut.
     std::string_view shown(std::string_view name);
     std::uint64_t cutNames() const { return cutNames_; }
 
