@@ -6,15 +6,17 @@
 #include "analysis/temp_copy.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 namespace coffer {
 namespace {
 
 // Every item name the log will be priced under, once each, in the order the names first appear.
-std::vector<std::string> DistinctItemNames(std::istream& in, const EntrySelection& selection, std::stop_token stop) {
+std::vector<std::string> DistinctItemNames(std::istream& in, std::string_view logText, const EntrySelection& selection,
+                                           std::stop_token stop) {
     std::vector<std::string> names;
-    EntryFilter filter(selection);
+    EntryFilter filter(selection, logText);
     std::unordered_set<std::string> seen;
     LineReader lines(in);
     GuildIdentity ignored;
@@ -56,6 +58,18 @@ std::string RepeatedEntriesText(std::uint64_t entries) {
     return std::to_string(entries) + " entries appear on more than one page";
 }
 
+std::vector<std::string> LeftOutTexts(const AnalysisResult& result) {
+    std::vector<std::string> texts;
+    if (result.leftOutAmounts > 0)
+        texts.push_back(std::to_string(result.leftOutAmounts) + " amounts too large to be read were not counted");
+    if (result.cutNames > 0)
+        texts.push_back(std::to_string(result.cutNames) + " names longer than " + std::to_string(kMaxNameBytes) +
+                        " bytes were cut to that length");
+    if (result.untypedElements > 0)
+        texts.push_back(std::to_string(result.untypedElements) + " elements had no readable type and were not counted");
+    return texts;
+}
+
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
                            const AnalysisHooks& hooks) {
     auto status = [&hooks](const std::string& text) {
@@ -68,9 +82,13 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         return AnalysisResult{AnalysisOutcome::Cancelled, {}};
     };
 
+    auto logChanged = [&] { return hooks.sourceChanged && hooks.sourceChanged(); };
     Empty(stats);
-    if (!LooksLikeBankLog(logText))
+    if (!LooksLikeBankLog(logText)) {
+        if (logChanged())
+            return {AnalysisOutcome::LogChanged, kLogChangedMessage};
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+    }
 
     AnalysisResult result; // complete unless the report fails
     MemberTotals members;
@@ -86,17 +104,29 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             return AnalysisResult{AnalysisOutcome::TempCopyFailed,
                                   "Could not read the temporary copy of the log " + copy.name()};
         };
+        // Once the copy is written: what went wrong, if anything. A log cut short while it was copied
+        // also makes the copy fail, but it is the log's change that the user needs to hear of.
+        auto copyFailure = [&]() -> std::optional<AnalysisResult> {
+            const bool written = copy.finishWriting();
+            if (logChanged()) {
+                Empty(stats);
+                return AnalysisResult{AnalysisOutcome::LogChanged, kLogChangedMessage};
+            }
+            if (!written)
+                return unwritable();
+            if (copy.readFailed())
+                return unreadable();
+            return std::nullopt;
+        };
         if (!copy.ok())
             return unwritable();
         copy.write(logText, hooks.stop);
         if (hooks.itemPrices != nullptr) {
             // A first pass names every item up front, so the source can look them up all at once; nothing
             // is looked up for a copy that could not be written or read.
-            std::vector<std::string> names = DistinctItemNames(copy.read(), hooks.selection, hooks.stop);
-            if (!copy.finishWriting())
-                return unwritable();
-            if (copy.readFailed())
-                return unreadable();
+            std::vector<std::string> names = DistinctItemNames(copy.read(), logText, hooks.selection, hooks.stop);
+            if (auto failure = copyFailure())
+                return *failure;
             hooks.itemPrices->prefetch(names, hooks.stop);
         }
         LineReader lines(copy.read(TempCopy::Pass::Last));
@@ -111,23 +141,26 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         // for every item row and every entry's hash at once, for neither to grow by copying itself.
         constexpr std::size_t kLogBytesPerEntry = 200;
         stats.items.reserveRows(logText.size() / kLogBytesPerEntry);
-        EntryFilter filter(hooks.selection);
+        EntryFilter filter(hooks.selection, logText);
         filter.reserve(logText.size() / kLogBytesPerEntry);
         ScanBankLogConcurrently(
             lines, stats.guild,
             [&](BankLogEntry& entry) {
                 if (!filter.admit(entry))
                     return;
+                result.untypedElements += entry.type.empty() ? 1 : 0;
                 TotalEntry(entry, members, stats.items, hooks.itemPrices);
                 stats.activity.add(entry);
             },
             hooks.stop, read, [&](const BankLogEntry& entry) { filter.prefetch(entry); });
         result.outsidePeriod = filter.outsidePeriod();
         result.repeatedEntries = filter.repeated();
-        if (!copy.finishWriting())
-            return unwritable();
-        if (copy.readFailed())
-            return unreadable();
+        result.leftOutAmounts = members.leftOut();
+        for (std::string* name : {&stats.guild.name, &stats.guild.realm})
+            name->resize(members.shown(*name).size());
+        result.cutNames = members.cutNames();
+        if (auto failure = copyFailure())
+            return *failure;
     }
     if (hooks.stop.stop_requested())
         return cancelled();

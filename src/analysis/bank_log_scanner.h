@@ -28,6 +28,10 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
                  const EntryHandler& onEntry, std::stop_token stop);
 
+// Whether two element texts have the same words, whitespace (line breaks included) aside: the texts
+// the element hash takes as equal.
+bool SameWords(std::string_view a, std::string_view b);
+
 // Whether a text may be a bank log at all: it must contain "?xml" (letter case ignored).
 bool LooksLikeBankLog(std::string_view text);
 

@@ -346,6 +346,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         hooks.selection.period = LocalDaysRange(day(options.from), day(options.to));
     }
     hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
+    hooks.sourceChanged = [&mappedLog] { return mappedLog && mappedLog->changed(); };
 
     const AnalysisResult result = RunAnalysis(logText, stats, WorkFolder(), hooks);
     if (result.outcome == AnalysisOutcome::NoXmlData) {
@@ -356,6 +357,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         err << OutsidePeriodText(result.outsidePeriod) << '\n';
     if (!options.quiet && result.repeatedEntries > 0)
         err << RepeatedEntriesText(result.repeatedEntries) << '\n';
+    for (const std::string& text : options.quiet ? std::vector<std::string>() : LeftOutTexts(result))
+        err << text << '\n';
     if (result.outcome != AnalysisOutcome::Complete) {
         err << "coffer-cli: " << result.message << '\n';
         return kCliFailure;
@@ -366,10 +369,13 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         if (path.empty())
             continue;
         const TableFormat format = options.csv ? TableFormat::Csv : TableFormat::TabSeparated;
-        if (std::string error = outputs.add(path, TableText(table, format)); !error.empty()) {
+        std::uint64_t spacedCells = 0;
+        if (std::string error = outputs.add(path, TableText(table, format, &spacedCells)); !error.empty()) {
             err << "coffer-cli: " << error << '\n';
             return kCliFailure;
         }
+        if (!options.quiet && spacedCells > 0)
+            err << path << ": " << SpacedCellsText(spacedCells) << '\n';
     }
     if (!err.flush())
         return kCliFailure; // the status texts were lost: the run fails before it replaces anything

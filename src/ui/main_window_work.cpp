@@ -293,6 +293,8 @@ void Form1::onAnalysisFinished() {
         counts << Qs(RepeatedEntriesText(result.repeatedEntries));
         frame2_->offerRepeatedOnce();
     }
+    for (const std::string& text : LeftOutTexts(result))
+        counts << Qs(text);
     frame3_->showStatus(counts.join(QStringLiteral(". ")));
 }
 
