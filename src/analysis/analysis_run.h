@@ -9,6 +9,7 @@
 #include "analysis/transaction_totals.h"
 #include "analysis/weekly_activity.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <stop_token>
@@ -28,6 +29,8 @@ struct GuildStats {
 
 inline constexpr const char* kNoXmlMessage = "No XML data detected";
 inline constexpr const char* kLogChangedMessage = "The log file changed while it was read";
+// A log beyond this size is refused as it is read: endless input ends there, not in a lack of memory.
+inline constexpr std::uint64_t kMaxLogBytes = std::uint64_t{4} << 30;
 
 struct AnalysisHooks {
     std::function<void(const std::string&)> showStatus; // may be empty

@@ -78,9 +78,6 @@ struct UsageError {
     bool pointToHelp = true;
 };
 
-// A log beyond this size is refused as it is read: endless input ends there, not in a lack of memory.
-constexpr std::uint64_t kMaxLogBytes = std::uint64_t{4} << 30;
-
 void RefuseBeyondLimit(std::uint64_t size, const std::string& file) {
     if (size > kMaxLogBytes)
         throw UsageError{"cannot read " + file + ": the log is larger than 4 GiB", false};

@@ -28,6 +28,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <string_view>
 
@@ -85,11 +86,14 @@ bool Form1::importFile(const QString& name) {
     // The whole file is read before anything is added, so that a failed read changes nothing.
     QFile file(name);
     std::string content;
-    if (file.open(QIODevice::ReadOnly)) {
+    // A log beyond the limit is refused by its size, and an endless one (a device, a pipe) as it is read.
+    const auto tooLarge = [&] { return std::max<std::uint64_t>(file.size(), content.size()) > kMaxLogBytes; };
+    if (file.open(QIODevice::ReadOnly) && !tooLarge()) {
         try {
             // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
             content.reserve(static_cast<std::size_t>(file.size()) + 1);
-            while (!file.atEnd() && file.error() == QFileDevice::NoError && !frame2_->importCancelled() && !closing_) {
+            while (!tooLarge() && !file.atEnd() && file.error() == QFileDevice::NoError &&
+                   !frame2_->importCancelled() && !closing_) {
                 const std::size_t start = content.size();
                 const qint64 left = file.size() - static_cast<qint64>(start);
                 content.resize(start +
@@ -106,6 +110,11 @@ bool Form1::importFile(const QString& name) {
     }
     if (frame2_->importCancelled() || closing_)
         return false;
+    if (tooLarge()) {
+        std::string().swap(content);
+        inform(QStringLiteral("The file %1 is larger than 4 GiB and cannot be imported.").arg(name), true);
+        return false;
+    }
     if (file.error() != QFileDevice::NoError) {
         inform(QStringLiteral("The file %1 could not be read: %2").arg(name, file.errorString()), true);
         return false;

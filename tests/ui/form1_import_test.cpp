@@ -3,6 +3,7 @@
 #include "tests/ui/support/form1_harness.h"
 #include "ui/bank_log_panel.h"
 
+#include <QFile>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -23,8 +24,9 @@ class Form1ImportTest : public QObject {
     // the box shows.
     void filesAreImportedInOrderAfterALineBreak_data() {
         QTest::addColumn<QString>("before");
-        QTest::addColumn<QStringList>("files"); // "~" stands for a NUL byte; "!" is a file that is not there
-        QTest::addColumn<bool>("drop");         // else "Import File" of the first file (none: cancelled)
+        // "~" stands for a NUL byte; "!" is a file that is not there, "^" one past 4 GiB (refused with a warning)
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("drop"); // else "Import File" of the first file (none: cancelled)
         QTest::addColumn<QList<bool>>("answers");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("questions");
@@ -44,6 +46,7 @@ class Form1ImportTest : public QObject {
             << "pasted" << QStringList{"first"} << false << none << "pasted\nfirst" << 0 << false;
         QTest::newRow("cancelled") << "kept" << QStringList{} << false << none << "kept" << 0 << false;
         QTest::newRow("no such file") << "kept" << QStringList{"!"} << false << none << "kept" << 0 << false;
+        QTest::newRow("past 4 GiB") << "kept" << QStringList{"^", "one"} << true << none << "kept\none" << 0 << false;
         QTest::newRow("two dropped") << "" << QStringList{"one", "two"} << true << none << "\none\ntwo" << 0 << false;
         QTest::newRow("binary declined") << "" << binary << true << QList<bool>{false} << "\ntwo" << 1 << false;
         QTest::newRow("binary accepted") << "" << binary << true << QList<bool>{true} << "\nb~n\ntwo" << 1 << false;
@@ -66,8 +69,11 @@ class Form1ImportTest : public QObject {
         QList<QUrl> urls;
         for (const QString& file : files) {
             const QString name = QString::number(urls.size()) + QStringLiteral(".xml");
-            urls << QUrl::fromLocalFile(file == u"!" ? harness.folder() + u'/' + name
-                                                     : harness.writeFile(name, file.toUtf8().replace('~', '\0')));
+            const QString path = file == u"!" ? harness.folder() + u'/' + name
+                                              : harness.writeFile(name, file.toUtf8().replace('~', '\0'));
+            if (file == u"^")
+                QVERIFY(QFile::resize(path, (qint64{4} << 30) + 1)); // sparse: no disk space taken
+            urls << QUrl::fromLocalFile(path);
         }
         harness.dialogs().confirmAnswers = answers;
         QList<bool> readOnly; // at each chance to type while the import runs
@@ -101,7 +107,8 @@ class Form1ImportTest : public QObject {
         QVERIFY(!text1->isReadOnly() && harness.find("importProgress")->isHidden() &&
                 !harness.find("Label2")->isHidden());
         QTEST(int(harness.dialogs().buttons.count(UserDialogs::Buttons::YesNo)), "questions");
-        QVERIFY(harness.dialogs().messages.isEmpty());
+        QCOMPARE(harness.dialogs().warnings.size(), files.count(u"^"));
+        QCOMPARE(harness.dialogs().messages, harness.dialogs().warnings);
     }
 };
 
