@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     TotalEntry(entry, members, stats.items, nullptr);
                 },
                 {});
-    FinishMemberTable(members, stats.members);
+    FinishMemberTable(std::move(members), stats.members);
     RequireSignedTotals(stats.members);
     for (const StatsTable* table : {&stats.members, &stats.items})
         for (const TableFormat format : {TableFormat::Csv, TableFormat::TabSeparated})

@@ -166,7 +166,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         return cancelled();
 
     status("Cleaning up...");
-    FinishMemberTable(members, stats.members);
+    FinishMemberTable(std::move(members), stats.members);
 
     status("Generating Report");
     if (hooks.stop.stop_requested())

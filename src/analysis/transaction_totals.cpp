@@ -220,13 +220,15 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
     items.appendRow(row);
 }
 
-void FinishMemberTable(const MemberTotals& totals, StatsTable& members) {
+void FinishMemberTable(MemberTotals&& totals, StatsTable& members) {
     const std::pair<int, int> differences[] = {
         {kDeposits, kWithdrawls}, {kDepositQuality, kWithdrawlQuality}, {kDepositValue, kWithdrawlValue}};
-    for (std::size_t number = 0; number < totals.rows().size(); ++number) {
-        const MemberTotals::Row& row = totals.rows()[number];
+    std::deque<std::string> names = totals.takeNames();
+    for (const MemberTotals::Row& row : totals.rows()) {
         std::vector<std::string> cells(kMemberColumnCount);
-        cells[kCharacter] = CutName(totals.names()[number]);
+        cells[kCharacter] = std::move(names.front());
+        names.pop_front();
+        cells[kCharacter].resize(CutName(cells[kCharacter]).size());
         for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
             cells[c] = TextOf(row.cells[c]);
         for (const auto& [plus, minus] : differences)

@@ -93,8 +93,8 @@ class MemberTotals {
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
     const std::vector<Row>& rows() const { return rows_; }
-    // Each row's member, whole: the row's number is the name's.
-    const std::deque<std::string>& names() const { return names_.texts(); }
+    // Each row's member, whole, in the order of the rows; the totals then know no names.
+    std::deque<std::string> takeNames() { return names_.takeTexts(); }
     // Amounts of the entries added so far that were too large to be read, and so not counted.
     std::uint64_t leftOut() const { return leftOut_; }
     // CutName(name), counted when cut.
@@ -115,8 +115,9 @@ class MemberTotals {
 void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items);
 
 // After the last entry: appends every member's row to the table, the Difference columns filled and
-// every cell in its final format.
-void FinishMemberTable(const MemberTotals& totals, StatsTable& members);
+// every cell in its final format. Each name moves from the totals to the table, so that the names are
+// never held twice.
+void FinishMemberTable(MemberTotals&& totals, StatsTable& members);
 
 // "+000012", "-000003"; the empty text gives "+000000". Longer numbers are not cut.
 std::string FormatCountCell(std::string_view text);
