@@ -82,17 +82,19 @@ WideAmount WholeGold(WideAmount copper);
 // which no sum of such amounts leaves.
 class MemberTotals {
   public:
-    struct Cell {
-        WideAmount hundredths = 0;
-        std::string written; // a first value as the log wrote it, until a sum replaces it; else empty
-    };
     struct Row {
-        std::array<Cell, kMemberColumnCount> cells;
+        std::array<WideAmount, kMemberColumnCount> hundredths{};
+        // The member's first value as the log wrote it (its number among firstValues()), which the
+        // cells of `written` (a bit per column) show until a sum replaces it: one text a row, not a
+        // string in every cell, keeps a row small for guilds of many members.
+        std::uint32_t firstValue = 0;
+        std::uint16_t written = 0;
     };
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
     const std::vector<Row>& rows() const { return rows_; }
+    const std::deque<std::string>& firstValues() const { return firstValues_.texts(); }
     // Each row's member, whole, in the order of the rows; the totals then know no names.
     std::deque<std::string> takeNames() { return names_.takeTexts(); }
     // Amounts of the entries added so far that were too large to be read, and so not counted.
@@ -106,6 +108,7 @@ class MemberTotals {
   private:
     std::vector<Row> rows_; // in the order of each member's first entry
     TextIndex names_;       // a member's number is the member's row
+    TextIndex firstValues_;
     std::uint64_t leftOut_ = 0;
     std::uint64_t cutNames_ = 0;
 };
