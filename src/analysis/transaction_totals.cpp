@@ -233,8 +233,11 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
 void FinishMemberTable(MemberTotals&& totals, StatsTable& members) {
     const std::pair<int, int> differences[] = {
         {kDeposits, kWithdrawls}, {kDepositQuality, kWithdrawlQuality}, {kDepositValue, kWithdrawlValue}};
+    // Each member leaves the totals as its row enters the table.
     std::deque<std::string> names = totals.takeNames();
-    for (const MemberTotals::Row& row : totals.rows()) {
+    std::deque<MemberTotals::Row> rows = totals.takeRows();
+    for (; !rows.empty(); rows.pop_front()) {
+        const MemberTotals::Row& row = rows.front();
         std::vector<std::string> cells(kMemberColumnCount);
         cells[kCharacter] = std::move(names.front());
         names.pop_front();

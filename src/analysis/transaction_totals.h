@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace coffer {
 
@@ -93,7 +93,8 @@ class MemberTotals {
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
-    const std::vector<Row>& rows() const { return rows_; }
+    // The rows, which the totals then no longer hold.
+    std::deque<Row> takeRows() { return std::exchange(rows_, {}); }
     const std::deque<std::string>& firstValues() const { return firstValues_.texts(); }
     // Each row's member, whole, in the order of the rows; the totals then know no names.
     std::deque<std::string> takeNames() { return names_.takeTexts(); }
@@ -106,8 +107,10 @@ class MemberTotals {
     struct Amounts;
 
   private:
-    std::vector<Row> rows_; // in the order of each member's first entry
-    TextIndex names_;       // a member's number is the member's row
+    // In the order of each member's first entry. Rows are added one by one without a copy of those
+    // before: a vector would hold every row twice each time it grew.
+    std::deque<Row> rows_;
+    TextIndex names_; // a member's number is the member's row
     TextIndex firstValues_;
     std::uint64_t leftOut_ = 0;
     std::uint64_t cutNames_ = 0;
