@@ -4,8 +4,10 @@
 #include "analysis/concurrent_scan.h"
 #include "analysis/line_reader.h"
 #include "analysis/temp_copy.h"
+#include "analysis/view_stream.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 namespace coffer {
@@ -56,51 +58,81 @@ std::string RepeatedEntriesText(std::uint64_t entries) {
     return std::to_string(entries) + " entries appear on more than one page";
 }
 
-AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
-                           const AnalysisHooks& hooks) {
+namespace {
+
+std::string UnwritableCopyText(const std::filesystem::path& folder, const TempCopy& copy) {
+    return "Could not write the temporary copy of the log in " + folder.string() + ": " + copy.error();
+}
+
+// Where a run reads the log from: each pass from its start, and after a pass, whether what was read can
+// be trusted.
+class LogPasses {
+  public:
+    virtual ~LogPasses() = default;
+    virtual std::istream& read(TempCopy::Pass pass) = 0;
+    // Why the run fails after a pass (the tables emptied), or nothing.
+    virtual std::optional<AnalysisResult> fault() = 0;
+};
+
+// The box's text, through its temporary copy.
+class CopyPasses : public LogPasses {
+  public:
+    CopyPasses(TempCopy& copy, const std::filesystem::path& folder) : copy_(copy), folder_(folder) {}
+    std::istream& read(TempCopy::Pass pass) override { return copy_.read(pass); }
+    std::optional<AnalysisResult> fault() override {
+        if (!copy_.finishWriting())
+            return AnalysisResult{AnalysisOutcome::TempCopyFailed, UnwritableCopyText(folder_, copy_)};
+        if (copy_.readFailed())
+            return AnalysisResult{AnalysisOutcome::TempCopyFailed,
+                                  "Could not read the temporary copy of the log " + copy_.name()};
+        return std::nullopt;
+    }
+
+  private:
+    TempCopy& copy_;
+    const std::filesystem::path& folder_;
+};
+
+// A text the program built itself, read where it lies.
+class TextPasses : public LogPasses {
+  public:
+    explicit TextPasses(std::string_view text) : text_(text) {}
+    std::istream& read(TempCopy::Pass) override { return stream_.emplace(text_); }
+    std::optional<AnalysisResult> fault() override { return std::nullopt; }
+
+  private:
+    std::string_view text_;
+    std::optional<ViewStream> stream_;
+};
+
+// The run from the first pass over the log on; `size` is the log's length in bytes.
+AnalysisResult AnalyseLog(LogPasses& passes, std::uint64_t size, GuildStats& stats, const AnalysisHooks& hooks) {
     auto status = [&hooks](const std::string& text) {
         if (hooks.showStatus)
             hooks.showStatus(text);
     };
-
     auto cancelled = [&stats] {
         Empty(stats);
         return AnalysisResult{AnalysisOutcome::Cancelled, {}};
     };
-
-    Empty(stats);
-    if (!LooksLikeBankLog(logText))
-        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+    auto failed = [&stats](AnalysisResult fault) {
+        Empty(stats);
+        return fault;
+    };
 
     AnalysisResult result; // complete unless the report fails
     MemberTotals members;
+    if (hooks.itemPrices != nullptr) {
+        // A first pass names every item up front, so the source can look them up all at once; nothing
+        // is looked up for a log that could not be written or read.
+        std::vector<std::string> names =
+            DistinctItemNames(passes.read(TempCopy::Pass::NotLast), hooks.selection, hooks.stop);
+        if (auto fault = passes.fault())
+            return failed(*fault);
+        hooks.itemPrices->prefetch(names, hooks.stop);
+    }
     {
-        TempCopy copy(workFolder);
-        auto unwritable = [&] {
-            Empty(stats);
-            return AnalysisResult{AnalysisOutcome::TempCopyFailed, "Could not write the temporary copy of the log in " +
-                                                                       workFolder.string() + ": " + copy.error()};
-        };
-        auto unreadable = [&] {
-            Empty(stats);
-            return AnalysisResult{AnalysisOutcome::TempCopyFailed,
-                                  "Could not read the temporary copy of the log " + copy.name()};
-        };
-        if (!copy.ok())
-            return unwritable();
-        copy.write(logText, hooks.stop);
-        if (hooks.itemPrices != nullptr) {
-            // A first pass names every item up front, so the source can look them up all at once; nothing
-            // is looked up for a copy that could not be written or read.
-            std::vector<std::string> names = DistinctItemNames(copy.read(), hooks.selection, hooks.stop);
-            if (!copy.finishWriting())
-                return unwritable();
-            if (copy.readFailed())
-                return unreadable();
-            hooks.itemPrices->prefetch(names, hooks.stop);
-        }
-        LineReader lines(copy.read(TempCopy::Pass::Last));
-        const std::uint64_t size = logText.size() + 1; // the copy ends with a line break
+        LineReader lines(passes.read(TempCopy::Pass::Last));
         int shown = -1;
         auto read = [&](std::uint64_t bytes) {
             const int percent = static_cast<int>(std::min<std::uint64_t>(bytes, size) * 100 / size);
@@ -110,9 +142,9 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         // An entry takes this many bytes of the log or more (an item entry two or three lines): room
         // for every item row and every entry's hash at once, for neither to grow by copying itself.
         constexpr std::size_t kLogBytesPerEntry = 200;
-        stats.items.reserveRows(logText.size() / kLogBytesPerEntry);
+        stats.items.reserveRows(size / kLogBytesPerEntry);
         EntryFilter filter(hooks.selection);
-        filter.reserve(logText.size() / kLogBytesPerEntry);
+        filter.reserve(size / kLogBytesPerEntry);
         ScanBankLogConcurrently(
             lines, stats.guild,
             [&](BankLogEntry& entry) {
@@ -124,10 +156,8 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
             hooks.stop, read, [&](const BankLogEntry& entry) { filter.prefetch(entry); });
         result.outsidePeriod = filter.outsidePeriod();
         result.repeatedEntries = filter.repeated();
-        if (!copy.finishWriting())
-            return unwritable();
-        if (copy.readFailed())
-            return unreadable();
+        if (auto fault = passes.fault())
+            return failed(*fault);
     }
     if (hooks.stop.stop_requested())
         return cancelled();
@@ -148,6 +178,29 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     }
     status("Complete");
     return result;
+}
+
+} // namespace
+
+AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
+                           const AnalysisHooks& hooks) {
+    Empty(stats);
+    if (!LooksLikeBankLog(logText))
+        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+    TempCopy copy(workFolder);
+    if (!copy.ok())
+        return {AnalysisOutcome::TempCopyFailed, UnwritableCopyText(workFolder, copy)};
+    CopyPasses passes(copy, workFolder);
+    copy.write(logText, hooks.stop);
+    return AnalyseLog(passes, logText.size() + 1, stats, hooks); // the copy ends with a line break
+}
+
+AnalysisResult RunAnalysisInPlace(std::string_view logText, GuildStats& stats, const AnalysisHooks& hooks) {
+    Empty(stats);
+    if (!LooksLikeBankLog(logText))
+        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+    TextPasses passes(logText);
+    return AnalyseLog(passes, std::max<std::uint64_t>(logText.size(), 1), stats, hooks);
 }
 
 } // namespace coffer

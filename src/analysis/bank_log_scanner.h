@@ -28,6 +28,17 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
                  const EntryHandler& onEntry, std::stop_token stop);
 
+// What a scan that keeps the log itself hears besides the entries: the guild after each guild key line,
+// and each element's text (its lines as the log has them, line breaks included; a view valid only
+// during the call) with the entry read from it.
+struct ElementTextHooks {
+    std::function<void(const GuildIdentity&)> guildKey;
+    std::function<void(const BankLogEntry&, std::string_view elementText)> element;
+};
+
+// Scans every line as ScanBankLog does, telling the hooks instead of an entry handler.
+void ScanBankLogElements(std::string_view text, GuildIdentity& guild, const ElementTextHooks& hooks);
+
 // Whether a text may be a bank log at all: it must contain "?xml" (letter case ignored).
 bool LooksLikeBankLog(std::string_view text);
 

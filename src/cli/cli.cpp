@@ -4,6 +4,7 @@
 #include "analysis/mapped_file.h"
 #include "analysis/text_util.h"
 #include "analysis/web_item_prices.h"
+#include "cli/cli_ledger.h"
 #include "net/network_downloader.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
@@ -70,6 +71,7 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     std::vector<std::string> logFiles;
+    LedgerCliOptions ledger;
 };
 
 struct UsageError {
@@ -148,9 +150,10 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
         itemDatabase("item-db", {}, "URL"), from("from", {}, "YYYY-MM-DD"), to("to", {}, "YYYY-MM-DD"),
         countRepeatedOnce("count-repeated-once"), lookup("lookup"), csv("csv"), quiet("quiet"), help("help"),
         version("version");
-    const QList<QCommandLineOption> known{
-        report, members,           items,  players, itemsPerSection, itemDatabase, from,
-        to,     countRepeatedOnce, lookup, csv,     quiet,           help,         version};
+    const QList<QCommandLineOption> known =
+        QList<QCommandLineOption>{report, members,           items,  players, itemsPerSection, itemDatabase, from,
+                                  to,     countRepeatedOnce, lookup, csv,     quiet,           help,         version} +
+        LedgerCliOptionList();
     QCommandLineParser parser;
     parser.addOptions(known);
     QStringList arguments{QStringLiteral("coffer-cli")};
@@ -193,7 +196,9 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     for (const QString& file : parser.positionalArguments())
         options.logFiles.push_back(file.toStdString());
 
-    if (!options.help && !options.version && options.logFiles.empty())
+    if (std::string misuse = ReadLedgerCliOptions(parser, !options.logFiles.empty(), options.ledger); !misuse.empty())
+        throw UsageError{misuse};
+    if (!options.help && !options.version && options.logFiles.empty() && options.ledger.file.empty())
         throw UsageError{"no bank log file given"};
     if (options.from && options.to && *options.to < *options.from)
         throw UsageError{"the period ends on " + options.to->toString(Qt::ISODate).toStdString() +
@@ -255,7 +260,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     try {
         options = ParseArguments(args);
         if (options.help) {
-            out << kUsage;
+            out << kUsage << LedgerCliUsage();
             return kCliSuccess;
         }
         if (options.version) {
@@ -263,6 +268,13 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
             out << "coffer-cli (" << product.programName << ") " << product.versionMajor << '.' << product.versionMinor
                 << '.' << product.versionPatch << '\n';
             return kCliSuccess;
+        }
+        if (options.ledger.form == LedgerForm::Add || options.ledger.form == LedgerForm::Info) {
+            auto readOne = [&](const std::string& file) {
+                mappedLog.reset();
+                return LogText({file}, in, mappedLog, readLog);
+            };
+            return RunLedgerForm(options.ledger, options.logFiles, options.quiet, readOne, out, err);
         }
         logText = LogText(options.logFiles, in, mappedLog, readLog);
     } catch (const UsageError& error) {
@@ -295,13 +307,18 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
 
-    const AnalysisResult result = RunAnalysis(logText, stats, WorkFolder(), hooks);
+    std::optional<LedgerLog> ledgerLog;
+    if (options.ledger.form == LedgerForm::Report &&
+        !(ledgerLog = ReadLedgerForReport(options.ledger.file, hooks.selection.period, err)))
+        return kCliFailure;
+    const AnalysisResult result = ledgerLog ? RunAnalysisInPlace(ledgerLog->text, stats, hooks)
+                                            : RunAnalysis(logText, stats, WorkFolder(), hooks);
     if (result.outcome == AnalysisOutcome::NoXmlData) {
         err << result.message << '\n';
         return kCliNoXml;
     }
     if (!options.quiet && hooks.selection.period)
-        err << OutsidePeriodText(result.outsidePeriod) << '\n';
+        err << OutsidePeriodText(result.outsidePeriod + (ledgerLog ? ledgerLog->leftOut : 0)) << '\n';
     if (!options.quiet && result.repeatedEntries > 0)
         err << RepeatedEntriesText(result.repeatedEntries) << '\n';
     if (result.outcome != AnalysisOutcome::Complete) {
