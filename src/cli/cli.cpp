@@ -269,7 +269,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
                 << '.' << product.versionPatch << '\n';
             return kCliSuccess;
         }
-        if (options.ledger.form == LedgerForm::Add || options.ledger.form == LedgerForm::Info) {
+        if (options.ledger.form != LedgerForm::None && options.ledger.form != LedgerForm::Report) {
             auto readOne = [&](const std::string& file) {
                 mappedLog.reset();
                 return LogText({file}, in, mappedLog, readLog);

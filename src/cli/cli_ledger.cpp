@@ -6,6 +6,7 @@
 #include "ledger/ledger_log.h"
 #include "ledger/sqlite_ledger.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <ostream>
@@ -13,7 +14,7 @@
 namespace coffer {
 namespace {
 
-const QCommandLineOption kLedger("ledger", {}, "FILE"), kAdd("add"), kInfo("info");
+const QCommandLineOption kLedger("ledger", {}, "FILE"), kAdd("add"), kMerge("merge", {}, "OTHER"), kInfo("info");
 
 // Options that only reporting takes.
 constexpr const char* kReportOptions[] = {"report", "members", "items",  "csv",    "players", "items-per-section",
@@ -58,10 +59,31 @@ int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFile
     return kCliSuccess;
 }
 
+// Opens a ledger that must be there already.
+SqliteLedger OpenExisting(const std::string& file) {
+    if (!std::filesystem::exists(file))
+        throw LedgerError(file + ": there is no such ledger");
+    return SqliteLedger(file, SqliteDatabase::Access::ReadOnly);
+}
+
+int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
+    SqliteLedger other = OpenExisting(options.other);
+    std::error_code error;
+    if (std::filesystem::equivalent(options.file, options.other, error))
+        throw LedgerError(options.other + " is the ledger itself: a ledger is not merged into itself");
+    SqliteLedger ledger(options.file, SqliteDatabase::Access::ReadWrite);
+    const std::vector<TimeGap> before = FindGaps(ledger.pastes());
+    const AddOutcome outcome = MergeLedger(ledger, other);
+    if (!quiet)
+        err << options.other << ": " << outcome.copiesAdded << " new to the ledger\n";
+    for (const TimeGap& gap : FindGaps(ledger.pastes()))
+        if (std::ranges::find(before, gap) == before.end())
+            err << GapText(gap) << '\n';
+    return kCliSuccess;
+}
+
 void Info(const LedgerCliOptions& options, std::ostream& out) {
-    if (!std::filesystem::exists(options.file))
-        throw LedgerError(options.file + ": there is no such ledger");
-    SqliteLedger ledger(options.file, SqliteDatabase::Access::ReadOnly);
+    SqliteLedger ledger = OpenExisting(options.file);
     const std::optional<GuildIdentity> guild = ledger.guild();
     const LedgerTotals totals = ledger.totals();
     const std::vector<PasteRecord> pastes = ledger.pastes();
@@ -86,7 +108,7 @@ void Info(const LedgerCliOptions& options, std::ostream& out) {
 } // namespace
 
 QList<QCommandLineOption> LedgerCliOptionList() {
-    return {kLedger, kAdd, kInfo};
+    return {kLedger, kAdd, kMerge, kInfo};
 }
 
 const char* LedgerCliUsage() {
@@ -95,18 +117,21 @@ Guild ledger (every paste kept, nothing counted twice, any period reported):
       --ledger FILE          use the ledger FILE; with neither --add nor --info, report from it
                              (with the options above, without LOGFILE)
       --add LOGFILE...       add each LOGFILE to the ledger as a paste of its own (creates FILE)
+      --merge OTHER          add every entry and paste of the ledger OTHER (creates FILE)
       --info                 print the ledger's totals, its pastes and the gaps between them
 )";
 }
 
 std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options) {
-    const bool add = parser.isSet(kAdd), info = parser.isSet(kInfo);
+    const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo);
+    const char* form = add ? "add" : merge ? "merge" : "info";
     if (!parser.isSet(kLedger))
-        return add || info ? std::string("option --") + (add ? "add" : "info") + " needs --ledger FILE" : std::string();
+        return add || merge || info ? std::string("option --") + form + " needs --ledger FILE" : std::string();
     options.file = parser.value(kLedger).toStdString();
-    if (add && info)
-        return "give either --add or --info, not both";
-    options.form = add ? LedgerForm::Add : info ? LedgerForm::Info : LedgerForm::Report;
+    if (add + merge + info > 1)
+        return "give one of --add, --merge and --info";
+    options.form = add ? LedgerForm::Add : merge ? LedgerForm::Merge : info ? LedgerForm::Info : LedgerForm::Report;
+    options.other = parser.value(kMerge).toStdString();
     if (parser.isSet("count-repeated-once"))
         return "option --count-repeated-once does not apply to a ledger, which counts every entry once";
     if (options.form == LedgerForm::Add && !logFilesGiven)
@@ -116,7 +141,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     if (options.form != LedgerForm::Report)
         for (const char* option : kReportOptions)
             if (parser.isSet(option))
-                return std::string("option --") + option + " does not go with --" + (add ? "add" : "info");
+                return std::string("option --") + option + " does not go with --" + form;
     return {};
 }
 
@@ -125,6 +150,8 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
     try {
         if (options.form == LedgerForm::Add)
             return Add(options, logFiles, quiet, readLog, err);
+        if (options.form == LedgerForm::Merge)
+            return Merge(options, quiet, err);
         Info(options, out);
         return kCliSuccess;
     } catch (const LedgerError& error) {
@@ -136,9 +163,7 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
 std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
                                              std::ostream& err) {
     try {
-        if (!std::filesystem::exists(file))
-            throw LedgerError(file + ": there is no such ledger");
-        SqliteLedger ledger(file, SqliteDatabase::Access::ReadOnly);
+        SqliteLedger ledger = OpenExisting(file);
         return ReadLedgerLog(ledger, period);
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';

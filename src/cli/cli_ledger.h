@@ -17,11 +17,12 @@
 
 namespace coffer {
 
-enum class LedgerForm { None, Add, Info, Report };
+enum class LedgerForm { None, Add, Merge, Info, Report };
 
 struct LedgerCliOptions {
     std::string file;
     LedgerForm form = LedgerForm::None;
+    std::string other; // the ledger to merge
 };
 
 // The ledger's options, for the parser, and their lines of the help text.
@@ -35,7 +36,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
 // that cannot be read.
 using LogReader = std::function<std::string_view(const std::string& file)>;
 
-// --add and --info; returns the exit status.
+// --add, --merge and --info; returns the exit status.
 int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
                   const LogReader& readLog, std::ostream& out, std::ostream& err);
 

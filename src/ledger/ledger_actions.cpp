@@ -1,5 +1,6 @@
 #include "ledger/ledger_actions.h"
 
+#include "ledger/entry_identity.h"
 #include "ledger/ledger_log.h"
 
 #include <algorithm>
@@ -20,13 +21,25 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
 
     const std::vector<TimeGap> before = FindGaps(store.pastes());
     AddReport report;
-    report.outcome = store.add(paste, record);
+    report.outcome = store.add({paste.entries, paste.guilds, {record}});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
     for (const TimeGap& gap : FindGaps(store.pastes()))
         if (std::ranges::find(before, gap) == before.end())
             report.openedGaps.push_back(gap);
     return report;
+}
+
+AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other) {
+    LedgerAddition addition;
+    for (LedgerEntry& entry : other.entries(std::nullopt))
+        addition.entries.push_back(
+            {EntryIdentity(entry.text), std::move(entry.text), entry.copies, entry.ts, entry.order});
+    if (std::optional<GuildIdentity> guild = other.guild())
+        addition.guilds.push_back(*guild);
+    addition.pastes = other.pastes();
+    addition.countCopiesAdded = false;
+    return store.add(addition);
 }
 
 std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddReport& report) {

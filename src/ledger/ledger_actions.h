@@ -22,6 +22,10 @@ struct AddReport {
 // Adds the text as one paste. Throws LedgerError.
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt);
 
+// Adds every entry, the guild and every paste record of another ledger under the same rules. Throws
+// LedgerError.
+AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other);
+
 // The status lines of an add: what went in, and whether the paste named a guild.
 std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddReport& report);
 

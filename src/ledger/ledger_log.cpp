@@ -34,16 +34,16 @@ std::string GuildText(const GuildIdentity& guild) {
     return guild.name + " of " + guild.realm;
 }
 
-std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const Paste& paste) {
-    if (paste.guilds.size() > 1) {
+std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const std::vector<GuildIdentity>& named) {
+    if (named.size() > 1) {
         std::string names;
-        for (const GuildIdentity& guild : paste.guilds)
+        for (const GuildIdentity& guild : named)
             names += (names.empty() ? "" : ", ") + GuildText(guild);
         return "The paste names more than one guild (" + names + "); a ledger holds one guild.";
     }
-    if (ledgerGuild && paste.guilds.size() == 1 &&
-        (paste.guilds[0].name != ledgerGuild->name || paste.guilds[0].realm != ledgerGuild->realm))
-        return "The paste is of the guild " + GuildText(paste.guilds[0]) + ", but the ledger holds the guild " +
+    if (ledgerGuild && named.size() == 1 &&
+        (named[0].name != ledgerGuild->name || named[0].realm != ledgerGuild->realm))
+        return "The paste is of the guild " + GuildText(named[0]) + ", but the ledger holds the guild " +
                GuildText(*ledgerGuild) + ".";
     return {};
 }

@@ -32,9 +32,19 @@ struct PasteRecord {
     std::uint64_t digest = 0;
 };
 
+// What one add brings: entries by identity, the guilds they name, the pastes to list.
+struct LedgerAddition {
+    std::vector<PasteEntry> entries;
+    std::vector<GuildIdentity> guilds;
+    std::vector<PasteRecord> pastes;
+    // Whether the pastes are listed with the copies this add brings (the add of one paste); a merge
+    // lists another ledger's pastes as that ledger recorded them.
+    bool countCopiesAdded = true;
+};
+
 struct AddOutcome {
     std::uint64_t copiesAdded = 0;
-    bool listed = false; // the paste is new to the ledger's list (not one it holds already)
+    bool listed = false; // a paste is new to the ledger's list (not one it holds already)
 };
 
 struct LedgerTotals {
@@ -48,15 +58,16 @@ struct LedgerEntry {
     std::string text;
     std::uint64_t copies = 0;
     EntryOrder order;
+    std::optional<std::int64_t> ts;
 };
 
 class LedgerStore {
   public:
     virtual ~LedgerStore() = default;
 
-    // Adds the paste and its record in one transaction: all of it or, on an error, nothing. Throws
-    // LedgerError, also when the guild rule refuses the paste.
-    virtual AddOutcome add(const Paste& paste, const PasteRecord& record) = 0;
+    // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
+    // guild rule refuses the addition.
+    virtual AddOutcome add(const LedgerAddition& addition) = 0;
 
     virtual std::optional<GuildIdentity> guild() = 0;
     virtual LedgerTotals totals() = 0;
@@ -66,8 +77,9 @@ class LedgerStore {
     virtual std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) = 0;
 };
 
-// Why the guild rule refuses the paste for a ledger of `ledgerGuild`, or empty: a ledger holds one
-// guild, set by its first paste that names one; names are compared exactly as written.
-std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const Paste& paste);
+// Why the guild rule refuses an addition that names these guilds to a ledger of `ledgerGuild`, or
+// empty: a ledger holds one guild, set by the first addition that names one; names are compared
+// exactly as written.
+std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const std::vector<GuildIdentity>& named);
 
 } // namespace coffer

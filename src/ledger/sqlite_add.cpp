@@ -54,14 +54,14 @@ void List(SqliteDatabase& db, const PasteRecord& record) {
 
 } // namespace
 
-AddOutcome SqliteLedger::add(const Paste& paste, const PasteRecord& given) {
+AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
     SqliteTransaction transaction(db_);
     const std::optional<GuildIdentity> ledgerGuild = guild();
-    if (std::string refusal = GuildRefusal(ledgerGuild, paste); !refusal.empty())
+    if (std::string refusal = GuildRefusal(ledgerGuild, addition.guilds); !refusal.empty())
         throw LedgerError(refusal);
-    if (!ledgerGuild && paste.guilds.size() == 1) {
+    if (!ledgerGuild && addition.guilds.size() == 1) {
         SqliteStatement setGuild(db_, "INSERT INTO guild (name, realm) VALUES (?1, ?2)");
-        setGuild.bindText(1, paste.guilds[0].name).bindText(2, paste.guilds[0].realm).step();
+        setGuild.bindText(1, addition.guilds[0].name).bindText(2, addition.guilds[0].realm).step();
     }
 
     AddOutcome outcome;
@@ -71,7 +71,7 @@ AddOutcome SqliteLedger::add(const Paste& paste, const PasteRecord& given) {
                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
         SqliteStatement update(db_, "UPDATE entry SET copies = ?2, order_time = ?3, order_rank = ?4, text = ?5 "
                                     "WHERE id = ?1");
-        for (const PasteEntry& entry : paste.entries) {
+        for (const PasteEntry& entry : addition.entries) {
             const std::optional<StoredEntry> stored = FindEntry(find, entry.identity);
             if (!stored) {
                 insert.reset();
@@ -101,11 +101,14 @@ AddOutcome SqliteLedger::add(const Paste& paste, const PasteRecord& given) {
             outcome.copiesAdded += copies - stored->copies;
         }
     }
-    PasteRecord record = given;
-    record.copiesAdded = outcome.copiesAdded;
-    outcome.listed = !Listed(db_, record);
-    if (outcome.listed)
-        List(db_, record);
+    for (PasteRecord record : addition.pastes) {
+        if (addition.countCopiesAdded)
+            record.copiesAdded = outcome.copiesAdded;
+        if (!Listed(db_, record)) {
+            List(db_, record);
+            outcome.listed = true;
+        }
+    }
     transaction.commit();
     return outcome;
 }

@@ -16,7 +16,7 @@ class SqliteLedger : public LedgerStore {
     // version, or that cannot be opened.
     SqliteLedger(const std::string& path, SqliteDatabase::Access access);
 
-    AddOutcome add(const Paste& paste, const PasteRecord& record) override;
+    AddOutcome add(const LedgerAddition& addition) override;
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
     std::vector<PasteRecord> pastes() override;

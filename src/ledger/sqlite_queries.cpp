@@ -52,9 +52,9 @@ std::vector<LedgerEntry> SqliteLedger::entries(const std::optional<TimeRange>& p
     std::vector<LedgerEntry> entries;
     if (!hasTables_)
         return entries;
-    SqliteStatement query(db_, period ? "SELECT text, copies, order_time, order_rank FROM entry "
+    SqliteStatement query(db_, period ? "SELECT text, copies, order_time, order_rank, ts FROM entry "
                                         "WHERE ts BETWEEN ?1 AND ?2"
-                                      : "SELECT text, copies, order_time, order_rank FROM entry");
+                                      : "SELECT text, copies, order_time, order_rank, ts FROM entry");
     if (period) {
         constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();
         query.bind(1, static_cast<std::int64_t>(std::min(period->first, kLatest)))
@@ -62,7 +62,7 @@ std::vector<LedgerEntry> SqliteLedger::entries(const std::optional<TimeRange>& p
     }
     while (query.step())
         entries.push_back({std::string(query.bytes(0)), static_cast<std::uint64_t>(query.integer(1)),
-                           EntryOrder{query.integer(2), query.integer(3)}});
+                           EntryOrder{query.integer(2), query.integer(3)}, query.optionalInteger(4)});
     return entries;
 }
 

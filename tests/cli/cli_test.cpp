@@ -102,9 +102,10 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write"},
         {{"--add", log}, 2, "option --add needs --ledger FILE"},
         {{"--ledger", ledgerFile, log}, 2, "bank log files go into a ledger with --add"},
-        {{"--ledger", ledgerFile, "--add", "--info", log}, 2, "either --add or --info"},
+        {{"--ledger", ledgerFile, "--add", "--info", log}, 2, "give one of --add, --merge and --info"},
         {{"--ledger", ledgerFile, "--count-repeated-once"}, 2, "does not apply to a ledger"},
         {{"--ledger", ledgerFile, "--info", "-o", report.string()}, 2, "option --report does not go with --info"},
+        {{"--ledger", ledgerFile, "--merge", ledgerFile}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "--info"}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "-o", report.string()}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "--add", noXml}, 1, "No XML data detected\n"},
@@ -174,6 +175,8 @@ TEST_F(CliTest, SampleLogGivesTheRecordedOutput) {
     ASSERT_EQ(run({"--ledger", ledger, "--add", sample, sample}), 0) << err;
     EXPECT_NE(err.find("198 entries, 0 new to the ledger; the ledger lists this paste already\n"), std::string::npos)
         << err;
+    EXPECT_EQ(run({"--ledger", ledger, "--merge", ledger}), 2);
+    EXPECT_NE(err.find("is the ledger itself"), std::string::npos) << err;
     for (const std::vector<std::string>& source : {std::vector{sample}, std::vector<std::string>{"--ledger", ledger}}) {
         std::vector<std::string> args = {
             "-o",      (folder_ / "report.html").string(), "--members", (folder_ / "members.tsv").string(),

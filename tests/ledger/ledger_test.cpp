@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 #include <random>
 
 namespace coffer {
@@ -73,7 +74,8 @@ std::string Analyse(std::string_view log, const std::optional<TimeRange>& period
 }
 
 // A generated log cut into overlapping pastes, some of two overlapping pages, some with every rank changed, added in
-// random orders and some twice: the ledger's analysis is that of the log, for everything and for a period.
+// random orders and some twice, or merged from another ledger: the ledger's analysis is that of the
+// log, for everything and for a period.
 TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
     bench::BankLogGeneratorOptions options;
     options.entry_count = 2000;
@@ -117,19 +119,31 @@ TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
     }
     const std::uint64_t first = std::stoull(std::string(TsOf(elements[1200]))),
                         last = std::stoull(std::string(TsOf(elements[700])));
+    TempFolder folder;
+    std::vector<std::unique_ptr<SqliteLedger>> ledgers;
+    auto open = [&](const char* name) -> SqliteLedger& {
+        return *ledgers.emplace_back(
+            std::make_unique<SqliteLedger>((folder / name).string(), SqliteDatabase::Access::ReadWrite));
+    };
+    for (const char* name : {"a.sqlite", "b.sqlite"}) {
+        SqliteLedger& ledger = open(name);
+        std::ranges::shuffle(pastes, random);
+        for (const std::string& paste : pastes)
+            AddToLedger(ledger, paste, {}, 0);
+        AddToLedger(ledger, pastes[0], {}, 0);
+        EXPECT_EQ(ledger.pastes().size(), pastes.size()) << "a paste added again is listed once";
+    }
+    // Another officer's ledger of some of the pastes, with the first ledger merged into it.
+    SqliteLedger& merged = open("c.sqlite");
+    for (std::size_t i = 0; i < pastes.size(); i += 3)
+        AddToLedger(merged, pastes[i], {}, 0);
+    MergeLedger(merged, *ledgers[0]);
+    EXPECT_EQ(merged.pastes().size(), pastes.size());
     for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
         const std::string expected = Analyse(log, period);
-        for (const int order : {1, 2}) {
-            TempFolder folder;
-            SqliteLedger ledger((folder / "l.sqlite").string(), SqliteDatabase::Access::ReadWrite);
-            std::ranges::shuffle(pastes, random);
-            for (std::size_t i = 0; i < pastes.size(); ++i)
-                AddToLedger(ledger, pastes[i], {}, 0);
-            AddToLedger(ledger, pastes[0], {}, 0);
-            EXPECT_EQ(ledger.pastes().size(), pastes.size()) << "a paste added again is listed once";
-            EXPECT_EQ(Analyse(ReadLedgerLog(ledger, period).text, period), expected)
-                << "order " << order << (period ? " for a period" : "");
-        }
+        for (const auto& ledger : ledgers)
+            EXPECT_EQ(Analyse(ReadLedgerLog(*ledger, period).text, period), expected)
+                << "ledger " << &ledger - ledgers.data() << (period ? " for a period" : "");
     }
 }
 
