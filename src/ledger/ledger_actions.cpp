@@ -8,7 +8,7 @@
 namespace coffer {
 
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt) {
-    const Paste paste = ReadPaste(text);
+    Paste paste = ReadPaste(text);
     PasteRecord record;
     record.addedAt = addedAt;
     record.entries = paste.elements;
@@ -21,7 +21,7 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
 
     const std::vector<TimeGap> before = FindGaps(store.pastes());
     AddReport report;
-    report.outcome = store.add({paste.entries, paste.guilds, {record}});
+    report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
     for (const TimeGap& gap : FindGaps(store.pastes()))
@@ -32,9 +32,12 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
 
 AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other) {
     LedgerAddition addition;
-    for (LedgerEntry& entry : other.entries(std::nullopt))
+    for (LedgerEntry& entry : other.entries(std::nullopt)) {
+        std::string identity = EntryIdentity(entry.text);
+        const std::uint64_t hash = IdentityHash(identity);
         addition.entries.push_back(
-            {EntryIdentity(entry.text), std::move(entry.text), entry.copies, entry.ts, entry.order});
+            {std::move(identity), std::move(entry.text), hash, entry.copies, entry.ts, entry.order});
+    }
     if (std::optional<GuildIdentity> guild = other.guild())
         addition.guilds.push_back(*guild);
     addition.pastes = other.pastes();

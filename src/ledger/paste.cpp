@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 #include <unordered_map>
 
 namespace coffer {
@@ -22,24 +21,27 @@ std::optional<std::int64_t> StorableTime(std::optional<std::uint64_t> ts) {
     return static_cast<std::int64_t>(*ts);
 }
 
+// A sum of each entry's mixed hash and copies: the same whatever the order of the entries.
 std::uint64_t Digest(const std::vector<PasteEntry>& entries) {
-    std::vector<const PasteEntry*> sorted;
-    for (const PasteEntry& entry : entries)
-        sorted.push_back(&entry);
-    std::ranges::sort(sorted, [](const PasteEntry* a, const PasteEntry* b) { return a->identity < b->identity; });
-    std::string all;
-    for (const PasteEntry* entry : sorted)
-        all.append(entry->identity).append(1, '\0').append(std::to_string(entry->copies)).append(1, '\0');
-    return IdentityHash(all);
+    std::uint64_t digest = 0;
+    for (const PasteEntry& entry : entries) {
+        __extension__ using Wide = unsigned __int128;
+        const Wide product =
+            static_cast<Wide>(entry.hash ^ (entry.copies * 0x9E3779B97F4A7C15ULL)) * 0xD6E8FEB86659FD93ULL;
+        digest += static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+    }
+    return digest;
 }
 
 } // namespace
 
 Paste ReadPaste(std::string_view text) {
     Paste paste;
-    std::unordered_map<std::string, std::size_t> indexOf;  // identity -> its place in paste.entries
-    std::unordered_map<std::size_t, std::uint64_t> onPage; // entry -> copies on the current page
-    std::map<std::int64_t, std::int64_t> nextRank;         // order time -> the next distinct entry's rank
+    std::unordered_multimap<std::uint64_t, std::size_t> withHash; // identity hash -> places in paste.entries
+    withHash.reserve(text.size() / 128);
+    std::vector<std::uint64_t> onPage;                       // by entry: its copies on the current page
+    std::vector<std::size_t> seenOnPage;                     // the entries counted there
+    std::unordered_map<std::int64_t, std::int64_t> nextRank; // order time -> the next distinct entry's rank
     std::uint64_t page = 0;
     std::int64_t pageTime = -1; // the time of the last timed entry on the page
     GuildIdentity guild;
@@ -53,7 +55,9 @@ Paste ReadPaste(std::string_view text) {
         if (scanned.page != page) {
             page = scanned.page;
             pageTime = -1;
-            onPage.clear();
+            for (const std::size_t seen : seenOnPage)
+                onPage[seen] = 0;
+            seenOnPage.clear();
         }
         const std::optional<std::int64_t> ts = StorableTime(scanned.ts);
         if (ts) {
@@ -62,18 +66,23 @@ Paste ReadPaste(std::string_view text) {
             paste.lastTs = std::max(paste.lastTs.value_or(*ts), *ts);
         }
         std::string identity = EntryIdentity(elementText);
-        const auto [found, added] = indexOf.try_emplace(identity, paste.entries.size());
-        if (added) {
-            PasteEntry& entry = paste.entries.emplace_back();
-            entry.identity = std::move(identity);
-            entry.text = elementText;
-            entry.ts = ts;
-            entry.order = {pageTime, nextRank[pageTime]++};
+        const std::uint64_t hash = IdentityHash(identity);
+        std::size_t index = paste.entries.size();
+        for (auto [at, end] = withHash.equal_range(hash); at != end && index == paste.entries.size(); ++at)
+            if (paste.entries[at->second].identity == identity)
+                index = at->second;
+        if (index == paste.entries.size()) {
+            withHash.emplace(hash, index);
+            paste.entries.push_back({std::move(identity), std::string(elementText), hash, 0, ts,
+                                     EntryOrder{pageTime, nextRank[pageTime]++}});
+            onPage.push_back(0);
         }
-        PasteEntry& entry = paste.entries[found->second];
-        if (elementText < entry.text)
+        PasteEntry& entry = paste.entries[index];
+        if (entry.copies > 0 && elementText < entry.text)
             entry.text = elementText;
-        entry.copies = std::max(entry.copies, ++onPage[found->second]);
+        if (onPage[index]++ == 0)
+            seenOnPage.push_back(index);
+        entry.copies = std::max(entry.copies, onPage[index]);
     };
     ScanBankLogElements(text, guild, hooks);
     paste.digest = Digest(paste.entries);

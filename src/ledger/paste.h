@@ -25,6 +25,7 @@ struct EntryOrder {
 struct PasteEntry {
     std::string identity;
     std::string text;               // the smallest, in byte order, of the paste's texts of it
+    std::uint64_t hash = 0;         // IdentityHash(identity)
     std::uint64_t copies = 0;       // the most copies of it on one page
     std::optional<std::int64_t> ts; // its own readable time
     EntryOrder order;
@@ -35,7 +36,7 @@ struct Paste {
     std::uint64_t elements = 0;                  // the paste's entries, every copy on every page
     std::optional<std::int64_t> firstTs, lastTs; // the smallest and largest readable time
     std::vector<GuildIdentity> guilds;           // every distinct guild its guild key lines name
-    std::uint64_t digest = 0;                    // of its identities and copies, in identity order
+    std::uint64_t digest = 0;                    // of its identities and copies, in any order
 };
 
 // Reads a paste's text with the bank log scanner.

@@ -13,13 +13,13 @@ struct StoredEntry {
     std::string text;
 };
 
-// The stored entry of this identity: those of its hash, compared in full.
-std::optional<StoredEntry> FindEntry(SqliteStatement& find, const std::string& identity) {
+// The stored entry of this identity: those of its hash, compared in full (the same text has it).
+std::optional<StoredEntry> FindEntry(SqliteStatement& find, const PasteEntry& entry) {
     find.reset();
-    find.bind(1, static_cast<std::int64_t>(IdentityHash(identity)));
+    find.bind(1, static_cast<std::int64_t>(entry.hash));
     while (find.step()) {
         const std::string_view text = find.bytes(4);
-        if (EntryIdentity(text) == identity)
+        if (text == entry.text || EntryIdentity(text) == entry.identity)
             return StoredEntry{find.integer(0), static_cast<std::uint64_t>(find.integer(1)),
                                EntryOrder{find.integer(2), find.integer(3)}, std::string(text)};
     }
@@ -72,10 +72,10 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
         SqliteStatement update(db_, "UPDATE entry SET copies = ?2, order_time = ?3, order_rank = ?4, text = ?5 "
                                     "WHERE id = ?1");
         for (const PasteEntry& entry : addition.entries) {
-            const std::optional<StoredEntry> stored = FindEntry(find, entry.identity);
+            const std::optional<StoredEntry> stored = FindEntry(find, entry);
             if (!stored) {
                 insert.reset();
-                insert.bind(1, static_cast<std::int64_t>(IdentityHash(entry.identity)))
+                insert.bind(1, static_cast<std::int64_t>(entry.hash))
                     .bind(2, static_cast<std::int64_t>(entry.copies))
                     .bind(3, entry.ts)
                     .bind(4, entry.order.time)
