@@ -37,7 +37,9 @@ std::string Reason(sqlite3* db, int code) {
 } // namespace
 
 SqliteDatabase::SqliteDatabase(const std::string& path, Access access) : path_(path) {
-    const int flags = access == Access::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    // Reading opens the file for writing where the system allows it, but never creates it: the last
+    // connection to close then folds the write-ahead log back and removes it and its index file.
+    const int flags = access == Access::ReadOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     const int code = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         const std::string reason = Reason(db_, code);
@@ -46,6 +48,14 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access) : path_(p
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // Not even that until the file is known to be a ledger: a file of another program is never written.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (access == Access::ReadOnly)
+        execute("PRAGMA query_only = 1");
+}
+
+void SqliteDatabase::checkpointOnClose() {
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
 }
 
 SqliteDatabase::~SqliteDatabase() {

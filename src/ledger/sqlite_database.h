@@ -17,13 +17,17 @@ namespace coffer {
 class SqliteDatabase {
   public:
     enum class Access { ReadOnly, ReadWrite };
-    // Opens (ReadWrite: creates when missing) the file, with a busy time-out of a minute.
+    // Opens (ReadWrite: creates when missing) the file, with a busy time-out of a minute. ReadOnly
+    // writes nothing.
     SqliteDatabase(const std::string& path, Access access);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
 
     void execute(const char* sql);
+    // Lets the connection fold the write-ahead log back into the file when it closes: for a file known
+    // to be a ledger.
+    void checkpointOnClose();
     sqlite3* handle() const { return db_; }
     const std::string& path() const { return path_; }
     // Throws a LedgerError: "what" failed, and why, from the result code and the system's error number.

@@ -97,6 +97,8 @@ void SqliteLedger::checkFile(bool writable) {
     const FileMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.path());
     hasTables_ = marks.hasTables;
+    if (hasTables_)
+        db_.checkpointOnClose();
     if (!writable) {
         if (hasTables_ && marks.version < kVersion)
             throw LedgerError(db_.path() + " is a ledger of an older Coffer: add a paste to it once to bring it "
@@ -122,6 +124,7 @@ void SqliteLedger::upgrade() {
     db_.execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
     transaction.commit();
     hasTables_ = true;
+    db_.checkpointOnClose();
 }
 
 } // namespace coffer
