@@ -434,9 +434,10 @@ void Scan(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEn
             withBreaks.assign(line);
         ElementHash hash;
         hash.addLine(line);
-        for (std::string_view added; !closes(line, tags) && lines.joinNextLine(elementText, added);) {
-            line = added;
+        bool closed = closes(line, tags);
+        for (std::string_view added; !closed && lines.joinNextLine(elementText, added);) {
             tags = TagsIn(added);
+            closed = closes(added, tags);
             hash.addLine(added);
             if (textHooks != nullptr)
                 withBreaks.append(1, '\n').append(added);
@@ -447,6 +448,8 @@ void Scan(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEn
         entry.textHash = hash.value();
         if (entry.player == "null")
             continue;
+        if (textHooks != nullptr && !closed)
+            withBreaks.append("\n</banklog>");
         if (textHooks != nullptr)
             textHooks->element(entry, withBreaks);
         else
