@@ -448,10 +448,8 @@ void Scan(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEn
         entry.textHash = hash.value();
         if (entry.player == "null")
             continue;
-        if (textHooks != nullptr && !closed)
-            withBreaks.append("\n</banklog>");
         if (textHooks != nullptr)
-            textHooks->element(entry, withBreaks);
+            textHooks->element(entry, withBreaks, closed);
         else
             onEntry(entry);
     }

@@ -30,11 +30,10 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<Ba
 
 // What a scan that keeps the log itself hears besides the entries: the guild after each guild key line,
 // and each element's text (its lines as the log has them, line breaks included; a view valid only
-// during the call) with the entry read from it. An element the text ends in gets a closing line, which
-// changes none of its fields: its text may stand before other elements.
+// during the call) with the entry read from it and whether it closed (false for one the text ends in).
 struct ElementTextHooks {
     std::function<void(const GuildIdentity&)> guildKey;
-    std::function<void(const BankLogEntry&, std::string_view elementText)> element;
+    std::function<void(const BankLogEntry&, std::string_view elementText, bool closed)> element;
 };
 
 // Scans every line as ScanBankLog does, telling the hooks instead of an entry handler.

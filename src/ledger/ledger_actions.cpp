@@ -24,6 +24,7 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
     report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
+    report.unfinished = paste.unfinished;
     for (const TimeGap& gap : FindGaps(store.pastes()))
         if (std::ranges::find(before, gap) == before.end())
             report.openedGaps.push_back(gap);
@@ -49,6 +50,8 @@ std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddR
     std::vector<std::string> lines{pasteName + ": " + std::to_string(report.entries) + " entries, " +
                                    std::to_string(report.outcome.copiesAdded) + " new to the ledger" +
                                    (report.outcome.listed ? "" : "; the ledger lists this paste already")};
+    if (report.unfinished > 0)
+        lines.push_back(pasteName + " ends inside an entry, which was left out");
     if (!report.namesGuild)
         lines.push_back(pasteName + " names no guild; its entries were added to the ledger's guild");
     return lines;

@@ -50,7 +50,12 @@ Paste ReadPaste(std::string_view text) {
         if (std::ranges::none_of(paste.guilds, [&](const GuildIdentity& g) { return SameGuild(g, named); }))
             paste.guilds.push_back(named);
     };
-    hooks.element = [&](const BankLogEntry& scanned, std::string_view elementText) {
+    hooks.element = [&](const BankLogEntry& scanned, std::string_view elementText, bool closed) {
+        // Cut off by the end of the paste: a later paste holds it whole, and each is one entry.
+        if (!closed) {
+            ++paste.unfinished;
+            return;
+        }
         ++paste.elements;
         if (scanned.page != page) {
             page = scanned.page;

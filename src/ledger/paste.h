@@ -34,6 +34,7 @@ struct PasteEntry {
 struct Paste {
     std::vector<PasteEntry> entries;             // one per identity, in order of first appearance
     std::uint64_t elements = 0;                  // the paste's entries, every copy on every page
+    std::uint64_t unfinished = 0;                // entries left out: the paste ends inside them
     std::optional<std::int64_t> firstTs, lastTs; // the smallest and largest readable time
     std::vector<GuildIdentity> guilds;           // every distinct guild its guild key lines name
     std::uint64_t digest = 0;                    // of its identities and copies, in any order

@@ -64,7 +64,7 @@ SqliteDatabase::~SqliteDatabase() {
 
 void SqliteDatabase::execute(const char* sql) {
     if (const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); code != SQLITE_OK)
-        fail("the ledger failed", code);
+        fail("cannot read or write the ledger", code);
 }
 
 void SqliteDatabase::fail(const std::string& what, int code) const {
@@ -108,7 +108,7 @@ bool SqliteStatement::step() {
     if (code == SQLITE_ROW)
         return true;
     if (code != SQLITE_DONE)
-        db_.fail("the ledger failed", code);
+        db_.fail("cannot read or write the ledger", code);
     return false;
 }
 

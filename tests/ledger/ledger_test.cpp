@@ -73,7 +73,8 @@ std::string Analyse(std::string_view log, const std::optional<TimeRange>& period
     return TableText(stats.members, TableFormat::TabSeparated) + TableText(stats.items, TableFormat::TabSeparated);
 }
 
-// A generated log cut into overlapping pastes, some of two overlapping pages, some with every rank changed, added in
+// A generated log cut into overlapping pastes, some of two overlapping pages, some with every rank changed,
+// some ending inside an entry, added in
 // random orders and some twice, or merged from another ledger: the ledger's analysis is that of the
 // log, for everything and for a period.
 TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
@@ -85,7 +86,7 @@ TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
     std::vector<std::string> elements;
     GuildIdentity guild;
     ScanBankLogElements(bench::GenerateBankLog(options), guild,
-                        {{}, [&](const BankLogEntry&, std::string_view text) { elements.emplace_back(text); }});
+                        {{}, [&](const BankLogEntry&, std::string_view text, bool) { elements.emplace_back(text); }});
     // Runs of entries of one time (that stay apart: an item's count is not part of the identity), and
     // one entry twice on its page: two transactions.
     for (std::size_t i = 1; i < elements.size(); ++i) {
@@ -115,6 +116,8 @@ TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
         for (std::size_t rank = paste.find("rank=\""); pastes.size() % 3 == 1 && rank != std::string::npos;
              rank = paste.find("rank=\"", rank + 1))
             paste[rank + 6] = '9';
+        if (pastes.size() % 4 == 2 && to < elements.size())
+            paste.resize(paste.size() - 30); // ends inside its last entry, which the next paste holds
         pastes.push_back(std::move(paste));
     }
     const std::uint64_t first = std::stoull(std::string(TsOf(elements[1200]))),
@@ -141,9 +144,11 @@ TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
     EXPECT_EQ(merged.pastes().size(), pastes.size());
     for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
         const std::string expected = Analyse(log, period);
-        for (const auto& ledger : ledgers)
+        for (const auto& ledger : ledgers) {
+            EXPECT_EQ(ledger->totals().entries, elements.size());
             EXPECT_EQ(Analyse(ReadLedgerLog(*ledger, period).text, period), expected)
                 << "ledger " << &ledger - ledgers.data() << (period ? " for a period" : "");
+        }
     }
 }
 
