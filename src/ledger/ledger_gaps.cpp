@@ -23,7 +23,7 @@ std::vector<TimeGap> FindGaps(const std::vector<PasteRecord>& pastes) {
 }
 
 std::string LocalTimeText(std::int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000); // ledger times are never negative
     std::tm local{};
     localtime_r(&seconds, &local);
     char text[64] = {};

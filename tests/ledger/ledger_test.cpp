@@ -6,6 +6,7 @@
 #include "ledger/sqlite_ledger.h"
 #include "report/table_export.h"
 #include "support/temp_folder.h"
+#include "support/time_zone.h"
 
 #include <sqlite3.h>
 
@@ -171,6 +172,11 @@ TEST(LedgerTest, GapsAreTheStretchesNoPasteCovered) {
         }
         EXPECT_EQ(FindGaps(records), c.gaps);
     }
+    // Both ends in local time to the second, the older first.
+    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
+    EXPECT_EQ(
+        GapText({999, 1231000000999}),
+        "Entries between 1970-01-01 01:00:00 and 2009-01-03 17:26:40 may be missing: no paste covered that time.");
 }
 
 // A file the ledger did not write, or of a newer version, is refused and stays exactly as it was; a
