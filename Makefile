@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-asan build-fuzz fuzz fuzz-smoke bench clean format format-check
+.PHONY: run test deps build build-asan build-fuzz fuzz fuzz-smoke bench package clean format format-check
 
 deps:
 	@scripts/install-deps.sh
@@ -30,6 +30,12 @@ WEBENGINE_ENV = $(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1)
 
 run: build
 	$(WEBENGINE_ENV) $(BUILD)/src/app/coffer
+
+# The Debian package of the build, coffer_VERSION_ARCH.deb, copied into this folder.
+package: build
+	rm -f $(BUILD)/coffer_*.deb
+	cd $(BUILD) && cpack -G DEB
+	cp $(BUILD)/coffer_*.deb .
 
 # Every C++ file of the project, as clang-format and the repository's .clang-format want it.
 FORMAT_FILES = $(sort $(shell find src tests bench fuzz -name '*.cpp' -o -name '*.h'))

@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-charts-dev libgl-dev
     xvfb xauth
+    dpkg-dev file desktop-file-utils appstream lintian man-db
 )
 
 missing=()

@@ -14,9 +14,10 @@ namespace coffer {
 namespace {
 
 // Every item name the log will be priced under, once each, in the order the names first appear.
-std::vector<std::string> DistinctItemNames(std::istream& in, const EntrySelection& selection, std::stop_token stop) {
+std::vector<std::string> DistinctItemNames(std::istream& in, std::string_view logText, const EntrySelection& selection,
+                                           std::stop_token stop) {
     std::vector<std::string> names;
-    EntryFilter filter(selection);
+    EntryFilter filter(selection, logText);
     std::unordered_set<std::string> seen;
     LineReader lines(in);
     GuildIdentity ignored;
@@ -58,29 +59,51 @@ std::string RepeatedEntriesText(std::uint64_t entries) {
     return std::to_string(entries) + " entries appear on more than one page";
 }
 
+std::vector<std::string> LeftOutTexts(const AnalysisResult& result) {
+    std::vector<std::string> texts;
+    if (result.leftOutAmounts > 0)
+        texts.push_back(std::to_string(result.leftOutAmounts) + " amounts too large to be read were not counted");
+    if (result.cutNames > 0)
+        texts.push_back(std::to_string(result.cutNames) + " names longer than " + std::to_string(kMaxNameBytes) +
+                        " bytes were cut to that length");
+    if (result.untypedElements > 0)
+        texts.push_back(std::to_string(result.untypedElements) + " elements had no readable type and were not counted");
+    return texts;
+}
+
 namespace {
+
+// Where a run reads the log from: each pass from its start, and after a pass, what went wrong, if
+// anything.
+class LogPasses {
+  public:
+    virtual ~LogPasses() = default;
+    virtual std::istream& read(TempCopy::Pass pass) = 0;
+    // Why the run fails after a pass (the tables are emptied then), or nothing.
+    virtual std::optional<AnalysisResult> fault() = 0;
+};
+
+bool LogChanged(const AnalysisHooks& hooks) {
+    return hooks.sourceChanged && hooks.sourceChanged();
+}
 
 std::string UnwritableCopyText(const std::filesystem::path& folder, const TempCopy& copy) {
     return "Could not write the temporary copy of the log in " + folder.string() + ": " + copy.error();
 }
 
-// Where a run reads the log from: each pass from its start, and after a pass, whether what was read can
-// be trusted.
-class LogPasses {
-  public:
-    virtual ~LogPasses() = default;
-    virtual std::istream& read(TempCopy::Pass pass) = 0;
-    // Why the run fails after a pass (the tables emptied), or nothing.
-    virtual std::optional<AnalysisResult> fault() = 0;
-};
-
-// The box's text, through its temporary copy.
+// The box's text or a log file, through its temporary copy.
 class CopyPasses : public LogPasses {
   public:
-    CopyPasses(TempCopy& copy, const std::filesystem::path& folder) : copy_(copy), folder_(folder) {}
+    CopyPasses(TempCopy& copy, const std::filesystem::path& folder, const AnalysisHooks& hooks)
+        : copy_(copy), folder_(folder), hooks_(hooks) {}
     std::istream& read(TempCopy::Pass pass) override { return copy_.read(pass); }
+    // A log cut short while it was copied also makes the copy fail, but it is the log's change that the
+    // user needs to hear of.
     std::optional<AnalysisResult> fault() override {
-        if (!copy_.finishWriting())
+        const bool written = copy_.finishWriting();
+        if (LogChanged(hooks_))
+            return AnalysisResult{AnalysisOutcome::LogChanged, kLogChangedMessage};
+        if (!written)
             return AnalysisResult{AnalysisOutcome::TempCopyFailed, UnwritableCopyText(folder_, copy_)};
         if (copy_.readFailed())
             return AnalysisResult{AnalysisOutcome::TempCopyFailed,
@@ -91,6 +114,7 @@ class CopyPasses : public LogPasses {
   private:
     TempCopy& copy_;
     const std::filesystem::path& folder_;
+    const AnalysisHooks& hooks_;
 };
 
 // A text the program built itself, read where it lies.
@@ -105,8 +129,9 @@ class TextPasses : public LogPasses {
     std::optional<ViewStream> stream_;
 };
 
-// The run from the first pass over the log on; `size` is the log's length in bytes.
-AnalysisResult AnalyseLog(LogPasses& passes, std::uint64_t size, GuildStats& stats, const AnalysisHooks& hooks) {
+// The run from the first pass over the log on; `size` is the length in bytes that the passes read.
+AnalysisResult AnalyseLog(LogPasses& passes, std::string_view logText, std::uint64_t size, GuildStats& stats,
+                          const AnalysisHooks& hooks) {
     auto status = [&hooks](const std::string& text) {
         if (hooks.showStatus)
             hooks.showStatus(text);
@@ -126,7 +151,7 @@ AnalysisResult AnalyseLog(LogPasses& passes, std::uint64_t size, GuildStats& sta
         // A first pass names every item up front, so the source can look them up all at once; nothing
         // is looked up for a log that could not be written or read.
         std::vector<std::string> names =
-            DistinctItemNames(passes.read(TempCopy::Pass::NotLast), hooks.selection, hooks.stop);
+            DistinctItemNames(passes.read(TempCopy::Pass::NotLast), logText, hooks.selection, hooks.stop);
         if (auto fault = passes.fault())
             return failed(*fault);
         hooks.itemPrices->prefetch(names, hooks.stop);
@@ -142,20 +167,25 @@ AnalysisResult AnalyseLog(LogPasses& passes, std::uint64_t size, GuildStats& sta
         // An entry takes this many bytes of the log or more (an item entry two or three lines): room
         // for every item row and every entry's hash at once, for neither to grow by copying itself.
         constexpr std::size_t kLogBytesPerEntry = 200;
-        stats.items.reserveRows(size / kLogBytesPerEntry);
-        EntryFilter filter(hooks.selection);
-        filter.reserve(size / kLogBytesPerEntry);
+        stats.items.reserveRows(logText.size() / kLogBytesPerEntry);
+        EntryFilter filter(hooks.selection, logText);
+        filter.reserve(logText.size() / kLogBytesPerEntry);
         ScanBankLogConcurrently(
             lines, stats.guild,
             [&](BankLogEntry& entry) {
                 if (!filter.admit(entry))
                     return;
+                result.untypedElements += entry.type.empty() ? 1 : 0;
                 TotalEntry(entry, members, stats.items, hooks.itemPrices);
                 stats.activity.add(entry);
             },
             hooks.stop, read, [&](const BankLogEntry& entry) { filter.prefetch(entry); });
         result.outsidePeriod = filter.outsidePeriod();
         result.repeatedEntries = filter.repeated();
+        result.leftOutAmounts = members.leftOut();
+        for (std::string* name : {&stats.guild.name, &stats.guild.realm})
+            name->resize(members.shown(*name).size());
+        result.cutNames = members.cutNames();
         if (auto fault = passes.fault())
             return failed(*fault);
     }
@@ -185,14 +215,17 @@ AnalysisResult AnalyseLog(LogPasses& passes, std::uint64_t size, GuildStats& sta
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
                            const AnalysisHooks& hooks) {
     Empty(stats);
-    if (!LooksLikeBankLog(logText))
+    if (!LooksLikeBankLog(logText)) {
+        if (LogChanged(hooks))
+            return {AnalysisOutcome::LogChanged, kLogChangedMessage};
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+    }
     TempCopy copy(workFolder);
     if (!copy.ok())
         return {AnalysisOutcome::TempCopyFailed, UnwritableCopyText(workFolder, copy)};
-    CopyPasses passes(copy, workFolder);
     copy.write(logText, hooks.stop);
-    return AnalyseLog(passes, logText.size() + 1, stats, hooks); // the copy ends with a line break
+    CopyPasses passes(copy, workFolder, hooks);
+    return AnalyseLog(passes, logText, logText.size() + 1, stats, hooks); // the copy ends with a line break
 }
 
 AnalysisResult RunAnalysisInPlace(std::string_view logText, GuildStats& stats, const AnalysisHooks& hooks) {
@@ -200,7 +233,7 @@ AnalysisResult RunAnalysisInPlace(std::string_view logText, GuildStats& stats, c
     if (!LooksLikeBankLog(logText))
         return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
     TextPasses passes(logText);
-    return AnalyseLog(passes, std::max<std::uint64_t>(logText.size(), 1), stats, hooks);
+    return AnalyseLog(passes, logText, std::max<std::uint64_t>(logText.size(), 1), stats, hooks);
 }
 
 } // namespace coffer

@@ -9,11 +9,13 @@
 #include "analysis/transaction_totals.h"
 #include "analysis/weekly_activity.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace coffer {
 
@@ -26,6 +28,9 @@ struct GuildStats {
 };
 
 inline constexpr const char* kNoXmlMessage = "No XML data detected";
+inline constexpr const char* kLogChangedMessage = "The log file changed while it was read";
+// A log beyond this size is refused as it is read: endless input ends there, not in a lack of memory.
+inline constexpr std::uint64_t kMaxLogBytes = std::uint64_t{4} << 30;
 
 struct AnalysisHooks {
     std::function<void(const std::string&)> showStatus; // may be empty
@@ -37,12 +42,15 @@ struct AnalysisHooks {
     // Writes the report from the finished tables; returns an error message, empty on success.
     std::function<std::string()> generateReport;
     EntrySelection selection; // which entries are analysed; by default every one
+    // May be empty. Whether the text's source (a mapped file) has changed since the run began.
+    std::function<bool()> sourceChanged;
 };
 
 enum class AnalysisOutcome {
     Complete,       // tables filled, report written
     NoXmlData,      // the text holds no "?xml": tables empty, nothing written
     TempCopyFailed, // the temporary copy of the log could not be written or read: tables empty
+    LogChanged,     // the log's file changed while it was read: tables empty
     ReportFailed,   // tables filled, but the report could not be written
     Cancelled,      // stopped before the end: tables empty, nothing written
 };
@@ -54,11 +62,19 @@ struct AnalysisResult {
     std::uint64_t outsidePeriod = 0;
     // Entries whose element text already appeared on an earlier page (skipped or not).
     std::uint64_t repeatedEntries = 0;
+    // Amounts too large to be read (money beyond kMaxCopper among them), left out of the totals.
+    std::uint64_t leftOutAmounts = 0;
+    // Names cut to kMaxNameBytes in the tables (a long name counts in every row that shows it).
+    std::uint64_t cutNames = 0;
+    // Analysed elements without a readable type, which no table counts.
+    std::uint64_t untypedElements = 0;
 };
 
 // The texts that tell the user about the counts above.
 std::string OutsidePeriodText(std::uint64_t entries);
 std::string RepeatedEntriesText(std::uint64_t entries);
+// The texts that tell what the tables left out, each when there is any: to be shown after the others.
+std::vector<std::string> LeftOutTexts(const AnalysisResult& result);
 
 // Prices one scanned entry (from the source when there is one, else by its gold) and adds it to the
 // member totals and the item table: the step the run takes for every entry, in log order.

@@ -29,8 +29,12 @@ struct BankLogEntry {
     std::optional<std::uint64_t> ts;
     // How many "?xml" lines (page starts) come before the element.
     std::uint64_t page = 0;
-    // Of the element's text with every run of whitespace as one space.
+    // Of the element's text with every run of whitespace as one space: equal texts hash alike, but
+    // texts that hash alike need not be equal.
     std::uint64_t textHash = 0;
+    // Where the element's lines lie in the scanned text: from the start of the first to the end of the
+    // last, line break included.
+    std::uint64_t textBegin = 0, textEnd = 0;
 };
 
 // Guild name and realm as the log's guild key line gives them; "Unknown" until one is read.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <vector>
 
 namespace coffer {
@@ -106,8 +107,14 @@ void ReadGuildKey(std::string_view line, GuildIdentity& guild) {
     std::vector<std::string_view> pieces;
     SplitAt(line, "\"", pieces);
     // Unlike an entry's fields, the value keeps any "<" and ">": the report escapes them.
+    // One copy of the piece, edited in place: a value may be as long as the log.
     auto valueOf = [](std::string_view piece, std::string_view key) {
-        return std::string(TrimChars(RemoveChars(RemoveAllNoCase(piece, key), "\""), " "));
+        std::string value;
+        AppendWithoutNoCase(piece, key, value);
+        std::erase(value, '"');
+        value.erase(value.find_last_not_of(' ') + 1); // npos + 1: nothing but spaces, all erased
+        value.erase(0, value.find_first_not_of(' '));
+        return value;
     };
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (ContainsNoCase(pieces[i], "name=") && i + 1 < pieces.size())
@@ -239,7 +246,18 @@ class ElementHash {
         return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
     }
 
-    std::uint64_t lanes_[2] = {0xCBF29CE484222325ULL, 0x84222325CBF29CE4ULL};
+    // The lanes start from numbers of the process's own: a text cannot be crafted in advance to hash
+    // like another, each such pair costing a comparison of their texts wherever the hash is looked up.
+    static std::array<std::uint64_t, 2> Seed() {
+        static const std::array<std::uint64_t, 2> seed = [] {
+            std::random_device random;
+            auto next = [&random] { return (std::uint64_t{random()} << 32) | random(); };
+            return std::array<std::uint64_t, 2>{next(), next()};
+        }();
+        return seed;
+    }
+
+    std::array<std::uint64_t, 2> lanes_ = Seed();
     std::uint64_t count_ = 0;
 };
 
@@ -394,6 +412,27 @@ std::string QualityWeight(std::string_view rawQuality) {
     return std::string(rawQuality);
 }
 
+bool SameWords(std::string_view a, std::string_view b) {
+    if (a == b)
+        return true; // the common case, a page pasted again as it was: compared at once
+    auto skipSpaces = [](std::string_view& text) {
+        while (!text.empty() && IsSpace(text.front()))
+            text.remove_prefix(1);
+    };
+    auto takeWord = [](std::string_view& text) {
+        std::size_t size = 0;
+        while (size < text.size() && !IsSpace(text[size]))
+            ++size;
+        const std::string_view word = text.substr(0, size);
+        text.remove_prefix(size);
+        return word;
+    };
+    for (skipSpaces(a), skipSpaces(b); !a.empty() && !b.empty(); skipSpaces(a), skipSpaces(b))
+        if (takeWord(a) != takeWord(b))
+            return false;
+    return a.empty() && b.empty();
+}
+
 bool LooksLikeBankLog(std::string_view text) {
     return ContainsNoCase(text, "?xml");
 }
@@ -416,7 +455,8 @@ void Scan(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEn
     std::uint64_t page = 0;
     std::string itemName;
     std::string withBreaks;
-    while (!stop.stop_requested() && lines.readLine(line)) {
+    for (std::uint64_t lineStart = lines.offset(); !stop.stop_requested() && lines.readLine(line);
+         lineStart = lines.offset()) {
         if (line.find('?') != std::string_view::npos && ContainsNoCase(line, "?xml"))
             ++page;
         LineTags tags = TagsIn(line);
@@ -446,6 +486,8 @@ void Scan(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEn
         FillEntry(ReadTokens(elementText, itemName), entry);
         entry.page = page;
         entry.textHash = hash.value();
+        entry.textBegin = lineStart;
+        entry.textEnd = lines.offset();
         if (entry.player == "null")
             continue;
         if (textHooks != nullptr)

@@ -28,6 +28,10 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
 void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
                  const EntryHandler& onEntry, std::stop_token stop);
 
+// Whether two element texts have the same words, whitespace (line breaks included) aside: the texts
+// the element hash takes as equal.
+bool SameWords(std::string_view a, std::string_view b);
+
 // What a scan that keeps the log itself hears besides the entries: the guild after each guild key line,
 // and each element's text (its lines as the log has them, line breaks included; a view valid only
 // during the call) with the entry read from it and whether it closed (false for one the text ends in).

@@ -1,5 +1,7 @@
 #include "analysis/cell_number.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace coffer {
@@ -23,11 +25,12 @@ constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 
 // Half-even rounding of a magnitude given the first dropped digit and whether any later dropped
 // digit is non-zero.
-std::optional<std::int64_t> RoundMagnitude(std::int64_t kept, char firstDropped, bool laterNonZero) {
+template <typename Number>
+std::optional<Number> RoundMagnitude(Number kept, char firstDropped, bool laterNonZero, Number max) {
     const bool up = firstDropped > '5' || (firstDropped == '5' && (laterNonZero || (kept % 2) != 0));
     if (!up)
         return kept;
-    if (kept == kMax)
+    if (kept == max)
         return std::nullopt;
     return kept + 1;
 }
@@ -49,6 +52,42 @@ std::optional<std::string> OnTexts(Operation op, std::string_view a, std::string
     if (!result)
         return std::nullopt;
     return FormatHundredths(*result);
+}
+
+constexpr Wide kWideMax = ~(static_cast<Wide>(1) << 127);
+
+// The number scaled and rounded as ParseScaled does, of a magnitude of at most `max`: in the type of
+// the result, since arithmetic in 128 bits costs more where 64 will do.
+template <typename Number>
+std::optional<Number> ParseScaledUpTo(std::string_view text, int fractionDigits, Number max) {
+    const auto number = ParseNumberText(text);
+    if (!number)
+        return std::nullopt;
+    Number magnitude = 0;
+    auto push = [&magnitude, max](char digit) {
+        const int d = digit - '0';
+        if (magnitude > (max - d) / 10)
+            return false;
+        magnitude = magnitude * 10 + d;
+        return true;
+    };
+    for (char c : number->wholeDigits)
+        if (!push(c))
+            return std::nullopt;
+    const std::string_view fraction = number->fractionDigits;
+    for (int i = 0; i < fractionDigits; ++i)
+        if (!push(static_cast<std::size_t>(i) < fraction.size() ? fraction[static_cast<std::size_t>(i)] : '0'))
+            return std::nullopt;
+    const auto keptFraction = static_cast<std::size_t>(fractionDigits);
+    if (fraction.size() > keptFraction) {
+        const std::string_view rest = fraction.substr(keptFraction + 1);
+        const bool laterNonZero = rest.find_first_not_of('0') != std::string_view::npos;
+        const auto rounded = RoundMagnitude(magnitude, fraction[keptFraction], laterNonZero, max);
+        if (!rounded)
+            return std::nullopt;
+        magnitude = *rounded;
+    }
+    return number->negative ? -magnitude : magnitude;
 }
 
 } // namespace
@@ -78,52 +117,42 @@ std::optional<NumberText> ParseNumberText(std::string_view text) {
 }
 
 std::optional<std::int64_t> ParseScaled(std::string_view text, int fractionDigits) {
-    const auto number = ParseNumberText(text);
-    if (!number)
-        return std::nullopt;
-    std::int64_t magnitude = 0;
-    auto push = [&magnitude](char digit) {
-        const int d = digit - '0';
-        if (magnitude > (kMax - d) / 10)
-            return false;
-        magnitude = magnitude * 10 + d;
-        return true;
-    };
-    for (char c : number->wholeDigits)
-        if (!push(c))
-            return std::nullopt;
-    const std::string_view fraction = number->fractionDigits;
-    for (int i = 0; i < fractionDigits; ++i)
-        if (!push(static_cast<std::size_t>(i) < fraction.size() ? fraction[static_cast<std::size_t>(i)] : '0'))
-            return std::nullopt;
-    const auto keptFraction = static_cast<std::size_t>(fractionDigits);
-    if (fraction.size() > keptFraction) {
-        const std::string_view rest = fraction.substr(keptFraction + 1);
-        const bool laterNonZero = rest.find_first_not_of('0') != std::string_view::npos;
-        const auto rounded = RoundMagnitude(magnitude, fraction[keptFraction], laterNonZero);
-        if (!rounded)
-            return std::nullopt;
-        magnitude = *rounded;
-    }
-    return number->negative ? -magnitude : magnitude;
+    return ParseScaledUpTo(text, fractionDigits, kMax);
 }
 
-std::int64_t RoundedValue(std::string_view text) {
-    return ParseWhole(text).value_or(0);
+WideAmount RoundedValue(std::string_view text) {
+    return ParseScaledUpTo(text, 0, kWideMax).value_or(0);
 }
 
-std::string FormatHundredths(std::int64_t hundredths) {
-    if (hundredths % 100 == 0)
-        return std::to_string(hundredths / 100);
-    const std::uint64_t magnitude =
-        hundredths < 0 ? 0 - static_cast<std::uint64_t>(hundredths) : static_cast<std::uint64_t>(hundredths);
-    const std::uint64_t silver = magnitude % 100;
-    std::string text = hundredths < 0 ? "-" : "";
-    text += std::to_string(magnitude / 100);
+std::string WideText(WideAmount value) {
+    // The magnitude in unsigned arithmetic: the most negative value has no positive twin.
+    __extension__ using Unsigned = unsigned __int128;
+    Unsigned magnitude = value < 0 ? 0 - static_cast<Unsigned>(value) : static_cast<Unsigned>(value);
+    char text[48]; // 39 digits and a sign at most, written from the end
+    char* at = std::end(text);
+    do {
+        *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        *--at = '-';
+    return std::string(at, std::end(text));
+}
+
+std::string FormatHundredths(WideAmount hundredths) {
+    const WideAmount whole = hundredths / 100; // toward zero: the sign of -0.50 is written by hand
+    const int silver = static_cast<int>(hundredths < 0 ? -(hundredths % 100) : hundredths % 100);
+    std::string text = hundredths < 0 && whole == 0 ? "-0" : WideText(whole);
+    if (silver == 0)
+        return text;
     text += '.';
     text += static_cast<char>('0' + silver / 10);
     text += static_cast<char>('0' + silver % 10);
     return text;
+}
+
+std::int64_t Clamped64(WideAmount value) {
+    return static_cast<std::int64_t>(std::clamp<WideAmount>(value, -kMax, kMax));
 }
 
 std::optional<std::int64_t> SumHundredths(std::int64_t a, std::int64_t b) {

@@ -30,12 +30,21 @@ inline std::optional<std::int64_t> ParseWhole(std::string_view text) {
     return ParseScaled(text, 0);
 }
 
-// Whole value used by the sorts, filters and balances: rounded half-even; a text that is not a number
-// counts as 0.
-std::int64_t RoundedValue(std::string_view text);
+// Totals of many amounts. Every amount a total takes fits 64 bits and a log holds fewer than 2^32
+// entries, so no sum of them, nor a sum or difference of such sums, leaves 128 bits.
+__extension__ using WideAmount = __int128;
 
+// Whole value used by the sorts, filters and balances: rounded half-even; a text that is not a number,
+// or one beyond 128 bits, counts as 0.
+WideAmount RoundedValue(std::string_view text);
+
+// Plain decimal text of a whole number: "12", "-3".
+std::string WideText(WideAmount value);
 // Plain decimal text of an amount in hundredths: "12", "-3", "24.10", "-0.50".
-std::string FormatHundredths(std::int64_t hundredths);
+std::string FormatHundredths(WideAmount hundredths);
+// The amount where only 64 bits can be shown (a chart): beyond them it stands at the end of their
+// range, which can still be negated.
+std::int64_t Clamped64(WideAmount value);
 
 // The cell arithmetic on amounts in hundredths: nullopt when the result leaves the range of a cell
 // (a magnitude of at most 2^63 - 1 hundredths). A product is rounded to hundredths, halves to even.

@@ -176,7 +176,7 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
     if (const std::exception_ptr failure = queue.failure())
         std::rethrow_exception(failure);
     if (!stop.stop_requested())
-        guild = scanned;
+        guild = std::move(scanned);
 }
 
 } // namespace coffer

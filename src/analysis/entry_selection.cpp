@@ -1,5 +1,7 @@
 #include "analysis/entry_selection.h"
 
+#include "analysis/bank_log_scanner.h"
+
 #include <algorithm>
 #include <ctime>
 
@@ -33,45 +35,64 @@ TimeRange LocalDaysRange(std::optional<LocalDate> firstDay, std::optional<LocalD
     return range;
 }
 
-std::size_t HashSet::slotOf(std::uint64_t key) const {
+std::string_view ElementSet::wordsOf(const ElementText& element) const {
+    // The scanned copy may end with a line break the text does not have.
+    const std::size_t begin = std::min<std::uint64_t>(element.begin, text_.size());
+    return text_.substr(begin, std::min<std::uint64_t>(element.end, text_.size()) - begin);
+}
+
+std::size_t ElementSet::slotOf(const ElementText& element) const {
     const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = static_cast<std::size_t>(key) & mask;
-    while (slots_[slot] != 0 && slots_[slot] != key)
-        slot = (slot + 1) & mask;
+    std::size_t slot = static_cast<std::size_t>(element.hash) & mask;
+    for (; slots_[slot].hash != 0; slot = (slot + 1) & mask)
+        if (slots_[slot].hash == element.hash && SameWords(wordsOf(slots_[slot]), wordsOf(element)))
+            break;
     return slot;
 }
 
-void HashSet::prefetch(std::uint64_t hash) const {
+void ElementSet::prefetch(std::uint64_t hash) const {
     if (!slots_.empty())
         __builtin_prefetch(&slots_[static_cast<std::size_t>(hash == 0 ? 1 : hash) & (slots_.size() - 1)]);
 }
 
-bool HashSet::contains(std::uint64_t hash) const {
-    const std::uint64_t key = hash == 0 ? 1 : hash;
-    return !slots_.empty() && slots_[slotOf(key)] == key;
+bool ElementSet::contains(const ElementText& element) const {
+    ElementText key = element;
+    key.hash = key.hash == 0 ? 1 : key.hash;
+    return !slots_.empty() && slots_[slotOf(key)].hash != 0;
 }
 
-void HashSet::reserve(std::size_t hashes) {
+void ElementSet::reserve(std::size_t elements) {
     std::size_t slots = std::max<std::size_t>(64, slots_.size());
-    while (slots < hashes * 2) // at most half full: probes stay short
+    while (slots < elements * 2) // at most half full: probes stay short
         slots *= 2;
     if (slots == slots_.size())
         return;
-    decltype(slots_) old(slots, 0);
+    decltype(slots_) old(slots);
     old.swap(slots_);
     size_ = 0;
-    for (const std::uint64_t key : old)
-        if (key != 0)
-            insert(key);
+    // The old elements differ from each other: each goes to the first empty slot, with no comparing.
+    const std::size_t mask = slots_.size() - 1;
+    for (const ElementText& element : old) {
+        if (element.hash == 0)
+            continue;
+        std::size_t slot = static_cast<std::size_t>(element.hash) & mask;
+        while (slots_[slot].hash != 0)
+            slot = (slot + 1) & mask;
+        slots_[slot] = element;
+        ++size_;
+    }
 }
 
-void HashSet::insert(std::uint64_t hash) {
+void ElementSet::insert(const ElementText& element) {
     if ((size_ + 1) * 2 > slots_.size())
         reserve(std::max<std::size_t>(32, slots_.size()));
-    const std::uint64_t key = hash == 0 ? 1 : hash;
-    std::uint64_t& slot = slots_[slotOf(key)];
-    size_ += slot == 0 ? 1 : 0;
+    ElementText key = element;
+    key.hash = key.hash == 0 ? 1 : key.hash;
+    ElementText& slot = slots_[slotOf(key)];
+    if (slot.hash != 0)
+        return;
     slot = key;
+    ++size_;
 }
 
 bool EntryFilter::seenOnEarlierPage(const BankLogEntry& entry) {
@@ -79,14 +100,17 @@ bool EntryFilter::seenOnEarlierPage(const BankLogEntry& entry) {
         constexpr std::size_t kAhead = 8; // inserts under way while one waits for memory
         for (std::size_t i = 0; i < thisPage_.size(); ++i) {
             if (i + kAhead < thisPage_.size())
-                earlierPages_.prefetch(thisPage_[i + kAhead]);
-            earlierPages_.insert(thisPage_[i]);
+                earlierPages_.prefetch(thisPage_[i + kAhead].element.hash);
+            if (!thisPage_[i].earlier)
+                earlierPages_.insert(thisPage_[i].element);
         }
         thisPage_.clear();
         page_ = entry.page;
     }
-    thisPage_.push_back(entry.textHash);
-    return earlierPages_.contains(entry.textHash);
+    const ElementText element{entry.textHash, entry.textBegin, entry.textEnd};
+    const bool earlier = earlierPages_.contains(element);
+    thisPage_.push_back({element, earlier});
+    return earlier;
 }
 
 bool EntryFilter::admit(const BankLogEntry& entry) {

@@ -8,6 +8,7 @@
 #include <compare>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace coffer {
@@ -34,38 +35,51 @@ TimeRange LocalDaysRange(std::optional<LocalDate> firstDay, std::optional<LocalD
 struct EntrySelection {
     // Entries outside it, and entries without a readable time, are left out; none: every entry counts.
     std::optional<TimeRange> period;
-    // An element whose text already appeared on an earlier page is skipped.
+    // An element whose text (whitespace aside) already appeared on an earlier page is skipped.
     bool countRepeatedOnce = false;
 };
 
-// A set of 64-bit hashes in one open-addressed table: a million of them in a few flat megabytes, with
-// none of a node set's allocations.
-class HashSet {
+// An element of the scanned text: its hash and where its lines lie.
+struct ElementText {
+    std::uint64_t hash = 0, begin = 0, end = 0;
+};
+
+// Elements of a text, found by hash and told apart by their words: a hash only picks the candidates.
+// One open-addressed table: a million elements in a few flat megabytes, with none of a node set's
+// allocations.
+class ElementSet {
   public:
-    bool contains(std::uint64_t hash) const;
-    void insert(std::uint64_t hash);
-    // Room for this many hashes, so that the table does not grow, and rehash, on the way to them.
-    void reserve(std::size_t hashes);
+    explicit ElementSet(std::string_view text) : text_(text) {}
+    // Whether the set holds an element with the same words.
+    bool contains(const ElementText& element) const;
+    // Adds the element unless one with the same words is there.
+    void insert(const ElementText& element);
+    // Room for this many elements, so that the table does not grow, and rehash, on the way to them.
+    void reserve(std::size_t elements);
     // Starts loading the slot where a look-up of the hash begins: a look-up soon after finds it in the
     // cache instead of waiting for memory.
     void prefetch(std::uint64_t hash) const;
 
   private:
-    std::size_t slotOf(std::uint64_t key) const;
+    // The first slot from the hash's on that is empty or holds an element with the same words.
+    std::size_t slotOf(const ElementText& element) const;
+    std::string_view wordsOf(const ElementText& element) const;
 
-    // 0 marks an empty slot; a hash of 0 is kept as 1.
-    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> slots_;
+    std::string_view text_;
+    // A hash of 0 marks an empty slot; an element's hash of 0 is kept as 1.
+    std::vector<ElementText, HugePageAllocator<ElementText>> slots_;
     std::size_t size_ = 0;
 };
 
 // Decides entry by entry, in log order, and counts what it saw. One filter per pass over the log.
 class EntryFilter {
   public:
-    explicit EntryFilter(const EntrySelection& selection) : selection_(selection) {}
+    // `text` is the text the entries are scanned from, where their elements are compared.
+    EntryFilter(const EntrySelection& selection, std::string_view text) : selection_(selection), earlierPages_(text) {}
 
     // Whether the entry is to be analysed.
     bool admit(const BankLogEntry& entry);
-    // Room for this many entries' hashes up front.
+    // Room for this many entries' elements up front.
     void reserve(std::size_t entries) { earlierPages_.reserve(entries); }
     // Told of an entry a little before its admit(): its look-up then waits for no memory.
     void prefetch(const BankLogEntry& entry) const { earlierPages_.prefetch(entry.textHash); }
@@ -80,8 +94,12 @@ class EntryFilter {
     std::uint64_t outsidePeriod_ = 0;
     std::uint64_t repeated_ = 0;
     std::uint64_t page_ = 0;
-    HashSet earlierPages_;                // hashes of the elements of every finished page
-    std::vector<std::uint64_t> thisPage_; // this page's, added to those when it ends
+    ElementSet earlierPages_; // the elements of every finished page
+    struct Seen {
+        ElementText element;
+        bool earlier; // on an earlier page, hence in the set already
+    };
+    std::vector<Seen> thisPage_; // this page's, added to those when it ends
 };
 
 } // namespace coffer

@@ -27,6 +27,8 @@ class LineReader {
 
     // How many bytes of the input have been read so far: a measure of progress.
     std::uint64_t bytesRead() const { return bytesRead_; }
+    // Where in the input the next line starts (or the LF of a CR LF split by a read, before it).
+    std::uint64_t offset() const { return bytesRead_ - (end_ - pos_); }
 
   private:
     bool next(std::string_view& line);

@@ -1,6 +1,8 @@
 #pragma once
 // A regular file's bytes mapped read-only into memory: the text of a large log without copying it
 // onto the heap, whose first touch of fresh pages costs far more than mapping the cached file.
+// Another program may cut the file short while it is mapped: a read past the new end, which would
+// otherwise end the process with SIGBUS, finds zeros instead, and changed() tells.
 
 #include <string>
 #include <string_view>
@@ -19,10 +21,13 @@ class MappedFile {
     bool mapped() const { return mapped_; }
     // The whole file; empty when it is empty or not mapped. Valid while the object lives.
     std::string_view text() const { return {data_, size_}; }
+    // Whether the file has been cut short since it was mapped: the text is then no longer the file's.
+    bool changed() const;
 
   private:
     const char* data_ = nullptr;
     std::size_t size_ = 0;
+    int fd_ = -1; // kept open to see the file's size
     bool mapped_ = false;
 };
 

@@ -44,60 +44,71 @@ int ValueColumn(const std::string& type) {
                                                  : -1;
 }
 
-// One update of a cell: a missing result (an operand not a number, a sum out of range) leaves it.
-void Update(Cell& cell, std::optional<std::int64_t> result) {
-    if (!result)
-        return;
-    cell.hundredths = *result;
-    cell.written.clear();
-}
-
 void Add(Cell& cell, std::optional<std::int64_t> amount) {
-    if (amount)
-        Update(cell, SumHundredths(cell.hundredths, *amount));
-}
-
-std::optional<std::int64_t> QualityOf(const BankLogEntry& entry) {
-    const auto count = ParseHundredths(entry.count);
-    const auto quality = ParseHundredths(entry.quality);
-    if (!count || !quality)
-        return std::nullopt;
-    return ProductHundredths(*count, *quality);
+    if (!amount)
+        return;
+    cell.hundredths += *amount; // 64-bit amounts: the sum stays within 128 bits
+    cell.written.clear();
 }
 
 constexpr std::int64_t kOne = 100;
 
-void UpdateRow(const BankLogEntry& entry, int valueColumn, MemberTotals::Row& row) {
+} // namespace
+
+// What one entry adds to its member's cells, each amount in hundredths; none where a text is not a
+// number or an amount does not fit 64 bits (counted in `leftOut`).
+struct MemberTotals::Amounts {
+    Amounts(const BankLogEntry& entry, int valueColumn, std::uint64_t& leftOut) : column(valueColumn) {
+        value = ParseHundredths(entry.value);
+        // A number that does not fit 64 bits is left out, and counted.
+        leftOut += (!value && ParseNumberText(entry.value)) || MoneyBeyondReading(entry) ? 1 : 0;
+        if (!item())
+            return;
+        const auto count = ParseHundredths(entry.count);
+        const auto weight = ParseHundredths(entry.quality);
+        if (count && weight)
+            quality = ProductHundredths(*count, *weight);
+        else if (!ParseNumberText(entry.count) || !ParseNumberText(entry.quality))
+            return; // not a number: nothing to count
+        leftOut += quality ? 0 : 1;
+    }
+    int column;
+    std::optional<std::int64_t> value, quality;
+    bool deposit() const { return column == kDepositValue || column == kGoldDeposits; }
+    bool item() const { return column == kDepositValue || column == kWithdrawlValue; }
+    std::size_t qualityColumn() const { return column == kDepositValue ? kDepositQuality : kWithdrawlQuality; }
+};
+
+namespace {
+
+void UpdateRow(const MemberTotals::Amounts& amounts, MemberTotals::Row& row) {
     auto& cells = row.cells;
-    const auto value = ParseHundredths(entry.value);
-    const bool deposit = valueColumn == kDepositValue || valueColumn == kGoldDeposits;
-    Add(cells[deposit ? kDeposits : kWithdrawls], kOne);
-    if (valueColumn == kWithdrawlValue)
-        Update(cells[kTotalValue], value ? DifferenceHundredths(cells[kTotalValue].hundredths, *value) : std::nullopt);
-    else
-        Add(cells[kTotalValue], value);
-    Add(cells[static_cast<std::size_t>(valueColumn)], value);
-    if (valueColumn == kDepositValue || valueColumn == kWithdrawlValue)
-        Add(cells[valueColumn == kDepositValue ? kDepositQuality : kWithdrawlQuality], QualityOf(entry));
+    Add(cells[amounts.deposit() ? kDeposits : kWithdrawls], kOne);
+    if (amounts.column == kWithdrawlValue) {
+        if (amounts.value)
+            Add(cells[kTotalValue], -*amounts.value);
+    } else {
+        Add(cells[kTotalValue], amounts.value);
+    }
+    Add(cells[static_cast<std::size_t>(amounts.column)], amounts.value);
+    if (amounts.item())
+        Add(cells[amounts.qualityColumn()], amounts.quality);
 }
 
 // The first row of a member: every cell of the entry's kind starts from the entry itself.
-MemberTotals::Row NewRow(const BankLogEntry& entry, int valueColumn) {
+MemberTotals::Row NewRow(const BankLogEntry& entry, const MemberTotals::Amounts& amounts) {
     MemberTotals::Row row;
-    row.name = entry.player;
     auto& cells = row.cells;
-    const bool deposit = valueColumn == kDepositValue || valueColumn == kGoldDeposits;
-    cells[deposit ? kDeposits : kWithdrawls].hundredths = kOne;
+    cells[amounts.deposit() ? kDeposits : kWithdrawls].hundredths = kOne;
     // What is not a number contributes nothing: such a cell starts at 0.
-    if (valueColumn == kDepositValue || valueColumn == kWithdrawlValue)
-        cells[valueColumn == kDepositValue ? kDepositQuality : kWithdrawlQuality].hundredths =
-            QualityOf(entry).value_or(0);
-    const auto value = ParseHundredths(entry.value);
-    if (!value)
+    if (amounts.item())
+        cells[amounts.qualityColumn()].hundredths = amounts.quality.value_or(0);
+    if (!amounts.value)
         return row;
-    cells[static_cast<std::size_t>(valueColumn)] = {*value, entry.value};
+    const std::int64_t value = *amounts.value;
+    cells[static_cast<std::size_t>(amounts.column)] = {value, entry.value};
     // An item withdrawal takes its value off the total; the exact negation keeps the silver.
-    cells[kTotalValue] = valueColumn == kWithdrawlValue ? Cell{-*value, {}} : Cell{*value, entry.value};
+    cells[kTotalValue] = amounts.column == kWithdrawlValue ? Cell{-value, {}} : Cell{value, entry.value};
     return row;
 }
 
@@ -128,25 +139,41 @@ void ListedItemName(const BankLogEntry& entry, std::string& name) {
     std::replace(name.begin(), name.end(), '+', ' ');
 }
 
-std::uint64_t WholeGold(std::uint64_t copper) {
-    const std::uint64_t gold = copper / 10000, rest = copper % 10000;
+WideAmount WholeGold(WideAmount copper) {
+    const WideAmount gold = copper / 10000, rest = copper % 10000;
     return gold + ((rest > 5000 || (rest == 5000 && gold % 2 != 0)) ? 1 : 0);
 }
 
-std::string GoldValueOf(const BankLogEntry& entry) {
+bool IsGoldEntry(const BankLogEntry& entry) {
     const std::string& t = entry.type;
-    const bool withdrawal = t == entry_type::kGoldWithdrawal || t == entry_type::kRepair;
-    if (!withdrawal && t != entry_type::kGoldDeposit)
+    return t == entry_type::kGoldDeposit || t == entry_type::kGoldWithdrawal || t == entry_type::kRepair;
+}
+
+std::optional<std::int64_t> ReadableCopper(std::string_view money) {
+    const auto copper = ParseWhole(money);
+    if (!copper || money.find('.') != std::string_view::npos || *copper > kMaxCopper || *copper < -kMaxCopper)
+        return std::nullopt;
+    return copper;
+}
+
+bool MoneyBeyondReading(const BankLogEntry& entry) {
+    return IsGoldEntry(entry) && !ReadableCopper(entry.money) && ParseNumberText(entry.money).has_value() &&
+           entry.money.find('.') == std::string::npos;
+}
+
+std::string GoldValueOf(const BankLogEntry& entry) {
+    if (!IsGoldEntry(entry))
         return kNoValue;
-    const auto copper = ParseWhole(entry.money);
+    const auto copper = ReadableCopper(entry.money);
     // Money that is missing or unreadable moves nothing.
-    if (!copper || entry.money.find('.') != std::string::npos)
+    if (!copper)
         return kNoValue;
+    const bool withdrawal = entry.type != entry_type::kGoldDeposit;
     std::string value;
     if (*copper < 10000) {
         value = "00000.50";
     } else {
-        value = PadLeft(std::to_string(WholeGold(static_cast<std::uint64_t>(*copper))) + ".00", 8);
+        value = PadLeft(WideText(WholeGold(*copper)) + ".00", 8);
     }
     return withdrawal ? "-" + value : value;
 }
@@ -155,10 +182,27 @@ void MemberTotals::add(const BankLogEntry& entry) {
     const int valueColumn = ValueColumn(entry.type);
     if (valueColumn < 0)
         return;
-    if (const std::uint32_t row = names_.intern(entry.player); row < rows_.size())
-        UpdateRow(entry, valueColumn, rows_[row]);
-    else
-        rows_.push_back(NewRow(entry, valueColumn));
+    const Amounts amounts(entry, valueColumn, leftOut_);
+    if (const std::uint32_t row = names_.intern(entry.player); row < rows_.size()) {
+        UpdateRow(amounts, rows_[row]);
+    } else {
+        cutNames_ += entry.player.size() > kMaxNameBytes ? 1 : 0; // cut when the table is made
+        rows_.push_back(NewRow(entry, amounts));
+    }
+}
+
+std::string_view MemberTotals::shown(std::string_view name) {
+    cutNames_ += name.size() > kMaxNameBytes ? 1 : 0;
+    return CutName(name);
+}
+
+std::string_view CutName(std::string_view name) {
+    if (name.size() <= kMaxNameBytes)
+        return name;
+    std::size_t size = kMaxNameBytes;
+    while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) // the next byte continues a character
+        --size;
+    return name.substr(0, size);
 }
 
 void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items) {
@@ -171,24 +215,24 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
     thread_local std::string name;
     ListedItemName(entry, name);
     const std::array<std::string_view, kItemColumnCount> row = {
-        name, entry.quality, entry.count, entry.value, deposit ? "Deposit" : "Withdrawal", entry.player, entry.itemId};
+        members.shown(name),         entry.quality, entry.count, entry.value, deposit ? "Deposit" : "Withdrawal",
+        members.shown(entry.player), entry.itemId};
     items.appendRow(row);
 }
 
 void FinishMemberTable(const MemberTotals& totals, StatsTable& members) {
     const std::pair<int, int> differences[] = {
         {kDeposits, kWithdrawls}, {kDepositQuality, kWithdrawlQuality}, {kDepositValue, kWithdrawlValue}};
-    for (const MemberTotals::Row& row : totals.rows()) {
+    for (std::size_t number = 0; number < totals.rows().size(); ++number) {
+        const MemberTotals::Row& row = totals.rows()[number];
         std::vector<std::string> cells(kMemberColumnCount);
-        cells[kCharacter] = row.name;
+        cells[kCharacter] = CutName(totals.names()[number]);
         for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
             cells[c] = TextOf(row.cells[c]);
-        // A difference out of range leaves its cell empty.
-        for (const auto& [plus, minus] : differences) {
-            const auto difference = DifferenceHundredths(row.cells[static_cast<std::size_t>(plus)].hundredths,
-                                                         row.cells[static_cast<std::size_t>(minus)].hundredths);
-            cells[static_cast<std::size_t>(plus + 2)] = difference ? FormatHundredths(*difference) : "";
-        }
+        for (const auto& [plus, minus] : differences)
+            cells[static_cast<std::size_t>(plus + 2)] =
+                FormatHundredths(row.cells[static_cast<std::size_t>(plus)].hundredths -
+                                 row.cells[static_cast<std::size_t>(minus)].hundredths);
         for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
             cells[c] = c <= kQualityDifference ? FormatCountCell(cells[c]) : FormatValueCell(cells[c]);
         members.appendRow(std::move(cells));

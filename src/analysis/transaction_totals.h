@@ -3,11 +3,14 @@
 // columns) and the item table (one row per item deposit or withdrawal, seven columns).
 
 #include "analysis/bank_log_entry.h"
+#include "analysis/cell_number.h"
 #include "analysis/stats_table.h"
 #include "analysis/text_index.h"
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,40 +44,70 @@ StatsTable MakeItemTable();
 
 inline constexpr const char* kNoValue = "00000.00";
 
+// Names longer than this are cut to it in the tables (at a character boundary), once entries have been
+// told apart by their whole names: a name of megabytes would otherwise be copied into every row and
+// report section that shows it. Two long names that begin alike stay two rows.
+inline constexpr std::size_t kMaxNameBytes = 1024;
+
+// A name as the tables show it: at most kMaxNameBytes of it, never part of a UTF-8 character.
+std::string_view CutName(std::string_view name);
+
 // The item name an entry is listed and priced under: the log's "+" between words become spaces.
 std::string ListedItemName(const BankLogEntry& entry);
 // The same into `name`, which keeps its memory.
 void ListedItemName(const BankLogEntry& entry, std::string& name);
+
+// Money beyond this many copper, a hundred million gold (far above anything the game allows), cannot
+// be read: it moves nothing, and a run counts it as left out.
+inline constexpr std::int64_t kMaxCopper = 1'000'000'000'000;
+
+// Whether the entry moves gold (deposit, withdrawal or repair).
+bool IsGoldEntry(const BankLogEntry& entry);
+// The copper of a money text; none when it is not a whole number or its magnitude is beyond kMaxCopper.
+std::optional<std::int64_t> ReadableCopper(std::string_view money);
+// Whether the entry moves gold by a whole number of copper that is beyond kMaxCopper.
+bool MoneyBeyondReading(const BankLogEntry& entry);
 
 // The value of an entry when items are not looked up: gold entries their amount in whole gold
 // (halves to even; "00000.50" below 10000 copper; negative for withdrawals and repairs), everything
 // else "00000.00".
 std::string GoldValueOf(const BankLogEntry& entry);
 // Whole gold of an amount in copper, halves to the even neighbour: 25000 copper give 2, 35000 give 4.
-std::uint64_t WholeGold(std::uint64_t copper);
+WideAmount WholeGold(WideAmount copper);
 
 // The member rows while a run lasts. A cell holds its amount in hundredths, summed exactly, and is
 // written as text once, at the end: far cheaper than reading and writing a text at every entry, and
-// the same texts. An update whose operand is not a number, or whose result leaves the range of a
-// cell, leaves the cell as it is.
+// the same texts. An update whose operand is not a number leaves the cell as it is; an amount that does
+// not fit 64 bits (or money beyond kMaxCopper) is left out and counted. Cells are held in 128 bits,
+// which no sum of such amounts leaves.
 class MemberTotals {
   public:
     struct Cell {
-        std::int64_t hundredths = 0;
+        WideAmount hundredths = 0;
         std::string written; // a first value as the log wrote it, until a sum replaces it; else empty
     };
     struct Row {
-        std::string name;
         std::array<Cell, kMemberColumnCount> cells;
     };
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
     const std::vector<Row>& rows() const { return rows_; }
+    // Each row's member, whole: the row's number is the name's.
+    const std::deque<std::string>& names() const { return names_.texts(); }
+    // Amounts of the entries added so far that were too large to be read, and so not counted.
+    std::uint64_t leftOut() const { return leftOut_; }
+    // CutName(name), counted when cut.
+    std::string_view shown(std::string_view name);
+    std::uint64_t cutNames() const { return cutNames_; }
+
+    struct Amounts;
 
   private:
     std::vector<Row> rows_; // in the order of each member's first entry
     TextIndex names_;       // a member's number is the member's row
+    std::uint64_t leftOut_ = 0;
+    std::uint64_t cutNames_ = 0;
 };
 
 // Adds one entry: updates or creates the member's row and, for item deposits and withdrawals,

@@ -76,7 +76,10 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// Length of the valid UTF-8 sequence at text[at], or 0.
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+} // namespace
+
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
     const auto b0 = static_cast<unsigned char>(text[at]);
     std::size_t n = 0;
@@ -106,10 +109,6 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
     const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
     return (overlong || !IsScalarValue(cp)) ? 0 : n;
 }
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-} // namespace
 
 std::string DecodeCharacterReferences(std::string_view text) {
     std::string out;

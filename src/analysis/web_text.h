@@ -24,4 +24,7 @@ std::string EncodeForAddress(std::string_view name, SpaceAs space);
 // valid UTF-8, NUL and other control characters become U+FFFD.
 std::string EscapeHtmlText(std::string_view name);
 
+// Length of the valid UTF-8 sequence at text[at], or 0.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+
 } // namespace coffer

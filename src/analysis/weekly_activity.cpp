@@ -1,5 +1,8 @@
 #include "analysis/weekly_activity.h"
 
+#include "analysis/transaction_totals.h"
+
+#include <algorithm>
 #include <charconv>
 #include <ctime>
 #include <string_view>
@@ -14,9 +17,8 @@ std::uint64_t AmountOf(std::string_view text) {
     return error == std::errc() && end == text.data() + text.size() ? value : 0;
 }
 
-void AddSaturating(std::uint64_t& total, std::uint64_t amount) {
-    if (__builtin_add_overflow(total, amount, &total))
-        total = UINT64_MAX;
+std::int64_t CopperOf(const BankLogEntry& entry) {
+    return std::max<std::int64_t>(0, ReadableCopper(entry.money).value_or(0));
 }
 
 // 52 or 53: a year has 53 ISO weeks when it starts on a Thursday, or on a Wednesday in a leap year.
@@ -70,13 +72,13 @@ void WeeklyActivity::add(const BankLogEntry& entry) {
     WeekTotals& week = weeks_[current_];
     ++week.entries;
     if (entry.type == entry_type::kGoldDeposit)
-        AddSaturating(week.goldDeposited, AmountOf(entry.money));
+        week.goldDeposited += CopperOf(entry);
     else if (entry.type == entry_type::kGoldWithdrawal || entry.type == entry_type::kRepair)
-        AddSaturating(week.goldWithdrawn, AmountOf(entry.money));
+        week.goldWithdrawn += CopperOf(entry);
     else if (entry.type == entry_type::kItemDeposit)
-        AddSaturating(week.itemsDeposited, AmountOf(entry.count));
+        week.itemsDeposited += AmountOf(entry.count);
     else if (entry.type == entry_type::kItemWithdrawal)
-        AddSaturating(week.itemsWithdrawn, AmountOf(entry.count));
+        week.itemsWithdrawn += AmountOf(entry.count);
 }
 
 void WeeklyActivity::clear() {

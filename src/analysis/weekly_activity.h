@@ -2,6 +2,7 @@
 // Gold and items moved in and out of the bank, per ISO week of the entries' local dates.
 
 #include "analysis/bank_log_entry.h"
+#include "analysis/cell_number.h"
 
 #include <compare>
 #include <cstdint>
@@ -16,13 +17,14 @@ struct IsoWeek {
     auto operator<=>(const IsoWeek&) const = default;
 };
 
-// All amounts count up: gold in copper exactly, items by their count.
+// All amounts count up: gold in copper exactly (money the member totals cannot read moves nothing),
+// items by their count. Each amount fits 64 bits, so their sums stay within 128.
 struct WeekTotals {
-    std::uint64_t entries = 0;        // analysed entries of the week, of any type
-    std::uint64_t goldDeposited = 0;  // type 4
-    std::uint64_t goldWithdrawn = 0;  // types 5 and 6 (withdrawals and repairs)
-    std::uint64_t itemsDeposited = 0; // type 1
-    std::uint64_t itemsWithdrawn = 0; // type 2
+    std::uint64_t entries = 0;     // analysed entries of the week, of any type
+    WideAmount goldDeposited = 0;  // type 4
+    WideAmount goldWithdrawn = 0;  // types 5 and 6 (withdrawals and repairs)
+    WideAmount itemsDeposited = 0; // type 1
+    WideAmount itemsWithdrawn = 0; // type 2
     auto operator<=>(const WeekTotals&) const = default;
 };
 

@@ -1,7 +1,9 @@
 // coffer: the desktop program. Starts with the splash window, which opens the main window.
 
+#include "app/start_arguments.h"
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
+#include "ui/end_on_signals.h"
 #include "ui/item_lookup_services.h"
 #include "ui/link_launcher.h"
 #include "ui/main_window.h"
@@ -15,23 +17,30 @@
 
 int main(int argc, char** argv) {
     using namespace coffer;
+    if (AnswerInformationRequest(argc, argv))
+        return 0;
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // wanted by the embedded browsers
     QApplication app(argc, argv);
+    EndOnSignals([] { QApplication::closeAllWindows(); }); // as Exit would, settings kept
     const ProductConfig product = LoadProductConfig();
     QApplication::setApplicationName(QString::fromStdString(product.programName));
     QApplication::setOrganizationName(QString::fromStdString(product.companyName));
     QApplication::setWindowIcon(ProgramIcon());
+    QApplication::setDesktopFileName(QStringLiteral(COFFER_APP_ID)); // the menu entry of the installed program
+    const QStringList files = FilesToImport(QApplication::arguments());
 
     QtUserDialogs dialogs;
     LinkLauncher launcher(QString::fromStdString(product.website), QString::fromLatin1(kArmoryBase));
     QSettings store; // the user's own, under the company and program names
-    Form1Settings settings{product, product.website, ProgramFolder(), WorkFolder()};
+    Form1Settings settings{product, product.website, DataFolder(), WorkFolder()};
     settings.store = &store;
     std::unique_ptr<Form1> form1;
     SplashWindow frmSplash([&] {
         form1 = std::make_unique<Form1>(settings, Form1Services{&dialogs, &launcher, WebPriceSources(kItemDatabaseBase),
                                                                 ItemPageResolver(kItemDatabaseBase)});
         form1->showAtStart();
+        if (!files.isEmpty())
+            form1->importFiles(files);
     });
     frmSplash.show();
     return QApplication::exec();

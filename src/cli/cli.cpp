@@ -23,6 +23,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <unistd.h>
 #include <vector>
 
 namespace coffer {
@@ -51,8 +52,8 @@ Options:
       --help                 show this help
       --version              show the version
 
-Exit status: 0 on success, 1 when the text holds no XML, 2 on bad usage or a file that cannot be
-read or written.
+Exit status: 0 on success, 1 when the text holds no XML, 2 on bad usage, a file that cannot be
+read or written, or an output that would replace a log file or another output.
 )";
 
 struct CliOptions {
@@ -76,7 +77,13 @@ struct CliOptions {
 
 struct UsageError {
     std::string message;
+    bool pointToHelp = true;
 };
+
+void RefuseBeyondLimit(std::uint64_t size, const std::string& file) {
+    if (size > kMaxLogBytes)
+        throw UsageError{"cannot read " + file + ": the log is larger than 4 GiB", false};
+}
 
 bool IsHostChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
@@ -100,7 +107,9 @@ std::string SiteBase(std::string address, const std::string& option) {
         if (valid && !after.empty() && after.front() == ':') {
             const std::size_t portEnd = std::min(after.find('/'), after.size());
             const std::string_view port = after.substr(1, portEnd - 1);
-            valid = !port.empty() && port.size() <= 5 && AllDigits(port);
+            const bool digits = !port.empty() && port.size() <= 5 && AllDigits(port);
+            const int number = digits ? std::stoi(std::string(port)) : 0;
+            valid = number >= 1 && number <= 65535;
             after.remove_prefix(portEnd);
         }
         valid = valid && std::all_of(after.begin(), after.end(),
@@ -111,9 +120,12 @@ std::string SiteBase(std::string address, const std::string& option) {
     return address;
 }
 
+// A date of the years 1 to 9999 (there is no year 0), written with four digits.
 QDate IsoDate(const std::string& text, const std::string& option) {
+    const bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-' && AllDigits(text.substr(0, 4)) &&
+                        AllDigits(text.substr(5, 2)) && AllDigits(text.substr(8));
     const QDate date = QDate::fromString(QString::fromStdString(text), "yyyy-MM-dd");
-    if (!date.isValid())
+    if (!shaped || !date.isValid())
         throw UsageError{"option " + option + " needs a date as YYYY-MM-DD, not \"" + text + "\""};
     return date;
 }
@@ -207,10 +219,12 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
 }
 
 // Appends the rest of the stream to the text in blocks, with no copy of the whole on the way.
-void AppendAll(std::istream& stream, std::string& text) {
+void AppendAll(std::istream& stream, std::string& text, const std::string& file) {
     std::vector<char> block(1 << 16);
-    while (stream.read(block.data(), static_cast<std::streamsize>(block.size())) || stream.gcount() > 0)
+    while (stream.read(block.data(), static_cast<std::streamsize>(block.size())) || stream.gcount() > 0) {
+        RefuseBeyondLimit(text.size() + static_cast<std::size_t>(stream.gcount()), file);
         text.append(block.data(), static_cast<std::size_t>(stream.gcount()));
+    }
 }
 
 // The files' texts one under the other; throws UsageError when one cannot be read.
@@ -220,7 +234,7 @@ std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
         if (!text.empty() && text.back() != '\n' && text.back() != '\r')
             text += '\n';
         if (file == "-") {
-            AppendAll(in, text);
+            AppendAll(in, text, "standard input");
             continue;
         }
         std::error_code error;
@@ -230,9 +244,11 @@ std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
         if (!stream)
             throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
         // Room for the whole file at once: the text does not grow, and copy itself, as it is read.
-        if (const auto size = std::filesystem::file_size(file, error); !error)
+        if (const auto size = std::filesystem::file_size(file, error); !error) {
+            RefuseBeyondLimit(text.size() + size, file);
             text.reserve(text.size() + static_cast<std::size_t>(size) + 1);
-        AppendAll(stream, text);
+        }
+        AppendAll(stream, text, file);
         if (stream.bad())
             throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
     }
@@ -243,16 +259,45 @@ std::string ReadLogs(const std::vector<std::string>& files, std::istream& in) {
 // else, and a file that cannot be mapped, is read into `read` (with its error messages).
 std::string_view LogText(const std::vector<std::string>& files, std::istream& in, std::optional<MappedFile>& mapped,
                          std::string& read) {
-    if (files.size() == 1 && files[0] != "-" && mapped.emplace(files[0]).mapped())
-        return mapped->text();
+    if (files.size() == 1 && files[0] != "-") {
+        std::error_code error;
+        if (const auto size = std::filesystem::file_size(files[0], error); !error)
+            RefuseBeyondLimit(size, files[0]); // before the whole file is mapped
+        if (mapped.emplace(files[0]).mapped())
+            return mapped->text();
+    }
     read = ReadLogs(files, in);
     return read;
 }
 
-} // namespace
+// Refuses, before anything is read or written, an output that is the same file as a log file or an
+// earlier output, and one that cannot be written.
+void CheckOutputs(const CliOptions& options) {
+    struct Named {
+        std::string name;
+        std::optional<FileIdentity> identity;
+    };
+    std::vector<Named> seen;
+    for (const std::string& file : options.logFiles)
+        seen.push_back(file == "-" ? Named{"standard input", IdentityOfOpenFile(STDIN_FILENO)}
+                                   : Named{"the log " + file, IdentityOf(file)});
+    const std::pair<const char*, const std::string&> outputs[] = {
+        {"--report", options.reportPath}, {"--members", options.membersPath}, {"--items", options.itemsPath}};
+    for (const auto& [option, path] : outputs) {
+        if (path.empty())
+            continue;
+        Named output{option + (" " + path), IdentityOf(path)};
+        for (const Named& earlier : seen)
+            if (output.identity && output.identity == earlier.identity)
+                throw UsageError{output.name + " is the same file as " + earlier.name};
+        if (std::string error = OutputFiles::check(path); !error.empty())
+            throw UsageError{error, false};
+        seen.push_back(std::move(output));
+    }
+}
 
-int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-           const std::string& createdOn) {
+int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+        const std::string& createdOn) {
     CliOptions options;
     std::optional<MappedFile> mappedLog;
     std::string readLog;
@@ -276,9 +321,12 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
             };
             return RunLedgerForm(options.ledger, options.logFiles, options.quiet, readOne, out, err);
         }
+        CheckOutputs(options);
         logText = LogText(options.logFiles, in, mappedLog, readLog);
     } catch (const UsageError& error) {
-        err << "coffer-cli: " << error.message << "\nTry 'coffer-cli --help' for more information.\n";
+        err << "coffer-cli: " << error.message << '\n';
+        if (error.pointToHelp)
+            err << "Try 'coffer-cli --help' for more information.\n";
         return kCliFailure;
     }
 
@@ -298,7 +346,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         itemPrices.emplace(options.itemDatabase, *downloader, hooks.showStatus);
         hooks.itemPrices = &*itemPrices;
     }
-    hooks.generateReport = [&]() { return GenerateReport(stats, settings, options.reportPath); };
+    OutputFiles outputs; // the report and the tables, replaced together once all are written
+    hooks.generateReport = [&]() { return outputs.add(options.reportPath, ReportFileText(stats, settings)); };
     if (options.from || options.to) {
         auto day = [](const std::optional<QDate>& date) {
             return date ? std::optional(ToLocalDate(*date)) : std::nullopt;
@@ -306,6 +355,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         hooks.selection.period = LocalDaysRange(day(options.from), day(options.to));
     }
     hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
+    hooks.sourceChanged = [&mappedLog] { return mappedLog && mappedLog->changed(); };
 
     std::optional<LedgerLog> ledgerLog;
     if (options.ledger.form == LedgerForm::Report &&
@@ -321,6 +371,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         err << OutsidePeriodText(result.outsidePeriod + (ledgerLog ? ledgerLog->leftOut : 0)) << '\n';
     if (!options.quiet && result.repeatedEntries > 0)
         err << RepeatedEntriesText(result.repeatedEntries) << '\n';
+    for (const std::string& text : options.quiet ? std::vector<std::string>() : LeftOutTexts(result))
+        err << text << '\n';
     if (result.outcome != AnalysisOutcome::Complete) {
         err << "coffer-cli: " << result.message << '\n';
         return kCliFailure;
@@ -331,14 +383,36 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         if (path.empty())
             continue;
         const TableFormat format = options.csv ? TableFormat::Csv : TableFormat::TabSeparated;
-        if (std::string error = WriteFileReplacing(path, TableText(table, format)); !error.empty()) {
+        std::uint64_t spacedCells = 0;
+        if (std::string error = outputs.add(path, TableText(table, format, &spacedCells)); !error.empty()) {
             err << "coffer-cli: " << error << '\n';
             return kCliFailure;
         }
+        if (!options.quiet && spacedCells > 0)
+            err << path << ": " << SpacedCellsText(spacedCells) << '\n';
+    }
+    if (!err.flush())
+        return kCliFailure; // the status texts were lost: the run fails before it replaces anything
+    if (std::string error = outputs.commit(); !error.empty()) {
+        err << "coffer-cli: " << error << '\n';
+        return kCliFailure;
     }
     if (!options.quiet)
         err << "Report written to " << options.reportPath << '\n';
     return kCliSuccess;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           const std::string& createdOn) {
+    const int code = Run(args, in, out, err, createdOn);
+    // A write to either stream that failed fails the run, whatever else it did.
+    if (!out.flush()) {
+        err << "coffer-cli: could not write to standard output\n";
+        return kCliFailure;
+    }
+    return err.flush() ? code : kCliFailure;
 }
 
 } // namespace coffer

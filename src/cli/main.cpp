@@ -7,8 +7,10 @@
 #include <csignal>
 #include <ctime>
 #include <iostream>
+#include <new>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +42,7 @@ void EndOnSignalsWithoutTemporaryFiles() {
 
 int main(int argc, char** argv) {
     EndOnSignalsWithoutTemporaryFiles();
+    std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is a failed write, not the end of the program
     // A file size limit then fails the write that reaches it (EFBIG, named in the message) instead of
     // killing the program half-way.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -50,5 +53,14 @@ int main(int argc, char** argv) {
     char createdOn[128] = {};
     std::strftime(createdOn, sizeof createdOn, "%x %X", std::localtime(&now));
     std::ios::sync_with_stdio(false);
-    return coffer::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cin, std::cout, std::cerr, createdOn);
+    try {
+        return coffer::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cin, std::cout, std::cerr,
+                              createdOn);
+    } catch (const std::bad_alloc&) {
+        // Said without taking memory, of which there is none to be had.
+        static constexpr char kMessage[] = "coffer-cli: out of memory: the log is too large\n";
+        const ssize_t ignored = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+        static_cast<void>(ignored);
+        return coffer::kCliFailure;
+    }
 }

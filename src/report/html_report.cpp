@@ -160,7 +160,7 @@ class ReportWriter {
     }
 
     static std::string Number(const StatsTable& table, std::size_t row, int column) {
-        return std::to_string(RoundedValue(table.cell(row, static_cast<std::size_t>(column))));
+        return WideText(RoundedValue(table.cell(row, static_cast<std::size_t>(column))));
     }
 
   private:
@@ -180,11 +180,11 @@ std::string Balances(const StatsTable& members) {
                                 {"Overall Balance: ", {kTotalValue}}};
     std::string text;
     for (const Balance& balance : balances) {
-        std::int64_t sum = 0;
+        WideAmount sum = 0; // of the members' totals, which together stay far within 128 bits
         for (std::size_t row = 0; row < members.rowCount(); ++row)
             for (int column : balance.columns)
                 sum += RoundedValue(members.cell(row, static_cast<std::size_t>(column)));
-        text += balance.label + std::to_string(sum) + "<BR>";
+        text += balance.label + WideText(sum) + "<BR>";
     }
     return text + "<BR>";
 }

@@ -7,7 +7,7 @@
 namespace coffer {
 namespace {
 
-std::int64_t FirstValue(const StatsTable& table, int column) {
+WideAmount FirstValue(const StatsTable& table, int column) {
     return RoundedValue(table.cell(0, static_cast<std::size_t>(column)));
 }
 
@@ -15,9 +15,9 @@ template <typename Keep> void SortKeeping(StatsTable& table, int column, Keep ke
     if (table.rowCount() == 0)
         return;
     EnhListView_SortColumns(table, column + 1);
-    const std::int64_t a = FirstValue(table, column);
+    const WideAmount a = FirstValue(table, column);
     EnhListView_SortColumns(table, column + 1);
-    const std::int64_t b = FirstValue(table, column);
+    const WideAmount b = FirstValue(table, column);
     if (keepFirstDirection(a, b))
         EnhListView_SortColumns(table, column + 1);
 }
@@ -38,11 +38,11 @@ bool EnhListView_SortColumns(StatsTable& table, int position) {
 }
 
 void SortHighestFirst(StatsTable& table, int column) {
-    SortKeeping(table, column, [](std::int64_t a, std::int64_t b) { return a > b; });
+    SortKeeping(table, column, [](WideAmount a, WideAmount b) { return a > b; });
 }
 
 void SortLowestFirst(StatsTable& table, int column) {
-    SortKeeping(table, column, [](std::int64_t a, std::int64_t b) { return a < b; });
+    SortKeeping(table, column, [](WideAmount a, WideAmount b) { return a < b; });
 }
 
 std::string ScanSection(const StatsTable& table, const RowFilter& passes, int limit, const RowWriter& write) {

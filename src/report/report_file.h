@@ -1,20 +1,18 @@
 #pragma once
-// Writing the report (and other result files) so that a failed write never loses the previous report: the document goes
-// to a temporary file beside the target, which then replaces the target in one rename.
+// Writing the report so that a failed write never loses the previous report (see output_files.h).
 
 #include "report/html_report.h"
+#include "report/output_files.h"
 
 #include <filesystem>
 #include <string>
-#include <string_view>
 
 namespace coffer {
 
-// Replaces the file at `path` by `content`. Returns an error message for the user, empty on success.
-std::string WriteFileReplacing(const std::filesystem::path& path, std::string_view content);
+// The report's file: the report built from the finished tables, followed by CR LF.
+std::string ReportFileText(GuildStats& stats, const ReportSettings& settings);
 
-// Builds the report from the finished tables and writes it, followed by CR LF; an error message,
-// empty on success.
+// Writes the report's file; an error message, empty on success.
 std::string GenerateReport(GuildStats& stats, const ReportSettings& settings, const std::filesystem::path& path);
 
 } // namespace coffer

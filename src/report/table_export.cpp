@@ -1,14 +1,53 @@
 #include "report/table_export.h"
 
+#include "analysis/web_text.h"
+
+#include <algorithm>
+#include <string_view>
+
 namespace coffer {
 namespace {
 
-void AppendCsvField(std::string& text, const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        text += field;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+bool IsPlain(char c) {
+    return c >= 0x20 && c < 0x7F;
+}
+
+bool IsBreakOrTab(char c) {
+    return c == '\t' || c == '\n' || c == '\r';
+}
+
+// The cell as a file may hold it (see the header); tabs and line breaks become spaces where `spaced`.
+void AppendClean(std::string& out, std::string_view cell, bool spaced) {
+    for (std::size_t i = 0; i < cell.size();) {
+        const char c = cell[i];
+        if (IsPlain(c) || IsBreakOrTab(c)) {
+            out += spaced && IsBreakOrTab(c) ? ' ' : c;
+            ++i;
+            continue;
+        }
+        const std::size_t n = static_cast<unsigned char>(c) < 0x80 ? 0 : Utf8SequenceLength(cell, i);
+        // U+0080 to U+009F are control characters as well.
+        const bool control = n == 0 || (n == 2 && c == '\xC2' && static_cast<unsigned char>(cell[i + 1]) < 0xA0);
+        out.append(control ? kReplacement : cell.substr(i, n));
+        i += std::max<std::size_t>(n, 1);
+    }
+}
+
+bool IsNameColumn(std::string_view caption) {
+    return caption == "Character" || caption == "Item" || caption == "Name";
+}
+
+void AppendCsvField(std::string& text, std::string_view field, bool name) {
+    const bool formula =
+        name && !field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos;
+    const std::string_view guard = formula ? "'" : "";
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        text.append(guard).append(field);
         return;
     }
-    text += '"';
+    text.append("\"").append(guard);
     for (const char c : field) {
         if (c == '"')
             text += '"';
@@ -19,24 +58,38 @@ void AppendCsvField(std::string& text, const std::string& field) {
 
 } // namespace
 
-std::string TableText(const StatsTable& table, TableFormat format) {
+std::string TableText(const StatsTable& table, TableFormat format, std::uint64_t* spacedCells) {
     const bool csv = format == TableFormat::Csv;
-    std::string text;
-    auto appendRow = [&](auto cellAt) {
+    std::string text, cleaned;
+    auto appendRow = [&](auto cellAt, bool captions) {
         for (std::size_t c = 0; c < table.columnCount(); ++c) {
             if (c > 0)
                 text += csv ? ',' : '\t';
+            const std::string& cell = cellAt(c);
+            // Nearly every cell is plain text: only the others are cleaned first.
+            std::string_view field = cell;
+            if (!std::all_of(cell.begin(), cell.end(), IsPlain)) {
+                cleaned.clear();
+                AppendClean(cleaned, cell, !csv);
+                field = cleaned;
+                if (spacedCells != nullptr && !csv && std::any_of(cell.begin(), cell.end(), IsBreakOrTab))
+                    ++*spacedCells;
+            }
             if (csv)
-                AppendCsvField(text, cellAt(c));
+                AppendCsvField(text, field, !captions && IsNameColumn(table.captions()[c]));
             else
-                text += cellAt(c);
+                text += field;
         }
         text += csv ? "\r\n" : "\n";
     };
-    appendRow([&](std::size_t c) -> const std::string& { return table.captions()[c]; });
+    appendRow([&](std::size_t c) -> const std::string& { return table.captions()[c]; }, true);
     for (std::size_t row = 0; row < table.rowCount(); ++row)
-        appendRow([&](std::size_t c) -> const std::string& { return table.cell(row, c); });
+        appendRow([&](std::size_t c) -> const std::string& { return table.cell(row, c); }, false);
     return text;
+}
+
+std::string SpacedCellsText(std::uint64_t cells) {
+    return std::to_string(cells) + " cells held a tab or line break, each written as a space";
 }
 
 } // namespace coffer

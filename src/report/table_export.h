@@ -1,18 +1,30 @@
 #pragma once
 // A statistics table as a text file: a header row with the column captions, then one line per row in
-// the table's current order, every cell exactly as stored.
+// the table's current order, every cell as stored except for what a spreadsheet or a text file cannot
+// take. NUL and other control characters (tab, CR and LF aside) and bytes that are not UTF-8 become
+// U+FFFD; character references such as "&amp;" stay as written.
 
 #include "analysis/stats_table.h"
 
+#include <cstdint>
 #include <string>
 
 namespace coffer {
 
 enum class TableFormat {
-    TabSeparated, // cells joined by tabs, lines ended by LF, nothing quoted
-    Csv,          // RFC 4180: commas, CR LF, a field with a comma, quote or line break quoted, quotes doubled
+    // Cells joined by tabs, lines ended by LF, nothing quoted: a tab, CR or LF inside a cell, which a
+    // field cannot hold, is written as a space.
+    TabSeparated,
+    // RFC 4180: commas, CR LF, a field with a comma, quote or line break quoted, quotes doubled. A name
+    // (Character, Item, Name) starting with "=", "+", "-", "@", a tab or a CR gets a leading "'", so
+    // that a spreadsheet takes it as text rather than a formula.
+    Csv,
 };
 
-std::string TableText(const StatsTable& table, TableFormat format);
+// The file's text; `spacedCells`, when given, counts the cells whose tabs or line breaks became spaces.
+std::string TableText(const StatsTable& table, TableFormat format, std::uint64_t* spacedCells = nullptr);
+
+// What the user is told of those cells.
+std::string SpacedCellsText(std::uint64_t cells);
 
 } // namespace coffer

@@ -14,9 +14,13 @@ inline LocalDate ToLocalDate(const QDate& date) {
     return {date.year(), date.month(), date.day()};
 }
 
-// The locale's short format, as the window shows dates.
+// The locale's short format, as the window shows dates, but with the year in four digits: a period of
+// "01.01.00" would not say which century.
 inline std::string ShortDate(const QDate& date) {
-    return QLocale().toString(date, QLocale::ShortFormat).toStdString();
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QStringLiteral("yyyy")))
+        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    return QLocale().toString(date, format).toStdString();
 }
 
 } // namespace coffer

@@ -8,16 +8,13 @@
 namespace coffer {
 namespace fs = std::filesystem;
 
-fs::path ProgramFolder() {
-    std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::current_path(error) : exe.parent_path();
+namespace {
+
+fs::path InstalledDataFolder(const fs::path& programFolder) {
+    return programFolder.parent_path() / "share" / "coffer";
 }
 
-fs::path WorkFolder() {
-    const fs::path program = ProgramFolder();
-    if (::access(program.c_str(), W_OK) == 0)
-        return program;
+fs::path UserDataFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     fs::path base = (dataHome != nullptr && *dataHome != '\0') ? fs::path(dataHome)
@@ -28,6 +25,29 @@ fs::path WorkFolder() {
     std::error_code error;
     fs::create_directories(folder, error);
     return folder;
+}
+
+bool IsInstalledProgram(const fs::path& programFolder) {
+    std::error_code error;
+    return programFolder.filename() == "bin" && fs::is_directory(InstalledDataFolder(programFolder), error);
+}
+
+} // namespace
+
+fs::path ProgramFolder() {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::current_path(error) : exe.parent_path();
+}
+
+fs::path DataFolder(const fs::path& programFolder) {
+    return IsInstalledProgram(programFolder) ? InstalledDataFolder(programFolder) : programFolder;
+}
+
+fs::path WorkFolder(const fs::path& programFolder) {
+    if (!IsInstalledProgram(programFolder) && ::access(programFolder.c_str(), W_OK) == 0)
+        return programFolder;
+    return UserDataFolder();
 }
 
 } // namespace coffer

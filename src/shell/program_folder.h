@@ -7,8 +7,17 @@ namespace coffer {
 // The folder that holds the running program's executable.
 std::filesystem::path ProgramFolder();
 
-// Where the program keeps its report and temporary files: the program folder when it is writable,
-// otherwise the user's data folder for the program (created when missing).
-std::filesystem::path WorkFolder();
+// An installed program's folder is named bin and has ../share/coffer/ beside it. Such a folder is shared
+// with other programs (/usr/bin, /usr/local/bin): the program keeps nothing of its own there. Both
+// folders are found from the program's place, so an installation works under any prefix.
+
+// Where the program's own files are (html/help.html): share/coffer/ of an installed program, otherwise
+// the program folder itself.
+std::filesystem::path DataFolder(const std::filesystem::path& programFolder = ProgramFolder());
+
+// Where the program keeps its report and temporary files: the program folder when the program runs from
+// a folder of its own and can write it; otherwise (installed, or read-only) the user's data folder for the
+// program, created when missing.
+std::filesystem::path WorkFolder(const std::filesystem::path& programFolder = ProgramFolder());
 
 } // namespace coffer

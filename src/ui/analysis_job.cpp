@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <new>
 #include <string_view>
 
 namespace coffer {
@@ -76,10 +77,16 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const LogText& text, co
     hooks.stop = stop_.get_token();
     hooks.generateReport = [&writeReport, &stats] { return writeReport(*stats); };
     std::string joined;
+    // The message of a run that ran out of memory, room for it taken now, while memory can be had.
+    static constexpr char kOutOfMemory[] = "The analysis stopped: there is not enough memory for this log.";
+    results_.failure.reserve(sizeof kOutOfMemory);
     try {
         std::unique_ptr<ItemPriceSource> priceSource = prices ? prices(hooks) : nullptr;
         hooks.itemPrices = priceSource.get();
         results_.result = RunAnalysis(JoinedText(text, joined), *stats, workFolder, hooks);
+    } catch (const std::bad_alloc&) {
+        EmptyTables(*stats);
+        results_.failure = kOutOfMemory;
     } catch (const std::exception& error) {
         EmptyTables(*stats);
         results_.failure = std::string("The analysis stopped: ") + error.what();

@@ -1,13 +1,15 @@
 #include "ui/bank_log_panel.h"
 
 #include "ui/log_import.h"
+#include "ui/log_text_box.h"
 #include "ui/twips.h"
 #include "ui/window_fonts.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTextBlock>
@@ -23,6 +25,8 @@ constexpr const char* kInstructions =
     "previous one.  When you are finished click \"Analyze Now\".";
 
 constexpr qsizetype kBatchChars = 64 * 1024;
+
+constexpr TwipsRect kInstructionsPlace{120, 1305, 11475, 480};
 
 // An import is added in pieces of this size, so that the window answers in between. Adding a piece to
 // the box costs about as much as adding thousands of lines, so the pieces are not small.
@@ -48,27 +52,27 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     setObjectName(QStringLiteral("Frame2"));
     command8_ = Placed(new QPushButton(QStringLiteral("Import File"), this), "Command8", {120, 360, 2115, 675});
     cmdAnalyze_ = Placed(new QPushButton(QStringLiteral("Analyze now"), this), "cmdAnalyze", {2280, 360, 2115, 675});
-    // The frame and the instructions under it make room for two rows of options beyond the lookup.
-    auto* options = Placed(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 1035});
+    // The frame and the instructions under it make room for two rows of options beyond the lookup, the
+    // last one clear of the frame's bottom edge.
+    auto* options = Placed(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 1065});
     chkLorehold_ = Placed(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
                           "chkLorehold", {120, 300, 4575, 195});
     chkPeriod_ =
-        Placed(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 540, 1755, 240});
-    dtpFrom_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 510, 1455, 300});
-    Placed(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 540, 255, 240});
-    dtpTo_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 510, 1455, 300});
+        Placed(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 525, 1755, 240});
+    dtpFrom_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 495, 1455, 285});
+    Placed(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 525, 255, 240});
+    dtpTo_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 495, 1455, 285});
     for (QDateEdit* day : {dtpFrom_, dtpTo_})
         day->setCalendarPopup(true);
     chkRepeatedOnce_ = Placed(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
-                              "chkRepeatedOnce", {120, 840, 6615, 195});
+                              "chkRepeatedOnce", {120, 780, 6615, 240});
     chkRepeatedOnce_->hide(); // offered once a run has found entries on more than one page
-    auto* label2 = Placed(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", {120, 1305, 11475, 480});
-    label2->setWordWrap(true);
-    label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label2_ = Placed(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", kInstructionsPlace);
+    label2_->setWordWrap(true);
+    label2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    buildImportProgress();
     Placed(new QLabel(QStringLiteral("Bank Log XML source:"), this), "Label3", {120, 1800, 4695, 195});
-    text1_ = new QPlainTextEdit(this);
-    text1_->setObjectName(QStringLiteral("Text1"));
-    text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text1_ = new LogTextBox(this);
     connect(text1_->document(), &QTextDocument::contentsChange, this, [this] {
         if (!importing_)
             knownText_ = text1_->document()->isEmpty() ? std::optional(LogText{}) : std::nullopt;
@@ -98,7 +102,7 @@ void BankLogPanel::offerRepeatedOnce() {
     chkRepeatedOnce_->show();
 }
 
-LogText BankLogPanel::textUtf8(const std::function<void()>& pump) {
+LogText BankLogPanel::textUtf8(const std::function<bool()>& pump) {
     if (knownText_)
         return *knownText_;
     const bool wasReadOnly = text1_->isReadOnly();
@@ -115,7 +119,8 @@ LogText BankLogPanel::textUtf8(const std::function<void()>& pump) {
         if (batch.size() >= kBatchChars) {
             AppendPlainUtf8(text, batch);
             batch.resize(0); // keeps its room for the next batch
-            pump();
+            if (!pump())
+                break;
         }
     }
     AppendPlainUtf8(text, batch);
@@ -129,23 +134,71 @@ void BankLogPanel::appendText(const QString& text) {
     end.insertText(text);
 }
 
-void BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
-    bool complete = true;
-    ForEachImportPiece(file, kImportPieceBytes, [this, &pump, &complete](const QString& piece) {
+// The instructions make way for the progress while an import runs.
+void BankLogPanel::buildImportProgress() {
+    importProgress_ = Placed(new QWidget(this), "importProgress", kInstructionsPlace);
+    progressImport_ = new QProgressBar(importProgress_);
+    progressImport_->setObjectName(QStringLiteral("progressImport"));
+    progressImport_->setFormat(QStringLiteral("Importing: %p%"));
+    cmdCancelImport_ = new QPushButton(QStringLiteral("Cancel"), importProgress_);
+    cmdCancelImport_->setObjectName(QStringLiteral("cmdCancelImport"));
+    cmdCancelImport_->setFocusPolicy(Qt::NoFocus);
+    connect(cmdCancelImport_, &QPushButton::clicked, this, [this] { importCancelled_ = true; });
+    auto* row = new QHBoxLayout(importProgress_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(progressImport_, 1);
+    row->addWidget(cmdCancelImport_);
+    importProgress_->hide();
+}
+
+void BankLogPanel::setImporting(bool importing) {
+    text1_->setReadOnly(importing);
+    if (importing) {
+        importCancelled_ = false;
+        progressImport_->setValue(0);
+    }
+    importProgress_->setVisible(importing);
+    label2_->setVisible(!importing);
+}
+
+bool BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
+    const std::optional<LogText> knownBefore = knownText_;
+    const int start = text1_->document()->characterCount() - 1;
+    const auto total = static_cast<double>(std::max<std::size_t>(file.size(), 1));
+    qsizetype added = 0;
+    bool complete = !importCancelled_;
+    ForEachImportPiece(file, kImportPieceBytes, [&](const QString& piece) {
         {
             const QScopedValueRollback importing(importing_, true);
             appendText(piece);
         }
-        return complete = pump(); // what the pump lets happen is a change of its own
+        added += piece.size(); // as many characters as bytes, for the ASCII of most logs
+        progressImport_->setValue(static_cast<int>(std::min(100.0, 100.0 * static_cast<double>(added) / total)));
+        return complete = pump() && !importCancelled_; // what the pump lets happen is a change of its own
     });
+    if (importCancelled_) {
+        const QScopedValueRollback importing(importing_, true);
+        removeFrom(start);
+        knownText_ = knownBefore;
+        return false;
+    }
     if (knownText_ && complete && ToShownImportText(file))
         knownText_->push_back(std::make_shared<const std::string>(std::move(file)));
     else
         knownText_.reset();
+    return complete;
 }
 
-void BankLogPanel::setTextReadOnly(bool readOnly) {
-    text1_->setReadOnly(readOnly);
+// Emptying the document is far quicker than removing its blocks one by one.
+void BankLogPanel::removeFrom(int position) {
+    if (position == 0) {
+        text1_->clear();
+        return;
+    }
+    QTextCursor rest(text1_->document());
+    rest.setPosition(position);
+    rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    rest.removeSelectedText();
 }
 
 void BankLogPanel::placeText(const TwipsRect& rect) {

@@ -13,6 +13,8 @@
 
 class QCheckBox;
 class QDateEdit;
+class QLabel;
+class QProgressBar;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -36,18 +38,24 @@ class BankLogPanel : public QGroupBox {
     void offerRepeatedOnce();
     // The whole text as UTF-8, as QPlainTextEdit::toPlainText gives it. Unless the box holds imports
     // only, it is read a block at a time with `pump` called in between; the box cannot be edited
-    // meanwhile.
-    LogText textUtf8(const std::function<void()>& pump);
+    // meanwhile. When `pump` returns false the reading stops, and what was read is of no use.
+    LogText textUtf8(const std::function<bool()>& pump);
     // Adds text at the end, wherever the user's cursor is.
     void appendText(const QString& text);
+    // While an import runs the box is read-only (typing would land in the middle of the import) and
+    // the import's progress and its "Cancel" show in place of the instructions.
+    void setImporting(bool importing);
+    bool importCancelled() const { return importCancelled_; }
     // Adds an imported file's text at the end, a piece at a time with `pump` called in between; stops
-    // early when `pump` returns false.
-    void appendImport(std::string file, const std::function<bool()>& pump);
-    // While text is being added, the user's typing would land in the middle of it.
-    void setTextReadOnly(bool readOnly);
+    // early when `pump` returns false, and takes the text out again when the import was cancelled.
+    // True when the whole file was added.
+    bool appendImport(std::string file, const std::function<bool()>& pump);
     void placeText(const TwipsRect& rect);
 
   private:
+    void buildImportProgress();
+    void removeFrom(int position);
+
     QPushButton* command8_;
     QPushButton* cmdAnalyze_;
     QCheckBox* chkLorehold_;
@@ -55,11 +63,16 @@ class BankLogPanel : public QGroupBox {
     QDateEdit* dtpFrom_;
     QDateEdit* dtpTo_;
     QCheckBox* chkRepeatedOnce_;
+    QLabel* label2_;
+    QWidget* importProgress_;
+    QProgressBar* progressImport_;
+    QPushButton* cmdCancelImport_;
     QPlainTextEdit* text1_;
     // The text as UTF-8 while it is known: from the start or an emptied box on, as long as only imports
     // add to it.
     std::optional<LogText> knownText_ = LogText{};
     bool importing_ = false;
+    bool importCancelled_ = false;
 };
 
 } // namespace coffer

@@ -48,11 +48,16 @@ void ForEachImportPiece(QByteArrayView file, qsizetype maxPieceBytes,
     const char* const end = begin + file.size();
     QByteArray buffer;
     bool stopped = false;
+    std::size_t boxLines = 0; // line feeds given so far, the lines of the box
     // A piece may begin with a byte order mark inside a line: it is text like any other character.
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     auto give = [&](qsizetype size) {
-        stopped = !append(decoder.decode(QByteArrayView(buffer.constData(), size)));
+        QString piece = decoder.decode(QByteArrayView(buffer.constData(), size));
+        for (QChar& c : piece)
+            if (c == u'\n' && boxLines++ % kLinesPerBlock != 0)
+                c = QChar::LineSeparator;
+        stopped = !append(piece);
         buffer.remove(0, size);
     };
     // A full piece ends before a character that the next byte would continue.
@@ -76,11 +81,11 @@ void ForEachImportPiece(QByteArrayView file, qsizetype maxPieceBytes,
             from += take;
         }
     };
-    static constexpr char kLineBreak[] = "\r\n";
+    static constexpr char kLineBreak = '\n';
     for (const char* line = begin; line < end && !stopped;) {
         const auto* cr = static_cast<const char*>(std::memchr(line, '\r', static_cast<std::size_t>(end - line)));
         const char* const lineEnd = cr != nullptr ? cr : end;
-        add(kLineBreak, kLineBreak + 2);
+        add(&kLineBreak, &kLineBreak + 1);
         add(line, lineEnd);
         line = lineEnd;
         if (line < end) {

@@ -8,6 +8,7 @@
 #include "ui/charts/chart_panel.h"
 #include "ui/engine_text.h"
 #include "ui/link_launcher.h"
+#include "ui/pending_report.h"
 #include "ui/program_icon.h"
 #include "ui/report_panel.h"
 #include "ui/site_links.h"
@@ -68,10 +69,16 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
             [this] { services_.launcher->request(QStringLiteral("Armory")); });
     connect(frame1_, &BrowserPanel::quickstartClicked, this, &Form1::showQuickstart);
     connect(frame1_, &BrowserPanel::bankLogPageFetched, this, [this](const QString& source) {
+        // The page would land in the middle of an import, or change the text under a run.
+        if (busy_) {
+            frame3_->showStatus(
+                QStringLiteral("The page cannot be added while an import or an analysis is in progress."));
+            return;
+        }
         frame2_->appendText(QStringLiteral("\r\n") + source);
         showPanel(frame2_);
     });
-    connect(frame1_, &BrowserPanel::bankLogPageFailed, this, &Form1::inform);
+    connect(frame1_, &BrowserPanel::bankLogPageFailed, this, [this](const QString& text) { inform(text, true); });
     connect(frame2_->importButton(), &QPushButton::clicked, this, &Form1::importLog);
     connect(frame2_->analyzeButton(), &QPushButton::clicked, this, &Form1::cmdAnalyze_Click);
     connect(frame3_->memberList(), &StatsListView::rowDoubleClicked, this, &Form1::ListView1_DblClick);
@@ -79,9 +86,16 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     connect(frame4_, &ReportPanel::siteLinkFollowed, this, &Form1::showInBrowser);
     connect(frame4_->refreshButton(), &QPushButton::clicked, this, &Form1::cmdRefresh_Click);
     connect(frame4_->saveAsButton(), &QPushButton::clicked, this, &Form1::cmdSaveAs_Click);
-    connect(&job_, &AnalysisJob::statusChanged, frame3_, &StatsPanel::showStatus);
-    connect(&job_, &AnalysisJob::progressChanged, frame3_, &StatsPanel::showProgress);
-    connect(frame3_->cancelButton(), &QPushButton::clicked, &job_, &AnalysisJob::cancel);
+    // What a cancelled run still tells on its way out is no longer the window's news.
+    connect(&job_, &AnalysisJob::statusChanged, this, [this](const QString& text) {
+        if (!runCancelled_)
+            frame3_->showStatus(text);
+    });
+    connect(&job_, &AnalysisJob::progressChanged, this, [this](int percent) {
+        if (!runCancelled_)
+            frame3_->showProgress(percent);
+    });
+    connect(frame3_->cancelButton(), &QPushButton::clicked, this, &Form1::cancelRun);
     connect(&job_, &AnalysisJob::finished, this, &Form1::onAnalysisFinished);
 
     showPanel(frame1_);
@@ -116,6 +130,8 @@ std::filesystem::path Form1::reportPath() const {
     return settings_.workFolder / "report.html";
 }
 
+// Every menu and item has an underlined letter (Alt+F opens File), unique within its menu; none has a
+// shortcut key.
 void Form1::buildMenus() {
     QMenuBar* bar = menuBar();
     auto addItem = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
@@ -124,32 +140,34 @@ void Form1::buildMenus() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    mnuImport_ = addItem(file, "mnuImport", QStringLiteral("Import bank log from a file"), [this] {
+    mnuImport_ = addItem(file, "mnuImport", QStringLiteral("&Import bank log from a file"), [this] {
         showPanel(frame2_);
         importLog();
     });
-    mnuExportMembers_ = addItem(file, "mnuExportMembers", QStringLiteral("Export Member List as CSV…"),
+    mnuExportMembers_ = addItem(file, "mnuExportMembers", QStringLiteral("Export &Member List as CSV…"),
                                 [this] { exportList(memberModel_); });
-    mnuExportItems_ =
-        addItem(file, "mnuExportItems", QStringLiteral("Export Item List as CSV…"), [this] { exportList(itemModel_); });
+    mnuExportItems_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"),
+                              [this] { exportList(itemModel_); });
     file->addSeparator();
-    addItem(file, "mnuExit", QStringLiteral("Exit"), [this] { close(); });
+    addItem(file, "mnuExit", QStringLiteral("E&xit"), [this] { close(); });
 
-    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
-    addItem(view, "mnuBrowser", QStringLiteral("Armory Browser"), &Form1::Command2_Click);
-    addItem(view, "mnuBankLog", QStringLiteral("Bank Log XML"), &Form1::Command4_Click);
-    addItem(view, "mnuBankStats", QStringLiteral("Bank Stats"), &Form1::Command5_Click);
-    addItem(view, "mnuReport", QStringLiteral("Report"), &Form1::Command6_Click);
+    addItem(view, "mnuBrowser", QStringLiteral("&Armory Browser"), &Form1::Command2_Click);
+    addItem(view, "mnuBankLog", QStringLiteral("Bank &Log XML"), &Form1::Command4_Click);
+    addItem(view, "mnuBankStats", QStringLiteral("Bank &Stats"), &Form1::Command5_Click);
+    addItem(view, "mnuReport", QStringLiteral("&Report"), &Form1::Command6_Click);
 
-    QMenu* about = bar->addMenu(QStringLiteral("About"));
+    QMenu* about = bar->addMenu(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAboutMenu"));
-    addItem(about, "mnuAbout", QStringLiteral("About this software"),
+    addItem(about, "mnuAbout", QStringLiteral("&About this software"),
             [this] { ShowAboutWindow(settings_.product, *services_.launcher, this); });
-    QAction* visit = addItem(about, "mnuVisit", QStringLiteral("Visit %1").arg(Qs(settings_.product.website)),
-                             &Form1::cmdWebsite_Click);
+    QAction* visit =
+        addItem(about, "mnuVisit",
+                QStringLiteral("&Visit %1").arg(Qs(settings_.product.website).replace(u'&', QStringLiteral("&&"))),
+                &Form1::cmdWebsite_Click);
     visit->setVisible(settings_.product.website == settings_.makerWebsite);
 }
 
@@ -276,8 +294,8 @@ void Form1::setBusy(bool busy) {
     frame3_->showBusy(busy);
 }
 
-void Form1::inform(const QString& text) {
-    services_.dialogs->inform(this, Qs(settings_.product.programName), text);
+void Form1::inform(const QString& text, bool warning) {
+    services_.dialogs->inform(this, Qs(settings_.product.programName), text, warning);
 }
 
 } // namespace coffer

@@ -8,8 +8,10 @@
 #include "shell/product_config.h"
 #include "ui/analysis_job.h"
 #include "ui/charts/chart_output.h"
+#include "ui/stats_list_view.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,6 +27,7 @@ class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
 class LinkLauncher;
+class PendingReport;
 class ReportPanel;
 class StatsPanel;
 class StatsTableModel;
@@ -65,6 +68,9 @@ class Form1 : public QMainWindow {
 
     // Opens maximised; restored, the window has its design size, centred on the screen.
     void showAtStart();
+    // Imports the files one after another, each as "Import File" would (a file dropped on the window, or
+    // named on the command line).
+    void importFiles(const QStringList& files);
 
     StatsTableModel* memberModel() const { return memberModel_; }
     StatsTableModel* itemModel() const { return itemModel_; }
@@ -106,6 +112,10 @@ class Form1 : public QMainWindow {
     bool importFile(const QString& name);
     bool mayReplace(const QString& name);
     void cmdAnalyze_Click();
+    void cancelRun();
+    // Puts back what the run replaced, as it was when the run started.
+    void putBackBeforeRun();
+    void endRun();
     void onAnalysisFinished();
     void cmdRefresh_Click();
     void cmdSaveAs_Click();
@@ -116,15 +126,23 @@ class Form1 : public QMainWindow {
     void ListView1_DblClick(int row);
     void ListView2_DblClick(int row);
     void showInBrowser(const QUrl& url);
-    void inform(const QString& text);
+    void inform(const QString& text, bool warning = false); // with the warning icon when something failed
 
     Form1Settings settings_;
     Form1Services services_;
     GuildStats stats_;
     StatsTableModel* memberModel_;
     StatsTableModel* itemModel_;
+    std::unique_ptr<PendingReport> pendingReport_; // of the run in progress; outlives the job's thread
     AnalysisJob job_;
-    std::unique_ptr<GuildStats> beforeRun_; // the lists as they were before the run in progress
+    // What the run in progress replaced, so that a cancelled run can put it back as it was.
+    struct BeforeRun {
+        GuildStats stats;
+        StatsListView::ViewState members, items;
+        QPointer<QWidget> focus;
+    };
+    std::unique_ptr<BeforeRun> beforeRun_; // while a run is in progress
+    bool runCancelled_ = false;
     // The period of a run as the report states it (locale's short dates); empty: every entry.
     struct RunPeriod {
         std::string from, to;

@@ -9,6 +9,7 @@
 #include "shell/local_days.h"
 #include "ui/bank_log_panel.h"
 #include "ui/engine_text.h"
+#include "ui/pending_report.h"
 #include "ui/report_copy.h"
 #include "ui/report_panel.h"
 #include "ui/stats_panel.h"
@@ -16,6 +17,7 @@
 #include "ui/throttled_event_pump.h"
 #include "ui/user_dialogs.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDropEvent>
 #include <QFile>
@@ -26,6 +28,8 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
 #include <string_view>
 
 namespace coffer {
@@ -62,8 +66,9 @@ QString SectionLimitMessage(const QString& text, const SectionLimit& limit, cons
 void Form1::importLog() {
     if (busy_)
         return;
-    const QString name = services_.dialogs->openFileName(
-        this, importFolder_.isEmpty() ? Qs(settings_.programFolder.string()) : importFolder_);
+    const QString name =
+        services_.dialogs->openFileName(this, QStringLiteral("Import Bank Log"),
+                                        importFolder_.isEmpty() ? Qs(settings_.programFolder.string()) : importFolder_);
     if (name.isEmpty() || !FileExists(name.toStdString()))
         return;
     importFile(name);
@@ -72,42 +77,57 @@ void Form1::importLog() {
 bool Form1::importFile(const QString& name) {
     importFolder_ = QFileInfo(name).absolutePath();
     setBusy(true);
-    frame2_->setTextReadOnly(true);
-    const auto editable = qScopeGuard([this] { frame2_->setTextReadOnly(false); });
+    frame2_->setImporting(true);
+    const auto done = qScopeGuard([this] {
+        frame2_->setImporting(false);
+        setBusy(false); // "Analyze now" comes back at the very end
+    });
     ThrottledEventPump pump;
     // The whole file is read before anything is added, so that a failed read changes nothing.
     QFile file(name);
     std::string content;
-    if (file.open(QIODevice::ReadOnly)) {
-        // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
-        content.reserve(static_cast<std::size_t>(file.size()) + 1);
-        while (!file.atEnd() && file.error() == QFileDevice::NoError) {
-            const std::size_t start = content.size();
-            const qint64 left = file.size() - static_cast<qint64>(start);
-            content.resize(start +
-                           static_cast<std::size_t>(left > 0 ? std::min(left, kReadStepBytes) : kReadStepBytes));
-            const qint64 got = file.read(content.data() + start, static_cast<qint64>(content.size() - start));
-            content.resize(start + static_cast<std::size_t>(std::max<qint64>(got, 0)));
-            pump();
+    // A log beyond the limit is refused by its size, and an endless one (a device, a pipe) as it is read.
+    const auto tooLarge = [&] { return std::max<std::uint64_t>(file.size(), content.size()) > kMaxLogBytes; };
+    if (file.open(QIODevice::ReadOnly) && !tooLarge()) {
+        try {
+            // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
+            content.reserve(static_cast<std::size_t>(file.size()) + 1);
+            while (!tooLarge() && !file.atEnd() && file.error() == QFileDevice::NoError &&
+                   !frame2_->importCancelled() && !closing_) {
+                const std::size_t start = content.size();
+                const qint64 left = file.size() - static_cast<qint64>(start);
+                content.resize(start +
+                               static_cast<std::size_t>(left > 0 ? std::min(left, kReadStepBytes) : kReadStepBytes));
+                const qint64 got = file.read(content.data() + start, static_cast<qint64>(content.size() - start));
+                content.resize(start + static_cast<std::size_t>(std::max<qint64>(got, 0)));
+                pump();
+            }
+        } catch (const std::bad_alloc&) { // an endless file: the memory it took is given back first
+            std::string().swap(content);
+            inform(QStringLiteral("The file is too large to import: there is not enough memory."), true);
+            return false;
         }
     }
+    if (frame2_->importCancelled() || closing_)
+        return false;
+    if (tooLarge()) {
+        std::string().swap(content);
+        inform(QStringLiteral("The file %1 is larger than 4 GiB and cannot be imported.").arg(name), true);
+        return false;
+    }
     if (file.error() != QFileDevice::NoError) {
-        setBusy(false);
-        inform(QStringLiteral("The file %1 could not be read: %2").arg(name, file.errorString()));
+        inform(QStringLiteral("The file %1 could not be read: %2").arg(name, file.errorString()), true);
         return false;
     }
     if (LooksBinary(content) &&
         !services_.dialogs->confirm(this, Qs(settings_.product.programName),
-                                    QStringLiteral("This file does not look like a bank log. Import it anyway?"))) {
-        setBusy(false);
+                                    QStringLiteral("This file does not look like a bank log. Import it anyway?"),
+                                    UserDialogs::Buttons::YesNo))
         return false;
-    }
-    frame2_->appendImport(std::move(content), [this, &pump] {
+    return frame2_->appendImport(std::move(content), [this, &pump] {
         pump();
         return !closing_;
     });
-    setBusy(false);
-    return true;
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
@@ -130,19 +150,23 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::dropEvent(QDropEvent* event) {
     QStringList files;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
+        if (url.isLocalFile() && FileExists(url.toLocalFile().toStdString()))
             files << url.toLocalFile();
     if (files.isEmpty())
         return;
     event->acceptProposedAction();
+    importFiles(files);
+}
+
+void Form1::importFiles(const QStringList& files) {
     if (busy_) {
         frame3_->showStatus(QStringLiteral("Files cannot be imported while an import or an analysis is in progress."));
         return;
     }
     showPanel(frame2_);
     for (const QString& file : files)
-        if (!closing_ && FileExists(file.toStdString()))
-            importFile(file);
+        if (!importFile(file) && (closing_ || frame2_->importCancelled()))
+            return; // the files after a cancelled one are not wanted either
 }
 
 void Form1::cmdAnalyze_Click() {
@@ -162,17 +186,24 @@ void Form1::cmdAnalyze_Click() {
         selection.period = LocalDaysRange(ToLocalDate(first), ToLocalDate(last));
     }
     selection.countRepeatedOnce = frame2_->countRepeatedOnce();
+    beforeRun_ = std::make_unique<BeforeRun>();
+    beforeRun_->focus = QApplication::focusWidget();
+    beforeRun_->members = frame3_->memberList()->viewState();
+    beforeRun_->items = frame3_->itemList()->viewState();
+    runCancelled_ = false;
     Command5_Click();
     // The lists are kept aside, so that a cancelled run can put them back as they were.
-    beforeRun_ = std::make_unique<GuildStats>();
-    memberModel_->replace([this](StatsTable& table) {
-        beforeRun_->members = std::exchange(table, table.withoutRows());
+    GuildStats& before = beforeRun_->stats;
+    memberModel_->replace([&before](StatsTable& table) {
+        before.members = std::exchange(table, table.withoutRows());
         table.setSorted(false);
     });
-    itemModel_->replace([this](StatsTable& table) { beforeRun_->items = std::exchange(table, table.withoutRows()); });
-    beforeRun_->guild = std::exchange(stats_.guild, {});
-    beforeRun_->activity = std::exchange(stats_.activity, {});
+    itemModel_->replace([&before](StatsTable& table) { before.items = std::exchange(table, table.withoutRows()); });
+    before.guild = std::exchange(stats_.guild, {});
+    before.activity = std::exchange(stats_.activity, {});
     runPeriod_ = period;
+    setBusy(true);
+    frame3_->showRunProgress(true);
 
     QString limitError;
     std::optional<ReportSettings> report = reportSettings(&limitError);
@@ -180,47 +211,89 @@ void Form1::cmdAnalyze_Click() {
         report->periodFrom = period.from;
         report->periodTo = period.to;
     }
+    pendingReport_ = std::make_unique<PendingReport>(reportPath());
     AnalysisJob::ReportWriter writeReport = [report, error = limitError.toStdString(),
-                                             path = reportPath()](GuildStats& stats) {
+                                             path = pendingReport_->path()](GuildStats& stats) {
         return report ? GenerateReport(stats, *report, path) : error;
     };
-    setBusy(true);
-    // Reading a large text takes a while: the window keeps answering, and the text stays as it is.
+    // Reading a large text takes a while: the window keeps answering, "Cancel" included, and the text
+    // stays as it is.
     ThrottledEventPump pump;
-    LogText text = frame2_->textUtf8(pump);
+    LogText text = frame2_->textUtf8([this, &pump] {
+        pump();
+        return !runCancelled_ && !closing_;
+    });
+    if (runCancelled_ || closing_) {
+        endRun();
+        return;
+    }
     // The run starts from the window's tables, so that their sort state carries over as it would if the
     // run filled them in place.
     job_.start(stats_, std::move(text), settings_.workFolder, std::move(writeReport),
                frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
-    frame3_->showRunProgress(true);
+}
+
+// The window is at once as it was before the run; the run itself ends in the background, and the
+// buttons come back when it has.
+void Form1::cancelRun() {
+    if (!beforeRun_ || runCancelled_)
+        return;
+    runCancelled_ = true;
+    job_.cancel();
+    putBackBeforeRun();
+}
+
+void Form1::putBackBeforeRun() {
+    GuildStats& before = beforeRun_->stats;
+    memberModel_->replace([&before](StatsTable& table) { table = std::move(before.members); });
+    itemModel_->replace([&before](StatsTable& table) { table = std::move(before.items); });
+    stats_.guild = std::move(before.guild);
+    stats_.activity = std::move(before.activity);
+    frame3_->memberList()->restoreViewState(beforeRun_->members);
+    frame3_->itemList()->restoreViewState(beforeRun_->items);
+    frame3_->showRunProgress(false);
+    frame3_->showBusy(false);
+    frame3_->showStatus(QStringLiteral("Cancelled"));
+}
+
+void Form1::endRun() {
+    pendingReport_.reset();
+    setBusy(false);
+    if (runCancelled_ && beforeRun_->focus)
+        beforeRun_->focus->setFocus(Qt::OtherFocusReason);
+    beforeRun_.reset();
 }
 
 void Form1::onAnalysisFinished() {
     AnalysisJob::Results results = job_.takeResults();
-    frame3_->showRunProgress(false);
-    const std::unique_ptr<GuildStats> before = std::move(beforeRun_);
-    const bool cancelled = results.failure.empty() && results.result.outcome == AnalysisOutcome::Cancelled;
-    GuildStats& shown = cancelled ? *before : *results.stats;
-    memberModel_->replace([&](StatsTable& table) { table = std::move(shown.members); });
-    itemModel_->replace([&](StatsTable& table) { table = std::move(shown.items); });
-    stats_.guild = shown.guild;
-    stats_.activity = std::move(shown.activity);
-    setBusy(false);
-    if (cancelled) {
-        frame3_->showStatus(QStringLiteral("Cancelled"));
+    if (!runCancelled_ && results.failure.empty() && results.result.outcome == AnalysisOutcome::Cancelled)
+        cancelRun(); // stopped from elsewhere
+    if (runCancelled_) {
+        endRun();
         return;
     }
+    frame3_->showRunProgress(false);
+    memberModel_->replace([&](StatsTable& table) { table = std::move(results.stats->members); });
+    itemModel_->replace([&](StatsTable& table) { table = std::move(results.stats->items); });
+    stats_.guild = results.stats->guild;
+    stats_.activity = std::move(results.stats->activity);
+    AnalysisResult& result = results.result;
+    if (result.outcome == AnalysisOutcome::Complete)
+        if (std::string error = pendingReport_->putInPlace(); !error.empty()) {
+            frame3_->showStatus(Qs(error));
+            result = {AnalysisOutcome::ReportFailed, error, result.outsidePeriod, result.repeatedEntries};
+        }
+    endRun();
     shownPeriod_ = runPeriod_;
 
     if (!results.failure.empty()) {
-        inform(Qs(results.failure));
+        inform(Qs(results.failure), true);
         return;
     }
-    const AnalysisResult& result = results.result;
     if (result.outcome == AnalysisOutcome::Complete)
         showWrittenReport();
     else
-        inform(Qs(result.message));
+        inform(Qs(result.message), result.outcome != AnalysisOutcome::NoXmlData);
     // What the selection left out, and pages pasted over each other, after the run's last status.
     QStringList counts{frame3_->statusText()};
     if (result.outsidePeriod > 0)
@@ -229,6 +302,8 @@ void Form1::onAnalysisFinished() {
         counts << Qs(RepeatedEntriesText(result.repeatedEntries));
         frame2_->offerRepeatedOnce();
     }
+    for (const std::string& text : LeftOutTexts(result))
+        counts << Qs(text);
     frame3_->showStatus(counts.join(QStringLiteral(". ")));
 }
 
@@ -269,7 +344,7 @@ void Form1::cmdRefresh_Click() {
         itemModel_->reorder([&](StatsTable&) { writeError = GenerateReport(stats_, *report, reportPath()); });
     });
     if (!writeError.empty()) {
-        inform(QStringLiteral("Error: ") + Qs(writeError));
+        inform(QStringLiteral("Error: ") + Qs(writeError), true);
         return;
     }
     showWrittenReport();
@@ -296,7 +371,7 @@ void Form1::cmdSaveAs_Click() {
     if (!mayReplace(name))
         return;
     if (const std::string error = CopyReport(reportPath(), name.toStdString()); !error.empty())
-        inform(QStringLiteral("Error: ") + Qs(error));
+        inform(QStringLiteral("Error: ") + Qs(error), true);
 }
 
 // True when nothing is at `name`, or the user agrees to replace it.
@@ -310,7 +385,10 @@ bool Form1::mayReplace(const QString& name) {
 void Form1::exportList(const StatsTableModel* list) {
     if (busy_ || list->table().rowCount() == 0)
         return;
-    const QString name = services_.dialogs->saveFileName(this, QStringLiteral("CSV Files (*.csv)"), exportFolder_);
+    const QString title =
+        list == memberModel_ ? QStringLiteral("Export Member List as CSV") : QStringLiteral("Export Item List as CSV");
+    const QString name =
+        services_.dialogs->saveFileName(this, QStringLiteral("CSV Files (*.csv)"), exportFolder_, title);
     if (name.isEmpty())
         return;
     exportFolder_ = QFileInfo(name).absolutePath();
@@ -318,7 +396,7 @@ void Form1::exportList(const StatsTableModel* list) {
         return;
     if (const std::string error = WriteFileReplacing(name.toStdString(), TableText(list->table(), TableFormat::Csv));
         !error.empty())
-        inform(QStringLiteral("Error: ") + Qs(error));
+        inform(QStringLiteral("Error: ") + Qs(error), true);
 }
 
 } // namespace coffer

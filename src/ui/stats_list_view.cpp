@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <algorithm>
 
 namespace coffer {
@@ -54,6 +55,30 @@ std::optional<int> StatsListView::selectedRow() const {
     if (rows.isEmpty())
         return std::nullopt;
     return rows.front().row();
+}
+
+StatsListView::ViewState StatsListView::viewState() const {
+    ViewState state;
+    for (int column = 0; column < model_->columnCount(); ++column)
+        state.columnWidths << columnWidth(column);
+    state.selectedRow = selectedRow();
+    state.currentRow = currentIndex().row();
+    state.currentColumn = currentIndex().column();
+    state.horizontalScroll = horizontalScrollBar()->value();
+    state.verticalScroll = verticalScrollBar()->value();
+    return state;
+}
+
+void StatsListView::restoreViewState(const ViewState& state) {
+    for (int column = 0; column < state.columnWidths.size(); ++column)
+        setColumnWidth(column, state.columnWidths[column]);
+    if (state.selectedRow)
+        selectRow(*state.selectedRow);
+    selectionModel()->setCurrentIndex(model_->index(state.currentRow, state.currentColumn),
+                                      QItemSelectionModel::NoUpdate);
+    doItemsLayout(); // the scroll ranges of the rows put back, before the positions
+    horizontalScrollBar()->setValue(state.horizontalScroll);
+    verticalScrollBar()->setValue(state.verticalScroll);
 }
 
 void StatsListView::showSortState() {

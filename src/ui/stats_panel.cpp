@@ -75,6 +75,7 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
     statusBar1_->addPermanentWidget(progress_);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), statusBar1_);
     cancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cancel_->setFocusPolicy(Qt::NoFocus); // the keyboard stays where the user works while a run goes on
     cancel_->hide();
     statusBar1_->addPermanentWidget(cancel_);
     BoldCaption(this);

@@ -5,21 +5,27 @@
 
 namespace coffer {
 
-QString QtUserDialogs::openFileName(QWidget* parent, const QString& folder) {
-    return QFileDialog::getOpenFileName(parent, {}, folder);
+QString QtUserDialogs::openFileName(QWidget* parent, const QString& title, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, title, folder);
 }
 
-QString QtUserDialogs::saveFileName(QWidget* parent, const QString& filter, const QString& folder) {
-    return QFileDialog::getSaveFileName(parent, {}, folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+QString QtUserDialogs::saveFileName(QWidget* parent, const QString& filter, const QString& folder,
+                                    const QString& title) {
+    return QFileDialog::getSaveFileName(parent, title, folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
-bool QtUserDialogs::confirm(QWidget* parent, const QString& title, const QString& text) {
-    return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) ==
-           QMessageBox::Ok;
+bool QtUserDialogs::confirm(QWidget* parent, const QString& title, const QString& text, Buttons buttons) {
+    const bool yesNo = buttons == Buttons::YesNo;
+    const QMessageBox::StandardButton no = yesNo ? QMessageBox::No : QMessageBox::Cancel;
+    const QMessageBox::StandardButton yes = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
+    return QMessageBox::question(parent, title, text, yes | no, no) == yes;
 }
 
-void QtUserDialogs::inform(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+void QtUserDialogs::inform(QWidget* parent, const QString& title, const QString& text, bool warning) {
+    if (warning)
+        QMessageBox::warning(parent, title, text, QMessageBox::Ok);
+    else
+        QMessageBox::information(parent, title, text, QMessageBox::Ok);
 }
 
 } // namespace coffer

@@ -10,25 +10,31 @@ namespace coffer {
 
 class UserDialogs {
   public:
+    enum class Buttons { OkCancel, YesNo };
+
     virtual ~UserDialogs() = default;
-    // An Open dialog listing all files, starting in `folder`; "" when cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
+    // An Open dialog titled `title` listing all files, starting in `folder`; "" when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& title, const QString& folder) = 0;
     // A Save dialog with a name filter ("HTML Files (*.htm *.html)"), starting in `folder` (or where
-    // the platform likes when empty); "" when cancelled. The dialog itself never asks about
-    // overwriting: the caller does.
-    virtual QString saveFileName(QWidget* parent, const QString& filter, const QString& folder = {}) = 0;
-    // A question with OK and Cancel; true for OK.
-    virtual bool confirm(QWidget* parent, const QString& title, const QString& text) = 0;
-    // A message with an OK button.
-    virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
+    // the platform likes when empty), titled `title` (or as the platform's Save dialog when empty);
+    // "" when cancelled. The dialog itself never asks about overwriting: the caller does.
+    virtual QString saveFileName(QWidget* parent, const QString& filter, const QString& folder = {},
+                                 const QString& title = {}) = 0;
+    // A question; true for OK or Yes.
+    virtual bool confirm(QWidget* parent, const QString& title, const QString& text,
+                         Buttons buttons = Buttons::OkCancel) = 0;
+    // A message with an OK button: news, or (`warning`) something that went wrong.
+    virtual void inform(QWidget* parent, const QString& title, const QString& text, bool warning = false) = 0;
 };
 
 class QtUserDialogs : public UserDialogs {
   public:
-    QString openFileName(QWidget* parent, const QString& folder) override;
-    QString saveFileName(QWidget* parent, const QString& filter, const QString& folder = {}) override;
-    bool confirm(QWidget* parent, const QString& title, const QString& text) override;
-    void inform(QWidget* parent, const QString& title, const QString& text) override;
+    QString openFileName(QWidget* parent, const QString& title, const QString& folder) override;
+    QString saveFileName(QWidget* parent, const QString& filter, const QString& folder = {},
+                         const QString& title = {}) override;
+    bool confirm(QWidget* parent, const QString& title, const QString& text,
+                 Buttons buttons = Buttons::OkCancel) override;
+    void inform(QWidget* parent, const QString& title, const QString& text, bool warning = false) override;
 };
 
 } // namespace coffer

@@ -1,10 +1,12 @@
 #include "analysis/analysis_run.h"
+#include "analysis/mapped_file.h"
 #include "support/temp_folder.h"
 #include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -31,7 +33,7 @@ class AnalysisRunTest : public ::testing::Test {
         return names;
     }
 
-    AnalysisResult run(const std::string& text) { return RunAnalysis(text, stats_, folder_, hooks_); }
+    AnalysisResult run(std::string_view text) { return RunAnalysis(text, stats_, folder_, hooks_); }
 
     testing::TempFolder temp_;
     const fs::path& folder_ = temp_.path();
@@ -85,6 +87,16 @@ TEST_F(AnalysisRunTest, FailuresAreReportedNotHidden) {
     EXPECT_EQ(result.outcome, AnalysisOutcome::TempCopyFailed);
     EXPECT_NE(result.message.find("temporary copy"), std::string::npos);
     EXPECT_EQ(stats_.members.rowCount(), 0u);
+
+    // A mapped log that another program cuts short: its lost pages read as zeros, not as a crash.
+    const fs::path log = folder_ / "cut.xml";
+    std::ofstream(log) << std::string(1 << 16, '\n') << kLog;
+    const MappedFile mapped(log.string());
+    fs::resize_file(log, 10);
+    hooks_.sourceChanged = [&mapped] { return mapped.changed(); };
+    result = run(mapped.text());
+    EXPECT_EQ(result.outcome, AnalysisOutcome::LogChanged);
+    EXPECT_EQ(result.message, kLogChangedMessage);
 }
 
 // Hands out a new price on every call, so the test sees which call a row's value came from.
@@ -168,11 +180,20 @@ TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDate) {
                             Element("A", "1262516400000", "2", "count=\"3\" name=\"Ore\"") +
                             Element("A", "1262516400000", "3", "count=\"9\" name=\"Ore\"") +
                             Element("A", "1230419400000", "4", "money=\"1\"") + // Sun 2008-12-28 00:10
+                            Element("A", "1230419400000", "4", "money=\"1000000000001\"") +
+                            Element("A", "1262516400000", "1", "count=\"18446744073709551615\" name=\"Ore\"") +
+                            Element("A", "1262516400000", "1", "count=\"18446744073709551615\" name=\"Ore\"") +
+                            "<banklog player=\"A\" ts=\"1262516400000\" type=\"1\"><item name=\"Ore\"/></banklog>\n" +
                             Element("A", "", "4", "money=\"1\"");
-    ASSERT_EQ(run(log).outcome, AnalysisOutcome::Complete);
-    const std::map<IsoWeek, WeekTotals> expected = {
-        {{2008, 52}, {2, 101, 0, 0, 0}}, {{2009, 1}, {2, 0, 42, 0, 0}}, {{2009, 53}, {3, 0, 0, 20, 3}}};
+    const AnalysisResult result = run(log);
+    ASSERT_EQ(result.outcome, AnalysisOutcome::Complete);
+    const std::map<IsoWeek, WeekTotals> expected = {{{2008, 52}, {3, 101, 0, 0, 0}},
+                                                    {{2009, 1}, {2, 0, 42, 0, 0}},
+                                                    {{2009, 53}, {6, 0, 0, 20 + 2 * WideAmount{UINT64_MAX}, 3}}};
     EXPECT_EQ(stats_.activity.weeks(), expected);
+    // Money beyond 10^12 copper, and an element on one line, whose type the token rules cannot read.
+    EXPECT_EQ(LeftOutTexts(result), (std::vector<std::string>{"1 amounts too large to be read were not counted",
+                                                              "1 elements had no readable type and were not counted"}));
     EXPECT_EQ(stats_.activity.undatedEntries(), 1u);
     // Text without "?xml" is refused, writing nothing and keeping nothing of the run before; XML without
     // entries completes, with a report. "?xml" may stand anywhere, in any letter case.

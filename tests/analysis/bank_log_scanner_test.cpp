@@ -1,4 +1,5 @@
 #include "analysis/bank_log_scanner.h"
+#include "analysis/entry_selection.h"
 
 #include <gtest/gtest.h>
 
@@ -149,8 +150,9 @@ TEST(BankLogScanner, ReadsTheElementsOwnTime) {
     }
 }
 
-// Two elements hash alike exactly when they differ only in whitespace, wherever their words fall.
-TEST(BankLogScanner, ElementHashesIgnoreOnlyWhitespace) {
+// Two elements hash alike exactly when they differ only in whitespace, wherever their words fall. The
+// second, on a later page, repeats the first exactly then: even when their hashes are made equal.
+TEST(BankLogScanner, ElementHashesAndRepeatsIgnoreOnlyWhitespace) {
     const std::string element = "<banklog player=\"Alexandrina\" type=\"1\"/>";
     const std::string control = "<banklog player=\"Al\x01xandrina\" type=\"1\"/>";
     const std::string itemElement = "<banklog player=\"A\" type=\"1\">\n  <item name=\"X Y\"/>";
@@ -171,9 +173,17 @@ TEST(BankLogScanner, ElementHashesIgnoreOnlyWhitespace) {
         {itemElement, "   <banklog  player=\"A\"\ttype=\"1\"><item name=\"X Y\"/>", false},
     };
     for (const auto& c : cases) {
-        const Scan scan = ScanText(c.first + "\n" + c.second);
+        const std::string text = c.first + "\n" + c.second;
+        Scan scan = ScanText(text);
         ASSERT_EQ(scan.entries.size(), 2u) << c.second;
         EXPECT_EQ(scan.entries[0].textHash == scan.entries[1].textHash, c.alike) << c.second;
+        scan.entries[1].page = 1;
+        for (const bool sameHash : {false, true}) {
+            scan.entries[1].textHash = sameHash ? scan.entries[0].textHash : scan.entries[1].textHash;
+            EntryFilter filter({.period = std::nullopt, .countRepeatedOnce = true}, text);
+            EXPECT_TRUE(filter.admit(scan.entries[0]));
+            EXPECT_EQ(filter.admit(scan.entries[1]), !c.alike) << c.second;
+        }
     }
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
+#include <string>
 
 namespace coffer {
 namespace {
@@ -24,8 +26,17 @@ TEST(CellNumber, ReadsNumbersAsTheTablesWriteThem) {
     for (const char* text : {"", "+", "1.", ".5", "1/", " 1", "1e3", "--1", "1.2.3", "99999999999999999999"}) {
         EXPECT_EQ(ParseHundredths(text), std::nullopt) << text;
         EXPECT_EQ(ParseWhole(text), std::nullopt) << text;
-        EXPECT_EQ(RoundedValue(text), 0) << text;
+        EXPECT_EQ(RoundedValue(text), text[0] == '9' ? RoundedValue("9999999999999999999") * 10 + 9 : 0) << text;
     }
+    // Beyond 64 bits the sorts, filters and balances still read the whole, up to 128 bits.
+    EXPECT_EQ(WideText(RoundedValue("-99999999999999999999.5")), "-100000000000000000000");
+    EXPECT_EQ(RoundedValue(std::string(39, '9')), 0);
+    const WideAmount widest = -(WideAmount{1} << 126) - 50;
+    EXPECT_EQ(FormatHundredths(widest), "-850705917302346158658436518579420529.14");
+    EXPECT_EQ(WideText(-(WideAmount{1} << 126) * 2), "-170141183460469231731687303715884105728");
+    EXPECT_EQ(FormatHundredths(-50), "-0.50");
+    EXPECT_EQ(Clamped64(widest), -INT64_MAX); // a chart may negate it
+    EXPECT_EQ(Clamped64(-widest), INT64_MAX);
     EXPECT_EQ(ParseHundredths("92233720368547759"), std::nullopt); // the whole fits 64 bits, the hundredths not
     EXPECT_EQ(ParseWhole("92233720368547759"), 92233720368547759);
 }

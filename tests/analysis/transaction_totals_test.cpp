@@ -40,8 +40,8 @@ std::vector<std::string> Row(const StatsTable& table, std::size_t row) {
 struct Totals {
     StatsTable members = MakeMemberTable();
     StatsTable items = MakeItemTable();
+    MemberTotals running;
     void add(const std::vector<BankLogEntry>& entries) {
-        MemberTotals running;
         for (const BankLogEntry& e : entries)
             AddEntry(e, running, items);
         FinishMemberTable(running, members);
@@ -53,6 +53,7 @@ TEST(TransactionTotals, MemberRowsEndInTheirFinalFormat) {
         const char* what;
         std::vector<BankLogEntry> entries;
         std::string row; // the cells joined by spaces
+        std::uint64_t leftOut = 0;
     };
     const Case cases[] = {
         {"item deposit, gold deposit and repair",
@@ -79,15 +80,23 @@ TEST(TransactionTotals, MemberRowsEndInTheirFinalFormat) {
          {Gold("Gil", "5", "500000"), Gold("Gil", "3", "90000"), Gold("Gil", "6", "5000"), Gold("Gil", "", "1")},
          "Gil +000000 +000002 -000002 +000000 +000000 +000000 +00000.00 +00000.00 +00000.00 +00000.00 -00050.00 "
          "-00000.50 -00050.50"},
-        // The widest cells: an update that would leave 64 bits of silver is skipped, the cell kept.
-        {"a difference beyond 64 bits stays empty",
+        // The widest cells: sums of the widest amounts are kept whole; wider amounts are left out, and counted.
+        {"a difference beyond 64 bits",
          {Item("Ka", "1", "1", "00001", "92233720368547758.07"), Item("Ka", "2", "1", "00001", "-00000.01")},
-         "Ka +000001 +000001 +000000 +000001 +000001 +000000 +92233720368547758.07 -00000.01 +00000.00 +00000.00 "
-         "+00000.00 +00000.00 +92233720368547758.07"},
-        {"the widest quality product",
+         "Ka +000001 +000001 +000000 +000001 +000001 +000000 +92233720368547758.07 -00000.01 +92233720368547758.08 "
+         "+00000.00 +00000.00 +00000.00 +92233720368547758.08"},
+        {"the widest quality product, and one more",
          {Item("Li", "1", "922337203685477.58", "100"), Item("Li", "1", "1", "00001")},
-         "Li +000002 +000000 +000002 +92233720368547758 +000000 +92233720368547758 +00000.00 +00000.00 +00000.00 "
+         "Li +000002 +000000 +000002 +92233720368547759 +000000 +92233720368547759 +00000.00 +00000.00 +00000.00 "
          "+00000.00 +00000.00 +00000.00 +00000.00"},
+        {"the widest values add up; a wider value or product, and money beyond 10^12 copper, are left out",
+         {Item("Pa", "1", "1", "00001", "92233720368547758.07"), Item("Pa", "1", "1", "00001", "92233720368547758.07"),
+          Item("Pa", "1", "1", "00001", "92233720368547758.07"), Item("Pa", "1", "92233720368547758", "00100"),
+          Item("Pa", "1", "1", "00001", "92233720368547758.08"), Gold("Pa", "4", "1000000000000"),
+          Gold("Pa", "4", "1000000000001"), Gold("Pa", "6", "-99999999999999999999")},
+         "Pa +000007 +000001 +000006 +000004 +000000 +000004 +276701161105643274.21 +00000.00 +276701161105643274.21 "
+         "+100000000.00 +00000.00 +00000.00 +276701161205643274.21",
+         4},
         // A first value is kept as the log wrote it until a sum replaces it.
         {"a first value as written",
          {Item("Mo", "1", "1", "00001", "12.5"), Gold("Mo", "6", "5000")},
@@ -107,6 +116,7 @@ TEST(TransactionTotals, MemberRowsEndInTheirFinalFormat) {
         SCOPED_TRACE(c.what);
         Totals totals;
         totals.add(c.entries);
+        EXPECT_EQ(totals.running.leftOut(), c.leftOut);
         ASSERT_EQ(totals.members.rowCount(), 1u);
         std::string row;
         for (const std::string& cell : Row(totals.members, 0))
@@ -119,13 +129,23 @@ TEST(TransactionTotals, RowsFollowTheLogAndOnlyItemTransactionsListItems) {
     Totals totals;
     BankLogEntry priced = Item("Ann", "1", "20", "00001", "00003.40");
     priced.itemId = "30011";
+    // Names beyond 1 KiB are cut at a character boundary, after entries are told apart by the whole name.
+    const std::string longName = std::string(1023, 'L') + "\xC3\xA9 and more";
+    BankLogEntry longer = Item(longName + "!", "1", "1", "00001");
+    longer.itemName = std::string(1100, 'I');
     totals.add({Gold("zed", "3", "1"), priced, Gold("ann", "4", "10000"), Item("Ann", "2", "2", "00010"),
-                Gold("Ann", "7", "1"), Item("Bob", "3", "1", "00001")});
-    ASSERT_EQ(totals.members.rowCount(), 2u); // "Ann" and "ann" differ; types 3 and 7 create nobody
+                Gold("Ann", "7", "1"), Item("Bob", "3", "1", "00001"), Gold(longName, "4", "1"), longer});
+    ASSERT_EQ(totals.members.rowCount(), 4u); // "Ann" and "ann" differ; types 3 and 7 create nobody
+    for (const auto& [cell, name] : {std::pair(totals.members.cell(2, kCharacter), std::string(1023, 'L')),
+                                     {totals.members.cell(3, kCharacter), std::string(1023, 'L')},
+                                     {totals.items.cell(2, kItem), std::string(1024, 'I')},
+                                     {totals.items.cell(2, kItemMember), std::string(1023, 'L')}})
+        EXPECT_EQ(cell, name);
+    EXPECT_EQ(totals.running.cutNames(), 4u);
     EXPECT_EQ(totals.members.cell(0, kCharacter), "Ann");
     EXPECT_EQ(totals.members.cell(1, kCharacter), "ann");
     EXPECT_EQ(totals.members.cell(0, kTotalValue), "+00003.40");
-    ASSERT_EQ(totals.items.rowCount(), 2u);
+    ASSERT_EQ(totals.items.rowCount(), 3u);
     EXPECT_EQ(Row(totals.items, 0),
               (std::vector<std::string>{"Iron Nails", "00001", "20", "00003.40", "Deposit", "Ann", "30011"}));
     EXPECT_EQ(Row(totals.items, 1),

@@ -1,5 +1,7 @@
-// coffer-cli stopped by Ctrl-C or a termination signal in the middle of a run: it ends as a program
-// ended by the signal (status 130 for Ctrl-C in a shell) and leaves no temporary copy of the log behind.
+// coffer-cli as a process: stopped by Ctrl-C or a termination signal in the middle of a run, it ends
+// as a program ended by the signal (status 130 for Ctrl-C in a shell) and leaves no temporary copy of
+// the log behind; a closed pipe, a lack of memory and its own standard input as an output end it with
+// status 2.
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
@@ -8,14 +10,14 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
+#include <span>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace coffer {
 namespace {
@@ -30,6 +32,32 @@ bool HoldsTemporaryCopy(pid_t pid) {
     return false;
 }
 
+// The address sanitizer reserves far more address space than a run needs: its builds run without a
+// limit, and without endless input.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Starts the program `args[0]` with the rest of `args`, standard input, output and error on the given
+// descriptors, in at most `memory` bytes of address space.
+pid_t Start(std::vector<std::string> args, int in = 0, int out = 1, int err = 2, rlim_t memory = RLIM_INFINITY) {
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit limit{memory, memory};
+        if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(127);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
 TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
     const testing::TempFolder folder; // the program's own folder, where its temporary copy goes
     const fs::path program = folder / "coffer-cli";
@@ -38,13 +66,8 @@ TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
     const testing::LoreholdSite site; // never answers: this thread runs no event loop while the run waits
     std::vector<std::string> args = {program.string(), (folder / "log.xml").string(), "--lookup", "--item-db"};
     args.insert(args.end(), {site.base(), "-o", (folder / "report.html").string(), "--quiet"});
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
     for (const int signal : {SIGINT, SIGTERM}) {
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        const pid_t pid = Start(args);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!HoldsTemporaryCopy(pid) && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -60,6 +83,37 @@ TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
         std::sort(left.begin(), left.end());
         EXPECT_EQ(left, (std::vector<std::string>{"coffer-cli", "log.xml"}));
     }
+}
+
+TEST(CliSignal, ClosedPipeEndlessInputAndStandardInputAsOutputEndWithStatus2) {
+    const testing::TempFolder folder;
+    const fs::path log = folder / "log.xml", err = folder / "err.txt";
+    const std::string text = testing::BankLog({{"Ann", "1", "Iron Nails", 3}});
+    std::ofstream(log) << text;
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]); // no reader
+    const int logFd = ::open(log.c_str(), O_RDONLY), zero = ::open("/dev/zero", O_RDONLY);
+    const struct {
+        std::vector<std::string> args;
+        int in, out;
+        std::string errStart;
+    } cases[] = {
+        {{COFFER_CLI_PATH, "--help"}, zero, pipeFds[1], "coffer-cli: could not write to standard output"},
+        {{COFFER_CLI_PATH, "-", "--items", log.string()}, logFd, zero, "coffer-cli: --items " + log.string()},
+        {{COFFER_CLI_PATH, "-"}, zero, zero, "coffer-cli: out of memory"},
+    };
+    for (const auto& c : std::span(cases).first(kSanitized ? 2 : 3)) {
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int status = 0;
+        ::waitpid(Start(c.args, c.in, c.out, errFd, kSanitized ? RLIM_INFINITY : rlim_t{150} << 20), &status, 0);
+        ::close(errFd);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.args[1] << ' ' << status;
+        EXPECT_EQ(testing::ReadFile(err).rfind(c.errStart, 0), 0u) << testing::ReadFile(err);
+    }
+    EXPECT_EQ(testing::ReadFile(log), text);
+    for (const int fd : {pipeFds[1], logFd, zero})
+        ::close(fd);
 }
 
 } // namespace

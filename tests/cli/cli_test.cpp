@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace coffer {
 namespace {
@@ -77,6 +80,12 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     const std::string log = write("log.xml", kPage1).string();
     const std::string noXml = write("plain.txt", "<banklog player=\"A\" type=\"4\" money=\"1\"/>").string();
     const std::string ledgerFile = (folder_ / "ledger.sqlite").string();
+    const std::string members = (folder_ / "members.tsv").string();
+    const fs::path huge = folder_ / "huge.xml"; // a hole, read only as far as its size
+    fs::resize_file(write("huge.xml", ""), (std::uintmax_t{4} << 30) + 1);
+    const std::string fifo = (folder_ / "fifo").string(); // held open for reading: its pipe takes the tables
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int fifoReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -93,6 +102,9 @@ TEST_F(CliTest, ExitCodesAndMessages) {
          2,
          "the period ends on 2009-01-05, before it starts on 2009-01-06"},
         {{"--from", "2009-02-30", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD"},
+        {{"--from", "-2026-01-01", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD"},
+        {{"--item-db", "http://127.0.0.1:99999", log}, 2, "needs an http://"},
+        {{"--item-db", "http://127.0.0.1:0", log}, 2, "needs an http://"},
         {{"--item-db", "ftp://db.example", log}, 2, "--item-db needs an http:// or https://"},
         {{"--item-db", "http://db.example/x'><script>", log}, 2, "needs an http://"},
         {{"--item-db", "http://user@db.example", log}, 2, "needs an http://"},
@@ -109,7 +121,16 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{"--ledger", ledgerFile, "--info"}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "-o", report.string()}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "--add", noXml}, 1, "No XML data detected\n"},
+        {{huge.string(), "-o", report.string()}, 2, "cannot read " + huge.string() + ": the log is larger than 4 GiB"},
+        // Nothing is written when one output cannot be, or would replace a log or another output.
+        {{log, "-o", report.string(), "--items", (folder_ / "no" / "i.tsv").string()}, 2, "Could not write"},
+        {{log, "-o", report.string(), "--members", log}, 2, "--members " + log + " is the same file as the log " + log},
+        {{log, "-o", report.string(), "--members", members, "--items", members},
+         2,
+         "--items " + members + " is the same file as --members " + members},
+        {{log, "--members", report.string(), "-o", (folder_ / "." / "report.html").string()}, 2, "the same file as"},
         {{log, "-o", report.string(), "--quiet"}, 0, ""},
+        {{log, "-o", report.string(), "--members", fifo, "--items", fifo, "--quiet"}, 0, ""},
     };
     for (const Case& c : cases) {
         fs::remove(report);
@@ -121,26 +142,33 @@ TEST_F(CliTest, ExitCodesAndMessages) {
             EXPECT_NE(err.find(c.errContains), std::string::npos) << err;
         EXPECT_EQ(fs::exists(report), c.code == 0);
         EXPECT_EQ(fs::exists(ledgerFile), c.code == 1 && c.args[0] == "--ledger") << "only --add creates a ledger";
+        EXPECT_FALSE(fs::exists(members));
+        EXPECT_EQ(ReadFile(log), kPage1);
     }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    ::close(fifoReader);
 }
 
 TEST_F(CliTest, PeriodAndRepeatedEntries) {
-    // At noon: Ann's deposit the day before the period, Bob's on its first day; the second page repeats both.
+    // At noon: Ann's deposit the day before the period, Bob's on its first day and Cy's element on one line,
+    // whose type is not read; the second page repeats all three.
     const std::string page = "<?xml version=\"1.0\"?>\n"
                              "<banklog money=\"25000\" player=\"Bob\" ts=\"1231156800000\" type=\"4\"/>\n"
-                             "<banklog money=\"100\" player=\"Ann\" ts=\"1231070400000\" type=\"4\"/>\n";
+                             "<banklog money=\"100\" player=\"Ann\" ts=\"1231070400000\" type=\"4\"/>\n"
+                             "<banklog player=\"Cy\" ts=\"1231156800000\" type=\"1\"><item name=\"Ore\"/></banklog>\n";
     const fs::path report = folder_ / "report.html";
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a short date of two year digits
     ASSERT_EQ(run({write("log.xml", page + page).string(), "-o", report.string(), "--from", "2009-01-05",
                    "--count-repeated-once"}),
               0)
         << err;
-    EXPECT_NE(err.find("Complete\n" + OutsidePeriodText(2) + "\n" + RepeatedEntriesText(2) + "\n"), std::string::npos)
+    QLocale::setDefault(QLocale::system());
+    EXPECT_NE(err.find("Complete\n" + OutsidePeriodText(2) + "\n" + RepeatedEntriesText(3) +
+                       "\n1 elements had no readable type and were not counted\n"),
+              std::string::npos)
         << err;
     const std::string html = ReadFile(report);
-    EXPECT_NE(html.find("<b>Period:</b> " +
-                        QLocale::system().toString(QDate(2009, 1, 5), QLocale::ShortFormat).toStdString() +
-                        " to the end of the log<BR><BR>"),
-              std::string::npos);
+    EXPECT_NE(html.find("<b>Period:</b> 05.01.2009 to the end of the log<BR><BR>"), std::string::npos);
     EXPECT_NE(html.find("Gold Balance: 2<BR>"), std::string::npos) << "Bob's 2.5 gold once, as whole gold";
 }
 
@@ -194,6 +222,14 @@ TEST_F(CliTest, HelpAndVersion) {
     EXPECT_NE(out.find("Usage: coffer-cli [options] LOGFILE..."), std::string::npos);
     EXPECT_EQ(run({"--version"}), 0);
     EXPECT_EQ(out.rfind("coffer-cli (Coffer) ", 0), 0u);
+
+    // A failed write to standard error fails the run before it replaces anything.
+    std::istringstream in;
+    std::ostringstream text;
+    std::ostream broken(nullptr);
+    const fs::path report = folder_ / "report.html";
+    EXPECT_EQ(RunCli({write("log.xml", kPage1).string(), "-o", report.string()}, in, text, broken, "DATE"), 2);
+    EXPECT_FALSE(fs::exists(report));
 }
 
 } // namespace

@@ -140,11 +140,15 @@ TEST(HtmlReport, NamesCannotBreakTheDocument) {
     EXPECT_EQ(escaped.find("<c>"), std::string::npos);
 }
 
-TEST(HtmlReport, BalancesAndNumbersBeyondSixteenBits) {
-    const std::string doc = Report(Stats({{"Rich", "+000001", "+000000", "+40000.00", "+00000.00", "+40000.00"},
-                                          {"Richer", "+000001", "+000000", "+40000.49", "-00000.50", "+39999.99"}}));
-    EXPECT_NE(doc.find("Gold Balance: 80000<BR>Overall Balance: 80000<BR><BR>"), std::string::npos);
-    EXPECT_NE(Section(doc, "Highest Gold Deposits").find("type4.gif'>40000 total gold deposits"), std::string::npos);
+TEST(HtmlReport, BalancesAndNumbersBeyondSixteenAndSixtyFourBits) {
+    const std::string doc = Report(
+        Stats({{"Rich", "+000001", "+000000", "+40000.00", "+00000.00", "+40000.00"},
+               {"Richer", "+000001", "+000000", "+40000.49", "-00000.50", "+39999.99"},
+               {"Most", "+000001", "+000000", "+9300000000000000000.00", "+00000.00", "+9300000000000000000.00"}}));
+    EXPECT_NE(doc.find("Gold Balance: 9300000000000080000<BR>Overall Balance: 9300000000000080000<BR><BR>"),
+              std::string::npos);
+    EXPECT_NE(Section(doc, "Highest Gold Deposits").find("type4.gif'>9300000000000000000 total gold deposits"),
+              std::string::npos);
 }
 
 TEST(HtmlReport, SectionLimitsAreWholeNumbersFromZeroTo32767) {

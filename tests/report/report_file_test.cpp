@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace coffer {
 namespace {
@@ -22,24 +26,47 @@ class ReportFileTest : public ::testing::Test {
     const fs::path& folder_ = temp_.path();
 };
 
-TEST_F(ReportFileTest, ReplacesTheReportAndEndsItWithCrLf) {
-    const fs::path path = folder_ / "report.html";
-    std::ofstream(path) << "old report";
-    GuildStats stats;
-    ASSERT_EQ(GenerateReport(stats, ReportSettings{}, path), "");
-    EXPECT_EQ(ReadFile(path), BuildReport(stats, ReportSettings{}) + "\r\n");
-    EXPECT_EQ(fileCount(), 1u); // no temporary file left beside it
-}
+// A generation is renamed into place only once all of it is written, its temporary files nameless until
+// then; a link is written through to its file, a FIFO is written to, and both stay as they are.
+TEST_F(ReportFileTest, OutputsAreReplacedTogetherThroughLinksAndFifos) {
+    std::signal(SIGPIPE, SIG_IGN); // as coffer-cli does: a reader that goes away fails the write
+    const fs::path real = folder_ / "real.html", link = folder_ / "link.html", fifo = folder_ / "fifo";
+    const fs::path dangling = folder_ / "dangling.tsv";
+    std::ofstream(real) << "old";
+    fs::create_symlink("real.html", link);
+    fs::create_symlink(folder_ / "made.tsv", dangling);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        OutputFiles outputs;
+        ASSERT_EQ(outputs.add(link, "new"), "");
+        ASSERT_EQ(outputs.add(fifo, std::string(std::size_t{4} << 20, 'x')), ""); // more than a pipe holds
+        EXPECT_EQ(fileCount(), 4u);
+        std::thread reader([&fifo] { // takes a byte and goes
+            char byte = 0;
+            const int fd = ::open(fifo.c_str(), O_RDONLY);
+            EXPECT_EQ(::read(fd, &byte, 1), 1);
+            ::close(fd);
+        });
+        EXPECT_EQ(outputs.commit(), "Could not write " + fifo.string() + ": Broken pipe");
+        reader.join();
+    }
+    EXPECT_EQ(ReadFile(real), "old");
+    EXPECT_EQ(fileCount(), 4u);
 
-TEST_F(ReportFileTest, AFailedWriteKeepsThePreviousFile) {
-    // The target cannot be replaced: a folder stands in its place.
-    const fs::path blocked = folder_ / "blocked.html";
-    fs::create_directory(blocked);
-    std::ofstream(blocked / "keep.txt") << "kept";
-    const std::string error = WriteFileReplacing(blocked, "new");
-    EXPECT_EQ(error, "Could not write " + blocked.string() + ": Is a directory");
-    EXPECT_EQ(ReadFile(blocked / "keep.txt"), "kept");
-    EXPECT_EQ(fileCount(), 1u);
+    const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    OutputFiles outputs;
+    ASSERT_EQ(outputs.add(link, "new"), "");
+    ASSERT_EQ(outputs.add(dangling, "table"), "");
+    ASSERT_EQ(outputs.add(fifo, "piped"), "");
+    ASSERT_EQ(outputs.commit(), "");
+    char piped[8] = {};
+    EXPECT_EQ(std::string(piped, std::max<ssize_t>(::read(readEnd, piped, sizeof piped), 0)), "piped");
+    ::close(readEnd);
+    EXPECT_EQ(ReadFile(real), "new");
+    EXPECT_EQ(ReadFile(folder_ / "made.tsv"), "table");
+    EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling) && fs::is_fifo(fifo));
+    EXPECT_EQ(fileCount(), 5u);
+    EXPECT_EQ(WriteFileReplacing(folder_, "new"), "Could not write " + folder_.string() + ": Is a directory");
 }
 
 TEST_F(ReportFileTest, AReplacedFileKeepsItsModeANewOneGetsTheUmasks) {

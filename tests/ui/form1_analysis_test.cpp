@@ -4,19 +4,23 @@
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "tests/ui/support/form1_harness.h"
+#include "ui/browser_panel.h"
 #include "ui/item_lookup_services.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -85,7 +89,9 @@ class Form1AnalysisTest : public QObject {
         QCOMPARE(Rows(harness.window().memberModel()), RecordedRows("sample-members.tsv"));
         QCOMPARE(Rows(harness.window().itemModel()), RecordedRows("sample-items.tsv"));
         QCOMPARE(harness.status(), QStringLiteral("Complete"));
-        QVERIFY(QDir(harness.folder()).entryList({QStringLiteral("temp*")}).isEmpty());
+        QVERIFY(QDir(harness.folder())
+                    .entryList({QStringLiteral("temp*"), QStringLiteral(".report*")}, QDir::Hidden | QDir::Files)
+                    .isEmpty());
         QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame4"));
         auto* report = harness.find<QWebEngineView>("WebBrowser2");
         const QUrl written = QUrl::fromLocalFile(harness.reportPath());
@@ -157,9 +163,10 @@ class Form1AnalysisTest : public QObject {
         QVERIFY(!RunUntil([&] { return browser->url().toString().endsWith(u"/?item=77"); }, 3000)); // superseded
     }
 
-    // While a run goes on nothing starts a second one and dropped files are refused; "Cancel" puts
-    // back the lists, the report and the chart as they were before it. Closing the window while item
-    // lookups wait on a site that never answers ends it at once.
+    // While a run goes on nothing starts a second one, and dropped files and bank log pages are
+    // refused; "Cancel" puts back at once the lists as they were shown, the report and the chart as
+    // they were before it, and the focus where it was. Closing the window while item lookups wait on a
+    // site that never answers ends it at once.
     void cancelledRunLeavesEverythingAsItWas() {
         testing::LoreholdSite site;
         Form1Services services;
@@ -170,6 +177,20 @@ class Form1AnalysisTest : public QObject {
         const QStringList items = Rows(harness->window().itemModel());
         const QByteArray report = ReadAll(harness->reportPath());
         QSignalSpy reports(&harness->window(), &Form1::reportWritten);
+        QSignalSpy reloads(harness->find<QWebEngineView>("WebBrowser2"), &QWebEngineView::loadStarted);
+        auto* memberList = harness->find<StatsListView>("ListView1");
+        emit memberList->horizontalHeader()->sectionClicked(2);
+        memberList->setColumnWidth(0, 3000); // room to scroll
+        memberList->selectRow(2);
+        memberList->horizontalScrollBar()->setValue(700);
+        const auto shown = [memberList] {
+            const auto state = memberList->viewState();
+            return QVariantList{QVariant::fromValue(state.columnWidths), state.selectedRow.value_or(-1),
+                                state.horizontalScroll, memberList->horizontalHeader()->sortIndicatorSection()};
+        };
+        const QVariantList before = shown();
+        harness->click("Command4");
+        harness->find("cmdAnalyze")->setFocus();
         QVERIFY(StartLookups(*harness, site, 1));
         const auto idle = [&harness] {
             QList<bool> states{harness->find("progressAnalysis")->isHidden(), !harness->find("cmdCancel")->isVisible()};
@@ -189,11 +210,17 @@ class Form1AnalysisTest : public QObject {
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
         static_cast<QObject&>(harness->window()).eventFilter(text->viewport(), &drop);
         QVERIFY(harness->status().startsWith(u"Files cannot be imported"));
+        emit harness->find<BrowserPanel>("Frame1")->bankLogPageFetched(QStringLiteral("<?xml page"));
+        QVERIFY(harness->status().startsWith(u"The page cannot be added"));
         QCOMPARE(text->toPlainText(), typed);
 
-        harness->click("cmdCancel");
-        QVERIFY(RunUntil([&] { return harness->find("cmdAnalyze")->isEnabled(); }, 5000));
+        harness->click("cmdCancel"); // the status bar is at once as after a run
         QCOMPARE(harness->status(), QStringLiteral("Cancelled"));
+        QVERIFY(harness->find("progressAnalysis")->isHidden() && harness->find("cmdCancel")->isHidden());
+        QVERIFY(RunUntil([&] { return harness->find("cmdAnalyze")->isEnabled(); }, 5000));
+        QCOMPARE(shown(), before);
+        QCOMPARE(QApplication::focusWidget(), harness->find("cmdAnalyze"));
+        QCOMPARE(reloads.count(), 0);
         QCOMPARE(Rows(harness->window().memberModel()), members);
         QCOMPARE(Rows(harness->window().itemModel()), items);
         QCOMPARE(ReadAll(harness->reportPath()), report);

@@ -3,6 +3,7 @@
 #include "tests/ui/support/form1_harness.h"
 #include "ui/bank_log_panel.h"
 
+#include <QFile>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -17,33 +18,42 @@ class Form1ImportTest : public QObject {
 
   private slots:
     // Files come in through "Import File", or dropped on the window in order, each line after a "\n"
-    // whichever line break it had; a file that looks binary asks first. What the user types while an
-    // import runs is refused: it would land in the middle of the log. The analysis reads what the box shows.
+    // whichever line break it had; a file that looks binary asks first, Yes or No. What the user types
+    // while an import runs is refused: it would land in the middle of the log. The import's progress
+    // shows in place of the instructions; its Cancel takes out what it added. The analysis reads what
+    // the box shows.
     void filesAreImportedInOrderAfterALineBreak_data() {
         QTest::addColumn<QString>("before");
-        QTest::addColumn<QStringList>("files"); // "~" stands for a NUL byte; "!" is a file that is not there
-        QTest::addColumn<bool>("drop");         // else "Import File" of the first file (none: cancelled)
+        // "~" stands for a NUL byte; "!" is a file that is not there, "^" one past 4 GiB (refused with a warning)
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("drop"); // else "Import File" of the first file (none: cancelled)
         QTest::addColumn<QList<bool>>("answers");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("cancel"); // as soon as the import lets the window answer
         QString lines;
         QString many;
         for (int i = 1; i <= 50000; ++i) {
             lines += QStringLiteral("<line %1>\r\n").arg(i);
             many += QStringLiteral("\n<line %1>").arg(i);
         }
+        const QStringList longer{lines.repeated(4)};
         const QList<bool> none;
         const QStringList binary{"b~n", "two"};
         QTest::newRow("50000 lines, long enough to type into")
-            << "" << QStringList{lines} << false << none << many << 0;
-        QTest::newRow("after pasted text") << "pasted" << QStringList{"first"} << false << none << "pasted\nfirst" << 0;
-        QTest::newRow("cancelled") << "kept" << QStringList{} << false << none << "kept" << 0;
-        QTest::newRow("no such file") << "kept" << QStringList{"!"} << false << none << "kept" << 0;
-        QTest::newRow("two dropped") << "" << QStringList{"one", "two"} << true << none << "\none\ntwo" << 0;
-        QTest::newRow("binary declined") << "" << binary << true << QList<bool>{false} << "\ntwo" << 1;
-        QTest::newRow("binary accepted") << "" << binary << true << QList<bool>{true} << "\nb~n\ntwo" << 1;
-        QTest::newRow("binary through Import File") << "" << binary << false << QList<bool>{false} << "" << 1;
-        QTest::newRow("NUL after ?xml") << "" << QStringList{"<?xml~"} << false << none << "\n<?xml~" << 0;
+            << "" << QStringList{lines} << false << none << many << 0 << false;
+        QTest::newRow("after pasted text")
+            << "pasted" << QStringList{"first"} << false << none << "pasted\nfirst" << 0 << false;
+        QTest::newRow("cancelled") << "kept" << QStringList{} << false << none << "kept" << 0 << false;
+        QTest::newRow("no such file") << "kept" << QStringList{"!"} << false << none << "kept" << 0 << false;
+        QTest::newRow("past 4 GiB") << "kept" << QStringList{"^", "one"} << true << none << "kept\none" << 0 << false;
+        QTest::newRow("two dropped") << "" << QStringList{"one", "two"} << true << none << "\none\ntwo" << 0 << false;
+        QTest::newRow("binary declined") << "" << binary << true << QList<bool>{false} << "\ntwo" << 1 << false;
+        QTest::newRow("binary accepted") << "" << binary << true << QList<bool>{true} << "\nb~n\ntwo" << 1 << false;
+        QTest::newRow("binary through Import File") << "" << binary << false << QList<bool>{false} << "" << 1 << false;
+        QTest::newRow("NUL after ?xml") << "" << QStringList{"<?xml~"} << false << none << "\n<?xml~" << 0 << false;
+        QTest::newRow("Cancel after pasted text") << "kept" << longer << false << none << "kept" << 0 << true;
+        QTest::newRow("Cancel, dropped") << "" << (longer + longer) << true << none << "" << 0 << true;
     }
 
     void filesAreImportedInOrderAfterALineBreak() {
@@ -52,22 +62,29 @@ class Form1ImportTest : public QObject {
         QFETCH(bool, drop);
         QFETCH(QList<bool>, answers);
         QFETCH(QString, text);
+        QFETCH(bool, cancel);
         Form1Harness harness;
         auto* text1 = harness.find<QPlainTextEdit>("Text1");
         text1->setPlainText(before);
         QList<QUrl> urls;
         for (const QString& file : files) {
             const QString name = QString::number(urls.size()) + QStringLiteral(".xml");
-            urls << QUrl::fromLocalFile(file == u"!" ? harness.folder() + u'/' + name
-                                                     : harness.writeFile(name, file.toUtf8().replace('~', '\0')));
+            const QString path = file == u"!" ? harness.folder() + u'/' + name
+                                              : harness.writeFile(name, file.toUtf8().replace('~', '\0'));
+            if (file == u"^")
+                QVERIFY(QFile::resize(path, (qint64{4} << 30) + 1)); // sparse: no disk space taken
+            urls << QUrl::fromLocalFile(path);
         }
         harness.dialogs().confirmAnswers = answers;
         QList<bool> readOnly; // at each chance to type while the import runs
         QTimer typist;
         connect(&typist, &QTimer::timeout, this, [&] {
             if (!harness.find("Command8")->isEnabled()) {
-                readOnly << text1->isReadOnly();
+                readOnly << (text1->isReadOnly() && !harness.find("importProgress")->isHidden() &&
+                             harness.find("Label2")->isHidden());
                 QTest::keyClicks(text1, QStringLiteral("typed"));
+                if (cancel && text1->document()->characterCount() > before.size() + 1) // part of it added
+                    harness.click("cmdCancelImport");
             }
         });
         typist.start(0);
@@ -83,13 +100,15 @@ class Form1ImportTest : public QObject {
         typist.stop();
         QCOMPARE(text1->toPlainText(), text.replace(u'~', QChar(0)));
         std::string analysed; // what "Analyze now" reads, known from the imports or read back from the box
-        for (const auto& part : harness.find<BankLogPanel>("Frame2")->textUtf8([] {}))
+        for (const auto& part : harness.find<BankLogPanel>("Frame2")->textUtf8([] { return true; }))
             analysed += *part;
         QCOMPARE(analysed, text.toStdString());
         QCOMPARE(readOnly, QList<bool>(readOnly.size(), true));
-        QVERIFY(!text1->isReadOnly());
-        QTEST(int(harness.dialogs().questions.size()), "questions");
-        QVERIFY(harness.dialogs().messages.isEmpty());
+        QVERIFY(!text1->isReadOnly() && harness.find("importProgress")->isHidden() &&
+                !harness.find("Label2")->isHidden());
+        QTEST(int(harness.dialogs().buttons.count(UserDialogs::Buttons::YesNo)), "questions");
+        QCOMPARE(harness.dialogs().warnings.size(), files.count(u"^"));
+        QCOMPARE(harness.dialogs().messages, harness.dialogs().warnings);
     }
 };
 

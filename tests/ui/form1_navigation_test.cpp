@@ -3,15 +3,21 @@
 
 #include "tests/ui/support/form1_harness.h"
 #include "ui/about_window.h"
+#include "ui/end_on_signals.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
+#include <csignal>
+#include <unistd.h>
 
 namespace coffer {
 
@@ -22,9 +28,20 @@ class Form1NavigationTest : public QObject {
 
   private slots:
     // The window starts on the Browser panel with the quick start page; every route reaches its panel
-    // from every other one.
+    // from every other one. Every menu and menu item has an underlined letter of its own, and no
+    // shortcut key.
     void everyButtonAndViewItemShowsItsPanel() {
         Form1Harness harness;
+        QStringList letters;
+        for (QAction* menu : harness.window().menuBar()->actions()) {
+            QStringList inMenu;
+            for (QAction* item : menu->menu()->actions())
+                if (!item->isSeparator() && item->shortcut().isEmpty())
+                    inMenu << QKeySequence::mnemonic(item->text()).toString();
+            letters << QKeySequence::mnemonic(menu->text()).toString() + u':' + inMenu.join(u' ');
+        }
+        QCOMPARE(letters,
+                 (QStringList{"Alt+F:Alt+I Alt+M Alt+T Alt+X", "Alt+V:Alt+A Alt+L Alt+S Alt+R", "Alt+A:Alt+A Alt+V"}));
         QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
         QTRY_COMPARE(harness.find<QWebEngineView>("WebBrowser1")->url(),
                      QUrl::fromLocalFile(harness.folder() + QStringLiteral("/html/help.html")));
@@ -58,8 +75,8 @@ class Form1NavigationTest : public QObject {
         QCOMPARE(opened.size(), 2);
     }
 
-    // The choices kept in a settings file of the test's own, read at the next start; values that
-    // cannot be read leave the defaults.
+    // The choices kept in a settings file of the test's own (the window closed by a SIGTERM), read at
+    // the next start; values that cannot be read leave the defaults.
     void settingsAreKeptAcrossStarts_data() {
         QTest::addColumn<bool>("written"); // else the file holds bad values
         QTest::newRow("kept") << true;
@@ -86,6 +103,9 @@ class Form1NavigationTest : public QObject {
             harness.find<QCheckBox>("chkLorehold")->setChecked(true);
             emit harness.find<QComboBox>("Combo1")->activated(2);
             QVERIFY(QDir().mkpath(logs) && harness.importFile(harness.writeFile(QStringLiteral("logs/log.xml"), {})));
+            EndOnSignals([] { QApplication::closeAllWindows(); }); // as the program does: SIGTERM closes
+            ::kill(::getpid(), SIGTERM);
+            QTRY_VERIFY(!harness.window().isVisible());
             harness.restart();
         } else {
             harness.window().showAtStart();

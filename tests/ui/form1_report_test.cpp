@@ -106,7 +106,7 @@ class Form1ReportTest : public QObject {
         QCOMPARE(harness_->dialogs().questions.size(), 2);
         QVERIFY(harness_->dialogs().messages.isEmpty());
         harness_->trigger("mnuExportItems");
-        QCOMPARE(harness_->dialogs().messages.size(), 1);
+        QCOMPARE(harness_->dialogs().warnings.size(), 1);
         QVERIFY(QDir(taken + QStringLiteral("/inside")).exists());
 
         auto* memberList = harness_->find<StatsListView>("ListView1");

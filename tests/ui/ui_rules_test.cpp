@@ -2,16 +2,22 @@
 // launcher's addresses.
 
 #include "analysis/site_addresses.h"
+#include "analysis/temporary_names.h"
 #include "ui/charts/chart_output.h"
+#include "ui/end_on_signals.h"
 #include "ui/link_launcher.h"
 #include "ui/log_import.h"
 #include "ui/report_copy.h"
 #include "ui/site_links.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace coffer {
 namespace {
@@ -27,18 +33,22 @@ QString Imported(const QByteArray& file, qsizetype maxPartBytes, QStringList* pa
     return text;
 }
 
-// A line ends at CR or CR LF, a lone LF stays in its line, and every line follows a CR LF.
+// A line ends at CR or CR LF, a lone LF stays in its line, and every line follows a line break. Of the
+// box's lines, every kLinesPerBlock-th starts a block, the others follow a line separator.
 TEST(ImportPieces, EveryLineFollowsALineBreak) {
     const std::pair<QByteArray, QString> cases[] = {
         {"", ""},
-        {"a\r\nb\r\nc", "\r\na\r\nb\r\nc"},
-        {"a\rb\r", "\r\na\r\nb"},
-        {"a\n\rb\n", "\r\na\n\r\nb\n"},
-        {"a\r\n\r\n\r\nb\r\n", "\r\na\r\n\r\n\r\nb"},
-        {"Gr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac", QString::fromUtf8("\r\nGr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac")},
+        {"a\r\nb\r\nc", "\na\nb\nc"},
+        {"a\rb\r", "\na\nb"},
+        {"a\n\rb\n", "\na\n\nb\n"},
+        {"a\r\n\r\n\r\nb\r\n", "\na\n\n\nb"},
+        {"Gr\xc3\xbc\xc3\x9f\x65\r\n\xe2\x82\xac", QString::fromUtf8("\nGr\xc3\xbc\xc3\x9f\x65\n\xe2\x82\xac")},
     };
     for (const auto& [file, text] : cases)
-        EXPECT_EQ(Imported(file, 1 << 20), text) << file.toStdString();
+        EXPECT_EQ(Imported(file, 1 << 20).replace(QChar::LineSeparator, u'\n'), text) << file.toStdString();
+    const QString lines = Imported(QByteArray("y\nx\r").repeated(35), 100); // 70 lines of the box
+    EXPECT_EQ(lines.count(u'\n'), 3);
+    EXPECT_EQ(lines.count(QChar::LineSeparator), 67);
 }
 
 // What the analysis reads of an unedited import is what the text box gives back of the import's pieces.
@@ -70,7 +80,41 @@ TEST(ImportPieces, LongLinesComeInPartsThatNeverSplitACharacter) {
     EXPECT_EQ(Imported(file, 1000, &parts), Imported(file, 1 << 20));
     ASSERT_GT(parts.size(), 250);
     for (const QString& part : parts)
-        EXPECT_TRUE(part.toUtf8().size() <= 1000 && !part.contains(QChar::ReplacementCharacter));
+        EXPECT_TRUE(QString(part).replace(QChar::LineSeparator, u'\n').toUtf8().size() <= 1000 &&
+                    !part.contains(QChar::ReplacementCharacter));
+}
+
+// A second ending signal ends the program by that signal at once, its temporary files removed, even
+// while the first one's request to close waits on a busy window thread (here: one that never runs).
+TEST(EndOnSignals, ASecondSignalEndsAtOnceWithoutTemporaryFiles) {
+    char name[] = "/tmp/coffer-signal-XXXXXX";
+    const int file = ::mkstemp(name);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int argc = 1;
+        char program[] = "test";
+        char* argv[] = {program, nullptr};
+        QCoreApplication application(argc, argv);
+        bool closeRequested = false;
+        EndOnSignals([&closeRequested] { closeRequested = true; });
+        {
+            const auto naming = LockTemporaryNames();
+            AddTemporaryName(name);
+        }
+        for (int sent = 0; sent < 2; ++sent) {
+            ::kill(::getpid(), SIGHUP);
+            ::usleep(100000);
+        }
+        ::sleep(5);
+        ::_exit(closeRequested ? 2 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+    EXPECT_NE(::access(name, F_OK), 0);
+    ::unlink(name);
 }
 
 TEST(PageAddresses, MemberPagesAndSiteLinks) {

@@ -22,7 +22,7 @@ ChartModel BuildChart(StatsTable& members, int entry) {
     chart.title = kChartEntries[static_cast<std::size_t>(entry - 1)];
     const auto column = static_cast<std::size_t>(entry);
     for (std::size_t row = 0; row < members.rowCount(); ++row) {
-        const std::int64_t value = RoundedValue(members.cell(row, column));
+        const std::int64_t value = Clamped64(RoundedValue(members.cell(row, column)));
         if (value != 0)
             chart.bars.push_back({members.cell(row, kCharacter), value});
     }
@@ -53,10 +53,10 @@ ChartModel BuildWeeklyChart(const WeeklyActivity& activity, int entry) {
     if (const std::uint64_t undated = activity.undatedEntries(); undated > 0)
         chart.title += " (" + std::to_string(undated) + " entries without a time left out)";
     for (const auto& [week, totals] : activity.weeks()) {
-        const std::uint64_t up = gold ? WholeGold(totals.goldDeposited) : totals.itemsDeposited;
-        const std::uint64_t down = gold ? WholeGold(totals.goldWithdrawn) : totals.itemsWithdrawn;
-        chart.bars.push_back({WeekLabel(week), static_cast<std::int64_t>(up)});
-        chart.below.push_back(-static_cast<std::int64_t>(down));
+        const WideAmount up = gold ? WholeGold(totals.goldDeposited) : totals.itemsDeposited;
+        const WideAmount down = gold ? WholeGold(totals.goldWithdrawn) : totals.itemsWithdrawn;
+        chart.bars.push_back({WeekLabel(week), Clamped64(up)});
+        chart.below.push_back(-Clamped64(down));
     }
     chart.labels = chart.bars.size() >= kVerticalLabelsFrom ? LabelOrientation::Vertical : LabelOrientation::Horizontal;
     return chart;

@@ -178,7 +178,7 @@ void ChartPanel::printChart() {
 }
 
 void ChartPanel::saveChart() {
-    const QString chosen = dialogs_.saveFileName(this, QStringLiteral("PNG Images (*.png)"));
+    const QString chosen = dialogs_.saveFileName(this, QStringLiteral("PNG Images (*.png)"), {}, tr("Save Chart"));
     if (chosen.isEmpty())
         return;
     const QString fileName = WithPngSuffix(chosen);

@@ -15,23 +15,30 @@ class ScriptedDialogs : public UserDialogs {
     QStringList saveAnswers;
     QList<bool> confirmAnswers;
 
-    QStringList folders;   // where each Open or Save dialog started
-    QStringList questions; // texts of the confirmations asked
-    QStringList messages;  // texts of the messages shown
+    QStringList folders;    // where each Open or Save dialog started
+    QStringList questions;  // texts of the confirmations asked
+    QList<Buttons> buttons; // and the answers each offered
+    QStringList messages;   // texts of the messages shown
+    QStringList warnings;   // those of them shown as warnings
 
-    QString openFileName(QWidget*, const QString& folder) override {
+    QString openFileName(QWidget*, const QString&, const QString& folder) override {
         folders << folder;
         return take(openAnswers);
     }
-    QString saveFileName(QWidget*, const QString&, const QString& folder = {}) override {
+    QString saveFileName(QWidget*, const QString&, const QString& folder = {}, const QString& = {}) override {
         folders << folder;
         return take(saveAnswers);
     }
-    bool confirm(QWidget*, const QString&, const QString& text) override {
+    bool confirm(QWidget*, const QString&, const QString& text, Buttons offered = Buttons::OkCancel) override {
         questions << text;
+        buttons << offered;
         return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();
     }
-    void inform(QWidget*, const QString&, const QString& text) override { messages << text; }
+    void inform(QWidget*, const QString&, const QString& text, bool warning = false) override {
+        messages << text;
+        if (warning)
+            warnings << text;
+    }
 
   private:
     static QString take(QStringList& answers) { return answers.isEmpty() ? QString() : answers.takeFirst(); }

@@ -1,0 +1,203 @@
+#include "report/output_files.h"
+
+#include "analysis/temporary_names.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace coffer {
+namespace fs = std::filesystem;
+namespace {
+
+std::string Failure(const fs::path& path, int error) {
+    return "Could not write " + path.string() + ": " + std::strerror(error);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The file a name leads to past its symbolic links (a link that cannot be read ends the way).
+fs::path PastLinks(fs::path path) {
+    std::error_code error;
+    for (int hop = 0; hop < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++hop) {
+        const fs::path to = fs::read_symlink(path, error);
+        if (error)
+            break;
+        path = path.parent_path() / to; // an absolute link replaces the whole path
+    }
+    return path;
+}
+
+fs::path FolderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+// A device, FIFO, socket or terminal: written directly, never replaced.
+bool IsSpecial(const struct stat& info) {
+    return !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
+std::optional<FileIdentity> IdentityOfStat(const struct stat& info) {
+    if (IsSpecial(info))
+        return std::nullopt;
+    return FileIdentity{info.st_dev, info.st_ino, {}};
+}
+
+// Gives a temporary file a unique name beside `target` through `create`, which fails with EEXIST when
+// the name is taken, and adds the name to those a signal removes. False, `name` empty, when it cannot.
+bool NameTemporary(const fs::path& target, std::string& name, const std::function<bool(const std::string&)>& create) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const auto naming = LockTemporaryNames();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+        name = (FolderOf(target) / ("." + target.filename().string() + "." + suffix)).string();
+        if (create(name)) {
+            AddTemporaryName(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    name.clear();
+    return false;
+}
+
+} // namespace
+
+std::optional<FileIdentity> IdentityOf(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0)
+        return IdentityOfStat(info);
+    const fs::path target = PastLinks(path);
+    std::error_code error;
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(target, error), error);
+    return FileIdentity{0, 0, (error ? target : resolved).string()};
+}
+
+std::optional<FileIdentity> IdentityOfOpenFile(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return std::nullopt;
+    return IdentityOfStat(info);
+}
+
+OutputFiles::~OutputFiles() {
+    for (Output& output : outputs_) {
+        if (!output.temporaryName.empty()) {
+            ::unlink(output.temporaryName.c_str());
+            const auto naming = LockTemporaryNames();
+            ForgetTemporaryName(output.temporaryName);
+        }
+        if (output.fd >= 0)
+            ::close(output.fd);
+    }
+}
+
+std::string OutputFiles::check(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return Failure(path, EISDIR);
+        if (IsSpecial(info))
+            return ::access(path.c_str(), W_OK) == 0 ? std::string() : Failure(path, errno);
+    }
+    const fs::path folder = FolderOf(PastLinks(path));
+    if (::stat(folder.c_str(), &info) != 0)
+        return Failure(path, errno);
+    if (!S_ISDIR(info.st_mode))
+        return Failure(path, ENOTDIR);
+    return ::access(folder.c_str(), W_OK | X_OK) == 0 ? std::string() : Failure(path, errno);
+}
+
+std::string OutputFiles::add(const fs::path& path, std::string content) {
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        return Failure(path, EISDIR);
+    Output& output = outputs_.emplace_back();
+    output.path = path;
+    output.target = PastLinks(path);
+    if (exists && IsSpecial(old)) {
+        output.direct = true;
+        output.content = std::move(content);
+        return {};
+    }
+    // A file that is replaced keeps its permissions; a new one gets those the user's umask gives.
+    const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
+    // An unnamed file can be given its name only through /proc, which a chroot may lack.
+    if (::access("/proc/self/fd", X_OK) == 0)
+        output.fd = ::open(FolderOf(output.target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (output.fd < 0 && !NameTemporary(output.target, output.temporaryName, [&](const std::string& name) {
+            output.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            return output.fd >= 0;
+        }))
+        return Failure(path, errno);
+    if (exists)
+        ::fchmod(output.fd, mode); // the umask may have narrowed what the old file had
+    if (!WriteAll(output.fd, content) || ::fsync(output.fd) != 0)
+        return Failure(path, errno);
+    return {};
+}
+
+// The unnamed temporary file gets its name only now, just before its rename.
+std::string OutputFiles::link(Output& output) {
+    const std::string self = "/proc/self/fd/" + std::to_string(output.fd);
+    if (NameTemporary(output.target, output.temporaryName, [&self](const std::string& name) {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        }))
+        return {};
+    return Failure(output.path, errno);
+}
+
+std::string OutputFiles::commit() {
+    for (const Output& output : outputs_) {
+        if (!output.direct)
+            continue;
+        const int fd = ::open(output.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        const bool written = fd >= 0 && WriteAll(fd, output.content);
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!written)
+            return Failure(output.path, error);
+    }
+    for (Output& output : outputs_)
+        if (!output.direct && output.temporaryName.empty())
+            if (std::string error = link(output); !error.empty())
+                return error;
+    for (Output& output : outputs_) {
+        if (output.direct)
+            continue;
+        if (std::rename(output.temporaryName.c_str(), output.target.c_str()) != 0)
+            return Failure(output.path, errno);
+        const auto naming = LockTemporaryNames();
+        ForgetTemporaryName(output.temporaryName);
+        output.temporaryName.clear();
+    }
+    return {};
+}
+
+std::string WriteFileReplacing(const fs::path& path, std::string content) {
+    OutputFiles file;
+    const std::string error = file.add(path, std::move(content));
+    return error.empty() ? file.commit() : error;
+}
+
+} // namespace coffer

@@ -1,0 +1,62 @@
+#pragma once
+// The files one run writes, as one generation: a failed run leaves every earlier file as it was.
+// Regular files are written to temporary files beside them (unnamed where the filesystem allows, so
+// that not even a killed process leaves one behind) and renamed over them only once every output is
+// written. Devices, FIFOs and terminals cannot be replaced: they are written directly, after the
+// regular files and before the renames. A name that is a symbolic link replaces the file the link
+// leads to and keeps the link.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace coffer {
+
+// What a file name stands for, to tell two names of one file: the device and inode of a file that
+// exists, the resolved path of one that does not yet.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string path;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// Nothing for a device, FIFO, socket or terminal, which any number of names may share.
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+std::optional<FileIdentity> IdentityOfOpenFile(int fd);
+
+class OutputFiles {
+  public:
+    OutputFiles() = default;
+    ~OutputFiles(); // the temporary files of a generation not committed are removed
+    OutputFiles(const OutputFiles&) = delete;
+    OutputFiles& operator=(const OutputFiles&) = delete;
+
+    // Whether `path` can be written, judged by stat and access alone (a FIFO opened to check it would
+    // show its reader an end at once). An error message for the user, empty when it can.
+    static std::string check(const std::filesystem::path& path);
+    // A regular file is written to its temporary file now; any other target keeps `content` until
+    // commit(). An error message, empty on success.
+    std::string add(const std::filesystem::path& path, std::string content);
+    // Writes the targets that are no regular files, then renames every temporary file over its file.
+    std::string commit();
+
+  private:
+    struct Output {
+        std::filesystem::path path;   // as given, for the messages
+        std::filesystem::path target; // the file replaced, past any links
+        int fd = -1;                  // the temporary file, until it is renamed
+        std::string temporaryName;    // empty while the temporary file has no name
+        std::string content;          // what a target written directly receives
+        bool direct = false;
+    };
+    std::string link(Output& output);
+    std::vector<Output> outputs_;
+};
+
+// One file as a generation of its own.
+std::string WriteFileReplacing(const std::filesystem::path& path, std::string content);
+
+} // namespace coffer
