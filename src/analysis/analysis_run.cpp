@@ -4,6 +4,7 @@
 #include "analysis/concurrent_scan.h"
 #include "analysis/line_reader.h"
 #include "analysis/temp_copy.h"
+#include "analysis/view_stream.h"
 
 #include <algorithm>
 #include <optional>
@@ -70,67 +71,93 @@ std::vector<std::string> LeftOutTexts(const AnalysisResult& result) {
     return texts;
 }
 
-AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
-                           const AnalysisHooks& hooks) {
+namespace {
+
+// Where a run reads the log from: each pass from its start, and after a pass, what went wrong, if
+// anything.
+class LogPasses {
+  public:
+    virtual ~LogPasses() = default;
+    virtual std::istream& read(TempCopy::Pass pass) = 0;
+    // Why the run fails after a pass (the tables are emptied then), or nothing.
+    virtual std::optional<AnalysisResult> fault() = 0;
+};
+
+bool LogChanged(const AnalysisHooks& hooks) {
+    return hooks.sourceChanged && hooks.sourceChanged();
+}
+
+std::string UnwritableCopyText(const std::filesystem::path& folder, const TempCopy& copy) {
+    return "Could not write the temporary copy of the log in " + folder.string() + ": " + copy.error();
+}
+
+// The box's text or a log file, through its temporary copy.
+class CopyPasses : public LogPasses {
+  public:
+    CopyPasses(TempCopy& copy, const std::filesystem::path& folder, const AnalysisHooks& hooks)
+        : copy_(copy), folder_(folder), hooks_(hooks) {}
+    std::istream& read(TempCopy::Pass pass) override { return copy_.read(pass); }
+    // A log cut short while it was copied also makes the copy fail, but it is the log's change that the
+    // user needs to hear of.
+    std::optional<AnalysisResult> fault() override {
+        const bool written = copy_.finishWriting();
+        if (LogChanged(hooks_))
+            return AnalysisResult{AnalysisOutcome::LogChanged, kLogChangedMessage};
+        if (!written)
+            return AnalysisResult{AnalysisOutcome::TempCopyFailed, UnwritableCopyText(folder_, copy_)};
+        if (copy_.readFailed())
+            return AnalysisResult{AnalysisOutcome::TempCopyFailed,
+                                  "Could not read the temporary copy of the log " + copy_.name()};
+        return std::nullopt;
+    }
+
+  private:
+    TempCopy& copy_;
+    const std::filesystem::path& folder_;
+    const AnalysisHooks& hooks_;
+};
+
+// A text the program built itself, read where it lies.
+class TextPasses : public LogPasses {
+  public:
+    explicit TextPasses(std::string_view text) : text_(text) {}
+    std::istream& read(TempCopy::Pass) override { return stream_.emplace(text_); }
+    std::optional<AnalysisResult> fault() override { return std::nullopt; }
+
+  private:
+    std::string_view text_;
+    std::optional<ViewStream> stream_;
+};
+
+// The run from the first pass over the log on; `size` is the length in bytes that the passes read.
+AnalysisResult AnalyseLog(LogPasses& passes, std::string_view logText, std::uint64_t size, GuildStats& stats,
+                          const AnalysisHooks& hooks) {
     auto status = [&hooks](const std::string& text) {
         if (hooks.showStatus)
             hooks.showStatus(text);
     };
-
     auto cancelled = [&stats] {
         Empty(stats);
         return AnalysisResult{AnalysisOutcome::Cancelled, {}};
     };
-
-    auto logChanged = [&] { return hooks.sourceChanged && hooks.sourceChanged(); };
-    Empty(stats);
-    if (!LooksLikeBankLog(logText)) {
-        if (logChanged())
-            return {AnalysisOutcome::LogChanged, kLogChangedMessage};
-        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
-    }
+    auto failed = [&stats](AnalysisResult fault) {
+        Empty(stats);
+        return fault;
+    };
 
     AnalysisResult result; // complete unless the report fails
     MemberTotals members;
+    if (hooks.itemPrices != nullptr) {
+        // A first pass names every item up front, so the source can look them up all at once; nothing
+        // is looked up for a log that could not be written or read.
+        std::vector<std::string> names =
+            DistinctItemNames(passes.read(TempCopy::Pass::NotLast), logText, hooks.selection, hooks.stop);
+        if (auto fault = passes.fault())
+            return failed(*fault);
+        hooks.itemPrices->prefetch(names, hooks.stop);
+    }
     {
-        TempCopy copy(workFolder);
-        auto unwritable = [&] {
-            Empty(stats);
-            return AnalysisResult{AnalysisOutcome::TempCopyFailed, "Could not write the temporary copy of the log in " +
-                                                                       workFolder.string() + ": " + copy.error()};
-        };
-        auto unreadable = [&] {
-            Empty(stats);
-            return AnalysisResult{AnalysisOutcome::TempCopyFailed,
-                                  "Could not read the temporary copy of the log " + copy.name()};
-        };
-        // Once the copy is written: what went wrong, if anything. A log cut short while it was copied
-        // also makes the copy fail, but it is the log's change that the user needs to hear of.
-        auto copyFailure = [&]() -> std::optional<AnalysisResult> {
-            const bool written = copy.finishWriting();
-            if (logChanged()) {
-                Empty(stats);
-                return AnalysisResult{AnalysisOutcome::LogChanged, kLogChangedMessage};
-            }
-            if (!written)
-                return unwritable();
-            if (copy.readFailed())
-                return unreadable();
-            return std::nullopt;
-        };
-        if (!copy.ok())
-            return unwritable();
-        copy.write(logText, hooks.stop);
-        if (hooks.itemPrices != nullptr) {
-            // A first pass names every item up front, so the source can look them up all at once; nothing
-            // is looked up for a copy that could not be written or read.
-            std::vector<std::string> names = DistinctItemNames(copy.read(), logText, hooks.selection, hooks.stop);
-            if (auto failure = copyFailure())
-                return *failure;
-            hooks.itemPrices->prefetch(names, hooks.stop);
-        }
-        LineReader lines(copy.read(TempCopy::Pass::Last));
-        const std::uint64_t size = logText.size() + 1; // the copy ends with a line break
+        LineReader lines(passes.read(TempCopy::Pass::Last));
         int shown = -1;
         auto read = [&](std::uint64_t bytes) {
             const int percent = static_cast<int>(std::min<std::uint64_t>(bytes, size) * 100 / size);
@@ -159,8 +186,8 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
         for (std::string* name : {&stats.guild.name, &stats.guild.realm})
             name->resize(members.shown(*name).size());
         result.cutNames = members.cutNames();
-        if (auto failure = copyFailure())
-            return *failure;
+        if (auto fault = passes.fault())
+            return failed(*fault);
     }
     if (hooks.stop.stop_requested())
         return cancelled();
@@ -181,6 +208,32 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     }
     status("Complete");
     return result;
+}
+
+} // namespace
+
+AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
+                           const AnalysisHooks& hooks) {
+    Empty(stats);
+    if (!LooksLikeBankLog(logText)) {
+        if (LogChanged(hooks))
+            return {AnalysisOutcome::LogChanged, kLogChangedMessage};
+        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+    }
+    TempCopy copy(workFolder);
+    if (!copy.ok())
+        return {AnalysisOutcome::TempCopyFailed, UnwritableCopyText(workFolder, copy)};
+    copy.write(logText, hooks.stop);
+    CopyPasses passes(copy, workFolder, hooks);
+    return AnalyseLog(passes, logText, logText.size() + 1, stats, hooks); // the copy ends with a line break
+}
+
+AnalysisResult RunAnalysisInPlace(std::string_view logText, GuildStats& stats, const AnalysisHooks& hooks) {
+    Empty(stats);
+    if (!LooksLikeBankLog(logText))
+        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+    TextPasses passes(logText);
+    return AnalyseLog(passes, logText, std::max<std::uint64_t>(logText.size(), 1), stats, hooks);
 }
 
 } // namespace coffer

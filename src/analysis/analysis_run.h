@@ -90,4 +90,8 @@ void TotalEntry(BankLogEntry& entry, MemberTotals& members, StatsTable& items, I
 AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const std::filesystem::path& workFolder,
                            const AnalysisHooks& hooks);
 
+// The same run over a text the program built itself (a ledger's entries), read where it lies: no
+// temporary copy is written.
+AnalysisResult RunAnalysisInPlace(std::string_view logText, GuildStats& stats, const AnalysisHooks& hooks);
+
 } // namespace coffer

@@ -1,6 +1,7 @@
 #include "analysis/bank_log_scanner.h"
 
 #include "analysis/text_util.h"
+#include "analysis/view_stream.h"
 
 #include <algorithm>
 #include <array>
@@ -442,32 +443,44 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const EntryHandler& on
         lines, guild, [&entry]() -> BankLogEntry& { return entry; }, onEntry, stop);
 }
 
-void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
-                 const EntryHandler& onEntry, std::stop_token stop) {
+namespace {
+
+// The scan itself. With text hooks, each element's lines are also gathered with their line breaks.
+void Scan(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
+          const EntryHandler& onEntry, const ElementTextHooks* textHooks, std::stop_token stop) {
     std::string_view line;
     auto closes = [](std::string_view text, const LineTags& tags) {
         return tags.bankLogEnd || text.find("/>") != std::string_view::npos;
     };
     std::uint64_t page = 0;
     std::string itemName;
+    std::string withBreaks;
     for (std::uint64_t lineStart = lines.offset(); !stop.stop_requested() && lines.readLine(line);
          lineStart = lines.offset()) {
         if (line.find('?') != std::string_view::npos && ContainsNoCase(line, "?xml"))
             ++page;
         LineTags tags = TagsIn(line);
-        if (tags.guildKey)
+        if (tags.guildKey) {
             ReadGuildKey(line, guild);
+            if (textHooks != nullptr && textHooks->guildKey)
+                textHooks->guildKey(guild);
+        }
         if (!tags.bankLog)
             continue;
         // The element runs until a line closes it with "/>" (its item child) or "</banklog>"; its lines
         // are joined where the reader holds them.
         std::string_view elementText = line;
+        if (textHooks != nullptr)
+            withBreaks.assign(line);
         ElementHash hash;
         hash.addLine(line);
-        for (std::string_view added; !closes(line, tags) && lines.joinNextLine(elementText, added);) {
-            line = added;
+        bool closed = closes(line, tags);
+        for (std::string_view added; !closed && lines.joinNextLine(elementText, added);) {
             tags = TagsIn(added);
+            closed = closes(added, tags);
             hash.addLine(added);
+            if (textHooks != nullptr)
+                withBreaks.append(1, '\n').append(added);
         }
         BankLogEntry& entry = nextEntry();
         FillEntry(ReadTokens(elementText, itemName), entry);
@@ -477,8 +490,25 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<Ba
         entry.textEnd = lines.offset();
         if (entry.player == "null")
             continue;
-        onEntry(entry);
+        if (textHooks != nullptr)
+            textHooks->element(entry, withBreaks, closed);
+        else
+            onEntry(entry);
     }
+}
+
+} // namespace
+
+void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<BankLogEntry&()>& nextEntry,
+                 const EntryHandler& onEntry, std::stop_token stop) {
+    Scan(lines, guild, nextEntry, onEntry, nullptr, stop);
+}
+
+void ScanBankLogElements(std::string_view text, GuildIdentity& guild, const ElementTextHooks& hooks) {
+    ViewStream in(text);
+    LineReader lines(in);
+    BankLogEntry entry;
+    Scan(lines, guild, [&entry]() -> BankLogEntry& { return entry; }, {}, &hooks, {});
 }
 
 } // namespace coffer

@@ -32,6 +32,17 @@ void ScanBankLog(LineReader& lines, GuildIdentity& guild, const std::function<Ba
 // the element hash takes as equal.
 bool SameWords(std::string_view a, std::string_view b);
 
+// What a scan that keeps the log itself hears besides the entries: the guild after each guild key line,
+// and each element's text (its lines as the log has them, line breaks included; a view valid only
+// during the call) with the entry read from it and whether it closed (false for one the text ends in).
+struct ElementTextHooks {
+    std::function<void(const GuildIdentity&)> guildKey;
+    std::function<void(const BankLogEntry&, std::string_view elementText, bool closed)> element;
+};
+
+// Scans every line as ScanBankLog does, telling the hooks instead of an entry handler.
+void ScanBankLogElements(std::string_view text, GuildIdentity& guild, const ElementTextHooks& hooks);
+
 // Whether a text may be a bank log at all: it must contain "?xml" (letter case ignored).
 bool LooksLikeBankLog(std::string_view text);
 

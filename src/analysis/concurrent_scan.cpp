@@ -14,7 +14,8 @@ namespace {
 
 // Entries handed over together. Batches go back to the scanning thread once handled and are refilled
 // there: the entries' strings keep their memory, so neither thread allocates, or frees what the other
-// allocated, once the first batches have gone round.
+// allocated, once the first batches have gone round. A new batch grows as it is filled, so that a short
+// log does not pay for a whole batch of empty entries.
 struct Batch {
     std::vector<BankLogEntry> entries;
     std::size_t size = 0;
@@ -93,8 +94,6 @@ class BatchQueue {
         if (!handled_.empty()) {
             batch = std::move(handled_.back());
             handled_.pop_back();
-        } else {
-            batch.entries.resize(kBatchSize);
         }
         batch.size = 0;
         return batch;
@@ -119,13 +118,14 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
         std::exception_ptr failure;
         try {
             Batch batch;
-            batch.entries.resize(kBatchSize);
             ScanBankLog(
                 lines, scanned,
                 [&]() -> BankLogEntry& {
+                    if (batch.size == batch.entries.size())
+                        batch.entries.emplace_back();
                     // The handling thread touched the entries last: the next one is fetched while this
                     // one is filled, not waited for when its first field is written.
-                    if (batch.size + 1 < kBatchSize)
+                    if (batch.size + 1 < batch.entries.size())
                         Fetch<Use::Writing>(batch.entries[batch.size + 1]);
                     return batch.entries[batch.size];
                 },

@@ -111,33 +111,40 @@ TempCopy::~TempCopy() {
 
 void TempCopy::write(std::string_view text, std::stop_token stop) {
     writing_ = true;
-    writer_ = std::jthread([this, text, stop](std::stop_token ended) {
-        std::string error;
-        for (std::string_view rest : {text, std::string_view("\n")}) {
-            while (!rest.empty() && error.empty() && !stop.stop_requested() && !ended.stop_requested()) {
-                {
-                    std::unique_lock lock(mutex_);
-                    drained_.wait(lock, [&] { return !paced_ || written_ < lastPassAt_ + kAheadOfLastPass; });
-                }
-                errno = 0;
-                const ssize_t n = ::write(fd_, rest.data(), std::min(rest.size(), kPiece));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    error = errno != 0 ? std::strerror(errno) : "write failed";
-                    break;
-                }
-                rest.remove_prefix(static_cast<std::size_t>(n));
-                std::lock_guard lock(mutex_);
-                written_ += static_cast<std::uint64_t>(n);
-                grown_.notify_all();
+    // A text shorter than a piece is written at once: a thread of its own would let nothing be read
+    // sooner, since a piece is readable only once it is in the file whole.
+    if (text.size() < kPiece)
+        writeOut(text, stop, {});
+    else
+        writer_ = std::jthread([this, text, stop](std::stop_token ended) { writeOut(text, stop, ended); });
+}
+
+void TempCopy::writeOut(std::string_view text, std::stop_token stop, std::stop_token ended) {
+    std::string error;
+    for (std::string_view rest : {text, std::string_view("\n")}) {
+        while (!rest.empty() && error.empty() && !stop.stop_requested() && !ended.stop_requested()) {
+            {
+                std::unique_lock lock(mutex_);
+                drained_.wait(lock, [&] { return !paced_ || written_ < lastPassAt_ + kAheadOfLastPass; });
             }
+            errno = 0;
+            const ssize_t n = ::write(fd_, rest.data(), std::min(rest.size(), kPiece));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = errno != 0 ? std::strerror(errno) : "write failed";
+                break;
+            }
+            rest.remove_prefix(static_cast<std::size_t>(n));
+            std::lock_guard lock(mutex_);
+            written_ += static_cast<std::uint64_t>(n);
+            grown_.notify_all();
         }
-        std::lock_guard lock(mutex_);
-        error_ = error;
-        writing_ = false;
-        grown_.notify_all();
-    });
+    }
+    std::lock_guard lock(mutex_);
+    error_ = error;
+    writing_ = false;
+    grown_.notify_all();
 }
 
 std::uint64_t TempCopy::writtenPast(std::uint64_t offset) {

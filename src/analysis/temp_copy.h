@@ -1,6 +1,7 @@
 #pragma once
-// The run's temporary copy of the log: a uniquely named file beside the program, written on a thread
-// of its own while it is read back, so that scanning starts at once instead of after the whole write.
+// The run's temporary copy of the log: a uniquely named file beside the program, written (when longer
+// than the piece it is written in) on a thread of its own while it is read back, so that scanning starts
+// at once instead of after the whole write.
 // Its name is removed as soon as it is created, so the system frees it when the process ends, however
 // it ends.
 
@@ -51,6 +52,8 @@ class TempCopy {
     // Waits until the copy holds more than `offset` bytes or the writing is over; the bytes written.
     // Tells the writing how far the last pass has read.
     std::uint64_t writtenPast(std::uint64_t offset);
+    // Writes the text and a line break, then ends the writing; `ended` stops it as `stop` does.
+    void writeOut(std::string_view text, std::stop_token stop, std::stop_token ended);
     // Lets the writing run to the end without waiting for the last pass.
     void unleashWriting();
 

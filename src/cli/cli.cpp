@@ -4,6 +4,7 @@
 #include "analysis/mapped_file.h"
 #include "analysis/text_util.h"
 #include "analysis/web_item_prices.h"
+#include "cli/cli_ledger.h"
 #include "net/network_downloader.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
@@ -71,6 +72,7 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     std::vector<std::string> logFiles;
+    LedgerCliOptions ledger;
 };
 
 struct UsageError {
@@ -160,9 +162,10 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
         itemDatabase("item-db", {}, "URL"), from("from", {}, "YYYY-MM-DD"), to("to", {}, "YYYY-MM-DD"),
         countRepeatedOnce("count-repeated-once"), lookup("lookup"), csv("csv"), quiet("quiet"), help("help"),
         version("version");
-    const QList<QCommandLineOption> known{
-        report, members,           items,  players, itemsPerSection, itemDatabase, from,
-        to,     countRepeatedOnce, lookup, csv,     quiet,           help,         version};
+    const QList<QCommandLineOption> known =
+        QList<QCommandLineOption>{report, members,           items,  players, itemsPerSection, itemDatabase, from,
+                                  to,     countRepeatedOnce, lookup, csv,     quiet,           help,         version} +
+        LedgerCliOptionList();
     QCommandLineParser parser;
     parser.addOptions(known);
     QStringList arguments{QStringLiteral("coffer-cli")};
@@ -205,7 +208,9 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     for (const QString& file : parser.positionalArguments())
         options.logFiles.push_back(file.toStdString());
 
-    if (!options.help && !options.version && options.logFiles.empty())
+    if (std::string misuse = ReadLedgerCliOptions(parser, !options.logFiles.empty(), options.ledger); !misuse.empty())
+        throw UsageError{misuse};
+    if (!options.help && !options.version && options.logFiles.empty() && options.ledger.file.empty())
         throw UsageError{"no bank log file given"};
     if (options.from && options.to && *options.to < *options.from)
         throw UsageError{"the period ends on " + options.to->toString(Qt::ISODate).toStdString() +
@@ -300,7 +305,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     try {
         options = ParseArguments(args);
         if (options.help) {
-            out << kUsage;
+            out << kUsage << LedgerCliUsage();
             return kCliSuccess;
         }
         if (options.version) {
@@ -308,6 +313,13 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             out << "coffer-cli (" << product.programName << ") " << product.versionMajor << '.' << product.versionMinor
                 << '.' << product.versionPatch << '\n';
             return kCliSuccess;
+        }
+        if (options.ledger.form != LedgerForm::None && options.ledger.form != LedgerForm::Report) {
+            auto readOne = [&](const std::string& file) {
+                mappedLog.reset();
+                return LogText({file}, in, mappedLog, readLog);
+            };
+            return RunLedgerForm(options.ledger, options.logFiles, options.quiet, readOne, out, err);
         }
         CheckOutputs(options);
         logText = LogText(options.logFiles, in, mappedLog, readLog);
@@ -345,7 +357,12 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
     hooks.sourceChanged = [&mappedLog] { return mappedLog && mappedLog->changed(); };
 
-    const AnalysisResult result = RunAnalysis(logText, stats, WorkFolder(), hooks);
+    std::optional<LedgerLog> ledgerLog;
+    if (options.ledger.form == LedgerForm::Report &&
+        !(ledgerLog = ReadLedgerForReport(options.ledger.file, hooks.selection.period, err)))
+        return kCliFailure;
+    const AnalysisResult result = ledgerLog ? RunAnalysisInPlace(ledgerLog->text, stats, hooks)
+                                            : RunAnalysis(logText, stats, WorkFolder(), hooks);
     // The tables hold what is left to write: the log's memory is given back before they are written out.
     mappedLog.reset();
     readLog = std::string();
@@ -354,7 +371,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         return kCliNoXml;
     }
     if (!options.quiet && hooks.selection.period)
-        err << OutsidePeriodText(result.outsidePeriod) << '\n';
+        err << OutsidePeriodText(result.outsidePeriod + (ledgerLog ? ledgerLog->leftOut : 0)) << '\n';
     if (!options.quiet && result.repeatedEntries > 0)
         err << RepeatedEntriesText(result.repeatedEntries) << '\n';
     for (const std::string& text : options.quiet ? std::vector<std::string>() : LeftOutTexts(result))

@@ -43,6 +43,9 @@ void EndOnSignalsWithoutTemporaryFiles() {
 int main(int argc, char** argv) {
     EndOnSignalsWithoutTemporaryFiles();
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is a failed write, not the end of the program
+    // A file size limit then fails the write that reaches it (EFBIG, named in the message) instead of
+    // killing the program half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The item look-ups wait for the network through the application's event handling.
     QCoreApplication application(argc, argv);
     std::setlocale(LC_ALL, "");

@@ -67,7 +67,9 @@ bool NameTemporary(const fs::path& target, std::string& name, const std::functio
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[17];
         std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-        name = (FolderOf(target) / ("." + target.filename().string() + "." + suffix)).string();
+        // native(), not string(): a literal + a temporary string makes GCC 12 at -O3 warn (-Wrestrict) of
+        // overlapping copies that cannot occur.
+        name = (FolderOf(target) / ("." + target.filename().native() + "." + suffix)).string();
         if (create(name)) {
             AddTemporaryName(name);
             return true;

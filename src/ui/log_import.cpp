@@ -77,7 +77,9 @@ void ForEachImportPiece(QByteArrayView file, qsizetype maxPieceBytes,
                 continue;
             }
             const qsizetype take = std::min<qsizetype>(maxPieceBytes - buffer.size(), to - from);
-            buffer.append(from, take);
+            // A view: append(pointer, length) has a strlen path for negative lengths, where GCC 12 at -O3
+            // warns (-Wstringop-overread) of a read past the one-character line break.
+            buffer.append(QByteArrayView(from, take));
             from += take;
         }
     };

@@ -11,7 +11,8 @@ namespace coffer {
 
 PendingReport::PendingReport(std::filesystem::path target)
     : target_(std::move(target)),
-      path_(target_.parent_path() / ("." + target_.filename().string() + ".run-" + std::to_string(::getpid()))) {
+      // native(), not string(): see NameTemporary in output_files.cpp.
+      path_(target_.parent_path() / ("." + target_.filename().native() + ".run-" + std::to_string(::getpid()))) {
     const auto naming = LockTemporaryNames();
     AddTemporaryName(path_.string());
 }

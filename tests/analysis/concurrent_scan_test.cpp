@@ -27,7 +27,7 @@ TEST(ConcurrentScan, HandsOverEveryEntryInLogOrder) {
         ScanBankLogConcurrently(lines, guild, [&](BankLogEntry& e) { players.push_back(e.player); }, {});
         ASSERT_EQ(players.size(), static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
-            ASSERT_EQ(players[static_cast<std::size_t>(i)], "p" + std::to_string(i));
+            ASSERT_EQ(players[static_cast<std::size_t>(i)], std::string("p").append(std::to_string(i)));
         EXPECT_EQ(guild.name, "Late Guild");
     }
 }

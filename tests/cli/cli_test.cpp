@@ -79,6 +79,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     const fs::path report = folder_ / "report.html";
     const std::string log = write("log.xml", kPage1).string();
     const std::string noXml = write("plain.txt", "<banklog player=\"A\" type=\"4\" money=\"1\"/>").string();
+    const std::string ledgerFile = (folder_ / "ledger.sqlite").string();
     const std::string members = (folder_ / "members.tsv").string();
     const fs::path huge = folder_ / "huge.xml"; // a hole, read only as far as its size
     fs::resize_file(write("huge.xml", ""), (std::uintmax_t{4} << 30) + 1);
@@ -111,6 +112,15 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read"},
         {{folder_.string(), "-o", report.string()}, 2, "cannot read"},
         {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write"},
+        {{"--add", log}, 2, "option --add needs --ledger FILE"},
+        {{"--ledger", ledgerFile, log}, 2, "bank log files go into a ledger with --add"},
+        {{"--ledger", ledgerFile, "--add", "--info", log}, 2, "give one of --add, --merge and --info"},
+        {{"--ledger", ledgerFile, "--count-repeated-once"}, 2, "does not apply to a ledger"},
+        {{"--ledger", ledgerFile, "--info", "-o", report.string()}, 2, "option --report does not go with --info"},
+        {{"--ledger", ledgerFile, "--merge", ledgerFile}, 2, "there is no such ledger"},
+        {{"--ledger", ledgerFile, "--info"}, 2, "there is no such ledger"},
+        {{"--ledger", ledgerFile, "-o", report.string()}, 2, "there is no such ledger"},
+        {{"--ledger", ledgerFile, "--add", noXml}, 1, "No XML data detected\n"},
         {{huge.string(), "-o", report.string()}, 2, "cannot read " + huge.string() + ": the log is larger than 4 GiB"},
         // Nothing is written when one output cannot be, or would replace a log or another output.
         {{log, "-o", report.string(), "--items", (folder_ / "no" / "i.tsv").string()}, 2, "Could not write"},
@@ -124,12 +134,14 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     };
     for (const Case& c : cases) {
         fs::remove(report);
+        fs::remove(ledgerFile);
         EXPECT_EQ(run(c.args), c.code) << c.args.size();
         if (c.errContains.empty())
             EXPECT_EQ(err, "");
         else
             EXPECT_NE(err.find(c.errContains), std::string::npos) << err;
         EXPECT_EQ(fs::exists(report), c.code == 0);
+        EXPECT_EQ(fs::exists(ledgerFile), c.code == 1 && c.args[0] == "--ledger") << "only --add creates a ledger";
         EXPECT_FALSE(fs::exists(members));
         EXPECT_EQ(ReadFile(log), kPage1);
     }
@@ -182,17 +194,27 @@ TEST_F(CliTest, LookupAsksTheGivenSite) {
     }
 }
 
-// Pins the whole output for the sample log: the report (with a fixed date line) and both tables.
+// Pins the whole output for the sample log: the report (with a fixed date line) and both tables, of the
+// log and of a ledger that holds it (added twice: the second add changes nothing).
 // After an intended change, regenerate the three files with coffer-cli on the sample (-o, --members,
 // --items into tests/data/sample-*) and replace the date in the report by DATE.
 TEST_F(CliTest, SampleLogGivesTheRecordedOutput) {
-    ASSERT_EQ(run({COFFER_EXAMPLES "/sample-banklog.xml", "-o", (folder_ / "report.html").string(), "--members",
-                   (folder_ / "members.tsv").string(), "--items", (folder_ / "items.tsv").string(), "--quiet"}),
-              0)
+    const std::string sample = COFFER_EXAMPLES "/sample-banklog.xml", ledger = (folder_ / "l.sqlite").string();
+    ASSERT_EQ(run({"--ledger", ledger, "--add", sample, sample}), 0) << err;
+    EXPECT_NE(err.find("198 entries, 0 new to the ledger; the ledger lists this paste already\n"), std::string::npos)
         << err;
-    for (const char* name : {"report.html", "members.tsv", "items.tsv"})
-        EXPECT_EQ(ReadFile(folder_ / name), ReadFile(fs::path(COFFER_TEST_DATA) / ("sample-" + std::string(name))))
-            << name;
+    EXPECT_EQ(run({"--ledger", ledger, "--merge", ledger}), 2);
+    EXPECT_NE(err.find("is the ledger itself"), std::string::npos) << err;
+    for (const std::vector<std::string>& source : {std::vector{sample}, std::vector<std::string>{"--ledger", ledger}}) {
+        std::vector<std::string> args = {
+            "-o",      (folder_ / "report.html").string(), "--members", (folder_ / "members.tsv").string(),
+            "--items", (folder_ / "items.tsv").string(),   "--quiet"};
+        args.insert(args.end(), source.begin(), source.end());
+        ASSERT_EQ(run(args), 0) << err;
+        for (const char* name : {"report.html", "members.tsv", "items.tsv"})
+            EXPECT_EQ(ReadFile(folder_ / name), ReadFile(fs::path(COFFER_TEST_DATA) / ("sample-" + std::string(name))))
+                << name << " from " << source.back();
+    }
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -15,7 +15,7 @@ namespace {
 StatsTable Table(const std::vector<std::string>& keys) {
     StatsTable table({"Name", "Key"});
     for (std::size_t i = 0; i < keys.size(); ++i)
-        table.appendRow({"r" + std::to_string(i), keys[i]});
+        table.appendRow({std::string("r").append(std::to_string(i)), keys[i]}); // not "r" + ...: GCC 12 -Wrestrict
     return table;
 }
 

@@ -172,7 +172,9 @@ class Form1AnalysisTest : public QObject {
         Form1Services services;
         services.priceSource = WebPriceSources(site.base());
         auto harness = std::make_unique<Form1Harness>(std::move(services));
+        QSignalSpy loaded(harness->find<QWebEngineView>("WebBrowser2"), &QWebEngineView::loadFinished);
         QVERIFY(harness->analyzeSampleLog());
+        QVERIFY(!loaded.isEmpty() || loaded.wait(kTimeoutMs)); // the run's own report is in before the spying
         const QStringList members = Rows(harness->window().memberModel());
         const QStringList items = Rows(harness->window().itemModel());
         const QByteArray report = ReadAll(harness->reportPath());

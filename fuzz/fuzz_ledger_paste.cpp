@@ -1,0 +1,34 @@
+// A paste as a ledger reads it, on any bytes: every entry's kept text has the entry's identity, and the
+// log the ledger hands to the analysis reads back as the same entries, each as often as it has copies.
+#include "ledger/entry_identity.h"
+#include "ledger/ledger_log.h"
+#include "ledger/paste.h"
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_set>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace coffer;
+    const Paste paste = ReadPaste(std::string_view(reinterpret_cast<const char*>(data), size));
+    std::vector<LedgerEntry> entries;
+    std::uint64_t copies = 0;
+    std::unordered_set<std::string> identities;
+    for (const PasteEntry& entry : paste.entries) {
+        if (EntryIdentity(entry.text) != entry.identity || entry.copies == 0 ||
+            !identities.insert(entry.identity).second)
+            __builtin_trap();
+        entries.push_back({entry.text, entry.copies, entry.order});
+        copies += entry.copies;
+    }
+    if (copies > paste.elements)
+        __builtin_trap();
+    SortForAnalysis(entries);
+    const Paste again = ReadPaste(LedgerLogText(entries, std::nullopt));
+    if (again.elements != copies || again.entries.size() != paste.entries.size())
+        __builtin_trap();
+    for (const PasteEntry& entry : again.entries)
+        if (!identities.contains(entry.identity))
+            __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,174 @@
+#include "cli/cli_ledger.h"
+
+#include "analysis/analysis_run.h"
+#include "analysis/bank_log_scanner.h"
+#include "cli/cli.h"
+#include "ledger/ledger_log.h"
+#include "ledger/sqlite_ledger.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <ostream>
+
+namespace coffer {
+namespace {
+
+const QCommandLineOption kLedger("ledger", {}, "FILE"), kAdd("add"), kMerge("merge", {}, "OTHER"), kInfo("info");
+
+// Options that only reporting takes.
+constexpr const char* kReportOptions[] = {"report", "members", "items",  "csv",    "players", "items-per-section",
+                                          "from",   "to",      "lookup", "item-db"};
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::uint64_t SizeWithLogs(const std::string& file) {
+    std::uint64_t size = 0;
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::error_code error;
+        const auto part = std::filesystem::file_size(file + suffix, error);
+        size += error ? 0 : part;
+    }
+    return size;
+}
+
+std::string TimeOrNone(const std::optional<std::int64_t>& ms) {
+    return ms ? LocalTimeText(*ms) : "-";
+}
+
+// Every file its own paste, in its own transaction; stops at the first that fails, those before it added.
+int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet, const LogReader& readLog,
+        std::ostream& err) {
+    SqliteLedger ledger(options.file, SqliteDatabase::Access::ReadWrite);
+    for (const std::string& file : logFiles) {
+        const std::string_view text = readLog(file);
+        if (!LooksLikeBankLog(text)) {
+            err << file << ": " << kNoXmlMessage << '\n';
+            return kCliNoXml;
+        }
+        const AddReport report = AddToLedger(ledger, text, file == "-" ? std::string() : file, NowMs());
+        if (!quiet)
+            for (const std::string& line : AddStatusLines(file == "-" ? "standard input" : file, report))
+                err << line << '\n';
+        for (const TimeGap& gap : report.openedGaps)
+            err << GapText(gap) << '\n';
+    }
+    return kCliSuccess;
+}
+
+// Opens a ledger that must be there already.
+SqliteLedger OpenExisting(const std::string& file) {
+    if (!std::filesystem::exists(file))
+        throw LedgerError(file + ": there is no such ledger");
+    return SqliteLedger(file, SqliteDatabase::Access::ReadOnly);
+}
+
+int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
+    SqliteLedger other = OpenExisting(options.other);
+    std::error_code error;
+    if (std::filesystem::equivalent(options.file, options.other, error))
+        throw LedgerError(options.other + " is the ledger itself: a ledger is not merged into itself");
+    SqliteLedger ledger(options.file, SqliteDatabase::Access::ReadWrite);
+    const std::vector<TimeGap> before = FindGaps(ledger.pastes());
+    const AddOutcome outcome = MergeLedger(ledger, other);
+    if (!quiet)
+        err << options.other << ": " << outcome.copiesAdded << " new to the ledger\n";
+    for (const TimeGap& gap : FindGaps(ledger.pastes()))
+        if (std::ranges::find(before, gap) == before.end())
+            err << GapText(gap) << '\n';
+    return kCliSuccess;
+}
+
+void Info(const LedgerCliOptions& options, std::ostream& out) {
+    SqliteLedger ledger = OpenExisting(options.file);
+    const std::optional<GuildIdentity> guild = ledger.guild();
+    const LedgerTotals totals = ledger.totals();
+    const std::vector<PasteRecord> pastes = ledger.pastes();
+    out << "Ledger: " << options.file << '\n'
+        << "Guild: " << (guild ? GuildText(*guild) : "none named yet") << '\n'
+        << "Entries: " << totals.entries << " (" << totals.untimed << " without a readable time)\n"
+        << "First entry: " << TimeOrNone(totals.firstTs) << '\n'
+        << "Last entry: " << TimeOrNone(totals.lastTs) << '\n'
+        << "File size: " << SizeWithLogs(options.file) << " bytes\n"
+        << "Pastes: " << pastes.size() << '\n';
+    for (const PasteRecord& paste : pastes)
+        out << "  added " << LocalTimeText(paste.addedAt) << ", " << paste.entries << " entries, " << paste.copiesAdded
+            << " new, from " << TimeOrNone(paste.firstTs) << " to " << TimeOrNone(paste.lastTs) << ", "
+            << (paste.guild ? GuildText(*paste.guild) : "no guild named") << ", "
+            << (paste.fileName.empty() ? "pasted text" : paste.fileName) << '\n';
+    const std::vector<TimeGap> gaps = FindGaps(pastes);
+    out << "Gaps: " << gaps.size() << '\n';
+    for (const TimeGap& gap : gaps)
+        out << GapText(gap) << '\n';
+}
+
+} // namespace
+
+QList<QCommandLineOption> LedgerCliOptionList() {
+    return {kLedger, kAdd, kMerge, kInfo};
+}
+
+const char* LedgerCliUsage() {
+    return R"(
+Guild ledger (every paste kept, nothing counted twice, any period reported):
+      --ledger FILE          use the ledger FILE; with neither --add nor --info, report from it
+                             (with the options above, without LOGFILE)
+      --add LOGFILE...       add each LOGFILE to the ledger as a paste of its own (creates FILE)
+      --merge OTHER          add every entry and paste of the ledger OTHER (creates FILE)
+      --info                 print the ledger's totals, its pastes and the gaps between them
+)";
+}
+
+std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options) {
+    const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo);
+    const char* form = add ? "add" : merge ? "merge" : "info";
+    if (!parser.isSet(kLedger))
+        return add || merge || info ? std::string("option --") + form + " needs --ledger FILE" : std::string();
+    options.file = parser.value(kLedger).toStdString();
+    if (add + merge + info > 1)
+        return "give one of --add, --merge and --info";
+    options.form = add ? LedgerForm::Add : merge ? LedgerForm::Merge : info ? LedgerForm::Info : LedgerForm::Report;
+    options.other = parser.value(kMerge).toStdString();
+    if (parser.isSet("count-repeated-once"))
+        return "option --count-repeated-once does not apply to a ledger, which counts every entry once";
+    if (options.form == LedgerForm::Add && !logFilesGiven)
+        return "no bank log file given";
+    if (options.form != LedgerForm::Add && logFilesGiven)
+        return "bank log files go into a ledger with --add";
+    if (options.form != LedgerForm::Report)
+        for (const char* option : kReportOptions)
+            if (parser.isSet(option))
+                return std::string("option --") + option + " does not go with --" + form;
+    return {};
+}
+
+int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
+                  const LogReader& readLog, std::ostream& out, std::ostream& err) {
+    try {
+        if (options.form == LedgerForm::Add)
+            return Add(options, logFiles, quiet, readLog, err);
+        if (options.form == LedgerForm::Merge)
+            return Merge(options, quiet, err);
+        Info(options, out);
+        return kCliSuccess;
+    } catch (const LedgerError& error) {
+        err << "coffer-cli: " << error.what() << '\n';
+        return kCliFailure;
+    }
+}
+
+std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
+                                             std::ostream& err) {
+    try {
+        SqliteLedger ledger = OpenExisting(file);
+        return ReadLedgerLog(ledger, period);
+    } catch (const LedgerError& error) {
+        err << "coffer-cli: " << error.what() << '\n';
+        return std::nullopt;
+    }
+}
+
+} // namespace coffer

@@ -1,0 +1,48 @@
+#pragma once
+// coffer-cli's guild ledger forms: adding logs to a ledger, printing what it holds, and reporting from
+// it through the same analysis as a log.
+
+#include "analysis/entry_selection.h"
+#include "ledger/ledger_actions.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace coffer {
+
+enum class LedgerForm { None, Add, Merge, Info, Report };
+
+struct LedgerCliOptions {
+    std::string file;
+    LedgerForm form = LedgerForm::None;
+    std::string other; // the ledger to merge
+};
+
+// The ledger's options, for the parser, and their lines of the help text.
+QList<QCommandLineOption> LedgerCliOptionList();
+const char* LedgerCliUsage();
+
+// Reads the ledger options the parser found; returns a message for the user when they are misused.
+std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options);
+
+// Reads a named log ("-": standard input); the view stays valid until the next call. Throws on a file
+// that cannot be read.
+using LogReader = std::function<std::string_view(const std::string& file)>;
+
+// --add, --merge and --info; returns the exit status.
+int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
+                  const LogReader& readLog, std::ostream& out, std::ostream& err);
+
+// The ledger's entries of the period for the analysis; nothing, after telling why, when the ledger
+// cannot be read.
+std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
+                                             std::ostream& err);
+
+} // namespace coffer

@@ -1,0 +1,22 @@
+#pragma once
+// What makes two bank log elements the same transaction in a ledger: the attributes of the element and
+// of its item, each as its name (letter case ignored) and exact value, in name order. Left out: "rank"
+// (a member's rank may change between two pastes of one transaction), empty values (a site may write
+// otab="" or omit it), and an item's attributes other than its id when it has one (a game update may
+// rename or re-icon an item). An element whose attributes cannot be read as name="value" pairs is
+// identified by its text with every run of whitespace as one space.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace coffer {
+
+// The element's identity as bytes that compare equal exactly when the identities are equal.
+std::string EntryIdentity(std::string_view elementText);
+
+// A stable 64-bit hash of an identity (the same on every system and in every version): a ledger looks
+// identities up by it and then compares them in full.
+std::uint64_t IdentityHash(std::string_view identity);
+
+} // namespace coffer

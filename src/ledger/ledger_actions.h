@@ -1,0 +1,41 @@
+#pragma once
+// What the programs do with a ledger, whatever store holds it: add a paste, read a period for the
+// analysis.
+
+#include "ledger/ledger_gaps.h"
+#include "ledger/ledger_store.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace coffer {
+
+struct AddReport {
+    AddOutcome outcome;
+    std::uint64_t entries = 0;       // of the paste, every copy
+    bool namesGuild = false;         // whether the paste has a guild key
+    std::uint64_t unfinished = 0;    // entries the paste ends inside, left out
+    std::vector<TimeGap> openedGaps; // gaps the add opened
+};
+
+// Adds the text as one paste. Throws LedgerError.
+AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt);
+
+// Adds every entry, the guild and every paste record of another ledger under the same rules. Throws
+// LedgerError.
+AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other);
+
+// The status lines of an add: what went in, and whether the paste named a guild.
+std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddReport& report);
+
+struct LedgerLog {
+    std::string text;          // a bank log of the period's entries, for RunAnalysisInPlace
+    std::uint64_t leftOut = 0; // entries outside the period or without a readable time
+};
+
+// The entries whose own time lies in the period (every one when there is none), in the analysis' order.
+LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period);
+
+} // namespace coffer

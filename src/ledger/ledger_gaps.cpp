@@ -1,0 +1,39 @@
+#include "ledger/ledger_gaps.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace coffer {
+
+std::vector<TimeGap> FindGaps(const std::vector<PasteRecord>& pastes) {
+    std::vector<TimeGap> covered;
+    for (const PasteRecord& paste : pastes)
+        if (paste.firstTs && paste.lastTs)
+            covered.push_back({*paste.firstTs, *paste.lastTs});
+    std::ranges::sort(covered);
+    std::vector<TimeGap> gaps;
+    for (std::size_t i = 0; i < covered.size();) {
+        std::int64_t end = covered[i].to;
+        for (++i; i < covered.size() && covered[i].from <= end; ++i)
+            end = std::max(end, covered[i].to);
+        if (i < covered.size())
+            gaps.push_back({end, covered[i].from});
+    }
+    return gaps;
+}
+
+std::string LocalTimeText(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000); // ledger times are never negative
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[64] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::string GapText(const TimeGap& gap) {
+    return "Entries between " + LocalTimeText(gap.from) + " and " + LocalTimeText(gap.to) +
+           " may be missing: no paste covered that time.";
+}
+
+} // namespace coffer

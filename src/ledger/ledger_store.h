@@ -1,0 +1,85 @@
+#pragma once
+// The storage of a guild ledger, whatever holds it: every entry of every paste, merged by identity
+// (the most copies seen on one page, the smallest text), the record of each paste, and the guild.
+// The file implementation is SqliteLedger; a shared server ledger is another implementation.
+
+#include "analysis/bank_log_entry.h"
+#include "analysis/entry_selection.h"
+#include "ledger/paste.h"
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace coffer {
+
+// Anything that keeps an action on a ledger from being done; the message is for the user.
+class LedgerError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the ledger keeps of each paste.
+struct PasteRecord {
+    std::int64_t addedAt = 0; // milliseconds since 1970 UTC
+    std::uint64_t entries = 0;
+    std::uint64_t copiesAdded = 0;
+    std::optional<std::int64_t> firstTs, lastTs;
+    std::optional<GuildIdentity> guild;
+    std::string fileName; // empty for a text pasted in the window
+    std::uint64_t digest = 0;
+};
+
+// What one add brings: entries by identity, the guilds they name, the pastes to list.
+struct LedgerAddition {
+    std::vector<PasteEntry> entries;
+    std::vector<GuildIdentity> guilds;
+    std::vector<PasteRecord> pastes;
+    // Whether the pastes are listed with the copies this add brings (the add of one paste); a merge
+    // lists another ledger's pastes as that ledger recorded them.
+    bool countCopiesAdded = true;
+};
+
+struct AddOutcome {
+    std::uint64_t copiesAdded = 0;
+    bool listed = false; // a paste is new to the ledger's list (not one it holds already)
+};
+
+struct LedgerTotals {
+    std::uint64_t entries = 0; // every copy
+    std::uint64_t untimed = 0; // of which without a readable time
+    std::optional<std::int64_t> firstTs, lastTs;
+};
+
+// One stored entry as the analysis reads it.
+struct LedgerEntry {
+    std::string text;
+    std::uint64_t copies = 0;
+    EntryOrder order;
+    std::optional<std::int64_t> ts;
+};
+
+class LedgerStore {
+  public:
+    virtual ~LedgerStore() = default;
+
+    // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
+    // guild rule refuses the addition.
+    virtual AddOutcome add(const LedgerAddition& addition) = 0;
+
+    virtual std::optional<GuildIdentity> guild() = 0;
+    virtual LedgerTotals totals() = 0;
+    // In the order they were added.
+    virtual std::vector<PasteRecord> pastes() = 0;
+    // The entries whose own time lies in the period, every one when there is none, in no set order.
+    virtual std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) = 0;
+};
+
+// Why the guild rule refuses an addition that names these guilds to a ledger of `ledgerGuild`, or
+// empty: a ledger holds one guild, set by the first addition that names one; names are compared
+// exactly as written.
+std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const std::vector<GuildIdentity>& named);
+
+} // namespace coffer

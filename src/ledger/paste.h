@@ -1,0 +1,46 @@
+#pragma once
+// One paste as a ledger takes it in: its entries by identity, each with the most copies seen on any one
+// page (a page starts at each "?xml" line), its times and its guilds.
+
+#include "analysis/bank_log_entry.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace coffer {
+
+// Where an entry stands in the order the ledger hands its entries over: newest first, then by rank.
+struct EntryOrder {
+    // Its own time, or that of the timed entry above it on its page; -1 when there is none.
+    std::int64_t time = -1;
+    // Among the paste's distinct entries of that time, in paste order from 0. Of several pastes, the
+    // largest counts: a paste whose page starts inside a run of equal times sees the run's end only.
+    std::int64_t rank = 0;
+    auto operator<=>(const EntryOrder&) const = default;
+};
+
+struct PasteEntry {
+    std::string identity;
+    std::string text;               // the smallest, in byte order, of the paste's texts of it
+    std::uint64_t hash = 0;         // IdentityHash(identity)
+    std::uint64_t copies = 0;       // the most copies of it on one page
+    std::optional<std::int64_t> ts; // its own readable time
+    EntryOrder order;
+};
+
+struct Paste {
+    std::vector<PasteEntry> entries;             // one per identity, in order of first appearance
+    std::uint64_t elements = 0;                  // the paste's entries, every copy on every page
+    std::uint64_t unfinished = 0;                // entries left out: the paste ends inside them
+    std::optional<std::int64_t> firstTs, lastTs; // the smallest and largest readable time
+    std::vector<GuildIdentity> guilds;           // every distinct guild its guild key lines name
+    std::uint64_t digest = 0;                    // of its identities and copies, in any order
+};
+
+// Reads a paste's text with the bank log scanner.
+Paste ReadPaste(std::string_view text);
+
+} // namespace coffer

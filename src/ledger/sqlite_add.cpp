@@ -1,0 +1,116 @@
+#include "ledger/entry_identity.h"
+#include "ledger/sqlite_ledger.h"
+
+#include <algorithm>
+
+namespace coffer {
+namespace {
+
+struct StoredEntry {
+    std::int64_t id = 0;
+    std::uint64_t copies = 0;
+    EntryOrder order;
+    std::string text;
+};
+
+// The stored entry of this identity: those of its hash, compared in full (the same text has it).
+std::optional<StoredEntry> FindEntry(SqliteStatement& find, const PasteEntry& entry) {
+    find.reset();
+    find.bind(1, static_cast<std::int64_t>(entry.hash));
+    while (find.step()) {
+        const std::string_view text = find.bytes(4);
+        if (text == entry.text || EntryIdentity(text) == entry.identity)
+            return StoredEntry{find.integer(0), static_cast<std::uint64_t>(find.integer(1)),
+                               EntryOrder{find.integer(2), find.integer(3)}, std::string(text)};
+    }
+    return std::nullopt;
+}
+
+// Whether the ledger lists a paste of the same entries and times already.
+bool Listed(SqliteDatabase& db, const PasteRecord& record) {
+    SqliteStatement same(db, "SELECT 1 FROM paste WHERE digest = ?1 AND entries = ?2 AND first_ts IS ?3 "
+                             "AND last_ts IS ?4");
+    same.bind(1, static_cast<std::int64_t>(record.digest))
+        .bind(2, static_cast<std::int64_t>(record.entries))
+        .bind(3, record.firstTs)
+        .bind(4, record.lastTs);
+    return same.step();
+}
+
+void List(SqliteDatabase& db, const PasteRecord& record) {
+    SqliteStatement insert(db, "INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, guild_name, "
+                               "guild_realm, file_name, digest) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    insert.bind(1, record.addedAt)
+        .bind(2, static_cast<std::int64_t>(record.entries))
+        .bind(3, static_cast<std::int64_t>(record.copiesAdded))
+        .bind(4, record.firstTs)
+        .bind(5, record.lastTs)
+        .bindText(8, record.fileName)
+        .bind(9, static_cast<std::int64_t>(record.digest));
+    if (record.guild)
+        insert.bindText(6, record.guild->name).bindText(7, record.guild->realm);
+    insert.step();
+}
+
+} // namespace
+
+AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
+    SqliteTransaction transaction(db_);
+    const std::optional<GuildIdentity> ledgerGuild = guild();
+    if (std::string refusal = GuildRefusal(ledgerGuild, addition.guilds); !refusal.empty())
+        throw LedgerError(refusal);
+    if (!ledgerGuild && addition.guilds.size() == 1) {
+        SqliteStatement setGuild(db_, "INSERT INTO guild (name, realm) VALUES (?1, ?2)");
+        setGuild.bindText(1, addition.guilds[0].name).bindText(2, addition.guilds[0].realm).step();
+    }
+
+    AddOutcome outcome;
+    {
+        SqliteStatement find(db_, "SELECT id, copies, order_time, order_rank, text FROM entry WHERE hash = ?1");
+        SqliteStatement insert(db_, "INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
+                                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        SqliteStatement update(db_, "UPDATE entry SET copies = ?2, order_time = ?3, order_rank = ?4, text = ?5 "
+                                    "WHERE id = ?1");
+        for (const PasteEntry& entry : addition.entries) {
+            const std::optional<StoredEntry> stored = FindEntry(find, entry);
+            if (!stored) {
+                insert.reset();
+                insert.bind(1, static_cast<std::int64_t>(entry.hash))
+                    .bind(2, static_cast<std::int64_t>(entry.copies))
+                    .bind(3, entry.ts)
+                    .bind(4, entry.order.time)
+                    .bind(5, entry.order.rank)
+                    .bindBlob(6, entry.text)
+                    .step();
+                outcome.copiesAdded += entry.copies;
+                continue;
+            }
+            // Every rule is a maximum or a minimum: the result is the same in any order of adds.
+            const std::uint64_t copies = std::max(stored->copies, entry.copies);
+            const EntryOrder order = std::max(stored->order, entry.order);
+            const std::string_view text = std::min<std::string_view>(stored->text, entry.text);
+            if (copies == stored->copies && order == stored->order && text == stored->text)
+                continue;
+            update.reset();
+            update.bind(1, stored->id)
+                .bind(2, static_cast<std::int64_t>(copies))
+                .bind(3, order.time)
+                .bind(4, order.rank)
+                .bindBlob(5, text)
+                .step();
+            outcome.copiesAdded += copies - stored->copies;
+        }
+    }
+    for (PasteRecord record : addition.pastes) {
+        if (addition.countCopiesAdded)
+            record.copiesAdded = outcome.copiesAdded;
+        if (!Listed(db_, record)) {
+            List(db_, record);
+            outcome.listed = true;
+        }
+    }
+    transaction.commit();
+    return outcome;
+}
+
+} // namespace coffer

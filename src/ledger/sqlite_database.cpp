@@ -1,0 +1,152 @@
+#include "ledger/sqlite_database.h"
+
+#include "ledger/ledger_store.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace coffer {
+namespace {
+
+constexpr int kBusyTimeoutMs = 60'000;
+
+// The cause in the user's words; the system's error number says more than SQLite's "disk I/O error".
+std::string Reason(sqlite3* db, int code) {
+    const int systemError = db != nullptr ? sqlite3_system_errno(db) : 0;
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        return systemError == EFBIG ? "the file has reached the size limit" : "the disk is full";
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return "another program kept the ledger locked for more than a minute";
+    case SQLITE_READONLY:
+        return "the ledger cannot be written (read-only file or folder)";
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return "the file is damaged";
+    default:
+        break;
+    }
+    if (systemError != 0)
+        return std::strerror(systemError);
+    return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+}
+
+} // namespace
+
+SqliteDatabase::SqliteDatabase(const std::string& path, Access access) : path_(path) {
+    // Reading opens the file for writing where the system allows it, but never creates it: the last
+    // connection to close then folds the write-ahead log back and removes it and its index file.
+    const int flags = access == Access::ReadOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int code = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (code != SQLITE_OK) {
+        const std::string reason = Reason(db_, code);
+        sqlite3_close_v2(db_); // the constructor throws: no destructor closes it
+        throw LedgerError(path + ": cannot open the ledger: " + reason);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // Not even that until the file is known to be a ledger: a file of another program is never written.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (access == Access::ReadOnly)
+        execute("PRAGMA query_only = 1");
+}
+
+void SqliteDatabase::checkpointOnClose() {
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+}
+
+SqliteDatabase::~SqliteDatabase() {
+    sqlite3_close_v2(db_);
+}
+
+void SqliteDatabase::execute(const char* sql) {
+    if (const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); code != SQLITE_OK)
+        fail("cannot read or write the ledger", code);
+}
+
+void SqliteDatabase::fail(const std::string& what, int code) const {
+    throw LedgerError(path_ + ": " + what + ": " + Reason(db_, code));
+}
+
+SqliteStatement::SqliteStatement(SqliteDatabase& db, const char* sql) : db_(db) {
+    if (const int code = sqlite3_prepare_v2(db.handle(), sql, -1, &statement_, nullptr); code != SQLITE_OK)
+        db.fail("cannot read the ledger", code);
+}
+
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(statement_);
+}
+
+SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {
+    sqlite3_bind_int64(statement_, index, value);
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::bind(int index, const std::optional<std::int64_t>& value) {
+    if (value)
+        return bind(index, *value);
+    sqlite3_bind_null(statement_, index);
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::bindText(int index, std::string_view text) {
+    sqlite3_bind_text64(statement_, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::bindBlob(int index, std::string_view bytes) {
+    // A zero-length blob needs a pointer that is not null to stay a blob.
+    sqlite3_bind_blob64(statement_, index, bytes.empty() ? "" : bytes.data(), bytes.size(), SQLITE_STATIC);
+    return *this;
+}
+
+bool SqliteStatement::step() {
+    const int code = sqlite3_step(statement_);
+    if (code == SQLITE_ROW)
+        return true;
+    if (code != SQLITE_DONE)
+        db_.fail("cannot read or write the ledger", code);
+    return false;
+}
+
+void SqliteStatement::reset() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+}
+
+std::int64_t SqliteStatement::integer(int column) const {
+    return sqlite3_column_int64(statement_, column);
+}
+
+std::optional<std::int64_t> SqliteStatement::optionalInteger(int column) const {
+    return isNull(column) ? std::nullopt : std::optional(integer(column));
+}
+
+std::string_view SqliteStatement::bytes(int column) const {
+    const void* data = sqlite3_column_blob(statement_, column);
+    const int size = sqlite3_column_bytes(statement_, column);
+    return data == nullptr ? std::string_view() : std::string_view(static_cast<const char*>(data), size);
+}
+
+bool SqliteStatement::isNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+SqliteTransaction::SqliteTransaction(SqliteDatabase& db) : db_(db) {
+    db.execute("BEGIN IMMEDIATE");
+}
+
+SqliteTransaction::~SqliteTransaction() {
+    if (open_)
+        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SqliteTransaction::commit() {
+    db_.execute("COMMIT");
+    open_ = false;
+}
+
+} // namespace coffer

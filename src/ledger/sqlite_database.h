@@ -1,0 +1,84 @@
+#pragma once
+// A thin hold on the sqlite3 C API for the ledger file: the connection, statements that are finalized
+// when they go out of scope (no statement stays open between two actions: an open read would block the
+// write-ahead log's checkpoints), and one write transaction at a time. Every failure throws a
+// LedgerError that names its cause.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace coffer {
+
+class SqliteDatabase {
+  public:
+    enum class Access { ReadOnly, ReadWrite };
+    // Opens (ReadWrite: creates when missing) the file, with a busy time-out of a minute. ReadOnly
+    // writes nothing.
+    SqliteDatabase(const std::string& path, Access access);
+    ~SqliteDatabase();
+    SqliteDatabase(const SqliteDatabase&) = delete;
+    SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+
+    void execute(const char* sql);
+    // Lets the connection fold the write-ahead log back into the file when it closes: for a file known
+    // to be a ledger.
+    void checkpointOnClose();
+    sqlite3* handle() const { return db_; }
+    const std::string& path() const { return path_; }
+    // Throws a LedgerError: "what" failed, and why, from the result code and the system's error number.
+    [[noreturn]] void fail(const std::string& what, int code) const;
+
+  private:
+    sqlite3* db_ = nullptr;
+    std::string path_;
+};
+
+class SqliteStatement {
+  public:
+    SqliteStatement(SqliteDatabase& db, const char* sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    // Parameters count from 1.
+    SqliteStatement& bind(int index, std::int64_t value);
+    SqliteStatement& bind(int index, const std::optional<std::int64_t>& value);
+    SqliteStatement& bindText(int index, std::string_view text);
+    SqliteStatement& bindBlob(int index, std::string_view bytes);
+    // True while a row is there to read.
+    bool step();
+    // Ready for new parameters and another run.
+    void reset();
+
+    // Columns count from 0.
+    std::int64_t integer(int column) const;
+    std::optional<std::int64_t> optionalInteger(int column) const;
+    std::string_view bytes(int column) const;
+    bool isNull(int column) const;
+
+  private:
+    SqliteDatabase& db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+// A write transaction begun with BEGIN IMMEDIATE: the write lock is taken at once (waiting out the busy
+// time-out), so no other program's commit can make it fail half-way. Rolled back unless committed.
+class SqliteTransaction {
+  public:
+    explicit SqliteTransaction(SqliteDatabase& db);
+    ~SqliteTransaction();
+    SqliteTransaction(const SqliteTransaction&) = delete;
+    SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+    void commit();
+
+  private:
+    SqliteDatabase& db_;
+    bool open_ = true;
+};
+
+} // namespace coffer

@@ -1,0 +1,35 @@
+#pragma once
+// A guild ledger in one SQLite file. The SQL lives in three files by concern: sqlite_schema.cpp
+// (opening, checks and upgrades), sqlite_add.cpp (adding) and sqlite_queries.cpp (reading).
+
+#include "ledger/ledger_store.h"
+#include "ledger/sqlite_database.h"
+
+#include <string>
+
+namespace coffer {
+
+class SqliteLedger : public LedgerStore {
+  public:
+    // ReadWrite creates a missing file and brings an older ledger up to date; ReadOnly never creates or
+    // writes a file. Throws LedgerError for a file that is not a ledger of this program, of a newer
+    // version, or that cannot be opened.
+    SqliteLedger(const std::string& path, SqliteDatabase::Access access);
+
+    AddOutcome add(const LedgerAddition& addition) override;
+    std::optional<GuildIdentity> guild() override;
+    LedgerTotals totals() override;
+    std::vector<PasteRecord> pastes() override;
+    std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) override;
+
+  private:
+    // Checks the file's header, application id and version; sets hasTables_.
+    void checkFile(bool writable);
+    // Creates the tables of a new ledger or upgrades an older one, in one transaction.
+    void upgrade();
+
+    SqliteDatabase db_;
+    bool hasTables_ = false; // false for a new, still empty ledger opened read-only
+};
+
+} // namespace coffer

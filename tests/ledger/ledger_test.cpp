@@ -1,0 +1,239 @@
+#include "analysis/analysis_run.h"
+#include "analysis/bank_log_scanner.h"
+#include "banklog_generator.h"
+#include "ledger/entry_identity.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/sqlite_ledger.h"
+#include "report/table_export.h"
+#include "support/temp_folder.h"
+#include "support/time_zone.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <random>
+
+namespace coffer {
+namespace {
+
+using testing::ReadFile;
+using testing::TempFolder;
+
+TEST(EntryIdentityTest, SameTransactionWhateverTheLayout) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const Case cases[] = {
+        // Layout, attribute order, the letter case of names, rank, empty values and an item's attributes
+        // besides its id do not count.
+        {"<banklog money=\"0\" player=\"Ann\" rank=\"1\" ts=\"5\" type=\"2\">\n  <item count=\"2\" id=\"7\" "
+         "name=\"Nails\"/>\n</banklog>",
+         "<banklog  type='2' TS=\"5\" player=\"Ann\" money=\"0\" rank=\"3\" otab=\"\"><item id=\"7\" name=\"Iron\" "
+         "icon=\"x\" count=\"2\"/></banklog>",
+         true},
+        {"<banklog player=\"Ann\" ts=\"5\" type=\"4\" money=\"1\"/>",
+         "<banklog player=\"ann\" ts=\"5\" type=\"4\" money=\"1\"/>", false},
+        {"<banklog player=\"A\" type=\"2\"><item name=\"Nails\" count=\"1\"/></banklog>",
+         "<banklog player=\"A\" type=\"2\"><item name=\"Nails\" count=\"2\"/></banklog>", false},
+        {"<banklog player=\"A\" type=\"2\"><item name=\"B\"/></banklog>",
+         "<banklog player=\"A\" type=\"2\" name=\"B\"><item/></banklog>", false},
+        {"<banklog player=\"A\" type=\"2 money=1\"/>", "<banklog player=\"A\" type=\"2\" money=\"1\"/>", false},
+        // Unreadable elements: their text, with every run of whitespace as one space.
+        {"<banklog player=A  type=\"4\"\n/>", "<banklog player=A type=\"4\" />", true},
+        {"<banklog player=A type=\"4\"/>", "<banklog player=B type=\"4\"/>", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EntryIdentity(c.a) == EntryIdentity(c.b), c.same) << c.a << "\n" << c.b;
+}
+
+std::string Page(const std::vector<std::string>& elements, std::size_t from, std::size_t to) {
+    std::string page = "<?xml version=\"1.0\"?>\n<page>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
+    for (std::size_t i = from; i < to; ++i)
+        page += elements[i] + "\n";
+    return page + "</page>\n";
+}
+
+// The ts attribute's value in an element's text.
+std::string_view TsOf(std::string_view element) {
+    const std::size_t start = element.find(" ts=\"") + 5;
+    return element.substr(start, element.find('"', start) - start);
+}
+
+// Both tables of the analysis, one under the other.
+std::string Analyse(std::string_view log, const std::optional<TimeRange>& period) {
+    GuildStats stats;
+    AnalysisHooks hooks;
+    hooks.selection.period = period;
+    EXPECT_EQ(RunAnalysisInPlace(log, stats, hooks).outcome, AnalysisOutcome::Complete);
+    return TableText(stats.members, TableFormat::TabSeparated) + TableText(stats.items, TableFormat::TabSeparated);
+}
+
+// A generated log cut into overlapping pastes, some of two overlapping pages, some with every rank changed,
+// some ending inside an entry, added in
+// random orders and some twice, or merged from another ledger: the ledger's analysis is that of the
+// log, for everything and for a period.
+TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
+    bench::BankLogGeneratorOptions options;
+    options.entry_count = 2000;
+    options.member_count = 40;
+    options.item_count = 60;
+    options.spread_days = 20;
+    std::vector<std::string> elements;
+    GuildIdentity guild;
+    ScanBankLogElements(bench::GenerateBankLog(options), guild,
+                        {{}, [&](const BankLogEntry&, std::string_view text, bool) { elements.emplace_back(text); }});
+    // Runs of entries of one time (that stay apart: an item's count is not part of the identity), and
+    // one entry twice on its page: two transactions.
+    for (std::size_t i = 1; i < elements.size(); ++i) {
+        std::string same = elements[i];
+        const std::string_view ts = TsOf(same);
+        same.replace(static_cast<std::size_t>(ts.data() - same.data()), ts.size(), TsOf(elements[i - 1]));
+        if (i % 5 != 0 && EntryIdentity(same) != EntryIdentity(elements[i - 1]))
+            elements[i] = same;
+    }
+    constexpr std::size_t kTwice = 300;
+    elements.insert(elements.begin() + kTwice, elements[kTwice]);
+    const std::string log = Page(elements, 0, elements.size());
+
+    std::mt19937 random(7);
+    auto between = [&](std::size_t low, std::size_t high) {
+        return std::uniform_int_distribution<std::size_t>(low, high)(random);
+    };
+    // Pastes overlap by a run's length or more: every run of one time is whole in one of them.
+    std::vector<std::string> pastes;
+    for (std::size_t from = 0, to = 0; to < elements.size(); from = to - between(5, 30)) {
+        to = std::min(elements.size(), from + between(20, 200));
+        std::size_t split = between(0, 1) == 1 ? (from + to) / 2 : to;
+        split += split == kTwice + 1; // the copies of one page stay on one page
+        // A second page may repeat the end of the first, as pages pasted twice do.
+        const std::size_t repeat = std::min(split - from, between(0, 3));
+        std::string paste = Page(elements, from, split) + (split < to ? Page(elements, split - repeat, to) : "");
+        for (std::size_t rank = paste.find("rank=\""); pastes.size() % 3 == 1 && rank != std::string::npos;
+             rank = paste.find("rank=\"", rank + 1))
+            paste[rank + 6] = '9';
+        if (pastes.size() % 4 == 2 && to < elements.size())
+            paste.resize(paste.size() - 30); // ends inside its last entry, which the next paste holds
+        pastes.push_back(std::move(paste));
+    }
+    const std::uint64_t first = std::stoull(std::string(TsOf(elements[1200]))),
+                        last = std::stoull(std::string(TsOf(elements[700])));
+    TempFolder folder;
+    std::vector<std::unique_ptr<SqliteLedger>> ledgers;
+    auto open = [&](const char* name) -> SqliteLedger& {
+        return *ledgers.emplace_back(
+            std::make_unique<SqliteLedger>((folder / name).string(), SqliteDatabase::Access::ReadWrite));
+    };
+    for (const char* name : {"a.sqlite", "b.sqlite"}) {
+        SqliteLedger& ledger = open(name);
+        std::ranges::shuffle(pastes, random);
+        for (const std::string& paste : pastes)
+            AddToLedger(ledger, paste, {}, 0);
+        AddToLedger(ledger, pastes[0], {}, 0);
+        EXPECT_EQ(ledger.pastes().size(), pastes.size()) << "a paste added again is listed once";
+    }
+    // Another officer's ledger of some of the pastes, with the first ledger merged into it.
+    SqliteLedger& merged = open("c.sqlite");
+    for (std::size_t i = 0; i < pastes.size(); i += 3)
+        AddToLedger(merged, pastes[i], {}, 0);
+    MergeLedger(merged, *ledgers[0]);
+    EXPECT_EQ(merged.pastes().size(), pastes.size());
+    for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
+        const std::string expected = Analyse(log, period);
+        for (const auto& ledger : ledgers) {
+            EXPECT_EQ(ledger->totals().entries, elements.size());
+            EXPECT_EQ(Analyse(ReadLedgerLog(*ledger, period).text, period), expected)
+                << "ledger " << &ledger - ledgers.data() << (period ? " for a period" : "");
+        }
+    }
+}
+
+TEST(LedgerTest, GapsAreTheStretchesNoPasteCovered) {
+    struct Case {
+        std::vector<std::pair<std::int64_t, std::int64_t>> pastes; // -1: no time
+        std::vector<TimeGap> gaps;
+    };
+    const Case cases[] = {
+        {{{0, 10}, {10, 20}, {15, 30}}, {}},
+        {{{30, 40}, {11, 20}, {0, 10}, {-1, -1}}, {{10, 11}, {20, 30}}},
+        {{{0, 100}, {20, 30}, {200, 200}}, {{100, 200}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<PasteRecord> records;
+        for (const auto& [from, to] : c.pastes) {
+            PasteRecord& record = records.emplace_back();
+            if (from >= 0)
+                record.firstTs = from, record.lastTs = to;
+        }
+        EXPECT_EQ(FindGaps(records), c.gaps);
+    }
+    // Both ends in local time to the second, the older first.
+    const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
+    EXPECT_EQ(
+        GapText({999, 1231000000999}),
+        "Entries between 1970-01-01 01:00:00 and 2009-01-03 17:26:40 may be missing: no paste covered that time.");
+}
+
+// A file the ledger did not write, or of a newer version, is refused and stays exactly as it was; a
+// paste of another guild, or naming two, is refused and the ledger stays as it was.
+TEST(LedgerTest, RefusesWhatIsNotItsOwn) {
+    TempFolder folder;
+    const std::string text = (folder / "notes.txt").string(), other = (folder / "other.db").string(),
+                      newer = (folder / "newer.sqlite").string();
+    std::ofstream(text) << "Not a database at all, but long enough to hold a header.\n";
+    auto execute = [](const std::string& file, const char* sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open(file.c_str(), &db);
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    };
+    execute(other, "CREATE TABLE accounts (name TEXT)");
+    SqliteLedger(newer, SqliteDatabase::Access::ReadWrite);
+    execute(newer, "PRAGMA journal_mode = DELETE; PRAGMA user_version = 99");
+    const std::pair<std::string, const char*> files[] = {
+        {text, "is not a Coffer ledger"}, {other, "is not a Coffer ledger"}, {newer, "of a newer Coffer (version 99)"}};
+    for (const auto& [file, message] : files) {
+        const std::string before = ReadFile(file);
+        for (const auto access : {SqliteDatabase::Access::ReadOnly, SqliteDatabase::Access::ReadWrite}) {
+            try {
+                SqliteLedger ledger(file, access);
+                ADD_FAILURE() << file << " was opened";
+            } catch (const LedgerError& error) {
+                EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+            }
+        }
+        EXPECT_EQ(ReadFile(file), before);
+        EXPECT_FALSE(std::filesystem::exists(file + "-wal"));
+    }
+
+    SqliteLedger ledger((folder / "l.sqlite").string(), SqliteDatabase::Access::ReadWrite);
+    const std::string entry = "<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n";
+    auto page = [&](const std::string& guild) {
+        return "<?xml?>\n<guildKey name=\"" + guild + "\" realm=\"Silver Hand\"/>\n" + entry;
+    };
+    EXPECT_EQ(AddToLedger(ledger, "<?xml?>\n" + entry, {}, 0).namesGuild, false);
+    AddToLedger(ledger, page("Iron Lanterns"), {}, 0);
+    const std::pair<std::string, const char*> refused[] = {
+        {page("Iron lanterns"), "is of the guild Iron lanterns of Silver Hand, but the ledger holds the guild Iron "
+                                "Lanterns of Silver Hand"},
+        {page("Iron Lanterns") + page("Copper Kettles"),
+         "names more than one guild (Iron Lanterns of Silver Hand, Copper Kettles of Silver Hand)"}};
+    for (const auto& [paste, message] : refused) {
+        try {
+            AddToLedger(ledger, paste + "<banklog money=\"6\" player=\"Bob\" ts=\"2000\" type=\"4\"/>\n", {}, 0);
+            ADD_FAILURE() << "added " << paste;
+        } catch (const LedgerError& error) {
+            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(ledger.totals().entries, 1u);
+        EXPECT_EQ(ledger.pastes().size(), 1u) << "the same entries with a guild key are the same paste";
+    }
+}
+
+} // namespace
+} // namespace coffer
