@@ -113,7 +113,7 @@ int MeasureStages(const fs::path& log, const fs::path& folder) {
     fs::remove(copy);
 
     start = Clock::now();
-    coffer::FinishMemberTable(members, stats.members);
+    coffer::FinishMemberTable(std::move(members), stats.members);
     seconds[kFinalPass] = Since(start);
 
     start = Clock::now();

@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::string* name : {&expected.guild.name, &expected.guild.realm})
         *name = members.shown(*name);
-    FinishMemberTable(members, expected.members);
+    const std::uint64_t leftOut = members.leftOut(), cutNames = members.cutNames();
+    FinishMemberTable(std::move(members), expected.members);
 
     // The run, its copy on a tmpfs, its scan on a thread of its own.
     GuildStats stats;
@@ -135,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RequireSameTable(stats.items, expected.items);
     Require(stats.guild.name == expected.guild.name && stats.guild.realm == expected.guild.realm);
     Require(result.outsidePeriod == filter.outsidePeriod() && result.repeatedEntries == filter.repeated());
-    Require(result.leftOutAmounts == members.leftOut() && result.cutNames == members.cutNames());
+    Require(result.leftOutAmounts == leftOut && result.cutNames == cutNames);
     Require(result.untypedElements == untyped);
 
     RequireSignedTotals(stats.members);

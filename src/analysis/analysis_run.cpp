@@ -193,7 +193,7 @@ AnalysisResult AnalyseLog(LogPasses& passes, std::string_view logText, std::uint
         return cancelled();
 
     status("Cleaning up...");
-    FinishMemberTable(members, stats.members);
+    FinishMemberTable(std::move(members), stats.members);
 
     status("Generating Report");
     if (hooks.stop.stop_requested())

@@ -34,6 +34,12 @@ std::uint32_t TextIndex::intern(std::string_view text) {
     return last_;
 }
 
+std::deque<std::string> TextIndex::takeTexts() {
+    std::deque<std::string> texts = std::move(texts_);
+    *this = TextIndex();
+    return texts;
+}
+
 void TextIndex::grow() {
     std::vector<std::uint64_t> old(std::max<std::size_t>(16, index_.size() * 2), 0);
     old.swap(index_);

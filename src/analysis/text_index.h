@@ -23,6 +23,8 @@ class TextIndex {
     // The text's number, the next one when it is new.
     std::uint32_t intern(std::string_view text);
     const std::deque<std::string>& texts() const { return texts_; }
+    // Hands the texts over, leaving the index empty.
+    std::deque<std::string> takeTexts();
 
   private:
     void grow();

@@ -32,8 +32,6 @@ bool TakeMinus(std::string_view text, std::string& rest) {
     return minus;
 }
 
-using Cell = MemberTotals::Cell;
-
 // The column of the amount an entry of this type moves; -1 for types that count nowhere.
 int ValueColumn(const std::string& type) {
     return type == entry_type::kItemDeposit      ? kDepositValue
@@ -44,11 +42,15 @@ int ValueColumn(const std::string& type) {
                                                  : -1;
 }
 
-void Add(Cell& cell, std::optional<std::int64_t> amount) {
+std::uint16_t Bit(std::size_t column) {
+    return static_cast<std::uint16_t>(1u << column);
+}
+
+void Add(MemberTotals::Row& row, std::size_t column, std::optional<std::int64_t> amount) {
     if (!amount)
         return;
-    cell.hundredths += *amount; // 64-bit amounts: the sum stays within 128 bits
-    cell.written.clear();
+    row.hundredths[column] += *amount; // 64-bit amounts: the sum stays within 128 bits
+    row.written = static_cast<std::uint16_t>(row.written & ~Bit(column));
 }
 
 constexpr std::int64_t kOne = 100;
@@ -82,38 +84,46 @@ struct MemberTotals::Amounts {
 namespace {
 
 void UpdateRow(const MemberTotals::Amounts& amounts, MemberTotals::Row& row) {
-    auto& cells = row.cells;
-    Add(cells[amounts.deposit() ? kDeposits : kWithdrawls], kOne);
+    Add(row, amounts.deposit() ? kDeposits : kWithdrawls, kOne);
     if (amounts.column == kWithdrawlValue) {
         if (amounts.value)
-            Add(cells[kTotalValue], -*amounts.value);
+            Add(row, kTotalValue, -*amounts.value);
     } else {
-        Add(cells[kTotalValue], amounts.value);
+        Add(row, kTotalValue, amounts.value);
     }
-    Add(cells[static_cast<std::size_t>(amounts.column)], amounts.value);
+    Add(row, static_cast<std::size_t>(amounts.column), amounts.value);
     if (amounts.item())
-        Add(cells[amounts.qualityColumn()], amounts.quality);
+        Add(row, amounts.qualityColumn(), amounts.quality);
 }
 
 // The first row of a member: every cell of the entry's kind starts from the entry itself.
-MemberTotals::Row NewRow(const BankLogEntry& entry, const MemberTotals::Amounts& amounts) {
+MemberTotals::Row NewRow(const BankLogEntry& entry, const MemberTotals::Amounts& amounts, TextIndex& firstValues) {
     MemberTotals::Row row;
-    auto& cells = row.cells;
-    cells[amounts.deposit() ? kDeposits : kWithdrawls].hundredths = kOne;
+    auto& hundredths = row.hundredths;
+    hundredths[amounts.deposit() ? kDeposits : kWithdrawls] = kOne;
     // What is not a number contributes nothing: such a cell starts at 0.
     if (amounts.item())
-        cells[amounts.qualityColumn()].hundredths = amounts.quality.value_or(0);
+        hundredths[amounts.qualityColumn()] = amounts.quality.value_or(0);
     if (!amounts.value)
         return row;
     const std::int64_t value = *amounts.value;
-    cells[static_cast<std::size_t>(amounts.column)] = {value, entry.value};
+    const auto column = static_cast<std::size_t>(amounts.column);
+    hundredths[column] = value;
+    row.firstValue = firstValues.intern(entry.value);
+    row.written = Bit(column);
     // An item withdrawal takes its value off the total; the exact negation keeps the silver.
-    cells[kTotalValue] = amounts.column == kWithdrawlValue ? Cell{-value, {}} : Cell{value, entry.value};
+    if (amounts.column == kWithdrawlValue) {
+        hundredths[kTotalValue] = -value;
+    } else {
+        hundredths[kTotalValue] = value;
+        row.written = static_cast<std::uint16_t>(row.written | Bit(kTotalValue));
+    }
     return row;
 }
 
-std::string TextOf(const Cell& cell) {
-    return cell.written.empty() ? FormatHundredths(cell.hundredths) : cell.written;
+std::string TextOf(const MemberTotals& totals, const MemberTotals::Row& row, std::size_t column) {
+    return (row.written & Bit(column)) != 0 ? totals.firstValues()[row.firstValue]
+                                            : FormatHundredths(row.hundredths[column]);
 }
 
 } // namespace
@@ -187,7 +197,7 @@ void MemberTotals::add(const BankLogEntry& entry) {
         UpdateRow(amounts, rows_[row]);
     } else {
         cutNames_ += entry.player.size() > kMaxNameBytes ? 1 : 0; // cut when the table is made
-        rows_.push_back(NewRow(entry, amounts));
+        rows_.push_back(NewRow(entry, amounts, firstValues_));
     }
 }
 
@@ -220,19 +230,23 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
     items.appendRow(row);
 }
 
-void FinishMemberTable(const MemberTotals& totals, StatsTable& members) {
+void FinishMemberTable(MemberTotals&& totals, StatsTable& members) {
     const std::pair<int, int> differences[] = {
         {kDeposits, kWithdrawls}, {kDepositQuality, kWithdrawlQuality}, {kDepositValue, kWithdrawlValue}};
-    for (std::size_t number = 0; number < totals.rows().size(); ++number) {
-        const MemberTotals::Row& row = totals.rows()[number];
+    // Each member leaves the totals as its row enters the table.
+    std::deque<std::string> names = totals.takeNames();
+    std::deque<MemberTotals::Row> rows = totals.takeRows();
+    for (; !rows.empty(); rows.pop_front()) {
+        const MemberTotals::Row& row = rows.front();
         std::vector<std::string> cells(kMemberColumnCount);
-        cells[kCharacter] = CutName(totals.names()[number]);
+        cells[kCharacter] = std::move(names.front());
+        names.pop_front();
+        cells[kCharacter].resize(CutName(cells[kCharacter]).size());
         for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
-            cells[c] = TextOf(row.cells[c]);
+            cells[c] = TextOf(totals, row, c);
         for (const auto& [plus, minus] : differences)
-            cells[static_cast<std::size_t>(plus + 2)] =
-                FormatHundredths(row.cells[static_cast<std::size_t>(plus)].hundredths -
-                                 row.cells[static_cast<std::size_t>(minus)].hundredths);
+            cells[static_cast<std::size_t>(plus + 2)] = FormatHundredths(
+                row.hundredths[static_cast<std::size_t>(plus)] - row.hundredths[static_cast<std::size_t>(minus)]);
         for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
             cells[c] = c <= kQualityDifference ? FormatCountCell(cells[c]) : FormatValueCell(cells[c]);
         members.appendRow(std::move(cells));

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace coffer {
 
@@ -82,19 +82,22 @@ WideAmount WholeGold(WideAmount copper);
 // which no sum of such amounts leaves.
 class MemberTotals {
   public:
-    struct Cell {
-        WideAmount hundredths = 0;
-        std::string written; // a first value as the log wrote it, until a sum replaces it; else empty
-    };
     struct Row {
-        std::array<Cell, kMemberColumnCount> cells;
+        std::array<WideAmount, kMemberColumnCount> hundredths{};
+        // The member's first value as the log wrote it (its number among firstValues()), which the
+        // cells of `written` (a bit per column) show until a sum replaces it: one text a row, not a
+        // string in every cell, keeps a row small for guilds of many members.
+        std::uint32_t firstValue = 0;
+        std::uint16_t written = 0;
     };
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
-    const std::vector<Row>& rows() const { return rows_; }
-    // Each row's member, whole: the row's number is the name's.
-    const std::deque<std::string>& names() const { return names_.texts(); }
+    // The rows, which the totals then no longer hold.
+    std::deque<Row> takeRows() { return std::exchange(rows_, {}); }
+    const std::deque<std::string>& firstValues() const { return firstValues_.texts(); }
+    // Each row's member, whole, in the order of the rows; the totals then know no names.
+    std::deque<std::string> takeNames() { return names_.takeTexts(); }
     // Amounts of the entries added so far that were too large to be read, and so not counted.
     std::uint64_t leftOut() const { return leftOut_; }
     // CutName(name), counted when cut.
@@ -104,8 +107,11 @@ class MemberTotals {
     struct Amounts;
 
   private:
-    std::vector<Row> rows_; // in the order of each member's first entry
-    TextIndex names_;       // a member's number is the member's row
+    // In the order of each member's first entry. Rows are added one by one without a copy of those
+    // before: a vector would hold every row twice each time it grew.
+    std::deque<Row> rows_;
+    TextIndex names_; // a member's number is the member's row
+    TextIndex firstValues_;
     std::uint64_t leftOut_ = 0;
     std::uint64_t cutNames_ = 0;
 };
@@ -115,8 +121,9 @@ class MemberTotals {
 void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items);
 
 // After the last entry: appends every member's row to the table, the Difference columns filled and
-// every cell in its final format.
-void FinishMemberTable(const MemberTotals& totals, StatsTable& members);
+// every cell in its final format. Each name moves from the totals to the table, so that the names are
+// never held twice.
+void FinishMemberTable(MemberTotals&& totals, StatsTable& members);
 
 // "+000012", "-000003"; the empty text gives "+000000". Longer numbers are not cut.
 std::string FormatCountCell(std::string_view text);

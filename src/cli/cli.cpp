@@ -363,6 +363,9 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         return kCliFailure;
     const AnalysisResult result = ledgerLog ? RunAnalysisInPlace(ledgerLog->text, stats, hooks)
                                             : RunAnalysis(logText, stats, WorkFolder(), hooks);
+    // The tables hold what is left to write: the log's memory is given back before they are written out.
+    mappedLog.reset();
+    readLog = std::string();
     if (result.outcome == AnalysisOutcome::NoXmlData) {
         err << result.message << '\n';
         return kCliNoXml;

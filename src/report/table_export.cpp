@@ -39,15 +39,16 @@ bool IsNameColumn(std::string_view caption) {
     return caption == "Character" || caption == "Item" || caption == "Name";
 }
 
-void AppendCsvField(std::string& text, std::string_view field, bool name) {
+template <typename Text> void AppendCsvField(Text& text, std::string_view field, bool name) {
     const bool formula =
         name && !field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos;
-    const std::string_view guard = formula ? "'" : "";
+    if (formula)
+        text += '\'';
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-        text.append(guard).append(field);
+        text.append(field);
         return;
     }
-    text.append("\"").append(guard);
+    text += '"';
     for (const char c : field) {
         if (c == '"')
             text += '"';
@@ -56,11 +57,21 @@ void AppendCsvField(std::string& text, std::string_view field, bool name) {
     text += '"';
 }
 
-} // namespace
+// Stands for the text where only its length is wanted.
+struct TextLength {
+    std::size_t size = 0;
+    TextLength& operator+=(char) {
+        ++size;
+        return *this;
+    }
+    void append(std::string_view part) { size += part.size(); }
+};
 
-std::string TableText(const StatsTable& table, TableFormat format, std::uint64_t* spacedCells) {
+// Appends the table to `text`: cells counted in `spacedCells` when it is given.
+template <typename Text>
+void AppendTable(Text& text, const StatsTable& table, TableFormat format, std::uint64_t* spacedCells) {
     const bool csv = format == TableFormat::Csv;
-    std::string text, cleaned;
+    std::string cleaned;
     auto appendRow = [&](auto cellAt, bool captions) {
         for (std::size_t c = 0; c < table.columnCount(); ++c) {
             if (c > 0)
@@ -78,13 +89,24 @@ std::string TableText(const StatsTable& table, TableFormat format, std::uint64_t
             if (csv)
                 AppendCsvField(text, field, !captions && IsNameColumn(table.captions()[c]));
             else
-                text += field;
+                text.append(field);
         }
-        text += csv ? "\r\n" : "\n";
+        text.append(csv ? "\r\n" : "\n");
     };
     appendRow([&](std::size_t c) -> const std::string& { return table.captions()[c]; }, true);
     for (std::size_t row = 0; row < table.rowCount(); ++row)
         appendRow([&](std::size_t c) -> const std::string& { return table.cell(row, c); }, false);
+}
+
+} // namespace
+
+std::string TableText(const StatsTable& table, TableFormat format, std::uint64_t* spacedCells) {
+    // Measured first: a text that grew as it was written would, at its last step, be held twice.
+    TextLength length;
+    AppendTable(length, table, format, nullptr);
+    std::string text;
+    text.reserve(length.size);
+    AppendTable(text, table, format, spacedCells);
     return text;
 }
 

@@ -44,7 +44,7 @@ struct Totals {
     void add(const std::vector<BankLogEntry>& entries) {
         for (const BankLogEntry& e : entries)
             AddEntry(e, running, items);
-        FinishMemberTable(running, members);
+        FinishMemberTable(std::move(running), members);
     }
 };
 
