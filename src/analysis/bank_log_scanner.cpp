@@ -163,10 +163,6 @@ std::optional<std::uint64_t> ReadTimestamp(std::string_view token) {
     return digits ? std::optional(value) : std::nullopt;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r'); // tab, line feed, vertical tab, form feed, carriage return
-}
-
 // A hash of the element's lines with every run of whitespace, line breaks included, as one space and
 // none at either end: the same element pasted with other indentation or line breaks hashes alike. It
 // hashes the element's words, the runs between whitespace, which is the same thing: each word's bytes

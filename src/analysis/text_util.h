@@ -12,6 +12,11 @@ inline char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Tab, line feed, vertical tab, form feed, carriage return or space: what separates an element's words.
+inline bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // Position of the first occurrence of needle in haystack, letter case ignored; npos when absent.
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);
 

@@ -10,10 +10,6 @@
 namespace coffer {
 namespace {
 
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 bool IsNameChar(char c) {
     return !IsSpace(c) && c != '<' && c != '>' && c != '/' && c != '=' && c != '"' && c != '\'';
 }
