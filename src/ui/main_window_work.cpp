@@ -281,7 +281,8 @@ void Form1::onAnalysisFinished() {
     if (result.outcome == AnalysisOutcome::Complete)
         if (std::string error = pendingReport_->putInPlace(); !error.empty()) {
             frame3_->showStatus(Qs(error));
-            result = {AnalysisOutcome::ReportFailed, error, result.outsidePeriod, result.repeatedEntries};
+            result.outcome = AnalysisOutcome::ReportFailed; // the counts of the run stay to be shown
+            result.message = error;
         }
     endRun();
     shownPeriod_ = runPeriod_;
