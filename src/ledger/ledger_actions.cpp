@@ -7,7 +7,8 @@
 
 namespace coffer {
 
-AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt) {
+AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
+                      const AddProgress& progress) {
     Paste paste = ReadPaste(text);
     PasteRecord record;
     record.addedAt = addedAt;
@@ -21,7 +22,7 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
 
     const std::vector<TimeGap> before = FindGaps(store.pastes());
     AddReport report;
-    report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}});
+    report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}, true, progress});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
     report.unfinished = paste.unfinished;

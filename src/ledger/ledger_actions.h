@@ -20,8 +20,9 @@ struct AddReport {
     std::vector<TimeGap> openedGaps; // gaps the add opened
 };
 
-// Adds the text as one paste. Throws LedgerError.
-AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt);
+// Adds the text as one paste. Throws LedgerError, and AddCancelled when `progress` stops the add.
+AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
+                      const AddProgress& progress = {});
 
 // Adds every entry, the guild and every paste record of another ledger under the same rules. Throws
 // LedgerError.

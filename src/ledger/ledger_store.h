@@ -8,6 +8,7 @@
 #include "ledger/paste.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,15 @@ class LedgerError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// An add that its progress function stopped; the ledger is as it was before the add.
+class AddCancelled : public LedgerError {
+  public:
+    AddCancelled() : LedgerError("The add was cancelled; the ledger is as it was.") {}
+};
+
+// Told how many of an add's entries are stored so far, of how many; returns false to stop the add.
+using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
 // What the ledger keeps of each paste.
 struct PasteRecord {
@@ -40,6 +50,7 @@ struct LedgerAddition {
     // Whether the pastes are listed with the copies this add brings (the add of one paste); a merge
     // lists another ledger's pastes as that ledger recorded them.
     bool countCopiesAdded = true;
+    AddProgress progress; // empty: the add runs to its end
 };
 
 struct AddOutcome {
@@ -66,7 +77,7 @@ class LedgerStore {
     virtual ~LedgerStore() = default;
 
     // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
-    // guild rule refuses the addition.
+    // guild rule refuses the addition, and AddCancelled when the addition's progress function stops it.
     virtual AddOutcome add(const LedgerAddition& addition) = 0;
 
     virtual std::optional<GuildIdentity> guild() = 0;

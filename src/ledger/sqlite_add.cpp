@@ -71,7 +71,11 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
         SqliteStatement update(db_, "UPDATE entry SET copies = ?2, order_time = ?3, order_rank = ?4, text = ?5 "
                                     "WHERE id = ?1");
+        std::uint64_t done = 0;
         for (const PasteEntry& entry : addition.entries) {
+            // The transaction is rolled back as the exception leaves this function.
+            if (addition.progress && done++ % 4096 == 0 && !addition.progress(done - 1, addition.entries.size()))
+                throw AddCancelled();
             const std::optional<StoredEntry> stored = FindEntry(find, entry);
             if (!stored) {
                 insert.reset();

@@ -218,14 +218,19 @@ TEST(LedgerTest, RefusesWhatIsNotItsOwn) {
     };
     EXPECT_EQ(AddToLedger(ledger, "<?xml?>\n" + entry, {}, 0).namesGuild, false);
     AddToLedger(ledger, page("Iron Lanterns"), {}, 0);
-    const std::pair<std::string, const char*> refused[] = {
-        {page("Iron lanterns"), "is of the guild Iron lanterns of Silver Hand, but the ledger holds the guild Iron "
-                                "Lanterns of Silver Hand"},
+    const AddProgress stop = [](std::uint64_t, std::uint64_t) { return false; };
+    const std::tuple<std::string, const char*, AddProgress> refused[] = {
+        {page("Iron lanterns"),
+         "is of the guild Iron lanterns of Silver Hand, but the ledger holds the guild Iron Lanterns of Silver Hand",
+         {}},
         {page("Iron Lanterns") + page("Copper Kettles"),
-         "names more than one guild (Iron Lanterns of Silver Hand, Copper Kettles of Silver Hand)"}};
-    for (const auto& [paste, message] : refused) {
+         "names more than one guild (Iron Lanterns of Silver Hand, Copper Kettles of Silver Hand)",
+         {}},
+        {page("Iron Lanterns"), "The add was cancelled; the ledger is as it was.", stop}};
+    for (const auto& [paste, message, progress] : refused) {
         try {
-            AddToLedger(ledger, paste + "<banklog money=\"6\" player=\"Bob\" ts=\"2000\" type=\"4\"/>\n", {}, 0);
+            AddToLedger(ledger, paste + "<banklog money=\"6\" player=\"Bob\" ts=\"2000\" type=\"4\"/>\n", {}, 0,
+                        progress);
             ADD_FAILURE() << "added " << paste;
         } catch (const LedgerError& error) {
             EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
