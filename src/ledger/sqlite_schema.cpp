@@ -107,7 +107,7 @@ void SqliteLedger::checkFile(bool writable) {
     if (hasTables_)
         db_.checkpointOnClose();
     // A paste of a hundred thousand entries touches tens of megabytes of the file: kept in memory, each
-    // page is read and written once.
+    // page is read and written once. Reads take the pages from the mapped file instead of copying them.
     db_.execute("PRAGMA cache_size = -131072; PRAGMA mmap_size = 2147418112");
     if (!writable) {
         if (hasTables_ && marks.version < kVersion)
@@ -118,7 +118,9 @@ void SqliteLedger::checkFile(bool writable) {
     // Only a file known to be a ledger, or a new one, is written to.
     // With the write-ahead log, a commit that waits for no disk flush is still whole or absent after a
     // crash of the program; only a power cut may lose the last adds.
-    db_.execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL");
+    // Pages of 16 KiB (for a new file; an existing one keeps its own) hold some sixty entries each: a
+    // paste's adds and a full read step through a quarter of the pages of the default size.
+    db_.execute("PRAGMA page_size = 16384; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL");
     if (marks.version < kVersion || !hasTables_)
         upgrade();
 }
