@@ -44,7 +44,7 @@ struct PasteRecord {
 
 // What one add brings: entries by identity, the guilds they name, the pastes to list.
 struct LedgerAddition {
-    std::vector<PasteEntry> entries;
+    std::vector<PasteEntry> entries; // one per identity
     std::vector<GuildIdentity> guilds;
     std::vector<PasteRecord> pastes;
     // Whether the pastes are listed with the copies this add brings (the add of one paste); a merge

@@ -27,6 +27,11 @@ std::optional<StoredEntry> FindEntry(SqliteStatement& find, const PasteEntry& en
     return std::nullopt;
 }
 
+bool HoldsEntries(SqliteDatabase& db) {
+    SqliteStatement any(db, "SELECT 1 FROM entry LIMIT 1");
+    return any.step();
+}
+
 // Whether the ledger lists a paste of the same entries and times already.
 bool Listed(SqliteDatabase& db, const PasteRecord& record) {
     SqliteStatement same(db, "SELECT 1 FROM paste WHERE digest = ?1 AND entries = ?2 AND first_ts IS ?3 "
@@ -69,6 +74,8 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
     std::uint64_t untimedAdded = 0;
     {
         SqliteStatement find(db_, "SELECT id, copies, order_time, order_rank, text, ts FROM entry WHERE hash = ?1");
+        // An addition holds each identity once: into an empty ledger, every entry goes in without a look.
+        const bool empty = !HoldsEntries(db_);
         SqliteStatement insert(db_, "INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
         SqliteStatement update(db_, "UPDATE entry SET copies = ?2, order_time = ?3, order_rank = ?4, text = ?5 "
@@ -78,7 +85,7 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
             // The transaction is rolled back as the exception leaves this function.
             if (addition.progress && done++ % 4096 == 0 && !addition.progress(done - 1, addition.entries.size()))
                 throw AddCancelled();
-            const std::optional<StoredEntry> stored = FindEntry(find, entry);
+            const std::optional<StoredEntry> stored = empty ? std::nullopt : FindEntry(find, entry);
             if (!stored) {
                 insert.reset();
                 insert.bind(1, static_cast<std::int64_t>(entry.hash))
