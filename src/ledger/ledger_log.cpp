@@ -5,13 +5,17 @@
 namespace coffer {
 
 namespace {
-// Large enough that a million entries take a few chunks, each whole huge pages.
-constexpr std::size_t kChunkBytes = std::size_t{32} << 20;
+// Each chunk twice the one before, up to a size where a million entries take a few chunks of whole huge
+// pages: a small period asks for little memory, everything for few blocks.
+constexpr std::size_t kFirstChunkBytes = std::size_t{64} << 10, kLargestChunkBytes = std::size_t{32} << 20;
 } // namespace
 
 void LedgerLogWriter::add(const LedgerEntry& entry) {
-    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < entry.text.size())
-        chunks_.emplace_back().reserve(std::max(kChunkBytes, entry.text.size()));
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < entry.text.size()) {
+        const std::size_t next =
+            chunks_.empty() ? kFirstChunkBytes : std::min(kLargestChunkBytes, chunks_.back().capacity() * 2);
+        chunks_.emplace_back().reserve(std::max(next, entry.text.size()));
+    }
     Chunk& chunk = chunks_.back();
     const std::size_t at = chunk.size();
     chunk.insert(chunk.end(), entry.text.begin(), entry.text.end());
