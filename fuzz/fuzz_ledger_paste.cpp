@@ -11,20 +11,19 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace coffer;
     const Paste paste = ReadPaste(std::string_view(reinterpret_cast<const char*>(data), size));
-    std::vector<LedgerEntry> entries;
+    LedgerLogWriter writer;
     std::uint64_t copies = 0;
     std::unordered_set<std::string> identities;
     for (const PasteEntry& entry : paste.entries) {
         if (EntryIdentity(entry.text) != entry.identity || entry.copies == 0 ||
             !identities.insert(entry.identity).second)
             __builtin_trap();
-        entries.push_back({entry.text, entry.copies, entry.order});
+        writer.add({entry.text, entry.copies, entry.order, entry.ts});
         copies += entry.copies;
     }
     if (copies > paste.elements)
         __builtin_trap();
-    SortForAnalysis(entries);
-    const Paste again = ReadPaste(LedgerLogText(entries, std::nullopt));
+    const Paste again = ReadPaste(writer.text(std::nullopt));
     if (again.elements != copies || again.entries.size() != paste.entries.size())
         __builtin_trap();
     for (const PasteEntry& entry : again.entries)

@@ -44,7 +44,8 @@ class TagReader {
         if (tag.empty())
             return false;
         std::ranges::transform(tag, tag.begin(), FoldCase);
-        std::vector<std::pair<std::string, std::string_view>> attributes;
+        std::vector<std::pair<std::string, std::string_view>>& attributes = attributes_;
+        attributes.clear();
         for (;;) {
             const bool spaced = skipSpaces();
             if (take('>') || (take('/') && take('>')))
@@ -115,12 +116,15 @@ class TagReader {
 
     std::string_view text_;
     std::size_t at_ = 0;
+    // Of the tag being read; one vector for every tag of the element.
+    std::vector<std::pair<std::string, std::string_view>> attributes_;
 };
 
 } // namespace
 
 std::string EntryIdentity(std::string_view elementText) {
     std::string identity(1, 'A'); // one-letter strings as such: an assignment trips a false warning of GCC 12
+    identity.reserve(elementText.size() + 16);
     if (TagReader(elementText).readAll(identity))
         return identity;
     // Unreadable: the text, every run of whitespace as one space and none at either end.

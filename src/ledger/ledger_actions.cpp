@@ -59,16 +59,12 @@ std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddR
 }
 
 LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period) {
-    std::vector<LedgerEntry> entries = store.entries(period);
-    SortForAnalysis(entries);
+    LedgerLogWriter writer;
+    store.forEachEntry(period, [&writer](const LedgerEntry& entry) { writer.add(entry); });
     LedgerLog log;
-    log.text = LedgerLogText(entries, store.guild());
-    if (period) {
-        std::uint64_t handed = 0;
-        for (const LedgerEntry& entry : entries)
-            handed += entry.copies;
-        log.leftOut = store.totals().entries - handed;
-    }
+    log.text = writer.text(store.guild());
+    if (period)
+        log.leftOut = store.totals().entries - writer.copies();
     return log;
 }
 

@@ -3,6 +3,7 @@
 // analysis.
 
 #include "ledger/ledger_gaps.h"
+#include "ledger/ledger_log.h"
 #include "ledger/ledger_store.h"
 
 #include <optional>
@@ -32,7 +33,7 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other);
 std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddReport& report);
 
 struct LedgerLog {
-    std::string text;          // a bank log of the period's entries, for RunAnalysisInPlace
+    LogText text;              // a bank log of the period's entries, for RunAnalysisInPlace
     std::uint64_t leftOut = 0; // entries outside the period or without a readable time
 };
 

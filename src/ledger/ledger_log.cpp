@@ -4,27 +4,45 @@
 
 namespace coffer {
 
-void SortForAnalysis(std::vector<LedgerEntry>& entries) {
-    std::ranges::sort(entries, [](const LedgerEntry& a, const LedgerEntry& b) {
+namespace {
+// Each chunk twice the one before, up to a size where a million entries take a few chunks of whole huge
+// pages: a small period asks for little memory, everything for few blocks.
+constexpr std::size_t kFirstChunkBytes = std::size_t{64} << 10, kLargestChunkBytes = std::size_t{32} << 20;
+} // namespace
+
+void LedgerLogWriter::add(const LedgerEntry& entry) {
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < entry.text.size()) {
+        const std::size_t next =
+            chunks_.empty() ? kFirstChunkBytes : std::min(kLargestChunkBytes, chunks_.back().capacity() * 2);
+        chunks_.emplace_back().reserve(std::max(next, entry.text.size()));
+    }
+    Chunk& chunk = chunks_.back();
+    const std::size_t at = chunk.size();
+    chunk.insert(chunk.end(), entry.text.begin(), entry.text.end());
+    placed_.push_back({entry.order, std::string_view(chunk.data() + at, entry.text.size()), entry.copies});
+    copies_ += entry.copies;
+    bytes_ += (entry.text.size() + 1) * entry.copies;
+}
+
+LogText LedgerLogWriter::text(const std::optional<GuildIdentity>& guild) {
+    std::ranges::sort(placed_, [](const Placed& a, const Placed& b) {
         if (a.order.time != b.order.time)
             return a.order.time > b.order.time;
         if (a.order.rank != b.order.rank)
             return a.order.rank < b.order.rank;
         return a.text < b.text;
     });
-}
-
-std::string LedgerLogText(const std::vector<LedgerEntry>& sorted, const std::optional<GuildIdentity>& guild) {
-    std::size_t size = 256;
-    for (const LedgerEntry& entry : sorted)
-        size += (entry.text.size() + 1) * entry.copies;
-    std::string text;
-    text.reserve(size);
+    LogText text;
+    text.reserve(bytes_ + 256);
     text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     // The scanner reads a guild key's values between quotes, which they therefore never hold.
     if (guild)
-        text += "<guildKey name=\"" + guild->name + "\" realm=\"" + guild->realm + "\"/>\n";
-    for (const LedgerEntry& entry : sorted)
+        text.append("<guildKey name=\"")
+            .append(guild->name)
+            .append("\" realm=\"")
+            .append(guild->realm)
+            .append("\"/>\n");
+    for (const Placed& entry : placed_)
         for (std::uint64_t copy = 0; copy < entry.copies; ++copy)
             text.append(entry.text).append(1, '\n');
     return text;

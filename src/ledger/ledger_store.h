@@ -44,7 +44,7 @@ struct PasteRecord {
 
 // What one add brings: entries by identity, the guilds they name, the pastes to list.
 struct LedgerAddition {
-    std::vector<PasteEntry> entries;
+    std::vector<PasteEntry> entries; // one per identity
     std::vector<GuildIdentity> guilds;
     std::vector<PasteRecord> pastes;
     // Whether the pastes are listed with the copies this add brings (the add of one paste); a merge
@@ -86,6 +86,13 @@ class LedgerStore {
     virtual std::vector<PasteRecord> pastes() = 0;
     // The entries whose own time lies in the period, every one when there is none, in no set order.
     virtual std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) = 0;
+    // The same entries, handed to `visit` one by one, each valid during its call only: a store may read
+    // them without holding them all at once.
+    virtual void forEachEntry(const std::optional<TimeRange>& period,
+                              const std::function<void(const LedgerEntry&)>& visit) {
+        for (const LedgerEntry& entry : entries(period))
+            visit(entry);
+    }
 };
 
 // Why the guild rule refuses an addition that names these guilds to a ledger of `ledgerGuild`, or

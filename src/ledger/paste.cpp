@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
+#include <numeric>
 
 namespace coffer {
 namespace {
@@ -33,15 +33,70 @@ std::uint64_t Digest(const std::vector<PasteEntry>& entries) {
     return digest;
 }
 
+// Where each identity stands in a paste's entries: found by its hash, compared in full. Open
+// addressing over a table at most half full, so that a paste of many entries allocates a few arrays
+// rather than a node for each.
+class EntryIndex {
+  public:
+    explicit EntryIndex(const std::vector<PasteEntry>& entries) : entries_(entries) { rebuild(1024); }
+
+    // The place of the entry of this identity in the entries; their number when there is none, which
+    // the next add() then puts there.
+    std::size_t find(std::uint64_t hash, std::string_view identity) {
+        for (slot_ = hash & (slots_.size() - 1);; slot_ = (slot_ + 1) & (slots_.size() - 1)) {
+            const std::uint32_t place = slots_[slot_];
+            if (place == kFree)
+                return entries_.size();
+            if (entries_[place].hash == hash && entries_[place].identity == identity)
+                return place;
+        }
+    }
+
+    // Takes the entry just appended at the place find() returned for it.
+    void add() {
+        slots_[slot_] = static_cast<std::uint32_t>(entries_.size() - 1);
+        if (entries_.size() * 2 > slots_.size())
+            rebuild(slots_.size() * 2);
+    }
+
+  private:
+    static constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
+
+    void rebuild(std::size_t size) {
+        slots_.assign(size, kFree);
+        for (std::size_t place = 0; place < entries_.size(); ++place) {
+            std::size_t slot = entries_[place].hash & (size - 1);
+            while (slots_[slot] != kFree)
+                slot = (slot + 1) & (size - 1);
+            slots_[slot] = static_cast<std::uint32_t>(place);
+        }
+    }
+
+    const std::vector<PasteEntry>& entries_;
+    std::vector<std::uint32_t> slots_;
+    std::size_t slot_ = 0;
+};
+
+// Ranks each entry among the distinct entries of its order time, in paste order from 0.
+void RankByTime(std::vector<PasteEntry>& entries) {
+    std::vector<std::uint32_t> byTime(entries.size());
+    std::iota(byTime.begin(), byTime.end(), 0u);
+    std::ranges::stable_sort(byTime, {}, [&](std::uint32_t place) { return entries[place].order.time; });
+    for (std::size_t i = 0; i < byTime.size(); ++i) {
+        EntryOrder& order = entries[byTime[i]].order;
+        order.rank =
+            i > 0 && entries[byTime[i - 1]].order.time == order.time ? entries[byTime[i - 1]].order.rank + 1 : 0;
+    }
+}
+
 } // namespace
 
 Paste ReadPaste(std::string_view text) {
     Paste paste;
-    std::unordered_multimap<std::uint64_t, std::size_t> withHash; // identity hash -> places in paste.entries
-    withHash.reserve(text.size() / 128);
-    std::vector<std::uint64_t> onPage;                       // by entry: its copies on the current page
-    std::vector<std::size_t> seenOnPage;                     // the entries counted there
-    std::unordered_map<std::int64_t, std::int64_t> nextRank; // order time -> the next distinct entry's rank
+    paste.entries.reserve(text.size() / 128);
+    EntryIndex index(paste.entries);
+    std::vector<std::uint64_t> onPage;   // by entry: its copies on the current page
+    std::vector<std::size_t> seenOnPage; // the entries counted there
     std::uint64_t page = 0;
     std::int64_t pageTime = -1; // the time of the last timed entry on the page
     GuildIdentity guild;
@@ -72,24 +127,21 @@ Paste ReadPaste(std::string_view text) {
         }
         std::string identity = EntryIdentity(elementText);
         const std::uint64_t hash = IdentityHash(identity);
-        std::size_t index = paste.entries.size();
-        for (auto [at, end] = withHash.equal_range(hash); at != end && index == paste.entries.size(); ++at)
-            if (paste.entries[at->second].identity == identity)
-                index = at->second;
-        if (index == paste.entries.size()) {
-            withHash.emplace(hash, index);
-            paste.entries.push_back({std::move(identity), std::string(elementText), hash, 0, ts,
-                                     EntryOrder{pageTime, nextRank[pageTime]++}});
+        const std::size_t place = index.find(hash, identity);
+        if (place == paste.entries.size()) {
+            paste.entries.push_back({std::move(identity), std::string(elementText), hash, 0, ts, {pageTime, 0}});
+            index.add();
             onPage.push_back(0);
         }
-        PasteEntry& entry = paste.entries[index];
+        PasteEntry& entry = paste.entries[place];
         if (entry.copies > 0 && elementText < entry.text)
             entry.text = elementText;
-        if (onPage[index]++ == 0)
-            seenOnPage.push_back(index);
-        entry.copies = std::max(entry.copies, onPage[index]);
+        if (onPage[place]++ == 0)
+            seenOnPage.push_back(place);
+        entry.copies = std::max(entry.copies, onPage[place]);
     };
     ScanBankLogElements(text, guild, hooks);
+    RankByTime(paste.entries);
     paste.digest = Digest(paste.entries);
     return paste;
 }

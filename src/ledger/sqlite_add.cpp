@@ -11,6 +11,7 @@ struct StoredEntry {
     std::uint64_t copies = 0;
     EntryOrder order;
     std::string text;
+    bool timed = false;
 };
 
 // The stored entry of this identity: those of its hash, compared in full (the same text has it).
@@ -21,9 +22,14 @@ std::optional<StoredEntry> FindEntry(SqliteStatement& find, const PasteEntry& en
         const std::string_view text = find.bytes(4);
         if (text == entry.text || EntryIdentity(text) == entry.identity)
             return StoredEntry{find.integer(0), static_cast<std::uint64_t>(find.integer(1)),
-                               EntryOrder{find.integer(2), find.integer(3)}, std::string(text)};
+                               EntryOrder{find.integer(2), find.integer(3)}, std::string(text), !find.isNull(5)};
     }
     return std::nullopt;
+}
+
+bool HoldsEntries(SqliteDatabase& db) {
+    SqliteStatement any(db, "SELECT 1 FROM entry LIMIT 1");
+    return any.step();
 }
 
 // Whether the ledger lists a paste of the same entries and times already.
@@ -65,8 +71,11 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
     }
 
     AddOutcome outcome;
+    std::uint64_t untimedAdded = 0;
     {
-        SqliteStatement find(db_, "SELECT id, copies, order_time, order_rank, text FROM entry WHERE hash = ?1");
+        SqliteStatement find(db_, "SELECT id, copies, order_time, order_rank, text, ts FROM entry WHERE hash = ?1");
+        // An addition holds each identity once: into an empty ledger, every entry goes in without a look.
+        const bool empty = !HoldsEntries(db_);
         SqliteStatement insert(db_, "INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
         SqliteStatement update(db_, "UPDATE entry SET copies = ?2, order_time = ?3, order_rank = ?4, text = ?5 "
@@ -76,7 +85,7 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
             // The transaction is rolled back as the exception leaves this function.
             if (addition.progress && done++ % 4096 == 0 && !addition.progress(done - 1, addition.entries.size()))
                 throw AddCancelled();
-            const std::optional<StoredEntry> stored = FindEntry(find, entry);
+            const std::optional<StoredEntry> stored = empty ? std::nullopt : FindEntry(find, entry);
             if (!stored) {
                 insert.reset();
                 insert.bind(1, static_cast<std::int64_t>(entry.hash))
@@ -87,6 +96,7 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
                     .bindBlob(6, entry.text)
                     .step();
                 outcome.copiesAdded += entry.copies;
+                untimedAdded += entry.ts ? 0 : entry.copies;
                 continue;
             }
             // Every rule is a maximum or a minimum: the result is the same in any order of adds.
@@ -103,8 +113,13 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
                 .bindBlob(5, text)
                 .step();
             outcome.copiesAdded += copies - stored->copies;
+            untimedAdded += stored->timed ? 0 : copies - stored->copies;
         }
     }
+    SqliteStatement(db_, "UPDATE entry_totals SET copies = copies + ?1, untimed = untimed + ?2")
+        .bind(1, static_cast<std::int64_t>(outcome.copiesAdded))
+        .bind(2, static_cast<std::int64_t>(untimedAdded))
+        .step();
     for (PasteRecord record : addition.pastes) {
         if (addition.countCopiesAdded)
             record.copiesAdded = outcome.copiesAdded;

@@ -21,6 +21,8 @@ class SqliteLedger : public LedgerStore {
     LedgerTotals totals() override;
     std::vector<PasteRecord> pastes() override;
     std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) override;
+    void forEachEntry(const std::optional<TimeRange>& period,
+                      const std::function<void(const LedgerEntry&)>& visit) override;
 
   private:
     // Checks the file's header, application id and version; sets hasTables_.

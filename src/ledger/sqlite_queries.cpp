@@ -17,13 +17,15 @@ LedgerTotals SqliteLedger::totals() {
     LedgerTotals totals;
     if (!hasTables_)
         return totals;
-    SqliteStatement query(db_, "SELECT coalesce(sum(copies), 0), coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0), "
-                               "min(ts), max(ts) FROM entry");
-    query.step();
-    totals.entries = static_cast<std::uint64_t>(query.integer(0));
-    totals.untimed = static_cast<std::uint64_t>(query.integer(1));
-    totals.firstTs = query.optionalInteger(2);
-    totals.lastTs = query.optionalInteger(3);
+    SqliteStatement sums(db_, "SELECT copies, untimed FROM entry_totals");
+    if (sums.step()) {
+        totals.entries = static_cast<std::uint64_t>(sums.integer(0));
+        totals.untimed = static_cast<std::uint64_t>(sums.integer(1));
+    }
+    // Apart, each is one look into the index of times.
+    SqliteStatement first(db_, "SELECT min(ts) FROM entry"), last(db_, "SELECT max(ts) FROM entry");
+    totals.firstTs = first.step() ? first.optionalInteger(0) : std::nullopt;
+    totals.lastTs = last.step() ? last.optionalInteger(0) : std::nullopt;
     return totals;
 }
 
@@ -50,8 +52,14 @@ std::vector<PasteRecord> SqliteLedger::pastes() {
 
 std::vector<LedgerEntry> SqliteLedger::entries(const std::optional<TimeRange>& period) {
     std::vector<LedgerEntry> entries;
+    forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });
+    return entries;
+}
+
+void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
+                                const std::function<void(const LedgerEntry&)>& visit) {
     if (!hasTables_)
-        return entries;
+        return;
     SqliteStatement query(db_, period ? "SELECT text, copies, order_time, order_rank, ts FROM entry "
                                         "WHERE ts BETWEEN ?1 AND ?2"
                                       : "SELECT text, copies, order_time, order_rank, ts FROM entry");
@@ -60,10 +68,14 @@ std::vector<LedgerEntry> SqliteLedger::entries(const std::optional<TimeRange>& p
         query.bind(1, static_cast<std::int64_t>(std::min(period->first, kLatest)))
             .bind(2, static_cast<std::int64_t>(std::min(period->last, kLatest)));
     }
-    while (query.step())
-        entries.push_back({std::string(query.bytes(0)), static_cast<std::uint64_t>(query.integer(1)),
-                           EntryOrder{query.integer(2), query.integer(3)}, query.optionalInteger(4)});
-    return entries;
+    LedgerEntry entry; // one buffer for every text
+    while (query.step()) {
+        entry.text.assign(query.bytes(0));
+        entry.copies = static_cast<std::uint64_t>(query.integer(1));
+        entry.order = EntryOrder{query.integer(2), query.integer(3)};
+        entry.ts = query.optionalInteger(4);
+        visit(entry);
+    }
 }
 
 } // namespace coffer

@@ -179,6 +179,35 @@ TEST(LedgerTest, GapsAreTheStretchesNoPasteCovered) {
         "Entries between 1970-01-01 01:00:00 and 2009-01-03 17:26:40 may be missing: no paste covered that time.");
 }
 
+void Execute(const std::string& file, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// A ledger of the first version, without the running sums of copies, is refused for reading and gets
+// them from its entries when it is opened for writing; adds then keep them.
+TEST(LedgerTest, OlderLedgerIsBroughtUpToDate) {
+    TempFolder folder;
+    const std::string file = (folder / "old.sqlite").string();
+    const std::string entry = "<banklog money=\"6\" player=\"Bob\" type=\"4\"/>\n";
+    {
+        SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite);
+        AddToLedger(ledger, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n" + entry + entry,
+                    {}, 0);
+    }
+    Execute(file, "DROP TABLE entry_totals; PRAGMA user_version = 1");
+    EXPECT_THROW(SqliteLedger(file, SqliteDatabase::Access::ReadOnly), LedgerError);
+    SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite);
+    // One more copy of an entry it holds, and a new one.
+    AddToLedger(ledger, "<?xml?>\n" + entry + entry + entry + "<banklog money=\"7\" player=\"Cy\" type=\"4\"/>\n", {},
+                0);
+    const LedgerTotals totals = ledger.totals();
+    EXPECT_EQ(totals.entries, 5u);
+    EXPECT_EQ(totals.untimed, 4u);
+}
+
 // A file the ledger did not write, or of a newer version, is refused and stays exactly as it was; a
 // paste of another guild, or naming two, is refused and the ledger stays as it was.
 TEST(LedgerTest, RefusesWhatIsNotItsOwn) {
@@ -186,15 +215,9 @@ TEST(LedgerTest, RefusesWhatIsNotItsOwn) {
     const std::string text = (folder / "notes.txt").string(), other = (folder / "other.db").string(),
                       newer = (folder / "newer.sqlite").string();
     std::ofstream(text) << "Not a database at all, but long enough to hold a header.\n";
-    auto execute = [](const std::string& file, const char* sql) {
-        sqlite3* db = nullptr;
-        sqlite3_open(file.c_str(), &db);
-        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    };
-    execute(other, "CREATE TABLE accounts (name TEXT)");
+    Execute(other, "CREATE TABLE accounts (name TEXT)");
     SqliteLedger(newer, SqliteDatabase::Access::ReadWrite);
-    execute(newer, "PRAGMA journal_mode = DELETE; PRAGMA user_version = 99");
+    Execute(newer, "PRAGMA journal_mode = DELETE; PRAGMA user_version = 99");
     const std::pair<std::string, const char*> files[] = {
         {text, "is not a Coffer ledger"}, {other, "is not a Coffer ledger"}, {newer, "of a newer Coffer (version 99)"}};
     for (const auto& [file, message] : files) {
