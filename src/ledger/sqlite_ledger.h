@@ -31,7 +31,8 @@ class SqliteLedger : public LedgerStore {
     void upgrade();
 
     SqliteDatabase db_;
-    bool hasTables_ = false; // false for a new, still empty ledger opened read-only
+    bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
+    bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
 };
 
 } // namespace coffer

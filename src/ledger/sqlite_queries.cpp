@@ -17,7 +17,9 @@ LedgerTotals SqliteLedger::totals() {
     LedgerTotals totals;
     if (!hasTables_)
         return totals;
-    SqliteStatement sums(db_, "SELECT copies, untimed FROM entry_totals");
+    SqliteStatement sums(db_, hasRunningSums_ ? "SELECT copies, untimed FROM entry_totals"
+                                              : "SELECT coalesce(sum(copies), 0), "
+                                                "coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0) FROM entry");
     if (sums.step()) {
         totals.entries = static_cast<std::uint64_t>(sums.integer(0));
         totals.untimed = static_cast<std::uint64_t>(sums.integer(1));

@@ -110,9 +110,8 @@ void SqliteLedger::checkFile(bool writable) {
     // page is read and written once. Reads take the pages from the mapped file instead of copying them.
     db_.execute("PRAGMA cache_size = -131072; PRAGMA mmap_size = 2147418112");
     if (!writable) {
-        if (hasTables_ && marks.version < kVersion)
-            throw LedgerError(db_.path() + " is a ledger of an older Coffer: add a paste to it once to bring it "
-                                           "up to date.");
+        // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
+        hasRunningSums_ = marks.version >= 2;
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.
