@@ -67,9 +67,16 @@ LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& peri
         std::uint64_t handed = 0;
         for (const LedgerEntry& entry : entries)
             handed += entry.copies;
-        log.leftOut = store.totals().entries - handed;
+        const LedgerTotals totals = store.totals();
+        log.undated = totals.untimed;
+        log.leftOut = totals.entries - totals.untimed - handed;
     }
     return log;
+}
+
+std::string UndatedLeftOutText(std::uint64_t entries) {
+    return std::to_string(entries) +
+           " entries without a readable time were left out: they are in no period, only in a report of everything";
 }
 
 } // namespace coffer

@@ -1,0 +1,213 @@
+// coffer-cli adding to a ledger as a process, under the faults of a real machine: a kill at any moment,
+// a file size limit, a read-only file or folder, another program's lock, a damaged file. The ledger
+// holds each paste whole or not at all, and a failure says why, with status 2.
+#include "banklog_generator.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/sqlite_ledger.h"
+#include "support/child_process.h"
+#include "support/temp_folder.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+
+namespace coffer {
+namespace {
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::Start;
+
+// What a reader of the ledger sees: its totals, its pastes and its entries as the analysis reads them.
+std::string State(const fs::path& ledger) {
+    SqliteLedger store(ledger.string(), SqliteDatabase::Access::ReadOnly);
+    return std::to_string(store.totals().entries) + " entries, " + std::to_string(store.pastes().size()) + " pastes\n" +
+           ReadLedgerLog(store, std::nullopt).text;
+}
+
+// Root may write any file: the child runs as nobody, for whom permissions hold.
+bool AsOrdinaryUser() {
+    return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+}
+
+class LedgerFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::permissions(folder_.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        for (const auto& [log, entries] : {std::pair{small_, 500}, {big_, 40'000}, {other_, 300}}) {
+            bench::BankLogGeneratorOptions options;
+            options.entry_count = entries;
+            options.seed = entries;
+            std::ofstream(log) << bench::GenerateBankLog(options);
+        }
+        ASSERT_EQ(run({"--ledger", ledger_, "--add", small_}).status, 0);
+        before_ = State(ledger_);
+    }
+
+    struct Outcome {
+        int status = 0; // the exit status, or minus the signal that ended the program
+        std::string output;
+    };
+    // Runs coffer-cli with `args` after `setUp` in the child, and waits for it.
+    Outcome run(std::vector<std::string> args, const std::function<bool()>& setUp = {}) const {
+        args.insert(args.begin(), COFFER_CLI_PATH);
+        const fs::path output = folder_ / "output.txt";
+        const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int status = 0;
+        ::waitpid(Start(args, 0, fd, fd, setUp), &status, 0);
+        ::close(fd);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), ReadFile(output)};
+    }
+
+    testing::TempFolder folder_;
+    const std::string small_ = folder_ / "small.xml", big_ = folder_ / "big.xml", other_ = folder_ / "other.xml",
+                      ledger_ = folder_ / "ledger.sqlite";
+    std::string before_; // the ledger of the small log
+};
+
+TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
+    const std::string reference = folder_ / "reference.sqlite", killed = folder_ / "killed.sqlite";
+    fs::copy_file(ledger_, reference);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(run({"--ledger", reference, "--add", big_}).status, 0);
+    const std::chrono::duration<double> addTime = std::chrono::steady_clock::now() - start;
+    const std::string after = State(reference);
+    std::mt19937 random(25);
+    int whole = 0;
+    for (int round = 0; round < 8; ++round) {
+        fs::copy_file(ledger_, killed, fs::copy_options::overwrite_existing);
+        const pid_t pid = Start({COFFER_CLI_PATH, "--ledger", killed, "--add", big_, "--quiet"});
+        std::this_thread::sleep_for(addTime * std::uniform_real_distribution(0.2, 1.5)(random));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        const std::string state = State(killed);
+        EXPECT_TRUE(state == before_ || state == after) << "round " << round << ": " << state.substr(0, 30);
+        whole += state == after;
+        EXPECT_EQ(run({"--ledger", killed, "--info"}).status, 0);
+    }
+    std::cout << whole << " of 8 killed adds were whole, the others absent\n";
+}
+
+// Each setting of the ledger, the commands run on it with their status and a part of their message;
+// whatever fails leaves the ledger's bytes and what it holds as they were.
+TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheLedgerAsItWas) {
+    const fs::path out = folder_ / "out", readOnly = folder_ / "read-only", writable = folder_ / "writable";
+    for (const fs::path& folder : {out, readOnly, writable})
+        fs::create_directory(folder);
+    fs::permissions(out, fs::perms::all);
+    fs::permissions(writable, fs::perms::all);
+    const rlimit fileSize{1 << 20, 1 << 20};
+    const auto limited = [&] { return ::setrlimit(RLIMIT_FSIZE, &fileSize) == 0; };
+    const auto damage = [](const fs::path& file) {
+        std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(fs::file_size(file) / 2 - 8192)
+            << std::string(16384, '\xa5');
+    };
+    const std::vector<std::string> info = {"--info"}, add = {"--add", other_},
+                                   report = {"-o", (out / "r.html").string(), "--members", (out / "m.txt").string()};
+    struct Command {
+        std::vector<std::string> args;
+        int status;
+        std::string output;
+    };
+    const struct {
+        fs::path ledger;
+        std::function<void(const fs::path&)> prepare;
+        std::function<bool()> setUp;
+        std::vector<Command> commands;
+    } cases[] = {
+        {folder_ / "full.sqlite",
+         {},
+         limited,
+         {{{"--add", big_}, 2, "cannot read or write the ledger: File too large"}}},
+        {readOnly / "l.sqlite",
+         [&](const fs::path&) { fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::remove); },
+         AsOrdinaryUser,
+         {{info, 0, "Entries: 500 "},
+          {report, 0, ""},
+          {add, 2, "the ledger cannot be written (read-only file or folder)"}}},
+        {writable / "l.sqlite",
+         [](const fs::path& file) { fs::permissions(file, fs::perms::owner_write, fs::perm_options::remove); },
+         AsOrdinaryUser,
+         {{info, 0, "Entries: 500 "}, {add, 2, "the ledger cannot be written (read-only file or folder)"}}},
+        {folder_ / "damaged.sqlite",
+         damage,
+         {},
+         {{info, 2, "the file is damaged"},
+          {{"--add", small_}, 2, "the file is damaged"},
+          {report, 2, "the file is damaged"}}},
+        {folder_ / "truncated.sqlite",
+         [](const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 2); },
+         {},
+         {{info, 2, "the file is damaged"}, {add, 2, "the file is damaged"}}},
+    };
+    for (const auto& c : cases) {
+        fs::copy_file(ledger_, c.ledger);
+        if (c.prepare)
+            c.prepare(c.ledger);
+        const std::string bytes = ReadFile(c.ledger);
+        for (const Command& command : c.commands) {
+            std::vector<std::string> args = {"--ledger", c.ledger.string()};
+            args.insert(args.end(), command.args.begin(), command.args.end());
+            const Outcome outcome = run(args, c.setUp);
+            EXPECT_EQ(outcome.status, command.status) << c.ledger << ' ' << args[2] << ": " << outcome.output;
+            EXPECT_NE(outcome.output.find(command.output), std::string::npos) << outcome.output;
+            EXPECT_EQ(outcome.output.find("disk I/O error"), std::string::npos) << outcome.output;
+        }
+        EXPECT_TRUE(ReadFile(c.ledger) == bytes) << c.ledger << " was written";
+        if (c.commands.front().status == 0 || !c.prepare) {
+            EXPECT_EQ(State(c.ledger), before_) << c.ledger;
+        }
+    }
+    fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::add); // to be removed
+}
+
+// Adds wait for another program's write lock and go in once it is released, two at once both; still
+// locked after the store's time-out, an add fails and says why.
+TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
+    const std::string reference = folder_ / "reference.sqlite";
+    fs::copy_file(ledger_, reference);
+    for (const std::string& log : {big_, other_})
+        ASSERT_EQ(run({"--ledger", reference, "--add", log}).status, 0);
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(ledger_.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::vector<pid_t> adds;
+    for (const std::string& log : {big_, other_})
+        adds.push_back(Start({COFFER_CLI_PATH, "--ledger", ledger_, "--add", log, "--quiet"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const pid_t pid : adds)
+        EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the add should wait for the lock";
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    for (const pid_t pid : adds) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(State(ledger_), State(reference));
+
+    sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    SqliteLedger ledger(ledger_, SqliteDatabase::Access::ReadWrite, std::chrono::milliseconds(100));
+    try {
+        AddToLedger(ledger, ReadFile(small_), {}, 0);
+        ADD_FAILURE() << "added to a locked ledger";
+    } catch (const LedgerError& error) {
+        EXPECT_NE(
+            std::string(error.what()).find("another program kept the ledger locked for more than 100 milliseconds"),
+            std::string::npos)
+            << error.what();
+    }
+    sqlite3_close_v2(holder);
+}
+
+} // namespace
+} // namespace coffer
