@@ -39,14 +39,11 @@ std::string Reason(sqlite3* db, int code, std::chrono::milliseconds busyTimeout)
     return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
 }
 
-// Why this program may not write the file (when it is there) or create files beside it, as an error
-// number; 0 when it may.
-int WriteError(const std::string& path) {
+// Whether this program may not write the file, or create the files of the write-ahead log beside it.
+bool Unwritable(const std::string& path) {
     const std::filesystem::path file(path);
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
-    if (::access(folder.c_str(), W_OK) != 0 || (::access(file.c_str(), W_OK) != 0 && errno != ENOENT))
-        return errno;
-    return 0;
+    return ::access(folder.c_str(), W_OK) != 0 || ::access(file.c_str(), W_OK) != 0;
 }
 
 // The file as a URI that tells SQLite it never changes: read without locks and without the index file
@@ -68,10 +65,6 @@ std::string ImmutableUri(const std::string& path) {
 
 SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout)
     : path_(path), busyTimeout_(busyTimeout) {
-    const int writeError = WriteError(path);
-    if (access == Access::ReadWrite && writeError != 0)
-        throw LedgerError(path +
-                          ": the ledger cannot be written (read-only file or folder): " + std::strerror(writeError));
     // Reading opens the file for writing where the system allows it, but never creates it: the last
     // connection to close then folds the write-ahead log back and removes it and its index file.
     std::string name = path;
@@ -80,7 +73,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     // with the right to), this connection would read stale or half-written pages, and it would not see
     // adds still in a write-ahead log: so only for a file this program cannot write, and only while no
     // write-ahead log lies beside it, as one does while a program adds.
-    if (access == Access::ReadOnly && writeError != 0 && !std::filesystem::exists(path + "-wal")) {
+    if (access == Access::ReadOnly && Unwritable(path) && !std::filesystem::exists(path + "-wal")) {
         name = ImmutableUri(path);
         flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
     }

@@ -18,9 +18,9 @@ namespace coffer {
 class SqliteDatabase {
   public:
     enum class Access { ReadOnly, ReadWrite };
-    // Opens (ReadWrite: creates when missing) the file. ReadOnly writes nothing and also opens a file or
-    // folder this program may not write; ReadWrite refuses those. A write waits up to `busyTimeout` for
-    // another program's lock.
+    // Opens (ReadWrite: creates when missing) the file. ReadOnly writes nothing, and also opens a file
+    // that this program may not write, or that lies in a folder it may not write. A write waits up to
+    // `busyTimeout` for another program's lock.
     SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;

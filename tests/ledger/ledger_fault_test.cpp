@@ -101,7 +101,7 @@ TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
 // A ledger prepared so, the commands run on it with their status and a part of their output. Whatever
 // fails leaves the file's bytes as they were; a ledger that fails no read holds what it held.
 TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
-    const fs::path out = folder_ / "out", readOnly = folder_ / "read-only", writable = folder_ / "writable";
+    const fs::path out = folder_ / "out", readOnly = folder_ / "read-only 100%?#", writable = folder_ / "writable";
     for (const fs::path& folder : {out, readOnly, writable})
         fs::create_directory(folder);
     fs::permissions(out, fs::perms::all);
@@ -125,7 +125,10 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
          [&] { return ::setrlimit(RLIMIT_FSIZE, &fileSize) == 0; },
          {{{"--add", big_}, 2, "cannot read or write the ledger: File too large"}}},
         {readOnly / "l.sqlite",
-         [&](const fs::path&) { unwritable(readOnly); },
+         [&](const fs::path& file) {
+             fs::permissions(file, fs::perms::all); // only the folder is read-only
+             unwritable(readOnly);
+         },
          AsOrdinaryUser,
          {{info, 0, "Entries: 500 "}, {report, 0, ""}, {add, 2, readOnlyText}}},
         {writable / "l.sqlite", unwritable, AsOrdinaryUser, {{info, 0, "Entries: 500 "}, {add, 2, readOnlyText}}},
