@@ -51,7 +51,7 @@ class LedgerFaults : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::permissions(folder_.path(), fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
-        for (const auto& [log, entries] : {std::pair{small_, 500}, {big_, 40'000}, {other_, 300}}) {
+        for (const auto& [log, entries] : {std::pair{small_, 500}, {big_, 20'000}, {other_, 300}}) {
             bench::BankLogGeneratorOptions options;
             options.entry_count = options.seed = entries;
             std::ofstream(log) << bench::GenerateBankLog(options);
@@ -86,7 +86,7 @@ TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
     const std::chrono::duration<double> addTime = std::chrono::steady_clock::now() - start;
     const std::string after = State(reference);
     std::mt19937 random(25);
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < 6; ++round) {
         fs::copy_file(ledger_, killed, fs::copy_options::overwrite_existing);
         const pid_t pid = Start({COFFER_CLI_PATH, "--ledger", killed, "--add", big_, "--quiet"});
         std::this_thread::sleep_for(addTime * std::uniform_real_distribution(0.2, 1.5)(random));
