@@ -7,8 +7,6 @@
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -33,13 +31,6 @@ std::string State(const fs::path& ledger) {
     SqliteLedger store(ledger.string(), SqliteDatabase::Access::ReadOnly);
     return std::to_string(store.totals().entries) + " entries, " + std::to_string(store.pastes().size()) + " pastes\n" +
            ReadLedgerLog(store, std::nullopt).text;
-}
-
-void Execute(const fs::path& file, const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 // Root may write any file: the child runs as nobody, for whom permissions hold.
@@ -150,12 +141,14 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
         {folder_ / "other.db",
          [](const fs::path& file) {
              fs::remove(file);
-             Execute(file, "CREATE TABLE accounts (name TEXT)");
+             SqliteDatabase(file, SqliteDatabase::Access::ReadWrite, {}).execute("CREATE TABLE accounts (name TEXT)");
          },
          {},
          {{info, 2, notOurs}, {add, 2, notOurs}}},
         {folder_ / "newer.sqlite",
-         [](const fs::path& file) { Execute(file, "PRAGMA user_version = 99"); },
+         [](const fs::path& file) {
+             SqliteDatabase(file, SqliteDatabase::Access::ReadWrite, {}).execute("PRAGMA user_version = 99");
+         },
          {},
          {{info, 2, "of a newer Coffer (version 99)"}, {add, 2, "of a newer Coffer (version 99)"}}},
     };
@@ -165,11 +158,9 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
             c.prepare(c.ledger);
         const std::string bytes = ReadFile(c.ledger);
         for (const auto& [args, status, output] : c.commands) {
-            const auto [actualStatus, actualOutput] = [&] {
-                std::vector<std::string> all = {"--ledger", c.ledger.string()};
-                all.insert(all.end(), args.begin(), args.end());
-                return run(all, c.setUp);
-            }();
+            std::vector<std::string> all = {"--ledger", c.ledger.string()};
+            all.insert(all.end(), args.begin(), args.end());
+            const auto [actualStatus, actualOutput] = run(all, c.setUp);
             EXPECT_EQ(actualStatus, status) << c.ledger << ' ' << args[0] << ": " << actualOutput;
             EXPECT_NE(actualOutput.find(output), std::string::npos) << actualOutput;
         }
@@ -188,16 +179,15 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
     fs::copy_file(ledger_, reference);
     for (const std::string& log : {big_, other_})
         ASSERT_EQ(run({"--ledger", reference, "--add", log}).first, 0);
-    sqlite3* holder = nullptr;
-    ASSERT_EQ(sqlite3_open(ledger_.c_str(), &holder), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    SqliteDatabase holder(ledger_, SqliteDatabase::Access::ReadWrite, {});
+    holder.execute("BEGIN IMMEDIATE");
     std::vector<pid_t> adds;
     for (const std::string& log : {big_, other_})
         adds.push_back(Start({COFFER_CLI_PATH, "--ledger", ledger_, "--add", log, "--quiet"}));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     for (const pid_t pid : adds)
         EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the add should wait for the lock";
-    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    holder.execute("ROLLBACK");
     for (const pid_t pid : adds) {
         int status = 0;
         ::waitpid(pid, &status, 0);
@@ -205,7 +195,7 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
     }
     EXPECT_EQ(State(ledger_), State(reference));
 
-    sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    holder.execute("BEGIN IMMEDIATE");
     SqliteLedger ledger(ledger_, SqliteDatabase::Access::ReadWrite, std::chrono::milliseconds(100));
     try {
         AddToLedger(ledger, ReadFile(small_), {}, 0);
@@ -216,7 +206,6 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
             std::string::npos)
             << error.what();
     }
-    sqlite3_close_v2(holder);
 }
 
 } // namespace
