@@ -13,12 +13,16 @@
 
 #include <QApplication>
 #include <QSettings>
+#include <csignal>
 #include <memory>
 
 int main(int argc, char** argv) {
     using namespace coffer;
     if (AnswerInformationRequest(argc, argv))
         return 0;
+    // A file size limit then fails the write that reaches it (EFBIG, named in the message) instead of
+    // killing the program half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // wanted by the embedded browsers
     QApplication app(argc, argv);
     EndOnSignals([] { QApplication::closeAllWindows(); }); // as Exit would, settings kept

@@ -372,6 +372,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     }
     if (!options.quiet && hooks.selection.period)
         err << OutsidePeriodText(result.outsidePeriod + (ledgerLog ? ledgerLog->leftOut : 0)) << '\n';
+    if (!options.quiet && ledgerLog && ledgerLog->undated > 0)
+        err << UndatedLeftOutText(ledgerLog->undated) << '\n';
     if (!options.quiet && result.repeatedEntries > 0)
         err << RepeatedEntriesText(result.repeatedEntries) << '\n';
     for (const std::string& text : options.quiet ? std::vector<std::string>() : LeftOutTexts(result))

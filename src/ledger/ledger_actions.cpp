@@ -63,9 +63,17 @@ LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& peri
     store.forEachEntry(period, [&writer](const LedgerEntry& entry) { writer.add(entry); });
     LedgerLog log;
     log.text = writer.text(store.guild());
-    if (period)
-        log.leftOut = store.totals().entries - writer.copies();
+    if (period) {
+        const LedgerTotals totals = store.totals();
+        log.undated = totals.untimed;
+        log.leftOut = totals.entries - totals.untimed - writer.copies();
+    }
     return log;
+}
+
+std::string UndatedLeftOutText(std::uint64_t entries) {
+    return std::to_string(entries) +
+           " entries without a readable time were left out: they are in no period, only in a report of everything";
 }
 
 } // namespace coffer

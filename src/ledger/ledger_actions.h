@@ -34,10 +34,15 @@ std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddR
 
 struct LedgerLog {
     LogText text;              // a bank log of the period's entries, for RunAnalysisInPlace
-    std::uint64_t leftOut = 0; // entries outside the period or without a readable time
+    std::uint64_t leftOut = 0; // entries with a time outside the period
+    std::uint64_t undated = 0; // entries without a readable time, which only "everything" holds
 };
 
-// The entries whose own time lies in the period (every one when there is none), in the analysis' order.
+// The entries whose own time lies in the period (every one, those without a time too, when there is
+// none), in the analysis' order.
 LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period);
+
+// The status line of the entries without a readable time that a period left out.
+std::string UndatedLeftOutText(std::uint64_t entries);
 
 } // namespace coffer

@@ -6,21 +6,31 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <unistd.h>
 
 namespace coffer {
 namespace {
 
-constexpr int kBusyTimeoutMs = 60'000;
+std::string WaitText(std::chrono::milliseconds wait) {
+    return wait >= std::chrono::seconds(1) ? std::to_string(wait.count() / 1000) + " seconds"
+                                           : std::to_string(wait.count()) + " milliseconds";
+}
 
 // The cause in the user's words; the system's error number says more than SQLite's "disk I/O error".
-std::string Reason(sqlite3* db, int code) {
-    const int systemError = db != nullptr ? sqlite3_system_errno(db) : 0;
+std::string Reason(sqlite3* db, int code, std::chrono::milliseconds busyTimeout) {
+    // SQLite keeps the error number only where the failing call reported it: after a failed write of
+    // the write-ahead log it says 0, while errno still holds the cause (EFBIG past a file size limit).
+    const int lastError = errno;
+    int systemError = db != nullptr ? sqlite3_system_errno(db) : 0;
+    if (systemError == 0 && (code & 0xff) == SQLITE_IOERR)
+        systemError = lastError;
     switch (code & 0xff) {
-    case SQLITE_FULL:
-        return systemError == EFBIG ? "the file has reached the size limit" : "the disk is full";
+    case SQLITE_FULL: // said without an error number when the disk is full
+        return std::strerror(systemError != 0 ? systemError : ENOSPC);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return "another program kept the ledger locked for more than a minute";
+        return "another program kept the ledger locked for more than " + WaitText(busyTimeout);
     case SQLITE_READONLY:
         return "the ledger cannot be written (read-only file or folder)";
     case SQLITE_CORRUPT:
@@ -34,20 +44,52 @@ std::string Reason(sqlite3* db, int code) {
     return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
 }
 
+// Whether this program may not write the file, or create the files of the write-ahead log beside it.
+bool Unwritable(const std::string& path) {
+    const std::filesystem::path file(path);
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    return ::access(folder.c_str(), W_OK) != 0 || ::access(file.c_str(), W_OK) != 0;
+}
+
+// The file as a URI that tells SQLite it never changes: read without locks and without the index file
+// of the write-ahead log, which a read-only folder cannot hold.
+std::string ImmutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : std::filesystem::absolute(path).string()) {
+        if (c == '%' || c == '?' || c == '#') {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            uri += {'%', kHex[static_cast<unsigned char>(c) >> 4], kHex[c & 0xf]};
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
 } // namespace
 
-SqliteDatabase::SqliteDatabase(const std::string& path, Access access) : path_(path) {
+SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout)
+    : path_(path), busyTimeout_(busyTimeout) {
     // Reading opens the file for writing where the system allows it, but never creates it: the last
     // connection to close then folds the write-ahead log back and removes it and its index file.
-    const int flags = access == Access::ReadOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int code = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::string name = path;
+    int flags = access == Access::ReadOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    // A file that cannot change is read as immutable. Were another program to write it meanwhile (one
+    // with the right to), this connection would read stale or half-written pages, and it would not see
+    // adds still in a write-ahead log: so only for a file this program cannot write, and only while no
+    // write-ahead log lies beside it, as one does while a program adds.
+    if (access == Access::ReadOnly && Unwritable(path) && !std::filesystem::exists(path + "-wal")) {
+        name = ImmutableUri(path);
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    }
+    const int code = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
-        const std::string reason = Reason(db_, code);
+        const std::string reason = Reason(db_, code, busyTimeout);
         sqlite3_close_v2(db_); // the constructor throws: no destructor closes it
         throw LedgerError(path + ": cannot open the ledger: " + reason);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, static_cast<int>(busyTimeout.count()));
     // Not even that until the file is known to be a ledger: a file of another program is never written.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     if (access == Access::ReadOnly)
@@ -68,7 +110,8 @@ void SqliteDatabase::execute(const char* sql) {
 }
 
 void SqliteDatabase::fail(const std::string& what, int code) const {
-    throw LedgerError(path_ + ": " + what + ": " + Reason(db_, code));
+    const std::string reason = Reason(db_, code, busyTimeout_); // first, while errno is the failure's
+    throw LedgerError(path_ + ": " + what + ": " + reason);
 }
 
 SqliteStatement::SqliteStatement(SqliteDatabase& db, const char* sql) : db_(db) {

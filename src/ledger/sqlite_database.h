@@ -4,6 +4,7 @@
 // write-ahead log's checkpoints), and one write transaction at a time. Every failure throws a
 // LedgerError that names its cause.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,9 +18,10 @@ namespace coffer {
 class SqliteDatabase {
   public:
     enum class Access { ReadOnly, ReadWrite };
-    // Opens (ReadWrite: creates when missing) the file, with a busy time-out of a minute. ReadOnly
-    // writes nothing.
-    SqliteDatabase(const std::string& path, Access access);
+    // Opens (ReadWrite: creates when missing) the file. ReadOnly writes nothing, and also opens a file
+    // that this program may not write, or that lies in a folder it may not write. A write waits up to
+    // `busyTimeout` for another program's lock.
+    SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
@@ -36,6 +38,7 @@ class SqliteDatabase {
   private:
     sqlite3* db_ = nullptr;
     std::string path_;
+    std::chrono::milliseconds busyTimeout_;
 };
 
 class SqliteStatement {

@@ -89,14 +89,16 @@ void CheckHeader(const std::string& path) {
         throw LedgerError(path + " is not a Coffer ledger.");
 }
 
-SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access) {
+SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std::chrono::milliseconds busyTimeout) {
     CheckHeader(path);
-    return SqliteDatabase(path, access);
+    return SqliteDatabase(path, access, busyTimeout);
 }
 
 } // namespace
 
-SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access) : db_(Open(path, access)) {
+SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access,
+                           std::chrono::milliseconds busyTimeout)
+    : db_(Open(path, access, busyTimeout)) {
     checkFile(access == SqliteDatabase::Access::ReadWrite);
 }
 

@@ -3,6 +3,7 @@
 // the log behind; a closed pipe, a lack of memory and its own standard input as an output end it with
 // status 2.
 #include "support/bank_log_text.h"
+#include "support/child_process.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
 
@@ -22,6 +23,7 @@
 namespace coffer {
 namespace {
 namespace fs = std::filesystem;
+using testing::Start;
 
 // Whether the process holds a file whose name starts with "temp-" open.
 bool HoldsTemporaryCopy(pid_t pid) {
@@ -39,24 +41,6 @@ constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
 #endif
-
-// Starts the program `args[0]` with the rest of `args`, standard input, output and error on the given
-// descriptors, in at most `memory` bytes of address space.
-pid_t Start(std::vector<std::string> args, int in = 0, int out = 1, int err = 2, rlim_t memory = RLIM_INFINITY) {
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const rlimit limit{memory, memory};
-        if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
 
 TEST(CliSignal, SignalsEndTheRunAndLeaveNoTemporaryCopy) {
     const testing::TempFolder folder; // the program's own folder, where its temporary copy goes
@@ -106,7 +90,9 @@ TEST(CliSignal, ClosedPipeEndlessInputAndStandardInputAsOutputEndWithStatus2) {
     for (const auto& c : std::span(cases).first(kSanitized ? 2 : 3)) {
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int status = 0;
-        ::waitpid(Start(c.args, c.in, c.out, errFd, kSanitized ? RLIM_INFINITY : rlim_t{150} << 20), &status, 0);
+        const rlim_t memory = kSanitized ? RLIM_INFINITY : rlim_t{150} << 20;
+        const rlimit limit{memory, memory};
+        ::waitpid(Start(c.args, c.in, c.out, errFd, [&] { return ::setrlimit(RLIMIT_AS, &limit) == 0; }), &status, 0);
         ::close(errFd);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.args[1] << ' ' << status;
         EXPECT_EQ(testing::ReadFile(err).rfind(c.errStart, 0), 0u) << testing::ReadFile(err);

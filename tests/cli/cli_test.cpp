@@ -1,5 +1,6 @@
 #include "analysis/analysis_run.h"
 #include "cli/cli.h"
+#include "ledger/ledger_actions.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
 
@@ -170,6 +171,12 @@ TEST_F(CliTest, PeriodAndRepeatedEntries) {
     const std::string html = ReadFile(report);
     EXPECT_NE(html.find("<b>Period:</b> 05.01.2009 to the end of the log<BR><BR>"), std::string::npos);
     EXPECT_NE(html.find("Gold Balance: 2<BR>"), std::string::npos) << "Bob's 2.5 gold once, as whole gold";
+    // A ledger of the page and of Dee's entry without a time: the period leaves out Ann's and, said apart, Dee's.
+    const std::string ledger = (folder_ / "l.sqlite").string(),
+                      dee = "<banklog money=\"7\" player=\"Dee\" type=\"4\"/>";
+    ASSERT_EQ(run({"--ledger", ledger, "--add", write("undated.xml", page + dee).string()}), 0) << err;
+    ASSERT_EQ(run({"--ledger", ledger, "-o", report.string(), "--from", "2009-01-05"}), 0) << err;
+    EXPECT_NE(err.find(OutsidePeriodText(1) + "\n" + UndatedLeftOutText(1) + "\n"), std::string::npos) << err;
 }
 
 // --lookup asks the --item-db site for the items' values; the report links that site either way.
