@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace coffer {
 namespace {
@@ -36,7 +37,8 @@ std::string Reason(sqlite3* db, int code) {
 
 } // namespace
 
-SqliteDatabase::SqliteDatabase(const std::string& path, Access access) : path_(path) {
+SqliteDatabase::SqliteDatabase(const std::string& path, Access access, LockWait lockWait)
+    : path_(path), lockWait_(std::move(lockWait)) {
     // Reading opens the file for writing where the system allows it, but never creates it: the last
     // connection to close then folds the write-ahead log back and removes it and its index file.
     const int flags = access == Access::ReadOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
@@ -47,11 +49,26 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access) : path_(p
         throw LedgerError(path + ": cannot open the ledger: " + reason);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (lockWait_)
+        sqlite3_busy_handler(db_, &SqliteDatabase::waitForLock, this);
+    else
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     // Not even that until the file is known to be a ledger: a file of another program is never written.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     if (access == Access::ReadOnly)
         execute("PRAGMA query_only = 1");
+}
+
+int SqliteDatabase::waitForLock(void* self, int tries) {
+    auto& db = *static_cast<SqliteDatabase*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (tries == 0)
+        db.waitStart_ = now;
+    const auto waited = now - db.waitStart_;
+    if (waited >= std::chrono::milliseconds(kBusyTimeoutMs) || (waited >= std::chrono::seconds(1) && !db.lockWait_()))
+        return 0;
+    sqlite3_sleep(tries < 10 ? 2 : 20);
+    return 1;
 }
 
 void SqliteDatabase::checkpointOnClose() {

@@ -4,7 +4,9 @@
 // write-ahead log's checkpoints), and one write transaction at a time. Every failure throws a
 // LedgerError that names its cause.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,12 +16,17 @@ struct sqlite3_stmt;
 
 namespace coffer {
 
+// Asked while an action waits for another program's lock, once the wait has lasted a second, before each
+// further try: a program can say that it is waiting. False gives the wait up; the action then fails as
+// it would after the busy time-out.
+using LockWait = std::function<bool()>;
+
 class SqliteDatabase {
   public:
     enum class Access { ReadOnly, ReadWrite };
     // Opens (ReadWrite: creates when missing) the file, with a busy time-out of a minute. ReadOnly
     // writes nothing.
-    SqliteDatabase(const std::string& path, Access access);
+    SqliteDatabase(const std::string& path, Access access, LockWait lockWait = {});
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
@@ -34,8 +41,13 @@ class SqliteDatabase {
     [[noreturn]] void fail(const std::string& what, int code) const;
 
   private:
+    // SQLite's busy handler: waits out the busy time-out, asking lockWait_ on the way.
+    static int waitForLock(void* self, int tries);
+
     sqlite3* db_ = nullptr;
     std::string path_;
+    LockWait lockWait_;
+    std::chrono::steady_clock::time_point waitStart_;
 };
 
 class SqliteStatement {

@@ -13,8 +13,8 @@ class SqliteLedger : public LedgerStore {
   public:
     // ReadWrite creates a missing file and brings an older ledger up to date; ReadOnly never creates or
     // writes a file. Throws LedgerError for a file that is not a ledger of this program, of a newer
-    // version, or that cannot be opened.
-    SqliteLedger(const std::string& path, SqliteDatabase::Access access);
+    // version, or that cannot be opened. `lockWait` hears of waits for another program's lock.
+    SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait = {});
 
     AddOutcome add(const LedgerAddition& addition) override;
     std::optional<GuildIdentity> guild() override;

@@ -82,14 +82,15 @@ void CheckHeader(const std::string& path) {
         throw LedgerError(path + " is not a Coffer ledger.");
 }
 
-SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access) {
+SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait) {
     CheckHeader(path);
-    return SqliteDatabase(path, access);
+    return SqliteDatabase(path, access, lockWait);
 }
 
 } // namespace
 
-SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access) : db_(Open(path, access)) {
+SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait)
+    : db_(Open(path, access, lockWait)) {
     checkFile(access == SqliteDatabase::Access::ReadWrite);
 }
 
