@@ -238,6 +238,16 @@ TEST(LedgerTest, RefusesWhatIsNotItsOwn) {
         EXPECT_EQ(ledger.totals().entries, 1u);
         EXPECT_EQ(ledger.pastes().size(), 1u) << "the same entries with a guild key are the same paste";
     }
+
+    // While another program holds the write lock, the wait is told from its first second on, and may
+    // be given up.
+    SqliteDatabase otherProgram((folder / "l.sqlite").string(), SqliteDatabase::Access::ReadWrite);
+    SqliteTransaction lock(otherProgram);
+    int asked = 0;
+    SqliteLedger waiting((folder / "l.sqlite").string(), SqliteDatabase::Access::ReadWrite,
+                         [&asked] { return ++asked < 3; });
+    EXPECT_THROW(AddToLedger(waiting, page("Iron Lanterns") + entry, {}, 0), LedgerError);
+    EXPECT_EQ(asked, 3);
 }
 
 } // namespace
