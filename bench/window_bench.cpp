@@ -178,6 +178,10 @@ void AddToLedger(Form1Harness& harness, const QStringList& logs, const QString& 
         QElapsedTimer clock;
         gaps.start();
         clock.start();
+        if (log == logs.last()) // the add's progress and its Cancel
+            QTimer::singleShot(300, &harness.window(), [&harness, &folder] {
+                harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-adding.png")));
+            });
         add->click();
         coffer::test::RunUntil([add] { return add->isEnabled(); }, 120000);
         std::printf("ledger add of %s: %lld ms, longest event gap %lld ms\n", qPrintable(log),

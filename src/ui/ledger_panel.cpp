@@ -56,14 +56,20 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     progress_->setFormat(QStringLiteral("Adding: %p%"));
     cmdCancel_ = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdLedgerCancel");
     cmdCancel_->setFocusPolicy(Qt::NoFocus);
+    // The add's progress goes last, so that nothing moves when it shows.
     actions->addWidget(cmdAdd_);
-    actions->addWidget(progress_, 1);
-    actions->addWidget(cmdCancel_);
     actions->addSpacing(24);
     actions->addWidget(cmdAnalyze_);
     actions->addWidget(new QLabel(QStringLiteral("Period:"), this));
     actions->addWidget(cmbPeriod_);
-    actions->addStretch();
+    actions->addSpacing(24);
+    actions->addWidget(progress_, 1);
+    actions->addWidget(cmdCancel_);
+    for (QWidget* shownWhileAdding : std::initializer_list<QWidget*>{progress_, cmdCancel_}) {
+        QSizePolicy policy = shownWhileAdding->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        shownWhileAdding->setSizePolicy(policy);
+    }
     showAdding(false);
 
     lblStatus_ = Named(new QLabel(this), "lblLedgerStatus");
