@@ -1,9 +1,11 @@
 // The Guild Ledger panel: the box's text added as pastes, the pastes and the gap between them, a period
-// analysed from the ledger, and the ledger in use found again at the next start.
+// analysed from the ledger, an add that waits for another program and is cancelled, and the ledger in
+// use found again at the next start.
 
 #include "analysis/analysis_run.h"
 #include "analysis/transaction_totals.h"
 #include "ledger/ledger_gaps.h"
+#include "ledger/sqlite_database.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/stats_table_model.h"
 
@@ -73,6 +75,20 @@ class Form1LedgerTest : public QObject {
         QCOMPARE(test::Shown(harness.window().memberModel(), {kCharacter}), QStringList{"Ann"});
         QVERIFY(harness.status().contains(QString::fromStdString(OutsidePeriodText(2))));
 
+        { // another program holds the ledger's write lock: the add waits, says so, and can be cancelled
+            SqliteDatabase otherProgram(harness.folder().toStdString() + "/guild.sqlite",
+                                        SqliteDatabase::Access::ReadWrite);
+            SqliteTransaction lock(otherProgram);
+            harness.setLog(Paste("Cid", now));
+            harness.click("cmdLedgerAdd");
+            auto* status = harness.find<QLabel>("lblLedgerStatus");
+            QVERIFY(RunUntil([status] { return status->text().startsWith(QLatin1String("Waiting for another")); },
+                             10000));
+            QVERIFY(!harness.find<QPushButton>("cmdAnalyze")->isEnabled());
+            harness.click("cmdLedgerCancel");
+            QVERIFY(LedgerIdle(harness));
+            QCOMPARE(status->text(), QString::fromLatin1(AddCancelled().what()));
+        }
         harness.restart();
         QVERIFY(LedgerIdle(harness));
         QCOMPARE(harness.find<QLineEdit>("txtLedgerFile")->text(), harness.folder() + QStringLiteral("/guild.sqlite"));
