@@ -12,8 +12,8 @@
 namespace coffer {
 
 std::string LedgerWriteRefusal(const std::string& file) {
-    const std::filesystem::path path = std::filesystem::absolute(file);
     std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(file, error);
     const bool exists = std::filesystem::exists(path, error);
     // SQLite writes its journal files beside the ledger: the folder must take them.
     if ((exists && ::access(path.c_str(), W_OK) != 0) || ::access(path.parent_path().c_str(), W_OK) != 0)
@@ -51,10 +51,6 @@ void LedgerJob::add(const std::string& file, LogText text, std::int64_t addedAt)
         const std::string_view log = JoinedText(text, joined);
         if (!LooksLikeBankLog(log)) {
             results.error = kNoXmlMessage;
-            return;
-        }
-        if (std::string refusal = LedgerWriteRefusal(file); !refusal.empty()) {
-            results.error = std::move(refusal);
             return;
         }
         const std::stop_token stop = stop_.get_token();

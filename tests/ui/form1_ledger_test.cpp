@@ -82,8 +82,8 @@ class Form1LedgerTest : public QObject {
             harness.setLog(Paste("Cid", now));
             harness.click("cmdLedgerAdd");
             auto* status = harness.find<QLabel>("lblLedgerStatus");
-            QVERIFY(RunUntil([status] { return status->text().startsWith(QLatin1String("Waiting for another")); },
-                             10000));
+            QVERIFY(
+                RunUntil([status] { return status->text().startsWith(QLatin1String("Waiting for another")); }, 10000));
             QVERIFY(!harness.find<QPushButton>("cmdAnalyze")->isEnabled());
             harness.click("cmdLedgerCancel");
             QVERIFY(LedgerIdle(harness));
