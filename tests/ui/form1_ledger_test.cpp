@@ -1,6 +1,6 @@
 // The Guild Ledger panel: the box's text added as pastes, the pastes and the gap between them, a period
-// analysed from the ledger, an add that waits for another program and is cancelled, and the ledger in
-// use found again at the next start.
+// analysed from the ledger, an add that waits for another program and is cancelled, a file that is not
+// a ledger refused, and the ledger in use found again at the next start.
 
 #include "analysis/analysis_run.h"
 #include "analysis/transaction_totals.h"
@@ -89,6 +89,11 @@ class Form1LedgerTest : public QObject {
             QVERIFY(LedgerIdle(harness));
             QCOMPARE(status->text(), QString::fromLatin1(AddCancelled().what()));
         }
+        // A file that is not a ledger is refused with a message, and the ledger in use stays.
+        harness.dialogs().openAnswers << harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n");
+        harness.click("cmdLedgerOpen");
+        QVERIFY(LedgerIdle(harness));
+        QCOMPARE(harness.dialogs().warnings, QStringList{harness.folder() + "/notes.txt is not a Coffer ledger."});
         harness.restart();
         QVERIFY(LedgerIdle(harness));
         QCOMPARE(harness.find<QLineEdit>("txtLedgerFile")->text(), harness.folder() + QStringLiteral("/guild.sqlite"));
