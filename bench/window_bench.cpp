@@ -1,9 +1,10 @@
 // Drives the real main window (offscreen or under a display) through a large import, an analysis and
 // list sorts and searches, and prints how long each took and the longest time the window went without handling
 // its events. With --screenshots DIR it also saves a picture of the import in progress and of every panel
-// after the analysis.
+// after the analysis; each --ledger-log FILE is then added to the window's guild ledger as a paste, and
+// the Guild Ledger panel pictured.
 //
-//   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR]
+//   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR [--ledger-log FILE]...]
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
 
 #include "analysis/transaction_totals.h"
@@ -166,6 +167,30 @@ void SaveScreenshots(Form1Harness& harness, const QString& folder) {
         about->grab().save(QDir(folder).filePath(QStringLiteral("about.png")));
 }
 
+// Adds each log as a paste through the box and "Add the bank log to the ledger", then pictures the panel.
+void AddToLedger(Form1Harness& harness, const QStringList& logs, const QString& folder) {
+    harness.click("cmdLedger");
+    auto* add = harness.find<QAbstractButton>("cmdLedgerAdd");
+    coffer::test::RunUntil([add] { return add->isEnabled(); }, 120000);
+    for (const QString& log : logs) {
+        harness.setLog(coffer::test::ReadAll(log).toStdString());
+        EventGapMeter gaps;
+        QElapsedTimer clock;
+        gaps.start();
+        clock.start();
+        if (log == logs.last()) // the add's progress and its Cancel
+            QTimer::singleShot(300, &harness.window(), [&harness, &folder] {
+                harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-adding.png")));
+            });
+        add->click();
+        coffer::test::RunUntil([add] { return add->isEnabled(); }, 120000);
+        std::printf("ledger add of %s: %lld ms, longest event gap %lld ms\n", qPrintable(log),
+                    static_cast<long long>(clock.elapsed()), static_cast<long long>(gaps.stop()));
+    }
+    QTest::qWait(300);
+    harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger.png")));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -174,6 +199,7 @@ int main(int argc, char** argv) {
     std::size_t entries = 100000;
     QString logPath;
     QString screenshots;
+    QStringList ledgerLogs;
     QSize size(1280, 800);
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--import-scaling")))
@@ -185,6 +211,8 @@ int main(int argc, char** argv) {
             logPath = args[i + 1];
         else if (args[i] == u"--screenshots")
             screenshots = args[i + 1];
+        else if (args[i] == u"--ledger-log")
+            ledgerLogs << args[i + 1];
         else if (args[i] == u"--size")
             size = QSize(args[i + 1].section(u'x', 0, 0).toInt(), args[i + 1].section(u'x', 1, 1).toInt());
     }
@@ -243,9 +271,10 @@ int main(int argc, char** argv) {
         std::printf("sort item list by column %d: %lld ms\n", column, static_cast<long long>(clock.elapsed()));
     }
     TimeSearch(harness.find<QLineEdit>("txtFindItem"), items, QStringLiteral("member12"), "item list");
-    if (!screenshots.isEmpty())
+    if (!screenshots.isEmpty()) {
         SaveScreenshots(harness, screenshots);
-    else
+        AddToLedger(harness, ledgerLogs, screenshots);
+    } else
         MillionRowList();
     return done ? 0 : 1;
 }

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     QSettings store; // the user's own, under the company and program names
     Form1Settings settings{product, product.website, DataFolder(), WorkFolder()};
     settings.store = &store;
+    settings.defaultLedger = UserDataFolder() / "ledger.sqlite";
     std::unique_ptr<Form1> form1;
     SplashWindow frmSplash([&] {
         form1 = std::make_unique<Form1>(settings, Form1Services{&dialogs, &launcher, WebPriceSources(kItemDatabaseBase),

@@ -3,7 +3,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/bank_log_scanner.h"
 #include "cli/cli.h"
-#include "ledger/ledger_log.h"
+#include "ledger/ledger_file.h"
 #include "ledger/sqlite_ledger.h"
 
 #include <algorithm>
@@ -23,20 +23,6 @@ constexpr const char* kReportOptions[] = {"report", "members", "items",  "csv", 
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-std::uint64_t SizeWithLogs(const std::string& file) {
-    std::uint64_t size = 0;
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::error_code error;
-        const auto part = std::filesystem::file_size(file + suffix, error);
-        size += error ? 0 : part;
-    }
-    return size;
-}
-
-std::string TimeOrNone(const std::optional<std::int64_t>& ms) {
-    return ms ? LocalTimeText(*ms) : "-";
 }
 
 // Every file its own paste, in its own transaction; stops at the first that fails, those before it added.
@@ -59,15 +45,8 @@ int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFile
     return kCliSuccess;
 }
 
-// Opens a ledger that must be there already.
-SqliteLedger OpenExisting(const std::string& file) {
-    if (!std::filesystem::exists(file))
-        throw LedgerError(file + ": there is no such ledger");
-    return SqliteLedger(file, SqliteDatabase::Access::ReadOnly);
-}
-
 int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
-    SqliteLedger other = OpenExisting(options.other);
+    SqliteLedger other = OpenExistingLedger(options.other);
     std::error_code error;
     if (std::filesystem::equivalent(options.file, options.other, error))
         throw LedgerError(options.other + " is the ledger itself: a ledger is not merged into itself");
@@ -83,25 +62,19 @@ int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
 }
 
 void Info(const LedgerCliOptions& options, std::ostream& out) {
-    SqliteLedger ledger = OpenExisting(options.file);
-    const std::optional<GuildIdentity> guild = ledger.guild();
-    const LedgerTotals totals = ledger.totals();
-    const std::vector<PasteRecord> pastes = ledger.pastes();
-    out << "Ledger: " << options.file << '\n'
-        << "Guild: " << (guild ? GuildText(*guild) : "none named yet") << '\n'
-        << "Entries: " << totals.entries << " (" << totals.untimed << " without a readable time)\n"
-        << "First entry: " << TimeOrNone(totals.firstTs) << '\n'
-        << "Last entry: " << TimeOrNone(totals.lastTs) << '\n'
-        << "File size: " << SizeWithLogs(options.file) << " bytes\n"
-        << "Pastes: " << pastes.size() << '\n';
-    for (const PasteRecord& paste : pastes)
-        out << "  added " << LocalTimeText(paste.addedAt) << ", " << paste.entries << " entries, " << paste.copiesAdded
-            << " new, from " << TimeOrNone(paste.firstTs) << " to " << TimeOrNone(paste.lastTs) << ", "
-            << (paste.guild ? GuildText(*paste.guild) : "no guild named") << ", "
-            << (paste.fileName.empty() ? "pasted text" : paste.fileName) << '\n';
-    const std::vector<TimeGap> gaps = FindGaps(pastes);
-    out << "Gaps: " << gaps.size() << '\n';
-    for (const TimeGap& gap : gaps)
+    SqliteLedger ledger = OpenExistingLedger(options.file);
+    const LedgerSummary summary = ReadLedgerSummary(ledger, options.file);
+    out << "Ledger: " << options.file << '\n';
+    for (const std::string& line : LedgerTotalsLines(summary))
+        out << line << '\n';
+    out << "Pastes: " << summary.pastes.size() << '\n';
+    for (const PasteRecord& paste : summary.pastes) {
+        const PasteFields field = PasteFieldTexts(paste);
+        out << "  added " << field[0] << ", " << field[1] << " entries, " << field[2] << " new, from " << field[3]
+            << " to " << field[4] << ", " << field[5] << ", " << field[6] << '\n';
+    }
+    out << "Gaps: " << summary.gaps.size() << '\n';
+    for (const TimeGap& gap : summary.gaps)
         out << GapText(gap) << '\n';
 }
 
@@ -163,7 +136,7 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
 std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
                                              std::ostream& err) {
     try {
-        SqliteLedger ledger = OpenExisting(file);
+        SqliteLedger ledger = OpenExistingLedger(file);
         return ReadLedgerLog(ledger, period);
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';

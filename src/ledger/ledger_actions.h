@@ -33,7 +33,7 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other);
 std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddReport& report);
 
 struct LedgerLog {
-    LogText text;              // a bank log of the period's entries, for RunAnalysisInPlace
+    HugeText text;             // a bank log of the period's entries, for RunAnalysisInPlace
     std::uint64_t leftOut = 0; // entries with a time outside the period
     std::uint64_t undated = 0; // entries without a readable time, which only "everything" holds
 };

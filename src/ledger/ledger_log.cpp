@@ -24,7 +24,7 @@ void LedgerLogWriter::add(const LedgerEntry& entry) {
     bytes_ += (entry.text.size() + 1) * entry.copies;
 }
 
-LogText LedgerLogWriter::text(const std::optional<GuildIdentity>& guild) {
+HugeText LedgerLogWriter::text(const std::optional<GuildIdentity>& guild) {
     std::ranges::sort(placed_, [](const Placed& a, const Placed& b) {
         if (a.order.time != b.order.time)
             return a.order.time > b.order.time;
@@ -32,7 +32,7 @@ LogText LedgerLogWriter::text(const std::optional<GuildIdentity>& guild) {
             return a.order.rank < b.order.rank;
         return a.text < b.text;
     });
-    LogText text;
+    HugeText text;
     text.reserve(bytes_ + 256);
     text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     // The scanner reads a guild key's values between quotes, which they therefore never hold.

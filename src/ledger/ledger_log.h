@@ -15,7 +15,7 @@ namespace coffer {
 
 // A log text of many megabytes, on huge pages: on this kind of machine the first touch of fresh memory
 // costs far more per 4 KiB page than per 2 MiB one.
-using LogText = std::basic_string<char, std::char_traits<char>, HugePageAllocator<char>>;
+using HugeText = std::basic_string<char, std::char_traits<char>, HugePageAllocator<char>>;
 
 // Takes a ledger's entries in any order and writes them as one page of bank log under the guild's key
 // line, each entry's text as many times as it has copies: newest first; an entry without a time where
@@ -26,7 +26,7 @@ class LedgerLogWriter {
     void add(const LedgerEntry& entry);
     // Of the entries added so far, every copy.
     std::uint64_t copies() const { return copies_; }
-    LogText text(const std::optional<GuildIdentity>& guild);
+    HugeText text(const std::optional<GuildIdentity>& guild);
 
   private:
     struct Placed {

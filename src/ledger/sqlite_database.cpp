@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
+#include <utility>
 
 namespace coffer {
 namespace {
@@ -68,8 +69,9 @@ std::string ImmutableUri(const std::string& path) {
 
 } // namespace
 
-SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout)
-    : path_(path), busyTimeout_(busyTimeout) {
+SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout,
+                               LockWait lockWait)
+    : path_(path), busyTimeout_(busyTimeout), lockWait_(std::move(lockWait)) {
     // Reading opens the file for writing where the system allows it, but never creates it: the last
     // connection to close then folds the write-ahead log back and removes it and its index file.
     std::string name = path;
@@ -89,11 +91,23 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
         throw LedgerError(path + ": cannot open the ledger: " + reason);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, static_cast<int>(busyTimeout.count()));
+    sqlite3_busy_handler(db_, &SqliteDatabase::waitForLock, this);
     // Not even that until the file is known to be a ledger: a file of another program is never written.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     if (access == Access::ReadOnly)
         execute("PRAGMA query_only = 1");
+}
+
+int SqliteDatabase::waitForLock(void* self, int tries) {
+    auto& db = *static_cast<SqliteDatabase*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (tries == 0)
+        db.waitStart_ = now;
+    const auto waited = now - db.waitStart_;
+    if (waited >= db.busyTimeout_ || (waited >= std::chrono::seconds(1) && db.lockWait_ && !db.lockWait_()))
+        return 0;
+    sqlite3_sleep(tries < 10 ? 2 : 20);
+    return 1;
 }
 
 void SqliteDatabase::checkpointOnClose() {

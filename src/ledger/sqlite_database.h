@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,13 +16,19 @@ struct sqlite3_stmt;
 
 namespace coffer {
 
+// Asked while an action waits for another program's lock, once the wait has lasted a second, before each
+// further try: a program can say that it is waiting. False gives the wait up; the action then fails as
+// it would after the busy time-out.
+using LockWait = std::function<bool()>;
+
 class SqliteDatabase {
   public:
     enum class Access { ReadOnly, ReadWrite };
     // Opens (ReadWrite: creates when missing) the file. ReadOnly writes nothing, and also opens a file
-    // that this program may not write, or that lies in a folder it may not write. A write waits up to
-    // `busyTimeout` for another program's lock.
-    SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout);
+    // that this program may not write, or that lies in a folder it may not write. An action waits up to
+    // `busyTimeout` for another program's lock, asking `lockWait` on the way.
+    SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout,
+                   LockWait lockWait = {});
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
@@ -36,9 +43,14 @@ class SqliteDatabase {
     [[noreturn]] void fail(const std::string& what, int code) const;
 
   private:
+    // SQLite's busy handler: waits out the busy time-out, asking lockWait_ on the way.
+    static int waitForLock(void* self, int tries);
+
     sqlite3* db_ = nullptr;
     std::string path_;
     std::chrono::milliseconds busyTimeout_;
+    LockWait lockWait_;
+    std::chrono::steady_clock::time_point waitStart_;
 };
 
 class SqliteStatement {

@@ -13,8 +13,9 @@ class SqliteLedger : public LedgerStore {
   public:
     // ReadWrite creates a missing file and brings an older ledger up to date; ReadOnly never creates or
     // writes a file. Throws LedgerError for a file that is not a ledger of this program, of a newer
-    // version, or that cannot be opened. An add waits up to `busyTimeout` for another program's lock.
-    SqliteLedger(const std::string& path, SqliteDatabase::Access access,
+    // version, or that cannot be opened. An action waits up to `busyTimeout` for another program's lock;
+    // `lockWait` hears of the wait.
+    SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait = {},
                  std::chrono::milliseconds busyTimeout = std::chrono::minutes(1));
 
     AddOutcome add(const LedgerAddition& addition) override;

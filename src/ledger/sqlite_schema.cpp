@@ -89,16 +89,17 @@ void CheckHeader(const std::string& path) {
         throw LedgerError(path + " is not a Coffer ledger.");
 }
 
-SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std::chrono::milliseconds busyTimeout) {
+SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std::chrono::milliseconds busyTimeout,
+                    const LockWait& lockWait) {
     CheckHeader(path);
-    return SqliteDatabase(path, access, busyTimeout);
+    return SqliteDatabase(path, access, busyTimeout, lockWait);
 }
 
 } // namespace
 
-SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access,
+SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait,
                            std::chrono::milliseconds busyTimeout)
-    : db_(Open(path, access, busyTimeout)) {
+    : db_(Open(path, access, busyTimeout, lockWait)) {
     checkFile(access == SqliteDatabase::Access::ReadWrite);
 }
 

@@ -14,6 +14,13 @@ fs::path InstalledDataFolder(const fs::path& programFolder) {
     return programFolder.parent_path() / "share" / "coffer";
 }
 
+bool IsInstalledProgram(const fs::path& programFolder) {
+    std::error_code error;
+    return programFolder.filename() == "bin" && fs::is_directory(InstalledDataFolder(programFolder), error);
+}
+
+} // namespace
+
 fs::path UserDataFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
@@ -26,13 +33,6 @@ fs::path UserDataFolder() {
     fs::create_directories(folder, error);
     return folder;
 }
-
-bool IsInstalledProgram(const fs::path& programFolder) {
-    std::error_code error;
-    return programFolder.filename() == "bin" && fs::is_directory(InstalledDataFolder(programFolder), error);
-}
-
-} // namespace
 
 fs::path ProgramFolder() {
     std::error_code error;

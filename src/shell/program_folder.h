@@ -20,4 +20,8 @@ std::filesystem::path DataFolder(const std::filesystem::path& programFolder = Pr
 // program, created when missing.
 std::filesystem::path WorkFolder(const std::filesystem::path& programFolder = ProgramFolder());
 
+// The user's data folder for the program (under XDG_DATA_HOME), created when missing: where the report
+// goes when the program folder cannot take it, and where the default guild ledger lives.
+std::filesystem::path UserDataFolder();
+
 } // namespace coffer

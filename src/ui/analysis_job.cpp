@@ -1,5 +1,8 @@
 #include "ui/analysis_job.h"
 
+#include "ledger/ledger_actions.h"
+#include "ledger/ledger_file.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -17,17 +20,16 @@ void EmptyTables(GuildStats& stats) {
     stats.guild = {};
 }
 
-// The parts as one text; joined in `joined` (here, on the worker thread) when there are several.
-std::string_view JoinedText(const LogText& text, std::string& joined) {
-    if (text.size() == 1)
-        return *text.front();
-    std::size_t size = 0;
-    for (const auto& part : text)
-        size += part->size();
-    joined.reserve(size);
-    for (const auto& part : text)
-        joined += *part;
-    return joined;
+// The ledger's entries of the period, with those it left out counted as outside the period.
+AnalysisResult RunOnLedger(const std::string& file, GuildStats& stats, const AnalysisHooks& hooks) {
+    LedgerLog log;
+    {
+        SqliteLedger ledger = OpenExistingLedger(file); // closed before the long part of the run
+        log = ReadLedgerLog(ledger, hooks.selection.period);
+    }
+    AnalysisResult result = RunAnalysisInPlace(log.text, stats, hooks);
+    result.outsidePeriod += log.leftOut;
+    return result;
 }
 
 } // namespace
@@ -41,24 +43,23 @@ AnalysisJob::~AnalysisJob() {
     }
 }
 
-void AnalysisJob::start(const GuildStats& tables, LogText text, std::filesystem::path workFolder,
-                        ReportWriter writeReport, PriceSourceFactory prices, EntrySelection selection) {
+void AnalysisJob::start(const GuildStats& tables, Source source, ReportWriter writeReport, PriceSourceFactory prices,
+                        EntrySelection selection) {
     if (thread_)
         return;
     stop_ = std::stop_source();
     results_ = {};
-    thread_.reset(QThread::create([this, stats = std::make_shared<GuildStats>(tables), text = std::move(text),
-                                   workFolder = std::move(workFolder), writeReport = std::move(writeReport),
-                                   prices = std::move(prices), selection]() mutable {
-        run(std::make_unique<GuildStats>(std::move(*stats)), text, workFolder, writeReport, prices, selection);
-    }));
+    thread_.reset(
+        QThread::create([this, stats = std::make_shared<GuildStats>(tables), source = std::move(source),
+                         writeReport = std::move(writeReport), prices = std::move(prices), selection]() mutable {
+            run(std::make_unique<GuildStats>(std::move(*stats)), source, writeReport, prices, selection);
+        }));
     connect(thread_.get(), &QThread::finished, this, &AnalysisJob::onThreadFinished);
     thread_->start();
 }
 
-void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const LogText& text, const std::filesystem::path& workFolder,
-                      const ReportWriter& writeReport, const PriceSourceFactory& prices,
-                      const EntrySelection& selection) {
+void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const Source& source, const ReportWriter& writeReport,
+                      const PriceSourceFactory& prices, const EntrySelection& selection) {
     AnalysisHooks hooks;
     hooks.selection = selection;
     hooks.showStatus = [this](const std::string& status) {
@@ -83,7 +84,10 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const LogText& text, co
     try {
         std::unique_ptr<ItemPriceSource> priceSource = prices ? prices(hooks) : nullptr;
         hooks.itemPrices = priceSource.get();
-        results_.result = RunAnalysis(JoinedText(text, joined), *stats, workFolder, hooks);
+        if (const auto* box = std::get_if<BoxLog>(&source))
+            results_.result = RunAnalysis(JoinedText(box->text, joined), *stats, box->workFolder, hooks);
+        else
+            results_.result = RunOnLedger(std::get<LedgerFile>(source).path, *stats, hooks);
     } catch (const std::bad_alloc&) {
         EmptyTables(*stats);
         results_.failure = kOutOfMemory;

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <string>
+#include <variant>
 
 class QThread;
 
@@ -27,6 +29,17 @@ class AnalysisJob : public QObject {
     // the run's hooks to show its status texts.
     using PriceSourceFactory = std::function<std::unique_ptr<ItemPriceSource>(const AnalysisHooks&)>;
 
+    // What a run reads: the bank log box's text, analysed through a temporary copy in the work folder,
+    // or the entries of a ledger file in the run's period, read on the worker thread where they lie.
+    struct BoxLog {
+        LogText text;
+        std::filesystem::path workFolder;
+    };
+    struct LedgerFile {
+        std::string path;
+    };
+    using Source = std::variant<BoxLog, LedgerFile>;
+
     struct Results {
         std::unique_ptr<GuildStats> stats; // the run's tables and guild identity
         AnalysisResult result;
@@ -38,8 +51,8 @@ class AnalysisJob : public QObject {
 
     // Starts a run on a copy of `tables` (their rows are emptied by the run; their sort state carries
     // over); `prices` is empty when items are not looked up. Ignored while a run is going.
-    void start(const GuildStats& tables, LogText text, std::filesystem::path workFolder, ReportWriter writeReport,
-               PriceSourceFactory prices, EntrySelection selection = {});
+    void start(const GuildStats& tables, Source source, ReportWriter writeReport, PriceSourceFactory prices,
+               EntrySelection selection = {});
 
     // Stops the run in progress as soon as it can; it then finishes as cancelled.
     void cancel() { stop_.request_stop(); }
@@ -53,8 +66,8 @@ class AnalysisJob : public QObject {
     void finished();
 
   private:
-    void run(std::unique_ptr<GuildStats> stats, const LogText& text, const std::filesystem::path& workFolder,
-             const ReportWriter& writeReport, const PriceSourceFactory& prices, const EntrySelection& selection);
+    void run(std::unique_ptr<GuildStats> stats, const Source& source, const ReportWriter& writeReport,
+             const PriceSourceFactory& prices, const EntrySelection& selection);
     void onThreadFinished();
 
     std::unique_ptr<QThread> thread_;

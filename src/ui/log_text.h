@@ -4,10 +4,25 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace coffer {
 
 using LogText = std::vector<std::shared_ptr<const std::string>>;
+
+// The parts as one text; joined in `joined` when there are several (off the window's thread: a large
+// text takes a while).
+inline std::string_view JoinedText(const LogText& text, std::string& joined) {
+    if (text.size() == 1)
+        return *text.front();
+    std::size_t size = 0;
+    for (const auto& part : text)
+        size += part->size();
+    joined.reserve(size);
+    for (const auto& part : text)
+        joined += *part;
+    return joined;
+}
 
 } // namespace coffer

@@ -7,6 +7,7 @@
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
 #include "ui/engine_text.h"
+#include "ui/ledger_panel.h"
 #include "ui/link_launcher.h"
 #include "ui/pending_report.h"
 #include "ui/program_icon.h"
@@ -56,6 +57,7 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     frame2_ = new BankLogPanel(QUrl(armory).host(), client);
     frame3_ = new StatsPanel(memberModel_, itemModel_, QUrl(itemDatabase).host(), client);
     frame4_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
+    buildLedger(client);
     buildMenus();
     buildCharts();
     setBusy(false);
@@ -102,6 +104,7 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     arrangePanels();
     showQuickstart();
     restoreSettings();
+    useLedger(ledgerFile_);
 }
 
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
@@ -159,6 +162,7 @@ void Form1::buildMenus() {
     addItem(view, "mnuBankLog", QStringLiteral("Bank &Log XML"), &Form1::Command4_Click);
     addItem(view, "mnuBankStats", QStringLiteral("Bank &Stats"), &Form1::Command5_Click);
     addItem(view, "mnuReport", QStringLiteral("&Report"), &Form1::Command6_Click);
+    addItem(view, "mnuLedger", QStringLiteral("&Guild Ledger"), &Form1::showLedgerPanel);
 
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAboutMenu"));
@@ -195,7 +199,8 @@ QWidget* Form1::buildNavigation(QWidget* parent) {
                    {"Command4", QStringLiteral("Bank Log XML"), 960, &Form1::Command4_Click},
                    {"Command5", QStringLiteral("Bank Stats"), 1680, &Form1::Command5_Click},
                    {"Command6", QStringLiteral("Report"), 2400, &Form1::Command6_Click},
-                   {"cmdWebsite", Qs(settings_.product.website), 3120, &Form1::cmdWebsite_Click}};
+                   {"cmdLedger", QStringLiteral("Guild Ledger"), 3120, &Form1::showLedgerPanel},
+                   {"cmdWebsite", Qs(settings_.product.website), 3840, &Form1::cmdWebsite_Click}};
     for (const auto& item : buttons) {
         auto* button = Placed(new QPushButton(item.caption, frame), item.name,
                               {kNavigationLeft, item.top, kNavigationWidth, kNavigationHeight});
@@ -205,7 +210,7 @@ QWidget* Form1::buildNavigation(QWidget* parent) {
 }
 
 void Form1::hideall() {
-    for (QWidget* panel : std::initializer_list<QWidget*>{frame1_, frame2_, frame3_, frame4_})
+    for (QWidget* panel : std::initializer_list<QWidget*>{frame1_, frame2_, frame3_, frame4_, ledgerPanel_})
         panel->hide();
 }
 
@@ -239,7 +244,7 @@ void Form1::arrangePanels() {
     const QSize outer = frameGeometry().size();
     const PanelLayout layout = ArrangePanels(static_cast<float>(PixelsToTwips(outer.width(), logicalDpiX())),
                                              static_cast<float>(PixelsToTwips(outer.height(), logicalDpiY())));
-    for (QWidget* panel : std::initializer_list<QWidget*>{frame1_, frame2_, frame3_, frame4_})
+    for (QWidget* panel : std::initializer_list<QWidget*>{frame1_, frame2_, frame3_, frame4_, ledgerPanel_})
         PlaceTwips(panel, layout.contentPanel);
     frame1_->placeBrowser(layout.webBrowser1);
     frame2_->placeText(layout.text1);
@@ -292,6 +297,7 @@ void Form1::setBusy(bool busy) {
     mnuExportMembers_->setEnabled(!busy && memberModel_->table().rowCount() > 0);
     mnuExportItems_->setEnabled(!busy && itemModel_->table().rowCount() > 0);
     frame3_->showBusy(busy);
+    enableLedgerActions();
 }
 
 void Form1::inform(const QString& text, bool warning) {

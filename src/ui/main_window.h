@@ -1,15 +1,18 @@
 #pragma once
-// Form1, the main window: the navigation frame "View" and four content panels of which one is shown
-// at a time (Browser, bank log text, Bank Stats, Report), the File, View and About menus, and the
-// window's work: importing a log, the analysis run, refreshing and saving the report, and the links
-// from the lists and the report into the Browser panel. It owns the statistics tables.
+// Form1, the main window: the navigation frame "View" and five content panels of which one is shown
+// at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View and About menus,
+// and the window's work: importing a log, the analysis run, refreshing and saving the report, the guild
+// ledger, and the links from the lists and the report into the Browser panel. It owns the statistics
+// tables.
 
 #include "analysis/analysis_run.h"
 #include "shell/product_config.h"
 #include "ui/analysis_job.h"
 #include "ui/charts/chart_output.h"
+#include "ui/ledger_job.h"
 #include "ui/stats_list_view.h"
 
+#include <QDate>
 #include <QMainWindow>
 #include <QPointer>
 #include <filesystem>
@@ -26,6 +29,7 @@ namespace coffer {
 class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
+class LedgerPanel;
 class LinkLauncher;
 class PendingReport;
 class ReportPanel;
@@ -44,6 +48,7 @@ struct Form1Settings {
     // Keeps the user's choices across starts (limits, lookup box, chart, folders, window geometry);
     // null: nothing is kept.
     QSettings* store = nullptr;
+    std::filesystem::path defaultLedger = {}; // the guild ledger in use until the user chooses another
 };
 
 // Finds an address for a name and hands it to `done` later, on the window's thread.
@@ -99,6 +104,7 @@ class Form1 : public QMainWindow {
     void Command5_Click(); // Bank Stats
     void Command6_Click(); // Report, then the layout again
     void cmdWebsite_Click();
+    void showLedgerPanel();
     void arrangePanels();
     void showQuickstart();
     void setBusy(bool busy);
@@ -112,6 +118,13 @@ class Form1 : public QMainWindow {
     bool importFile(const QString& name);
     bool mayReplace(const QString& name);
     void cmdAnalyze_Click();
+    // The run's selection and its period as the report states it; false (after telling why) when the
+    // last day is before the first.
+    struct RunPeriod;
+    bool choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, EntrySelection& selection, RunPeriod& period);
+    // Empties the lists for a run (kept aside for "Cancel") and shows its progress; gives the run's
+    // report writer.
+    AnalysisJob::ReportWriter beginRun(const RunPeriod& period);
     void cancelRun();
     // Puts back what the run replaced, as it was when the run started.
     void putBackBeforeRun();
@@ -120,6 +133,19 @@ class Form1 : public QMainWindow {
     void cmdRefresh_Click();
     void cmdSaveAs_Click();
     void exportList(const StatsTableModel* list);
+
+    // The guild ledger (main_window_ledger.cpp).
+    void buildLedger(QWidget* client);
+    QString ledgerPath() const;
+    // Shows the ledger (empty: the default one) and reads what it holds; `create` makes a new ledger.
+    void useLedger(const QString& file, bool create = false);
+    void newLedger();
+    void openLedger();
+    void addToLedger();
+    void cancelLedgerAdd();
+    void onLedgerFinished();
+    void analyzeLedger();
+    void enableLedgerActions();
     void showWrittenReport();
     std::optional<ReportSettings> reportSettings(QString* error) const;
 
@@ -154,12 +180,18 @@ class Form1 : public QMainWindow {
     QString importFolder_; // where the file dialogs start; empty: their own choice
     QString saveAsFolder_;
     QString exportFolder_;
+    QString ledgerFile_;     // the ledger in use; empty: the default one
+    QString readableLedger_; // the last ledger read without an error, to go back to
+    bool addingToLedger_ = false;
+    bool ledgerAddCancelled_ = false;
+    LedgerJob ledgerJob_;
 
     QWidget* frame5_ = nullptr;
     BrowserPanel* frame1_ = nullptr;
     BankLogPanel* frame2_ = nullptr;
     StatsPanel* frame3_ = nullptr;
     ReportPanel* frame4_ = nullptr;
+    LedgerPanel* ledgerPanel_ = nullptr;
     ChartPanel* charts_ = nullptr;
     QAction* mnuImport_ = nullptr;
     QAction* mnuExportMembers_ = nullptr;

@@ -1,6 +1,7 @@
 // Form1's choices kept across starts: the section limits, the lookup box, the chart last chosen, the
-// folders the file dialogs start in and the window's geometry. A value that cannot be read (an
-// unknown word, a limit that is not a number, a folder that is gone) leaves the default in place.
+// folders the file dialogs start in, the guild ledger in use and the window's geometry. A value that
+// cannot be read (an unknown word, a limit that is not a number, a folder that is gone) leaves the
+// default in place.
 
 #include "ui/main_window.h"
 
@@ -23,6 +24,7 @@ constexpr auto kChart = "charts/chartType";
 constexpr auto kImportFolder = "folders/import";
 constexpr auto kSaveAsFolder = "folders/saveAs";
 constexpr auto kExportFolder = "folders/export";
+constexpr auto kLedgerFile = "ledger/file"; // empty: the default ledger
 constexpr auto kGeometry = "window/geometry";
 constexpr auto kState = "window/state";
 
@@ -54,6 +56,7 @@ void Form1::restoreSettings() {
     importFolder_ = Folder(store, kImportFolder);
     saveAsFolder_ = Folder(store, kSaveAsFolder);
     exportFolder_ = Folder(store, kExportFolder);
+    ledgerFile_ = store.value(QLatin1String(kLedgerFile)).toString();
 }
 
 bool Form1::restoreWindowGeometry() {
@@ -75,6 +78,7 @@ void Form1::keepSettings() const {
     store.setValue(QLatin1String(kImportFolder), importFolder_);
     store.setValue(QLatin1String(kSaveAsFolder), saveAsFolder_);
     store.setValue(QLatin1String(kExportFolder), exportFolder_);
+    store.setValue(QLatin1String(kLedgerFile), ledgerFile_);
     store.setValue(QLatin1String(kGeometry), saveGeometry());
     store.setValue(QLatin1String(kState), saveState());
     store.sync();

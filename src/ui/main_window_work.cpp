@@ -170,22 +170,46 @@ void Form1::importFiles(const QStringList& files) {
 }
 
 void Form1::cmdAnalyze_Click() {
-    if (busy_)
-        return;
     EntrySelection selection;
     RunPeriod period;
-    if (const auto days = frame2_->period()) {
-        const auto [first, last] = *days;
-        period = {ShortDate(first), ShortDate(last)};
-        if (last < first) {
-            inform(QStringLiteral("The period ends on %1, before it starts on %2. Please choose a last day on or "
-                                  "after the first.")
-                       .arg(Qs(period.to), Qs(period.from)));
-            return;
-        }
-        selection.period = LocalDaysRange(ToLocalDate(first), ToLocalDate(last));
-    }
+    if (busy_ || !choosePeriod(frame2_->period(), selection, period))
+        return;
     selection.countRepeatedOnce = frame2_->countRepeatedOnce();
+    AnalysisJob::ReportWriter writeReport = beginRun(period);
+    // Reading a large text takes a while: the window keeps answering, "Cancel" included, and the text
+    // stays as it is.
+    ThrottledEventPump pump;
+    LogText text = frame2_->textUtf8([this, &pump] {
+        pump();
+        return !runCancelled_ && !closing_;
+    });
+    if (runCancelled_ || closing_) {
+        endRun();
+        return;
+    }
+    // The run starts from the window's tables, so that their sort state carries over as it would if the
+    // run filled them in place.
+    job_.start(stats_, AnalysisJob::BoxLog{std::move(text), settings_.workFolder}, std::move(writeReport),
+               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
+}
+
+bool Form1::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, EntrySelection& selection,
+                         RunPeriod& period) {
+    if (!days)
+        return true;
+    const auto [first, last] = *days;
+    period = {ShortDate(first), ShortDate(last)};
+    if (last < first) {
+        inform(QStringLiteral("The period ends on %1, before it starts on %2. Please choose a last day on or "
+                              "after the first.")
+                   .arg(Qs(period.to), Qs(period.from)));
+        return false;
+    }
+    selection.period = LocalDaysRange(ToLocalDate(first), ToLocalDate(last));
+    return true;
+}
+
+AnalysisJob::ReportWriter Form1::beginRun(const RunPeriod& period) {
     beforeRun_ = std::make_unique<BeforeRun>();
     beforeRun_->focus = QApplication::focusWidget();
     beforeRun_->members = frame3_->memberList()->viewState();
@@ -212,25 +236,9 @@ void Form1::cmdAnalyze_Click() {
         report->periodTo = period.to;
     }
     pendingReport_ = std::make_unique<PendingReport>(reportPath());
-    AnalysisJob::ReportWriter writeReport = [report, error = limitError.toStdString(),
-                                             path = pendingReport_->path()](GuildStats& stats) {
+    return [report, error = limitError.toStdString(), path = pendingReport_->path()](GuildStats& stats) {
         return report ? GenerateReport(stats, *report, path) : error;
     };
-    // Reading a large text takes a while: the window keeps answering, "Cancel" included, and the text
-    // stays as it is.
-    ThrottledEventPump pump;
-    LogText text = frame2_->textUtf8([this, &pump] {
-        pump();
-        return !runCancelled_ && !closing_;
-    });
-    if (runCancelled_ || closing_) {
-        endRun();
-        return;
-    }
-    // The run starts from the window's tables, so that their sort state carries over as it would if the
-    // run filled them in place.
-    job_.start(stats_, std::move(text), settings_.workFolder, std::move(writeReport),
-               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
 }
 
 // The window is at once as it was before the run; the run itself ends in the background, and the

@@ -196,7 +196,7 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
     EXPECT_EQ(State(ledger_), State(reference));
 
     holder.execute("BEGIN IMMEDIATE");
-    SqliteLedger ledger(ledger_, SqliteDatabase::Access::ReadWrite, std::chrono::milliseconds(100));
+    SqliteLedger ledger(ledger_, SqliteDatabase::Access::ReadWrite, {}, std::chrono::milliseconds(100));
     try {
         AddToLedger(ledger, ReadFile(small_), {}, 0);
         ADD_FAILURE() << "added to a locked ledger";

@@ -51,8 +51,14 @@ Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder, QS
                 [this](const QUrl& url) { opened_ << url; }) {
     const ProductConfig product = LoadProductConfig();
     const QString program = programFolder.isEmpty() ? dir_.path() : programFolder;
-    settings_ = {product, product.website, program.toStdString(), dir_.path().toStdString(), kArmory, kItemDatabase,
-                 store};
+    settings_ = {product,
+                 product.website,
+                 program.toStdString(),
+                 dir_.path().toStdString(),
+                 kArmory,
+                 kItemDatabase,
+                 store,
+                 dir_.filePath("ledger.sqlite").toStdString()};
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
     services_ = std::move(extra);
@@ -91,7 +97,7 @@ void Form1Harness::trigger(const char* actionName) const {
 
 QString Form1Harness::visiblePanel() const {
     QStringList shown;
-    for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4"})
+    for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4", "FrameLedger"})
         if (find(name)->isVisible())
             shown << QString::fromLatin1(name);
     return shown.join(u'+');

@@ -1,0 +1,40 @@
+#pragma once
+// A ledger file as both programs show it: opened when it must exist already, its totals, pastes and
+// gaps, and their texts, so that the window and coffer-cli say the same things.
+
+#include "ledger/ledger_gaps.h"
+#include "ledger/sqlite_ledger.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace coffer {
+
+// Opens a ledger for reading; throws a LedgerError when there is no such file.
+SqliteLedger OpenExistingLedger(const std::string& file, const LockWait& lockWait = {});
+
+// The file's size with its write-ahead log and that log's index.
+std::uint64_t LedgerFileSize(const std::string& file);
+
+struct LedgerSummary {
+    std::optional<GuildIdentity> guild;
+    LedgerTotals totals;
+    std::vector<PasteRecord> pastes; // in the order they were added
+    std::vector<TimeGap> gaps;       // oldest first
+    std::uint64_t fileSize = 0;
+};
+
+LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& file);
+
+// "Guild: ...", "Entries: ...", "First entry: ...", "Last entry: ..." and "File size: ...".
+std::vector<std::string> LedgerTotalsLines(const LedgerSummary& summary);
+
+// A paste's fields as the lists show them: when it was added, its entries, the copies it added, its
+// first and last time, its guild and its file.
+using PasteFields = std::array<std::string, 7>;
+PasteFields PasteFieldTexts(const PasteRecord& paste);
+
+} // namespace coffer

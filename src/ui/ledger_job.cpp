@@ -1,0 +1,115 @@
+#include "ui/ledger_job.h"
+
+#include "analysis/analysis_run.h"
+#include "analysis/bank_log_scanner.h"
+
+#include <QThread>
+
+#include <filesystem>
+#include <new>
+#include <unistd.h>
+
+namespace coffer {
+
+std::string LedgerWriteRefusal(const std::string& file) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(file, error);
+    const bool exists = std::filesystem::exists(path, error);
+    // SQLite writes its journal files beside the ledger: the folder must take them.
+    if ((exists && ::access(path.c_str(), W_OK) != 0) || ::access(path.parent_path().c_str(), W_OK) != 0)
+        return file + " cannot be written (read-only file or folder): nothing can be added to it, but it can be "
+                      "listed and reported from.";
+    return {};
+}
+
+LedgerJob::LedgerJob(QObject* parent) : QObject(parent) {}
+
+LedgerJob::~LedgerJob() {
+    if (thread_) {
+        stop_.request_stop();
+        thread_->wait();
+    }
+}
+
+void LedgerJob::read(const std::string& file, bool create) {
+    start([file, create](Results& results) {
+        results.file = file;
+        if (create)
+            SqliteLedger(file, SqliteDatabase::Access::ReadWrite);
+        std::error_code error;
+        if (std::filesystem::exists(file, error)) {
+            SqliteLedger ledger = OpenExistingLedger(file);
+            results.summary = ReadLedgerSummary(ledger, file);
+        }
+    });
+}
+
+void LedgerJob::add(const std::string& file, LogText text, std::int64_t addedAt) {
+    start([this, file, text = std::move(text), addedAt](Results& results) {
+        results.file = file;
+        std::string joined;
+        const std::string_view log = JoinedText(text, joined);
+        if (!LooksLikeBankLog(log)) {
+            results.error = kNoXmlMessage;
+            return;
+        }
+        const std::stop_token stop = stop_.get_token();
+        bool told = false;
+        const LockWait lockWait = [this, stop, &told] {
+            if (!std::exchange(told, true))
+                QMetaObject::invokeMethod(
+                    this, [this] { emit waitingForLock(); }, Qt::QueuedConnection);
+            return !stop.stop_requested();
+        };
+        int shown = -1;
+        const AddProgress progress = [this, stop, &shown](std::uint64_t done, std::uint64_t total) {
+            const int percent = total == 0 ? 100 : static_cast<int>(100 * done / total);
+            if (percent != std::exchange(shown, percent))
+                QMetaObject::invokeMethod(
+                    this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
+            return !stop.stop_requested();
+        };
+        try {
+            SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite, lockWait);
+            results.added = AddToLedger(ledger, log, {}, addedAt, progress);
+            results.summary = ReadLedgerSummary(ledger, file);
+        } catch (const LedgerError&) {
+            if (stop.stop_requested()) // a wait for a lock that was given up, too
+                throw AddCancelled();
+            throw;
+        }
+    });
+}
+
+void LedgerJob::start(std::function<void(Results&)> work) {
+    if (thread_)
+        return;
+    stop_ = std::stop_source();
+    results_ = {};
+    thread_.reset(QThread::create([this, work = std::move(work)] {
+        try {
+            work(results_);
+        } catch (const AddCancelled& cancelled) {
+            results_.error = cancelled.what();
+            results_.cancelled = true;
+        } catch (const LedgerError& error) {
+            results_.error = error.what();
+        } catch (const std::bad_alloc&) {
+            results_.error = "There is not enough memory for this paste.";
+        } catch (const std::exception& error) { // the file system's, as the ledger's file is looked at
+            results_.error = error.what();
+        }
+    }));
+    connect(thread_.get(), &QThread::finished, this, [this] {
+        thread_->wait();
+        thread_.reset();
+        emit finished();
+    });
+    thread_->start();
+}
+
+LedgerJob::Results LedgerJob::takeResults() {
+    return std::move(results_);
+}
+
+} // namespace coffer

@@ -1,0 +1,61 @@
+#pragma once
+// The window's work on a guild ledger, on a worker thread so that the window stays responsive: reading
+// what the ledger holds, creating one, and adding a paste to it. One action at a time; an add shows its
+// progress, tells when it waits for another program's lock, and can be stopped, which leaves the ledger
+// as it was. Results arrive on the window's thread with `finished`.
+
+#include "ledger/ledger_actions.h"
+#include "ledger/ledger_file.h"
+#include "ui/log_text.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+class QThread;
+
+namespace coffer {
+
+// Why nothing can be added to the ledger file (its file or folder cannot be written), or "".
+std::string LedgerWriteRefusal(const std::string& file);
+
+class LedgerJob : public QObject {
+    Q_OBJECT
+  public:
+    struct Results {
+        std::string file;
+        std::optional<LedgerSummary> summary; // none when there is no file yet or it could not be read
+        std::optional<AddReport> added;       // of an add that went in
+        std::string error;                    // why the action failed, for the user
+        bool cancelled = false;               // an add stopped by `cancel`
+    };
+
+    explicit LedgerJob(QObject* parent = nullptr);
+    ~LedgerJob() override; // stops an add in progress and waits for it
+
+    bool running() const { return thread_ != nullptr; }
+    // Reads the ledger's totals, pastes and gaps; with `create`, makes a new ledger first when there is
+    // no file. Ignored while an action is going, as are the others.
+    void read(const std::string& file, bool create = false);
+    // Adds the text as one paste (creating the file when missing), then reads the ledger.
+    void add(const std::string& file, LogText text, std::int64_t addedAt);
+    // Stops an add as soon as it can, also while it waits for a lock; it then fails as cancelled.
+    void cancel() { stop_.request_stop(); }
+    Results takeResults();
+
+  signals:
+    void progressChanged(int percent); // the share of the paste's entries stored
+    void waitingForLock();             // once an action has waited a second for another program
+    void finished();
+
+  private:
+    void start(std::function<void(Results&)> work);
+
+    std::unique_ptr<QThread> thread_;
+    std::stop_source stop_;
+    Results results_;
+};
+
+} // namespace coffer

@@ -1,0 +1,69 @@
+#pragma once
+// The Guild Ledger panel: the ledger in use (New…, Open…, the default), its totals, the list of its
+// pastes and of the gaps between them, "Add the bank log to the ledger" with the add's progress and
+// "Cancel", and "Analyze ledger" with the period to analyse.
+
+#include "ledger/ledger_file.h"
+
+#include <QDate>
+#include <QGroupBox>
+#include <optional>
+#include <utility>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+namespace coffer {
+
+class LedgerPanel : public QGroupBox {
+    Q_OBJECT
+  public:
+    explicit LedgerPanel(QWidget* parent = nullptr);
+
+    QPushButton* newButton() const { return cmdNew_; }
+    QPushButton* openButton() const { return cmdOpen_; }
+    QPushButton* defaultButton() const { return cmdDefault_; }
+    QPushButton* addButton() const { return cmdAdd_; }
+    QPushButton* cancelButton() const { return cmdCancel_; }
+    QPushButton* analyzeButton() const { return cmdAnalyze_; }
+
+    // The days to analyse, both included: the chosen quick choice ending `today`, or the period of the
+    // Options frame (`optionsPeriod`); none for every entry.
+    std::optional<std::pair<QDate, QDate>> period(const std::optional<std::pair<QDate, QDate>>& optionsPeriod,
+                                                  const QDate& today) const;
+
+    // The ledger in use and what it holds; no summary: nothing to list (no file yet, or not readable).
+    void showLedger(const QString& file, const LedgerSummary* summary, const QString& note);
+    void showStatus(const QString& text);
+    QString statusText() const;
+    // While an add runs its progress and "Cancel" show beside the buttons.
+    void showAdding(bool adding);
+    void showProgress(int percent);
+    // The ledger's buttons: `windowBusy` while an import, a run or an add is going, `ledgerBusy` while
+    // the ledger is being read or added to.
+    void enableActions(bool windowBusy, bool ledgerBusy);
+
+  private:
+    QLineEdit* txtFile_;
+    QPushButton* cmdNew_;
+    QPushButton* cmdOpen_;
+    QPushButton* cmdDefault_;
+    QLabel* lblTotals_;
+    QPushButton* cmdAdd_;
+    QPushButton* cmdAnalyze_;
+    QComboBox* cmbPeriod_;
+    QProgressBar* progress_;
+    QPushButton* cmdCancel_;
+    QLabel* lblStatus_;
+    QLabel* lblPastes_;
+    QTreeWidget* lstPastes_;
+    QLabel* lblGaps_;
+    QListWidget* lstGaps_;
+};
+
+} // namespace coffer

@@ -1,0 +1,169 @@
+// Form1's guild ledger: the ledger in use (kept across starts), adding the bank log's text to it off the
+// window's thread, and analysing a period of it as a run of its own.
+
+#include "ui/main_window.h"
+
+#include "shell/file_exists.h"
+#include "ui/bank_log_panel.h"
+#include "ui/engine_text.h"
+#include "ui/ledger_panel.h"
+#include "ui/throttled_event_pump.h"
+#include "ui/user_dialogs.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QPushButton>
+
+namespace coffer {
+namespace {
+
+const QString kLedgerFilter = QStringLiteral("Guild Ledgers (*.sqlite)");
+
+} // namespace
+
+void Form1::buildLedger(QWidget* client) {
+    ledgerPanel_ = new LedgerPanel(client);
+    connect(ledgerPanel_->newButton(), &QPushButton::clicked, this, &Form1::newLedger);
+    connect(ledgerPanel_->openButton(), &QPushButton::clicked, this, &Form1::openLedger);
+    connect(ledgerPanel_->defaultButton(), &QPushButton::clicked, this, [this] { useLedger({}); });
+    connect(ledgerPanel_->addButton(), &QPushButton::clicked, this, &Form1::addToLedger);
+    connect(ledgerPanel_->cancelButton(), &QPushButton::clicked, this, &Form1::cancelLedgerAdd);
+    connect(ledgerPanel_->analyzeButton(), &QPushButton::clicked, this, &Form1::analyzeLedger);
+    connect(&ledgerJob_, &LedgerJob::progressChanged, ledgerPanel_, [this](int percent) {
+        ledgerPanel_->showProgress(percent);
+        ledgerPanel_->showStatus(QStringLiteral("Adding the bank log to the ledger…"));
+    });
+    connect(&ledgerJob_, &LedgerJob::waitingForLock, ledgerPanel_, [this] {
+        ledgerPanel_->showStatus(
+            QStringLiteral("Waiting for another program that is using the ledger (up to a minute)…"));
+    });
+    connect(&ledgerJob_, &LedgerJob::finished, this, &Form1::onLedgerFinished);
+}
+
+void Form1::showLedgerPanel() {
+    showPanel(ledgerPanel_);
+}
+
+QString Form1::ledgerPath() const {
+    return ledgerFile_.isEmpty() ? Qs(settings_.defaultLedger.string()) : ledgerFile_;
+}
+
+void Form1::enableLedgerActions() {
+    ledgerPanel_->enableActions(busy_, ledgerJob_.running());
+}
+
+void Form1::useLedger(const QString& file, bool create) {
+    if (ledgerJob_.running())
+        return;
+    ledgerFile_ = file;
+    ledgerPanel_->showLedger(ledgerPath(), nullptr, QStringLiteral("Reading the ledger…"));
+    ledgerPanel_->showStatus({});
+    ledgerJob_.read(ledgerPath().toStdString(), create);
+    enableLedgerActions();
+}
+
+void Form1::newLedger() {
+    QString name = services_.dialogs->saveFileName(this, kLedgerFilter, QFileInfo(ledgerPath()).absolutePath(),
+                                                   QStringLiteral("New Guild Ledger"));
+    if (name.isEmpty())
+        return;
+    if (QFileInfo(name).suffix().isEmpty())
+        name += QStringLiteral(".sqlite");
+    // A ledger holds what no armory shows any more: it is never replaced.
+    if (FileExists(name.toStdString())) {
+        inform(QStringLiteral("%1 already exists. Choose \"Open…\" to use it, or another name for a new ledger.")
+                   .arg(name));
+        return;
+    }
+    useLedger(name, true);
+}
+
+void Form1::openLedger() {
+    const QString name = services_.dialogs->openFileName(this, QStringLiteral("Open Guild Ledger"),
+                                                         QFileInfo(ledgerPath()).absolutePath());
+    if (!name.isEmpty())
+        useLedger(name);
+}
+
+void Form1::addToLedger() {
+    if (busy_ || ledgerJob_.running())
+        return;
+    if (const std::string refusal = LedgerWriteRefusal(ledgerPath().toStdString()); !refusal.empty()) {
+        inform(Qs(refusal), true);
+        return;
+    }
+    addingToLedger_ = true;
+    ledgerAddCancelled_ = false;
+    setBusy(true);
+    ledgerPanel_->showAdding(true);
+    ledgerPanel_->showStatus(QStringLiteral("Adding the bank log to the ledger…"));
+    ThrottledEventPump pump;
+    LogText text = frame2_->textUtf8([this, &pump] {
+        pump();
+        return !ledgerAddCancelled_ && !closing_;
+    });
+    if (ledgerAddCancelled_ || closing_) {
+        addingToLedger_ = false;
+        ledgerPanel_->showAdding(false);
+        ledgerPanel_->showStatus(Qs(AddCancelled().what()));
+        setBusy(false);
+        return;
+    }
+    ledgerJob_.add(ledgerPath().toStdString(), std::move(text), QDateTime::currentMSecsSinceEpoch());
+    enableLedgerActions();
+}
+
+void Form1::cancelLedgerAdd() {
+    ledgerAddCancelled_ = true;
+    ledgerJob_.cancel();
+}
+
+void Form1::onLedgerFinished() {
+    LedgerJob::Results results = ledgerJob_.takeResults();
+    const bool wasAdd = std::exchange(addingToLedger_, false);
+    if (wasAdd) {
+        ledgerPanel_->showAdding(false);
+        setBusy(false);
+    }
+    enableLedgerActions();
+    const bool failed = !results.error.empty();
+    if (!wasAdd || !failed) { // a failed add leaves the ledger, and its lists, as they were
+        QString note = Qs(LedgerWriteRefusal(results.file));
+        if (note.isEmpty() && !results.summary && !failed)
+            note = QStringLiteral("There is no ledger file yet: the first add creates it.");
+        ledgerPanel_->showLedger(Qs(results.file), results.summary ? &*results.summary : nullptr, note);
+    }
+    QStringList status{Qs(results.error)};
+    if (results.added) {
+        status.clear();
+        for (const std::string& line : AddStatusLines("The bank log", *results.added))
+            status << Qs(line);
+        for (const TimeGap& gap : results.added->openedGaps)
+            status << Qs(GapText(gap));
+    }
+    ledgerPanel_->showStatus(status.join(u'\n'));
+    if (!failed) {
+        if (!wasAdd)
+            readableLedger_ = ledgerFile_;
+        return;
+    }
+    if (results.cancelled)
+        return;
+    inform(Qs(results.error), results.error != kNoXmlMessage);
+    // A ledger just chosen that cannot be read is not kept: the one before it comes back.
+    if (!wasAdd && ledgerFile_ != readableLedger_)
+        useLedger(readableLedger_);
+}
+
+void Form1::analyzeLedger() {
+    EntrySelection selection;
+    RunPeriod period;
+    if (busy_ || ledgerJob_.running() ||
+        !choosePeriod(ledgerPanel_->period(frame2_->period(), QDate::currentDate()), selection, period))
+        return;
+    AnalysisJob::ReportWriter writeReport = beginRun(period);
+    job_.start(stats_, AnalysisJob::LedgerFile{ledgerPath().toStdString()}, std::move(writeReport),
+               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
+}
+
+} // namespace coffer

@@ -1,0 +1,107 @@
+// The Guild Ledger panel: the box's text added as pastes, the pastes and the gap between them, a period
+// analysed from the ledger, an add that waits for another program and is cancelled, a file that is not
+// a ledger refused, and the ledger in use found again at the next start.
+
+#include "analysis/analysis_run.h"
+#include "analysis/transaction_totals.h"
+#include "ledger/ledger_gaps.h"
+#include "ledger/sqlite_database.h"
+#include "tests/ui/support/form1_harness.h"
+#include "ui/stats_table_model.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace coffer {
+
+using test::Form1Harness;
+using test::RunUntil;
+
+class Form1LedgerTest : public QObject {
+    Q_OBJECT
+
+    // Two deposits of `player`, the newest at `newest` (ms), a minute apart.
+    static std::string Paste(const std::string& player, qint64 newest) {
+        std::string text = "<?xml version=\"1.0\"?>\n<page><guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
+        for (qint64 ts : {newest, newest - 60000})
+            text += "<banklog money=\"100\" player=\"" + player + "\" rank=\"1\" ts=\"" + std::to_string(ts) +
+                    "\" type=\"4\"/>\n";
+        return text + "</page>\n";
+    }
+
+    // Waits until the ledger's buttons are back: an add or a reading is over.
+    static bool LedgerIdle(const Form1Harness& harness) {
+        auto* button = harness.find<QPushButton>("cmdLedgerAdd");
+        return RunUntil([button] { return button->isEnabled(); }, 60000);
+    }
+
+  private slots:
+    void addSeeTheGapAnalyseAPeriodAndReopen() {
+        QTemporaryDir dir;
+        QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
+        Form1Harness harness({}, {}, &store);
+        harness.click("cmdLedger");
+        QVERIFY(LedgerIdle(harness)); // the default ledger read
+        harness.dialogs().saveAnswers << harness.folder() + QStringLiteral("/guild");
+        harness.click("cmdLedgerNew");
+        QVERIFY(LedgerIdle(harness));
+        const qint64 now = QDateTime::currentMSecsSinceEpoch(), older = now - 20LL * 24 * 3600 * 1000;
+        for (const auto& [player, newest] : {std::pair{"Ann", now}, {"Bob", older}}) {
+            harness.setLog(Paste(player, newest));
+            harness.click("cmdLedgerAdd");
+            QVERIFY(LedgerIdle(harness));
+        }
+        const QString gap = QString::fromStdString(GapText({older, now - 60000}));
+        QCOMPARE(harness.find<QLabel>("lblLedgerStatus")->text(),
+                 QStringLiteral("The bank log: 2 entries, 2 new to the ledger\n") + gap);
+        auto* gaps = harness.find<QListWidget>("lstLedgerGaps");
+        QCOMPARE(gaps->count(), 1);
+        QCOMPARE(gaps->item(0)->text(), gap);
+        auto* pastes = harness.find<QTreeWidget>("lstLedgerPastes");
+        QCOMPARE(pastes->topLevelItemCount(), 2);
+        QCOMPARE(pastes->topLevelItem(1)->text(3), QString::fromStdString(LocalTimeText(older - 60000)));
+
+        harness.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(1); // the last 7 days
+        harness.click("cmdLedgerAnalyze");
+        QVERIFY(LedgerIdle(harness));
+        QCOMPARE(test::Shown(harness.window().memberModel(), {kCharacter}), QStringList{"Ann"});
+        QVERIFY(harness.status().contains(QString::fromStdString(OutsidePeriodText(2))));
+
+        { // another program holds the ledger's write lock: the add waits, says so, and can be cancelled
+            SqliteDatabase otherProgram(harness.folder().toStdString() + "/guild.sqlite",
+                                        SqliteDatabase::Access::ReadWrite, {});
+            SqliteTransaction lock(otherProgram);
+            harness.setLog(Paste("Cid", now));
+            harness.click("cmdLedgerAdd");
+            auto* status = harness.find<QLabel>("lblLedgerStatus");
+            QVERIFY(
+                RunUntil([status] { return status->text().startsWith(QLatin1String("Waiting for another")); }, 10000));
+            QVERIFY(!harness.find<QPushButton>("cmdAnalyze")->isEnabled());
+            harness.click("cmdLedgerCancel");
+            QVERIFY(LedgerIdle(harness));
+            QCOMPARE(status->text(), QString::fromLatin1(AddCancelled().what()));
+        }
+        // A file that is not a ledger is refused with a message, and the ledger in use stays.
+        harness.dialogs().openAnswers << harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n");
+        harness.click("cmdLedgerOpen");
+        QVERIFY(LedgerIdle(harness));
+        QCOMPARE(harness.dialogs().warnings, QStringList{harness.folder() + "/notes.txt is not a Coffer ledger."});
+        harness.restart();
+        QVERIFY(LedgerIdle(harness));
+        QCOMPARE(harness.find<QLineEdit>("txtLedgerFile")->text(), harness.folder() + QStringLiteral("/guild.sqlite"));
+        QCOMPARE(harness.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
+    }
+};
+
+} // namespace coffer
+
+QTEST_MAIN(coffer::Form1LedgerTest)
+#include "form1_ledger_test.moc"
