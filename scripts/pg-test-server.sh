@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL server for the tests and the benchmark: a new cluster in a folder of its own
+# under the temporary folder, reachable only on a Unix socket in that folder (no TCP port is opened, so
+# servers of parallel runs never meet). STATE is a file that holds the folder and the port.
+#
+#   pg-test-server.sh start STATE     a new server (one left by an earlier run of STATE is removed)
+#   pg-test-server.sh restart STATE   the same server again, after it was stopped or killed
+#   pg-test-server.sh stop STATE      stops it and removes its folder
+set -euo pipefail
+action=$1 state=$2
+bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
+
+# The server refuses to run as root.
+as_server() {
+    if [[ $(id -u) -eq 0 ]]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+
+server_start() {
+    as_server "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
+        -o "-c listen_addresses='' -c unix_socket_directories=$folder -p $port -c fsync=off" start >/dev/null
+}
+
+case $action in
+start)
+    [[ -f $state ]] && "$0" stop "$state"
+    folder=$(mktemp -d /tmp/coffer-pg-XXXXXX)
+    chmod 755 "$folder"
+    [[ $(id -u) -eq 0 ]] && chown postgres "$folder"
+    as_server "$bin/initdb" -D "$folder/data" -U postgres --auth=trust -E UTF8 --locale=C >"$folder/initdb.log"
+    # The port only names the socket file, in a folder no other server uses.
+    port=$((20000 + RANDOM % 30000))
+    echo "$folder $port" >"$state"
+    server_start
+    ;;
+restart)
+    read -r folder port <"$state"
+    server_start
+    ;;
+stop)
+    [[ -f $state ]] || exit 0
+    read -r folder port <"$state"
+    as_server "$bin/pg_ctl" -D "$folder/data" -m immediate -w stop >/dev/null 2>&1 || true
+    rm -rf "$folder" "$state"
+    ;;
+*)
+    echo "usage: $0 start|restart|stop STATE" >&2
+    exit 2
+    ;;
+esac
