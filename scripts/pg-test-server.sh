@@ -17,7 +17,7 @@ as_server() {
 
 server_start() {
     as_server "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
-        -o "-c listen_addresses='' -c unix_socket_directories=$folder -p $port -c fsync=off" start >/dev/null
+        -o "-c listen_addresses='' -c unix_socket_directories=$folder -p $port -c fsync=off" start >/dev/null 2>&1 || { tail -5 "$folder/server.log" >&2; exit 1; }
 }
 
 case $action in
@@ -34,6 +34,12 @@ start)
     ;;
 restart)
     read -r folder port <"$state"
+    # A killed server's process may linger until it is reaped, and the new one would take it for running.
+    old=$(head -1 "$folder/data/postmaster.pid" 2>/dev/null || true)
+    for _ in $(seq 300); do
+        [[ -n $old ]] && kill -0 "$old" 2>/dev/null || break
+        sleep 0.1
+    done
     server_start
     ;;
 stop)

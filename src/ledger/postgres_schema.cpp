@@ -58,9 +58,12 @@ struct DatabaseMarks {
 
 DatabaseMarks ReadMarks(PgConnection& db) {
     DatabaseMarks marks;
-    const PgResult tables = db.query("SELECT (to_regclass('coffer_ledger') IS NOT NULL)::int::int8, "
-                                     "(to_regclass('entry') IS NOT NULL OR to_regclass('paste') IS NOT NULL "
-                                     "OR to_regclass('guild') IS NOT NULL)::int::int8");
+    // From the catalog as of this statement: the name cache may not know yet of tables another program
+    // created meanwhile.
+    const PgResult tables = db.query(
+        "SELECT count(*) FILTER (WHERE relname = 'coffer_ledger'), count(*) FILTER (WHERE relname <> 'coffer_ledger') "
+        "FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
+        "AND relname IN ('coffer_ledger', 'entry', 'paste', 'guild')");
     marks.ledger = tables.integer(0, 0) != 0;
     marks.otherTables = tables.integer(0, 1) != 0;
     if (marks.ledger) {
