@@ -45,6 +45,11 @@ restart)
 stop)
     [[ -f $state ]] || exit 0
     read -r folder port <"$state"
+    # A test that failed while the server was stopped (SIGSTOP) leaves it so.
+    if pid=$(head -1 "$folder/data/postmaster.pid" 2>/dev/null); then
+        pkill -CONT -P "$pid" || true
+        kill -CONT "$pid" || true
+    fi
     as_server "$bin/pg_ctl" -D "$folder/data" -m immediate -w stop >/dev/null 2>&1 || true
     rm -rf "$folder" "$state"
     ;;
