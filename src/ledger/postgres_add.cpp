@@ -51,14 +51,20 @@ std::string CopyData(std::span<const PasteEntry> entries) {
 }
 
 // Every rule is a maximum or a minimum, so adds give the same ledger in any order and at the same time.
-// Rows are taken in key order, as every add takes them, which keeps adds from deadlocking. A stored
-// entry whose key matches but whose identity does not is set to a null identity, which the table
-// refuses: two identities of one digest are an error, never merged. The sum reads the copies before the
-// add (a statement's parts all see the table as it was when it began).
+// Only entries that are new or change something go to the upsert (a paste added again changes
+// nothing). Rows are taken in key order, as every add takes them, which keeps adds from deadlocking. A
+// stored entry whose key matches but whose identity does not is set to a null identity, which the table
+// refuses: two identities of one digest are an error, never merged. The copies added are counted
+// against the stored ones as the statement found them.
 constexpr const char* kMerge = R"(
-    WITH merged AS (
+    WITH changes AS (
+        SELECT n.*, stored.copies AS stored_copies
+        FROM (SELECT sha256(identity) AS key, * FROM incoming) n LEFT JOIN entry stored ON stored.key = n.key
+        WHERE stored.key IS NULL OR stored.identity <> n.identity OR n.copies > stored.copies
+           OR n.text < stored.text OR (n.order_time, n.order_rank) > (stored.order_time, stored.order_rank)),
+    merged AS (
         INSERT INTO entry AS e (key, identity, text, copies, ts, order_time, order_rank)
-        SELECT sha256(identity), identity, text, copies, ts, order_time, order_rank FROM incoming ORDER BY 1
+        SELECT key, identity, text, copies, ts, order_time, order_rank FROM changes ORDER BY key
         ON CONFLICT (key) DO UPDATE SET
             identity = CASE WHEN e.identity = excluded.identity THEN e.identity END,
             copies = GREATEST(e.copies, excluded.copies),
@@ -70,8 +76,8 @@ constexpr const char* kMerge = R"(
         WHERE e.identity <> excluded.identity OR excluded.copies > e.copies OR excluded.text < e.text
            OR (excluded.order_time, excluded.order_rank) > (e.order_time, e.order_rank)
         RETURNING key, copies)
-    SELECT coalesce(sum(merged.copies - coalesce(before.copies, 0)), 0)::int8
-    FROM merged LEFT JOIN entry before ON before.key = merged.key)";
+    SELECT coalesce(sum(merged.copies - coalesce(changes.stored_copies, 0)), 0)::int8
+    FROM merged JOIN changes USING (key))";
 
 } // namespace
 
@@ -93,6 +99,8 @@ AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
 
 AddOutcome PostgresLedger::tryAdd(const LedgerAddition& addition) {
     PgTransaction transaction(db_);
+    // Sorting the paste's entries by key in memory, not in files.
+    db_.execute("SET LOCAL work_mem = '256MB'");
     if (addition.guilds.size() == 1)
         db_.query("INSERT INTO guild (name, realm) VALUES ($1, $2) ON CONFLICT DO NOTHING",
                   PgParams().add(addition.guilds[0].name).add(addition.guilds[0].realm));

@@ -138,7 +138,7 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
         conn_, [](void*, const char*) {}, nullptr);
     PQsetnonblocking(conn_, 1);
     execute("SET statement_timeout = " + std::to_string(timeouts.statement.count()) +
-            (readOnly ? "; SET default_transaction_read_only = on" : ""));
+            (readOnly ? "; SET default_transaction_read_only = on" : "; SET temp_buffers = '256MB'"));
 }
 
 PgConnection::~PgConnection() {

@@ -151,13 +151,13 @@ TEST(PostgresLedgerTest, ConcurrentAddsAndMergesGiveTheLogsTables) {
 TEST(PostgresLedgerTest, AnAddCutByTheServersDeathGoesInWholeWhenRetried) {
     TempFolder folder;
     TestServer server;
-    const std::string log = WriteLog(folder, 60'000);
+    const std::string log = WriteLog(folder, 30'000);
     std::uint64_t copies = 0;
     for (const PasteEntry& entry : ReadPaste(ReadFile(log)).entries)
         copies += entry.copies;
     int cut = 0;
     // Points spread over an add of a few seconds, the last after its end: the retry then finds it whole.
-    for (const int killAfterMs : {300, 900, 1800, 6000}) {
+    for (const int killAfterMs : {200, 600, 1200, 5000}) {
         const std::string ledger = server.uri(server.freshDatabase());
         const pid_t add = StartCli({"--ledger", ledger, "--add", log}, folder / "errors");
         std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
