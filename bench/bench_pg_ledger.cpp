@@ -6,6 +6,7 @@
 //   bench_pg_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
 #include "banklog_generator.h"
+#include "bench_timing.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/postgres_ledger.h"
 #include "report/report_file.h"
@@ -13,28 +14,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
 namespace fs = std::filesystem;
-
-double Seconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::ranges::sort(values);
-    return values[values.size() / 2];
-}
+using coffer::bench::Median;
+using coffer::bench::Seconds;
 
 // The throwaway server, stopped and removed again when the benchmark ends.
 class BenchServer {
