@@ -52,22 +52,25 @@ std::string CopyData(std::span<const PasteEntry> entries) {
 
 // Every rule is a maximum or a minimum, so adds give the same ledger in any order and at the same time.
 // Only entries that are new or change something go to the upsert (a paste added again changes
-// nothing). Rows are taken in key order, as every add takes them, which keeps adds from deadlocking. A
-// stored entry whose key matches but whose identity does not is set to a null identity, which the table
-// refuses: two identities of one digest are an error, never merged. The copies added are counted
-// against the stored ones as the statement found them.
+// nothing). Rows are taken in one order, by time and then key, as every add takes them, which keeps adds
+// from deadlocking, and lays a period's entries side by side for reading. A stored entry whose key
+// matches but whose identity does not is set to a null identity, which the table refuses: two
+// identities of one digest are an error, never merged. The copies added are counted against those each
+// row held when this add changed it, and go into the ledger's totals, whose row the add then holds to
+// its end: adds finish one after the other, and list their pastes so.
 constexpr const char* kMerge = R"(
     WITH changes AS (
-        SELECT n.*, stored.copies AS stored_copies
+        SELECT n.*
         FROM (SELECT sha256(identity) AS key, * FROM incoming) n LEFT JOIN entry stored ON stored.key = n.key
         WHERE stored.key IS NULL OR stored.identity <> n.identity OR n.copies > stored.copies
            OR n.text < stored.text OR (n.order_time, n.order_rank) > (stored.order_time, stored.order_rank)),
     merged AS (
-        INSERT INTO entry AS e (key, identity, text, copies, ts, order_time, order_rank)
-        SELECT key, identity, text, copies, ts, order_time, order_rank FROM changes ORDER BY key
+        INSERT INTO entry AS e (key, identity, text, copies, copies_before, ts, order_time, order_rank)
+        SELECT key, identity, text, copies, 0, ts, order_time, order_rank FROM changes ORDER BY ts, key
         ON CONFLICT (key) DO UPDATE SET
             identity = CASE WHEN e.identity = excluded.identity THEN e.identity END,
             copies = GREATEST(e.copies, excluded.copies),
+            copies_before = e.copies,
             order_time = CASE WHEN (excluded.order_time, excluded.order_rank) > (e.order_time, e.order_rank)
                               THEN excluded.order_time ELSE e.order_time END,
             order_rank = CASE WHEN (excluded.order_time, excluded.order_rank) > (e.order_time, e.order_rank)
@@ -75,9 +78,11 @@ constexpr const char* kMerge = R"(
             text = LEAST(e.text, excluded.text)
         WHERE e.identity <> excluded.identity OR excluded.copies > e.copies OR excluded.text < e.text
            OR (excluded.order_time, excluded.order_rank) > (e.order_time, e.order_rank)
-        RETURNING key, copies)
-    SELECT coalesce(sum(merged.copies - coalesce(changes.stored_copies, 0)), 0)::int8
-    FROM merged JOIN changes USING (key))";
+        RETURNING copies - copies_before AS added, ts)
+    UPDATE coffer_ledger SET entries = entries + total, untimed = untimed + without_time
+    FROM (SELECT coalesce(sum(added), 0) AS total, coalesce(sum(added) FILTER (WHERE ts IS NULL), 0) AS without_time
+          FROM merged) AS added
+    RETURNING total::int8)";
 
 } // namespace
 

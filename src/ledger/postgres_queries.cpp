@@ -17,9 +17,9 @@ LedgerTotals PostgresLedger::totals() {
     LedgerTotals totals;
     if (!hasTables_)
         return totals;
-    const PgResult query = db_.query("SELECT coalesce(sum(copies), 0)::int8, "
-                                     "coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0)::int8, min(ts), max(ts) "
-                                     "FROM entry");
+    const PgResult query =
+        db_.query("SELECT entries, untimed, (SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry) "
+                  "FROM coffer_ledger");
     totals.entries = static_cast<std::uint64_t>(query.integer(0, 0));
     totals.untimed = static_cast<std::uint64_t>(query.integer(0, 1));
     totals.firstTs = query.optionalInteger(0, 2);

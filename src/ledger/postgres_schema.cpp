@@ -13,13 +13,15 @@ constexpr std::int64_t kSchemaLock = 0x436F4C67; // "CoLg"
 constexpr std::array kUpgradeSteps = {
     R"(
     -- An entry per identity: `key` is the SHA-256 of `identity`, which an add compares in full. Texts
-    -- are bytes, compared in byte order as the analysis orders them. `ts` is the entry's own time;
-    -- order_time and order_rank place it for analysis.
+    -- are bytes, compared in byte order as the analysis orders them. copies_before is what it had
+    -- before the add that last changed it, which that add counts as added. `ts` is the entry's own
+    -- time; order_time and order_rank place it for analysis.
     CREATE TABLE entry (
         key bytea PRIMARY KEY,
         identity bytea NOT NULL,
         text bytea NOT NULL,
         copies bigint NOT NULL,
+        copies_before bigint NOT NULL,
         ts bigint,
         order_time bigint NOT NULL,
         order_rank bigint NOT NULL
@@ -128,9 +130,11 @@ void PostgresLedger::upgrade() {
     for (std::int64_t step = marks.ledger ? marks.version : 0; step < kVersion; ++step)
         db_.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
     if (!marks.ledger)
-        db_.execute("CREATE TABLE coffer_ledger (application text NOT NULL, version bigint NOT NULL);"
+        // One row, which also keeps the totals of the entries: summing a million rows takes too long.
+        db_.execute("CREATE TABLE coffer_ledger (application text NOT NULL, version bigint NOT NULL, "
+                    "entries bigint NOT NULL, untimed bigint NOT NULL);"
                     "INSERT INTO coffer_ledger VALUES ('" +
-                    std::string(kApplication) + "', 0)");
+                    std::string(kApplication) + "', 0, 0, 0)");
     db_.query("UPDATE coffer_ledger SET version = $1", PgParams().add(kVersion));
     transaction.commit();
     hasTables_ = true;

@@ -85,6 +85,14 @@ std::string Tables(const TempFolder& folder, std::vector<std::string> source) {
     return ReadFile(folder / "members") + ReadFile(folder / "items");
 }
 
+// The copies a ledger of the text holds.
+std::uint64_t Copies(std::string_view text) {
+    std::uint64_t copies = 0;
+    for (const PasteEntry& entry : ReadPaste(text).entries)
+        copies += entry.copies;
+    return copies;
+}
+
 std::string WriteLog(const TempFolder& folder, std::size_t entries) {
     bench::BankLogGeneratorOptions options;
     options.entry_count = entries;
@@ -133,7 +141,9 @@ TEST(PostgresLedgerTest, ConcurrentAddsAndMergesGiveTheLogsTables) {
         for (std::size_t program = 0; program < adds.size(); ++program)
             EXPECT_EQ(ExitStatus(adds[program]), 0) << ReadFile(folder / ("add" + std::to_string(program)));
         EXPECT_EQ(Tables(folder, {"--ledger", server1}), expected) << "round " << round;
-        EXPECT_EQ(PostgresLedger(server1, LedgerAccess::ReadOnly).pastes().size(), pastes.size());
+        PostgresLedger read(server1, LedgerAccess::ReadOnly);
+        EXPECT_EQ(read.pastes().size(), pastes.size());
+        EXPECT_EQ(read.totals().entries, Copies(text));
     }
     const std::string file1 = (folder / "1.sqlite").string(), file2 = (folder / "2.sqlite").string(),
                       server2 = server.uri(server.freshDatabase());
@@ -152,9 +162,7 @@ TEST(PostgresLedgerTest, AnAddCutByTheServersDeathGoesInWholeWhenRetried) {
     TempFolder folder;
     TestServer server;
     const std::string log = WriteLog(folder, 30'000);
-    std::uint64_t copies = 0;
-    for (const PasteEntry& entry : ReadPaste(ReadFile(log)).entries)
-        copies += entry.copies;
+    const std::uint64_t copies = Copies(ReadFile(log));
     int cut = 0;
     // Points spread over an add of a few seconds, the last after its end: the retry then finds it whole.
     for (const int killAfterMs : {200, 600, 1200, 5000}) {
