@@ -52,22 +52,23 @@ std::string CopyData(std::span<const PasteEntry> entries) {
 
 // Every rule is a maximum or a minimum, so adds give the same ledger in any order and at the same time.
 // Only entries that are new or change something go to the upsert (a paste added again changes
-// nothing). Rows are taken in one order, by time and then key, as every add takes them, which keeps adds
-// from deadlocking, and lays a period's entries side by side for reading. A stored entry whose key
-// matches but whose identity does not is set to a null identity, which the table refuses: two
-// identities of one digest are an error, never merged. The copies added are counted against those each
-// row held when this add changed it, and go into the ledger's totals, whose row the add then holds to
-// its end: adds finish one after the other, and list their pastes so.
+// nothing; entries without a time always go, the upsert sorts them out). Rows are taken in one order, by time and then
+// key, as every add takes them, which keeps adds from deadlocking, and lays a period's entries side by side for
+// reading. A stored entry whose key matches but whose identity does not is set to a null identity, which the table
+// refuses: two identities of one digest are an error, never merged. The copies added are counted against those each row
+// held when this add changed it, and go into the ledger's totals, whose row the add then holds to its end: adds finish
+// one after the other, and list their pastes so.
 constexpr const char* kMerge = R"(
     WITH changes AS (
         SELECT n.*
-        FROM (SELECT sha256(identity) AS key, * FROM incoming) n LEFT JOIN entry stored ON stored.key = n.key
+        FROM (SELECT sha256(identity) AS key, * FROM incoming) n
+        LEFT JOIN entry stored ON stored.ts = n.ts AND stored.key = n.key
         WHERE stored.key IS NULL OR stored.identity <> n.identity OR n.copies > stored.copies
            OR n.text < stored.text OR (n.order_time, n.order_rank) > (stored.order_time, stored.order_rank)),
     merged AS (
         INSERT INTO entry AS e (key, identity, text, copies, copies_before, ts, order_time, order_rank)
         SELECT key, identity, text, copies, 0, ts, order_time, order_rank FROM changes ORDER BY ts, key
-        ON CONFLICT (key) DO UPDATE SET
+        ON CONFLICT (ts, key) DO UPDATE SET
             identity = CASE WHEN e.identity = excluded.identity THEN e.identity END,
             copies = GREATEST(e.copies, excluded.copies),
             copies_before = e.copies,

@@ -12,21 +12,22 @@ constexpr std::int64_t kSchemaLock = 0x436F4C67; // "CoLg"
 // Each step brings the schema from the version of its place in the list to the next.
 constexpr std::array kUpgradeSteps = {
     R"(
-    -- An entry per identity: `key` is the SHA-256 of `identity`, which an add compares in full. Texts
+    -- An entry per identity: `key` is the SHA-256 of `identity`, which an add compares in full, and
+    -- with its time (part of the identity) it is unique, in the order adds write and periods read. Texts
     -- are bytes, compared in byte order as the analysis orders them. copies_before is what it had
     -- before the add that last changed it, which that add counts as added. `ts` is the entry's own
     -- time; order_time and order_rank place it for analysis.
     CREATE TABLE entry (
-        key bytea PRIMARY KEY,
+        key bytea NOT NULL,
         identity bytea NOT NULL,
         text bytea NOT NULL,
         copies bigint NOT NULL,
         copies_before bigint NOT NULL,
         ts bigint,
         order_time bigint NOT NULL,
-        order_rank bigint NOT NULL
+        order_rank bigint NOT NULL,
+        UNIQUE NULLS NOT DISTINCT (ts, key)
     );
-    CREATE INDEX entry_by_ts ON entry (ts);
     -- A paste is listed once: an add retried after a lost commit finds it.
     CREATE TABLE paste (
         id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
