@@ -105,8 +105,10 @@ AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
 
 AddOutcome PostgresLedger::tryAdd(const LedgerAddition& addition) {
     PgTransaction transaction(db_);
-    // Sorting the paste's entries by key in memory, not in files.
-    db_.execute("SET LOCAL work_mem = '256MB'");
+    // Sorting the paste's entries in memory, not in files; and looking each up in the ledger's index
+    // rather than reading the whole ledger, which is mostly far larger than a paste (the server knows
+    // the size of neither a new temporary table nor a ledger that just grew).
+    db_.execute("SET LOCAL work_mem = '256MB'; SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off");
     if (addition.guilds.size() == 1)
         db_.query("INSERT INTO guild (name, realm) VALUES ($1, $2) ON CONFLICT DO NOTHING",
                   PgParams().add(addition.guilds[0].name).add(addition.guilds[0].realm));
