@@ -4,11 +4,12 @@
 #include "analysis/bank_log_scanner.h"
 #include "cli/cli.h"
 #include "ledger/ledger_file.h"
-#include "ledger/sqlite_ledger.h"
+#include "ledger/ledger_open.h"
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 
 namespace coffer {
@@ -28,14 +29,14 @@ std::int64_t NowMs() {
 // Every file its own paste, in its own transaction; stops at the first that fails, those before it added.
 int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet, const LogReader& readLog,
         std::ostream& err) {
-    SqliteLedger ledger(options.file, SqliteDatabase::Access::ReadWrite);
+    const std::unique_ptr<LedgerStore> ledger = OpenLedger(options.file, LedgerAccess::ReadWrite);
     for (const std::string& file : logFiles) {
         const std::string_view text = readLog(file);
         if (!LooksLikeBankLog(text)) {
             err << file << ": " << kNoXmlMessage << '\n';
             return kCliNoXml;
         }
-        const AddReport report = AddToLedger(ledger, text, file == "-" ? std::string() : file, NowMs());
+        const AddReport report = AddToLedger(*ledger, text, file == "-" ? std::string() : file, NowMs());
         if (!quiet)
             for (const std::string& line : AddStatusLines(file == "-" ? "standard input" : file, report))
                 err << line << '\n';
@@ -45,26 +46,30 @@ int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFile
     return kCliSuccess;
 }
 
-int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
-    SqliteLedger other = OpenExistingLedger(options.other);
+bool SameLedger(const std::string& a, const std::string& b) {
     std::error_code error;
-    if (std::filesystem::equivalent(options.file, options.other, error))
-        throw LedgerError(options.other + " is the ledger itself: a ledger is not merged into itself");
-    SqliteLedger ledger(options.file, SqliteDatabase::Access::ReadWrite);
-    const std::vector<TimeGap> before = FindGaps(ledger.pastes());
-    const AddOutcome outcome = MergeLedger(ledger, other);
+    return IsServerLedger(a) || IsServerLedger(b) ? a == b : std::filesystem::equivalent(a, b, error);
+}
+
+int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
+    const std::unique_ptr<LedgerStore> other = OpenExistingLedger(options.other);
+    const std::string otherName = LedgerDisplayName(options.other);
+    if (SameLedger(options.file, options.other))
+        throw LedgerError(otherName + " is the ledger itself: a ledger is not merged into itself");
+    const std::unique_ptr<LedgerStore> ledger = OpenLedger(options.file, LedgerAccess::ReadWrite);
+    const std::vector<TimeGap> before = FindGaps(ledger->pastes());
+    const AddOutcome outcome = MergeLedger(*ledger, *other);
     if (!quiet)
-        err << options.other << ": " << outcome.copiesAdded << " new to the ledger\n";
-    for (const TimeGap& gap : FindGaps(ledger.pastes()))
+        err << otherName << ": " << outcome.copiesAdded << " new to the ledger\n";
+    for (const TimeGap& gap : FindGaps(ledger->pastes()))
         if (std::ranges::find(before, gap) == before.end())
             err << GapText(gap) << '\n';
     return kCliSuccess;
 }
 
 void Info(const LedgerCliOptions& options, std::ostream& out) {
-    SqliteLedger ledger = OpenExistingLedger(options.file);
-    const LedgerSummary summary = ReadLedgerSummary(ledger, options.file);
-    out << "Ledger: " << options.file << '\n';
+    const LedgerSummary summary = ReadLedgerSummary(*OpenExistingLedger(options.file), options.file);
+    out << "Ledger: " << LedgerDisplayName(options.file) << '\n';
     for (const std::string& line : LedgerTotalsLines(summary))
         out << line << '\n';
     out << "Pastes: " << summary.pastes.size() << '\n';
@@ -88,9 +93,11 @@ const char* LedgerCliUsage() {
     return R"(
 Guild ledger (every paste kept, nothing counted twice, any period reported):
       --ledger FILE          use the ledger FILE; with neither --add nor --info, report from it
-                             (with the options above, without LOGFILE)
+                             (with the options above, without LOGFILE); a postgresql:// URI
+                             instead of FILE names a ledger on a PostgreSQL server
       --add LOGFILE...       add each LOGFILE to the ledger as a paste of its own (creates FILE)
-      --merge OTHER          add every entry and paste of the ledger OTHER (creates FILE)
+      --merge OTHER          add every entry and paste of the ledger OTHER, a file or a URI
+                             (creates FILE)
       --info                 print the ledger's totals, its pastes and the gaps between them
 )";
 }
@@ -136,8 +143,7 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
 std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
                                              std::ostream& err) {
     try {
-        SqliteLedger ledger = OpenExistingLedger(file);
-        return ReadLedgerLog(ledger, period);
+        return ReadLedgerLog(*OpenExistingLedger(file), period);
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';
         return std::nullopt;

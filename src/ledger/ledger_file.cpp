@@ -1,6 +1,7 @@
 #include "ledger/ledger_file.h"
 
 #include "ledger/ledger_log.h"
+#include "ledger/ledger_open.h"
 
 #include <filesystem>
 
@@ -13,10 +14,10 @@ std::string TimeOrNone(const std::optional<std::int64_t>& ms) {
 
 } // namespace
 
-SqliteLedger OpenExistingLedger(const std::string& file, const LockWait& lockWait) {
-    if (!std::filesystem::exists(file))
-        throw LedgerError(file + ": there is no such ledger");
-    return SqliteLedger(file, SqliteDatabase::Access::ReadOnly, lockWait);
+std::unique_ptr<LedgerStore> OpenExistingLedger(const std::string& name, const LockWait& lockWait) {
+    if (!IsServerLedger(name) && !std::filesystem::exists(name))
+        throw LedgerError(name + ": there is no such ledger");
+    return OpenLedger(name, LedgerAccess::ReadOnly, lockWait);
 }
 
 std::uint64_t LedgerFileSize(const std::string& file) {
@@ -29,18 +30,23 @@ std::uint64_t LedgerFileSize(const std::string& file) {
     return size;
 }
 
-LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& file) {
-    LedgerSummary summary{store.guild(), store.totals(), store.pastes(), {}, LedgerFileSize(file)};
+LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name) {
+    LedgerSummary summary{store.guild(), store.totals(), store.pastes(), {}, {}};
     summary.gaps = FindGaps(summary.pastes);
+    if (!IsServerLedger(name))
+        summary.fileSize = LedgerFileSize(name);
     return summary;
 }
 
 std::vector<std::string> LedgerTotalsLines(const LedgerSummary& summary) {
-    return {"Guild: " + (summary.guild ? GuildText(*summary.guild) : "none named yet"),
-            "Entries: " + std::to_string(summary.totals.entries) + " (" + std::to_string(summary.totals.untimed) +
-                " without a readable time)",
-            "First entry: " + TimeOrNone(summary.totals.firstTs), "Last entry: " + TimeOrNone(summary.totals.lastTs),
-            "File size: " + std::to_string(summary.fileSize) + " bytes"};
+    std::vector<std::string> lines = {"Guild: " + (summary.guild ? GuildText(*summary.guild) : "none named yet"),
+                                      "Entries: " + std::to_string(summary.totals.entries) + " (" +
+                                          std::to_string(summary.totals.untimed) + " without a readable time)",
+                                      "First entry: " + TimeOrNone(summary.totals.firstTs),
+                                      "Last entry: " + TimeOrNone(summary.totals.lastTs)};
+    if (summary.fileSize)
+        lines.push_back("File size: " + std::to_string(*summary.fileSize) + " bytes");
+    return lines;
 }
 
 PasteFields PasteFieldTexts(const PasteRecord& paste) {

@@ -1,20 +1,21 @@
 #pragma once
-// A ledger file as both programs show it: opened when it must exist already, its totals, pastes and
+// A ledger as both programs show it: opened when it must exist already, its totals, pastes and
 // gaps, and their texts, so that the window and coffer-cli say the same things.
 
 #include "ledger/ledger_gaps.h"
-#include "ledger/sqlite_ledger.h"
+#include "ledger/ledger_store.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace coffer {
 
-// Opens a ledger for reading; throws a LedgerError when there is no such file.
-SqliteLedger OpenExistingLedger(const std::string& file, const LockWait& lockWait = {});
+// Opens a ledger (a file or a server ledger) for reading; throws a LedgerError when there is no such file.
+std::unique_ptr<LedgerStore> OpenExistingLedger(const std::string& name, const LockWait& lockWait = {});
 
 // The file's size with its write-ahead log and that log's index.
 std::uint64_t LedgerFileSize(const std::string& file);
@@ -22,14 +23,14 @@ std::uint64_t LedgerFileSize(const std::string& file);
 struct LedgerSummary {
     std::optional<GuildIdentity> guild;
     LedgerTotals totals;
-    std::vector<PasteRecord> pastes; // in the order they were added
-    std::vector<TimeGap> gaps;       // oldest first
-    std::uint64_t fileSize = 0;
+    std::vector<PasteRecord> pastes;       // in the order they were added
+    std::vector<TimeGap> gaps;             // oldest first
+    std::optional<std::uint64_t> fileSize; // of a ledger file
 };
 
-LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& file);
+LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name);
 
-// "Guild: ...", "Entries: ...", "First entry: ...", "Last entry: ..." and "File size: ...".
+// "Guild: ...", "Entries: ...", "First entry: ...", "Last entry: ..." and, for a file, "File size: ...".
 std::vector<std::string> LedgerTotalsLines(const LedgerSummary& summary);
 
 // A paste's fields as the lists show them: when it was added, its entries, the copies it added, its

@@ -28,6 +28,11 @@ class AddCancelled : public LedgerError {
     AddCancelled() : LedgerError("The add was cancelled; the ledger is as it was.") {}
 };
 
+// Asked while an action waits for another program's lock, once the wait has lasted a second, before each
+// further try: a program can say that it is waiting. False gives the wait up; the action then fails as
+// it would after the busy time-out.
+using LockWait = std::function<bool()>;
+
 // Told how many of an add's entries are stored so far, of how many; returns false to stop the add.
 using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 

@@ -4,6 +4,8 @@
 // write-ahead log's checkpoints), and one write transaction at a time. Every failure throws a
 // LedgerError that names its cause.
 
+#include "ledger/ledger_store.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -15,11 +17,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace coffer {
-
-// Asked while an action waits for another program's lock, once the wait has lasted a second, before each
-// further try: a program can say that it is waiting. False gives the wait up; the action then fails as
-// it would after the busy time-out.
-using LockWait = std::function<bool()>;
 
 class SqliteDatabase {
   public:

@@ -23,10 +23,7 @@ void EmptyTables(GuildStats& stats) {
 // The ledger's entries of the period, with those it left out counted as outside the period.
 AnalysisResult RunOnLedger(const std::string& file, GuildStats& stats, const AnalysisHooks& hooks) {
     LedgerLog log;
-    {
-        SqliteLedger ledger = OpenExistingLedger(file); // closed before the long part of the run
-        log = ReadLedgerLog(ledger, hooks.selection.period);
-    }
+    log = ReadLedgerLog(*OpenExistingLedger(file), hooks.selection.period); // closed before the long part
     AnalysisResult result = RunAnalysisInPlace(log.text, stats, hooks);
     result.outsidePeriod += log.leftOut;
     return result;

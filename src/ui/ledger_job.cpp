@@ -2,6 +2,7 @@
 
 #include "analysis/analysis_run.h"
 #include "analysis/bank_log_scanner.h"
+#include "ledger/ledger_open.h"
 
 #include <QThread>
 
@@ -35,11 +36,10 @@ void LedgerJob::read(const std::string& file, bool create) {
     start([file, create](Results& results) {
         results.file = file;
         if (create)
-            SqliteLedger(file, SqliteDatabase::Access::ReadWrite);
+            OpenLedger(file, LedgerAccess::ReadWrite);
         std::error_code error;
         if (std::filesystem::exists(file, error)) {
-            SqliteLedger ledger = OpenExistingLedger(file);
-            results.summary = ReadLedgerSummary(ledger, file);
+            results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
         }
     });
 }
@@ -70,9 +70,9 @@ void LedgerJob::add(const std::string& file, LogText text, std::int64_t addedAt)
             return !stop.stop_requested();
         };
         try {
-            SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite, lockWait);
-            results.added = AddToLedger(ledger, log, {}, addedAt, progress);
-            results.summary = ReadLedgerSummary(ledger, file);
+            const std::unique_ptr<LedgerStore> ledger = OpenLedger(file, LedgerAccess::ReadWrite, lockWait);
+            results.added = AddToLedger(*ledger, log, {}, addedAt, progress);
+            results.summary = ReadLedgerSummary(*ledger, file);
         } catch (const LedgerError&) {
             if (stop.stop_requested()) // a wait for a lock that was given up, too
                 throw AddCancelled();

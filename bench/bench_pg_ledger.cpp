@@ -1,0 +1,105 @@
+// The guild ledger on a PostgreSQL server that the benchmark starts for itself (on a Unix socket, every
+// commit flushed to disk, 2 GB of shared buffers): a 100,000-entry paste added to an empty ledger
+// and added again, and one week of a 1,000,000-entry ledger over a year analysed with the report
+// written. Medians of several runs, each add on a new database: the machine is shared.
+//
+//   bench_pg_ledger [RUNS]   (default 3)
+#include "analysis/analysis_run.h"
+#include "banklog_generator.h"
+#include "bench_timing.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/postgres_ledger.h"
+#include "report/report_file.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+using coffer::bench::Median;
+using coffer::bench::Seconds;
+
+// The throwaway server, stopped and removed again when the benchmark ends.
+class BenchServer {
+  public:
+    explicit BenchServer(const fs::path& state) : state_(state) {
+        // Memory for the million-entry ledger and its indexes, as a server that keeps one would have.
+        const std::string start =
+            std::string(COFFER_PG_SCRIPT) + " start " + state_.string() + " -c fsync=on -c shared_buffers=2GB";
+        if (std::system(start.c_str()) != 0)
+            throw std::runtime_error("cannot start the PostgreSQL server");
+        std::ifstream(state_) >> folder_ >> port_;
+    }
+    ~BenchServer() { std::system((std::string(COFFER_PG_SCRIPT) + " stop " + state_.string()).c_str()); }
+    std::string uri(const std::string& database) const {
+        return "postgresql://postgres@/" + database + "?host=" + folder_ + "&port=" + port_;
+    }
+    std::string newLedger() {
+        const std::string name = "bench" + std::to_string(databases_++);
+        admin().execute("CREATE DATABASE " + name);
+        return uri(name);
+    }
+
+  private:
+    coffer::PgConnection admin() const { return {uri("postgres"), false, {}}; }
+    fs::path state_;
+    std::string folder_, port_;
+    int databases_ = 0;
+};
+
+std::string Log(std::size_t entries, std::uint64_t seed, std::uint64_t days) {
+    coffer::bench::BankLogGeneratorOptions options;
+    options.entry_count = entries;
+    options.seed = seed;
+    options.spread_days = days;
+    return coffer::bench::GenerateBankLog(options);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const fs::path folder = fs::temp_directory_path() / ("coffer-bench-pg-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    {
+        BenchServer server(folder / "server");
+        const std::string log = Log(100'000, 1, 30);
+        std::vector<double> first, again, week;
+        for (int run = 0; run < runs; ++run) {
+            coffer::PostgresLedger ledger(server.newLedger(), coffer::LedgerAccess::ReadWrite);
+            first.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+            again.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+        }
+        // Ten pastes of other members' entries over the same year.
+        const std::string big = server.newLedger();
+        {
+            coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadWrite);
+            for (std::uint64_t seed = 1; seed <= 10; ++seed)
+                coffer::AddToLedger(ledger, Log(100'000, seed, 365), "", 0);
+        }
+        for (int run = 0; run < runs; ++run)
+            week.push_back(Seconds([&] {
+                coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadOnly);
+                const std::uint64_t last = static_cast<std::uint64_t>(*ledger.totals().lastTs);
+                const coffer::TimeRange period{last - 7 * 86'400'000ull, last};
+                coffer::GuildStats stats;
+                coffer::AnalysisHooks hooks;
+                hooks.selection.period = period;
+                coffer::RunAnalysisInPlace(coffer::ReadLedgerLog(ledger, period).text, stats, hooks);
+                coffer::GenerateReport(stats, {}, folder / "report.html");
+            }));
+        std::printf("server ledger (PostgreSQL on a Unix socket), median of %d runs:\n", runs);
+        std::printf("  add a 100,000-entry paste to an empty ledger   %.3f s\n", Median(first));
+        std::printf("  add the same paste again                       %.3f s\n", Median(again));
+        std::printf("  one week of a 1,000,000-entry ledger, report   %.3f s\n", Median(week));
+    }
+    fs::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,310 @@
+#include "ledger/postgres_connection.h"
+
+#include <endian.h>
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace coffer {
+namespace {
+
+constexpr Oid kBigint = 20, kBytea = 17;
+
+using ConninfoOptions = std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)>;
+
+ConninfoOptions Parse(const std::string& uri, std::string& error) {
+    char* message = nullptr;
+    ConninfoOptions options(PQconninfoParse(uri.c_str(), &message), &PQconninfoFree);
+    if (message != nullptr) {
+        error = message;
+        PQfreemem(message);
+    }
+    return options;
+}
+
+std::string Value(const ConninfoOptions& options, std::string_view keyword) {
+    for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option)
+        if (keyword == option->keyword && option->val != nullptr)
+            return option->val;
+    return {};
+}
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+std::string PgDisplayName(const std::string& uri) {
+    std::string error;
+    const ConninfoOptions options = Parse(uri, error);
+    if (!options)
+        return uri.substr(0, uri.find("//") + 2) + "...";
+    const std::string user = Value(options, "user"), host = Value(options, "host"), port = Value(options, "port");
+    const std::string userPart = user.empty() ? "" : user + "@", dbname = Value(options, "dbname");
+    if (host.starts_with('/')) // a Unix socket's folder
+        return "postgresql://" + userPart + "/" + dbname + "?host=" + host + (port.empty() ? "" : "&port=" + port);
+    return "postgresql://" + userPart + host + (port.empty() ? "" : ":" + port) + "/" + dbname;
+}
+
+PgParams& PgParams::add(std::int64_t value) {
+    const std::uint64_t big = htobe64(static_cast<std::uint64_t>(value));
+    values_.emplace_back(reinterpret_cast<const char*>(&big), sizeof big);
+    null_.push_back(false);
+    types_.push_back(kBigint);
+    return *this;
+}
+
+PgParams& PgParams::add(const std::optional<std::int64_t>& value) {
+    if (value)
+        return add(*value);
+    values_.emplace_back();
+    null_.push_back(true);
+    types_.push_back(kBigint);
+    return *this;
+}
+
+PgParams& PgParams::add(std::nullopt_t) {
+    values_.emplace_back();
+    null_.push_back(true);
+    types_.push_back(0);
+    return *this;
+}
+
+PgParams& PgParams::add(std::string_view bytes) {
+    values_.emplace_back(bytes);
+    null_.push_back(false);
+    types_.push_back(kBytea);
+    return *this;
+}
+
+PgResult::~PgResult() {
+    PQclear(result_);
+}
+
+int PgResult::rows() const {
+    return PQntuples(result_);
+}
+
+bool PgResult::isNull(int row, int column) const {
+    return PQgetisnull(result_, row, column) != 0;
+}
+
+std::int64_t PgResult::integer(int row, int column) const {
+    std::uint64_t big = 0;
+    std::memcpy(&big, PQgetvalue(result_, row, column), sizeof big);
+    return static_cast<std::int64_t>(be64toh(big));
+}
+
+std::optional<std::int64_t> PgResult::optionalInteger(int row, int column) const {
+    return isNull(row, column) ? std::nullopt : std::optional(integer(row, column));
+}
+
+std::string_view PgResult::bytes(int row, int column) const {
+    return {PQgetvalue(result_, row, column), static_cast<std::size_t>(PQgetlength(result_, row, column))};
+}
+
+PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeouts& timeouts)
+    : name_(PgDisplayName(uri)), timeouts_(timeouts) {
+    std::string error;
+    const ConninfoOptions options = Parse(uri, error);
+    if (!options)
+        throw PgError(name_ + ": not a connection URI that PostgreSQL reads: " + Trimmed(error), {});
+    std::vector<const char*> keywords, values;
+    for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option)
+        if (option->val != nullptr)
+            keywords.push_back(option->keyword), values.push_back(option->val);
+    const std::string connectTimeout = std::to_string(timeouts.connectSeconds);
+    if (Value(options, "connect_timeout").empty())
+        keywords.push_back("connect_timeout"), values.push_back(connectTimeout.c_str());
+    keywords.push_back("fallback_application_name"), values.push_back("coffer");
+    keywords.push_back(nullptr), values.push_back(nullptr);
+    conn_ = PQconnectdbParams(keywords.data(), values.data(), 0);
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        const std::string reason = PQconnectionNeedsPassword(conn_)
+                                       ? "the server wants a password: give it in ~/.pgpass or a service file"
+                                       : Trimmed(PQerrorMessage(conn_));
+        PQfinish(conn_); // the constructor throws: no destructor closes it
+        throw PgError(name_ + ": cannot connect to the server: " + reason, "08001");
+    }
+    // The server's notices (a table that exists already) are not for the user.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
+    PQsetnonblocking(conn_, 1);
+    execute("SET statement_timeout = " + std::to_string(timeouts.statement.count()) +
+            (readOnly ? "; SET default_transaction_read_only = on" : "; SET temp_buffers = '256MB'"));
+}
+
+PgConnection::~PgConnection() {
+    PQfinish(conn_);
+}
+
+void PgConnection::fail(const std::string& what, const std::string& reason, std::string sqlState) const {
+    throw PgError(name_ + ": " + what + ": " + reason, std::move(sqlState));
+}
+
+void PgConnection::startCall() {
+    if (conn_ == nullptr)
+        fail("cannot read or write the ledger", "the connection to the server was closed", "08003");
+    deadline_ = std::chrono::steady_clock::now() + timeouts_.deadline;
+}
+
+void PgConnection::giveUp() {
+    // The cancel request waits for the server's answer, which a stopped server never gives: it is sent
+    // from a thread of its own, and the connection is closed at once.
+    PGcancel* cancel = PQgetCancel(conn_);
+    std::thread([cancel] {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+    }).detach();
+    PQfinish(conn_);
+    conn_ = nullptr;
+    fail("cannot read or write the ledger",
+         "the server did not answer within " + std::to_string(timeouts_.deadline.count() / 1000) +
+             " s; the call was cancelled",
+         "57014");
+}
+
+void PgConnection::wait(bool forWrite) {
+    pollfd socket{PQsocket(conn_), static_cast<short>(POLLIN | (forWrite ? POLLOUT : 0)), 0};
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            giveUp();
+        const int ready = poll(&socket, 1, static_cast<int>(left.count()));
+        if (ready > 0)
+            break;
+        if (ready < 0 && errno != EINTR)
+            fail("cannot read or write the ledger", std::strerror(errno));
+    }
+    if ((socket.revents & POLLIN) != 0 && PQconsumeInput(conn_) == 0)
+        fail("cannot read or write the ledger", "the connection to the server was lost", "08006");
+}
+
+void PgConnection::flush() {
+    for (int left; (left = PQflush(conn_)) != 0;) {
+        if (left < 0)
+            fail("cannot read or write the ledger", "the connection to the server was lost", "08006");
+        wait(true);
+    }
+}
+
+pg_result* PgConnection::nextResult() {
+    while (PQisBusy(conn_) != 0)
+        wait(false);
+    return PQgetResult(conn_);
+}
+
+pg_result* PgConnection::finish() {
+    flush();
+    PGresult* last = nullptr;
+    PGresult* error = nullptr;
+    while (PGresult* result = nextResult()) {
+        if (PQresultStatus(result) == PGRES_COPY_IN) {
+            PQclear(last);
+            return result;
+        }
+        PGresult*& slot = PQresultStatus(result) == PGRES_FATAL_ERROR && error == nullptr ? error : last;
+        PQclear(slot);
+        slot = result;
+    }
+    if (error == nullptr && PQstatus(conn_) == CONNECTION_BAD)
+        PQclear(last), fail("cannot read or write the ledger", "the connection to the server was lost", "08006");
+    if (error == nullptr)
+        return last;
+    PQclear(last);
+    const char* state = PQresultErrorField(error, PG_DIAG_SQLSTATE);
+    const char* message = PQresultErrorField(error, PG_DIAG_MESSAGE_PRIMARY);
+    std::string sqlState = state != nullptr ? state : "";
+    std::string reason = message != nullptr ? message : Trimmed(PQresultErrorMessage(error));
+    PQclear(error);
+    if (PQstatus(conn_) == CONNECTION_BAD)
+        sqlState = "08006", reason = "the connection to the server was lost (" + reason + ")";
+    else if (sqlState == "42501")
+        reason += rightsHint_;
+    else if (sqlState == "57014")
+        reason = "the server took longer than " + std::to_string(timeouts_.statement.count() / 1000) + " s";
+    fail("cannot read or write the ledger", reason, std::move(sqlState));
+}
+
+void PgConnection::execute(const std::string& sql) {
+    startCall();
+    if (PQsendQuery(conn_, sql.c_str()) == 0)
+        fail("cannot read or write the ledger", Trimmed(PQerrorMessage(conn_)), "08006");
+    PQclear(finish());
+}
+
+PgResult PgConnection::query(const std::string& sql, const PgParams& params) {
+    startCall();
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats(params.values_.size(), 1);
+    for (std::size_t i = 0; i < params.values_.size(); ++i) {
+        values.push_back(params.null_[i] ? nullptr : params.values_[i].data());
+        lengths.push_back(static_cast<int>(params.values_[i].size()));
+    }
+    if (PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), params.types_.data(), values.data(),
+                          lengths.data(), formats.data(), 1) == 0)
+        fail("cannot read or write the ledger", Trimmed(PQerrorMessage(conn_)), "08006");
+    return PgResult(finish());
+}
+
+void PgConnection::copyIn(const std::string& sql, std::string_view data) {
+    startCall();
+    if (PQsendQuery(conn_, sql.c_str()) == 0)
+        fail("cannot read or write the ledger", Trimmed(PQerrorMessage(conn_)), "08006");
+    PQclear(finish());
+    constexpr std::size_t kPiece = 1 << 16;
+    for (std::size_t sent = 0; sent < data.size();) {
+        const std::size_t size = std::min(kPiece, data.size() - sent);
+        const int queued = PQputCopyData(conn_, data.data() + sent, static_cast<int>(size));
+        if (queued < 0)
+            fail("cannot write the ledger", "the connection to the server was lost", "08006");
+        if (queued == 0)
+            wait(true), flush();
+        else
+            sent += size;
+    }
+    for (int ended; (ended = PQputCopyEnd(conn_, nullptr)) != 1;) {
+        if (ended < 0)
+            fail("cannot write the ledger", "the connection to the server was lost", "08006");
+        wait(true);
+    }
+    PQclear(finish());
+}
+
+PgTransaction::PgTransaction(PgConnection& db) : db_(db) {
+    db.execute("BEGIN ISOLATION LEVEL READ COMMITTED");
+}
+
+PgTransaction::~PgTransaction() {
+    if (!open_)
+        return;
+    try {
+        db_.execute("ROLLBACK");
+    } catch (const PgError&) {
+        // A lost connection rolls the transaction back on the server.
+    }
+}
+
+void PgTransaction::commit() {
+    open_ = false;
+    try {
+        db_.execute("COMMIT");
+    } catch (const PgError& error) {
+        if (!error.sqlState().starts_with("08") && error.sqlState() != "57014")
+            throw;
+        throw PgError(std::string(error.what()) +
+                          "; whether the change went in is unknown: adding the same again counts nothing twice",
+                      error.sqlState());
+    }
+}
+
+} // namespace coffer

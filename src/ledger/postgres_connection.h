@@ -1,0 +1,126 @@
+#pragma once
+// A hold on one libpq connection for the server ledger. Every call runs against a deadline on this side:
+// a server that stops answering (a stopped process, a dead network) is sent a cancel request and the
+// call fails with a message in bounded time instead of hanging. Every failure throws a PgError that
+// names the ledger without its password.
+
+#include "ledger/ledger_store.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+namespace coffer {
+
+struct PgTimeouts {
+    int connectSeconds = 10;                     // unless the URI sets connect_timeout
+    std::chrono::milliseconds statement{60'000}; // the server's statement_timeout
+    std::chrono::milliseconds deadline{70'000};  // this side's limit on any one call
+};
+
+// A failed call: the message for the user, and the server's SQLSTATE ("" when it gave none).
+class PgError : public LedgerError {
+  public:
+    PgError(const std::string& message, std::string sqlState) : LedgerError(message), sqlState_(std::move(sqlState)) {}
+    const std::string& sqlState() const { return sqlState_; }
+
+  private:
+    std::string sqlState_;
+};
+
+// A ledger's URI as messages name it: the password, wherever the URI put it, left out.
+std::string PgDisplayName(const std::string& uri);
+
+// Parameters of one statement, all sent in binary: bigint and bytea.
+class PgParams {
+  public:
+    PgParams& add(std::int64_t value);
+    PgParams& add(const std::optional<std::int64_t>& value);
+    PgParams& add(std::string_view bytes);
+    // A null of the type the statement gives the parameter.
+    PgParams& add(std::nullopt_t);
+
+  private:
+    friend class PgConnection;
+    std::vector<std::string> values_;
+    std::vector<bool> null_;
+    std::vector<unsigned> types_;
+};
+
+// A statement's rows, read in binary: integer columns must be bigint.
+class PgResult {
+  public:
+    explicit PgResult(pg_result* result) : result_(result) {}
+    ~PgResult();
+    PgResult(PgResult&& other) noexcept : result_(std::exchange(other.result_, nullptr)) {}
+    PgResult(const PgResult&) = delete;
+    PgResult& operator=(const PgResult&) = delete;
+
+    int rows() const;
+    bool isNull(int row, int column) const;
+    std::int64_t integer(int row, int column) const;
+    std::optional<std::int64_t> optionalInteger(int row, int column) const;
+    std::string_view bytes(int row, int column) const;
+
+  private:
+    pg_result* result_;
+};
+
+class PgConnection {
+  public:
+    // Connects as libpq does (service files and ~/.pgpass included); read-only sessions write nothing.
+    PgConnection(const std::string& uri, bool readOnly, const PgTimeouts& timeouts);
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // One or more statements without parameters or rows.
+    void execute(const std::string& sql);
+    PgResult query(const std::string& sql, const PgParams& params = {});
+    // COPY ... FROM STDIN with the data in COPY's binary format.
+    void copyIn(const std::string& sql, std::string_view data);
+    const std::string& name() const { return name_; }
+    // Added to the message of a call the server refuses for lack of a right: how to give it.
+    void setRightsHint(std::string hint) { rightsHint_ = std::move(hint); }
+    // Throws a PgError: "what" failed, and why.
+    [[noreturn]] void fail(const std::string& what, const std::string& reason, std::string sqlState = {}) const;
+
+  private:
+    void startCall();
+    void flush();
+    void wait(bool forWrite);
+    pg_result* nextResult();
+    // The last result of the call; throws for an error.
+    pg_result* finish();
+    [[noreturn]] void giveUp();
+
+    pg_conn* conn_ = nullptr;
+    std::string name_;
+    std::string rightsHint_;
+    PgTimeouts timeouts_;
+    std::chrono::steady_clock::time_point deadline_;
+};
+
+// A transaction at READ COMMITTED, rolled back unless committed.
+class PgTransaction {
+  public:
+    explicit PgTransaction(PgConnection& db);
+    ~PgTransaction();
+    PgTransaction(const PgTransaction&) = delete;
+    PgTransaction& operator=(const PgTransaction&) = delete;
+    // A lost connection here leaves the outcome unknown, which the message says.
+    void commit();
+
+  private:
+    PgConnection& db_;
+    bool open_ = true;
+};
+
+} // namespace coffer

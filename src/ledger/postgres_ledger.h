@@ -1,0 +1,39 @@
+#pragma once
+// A guild ledger on a PostgreSQL server that several officers add to at once. Its results are those of
+// the file ledger, entry for entry. The SQL lives in three files by concern: postgres_schema.cpp
+// (checks and creation), postgres_add.cpp (adding) and postgres_queries.cpp (reading).
+
+#include "ledger/ledger_open.h"
+#include "ledger/ledger_store.h"
+#include "ledger/postgres_connection.h"
+
+#include <string>
+
+namespace coffer {
+
+class PostgresLedger : public LedgerStore {
+  public:
+    // ReadWrite creates the ledger's tables in an empty database; ReadOnly writes nothing. Throws
+    // LedgerError for a server that cannot be reached, a database whose tables are not a ledger of this
+    // program or of a newer version, and a user without the rights to create the tables.
+    PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts = {});
+
+    AddOutcome add(const LedgerAddition& addition) override;
+    std::optional<GuildIdentity> guild() override;
+    LedgerTotals totals() override;
+    std::vector<PasteRecord> pastes() override;
+    std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) override;
+
+  private:
+    void checkSchema(bool writable);
+    // Creates or upgrades the tables, once whatever the number of programs trying at the same time.
+    void upgrade();
+    // One try of an add, in one transaction.
+    AddOutcome tryAdd(const LedgerAddition& addition);
+
+    PgConnection db_;
+    std::string user_, schema_; // as SQL names
+    bool hasTables_ = false;    // false for an empty database opened read-only
+};
+
+} // namespace coffer

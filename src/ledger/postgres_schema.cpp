@@ -1,0 +1,144 @@
+#include "ledger/postgres_ledger.h"
+
+#include <array>
+
+namespace coffer {
+namespace {
+
+constexpr std::string_view kApplication = "Coffer ledger";
+// Taken by every program that creates or upgrades the tables, for the rest of its transaction.
+constexpr std::int64_t kSchemaLock = 0x436F4C67; // "CoLg"
+
+// Each step brings the schema from the version of its place in the list to the next.
+constexpr std::array kUpgradeSteps = {
+    R"(
+    -- An entry per identity: `key` is the SHA-256 of `identity`, which an add compares in full, and
+    -- with its time (part of the identity) it is unique, in the order adds write and periods read. Texts
+    -- are bytes, compared in byte order as the analysis orders them. copies_before is what it had
+    -- before the add that last changed it, which that add counts as added. `ts` is the entry's own
+    -- time; order_time and order_rank place it for analysis.
+    CREATE TABLE entry (
+        key bytea NOT NULL,
+        identity bytea NOT NULL,
+        text bytea NOT NULL,
+        copies bigint NOT NULL,
+        copies_before bigint NOT NULL,
+        ts bigint,
+        order_time bigint NOT NULL,
+        order_rank bigint NOT NULL,
+        UNIQUE NULLS NOT DISTINCT (ts, key)
+    );
+    -- A paste is listed once: an add retried after a lost commit finds it.
+    CREATE TABLE paste (
+        id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+        added_at bigint NOT NULL,
+        entries bigint NOT NULL,
+        copies_added bigint NOT NULL,
+        first_ts bigint,
+        last_ts bigint,
+        guild_name bytea,
+        guild_realm bytea,
+        file_name bytea NOT NULL,
+        digest bigint NOT NULL,
+        UNIQUE NULLS NOT DISTINCT (digest, entries, first_ts, last_ts)
+    );
+    -- At most one row: the guild of the first paste that named one.
+    CREATE TABLE guild (
+        single boolean PRIMARY KEY DEFAULT true CHECK (single),
+        name bytea NOT NULL,
+        realm bytea NOT NULL
+    );
+    )",
+};
+constexpr std::int64_t kVersion = kUpgradeSteps.size();
+
+struct DatabaseMarks {
+    bool ledger = false;      // the table that marks a ledger is there
+    bool otherTables = false; // tables of a ledger's names are there
+    std::string application;
+    std::int64_t version = 0;
+};
+
+DatabaseMarks ReadMarks(PgConnection& db) {
+    DatabaseMarks marks;
+    // From the catalog as of this statement: the name cache may not know yet of tables another program
+    // created meanwhile.
+    const PgResult tables = db.query(
+        "SELECT count(*) FILTER (WHERE relname = 'coffer_ledger'), count(*) FILTER (WHERE relname <> 'coffer_ledger') "
+        "FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
+        "AND relname IN ('coffer_ledger', 'entry', 'paste', 'guild')");
+    marks.ledger = tables.integer(0, 0) != 0;
+    marks.otherTables = tables.integer(0, 1) != 0;
+    if (marks.ledger) {
+        const PgResult mark = db.query("SELECT application, version::int8 FROM coffer_ledger LIMIT 1");
+        if (mark.rows() > 0)
+            marks.application = mark.bytes(0, 0), marks.version = mark.integer(0, 1);
+    }
+    return marks;
+}
+
+// Tables of a ledger's names must be a ledger of this program, of a version it knows.
+void CheckMarks(const DatabaseMarks& marks, const std::string& name) {
+    if (marks.ledger ? marks.application != kApplication : marks.otherTables)
+        throw LedgerError(name + " is not a Coffer ledger: its tables coffer_ledger, entry, paste or guild are "
+                                 "another program's, and were left as they are.");
+    if (marks.version > kVersion)
+        throw LedgerError(name + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
+                          "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
+}
+
+} // namespace
+
+PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts)
+    : db_(uri, access == LedgerAccess::ReadOnly, timeouts) {
+    const PgResult names =
+        db_.query("SELECT quote_ident(current_user), quote_ident(coalesce(current_schema(), 'public'))");
+    user_ = names.bytes(0, 0);
+    schema_ = names.bytes(0, 1);
+    db_.setRightsHint("; the database's owner can give the rights with: GRANT USAGE ON SCHEMA " + schema_ + " TO " +
+                      user_ + "; GRANT SELECT, INSERT, UPDATE ON " + schema_ + ".coffer_ledger, " + schema_ +
+                      ".entry, " + schema_ + ".paste, " + schema_ + ".guild TO " + user_ + ";");
+    checkSchema(access == LedgerAccess::ReadWrite);
+}
+
+void PostgresLedger::checkSchema(bool writable) {
+    const DatabaseMarks marks = ReadMarks(db_);
+    CheckMarks(marks, db_.name());
+    hasTables_ = marks.ledger;
+    if (!writable) {
+        if (hasTables_ && marks.version < kVersion)
+            throw LedgerError(db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
+                                           "up to date.");
+        return;
+    }
+    if (!hasTables_ || marks.version < kVersion)
+        upgrade();
+}
+
+void PostgresLedger::upgrade() {
+    PgTransaction transaction(db_);
+    db_.query("SELECT pg_advisory_xact_lock($1)", PgParams().add(kSchemaLock));
+    // Another program may have created or upgraded the ledger while this one waited for the lock.
+    const DatabaseMarks marks = ReadMarks(db_);
+    CheckMarks(marks, db_.name());
+    if (!marks.ledger &&
+        db_.query("SELECT coalesce(has_schema_privilege(current_schema(), 'CREATE'), false)::int::int8")
+                .integer(0, 0) == 0)
+        throw LedgerError(db_.name() + " holds no Coffer ledger yet, and the user " + user_ +
+                          " may not create its tables in the schema " + schema_ +
+                          ". The database's owner can allow it with: GRANT USAGE, CREATE ON SCHEMA " + schema_ +
+                          " TO " + user_ + ";");
+    for (std::int64_t step = marks.ledger ? marks.version : 0; step < kVersion; ++step)
+        db_.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
+    if (!marks.ledger)
+        // One row, which also keeps the totals of the entries: summing a million rows takes too long.
+        db_.execute("CREATE TABLE coffer_ledger (application text NOT NULL, version bigint NOT NULL, "
+                    "entries bigint NOT NULL, untimed bigint NOT NULL);"
+                    "INSERT INTO coffer_ledger VALUES ('" +
+                    std::string(kApplication) + "', 0, 0, 0)");
+    db_.query("UPDATE coffer_ledger SET version = $1", PgParams().add(kVersion));
+    transaction.commit();
+    hasTables_ = true;
+}
+
+} // namespace coffer

@@ -1,0 +1,247 @@
+#include "banklog_generator.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/paste.h"
+#include "ledger/postgres_ledger.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <csignal>
+#include <thread>
+
+namespace coffer {
+namespace {
+
+using testing::ReadFile;
+using testing::TempFolder;
+
+// The server the test fixture started: the postgres superuser on a Unix socket, without a password.
+class TestServer {
+  public:
+    TestServer() { std::ifstream(COFFER_PG_STATE) >> folder_ >> port_; }
+    std::string uri(const std::string& database, const std::string& user = "postgres") const {
+        return "postgresql://" + user + "@/" + database + "?host=" + folder_ + "&port=" + port_;
+    }
+    // A new, empty database, named for this test process.
+    std::string freshDatabase() {
+        const std::string name = "t" + std::to_string(getpid()) + "_" + std::to_string(databases_++);
+        admin().execute("CREATE DATABASE " + name);
+        return name;
+    }
+    PgConnection admin(const std::string& database = "postgres") const { return {uri(database), false, {}}; }
+    // To the postmaster and every process it started; the postmaster, stopped first, starts no more.
+    void signal(int number) const {
+        const pid_t postmaster = std::stoi(ReadFile(folder_ + "/data/postmaster.pid"));
+        kill(postmaster, SIGSTOP);
+        for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+            if (!std::isdigit(process.path().filename().string()[0]))
+                continue;
+            const std::string stat = ReadFile(process.path() / "stat");
+            const std::size_t afterName = stat.rfind(')');
+            if (afterName != std::string::npos && std::stoi(stat.substr(afterName + 4)) == postmaster)
+                kill(std::stoi(process.path().filename()), number);
+        }
+        kill(postmaster, number);
+    }
+    void restart() const { ASSERT_EQ(std::system(COFFER_PG_SCRIPT " restart " COFFER_PG_STATE), 0); }
+
+  private:
+    std::string folder_, port_;
+    int databases_ = 0;
+};
+
+pid_t StartCli(const std::vector<std::string>& args, const std::filesystem::path& errors) {
+    std::vector<char*> argv{const_cast<char*>(COFFER_CLI_PATH)};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, COFFER_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int ExitStatus(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The member and item tables coffer-cli writes of a log or a ledger (a file or a URI).
+std::string Tables(const TempFolder& folder, std::vector<std::string> source) {
+    for (const char* file : {"members", "items"})
+        source.insert(source.end(), {std::string("--") + file, (folder / file).string()});
+    source.insert(source.end(), {"-o", (folder / "report.html").string(), "--quiet"});
+    EXPECT_EQ(ExitStatus(StartCli(source, folder / "errors")), 0) << ReadFile(folder / "errors");
+    return ReadFile(folder / "members") + ReadFile(folder / "items");
+}
+
+// The copies a ledger of the text holds.
+std::uint64_t Copies(std::string_view text) {
+    std::uint64_t copies = 0;
+    for (const PasteEntry& entry : ReadPaste(text).entries)
+        copies += entry.copies;
+    return copies;
+}
+
+std::string WriteLog(const TempFolder& folder, std::size_t entries) {
+    bench::BankLogGeneratorOptions options;
+    options.entry_count = entries;
+    options.member_count = 40;
+    options.item_count = 60;
+    options.spread_days = 20;
+    const std::string file = (folder / ("log" + std::to_string(entries) + ".xml")).string();
+    std::ofstream(file) << bench::GenerateBankLog(options);
+    return file;
+}
+
+// Eight programs at once add overlapping pastes of one log to an empty database, each paste by two of
+// them; the ledger, a file ledger of the same pastes, and ledgers merged from one into the other all
+// give the log's own tables, byte for byte.
+TEST(PostgresLedgerTest, ConcurrentAddsAndMergesGiveTheLogsTables) {
+    TempFolder folder;
+    TestServer server;
+    const std::string log = WriteLog(folder, 3000);
+    // Pastes of 200 entries, each starting 150 after the one before, cut at element starts.
+    const std::string text = ReadFile(log);
+    std::vector<std::string> lines, pastes;
+    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end) {
+        end = text.find("<banklog ", start + 1);
+        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+    }
+    ASSERT_GT(lines.size(), 2000u);
+    for (std::size_t from = 1; from < lines.size(); from += 150) {
+        std::string paste = "<?xml version=\"1.0\"?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
+        for (std::size_t i = from; i < std::min(lines.size(), from + 200); ++i)
+            paste += lines[i];
+        std::ofstream(pastes.emplace_back((folder / ("paste" + std::to_string(from))).string())) << paste + "</x>\n";
+    }
+    const std::string expected = Tables(folder, {log});
+
+    std::string server1;
+    for (int round = 0; round < 3; ++round) {
+        server1 = server.uri(server.freshDatabase());
+        std::vector<pid_t> adds;
+        for (std::size_t program = 0; program < 8; ++program) {
+            std::vector<std::string> args{"--ledger", server1, "--add"};
+            for (std::size_t i = 0; i < pastes.size(); ++i)
+                if (i % 8 == program || (i + 1) % 8 == program)
+                    args.push_back(pastes[i]);
+            adds.push_back(StartCli(args, folder / ("add" + std::to_string(program))));
+        }
+        for (std::size_t program = 0; program < adds.size(); ++program)
+            EXPECT_EQ(ExitStatus(adds[program]), 0) << ReadFile(folder / ("add" + std::to_string(program)));
+        EXPECT_EQ(Tables(folder, {"--ledger", server1}), expected) << "round " << round;
+        PostgresLedger read(server1, LedgerAccess::ReadOnly);
+        EXPECT_EQ(read.pastes().size(), pastes.size());
+        EXPECT_EQ(read.totals().entries, Copies(text));
+    }
+    const std::string file1 = (folder / "1.sqlite").string(), file2 = (folder / "2.sqlite").string(),
+                      server2 = server.uri(server.freshDatabase());
+    std::vector<std::string> addAll{"--ledger", file1, "--add"};
+    addAll.insert(addAll.end(), pastes.begin(), pastes.end());
+    EXPECT_EQ(ExitStatus(StartCli(addAll, folder / "errors")), 0);
+    EXPECT_EQ(ExitStatus(StartCli({"--ledger", server2, "--merge", file1}, folder / "errors")), 0);
+    EXPECT_EQ(ExitStatus(StartCli({"--ledger", file2, "--merge", server1}, folder / "errors")), 0);
+    for (const std::string& ledger : {file1, server2, file2})
+        EXPECT_EQ(Tables(folder, {"--ledger", ledger}), expected) << ledger;
+}
+
+// Whatever moment of an add the server is killed at, the add retried once it runs again leaves the
+// whole paste in the ledger, listed once.
+TEST(PostgresLedgerTest, AnAddCutByTheServersDeathGoesInWholeWhenRetried) {
+    TempFolder folder;
+    TestServer server;
+    const std::string log = WriteLog(folder, 30'000);
+    const std::uint64_t copies = Copies(ReadFile(log));
+    int cut = 0;
+    // Points spread over an add of a few seconds, the last after its end: the retry then finds it whole.
+    for (const int killAfterMs : {200, 600, 1200, 5000}) {
+        const std::string ledger = server.uri(server.freshDatabase());
+        const pid_t add = StartCli({"--ledger", ledger, "--add", log}, folder / "errors");
+        std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+        server.signal(SIGKILL);
+        if (ExitStatus(add) != 0) {
+            ++cut;
+            EXPECT_NE(ReadFile(folder / "errors").find("server"), std::string::npos) << ReadFile(folder / "errors");
+        }
+        server.restart();
+        EXPECT_EQ(ExitStatus(StartCli({"--ledger", ledger, "--add", log}, folder / "errors")), 0)
+            << ReadFile(folder / "errors");
+        PostgresLedger read(ledger, LedgerAccess::ReadOnly);
+        EXPECT_EQ(read.totals().entries, copies);
+        EXPECT_EQ(read.pastes().size(), 1u);
+    }
+    EXPECT_GT(cut, 0) << "no kill fell inside an add";
+}
+
+TEST(PostgresLedgerTest, AStoppedServerGivesAMessageWithinTheDeadline) {
+    TestServer server;
+    PostgresLedger ledger(server.uri(server.freshDatabase()), LedgerAccess::ReadWrite,
+                          {10, std::chrono::seconds(60), std::chrono::seconds(2)});
+    server.signal(SIGSTOP);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        AddToLedger(ledger, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
+        ADD_FAILURE() << "added to a stopped server";
+    } catch (const LedgerError& error) {
+        EXPECT_NE(std::string(error.what()).find("did not answer within 2 s"), std::string::npos) << error.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    server.signal(SIGCONT);
+}
+
+// Tables of another program, or of a newer one, are refused and left as they are; a user without the
+// rights a ledger needs is told which GRANTs to ask for.
+TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
+    TestServer server;
+    const std::string officer = "officer" + std::to_string(getpid());
+    server.admin().execute("CREATE ROLE " + officer + " LOGIN");
+    struct Case {
+        bool ledger;     // a ledger made by the database's owner first
+        const char* sql; // then run by the owner
+        bool asOfficer;
+        std::string message;
+    };
+    const Case cases[] = {
+        {false, "CREATE TABLE paste (x int)", false, "is not a Coffer ledger"},
+        {true, "UPDATE coffer_ledger SET version = 99", false, "of a newer Coffer (version 99)"},
+        {false, "", true, "GRANT USAGE, CREATE ON SCHEMA public TO " + officer + ";"},
+        {true, "", true,
+         "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.paste, "
+         "public.guild TO " +
+             officer + ";"},
+    };
+    for (const Case& c : cases) {
+        const std::string database = server.freshDatabase(), owner = server.uri(database);
+        if (c.ledger)
+            PostgresLedger(owner, LedgerAccess::ReadWrite);
+        if (*c.sql != '\0')
+            server.admin(database).execute(c.sql);
+        const auto tables = [&] {
+            return server.admin(database)
+                .query("SELECT count(*)::int8 FROM pg_tables WHERE schemaname = 'public'")
+                .integer(0, 0);
+        };
+        const std::int64_t before = tables();
+        try {
+            PostgresLedger(c.asOfficer ? server.uri(database, officer) : owner, LedgerAccess::ReadWrite);
+            ADD_FAILURE() << c.message;
+        } catch (const LedgerError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(tables(), before);
+    }
+}
+
+} // namespace
+} // namespace coffer
