@@ -1,6 +1,6 @@
 #include "banklog_generator.h"
 
-#include "analysis/web_text.h"
+#include "analysis/text/web_text.h"
 
 #include <algorithm>
 #include <array>

@@ -5,10 +5,10 @@
 //
 //   bench_analysis [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
-#include "analysis/bank_log_scanner.h"
-#include "analysis/line_reader.h"
-#include "analysis/mapped_file.h"
+#include "analysis/scan/bank_log_scanner.h"
+#include "analysis/scan/line_reader.h"
 #include "banklog_generator.h"
+#include "cli/mapped_file.h"
 #include "report/report_file.h"
 
 #include <fcntl.h>

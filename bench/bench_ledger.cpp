@@ -8,8 +8,8 @@
 //
 //   bench_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
-#include "analysis/mapped_file.h"
 #include "banklog_generator.h"
+#include "cli/mapped_file.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/sqlite_ledger.h"
 #include "report/report_file.h"

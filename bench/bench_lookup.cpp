@@ -5,9 +5,9 @@
 //   bench_lookup [ITEMS [DELAY_MS]]      defaults: 300 distinct items, 50 ms
 
 #include "analysis/analysis_run.h"
-#include "analysis/item_lookup.h"
-#include "analysis/page_downloader.h"
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/item_lookup.h"
+#include "analysis/lookup/page_downloader.h"
+#include "analysis/lookup/web_item_prices.h"
 #include "net/network_downloader.h"
 #include "report/report_file.h"
 #include "shell/product_config.h"

@@ -7,7 +7,7 @@
 //   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR [--ledger-log FILE]...]
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 #include "banklog_generator.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/stats_list_view.h"

@@ -3,9 +3,9 @@
 // (tables, guild, counts); then the run's report read strictly, its exports read as text files, and the
 // entry filter's and totals' decisions checked against what the log holds.
 #include "analysis/analysis_run.h"
-#include "analysis/bank_log_scanner.h"
-#include "analysis/line_reader.h"
-#include "analysis/web_text.h"
+#include "analysis/scan/bank_log_scanner.h"
+#include "analysis/scan/line_reader.h"
+#include "analysis/text/web_text.h"
 #include "report/html_report.h"
 #include "report/table_export.h"
 #include "strict_report.h"

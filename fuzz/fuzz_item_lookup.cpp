@@ -1,10 +1,10 @@
 // The item lookup's page scraping on any pages: a site held in memory answers every address with one
 // of the input's pages, and the all-at-once lookup must give exactly the one-by-one answer.
-#include "analysis/item_lookup.h"
-#include "analysis/page_downloader.h"
-#include "analysis/site_addresses.h"
-#include "analysis/text_util.h"
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/item_lookup.h"
+#include "analysis/lookup/page_downloader.h"
+#include "analysis/lookup/site_addresses.h"
+#include "analysis/lookup/web_item_prices.h"
+#include "analysis/text/text_util.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,8 +1,8 @@
 // The table sort against a plain stable sort, and the cell arithmetic against sums and products
 // formed in 128 bits. The input is a list of cell texts, one per line.
-#include "analysis/cell_number.h"
-#include "analysis/stats_table.h"
-#include "analysis/text_util.h"
+#include "analysis/tables/cell_number.h"
+#include "analysis/tables/stats_table.h"
+#include "analysis/text/text_util.h"
 
 #include <algorithm>
 #include <cstdint>

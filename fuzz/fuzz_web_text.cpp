@@ -1,6 +1,6 @@
 // The web text functions (escaping, address encoding, reference decoding) against the plain
 // reference versions, on any bytes.
-#include "analysis/web_text.h"
+#include "analysis/text/web_text.h"
 #include "reference_web_text.h"
 
 #include <cstdint>

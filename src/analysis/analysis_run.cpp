@@ -1,10 +1,10 @@
 #include "analysis/analysis_run.h"
 
-#include "analysis/bank_log_scanner.h"
-#include "analysis/concurrent_scan.h"
-#include "analysis/line_reader.h"
-#include "analysis/temp_copy.h"
-#include "analysis/view_stream.h"
+#include "analysis/scan/bank_log_scanner.h"
+#include "analysis/scan/concurrent_scan.h"
+#include "analysis/scan/line_reader.h"
+#include "analysis/scan/temp_copy.h"
+#include "analysis/scan/view_stream.h"
 
 #include <algorithm>
 #include <optional>

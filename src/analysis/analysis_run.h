@@ -2,12 +2,12 @@
 // One analysis run: bank log text in, the two statistics tables and the guild identity out, then the
 // report. Everything a window or the command line needs to watch the run goes through the hooks.
 
-#include "analysis/bank_log_entry.h"
-#include "analysis/entry_selection.h"
-#include "analysis/item_pricing.h"
-#include "analysis/stats_table.h"
-#include "analysis/transaction_totals.h"
-#include "analysis/weekly_activity.h"
+#include "analysis/lookup/item_pricing.h"
+#include "analysis/scan/bank_log_entry.h"
+#include "analysis/tables/entry_selection.h"
+#include "analysis/tables/stats_table.h"
+#include "analysis/tables/transaction_totals.h"
+#include "analysis/tables/weekly_activity.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,10 +1,10 @@
 #include "cli/cli.h"
 
 #include "analysis/analysis_run.h"
-#include "analysis/mapped_file.h"
-#include "analysis/text_util.h"
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/web_item_prices.h"
+#include "analysis/text/text_util.h"
 #include "cli/cli_ledger.h"
+#include "cli/mapped_file.h"
 #include "net/network_downloader.h"
 #include "report/html_report.h"
 #include "report/report_file.h"

@@ -1,7 +1,7 @@
 #include "cli/cli_ledger.h"
 
 #include "analysis/analysis_run.h"
-#include "analysis/bank_log_scanner.h"
+#include "analysis/scan/bank_log_scanner.h"
 #include "cli/cli.h"
 #include "ledger/ledger_file.h"
 #include "ledger/ledger_open.h"

@@ -2,7 +2,7 @@
 // coffer-cli's guild ledger forms: adding logs to a ledger, printing what it holds, and reporting from
 // it through the same analysis as a log.
 
-#include "analysis/entry_selection.h"
+#include "analysis/tables/entry_selection.h"
 #include "ledger/ledger_actions.h"
 
 #include <QCommandLineOption>

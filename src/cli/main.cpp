@@ -1,5 +1,5 @@
-#include "analysis/temporary_names.h"
 #include "cli/cli.h"
+#include "shell/temporary_names.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "ledger/entry_identity.h"
 
-#include "analysis/text_util.h"
+#include "analysis/text/text_util.h"
 
 #include <algorithm>
 #include <optional>

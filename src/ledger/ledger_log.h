@@ -2,7 +2,7 @@
 // A ledger's entries as the analysis reads them: one bank log text, in an order that depends only on
 // the set of pastes, never on when or by whom they were added.
 
-#include "analysis/huge_page_allocator.h"
+#include "analysis/tables/huge_page_allocator.h"
 #include "ledger/ledger_store.h"
 
 #include <cstdint>

@@ -3,8 +3,8 @@
 // (the most copies seen on one page, the smallest text), the record of each paste, and the guild.
 // The file implementation is SqliteLedger; a shared server ledger is another implementation.
 
-#include "analysis/bank_log_entry.h"
-#include "analysis/entry_selection.h"
+#include "analysis/scan/bank_log_entry.h"
+#include "analysis/tables/entry_selection.h"
 #include "ledger/paste.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "ledger/paste.h"
 
-#include "analysis/bank_log_scanner.h"
+#include "analysis/scan/bank_log_scanner.h"
 #include "ledger/entry_identity.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // One paste as a ledger takes it in: its entries by identity, each with the most copies seen on any one
 // page (a page starts at each "?xml" line), its times and its guilds.
 
-#include "analysis/bank_log_entry.h"
+#include "analysis/scan/bank_log_entry.h"
 
 #include <cstdint>
 #include <optional>

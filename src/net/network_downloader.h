@@ -5,7 +5,7 @@
 // by the deadline, or a body past the size cap give the empty text. Waiting handles the thread's
 // events; without a QCoreApplication every download gives the empty text.
 
-#include "analysis/page_downloader.h"
+#include "analysis/lookup/page_downloader.h"
 
 #include <chrono>
 #include <cstdint>

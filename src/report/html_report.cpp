@@ -1,8 +1,8 @@
 #include "report/html_report.h"
 
-#include "analysis/cell_number.h"
-#include "analysis/site_addresses.h"
-#include "analysis/web_text.h"
+#include "analysis/lookup/site_addresses.h"
+#include "analysis/tables/cell_number.h"
+#include "analysis/text/web_text.h"
 #include "report/list_sort.h"
 
 #include <array>

@@ -1,8 +1,8 @@
 #include "report/list_sort.h"
 
-#include "analysis/cell_number.h"
-#include "analysis/text_util.h"
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/cell_number.h"
+#include "analysis/tables/transaction_totals.h"
+#include "analysis/text/text_util.h"
 
 namespace coffer {
 namespace {

@@ -3,7 +3,7 @@
 // (header clicks use it, so repeated clicks reverse), and two that keep whichever direction puts the
 // larger or the smaller first value on top.
 
-#include "analysis/stats_table.h"
+#include "analysis/tables/stats_table.h"
 
 #include <functional>
 #include <string>

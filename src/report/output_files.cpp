@@ -1,6 +1,6 @@
 #include "report/output_files.h"
 
-#include "analysis/temporary_names.h"
+#include "shell/temporary_names.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "report/table_export.h"
 
-#include "analysis/web_text.h"
+#include "analysis/text/web_text.h"
 
 #include <algorithm>
 #include <string_view>

@@ -4,7 +4,7 @@
 // take. NUL and other control characters (tab, CR and LF aside) and bytes that are not UTF-8 become
 // U+FFFD; character references such as "&amp;" stay as written.
 
-#include "analysis/stats_table.h"
+#include "analysis/tables/stats_table.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "shell/file_exists.h"
 
-#include "analysis/text_util.h"
+#include "analysis/text/text_util.h"
 
 #include <filesystem>
 #include <string>

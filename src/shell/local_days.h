@@ -2,7 +2,7 @@
 // A day the user names (a date box, a command-line option), as the engine's period takes it and as the
 // report states it. Header-only: both users link Qt Core, the shell library does not.
 
-#include "analysis/entry_selection.h"
+#include "analysis/tables/entry_selection.h"
 
 #include <QDate>
 #include <QLocale>

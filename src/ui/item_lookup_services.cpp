@@ -1,8 +1,8 @@
 #include "ui/item_lookup_services.h"
 
-#include "analysis/item_lookup.h"
-#include "analysis/site_addresses.h"
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/item_lookup.h"
+#include "analysis/lookup/site_addresses.h"
+#include "analysis/lookup/web_item_prices.h"
 #include "net/network_downloader.h"
 
 namespace coffer {

@@ -1,7 +1,7 @@
 #include "ui/ledger_job.h"
 
 #include "analysis/analysis_run.h"
-#include "analysis/bank_log_scanner.h"
+#include "analysis/scan/bank_log_scanner.h"
 #include "ledger/ledger_open.h"
 
 #include <QThread>

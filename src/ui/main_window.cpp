@@ -1,7 +1,7 @@
 #include "ui/main_window.h"
 
-#include "analysis/site_addresses.h"
-#include "analysis/transaction_totals.h"
+#include "analysis/lookup/site_addresses.h"
+#include "analysis/tables/transaction_totals.h"
 #include "ui/about_window.h"
 #include "ui/bank_log_panel.h"
 #include "ui/browser_panel.h"

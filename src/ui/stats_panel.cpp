@@ -1,6 +1,6 @@
 #include "ui/stats_panel.h"
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 #include "ui/twips.h"

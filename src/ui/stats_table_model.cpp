@@ -1,6 +1,6 @@
 #include "ui/stats_table_model.h"
 
-#include "analysis/text_util.h"
+#include "analysis/text/text_util.h"
 #include "report/list_sort.h"
 
 #include <vector>

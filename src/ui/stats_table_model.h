@@ -5,7 +5,7 @@
 // A filter hides rows from the views without touching the table: sorting, reports, charts and
 // export still see every row, and the rows shown keep the table's order.
 
-#include "analysis/stats_table.h"
+#include "analysis/tables/stats_table.h"
 
 #include <QAbstractTableModel>
 #include <functional>

@@ -1,5 +1,5 @@
-#include "analysis/bank_log_scanner.h"
-#include "analysis/entry_selection.h"
+#include "analysis/scan/bank_log_scanner.h"
+#include "analysis/tables/entry_selection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "analysis/concurrent_scan.h"
+#include "analysis/scan/concurrent_scan.h"
 
 #include <gtest/gtest.h>
 

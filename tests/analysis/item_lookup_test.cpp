@@ -1,6 +1,6 @@
-#include "analysis/item_lookup.h"
-#include "analysis/transaction_totals.h"
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/item_lookup.h"
+#include "analysis/lookup/web_item_prices.h"
+#include "analysis/tables/transaction_totals.h"
 
 #include <gtest/gtest.h>
 

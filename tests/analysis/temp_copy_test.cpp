@@ -1,4 +1,4 @@
-#include "analysis/temp_copy.h"
+#include "analysis/scan/temp_copy.h"
 
 #include "support/temp_folder.h"
 

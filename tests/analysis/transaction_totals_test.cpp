@@ -1,4 +1,4 @@
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "analysis/web_text.h"
+#include "analysis/text/web_text.h"
 
-#include "analysis/text_util.h"
+#include "analysis/text/text_util.h"
 
 #include <gtest/gtest.h>
 

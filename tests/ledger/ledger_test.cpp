@@ -1,5 +1,5 @@
 #include "analysis/analysis_run.h"
-#include "analysis/bank_log_scanner.h"
+#include "analysis/scan/bank_log_scanner.h"
 #include "banklog_generator.h"
 #include "ledger/entry_identity.h"
 #include "ledger/ledger_actions.h"

@@ -4,7 +4,7 @@
 // serves the pages it is given by request target, after a settable delay, and counts what it was
 // asked. Needs a QCoreApplication.
 
-#include "analysis/site_addresses.h"
+#include "analysis/lookup/site_addresses.h"
 
 #include <chrono>
 #include <map>

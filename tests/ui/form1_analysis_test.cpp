@@ -1,6 +1,6 @@
 // "Analyze now" and what follows: the lists, the report and the pages it links to, the item lookup.
 
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/web_item_prices.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "tests/ui/support/form1_harness.h"

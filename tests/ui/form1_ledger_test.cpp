@@ -3,7 +3,7 @@
 // a ledger refused, and the ledger in use found again at the next start.
 
 #include "analysis/analysis_run.h"
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/sqlite_database.h"
 #include "tests/ui/support/form1_harness.h"

@@ -1,7 +1,7 @@
 // The Report panel's "Save As" and "Refresh", and the lists' export and search, after the sample
 // log's analysis.
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 #include "report/table_export.h"
 #include "tests/ui/support/form1_harness.h"
 #include "ui/stats_list_view.h"

@@ -1,8 +1,8 @@
 // The desktop program's pure rules: the import's line breaks, page addresses, file names and the link
 // launcher's addresses.
 
-#include "analysis/site_addresses.h"
-#include "analysis/temporary_names.h"
+#include "analysis/lookup/site_addresses.h"
+#include "shell/temporary_names.h"
 #include "ui/charts/chart_output.h"
 #include "ui/end_on_signals.h"
 #include "ui/link_launcher.h"

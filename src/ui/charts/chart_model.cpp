@@ -1,7 +1,7 @@
 #include "ui/charts/chart_model.h"
 
-#include "analysis/cell_number.h"
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/cell_number.h"
+#include "analysis/tables/transaction_totals.h"
 #include "report/list_sort.h"
 
 #include <cstdio>

@@ -2,8 +2,8 @@
 // The bar charts of the member table: which members get a bar, in which order, with which value, and
 // how the category labels stand. A plain function of the table, so the window only renders it.
 
-#include "analysis/stats_table.h"
-#include "analysis/weekly_activity.h"
+#include "analysis/tables/stats_table.h"
+#include "analysis/tables/weekly_activity.h"
 
 #include <array>
 #include <cstddef>

@@ -5,8 +5,8 @@
 // the bars that fit, a scroll bar under it moves along the rest, and printing and saving take what
 // the tab shows.
 
-#include "analysis/stats_table.h"
-#include "analysis/weekly_activity.h"
+#include "analysis/tables/stats_table.h"
+#include "analysis/tables/weekly_activity.h"
 
 #include <QPrinter>
 #include <QWidget>

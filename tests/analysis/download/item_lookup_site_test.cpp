@@ -1,6 +1,6 @@
 // The downloader and the item lookup over the network, against the local item database site.
 #include "analysis/analysis_run.h"
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/web_item_prices.h"
 #include "net/network_downloader.h"
 
 #include "support/bank_log_text.h"

@@ -1,6 +1,6 @@
 #include "ui/charts/chart_model.h"
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 #include "support/time_zone.h"
 
 #include <gtest/gtest.h>

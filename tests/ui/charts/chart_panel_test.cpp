@@ -4,7 +4,7 @@
 #include "ui/charts/bar_chart.h"
 #include "ui/stats_table_model.h"
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 
 #include <QAbstractItemView>
 #include <QBarCategoryAxis>

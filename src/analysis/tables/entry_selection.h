@@ -2,8 +2,8 @@
 // Which scanned entries a run analyses: those of a chosen period, and each element pasted on more than
 // one page only once when asked.
 
-#include "analysis/bank_log_entry.h"
-#include "analysis/huge_page_allocator.h"
+#include "analysis/scan/bank_log_entry.h"
+#include "analysis/tables/huge_page_allocator.h"
 
 #include <compare>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "analysis/stats_table.h"
+#include "analysis/tables/stats_table.h"
 
-#include "analysis/cell_number.h"
-#include "analysis/text_util.h"
+#include "analysis/tables/cell_number.h"
+#include "analysis/text/text_util.h"
 
 #include <algorithm>
 #include <cstring>

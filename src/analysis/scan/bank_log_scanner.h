@@ -3,8 +3,8 @@
 // guild key line for the guild's name and realm and turns every "<banklog " element into one
 // BankLogEntry, in text order, handing each on before reading further.
 
-#include "analysis/bank_log_entry.h"
-#include "analysis/line_reader.h"
+#include "analysis/scan/bank_log_entry.h"
+#include "analysis/scan/line_reader.h"
 
 #include <functional>
 #include <stop_token>

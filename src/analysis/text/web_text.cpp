@@ -1,4 +1,4 @@
-#include "analysis/web_text.h"
+#include "analysis/text/web_text.h"
 
 #include <array>
 #include <cstdint>

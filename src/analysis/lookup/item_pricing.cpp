@@ -1,6 +1,6 @@
-#include "analysis/item_pricing.h"
+#include "analysis/lookup/item_pricing.h"
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 
 namespace coffer {
 

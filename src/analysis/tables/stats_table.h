@@ -3,8 +3,8 @@
 // which they were added until a sort reorders them; a hash index (built on the first look-up) finds
 // the first row added for a column-0 text, so member rows and item-cache look-ups cost O(1).
 
-#include "analysis/huge_page_allocator.h"
-#include "analysis/text_index.h"
+#include "analysis/tables/huge_page_allocator.h"
+#include "analysis/tables/text_index.h"
 
 #include <cstdint>
 #include <deque>

@@ -2,7 +2,7 @@
 // Looking an item up on the item database site: what the program reads from the site's pages (the
 // item's number from a search page, its price from the item page).
 
-#include "analysis/item_pricing.h"
+#include "analysis/lookup/item_pricing.h"
 
 #include <functional>
 #include <optional>

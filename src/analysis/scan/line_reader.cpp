@@ -1,4 +1,4 @@
-#include "analysis/line_reader.h"
+#include "analysis/scan/line_reader.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 // The pluggable item value step of an analysis run. The run asks the item table first (the value
 // cache: the first row for the item name) and a price source only for names it has no row for.
 
-#include "analysis/bank_log_entry.h"
-#include "analysis/stats_table.h"
+#include "analysis/scan/bank_log_entry.h"
+#include "analysis/tables/stats_table.h"
 
 #include <stop_token>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 // Gold and items moved in and out of the bank, per ISO week of the entries' local dates.
 
-#include "analysis/bank_log_entry.h"
-#include "analysis/cell_number.h"
+#include "analysis/scan/bank_log_entry.h"
+#include "analysis/tables/cell_number.h"
 
 #include <compare>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "analysis/text_index.h"
+#include "analysis/tables/text_index.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "analysis/web_item_prices.h"
+#include "analysis/lookup/web_item_prices.h"
 
-#include "analysis/site_addresses.h"
+#include "analysis/lookup/site_addresses.h"
 
 #include <deque>
 

@@ -1,6 +1,6 @@
-#include "analysis/temp_copy.h"
+#include "analysis/scan/temp_copy.h"
 
-#include "analysis/temporary_names.h"
+#include "shell/temporary_names.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "analysis/text_util.h"
+#include "analysis/text/text_util.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "analysis/site_addresses.h"
+#include "analysis/lookup/site_addresses.h"
 
-#include "analysis/web_text.h"
+#include "analysis/text/web_text.h"
 
 namespace coffer {
 namespace {

@@ -1,4 +1,4 @@
-#include "analysis/mapped_file.h"
+#include "cli/mapped_file.h"
 
 #include <atomic>
 #include <csignal>

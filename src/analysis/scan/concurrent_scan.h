@@ -3,7 +3,7 @@
 // thread handles the entries. Entries arrive in log order, so the results are exactly those of
 // scanning and handling one entry after the other.
 
-#include "analysis/bank_log_scanner.h"
+#include "analysis/scan/bank_log_scanner.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "analysis/page_downloader.h"
+#include "analysis/lookup/page_downloader.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
-#include "analysis/entry_selection.h"
+#include "analysis/tables/entry_selection.h"
 
-#include "analysis/bank_log_scanner.h"
+#include "analysis/scan/bank_log_scanner.h"
 
 #include <algorithm>
 #include <ctime>

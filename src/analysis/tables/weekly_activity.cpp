@@ -1,6 +1,6 @@
-#include "analysis/weekly_activity.h"
+#include "analysis/tables/weekly_activity.h"
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 
 #include <algorithm>
 #include <charconv>

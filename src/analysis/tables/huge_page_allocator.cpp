@@ -1,4 +1,4 @@
-#include "analysis/huge_page_allocator.h"
+#include "analysis/tables/huge_page_allocator.h"
 
 #include <cstdlib>
 #include <sys/mman.h>

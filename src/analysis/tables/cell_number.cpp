@@ -1,4 +1,4 @@
-#include "analysis/cell_number.h"
+#include "analysis/tables/cell_number.h"
 
 #include <algorithm>
 #include <iterator>

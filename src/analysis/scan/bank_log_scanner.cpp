@@ -1,7 +1,7 @@
-#include "analysis/bank_log_scanner.h"
+#include "analysis/scan/bank_log_scanner.h"
 
-#include "analysis/text_util.h"
-#include "analysis/view_stream.h"
+#include "analysis/scan/view_stream.h"
+#include "analysis/text/text_util.h"
 
 #include <algorithm>
 #include <array>

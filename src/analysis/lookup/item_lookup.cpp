@@ -1,8 +1,8 @@
-#include "analysis/item_lookup.h"
+#include "analysis/lookup/item_lookup.h"
 
-#include "analysis/site_addresses.h"
-#include "analysis/text_util.h"
-#include "analysis/transaction_totals.h"
+#include "analysis/lookup/site_addresses.h"
+#include "analysis/tables/transaction_totals.h"
+#include "analysis/text/text_util.h"
 
 #include <algorithm>
 #include <vector>

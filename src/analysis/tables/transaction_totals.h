@@ -2,10 +2,10 @@
 // Totals per member and per item transaction: the member table (one row per member, fourteen
 // columns) and the item table (one row per item deposit or withdrawal, seven columns).
 
-#include "analysis/bank_log_entry.h"
-#include "analysis/cell_number.h"
-#include "analysis/stats_table.h"
-#include "analysis/text_index.h"
+#include "analysis/scan/bank_log_entry.h"
+#include "analysis/tables/cell_number.h"
+#include "analysis/tables/stats_table.h"
+#include "analysis/tables/text_index.h"
 
 #include <array>
 #include <cstdint>

@@ -4,9 +4,9 @@
 // several downloads in flight, and the answers are those the one-by-one lookup gives. A site whose
 // downloads keep running out of time is given up on for the rest of the run.
 
-#include "analysis/item_lookup.h"
-#include "analysis/item_pricing.h"
-#include "analysis/page_downloader.h"
+#include "analysis/lookup/item_lookup.h"
+#include "analysis/lookup/item_pricing.h"
+#include "analysis/lookup/page_downloader.h"
 
 #include <string>
 #include <unordered_map>

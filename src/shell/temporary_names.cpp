@@ -1,4 +1,4 @@
-#include "analysis/temporary_names.h"
+#include "shell/temporary_names.h"
 
 #include <set>
 #include <unistd.h>
