@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace coffer {
 namespace {
@@ -41,38 +42,25 @@ TEST(CellNumber, ReadsNumbersAsTheTablesWriteThem) {
     EXPECT_EQ(ParseWhole("92233720368547759"), 92233720368547759);
 }
 
-TEST(CellNumber, ArithmeticIsExactInSilverAndWide) {
-    struct Case {
-        std::optional<std::string> (*op)(std::string_view, std::string_view);
-        const char* a;
-        const char* b;
-        std::optional<std::string> result;
+// A quality's value is count times weight, both read from cells, rounded to the silver.
+TEST(CellNumber, ProductIsRoundedToTheEvenSilver) {
+    const std::tuple<const char*, const char*, std::optional<std::string>> cases[] = {
+        {"700", "00100", "70000"},
+        {"20", "00001", "20"},
+        {"1.5", "00001", "1.50"},
+        {"-3", "00050", "-150"},
+        {"0.5", "0.05", "0.02"}, // 0.025 rounds to the even silver
+        {"0.15", "0.1", "0.02"}, // 0.015 too
+        {"0.25", "0.1", "0.02"}, // 0.025 again, and 0.035 below rounds up
+        {"0.35", "0.1", "0.04"},
+        {"9999999999", "9999999999", std::nullopt},
+        {"92233720368547758.07", "1", "92233720368547758.07"},
+        {"92233720368547758.07", "-1", "-92233720368547758.07"},
     };
-    const Case cases[] = {
-        {CellSum, "0", "00012.05", "12.05"},
-        {CellSum, "12.05", "00012.05", "24.10"},
-        {CellSum, "00000.50", "00000.50", "1"},
-        {CellSum, "0", "-00000.50", "-0.50"},
-        {CellSum, "32767", "1", "32768"},
-        {CellSum, "", "1", std::nullopt},
-        {CellSum, "1", "abc", std::nullopt},
-        {CellSum, "92233720368547758", "1", std::nullopt},
-        {CellDifference, "8", "00012.05", "-4.05"},
-        {CellDifference, "0", "-3", "3"},
-        {CellDifference, "-92233720368547758.07", "0.01", std::nullopt},
-        {CellDifference, "-92233720368547758.07", "0", "-92233720368547758.07"},
-        {CellProduct, "700", "00100", "70000"},
-        {CellProduct, "20", "00001", "20"},
-        {CellProduct, "3", "00050", "150"},
-        {CellProduct, "1.5", "00001", "1.50"},
-        {CellProduct, "0.5", "0.05", "0.02"}, // 0.025 rounds to the even silver
-        {CellProduct, "0.15", "0.1", "0.02"}, // 0.015 too
-        {CellProduct, "1", "", std::nullopt},
-        {CellProduct, "1/", "00001", std::nullopt},
-        {CellProduct, "9999999999", "9999999999", std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.op(c.a, c.b), c.result) << c.a << " , " << c.b;
+    for (const auto& [a, b, product] : cases) {
+        const auto result = ProductHundredths(*ParseHundredths(a), *ParseHundredths(b));
+        EXPECT_EQ(result ? std::optional(FormatHundredths(*result)) : std::nullopt, product) << a << " * " << b;
+    }
 }
 
 } // namespace

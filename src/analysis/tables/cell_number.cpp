@@ -41,19 +41,6 @@ std::optional<std::int64_t> InRange(Wide value) {
     return static_cast<std::int64_t>(value);
 }
 
-using Operation = std::optional<std::int64_t> (*)(std::int64_t, std::int64_t);
-
-std::optional<std::string> OnTexts(Operation op, std::string_view a, std::string_view b) {
-    const auto x = ParseHundredths(a);
-    const auto y = ParseHundredths(b);
-    if (!x || !y)
-        return std::nullopt;
-    const auto result = op(*x, *y);
-    if (!result)
-        return std::nullopt;
-    return FormatHundredths(*result);
-}
-
 constexpr Wide kWideMax = ~(static_cast<Wide>(1) << 127);
 
 // The number scaled and rounded as ParseScaled does, of a magnitude of at most `max`: in the type of
@@ -155,14 +142,6 @@ std::int64_t Clamped64(WideAmount value) {
     return static_cast<std::int64_t>(std::clamp<WideAmount>(value, -kMax, kMax));
 }
 
-std::optional<std::int64_t> SumHundredths(std::int64_t a, std::int64_t b) {
-    return InRange(static_cast<Wide>(a) + b);
-}
-
-std::optional<std::int64_t> DifferenceHundredths(std::int64_t a, std::int64_t b) {
-    return InRange(static_cast<Wide>(a) - b);
-}
-
 std::optional<std::int64_t> ProductHundredths(std::int64_t a, std::int64_t b) {
     // Hundredths times hundredths carry four fraction digits: drop two, halves to even.
     const Wide wide = static_cast<Wide>(a) * b;
@@ -172,18 +151,6 @@ std::optional<std::int64_t> ProductHundredths(std::int64_t a, std::int64_t b) {
     if (dropped > 50 || (dropped == 50 && kept % 2 != 0))
         ++kept;
     return InRange(wide < 0 ? -kept : kept);
-}
-
-std::optional<std::string> CellSum(std::string_view a, std::string_view b) {
-    return OnTexts(SumHundredths, a, b);
-}
-
-std::optional<std::string> CellDifference(std::string_view a, std::string_view b) {
-    return OnTexts(DifferenceHundredths, a, b);
-}
-
-std::optional<std::string> CellProduct(std::string_view a, std::string_view b) {
-    return OnTexts(ProductHundredths, a, b);
 }
 
 } // namespace coffer

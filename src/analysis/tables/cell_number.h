@@ -46,16 +46,8 @@ std::string FormatHundredths(WideAmount hundredths);
 // range, which can still be negated.
 std::int64_t Clamped64(WideAmount value);
 
-// The cell arithmetic on amounts in hundredths: nullopt when the result leaves the range of a cell
-// (a magnitude of at most 2^63 - 1 hundredths). A product is rounded to hundredths, halves to even.
-std::optional<std::int64_t> SumHundredths(std::int64_t a, std::int64_t b);
-std::optional<std::int64_t> DifferenceHundredths(std::int64_t a, std::int64_t b);
+// The product of two amounts in hundredths, rounded to hundredths, halves to even; nullopt when it
+// leaves the range of a cell (a magnitude of at most 2^63 - 1 hundredths).
 std::optional<std::int64_t> ProductHundredths(std::int64_t a, std::int64_t b);
-
-// The same on two cell texts, as plain decimal text, or nullopt when an operand is not a number or
-// the result leaves the range.
-std::optional<std::string> CellSum(std::string_view a, std::string_view b);
-std::optional<std::string> CellDifference(std::string_view a, std::string_view b);
-std::optional<std::string> CellProduct(std::string_view a, std::string_view b);
 
 } // namespace coffer
