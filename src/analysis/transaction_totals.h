@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace coffer {
@@ -78,24 +79,29 @@ WideAmount WholeGold(WideAmount copper);
 // The member rows while a run lasts. A cell holds its amount in hundredths, summed exactly, and is
 // written as text once, at the end: far cheaper than reading and writing a text at every entry, and
 // the same texts. An update whose operand is not a number leaves the cell as it is; an amount that does
-// not fit 64 bits (or money beyond kMaxCopper) is left out and counted. Cells are held in 128 bits,
-// which no sum of such amounts leaves.
+// not fit 64 bits (or money beyond kMaxCopper) is left out and counted. A row holds only the columns
+// that are summed, each in 64 bits: the others follow from them when the table is made. A row whose sum
+// would leave 64 bits goes on in 128 bits, which no sum of such amounts leaves.
 class MemberTotals {
   public:
+    // The summed columns, in the order a row holds them.
+    static constexpr std::array<MemberColumn, 9> kSummed = {kDeposits,         kWithdrawls,     kDepositQuality,
+                                                            kWithdrawlQuality, kDepositValue,   kWithdrawlValue,
+                                                            kGoldDeposits,     kGoldWithdrawls, kRepairs};
+    using WideSums = std::array<WideAmount, kSummed.size()>;
+
     struct Row {
-        std::array<WideAmount, kMemberColumnCount> hundredths{};
-        // The member's first value as the log wrote it (its number among firstValues()), which the
+        std::array<std::int64_t, kSummed.size()> sums{};
+        // The member's first value as the log wrote it (its number among the first values), which the
         // cells of `written` (a bit per column) show until a sum replaces it: one text a row, not a
         // string in every cell, keeps a row small for guilds of many members.
         std::uint32_t firstValue = 0;
         std::uint16_t written = 0;
+        bool wide = false; // the sums are the row's WideSums
     };
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
-    // The rows, which the totals then no longer hold.
-    std::deque<Row> takeRows() { return std::exchange(rows_, {}); }
-    const std::deque<std::string>& firstValues() const { return firstValues_.texts(); }
     // Each row's member, whole, in the order of the rows; the totals then know no names.
     std::deque<std::string> takeNames() { return names_.takeTexts(); }
     // Amounts of the entries added so far that were too large to be read, and so not counted.
@@ -107,9 +113,18 @@ class MemberTotals {
     struct Amounts;
 
   private:
+    friend void FinishMemberTable(MemberTotals&& totals, StatsTable& members);
+    // Adds the amount to the row's cell of a summed column (its place in kSummed).
+    void add(Row& row, std::uint32_t number, std::size_t place, std::int64_t amount);
+    void update(const Amounts& amounts, Row& row, std::uint32_t number);
+    // The row's sums in 128 bits.
+    WideSums sumsOf(const Row& row, std::uint32_t number) const;
+
     // In the order of each member's first entry. Rows are added one by one without a copy of those
     // before: a vector would hold every row twice each time it grew.
     std::deque<Row> rows_;
+    // The rows whose sums left 64 bits, by their number: only crafted logs have any.
+    std::unordered_map<std::uint32_t, WideSums> wide_;
     TextIndex names_; // a member's number is the member's row
     TextIndex firstValues_;
     std::uint64_t leftOut_ = 0;

@@ -387,7 +387,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             continue;
         const TableFormat format = options.csv ? TableFormat::Csv : TableFormat::TabSeparated;
         std::uint64_t spacedCells = 0;
-        if (std::string error = outputs.add(path, TableText(table, format, &spacedCells)); !error.empty()) {
+        const TextWriter write = [&](const TextSink& sink) { return WriteTable(table, format, sink, &spacedCells); };
+        if (std::string error = outputs.add(path, write); !error.empty()) {
             err << "coffer-cli: " << error << '\n';
             return kCliFailure;
         }
