@@ -60,6 +60,7 @@ int MeasureRun(const fs::path& log, const fs::path& folder) {
     const coffer::ReportSettings settings = Settings();
     coffer::AnalysisHooks hooks;
     hooks.generateReport = [&]() { return coffer::GenerateReport(stats, settings, folder / "report.html"); };
+    hooks.copied = [&file](std::uint64_t bytes) { file.release(static_cast<std::size_t>(bytes)); }; // as coffer-cli
     const coffer::AnalysisResult result = coffer::RunAnalysis(text, stats, folder, hooks);
     const double seconds = Since(start);
     if (result.outcome != coffer::AnalysisOutcome::Complete) {

@@ -220,12 +220,20 @@ void MemberTotals::add(const BankLogEntry& entry) {
     if (valueColumn < 0)
         return;
     const Amounts amounts(entry, valueColumn, leftOut_);
-    if (const std::uint32_t number = names_.intern(entry.player); number < rows_.size()) {
-        update(amounts, rows_[number], number);
+    if (const std::uint32_t number = names_.intern(entry.player); number < rowCount_) {
+        update(amounts, rows_[number / kBlockRows][number % kBlockRows], number);
     } else {
         cutNames_ += entry.player.size() > kMaxNameBytes ? 1 : 0; // cut when the table is made
-        rows_.push_back(NewRow(entry, amounts, firstValues_));
+        if (rows_.empty() || rows_.back().size() == kBlockRows)
+            rows_.emplace_back().reserve(kBlockRows);
+        rows_.back().push_back(NewRow(entry, amounts, firstValues_));
+        ++rowCount_;
     }
+}
+
+TextIndex MemberTotals::takeNames() {
+    names_.cut([](std::string_view name) { return CutName(name).size(); });
+    return std::exchange(names_, {});
 }
 
 std::string_view MemberTotals::shown(std::string_view name) {
@@ -258,24 +266,29 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
 }
 
 void FinishMemberTable(MemberTotals&& totals, StatsTable& members) {
-    // Each member leaves the totals as its row enters the table.
-    std::deque<std::string> names = totals.takeNames();
-    std::deque<MemberTotals::Row> rows = std::exchange(totals.rows_, {});
-    members.reserveRows(members.rowCount() + rows.size());
+    // The names move to the table whole; each block of rows goes back once the table holds its rows.
+    members.takeFirstColumn(totals.takeNames());
+    const std::deque<std::string>& names = members.distinctTexts(kCharacter);
+    std::vector<MemberTotals::RowBlock> blocks = std::exchange(totals.rows_, {});
+    members.reserveRows(totals.rowCount_);
     const std::deque<std::string>& firstValues = totals.firstValues_.texts();
-    for (std::uint32_t number = 0; !rows.empty(); rows.pop_front(), ++number) {
-        const MemberTotals::Row& row = rows.front();
-        const auto amounts = CellAmounts(totals.sumsOf(row, number));
-        std::vector<std::string> cells(kMemberColumnCount);
-        cells[kCharacter] = std::move(names.front());
-        names.pop_front();
-        cells[kCharacter].resize(CutName(cells[kCharacter]).size());
-        for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c) {
-            const std::string text =
-                (row.written & Bit(c)) != 0 ? firstValues[row.firstValue] : FormatHundredths(amounts[c]);
-            cells[c] = c <= kQualityDifference ? FormatCountCell(text) : FormatValueCell(text);
+    std::uint32_t number = 0;
+    for (MemberTotals::RowBlock& block : blocks) {
+        for (const MemberTotals::Row& row : block) {
+            const auto amounts = CellAmounts(totals.sumsOf(row, number));
+            std::array<std::string, kMemberColumnCount> texts;
+            std::array<std::string_view, kMemberColumnCount> cells;
+            cells[kCharacter] = names[number];
+            for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c) {
+                const std::string text =
+                    (row.written & Bit(c)) != 0 ? firstValues[row.firstValue] : FormatHundredths(amounts[c]);
+                texts[c] = c <= kQualityDifference ? FormatCountCell(text) : FormatValueCell(text);
+                cells[c] = texts[c];
+            }
+            members.appendRow(cells);
+            ++number;
         }
-        members.appendRow(std::move(cells));
+        MemberTotals::RowBlock().swap(block);
     }
 }
 

@@ -4,17 +4,18 @@
 
 #include "analysis/bank_log_entry.h"
 #include "analysis/cell_number.h"
+#include "analysis/huge_page_allocator.h"
 #include "analysis/stats_table.h"
 #include "analysis/text_index.h"
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace coffer {
 
@@ -102,8 +103,9 @@ class MemberTotals {
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
-    // Each row's member, whole, in the order of the rows; the totals then know no names.
-    std::deque<std::string> takeNames() { return names_.takeTexts(); }
+    // Each row's member as the table shows it (CutName), in the order of the rows; the totals then know
+    // no names.
+    TextIndex takeNames();
     // Amounts of the entries added so far that were too large to be read, and so not counted.
     std::uint64_t leftOut() const { return leftOut_; }
     // CutName(name), counted when cut.
@@ -120,9 +122,13 @@ class MemberTotals {
     // The row's sums in 128 bits.
     WideSums sumsOf(const Row& row, std::uint32_t number) const;
 
-    // In the order of each member's first entry. Rows are added one by one without a copy of those
-    // before: a vector would hold every row twice each time it grew.
-    std::deque<Row> rows_;
+    // In the order of each member's first entry, in blocks of two huge pages. Rows are added without a
+    // copy of those before (a vector would hold every row twice each time it grew), and each block goes
+    // back to the system as soon as the table has taken its rows.
+    using RowBlock = std::vector<Row, HugePageAllocator<Row>>;
+    static constexpr std::size_t kBlockRows = 2 * huge_pages::kPageSize / sizeof(Row);
+    std::vector<RowBlock> rows_;
+    std::uint32_t rowCount_ = 0;
     // The rows whose sums left 64 bits, by their number: only crafted logs have any.
     std::unordered_map<std::uint32_t, WideSums> wide_;
     TextIndex names_; // a member's number is the member's row
@@ -135,9 +141,9 @@ class MemberTotals {
 // appends an item row. Entries of other types change nothing.
 void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items);
 
-// After the last entry: appends every member's row to the table, the Difference columns filled and
-// every cell in its final format. Each name moves from the totals to the table, so that the names are
-// never held twice.
+// After the last entry: fills the member table, which has no rows yet, with every member's row, the
+// Difference columns filled and every cell in its final format. The names move from the totals to the
+// table whole, so that they are never held twice.
 void FinishMemberTable(MemberTotals&& totals, StatsTable& members);
 
 // "+000012", "-000003"; the empty text gives "+000000". Longer numbers are not cut.
