@@ -133,6 +133,9 @@ MemberTotals::Row NewRow(const BankLogEntry& entry, const MemberTotals::Amounts&
         return row;
     const auto column = static_cast<std::size_t>(amounts.column);
     sums[PlaceOf(column)] = *amounts.value;
+    // A value written as the table writes its amount needs no text of its own: most values are.
+    if (FormatValueCell(entry.value) == FormatValueCell(FormatHundredths(*amounts.value)))
+        return row;
     row.firstValue = firstValues.intern(entry.value);
     // An item withdrawal takes its value off the total, which then is no longer the value as written.
     row.written = static_cast<std::uint16_t>(Bit(column) | (column == kWithdrawlValue ? 0 : Bit(kTotalValue)));
