@@ -45,12 +45,6 @@ std::uint32_t TextIndex::intern(std::string_view text) {
     return last_;
 }
 
-std::deque<std::string> TextIndex::takeTexts() {
-    std::deque<std::string> texts = std::move(texts_);
-    *this = TextIndex();
-    return texts;
-}
-
 void TextIndex::cut(const std::function<std::size_t(std::string_view)>& kept) {
     bool changed = false;
     for (std::size_t number = 0; number < texts_.size(); ++number) {

@@ -24,8 +24,6 @@ class TextIndex {
     // The text's number, the next one when it is new.
     std::uint32_t intern(std::string_view text);
     const std::deque<std::string>& texts() const { return texts_; }
-    // Hands the texts over, leaving the index empty.
-    std::deque<std::string> takeTexts();
     // Cuts each text to the size `kept` gives it, where that is shorter; two texts may then be equal.
     void cut(const std::function<std::size_t(std::string_view)>& kept);
 
