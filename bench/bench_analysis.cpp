@@ -1,7 +1,9 @@
 // Analysis plus report of generated bank logs, lookup off: for 100,000 and 1,000,000 entries the time
 // of each stage, the whole run, its peak memory against the size of the log text, and the run against
 // `wc -l` reading the same file. Each measurement runs in a fresh process so that its peak memory is
-// its own, and each figure is the median of several runs: the machine is shared.
+// its own, and each figure is the median of several runs: the machine is shared. Then the peak memory
+// of a crafted log, 30 MB of members on short lines who each appear once, against the most a run may
+// take: three times the log and 64 MiB.
 //
 //   bench_analysis [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
@@ -60,6 +62,7 @@ int MeasureRun(const fs::path& log, const fs::path& folder) {
     const coffer::ReportSettings settings = Settings();
     coffer::AnalysisHooks hooks;
     hooks.generateReport = [&]() { return coffer::GenerateReport(stats, settings, folder / "report.html"); };
+    hooks.copied = [&file](std::uint64_t bytes) { file.release(static_cast<std::size_t>(bytes)); }; // as coffer-cli
     const coffer::AnalysisResult result = coffer::RunAnalysis(text, stats, folder, hooks);
     const double seconds = Since(start);
     if (result.outcome != coffer::AnalysisOutcome::Complete) {
@@ -184,6 +187,35 @@ Figures MeasureLog(const fs::path& log, const fs::path& folder, int runs) {
     return f;
 }
 
+// A log of `bytes` or a little more: one gold deposit line for each of as many members as fit.
+void WriteManyMembersLog(const fs::path& log, std::size_t bytes) {
+    std::ofstream out(log, std::ios::binary);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<guildKey name=\"Crafted\" realm=\"Test\"/>\n";
+    for (std::size_t member = 0; out.tellp() < static_cast<std::streamoff>(bytes); ++member)
+        out << "<banklog money=\"1\" player=\"P" << member << "\" type=\"4\"/>\n";
+}
+
+void MeasureCraftedLog(const fs::path& folder, int runs) {
+    const fs::path log = folder / "many-members.xml";
+    WriteManyMembersLog(log, 30'000'000);
+    const double logMiB = static_cast<double>(fs::file_size(log)) / (1 << 20);
+    std::vector<double> peaks;
+    std::size_t members = 0, items = 0;
+    for (int run = 0; run < runs; ++run) {
+        double seconds = 0;
+        long peak = 0;
+        FILE* child = Child("--run", log, folder);
+        if (child == nullptr || std::fscanf(child, "%lf %ld %zu %zu", &seconds, &peak, &members, &items) != 4)
+            Fail("measuring the crafted log");
+        pclose(child);
+        peaks.push_back(static_cast<double>(peak));
+    }
+    std::printf("\ncrafted log of %zu members on short lines, %.1f MiB: peak %.1f MiB, limit %.1f MiB "
+                "(3x the log + 64 MiB)\n",
+                members, logMiB, Median(peaks) / 1024, 3 * logMiB + 64);
+    fs::remove(log);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -224,6 +256,7 @@ int main(int argc, char** argv) {
         fs::remove(log);
     }
     std::printf("\ngrowth for 10x the entries: %.2fx; 1,000,000 entries in %.3f s\n", totals[1] / totals[0], totals[1]);
+    MeasureCraftedLog(folder, runs);
     fs::remove_all(folder);
     return 0;
 }

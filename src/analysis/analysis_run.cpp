@@ -223,7 +223,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     TempCopy copy(workFolder);
     if (!copy.ok())
         return {AnalysisOutcome::TempCopyFailed, UnwritableCopyText(workFolder, copy)};
-    copy.write(logText, hooks.stop);
+    copy.write(logText, hooks.stop, hooks.copied);
     CopyPasses passes(copy, workFolder, hooks);
     return AnalyseLog(passes, logText, logText.size() + 1, stats, hooks); // the copy ends with a line break
 }

@@ -44,6 +44,10 @@ struct AnalysisHooks {
     EntrySelection selection; // which entries are analysed; by default every one
     // May be empty. Whether the text's source (a mapped file) has changed since the run began.
     std::function<bool()> sourceChanged;
+    // May be empty. Told how many bytes of the text, from its start, are in the run's temporary copy,
+    // on the thread that writes it: a mapped text can give back their memory, which the run reads
+    // again only now and then.
+    std::function<void(std::uint64_t bytes)> copied;
 };
 
 enum class AnalysisOutcome {

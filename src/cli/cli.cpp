@@ -356,6 +356,11 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     }
     hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
     hooks.sourceChanged = [&mappedLog] { return mappedLog && mappedLog->changed(); };
+    // What is in the copy is read from it: the log's pages go back to the system as they are copied.
+    hooks.copied = [&mappedLog](std::uint64_t bytes) {
+        if (mappedLog && mappedLog->mapped())
+            mappedLog->release(static_cast<std::size_t>(bytes));
+    };
 
     std::optional<LedgerLog> ledgerLog;
     if (options.ledger.form == LedgerForm::Report &&
@@ -389,7 +394,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             continue;
         const TableFormat format = options.csv ? TableFormat::Csv : TableFormat::TabSeparated;
         std::uint64_t spacedCells = 0;
-        if (std::string error = outputs.add(path, TableText(table, format, &spacedCells)); !error.empty()) {
+        const TextWriter write = [&](const TextSink& sink) { return WriteTable(table, format, sink, &spacedCells); };
+        if (std::string error = outputs.add(path, write); !error.empty()) {
             err << "coffer-cli: " << error << '\n';
             return kCliFailure;
         }

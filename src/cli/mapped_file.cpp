@@ -1,5 +1,6 @@
 #include "cli/mapped_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -109,6 +110,13 @@ MappedFile::~MappedFile() {
     }
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+void MappedFile::release(std::size_t bytes) const {
+    const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t whole = std::min(bytes, size_) / pageSize * pageSize;
+    if (whole > 0)
+        ::madvise(const_cast<char*>(data_), whole, MADV_DONTNEED); // advice only: the pages may stay
 }
 
 bool MappedFile::changed() const {

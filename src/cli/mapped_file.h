@@ -23,6 +23,9 @@ class MappedFile {
     std::string_view text() const { return {data_, size_}; }
     // Whether the file has been cut short since it was mapped: the text is then no longer the file's.
     bool changed() const;
+    // Gives back the memory of the text's first `bytes` (its whole pages): the text stays readable, a
+    // later read of them finds them in the file again.
+    void release(std::size_t bytes) const;
 
   private:
     const char* data_ = nullptr;

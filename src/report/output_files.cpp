@@ -128,7 +128,7 @@ std::string OutputFiles::check(const fs::path& path) {
     return ::access(folder.c_str(), W_OK | X_OK) == 0 ? std::string() : Failure(path, errno);
 }
 
-std::string OutputFiles::add(const fs::path& path, std::string content) {
+std::string OutputFiles::start(const fs::path& path) {
     struct stat old {};
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
@@ -138,7 +138,6 @@ std::string OutputFiles::add(const fs::path& path, std::string content) {
     output.target = PastLinks(path);
     if (exists && IsSpecial(old)) {
         output.direct = true;
-        output.content = std::move(content);
         return {};
     }
     // A file that is replaced keeps its permissions; a new one gets those the user's umask gives.
@@ -153,9 +152,38 @@ std::string OutputFiles::add(const fs::path& path, std::string content) {
         return Failure(path, errno);
     if (exists)
         ::fchmod(output.fd, mode); // the umask may have narrowed what the old file had
-    if (!WriteAll(output.fd, content) || ::fsync(output.fd) != 0)
-        return Failure(path, errno);
     return {};
+}
+
+std::string OutputFiles::written(const Output& output, bool complete) {
+    if (!complete || ::fsync(output.fd) != 0)
+        return Failure(output.path, errno);
+    return {};
+}
+
+std::string OutputFiles::add(const fs::path& path, std::string content) {
+    if (std::string error = start(path); !error.empty())
+        return error;
+    Output& output = outputs_.back();
+    if (output.direct) {
+        output.content = std::move(content);
+        return {};
+    }
+    return written(output, WriteAll(output.fd, content));
+}
+
+std::string OutputFiles::add(const fs::path& path, const TextWriter& write) {
+    if (std::string error = start(path); !error.empty())
+        return error;
+    Output& output = outputs_.back();
+    if (output.direct) {
+        write([&output](std::string_view piece) {
+            output.content.append(piece);
+            return true;
+        });
+        return {};
+    }
+    return written(output, write([&output](std::string_view piece) { return WriteAll(output.fd, piece); }));
 }
 
 // The unnamed temporary file gets its name only now, just before its rename.

@@ -7,8 +7,10 @@
 // leads to and keeps the link.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -27,6 +29,11 @@ struct FileIdentity {
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 std::optional<FileIdentity> IdentityOfOpenFile(int fd);
 
+// Where a text goes, piece by piece: false when a piece could not be taken.
+using TextSink = std::function<bool(std::string_view)>;
+// Writes a file's text into a sink: false when the sink refused a piece.
+using TextWriter = std::function<bool(const TextSink&)>;
+
 class OutputFiles {
   public:
     OutputFiles() = default;
@@ -40,6 +47,9 @@ class OutputFiles {
     // A regular file is written to its temporary file now; any other target keeps `content` until
     // commit(). An error message, empty on success.
     std::string add(const std::filesystem::path& path, std::string content);
+    // The same from a writer: a regular file takes the text piece by piece, so that a large one is
+    // never held whole.
+    std::string add(const std::filesystem::path& path, const TextWriter& write);
     // Writes the targets that are no regular files, then renames every temporary file over its file.
     std::string commit();
 
@@ -52,6 +62,10 @@ class OutputFiles {
         std::string content;          // what a target written directly receives
         bool direct = false;
     };
+    // Starts the output: its temporary file, or none for a target written directly.
+    std::string start(const std::filesystem::path& path);
+    // Ends the writing of a regular output's temporary file.
+    std::string written(const Output& output, bool complete);
     std::string link(Output& output);
     std::vector<Output> outputs_;
 };

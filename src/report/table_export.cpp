@@ -67,6 +67,33 @@ struct TextLength {
     void append(std::string_view part) { size += part.size(); }
 };
 
+// Stands for the text where it goes to a sink: gathered into pieces, each handed on when full.
+class SinkText {
+  public:
+    explicit SinkText(const TextSink& sink) : sink_(sink) { piece_.reserve(kPiece); }
+    SinkText& operator+=(char c) {
+        piece_ += c;
+        return *this;
+    }
+    void append(std::string_view part) {
+        piece_.append(part);
+        if (piece_.size() >= kPiece)
+            flush();
+    }
+    // Hands on what is gathered; false once the sink has refused a piece.
+    bool flush() {
+        ok_ = ok_ && sink_(piece_);
+        piece_.clear();
+        return ok_;
+    }
+
+  private:
+    static constexpr std::size_t kPiece = std::size_t{1} << 16;
+    const TextSink& sink_;
+    std::string piece_;
+    bool ok_ = true;
+};
+
 // Appends the table to `text`: cells counted in `spacedCells` when it is given.
 template <typename Text>
 void AppendTable(Text& text, const StatsTable& table, TableFormat format, std::uint64_t* spacedCells) {
@@ -108,6 +135,12 @@ std::string TableText(const StatsTable& table, TableFormat format, std::uint64_t
     text.reserve(length.size);
     AppendTable(text, table, format, spacedCells);
     return text;
+}
+
+bool WriteTable(const StatsTable& table, TableFormat format, const TextSink& sink, std::uint64_t* spacedCells) {
+    SinkText text(sink);
+    AppendTable(text, table, format, spacedCells);
+    return text.flush();
 }
 
 std::string SpacedCellsText(std::uint64_t cells) {

@@ -5,6 +5,7 @@
 // U+FFFD; character references such as "&amp;" stay as written.
 
 #include "analysis/tables/stats_table.h"
+#include "report/output_files.h"
 
 #include <cstdint>
 #include <string>
@@ -23,6 +24,11 @@ enum class TableFormat {
 
 // The file's text; `spacedCells`, when given, counts the cells whose tabs or line breaks became spaces.
 std::string TableText(const StatsTable& table, TableFormat format, std::uint64_t* spacedCells = nullptr);
+
+// The same text handed to `sink` in pieces of some kilobytes, never held whole; false when the sink
+// refused a piece (nothing more is written then).
+bool WriteTable(const StatsTable& table, TableFormat format, const TextSink& sink,
+                std::uint64_t* spacedCells = nullptr);
 
 // What the user is told of those cells.
 std::string SpacedCellsText(std::uint64_t cells);

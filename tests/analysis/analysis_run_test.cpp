@@ -75,6 +75,19 @@ TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
     EXPECT_EQ(stats_.items.rowCount(), 1u);
 }
 
+// A mapped log gives back its pages as they are copied, yet the run still reads the elements it compares:
+// the page pasted again is found and counted once.
+TEST_F(AnalysisRunTest, AMappedLogGivesBackItsPagesAndStillReadsThem) {
+    const fs::path log = folder_ / "twice.xml";
+    const std::string text = kLog + "\n" + std::string(1 << 16, '\n') + kLog;
+    std::ofstream(log) << text;
+    const MappedFile mapped(log.string());
+    hooks_.copied = [&mapped](std::uint64_t bytes) { mapped.release(static_cast<std::size_t>(bytes)); };
+    hooks_.selection.countRepeatedOnce = true;
+    EXPECT_EQ(run(mapped.text()).repeatedEntries, 3u);
+    EXPECT_EQ(stats_.members.cell(0, kDeposits), "+000002");
+}
+
 TEST_F(AnalysisRunTest, FailuresAreReportedNotHidden) {
     hooks_.generateReport = []() { return std::string("Could not write report.html: disk full"); };
     AnalysisResult result = run(kLog);

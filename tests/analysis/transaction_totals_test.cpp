@@ -142,6 +142,7 @@ TEST(TransactionTotals, RowsFollowTheLogAndOnlyItemTransactionsListItems) {
                                      {totals.items.cell(2, kItemMember), std::string(1023, 'L')}})
         EXPECT_EQ(cell, name);
     EXPECT_EQ(totals.running.cutNames(), 4u);
+    EXPECT_EQ(totals.members.distinctTexts(kCharacter).size(), 4u); // rows find their names, cut ones too
     EXPECT_EQ(totals.members.cell(0, kCharacter), "Ann");
     EXPECT_EQ(totals.members.cell(1, kCharacter), "ann");
     EXPECT_EQ(totals.members.cell(0, kTotalValue), "+00003.40");

@@ -147,6 +147,11 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         EXPECT_EQ(ReadFile(log), kPage1);
     }
     EXPECT_TRUE(fs::is_fifo(fifo));
+    std::string piped(1 << 12, '\0'); // both tables, the members first
+    piped.resize(static_cast<std::size_t>(std::max<ssize_t>(0, ::read(fifoReader, piped.data(), piped.size()))));
+    EXPECT_TRUE(piped.starts_with("Character\tDeposits\t")) << piped;
+    EXPECT_NE(piped.find("\nItem\tQuality\tQuantity\tValue\tType\tName\tLorehold Item\nIron Nails\t"),
+              std::string::npos);
     ::close(fifoReader);
 }
 

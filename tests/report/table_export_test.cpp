@@ -45,5 +45,23 @@ TEST(TableExport, NamesCannotRunAndFilesHoldOnlyText) {
     EXPECT_EQ(spaced, 2u);
 }
 
+// A file takes a table piece by piece: the pieces make up the text, and a refused piece ends the writing.
+TEST(TableExport, PiecesMakeUpTheText) {
+    StatsTable table({"Name", "Value"});
+    for (int i = 0; i < 20000; ++i)
+        table.appendRow({"Member " + std::to_string(i), std::to_string(i)});
+    std::string joined;
+    int pieces = 0;
+    EXPECT_TRUE(WriteTable(table, TableFormat::Csv, [&](std::string_view piece) {
+        joined += piece;
+        return ++pieces > 0;
+    }));
+    EXPECT_EQ(joined, TableText(table, TableFormat::Csv));
+    EXPECT_GT(pieces, 2);
+    pieces = 0;
+    EXPECT_FALSE(WriteTable(table, TableFormat::Csv, [&](std::string_view) { return ++pieces < 2; }));
+    EXPECT_EQ(pieces, 2);
+}
+
 } // namespace
 } // namespace coffer

@@ -109,8 +109,9 @@ TempCopy::~TempCopy() {
         ::close(fd_);
 }
 
-void TempCopy::write(std::string_view text, std::stop_token stop) {
+void TempCopy::write(std::string_view text, std::stop_token stop, std::function<void(std::uint64_t)> copied) {
     writing_ = true;
+    copied_ = std::move(copied);
     // A text shorter than a piece is written at once: a thread of its own would let nothing be read
     // sooner, since a piece is readable only once it is in the file whole.
     if (text.size() < kPiece)
@@ -136,9 +137,14 @@ void TempCopy::writeOut(std::string_view text, std::stop_token stop, std::stop_t
                 break;
             }
             rest.remove_prefix(static_cast<std::size_t>(n));
-            std::lock_guard lock(mutex_);
-            written_ += static_cast<std::uint64_t>(n);
-            grown_.notify_all();
+            std::uint64_t written = 0;
+            {
+                std::lock_guard lock(mutex_);
+                written = written_ += static_cast<std::uint64_t>(n);
+                grown_.notify_all();
+            }
+            if (copied_)
+                copied_(std::min<std::uint64_t>(written, text.size()));
         }
     }
     std::lock_guard lock(mutex_);

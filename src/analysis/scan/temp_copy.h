@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <mutex>
@@ -29,8 +30,9 @@ class TempCopy {
 
     bool ok() const { return fd_ >= 0; }
     // Starts writing the text and one line break; a stop ends the writing early. `text` must outlive
-    // the writing.
-    void write(std::string_view text, std::stop_token stop);
+    // the writing. `copied`, when given, is told after each piece how many bytes of the text from its
+    // start are in the copy, on the thread that writes it.
+    void write(std::string_view text, std::stop_token stop, std::function<void(std::uint64_t)> copied = {});
     // Whether the copy is read again after a pass.
     enum class Pass { NotLast, Last };
     // The copy from its start, for one more pass. A read waits for the bytes it asks for until they
@@ -54,6 +56,7 @@ class TempCopy {
     std::uint64_t writtenPast(std::uint64_t offset);
     // Writes the text and a line break, then ends the writing; `ended` stops it as `stop` does.
     void writeOut(std::string_view text, std::stop_token stop, std::stop_token ended);
+    std::function<void(std::uint64_t)> copied_;
     // Lets the writing run to the end without waiting for the last pass.
     void unleashWriting();
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 namespace coffer {
 namespace {
@@ -97,19 +98,23 @@ void ElementSet::insert(const ElementText& element) {
 
 bool EntryFilter::seenOnEarlierPage(const BankLogEntry& entry) {
     if (entry.page != page_) {
+        if (!thisPage_.empty()) // a page has ended: the set is needed from now on
+            earlierPages_.reserve(std::exchange(expected_, 0));
         constexpr std::size_t kAhead = 8; // inserts under way while one waits for memory
         for (std::size_t i = 0; i < thisPage_.size(); ++i) {
             if (i + kAhead < thisPage_.size())
-                earlierPages_.prefetch(thisPage_[i + kAhead].element.hash);
-            if (!thisPage_[i].earlier)
-                earlierPages_.insert(thisPage_[i].element);
+                earlierPages_.prefetch(thisPage_[i + kAhead].hash);
+            if (!thisPageEarlier_[i])
+                earlierPages_.insert(thisPage_[i]);
         }
         thisPage_.clear();
+        thisPageEarlier_.clear();
         page_ = entry.page;
     }
     const ElementText element{entry.textHash, entry.textBegin, entry.textEnd};
     const bool earlier = earlierPages_.contains(element);
-    thisPage_.push_back({element, earlier});
+    thisPage_.push_back(element);
+    thisPageEarlier_.push_back(earlier);
     return earlier;
 }
 

@@ -79,8 +79,9 @@ class EntryFilter {
 
     // Whether the entry is to be analysed.
     bool admit(const BankLogEntry& entry);
-    // Room for this many entries' elements up front.
-    void reserve(std::size_t entries) { earlierPages_.reserve(entries); }
+    // Room for this many entries' elements, taken when the first page ends: a log of one page needs
+    // none.
+    void reserve(std::size_t entries) { expected_ = entries; }
     // Told of an entry a little before its admit(): its look-up then waits for no memory.
     void prefetch(const BankLogEntry& entry) const { earlierPages_.prefetch(entry.textHash); }
 
@@ -95,11 +96,9 @@ class EntryFilter {
     std::uint64_t repeated_ = 0;
     std::uint64_t page_ = 0;
     ElementSet earlierPages_; // the elements of every finished page
-    struct Seen {
-        ElementText element;
-        bool earlier; // on an earlier page, hence in the set already
-    };
-    std::vector<Seen> thisPage_; // this page's, added to those when it ends
+    std::size_t expected_ = 0;
+    std::vector<ElementText> thisPage_; // this page's, added to those when it ends
+    std::vector<bool> thisPageEarlier_; // whether each was on an earlier page, hence in the set already
 };
 
 } // namespace coffer

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace coffer {
@@ -119,6 +120,12 @@ StatsTable::RowId StatsTable::appendRow(std::span<const std::string_view> cells)
     order_.push_back(id);
     orderIsSorted_ = false;
     return id;
+}
+
+void StatsTable::takeFirstColumn(TextIndex&& texts) {
+    if (rowCount() != 0)
+        throw std::logic_error("a table's first column is taken whole only before its rows");
+    columns_[0] = std::move(texts);
 }
 
 std::optional<StatsTable::RowId> StatsTable::findFirst(std::string_view key) const {

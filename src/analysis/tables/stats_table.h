@@ -59,6 +59,9 @@ class StatsTable {
     RowId appendRow(const std::vector<std::string>& cells);
     // The same from views: a text already in its column costs no copy.
     RowId appendRow(std::span<const std::string_view> cells);
+    // Makes these the first column's texts, whole and without a copy: rows then find their first cell
+    // among them. Only for a table without rows.
+    void takeFirstColumn(TextIndex&& texts);
     // The first row added whose column-0 text equals the key exactly.
     std::optional<RowId> findFirst(std::string_view key) const;
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,11 +24,13 @@ class TextIndex {
     // The text's number, the next one when it is new.
     std::uint32_t intern(std::string_view text);
     const std::deque<std::string>& texts() const { return texts_; }
-    // Hands the texts over, leaving the index empty.
-    std::deque<std::string> takeTexts();
+    // Cuts each text to the size `kept` gives it, where that is shorter; two texts may then be equal.
+    void cut(const std::function<std::size_t(std::string_view)>& kept);
 
   private:
     void grow();
+    // Enters the text of this number in the index, at the first free slot from its hash's.
+    void place(std::uint32_t number, std::uint32_t tag);
 
     std::deque<std::string> texts_; // never moved as it grows
     // The same texts in one flat array: a look-up compares against them without the deque's

@@ -46,11 +46,17 @@ std::uint16_t Bit(std::size_t column) {
     return static_cast<std::uint16_t>(1u << column);
 }
 
-void Add(MemberTotals::Row& row, std::size_t column, std::optional<std::int64_t> amount) {
-    if (!amount)
-        return;
-    row.hundredths[column] += *amount; // 64-bit amounts: the sum stays within 128 bits
-    row.written = static_cast<std::uint16_t>(row.written & ~Bit(column));
+// Where each column's sum stands in a row; none for the columns that follow from the others.
+constexpr auto kPlaceOf = [] {
+    std::array<int, kMemberColumnCount> places{};
+    places.fill(-1);
+    for (std::size_t place = 0; place < MemberTotals::kSummed.size(); ++place)
+        places[MemberTotals::kSummed[place]] = static_cast<int>(place);
+    return places;
+}();
+
+std::size_t PlaceOf(std::size_t column) {
+    return static_cast<std::size_t>(kPlaceOf[column]);
 }
 
 constexpr std::int64_t kOne = 100;
@@ -81,49 +87,73 @@ struct MemberTotals::Amounts {
     std::size_t qualityColumn() const { return column == kDepositValue ? kDepositQuality : kWithdrawlQuality; }
 };
 
-namespace {
-
-void UpdateRow(const MemberTotals::Amounts& amounts, MemberTotals::Row& row) {
-    Add(row, amounts.deposit() ? kDeposits : kWithdrawls, kOne);
-    if (amounts.column == kWithdrawlValue) {
-        if (amounts.value)
-            Add(row, kTotalValue, -*amounts.value);
-    } else {
-        Add(row, kTotalValue, amounts.value);
+void MemberTotals::add(Row& row, std::uint32_t number, std::size_t place, std::int64_t amount) {
+    std::int64_t sum = 0;
+    if (!row.wide && !__builtin_add_overflow(row.sums[place], amount, &sum)) {
+        row.sums[place] = sum;
+        return;
     }
-    Add(row, static_cast<std::size_t>(amounts.column), amounts.value);
-    if (amounts.item())
-        Add(row, amounts.qualityColumn(), amounts.quality);
+    if (!row.wide) {
+        wide_[number] = sumsOf(row, number);
+        row.wide = true;
+    }
+    wide_[number][place] += amount;
 }
+
+void MemberTotals::update(const Amounts& amounts, Row& row, std::uint32_t number) {
+    add(row, number, PlaceOf(amounts.deposit() ? kDeposits : kWithdrawls), kOne);
+    if (amounts.value) {
+        add(row, number, PlaceOf(static_cast<std::size_t>(amounts.column)), *amounts.value);
+        row.written = static_cast<std::uint16_t>(row.written &
+                                                 ~(Bit(static_cast<std::size_t>(amounts.column)) | Bit(kTotalValue)));
+    }
+    if (amounts.item() && amounts.quality)
+        add(row, number, PlaceOf(amounts.qualityColumn()), *amounts.quality);
+}
+
+MemberTotals::WideSums MemberTotals::sumsOf(const Row& row, std::uint32_t number) const {
+    if (row.wide)
+        return wide_.at(number);
+    WideSums sums;
+    std::copy(row.sums.begin(), row.sums.end(), sums.begin());
+    return sums;
+}
+
+namespace {
 
 // The first row of a member: every cell of the entry's kind starts from the entry itself.
 MemberTotals::Row NewRow(const BankLogEntry& entry, const MemberTotals::Amounts& amounts, TextIndex& firstValues) {
     MemberTotals::Row row;
-    auto& hundredths = row.hundredths;
-    hundredths[amounts.deposit() ? kDeposits : kWithdrawls] = kOne;
+    auto& sums = row.sums;
+    sums[PlaceOf(amounts.deposit() ? kDeposits : kWithdrawls)] = kOne;
     // What is not a number contributes nothing: such a cell starts at 0.
     if (amounts.item())
-        hundredths[amounts.qualityColumn()] = amounts.quality.value_or(0);
+        sums[PlaceOf(amounts.qualityColumn())] = amounts.quality.value_or(0);
     if (!amounts.value)
         return row;
-    const std::int64_t value = *amounts.value;
     const auto column = static_cast<std::size_t>(amounts.column);
-    hundredths[column] = value;
+    sums[PlaceOf(column)] = *amounts.value;
+    // A value written as the table writes its amount needs no text of its own: most values are.
+    if (FormatValueCell(entry.value) == FormatValueCell(FormatHundredths(*amounts.value)))
+        return row;
     row.firstValue = firstValues.intern(entry.value);
-    row.written = Bit(column);
-    // An item withdrawal takes its value off the total; the exact negation keeps the silver.
-    if (amounts.column == kWithdrawlValue) {
-        hundredths[kTotalValue] = -value;
-    } else {
-        hundredths[kTotalValue] = value;
-        row.written = static_cast<std::uint16_t>(row.written | Bit(kTotalValue));
-    }
+    // An item withdrawal takes its value off the total, which then is no longer the value as written.
+    row.written = static_cast<std::uint16_t>(Bit(column) | (column == kWithdrawlValue ? 0 : Bit(kTotalValue)));
     return row;
 }
 
-std::string TextOf(const MemberTotals& totals, const MemberTotals::Row& row, std::size_t column) {
-    return (row.written & Bit(column)) != 0 ? totals.firstValues()[row.firstValue]
-                                            : FormatHundredths(row.hundredths[column]);
+// The row's cells as amounts: the summed ones, and those that follow from them.
+std::array<WideAmount, kMemberColumnCount> CellAmounts(const MemberTotals::WideSums& sums) {
+    std::array<WideAmount, kMemberColumnCount> cells{};
+    for (std::size_t place = 0; place < sums.size(); ++place)
+        cells[MemberTotals::kSummed[place]] = sums[place];
+    for (const auto& [difference, plus, minus] : {std::array{kCountDifference, kDeposits, kWithdrawls},
+                                                  {kQualityDifference, kDepositQuality, kWithdrawlQuality},
+                                                  {kValueDifference, kDepositValue, kWithdrawlValue}})
+        cells[difference] = cells[plus] - cells[minus];
+    // Withdrawals of gold and repairs are negative already; withdrawals of items are not.
+    cells[kTotalValue] = cells[kValueDifference] + cells[kGoldDeposits] + cells[kGoldWithdrawls] + cells[kRepairs];
+    return cells;
 }
 
 } // namespace
@@ -193,12 +223,20 @@ void MemberTotals::add(const BankLogEntry& entry) {
     if (valueColumn < 0)
         return;
     const Amounts amounts(entry, valueColumn, leftOut_);
-    if (const std::uint32_t row = names_.intern(entry.player); row < rows_.size()) {
-        UpdateRow(amounts, rows_[row]);
+    if (const std::uint32_t number = names_.intern(entry.player); number < rowCount_) {
+        update(amounts, rows_[number / kBlockRows][number % kBlockRows], number);
     } else {
         cutNames_ += entry.player.size() > kMaxNameBytes ? 1 : 0; // cut when the table is made
-        rows_.push_back(NewRow(entry, amounts, firstValues_));
+        if (rows_.empty() || rows_.back().size() == kBlockRows)
+            rows_.emplace_back().reserve(kBlockRows);
+        rows_.back().push_back(NewRow(entry, amounts, firstValues_));
+        ++rowCount_;
     }
+}
+
+TextIndex MemberTotals::takeNames() {
+    names_.cut([](std::string_view name) { return CutName(name).size(); });
+    return std::exchange(names_, {});
 }
 
 std::string_view MemberTotals::shown(std::string_view name) {
@@ -231,25 +269,29 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
 }
 
 void FinishMemberTable(MemberTotals&& totals, StatsTable& members) {
-    const std::pair<int, int> differences[] = {
-        {kDeposits, kWithdrawls}, {kDepositQuality, kWithdrawlQuality}, {kDepositValue, kWithdrawlValue}};
-    // Each member leaves the totals as its row enters the table.
-    std::deque<std::string> names = totals.takeNames();
-    std::deque<MemberTotals::Row> rows = totals.takeRows();
-    for (; !rows.empty(); rows.pop_front()) {
-        const MemberTotals::Row& row = rows.front();
-        std::vector<std::string> cells(kMemberColumnCount);
-        cells[kCharacter] = std::move(names.front());
-        names.pop_front();
-        cells[kCharacter].resize(CutName(cells[kCharacter]).size());
-        for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
-            cells[c] = TextOf(totals, row, c);
-        for (const auto& [plus, minus] : differences)
-            cells[static_cast<std::size_t>(plus + 2)] = FormatHundredths(
-                row.hundredths[static_cast<std::size_t>(plus)] - row.hundredths[static_cast<std::size_t>(minus)]);
-        for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c)
-            cells[c] = c <= kQualityDifference ? FormatCountCell(cells[c]) : FormatValueCell(cells[c]);
-        members.appendRow(std::move(cells));
+    // The names move to the table whole; each block of rows goes back once the table holds its rows.
+    members.takeFirstColumn(totals.takeNames());
+    const std::deque<std::string>& names = members.distinctTexts(kCharacter);
+    std::vector<MemberTotals::RowBlock> blocks = std::exchange(totals.rows_, {});
+    members.reserveRows(totals.rowCount_);
+    const std::deque<std::string>& firstValues = totals.firstValues_.texts();
+    std::uint32_t number = 0;
+    for (MemberTotals::RowBlock& block : blocks) {
+        for (const MemberTotals::Row& row : block) {
+            const auto amounts = CellAmounts(totals.sumsOf(row, number));
+            std::array<std::string, kMemberColumnCount> texts;
+            std::array<std::string_view, kMemberColumnCount> cells;
+            cells[kCharacter] = names[number];
+            for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c) {
+                const std::string text =
+                    (row.written & Bit(c)) != 0 ? firstValues[row.firstValue] : FormatHundredths(amounts[c]);
+                texts[c] = c <= kQualityDifference ? FormatCountCell(text) : FormatValueCell(text);
+                cells[c] = texts[c];
+            }
+            members.appendRow(cells);
+            ++number;
+        }
+        MemberTotals::RowBlock().swap(block);
     }
 }
 

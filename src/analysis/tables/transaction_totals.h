@@ -4,16 +4,18 @@
 
 #include "analysis/scan/bank_log_entry.h"
 #include "analysis/tables/cell_number.h"
+#include "analysis/tables/huge_page_allocator.h"
 #include "analysis/tables/stats_table.h"
 #include "analysis/tables/text_index.h"
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace coffer {
 
@@ -78,26 +80,32 @@ WideAmount WholeGold(WideAmount copper);
 // The member rows while a run lasts. A cell holds its amount in hundredths, summed exactly, and is
 // written as text once, at the end: far cheaper than reading and writing a text at every entry, and
 // the same texts. An update whose operand is not a number leaves the cell as it is; an amount that does
-// not fit 64 bits (or money beyond kMaxCopper) is left out and counted. Cells are held in 128 bits,
-// which no sum of such amounts leaves.
+// not fit 64 bits (or money beyond kMaxCopper) is left out and counted. A row holds only the columns
+// that are summed, each in 64 bits: the others follow from them when the table is made. A row whose sum
+// would leave 64 bits goes on in 128 bits, which no sum of such amounts leaves.
 class MemberTotals {
   public:
+    // The summed columns, in the order a row holds them.
+    static constexpr std::array<MemberColumn, 9> kSummed = {kDeposits,         kWithdrawls,     kDepositQuality,
+                                                            kWithdrawlQuality, kDepositValue,   kWithdrawlValue,
+                                                            kGoldDeposits,     kGoldWithdrawls, kRepairs};
+    using WideSums = std::array<WideAmount, kSummed.size()>;
+
     struct Row {
-        std::array<WideAmount, kMemberColumnCount> hundredths{};
-        // The member's first value as the log wrote it (its number among firstValues()), which the
+        std::array<std::int64_t, kSummed.size()> sums{};
+        // The member's first value as the log wrote it (its number among the first values), which the
         // cells of `written` (a bit per column) show until a sum replaces it: one text a row, not a
         // string in every cell, keeps a row small for guilds of many members.
         std::uint32_t firstValue = 0;
         std::uint16_t written = 0;
+        bool wide = false; // the sums are the row's WideSums
     };
 
     // Updates the member's row, or creates it when the entry's type counts.
     void add(const BankLogEntry& entry);
-    // The rows, which the totals then no longer hold.
-    std::deque<Row> takeRows() { return std::exchange(rows_, {}); }
-    const std::deque<std::string>& firstValues() const { return firstValues_.texts(); }
-    // Each row's member, whole, in the order of the rows; the totals then know no names.
-    std::deque<std::string> takeNames() { return names_.takeTexts(); }
+    // Each row's member as the table shows it (CutName), in the order of the rows; the totals then know
+    // no names.
+    TextIndex takeNames();
     // Amounts of the entries added so far that were too large to be read, and so not counted.
     std::uint64_t leftOut() const { return leftOut_; }
     // CutName(name), counted when cut.
@@ -107,9 +115,22 @@ class MemberTotals {
     struct Amounts;
 
   private:
-    // In the order of each member's first entry. Rows are added one by one without a copy of those
-    // before: a vector would hold every row twice each time it grew.
-    std::deque<Row> rows_;
+    friend void FinishMemberTable(MemberTotals&& totals, StatsTable& members);
+    // Adds the amount to the row's cell of a summed column (its place in kSummed).
+    void add(Row& row, std::uint32_t number, std::size_t place, std::int64_t amount);
+    void update(const Amounts& amounts, Row& row, std::uint32_t number);
+    // The row's sums in 128 bits.
+    WideSums sumsOf(const Row& row, std::uint32_t number) const;
+
+    // In the order of each member's first entry, in blocks of two huge pages. Rows are added without a
+    // copy of those before (a vector would hold every row twice each time it grew), and each block goes
+    // back to the system as soon as the table has taken its rows.
+    using RowBlock = std::vector<Row, HugePageAllocator<Row>>;
+    static constexpr std::size_t kBlockRows = 2 * huge_pages::kPageSize / sizeof(Row);
+    std::vector<RowBlock> rows_;
+    std::uint32_t rowCount_ = 0;
+    // The rows whose sums left 64 bits, by their number: only crafted logs have any.
+    std::unordered_map<std::uint32_t, WideSums> wide_;
     TextIndex names_; // a member's number is the member's row
     TextIndex firstValues_;
     std::uint64_t leftOut_ = 0;
@@ -120,9 +141,9 @@ class MemberTotals {
 // appends an item row. Entries of other types change nothing.
 void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& items);
 
-// After the last entry: appends every member's row to the table, the Difference columns filled and
-// every cell in its final format. Each name moves from the totals to the table, so that the names are
-// never held twice.
+// After the last entry: fills the member table, which has no rows yet, with every member's row, the
+// Difference columns filled and every cell in its final format. The names move from the totals to the
+// table whole, so that they are never held twice.
 void FinishMemberTable(MemberTotals&& totals, StatsTable& members);
 
 // "+000012", "-000003"; the empty text gives "+000000". Longer numbers are not cut.
