@@ -38,7 +38,9 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     cmdNew_ = Named(new QPushButton(QStringLiteral("New…"), this), "cmdLedgerNew");
     cmdOpen_ = Named(new QPushButton(QStringLiteral("Open…"), this), "cmdLedgerOpen");
     cmdDefault_ = Named(new QPushButton(QStringLiteral("Use the Default Ledger"), this), "cmdLedgerDefault");
-    for (QPushButton* button : {cmdNew_, cmdOpen_, cmdDefault_})
+    cmdConnect_ = Named(new QPushButton(QStringLiteral("Connect to a shared ledger…"), this), "cmdLedgerConnect");
+    cmdRefresh_ = Named(new QPushButton(QStringLiteral("Refresh"), this), "cmdLedgerRefresh");
+    for (QPushButton* button : {cmdRefresh_, cmdNew_, cmdOpen_, cmdDefault_, cmdConnect_})
         file->addWidget(button);
 
     lblTotals_ = Named(new QLabel(this), "lblLedgerTotals");
@@ -163,7 +165,7 @@ void LedgerPanel::showProgress(int percent) {
 }
 
 void LedgerPanel::enableActions(bool windowBusy, bool ledgerBusy) {
-    for (QPushButton* button : {cmdNew_, cmdOpen_, cmdDefault_})
+    for (QPushButton* button : {cmdNew_, cmdOpen_, cmdDefault_, cmdConnect_, cmdRefresh_})
         button->setEnabled(!ledgerBusy);
     cmdAdd_->setEnabled(!windowBusy && !ledgerBusy);
     cmdAnalyze_->setEnabled(!windowBusy && !ledgerBusy);
