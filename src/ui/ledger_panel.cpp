@@ -1,5 +1,6 @@
 #include "ui/ledger_panel.h"
 
+#include "ledger/ledger_open.h"
 #include "ui/engine_text.h"
 #include "ui/window_fonts.h"
 
@@ -117,6 +118,10 @@ std::optional<std::pair<QDate, QDate>> LedgerPanel::period(const std::optional<s
 
 void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, const QString& note) {
     txtFile_->setText(file);
+    txtFile_->setToolTip(file);
+    // A file is known by its name at the end, a server ledger by its user and host at the start.
+    if (IsServerLedger(file.toStdString()))
+        txtFile_->setCursorPosition(0);
     QStringList totals;
     if (summary)
         for (const std::string& line : LedgerTotalsLines(*summary))
