@@ -4,7 +4,42 @@
 #include "ledger/postgres_ledger.h"
 #include "ledger/sqlite_ledger.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string>
+
 namespace coffer {
+namespace {
+
+// Every byte but the unreserved characters of a URI as %XX.
+std::string PercentEncoded(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~')
+            encoded += c;
+        else
+            encoded += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+    return encoded;
+}
+
+std::string PercentDecoded(std::string_view text) {
+    const auto hex = [text](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(text[at])) != 0; };
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(i + 1) && hex(i + 2)) {
+            decoded += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+} // namespace
 
 bool IsServerLedger(std::string_view name) {
     return name.starts_with("postgresql://") || name.starts_with("postgres://");
@@ -12,6 +47,47 @@ bool IsServerLedger(std::string_view name) {
 
 std::string LedgerDisplayName(const std::string& name) {
     return IsServerLedger(name) ? PgDisplayName(name) : name;
+}
+
+std::string LedgerNameWithoutPassword(const std::string& name) {
+    if (!IsServerLedger(name))
+        return name;
+    std::string uri = name;
+    // The user's part ends at the first '@' before any '/', as libpq reads it; a password follows a ':'.
+    const std::size_t start = uri.find("://") + 3, at = uri.find_first_of("@/", start);
+    if (const std::size_t colon = uri.find(':', start); at != std::string::npos && uri[at] == '@' && colon < at)
+        uri.erase(colon, at - colon);
+    const std::size_t query = uri.find('?', start);
+    if (query == std::string::npos)
+        return uri;
+    std::string kept;
+    for (std::size_t begin = query + 1; begin <= uri.size();) {
+        const std::size_t end = std::min(uri.find('&', begin), uri.size());
+        const std::string_view parameter = std::string_view(uri).substr(begin, end - begin);
+        if (PercentDecoded(parameter.substr(0, parameter.find('='))) != "password")
+            kept.append(kept.empty() ? "" : "&").append(parameter);
+        begin = end + 1;
+    }
+    return uri.substr(0, query) + (kept.empty() ? "" : "?" + kept);
+}
+
+std::string ServerLedgerWithPassword(const std::string& uri, const std::string& password) {
+    const char* joiner = uri.find('?') == std::string::npos ? "?" : uri.ends_with('?') || uri.ends_with('&') ? "" : "&";
+    return uri + joiner + "password=" + PercentEncoded(password);
+}
+
+std::string ServerLedgerUri(const std::string& host, const std::string& port, const std::string& database,
+                            const std::string& user) {
+    std::string uri = "postgresql://" + (user.empty() ? "" : PercentEncoded(user) + "@");
+    const bool socket = host.starts_with('/');
+    if (!socket) // an IPv6 address goes in brackets
+        uri += host.find(':') != std::string::npos ? "[" + host + "]" : PercentEncoded(host);
+    if (!socket && !port.empty())
+        uri += ":" + PercentEncoded(port);
+    uri += "/" + PercentEncoded(database);
+    if (socket)
+        uri += "?host=" + PercentEncoded(host) + (port.empty() ? "" : "&port=" + PercentEncoded(port));
+    return uri;
 }
 
 std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access, const LockWait& lockWait) {

@@ -18,6 +18,21 @@ bool IsServerLedger(std::string_view name);
 // The name as messages show it: a server ledger's without its password.
 std::string LedgerDisplayName(const std::string& name);
 
+// The name as settings keep it: a server ledger's URI with no password, wherever the URI put one.
+std::string LedgerNameWithoutPassword(const std::string& name);
+// A server ledger's URI that also gives `password` (held in memory only).
+std::string ServerLedgerWithPassword(const std::string& uri, const std::string& password);
+// A server ledger's URI from its parts, percent-encoded; each may be empty for libpq's default. A host
+// that starts with '/' is the folder of the server's Unix socket.
+std::string ServerLedgerUri(const std::string& host, const std::string& port, const std::string& database,
+                            const std::string& user);
+
+// A server that wants a password which neither the URI, ~/.pgpass nor a service file gave.
+class LedgerPasswordNeeded : public LedgerError {
+  public:
+    using LedgerError::LedgerError;
+};
+
 // ReadWrite creates a missing ledger; ReadOnly never creates or writes one. Throws LedgerError.
 // `lockWait` hears of waits for another program's lock on a ledger file.
 std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access, const LockWait& lockWait = {});

@@ -1,5 +1,7 @@
 #include "ledger/postgres_connection.h"
 
+#include "ledger/ledger_open.h"
+
 #include <endian.h>
 #include <libpq-fe.h>
 #include <poll.h>
@@ -127,10 +129,12 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
     keywords.push_back(nullptr), values.push_back(nullptr);
     conn_ = PQconnectdbParams(keywords.data(), values.data(), 0);
     if (PQstatus(conn_) != CONNECTION_OK) {
-        const std::string reason = PQconnectionNeedsPassword(conn_)
-                                       ? "the server wants a password: give it in ~/.pgpass or a service file"
-                                       : Trimmed(PQerrorMessage(conn_));
+        const bool needsPassword = PQconnectionNeedsPassword(conn_) != 0;
+        const std::string reason = Trimmed(PQerrorMessage(conn_));
         PQfinish(conn_); // the constructor throws: no destructor closes it
+        if (needsPassword)
+            throw LedgerPasswordNeeded(name_ + ": cannot connect to the server: the server wants a password: give "
+                                               "it in ~/.pgpass or a service file");
         throw PgError(name_ + ": cannot connect to the server: " + reason, "08001");
     }
     // The server's notices (a table that exists already) are not for the user.

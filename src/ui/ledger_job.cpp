@@ -13,6 +13,8 @@
 namespace coffer {
 
 std::string LedgerWriteRefusal(const std::string& file) {
+    if (IsServerLedger(file))
+        return {};
     std::error_code error;
     const std::filesystem::path path = std::filesystem::absolute(file, error);
     const bool exists = std::filesystem::exists(path, error);
@@ -38,9 +40,8 @@ void LedgerJob::read(const std::string& file, bool create) {
         if (create)
             OpenLedger(file, LedgerAccess::ReadWrite);
         std::error_code error;
-        if (std::filesystem::exists(file, error)) {
+        if (IsServerLedger(file) || std::filesystem::exists(file, error))
             results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
-        }
     });
 }
 
@@ -94,6 +95,7 @@ void LedgerJob::start(std::function<void(Results&)> work) {
             results_.cancelled = true;
         } catch (const LedgerError& error) {
             results_.error = error.what();
+            results_.needsPassword = dynamic_cast<const LedgerPasswordNeeded*>(&error) != nullptr;
         } catch (const std::bad_alloc&) {
             results_.error = "There is not enough memory for this paste.";
         } catch (const std::exception& error) { // the file system's, as the ledger's file is looked at

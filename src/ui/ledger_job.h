@@ -18,7 +18,8 @@ class QThread;
 
 namespace coffer {
 
-// Why nothing can be added to the ledger file (its file or folder cannot be written), or "".
+// Why nothing can be added to the ledger file (its file or folder cannot be written), or "". A server
+// ledger's rights are the server's to tell.
 std::string LedgerWriteRefusal(const std::string& file);
 
 class LedgerJob : public QObject {
@@ -30,6 +31,7 @@ class LedgerJob : public QObject {
         std::optional<AddReport> added;       // of an add that went in
         std::string error;                    // why the action failed, for the user
         bool cancelled = false;               // an add stopped by `cancel`
+        bool needsPassword = false;           // the ledger's server wants a password that was not given
     };
 
     explicit LedgerJob(QObject* parent = nullptr);

@@ -1,5 +1,6 @@
 #include "ui/ledger_panel.h"
 
+#include "ledger/ledger_open.h"
 #include "ui/engine_text.h"
 #include "ui/window_fonts.h"
 
@@ -38,7 +39,9 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     cmdNew_ = Named(new QPushButton(QStringLiteral("New…"), this), "cmdLedgerNew");
     cmdOpen_ = Named(new QPushButton(QStringLiteral("Open…"), this), "cmdLedgerOpen");
     cmdDefault_ = Named(new QPushButton(QStringLiteral("Use the Default Ledger"), this), "cmdLedgerDefault");
-    for (QPushButton* button : {cmdNew_, cmdOpen_, cmdDefault_})
+    cmdConnect_ = Named(new QPushButton(QStringLiteral("Connect to a shared ledger…"), this), "cmdLedgerConnect");
+    cmdRefresh_ = Named(new QPushButton(QStringLiteral("Refresh"), this), "cmdLedgerRefresh");
+    for (QPushButton* button : {cmdRefresh_, cmdNew_, cmdOpen_, cmdDefault_, cmdConnect_})
         file->addWidget(button);
 
     lblTotals_ = Named(new QLabel(this), "lblLedgerTotals");
@@ -115,6 +118,10 @@ std::optional<std::pair<QDate, QDate>> LedgerPanel::period(const std::optional<s
 
 void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, const QString& note) {
     txtFile_->setText(file);
+    txtFile_->setToolTip(file);
+    // A file is known by its name at the end, a server ledger by its user and host at the start.
+    if (IsServerLedger(file.toStdString()))
+        txtFile_->setCursorPosition(0);
     QStringList totals;
     if (summary)
         for (const std::string& line : LedgerTotalsLines(*summary))
@@ -163,7 +170,7 @@ void LedgerPanel::showProgress(int percent) {
 }
 
 void LedgerPanel::enableActions(bool windowBusy, bool ledgerBusy) {
-    for (QPushButton* button : {cmdNew_, cmdOpen_, cmdDefault_})
+    for (QPushButton* button : {cmdNew_, cmdOpen_, cmdDefault_, cmdConnect_, cmdRefresh_})
         button->setEnabled(!ledgerBusy);
     cmdAdd_->setEnabled(!windowBusy && !ledgerBusy);
     cmdAnalyze_->setEnabled(!windowBusy && !ledgerBusy);

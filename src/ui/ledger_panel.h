@@ -1,5 +1,6 @@
 #pragma once
-// The Guild Ledger panel: the ledger in use (New…, Open…, the default), its totals, the list of its
+// The Guild Ledger panel: the ledger in use (New…, Open…, the default, a shared ledger on a server,
+// and Refresh to read it again), its totals, the list of its
 // pastes and of the gaps between them, "Add the bank log to the ledger" with the add's progress and
 // "Cancel", and "Analyze ledger" with the period to analyse.
 
@@ -28,6 +29,8 @@ class LedgerPanel : public QGroupBox {
     QPushButton* newButton() const { return cmdNew_; }
     QPushButton* openButton() const { return cmdOpen_; }
     QPushButton* defaultButton() const { return cmdDefault_; }
+    QPushButton* connectButton() const { return cmdConnect_; }
+    QPushButton* refreshButton() const { return cmdRefresh_; }
     QPushButton* addButton() const { return cmdAdd_; }
     QPushButton* cancelButton() const { return cmdCancel_; }
     QPushButton* analyzeButton() const { return cmdAnalyze_; }
@@ -53,6 +56,8 @@ class LedgerPanel : public QGroupBox {
     QPushButton* cmdNew_;
     QPushButton* cmdOpen_;
     QPushButton* cmdDefault_;
+    QPushButton* cmdConnect_;
+    QPushButton* cmdRefresh_;
     QLabel* lblTotals_;
     QPushButton* cmdAdd_;
     QPushButton* cmdAnalyze_;

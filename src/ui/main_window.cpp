@@ -104,6 +104,8 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
     arrangePanels();
     showQuickstart();
     restoreSettings();
+    // The ledger of the last run stays in use when it cannot be read now (a server that is down).
+    readableLedger_ = ledgerFile_;
     useLedger(ledgerFile_);
 }
 

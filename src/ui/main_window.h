@@ -13,6 +13,7 @@
 #include "ui/stats_list_view.h"
 
 #include <QDate>
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <filesystem>
@@ -136,11 +137,14 @@ class Form1 : public QMainWindow {
 
     // The guild ledger (main_window_ledger.cpp).
     void buildLedger(QWidget* client);
+    // The ledger in use as it is opened: a server ledger's URI with the password given in this run.
     QString ledgerPath() const;
+    QString ledgerFolder() const; // where the ledger's file dialogs start
     // Shows the ledger (empty: the default one) and reads what it holds; `create` makes a new ledger.
     void useLedger(const QString& file, bool create = false);
     void newLedger();
     void openLedger();
+    void connectSharedLedger();
     void addToLedger();
     void cancelLedgerAdd();
     void onLedgerFinished();
@@ -180,8 +184,9 @@ class Form1 : public QMainWindow {
     QString importFolder_; // where the file dialogs start; empty: their own choice
     QString saveAsFolder_;
     QString exportFolder_;
-    QString ledgerFile_;     // the ledger in use; empty: the default one
-    QString readableLedger_; // the last ledger read without an error, to go back to
+    QString ledgerFile_;                 // the ledger in use, never with a password; empty: the default one
+    QHash<QString, QString> ledgerUris_; // server ledgers' URIs with the password given in this run
+    QString readableLedger_;             // the last ledger read without an error, to go back to
     bool addingToLedger_ = false;
     bool ledgerAddCancelled_ = false;
     LedgerJob ledgerJob_;

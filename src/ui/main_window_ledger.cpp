@@ -3,6 +3,7 @@
 
 #include "ui/main_window.h"
 
+#include "ledger/ledger_open.h"
 #include "shell/file_exists.h"
 #include "ui/bank_log_panel.h"
 #include "ui/engine_text.h"
@@ -26,6 +27,8 @@ void Form1::buildLedger(QWidget* client) {
     connect(ledgerPanel_->newButton(), &QPushButton::clicked, this, &Form1::newLedger);
     connect(ledgerPanel_->openButton(), &QPushButton::clicked, this, &Form1::openLedger);
     connect(ledgerPanel_->defaultButton(), &QPushButton::clicked, this, [this] { useLedger({}); });
+    connect(ledgerPanel_->connectButton(), &QPushButton::clicked, this, &Form1::connectSharedLedger);
+    connect(ledgerPanel_->refreshButton(), &QPushButton::clicked, this, [this] { useLedger(ledgerFile_); });
     connect(ledgerPanel_->addButton(), &QPushButton::clicked, this, &Form1::addToLedger);
     connect(ledgerPanel_->cancelButton(), &QPushButton::clicked, this, &Form1::cancelLedgerAdd);
     connect(ledgerPanel_->analyzeButton(), &QPushButton::clicked, this, &Form1::analyzeLedger);
@@ -45,7 +48,12 @@ void Form1::showLedgerPanel() {
 }
 
 QString Form1::ledgerPath() const {
-    return ledgerFile_.isEmpty() ? Qs(settings_.defaultLedger.string()) : ledgerFile_;
+    return ledgerFile_.isEmpty() ? Qs(settings_.defaultLedger.string()) : ledgerUris_.value(ledgerFile_, ledgerFile_);
+}
+
+QString Form1::ledgerFolder() const {
+    const bool onServer = IsServerLedger(ledgerFile_.toStdString());
+    return QFileInfo(onServer ? Qs(settings_.defaultLedger.string()) : ledgerPath()).absolutePath();
 }
 
 void Form1::enableLedgerActions() {
@@ -56,15 +64,16 @@ void Form1::useLedger(const QString& file, bool create) {
     if (ledgerJob_.running())
         return;
     ledgerFile_ = file;
-    ledgerPanel_->showLedger(ledgerPath(), nullptr, QStringLiteral("Reading the ledger…"));
+    ledgerPanel_->showLedger(Qs(LedgerDisplayName(ledgerPath().toStdString())), nullptr,
+                             QStringLiteral("Reading the ledger…"));
     ledgerPanel_->showStatus({});
     ledgerJob_.read(ledgerPath().toStdString(), create);
     enableLedgerActions();
 }
 
 void Form1::newLedger() {
-    QString name = services_.dialogs->saveFileName(this, kLedgerFilter, QFileInfo(ledgerPath()).absolutePath(),
-                                                   QStringLiteral("New Guild Ledger"));
+    QString name =
+        services_.dialogs->saveFileName(this, kLedgerFilter, ledgerFolder(), QStringLiteral("New Guild Ledger"));
     if (name.isEmpty())
         return;
     if (QFileInfo(name).suffix().isEmpty())
@@ -79,10 +88,20 @@ void Form1::newLedger() {
 }
 
 void Form1::openLedger() {
-    const QString name = services_.dialogs->openFileName(this, QStringLiteral("Open Guild Ledger"),
-                                                         QFileInfo(ledgerPath()).absolutePath());
+    const QString name = services_.dialogs->openFileName(this, QStringLiteral("Open Guild Ledger"), ledgerFolder());
     if (!name.isEmpty())
         useLedger(name);
+}
+
+void Form1::connectSharedLedger() {
+    const bool onServer = IsServerLedger(ledgerFile_.toStdString());
+    const QString uri = services_.dialogs->sharedLedger(this, onServer ? ledgerFile_ : QString());
+    if (uri.isEmpty() || ledgerJob_.running())
+        return;
+    // The settings keep the ledger without its password; this run connects with the URI as given.
+    const QString kept = Qs(LedgerNameWithoutPassword(uri.toStdString()));
+    ledgerUris_.insert(kept, uri);
+    useLedger(kept);
 }
 
 void Form1::addToLedger() {
@@ -131,7 +150,8 @@ void Form1::onLedgerFinished() {
         QString note = Qs(LedgerWriteRefusal(results.file));
         if (note.isEmpty() && !results.summary && !failed)
             note = QStringLiteral("There is no ledger file yet: the first add creates it.");
-        ledgerPanel_->showLedger(Qs(results.file), results.summary ? &*results.summary : nullptr, note);
+        ledgerPanel_->showLedger(Qs(LedgerDisplayName(results.file)), results.summary ? &*results.summary : nullptr,
+                                 note);
     }
     QStringList status{Qs(results.error)};
     if (results.added) {
@@ -149,6 +169,17 @@ void Form1::onLedgerFinished() {
     }
     if (results.cancelled)
         return;
+    if (!wasAdd)
+        ledgerUris_.remove(ledgerFile_); // a password that did not do is asked for again
+    if (!wasAdd && results.needsPassword) {
+        const QString shown = Qs(LedgerDisplayName(ledgerFile_.toStdString()));
+        if (const std::optional<QString> password = services_.dialogs->password(this, shown)) {
+            ledgerUris_.insert(ledgerFile_,
+                               Qs(ServerLedgerWithPassword(ledgerFile_.toStdString(), password->toStdString())));
+            useLedger(ledgerFile_);
+            return;
+        }
+    }
     inform(Qs(results.error), results.error != kNoXmlMessage);
     // A ledger just chosen that cannot be read is not kept: the one before it comes back.
     if (!wasAdd && ledgerFile_ != readableLedger_)

@@ -1,6 +1,9 @@
 #include "ui/user_dialogs.h"
 
+#include "ui/shared_ledger_dialog.h"
+
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace coffer {
@@ -26,6 +29,19 @@ void QtUserDialogs::inform(QWidget* parent, const QString& title, const QString&
         QMessageBox::warning(parent, title, text, QMessageBox::Ok);
     else
         QMessageBox::information(parent, title, text, QMessageBox::Ok);
+}
+
+QString QtUserDialogs::sharedLedger(QWidget* parent, const QString& current) {
+    SharedLedgerDialog dialog(current, parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.uri() : QString();
+}
+
+std::optional<QString> QtUserDialogs::password(QWidget* parent, const QString& ledger) {
+    bool ok = false;
+    const QString password = QInputDialog::getText(parent, QStringLiteral("Shared Ledger Password"),
+                                                   QStringLiteral("The server of %1 wants a password:").arg(ledger),
+                                                   QLineEdit::Password, {}, &ok);
+    return ok ? std::optional(password) : std::nullopt;
 }
 
 } // namespace coffer

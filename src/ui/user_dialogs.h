@@ -3,6 +3,7 @@
 // advance. QtUserDialogs shows the real ones.
 
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -25,6 +26,11 @@ class UserDialogs {
                          Buttons buttons = Buttons::OkCancel) = 0;
     // A message with an OK button: news, or (`warning`) something that went wrong.
     virtual void inform(QWidget* parent, const QString& title, const QString& text, bool warning = false) = 0;
+    // "Connect to a Shared Ledger", starting from `current` (a server ledger's URI, or ""): the URI of
+    // the ledger chosen; "" when cancelled.
+    virtual QString sharedLedger(QWidget* parent, const QString& current) = 0;
+    // The password the server of `ledger` (as shown) wants; none when cancelled.
+    virtual std::optional<QString> password(QWidget* parent, const QString& ledger) = 0;
 };
 
 class QtUserDialogs : public UserDialogs {
@@ -35,6 +41,8 @@ class QtUserDialogs : public UserDialogs {
     bool confirm(QWidget* parent, const QString& title, const QString& text,
                  Buttons buttons = Buttons::OkCancel) override;
     void inform(QWidget* parent, const QString& title, const QString& text, bool warning = false) override;
+    QString sharedLedger(QWidget* parent, const QString& current) override;
+    std::optional<QString> password(QWidget* parent, const QString& ledger) override;
 };
 
 } // namespace coffer

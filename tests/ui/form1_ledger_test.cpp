@@ -28,36 +28,21 @@ using test::RunUntil;
 class Form1LedgerTest : public QObject {
     Q_OBJECT
 
-    // Two deposits of `player`, the newest at `newest` (ms), a minute apart.
-    static std::string Paste(const std::string& player, qint64 newest) {
-        std::string text = "<?xml version=\"1.0\"?>\n<page><guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
-        for (qint64 ts : {newest, newest - 60000})
-            text += "<banklog money=\"100\" player=\"" + player + "\" rank=\"1\" ts=\"" + std::to_string(ts) +
-                    "\" type=\"4\"/>\n";
-        return text + "</page>\n";
-    }
-
-    // Waits until the ledger's buttons are back: an add or a reading is over.
-    static bool LedgerIdle(const Form1Harness& harness) {
-        auto* button = harness.find<QPushButton>("cmdLedgerAdd");
-        return RunUntil([button] { return button->isEnabled(); }, 60000);
-    }
-
   private slots:
     void addSeeTheGapAnalyseAPeriodAndReopen() {
         QTemporaryDir dir;
         QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
         Form1Harness harness({}, {}, &store);
         harness.click("cmdLedger");
-        QVERIFY(LedgerIdle(harness)); // the default ledger read
+        QVERIFY(harness.ledgerIdle()); // the default ledger read
         harness.dialogs().saveAnswers << harness.folder() + QStringLiteral("/guild");
         harness.click("cmdLedgerNew");
-        QVERIFY(LedgerIdle(harness));
+        QVERIFY(harness.ledgerIdle());
         const qint64 now = QDateTime::currentMSecsSinceEpoch(), older = now - 20LL * 24 * 3600 * 1000;
         for (const auto& [player, newest] : {std::pair{"Ann", now}, {"Bob", older}}) {
-            harness.setLog(Paste(player, newest));
+            harness.setLog(test::DepositsPage(player, newest));
             harness.click("cmdLedgerAdd");
-            QVERIFY(LedgerIdle(harness));
+            QVERIFY(harness.ledgerIdle());
         }
         const QString gap = QString::fromStdString(GapText({older, now - 60000}));
         QCOMPARE(harness.find<QLabel>("lblLedgerStatus")->text(),
@@ -71,7 +56,7 @@ class Form1LedgerTest : public QObject {
 
         harness.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(1); // the last 7 days
         harness.click("cmdLedgerAnalyze");
-        QVERIFY(LedgerIdle(harness));
+        QVERIFY(harness.ledgerIdle());
         QCOMPARE(test::Shown(harness.window().memberModel(), {kCharacter}), QStringList{"Ann"});
         QVERIFY(harness.status().contains(QString::fromStdString(OutsidePeriodText(2))));
 
@@ -79,23 +64,23 @@ class Form1LedgerTest : public QObject {
             SqliteDatabase otherProgram(harness.folder().toStdString() + "/guild.sqlite",
                                         SqliteDatabase::Access::ReadWrite, {});
             SqliteTransaction lock(otherProgram);
-            harness.setLog(Paste("Cid", now));
+            harness.setLog(test::DepositsPage("Cid", now));
             harness.click("cmdLedgerAdd");
             auto* status = harness.find<QLabel>("lblLedgerStatus");
             QVERIFY(
                 RunUntil([status] { return status->text().startsWith(QLatin1String("Waiting for another")); }, 10000));
             QVERIFY(!harness.find<QPushButton>("cmdAnalyze")->isEnabled());
             harness.click("cmdLedgerCancel");
-            QVERIFY(LedgerIdle(harness));
+            QVERIFY(harness.ledgerIdle());
             QCOMPARE(status->text(), QString::fromLatin1(AddCancelled().what()));
         }
         // A file that is not a ledger is refused with a message, and the ledger in use stays.
         harness.dialogs().openAnswers << harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n");
         harness.click("cmdLedgerOpen");
-        QVERIFY(LedgerIdle(harness));
+        QVERIFY(harness.ledgerIdle());
         QCOMPARE(harness.dialogs().warnings, QStringList{harness.folder() + "/notes.txt is not a Coffer ledger."});
         harness.restart();
-        QVERIFY(LedgerIdle(harness));
+        QVERIFY(harness.ledgerIdle());
         QCOMPARE(harness.find<QLineEdit>("txtLedgerFile")->text(), harness.folder() + QStringLiteral("/guild.sqlite"));
         QCOMPARE(harness.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
     }

@@ -117,6 +117,19 @@ bool Form1Harness::importFile(const QString& path) {
     return find<QAbstractButton>("Command8")->isEnabled();
 }
 
+std::string DepositsPage(const std::string& player, qint64 newest) {
+    std::string text = "<?xml version=\"1.0\"?>\n<page><guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
+    for (qint64 ts : {newest, newest - 60000})
+        text += "<banklog money=\"100\" player=\"" + player + "\" rank=\"1\" ts=\"" + std::to_string(ts) +
+                "\" type=\"4\"/>\n";
+    return text + "</page>\n";
+}
+
+bool Form1Harness::ledgerIdle() const {
+    auto* button = find<QAbstractButton>("cmdLedgerAdd");
+    return RunUntil([button] { return button->isEnabled(); }, 60000);
+}
+
 bool Form1Harness::analyze(int timeoutMs) {
     auto* analyzeButton = find<QAbstractButton>("cmdAnalyze");
     if (!analyzeButton->isEnabled())

@@ -25,6 +25,8 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 // The rows a list shows, in its order: the given columns (none: all) joined by tabs.
 QStringList Shown(const QAbstractItemModel* model, QList<int> columns = {});
 QByteArray ReadAll(const QString& path); // empty when it cannot be read
+// A page of two deposits of `player` in the guild Iron Lanterns, the newest at `newest` (ms), a minute apart.
+std::string DepositsPage(const std::string& player, qint64 newest);
 
 class Form1Harness {
   public:
@@ -60,6 +62,8 @@ class Form1Harness {
     // Clicks "Analyze now" and waits until the run is over (true when it ended in time).
     bool analyze(int timeoutMs = 60000);
     bool analyzeSampleLog(); // imports and analyses examples/sample-banklog.xml
+    // Waits until the ledger's buttons are back: an add or a reading is over.
+    bool ledgerIdle() const;
 
   private:
     QTemporaryDir dir_;

@@ -14,12 +14,15 @@ class ScriptedDialogs : public UserDialogs {
     QStringList openAnswers;
     QStringList saveAnswers;
     QList<bool> confirmAnswers;
+    QStringList sharedLedgerAnswers;
+    QStringList passwordAnswers;
 
-    QStringList folders;    // where each Open or Save dialog started
-    QStringList questions;  // texts of the confirmations asked
-    QList<Buttons> buttons; // and the answers each offered
-    QStringList messages;   // texts of the messages shown
-    QStringList warnings;   // those of them shown as warnings
+    QStringList folders;        // where each Open or Save dialog started
+    QStringList questions;      // texts of the confirmations asked
+    QList<Buttons> buttons;     // and the answers each offered
+    QStringList messages;       // texts of the messages shown
+    QStringList warnings;       // those of them shown as warnings
+    QStringList passwordsAsked; // the ledgers a password was asked for
 
     QString openFileName(QWidget*, const QString&, const QString& folder) override {
         folders << folder;
@@ -38,6 +41,12 @@ class ScriptedDialogs : public UserDialogs {
         messages << text;
         if (warning)
             warnings << text;
+    }
+
+    QString sharedLedger(QWidget*, const QString&) override { return take(sharedLedgerAnswers); }
+    std::optional<QString> password(QWidget*, const QString& ledger) override {
+        passwordsAsked << ledger;
+        return passwordAnswers.isEmpty() ? std::nullopt : std::optional(passwordAnswers.takeFirst());
     }
 
   private:

@@ -1,0 +1,90 @@
+// Two windows sharing a guild ledger on the PostgreSQL server of the test fixture: what one adds the other
+// lists after a refresh, a period is analysed from it, and the password the server wants is asked for
+// unless the URI gave it, and never kept in the settings.
+
+#include "analysis/transaction_totals.h"
+#include "ledger/ledger_open.h"
+#include "ledger/postgres_connection.h"
+#include "tests/ui/support/form1_harness.h"
+#include "ui/stats_table_model.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace coffer {
+
+using test::Form1Harness;
+
+class Form1SharedLedgerTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // A user of this test logs in with a password; the fixture's superuser does without.
+    void shareALedgerOnTheServer() {
+        std::string folder, port;
+        std::ifstream(COFFER_PG_STATE) >> folder >> port;
+        const std::string officer = "officer" + std::to_string(getpid()), database = "w" + officer;
+        const auto uri = [&](const std::string& user, const std::string& in = {}) {
+            return QString::fromStdString("postgresql://" + user + "@/" + (in.empty() ? database : in) +
+                                          "?host=" + folder + "&port=" + port);
+        };
+        PgConnection admin(uri("postgres", "postgres").toStdString(), false, {});
+        admin.execute("CREATE ROLE " + officer + " LOGIN PASSWORD 's3cret'");
+        admin.execute("CREATE DATABASE " + database + " OWNER " + officer);
+        std::stringstream hba;
+        hba << "local all " << officer << " scram-sha-256\n" << std::ifstream(folder + "/data/pg_hba.conf").rdbuf();
+        std::ofstream(folder + "/data/pg_hba.conf") << hba.str();
+        admin.execute("SELECT pg_reload_conf()");
+
+        QTemporaryDir dir;
+        QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
+        Form1Harness first({}, {}, &store), second;
+        QVERIFY(first.ledgerIdle() && second.ledgerIdle()); // their default ledgers read
+        first.dialogs().sharedLedgerAnswers << uri(officer + ":s3cret");
+        first.click("cmdLedgerConnect");
+        QVERIFY(first.ledgerIdle());
+        const QString shown = QString::fromStdString(LedgerDisplayName(uri(officer).toStdString()));
+        QCOMPARE(first.find<QLineEdit>("txtLedgerFile")->text(), shown);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        first.setLog(test::DepositsPage("Ann", now));
+        first.click("cmdLedgerAdd");
+        QVERIFY(first.ledgerIdle());
+        first.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(1);
+        first.click("cmdLedgerAnalyze");
+        QVERIFY(first.ledgerIdle());
+        QCOMPARE(test::Shown(first.window().memberModel(), {kCharacter}), QStringList{"Ann"});
+
+        second.dialogs().sharedLedgerAnswers << uri(officer);
+        second.dialogs().passwordAnswers << QStringLiteral("s3cret");
+        second.click("cmdLedgerConnect");
+        QVERIFY(second.ledgerIdle());
+        first.setLog(test::DepositsPage("Bob", now));
+        first.click("cmdLedgerAdd");
+        QVERIFY(first.ledgerIdle());
+        second.click("cmdLedgerRefresh");
+        QVERIFY(second.ledgerIdle());
+        QCOMPARE(second.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
+        QCOMPARE(second.dialogs().passwordsAsked, QStringList{shown});
+
+        first.dialogs().passwordAnswers << QStringLiteral("s3cret");
+        first.restart();
+        QVERIFY(first.ledgerIdle());
+        QCOMPARE(store.value(QStringLiteral("ledger/file")).toString(), uri(officer));
+        QCOMPARE(first.dialogs().passwordsAsked, QStringList{shown});
+        QCOMPARE(first.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
+    }
+};
+
+} // namespace coffer
+
+QTEST_MAIN(coffer::Form1SharedLedgerTest)
+#include "form1_shared_ledger_test.moc"
