@@ -2,7 +2,7 @@
 // lists after a refresh, a period is analysed from it, and the password the server wants is asked for
 // unless the URI gave it, and never kept in the settings.
 
-#include "analysis/transaction_totals.h"
+#include "analysis/tables/transaction_totals.h"
 #include "ledger/ledger_open.h"
 #include "ledger/postgres_connection.h"
 #include "tests/ui/support/form1_harness.h"
