@@ -9,7 +9,7 @@
 
 #include "analysis/tables/transaction_totals.h"
 #include "banklog_generator.h"
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 
@@ -31,7 +31,7 @@
 
 namespace {
 
-using coffer::test::Form1Harness;
+using coffer::test::MainWindowHarness;
 
 // Records the longest gap between two ticks of a fast timer: how long the window kept events waiting.
 class EventGapMeter {
@@ -116,7 +116,7 @@ void MillionRowList() {
 int ImportScaling() {
     qint64 tenthMs = 0;
     for (const std::size_t entries : {100000, 1000000}) {
-        Form1Harness harness;
+        MainWindowHarness harness;
         coffer::bench::BankLogGeneratorOptions options;
         options.entry_count = entries;
         const QString log = harness.writeFile(QStringLiteral("banklog.xml"),
@@ -144,7 +144,7 @@ int ImportScaling() {
     return 0;
 }
 
-void SaveScreenshots(Form1Harness& harness, const QString& folder) {
+void SaveScreenshots(MainWindowHarness& harness, const QString& folder) {
     QDir().mkpath(folder);
     const struct {
         const char* button;
@@ -168,7 +168,7 @@ void SaveScreenshots(Form1Harness& harness, const QString& folder) {
 }
 
 // Adds each log as a paste through the box and "Add the bank log to the ledger", then pictures the panel.
-void AddToLedger(Form1Harness& harness, const QStringList& logs, const QString& folder) {
+void AddToLedger(MainWindowHarness& harness, const QStringList& logs, const QString& folder) {
     harness.click("cmdLedger");
     auto* add = harness.find<QAbstractButton>("cmdLedgerAdd");
     coffer::test::RunUntil([add] { return add->isEnabled(); }, 120000);
@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
             size = QSize(args[i + 1].section(u'x', 0, 0).toInt(), args[i + 1].section(u'x', 1, 1).toInt());
     }
 
-    Form1Harness harness({}, QStringLiteral(COFFER_RESOURCES));
+    MainWindowHarness harness({}, QStringLiteral(COFFER_RESOURCES));
     harness.window().setGeometry(QRect(QPoint(0, 0), size));
     QTest::qWait(200);
     if (logPath.isEmpty()) {

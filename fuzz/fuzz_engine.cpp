@@ -39,7 +39,7 @@ std::string Words(std::string_view text) {
 // A sum never wraps or changes sign: what only goes in stays "+", what only goes out never is.
 void RequireSignedTotals(const StatsTable& members) {
     for (std::size_t row = 0; row < members.rowCount(); ++row) {
-        for (const int column : {kDeposits, kWithdrawls, kGoldDeposits})
+        for (const int column : {kDeposits, kWithdrawals, kGoldDeposits})
             Require(members.cell(row, static_cast<std::size_t>(column))[0] == '+');
         for (const int column : {kGoldWithdrawls, kRepairs}) {
             const std::string& cell = members.cell(row, static_cast<std::size_t>(column));

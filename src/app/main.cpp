@@ -36,16 +36,17 @@ int main(int argc, char** argv) {
     QtUserDialogs dialogs;
     LinkLauncher launcher(QString::fromStdString(product.website), QString::fromLatin1(kArmoryBase));
     QSettings store; // the user's own, under the company and program names
-    Form1Settings settings{product, product.website, DataFolder(), WorkFolder()};
+    MainWindowSettings settings{product, product.website, DataFolder(), WorkFolder()};
     settings.store = &store;
     settings.defaultLedger = UserDataFolder() / "ledger.sqlite";
-    std::unique_ptr<Form1> form1;
+    std::unique_ptr<MainWindow> mainWindow;
     SplashWindow frmSplash([&] {
-        form1 = std::make_unique<Form1>(settings, Form1Services{&dialogs, &launcher, WebPriceSources(kItemDatabaseBase),
-                                                                ItemPageResolver(kItemDatabaseBase)});
-        form1->showAtStart();
+        mainWindow = std::make_unique<MainWindow>(settings, MainWindowServices{&dialogs, &launcher,
+                                                                               WebPriceSources(kItemDatabaseBase),
+                                                                               ItemPageResolver(kItemDatabaseBase)});
+        mainWindow->showAtStart();
         if (!files.isEmpty())
-            form1->importFiles(files);
+            mainWindow->importFiles(files);
     });
     frmSplash.show();
     return QApplication::exec();

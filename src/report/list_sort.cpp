@@ -14,17 +14,17 @@ WideAmount FirstValue(const StatsTable& table, int column) {
 template <typename Keep> void SortKeeping(StatsTable& table, int column, Keep keepFirstDirection) {
     if (table.rowCount() == 0)
         return;
-    EnhListView_SortColumns(table, column + 1);
+    SortByColumn(table, column + 1);
     const WideAmount a = FirstValue(table, column);
-    EnhListView_SortColumns(table, column + 1);
+    SortByColumn(table, column + 1);
     const WideAmount b = FirstValue(table, column);
     if (keepFirstDirection(a, b))
-        EnhListView_SortColumns(table, column + 1);
+        SortByColumn(table, column + 1);
 }
 
 } // namespace
 
-bool EnhListView_SortColumns(StatsTable& table, int position) {
+bool SortByColumn(StatsTable& table, int position) {
     const int column = position - 1;
     if (column < 0 || static_cast<std::size_t>(column) >= table.columnCount())
         return false;

@@ -13,7 +13,7 @@ namespace coffer {
 // Sorts on the column of header `position` (counted from 1) in the direction opposite to the
 // table's current one. An empty table is left as it is (its direction does not flip). False when
 // the position has no column.
-bool EnhListView_SortColumns(StatsTable& table, int position);
+bool SortByColumn(StatsTable& table, int position);
 
 // Sort on `column`, ending with the larger (or smaller) first value on top; nothing on an empty
 // table. When both directions start with equal values the table keeps its previous direction.

@@ -50,64 +50,64 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     : QGroupBox(QStringLiteral("Bank Log XML - Paste the source code of your %1 bank log here").arg(armoryDomain),
                 parent) {
     setObjectName(QStringLiteral("Frame2"));
-    command8_ = Placed(new QPushButton(QStringLiteral("Import File"), this), "Command8", {120, 360, 2115, 675});
-    cmdAnalyze_ = Placed(new QPushButton(QStringLiteral("Analyze now"), this), "cmdAnalyze", {2280, 360, 2115, 675});
+    importButton_ = Placed(new QPushButton(QStringLiteral("Import File"), this), "Command8", {120, 360, 2115, 675});
+    analyzeButton_ = Placed(new QPushButton(QStringLiteral("Analyze now"), this), "cmdAnalyze", {2280, 360, 2115, 675});
     // The frame and the instructions under it make room for two rows of options beyond the lookup, the
     // last one clear of the frame's bottom edge.
     auto* options = Placed(new QGroupBox(QStringLiteral("Options"), this), "Frame6", {4500, 240, 6855, 1065});
-    chkLorehold_ = Placed(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
-                          "chkLorehold", {120, 300, 4575, 195});
-    chkPeriod_ =
+    lookupBox_ = Placed(new QCheckBox(QStringLiteral("Look up item values on Lorehold (slower)"), options),
+                        "chkLorehold", {120, 300, 4575, 195});
+    periodBox_ =
         Placed(new QCheckBox(QStringLiteral("Only entries from"), options), "chkPeriod", {120, 525, 1755, 240});
-    dtpFrom_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 495, 1455, 285});
+    fromDate_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 495, 1455, 285});
     Placed(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 525, 255, 240});
-    dtpTo_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 495, 1455, 285});
-    for (QDateEdit* day : {dtpFrom_, dtpTo_})
+    toDate_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 495, 1455, 285});
+    for (QDateEdit* day : {fromDate_, toDate_})
         day->setCalendarPopup(true);
-    chkRepeatedOnce_ = Placed(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
+    repeatedOnceBox_ = Placed(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
                               "chkRepeatedOnce", {120, 780, 6615, 240});
-    chkRepeatedOnce_->hide(); // offered once a run has found entries on more than one page
-    label2_ = Placed(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", kInstructionsPlace);
-    label2_->setWordWrap(true);
-    label2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    repeatedOnceBox_->hide(); // offered once a run has found entries on more than one page
+    instructions_ = Placed(new QLabel(QString::fromLatin1(kInstructions), this), "Label2", kInstructionsPlace);
+    instructions_->setWordWrap(true);
+    instructions_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     buildImportProgress();
     Placed(new QLabel(QStringLiteral("Bank Log XML source:"), this), "Label3", {120, 1800, 4695, 195});
-    text1_ = new LogTextBox(this);
-    connect(text1_->document(), &QTextDocument::contentsChange, this, [this] {
+    logTextBox_ = new LogTextBox(this);
+    connect(logTextBox_->document(), &QTextDocument::contentsChange, this, [this] {
         if (!importing_)
-            knownText_ = text1_->document()->isEmpty() ? std::optional(LogText{}) : std::nullopt;
+            knownText_ = logTextBox_->document()->isEmpty() ? std::optional(LogText{}) : std::nullopt;
     });
     BoldCaption(this);
 }
 
 bool BankLogPanel::lookUpItems() const {
-    return chkLorehold_->isChecked();
+    return lookupBox_->isChecked();
 }
 
 void BankLogPanel::setLookUpItems(bool lookUp) {
-    chkLorehold_->setChecked(lookUp);
+    lookupBox_->setChecked(lookUp);
 }
 
 std::optional<std::pair<QDate, QDate>> BankLogPanel::period() const {
-    if (!chkPeriod_->isChecked())
+    if (!periodBox_->isChecked())
         return std::nullopt;
-    return std::pair{dtpFrom_->date(), dtpTo_->date()};
+    return std::pair{fromDate_->date(), toDate_->date()};
 }
 
 bool BankLogPanel::countRepeatedOnce() const {
-    return !chkRepeatedOnce_->isHidden() && chkRepeatedOnce_->isChecked();
+    return !repeatedOnceBox_->isHidden() && repeatedOnceBox_->isChecked();
 }
 
 void BankLogPanel::offerRepeatedOnce() {
-    chkRepeatedOnce_->show();
+    repeatedOnceBox_->show();
 }
 
 LogText BankLogPanel::textUtf8(const std::function<bool()>& pump) {
     if (knownText_)
         return *knownText_;
-    const bool wasReadOnly = text1_->isReadOnly();
-    text1_->setReadOnly(true);
-    const QTextDocument* document = text1_->document();
+    const bool wasReadOnly = logTextBox_->isReadOnly();
+    logTextBox_->setReadOnly(true);
+    const QTextDocument* document = logTextBox_->document();
     std::string text;
     // Room for a log of ASCII, as most are: growing the text on the way would copy all of it each time.
     text.reserve(static_cast<std::size_t>(document->characterCount()));
@@ -124,12 +124,12 @@ LogText BankLogPanel::textUtf8(const std::function<bool()>& pump) {
         }
     }
     AppendPlainUtf8(text, batch);
-    text1_->setReadOnly(wasReadOnly);
+    logTextBox_->setReadOnly(wasReadOnly);
     return {std::make_shared<const std::string>(std::move(text))};
 }
 
 void BankLogPanel::appendText(const QString& text) {
-    QTextCursor end(text1_->document());
+    QTextCursor end(logTextBox_->document());
     end.movePosition(QTextCursor::End);
     end.insertText(text);
 }
@@ -137,33 +137,33 @@ void BankLogPanel::appendText(const QString& text) {
 // The instructions make way for the progress while an import runs.
 void BankLogPanel::buildImportProgress() {
     importProgress_ = Placed(new QWidget(this), "importProgress", kInstructionsPlace);
-    progressImport_ = new QProgressBar(importProgress_);
-    progressImport_->setObjectName(QStringLiteral("progressImport"));
-    progressImport_->setFormat(QStringLiteral("Importing: %p%"));
-    cmdCancelImport_ = new QPushButton(QStringLiteral("Cancel"), importProgress_);
-    cmdCancelImport_->setObjectName(QStringLiteral("cmdCancelImport"));
-    cmdCancelImport_->setFocusPolicy(Qt::NoFocus);
-    connect(cmdCancelImport_, &QPushButton::clicked, this, [this] { importCancelled_ = true; });
+    importProgressBar_ = new QProgressBar(importProgress_);
+    importProgressBar_->setObjectName(QStringLiteral("progressImport"));
+    importProgressBar_->setFormat(QStringLiteral("Importing: %p%"));
+    cancelImportButton_ = new QPushButton(QStringLiteral("Cancel"), importProgress_);
+    cancelImportButton_->setObjectName(QStringLiteral("cmdCancelImport"));
+    cancelImportButton_->setFocusPolicy(Qt::NoFocus);
+    connect(cancelImportButton_, &QPushButton::clicked, this, [this] { importCancelled_ = true; });
     auto* row = new QHBoxLayout(importProgress_);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(progressImport_, 1);
-    row->addWidget(cmdCancelImport_);
+    row->addWidget(importProgressBar_, 1);
+    row->addWidget(cancelImportButton_);
     importProgress_->hide();
 }
 
 void BankLogPanel::setImporting(bool importing) {
-    text1_->setReadOnly(importing);
+    logTextBox_->setReadOnly(importing);
     if (importing) {
         importCancelled_ = false;
-        progressImport_->setValue(0);
+        importProgressBar_->setValue(0);
     }
     importProgress_->setVisible(importing);
-    label2_->setVisible(!importing);
+    instructions_->setVisible(!importing);
 }
 
 bool BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
     const std::optional<LogText> knownBefore = knownText_;
-    const int start = text1_->document()->characterCount() - 1;
+    const int start = logTextBox_->document()->characterCount() - 1;
     const auto total = static_cast<double>(std::max<std::size_t>(file.size(), 1));
     qsizetype added = 0;
     bool complete = !importCancelled_;
@@ -173,7 +173,7 @@ bool BankLogPanel::appendImport(std::string file, const std::function<bool()>& p
             appendText(piece);
         }
         added += piece.size(); // as many characters as bytes, for the ASCII of most logs
-        progressImport_->setValue(static_cast<int>(std::min(100.0, 100.0 * static_cast<double>(added) / total)));
+        importProgressBar_->setValue(static_cast<int>(std::min(100.0, 100.0 * static_cast<double>(added) / total)));
         return complete = pump() && !importCancelled_; // what the pump lets happen is a change of its own
     });
     if (importCancelled_) {
@@ -192,17 +192,17 @@ bool BankLogPanel::appendImport(std::string file, const std::function<bool()>& p
 // Emptying the document is far quicker than removing its blocks one by one.
 void BankLogPanel::removeFrom(int position) {
     if (position == 0) {
-        text1_->clear();
+        logTextBox_->clear();
         return;
     }
-    QTextCursor rest(text1_->document());
+    QTextCursor rest(logTextBox_->document());
     rest.setPosition(position);
     rest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     rest.removeSelectedText();
 }
 
 void BankLogPanel::placeText(const TwipsRect& rect) {
-    PlaceTwips(text1_, rect);
+    PlaceTwips(logTextBox_, rect);
 }
 
 } // namespace coffer

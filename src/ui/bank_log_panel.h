@@ -27,8 +27,8 @@ class BankLogPanel : public QGroupBox {
   public:
     BankLogPanel(const QString& armoryDomain, QWidget* parent = nullptr);
 
-    QPushButton* importButton() const { return command8_; }
-    QPushButton* analyzeButton() const { return cmdAnalyze_; }
+    QPushButton* importButton() const { return importButton_; }
+    QPushButton* analyzeButton() const { return analyzeButton_; }
     bool lookUpItems() const;
     void setLookUpItems(bool lookUp);
     // The first and last day to analyse, local dates, both included; none when every entry counts.
@@ -56,18 +56,18 @@ class BankLogPanel : public QGroupBox {
     void buildImportProgress();
     void removeFrom(int position);
 
-    QPushButton* command8_;
-    QPushButton* cmdAnalyze_;
-    QCheckBox* chkLorehold_;
-    QCheckBox* chkPeriod_;
-    QDateEdit* dtpFrom_;
-    QDateEdit* dtpTo_;
-    QCheckBox* chkRepeatedOnce_;
-    QLabel* label2_;
+    QPushButton* importButton_;
+    QPushButton* analyzeButton_;
+    QCheckBox* lookupBox_;
+    QCheckBox* periodBox_;
+    QDateEdit* fromDate_;
+    QDateEdit* toDate_;
+    QCheckBox* repeatedOnceBox_;
+    QLabel* instructions_;
     QWidget* importProgress_;
-    QProgressBar* progressImport_;
-    QPushButton* cmdCancelImport_;
-    QPlainTextEdit* text1_;
+    QProgressBar* importProgressBar_;
+    QPushButton* cancelImportButton_;
+    QPlainTextEdit* logTextBox_;
     // The text as UTF-8 while it is known: from the start or an emptied box on, as long as only imports
     // add to it.
     std::optional<LogText> knownText_ = LogText{};

@@ -32,42 +32,42 @@ constexpr const char* kFetchOwnSource = R"(
 BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent) : QGroupBox(QStringLiteral("Browser"), parent) {
     setObjectName(QStringLiteral("Frame1"));
     // The address box ends just before "Go" instead of under it.
-    text2_ = Placed(new QLineEdit(armoryBase, this), "Text2", {60, 300, 4635, 285});
+    addressBox_ = Placed(new QLineEdit(armoryBase, this), "Text2", {60, 300, 4635, 285});
     auto* go = Placed(new QPushButton(QStringLiteral("Go"), this), "Command1", {4740, 300, 1095, 255});
     auto* launch = Placed(new QPushButton(QStringLiteral("Launch"), this), "Command9", {5880, 300, 1095, 255});
     auto* quickstart = Placed(new QPushButton(QStringLiteral("Quickstart"), this), "Command10", {7020, 300, 1095, 255});
     addPage_ = Placed(new QPushButton(QStringLiteral("Add this page to the bank log"), this), "cmdAddPage",
                       {8220, 300, 3135, 255});
     addPage_->hide();
-    webBrowser1_ = new QWebEngineView(this);
-    webBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));
+    browserView_ = new QWebEngineView(this);
+    browserView_->setObjectName(QStringLiteral("WebBrowser1"));
     BoldCaption(this);
 
-    connect(go, &QPushButton::clicked, this, [this] { navigate(QUrl::fromUserInput(text2_->text())); });
-    connect(text2_, &QLineEdit::returnPressed, go, &QPushButton::click);
+    connect(go, &QPushButton::clicked, this, [this] { navigate(QUrl::fromUserInput(addressBox_->text())); });
+    connect(addressBox_, &QLineEdit::returnPressed, go, &QPushButton::click);
     connect(launch, &QPushButton::clicked, this, &BrowserPanel::launchClicked);
     connect(quickstart, &QPushButton::clicked, this, &BrowserPanel::quickstartClicked);
     connect(addPage_, &QPushButton::clicked, this, &BrowserPanel::fetchBankLogPage);
-    connect(webBrowser1_, &QWebEngineView::loadStarted, addPage_, &QWidget::hide);
-    connect(webBrowser1_, &QWebEngineView::loadFinished, this, &BrowserPanel::onLoadFinished);
+    connect(browserView_, &QWebEngineView::loadStarted, addPage_, &QWidget::hide);
+    connect(browserView_, &QWebEngineView::loadFinished, this, &BrowserPanel::onLoadFinished);
 }
 
 void BrowserPanel::navigate(const QUrl& url) {
-    webBrowser1_->load(url);
+    browserView_->load(url);
 }
 
 void BrowserPanel::placeBrowser(const TwipsRect& rect) {
-    PlaceTwips(webBrowser1_, rect);
+    PlaceTwips(browserView_, rect);
 }
 
 void BrowserPanel::onLoadFinished(bool ok) {
-    const bool bankLog = ok && webBrowser1_->url().toString().contains(u"guild-bank-log.xml", Qt::CaseInsensitive);
+    const bool bankLog = ok && browserView_->url().toString().contains(u"guild-bank-log.xml", Qt::CaseInsensitive);
     addPage_->setVisible(bankLog);
 }
 
 void BrowserPanel::fetchBankLogPage() {
     addPage_->setEnabled(false);
-    webBrowser1_->page()->runJavaScript(QString::fromLatin1(kFetchOwnSource), [this](const QVariant& result) {
+    browserView_->page()->runJavaScript(QString::fromLatin1(kFetchOwnSource), [this](const QVariant& result) {
         addPage_->setEnabled(true);
         const QString source = result.toString();
         if (result.isNull() || source.isEmpty())

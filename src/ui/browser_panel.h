@@ -31,9 +31,9 @@ class BrowserPanel : public QGroupBox {
     void onLoadFinished(bool ok);
     void fetchBankLogPage();
 
-    QLineEdit* text2_;
+    QLineEdit* addressBox_;
     QPushButton* addPage_;
-    QWebEngineView* webBrowser1_;
+    QWebEngineView* browserView_;
 };
 
 } // namespace coffer

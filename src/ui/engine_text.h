@@ -7,7 +7,7 @@
 
 namespace coffer {
 
-inline QString Qs(const std::string& text) {
+inline QString ToQString(const std::string& text) {
     return QString::fromStdString(text);
 }
 

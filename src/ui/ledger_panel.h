@@ -26,14 +26,14 @@ class LedgerPanel : public QGroupBox {
   public:
     explicit LedgerPanel(QWidget* parent = nullptr);
 
-    QPushButton* newButton() const { return cmdNew_; }
-    QPushButton* openButton() const { return cmdOpen_; }
-    QPushButton* defaultButton() const { return cmdDefault_; }
-    QPushButton* connectButton() const { return cmdConnect_; }
-    QPushButton* refreshButton() const { return cmdRefresh_; }
-    QPushButton* addButton() const { return cmdAdd_; }
-    QPushButton* cancelButton() const { return cmdCancel_; }
-    QPushButton* analyzeButton() const { return cmdAnalyze_; }
+    QPushButton* newButton() const { return newButton_; }
+    QPushButton* openButton() const { return openButton_; }
+    QPushButton* defaultButton() const { return defaultButton_; }
+    QPushButton* connectButton() const { return connectButton_; }
+    QPushButton* refreshButton() const { return refreshButton_; }
+    QPushButton* addButton() const { return addButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QPushButton* analyzeButton() const { return analyzeButton_; }
 
     // The days to analyse, both included: the chosen quick choice ending `today`, or the period of the
     // Options frame (`optionsPeriod`); none for every entry.
@@ -52,23 +52,23 @@ class LedgerPanel : public QGroupBox {
     void enableActions(bool windowBusy, bool ledgerBusy);
 
   private:
-    QLineEdit* txtFile_;
-    QPushButton* cmdNew_;
-    QPushButton* cmdOpen_;
-    QPushButton* cmdDefault_;
-    QPushButton* cmdConnect_;
-    QPushButton* cmdRefresh_;
-    QLabel* lblTotals_;
-    QPushButton* cmdAdd_;
-    QPushButton* cmdAnalyze_;
-    QComboBox* cmbPeriod_;
+    QLineEdit* ledgerNameBox_;
+    QPushButton* newButton_;
+    QPushButton* openButton_;
+    QPushButton* defaultButton_;
+    QPushButton* connectButton_;
+    QPushButton* refreshButton_;
+    QLabel* totalsLabel_;
+    QPushButton* addButton_;
+    QPushButton* analyzeButton_;
+    QComboBox* periodChoice_;
     QProgressBar* progress_;
-    QPushButton* cmdCancel_;
-    QLabel* lblStatus_;
-    QLabel* lblPastes_;
-    QTreeWidget* lstPastes_;
-    QLabel* lblGaps_;
-    QListWidget* lstGaps_;
+    QPushButton* cancelButton_;
+    QLabel* statusLabel_;
+    QLabel* pastesCaption_;
+    QTreeWidget* pasteList_;
+    QLabel* gapsCaption_;
+    QListWidget* gapList_;
 };
 
 } // namespace coffer

@@ -38,25 +38,25 @@ constexpr float kNavigationHeight = 675;
 
 } // namespace
 
-Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
+MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services, QWidget* parent)
     : QMainWindow(parent), settings_(std::move(settings)), services_(std::move(services)),
       memberModel_(new StatsTableModel(stats_.members, this)), itemModel_(new StatsTableModel(stats_.items, this)) {
     setObjectName(QStringLiteral("Form1"));
     setFont(WindowFont());
-    setWindowTitle(Qs(settings_.product.programName));
+    setWindowTitle(ToQString(settings_.product.programName));
     setWindowIcon(ProgramIcon());
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Form1Client"));
     setCentralWidget(client);
-    frame5_ = buildNavigation(client);
+    navigationFrame_ = buildNavigation(client);
 
-    const QString armory = Qs(settings_.armoryBase);
-    const QString itemDatabase = Qs(settings_.itemDatabaseBase);
-    frame1_ = new BrowserPanel(armory, client);
-    frame2_ = new BankLogPanel(QUrl(armory).host(), client);
-    frame3_ = new StatsPanel(memberModel_, itemModel_, QUrl(itemDatabase).host(), client);
-    frame4_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
+    const QString armory = ToQString(settings_.armoryBase);
+    const QString itemDatabase = ToQString(settings_.itemDatabaseBase);
+    browserPanel_ = new BrowserPanel(armory, client);
+    bankLogPanel_ = new BankLogPanel(QUrl(armory).host(), client);
+    statsPanel_ = new StatsPanel(memberModel_, itemModel_, QUrl(itemDatabase).host(), client);
+    reportPanel_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
     buildLedger(client);
     buildMenus();
     buildCharts();
@@ -67,40 +67,40 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
         if (control->acceptDrops())
             control->installEventFilter(this);
 
-    connect(frame1_, &BrowserPanel::launchClicked, this,
+    connect(browserPanel_, &BrowserPanel::launchClicked, this,
             [this] { services_.launcher->request(QStringLiteral("Armory")); });
-    connect(frame1_, &BrowserPanel::quickstartClicked, this, &Form1::showQuickstart);
-    connect(frame1_, &BrowserPanel::bankLogPageFetched, this, [this](const QString& source) {
+    connect(browserPanel_, &BrowserPanel::quickstartClicked, this, &MainWindow::showQuickstart);
+    connect(browserPanel_, &BrowserPanel::bankLogPageFetched, this, [this](const QString& source) {
         // The page would land in the middle of an import, or change the text under a run.
         if (busy_) {
-            frame3_->showStatus(
+            statsPanel_->showStatus(
                 QStringLiteral("The page cannot be added while an import or an analysis is in progress."));
             return;
         }
-        frame2_->appendText(QStringLiteral("\r\n") + source);
-        showPanel(frame2_);
+        bankLogPanel_->appendText(QStringLiteral("\r\n") + source);
+        showPanel(bankLogPanel_);
     });
-    connect(frame1_, &BrowserPanel::bankLogPageFailed, this, [this](const QString& text) { inform(text, true); });
-    connect(frame2_->importButton(), &QPushButton::clicked, this, &Form1::importLog);
-    connect(frame2_->analyzeButton(), &QPushButton::clicked, this, &Form1::cmdAnalyze_Click);
-    connect(frame3_->memberList(), &StatsListView::rowDoubleClicked, this, &Form1::ListView1_DblClick);
-    connect(frame3_->itemList(), &StatsListView::rowDoubleClicked, this, &Form1::ListView2_DblClick);
-    connect(frame4_, &ReportPanel::siteLinkFollowed, this, &Form1::showInBrowser);
-    connect(frame4_->refreshButton(), &QPushButton::clicked, this, &Form1::cmdRefresh_Click);
-    connect(frame4_->saveAsButton(), &QPushButton::clicked, this, &Form1::cmdSaveAs_Click);
+    connect(browserPanel_, &BrowserPanel::bankLogPageFailed, this, [this](const QString& text) { inform(text, true); });
+    connect(bankLogPanel_->importButton(), &QPushButton::clicked, this, &MainWindow::importLog);
+    connect(bankLogPanel_->analyzeButton(), &QPushButton::clicked, this, &MainWindow::analyzeNow);
+    connect(statsPanel_->memberList(), &StatsListView::rowDoubleClicked, this, &MainWindow::openMemberPage);
+    connect(statsPanel_->itemList(), &StatsListView::rowDoubleClicked, this, &MainWindow::openItemPage);
+    connect(reportPanel_, &ReportPanel::siteLinkFollowed, this, &MainWindow::showInBrowser);
+    connect(reportPanel_->refreshButton(), &QPushButton::clicked, this, &MainWindow::refreshReport);
+    connect(reportPanel_->saveAsButton(), &QPushButton::clicked, this, &MainWindow::saveReportAs);
     // What a cancelled run still tells on its way out is no longer the window's news.
     connect(&job_, &AnalysisJob::statusChanged, this, [this](const QString& text) {
         if (!runCancelled_)
-            frame3_->showStatus(text);
+            statsPanel_->showStatus(text);
     });
     connect(&job_, &AnalysisJob::progressChanged, this, [this](int percent) {
         if (!runCancelled_)
-            frame3_->showProgress(percent);
+            statsPanel_->showProgress(percent);
     });
-    connect(frame3_->cancelButton(), &QPushButton::clicked, this, &Form1::cancelRun);
-    connect(&job_, &AnalysisJob::finished, this, &Form1::onAnalysisFinished);
+    connect(statsPanel_->cancelButton(), &QPushButton::clicked, this, &MainWindow::cancelRun);
+    connect(&job_, &AnalysisJob::finished, this, &MainWindow::onAnalysisFinished);
 
-    showPanel(frame1_);
+    showPanel(browserPanel_);
     arrangePanels();
     showQuickstart();
     restoreSettings();
@@ -110,11 +110,11 @@ Form1::Form1(Form1Settings settings, Form1Services services, QWidget* parent)
 }
 
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
-Form1::~Form1() {
+MainWindow::~MainWindow() {
     delete centralWidget();
 }
 
-void Form1::showAtStart() {
+void MainWindow::showAtStart() {
     if (restoreWindowGeometry()) {
         show();
         return;
@@ -127,17 +127,17 @@ void Form1::showAtStart() {
     showMaximized();
 }
 
-QWidget* Form1::chartsPage() const {
-    return frame4_->chartsPage();
+QWidget* MainWindow::chartsPage() const {
+    return reportPanel_->chartsPage();
 }
 
-std::filesystem::path Form1::reportPath() const {
+std::filesystem::path MainWindow::reportPath() const {
     return settings_.workFolder / "report.html";
 }
 
 // Every menu and item has an underlined letter (Alt+F opens File), unique within its menu; none has a
 // shortcut key.
-void Form1::buildMenus() {
+void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     auto addItem = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
         QAction* action = menu->addAction(caption);
@@ -147,62 +147,63 @@ void Form1::buildMenus() {
     };
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    mnuImport_ = addItem(file, "mnuImport", QStringLiteral("&Import bank log from a file"), [this] {
-        showPanel(frame2_);
+    importAction_ = addItem(file, "mnuImport", QStringLiteral("&Import bank log from a file"), [this] {
+        showPanel(bankLogPanel_);
         importLog();
     });
-    mnuExportMembers_ = addItem(file, "mnuExportMembers", QStringLiteral("Export &Member List as CSV…"),
-                                [this] { exportList(memberModel_); });
-    mnuExportItems_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"),
-                              [this] { exportList(itemModel_); });
+    exportMembersAction_ = addItem(file, "mnuExportMembers", QStringLiteral("Export &Member List as CSV…"),
+                                   [this] { exportList(memberModel_); });
+    exportItemsAction_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"),
+                                 [this] { exportList(itemModel_); });
     file->addSeparator();
     addItem(file, "mnuExit", QStringLiteral("E&xit"), [this] { close(); });
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
-    addItem(view, "mnuBrowser", QStringLiteral("&Armory Browser"), &Form1::Command2_Click);
-    addItem(view, "mnuBankLog", QStringLiteral("Bank &Log XML"), &Form1::Command4_Click);
-    addItem(view, "mnuBankStats", QStringLiteral("Bank &Stats"), &Form1::Command5_Click);
-    addItem(view, "mnuReport", QStringLiteral("&Report"), &Form1::Command6_Click);
-    addItem(view, "mnuLedger", QStringLiteral("&Guild Ledger"), &Form1::showLedgerPanel);
+    addItem(view, "mnuBrowser", QStringLiteral("&Armory Browser"), &MainWindow::showBrowser);
+    addItem(view, "mnuBankLog", QStringLiteral("Bank &Log XML"), &MainWindow::showBankLog);
+    addItem(view, "mnuBankStats", QStringLiteral("Bank &Stats"), &MainWindow::showBankStats);
+    addItem(view, "mnuReport", QStringLiteral("&Report"), &MainWindow::showReport);
+    addItem(view, "mnuLedger", QStringLiteral("&Guild Ledger"), &MainWindow::showLedgerPanel);
 
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAboutMenu"));
     addItem(about, "mnuAbout", QStringLiteral("&About this software"),
             [this] { ShowAboutWindow(settings_.product, *services_.launcher, this); });
-    QAction* visit =
-        addItem(about, "mnuVisit",
-                QStringLiteral("&Visit %1").arg(Qs(settings_.product.website).replace(u'&', QStringLiteral("&&"))),
-                &Form1::cmdWebsite_Click);
+    QAction* visit = addItem(
+        about, "mnuVisit",
+        QStringLiteral("&Visit %1").arg(ToQString(settings_.product.website).replace(u'&', QStringLiteral("&&"))),
+        &MainWindow::visitWebsite);
     visit->setVisible(settings_.product.website == settings_.makerWebsite);
 }
 
 // The Charts tab: its drawings sort the member list through the list's model, its dialogs are the
 // window's, and every report written redraws the deposits chart.
-void Form1::buildCharts() {
-    charts_ = new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
-                             [this]() -> const WeeklyActivity& { return stats_.activity; }, *services_.dialogs,
-                             Qs(settings_.product.programName), services_.defaultPrinter, frame4_->chartsPage());
-    auto* layout = new QVBoxLayout(frame4_->chartsPage());
+void MainWindow::buildCharts() {
+    charts_ =
+        new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
+                       [this]() -> const WeeklyActivity& { return stats_.activity; }, *services_.dialogs,
+                       ToQString(settings_.product.programName), services_.defaultPrinter, reportPanel_->chartsPage());
+    auto* layout = new QVBoxLayout(reportPanel_->chartsPage());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(charts_);
-    connect(this, &Form1::reportWritten, charts_, &ChartPanel::DrawDepositsChart);
+    connect(this, &MainWindow::reportWritten, charts_, &ChartPanel::drawDepositsChart);
 }
 
-QWidget* Form1::buildNavigation(QWidget* parent) {
+QWidget* MainWindow::buildNavigation(QWidget* parent) {
     auto* frame = Placed(new QGroupBox(QStringLiteral("View"), parent), "Frame5", design::kFrame5);
     frame->setFont(BoldWindowFont());
     const struct {
         const char* name;
         QString caption;
         float top;
-        void (Form1::*click)();
-    } buttons[] = {{"Command2", QStringLiteral("Browser"), 240, &Form1::Command2_Click},
-                   {"Command4", QStringLiteral("Bank Log XML"), 960, &Form1::Command4_Click},
-                   {"Command5", QStringLiteral("Bank Stats"), 1680, &Form1::Command5_Click},
-                   {"Command6", QStringLiteral("Report"), 2400, &Form1::Command6_Click},
-                   {"cmdLedger", QStringLiteral("Guild Ledger"), 3120, &Form1::showLedgerPanel},
-                   {"cmdWebsite", Qs(settings_.product.website), 3840, &Form1::cmdWebsite_Click}};
+        void (MainWindow::*click)();
+    } buttons[] = {{"Command2", QStringLiteral("Browser"), 240, &MainWindow::showBrowser},
+                   {"Command4", QStringLiteral("Bank Log XML"), 960, &MainWindow::showBankLog},
+                   {"Command5", QStringLiteral("Bank Stats"), 1680, &MainWindow::showBankStats},
+                   {"Command6", QStringLiteral("Report"), 2400, &MainWindow::showReport},
+                   {"cmdLedger", QStringLiteral("Guild Ledger"), 3120, &MainWindow::showLedgerPanel},
+                   {"cmdWebsite", ToQString(settings_.product.website), 3840, &MainWindow::visitWebsite}};
     for (const auto& item : buttons) {
         auto* button = Placed(new QPushButton(item.caption, frame), item.name,
                               {kNavigationLeft, item.top, kNavigationWidth, kNavigationHeight});
@@ -211,99 +212,102 @@ QWidget* Form1::buildNavigation(QWidget* parent) {
     return frame;
 }
 
-void Form1::hideall() {
-    for (QWidget* panel : std::initializer_list<QWidget*>{frame1_, frame2_, frame3_, frame4_, ledgerPanel_})
+void MainWindow::hideAllPanels() {
+    for (QWidget* panel :
+         std::initializer_list<QWidget*>{browserPanel_, bankLogPanel_, statsPanel_, reportPanel_, ledgerPanel_})
         panel->hide();
 }
 
-void Form1::showPanel(QWidget* panel) {
-    hideall();
+void MainWindow::showPanel(QWidget* panel) {
+    hideAllPanels();
     panel->show();
 }
 
-void Form1::Command2_Click() {
-    showPanel(frame1_);
+void MainWindow::showBrowser() {
+    showPanel(browserPanel_);
 }
 
-void Form1::Command4_Click() {
-    showPanel(frame2_);
+void MainWindow::showBankLog() {
+    showPanel(bankLogPanel_);
 }
 
-void Form1::Command5_Click() {
-    showPanel(frame3_);
+void MainWindow::showBankStats() {
+    showPanel(statsPanel_);
 }
 
-void Form1::Command6_Click() {
-    showPanel(frame4_);
+void MainWindow::showReport() {
+    showPanel(reportPanel_);
     arrangePanels();
 }
 
-void Form1::cmdWebsite_Click() {
+void MainWindow::visitWebsite() {
     services_.launcher->request(QStringLiteral("Website"));
 }
 
-void Form1::arrangePanels() {
+void MainWindow::arrangePanels() {
     const QSize outer = frameGeometry().size();
     const PanelLayout layout = ArrangePanels(static_cast<float>(PixelsToTwips(outer.width(), logicalDpiX())),
                                              static_cast<float>(PixelsToTwips(outer.height(), logicalDpiY())));
-    for (QWidget* panel : std::initializer_list<QWidget*>{frame1_, frame2_, frame3_, frame4_, ledgerPanel_})
+    for (QWidget* panel :
+         std::initializer_list<QWidget*>{browserPanel_, bankLogPanel_, statsPanel_, reportPanel_, ledgerPanel_})
         PlaceTwips(panel, layout.contentPanel);
-    frame1_->placeBrowser(layout.webBrowser1);
-    frame2_->placeText(layout.text1);
-    frame3_->place(layout);
-    frame4_->place(layout);
+    browserPanel_->placeBrowser(layout.webBrowser1);
+    bankLogPanel_->placeText(layout.text1);
+    statsPanel_->place(layout);
+    reportPanel_->place(layout);
 }
 
-void Form1::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     arrangePanels();
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     closing_ = true; // an import in progress stops at its next piece
     keepSettings();
     QMainWindow::closeEvent(event);
 }
 
-void Form1::showQuickstart() {
-    frame1_->navigate(QUrl::fromLocalFile(Qs((settings_.programFolder / "html" / "help.html").string())));
+void MainWindow::showQuickstart() {
+    browserPanel_->navigate(QUrl::fromLocalFile(ToQString((settings_.programFolder / "html" / "help.html").string())));
 }
 
-void Form1::showInBrowser(const QUrl& url) {
-    frame1_->navigate(url);
-    showPanel(frame1_);
+void MainWindow::showInBrowser(const QUrl& url) {
+    browserPanel_->navigate(url);
+    showPanel(browserPanel_);
 }
 
-void Form1::ListView1_DblClick(int row) {
+void MainWindow::openMemberPage(int row) {
     const std::string& name = stats_.members.cell(memberModel_->tableRow(row), kCharacter);
-    showInBrowser(QUrl(Qs(MemberPageAddress(settings_.armoryBase, stats_.guild.realm, name))));
+    showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, stats_.guild.realm, name))));
 }
 
-void Form1::ListView2_DblClick(int row) {
+void MainWindow::openItemPage(int row) {
     const std::string& name = stats_.items.cell(itemModel_->tableRow(row), kItem);
     if (!services_.itemPageAddress) {
-        showInBrowser(QUrl(Qs(ItemSearchAddress(settings_.itemDatabaseBase, name))));
+        showInBrowser(QUrl(ToQString(ItemSearchAddress(settings_.itemDatabaseBase, name))));
         return;
     }
     // The site answers later, when the tables may have been refilled: the resolver keeps its own copy.
-    services_.itemPageAddress(name, [this](std::string address) { showInBrowser(QUrl(Qs(address))); });
+    services_.itemPageAddress(name, [this](std::string address) { showInBrowser(QUrl(ToQString(address))); });
 }
 
-void Form1::setBusy(bool busy) {
+void MainWindow::setBusy(bool busy) {
     busy_ = busy;
-    for (QWidget* control : std::initializer_list<QWidget*>{frame2_->analyzeButton(), frame2_->importButton(),
-                                                            frame4_->refreshButton(), frame4_->saveAsButton()})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{bankLogPanel_->analyzeButton(), bankLogPanel_->importButton(),
+                                         reportPanel_->refreshButton(), reportPanel_->saveAsButton()})
         control->setEnabled(!busy);
-    mnuImport_->setEnabled(!busy);
+    importAction_->setEnabled(!busy);
     // Exporting needs a filled list; a run empties the lists first.
-    mnuExportMembers_->setEnabled(!busy && memberModel_->table().rowCount() > 0);
-    mnuExportItems_->setEnabled(!busy && itemModel_->table().rowCount() > 0);
-    frame3_->showBusy(busy);
+    exportMembersAction_->setEnabled(!busy && memberModel_->table().rowCount() > 0);
+    exportItemsAction_->setEnabled(!busy && itemModel_->table().rowCount() > 0);
+    statsPanel_->showBusy(busy);
     enableLedgerActions();
 }
 
-void Form1::inform(const QString& text, bool warning) {
-    services_.dialogs->inform(this, Qs(settings_.product.programName), text, warning);
+void MainWindow::inform(const QString& text, bool warning) {
+    services_.dialogs->inform(this, ToQString(settings_.product.programName), text, warning);
 }
 
 } // namespace coffer

@@ -1,5 +1,5 @@
 #pragma once
-// Form1, the main window: the navigation frame "View" and five content panels of which one is shown
+// MainWindow, the main window: the navigation frame "View" and five content panels of which one is shown
 // at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View and About menus,
 // and the window's work: importing a log, the analysis run, refreshing and saving the report, the guild
 // ledger, and the links from the lists and the report into the Browser panel. It owns the statistics
@@ -39,7 +39,7 @@ class StatsTableModel;
 class UserDialogs;
 struct ReportSettings;
 
-struct Form1Settings {
+struct MainWindowSettings {
     ProductConfig product;
     std::string makerWebsite;            // the "Visit" menu item shows when product.website equals it
     std::filesystem::path programFolder; // holds html/help.html
@@ -55,7 +55,7 @@ struct Form1Settings {
 // Finds an address for a name and hands it to `done` later, on the window's thread.
 using AddressResolver = std::function<void(const std::string& name, std::function<void(std::string address)> done)>;
 
-struct Form1Services {
+struct MainWindowServices {
     UserDialogs* dialogs = nullptr;
     LinkLauncher* launcher = nullptr;
     // The item lookup for runs with "Look up item values" ticked; empty when there is none.
@@ -66,11 +66,11 @@ struct Form1Services {
     std::function<std::unique_ptr<QPrinter>()> defaultPrinter = DefaultPrinter;
 };
 
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    Form1(Form1Settings settings, Form1Services services, QWidget* parent = nullptr);
-    ~Form1() override;
+    MainWindow(MainWindowSettings settings, MainWindowServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Opens maximised; restored, the window has its design size, centred on the screen.
     void showAtStart();
@@ -98,13 +98,13 @@ class Form1 : public QMainWindow {
     void buildMenus();
     void buildCharts();
     QWidget* buildNavigation(QWidget* parent);
-    void hideall();
+    void hideAllPanels();
     void showPanel(QWidget* panel);
-    void Command2_Click(); // Browser
-    void Command4_Click(); // Bank Log XML
-    void Command5_Click(); // Bank Stats
-    void Command6_Click(); // Report, then the layout again
-    void cmdWebsite_Click();
+    void showBrowser();   // Browser
+    void showBankLog();   // Bank Log XML
+    void showBankStats(); // Bank Stats
+    void showReport();    // Report, then the layout again
+    void visitWebsite();
     void showLedgerPanel();
     void arrangePanels();
     void showQuickstart();
@@ -118,7 +118,7 @@ class Form1 : public QMainWindow {
     // Appends one file to the text (the import's rules); false when it was not imported.
     bool importFile(const QString& name);
     bool mayReplace(const QString& name);
-    void cmdAnalyze_Click();
+    void analyzeNow();
     // The run's selection and its period as the report states it; false (after telling why) when the
     // last day is before the first.
     struct RunPeriod;
@@ -131,8 +131,8 @@ class Form1 : public QMainWindow {
     void putBackBeforeRun();
     void endRun();
     void onAnalysisFinished();
-    void cmdRefresh_Click();
-    void cmdSaveAs_Click();
+    void refreshReport();
+    void saveReportAs();
     void exportList(const StatsTableModel* list);
 
     // The guild ledger (main_window_ledger.cpp).
@@ -153,13 +153,13 @@ class Form1 : public QMainWindow {
     void showWrittenReport();
     std::optional<ReportSettings> reportSettings(QString* error) const;
 
-    void ListView1_DblClick(int row);
-    void ListView2_DblClick(int row);
+    void openMemberPage(int row);
+    void openItemPage(int row);
     void showInBrowser(const QUrl& url);
     void inform(const QString& text, bool warning = false); // with the warning icon when something failed
 
-    Form1Settings settings_;
-    Form1Services services_;
+    MainWindowSettings settings_;
+    MainWindowServices services_;
     GuildStats stats_;
     StatsTableModel* memberModel_;
     StatsTableModel* itemModel_;
@@ -191,16 +191,16 @@ class Form1 : public QMainWindow {
     bool ledgerAddCancelled_ = false;
     LedgerJob ledgerJob_;
 
-    QWidget* frame5_ = nullptr;
-    BrowserPanel* frame1_ = nullptr;
-    BankLogPanel* frame2_ = nullptr;
-    StatsPanel* frame3_ = nullptr;
-    ReportPanel* frame4_ = nullptr;
+    QWidget* navigationFrame_ = nullptr;
+    BrowserPanel* browserPanel_ = nullptr;
+    BankLogPanel* bankLogPanel_ = nullptr;
+    StatsPanel* statsPanel_ = nullptr;
+    ReportPanel* reportPanel_ = nullptr;
     LedgerPanel* ledgerPanel_ = nullptr;
     ChartPanel* charts_ = nullptr;
-    QAction* mnuImport_ = nullptr;
-    QAction* mnuExportMembers_ = nullptr;
-    QAction* mnuExportItems_ = nullptr;
+    QAction* importAction_ = nullptr;
+    QAction* exportMembersAction_ = nullptr;
+    QAction* exportItemsAction_ = nullptr;
 };
 
 } // namespace coffer

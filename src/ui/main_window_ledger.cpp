@@ -1,4 +1,4 @@
-// Form1's guild ledger: the ledger in use (kept across starts), adding the bank log's text to it off the
+// MainWindow's guild ledger: the ledger in use (kept across starts), adding the bank log's text to it off the
 // window's thread, and analysing a period of it as a run of its own.
 
 #include "ui/main_window.h"
@@ -22,16 +22,16 @@ const QString kLedgerFilter = QStringLiteral("Guild Ledgers (*.sqlite)");
 
 } // namespace
 
-void Form1::buildLedger(QWidget* client) {
+void MainWindow::buildLedger(QWidget* client) {
     ledgerPanel_ = new LedgerPanel(client);
-    connect(ledgerPanel_->newButton(), &QPushButton::clicked, this, &Form1::newLedger);
-    connect(ledgerPanel_->openButton(), &QPushButton::clicked, this, &Form1::openLedger);
+    connect(ledgerPanel_->newButton(), &QPushButton::clicked, this, &MainWindow::newLedger);
+    connect(ledgerPanel_->openButton(), &QPushButton::clicked, this, &MainWindow::openLedger);
     connect(ledgerPanel_->defaultButton(), &QPushButton::clicked, this, [this] { useLedger({}); });
-    connect(ledgerPanel_->connectButton(), &QPushButton::clicked, this, &Form1::connectSharedLedger);
+    connect(ledgerPanel_->connectButton(), &QPushButton::clicked, this, &MainWindow::connectSharedLedger);
     connect(ledgerPanel_->refreshButton(), &QPushButton::clicked, this, [this] { useLedger(ledgerFile_); });
-    connect(ledgerPanel_->addButton(), &QPushButton::clicked, this, &Form1::addToLedger);
-    connect(ledgerPanel_->cancelButton(), &QPushButton::clicked, this, &Form1::cancelLedgerAdd);
-    connect(ledgerPanel_->analyzeButton(), &QPushButton::clicked, this, &Form1::analyzeLedger);
+    connect(ledgerPanel_->addButton(), &QPushButton::clicked, this, &MainWindow::addToLedger);
+    connect(ledgerPanel_->cancelButton(), &QPushButton::clicked, this, &MainWindow::cancelLedgerAdd);
+    connect(ledgerPanel_->analyzeButton(), &QPushButton::clicked, this, &MainWindow::analyzeLedger);
     connect(&ledgerJob_, &LedgerJob::progressChanged, ledgerPanel_, [this](int percent) {
         ledgerPanel_->showProgress(percent);
         ledgerPanel_->showStatus(QStringLiteral("Adding the bank log to the ledger…"));
@@ -40,38 +40,39 @@ void Form1::buildLedger(QWidget* client) {
         ledgerPanel_->showStatus(
             QStringLiteral("Waiting for another program that is using the ledger (up to a minute)…"));
     });
-    connect(&ledgerJob_, &LedgerJob::finished, this, &Form1::onLedgerFinished);
+    connect(&ledgerJob_, &LedgerJob::finished, this, &MainWindow::onLedgerFinished);
 }
 
-void Form1::showLedgerPanel() {
+void MainWindow::showLedgerPanel() {
     showPanel(ledgerPanel_);
 }
 
-QString Form1::ledgerPath() const {
-    return ledgerFile_.isEmpty() ? Qs(settings_.defaultLedger.string()) : ledgerUris_.value(ledgerFile_, ledgerFile_);
+QString MainWindow::ledgerPath() const {
+    return ledgerFile_.isEmpty() ? ToQString(settings_.defaultLedger.string())
+                                 : ledgerUris_.value(ledgerFile_, ledgerFile_);
 }
 
-QString Form1::ledgerFolder() const {
+QString MainWindow::ledgerFolder() const {
     const bool onServer = IsServerLedger(ledgerFile_.toStdString());
-    return QFileInfo(onServer ? Qs(settings_.defaultLedger.string()) : ledgerPath()).absolutePath();
+    return QFileInfo(onServer ? ToQString(settings_.defaultLedger.string()) : ledgerPath()).absolutePath();
 }
 
-void Form1::enableLedgerActions() {
+void MainWindow::enableLedgerActions() {
     ledgerPanel_->enableActions(busy_, ledgerJob_.running());
 }
 
-void Form1::useLedger(const QString& file, bool create) {
+void MainWindow::useLedger(const QString& file, bool create) {
     if (ledgerJob_.running())
         return;
     ledgerFile_ = file;
-    ledgerPanel_->showLedger(Qs(LedgerDisplayName(ledgerPath().toStdString())), nullptr,
+    ledgerPanel_->showLedger(ToQString(LedgerDisplayName(ledgerPath().toStdString())), nullptr,
                              QStringLiteral("Reading the ledger…"));
     ledgerPanel_->showStatus({});
     ledgerJob_.read(ledgerPath().toStdString(), create);
     enableLedgerActions();
 }
 
-void Form1::newLedger() {
+void MainWindow::newLedger() {
     QString name =
         services_.dialogs->saveFileName(this, kLedgerFilter, ledgerFolder(), QStringLiteral("New Guild Ledger"));
     if (name.isEmpty())
@@ -87,28 +88,28 @@ void Form1::newLedger() {
     useLedger(name, true);
 }
 
-void Form1::openLedger() {
+void MainWindow::openLedger() {
     const QString name = services_.dialogs->openFileName(this, QStringLiteral("Open Guild Ledger"), ledgerFolder());
     if (!name.isEmpty())
         useLedger(name);
 }
 
-void Form1::connectSharedLedger() {
+void MainWindow::connectSharedLedger() {
     const bool onServer = IsServerLedger(ledgerFile_.toStdString());
     const QString uri = services_.dialogs->sharedLedger(this, onServer ? ledgerFile_ : QString());
     if (uri.isEmpty() || ledgerJob_.running())
         return;
     // The settings keep the ledger without its password; this run connects with the URI as given.
-    const QString kept = Qs(LedgerNameWithoutPassword(uri.toStdString()));
+    const QString kept = ToQString(LedgerNameWithoutPassword(uri.toStdString()));
     ledgerUris_.insert(kept, uri);
     useLedger(kept);
 }
 
-void Form1::addToLedger() {
+void MainWindow::addToLedger() {
     if (busy_ || ledgerJob_.running())
         return;
     if (const std::string refusal = LedgerWriteRefusal(ledgerPath().toStdString()); !refusal.empty()) {
-        inform(Qs(refusal), true);
+        inform(ToQString(refusal), true);
         return;
     }
     addingToLedger_ = true;
@@ -117,14 +118,14 @@ void Form1::addToLedger() {
     ledgerPanel_->showAdding(true);
     ledgerPanel_->showStatus(QStringLiteral("Adding the bank log to the ledger…"));
     ThrottledEventPump pump;
-    LogText text = frame2_->textUtf8([this, &pump] {
+    LogText text = bankLogPanel_->textUtf8([this, &pump] {
         pump();
         return !ledgerAddCancelled_ && !closing_;
     });
     if (ledgerAddCancelled_ || closing_) {
         addingToLedger_ = false;
         ledgerPanel_->showAdding(false);
-        ledgerPanel_->showStatus(Qs(AddCancelled().what()));
+        ledgerPanel_->showStatus(ToQString(AddCancelled().what()));
         setBusy(false);
         return;
     }
@@ -132,12 +133,12 @@ void Form1::addToLedger() {
     enableLedgerActions();
 }
 
-void Form1::cancelLedgerAdd() {
+void MainWindow::cancelLedgerAdd() {
     ledgerAddCancelled_ = true;
     ledgerJob_.cancel();
 }
 
-void Form1::onLedgerFinished() {
+void MainWindow::onLedgerFinished() {
     LedgerJob::Results results = ledgerJob_.takeResults();
     const bool wasAdd = std::exchange(addingToLedger_, false);
     if (wasAdd) {
@@ -147,19 +148,19 @@ void Form1::onLedgerFinished() {
     enableLedgerActions();
     const bool failed = !results.error.empty();
     if (!wasAdd || !failed) { // a failed add leaves the ledger, and its lists, as they were
-        QString note = Qs(LedgerWriteRefusal(results.file));
+        QString note = ToQString(LedgerWriteRefusal(results.file));
         if (note.isEmpty() && !results.summary && !failed)
             note = QStringLiteral("There is no ledger file yet: the first add creates it.");
-        ledgerPanel_->showLedger(Qs(LedgerDisplayName(results.file)), results.summary ? &*results.summary : nullptr,
-                                 note);
+        ledgerPanel_->showLedger(ToQString(LedgerDisplayName(results.file)),
+                                 results.summary ? &*results.summary : nullptr, note);
     }
-    QStringList status{Qs(results.error)};
+    QStringList status{ToQString(results.error)};
     if (results.added) {
         status.clear();
         for (const std::string& line : AddStatusLines("The bank log", *results.added))
-            status << Qs(line);
+            status << ToQString(line);
         for (const TimeGap& gap : results.added->openedGaps)
-            status << Qs(GapText(gap));
+            status << ToQString(GapText(gap));
     }
     ledgerPanel_->showStatus(status.join(u'\n'));
     if (!failed) {
@@ -172,29 +173,29 @@ void Form1::onLedgerFinished() {
     if (!wasAdd)
         ledgerUris_.remove(ledgerFile_); // a password that did not do is asked for again
     if (!wasAdd && results.needsPassword) {
-        const QString shown = Qs(LedgerDisplayName(ledgerFile_.toStdString()));
+        const QString shown = ToQString(LedgerDisplayName(ledgerFile_.toStdString()));
         if (const std::optional<QString> password = services_.dialogs->password(this, shown)) {
             ledgerUris_.insert(ledgerFile_,
-                               Qs(ServerLedgerWithPassword(ledgerFile_.toStdString(), password->toStdString())));
+                               ToQString(ServerLedgerWithPassword(ledgerFile_.toStdString(), password->toStdString())));
             useLedger(ledgerFile_);
             return;
         }
     }
-    inform(Qs(results.error), results.error != kNoXmlMessage);
+    inform(ToQString(results.error), results.error != kNoXmlMessage);
     // A ledger just chosen that cannot be read is not kept: the one before it comes back.
     if (!wasAdd && ledgerFile_ != readableLedger_)
         useLedger(readableLedger_);
 }
 
-void Form1::analyzeLedger() {
+void MainWindow::analyzeLedger() {
     EntrySelection selection;
     RunPeriod period;
     if (busy_ || ledgerJob_.running() ||
-        !choosePeriod(ledgerPanel_->period(frame2_->period(), QDate::currentDate()), selection, period))
+        !choosePeriod(ledgerPanel_->period(bankLogPanel_->period(), QDate::currentDate()), selection, period))
         return;
     AnalysisJob::ReportWriter writeReport = beginRun(period);
     job_.start(stats_, AnalysisJob::LedgerFile{ledgerPath().toStdString()}, std::move(writeReport),
-               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
+               bankLogPanel_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
 }
 
 } // namespace coffer

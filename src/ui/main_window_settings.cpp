@@ -1,4 +1,4 @@
-// Form1's choices kept across starts: the section limits, the lookup box, the chart last chosen, the
+// MainWindow's choices kept across starts: the section limits, the lookup box, the chart last chosen, the
 // folders the file dialogs start in, the guild ledger in use and the window's geometry. A value that
 // cannot be read (an unknown word, a limit that is not a number, a folder that is gone) leaves the
 // default in place.
@@ -40,15 +40,15 @@ QString Folder(const QSettings& store, const char* key) {
 
 } // namespace
 
-void Form1::restoreSettings() {
+void MainWindow::restoreSettings() {
     if (settings_.store == nullptr)
         return;
     const QSettings& store = *settings_.store;
-    frame4_->setSectionLimits(Limit(store, kPlayers, frame4_->playersPerSection()),
-                              Limit(store, kItems, frame4_->itemsPerSection()));
+    reportPanel_->setSectionLimits(Limit(store, kPlayers, reportPanel_->playersPerSection()),
+                                   Limit(store, kItems, reportPanel_->itemsPerSection()));
     const QString lookUp = store.value(QLatin1String(kLookUp)).toString();
     if (lookUp == u"true" || lookUp == u"false")
-        frame2_->setLookUpItems(lookUp == u"true");
+        bankLogPanel_->setLookUpItems(lookUp == u"true");
     bool isNumber = false;
     const int chart = store.value(QLatin1String(kChart)).toInt(&isNumber);
     if (isNumber && chart >= 1 && chart < kFirstWeeklyEntry + static_cast<int>(kWeeklyChartEntries.size()))
@@ -59,20 +59,20 @@ void Form1::restoreSettings() {
     ledgerFile_ = store.value(QLatin1String(kLedgerFile)).toString();
 }
 
-bool Form1::restoreWindowGeometry() {
+bool MainWindow::restoreWindowGeometry() {
     if (settings_.store == nullptr || !restoreGeometry(settings_.store->value(QLatin1String(kGeometry)).toByteArray()))
         return false;
     restoreState(settings_.store->value(QLatin1String(kState)).toByteArray());
     return true;
 }
 
-void Form1::keepSettings() const {
+void MainWindow::keepSettings() const {
     if (settings_.store == nullptr)
         return;
     QSettings& store = *settings_.store;
-    store.setValue(QLatin1String(kPlayers), frame4_->playersPerSection());
-    store.setValue(QLatin1String(kItems), frame4_->itemsPerSection());
-    store.setValue(QLatin1String(kLookUp), frame2_->lookUpItems());
+    store.setValue(QLatin1String(kPlayers), reportPanel_->playersPerSection());
+    store.setValue(QLatin1String(kItems), reportPanel_->itemsPerSection());
+    store.setValue(QLatin1String(kLookUp), bankLogPanel_->lookUpItems());
     if (charts_->chosenChart() != 0)
         store.setValue(QLatin1String(kChart), charts_->chosenChart());
     store.setValue(QLatin1String(kImportFolder), importFolder_);

@@ -1,4 +1,4 @@
-// Form1's work: importing a bank log file, the analysis run, and refreshing and saving the report.
+// MainWindow's work: importing a bank log file, the analysis run, and refreshing and saving the report.
 
 #include "ui/main_window.h"
 
@@ -63,23 +63,23 @@ QString SectionLimitMessage(const QString& text, const SectionLimit& limit, cons
 
 } // namespace
 
-void Form1::importLog() {
+void MainWindow::importLog() {
     if (busy_)
         return;
-    const QString name =
-        services_.dialogs->openFileName(this, QStringLiteral("Import Bank Log"),
-                                        importFolder_.isEmpty() ? Qs(settings_.programFolder.string()) : importFolder_);
+    const QString name = services_.dialogs->openFileName(
+        this, QStringLiteral("Import Bank Log"),
+        importFolder_.isEmpty() ? ToQString(settings_.programFolder.string()) : importFolder_);
     if (name.isEmpty() || !FileExists(name.toStdString()))
         return;
     importFile(name);
 }
 
-bool Form1::importFile(const QString& name) {
+bool MainWindow::importFile(const QString& name) {
     importFolder_ = QFileInfo(name).absolutePath();
     setBusy(true);
-    frame2_->setImporting(true);
+    bankLogPanel_->setImporting(true);
     const auto done = qScopeGuard([this] {
-        frame2_->setImporting(false);
+        bankLogPanel_->setImporting(false);
         setBusy(false); // "Analyze now" comes back at the very end
     });
     ThrottledEventPump pump;
@@ -93,7 +93,7 @@ bool Form1::importFile(const QString& name) {
             // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
             content.reserve(static_cast<std::size_t>(file.size()) + 1);
             while (!tooLarge() && !file.atEnd() && file.error() == QFileDevice::NoError &&
-                   !frame2_->importCancelled() && !closing_) {
+                   !bankLogPanel_->importCancelled() && !closing_) {
                 const std::size_t start = content.size();
                 const qint64 left = file.size() - static_cast<qint64>(start);
                 content.resize(start +
@@ -108,7 +108,7 @@ bool Form1::importFile(const QString& name) {
             return false;
         }
     }
-    if (frame2_->importCancelled() || closing_)
+    if (bankLogPanel_->importCancelled() || closing_)
         return false;
     if (tooLarge()) {
         std::string().swap(content);
@@ -120,22 +120,22 @@ bool Form1::importFile(const QString& name) {
         return false;
     }
     if (LooksBinary(content) &&
-        !services_.dialogs->confirm(this, Qs(settings_.product.programName),
+        !services_.dialogs->confirm(this, ToQString(settings_.product.programName),
                                     QStringLiteral("This file does not look like a bank log. Import it anyway?"),
                                     UserDialogs::Buttons::YesNo))
         return false;
-    return frame2_->appendImport(std::move(content), [this, &pump] {
+    return bankLogPanel_->appendImport(std::move(content), [this, &pump] {
         pump();
         return !closing_;
     });
 }
 
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* drag = dynamic_cast<QDropEvent*>(event); // also the drag's entering and moving
     if (drag == nullptr || !drag->mimeData()->hasUrls())
         return QMainWindow::eventFilter(watched, event);
@@ -147,7 +147,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // Dropped files are imported one after another, in the order given, each as "Import File" would.
-void Form1::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
     QStringList files;
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile() && FileExists(url.toLocalFile().toStdString()))
@@ -158,28 +158,29 @@ void Form1::dropEvent(QDropEvent* event) {
     importFiles(files);
 }
 
-void Form1::importFiles(const QStringList& files) {
+void MainWindow::importFiles(const QStringList& files) {
     if (busy_) {
-        frame3_->showStatus(QStringLiteral("Files cannot be imported while an import or an analysis is in progress."));
+        statsPanel_->showStatus(
+            QStringLiteral("Files cannot be imported while an import or an analysis is in progress."));
         return;
     }
-    showPanel(frame2_);
+    showPanel(bankLogPanel_);
     for (const QString& file : files)
-        if (!importFile(file) && (closing_ || frame2_->importCancelled()))
+        if (!importFile(file) && (closing_ || bankLogPanel_->importCancelled()))
             return; // the files after a cancelled one are not wanted either
 }
 
-void Form1::cmdAnalyze_Click() {
+void MainWindow::analyzeNow() {
     EntrySelection selection;
     RunPeriod period;
-    if (busy_ || !choosePeriod(frame2_->period(), selection, period))
+    if (busy_ || !choosePeriod(bankLogPanel_->period(), selection, period))
         return;
-    selection.countRepeatedOnce = frame2_->countRepeatedOnce();
+    selection.countRepeatedOnce = bankLogPanel_->countRepeatedOnce();
     AnalysisJob::ReportWriter writeReport = beginRun(period);
     // Reading a large text takes a while: the window keeps answering, "Cancel" included, and the text
     // stays as it is.
     ThrottledEventPump pump;
-    LogText text = frame2_->textUtf8([this, &pump] {
+    LogText text = bankLogPanel_->textUtf8([this, &pump] {
         pump();
         return !runCancelled_ && !closing_;
     });
@@ -190,11 +191,11 @@ void Form1::cmdAnalyze_Click() {
     // The run starts from the window's tables, so that their sort state carries over as it would if the
     // run filled them in place.
     job_.start(stats_, AnalysisJob::BoxLog{std::move(text), settings_.workFolder}, std::move(writeReport),
-               frame2_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
+               bankLogPanel_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
 }
 
-bool Form1::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, EntrySelection& selection,
-                         RunPeriod& period) {
+bool MainWindow::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, EntrySelection& selection,
+                              RunPeriod& period) {
     if (!days)
         return true;
     const auto [first, last] = *days;
@@ -202,20 +203,20 @@ bool Form1::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, Ent
     if (last < first) {
         inform(QStringLiteral("The period ends on %1, before it starts on %2. Please choose a last day on or "
                               "after the first.")
-                   .arg(Qs(period.to), Qs(period.from)));
+                   .arg(ToQString(period.to), ToQString(period.from)));
         return false;
     }
     selection.period = LocalDaysRange(ToLocalDate(first), ToLocalDate(last));
     return true;
 }
 
-AnalysisJob::ReportWriter Form1::beginRun(const RunPeriod& period) {
+AnalysisJob::ReportWriter MainWindow::beginRun(const RunPeriod& period) {
     beforeRun_ = std::make_unique<BeforeRun>();
     beforeRun_->focus = QApplication::focusWidget();
-    beforeRun_->members = frame3_->memberList()->viewState();
-    beforeRun_->items = frame3_->itemList()->viewState();
+    beforeRun_->members = statsPanel_->memberList()->viewState();
+    beforeRun_->items = statsPanel_->itemList()->viewState();
     runCancelled_ = false;
-    Command5_Click();
+    showBankStats();
     // The lists are kept aside, so that a cancelled run can put them back as they were.
     GuildStats& before = beforeRun_->stats;
     memberModel_->replace([&before](StatsTable& table) {
@@ -227,7 +228,7 @@ AnalysisJob::ReportWriter Form1::beginRun(const RunPeriod& period) {
     before.activity = std::exchange(stats_.activity, {});
     runPeriod_ = period;
     setBusy(true);
-    frame3_->showRunProgress(true);
+    statsPanel_->showRunProgress(true);
 
     QString limitError;
     std::optional<ReportSettings> report = reportSettings(&limitError);
@@ -243,7 +244,7 @@ AnalysisJob::ReportWriter Form1::beginRun(const RunPeriod& period) {
 
 // The window is at once as it was before the run; the run itself ends in the background, and the
 // buttons come back when it has.
-void Form1::cancelRun() {
+void MainWindow::cancelRun() {
     if (!beforeRun_ || runCancelled_)
         return;
     runCancelled_ = true;
@@ -251,20 +252,20 @@ void Form1::cancelRun() {
     putBackBeforeRun();
 }
 
-void Form1::putBackBeforeRun() {
+void MainWindow::putBackBeforeRun() {
     GuildStats& before = beforeRun_->stats;
     memberModel_->replace([&before](StatsTable& table) { table = std::move(before.members); });
     itemModel_->replace([&before](StatsTable& table) { table = std::move(before.items); });
     stats_.guild = std::move(before.guild);
     stats_.activity = std::move(before.activity);
-    frame3_->memberList()->restoreViewState(beforeRun_->members);
-    frame3_->itemList()->restoreViewState(beforeRun_->items);
-    frame3_->showRunProgress(false);
-    frame3_->showBusy(false);
-    frame3_->showStatus(QStringLiteral("Cancelled"));
+    statsPanel_->memberList()->restoreViewState(beforeRun_->members);
+    statsPanel_->itemList()->restoreViewState(beforeRun_->items);
+    statsPanel_->showRunProgress(false);
+    statsPanel_->showBusy(false);
+    statsPanel_->showStatus(QStringLiteral("Cancelled"));
 }
 
-void Form1::endRun() {
+void MainWindow::endRun() {
     pendingReport_.reset();
     setBusy(false);
     if (runCancelled_ && beforeRun_->focus)
@@ -272,7 +273,7 @@ void Form1::endRun() {
     beforeRun_.reset();
 }
 
-void Form1::onAnalysisFinished() {
+void MainWindow::onAnalysisFinished() {
     AnalysisJob::Results results = job_.takeResults();
     if (!runCancelled_ && results.failure.empty() && results.result.outcome == AnalysisOutcome::Cancelled)
         cancelRun(); // stopped from elsewhere
@@ -280,7 +281,7 @@ void Form1::onAnalysisFinished() {
         endRun();
         return;
     }
-    frame3_->showRunProgress(false);
+    statsPanel_->showRunProgress(false);
     memberModel_->replace([&](StatsTable& table) { table = std::move(results.stats->members); });
     itemModel_->replace([&](StatsTable& table) { table = std::move(results.stats->items); });
     stats_.guild = results.stats->guild;
@@ -288,7 +289,7 @@ void Form1::onAnalysisFinished() {
     AnalysisResult& result = results.result;
     if (result.outcome == AnalysisOutcome::Complete)
         if (std::string error = pendingReport_->putInPlace(); !error.empty()) {
-            frame3_->showStatus(Qs(error));
+            statsPanel_->showStatus(ToQString(error));
             result.outcome = AnalysisOutcome::ReportFailed; // the counts of the run stay to be shown
             result.message = error;
         }
@@ -296,29 +297,29 @@ void Form1::onAnalysisFinished() {
     shownPeriod_ = runPeriod_;
 
     if (!results.failure.empty()) {
-        inform(Qs(results.failure), true);
+        inform(ToQString(results.failure), true);
         return;
     }
     if (result.outcome == AnalysisOutcome::Complete)
         showWrittenReport();
     else
-        inform(Qs(result.message), result.outcome != AnalysisOutcome::NoXmlData);
+        inform(ToQString(result.message), result.outcome != AnalysisOutcome::NoXmlData);
     // What the selection left out, and pages pasted over each other, after the run's last status.
-    QStringList counts{frame3_->statusText()};
+    QStringList counts{statsPanel_->statusText()};
     if (result.outsidePeriod > 0)
-        counts << Qs(OutsidePeriodText(result.outsidePeriod));
+        counts << ToQString(OutsidePeriodText(result.outsidePeriod));
     if (result.repeatedEntries > 0) {
-        counts << Qs(RepeatedEntriesText(result.repeatedEntries));
-        frame2_->offerRepeatedOnce();
+        counts << ToQString(RepeatedEntriesText(result.repeatedEntries));
+        bankLogPanel_->offerRepeatedOnce();
     }
     for (const std::string& text : LeftOutTexts(result))
-        counts << Qs(text);
-    frame3_->showStatus(counts.join(QStringLiteral(". ")));
+        counts << ToQString(text);
+    statsPanel_->showStatus(counts.join(QStringLiteral(". ")));
 }
 
-std::optional<ReportSettings> Form1::reportSettings(QString* error) const {
-    const QString playersText = frame4_->playersPerSection();
-    const QString itemsText = frame4_->itemsPerSection();
+std::optional<ReportSettings> MainWindow::reportSettings(QString* error) const {
+    const QString playersText = reportPanel_->playersPerSection();
+    const QString itemsText = reportPanel_->itemsPerSection();
     const SectionLimit players = ParseSectionLimit(playersText.toStdString());
     const SectionLimit items = ParseSectionLimit(itemsText.toStdString());
     const bool playersRefused = players.fault != SectionLimit::Fault::None;
@@ -338,7 +339,7 @@ std::optional<ReportSettings> Form1::reportSettings(QString* error) const {
                           shownPeriod_.to};
 }
 
-void Form1::cmdRefresh_Click() {
+void MainWindow::refreshReport() {
     if (busy_)
         return;
     QString error;
@@ -353,19 +354,19 @@ void Form1::cmdRefresh_Click() {
         itemModel_->reorder([&](StatsTable&) { writeError = GenerateReport(stats_, *report, reportPath()); });
     });
     if (!writeError.empty()) {
-        inform(QStringLiteral("Error: ") + Qs(writeError), true);
+        inform(QStringLiteral("Error: ") + ToQString(writeError), true);
         return;
     }
     showWrittenReport();
 }
 
-void Form1::showWrittenReport() {
-    Command6_Click();
-    frame4_->showReport(QUrl::fromLocalFile(Qs(reportPath().string())));
+void MainWindow::showWrittenReport() {
+    showReport();
+    reportPanel_->showReport(QUrl::fromLocalFile(ToQString(reportPath().string())));
     emit reportWritten();
 }
 
-void Form1::cmdSaveAs_Click() {
+void MainWindow::saveReportAs() {
     if (busy_)
         return;
     if (!FileExists(reportPath().string())) {
@@ -380,18 +381,18 @@ void Form1::cmdSaveAs_Click() {
     if (!mayReplace(name))
         return;
     if (const std::string error = CopyReport(reportPath(), name.toStdString()); !error.empty())
-        inform(QStringLiteral("Error: ") + Qs(error), true);
+        inform(QStringLiteral("Error: ") + ToQString(error), true);
 }
 
 // True when nothing is at `name`, or the user agrees to replace it.
-bool Form1::mayReplace(const QString& name) {
+bool MainWindow::mayReplace(const QString& name) {
     return !FileExists(name.toStdString()) ||
-           services_.dialogs->confirm(this, Qs(settings_.product.programName),
+           services_.dialogs->confirm(this, ToQString(settings_.product.programName),
                                       QStringLiteral("File already exists.  Are you sure you want to overwrite it?"));
 }
 
 // The whole list in its current order, whatever its search hides.
-void Form1::exportList(const StatsTableModel* list) {
+void MainWindow::exportList(const StatsTableModel* list) {
     if (busy_ || list->table().rowCount() == 0)
         return;
     const QString title =
@@ -405,7 +406,7 @@ void Form1::exportList(const StatsTableModel* list) {
         return;
     if (const std::string error = WriteFileReplacing(name.toStdString(), TableText(list->table(), TableFormat::Csv));
         !error.empty())
-        inform(QStringLiteral("Error: ") + Qs(error), true);
+        inform(QStringLiteral("Error: ") + ToQString(error), true);
 }
 
 } // namespace coffer

@@ -32,48 +32,48 @@ QComboBox* MakeLimitBox(int start, QWidget* parent) {
 
 ReportPanel::ReportPanel(const QStringList& siteLabels, QWidget* parent) : QGroupBox(QStringLiteral("Report"), parent) {
     setObjectName(QStringLiteral("Frame4"));
-    tabStrip1_ = Placed(new QTabBar(this), "TabStrip1", {120, 300, 9555, 315});
-    tabStrip1_->addTab(QStringLiteral("Text Report"));
-    tabStrip1_->addTab(QStringLiteral("Charts"));
-    tabStrip1_->setExpanding(false);
+    reportTabs_ = Placed(new QTabBar(this), "TabStrip1", {120, 300, 9555, 315});
+    reportTabs_->addTab(QStringLiteral("Text Report"));
+    reportTabs_->addTab(QStringLiteral("Charts"));
+    reportTabs_->setExpanding(false);
 
     auto* label5 = Placed(new QLabel(QStringLiteral("Players per section:"), this), "Label5", {240, 720, 1815, 255});
-    cmbPlayers_ = Placed(MakeLimitBox(kDefaultPlayersPerSection, this), "cmbPlayers", {2100, 720, 855, 315});
+    playersChoice_ = Placed(MakeLimitBox(kDefaultPlayersPerSection, this), "cmbPlayers", {2100, 720, 855, 315});
     auto* label6 = Placed(new QLabel(QStringLiteral("Items per section:"), this), "Label6", {3000, 720, 1635, 255});
-    cmbItems_ = Placed(MakeLimitBox(kDefaultItemsPerSection, this), "cmbItems", {4740, 720, 855, 315});
-    cmdRefresh_ = Placed(new QPushButton(QStringLiteral("Refresh"), this), "cmdRefresh", {5700, 720, 1395, 315});
-    cmdSaveAs_ = Placed(new QPushButton(QStringLiteral("Save As"), this), "cmdSaveAs", {7140, 720, 1395, 315});
+    itemsChoice_ = Placed(MakeLimitBox(kDefaultItemsPerSection, this), "cmbItems", {4740, 720, 855, 315});
+    refreshButton_ = Placed(new QPushButton(QStringLiteral("Refresh"), this), "cmdRefresh", {5700, 720, 1395, 315});
+    saveAsButton_ = Placed(new QPushButton(QStringLiteral("Save As"), this), "cmdSaveAs", {7140, 720, 1395, 315});
 
-    webBrowser2_ = new QWebEngineView(this);
-    webBrowser2_->setObjectName(QStringLiteral("WebBrowser2"));
-    auto* page = new ReportPage(siteLabels, webBrowser2_);
-    webBrowser2_->setPage(page);
+    reportView_ = new QWebEngineView(this);
+    reportView_->setObjectName(QStringLiteral("WebBrowser2"));
+    auto* page = new ReportPage(siteLabels, reportView_);
+    reportView_->setPage(page);
     connect(page, &ReportPage::siteLinkFollowed, this, &ReportPanel::siteLinkFollowed);
 
     chartsPage_ = new QWidget(this);
     chartsPage_->setObjectName(QStringLiteral("chartsPage"));
     chartsPage_->hide();
-    textReportControls_ = {webBrowser2_, label5, cmbPlayers_, label6, cmbItems_, cmdRefresh_, cmdSaveAs_};
+    textReportControls_ = {reportView_, label5, playersChoice_, label6, itemsChoice_, refreshButton_, saveAsButton_};
     BoldCaption(this);
 
-    connect(tabStrip1_, &QTabBar::currentChanged, this, &ReportPanel::showTab);
+    connect(reportTabs_, &QTabBar::currentChanged, this, &ReportPanel::showTab);
 }
 
 QString ReportPanel::playersPerSection() const {
-    return cmbPlayers_->currentText();
+    return playersChoice_->currentText();
 }
 
 QString ReportPanel::itemsPerSection() const {
-    return cmbItems_->currentText();
+    return itemsChoice_->currentText();
 }
 
 void ReportPanel::setSectionLimits(const QString& players, const QString& items) {
-    cmbPlayers_->setCurrentText(players);
-    cmbItems_->setCurrentText(items);
+    playersChoice_->setCurrentText(players);
+    itemsChoice_->setCurrentText(items);
 }
 
 void ReportPanel::showReport(const QUrl& file) {
-    webBrowser2_->load(file);
+    reportView_->load(file);
 }
 
 void ReportPanel::showTab(int index) {
@@ -86,7 +86,7 @@ void ReportPanel::showTab(int index) {
 }
 
 void ReportPanel::place(const PanelLayout& layout) {
-    PlaceTwips(webBrowser2_, layout.webBrowser2);
+    PlaceTwips(reportView_, layout.webBrowser2);
     const TwipsRect& chart = layout.msChart1;
     PlaceTwips(chartsPage_, {chart.left, kChartsTop, chart.width, chart.height + (chart.top - kChartsTop)});
 }

@@ -23,8 +23,8 @@ class ReportPanel : public QGroupBox {
     QString playersPerSection() const;
     QString itemsPerSection() const;
     void setSectionLimits(const QString& players, const QString& items);
-    QPushButton* refreshButton() const { return cmdRefresh_; }
-    QPushButton* saveAsButton() const { return cmdSaveAs_; }
+    QPushButton* refreshButton() const { return refreshButton_; }
+    QPushButton* saveAsButton() const { return saveAsButton_; }
     // The Charts tab's page: it covers the chart controls' area and starts empty.
     QWidget* chartsPage() const { return chartsPage_; }
 
@@ -37,12 +37,12 @@ class ReportPanel : public QGroupBox {
   private:
     void showTab(int index);
 
-    QTabBar* tabStrip1_;
-    QComboBox* cmbPlayers_;
-    QComboBox* cmbItems_;
-    QPushButton* cmdRefresh_;
-    QPushButton* cmdSaveAs_;
-    QWebEngineView* webBrowser2_;
+    QTabBar* reportTabs_;
+    QComboBox* playersChoice_;
+    QComboBox* itemsChoice_;
+    QPushButton* refreshButton_;
+    QPushButton* saveAsButton_;
+    QWebEngineView* reportView_;
     QWidget* chartsPage_;
     QList<QWidget*> textReportControls_;
 };

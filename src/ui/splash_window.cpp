@@ -24,16 +24,16 @@ SplashWindow::SplashWindow(std::function<void()> openMainWindow, QWidget* parent
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(image1);
 
-    timer2_.setInterval(kTickMs);
-    connect(&timer2_, &QTimer::timeout, this, &SplashWindow::Timer2_Timer);
-    timer2_.start();
+    openTimer_.setInterval(kTickMs);
+    connect(&openTimer_, &QTimer::timeout, this, &SplashWindow::openWhenDue);
+    openTimer_.start();
 }
 
-void SplashWindow::Timer2_Timer() {
+void SplashWindow::openWhenDue() {
     counter_ += kStep;
     if (counter_ < kOpenAt)
         return;
-    timer2_.stop();
+    openTimer_.stop();
     openMainWindow_();
     hide();
 }

@@ -18,10 +18,10 @@ class SplashWindow : public QWidget {
     int counter() const { return counter_; }
 
   private:
-    void Timer2_Timer();
+    void openWhenDue();
 
     std::function<void()> openMainWindow_;
-    QTimer timer2_;
+    QTimer openTimer_;
     int counter_ = 0;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // A statistics list (ListView1, ListView2): a plain table view over a StatsTableModel. A header click
-// sorts through the engine's EnhListView_SortColumns; the sort indicator shows the table's own state.
+// sorts through the engine's SortByColumn; the sort indicator shows the table's own state.
 
 #include <QList>
 #include <QTableView>

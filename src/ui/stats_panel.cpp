@@ -40,10 +40,10 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
                                   .arg(itemDatabaseDomain),
                               this);
     NameAndPlace(label7, "Label7", {120, 240, 8955, 255});
-    listView1_ = new StatsListView(members, this);
-    listView1_->setObjectName(QStringLiteral("ListView1"));
-    listView2_ = new StatsListView(items, this);
-    listView2_->setObjectName(QStringLiteral("ListView2"));
+    memberList_ = new StatsListView(members, this);
+    memberList_->setObjectName(QStringLiteral("ListView1"));
+    itemList_ = new StatsListView(items, this);
+    itemList_->setObjectName(QStringLiteral("ListView2"));
     memberSearchRow_ = makeSearchRow("txtFindMember", QStringLiteral("Find character:"), &memberSearch_, nullptr);
     itemSearchRow_ = makeSearchRow("txtFindItem", kItemSearchCaption, &itemSearch_, &itemSearchCaption_);
     connect(memberSearch_, &QLineEdit::textEdited, this, &StatsPanel::searchMembers);
@@ -51,33 +51,33 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &StatsPanel::focusSearch);
 
-    auto* memberItems = new QAction(QStringLiteral("Show this member's items"), listView1_);
+    auto* memberItems = new QAction(QStringLiteral("Show this member's items"), memberList_);
     memberItems->setObjectName(QStringLiteral("mnuMemberItems"));
     connect(memberItems, &QAction::triggered, this, [this] {
-        if (const auto row = listView1_->selectedRow())
+        if (const auto row = memberList_->selectedRow())
             showMemberItems(members_->index(*row, kCharacter).data().toString());
     });
-    listView1_->addAction(memberItems);
-    listView1_->setContextMenuPolicy(Qt::ActionsContextMenu); // a right-click selects the row first
+    memberList_->addAction(memberItems);
+    memberList_->setContextMenuPolicy(Qt::ActionsContextMenu); // a right-click selects the row first
 
-    statusBar1_ = new QStatusBar(this);
-    statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar1_->setSizeGripEnabled(false);
-    statusText_ = new QLabel(statusBar1_);
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar_->setSizeGripEnabled(false);
+    statusText_ = new QLabel(statusBar_);
     statusText_->setObjectName(QStringLiteral("StatusBar1Panel1"));
-    statusBar1_->addWidget(statusText_, 1);
-    progress_ = new QProgressBar(statusBar1_);
+    statusBar_->addWidget(statusText_, 1);
+    progress_ = new QProgressBar(statusBar_);
     progress_->setObjectName(QStringLiteral("progressAnalysis"));
     progress_->setRange(0, 0); // an import's length is not known ahead: a busy indicator
     progress_->setTextVisible(false);
     progress_->setMaximumWidth(160);
     progress_->hide();
-    statusBar1_->addPermanentWidget(progress_);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), statusBar1_);
+    statusBar_->addPermanentWidget(progress_);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), statusBar_);
     cancel_->setObjectName(QStringLiteral("cmdCancel"));
     cancel_->setFocusPolicy(Qt::NoFocus); // the keyboard stays where the user works while a run goes on
     cancel_->hide();
-    statusBar1_->addPermanentWidget(cancel_);
+    statusBar_->addPermanentWidget(cancel_);
     BoldCaption(this);
 }
 
@@ -122,13 +122,13 @@ void StatsPanel::showMemberItems(const QString& member) {
     itemSearchCaption_->setText(QStringLiteral("Items of member:"));
     itemSearch_->setText(member);
     items_->setFilter({member.toStdString(), {kItemMember}, true});
-    listView2_->scrollToTop();
-    listView2_->setFocus();
+    itemList_->scrollToTop();
+    itemList_->setFocus();
 }
 
 // Ctrl+F goes to the item search while the item list or its search has the focus, else to the member search.
 void StatsPanel::focusSearch() {
-    QLineEdit* box = listView2_->hasFocus() || itemSearch_->hasFocus() ? itemSearch_ : memberSearch_;
+    QLineEdit* box = itemList_->hasFocus() || itemSearch_->hasFocus() ? itemSearch_ : memberSearch_;
     box->setFocus(Qt::ShortcutFocusReason);
     box->selectAll();
 }
@@ -146,9 +146,9 @@ void StatsPanel::showProgress(int percent) {
 }
 
 void StatsPanel::place(const PanelLayout& layout) {
-    PlaceBelow(memberSearchRow_, listView1_, layout.listView1);
-    PlaceBelow(itemSearchRow_, listView2_, layout.listView2);
-    PlaceTwips(statusBar1_, layout.statusBar1);
+    PlaceBelow(memberSearchRow_, memberList_, layout.listView1);
+    PlaceBelow(itemSearchRow_, itemList_, layout.listView2);
+    PlaceTwips(statusBar_, layout.statusBar1);
 }
 
 } // namespace coffer

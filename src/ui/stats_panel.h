@@ -25,8 +25,8 @@ class StatsPanel : public QGroupBox {
     StatsPanel(StatsTableModel* members, StatsTableModel* items, const QString& itemDatabaseDomain,
                QWidget* parent = nullptr);
 
-    StatsListView* memberList() const { return listView1_; }
-    StatsListView* itemList() const { return listView2_; }
+    StatsListView* memberList() const { return memberList_; }
+    StatsListView* itemList() const { return itemList_; }
 
     void showStatus(const QString& text);
     QString statusText() const;
@@ -49,9 +49,9 @@ class StatsPanel : public QGroupBox {
 
     StatsTableModel* members_;
     StatsTableModel* items_;
-    StatsListView* listView1_;
-    StatsListView* listView2_;
-    QStatusBar* statusBar1_;
+    StatsListView* memberList_;
+    StatsListView* itemList_;
+    QStatusBar* statusBar_;
     QLabel* statusText_;
     QProgressBar* progress_;
     QPushButton* cancel_;

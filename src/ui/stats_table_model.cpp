@@ -133,7 +133,7 @@ void StatsTableModel::replace(const std::function<void(StatsTable&)>& change) {
 void StatsTableModel::sortByHeader(int section) {
     if (table_.rowCount() == 0)
         return;
-    reorder([section](StatsTable& table) { EnhListView_SortColumns(table, section + 1); });
+    reorder([section](StatsTable& table) { SortByColumn(table, section + 1); });
 }
 
 } // namespace coffer

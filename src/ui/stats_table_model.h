@@ -43,7 +43,7 @@ class StatsTableModel : public QAbstractTableModel {
     // Any other change (rows replaced, table swapped in): the views start over.
     void replace(const std::function<void(StatsTable&)>& change);
 
-    // A header click: EnhListView_SortColumns on the clicked column, flipping the table's direction.
+    // A header click: SortByColumn on the clicked column, flipping the table's direction.
     void sortByHeader(int section);
 
   private:

@@ -22,7 +22,7 @@ GuildStats Stats(const std::vector<Member>& members) {
             row[static_cast<std::size_t>(c)] = "+00000.00";
         row[kCharacter] = m.name;
         row[kDeposits] = m.deposits;
-        row[kWithdrawls] = m.withdrawls;
+        row[kWithdrawals] = m.withdrawls;
         row[kGoldDeposits] = m.goldDeposits;
         row[kGoldWithdrawls] = m.goldWithdrawls;
         row[kTotalValue] = m.total;

@@ -116,27 +116,27 @@ TEST(ListSort, EveryCallFlipsTheTablesOwnDirection) {
     table.appendRow({"x", "+000001", "b"});
     table.appendRow({"y", "+000002", "A"});
     table.appendRow({"z", "+000002", "c"});
-    ASSERT_TRUE(EnhListView_SortColumns(table, 2));
+    ASSERT_TRUE(SortByColumn(table, 2));
     EXPECT_EQ(table.direction(), SortDirection::Ascending);
-    ASSERT_TRUE(EnhListView_SortColumns(table, 2));
+    ASSERT_TRUE(SortByColumn(table, 2));
     EXPECT_EQ(Column(table, 0), (Keys{"z", "y", "x"}));
     // Another column continues from the table's direction, not the column's.
-    ASSERT_TRUE(EnhListView_SortColumns(table, 3));
+    ASSERT_TRUE(SortByColumn(table, 3));
     EXPECT_EQ(table.direction(), SortDirection::Ascending);
-    EXPECT_FALSE(EnhListView_SortColumns(table, 4));
-    EXPECT_FALSE(EnhListView_SortColumns(table, 0));
+    EXPECT_FALSE(SortByColumn(table, 4));
+    EXPECT_FALSE(SortByColumn(table, 0));
     EXPECT_EQ(Column(table, 0), (Keys{"y", "x", "z"}));
 
     // An empty table returns true and does not flip.
     StatsTable empty({"Name", "Key"});
-    EXPECT_TRUE(EnhListView_SortColumns(empty, 2));
+    EXPECT_TRUE(SortByColumn(empty, 2));
     EXPECT_EQ(empty.direction(), SortDirection::Descending);
     EXPECT_FALSE(empty.sorted());
     SortHighestFirst(empty, 1);
     EXPECT_EQ(empty.direction(), SortDirection::Descending);
     // Equal first and last values keep the direction as it was.
     StatsTable one = Table({"+000004"});
-    ASSERT_TRUE(EnhListView_SortColumns(one, 2));
+    ASSERT_TRUE(SortByColumn(one, 2));
     SortHighestFirst(one, 1);
     EXPECT_EQ(one.direction(), SortDirection::Ascending);
 }

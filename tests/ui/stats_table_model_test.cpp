@@ -1,7 +1,7 @@
 // The list model presents the engine's table; its view forwards header clicks to the table's sort.
 
 #include "analysis/tables/transaction_totals.h"
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 

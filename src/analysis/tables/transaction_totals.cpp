@@ -101,7 +101,7 @@ void MemberTotals::add(Row& row, std::uint32_t number, std::size_t place, std::i
 }
 
 void MemberTotals::update(const Amounts& amounts, Row& row, std::uint32_t number) {
-    add(row, number, PlaceOf(amounts.deposit() ? kDeposits : kWithdrawls), kOne);
+    add(row, number, PlaceOf(amounts.deposit() ? kDeposits : kWithdrawals), kOne);
     if (amounts.value) {
         add(row, number, PlaceOf(static_cast<std::size_t>(amounts.column)), *amounts.value);
         row.written = static_cast<std::uint16_t>(row.written &
@@ -125,7 +125,7 @@ namespace {
 MemberTotals::Row NewRow(const BankLogEntry& entry, const MemberTotals::Amounts& amounts, TextIndex& firstValues) {
     MemberTotals::Row row;
     auto& sums = row.sums;
-    sums[PlaceOf(amounts.deposit() ? kDeposits : kWithdrawls)] = kOne;
+    sums[PlaceOf(amounts.deposit() ? kDeposits : kWithdrawals)] = kOne;
     // What is not a number contributes nothing: such a cell starts at 0.
     if (amounts.item())
         sums[PlaceOf(amounts.qualityColumn())] = amounts.quality.value_or(0);
@@ -147,7 +147,7 @@ std::array<WideAmount, kMemberColumnCount> CellAmounts(const MemberTotals::WideS
     std::array<WideAmount, kMemberColumnCount> cells{};
     for (std::size_t place = 0; place < sums.size(); ++place)
         cells[MemberTotals::kSummed[place]] = sums[place];
-    for (const auto& [difference, plus, minus] : {std::array{kCountDifference, kDeposits, kWithdrawls},
+    for (const auto& [difference, plus, minus] : {std::array{kCountDifference, kDeposits, kWithdrawals},
                                                   {kQualityDifference, kDepositQuality, kWithdrawlQuality},
                                                   {kValueDifference, kDepositValue, kWithdrawlValue}})
         cells[difference] = cells[plus] - cells[minus];

@@ -23,7 +23,7 @@ namespace coffer {
 enum MemberColumn : int {
     kCharacter,
     kDeposits,
-    kWithdrawls,
+    kWithdrawals,
     kCountDifference,
     kDepositQuality,
     kWithdrawlQuality,
@@ -86,7 +86,7 @@ WideAmount WholeGold(WideAmount copper);
 class MemberTotals {
   public:
     // The summed columns, in the order a row holds them.
-    static constexpr std::array<MemberColumn, 9> kSummed = {kDeposits,         kWithdrawls,     kDepositQuality,
+    static constexpr std::array<MemberColumn, 9> kSummed = {kDeposits,         kWithdrawals,    kDepositQuality,
                                                             kWithdrawlQuality, kDepositValue,   kWithdrawlValue,
                                                             kGoldDeposits,     kGoldWithdrawls, kRepairs};
     using WideSums = std::array<WideAmount, kSummed.size()>;

@@ -144,7 +144,7 @@ QComboBox* ChartPanel::makeChartTypeBox() {
     return box;
 }
 
-void ChartPanel::DrawDepositsChart() {
+void ChartPanel::drawDepositsChart() {
     draw(kDepositsEntry);
 }
 

@@ -40,7 +40,7 @@ class ChartPanel : public QWidget {
 
     // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
     // its text.
-    void DrawDepositsChart();
+    void drawDepositsChart();
     // The entry (1 for the first) last picked in the chart type box, 0 for none.
     int chosenChart() const;
     // Shows an entry as picked, drawing nothing.

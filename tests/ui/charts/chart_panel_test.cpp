@@ -1,6 +1,6 @@
 // The Charts tab in the real main window, with the dialogs answered by the test.
 
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/charts/bar_chart.h"
 #include "ui/stats_table_model.h"
 
@@ -27,7 +27,7 @@
 namespace coffer {
 namespace {
 
-using test::Form1Harness;
+using test::MainWindowHarness;
 
 // Deposits: Ann 2, Cid 1, Bob none. Repairs: Bob 4 gold (3.5 to even), Cid 2 gold (1.5 to even).
 constexpr char kBankLog[] = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -40,7 +40,7 @@ constexpr char kBankLog[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 // The chart's title, then "name=value" for every bar.
-QString Drawn(const Form1Harness& h) {
+QString Drawn(const MainWindowHarness& h) {
     const auto* chart = static_cast<const BarChart*>(h.find<QChartView>("MSChart1")->chart());
     const QBarSet* bars = static_cast<const QBarSeries*>(chart->series().constFirst())->barSets().constFirst();
     QStringList drawn{chart->title()};
@@ -51,7 +51,7 @@ QString Drawn(const Form1Harness& h) {
 
 // Whether the category axis draws these names left to right, each whole or, past 48 characters, as its
 // beginning and "…" (Qt Charts cuts a label without room with "...").
-bool DrawsNames(const Form1Harness& h, const QStringList& names) {
+bool DrawsNames(const MainWindowHarness& h, const QStringList& names) {
     auto* view = h.find<QChartView>("MSChart1");
     const QFont font = static_cast<const BarChart*>(view->chart())->categoryAxis()->labelsFont();
     QList<const QGraphicsTextItem*> labels; // without the axis' blank end label
@@ -82,7 +82,7 @@ class ChartPanelTest : public QObject {
     // Every report draws the deposits chart, whichever chart type the box shows; a picked chart
     // type is drawn and leaves the member list in its order, typed text draws nothing.
     void reportsDrawTheDepositsChartAndPickedEntriesTheirOwn() {
-        Form1Harness h;
+        MainWindowHarness h;
         QVERIFY(h.importFile(h.writeFile(QStringLiteral("banklog.xml"), kBankLog)) && h.analyze());
         h.find<QTabBar>("TabStrip1")->setCurrentIndex(1);
         QTRY_COMPARE(Drawn(h), QStringLiteral("Deposits Ann=2 Cid=1"));
@@ -119,7 +119,7 @@ class ChartPanelTest : public QObject {
     // a saved picture is what the tab shows. The file dialog does not ask about overwriting; the panel
     // does, and a save that fails says so.
     void everyNameStaysLegibleInABigGuild() {
-        Form1Harness h;
+        MainWindowHarness h;
         QVERIFY(QTest::qWaitForWindowExposed(&h.window()));
         QString log = QStringLiteral("<?xml version=\"1.0\"?>\n");
         constexpr int kMembers = 3000;

@@ -1,7 +1,7 @@
-// Form1's panels: the one shown at start and switching by buttons and menus; the link launcher and the
+// MainWindow's panels: the one shown at start and switching by buttons and menus; the link launcher and the
 // About window; the settings kept from one start to the next.
 
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/about_window.h"
 #include "ui/end_on_signals.h"
 
@@ -21,9 +21,9 @@
 
 namespace coffer {
 
-using test::Form1Harness;
+using test::MainWindowHarness;
 
-class Form1NavigationTest : public QObject {
+class MainWindowNavigationTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -31,7 +31,7 @@ class Form1NavigationTest : public QObject {
     // from every other one. Every menu and menu item has an underlined letter of its own, and no
     // shortcut key.
     void everyButtonAndViewItemShowsItsPanel() {
-        Form1Harness harness;
+        MainWindowHarness harness;
         QStringList letters;
         for (QAction* menu : harness.window().menuBar()->actions()) {
             QStringList inMenu;
@@ -46,7 +46,7 @@ class Form1NavigationTest : public QObject {
         QTRY_COMPARE(harness.find<QWebEngineView>("WebBrowser1")->url(),
                      QUrl::fromLocalFile(harness.folder() + QStringLiteral("/html/help.html")));
         harness.click("Command9"); // Launch
-        QCOMPARE(harness.opened(), QList<QUrl>{QUrl(Form1Harness::kArmory)});
+        QCOMPARE(harness.opened(), QList<QUrl>{QUrl(MainWindowHarness::kArmory)});
         const char* const routes[][2] = {
             {"Command2", "Frame1"},       {"mnuBrowser", "Frame1"}, {"Command4", "Frame2"},
             {"mnuBankLog", "Frame2"},     {"Command5", "Frame3"},   {"mnuBankStats", "Frame3"},
@@ -96,7 +96,7 @@ class Form1NavigationTest : public QObject {
                                              {"folders/import", "/nonexistent"},
                                              {"window/geometry", "garbage"}})
                 store.setValue(QLatin1String(key), QLatin1String(value));
-        Form1Harness harness({}, {}, &store); // reads the settings
+        MainWindowHarness harness({}, {}, &store); // reads the settings
         const QString logs = harness.folder() + QStringLiteral("/logs");
         if (written) {
             harness.find<QComboBox>("cmbPlayers")->setCurrentText(QStringLiteral("5"));
@@ -123,5 +123,5 @@ class Form1NavigationTest : public QObject {
 
 } // namespace coffer
 
-QTEST_MAIN(coffer::Form1NavigationTest)
-#include "form1_navigation_test.moc"
+QTEST_MAIN(coffer::MainWindowNavigationTest)
+#include "main_window_navigation_test.moc"

@@ -1,5 +1,5 @@
 #pragma once
-// A real Form1 for tests and benchmarks: its folders in a temporary directory, its dialogs scripted,
+// A real MainWindow for tests and benchmarks: its folders in a temporary directory, its dialogs scripted,
 // its link launcher recording instead of opening, and helpers that drive it as a user would.
 
 #include "tests/ui/support/scripted_dialogs.h"
@@ -28,7 +28,7 @@ QByteArray ReadAll(const QString& path); // empty when it cannot be read
 // A page of two deposits of `player` in the guild Iron Lanterns, the newest at `newest` (ms), a minute apart.
 std::string DepositsPage(const std::string& player, qint64 newest);
 
-class Form1Harness {
+class MainWindowHarness {
   public:
     // The sites are local names that fail at once, so that nothing waits on the network; the
     // program folder (for html/help.html) is the temporary folder unless given.
@@ -36,9 +36,10 @@ class Form1Harness {
     static constexpr const char* kItemDatabase = "http://www.lorehold.localhost";
 
     // `store` keeps the window's settings; none: nothing is kept.
-    explicit Form1Harness(Form1Services extra = {}, const QString& programFolder = {}, QSettings* store = nullptr);
+    explicit MainWindowHarness(MainWindowServices extra = {}, const QString& programFolder = {},
+                               QSettings* store = nullptr);
 
-    Form1& window() { return *window_; }
+    MainWindow& window() { return *window_; }
     // Closes the window as the user would and makes a new one over the same folders and settings.
     void restart();
     ScriptedDialogs& dialogs() { return dialogs_; }
@@ -70,9 +71,9 @@ class Form1Harness {
     ScriptedDialogs dialogs_;
     QList<QUrl> opened_;
     LinkLauncher launcher_;
-    Form1Settings settings_;
-    Form1Services services_;
-    std::unique_ptr<Form1> window_;
+    MainWindowSettings settings_;
+    MainWindowServices services_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 } // namespace coffer::test

@@ -6,7 +6,7 @@
 #include "analysis/tables/transaction_totals.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/sqlite_database.h"
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/stats_table_model.h"
 
 #include <QComboBox>
@@ -22,17 +22,17 @@
 
 namespace coffer {
 
-using test::Form1Harness;
+using test::MainWindowHarness;
 using test::RunUntil;
 
-class Form1LedgerTest : public QObject {
+class MainWindowLedgerTest : public QObject {
     Q_OBJECT
 
   private slots:
     void addSeeTheGapAnalyseAPeriodAndReopen() {
         QTemporaryDir dir;
         QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
-        Form1Harness harness({}, {}, &store);
+        MainWindowHarness harness({}, {}, &store);
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle()); // the default ledger read
         harness.dialogs().saveAnswers << harness.folder() + QStringLiteral("/guild");
@@ -88,5 +88,5 @@ class Form1LedgerTest : public QObject {
 
 } // namespace coffer
 
-QTEST_MAIN(coffer::Form1LedgerTest)
-#include "form1_ledger_test.moc"
+QTEST_MAIN(coffer::MainWindowLedgerTest)
+#include "main_window_ledger_test.moc"

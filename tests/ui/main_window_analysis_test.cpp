@@ -3,7 +3,7 @@
 #include "analysis/lookup/web_item_prices.h"
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/browser_panel.h"
 #include "ui/item_lookup_services.h"
 #include "ui/stats_list_view.h"
@@ -30,7 +30,7 @@
 namespace coffer {
 namespace {
 
-using test::Form1Harness;
+using test::MainWindowHarness;
 using test::ReadAll;
 using test::RunUntil;
 constexpr int kTimeoutMs = 60000;
@@ -50,7 +50,7 @@ QStringList RecordedRows(const char* name) {
     return rows;
 }
 
-void DoubleClick(const Form1Harness& harness, const char* list, const QString& firstCell) {
+void DoubleClick(const MainWindowHarness& harness, const char* list, const QString& firstCell) {
     auto* view = harness.find<StatsListView>(list);
     const QModelIndex found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, firstCell)[0];
     view->selectRow(found.row());
@@ -58,7 +58,7 @@ void DoubleClick(const Form1Harness& harness, const char* list, const QString& f
 }
 
 // Starts a run that looks up `count` items on `site`, which never answers; true once lookups wait.
-bool StartLookups(Form1Harness& harness, testing::LoreholdSite& site, int count) {
+bool StartLookups(MainWindowHarness& harness, testing::LoreholdSite& site, int count) {
     const int before = site.requestCount();
     std::vector<testing::Entry> entries;
     for (int i = 0; i < count; ++i) {
@@ -74,7 +74,7 @@ bool StartLookups(Form1Harness& harness, testing::LoreholdSite& site, int count)
 
 } // namespace
 
-class Form1AnalysisTest : public QObject {
+class MainWindowAnalysisTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -82,7 +82,7 @@ class Form1AnalysisTest : public QObject {
     // database open in the Browser panel as a member's double-click does. A second run gives the same
     // lists, a period runs over its days alone, an empty box empties the lists.
     void sampleLogFillsTheListsAndTheReportLinksToPages() {
-        Form1Harness harness;
+        MainWindowHarness harness;
         QSignalSpy progress(harness.find<QProgressBar>("progressAnalysis"), &QProgressBar::valueChanged);
         QVERIFY(harness.analyzeSampleLog() && harness.analyze());
         QVERIFY(progress.contains(QVariantList{100})); // the share of the log scanned
@@ -139,9 +139,9 @@ class Form1AnalysisTest : public QObject {
         testing::LoreholdSite site;
         for (const auto& [name, number] : {std::pair{"Iron Nails", "123"}, {"Frost Lotus", "77"}})
             site.setPage(ItemSearchAddress("", name), testing::Page(testing::SearchPageLinking(name, number)));
-        Form1Services services;
+        MainWindowServices services;
         services.itemPageAddress = ItemPageResolver(site.base());
-        Form1Harness harness(std::move(services));
+        MainWindowHarness harness(std::move(services));
         harness.setLog(testing::BankLog({{"Ann", "1", "Iron Nails", 20}, {"Cyd", "1", "Frost Lotus"}}));
         QVERIFY(harness.analyze());
         site.setDelay(std::chrono::milliseconds(4000));
@@ -169,16 +169,16 @@ class Form1AnalysisTest : public QObject {
     // site that never answers ends it at once.
     void cancelledRunLeavesEverythingAsItWas() {
         testing::LoreholdSite site;
-        Form1Services services;
+        MainWindowServices services;
         services.priceSource = WebPriceSources(site.base());
-        auto harness = std::make_unique<Form1Harness>(std::move(services));
+        auto harness = std::make_unique<MainWindowHarness>(std::move(services));
         QSignalSpy loaded(harness->find<QWebEngineView>("WebBrowser2"), &QWebEngineView::loadFinished);
         QVERIFY(harness->analyzeSampleLog());
         QVERIFY(!loaded.isEmpty() || loaded.wait(kTimeoutMs)); // the run's own report is in before the spying
         const QStringList members = Rows(harness->window().memberModel());
         const QStringList items = Rows(harness->window().itemModel());
         const QByteArray report = ReadAll(harness->reportPath());
-        QSignalSpy reports(&harness->window(), &Form1::reportWritten);
+        QSignalSpy reports(&harness->window(), &MainWindow::reportWritten);
         QSignalSpy reloads(harness->find<QWebEngineView>("WebBrowser2"), &QWebEngineView::loadStarted);
         auto* memberList = harness->find<StatsListView>("ListView1");
         emit memberList->horizontalHeader()->sectionClicked(2);
@@ -242,5 +242,5 @@ class Form1AnalysisTest : public QObject {
 
 } // namespace coffer
 
-QTEST_MAIN(coffer::Form1AnalysisTest)
-#include "form1_analysis_test.moc"
+QTEST_MAIN(coffer::MainWindowAnalysisTest)
+#include "main_window_analysis_test.moc"

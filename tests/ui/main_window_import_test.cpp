@@ -1,6 +1,6 @@
 // Getting the bank log into Text1: importing files and dropping them on the window.
 
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/bank_log_panel.h"
 
 #include <QFile>
@@ -11,9 +11,9 @@
 
 namespace coffer {
 
-using test::Form1Harness;
+using test::MainWindowHarness;
 
-class Form1ImportTest : public QObject {
+class MainWindowImportTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -63,7 +63,7 @@ class Form1ImportTest : public QObject {
         QFETCH(QList<bool>, answers);
         QFETCH(QString, text);
         QFETCH(bool, cancel);
-        Form1Harness harness;
+        MainWindowHarness harness;
         auto* text1 = harness.find<QPlainTextEdit>("Text1");
         text1->setPlainText(before);
         QList<QUrl> urls;
@@ -114,5 +114,5 @@ class Form1ImportTest : public QObject {
 
 } // namespace coffer
 
-QTEST_MAIN(coffer::Form1ImportTest)
-#include "form1_import_test.moc"
+QTEST_MAIN(coffer::MainWindowImportTest)
+#include "main_window_import_test.moc"

@@ -5,7 +5,7 @@
 #include "analysis/tables/transaction_totals.h"
 #include "ledger/ledger_open.h"
 #include "ledger/postgres_connection.h"
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/stats_table_model.h"
 
 #include <QComboBox>
@@ -22,9 +22,9 @@
 
 namespace coffer {
 
-using test::Form1Harness;
+using test::MainWindowHarness;
 
-class Form1SharedLedgerTest : public QObject {
+class MainWindowSharedLedgerTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -47,7 +47,7 @@ class Form1SharedLedgerTest : public QObject {
 
         QTemporaryDir dir;
         QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
-        Form1Harness first({}, {}, &store), second;
+        MainWindowHarness first({}, {}, &store), second;
         QVERIFY(first.ledgerIdle() && second.ledgerIdle()); // their default ledgers read
         first.dialogs().sharedLedgerAnswers << uri(officer + ":s3cret");
         first.click("cmdLedgerConnect");
@@ -86,5 +86,5 @@ class Form1SharedLedgerTest : public QObject {
 
 } // namespace coffer
 
-QTEST_MAIN(coffer::Form1SharedLedgerTest)
-#include "form1_shared_ledger_test.moc"
+QTEST_MAIN(coffer::MainWindowSharedLedgerTest)
+#include "main_window_shared_ledger_test.moc"

@@ -3,7 +3,7 @@
 
 #include "analysis/tables/transaction_totals.h"
 #include "report/table_export.h"
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
 
@@ -35,16 +35,16 @@ int LongestSection(const QByteArray& report, bool items) {
 
 } // namespace
 
-class Form1ReportTest : public QObject {
+class MainWindowReportTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::Form1Harness> harness_;
+    std::unique_ptr<test::MainWindowHarness> harness_;
     QByteArray report_;
     QByteArray writtenReport() const { return ReadAll(harness_->reportPath()); }
 
   private slots:
     void init() {
-        harness_ = std::make_unique<test::Form1Harness>();
+        harness_ = std::make_unique<test::MainWindowHarness>();
         QVERIFY(harness_->analyzeSampleLog());
         report_ = writtenReport();
         QCOMPARE(LongestSection(report_, false), 10);
@@ -162,5 +162,5 @@ class Form1ReportTest : public QObject {
 
 } // namespace coffer
 
-QTEST_MAIN(coffer::Form1ReportTest)
-#include "form1_report_test.moc"
+QTEST_MAIN(coffer::MainWindowReportTest)
+#include "main_window_report_test.moc"

@@ -1,4 +1,4 @@
-#include "tests/ui/support/form1_harness.h"
+#include "tests/ui/support/main_window_harness.h"
 
 #include "tests/support/temp_folder.h"
 
@@ -46,7 +46,7 @@ QByteArray ReadAll(const QString& path) {
     return QByteArray::fromStdString(coffer::testing::ReadFile(path.toStdString()));
 }
 
-Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder, QSettings* store)
+MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& programFolder, QSettings* store)
     : launcher_(QStringLiteral("coffer.example"), QString::fromLatin1(kArmory),
                 [this](const QUrl& url) { opened_ << url; }) {
     const ProductConfig product = LoadProductConfig();
@@ -62,18 +62,18 @@ Form1Harness::Form1Harness(Form1Services extra, const QString& programFolder, QS
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
     services_ = std::move(extra);
-    window_ = std::make_unique<Form1>(settings_, services_);
+    window_ = std::make_unique<MainWindow>(settings_, services_);
     window_->resize(1280, 800);
     window_->show();
 }
 
-void Form1Harness::restart() {
+void MainWindowHarness::restart() {
     window_->close();
-    window_ = std::make_unique<Form1>(settings_, services_);
+    window_ = std::make_unique<MainWindow>(settings_, services_);
     window_->showAtStart();
 }
 
-QString Form1Harness::writeFile(const QString& name, const QByteArray& content) const {
+QString MainWindowHarness::writeFile(const QString& name, const QByteArray& content) const {
     const QString path = dir_.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
@@ -81,21 +81,21 @@ QString Form1Harness::writeFile(const QString& name, const QByteArray& content) 
     return path;
 }
 
-void Form1Harness::click(const char* buttonName) const {
+void MainWindowHarness::click(const char* buttonName) const {
     auto* button = find<QAbstractButton>(buttonName);
     if (button == nullptr)
         qFatal("no button %s", buttonName);
     button->click();
 }
 
-void Form1Harness::trigger(const char* actionName) const {
+void MainWindowHarness::trigger(const char* actionName) const {
     auto* action = window_->findChild<QAction*>(QString::fromLatin1(actionName));
     if (action == nullptr)
         qFatal("no menu item %s", actionName);
     action->trigger();
 }
 
-QString Form1Harness::visiblePanel() const {
+QString MainWindowHarness::visiblePanel() const {
     QStringList shown;
     for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4", "FrameLedger"})
         if (find(name)->isVisible())
@@ -103,15 +103,15 @@ QString Form1Harness::visiblePanel() const {
     return shown.join(u'+');
 }
 
-void Form1Harness::setLog(const std::string& text) const {
+void MainWindowHarness::setLog(const std::string& text) const {
     find<QPlainTextEdit>("Text1")->setPlainText(QString::fromStdString(text));
 }
 
-QString Form1Harness::status() const {
+QString MainWindowHarness::status() const {
     return find<QLabel>("StatusBar1Panel1")->text();
 }
 
-bool Form1Harness::importFile(const QString& path) {
+bool MainWindowHarness::importFile(const QString& path) {
     dialogs_.openAnswers << path;
     click("Command8"); // the import runs to its end inside the click
     return find<QAbstractButton>("Command8")->isEnabled();
@@ -125,12 +125,12 @@ std::string DepositsPage(const std::string& player, qint64 newest) {
     return text + "</page>\n";
 }
 
-bool Form1Harness::ledgerIdle() const {
+bool MainWindowHarness::ledgerIdle() const {
     auto* button = find<QAbstractButton>("cmdLedgerAdd");
     return RunUntil([button] { return button->isEnabled(); }, 60000);
 }
 
-bool Form1Harness::analyze(int timeoutMs) {
+bool MainWindowHarness::analyze(int timeoutMs) {
     auto* analyzeButton = find<QAbstractButton>("cmdAnalyze");
     if (!analyzeButton->isEnabled())
         return false;
@@ -138,7 +138,7 @@ bool Form1Harness::analyze(int timeoutMs) {
     return RunUntil([analyzeButton] { return analyzeButton->isEnabled(); }, timeoutMs);
 }
 
-bool Form1Harness::analyzeSampleLog() {
+bool MainWindowHarness::analyzeSampleLog() {
     return importFile(QStringLiteral(COFFER_EXAMPLES "/sample-banklog.xml")) && analyze();
 }
 
