@@ -184,7 +184,7 @@ TEST_F(AnalysisRunTest, PeriodAndRepeatedPagesDecideWhatIsAnalysed) {
     EXPECT_EQ(stats_.members.cell(0, kGoldDeposits), "+00002.00"); // gold keeps its own value rule: 1 gold twice
 }
 
-TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDate) {
+TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDateAndLeftOutCounts) {
     const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);
     const std::string log = "<?xml?>\n" + Element("A", "1230503400000", "4", "money=\"100\"") + // Sun 2008-12-28 23:30
                             Element("A", "1230507000000", "5", "money=\"40\"") +                // Mon 2008-12-29 00:30
@@ -208,8 +208,13 @@ TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDate) {
     EXPECT_EQ(LeftOutTexts(result), (std::vector<std::string>{"1 amounts too large to be read were not counted",
                                                               "1 elements had no readable type and were not counted"}));
     EXPECT_EQ(stats_.activity.undatedEntries(), 1u);
-    // Text without "?xml" is refused, writing nothing and keeping nothing of the run before; XML without
-    // entries completes, with a report. "?xml" may stand anywhere, in any letter case.
+}
+
+// Text without "?xml" is refused, writing nothing and keeping nothing of the run before; XML without
+// entries completes, with a report. "?xml" may stand anywhere, in any letter case.
+TEST_F(AnalysisRunTest, TextWithoutXmlIsRefusedAndKeepsNothingOfTheRunBefore) {
+    run("<?xml?>\n" + Element("A", "1230503400000", "4", "money=\"100\""));
+    ASSERT_EQ(stats_.members.rowCount(), 1u);
     reports_ = 0;
     EXPECT_EQ(run("<banklog money=\"1\" player=\"Ann\" type=\"4\"/>").outcome, AnalysisOutcome::NoXmlData);
     EXPECT_EQ(stats_.members.rowCount() + stats_.activity.undatedEntries(), 0u);
