@@ -9,13 +9,37 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace coffer {
 
-// A log text of many megabytes, on huge pages: on this kind of machine the first touch of fresh memory
-// costs far more per 4 KiB page than per 2 MiB one.
-using HugeText = std::basic_string<char, std::char_traits<char>, HugePageAllocator<char>>;
+// A log text of many megabytes, written once, on huge pages: on this kind of machine the first touch of
+// fresh memory costs far more per 4 KiB page than per 2 MiB one. Its bytes start unset.
+class HugeText {
+  public:
+    HugeText() = default;
+    explicit HugeText(std::size_t size)
+        : data_(size > 0 ? static_cast<char*>(huge_pages::Allocate(size)) : nullptr), size_(size) {}
+    HugeText(HugeText&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+    HugeText& operator=(HugeText other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        return *this;
+    }
+    ~HugeText() {
+        if (data_ != nullptr)
+            huge_pages::Free(data_, size_);
+    }
+
+    char* data() { return data_; }
+    operator std::string_view() const { return {data_, size_}; }
+
+  private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 // Takes a ledger's entries in any order and writes them as one page of bank log under the guild's key
 // line, each entry's text as many times as it has copies: newest first; an entry without a time where
