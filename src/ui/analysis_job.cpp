@@ -20,12 +20,15 @@ void EmptyTables(GuildStats& stats) {
     stats.guild = {};
 }
 
-// The ledger's entries of the period, with those it left out counted as outside the period.
-AnalysisResult RunOnLedger(const std::string& file, GuildStats& stats, const AnalysisHooks& hooks) {
-    LedgerLog log;
-    log = ReadLedgerLog(*OpenExistingLedger(file), hooks.selection.period); // closed before the long part
+// The ledger's entries of the period, with those of a time outside it counted as outside the period;
+// `undated` takes those without a time that the period left out.
+AnalysisResult RunOnLedger(const std::string& file, GuildStats& stats, const AnalysisHooks& hooks,
+                           std::uint64_t& undated) {
+    const LedgerLog log =
+        ReadLedgerLog(*OpenExistingLedger(file), hooks.selection.period); // closed before the long part
     AnalysisResult result = RunAnalysisInPlace(log.text, stats, hooks);
     result.outsidePeriod += log.leftOut;
+    undated = log.undated;
     return result;
 }
 
@@ -84,7 +87,7 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const Source& source, c
         if (const auto* box = std::get_if<BoxLog>(&source))
             results_.result = RunAnalysis(JoinedText(box->text, joined), *stats, box->workFolder, hooks);
         else
-            results_.result = RunOnLedger(std::get<LedgerFile>(source).path, *stats, hooks);
+            results_.result = RunOnLedger(std::get<LedgerFile>(source).path, *stats, hooks, results_.undatedLeftOut);
     } catch (const std::bad_alloc&) {
         EmptyTables(*stats);
         results_.failure = kOutOfMemory;

@@ -43,7 +43,8 @@ class AnalysisJob : public QObject {
     struct Results {
         std::unique_ptr<GuildStats> stats; // the run's tables and guild identity
         AnalysisResult result;
-        std::string failure; // set when the run stopped on an unexpected error; tables then empty
+        std::string failure;              // set when the run stopped on an unexpected error; tables then empty
+        std::uint64_t undatedLeftOut = 0; // a ledger's entries without a time, which a period leaves out
     };
 
     explicit AnalysisJob(QObject* parent = nullptr);

@@ -2,6 +2,7 @@
 
 #include "ui/main_window.h"
 
+#include "ledger/ledger_actions.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
 #include "report/table_export.h"
@@ -308,6 +309,8 @@ void MainWindow::onAnalysisFinished() {
     QStringList counts{statsPanel_->statusText()};
     if (result.outsidePeriod > 0)
         counts << ToQString(OutsidePeriodText(result.outsidePeriod));
+    if (results.undatedLeftOut > 0)
+        counts << ToQString(UndatedLeftOutText(results.undatedLeftOut));
     if (result.repeatedEntries > 0) {
         counts << ToQString(RepeatedEntriesText(result.repeatedEntries));
         bankLogPanel_->offerRepeatedOnce();

@@ -4,6 +4,7 @@
 
 #include "analysis/analysis_run.h"
 #include "analysis/tables/transaction_totals.h"
+#include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/sqlite_database.h"
 #include "tests/ui/support/main_window_harness.h"
@@ -13,12 +14,14 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
+
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <tuple>
 
 namespace coffer {
 
@@ -39,14 +42,16 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedgerNew");
         QVERIFY(harness.ledgerIdle());
         const qint64 now = QDateTime::currentMSecsSinceEpoch(), older = now - 20LL * 24 * 3600 * 1000;
-        for (const auto& [player, newest] : {std::pair{"Ann", now}, {"Bob", older}}) {
-            harness.setLog(test::DepositsPage(player, newest));
+        // Bob's page also holds an entry without a time, which no period takes.
+        const std::string undated = "<banklog money=\"7\" player=\"Bob\" type=\"4\"/>\n";
+        for (const auto& [player, newest, more] : {std::tuple{"Ann", now, ""}, {"Bob", older, undated.c_str()}}) {
+            harness.setLog(test::DepositsPage(player, newest) + more);
             harness.click("cmdLedgerAdd");
             QVERIFY(harness.ledgerIdle());
         }
         const QString gap = QString::fromStdString(GapText({older, now - 60000}));
         QCOMPARE(harness.find<QLabel>("lblLedgerStatus")->text(),
-                 QStringLiteral("The bank log: 2 entries, 2 new to the ledger\n") + gap);
+                 QStringLiteral("The bank log: 3 entries, 3 new to the ledger\n") + gap);
         auto* gaps = harness.find<QListWidget>("lstLedgerGaps");
         QCOMPARE(gaps->count(), 1);
         QCOMPARE(gaps->item(0)->text(), gap);
@@ -59,6 +64,7 @@ class MainWindowLedgerTest : public QObject {
         QVERIFY(harness.ledgerIdle());
         QCOMPARE(test::Shown(harness.window().memberModel(), {kCharacter}), QStringList{"Ann"});
         QVERIFY(harness.status().contains(QString::fromStdString(OutsidePeriodText(2))));
+        QVERIFY(harness.status().contains(QString::fromStdString(UndatedLeftOutText(1))));
 
         { // another program holds the ledger's write lock: the add waits, says so, and can be cancelled
             SqliteDatabase otherProgram(harness.folder().toStdString() + "/guild.sqlite",
