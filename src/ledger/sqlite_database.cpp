@@ -45,13 +45,6 @@ std::string Reason(sqlite3* db, int code, std::chrono::milliseconds busyTimeout)
     return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
 }
 
-// Whether this program may not write the file, or create the files of the write-ahead log beside it.
-bool Unwritable(const std::string& path) {
-    const std::filesystem::path file(path);
-    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
-    return ::access(folder.c_str(), W_OK) != 0 || ::access(file.c_str(), W_OK) != 0;
-}
-
 // The file as a URI that tells SQLite it never changes: read without locks and without the index file
 // of the write-ahead log, which a read-only folder cannot hold.
 std::string ImmutableUri(const std::string& path) {
@@ -69,6 +62,14 @@ std::string ImmutableUri(const std::string& path) {
 
 } // namespace
 
+bool LedgerFileUnwritable(const std::string& path) {
+    const std::filesystem::path file(path);
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    std::error_code error;
+    return ::access(folder.c_str(), W_OK) != 0 ||
+           (std::filesystem::exists(file, error) && ::access(file.c_str(), W_OK) != 0);
+}
+
 SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout,
                                LockWait lockWait)
     : path_(path), busyTimeout_(busyTimeout), lockWait_(std::move(lockWait)) {
@@ -80,7 +81,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     // with the right to), this connection would read stale or half-written pages, and it would not see
     // adds still in a write-ahead log: so only for a file this program cannot write, and only while no
     // write-ahead log lies beside it, as one does while a program adds.
-    if (access == Access::ReadOnly && Unwritable(path) && !std::filesystem::exists(path + "-wal")) {
+    if (access == Access::ReadOnly && LedgerFileUnwritable(path) && !std::filesystem::exists(path + "-wal")) {
         name = ImmutableUri(path);
         flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
     }

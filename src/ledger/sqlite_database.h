@@ -18,6 +18,10 @@ struct sqlite3_stmt;
 
 namespace coffer {
 
+// Whether this program may not write the ledger file (where there is one already), or create the files of
+// the write-ahead log beside it.
+bool LedgerFileUnwritable(const std::string& path);
+
 class SqliteDatabase {
   public:
     enum class Access { ReadOnly, ReadWrite };

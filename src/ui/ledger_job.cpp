@@ -3,23 +3,19 @@
 #include "analysis/analysis_run.h"
 #include "analysis/scan/bank_log_scanner.h"
 #include "ledger/ledger_open.h"
+#include "ledger/sqlite_database.h"
 
 #include <QThread>
 
 #include <filesystem>
 #include <new>
-#include <unistd.h>
 
 namespace coffer {
 
 std::string LedgerWriteRefusal(const std::string& file) {
     if (IsServerLedger(file))
         return {};
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(file, error);
-    const bool exists = std::filesystem::exists(path, error);
-    // SQLite writes its journal files beside the ledger: the folder must take them.
-    if ((exists && ::access(path.c_str(), W_OK) != 0) || ::access(path.parent_path().c_str(), W_OK) != 0)
+    if (LedgerFileUnwritable(file))
         return file + " cannot be written (read-only file or folder): nothing can be added to it, but it can be "
                       "listed and reported from.";
     return {};
