@@ -10,6 +10,7 @@
 #include "analysis/scan/bank_log_scanner.h"
 #include "analysis/scan/line_reader.h"
 #include "banklog_generator.h"
+#include "bench_timing.h"
 #include "cli/mapped_file.h"
 #include "report/report_file.h"
 
@@ -31,6 +32,7 @@
 namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using coffer::bench::Median;
 
 // The stages as the run goes through them; scan and totals overlap in a run (two threads), so
 // the stage figures come from a separate process that runs them one after the other.
@@ -139,11 +141,6 @@ FILE* Child(const std::string& mode, const fs::path& log, const fs::path& folder
 [[noreturn]] void Fail(const char* what) {
     std::cerr << what << " failed\n";
     std::exit(1);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double WcSeconds(const fs::path& log) {

@@ -9,8 +9,10 @@
 //   bench_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
 #include "banklog_generator.h"
+#include "bench_timing.h"
 #include "cli/mapped_file.h"
 #include "ledger/ledger_actions.h"
+#include "ledger/ledger_file.h"
 #include "ledger/sqlite_ledger.h"
 #include "report/report_file.h"
 
@@ -30,29 +32,10 @@
 namespace {
 namespace fs = std::filesystem;
 using Access = coffer::SqliteDatabase::Access;
+using coffer::bench::Median;
+using coffer::bench::Seconds;
 
 constexpr std::int64_t kDayMs = 86'400'000;
-
-double Seconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::ranges::sort(values);
-    return values[values.size() / 2];
-}
-
-double SizeWithLogs(const fs::path& file) {
-    std::uintmax_t size = 0;
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::error_code error;
-        const auto part = fs::file_size(file.string() + suffix, error);
-        size += error ? 0 : part;
-    }
-    return static_cast<double>(size);
-}
 
 std::string GeneratedLog(std::size_t entries, std::uint64_t days) {
     coffer::bench::BankLogGeneratorOptions options;
@@ -125,7 +108,7 @@ void BenchPaste(const fs::path& folder, int runs) {
             first.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
             again.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
         }
-        size = SizeWithLogs(file);
+        size = static_cast<double>(coffer::LedgerFileSize(file.string()));
         fs::remove(file);
     }
     std::printf("a paste of 100,000 entries (%.1f MB of log):\n", static_cast<double>(log.size()) / 1e6);
@@ -148,7 +131,7 @@ void BenchYear(const fs::path& folder, int runs) {
         for (const std::string& paste : pastes)
             coffer::AddToLedger(ledger, paste, "", 0);
     });
-    const double size = SizeWithLogs(file);
+    const double size = static_cast<double>(coffer::LedgerFileSize(file.string()));
     const coffer::LedgerTotals totals = coffer::SqliteLedger(file.string(), Access::ReadOnly).totals();
     const std::uint64_t newest = static_cast<std::uint64_t>(totals.lastTs.value_or(0));
     const coffer::TimeRange week{newest - 7 * kDayMs + 1, newest};
