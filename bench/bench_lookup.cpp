@@ -48,8 +48,8 @@ std::optional<std::string> FirstDifference(const StatsTable& a, const StatsTable
     for (std::size_t row = 0; row < a.rowCount(); ++row)
         for (std::size_t column = 0; column < a.columnCount(); ++column)
             if (a.cell(row, column) != b.cell(row, column))
-                return "row " + std::to_string(row) + " column " + std::to_string(column) + ": " + a.cell(row, column) +
-                       " / " + b.cell(row, column);
+                return "row " + std::to_string(row) + " column " + std::to_string(column) + ": " +
+                       std::string(a.cell(row, column)) + " / " + std::string(b.cell(row, column));
     return std::nullopt;
 }
 

@@ -42,7 +42,7 @@ void RequireSignedTotals(const StatsTable& members) {
         for (const int column : {kDeposits, kWithdrawals, kGoldDeposits})
             Require(members.cell(row, static_cast<std::size_t>(column))[0] == '+');
         for (const int column : {kGoldWithdrawls, kRepairs}) {
-            const std::string& cell = members.cell(row, static_cast<std::size_t>(column));
+            const std::string_view cell = members.cell(row, static_cast<std::size_t>(column));
             Require(cell[0] == '-' || cell == "+00000.00");
         }
     }

@@ -129,7 +129,7 @@ class ReportWriter {
     }
 
     // The member link that ends every row: "<a href='" is the end of the row's phrase.
-    std::string memberLink(const std::string& name) const {
+    std::string memberLink(std::string_view name) const {
         return ReportMemberAddress(armoryBase_, name, realm_) + "'>" + EscapeHtmlText(name) + "</a><BR>";
     }
 
@@ -145,8 +145,8 @@ class ReportWriter {
 
     // An item row shows either the item's value or, in the quality fallback, its quality.
     std::string itemRow(const StatsTable& items, std::size_t row, char iconDigit, bool byQuality) const {
-        const std::string& name = items.cell(row, kItem);
-        const std::string& itemId = items.cell(row, kItemNumber);
+        const std::string_view name = items.cell(row, kItem);
+        const std::string_view itemId = items.cell(row, kItemNumber);
         std::string text;
         if (!itemId.empty())
             text = icon(iconDigit) + "<a href='" + ItemPageAddress(itemDatabaseBase_, itemId) + "'>";

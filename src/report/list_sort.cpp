@@ -66,7 +66,7 @@ RowFilter SignFilter(int column, char sign) {
 
 RowFilter NonZeroSignFilter(int column, char sign) {
     return [column, sign](const StatsTable& table, std::size_t row) {
-        const std::string& cell = table.cell(row, static_cast<std::size_t>(column));
+        const std::string_view cell = table.cell(row, static_cast<std::size_t>(column));
         return cell.find(sign) != std::string::npos && RoundedValue(cell) != 0;
     };
 }

@@ -103,7 +103,7 @@ void AppendTable(Text& text, const StatsTable& table, TableFormat format, std::u
         for (std::size_t c = 0; c < table.columnCount(); ++c) {
             if (c > 0)
                 text += csv ? ',' : '\t';
-            const std::string& cell = cellAt(c);
+            const std::string_view cell = cellAt(c);
             // Nearly every cell is plain text: only the others are cleaned first.
             std::string_view field = cell;
             if (!std::all_of(cell.begin(), cell.end(), IsPlain)) {
@@ -120,9 +120,9 @@ void AppendTable(Text& text, const StatsTable& table, TableFormat format, std::u
         }
         text.append(csv ? "\r\n" : "\n");
     };
-    appendRow([&](std::size_t c) -> const std::string& { return table.captions()[c]; }, true);
+    appendRow([&](std::size_t c) -> std::string_view { return table.captions()[c]; }, true);
     for (std::size_t row = 0; row < table.rowCount(); ++row)
-        appendRow([&](std::size_t c) -> const std::string& { return table.cell(row, c); }, false);
+        appendRow([&](std::size_t c) { return table.cell(row, c); }, false);
 }
 
 } // namespace

@@ -278,12 +278,12 @@ void MainWindow::showInBrowser(const QUrl& url) {
 }
 
 void MainWindow::openMemberPage(int row) {
-    const std::string& name = stats_.members.cell(memberModel_->tableRow(row), kCharacter);
+    const std::string_view name = stats_.members.cell(memberModel_->tableRow(row), kCharacter);
     showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, stats_.guild.realm, name))));
 }
 
 void MainWindow::openItemPage(int row) {
-    const std::string& name = stats_.items.cell(itemModel_->tableRow(row), kItem);
+    const std::string name(stats_.items.cell(itemModel_->tableRow(row), kItem));
     if (!services_.itemPageAddress) {
         showInBrowser(QUrl(ToQString(ItemSearchAddress(settings_.itemDatabaseBase, name))));
         return;

@@ -8,7 +8,7 @@
 namespace coffer {
 namespace {
 
-bool LooksNumeric(const std::string& cell) {
+bool LooksNumeric(std::string_view cell) {
     return !cell.empty() && (cell[0] == '+' || cell[0] == '-' || (cell[0] >= '0' && cell[0] <= '9'));
 }
 
@@ -28,7 +28,7 @@ int StatsTableModel::columnCount(const QModelIndex& parent) const {
 QVariant StatsTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_)
         return {};
-    const std::string& cell = table_.cell(tableRow(index.row()), static_cast<std::size_t>(index.column()));
+    const std::string_view cell = table_.cell(tableRow(index.row()), static_cast<std::size_t>(index.column()));
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
@@ -69,7 +69,7 @@ void StatsTableModel::applyFilter(bool narrowing) {
     std::vector<std::vector<char>> matching;
     for (const int column : filter_.columns) {
         std::vector<char>& matches = matching.emplace_back();
-        for (const std::string& text : table_.distinctTexts(static_cast<std::size_t>(column)))
+        for (const std::string_view text : table_.distinctTexts(static_cast<std::size_t>(column)))
             matches.push_back(filter_.wholeCell ? EqualsNoCase(text, filter_.text)
                                                 : ContainsNoCase(text, filter_.text));
     }

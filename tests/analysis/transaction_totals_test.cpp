@@ -33,7 +33,7 @@ BankLogEntry Gold(const std::string& player, const std::string& type, const std:
 std::vector<std::string> Row(const StatsTable& table, std::size_t row) {
     std::vector<std::string> cells;
     for (std::size_t c = 0; c < table.columnCount(); ++c)
-        cells.push_back(table.cell(row, c));
+        cells.emplace_back(table.cell(row, c));
     return cells;
 }
 

@@ -22,7 +22,7 @@ StatsTable Table(const std::vector<std::string>& keys) {
 std::vector<std::string> Column(const StatsTable& table, std::size_t column) {
     std::vector<std::string> cells;
     for (std::size_t row = 0; row < table.rowCount(); ++row)
-        cells.push_back(table.cell(row, column));
+        cells.emplace_back(table.cell(row, column));
     return cells;
 }
 
@@ -168,7 +168,7 @@ TEST(ListSort, SectionScanStopsAtTheLimitAndFilters) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(ScanSection(c.table, c.filter, c.limit,
-                              [](const StatsTable& t, std::size_t row) { return t.cell(row, 0) + " "; }),
+                              [](const StatsTable& t, std::size_t row) { return std::string(t.cell(row, 0)) + " "; }),
                   c.rows);
 }
 

@@ -104,7 +104,7 @@ class StatsTableModelTest : public QObject {
         QStringList names;
         for (int row = 0; row < model.rowCount(); ++row) {
             names << model.index(row, 0).data().toString();
-            QCOMPARE(QString::fromStdString(table_.cell(model.tableRow(row), kItem)), names.back());
+            QCOMPARE(QString::fromUtf8(table_.cell(model.tableRow(row), kItem)), names.back());
         }
         QTEST(names.join(u' '), "names");
         QCOMPARE(table_.rowCount(), std::size_t{3});

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-#include <unordered_map>
 
 namespace coffer {
 namespace {
@@ -69,7 +68,7 @@ int CompareMagnitudes(std::string_view a, std::string_view b) {
 
 // Gives every text key its place among the texts (texts equal but for letter case share one), so
 // that keys compare by integers.
-void RankTexts(std::vector<SortKey>& keys, const std::deque<std::string>& texts) {
+void RankTexts(std::vector<SortKey>& keys, std::span<const std::string_view> texts) {
     std::vector<std::uint32_t> byText;
     for (std::uint32_t place = 0; place < keys.size(); ++place)
         if (keys[place].rank == 2)
@@ -112,11 +111,10 @@ StatsTable::RowId StatsTable::appendRow(const std::vector<std::string>& cells) {
 
 StatsTable::RowId StatsTable::appendRow(std::span<const std::string_view> cells) {
     const auto id = static_cast<RowId>(order_.size());
-    const std::string_view first = cells.empty() ? std::string_view() : cells[0];
-    if (indexed_)
-        firstByKey_.try_emplace(std::string(first), id);
     for (std::size_t c = 0; c < columnCount(); ++c)
         cells_.push_back(columns_[c].intern(c < cells.size() ? cells[c] : std::string_view()));
+    if (indexed_)
+        noteFirstRow(id);
     order_.push_back(id);
     orderIsSorted_ = false;
     return id;
@@ -130,21 +128,30 @@ void StatsTable::takeFirstColumn(TextIndex&& texts) {
 
 std::optional<StatsTable::RowId> StatsTable::findFirst(std::string_view key) const {
     if (!indexed_) {
+        firstRowOfText_.clear();
         for (RowId id = 0; id < order_.size(); ++id)
-            firstByKey_.try_emplace(cellOf(id, 0), id);
+            noteFirstRow(id);
         indexed_ = true;
     }
-    const auto it = firstByKey_.find(key);
-    if (it == firstByKey_.end())
+    const auto number = columns_[0].find(key);
+    if (!number || *number >= firstRowOfText_.size() || firstRowOfText_[*number] == kNoRow)
         return std::nullopt;
-    return it->second;
+    return firstRowOfText_[*number];
+}
+
+void StatsTable::noteFirstRow(RowId id) const {
+    const std::uint32_t number = cells_[id * columnCount()];
+    if (number >= firstRowOfText_.size())
+        firstRowOfText_.resize(number + 1, kNoRow);
+    if (firstRowOfText_[number] == kNoRow)
+        firstRowOfText_[number] = id;
 }
 
 void StatsTable::clear() {
     columns_.assign(columns_.size(), TextIndex{});
     cells_.clear();
     order_.clear();
-    firstByKey_.clear();
+    firstRowOfText_.clear();
     indexed_ = false;
     orderIsSorted_ = false;
 }
@@ -170,10 +177,10 @@ void StatsTable::sortRows(int column, SortDirection direction) {
     // Cells share their column's distinct texts: each text gets a rank once (equal keys one rank),
     // and the rows are counted out by rank in the order they were added, a linear sort however many.
     const auto col = static_cast<std::size_t>(column);
-    const std::deque<std::string>& texts = columns_[col].texts();
+    const std::span<const std::string_view> texts = columns_[col].texts();
     std::vector<SortKey> keys;
     keys.reserve(texts.size());
-    for (const std::string& text : texts)
+    for (const std::string_view text : texts)
         keys.push_back(MakeKey(text));
     RankTexts(keys, texts);
     const auto compare = [&](std::uint32_t a, std::uint32_t b) {

@@ -7,24 +7,15 @@
 #include "analysis/tables/text_index.h"
 
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace coffer {
 
 enum class SortDirection { Ascending = 0, Descending = 1 };
-
-// Lets the row index be searched with a string_view, without building a string per look-up.
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
 
 class StatsTable {
   public:
@@ -38,16 +29,16 @@ class StatsTable {
     std::size_t rowCount() const { return order_.size(); }
 
     // Cells by position in the current order.
-    const std::string& cell(std::size_t row, std::size_t column) const { return cellOf(order_[row], column); }
+    std::string_view cell(std::size_t row, std::size_t column) const { return cellOf(order_[row], column); }
     RowId rowIdAt(std::size_t row) const { return order_[row]; }
 
-    const std::string& cellOf(RowId id, std::size_t column) const {
+    std::string_view cellOf(RowId id, std::size_t column) const {
         return columns_[column].texts()[cells_[id * columnCount() + column]];
     }
 
     // A column's distinct texts, and where a cell's text stands among them: a test made once per
     // distinct text answers it for every cell of the column.
-    const std::deque<std::string>& distinctTexts(std::size_t column) const { return columns_[column].texts(); }
+    std::span<const std::string_view> distinctTexts(std::size_t column) const { return columns_[column].texts(); }
     std::uint32_t textPlace(std::size_t row, std::size_t column) const {
         return cells_[order_[row] * columnCount() + column];
     }
@@ -82,6 +73,9 @@ class StatsTable {
     void sortRows(int column, SortDirection direction);
 
   private:
+    // Records the row as its first-column text's first row, unless an earlier row has that text.
+    void noteFirstRow(RowId id) const;
+
     std::vector<std::string> captions_;
     // Each column's distinct texts, each held once: most cells repeat one (a quality, a type, a
     // member's name), so a row costs a text's number per cell rather than a string.
@@ -89,8 +83,11 @@ class StatsTable {
     // Row-major, indexed by RowId: a text's place in its column.
     std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> cells_;
     std::vector<RowId, HugePageAllocator<RowId>> order_;
-    mutable std::unordered_map<std::string, RowId, TextHash, std::equal_to<>> firstByKey_;
-    mutable bool indexed_ = false; // firstByKey_ covers every row
+    // The first row of each of the first column's texts, by the text's number; kNoRow for a text no
+    // row has.
+    static constexpr RowId kNoRow = ~RowId{0};
+    mutable std::vector<RowId> firstRowOfText_;
+    mutable bool indexed_ = false; // firstRowOfText_ covers every row
     bool sorted_ = false;
     int sortKey_ = 0;
     SortDirection direction_ = SortDirection::Descending;

@@ -1,10 +1,16 @@
 #include "analysis/tables/text_index.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
+#include <utility>
 
 namespace coffer {
 namespace {
+
+// Blocks grow from the first size to the largest, so a column of a few texts stays small.
+constexpr std::size_t kFirstBlock = 256;
+constexpr std::size_t kLargestBlock = 64 * 1024;
 
 std::uint32_t Tag(std::string_view text) {
     return static_cast<std::uint32_t>(std::hash<std::string_view>{}(text));
@@ -16,8 +22,10 @@ std::uint64_t Entry(std::uint32_t tag, std::uint32_t number) {
 
 } // namespace
 
-TextIndex::TextIndex(const TextIndex& other) : texts_(other.texts_), index_(other.index_), last_(other.last_) {
-    views_.assign(texts_.begin(), texts_.end());
+TextIndex::TextIndex(const TextIndex& other) : index_(other.index_), last_(other.last_) {
+    views_.reserve(other.views_.size());
+    for (const std::string_view text : other.views_)
+        views_.push_back(store(text));
 }
 
 TextIndex& TextIndex::operator=(const TextIndex& other) {
@@ -26,39 +34,94 @@ TextIndex& TextIndex::operator=(const TextIndex& other) {
     return *this;
 }
 
+TextIndex& TextIndex::operator=(TextIndex&& other) noexcept {
+    TextIndex taken(std::move(other));
+    swap(taken);
+    return *this;
+}
+
+void TextIndex::swap(TextIndex& other) noexcept {
+    std::swap(blocks_, other.blocks_);
+    std::swap(free_, other.free_);
+    std::swap(room_, other.room_);
+    std::swap(blockSize_, other.blockSize_);
+    std::swap(views_, other.views_);
+    std::swap(index_, other.index_);
+    std::swap(last_, other.last_);
+}
+
 std::uint32_t TextIndex::intern(std::string_view text) {
     if (last_ < views_.size() && views_[last_] == text)
         return last_;
-    if ((texts_.size() + 1) * 2 > index_.size())
+    if ((views_.size() + 1) * 4 > index_.size() * 3)
         grow();
     const std::uint32_t tag = Tag(text);
-    const std::size_t mask = index_.size() - 1;
-    std::size_t slot = tag & mask;
-    for (; index_[slot] != 0; slot = (slot + 1) & mask) {
-        const auto number = static_cast<std::uint32_t>(index_[slot]) - 1;
-        if (index_[slot] >> 32 == tag && views_[number] == text)
-            return last_ = number;
-    }
-    last_ = static_cast<std::uint32_t>(texts_.size());
+    const std::size_t slot = slotOf(text, tag);
+    if (index_[slot] != 0)
+        return last_ = static_cast<std::uint32_t>(index_[slot]) - 1;
+    last_ = static_cast<std::uint32_t>(views_.size());
     index_[slot] = Entry(tag, last_);
-    views_.push_back(texts_.emplace_back(text));
+    views_.push_back(store(text));
     return last_;
 }
 
-void TextIndex::cut(const std::function<std::size_t(std::string_view)>& kept) {
-    bool changed = false;
-    for (std::size_t number = 0; number < texts_.size(); ++number) {
-        if (const std::size_t size = kept(views_[number]); size < views_[number].size()) {
-            texts_[number].resize(size);
-            views_[number] = texts_[number];
-            changed = true;
+std::optional<std::uint32_t> TextIndex::find(std::string_view text) const {
+    if (index_.empty())
+        return std::nullopt;
+    const std::uint64_t entry = index_[slotOf(text, Tag(text))];
+    if (entry == 0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(entry) - 1;
+}
+
+std::size_t TextIndex::slotOf(std::string_view text, std::uint32_t tag) const {
+    const std::size_t mask = index_.size() - 1;
+    std::size_t slot = tag & mask;
+    while (index_[slot] != 0 &&
+           (index_[slot] >> 32 != tag || views_[static_cast<std::uint32_t>(index_[slot]) - 1] != text))
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+std::string_view TextIndex::store(std::string_view text) {
+    if (text.size() > room_) {
+        const std::size_t next = std::clamp(blockSize_ * 2, kFirstBlock, kLargestBlock);
+        if (text.size() > next / 4) { // a block of its own, and the current block keeps its room
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
+            std::memcpy(blocks_.back().get(), text.data(), text.size());
+            return {blocks_.back().get(), text.size()};
         }
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(next));
+        blockSize_ = next;
+        free_ = blocks_.back().get();
+        room_ = next;
     }
-    if (!changed)
+    if (text.empty())
+        return {};
+    std::memcpy(free_, text.data(), text.size());
+    const std::string_view stored(free_, text.size());
+    free_ += text.size();
+    room_ -= text.size();
+    return stored;
+}
+
+void TextIndex::cut(const std::function<std::size_t(std::string_view)>& kept) {
+    if (std::none_of(views_.begin(), views_.end(), [&](std::string_view text) { return kept(text) < text.size(); }))
         return;
+    // The texts move to new blocks at their kept sizes; the old blocks, and the bytes cut, go at the end.
+    const std::vector<std::unique_ptr<char[]>> whole = std::exchange(blocks_, {});
+    free_ = nullptr;
+    room_ = 0;
+    blockSize_ = 0;
+    for (std::string_view& text : views_)
+        text = store(text.substr(0, kept(text)));
+    // Of texts the cut made equal, only the first is entered: it is the one every look-up finds.
     std::fill(index_.begin(), index_.end(), 0);
-    for (std::uint32_t number = 0; number < texts_.size(); ++number)
-        place(number, Tag(views_[number]));
+    for (std::uint32_t number = 0; number < views_.size(); ++number) {
+        const std::uint32_t tag = Tag(views_[number]);
+        if (const std::size_t slot = slotOf(views_[number], tag); index_[slot] == 0)
+            index_[slot] = Entry(tag, number);
+    }
 }
 
 void TextIndex::place(std::uint32_t number, std::uint32_t tag) {

@@ -3,9 +3,10 @@
 // the members of a run. Finding a text touches one flat array, not a node per text.
 
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <string>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -14,30 +15,45 @@ namespace coffer {
 class TextIndex {
   public:
     TextIndex() = default;
-    // A copy's views point into its own texts; a move keeps the texts where they are.
+    // A copy's views point into its own texts; a move keeps the texts where they are and leaves an
+    // empty index behind.
     TextIndex(const TextIndex& other);
     TextIndex& operator=(const TextIndex& other);
-    TextIndex(TextIndex&&) noexcept = default;
-    TextIndex& operator=(TextIndex&&) noexcept = default;
+    TextIndex(TextIndex&& other) noexcept { swap(other); }
+    TextIndex& operator=(TextIndex&& other) noexcept;
     ~TextIndex() = default;
 
     // The text's number, the next one when it is new.
     std::uint32_t intern(std::string_view text);
-    const std::deque<std::string>& texts() const { return texts_; }
+    // The number of a text already held (the first, where a cut made texts equal).
+    std::optional<std::uint32_t> find(std::string_view text) const;
+    // Every text by its number; valid until the index is cut, assigned or destroyed.
+    std::span<const std::string_view> texts() const { return views_; }
+    // Room for this many texts: the numbers' array then grows without copying itself. Untouched room
+    // costs no memory.
+    void reserve(std::size_t texts) { views_.reserve(texts); }
     // Cuts each text to the size `kept` gives it, where that is shorter; two texts may then be equal.
     void cut(const std::function<std::size_t(std::string_view)>& kept);
 
   private:
+    void swap(TextIndex& other) noexcept;
+    // A copy of the text in the blocks, where it stays until the index is cut or destroyed.
+    std::string_view store(std::string_view text);
+    // The slot that holds the text, or the empty slot where it would go.
+    std::size_t slotOf(std::string_view text, std::uint32_t tag) const;
     void grow();
     // Enters the text of this number in the index, at the first free slot from its hash's.
     void place(std::uint32_t number, std::uint32_t tag);
 
-    std::deque<std::string> texts_; // never moved as it grows
-    // The same texts in one flat array: a look-up compares against them without the deque's
-    // arithmetic to find a text's block.
+    // The texts' bytes, one after another in blocks that never move: a short text costs its bytes, not
+    // a string's 32 and an allocation. A text larger than a block has a block of its own.
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* free_ = nullptr;
+    std::size_t room_ = 0; // bytes left at free_
+    std::size_t blockSize_ = 0;
     std::vector<std::string_view> views_;
-    // Open addressing over the texts, at most half full: an entry holds the low half of the text's hash
-    // above its number + 1 (0: empty), so a text is compared only when the hashes agree.
+    // Open addressing over the texts, at most three quarters full: an entry holds the low half of the
+    // text's hash above its number + 1 (0: empty), so a text is compared only when the hashes agree.
     std::vector<std::uint64_t> index_;
     // The text of the last look-up: texts often come again at once (a value, a type, a member's run
     // of entries), and a comparison is far cheaper than a look-up.

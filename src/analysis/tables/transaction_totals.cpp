@@ -271,10 +271,11 @@ void AddEntry(const BankLogEntry& entry, MemberTotals& members, StatsTable& item
 void FinishMemberTable(MemberTotals&& totals, StatsTable& members) {
     // The names move to the table whole; each block of rows goes back once the table holds its rows.
     members.takeFirstColumn(totals.takeNames());
-    const std::deque<std::string>& names = members.distinctTexts(kCharacter);
+    const std::span<const std::string_view> names = members.distinctTexts(kCharacter);
     std::vector<MemberTotals::RowBlock> blocks = std::exchange(totals.rows_, {});
     members.reserveRows(totals.rowCount_);
-    const std::deque<std::string>& firstValues = totals.firstValues_.texts();
+    const TextIndex firstValueTexts = std::move(totals.firstValues_); // gone with the rows, when the table is made
+    const std::span<const std::string_view> firstValues = firstValueTexts.texts();
     std::uint32_t number = 0;
     for (MemberTotals::RowBlock& block : blocks) {
         for (const MemberTotals::Row& row : block) {
@@ -283,8 +284,8 @@ void FinishMemberTable(MemberTotals&& totals, StatsTable& members) {
             std::array<std::string_view, kMemberColumnCount> cells;
             cells[kCharacter] = names[number];
             for (std::size_t c = kDeposits; c < kMemberColumnCount; ++c) {
-                const std::string text =
-                    (row.written & Bit(c)) != 0 ? firstValues[row.firstValue] : FormatHundredths(amounts[c]);
+                const std::string text = (row.written & Bit(c)) != 0 ? std::string(firstValues[row.firstValue])
+                                                                     : FormatHundredths(amounts[c]);
                 texts[c] = c <= kQualityDifference ? FormatCountCell(text) : FormatValueCell(text);
                 cells[c] = texts[c];
             }

@@ -24,7 +24,7 @@ ChartModel BuildChart(StatsTable& members, int entry) {
     for (std::size_t row = 0; row < members.rowCount(); ++row) {
         const std::int64_t value = Clamped64(RoundedValue(members.cell(row, column)));
         if (value != 0)
-            chart.bars.push_back({members.cell(row, kCharacter), value});
+            chart.bars.push_back({std::string(members.cell(row, kCharacter)), value});
     }
     chart.labels = chart.bars.size() >= kVerticalLabelsFrom ? LabelOrientation::Vertical : LabelOrientation::Horizontal;
     return chart;

@@ -158,10 +158,13 @@ TEST(ItemLookupSite, ConcurrentLookupFindsEveryItemAskingEachPageOnce) {
     ASSERT_EQ(RunAnalysis(log, stats, folder.path(), hooks).outcome, AnalysisOutcome::Complete);
     EXPECT_EQ(watched.started, requests) << "every page once";
     EXPECT_EQ(watched.most, kMaxDownloadsInFlight);
-    for (std::size_t row = 0; row < stats.items.rowCount(); ++row)
-        EXPECT_EQ(std::pair(stats.items.cell(row, kItemValue), stats.items.cell(row, kItemNumber)),
-                  found.at(stats.items.cell(row, kItem)))
-            << stats.items.cell(row, kItem);
+    for (std::size_t row = 0; row < stats.items.rowCount(); ++row) {
+        const std::string item(stats.items.cell(row, kItem));
+        EXPECT_EQ(
+            std::pair(std::string(stats.items.cell(row, kItemValue)), std::string(stats.items.cell(row, kItemNumber))),
+            found.at(item))
+            << item;
+    }
 }
 
 } // namespace

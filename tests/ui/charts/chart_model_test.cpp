@@ -34,7 +34,7 @@ std::string Charted(StatsTable& members, int entry) {
         text += bar.label + "=" + std::to_string(bar.value) + " ";
     text += "|";
     for (std::size_t row = 0; row < members.rowCount(); ++row)
-        text += " " + members.cell(row, kCharacter);
+        text.append(" ").append(members.cell(row, kCharacter));
     return text + (chart.labels == LabelOrientation::Vertical ? " (vertical)" : "");
 }
 
