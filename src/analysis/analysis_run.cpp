@@ -170,16 +170,20 @@ AnalysisResult AnalyseLog(LogPasses& passes, std::string_view logText, std::uint
         stats.items.reserveRows(logText.size() / kLogBytesPerEntry);
         EntryFilter filter(hooks.selection, logText);
         filter.reserve(logText.size() / kLogBytesPerEntry);
-        ScanBankLogConcurrently(
-            lines, stats.guild,
-            [&](BankLogEntry& entry) {
-                if (!filter.admit(entry))
-                    return;
-                result.untypedElements += entry.type.empty() ? 1 : 0;
-                TotalEntry(entry, members, stats.items, hooks.itemPrices);
-                stats.activity.add(entry);
-            },
-            hooks.stop, read, [&](const BankLogEntry& entry) { filter.prefetch(entry); });
+        const auto total = [&](BankLogEntry& entry) {
+            if (!filter.admit(entry))
+                return;
+            result.untypedElements += entry.type.empty() ? 1 : 0;
+            TotalEntry(entry, members, stats.items, hooks.itemPrices);
+            stats.activity.add(entry);
+        };
+        if (size < hooks.concurrentScanFrom) {
+            ScanBankLog(lines, stats.guild, total, hooks.stop);
+            read(lines.bytesRead());
+        } else {
+            ScanBankLogConcurrently(lines, stats.guild, total, hooks.stop, read,
+                                    [&](const BankLogEntry& entry) { filter.prefetch(entry); });
+        }
         result.outsidePeriod = filter.outsidePeriod();
         result.repeatedEntries = filter.repeated();
         result.leftOutAmounts = members.leftOut();

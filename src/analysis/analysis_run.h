@@ -32,6 +32,8 @@ inline constexpr const char* kLogChangedMessage = "The log file changed while it
 // A log beyond this size is refused as it is read: endless input ends there, not in a lack of memory.
 inline constexpr std::uint64_t kMaxLogBytes = std::uint64_t{4} << 30;
 
+inline constexpr std::uint64_t kConcurrentScanFrom = 64 * 1024;
+
 struct AnalysisHooks {
     std::function<void(const std::string&)> showStatus; // may be empty
     std::stop_token stop;                               // a stop ends the run as soon as it can
@@ -48,6 +50,9 @@ struct AnalysisHooks {
     // on the thread that writes it: a mapped text can give back their memory, which the run reads
     // again only now and then.
     std::function<void(std::uint64_t bytes)> copied;
+    // A log of fewer bytes is scanned on the thread of the run: a thread's start and the hand-overs
+    // between two threads cost more than they save on a log of a few hundred entries.
+    std::uint64_t concurrentScanFrom = kConcurrentScanFrom;
 };
 
 enum class AnalysisOutcome {

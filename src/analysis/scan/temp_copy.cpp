@@ -3,11 +3,11 @@
 #include "shell/temporary_names.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace coffer {
@@ -41,8 +41,10 @@ class TempCopy::Reader : public std::streambuf {
         return got;
     }
     int_type underflow() override {
-        const std::size_t n = readSome(buffer_.data(), buffer_.size());
-        setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
+        if (!buffer_)
+            buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+        const std::size_t n = readSome(buffer_.get(), kBufferSize);
+        setg(buffer_.get(), buffer_.get(), buffer_.get() + n);
         return n == 0 ? traits_type::eof() : traits_type::to_int_type(buffer_[0]);
     }
 
@@ -82,7 +84,9 @@ class TempCopy::Reader : public std::streambuf {
     bool releasing_;
     std::uint64_t released_ = 0; // the bytes punched out of the file, from its start
     std::uint64_t offset_ = 0;
-    std::array<char, 1 << 16> buffer_{};
+    // Made at the first small read: the scans read in large pieces, straight into their own buffers.
+    static constexpr std::size_t kBufferSize = 1 << 16;
+    std::unique_ptr<char[]> buffer_;
 };
 
 TempCopy::TempCopy(const std::filesystem::path& folder) {

@@ -227,8 +227,11 @@ void MemberTotals::add(const BankLogEntry& entry) {
         update(amounts, rows_[number / kBlockRows][number % kBlockRows], number);
     } else {
         cutNames_ += entry.player.size() > kMaxNameBytes ? 1 : 0; // cut when the table is made
-        if (rows_.empty() || rows_.back().size() == kBlockRows)
-            rows_.emplace_back().reserve(kBlockRows);
+        if (rows_.empty() || rows_.back().size() == kBlockRows) {
+            rows_.emplace_back();
+            if (rows_.size() > 1) // the first block grows with the rows: a small log maps no large block
+                rows_.back().reserve(kBlockRows);
+        }
         rows_.back().push_back(NewRow(entry, amounts, firstValues_));
         ++rowCount_;
     }

@@ -122,9 +122,9 @@ class MemberTotals {
     // The row's sums in 128 bits.
     WideSums sumsOf(const Row& row, std::uint32_t number) const;
 
-    // In the order of each member's first entry, in blocks of two huge pages. Rows are added without a
-    // copy of those before (a vector would hold every row twice each time it grew), and each block goes
-    // back to the system as soon as the table has taken its rows.
+    // In the order of each member's first entry, in blocks of two huge pages (the first grows to that). Rows are added
+    // without a copy of those before (a vector would hold every row twice each time it grew), and each block goes back
+    // to the system as soon as the table has taken its rows.
     using RowBlock = std::vector<Row, HugePageAllocator<Row>>;
     static constexpr std::size_t kBlockRows = 2 * huge_pages::kPageSize / sizeof(Row);
     std::vector<RowBlock> rows_;
