@@ -27,11 +27,9 @@ class TextIndex {
     std::uint32_t intern(std::string_view text);
     // The number of a text already held (the first, where a cut made texts equal).
     std::optional<std::uint32_t> find(std::string_view text) const;
-    // Every text by its number; valid until the index is cut, assigned or destroyed.
+    // Every text by its number. A text stays where it is until the index is cut or goes; the span is
+    // good until a text is added.
     std::span<const std::string_view> texts() const { return views_; }
-    // Room for this many texts: the numbers' array then grows without copying itself. Untouched room
-    // costs no memory.
-    void reserve(std::size_t texts) { views_.reserve(texts); }
     // Cuts each text to the size `kept` gives it, where that is shorter; two texts may then be equal.
     void cut(const std::function<std::size_t(std::string_view)>& kept);
 
