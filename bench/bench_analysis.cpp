@@ -185,12 +185,16 @@ Figures MeasureLog(const fs::path& log, const fs::path& folder, int runs) {
 }
 
 // A log of `bytes` or a little more: one gold deposit line for each of as many members as fit, each of
-// a different amount, so that the amount columns hold as many texts as there are members.
+// a different amount, so that the amount columns hold as many texts as there are members, on pages of
+// 500, so that every element is kept to be compared with the later pages.
 void WriteManyMembersLog(const fs::path& log, std::size_t bytes) {
     std::ofstream out(log, std::ios::binary);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<guildKey name=\"Crafted\" realm=\"Test\"/>\n";
-    for (std::size_t member = 0; out.tellp() < static_cast<std::streamoff>(bytes); ++member)
+    for (std::size_t member = 0; out.tellp() < static_cast<std::streamoff>(bytes); ++member) {
+        if (member > 0 && member % 500 == 0)
+            out << "<?xml version=\"1.0\"?>\n";
         out << "<banklog money=\"" << (member + 1) * 10000 << "\" player=\"P" << member << "\" type=\"4\"/>\n";
+    }
 }
 
 void MeasureCraftedLog(const fs::path& folder, int runs) {
@@ -208,7 +212,8 @@ void MeasureCraftedLog(const fs::path& folder, int runs) {
         pclose(child);
         peaks.push_back(static_cast<double>(peak));
     }
-    std::printf("\ncrafted log of %zu members on short lines, each depositing a different amount, %.1f MiB: "
+    std::printf("\ncrafted log of %zu members on short lines, each depositing a different amount, on pages "
+                "of 500, %.1f MiB: "
                 "peak %.1f MiB, limit %.1f MiB "
                 "(3x the log + 64 MiB)\n",
                 members, logMiB, Median(peaks) / 1024, 3 * logMiB + 64);

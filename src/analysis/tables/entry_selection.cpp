@@ -64,7 +64,9 @@ bool ElementSet::contains(const ElementText& element) const {
 
 void ElementSet::reserve(std::size_t elements) {
     std::size_t slots = std::max<std::size_t>(64, slots_.size());
-    while (slots < elements * 2) // at most half full: probes stay short
+    // At most three quarters full: probes stay short, and a log of very many short elements keeps its
+    // table within the memory it may take.
+    while (slots * 3 < elements * 4)
         slots *= 2;
     if (slots == slots_.size())
         return;
@@ -85,8 +87,8 @@ void ElementSet::reserve(std::size_t elements) {
 }
 
 void ElementSet::insert(const ElementText& element) {
-    if ((size_ + 1) * 2 > slots_.size())
-        reserve(std::max<std::size_t>(32, slots_.size()));
+    if ((size_ + 1) * 4 > slots_.size() * 3)
+        reserve(std::max<std::size_t>(48, slots_.size()));
     ElementText key = element;
     key.hash = key.hash == 0 ? 1 : key.hash;
     ElementText& slot = slots_[slotOf(key)];
