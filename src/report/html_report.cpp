@@ -124,39 +124,55 @@ class ReportWriter {
         : armoryBase_(EscapeHtmlText(settings.armoryBase)),
           itemDatabaseBase_(EscapeHtmlText(settings.itemDatabaseBase)), realm_(stats.guild.realm) {}
 
-    std::string icon(char digit) const {
-        return "<img src='" + armoryBase_ + "/images/guildbank/transaction/type" + digit + ".gif'>";
+    // Each row is appended to its section's text, piece by piece: a report of many members is built
+    // without a string for every piece of every row.
+    void icon(std::string& text, char digit) const {
+        text += "<img src='";
+        text += armoryBase_;
+        text += "/images/guildbank/transaction/type";
+        text += digit;
+        text += ".gif'>";
     }
 
     // The member link that ends every row: "<a href='" is the end of the row's phrase.
-    std::string memberLink(std::string_view name) const {
-        return ReportMemberAddress(armoryBase_, name, realm_) + "'>" + EscapeHtmlText(name) + "</a><BR>";
+    void memberLink(std::string& text, std::string_view name) const {
+        text += ReportMemberAddress(armoryBase_, name, realm_);
+        text += "'>";
+        text += EscapeHtmlText(name);
+        text += "</a><BR>";
     }
 
-    std::string memberRow(const StatsTable& members, std::size_t row, int key, char iconDigit,
-                          const char* phrase) const {
-        return icon(iconDigit) + Number(members, row, key) + phrase + memberLink(members.cell(row, kCharacter));
+    void memberRow(std::string& text, const StatsTable& members, std::size_t row, int key, char iconDigit,
+                   const char* phrase) const {
+        icon(text, iconDigit);
+        text += Number(members, row, key);
+        text += phrase;
+        memberLink(text, members.cell(row, kCharacter));
     }
 
-    std::string ninjaRow(const StatsTable& members, std::size_t row) const {
-        return "<img src='" + armoryBase_ + "/qel-icons/_images/21x21/inv_helmet_27.png'>" +
-               Number(members, row, kTotalValue) + kNinjaPhrase + memberLink(members.cell(row, kCharacter));
+    void ninjaRow(std::string& text, const StatsTable& members, std::size_t row) const {
+        text += "<img src='";
+        text += armoryBase_;
+        text += "/qel-icons/_images/21x21/inv_helmet_27.png'>";
+        text += Number(members, row, kTotalValue);
+        text += kNinjaPhrase;
+        memberLink(text, members.cell(row, kCharacter));
     }
 
     // An item row shows either the item's value or, in the quality fallback, its quality.
-    std::string itemRow(const StatsTable& items, std::size_t row, char iconDigit, bool byQuality) const {
+    void itemRow(std::string& text, const StatsTable& items, std::size_t row, char iconDigit, bool byQuality) const {
         const std::string_view name = items.cell(row, kItem);
         const std::string_view itemId = items.cell(row, kItemNumber);
-        std::string text;
-        if (!itemId.empty())
-            text = icon(iconDigit) + "<a href='" + ItemPageAddress(itemDatabaseBase_, itemId) + "'>";
-        else
-            text = icon('2') + "<a href='" + ItemSearchAddress(itemDatabaseBase_, name) + "'>";
-        text += EscapeHtmlText(name) + "</a> ";
+        icon(text, itemId.empty() ? '2' : iconDigit);
+        text += "<a href='";
+        text +=
+            itemId.empty() ? ItemSearchAddress(itemDatabaseBase_, name) : ItemPageAddress(itemDatabaseBase_, itemId);
+        text += "'>";
+        text += EscapeHtmlText(name);
+        text += "</a> ";
         text += EscapeHtmlText(items.cell(row, byQuality ? kQuality : kItemValue));
         text += byQuality ? " quality - <a href='" : " gold - <a href='";
-        text += memberLink(items.cell(row, kItemMember));
-        return text;
+        memberLink(text, items.cell(row, kItemMember));
     }
 
     static std::string Number(const StatsTable& table, std::size_t row, int column) {
@@ -218,9 +234,10 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
         const RowFilter filter =
             section.nonZero ? NonZeroSignFilter(section.key, section.sign) : SignFilter(section.key, section.sign);
         sections[static_cast<std::size_t>(section.number)] =
-            ScanSection(members, filter, settings.playersPerSection, [&](const StatsTable& table, std::size_t row) {
-                return writer.memberRow(table, row, section.key, section.icon, section.phrase);
-            });
+            ScanSection(members, filter, settings.playersPerSection,
+                        [&](const StatsTable& table, std::size_t row, std::string& text) {
+                            writer.memberRow(text, table, row, section.key, section.icon, section.phrase);
+                        });
     }
 
     struct ItemSection {
@@ -231,9 +248,10 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
     const ItemSection itemSections[] = {{7, "Deposit", '1'}, {8, "Withdrawal", '2'}};
     SortHighestFirst(items, kItemValue);
     for (const ItemSection& section : itemSections)
-        sections[section.number] = ScanSection(
-            items, ItemValueFilter(section.type), settings.itemsPerSection,
-            [&](const StatsTable& table, std::size_t row) { return writer.itemRow(table, row, section.icon, false); });
+        sections[section.number] = ScanSection(items, ItemValueFilter(section.type), settings.itemsPerSection,
+                                               [&](const StatsTable& table, std::size_t row, std::string& text) {
+                                                   writer.itemRow(text, table, row, section.icon, false);
+                                               });
 
     // The NINJA LIST: members without any deposit whose total is negative, in the order section 4 left.
     sections[6] = ScanSection(
@@ -243,7 +261,7 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
                    RoundedValue(table.cell(row, kTotalValue)) < 0;
         },
         static_cast<int>(members.rowCount()) + 1,
-        [&](const StatsTable& table, std::size_t row) { return writer.ninjaRow(table, row); });
+        [&](const StatsTable& table, std::size_t row, std::string& text) { writer.ninjaRow(text, table, row); });
     if (sections[6].empty())
         sections[6] = "None found (congratulations!)";
 
@@ -253,9 +271,10 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
         if (!text.empty())
             continue;
         SortHighestFirst(items, kQuality);
-        text = ScanSection(
-            items, ItemQualityFilter(section.type), settings.itemsPerSection,
-            [&](const StatsTable& table, std::size_t row) { return writer.itemRow(table, row, '1', true); });
+        text = ScanSection(items, ItemQualityFilter(section.type), settings.itemsPerSection,
+                           [&](const StatsTable& table, std::size_t row, std::string& text) {
+                               writer.itemRow(text, table, row, '1', true);
+                           });
         text = text.empty() ? kNoneFound : text + kQualityNote;
     }
     for (const MemberSection& section : kMemberSections) {

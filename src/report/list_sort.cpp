@@ -51,7 +51,7 @@ std::string ScanSection(const StatsTable& table, const RowFilter& passes, int li
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
         if (!passes(table, row))
             continue;
-        text += write(table, row);
+        write(table, row, text);
         if (++count >= limit)
             break;
     }

@@ -21,7 +21,8 @@ void SortHighestFirst(StatsTable& table, int column);
 void SortLowestFirst(StatsTable& table, int column);
 
 using RowFilter = std::function<bool(const StatsTable&, std::size_t row)>;
-using RowWriter = std::function<std::string(const StatsTable&, std::size_t row)>;
+// Appends the row's text to the section's.
+using RowWriter = std::function<void(const StatsTable&, std::size_t row, std::string& text)>;
 
 // Walks the table in its current order and joins the writer's text of the rows that pass, stopping
 // once `limit` rows are in (at least one row when any passes, whatever the limit).

@@ -168,7 +168,9 @@ TEST(ListSort, SectionScanStopsAtTheLimitAndFilters) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(ScanSection(c.table, c.filter, c.limit,
-                              [](const StatsTable& t, std::size_t row) { return std::string(t.cell(row, 0)) + " "; }),
+                              [](const StatsTable& t, std::size_t row, std::string& text) {
+                                  text.append(t.cell(row, 0)).append(" ");
+                              }),
                   c.rows);
 }
 
