@@ -213,9 +213,7 @@ void MeasureCraftedLog(const fs::path& folder, int runs) {
         peaks.push_back(static_cast<double>(peak));
     }
     std::printf("\ncrafted log of %zu members on short lines, each depositing a different amount, on pages "
-                "of 500, %.1f MiB: "
-                "peak %.1f MiB, limit %.1f MiB "
-                "(3x the log + 64 MiB)\n",
+                "of 500, %.1f MiB: peak %.1f MiB, limit %.1f MiB (3x the log + 64 MiB)\n",
                 members, logMiB, Median(peaks) / 1024, 3 * logMiB + 64);
     fs::remove(log);
 }
