@@ -74,8 +74,11 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     Placed(new QLabel(QStringLiteral("Bank Log XML source:"), this), "Label3", {120, 1800, 4695, 195});
     logTextBox_ = new LogTextBox(this);
     connect(logTextBox_->document(), &QTextDocument::contentsChange, this, [this] {
-        if (!importing_)
-            knownText_ = logTextBox_->document()->isEmpty() ? std::optional(LogText{}) : std::nullopt;
+        if (importing_)
+            return;
+        const bool empty = logTextBox_->document()->isEmpty();
+        knownText_ = empty ? std::optional(LogText{}) : std::nullopt;
+        importedFiles_ = empty ? std::optional(QStringList()) : std::nullopt;
     });
     BoldCaption(this);
 }
@@ -161,8 +164,9 @@ void BankLogPanel::setImporting(bool importing) {
     instructions_->setVisible(!importing);
 }
 
-bool BankLogPanel::appendImport(std::string file, const std::function<bool()>& pump) {
+bool BankLogPanel::appendImport(std::string file, const QString& name, const std::function<bool()>& pump) {
     const std::optional<LogText> knownBefore = knownText_;
+    const std::optional<QStringList> importedBefore = importedFiles_;
     const int start = logTextBox_->document()->characterCount() - 1;
     const auto total = static_cast<double>(std::max<std::size_t>(file.size(), 1));
     qsizetype added = 0;
@@ -180,8 +184,13 @@ bool BankLogPanel::appendImport(std::string file, const std::function<bool()>& p
         const QScopedValueRollback importing(importing_, true);
         removeFrom(start);
         knownText_ = knownBefore;
+        importedFiles_ = importedBefore;
         return false;
     }
+    if (importedFiles_ && complete)
+        importedFiles_->append(name);
+    else
+        importedFiles_.reset();
     if (knownText_ && complete && ToShownImportText(file))
         knownText_->push_back(std::make_shared<const std::string>(std::move(file)));
     else

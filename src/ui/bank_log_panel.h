@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QGroupBox>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <string>
@@ -49,7 +50,9 @@ class BankLogPanel : public QGroupBox {
     // Adds an imported file's text at the end, a piece at a time with `pump` called in between; stops
     // early when `pump` returns false, and takes the text out again when the import was cancelled.
     // True when the whole file was added.
-    bool appendImport(std::string file, const std::function<bool()>& pump);
+    bool appendImport(std::string file, const QString& name, const std::function<bool()>& pump);
+    // The files whose text the box holds, in order, when it holds theirs and nothing else; else none.
+    QStringList importedFiles() const { return importedFiles_.value_or(QStringList()); }
     void placeText(const TwipsRect& rect);
 
   private:
@@ -71,6 +74,8 @@ class BankLogPanel : public QGroupBox {
     // The text as UTF-8 while it is known: from the start or an emptied box on, as long as only imports
     // add to it.
     std::optional<LogText> knownText_ = LogText{};
+    // The files imported since the box was last empty, as long as only imports add to it.
+    std::optional<QStringList> importedFiles_ = QStringList();
     bool importing_ = false;
     bool importCancelled_ = false;
 };

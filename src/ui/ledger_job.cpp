@@ -12,13 +12,15 @@
 
 namespace coffer {
 
+std::string LedgerUnwritableReason(const std::string& file) {
+    return !IsServerLedger(file) && LedgerFileUnwritable(file) ? "read-only file or folder" : "";
+}
+
 std::string LedgerWriteRefusal(const std::string& file) {
-    if (IsServerLedger(file))
-        return {};
-    if (LedgerFileUnwritable(file))
-        return file + " cannot be written (read-only file or folder): nothing can be added to it, but it can be "
-                      "listed and reported from.";
-    return {};
+    const std::string reason = LedgerUnwritableReason(file);
+    return reason.empty() ? reason
+                          : file + " cannot be written (" + reason +
+                                "): nothing can be added to it, but it can be listed and reported from.";
 }
 
 LedgerJob::LedgerJob(QObject* parent) : QObject(parent) {}
@@ -41,8 +43,8 @@ void LedgerJob::read(const std::string& file, bool create) {
     });
 }
 
-void LedgerJob::add(const std::string& file, LogText text, std::int64_t addedAt) {
-    start([this, file, text = std::move(text), addedAt](Results& results) {
+void LedgerJob::add(const std::string& file, LogText text, const std::string& fileName, std::int64_t addedAt) {
+    start([this, file, text = std::move(text), fileName, addedAt](Results& results) {
         results.file = file;
         std::string joined;
         const std::string_view log = JoinedText(text, joined);
@@ -68,7 +70,7 @@ void LedgerJob::add(const std::string& file, LogText text, std::int64_t addedAt)
         };
         try {
             const std::unique_ptr<LedgerStore> ledger = OpenLedger(file, LedgerAccess::ReadWrite, lockWait);
-            results.added = AddToLedger(*ledger, log, {}, addedAt, progress);
+            results.added = AddToLedger(*ledger, log, fileName, addedAt, progress);
             results.summary = ReadLedgerSummary(*ledger, file);
         } catch (const LedgerError&) {
             if (stop.stop_requested()) // a wait for a lock that was given up, too

@@ -18,8 +18,10 @@ class QThread;
 
 namespace coffer {
 
-// Why nothing can be added to the ledger file (its file or folder cannot be written), or "". A server
-// ledger's rights are the server's to tell.
+// Why nothing can be added to the ledger file, in a few words ("read-only file or folder"), or "" when
+// it can be written. A server ledger's rights are the server's to tell, at the add.
+std::string LedgerUnwritableReason(const std::string& file);
+// The same as a notice that names the file and says what can still be done with it, or "".
 std::string LedgerWriteRefusal(const std::string& file);
 
 class LedgerJob : public QObject {
@@ -41,8 +43,9 @@ class LedgerJob : public QObject {
     // Reads the ledger's totals, pastes and gaps; with `create`, makes a new ledger first when there is
     // no file. Ignored while an action is going, as are the others.
     void read(const std::string& file, bool create = false);
-    // Adds the text as one paste (creating the file when missing), then reads the ledger.
-    void add(const std::string& file, LogText text, std::int64_t addedAt);
+    // Adds the text as one paste (creating the file when missing), then reads the ledger. `fileName`
+    // names where the text came from, "" for text pasted or typed.
+    void add(const std::string& file, LogText text, const std::string& fileName, std::int64_t addedAt);
     // Stops an add as soon as it can, also while it waits for a lock; it then fails as cancelled.
     void cancel() { stop_.request_stop(); }
     Results takeResults();

@@ -1,6 +1,6 @@
 #include "ui/ledger_panel.h"
 
-#include "ledger/ledger_open.h"
+#include "ui/elided_label.h"
 #include "ui/engine_text.h"
 #include "ui/window_fonts.h"
 
@@ -9,10 +9,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -21,6 +21,14 @@ namespace {
 
 // The quick choices of the period, in the order the box lists them.
 enum PeriodChoice { OptionsPeriod, LastWeek, LastMonth, Everything };
+
+// The least width of the ledger's name, in which a server's address or a file's folder can be read.
+constexpr int kNameWidth = 400;
+
+// A value of the totals ("First entry: 2008-12-01 20:15:00") is never broken between two lines.
+QString Unbroken(const std::string& line) {
+    return ToQString(line).replace(u' ', QChar::Nbsp);
+}
 
 template <typename Widget> Widget* Named(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -31,22 +39,22 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name) {
 
 LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledger"), parent) {
     setObjectName(QStringLiteral("FrameLedger"));
-    auto* file = new QHBoxLayout;
-    file->addWidget(new QLabel(QStringLiteral("Ledger in use:"), this));
-    ledgerNameBox_ = Named(new QLineEdit(this), "txtLedgerFile");
-    ledgerNameBox_->setReadOnly(true);
-    file->addWidget(ledgerNameBox_, 1);
+    // The name has a row of its own: beside five buttons it had too little room to be read.
+    auto* name = new QHBoxLayout;
+    name->addWidget(new QLabel(QStringLiteral("Ledger in use:"), this));
+    ledgerNameBox_ = Named(new ElidedLabel(this), "txtLedgerFile");
+    ledgerNameBox_->setMinimumWidth(kNameWidth);
+    name->addWidget(ledgerNameBox_, 1);
+
+    auto* choices = new QHBoxLayout;
     newButton_ = Named(new QPushButton(QStringLiteral("New…"), this), "cmdLedgerNew");
     openButton_ = Named(new QPushButton(QStringLiteral("Open…"), this), "cmdLedgerOpen");
     defaultButton_ = Named(new QPushButton(QStringLiteral("Use the Default Ledger"), this), "cmdLedgerDefault");
     connectButton_ = Named(new QPushButton(QStringLiteral("Connect to a shared ledger…"), this), "cmdLedgerConnect");
     refreshButton_ = Named(new QPushButton(QStringLiteral("Refresh"), this), "cmdLedgerRefresh");
     for (QPushButton* button : {refreshButton_, newButton_, openButton_, defaultButton_, connectButton_})
-        file->addWidget(button);
-
-    totalsLabel_ = Named(new QLabel(this), "lblLedgerTotals");
-    totalsLabel_->setWordWrap(true);
-    totalsLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        choices->addWidget(button);
+    choices->addStretch();
 
     auto* actions = new QHBoxLayout;
     addButton_ = Named(new QPushButton(QStringLiteral("Add the bank log to the ledger"), this), "cmdLedgerAdd");
@@ -75,11 +83,13 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     }
     showAdding(false);
 
+    totalsLabel_ = Named(new QLabel(this), "lblLedgerTotals");
     statusLabel_ = Named(new QLabel(this), "lblLedgerStatus");
-    statusLabel_->setWordWrap(true);
-    statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (QLabel* label : {totalsLabel_, statusLabel_}) {
+        label->setWordWrap(true);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
 
-    pastesCaption_ = new QLabel(this);
     pasteList_ = Named(new QTreeWidget(this), "lstLedgerPastes");
     pasteList_->setRootIsDecorated(false);
     pasteList_->setAlternatingRowColors(true);
@@ -87,18 +97,19 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
                                  QStringLiteral("First entry"), QStringLiteral("Last entry"), QStringLiteral("Guild"),
                                  QStringLiteral("File")});
     pasteList_->header()->setStretchLastSection(true);
-    gapsCaption_ = new QLabel(this);
     gapList_ = Named(new QListWidget(this), "lstLedgerGaps");
+    // Tabs, so that each list has the panel's whole height and more views of the ledger can join them.
+    lists_ = Named(new QTabWidget(this), "tabLedgerLists");
+    lists_->addTab(pasteList_, {});
+    lists_->addTab(gapList_, {});
 
     auto* column = new QVBoxLayout(this);
-    column->addLayout(file);
-    column->addWidget(totalsLabel_);
+    column->addLayout(name);
+    column->addLayout(choices);
     column->addLayout(actions);
+    column->addWidget(totalsLabel_);
     column->addWidget(statusLabel_);
-    column->addWidget(pastesCaption_);
-    column->addWidget(pasteList_, 3);
-    column->addWidget(gapsCaption_);
-    column->addWidget(gapList_, 1);
+    column->addWidget(lists_, 1);
     BoldCaption(this);
 }
 
@@ -117,24 +128,21 @@ std::optional<std::pair<QDate, QDate>> LedgerPanel::period(const std::optional<s
 }
 
 void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, const QString& note) {
-    ledgerNameBox_->setText(file);
-    ledgerNameBox_->setToolTip(file);
-    // A file is known by its name at the end, a server ledger by its user and host at the start.
-    if (IsServerLedger(file.toStdString()))
-        ledgerNameBox_->setCursorPosition(0);
+    ledgerNameBox_->setFullText(file);
     QStringList totals;
     if (summary)
         for (const std::string& line : LedgerTotalsLines(*summary))
-            totals << ToQString(line);
+            totals << Unbroken(line);
+    QString text = totals.join(QStringLiteral("     "));
     if (!note.isEmpty())
-        totals << note;
-    totalsLabel_->setText(totals.join(QStringLiteral("     ")));
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + note;
+    totalsLabel_->setText(text);
 
     pasteList_->clear();
     gapList_->clear();
     const std::size_t pastes = summary ? summary->pastes.size() : 0, gaps = summary ? summary->gaps.size() : 0;
-    pastesCaption_->setText(QStringLiteral("Pastes: %1").arg(pastes));
-    gapsCaption_->setText(QStringLiteral("Gaps: %1").arg(gaps));
+    lists_->setTabText(0, QStringLiteral("Pastes: %1").arg(pastes));
+    lists_->setTabText(1, QStringLiteral("Gaps: %1").arg(gaps));
     if (!summary)
         return;
     for (const PasteRecord& paste : summary->pastes) {
@@ -169,10 +177,12 @@ void LedgerPanel::showProgress(int percent) {
     progress_->setValue(percent);
 }
 
-void LedgerPanel::enableActions(bool windowBusy, bool ledgerBusy) {
+void LedgerPanel::enableActions(bool windowBusy, bool ledgerBusy, const QString& writeRefusal) {
     for (QPushButton* button : {newButton_, openButton_, defaultButton_, connectButton_, refreshButton_})
         button->setEnabled(!ledgerBusy);
-    addButton_->setEnabled(!windowBusy && !ledgerBusy);
+    addButton_->setEnabled(!windowBusy && !ledgerBusy && writeRefusal.isEmpty());
+    addButton_->setToolTip(
+        writeRefusal.isEmpty() ? QString() : QStringLiteral("This ledger cannot be written: %1").arg(writeRefusal));
     analyzeButton_->setEnabled(!windowBusy && !ledgerBusy);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The Guild Ledger panel: the ledger in use (New…, Open…, the default, a shared ledger on a server,
-// and Refresh to read it again), its totals, the list of its
-// pastes and of the gaps between them, "Add the bank log to the ledger" with the add's progress and
-// "Cancel", and "Analyze ledger" with the period to analyse.
+// and Refresh to read it again), "Add the bank log to the ledger" with the add's progress and "Cancel",
+// "Analyze ledger" with the period to analyse, then the ledger's totals and notices, and its lists
+// (the pastes, the gaps between them) on tabs. The buttons stand above everything whose height
+// changes, so that a notice of two lines never moves them.
 
 #include "ledger/ledger_file.h"
 
@@ -13,13 +14,15 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QTabWidget;
 class QTreeWidget;
 
 namespace coffer {
+
+class ElidedLabel;
 
 class LedgerPanel : public QGroupBox {
     Q_OBJECT
@@ -48,11 +51,12 @@ class LedgerPanel : public QGroupBox {
     void showAdding(bool adding);
     void showProgress(int percent);
     // The ledger's buttons: `windowBusy` while an import, a run or an add is going, `ledgerBusy` while
-    // the ledger is being read or added to.
-    void enableActions(bool windowBusy, bool ledgerBusy);
+    // the ledger is being read or added to; `writeRefusal` says why the ledger in use cannot be written
+    // ("" when it can, or when that is not known before an add), which disables the add.
+    void enableActions(bool windowBusy, bool ledgerBusy, const QString& writeRefusal);
 
   private:
-    QLineEdit* ledgerNameBox_;
+    ElidedLabel* ledgerNameBox_;
     QPushButton* newButton_;
     QPushButton* openButton_;
     QPushButton* defaultButton_;
@@ -65,9 +69,8 @@ class LedgerPanel : public QGroupBox {
     QProgressBar* progress_;
     QPushButton* cancelButton_;
     QLabel* statusLabel_;
-    QLabel* pastesCaption_;
+    QTabWidget* lists_;
     QTreeWidget* pasteList_;
-    QLabel* gapsCaption_;
     QListWidget* gapList_;
 };
 

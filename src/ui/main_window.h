@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -142,6 +143,7 @@ class MainWindow : public QMainWindow {
     QString ledgerFolder() const; // where the ledger's file dialogs start
     // Shows the ledger (empty: the default one) and reads what it holds; `create` makes a new ledger.
     void useLedger(const QString& file, bool create = false);
+    void refreshLedger();
     void newLedger();
     void openLedger();
     void connectSharedLedger();
@@ -187,7 +189,9 @@ class MainWindow : public QMainWindow {
     QString ledgerFile_;                 // the ledger in use, never with a password; empty: the default one
     QHash<QString, QString> ledgerUris_; // server ledgers' URIs with the password given in this run
     QString readableLedger_;             // the last ledger read without an error, to go back to
+    QTime ledgerReadAt_;                 // when the lists shown were read
     bool addingToLedger_ = false;
+    bool refreshingLedger_ = false;
     bool ledgerAddCancelled_ = false;
     LedgerJob ledgerJob_;
 

@@ -18,7 +18,17 @@
 namespace coffer {
 namespace {
 
-const QString kLedgerFilter = QStringLiteral("Guild Ledgers (*.sqlite)");
+// Ledgers first; a ledger kept under another name can still be chosen.
+const QString kLedgerFilter = QStringLiteral("Guild Ledgers (*.sqlite);;All Files (*)");
+
+// A message of the ledger on one line: a server's message may hold a detail or a hint on lines of its own.
+QString OneLine(const std::string& message) {
+    return ToQString(message).simplified();
+}
+
+QString ClockText(const QTime& time) {
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
 
 } // namespace
 
@@ -28,7 +38,7 @@ void MainWindow::buildLedger(QWidget* client) {
     connect(ledgerPanel_->openButton(), &QPushButton::clicked, this, &MainWindow::openLedger);
     connect(ledgerPanel_->defaultButton(), &QPushButton::clicked, this, [this] { useLedger({}); });
     connect(ledgerPanel_->connectButton(), &QPushButton::clicked, this, &MainWindow::connectSharedLedger);
-    connect(ledgerPanel_->refreshButton(), &QPushButton::clicked, this, [this] { useLedger(ledgerFile_); });
+    connect(ledgerPanel_->refreshButton(), &QPushButton::clicked, this, &MainWindow::refreshLedger);
     connect(ledgerPanel_->addButton(), &QPushButton::clicked, this, &MainWindow::addToLedger);
     connect(ledgerPanel_->cancelButton(), &QPushButton::clicked, this, &MainWindow::cancelLedgerAdd);
     connect(ledgerPanel_->analyzeButton(), &QPushButton::clicked, this, &MainWindow::analyzeLedger);
@@ -58,7 +68,8 @@ QString MainWindow::ledgerFolder() const {
 }
 
 void MainWindow::enableLedgerActions() {
-    ledgerPanel_->enableActions(busy_, ledgerJob_.running());
+    ledgerPanel_->enableActions(busy_, ledgerJob_.running(),
+                                ToQString(LedgerUnwritableReason(ledgerPath().toStdString())));
 }
 
 void MainWindow::useLedger(const QString& file, bool create) {
@@ -69,6 +80,20 @@ void MainWindow::useLedger(const QString& file, bool create) {
                              QStringLiteral("Reading the ledger…"));
     ledgerPanel_->showStatus({});
     ledgerJob_.read(ledgerPath().toStdString(), create);
+    enableLedgerActions();
+}
+
+void MainWindow::refreshLedger() {
+    // A ledger shown as read is read again behind its lists, which stay should the reading fail.
+    if (ledgerFile_ != readableLedger_ || !ledgerReadAt_.isValid()) {
+        useLedger(ledgerFile_);
+        return;
+    }
+    if (ledgerJob_.running())
+        return;
+    refreshingLedger_ = true;
+    ledgerPanel_->showStatus(QStringLiteral("Reading the ledger…"));
+    ledgerJob_.read(ledgerPath().toStdString());
     enableLedgerActions();
 }
 
@@ -89,7 +114,8 @@ void MainWindow::newLedger() {
 }
 
 void MainWindow::openLedger() {
-    const QString name = services_.dialogs->openFileName(this, QStringLiteral("Open Guild Ledger"), ledgerFolder());
+    const QString name =
+        services_.dialogs->openFileName(this, QStringLiteral("Open Guild Ledger"), ledgerFolder(), kLedgerFilter);
     if (!name.isEmpty())
         useLedger(name);
 }
@@ -129,7 +155,9 @@ void MainWindow::addToLedger() {
         setBusy(false);
         return;
     }
-    ledgerJob_.add(ledgerPath().toStdString(), std::move(text), QDateTime::currentMSecsSinceEpoch());
+    ledgerJob_.add(ledgerPath().toStdString(), std::move(text),
+                   bankLogPanel_->importedFiles().join(QStringLiteral(", ")).toStdString(),
+                   QDateTime::currentMSecsSinceEpoch());
     enableLedgerActions();
 }
 
@@ -141,12 +169,23 @@ void MainWindow::cancelLedgerAdd() {
 void MainWindow::onLedgerFinished() {
     LedgerJob::Results results = ledgerJob_.takeResults();
     const bool wasAdd = std::exchange(addingToLedger_, false);
+    const bool wasRefresh = std::exchange(refreshingLedger_, false);
     if (wasAdd) {
         ledgerPanel_->showAdding(false);
         setBusy(false);
     }
     enableLedgerActions();
     const bool failed = !results.error.empty();
+    if (failed && wasRefresh && !results.needsPassword) {
+        QString reason = OneLine(results.error);
+        if (reason.endsWith(u'.'))
+            reason.chop(1);
+        ledgerPanel_->showStatus(QStringLiteral("Could not refresh at %1: %2; showing the ledger as read at %3.")
+                                     .arg(ClockText(QTime::currentTime()), reason, ClockText(ledgerReadAt_)));
+        return;
+    }
+    if (!failed)
+        ledgerReadAt_ = QTime::currentTime();
     if (!wasAdd || !failed) { // a failed add leaves the ledger, and its lists, as they were
         QString note = ToQString(LedgerWriteRefusal(results.file));
         if (note.isEmpty() && !results.summary && !failed)
@@ -154,7 +193,7 @@ void MainWindow::onLedgerFinished() {
         ledgerPanel_->showLedger(ToQString(LedgerDisplayName(results.file)),
                                  results.summary ? &*results.summary : nullptr, note);
     }
-    QStringList status{ToQString(results.error)};
+    QStringList status{OneLine(results.error)};
     if (results.added) {
         status.clear();
         for (const std::string& line : AddStatusLines("The bank log", *results.added))
@@ -181,7 +220,7 @@ void MainWindow::onLedgerFinished() {
             return;
         }
     }
-    inform(ToQString(results.error), results.error != kNoXmlMessage);
+    inform(OneLine(results.error), results.error != kNoXmlMessage);
     // A ledger just chosen that cannot be read is not kept: the one before it comes back.
     if (!wasAdd && ledgerFile_ != readableLedger_)
         useLedger(readableLedger_);

@@ -125,7 +125,7 @@ bool MainWindow::importFile(const QString& name) {
                                     QStringLiteral("This file does not look like a bank log. Import it anyway?"),
                                     UserDialogs::Buttons::YesNo))
         return false;
-    return bankLogPanel_->appendImport(std::move(content), [this, &pump] {
+    return bankLogPanel_->appendImport(std::move(content), name, [this, &pump] {
         pump();
         return !closing_;
     });

@@ -2,19 +2,61 @@
 
 #include "ui/shared_ledger_dialog.h"
 
+#include <QDateTime>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace coffer {
+namespace {
 
-QString QtUserDialogs::openFileName(QWidget* parent, const QString& title, const QString& folder) {
-    return QFileDialog::getOpenFileName(parent, title, folder);
+// Qt's own file dialog (where the platform has none) opens with columns too narrow for a size
+// ("805 bytes") or a date and time: they get the room of their longest text, and the dialog the room
+// of its columns, a name of thirty characters and the places beside them.
+void FitColumns(QFileDialog& dialog) {
+    auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    auto* places = dialog.findChild<QWidget*>(QStringLiteral("sidebar"));
+    if (files == nullptr)
+        return; // the platform's dialog
+    const QFontMetrics metrics(files->font());
+    const QString date = QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(22, 58)), QLocale::ShortFormat);
+    const int padding = 3 * metrics.horizontalAdvance(u'M');
+    QHeaderView* header = files->header();
+    header->resizeSection(0, metrics.horizontalAdvance(QString(30, u'n')) + padding);
+    header->resizeSection(1, metrics.horizontalAdvance(QStringLiteral("1023.99 KiB")) + padding);
+    header->resizeSection(3, metrics.horizontalAdvance(date) + padding);
+    int width = places != nullptr ? places->sizeHint().width() : 0;
+    for (int column = 0; column < header->count(); ++column)
+        width += header->isSectionHidden(column) ? 0 : header->sectionSize(column);
+    dialog.resize(std::max(dialog.sizeHint().width(), width + 4 * padding), dialog.sizeHint().height());
+}
+
+QString ChosenFile(QFileDialog& dialog) {
+    FitColumns(dialog);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().constFirst()
+                                                                                   : QString();
+}
+
+} // namespace
+
+QString QtUserDialogs::openFileName(QWidget* parent, const QString& title, const QString& folder,
+                                    const QString& filter) {
+    QFileDialog dialog(parent, title, folder, filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return ChosenFile(dialog);
 }
 
 QString QtUserDialogs::saveFileName(QWidget* parent, const QString& filter, const QString& folder,
                                     const QString& title) {
-    return QFileDialog::getSaveFileName(parent, title, folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    QFileDialog dialog(parent, title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    return ChosenFile(dialog);
 }
 
 bool QtUserDialogs::confirm(QWidget* parent, const QString& title, const QString& text, Buttons buttons) {

@@ -14,10 +14,13 @@ class UserDialogs {
     enum class Buttons { OkCancel, YesNo };
 
     virtual ~UserDialogs() = default;
-    // An Open dialog titled `title` listing all files, starting in `folder`; "" when cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& title, const QString& folder) = 0;
+    // An Open dialog titled `title` listing the files of a name filter (none: all files), starting in
+    // `folder`; "" when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& title, const QString& folder,
+                                 const QString& filter = {}) = 0;
     // A Save dialog with a name filter ("HTML Files (*.htm *.html)"), starting in `folder` (or where
-    // the platform likes when empty), titled `title` (or as the platform's Save dialog when empty);
+    // the platform likes when empty; a file's path there suggests its name), titled `title` (or as the platform's Save
+    // dialog when empty);
     // "" when cancelled. The dialog itself never asks about overwriting: the caller does.
     virtual QString saveFileName(QWidget* parent, const QString& filter, const QString& folder = {},
                                  const QString& title = {}) = 0;
@@ -35,7 +38,8 @@ class UserDialogs {
 
 class QtUserDialogs : public UserDialogs {
   public:
-    QString openFileName(QWidget* parent, const QString& title, const QString& folder) override;
+    QString openFileName(QWidget* parent, const QString& title, const QString& folder,
+                         const QString& filter = {}) override;
     QString saveFileName(QWidget* parent, const QString& filter, const QString& folder = {},
                          const QString& title = {}) override;
     bool confirm(QWidget* parent, const QString& title, const QString& text,

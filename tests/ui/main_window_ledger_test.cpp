@@ -8,12 +8,12 @@
 #include "ledger/ledger_gaps.h"
 #include "ledger/sqlite_database.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "ui/elided_label.h"
 #include "ui/stats_table_model.h"
 
 #include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
-#include <QLineEdit>
 
 #include <QListWidget>
 #include <QPushButton>
@@ -87,7 +87,8 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(harness.dialogs().warnings, QStringList{harness.folder() + "/notes.txt is not a Coffer ledger."});
         harness.restart();
         QVERIFY(harness.ledgerIdle());
-        QCOMPARE(harness.find<QLineEdit>("txtLedgerFile")->text(), harness.folder() + QStringLiteral("/guild.sqlite"));
+        QCOMPARE(harness.find<ElidedLabel>("txtLedgerFile")->fullText(),
+                 harness.folder() + QStringLiteral("/guild.sqlite"));
         QCOMPARE(harness.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
     }
 };

@@ -6,11 +6,11 @@
 #include "ledger/ledger_open.h"
 #include "ledger/postgres_connection.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "ui/elided_label.h"
 #include "ui/stats_table_model.h"
 
 #include <QComboBox>
 #include <QDateTime>
-#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,7 +53,7 @@ class MainWindowSharedLedgerTest : public QObject {
         first.click("cmdLedgerConnect");
         QVERIFY(first.ledgerIdle());
         const QString shown = QString::fromStdString(LedgerDisplayName(uri(officer).toStdString()));
-        QCOMPARE(first.find<QLineEdit>("txtLedgerFile")->text(), shown);
+        QCOMPARE(first.find<ElidedLabel>("txtLedgerFile")->fullText(), shown);
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         first.setLog(test::DepositsPage("Ann", now));
         first.click("cmdLedgerAdd");

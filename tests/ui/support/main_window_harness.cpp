@@ -126,7 +126,7 @@ std::string DepositsPage(const std::string& player, qint64 newest) {
 }
 
 bool MainWindowHarness::ledgerIdle() const {
-    auto* button = find<QAbstractButton>("cmdLedgerAdd");
+    auto* button = find<QAbstractButton>("cmdLedgerAnalyze");
     return RunUntil([button] { return button->isEnabled(); }, 60000);
 }
 

@@ -63,7 +63,7 @@ class MainWindowHarness {
     // Clicks "Analyze now" and waits until the run is over (true when it ended in time).
     bool analyze(int timeoutMs = 60000);
     bool analyzeSampleLog(); // imports and analyses examples/sample-banklog.xml
-    // Waits until the ledger's buttons are back: an add or a reading is over.
+    // Waits until "Analyze ledger" is back: an add, a reading or a run is over.
     bool ledgerIdle() const;
 
   private:

@@ -24,7 +24,7 @@ class ScriptedDialogs : public UserDialogs {
     QStringList warnings;       // those of them shown as warnings
     QStringList passwordsAsked; // the ledgers a password was asked for
 
-    QString openFileName(QWidget*, const QString&, const QString& folder) override {
+    QString openFileName(QWidget*, const QString&, const QString& folder, const QString& = {}) override {
         folders << folder;
         return take(openAnswers);
     }
