@@ -2,6 +2,7 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/paste.h"
 #include "ledger/postgres_ledger.h"
+#include "support/pg_test_server.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -20,41 +21,7 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempFolder;
-
-// The server the test fixture started: the postgres superuser on a Unix socket, without a password.
-class TestServer {
-  public:
-    TestServer() { std::ifstream(COFFER_PG_STATE) >> folder_ >> port_; }
-    std::string uri(const std::string& database, const std::string& user = "postgres") const {
-        return "postgresql://" + user + "@/" + database + "?host=" + folder_ + "&port=" + port_;
-    }
-    // A new, empty database, named for this test process.
-    std::string freshDatabase() {
-        const std::string name = "t" + std::to_string(getpid()) + "_" + std::to_string(databases_++);
-        admin().execute("CREATE DATABASE " + name);
-        return name;
-    }
-    PgConnection admin(const std::string& database = "postgres") const { return {uri(database), false, {}}; }
-    // To the postmaster and every process it started; the postmaster, stopped first, starts no more.
-    void signal(int number) const {
-        const pid_t postmaster = std::stoi(ReadFile(folder_ + "/data/postmaster.pid"));
-        kill(postmaster, SIGSTOP);
-        for (const auto& process : std::filesystem::directory_iterator("/proc")) {
-            if (!std::isdigit(process.path().filename().string()[0]))
-                continue;
-            const std::string stat = ReadFile(process.path() / "stat");
-            const std::size_t afterName = stat.rfind(')');
-            if (afterName != std::string::npos && std::stoi(stat.substr(afterName + 4)) == postmaster)
-                kill(std::stoi(process.path().filename()), number);
-        }
-        kill(postmaster, number);
-    }
-    void restart() const { ASSERT_EQ(std::system(COFFER_PG_SCRIPT " restart " COFFER_PG_STATE), 0); }
-
-  private:
-    std::string folder_, port_;
-    int databases_ = 0;
-};
+using testing::TestServer;
 
 pid_t StartCli(const std::vector<std::string>& args, const std::filesystem::path& errors) {
     std::vector<char*> argv{const_cast<char*>(COFFER_CLI_PATH)};
@@ -174,7 +141,7 @@ TEST(PostgresLedgerTest, AnAddCutByTheServersDeathGoesInWholeWhenRetried) {
             ++cut;
             EXPECT_NE(ReadFile(folder / "errors").find("server"), std::string::npos) << ReadFile(folder / "errors");
         }
-        server.restart();
+        ASSERT_TRUE(server.restart());
         EXPECT_EQ(ExitStatus(StartCli({"--ledger", ledger, "--add", log}, folder / "errors")), 0)
             << ReadFile(folder / "errors");
         PostgresLedger read(ledger, LedgerAccess::ReadOnly);

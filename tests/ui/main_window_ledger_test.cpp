@@ -11,8 +11,10 @@
 #include "ui/elided_label.h"
 #include "ui/stats_table_model.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
 #include <QLabel>
 
 #include <QListWidget>
@@ -21,7 +23,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <grp.h>
 #include <tuple>
+#include <unistd.h>
 
 namespace coffer {
 
@@ -80,6 +84,14 @@ class MainWindowLedgerTest : public QObject {
             QVERIFY(harness.ledgerIdle());
             QCOMPARE(status->text(), QString::fromLatin1(AddCancelled().what()));
         }
+        // In a read-only folder the add is refused before it is tried, the reason in its tooltip.
+        QVERIFY(QFile::setPermissions(harness.folder(), QFile::ReadOwner | QFile::ExeOwner));
+        harness.click("cmdLedgerRefresh");
+        QVERIFY(harness.ledgerIdle());
+        auto* add = harness.find<QPushButton>("cmdLedgerAdd");
+        QVERIFY(!add->isEnabled());
+        QCOMPARE(add->toolTip(), QStringLiteral("This ledger cannot be written: read-only file or folder"));
+        QVERIFY(QFile::setPermissions(harness.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         // A file that is not a ledger is refused with a message, and the ledger in use stays.
         harness.dialogs().openAnswers << harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n");
         harness.click("cmdLedgerOpen");
@@ -95,5 +107,12 @@ class MainWindowLedgerTest : public QObject {
 
 } // namespace coffer
 
-QTEST_MAIN(coffer::MainWindowLedgerTest)
+// Root may write any file: the test runs as nobody, for whom a read-only folder is read-only.
+int main(int argc, char** argv) {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        return 1;
+    QApplication application(argc, argv);
+    coffer::MainWindowLedgerTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "main_window_ledger_test.moc"

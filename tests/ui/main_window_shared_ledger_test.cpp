@@ -1,24 +1,25 @@
 // Two windows sharing a guild ledger on the PostgreSQL server of the test fixture: what one adds the other
 // lists after a refresh, a period is analysed from it, and the password the server wants is asked for
-// unless the URI gave it, and never kept in the settings.
+// unless the URI gave it, and never kept in the settings. An add without the right to write, and a
+// refresh while the server is down, say why on one line and keep the lists shown.
 
 #include "analysis/tables/transaction_totals.h"
 #include "ledger/ledger_open.h"
-#include "ledger/postgres_connection.h"
+#include "tests/support/pg_test_server.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/elided_label.h"
 #include "ui/stats_table_model.h"
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace coffer {
 
@@ -30,15 +31,13 @@ class MainWindowSharedLedgerTest : public QObject {
   private slots:
     // A user of this test logs in with a password; the fixture's superuser does without.
     void shareALedgerOnTheServer() {
-        std::string folder, port;
-        std::ifstream(COFFER_PG_STATE) >> folder >> port;
-        const std::string officer = "officer" + std::to_string(getpid()), database = "w" + officer;
-        const auto uri = [&](const std::string& user, const std::string& in = {}) {
-            return QString::fromStdString("postgresql://" + user + "@/" + (in.empty() ? database : in) +
-                                          "?host=" + folder + "&port=" + port);
-        };
-        PgConnection admin(uri("postgres", "postgres").toStdString(), false, {});
+        testing::TestServer server;
+        const std::string folder = server.folder(), officer = "officer" + std::to_string(getpid()),
+                          reader = "reader" + std::to_string(getpid()), database = "w" + officer;
+        const auto uri = [&](const std::string& user) { return QString::fromStdString(server.uri(database, user)); };
+        PgConnection admin = server.admin();
         admin.execute("CREATE ROLE " + officer + " LOGIN PASSWORD 's3cret'");
+        admin.execute("CREATE ROLE " + reader + " LOGIN");
         admin.execute("CREATE DATABASE " + database + " OWNER " + officer);
         std::stringstream hba;
         hba << "local all " << officer << " scram-sha-256\n" << std::ifstream(folder + "/data/pg_hba.conf").rdbuf();
@@ -81,6 +80,35 @@ class MainWindowSharedLedgerTest : public QObject {
         QCOMPARE(store.value(QStringLiteral("ledger/file")).toString(), uri(officer));
         QCOMPARE(first.dialogs().passwordsAsked, QStringList{shown});
         QCOMPARE(first.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
+
+        // Known only when the add fails: a reader may not add. The reason shows as the status and a warning.
+        server.admin(database).execute("GRANT USAGE ON SCHEMA public TO " + reader +
+                                       "; GRANT SELECT ON coffer_ledger, "
+                                       "entry, paste, guild TO " +
+                                       reader);
+        second.dialogs().sharedLedgerAnswers << uri(reader);
+        second.click("cmdLedgerConnect");
+        QVERIFY(second.ledgerIdle());
+        second.setLog(test::DepositsPage("Cid", now));
+        second.click("cmdLedgerAdd");
+        QVERIFY(second.ledgerIdle());
+        auto* status = second.find<QLabel>("lblLedgerStatus");
+        auto* pastes = second.find<QTreeWidget>("lstLedgerPastes");
+        QVERIFY2(status->text().contains(QLatin1String("permission denied")), qPrintable(status->text()));
+        QCOMPARE(second.dialogs().warnings, QStringList{status->text()});
+        QCOMPARE(pastes->topLevelItemCount(), 2);
+
+        // The server stops: a refresh keeps what was shown and says when it was read.
+        server.signal(SIGKILL);
+        second.click("cmdLedgerRefresh");
+        QVERIFY(second.ledgerIdle());
+        QVERIFY(server.restart());
+        const QRegularExpression refreshFailed(
+            QStringLiteral("^Could not refresh at \\d\\d:\\d\\d:\\d\\d: [^\n]*server[^\n]*; showing the ledger as read "
+                           "at \\d\\d:\\d\\d:\\d\\d\\.$"));
+        QVERIFY2(refreshFailed.match(status->text()).hasMatch(), qPrintable(status->text()));
+        QCOMPARE(pastes->topLevelItemCount(), 2);
+        QVERIFY(second.find<QLabel>("lblLedgerTotals")->text().contains(QLatin1String("Lanterns")));
     }
 };
 
