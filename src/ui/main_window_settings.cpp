@@ -24,6 +24,7 @@ constexpr auto kChart = "charts/chartType";
 constexpr auto kImportFolder = "folders/import";
 constexpr auto kSaveAsFolder = "folders/saveAs";
 constexpr auto kExportFolder = "folders/export";
+constexpr auto kSaveChartFolder = "folders/saveChart";
 constexpr auto kLedgerFile = "ledger/file"; // empty: the default ledger
 constexpr auto kGeometry = "window/geometry";
 constexpr auto kState = "window/state";
@@ -56,6 +57,7 @@ void MainWindow::restoreSettings() {
     importFolder_ = Folder(store, kImportFolder);
     saveAsFolder_ = Folder(store, kSaveAsFolder);
     exportFolder_ = Folder(store, kExportFolder);
+    charts_->setSaveFolder(Folder(store, kSaveChartFolder));
     ledgerFile_ = store.value(QLatin1String(kLedgerFile)).toString();
 }
 
@@ -78,6 +80,7 @@ void MainWindow::keepSettings() const {
     store.setValue(QLatin1String(kImportFolder), importFolder_);
     store.setValue(QLatin1String(kSaveAsFolder), saveAsFolder_);
     store.setValue(QLatin1String(kExportFolder), exportFolder_);
+    store.setValue(QLatin1String(kSaveChartFolder), charts_->saveFolder());
     store.setValue(QLatin1String(kLedgerFile), ledgerFile_);
     store.setValue(QLatin1String(kGeometry), saveGeometry());
     store.setValue(QLatin1String(kState), saveState());

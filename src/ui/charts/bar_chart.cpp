@@ -95,6 +95,7 @@ BarChart::BarChart() : categories_(new QBarCategoryAxis), values_(new QValueAxis
     addAxis(values_, Qt::AlignLeft);
     // Bars changed while the chart lays itself out would not be drawn: they change after the layout.
     connect(this, &QChart::plotAreaChanged, this, &BarChart::fitBarsTo, Qt::QueuedConnection);
+    margins_ = margins();
     draw(SampleChart());
 }
 
@@ -118,6 +119,10 @@ void BarChart::draw(const ChartModel& model) {
     categories_->setLabelsAngle(model.labels == LabelOrientation::Vertical ? -90 : 0);
     FitValueAxis(*values_, model);
     setTitle(QString::fromStdString(model.title));
+    const QFontMetricsF metrics(categories_->labelsFont());
+    widestLabel_ = 0;
+    for (const ChartBar& bar : model_.bars)
+        widestLabel_ = std::max(widestLabel_, metrics.horizontalAdvance(CappedLabel(bar.label)));
 
     first_ = 0;
     shown_ = std::max(1, static_cast<int>(plotArea().width() / slotWidth()));
@@ -150,10 +155,7 @@ qreal BarChart::slotWidth() const {
     const qreal margin = metrics.height();
     if (model_.labels == LabelOrientation::Vertical)
         return metrics.height() + margin;
-    qreal widest = 0;
-    for (const ChartBar& bar : model_.bars)
-        widest = std::max(widest, metrics.horizontalAdvance(CappedLabel(bar.label)));
-    return widest + margin;
+    return widestLabel_ + margin;
 }
 
 qreal BarChart::labelRoom() const {
@@ -180,13 +182,16 @@ void BarChart::fillShownBars() {
     QList<qreal> above;
     QList<qreal> below;
     QStringList labels;
+    qreal widestShown = 0;
     for (int bar = first_; bar < end; ++bar) {
         const auto index = static_cast<std::size_t>(bar);
         above.append(static_cast<qreal>(model_.bars[index].value));
         if (!model_.below.empty())
             below.append(static_cast<qreal>(model_.below[index]));
         labels.append(ShownLabel(model_.bars[index].label, metrics, labelRoom_));
+        widestShown = std::max(widestShown, metrics.horizontalAdvance(labels.constLast()));
     }
+    reserveLabelRoom(widestShown);
     const QList<QBarSet*> sets = static_cast<QBarSeries*>(series().constFirst())->barSets();
     for (QBarSet* set : sets) {
         if (set->count() > 0)
@@ -198,6 +203,17 @@ void BarChart::fillShownBars() {
     // An axis without categories neither lays out nor repaints: an empty chart gets one blank category.
     categories_->setCategories(labels.isEmpty() ? QStringList{QStringLiteral("")} : labels);
     emit shownBarsChanged();
+}
+
+// Standing names take the height of the longest in view: the plot, and its zero line, would move as
+// a longer name scrolled into view. The margin under the axis makes up the rest of the longest's room.
+void BarChart::reserveLabelRoom(qreal widestShown) {
+    QMargins room = margins_;
+    if (model_.labels == LabelOrientation::Vertical)
+        room.setBottom(room.bottom() +
+                       static_cast<int>(std::ceil(std::max(0.0, std::min(widestLabel_, labelRoom_) - widestShown))));
+    if (room != margins())
+        setMargins(room);
 }
 
 } // namespace coffer

@@ -43,6 +43,8 @@ class BarChart : public QChart {
     // How long a name may be drawn along the category axis, in pixels.
     qreal labelRoom() const;
     void fillShownBars();
+    // Below the plot, what the longest name in view leaves of the room the chart's longest name takes.
+    void reserveLabelRoom(qreal widestShown);
 
     ChartModel model_;
     QBarCategoryAxis* categories_;
@@ -50,6 +52,8 @@ class BarChart : public QChart {
     int first_ = 0;
     int shown_ = 1;
     qreal labelRoom_ = 0;
+    qreal widestLabel_ = 0; // of every bar's name, in pixels
+    QMargins margins_;      // the chart's own, without what reserveLabelRoom adds
 };
 
 } // namespace coffer

@@ -30,6 +30,10 @@ bool PrintWidgetPicture(QWidget& widget, QPrinter& printer) {
     return painter.end() && printer.printerState() != QPrinter::Error;
 }
 
+QString ChartFileName(const QString& title, const QDate& day) {
+    return QString(title).replace(u'/', u'-') + u' ' + day.toString(Qt::ISODate) + QStringLiteral(".png");
+}
+
 QString WithPngSuffix(const QString& fileName) {
     if (fileName.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
         return fileName;

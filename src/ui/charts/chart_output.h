@@ -1,6 +1,7 @@
 #pragma once
 // The chart on paper and in an image file.
 
+#include <QDate>
 #include <QPrinter>
 #include <QString>
 
@@ -17,6 +18,10 @@ std::unique_ptr<QPrinter> DefaultPrinter();
 // corner at the page's top-left corner, as large as it is on the screen. False when the printer
 // cannot be opened or the print fails.
 bool PrintWidgetPicture(QWidget& widget, QPrinter& printer);
+
+// The name suggested for a picture of the chart titled `title` on `day`: "Deposits 2008-12-24.png"
+// (a "/" of the title, which no file name can hold, as "-").
+QString ChartFileName(const QString& title, const QDate& day);
 
 // The name an image is saved under: ".png" is appended unless the name already ends in it (any case).
 QString WithPngSuffix(const QString& fileName);

@@ -11,8 +11,10 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
@@ -178,9 +180,13 @@ void ChartPanel::printChart() {
 }
 
 void ChartPanel::saveChart() {
-    const QString chosen = dialogs_.saveFileName(this, QStringLiteral("PNG Images (*.png)"), {}, tr("Save Chart"));
+    const QString name = ChartFileName(chart_->title(), QDate::currentDate());
+    const QString suggested = saveFolder_.isEmpty() ? name : QDir(saveFolder_).filePath(name);
+    const QString chosen =
+        dialogs_.saveFileName(this, QStringLiteral("PNG Images (*.png)"), suggested, tr("Save Chart"));
     if (chosen.isEmpty())
         return;
+    saveFolder_ = QFileInfo(chosen).absolutePath();
     const QString fileName = WithPngSuffix(chosen);
     if (QFile::exists(fileName) &&
         !dialogs_.confirm(this, dialogTitle_, tr("File already exists.  Are you sure you want to overwrite it?")))

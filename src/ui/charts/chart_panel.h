@@ -45,6 +45,9 @@ class ChartPanel : public QWidget {
     int chosenChart() const;
     // Shows an entry as picked, drawing nothing.
     void showChosenChart(int entry);
+    // Where Save Chart last saved, and so suggests saving next.
+    QString saveFolder() const { return saveFolder_; }
+    void setSaveFolder(const QString& folder) { saveFolder_ = folder; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,6 +71,7 @@ class ChartPanel : public QWidget {
     QScrollBar* scroll_;
     bool finishingEdit_ = false;
     int chosen_ = 0;
+    QString saveFolder_; // of the last Save Chart; empty: where the dialog likes
 };
 
 } // namespace coffer

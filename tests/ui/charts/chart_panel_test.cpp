@@ -116,8 +116,9 @@ class ChartPanelTest : public QObject {
 
     // A big guild keeps every name readable in full: the chart shows the bars that fit and scrolls along
     // the rest with the value axis fixed, a name over 48 characters is cut and whole in its tooltip, and
-    // a saved picture is what the tab shows. The file dialog does not ask about overwriting; the panel
-    // does, and a save that fails says so.
+    // a saved picture is what the tab shows, suggested as the chart's title and today's date in the last
+    // folder saved to. The file dialog does not ask about overwriting; the panel does, and a save that
+    // fails says so.
     void everyNameStaysLegibleInABigGuild() {
         MainWindowHarness h;
         QVERIFY(QTest::qWaitForWindowExposed(&h.window()));
@@ -138,10 +139,14 @@ class ChartPanelTest : public QObject {
         const auto* chart = static_cast<const BarChart*>(view->chart());
         auto* scroll = h.find<QScrollBar>("chartScroll");
         const qreal top = chart->valueAxis()->max(); // the whole chart's, wherever it is scrolled
+        QTest::qWait(100);
+        const QRectF plot = chart->plotArea(); // with the longest name in view: the zero line stays put
         for (const int first : {0, 1234, kMembers}) {
             scroll->setValue(first);
             QTRY_VERIFY(DrawsNames(h, names.mid(chart->firstShown(), chart->shownCount())));
             QVERIFY(chart->shownCount() > 20 && chart->valueAxis()->max() == top);
+            QTest::qWait(100);
+            QVERIFY(std::abs(chart->plotArea().bottom() - plot.bottom()) < 1 && chart->plotArea().top() == plot.top());
         }
         QCOMPARE(chart->firstShown() + chart->shownCount(), kMembers);
         scroll->setValue(0);
@@ -162,6 +167,10 @@ class ChartPanelTest : public QObject {
         QVERIFY(h.dialogs().messages.isEmpty());
         h.click("cmdSaveChart");
         QCOMPARE(h.dialogs().messages.size(), 1);
+        const QString suggested =
+            QStringLiteral("Gold Deposits %1.png").arg(QDate::currentDate().toString(Qt::ISODate));
+        QCOMPARE(h.dialogs().folders.last(3),
+                 QStringList({suggested, h.folder() + u'/' + suggested, h.folder() + u'/' + suggested}));
     }
 };
 
