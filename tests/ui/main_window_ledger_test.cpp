@@ -24,7 +24,6 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <grp.h>
-#include <tuple>
 #include <unistd.h>
 
 namespace coffer {
@@ -46,13 +45,19 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedgerNew");
         QVERIFY(harness.ledgerIdle());
         const qint64 now = QDateTime::currentMSecsSinceEpoch(), older = now - 20LL * 24 * 3600 * 1000;
-        // Bob's page also holds an entry without a time, which no period takes.
-        const std::string undated = "<banklog money=\"7\" player=\"Bob\" type=\"4\"/>\n";
-        for (const auto& [player, newest, more] : {std::tuple{"Ann", now, ""}, {"Bob", older, undated.c_str()}}) {
-            harness.setLog(test::DepositsPage(player, newest) + more);
-            harness.click("cmdLedgerAdd");
-            QVERIFY(harness.ledgerIdle());
-        }
+        harness.setLog(test::DepositsPage("Ann", now));
+        harness.click("cmdLedgerAdd");
+        QVERIFY(harness.ledgerIdle());
+        // Bob's paste is two imported files, which name it; one holds an entry without a time, which no
+        // period takes.
+        harness.setLog({});
+        const QStringList bobsFiles{
+            harness.writeFile(QStringLiteral("bob.xml"), QByteArray::fromStdString(test::DepositsPage("Bob", older))),
+            harness.writeFile(QStringLiteral("undated.xml"), "<banklog money=\"7\" player=\"Bob\" type=\"4\"/>\n")};
+        for (const QString& file : bobsFiles)
+            QVERIFY(harness.importFile(file));
+        harness.click("cmdLedgerAdd");
+        QVERIFY(harness.ledgerIdle());
         const QString gap = QString::fromStdString(GapText({older, now - 60000}));
         QCOMPARE(harness.find<QLabel>("lblLedgerStatus")->text(),
                  QStringLiteral("The bank log: 3 entries, 3 new to the ledger\n") + gap);
@@ -62,6 +67,8 @@ class MainWindowLedgerTest : public QObject {
         auto* pastes = harness.find<QTreeWidget>("lstLedgerPastes");
         QCOMPARE(pastes->topLevelItemCount(), 2);
         QCOMPARE(pastes->topLevelItem(1)->text(3), QString::fromStdString(LocalTimeText(older - 60000)));
+        QCOMPARE(pastes->topLevelItem(0)->text(6), QStringLiteral("pasted text"));
+        QCOMPARE(pastes->topLevelItem(1)->text(6), bobsFiles.join(QStringLiteral(", ")));
 
         harness.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(1); // the last 7 days
         harness.click("cmdLedgerAnalyze");
