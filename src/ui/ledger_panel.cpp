@@ -56,26 +56,27 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
         choices->addWidget(button);
     choices->addStretch();
 
-    auto* actions = new QHBoxLayout;
     addButton_ = Named(new QPushButton(QStringLiteral("Add the bank log to the ledger"), this), "cmdLedgerAdd");
+    progress_ = Named(new QProgressBar(this), "progressLedgerAdd");
+    progress_->setFormat(QStringLiteral("Adding: %p%"));
+    cancelButton_ = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdLedgerCancel");
+    cancelButton_->setFocusPolicy(Qt::NoFocus);
+    // The add's progress goes after it, so that nothing moves when it shows.
+    auto* adding = new QHBoxLayout;
+    adding->addWidget(addButton_);
+    adding->addWidget(progress_, 1);
+    adding->addWidget(cancelButton_);
+
     analyzeButton_ = Named(new QPushButton(QStringLiteral("Analyze ledger"), this), "cmdLedgerAnalyze");
     periodChoice_ = Named(new QComboBox(this), "cmbLedgerPeriod");
     periodChoice_->addItems({QStringLiteral("The period chosen in Options (Bank Log XML)"),
                              QStringLiteral("The last 7 days, today included"),
                              QStringLiteral("The last 30 days, today included"), QStringLiteral("Everything")});
-    progress_ = Named(new QProgressBar(this), "progressLedgerAdd");
-    progress_->setFormat(QStringLiteral("Adding: %p%"));
-    cancelButton_ = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdLedgerCancel");
-    cancelButton_->setFocusPolicy(Qt::NoFocus);
-    // The add's progress goes last, so that nothing moves when it shows.
-    actions->addWidget(addButton_);
-    actions->addSpacing(24);
-    actions->addWidget(analyzeButton_);
-    actions->addWidget(new QLabel(QStringLiteral("Period:"), this));
-    actions->addWidget(periodChoice_);
-    actions->addSpacing(24);
-    actions->addWidget(progress_, 1);
-    actions->addWidget(cancelButton_);
+    auto* analyzing = new QHBoxLayout;
+    analyzing->addWidget(analyzeButton_);
+    analyzing->addWidget(new QLabel(QStringLiteral("Period:"), this));
+    analyzing->addWidget(periodChoice_);
+    analyzing->addStretch();
     for (QWidget* shownWhileAdding : std::initializer_list<QWidget*>{progress_, cancelButton_}) {
         QSizePolicy policy = shownWhileAdding->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
@@ -106,7 +107,8 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     auto* column = new QVBoxLayout(this);
     column->addLayout(name);
     column->addLayout(choices);
-    column->addLayout(actions);
+    column->addLayout(adding);
+    column->addLayout(analyzing);
     column->addWidget(totalsLabel_);
     column->addWidget(statusLabel_);
     column->addWidget(lists_, 1);

@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
 
 #include <QListWidget>
 #include <QPushButton>
@@ -109,6 +110,32 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(harness.find<ElidedLabel>("txtLedgerFile")->fullText(),
                  harness.folder() + QStringLiteral("/guild.sqlite"));
         QCOMPARE(harness.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
+    }
+
+    // In the smallest window every control of the panel has the room it asks for, the ledger's name at
+    // least 400 pixels, and a notice of two lines moves no button.
+    void fitsTheSmallestWindow() {
+        MainWindowHarness harness;
+        harness.window().resize(1024, 700);
+        harness.click("cmdLedger");
+        QVERIFY(harness.ledgerIdle());
+        auto* panel = harness.find<QWidget>("FrameLedger");
+        const auto placed = [panel] {
+            QList<QRect> buttons;
+            for (const QPushButton* button : panel->findChildren<QPushButton*>())
+                buttons << button->geometry();
+            return buttons;
+        };
+        const QList<QRect> before = placed();
+        harness.find<QLabel>("lblLedgerStatus")->setText(QStringLiteral("A notice long enough to wrap. ").repeated(12));
+        panel->layout()->activate();
+        QCOMPARE(placed(), before);
+        QVERIFY(harness.find<QWidget>("txtLedgerFile")->width() >= 400);
+        for (const QWidget* widget : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QSize least = widget->minimumSizeHint();
+            QVERIFY2(!widget->isVisible() || (widget->width() >= least.width() && widget->height() >= least.height()),
+                     qPrintable(widget->objectName() + widget->metaObject()->className()));
+        }
     }
 };
 
