@@ -16,8 +16,8 @@ namespace coffer {
 namespace {
 
 // Qt's own file dialog (where the platform has none) opens with columns too narrow for a size
-// ("805 bytes") or a date and time: they get the room of their longest text, and the dialog the room
-// of its columns, a name of thirty characters and the places beside them.
+// ("805 bytes"), a type or a date and time: they get the room of their longest text, and the dialog
+// the room of its columns, a name of thirty characters and the places beside them.
 void FitColumns(QFileDialog& dialog) {
     auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
     auto* places = dialog.findChild<QWidget*>(QStringLiteral("sidebar"));
@@ -29,6 +29,7 @@ void FitColumns(QFileDialog& dialog) {
     QHeaderView* header = files->header();
     header->resizeSection(0, metrics.horizontalAdvance(QString(30, u'n')) + padding);
     header->resizeSection(1, metrics.horizontalAdvance(QStringLiteral("1023.99 KiB")) + padding);
+    header->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("SQLite3 database")) + padding);
     header->resizeSection(3, metrics.horizontalAdvance(date) + padding);
     int width = places != nullptr ? places->sizeHint().width() : 0;
     for (int column = 0; column < header->count(); ++column)
