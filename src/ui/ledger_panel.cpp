@@ -24,6 +24,7 @@ enum PeriodChoice { OptionsPeriod, LastWeek, LastMonth, Everything };
 
 // The least width of the ledger's name, in which a server's address or a file's folder can be read.
 constexpr int kNameWidth = 400;
+constexpr int kFileColumn = 6; // of the list of pastes
 
 // A value of the totals ("First entry: 2008-12-01 20:15:00") is never broken between two lines.
 QString Unbroken(const std::string& line) {
@@ -98,6 +99,7 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
                                  QStringLiteral("First entry"), QStringLiteral("Last entry"), QStringLiteral("Guild"),
                                  QStringLiteral("File")});
     pasteList_->header()->setStretchLastSection(true);
+    pasteList_->setTextElideMode(Qt::ElideMiddle); // a file is known by its folder and its name
     gapList_ = Named(new QListWidget(this), "lstLedgerGaps");
     // Tabs, so that each list has the panel's whole height and more views of the ledger can join them.
     lists_ = Named(new QTabWidget(this), "tabLedgerLists");
@@ -152,6 +154,7 @@ void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, 
         for (const std::string& field : PasteFieldTexts(paste))
             cells << ToQString(field);
         auto* row = new QTreeWidgetItem(pasteList_, cells);
+        row->setToolTip(kFileColumn, cells.constLast()); // the files' names, which the column may cut
         for (int number : {1, 2})
             row->setTextAlignment(number, Qt::AlignRight | Qt::AlignVCenter);
     }
