@@ -120,16 +120,14 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
         auto* panel = harness.find<QWidget>("FrameLedger");
-        const auto placed = [panel] {
-            QList<QRect> buttons;
+        QList<QRect> buttons[2]; // without a notice, then with one
+        for (QList<QRect>& placed : buttons) {
             for (const QPushButton* button : panel->findChildren<QPushButton*>())
-                buttons << button->geometry();
-            return buttons;
-        };
-        const QList<QRect> before = placed();
-        harness.find<QLabel>("lblLedgerStatus")->setText(QStringLiteral("A notice long enough to wrap. ").repeated(12));
-        panel->layout()->activate();
-        QCOMPARE(placed(), before);
+                placed << button->geometry();
+            harness.find<QLabel>("lblLedgerStatus")->setText(QStringLiteral("A notice to wrap. ").repeated(20));
+            panel->layout()->activate();
+        }
+        QCOMPARE(buttons[1], buttons[0]);
         QVERIFY(harness.find<QWidget>("txtLedgerFile")->width() >= 400);
         for (const QWidget* widget : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             const QSize least = widget->minimumSizeHint();
