@@ -40,7 +40,7 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name) {
 
 LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledger"), parent) {
     setObjectName(QStringLiteral("FrameLedger"));
-    // The name has a row of its own: beside five buttons it had too little room to be read.
+    // The name has a row of its own: beside the buttons it would have too little room to be read.
     auto* name = new QHBoxLayout;
     name->addWidget(new QLabel(QStringLiteral("Ledger in use:"), this));
     ledgerNameBox_ = Named(new ElidedLabel(this), "txtLedgerFile");
