@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,7 +22,7 @@ class AnalysisRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
         hooks_.showStatus = [this](const std::string& text) { statuses_.push_back(text); };
-        hooks_.generateReport = [this]() {
+        hooks_.generateReport = [this](const StepProgress&) {
             ++reports_;
             return std::string();
         };
@@ -75,6 +76,37 @@ TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
     EXPECT_EQ(stats_.items.rowCount(), 1u);
 }
 
+// The bar moves through the whole run, the report included, and ends at 100 only when the run is
+// complete; a stop while the report is written cancels the run, as one during the scan does.
+TEST_F(AnalysisRunTest, ProgressCoversTheWholeRunAndAStopDuringTheReportCancels) {
+    for (const bool stopInReport : {false, true}) {
+        std::stop_source stop;
+        std::vector<int> shown{0};
+        int atReport = -1, halfReport = -1;
+        hooks_.stop = stop.get_token();
+        hooks_.progress = [&shown](int percent) { shown.push_back(percent); };
+        hooks_.showStatus = [&](const std::string& text) {
+            statuses_.push_back(text);
+            atReport = text == "Generating Report" ? shown.back() : atReport;
+        };
+        hooks_.generateReport = [&](const StepProgress& progress) {
+            progress.tell(0.5);
+            halfReport = shown.back();
+            if (stopInReport)
+                stop.request_stop();
+            return std::string();
+        };
+        statuses_.clear();
+        const AnalysisResult result = run(kLog);
+        EXPECT_EQ(result.outcome, stopInReport ? AnalysisOutcome::Cancelled : AnalysisOutcome::Complete);
+        EXPECT_EQ(stats_.members.rowCount(), stopInReport ? 0u : 2u);
+        EXPECT_EQ(statuses_.back(), stopInReport ? "Generating Report" : "Complete");
+        EXPECT_TRUE(std::adjacent_find(shown.begin(), shown.end(), std::greater_equal<>()) == shown.end());
+        EXPECT_TRUE(atReport > 0 && atReport < halfReport && halfReport < 100) << atReport << " " << halfReport;
+        EXPECT_EQ(shown.back() == 100, !stopInReport);
+    }
+}
+
 // A mapped log gives back its pages as they are copied, yet the run still reads the elements it compares:
 // the page pasted again is found and counted once.
 TEST_F(AnalysisRunTest, AMappedLogGivesBackItsPagesAndStillReadsThem) {
@@ -89,7 +121,7 @@ TEST_F(AnalysisRunTest, AMappedLogGivesBackItsPagesAndStillReadsThem) {
 }
 
 TEST_F(AnalysisRunTest, FailuresAreReportedNotHidden) {
-    hooks_.generateReport = []() { return std::string("Could not write report.html: disk full"); };
+    hooks_.generateReport = [](const StepProgress&) { return std::string("Could not write report.html: disk full"); };
     AnalysisResult result = run(kLog);
     EXPECT_EQ(result.outcome, AnalysisOutcome::ReportFailed);
     EXPECT_EQ(result.message, "Could not write report.html: disk full");
