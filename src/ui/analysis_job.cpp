@@ -76,7 +76,9 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const Source& source, c
             this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
     };
     hooks.stop = stop_.get_token();
-    hooks.generateReport = [&writeReport, &stats] { return writeReport(*stats); };
+    hooks.generateReport = [&writeReport, &stats](const StepProgress& progress) {
+        return writeReport(*stats, progress);
+    };
     std::string joined;
     // The message of a run that ran out of memory, room for it taken now, while memory can be had.
     static constexpr char kOutOfMemory[] = "The analysis stopped: there is not enough memory for this log.";

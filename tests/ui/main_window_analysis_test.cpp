@@ -15,6 +15,7 @@
 #include <QDateEdit>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
@@ -23,9 +24,11 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <functional>
 
 namespace coffer {
 namespace {
@@ -70,6 +73,33 @@ bool StartLookups(MainWindowHarness& harness, testing::LoreholdSite& site, int c
     harness.click("cmdAnalyze");
     const int waiting = before + std::min(count, kMaxDownloadsInFlight);
     return RunUntil([&site, waiting] { return site.requestCount() == waiting; }, kTimeoutMs);
+}
+
+// Calls `painted` on every paint event a widget receives.
+class PaintWatch : public QObject {
+  public:
+    PaintWatch(QWidget* widget, std::function<void()> painted) : painted_(std::move(painted)) {
+        widget->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted_();
+        return false;
+    }
+
+  private:
+    std::function<void()> painted_;
+};
+
+// A click on the widget as the window system hands it in: waiting in the queue behind what came before.
+void PostClick(QWidget* widget) {
+    const QPointF at = QRectF(widget->rect()).center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            widget, new QMouseEvent(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
 }
 
 } // namespace
@@ -176,9 +206,11 @@ class MainWindowAnalysisTest : public QObject {
     }
 
     // While a run goes on nothing starts a second one, and dropped files and bank log pages are
-    // refused; "Cancel" puts back at once the lists as they were shown, the report and the chart as
-    // they were before it, and the focus where it was. Closing the window while item lookups wait on a
-    // site that never answers ends it at once.
+    // refused; "Cancel" takes the progress and itself off the status bar, painted, before anything else,
+    // then puts back at once the lists as they were shown, the report and the chart as they were before
+    // it, and the focus where it was. A click on Cancel while it shows cancels even when the run ends
+    // before the click is handled. Closing the window while item lookups wait on a site that never
+    // answers ends it at once.
     void cancelledRunLeavesEverythingAsItWas() {
         testing::LoreholdSite site;
         MainWindowServices services;
@@ -228,20 +260,57 @@ class MainWindowAnalysisTest : public QObject {
         QVERIFY(harness->status().startsWith(u"The page cannot be added"));
         QCOMPARE(text->toPlainText(), typed);
 
-        harness->click("cmdCancel"); // the status bar is at once as after a run
-        QCOMPARE(harness->status(), QStringLiteral("Cancelled"));
-        QVERIFY(harness->find("progressAnalysis")->isHidden() && harness->find("cmdCancel")->isHidden());
-        QVERIFY(RunUntil([&] { return harness->find("cmdAnalyze")->isEnabled(); }, 5000));
-        QCOMPARE(shown(), before);
-        QCOMPARE(QApplication::focusWidget(), harness->find("cmdAnalyze"));
-        QCOMPARE(reloads.count(), 0);
-        QCOMPARE(Rows(harness->window().memberModel()), members);
-        QCOMPARE(Rows(harness->window().itemModel()), items);
-        QCOMPARE(ReadAll(harness->reportPath()), report);
-        QCOMPARE(reports.count(), 0); // the chart is drawn after reports only
-        QCOMPARE(idle(), QList<bool>(9, true));
+        const auto settled = [&harness] {
+            return QVariantList{harness->status(), harness->find("progressAnalysis")->isHidden(),
+                                harness->find("cmdCancel")->isHidden()};
+        };
+        const QVariantList cancelled{QStringLiteral("Cancelled"), true, true};
+        bool paintedSettled = false;
+        const PaintWatch paints(harness->find("StatusBar1"), [&] { paintedSettled |= settled() == cancelled; });
+        QVariantList atPutBack; // the status bar as the lists begin to come back
+        const auto putBack = connect(harness->window().memberModel(), &QAbstractItemModel::modelAboutToBeReset, [&] {
+            if (atPutBack.isEmpty())
+                atPutBack = settled() << paintedSettled;
+        });
+        harness->click("cmdCancel");
+        QCOMPARE(atPutBack, cancelled + QVariantList{true});
+        disconnect(putBack);
+        const auto cancelledAsBefore = [&] {
+            QVERIFY(RunUntil([&] { return harness->find("cmdAnalyze")->isEnabled(); }, 5000));
+            QCOMPARE(harness->status(), QStringLiteral("Cancelled"));
+            QCOMPARE(harness->visiblePanel(), QStringLiteral("Frame3"));
+            QCOMPARE(shown(), before);
+            QCOMPARE(QApplication::focusWidget(), harness->find("cmdAnalyze"));
+            QCOMPARE(reloads.count(), 0);
+            QCOMPARE(Rows(harness->window().memberModel()), members);
+            QCOMPARE(Rows(harness->window().itemModel()), items);
+            QCOMPARE(ReadAll(harness->reportPath()), report);
+            QCOMPARE(reports.count(), 0); // the chart is drawn after reports only
+            QCOMPARE(idle(), QList<bool>(9, true));
+            QVERIFY(harness->dialogs().messages.isEmpty());
+        };
+        cancelledAsBefore();
         QCOMPARE(site.requestCount(), 1);
-        QVERIFY(harness->dialogs().messages.isEmpty());
+
+        // The report is written and the run's thread has ended when the click, made while Cancel showed,
+        // is handled.
+        auto* bar = harness->find<QProgressBar>("progressAnalysis");
+        const QString written =
+            harness->folder() + QStringLiteral("/.report.html.run-%1").arg(QCoreApplication::applicationPid());
+        QMetaObject::Connection late;
+        late = connect(bar, &QProgressBar::valueChanged, [&](int percent) {
+            if (percent < 100)
+                return;
+            disconnect(late);
+            while (!QFile::exists(written))
+                QThread::msleep(1);
+            QThread::msleep(200); // the run's end now waits in the queue ahead of the click
+            PostClick(harness->find("cmdCancel"));
+        });
+        harness->find<QCheckBox>("chkLorehold")->setChecked(false);
+        harness->click("cmdAnalyze");
+        cancelledAsBefore();
+        QVERIFY(!QFile::exists(written));
 
         QVERIFY(StartLookups(*harness, site, 2 * kMaxDownloadsInFlight));
         QElapsedTimer closing;
