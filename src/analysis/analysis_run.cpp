@@ -152,7 +152,7 @@ class RunProgress {
 
   private:
     const std::function<void(int)>& tell_;
-    int start_ = 0, end_ = 0, shown_ = -1;
+    int start_ = 0, end_ = 0, shown_ = 0; // a run starts at 0
 };
 
 // The run from the first pass over the log on; `size` is the length in bytes that the passes read.
