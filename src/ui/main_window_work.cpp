@@ -229,6 +229,7 @@ AnalysisJob::ReportWriter MainWindow::beginRun(const RunPeriod& period) {
     before.activity = std::exchange(stats_.activity, {});
     runPeriod_ = period;
     setBusy(true);
+    statsPanel_->showStatus({}); // the last run's "Complete" or "Cancelled" is not this run's news
     statsPanel_->showRunProgress(true);
 
     QString limitError;

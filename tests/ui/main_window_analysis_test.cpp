@@ -309,6 +309,7 @@ class MainWindowAnalysisTest : public QObject {
         });
         harness->find<QCheckBox>("chkLorehold")->setChecked(false);
         harness->click("cmdAnalyze");
+        QCOMPARE(harness->status(), QString()); // not the last run's "Cancelled"
         cancelledAsBefore();
         QVERIFY(!QFile::exists(written));
 
