@@ -37,24 +37,8 @@
 
 namespace {
 
+using coffer::test::EventWatch;
 using coffer::test::MainWindowHarness;
-
-// Calls `seen` for each event of `type` that `watched` receives.
-class EventWatch : public QObject {
-  public:
-    EventWatch(QObject* watched, QEvent::Type type, std::function<void()> seen) : type_(type), seen_(std::move(seen)) {
-        watched->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == type_)
-            seen_();
-        return false;
-    }
-
-  private:
-    QEvent::Type type_;
-    std::function<void()> seen_;
-};
 
 // Records the longest gap between two ticks of a fast timer: how long the window kept events waiting.
 class EventGapMeter {
