@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QTextDocument>
 #include <memory>
@@ -87,6 +88,13 @@ QMimeData* LogTextBox::createMimeDataFromSelection() const {
 void LogTextBox::copySelection() {
     const QScopedValueRollback copying(copying_, true);
     copy();
+}
+
+// A drag starts here and takes the selection's text at once: a move takes the selection out of the box
+// before the drop reads it.
+void LogTextBox::mouseMoveEvent(QMouseEvent* event) {
+    const QScopedValueRollback copying(copying_, true);
+    QPlainTextEdit::mouseMoveEvent(event);
 }
 
 void LogTextBox::keyPressEvent(QKeyEvent* event) {

@@ -2,8 +2,8 @@
 // Text1, the box that holds the bank log: a plain text editor made for logs of hundreds of megabytes.
 // Past kLargeTextChars characters it keeps no undo history, and clearing or replacing the whole text
 // (everything selected, then Delete, Backspace, Cut, typing or pasting) empties the document at once
-// instead of deleting it block by block. A selection of more characters is offered to other programs
-// (the X11 primary selection, a drag) only as it is asked for; Copy and Cut still copy it at once.
+// instead of deleting it block by block. A selection of more characters is offered as the X11 primary
+// selection only as another program asks for it; Copy, Cut and a drag still copy it at once.
 
 #include <QPlainTextEdit>
 
@@ -28,6 +28,7 @@ class LogTextBox : public QPlainTextEdit {
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;
 
   private:
