@@ -63,7 +63,9 @@ int MeasureRun(const fs::path& log, const fs::path& folder) {
     coffer::GuildStats stats;
     const coffer::ReportSettings settings = Settings();
     coffer::AnalysisHooks hooks;
-    hooks.generateReport = [&]() { return coffer::GenerateReport(stats, settings, folder / "report.html"); };
+    hooks.generateReport = [&](const coffer::StepProgress& progress) {
+        return coffer::GenerateReport(stats, settings, folder / "report.html", progress);
+    };
     hooks.copied = [&file](std::uint64_t bytes) { file.release(static_cast<std::size_t>(bytes)); }; // as coffer-cli
     const coffer::AnalysisResult result = coffer::RunAnalysis(text, stats, folder, hooks);
     const double seconds = Since(start);

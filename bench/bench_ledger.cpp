@@ -80,7 +80,9 @@ void ReportFromLedger(const fs::path& file, const std::optional<coffer::TimeRang
     coffer::GuildStats stats;
     coffer::AnalysisHooks hooks;
     hooks.selection.period = period;
-    hooks.generateReport = [&] { return coffer::GenerateReport(stats, kSettings, report); };
+    hooks.generateReport = [&](const coffer::StepProgress&) {
+        return coffer::GenerateReport(stats, kSettings, report);
+    };
     coffer::RunAnalysisInPlace(log.text, stats, hooks);
 }
 
@@ -89,7 +91,9 @@ void ReportFromLog(const fs::path& file, const fs::path& folder) {
     const coffer::MappedFile log(file.string());
     coffer::GuildStats stats;
     coffer::AnalysisHooks hooks;
-    hooks.generateReport = [&] { return coffer::GenerateReport(stats, kSettings, folder / "report.html"); };
+    hooks.generateReport = [&](const coffer::StepProgress&) {
+        return coffer::GenerateReport(stats, kSettings, folder / "report.html");
+    };
     coffer::RunAnalysis(log.text(), stats, folder, hooks);
 }
 

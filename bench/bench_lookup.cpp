@@ -65,7 +65,9 @@ Figures Analyse(const std::string& log, ItemPriceSource& prices, testing::Loreho
     ReportSettings settings{10, 25, kArmoryBase, site.base(), "Coffer", "coffer.example", "now"};
     AnalysisHooks hooks;
     hooks.itemPrices = &prices;
-    hooks.generateReport = [&]() { return GenerateReport(figures.stats, settings, folder / "report.html"); };
+    hooks.generateReport = [&](const StepProgress&) {
+        return GenerateReport(figures.stats, settings, folder / "report.html");
+    };
     site.forgetRequests();
     const auto started = std::chrono::steady_clock::now();
     const AnalysisResult result = RunAnalysis(log, figures.stats, folder, hooks);

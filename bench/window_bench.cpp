@@ -1,6 +1,8 @@
-// Drives the real main window (offscreen or under a display) through a large import, an analysis and
-// list sorts and searches, and prints how long each took and the longest time the window went without handling
-// its events. With --screenshots DIR it also saves a picture of the import in progress and of every panel
+// Drives the real main window (offscreen or under a display) through a large import, a select-all in the
+// box, an analysis, Cancel at three points of a run, and list sorts and searches, and prints how long
+// each took, the longest time the window went without handling its events and the longest time the
+// run's progress bar stood still. With --screenshots DIR it also saves a picture of the import in
+// progress, of the box all selected, of the status bar before and after each Cancel, and of every panel
 // after the analysis; each --ledger-log FILE is then added to the window's guild ledger as a paste, and
 // the Guild Ledger panel pictured.
 //
@@ -15,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,15 +25,19 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
 #include <cstdio>
+#include <functional>
+#include <unistd.h>
 
 namespace {
 
+using coffer::test::EventWatch;
 using coffer::test::MainWindowHarness;
 
 // Records the longest gap between two ticks of a fast timer: how long the window kept events waiting.
@@ -144,6 +151,125 @@ int ImportScaling() {
     return 0;
 }
 
+// Where --screenshots saves its pictures; empty: none are taken.
+QString pictureFolder;
+
+// Saves what the screen shows (under X11) or the window's picture as NAME.png in the picture folder.
+void Picture(MainWindowHarness& harness, const QString& name) {
+    if (pictureFolder.isEmpty())
+        return;
+    QDir().mkpath(pictureFolder);
+    const QPixmap shot =
+        QGuiApplication::platformName() == u"xcb" ? harness.window().screen()->grabWindow(0) : harness.window().grab();
+    shot.save(QDir(pictureFolder).filePath(name + QStringLiteral(".png")));
+}
+
+// The memory the process holds, in MB.
+long ResidentMb() {
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * sysconf(_SC_PAGESIZE) / (1024 * 1024);
+}
+
+// Ctrl+A in the bank log box, then Ctrl+C, then a click in the box: each until the window has handled
+// it. Under X11 a selection is offered as the primary selection, which is where select-all was slow.
+void TimeSelectAll(MainWindowHarness& harness) {
+    harness.click("Command4");
+    auto* text = harness.find<QPlainTextEdit>("Text1");
+    text->setFocus();
+    QCoreApplication::processEvents();
+    const long before = ResidentMb();
+    QElapsedTimer clock;
+    const auto timed = [&](const auto& action) {
+        clock.start();
+        action();
+        QCoreApplication::processEvents();
+        return static_cast<long long>(clock.elapsed());
+    };
+    const long long selectMs = timed([&] { QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier); });
+    const long selectedMb = ResidentMb();
+    Picture(harness, QStringLiteral("selected"));
+    const long long copyMs = timed([&] { QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier); });
+    const qsizetype copied = QGuiApplication::clipboard()->text().size();
+    const long long clickMs = timed([&] { QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, QPoint(20, 20)); });
+    std::printf("box of %d characters (%s): Ctrl+A %lld ms (memory %ld MB, then %ld MB), Ctrl+C %lld ms (%lld "
+                "characters copied), a click %lld ms\n",
+                text->document()->characterCount() - 1, qPrintable(QGuiApplication::platformName()), selectMs, before,
+                selectedMb, copyMs, static_cast<long long>(copied), clickMs);
+    QGuiApplication::clipboard()->clear();
+}
+
+// Watches the run's progress bar from "Analyze now" to the end of the run: the longest time it stood
+// still, and the share it stood at.
+class ProgressWatch {
+  public:
+    explicit ProgressWatch(QProgressBar* bar) : bar_(bar) {
+        QObject::connect(bar, &QProgressBar::valueChanged, [this](int value) { moved(value); });
+    }
+    void start() {
+        longestMs_ = 0;
+        at_ = 0;
+        sinceMove_.start();
+    }
+    void stop() { moved(bar_->value()); }
+    qint64 longestMs() const { return longestMs_; }
+    int stoodAt() const { return stoodAt_; }
+
+  private:
+    void moved(int value) {
+        if (!sinceMove_.isValid())
+            return;
+        if (const qint64 still = sinceMove_.restart(); still > longestMs_) {
+            longestMs_ = still;
+            stoodAt_ = at_;
+        }
+        at_ = value;
+    }
+    QProgressBar* bar_;
+    QElapsedTimer sinceMove_;
+    qint64 longestMs_ = 0;
+    int at_ = 0, stoodAt_ = 0;
+};
+
+// Clicks Cancel as soon as `reached` holds during a run, and prints how long the click took until the
+// progress bar and Cancel had left the status bar and it was painted, and whether the run was cancelled
+// with report.html and the panel shown left as they were.
+void CancelWhen(MainWindowHarness& harness, const char* when, const std::function<bool()>& reached,
+                const QString& picture) {
+    auto* bar = harness.find<QProgressBar>("progressAnalysis");
+    auto* cancel = harness.find<QAbstractButton>("cmdCancel");
+    auto* analyze = harness.find<QAbstractButton>("cmdAnalyze");
+    const QByteArray report = coffer::test::ReadAll(harness.reportPath());
+    QElapsedTimer sinceClick;
+    qint64 settledMs = -1;
+    EventWatch painted(harness.find("StatusBar1"), QEvent::Paint, [&] {
+        if (sinceClick.isValid() && settledMs < 0 && bar->isHidden() && cancel->isHidden())
+            settledMs = sinceClick.elapsed();
+    });
+    harness.click("cmdAnalyze");
+    const bool clicked = coffer::test::RunUntil([&] { return reached() || !cancel->isVisible(); }, 120000) &&
+                         cancel->isVisible() && cancel->isEnabled();
+    if (clicked) {
+        Picture(harness, picture);
+        sinceClick.start();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    }
+    coffer::test::RunUntil([&] { return analyze->isEnabled(); }, 120000);
+    QTest::qWait(100);
+    Picture(harness, picture + QStringLiteral("-cancelled"));
+    const bool cancelled = harness.status() == u"Cancelled" && coffer::test::ReadAll(harness.reportPath()) == report &&
+                           harness.visiblePanel() == u"Frame3";
+    std::printf("Cancel %s: %s, status bar settled on screen %lld ms after the click\n", when,
+                !clicked    ? "not reached"
+                : cancelled ? "cancelled"
+                            : "NOT cancelled",
+                static_cast<long long>(settledMs));
+}
+
 void SaveScreenshots(MainWindowHarness& harness, const QString& folder) {
     QDir().mkpath(folder);
     const struct {
@@ -210,7 +336,7 @@ int main(int argc, char** argv) {
         else if (args[i] == u"--log")
             logPath = args[i + 1];
         else if (args[i] == u"--screenshots")
-            screenshots = args[i + 1];
+            screenshots = pictureFolder = args[i + 1];
         else if (args[i] == u"--ledger-log")
             ledgerLogs << args[i + 1];
         else if (args[i] == u"--size")
@@ -245,14 +371,19 @@ int main(int argc, char** argv) {
     std::printf("import: %lld ms, longest event gap %lld ms\n", static_cast<long long>(importMs),
                 static_cast<long long>(importGapMs));
 
+    TimeSelectAll(harness);
+
     auto* report = harness.find<QWebEngineView>("WebBrowser2");
     bool shown = false;
     QObject::connect(report, &QWebEngineView::loadFinished, [&shown](bool ok) { shown = ok; });
+    ProgressWatch progress(harness.find<QProgressBar>("progressAnalysis"));
     gaps.start();
     clock.restart();
+    progress.start();
     harness.click("cmdAnalyze");
     coffer::test::RunUntil([&harness] { return harness.find<QAbstractButton>("cmdAnalyze")->isEnabled(); }, 120000);
     const qint64 runMs = clock.elapsed();
+    progress.stop();
     const bool done = coffer::test::RunUntil([&shown] { return shown; }, 120000);
     const qint64 analysisMs = clock.elapsed();
     const qint64 analysisGapMs = gaps.stop();
@@ -262,6 +393,16 @@ int main(int argc, char** argv) {
 
     auto* items = harness.window().itemModel();
     auto* members = harness.window().memberModel();
+    std::printf("progress bar: longest stand-still %lld ms, at %d%%\n", static_cast<long long>(progress.longestMs()),
+                progress.stoodAt());
+    auto* bar = harness.find<QProgressBar>("progressAnalysis");
+    CancelWhen(
+        harness, "during the scan", [bar] { return bar->value() >= 10; }, QStringLiteral("scan"));
+    CancelWhen(
+        harness, "while the report is written", [&harness] { return harness.status() == u"Generating Report"; },
+        QStringLiteral("report"));
+    CancelWhen(
+        harness, "once the bar is full", [bar] { return bar->value() == 100; }, QStringLiteral("full"));
     std::printf("members: %d rows, items: %d rows\n", members->rowCount(), items->rowCount());
     harness.click("Command5");
     for (int column : {0, 3, 1, 4, 5}) {

@@ -34,15 +34,26 @@ inline constexpr std::uint64_t kMaxLogBytes = std::uint64_t{4} << 30;
 
 inline constexpr std::uint64_t kConcurrentScanFrom = 64 * 1024;
 
+// What a long step of a run hears from it: where the step stands, and whether to stop.
+struct StepProgress {
+    std::function<void(double share)> done; // may be empty; the share of the step done, 0 to 1
+    std::stop_token stop;                   // a stop ends the step early; what it made is then not used
+    void tell(double share) const {
+        if (done)
+            done(share);
+    }
+};
+
 struct AnalysisHooks {
     std::function<void(const std::string&)> showStatus; // may be empty
     std::stop_token stop;                               // a stop ends the run as soon as it can
     ItemPriceSource* itemPrices = nullptr;              // null: items are not looked up
-    // May be empty. The share of the log scanned, 0 to 100, each time it grows; called on the scanning
-    // thread.
+    // May be empty. The share of the whole run done, 0 to 100, each time it grows: the scan, the member
+    // table and the report each cover their part of it. Called on the scanning thread during the scan.
     std::function<void(int percent)> progress;
-    // Writes the report from the finished tables; returns an error message, empty on success.
-    std::function<std::string()> generateReport;
+    // Writes the report from the finished tables, telling where it stands; returns an error message,
+    // empty on success. After a stop it may return early, having written nothing.
+    std::function<std::string(const StepProgress& progress)> generateReport;
     EntrySelection selection; // which entries are analysed; by default every one
     // May be empty. Whether the text's source (a mapped file) has changed since the run began.
     std::function<bool()> sourceChanged;

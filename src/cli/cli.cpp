@@ -347,7 +347,9 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         hooks.itemPrices = &*itemPrices;
     }
     OutputFiles outputs; // the report and the tables, replaced together once all are written
-    hooks.generateReport = [&]() { return outputs.add(options.reportPath, ReportFileText(stats, settings)); };
+    hooks.generateReport = [&](const StepProgress&) {
+        return outputs.add(options.reportPath, ReportFileText(stats, settings));
+    };
     if (options.from || options.to) {
         auto day = [](const std::optional<QDate>& date) {
             return date ? std::optional(ToLocalDate(*date)) : std::nullopt;

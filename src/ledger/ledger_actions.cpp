@@ -58,16 +58,31 @@ std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddR
     return lines;
 }
 
-LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period) {
+LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period, const StepProgress& progress) {
+    struct Stopped {};
+    const std::optional<LedgerTotals> totals = period || progress.done ? std::optional(store.totals()) : std::nullopt;
+    constexpr std::uint64_t kEntriesPerTelling = 4096;
+    std::uint64_t visited = 0, copies = 0; // the share read counts every copy, as the totals do
     LedgerLogWriter writer;
-    store.forEachEntry(period, [&writer](const LedgerEntry& entry) { writer.add(entry); });
+    try {
+        store.forEachEntry(period, [&](const LedgerEntry& entry) {
+            if (progress.stop.stop_requested())
+                throw Stopped{};
+            writer.add(entry);
+            copies += entry.copies;
+            if (progress.done && ++visited % kEntriesPerTelling == 0)
+                progress.tell(static_cast<double>(copies) / static_cast<double>(totals->entries));
+        });
+    } catch (const Stopped&) {
+        return {};
+    }
     LedgerLog log;
     log.text = writer.text(store.guild());
     if (period) {
-        const LedgerTotals totals = store.totals();
-        log.undated = totals.untimed;
-        log.leftOut = totals.entries - totals.untimed - writer.copies();
+        log.undated = totals->untimed;
+        log.leftOut = totals->entries - totals->untimed - writer.copies();
     }
+    progress.tell(1);
     return log;
 }
 

@@ -2,6 +2,7 @@
 // What the programs do with a ledger, whatever store holds it: add a paste, read a period for the
 // analysis.
 
+#include "analysis/analysis_run.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_log.h"
 #include "ledger/ledger_store.h"
@@ -39,8 +40,9 @@ struct LedgerLog {
 };
 
 // The entries whose own time lies in the period (every one, those without a time too, when there is
-// none), in the analysis' order.
-LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period);
+// none), in the analysis' order. `progress` hears the share of the ledger's entries read; after a stop
+// the log is left empty.
+LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period, const StepProgress& progress = {});
 
 // The status line of the entries without a readable time that a period left out.
 std::string UndatedLeftOutText(std::uint64_t entries);

@@ -222,11 +222,30 @@ SectionLimit ParseSectionLimit(std::string_view text) {
     return {static_cast<int>(*value), SectionLimit::Fault::None};
 }
 
-std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
+// The share of a report's rankings done, by the rows each one sorts and scans: most of a report's time.
+class RankingProgress {
+  public:
+    RankingProgress(const StepProgress& progress, std::size_t rows) : progress_(progress), rows_(rows) {}
+    // Counts a ranking of `rows` rows as done; false when the report is to stop.
+    bool ranked(std::size_t rows) {
+        done_ += rows;
+        progress_.tell(rows_ == 0 ? 1.0 : static_cast<double>(done_) / static_cast<double>(rows_));
+        return !progress_.stop.stop_requested();
+    }
+
+  private:
+    const StepProgress& progress_;
+    std::size_t rows_, done_ = 0;
+};
+
+std::string BuildReport(GuildStats& stats, const ReportSettings& settings, const StepProgress& progress) {
     StatsTable& members = stats.members;
     StatsTable& items = stats.items;
     const ReportWriter writer(stats, settings);
     const std::string balances = Balances(members);
+    // Every member section ranks the members; the items are ranked by value, and by quality when
+    // the values leave their sections empty.
+    RankingProgress rankings(progress, std::size(kMemberSections) * members.rowCount() + 2 * items.rowCount());
 
     std::array<std::string, 21> sections; // by section number
     for (const MemberSection& section : kMemberSections) {
@@ -238,6 +257,8 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
                         [&](const StatsTable& table, std::size_t row, std::string& text) {
                             writer.memberRow(text, table, row, section.key, section.icon, section.phrase);
                         });
+        if (!rankings.ranked(members.rowCount()))
+            return {};
     }
 
     struct ItemSection {
@@ -252,6 +273,8 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
                                                [&](const StatsTable& table, std::size_t row, std::string& text) {
                                                    writer.itemRow(text, table, row, section.icon, false);
                                                });
+    if (!rankings.ranked(items.rowCount()))
+        return {};
 
     // The NINJA LIST: members without any deposit whose total is negative, in the order section 4 left.
     sections[6] = ScanSection(
@@ -277,6 +300,7 @@ std::string BuildReport(GuildStats& stats, const ReportSettings& settings) {
                            });
         text = text.empty() ? kNoneFound : text + kQualityNote;
     }
+    rankings.ranked(items.rowCount()); // sorted by quality or not, the rankings are done
     for (const MemberSection& section : kMemberSections) {
         std::string& text = sections[static_cast<std::size_t>(section.number)];
         if (text.empty())

@@ -40,7 +40,8 @@ struct SectionLimit {
 SectionLimit ParseSectionLimit(std::string_view text);
 
 // Builds the report document (a single line). Ranking sorts the tables: they keep the order of
-// their last sort afterwards.
-std::string BuildReport(GuildStats& stats, const ReportSettings& settings);
+// their last sort afterwards. `progress` hears the share of the rankings done; after a stop it
+// returns early, with no document.
+std::string BuildReport(GuildStats& stats, const ReportSettings& settings, const StepProgress& progress = {});
 
 } // namespace coffer

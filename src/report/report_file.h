@@ -10,9 +10,10 @@
 namespace coffer {
 
 // The report's file: the report built from the finished tables, followed by CR LF.
-std::string ReportFileText(GuildStats& stats, const ReportSettings& settings);
+std::string ReportFileText(GuildStats& stats, const ReportSettings& settings, const StepProgress& progress = {});
 
-// Writes the report's file; an error message, empty on success.
-std::string GenerateReport(GuildStats& stats, const ReportSettings& settings, const std::filesystem::path& path);
+// Writes the report's file; an error message, empty on success. After a stop nothing is written.
+std::string GenerateReport(GuildStats& stats, const ReportSettings& settings, const std::filesystem::path& path,
+                           const StepProgress& progress = {});
 
 } // namespace coffer

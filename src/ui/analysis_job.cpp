@@ -20,13 +20,26 @@ void EmptyTables(GuildStats& stats) {
     stats.guild = {};
 }
 
+// Where reading the ledger ends on the progress bar, by its share of a run's time on a ledger of a
+// million entries (bench_ledger: 1.4 s, of which the analysis of what was read takes 0.5 s).
+constexpr int kLedgerReadEnd = 65;
+
 // The ledger's entries of the period, with those of a time outside it counted as outside the period;
 // `undated` takes those without a time that the period left out.
 AnalysisResult RunOnLedger(const std::string& file, GuildStats& stats, const AnalysisHooks& hooks,
                            std::uint64_t& undated) {
-    const LedgerLog log =
-        ReadLedgerLog(*OpenExistingLedger(file), hooks.selection.period); // closed before the long part
-    AnalysisResult result = RunAnalysisInPlace(log.text, stats, hooks);
+    const auto tell = [&hooks](int percent) {
+        if (hooks.progress)
+            hooks.progress(percent);
+    };
+    const LedgerLog log = ReadLedgerLog(*OpenExistingLedger(file), hooks.selection.period,
+                                        {[&tell](double share) { tell(static_cast<int>(share * kLedgerReadEnd)); },
+                                         hooks.stop}); // closed before the long part
+    if (hooks.stop.stop_requested())
+        return {AnalysisOutcome::Cancelled, {}};
+    AnalysisHooks analysis = hooks;
+    analysis.progress = [&tell](int percent) { tell(kLedgerReadEnd + percent * (100 - kLedgerReadEnd) / 100); };
+    AnalysisResult result = RunAnalysisInPlace(log.text, stats, analysis);
     result.outsidePeriod += log.leftOut;
     undated = log.undated;
     return result;
@@ -76,7 +89,9 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const Source& source, c
             this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
     };
     hooks.stop = stop_.get_token();
-    hooks.generateReport = [&writeReport, &stats] { return writeReport(*stats); };
+    hooks.generateReport = [&writeReport, &stats](const StepProgress& progress) {
+        return writeReport(*stats, progress);
+    };
     std::string joined;
     // The message of a run that ran out of memory, room for it taken now, while memory can be had.
     static constexpr char kOutOfMemory[] = "The analysis stopped: there is not enough memory for this log.";

@@ -23,8 +23,9 @@ namespace coffer {
 class AnalysisJob : public QObject {
     Q_OBJECT
   public:
-    // Writes the report from the finished tables (on the worker thread); an error message or "".
-    using ReportWriter = std::function<std::string(GuildStats&)>;
+    // Writes the report from the finished tables (on the worker thread), telling where it stands; an
+    // error message or "".
+    using ReportWriter = std::function<std::string(GuildStats&, const StepProgress&)>;
     // Makes the item price source of a run with the item lookup on, on the worker thread; it may use
     // the run's hooks to show its status texts.
     using PriceSourceFactory = std::function<std::unique_ptr<ItemPriceSource>(const AnalysisHooks&)>;
@@ -63,7 +64,7 @@ class AnalysisJob : public QObject {
 
   signals:
     void statusChanged(const QString& text);
-    void progressChanged(int percent); // the share of the log scanned
+    void progressChanged(int percent); // the share of the run done
     void finished();
 
   private:

@@ -32,15 +32,9 @@ constexpr TwipsRect kInstructionsPlace{120, 1305, 11475, 480};
 // the box costs about as much as adding thousands of lines, so the pieces are not small.
 constexpr qsizetype kImportPieceBytes = 256 * 1024;
 
-// Appends the characters as toPlainText writes them: line and paragraph separators as line feeds,
-// no-break spaces as spaces.
+// Appends the characters as toPlainText writes them.
 void AppendPlainUtf8(std::string& text, QString& batch) {
-    for (QChar& c : batch) {
-        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = u'\n';
-        else if (c == QChar::Nbsp)
-            c = u' ';
-    }
+    MakePlain(batch);
     text += batch.toStdString();
 }
 

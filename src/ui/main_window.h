@@ -132,6 +132,7 @@ class MainWindow : public QMainWindow {
     void putBackBeforeRun();
     void endRun();
     void onAnalysisFinished();
+    void takeInRun(); // the finished run's results in place of the lists, or a cancelled run's end
     void refreshReport();
     void saveReportAs();
     void exportList(const StatsTableModel* list);

@@ -229,6 +229,7 @@ AnalysisJob::ReportWriter MainWindow::beginRun(const RunPeriod& period) {
     before.activity = std::exchange(stats_.activity, {});
     runPeriod_ = period;
     setBusy(true);
+    statsPanel_->showStatus({}); // the last run's "Complete" or "Cancelled" is not this run's news
     statsPanel_->showRunProgress(true);
 
     QString limitError;
@@ -238,8 +239,9 @@ AnalysisJob::ReportWriter MainWindow::beginRun(const RunPeriod& period) {
         report->periodTo = period.to;
     }
     pendingReport_ = std::make_unique<PendingReport>(reportPath());
-    return [report, error = limitError.toStdString(), path = pendingReport_->path()](GuildStats& stats) {
-        return report ? GenerateReport(stats, *report, path) : error;
+    return [report, error = limitError.toStdString(), path = pendingReport_->path()](GuildStats& stats,
+                                                                                     const StepProgress& progress) {
+        return report ? GenerateReport(stats, *report, path, progress) : error;
     };
 }
 
@@ -250,6 +252,9 @@ void MainWindow::cancelRun() {
         return;
     runCancelled_ = true;
     job_.cancel();
+    // The status bar says so on screen first: putting back the lists of a big log takes a moment.
+    statsPanel_->showStatus(QStringLiteral("Cancelled"));
+    statsPanel_->hideRunProgress();
     putBackBeforeRun();
 }
 
@@ -261,9 +266,6 @@ void MainWindow::putBackBeforeRun() {
     stats_.activity = std::move(before.activity);
     statsPanel_->memberList()->restoreViewState(beforeRun_->members);
     statsPanel_->itemList()->restoreViewState(beforeRun_->items);
-    statsPanel_->showRunProgress(false);
-    statsPanel_->showBusy(false);
-    statsPanel_->showStatus(QStringLiteral("Cancelled"));
 }
 
 void MainWindow::endRun() {
@@ -274,7 +276,13 @@ void MainWindow::endRun() {
     beforeRun_.reset();
 }
 
+// A click on Cancel made while it showed still cancels when the run ended just before the click was
+// handled: the run's end is taken in after the input already waiting.
 void MainWindow::onAnalysisFinished() {
+    QMetaObject::invokeMethod(this, &MainWindow::takeInRun, Qt::QueuedConnection);
+}
+
+void MainWindow::takeInRun() {
     AnalysisJob::Results results = job_.takeResults();
     if (!runCancelled_ && results.failure.empty() && results.result.outcome == AnalysisOutcome::Cancelled)
         cancelRun(); // stopped from elsewhere
@@ -282,7 +290,8 @@ void MainWindow::onAnalysisFinished() {
         endRun();
         return;
     }
-    statsPanel_->showRunProgress(false);
+    // From here on the run cannot be cancelled: Cancel leaves the screen before the lists are filled.
+    statsPanel_->hideRunProgress();
     memberModel_->replace([&](StatsTable& table) { table = std::move(results.stats->members); });
     itemModel_->replace([&](StatsTable& table) { table = std::move(results.stats->items); });
     stats_.guild = results.stats->guild;

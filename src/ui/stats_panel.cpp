@@ -145,6 +145,12 @@ void StatsPanel::showProgress(int percent) {
     progress_->setValue(percent);
 }
 
+void StatsPanel::hideRunProgress() {
+    showRunProgress(false);
+    showBusy(false);
+    statusBar_->repaint();
+}
+
 void StatsPanel::place(const PanelLayout& layout) {
     PlaceBelow(memberSearchRow_, memberList_, layout.listView1);
     PlaceBelow(itemSearchRow_, itemList_, layout.listView2);

@@ -32,9 +32,12 @@ class StatsPanel : public QGroupBox {
     QString statusText() const;
     // The indicator runs while work is in progress.
     void showBusy(bool busy);
-    // While an analysis runs the indicator shows the share of the log scanned, beside "Cancel".
+    // While an analysis runs the indicator shows the share of the run done, beside "Cancel".
     void showRunProgress(bool running);
     void showProgress(int percent);
+    // The run's indicator and its Cancel leave the status bar, which is painted at once: what follows
+    // may keep the window from painting for a moment.
+    void hideRunProgress();
     QPushButton* cancelButton() const { return cancel_; }
     void place(const PanelLayout& layout);
     // The item list filtered to the rows of one member (its Name column); clearing the item search

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,7 +22,7 @@ class AnalysisRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
         hooks_.showStatus = [this](const std::string& text) { statuses_.push_back(text); };
-        hooks_.generateReport = [this]() {
+        hooks_.generateReport = [this](const StepProgress&) {
             ++reports_;
             return std::string();
         };
@@ -59,17 +60,44 @@ struct FolderWatch : ItemPriceSource {
     std::function<void()> look;
 };
 
-TEST_F(AnalysisRunTest, FullRunFillsTablesReportsInOrderAndRemovesItsCopy) {
-    // During the scan the copy is open but has no name left: however the process ends, nothing stays.
-    std::vector<std::string> filesDuringScan{"not looked"};
-    FolderWatch watch([&]() { filesDuringScan = filesInFolder(); });
-    hooks_.itemPrices = &watch;
-    const AnalysisResult result = run(kLog);
-    EXPECT_EQ(result.outcome, AnalysisOutcome::Complete);
-    EXPECT_EQ(statuses_, (std::vector<std::string>{"Cleaning up...", "Generating Report", "Complete"}));
-    EXPECT_EQ(reports_, 1);
-    EXPECT_TRUE(filesDuringScan.empty());
-    EXPECT_TRUE(filesInFolder().empty());
+// A run fills the tables, has the report written and tells its statuses in order; during the scan the
+// copy is open but has no name left: however the process ends, nothing stays. The bar moves through the
+// whole run, the report included, and ends at 100 only when the run is complete; a stop while the report
+// is written cancels the run, as one during the scan does.
+TEST_F(AnalysisRunTest, FullRunReportsInOrderRemovesItsCopyAndCanStopInTheReport) {
+    for (const bool stopInReport : {true, false}) {
+        std::vector<std::string> filesDuringScan{"not looked"};
+        FolderWatch watch([&]() { filesDuringScan = filesInFolder(); });
+        hooks_.itemPrices = &watch;
+        std::stop_source stop;
+        std::vector<int> shown{0};
+        int atReport = -1, halfReport = -1;
+        hooks_.stop = stop.get_token();
+        hooks_.progress = [&shown](int percent) { shown.push_back(percent); };
+        hooks_.showStatus = [&](const std::string& text) {
+            statuses_.push_back(text);
+            atReport = text == "Generating Report" ? shown.back() : atReport;
+        };
+        hooks_.generateReport = [&](const StepProgress& progress) {
+            progress.tell(0.5);
+            halfReport = shown.back();
+            if (stopInReport)
+                stop.request_stop();
+            return std::string();
+        };
+        statuses_.clear();
+        const AnalysisResult result = run(kLog);
+        EXPECT_EQ(result.outcome, stopInReport ? AnalysisOutcome::Cancelled : AnalysisOutcome::Complete);
+        std::vector<std::string> statuses{"Cleaning up...", "Generating Report", "Complete"};
+        statuses.resize(stopInReport ? 2 : 3);
+        EXPECT_EQ(statuses_, statuses);
+        EXPECT_TRUE(filesDuringScan.empty());
+        EXPECT_TRUE(filesInFolder().empty());
+        EXPECT_EQ(stats_.members.rowCount(), stopInReport ? 0u : 2u);
+        EXPECT_TRUE(std::adjacent_find(shown.begin(), shown.end(), std::greater_equal<>()) == shown.end());
+        EXPECT_TRUE(atReport > 0 && atReport < halfReport && halfReport < 100) << atReport << " " << halfReport;
+        EXPECT_EQ(shown.back() == 100, !stopInReport);
+    }
     EXPECT_EQ(stats_.guild.name, "Iron Lanterns");
     EXPECT_EQ(stats_.members.cell(1, kRepairs), "-00004.00"); // the final pass ran
     EXPECT_EQ(stats_.items.rowCount(), 1u);
@@ -89,7 +117,7 @@ TEST_F(AnalysisRunTest, AMappedLogGivesBackItsPagesAndStillReadsThem) {
 }
 
 TEST_F(AnalysisRunTest, FailuresAreReportedNotHidden) {
-    hooks_.generateReport = []() { return std::string("Could not write report.html: disk full"); };
+    hooks_.generateReport = [](const StepProgress&) { return std::string("Could not write report.html: disk full"); };
     AnalysisResult result = run(kLog);
     EXPECT_EQ(result.outcome, AnalysisOutcome::ReportFailed);
     EXPECT_EQ(result.message, "Could not write report.html: disk full");

@@ -144,8 +144,15 @@ TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
         const std::string expected = Analyse(log, period);
         for (const auto& ledger : ledgers) {
             EXPECT_EQ(ledger->totals().entries, elements.size());
-            EXPECT_EQ(Analyse(ReadLedgerLog(*ledger, period).text, period), expected)
+            double read = 0; // the share of the ledger read, told as the reading goes
+            EXPECT_EQ(
+                Analyse(ReadLedgerLog(*ledger, period, {[&read](double share) { read = share; }, {}}).text, period),
+                expected)
                 << "ledger " << &ledger - ledgers.data() << (period ? " for a period" : "");
+            EXPECT_EQ(read, 1.0);
+            std::stop_source stop; // a stopped reading gives nothing to analyse
+            stop.request_stop();
+            EXPECT_EQ(std::string_view(ReadLedgerLog(*ledger, period, {{}, stop.get_token()}).text), "");
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -67,6 +68,30 @@ TEST_F(ReportFileTest, OutputsAreReplacedTogetherThroughLinksAndFifos) {
     EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling) && fs::is_fifo(fifo));
     EXPECT_EQ(fileCount(), 5u);
     EXPECT_EQ(WriteFileReplacing(folder_, "new"), "Could not write " + folder_.string() + ": Is a directory");
+}
+
+// The report tells the share of its rankings done, up to the whole; a stop at any point leaves the
+// file unwritten.
+TEST_F(ReportFileTest, ReportTellsItsProgressAndAStopWritesNothing) {
+    GuildStats stats;
+    stats.members.appendRow(std::vector<std::string>(kMemberColumnCount, "+000001"));
+    stats.items.appendRow({"Gem", "00100", "1", "00012.05", "Withdrawal", "Ann", "9"});
+    for (const std::size_t stopAt : {0, 1, 18, 19}) { // 0: never; each member ranking, then the items
+        std::vector<double> shares;
+        std::stop_source stop;
+        const auto tell = [&](double share) {
+            shares.push_back(share);
+            if (shares.size() == stopAt)
+                stop.request_stop();
+        };
+        const fs::path path = folder_ / std::to_string(stopAt);
+        EXPECT_EQ(GenerateReport(stats, {}, path, {tell, stop.get_token()}).empty() + fs::exists(path),
+                  stopAt == 0 ? 2 : 0)
+            << stopAt;
+        ASSERT_EQ(shares.size(), stopAt == 0 ? 19 : stopAt) << stopAt;
+        EXPECT_TRUE(shares.front() > 0 && std::is_sorted(shares.begin(), shares.end())) << stopAt;
+        EXPECT_EQ(shares.back() == 1.0, stopAt % 19 == 0) << stopAt;
+    }
 }
 
 TEST_F(ReportFileTest, AReplacedFileKeepsItsModeANewOneGetsTheUmasks) {

@@ -2,16 +2,25 @@
 
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/bank_log_panel.h"
+#include "ui/log_text_box.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 namespace coffer {
 
 using test::MainWindowHarness;
+
+// The box, with the data it offers for its selection (to the X11 primary selection, to a drag) in view.
+struct SelectionBox : LogTextBox {
+    using LogTextBox::createMimeDataFromSelection;
+};
 
 class MainWindowImportTest : public QObject {
     Q_OBJECT
@@ -109,6 +118,34 @@ class MainWindowImportTest : public QObject {
         QTEST(int(harness.dialogs().buttons.count(UserDialogs::Buttons::YesNo)), "questions");
         QCOMPARE(harness.dialogs().warnings.size(), files.count(u"^"));
         QCOMPARE(harness.dialogs().messages, harness.dialogs().warnings);
+    }
+
+    // A large selection is offered as its text only when asked, and not once the text has changed;
+    // Copy and Cut copy it at once, so the clipboard keeps it whatever happens to the box next.
+    void largeSelectionIsCopiedAtOnceButOfferedOnlyWhenAsked() {
+        QString lines;
+        for (int i = 0; lines.size() <= kLargeTextChars; ++i)
+            lines += QStringLiteral("<banklog n=\"%1\"/>").arg(i) +
+                     (i % 32 == 31 ? QChar(u'\n') : QChar(QChar::LineSeparator));
+        const QString plain = QString(lines).replace(QChar::LineSeparator, u'\n');
+        SelectionBox box;
+        box.setPlainText(lines);
+        QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+        const std::unique_ptr<QMimeData> offered(box.createMimeDataFromSelection());
+        QCOMPARE(offered->text(), plain);
+        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(&box, Qt::Key_Delete);
+        QVERIFY(box.toPlainText().isEmpty() && offered->text().isEmpty());
+        QCOMPARE(QGuiApplication::clipboard()->text(), plain);
+
+        box.setPlainText(lines);
+        QTextCursor cursor = box.textCursor();
+        cursor.setPosition(5);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        box.setTextCursor(cursor);
+        QTest::keyClick(&box, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), plain.mid(5));
+        QCOMPARE(box.toPlainText(), plain.left(5));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "ui/link_launcher.h"
 #include "ui/main_window.h"
 
+#include <QEvent>
 #include <QList>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -21,6 +22,25 @@ namespace coffer::test {
 // Runs the event loop until `done` holds or the time is up; true when it holds. Unlike QTest::qWaitFor
 // it never sleeps between events, so the embedded browsers' work is not held up.
 bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Calls `seen` for each event of `type` that `watched` receives, before it handles it.
+class EventWatch : public QObject {
+  public:
+    EventWatch(QObject* watched, QEvent::Type type, std::function<void()> seen) : type_(type), seen_(std::move(seen)) {
+        watched->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_)
+            seen_();
+        return false;
+    }
+
+  private:
+    QEvent::Type type_;
+    std::function<void()> seen_;
+};
 
 // The rows a list shows, in its order: the given columns (none: all) joined by tabs.
 QStringList Shown(const QAbstractItemModel* model, QList<int> columns = {});
