@@ -9,6 +9,10 @@
 
 namespace coffer {
 
+// An entry's copies in the column of the ledger's query, checked cheaply as they are read: a whole number
+// from 1 to kMaxCopies, or a LedgerError says that the ledger is damaged.
+std::uint64_t StoredCopies(const SqliteStatement& query, int column, const std::string& ledger);
+
 class SqliteLedger : public LedgerStore {
   public:
     // ReadWrite creates a missing file and brings an older ledger up to date; ReadOnly never creates or

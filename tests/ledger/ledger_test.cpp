@@ -138,7 +138,7 @@ TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
     SqliteLedger& merged = open("c.sqlite");
     for (std::size_t i = 0; i < pastes.size(); i += 3)
         AddToLedger(merged, pastes[i], {}, 0);
-    MergeLedger(merged, *ledgers[0]);
+    MergeLedger(merged, *ledgers[0], "a.sqlite");
     EXPECT_EQ(merged.pastes().size(), pastes.size());
     for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
         const std::string expected = Analyse(log, period);
