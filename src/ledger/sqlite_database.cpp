@@ -102,6 +102,10 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
         throw LedgerError(path + ": cannot open the ledger: " + error.message());
     // Reading opens the file for writing where the system allows it, but never creates it: the last
     // connection to close then folds the write-ahead log back and removes it and its index file.
+    // A ledger this program cannot write is not opened for writing: SQLite would open it read-only and
+    // leave the files of a write-ahead log beside it, or fail to make them, before it refused the add.
+    if (access == Access::ReadWrite && path != ":memory:" && LedgerFileUnwritable(path))
+        throw LedgerError(path + ": cannot read or write the ledger: " + Reason(nullptr, SQLITE_READONLY, busyTimeout));
     std::string name = path;
     int flags = access == Access::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READWRITE;
     const char* vfs = nullptr;

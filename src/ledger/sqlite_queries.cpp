@@ -29,8 +29,7 @@ LedgerTotals SqliteLedger::totals() {
         db_, hasRunningSums_ ? "SELECT copies, untimed, typeof(copies) = 'integer' AND typeof(untimed) = 'integer' "
                                "AND untimed BETWEEN 0 AND copies FROM entry_totals"
                              : "SELECT coalesce(sum(copies), 0), coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0), "
-                               "count(*) FILTER (WHERE typeof(copies) <> 'integer' OR copies NOT BETWEEN 1 AND "
-                               "1000000) = 0 FROM entry");
+                               "count(*) FILTER (WHERE " COFFER_BAD_COPIES ") = 0 FROM entry");
     if (sums.step()) {
         if (sums.integer(2) == 0)
             throw LedgerError(db_.path() + " is damaged: " +

@@ -72,6 +72,10 @@ void SqliteLedger::upgrade() {
     // Another program may have created or upgraded the ledger in the meantime.
     const FileMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.path());
+    // The running sums are made from the entries' copies: checked first.
+    if (!marks.schema.empty() && marks.version < 2 &&
+        SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
+        throw LedgerError(db_.path() + " is damaged: " + kBadCopiesReason);
     UpgradeLedgerSchema(db_, marks.schema.empty() ? 0 : marks.version);
     transaction.commit();
     hasTables_ = true;
