@@ -100,12 +100,12 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     const bool logBeside = std::filesystem::exists(path + "-wal", error);
     if (error)
         throw LedgerError(path + ": cannot open the ledger: " + error.message());
-    // Reading opens the file for writing where the system allows it, but never creates it: the last
-    // connection to close then folds the write-ahead log back and removes it and its index file.
     // A ledger this program cannot write is not opened for writing: SQLite would open it read-only and
     // leave the files of a write-ahead log beside it, or fail to make them, before it refused the add.
     if (access == Access::ReadWrite && path != ":memory:" && LedgerFileUnwritable(path))
         throw LedgerError(path + ": cannot read or write the ledger: " + Reason(nullptr, SQLITE_READONLY, busyTimeout));
+    // Reading opens the file for writing where the system allows it, but never creates it: the last
+    // connection to close then folds the write-ahead log back and removes it and its index file.
     std::string name = path;
     int flags = access == Access::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READWRITE;
     const char* vfs = nullptr;
@@ -138,10 +138,12 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     if (access == Access::ReadWrite)
         return;
-    std::uint64_t bytes = 0;
-    for (const std::string& file : {path, path + "-wal"})
-        bytes += std::filesystem::file_size(file, error) / 1024 * (error ? 0 : 1);
-    readTickLimit_ = std::max(kMinimumReadTicks, bytes * kReadTicksPerKilobyte);
+    std::uint64_t kilobytes = 0;
+    for (const std::string& file : {path, path + "-wal"}) {
+        const std::uintmax_t size = std::filesystem::file_size(file, error);
+        kilobytes += error ? 0 : size / 1024;
+    }
+    readTickLimit_ = std::max(kMinimumReadTicks, kilobytes * kReadTicksPerKilobyte);
     sqlite3_progress_handler(db_, kTickSteps, &SqliteDatabase::stopLongRead, this);
     execute("PRAGMA query_only = 1");
     if (unlocked && logBeside)
