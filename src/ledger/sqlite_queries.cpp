@@ -24,11 +24,13 @@ LedgerTotals SqliteLedger::totals() {
     LedgerTotals totals;
     if (!hasTables_)
         return totals;
-    // Without running sums every entry's copies are summed, and checked on the way.
+    // Without running sums every entry's copies are summed, and checked on the way (the sums of good
+    // ones only, which cannot overflow).
     SqliteStatement sums(
         db_, hasRunningSums_ ? "SELECT copies, untimed, typeof(copies) = 'integer' AND typeof(untimed) = 'integer' "
                                "AND untimed BETWEEN 0 AND copies FROM entry_totals"
-                             : "SELECT coalesce(sum(copies), 0), coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0), "
+                             : "SELECT coalesce(sum(copies) FILTER (WHERE NOT " COFFER_BAD_COPIES "), 0), "
+                               "coalesce(sum(copies) FILTER (WHERE ts IS NULL AND NOT " COFFER_BAD_COPIES "), 0), "
                                "count(*) FILTER (WHERE " COFFER_BAD_COPIES ") = 0 FROM entry");
     if (sums.step()) {
         if (sums.integer(2) == 0)

@@ -258,9 +258,10 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
         {"no copies",
          sql("UPDATE entry SET copies = 0 WHERE id = 1"),
          {{Info, 0, "Entries: 500 "}, {Report, 2, damaged}, {Merge, 2, damaged}}},
-        {"2^62 copies",
-         sql("UPDATE entry SET copies = 4611686018427387904 WHERE id = 1"),
-         {{Report, 2, damaged}, {Merge, 2, damaged}}},
+        {"2^62 copies twice in version 1",
+         sql("DROP TABLE entry_totals; PRAGMA user_version = 1; "
+             "UPDATE entry SET copies = 4611686018427387904 WHERE id IN (1, 2)"),
+         {{Every, 2, damaged}}},
         {"copies in the totals",
          sql("UPDATE entry_totals SET copies = 'many'"),
          {{Info, 2, " is damaged: its totals are not whole numbers"}}},
