@@ -65,30 +65,6 @@ struct Files {
     std::string file, log; // the valid ledger: a paste in the file, another in its -wal
 };
 
-const Files& Template() {
-    static const Files files = [] {
-        Files made;
-        if (::mkdtemp(gFolder) == nullptr)
-            std::abort();
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(gFolder, ignored);
-        });
-        made.folder = gFolder;
-        made.ledger = made.folder / "ledger.sqlite";
-        {
-            SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
-            AddToLedger(ledger, kPasteA, "a.xml", 1);
-        }
-        SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
-        AddToLedger(ledger, kPasteB, "b.xml", 2);
-        made.file = ReadAll(made.ledger);
-        made.log = ReadAll(made.ledger.string() + "-wal");
-        return made;
-    }();
-    return files;
-}
-
 // Runs the SQL as another program could, with no checks, leaving its changes in the -wal.
 void Craft(const fs::path& ledger, const std::string& sql) {
     sqlite3* db = nullptr;
@@ -101,6 +77,33 @@ void Craft(const fs::path& ledger, const std::string& sql) {
     }
     sqlite3_close(db);
     fs::remove(ledger.string() + "-shm");
+}
+
+const Files& Template() {
+    static const Files files = [] {
+        Files made;
+        if (::mkdtemp(gFolder) == nullptr)
+            std::abort();
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(gFolder, ignored);
+        });
+        made.folder = gFolder;
+        made.ledger = made.folder / "ledger.sqlite";
+        // Pages of 1 KiB instead of the 16 KiB of a new ledger: a file of some kilobytes, in which a
+        // patch often meets a page's header or cells.
+        Craft(made.ledger, "PRAGMA page_size = 1024; PRAGMA journal_mode = WAL");
+        {
+            SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
+            AddToLedger(ledger, kPasteA, "a.xml", 1);
+        }
+        SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
+        AddToLedger(ledger, kPasteB, "b.xml", 2);
+        made.file = ReadAll(made.ledger);
+        made.log = ReadAll(made.ledger.string() + "-wal");
+        return made;
+    }();
+    return files;
 }
 
 // Opens the ledger; a refusal at the opening leaves the folder as it was.
