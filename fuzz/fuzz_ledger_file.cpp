@@ -70,6 +70,7 @@ void Craft(const fs::path& ledger, const std::string& sql) {
     sqlite3* db = nullptr;
     if (sqlite3_open(ledger.c_str(), &db) == SQLITE_OK) {
         sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0); // no ATTACH, no VACUUM INTO: no other file written
         int ticks = 0;
         sqlite3_progress_handler(
             db, 1000, [](void* count) { return ++*static_cast<int*>(count) > 1000 ? 1 : 0; }, &ticks);
