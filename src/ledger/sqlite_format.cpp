@@ -119,6 +119,11 @@ void CheckMarks(const FileMarks& marks, const std::string& path) {
 }
 
 void CheckHeader(const std::string& path) {
+    // A named pipe would keep the read waiting, a device would read as an empty ledger.
+    std::error_code error;
+    if (const auto status = std::filesystem::status(path, error);
+        !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw LedgerError(path + " is not a Coffer ledger.");
     std::ifstream file(path, std::ios::binary);
     unsigned char header[100] = {};
     file.read(reinterpret_cast<char*>(header), sizeof header);
@@ -135,7 +140,6 @@ void CheckHeader(const std::string& path) {
     };
     // The page count of the header holds where the change counter beside it is that of the last write.
     const std::uint64_t pageSize = number(16, 2) == 1 ? 65536 : number(16, 2), pages = number(28, 4);
-    std::error_code error;
     const bool logBeside = std::filesystem::exists(path + "-wal", error);
     const auto size = std::filesystem::file_size(path, error);
     if (!error && !logBeside && number(24, 4) == number(92, 4) && pages * pageSize > size)

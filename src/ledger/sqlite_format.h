@@ -36,9 +36,9 @@ FileMarks ReadMarks(SqliteDatabase& db);
 // with exactly that version's schema; a file without tables or marks is a new ledger.
 void CheckMarks(const FileMarks& marks, const std::string& path);
 
-// Throws a LedgerError unless the file is missing, empty, or starts as an SQLite database does and is as
-// long as its header says (where no write-ahead log lies beside it, which may hold the rest). Checked
-// before SQLite reads the file, whose message would be less clear.
+// Throws a LedgerError unless the file is missing, empty, or a regular file that starts as an SQLite
+// database does and is as long as its header says (where no write-ahead log lies beside it, which may
+// hold the rest). Checked before SQLite reads the file, whose message would be less clear.
 void CheckHeader(const std::string& path);
 
 } // namespace coffer

@@ -18,6 +18,7 @@
 #include <map>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -46,7 +47,9 @@ std::map<std::string, std::string> Companions(const fs::path& file) {
 std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        files[entry.path().filename()] = entry.is_symlink() ? "link" : ReadFile(entry.path());
+        files[entry.path().filename()] = entry.is_symlink()        ? "link"
+                                         : entry.is_regular_file() ? ReadFile(entry.path())
+                                                                   : "special";
     return files;
 }
 
@@ -240,6 +243,12 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
         {"newer version",
          sql("PRAGMA user_version = 99"),
          {{Every, 2, " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version 2."}}},
+        {"named pipe",
+         [](const fs::path& file) {
+             fs::remove(file);
+             ::mkfifo(file.c_str(), 0644);
+         },
+         {{Every, 2, " is not a Coffer ledger."}}},
         {"not a database",
          [](const fs::path& file) { std::ofstream(file) << "Not a database at all, but long enough for a header.\n"; },
          {{Every, 2, " is not a Coffer ledger."}}},
