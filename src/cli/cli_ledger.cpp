@@ -58,7 +58,7 @@ int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
         throw LedgerError(otherName + " is the ledger itself: a ledger is not merged into itself");
     const std::unique_ptr<LedgerStore> ledger = OpenLedger(options.file, LedgerAccess::ReadWrite);
     const std::vector<TimeGap> before = FindGaps(ledger->pastes());
-    const AddOutcome outcome = MergeLedger(*ledger, *other);
+    const AddOutcome outcome = MergeLedger(*ledger, *other, otherName);
     if (!quiet)
         err << otherName << ": " << outcome.copiesAdded << " new to the ledger\n";
     for (const TimeGap& gap : FindGaps(ledger->pastes()))

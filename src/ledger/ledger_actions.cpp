@@ -4,12 +4,43 @@
 #include "ledger/ledger_log.h"
 
 #include <algorithm>
+#include <limits>
+#include <tuple>
 
 namespace coffer {
+namespace {
+
+constexpr std::uint64_t kLatestTime = std::numeric_limits<std::int64_t>::max();
+
+// Why an entry of another ledger is not one that an add stores, or empty.
+std::string BadEntryReason(const LedgerEntry& entry) {
+    if (entry.copies < 1 || entry.copies > kMaxCopies)
+        return kBadCopiesReason;
+    if ((entry.ts && *entry.ts < 0) || entry.order.time < -1 || entry.order.rank < 0)
+        return "an entry's time is not one that a ledger stores";
+    if (!IsStoredElement(entry.text, entry.ts))
+        return "an entry's text is not one banklog element of its time";
+    return {};
+}
+
+// Why a paste record of another ledger is not one that an add stores, or empty.
+std::string BadPasteReason(const PasteRecord& paste) {
+    if (paste.entries > kLatestTime || paste.copiesAdded > kLatestTime) // read from negative numbers
+        return "a paste's counts are negative";
+    if (paste.firstTs.has_value() != paste.lastTs.has_value() || (paste.firstTs && *paste.firstTs < 0) ||
+        (paste.firstTs && *paste.firstTs > *paste.lastTs))
+        return "a paste's first and last times are not times in order";
+    return {};
+}
+
+} // namespace
 
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
                       const AddProgress& progress) {
     Paste paste = ReadPaste(text);
+    if (std::ranges::any_of(paste.entries, [](const PasteEntry& entry) { return entry.copies > kMaxCopies; }))
+        throw LedgerError("The paste repeats an entry more than 1,000,000 times on one page; a ledger holds at most "
+                          "1,000,000 copies of an entry.");
     PasteRecord record;
     record.addedAt = addedAt;
     record.entries = paste.elements;
@@ -32,17 +63,31 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
     return report;
 }
 
-AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other) {
+AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string& otherName) {
+    const auto refuse = [&](const std::string& reason) {
+        if (!reason.empty())
+            throw LedgerError(otherName + " is damaged: " + reason);
+    };
     LedgerAddition addition;
     for (LedgerEntry& entry : other.entries(std::nullopt)) {
+        refuse(BadEntryReason(entry));
         std::string identity = EntryIdentity(entry.text);
         const std::uint64_t hash = IdentityHash(identity);
         addition.entries.push_back(
             {std::move(identity), std::move(entry.text), hash, entry.copies, entry.ts, entry.order});
     }
+    std::vector<const PasteEntry*> byIdentity;
+    for (const PasteEntry& entry : addition.entries)
+        byIdentity.push_back(&entry);
+    std::ranges::sort(byIdentity, {}, [](const PasteEntry* entry) { return std::tie(entry->hash, entry->identity); });
+    for (std::size_t i = 1; i < byIdentity.size(); ++i)
+        if (byIdentity[i]->hash == byIdentity[i - 1]->hash && byIdentity[i]->identity == byIdentity[i - 1]->identity)
+            refuse("two entries have one identity");
     if (std::optional<GuildIdentity> guild = other.guild())
         addition.guilds.push_back(*guild);
     addition.pastes = other.pastes();
+    for (const PasteRecord& paste : addition.pastes)
+        refuse(BadPasteReason(paste));
     addition.countCopiesAdded = false;
     return store.add(addition);
 }

@@ -22,13 +22,15 @@ struct AddReport {
     std::vector<TimeGap> openedGaps; // gaps the add opened
 };
 
-// Adds the text as one paste. Throws LedgerError, and AddCancelled when `progress` stops the add.
+// Adds the text as one paste. Throws LedgerError, also for a page that repeats one entry more than
+// kMaxCopies times, and AddCancelled when `progress` stops the add.
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
                       const AddProgress& progress = {});
 
-// Adds every entry, the guild and every paste record of another ledger under the same rules. Throws
-// LedgerError.
-AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other);
+// Adds every entry, the guild and every paste record of another ledger, named `otherName`, under the
+// same rules. Every entry and paste is checked first, as an add would have stored it: the first that
+// fails refuses the whole merge ("OTHER is damaged: REASON") and nothing is added. Throws LedgerError.
+AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string& otherName);
 
 // The status lines of an add: what went in, and whether the paste named a guild.
 std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddReport& report);

@@ -1,5 +1,6 @@
 #include "ledger/ledger_file.h"
 
+#include "analysis/text/web_text.h"
 #include "ledger/ledger_log.h"
 #include "ledger/ledger_open.h"
 
@@ -15,8 +16,10 @@ std::string TimeOrNone(const std::optional<std::int64_t>& ms) {
 } // namespace
 
 std::unique_ptr<LedgerStore> OpenExistingLedger(const std::string& name, const LockWait& lockWait) {
-    if (!IsServerLedger(name) && !std::filesystem::exists(name))
-        throw LedgerError(name + ": there is no such ledger");
+    std::error_code error;
+    if (!IsServerLedger(name) && !std::filesystem::exists(name, error))
+        throw LedgerError(error ? name + ": cannot open the ledger: " + error.message()
+                                : name + ": there is no such ledger");
     return OpenLedger(name, LedgerAccess::ReadOnly, lockWait);
 }
 
@@ -56,7 +59,7 @@ PasteFields PasteFieldTexts(const PasteRecord& paste) {
             TimeOrNone(paste.firstTs),
             TimeOrNone(paste.lastTs),
             paste.guild ? GuildText(*paste.guild) : "no guild named",
-            paste.fileName.empty() ? "pasted text" : paste.fileName};
+            paste.fileName.empty() ? "pasted text" : CleanText(paste.fileName)};
 }
 
 } // namespace coffer

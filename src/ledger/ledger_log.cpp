@@ -1,5 +1,7 @@
 #include "ledger/ledger_log.h"
 
+#include "analysis/text/web_text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -63,7 +65,7 @@ HugeText LedgerLogWriter::text(const std::optional<GuildIdentity>& guild) {
 }
 
 std::string GuildText(const GuildIdentity& guild) {
-    return guild.name + " of " + guild.realm;
+    return CleanText(guild.name) + " of " + CleanText(guild.realm);
 }
 
 std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const std::vector<GuildIdentity>& named) {

@@ -28,6 +28,12 @@ class AddCancelled : public LedgerError {
     AddCancelled() : LedgerError("The add was cancelled; the ledger is as it was.") {}
 };
 
+// The most copies of one entry a ledger holds: a page that repeats an entry more often is not added, and
+// a ledger that holds more is damaged. A million copies of each of 2^43 entries still sum within 63 bits.
+constexpr std::uint64_t kMaxCopies = 1'000'000;
+// Why a ledger is damaged whose entry holds a number of copies other than 1 to kMaxCopies.
+inline constexpr const char* kBadCopiesReason = "an entry's copies are not a whole number from 1 to 1,000,000";
+
 // Asked while an action waits for another program's lock, once the wait has lasted a second, before each
 // further try: a program can say that it is waiting. False gives the wait up; the action then fails as
 // it would after the busy time-out.

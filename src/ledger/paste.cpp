@@ -146,4 +146,16 @@ Paste ReadPaste(std::string_view text) {
     return paste;
 }
 
+bool IsStoredElement(std::string_view text, const std::optional<std::int64_t>& ts) {
+    int elements = 0;
+    bool same = false;
+    GuildIdentity guild;
+    ElementTextHooks hooks;
+    hooks.element = [&](const BankLogEntry& scanned, std::string_view elementText, bool closed) {
+        same = ++elements == 1 && closed && elementText == text && StorableTime(scanned.ts) == ts;
+    };
+    ScanBankLogElements(text, guild, hooks);
+    return elements == 1 && same;
+}
+
 } // namespace coffer

@@ -43,4 +43,8 @@ struct Paste {
 // Reads a paste's text with the bank log scanner.
 Paste ReadPaste(std::string_view text);
 
+// Whether the text is one whole banklog element, all of it, with this readable time: as a ledger stores
+// an entry of a paste.
+bool IsStoredElement(std::string_view text, const std::optional<std::int64_t>& ts);
+
 } // namespace coffer

@@ -15,13 +15,13 @@ struct StoredEntry {
 };
 
 // The stored entry of this identity: those of its hash, compared in full (the same text has it).
-std::optional<StoredEntry> FindEntry(SqliteStatement& find, const PasteEntry& entry) {
+std::optional<StoredEntry> FindEntry(SqliteStatement& find, const PasteEntry& entry, const std::string& ledger) {
     find.reset();
     find.bind(1, static_cast<std::int64_t>(entry.hash));
     while (find.step()) {
         const std::string_view text = find.bytes(4);
         if (text == entry.text || EntryIdentity(text) == entry.identity)
-            return StoredEntry{find.integer(0), static_cast<std::uint64_t>(find.integer(1)),
+            return StoredEntry{find.integer(0), StoredCopies(find, 1, ledger),
                                EntryOrder{find.integer(2), find.integer(3)}, std::string(text), !find.isNull(5)};
     }
     return std::nullopt;
@@ -85,7 +85,7 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
             // The transaction is rolled back as the exception leaves this function.
             if (addition.progress && done++ % 4096 == 0 && !addition.progress(done - 1, addition.entries.size()))
                 throw AddCancelled();
-            const std::optional<StoredEntry> stored = empty ? std::nullopt : FindEntry(find, entry);
+            const std::optional<StoredEntry> stored = empty ? std::nullopt : FindEntry(find, entry, db_.path());
             if (!stored) {
                 insert.reset();
                 insert.bind(1, static_cast<std::int64_t>(entry.hash))

@@ -4,9 +4,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -45,11 +47,14 @@ std::string Reason(sqlite3* db, int code, std::chrono::milliseconds busyTimeout)
     return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
 }
 
-// The file as a URI that tells SQLite it never changes: read without locks and without the index file
-// of the write-ahead log, which a read-only folder cannot hold.
-std::string ImmutableUri(const std::string& path) {
+// The file as a URI with these parameters.
+std::string FileUri(const std::string& path, const char* parameters) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        throw LedgerError(path + ": cannot open the ledger: " + error.message());
     std::string uri = "file:";
-    for (const char c : std::filesystem::absolute(path).string()) {
+    for (const char c : absolute.string()) {
         if (c == '%' || c == '?' || c == '#') {
             constexpr char kHex[] = "0123456789ABCDEF";
             uri += {'%', kHex[static_cast<unsigned char>(c) >> 4], kHex[c & 0xf]};
@@ -57,8 +62,26 @@ std::string ImmutableUri(const std::string& path) {
             uri += c;
         }
     }
-    return uri + "?immutable=1";
+    return uri + "?" + parameters;
 }
+
+// The size and time of change of the file and of its write-ahead log.
+std::string FileStamp(const std::string& path) {
+    std::string stamp;
+    for (const std::string& file : {path, path + "-wal"}) {
+        struct stat status {};
+        if (::stat(file.c_str(), &status) != 0)
+            stamp += "-;";
+        else
+            stamp += std::to_string(status.st_size) + "," + std::to_string(status.st_mtim.tv_sec) + "." +
+                     std::to_string(status.st_mtim.tv_nsec) + ";";
+    }
+    return stamp;
+}
+
+// A read stops past 16 steps of SQLite's virtual machine for each byte of the file and its log, and
+// never before 100 million (about a second): a full read of a ledger takes well under one step a byte.
+constexpr std::uint64_t kTickSteps = 1000, kMinimumReadTicks = 100'000, kReadTicksPerKilobyte = 16;
 
 } // namespace
 
@@ -73,19 +96,33 @@ bool LedgerFileUnwritable(const std::string& path) {
 SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout,
                                LockWait lockWait)
     : path_(path), busyTimeout_(busyTimeout), lockWait_(std::move(lockWait)) {
+    std::error_code error;
+    const bool logBeside = std::filesystem::exists(path + "-wal", error);
+    if (error)
+        throw LedgerError(path + ": cannot open the ledger: " + error.message());
+    // A ledger this program cannot write is not opened for writing: SQLite would open it read-only and
+    // leave the files of a write-ahead log beside it, or fail to make them, before it refused the add.
+    if (access == Access::ReadWrite && path != ":memory:" && LedgerFileUnwritable(path))
+        throw LedgerError(path + ": cannot read or write the ledger: " + Reason(nullptr, SQLITE_READONLY, busyTimeout));
     // Reading opens the file for writing where the system allows it, but never creates it: the last
     // connection to close then folds the write-ahead log back and removes it and its index file.
     std::string name = path;
-    int flags = access == Access::ReadOnly ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    // A file that cannot change is read as immutable. Were another program to write it meanwhile (one
-    // with the right to), this connection would read stale or half-written pages, and it would not see
-    // adds still in a write-ahead log: so only for a file this program cannot write, and only while no
-    // write-ahead log lies beside it, as one does while a program adds.
-    if (access == Access::ReadOnly && LedgerFileUnwritable(path) && !std::filesystem::exists(path + "-wal")) {
-        name = ImmutableUri(path);
+    int flags = access == Access::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READWRITE;
+    const char* vfs = nullptr;
+    // Read without locks: as immutable while no write-ahead log lies beside the file; with one, through
+    // the VFS without locks in exclusive mode, which keeps the log's index in memory and reads its
+    // committed content, on a handle that cannot write (exclusive mode on one that can would fold the
+    // log into the file as it closes). Were another program to write the file meanwhile, this
+    // connection could read stale or half-written pages: so only for a file this program cannot write,
+    // or one to inspect, and checkUnchanged() turns such a read into an error.
+    const bool unlocked = access == Access::Inspect || (access == Access::ReadOnly && LedgerFileUnwritable(path));
+    if (unlocked) {
+        name = FileUri(path, logBeside ? "mode=ro" : "immutable=1");
         flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+        vfs = logBeside ? "unix-none" : nullptr;
+        unlockedStamp_ = FileStamp(path);
     }
-    const int code = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int code = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, vfs);
     if (code != SQLITE_OK) {
         const std::string reason = Reason(db_, code, busyTimeout);
         sqlite3_close_v2(db_); // the constructor throws: no destructor closes it
@@ -93,10 +130,34 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_handler(db_, &SqliteDatabase::waitForLock, this);
+    // A file is data, never code: no writes to the schema or to SQLite's own tables, and no function
+    // with side effects called from a view or trigger of the file.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     // Not even that until the file is known to be a ledger: a file of another program is never written.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    if (access == Access::ReadOnly)
-        execute("PRAGMA query_only = 1");
+    if (access == Access::ReadWrite)
+        return;
+    std::uint64_t kilobytes = 0;
+    for (const std::string& file : {path, path + "-wal"}) {
+        const std::uintmax_t size = std::filesystem::file_size(file, error);
+        kilobytes += error ? 0 : size / 1024;
+    }
+    readTickLimit_ = std::max(kMinimumReadTicks, kilobytes * kReadTicksPerKilobyte);
+    sqlite3_progress_handler(db_, kTickSteps, &SqliteDatabase::stopLongRead, this);
+    execute("PRAGMA query_only = 1");
+    if (unlocked && logBeside)
+        execute("PRAGMA locking_mode = EXCLUSIVE");
+}
+
+int SqliteDatabase::stopLongRead(void* self) {
+    auto& db = *static_cast<SqliteDatabase*>(self);
+    return ++db.readTicks_ > db.readTickLimit_ ? 1 : 0;
+}
+
+void SqliteDatabase::checkUnchanged() const {
+    if (!unlockedStamp_.empty() && FileStamp(path_) != unlockedStamp_)
+        throw LedgerError(path_ + " changed while it was read; read it again.");
 }
 
 int SqliteDatabase::waitForLock(void* self, int tries) {
@@ -120,16 +181,20 @@ SqliteDatabase::~SqliteDatabase() {
 }
 
 void SqliteDatabase::execute(const char* sql) {
+    startStatement();
     if (const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); code != SQLITE_OK)
         fail("cannot read or write the ledger", code);
 }
 
 void SqliteDatabase::fail(const std::string& what, int code) const {
+    if ((code & 0xff) == SQLITE_INTERRUPT && readTicks_ > readTickLimit_ && readTickLimit_ > 0)
+        throw LedgerError(path_ + " took too long to read: it may be damaged or not a Coffer ledger.");
     const std::string reason = Reason(db_, code, busyTimeout_); // first, while errno is the failure's
     throw LedgerError(path_ + ": " + what + ": " + reason);
 }
 
 SqliteStatement::SqliteStatement(SqliteDatabase& db, const char* sql) : db_(db) {
+    db.startStatement();
     if (const int code = sqlite3_prepare_v2(db.handle(), sql, -1, &statement_, nullptr); code != SQLITE_OK)
         db.fail("cannot read the ledger", code);
 }
@@ -167,10 +232,12 @@ bool SqliteStatement::step() {
         return true;
     if (code != SQLITE_DONE)
         db_.fail("cannot read or write the ledger", code);
+    db_.checkUnchanged();
     return false;
 }
 
 void SqliteStatement::reset() {
+    db_.startStatement();
     sqlite3_reset(statement_);
     sqlite3_clear_bindings(statement_);
 }
@@ -191,6 +258,10 @@ std::string_view SqliteStatement::bytes(int column) const {
 
 bool SqliteStatement::isNull(int column) const {
     return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+bool SqliteStatement::isInteger(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_INTEGER;
 }
 
 SqliteTransaction::SqliteTransaction(SqliteDatabase& db) : db_(db) {

@@ -24,10 +24,14 @@ bool LedgerFileUnwritable(const std::string& path);
 
 class SqliteDatabase {
   public:
-    enum class Access { ReadOnly, ReadWrite };
+    // Inspect reads the file as it lies and writes nothing, neither into it nor beside it (no index of
+    // the write-ahead log): to look at a file before it is known to be a ledger.
+    enum class Access { ReadOnly, ReadWrite, Inspect };
     // Opens (ReadWrite: creates when missing) the file. ReadOnly writes nothing, and also opens a file
-    // that this program may not write, or that lies in a folder it may not write. An action waits up to
-    // `busyTimeout` for another program's lock, asking `lockWait` on the way.
+    // that this program may not write, or that lies in a folder it may not write, as Inspect does. Every
+    // connection is defensive and trusts nothing in the file's schema. A statement of a connection that
+    // only reads stops past a bound set by the file's size: a crafted file cannot keep it busy for ever.
+    // An action waits up to `busyTimeout` for another program's lock, asking `lockWait` on the way.
     SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout,
                    LockWait lockWait = {});
     ~SqliteDatabase();
@@ -42,16 +46,24 @@ class SqliteDatabase {
     const std::string& path() const { return path_; }
     // Throws a LedgerError: "what" failed, and why, from the result code and the system's error number.
     [[noreturn]] void fail(const std::string& what, int code) const;
+    // A statement begins: the bound of a read counts from here.
+    void startStatement() { readTicks_ = 0; }
+    // Throws a LedgerError when a file read without locks changed since it was opened.
+    void checkUnchanged() const;
 
   private:
     // SQLite's busy handler: waits out the busy time-out, asking lockWait_ on the way.
     static int waitForLock(void* self, int tries);
+    // SQLite's progress handler: stops the statement past the read bound.
+    static int stopLongRead(void* self);
 
     sqlite3* db_ = nullptr;
     std::string path_;
     std::chrono::milliseconds busyTimeout_;
     LockWait lockWait_;
     std::chrono::steady_clock::time_point waitStart_;
+    std::uint64_t readTicks_ = 0, readTickLimit_ = 0; // in steps of SQLite's virtual machine, by thousands
+    std::string unlockedStamp_; // of a file read without locks: its and its log's size and time of change
 };
 
 class SqliteStatement {
@@ -76,6 +88,7 @@ class SqliteStatement {
     std::optional<std::int64_t> optionalInteger(int column) const;
     std::string_view bytes(int column) const;
     bool isNull(int column) const;
+    bool isInteger(int column) const;
 
   private:
     SqliteDatabase& db_;

@@ -1,6 +1,7 @@
 #pragma once
-// A guild ledger in one SQLite file. The SQL lives in three files by concern: sqlite_schema.cpp
-// (opening, checks and upgrades), sqlite_add.cpp (adding) and sqlite_queries.cpp (reading).
+// A guild ledger in one SQLite file. The SQL lives in four files by concern: sqlite_format.cpp (the
+// schema of each version and the checks that a file has it), sqlite_schema.cpp (opening and upgrades),
+// sqlite_add.cpp (adding) and sqlite_queries.cpp (reading).
 
 #include "ledger/ledger_store.h"
 #include "ledger/sqlite_database.h"
@@ -9,12 +10,18 @@
 
 namespace coffer {
 
+// An entry's copies in the column of the ledger's query, checked cheaply as they are read: a whole number
+// from 1 to kMaxCopies, or a LedgerError says that the ledger is damaged.
+std::uint64_t StoredCopies(const SqliteStatement& query, int column, const std::string& ledger);
+// The same check in SQL: true for a row of the entry table whose copies fail it.
+#define COFFER_BAD_COPIES "(typeof(copies) <> 'integer' OR copies NOT BETWEEN 1 AND 1000000)"
+
 class SqliteLedger : public LedgerStore {
   public:
     // ReadWrite creates a missing file and brings an older ledger up to date; ReadOnly never creates or
-    // writes a file. Throws LedgerError for a file that is not a ledger of this program, of a newer
-    // version, or that cannot be opened. An action waits up to `busyTimeout` for another program's lock;
-    // `lockWait` hears of the wait.
+    // writes a file. Throws LedgerError for a file that is not a ledger of this program (with exactly the
+    // schema of its version), of a newer version, or that cannot be opened. An action waits up to `busyTimeout` for
+    // another program's lock; `lockWait` hears of the wait.
     SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait = {},
                  std::chrono::milliseconds busyTimeout = std::chrono::minutes(1));
 
@@ -27,7 +34,8 @@ class SqliteLedger : public LedgerStore {
                       const std::function<void(const LedgerEntry&)>& visit) override;
 
   private:
-    // Checks the file's header, application id and version; sets hasTables_.
+    // Checks the file's header, application id, version and schema again, through this connection;
+    // sets hasTables_.
     void checkFile(bool writable);
     // Creates the tables of a new ledger or upgrades an older one, in one transaction.
     void upgrade();

@@ -4,6 +4,13 @@
 
 namespace coffer {
 
+std::uint64_t StoredCopies(const SqliteStatement& query, int column, const std::string& ledger) {
+    const std::int64_t copies = query.integer(column);
+    if (!query.isInteger(column) || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))
+        throw LedgerError(ledger + " is damaged: " + kBadCopiesReason);
+    return static_cast<std::uint64_t>(copies);
+}
+
 std::optional<GuildIdentity> SqliteLedger::guild() {
     if (!hasTables_)
         return std::nullopt;
@@ -17,10 +24,18 @@ LedgerTotals SqliteLedger::totals() {
     LedgerTotals totals;
     if (!hasTables_)
         return totals;
-    SqliteStatement sums(db_, hasRunningSums_ ? "SELECT copies, untimed FROM entry_totals"
-                                              : "SELECT coalesce(sum(copies), 0), "
-                                                "coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0) FROM entry");
+    // Without running sums every entry's copies are summed, and checked on the way (the sums of good
+    // ones only, which cannot overflow).
+    SqliteStatement sums(
+        db_, hasRunningSums_ ? "SELECT copies, untimed, typeof(copies) = 'integer' AND typeof(untimed) = 'integer' "
+                               "AND untimed BETWEEN 0 AND copies FROM entry_totals"
+                             : "SELECT coalesce(sum(copies) FILTER (WHERE NOT " COFFER_BAD_COPIES "), 0), "
+                               "coalesce(sum(copies) FILTER (WHERE ts IS NULL AND NOT " COFFER_BAD_COPIES "), 0), "
+                               "count(*) FILTER (WHERE " COFFER_BAD_COPIES ") = 0 FROM entry");
     if (sums.step()) {
+        if (sums.integer(2) == 0)
+            throw LedgerError(db_.path() + " is damaged: " +
+                              (hasRunningSums_ ? "its totals are not whole numbers" : kBadCopiesReason));
         totals.entries = static_cast<std::uint64_t>(sums.integer(0));
         totals.untimed = static_cast<std::uint64_t>(sums.integer(1));
     }
@@ -73,7 +88,7 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
     LedgerEntry entry; // one buffer for every text
     while (query.step()) {
         entry.text.assign(query.bytes(0));
-        entry.copies = static_cast<std::uint64_t>(query.integer(1));
+        entry.copies = StoredCopies(query, 1, db_.path());
         entry.order = EntryOrder{query.integer(2), query.integer(3)};
         entry.ts = query.optionalInteger(4);
         visit(entry);

@@ -1,97 +1,34 @@
 #include "ledger/sqlite_ledger.h"
 
-#include <array>
-#include <fstream>
+#include "ledger/sqlite_format.h"
+
+#include <filesystem>
 
 namespace coffer {
 namespace {
 
-constexpr std::int64_t kApplicationId = 0x436F4C67; // "CoLg"
-
-// Each step brings the schema from the version of its place in the list to the next.
-constexpr std::array kUpgradeSteps = {
-    R"(
-    -- An entry per identity. The identity is not stored: it is that of `text`, found by `hash` and
-    -- compared in full. `ts` is the entry's own time; order_time and order_rank place it for analysis.
-    CREATE TABLE entry (
-        id INTEGER PRIMARY KEY,
-        hash INTEGER NOT NULL,
-        copies INTEGER NOT NULL,
-        ts INTEGER,
-        order_time INTEGER NOT NULL,
-        order_rank INTEGER NOT NULL,
-        text BLOB NOT NULL
-    );
-    CREATE INDEX entry_by_hash ON entry (hash);
-    CREATE INDEX entry_by_ts ON entry (ts);
-    CREATE TABLE paste (
-        id INTEGER PRIMARY KEY,
-        added_at INTEGER NOT NULL,
-        entries INTEGER NOT NULL,
-        copies_added INTEGER NOT NULL,
-        first_ts INTEGER,
-        last_ts INTEGER,
-        guild_name TEXT,
-        guild_realm TEXT,
-        file_name TEXT NOT NULL,
-        digest INTEGER NOT NULL
-    );
-    CREATE INDEX paste_by_digest ON paste (digest);
-    -- At most one row: the guild of the first paste that named one.
-    CREATE TABLE guild (name TEXT NOT NULL, realm TEXT NOT NULL);
-    )",
-    R"(
-    -- The sums of the entries' copies, of all and of those without a time, kept by every add: the
-    -- totals without reading every entry.
-    CREATE TABLE entry_totals (copies INTEGER NOT NULL, untimed INTEGER NOT NULL);
-    INSERT INTO entry_totals
-        SELECT coalesce(sum(copies), 0), coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0) FROM entry;
-    )",
-};
-constexpr std::int64_t kVersion = kUpgradeSteps.size();
-
-struct FileMarks {
-    std::int64_t applicationId = 0;
-    std::int64_t version = 0;
-    bool hasTables = false;
-};
-
-FileMarks ReadMarks(SqliteDatabase& db) {
-    FileMarks marks;
-    SqliteStatement id(db, "PRAGMA application_id");
-    marks.applicationId = id.step() ? id.integer(0) : 0;
-    SqliteStatement version(db, "PRAGMA user_version");
-    marks.version = version.step() ? version.integer(0) : 0;
-    SqliteStatement tables(db, "SELECT count(*) FROM sqlite_schema");
-    marks.hasTables = tables.step() && tables.integer(0) > 0;
-    return marks;
-}
-
-// A file with tables must be a ledger of this program, of a version it knows.
-void CheckMarks(const FileMarks& marks, const std::string& path) {
-    if (marks.hasTables && marks.applicationId != kApplicationId)
-        throw LedgerError(path + " is not a Coffer ledger.");
-    if (marks.version > kVersion)
-        throw LedgerError(path + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
-                          "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
-}
-
-// An empty file is a new ledger; anything else must start as an SQLite database does. Checked before
-// SQLite reads the file, whose message would be less clear.
-void CheckHeader(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    char header[16] = {};
-    file.read(header, sizeof header);
-    if (file.gcount() == 0)
-        return;
-    if (file.gcount() < static_cast<std::streamsize>(sizeof header) ||
-        std::string_view(header, sizeof header) != std::string_view("SQLite format 3\0", 16))
-        throw LedgerError(path + " is not a Coffer ledger.");
+// Looks at the file before the connection that will read or write it opens it: a file of another
+// program, of a newer version, with a schema of its own, truncated or with such a schema in its
+// write-ahead log is refused before anything is written into it or beside it. A refusal of a file whose
+// log another connection has open (its index file lies beside it) waits for the check of the real
+// connection, which reads under locks: a read without them may meet a log being rewritten.
+void Inspect(const std::string& path) {
+    CheckHeader(path);
+    std::error_code error;
+    if (!std::filesystem::exists(path, error))
+        return; // a new ledger, or a name the real open explains
+    try {
+        SqliteDatabase file(path, SqliteDatabase::Access::Inspect, {});
+        CheckMarks(ReadMarks(file), path);
+    } catch (const LedgerError&) {
+        if (!std::filesystem::exists(path + "-shm", error))
+            throw;
+    }
 }
 
 SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std::chrono::milliseconds busyTimeout,
                     const LockWait& lockWait) {
-    CheckHeader(path);
+    Inspect(path);
     return SqliteDatabase(path, access, busyTimeout, lockWait);
 }
 
@@ -104,9 +41,12 @@ SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access acces
 }
 
 void SqliteLedger::checkFile(bool writable) {
+    // Again through this connection, which reads the write-ahead log under locks: the file may have
+    // changed since it was inspected.
+    CheckHeader(db_.path());
     const FileMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.path());
-    hasTables_ = marks.hasTables;
+    hasTables_ = !marks.schema.empty();
     if (hasTables_)
         db_.checkpointOnClose();
     // A paste of a hundred thousand entries touches tens of megabytes of the file: kept in memory, each
@@ -123,7 +63,7 @@ void SqliteLedger::checkFile(bool writable) {
     // Pages of 16 KiB (for a new file; an existing one keeps its own) hold some sixty entries each: a
     // paste's adds and a full read step through a quarter of the pages of the default size.
     db_.execute("PRAGMA page_size = 16384; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL");
-    if (marks.version < kVersion || !hasTables_)
+    if (marks.version < LedgerFormatVersion() || !hasTables_)
         upgrade();
 }
 
@@ -132,10 +72,11 @@ void SqliteLedger::upgrade() {
     // Another program may have created or upgraded the ledger in the meantime.
     const FileMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.path());
-    for (std::int64_t step = marks.hasTables ? marks.version : 0; step < kVersion; ++step)
-        db_.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
-    db_.execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-    db_.execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
+    // The running sums are made from the entries' copies: checked first.
+    if (!marks.schema.empty() && marks.version < 2 &&
+        SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
+        throw LedgerError(db_.path() + " is damaged: " + kBadCopiesReason);
+    UpgradeLedgerSchema(db_, marks.schema.empty() ? 0 : marks.version);
     transaction.commit();
     hasTables_ = true;
     db_.checkpointOnClose();

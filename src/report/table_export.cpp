@@ -8,31 +8,12 @@
 namespace coffer {
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
 bool IsPlain(char c) {
     return c >= 0x20 && c < 0x7F;
 }
 
 bool IsBreakOrTab(char c) {
     return c == '\t' || c == '\n' || c == '\r';
-}
-
-// The cell as a file may hold it (see the header); tabs and line breaks become spaces where `spaced`.
-void AppendClean(std::string& out, std::string_view cell, bool spaced) {
-    for (std::size_t i = 0; i < cell.size();) {
-        const char c = cell[i];
-        if (IsPlain(c) || IsBreakOrTab(c)) {
-            out += spaced && IsBreakOrTab(c) ? ' ' : c;
-            ++i;
-            continue;
-        }
-        const std::size_t n = static_cast<unsigned char>(c) < 0x80 ? 0 : Utf8SequenceLength(cell, i);
-        // U+0080 to U+009F are control characters as well.
-        const bool control = n == 0 || (n == 2 && c == '\xC2' && static_cast<unsigned char>(cell[i + 1]) < 0xA0);
-        out.append(control ? kReplacement : cell.substr(i, n));
-        i += std::max<std::size_t>(n, 1);
-    }
 }
 
 bool IsNameColumn(std::string_view caption) {
@@ -108,7 +89,7 @@ void AppendTable(Text& text, const StatsTable& table, TableFormat format, std::u
             std::string_view field = cell;
             if (!std::all_of(cell.begin(), cell.end(), IsPlain)) {
                 cleaned.clear();
-                AppendClean(cleaned, cell, !csv);
+                AppendCleanText(cleaned, cell, !csv);
                 field = cleaned;
                 if (spacedCells != nullptr && !csv && std::any_of(cell.begin(), cell.end(), IsBreakOrTab))
                     ++*spacedCells;

@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <map>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -31,6 +33,32 @@ std::string State(const fs::path& ledger) {
     SqliteLedger store(ledger.string(), SqliteDatabase::Access::ReadOnly);
     return std::to_string(store.totals().entries) + " entries, " + std::to_string(store.pastes().size()) + " pastes\n" +
            std::string(std::string_view(ReadLedgerLog(store, std::nullopt).text));
+}
+
+// The file and each of its companions: its bytes, or "absent".
+std::map<std::string, std::string> Companions(const fs::path& file) {
+    std::map<std::string, std::string> bytes;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        bytes[suffix] = fs::exists(file.string() + suffix) ? ReadFile(file.string() + suffix) : "absent";
+    return bytes;
+}
+
+// Every file of the folder by name, with its bytes.
+std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        files[entry.path().filename()] = entry.is_symlink()        ? "link"
+                                         : entry.is_regular_file() ? ReadFile(entry.path())
+                                                                   : "special";
+    return files;
+}
+
+// Runs SQL on the file as another program could; the change stays in a -wal where `inLog`.
+void Craft(const fs::path& file, const std::string& sql, bool inLog = false) {
+    SqliteDatabase db(file, SqliteDatabase::Access::ReadWrite, {});
+    db.execute(sql.c_str());
+    if (!inLog)
+        db.checkpointOnClose();
 }
 
 // Root may write any file: the child runs as nobody, for whom permissions hold.
@@ -89,11 +117,12 @@ TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
     }
 }
 
-// A ledger prepared so, the commands run on it with their status and a part of their output. Whatever
-// fails leaves the file's bytes as they were; a ledger that fails no read holds what it held.
+// A ledger prepared so, the commands run on it with their status and a part of their output. The file and
+// its companions stay byte for byte as they were; a ledger that fails no read holds what it held.
 TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
-    const fs::path out = folder_ / "out", readOnly = folder_ / "read-only 100%?#", writable = folder_ / "writable";
-    for (const fs::path& folder : {out, readOnly, writable})
+    const fs::path out = folder_ / "out", readOnly = folder_ / "read-only 100%?#", writable = folder_ / "writable",
+                   readOnlyLog = folder_ / "read-only log";
+    for (const fs::path& folder : {out, readOnly, writable, readOnlyLog})
         fs::create_directory(folder);
     fs::permissions(out, fs::perms::all);
     fs::permissions(writable, fs::perms::all);
@@ -103,8 +132,7 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
     };
     const std::vector<std::string> info = {"--info"}, add = {"--add", other_},
                                    report = {"-o", (out / "r.html").string(), "--members", (out / "m.txt").string()};
-    const std::string damaged = "the file is damaged", notOurs = "is not a Coffer ledger",
-                      readOnlyText = "the ledger cannot be written (read-only file or folder)";
+    const std::string readOnlyText = "the ledger cannot be written (read-only file or folder)";
     const struct {
         fs::path ledger;
         std::function<void(const fs::path&)> prepare;
@@ -123,40 +151,30 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
          AsOrdinaryUser,
          {{info, 0, "Entries: 500 "}, {report, 0, ""}, {add, 2, readOnlyText}}},
         {writable / "l.sqlite", unwritable, AsOrdinaryUser, {{info, 0, "Entries: 500 "}, {add, 2, readOnlyText}}},
-        {folder_ / "damaged.sqlite",
-         [](const fs::path& file) {
-             std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(fs::file_size(file) / 2 - 32768)
-                 << std::string(65536, '\xa5');
+        // The last writer was killed: the committed adds lie in the -wal, and no -shm can be made.
+        {readOnlyLog / "l.sqlite",
+         [&](const fs::path& file) {
+             {
+                 SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite);
+                 AddToLedger(ledger, ReadFile(other_), {}, 0);
+                 fs::copy_file(file, file.string() + ".killed");
+                 fs::copy_file(file.string() + "-wal", file.string() + ".killed-wal");
+             }
+             fs::rename(file.string() + ".killed", file);
+             fs::rename(file.string() + ".killed-wal", file.string() + "-wal");
+             for (const fs::path& readable : {file, fs::path(file.string() + "-wal")})
+                 fs::permissions(readable, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+             fs::permissions(readOnlyLog, fs::perms::all & ~fs::perms::owner_write & ~fs::perms::group_write &
+                                              ~fs::perms::others_write);
          },
-         {},
-         {{info, 2, damaged}, {{"--add", small_}, 2, damaged}, {report, 2, damaged}}},
-        {folder_ / "truncated.sqlite",
-         [](const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 2); },
-         {},
-         {{info, 2, damaged}, {add, 2, damaged}}},
-        {folder_ / "notes.txt",
-         [](const fs::path& file) { std::ofstream(file) << "Not a database at all, but long enough for a header.\n"; },
-         {},
-         {{info, 2, notOurs}, {add, 2, notOurs}}},
-        {folder_ / "other.db",
-         [](const fs::path& file) {
-             fs::remove(file);
-             SqliteDatabase(file, SqliteDatabase::Access::ReadWrite, {}).execute("CREATE TABLE accounts (name TEXT)");
-         },
-         {},
-         {{info, 2, notOurs}, {add, 2, notOurs}}},
-        {folder_ / "newer.sqlite",
-         [](const fs::path& file) {
-             SqliteDatabase(file, SqliteDatabase::Access::ReadWrite, {}).execute("PRAGMA user_version = 99");
-         },
-         {},
-         {{info, 2, "of a newer Coffer (version 99)"}, {add, 2, "of a newer Coffer (version 99)"}}},
+         AsOrdinaryUser,
+         {{info, 0, "Entries: 800 "}, {report, 0, ""}, {add, 2, readOnlyText}}},
     };
     for (const auto& c : cases) {
         fs::copy_file(ledger_, c.ledger);
         if (c.prepare)
             c.prepare(c.ledger);
-        const std::string bytes = ReadFile(c.ledger);
+        const auto bytes = Companions(c.ledger);
         for (const auto& [args, status, output] : c.commands) {
             std::vector<std::string> all = {"--ledger", c.ledger.string()};
             all.insert(all.end(), args.begin(), args.end());
@@ -164,12 +182,148 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
             EXPECT_EQ(actualStatus, status) << c.ledger << ' ' << args[0] << ": " << actualOutput;
             EXPECT_NE(actualOutput.find(output), std::string::npos) << actualOutput;
         }
-        EXPECT_TRUE(ReadFile(c.ledger) == bytes) << c.ledger << " was written";
-        if (std::get<1>(c.commands.front()) == 0 || !c.prepare) {
+        EXPECT_TRUE(Companions(c.ledger) == bytes) << c.ledger << " or a file beside it was written";
+        if (!c.prepare) {
             EXPECT_EQ(State(c.ledger), before_) << c.ledger;
         }
     }
-    fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::add); // to be removed
+    for (const fs::path& folder : {readOnly, readOnlyLog}) // to be removed
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Files crafted to poison, hang or be taken for a ledger, each opened by the commands that read or write
+// a ledger: the exact message and status, and the file's folder byte for byte as before. A file is data,
+// never code: its schema must be the one this program writes for its version.
+TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
+    enum Form { Info, Report, Merge, Add, Every };
+    const fs::path out = folder_ / "out";
+    fs::create_directory(out);
+    const auto sql = [](const std::string& statements, bool inLog = false) {
+        return [=](const fs::path& file) {
+            Craft(file, statements, inLog);
+            fs::remove(file.string() + "-shm"); // a file passed on with its log, never opened here
+        };
+    };
+    const auto fresh = [](const std::string& statements) {
+        return [=](const fs::path& file) {
+            fs::remove(file);
+            Craft(file, statements);
+        };
+    };
+    const std::string damaged = " is damaged: an entry's copies are not a whole number from 1 to 1,000,000";
+    const std::string readFailure = ": cannot read or write the ledger: the file is damaged";
+    const struct {
+        std::string name;
+        std::function<void(const fs::path&)> prepare;
+        // The message: after the file's name where it starts with ' ' or ':', else a part of the output.
+        std::vector<std::tuple<Form, int, std::string>> expected;
+    } cases[] = {
+        {"trigger",
+         sql("CREATE TRIGGER wipe AFTER INSERT ON entry BEGIN DELETE FROM entry WHERE id % 2 = 0; END"),
+         {{Every, 2, " is not a Coffer ledger (it holds trigger wipe)."}}},
+        {"trigger in the log",
+         sql("CREATE TRIGGER wipe AFTER INSERT ON entry BEGIN DELETE FROM entry; END", true),
+         {{Every, 2, " is not a Coffer ledger (it holds trigger wipe)."}}},
+        {"endless view",
+         sql("CREATE VIEW endless AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT x FROM n"),
+         {{Every, 2, " is not a Coffer ledger (it holds view endless)."}}},
+        {"extra table",
+         sql("CREATE TABLE notes (text TEXT)"),
+         {{Every, 2, " is not a Coffer ledger (it holds table notes)."}}},
+        {"changed column",
+         sql("ALTER TABLE paste ADD COLUMN note TEXT"),
+         {{Every, 2, " is not a Coffer ledger (it holds table paste)."}}},
+        {"missing index",
+         sql("DROP INDEX entry_by_ts"),
+         {{Every, 2, " is not a Coffer ledger (it lacks index entry_by_ts)."}}},
+        {"foreign table in a version-0 file",
+         fresh("PRAGMA application_id = 1131367527; CREATE TABLE accounts (a)"),
+         {{Every, 2, " is not a Coffer ledger (it holds table accounts)."}}},
+        {"foreign tables", fresh("CREATE TABLE accounts (name TEXT)"), {{Every, 2, " is not a Coffer ledger."}}},
+        {"newer version",
+         sql("PRAGMA user_version = 99"),
+         {{Every, 2, " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version 2."}}},
+        {"named pipe",
+         [](const fs::path& file) {
+             fs::remove(file);
+             ::mkfifo(file.c_str(), 0644);
+         },
+         {{Every, 2, " is not a Coffer ledger."}}},
+        {"not a database",
+         [](const fs::path& file) { std::ofstream(file) << "Not a database at all, but long enough for a header.\n"; },
+         {{Every, 2, " is not a Coffer ledger."}}},
+        {"truncated",
+         [](const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 2); },
+         {{Every, 2, ": cannot read the ledger: the file is damaged"}}},
+        {"damaged",
+         [](const fs::path& file) {
+             std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(fs::file_size(file) / 2 - 32768)
+                 << std::string(65536, '\xa5');
+         },
+         {{Every, 2, readFailure}}},
+        {"text in a count column of version 1",
+         sql("DROP TABLE entry_totals; PRAGMA user_version = 1; UPDATE entry SET copies = 'many' WHERE id = 1"),
+         {{Every, 2, damaged}}},
+        {"no copies",
+         sql("UPDATE entry SET copies = 0 WHERE id = 1"),
+         {{Info, 0, "Entries: 500 "}, {Report, 2, damaged}, {Merge, 2, damaged}}},
+        {"2^62 copies twice in version 1",
+         sql("DROP TABLE entry_totals; PRAGMA user_version = 1; "
+             "UPDATE entry SET copies = 4611686018427387904 WHERE id IN (1, 2)"),
+         {{Every, 2, damaged}}},
+        {"copies in the totals",
+         sql("UPDATE entry_totals SET copies = 'many'"),
+         {{Info, 2, " is damaged: its totals are not whole numbers"}}},
+        {"an identity twice",
+         sql("INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
+             "SELECT hash, copies, ts, order_time, order_rank, text FROM entry WHERE id = 1"),
+         {{Merge, 2, " is damaged: two entries have one identity"}}},
+        {"negative time",
+         sql("UPDATE entry SET ts = -5 WHERE id = 1"),
+         {{Merge, 2, " is damaged: an entry's time is not one that a ledger stores"}}},
+        {"a text of two elements",
+         sql("UPDATE entry SET text = text || text WHERE id = 1"),
+         {{Merge, 2, " is damaged: an entry's text is not one banklog element of its time"}}},
+        {"a paste out of order",
+         sql("UPDATE paste SET first_ts = last_ts + 1"),
+         {{Merge, 2, " is damaged: a paste's first and last times are not times in order"}}},
+        {"a paste of negative count",
+         sql("UPDATE paste SET entries = -1"),
+         {{Merge, 2, " is damaged: a paste's counts are negative"}}},
+        {"NUL in the guild's name",
+         sql("UPDATE guild SET name = 'Iron' || char(0) || 'Lanterns' || char(10)"),
+         {{Info, 0, "Guild: Iron\xEF\xBF\xBDLanterns  of "}, {Add, 2, "Iron\xEF\xBF\xBDLanterns  of "}}},
+        {"symbolic link loop",
+         [](const fs::path& file) {
+             fs::remove(file);
+             fs::create_symlink(file.filename(), file);
+         },
+         {{Every, 2, ": cannot open the ledger: Too many levels of symbolic links"}}},
+    };
+    for (const auto& c : cases) {
+        const fs::path folder = folder_ / c.name, file = folder / "ledger.sqlite";
+        fs::create_directory(folder);
+        fs::copy_file(ledger_, file);
+        c.prepare(file);
+        const auto before = FolderBytes(folder);
+        for (auto [form, status, message] : c.expected) {
+            for (const Form each : form == Every ? std::vector{Info, Report, Merge, Add} : std::vector{form}) {
+                fs::remove(out / "target.sqlite");
+                const std::vector<std::vector<std::string>> args = {
+                    {"--ledger", file, "--info"},
+                    {"--ledger", file, "-o", out / "r.html"},
+                    {"--ledger", out / "target.sqlite", "--merge", file},
+                    {"--ledger", file, "--add", other_}};
+                const auto [actualStatus, output] = run(args[each]);
+                EXPECT_EQ(actualStatus, status) << c.name << ", form " << each << ": " << output;
+                if (message.starts_with(' ') || message.starts_with(':'))
+                    EXPECT_EQ(output, "coffer-cli: " + file.string() + message + "\n") << c.name << ", form " << each;
+                else
+                    EXPECT_NE(output.find(message), std::string::npos) << c.name << ": " << output;
+            }
+        }
+        EXPECT_TRUE(FolderBytes(folder) == before) << c.name << ": the file or its folder changed";
+    }
 }
 
 // Adds wait for another program's write lock and go in once it is released, two at once both; still

@@ -138,7 +138,7 @@ TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
     SqliteLedger& merged = open("c.sqlite");
     for (std::size_t i = 0; i < pastes.size(); i += 3)
         AddToLedger(merged, pastes[i], {}, 0);
-    MergeLedger(merged, *ledgers[0]);
+    MergeLedger(merged, *ledgers[0], "a.sqlite");
     EXPECT_EQ(merged.pastes().size(), pastes.size());
     for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
         const std::string expected = Analyse(log, period);
@@ -205,7 +205,8 @@ TEST(LedgerTest, ServerLedgerNamesKeepNoPassword) {
 }
 
 // A ledger of the first version, without the running sums of copies, is read as it is and gets them from
-// its entries when it is opened for writing; adds then keep them.
+// its entries when it is opened for writing; adds then keep them. Every version this program writes passes
+// the check of the schema, and so does the upgrade of each.
 TEST(LedgerTest, OlderLedgerIsBroughtUpToDate) {
     TempFolder folder;
     const std::string file = (folder / "old.sqlite").string();
@@ -238,6 +239,9 @@ TEST(LedgerTest, RefusesAnotherGuild) {
     EXPECT_EQ(AddToLedger(ledger, "<?xml?>\n" + entry, {}, 0).namesGuild, false);
     AddToLedger(ledger, page("Iron Lanterns"), {}, 0);
     const AddProgress stop = [](std::uint64_t, std::uint64_t) { return false; };
+    std::string tooMany = "<?xml?>\n";
+    for (int copy = 0; copy <= 1'000'000; ++copy)
+        tooMany += "<banklog type=\"4\"/>\n";
     const std::tuple<std::string, const char*, AddProgress> refused[] = {
         {page("Iron lanterns"),
          "is of the guild Iron lanterns of Silver Hand, but the ledger holds the guild Iron Lanterns of Silver Hand",
@@ -245,7 +249,8 @@ TEST(LedgerTest, RefusesAnotherGuild) {
         {page("Iron Lanterns") + page("Copper Kettles"),
          "names more than one guild (Iron Lanterns of Silver Hand, Copper Kettles of Silver Hand)",
          {}},
-        {page("Iron Lanterns"), "The add was cancelled; the ledger is as it was.", stop}};
+        {page("Iron Lanterns"), "The add was cancelled; the ledger is as it was.", stop},
+        {tooMany, "The paste repeats an entry more than 1,000,000 times on one page", {}}};
     for (const auto& [paste, message, progress] : refused) {
         try {
             AddToLedger(ledger, paste + "<banklog money=\"6\" player=\"Bob\" ts=\"2000\" type=\"4\"/>\n", {}, 0,
@@ -256,6 +261,35 @@ TEST(LedgerTest, RefusesAnotherGuild) {
         }
         EXPECT_EQ(ledger.totals().entries, 1u);
         EXPECT_EQ(ledger.pastes().size(), 1u) << "the same entries with a guild key are the same paste";
+    }
+}
+
+// A statement of a reading connection stops past the bound that the file's size sets; one of a connection
+// without locks, when the file changed meanwhile (it might have read half a change). Each with its message.
+TEST(LedgerTest, AReadEndsPastItsBoundOrWhenTheFileChanges) {
+    TempFolder folder;
+    const std::string file = (folder / "l.sqlite").string();
+    SqliteLedger(file, SqliteDatabase::Access::ReadWrite);
+    SqliteDatabase reader(file, SqliteDatabase::Access::ReadOnly, {}),
+        inspector(file, SqliteDatabase::Access::Inspect, {});
+    {
+        SqliteLedger writer(file, SqliteDatabase::Access::ReadWrite);
+        AddToLedger(writer, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" type=\"4\"/>\n", {}, 0);
+    }
+    const std::tuple<SqliteDatabase*, const char*, std::string> reads[] = {
+        // Unbounded, some minutes of work.
+        {&reader, "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n LIMIT 3e8) SELECT count(*) FROM n",
+         " took too long to read: it may be damaged or not a Coffer ledger."},
+        {&inspector, "SELECT count(*) FROM entry", " changed while it was read; read it again."}};
+    for (const auto& [db, sql, message] : reads) {
+        SqliteStatement statement(*db, sql);
+        try {
+            while (statement.step())
+                ;
+            ADD_FAILURE() << "read to its end: " << message;
+        } catch (const LedgerError& error) {
+            EXPECT_EQ(error.what(), file + message);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "analysis/text/web_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -192,6 +193,29 @@ std::string EscapeHtmlText(std::string_view name) {
         }
     }
     return out;
+}
+
+void AppendCleanText(std::string& out, std::string_view text, bool breaksAsSpaces) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const bool breakOrTab = c == '\t' || c == '\n' || c == '\r';
+        if ((c >= 0x20 && c < 0x7F) || breakOrTab) {
+            out += breaksAsSpaces && breakOrTab ? ' ' : c;
+            ++i;
+            continue;
+        }
+        const std::size_t n = static_cast<unsigned char>(c) < 0x80 ? 0 : Utf8SequenceLength(text, i);
+        // U+0080 to U+009F are control characters as well.
+        const bool control = n == 0 || (n == 2 && c == '\xC2' && static_cast<unsigned char>(text[i + 1]) < 0xA0);
+        out.append(control ? kReplacement : text.substr(i, n));
+        i += std::max<std::size_t>(n, 1);
+    }
+}
+
+std::string CleanText(std::string_view text) {
+    std::string clean;
+    AppendCleanText(clean, text, true);
+    return clean;
 }
 
 } // namespace coffer

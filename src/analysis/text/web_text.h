@@ -24,6 +24,12 @@ std::string EncodeForAddress(std::string_view name, SpaceAs space);
 // valid UTF-8, NUL and other control characters become U+FFFD.
 std::string EscapeHtmlText(std::string_view name);
 
+// Text as a file or a terminal may show it: NUL and other control characters (tab, CR and LF aside) and
+// bytes that are not UTF-8 become U+FFFD; tabs and line breaks become spaces where `breaksAsSpaces`.
+void AppendCleanText(std::string& out, std::string_view text, bool breaksAsSpaces);
+// The same, tabs and line breaks as spaces: a name read from a file, on one line of a message.
+std::string CleanText(std::string_view text);
+
 // Length of the valid UTF-8 sequence at text[at], or 0.
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 

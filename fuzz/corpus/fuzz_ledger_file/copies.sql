@@ -1,0 +1,1 @@
+UPDATE entry SET copies = 4611686018427387904 WHERE id = 1

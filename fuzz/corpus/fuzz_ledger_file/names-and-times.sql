@@ -1,0 +1,1 @@
+UPDATE guild SET name = 'Iron' || char(0); UPDATE paste SET first_ts = last_ts + 1

@@ -1,0 +1,1 @@
+PRAGMA user_version = 3

@@ -1,0 +1,1 @@
+INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) SELECT hash, copies, ts, order_time, order_rank, text || text FROM entry

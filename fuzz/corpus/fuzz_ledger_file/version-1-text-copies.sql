@@ -1,0 +1,1 @@
+PRAGMA user_version = 1; DROP TABLE entry_totals; UPDATE entry SET copies = 'many'

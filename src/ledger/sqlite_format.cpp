@@ -1,0 +1,149 @@
+#include "ledger/sqlite_format.h"
+
+#include "analysis/text/web_text.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+
+namespace coffer {
+namespace {
+
+constexpr std::int64_t kApplicationId = 0x436F4C67; // "CoLg"
+
+// Each step brings the schema from the version of its place in the list to the next.
+constexpr std::array kUpgradeSteps = {
+    R"(
+    -- An entry per identity. The identity is not stored: it is that of `text`, found by `hash` and
+    -- compared in full. `ts` is the entry's own time; order_time and order_rank place it for analysis.
+    CREATE TABLE entry (
+        id INTEGER PRIMARY KEY,
+        hash INTEGER NOT NULL,
+        copies INTEGER NOT NULL,
+        ts INTEGER,
+        order_time INTEGER NOT NULL,
+        order_rank INTEGER NOT NULL,
+        text BLOB NOT NULL
+    );
+    CREATE INDEX entry_by_hash ON entry (hash);
+    CREATE INDEX entry_by_ts ON entry (ts);
+    CREATE TABLE paste (
+        id INTEGER PRIMARY KEY,
+        added_at INTEGER NOT NULL,
+        entries INTEGER NOT NULL,
+        copies_added INTEGER NOT NULL,
+        first_ts INTEGER,
+        last_ts INTEGER,
+        guild_name TEXT,
+        guild_realm TEXT,
+        file_name TEXT NOT NULL,
+        digest INTEGER NOT NULL
+    );
+    CREATE INDEX paste_by_digest ON paste (digest);
+    -- At most one row: the guild of the first paste that named one.
+    CREATE TABLE guild (name TEXT NOT NULL, realm TEXT NOT NULL);
+    )",
+    R"(
+    -- The sums of the entries' copies, of all and of those without a time, kept by every add: the
+    -- totals without reading every entry.
+    CREATE TABLE entry_totals (copies INTEGER NOT NULL, untimed INTEGER NOT NULL);
+    INSERT INTO entry_totals
+        SELECT coalesce(sum(copies), 0), coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0) FROM entry;
+    )",
+};
+constexpr std::int64_t kVersion = kUpgradeSteps.size();
+
+void RunSteps(SqliteDatabase& db, std::int64_t from, std::int64_t to) {
+    for (std::int64_t step = from; step < to; ++step)
+        db.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
+}
+
+// For each version, the schema that the steps write: each version created once, in memory, so that the
+// allow-list follows every change of the steps.
+const std::vector<std::vector<SchemaObject>>& SchemaOfEachVersion() {
+    static const std::vector<std::vector<SchemaObject>> schemas = [] {
+        std::vector<std::vector<SchemaObject>> made;
+        for (std::int64_t version = 0; version <= kVersion; ++version) {
+            SqliteDatabase db(":memory:", SqliteDatabase::Access::ReadWrite, {});
+            RunSteps(db, 0, version);
+            made.push_back(ReadMarks(db).schema);
+        }
+        return made;
+    }();
+    return schemas;
+}
+
+} // namespace
+
+std::int64_t LedgerFormatVersion() {
+    return kVersion;
+}
+
+void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from) {
+    RunSteps(db, from, kVersion);
+    db.execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+    db.execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
+}
+
+FileMarks ReadMarks(SqliteDatabase& db) {
+    FileMarks marks;
+    SqliteStatement id(db, "PRAGMA application_id");
+    marks.applicationId = id.step() ? id.integer(0) : 0;
+    SqliteStatement version(db, "PRAGMA user_version");
+    marks.version = version.step() ? version.integer(0) : 0;
+    SqliteStatement schema(db, "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY rowid");
+    while (schema.step())
+        marks.schema.push_back({std::string(schema.bytes(0)), std::string(schema.bytes(1)),
+                                std::string(schema.bytes(2)), std::string(schema.bytes(3))});
+    return marks;
+}
+
+void CheckMarks(const FileMarks& marks, const std::string& path) {
+    if ((!marks.schema.empty() && marks.applicationId != kApplicationId) || marks.version < 0)
+        throw LedgerError(path + " is not a Coffer ledger.");
+    if (marks.version > kVersion)
+        throw LedgerError(path + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
+                          "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
+    const auto refuse = [&](const char* verb, const SchemaObject& object) {
+        throw LedgerError(path + " is not a Coffer ledger (it " + verb + " " + CleanText(object.type) + " " +
+                          CleanText(object.name) + ").");
+    };
+    const std::vector<SchemaObject>& allowed = SchemaOfEachVersion()[static_cast<std::size_t>(marks.version)];
+    for (const SchemaObject& object : marks.schema)
+        if (std::ranges::find(allowed, object) == allowed.end())
+            refuse("holds", object);
+    for (const SchemaObject& object : allowed)
+        if (std::ranges::find(marks.schema, object) == marks.schema.end())
+            refuse("lacks", object);
+}
+
+void CheckHeader(const std::string& path) {
+    // A named pipe would keep the read waiting, a device would read as an empty ledger.
+    std::error_code error;
+    if (const auto status = std::filesystem::status(path, error);
+        !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw LedgerError(path + " is not a Coffer ledger.");
+    std::ifstream file(path, std::ios::binary);
+    unsigned char header[100] = {};
+    file.read(reinterpret_cast<char*>(header), sizeof header);
+    if (file.gcount() == 0)
+        return;
+    if (file.gcount() < 16 ||
+        std::string_view(reinterpret_cast<char*>(header), 16) != std::string_view("SQLite format 3\0", 16))
+        throw LedgerError(path + " is not a Coffer ledger.");
+    const auto number = [&](int at, int bytes) {
+        std::uint64_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = value << 8 | header[at + i];
+        return value;
+    };
+    // The page count of the header holds where the change counter beside it is that of the last write.
+    const std::uint64_t pageSize = number(16, 2) == 1 ? 65536 : number(16, 2), pages = number(28, 4);
+    const bool logBeside = std::filesystem::exists(path + "-wal", error);
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && !logBeside && number(24, 4) == number(92, 4) && pages * pageSize > size)
+        throw LedgerError(path + ": cannot read the ledger: the file is damaged");
+}
+
+} // namespace coffer

@@ -1,0 +1,44 @@
+#pragma once
+// What a ledger file holds: its application id, and for each version the schema exactly as this
+// program's creation and upgrade steps write it. A file is data, never code: before anything of it is
+// read, its header, its marks and its schema are checked against these, and anything else is refused.
+
+#include "ledger/sqlite_database.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace coffer {
+
+// The newest version, which this program writes.
+std::int64_t LedgerFormatVersion();
+
+// Runs the steps that bring a ledger's schema from version `from` to the newest, and marks the file as a
+// ledger of that version.
+void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from);
+
+// One row of sqlite_schema: what the checks compare.
+struct SchemaObject {
+    std::string type, name, table, sql;
+    bool operator==(const SchemaObject&) const = default;
+};
+
+struct FileMarks {
+    std::int64_t applicationId = 0;
+    std::int64_t version = 0;
+    std::vector<SchemaObject> schema;
+};
+
+FileMarks ReadMarks(SqliteDatabase& db);
+
+// Throws a LedgerError unless the marks are those of a ledger of this program, of a version it knows,
+// with exactly that version's schema; a file without tables or marks is a new ledger.
+void CheckMarks(const FileMarks& marks, const std::string& path);
+
+// Throws a LedgerError unless the file is missing, empty, or a regular file that starts as an SQLite
+// database does and is as long as its header says (where no write-ahead log lies beside it, which may
+// hold the rest). Checked before SQLite reads the file, whose message would be less clear.
+void CheckHeader(const std::string& path);
+
+} // namespace coffer
