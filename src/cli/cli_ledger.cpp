@@ -159,8 +159,10 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
         return kCliSuccess;
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';
-        return kCliFailure;
+    } catch (const std::filesystem::filesystem_error& error) { // as a ledger file was looked at
+        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
     }
+    return kCliFailure;
 }
 
 std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
@@ -169,8 +171,10 @@ std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std:
         return ReadLedgerLog(*OpenExistingLedger(file), period);
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';
-        return std::nullopt;
+    } catch (const std::filesystem::filesystem_error& error) {
+        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
     }
+    return std::nullopt;
 }
 
 } // namespace coffer

@@ -49,6 +49,10 @@ std::string LedgerDisplayName(const std::string& name) {
     return IsServerLedger(name) ? PgDisplayName(name) : name;
 }
 
+LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason) {
+    return LedgerError(name + ": cannot open the ledger: " + reason.message());
+}
+
 std::string LedgerNameWithoutPassword(const std::string& name) {
     if (!IsServerLedger(name))
         return name;

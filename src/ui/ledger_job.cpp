@@ -36,7 +36,10 @@ void LedgerJob::read(const std::string& file, bool create) {
         if (create)
             OpenLedger(file, LedgerAccess::ReadWrite);
         std::error_code error;
-        if (IsServerLedger(file) || std::filesystem::exists(file, error))
+        const bool exists = IsServerLedger(file) || std::filesystem::exists(file, error);
+        if (error)
+            throw CannotOpenLedger(file, error);
+        if (exists)
             results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
     });
 }
