@@ -32,6 +32,13 @@ std::string ServerLedgerUri(const std::string& host, const std::string& port, co
 // cannot be entered): "NAME: cannot open the ledger: REASON".
 LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason);
 
+// A server database without the ledger's tables, opened for reading: a ledger not there yet, as an
+// absent file (an add or a merge creates them).
+class LedgerNotThereYet : public LedgerError {
+  public:
+    using LedgerError::LedgerError;
+};
+
 // A server that wants a password which neither the URI, ~/.pgpass nor a service file gave.
 class LedgerPasswordNeeded : public LedgerError {
   public:

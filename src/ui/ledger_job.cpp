@@ -39,8 +39,11 @@ void LedgerJob::read(const std::string& file, bool create) {
         const bool exists = IsServerLedger(file) || std::filesystem::exists(file, error);
         if (error)
             throw CannotOpenLedger(file, error);
-        if (exists)
-            results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
+        try {
+            if (exists)
+                results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
+        } catch (const LedgerNotThereYet&) { // the first add creates it, as a file
+        }
     });
 }
 
