@@ -102,10 +102,12 @@ std::string WithoutPasswords(std::string_view text) {
     std::string kept;
     std::size_t from = 0;
     for (const TextRange& range : PasswordRanges(text)) {
-        if (range.begin < from) // within a range removed already
+        if (range.begin < from) { // overlaps a range removed already
+            from = std::max(from, range.end);
             continue;
+        }
         const bool userPart =
-            range.begin > 0 && text[range.begin - 1] == ':' && range.end < text.size() && text[range.end] == '@';
+            range.begin > from && text[range.begin - 1] == ':' && range.end < text.size() && text[range.end] == '@';
         kept.append(text.substr(from, range.begin - from - (userPart ? 1 : 0)));
         from = range.end;
     }
