@@ -1,5 +1,6 @@
 #include "ledger/ledger_open.h"
 
+#include "ledger/password_free_text.h"
 #include "ledger/postgres_connection.h"
 #include "ledger/postgres_ledger.h"
 #include "ledger/sqlite_ledger.h"
@@ -23,20 +24,6 @@ std::string PercentEncoded(std::string_view text) {
             encoded += {'%', kHex[byte >> 4], kHex[byte & 15]};
     }
     return encoded;
-}
-
-std::string PercentDecoded(std::string_view text) {
-    const auto hex = [text](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(text[at])) != 0; };
-    std::string decoded;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hex(i + 1) && hex(i + 2)) {
-            decoded += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
 }
 
 } // namespace
@@ -68,7 +55,7 @@ std::string LedgerNameWithoutPassword(const std::string& name) {
     for (std::size_t begin = query + 1; begin <= uri.size();) {
         const std::size_t end = std::min(uri.find('&', begin), uri.size());
         const std::string_view parameter = std::string_view(uri).substr(begin, end - begin);
-        if (PercentDecoded(parameter.substr(0, parameter.find('='))) != "password")
+        if (!IsPasswordName(parameter.substr(0, parameter.find('='))))
             kept.append(kept.empty() ? "" : "&").append(parameter);
         begin = end + 1;
     }

@@ -28,21 +28,6 @@ int HexValue(char c) {
     return std::isxdigit(byte) != 0 ? std::tolower(byte) - 'a' + 10 : -1;
 }
 
-// A parameter's name, percent-decoded, in lower case.
-std::string DecodedName(std::string_view name) {
-    std::string decoded;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2]));
-            i += 2;
-        } else {
-            decoded += name[i];
-        }
-    }
-    std::ranges::transform(decoded, decoded.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
-    return decoded;
-}
-
 void AddUserPasswords(std::string_view text, std::vector<TextRange>& ranges) {
     for (std::size_t scheme = text.find("://"); scheme != std::string_view::npos;
          scheme = text.find("://", scheme + 3)) {
@@ -67,7 +52,7 @@ void AddParameterPasswords(std::string_view text, std::vector<TextRange>& ranges
         const std::size_t nameEnd = at;
         while (at < text.size() && IsBlank(text[at]) && text[at] != '\n')
             ++at;
-        if (at == text.size() || text[at] != '=' || DecodedName(text.substr(i, nameEnd - i)) != "password")
+        if (at == text.size() || text[at] != '=' || !IsPasswordName(text.substr(i, nameEnd - i)))
             continue;
         ++at;
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
@@ -84,11 +69,24 @@ void AddParameterPasswords(std::string_view text, std::vector<TextRange>& ranges
         }
         if (at > begin)
             ranges.push_back({begin, at});
-        i = at == 0 ? 0 : at - 1;
+        i = at - 1;
     }
 }
 
 } // namespace
+
+bool IsPasswordName(std::string_view name) {
+    std::string decoded;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
+            decoded += static_cast<char>(std::tolower(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2])));
+            i += 2;
+        } else {
+            decoded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+        }
+    }
+    return decoded == "password";
+}
 
 std::vector<TextRange> PasswordRanges(std::string_view text) {
     std::vector<TextRange> ranges;
