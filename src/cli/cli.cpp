@@ -54,7 +54,7 @@ Options:
       --version              show the version
 
 Exit status: 0 on success, 1 when the text holds no XML, 2 on bad usage, a file that cannot be
-read or written, or an output that would replace a log file or another output.
+read or written, or an output that would replace a log file, another output or the ledger.
 )";
 
 struct CliOptions {

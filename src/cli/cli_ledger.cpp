@@ -119,6 +119,8 @@ Guild ledger (every paste kept, nothing counted twice, any period reported):
       --merge OTHER          add every entry and paste of the ledger OTHER, a file or a URI
                              (creates FILE)
       --info                 print the ledger's totals, its pastes and the gaps between them
+A password in a URI is starred out of the program's arguments as it starts, but others may see it
+before: give it in ~/.pgpass or PGPASSWORD instead.
 )";
 }
 
