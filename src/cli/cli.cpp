@@ -5,6 +5,7 @@
 #include "analysis/text/text_util.h"
 #include "cli/cli_ledger.h"
 #include "cli/mapped_file.h"
+#include "ledger/ledger_output_check.h"
 #include "net/network_downloader.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
@@ -53,7 +54,7 @@ Options:
       --version              show the version
 
 Exit status: 0 on success, 1 when the text holds no XML, 2 on bad usage, a file that cannot be
-read or written, or an output that would replace a log file or another output.
+read or written, or an output that would replace a log file, another output or the ledger.
 )";
 
 struct CliOptions {
@@ -270,8 +271,8 @@ std::string_view LogText(const std::vector<std::string>& files, std::istream& in
     return read;
 }
 
-// Refuses, before anything is read or written, an output that is the same file as a log file or an
-// earlier output, and one that cannot be written.
+// Refuses, before anything is read or written, an output that is the same file as a log file, an
+// earlier output, the ledger or one of its files, and one that cannot be written.
 void CheckOutputs(const CliOptions& options) {
     struct Named {
         std::string name;
@@ -287,6 +288,9 @@ void CheckOutputs(const CliOptions& options) {
         if (path.empty())
             continue;
         Named output{option + (" " + path), IdentityOf(path)};
+        if (options.ledger.form == LedgerForm::Report)
+            if (std::string refusal = LedgerOutputRefusal(output.name, path, options.ledger.file); !refusal.empty())
+                throw UsageError{refusal};
         for (const Named& earlier : seen)
             if (output.identity && output.identity == earlier.identity)
                 throw UsageError{output.name + " is the same file as " + earlier.name};

@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "ledger/ledger_file.h"
 #include "ledger/ledger_open.h"
+#include "ledger/password_free_text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -85,6 +86,25 @@ void Info(const LedgerCliOptions& options, std::ostream& out) {
 
 } // namespace
 
+void HideLedgerPasswords(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--")
+            break;
+        char* uri = nullptr;
+        for (const QCommandLineOption* option : {&kLedger, &kMerge}) {
+            const std::string name = "--" + option->names().constFirst().toStdString();
+            if (arg == name && i + 1 < argc)
+                uri = argv[++i];
+            else if (arg.starts_with(name + "="))
+                uri = argv[i] + name.size() + 1;
+        }
+        if (uri != nullptr && IsServerLedger(uri))
+            for (const TextRange& password : PasswordRanges(uri))
+                std::fill(uri + password.begin, uri + password.end, '*');
+    }
+}
+
 QList<QCommandLineOption> LedgerCliOptionList() {
     return {kLedger, kAdd, kMerge, kInfo};
 }
@@ -99,6 +119,8 @@ Guild ledger (every paste kept, nothing counted twice, any period reported):
       --merge OTHER          add every entry and paste of the ledger OTHER, a file or a URI
                              (creates FILE)
       --info                 print the ledger's totals, its pastes and the gaps between them
+A password in a URI is starred out of the program's arguments as it starts, but others may see it
+before: give it in ~/.pgpass or PGPASSWORD instead.
 )";
 }
 
@@ -112,6 +134,9 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
         return "give one of --add, --merge and --info";
     options.form = add ? LedgerForm::Add : merge ? LedgerForm::Merge : info ? LedgerForm::Info : LedgerForm::Report;
     options.other = parser.value(kMerge).toStdString();
+    // SQLite would take an empty name for a temporary database, which keeps nothing.
+    if (options.file.empty() || (merge && options.other.empty()))
+        return "the ledger name is empty";
     if (parser.isSet("count-repeated-once"))
         return "option --count-repeated-once does not apply to a ledger, which counts every entry once";
     if (options.form == LedgerForm::Add && !logFilesGiven)
@@ -136,8 +161,10 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
         return kCliSuccess;
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';
-        return kCliFailure;
+    } catch (const std::filesystem::filesystem_error& error) { // as a ledger file was looked at
+        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
     }
+    return kCliFailure;
 }
 
 std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
@@ -146,8 +173,10 @@ std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std:
         return ReadLedgerLog(*OpenExistingLedger(file), period);
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';
-        return std::nullopt;
+    } catch (const std::filesystem::filesystem_error& error) {
+        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
     }
+    return std::nullopt;
 }
 
 } // namespace coffer

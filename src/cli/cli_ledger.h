@@ -25,6 +25,11 @@ struct LedgerCliOptions {
     std::string other; // the ledger to merge
 };
 
+// Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or
+// `--ledger=URI`), in the process's own argument memory, so that others see it only for the moment
+// before: the caller keeps a copy of the arguments.
+void HideLedgerPasswords(int argc, char** argv);
+
 // The ledger's options, for the parser, and their lines of the help text.
 QList<QCommandLineOption> LedgerCliOptionList();
 const char* LedgerCliUsage();

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/cli_ledger.h"
 #include "shell/temporary_names.h"
 
 #include <QCoreApplication>
@@ -41,6 +42,8 @@ void EndOnSignalsWithoutTemporaryFiles() {
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    coffer::HideLedgerPasswords(argc, argv);
     EndOnSignalsWithoutTemporaryFiles();
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is a failed write, not the end of the program
     // A file size limit then fails the write that reaches it (EFBIG, named in the message) instead of
@@ -54,8 +57,7 @@ int main(int argc, char** argv) {
     std::strftime(createdOn, sizeof createdOn, "%x %X", std::localtime(&now));
     std::ios::sync_with_stdio(false);
     try {
-        return coffer::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cin, std::cout, std::cerr,
-                              createdOn);
+        return coffer::RunCli(arguments, std::cin, std::cout, std::cerr, createdOn);
     } catch (const std::bad_alloc&) {
         // Said without taking memory, of which there is none to be had.
         static constexpr char kMessage[] = "coffer-cli: out of memory: the log is too large\n";

@@ -1,5 +1,6 @@
 #include "ledger/ledger_open.h"
 
+#include "ledger/password_free_text.h"
 #include "ledger/postgres_connection.h"
 #include "ledger/postgres_ledger.h"
 #include "ledger/sqlite_ledger.h"
@@ -25,20 +26,6 @@ std::string PercentEncoded(std::string_view text) {
     return encoded;
 }
 
-std::string PercentDecoded(std::string_view text) {
-    const auto hex = [text](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(text[at])) != 0; };
-    std::string decoded;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hex(i + 1) && hex(i + 2)) {
-            decoded += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
-}
-
 } // namespace
 
 bool IsServerLedger(std::string_view name) {
@@ -47,6 +34,10 @@ bool IsServerLedger(std::string_view name) {
 
 std::string LedgerDisplayName(const std::string& name) {
     return IsServerLedger(name) ? PgDisplayName(name) : name;
+}
+
+LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason) {
+    return LedgerError(name + ": cannot open the ledger: " + reason.message());
 }
 
 std::string LedgerNameWithoutPassword(const std::string& name) {
@@ -64,7 +55,7 @@ std::string LedgerNameWithoutPassword(const std::string& name) {
     for (std::size_t begin = query + 1; begin <= uri.size();) {
         const std::size_t end = std::min(uri.find('&', begin), uri.size());
         const std::string_view parameter = std::string_view(uri).substr(begin, end - begin);
-        if (PercentDecoded(parameter.substr(0, parameter.find('='))) != "password")
+        if (!IsPasswordName(parameter.substr(0, parameter.find('='))))
             kept.append(kept.empty() ? "" : "&").append(parameter);
         begin = end + 1;
     }
@@ -82,11 +73,15 @@ std::string ServerLedgerUri(const std::string& host, const std::string& port, co
     const bool socket = host.starts_with('/');
     if (!socket) // an IPv6 address goes in brackets
         uri += host.find(':') != std::string::npos ? "[" + host + "]" : PercentEncoded(host);
+    // Appended piece by piece: a literal joined to a temporary string makes GCC 12 at -O3 warn
+    // (-Wrestrict) of overlapping copies that cannot occur.
     if (!socket && !port.empty())
-        uri += ":" + PercentEncoded(port);
-    uri += "/" + PercentEncoded(database);
+        uri.append(":").append(PercentEncoded(port));
+    uri.append("/").append(PercentEncoded(database));
     if (socket)
-        uri += "?host=" + PercentEncoded(host) + (port.empty() ? "" : "&port=" + PercentEncoded(port));
+        uri.append("?host=").append(PercentEncoded(host));
+    if (socket && !port.empty())
+        uri.append("&port=").append(PercentEncoded(port));
     return uri;
 }
 

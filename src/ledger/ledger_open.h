@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace coffer {
 
@@ -26,6 +27,17 @@ std::string ServerLedgerWithPassword(const std::string& uri, const std::string& 
 // that starts with '/' is the folder of the server's Unix socket.
 std::string ServerLedgerUri(const std::string& host, const std::string& port, const std::string& database,
                             const std::string& user);
+
+// A ledger file that the file system refuses to look at (a link loop, a name too long, a folder that
+// cannot be entered): "NAME: cannot open the ledger: REASON".
+LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason);
+
+// A server database without the ledger's tables, opened for reading: a ledger not there yet, as an
+// absent file (an add or a merge creates them).
+class LedgerNotThereYet : public LedgerError {
+  public:
+    using LedgerError::LedgerError;
+};
 
 // A server that wants a password which neither the URI, ~/.pgpass nor a service file gave.
 class LedgerPasswordNeeded : public LedgerError {

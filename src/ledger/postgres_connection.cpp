@@ -35,24 +35,19 @@ std::string Value(const ConninfoOptions& options, std::string_view keyword) {
     return {};
 }
 
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 } // namespace
 
 std::string PgDisplayName(const std::string& uri) {
     std::string error;
     const ConninfoOptions options = Parse(uri, error);
     if (!options)
-        return uri.substr(0, uri.find("//") + 2) + "...";
+        return WithoutPasswords(uri);
     const std::string user = Value(options, "user"), host = Value(options, "host"), port = Value(options, "port");
     const std::string userPart = user.empty() ? "" : user + "@", dbname = Value(options, "dbname");
     if (host.starts_with('/')) // a Unix socket's folder
-        return "postgresql://" + userPart + "/" + dbname + "?host=" + host + (port.empty() ? "" : "&port=" + port);
-    return "postgresql://" + userPart + host + (port.empty() ? "" : ":" + port) + "/" + dbname;
+        return WithoutPasswords("postgresql://" + userPart + "/" + dbname + "?host=" + host +
+                                (port.empty() ? "" : "&port=" + port));
+    return WithoutPasswords("postgresql://" + userPart + host + (port.empty() ? "" : ":" + port) + "/" + dbname);
 }
 
 PgParams& PgParams::add(std::int64_t value) {
@@ -117,7 +112,7 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
     std::string error;
     const ConninfoOptions options = Parse(uri, error);
     if (!options)
-        throw PgError(name_ + ": not a connection URI that PostgreSQL reads: " + Trimmed(error), {});
+        throw PgError(name_ + ": not a connection URI that PostgreSQL reads: " + error, {});
     std::vector<const char*> keywords, values;
     for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option)
         if (option->val != nullptr)
@@ -130,7 +125,7 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
     conn_ = PQconnectdbParams(keywords.data(), values.data(), 0);
     if (PQstatus(conn_) != CONNECTION_OK) {
         const bool needsPassword = PQconnectionNeedsPassword(conn_) != 0;
-        const std::string reason = Trimmed(PQerrorMessage(conn_));
+        const std::string reason = PQerrorMessage(conn_);
         PQfinish(conn_); // the constructor throws: no destructor closes it
         if (needsPassword)
             throw LedgerPasswordNeeded(name_ + ": cannot connect to the server: the server wants a password: give "
@@ -228,7 +223,7 @@ pg_result* PgConnection::finish() {
     const char* state = PQresultErrorField(error, PG_DIAG_SQLSTATE);
     const char* message = PQresultErrorField(error, PG_DIAG_MESSAGE_PRIMARY);
     std::string sqlState = state != nullptr ? state : "";
-    std::string reason = message != nullptr ? message : Trimmed(PQresultErrorMessage(error));
+    std::string reason = message != nullptr ? message : PQresultErrorMessage(error);
     PQclear(error);
     if (PQstatus(conn_) == CONNECTION_BAD)
         sqlState = "08006", reason = "the connection to the server was lost (" + reason + ")";
@@ -242,7 +237,7 @@ pg_result* PgConnection::finish() {
 void PgConnection::execute(const std::string& sql) {
     startCall();
     if (PQsendQuery(conn_, sql.c_str()) == 0)
-        fail("cannot read or write the ledger", Trimmed(PQerrorMessage(conn_)), "08006");
+        fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
     PQclear(finish());
 }
 
@@ -256,14 +251,14 @@ PgResult PgConnection::query(const std::string& sql, const PgParams& params) {
     }
     if (PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), params.types_.data(), values.data(),
                           lengths.data(), formats.data(), 1) == 0)
-        fail("cannot read or write the ledger", Trimmed(PQerrorMessage(conn_)), "08006");
+        fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
     return PgResult(finish());
 }
 
 void PgConnection::copyIn(const std::string& sql, std::string_view data) {
     startCall();
     if (PQsendQuery(conn_, sql.c_str()) == 0)
-        fail("cannot read or write the ledger", Trimmed(PQerrorMessage(conn_)), "08006");
+        fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
     PQclear(finish());
     constexpr std::size_t kPiece = 1 << 16;
     for (std::size_t sent = 0; sent < data.size();) {

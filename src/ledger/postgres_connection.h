@@ -5,6 +5,7 @@
 // names the ledger without its password.
 
 #include "ledger/ledger_store.h"
+#include "ledger/password_free_text.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,10 +26,12 @@ struct PgTimeouts {
     std::chrono::milliseconds deadline{70'000};  // this side's limit on any one call
 };
 
-// A failed call: the message for the user, and the server's SQLSTATE ("" when it gave none).
+// A failed call: the message for the user, on one line and without a password whatever libpq's part of
+// it holds, and the server's SQLSTATE ("" when it gave none).
 class PgError : public LedgerError {
   public:
-    PgError(const std::string& message, std::string sqlState) : LedgerError(message), sqlState_(std::move(sqlState)) {}
+    PgError(const std::string& message, std::string sqlState)
+        : LedgerError(WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
     const std::string& sqlState() const { return sqlState_; }
 
   private:

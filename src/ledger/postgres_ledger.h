@@ -15,7 +15,8 @@ class PostgresLedger : public LedgerStore {
   public:
     // ReadWrite creates the ledger's tables in an empty database; ReadOnly writes nothing. Throws
     // LedgerError for a server that cannot be reached, a database whose tables are not a ledger of this
-    // program or of a newer version, and a user without the rights to create the tables.
+    // program or of a newer version, or carry a trigger or a rule, and a user without the rights to
+    // create the tables; LedgerNotThereYet for a database without them opened read-only.
     PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts = {});
 
     AddOutcome add(const LedgerAddition& addition) override;
@@ -33,7 +34,6 @@ class PostgresLedger : public LedgerStore {
 
     PgConnection db_;
     std::string user_, schema_; // as SQL names
-    bool hasTables_ = false;    // false for an empty database opened read-only
 };
 
 } // namespace coffer

@@ -5,8 +5,6 @@
 namespace coffer {
 
 std::optional<GuildIdentity> PostgresLedger::guild() {
-    if (!hasTables_)
-        return std::nullopt;
     const PgResult query = db_.query("SELECT name, realm FROM guild");
     if (query.rows() == 0)
         return std::nullopt;
@@ -15,8 +13,6 @@ std::optional<GuildIdentity> PostgresLedger::guild() {
 
 LedgerTotals PostgresLedger::totals() {
     LedgerTotals totals;
-    if (!hasTables_)
-        return totals;
     const PgResult query =
         db_.query("SELECT entries, untimed, (SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry) "
                   "FROM coffer_ledger");
@@ -29,8 +25,6 @@ LedgerTotals PostgresLedger::totals() {
 
 std::vector<PasteRecord> PostgresLedger::pastes() {
     std::vector<PasteRecord> pastes;
-    if (!hasTables_)
-        return pastes;
     const PgResult query = db_.query("SELECT added_at, entries, copies_added, first_ts, last_ts, guild_name, "
                                      "guild_realm, file_name, digest FROM paste ORDER BY id");
     for (int row = 0; row < query.rows(); ++row) {
@@ -50,8 +44,6 @@ std::vector<PasteRecord> PostgresLedger::pastes() {
 
 std::vector<LedgerEntry> PostgresLedger::entries(const std::optional<TimeRange>& period) {
     std::vector<LedgerEntry> entries;
-    if (!hasTables_)
-        return entries;
     PgParams params;
     if (period) {
         constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();

@@ -57,7 +57,20 @@ struct DatabaseMarks {
     bool otherTables = false; // tables of a ledger's names are there
     std::string application;
     std::int64_t version = 0;
+    std::string stranger; // "trigger NAME" or "rule NAME": what sits on the tables that no ledger has
 };
+
+// A ledger's tables are data alone: a trigger or a rule on them would run at every add (a trigger
+// could delete entries as they go in). The checks of constraints are the server's own triggers.
+constexpr const char* kStrangers = R"(
+    SELECT kind, name FROM (
+        SELECT 'trigger' AS kind, t.tgname::text AS name FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid
+        WHERE NOT t.tgisinternal AND c.relnamespace = current_schema()::regnamespace
+          AND c.relname IN ('coffer_ledger', 'entry', 'paste', 'guild')
+        UNION ALL
+        SELECT 'rule', rulename::text FROM pg_rules
+        WHERE schemaname = current_schema() AND tablename IN ('coffer_ledger', 'entry', 'paste', 'guild')) s
+    ORDER BY kind, name LIMIT 1)";
 
 DatabaseMarks ReadMarks(PgConnection& db) {
     DatabaseMarks marks;
@@ -73,6 +86,8 @@ DatabaseMarks ReadMarks(PgConnection& db) {
         const PgResult mark = db.query("SELECT application, version::int8 FROM coffer_ledger LIMIT 1");
         if (mark.rows() > 0)
             marks.application = mark.bytes(0, 0), marks.version = mark.integer(0, 1);
+        if (const PgResult stranger = db.query(kStrangers); stranger.rows() > 0)
+            marks.stranger = std::string(stranger.bytes(0, 0)) + " " + std::string(stranger.bytes(0, 1));
     }
     return marks;
 }
@@ -82,6 +97,8 @@ void CheckMarks(const DatabaseMarks& marks, const std::string& name) {
     if (marks.ledger ? marks.application != kApplication : marks.otherTables)
         throw LedgerError(name + " is not a Coffer ledger: its tables coffer_ledger, entry, paste or guild are "
                                  "another program's, and were left as they are.");
+    if (!marks.stranger.empty())
+        throw LedgerError(name + " is not a Coffer ledger (it holds " + marks.stranger + ").");
     if (marks.version > kVersion)
         throw LedgerError(name + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
                           "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
@@ -104,14 +121,15 @@ PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, cons
 void PostgresLedger::checkSchema(bool writable) {
     const DatabaseMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.name());
-    hasTables_ = marks.ledger;
     if (!writable) {
-        if (hasTables_ && marks.version < kVersion)
+        if (!marks.ledger) // a database without them, or whose search_path hides them
+            throw LedgerNotThereYet(db_.name() + " holds no Coffer ledger.");
+        if (marks.version < kVersion)
             throw LedgerError(db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
                                            "up to date.");
         return;
     }
-    if (!hasTables_ || marks.version < kVersion)
+    if (!marks.ledger || marks.version < kVersion)
         upgrade();
 }
 
@@ -138,7 +156,6 @@ void PostgresLedger::upgrade() {
                     std::string(kApplication) + "', 0, 0, 0)");
     db_.query("UPDATE coffer_ledger SET version = $1", PgParams().add(kVersion));
     transaction.commit();
-    hasTables_ = true;
 }
 
 } // namespace coffer

@@ -119,6 +119,8 @@ std::string OutputFiles::check(const fs::path& path) {
             return Failure(path, EISDIR);
         if (IsSpecial(info))
             return ::access(path.c_str(), W_OK) == 0 ? std::string() : Failure(path, errno);
+    } else if (errno != ENOENT) { // a link loop, a name too long: never replaced by a file
+        return Failure(path, errno);
     }
     const fs::path folder = FolderOf(PastLinks(path));
     if (::stat(folder.c_str(), &info) != 0)
@@ -131,6 +133,8 @@ std::string OutputFiles::check(const fs::path& path) {
 std::string OutputFiles::start(const fs::path& path) {
     struct stat old {};
     const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return Failure(path, errno);
     if (exists && S_ISDIR(old.st_mode))
         return Failure(path, EISDIR);
     Output& output = outputs_.emplace_back();

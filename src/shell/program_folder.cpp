@@ -24,12 +24,15 @@ bool IsInstalledProgram(const fs::path& programFolder) {
 fs::path UserDataFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
+    std::error_code error;
+    fs::path temporary = fs::temp_directory_path(error); // TMPDIR, when it names a folder
+    if (error)
+        temporary = "/tmp";
     fs::path base = (dataHome != nullptr && *dataHome != '\0') ? fs::path(dataHome)
                     : home != nullptr                          ? fs::path(home) / ".local" / "share"
-                                                               : fs::temp_directory_path();
+                                                               : temporary;
     const ProductConfig product = LoadProductConfig();
     fs::path folder = base / product.companyName / product.programName;
-    std::error_code error;
     fs::create_directories(folder, error);
     return folder;
 }

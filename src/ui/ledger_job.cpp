@@ -38,8 +38,14 @@ void LedgerJob::read(const std::string& file, bool create) {
         if (create)
             OpenLedger(file, LedgerAccess::ReadWrite);
         std::error_code error;
-        if (IsServerLedger(file) || std::filesystem::exists(file, error))
-            results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
+        const bool exists = IsServerLedger(file) || std::filesystem::exists(file, error);
+        if (error)
+            throw CannotOpenLedger(file, error);
+        try {
+            if (exists)
+                results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
+        } catch (const LedgerNotThereYet&) { // the first add creates it, as a file
+        }
     });
 }
 

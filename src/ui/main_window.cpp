@@ -183,7 +183,8 @@ void MainWindow::buildCharts() {
     charts_ =
         new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
                        [this]() -> const WeeklyActivity& { return stats_.activity; }, *services_.dialogs,
-                       ToQString(settings_.product.programName), services_.defaultPrinter, reportPanel_->chartsPage());
+                       ToQString(settings_.product.programName), services_.defaultPrinter,
+                       [this](const QString& file) { return ledgerOutputRefusal(file); }, reportPanel_->chartsPage());
     auto* layout = new QVBoxLayout(reportPanel_->chartsPage());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(charts_);

@@ -119,6 +119,10 @@ class MainWindow : public QMainWindow {
     // Appends one file to the text (the import's rules); false when it was not imported.
     bool importFile(const QString& name);
     bool mayReplace(const QString& name);
+    // "NAME is the ledger itself" or "… is a file of the ledger" for the ledger in use; empty otherwise.
+    QString ledgerOutputRefusal(const QString& name) const;
+    // True, after saying why, when `name` is the ledger in use or one of its files.
+    bool refusesLedgerOutput(const QString& name);
     void analyzeNow();
     // The run's selection and its period as the report states it; false (after telling why) when the
     // last day is before the first.

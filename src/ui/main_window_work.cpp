@@ -3,6 +3,7 @@
 #include "ui/main_window.h"
 
 #include "ledger/ledger_actions.h"
+#include "ledger/ledger_output_check.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
 #include "report/table_export.h"
@@ -390,7 +391,7 @@ void MainWindow::saveReportAs() {
         return;
     name = WithHtmExtension(name);
     saveAsFolder_ = QFileInfo(name).absolutePath();
-    if (!mayReplace(name))
+    if (refusesLedgerOutput(name) || !mayReplace(name))
         return;
     if (const std::string error = CopyReport(reportPath(), name.toStdString()); !error.empty())
         inform(QStringLiteral("Error: ") + ToQString(error), true);
@@ -401,6 +402,17 @@ bool MainWindow::mayReplace(const QString& name) {
     return !FileExists(name.toStdString()) ||
            services_.dialogs->confirm(this, ToQString(settings_.product.programName),
                                       QStringLiteral("File already exists.  Are you sure you want to overwrite it?"));
+}
+
+QString MainWindow::ledgerOutputRefusal(const QString& name) const {
+    return ToQString(LedgerOutputRefusal(name.toStdString(), name.toStdString(), ledgerPath().toStdString()));
+}
+
+bool MainWindow::refusesLedgerOutput(const QString& name) {
+    const QString refusal = ledgerOutputRefusal(name);
+    if (!refusal.isEmpty())
+        inform(refusal, true);
+    return !refusal.isEmpty();
 }
 
 // The whole list in its current order, whatever its search hides.
@@ -414,7 +426,7 @@ void MainWindow::exportList(const StatsTableModel* list) {
     if (name.isEmpty())
         return;
     exportFolder_ = QFileInfo(name).absolutePath();
-    if (!mayReplace(name))
+    if (refusesLedgerOutput(name) || !mayReplace(name))
         return;
     if (const std::string error = WriteFileReplacing(name.toStdString(), TableText(list->table(), TableFormat::Csv));
         !error.empty())

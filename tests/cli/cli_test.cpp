@@ -87,6 +87,11 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     const std::string fifo = (folder_ / "fifo").string(); // held open for reading: its pipe takes the tables
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int fifoReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    const std::string kept = (folder_ / "kept.sqlite").string(), linked = (folder_ / "linked.sqlite").string();
+    ASSERT_EQ(run({"--ledger", kept, "--add", log}), 0);
+    fs::create_symlink(kept, linked);
+    fs::create_hard_link(kept, folder_ / "hard.sqlite");
+    const std::string keptBytes = ReadFile(kept);
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -122,6 +127,22 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{"--ledger", ledgerFile, "--info"}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "-o", report.string()}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "--add", noXml}, 1, "No XML data detected\n"},
+        {{"--ledger", "", "--add", log}, 2, "the ledger name is empty\nTry 'coffer-cli --help'"},
+        {{"--ledger=" + ledgerFile, "--merge="}, 2, "the ledger name is empty\nTry 'coffer-cli --help'"},
+        {{"--ledger", "postgresql://officer:hunter2@[::1/coffer", "--info"}, 2, "URI: \"postgresql://officer@[::1/c"},
+        // An output that would replace the ledger or one of its files.
+        {{"--ledger", kept, "-o", kept}, 2, "--report " + kept + " is the ledger itself\nTry"},
+        {{"--ledger", linked, "-o", report.string(), "--members", (folder_ / "hard.sqlite").string()},
+         2,
+         "hard.sqlite is the ledger itself"},
+        {{"--ledger", kept, "-o", report.string(), "--items", linked},
+         2,
+         "--items " + linked + " is the ledger itself"},
+        {{"--ledger", kept, "-o", report.string(), "--members", (folder_ / "." / "kept.sqlite-wal").string()},
+         2,
+         "/./kept.sqlite-wal is a file of the ledger"},
+        {{"--ledger", linked, "--csv", "-o", kept + "-shm"}, 2, "is a file of the ledger"},
+        {{"--ledger", kept, "-o", kept + "-journal"}, 2, "is a file of the ledger"},
         {{huge.string(), "-o", report.string()}, 2, "cannot read " + huge.string() + ": the log is larger than 4 GiB"},
         // Nothing is written when one output cannot be, or would replace a log or another output.
         {{log, "-o", report.string(), "--items", (folder_ / "no" / "i.tsv").string()}, 2, "Could not write"},
@@ -145,6 +166,8 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         EXPECT_EQ(fs::exists(ledgerFile), c.code == 1 && c.args[0] == "--ledger") << "only --add creates a ledger";
         EXPECT_FALSE(fs::exists(members));
         EXPECT_EQ(ReadFile(log), kPage1);
+        EXPECT_EQ(ReadFile(kept), keptBytes);
+        EXPECT_FALSE(fs::exists(kept + "-wal") || fs::exists(kept + "-shm") || fs::exists(kept + "-journal"));
     }
     EXPECT_TRUE(fs::is_fifo(fifo));
     std::string piped(1 << 12, '\0'); // both tables, the members first

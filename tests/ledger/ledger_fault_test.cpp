@@ -117,6 +117,36 @@ TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
     }
 }
 
+// Names the file system refuses to look at, as a ledger, a ledger to merge or an output, end with
+// status 2 and their reason, never a crash; the ledger stays as it was. The run is an ordinary user's,
+// for whom the folder without permissions cannot be entered.
+TEST_F(LedgerFaults, PathsTheFileSystemRefusesEndWithTheirReason) {
+    const fs::path loop = folder_ / "loop", locked = folder_ / "locked";
+    fs::create_symlink(loop, loop);
+    fs::create_directory(locked);
+    fs::permissions(locked, fs::perms::none);
+    const std::pair<std::string, std::string> paths[] = {
+        {loop.string(), "Too many levels of symbolic links"},
+        {(folder_ / std::string(300, 'n')).string(), "File name too long"},
+        {(locked / "l.sqlite").string(), "Permission denied"},
+    };
+    for (const auto& [path, reason] : paths) {
+        const std::string ledgerText = "coffer-cli: " + path + ": cannot open the ledger: " + reason + "\n";
+        const std::pair<std::vector<std::string>, std::string> commands[] = {
+            {{"--ledger", path, "--info"}, ledgerText},
+            {{"--ledger", path, "-o", "/dev/null"}, ledgerText},
+            {{"--ledger", path, "--add", small_}, ledgerText},
+            {{"--ledger", ledger_, "--merge", path}, ledgerText},
+            {{small_, "-o", path}, "coffer-cli: Could not write " + path + ": " + reason + "\n"},
+        };
+        for (const auto& [args, output] : commands)
+            EXPECT_EQ(run(args, AsOrdinaryUser), std::pair(2, output)) << args[0] << ' ' << args[2];
+    }
+    EXPECT_TRUE(fs::is_symlink(loop));
+    EXPECT_EQ(State(ledger_), before_);
+    fs::permissions(locked, fs::perms::owner_all); // to be removed
+}
+
 // A ledger prepared so, the commands run on it with their status and a part of their output. The file and
 // its companions stay byte for byte as they were; a ledger that fails no read holds what it held.
 TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {

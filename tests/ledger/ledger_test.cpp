@@ -4,6 +4,7 @@
 #include "ledger/entry_identity.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
+#include "ledger/password_free_text.h"
 #include "ledger/sqlite_ledger.h"
 #include "report/table_export.h"
 #include "support/temp_folder.h"
@@ -202,6 +203,21 @@ TEST(LedgerTest, ServerLedgerNamesKeepNoPassword) {
     EXPECT_EQ(LedgerDisplayName(ServerLedgerWithPassword(socket, "p&w=d")),
               "postgresql://officer@/coffer?host=/tmp/x sock&port=54321");
     EXPECT_EQ(LedgerNameWithoutPassword(ServerLedgerWithPassword(socket, "p&w=d")), socket);
+
+    // Messages: any URI or connection string, read by libpq or not, loses its passwords, on one line.
+    const std::pair<std::string, std::string> shown[] = {
+        {"in URI: \"postgresql://officer:hunter2@[::1/coffer\"\n", "in URI: \"postgresql://officer@[::1/coffer\""},
+        {"postgres://u:p@ss/w@db/coffer x://a:b@c", "postgres://u@db/coffer x://a@c"},
+        {"postgresql://officer@db:5432/coffer, /home/a:b@c/guild.sqlite", ""},
+        {"postgresql://db/c?sslmode=require&Pass%77ord=x&application_name=a#password=y",
+         "postgresql://db/c?sslmode=require&Pass%77ord=&application_name=a#password="},
+        {"host=db password='a b\\'c' dbname=x PASSWORD = s&3 user=y", "host=db password= dbname=x PASSWORD =  user=y"},
+        {"failed:\n\tIs the server   running?\r\n", "failed: Is the server   running?"},
+        {"password authentication failed for user \"officer\"", ""},
+    };
+    for (const auto& [text, expected] : shown)
+        EXPECT_EQ(WithoutPasswords(text), expected.empty() ? text : expected) << text;
+    EXPECT_EQ(LedgerDisplayName("postgresql://o:pw@[::1/coffer?password=pw"), "postgresql://o@[::1/coffer?password=");
 }
 
 // A ledger of the first version, without the running sums of copies, is read as it is and gets them from

@@ -167,23 +167,36 @@ TEST(PostgresLedgerTest, AStoppedServerGivesAMessageWithinTheDeadline) {
     server.signal(SIGCONT);
 }
 
-// Tables of another program, or of a newer one, are refused and left as they are; a user without the
-// rights a ledger needs is told which GRANTs to ask for.
+// Tables of another program, or of a newer one, or that carry a trigger or a rule, are refused and left
+// as they are; a database without a ledger (or whose search_path hides it) is none to read; a user
+// without the rights a ledger needs is told which GRANTs to ask for.
 TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
     TestServer server;
     const std::string officer = "officer" + std::to_string(getpid());
     server.admin().execute("CREATE ROLE " + officer + " LOGIN");
+    constexpr auto kRead = LedgerAccess::ReadOnly, kWrite = LedgerAccess::ReadWrite;
     struct Case {
         bool ledger;     // a ledger made by the database's owner first
         const char* sql; // then run by the owner
         bool asOfficer;
+        LedgerAccess access;
+        std::string uriEnd; // added to the URI's parameters
         std::string message;
     };
     const Case cases[] = {
-        {false, "CREATE TABLE paste (x int)", false, "is not a Coffer ledger"},
-        {true, "UPDATE coffer_ledger SET version = 99", false, "of a newer Coffer (version 99)"},
-        {false, "", true, "GRANT USAGE, CREATE ON SCHEMA public TO " + officer + ";"},
-        {true, "", true,
+        {false, "CREATE TABLE paste (x int)", false, kWrite, "", "is not a Coffer ledger"},
+        {true, "UPDATE coffer_ledger SET version = 99", false, kWrite, "", "of a newer Coffer (version 99)"},
+        {true,
+         "CREATE FUNCTION cut() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN DELETE FROM entry; RETURN NULL; END';"
+         "CREATE TRIGGER cut AFTER INSERT ON entry EXECUTE FUNCTION cut()",
+         false, kWrite, "", " is not a Coffer ledger (it holds trigger cut)."},
+        {true, "CREATE RULE keep AS ON INSERT TO paste DO INSTEAD NOTHING", false, kRead, "",
+         " is not a Coffer ledger (it holds rule keep)."},
+        {false, "", false, kRead, "", " holds no Coffer ledger."},
+        {true, "CREATE SCHEMA elsewhere", false, kRead, "&options=-csearch_path%3Delsewhere",
+         " holds no Coffer ledger."},
+        {false, "", true, kWrite, "", "GRANT USAGE, CREATE ON SCHEMA public TO " + officer + ";"},
+        {true, "", true, kWrite, "",
          "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.paste, "
          "public.guild TO " +
              officer + ";"},
@@ -201,7 +214,7 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
         };
         const std::int64_t before = tables();
         try {
-            PostgresLedger(c.asOfficer ? server.uri(database, officer) : owner, LedgerAccess::ReadWrite);
+            PostgresLedger((c.asOfficer ? server.uri(database, officer) : owner) + c.uriEnd, c.access);
             ADD_FAILURE() << c.message;
         } catch (const LedgerError& error) {
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();

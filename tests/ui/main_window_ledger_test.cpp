@@ -105,6 +105,14 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedgerOpen");
         QVERIFY(harness.ledgerIdle());
         QCOMPARE(harness.dialogs().warnings, QStringList{harness.folder() + "/notes.txt is not a Coffer ledger."});
+        // So is a name the file system refuses to look at, with its reason.
+        const QString loop = harness.folder() + QStringLiteral("/loop");
+        QVERIFY(QFile::link(loop, loop));
+        harness.dialogs().openAnswers << loop;
+        harness.click("cmdLedgerOpen");
+        QVERIFY(harness.ledgerIdle());
+        QCOMPARE(harness.dialogs().warnings.last(),
+                 loop + ": cannot open the ledger: Too many levels of symbolic links");
         harness.restart();
         QVERIFY(harness.ledgerIdle());
         QCOMPARE(harness.find<ElidedLabel>("txtLedgerFile")->fullText(),

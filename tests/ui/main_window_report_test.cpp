@@ -74,6 +74,41 @@ class MainWindowReportTest : public QObject {
         QVERIFY(dialogs.messages.isEmpty());
     }
 
+    // Save As, Save Chart and the exports refuse the ledger in use and its files, before any question
+    // about replacing them, and leave them as they were.
+    void outputsNeverReplaceTheLedger() {
+        test::ScriptedDialogs& dialogs = harness_->dialogs();
+        const QString ledger = harness_->folder() + QStringLiteral("/guild.htm.png"); // no name is added to it
+        const QString wal = harness_->writeFile(QStringLiteral("guild.htm.png-wal"), "wal");
+        dialogs.openAnswers << ledger;
+        harness_->click("cmdLedgerOpen");
+        QVERIFY(harness_->ledgerIdle());
+        dialogs.messages.clear();
+        const struct {
+            const char* control;
+            QString answer;
+            QString message;
+        } cases[] = {
+            {"cmdSaveAs", ledger, ledger + QStringLiteral(" is the ledger itself")},
+            {"cmdSaveAs", harness_->folder() + QStringLiteral("/./guild.htm.png-wal"),
+             QStringLiteral("/./guild.htm.png-wal is a file of the ledger")},
+            {"cmdSaveChart", ledger, ledger + QStringLiteral(" is the ledger itself")},
+            {"mnuExportMembers", wal, wal + QStringLiteral(" is a file of the ledger")},
+            {"mnuExportItems", ledger + QStringLiteral("-journal"), QStringLiteral("-journal is a file of the ledger")},
+        };
+        for (const auto& c : cases) {
+            dialogs.saveAnswers << c.answer;
+            if (QByteArray(c.control).startsWith("mnu"))
+                harness_->trigger(c.control);
+            else
+                harness_->click(c.control);
+            QVERIFY2(!dialogs.messages.isEmpty() && dialogs.messages.takeLast().endsWith(c.message), c.control);
+        }
+        QVERIFY(dialogs.questions.isEmpty());
+        QCOMPARE(ReadAll(wal), QByteArray("wal"));
+        QCOMPARE(QDir(harness_->folder()).entryList({QStringLiteral("guild*")}), QStringList{"guild.htm.png-wal"});
+    }
+
     // Typing filters the item list on Item or Name; an export writes the whole list in its current
     // order, whatever the search hides, and replaces a file only when the user agrees; a failed write
     // says so. A member's items show through the member list's context menu until the search is

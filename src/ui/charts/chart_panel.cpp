@@ -48,10 +48,11 @@ QPushButton* MakeButton(QWidget& parent, const char* name, const QString& captio
 } // namespace
 
 ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, UserDialogs& dialogs, QString dialogTitle,
-                       PrinterSource defaultPrinter, QWidget* parent)
+                       PrinterSource defaultPrinter, OutputRefusal refuseOutput, QWidget* parent)
     : QWidget(parent), sortMembers_(std::move(sortMembers)), activity_(std::move(activity)), dialogs_(dialogs),
-      dialogTitle_(std::move(dialogTitle)), defaultPrinter_(std::move(defaultPrinter)), chart_(new BarChart),
-      view_(new QChartView(chart_, this)), scroll_(new QScrollBar(Qt::Horizontal, this)) {
+      dialogTitle_(std::move(dialogTitle)), defaultPrinter_(std::move(defaultPrinter)),
+      refuseOutput_(std::move(refuseOutput)), chart_(new BarChart), view_(new QChartView(chart_, this)),
+      scroll_(new QScrollBar(Qt::Horizontal, this)) {
     auto* label = new QLabel(tr("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
 
@@ -188,6 +189,10 @@ void ChartPanel::saveChart() {
         return;
     saveFolder_ = QFileInfo(chosen).absolutePath();
     const QString fileName = WithPngSuffix(chosen);
+    if (const QString refusal = refuseOutput_(fileName); !refusal.isEmpty()) {
+        inform(refusal);
+        return;
+    }
     if (QFile::exists(fileName) &&
         !dialogs_.confirm(this, dialogTitle_, tr("File already exists.  Are you sure you want to overwrite it?")))
         return;

@@ -34,9 +34,11 @@ class ChartPanel : public QWidget {
     using ActivitySource = std::function<const WeeklyActivity&()>;
     // The system's default printer, ready to print on; null (or no function) when there is none.
     using PrinterSource = std::function<std::unique_ptr<QPrinter>()>;
+    // Why a file may not be written (the ledger in use is never replaced); empty when it may.
+    using OutputRefusal = std::function<QString(const QString& file)>;
     // Questions and messages go through the window's dialogs, under its title.
     ChartPanel(MemberTableSort sortMembers, ActivitySource activity, UserDialogs& dialogs, QString dialogTitle,
-               PrinterSource defaultPrinter, QWidget* parent = nullptr);
+               PrinterSource defaultPrinter, OutputRefusal refuseOutput, QWidget* parent = nullptr);
 
     // The chart drawn after every report: "Deposits", whatever the chart type box shows, which keeps
     // its text.
@@ -66,6 +68,7 @@ class ChartPanel : public QWidget {
     UserDialogs& dialogs_;
     QString dialogTitle_;
     PrinterSource defaultPrinter_;
+    OutputRefusal refuseOutput_;
     BarChart* chart_;
     QChartView* view_;
     QScrollBar* scroll_;

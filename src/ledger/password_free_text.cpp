@@ -1,0 +1,130 @@
+#include "ledger/password_free_text.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace coffer {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool EndsToken(char c) {
+    return IsBlank(c) || c == '"' || c == '\'' || c == '<' || c == '>' || c == '`';
+}
+
+// The first place from `from` on whose byte meets `test`, or the text's end.
+template <typename Test> std::size_t FirstWhere(std::string_view text, std::size_t from, Test test) {
+    while (from < text.size() && !test(text[from]))
+        ++from;
+    return from;
+}
+
+int HexValue(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isdigit(byte) != 0)
+        return c - '0';
+    return std::isxdigit(byte) != 0 ? std::tolower(byte) - 'a' + 10 : -1;
+}
+
+void AddUserPasswords(std::string_view text, std::vector<TextRange>& ranges) {
+    for (std::size_t scheme = text.find("://"); scheme != std::string_view::npos;
+         scheme = text.find("://", scheme + 3)) {
+        const std::size_t start = scheme + 3;
+        const std::string_view token = text.substr(start, FirstWhere(text, start, EndsToken) - start);
+        const std::size_t firstAt = token.find('@'), lastAt = token.rfind('@'), colon = token.find(':');
+        if (firstAt != std::string_view::npos && colon < firstAt)
+            ranges.push_back({start + colon + 1, start + lastAt});
+    }
+}
+
+void AddParameterPasswords(std::string_view text, std::vector<TextRange>& ranges) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool keyStart =
+            i == 0 || IsBlank(text[i - 1]) || std::string_view("?&#;,(\"'").find(text[i - 1]) != std::string_view::npos;
+        if (!keyStart || IsBlank(text[i]))
+            continue;
+        const bool inQuery = i > 0 && (text[i - 1] == '?' || text[i - 1] == '&');
+        std::size_t at = i;
+        while (at < text.size() && text[at] != '=' && text[at] != '&' && !IsBlank(text[at]))
+            ++at;
+        const std::size_t nameEnd = at;
+        while (at < text.size() && IsBlank(text[at]) && text[at] != '\n')
+            ++at;
+        if (at == text.size() || text[at] != '=' || !IsPasswordName(text.substr(i, nameEnd - i)))
+            continue;
+        ++at;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+            ++at;
+        const std::size_t begin = at;
+        if (at < text.size() && text[at] == '\'') { // quoted, with backslash escapes
+            for (++at; at < text.size() && text[at] != '\''; ++at)
+                if (text[at] == '\\' && at + 1 < text.size())
+                    ++at;
+            at = std::min(at + 1, text.size());
+        } else {
+            while (at < text.size() && !IsBlank(text[at]) && !(inQuery && (text[at] == '&' || text[at] == '#')))
+                ++at;
+        }
+        if (at > begin)
+            ranges.push_back({begin, at});
+        i = at - 1;
+    }
+}
+
+} // namespace
+
+bool IsPasswordName(std::string_view name) {
+    std::string decoded;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
+            decoded += static_cast<char>(std::tolower(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2])));
+            i += 2;
+        } else {
+            decoded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+        }
+    }
+    return decoded == "password";
+}
+
+std::vector<TextRange> PasswordRanges(std::string_view text) {
+    std::vector<TextRange> ranges;
+    AddUserPasswords(text, ranges);
+    AddParameterPasswords(text, ranges);
+    std::ranges::sort(ranges, {}, &TextRange::begin);
+    return ranges;
+}
+
+std::string WithoutPasswords(std::string_view text) {
+    std::string kept;
+    std::size_t from = 0;
+    for (const TextRange& range : PasswordRanges(text)) {
+        if (range.begin < from) { // overlaps a range removed already
+            from = std::max(from, range.end);
+            continue;
+        }
+        const bool userPart =
+            range.begin > from && text[range.begin - 1] == ':' && range.end < text.size() && text[range.end] == '@';
+        kept.append(text.substr(from, range.begin - from - (userPart ? 1 : 0)));
+        from = range.end;
+    }
+    kept.append(text.substr(from));
+
+    std::string line;
+    for (std::size_t i = 0; i < kept.size();) {
+        if (!IsBlank(kept[i])) {
+            line += kept[i++];
+            continue;
+        }
+        const std::size_t runEnd = FirstWhere(kept, i, [](char c) { return !IsBlank(c); });
+        const std::string_view run = std::string_view(kept).substr(i, runEnd - i);
+        const bool breaks = run.find_first_of("\t\n\r\v\f") != std::string_view::npos;
+        if (i > 0 && runEnd < kept.size())
+            line += breaks ? std::string_view(" ") : run;
+        i = runEnd;
+    }
+    return line;
+}
+
+} // namespace coffer
