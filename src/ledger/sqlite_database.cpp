@@ -96,8 +96,10 @@ bool LedgerFileUnwritable(const std::string& path) {
 SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chrono::milliseconds busyTimeout,
                                LockWait lockWait)
     : path_(path), busyTimeout_(busyTimeout), lockWait_(std::move(lockWait)) {
+    // A name the system cannot look at (a link loop, a name too long, a folder that cannot be entered)
+    // is refused with its own reason before any test of whether it may be written.
     std::error_code error;
-    const bool logBeside = std::filesystem::exists(path + "-wal", error);
+    const bool logBeside = std::filesystem::exists(path, error) && std::filesystem::exists(path + "-wal", error);
     if (error)
         throw LedgerError(path + ": cannot open the ledger: " + error.message());
     // A ledger this program cannot write is not opened for writing: SQLite would open it read-only and
