@@ -1,0 +1,36 @@
+#include "ui/activity.h"
+
+namespace coffer {
+
+bool ActivityState::begin(Activity work) {
+    if (!idle())
+        return false;
+    set(work);
+    return true;
+}
+
+void ActivityState::cancel() {
+    if (foreground_ == Activity::Analysing || foreground_ == Activity::AddingToLedger)
+        set(Activity::Cancelling);
+}
+
+void ActivityState::end() {
+    if (foreground_ != Activity::Closing)
+        set(Activity::Idle);
+}
+
+void ActivityState::close() {
+    set(Activity::Closing);
+}
+
+void ActivityState::setBackground(BackgroundActivity work) {
+    background_ = work;
+    changed_();
+}
+
+void ActivityState::set(Activity work) {
+    foreground_ = work;
+    changed_();
+}
+
+} // namespace coffer
