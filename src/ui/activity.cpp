@@ -2,13 +2,6 @@
 
 namespace coffer {
 
-bool ActivityState::begin(Activity work) {
-    if (!idle())
-        return false;
-    set(work);
-    return true;
-}
-
 void ActivityState::cancel() {
     if (foreground_ == Activity::Analysing || foreground_ == Activity::AddingToLedger)
         set(Activity::Cancelling);

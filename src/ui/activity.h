@@ -21,8 +21,8 @@ class ActivityState {
     // The work in progress is to stop at its next step: it was cancelled, or the window is closing.
     bool stopping() const { return foreground_ == Activity::Cancelling || foreground_ == Activity::Closing; }
 
-    // Starts foreground work; false, changing nothing, while other work goes on or the window closes.
-    bool begin(Activity work);
+    // Starts foreground work; the callers start it only when the window is idle.
+    void begin(Activity work) { set(work); }
     // Analysing or adding to the ledger becomes Cancelling; anything else stays.
     void cancel();
     // The foreground work has ended: back to Idle, unless the window is closing.
