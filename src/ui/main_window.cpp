@@ -62,15 +62,25 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     buildMenus();
     buildCharts();
     const auto tell = [this](const QString& text, bool warning) { inform(text, warning); };
-    run_ = std::make_unique<RunController>(RunController::Window{stats_, *memberModel_, *itemModel_, *statsPanel_,
-                                                                 *bankLogPanel_, settings_.workFolder, reportPath(),
-                                                                 services_.priceSource, [this] { showBankStats(); },
-                                                                 [this] { showWrittenReport(); }, tell},
+    run_ = std::make_unique<RunController>(RunController::Window{.stats = stats_,
+                                                                 .members = *memberModel_,
+                                                                 .items = *itemModel_,
+                                                                 .panel = *statsPanel_,
+                                                                 .log = *bankLogPanel_,
+                                                                 .workFolder = settings_.workFolder,
+                                                                 .reportPath = reportPath(),
+                                                                 .priceSource = services_.priceSource,
+                                                                 .showLists = [this] { showBankStats(); },
+                                                                 .showReport = [this] { showWrittenReport(); },
+                                                                 .inform = tell},
                                            activity_);
-    ledger_ =
-        std::make_unique<LedgerController>(LedgerController::Window{*ledgerPanel_, *bankLogPanel_, *services_.dialogs,
-                                                                    *this, settings_.defaultLedger, tell},
-                                           activity_);
+    ledger_ = std::make_unique<LedgerController>(LedgerController::Window{.panel = *ledgerPanel_,
+                                                                          .log = *bankLogPanel_,
+                                                                          .dialogs = *services_.dialogs,
+                                                                          .parent = *this,
+                                                                          .defaultLedger = settings_.defaultLedger,
+                                                                          .inform = tell},
+                                                 activity_);
     connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
     enableControls();
     setAcceptDrops(true);
