@@ -287,7 +287,7 @@ void SaveScreenshots(MainWindowHarness& harness, const QString& folder) {
     QTest::qWait(500);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("charts.png")));
     harness.find<QTabBar>("TabStrip1")->setCurrentIndex(0);
-    harness.trigger("mnuAbout");
+    harness.click("mnuAbout");
     QTest::qWait(300);
     if (auto* about = harness.window().findChild<QWidget*>(QStringLiteral("frmAbout")))
         about->grab().save(QDir(folder).filePath(QStringLiteral("about.png")));

@@ -4,7 +4,6 @@
 #include "ledger/ledger_file.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 
 #include <new>
 #include <string_view>
@@ -47,37 +46,28 @@ AnalysisResult RunOnLedger(const std::string& file, GuildStats& stats, const Ana
 
 } // namespace
 
-AnalysisJob::AnalysisJob(QObject* parent) : QObject(parent) {}
-
-AnalysisJob::~AnalysisJob() {
-    if (thread_) {
-        stop_.request_stop();
-        thread_->wait();
-    }
+AnalysisJob::AnalysisJob(QObject* parent) : QObject(parent) {
+    connect(&worker_, &WorkerThread::finished, this, &AnalysisJob::finished);
 }
 
 void AnalysisJob::start(const GuildStats& tables, Source source, ReportWriter writeReport, PriceSourceFactory prices,
                         EntrySelection selection) {
-    if (thread_)
+    if (worker_.running())
         return;
-    stop_ = std::stop_source();
     results_ = {};
-    thread_.reset(
-        QThread::create([this, stats = std::make_shared<GuildStats>(tables), source = std::move(source),
-                         writeReport = std::move(writeReport), prices = std::move(prices), selection]() mutable {
-            run(std::make_unique<GuildStats>(std::move(*stats)), source, writeReport, prices, selection);
-        }));
-    connect(thread_.get(), &QThread::finished, this, &AnalysisJob::onThreadFinished);
-    thread_->start();
+    worker_.start([this, stats = std::make_shared<GuildStats>(tables), source = std::move(source),
+                   writeReport = std::move(writeReport), prices = std::move(prices),
+                   selection](std::stop_token stop) mutable {
+        run(std::make_unique<GuildStats>(std::move(*stats)), source, writeReport, prices, selection, stop);
+    });
 }
 
 void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const Source& source, const ReportWriter& writeReport,
-                      const PriceSourceFactory& prices, const EntrySelection& selection) {
+                      const PriceSourceFactory& prices, const EntrySelection& selection, std::stop_token stop) {
     AnalysisHooks hooks;
     hooks.selection = selection;
     hooks.showStatus = [this](const std::string& status) {
-        QMetaObject::invokeMethod(
-            this, [this, text = QString::fromStdString(status)] { emit statusChanged(text); }, Qt::QueuedConnection);
+        worker_.post([this, text = QString::fromStdString(status)] { emit statusChanged(text); });
     };
     // Every share shown repaints the window, which costs it far more than a glance at the bar gains: it
     // moves at most once per interval, and to the end at once.
@@ -85,10 +75,9 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const Source& source, c
         if (sinceShown.isValid() && sinceShown.elapsed() < kProgressIntervalMs && percent < 100)
             return;
         sinceShown.start();
-        QMetaObject::invokeMethod(
-            this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
+        worker_.post([this, percent] { emit progressChanged(percent); });
     };
-    hooks.stop = stop_.get_token();
+    hooks.stop = std::move(stop);
     hooks.generateReport = [&writeReport, &stats](const StepProgress& progress) {
         return writeReport(*stats, progress);
     };
@@ -111,12 +100,6 @@ void AnalysisJob::run(std::unique_ptr<GuildStats> stats, const Source& source, c
         results_.failure = std::string("The analysis stopped: ") + error.what();
     }
     results_.stats = std::move(stats);
-}
-
-void AnalysisJob::onThreadFinished() {
-    thread_->wait();
-    thread_.reset();
-    emit finished();
 }
 
 AnalysisJob::Results AnalysisJob::takeResults() {

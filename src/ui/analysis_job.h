@@ -6,17 +6,15 @@
 
 #include "analysis/analysis_run.h"
 #include "ui/log_text.h"
+#include "ui/worker_thread.h"
 
 #include <QObject>
 #include <QString>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <stop_token>
 #include <string>
 #include <variant>
-
-class QThread;
 
 namespace coffer {
 
@@ -49,7 +47,6 @@ class AnalysisJob : public QObject {
     };
 
     explicit AnalysisJob(QObject* parent = nullptr);
-    ~AnalysisJob() override; // stops a run in progress and waits for it
 
     // Starts a run on a copy of `tables` (their rows are emptied by the run; their sort state carries
     // over); `prices` is empty when items are not looked up. Ignored while a run is going.
@@ -57,7 +54,7 @@ class AnalysisJob : public QObject {
                EntrySelection selection = {});
 
     // Stops the run in progress as soon as it can; it then finishes as cancelled.
-    void cancel() { stop_.request_stop(); }
+    void cancel() { worker_.stop(); }
 
     // The finished run's results; call once after `finished`.
     Results takeResults();
@@ -69,12 +66,10 @@ class AnalysisJob : public QObject {
 
   private:
     void run(std::unique_ptr<GuildStats> stats, const Source& source, const ReportWriter& writeReport,
-             const PriceSourceFactory& prices, const EntrySelection& selection);
-    void onThreadFinished();
+             const PriceSourceFactory& prices, const EntrySelection& selection, std::stop_token stop);
 
-    std::unique_ptr<QThread> thread_;
-    std::stop_source stop_;
     Results results_;
+    WorkerThread worker_; // last: it ends the work, which fills the results, before they go
 };
 
 } // namespace coffer

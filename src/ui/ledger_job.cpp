@@ -5,8 +5,6 @@
 #include "ledger/ledger_open.h"
 #include "ledger/sqlite_database.h"
 
-#include <QThread>
-
 #include <filesystem>
 #include <new>
 
@@ -23,17 +21,12 @@ std::string LedgerWriteRefusal(const std::string& file) {
                                 "): nothing can be added to it, but it can be listed and reported from.";
 }
 
-LedgerJob::LedgerJob(QObject* parent) : QObject(parent) {}
-
-LedgerJob::~LedgerJob() {
-    if (thread_) {
-        stop_.request_stop();
-        thread_->wait();
-    }
+LedgerJob::LedgerJob(QObject* parent) : QObject(parent) {
+    connect(&worker_, &WorkerThread::finished, this, &LedgerJob::finished);
 }
 
 void LedgerJob::read(const std::string& file, bool create) {
-    start([file, create](Results& results) {
+    start([file, create](Results& results, const std::stop_token&) {
         results.file = file;
         if (create)
             OpenLedger(file, LedgerAccess::ReadWrite);
@@ -50,7 +43,7 @@ void LedgerJob::read(const std::string& file, bool create) {
 }
 
 void LedgerJob::add(const std::string& file, LogText text, const std::string& fileName, std::int64_t addedAt) {
-    start([this, file, text = std::move(text), fileName, addedAt](Results& results) {
+    start([this, file, text = std::move(text), fileName, addedAt](Results& results, const std::stop_token& stop) {
         results.file = file;
         std::string joined;
         const std::string_view log = JoinedText(text, joined);
@@ -58,20 +51,17 @@ void LedgerJob::add(const std::string& file, LogText text, const std::string& fi
             results.error = kNoXmlMessage;
             return;
         }
-        const std::stop_token stop = stop_.get_token();
         bool told = false;
         const LockWait lockWait = [this, stop, &told] {
             if (!std::exchange(told, true))
-                QMetaObject::invokeMethod(
-                    this, [this] { emit waitingForLock(); }, Qt::QueuedConnection);
+                worker_.post([this] { emit waitingForLock(); });
             return !stop.stop_requested();
         };
         int shown = -1;
         const AddProgress progress = [this, stop, &shown](std::uint64_t done, std::uint64_t total) {
             const int percent = total == 0 ? 100 : static_cast<int>(100 * done / total);
             if (percent != std::exchange(shown, percent))
-                QMetaObject::invokeMethod(
-                    this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
+                worker_.post([this, percent] { emit progressChanged(percent); });
             return !stop.stop_requested();
         };
         try {
@@ -86,14 +76,13 @@ void LedgerJob::add(const std::string& file, LogText text, const std::string& fi
     });
 }
 
-void LedgerJob::start(std::function<void(Results&)> work) {
-    if (thread_)
+void LedgerJob::start(std::function<void(Results&, const std::stop_token&)> work) {
+    if (worker_.running())
         return;
-    stop_ = std::stop_source();
     results_ = {};
-    thread_.reset(QThread::create([this, work = std::move(work)] {
+    worker_.start([this, work = std::move(work)](std::stop_token stop) {
         try {
-            work(results_);
+            work(results_, stop);
         } catch (const AddCancelled& cancelled) {
             results_.error = cancelled.what();
             results_.cancelled = true;
@@ -105,13 +94,7 @@ void LedgerJob::start(std::function<void(Results&)> work) {
         } catch (const std::exception& error) { // the file system's, as the ledger's file is looked at
             results_.error = error.what();
         }
-    }));
-    connect(thread_.get(), &QThread::finished, this, [this] {
-        thread_->wait();
-        thread_.reset();
-        emit finished();
     });
-    thread_->start();
 }
 
 LedgerJob::Results LedgerJob::takeResults() {

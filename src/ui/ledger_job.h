@@ -7,14 +7,12 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_file.h"
 #include "ui/log_text.h"
+#include "ui/worker_thread.h"
 
 #include <QObject>
 #include <memory>
 #include <optional>
-#include <stop_token>
 #include <string>
-
-class QThread;
 
 namespace coffer {
 
@@ -37,9 +35,8 @@ class LedgerJob : public QObject {
     };
 
     explicit LedgerJob(QObject* parent = nullptr);
-    ~LedgerJob() override; // stops an add in progress and waits for it
 
-    bool running() const { return thread_ != nullptr; }
+    bool running() const { return worker_.running(); }
     // Reads the ledger's totals, pastes and gaps; with `create`, makes a new ledger first when there is
     // no file. Ignored while an action is going, as are the others.
     void read(const std::string& file, bool create = false);
@@ -47,7 +44,7 @@ class LedgerJob : public QObject {
     // names where the text came from, "" for text pasted or typed.
     void add(const std::string& file, LogText text, const std::string& fileName, std::int64_t addedAt);
     // Stops an add as soon as it can, also while it waits for a lock; it then fails as cancelled.
-    void cancel() { stop_.request_stop(); }
+    void cancel() { worker_.stop(); }
     Results takeResults();
 
   signals:
@@ -56,11 +53,10 @@ class LedgerJob : public QObject {
     void finished();
 
   private:
-    void start(std::function<void(Results&)> work);
+    void start(std::function<void(Results&, const std::stop_token&)> work);
 
-    std::unique_ptr<QThread> thread_;
-    std::stop_source stop_;
     Results results_;
+    WorkerThread worker_; // last: it ends the work, which fills the results, before they go
 };
 
 } // namespace coffer

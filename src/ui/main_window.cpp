@@ -7,9 +7,9 @@
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
 #include "ui/engine_text.h"
+#include "ui/ledger_controller.h"
 #include "ui/ledger_panel.h"
 #include "ui/link_launcher.h"
-#include "ui/pending_report.h"
 #include "ui/program_icon.h"
 #include "ui/report_panel.h"
 #include "ui/site_links.h"
@@ -40,7 +40,8 @@ constexpr float kNavigationHeight = 675;
 
 MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services, QWidget* parent)
     : QMainWindow(parent), settings_(std::move(settings)), services_(std::move(services)),
-      memberModel_(new StatsTableModel(stats_.members, this)), itemModel_(new StatsTableModel(stats_.items, this)) {
+      memberModel_(new StatsTableModel(stats_.members, this)), itemModel_(new StatsTableModel(stats_.items, this)),
+      activity_([this] { enableControls(); }) {
     setObjectName(QStringLiteral("Form1"));
     setFont(WindowFont());
     setWindowTitle(ToQString(settings_.product.programName));
@@ -57,10 +58,31 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     bankLogPanel_ = new BankLogPanel(QUrl(armory).host(), client);
     statsPanel_ = new StatsPanel(memberModel_, itemModel_, QUrl(itemDatabase).host(), client);
     reportPanel_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
-    buildLedger(client);
+    ledgerPanel_ = new LedgerPanel(client);
     buildMenus();
     buildCharts();
-    setBusy(false);
+    const auto tell = [this](const QString& text, bool warning) { inform(text, warning); };
+    run_ = std::make_unique<RunController>(RunController::Window{.stats = stats_,
+                                                                 .members = *memberModel_,
+                                                                 .items = *itemModel_,
+                                                                 .panel = *statsPanel_,
+                                                                 .log = *bankLogPanel_,
+                                                                 .workFolder = settings_.workFolder,
+                                                                 .reportPath = reportPath(),
+                                                                 .priceSource = services_.priceSource,
+                                                                 .showLists = [this] { showBankStats(); },
+                                                                 .showReport = [this] { showWrittenReport(); },
+                                                                 .inform = tell},
+                                           activity_);
+    ledger_ = std::make_unique<LedgerController>(LedgerController::Window{.panel = *ledgerPanel_,
+                                                                          .log = *bankLogPanel_,
+                                                                          .dialogs = *services_.dialogs,
+                                                                          .parent = *this,
+                                                                          .defaultLedger = settings_.defaultLedger,
+                                                                          .inform = tell},
+                                                 activity_);
+    connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
+    enableControls();
     setAcceptDrops(true);
     // Controls that take drops themselves (the text box would paste the file's address) leave files to the window.
     for (QWidget* control : findChildren<QWidget*>())
@@ -72,7 +94,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     connect(browserPanel_, &BrowserPanel::quickstartClicked, this, &MainWindow::showQuickstart);
     connect(browserPanel_, &BrowserPanel::bankLogPageFetched, this, [this](const QString& source) {
         // The page would land in the middle of an import, or change the text under a run.
-        if (busy_) {
+        if (!activity_.idle()) {
             statsPanel_->showStatus(
                 QStringLiteral("The page cannot be added while an import or an analysis is in progress."));
             return;
@@ -88,25 +110,14 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     connect(reportPanel_, &ReportPanel::siteLinkFollowed, this, &MainWindow::showInBrowser);
     connect(reportPanel_->refreshButton(), &QPushButton::clicked, this, &MainWindow::refreshReport);
     connect(reportPanel_->saveAsButton(), &QPushButton::clicked, this, &MainWindow::saveReportAs);
-    // What a cancelled run still tells on its way out is no longer the window's news.
-    connect(&job_, &AnalysisJob::statusChanged, this, [this](const QString& text) {
-        if (!runCancelled_)
-            statsPanel_->showStatus(text);
-    });
-    connect(&job_, &AnalysisJob::progressChanged, this, [this](int percent) {
-        if (!runCancelled_)
-            statsPanel_->showProgress(percent);
-    });
-    connect(statsPanel_->cancelButton(), &QPushButton::clicked, this, &MainWindow::cancelRun);
-    connect(&job_, &AnalysisJob::finished, this, &MainWindow::onAnalysisFinished);
+    connect(statsPanel_->cancelButton(), &QPushButton::clicked, run_.get(), &RunController::cancel);
+    connect(ledgerPanel_->analyzeButton(), &QPushButton::clicked, this, &MainWindow::analyzeLedger);
 
     showPanel(browserPanel_);
     arrangePanels();
     showQuickstart();
     restoreSettings();
-    // The ledger of the last run stays in use when it cannot be read now (a server that is down).
-    readableLedger_ = ledgerFile_;
-    useLedger(ledgerFile_);
+    ledger_->start(keptLedger());
 }
 
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
@@ -241,6 +252,10 @@ void MainWindow::showReport() {
     arrangePanels();
 }
 
+void MainWindow::showLedgerPanel() {
+    showPanel(ledgerPanel_);
+}
+
 void MainWindow::visitWebsite() {
     services_.launcher->request(QStringLiteral("Website"));
 }
@@ -264,7 +279,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    closing_ = true; // an import in progress stops at its next piece
+    activity_.close(); // an import in progress stops at its next piece
     keepSettings();
     QMainWindow::closeEvent(event);
 }
@@ -293,18 +308,19 @@ void MainWindow::openItemPage(int row) {
     services_.itemPageAddress(name, [this](std::string address) { showInBrowser(QUrl(ToQString(address))); });
 }
 
-void MainWindow::setBusy(bool busy) {
-    busy_ = busy;
+void MainWindow::enableControls() {
+    const bool idle = activity_.idle();
     for (QWidget* control :
          std::initializer_list<QWidget*>{bankLogPanel_->analyzeButton(), bankLogPanel_->importButton(),
                                          reportPanel_->refreshButton(), reportPanel_->saveAsButton()})
-        control->setEnabled(!busy);
-    importAction_->setEnabled(!busy);
+        control->setEnabled(idle);
+    importAction_->setEnabled(idle);
     // Exporting needs a filled list; a run empties the lists first.
-    exportMembersAction_->setEnabled(!busy && memberModel_->table().rowCount() > 0);
-    exportItemsAction_->setEnabled(!busy && itemModel_->table().rowCount() > 0);
-    statsPanel_->showBusy(busy);
-    enableLedgerActions();
+    exportMembersAction_->setEnabled(idle && memberModel_->table().rowCount() > 0);
+    exportItemsAction_->setEnabled(idle && itemModel_->table().rowCount() > 0);
+    statsPanel_->showBusy(!idle);
+    ledgerPanel_->enableActions(!idle, ledger_->busy(),
+                                ToQString(LedgerUnwritableReason(ledger_->path().toStdString())));
 }
 
 void MainWindow::inform(const QString& text, bool warning) {

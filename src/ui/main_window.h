@@ -1,22 +1,19 @@
 #pragma once
 // MainWindow, the main window: the navigation frame "View" and five content panels of which one is shown
 // at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View and About menus,
-// and the window's work: importing a log, the analysis run, refreshing and saving the report, the guild
-// ledger, and the links from the lists and the report into the Browser panel. It owns the statistics
-// tables.
+// and the window's work: importing a log, refreshing and saving the report, and the links from the lists
+// and the report into the Browser panel. It owns the statistics tables, the activity that every control
+// follows, and the controllers of the analysis run and of the guild ledger.
 
 #include "analysis/analysis_run.h"
 #include "shell/product_config.h"
+#include "ui/activity.h"
 #include "ui/analysis_job.h"
 #include "ui/charts/chart_output.h"
-#include "ui/ledger_job.h"
-#include "ui/stats_list_view.h"
+#include "ui/run_controller.h"
 
 #include <QDate>
-#include <QHash>
 #include <QMainWindow>
-#include <QPointer>
-#include <QTime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,14 +28,13 @@ namespace coffer {
 class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
+class LedgerController;
 class LedgerPanel;
 class LinkLauncher;
-class PendingReport;
 class ReportPanel;
 class StatsPanel;
 class StatsTableModel;
 class UserDialogs;
-struct ReportSettings;
 
 struct MainWindowSettings {
     ProductConfig product;
@@ -109,9 +105,12 @@ class MainWindow : public QMainWindow {
     void showLedgerPanel();
     void arrangePanels();
     void showQuickstart();
-    void setBusy(bool busy);
+    // Every button and menu item that starts work follows the activity: nothing starts while other
+    // work goes on.
+    void enableControls();
 
     void restoreSettings();
+    QString keptLedger() const; // the ledger in use when the window last closed
     void keepSettings() const;
     bool restoreWindowGeometry();
 
@@ -126,39 +125,16 @@ class MainWindow : public QMainWindow {
     void analyzeNow();
     // The run's selection and its period as the report states it; false (after telling why) when the
     // last day is before the first.
-    struct RunPeriod;
     bool choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, EntrySelection& selection, RunPeriod& period);
-    // Empties the lists for a run (kept aside for "Cancel") and shows its progress; gives the run's
-    // report writer.
-    AnalysisJob::ReportWriter beginRun(const RunPeriod& period);
-    void cancelRun();
-    // Puts back what the run replaced, as it was when the run started.
-    void putBackBeforeRun();
-    void endRun();
-    void onAnalysisFinished();
-    void takeInRun(); // the finished run's results in place of the lists, or a cancelled run's end
+    void analyzeLedger();
     void refreshReport();
     void saveReportAs();
     void exportList(const StatsTableModel* list);
 
-    // The guild ledger (main_window_ledger.cpp).
-    void buildLedger(QWidget* client);
-    // The ledger in use as it is opened: a server ledger's URI with the password given in this run.
-    QString ledgerPath() const;
-    QString ledgerFolder() const; // where the ledger's file dialogs start
-    // Shows the ledger (empty: the default one) and reads what it holds; `create` makes a new ledger.
-    void useLedger(const QString& file, bool create = false);
-    void refreshLedger();
-    void newLedger();
-    void openLedger();
-    void connectSharedLedger();
-    void addToLedger();
-    void cancelLedgerAdd();
-    void onLedgerFinished();
-    void analyzeLedger();
-    void enableLedgerActions();
     void showWrittenReport();
-    std::optional<ReportSettings> reportSettings(QString* error) const;
+    // The report's settings for the period, or none after telling why in `error`.
+    std::optional<ReportSettings> reportSettings(const RunPeriod& period, QString* error) const;
+    RunController::Report runReport(const RunPeriod& period) const; // of a run of the period
 
     void openMemberPage(int row);
     void openItemPage(int row);
@@ -170,35 +146,12 @@ class MainWindow : public QMainWindow {
     GuildStats stats_;
     StatsTableModel* memberModel_;
     StatsTableModel* itemModel_;
-    std::unique_ptr<PendingReport> pendingReport_; // of the run in progress; outlives the job's thread
-    AnalysisJob job_;
-    // What the run in progress replaced, so that a cancelled run can put it back as it was.
-    struct BeforeRun {
-        GuildStats stats;
-        StatsListView::ViewState members, items;
-        QPointer<QWidget> focus;
-    };
-    std::unique_ptr<BeforeRun> beforeRun_; // while a run is in progress
-    bool runCancelled_ = false;
-    // The period of a run as the report states it (locale's short dates); empty: every entry.
-    struct RunPeriod {
-        std::string from, to;
-    };
-    RunPeriod runPeriod_;   // of the run in progress
-    RunPeriod shownPeriod_; // of the lists shown, for Refresh
-    bool busy_ = false;
-    bool closing_ = false;
+    ActivityState activity_;
     QString importFolder_; // where the file dialogs start; empty: their own choice
     QString saveAsFolder_;
     QString exportFolder_;
-    QString ledgerFile_;                 // the ledger in use, never with a password; empty: the default one
-    QHash<QString, QString> ledgerUris_; // server ledgers' URIs with the password given in this run
-    QString readableLedger_;             // the last ledger read without an error, to go back to
-    QTime ledgerReadAt_;                 // when the lists shown were read
-    bool addingToLedger_ = false;
-    bool refreshingLedger_ = false;
-    bool ledgerAddCancelled_ = false;
-    LedgerJob ledgerJob_;
+    std::unique_ptr<RunController> run_;
+    std::unique_ptr<LedgerController> ledger_;
 
     QWidget* navigationFrame_ = nullptr;
     BrowserPanel* browserPanel_ = nullptr;

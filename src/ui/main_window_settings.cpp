@@ -9,6 +9,7 @@
 #include "ui/bank_log_panel.h"
 #include "ui/charts/chart_model.h"
 #include "ui/charts/chart_panel.h"
+#include "ui/ledger_controller.h"
 #include "ui/report_panel.h"
 
 #include <QFileInfo>
@@ -58,7 +59,10 @@ void MainWindow::restoreSettings() {
     saveAsFolder_ = Folder(store, kSaveAsFolder);
     exportFolder_ = Folder(store, kExportFolder);
     charts_->setSaveFolder(Folder(store, kSaveChartFolder));
-    ledgerFile_ = store.value(QLatin1String(kLedgerFile)).toString();
+}
+
+QString MainWindow::keptLedger() const {
+    return settings_.store == nullptr ? QString() : settings_.store->value(QLatin1String(kLedgerFile)).toString();
 }
 
 bool MainWindow::restoreWindowGeometry() {
@@ -81,7 +85,7 @@ void MainWindow::keepSettings() const {
     store.setValue(QLatin1String(kSaveAsFolder), saveAsFolder_);
     store.setValue(QLatin1String(kExportFolder), exportFolder_);
     store.setValue(QLatin1String(kSaveChartFolder), charts_->saveFolder());
-    store.setValue(QLatin1String(kLedgerFile), ledgerFile_);
+    store.setValue(QLatin1String(kLedgerFile), ledger_->file());
     store.setValue(QLatin1String(kGeometry), saveGeometry());
     store.setValue(QLatin1String(kState), saveState());
     store.sync();

@@ -1,8 +1,8 @@
-// MainWindow's work: importing a bank log file, the analysis run, and refreshing and saving the report.
+// MainWindow's work: importing a bank log file, starting an analysis run, and refreshing and saving the
+// report.
 
 #include "ui/main_window.h"
 
-#include "ledger/ledger_actions.h"
 #include "ledger/ledger_output_check.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
@@ -11,7 +11,8 @@
 #include "shell/local_days.h"
 #include "ui/bank_log_panel.h"
 #include "ui/engine_text.h"
-#include "ui/pending_report.h"
+#include "ui/ledger_controller.h"
+#include "ui/ledger_panel.h"
 #include "ui/report_copy.h"
 #include "ui/report_panel.h"
 #include "ui/stats_panel.h"
@@ -19,7 +20,6 @@
 #include "ui/throttled_event_pump.h"
 #include "ui/user_dialogs.h"
 
-#include <QApplication>
 #include <QDateTime>
 #include <QDropEvent>
 #include <QFile>
@@ -66,7 +66,7 @@ QString SectionLimitMessage(const QString& text, const SectionLimit& limit, cons
 } // namespace
 
 void MainWindow::importLog() {
-    if (busy_)
+    if (!activity_.idle())
         return;
     const QString name = services_.dialogs->openFileName(
         this, QStringLiteral("Import Bank Log"),
@@ -78,12 +78,13 @@ void MainWindow::importLog() {
 
 bool MainWindow::importFile(const QString& name) {
     importFolder_ = QFileInfo(name).absolutePath();
-    setBusy(true);
+    activity_.begin(Activity::Importing);
     bankLogPanel_->setImporting(true);
     const auto done = qScopeGuard([this] {
         bankLogPanel_->setImporting(false);
-        setBusy(false); // "Analyze now" comes back at the very end
+        activity_.end(); // "Analyze now" comes back at the very end
     });
+    const auto closing = [this] { return activity_.foreground() == Activity::Closing; };
     ThrottledEventPump pump;
     // The whole file is read before anything is added, so that a failed read changes nothing.
     QFile file(name);
@@ -95,7 +96,7 @@ bool MainWindow::importFile(const QString& name) {
             // Room for the whole file at once (and the byte the text box's copy needs): no step copies it.
             content.reserve(static_cast<std::size_t>(file.size()) + 1);
             while (!tooLarge() && !file.atEnd() && file.error() == QFileDevice::NoError &&
-                   !bankLogPanel_->importCancelled() && !closing_) {
+                   !bankLogPanel_->importCancelled() && !closing()) {
                 const std::size_t start = content.size();
                 const qint64 left = file.size() - static_cast<qint64>(start);
                 content.resize(start +
@@ -110,7 +111,7 @@ bool MainWindow::importFile(const QString& name) {
             return false;
         }
     }
-    if (bankLogPanel_->importCancelled() || closing_)
+    if (bankLogPanel_->importCancelled() || closing())
         return false;
     if (tooLarge()) {
         std::string().swap(content);
@@ -126,9 +127,9 @@ bool MainWindow::importFile(const QString& name) {
                                     QStringLiteral("This file does not look like a bank log. Import it anyway?"),
                                     UserDialogs::Buttons::YesNo))
         return false;
-    return bankLogPanel_->appendImport(std::move(content), name, [this, &pump] {
+    return bankLogPanel_->appendImport(std::move(content), name, [&pump, &closing] {
         pump();
-        return !closing_;
+        return !closing();
     });
 }
 
@@ -161,39 +162,33 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::importFiles(const QStringList& files) {
-    if (busy_) {
+    if (!activity_.idle()) {
         statsPanel_->showStatus(
             QStringLiteral("Files cannot be imported while an import or an analysis is in progress."));
         return;
     }
     showPanel(bankLogPanel_);
     for (const QString& file : files)
-        if (!importFile(file) && (closing_ || bankLogPanel_->importCancelled()))
+        if (!importFile(file) && (activity_.foreground() == Activity::Closing || bankLogPanel_->importCancelled()))
             return; // the files after a cancelled one are not wanted either
 }
 
 void MainWindow::analyzeNow() {
     EntrySelection selection;
     RunPeriod period;
-    if (busy_ || !choosePeriod(bankLogPanel_->period(), selection, period))
+    if (!activity_.idle() || !choosePeriod(bankLogPanel_->period(), selection, period))
         return;
     selection.countRepeatedOnce = bankLogPanel_->countRepeatedOnce();
-    AnalysisJob::ReportWriter writeReport = beginRun(period);
-    // Reading a large text takes a while: the window keeps answering, "Cancel" included, and the text
-    // stays as it is.
-    ThrottledEventPump pump;
-    LogText text = bankLogPanel_->textUtf8([this, &pump] {
-        pump();
-        return !runCancelled_ && !closing_;
-    });
-    if (runCancelled_ || closing_) {
-        endRun();
+    run_->analyseText(selection, period, runReport(period));
+}
+
+void MainWindow::analyzeLedger() {
+    EntrySelection selection;
+    RunPeriod period;
+    if (!activity_.idle() || ledger_->busy() ||
+        !choosePeriod(ledgerPanel_->period(bankLogPanel_->period(), QDate::currentDate()), selection, period))
         return;
-    }
-    // The run starts from the window's tables, so that their sort state carries over as it would if the
-    // run filled them in place.
-    job_.start(stats_, AnalysisJob::BoxLog{std::move(text), settings_.workFolder}, std::move(writeReport),
-               bankLogPanel_->lookUpItems() ? services_.priceSource : AnalysisJob::PriceSourceFactory{}, selection);
+    run_->analyseLedger(ledger_->path().toStdString(), selection, period, runReport(period));
 }
 
 bool MainWindow::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, EntrySelection& selection,
@@ -212,125 +207,7 @@ bool MainWindow::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days
     return true;
 }
 
-AnalysisJob::ReportWriter MainWindow::beginRun(const RunPeriod& period) {
-    beforeRun_ = std::make_unique<BeforeRun>();
-    beforeRun_->focus = QApplication::focusWidget();
-    beforeRun_->members = statsPanel_->memberList()->viewState();
-    beforeRun_->items = statsPanel_->itemList()->viewState();
-    runCancelled_ = false;
-    showBankStats();
-    // The lists are kept aside, so that a cancelled run can put them back as they were.
-    GuildStats& before = beforeRun_->stats;
-    memberModel_->replace([&before](StatsTable& table) {
-        before.members = std::exchange(table, table.withoutRows());
-        table.setSorted(false);
-    });
-    itemModel_->replace([&before](StatsTable& table) { before.items = std::exchange(table, table.withoutRows()); });
-    before.guild = std::exchange(stats_.guild, {});
-    before.activity = std::exchange(stats_.activity, {});
-    runPeriod_ = period;
-    setBusy(true);
-    statsPanel_->showStatus({}); // the last run's "Complete" or "Cancelled" is not this run's news
-    statsPanel_->showRunProgress(true);
-
-    QString limitError;
-    std::optional<ReportSettings> report = reportSettings(&limitError);
-    if (report) {
-        report->periodFrom = period.from;
-        report->periodTo = period.to;
-    }
-    pendingReport_ = std::make_unique<PendingReport>(reportPath());
-    return [report, error = limitError.toStdString(), path = pendingReport_->path()](GuildStats& stats,
-                                                                                     const StepProgress& progress) {
-        return report ? GenerateReport(stats, *report, path, progress) : error;
-    };
-}
-
-// The window is at once as it was before the run; the run itself ends in the background, and the
-// buttons come back when it has.
-void MainWindow::cancelRun() {
-    if (!beforeRun_ || runCancelled_)
-        return;
-    runCancelled_ = true;
-    job_.cancel();
-    // The status bar says so on screen first: putting back the lists of a big log takes a moment.
-    statsPanel_->showStatus(QStringLiteral("Cancelled"));
-    statsPanel_->hideRunProgress();
-    putBackBeforeRun();
-}
-
-void MainWindow::putBackBeforeRun() {
-    GuildStats& before = beforeRun_->stats;
-    memberModel_->replace([&before](StatsTable& table) { table = std::move(before.members); });
-    itemModel_->replace([&before](StatsTable& table) { table = std::move(before.items); });
-    stats_.guild = std::move(before.guild);
-    stats_.activity = std::move(before.activity);
-    statsPanel_->memberList()->restoreViewState(beforeRun_->members);
-    statsPanel_->itemList()->restoreViewState(beforeRun_->items);
-}
-
-void MainWindow::endRun() {
-    pendingReport_.reset();
-    setBusy(false);
-    if (runCancelled_ && beforeRun_->focus)
-        beforeRun_->focus->setFocus(Qt::OtherFocusReason);
-    beforeRun_.reset();
-}
-
-// A click on Cancel made while it showed still cancels when the run ended just before the click was
-// handled: the run's end is taken in after the input already waiting.
-void MainWindow::onAnalysisFinished() {
-    QMetaObject::invokeMethod(this, &MainWindow::takeInRun, Qt::QueuedConnection);
-}
-
-void MainWindow::takeInRun() {
-    AnalysisJob::Results results = job_.takeResults();
-    if (!runCancelled_ && results.failure.empty() && results.result.outcome == AnalysisOutcome::Cancelled)
-        cancelRun(); // stopped from elsewhere
-    if (runCancelled_) {
-        endRun();
-        return;
-    }
-    // From here on the run cannot be cancelled: Cancel leaves the screen before the lists are filled.
-    statsPanel_->hideRunProgress();
-    memberModel_->replace([&](StatsTable& table) { table = std::move(results.stats->members); });
-    itemModel_->replace([&](StatsTable& table) { table = std::move(results.stats->items); });
-    stats_.guild = results.stats->guild;
-    stats_.activity = std::move(results.stats->activity);
-    AnalysisResult& result = results.result;
-    if (result.outcome == AnalysisOutcome::Complete)
-        if (std::string error = pendingReport_->putInPlace(); !error.empty()) {
-            statsPanel_->showStatus(ToQString(error));
-            result.outcome = AnalysisOutcome::ReportFailed; // the counts of the run stay to be shown
-            result.message = error;
-        }
-    endRun();
-    shownPeriod_ = runPeriod_;
-
-    if (!results.failure.empty()) {
-        inform(ToQString(results.failure), true);
-        return;
-    }
-    if (result.outcome == AnalysisOutcome::Complete)
-        showWrittenReport();
-    else
-        inform(ToQString(result.message), result.outcome != AnalysisOutcome::NoXmlData);
-    // What the selection left out, and pages pasted over each other, after the run's last status.
-    QStringList counts{statsPanel_->statusText()};
-    if (result.outsidePeriod > 0)
-        counts << ToQString(OutsidePeriodText(result.outsidePeriod));
-    if (results.undatedLeftOut > 0)
-        counts << ToQString(UndatedLeftOutText(results.undatedLeftOut));
-    if (result.repeatedEntries > 0) {
-        counts << ToQString(RepeatedEntriesText(result.repeatedEntries));
-        bankLogPanel_->offerRepeatedOnce();
-    }
-    for (const std::string& text : LeftOutTexts(result))
-        counts << ToQString(text);
-    statsPanel_->showStatus(counts.join(QStringLiteral(". ")));
-}
-
-std::optional<ReportSettings> MainWindow::reportSettings(QString* error) const {
+std::optional<ReportSettings> MainWindow::reportSettings(const RunPeriod& period, QString* error) const {
     const QString playersText = reportPanel_->playersPerSection();
     const QString itemsText = reportPanel_->itemsPerSection();
     const SectionLimit players = ParseSectionLimit(playersText.toStdString());
@@ -348,15 +225,21 @@ std::optional<ReportSettings> MainWindow::reportSettings(QString* error) const {
                           settings_.product.programName,
                           settings_.product.website,
                           ReportDateText(),
-                          shownPeriod_.from,
-                          shownPeriod_.to};
+                          period.from,
+                          period.to};
+}
+
+RunController::Report MainWindow::runReport(const RunPeriod& period) const {
+    QString error;
+    std::optional<ReportSettings> settings = reportSettings(period, &error);
+    return {std::move(settings), error.toStdString()};
 }
 
 void MainWindow::refreshReport() {
-    if (busy_)
+    if (!activity_.idle())
         return;
     QString error;
-    const std::optional<ReportSettings> report = reportSettings(&error);
+    const std::optional<ReportSettings> report = reportSettings(run_->shownPeriod(), &error);
     if (!report) {
         inform(error);
         return;
@@ -380,7 +263,7 @@ void MainWindow::showWrittenReport() {
 }
 
 void MainWindow::saveReportAs() {
-    if (busy_)
+    if (!activity_.idle())
         return;
     if (!FileExists(reportPath().string())) {
         inform(QStringLiteral("There is no report to save yet. Click \"Analyze now\" first."));
@@ -405,7 +288,7 @@ bool MainWindow::mayReplace(const QString& name) {
 }
 
 QString MainWindow::ledgerOutputRefusal(const QString& name) const {
-    return ToQString(LedgerOutputRefusal(name.toStdString(), name.toStdString(), ledgerPath().toStdString()));
+    return ToQString(LedgerOutputRefusal(name.toStdString(), name.toStdString(), ledger_->path().toStdString()));
 }
 
 bool MainWindow::refusesLedgerOutput(const QString& name) {
@@ -417,7 +300,7 @@ bool MainWindow::refusesLedgerOutput(const QString& name) {
 
 // The whole list in its current order, whatever its search hides.
 void MainWindow::exportList(const StatsTableModel* list) {
-    if (busy_ || list->table().rowCount() == 0)
+    if (!activity_.idle() || list->table().rowCount() == 0)
         return;
     const QString title =
         list == memberModel_ ? QStringLiteral("Export Member List as CSV") : QStringLiteral("Export Item List as CSV");

@@ -221,7 +221,7 @@ class MainWindowAnalysisTest : public QObject {
         };
         QCOMPARE(idle(), QList<bool>(9, false));
         harness->click("cmdAnalyze");
-        harness->trigger("mnuImport");
+        harness->click("mnuImport");
         auto* text = harness->find<QPlainTextEdit>("Text1");
         const QString typed = text->toPlainText();
         QMimeData dropped;

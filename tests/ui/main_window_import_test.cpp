@@ -35,13 +35,11 @@ class MainWindowImportTest : public QObject {
         QTest::addColumn<QString>("before");
         // "~" stands for a NUL byte; "!" is a file that is not there, "^" one past 4 GiB (refused with a warning)
         QTest::addColumn<QStringList>("files");
-        QTest::addColumn<bool>("drop"); // else "Import File" of the first file (none: cancelled)
-        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<bool>("drop");           // else "Import File" of the first file (none: cancelled)
+        QTest::addColumn<QList<bool>>("answers"); // to "Import it anyway?", asked once for each
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("questions");
         QTest::addColumn<bool>("cancel"); // as soon as the import lets the window answer
-        QString lines;
-        QString many;
+        QString lines, many;
         for (int i = 1; i <= 50000; ++i) {
             lines += QStringLiteral("<line %1>\r\n").arg(i);
             many += QStringLiteral("\n<line %1>").arg(i);
@@ -50,19 +48,19 @@ class MainWindowImportTest : public QObject {
         const QList<bool> none;
         const QStringList binary{"b~n", "two"};
         QTest::newRow("50000 lines, long enough to type into")
-            << "" << QStringList{lines} << false << none << many << 0 << false;
+            << "" << QStringList{lines} << false << none << many << false;
         QTest::newRow("after pasted text")
-            << "pasted" << QStringList{"first"} << false << none << "pasted\nfirst" << 0 << false;
-        QTest::newRow("cancelled") << "kept" << QStringList{} << false << none << "kept" << 0 << false;
-        QTest::newRow("no such file") << "kept" << QStringList{"!"} << false << none << "kept" << 0 << false;
-        QTest::newRow("past 4 GiB") << "kept" << QStringList{"^", "one"} << true << none << "kept\none" << 0 << false;
-        QTest::newRow("two dropped") << "" << QStringList{"one", "two"} << true << none << "\none\ntwo" << 0 << false;
-        QTest::newRow("binary declined") << "" << binary << true << QList<bool>{false} << "\ntwo" << 1 << false;
-        QTest::newRow("binary accepted") << "" << binary << true << QList<bool>{true} << "\nb~n\ntwo" << 1 << false;
-        QTest::newRow("binary through Import File") << "" << binary << false << QList<bool>{false} << "" << 1 << false;
-        QTest::newRow("NUL after ?xml") << "" << QStringList{"<?xml~"} << false << none << "\n<?xml~" << 0 << false;
-        QTest::newRow("Cancel after pasted text") << "kept" << longer << false << none << "kept" << 0 << true;
-        QTest::newRow("Cancel, dropped") << "" << (longer + longer) << true << none << "" << 0 << true;
+            << "pasted" << QStringList{"first"} << false << none << "pasted\nfirst" << false;
+        QTest::newRow("cancelled") << "kept" << QStringList{} << false << none << "kept" << false;
+        QTest::newRow("no such file") << "kept" << QStringList{"!"} << false << none << "kept" << false;
+        QTest::newRow("past 4 GiB") << "kept" << QStringList{"^", "one"} << true << none << "kept\none" << false;
+        QTest::newRow("two dropped") << "" << QStringList{"one", "two"} << true << none << "\none\ntwo" << false;
+        QTest::newRow("binary declined") << "" << binary << true << QList<bool>{false} << "\ntwo" << false;
+        QTest::newRow("binary accepted") << "" << binary << true << QList<bool>{true} << "\nb~n\ntwo" << false;
+        QTest::newRow("binary through Import File") << "" << binary << false << QList<bool>{false} << "" << false;
+        QTest::newRow("NUL after ?xml") << "" << QStringList{"<?xml~"} << false << none << "\n<?xml~" << false;
+        QTest::newRow("Cancel after pasted text") << "kept" << longer << false << none << "kept" << true;
+        QTest::newRow("Cancel, dropped") << "" << (longer + longer) << true << none << "" << true;
     }
 
     void filesAreImportedInOrderAfterALineBreak() {
@@ -115,7 +113,7 @@ class MainWindowImportTest : public QObject {
         QCOMPARE(readOnly, QList<bool>(readOnly.size(), true));
         QVERIFY(!text1->isReadOnly() && harness.find("importProgress")->isHidden() &&
                 !harness.find("Label2")->isHidden());
-        QTEST(int(harness.dialogs().buttons.count(UserDialogs::Buttons::YesNo)), "questions");
+        QCOMPARE(harness.dialogs().buttons.count(UserDialogs::Buttons::YesNo), answers.size()); // one each
         QCOMPARE(harness.dialogs().warnings.size(), files.count(u"^"));
         QCOMPARE(harness.dialogs().messages, harness.dialogs().warnings);
     }

@@ -86,8 +86,7 @@ class MainWindowReportTest : public QObject {
         dialogs.messages.clear();
         const struct {
             const char* control;
-            QString answer;
-            QString message;
+            QString answer, message;
         } cases[] = {
             {"cmdSaveAs", ledger, ledger + QStringLiteral(" is the ledger itself")},
             {"cmdSaveAs", harness_->folder() + QStringLiteral("/./guild.htm.png-wal"),
@@ -98,10 +97,7 @@ class MainWindowReportTest : public QObject {
         };
         for (const auto& c : cases) {
             dialogs.saveAnswers << c.answer;
-            if (QByteArray(c.control).startsWith("mnu"))
-                harness_->trigger(c.control);
-            else
-                harness_->click(c.control);
+            harness_->click(c.control);
             QVERIFY2(!dialogs.messages.isEmpty() && dialogs.messages.takeLast().endsWith(c.message), c.control);
         }
         QVERIFY(dialogs.questions.isEmpty());
@@ -133,21 +129,21 @@ class MainWindowReportTest : public QObject {
         QVERIFY(QDir().mkpath(taken + QStringLiteral("/inside")));
         harness_->dialogs().saveAnswers << target << target << target << taken;
         harness_->dialogs().confirmAnswers << false << true;
-        harness_->trigger("mnuExportMembers");
-        harness_->trigger("mnuExportItems");
+        harness_->click("mnuExportMembers");
+        harness_->click("mnuExportItems");
         QCOMPARE(ReadAll(target), csv(members));
-        harness_->trigger("mnuExportItems");
+        harness_->click("mnuExportItems");
         QCOMPARE(ReadAll(target), csv(items));
         QCOMPARE(harness_->dialogs().questions.size(), 2);
         QVERIFY(harness_->dialogs().messages.isEmpty());
-        harness_->trigger("mnuExportItems");
+        harness_->click("mnuExportItems");
         QCOMPARE(harness_->dialogs().warnings.size(), 1);
         QVERIFY(QDir(taken + QStringLiteral("/inside")).exists());
 
         auto* memberList = harness_->find<StatsListView>("ListView1");
         memberList->selectRow(0);
         const QString member = memberList->model()->index(0, kCharacter).data().toString();
-        harness_->trigger("mnuMemberItems");
+        harness_->click("mnuMemberItems");
         QCOMPARE(search->text(), member);
         QCOMPARE(test::Shown(items, {kItemMember}), QStringList(std::max(items->rowCount(), 1), member));
         QVERIFY(!harness_->find<QLabel>("lblFindItem")->text().startsWith(u"Find"));

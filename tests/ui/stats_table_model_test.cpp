@@ -66,10 +66,9 @@ class StatsTableModelTest : public QObject {
                  order == Qt::AscendingOrder ? SortDirection::Ascending : SortDirection::Descending);
         QCOMPARE(table_.sorted(), indicator >= 0);
         QCOMPARE(header->isSortIndicatorShown(), indicator >= 0);
-        if (indicator >= 0) {
-            QCOMPARE(header->sortIndicatorSection(), indicator);
-            QCOMPARE(header->sortIndicatorOrder(), order);
-        }
+        if (indicator >= 0)
+            QCOMPARE(std::pair(header->sortIndicatorSection(), header->sortIndicatorOrder()),
+                     std::pair(indicator, order));
     }
 
     // A filter hides rows only: the rows shown keep the table's order through sorts, and a longer text

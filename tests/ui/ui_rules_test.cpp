@@ -1,8 +1,8 @@
-// The desktop program's pure rules: the import's line breaks, page addresses, file names and the link
-// launcher's addresses.
+// The desktop program's pure rules: import line breaks, page addresses, file names, links, the activity.
 
 #include "analysis/lookup/site_addresses.h"
 #include "shell/temporary_names.h"
+#include "ui/activity.h"
 #include "ui/charts/chart_output.h"
 #include "ui/end_on_signals.h"
 #include "ui/link_launcher.h"
@@ -148,6 +148,20 @@ TEST(LinkLauncher, Addresses) {
     EXPECT_EQ(LauncherAddress("Website", "see http://a.example", "-"), QStringLiteral("see http://a.example"));
     EXPECT_EQ(LauncherAddress("Armory", "-", "armory.example"), QStringLiteral("http://armory.example"));
     EXPECT_FALSE(LauncherAddress("website", "coffer.example", "-").has_value());
+}
+
+// Cancel reaches a run or an add only, a closing window stays closing, and every change sets the controls.
+TEST(ActivityState, CancelReachesRunsAndAddsAndNothingReopensAClosingWindow) {
+    using enum Activity;
+    std::vector<Activity> set;
+    ActivityState state([&] { set.push_back(state.foreground()); });
+    for (const Activity work : {Analysing, AddingToLedger, Importing, Closing}) {
+        state.begin(work);
+        state.cancel();
+        state.end();
+    }
+    EXPECT_EQ(set,
+              (std::vector{Analysing, Cancelling, Idle, AddingToLedger, Cancelling, Idle, Importing, Idle, Closing}));
 }
 
 } // namespace

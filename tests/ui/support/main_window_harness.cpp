@@ -18,13 +18,12 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
         return true;
     QEventLoop loop;
     QTimer poll;
-    poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (done())
             loop.quit();
     });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    poll.start();
+    poll.start(1);
     loop.exec();
     return done();
 }
@@ -81,18 +80,13 @@ QString MainWindowHarness::writeFile(const QString& name, const QByteArray& cont
     return path;
 }
 
-void MainWindowHarness::click(const char* buttonName) const {
-    auto* button = find<QAbstractButton>(buttonName);
-    if (button == nullptr)
-        qFatal("no button %s", buttonName);
-    button->click();
-}
-
-void MainWindowHarness::trigger(const char* actionName) const {
-    auto* action = window_->findChild<QAction*>(QString::fromLatin1(actionName));
-    if (action == nullptr)
-        qFatal("no menu item %s", actionName);
-    action->trigger();
+void MainWindowHarness::click(const char* name) const {
+    if (auto* button = find<QAbstractButton>(name))
+        button->click();
+    else if (auto* action = window_->findChild<QAction*>(QString::fromLatin1(name)))
+        action->trigger();
+    else
+        qFatal("no button or menu item %s", name);
 }
 
 QString MainWindowHarness::visiblePanel() const {

@@ -70,9 +70,8 @@ class MainWindowHarness {
     template <typename T = QWidget> T* find(const char* name) const {
         return window_->findChild<T*>(QString::fromLatin1(name));
     }
-    void click(const char* buttonName) const;
-    void trigger(const char* actionName) const;
-    QString visiblePanel() const; // object name of the one content panel shown
+    void click(const char* name) const; // a button, or a menu item
+    QString visiblePanel() const;       // object name of the one content panel shown
 
     void setLog(const std::string& text) const; // replaces what Text1 holds
     QString status() const;                     // the status line's text

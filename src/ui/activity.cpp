@@ -1,0 +1,29 @@
+#include "ui/activity.h"
+
+namespace coffer {
+
+void ActivityState::cancel() {
+    if (foreground_ == Activity::Analysing || foreground_ == Activity::AddingToLedger)
+        set(Activity::Cancelling);
+}
+
+void ActivityState::end() {
+    if (foreground_ != Activity::Closing)
+        set(Activity::Idle);
+}
+
+void ActivityState::close() {
+    set(Activity::Closing);
+}
+
+void ActivityState::setBackground(BackgroundActivity work) {
+    background_ = work;
+    changed_();
+}
+
+void ActivityState::set(Activity work) {
+    foreground_ = work;
+    changed_();
+}
+
+} // namespace coffer
