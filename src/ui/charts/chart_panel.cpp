@@ -53,14 +53,14 @@ ChartPanel::ChartPanel(MemberTableSort sortMembers, ActivitySource activity, Use
       dialogTitle_(std::move(dialogTitle)), defaultPrinter_(std::move(defaultPrinter)),
       refuseOutput_(std::move(refuseOutput)), chart_(new BarChart), view_(new QChartView(chart_, this)),
       scroll_(new QScrollBar(Qt::Horizontal, this)) {
-    auto* label = new QLabel(tr("Display:"), this);
+    auto* label = new QLabel(QStringLiteral("Display:"), this);
     label->setObjectName(QStringLiteral("Label4"));
 
     chartType_ = makeChartTypeBox();
 
-    QPushButton* print = MakeButton(*this, "Command7", tr("Print Chart"));
+    QPushButton* print = MakeButton(*this, "Command7", QStringLiteral("Print Chart"));
     connect(print, &QPushButton::clicked, this, &ChartPanel::printChart);
-    QPushButton* save = MakeButton(*this, "cmdSaveChart", tr("Save Chart"));
+    QPushButton* save = MakeButton(*this, "cmdSaveChart", QStringLiteral("Save Chart"));
     connect(save, &QPushButton::clicked, this, &ChartPanel::saveChart);
 
     view_->setObjectName(QStringLiteral("MSChart1"));
@@ -143,7 +143,7 @@ QComboBox* ChartPanel::makeChartTypeBox() {
     list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
                           2 * list->frameWidth());
     box->setCurrentIndex(-1);
-    box->setEditText(tr("Select a chart type"));
+    box->setEditText(QStringLiteral("Select a chart type"));
     return box;
 }
 
@@ -172,19 +172,19 @@ void ChartPanel::draw(int entry) {
 void ChartPanel::printChart() {
     const std::unique_ptr<QPrinter> printer = defaultPrinter_ ? defaultPrinter_() : nullptr;
     if (!printer) {
-        inform(tr("There is no printer to print the chart on. Set up a default printer "
-                  "and try again."));
+        inform(QStringLiteral("There is no printer to print the chart on. Set up a default printer "
+                              "and try again."));
         return;
     }
     if (!PrintWidgetPicture(*view_, *printer))
-        inform(tr("The chart could not be printed. Check the default printer and try again."));
+        inform(QStringLiteral("The chart could not be printed. Check the default printer and try again."));
 }
 
 void ChartPanel::saveChart() {
     const QString name = ChartFileName(chart_->title(), QDate::currentDate());
     const QString suggested = saveFolder_.isEmpty() ? name : QDir(saveFolder_).filePath(name);
     const QString chosen =
-        dialogs_.saveFileName(this, QStringLiteral("PNG Images (*.png)"), suggested, tr("Save Chart"));
+        dialogs_.saveFileName(this, QStringLiteral("PNG Images (*.png)"), suggested, QStringLiteral("Save Chart"));
     if (chosen.isEmpty())
         return;
     saveFolder_ = QFileInfo(chosen).absolutePath();
@@ -194,12 +194,13 @@ void ChartPanel::saveChart() {
         return;
     }
     if (QFile::exists(fileName) &&
-        !dialogs_.confirm(this, dialogTitle_, tr("File already exists.  Are you sure you want to overwrite it?")))
+        !dialogs_.confirm(this, dialogTitle_,
+                          QStringLiteral("File already exists.  Are you sure you want to overwrite it?")))
         return;
     // Written beside the target and renamed over it, so a failed save leaves any old file as it was.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || !view_->grab().save(&file, "PNG") || !file.commit())
-        inform(tr("The chart could not be saved as %1.").arg(fileName));
+        inform(QStringLiteral("The chart could not be saved as %1.").arg(fileName));
 }
 
 // Messages belong to the window, as the window's own do.
