@@ -51,7 +51,13 @@ long PeakKiB() {
 }
 
 coffer::ReportSettings Settings() {
-    return {10, 25, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};
+    return {.playersPerSection = 10,
+            .itemsPerSection = 25,
+            .armoryBase = "http://armory.example",
+            .itemDatabaseBase = "http://www.lorehold.example",
+            .programName = "Coffer",
+            .website = "coffer.example",
+            .createdOn = "today"};
 }
 
 // Child: the whole run as the command line makes it (map the file, analyse, write the report).

@@ -71,8 +71,13 @@ std::vector<std::string> OverlappingPastes(const std::vector<std::string_view>& 
     return pastes;
 }
 
-const coffer::ReportSettings kSettings{
-    10, 25, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};
+const coffer::ReportSettings kSettings{.playersPerSection = 10,
+                                       .itemsPerSection = 25,
+                                       .armoryBase = "http://armory.example",
+                                       .itemDatabaseBase = "http://www.lorehold.example",
+                                       .programName = "Coffer",
+                                       .website = "coffer.example",
+                                       .createdOn = "today"};
 
 // Reporting from the ledger as coffer-cli --ledger does it.
 void ReportFromLedger(const fs::path& file, const std::optional<coffer::TimeRange>& period, const fs::path& report) {
@@ -139,7 +144,7 @@ void BenchYear(const fs::path& folder, int runs) {
     const double size = static_cast<double>(coffer::LedgerFileSize(file.string()));
     const coffer::LedgerTotals totals = coffer::SqliteLedger(file.string(), Access::ReadOnly).totals();
     const std::uint64_t newest = static_cast<std::uint64_t>(totals.lastTs.value_or(0));
-    const coffer::TimeRange week{newest - 7 * kDayMs + 1, newest};
+    const coffer::TimeRange week{.first = newest - 7 * kDayMs + 1, .last = newest};
 
     std::vector<double> opened, weekly, everything, fromLog;
     for (int run = 0; run < 21; ++run)

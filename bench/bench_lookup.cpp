@@ -62,7 +62,13 @@ struct Figures {
 Figures Analyse(const std::string& log, ItemPriceSource& prices, testing::LoreholdSite& site,
                 const std::filesystem::path& folder) {
     Figures figures;
-    ReportSettings settings{10, 25, kArmoryBase, site.base(), "Coffer", "coffer.example", "now"};
+    ReportSettings settings{.playersPerSection = 10,
+                            .itemsPerSection = 25,
+                            .armoryBase = kArmoryBase,
+                            .itemDatabaseBase = site.base(),
+                            .programName = "Coffer",
+                            .website = "coffer.example",
+                            .createdOn = "now"};
     AnalysisHooks hooks;
     hooks.itemPrices = &prices;
     hooks.generateReport = [&](const StepProgress&) {

@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
             week.push_back(Seconds([&] {
                 coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadOnly);
                 const std::uint64_t last = static_cast<std::uint64_t>(*ledger.totals().lastTs);
-                const coffer::TimeRange period{last - 7 * 86'400'000ull, last};
+                const coffer::TimeRange period{.first = last - 7 * 86'400'000ull, .last = last};
                 coffer::GuildStats stats;
                 coffer::AnalysisHooks hooks;
                 hooks.selection.period = period;

@@ -147,8 +147,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const StatsTable* table : {&stats.members, &stats.items})
         for (const TableFormat format : {TableFormat::Csv, TableFormat::TabSeparated})
             RequireTextFile(TableText(*table, format));
-    const ReportSettings settings{
-        limit, limit, "http://armory.example", "http://www.lorehold.example", "Coffer", "coffer.example", "today"};
+    const ReportSettings settings{.playersPerSection = limit,
+                                  .itemsPerSection = limit,
+                                  .armoryBase = "http://armory.example",
+                                  .itemDatabaseBase = "http://www.lorehold.example",
+                                  .programName = "Coffer",
+                                  .website = "coffer.example",
+                                  .createdOn = "today"};
     RequireStrictReport(BuildReport(stats, settings));
     return 0;
 }

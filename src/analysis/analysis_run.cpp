@@ -102,12 +102,13 @@ class CopyPasses : public LogPasses {
     std::optional<AnalysisResult> fault() override {
         const bool written = copy_.finishWriting();
         if (LogChanged(hooks_))
-            return AnalysisResult{AnalysisOutcome::LogChanged, kLogChangedMessage};
+            return AnalysisResult{.outcome = AnalysisOutcome::LogChanged, .message = kLogChangedMessage};
         if (!written)
-            return AnalysisResult{AnalysisOutcome::TempCopyFailed, UnwritableCopyText(folder_, copy_)};
+            return AnalysisResult{.outcome = AnalysisOutcome::TempCopyFailed,
+                                  .message = UnwritableCopyText(folder_, copy_)};
         if (copy_.readFailed())
-            return AnalysisResult{AnalysisOutcome::TempCopyFailed,
-                                  "Could not read the temporary copy of the log " + copy_.name()};
+            return AnalysisResult{.outcome = AnalysisOutcome::TempCopyFailed,
+                                  .message = "Could not read the temporary copy of the log " + copy_.name()};
         return std::nullopt;
     }
 
@@ -164,7 +165,7 @@ AnalysisResult AnalyseLog(LogPasses& passes, std::string_view logText, std::uint
     };
     auto cancelled = [&stats] {
         Empty(stats);
-        return AnalysisResult{AnalysisOutcome::Cancelled, {}};
+        return AnalysisResult{.outcome = AnalysisOutcome::Cancelled, .message = {}};
     };
     auto failed = [&stats](AnalysisResult fault) {
         Empty(stats);
@@ -251,12 +252,12 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
     Empty(stats);
     if (!LooksLikeBankLog(logText)) {
         if (LogChanged(hooks))
-            return {AnalysisOutcome::LogChanged, kLogChangedMessage};
-        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+            return {.outcome = AnalysisOutcome::LogChanged, .message = kLogChangedMessage};
+        return {.outcome = AnalysisOutcome::NoXmlData, .message = kNoXmlMessage};
     }
     TempCopy copy(workFolder);
     if (!copy.ok())
-        return {AnalysisOutcome::TempCopyFailed, UnwritableCopyText(workFolder, copy)};
+        return {.outcome = AnalysisOutcome::TempCopyFailed, .message = UnwritableCopyText(workFolder, copy)};
     copy.write(logText, hooks.stop, hooks.copied);
     CopyPasses passes(copy, workFolder, hooks);
     return AnalyseLog(passes, logText, logText.size() + 1, stats, hooks); // the copy ends with a line break
@@ -265,7 +266,7 @@ AnalysisResult RunAnalysis(std::string_view logText, GuildStats& stats, const st
 AnalysisResult RunAnalysisInPlace(std::string_view logText, GuildStats& stats, const AnalysisHooks& hooks) {
     Empty(stats);
     if (!LooksLikeBankLog(logText))
-        return {AnalysisOutcome::NoXmlData, kNoXmlMessage};
+        return {.outcome = AnalysisOutcome::NoXmlData, .message = kNoXmlMessage};
     TextPasses passes(logText);
     return AnalyseLog(passes, logText, std::max<std::uint64_t>(logText.size(), 1), stats, hooks);
 }

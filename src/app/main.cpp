@@ -36,9 +36,12 @@ int main(int argc, char** argv) {
     QtUserDialogs dialogs;
     LinkLauncher launcher(QString::fromStdString(product.website), QString::fromLatin1(kArmoryBase));
     QSettings store; // the user's own, under the company and program names
-    MainWindowSettings settings{product, product.website, DataFolder(), WorkFolder()};
-    settings.store = &store;
-    settings.defaultLedger = UserDataFolder() / "ledger.sqlite";
+    MainWindowSettings settings{.product = product,
+                                .makerWebsite = product.website,
+                                .programFolder = DataFolder(),
+                                .workFolder = WorkFolder(),
+                                .store = &store,
+                                .defaultLedger = UserDataFolder() / "ledger.sqlite"};
     std::unique_ptr<MainWindow> mainWindow;
     SplashWindow frmSplash([&] {
         mainWindow = std::make_unique<MainWindow>(settings, MainWindowServices{&dialogs, &launcher,

@@ -336,9 +336,15 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 
     const ProductConfig product = LoadProductConfig();
     auto shortDate = [](const std::optional<QDate>& date) { return date ? ShortDate(*date) : std::string(); };
-    ReportSettings settings{options.players,      options.itemsPerSection, kArmoryBase, options.itemDatabase,
-                            product.programName,  product.website,         createdOn,   shortDate(options.from),
-                            shortDate(options.to)};
+    ReportSettings settings{.playersPerSection = options.players,
+                            .itemsPerSection = options.itemsPerSection,
+                            .armoryBase = kArmoryBase,
+                            .itemDatabaseBase = options.itemDatabase,
+                            .programName = product.programName,
+                            .website = product.website,
+                            .createdOn = createdOn,
+                            .periodFrom = shortDate(options.from),
+                            .periodTo = shortDate(options.to)};
     GuildStats stats;
     AnalysisHooks hooks;
     if (!options.quiet)

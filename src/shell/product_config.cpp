@@ -9,8 +9,12 @@ std::string ProductConfig::versionText() const {
 }
 
 ProductConfig LoadProductConfig() {
-    return {COFFER_PRODUCT_NAME,  COFFER_COMPANY_NAME,  COFFER_WEBSITE,
-            COFFER_VERSION_MAJOR, COFFER_VERSION_MINOR, COFFER_VERSION_PATCH};
+    return {.programName = COFFER_PRODUCT_NAME,
+            .companyName = COFFER_COMPANY_NAME,
+            .website = COFFER_WEBSITE,
+            .versionMajor = COFFER_VERSION_MAJOR,
+            .versionMinor = COFFER_VERSION_MINOR,
+            .versionPatch = COFFER_VERSION_PATCH};
 }
 
 } // namespace coffer

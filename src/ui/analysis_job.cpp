@@ -35,7 +35,7 @@ AnalysisResult RunOnLedger(const std::string& file, GuildStats& stats, const Ana
                                         {[&tell](double share) { tell(static_cast<int>(share * kLedgerReadEnd)); },
                                          hooks.stop}); // closed before the long part
     if (hooks.stop.stop_requested())
-        return {AnalysisOutcome::Cancelled, {}};
+        return {.outcome = AnalysisOutcome::Cancelled, .message = {}};
     AnalysisHooks analysis = hooks;
     analysis.progress = [&tell](int percent) { tell(kLedgerReadEnd + percent * (100 - kLedgerReadEnd) / 100); };
     AnalysisResult result = RunAnalysisInPlace(log.text, stats, analysis);

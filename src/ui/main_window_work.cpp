@@ -196,7 +196,7 @@ bool MainWindow::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days
     if (!days)
         return true;
     const auto [first, last] = *days;
-    period = {ShortDate(first), ShortDate(last)};
+    period = {.from = ShortDate(first), .to = ShortDate(last)};
     if (last < first) {
         inform(QStringLiteral("The period ends on %1, before it starts on %2. Please choose a last day on or "
                               "after the first.")
@@ -218,15 +218,15 @@ std::optional<ReportSettings> MainWindow::reportSettings(const RunPeriod& period
                                      playersRefused ? QStringLiteral("players") : QStringLiteral("items"));
         return std::nullopt;
     }
-    return ReportSettings{players.value,
-                          items.value,
-                          settings_.armoryBase,
-                          settings_.itemDatabaseBase,
-                          settings_.product.programName,
-                          settings_.product.website,
-                          ReportDateText(),
-                          period.from,
-                          period.to};
+    return ReportSettings{.playersPerSection = players.value,
+                          .itemsPerSection = items.value,
+                          .armoryBase = settings_.armoryBase,
+                          .itemDatabaseBase = settings_.itemDatabaseBase,
+                          .programName = settings_.product.programName,
+                          .website = settings_.product.website,
+                          .createdOn = ReportDateText(),
+                          .periodFrom = period.from,
+                          .periodTo = period.to};
 }
 
 RunController::Report MainWindow::runReport(const RunPeriod& period) const {

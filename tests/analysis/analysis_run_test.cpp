@@ -178,7 +178,7 @@ TEST_F(AnalysisRunTest, PeriodAndRepeatedPagesDecideWhatIsAnalysed) {
         std::uint64_t analysed, outsidePeriod;
         std::vector<std::string> pricedItems;
     };
-    const LocalDate monday{2009, 1, 5}, tuesday{2009, 1, 6};
+    const LocalDate monday{.year = 2009, .month = 1, .day = 5}, tuesday{.year = 2009, .month = 1, .day = 6};
     const Case cases[] = {
         {std::nullopt, std::nullopt, false, "ABCDEFG", 9, 0, {"Axe", "Cog"}},
         {std::nullopt, std::nullopt, true, "ABCDEFG", 8, 0, {"Axe", "Cog"}},

@@ -32,7 +32,13 @@ GuildStats Stats(const std::vector<Member>& members) {
 }
 
 ReportSettings Settings() {
-    return {10, 25, "http://armory.test", "http://www.items.test", "Coffer", "coffer.test", "DATE"};
+    return {.playersPerSection = 10,
+            .itemsPerSection = 25,
+            .armoryBase = "http://armory.test",
+            .itemDatabaseBase = "http://www.items.test",
+            .programName = "Coffer",
+            .website = "coffer.test",
+            .createdOn = "DATE"};
 }
 
 // The report sorts the tables it is given: this one sorts a copy.

@@ -64,7 +64,13 @@ class MainWindowNavigationTest : public QObject {
     void aboutShowsTheVersionAndOpensTheWebsite() {
         QList<QUrl> opened;
         LinkLauncher launcher(QStringLiteral("coffer.example"), {}, [&opened](const QUrl& url) { opened << url; });
-        AboutWindow about(ProductConfig{"Coffer", "Coffer Project", "coffer.example", 10, 0, 7}, launcher);
+        AboutWindow about(ProductConfig{.programName = "Coffer",
+                                        .companyName = "Coffer Project",
+                                        .website = "coffer.example",
+                                        .versionMajor = 10,
+                                        .versionMinor = 0,
+                                        .versionPatch = 7},
+                          launcher);
         about.show();
         QCOMPARE(about.findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("10.0"));
         auto* website = about.findChild<QLabel*>(QStringLiteral("lblWebsite"));

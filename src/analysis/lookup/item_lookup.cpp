@@ -93,14 +93,14 @@ ItemPrice PriceFromItemPage(std::string_view page, std::string itemNumber) {
     std::string gold = MoneyText(region, "moneygold");
     std::string silver = MoneyText(region, "moneysilver");
     if (!AllDigits(gold) || !AllDigits(silver) || silver.size() > 2)
-        return {kNoValue, std::move(itemNumber)};
+        return {.value = kNoValue, .itemId = std::move(itemNumber)};
     if (gold.size() > kMaxGoldDigits)
         return {};
     if (gold.size() < 5)
         gold.insert(0, 5 - gold.size(), '0');
     if (silver.size() < 2)
         silver.insert(0, 2 - silver.size(), '0');
-    return {gold + "." + silver, std::move(itemNumber)};
+    return {.value = gold + "." + silver, .itemId = std::move(itemNumber)};
 }
 
 ItemPrice LookUpItemPrice(std::string_view base, const std::string& itemName, const DownloadFunction& download,

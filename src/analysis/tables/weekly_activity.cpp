@@ -32,10 +32,10 @@ IsoWeek IsoWeekOf(const std::tm& date) {
     const int year = date.tm_year + 1900;
     const int week = (date.tm_yday + 1 - weekday + 10) / 7;
     if (week < 1)
-        return {year - 1, IsoWeeksIn(year - 1)};
+        return {.year = year - 1, .week = IsoWeeksIn(year - 1)};
     if (week > IsoWeeksIn(year))
-        return {year + 1, 1};
-    return {year, week};
+        return {.year = year + 1, .week = 1};
+    return {.year = year, .week = week};
 }
 
 std::uint64_t LocalMidnightMs(const std::tm& date, int dayOffset) {

@@ -16,7 +16,9 @@ namespace coffer {
 namespace {
 
 ChartModel SampleChart() {
-    return {"Example Graph", {{"R1", 9}, {"R2", 6}, {"R3", 8}, {"R4", 4}, {"R5", 7}}, LabelOrientation::Horizontal};
+    return {.title = "Example Graph",
+            .bars = {{"R1", 9}, {"R2", 6}, {"R3", 8}, {"R4", 4}, {"R5", 7}},
+            .labels = LabelOrientation::Horizontal};
 }
 
 QFont AxisTitleFont() {
