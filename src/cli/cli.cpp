@@ -125,7 +125,7 @@ std::string SiteBase(std::string address, const std::string& option) {
 QDate IsoDate(const std::string& text, const std::string& option) {
     const bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-' && AllDigits(text.substr(0, 4)) &&
                         AllDigits(text.substr(5, 2)) && AllDigits(text.substr(8));
-    const QDate date = QDate::fromString(QString::fromStdString(text), "yyyy-MM-dd");
+    const QDate date = QDate::fromString(QString::fromStdString(text), QStringLiteral("yyyy-MM-dd"));
     if (!shaped || !date.isValid())
         throw UsageError{"option " + option + " needs a date as YYYY-MM-DD, not \"" + text + "\""};
     return date;
@@ -158,11 +158,17 @@ std::string RefusedArgument(const std::vector<std::string>& args, const QList<QC
 
 // Parses the arguments; throws UsageError with a message for the user.
 CliOptions ParseArguments(const std::vector<std::string>& args) {
-    const QCommandLineOption report({"o", "report"}, {}, "FILE"), members("members", {}, "FILE"),
-        items("items", {}, "FILE"), players("players", {}, "N"), itemsPerSection("items-per-section", {}, "N"),
-        itemDatabase("item-db", {}, "URL"), from("from", {}, "YYYY-MM-DD"), to("to", {}, "YYYY-MM-DD"),
-        countRepeatedOnce("count-repeated-once"), lookup("lookup"), csv("csv"), quiet("quiet"), help("help"),
-        version("version");
+    const QCommandLineOption report({QStringLiteral("o"), QStringLiteral("report")}, {}, QStringLiteral("FILE")),
+        members(QStringLiteral("members"), {}, QStringLiteral("FILE")),
+        items(QStringLiteral("items"), {}, QStringLiteral("FILE")),
+        players(QStringLiteral("players"), {}, QStringLiteral("N")),
+        itemsPerSection(QStringLiteral("items-per-section"), {}, QStringLiteral("N")),
+        itemDatabase(QStringLiteral("item-db"), {}, QStringLiteral("URL")),
+        from(QStringLiteral("from"), {}, QStringLiteral("YYYY-MM-DD")),
+        to(QStringLiteral("to"), {}, QStringLiteral("YYYY-MM-DD")),
+        countRepeatedOnce(QStringLiteral("count-repeated-once")), lookup(QStringLiteral("lookup")),
+        csv(QStringLiteral("csv")), quiet(QStringLiteral("quiet")), help(QStringLiteral("help")),
+        version(QStringLiteral("version"));
     const QList<QCommandLineOption> known =
         QList<QCommandLineOption>{report, members,           items,  players, itemsPerSection, itemDatabase, from,
                                   to,     countRepeatedOnce, lookup, csv,     quiet,           help,         version} +

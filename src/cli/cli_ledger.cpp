@@ -16,7 +16,8 @@
 namespace coffer {
 namespace {
 
-const QCommandLineOption kLedger("ledger", {}, "FILE"), kAdd("add"), kMerge("merge", {}, "OTHER"), kInfo("info");
+const QCommandLineOption kLedger(QStringLiteral("ledger"), {}, QStringLiteral("FILE")), kAdd(QStringLiteral("add")),
+    kMerge(QStringLiteral("merge"), {}, QStringLiteral("OTHER")), kInfo(QStringLiteral("info"));
 
 // Options that only reporting takes.
 constexpr const char* kReportOptions[] = {"report", "members", "items",  "csv",    "players", "items-per-section",
@@ -137,7 +138,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     // SQLite would take an empty name for a temporary database, which keeps nothing.
     if (options.file.empty() || (merge && options.other.empty()))
         return "the ledger name is empty";
-    if (parser.isSet("count-repeated-once"))
+    if (parser.isSet(QStringLiteral("count-repeated-once")))
         return "option --count-repeated-once does not apply to a ledger, which counts every entry once";
     if (options.form == LedgerForm::Add && !logFilesGiven)
         return "no bank log file given";
@@ -145,7 +146,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
         return "bank log files go into a ledger with --add";
     if (options.form != LedgerForm::Report)
         for (const char* option : kReportOptions)
-            if (parser.isSet(option))
+            if (parser.isSet(QLatin1String(option)))
                 return std::string("option --") + option + " does not go with --" + form;
     return {};
 }
