@@ -145,7 +145,7 @@ class CountingPrices : public ItemPriceSource {
   public:
     ItemPrice priceOf(const std::string& name) override {
         names.push_back(name);
-        return {"0000" + std::to_string(names.size()) + ".00", std::to_string(names.size())};
+        return {.value = "0000" + std::to_string(names.size()) + ".00", .itemId = std::to_string(names.size())};
     }
     void prefetch(const std::vector<std::string>& itemNames, std::stop_token) override { prefetched = itemNames; }
     std::vector<std::string> names, prefetched;
@@ -228,9 +228,11 @@ TEST_F(AnalysisRunTest, ActivityByIsoWeekOfTheLocalDateAndLeftOutCounts) {
                             Element("A", "", "4", "money=\"1\"");
     const AnalysisResult result = run(log);
     ASSERT_EQ(result.outcome, AnalysisOutcome::Complete);
-    const std::map<IsoWeek, WeekTotals> expected = {{{2008, 52}, {3, 101, 0, 0, 0}},
-                                                    {{2009, 1}, {2, 0, 42, 0, 0}},
-                                                    {{2009, 53}, {6, 0, 0, 20 + 2 * WideAmount{UINT64_MAX}, 3}}};
+    const std::map<IsoWeek, WeekTotals> expected = {
+        {{.year = 2008, .week = 52}, {.entries = 3, .goldDeposited = 101}},
+        {{.year = 2009, .week = 1}, {.entries = 2, .goldWithdrawn = 42}},
+        {{.year = 2009, .week = 53},
+         {.entries = 6, .itemsDeposited = 20 + 2 * WideAmount{UINT64_MAX}, .itemsWithdrawn = 3}}};
     EXPECT_EQ(stats_.activity.weeks(), expected);
     // Money beyond 10^12 copper, and an element on one line, whose type the token rules cannot read.
     EXPECT_EQ(LeftOutTexts(result), (std::vector<std::string>{"1 amounts too large to be read were not counted",

@@ -94,13 +94,11 @@ class MainWindowNavigationTest : public QObject {
         QFETCH(bool, written);
         QTemporaryDir dir;
         QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
+        const char* const badValues[][2] = {{"report/playersPerSection", "ten"},    {"report/itemsPerSection", ""},
+                                            {"analysis/lookUpItemValues", "maybe"}, {"charts/chartType", "99"},
+                                            {"folders/import", "/nonexistent"},     {"window/geometry", "garbage"}};
         if (!written)
-            for (const auto& [key, value] : {std::pair{"report/playersPerSection", "ten"},
-                                             {"report/itemsPerSection", ""},
-                                             {"analysis/lookUpItemValues", "maybe"},
-                                             {"charts/chartType", "99"},
-                                             {"folders/import", "/nonexistent"},
-                                             {"window/geometry", "garbage"}})
+            for (const auto& [key, value] : badValues)
                 store.setValue(QLatin1String(key), QLatin1String(value));
         MainWindowHarness harness({}, {}, &store); // reads the settings
         const QString logs = harness.folder() + QStringLiteral("/logs");

@@ -50,14 +50,14 @@ MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& pr
                 [this](const QUrl& url) { opened_ << url; }) {
     const ProductConfig product = LoadProductConfig();
     const QString program = programFolder.isEmpty() ? dir_.path() : programFolder;
-    settings_ = {product,
-                 product.website,
-                 program.toStdString(),
-                 dir_.path().toStdString(),
-                 kArmory,
-                 kItemDatabase,
-                 store,
-                 dir_.filePath("ledger.sqlite").toStdString()};
+    settings_ = {.product = product,
+                 .makerWebsite = product.website,
+                 .programFolder = program.toStdString(),
+                 .workFolder = dir_.path().toStdString(),
+                 .armoryBase = kArmory,
+                 .itemDatabaseBase = kItemDatabase,
+                 .store = store,
+                 .defaultLedger = dir_.filePath("ledger.sqlite").toStdString()};
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
     services_ = std::move(extra);
