@@ -77,7 +77,7 @@ TEST_F(CliTest, AnalysesFilesAsIfPastedOneUnderTheOther) {
 }
 
 TEST_F(CliTest, ExitCodesAndMessages) {
-    const fs::path report = folder_ / "report.html";
+    const std::string report = (folder_ / "report.html").string();
     const std::string log = write("log.xml", kPage1).string();
     const std::string noXml = write("plain.txt", "<banklog player=\"A\" type=\"4\" money=\"1\"/>").string();
     const std::string ledgerFile = (folder_ / "ledger.sqlite").string();
@@ -98,61 +98,59 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         std::string errContains;
     };
     const Case cases[] = {
-        {{noXml, "-o", report.string()}, 1, "No XML data detected\n"},
+        {{noXml, "-o", report}, 1, "No XML data detected\n"},
         {{}, 2, "no bank log file given"},
-        {{"--players", "many", log, "-o", report.string()}, 2, "needs a whole number"},
-        {{"--items-per-section=100000", log, "-o", report.string()}, 2, "from 0 to 32767, not \"100000\""},
+        {{"--players", "many", log, "-o", report}, 2, "needs a whole number"},
+        {{"--items-per-section=100000", log, "-o", report}, 2, "from 0 to 32767, not \"100000\""},
         {{"--items-per-section"}, 2, "needs a value"},
         {{"--bogus", log}, 2, "unknown option --bogus"},
-        {{"--from", "2009-01-06", "--to=2009-01-05", log, "-o", report.string()},
+        {{"--from", "2009-01-06", "--to=2009-01-05", log, "-o", report},
          2,
          "the period ends on 2009-01-05, before it starts on 2009-01-06"},
-        {{"--from", "2009-02-30", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD"},
-        {{"--from", "-2026-01-01", log, "-o", report.string()}, 2, "needs a date as YYYY-MM-DD"},
+        {{"--from", "2009-02-30", log, "-o", report}, 2, "needs a date as YYYY-MM-DD"},
+        {{"--from", "-2026-01-01", log, "-o", report}, 2, "needs a date as YYYY-MM-DD"},
         {{"--item-db", "http://127.0.0.1:99999", log}, 2, "needs an http://"},
         {{"--item-db", "http://127.0.0.1:0", log}, 2, "needs an http://"},
         {{"--item-db", "ftp://db.example", log}, 2, "--item-db needs an http:// or https://"},
         {{"--item-db", "http://db.example/x'><script>", log}, 2, "needs an http://"},
         {{"--item-db", "http://user@db.example", log}, 2, "needs an http://"},
         {{"--item-db", "http://db.example:80x", log}, 2, "needs an http://"},
-        {{(folder_ / "absent.xml").string(), "-o", report.string()}, 2, "cannot read"},
-        {{folder_.string(), "-o", report.string()}, 2, "cannot read"},
+        {{(folder_ / "absent.xml").string(), "-o", report}, 2, "cannot read"},
+        {{folder_.string(), "-o", report}, 2, "cannot read"},
         {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write"},
         {{"--add", log}, 2, "option --add needs --ledger FILE"},
         {{"--ledger", ledgerFile, log}, 2, "bank log files go into a ledger with --add"},
         {{"--ledger", ledgerFile, "--add", "--info", log}, 2, "give one of --add, --merge and --info"},
         {{"--ledger", ledgerFile, "--count-repeated-once"}, 2, "does not apply to a ledger"},
-        {{"--ledger", ledgerFile, "--info", "-o", report.string()}, 2, "option --report does not go with --info"},
+        {{"--ledger", ledgerFile, "--info", "-o", report}, 2, "option --report does not go with --info"},
         {{"--ledger", ledgerFile, "--merge", ledgerFile}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "--info"}, 2, "there is no such ledger"},
-        {{"--ledger", ledgerFile, "-o", report.string()}, 2, "there is no such ledger"},
+        {{"--ledger", ledgerFile, "-o", report}, 2, "there is no such ledger"},
         {{"--ledger", ledgerFile, "--add", noXml}, 1, "No XML data detected\n"},
         {{"--ledger", "", "--add", log}, 2, "the ledger name is empty\nTry 'coffer-cli --help'"},
         {{"--ledger=" + ledgerFile, "--merge="}, 2, "the ledger name is empty\nTry 'coffer-cli --help'"},
         {{"--ledger", "postgresql://officer:hunter2@[::1/coffer", "--info"}, 2, "URI: \"postgresql://officer@[::1/c"},
         // An output that would replace the ledger or one of its files.
         {{"--ledger", kept, "-o", kept}, 2, "--report " + kept + " is the ledger itself\nTry"},
-        {{"--ledger", linked, "-o", report.string(), "--members", (folder_ / "hard.sqlite").string()},
+        {{"--ledger", linked, "-o", report, "--members", (folder_ / "hard.sqlite").string()},
          2,
          "hard.sqlite is the ledger itself"},
-        {{"--ledger", kept, "-o", report.string(), "--items", linked},
-         2,
-         "--items " + linked + " is the ledger itself"},
-        {{"--ledger", kept, "-o", report.string(), "--members", (folder_ / "." / "kept.sqlite-wal").string()},
+        {{"--ledger", kept, "-o", report, "--items", linked}, 2, "--items " + linked + " is the ledger itself"},
+        {{"--ledger", kept, "-o", report, "--members", (folder_ / "." / "kept.sqlite-wal").string()},
          2,
          "/./kept.sqlite-wal is a file of the ledger"},
         {{"--ledger", linked, "--csv", "-o", kept + "-shm"}, 2, "is a file of the ledger"},
         {{"--ledger", kept, "-o", kept + "-journal"}, 2, "is a file of the ledger"},
-        {{huge.string(), "-o", report.string()}, 2, "cannot read " + huge.string() + ": the log is larger than 4 GiB"},
+        {{huge.string(), "-o", report}, 2, "cannot read " + huge.string() + ": the log is larger than 4 GiB"},
         // Nothing is written when one output cannot be, or would replace a log or another output.
-        {{log, "-o", report.string(), "--items", (folder_ / "no" / "i.tsv").string()}, 2, "Could not write"},
-        {{log, "-o", report.string(), "--members", log}, 2, "--members " + log + " is the same file as the log " + log},
-        {{log, "-o", report.string(), "--members", members, "--items", members},
+        {{log, "-o", report, "--items", (folder_ / "no" / "i.tsv").string()}, 2, "Could not write"},
+        {{log, "-o", report, "--members", log}, 2, "--members " + log + " is the same file as the log " + log},
+        {{log, "-o", report, "--members", members, "--items", members},
          2,
          "--items " + members + " is the same file as --members " + members},
-        {{log, "--members", report.string(), "-o", (folder_ / "." / "report.html").string()}, 2, "the same file as"},
-        {{log, "-o", report.string(), "--quiet"}, 0, ""},
-        {{log, "-o", report.string(), "--members", fifo, "--items", fifo, "--quiet"}, 0, ""},
+        {{log, "--members", report, "-o", (folder_ / "." / "report.html").string()}, 2, "the same file as"},
+        {{log, "-o", report, "--quiet"}, 0, ""},
+        {{log, "-o", report, "--members", fifo, "--items", fifo, "--quiet"}, 0, ""},
     };
     for (const Case& c : cases) {
         fs::remove(report);

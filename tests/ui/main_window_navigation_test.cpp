@@ -68,7 +68,6 @@ class MainWindowNavigationTest : public QObject {
                                         .companyName = "Coffer Project",
                                         .website = "coffer.example",
                                         .versionMajor = 10,
-                                        .versionMinor = 0,
                                         .versionPatch = 7},
                           launcher);
         about.show();
