@@ -1,6 +1,6 @@
+#include "analysis/scan/temporary_names.h"
 #include "cli/cli.h"
 #include "cli/cli_ledger.h"
-#include "shell/temporary_names.h"
 
 #include <QCoreApplication>
 

@@ -36,6 +36,10 @@ std::string LedgerDisplayName(const std::string& name) {
     return IsServerLedger(name) ? PgDisplayName(name) : name;
 }
 
+bool LedgerUnwritable(const std::string& name) {
+    return !IsServerLedger(name) && LedgerFileUnwritable(name);
+}
+
 LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason) {
     return LedgerError(name + ": cannot open the ledger: " + reason.message());
 }

@@ -1,6 +1,6 @@
 #include "ui/end_on_signals.h"
 
-#include "shell/temporary_names.h"
+#include "analysis/scan/temporary_names.h"
 
 #include <QCoreApplication>
 

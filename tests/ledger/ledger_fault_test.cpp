@@ -1,7 +1,7 @@
 // coffer-cli adding to a ledger as a process, under the faults of a real machine: a kill at any moment,
 // a file size limit, a read-only file or folder, another program's lock, a damaged file. The ledger
 // holds each paste whole or not at all, and a failure says why, with status 2.
-#include "banklog_generator.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/sqlite_ledger.h"
 #include "support/child_process.h"

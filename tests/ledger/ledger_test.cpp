@@ -1,6 +1,6 @@
 #include "analysis/analysis_run.h"
 #include "analysis/scan/bank_log_scanner.h"
-#include "banklog_generator.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/entry_identity.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"

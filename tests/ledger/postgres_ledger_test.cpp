@@ -1,4 +1,4 @@
-#include "banklog_generator.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/paste.h"
 #include "ledger/postgres_ledger.h"

@@ -2,7 +2,7 @@
 // launcher's addresses.
 
 #include "analysis/lookup/site_addresses.h"
-#include "shell/temporary_names.h"
+#include "analysis/scan/temporary_names.h"
 #include "ui/charts/chart_output.h"
 #include "ui/end_on_signals.h"
 #include "ui/link_launcher.h"
