@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <iterator>
+#include <mutex>
 #include <stop_token>
 
 namespace coffer {
@@ -49,20 +52,30 @@ TEST(TempCopy, ReadsBackWhatIsWrittenWhileItIsWritten) {
 }
 
 // The writing keeps within reach of a last pass that starts at once: the pass still reads it all, and
-// one that stops early still lets the writing end.
+// one that stops early holds the writing back (it does not reach the end within a second) yet still
+// lets it end.
 TEST(TempCopy, LastPassPacesTheWritingWithoutHoldingItUp) {
     const std::string large(50 << 20, 'x');
     testing::TempFolder folder;
     for (const bool readAll : {true, false}) {
         SCOPED_TRACE(readAll);
         TempCopy copy(folder.path());
-        copy.write(large, {});
+        std::mutex mutex;
+        std::condition_variable grown;
+        std::uint64_t copied = 0;
+        copy.write(large, {}, [&](std::uint64_t bytes) {
+            const std::lock_guard lock(mutex);
+            copied = bytes;
+            grown.notify_all();
+        });
         std::istream& in = copy.read(TempCopy::Pass::Last);
         if (readAll) {
             EXPECT_TRUE(ReadAll(in, true) == large + "\n");
         } else {
             std::string block(1 << 20, '\0');
             in.read(block.data(), static_cast<std::streamsize>(block.size()));
+            std::unique_lock lock(mutex);
+            EXPECT_FALSE(grown.wait_for(lock, std::chrono::seconds(1), [&] { return copied == large.size(); }));
         }
         EXPECT_TRUE(copy.finishWriting());
     }

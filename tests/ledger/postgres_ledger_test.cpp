@@ -14,7 +14,6 @@
 
 #include <cctype>
 #include <csignal>
-#include <thread>
 
 namespace coffer {
 namespace {
@@ -131,13 +130,22 @@ TEST(PostgresLedgerTest, AnAddCutByTheServersDeathGoesInWholeWhenRetried) {
     const std::string log = WriteLog(folder, 30'000);
     const std::uint64_t copies = Copies(ReadFile(log));
     int cut = 0;
-    // Points spread over an add of a few seconds, the last after its end: the retry then finds it whole.
-    for (const int killAfterMs : {200, 600, 1200, 5000}) {
-        const std::string ledger = server.uri(server.freshDatabase());
+    // Moments of an add, as the server sees its connection; the last is after its end: the retry then
+    // finds the paste whole.
+    for (const std::string moment : {"true", "xact_start IS NOT NULL", "query LIKE 'COPY%' AND state = 'active'", ""}) {
+        const std::string database = server.freshDatabase(), ledger = server.uri(database);
         const pid_t add = StartCli({"--ledger", ledger, "--add", log}, folder / "errors");
-        std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+        int status = 0;
+        bool ended = moment.empty() && waitpid(add, &status, 0) == add;
+        for (PgConnection watch = server.admin(); !ended;) {
+            if (watch.query("SELECT 1 FROM pg_stat_activity WHERE datname = '" + database + "' AND " + moment).rows())
+                break;
+            ended = waitpid(add, &status, WNOHANG) == add;
+        }
         server.signal(SIGKILL);
-        if (ExitStatus(add) != 0) {
+        if (!ended)
+            waitpid(add, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             ++cut;
             EXPECT_NE(ReadFile(folder / "errors").find("server"), std::string::npos) << ReadFile(folder / "errors");
         }

@@ -2,22 +2,16 @@
 // launcher's addresses.
 
 #include "analysis/lookup/site_addresses.h"
-#include "analysis/scan/temporary_names.h"
 #include "ui/charts/chart_output.h"
-#include "ui/end_on_signals.h"
 #include "ui/link_launcher.h"
 #include "ui/log_import.h"
 #include "ui/report_copy.h"
 #include "ui/site_links.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace coffer {
 namespace {
@@ -82,39 +76,6 @@ TEST(ImportPieces, LongLinesComeInPartsThatNeverSplitACharacter) {
     for (const QString& part : parts)
         EXPECT_TRUE(QString(part).replace(QChar::LineSeparator, u'\n').toUtf8().size() <= 1000 &&
                     !part.contains(QChar::ReplacementCharacter));
-}
-
-// A second ending signal ends the program by that signal at once, its temporary files removed, even
-// while the first one's request to close waits on a busy window thread (here: one that never runs).
-TEST(EndOnSignals, ASecondSignalEndsAtOnceWithoutTemporaryFiles) {
-    char name[] = "/tmp/coffer-signal-XXXXXX";
-    const int file = ::mkstemp(name);
-    ASSERT_GE(file, 0);
-    ::close(file);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        int argc = 1;
-        char program[] = "test";
-        char* argv[] = {program, nullptr};
-        QCoreApplication application(argc, argv);
-        bool closeRequested = false;
-        EndOnSignals([&closeRequested] { closeRequested = true; });
-        {
-            const auto naming = LockTemporaryNames();
-            AddTemporaryName(name);
-        }
-        for (int sent = 0; sent < 2; ++sent) {
-            ::kill(::getpid(), SIGHUP);
-            ::usleep(100000);
-        }
-        ::sleep(5);
-        ::_exit(closeRequested ? 2 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
-    EXPECT_NE(::access(name, F_OK), 0);
-    ::unlink(name);
 }
 
 TEST(PageAddresses, MemberPagesAndSiteLinks) {
