@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace coffer {
 namespace {
 
 TEST(EntryIdentity, SameTransactionWhateverTheLayout) {
-    struct Case {
-        const char* a;
-        const char* b;
-        bool same;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = {
         // Layout, attribute order, the letter case of names, rank, empty values and an item's attributes
         // besides its id do not count.
         {"<banklog money=\"0\" player=\"Ann\" rank=\"1\" ts=\"5\" type=\"2\">\n  <item count=\"2\" id=\"7\" "
@@ -30,8 +27,8 @@ TEST(EntryIdentity, SameTransactionWhateverTheLayout) {
         {"<banklog player=A  type=\"4\"\n/>", "<banklog player=A type=\"4\" />", true},
         {"<banklog player=A type=\"4\"/>", "<banklog player=B type=\"4\"/>", false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(EntryIdentity(c.a) == EntryIdentity(c.b), c.same) << c.a << "\n" << c.b;
+    for (const auto& [a, b, same] : cases)
+        EXPECT_EQ(EntryIdentity(a) == EntryIdentity(b), same) << a << "\n" << b;
 }
 
 } // namespace

@@ -70,11 +70,8 @@ class LedgerFaults : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::permissions(folder_.path(), fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
-        for (const auto& [log, entries] : {std::pair{small_, 500}, {big_, 20'000}, {other_, 300}}) {
-            bench::BankLogGeneratorOptions options;
-            options.entry_count = options.seed = entries;
-            std::ofstream(log) << bench::GenerateBankLog(options);
-        }
+        for (const auto& [log, entries] : {std::pair{small_, 500u}, {big_, 20'000u}, {other_, 300u}})
+            std::ofstream(log) << bench::GenerateBankLog({.entry_count = entries, .seed = entries});
         ASSERT_EQ(run({"--ledger", ledger_, "--add", small_}).first, 0);
         before_ = State(ledger_);
     }

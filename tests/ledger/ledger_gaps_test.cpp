@@ -9,23 +9,20 @@ namespace coffer {
 namespace {
 
 TEST(LedgerGaps, GapsAreTheStretchesNoPasteCovered) {
-    struct Case {
-        std::vector<std::pair<std::int64_t, std::int64_t>> pastes; // -1: no time
-        std::vector<TimeGap> gaps;
-    };
-    const Case cases[] = {
+    // Each paste's first and last time (-1: none), and the gaps.
+    const std::pair<std::vector<std::pair<std::int64_t, std::int64_t>>, std::vector<TimeGap>> cases[] = {
         {{{0, 10}, {10, 20}, {15, 30}}, {}},
         {{{30, 40}, {11, 20}, {0, 10}, {-1, -1}}, {{10, 11}, {20, 30}}},
         {{{0, 100}, {20, 30}, {200, 200}}, {{100, 200}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [pastes, gaps] : cases) {
         std::vector<PasteRecord> records;
-        for (const auto& [from, to] : c.pastes) {
+        for (const auto& [from, to] : pastes) {
             PasteRecord& record = records.emplace_back();
             if (from >= 0)
                 record.firstTs = from, record.lastTs = to;
         }
-        EXPECT_EQ(FindGaps(records), c.gaps);
+        EXPECT_EQ(FindGaps(records), gaps);
     }
     // Both ends in local time to the second, the older first.
     const testing::ScopedTimeZone zone(testing::kCentralEuropeanTime);

@@ -45,15 +45,11 @@ std::string Analyse(std::string_view log, const std::optional<TimeRange>& period
 // random orders and some twice, or merged from another ledger: the ledger's analysis is that of the
 // log, for everything and for a period.
 TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
-    bench::BankLogGeneratorOptions options;
-    options.entry_count = 2000;
-    options.member_count = 40;
-    options.item_count = 60;
-    options.spread_days = 20;
     std::vector<std::string> elements;
     GuildIdentity guild;
-    ScanBankLogElements(bench::GenerateBankLog(options), guild,
-                        {{}, [&](const BankLogEntry&, std::string_view text, bool) { elements.emplace_back(text); }});
+    ScanBankLogElements(
+        bench::GenerateBankLog({.entry_count = 2000, .member_count = 40, .item_count = 60, .spread_days = 20}), guild,
+        {{}, [&](const BankLogEntry&, std::string_view text, bool) { elements.emplace_back(text); }});
     // Runs of entries of one time (that stay apart: an item's count is not part of the identity), and
     // one entry twice on its page: two transactions.
     for (std::size_t i = 1; i < elements.size(); ++i) {

@@ -54,13 +54,9 @@ std::uint64_t Copies(std::string_view text) {
 }
 
 std::string WriteLog(const TempFolder& folder, std::size_t entries) {
-    bench::BankLogGeneratorOptions options;
-    options.entry_count = entries;
-    options.member_count = 40;
-    options.item_count = 60;
-    options.spread_days = 20;
     const std::string file = (folder / ("log" + std::to_string(entries) + ".xml")).string();
-    std::ofstream(file) << bench::GenerateBankLog(options);
+    std::ofstream(file) << bench::GenerateBankLog(
+        {.entry_count = entries, .member_count = 40, .item_count = 60, .spread_days = 20});
     return file;
 }
 

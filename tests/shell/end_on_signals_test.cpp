@@ -16,9 +16,7 @@ namespace {
 // thread busy). How the first one ends coffer-cli, which asks nothing, is cli_signal_test's.
 TEST(EndOnSignals, ASecondSignalEndsAtOnceWithoutTemporaryFiles) {
     char name[] = "/tmp/coffer-signal-XXXXXX";
-    const int file = ::mkstemp(name);
-    ASSERT_GE(file, 0);
-    ::close(file);
+    ASSERT_EQ(::close(::mkstemp(name)), 0);
     const pid_t child = ::fork();
     if (child == 0) {
         ::alarm(10); // ends it by another signal when the ending ones do not

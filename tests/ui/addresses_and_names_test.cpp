@@ -1,6 +1,3 @@
-// The addresses and file names the window makes: pages, site links, the link launcher's addresses and
-// the suffixes of saved files.
-
 #include "analysis/lookup/site_addresses.h"
 #include "ui/charts/chart_output.h"
 #include "ui/link_launcher.h"
@@ -13,7 +10,7 @@
 namespace coffer {
 namespace {
 
-TEST(PageAddresses, MemberPagesAndSiteLinks) {
+TEST(Addresses, MemberPagesSiteLinksAndTheLinkLaunchers) {
     const std::string sheet = "http://armory.example/character-sheet.xml";
     EXPECT_EQ(MemberPageAddress("http://armory.example", "A&amp;B", "x y&z"), sheet + "?r=A%26B&n=x%20y%26z");
     EXPECT_EQ(DomainLabel("http://www.lorehold.example"), "lorehold");
@@ -23,6 +20,12 @@ TEST(PageAddresses, MemberPagesAndSiteLinks) {
     EXPECT_TRUE(ContainsSiteLabel("http://www.LoreHold.example/?item=5", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://www.coffer.example", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://anything", {""}));
+    // The link launcher puts "http://" in front unless the address holds "http://" or "https://"
+    // anywhere, in any case.
+    EXPECT_EQ(LauncherAddress("Website", "HTTPS://coffer.example", "-"), QStringLiteral("HTTPS://coffer.example"));
+    EXPECT_EQ(LauncherAddress("Website", "see http://a.example", "-"), QStringLiteral("see http://a.example"));
+    EXPECT_EQ(LauncherAddress("Armory", "-", "armory.example"), QStringLiteral("http://armory.example"));
+    EXPECT_FALSE(LauncherAddress("website", "coffer.example", "-").has_value());
 }
 
 // Save As adds ".htm" unless the name holds it anywhere; a chart picture gets ".png" unless it ends so.
@@ -36,14 +39,6 @@ TEST(FileNames, SuffixesAreAddedOnlyWhenMissing) {
         EXPECT_EQ(WithHtmExtension(name), QString(report));
         EXPECT_EQ(WithPngSuffix(name), QString(chart));
     }
-}
-
-// "http://" goes in front unless the address holds "http://" or "https://" anywhere, in any case.
-TEST(LinkLauncher, Addresses) {
-    EXPECT_EQ(LauncherAddress("Website", "HTTPS://coffer.example", "-"), QStringLiteral("HTTPS://coffer.example"));
-    EXPECT_EQ(LauncherAddress("Website", "see http://a.example", "-"), QStringLiteral("see http://a.example"));
-    EXPECT_EQ(LauncherAddress("Armory", "-", "armory.example"), QStringLiteral("http://armory.example"));
-    EXPECT_FALSE(LauncherAddress("website", "coffer.example", "-").has_value());
 }
 
 } // namespace

@@ -1,5 +1,3 @@
-// The import's pieces: line breaks, parts of long lines, and what the box gives back.
-
 #include "ui/log_import.h"
 
 #include <QStringList>
