@@ -50,9 +50,8 @@ TEST(TempCopy, ReadsBackWhatIsWrittenWhileItIsWritten) {
     }
 }
 
-// The writing keeps within reach of a last pass that starts at once: the pass still reads it all, and
-// one that stops early holds the writing back (it does not reach the end within a second) yet still
-// lets it end.
+// The writing keeps within reach of a last pass that starts at once: the pass still reads it all; one that
+// stops early holds the writing back (no end within a second) yet still lets it end.
 TEST(TempCopy, LastPassPacesTheWritingWithoutHoldingItUp) {
     const std::string large(50 << 20, 'x');
     testing::TempFolder folder;

@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <csignal>
 
 namespace coffer {
@@ -120,8 +119,7 @@ TEST(PostgresLedgerTest, AnAddCutByTheServersDeathGoesInWholeWhenRetried) {
     const std::string log = WriteLog(folder, 30'000);
     const std::uint64_t copies = Copies(ReadFile(log));
     int cut = 0;
-    // Moments of an add, as the server sees its connection; the last is after its end: the retry then
-    // finds the paste whole.
+    // Moments of an add as the server sees it; the last after its end, when the retry finds it whole.
     for (const std::string moment : {"true", "xact_start IS NOT NULL", "query LIKE 'COPY%' AND state = 'active'", ""}) {
         const std::string database = server.freshDatabase(), ledger = server.uri(database);
         const pid_t add = StartCli({"--ledger", ledger, "--add", log}, folder / "errors");

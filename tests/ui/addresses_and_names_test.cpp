@@ -20,8 +20,7 @@ TEST(Addresses, MemberPagesSiteLinksAndTheLinkLaunchers) {
     EXPECT_TRUE(ContainsSiteLabel("http://www.LoreHold.example/?item=5", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://www.coffer.example", labels));
     EXPECT_FALSE(ContainsSiteLabel("http://anything", {""}));
-    // The link launcher puts "http://" in front unless the address holds "http://" or "https://"
-    // anywhere, in any case.
+    // The link launcher adds "http://" in front unless the address holds "http://" or "https://", any case.
     EXPECT_EQ(LauncherAddress("Website", "HTTPS://coffer.example", "-"), QStringLiteral("HTTPS://coffer.example"));
     EXPECT_EQ(LauncherAddress("Website", "see http://a.example", "-"), QStringLiteral("see http://a.example"));
     EXPECT_EQ(LauncherAddress("Armory", "-", "armory.example"), QStringLiteral("http://armory.example"));
