@@ -9,9 +9,9 @@
 #include "analysis/analysis_run.h"
 #include "analysis/scan/bank_log_scanner.h"
 #include "analysis/scan/line_reader.h"
-#include "banklog_generator.h"
+#include "analysis/scan/mapped_file.h"
 #include "bench_timing.h"
-#include "cli/mapped_file.h"
+#include "genlog/banklog_generator.h"
 #include "report/report_file.h"
 
 #include <fcntl.h>

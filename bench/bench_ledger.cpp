@@ -9,9 +9,9 @@
 //
 //   bench_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
-#include "banklog_generator.h"
+#include "analysis/scan/mapped_file.h"
 #include "bench_timing.h"
-#include "cli/mapped_file.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_file.h"
 #include "ledger/sqlite_ledger.h"

@@ -5,8 +5,8 @@
 //
 //   bench_pg_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
-#include "banklog_generator.h"
 #include "bench_timing.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/postgres_ledger.h"
 #include "report/report_file.h"

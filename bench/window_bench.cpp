@@ -10,7 +10,7 @@
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
 
 #include "analysis/tables/transaction_totals.h"
-#include "banklog_generator.h"
+#include "genlog/banklog_generator.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"

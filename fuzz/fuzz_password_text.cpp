@@ -1,6 +1,6 @@
 // Passwords out of any text: the places found lie within the text, in order; the text without them is
 // on one line and no longer; and a password planted in a URI's user part and in a password= parameter
-// after the text never shows.
+// after the text never shows, neither in the text nor in a URI as settings keep it.
 #include "ledger/password_free_text.h"
 
 #include <algorithm>
@@ -31,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     secret += '\x01';
     const std::string planted = text + " postgresql://officer:" + secret + "@db/coffer?password=" + secret + " " + text;
     if (WithoutPasswords(planted).find(secret) != std::string::npos)
+        __builtin_trap();
+    // A URI as settings keep it: never longer, and without a password planted in both places.
+    const std::string uri = "postgresql://officer:" + secret + "@db/coffer?" + text + "&password=" + secret;
+    if (UriWithoutPassword(text).size() > text.size() || UriWithoutPassword(uri).find(secret) != std::string::npos)
         __builtin_trap();
     return 0;
 }

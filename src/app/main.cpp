@@ -3,13 +3,13 @@
 #include "app/start_arguments.h"
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
-#include "ui/end_on_signals.h"
+#include "ui/base/user_dialogs.h"
+#include "ui/close_on_signals.h"
 #include "ui/item_lookup_services.h"
 #include "ui/link_launcher.h"
 #include "ui/main_window.h"
 #include "ui/program_icon.h"
 #include "ui/splash_window.h"
-#include "ui/user_dialogs.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // wanted by the embedded browsers
     QApplication app(argc, argv);
-    EndOnSignals([] { QApplication::closeAllWindows(); }); // as Exit would, settings kept
+    CloseWindowsOnSignals();
     const ProductConfig product = LoadProductConfig();
     QApplication::setApplicationName(QString::fromStdString(product.programName));
     QApplication::setOrganizationName(QString::fromStdString(product.companyName));

@@ -2,17 +2,17 @@
 
 #include "analysis/analysis_run.h"
 #include "analysis/lookup/web_item_prices.h"
+#include "analysis/scan/mapped_file.h"
 #include "analysis/text/text_util.h"
 #include "cli/cli_ledger.h"
-#include "cli/mapped_file.h"
 #include "ledger/ledger_output_check.h"
 #include "net/network_downloader.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
 #include "report/table_export.h"
-#include "shell/local_days.h"
 #include "shell/product_config.h"
 #include "shell/program_folder.h"
+#include "shell/qt/local_days.h"
 
 #include <QCommandLineParser>
 #include <QDate>

@@ -28,6 +28,10 @@ std::string ServerLedgerWithPassword(const std::string& uri, const std::string& 
 std::string ServerLedgerUri(const std::string& host, const std::string& port, const std::string& database,
                             const std::string& user);
 
+// Whether this program may not write the ledger of this name: a file (or the files of its write-ahead
+// log beside it) it has no right to write. Never for a server ledger, whose server says so when written.
+bool LedgerUnwritable(const std::string& name);
+
 // A ledger file that the file system refuses to look at (a link loop, a name too long, a folder that
 // cannot be entered): "NAME: cannot open the ledger: REASON".
 LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason);

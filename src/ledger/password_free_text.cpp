@@ -28,6 +28,20 @@ int HexValue(char c) {
     return std::isxdigit(byte) != 0 ? std::tolower(byte) - 'a' + 10 : -1;
 }
 
+// A parameter's name that stands for a password: "password" in any letter case, percent-encoded or not.
+bool IsPasswordName(std::string_view name) {
+    std::string decoded;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
+            decoded += static_cast<char>(std::tolower(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2])));
+            i += 2;
+        } else {
+            decoded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+        }
+    }
+    return decoded == "password";
+}
+
 void AddUserPasswords(std::string_view text, std::vector<TextRange>& ranges) {
     for (std::size_t scheme = text.find("://"); scheme != std::string_view::npos;
          scheme = text.find("://", scheme + 3)) {
@@ -75,19 +89,6 @@ void AddParameterPasswords(std::string_view text, std::vector<TextRange>& ranges
 
 } // namespace
 
-bool IsPasswordName(std::string_view name) {
-    std::string decoded;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
-            decoded += static_cast<char>(std::tolower(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2])));
-            i += 2;
-        } else {
-            decoded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
-        }
-    }
-    return decoded == "password";
-}
-
 std::vector<TextRange> PasswordRanges(std::string_view text) {
     std::vector<TextRange> ranges;
     AddUserPasswords(text, ranges);
@@ -125,6 +126,27 @@ std::string WithoutPasswords(std::string_view text) {
         i = runEnd;
     }
     return line;
+}
+
+std::string UriWithoutPassword(std::string uri) {
+    // The user's part ends at the first '@' before any '/', as libpq reads it; a password follows a ':'.
+    if (uri.find("://") == std::string::npos)
+        return uri;
+    const std::size_t start = uri.find("://") + 3, at = uri.find_first_of("@/", start);
+    if (const std::size_t colon = uri.find(':', start); at != std::string::npos && uri[at] == '@' && colon < at)
+        uri.erase(colon, at - colon);
+    const std::size_t query = uri.find('?', start);
+    if (query == std::string::npos)
+        return uri;
+    std::string kept;
+    for (std::size_t begin = query + 1; begin <= uri.size();) {
+        const std::size_t end = std::min(uri.find('&', begin), uri.size());
+        const std::string_view parameter = std::string_view(uri).substr(begin, end - begin);
+        if (!IsPasswordName(parameter.substr(0, parameter.find('='))))
+            kept.append(kept.empty() ? "" : "&").append(parameter);
+        begin = end + 1;
+    }
+    return uri.substr(0, query) + (kept.empty() ? "" : "?" + kept);
 }
 
 } // namespace coffer

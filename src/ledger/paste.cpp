@@ -1,6 +1,7 @@
 #include "ledger/paste.h"
 
 #include "analysis/scan/bank_log_scanner.h"
+#include "analysis/tables/open_addressing.h"
 #include "ledger/entry_identity.h"
 
 #include <algorithm>
@@ -43,13 +44,10 @@ class EntryIndex {
     // The place of the entry of this identity in the entries; their number when there is none, which
     // the next add() then puts there.
     std::size_t find(std::uint64_t hash, std::string_view identity) {
-        for (slot_ = hash & (slots_.size() - 1);; slot_ = (slot_ + 1) & (slots_.size() - 1)) {
-            const std::uint32_t place = slots_[slot_];
-            if (place == kFree)
-                return entries_.size();
-            if (entries_[place].hash == hash && entries_[place].identity == identity)
-                return place;
-        }
+        slot_ = ProbeSlot(slots_, hash, IsFree, [&](std::uint32_t place) {
+            return entries_[place].hash == hash && entries_[place].identity == identity;
+        });
+        return IsFree(slots_[slot_]) ? entries_.size() : slots_[slot_];
     }
 
     // Takes the entry just appended at the place find() returned for it.
@@ -61,15 +59,12 @@ class EntryIndex {
 
   private:
     static constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
+    static constexpr auto IsFree = [](std::uint32_t place) { return place == kFree; };
 
     void rebuild(std::size_t size) {
         slots_.assign(size, kFree);
-        for (std::size_t place = 0; place < entries_.size(); ++place) {
-            std::size_t slot = entries_[place].hash & (size - 1);
-            while (slots_[slot] != kFree)
-                slot = (slot + 1) & (size - 1);
-            slots_[slot] = static_cast<std::uint32_t>(place);
-        }
+        for (std::size_t place = 0; place < entries_.size(); ++place)
+            slots_[FreeSlot(slots_, entries_[place].hash, IsFree)] = static_cast<std::uint32_t>(place);
     }
 
     const std::vector<PasteEntry>& entries_;

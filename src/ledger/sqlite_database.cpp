@@ -1,5 +1,6 @@
 #include "ledger/sqlite_database.h"
 
+#include "analysis/text/web_text.h"
 #include "ledger/ledger_store.h"
 
 #include <sqlite3.h>
@@ -53,16 +54,7 @@ std::string FileUri(const std::string& path, const char* parameters) {
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error)
         throw LedgerError(path + ": cannot open the ledger: " + error.message());
-    std::string uri = "file:";
-    for (const char c : absolute.string()) {
-        if (c == '%' || c == '?' || c == '#') {
-            constexpr char kHex[] = "0123456789ABCDEF";
-            uri += {'%', kHex[static_cast<unsigned char>(c) >> 4], kHex[c & 0xf]};
-        } else {
-            uri += c;
-        }
-    }
-    return uri + "?" + parameters;
+    return "file:" + PercentEncode(absolute.string(), SpaceAs::Percent20) + "?" + parameters;
 }
 
 // The size and time of change of the file and of its write-ahead log.

@@ -1,6 +1,6 @@
 #include "report/output_files.h"
 
-#include "shell/temporary_names.h"
+#include "analysis/scan/temporary_names.h"
 
 #include <cerrno>
 #include <cstdio>

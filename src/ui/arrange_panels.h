@@ -4,16 +4,9 @@
 // size is the absolute value of its formula, so a window narrower than the margins gives panels as
 // wide as the shortfall. Computation is in single precision; the caller rounds to pixels.
 
+#include "ui/base/twips.h"
+
 namespace coffer {
-
-struct TwipsRect {
-    float left = 0;
-    float top = 0;
-    float width = 0;
-    float height = 0;
-
-    friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
-};
 
 // Design rectangles of the controls that the layout moves or that never move.
 namespace design {

@@ -1,8 +1,8 @@
 #include "ui/bank_log_panel.h"
 
+#include "ui/base/twips.h"
 #include "ui/log_import.h"
 #include "ui/log_text_box.h"
-#include "ui/twips.h"
 #include "ui/window_fonts.h"
 
 #include <QCheckBox>

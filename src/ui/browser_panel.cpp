@@ -1,6 +1,6 @@
 #include "ui/browser_panel.h"
 
-#include "ui/twips.h"
+#include "ui/base/twips.h"
 #include "ui/window_fonts.h"
 
 #include <QLineEdit>

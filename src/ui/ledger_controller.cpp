@@ -3,10 +3,10 @@
 #include "ledger/ledger_open.h"
 #include "shell/file_exists.h"
 #include "ui/bank_log_panel.h"
+#include "ui/base/user_dialogs.h"
 #include "ui/engine_text.h"
 #include "ui/ledger_panel.h"
 #include "ui/throttled_event_pump.h"
-#include "ui/user_dialogs.h"
 
 #include <QDateTime>
 #include <QFileInfo>

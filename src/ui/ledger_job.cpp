@@ -3,7 +3,6 @@
 #include "analysis/analysis_run.h"
 #include "analysis/scan/bank_log_scanner.h"
 #include "ledger/ledger_open.h"
-#include "ledger/sqlite_database.h"
 
 #include <filesystem>
 #include <new>
@@ -11,7 +10,7 @@
 namespace coffer {
 
 std::string LedgerUnwritableReason(const std::string& file) {
-    return !IsServerLedger(file) && LedgerFileUnwritable(file) ? "read-only file or folder" : "";
+    return LedgerUnwritable(file) ? "read-only file or folder" : "";
 }
 
 std::string LedgerWriteRefusal(const std::string& file) {

@@ -3,7 +3,10 @@
 #include "analysis/lookup/site_addresses.h"
 #include "analysis/tables/transaction_totals.h"
 #include "ui/about_window.h"
+#include "ui/arrange_panels.h"
 #include "ui/bank_log_panel.h"
+#include "ui/base/twips.h"
+#include "ui/base/user_dialogs.h"
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
 #include "ui/engine_text.h"
@@ -16,8 +19,6 @@
 #include "ui/stats_list_view.h"
 #include "ui/stats_panel.h"
 #include "ui/stats_table_model.h"
-#include "ui/twips.h"
-#include "ui/user_dialogs.h"
 #include "ui/window_fonts.h"
 
 #include <QCloseEvent>

@@ -8,8 +8,9 @@
 #include "report/report_file.h"
 #include "report/table_export.h"
 #include "shell/file_exists.h"
-#include "shell/local_days.h"
+#include "shell/qt/local_days.h"
 #include "ui/bank_log_panel.h"
+#include "ui/base/user_dialogs.h"
 #include "ui/engine_text.h"
 #include "ui/ledger_controller.h"
 #include "ui/ledger_panel.h"
@@ -18,7 +19,6 @@
 #include "ui/stats_panel.h"
 #include "ui/stats_table_model.h"
 #include "ui/throttled_event_pump.h"
-#include "ui/user_dialogs.h"
 
 #include <QDateTime>
 #include <QDropEvent>

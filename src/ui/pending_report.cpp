@@ -1,6 +1,6 @@
 #include "ui/pending_report.h"
 
-#include "shell/temporary_names.h"
+#include "analysis/scan/temporary_names.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,8 +1,9 @@
 #include "ui/report_panel.h"
 
 #include "report/html_report.h"
+#include "ui/arrange_panels.h"
+#include "ui/base/twips.h"
 #include "ui/report_page.h"
-#include "ui/twips.h"
 #include "ui/window_fonts.h"
 
 #include <QComboBox>

@@ -1,9 +1,10 @@
 #include "ui/stats_panel.h"
 
 #include "analysis/tables/transaction_totals.h"
+#include "ui/arrange_panels.h"
+#include "ui/base/twips.h"
 #include "ui/stats_list_view.h"
 #include "ui/stats_table_model.h"
-#include "ui/twips.h"
 #include "ui/window_fonts.h"
 
 #include <QAction>

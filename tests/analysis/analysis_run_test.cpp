@@ -1,5 +1,5 @@
 #include "analysis/analysis_run.h"
-#include "cli/mapped_file.h"
+#include "analysis/scan/mapped_file.h"
 #include "support/temp_folder.h"
 #include "support/time_zone.h"
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace coffer {
 namespace {
 
@@ -25,20 +27,15 @@ TEST(WebText, NamesAsHtmlTextCannotOpenTagsOrLeaveAttributes) {
 }
 
 TEST(WebText, NamesInAddressesAreDecodedThenPercentEncoded) {
-    struct Case {
-        std::string name;
-        SpaceAs space;
-        std::string address;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, SpaceAs, std::string> cases[] = {
         {"Silver Hand", SpaceAs::Plus, "Silver+Hand"},
         {"Salt &amp; Pepper", SpaceAs::Plus, "Salt+%26+Pepper"},
         {"&#233;", SpaceAs::Plus, "%C3%A9"},
         {"a'b\"c<d>e/f?g#h+i", SpaceAs::Plus, "a%27b%22c%3Cd%3Ee%2Ff%3Fg%23h%2Bi"},
         {"-_.~", SpaceAs::Plus, "-_.~"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(EncodeForAddress(c.name, c.space), c.address) << c.name;
+    for (const auto& [name, space, address] : cases)
+        EXPECT_EQ(EncodeForAddress(name, space), address) << name;
     EXPECT_EQ(DecodeCharacterReferences("&amp;amp; &quot;&apos;&#x1F600;&unknown;"),
               "&amp; \"'\xF0\x9F\x98\x80&unknown;");
 }

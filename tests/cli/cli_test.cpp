@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -92,12 +94,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     fs::create_symlink(kept, linked);
     fs::create_hard_link(kept, folder_ / "hard.sqlite");
     const std::string keptBytes = ReadFile(kept);
-    struct Case {
-        std::vector<std::string> args;
-        int code;
-        std::string errContains;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{noXml, "-o", report}, 1, "No XML data detected\n"},
         {{}, 2, "no bank log file given"},
         {{"--players", "many", log, "-o", report}, 2, "needs a whole number"},
@@ -152,16 +149,16 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{log, "-o", report, "--quiet"}, 0, ""},
         {{log, "-o", report, "--members", fifo, "--items", fifo, "--quiet"}, 0, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& [args, code, errContains] : cases) {
         fs::remove(report);
         fs::remove(ledgerFile);
-        EXPECT_EQ(run(c.args), c.code) << c.args.size();
-        if (c.errContains.empty())
+        EXPECT_EQ(run(args), code) << args.size();
+        if (errContains.empty())
             EXPECT_EQ(err, "");
         else
-            EXPECT_NE(err.find(c.errContains), std::string::npos) << err;
-        EXPECT_EQ(fs::exists(report), c.code == 0);
-        EXPECT_EQ(fs::exists(ledgerFile), c.code == 1 && c.args[0] == "--ledger") << "only --add creates a ledger";
+            EXPECT_NE(err.find(errContains), std::string::npos) << err;
+        EXPECT_EQ(fs::exists(report), code == 0);
+        EXPECT_EQ(fs::exists(ledgerFile), code == 1 && args[0] == "--ledger") << "only --add creates a ledger";
         EXPECT_FALSE(fs::exists(members));
         EXPECT_EQ(ReadFile(log), kPage1);
         EXPECT_EQ(ReadFile(kept), keptBytes);

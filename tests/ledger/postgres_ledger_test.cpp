@@ -1,20 +1,18 @@
-#include "banklog_generator.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/paste.h"
 #include "ledger/postgres_ledger.h"
+#include "support/child_process.h"
 #include "support/pg_test_server.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <csignal>
-#include <thread>
 
 namespace coffer {
 namespace {
@@ -23,17 +21,11 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::TestServer;
 
-pid_t StartCli(const std::vector<std::string>& args, const std::filesystem::path& errors) {
-    std::vector<char*> argv{const_cast<char*>(COFFER_CLI_PATH)};
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, COFFER_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+pid_t StartCli(std::vector<std::string> args, const std::filesystem::path& errors) {
+    args.insert(args.begin(), COFFER_CLI_PATH);
+    const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = testing::Start(args, 0, 1, fd);
+    ::close(fd);
     return pid;
 }
 
@@ -61,13 +53,9 @@ std::uint64_t Copies(std::string_view text) {
 }
 
 std::string WriteLog(const TempFolder& folder, std::size_t entries) {
-    bench::BankLogGeneratorOptions options;
-    options.entry_count = entries;
-    options.member_count = 40;
-    options.item_count = 60;
-    options.spread_days = 20;
     const std::string file = (folder / ("log" + std::to_string(entries) + ".xml")).string();
-    std::ofstream(file) << bench::GenerateBankLog(options);
+    std::ofstream(file) << bench::GenerateBankLog(
+        {.entry_count = entries, .member_count = 40, .item_count = 60, .spread_days = 20});
     return file;
 }
 
@@ -131,13 +119,21 @@ TEST(PostgresLedgerTest, AnAddCutByTheServersDeathGoesInWholeWhenRetried) {
     const std::string log = WriteLog(folder, 30'000);
     const std::uint64_t copies = Copies(ReadFile(log));
     int cut = 0;
-    // Points spread over an add of a few seconds, the last after its end: the retry then finds it whole.
-    for (const int killAfterMs : {200, 600, 1200, 5000}) {
-        const std::string ledger = server.uri(server.freshDatabase());
+    // Moments of an add as the server sees it; the last after its end, when the retry finds it whole.
+    for (const std::string moment : {"true", "xact_start IS NOT NULL", "query LIKE 'COPY%' AND state = 'active'", ""}) {
+        const std::string database = server.freshDatabase(), ledger = server.uri(database);
         const pid_t add = StartCli({"--ledger", ledger, "--add", log}, folder / "errors");
-        std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+        int status = 0;
+        bool ended = moment.empty() && waitpid(add, &status, 0) == add;
+        for (PgConnection watch = server.admin(); !ended;) {
+            if (watch.query("SELECT 1 FROM pg_stat_activity WHERE datname = '" + database + "' AND " + moment).rows())
+                break;
+            ended = waitpid(add, &status, WNOHANG) == add;
+        }
         server.signal(SIGKILL);
-        if (ExitStatus(add) != 0) {
+        if (!ended)
+            waitpid(add, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             ++cut;
             EXPECT_NE(ReadFile(folder / "errors").find("server"), std::string::npos) << ReadFile(folder / "errors");
         }

@@ -79,21 +79,17 @@ TEST(HtmlReport, PositiveTotalsListLargestFirst) {
 }
 
 TEST(HtmlReport, NinjaListHoldsMembersWhoOnlyTook) {
-    struct Case {
-        std::vector<Member> members;
-        std::vector<std::string> listed;
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<Member>, std::vector<std::string>> cases[] = {
         {{{"Ninja", "+000000", "+000002", "+00000.00", "-00050.00", "-00050.00"},
           {"Zero", "+000000", "+000001", "+00000.00", "+00000.00", "+00000.00"},
           {"GoldGiver", "+000000", "+000001", "+00010.00", "-00050.00", "-00040.00"}},
          {"Ninja"}},
         {{{"Zero", "+000000", "+000001"}}, {}},
     };
-    for (const Case& c : cases) {
-        const std::string section = Section(Report(Stats(c.members)), "NINJA LIST");
-        EXPECT_EQ(Listed(section), c.listed);
-        EXPECT_EQ(section.ends_with("None found (congratulations!)"), c.listed.empty());
+    for (const auto& [members, listed] : cases) {
+        const std::string section = Section(Report(Stats(members)), "NINJA LIST");
+        EXPECT_EQ(Listed(section), listed);
+        EXPECT_EQ(section.ends_with("None found (congratulations!)"), listed.empty());
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -88,10 +90,7 @@ TEST(ListSort, SortsAsAPlainStableSortOfTheCells) {
 }
 
 TEST(ListSort, HighestAndLowestFirstOnSignedCells) {
-    struct Case {
-        Keys keys, highest, lowest;
-    };
-    const Case cases[] = {
+    const std::tuple<Keys, Keys, Keys> cases[] = {
         {{"+000003", "+000012", "-000005"}, {"+000003", "+000012", "-000005"}, {"-000005", "+000012", "+000003"}},
         {{"+00000.00", "-00012.00", "-00150.00"},
          {"+00000.00", "-00012.00", "-00150.00"},
@@ -100,12 +99,12 @@ TEST(ListSort, HighestAndLowestFirstOnSignedCells) {
          {"00012.5", "00012.10", "00012.05"},
          {"00012.5", "00012.10", "00012.05"}}, // first values round alike
     };
-    for (const Case& c : cases) {
-        StatsTable table = Table(c.keys);
+    for (const auto& [keys, highest, lowest] : cases) {
+        StatsTable table = Table(keys);
         SortHighestFirst(table, 1);
-        EXPECT_EQ(Column(table, 1), c.highest);
+        EXPECT_EQ(Column(table, 1), highest);
         SortLowestFirst(table, 1);
-        EXPECT_EQ(Column(table, 1), c.lowest);
+        EXPECT_EQ(Column(table, 1), lowest);
         EXPECT_TRUE(table.sorted());
         EXPECT_EQ(table.sortKey(), 1);
     }

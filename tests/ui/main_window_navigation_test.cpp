@@ -3,7 +3,7 @@
 
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/about_window.h"
-#include "ui/end_on_signals.h"
+#include "ui/close_on_signals.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -107,7 +107,7 @@ class MainWindowNavigationTest : public QObject {
             harness.find<QCheckBox>("chkLorehold")->setChecked(true);
             emit harness.find<QComboBox>("Combo1")->activated(2);
             QVERIFY(QDir().mkpath(logs) && harness.importFile(harness.writeFile(QStringLiteral("logs/log.xml"), {})));
-            EndOnSignals([] { QApplication::closeAllWindows(); }); // as the program does: SIGTERM closes
+            CloseWindowsOnSignals(); // as the program does: SIGTERM closes
             ::kill(::getpid(), SIGTERM);
             QTRY_VERIFY(!harness.window().isVisible());
             harness.restart();

@@ -1,6 +1,6 @@
 #include "analysis/scan/temp_copy.h"
 
-#include "shell/temporary_names.h"
+#include "analysis/scan/temporary_names.h"
 
 #include <algorithm>
 #include <cerrno>

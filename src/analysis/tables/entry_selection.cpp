@@ -1,6 +1,7 @@
 #include "analysis/tables/entry_selection.h"
 
 #include "analysis/scan/bank_log_scanner.h"
+#include "analysis/tables/open_addressing.h"
 
 #include <algorithm>
 #include <ctime>
@@ -8,6 +9,9 @@
 
 namespace coffer {
 namespace {
+
+// Hash 0 marks a free slot: an element's own hash 0 is kept as 1.
+constexpr auto IsFree = [](const ElementText& slot) { return slot.hash == 0; };
 
 // Seconds since 1970 UTC of local midnight starting the day (a day past the month's end rolls over).
 std::int64_t LocalMidnight(const LocalDate& date, int dayOffset) {
@@ -43,12 +47,9 @@ std::string_view ElementSet::wordsOf(const ElementText& element) const {
 }
 
 std::size_t ElementSet::slotOf(const ElementText& element) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = static_cast<std::size_t>(element.hash) & mask;
-    for (; slots_[slot].hash != 0; slot = (slot + 1) & mask)
-        if (slots_[slot].hash == element.hash && SameWords(wordsOf(slots_[slot]), wordsOf(element)))
-            break;
-    return slot;
+    return ProbeSlot(slots_, element.hash, IsFree, [&](const ElementText& slot) {
+        return slot.hash == element.hash && SameWords(wordsOf(slot), wordsOf(element));
+    });
 }
 
 void ElementSet::prefetch(std::uint64_t hash) const {
@@ -74,14 +75,10 @@ void ElementSet::reserve(std::size_t elements) {
     old.swap(slots_);
     size_ = 0;
     // The old elements differ from each other: each goes to the first empty slot, with no comparing.
-    const std::size_t mask = slots_.size() - 1;
     for (const ElementText& element : old) {
         if (element.hash == 0)
             continue;
-        std::size_t slot = static_cast<std::size_t>(element.hash) & mask;
-        while (slots_[slot].hash != 0)
-            slot = (slot + 1) & mask;
-        slots_[slot] = element;
+        slots_[FreeSlot(slots_, element.hash, IsFree)] = element;
         ++size_;
     }
 }

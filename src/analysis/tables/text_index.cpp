@@ -1,5 +1,7 @@
 #include "analysis/tables/text_index.h"
 
+#include "analysis/tables/open_addressing.h"
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -7,6 +9,9 @@
 
 namespace coffer {
 namespace {
+
+// An index slot holds the text's tag and its number plus one: 0 is a free slot.
+constexpr auto IsFree = [](std::uint64_t entry) { return entry == 0; };
 
 // Blocks grow from the first size to the largest, so a column of a few texts stays small.
 constexpr std::size_t kFirstBlock = 256;
@@ -75,12 +80,9 @@ std::optional<std::uint32_t> TextIndex::find(std::string_view text) const {
 }
 
 std::size_t TextIndex::slotOf(std::string_view text, std::uint32_t tag) const {
-    const std::size_t mask = index_.size() - 1;
-    std::size_t slot = tag & mask;
-    while (index_[slot] != 0 &&
-           (index_[slot] >> 32 != tag || views_[static_cast<std::uint32_t>(index_[slot]) - 1] != text))
-        slot = (slot + 1) & mask;
-    return slot;
+    return ProbeSlot(index_, tag, IsFree, [&](std::uint64_t entry) {
+        return entry >> 32 == tag && views_[static_cast<std::uint32_t>(entry) - 1] == text;
+    });
 }
 
 std::string_view TextIndex::store(std::string_view text) {
@@ -125,11 +127,7 @@ void TextIndex::cut(const std::function<std::size_t(std::string_view)>& kept) {
 }
 
 void TextIndex::place(std::uint32_t number, std::uint32_t tag) {
-    const std::size_t mask = index_.size() - 1;
-    std::size_t slot = tag & mask;
-    while (index_[slot] != 0)
-        slot = (slot + 1) & mask;
-    index_[slot] = Entry(tag, number);
+    index_[FreeSlot(index_, tag, IsFree)] = Entry(tag, number);
 }
 
 void TextIndex::grow() {

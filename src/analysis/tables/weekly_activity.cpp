@@ -27,17 +27,6 @@ int IsoWeeksIn(int year) {
     return startsAt(year) == 4 || startsAt(year - 1LL) == 3 ? 53 : 52;
 }
 
-IsoWeek IsoWeekOf(const std::tm& date) {
-    const int weekday = (date.tm_wday + 6) % 7 + 1; // Monday 1 .. Sunday 7
-    const int year = date.tm_year + 1900;
-    const int week = (date.tm_yday + 1 - weekday + 10) / 7;
-    if (week < 1)
-        return {.year = year - 1, .week = IsoWeeksIn(year - 1)};
-    if (week > IsoWeeksIn(year))
-        return {.year = year + 1, .week = 1};
-    return {.year = year, .week = week};
-}
-
 std::uint64_t LocalMidnightMs(const std::tm& date, int dayOffset) {
     std::tm day{};
     day.tm_year = date.tm_year;
@@ -49,6 +38,17 @@ std::uint64_t LocalMidnightMs(const std::tm& date, int dayOffset) {
 }
 
 } // namespace
+
+IsoWeek IsoWeekOf(const std::tm& date) {
+    const int weekday = (date.tm_wday + 6) % 7 + 1; // Monday 1 .. Sunday 7
+    const int year = date.tm_year + 1900;
+    const int week = (date.tm_yday + 1 - weekday + 10) / 7;
+    if (week < 1)
+        return {.year = year - 1, .week = IsoWeeksIn(year - 1)};
+    if (week > IsoWeeksIn(year))
+        return {.year = year + 1, .week = 1};
+    return {.year = year, .week = week};
+}
 
 bool WeeklyActivity::selectWeek(std::uint64_t ts) {
     if (ts >= currentFirst_ && ts < currentEnd_)

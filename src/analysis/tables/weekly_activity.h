@@ -6,6 +6,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <ctime>
 #include <map>
 
 namespace coffer {
@@ -16,6 +17,9 @@ struct IsoWeek {
     int week = 1; // 1..53
     auto operator<=>(const IsoWeek&) const = default;
 };
+
+// The ISO week of a calendar date, from its tm_year, tm_yday and tm_wday.
+IsoWeek IsoWeekOf(const std::tm& date);
 
 // All amounts count up: gold in copper exactly (money the member totals cannot read moves nothing),
 // items by their count. Each amount fits 64 bits, so their sums stay within 128.

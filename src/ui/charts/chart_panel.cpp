@@ -1,10 +1,10 @@
 #include "ui/charts/chart_panel.h"
 
+#include "ui/base/twips.h"
+#include "ui/base/user_dialogs.h"
 #include "ui/charts/bar_chart.h"
 #include "ui/charts/chart_model.h"
 #include "ui/charts/chart_output.h"
-#include "ui/twips.h"
-#include "ui/user_dialogs.h"
 
 #include <QAbstractItemView>
 #include <QBarCategoryAxis>

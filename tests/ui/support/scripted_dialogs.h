@@ -2,7 +2,7 @@
 // Dialogs answered in advance: each call takes the next answer of its kind (a cancelled dialog or
 // Cancel when none is left) and records what it was asked.
 
-#include "ui/user_dialogs.h"
+#include "ui/base/user_dialogs.h"
 
 #include <QList>
 #include <QStringList>

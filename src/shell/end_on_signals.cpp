@@ -1,8 +1,6 @@
-#include "ui/end_on_signals.h"
+#include "shell/end_on_signals.h"
 
-#include "shell/temporary_names.h"
-
-#include <QCoreApplication>
+#include "analysis/scan/temporary_names.h"
 
 #include <cerrno>
 #include <csignal>
@@ -17,7 +15,7 @@ namespace {
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The signal handler may only write to a pipe; a thread of its own reads it, so that a second signal
-// is carried out even while the window's thread is stuck.
+// is carried out even while the thread that was asked to end the program is stuck.
 int signalPipe[2] = {-1, -1};
 
 extern "C" void NoteSignal(int received) {
@@ -35,8 +33,8 @@ extern "C" void NoteSignal(int received) {
     std::_Exit(128 + received); // the signal is blocked here: end all the same
 }
 
-void ReadSignals(std::function<void()> requestEnd) {
-    bool endRequested = false;
+void ReadSignals(const std::function<bool()>& askToEnd) {
+    bool endAsked = false;
     unsigned char byte = 0;
     while (true) {
         const ssize_t got = ::read(signalPipe[0], &byte, 1);
@@ -44,20 +42,18 @@ void ReadSignals(std::function<void()> requestEnd) {
             continue;
         if (got != 1)
             return;
-        QCoreApplication* application = QCoreApplication::instance();
-        if (endRequested || application == nullptr)
+        if (endAsked || !askToEnd || !askToEnd())
             EndAtOnce(byte);
-        endRequested = true;
-        QMetaObject::invokeMethod(application, requestEnd, Qt::QueuedConnection);
+        endAsked = true;
     }
 }
 
 } // namespace
 
-void EndOnSignals(std::function<void()> requestEnd) {
+void EndOnSignals(std::function<bool()> askToEnd) {
     if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC) != 0)
         return;
-    std::thread(ReadSignals, std::move(requestEnd)).detach();
+    std::thread(ReadSignals, std::move(askToEnd)).detach();
     struct sigaction action {};
     action.sa_handler = NoteSignal;
     sigemptyset(&action.sa_mask);

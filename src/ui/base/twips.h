@@ -1,13 +1,21 @@
 #pragma once
 // Twips (1440 per inch) to pixels and back with the logical DPI of the screen a widget is on.
 
-#include "ui/arrange_panels.h"
-
 #include <QRect>
 
 class QWidget;
 
 namespace coffer {
+
+// A rectangle in twips, as the designed forms placed their controls.
+struct TwipsRect {
+    float left = 0;
+    float top = 0;
+    float width = 0;
+    float height = 0;
+
+    friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
+};
 
 int TwipsToPixels(float twips, double dpi);
 QRect TwipsToPixels(const TwipsRect& rect, double dpiX, double dpiY);

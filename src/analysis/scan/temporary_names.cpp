@@ -1,4 +1,4 @@
-#include "shell/temporary_names.h"
+#include "analysis/scan/temporary_names.h"
 
 #include <set>
 #include <unistd.h>

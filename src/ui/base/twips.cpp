@@ -1,4 +1,4 @@
-#include "ui/twips.h"
+#include "ui/base/twips.h"
 
 #include <QWidget>
 #include <cmath>

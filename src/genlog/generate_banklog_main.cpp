@@ -18,7 +18,7 @@
 #include <io.h>
 #endif
 
-#include "banklog_generator.h"
+#include "genlog/banklog_generator.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "ui/user_dialogs.h"
+#include "ui/base/user_dialogs.h"
 
-#include "ui/shared_ledger_dialog.h"
+#include "ui/base/shared_ledger_dialog.h"
 
 #include <QDateTime>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "cli/mapped_file.h"
+#include "analysis/scan/mapped_file.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "ui/shared_ledger_dialog.h"
+#include "ui/base/shared_ledger_dialog.h"
 
 #include "ledger/ledger_open.h"
 

@@ -1,4 +1,4 @@
-#include "banklog_generator.h"
+#include "genlog/banklog_generator.h"
 
 #include "analysis/text/web_text.h"
 

@@ -1,0 +1,10 @@
+#pragma once
+// Ctrl-C, SIGTERM and SIGHUP close the windows as Exit does (the settings kept), on the window's thread;
+// a second one ends the program at once, its temporary files removed (shell/end_on_signals.h).
+
+namespace coffer {
+
+// Call once, on the window's thread, once its application exists.
+void CloseWindowsOnSignals();
+
+} // namespace coffer
