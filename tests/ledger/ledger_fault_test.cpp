@@ -94,28 +94,54 @@ class LedgerFaults : public ::testing::Test {
     std::string before_; // the ledger of the small log
 };
 
+// Waits until the add `pid` has written to the ledger's write-ahead log (true) or has ended (false).
+bool AwaitWrite(pid_t pid, const std::string& wal) {
+    for (;;) {
+        std::error_code error;
+        if (const auto size = fs::file_size(wal, error); !error && size > 0)
+            return true;
+        siginfo_t ended{};
+        if (::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+// Kills at random moments: while the add reads its paste, and in every other round while it writes.
 TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
     const std::string reference = folder_ / "reference.sqlite", killed = folder_ / "killed.sqlite";
+    const auto add = [this](const std::string& ledger) {
+        return Start({COFFER_CLI_PATH, "--ledger", ledger, "--add", big_, "--quiet"});
+    };
     fs::copy_file(ledger_, reference);
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(run({"--ledger", reference, "--add", big_}).first, 0);
-    const std::chrono::duration<double> addTime = std::chrono::steady_clock::now() - start;
+    const pid_t first = add(reference);
+    ASSERT_TRUE(AwaitWrite(first, reference + "-wal"));
+    const auto writing = std::chrono::steady_clock::now();
+    int status = 0;
+    ::waitpid(first, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::chrono::duration<double> addTime = std::chrono::steady_clock::now() - start,
+                                        writeTime = std::chrono::steady_clock::now() - writing;
     const std::string after = State(reference);
     std::mt19937 random(25);
-    int cut = 0; // kills that met an add writing (its write-ahead log holds pages): rounds go on until one did
-    for (int round = 0; round < 6 || (cut == 0 && round < 40); ++round) {
+    int cut = 0; // kills that met an add writing (its write-ahead log holds pages)
+    for (int round = 0; round < 8; ++round) {
         fs::copy_file(ledger_, killed, fs::copy_options::overwrite_existing);
-        const pid_t pid = Start({COFFER_CLI_PATH, "--ledger", killed, "--add", big_, "--quiet"});
-        std::this_thread::sleep_for(addTime * std::uniform_real_distribution(0.2, 1.5)(random));
+        fs::remove(killed + "-wal");
+        const pid_t pid = add(killed);
+        if (round % 2 == 0)
+            std::this_thread::sleep_for(addTime * std::uniform_real_distribution(0.2, 1.5)(random));
+        else if (AwaitWrite(pid, killed + "-wal"))
+            std::this_thread::sleep_for(writeTime * std::uniform_real_distribution(0.0, 0.9)(random));
         ::kill(pid, SIGKILL);
-        int status = 0;
         ::waitpid(pid, &status, 0);
         cut += WIFSIGNALED(status) && fs::exists(killed + "-wal") && fs::file_size(killed + "-wal") > 0;
         const std::string state = State(killed);
         EXPECT_TRUE(state == before_ || state == after) << "round " << round << ": " << state.substr(0, 30);
         EXPECT_EQ(run({"--ledger", killed, "--info"}).first, 0);
     }
-    EXPECT_GT(cut, 0) << "no kill fell inside an add";
+    EXPECT_GE(cut, 2) << "too few kills fell inside an add's writing";
 }
 
 // Names the file system refuses to look at, as a ledger, a ledger to merge or an output, end with
