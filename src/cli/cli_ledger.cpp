@@ -41,7 +41,7 @@ int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFile
         if (!quiet)
             for (const std::string& line : AddStatusLines(file == "-" ? "standard input" : file, report))
                 err << line << '\n';
-        for (const TimeGap& gap : report.openedGaps)
+        for (const TimeGap& gap : report.outcome.openedGaps)
             err << GapText(gap) << '\n';
     }
     return kCliSuccess;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <tuple>
 
 namespace coffer {
 namespace {
@@ -51,15 +50,11 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
     record.fileName = fileName;
     record.digest = paste.digest;
 
-    const std::vector<TimeGap> before = FindGaps(store.pastes());
     AddReport report;
     report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}, true, progress});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
     report.unfinished = paste.unfinished;
-    for (const TimeGap& gap : FindGaps(store.pastes()))
-        if (std::ranges::find(before, gap) == before.end())
-            report.openedGaps.push_back(gap);
     return report;
 }
 
@@ -79,9 +74,9 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string
     std::vector<const PasteEntry*> byIdentity;
     for (const PasteEntry& entry : addition.entries)
         byIdentity.push_back(&entry);
-    std::ranges::sort(byIdentity, {}, [](const PasteEntry* entry) { return std::tie(entry->hash, entry->identity); });
+    std::ranges::sort(byIdentity, {}, [](const PasteEntry* entry) -> const std::string& { return entry->identity; });
     for (std::size_t i = 1; i < byIdentity.size(); ++i)
-        if (byIdentity[i]->hash == byIdentity[i - 1]->hash && byIdentity[i]->identity == byIdentity[i - 1]->identity)
+        if (byIdentity[i]->identity == byIdentity[i - 1]->identity)
             refuse("two entries have one identity");
     if (std::optional<GuildIdentity> guild = other.guild())
         addition.guilds.push_back(*guild);

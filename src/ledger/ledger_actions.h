@@ -16,10 +16,9 @@ namespace coffer {
 
 struct AddReport {
     AddOutcome outcome;
-    std::uint64_t entries = 0;       // of the paste, every copy
-    bool namesGuild = false;         // whether the paste has a guild key
-    std::uint64_t unfinished = 0;    // entries the paste ends inside, left out
-    std::vector<TimeGap> openedGaps; // gaps the add opened
+    std::uint64_t entries = 0;    // of the paste, every copy
+    bool namesGuild = false;      // whether the paste has a guild key
+    std::uint64_t unfinished = 0; // entries the paste ends inside, left out
 };
 
 // Adds the text as one paste. Throws LedgerError, also for a page that repeats one entry more than

@@ -1,10 +1,11 @@
 #pragma once
 // The storage of a guild ledger, whatever holds it: every entry of every paste, merged by identity
 // (the most copies seen on one page, the smallest text), the record of each paste, and the guild.
-// The file implementation is SqliteLedger; a shared server ledger is another implementation.
+// SqliteLedger keeps it in a file, PostgresLedger on a server; both add through AddEntries.
 
 #include "analysis/scan/bank_log_entry.h"
 #include "analysis/tables/entry_selection.h"
+#include "ledger/entry_identity.h"
 #include "ledger/paste.h"
 
 #include <cstdint>
@@ -53,6 +54,13 @@ struct PasteRecord {
     std::uint64_t digest = 0;
 };
 
+// A stretch of time no paste covered (see ledger_gaps.h).
+struct TimeGap {
+    std::int64_t from = 0; // the older end, milliseconds since 1970 UTC
+    std::int64_t to = 0;   // the newer end
+    auto operator<=>(const TimeGap&) const = default;
+};
+
 // What one add brings: entries by identity, the guilds they name, the pastes to list.
 struct LedgerAddition {
     std::vector<PasteEntry> entries; // one per identity
@@ -62,11 +70,14 @@ struct LedgerAddition {
     // lists another ledger's pastes as that ledger recorded them.
     bool countCopiesAdded = true;
     AddProgress progress; // empty: the add runs to its end
+    EntryKeyFunction entryKey = EntryKey;
 };
 
 struct AddOutcome {
     std::uint64_t copiesAdded = 0;
     bool listed = false; // a paste is new to the ledger's list (not one it holds already)
+    // The gaps this add opened, from the pastes it saw in its own transaction: never another add's.
+    std::vector<TimeGap> openedGaps;
 };
 
 struct LedgerTotals {
@@ -88,7 +99,8 @@ class LedgerStore {
     virtual ~LedgerStore() = default;
 
     // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
-    // guild rule refuses the addition, and AddCancelled when the addition's progress function stops it.
+    // guild rule refuses the addition or two different identities meet one key, and AddCancelled when
+    // the addition's progress function stops it.
     virtual AddOutcome add(const LedgerAddition& addition) = 0;
 
     virtual std::optional<GuildIdentity> guild() = 0;

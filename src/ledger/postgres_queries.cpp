@@ -13,33 +13,13 @@ std::optional<GuildIdentity> PostgresLedger::guild() {
 
 LedgerTotals PostgresLedger::totals() {
     LedgerTotals totals;
-    const PgResult query =
-        db_.query("SELECT entries, untimed, (SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry) "
-                  "FROM coffer_ledger");
+    const PgResult query = db_.query("SELECT copies, untimed, (SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry) "
+                                     "FROM entry_totals");
     totals.entries = static_cast<std::uint64_t>(query.integer(0, 0));
     totals.untimed = static_cast<std::uint64_t>(query.integer(0, 1));
     totals.firstTs = query.optionalInteger(0, 2);
     totals.lastTs = query.optionalInteger(0, 3);
     return totals;
-}
-
-std::vector<PasteRecord> PostgresLedger::pastes() {
-    std::vector<PasteRecord> pastes;
-    const PgResult query = db_.query("SELECT added_at, entries, copies_added, first_ts, last_ts, guild_name, "
-                                     "guild_realm, file_name, digest FROM paste ORDER BY id");
-    for (int row = 0; row < query.rows(); ++row) {
-        PasteRecord& record = pastes.emplace_back();
-        record.addedAt = query.integer(row, 0);
-        record.entries = static_cast<std::uint64_t>(query.integer(row, 1));
-        record.copiesAdded = static_cast<std::uint64_t>(query.integer(row, 2));
-        record.firstTs = query.optionalInteger(row, 3);
-        record.lastTs = query.optionalInteger(row, 4);
-        if (!query.isNull(row, 5))
-            record.guild = GuildIdentity{std::string(query.bytes(row, 5)), std::string(query.bytes(row, 6))};
-        record.fileName = query.bytes(row, 7);
-        record.digest = static_cast<std::uint64_t>(query.integer(row, 8));
-    }
-    return pastes;
 }
 
 std::vector<LedgerEntry> PostgresLedger::entries(const std::optional<TimeRange>& period) {

@@ -14,9 +14,9 @@ namespace coffer {
 // The newest version, which this program writes.
 std::int64_t LedgerFormatVersion();
 
-// Runs the steps that bring a ledger's schema from version `from` to the newest, and marks the file as a
-// ledger of that version.
-void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from);
+// Runs the steps that bring a ledger's schema from version `from` (0: an empty file) to `to`, and marks
+// the file as a ledger of that version.
+void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to = LedgerFormatVersion());
 
 // One row of sqlite_schema: what the checks compare.
 struct SchemaObject {

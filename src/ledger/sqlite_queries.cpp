@@ -46,27 +46,6 @@ LedgerTotals SqliteLedger::totals() {
     return totals;
 }
 
-std::vector<PasteRecord> SqliteLedger::pastes() {
-    std::vector<PasteRecord> pastes;
-    if (!hasTables_)
-        return pastes;
-    SqliteStatement query(db_, "SELECT added_at, entries, copies_added, first_ts, last_ts, guild_name, guild_realm, "
-                               "file_name, digest FROM paste ORDER BY id");
-    while (query.step()) {
-        PasteRecord& record = pastes.emplace_back();
-        record.addedAt = query.integer(0);
-        record.entries = static_cast<std::uint64_t>(query.integer(1));
-        record.copiesAdded = static_cast<std::uint64_t>(query.integer(2));
-        record.firstTs = query.optionalInteger(3);
-        record.lastTs = query.optionalInteger(4);
-        if (!query.isNull(5))
-            record.guild = GuildIdentity{std::string(query.bytes(5)), std::string(query.bytes(6))};
-        record.fileName = query.bytes(7);
-        record.digest = static_cast<std::uint64_t>(query.integer(8));
-    }
-    return pastes;
-}
-
 std::vector<LedgerEntry> SqliteLedger::entries(const std::optional<TimeRange>& period) {
     std::vector<LedgerEntry> entries;
     forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });

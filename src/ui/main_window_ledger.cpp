@@ -198,7 +198,7 @@ void MainWindow::onLedgerFinished() {
         status.clear();
         for (const std::string& line : AddStatusLines("The bank log", *results.added))
             status << ToQString(line);
-        for (const TimeGap& gap : results.added->openedGaps)
+        for (const TimeGap& gap : results.added->outcome.openedGaps)
             status << ToQString(GapText(gap));
     }
     ledgerPanel_->showStatus(status.join(u'\n'));

@@ -3,6 +3,7 @@
 // holds each paste whole or not at all, and a failure says why, with status 2.
 #include "banklog_generator.h"
 #include "ledger/ledger_actions.h"
+#include "ledger/sqlite_format.h"
 #include "ledger/sqlite_ledger.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
@@ -240,6 +241,27 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
             Craft(file, statements);
         };
     };
+    // The ledger as the first version wrote it, then the statements.
+    const auto version1 = [](const std::string& statements) {
+        return [=](const fs::path& file) {
+            const fs::path old = file.string() + "1";
+            {
+                SqliteDatabase db(old, SqliteDatabase::Access::ReadWrite, {});
+                db.execute("PRAGMA journal_mode = WAL");
+                db.checkpointOnClose();
+                UpgradeLedgerSchema(db, 0, 1);
+                db.execute(("ATTACH '" + file.string() +
+                            "' AS now; INSERT INTO entry SELECT id, 0, copies, ts, order_time, order_rank, text "
+                            "FROM now.entry; INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * "
+                            "FROM now.guild; DETACH now; " +
+                            statements)
+                               .c_str());
+            }
+            fs::rename(old, file);
+            fs::remove(file.string() + "-wal");
+            fs::remove(file.string() + "-shm");
+        };
+    };
     const std::string damaged = " is damaged: an entry's copies are not a whole number from 1 to 1,000,000";
     const std::string readFailure = ": cannot read or write the ledger: the file is damaged";
     const struct {
@@ -272,7 +294,7 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
         {"foreign tables", fresh("CREATE TABLE accounts (name TEXT)"), {{Every, 2, " is not a Coffer ledger."}}},
         {"newer version",
          sql("PRAGMA user_version = 99"),
-         {{Every, 2, " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version 2."}}},
+         {{Every, 2, " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version 3."}}},
         {"named pipe",
          [](const fs::path& file) {
              fs::remove(file);
@@ -292,21 +314,20 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
          },
          {{Every, 2, readFailure}}},
         {"text in a count column of version 1",
-         sql("DROP TABLE entry_totals; PRAGMA user_version = 1; UPDATE entry SET copies = 'many' WHERE id = 1"),
+         version1("UPDATE entry SET copies = 'many' WHERE id = 1"),
          {{Every, 2, damaged}}},
         {"no copies",
          sql("UPDATE entry SET copies = 0 WHERE id = 1"),
          {{Info, 0, "Entries: 500 "}, {Report, 2, damaged}, {Merge, 2, damaged}}},
         {"2^62 copies twice in version 1",
-         sql("DROP TABLE entry_totals; PRAGMA user_version = 1; "
-             "UPDATE entry SET copies = 4611686018427387904 WHERE id IN (1, 2)"),
+         version1("UPDATE entry SET copies = 4611686018427387904 WHERE id IN (1, 2)"),
          {{Every, 2, damaged}}},
         {"copies in the totals",
          sql("UPDATE entry_totals SET copies = 'many'"),
          {{Info, 2, " is damaged: its totals are not whole numbers"}}},
         {"an identity twice",
-         sql("INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
-             "SELECT hash, copies, ts, order_time, order_rank, text FROM entry WHERE id = 1"),
+         sql("INSERT INTO entry (key, copies, ts, order_time, order_rank, text) "
+             "SELECT key || 'x', copies, ts, order_time, order_rank, text FROM entry WHERE id = 1"),
          {{Merge, 2, " is damaged: two entries have one identity"}}},
         {"negative time",
          sql("UPDATE entry SET ts = -5 WHERE id = 1"),

@@ -220,66 +220,6 @@ TEST(LedgerTest, ServerLedgerNamesKeepNoPassword) {
     EXPECT_EQ(LedgerDisplayName("postgresql://o:pw@[::1/coffer?password=pw"), "postgresql://o@[::1/coffer?password=");
 }
 
-// A ledger of the first version, without the running sums of copies, is read as it is and gets them from
-// its entries when it is opened for writing; adds then keep them. Every version this program writes passes
-// the check of the schema, and so does the upgrade of each.
-TEST(LedgerTest, OlderLedgerIsBroughtUpToDate) {
-    TempFolder folder;
-    const std::string file = (folder / "old.sqlite").string();
-    const std::string entry = "<banklog money=\"6\" player=\"Bob\" type=\"4\"/>\n";
-    {
-        SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite);
-        AddToLedger(ledger, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n" + entry + entry,
-                    {}, 0);
-    }
-    SqliteDatabase(file, SqliteDatabase::Access::ReadWrite, {})
-        .execute("DROP TABLE entry_totals; PRAGMA user_version = 1");
-    EXPECT_EQ(SqliteLedger(file, SqliteDatabase::Access::ReadOnly).totals().untimed, 2u) << "read, not upgraded";
-    SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite);
-    // One more copy of an entry it holds, and a new one.
-    AddToLedger(ledger, "<?xml?>\n" + entry + entry + entry + "<banklog money=\"7\" player=\"Cy\" type=\"4\"/>\n", {},
-                0);
-    const LedgerTotals totals = ledger.totals();
-    EXPECT_EQ(totals.entries, 5u);
-    EXPECT_EQ(totals.untimed, 4u);
-}
-
-// A paste of another guild, or naming two, is refused and the ledger stays as it was.
-TEST(LedgerTest, RefusesAnotherGuild) {
-    TempFolder folder;
-    SqliteLedger ledger((folder / "l.sqlite").string(), SqliteDatabase::Access::ReadWrite);
-    const std::string entry = "<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n";
-    auto page = [&](const std::string& guild) {
-        return "<?xml?>\n<guildKey name=\"" + guild + "\" realm=\"Silver Hand\"/>\n" + entry;
-    };
-    EXPECT_EQ(AddToLedger(ledger, "<?xml?>\n" + entry, {}, 0).namesGuild, false);
-    AddToLedger(ledger, page("Iron Lanterns"), {}, 0);
-    const AddProgress stop = [](std::uint64_t, std::uint64_t) { return false; };
-    std::string tooMany = "<?xml?>\n";
-    for (int copy = 0; copy <= 1'000'000; ++copy)
-        tooMany += "<banklog type=\"4\"/>\n";
-    const std::tuple<std::string, const char*, AddProgress> refused[] = {
-        {page("Iron lanterns"),
-         "is of the guild Iron lanterns of Silver Hand, but the ledger holds the guild Iron Lanterns of Silver Hand",
-         {}},
-        {page("Iron Lanterns") + page("Copper Kettles"),
-         "names more than one guild (Iron Lanterns of Silver Hand, Copper Kettles of Silver Hand)",
-         {}},
-        {page("Iron Lanterns"), "The add was cancelled; the ledger is as it was.", stop},
-        {tooMany, "The paste repeats an entry more than 1,000,000 times on one page", {}}};
-    for (const auto& [paste, message, progress] : refused) {
-        try {
-            AddToLedger(ledger, paste + "<banklog money=\"6\" player=\"Bob\" ts=\"2000\" type=\"4\"/>\n", {}, 0,
-                        progress);
-            ADD_FAILURE() << "added " << paste;
-        } catch (const LedgerError& error) {
-            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-        }
-        EXPECT_EQ(ledger.totals().entries, 1u);
-        EXPECT_EQ(ledger.pastes().size(), 1u) << "the same entries with a guild key are the same paste";
-    }
-}
-
 // A statement of a reading connection stops past the bound that the file's size sets; one of a connection
 // without locks, when the file changed meanwhile (it might have read half a change). Each with its message.
 TEST(LedgerTest, AReadEndsPastItsBoundOrWhenTheFileChanges) {

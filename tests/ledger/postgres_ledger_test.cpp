@@ -197,7 +197,7 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
          " holds no Coffer ledger."},
         {false, "", true, kWrite, "", "GRANT USAGE, CREATE ON SCHEMA public TO " + officer + ";"},
         {true, "", true, kWrite, "",
-         "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.paste, "
+         "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.entry_totals, public.paste, "
          "public.guild TO " +
              officer + ";"},
     };

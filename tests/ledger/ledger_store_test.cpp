@@ -1,0 +1,242 @@
+// The behaviour of a ledger store, one suite run on each store: a ledger file in ledger_test, a server
+// ledger on the throwaway server in postgres_ledger_test.
+#include "ledger/entry_identity.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/ledger_open.h"
+#include "ledger/postgres_ledger.h"
+#include "ledger/sqlite_format.h"
+#include "support/temp_folder.h"
+#ifdef COFFER_PG_STATE
+#include "support/pg_test_server.h"
+#endif
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace coffer {
+namespace {
+
+struct Store {
+    const char* name;
+    std::vector<std::int64_t> olderVersions;
+    bool readsOlder; // reads an older ledger as it is; the other store asks for an add first
+    std::function<std::string()> fresh;
+    // A ledger of an older version holding what `source` holds, as the program of that version wrote it.
+    std::function<void(const std::string& ledger, std::int64_t version, LedgerStore& source)> writeOld;
+};
+
+void PrintTo(const Store& store, std::ostream* out) {
+    *out << store.name;
+}
+
+class LedgerStoreTest : public ::testing::TestWithParam<Store> {
+  protected:
+    std::unique_ptr<LedgerStore> open(const std::string& name) { return OpenLedger(name, LedgerAccess::ReadWrite); }
+    const Store& store() const { return GetParam(); }
+};
+
+const std::string kAnn = "<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n",
+                  kBob = "<banklog money=\"6\" player=\"Bob\" ts=\"2000\" type=\"4\"/>\n",
+                  kUntimed = "<banklog money=\"6\" player=\"Cy\" type=\"4\"/>\n";
+
+// Ann's key for any entry: every identity meets hers.
+std::string AnnsKey(std::string_view, const std::optional<std::int64_t>&) {
+    const PasteEntry ann = ReadPaste("<?xml?>\n" + kAnn).entries.at(0);
+    return EntryKey(ann.identity, ann.ts);
+}
+std::string OneKey(std::string_view, const std::optional<std::int64_t>&) {
+    return "one key";
+}
+
+// A paste of another guild, or naming two, or repeating an entry too often, or whose entries meet a
+// stored one's key or each other's, is refused, and the ledger stays as it was.
+TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey) {
+    const std::unique_ptr<LedgerStore> ledger = open(store().fresh());
+    auto page = [&](const std::string& guild) {
+        return "<?xml?>\n<guildKey name=\"" + guild + "\" realm=\"Silver Hand\"/>\n" + kAnn;
+    };
+    EXPECT_EQ(AddToLedger(*ledger, "<?xml?>\n" + kAnn, {}, 0).namesGuild, false);
+    AddToLedger(*ledger, page("Iron Lanterns"), {}, 0);
+    const AddProgress stop = [](std::uint64_t, std::uint64_t) { return false; };
+    std::string tooMany = "<?xml?>\n";
+    for (int copy = 0; copy <= 1'000'000; ++copy)
+        tooMany += "<banklog type=\"4\"/>\n";
+    const auto add = [&](const std::string& paste, const AddProgress& progress = {}) {
+        AddToLedger(*ledger, paste + kBob, {}, 0, progress);
+    };
+    const auto addKeyed = [&](const std::string& paste, EntryKeyFunction key) {
+        Paste read = ReadPaste(paste);
+        ledger->add({std::move(read.entries), {}, {PasteRecord{}}, true, {}, key});
+    };
+    const std::tuple<const char*, std::function<void()>> refused[] = {
+        {"is of the guild Iron lanterns of Silver Hand, but the ledger holds the guild Iron Lanterns of Silver Hand",
+         [&] { add(page("Iron lanterns")); }},
+        {"names more than one guild (Iron Lanterns of Silver Hand, Copper Kettles of Silver Hand)",
+         [&] { add(page("Iron Lanterns") + page("Copper Kettles")); }},
+        {"The add was cancelled; the ledger is as it was.", [&] { add(page("Iron Lanterns"), stop); }},
+        {"The paste repeats an entry more than 1,000,000 times on one page", [&] { add(tooMany); }},
+        {": two different entries have the same key; nothing was added.",
+         [&] { addKeyed("<?xml?>\n" + kBob, AnnsKey); }},
+        {": two different entries have the same key; nothing was added.",
+         [&] { addKeyed("<?xml?>\n" + kBob + kUntimed, OneKey); }}};
+    for (const auto& [message, act] : refused) {
+        try {
+            act();
+            ADD_FAILURE() << "added: " << message;
+        } catch (const LedgerError& error) {
+            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(ledger->totals().entries, 1u);
+        EXPECT_EQ(ledger->pastes().size(), 1u) << "the same entries with a guild key are the same paste";
+    }
+}
+
+// A ledger written by each older version is read as it is (or, on the server, refused until an add
+// brings it up to date) and brought up to date in place by an add: it finds the entries it holds under
+// their new keys, and keeps its totals.
+TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
+    const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kUntimed +
+                              kUntimed,
+                      second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
+    const std::unique_ptr<LedgerStore> source = open(store().fresh());
+    AddToLedger(*source, first, "first.txt", 5);
+    AddToLedger(*source, second, {}, 0);
+    for (const std::int64_t version : store().olderVersions) {
+        const std::string name = store().fresh();
+        store().writeOld(name, version, *source);
+        if (store().readsOlder) {
+            EXPECT_EQ(std::string(ReadLedgerLog(*OpenLedger(name, LedgerAccess::ReadOnly), std::nullopt).text),
+                      std::string(ReadLedgerLog(*source, std::nullopt).text))
+                << "read as it is, version " << version;
+        }
+        const std::unique_ptr<LedgerStore> ledger = open(name);
+        const AddReport again = AddToLedger(*ledger, second, {}, 0);
+        EXPECT_EQ(again.outcome.copiesAdded, 0u) << version;
+        EXPECT_FALSE(again.outcome.listed) << version;
+        const AddReport more = AddToLedger(*ledger, "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kUntimed, {}, 0);
+        EXPECT_EQ(more.outcome.copiesAdded, 1u) << version;
+        const LedgerTotals totals = ledger->totals();
+        EXPECT_EQ(totals.entries, 6u) << version;
+        EXPECT_EQ(totals.untimed, 4u) << version;
+        EXPECT_EQ(ledger->pastes().size(), 3u) << version;
+    }
+}
+
+// Two officers add at once: one a paste inside the time the ledger covers, the other one far later.
+// Whichever goes first, the first opens no gap and the second the one before it, even when the second
+// commits while the first is under way.
+TEST_P(LedgerStoreTest, AnAddTellsOnlyTheGapsItOpened) {
+    const auto entry = [](int player, int ts) {
+        return "<banklog money=\"5\" player=\"P" + std::to_string(player) + "\" ts=\"" + std::to_string(ts) +
+               "\" type=\"4\"/>\n";
+    };
+    std::string inside = "<?xml?>\n";
+    for (int i = 0; i < 20'000; ++i)
+        inside += entry(i, 2000 + i % 7000);
+    for (int round = 0; round < 3; ++round) {
+        const std::string name = store().fresh();
+        AddToLedger(*open(name), "<?xml?>\n" + entry(0, 1000) + entry(0, 10'000), {}, 0);
+        AddReport insideAdd, laterAdd;
+        std::thread first([&] { insideAdd = AddToLedger(*open(name), inside, {}, 0); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
+        laterAdd = AddToLedger(*open(name), "<?xml?>\n" + entry(1, 50'000), {}, 0);
+        first.join();
+        const std::vector<TimeGap> gaps = FindGaps(open(name)->pastes());
+        ASSERT_EQ(gaps.size(), 1u);
+        EXPECT_EQ(insideAdd.outcome.openedGaps, std::vector<TimeGap>()) << round;
+        EXPECT_EQ(laterAdd.outcome.openedGaps, gaps) << round;
+    }
+}
+
+#ifdef COFFER_PG_STATE
+Store ServerStore() {
+    static testing::TestServer server;
+    return {"Server",
+            {1},
+            false,
+            [] { return server.uri(server.freshDatabase()); },
+            [](const std::string& ledger, std::int64_t version, LedgerStore& source) {
+                PgConnection db(ledger, false, {});
+                PgTransaction transaction(db);
+                UpgradeServerLedger(db, 0, version);
+                for (const LedgerEntry& entry : source.entries(std::nullopt))
+                    db.query("INSERT INTO entry VALUES (sha256($1), $1, $2, $3, 0, $4, $5, $6)",
+                             PgParams()
+                                 .add(EntryIdentity(entry.text))
+                                 .add(entry.text)
+                                 .add(static_cast<std::int64_t>(entry.copies))
+                                 .add(entry.ts)
+                                 .add(entry.order.time)
+                                 .add(entry.order.rank));
+                for (const PasteRecord& paste : source.pastes())
+                    db.query("INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, file_name, "
+                             "digest) VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                             PgParams()
+                                 .add(paste.addedAt)
+                                 .add(static_cast<std::int64_t>(paste.entries))
+                                 .add(static_cast<std::int64_t>(paste.copiesAdded))
+                                 .add(paste.firstTs)
+                                 .add(paste.lastTs)
+                                 .add(paste.fileName)
+                                 .add(static_cast<std::int64_t>(paste.digest)));
+                db.query("INSERT INTO guild (name, realm) VALUES ($1, $2)",
+                         PgParams().add(source.guild()->name).add(source.guild()->realm));
+                const LedgerTotals totals = source.totals();
+                db.query("UPDATE coffer_ledger SET entries = $1, untimed = $2",
+                         PgParams()
+                             .add(static_cast<std::int64_t>(totals.entries))
+                             .add(static_cast<std::int64_t>(totals.untimed)));
+                transaction.commit();
+            }};
+}
+INSTANTIATE_TEST_SUITE_P(Server, LedgerStoreTest, ::testing::Values(ServerStore()),
+                         [](const auto& info) { return std::string(info.param.name); });
+#else
+Store FileStore() {
+    static testing::TempFolder folder;
+    static int files = 0;
+    return {"File",
+            {1, 2},
+            true,
+            [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
+            [](const std::string& ledger, std::int64_t version, LedgerStore& source) {
+                SqliteDatabase db(ledger, SqliteDatabase::Access::ReadWrite, {});
+                SqliteTransaction transaction(db);
+                UpgradeLedgerSchema(db, 0, version);
+                for (const LedgerEntry& entry : source.entries(std::nullopt))
+                    SqliteStatement(db, "INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
+                                        "VALUES (0, ?1, ?2, ?3, ?4, ?5)")
+                        .bind(1, static_cast<std::int64_t>(entry.copies))
+                        .bind(2, entry.ts)
+                        .bind(3, entry.order.time)
+                        .bind(4, entry.order.rank)
+                        .bindBlob(5, entry.text)
+                        .step();
+                for (const PasteRecord& paste : source.pastes())
+                    SqliteStatement(db, "INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, "
+                                        "file_name, digest) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+                        .bind(1, paste.addedAt)
+                        .bind(2, static_cast<std::int64_t>(paste.entries))
+                        .bind(3, static_cast<std::int64_t>(paste.copiesAdded))
+                        .bind(4, paste.firstTs)
+                        .bind(5, paste.lastTs)
+                        .bindText(6, paste.fileName)
+                        .bind(7, static_cast<std::int64_t>(paste.digest))
+                        .step();
+                SqliteStatement(db, "INSERT INTO guild VALUES (?1, ?2)")
+                    .bindText(1, source.guild()->name)
+                    .bindText(2, source.guild()->realm)
+                    .step();
+                if (version >= 2)
+                    db.execute("UPDATE entry_totals SET copies = (SELECT sum(copies) FROM entry), "
+                               "untimed = (SELECT sum(copies) FROM entry WHERE ts IS NULL)");
+                transaction.commit();
+            }};
+}
+INSTANTIATE_TEST_SUITE_P(File, LedgerStoreTest, ::testing::Values(FileStore()),
+                         [](const auto& info) { return std::string(info.param.name); });
+#endif
+
+} // namespace
+} // namespace coffer
