@@ -3,8 +3,8 @@
 // holds each paste whole or not at all, and a failure says why, with status 2.
 #include "banklog_generator.h"
 #include "ledger/ledger_actions.h"
-#include "ledger/sqlite_format.h"
 #include "ledger/sqlite_ledger.h"
+#include "old_ledger_file.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
@@ -244,20 +244,8 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
     // The ledger as the first version wrote it, then the statements.
     const auto version1 = [](const std::string& statements) {
         return [=](const fs::path& file) {
-            const fs::path old = file.string() + "1";
-            {
-                SqliteDatabase db(old, SqliteDatabase::Access::ReadWrite, {});
-                db.execute("PRAGMA journal_mode = WAL");
-                db.checkpointOnClose();
-                UpgradeLedgerSchema(db, 0, 1);
-                db.execute(("ATTACH '" + file.string() +
-                            "' AS now; INSERT INTO entry SELECT id, 0, copies, ts, order_time, order_rank, text "
-                            "FROM now.entry; INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * "
-                            "FROM now.guild; DETACH now; " +
-                            statements)
-                               .c_str());
-            }
-            fs::rename(old, file);
+            WriteOldLedgerFile(file.string() + "1", 1, file.string(), statements);
+            fs::rename(file.string() + "1", file);
             fs::remove(file.string() + "-wal");
             fs::remove(file.string() + "-shm");
         };

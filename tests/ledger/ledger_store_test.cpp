@@ -4,7 +4,7 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "ledger/postgres_ledger.h"
-#include "ledger/sqlite_format.h"
+#include "old_ledger_file.h"
 #include "support/temp_folder.h"
 #ifdef COFFER_PG_STATE
 #include "support/pg_test_server.h"
@@ -23,7 +23,9 @@ struct Store {
     bool readsOlder; // reads an older ledger as it is; the other store asks for an add first
     std::function<std::string()> fresh;
     // A ledger of an older version holding what `source` holds, as the program of that version wrote it.
-    std::function<void(const std::string& ledger, std::int64_t version, LedgerStore& source)> writeOld;
+    std::function<void(const std::string& ledger, std::int64_t version, const std::string& sourceName,
+                       LedgerStore& source)>
+        writeOld;
 };
 
 void PrintTo(const Store& store, std::ostream* out) {
@@ -99,12 +101,13 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
     const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kUntimed +
                               kUntimed,
                       second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
-    const std::unique_ptr<LedgerStore> source = open(store().fresh());
+    const std::string sourceName = store().fresh();
+    const std::unique_ptr<LedgerStore> source = open(sourceName);
     AddToLedger(*source, first, "first.txt", 5);
     AddToLedger(*source, second, {}, 0);
     for (const std::int64_t version : store().olderVersions) {
         const std::string name = store().fresh();
-        store().writeOld(name, version, *source);
+        store().writeOld(name, version, sourceName, *source);
         if (store().readsOlder) {
             EXPECT_EQ(std::string(ReadLedgerLog(*OpenLedger(name, LedgerAccess::ReadOnly), std::nullopt).text),
                       std::string(ReadLedgerLog(*source, std::nullopt).text))
@@ -156,7 +159,7 @@ Store ServerStore() {
             {1},
             false,
             [] { return server.uri(server.freshDatabase()); },
-            [](const std::string& ledger, std::int64_t version, LedgerStore& source) {
+            [](const std::string& ledger, std::int64_t version, const std::string&, LedgerStore& source) {
                 PgConnection db(ledger, false, {});
                 PgTransaction transaction(db);
                 UpgradeServerLedger(db, 0, version);
@@ -200,38 +203,8 @@ Store FileStore() {
             {1, 2},
             true,
             [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
-            [](const std::string& ledger, std::int64_t version, LedgerStore& source) {
-                SqliteDatabase db(ledger, SqliteDatabase::Access::ReadWrite, {});
-                SqliteTransaction transaction(db);
-                UpgradeLedgerSchema(db, 0, version);
-                for (const LedgerEntry& entry : source.entries(std::nullopt))
-                    SqliteStatement(db, "INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
-                                        "VALUES (0, ?1, ?2, ?3, ?4, ?5)")
-                        .bind(1, static_cast<std::int64_t>(entry.copies))
-                        .bind(2, entry.ts)
-                        .bind(3, entry.order.time)
-                        .bind(4, entry.order.rank)
-                        .bindBlob(5, entry.text)
-                        .step();
-                for (const PasteRecord& paste : source.pastes())
-                    SqliteStatement(db, "INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, "
-                                        "file_name, digest) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")
-                        .bind(1, paste.addedAt)
-                        .bind(2, static_cast<std::int64_t>(paste.entries))
-                        .bind(3, static_cast<std::int64_t>(paste.copiesAdded))
-                        .bind(4, paste.firstTs)
-                        .bind(5, paste.lastTs)
-                        .bindText(6, paste.fileName)
-                        .bind(7, static_cast<std::int64_t>(paste.digest))
-                        .step();
-                SqliteStatement(db, "INSERT INTO guild VALUES (?1, ?2)")
-                    .bindText(1, source.guild()->name)
-                    .bindText(2, source.guild()->realm)
-                    .step();
-                if (version >= 2)
-                    db.execute("UPDATE entry_totals SET copies = (SELECT sum(copies) FROM entry), "
-                               "untimed = (SELECT sum(copies) FROM entry WHERE ts IS NULL)");
-                transaction.commit();
+            [](const std::string& ledger, std::int64_t version, const std::string& source, LedgerStore&) {
+                WriteOldLedgerFile(ledger, version, source);
             }};
 }
 INSTANTIATE_TEST_SUITE_P(File, LedgerStoreTest, ::testing::Values(FileStore()),

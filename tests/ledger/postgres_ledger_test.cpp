@@ -2,13 +2,13 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/paste.h"
 #include "ledger/postgres_ledger.h"
+#include "support/child_process.h"
 #include "support/pg_test_server.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,17 +23,11 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::TestServer;
 
-pid_t StartCli(const std::vector<std::string>& args, const std::filesystem::path& errors) {
-    std::vector<char*> argv{const_cast<char*>(COFFER_CLI_PATH)};
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, COFFER_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+pid_t StartCli(std::vector<std::string> args, const std::filesystem::path& errors) {
+    args.insert(args.begin(), COFFER_CLI_PATH);
+    const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = testing::Start(args, 0, 1, fd);
+    ::close(fd);
     return pid;
 }
 
