@@ -1,7 +1,9 @@
 // The guild ledger on a PostgreSQL server that the benchmark starts for itself (on a Unix socket, every
 // commit flushed to disk, 2 GB of shared buffers): a 100,000-entry paste added to an empty ledger
 // and added again, and one week of a 1,000,000-entry ledger over a year analysed with the report
-// written. Medians of several runs, each add on a new database: the machine is shared.
+// written; and the peak memory of coffer-cli reporting everything from that ledger, against reporting
+// from a ledger file of the same entries. Medians of several runs, each add on a new database: the
+// machine is shared.
 //
 //   bench_pg_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
@@ -9,8 +11,11 @@
 #include "bench_timing.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/sqlite_ledger.h"
 #include "report/report_file.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +67,20 @@ std::string Log(std::size_t entries, std::uint64_t seed, std::uint64_t days) {
     return coffer::bench::GenerateBankLog(options);
 }
 
+// The peak memory, in MiB, of coffer-cli writing the report of everything a ledger holds.
+double ReportPeakMib(const std::string& ledger, const fs::path& report) {
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(COFFER_CLI_PATH, COFFER_CLI_PATH, "--ledger", ledger.c_str(), "-o", report.c_str(), "--quiet", nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("coffer-cli failed to report from " + ledger);
+    return static_cast<double>(usage.ru_maxrss) / 1024;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -95,10 +114,24 @@ int main(int argc, char** argv) {
                 coffer::RunAnalysisInPlace(coffer::ReadLedgerLog(ledger, period).text, stats, hooks);
                 coffer::GenerateReport(stats, {}, folder / "report.html");
             }));
+        const std::string file = (folder / "big.sqlite").string();
+        {
+            coffer::PostgresLedger from(big, coffer::LedgerAccess::ReadOnly);
+            coffer::SqliteLedger to(file, coffer::SqliteDatabase::Access::ReadWrite);
+            coffer::MergeLedger(to, from, big);
+        }
+        std::vector<double> serverPeak, filePeak;
+        for (int run = 0; run < runs; ++run) {
+            serverPeak.push_back(ReportPeakMib(big, folder / "report.html"));
+            filePeak.push_back(ReportPeakMib(file, folder / "report.html"));
+        }
         std::printf("server ledger (PostgreSQL on a Unix socket), median of %d runs:\n", runs);
         std::printf("  add a 100,000-entry paste to an empty ledger   %.3f s\n", Median(first));
         std::printf("  add the same paste again                       %.3f s\n", Median(again));
         std::printf("  one week of a 1,000,000-entry ledger, report   %.3f s\n", Median(week));
+        std::printf("  everything of it, coffer-cli's peak memory     %.0f MiB (from a ledger file: %.0f MiB, "
+                    "goal <= that + 64 MiB)\n",
+                    Median(serverPeak), Median(filePeak));
     }
     fs::remove_all(folder);
     return 0;

@@ -107,14 +107,16 @@ class LedgerStore {
     virtual LedgerTotals totals() = 0;
     // In the order they were added.
     virtual std::vector<PasteRecord> pastes() = 0;
-    // The entries whose own time lies in the period, every one when there is none, in no set order.
-    virtual std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) = 0;
-    // The same entries, handed to `visit` one by one, each valid during its call only: a store may read
-    // them without holding them all at once.
+    // The entries whose own time lies in the period, every one when there is none, in no set order,
+    // handed to `visit` one by one, each valid during its call only: a store reads them without holding
+    // them all at once.
     virtual void forEachEntry(const std::optional<TimeRange>& period,
-                              const std::function<void(const LedgerEntry&)>& visit) {
-        for (const LedgerEntry& entry : entries(period))
-            visit(entry);
+                              const std::function<void(const LedgerEntry&)>& visit) = 0;
+    // The same entries, all at once.
+    std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) {
+        std::vector<LedgerEntry> entries;
+        forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });
+        return entries;
     }
 };
 

@@ -27,7 +27,8 @@ class PostgresLedger : public LedgerStore {
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
     std::vector<PasteRecord> pastes() override;
-    std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) override;
+    void forEachEntry(const std::optional<TimeRange>& period,
+                      const std::function<void(const LedgerEntry&)>& visit) override;
 
   private:
     void checkSchema(bool writable);

@@ -46,12 +46,6 @@ LedgerTotals SqliteLedger::totals() {
     return totals;
 }
 
-std::vector<LedgerEntry> SqliteLedger::entries(const std::optional<TimeRange>& period) {
-    std::vector<LedgerEntry> entries;
-    forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });
-    return entries;
-}
-
 void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
                                 const std::function<void(const LedgerEntry&)>& visit) {
     if (!hasTables_)

@@ -1,20 +1,12 @@
-#include "analysis/analysis_run.h"
-#include "analysis/scan/bank_log_scanner.h"
-#include "banklog_generator.h"
 #include "ledger/entry_identity.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "ledger/password_free_text.h"
 #include "ledger/sqlite_ledger.h"
-#include "report/table_export.h"
 #include "support/temp_folder.h"
 #include "support/time_zone.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <memory>
-#include <random>
 
 namespace coffer {
 namespace {
@@ -48,114 +40,6 @@ TEST(EntryIdentityTest, SameTransactionWhateverTheLayout) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(EntryIdentity(c.a) == EntryIdentity(c.b), c.same) << c.a << "\n" << c.b;
-}
-
-std::string Page(const std::vector<std::string>& elements, std::size_t from, std::size_t to) {
-    std::string page = "<?xml version=\"1.0\"?>\n<page>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
-    for (std::size_t i = from; i < to; ++i)
-        page += elements[i] + "\n";
-    return page + "</page>\n";
-}
-
-// The ts attribute's value in an element's text.
-std::string_view TsOf(std::string_view element) {
-    const std::size_t start = element.find(" ts=\"") + 5;
-    return element.substr(start, element.find('"', start) - start);
-}
-
-// Both tables of the analysis, one under the other.
-std::string Analyse(std::string_view log, const std::optional<TimeRange>& period) {
-    GuildStats stats;
-    AnalysisHooks hooks;
-    hooks.selection.period = period;
-    EXPECT_EQ(RunAnalysisInPlace(log, stats, hooks).outcome, AnalysisOutcome::Complete);
-    return TableText(stats.members, TableFormat::TabSeparated) + TableText(stats.items, TableFormat::TabSeparated);
-}
-
-// A generated log cut into overlapping pastes, some of two overlapping pages, some with every rank changed,
-// some ending inside an entry, added in
-// random orders and some twice, or merged from another ledger: the ledger's analysis is that of the
-// log, for everything and for a period.
-TEST(LedgerTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
-    bench::BankLogGeneratorOptions options;
-    options.entry_count = 2000;
-    options.member_count = 40;
-    options.item_count = 60;
-    options.spread_days = 20;
-    std::vector<std::string> elements;
-    GuildIdentity guild;
-    ScanBankLogElements(bench::GenerateBankLog(options), guild,
-                        {{}, [&](const BankLogEntry&, std::string_view text, bool) { elements.emplace_back(text); }});
-    // Runs of entries of one time (that stay apart: an item's count is not part of the identity), and
-    // one entry twice on its page: two transactions.
-    for (std::size_t i = 1; i < elements.size(); ++i) {
-        std::string same = elements[i];
-        const std::string_view ts = TsOf(same);
-        same.replace(static_cast<std::size_t>(ts.data() - same.data()), ts.size(), TsOf(elements[i - 1]));
-        if (i % 5 != 0 && EntryIdentity(same) != EntryIdentity(elements[i - 1]))
-            elements[i] = same;
-    }
-    constexpr std::size_t kTwice = 300;
-    elements.insert(elements.begin() + kTwice, elements[kTwice]);
-    const std::string log = Page(elements, 0, elements.size());
-
-    std::mt19937 random(7);
-    auto between = [&](std::size_t low, std::size_t high) {
-        return std::uniform_int_distribution<std::size_t>(low, high)(random);
-    };
-    // Pastes overlap by a run's length or more: every run of one time is whole in one of them.
-    std::vector<std::string> pastes;
-    for (std::size_t from = 0, to = 0; to < elements.size(); from = to - between(5, 30)) {
-        to = std::min(elements.size(), from + between(20, 200));
-        std::size_t split = between(0, 1) == 1 ? (from + to) / 2 : to;
-        split += split == kTwice + 1; // the copies of one page stay on one page
-        // A second page may repeat the end of the first, as pages pasted twice do.
-        const std::size_t repeat = std::min(split - from, between(0, 3));
-        std::string paste = Page(elements, from, split) + (split < to ? Page(elements, split - repeat, to) : "");
-        for (std::size_t rank = paste.find("rank=\""); pastes.size() % 3 == 1 && rank != std::string::npos;
-             rank = paste.find("rank=\"", rank + 1))
-            paste[rank + 6] = '9';
-        if (pastes.size() % 4 == 2 && to < elements.size())
-            paste.resize(paste.size() - 30); // ends inside its last entry, which the next paste holds
-        pastes.push_back(std::move(paste));
-    }
-    const std::uint64_t first = std::stoull(std::string(TsOf(elements[1200]))),
-                        last = std::stoull(std::string(TsOf(elements[700])));
-    TempFolder folder;
-    std::vector<std::unique_ptr<SqliteLedger>> ledgers;
-    auto open = [&](const char* name) -> SqliteLedger& {
-        return *ledgers.emplace_back(
-            std::make_unique<SqliteLedger>((folder / name).string(), SqliteDatabase::Access::ReadWrite));
-    };
-    for (const char* name : {"a.sqlite", "b.sqlite"}) {
-        SqliteLedger& ledger = open(name);
-        std::ranges::shuffle(pastes, random);
-        for (const std::string& paste : pastes)
-            AddToLedger(ledger, paste, {}, 0);
-        AddToLedger(ledger, pastes[0], {}, 0);
-        EXPECT_EQ(ledger.pastes().size(), pastes.size()) << "a paste added again is listed once";
-    }
-    // Another officer's ledger of some of the pastes, with the first ledger merged into it.
-    SqliteLedger& merged = open("c.sqlite");
-    for (std::size_t i = 0; i < pastes.size(); i += 3)
-        AddToLedger(merged, pastes[i], {}, 0);
-    MergeLedger(merged, *ledgers[0], "a.sqlite");
-    EXPECT_EQ(merged.pastes().size(), pastes.size());
-    for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
-        const std::string expected = Analyse(log, period);
-        for (const auto& ledger : ledgers) {
-            EXPECT_EQ(ledger->totals().entries, elements.size());
-            double read = 0; // the share of the ledger read, told as the reading goes
-            EXPECT_EQ(
-                Analyse(ReadLedgerLog(*ledger, period, {[&read](double share) { read = share; }, {}}).text, period),
-                expected)
-                << "ledger " << &ledger - ledgers.data() << (period ? " for a period" : "");
-            EXPECT_EQ(read, 1.0);
-            std::stop_source stop; // a stopped reading gives nothing to analyse
-            stop.request_stop();
-            EXPECT_EQ(std::string_view(ReadLedgerLog(*ledger, period, {{}, stop.get_token()}).text), "");
-        }
-    }
 }
 
 TEST(LedgerTest, GapsAreTheStretchesNoPasteCovered) {
