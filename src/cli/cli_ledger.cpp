@@ -56,7 +56,8 @@ int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
     const std::unique_ptr<LedgerStore> other = OpenExistingLedger(options.other);
     const std::string otherName = LedgerDisplayName(options.other);
     if (SameLedger(options.file, options.other))
-        throw LedgerError(otherName + " is the ledger itself: a ledger is not merged into itself");
+        throw LedgerError(LedgerErrorKind::SameFile,
+                          otherName + " is the ledger itself: a ledger is not merged into itself");
     const std::unique_ptr<LedgerStore> ledger = OpenLedger(options.file, LedgerAccess::ReadWrite);
     const std::vector<TimeGap> before = FindGaps(ledger->pastes());
     const AddOutcome outcome = MergeLedger(*ledger, *other, otherName);

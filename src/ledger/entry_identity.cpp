@@ -175,7 +175,7 @@ std::string EntryKey(std::string_view identity, const std::optional<std::int64_t
         EVP_DigestUpdate(context.get(), mark, markSize) != 1 ||
         EVP_DigestUpdate(context.get(), identity.data(), identity.size()) != 1 ||
         EVP_DigestFinal_ex(context.get(), reinterpret_cast<unsigned char*>(key.data()), nullptr) != 1)
-        throw LedgerError("SHA-256 is not available from libcrypto");
+        throw LedgerError(LedgerErrorKind::Other, "SHA-256 is not available from libcrypto");
     return key;
 }
 

@@ -38,7 +38,8 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
                       const AddProgress& progress) {
     Paste paste = ReadPaste(text);
     if (std::ranges::any_of(paste.entries, [](const PasteEntry& entry) { return entry.copies > kMaxCopies; }))
-        throw LedgerError("The paste repeats an entry more than 1,000,000 times on one page; a ledger holds at most "
+        throw LedgerError(LedgerErrorKind::Other,
+                          "The paste repeats an entry more than 1,000,000 times on one page; a ledger holds at most "
                           "1,000,000 copies of an entry.");
     PasteRecord record;
     record.addedAt = addedAt;
@@ -61,7 +62,7 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
 AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string& otherName) {
     const auto refuse = [&](const std::string& reason) {
         if (!reason.empty())
-            throw LedgerError(otherName + " is damaged: " + reason);
+            throw LedgerError(LedgerErrorKind::Damaged, otherName + " is damaged: " + reason);
     };
     LedgerAddition addition;
     for (LedgerEntry& entry : other.entries(std::nullopt)) {

@@ -27,7 +27,8 @@ std::string Upsert(const SqlDialect& d) {
 }
 
 [[noreturn]] void RefuseCollision(const LedgerSql& sql) {
-    throw LedgerError(sql.name() + ": two different entries have the same key; nothing was added.");
+    throw LedgerError(LedgerErrorKind::Other,
+                      sql.name() + ": two different entries have the same key; nothing was added.");
 }
 
 std::optional<GuildIdentity> ReadGuild(LedgerSql& sql) {
@@ -105,7 +106,7 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
     sql.run(std::string("SELECT copies FROM entry_totals ") + sql.dialect().lockRow);
     const std::optional<GuildIdentity> ledgerGuild = ReadGuild(sql);
     if (std::string refusal = GuildRefusal(ledgerGuild, addition.guilds); !refusal.empty())
-        throw LedgerError(refusal);
+        throw LedgerError(LedgerErrorKind::RefusedGuild, refusal);
     if (!ledgerGuild && addition.guilds.size() == 1)
         sql.run("INSERT INTO guild (name, realm) VALUES ($1, $2)",
                 {SqlText{addition.guilds[0].name}, SqlText{addition.guilds[0].realm}});

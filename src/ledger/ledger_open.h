@@ -36,13 +36,7 @@ LedgerError CannotOpenLedger(const std::string& name, const std::error_code& rea
 // absent file (an add or a merge creates them).
 class LedgerNotThereYet : public LedgerError {
   public:
-    using LedgerError::LedgerError;
-};
-
-// A server that wants a password which neither the URI, ~/.pgpass nor a service file gave.
-class LedgerPasswordNeeded : public LedgerError {
-  public:
-    using LedgerError::LedgerError;
+    explicit LedgerNotThereYet(const std::string& message) : LedgerError(LedgerErrorKind::NotALedger, message) {}
 };
 
 // ReadWrite creates a missing ledger; ReadOnly never creates or writes one. Throws LedgerError.

@@ -114,13 +114,16 @@ DatabaseMarks ReadMarks(PgConnection& db) {
 // Tables of a ledger's names must be a ledger of this program, of a version it knows.
 void CheckMarks(const DatabaseMarks& marks, const std::string& name) {
     if (marks.ledger ? marks.application != kApplication : marks.otherTables)
-        throw LedgerError(name + " is not a Coffer ledger: its tables coffer_ledger, entry, entry_totals, paste or "
+        throw LedgerError(LedgerErrorKind::NotALedger,
+                          name + " is not a Coffer ledger: its tables coffer_ledger, entry, entry_totals, paste or "
                                  "guild are another program's, and were left as they are.");
     if (!marks.stranger.empty())
-        throw LedgerError(name + " is not a Coffer ledger (it holds " + marks.stranger + ").");
+        throw LedgerError(LedgerErrorKind::NotALedger,
+                          name + " is not a Coffer ledger (it holds " + marks.stranger + ").");
     if (marks.version > kVersion)
-        throw LedgerError(name + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
-                          "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
+        throw LedgerError(LedgerErrorKind::NewerVersion,
+                          name + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
+                              "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
 }
 
 } // namespace
@@ -158,7 +161,8 @@ void PostgresLedger::checkSchema(bool writable) {
         if (!marks.ledger) // a database without them, or whose search_path hides them
             throw LedgerNotThereYet(db_.name() + " holds no Coffer ledger.");
         if (marks.version < kVersion)
-            throw LedgerError(db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
+            throw LedgerError(LedgerErrorKind::Other,
+                              db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
                                            "up to date.");
         return;
     }
@@ -175,10 +179,11 @@ void PostgresLedger::upgrade() {
     if (!marks.ledger &&
         db_.query("SELECT coalesce(has_schema_privilege(current_schema(), 'CREATE'), false)::int::int8")
                 .integer(0, 0) == 0)
-        throw LedgerError(db_.name() + " holds no Coffer ledger yet, and the user " + user_ +
-                          " may not create its tables in the schema " + schema_ +
-                          ". The database's owner can allow it with: GRANT USAGE, CREATE ON SCHEMA " + schema_ +
-                          " TO " + user_ + ";");
+        throw LedgerError(LedgerErrorKind::CannotWrite,
+                          db_.name() + " holds no Coffer ledger yet, and the user " + user_ +
+                              " may not create its tables in the schema " + schema_ +
+                              ". The database's owner can allow it with: GRANT USAGE, CREATE ON SCHEMA " + schema_ +
+                              " TO " + user_ + ";");
     UpgradeServerLedger(db_, marks.ledger ? marks.version : 0, kVersion);
     transaction.commit();
 }

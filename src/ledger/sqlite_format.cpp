@@ -137,13 +137,15 @@ FileMarks ReadMarks(SqliteDatabase& db) {
 
 void CheckMarks(const FileMarks& marks, const std::string& path) {
     if ((!marks.schema.empty() && marks.applicationId != kApplicationId) || marks.version < 0)
-        throw LedgerError(path + " is not a Coffer ledger.");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
     if (marks.version > kVersion)
-        throw LedgerError(path + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
-                          "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
+        throw LedgerError(LedgerErrorKind::NewerVersion,
+                          path + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
+                              "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
     const auto refuse = [&](const char* verb, const SchemaObject& object) {
-        throw LedgerError(path + " is not a Coffer ledger (it " + verb + " " + CleanText(object.type) + " " +
-                          CleanText(object.name) + ").");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger (it " + verb + " " +
+                                                           CleanText(object.type) + " " + CleanText(object.name) +
+                                                           ").");
     };
     const std::vector<SchemaObject>& allowed = SchemaOfEachVersion()[static_cast<std::size_t>(marks.version)];
     for (const SchemaObject& object : marks.schema)
@@ -159,7 +161,7 @@ void CheckHeader(const std::string& path) {
     std::error_code error;
     if (const auto status = std::filesystem::status(path, error);
         !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw LedgerError(path + " is not a Coffer ledger.");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
     std::ifstream file(path, std::ios::binary);
     unsigned char header[100] = {};
     file.read(reinterpret_cast<char*>(header), sizeof header);
@@ -167,7 +169,7 @@ void CheckHeader(const std::string& path) {
         return;
     if (file.gcount() < 16 ||
         std::string_view(reinterpret_cast<char*>(header), 16) != std::string_view("SQLite format 3\0", 16))
-        throw LedgerError(path + " is not a Coffer ledger.");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
     const auto number = [&](int at, int bytes) {
         std::uint64_t value = 0;
         for (int i = 0; i < bytes; ++i)
@@ -179,7 +181,7 @@ void CheckHeader(const std::string& path) {
     const bool logBeside = std::filesystem::exists(path + "-wal", error);
     const auto size = std::filesystem::file_size(path, error);
     if (!error && !logBeside && number(24, 4) == number(92, 4) && pages * pageSize > size)
-        throw LedgerError(path + ": cannot read the ledger: the file is damaged");
+        throw LedgerError(LedgerErrorKind::Damaged, path + ": cannot read the ledger: the file is damaged");
 }
 
 } // namespace coffer

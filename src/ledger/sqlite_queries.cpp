@@ -7,7 +7,7 @@ namespace coffer {
 std::uint64_t StoredCopies(const SqliteStatement& query, int column, const std::string& ledger) {
     const std::int64_t copies = query.integer(column);
     if (!query.isInteger(column) || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))
-        throw LedgerError(ledger + " is damaged: " + kBadCopiesReason);
+        throw LedgerError(LedgerErrorKind::Damaged, ledger + " is damaged: " + kBadCopiesReason);
     return static_cast<std::uint64_t>(copies);
 }
 
@@ -34,8 +34,9 @@ LedgerTotals SqliteLedger::totals() {
                                "count(*) FILTER (WHERE " COFFER_BAD_COPIES ") = 0 FROM entry");
     if (sums.step()) {
         if (sums.integer(2) == 0)
-            throw LedgerError(db_.path() + " is damaged: " +
-                              (hasRunningSums_ ? "its totals are not whole numbers" : kBadCopiesReason));
+            throw LedgerError(LedgerErrorKind::Damaged,
+                              db_.path() + " is damaged: " +
+                                  (hasRunningSums_ ? "its totals are not whole numbers" : kBadCopiesReason));
         totals.entries = static_cast<std::uint64_t>(sums.integer(0));
         totals.untimed = static_cast<std::uint64_t>(sums.integer(1));
     }

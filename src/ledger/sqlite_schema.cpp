@@ -77,7 +77,7 @@ void SqliteLedger::upgrade() {
     // The running sums are made from the entries' copies: checked first.
     if (!marks.schema.empty() && marks.version < 2 &&
         SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
-        throw LedgerError(db_.path() + " is damaged: " + kBadCopiesReason);
+        throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
     UpgradeLedgerSchema(db_, marks.schema.empty() ? 0 : marks.version);
     transaction.commit();
     hasTables_ = true;

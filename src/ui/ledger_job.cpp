@@ -99,7 +99,7 @@ void LedgerJob::start(std::function<void(Results&)> work) {
             results_.cancelled = true;
         } catch (const LedgerError& error) {
             results_.error = error.what();
-            results_.needsPassword = dynamic_cast<const LedgerPasswordNeeded*>(&error) != nullptr;
+            results_.needsPassword = error.kind() == LedgerErrorKind::PasswordNeeded;
         } catch (const std::bad_alloc&) {
             results_.error = "There is not enough memory for this paste.";
         } catch (const std::exception& error) { // the file system's, as the ledger's file is looked at

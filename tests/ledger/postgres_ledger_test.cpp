@@ -149,6 +149,7 @@ TEST(PostgresLedgerTest, AStoppedServerGivesAMessageWithinTheDeadline) {
         ADD_FAILURE() << "added to a stopped server";
     } catch (const LedgerError& error) {
         EXPECT_NE(std::string(error.what()).find("did not answer within 2 s"), std::string::npos) << error.what();
+        EXPECT_EQ(error.kind(), LedgerErrorKind::ServerTimeout);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     server.signal(SIGCONT);
@@ -169,10 +170,12 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
         LedgerAccess access;
         std::string uriEnd; // added to the URI's parameters
         std::string message;
+        LedgerErrorKind kind = LedgerErrorKind::NotALedger;
     };
     const Case cases[] = {
         {false, "CREATE TABLE paste (x int)", false, kWrite, "", "is not a Coffer ledger"},
-        {true, "UPDATE coffer_ledger SET version = 99", false, kWrite, "", "of a newer Coffer (version 99)"},
+        {true, "UPDATE coffer_ledger SET version = 99", false, kWrite, "", "of a newer Coffer (version 99)",
+         LedgerErrorKind::NewerVersion},
         {true,
          "CREATE FUNCTION cut() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN DELETE FROM entry; RETURN NULL; END';"
          "CREATE TRIGGER cut AFTER INSERT ON entry EXECUTE FUNCTION cut()",
@@ -182,11 +185,13 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
         {false, "", false, kRead, "", " holds no Coffer ledger."},
         {true, "CREATE SCHEMA elsewhere", false, kRead, "&options=-csearch_path%3Delsewhere",
          " holds no Coffer ledger."},
-        {false, "", true, kWrite, "", "GRANT USAGE, CREATE ON SCHEMA public TO " + officer + ";"},
+        {false, "", true, kWrite, "", "GRANT USAGE, CREATE ON SCHEMA public TO " + officer + ";",
+         LedgerErrorKind::CannotWrite},
         {true, "", true, kWrite, "",
          "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.entry_totals, public.paste, "
          "public.guild TO " +
-             officer + ";"},
+             officer + ";",
+         LedgerErrorKind::CannotWrite},
     };
     for (const Case& c : cases) {
         const std::string database = server.freshDatabase(), owner = server.uri(database);
@@ -205,6 +210,7 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
             ADD_FAILURE() << c.message;
         } catch (const LedgerError& error) {
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+            EXPECT_EQ(error.kind(), c.kind) << error.what();
         }
         EXPECT_EQ(tables(), before);
     }
