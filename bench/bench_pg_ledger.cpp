@@ -16,6 +16,7 @@
 
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 #include <algorithm>
@@ -93,15 +94,15 @@ int main(int argc, char** argv) {
         std::vector<double> first, again, week;
         for (int run = 0; run < runs; ++run) {
             coffer::PostgresLedger ledger(server.newLedger(), coffer::LedgerAccess::ReadWrite);
-            first.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
-            again.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+            first.push_back(Seconds([&] { std::ignore = coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+            again.push_back(Seconds([&] { std::ignore = coffer::AddToLedger(ledger, log, "log.xml", 0); }));
         }
         // Ten pastes of other members' entries over the same year.
         const std::string big = server.newLedger();
         {
             coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadWrite);
             for (std::uint64_t seed = 1; seed <= 10; ++seed)
-                coffer::AddToLedger(ledger, Log(100'000, seed, 365), "", 0);
+                std::ignore = coffer::AddToLedger(ledger, Log(100'000, seed, 365), "", 0);
         }
         for (int run = 0; run < runs; ++run)
             week.push_back(Seconds([&] {
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
         {
             coffer::PostgresLedger from(big, coffer::LedgerAccess::ReadOnly);
             coffer::SqliteLedger to(file, coffer::SqliteDatabase::Access::ReadWrite);
-            coffer::MergeLedger(to, from, big);
+            std::ignore = coffer::MergeLedger(to, from, big);
         }
         std::vector<double> serverPeak, filePeak;
         for (int run = 0; run < runs; ++run) {

@@ -23,7 +23,7 @@ std::uint64_t IdentityHash(std::string_view identity);
 // An entry's key in a ledger, unique among its entries: the 32 bytes of the SHA-256 of a mark of its
 // time (0, or 1 and the time as 8 bytes, most significant first) followed by its identity. A server
 // ledger computes the same in SQL when it upgrades.
-std::string EntryKey(std::string_view identity, const std::optional<std::int64_t>& ts);
+[[nodiscard]] std::string EntryKey(std::string_view identity, const std::optional<std::int64_t>& ts);
 
 // How an add computes keys: EntryKey, or in a test one that makes two identities meet.
 using EntryKeyFunction = std::string (*)(std::string_view identity, const std::optional<std::int64_t>& ts);

@@ -123,19 +123,19 @@ class LedgerStore {
     // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
     // guild rule refuses the addition or two different identities meet one key, and AddCancelled when
     // the addition's progress function stops it.
-    virtual AddOutcome add(const LedgerAddition& addition) = 0;
+    [[nodiscard]] virtual AddOutcome add(const LedgerAddition& addition) = 0;
 
-    virtual std::optional<GuildIdentity> guild() = 0;
-    virtual LedgerTotals totals() = 0;
+    [[nodiscard]] virtual std::optional<GuildIdentity> guild() = 0;
+    [[nodiscard]] virtual LedgerTotals totals() = 0;
     // In the order they were added.
-    virtual std::vector<PasteRecord> pastes() = 0;
+    [[nodiscard]] virtual std::vector<PasteRecord> pastes() = 0;
     // The entries whose own time lies in the period, every one when there is none, in no set order,
     // handed to `visit` one by one, each valid during its call only: a store reads them without holding
     // them all at once.
     virtual void forEachEntry(const std::optional<TimeRange>& period,
                               const std::function<void(const LedgerEntry&)>& visit) = 0;
     // The same entries, all at once.
-    std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) {
+    [[nodiscard]] std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) {
         std::vector<LedgerEntry> entries;
         forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });
         return entries;

@@ -30,7 +30,7 @@ struct FileMarks {
     std::vector<SchemaObject> schema;
 };
 
-FileMarks ReadMarks(SqliteDatabase& db);
+[[nodiscard]] FileMarks ReadMarks(SqliteDatabase& db);
 
 // Throws a LedgerError unless the marks are those of a ledger of this program, of a version it knows,
 // with exactly that version's schema; a file without tables or marks is a new ledger.

@@ -6,6 +6,7 @@
 #include "ledger/sqlite_database.h"
 
 #include <QThread>
+#include <tuple>
 
 #include <filesystem>
 #include <new>
@@ -36,7 +37,7 @@ void LedgerJob::read(const std::string& file, bool create) {
     start([file, create](Results& results) {
         results.file = file;
         if (create)
-            OpenLedger(file, LedgerAccess::ReadWrite);
+            std::ignore = OpenLedger(file, LedgerAccess::ReadWrite);
         std::error_code error;
         const bool exists = IsServerLedger(file) || std::filesystem::exists(file, error);
         if (error)

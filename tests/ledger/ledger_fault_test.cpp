@@ -9,6 +9,7 @@
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include <chrono>
 #include <csignal>
@@ -187,7 +188,7 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
          [&](const fs::path& file) {
              {
                  SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite);
-                 AddToLedger(ledger, ReadFile(other_), {}, 0);
+                 std::ignore = AddToLedger(ledger, ReadFile(other_), {}, 0);
                  fs::copy_file(file, file.string() + ".killed");
                  fs::copy_file(file.string() + "-wal", file.string() + ".killed-wal");
              }
@@ -391,7 +392,7 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
     holder.execute("BEGIN IMMEDIATE");
     SqliteLedger ledger(ledger_, SqliteDatabase::Access::ReadWrite, {}, std::chrono::milliseconds(100));
     try {
-        AddToLedger(ledger, ReadFile(small_), {}, 0);
+        std::ignore = AddToLedger(ledger, ReadFile(small_), {}, 0);
         ADD_FAILURE() << "added to a locked ledger";
     } catch (const LedgerError& error) {
         EXPECT_NE(

@@ -15,6 +15,7 @@
 #endif
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include <algorithm>
 #include <random>
@@ -134,15 +135,15 @@ TEST_P(LedgerStoreTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
         LedgerStore& ledger = openNew();
         std::ranges::shuffle(pastes, random);
         for (const std::string& paste : pastes)
-            AddToLedger(ledger, paste, {}, 0);
-        AddToLedger(ledger, pastes[0], {}, 0);
+            std::ignore = AddToLedger(ledger, paste, {}, 0);
+        std::ignore = AddToLedger(ledger, pastes[0], {}, 0);
         EXPECT_EQ(ledger.pastes().size(), pastes.size()) << "a paste added again is listed once";
     }
     // Another officer's ledger of some of the pastes, with the first ledger merged into it.
     LedgerStore& merged = openNew();
     for (std::size_t i = 0; i < pastes.size(); i += 3)
-        AddToLedger(merged, pastes[i], {}, 0);
-    MergeLedger(merged, *ledgers[0], "the first ledger");
+        std::ignore = AddToLedger(merged, pastes[i], {}, 0);
+    std::ignore = MergeLedger(merged, *ledgers[0], "the first ledger");
     EXPECT_EQ(merged.pastes().size(), pastes.size());
     for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
         const std::string expected = Analyse(log, period);
@@ -169,13 +170,13 @@ TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey
         return "<?xml?>\n<guildKey name=\"" + guild + "\" realm=\"Silver Hand\"/>\n" + kAnn;
     };
     EXPECT_EQ(AddToLedger(*ledger, "<?xml?>\n" + kAnn, {}, 0).namesGuild, false);
-    AddToLedger(*ledger, page("Iron Lanterns"), {}, 0);
+    std::ignore = AddToLedger(*ledger, page("Iron Lanterns"), {}, 0);
     const AddProgress stop = [](std::uint64_t, std::uint64_t) { return false; };
     std::string tooMany = "<?xml?>\n";
     for (int copy = 0; copy <= 1'000'000; ++copy)
         tooMany += "<banklog type=\"4\"/>\n";
     const auto add = [&](const std::string& paste, const AddProgress& progress = {}) {
-        AddToLedger(*ledger, paste + kBob, {}, 0, progress);
+        std::ignore = AddToLedger(*ledger, paste + kBob, {}, 0, progress);
     };
     const auto addKeyed = [&](const std::string& paste, EntryKeyFunction key) {
         Paste read = ReadPaste(paste);
@@ -213,8 +214,8 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
                       second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
     const std::string sourceName = store().fresh();
     const std::unique_ptr<LedgerStore> source = open(sourceName);
-    AddToLedger(*source, first, "first.txt", 5);
-    AddToLedger(*source, second, {}, 0);
+    std::ignore = AddToLedger(*source, first, "first.txt", 5);
+    std::ignore = AddToLedger(*source, second, {}, 0);
     for (const std::int64_t version : store().olderVersions) {
         const std::string name = store().fresh();
         store().writeOld(name, version, sourceName, *source);
@@ -249,7 +250,7 @@ TEST_P(LedgerStoreTest, AnAddTellsOnlyTheGapsItOpened) {
         inside += entry(i, 2000 + i % 7000);
     for (int round = 0; round < 3; ++round) {
         const std::string name = store().fresh();
-        AddToLedger(*open(name), "<?xml?>\n" + entry(0, 1000) + entry(0, 10'000), {}, 0);
+        std::ignore = AddToLedger(*open(name), "<?xml?>\n" + entry(0, 1000) + entry(0, 10'000), {}, 0);
         AddReport insideAdd, laterAdd;
         std::thread first([&] { insideAdd = AddToLedger(*open(name), inside, {}, 0); });
         std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));

@@ -7,6 +7,7 @@
 #include "support/time_zone.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace coffer {
 namespace {
@@ -114,7 +115,7 @@ TEST(LedgerTest, AReadEndsPastItsBoundOrWhenTheFileChanges) {
         inspector(file, SqliteDatabase::Access::Inspect, {});
     {
         SqliteLedger writer(file, SqliteDatabase::Access::ReadWrite);
-        AddToLedger(writer, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" type=\"4\"/>\n", {}, 0);
+        std::ignore = AddToLedger(writer, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" type=\"4\"/>\n", {}, 0);
     }
     const std::tuple<SqliteDatabase*, const char*, std::string> reads[] = {
         // Unbounded, some minutes of work.

@@ -7,6 +7,7 @@
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -145,7 +146,8 @@ TEST(PostgresLedgerTest, AStoppedServerGivesAMessageWithinTheDeadline) {
     server.signal(SIGSTOP);
     const auto start = std::chrono::steady_clock::now();
     try {
-        AddToLedger(ledger, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
+        std::ignore =
+            AddToLedger(ledger, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
         ADD_FAILURE() << "added to a stopped server";
     } catch (const LedgerError& error) {
         EXPECT_NE(std::string(error.what()).find("did not answer within 2 s"), std::string::npos) << error.what();
