@@ -399,6 +399,7 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
             std::string(error.what()).find("another program kept the ledger locked for more than 100 milliseconds"),
             std::string::npos)
             << error.what();
+        EXPECT_EQ(error.kind(), LedgerErrorKind::BusyTimeout);
     }
 }
 

@@ -264,6 +264,15 @@ TEST_P(LedgerStoreTest, AnAddTellsOnlyTheGapsItOpened) {
 }
 
 #ifdef COFFER_PG_STATE
+template <typename... Values> PgParams Params(const Values&... values) {
+    PgParams params;
+    (params.add(values), ...);
+    return params;
+}
+std::int64_t Signed(std::uint64_t value) {
+    return static_cast<std::int64_t>(value);
+}
+
 Store ServerStore() {
     static testing::TestServer server;
     return {"Server",
@@ -274,33 +283,18 @@ Store ServerStore() {
                 PgConnection db(ledger, false, {});
                 PgTransaction transaction(db);
                 UpgradeServerLedger(db, 0, version);
-                for (const LedgerEntry& entry : source.entries(std::nullopt))
+                for (const LedgerEntry& e : source.entries(std::nullopt))
                     db.query("INSERT INTO entry VALUES (sha256($1), $1, $2, $3, 0, $4, $5, $6)",
-                             PgParams()
-                                 .add(EntryIdentity(entry.text))
-                                 .add(entry.text)
-                                 .add(static_cast<std::int64_t>(entry.copies))
-                                 .add(entry.ts)
-                                 .add(entry.order.time)
-                                 .add(entry.order.rank));
-                for (const PasteRecord& paste : source.pastes())
+                             Params(EntryIdentity(e.text), e.text, Signed(e.copies), e.ts, e.order.time, e.order.rank));
+                for (const PasteRecord& p : source.pastes())
                     db.query("INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, file_name, "
                              "digest) VALUES ($1, $2, $3, $4, $5, $6, $7)",
-                             PgParams()
-                                 .add(paste.addedAt)
-                                 .add(static_cast<std::int64_t>(paste.entries))
-                                 .add(static_cast<std::int64_t>(paste.copiesAdded))
-                                 .add(paste.firstTs)
-                                 .add(paste.lastTs)
-                                 .add(paste.fileName)
-                                 .add(static_cast<std::int64_t>(paste.digest)));
+                             Params(p.addedAt, Signed(p.entries), Signed(p.copiesAdded), p.firstTs, p.lastTs,
+                                    p.fileName, Signed(p.digest)));
                 db.query("INSERT INTO guild (name, realm) VALUES ($1, $2)",
-                         PgParams().add(source.guild()->name).add(source.guild()->realm));
-                const LedgerTotals totals = source.totals();
+                         Params(source.guild()->name, source.guild()->realm));
                 db.query("UPDATE coffer_ledger SET entries = $1, untimed = $2",
-                         PgParams()
-                             .add(static_cast<std::int64_t>(totals.entries))
-                             .add(static_cast<std::int64_t>(totals.untimed)));
+                         Params(Signed(source.totals().entries), Signed(source.totals().untimed)));
                 transaction.commit();
             }};
 }
