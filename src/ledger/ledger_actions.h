@@ -23,8 +23,8 @@ struct AddReport {
 
 // Adds the text as one paste. Throws LedgerError, also for a page that repeats one entry more than
 // kMaxCopies times, and AddCancelled when `progress` stops the add.
-[[nodiscard]] AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
-                      const AddProgress& progress = {});
+[[nodiscard]] AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName,
+                                    std::int64_t addedAt, const AddProgress& progress = {});
 
 // Adds every entry, the guild and every paste record of another ledger, named `otherName`, under the
 // same rules. Every entry and paste is checked first, as an add would have stored it: the first that
@@ -43,7 +43,8 @@ struct LedgerLog {
 // The entries whose own time lies in the period (every one, those without a time too, when there is
 // none), in the analysis' order. `progress` hears the share of the ledger's entries read; after a stop
 // the log is left empty.
-[[nodiscard]] LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period, const StepProgress& progress = {});
+[[nodiscard]] LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period,
+                                      const StepProgress& progress = {});
 
 // The status line of the entries without a readable time that a period left out.
 std::string UndatedLeftOutText(std::uint64_t entries);

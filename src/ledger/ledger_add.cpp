@@ -2,7 +2,6 @@
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace coffer {
 namespace {
@@ -90,16 +89,15 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
     for (const PasteEntry& entry : entries)
         keys.push_back(addition.entryKey(entry.identity, entry.ts));
     // An addition holds each identity once: one key twice is two identities.
-    std::vector<std::size_t> order(keys.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::ranges::sort(order, {}, [&](std::size_t i) -> const std::string& { return keys[i]; });
-    for (std::size_t i = 1; i < order.size(); ++i)
-        if (keys[order[i]] == keys[order[i - 1]])
+    std::vector<const std::string*> byKey;
+    byKey.reserve(keys.size());
+    for (const std::string& key : keys)
+        byKey.push_back(&key);
+    std::ranges::sort(byKey, {}, [](const std::string* key) -> const std::string& { return *key; });
+    for (std::size_t i = 1; i < byKey.size(); ++i)
+        if (*byKey[i] == *byKey[i - 1])
             RefuseCollision(sql);
-    // Loaded, and so written, by time and then key: a period's entries lie side by side.
-    std::ranges::stable_sort(order, {},
-                             [&](std::size_t i) -> const std::optional<std::int64_t>& { return entries[i].ts; });
-    sql.loadIncoming(entries, keys, order, addition.progress);
+    sql.loadIncoming(entries, keys, addition.progress);
 
     // From here on no other add changes the ledger until this one ends: what it counts and the gaps it
     // tells of are its own.
@@ -114,26 +112,33 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
     AddOutcome outcome;
     std::uint64_t untimedAdded = 0;
     bool changes = false;
-    sql.run(kChanges, {}, [&](const SqlRow& row) {
-        const PasteEntry& entry = entries[static_cast<std::size_t>(row.integer(0))];
-        if (row.isNull(1)) {
-            outcome.copiesAdded += entry.copies;
-            untimedAdded += entry.ts ? 0 : entry.copies;
-            changes = true;
-            return;
-        }
-        const std::string_view text = row.bytes(2);
-        if (text != entry.text && EntryIdentity(text) != entry.identity)
-            RefuseCollision(sql);
-        const auto stored = static_cast<std::uint64_t>(row.integer(1));
-        const std::uint64_t added = entry.copies > stored ? entry.copies - stored : 0;
-        outcome.copiesAdded += added;
-        untimedAdded += entry.ts ? 0 : added;
-        changes = changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
-    });
+    const auto addNew = [&](const PasteEntry& entry) {
+        outcome.copiesAdded += entry.copies;
+        untimedAdded += entry.ts ? 0 : entry.copies;
+        changes = true;
+    };
+    bool holdsEntries = false;
+    sql.run("SELECT key FROM entry LIMIT 1", {}, [&](const SqlRow&) { holdsEntries = true; });
+    // Into an empty ledger every entry goes in without a look.
+    if (!holdsEntries)
+        std::ranges::for_each(entries, addNew);
+    else
+        sql.run(kChanges, {}, [&](const SqlRow& row) {
+            const PasteEntry& entry = entries[static_cast<std::size_t>(row.integer(0))];
+            if (row.isNull(1))
+                return addNew(entry);
+            const std::string_view text = row.bytes(2);
+            if (text != entry.text && EntryIdentity(text) != entry.identity)
+                RefuseCollision(sql);
+            const auto stored = static_cast<std::uint64_t>(row.integer(1));
+            const std::uint64_t added = entry.copies > stored ? entry.copies - stored : 0;
+            outcome.copiesAdded += added;
+            untimedAdded += entry.ts ? 0 : added;
+            changes =
+                changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
+        });
     if (changes)
         sql.run(Upsert(sql.dialect()));
-    sql.run("DROP TABLE incoming");
     sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",
             {static_cast<std::int64_t>(outcome.copiesAdded), static_cast<std::int64_t>(untimedAdded)});
 

@@ -41,6 +41,7 @@ class LedgerNotThereYet : public LedgerError {
 
 // ReadWrite creates a missing ledger; ReadOnly never creates or writes one. Throws LedgerError.
 // `lockWait` hears of waits for another program's lock on a ledger file.
-[[nodiscard]] std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access, const LockWait& lockWait = {});
+[[nodiscard]] std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access,
+                                                      const LockWait& lockWait = {});
 
 } // namespace coffer

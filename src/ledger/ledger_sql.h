@@ -49,11 +49,12 @@ class LedgerSql {
     // Runs one statement, handing each row of its result to `row`.
     virtual void run(const std::string& sql, std::initializer_list<SqlValue> params = {},
                      const std::function<void(const SqlRow&)>& row = {}) = 0;
-    // Creates the temporary table incoming (seq, key, text, copies, ts, order_time, order_rank) and
-    // loads the entries with their keys into it in the `order` given, seq being an entry's place in
-    // `entries`. Telling `progress` on the way; throws AddCancelled when it says stop.
+    // Makes the entries with their keys the table incoming (seq, key, text, copies, ts, order_time,
+    // order_rank) of this transaction, in their order (a paste's is newest first, so a period's entries
+    // go in side by side), seq being an entry's place. Tells `progress` on the way; throws AddCancelled
+    // when it says stop.
     virtual void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                              std::span<const std::size_t> order, const AddProgress& progress) = 0;
+                              const AddProgress& progress) = 0;
 
   protected:
     ~LedgerSql() = default;

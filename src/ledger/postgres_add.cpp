@@ -29,13 +29,13 @@ void PutBytes(std::string& out, std::string_view bytes) {
     out.append(bytes);
 }
 
-// The entries in this order, in COPY's binary format, in the columns of `incoming`.
-std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                     std::span<const std::size_t> order) {
+// The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.
+std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys, std::size_t first,
+                     std::size_t count) {
     std::string data("PGCOPY\n\xff\r\n\0", 11);
     PutInt32(data, 0); // flags
     PutInt32(data, 0); // header extension
-    for (const std::size_t seq : order) {
+    for (std::size_t seq = first; seq < first + count; ++seq) {
         const PasteEntry& entry = entries[seq];
         data.append("\0\7", 2); // seven columns
         PutBigint(data, static_cast<std::int64_t>(seq));
@@ -92,15 +92,15 @@ class PgSql final : public LedgerSql {
     }
 
     void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                      std::span<const std::size_t> order, const AddProgress& progress) override {
+                      const AddProgress& progress) override {
         db_.execute("CREATE TEMPORARY TABLE incoming (seq bigint, key bytea, text bytea, copies bigint, ts bigint, "
-                    "order_time bigint, order_rank bigint)");
+                    "order_time bigint, order_rank bigint) ON COMMIT DROP");
         for (std::size_t done = 0; done < entries.size(); done += kEntriesPerCopy) {
             // The transaction is rolled back as the exception leaves the add.
             if (progress && !progress(done, entries.size()))
                 throw AddCancelled();
             db_.copyIn("COPY incoming FROM STDIN (FORMAT binary)",
-                       CopyData(entries, keys, order.subspan(done, std::min(kEntriesPerCopy, entries.size() - done))));
+                       CopyData(entries, keys, done, std::min(kEntriesPerCopy, entries.size() - done)));
         }
     }
 

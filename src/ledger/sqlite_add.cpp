@@ -1,6 +1,8 @@
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_ledger.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 namespace coffer {
@@ -21,7 +23,7 @@ class SqliteRow final : public SqlRow {
 // LEAST of two values are its max() and min().
 class SqliteSql final : public LedgerSql {
   public:
-    explicit SqliteSql(SqliteDatabase& db) : db_(db) {}
+    SqliteSql(SqliteDatabase& db, IncomingEntries& incoming) : db_(db), incoming_(incoming) {}
 
     const std::string& name() const override { return db_.path(); }
     const SqlDialect& dialect() const override {
@@ -51,38 +53,116 @@ class SqliteSql final : public LedgerSql {
     }
 
     void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                      std::span<const std::size_t> order, const AddProgress& progress) override {
-        // Read back in the order of loading, that of the rowid.
-        db_.execute("CREATE TEMPORARY TABLE incoming (seq INTEGER, key BLOB, text BLOB, copies INTEGER, ts INTEGER, "
-                    "order_time INTEGER, order_rank INTEGER)");
-        SqliteStatement insert(db_, "INSERT INTO incoming VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-        for (std::size_t done = 0; done < order.size(); ++done) {
-            // The transaction is rolled back as the exception leaves the add.
-            if (progress && done % 4096 == 0 && !progress(done, entries.size()))
-                throw AddCancelled();
-            const std::size_t seq = order[done];
-            const PasteEntry& entry = entries[seq];
-            insert.reset();
-            insert.bind(1, static_cast<std::int64_t>(seq))
-                .bindBlob(2, keys[seq])
-                .bindBlob(3, entry.text)
-                .bind(4, static_cast<std::int64_t>(entry.copies))
-                .bind(5, entry.ts)
-                .bind(6, entry.order.time)
-                .bind(7, entry.order.rank)
-                .step();
-        }
+                      const AddProgress& progress) override {
+        // Nothing is copied: the table reads the entries where they are. Cancelled before the work starts,
+        // which has no steps to tell of.
+        if (progress && !progress(0, entries.size()))
+            throw AddCancelled();
+        incoming_ = {entries, keys};
     }
 
   private:
     SqliteDatabase& db_;
+    IncomingEntries& incoming_;
 };
+
+// The table incoming as SQLite's virtual table of the entries in memory: the bulk load
+// of the other dialect, without a copy.
+struct IncomingCursor : sqlite3_vtab_cursor {
+    std::size_t at = 0;
+};
+
+struct IncomingTable : sqlite3_vtab {
+    const IncomingEntries* rows = nullptr;
+};
+
+const sqlite3_module kIncomingModule = [] {
+    sqlite3_module module{};
+    module.xConnect = [](sqlite3* db, void* rows, int, const char* const*, sqlite3_vtab** table, char**) {
+        if (const int code =
+                sqlite3_declare_vtab(db, "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank)");
+            code != SQLITE_OK)
+            return code;
+        sqlite3_vtab_config(db, SQLITE_VTAB_DIRECTONLY);
+        auto* incoming = new IncomingTable{};
+        incoming->rows = static_cast<const IncomingEntries*>(rows);
+        *table = incoming;
+        return SQLITE_OK;
+    };
+    module.xBestIndex = [](sqlite3_vtab* table, sqlite3_index_info* info) {
+        const auto rows = static_cast<double>(static_cast<IncomingTable*>(table)->rows->entries.size());
+        info->estimatedCost = rows;
+        info->estimatedRows = static_cast<sqlite3_int64>(rows);
+        return SQLITE_OK;
+    };
+    module.xDisconnect = [](sqlite3_vtab* table) {
+        delete static_cast<IncomingTable*>(table);
+        return SQLITE_OK;
+    };
+    module.xOpen = [](sqlite3_vtab*, sqlite3_vtab_cursor** cursor) {
+        *cursor = new IncomingCursor{};
+        return SQLITE_OK;
+    };
+    module.xClose = [](sqlite3_vtab_cursor* cursor) {
+        delete static_cast<IncomingCursor*>(cursor);
+        return SQLITE_OK;
+    };
+    module.xFilter = [](sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
+        static_cast<IncomingCursor*>(cursor)->at = 0;
+        return SQLITE_OK;
+    };
+    module.xNext = [](sqlite3_vtab_cursor* cursor) {
+        ++static_cast<IncomingCursor*>(cursor)->at;
+        return SQLITE_OK;
+    };
+    module.xEof = [](sqlite3_vtab_cursor* cursor) {
+        const auto* rows = static_cast<IncomingTable*>(cursor->pVtab)->rows;
+        return static_cast<IncomingCursor*>(cursor)->at >= rows->entries.size() ? 1 : 0;
+    };
+    module.xColumn = [](sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
+        const IncomingEntries& rows = *static_cast<IncomingTable*>(cursor->pVtab)->rows;
+        const std::size_t seq = static_cast<IncomingCursor*>(cursor)->at;
+        const PasteEntry& entry = rows.entries[seq];
+        switch (column) {
+        case 0:
+            return sqlite3_result_int64(context, static_cast<sqlite3_int64>(seq)), SQLITE_OK;
+        case 1:
+            return sqlite3_result_blob64(context, rows.keys[seq].data(), rows.keys[seq].size(), SQLITE_STATIC),
+                   SQLITE_OK;
+        case 2:
+            return sqlite3_result_blob64(context, entry.text.empty() ? "" : entry.text.data(), entry.text.size(),
+                                         SQLITE_STATIC),
+                   SQLITE_OK;
+        case 3:
+            return sqlite3_result_int64(context, static_cast<sqlite3_int64>(entry.copies)), SQLITE_OK;
+        case 4:
+            if (entry.ts)
+                sqlite3_result_int64(context, *entry.ts);
+            return SQLITE_OK; // null without a result
+        case 5:
+            return sqlite3_result_int64(context, entry.order.time), SQLITE_OK;
+        default:
+            return sqlite3_result_int64(context, entry.order.rank), SQLITE_OK;
+        }
+    };
+    module.xRowid = [](sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
+        *rowid = static_cast<sqlite3_int64>(static_cast<IncomingCursor*>(cursor)->at);
+        return SQLITE_OK;
+    };
+    return module;
+}();
 
 } // namespace
 
 AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
+    // An eponymous table, known to this connection only: nothing of it goes into the file.
+    if (!incomingTable_ &&
+        sqlite3_create_module_v2(db_.handle(), "incoming", &kIncomingModule, &incoming_, nullptr) != SQLITE_OK)
+        throw LedgerError(LedgerErrorKind::Other,
+                          db_.path() + ": cannot add to the ledger: " + sqlite3_errmsg(db_.handle()));
+    incomingTable_ = true;
     SqliteTransaction transaction(db_);
-    SqliteSql sql(db_);
+    SqliteSql sql(db_, incoming_);
     AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;
@@ -91,7 +171,7 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
 std::vector<PasteRecord> SqliteLedger::pastes() {
     if (!hasTables_)
         return {};
-    SqliteSql sql(db_);
+    SqliteSql sql(db_, incoming_);
     return ReadPastes(sql);
 }
 
