@@ -24,6 +24,10 @@ class SqliteRow final : public SqlRow {
 class SqliteSql final : public LedgerSql {
   public:
     SqliteSql(SqliteDatabase& db, IncomingEntries& incoming) : db_(db), incoming_(incoming) {}
+    // The entries live as long as their add: the table is empty after it.
+    ~SqliteSql() { incoming_ = {}; }
+    SqliteSql(const SqliteSql&) = delete;
+    SqliteSql& operator=(const SqliteSql&) = delete;
 
     const std::string& name() const override { return db_.path(); }
     const SqlDialect& dialect() const override {
