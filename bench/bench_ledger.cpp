@@ -17,6 +17,7 @@
 #include "ledger/sqlite_ledger.h"
 #include "report/report_file.h"
 
+#include <tuple>
 #include <unistd.h>
 
 #include <algorithm>
@@ -115,8 +116,8 @@ void BenchPaste(const fs::path& folder, int runs) {
         const fs::path file = folder / ("paste" + std::to_string(run) + ".sqlite");
         {
             coffer::SqliteLedger ledger(file.string(), Access::ReadWrite);
-            first.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
-            again.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+            first.push_back(Seconds([&] { std::ignore = coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+            again.push_back(Seconds([&] { std::ignore = coffer::AddToLedger(ledger, log, "log.xml", 0); }));
         }
         size = static_cast<double>(coffer::LedgerFileSize(file.string()));
         fs::remove(file);
@@ -139,7 +140,7 @@ void BenchYear(const fs::path& folder, int runs) {
         pasteCount = pastes.size();
         coffer::SqliteLedger ledger(file.string(), Access::ReadWrite);
         for (const std::string& paste : pastes)
-            coffer::AddToLedger(ledger, paste, "", 0);
+            std::ignore = coffer::AddToLedger(ledger, paste, "", 0);
     });
     const double size = static_cast<double>(coffer::LedgerFileSize(file.string()));
     const coffer::LedgerTotals totals = coffer::SqliteLedger(file.string(), Access::ReadOnly).totals();

@@ -1,7 +1,9 @@
 // The guild ledger on a PostgreSQL server that the benchmark starts for itself (on a Unix socket, every
 // commit flushed to disk, 2 GB of shared buffers): a 100,000-entry paste added to an empty ledger
 // and added again, and one week of a 1,000,000-entry ledger over a year analysed with the report
-// written. Medians of several runs, each add on a new database: the machine is shared.
+// written; and the peak memory of coffer-cli reporting everything from that ledger, against reporting
+// from a ledger file of the same entries. Medians of several runs, each add on a new database: the
+// machine is shared.
 //
 //   bench_pg_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
@@ -9,8 +11,12 @@
 #include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/sqlite_ledger.h"
 #include "report/report_file.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +68,20 @@ std::string Log(std::size_t entries, std::uint64_t seed, std::uint64_t days) {
     return coffer::bench::GenerateBankLog(options);
 }
 
+// The peak memory, in MiB, of coffer-cli writing the report of everything a ledger holds.
+double ReportPeakMib(const std::string& ledger, const fs::path& report) {
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(COFFER_CLI_PATH, COFFER_CLI_PATH, "--ledger", ledger.c_str(), "-o", report.c_str(), "--quiet", nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("coffer-cli failed to report from " + ledger);
+    return static_cast<double>(usage.ru_maxrss) / 1024;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -74,15 +94,15 @@ int main(int argc, char** argv) {
         std::vector<double> first, again, week;
         for (int run = 0; run < runs; ++run) {
             coffer::PostgresLedger ledger(server.newLedger(), coffer::LedgerAccess::ReadWrite);
-            first.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
-            again.push_back(Seconds([&] { coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+            first.push_back(Seconds([&] { std::ignore = coffer::AddToLedger(ledger, log, "log.xml", 0); }));
+            again.push_back(Seconds([&] { std::ignore = coffer::AddToLedger(ledger, log, "log.xml", 0); }));
         }
         // Ten pastes of other members' entries over the same year.
         const std::string big = server.newLedger();
         {
             coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadWrite);
             for (std::uint64_t seed = 1; seed <= 10; ++seed)
-                coffer::AddToLedger(ledger, Log(100'000, seed, 365), "", 0);
+                std::ignore = coffer::AddToLedger(ledger, Log(100'000, seed, 365), "", 0);
         }
         for (int run = 0; run < runs; ++run)
             week.push_back(Seconds([&] {
@@ -95,10 +115,24 @@ int main(int argc, char** argv) {
                 coffer::RunAnalysisInPlace(coffer::ReadLedgerLog(ledger, period).text, stats, hooks);
                 coffer::GenerateReport(stats, {}, folder / "report.html");
             }));
+        const std::string file = (folder / "big.sqlite").string();
+        {
+            coffer::PostgresLedger from(big, coffer::LedgerAccess::ReadOnly);
+            coffer::SqliteLedger to(file, coffer::SqliteDatabase::Access::ReadWrite);
+            std::ignore = coffer::MergeLedger(to, from, big);
+        }
+        std::vector<double> serverPeak, filePeak;
+        for (int run = 0; run < runs; ++run) {
+            serverPeak.push_back(ReportPeakMib(big, folder / "report.html"));
+            filePeak.push_back(ReportPeakMib(file, folder / "report.html"));
+        }
         std::printf("server ledger (PostgreSQL on a Unix socket), median of %d runs:\n", runs);
         std::printf("  add a 100,000-entry paste to an empty ledger   %.3f s\n", Median(first));
         std::printf("  add the same paste again                       %.3f s\n", Median(again));
         std::printf("  one week of a 1,000,000-entry ledger, report   %.3f s\n", Median(week));
+        std::printf("  everything of it, coffer-cli's peak memory     %.0f MiB (from a ledger file: %.0f MiB, "
+                    "goal <= that + 64 MiB)\n",
+                    Median(serverPeak), Median(filePeak));
     }
     fs::remove_all(folder);
     return 0;

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -96,10 +97,10 @@ const Files& Template() {
         Craft(made.ledger, "PRAGMA page_size = 1024; PRAGMA journal_mode = WAL");
         {
             SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
-            AddToLedger(ledger, kPasteA, "a.xml", 1);
+            std::ignore = AddToLedger(ledger, kPasteA, "a.xml", 1);
         }
         SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
-        AddToLedger(ledger, kPasteB, "b.xml", 2);
+        std::ignore = AddToLedger(ledger, kPasteB, "b.xml", 2);
         made.file = ReadAll(made.ledger);
         made.log = ReadAll(made.ledger.string() + "-wal");
         return made;
@@ -145,16 +146,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         if (const auto store = OpenOrRefuse(files, SqliteDatabase::Access::ReadOnly)) {
-            ReadLedgerSummary(*store, files.ledger);
-            ReadLedgerLog(*store, std::nullopt);
+            std::ignore = ReadLedgerSummary(*store, files.ledger);
+            std::ignore = ReadLedgerLog(*store, std::nullopt);
             SqliteLedger merged(":memory:", SqliteDatabase::Access::ReadWrite);
-            MergeLedger(merged, *store, files.ledger);
+            std::ignore = MergeLedger(merged, *store, files.ledger);
         }
     } catch (const LedgerError&) {
     }
     try {
         if (const auto store = OpenOrRefuse(files, SqliteDatabase::Access::ReadWrite))
-            AddToLedger(*store, kPasteB, "b.xml", 3);
+            std::ignore = AddToLedger(*store, kPasteB, "b.xml", 3);
     } catch (const LedgerError&) {
     }
     return 0;

@@ -42,7 +42,7 @@ int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFile
         if (!quiet)
             for (const std::string& line : AddStatusLines(file == "-" ? "standard input" : file, report))
                 err << line << '\n';
-        for (const TimeGap& gap : report.openedGaps)
+        for (const TimeGap& gap : report.outcome.openedGaps)
             err << GapText(gap) << '\n';
     }
     return kCliSuccess;
@@ -57,7 +57,8 @@ int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
     const std::unique_ptr<LedgerStore> other = OpenExistingLedger(options.other);
     const std::string otherName = LedgerDisplayName(options.other);
     if (SameLedger(options.file, options.other))
-        throw LedgerError(otherName + " is the ledger itself: a ledger is not merged into itself");
+        throw LedgerError(LedgerErrorKind::SameFile,
+                          otherName + " is the ledger itself: a ledger is not merged into itself");
     const std::unique_ptr<LedgerStore> ledger = OpenLedger(options.file, LedgerAccess::ReadWrite);
     const std::vector<TimeGap> before = FindGaps(ledger->pastes());
     const AddOutcome outcome = MergeLedger(*ledger, *other, otherName);

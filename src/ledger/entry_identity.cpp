@@ -1,8 +1,12 @@
 #include "ledger/entry_identity.h"
 
 #include "analysis/text/text_util.h"
+#include "ledger/ledger_store.h"
+
+#include <openssl/evp.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -151,6 +155,28 @@ std::uint64_t IdentityHash(std::string_view identity) {
         hash *= 0x100000001B3ULL;
     }
     return hash;
+}
+
+std::string EntryKey(std::string_view identity, const std::optional<std::int64_t>& ts) {
+    // libcrypto's SHA-256 (libpq's own dependency): the processor's SHA instructions where it has them.
+    // The digest is looked up once, and one context serves every key of the thread.
+    static EVP_MD* const kSha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    thread_local const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    unsigned char mark[9] = {0};
+    std::size_t markSize = 1;
+    if (ts) {
+        mark[0] = 1;
+        for (int i = 0; i < 8; ++i)
+            mark[1 + i] = static_cast<unsigned char>(static_cast<std::uint64_t>(*ts) >> (56 - 8 * i));
+        markSize = 9;
+    }
+    std::string key(32, '\0');
+    if (kSha256 == nullptr || context == nullptr || EVP_DigestInit_ex(context.get(), kSha256, nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), mark, markSize) != 1 ||
+        EVP_DigestUpdate(context.get(), identity.data(), identity.size()) != 1 ||
+        EVP_DigestFinal_ex(context.get(), reinterpret_cast<unsigned char*>(key.data()), nullptr) != 1)
+        throw LedgerError(LedgerErrorKind::Other, "SHA-256 is not available from libcrypto");
+    return key;
 }
 
 } // namespace coffer

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <tuple>
 
 namespace coffer {
 namespace {
@@ -39,7 +38,8 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
                       const AddProgress& progress) {
     Paste paste = ReadPaste(text);
     if (std::ranges::any_of(paste.entries, [](const PasteEntry& entry) { return entry.copies > kMaxCopies; }))
-        throw LedgerError("The paste repeats an entry more than 1,000,000 times on one page; a ledger holds at most "
+        throw LedgerError(LedgerErrorKind::Other,
+                          "The paste repeats an entry more than 1,000,000 times on one page; a ledger holds at most "
                           "1,000,000 copies of an entry.");
     PasteRecord record;
     record.addedAt = addedAt;
@@ -51,22 +51,18 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
     record.fileName = fileName;
     record.digest = paste.digest;
 
-    const std::vector<TimeGap> before = FindGaps(store.pastes());
     AddReport report;
     report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}, true, progress});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
     report.unfinished = paste.unfinished;
-    for (const TimeGap& gap : FindGaps(store.pastes()))
-        if (std::ranges::find(before, gap) == before.end())
-            report.openedGaps.push_back(gap);
     return report;
 }
 
 AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string& otherName) {
     const auto refuse = [&](const std::string& reason) {
         if (!reason.empty())
-            throw LedgerError(otherName + " is damaged: " + reason);
+            throw LedgerError(LedgerErrorKind::Damaged, otherName + " is damaged: " + reason);
     };
     LedgerAddition addition;
     for (LedgerEntry& entry : other.entries(std::nullopt)) {
@@ -79,9 +75,9 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string
     std::vector<const PasteEntry*> byIdentity;
     for (const PasteEntry& entry : addition.entries)
         byIdentity.push_back(&entry);
-    std::ranges::sort(byIdentity, {}, [](const PasteEntry* entry) { return std::tie(entry->hash, entry->identity); });
+    std::ranges::sort(byIdentity, {}, [](const PasteEntry* entry) -> const std::string& { return entry->identity; });
     for (std::size_t i = 1; i < byIdentity.size(); ++i)
-        if (byIdentity[i]->hash == byIdentity[i - 1]->hash && byIdentity[i]->identity == byIdentity[i - 1]->identity)
+        if (byIdentity[i]->identity == byIdentity[i - 1]->identity)
             refuse("two entries have one identity");
     if (std::optional<GuildIdentity> guild = other.guild())
         addition.guilds.push_back(*guild);

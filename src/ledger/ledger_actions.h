@@ -16,21 +16,20 @@ namespace coffer {
 
 struct AddReport {
     AddOutcome outcome;
-    std::uint64_t entries = 0;       // of the paste, every copy
-    bool namesGuild = false;         // whether the paste has a guild key
-    std::uint64_t unfinished = 0;    // entries the paste ends inside, left out
-    std::vector<TimeGap> openedGaps; // gaps the add opened
+    std::uint64_t entries = 0;    // of the paste, every copy
+    bool namesGuild = false;      // whether the paste has a guild key
+    std::uint64_t unfinished = 0; // entries the paste ends inside, left out
 };
 
 // Adds the text as one paste. Throws LedgerError, also for a page that repeats one entry more than
 // kMaxCopies times, and AddCancelled when `progress` stops the add.
-AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
-                      const AddProgress& progress = {});
+[[nodiscard]] AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName,
+                                    std::int64_t addedAt, const AddProgress& progress = {});
 
 // Adds every entry, the guild and every paste record of another ledger, named `otherName`, under the
 // same rules. Every entry and paste is checked first, as an add would have stored it: the first that
 // fails refuses the whole merge ("OTHER is damaged: REASON") and nothing is added. Throws LedgerError.
-AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string& otherName);
+[[nodiscard]] AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string& otherName);
 
 // The status lines of an add: what went in, and whether the paste named a guild.
 std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddReport& report);
@@ -44,7 +43,8 @@ struct LedgerLog {
 // The entries whose own time lies in the period (every one, those without a time too, when there is
 // none), in the analysis' order. `progress` hears the share of the ledger's entries read; after a stop
 // the log is left empty.
-LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period, const StepProgress& progress = {});
+[[nodiscard]] LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period,
+                                      const StepProgress& progress = {});
 
 // The status line of the entries without a readable time that a period left out.
 std::string UndatedLeftOutText(std::uint64_t entries);

@@ -18,8 +18,8 @@ std::string TimeOrNone(const std::optional<std::int64_t>& ms) {
 std::unique_ptr<LedgerStore> OpenExistingLedger(const std::string& name, const LockWait& lockWait) {
     std::error_code error;
     if (!IsServerLedger(name) && !std::filesystem::exists(name, error))
-        throw LedgerError(error ? name + ": cannot open the ledger: " + error.message()
-                                : name + ": there is no such ledger");
+        throw LedgerError(LedgerErrorKind::Other, error ? name + ": cannot open the ledger: " + error.message()
+                                                        : name + ": there is no such ledger");
     return OpenLedger(name, LedgerAccess::ReadOnly, lockWait);
 }
 

@@ -15,7 +15,7 @@
 namespace coffer {
 
 // Opens a ledger (a file or a server ledger) for reading; throws a LedgerError when there is no such file.
-std::unique_ptr<LedgerStore> OpenExistingLedger(const std::string& name, const LockWait& lockWait = {});
+[[nodiscard]] std::unique_ptr<LedgerStore> OpenExistingLedger(const std::string& name, const LockWait& lockWait = {});
 
 // The file's size with its write-ahead log and that log's index.
 std::uint64_t LedgerFileSize(const std::string& file);
@@ -28,7 +28,7 @@ struct LedgerSummary {
     std::optional<std::uint64_t> fileSize; // of a ledger file
 };
 
-LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name);
+[[nodiscard]] LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name);
 
 // "Guild: ...", "Entries: ...", "First entry: ...", "Last entry: ..." and, for a file, "File size: ...".
 std::vector<std::string> LedgerTotalsLines(const LedgerSummary& summary);

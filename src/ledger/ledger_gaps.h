@@ -11,12 +11,6 @@
 
 namespace coffer {
 
-struct TimeGap {
-    std::int64_t from = 0; // the older end, milliseconds since 1970 UTC
-    std::int64_t to = 0;   // the newer end
-    auto operator<=>(const TimeGap&) const = default;
-};
-
 // Oldest first.
 std::vector<TimeGap> FindGaps(const std::vector<PasteRecord>& pastes);
 

@@ -23,7 +23,7 @@ bool LedgerUnwritable(const std::string& name) {
 }
 
 LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason) {
-    return LedgerError(name + ": cannot open the ledger: " + reason.message());
+    return LedgerError(LedgerErrorKind::Other, name + ": cannot open the ledger: " + reason.message());
 }
 
 std::string LedgerNameWithoutPassword(const std::string& name) {
@@ -54,6 +54,9 @@ std::string ServerLedgerUri(const std::string& host, const std::string& port, co
 }
 
 std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access, const LockWait& lockWait) {
+    // SQLite would take an empty name for a temporary database, which keeps nothing.
+    if (name.empty())
+        throw LedgerError(LedgerErrorKind::EmptyName, "the ledger name is empty");
     if (IsServerLedger(name))
         return std::make_unique<PostgresLedger>(name, access);
     return std::make_unique<SqliteLedger>(

@@ -40,17 +40,12 @@ LedgerError CannotOpenLedger(const std::string& name, const std::error_code& rea
 // absent file (an add or a merge creates them).
 class LedgerNotThereYet : public LedgerError {
   public:
-    using LedgerError::LedgerError;
-};
-
-// A server that wants a password which neither the URI, ~/.pgpass nor a service file gave.
-class LedgerPasswordNeeded : public LedgerError {
-  public:
-    using LedgerError::LedgerError;
+    explicit LedgerNotThereYet(const std::string& message) : LedgerError(LedgerErrorKind::NotALedger, message) {}
 };
 
 // ReadWrite creates a missing ledger; ReadOnly never creates or writes one. Throws LedgerError.
 // `lockWait` hears of waits for another program's lock on a ledger file.
-std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access, const LockWait& lockWait = {});
+[[nodiscard]] std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access,
+                                                      const LockWait& lockWait = {});
 
 } // namespace coffer

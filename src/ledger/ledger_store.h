@@ -1,10 +1,11 @@
 #pragma once
 // The storage of a guild ledger, whatever holds it: every entry of every paste, merged by identity
 // (the most copies seen on one page, the smallest text), the record of each paste, and the guild.
-// The file implementation is SqliteLedger; a shared server ledger is another implementation.
+// SqliteLedger keeps it in a file, PostgresLedger on a server; both add through AddEntries.
 
 #include "analysis/scan/bank_log_entry.h"
 #include "analysis/tables/entry_selection.h"
+#include "ledger/entry_identity.h"
 #include "ledger/paste.h"
 
 #include <cstdint>
@@ -16,16 +17,38 @@
 
 namespace coffer {
 
+// What kept an action on a ledger from being done, for the programs to act on; both stores set it.
+enum class LedgerErrorKind {
+    Locked,         // another program holds a lock the action may not wait for
+    BusyTimeout,    // another program kept the ledger locked past the wait
+    NotALedger,     // not a Coffer ledger, or none there yet
+    NewerVersion,   // a ledger of a newer program
+    Damaged,        // a ledger whose content breaks its rules
+    CannotWrite,    // read-only file or folder, or no right to write
+    PasswordNeeded, // the server wants a password that was not given
+    ServerRefused,  // the server could not be reached or refused the connection
+    ServerLost,     // the connection to the server was lost
+    ServerTimeout,  // the server did not answer in time
+    RefusedGuild,   // the guild rule refuses the paste
+    EmptyName,      // no ledger named
+    SameFile,       // a ledger merged into itself
+    Other,          // anything else: the text says
+};
+
 // Anything that keeps an action on a ledger from being done; the message is for the user.
 class LedgerError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    LedgerError(LedgerErrorKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+    LedgerErrorKind kind() const { return kind_; }
+
+  private:
+    LedgerErrorKind kind_;
 };
 
 // An add that its progress function stopped; the ledger is as it was before the add.
 class AddCancelled : public LedgerError {
   public:
-    AddCancelled() : LedgerError("The add was cancelled; the ledger is as it was.") {}
+    AddCancelled() : LedgerError(LedgerErrorKind::Other, "The add was cancelled; the ledger is as it was.") {}
 };
 
 // The most copies of one entry a ledger holds: a page that repeats an entry more often is not added, and
@@ -53,6 +76,13 @@ struct PasteRecord {
     std::uint64_t digest = 0;
 };
 
+// A stretch of time no paste covered (see ledger_gaps.h).
+struct TimeGap {
+    std::int64_t from = 0; // the older end, milliseconds since 1970 UTC
+    std::int64_t to = 0;   // the newer end
+    auto operator<=>(const TimeGap&) const = default;
+};
+
 // What one add brings: entries by identity, the guilds they name, the pastes to list.
 struct LedgerAddition {
     std::vector<PasteEntry> entries; // one per identity
@@ -62,11 +92,14 @@ struct LedgerAddition {
     // lists another ledger's pastes as that ledger recorded them.
     bool countCopiesAdded = true;
     AddProgress progress; // empty: the add runs to its end
+    EntryKeyFunction entryKey = EntryKey;
 };
 
 struct AddOutcome {
     std::uint64_t copiesAdded = 0;
     bool listed = false; // a paste is new to the ledger's list (not one it holds already)
+    // The gaps this add opened, from the pastes it saw in its own transaction: never another add's.
+    std::vector<TimeGap> openedGaps;
 };
 
 struct LedgerTotals {
@@ -88,21 +121,24 @@ class LedgerStore {
     virtual ~LedgerStore() = default;
 
     // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
-    // guild rule refuses the addition, and AddCancelled when the addition's progress function stops it.
-    virtual AddOutcome add(const LedgerAddition& addition) = 0;
+    // guild rule refuses the addition or two different identities meet one key, and AddCancelled when
+    // the addition's progress function stops it.
+    [[nodiscard]] virtual AddOutcome add(const LedgerAddition& addition) = 0;
 
-    virtual std::optional<GuildIdentity> guild() = 0;
-    virtual LedgerTotals totals() = 0;
+    [[nodiscard]] virtual std::optional<GuildIdentity> guild() = 0;
+    [[nodiscard]] virtual LedgerTotals totals() = 0;
     // In the order they were added.
-    virtual std::vector<PasteRecord> pastes() = 0;
-    // The entries whose own time lies in the period, every one when there is none, in no set order.
-    virtual std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) = 0;
-    // The same entries, handed to `visit` one by one, each valid during its call only: a store may read
-    // them without holding them all at once.
+    [[nodiscard]] virtual std::vector<PasteRecord> pastes() = 0;
+    // The entries whose own time lies in the period, every one when there is none, in no set order,
+    // handed to `visit` one by one, each valid during its call only: a store reads them without holding
+    // them all at once.
     virtual void forEachEntry(const std::optional<TimeRange>& period,
-                              const std::function<void(const LedgerEntry&)>& visit) {
-        for (const LedgerEntry& entry : entries(period))
-            visit(entry);
+                              const std::function<void(const LedgerEntry&)>& visit) = 0;
+    // The same entries, all at once.
+    [[nodiscard]] std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) {
+        std::vector<LedgerEntry> entries;
+        forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });
+        return entries;
     }
 };
 

@@ -128,8 +128,10 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
         const std::string reason = PQerrorMessage(conn_);
         PQfinish(conn_); // the constructor throws: no destructor closes it
         if (needsPassword)
-            throw LedgerPasswordNeeded(name_ + ": cannot connect to the server: the server wants a password: give "
-                                               "it in ~/.pgpass or a service file");
+            throw PgError(LedgerErrorKind::PasswordNeeded,
+                          name_ + ": cannot connect to the server: the server wants a password: give it in ~/.pgpass "
+                                  "or a service file",
+                          "08001");
         throw PgError(name_ + ": cannot connect to the server: " + reason, "08001");
     }
     // The server's notices (a table that exists already) are not for the user.
@@ -142,6 +144,20 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
 
 PgConnection::~PgConnection() {
     PQfinish(conn_);
+}
+
+LedgerErrorKind PgError::KindOf(std::string_view sqlState) {
+    if (sqlState == "08001")
+        return LedgerErrorKind::ServerRefused;
+    if (sqlState.starts_with("08") || sqlState.starts_with("57P"))
+        return LedgerErrorKind::ServerLost;
+    if (sqlState == "57014")
+        return LedgerErrorKind::ServerTimeout;
+    if (sqlState == "55P03")
+        return LedgerErrorKind::Locked;
+    if (sqlState == "42501" || sqlState == "25006")
+        return LedgerErrorKind::CannotWrite;
+    return LedgerErrorKind::Other;
 }
 
 void PgConnection::fail(const std::string& what, const std::string& reason, std::string sqlState) const {

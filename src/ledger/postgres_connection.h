@@ -31,10 +31,14 @@ struct PgTimeouts {
 class PgError : public LedgerError {
   public:
     PgError(const std::string& message, std::string sqlState)
-        : LedgerError(WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
+        : LedgerError(KindOf(sqlState), WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
+    PgError(LedgerErrorKind kind, const std::string& message, std::string sqlState)
+        : LedgerError(kind, WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
     const std::string& sqlState() const { return sqlState_; }
 
   private:
+    // The kind of a server's SQLSTATE.
+    static LedgerErrorKind KindOf(std::string_view sqlState);
     std::string sqlState_;
 };
 

@@ -11,6 +11,10 @@
 
 namespace coffer {
 
+// Runs the steps that bring a ledger's tables from version `from` (0: none yet) to `to`, in the caller's
+// transaction.
+void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to);
+
 class PostgresLedger : public LedgerStore {
   public:
     // ReadWrite creates the ledger's tables in an empty database; ReadOnly writes nothing. Throws
@@ -23,14 +27,13 @@ class PostgresLedger : public LedgerStore {
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
     std::vector<PasteRecord> pastes() override;
-    std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) override;
+    void forEachEntry(const std::optional<TimeRange>& period,
+                      const std::function<void(const LedgerEntry&)>& visit) override;
 
   private:
     void checkSchema(bool writable);
     // Creates or upgrades the tables, once whatever the number of programs trying at the same time.
     void upgrade();
-    // One try of an add, in one transaction.
-    AddOutcome tryAdd(const LedgerAddition& addition);
 
     PgConnection db_;
     std::string user_, schema_; // as SQL names

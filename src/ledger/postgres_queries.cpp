@@ -13,9 +13,8 @@ std::optional<GuildIdentity> PostgresLedger::guild() {
 
 LedgerTotals PostgresLedger::totals() {
     LedgerTotals totals;
-    const PgResult query =
-        db_.query("SELECT entries, untimed, (SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry) "
-                  "FROM coffer_ledger");
+    const PgResult query = db_.query("SELECT copies, untimed, (SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry) "
+                                     "FROM entry_totals");
     totals.entries = static_cast<std::uint64_t>(query.integer(0, 0));
     totals.untimed = static_cast<std::uint64_t>(query.integer(0, 1));
     totals.firstTs = query.optionalInteger(0, 2);
@@ -23,42 +22,36 @@ LedgerTotals PostgresLedger::totals() {
     return totals;
 }
 
-std::vector<PasteRecord> PostgresLedger::pastes() {
-    std::vector<PasteRecord> pastes;
-    const PgResult query = db_.query("SELECT added_at, entries, copies_added, first_ts, last_ts, guild_name, "
-                                     "guild_realm, file_name, digest FROM paste ORDER BY id");
-    for (int row = 0; row < query.rows(); ++row) {
-        PasteRecord& record = pastes.emplace_back();
-        record.addedAt = query.integer(row, 0);
-        record.entries = static_cast<std::uint64_t>(query.integer(row, 1));
-        record.copiesAdded = static_cast<std::uint64_t>(query.integer(row, 2));
-        record.firstTs = query.optionalInteger(row, 3);
-        record.lastTs = query.optionalInteger(row, 4);
-        if (!query.isNull(row, 5))
-            record.guild = GuildIdentity{std::string(query.bytes(row, 5)), std::string(query.bytes(row, 6))};
-        record.fileName = query.bytes(row, 7);
-        record.digest = static_cast<std::uint64_t>(query.integer(row, 8));
-    }
-    return pastes;
-}
-
-std::vector<LedgerEntry> PostgresLedger::entries(const std::optional<TimeRange>& period) {
-    std::vector<LedgerEntry> entries;
+void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
+                                  const std::function<void(const LedgerEntry&)>& visit) {
+    // Through a cursor, a batch at a time: a report of a million entries holds one batch of them.
+    constexpr int kBatch = 10'000;
     PgParams params;
     if (period) {
         constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();
         params.add(static_cast<std::int64_t>(std::min(period->first, kLatest)))
             .add(static_cast<std::int64_t>(std::min(period->last, kLatest)));
     }
-    const PgResult query =
-        db_.query(period ? "SELECT text, copies, order_time, order_rank, ts FROM entry WHERE ts BETWEEN $1 AND $2"
-                         : "SELECT text, copies, order_time, order_rank, ts FROM entry",
-                  params);
-    entries.reserve(static_cast<std::size_t>(query.rows()));
-    for (int row = 0; row < query.rows(); ++row)
-        entries.push_back({std::string(query.bytes(row, 0)), static_cast<std::uint64_t>(query.integer(row, 1)),
-                           EntryOrder{query.integer(row, 2), query.integer(row, 3)}, query.optionalInteger(row, 4)});
-    return entries;
+    PgTransaction transaction(db_);
+    db_.query(period ? "DECLARE entries NO SCROLL CURSOR FOR SELECT text, copies, order_time, order_rank, ts "
+                       "FROM entry WHERE ts BETWEEN $1 AND $2"
+                     : "DECLARE entries NO SCROLL CURSOR FOR SELECT text, copies, order_time, order_rank, ts "
+                       "FROM entry",
+              params);
+    LedgerEntry entry; // one buffer for every text
+    for (;;) {
+        const PgResult batch = db_.query("FETCH " + std::to_string(kBatch) + " FROM entries");
+        for (int row = 0; row < batch.rows(); ++row) {
+            entry.text.assign(batch.bytes(row, 0));
+            entry.copies = static_cast<std::uint64_t>(batch.integer(row, 1));
+            entry.order = EntryOrder{batch.integer(row, 2), batch.integer(row, 3)};
+            entry.ts = batch.optionalInteger(row, 4);
+            visit(entry);
+        }
+        if (batch.rows() < kBatch)
+            break;
+    }
+    transaction.commit();
 }
 
 } // namespace coffer

@@ -9,9 +9,14 @@ constexpr std::string_view kApplication = "Coffer ledger";
 // Taken by every program that creates or upgrades the tables, for the rest of its transaction.
 constexpr std::int64_t kSchemaLock = 0x436F4C67; // "CoLg"
 
-// Each step brings the schema from the version of its place in the list to the next.
+// Each step brings the schema to its version from that of the step before. The server's ledger skipped the
+// version 2 of the file's: its second step brings it to the schema both share.
+struct UpgradeStep {
+    std::int64_t version;
+    const char* sql;
+};
 constexpr std::array kUpgradeSteps = {
-    R"(
+    UpgradeStep{1, R"(
     -- An entry per identity: `key` is the SHA-256 of `identity`, which an add compares in full, and
     -- with its time (part of the identity) it is unique, in the order adds write and periods read. Texts
     -- are bytes, compared in byte order as the analysis orders them. copies_before is what it had
@@ -48,9 +53,23 @@ constexpr std::array kUpgradeSteps = {
         name bytea NOT NULL,
         realm bytea NOT NULL
     );
-    )",
+    )"},
+    UpgradeStep{3, R"(
+    -- The schema of the ledger file: each entry under its key (EntryKey: the SHA-256 of its identity
+    -- with its time), unique; an add compares the identity of a stored text in full, so the identity
+    -- is not kept; and the running sums of copies in a table of their own. Every add locks that table's
+    -- row first, so adds change the entries one after the other.
+    ALTER TABLE entry DROP CONSTRAINT entry_ts_key_key;
+    UPDATE entry SET key = sha256(CASE WHEN ts IS NULL THEN '\x00'::bytea ELSE '\x01'::bytea || int8send(ts) END
+                                  || identity);
+    ALTER TABLE entry DROP COLUMN identity, DROP COLUMN copies_before, ADD CONSTRAINT entry_by_key UNIQUE (key);
+    CREATE INDEX entry_by_ts ON entry (ts);
+    CREATE TABLE entry_totals (copies bigint NOT NULL, untimed bigint NOT NULL);
+    INSERT INTO entry_totals SELECT entries, untimed FROM coffer_ledger;
+    ALTER TABLE coffer_ledger DROP COLUMN entries, DROP COLUMN untimed;
+    )"},
 };
-constexpr std::int64_t kVersion = kUpgradeSteps.size();
+constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
 
 struct DatabaseMarks {
     bool ledger = false;      // the table that marks a ledger is there
@@ -66,10 +85,10 @@ constexpr const char* kStrangers = R"(
     SELECT kind, name FROM (
         SELECT 'trigger' AS kind, t.tgname::text AS name FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid
         WHERE NOT t.tgisinternal AND c.relnamespace = current_schema()::regnamespace
-          AND c.relname IN ('coffer_ledger', 'entry', 'paste', 'guild')
+          AND c.relname IN ('coffer_ledger', 'entry', 'entry_totals', 'paste', 'guild')
         UNION ALL
         SELECT 'rule', rulename::text FROM pg_rules
-        WHERE schemaname = current_schema() AND tablename IN ('coffer_ledger', 'entry', 'paste', 'guild')) s
+        WHERE schemaname = current_schema() AND tablename IN ('coffer_ledger', 'entry', 'entry_totals', 'paste', 'guild')) s
     ORDER BY kind, name LIMIT 1)";
 
 DatabaseMarks ReadMarks(PgConnection& db) {
@@ -79,7 +98,7 @@ DatabaseMarks ReadMarks(PgConnection& db) {
     const PgResult tables = db.query(
         "SELECT count(*) FILTER (WHERE relname = 'coffer_ledger'), count(*) FILTER (WHERE relname <> 'coffer_ledger') "
         "FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
-        "AND relname IN ('coffer_ledger', 'entry', 'paste', 'guild')");
+        "AND relname IN ('coffer_ledger', 'entry', 'entry_totals', 'paste', 'guild')");
     marks.ledger = tables.integer(0, 0) != 0;
     marks.otherTables = tables.integer(0, 1) != 0;
     if (marks.ledger) {
@@ -95,16 +114,32 @@ DatabaseMarks ReadMarks(PgConnection& db) {
 // Tables of a ledger's names must be a ledger of this program, of a version it knows.
 void CheckMarks(const DatabaseMarks& marks, const std::string& name) {
     if (marks.ledger ? marks.application != kApplication : marks.otherTables)
-        throw LedgerError(name + " is not a Coffer ledger: its tables coffer_ledger, entry, paste or guild are "
-                                 "another program's, and were left as they are.");
+        throw LedgerError(LedgerErrorKind::NotALedger,
+                          name + " is not a Coffer ledger: its tables coffer_ledger, entry, entry_totals, paste or "
+                                 "guild are another program's, and were left as they are.");
     if (!marks.stranger.empty())
-        throw LedgerError(name + " is not a Coffer ledger (it holds " + marks.stranger + ").");
+        throw LedgerError(LedgerErrorKind::NotALedger,
+                          name + " is not a Coffer ledger (it holds " + marks.stranger + ").");
     if (marks.version > kVersion)
-        throw LedgerError(name + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
-                          "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
+        throw LedgerError(LedgerErrorKind::NewerVersion,
+                          name + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
+                              "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
 }
 
 } // namespace
+
+void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to) {
+    if (from == 0)
+        // One row, which marks the ledger; until version 3 it also kept the totals of the entries.
+        db.execute("CREATE TABLE coffer_ledger (application text NOT NULL, version bigint NOT NULL, "
+                   "entries bigint NOT NULL, untimed bigint NOT NULL);"
+                   "INSERT INTO coffer_ledger VALUES ('" +
+                   std::string(kApplication) + "', 0, 0, 0)");
+    for (const UpgradeStep& step : kUpgradeSteps)
+        if (step.version > from && step.version <= to)
+            db.execute(step.sql);
+    db.query("UPDATE coffer_ledger SET version = $1", PgParams().add(to));
+}
 
 PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts)
     : db_(uri, access == LedgerAccess::ReadOnly, timeouts) {
@@ -114,7 +149,8 @@ PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, cons
     schema_ = names.bytes(0, 1);
     db_.setRightsHint("; the database's owner can give the rights with: GRANT USAGE ON SCHEMA " + schema_ + " TO " +
                       user_ + "; GRANT SELECT, INSERT, UPDATE ON " + schema_ + ".coffer_ledger, " + schema_ +
-                      ".entry, " + schema_ + ".paste, " + schema_ + ".guild TO " + user_ + ";");
+                      ".entry, " + schema_ + ".entry_totals, " + schema_ + ".paste, " + schema_ + ".guild TO " + user_ +
+                      ";");
     checkSchema(access == LedgerAccess::ReadWrite);
 }
 
@@ -125,7 +161,8 @@ void PostgresLedger::checkSchema(bool writable) {
         if (!marks.ledger) // a database without them, or whose search_path hides them
             throw LedgerNotThereYet(db_.name() + " holds no Coffer ledger.");
         if (marks.version < kVersion)
-            throw LedgerError(db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
+            throw LedgerError(LedgerErrorKind::Other,
+                              db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
                                            "up to date.");
         return;
     }
@@ -142,19 +179,12 @@ void PostgresLedger::upgrade() {
     if (!marks.ledger &&
         db_.query("SELECT coalesce(has_schema_privilege(current_schema(), 'CREATE'), false)::int::int8")
                 .integer(0, 0) == 0)
-        throw LedgerError(db_.name() + " holds no Coffer ledger yet, and the user " + user_ +
-                          " may not create its tables in the schema " + schema_ +
-                          ". The database's owner can allow it with: GRANT USAGE, CREATE ON SCHEMA " + schema_ +
-                          " TO " + user_ + ";");
-    for (std::int64_t step = marks.ledger ? marks.version : 0; step < kVersion; ++step)
-        db_.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
-    if (!marks.ledger)
-        // One row, which also keeps the totals of the entries: summing a million rows takes too long.
-        db_.execute("CREATE TABLE coffer_ledger (application text NOT NULL, version bigint NOT NULL, "
-                    "entries bigint NOT NULL, untimed bigint NOT NULL);"
-                    "INSERT INTO coffer_ledger VALUES ('" +
-                    std::string(kApplication) + "', 0, 0, 0)");
-    db_.query("UPDATE coffer_ledger SET version = $1", PgParams().add(kVersion));
+        throw LedgerError(LedgerErrorKind::CannotWrite,
+                          db_.name() + " holds no Coffer ledger yet, and the user " + user_ +
+                              " may not create its tables in the schema " + schema_ +
+                              ". The database's owner can allow it with: GRANT USAGE, CREATE ON SCHEMA " + schema_ +
+                              " TO " + user_ + ";");
+    UpgradeServerLedger(db_, marks.ledger ? marks.version : 0, kVersion);
     transaction.commit();
 }
 

@@ -1,135 +1,182 @@
-#include "ledger/entry_identity.h"
+#include "ledger/ledger_sql.h"
 #include "ledger/sqlite_ledger.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 
 namespace coffer {
 namespace {
 
-struct StoredEntry {
-    std::int64_t id = 0;
-    std::uint64_t copies = 0;
-    EntryOrder order;
-    std::string text;
-    bool timed = false;
+class SqliteRow final : public SqlRow {
+  public:
+    explicit SqliteRow(const SqliteStatement& statement) : statement_(statement) {}
+    bool isNull(int column) const override { return statement_.isNull(column); }
+    std::int64_t integer(int column) const override { return statement_.integer(column); }
+    std::string_view bytes(int column) const override { return statement_.bytes(column); }
+
+  private:
+    const SqliteStatement& statement_;
 };
 
-// The stored entry of this identity: those of its hash, compared in full (the same text has it).
-std::optional<StoredEntry> FindEntry(SqliteStatement& find, const PasteEntry& entry, const std::string& ledger) {
-    find.reset();
-    find.bind(1, static_cast<std::int64_t>(entry.hash));
-    while (find.step()) {
-        const std::string_view text = find.bytes(4);
-        if (text == entry.text || EntryIdentity(text) == entry.identity)
-            return StoredEntry{find.integer(0), StoredCopies(find, 1, ledger),
-                               EntryOrder{find.integer(2), find.integer(3)}, std::string(text), !find.isNull(5)};
+// The ledger file's connection as the add asks for it: SQLite spells parameters ?N, and GREATEST and
+// LEAST of two values are its max() and min().
+class SqliteSql final : public LedgerSql {
+  public:
+    SqliteSql(SqliteDatabase& db, IncomingEntries& incoming) : db_(db), incoming_(incoming) {}
+    // The entries live as long as their add: the table is empty after it.
+    ~SqliteSql() { incoming_ = {}; }
+    SqliteSql(const SqliteSql&) = delete;
+    SqliteSql& operator=(const SqliteSql&) = delete;
+
+    const std::string& name() const override { return db_.path(); }
+    const SqlDialect& dialect() const override {
+        static constexpr SqlDialect kSqlite{"max", "min", ""};
+        return kSqlite;
     }
-    return std::nullopt;
-}
 
-bool HoldsEntries(SqliteDatabase& db) {
-    SqliteStatement any(db, "SELECT 1 FROM entry LIMIT 1");
-    return any.step();
-}
+    void run(const std::string& sql, std::initializer_list<SqlValue> params,
+             const std::function<void(const SqlRow&)>& row) override {
+        std::string text = sql;
+        std::ranges::replace(text, '$', '?');
+        SqliteStatement statement(db_, text.c_str());
+        int index = 0;
+        for (const SqlValue& param : params) {
+            ++index;
+            if (const auto* number = std::get_if<std::int64_t>(&param))
+                statement.bind(index, *number);
+            else if (const auto* words = std::get_if<SqlText>(&param))
+                statement.bindText(index, words->text);
+            else if (const auto* bytes = std::get_if<std::string_view>(&param))
+                statement.bindBlob(index, *bytes);
+        }
+        const SqliteRow current(statement);
+        while (statement.step())
+            if (row)
+                row(current);
+    }
 
-// Whether the ledger lists a paste of the same entries and times already.
-bool Listed(SqliteDatabase& db, const PasteRecord& record) {
-    SqliteStatement same(db, "SELECT 1 FROM paste WHERE digest = ?1 AND entries = ?2 AND first_ts IS ?3 "
-                             "AND last_ts IS ?4");
-    same.bind(1, static_cast<std::int64_t>(record.digest))
-        .bind(2, static_cast<std::int64_t>(record.entries))
-        .bind(3, record.firstTs)
-        .bind(4, record.lastTs);
-    return same.step();
-}
+    void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+                      const AddProgress& progress) override {
+        // Nothing is copied: the table reads the entries where they are. Cancelled before the work starts,
+        // which has no steps to tell of.
+        if (progress && !progress(0, entries.size()))
+            throw AddCancelled();
+        incoming_ = {entries, keys};
+    }
 
-void List(SqliteDatabase& db, const PasteRecord& record) {
-    SqliteStatement insert(db, "INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, guild_name, "
-                               "guild_realm, file_name, digest) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-    insert.bind(1, record.addedAt)
-        .bind(2, static_cast<std::int64_t>(record.entries))
-        .bind(3, static_cast<std::int64_t>(record.copiesAdded))
-        .bind(4, record.firstTs)
-        .bind(5, record.lastTs)
-        .bindText(8, record.fileName)
-        .bind(9, static_cast<std::int64_t>(record.digest));
-    if (record.guild)
-        insert.bindText(6, record.guild->name).bindText(7, record.guild->realm);
-    insert.step();
-}
+  private:
+    SqliteDatabase& db_;
+    IncomingEntries& incoming_;
+};
+
+// The table incoming as SQLite's virtual table of the entries in memory: the bulk load
+// of the other dialect, without a copy.
+struct IncomingCursor : sqlite3_vtab_cursor {
+    std::size_t at = 0;
+};
+
+struct IncomingTable : sqlite3_vtab {
+    const IncomingEntries* rows = nullptr;
+};
+
+const sqlite3_module kIncomingModule = [] {
+    sqlite3_module module{};
+    module.xConnect = [](sqlite3* db, void* rows, int, const char* const*, sqlite3_vtab** table, char**) {
+        if (const int code =
+                sqlite3_declare_vtab(db, "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank)");
+            code != SQLITE_OK)
+            return code;
+        sqlite3_vtab_config(db, SQLITE_VTAB_DIRECTONLY);
+        auto* incoming = new IncomingTable{};
+        incoming->rows = static_cast<const IncomingEntries*>(rows);
+        *table = incoming;
+        return SQLITE_OK;
+    };
+    module.xBestIndex = [](sqlite3_vtab* table, sqlite3_index_info* info) {
+        const auto rows = static_cast<double>(static_cast<IncomingTable*>(table)->rows->entries.size());
+        info->estimatedCost = rows;
+        info->estimatedRows = static_cast<sqlite3_int64>(rows);
+        return SQLITE_OK;
+    };
+    module.xDisconnect = [](sqlite3_vtab* table) {
+        delete static_cast<IncomingTable*>(table);
+        return SQLITE_OK;
+    };
+    module.xOpen = [](sqlite3_vtab*, sqlite3_vtab_cursor** cursor) {
+        *cursor = new IncomingCursor{};
+        return SQLITE_OK;
+    };
+    module.xClose = [](sqlite3_vtab_cursor* cursor) {
+        delete static_cast<IncomingCursor*>(cursor);
+        return SQLITE_OK;
+    };
+    module.xFilter = [](sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
+        static_cast<IncomingCursor*>(cursor)->at = 0;
+        return SQLITE_OK;
+    };
+    module.xNext = [](sqlite3_vtab_cursor* cursor) {
+        ++static_cast<IncomingCursor*>(cursor)->at;
+        return SQLITE_OK;
+    };
+    module.xEof = [](sqlite3_vtab_cursor* cursor) {
+        const auto* rows = static_cast<IncomingTable*>(cursor->pVtab)->rows;
+        return static_cast<IncomingCursor*>(cursor)->at >= rows->entries.size() ? 1 : 0;
+    };
+    module.xColumn = [](sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
+        const IncomingEntries& rows = *static_cast<IncomingTable*>(cursor->pVtab)->rows;
+        const std::size_t seq = static_cast<IncomingCursor*>(cursor)->at;
+        const PasteEntry& entry = rows.entries[seq];
+        switch (column) {
+        case 0:
+            return sqlite3_result_int64(context, static_cast<sqlite3_int64>(seq)), SQLITE_OK;
+        case 1:
+            return sqlite3_result_blob64(context, rows.keys[seq].data(), rows.keys[seq].size(), SQLITE_STATIC),
+                   SQLITE_OK;
+        case 2:
+            return sqlite3_result_blob64(context, entry.text.empty() ? "" : entry.text.data(), entry.text.size(),
+                                         SQLITE_STATIC),
+                   SQLITE_OK;
+        case 3:
+            return sqlite3_result_int64(context, static_cast<sqlite3_int64>(entry.copies)), SQLITE_OK;
+        case 4:
+            if (entry.ts)
+                sqlite3_result_int64(context, *entry.ts);
+            return SQLITE_OK; // null without a result
+        case 5:
+            return sqlite3_result_int64(context, entry.order.time), SQLITE_OK;
+        default:
+            return sqlite3_result_int64(context, entry.order.rank), SQLITE_OK;
+        }
+    };
+    module.xRowid = [](sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
+        *rowid = static_cast<sqlite3_int64>(static_cast<IncomingCursor*>(cursor)->at);
+        return SQLITE_OK;
+    };
+    return module;
+}();
 
 } // namespace
 
 AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
+    // An eponymous table, known to this connection only: nothing of it goes into the file.
+    if (!incomingTable_ &&
+        sqlite3_create_module_v2(db_.handle(), "incoming", &kIncomingModule, &incoming_, nullptr) != SQLITE_OK)
+        throw LedgerError(LedgerErrorKind::Other,
+                          db_.path() + ": cannot add to the ledger: " + sqlite3_errmsg(db_.handle()));
+    incomingTable_ = true;
     SqliteTransaction transaction(db_);
-    const std::optional<GuildIdentity> ledgerGuild = guild();
-    if (std::string refusal = GuildRefusal(ledgerGuild, addition.guilds); !refusal.empty())
-        throw LedgerError(refusal);
-    if (!ledgerGuild && addition.guilds.size() == 1) {
-        SqliteStatement setGuild(db_, "INSERT INTO guild (name, realm) VALUES (?1, ?2)");
-        setGuild.bindText(1, addition.guilds[0].name).bindText(2, addition.guilds[0].realm).step();
-    }
-
-    AddOutcome outcome;
-    std::uint64_t untimedAdded = 0;
-    {
-        SqliteStatement find(db_, "SELECT id, copies, order_time, order_rank, text, ts FROM entry WHERE hash = ?1");
-        // An addition holds each identity once: into an empty ledger, every entry goes in without a look.
-        const bool empty = !HoldsEntries(db_);
-        SqliteStatement insert(db_, "INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
-                                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        SqliteStatement update(db_, "UPDATE entry SET copies = ?2, order_time = ?3, order_rank = ?4, text = ?5 "
-                                    "WHERE id = ?1");
-        std::uint64_t done = 0;
-        for (const PasteEntry& entry : addition.entries) {
-            // The transaction is rolled back as the exception leaves this function.
-            if (addition.progress && done++ % 4096 == 0 && !addition.progress(done - 1, addition.entries.size()))
-                throw AddCancelled();
-            const std::optional<StoredEntry> stored = empty ? std::nullopt : FindEntry(find, entry, db_.path());
-            if (!stored) {
-                insert.reset();
-                insert.bind(1, static_cast<std::int64_t>(entry.hash))
-                    .bind(2, static_cast<std::int64_t>(entry.copies))
-                    .bind(3, entry.ts)
-                    .bind(4, entry.order.time)
-                    .bind(5, entry.order.rank)
-                    .bindBlob(6, entry.text)
-                    .step();
-                outcome.copiesAdded += entry.copies;
-                untimedAdded += entry.ts ? 0 : entry.copies;
-                continue;
-            }
-            // Every rule is a maximum or a minimum: the result is the same in any order of adds.
-            const std::uint64_t copies = std::max(stored->copies, entry.copies);
-            const EntryOrder order = std::max(stored->order, entry.order);
-            const std::string_view text = std::min<std::string_view>(stored->text, entry.text);
-            if (copies == stored->copies && order == stored->order && text == stored->text)
-                continue;
-            update.reset();
-            update.bind(1, stored->id)
-                .bind(2, static_cast<std::int64_t>(copies))
-                .bind(3, order.time)
-                .bind(4, order.rank)
-                .bindBlob(5, text)
-                .step();
-            outcome.copiesAdded += copies - stored->copies;
-            untimedAdded += stored->timed ? 0 : copies - stored->copies;
-        }
-    }
-    SqliteStatement(db_, "UPDATE entry_totals SET copies = copies + ?1, untimed = untimed + ?2")
-        .bind(1, static_cast<std::int64_t>(outcome.copiesAdded))
-        .bind(2, static_cast<std::int64_t>(untimedAdded))
-        .step();
-    for (PasteRecord record : addition.pastes) {
-        if (addition.countCopiesAdded)
-            record.copiesAdded = outcome.copiesAdded;
-        if (!Listed(db_, record)) {
-            List(db_, record);
-            outcome.listed = true;
-        }
-    }
+    SqliteSql sql(db_, incoming_);
+    AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;
+}
+
+std::vector<PasteRecord> SqliteLedger::pastes() {
+    if (!hasTables_)
+        return {};
+    SqliteSql sql(db_, incoming_);
+    return ReadPastes(sql);
 }
 
 } // namespace coffer

@@ -48,12 +48,28 @@ std::string Reason(sqlite3* db, int code, std::chrono::milliseconds busyTimeout)
     return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
 }
 
+LedgerErrorKind KindOf(int code) {
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+        return LedgerErrorKind::BusyTimeout;
+    case SQLITE_LOCKED:
+        return LedgerErrorKind::Locked;
+    case SQLITE_READONLY:
+        return LedgerErrorKind::CannotWrite;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return LedgerErrorKind::Damaged;
+    default:
+        return LedgerErrorKind::Other;
+    }
+}
+
 // The file as a URI with these parameters.
 std::string FileUri(const std::string& path, const char* parameters) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error)
-        throw LedgerError(path + ": cannot open the ledger: " + error.message());
+        throw LedgerError(LedgerErrorKind::Other, path + ": cannot open the ledger: " + error.message());
     return "file:" + PercentEncode(absolute.string(), SpaceAs::Percent20) + "?" + parameters;
 }
 
@@ -93,11 +109,12 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     std::error_code error;
     const bool logBeside = std::filesystem::exists(path, error) && std::filesystem::exists(path + "-wal", error);
     if (error)
-        throw LedgerError(path + ": cannot open the ledger: " + error.message());
+        throw LedgerError(LedgerErrorKind::Other, path + ": cannot open the ledger: " + error.message());
     // A ledger this program cannot write is not opened for writing: SQLite would open it read-only and
     // leave the files of a write-ahead log beside it, or fail to make them, before it refused the add.
     if (access == Access::ReadWrite && path != ":memory:" && LedgerFileUnwritable(path))
-        throw LedgerError(path + ": cannot read or write the ledger: " + Reason(nullptr, SQLITE_READONLY, busyTimeout));
+        throw LedgerError(LedgerErrorKind::CannotWrite,
+                          path + ": cannot read or write the ledger: " + Reason(nullptr, SQLITE_READONLY, busyTimeout));
     // Reading opens the file for writing where the system allows it, but never creates it: the last
     // connection to close then folds the write-ahead log back and removes it and its index file.
     std::string name = path;
@@ -120,7 +137,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     if (code != SQLITE_OK) {
         const std::string reason = Reason(db_, code, busyTimeout);
         sqlite3_close_v2(db_); // the constructor throws: no destructor closes it
-        throw LedgerError(path + ": cannot open the ledger: " + reason);
+        throw LedgerError(KindOf(code), path + ": cannot open the ledger: " + reason);
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_handler(db_, &SqliteDatabase::waitForLock, this);
@@ -151,7 +168,7 @@ int SqliteDatabase::stopLongRead(void* self) {
 
 void SqliteDatabase::checkUnchanged() const {
     if (!unlockedStamp_.empty() && FileStamp(path_) != unlockedStamp_)
-        throw LedgerError(path_ + " changed while it was read; read it again.");
+        throw LedgerError(LedgerErrorKind::Other, path_ + " changed while it was read; read it again.");
 }
 
 int SqliteDatabase::waitForLock(void* self, int tries) {
@@ -182,9 +199,10 @@ void SqliteDatabase::execute(const char* sql) {
 
 void SqliteDatabase::fail(const std::string& what, int code) const {
     if ((code & 0xff) == SQLITE_INTERRUPT && readTicks_ > readTickLimit_ && readTickLimit_ > 0)
-        throw LedgerError(path_ + " took too long to read: it may be damaged or not a Coffer ledger.");
+        throw LedgerError(LedgerErrorKind::Damaged,
+                          path_ + " took too long to read: it may be damaged or not a Coffer ledger.");
     const std::string reason = Reason(db_, code, busyTimeout_); // first, while errno is the failure's
-    throw LedgerError(path_ + ": " + what + ": " + reason);
+    throw LedgerError(KindOf(code), path_ + ": " + what + ": " + reason);
 }
 
 SqliteStatement::SqliteStatement(SqliteDatabase& db, const char* sql) : db_(db) {

@@ -1,6 +1,9 @@
 #include "ledger/sqlite_format.h"
 
 #include "analysis/text/web_text.h"
+#include "ledger/entry_identity.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <array>
@@ -51,10 +54,43 @@ constexpr std::array kUpgradeSteps = {
     INSERT INTO entry_totals
         SELECT coalesce(sum(copies), 0), coalesce(sum(copies) FILTER (WHERE ts IS NULL), 0) FROM entry;
     )",
+    R"(
+    -- Each entry under its key (EntryKey: the SHA-256 of its identity with its time), unique: an add
+    -- finds an entry by it and compares the identity of its text in full; the 64-bit hash goes.
+    CREATE TABLE entry_keyed (
+        id INTEGER PRIMARY KEY,
+        key BLOB NOT NULL,
+        copies INTEGER NOT NULL,
+        ts INTEGER,
+        order_time INTEGER NOT NULL,
+        order_rank INTEGER NOT NULL,
+        text BLOB NOT NULL
+    );
+    INSERT INTO entry_keyed SELECT id, coffer_entry_key(text, ts), copies, ts, order_time, order_rank, text FROM entry;
+    DROP TABLE entry;
+    ALTER TABLE entry_keyed RENAME TO entry;
+    CREATE UNIQUE INDEX entry_by_key ON entry (key);
+    CREATE INDEX entry_by_ts ON entry (ts);
+    )",
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 
+// coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
+void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {
+    const auto* text = static_cast<const char*>(sqlite3_value_blob(values[0]));
+    const std::string identity = EntryIdentity(
+        std::string_view(text == nullptr ? "" : text, static_cast<std::size_t>(sqlite3_value_bytes(values[0]))));
+    const std::optional<std::int64_t> ts =
+        sqlite3_value_type(values[1]) == SQLITE_NULL ? std::nullopt : std::optional(sqlite3_value_int64(values[1]));
+    const std::string key = EntryKey(identity, ts);
+    sqlite3_result_blob64(context, key.data(), key.size(), SQLITE_TRANSIENT);
+}
+
 void RunSteps(SqliteDatabase& db, std::int64_t from, std::int64_t to) {
+    // Called by the steps' own statements only, never from anything of the file's schema.
+    sqlite3_create_function_v2(db.handle(), "coffer_entry_key", 2,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, &EntryKeyOfText,
+                               nullptr, nullptr, nullptr);
     for (std::int64_t step = from; step < to; ++step)
         db.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
 }
@@ -80,10 +116,10 @@ std::int64_t LedgerFormatVersion() {
     return kVersion;
 }
 
-void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from) {
-    RunSteps(db, from, kVersion);
+void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to) {
+    RunSteps(db, from, to);
     db.execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-    db.execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
+    db.execute(("PRAGMA user_version = " + std::to_string(to)).c_str());
 }
 
 FileMarks ReadMarks(SqliteDatabase& db) {
@@ -101,13 +137,15 @@ FileMarks ReadMarks(SqliteDatabase& db) {
 
 void CheckMarks(const FileMarks& marks, const std::string& path) {
     if ((!marks.schema.empty() && marks.applicationId != kApplicationId) || marks.version < 0)
-        throw LedgerError(path + " is not a Coffer ledger.");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
     if (marks.version > kVersion)
-        throw LedgerError(path + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
-                          "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
+        throw LedgerError(LedgerErrorKind::NewerVersion,
+                          path + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
+                              "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
     const auto refuse = [&](const char* verb, const SchemaObject& object) {
-        throw LedgerError(path + " is not a Coffer ledger (it " + verb + " " + CleanText(object.type) + " " +
-                          CleanText(object.name) + ").");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger (it " + verb + " " +
+                                                           CleanText(object.type) + " " + CleanText(object.name) +
+                                                           ").");
     };
     const std::vector<SchemaObject>& allowed = SchemaOfEachVersion()[static_cast<std::size_t>(marks.version)];
     for (const SchemaObject& object : marks.schema)
@@ -123,7 +161,7 @@ void CheckHeader(const std::string& path) {
     std::error_code error;
     if (const auto status = std::filesystem::status(path, error);
         !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw LedgerError(path + " is not a Coffer ledger.");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
     std::ifstream file(path, std::ios::binary);
     unsigned char header[100] = {};
     file.read(reinterpret_cast<char*>(header), sizeof header);
@@ -131,7 +169,7 @@ void CheckHeader(const std::string& path) {
         return;
     if (file.gcount() < 16 ||
         std::string_view(reinterpret_cast<char*>(header), 16) != std::string_view("SQLite format 3\0", 16))
-        throw LedgerError(path + " is not a Coffer ledger.");
+        throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
     const auto number = [&](int at, int bytes) {
         std::uint64_t value = 0;
         for (int i = 0; i < bytes; ++i)
@@ -143,7 +181,7 @@ void CheckHeader(const std::string& path) {
     const bool logBeside = std::filesystem::exists(path + "-wal", error);
     const auto size = std::filesystem::file_size(path, error);
     if (!error && !logBeside && number(24, 4) == number(92, 4) && pages * pageSize > size)
-        throw LedgerError(path + ": cannot read the ledger: the file is damaged");
+        throw LedgerError(LedgerErrorKind::Damaged, path + ": cannot read the ledger: the file is damaged");
 }
 
 } // namespace coffer

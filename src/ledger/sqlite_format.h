@@ -14,9 +14,9 @@ namespace coffer {
 // The newest version, which this program writes.
 std::int64_t LedgerFormatVersion();
 
-// Runs the steps that bring a ledger's schema from version `from` to the newest, and marks the file as a
-// ledger of that version.
-void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from);
+// Runs the steps that bring a ledger's schema from version `from` (0: an empty file) to `to`, and marks
+// the file as a ledger of that version.
+void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to = LedgerFormatVersion());
 
 // One row of sqlite_schema: what the checks compare.
 struct SchemaObject {
@@ -30,7 +30,7 @@ struct FileMarks {
     std::vector<SchemaObject> schema;
 };
 
-FileMarks ReadMarks(SqliteDatabase& db);
+[[nodiscard]] FileMarks ReadMarks(SqliteDatabase& db);
 
 // Throws a LedgerError unless the marks are those of a ledger of this program, of a version it knows,
 // with exactly that version's schema; a file without tables or marks is a new ledger.

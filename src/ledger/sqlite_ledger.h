@@ -6,9 +6,16 @@
 #include "ledger/ledger_store.h"
 #include "ledger/sqlite_database.h"
 
+#include <span>
 #include <string>
 
 namespace coffer {
+
+// The entries of the add under way, which the table incoming shows to the add's statements.
+struct IncomingEntries {
+    std::span<const PasteEntry> entries;
+    std::span<const std::string> keys;
+};
 
 // An entry's copies in the column of the ledger's query, checked cheaply as they are read: a whole number
 // from 1 to kMaxCopies, or a LedgerError says that the ledger is damaged.
@@ -29,7 +36,6 @@ class SqliteLedger : public LedgerStore {
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
     std::vector<PasteRecord> pastes() override;
-    std::vector<LedgerEntry> entries(const std::optional<TimeRange>& period) override;
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
 
@@ -41,6 +47,8 @@ class SqliteLedger : public LedgerStore {
     void upgrade();
 
     SqliteDatabase db_;
+    IncomingEntries incoming_;
+    bool incomingTable_ = false; // whether the connection knows the table incoming
     bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
     bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
 };

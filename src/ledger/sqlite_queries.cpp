@@ -7,7 +7,7 @@ namespace coffer {
 std::uint64_t StoredCopies(const SqliteStatement& query, int column, const std::string& ledger) {
     const std::int64_t copies = query.integer(column);
     if (!query.isInteger(column) || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))
-        throw LedgerError(ledger + " is damaged: " + kBadCopiesReason);
+        throw LedgerError(LedgerErrorKind::Damaged, ledger + " is damaged: " + kBadCopiesReason);
     return static_cast<std::uint64_t>(copies);
 }
 
@@ -34,8 +34,9 @@ LedgerTotals SqliteLedger::totals() {
                                "count(*) FILTER (WHERE " COFFER_BAD_COPIES ") = 0 FROM entry");
     if (sums.step()) {
         if (sums.integer(2) == 0)
-            throw LedgerError(db_.path() + " is damaged: " +
-                              (hasRunningSums_ ? "its totals are not whole numbers" : kBadCopiesReason));
+            throw LedgerError(LedgerErrorKind::Damaged,
+                              db_.path() + " is damaged: " +
+                                  (hasRunningSums_ ? "its totals are not whole numbers" : kBadCopiesReason));
         totals.entries = static_cast<std::uint64_t>(sums.integer(0));
         totals.untimed = static_cast<std::uint64_t>(sums.integer(1));
     }
@@ -44,33 +45,6 @@ LedgerTotals SqliteLedger::totals() {
     totals.firstTs = first.step() ? first.optionalInteger(0) : std::nullopt;
     totals.lastTs = last.step() ? last.optionalInteger(0) : std::nullopt;
     return totals;
-}
-
-std::vector<PasteRecord> SqliteLedger::pastes() {
-    std::vector<PasteRecord> pastes;
-    if (!hasTables_)
-        return pastes;
-    SqliteStatement query(db_, "SELECT added_at, entries, copies_added, first_ts, last_ts, guild_name, guild_realm, "
-                               "file_name, digest FROM paste ORDER BY id");
-    while (query.step()) {
-        PasteRecord& record = pastes.emplace_back();
-        record.addedAt = query.integer(0);
-        record.entries = static_cast<std::uint64_t>(query.integer(1));
-        record.copiesAdded = static_cast<std::uint64_t>(query.integer(2));
-        record.firstTs = query.optionalInteger(3);
-        record.lastTs = query.optionalInteger(4);
-        if (!query.isNull(5))
-            record.guild = GuildIdentity{std::string(query.bytes(5)), std::string(query.bytes(6))};
-        record.fileName = query.bytes(7);
-        record.digest = static_cast<std::uint64_t>(query.integer(8));
-    }
-    return pastes;
-}
-
-std::vector<LedgerEntry> SqliteLedger::entries(const std::optional<TimeRange>& period) {
-    std::vector<LedgerEntry> entries;
-    forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });
-    return entries;
 }
 
 void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,

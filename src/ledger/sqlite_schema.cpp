@@ -62,7 +62,9 @@ void SqliteLedger::checkFile(bool writable) {
     // crash of the program; only a power cut may lose the last adds.
     // Pages of 16 KiB (for a new file; an existing one keeps its own) hold some sixty entries each: a
     // paste's adds and a full read step through a quarter of the pages of the default size.
-    db_.execute("PRAGMA page_size = 16384; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL");
+    // An add's entries wait in a temporary table, in memory.
+    db_.execute("PRAGMA page_size = 16384; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
+                "PRAGMA temp_store = MEMORY");
     if (marks.version < LedgerFormatVersion() || !hasTables_)
         upgrade();
 }
@@ -75,11 +77,14 @@ void SqliteLedger::upgrade() {
     // The running sums are made from the entries' copies: checked first.
     if (!marks.schema.empty() && marks.version < 2 &&
         SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
-        throw LedgerError(db_.path() + " is damaged: " + kBadCopiesReason);
+        throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
     UpgradeLedgerSchema(db_, marks.schema.empty() ? 0 : marks.version);
     transaction.commit();
     hasTables_ = true;
     db_.checkpointOnClose();
+    // The step that keys the entries writes them anew: the pages of the old ones are given back.
+    if (!marks.schema.empty() && marks.version < 3)
+        db_.execute("VACUUM");
 }
 
 } // namespace coffer

@@ -194,7 +194,7 @@ void LedgerController::onFinished() {
         status.clear();
         for (const std::string& line : AddStatusLines("The bank log", *results.added))
             status << ToQString(line);
-        for (const TimeGap& gap : results.added->openedGaps)
+        for (const TimeGap& gap : results.added->outcome.openedGaps)
             status << ToQString(GapText(gap));
     }
     window_.panel.showStatus(status.join(u'\n'));

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <new>
+#include <tuple>
 
 namespace coffer {
 
@@ -28,7 +29,7 @@ void LedgerJob::read(const std::string& file, bool create) {
     start([file, create](Results& results, const std::stop_token&) {
         results.file = file;
         if (create)
-            OpenLedger(file, LedgerAccess::ReadWrite);
+            std::ignore = OpenLedger(file, LedgerAccess::ReadWrite);
         std::error_code error;
         const bool exists = IsServerLedger(file) || std::filesystem::exists(file, error);
         if (error)
@@ -87,7 +88,7 @@ void LedgerJob::start(std::function<void(Results&, const std::stop_token&)> work
             results_.cancelled = true;
         } catch (const LedgerError& error) {
             results_.error = error.what();
-            results_.needsPassword = dynamic_cast<const LedgerPasswordNeeded*>(&error) != nullptr;
+            results_.needsPassword = error.kind() == LedgerErrorKind::PasswordNeeded;
         } catch (const std::bad_alloc&) {
             results_.error = "There is not enough memory for this paste.";
         } catch (const std::exception& error) { // the file system's, as the ledger's file is looked at

@@ -4,10 +4,12 @@
 #include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/sqlite_ledger.h"
+#include "old_ledger_file.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include <chrono>
 #include <csignal>
@@ -213,7 +215,7 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
          [&](const fs::path& file) {
              {
                  SqliteLedger ledger(file, SqliteDatabase::Access::ReadWrite);
-                 AddToLedger(ledger, ReadFile(other_), {}, 0);
+                 std::ignore = AddToLedger(ledger, ReadFile(other_), {}, 0);
                  fs::copy_file(file, file.string() + ".killed");
                  fs::copy_file(file.string() + "-wal", file.string() + ".killed-wal");
              }
@@ -267,6 +269,15 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
             Craft(file, statements);
         };
     };
+    // The ledger as the first version wrote it, then the statements.
+    const auto version1 = [](const std::string& statements) {
+        return [=](const fs::path& file) {
+            WriteOldLedgerFile(file.string() + "1", 1, file.string(), statements);
+            fs::rename(file.string() + "1", file);
+            fs::remove(file.string() + "-wal");
+            fs::remove(file.string() + "-shm");
+        };
+    };
     const std::string damaged = " is damaged: an entry's copies are not a whole number from 1 to 1,000,000";
     const std::string readFailure = ": cannot read or write the ledger: the file is damaged";
     const struct {
@@ -299,7 +310,7 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
         {"foreign tables", fresh("CREATE TABLE accounts (name TEXT)"), {{Every, 2, " is not a Coffer ledger."}}},
         {"newer version",
          sql("PRAGMA user_version = 99"),
-         {{Every, 2, " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version 2."}}},
+         {{Every, 2, " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version 3."}}},
         {"named pipe",
          [](const fs::path& file) {
              fs::remove(file);
@@ -319,21 +330,20 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
          },
          {{Every, 2, readFailure}}},
         {"text in a count column of version 1",
-         sql("DROP TABLE entry_totals; PRAGMA user_version = 1; UPDATE entry SET copies = 'many' WHERE id = 1"),
+         version1("UPDATE entry SET copies = 'many' WHERE id = 1"),
          {{Every, 2, damaged}}},
         {"no copies",
          sql("UPDATE entry SET copies = 0 WHERE id = 1"),
          {{Info, 0, "Entries: 500 "}, {Report, 2, damaged}, {Merge, 2, damaged}}},
         {"2^62 copies twice in version 1",
-         sql("DROP TABLE entry_totals; PRAGMA user_version = 1; "
-             "UPDATE entry SET copies = 4611686018427387904 WHERE id IN (1, 2)"),
+         version1("UPDATE entry SET copies = 4611686018427387904 WHERE id IN (1, 2)"),
          {{Every, 2, damaged}}},
         {"copies in the totals",
          sql("UPDATE entry_totals SET copies = 'many'"),
          {{Info, 2, " is damaged: its totals are not whole numbers"}}},
         {"an identity twice",
-         sql("INSERT INTO entry (hash, copies, ts, order_time, order_rank, text) "
-             "SELECT hash, copies, ts, order_time, order_rank, text FROM entry WHERE id = 1"),
+         sql("INSERT INTO entry (key, copies, ts, order_time, order_rank, text) "
+             "SELECT key || 'x', copies, ts, order_time, order_rank, text FROM entry WHERE id = 1"),
          {{Merge, 2, " is damaged: two entries have one identity"}}},
         {"negative time",
          sql("UPDATE entry SET ts = -5 WHERE id = 1"),
@@ -409,13 +419,14 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
     holder.execute("BEGIN IMMEDIATE");
     SqliteLedger ledger(ledger_, SqliteDatabase::Access::ReadWrite, {}, std::chrono::milliseconds(100));
     try {
-        AddToLedger(ledger, ReadFile(small_), {}, 0);
+        std::ignore = AddToLedger(ledger, ReadFile(small_), {}, 0);
         ADD_FAILURE() << "added to a locked ledger";
     } catch (const LedgerError& error) {
         EXPECT_NE(
             std::string(error.what()).find("another program kept the ledger locked for more than 100 milliseconds"),
             std::string::npos)
             << error.what();
+        EXPECT_EQ(error.kind(), LedgerErrorKind::BusyTimeout);
     }
 }
 

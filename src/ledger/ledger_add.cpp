@@ -1,0 +1,158 @@
+#include "ledger/ledger_gaps.h"
+#include "ledger/ledger_sql.h"
+
+#include <algorithm>
+
+namespace coffer {
+namespace {
+
+// The stored entries that an incoming one would change (or none: a new entry), and those whose text
+// differs, whose identity is compared in full.
+constexpr const char* kChanges =
+    "SELECT n.seq, e.copies, e.text, e.order_time, e.order_rank FROM incoming n LEFT JOIN entry e ON e.key = n.key "
+    "WHERE e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
+    "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank)";
+
+// Every rule is a maximum or a minimum: adds give the same ledger in any order.
+std::string Upsert(const SqlDialect& d) {
+    const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
+    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank) "
+                       "SELECT key, text, copies, ts, order_time, order_rank FROM incoming WHERE true "
+                       "ON CONFLICT (key) DO UPDATE SET copies = ") +
+           d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
+           " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
+           " THEN excluded.order_rank ELSE entry.order_rank END, text = " + d.least +
+           "(entry.text, excluded.text) WHERE excluded.copies > entry.copies OR excluded.text < entry.text OR " + later;
+}
+
+[[noreturn]] void RefuseCollision(const LedgerSql& sql) {
+    throw LedgerError(LedgerErrorKind::Other,
+                      sql.name() + ": two different entries have the same key; nothing was added.");
+}
+
+std::optional<GuildIdentity> ReadGuild(LedgerSql& sql) {
+    std::optional<GuildIdentity> guild;
+    sql.run("SELECT name, realm FROM guild", {}, [&](const SqlRow& row) {
+        guild = GuildIdentity{std::string(row.bytes(0)), std::string(row.bytes(1))};
+    });
+    return guild;
+}
+
+// Lists the paste unless the ledger lists one of the same entries and times already.
+bool List(LedgerSql& sql, const PasteRecord& record) {
+    bool listed = false;
+    sql.run("SELECT id FROM paste WHERE digest = $1 AND entries = $2 AND first_ts IS NOT DISTINCT FROM $3 "
+            "AND last_ts IS NOT DISTINCT FROM $4",
+            {static_cast<std::int64_t>(record.digest), static_cast<std::int64_t>(record.entries),
+             record.firstTs ? SqlValue(*record.firstTs) : SqlValue(std::nullopt),
+             record.lastTs ? SqlValue(*record.lastTs) : SqlValue(std::nullopt)},
+            [&](const SqlRow&) { listed = true; });
+    if (listed)
+        return false;
+    const auto guild = [&](const std::string GuildIdentity::*part) {
+        return record.guild ? SqlValue(SqlText{*record.guild.*part}) : SqlValue(std::nullopt);
+    };
+    sql.run("INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, guild_name, guild_realm, "
+            "file_name, digest) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)",
+            {record.addedAt, static_cast<std::int64_t>(record.entries), static_cast<std::int64_t>(record.copiesAdded),
+             record.firstTs ? SqlValue(*record.firstTs) : SqlValue(std::nullopt),
+             record.lastTs ? SqlValue(*record.lastTs) : SqlValue(std::nullopt), guild(&GuildIdentity::name),
+             guild(&GuildIdentity::realm), SqlText{record.fileName}, static_cast<std::int64_t>(record.digest)});
+    return true;
+}
+
+} // namespace
+
+std::vector<PasteRecord> ReadPastes(LedgerSql& sql) {
+    std::vector<PasteRecord> pastes;
+    sql.run("SELECT added_at, entries, copies_added, first_ts, last_ts, guild_name, guild_realm, file_name, digest "
+            "FROM paste ORDER BY id",
+            {}, [&](const SqlRow& row) {
+                PasteRecord& record = pastes.emplace_back();
+                record.addedAt = row.integer(0);
+                record.entries = static_cast<std::uint64_t>(row.integer(1));
+                record.copiesAdded = static_cast<std::uint64_t>(row.integer(2));
+                record.firstTs = row.optionalInteger(3);
+                record.lastTs = row.optionalInteger(4);
+                if (!row.isNull(5))
+                    record.guild = GuildIdentity{std::string(row.bytes(5)), std::string(row.bytes(6))};
+                record.fileName = row.bytes(7);
+                record.digest = static_cast<std::uint64_t>(row.integer(8));
+            });
+    return pastes;
+}
+
+AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
+    const std::span<const PasteEntry> entries(addition.entries);
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const PasteEntry& entry : entries)
+        keys.push_back(addition.entryKey(entry.identity, entry.ts));
+    // An addition holds each identity once: one key twice is two identities.
+    std::vector<const std::string*> byKey;
+    byKey.reserve(keys.size());
+    for (const std::string& key : keys)
+        byKey.push_back(&key);
+    std::ranges::sort(byKey, {}, [](const std::string* key) -> const std::string& { return *key; });
+    for (std::size_t i = 1; i < byKey.size(); ++i)
+        if (*byKey[i] == *byKey[i - 1])
+            RefuseCollision(sql);
+    sql.loadIncoming(entries, keys, addition.progress);
+
+    // From here on no other add changes the ledger until this one ends: what it counts and the gaps it
+    // tells of are its own.
+    sql.run(std::string("SELECT copies FROM entry_totals ") + sql.dialect().lockRow);
+    const std::optional<GuildIdentity> ledgerGuild = ReadGuild(sql);
+    if (std::string refusal = GuildRefusal(ledgerGuild, addition.guilds); !refusal.empty())
+        throw LedgerError(LedgerErrorKind::RefusedGuild, refusal);
+    if (!ledgerGuild && addition.guilds.size() == 1)
+        sql.run("INSERT INTO guild (name, realm) VALUES ($1, $2)",
+                {SqlText{addition.guilds[0].name}, SqlText{addition.guilds[0].realm}});
+
+    AddOutcome outcome;
+    std::uint64_t untimedAdded = 0;
+    bool changes = false;
+    const auto addNew = [&](const PasteEntry& entry) {
+        outcome.copiesAdded += entry.copies;
+        untimedAdded += entry.ts ? 0 : entry.copies;
+        changes = true;
+    };
+    bool holdsEntries = false;
+    sql.run("SELECT key FROM entry LIMIT 1", {}, [&](const SqlRow&) { holdsEntries = true; });
+    // Into an empty ledger every entry goes in without a look.
+    if (!holdsEntries)
+        std::ranges::for_each(entries, addNew);
+    else
+        sql.run(kChanges, {}, [&](const SqlRow& row) {
+            const PasteEntry& entry = entries[static_cast<std::size_t>(row.integer(0))];
+            if (row.isNull(1))
+                return addNew(entry);
+            const std::string_view text = row.bytes(2);
+            if (text != entry.text && EntryIdentity(text) != entry.identity)
+                RefuseCollision(sql);
+            const auto stored = static_cast<std::uint64_t>(row.integer(1));
+            const std::uint64_t added = entry.copies > stored ? entry.copies - stored : 0;
+            outcome.copiesAdded += added;
+            untimedAdded += entry.ts ? 0 : added;
+            changes =
+                changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
+        });
+    if (changes)
+        sql.run(Upsert(sql.dialect()));
+    sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",
+            {static_cast<std::int64_t>(outcome.copiesAdded), static_cast<std::int64_t>(untimedAdded)});
+
+    const std::vector<TimeGap> before = FindGaps(ReadPastes(sql));
+    for (PasteRecord record : addition.pastes) {
+        if (addition.countCopiesAdded)
+            record.copiesAdded = outcome.copiesAdded;
+        outcome.listed = List(sql, record) || outcome.listed;
+    }
+    if (outcome.listed)
+        for (const TimeGap& gap : FindGaps(ReadPastes(sql)))
+            if (std::ranges::find(before, gap) == before.end())
+                outcome.openedGaps.push_back(gap);
+    return outcome;
+}
+
+} // namespace coffer

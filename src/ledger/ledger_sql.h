@@ -1,0 +1,69 @@
+#pragma once
+// What the add, written once for both stores, asks of a store's connection: statements whose text is
+// the same for both, in PostgreSQL's spelling ($N parameters), with the few fragments where the
+// dialects differ; the bulk load of an addition's entries; the store's name for messages.
+
+#include "ledger/ledger_store.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace coffer {
+
+// A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
+struct SqlText {
+    std::string_view text;
+};
+using SqlValue = std::variant<std::nullopt_t, std::int64_t, SqlText, std::string_view>;
+
+// One row of a statement's result, valid during the call it is handed to. Integer columns are bigint.
+class SqlRow {
+  public:
+    virtual bool isNull(int column) const = 0;
+    virtual std::int64_t integer(int column) const = 0;
+    virtual std::string_view bytes(int column) const = 0;
+    std::optional<std::int64_t> optionalInteger(int column) const {
+        return isNull(column) ? std::nullopt : std::optional(integer(column));
+    }
+
+  protected:
+    ~SqlRow() = default;
+};
+
+// Where the dialects differ.
+struct SqlDialect {
+    const char* greatest; // of two values: GREATEST, max
+    const char* least;    // LEAST, min
+    const char* lockRow;  // after a SELECT, to hold its rows to the transaction's end: FOR UPDATE, nothing
+};
+
+class LedgerSql {
+  public:
+    virtual const std::string& name() const = 0;
+    virtual const SqlDialect& dialect() const = 0;
+    // Runs one statement, handing each row of its result to `row`.
+    virtual void run(const std::string& sql, std::initializer_list<SqlValue> params = {},
+                     const std::function<void(const SqlRow&)>& row = {}) = 0;
+    // Makes the entries with their keys the table incoming (seq, key, text, copies, ts, order_time,
+    // order_rank) of this transaction, in their order (a paste's is newest first, so a period's entries
+    // go in side by side), seq being an entry's place. Tells `progress` on the way; throws AddCancelled
+    // when it says stop.
+    virtual void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+                              const AddProgress& progress) = 0;
+
+  protected:
+    ~LedgerSql() = default;
+};
+
+// The add of both stores, inside the transaction the store holds (see LedgerStore::add).
+[[nodiscard]] AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition);
+
+// The ledger's pastes in the order they were added, read the same way from both stores.
+[[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
+
+} // namespace coffer

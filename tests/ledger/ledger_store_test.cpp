@@ -1,0 +1,316 @@
+// The behaviour of a ledger store, one suite run on each store: a ledger file in ledger_test, a server
+// ledger on the throwaway server in postgres_ledger_test.
+#include "analysis/analysis_run.h"
+#include "analysis/scan/bank_log_scanner.h"
+#include "genlog/banklog_generator.h"
+#include "ledger/entry_identity.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/ledger_open.h"
+#include "ledger/postgres_ledger.h"
+#include "old_ledger_file.h"
+#include "report/table_export.h"
+#include "support/temp_folder.h"
+#ifdef COFFER_PG_STATE
+#include "support/pg_test_server.h"
+#endif
+
+#include <gtest/gtest.h>
+#include <tuple>
+
+#include <algorithm>
+#include <random>
+#include <thread>
+
+namespace coffer {
+namespace {
+
+struct Store {
+    const char* name;
+    std::vector<std::int64_t> olderVersions;
+    bool readsOlder; // reads an older ledger as it is; the other store asks for an add first
+    std::function<std::string()> fresh;
+    // A ledger of an older version holding what `source` holds, as the program of that version wrote it.
+    std::function<void(const std::string& ledger, std::int64_t version, const std::string& sourceName,
+                       LedgerStore& source)>
+        writeOld;
+};
+
+void PrintTo(const Store& store, std::ostream* out) {
+    *out << store.name;
+}
+
+class LedgerStoreTest : public ::testing::TestWithParam<Store> {
+  protected:
+    std::unique_ptr<LedgerStore> open(const std::string& name) { return OpenLedger(name, LedgerAccess::ReadWrite); }
+    const Store& store() const { return GetParam(); }
+};
+
+const std::string kAnn = "<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n",
+                  kBob = "<banklog money=\"6\" player=\"Bob\" ts=\"2000\" type=\"4\"/>\n",
+                  kUntimed = "<banklog money=\"6\" player=\"Cy\" type=\"4\"/>\n";
+
+// Ann's key for any entry: every identity meets hers.
+std::string AnnsKey(std::string_view, const std::optional<std::int64_t>&) {
+    const PasteEntry ann = ReadPaste("<?xml?>\n" + kAnn).entries.at(0);
+    return EntryKey(ann.identity, ann.ts);
+}
+std::string OneKey(std::string_view, const std::optional<std::int64_t>&) {
+    return "one key";
+}
+
+std::string Page(const std::vector<std::string>& elements, std::size_t from, std::size_t to) {
+    std::string page = "<?xml version=\"1.0\"?>\n<page>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
+    for (std::size_t i = from; i < to; ++i)
+        page += elements[i] + "\n";
+    return page + "</page>\n";
+}
+
+// The ts attribute's value in an element's text.
+std::string_view TsOf(std::string_view element) {
+    const std::size_t start = element.find(" ts=\"") + 5;
+    return element.substr(start, element.find('"', start) - start);
+}
+
+// Both tables of the analysis, one under the other.
+std::string Analyse(std::string_view log, const std::optional<TimeRange>& period) {
+    GuildStats stats;
+    AnalysisHooks hooks;
+    hooks.selection.period = period;
+    EXPECT_EQ(RunAnalysisInPlace(log, stats, hooks).outcome, AnalysisOutcome::Complete);
+    return TableText(stats.members, TableFormat::TabSeparated) + TableText(stats.items, TableFormat::TabSeparated);
+}
+
+// A generated log cut into overlapping pastes, some of two overlapping pages, some with every rank changed,
+// some ending inside an entry, added in
+// random orders and some twice, or merged from another ledger: the ledger's analysis is that of the
+// log, for everything and for a period.
+TEST_P(LedgerStoreTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
+    std::vector<std::string> elements;
+    GuildIdentity guild;
+    ScanBankLogElements(
+        bench::GenerateBankLog({.entry_count = 2000, .member_count = 40, .item_count = 60, .spread_days = 20}), guild,
+        {{}, [&](const BankLogEntry&, std::string_view text, bool) { elements.emplace_back(text); }});
+    // Runs of entries of one time (that stay apart: an item's count is not part of the identity), and
+    // one entry twice on its page: two transactions.
+    for (std::size_t i = 1; i < elements.size(); ++i) {
+        std::string same = elements[i];
+        const std::string_view ts = TsOf(same);
+        same.replace(static_cast<std::size_t>(ts.data() - same.data()), ts.size(), TsOf(elements[i - 1]));
+        if (i % 5 != 0 && EntryIdentity(same) != EntryIdentity(elements[i - 1]))
+            elements[i] = same;
+    }
+    constexpr std::size_t kTwice = 300;
+    elements.insert(elements.begin() + kTwice, elements[kTwice]);
+    const std::string log = Page(elements, 0, elements.size());
+
+    std::mt19937 random(7);
+    auto between = [&](std::size_t low, std::size_t high) {
+        return std::uniform_int_distribution<std::size_t>(low, high)(random);
+    };
+    // Pastes overlap by a run's length or more: every run of one time is whole in one of them.
+    std::vector<std::string> pastes;
+    for (std::size_t from = 0, to = 0; to < elements.size(); from = to - between(5, 30)) {
+        to = std::min(elements.size(), from + between(20, 200));
+        std::size_t split = between(0, 1) == 1 ? (from + to) / 2 : to;
+        split += split == kTwice + 1; // the copies of one page stay on one page
+        // A second page may repeat the end of the first, as pages pasted twice do.
+        const std::size_t repeat = std::min(split - from, between(0, 3));
+        std::string paste = Page(elements, from, split) + (split < to ? Page(elements, split - repeat, to) : "");
+        for (std::size_t rank = paste.find("rank=\""); pastes.size() % 3 == 1 && rank != std::string::npos;
+             rank = paste.find("rank=\"", rank + 1))
+            paste[rank + 6] = '9';
+        if (pastes.size() % 4 == 2 && to < elements.size())
+            paste.resize(paste.size() - 30); // ends inside its last entry, which the next paste holds
+        pastes.push_back(std::move(paste));
+    }
+    const std::uint64_t first = std::stoull(std::string(TsOf(elements[1200]))),
+                        last = std::stoull(std::string(TsOf(elements[700])));
+    std::vector<std::unique_ptr<LedgerStore>> ledgers;
+    auto openNew = [&]() -> LedgerStore& { return *ledgers.emplace_back(open(store().fresh())); };
+    for (int twice = 0; twice < 2; ++twice) {
+        LedgerStore& ledger = openNew();
+        std::ranges::shuffle(pastes, random);
+        for (const std::string& paste : pastes)
+            std::ignore = AddToLedger(ledger, paste, {}, 0);
+        std::ignore = AddToLedger(ledger, pastes[0], {}, 0);
+        EXPECT_EQ(ledger.pastes().size(), pastes.size()) << "a paste added again is listed once";
+    }
+    // Another officer's ledger of some of the pastes, with the first ledger merged into it.
+    LedgerStore& merged = openNew();
+    for (std::size_t i = 0; i < pastes.size(); i += 3)
+        std::ignore = AddToLedger(merged, pastes[i], {}, 0);
+    std::ignore = MergeLedger(merged, *ledgers[0], "the first ledger");
+    EXPECT_EQ(merged.pastes().size(), pastes.size());
+    for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
+        const std::string expected = Analyse(log, period);
+        for (const auto& ledger : ledgers) {
+            EXPECT_EQ(ledger->totals().entries, elements.size());
+            double read = 0; // the share of the ledger read, told as the reading goes
+            EXPECT_EQ(
+                Analyse(ReadLedgerLog(*ledger, period, {[&read](double share) { read = share; }, {}}).text, period),
+                expected)
+                << "ledger " << &ledger - ledgers.data() << (period ? " for a period" : "");
+            EXPECT_EQ(read, 1.0);
+            std::stop_source stop; // a stopped reading gives nothing to analyse
+            stop.request_stop();
+            EXPECT_EQ(std::string_view(ReadLedgerLog(*ledger, period, {{}, stop.get_token()}).text), "");
+        }
+    }
+}
+
+// A paste of another guild, or naming two, or repeating an entry too often, or whose entries meet a
+// stored one's key or each other's, is refused, and the ledger stays as it was.
+TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey) {
+    const std::unique_ptr<LedgerStore> ledger = open(store().fresh());
+    auto page = [&](const std::string& guild) {
+        return "<?xml?>\n<guildKey name=\"" + guild + "\" realm=\"Silver Hand\"/>\n" + kAnn;
+    };
+    EXPECT_EQ(AddToLedger(*ledger, "<?xml?>\n" + kAnn, {}, 0).namesGuild, false);
+    std::ignore = AddToLedger(*ledger, page("Iron Lanterns"), {}, 0);
+    const AddProgress stop = [](std::uint64_t, std::uint64_t) { return false; };
+    std::string tooMany = "<?xml?>\n";
+    for (int copy = 0; copy <= 1'000'000; ++copy)
+        tooMany += "<banklog type=\"4\"/>\n";
+    const auto add = [&](const std::string& paste, const AddProgress& progress = {}) {
+        std::ignore = AddToLedger(*ledger, paste + kBob, {}, 0, progress);
+    };
+    const auto addKeyed = [&](const std::string& paste, EntryKeyFunction key) {
+        Paste read = ReadPaste(paste);
+        ledger->add({std::move(read.entries), {}, {PasteRecord{}}, true, {}, key});
+    };
+    const std::tuple<const char*, std::function<void()>> refused[] = {
+        {"is of the guild Iron lanterns of Silver Hand, but the ledger holds the guild Iron Lanterns of Silver Hand",
+         [&] { add(page("Iron lanterns")); }},
+        {"names more than one guild (Iron Lanterns of Silver Hand, Copper Kettles of Silver Hand)",
+         [&] { add(page("Iron Lanterns") + page("Copper Kettles")); }},
+        {"The add was cancelled; the ledger is as it was.", [&] { add(page("Iron Lanterns"), stop); }},
+        {"The paste repeats an entry more than 1,000,000 times on one page", [&] { add(tooMany); }},
+        {": two different entries have the same key; nothing was added.",
+         [&] { addKeyed("<?xml?>\n" + kBob, AnnsKey); }},
+        {": two different entries have the same key; nothing was added.",
+         [&] { addKeyed("<?xml?>\n" + kBob + kUntimed, OneKey); }}};
+    for (const auto& [message, act] : refused) {
+        try {
+            act();
+            ADD_FAILURE() << "added: " << message;
+        } catch (const LedgerError& error) {
+            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(ledger->totals().entries, 1u);
+        EXPECT_EQ(ledger->pastes().size(), 1u) << "the same entries with a guild key are the same paste";
+    }
+}
+
+// A ledger written by each older version is read as it is (or, on the server, refused until an add
+// brings it up to date) and brought up to date in place by an add: it finds the entries it holds under
+// their new keys, and keeps its totals.
+TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
+    const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kUntimed +
+                              kUntimed,
+                      second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
+    const std::string sourceName = store().fresh();
+    const std::unique_ptr<LedgerStore> source = open(sourceName);
+    std::ignore = AddToLedger(*source, first, "first.txt", 5);
+    std::ignore = AddToLedger(*source, second, {}, 0);
+    for (const std::int64_t version : store().olderVersions) {
+        const std::string name = store().fresh();
+        store().writeOld(name, version, sourceName, *source);
+        if (store().readsOlder) {
+            EXPECT_EQ(std::string(ReadLedgerLog(*OpenLedger(name, LedgerAccess::ReadOnly), std::nullopt).text),
+                      std::string(ReadLedgerLog(*source, std::nullopt).text))
+                << "read as it is, version " << version;
+        }
+        const std::unique_ptr<LedgerStore> ledger = open(name);
+        const AddReport again = AddToLedger(*ledger, second, {}, 0);
+        EXPECT_EQ(again.outcome.copiesAdded, 0u) << version;
+        EXPECT_FALSE(again.outcome.listed) << version;
+        const AddReport more = AddToLedger(*ledger, "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kUntimed, {}, 0);
+        EXPECT_EQ(more.outcome.copiesAdded, 1u) << version;
+        const LedgerTotals totals = ledger->totals();
+        EXPECT_EQ(totals.entries, 6u) << version;
+        EXPECT_EQ(totals.untimed, 4u) << version;
+        EXPECT_EQ(ledger->pastes().size(), 3u) << version;
+    }
+}
+
+// Two officers add at once: one a paste inside the time the ledger covers, the other one far later.
+// Whichever goes first, the first opens no gap and the second the one before it, even when the second
+// commits while the first is under way.
+TEST_P(LedgerStoreTest, AnAddTellsOnlyTheGapsItOpened) {
+    const auto entry = [](int player, int ts) {
+        return "<banklog money=\"5\" player=\"P" + std::to_string(player) + "\" ts=\"" + std::to_string(ts) +
+               "\" type=\"4\"/>\n";
+    };
+    std::string inside = "<?xml?>\n";
+    for (int i = 0; i < 20'000; ++i)
+        inside += entry(i, 2000 + i % 7000);
+    for (int round = 0; round < 3; ++round) {
+        const std::string name = store().fresh();
+        std::ignore = AddToLedger(*open(name), "<?xml?>\n" + entry(0, 1000) + entry(0, 10'000), {}, 0);
+        AddReport insideAdd, laterAdd;
+        std::thread first([&] { insideAdd = AddToLedger(*open(name), inside, {}, 0); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
+        laterAdd = AddToLedger(*open(name), "<?xml?>\n" + entry(1, 50'000), {}, 0);
+        first.join();
+        const std::vector<TimeGap> gaps = FindGaps(open(name)->pastes());
+        ASSERT_EQ(gaps.size(), 1u);
+        EXPECT_EQ(insideAdd.outcome.openedGaps, std::vector<TimeGap>()) << round;
+        EXPECT_EQ(laterAdd.outcome.openedGaps, gaps) << round;
+    }
+}
+
+#ifdef COFFER_PG_STATE
+template <typename... Values> PgParams Params(const Values&... values) {
+    PgParams params;
+    (params.add(values), ...);
+    return params;
+}
+std::int64_t Signed(std::uint64_t value) {
+    return static_cast<std::int64_t>(value);
+}
+
+Store ServerStore() {
+    static testing::TestServer server;
+    return {"Server",
+            {1},
+            false,
+            [] { return server.uri(server.freshDatabase()); },
+            [](const std::string& ledger, std::int64_t version, const std::string&, LedgerStore& source) {
+                PgConnection db(ledger, false, {});
+                PgTransaction transaction(db);
+                UpgradeServerLedger(db, 0, version);
+                for (const LedgerEntry& e : source.entries(std::nullopt))
+                    db.query("INSERT INTO entry VALUES (sha256($1), $1, $2, $3, 0, $4, $5, $6)",
+                             Params(EntryIdentity(e.text), e.text, Signed(e.copies), e.ts, e.order.time, e.order.rank));
+                for (const PasteRecord& p : source.pastes())
+                    db.query("INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, file_name, "
+                             "digest) VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                             Params(p.addedAt, Signed(p.entries), Signed(p.copiesAdded), p.firstTs, p.lastTs,
+                                    p.fileName, Signed(p.digest)));
+                db.query("INSERT INTO guild (name, realm) VALUES ($1, $2)",
+                         Params(source.guild()->name, source.guild()->realm));
+                db.query("UPDATE coffer_ledger SET entries = $1, untimed = $2",
+                         Params(Signed(source.totals().entries), Signed(source.totals().untimed)));
+                transaction.commit();
+            }};
+}
+INSTANTIATE_TEST_SUITE_P(Server, LedgerStoreTest, ::testing::Values(ServerStore()),
+                         [](const auto& info) { return std::string(info.param.name); });
+#else
+Store FileStore() {
+    static testing::TempFolder folder;
+    static int files = 0;
+    return {"File",
+            {1, 2},
+            true,
+            [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
+            [](const std::string& ledger, std::int64_t version, const std::string& source, LedgerStore&) {
+                WriteOldLedgerFile(ledger, version, source);
+            }};
+}
+INSTANTIATE_TEST_SUITE_P(File, LedgerStoreTest, ::testing::Values(FileStore()),
+                         [](const auto& info) { return std::string(info.param.name); });
+#endif
+
+} // namespace
+} // namespace coffer
