@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Analysis plus report of generated bank logs, lookup off: for 100,000 and 1,000,000 entries the time
 // of each stage, the whole run, its peak memory against the size of the log text, and the run against
 // `wc -l` reading the same file. Each measurement runs in a fresh process so that its peak memory is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The guild ledger against its speed goals, each figure printed beside its goal:
 //   - a generated paste of 100,000 entries added to an empty ledger, then added again;
 //   - a ledger of 1,000,000 entries over a year, built (untimed) from shuffled overlapping pastes of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bench_lookup: the whole analysis with the item lookup on, against the local item database site
 // answering every page after a delay: entry by entry (the sequential algorithm) and with the names
 // prefetched side by side. Prints the figures.

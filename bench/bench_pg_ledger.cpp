@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The guild ledger on a PostgreSQL server that the benchmark starts for itself (on a Unix socket, every
 // commit flushed to disk, 2 GB of shared buffers): a 100,000-entry paste added to an empty ledger
 // and added again, and one week of a 1,000,000-entry ledger over a year analysed with the report

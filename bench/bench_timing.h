@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Timing helpers for the benchmarks: the machine is shared, so each figure is the median of runs.
 

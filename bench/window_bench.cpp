@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives the real main window (offscreen or under a display) through a large import, a select-all in the
 // box, an analysis, Cancel at three points of a run, and list sorts and searches, and prints how long
 // each took, the longest time the window went without handling its events and the longest time the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole engine over a text: the run itself, its copy of the log on a tmpfs, with a period and the
 // repeated-pages choice taken from the input, checked against a plain scan and totals of the same text
 // (tables, guild, counts); then the run's report read strictly, its exports read as text files, and the

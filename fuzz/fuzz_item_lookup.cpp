@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The item lookup's page scraping on any pages: a site held in memory answers every address with one
 // of the input's pages, and the all-at-once lookup must give exactly the one-by-one answer.
 #include "analysis/lookup/item_lookup.h"

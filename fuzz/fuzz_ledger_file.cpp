@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A crafted ledger file through the real open, check and read path: a small valid ledger whose schema and
 // content the input's SQL changes (in its -wal, as a file passed on with its log), then whose bytes and
 // -wal bytes the input's patches change. The file is read as --info, a report and a merge read it, then

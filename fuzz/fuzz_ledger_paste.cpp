@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A paste as a ledger reads it, on any bytes: every entry's kept text has the entry's identity, and the
 // log the ledger hands to the analysis reads back as the same entries, each as often as it has copies.
 #include "ledger/entry_identity.h"

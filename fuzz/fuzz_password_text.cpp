@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Passwords out of any text: the places found lie within the text, in order; the text without them is
 // on one line and no longer; and a password planted in a URI's user part and in a password= parameter
 // after the text never shows, neither in the text nor in a URI as settings keep it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table sort against a plain stable sort, and the cell arithmetic against sums and products
 // formed in 128 bits. The input is a list of cell texts, one per line.
 #include "analysis/tables/cell_number.h"

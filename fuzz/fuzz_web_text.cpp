@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The web text functions (escaping, address encoding, reference decoding) against the plain
 // reference versions, on any bytes.
 #include "analysis/text/web_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Plain reference versions of the web text functions, written for the fuzz targets to check the
 // engine's versions against: slow and obvious rather than fast.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzz target's check of a report: only the report's own tags and attributes, only http and https
 // addresses, and no text of the log that could open a tag, leave an attribute or stand as a bare "&".
 // Built without coverage feedback, so that the fuzzer steers by the engine's branches, not the check's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One analysis run: bank log text in, the two statistics tables and the guild identity out, then the
 // report. Everything a window or the command line needs to watch the run goes through the hooks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // coffer: the desktop program. Starts with the splash window, which opens the main window.
 
 #include "app/start_arguments.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/start_arguments.h"
 
 #include "shell/product_config.h"

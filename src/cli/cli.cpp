@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 
 #include "analysis/analysis_run.h"

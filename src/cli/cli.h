@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // coffer-cli: the analysis on the command line. Reads bank log files (or "-" for standard input) as
 // if pasted one under the other, analyses them and writes the report and, on request, the tables.

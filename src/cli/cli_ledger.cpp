@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli_ledger.h"
 
 #include "analysis/analysis_run.h"

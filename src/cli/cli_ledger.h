@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // coffer-cli's guild ledger forms: adding logs to a ledger, printing what it holds, and reporting from
 // it through the same analysis as a log.

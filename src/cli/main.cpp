@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 #include "cli/cli_ledger.h"
 #include "shell/end_on_signals.h"

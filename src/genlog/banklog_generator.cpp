@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "genlog/banklog_generator.h"
 
 #include "analysis/text/web_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Synthetic guild bank logs for benchmarks and load tests.
 //
 // The output has exactly the layout the armory publishes: one XML document per

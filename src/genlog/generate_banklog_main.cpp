@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // coffer-genlog: writes a synthetic guild bank log of the requested size.
 //
 //   coffer-genlog ENTRIES [--members N] [--items N] [--seed N]

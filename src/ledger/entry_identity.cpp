@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/entry_identity.h"
 
 #include "analysis/text/text_util.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What makes two bank log elements the same transaction in a ledger: the attributes of the element and
 // of its item, each as its name (letter case ignored) and exact value, in name order. Left out: "rank"

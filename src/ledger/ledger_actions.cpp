@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_actions.h"
 
 #include "ledger/entry_identity.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the programs do with a ledger, whatever store holds it: add a paste, read a period for the
 // analysis.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A ledger as both programs show it: opened when it must exist already, its totals, pastes and
 // gaps, and their texts, so that the window and coffer-cli say the same things.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_gaps.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Stretches of time no paste covered: the armory may have dropped entries there before anyone pasted
 // them. A paste covers its smallest time to its largest, both included; a paste without times covers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A ledger's entries as the analysis reads them: one bank log text, in an order that depends only on
 // the set of pastes, never on when or by whom they were added.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_open.h"
 
 #include "analysis/text/web_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A ledger by its name, as the user gives it: a file, or a PostgreSQL connection URI for a ledger on a
 // server that several officers share.

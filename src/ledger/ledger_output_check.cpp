@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_output_check.h"
 
 #include "ledger/ledger_open.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An output must never replace the ledger: a report, a table or any later file that a program writes
 // is checked against the ledger file in use and the files SQLite keeps beside it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the add, written once for both stores, asks of a store's connection: statements whose text is
 // the same for both, in PostgreSQL's spelling ($N parameters), with the few fragments where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_store.h"
 
 #include "ledger/ledger_log.h"

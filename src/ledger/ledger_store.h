@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The storage of a guild ledger, whatever holds it: every entry of every paste, merged by identity
 // (the most copies seen on one page, the smallest text), the record of each paste, and the guild.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/password_free_text.h"
 
 #include <algorithm>

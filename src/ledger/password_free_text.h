@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Texts that name a server ledger or pass on a message of PostgreSQL's client library are shown without
 // a password, whatever their shape and whether or not the library could read them.

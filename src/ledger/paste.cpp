@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/paste.h"
 
 #include "analysis/scan/bank_log_scanner.h"

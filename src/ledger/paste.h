@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One paste as a ledger takes it in: its entries by identity, each with the most copies seen on any one
 // page (a page starts at each "?xml" line), its times and its guilds.

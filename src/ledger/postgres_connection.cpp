@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/postgres_connection.h"
 
 #include "ledger/ledger_open.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A hold on one libpq connection for the server ledger. Every call runs against a deadline on this side:
 // a server that stops answering (a stopped process, a dead network) is sent a cancel request and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A guild ledger on a PostgreSQL server that several officers add to at once. Its results are those of
 // the file ledger, entry for entry. The SQL lives in three files by concern: postgres_schema.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/postgres_ledger.h"
 
 #include <limits>

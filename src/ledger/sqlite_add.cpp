@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_ledger.h"
 

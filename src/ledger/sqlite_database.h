@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A thin hold on the sqlite3 C API for the ledger file: the connection, statements that are finalized
 // when they go out of scope (no statement stays open between two actions: an open read would block the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/sqlite_format.h"
 
 #include "analysis/text/web_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a ledger file holds: its application id, and for each version the schema exactly as this
 // program's creation and upgrade steps write it. A file is data, never code: before anything of it is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A guild ledger in one SQLite file. The SQL lives in four files by concern: sqlite_format.cpp (the
 // schema of each version and the checks that a file has it), sqlite_schema.cpp (opening and upgrades),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/sqlite_ledger.h"
 
 #include <limits>

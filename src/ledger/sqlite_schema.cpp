@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/sqlite_ledger.h"
 
 #include "ledger/sqlite_format.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/network_downloader.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's HTTP GET, on Qt Network: user agent "Mozilla", no proxy, caches bypassed, redirects
 // followed, the body decoded as UTF-8. A response with an error status gives its error page; no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report/html_report.h"
 
 #include "analysis/lookup/site_addresses.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The HTML report: five bank balances and twenty ranked sections over the statistics tables.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report/list_sort.h"
 
 #include "analysis/tables/cell_number.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The sort operations of the statistics tables: one that flips the table's direction on every call
 // (header clicks use it, so repeated clicks reverse), and two that keep whichever direction puts the

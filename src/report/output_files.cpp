@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report/output_files.h"
 
 #include "analysis/scan/temporary_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The files one run writes, as one generation: a failed run leaves every earlier file as it was.
 // Regular files are written to temporary files beside them (unnamed where the filesystem allows, so

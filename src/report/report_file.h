@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Writing the report so that a failed write never loses the previous report (see output_files.h).
 

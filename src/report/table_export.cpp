@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report/table_export.h"
 
 #include "analysis/text/web_text.h"

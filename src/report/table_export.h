@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A statistics table as a text file: a header row with the column captions, then one line per row in
 // the table's current order, every cell as stored except for what a spreadsheet or a text file cannot

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Ctrl-C, SIGTERM and SIGHUP end either program as they would, but only after the named temporary files
 // are gone, even while its other threads are busy. Without `askToEnd` the first such signal ends the

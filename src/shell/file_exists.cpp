@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/file_exists.h"
 
 #include "analysis/text/text_util.h"

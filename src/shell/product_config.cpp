@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/product_config.h"
 
 #include "product_version.h"

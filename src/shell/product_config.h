@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The product's names and the addresses of the two web sites it works with.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/program_folder.h"
 
 #include "shell/product_config.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/about_window.h"
 
 #include "ui/link_launcher.h"

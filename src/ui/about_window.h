@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // frmAbout: the program's name, version (major.minor), owner and web site, which opens when clicked,
 // and a Close button.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the window is doing. The foreground work is one thing at a time, which the user waits for or
 // cancels; every button and menu item of the window follows from it. Background work (a periodic fetch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/analysis_job.h"
 
 #include "ledger/ledger_actions.h"

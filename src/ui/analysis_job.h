@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs one analysis on a worker thread so that the window stays responsive however long the log.
 // The run fills tables of its own; the window takes them when the run has finished, so the shown

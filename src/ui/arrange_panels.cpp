@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/arrange_panels.h"
 
 #include <cmath>

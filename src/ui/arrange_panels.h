@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window's layout in twips (1/1440 inch): a pure function from the window's outer size to
 // the rectangle of every control that follows the window. Sizes are never negative: each computed

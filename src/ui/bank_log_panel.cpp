@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/bank_log_panel.h"
 
 #include "ui/base/twips.h"

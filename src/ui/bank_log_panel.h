@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Frame2, the bank log text panel: "Import File", "Analyze now", the lookup option, the instructions
 // and Text1, which holds the bank log source to analyse.

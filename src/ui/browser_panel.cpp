@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/browser_panel.h"
 
 #include "ui/base/twips.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Frame1, the Browser panel: an address box with "Go", "Launch" and "Quickstart", and the built-in
 // browser WebBrowser1. On a bank log page it offers to add the page's source to the bank log text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/close_on_signals.h"
 
 #include "shell/end_on_signals.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Ctrl-C, SIGTERM and SIGHUP close the windows as Exit does (the settings kept), on the window's thread;
 // a second one ends the program at once, its temporary files removed (shell/end_on_signals.h).

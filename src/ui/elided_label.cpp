@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/elided_label.h"
 
 #include <QFontMetrics>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A one-line label for a long name (a file path, a server address): shown whole where it fits, else
 // with "…" in the middle, so that both its start and its end stay readable; the whole name is its

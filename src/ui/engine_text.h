@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The engine's text (UTF-8 in std::string) as the window's text.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/item_lookup_services.h"
 
 #include "analysis/lookup/item_lookup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The item lookup on the item database site, as the main window uses it: a price source for each
 // analysis run with "Look up item values" ticked, and the page an item's row opens.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/ledger_controller.h"
 
 #include "ledger/ledger_open.h"

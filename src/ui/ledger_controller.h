@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's guild ledger: the ledger in use (a file, or a server's with the password given in this
 // run), reading what it holds, adding the bank log's text to it, and going back to the last ledger read

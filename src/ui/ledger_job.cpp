@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/ledger_job.h"
 
 #include "analysis/analysis_run.h"

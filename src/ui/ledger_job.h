@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's work on a guild ledger, on a worker thread so that the window stays responsive: reading
 // what the ledger holds, creating one, and adding a paste to it. One action at a time; an add shows its

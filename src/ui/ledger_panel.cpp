@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/ledger_panel.h"
 
 #include "ui/elided_label.h"

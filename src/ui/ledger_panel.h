@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Guild Ledger panel: the ledger in use (New…, Open…, the default, a shared ledger on a server,
 // and Refresh to read it again), "Add the bank log to the ledger" with the add's progress and "Cancel",

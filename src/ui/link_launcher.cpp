@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/link_launcher.h"
 
 #include <QDesktopServices>

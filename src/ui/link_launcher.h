@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // frmWebsite, the web link launcher: opens the maker's web site ("Website") or the armory's home page
 // ("Armory") in the desktop's browser. After it opens something it stays loaded for one second, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The text that importing a bank log file adds to the text box, in the pieces in which it is added.
 // A line ends at a carriage return or a carriage return and line feed; a lone line feed stays part

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The bank log's text as UTF-8, in parts to be joined in order: each import keeps its own part, so that
 // a text of several imports is not copied on the window's thread.

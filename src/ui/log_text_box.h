@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Text1, the box that holds the bank log: a plain text editor made for logs of hundreds of megabytes.
 // Past kLargeTextChars characters it keeps no undo history, and clearing or replacing the whole text

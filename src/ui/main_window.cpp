@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main_window.h"
 
 #include "analysis/lookup/site_addresses.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // MainWindow, the main window: the navigation frame "View" and five content panels of which one is shown
 // at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View and About menus,

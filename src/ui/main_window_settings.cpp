@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MainWindow's choices kept across starts: the section limits, the lookup box, the chart last chosen, the
 // folders the file dialogs start in, the guild ledger in use and the window's geometry. A value that
 // cannot be read (an unknown word, a limit that is not a number, a folder that is gone) leaves the

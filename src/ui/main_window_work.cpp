@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MainWindow's work: importing a bank log file, starting an analysis run, and refreshing and saving the
 // report.
 

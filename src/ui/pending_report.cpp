@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/pending_report.h"
 
 #include "analysis/scan/temporary_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The report of a run in progress, written beside report.html under a name of its own: the window puts
 // it in place only once the run is over and was not cancelled, so that a cancelled run leaves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/program_icon.h"
 
 namespace coffer {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's pictures from its resources: the window icon "AAA" (several sizes) and the picture
 // of the splash and About windows.

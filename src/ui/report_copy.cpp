@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/report_copy.h"
 
 #include "report/report_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/report_page.h"
 
 #include "ui/site_links.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The page of the report view (WebBrowser2). Links to the armory or the item database site do not
 // open inside the report: they are handed on, to be shown in the Browser panel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/report_panel.h"
 
 #include "report/html_report.h"

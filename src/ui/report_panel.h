@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Frame4, the Report panel: the tab strip TabStrip1 with "Text Report" (the section limits, "Refresh",
 // "Save As" and the report view WebBrowser2) and "Charts" (the page `chartsPage`, which the chart

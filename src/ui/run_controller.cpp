@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/run_controller.h"
 
 #include "ledger/ledger_actions.h"

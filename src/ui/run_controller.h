@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's analysis runs, on the bank log box's text or on a period of the guild ledger: the run
 // empties the lists and shows its progress, Cancel puts back at once what the run replaced, and a run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/site_links.h"
 
 #include <QUrl>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Recognising links to the armory and the item database site by their domain labels.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // frmSplash, the program's first window: shows the program's picture and, after 75 ticks of its
 // 2 ms timer (a counter that reaches 150 in steps of 2), opens the main window once and hides. It stays

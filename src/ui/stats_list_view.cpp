@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/stats_list_view.h"
 
 #include "ui/stats_table_model.h"

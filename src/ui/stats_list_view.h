@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A statistics list (ListView1, ListView2): a plain table view over a StatsTableModel. A header click
 // sorts through the engine's SortByColumn; the sort indicator shows the table's own state.

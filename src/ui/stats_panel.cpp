@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/stats_panel.h"
 
 #include "analysis/tables/transaction_totals.h"

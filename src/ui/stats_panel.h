@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Frame3, the Bank Stats panel: the member list ListView1, the item list ListView2 and the status bar
 // StatusBar1, whose first panel shows the analysis's status texts beside a progress indicator. Each

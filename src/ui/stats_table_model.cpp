@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/stats_table_model.h"
 
 #include "analysis/text/text_util.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Presents one of the engine's statistics tables to a QTableView: column captions and cell texts,
 // nothing more. The table owns its rows and sort state; every change to it goes through this model

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/throttled_event_pump.h"
 
 #include <QCoreApplication>

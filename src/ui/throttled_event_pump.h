@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Lets the window handle its pending events from inside long work on its own thread, at most once
 // per interval: called after every small step, it keeps the window responsive for little cost.

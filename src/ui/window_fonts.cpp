@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/window_fonts.h"
 
 #include <QGroupBox>

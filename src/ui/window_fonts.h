@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The windows' fonts: Verdana 8.25 pt, bold for panel captions and navigation buttons.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one way the window's jobs run their work off the window's thread: one piece of work at a time on a
 // thread of its own, which can be asked to stop. What the work tells comes back to the window's thread

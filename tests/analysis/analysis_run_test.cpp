@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/analysis_run.h"
 #include "analysis/scan/mapped_file.h"
 #include "support/temp_folder.h"

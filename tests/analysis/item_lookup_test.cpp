@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/lookup/item_lookup.h"
 #include "analysis/lookup/web_item_prices.h"
 #include "analysis/tables/transaction_totals.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/scan/temp_copy.h"
 
 #include "support/temp_folder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // coffer-cli as a process: stopped by Ctrl-C or a termination signal in the middle of a run, it ends
 // as a program ended by the signal (status 130 for Ctrl-C in a shell) and leaves no temporary copy of
 // the log behind; a closed pipe, a lack of memory and its own standard input as an output end it with

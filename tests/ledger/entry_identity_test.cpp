@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/entry_identity.h"
 
 #include <gtest/gtest.h>

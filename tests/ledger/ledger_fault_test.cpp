@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // coffer-cli adding to a ledger as a process, under the faults of a real machine: a kill at any moment,
 // a file size limit, a read-only file or folder, another program's lock, a damaged file. The ledger
 // holds each paste whole or not at all, and a failure says why, with status 2.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_gaps.h"
 #include "support/time_zone.h"
 

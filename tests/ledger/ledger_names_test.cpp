@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_open.h"
 #include "ledger/password_free_text.h"
 

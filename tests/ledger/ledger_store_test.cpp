@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The behaviour of a ledger store, one suite run on each store: a ledger file in ledger_test, a server
 // ledger on the throwaway server in postgres_ledger_test.
 #include "analysis/analysis_run.h"

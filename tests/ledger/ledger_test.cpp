@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ledger/ledger_actions.h"
 #include "ledger/sqlite_ledger.h"
 #include "support/temp_folder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test helper: a ledger file as an older version of the program wrote it.
 

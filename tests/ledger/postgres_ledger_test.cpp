@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/paste.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The downloader and the item lookup over the network, against the local item database site.
 #include "analysis/analysis_run.h"
 #include "analysis/lookup/web_item_prices.h"

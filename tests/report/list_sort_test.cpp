@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report/list_sort.h"
 
 #include <gtest/gtest.h>

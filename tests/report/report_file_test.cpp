@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report/report_file.h"
 #include "support/temp_folder.h"
 

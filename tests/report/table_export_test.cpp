@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report/table_export.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/end_on_signals.h"
 
 #include <gtest/gtest.h>

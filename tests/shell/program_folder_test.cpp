@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/program_folder.h"
 #include "support/temp_folder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Bank log XML for tests, laid out as the armory writes it.
 

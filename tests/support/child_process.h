@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test helper: a program started as a child process, with its own standard streams and set-up.
 

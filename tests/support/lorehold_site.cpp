@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/lorehold_site.h"
 
 #include <QHostAddress>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A stand-in for the item database site, for tests and benchmarks: an HTTP server on 127.0.0.1 at a
 // free port, in this process and on this thread (it answers while the client waits for it). It

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The PostgreSQL server the test fixture started (COFFER_PG_STATE names its state file, COFFER_PG_SCRIPT
 // the script that starts it): the postgres superuser on a Unix socket, without a password.

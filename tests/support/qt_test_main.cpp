@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main of tests that use Qt Network: downloads and the local site need an application object.
 #include <QCoreApplication>
 

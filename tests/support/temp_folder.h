@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test helpers: a private folder that is removed again, and reading a whole file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/activity.h"
 
 #include <gtest/gtest.h>

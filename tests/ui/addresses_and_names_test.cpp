@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/lookup/site_addresses.h"
 #include "ui/charts/chart_output.h"
 #include "ui/link_launcher.h"

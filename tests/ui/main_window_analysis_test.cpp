@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "Analyze now" and what follows: the lists, the report and the pages it links to, the item lookup.
 
 #include "analysis/lookup/web_item_prices.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Getting the bank log into Text1: importing files and dropping them on the window.
 
 #include "tests/ui/support/main_window_harness.h"

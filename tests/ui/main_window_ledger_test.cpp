@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Guild Ledger panel: the box's text added as pastes, the pastes and the gap between them, a period
 // analysed from the ledger, an add that waits for another program and is cancelled, a file that is not
 // a ledger refused, and the ledger in use found again at the next start.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MainWindow's panels: the one shown at start and switching by buttons and menus; the link launcher and the
 // About window; the settings kept from one start to the next.
 

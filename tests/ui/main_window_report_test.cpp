@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Report panel's "Save As" and "Refresh", and the lists' export and search, after the sample
 // log's analysis.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Two windows sharing a guild ledger on the PostgreSQL server of the test fixture: what one adds the other
 // lists after a refresh, a period is analysed from it, and the password the server wants is asked for
 // unless the URI gave it, and never kept in the settings. An add without the right to write, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The list model presents the engine's table; its view forwards header clicks to the table's sort.
 
 #include "analysis/tables/transaction_totals.h"

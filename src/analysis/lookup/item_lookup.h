@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Looking an item up on the item database site: what the program reads from the site's pages (the
 // item's number from a search page, its price from the item page).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/lookup/item_pricing.h"
 
 #include "analysis/tables/transaction_totals.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The pluggable item value step of an analysis run. The run asks the item table first (the value
 // cache: the first row for the item name) and a price source only for names it has no row for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/lookup/page_downloader.h"
 
 #include <optional>

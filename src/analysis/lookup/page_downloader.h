@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Getting web pages, several at a time, on the caller's thread. The engine only describes what it
 // needs; the network implementation lives outside it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/lookup/site_addresses.h"
 
 #include "analysis/text/web_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The addresses of the two sites' pages: a member's armory page, an item's page and the item search
 // on the item database site. Names go in percent-encoded (see EncodeForAddress); the base addresses

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/lookup/web_item_prices.h"
 
 #include "analysis/lookup/site_addresses.h"

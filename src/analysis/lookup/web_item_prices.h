@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Item prices from the item database site for an analysis run. Every web result of the run, found
 // or not, is remembered, so no name is looked up twice; the run's names can be looked up ahead with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/scan/bank_log_scanner.h"
 
 #include "analysis/scan/view_stream.h"

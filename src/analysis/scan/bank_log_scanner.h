@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The line-and-token scanner of the bank log. It is deliberately not an XML parser: it reads the
 // guild key line for the guild's name and realm and turns every "<banklog " element into one

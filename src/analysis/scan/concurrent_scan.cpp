@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/scan/concurrent_scan.h"
 
 #include <algorithm>

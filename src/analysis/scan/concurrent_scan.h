@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Scanning and totalling side by side: a second thread reads and scans the log while the calling
 // thread handles the entries. Entries arrive in log order, so the results are exactly those of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/scan/line_reader.h"
 
 #include <algorithm>

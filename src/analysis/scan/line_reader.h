@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reads a text line by line. A line break is CR LF, LF or CR, so logs saved on any system read alike;
 // the break is not part of the line. Lines may be of any length: the reader holds each in one buffer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/scan/mapped_file.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A regular file's bytes mapped read-only into memory: the text of a large log without copying it
 // onto the heap, whose first touch of fresh pages costs far more than mapping the cached file.

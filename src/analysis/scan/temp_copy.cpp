@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/scan/temp_copy.h"
 
 #include "analysis/scan/temporary_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The run's temporary copy of the log: a uniquely named file beside the program, written (when longer
 // than the piece it is written in) on a thread of its own while it is read back, so that scanning starts

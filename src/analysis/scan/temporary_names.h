@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The named temporary files that exist while work is under way, so that a program ended by a signal
 // can remove them first. Files are created and named, and their names removed, under the lock: whoever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A text in memory read as an input stream where it lies, without a copy.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/tables/cell_number.h"
 
 #include <algorithm>

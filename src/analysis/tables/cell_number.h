@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Numbers as the statistics tables write them: an optional sign, digits, and optionally "." and more
 // digits ("+00012.05", "-3", "20"). Member cells are summed exactly in hundredths of a gold (silver)

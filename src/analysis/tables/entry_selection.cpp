@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/tables/entry_selection.h"
 
 #include "analysis/scan/bank_log_scanner.h"

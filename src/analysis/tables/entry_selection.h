@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Which scanned entries a run analyses: those of a chosen period, and each element pasted on more than
 // one page only once when asked.

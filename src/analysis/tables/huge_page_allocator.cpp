@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/tables/huge_page_allocator.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An allocator for the few buffers that grow to many megabytes (table cells, hash slots). Their memory
 // is advised onto huge pages: on this kind of machine the first touch of fresh memory costs far more

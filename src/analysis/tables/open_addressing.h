@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one probing scheme of the hash tables of the engine and the ledger (the text index, the set of
 // elements seen, a paste's entries): a power-of-two array of slots, searched from the hash onwards one

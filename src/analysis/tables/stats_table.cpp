@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/tables/stats_table.h"
 
 #include "analysis/tables/cell_number.h"

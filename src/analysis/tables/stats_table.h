@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A statistics table: rows of cell texts plus the sort state the views show. Rows keep the order in
 // which they were added until a sort reorders them; a hash index (built on the first look-up) finds

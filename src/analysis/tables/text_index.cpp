@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/tables/text_index.h"
 
 #include "analysis/tables/open_addressing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Distinct texts, each held once and numbered in the order they first came: a table column's texts,
 // the members of a run. Finding a text touches one flat array, not a node per text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/tables/transaction_totals.h"
 
 #include "analysis/tables/cell_number.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Totals per member and per item transaction: the member table (one row per member, fourteen
 // columns) and the item table (one row per item deposit or withdrawal, seven columns).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/tables/weekly_activity.h"
 
 #include "analysis/tables/transaction_totals.h"

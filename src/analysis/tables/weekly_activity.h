@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Gold and items moved in and out of the bank, per ISO week of the entries' local dates.
 

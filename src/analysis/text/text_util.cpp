@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/text/text_util.h"
 
 #include <algorithm>

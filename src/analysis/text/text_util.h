@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Text helpers shared by the scanner, the tables and the report. Letter case is folded for ASCII
 // only: the log is UTF-8 and other bytes compare as they are.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/text/web_text.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Names from the log as they go into web pages and addresses. The log keeps XML character
 // references ("&amp;") in names as written; the item database's pages write them the same way.

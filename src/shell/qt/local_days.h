@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A day the user names (a date box, a command-line option), as the engine's period takes it and as the
 // report states it. Header-only: both users link Qt Core, the shell library does not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/base/shared_ledger_dialog.h"
 
 #include "ledger/ledger_open.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "Connect to a Shared Ledger": a guild ledger on a PostgreSQL server, named by its connection URI or
 // by the server's host, port, database and user.

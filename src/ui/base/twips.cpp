@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/base/twips.h"
 
 #include <QWidget>

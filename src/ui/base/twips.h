@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Twips (1440 per inch) to pixels and back with the logical DPI of the screen a widget is on.
 

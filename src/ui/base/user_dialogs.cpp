@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/base/user_dialogs.h"
 
 #include "ui/base/shared_ledger_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The modal dialogs of the main window, behind one small interface so that tests can answer them in
 // advance. QtUserDialogs shows the real ones.

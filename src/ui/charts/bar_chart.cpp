@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/charts/bar_chart.h"
 
 #include <QBarCategoryAxis>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The bar chart as Qt Charts draws it: one bar series over a category axis of names and a value axis
 // through zero. However many bars a chart has, the plot shows only as many as fit with their names

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The bar charts of the member table: which members get a bar, in which order, with which value, and
 // how the category labels stand. A plain function of the table, so the window only renders it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/charts/chart_output.h"
 
 #include <QFileInfo>

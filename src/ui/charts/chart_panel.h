@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Charts tab of the Report panel: the chart type box ("Display:"), "Print Chart", "Save Chart"
 // and the chart itself. Picking a chart type draws that chart from the member table; typing into the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/charts/chart_model.h"
 
 #include "analysis/tables/transaction_totals.h"

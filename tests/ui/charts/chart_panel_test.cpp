@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Charts tab in the real main window, with the dialogs answered by the test.
 
 #include "tests/ui/support/main_window_harness.h"

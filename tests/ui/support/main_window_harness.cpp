@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/ui/support/main_window_harness.h"
 
 #include "tests/support/temp_folder.h"

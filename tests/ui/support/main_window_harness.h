@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A real MainWindow for tests and benchmarks: its folders in a temporary directory, its dialogs scripted,
 // its link launcher recording instead of opening, and helpers that drive it as a user would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Dialogs answered in advance: each call takes the next answer of its kind (a cancelled dialog or
 // Cancel when none is left) and records what it was asked.
