@@ -11,6 +11,7 @@
 #include "analysis/scan/bank_log_scanner.h"
 #include "analysis/scan/line_reader.h"
 #include "analysis/scan/mapped_file.h"
+#include "bench_report_settings.h"
 #include "bench_timing.h"
 #include "genlog/banklog_generator.h"
 #include "report/report_file.h"
@@ -33,6 +34,7 @@
 namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using coffer::bench::BenchReportSettings;
 using coffer::bench::Median;
 
 // The stages as the run goes through them; scan and totals overlap in a run (two threads), so
@@ -51,16 +53,6 @@ long PeakKiB() {
     return usage.ru_maxrss;
 }
 
-coffer::ReportSettings Settings() {
-    return {.playersPerSection = 10,
-            .itemsPerSection = 25,
-            .armoryBase = "http://armory.example",
-            .itemDatabaseBase = "http://www.lorehold.example",
-            .programName = "Coffer",
-            .website = "coffer.example",
-            .createdOn = "today"};
-}
-
 // Child: the whole run as the command line makes it (map the file, analyse, write the report).
 // Prints the seconds taken and the peak memory in KiB.
 int MeasureRun(const fs::path& log, const fs::path& folder) {
@@ -68,7 +60,7 @@ int MeasureRun(const fs::path& log, const fs::path& folder) {
     const coffer::MappedFile file(log);
     const std::string_view text = file.text();
     coffer::GuildStats stats;
-    const coffer::ReportSettings settings = Settings();
+    const coffer::ReportSettings settings = BenchReportSettings();
     coffer::AnalysisHooks hooks;
     hooks.generateReport = [&](const coffer::StepProgress& progress) {
         return coffer::GenerateReport(stats, settings, folder / "report.html", progress);
@@ -131,7 +123,8 @@ int MeasureStages(const fs::path& log, const fs::path& folder) {
     seconds[kFinalPass] = Since(start);
 
     start = Clock::now();
-    if (const std::string error = coffer::GenerateReport(stats, Settings(), folder / "report.html"); !error.empty()) {
+    if (const std::string error = coffer::GenerateReport(stats, BenchReportSettings(), folder / "report.html");
+        !error.empty()) {
         std::cerr << error << '\n';
         return 1;
     }

@@ -11,6 +11,7 @@
 //   bench_ledger [RUNS]   (default 3)
 #include "analysis/analysis_run.h"
 #include "analysis/scan/mapped_file.h"
+#include "bench_report_settings.h"
 #include "bench_timing.h"
 #include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
@@ -35,6 +36,7 @@
 namespace {
 namespace fs = std::filesystem;
 using Access = coffer::SqliteDatabase::Access;
+using coffer::bench::BenchReportSettings;
 using coffer::bench::Median;
 using coffer::bench::Seconds;
 
@@ -73,14 +75,6 @@ std::vector<std::string> OverlappingPastes(const std::vector<std::string_view>& 
     return pastes;
 }
 
-const coffer::ReportSettings kSettings{.playersPerSection = 10,
-                                       .itemsPerSection = 25,
-                                       .armoryBase = "http://armory.example",
-                                       .itemDatabaseBase = "http://www.lorehold.example",
-                                       .programName = "Coffer",
-                                       .website = "coffer.example",
-                                       .createdOn = "today"};
-
 // Reporting from the ledger as coffer-cli --ledger does it.
 void ReportFromLedger(const fs::path& file, const std::optional<coffer::TimeRange>& period, const fs::path& report) {
     coffer::SqliteLedger ledger(file.string(), Access::ReadOnly);
@@ -89,7 +83,7 @@ void ReportFromLedger(const fs::path& file, const std::optional<coffer::TimeRang
     coffer::AnalysisHooks hooks;
     hooks.selection.period = period;
     hooks.generateReport = [&](const coffer::StepProgress&) {
-        return coffer::GenerateReport(stats, kSettings, report);
+        return coffer::GenerateReport(stats, BenchReportSettings(), report);
     };
     coffer::RunAnalysisInPlace(log.text, stats, hooks);
 }
@@ -100,7 +94,7 @@ void ReportFromLog(const fs::path& file, const fs::path& folder) {
     coffer::GuildStats stats;
     coffer::AnalysisHooks hooks;
     hooks.generateReport = [&](const coffer::StepProgress&) {
-        return coffer::GenerateReport(stats, kSettings, folder / "report.html");
+        return coffer::GenerateReport(stats, BenchReportSettings(), folder / "report.html");
     };
     coffer::RunAnalysis(log.text(), stats, folder, hooks);
 }
