@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "report/output_files.h"
 
+#include "analysis/scan/file_identity.h"
 #include "analysis/scan/temporary_names.h"
 
 #include <cerrno>
@@ -33,31 +34,8 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
-// The file a name leads to past its symbolic links (a link that cannot be read ends the way).
-fs::path PastLinks(fs::path path) {
-    std::error_code error;
-    for (int hop = 0; hop < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++hop) {
-        const fs::path to = fs::read_symlink(path, error);
-        if (error)
-            break;
-        path = path.parent_path() / to; // an absolute link replaces the whole path
-    }
-    return path;
-}
-
 fs::path FolderOf(const fs::path& file) {
     return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
-
-// A device, FIFO, socket or terminal: written directly, never replaced.
-bool IsSpecial(const struct stat& info) {
-    return !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
-}
-
-std::optional<FileIdentity> IdentityOfStat(const struct stat& info) {
-    if (IsSpecial(info))
-        return std::nullopt;
-    return FileIdentity{info.st_dev, info.st_ino, {}};
 }
 
 // Gives a temporary file a unique name beside `target` through `create`, which fails with EEXIST when
@@ -83,23 +61,6 @@ bool NameTemporary(const fs::path& target, std::string& name, const std::functio
 }
 
 } // namespace
-
-std::optional<FileIdentity> IdentityOf(const fs::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0)
-        return IdentityOfStat(info);
-    const fs::path target = PastLinks(path);
-    std::error_code error;
-    const fs::path resolved = fs::weakly_canonical(fs::absolute(target, error), error);
-    return FileIdentity{0, 0, (error ? target : resolved).string()};
-}
-
-std::optional<FileIdentity> IdentityOfOpenFile(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return std::nullopt;
-    return IdentityOfStat(info);
-}
 
 OutputFiles::~OutputFiles() {
     for (Output& output : outputs_) {

@@ -7,6 +7,8 @@
 // regular files and before the renames. A name that is a symbolic link replaces the file the link
 // leads to and keeps the link.
 
+#include "analysis/scan/file_identity.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -16,19 +18,6 @@
 #include <vector>
 
 namespace coffer {
-
-// What a file name stands for, to tell two names of one file: the device and inode of a file that
-// exists, the resolved path of one that does not yet.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    std::string path;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-// Nothing for a device, FIFO, socket or terminal, which any number of names may share.
-std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
-std::optional<FileIdentity> IdentityOfOpenFile(int fd);
 
 // Where a text goes, piece by piece: false when a piece could not be taken.
 using TextSink = std::function<bool(std::string_view)>;
