@@ -34,6 +34,9 @@ struct Store {
     std::function<void(const std::string& ledger, std::int64_t version, const std::string& sourceName,
                        LedgerStore& source)>
         writeOld;
+    // Runs statements on a ledger as another program may: `file` for a ledger file, `server` for one on
+    // the server.
+    std::function<void(const std::string& ledger, const std::string& file, const std::string& server)> tamper;
 };
 
 void PrintTo(const Store& store, std::ostream* out) {
@@ -260,6 +263,47 @@ TEST_P(LedgerStoreTest, AnAddTellsOnlyTheGapsItOpened) {
     }
 }
 
+// A ledger that another program changed: one of a newer version, or with a trigger on its tables, is
+// refused by every open; one whose rows break its rules is refused by a merge, which checks every row,
+// with nothing merged.
+TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
+    const std::string newer = " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version " +
+                              std::to_string(LedgerFormatVersion()) + ".";
+    const struct {
+        const char *file, *server, *message;
+        LedgerErrorKind kind;
+    } cases[] = {
+        {"PRAGMA user_version = 99", "UPDATE coffer_ledger SET version = 99", newer.c_str(),
+         LedgerErrorKind::NewerVersion},
+        {"CREATE TRIGGER wipe AFTER INSERT ON entry BEGIN DELETE FROM entry; END",
+         "CREATE FUNCTION wipe() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN DELETE FROM entry; RETURN NULL; END';"
+         "CREATE TRIGGER wipe AFTER INSERT ON entry EXECUTE FUNCTION wipe()",
+         " is not a Coffer ledger (it holds trigger wipe).", LedgerErrorKind::NotALedger},
+        {"UPDATE entry SET copies = 0", "UPDATE entry SET copies = 0",
+         " is damaged: an entry's copies are not a whole number from 1 to 1,000,000", LedgerErrorKind::Damaged},
+        {"UPDATE entry SET ts = -5", "UPDATE entry SET ts = -5",
+         " is damaged: an entry's time is not one that a ledger stores", LedgerErrorKind::Damaged},
+        {"UPDATE entry SET text = text || char(10) || text", "UPDATE entry SET text = text || '\\x0a'::bytea || text",
+         " is damaged: an entry's text is not one banklog element of its time", LedgerErrorKind::Damaged},
+    };
+    for (const auto& c : cases) {
+        const std::string changed = store().fresh(), target = store().fresh();
+        std::ignore = AddToLedger(*open(changed), Page({kAnn, kBob}, 0, 2), {}, 0);
+        store().tamper(changed, c.file, c.server);
+        const std::unique_ptr<LedgerStore> into = open(target);
+        for (const LedgerAccess access : {LedgerAccess::ReadOnly, LedgerAccess::ReadWrite}) {
+            try {
+                std::ignore = MergeLedger(*into, *OpenLedger(changed, access), "OTHER");
+                ADD_FAILURE() << "merged: " << c.message;
+            } catch (const LedgerError& error) {
+                EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+                EXPECT_EQ(error.kind(), c.kind) << error.what();
+            }
+        }
+        EXPECT_EQ(into->totals().entries, 0u) << c.message;
+    }
+}
+
 #ifdef COFFER_PG_STATE
 template <typename... Values> PgParams Params(const Values&... values) {
     PgParams params;
@@ -293,6 +337,9 @@ Store ServerStore() {
                 db.query("UPDATE coffer_ledger SET entries = $1, untimed = $2",
                          Params(Signed(source.totals().entries), Signed(source.totals().untimed)));
                 transaction.commit();
+            },
+            [](const std::string& ledger, const std::string&, const std::string& sql) {
+                PgConnection(ledger, false, {}).execute(sql);
             }};
 }
 INSTANTIATE_TEST_SUITE_P(Server, LedgerStoreTest, ::testing::Values(ServerStore()),
@@ -307,6 +354,11 @@ Store FileStore() {
             [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
             [](const std::string& ledger, std::int64_t version, const std::string& source, LedgerStore&) {
                 WriteOldLedgerFile(ledger, version, source);
+            },
+            [](const std::string& ledger, const std::string& sql, const std::string&) {
+                SqliteDatabase db(ledger, SqliteDatabase::Access::ReadWrite, {});
+                db.execute(sql.c_str());
+                db.checkpointOnClose();
             }};
 }
 INSTANTIATE_TEST_SUITE_P(File, LedgerStoreTest, ::testing::Values(FileStore()),

@@ -160,7 +160,7 @@ TEST(PostgresLedgerTest, AStoppedServerGivesAMessageWithinTheDeadline) {
     server.signal(SIGCONT);
 }
 
-// Tables of another program, or of a newer one, or that carry a trigger or a rule, are refused and left
+// Tables of another program, or that carry a rule, are refused and left
 // as they are; a database without a ledger (or whose search_path hides it) is none to read; a user
 // without the rights a ledger needs is told which GRANTs to ask for.
 TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
@@ -179,12 +179,6 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
     };
     const Case cases[] = {
         {false, "CREATE TABLE paste (x int)", false, kWrite, "", "is not a Coffer ledger"},
-        {true, "UPDATE coffer_ledger SET version = 99", false, kWrite, "", "of a newer Coffer (version 99)",
-         LedgerErrorKind::NewerVersion},
-        {true,
-         "CREATE FUNCTION cut() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN DELETE FROM entry; RETURN NULL; END';"
-         "CREATE TRIGGER cut AFTER INSERT ON entry EXECUTE FUNCTION cut()",
-         false, kWrite, "", " is not a Coffer ledger (it holds trigger cut)."},
         {true, "CREATE RULE keep AS ON INSERT TO paste DO INSTEAD NOTHING", false, kRead, "",
          " is not a Coffer ledger (it holds rule keep)."},
         {false, "", false, kRead, "", " holds no Coffer ledger."},
