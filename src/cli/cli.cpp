@@ -308,13 +308,14 @@ void CheckOutputs(const CliOptions& options) {
 }
 
 int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-        const std::string& createdOn) {
+        const std::string& createdOn, const PasswordAsker& askPassword) {
     CliOptions options;
     std::optional<MappedFile> mappedLog;
     std::string readLog;
     std::string_view logText;
     try {
         options = ParseArguments(args);
+        options.ledger.askPassword = askPassword;
         if (options.help) {
             out << kUsage << LedgerCliUsage();
             return kCliSuccess;
@@ -383,7 +384,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 
     std::optional<LedgerLog> ledgerLog;
     if (options.ledger.form == LedgerForm::Report &&
-        !(ledgerLog = ReadLedgerForReport(options.ledger.file, hooks.selection.period, err)))
+        !(ledgerLog = ReadLedgerForReport(options.ledger, hooks.selection.period, err)))
         return kCliFailure;
     const AnalysisResult result = ledgerLog ? RunAnalysisInPlace(ledgerLog->text, stats, hooks)
                                             : RunAnalysis(logText, stats, WorkFolder(), hooks);
@@ -435,8 +436,8 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-           const std::string& createdOn) {
-    const int code = Run(args, in, out, err, createdOn);
+           const std::string& createdOn, const PasswordAsker& askPassword) {
+    const int code = Run(args, in, out, err, createdOn, askPassword);
     // A write to either stream that failed fails the run, whatever else it did.
     if (!out.flush()) {
         err << "coffer-cli: could not write to standard output\n";

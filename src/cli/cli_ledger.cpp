@@ -29,10 +29,34 @@ std::int64_t NowMs() {
         .count();
 }
 
+// Opens the ledger `name` with `open`; where its server wants a password that was not given, asks for it
+// and opens it once more with it.
+std::unique_ptr<LedgerStore> OpenAsking(const std::string& name, const PasswordAsker& askPassword,
+                                        const std::function<std::unique_ptr<LedgerStore>(const std::string&)>& open) {
+    try {
+        return open(name);
+    } catch (const LedgerError& error) {
+        std::optional<std::string> password;
+        if (error.kind() != LedgerErrorKind::PasswordNeeded || !askPassword ||
+            !(password = askPassword(LedgerDisplayName(name))))
+            throw;
+        return open(ServerLedgerWithPassword(name, *password));
+    }
+}
+
+std::unique_ptr<LedgerStore> OpenForWriting(const std::string& name, const PasswordAsker& askPassword) {
+    return OpenAsking(name, askPassword,
+                      [](const std::string& uri) { return OpenLedger(uri, LedgerAccess::ReadWrite); });
+}
+
+std::unique_ptr<LedgerStore> OpenForReading(const std::string& name, const PasswordAsker& askPassword) {
+    return OpenAsking(name, askPassword, [](const std::string& uri) { return OpenExistingLedger(uri); });
+}
+
 // Every file its own paste, in its own transaction; stops at the first that fails, those before it added.
 int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet, const LogReader& readLog,
         std::ostream& err) {
-    const std::unique_ptr<LedgerStore> ledger = OpenLedger(options.file, LedgerAccess::ReadWrite);
+    const std::unique_ptr<LedgerStore> ledger = OpenForWriting(options.file, options.askPassword);
     for (const std::string& file : logFiles) {
         const std::string_view text = readLog(file);
         if (!LooksLikeBankLog(text)) {
@@ -55,24 +79,22 @@ bool SameLedger(const std::string& a, const std::string& b) {
 }
 
 int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
-    const std::unique_ptr<LedgerStore> other = OpenExistingLedger(options.other);
+    const std::unique_ptr<LedgerStore> other = OpenForReading(options.other, options.askPassword);
     const std::string otherName = LedgerDisplayName(options.other);
     if (SameLedger(options.file, options.other))
         throw LedgerError(LedgerErrorKind::SameFile,
                           otherName + " is the ledger itself: a ledger is not merged into itself");
-    const std::unique_ptr<LedgerStore> ledger = OpenLedger(options.file, LedgerAccess::ReadWrite);
-    const std::vector<TimeGap> before = FindGaps(ledger->pastes());
+    const std::unique_ptr<LedgerStore> ledger = OpenForWriting(options.file, options.askPassword);
     const AddOutcome outcome = MergeLedger(*ledger, *other, otherName);
     if (!quiet)
         err << otherName << ": " << outcome.copiesAdded << " new to the ledger\n";
-    for (const TimeGap& gap : FindGaps(ledger->pastes()))
-        if (std::ranges::find(before, gap) == before.end())
-            err << GapText(gap) << '\n';
+    for (const TimeGap& gap : outcome.openedGaps)
+        err << GapText(gap) << '\n';
     return kCliSuccess;
 }
 
 void Info(const LedgerCliOptions& options, std::ostream& out) {
-    const LedgerSummary summary = ReadLedgerSummary(*OpenExistingLedger(options.file), options.file);
+    const LedgerSummary summary = ReadLedgerSummary(*OpenForReading(options.file, options.askPassword), options.file);
     out << "Ledger: " << LedgerDisplayName(options.file) << '\n';
     for (const std::string& line : LedgerTotalsLines(summary))
         out << line << '\n';
@@ -123,7 +145,7 @@ Guild ledger (every paste kept, nothing counted twice, any period reported):
                              (creates FILE)
       --info                 print the ledger's totals, its pastes and the gaps between them
 A password in a URI is starred out of the program's arguments as it starts, but others may see it
-before: give it in ~/.pgpass or PGPASSWORD instead.
+before: give it in ~/.pgpass or PGPASSWORD instead, or type it when asked at the terminal.
 )";
 }
 
@@ -170,10 +192,10 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
     return kCliFailure;
 }
 
-std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
+std::optional<LedgerLog> ReadLedgerForReport(const LedgerCliOptions& options, const std::optional<TimeRange>& period,
                                              std::ostream& err) {
     try {
-        return ReadLedgerLog(*OpenExistingLedger(file), period);
+        return ReadLedgerLog(*OpenForReading(options.file, options.askPassword), period);
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';
     } catch (const std::filesystem::filesystem_error& error) {

@@ -20,10 +20,14 @@ namespace coffer {
 
 enum class LedgerForm { None, Add, Merge, Info, Report };
 
+// Asks for the password of a server ledger, shown by its name without one; nothing when none can be had.
+using PasswordAsker = std::function<std::optional<std::string>(const std::string& shownName)>;
+
 struct LedgerCliOptions {
     std::string file;
     LedgerForm form = LedgerForm::None;
-    std::string other; // the ledger to merge
+    std::string other;         // the ledger to merge
+    PasswordAsker askPassword; // for a server that wants a password the URI, ~/.pgpass and the rest do not give
 };
 
 // Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or
@@ -48,7 +52,7 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
 
 // The ledger's entries of the period for the analysis; nothing, after telling why, when the ledger
 // cannot be read.
-std::optional<LedgerLog> ReadLedgerForReport(const std::string& file, const std::optional<TimeRange>& period,
+std::optional<LedgerLog> ReadLedgerForReport(const LedgerCliOptions& options, const std::optional<TimeRange>& period,
                                              std::ostream& err);
 
 } // namespace coffer

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 #include "cli/cli_ledger.h"
+#include "cli/terminal_password.h"
 #include "shell/end_on_signals.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     std::strftime(createdOn, sizeof createdOn, "%x %X", std::localtime(&now));
     std::ios::sync_with_stdio(false);
     try {
-        return coffer::RunCli(arguments, std::cin, std::cout, std::cerr, createdOn);
+        return coffer::RunCli(arguments, std::cin, std::cout, std::cerr, createdOn, coffer::AskPasswordOnTerminal);
     } catch (const std::bad_alloc&) {
         // Said without taking memory, of which there is none to be had.
         static constexpr char kMessage[] = "coffer-cli: out of memory: the log is too large\n";

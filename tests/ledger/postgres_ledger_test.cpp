@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
+#include "ledger/ledger_open.h"
 #include "ledger/paste.h"
 #include "ledger/postgres_ledger.h"
 #include "support/child_process.h"
@@ -11,10 +12,14 @@
 #include <tuple>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
+#include <sstream>
 
 namespace coffer {
 namespace {
@@ -212,6 +217,57 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
             EXPECT_EQ(error.kind(), c.kind) << error.what();
         }
         EXPECT_EQ(tables(), before);
+    }
+}
+
+// A server that wants a password the URI does not give: coffer-cli asks for it at its terminal, never
+// showing it, and goes on with it; a wrong one, or Ctrl-C at the question, fails with the server's reason.
+TEST(PostgresLedgerTest, CoffercliAsksForTheServersPasswordAtItsTerminal) {
+    TestServer server;
+    const TempFolder folder;
+    const std::string officer = "asked" + std::to_string(getpid()), database = "p" + officer;
+    server.admin().execute("CREATE ROLE " + officer + " LOGIN PASSWORD 's3cret'");
+    server.admin().execute("CREATE DATABASE " + database + " OWNER " + officer);
+    std::stringstream hba;
+    hba << "local all " << officer << " scram-sha-256\n"
+        << std::ifstream(server.folder() + "/data/pg_hba.conf").rdbuf();
+    std::ofstream(server.folder() + "/data/pg_hba.conf") << hba.str();
+    server.admin().execute("SELECT pg_reload_conf()");
+    const std::string log = WriteLog(folder, 10), uri = server.uri(database, officer);
+    const struct {
+        std::string typed, output;
+        int status;
+    } cases[] = {
+        {"s3cret\r", ": 10 entries, 10 new to the ledger", 0},
+        {"nope\r", "password authentication failed", 2},
+        {"\x03", "the server wants a password", 2},
+    };
+    for (const auto& c : cases) {
+        int terminal = -1;
+        const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            ::execl(COFFER_CLI_PATH, COFFER_CLI_PATH, "--ledger", uri.c_str(), "--add", log.c_str(), nullptr);
+            ::_exit(127);
+        }
+        std::string seen;
+        char buffer[256];
+        bool asked = false;
+        for (pollfd ready{terminal, POLLIN, 0}; ::poll(&ready, 1, 30'000) > 0;) {
+            const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            seen.append(buffer, static_cast<std::size_t>(got));
+            if (!asked && seen.ends_with(": ")) {
+                asked = true;
+                EXPECT_EQ(seen, "Password for " + LedgerDisplayName(uri) + ": ");
+                EXPECT_EQ(::write(terminal, c.typed.data(), c.typed.size()), static_cast<ssize_t>(c.typed.size()));
+            }
+        }
+        ::kill(pid, SIGKILL); // a program that never asked or never ended
+        ::close(terminal);
+        EXPECT_EQ(ExitStatus(pid), c.status) << seen;
+        EXPECT_NE(seen.find(c.output), std::string::npos) << seen;
+        EXPECT_EQ(seen.find(c.typed.substr(0, 4)), std::string::npos) << "shown: " << seen;
     }
 }
 
