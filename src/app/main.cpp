@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
                                 .programFolder = DataFolder(),
                                 .workFolder = WorkFolder(),
                                 .store = &store,
-                                .defaultLedger = UserDataFolder() / "ledger.sqlite"};
+                                .defaultLedger = UserDataFolder() / "ledger.sqlite",
+                                .browserProfile = UserDataFolder() / "browser"};
     std::unique_ptr<MainWindow> mainWindow;
     SplashWindow frmSplash([&] {
         mainWindow = std::make_unique<MainWindow>(settings, MainWindowServices{&dialogs, &launcher,

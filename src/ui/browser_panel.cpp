@@ -6,7 +6,9 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWebEngineCookieStore>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 namespace coffer {
@@ -28,9 +30,23 @@ constexpr const char* kFetchOwnSource = R"(
     }
 })())";
 
+// The browser's own profile: a named one keeps what it holds on disk, in `folder`.
+QWebEngineProfile* BrowserProfile(const std::filesystem::path& folder, QObject* parent) {
+    if (folder.empty())
+        return new QWebEngineProfile(parent);
+    auto* profile = new QWebEngineProfile(QStringLiteral("armory"), parent);
+    profile->setPersistentStoragePath(QString::fromStdString(folder.string()));
+    profile->setCachePath(QString::fromStdString((folder / "cache").string()));
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    // Armories sign in with session cookies, which would otherwise end with the program.
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    return profile;
+}
+
 } // namespace
 
-BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent) : QGroupBox(QStringLiteral("Browser"), parent) {
+BrowserPanel::BrowserPanel(const QString& armoryBase, const std::filesystem::path& profileFolder, QWidget* parent)
+    : QGroupBox(QStringLiteral("Browser"), parent) {
     setObjectName(QStringLiteral("Frame1"));
     // The address box ends just before "Go" instead of under it.
     addressBox_ = Placed(new QLineEdit(armoryBase, this), "Text2", {60, 300, 4635, 285});
@@ -42,6 +58,9 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent) : QGroupB
     addPage_->hide();
     browserView_ = new QWebEngineView(this);
     browserView_->setObjectName(QStringLiteral("WebBrowser1"));
+    // Made after the view, so that the view and its page go first: a profile outlives its pages.
+    profile_ = BrowserProfile(profileFolder, this);
+    browserView_->setPage(new QWebEnginePage(profile_, browserView_));
     BoldCaption(this);
 
     connect(go, &QPushButton::clicked, this, [this] { navigate(QUrl::fromUserInput(addressBox_->text())); });
@@ -55,6 +74,11 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, QWidget* parent) : QGroupB
 
 void BrowserPanel::navigate(const QUrl& url) {
     browserView_->load(url);
+}
+
+void BrowserPanel::forgetSignIns() {
+    profile_->cookieStore()->deleteAllCookies();
+    profile_->clearHttpCache();
 }
 
 void BrowserPanel::placeBrowser(const TwipsRect& rect) {

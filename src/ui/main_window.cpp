@@ -56,7 +56,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
 
     const QString armory = ToQString(settings_.armoryBase);
     const QString itemDatabase = ToQString(settings_.itemDatabaseBase);
-    browserPanel_ = new BrowserPanel(armory, client);
+    browserPanel_ = new BrowserPanel(armory, settings_.browserProfile, client);
     bankLogPanel_ = new BankLogPanel(QUrl(armory).host(), client);
     statsPanel_ = new StatsPanel(memberModel_, itemModel_, QUrl(itemDatabase).host(), client);
     reportPanel_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
@@ -169,6 +169,8 @@ void MainWindow::buildMenus() {
     exportItemsAction_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"),
                                  [this] { exportList(itemModel_); });
     file->addSeparator();
+    addItem(file, "mnuForgetSignIns", QStringLiteral("Forget &Sign-ins…"), &MainWindow::forgetSignIns);
+    file->addSeparator();
     addItem(file, "mnuExit", QStringLiteral("E&xit"), [this] { close(); });
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
@@ -260,6 +262,14 @@ void MainWindow::showLedgerPanel() {
 
 void MainWindow::visitWebsite() {
     services_.launcher->request(QStringLiteral("Website"));
+}
+
+void MainWindow::forgetSignIns() {
+    if (services_.dialogs->confirm(this, ToQString(settings_.product.programName),
+                                   QStringLiteral("Forget every sign-in of the browser, and the pages it keeps? You "
+                                                  "will have to sign in to the armory again."),
+                                   UserDialogs::Buttons::YesNo))
+        browserPanel_->forgetSignIns();
 }
 
 void MainWindow::arrangePanels() {

@@ -47,7 +47,8 @@ struct MainWindowSettings {
     // Keeps the user's choices across starts (limits, lookup box, chart, folders, window geometry);
     // null: nothing is kept.
     QSettings* store = nullptr;
-    std::filesystem::path defaultLedger = {}; // the guild ledger in use until the user chooses another
+    std::filesystem::path defaultLedger = {};  // the guild ledger in use until the user chooses another
+    std::filesystem::path browserProfile = {}; // the browser's sign-ins and cache; empty: kept in memory
 };
 
 // Finds an address for a name and hands it to `done` later, on the window's thread.
@@ -103,6 +104,7 @@ class MainWindow : public QMainWindow {
     void showBankStats(); // Bank Stats
     void showReport();    // Report, then the layout again
     void visitWebsite();
+    void forgetSignIns();
     void showLedgerPanel();
     void arrangePanels();
     void showQuickstart();

@@ -4,6 +4,7 @@
 
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/about_window.h"
+#include "ui/browser_panel.h"
 #include "ui/close_on_signals.h"
 
 #include <QApplication>
@@ -13,7 +14,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -41,7 +45,7 @@ class MainWindowNavigationTest : public QObject {
                     inMenu << QKeySequence::mnemonic(item->text()).toString();
             letters << QKeySequence::mnemonic(menu->text()).toString() + u':' + inMenu.join(u' ');
         }
-        QCOMPARE(letters, (QStringList{"Alt+F:Alt+I Alt+M Alt+T Alt+X", "Alt+V:Alt+A Alt+L Alt+S Alt+R Alt+G",
+        QCOMPARE(letters, (QStringList{"Alt+F:Alt+I Alt+M Alt+T Alt+S Alt+X", "Alt+V:Alt+A Alt+L Alt+S Alt+R Alt+G",
                                        "Alt+A:Alt+A Alt+V"}));
         QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
         QTRY_COMPARE(harness.find<QWebEngineView>("WebBrowser1")->url(),
@@ -122,6 +126,42 @@ class MainWindowNavigationTest : public QObject {
         QCOMPARE(harness.find<QCheckBox>("chkLorehold")->isChecked(), written);
         QCOMPARE(harness.find<QComboBox>("Combo1")->currentIndex(), written ? 2 : -1);
         QCOMPARE(harness.window().isMaximized(), !written); // a kept geometry is the window's last one
+    }
+
+    // The browser keeps its sign-ins across starts, session cookies too, until "Forget Sign-ins…" is
+    // answered Yes: a site that signs in with a session cookie sees it again after each restart.
+    void signInsOutlastTheWindowUntilForgotten() {
+        QTcpServer site;
+        QVERIFY(site.listen(QHostAddress::LocalHost));
+        QStringList cookiesSent;
+        connect(&site, &QTcpServer::newConnection, &site, [&] {
+            QTcpSocket* visitor = site.nextPendingConnection();
+            connect(visitor, &QTcpSocket::readyRead, visitor, [&, visitor] {
+                const QString request = QString::fromLatin1(visitor->readAll());
+                const auto cookie = QRegularExpression(QStringLiteral("\\r\\nCookie: ([^\\r]*)")).match(request);
+                cookiesSent << cookie.captured(1);
+                visitor->write("HTTP/1.1 200 OK\r\nSet-Cookie: sid=s3cret; Path=/\r\nContent-Length: 2\r\n"
+                               "Connection: close\r\n\r\nok");
+                visitor->disconnectFromHost();
+            });
+        });
+        const QTemporaryDir browser;
+        MainWindowHarness harness({}, {}, nullptr, browser.path());
+        const auto visit = [&] {
+            cookiesSent.clear();
+            harness.find<BrowserPanel>("Frame1")->navigate(
+                QUrl(QStringLiteral("http://127.0.0.1:%1/log").arg(site.serverPort())));
+            return test::RunUntil([&] { return !cookiesSent.isEmpty(); }, 30000) ? cookiesSent.first()
+                                                                                 : QStringLiteral("no visit");
+        };
+        QCOMPARE(visit(), QString());
+        for (const bool forget : {false, true}) {
+            harness.dialogs().confirmAnswers << forget;
+            harness.click("mnuForgetSignIns");
+            QCOMPARE(harness.dialogs().buttons.last(), UserDialogs::Buttons::YesNo);
+            harness.restart();
+            QCOMPARE(visit(), forget ? QString() : QStringLiteral("sid=s3cret"));
+        }
     }
 };
 

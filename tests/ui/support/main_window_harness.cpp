@@ -46,7 +46,8 @@ QByteArray ReadAll(const QString& path) {
     return QByteArray::fromStdString(coffer::testing::ReadFile(path.toStdString()));
 }
 
-MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& programFolder, QSettings* store)
+MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& programFolder, QSettings* store,
+                                     const QString& browserFolder)
     : launcher_(QStringLiteral("coffer.example"), QString::fromLatin1(kArmory),
                 [this](const QUrl& url) { opened_ << url; }) {
     const ProductConfig product = LoadProductConfig();
@@ -58,7 +59,8 @@ MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& pr
                  .armoryBase = kArmory,
                  .itemDatabaseBase = kItemDatabase,
                  .store = store,
-                 .defaultLedger = dir_.filePath("ledger.sqlite").toStdString()};
+                 .defaultLedger = dir_.filePath("ledger.sqlite").toStdString(),
+                 .browserProfile = browserFolder.toStdString()};
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
     services_ = std::move(extra);
@@ -69,6 +71,7 @@ MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& pr
 
 void MainWindowHarness::restart() {
     window_->close();
+    window_.reset(); // its browser's profile, whose folder the next one opens
     window_ = std::make_unique<MainWindow>(settings_, services_);
     window_->showAtStart();
 }

@@ -56,9 +56,10 @@ class MainWindowHarness {
     static constexpr const char* kArmory = "http://armory.localhost";
     static constexpr const char* kItemDatabase = "http://www.lorehold.localhost";
 
-    // `store` keeps the window's settings; none: nothing is kept.
+    // `store` keeps the window's settings; none: nothing is kept. `browserFolder` keeps the browser's
+    // sign-ins and cache; none: they are kept in memory.
     explicit MainWindowHarness(MainWindowServices extra = {}, const QString& programFolder = {},
-                               QSettings* store = nullptr);
+                               QSettings* store = nullptr, const QString& browserFolder = {});
 
     MainWindow& window() { return *window_; }
     // Closes the window as the user would and makes a new one over the same folders and settings.
