@@ -311,7 +311,9 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
         {"foreign tables", fresh("CREATE TABLE accounts (name TEXT)"), {{Every, 2, " is not a Coffer ledger."}}},
         {"newer version",
          sql("PRAGMA user_version = 99"),
-         {{Every, 2, " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version 3."}}},
+         {{Every, 2,
+           " is a ledger of a newer Coffer (version 99); this program reads ledgers up to version " +
+               std::to_string(LedgerFormatVersion()) + "."}}},
         {"named pipe",
          [](const fs::path& file) {
              fs::remove(file);
