@@ -69,13 +69,16 @@ void Build(const fs::path& file, const std::vector<std::string>& elements,
                                           NewestTime(elements[stretch->first]) + 3'600'000);
 }
 
-// 2,000 pastes of 1,000 entries, each overlapping the next by a half, but for five stretches of the year
-// that none covered.
-std::vector<std::pair<std::size_t, std::size_t>> YearOfPastes() {
+// 2,000 pastes of 1,000 entries over all of them, each overlapping the next by about a half, but for
+// five stretches of the year that none covered.
+std::vector<std::pair<std::size_t, std::size_t>> YearOfPastes(std::size_t entries) {
+    constexpr std::size_t kStretches = 2010;
     std::vector<std::pair<std::size_t, std::size_t>> stretches;
-    for (std::size_t n = 0; n < 2010; ++n)
-        if (n % 400 != 199 && n % 400 != 200)
-            stretches.emplace_back(n * 500, n * 500 + 1000);
+    for (std::size_t n = 0; n < kStretches; ++n)
+        if (n % 400 != 199 && n % 400 != 200) {
+            const std::size_t from = n * (entries - 1000) / (kStretches - 1);
+            stretches.emplace_back(from, from + 1000);
+        }
     return stretches;
 }
 
@@ -94,7 +97,7 @@ int main(int argc, char** argv) {
     const fs::path year = folder / "year.sqlite";
     const double building = Seconds([&] {
         const std::vector<std::string> elements = Elements(1'005'500, 365);
-        Build(year, elements, YearOfPastes());
+        Build(year, elements, YearOfPastes(elements.size()));
         if (keep) {
             const std::vector<std::string> few(elements.begin(), elements.begin() + 30'000);
             Build(folder / "one.sqlite", few, {{0, 2000}});
@@ -110,6 +113,7 @@ int main(int argc, char** argv) {
         timeline.render(&painter);
     };
     std::size_t pastes = 0, hours = 0;
+    std::uint64_t entries = 0;
     std::vector<double> shown, zoomed, panned;
     for (int run = 0; run < 7; ++run) {
         shown.push_back(Seconds([&] {
@@ -120,6 +124,7 @@ int main(int argc, char** argv) {
             timeline.showWhole();
             draw();
             pastes = summary.pastes.size();
+            entries = summary.totals.entries;
             hours = perHour.size();
         }));
     }
@@ -142,9 +147,9 @@ int main(int argc, char** argv) {
             }
             draw();
         }));
-    std::printf("the ledger's time line, 1600 pixels wide, on a ledger of %zu pastes and %zu hours of entries "
-                "(built in %.0f s); medians:\n",
-                pastes, hours, building);
+    std::printf("the ledger's time line, 1600 pixels wide, on a ledger of %llu entries from %zu pastes over %zu "
+                "hours (built in %.0f s); medians:\n",
+                static_cast<unsigned long long>(entries), pastes, hours, building);
     Row("its data read from the ledger and drawn, histogram in", Median(shown) * 1000, "ms", "<= 100 ms");
     Row("drawn again after a zoom of one notch", Median(zoomed) * 1000, "ms", "<= 16 ms");
     Row("drawn again after a pan", Median(panned) * 1000, "ms", "<= 16 ms");
