@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
             coffer::SqliteLedger ledger(year.string(), coffer::SqliteDatabase::Access::ReadOnly);
             const coffer::LedgerSummary summary = coffer::ReadLedgerSummary(ledger, year.string());
             const std::vector<coffer::HourCount> perHour = ledger.entriesPerHour();
-            timeline.showContent(coffer::MakeTimelineContent(summary.pastes, summary.gaps, perHour));
+            timeline.showContent(coffer::MakeTimelineContent(summary, perHour));
             timeline.showWhole();
             draw();
             pastes = summary.pastes.size();

@@ -178,7 +178,7 @@ void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, 
 }
 
 void LedgerPanel::showCoverage(const LedgerSummary* summary, const std::vector<HourCount>& hours) {
-    timeline_->showContent(summary ? MakeTimelineContent(summary->pastes, summary->gaps, hours) : TimelineContent{});
+    timeline_->showContent(summary ? MakeTimelineContent(*summary, hours) : TimelineContent{});
 }
 
 void LedgerPanel::chooseDays(const QDate& first, const QDate& last) {

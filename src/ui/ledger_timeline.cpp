@@ -21,14 +21,16 @@ constexpr double kClickDistance = 3;
 const QColor kHistogram(110, 140, 190, 70);
 const QColor kPaste(70, 110, 170);
 const QColor kPasteEdge(40, 70, 120);
-const QColor kGap(220, 30, 30, 90);
+const QColor kGap(220, 30, 30, 120);
 const QColor kChosen(255, 200, 0, 80);
 
 QString PasteText(const PasteRecord& paste) {
     const PasteFields fields = PasteFieldTexts(paste);
-    return QStringLiteral("Added %1\nFrom %2\n%3 entries, %4 new\nFirst entry %5\nLast entry %6")
-        .arg(ToQString(fields[0]), ToQString(fields[6]), ToQString(fields[1]), ToQString(fields[2]),
-             ToQString(fields[3]), ToQString(fields[4]));
+    const QString source =
+        paste.fileName.empty() ? QStringLiteral("Pasted text") : QStringLiteral("From ") + ToQString(fields[6]);
+    return QStringLiteral("Added %1\n%2\n%3 entries, %4 new\nFirst entry %5\nLast entry %6")
+        .arg(ToQString(fields[0]), source, ToQString(fields[1]), ToQString(fields[2]), ToQString(fields[3]),
+             ToQString(fields[4]));
 }
 
 } // namespace
@@ -135,7 +137,7 @@ void LedgerTimeline::paintEvent(QPaintEvent*) {
             painter.drawRect(QRectF(left, shape.rowTop(content_.rows[i]), right - left, std::max(rowHeight - 1, 1.0)));
     }
     for (const TimeGap& gap : content_.gaps) {
-        const double left = axis_.x(gap.from), right = std::max(axis_.x(gap.to), left + 2);
+        const double left = axis_.x(gap.from), right = std::max(axis_.x(gap.to), left + kLeastGapWidth);
         if (visible(left, right))
             painter.fillRect(QRectF(left, 0, right - left, plot), kGap);
     }

@@ -213,28 +213,20 @@ double TimelineGeometry::rowHeight() const {
     return std::min(12.0, (plotHeight() - 4) / std::max(rows, 1));
 }
 
-TimelineContent MakeTimelineContent(const std::vector<PasteRecord>& pastes, const std::vector<TimeGap>& gaps,
-                                    const std::vector<HourCount>& hours) {
+TimelineContent MakeTimelineContent(const LedgerSummary& summary, const std::vector<HourCount>& hours) {
     TimelineContent content;
     std::vector<TimeGap> spans;
-    for (const PasteRecord& paste : pastes)
+    for (const PasteRecord& paste : summary.pastes)
         if (paste.firstTs && paste.lastTs) {
             content.pastes.push_back(paste);
             spans.push_back({*paste.firstTs, *paste.lastTs});
         }
     content.rows = StackInRows(spans);
-    content.gaps = gaps;
+    content.gaps = summary.gaps;
     content.hours = hours;
     content.days = LocalDayBuckets(hours);
-    std::vector<std::int64_t> ends;
-    for (const TimeGap& span : spans)
-        ends.insert(ends.end(), {span.from, span.to});
-    if (!hours.empty())
-        ends.insert(ends.end(), {hours.front().hour * kMsPerHour, (hours.back().hour + 1) * kMsPerHour});
-    if (!ends.empty()) {
-        content.first = std::ranges::min(ends);
-        content.last = std::ranges::max(ends);
-    }
+    content.first = summary.totals.firstTs.value_or(0);
+    content.last = summary.totals.lastTs.value_or(0);
     return content;
 }
 
@@ -263,7 +255,7 @@ TimelineHit HitTest(const TimelineContent& content, const TimeAxis& axis, const 
     }
     for (std::size_t i = 0; i < content.gaps.size(); ++i) {
         const double left = axis.x(content.gaps[i].from);
-        if (x >= left && x < std::max(axis.x(content.gaps[i].to), left + 2))
+        if (x >= left && x < std::max(axis.x(content.gaps[i].to), left + kLeastGapWidth))
             return {TimelineHit::Kind::Gap, i, {}};
     }
     TimelineHit hit{TimelineHit::Kind::Day, 0, LocalDay(axis.time(x))};

@@ -4,7 +4,7 @@
 // per local day, the stretch of time in view and its mapping onto x, the ticks and their labels, and
 // what lies under a point.
 
-#include "ledger/ledger_store.h"
+#include "ledger/ledger_file.h"
 
 #include <QDate>
 #include <QString>
@@ -79,8 +79,10 @@ struct TimelineGeometry {
     double rowTop(int row) const { return 2 + row * rowHeight(); }
 };
 
-// A bar drawn at least this wide, so that a paste of a few minutes can still be seen and pointed at.
+// A bar is drawn at least this wide, so that a paste of a few minutes can still be seen and pointed at.
 constexpr double kLeastBarWidth = 3;
+// A gap likewise, however short.
+constexpr double kLeastGapWidth = 3;
 
 // What the ledger's time line shows.
 struct TimelineContent {
@@ -89,12 +91,13 @@ struct TimelineContent {
     std::vector<TimeGap> gaps;
     std::vector<HourCount> hours;
     std::vector<TimeBucket> days;
-    std::int64_t first = 0, last = 0; // of the entries, or of the pastes
+    std::int64_t first = 0, last = 0; // the first and the last entry's times
     bool empty() const { return pastes.empty() && hours.empty(); }
 };
 
-TimelineContent MakeTimelineContent(const std::vector<PasteRecord>& pastes, const std::vector<TimeGap>& gaps,
-                                    const std::vector<HourCount>& hours);
+// The time line of a ledger: its pastes with times, its gaps and its entries per hour, from its first
+// entry to its last.
+TimelineContent MakeTimelineContent(const LedgerSummary& summary, const std::vector<HourCount>& hours);
 
 // The buckets the histogram shows at this view: hours when it spans less than three days, else days.
 const std::vector<TimeBucket>& VisibleBuckets(const TimelineContent& content, const TimeAxis& axis,

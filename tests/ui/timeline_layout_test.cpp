@@ -124,13 +124,14 @@ TEST_F(TimelineLayoutTest, TickLabelsNeverOverlap) {
 // A bar first, then a gap over the whole height, then the day with its entries.
 TEST_F(TimelineLayoutTest, APointFindsABarAGapOrADay) {
     const std::int64_t day = At("2024-05-01T00:00:00");
-    std::vector<PasteRecord> pastes(2);
-    pastes[0].firstTs = day, pastes[0].lastTs = day + 10 * kMsPerHour;
-    pastes[1].firstTs = day + 5 * kMsPerHour, pastes[1].lastTs = day + 6 * kMsPerHour;
-    const TimeGap gap{day + 10 * kMsPerHour, day + 20 * kMsPerHour};
+    LedgerSummary summary;
+    summary.pastes.resize(2);
+    summary.gaps = {{day + 10 * kMsPerHour, day + 20 * kMsPerHour}};
+    summary.pastes[0].firstTs = day, summary.pastes[0].lastTs = day + 10 * kMsPerHour;
+    summary.pastes[1].firstTs = day + 5 * kMsPerHour, summary.pastes[1].lastTs = day + 6 * kMsPerHour;
     const std::vector<HourCount> hours = {{.hour = day / kMsPerHour + 1, .copies = 4},
                                           {.hour = day / kMsPerHour + 23, .copies = 3}};
-    const TimelineContent content = MakeTimelineContent(pastes, {gap}, hours);
+    const TimelineContent content = MakeTimelineContent(summary, hours);
     TimeAxis axis;
     axis.setWidth(2400);
     axis.setWhole(day, day + 24 * kMsPerHour);
