@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The Guild Ledger panel: the ledger in use (New…, Open…, the default, a shared ledger on a server,
-// and Refresh to read it again), "Add the bank log to the ledger" with the add's progress and "Cancel",
-// "Analyze ledger" with the period to analyse, then the ledger's totals and notices, and its lists
-// (the pastes, the gaps between them) on tabs. The buttons stand above everything whose height
+// The Guild Ledger panel: the time line of what the ledger covers, the ledger in use (New…, Open…, the
+// default, a shared ledger on a server, and Refresh to read it again), "Add the bank log to the ledger"
+// with the add's progress and "Cancel", "Analyze ledger" with the period to analyse (the time line can
+// choose it), then the ledger's totals and notices, and its lists (the pastes, the gaps between them)
+// on tabs. The buttons stand above everything whose height
 // changes, so that a notice of two lines never moves them.
 
 #include "ledger/ledger_file.h"
