@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 #include <queue>
 
 namespace coffer {
@@ -223,8 +225,11 @@ TimelineContent MakeTimelineContent(const LedgerSummary& summary, const std::vec
         }
     content.rows = StackInRows(spans);
     content.gaps = summary.gaps;
-    content.hours = hours;
-    content.days = LocalDayBuckets(hours);
+    // Hours whose ends a time can hold: a ledger from someone else may count any number.
+    constexpr std::int64_t kLastHour = std::numeric_limits<std::int64_t>::max() / kMsPerHour - 1;
+    std::ranges::copy_if(hours, std::back_inserter(content.hours),
+                         [](const HourCount& hour) { return hour.hour >= 0 && hour.hour <= kLastHour; });
+    content.days = LocalDayBuckets(content.hours);
     content.first = summary.totals.firstTs.value_or(0);
     content.last = summary.totals.lastTs.value_or(0);
     return content;

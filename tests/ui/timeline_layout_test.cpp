@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <random>
 
 namespace coffer {
@@ -119,6 +120,12 @@ TEST_F(TimelineLayoutTest, TickLabelsNeverOverlap) {
             EXPECT_LE(free - kLabelSpace, c.width) << tick.label.toStdString();
         }
     }
+}
+
+// A ledger from someone else may count any hours: those past what a time can hold are left out.
+TEST_F(TimelineLayoutTest, HoursPastWhatATimeHoldsAreLeftOut) {
+    constexpr std::int64_t kLast = std::numeric_limits<std::int64_t>::max();
+    EXPECT_TRUE(MakeTimelineContent({}, {{.hour = kLast, .copies = 1}, {.hour = -5, .copies = 1}}).hours.empty());
 }
 
 // A bar first, then a gap over the whole height, then the day with its entries.
