@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // A crafted ledger file through the real open, check and read path: a small valid ledger whose schema and
 // content the input's SQL changes (in its -wal, as a file passed on with its log), then whose bytes and
-// -wal bytes the input's patches change. The file is read as --info, a report and a merge read it, then
-// opened to add a paste. No crash, no read past its bound, and a file refused at its opening is left with
-// its folder byte for byte as it was.
+// -wal bytes the input's patches change. The file is read as --info and the time line, a report and a
+// merge read it, then opened to add a paste. No crash, no read past its bound, and a file refused at
+// its opening is left with its folder byte for byte as it was.
 //
 // The input: SQL, then a NUL and patches, each a byte (even: the file, odd: its -wal), three bytes of
 // offset (taken modulo the size), a byte of length and that many bytes.
@@ -148,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         if (const auto store = OpenOrRefuse(files, SqliteDatabase::Access::ReadOnly)) {
             std::ignore = ReadLedgerSummary(*store, files.ledger);
+            std::ignore = store->entriesPerHour();
             std::ignore = ReadLedgerLog(*store, std::nullopt);
             SqliteLedger merged(":memory:", SqliteDatabase::Access::ReadWrite);
             std::ignore = MergeLedger(merged, *store, files.ledger);

@@ -3,6 +3,7 @@
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
+#include <map>
 
 namespace coffer {
 namespace {
@@ -24,6 +25,21 @@ std::string Upsert(const SqlDialect& d) {
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END, text = " + d.least +
            "(entry.text, excluded.text) WHERE excluded.copies > entry.copies OR excluded.text < entry.text OR " + later;
+}
+
+// Adds the copies each hour gained to the counts of the hours, a few hundred hours a statement. The
+// numbers are the add's own, written into the text.
+void CountHours(LedgerSql& sql, const std::map<std::int64_t, std::uint64_t>& added) {
+    constexpr std::size_t kHoursPerStatement = 500;
+    auto hour = added.begin();
+    while (hour != added.end()) {
+        std::string values;
+        for (std::size_t n = 0; n < kHoursPerStatement && hour != added.end(); ++n, ++hour)
+            values += (values.empty() ? "(" : ", (") + std::to_string(hour->first) + ", " +
+                      std::to_string(hour->second) + ")";
+        sql.run("INSERT INTO entry_hours (hour, copies) VALUES " + values +
+                " ON CONFLICT (hour) DO UPDATE SET copies = entry_hours.copies + excluded.copies");
+    }
 }
 
 [[noreturn]] void RefuseCollision(const LedgerSql& sql) {
@@ -112,10 +128,17 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
 
     AddOutcome outcome;
     std::uint64_t untimedAdded = 0;
+    std::map<std::int64_t, std::uint64_t> hoursAdded;
+    const auto count = [&](const PasteEntry& entry, std::uint64_t added) {
+        outcome.copiesAdded += added;
+        if (!entry.ts)
+            untimedAdded += added;
+        else if (added > 0)
+            hoursAdded[*entry.ts / kMsPerHour] += added;
+    };
     bool changes = false;
     const auto addNew = [&](const PasteEntry& entry) {
-        outcome.copiesAdded += entry.copies;
-        untimedAdded += entry.ts ? 0 : entry.copies;
+        count(entry, entry.copies);
         changes = true;
     };
     bool holdsEntries = false;
@@ -133,8 +156,7 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
                 RefuseCollision(sql);
             const auto stored = static_cast<std::uint64_t>(row.integer(1));
             const std::uint64_t added = entry.copies > stored ? entry.copies - stored : 0;
-            outcome.copiesAdded += added;
-            untimedAdded += entry.ts ? 0 : added;
+            count(entry, added);
             changes =
                 changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
         });
@@ -142,6 +164,7 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
         sql.run(Upsert(sql.dialect()));
     sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",
             {static_cast<std::int64_t>(outcome.copiesAdded), static_cast<std::int64_t>(untimedAdded)});
+    CountHours(sql, hoursAdded);
 
     const std::vector<TimeGap> before = FindGaps(ReadPastes(sql));
     for (PasteRecord record : addition.pastes) {

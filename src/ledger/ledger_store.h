@@ -103,6 +103,15 @@ struct AddOutcome {
     std::vector<TimeGap> openedGaps;
 };
 
+// The copies of the timed entries of one hour, for the ledger's time line: local days and hours are
+// made from these.
+struct HourCount {
+    std::int64_t hour = 0; // whole hours since 1970 UTC: an entry's time divided by kMsPerHour
+    std::uint64_t copies = 0;
+    auto operator<=>(const HourCount&) const = default;
+};
+constexpr std::int64_t kMsPerHour = 3'600'000;
+
 struct LedgerTotals {
     std::uint64_t entries = 0; // every copy
     std::uint64_t untimed = 0; // of which without a readable time
@@ -130,6 +139,10 @@ class LedgerStore {
     [[nodiscard]] virtual LedgerTotals totals() = 0;
     // In the order they were added.
     [[nodiscard]] virtual std::vector<PasteRecord> pastes() = 0;
+    // The copies of the timed entries per hour, oldest first, hours without entries left out: from the
+    // counts every add keeps, without reading the entries (counted from them in a ledger of an older
+    // version read as it is).
+    [[nodiscard]] virtual std::vector<HourCount> entriesPerHour() = 0;
     // The entries whose own time lies in the period, every one when there is none, in no set order,
     // handed to `visit` one by one, each valid during its call only: a store reads them without holding
     // them all at once.

@@ -28,6 +28,7 @@ class PostgresLedger : public LedgerStore {
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
     std::vector<PasteRecord> pastes() override;
+    std::vector<HourCount> entriesPerHour() override;
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
 

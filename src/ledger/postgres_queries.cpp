@@ -23,6 +23,14 @@ LedgerTotals PostgresLedger::totals() {
     return totals;
 }
 
+std::vector<HourCount> PostgresLedger::entriesPerHour() {
+    const PgResult query = db_.query("SELECT hour, copies FROM entry_hours ORDER BY hour");
+    std::vector<HourCount> hours;
+    for (int row = 0; row < query.rows(); ++row)
+        hours.push_back({query.integer(row, 0), static_cast<std::uint64_t>(query.integer(row, 1))});
+    return hours;
+}
+
 void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
                                   const std::function<void(const LedgerEntry&)>& visit) {
     // Through a cursor, a batch at a time: a report of a million entries holds one batch of them.

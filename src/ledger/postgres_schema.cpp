@@ -69,6 +69,12 @@ constexpr std::array kUpgradeSteps = {
     INSERT INTO entry_totals SELECT entries, untimed FROM coffer_ledger;
     ALTER TABLE coffer_ledger DROP COLUMN entries, DROP COLUMN untimed;
     )"},
+    UpgradeStep{4, R"(
+    -- The copies of the timed entries per hour (whole hours since 1970 UTC), kept by every add: the
+    -- time line's histogram without reading every entry.
+    CREATE TABLE entry_hours (hour bigint PRIMARY KEY, copies bigint NOT NULL);
+    INSERT INTO entry_hours SELECT ts / 3600000, sum(copies) FROM entry WHERE ts IS NOT NULL GROUP BY 1;
+    )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
 
@@ -86,10 +92,10 @@ constexpr const char* kStrangers = R"(
     SELECT kind, name FROM (
         SELECT 'trigger' AS kind, t.tgname::text AS name FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid
         WHERE NOT t.tgisinternal AND c.relnamespace = current_schema()::regnamespace
-          AND c.relname IN ('coffer_ledger', 'entry', 'entry_totals', 'paste', 'guild')
+          AND c.relname IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'paste', 'guild')
         UNION ALL
         SELECT 'rule', rulename::text FROM pg_rules
-        WHERE schemaname = current_schema() AND tablename IN ('coffer_ledger', 'entry', 'entry_totals', 'paste', 'guild')) s
+        WHERE schemaname = current_schema() AND tablename IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'paste', 'guild')) s
     ORDER BY kind, name LIMIT 1)";
 
 DatabaseMarks ReadMarks(PgConnection& db) {
@@ -99,7 +105,7 @@ DatabaseMarks ReadMarks(PgConnection& db) {
     const PgResult tables = db.query(
         "SELECT count(*) FILTER (WHERE relname = 'coffer_ledger'), count(*) FILTER (WHERE relname <> 'coffer_ledger') "
         "FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
-        "AND relname IN ('coffer_ledger', 'entry', 'entry_totals', 'paste', 'guild')");
+        "AND relname IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'paste', 'guild')");
     marks.ledger = tables.integer(0, 0) != 0;
     marks.otherTables = tables.integer(0, 1) != 0;
     if (marks.ledger) {
@@ -116,8 +122,8 @@ DatabaseMarks ReadMarks(PgConnection& db) {
 void CheckMarks(const DatabaseMarks& marks, const std::string& name) {
     if (marks.ledger ? marks.application != kApplication : marks.otherTables)
         throw LedgerError(LedgerErrorKind::NotALedger,
-                          name + " is not a Coffer ledger: its tables coffer_ledger, entry, entry_totals, paste or "
-                                 "guild are another program's, and were left as they are.");
+                          name + " is not a Coffer ledger: its tables coffer_ledger, entry, entry_totals, entry_hours, "
+                                 "paste or guild are another program's, and were left as they are.");
     if (!marks.stranger.empty())
         throw LedgerError(LedgerErrorKind::NotALedger,
                           name + " is not a Coffer ledger (it holds " + marks.stranger + ").");
@@ -150,8 +156,8 @@ PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, cons
     schema_ = names.bytes(0, 1);
     db_.setRightsHint("; the database's owner can give the rights with: GRANT USAGE ON SCHEMA " + schema_ + " TO " +
                       user_ + "; GRANT SELECT, INSERT, UPDATE ON " + schema_ + ".coffer_ledger, " + schema_ +
-                      ".entry, " + schema_ + ".entry_totals, " + schema_ + ".paste, " + schema_ + ".guild TO " + user_ +
-                      ";");
+                      ".entry, " + schema_ + ".entry_totals, " + schema_ + ".entry_hours, " + schema_ + ".paste, " +
+                      schema_ + ".guild TO " + user_ + ";");
     checkSchema(access == LedgerAccess::ReadWrite);
 }
 

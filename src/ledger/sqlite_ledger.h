@@ -37,6 +37,7 @@ class SqliteLedger : public LedgerStore {
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
     std::vector<PasteRecord> pastes() override;
+    std::vector<HourCount> entriesPerHour() override;
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
 
@@ -52,6 +53,7 @@ class SqliteLedger : public LedgerStore {
     bool incomingTable_ = false; // whether the connection knows the table incoming
     bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
     bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
+    bool hasHourCounts_ = true;  // false for a ledger older than its counts per hour opened read-only
 };
 
 } // namespace coffer

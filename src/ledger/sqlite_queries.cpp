@@ -48,6 +48,19 @@ LedgerTotals SqliteLedger::totals() {
     return totals;
 }
 
+std::vector<HourCount> SqliteLedger::entriesPerHour() {
+    std::vector<HourCount> hours;
+    if (!hasTables_)
+        return hours;
+    // An older ledger read as it is keeps no counts: its entries are counted, through the index of times.
+    SqliteStatement query(db_, hasHourCounts_ ? "SELECT hour, copies FROM entry_hours ORDER BY hour"
+                                              : "SELECT ts / 3600000, sum(copies) FROM entry WHERE ts IS NOT NULL "
+                                                "GROUP BY 1 ORDER BY 1");
+    while (query.step())
+        hours.push_back({query.integer(0), static_cast<std::uint64_t>(query.integer(1))});
+    return hours;
+}
+
 void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
                                 const std::function<void(const LedgerEntry&)>& visit) {
     if (!hasTables_)

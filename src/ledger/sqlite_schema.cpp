@@ -3,6 +3,7 @@
 
 #include "ledger/sqlite_format.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace coffer {
@@ -56,6 +57,8 @@ void SqliteLedger::checkFile(bool writable) {
     if (!writable) {
         // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
         hasRunningSums_ = marks.version >= 2;
+        hasHourCounts_ =
+            std::ranges::any_of(marks.schema, [](const SchemaObject& o) { return o.name == "entry_hours"; });
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.

@@ -75,6 +75,7 @@ void LedgerController::use(const QString& file, bool create) {
     file_ = file;
     window_.panel.showLedger(ToQString(LedgerDisplayName(path().toStdString())), nullptr,
                              QStringLiteral("Reading the ledger…"));
+    window_.panel.showCoverage(nullptr, {});
     window_.panel.showStatus({});
     begin(Action::Read);
     job_.read(path().toStdString(), create);
@@ -189,6 +190,7 @@ void LedgerController::onFinished() {
             note = QStringLiteral("There is no ledger file yet: the first add creates it.");
         window_.panel.showLedger(ToQString(LedgerDisplayName(results.file)),
                                  results.summary ? &*results.summary : nullptr, note);
+        window_.panel.showCoverage(results.summary ? &*results.summary : nullptr, results.hours);
     }
     QStringList status{OneLine(results.error)};
     if (results.added) {

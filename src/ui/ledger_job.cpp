@@ -36,8 +36,11 @@ void LedgerJob::read(const std::string& file, bool create) {
         if (error)
             throw CannotOpenLedger(file, error);
         try {
-            if (exists)
-                results.summary = ReadLedgerSummary(*OpenExistingLedger(file), file);
+            if (exists) {
+                const std::unique_ptr<LedgerStore> ledger = OpenExistingLedger(file);
+                results.summary = ReadLedgerSummary(*ledger, file);
+                results.hours = ledger->entriesPerHour();
+            }
         } catch (const LedgerNotThereYet&) { // the first add creates it, as a file
         }
     });
@@ -69,6 +72,7 @@ void LedgerJob::add(const std::string& file, LogText text, const std::string& fi
             const std::unique_ptr<LedgerStore> ledger = OpenLedger(file, LedgerAccess::ReadWrite, lockWait);
             results.added = AddToLedger(*ledger, log, fileName, addedAt, progress);
             results.summary = ReadLedgerSummary(*ledger, file);
+            results.hours = ledger->entriesPerHour();
         } catch (const LedgerError&) {
             if (stop.stop_requested()) // a wait for a lock that was given up, too
                 throw AddCancelled();

@@ -29,6 +29,7 @@ class LedgerJob : public QObject {
     struct Results {
         std::string file;
         std::optional<LedgerSummary> summary; // none when there is no file yet or it could not be read
+        std::vector<HourCount> hours;         // the entries per hour, with the summary
         std::optional<AddReport> added;       // of an add that went in
         std::string error;                    // why the action failed, for the user
         bool cancelled = false;               // an add stopped by `cancel`

@@ -3,6 +3,7 @@
 
 #include "ui/elided_label.h"
 #include "ui/engine_text.h"
+#include "ui/ledger_timeline.h"
 #include "ui/window_fonts.h"
 
 #include <QComboBox>
@@ -21,7 +22,7 @@ namespace coffer {
 namespace {
 
 // The quick choices of the period, in the order the box lists them.
-enum PeriodChoice { OptionsPeriod, LastWeek, LastMonth, Everything };
+enum PeriodChoice { OptionsPeriod, LastWeek, LastMonth, Everything, ChosenDays };
 
 // The least width of the ledger's name, in which a server's address or a file's folder can be read.
 constexpr int kNameWidth = 400;
@@ -41,6 +42,14 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name) {
 
 LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledger"), parent) {
     setObjectName(QStringLiteral("FrameLedger"));
+    timeline_ = new LedgerTimeline(this);
+    wholeButton_ = Named(new QPushButton(QStringLiteral("Whole ledger"), this), "cmdLedgerWhole");
+    connect(wholeButton_, &QPushButton::clicked, timeline_, &LedgerTimeline::showWhole);
+    connect(timeline_, &LedgerTimeline::daysChosen, this, &LedgerPanel::chooseDays);
+    auto* coverage = new QHBoxLayout;
+    coverage->addWidget(timeline_, 1);
+    coverage->addWidget(wholeButton_, 0, Qt::AlignTop);
+
     // The name has a row of its own: beside the buttons it would have too little room to be read.
     auto* name = new QHBoxLayout;
     name->addWidget(new QLabel(QStringLiteral("Ledger in use:"), this));
@@ -108,6 +117,7 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     lists_->addTab(gapList_, {});
 
     auto* column = new QVBoxLayout(this);
+    column->addLayout(coverage);
     column->addLayout(name);
     column->addLayout(choices);
     column->addLayout(adding);
@@ -127,6 +137,8 @@ std::optional<std::pair<QDate, QDate>> LedgerPanel::period(const std::optional<s
         return std::pair{today.addDays(-6), today};
     case LastMonth:
         return std::pair{today.addDays(-29), today};
+    case ChosenDays:
+        return chosenDays_;
     default:
         return std::nullopt;
     }
@@ -163,6 +175,20 @@ void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, 
         pasteList_->resizeColumnToContents(column);
     for (const TimeGap& gap : summary->gaps)
         gapList_->addItem(ToQString(GapText(gap)));
+}
+
+void LedgerPanel::showCoverage(const LedgerSummary* summary, const std::vector<HourCount>& hours) {
+    timeline_->showContent(summary ? MakeTimelineContent(*summary, hours) : TimelineContent{});
+}
+
+void LedgerPanel::chooseDays(const QDate& first, const QDate& last) {
+    chosenDays_ = {first, last};
+    const QString text = QStringLiteral("From %1 to %2").arg(first.toString(Qt::ISODate), last.toString(Qt::ISODate));
+    if (periodChoice_->count() > ChosenDays)
+        periodChoice_->setItemText(ChosenDays, text);
+    else
+        periodChoice_->addItem(text);
+    periodChoice_->setCurrentIndex(ChosenDays);
 }
 
 void LedgerPanel::showStatus(const QString& text) {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The Guild Ledger panel: the ledger in use (New…, Open…, the default, a shared ledger on a server,
-// and Refresh to read it again), "Add the bank log to the ledger" with the add's progress and "Cancel",
-// "Analyze ledger" with the period to analyse, then the ledger's totals and notices, and its lists
-// (the pastes, the gaps between them) on tabs. The buttons stand above everything whose height
+// The Guild Ledger panel: the time line of what the ledger covers, the ledger in use (New…, Open…, the
+// default, a shared ledger on a server, and Refresh to read it again), "Add the bank log to the ledger"
+// with the add's progress and "Cancel", "Analyze ledger" with the period to analyse (the time line can
+// choose it), then the ledger's totals and notices, and its lists (the pastes, the gaps between them)
+// on tabs. The buttons stand above everything whose height
 // changes, so that a notice of two lines never moves them.
 
 #include "ledger/ledger_file.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -24,6 +26,7 @@ class QTreeWidget;
 namespace coffer {
 
 class ElidedLabel;
+class LedgerTimeline;
 
 class LedgerPanel : public QGroupBox {
     Q_OBJECT
@@ -39,13 +42,17 @@ class LedgerPanel : public QGroupBox {
     QPushButton* cancelButton() const { return cancelButton_; }
     QPushButton* analyzeButton() const { return analyzeButton_; }
 
-    // The days to analyse, both included: the chosen quick choice ending `today`, or the period of the
-    // Options frame (`optionsPeriod`); none for every entry.
+    // The days to analyse, both included: the chosen quick choice ending `today`, the days chosen on the
+    // time line, or the period of the Options frame (`optionsPeriod`); none for every entry.
     std::optional<std::pair<QDate, QDate>> period(const std::optional<std::pair<QDate, QDate>>& optionsPeriod,
                                                   const QDate& today) const;
 
     // The ledger in use and what it holds; no summary: nothing to list (no file yet, or not readable).
     void showLedger(const QString& file, const LedgerSummary* summary, const QString& note);
+    // The time line of the pastes and gaps of `summary` (none: nothing) and of the entries per hour.
+    void showCoverage(const LedgerSummary* summary, const std::vector<HourCount>& hours);
+    // Chooses these days as the period to analyse, as an entry of its own ("From DAY to DAY").
+    void chooseDays(const QDate& first, const QDate& last);
     void showStatus(const QString& text);
     QString statusText() const;
     // While an add runs its progress and "Cancel" show beside the buttons.
@@ -57,6 +64,8 @@ class LedgerPanel : public QGroupBox {
     void enableActions(bool windowBusy, bool ledgerBusy, const QString& writeRefusal);
 
   private:
+    LedgerTimeline* timeline_;
+    QPushButton* wholeButton_;
     ElidedLabel* ledgerNameBox_;
     QPushButton* newButton_;
     QPushButton* openButton_;
@@ -67,6 +76,7 @@ class LedgerPanel : public QGroupBox {
     QPushButton* addButton_;
     QPushButton* analyzeButton_;
     QComboBox* periodChoice_;
+    std::pair<QDate, QDate> chosenDays_; // on the time line
     QProgressBar* progress_;
     QPushButton* cancelButton_;
     QLabel* statusLabel_;

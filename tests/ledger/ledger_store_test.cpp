@@ -19,6 +19,8 @@
 #include <tuple>
 
 #include <algorithm>
+#include <map>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -145,6 +147,15 @@ TEST_P(LedgerStoreTest, OverlappingPastesInAnyOrderGiveTheLogsTables) {
         std::ignore = AddToLedger(merged, pastes[i], {}, 0);
     std::ignore = MergeLedger(merged, *ledgers[0], "the first ledger");
     EXPECT_EQ(merged.pastes().size(), pastes.size());
+    // The copies per hour that the adds and the merge kept are those of the log's entries.
+    std::map<std::int64_t, std::uint64_t> hours;
+    for (const std::string& element : elements)
+        ++hours[std::stoll(std::string(TsOf(element))) / kMsPerHour];
+    std::vector<HourCount> expectedHours;
+    for (const auto& [hour, copies] : hours)
+        expectedHours.push_back({.hour = hour, .copies = copies});
+    for (const auto& ledger : ledgers)
+        EXPECT_EQ(ledger->entriesPerHour(), expectedHours) << "ledger " << &ledger - ledgers.data();
     for (const std::optional<TimeRange>& period : {std::optional<TimeRange>(), std::optional(TimeRange{first, last})}) {
         const std::string expected = Analyse(log, period);
         for (const auto& ledger : ledgers) {
@@ -207,10 +218,10 @@ TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey
 
 // A ledger written by each older version is read as it is (or, on the server, refused until an add
 // brings it up to date) and brought up to date in place by an add: it finds the entries it holds under
-// their new keys, and keeps its totals.
+// their new keys, and keeps its totals and its copies per hour.
 TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
-    const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kUntimed +
-                              kUntimed,
+    const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kAnn +
+                              kUntimed + kUntimed,
                       second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
     const std::string sourceName = store().fresh();
     const std::unique_ptr<LedgerStore> source = open(sourceName);
@@ -220,20 +231,24 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
         const std::string name = store().fresh();
         store().writeOld(name, version, sourceName, *source);
         if (store().readsOlder) {
-            EXPECT_EQ(std::string(ReadLedgerLog(*OpenLedger(name, LedgerAccess::ReadOnly), std::nullopt).text),
+            const std::unique_ptr<LedgerStore> old = OpenLedger(name, LedgerAccess::ReadOnly);
+            EXPECT_EQ(std::string(ReadLedgerLog(*old, std::nullopt).text),
                       std::string(ReadLedgerLog(*source, std::nullopt).text))
                 << "read as it is, version " << version;
+            EXPECT_EQ(old->entriesPerHour(), source->entriesPerHour()) << version;
         }
         const std::unique_ptr<LedgerStore> ledger = open(name);
         const AddReport again = AddToLedger(*ledger, second, {}, 0);
         EXPECT_EQ(again.outcome.copiesAdded, 0u) << version;
         EXPECT_FALSE(again.outcome.listed) << version;
-        const AddReport more = AddToLedger(*ledger, "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kUntimed, {}, 0);
-        EXPECT_EQ(more.outcome.copiesAdded, 1u) << version;
+        const AddReport more =
+            AddToLedger(*ledger, "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kUntimed + kBob + kBob, {}, 0);
+        EXPECT_EQ(more.outcome.copiesAdded, 2u) << version;
         const LedgerTotals totals = ledger->totals();
-        EXPECT_EQ(totals.entries, 6u) << version;
+        EXPECT_EQ(totals.entries, 8u) << version;
         EXPECT_EQ(totals.untimed, 4u) << version;
         EXPECT_EQ(ledger->pastes().size(), 3u) << version;
+        EXPECT_EQ(ledger->entriesPerHour(), (std::vector<HourCount>{{.hour = 0, .copies = 4}})) << version;
     }
 }
 
@@ -317,7 +332,7 @@ std::int64_t Signed(std::uint64_t value) {
 Store ServerStore() {
     static testing::TestServer server;
     return {"Server",
-            {1},
+            {1, 3},
             false,
             [] { return server.uri(server.freshDatabase()); },
             [](const std::string& ledger, std::int64_t version, const std::string&, LedgerStore& source) {
@@ -325,8 +340,14 @@ Store ServerStore() {
                 PgTransaction transaction(db);
                 UpgradeServerLedger(db, 0, version);
                 for (const LedgerEntry& e : source.entries(std::nullopt))
-                    db.query("INSERT INTO entry VALUES (sha256($1), $1, $2, $3, 0, $4, $5, $6)",
-                             Params(EntryIdentity(e.text), e.text, Signed(e.copies), e.ts, e.order.time, e.order.rank));
+                    if (version >= 3) // keyed, as the file's
+                        db.query("INSERT INTO entry VALUES ($1, $2, $3, $4, $5, $6)",
+                                 Params(EntryKey(EntryIdentity(e.text), e.ts), e.text, Signed(e.copies), e.ts,
+                                        e.order.time, e.order.rank));
+                    else
+                        db.query(
+                            "INSERT INTO entry VALUES (sha256($1), $1, $2, $3, 0, $4, $5, $6)",
+                            Params(EntryIdentity(e.text), e.text, Signed(e.copies), e.ts, e.order.time, e.order.rank));
                 for (const PasteRecord& p : source.pastes())
                     db.query("INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, file_name, "
                              "digest) VALUES ($1, $2, $3, $4, $5, $6, $7)",
@@ -334,7 +355,8 @@ Store ServerStore() {
                                     p.fileName, Signed(p.digest)));
                 db.query("INSERT INTO guild (name, realm) VALUES ($1, $2)",
                          Params(source.guild()->name, source.guild()->realm));
-                db.query("UPDATE coffer_ledger SET entries = $1, untimed = $2",
+                db.query(version >= 3 ? "UPDATE entry_totals SET copies = $1, untimed = $2"
+                                      : "UPDATE coffer_ledger SET entries = $1, untimed = $2",
                          Params(Signed(source.totals().entries), Signed(source.totals().untimed)));
                 transaction.commit();
             },
@@ -348,10 +370,9 @@ INSTANTIATE_TEST_SUITE_P(Server, LedgerStoreTest, ::testing::Values(ServerStore(
 Store FileStore() {
     static testing::TempFolder folder;
     static int files = 0;
-    return {"File",
-            {1, 2},
-            true,
-            [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
+    std::vector<std::int64_t> older(static_cast<std::size_t>(LedgerFormatVersion() - 1));
+    std::iota(older.begin(), older.end(), 1);
+    return {"File", older, true, [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
             [](const std::string& ledger, std::int64_t version, const std::string& source, LedgerStore&) {
                 WriteOldLedgerFile(ledger, version, source);
             },

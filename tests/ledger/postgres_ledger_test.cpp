@@ -192,7 +192,8 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
         {false, "", true, kWrite, "", "GRANT USAGE, CREATE ON SCHEMA public TO " + officer + ";",
          LedgerErrorKind::CannotWrite},
         {true, "", true, kWrite, "",
-         "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.entry_totals, public.paste, "
+         "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.entry_totals, public.entry_hours, "
+         "public.paste, "
          "public.guild TO " +
              officer + ";",
          LedgerErrorKind::CannotWrite},

@@ -10,10 +10,13 @@
 #include "ledger/sqlite_database.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/elided_label.h"
+#include "ui/ledger_timeline.h"
 #include "ui/stats_table_model.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDateTime>
 #include <QFile>
 #include <QLabel>
@@ -72,7 +75,27 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(pastes->topLevelItem(0)->text(6), QStringLiteral("pasted text"));
         QCOMPARE(pastes->topLevelItem(1)->text(6), bobsFiles.join(QStringLiteral(", ")));
 
-        harness.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(1); // the last 7 days
+        // On the time line, from Bob's paste to Ann's, the gap tells its line and a click on it chooses its
+        // days; a drag chooses the days it spans, which the Options frame's period leaves as they are.
+        auto* timeline = harness.find<LedgerTimeline>("picLedgerTimeline");
+        auto* period = harness.find<QComboBox>("cmbLedgerPeriod");
+        const auto x = [&](qint64 ms) { return static_cast<int>(timeline->axis().x(ms)); };
+        const int middle = x((older + now) / 2), low = timeline->height() / 2;
+        QCOMPARE(timeline->toolTipAt(QPointF(middle, low)), gap);
+        const auto days = [](qint64 first, qint64 last) {
+            return QStringLiteral("From %1 to %2")
+                .arg(LocalDay(first).toString(Qt::ISODate), LocalDay(last).toString(Qt::ISODate));
+        };
+        QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(middle, low));
+        QCOMPARE(period->currentText(), days(older, now - 60000));
+        QTest::mousePress(timeline, Qt::LeftButton, {}, QPoint(x(now), low));
+        QTest::mouseMove(timeline, QPoint(middle + 40, low));
+        QTest::mouseRelease(timeline, Qt::LeftButton, {}, QPoint(middle, low));
+        QCOMPARE(period->currentText(), days(timeline->axis().time(middle), timeline->axis().time(x(now) - 1)));
+        QCOMPARE(period->count(), 5);
+        harness.find<QCheckBox>("chkPeriod")->setChecked(true); // Bob's day alone
+        for (const char* date : {"dtpFrom", "dtpTo"})
+            harness.find<QDateEdit>(date)->setDate(LocalDay(older));
         harness.click("cmdLedgerAnalyze");
         QVERIFY(harness.ledgerIdle());
         QCOMPARE(test::Shown(harness.window().memberModel(), {kCharacter}), QStringList{"Ann"});
@@ -122,7 +145,7 @@ class MainWindowLedgerTest : public QObject {
     }
 
     // In the smallest window every control of the panel has the room it asks for, the ledger's name at
-    // least 400 pixels, and a notice of two lines moves no button.
+    // least 400 pixels, the time line at most 120 pixels high, and a notice of two lines moves no button.
     void fitsTheSmallestWindow() {
         MainWindowHarness harness;
         harness.window().resize(1024, 700);
@@ -138,6 +161,7 @@ class MainWindowLedgerTest : public QObject {
         }
         QCOMPARE(buttons[1], buttons[0]);
         QVERIFY(harness.find<QWidget>("txtLedgerFile")->width() >= 400);
+        QVERIFY(harness.find<QWidget>("picLedgerTimeline")->height() <= 120);
         for (const QWidget* widget : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             const QSize least = widget->minimumSizeHint();
             QVERIFY2(!widget->isVisible() || (widget->width() >= least.width() && widget->height() >= least.height()),
