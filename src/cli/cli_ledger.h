@@ -4,6 +4,7 @@
 // it through the same analysis as a log.
 
 #include "analysis/tables/entry_selection.h"
+#include "cli/cli_fetch.h"
 #include "ledger/ledger_actions.h"
 
 #include <QCommandLineOption>
@@ -18,12 +19,13 @@
 
 namespace coffer {
 
-enum class LedgerForm { None, Add, Merge, Info, Report };
+enum class LedgerForm { None, Add, Merge, Info, Fetch, Report };
 
 struct LedgerCliOptions {
     std::string file;
     LedgerForm form = LedgerForm::None;
     std::string other; // the ledger to merge
+    FetchCliOptions fetch;
 };
 
 // Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or
@@ -33,7 +35,7 @@ void HideLedgerPasswords(int argc, char** argv);
 
 // The ledger's options, for the parser, and their lines of the help text.
 QList<QCommandLineOption> LedgerCliOptionList();
-const char* LedgerCliUsage();
+std::string LedgerCliUsage();
 
 // Reads the ledger options the parser found; returns a message for the user when they are misused.
 std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options);
@@ -42,7 +44,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
 // that cannot be read.
 using LogReader = std::function<std::string_view(const std::string& file)>;
 
-// --add, --merge and --info; returns the exit status.
+// --add, --merge, --info and --fetch; returns the exit status.
 int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
                   const LogReader& readLog, std::ostream& out, std::ostream& err);
 

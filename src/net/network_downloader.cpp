@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -40,6 +42,25 @@ QNetworkRequest MakeRequest(const std::string& address, const DownloadLimits& li
     request.setTransferTimeout(static_cast<int>(limits.stallTimeout.count()));
     return request;
 }
+
+// Hands each request the cookies its address carries, redirects included, and keeps none a site sets.
+class CookieJar : public QNetworkCookieJar {
+  public:
+    explicit CookieJar(CookiesFor cookies) : cookies_(std::move(cookies)) {}
+    QList<QNetworkCookie> cookiesForUrl(const QUrl& url) const override {
+        QList<QNetworkCookie> cookies;
+        const bool https = url.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0;
+        const QString path = url.path(QUrl::FullyEncoded);
+        for (const auto& [name, value] :
+             cookies_(https, url.host().toStdString(), path.isEmpty() ? std::string("/") : path.toStdString()))
+            cookies.append(QNetworkCookie(QByteArray::fromStdString(name), QByteArray::fromStdString(value)));
+        return cookies;
+    }
+    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
+
+  private:
+    CookiesFor cookies_;
+};
 
 } // namespace
 
@@ -82,18 +103,40 @@ struct NetworkDownloader::Transfer {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         return length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() > body.size();
     }
-    PageResult result(std::int64_t maxBytes) {
+    PageResult result(const DownloadLimits& limits) {
         const QNetworkReply::NetworkError error = reply->error();
         // Qt ends a transfer that makes no progress for the stall time-out by cancelling it.
         const bool stalled = ending == Ending::BySite &&
                              (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError);
-        PageResult result{.page = {}, .timedOut = stalled || ending == Ending::Deadline};
+        PageResult result{.page = {}, .timedOut = stalled || ending == Ending::Deadline, .failure = {}};
         if (error == QNetworkReply::NoError || IsErrorStatus(*reply)) {
-            take(maxBytes);
+            take(limits.maxBytes);
             if (ending == Ending::BySite && !truncated())
                 result.page = QString::fromUtf8(body).toStdString();
         }
+        result.failure = failure(stalled, result.page.empty() && error == QNetworkReply::NoError, limits);
         return result;
+    }
+    // Why no page of a 2xx status came, in words for the user; empty when one did.
+    std::string failure(bool stalled, bool cutShort, const DownloadLimits& limits) const {
+        using std::chrono::duration_cast;
+        using std::chrono::seconds;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (ending == Ending::TooLarge)
+            return "the page is larger than " + std::to_string(limits.maxBytes / (1024 * 1024)) + " MiB";
+        if (ending == Ending::Deadline)
+            return "the page was not complete within " +
+                   std::to_string(duration_cast<seconds>(limits.deadline).count()) + " seconds";
+        if (ending == Ending::Aborted)
+            return "the download was stopped";
+        if (stalled)
+            return "nothing came for " + std::to_string(duration_cast<seconds>(limits.stallTimeout).count()) +
+                   " seconds";
+        if (status != 0 && (status < 200 || status > 299))
+            return "HTTP " + std::to_string(status);
+        if (reply->error() != QNetworkReply::NoError)
+            return reply->errorString().toStdString();
+        return cutShort && truncated() ? "the connection ended before the page did" : std::string();
     }
 };
 
@@ -139,7 +182,7 @@ void NetworkDownloader::start(const std::string& address, PageHandler done) {
         const auto running = state_->running.find(reply);
         std::unique_ptr<Transfer> transfer = std::move(running->second);
         state_->running.erase(running);
-        PageResult result = transfer->result(state_->limits.maxBytes);
+        PageResult result = transfer->result(state_->limits);
         reply->disconnect(); // nothing may reach the transfer once it is gone
         state_->finished.emplace_back(std::move(transfer->done), std::move(result));
         reply->deleteLater();
@@ -158,6 +201,10 @@ void NetworkDownloader::waitForAny() {
 
 void NetworkDownloader::setFinishedNotifier(std::function<void()> notify) {
     state_->notify = std::move(notify);
+}
+
+void NetworkDownloader::setCookies(CookiesFor cookies) {
+    state_->manager.setCookieJar(new CookieJar(std::move(cookies))); // the manager owns it
 }
 
 int NetworkDownloader::inFlight() const {

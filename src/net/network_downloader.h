@@ -13,8 +13,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace coffer {
+
+// The cookies (name and value) that a request to this host and path carries, asked for each request a
+// download makes, redirects included.
+using CookiesFor = std::function<std::vector<std::pair<std::string, std::string>>(bool https, const std::string& host,
+                                                                                  const std::string& path)>;
 
 struct DownloadLimits {
     std::chrono::milliseconds stallTimeout{15'000}; // without a byte moving
@@ -37,6 +44,8 @@ class NetworkDownloader : public PageDownloader {
     // For a caller that does not wait: called on this thread as soon as a download has finished; the
     // caller then hands the pages on with waitForAny(), which returns at once.
     void setFinishedNotifier(std::function<void()> notify);
+    // The cookies of later requests; none without.
+    void setCookies(CookiesFor cookies);
 
   private:
     struct Transfer;
