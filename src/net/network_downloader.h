@@ -3,8 +3,8 @@
 // The program's HTTP GET, on Qt Network: user agent "Mozilla", no proxy, caches bypassed, redirects
 // followed, the body decoded as UTF-8. A response with an error status gives its error page; no
 // connection, no response, a transfer that makes no progress for the stall time-out or is not over
-// by the deadline, or a body past the size cap give the empty text. Waiting handles the thread's
-// events; without a QCoreApplication every download gives the empty text.
+// by the deadline, or a body past the size cap give the empty text; the result's `failure` says which.
+// Waiting handles the thread's events; without a QCoreApplication every download gives the empty text.
 
 #include "analysis/lookup/page_downloader.h"
 
@@ -15,6 +15,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+class QUrl;
 
 namespace coffer {
 
@@ -49,6 +51,7 @@ class NetworkDownloader : public PageDownloader {
 
   private:
     struct Transfer;
+    void send(const QUrl& address, std::unique_ptr<Transfer> transfer, int redirectsLeft);
     struct State;
     std::unique_ptr<State> state_;
 };
