@@ -50,12 +50,12 @@ std::int64_t NowMs() {
         .count();
 }
 
-std::vector<Cookie> ReadCookies(const std::string& file) {
+CookieFile ReadCookies(const std::string& file) {
     std::ifstream stream(file, std::ios::binary);
     std::ostringstream text;
     if (!stream || !(text << stream.rdbuf()))
         throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
-    return ReadCookieFile(text.str()).cookies;
+    return ReadCookieFile(text.str());
 }
 
 int ExitStatus(FetchResult result) {
@@ -100,7 +100,10 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
     : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
       err_(err) {
     if (!options_.cookieFile.empty()) {
-        cookies_ = ReadCookies(options_.cookieFile);
+        const CookieFile file = ReadCookies(options_.cookieFile);
+        cookies_ = file.cookies;
+        for (const std::size_t line : file.unreadLines)
+            err_ << "warning: " << options_.cookieFile << ": line " << line << " is neither a cookie nor a comment\n";
         struct stat status {};
         if (::stat(options_.cookieFile.c_str(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH)) != 0)
             err_ << "warning: " << options_.cookieFile << " can be read by other users" << std::endl;
@@ -121,7 +124,7 @@ FetchSession::~FetchSession() = default;
 FetchOutcome FetchSession::fetchPage() {
     if (!options_.cookieFile.empty()) {
         try {
-            cookies_ = ReadCookies(options_.cookieFile);
+            cookies_ = ReadCookies(options_.cookieFile).cookies;
         } catch (const std::runtime_error&) { // the cookies read before still count
         }
     }

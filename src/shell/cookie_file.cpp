@@ -18,6 +18,12 @@ std::string LowerCase(std::string_view text) {
     return lower;
 }
 
+// A host name's, an IPv4 address's or a bracketed IPv6 address's.
+bool IsDomainChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == ':' ||
+           c == '[' || c == ']';
+}
+
 // "TRUE" or "FALSE", in any letter case.
 bool ReadFlag(std::string_view text, bool& flag) {
     flag = EqualsNoCase(text, "TRUE");
@@ -44,7 +50,8 @@ bool ReadCookieLine(std::string_view line, Cookie& cookie) {
     cookie.path = field[2].empty() ? "/" : std::string(field[2]);
     cookie.name = field[5];
     cookie.value = field.size() == 7 ? field[6] : std::string_view();
-    return !cookie.domain.empty();
+    return !cookie.domain.empty() && !cookie.domain.starts_with('.') &&
+           std::ranges::all_of(cookie.domain, IsDomainChar);
 }
 
 } // namespace
