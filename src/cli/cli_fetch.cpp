@@ -116,7 +116,11 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
             return sent;
         });
     }
-    ledger_ = OpenLedger(ledgerName_, LedgerAccess::ReadWrite, [this] { return !stopped_; });
+    static_cast<void>(openLedger()); // a ledger that cannot be opened ends the form before any fetch
+}
+
+std::unique_ptr<LedgerStore> FetchSession::openLedger() {
+    return OpenLedger(ledgerName_, LedgerAccess::ReadWrite, [this] { return !stopped_; });
 }
 
 FetchSession::~FetchSession() = default;
@@ -129,22 +133,19 @@ FetchOutcome FetchSession::fetchPage() {
         }
     }
     const PageResult page = downloader_.download(options_.address);
+    // The finished download's reply was handed to deleteLater(), which only an event loop carries out:
+    // without one, a loop of fetches would keep every reply.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (stopped_)
         throw AddCancelled();
     if (!page.failure.empty())
         return FetchNotLoaded(recordAddress_, page.failure);
     try {
-        if (!ledger_)
-            ledger_ = OpenLedger(ledgerName_, LedgerAccess::ReadWrite, [this] { return !stopped_; });
-        FetchOutcome outcome = AddFetchedPage(*ledger_, page.page, recordAddress_, NowMs(),
-                                              [this](std::uint64_t, std::uint64_t) { return !stopped_; });
-        if (outcome.result == FetchResult::Refused)
-            ledger_.reset(); // a lost server connection or a changed file: opened anew next time
-        return outcome;
+        return AddFetchedPage(*openLedger(), page.page, recordAddress_, NowMs(),
+                              [this](std::uint64_t, std::uint64_t) { return !stopped_; });
     } catch (const AddCancelled&) {
         throw;
     } catch (const LedgerError& error) {
-        ledger_.reset();
         return FetchRefused(recordAddress_, error.what());
     } catch (const std::filesystem::filesystem_error& error) {
         return FetchRefused(recordAddress_, CannotOpenLedger(error.path1(), error.code()).what());

@@ -32,8 +32,10 @@ const char* FetchCliUsage();
 // Reads the fetch options the parser found; returns a message for the user when they are misused.
 std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOptions& options);
 
-// The fetches of one run: the ledger held open, the cookie file read again before each fetch (so that
-// cookies exported anew count at the next one). Lives on the thread of the application object.
+// The fetches of one run. The ledger is opened for each fetch, so that a loop's memory does not grow
+// with the ledger's cache and a lost server connection is made anew; the cookie file is read again
+// before each fetch, so that cookies exported anew count at the next one. Lives on the thread of the
+// application object.
 class FetchSession {
   public:
     // Opens the ledger (creating it) and reads the cookie file, warning when other users can read it.
@@ -51,13 +53,13 @@ class FetchSession {
 
   private:
     FetchOutcome fetchPage();
+    std::unique_ptr<LedgerStore> openLedger();
 
     std::string ledgerName_;
     FetchCliOptions options_;
     std::string recordAddress_;
     bool quiet_;
     std::ostream& err_;
-    std::unique_ptr<LedgerStore> ledger_; // none after a failure, opened again by the next fetch
     std::vector<Cookie> cookies_;
     NetworkDownloader downloader_;
     std::atomic<bool> stopped_ = false;

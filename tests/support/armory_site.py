@@ -177,6 +177,7 @@ def main():
     parser.add_argument("--entries", type=int, default=0, help="entries the log starts with")
     parser.add_argument("--grow-every", type=float, default=0, help="seconds between new entries (0: none)")
     parser.add_argument("--served-log", help="write every entry served to this file at the end")
+    parser.add_argument("--whole-log", help="write every entry the log held to this file at the end")
     parser.add_argument("--cookie-file", help="write the session cookie to this Netscape cookie file")
     parser.add_argument("--down", nargs=2, type=float, metavar=("AFTER", "FOR"),
                         help="answer 503 from AFTER seconds on, for FOR seconds")
@@ -201,6 +202,9 @@ def main():
         if options.served_log:
             with open(options.served_log, "wb") as file:
                 file.write(site.served_log())
+        if options.whole_log:
+            with open(options.whole_log, "wb") as file:
+                file.write(log_xml(range(site.entries - 1, -1, -1)))
         site.close()
 
 
