@@ -19,6 +19,7 @@ drive an ArmorySite from a test.
 import argparse
 import http.server
 import secrets
+import signal
 import sys
 import threading
 import time
@@ -182,6 +183,7 @@ def main():
     parser.add_argument("--down", nargs=2, type=float, metavar=("AFTER", "FOR"),
                         help="answer 503 from AFTER seconds on, for FOR seconds")
     options = parser.parse_args()
+    signal.signal(signal.SIGTERM, signal.default_int_handler)  # ends it as Ctrl-C does, logs written
     site = ArmorySite(options.shown, options.entries)
     print(site.log_address(), flush=True)
     if options.cookie_file:
