@@ -139,7 +139,9 @@ struct NetworkDownloader::Transfer {
         using std::chrono::seconds;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (ending == Ending::TooLarge)
-            return "the page is larger than " + std::to_string(limits.maxBytes / (1024 * 1024)) + " MiB";
+            return "the page is larger than " + (limits.maxBytes >= 1024 * 1024
+                                                     ? std::to_string(limits.maxBytes >> 20) + " MiB"
+                                                     : std::to_string(limits.maxBytes >> 10) + " KiB");
         if (ending == Ending::Deadline)
             return "the page was not complete within " +
                    std::to_string(duration_cast<seconds>(limits.deadline).count()) + " seconds";
