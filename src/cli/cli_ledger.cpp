@@ -95,14 +95,17 @@ void HideLedgerPasswords(int argc, char** argv) {
         if (arg == "--")
             break;
         char* uri = nullptr;
-        for (const QCommandLineOption* option : {&kLedger, &kMerge}) {
-            const std::string name = "--" + option->names().constFirst().toStdString();
+        bool pageAddress = false; // --fetch's, whose user part may hold a password as well
+        for (const std::string name : {"--ledger", "--merge", "--fetch"}) {
             if (arg == name && i + 1 < argc)
                 uri = argv[++i];
             else if (arg.starts_with(name + "="))
                 uri = argv[i] + name.size() + 1;
+            else
+                continue;
+            pageAddress = name == "--fetch";
         }
-        if (uri != nullptr && IsServerLedger(uri))
+        if (uri != nullptr && (pageAddress || IsServerLedger(uri)))
             for (const TextRange& password : PasswordRanges(uri))
                 std::fill(uri + password.begin, uri + password.end, '*');
     }

@@ -29,8 +29,8 @@ struct LedgerCliOptions {
 };
 
 // Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or
-// `--ledger=URI`), in the process's own argument memory, so that others see it only for the moment
-// before: the caller keeps a copy of the arguments.
+// `--ledger=URI`) and in the address of --fetch, in the process's own argument memory, so that others see it only for
+// the moment before: the caller keeps a copy of the arguments.
 void HideLedgerPasswords(int argc, char** argv);
 
 // The ledger's options, for the parser, and their lines of the help text.
