@@ -39,7 +39,7 @@ class MemorySite : public PageDownloader {
             return;
         auto next = newestFirst_ ? std::move(pending_.back()) : std::move(pending_.front());
         newestFirst_ ? pending_.pop_back() : pending_.pop_front();
-        next.second({std::move(next.first)});
+        next.second({.page = std::move(next.first), .timedOut = false, .failure = {}});
     }
     int inFlight() const override { return static_cast<int>(pending_.size()); }
     void abortAll() override {
