@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <tuple>
 
 namespace coffer {
 namespace {
@@ -30,8 +31,8 @@ std::int64_t NowMs() {
 }
 
 // Opens the ledger `name` with `open`; where its server wants a password that was not given, asks for it
-// and opens it once more with it.
-std::unique_ptr<LedgerStore> OpenAsking(const std::string& name, const PasswordAsker& askPassword,
+// and opens it once more with it, which `name` then gives too.
+std::unique_ptr<LedgerStore> OpenAsking(std::string& name, const PasswordAsker& askPassword,
                                         const std::function<std::unique_ptr<LedgerStore>(const std::string&)>& open) {
     try {
         return open(name);
@@ -40,17 +41,28 @@ std::unique_ptr<LedgerStore> OpenAsking(const std::string& name, const PasswordA
         if (error.kind() != LedgerErrorKind::PasswordNeeded || !askPassword ||
             !(password = askPassword(LedgerDisplayName(name))))
             throw;
-        return open(ServerLedgerWithPassword(name, *password));
+        name = ServerLedgerWithPassword(name, *password);
+        return open(name);
     }
 }
 
-std::unique_ptr<LedgerStore> OpenForWriting(const std::string& name, const PasswordAsker& askPassword) {
-    return OpenAsking(name, askPassword,
-                      [](const std::string& uri) { return OpenLedger(uri, LedgerAccess::ReadWrite); });
+std::unique_ptr<LedgerStore> OpenWritable(const std::string& name) {
+    return OpenLedger(name, LedgerAccess::ReadWrite);
 }
 
-std::unique_ptr<LedgerStore> OpenForReading(const std::string& name, const PasswordAsker& askPassword) {
+std::unique_ptr<LedgerStore> OpenForWriting(std::string name, const PasswordAsker& askPassword) {
+    return OpenAsking(name, askPassword, OpenWritable);
+}
+
+std::unique_ptr<LedgerStore> OpenForReading(std::string name, const PasswordAsker& askPassword) {
     return OpenAsking(name, askPassword, [](const std::string& uri) { return OpenExistingLedger(uri); });
+}
+
+// The fetches open the ledger anew each time: a password the server wants is asked for once, first.
+int Fetch(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
+    std::string ledger = options.file;
+    std::ignore = OpenAsking(ledger, options.askPassword, OpenWritable);
+    return RunFetchForm(ledger, options.fetch, quiet, err);
 }
 
 // Every file its own paste, in its own transaction; stops at the first that fails, those before it added.
@@ -194,7 +206,7 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
         if (options.form == LedgerForm::Merge)
             return Merge(options, quiet, err);
         if (options.form == LedgerForm::Fetch)
-            return RunFetchForm(options.file, options.fetch, quiet, err);
+            return Fetch(options, quiet, err);
         Info(options, out);
         return kCliSuccess;
     } catch (const LedgerError& error) {
