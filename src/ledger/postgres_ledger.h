@@ -15,6 +15,8 @@ namespace coffer {
 // Runs the steps that bring a ledger's tables from version `from` (0: none yet) to `to`, in the caller's
 // transaction.
 void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to);
+// Writes the list's columns of every entry from its text, in the caller's transaction.
+void FillListColumns(PgConnection& db);
 
 class PostgresLedger : public LedgerStore {
   public:
@@ -30,6 +32,10 @@ class PostgresLedger : public LedgerStore {
     std::vector<PasteRecord> pastes() override;
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
+    bool listIndexed() override { return listIndexed_; }
+    std::uint64_t countListed(const EntryListFilter& filter) override;
+    std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                    std::uint64_t total) override;
 
   private:
     void checkSchema(bool writable);
@@ -38,6 +44,7 @@ class PostgresLedger : public LedgerStore {
 
     PgConnection db_;
     std::string user_, schema_; // as SQL names
+    bool listIndexed_ = true;   // false for a ledger of an older version opened for reading
 };
 
 } // namespace coffer

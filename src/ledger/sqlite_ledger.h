@@ -16,6 +16,7 @@ namespace coffer {
 struct IncomingEntries {
     std::span<const PasteEntry> entries;
     std::span<const std::string> keys;
+    std::span<const EntryFields> fields;
 };
 
 // An entry's copies in the column of the ledger's query, checked cheaply as they are read: a whole number
@@ -39,6 +40,10 @@ class SqliteLedger : public LedgerStore {
     std::vector<PasteRecord> pastes() override;
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
+    bool listIndexed() override { return hasListColumns_; }
+    std::uint64_t countListed(const EntryListFilter& filter) override;
+    std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                    std::uint64_t total) override;
 
   private:
     // Checks the file's header, application id, version and schema again, through this connection;
@@ -52,6 +57,7 @@ class SqliteLedger : public LedgerStore {
     bool incomingTable_ = false; // whether the connection knows the table incoming
     bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
     bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
+    bool hasListColumns_ = true; // false for a ledger older than the list's columns opened read-only
 };
 
 } // namespace coffer

@@ -8,7 +8,7 @@
 
 namespace coffer {
 
-// Writes at `old` a ledger of `version` (1 or 2) that holds what the ledger file `current` holds, in the
+// Writes at `old` a ledger of `version` (1 to 3) that holds what the ledger file `current` holds, in the
 // write-ahead log mode every version sets, then runs `then` on it.
 inline void WriteOldLedgerFile(const std::string& old, std::int64_t version, const std::string& current,
                                const std::string& then = {}) {
@@ -16,8 +16,8 @@ inline void WriteOldLedgerFile(const std::string& old, std::int64_t version, con
     db.execute("PRAGMA journal_mode = WAL");
     db.checkpointOnClose();
     UpgradeLedgerSchema(db, 0, version);
-    db.execute(("ATTACH '" + current +
-                "' AS now; INSERT INTO entry SELECT id, 0, copies, ts, order_time, order_rank, text FROM now.entry; "
+    db.execute(("ATTACH '" + current + "' AS now; INSERT INTO entry SELECT id, " + (version >= 3 ? "key" : "0") +
+                ", copies, ts, order_time, order_rank, text FROM now.entry; "
                 "INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * FROM now.guild; " +
                 (version >= 2 ? "UPDATE entry_totals SET (copies, untimed) = (SELECT * FROM now.entry_totals); " : "") +
                 "DETACH now; " + then)
