@@ -128,14 +128,20 @@ before: give it in ~/.pgpass or PGPASSWORD instead.
 }
 
 std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options) {
-    const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo);
-    const char* form = add ? "add" : merge ? "merge" : "info";
+    const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo),
+               entries = parser.isSet(QStringLiteral("entries"));
+    const char* form = add ? "add" : merge ? "merge" : info ? "info" : "entries";
     if (!parser.isSet(kLedger))
-        return add || merge || info ? std::string("option --") + form + " needs --ledger FILE" : std::string();
+        return add || merge || info || entries ? std::string("option --") + form + " needs --ledger FILE"
+                                               : std::string();
     options.file = parser.value(kLedger).toStdString();
-    if (add + merge + info > 1)
-        return "give one of --add, --merge and --info";
-    options.form = add ? LedgerForm::Add : merge ? LedgerForm::Merge : info ? LedgerForm::Info : LedgerForm::Report;
+    if (add + merge + info + entries > 1)
+        return "give one of --add, --merge, --info and --entries";
+    options.form = add       ? LedgerForm::Add
+                   : merge   ? LedgerForm::Merge
+                   : info    ? LedgerForm::Info
+                   : entries ? LedgerForm::Entries
+                             : LedgerForm::Report;
     options.other = parser.value(kMerge).toStdString();
     // SQLite would take an empty name for a temporary database, which keeps nothing.
     if (options.file.empty() || (merge && options.other.empty()))
@@ -147,9 +153,10 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     if (options.form != LedgerForm::Add && logFilesGiven)
         return "bank log files go into a ledger with --add";
     if (options.form != LedgerForm::Report)
-        for (const char* option : kReportOptions)
-            if (parser.isSet(QLatin1String(option)))
-                return std::string("option --") + option + " does not go with --" + form;
+        for (const std::string_view option : kReportOptions)
+            if (parser.isSet(QLatin1String(option)) &&
+                !(options.form == LedgerForm::Entries && (option == "from" || option == "to" || option == "csv")))
+                return "option --" + std::string(option) + " does not go with --" + form;
     return {};
 }
 

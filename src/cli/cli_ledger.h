@@ -18,7 +18,7 @@
 
 namespace coffer {
 
-enum class LedgerForm { None, Add, Merge, Info, Report };
+enum class LedgerForm { None, Add, Merge, Info, Report, Entries };
 
 struct LedgerCliOptions {
     std::string file;

@@ -97,4 +97,17 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, const EntryListFilter& filter, s
     return rows;
 }
 
+void ForEachListed(LedgerSql& sql, const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    const Condition condition = ConditionOf(sql, filter);
+    ListedRow listed;
+    sql.runEach("SELECT text, ts, copies FROM entry WHERE " + (condition.empty() ? "true" : condition.sql) +
+                    " ORDER BY order_time DESC, order_rank, key",
+                condition.params, [&](const SqlRow& row) {
+                    listed.text.assign(row.bytes(0));
+                    listed.ts = row.optionalInteger(1);
+                    for (std::int64_t copy = 0; copy < row.integer(2); ++copy)
+                        visit(listed);
+                });
+}
+
 } // namespace coffer

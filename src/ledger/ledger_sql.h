@@ -60,6 +60,10 @@ class LedgerSql {
     }
     virtual void runWith(const std::string& sql, std::span<const SqlValue> params,
                          const std::function<void(const SqlRow&)>& row) = 0;
+    // The same for a query whose result may be large: its rows are handed over as they are read, never
+    // all held at once.
+    virtual void runEach(const std::string& sql, std::span<const SqlValue> params,
+                         const std::function<void(const SqlRow&)>& row) = 0;
     // Makes the entries with their keys and list fields the table incoming (seq, key, text, copies, ts,
     // order_time, order_rank, type, member, item, member_fold, item_fold) of this transaction, in their
     // order (a paste's is newest first, so a period's entries go in side by side), seq being an entry's
@@ -82,5 +86,6 @@ class LedgerSql {
 [[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, const EntryListFilter& filter);
 [[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, const EntryListFilter& filter, std::uint64_t first,
                                               std::uint64_t count, std::uint64_t total);
+void ForEachListed(LedgerSql& sql, const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
 
 } // namespace coffer

@@ -85,4 +85,10 @@ std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const 
     return {};
 }
 
+void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    const std::uint64_t total = countListed(filter);
+    for (const ListedRow& row : listRows(filter, 0, total, total))
+        visit(row);
+}
+
 } // namespace coffer

@@ -162,6 +162,8 @@ class LedgerStore {
     // a row is found sooner.
     [[nodiscard]] virtual std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first,
                                                           std::uint64_t count, std::uint64_t total);
+    // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
+    virtual void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
 };
 
 // Why the guild rule refuses an addition that names these guilds to a ledger of `ledgerGuild`, or

@@ -88,6 +88,28 @@ class PgSql final : public LedgerSql {
 
     void runWith(const std::string& sql, std::span<const SqlValue> params,
                  const std::function<void(const SqlRow&)>& row) override {
+        const PgResult result = db_.query(sql, Bound(params));
+        for (int index = 0; row && index < result.rows(); ++index)
+            row(PgRow(result, index));
+    }
+
+    void runEach(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override {
+        // Through a cursor, a batch at a time.
+        PgTransaction transaction(db_);
+        db_.query("DECLARE listed NO SCROLL CURSOR FOR " + sql, Bound(params));
+        for (;;) {
+            const PgResult batch = db_.query("FETCH " + std::to_string(kEntriesPerCopy) + " FROM listed");
+            for (int index = 0; index < batch.rows(); ++index)
+                row(PgRow(batch, index));
+            if (batch.rows() < static_cast<int>(kEntriesPerCopy))
+                break;
+        }
+        transaction.commit();
+    }
+
+  private:
+    static PgParams Bound(std::span<const SqlValue> params) {
         PgParams bound;
         for (const SqlValue& param : params) {
             if (const auto* number = std::get_if<std::int64_t>(&param))
@@ -99,11 +121,10 @@ class PgSql final : public LedgerSql {
             else
                 bound.add(std::nullopt);
         }
-        const PgResult result = db_.query(sql, bound);
-        for (int index = 0; row && index < result.rows(); ++index)
-            row(PgRow(result, index));
+        return bound;
     }
 
+  public:
     void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
                       std::span<const EntryFields> fields, const AddProgress& progress) override {
         db_.execute("CREATE TEMPORARY TABLE incoming (seq bigint, key bytea, text bytea, copies bigint, ts bigint, "
@@ -182,6 +203,13 @@ std::vector<ListedRow> PostgresLedger::listRows(const EntryListFilter& filter, s
         return LedgerStore::listRows(filter, first, count, total);
     PgSql sql(db_);
     return ListRows(sql, filter, first, count, total);
+}
+
+void PostgresLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    if (!listIndexed_)
+        return LedgerStore::forEachListed(filter, visit);
+    PgSql sql(db_);
+    ForEachListed(sql, filter, visit);
 }
 
 } // namespace coffer

@@ -60,6 +60,11 @@ class SqliteSql final : public LedgerSql {
                 row(current);
     }
 
+    void runEach(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override {
+        runWith(sql, params, row); // SQLite steps through the rows as they are read
+    }
+
     void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
                       std::span<const EntryFields> fields, const AddProgress& progress) override {
         // Nothing is copied: the table reads the entries where they are. Cancelled before the work starts,
@@ -217,6 +222,13 @@ std::vector<ListedRow> SqliteLedger::listRows(const EntryListFilter& filter, std
         return LedgerStore::listRows(filter, first, count, total);
     SqliteSql sql(db_, incoming_);
     return ListRows(sql, filter, first, count, total);
+}
+
+void SqliteLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    if (!hasTables_ || !hasListColumns_)
+        return LedgerStore::forEachListed(filter, visit);
+    SqliteSql sql(db_, incoming_);
+    ForEachListed(sql, filter, visit);
 }
 
 } // namespace coffer

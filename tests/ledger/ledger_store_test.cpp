@@ -347,6 +347,9 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         const std::vector<ListedRow> rows = ledger->listRows(filter, 0, count + 5, count);
         ASSERT_EQ(rows.size(), expected.size()) << name;
         EXPECT_EQ(rows, ledger->LedgerStore::listRows(filter, 0, count, count)) << name << ": in the list's order";
+        std::vector<ListedRow> streamed;
+        ledger->forEachListed(filter, [&](const ListedRow& row) { streamed.push_back(row); });
+        EXPECT_EQ(streamed, rows) << name;
         std::vector<std::string> listed;
         for (const ListedRow& row : rows)
             listed.push_back(row.text);
