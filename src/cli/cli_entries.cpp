@@ -74,8 +74,7 @@ int RunEntriesForm(const std::string& ledger, const EntriesCliOptions& options, 
             const auto& captions = EntryCaptions();
             RowWriter rows({captions.begin(), captions.end()}, csv ? TableFormat::Csv : TableFormat::TabSeparated, sink,
                            &spacedCells);
-            store->forEachListed(options.filter,
-                                 [&](const ListedRow& row) { rows.row(MakeEntryCells(row.text, row.ts)); });
+            ForEachEntryCells(*store, options.filter, [&](const EntryCells& cells) { rows.row(cells); });
             return rows.finish();
         };
         std::string error;

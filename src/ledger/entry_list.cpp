@@ -87,6 +87,11 @@ EntryFields ReadEntryFields(std::string_view element) {
     return fields;
 }
 
+std::pair<std::string, std::string> WrittenNames(std::string_view element) {
+    return {std::string(Attribute(StartTag(element, "banklog"), "player").value_or("")),
+            std::string(Attribute(StartTag(element, "item"), "name").value_or(""))};
+}
+
 std::string FoldAtoZ(std::string_view text) {
     std::string folded(text);
     std::ranges::transform(folded, folded.begin(), FoldCase);

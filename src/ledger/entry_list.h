@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace coffer {
 
@@ -60,6 +61,10 @@ const std::array<std::string, kEntryColumns>& EntryCaptions();
 using EntryCells = std::array<std::string, kEntryColumns>;
 // The cells of an entry: names decoded, every cell cleaned (U+FFFD for what cannot show).
 EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int64_t>& ts);
+
+// The member's and the item's names as the element writes them, character references kept: what the
+// addresses of their pages are built from.
+std::pair<std::string, std::string> WrittenNames(std::string_view element);
 
 // Copper as "Gg SSs CCc"; money that is not a plain number of copper up to 10^12 shows as written,
 // cleaned; none or 0 is empty.

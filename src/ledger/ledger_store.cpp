@@ -85,6 +85,11 @@ std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const 
     return {};
 }
 
+void ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter,
+                       const std::function<void(const EntryCells&)>& visit) {
+    store.forEachListed(filter, [&](const ListedRow& row) { visit(MakeEntryCells(row.text, row.ts)); });
+}
+
 void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
     const std::uint64_t total = countListed(filter);
     for (const ListedRow& row : listRows(filter, 0, total, total))

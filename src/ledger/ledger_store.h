@@ -166,6 +166,10 @@ class LedgerStore {
     virtual void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
 };
 
+// The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.
+void ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter,
+                       const std::function<void(const EntryCells&)>& visit);
+
 // Why the guild rule refuses an addition that names these guilds to a ledger of `ledgerGuild`, or
 // empty: a ledger holds one guild, set by the first addition that names one; names are compared
 // exactly as written.

@@ -80,7 +80,8 @@ constexpr std::array kUpgradeSteps = {
     -- decoded, and those names with A to Z folded for the search, all read from its text. The list's
     -- order (newest first, then the pastes' order, then the key) is an index that also holds what the
     -- search, the period and the Action choice test, so that a filtered list and its count read no
-    -- entry's text; a member or an item is found by an index of its own.
+    -- entry's text; a member's or an item's few entries are found by an index of each,
+    -- and put in order apart.
     ALTER TABLE entry ADD COLUMN type INTEGER;
     ALTER TABLE entry ADD COLUMN member BLOB;
     ALTER TABLE entry ADD COLUMN item BLOB;
@@ -90,8 +91,8 @@ constexpr std::array kUpgradeSteps = {
         item = coffer_list_field(text, 2), member_fold = coffer_list_field(text, 3),
         item_fold = coffer_list_field(text, 4);
     CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key, copies, ts, type, member_fold, item_fold);
-    CREATE INDEX entry_by_member ON entry (member, order_time DESC, order_rank, key);
-    CREATE INDEX entry_by_item ON entry (item, order_time DESC, order_rank, key);
+    CREATE INDEX entry_by_member ON entry (member);
+    CREATE INDEX entry_by_item ON entry (item);
     )",
 };
 static_assert(kUpgradeSteps.size() >= kListColumnsVersion);

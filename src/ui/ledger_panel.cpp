@@ -3,6 +3,7 @@
 
 #include "ui/elided_label.h"
 #include "ui/engine_text.h"
+#include "ui/entries_tab.h"
 #include "ui/window_fonts.h"
 
 #include <QComboBox>
@@ -106,6 +107,9 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     lists_ = Named(new QTabWidget(this), "tabLedgerLists");
     lists_->addTab(pasteList_, {});
     lists_->addTab(gapList_, {});
+    entriesTab_ = Named(new EntriesTab(this), "tabLedgerEntries");
+    lists_->addTab(entriesTab_, QStringLiteral("Entries"));
+    connect(periodChoice_, &QComboBox::currentIndexChanged, this, &LedgerPanel::periodChanged);
 
     auto* column = new QVBoxLayout(this);
     column->addLayout(name);
@@ -163,6 +167,10 @@ void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, 
         pasteList_->resizeColumnToContents(column);
     for (const TimeGap& gap : summary->gaps)
         gapList_->addItem(ToQString(GapText(gap)));
+}
+
+void LedgerPanel::showEntriesTab() {
+    lists_->setCurrentWidget(entriesTab_);
 }
 
 void LedgerPanel::showStatus(const QString& text) {

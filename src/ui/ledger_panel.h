@@ -3,7 +3,7 @@
 // The Guild Ledger panel: the ledger in use (New…, Open…, the default, a shared ledger on a server,
 // and Refresh to read it again), "Add the bank log to the ledger" with the add's progress and "Cancel",
 // "Analyze ledger" with the period to analyse, then the ledger's totals and notices, and its lists
-// (the pastes, the gaps between them) on tabs. The buttons stand above everything whose height
+// (the pastes, the gaps between them, the entries) on tabs. The buttons stand above everything whose height
 // changes, so that a notice of two lines never moves them.
 
 #include "ledger/ledger_file.h"
@@ -24,6 +24,7 @@ class QTreeWidget;
 namespace coffer {
 
 class ElidedLabel;
+class EntriesTab;
 
 class LedgerPanel : public QGroupBox {
     Q_OBJECT
@@ -38,6 +39,8 @@ class LedgerPanel : public QGroupBox {
     QPushButton* addButton() const { return addButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QPushButton* analyzeButton() const { return analyzeButton_; }
+    EntriesTab* entriesTab() const { return entriesTab_; }
+    void showEntriesTab();
 
     // The days to analyse, both included: the chosen quick choice ending `today`, or the period of the
     // Options frame (`optionsPeriod`); none for every entry.
@@ -56,6 +59,9 @@ class LedgerPanel : public QGroupBox {
     // ("" when it can, or when that is not known before an add), which disables the add.
     void enableActions(bool windowBusy, bool ledgerBusy, const QString& writeRefusal);
 
+  signals:
+    void periodChanged();
+
   private:
     ElidedLabel* ledgerNameBox_;
     QPushButton* newButton_;
@@ -73,6 +79,7 @@ class LedgerPanel : public QGroupBox {
     QTabWidget* lists_;
     QTreeWidget* pasteList_;
     QListWidget* gapList_;
+    EntriesTab* entriesTab_;
 };
 
 } // namespace coffer
