@@ -140,7 +140,8 @@ struct RowWriter::Text : SinkText {
 
 RowWriter::RowWriter(std::vector<std::string> captions, TableFormat format, const TextSink& sink,
                      std::uint64_t* spacedCells)
-    : captions_(std::move(captions)), format_(format), text_(std::make_unique<Text>(sink)), spacedCells_(spacedCells) {
+    : captions_(std::move(captions)), format_(format), sink_(sink), text_(std::make_unique<Text>(sink_)),
+      spacedCells_(spacedCells) {
     AppendRow(
         *text_, captions_.size(), [&](std::size_t c) -> std::string_view { return captions_[c]; }, {}, format_, nullptr,
         cleaned_);

@@ -51,6 +51,7 @@ class RowWriter {
     struct Text;
     std::vector<std::string> captions_;
     TableFormat format_;
+    TextSink sink_; // the text's pieces go to it
     std::unique_ptr<Text> text_;
     std::uint64_t* spacedCells_;
     std::string cleaned_;

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,9 +96,17 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     });
     auto* find = new QShortcut(QKeySequence::Find, this, this, &EntriesTab::focusSearch);
     find->setContext(Qt::WidgetWithChildrenShortcut);
-    auto* copy = new QShortcut(QKeySequence::Copy, view_, this, &EntriesTab::copySelection);
-    copy->setContext(Qt::WidgetShortcut);
+    view_->installEventFilter(this); // Ctrl+C, before the view copies its current cell alone
     showCount();
+}
+
+bool EntriesTab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelection();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void EntriesTab::setLedger(const std::string& ledger) {

@@ -41,6 +41,9 @@ class EntriesTab : public QWidget {
     // The text the list copies of its selected rows, once read; what Ctrl+C puts on the clipboard.
     void copySelection();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   signals:
     // A double-click on a member's or an item's cell: its name as the entry writes it.
     void memberPageWanted(const std::string& writtenName);
