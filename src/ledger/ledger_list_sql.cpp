@@ -2,6 +2,7 @@
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
+#include <deque>
 #include <limits>
 
 namespace coffer {
@@ -10,14 +11,27 @@ namespace {
 // The filter as a condition on the entry table, with its parameters.
 struct Condition {
     std::string sql;
-    std::vector<std::string> texts; // kept here: the parameters view them
+    std::deque<std::string> texts; // kept here, where they never move: the parameters view them
     std::vector<SqlValue> params;
     bool empty() const { return sql.empty(); }
 };
 
-Condition ConditionOf(const LedgerSql& sql, const EntryListFilter& filter) {
+// The distinct values of an indexed column, one look into its index each.
+std::vector<std::string> DistinctNames(LedgerSql& sql, const std::string& column) {
+    std::vector<std::string> names;
+    sql.run("WITH RECURSIVE names(name) AS (SELECT min(" + column + ") FROM entry UNION ALL SELECT (SELECT min(" +
+                column + ") FROM entry WHERE " + column + " > names.name) FROM names WHERE names.name IS NOT NULL) " +
+                "SELECT name FROM names WHERE name IS NOT NULL",
+            {}, [&](const SqlRow& row) { names.emplace_back(row.bytes(0)); });
+    return names;
+}
+
+// Of so few names, a search finds the entries through their indexes; with more, by reading the folded
+// names of every entry, which then mostly match anyway.
+constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
+
+Condition ConditionOf(LedgerSql& sql, const EntryListFilter& filter) {
     Condition condition;
-    condition.texts.reserve(3);
     const auto add = [&](const std::string& part) { condition.sql += (condition.sql.empty() ? "" : " AND ") + part; };
     const auto param = [&](SqlValue value) {
         condition.params.push_back(value);
@@ -38,9 +52,31 @@ Condition ConditionOf(const LedgerSql& sql, const EntryListFilter& filter) {
     if (filter.item)
         add("item = " + bytes(*filter.item));
     if (!filter.search.empty()) {
-        const std::string search = bytes(FoldAtoZ(filter.search));
-        add("(" + sql.dialect().contains("member_fold", search) + " OR " + sql.dialect().contains("item_fold", search) +
-            ")");
+        const std::string folded = FoldAtoZ(filter.search);
+        bool few = true;
+        std::string matching;
+        for (const char* column : {"member", "item"}) {
+            const std::vector<std::string> names = DistinctNames(sql, column);
+            std::vector<const std::string*> found;
+            for (const std::string& name : names)
+                if (FoldAtoZ(name).find(folded) != std::string::npos)
+                    found.push_back(&name);
+            few = few && found.size() * kFewNamesShare <= names.size();
+            if (!few)
+                break;
+            std::string list;
+            for (const std::string* name : found)
+                list += (list.empty() ? "" : ", ") + bytes(*name);
+            if (!list.empty())
+                matching += (matching.empty() ? "" : " OR ") + std::string(column) + " IN (" + list + ")";
+        }
+        if (few) {
+            add(matching.empty() ? "false" : "(" + matching + ")");
+        } else {
+            const std::string search = bytes(folded);
+            add("(" + sql.dialect().contains("member_fold", search) + " OR " +
+                sql.dialect().contains("item_fold", search) + ")");
+        }
     }
     static constexpr const char* kTypes[] = {"",         "type IN (1, 2)", "type IN (4, 5, 6)",
                                              "type = 6", "type IN (1, 4)", "type IN (2, 5)"};
