@@ -19,9 +19,10 @@ struct Condition {
 // The distinct values of an indexed column, one look into its index each.
 std::vector<std::string> DistinctNames(LedgerSql& sql, const std::string& column) {
     std::vector<std::string> names;
-    sql.run("WITH RECURSIVE names(name) AS (SELECT min(" + column + ") FROM entry UNION ALL SELECT (SELECT min(" +
-                column + ") FROM entry WHERE " + column + " > names.name) FROM names WHERE names.name IS NOT NULL) " +
-                "SELECT name FROM names WHERE name IS NOT NULL",
+    const std::string next = "SELECT " + column + " FROM entry WHERE " + column;
+    sql.run("WITH RECURSIVE names(name) AS (SELECT (" + next + " IS NOT NULL ORDER BY " + column +
+                " LIMIT 1) UNION ALL SELECT (" + next + " > names.name ORDER BY " + column +
+                " LIMIT 1) FROM names WHERE names.name IS NOT NULL) SELECT name FROM names WHERE name IS NOT NULL",
             {}, [&](const SqlRow& row) { names.emplace_back(row.bytes(0)); });
     return names;
 }
