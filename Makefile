@@ -77,6 +77,7 @@ fuzz-smoke:
 bench: build
 	$(BUILD)/bench/bench_analysis
 	$(BUILD)/bench/bench_ledger
+	$(BUILD)/bench/bench_entries
 	$(BUILD)/bench/bench_pg_ledger
 	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
 		$(BUILD)/bench/window_bench
