@@ -80,8 +80,8 @@ constexpr std::array kUpgradeSteps = {
     -- decoded, and those names with A to Z folded for the search, all read from its text. The list's
     -- order (newest first, then the pastes' order, then the key) is an index that also holds what the
     -- search, the period and the Action choice test, so that a filtered list and its count read no
-    -- entry's text; a member's or an item's few entries are found by an index of each,
-    -- and put in order apart.
+    -- entry's text; a narrower one holds the same without the order, for counts that read every entry;
+    -- a member's or an item's few entries are found by an index of each, and put in order apart.
     ALTER TABLE entry ADD COLUMN type INTEGER;
     ALTER TABLE entry ADD COLUMN member BLOB;
     ALTER TABLE entry ADD COLUMN item BLOB;
@@ -91,6 +91,7 @@ constexpr std::array kUpgradeSteps = {
         item = coffer_list_field(text, 2), member_fold = coffer_list_field(text, 3),
         item_fold = coffer_list_field(text, 4);
     CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key, copies, ts, type, member_fold, item_fold);
+    CREATE INDEX entry_search ON entry (member_fold, item_fold, type, order_time, ts, copies);
     CREATE INDEX entry_by_member ON entry (member);
     CREATE INDEX entry_by_item ON entry (item);
     )",

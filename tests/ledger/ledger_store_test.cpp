@@ -303,8 +303,9 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
     std::ignore = AddToLedger(*ledger, Page(texts, 0, 320), {}, 0);
     ASSERT_TRUE(ledger->listIndexed());
     const TimeRange period{1'200'000'000'000 + 50 * 60'000, 1'200'000'000'000 + 120 * 60'000};
-    const auto in = [](std::initializer_list<int> types) {
-        return [types](const ListedEntry& e) { return std::ranges::find(types, e.type) != types.end(); };
+    const auto in = [](std::initializer_list<int> listed) {
+        return
+            [types = std::vector<int>(listed)](const ListedEntry& e) { return std::ranges::count(types, e.type) > 0; };
     };
     const auto holds = [](std::string fragment) {
         return [fragment](const ListedEntry& e) {
