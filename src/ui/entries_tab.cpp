@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -42,6 +43,8 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     searchBox_->setPlaceholderText(QStringLiteral("Member or item"));
     exactFilter_ = Named(new QPushButton(this), "cmdEntryFilter");
     exactFilter_->setToolTip(QStringLiteral("Remove this filter"));
+    exactFilter_->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    exactFilter_->setLayoutDirection(Qt::RightToLeft); // the name first, the mark that removes it after
     exactFilter_->hide();
     actionChoice_ = Named(new QComboBox(this), "cmbEntryAction");
     actionChoice_->addItems(kActionChoices);
@@ -139,8 +142,7 @@ void EntriesTab::applyFilter() {
     const std::optional<std::string>& exact = member_ ? member_ : item_;
     exactFilter_->setVisible(exact.has_value());
     if (exact)
-        exactFilter_->setText((member_ ? QStringLiteral("Member: ") : QStringLiteral("Item: ")) + ToQString(*exact) +
-                              QStringLiteral("  ✕"));
+        exactFilter_->setText((member_ ? QStringLiteral("Member: ") : QStringLiteral("Item: ")) + ToQString(*exact));
     if (filter != model_->filter() || !model_->counted())
         model_->setFilter(filter);
 }
