@@ -31,7 +31,7 @@ std::vector<std::string> DistinctNames(LedgerSql& sql, const std::string& column
 // names of every entry, which then mostly match anyway.
 constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
 
-Condition ConditionOf(LedgerSql& sql, const EntryListFilter& filter) {
+Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
     Condition condition;
     const auto add = [&](const std::string& part) { condition.sql += (condition.sql.empty() ? "" : " AND ") + part; };
     const auto param = [&](SqlValue value) {
@@ -56,8 +56,10 @@ Condition ConditionOf(LedgerSql& sql, const EntryListFilter& filter) {
         const std::string folded = FoldAtoZ(filter.search);
         bool few = true;
         std::string matching;
-        for (const char* column : {"member", "item"}) {
-            const std::vector<std::string> names = DistinctNames(sql, column);
+        for (const auto& [column, kept] : {std::pair{"member", &known.member}, std::pair{"item", &known.item}}) {
+            if (!*kept)
+                *kept = DistinctNames(sql, column);
+            const std::vector<std::string>& names = **kept;
             std::vector<const std::string*> found;
             for (const std::string& name : names)
                 if (FoldAtoZ(name).find(folded) != std::string::npos)
@@ -88,8 +90,8 @@ Condition ConditionOf(LedgerSql& sql, const EntryListFilter& filter) {
 
 } // namespace
 
-std::uint64_t CountListed(LedgerSql& sql, const EntryListFilter& filter) {
-    const Condition condition = ConditionOf(sql, filter);
+std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
+    const Condition condition = ConditionOf(sql, names, filter);
     std::uint64_t copies = 0;
     sql.runWith(condition.empty() ? "SELECT copies FROM entry_totals"
                                   : "SELECT CAST(coalesce(sum(copies), 0) AS bigint) FROM entry WHERE " + condition.sql,
@@ -97,15 +99,15 @@ std::uint64_t CountListed(LedgerSql& sql, const EntryListFilter& filter) {
     return copies;
 }
 
-std::vector<ListedRow> ListRows(LedgerSql& sql, const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                std::uint64_t total) {
+std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, std::uint64_t first,
+                                std::uint64_t count, std::uint64_t total) {
     if (count == 0 || first >= total)
         return {};
     count = std::min(count, total - first);
     // The running sum of copies, from whichever end is nearer, finds the entries of the rows: it walks
     // the list's index from that end to the window, and no further.
     const bool fromEnd = first > total - (first + count);
-    Condition condition = ConditionOf(sql, filter);
+    Condition condition = ConditionOf(sql, names, filter);
     const std::string order = fromEnd ? "order_time, order_rank DESC, key DESC" : "order_time DESC, order_rank, key";
     const auto skip = static_cast<std::int64_t>(fromEnd ? total - (first + count) : first);
     condition.params.push_back(skip);
@@ -134,8 +136,9 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, const EntryListFilter& filter, s
     return rows;
 }
 
-void ForEachListed(LedgerSql& sql, const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
-    const Condition condition = ConditionOf(sql, filter);
+void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+                   const std::function<void(const ListedRow&)>& visit) {
+    const Condition condition = ConditionOf(sql, names, filter);
     ListedRow listed;
     sql.runEach("SELECT text, ts, copies FROM entry WHERE " + (condition.empty() ? "true" : condition.sql) +
                     " ORDER BY order_time DESC, order_rank, key",

@@ -81,11 +81,18 @@ class LedgerSql {
 // The ledger's pastes in the order they were added, read the same way from both stores.
 [[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
 
+// The distinct member and item names of a ledger, read at its first search and kept for the next ones
+// of the same connection; its adds forget them.
+struct ListNames {
+    std::optional<std::vector<std::string>> member, item;
+};
+
 // The list's count and rows (see LedgerStore::countListed and listRows) through the columns and
 // indexes of the list, the same way from both stores.
-[[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, const EntryListFilter& filter);
-[[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, const EntryListFilter& filter, std::uint64_t first,
-                                              std::uint64_t count, std::uint64_t total);
-void ForEachListed(LedgerSql& sql, const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
+[[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
+[[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+                                              std::uint64_t first, std::uint64_t count, std::uint64_t total);
+void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+                   const std::function<void(const ListedRow&)>& visit);
 
 } // namespace coffer

@@ -176,6 +176,7 @@ AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
     // the size of neither a new temporary table nor a ledger that just grew).
     db_.execute("SET LOCAL work_mem = '256MB'; SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off");
     PgSql sql(db_);
+    listNames_ = {};
     AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;
@@ -194,7 +195,7 @@ std::uint64_t PostgresLedger::countListed(const EntryListFilter& filter) {
     if (!listIndexed_)
         return LedgerStore::countListed(filter);
     PgSql sql(db_);
-    return CountListed(sql, filter);
+    return CountListed(sql, listNames_, filter);
 }
 
 std::vector<ListedRow> PostgresLedger::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
@@ -202,14 +203,14 @@ std::vector<ListedRow> PostgresLedger::listRows(const EntryListFilter& filter, s
     if (!listIndexed_)
         return LedgerStore::listRows(filter, first, count, total);
     PgSql sql(db_);
-    return ListRows(sql, filter, first, count, total);
+    return ListRows(sql, listNames_, filter, first, count, total);
 }
 
 void PostgresLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
     if (!listIndexed_)
         return LedgerStore::forEachListed(filter, visit);
     PgSql sql(db_);
-    ForEachListed(sql, filter, visit);
+    ForEachListed(sql, listNames_, filter, visit);
 }
 
 } // namespace coffer

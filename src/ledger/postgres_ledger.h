@@ -5,6 +5,7 @@
 // (checks and creation), postgres_add.cpp (adding) and postgres_queries.cpp (reading).
 
 #include "ledger/ledger_open.h"
+#include "ledger/ledger_sql.h"
 #include "ledger/ledger_store.h"
 #include "ledger/postgres_connection.h"
 
@@ -46,6 +47,7 @@ class PostgresLedger : public LedgerStore {
     PgConnection db_;
     std::string user_, schema_; // as SQL names
     bool listIndexed_ = true;   // false for a ledger of an older version opened for reading
+    ListNames listNames_;
 };
 
 } // namespace coffer

@@ -193,6 +193,7 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
     incomingTable_ = true;
     SqliteTransaction transaction(db_);
     SqliteSql sql(db_, incoming_);
+    listNames_ = {};
     AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;
@@ -213,7 +214,7 @@ std::uint64_t SqliteLedger::countListed(const EntryListFilter& filter) {
     if (!hasTables_ || !hasListColumns_)
         return LedgerStore::countListed(filter);
     SqliteSql sql(db_, incoming_);
-    return CountListed(sql, filter);
+    return CountListed(sql, listNames_, filter);
 }
 
 std::vector<ListedRow> SqliteLedger::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
@@ -221,14 +222,14 @@ std::vector<ListedRow> SqliteLedger::listRows(const EntryListFilter& filter, std
     if (!hasTables_ || !hasListColumns_)
         return LedgerStore::listRows(filter, first, count, total);
     SqliteSql sql(db_, incoming_);
-    return ListRows(sql, filter, first, count, total);
+    return ListRows(sql, listNames_, filter, first, count, total);
 }
 
 void SqliteLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
     if (!hasTables_ || !hasListColumns_)
         return LedgerStore::forEachListed(filter, visit);
     SqliteSql sql(db_, incoming_);
-    ForEachListed(sql, filter, visit);
+    ForEachListed(sql, listNames_, filter, visit);
 }
 
 } // namespace coffer

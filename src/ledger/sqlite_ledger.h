@@ -4,6 +4,7 @@
 // schema of each version and the checks that a file has it), sqlite_schema.cpp (opening and upgrades),
 // sqlite_add.cpp (adding) and sqlite_queries.cpp (reading).
 
+#include "ledger/ledger_sql.h"
 #include "ledger/ledger_store.h"
 #include "ledger/sqlite_database.h"
 
@@ -59,6 +60,7 @@ class SqliteLedger : public LedgerStore {
     bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
     bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
     bool hasListColumns_ = true; // false for a ledger older than the list's columns opened read-only
+    ListNames listNames_;
 };
 
 } // namespace coffer
