@@ -17,6 +17,7 @@ struct UpgradeStep {
     std::int64_t version;
     const char* sql;
     void (*fill)(PgConnection&) = nullptr; // what the step computes here rather than on the server
+    const char* indexes = nullptr;         // made once the fill is done, not kept up by it
 };
 constexpr std::array kUpgradeSteps = {
     UpgradeStep{1, R"(
@@ -80,13 +81,14 @@ constexpr std::array kUpgradeSteps = {
     -- entries are found by an index of each, and put in order apart.
     ALTER TABLE entry ADD COLUMN type bigint, ADD COLUMN member bytea, ADD COLUMN item bytea,
         ADD COLUMN member_fold bytea, ADD COLUMN item_fold bytea;
+    )",
+                &FillListColumns, R"(
     CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key)
         INCLUDE (copies, ts, type, member_fold, item_fold);
     CREATE INDEX entry_search ON entry (member_fold, item_fold) INCLUDE (type, order_time, ts, copies);
     CREATE INDEX entry_by_member ON entry (member);
     CREATE INDEX entry_by_item ON entry (item);
-    )",
-                &FillListColumns},
+    )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
 
@@ -159,6 +161,8 @@ void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to) {
             db.execute(step.sql);
             if (step.fill != nullptr)
                 step.fill(db);
+            if (step.indexes != nullptr)
+                db.execute(step.indexes);
         }
     db.query("UPDATE coffer_ledger SET version = $1", PgParams().add(to));
 }
