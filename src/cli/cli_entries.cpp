@@ -27,7 +27,9 @@ QList<QCommandLineOption> EntriesCliOptionList() {
 }
 
 const char* EntriesCliUsage() {
-    return R"(      --entries OUT          write the ledger's entries, newest first, as tab-separated text (or
+    return R"(
+The ledger's entries, as the window's list shows them (with --ledger FILE):
+      --entries OUT          write the ledger's entries, newest first, as tab-separated text (or
                              CSV with --csv) to OUT ("-": standard output); with --from and --to,
                              and these filters, all applying together:
       --member NAME          only the entries of the member of exactly this name
