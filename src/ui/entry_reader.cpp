@@ -2,6 +2,7 @@
 #include "ui/entry_reader.h"
 
 #include "ledger/ledger_file.h"
+#include "ledger/ledger_open.h"
 #include "ui/engine_text.h"
 
 #include <QMetaObject>
@@ -56,10 +57,11 @@ EntryReader::EntryReader(QObject* parent) : QObject(parent), state_(std::make_sh
                 store.reset(); // opened again for the next task: a server may be back
                 state->reply([message = ToQString(error.what())](EntryReader& reader) { emit reader.failed(message); });
             }
-            // Closed while there is nothing to read: the ledger is not held open under its other readers
-            // and writers, which may change it, or its folder's rights, meanwhile.
+            // A file is closed while there is nothing to read: it is not held open under its other
+            // readers and writers, which may change it, or its folder's rights, meanwhile. A server's
+            // connection stays, with what the store keeps for the next search.
             const std::lock_guard lock(state->mutex);
-            if (state->tasks.empty())
+            if (state->tasks.empty() && !IsServerLedger(ledger))
                 store.reset();
         }
     }).detach();

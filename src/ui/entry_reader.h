@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Reads a ledger for the entries list off the window's thread, on a thread of its own with a connection
-// of its own, open while there are tasks to run: each task runs there with the store, newest task first (a list
-// scrolled on asks for the rows now in view before those it passed), and hands back what the window does
-// with its result. A server that stops answering holds up only the reader: the window never waits for
-// it, not even as the reader goes.
+// of its own (to a file, open while there are tasks to run): each task runs there with the store, newest task first (a
+// list scrolled on asks for the rows now in view before those it passed), and hands back what the window does with its
+// result. A server that stops answering holds up only the reader: the window never waits for it, not even as the reader
+// goes.
 
 #include "ledger/ledger_store.h"
 
