@@ -267,7 +267,9 @@ std::vector<ListedEntry> ListEntries() {
                                                          {"ANN&apos;s Stew", "ANN's Stew"}};
     std::vector<ListedEntry> entries;
     for (int i = 0; i < 600; ++i) {
-        const auto& [memberText, member] = members[i % 6];
+        // Twenty more members, so that a search may match few of the names.
+        const auto [memberText, member] =
+            i % 9 < 6 ? members[i % 6] : std::pair{"Extra" + std::to_string(i % 20), "Extra" + std::to_string(i % 20)};
         const auto& [itemText, item] = items[i % 4 == 3 ? 0 : (i / 7) % 4];
         ListedEntry& entry = entries.emplace_back();
         entry.member = member;
@@ -319,6 +321,12 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         {"search ann", {.search = "ann"}, holds("ann")},
         {"search in an item, decoded", {.search = "T & p"}, holds("t & p")},
         {"search with a quote", {.search = "'s sTEW"}, holds("'s stew")},
+        {"search of few names", {.search = "ZO\xC3\xAB"}, holds("Zo\xC3\xAB")},
+        {"search of few names, gold",
+         {.search = "o'n", .action = ActionGroup::Gold},
+         [&](const ListedEntry& e) {
+             return holds("o'n")(e) && in({4, 5, 6})(e);
+         }},
         {"member", {.member = "O'Neil & Sons"}, [](const ListedEntry& e) { return e.member == "O'Neil & Sons"; }},
         {"member with a tab", {.member = "Tab\tMan"}, [](const ListedEntry& e) { return e.member == "Tab\tMan"; }},
         {"member, not a part", {.member = "Ann"}, [](const ListedEntry& e) { return e.member == "Ann"; }},
