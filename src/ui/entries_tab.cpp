@@ -68,7 +68,7 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     // The item's name takes the room the window has to spare.
     view_->horizontalHeader()->setSectionResizeMode(kItemColumn, QHeaderView::Stretch);
     const int digit = view_->fontMetrics().horizontalAdvance(u'0');
-    const int widths[kEntryColumns] = {20, 14, 5, 13, 28, 6, 13, 8, 7};
+    const int widths[kEntryColumns] = {19, 14, 5, 15, 28, 6, 13, 8, 7};
     for (int column = 0; column < kEntryColumns; ++column)
         view_->setColumnWidth(column, widths[column] * digit);
     countLabel_ = Named(new QLabel(this), "lblEntryCount");
