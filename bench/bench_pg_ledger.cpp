@@ -116,6 +116,21 @@ int main(int argc, char** argv) {
                 coffer::RunAnalysisInPlace(coffer::ReadLedgerLog(ledger, period).text, stats, hooks);
                 coffer::GenerateReport(stats, {}, folder / "report.html");
             }));
+        // The entries list of that ledger: its first screen, its last row, a member's name searched.
+        std::vector<double> firstScreen, lastScreen, memberSearch, searchedAgain;
+        for (int run = 0; run < runs; ++run) {
+            coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadOnly);
+            const auto screen = [&](const coffer::EntryListFilter& filter, bool last) {
+                const std::uint64_t total = ledger.countListed(filter);
+                std::ignore = ledger.listRows(filter, last && total > 40 ? total - 40 : 0, 40, total);
+            };
+            firstScreen.push_back(Seconds([&] { screen({}, false); }));
+            lastScreen.push_back(Seconds([&] { screen({}, true); }));
+            const std::string member =
+                coffer::ReadEntryFields(ledger.listRows({}, 0, 1, ledger.countListed({})).at(0).text).member;
+            memberSearch.push_back(Seconds([&] { screen({.search = member}, false); }));
+            searchedAgain.push_back(Seconds([&] { screen({.search = member.substr(1)}, false); }));
+        }
         const std::string file = (folder / "big.sqlite").string();
         {
             coffer::PostgresLedger from(big, coffer::LedgerAccess::ReadOnly);
@@ -131,6 +146,9 @@ int main(int argc, char** argv) {
         std::printf("  add a 100,000-entry paste to an empty ledger   %.3f s\n", Median(first));
         std::printf("  add the same paste again                       %.3f s\n", Median(again));
         std::printf("  one week of a 1,000,000-entry ledger, report   %.3f s\n", Median(week));
+        std::printf("  its entries list: first screen %.3f s, last row %.3f s, a member's name searched %.3f s "
+                    "(the next search on the connection %.3f s)\n",
+                    Median(firstScreen), Median(lastScreen), Median(memberSearch), Median(searchedAgain));
         std::printf("  everything of it, coffer-cli's peak memory     %.0f MiB (from a ledger file: %.0f MiB, "
                     "goal <= that + 64 MiB)\n",
                     Median(serverPeak), Median(filePeak));

@@ -5,6 +5,7 @@
 #include "analysis/lookup/web_item_prices.h"
 #include "analysis/scan/mapped_file.h"
 #include "analysis/text/text_util.h"
+#include "cli/cli_entries.h"
 #include "cli/cli_ledger.h"
 #include "ledger/ledger_output_check.h"
 #include "net/network_downloader.h"
@@ -75,6 +76,7 @@ struct CliOptions {
     bool version = false;
     std::vector<std::string> logFiles;
     LedgerCliOptions ledger;
+    EntriesCliOptions entries;
 };
 
 struct UsageError {
@@ -173,7 +175,7 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     const QList<QCommandLineOption> known =
         QList<QCommandLineOption>{report, members,           items,  players, itemsPerSection, itemDatabase, from,
                                   to,     countRepeatedOnce, lookup, csv,     quiet,           help,         version} +
-        LedgerCliOptionList();
+        LedgerCliOptionList() + EntriesCliOptionList();
     QCommandLineParser parser;
     parser.addOptions(known);
     QStringList arguments{QStringLiteral("coffer-cli")};
@@ -217,6 +219,8 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
         options.logFiles.push_back(file.toStdString());
 
     if (std::string misuse = ReadLedgerCliOptions(parser, !options.logFiles.empty(), options.ledger); !misuse.empty())
+        throw UsageError{misuse};
+    if (std::string misuse = ReadEntriesCliOptions(parser, options.entries); !misuse.empty())
         throw UsageError{misuse};
     if (!options.help && !options.version && options.logFiles.empty() && options.ledger.file.empty())
         throw UsageError{"no bank log file given"};
@@ -307,6 +311,27 @@ void CheckOutputs(const CliOptions& options) {
     }
 }
 
+// The output of --entries, checked as the tables' are.
+void CheckEntriesOutput(const CliOptions& options) {
+    const std::string& path = options.entries.output;
+    if (path == "-")
+        return;
+    if (std::string refusal = LedgerOutputRefusal("--entries " + path, path, options.ledger.file); !refusal.empty())
+        throw UsageError{refusal};
+    if (std::string error = OutputFiles::check(path); !error.empty())
+        throw UsageError{error, false};
+}
+
+// The local days of --from and --to, if either is given.
+std::optional<TimeRange> Period(const CliOptions& options) {
+    if (!options.from && !options.to)
+        return std::nullopt;
+    const auto day = [](const std::optional<QDate>& date) {
+        return date ? std::optional(ToLocalDate(*date)) : std::nullopt;
+    };
+    return LocalDaysRange(day(options.from), day(options.to));
+}
+
 int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
         const std::string& createdOn, const PasswordAsker& askPassword) {
     CliOptions options;
@@ -317,7 +342,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         options = ParseArguments(args);
         options.ledger.askPassword = askPassword;
         if (options.help) {
-            out << kUsage << LedgerCliUsage();
+            out << kUsage << LedgerCliUsage() << EntriesCliUsage();
             return kCliSuccess;
         }
         if (options.version) {
@@ -325,6 +350,11 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
             out << "coffer-cli (" << product.programName << ") " << product.versionMajor << '.' << product.versionMinor
                 << '.' << product.versionPatch << '\n';
             return kCliSuccess;
+        }
+        if (options.ledger.form == LedgerForm::Entries) {
+            CheckEntriesOutput(options);
+            options.entries.filter.period = Period(options);
+            return RunEntriesForm(options.ledger.file, options.entries, options.csv, options.quiet, out, err);
         }
         if (options.ledger.form != LedgerForm::None && options.ledger.form != LedgerForm::Report) {
             auto readOne = [&](const std::string& file) {
@@ -368,12 +398,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     hooks.generateReport = [&](const StepProgress&) {
         return outputs.add(options.reportPath, ReportFileText(stats, settings));
     };
-    if (options.from || options.to) {
-        auto day = [](const std::optional<QDate>& date) {
-            return date ? std::optional(ToLocalDate(*date)) : std::nullopt;
-        };
-        hooks.selection.period = LocalDaysRange(day(options.from), day(options.to));
-    }
+    hooks.selection.period = Period(options);
     hooks.selection.countRepeatedOnce = options.countRepeatedOnce;
     hooks.sourceChanged = [&mappedLog] { return mappedLog && mappedLog->changed(); };
     // What is in the copy is read from it: the log's pages go back to the system as they are copied.

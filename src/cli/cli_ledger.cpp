@@ -169,18 +169,20 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     if (std::string misuse = ReadFetchCliOptions(parser, options.fetch); !misuse.empty())
         return misuse;
     const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo),
-               fetch = !options.fetch.address.empty();
-    const char* form = add ? "add" : merge ? "merge" : info ? "info" : "fetch";
+               fetch = !options.fetch.address.empty(), entries = parser.isSet(QStringLiteral("entries"));
+    const char* form = add ? "add" : merge ? "merge" : info ? "info" : fetch ? "fetch" : "entries";
     if (!parser.isSet(kLedger))
-        return add || merge || info || fetch ? std::string("option --") + form + " needs --ledger FILE" : std::string();
+        return add || merge || info || fetch || entries ? std::string("option --") + form + " needs --ledger FILE"
+                                                        : std::string();
     options.file = parser.value(kLedger).toStdString();
-    if (add + merge + info + fetch > 1)
-        return "give one of --add, --merge, --info and --fetch";
-    options.form = add     ? LedgerForm::Add
-                   : merge ? LedgerForm::Merge
-                   : info  ? LedgerForm::Info
-                   : fetch ? LedgerForm::Fetch
-                           : LedgerForm::Report;
+    if (add + merge + info + fetch + entries > 1)
+        return "give one of --add, --merge, --info, --fetch and --entries";
+    options.form = add       ? LedgerForm::Add
+                   : merge   ? LedgerForm::Merge
+                   : info    ? LedgerForm::Info
+                   : fetch   ? LedgerForm::Fetch
+                   : entries ? LedgerForm::Entries
+                             : LedgerForm::Report;
     options.other = parser.value(kMerge).toStdString();
     // SQLite would take an empty name for a temporary database, which keeps nothing.
     if (options.file.empty() || (merge && options.other.empty()))
@@ -192,9 +194,10 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     if (options.form != LedgerForm::Add && logFilesGiven)
         return "bank log files go into a ledger with --add";
     if (options.form != LedgerForm::Report)
-        for (const char* option : kReportOptions)
-            if (parser.isSet(QLatin1String(option)))
-                return std::string("option --") + option + " does not go with --" + form;
+        for (const std::string_view option : kReportOptions)
+            if (parser.isSet(QLatin1String(option)) &&
+                !(options.form == LedgerForm::Entries && (option == "from" || option == "to" || option == "csv")))
+                return "option --" + std::string(option) + " does not go with --" + form;
     return {};
 }
 

@@ -19,7 +19,7 @@
 
 namespace coffer {
 
-enum class LedgerForm { None, Add, Merge, Info, Fetch, Report };
+enum class LedgerForm { None, Add, Merge, Info, Fetch, Report, Entries };
 
 // Asks for the password of a server ledger, shown by its name without one; nothing when none can be had.
 using PasswordAsker = std::function<std::optional<std::string>(const std::string& shownName)>;

@@ -18,12 +18,18 @@ constexpr const char* kChanges =
 // Every rule is a maximum or a minimum: adds give the same ledger in any order.
 std::string Upsert(const SqlDialect& d) {
     const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
-    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank) "
-                       "SELECT key, text, copies, ts, order_time, order_rank FROM incoming WHERE true "
+    // The list's columns are read from the text: they follow it.
+    std::string fromText;
+    for (const char* column : {"type", "member", "item", "member_fold", "item_fold"})
+        fromText += std::string(", ") + column + " = CASE WHEN excluded.text < entry.text THEN excluded." + column +
+                    " ELSE entry." + column + " END";
+    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member, item, "
+                       "member_fold, item_fold) SELECT key, text, copies, ts, order_time, order_rank, type, member, "
+                       "item, member_fold, item_fold FROM incoming WHERE true "
                        "ON CONFLICT (key) DO UPDATE SET copies = ") +
            d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
-           " THEN excluded.order_rank ELSE entry.order_rank END, text = " + d.least +
+           " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +
            "(entry.text, excluded.text) WHERE excluded.copies > entry.copies OR excluded.text < entry.text OR " + later;
 }
 
@@ -114,7 +120,11 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
     for (std::size_t i = 1; i < byKey.size(); ++i)
         if (*byKey[i] == *byKey[i - 1])
             RefuseCollision(sql);
-    sql.loadIncoming(entries, keys, addition.progress);
+    std::vector<EntryFields> fields;
+    fields.reserve(entries.size());
+    for (const PasteEntry& entry : entries)
+        fields.push_back(ReadEntryFields(entry.text));
+    sql.loadIncoming(entries, keys, fields, addition.progress);
 
     // From here on no other add changes the ledger until this one ends: what it counts and the gaps it
     // tells of are its own.

@@ -16,6 +16,12 @@
 
 namespace coffer {
 
+// The version whose step gave the ledger its counts of entries per hour, in both stores.
+constexpr std::int64_t kHourCountsVersion = 4;
+// The version whose step gave the entries the list's columns (type, member, item and their folds) and
+// indexes, in both stores.
+constexpr std::int64_t kListColumnsVersion = 5;
+
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
 struct SqlText {
     std::string_view text;
@@ -41,6 +47,8 @@ struct SqlDialect {
     const char* greatest; // of two values: GREATEST, max
     const char* least;    // LEAST, min
     const char* lockRow;  // after a SELECT, to hold its rows to the transaction's end: FOR UPDATE, nothing
+    // Whether bytes `haystack` hold bytes `needle`: instr, position.
+    std::string (*contains)(std::string_view haystack, std::string_view needle);
 };
 
 class LedgerSql {
@@ -48,14 +56,22 @@ class LedgerSql {
     virtual const std::string& name() const = 0;
     virtual const SqlDialect& dialect() const = 0;
     // Runs one statement, handing each row of its result to `row`.
-    virtual void run(const std::string& sql, std::initializer_list<SqlValue> params = {},
-                     const std::function<void(const SqlRow&)>& row = {}) = 0;
-    // Makes the entries with their keys the table incoming (seq, key, text, copies, ts, order_time,
-    // order_rank) of this transaction, in their order (a paste's is newest first, so a period's entries
-    // go in side by side), seq being an entry's place. Tells `progress` on the way; throws AddCancelled
-    // when it says stop.
+    void run(const std::string& sql, std::initializer_list<SqlValue> params = {},
+             const std::function<void(const SqlRow&)>& row = {}) {
+        runWith(sql, std::span(params.begin(), params.size()), row);
+    }
+    virtual void runWith(const std::string& sql, std::span<const SqlValue> params,
+                         const std::function<void(const SqlRow&)>& row) = 0;
+    // The same for a query whose result may be large: its rows are handed over as they are read, never
+    // all held at once.
+    virtual void runEach(const std::string& sql, std::span<const SqlValue> params,
+                         const std::function<void(const SqlRow&)>& row) = 0;
+    // Makes the entries with their keys and list fields the table incoming (seq, key, text, copies, ts,
+    // order_time, order_rank, type, member, item, member_fold, item_fold) of this transaction, in their
+    // order (a paste's is newest first, so a period's entries go in side by side), seq being an entry's
+    // place. Tells `progress` on the way; throws AddCancelled when it says stop.
     virtual void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                              const AddProgress& progress) = 0;
+                              std::span<const EntryFields> fields, const AddProgress& progress) = 0;
 
   protected:
     ~LedgerSql() = default;
@@ -66,5 +82,19 @@ class LedgerSql {
 
 // The ledger's pastes in the order they were added, read the same way from both stores.
 [[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
+
+// The distinct member and item names of a ledger, read at its first search and kept for the next ones
+// of the same connection; its adds forget them.
+struct ListNames {
+    std::optional<std::vector<std::string>> member, item;
+};
+
+// The list's count and rows (see LedgerStore::countListed and listRows) through the columns and
+// indexes of the list, the same way from both stores.
+[[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
+[[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+                                              std::uint64_t first, std::uint64_t count, std::uint64_t total);
+void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+                   const std::function<void(const ListedRow&)>& visit);
 
 } // namespace coffer

@@ -3,7 +3,73 @@
 
 #include "ledger/ledger_log.h"
 
+#include <algorithm>
+#include <map>
+
 namespace coffer {
+namespace {
+
+// An entry's place in the list.
+struct ListPlace {
+    EntryOrder order;
+    std::string key;
+    std::uint64_t copies = 0;
+};
+
+bool ListsBefore(const ListPlace& a, const ListPlace& b) {
+    if (a.order.time != b.order.time)
+        return a.order.time > b.order.time;
+    if (a.order.rank != b.order.rank)
+        return a.order.rank < b.order.rank;
+    return a.key < b.key;
+}
+
+std::string ListKey(const LedgerEntry& entry) {
+    return EntryKey(EntryIdentity(entry.text), entry.ts);
+}
+
+} // namespace
+
+std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
+    std::uint64_t copies = 0;
+    forEachEntry(filter.period, [&](const LedgerEntry& entry) {
+        if (PassesFilter(filter, ReadEntryFields(entry.text), entry.ts))
+            copies += entry.copies;
+    });
+    return copies;
+}
+
+std::vector<ListedRow> LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                             std::uint64_t) {
+    // Two passes: the places of every entry that passes, then the texts of those in the window.
+    std::vector<ListPlace> places;
+    forEachEntry(filter.period, [&](const LedgerEntry& entry) {
+        if (PassesFilter(filter, ReadEntryFields(entry.text), entry.ts))
+            places.push_back({entry.order, ListKey(entry), entry.copies});
+    });
+    std::ranges::sort(places, ListsBefore);
+    std::map<std::string, std::uint64_t> wanted; // key to the entry's first row
+    std::uint64_t row = 0;
+    for (const ListPlace& place : places) {
+        if (row >= first + count)
+            break;
+        if (row + place.copies > first)
+            wanted.emplace(place.key, row);
+        row += place.copies;
+    }
+    std::vector<std::pair<std::uint64_t, ListedRow>> found;
+    forEachEntry(filter.period, [&](const LedgerEntry& entry) {
+        if (const auto at = wanted.find(ListKey(entry)); at != wanted.end())
+            for (std::uint64_t copy = 0; copy < entry.copies; ++copy)
+                if (at->second + copy >= first && at->second + copy < first + count)
+                    found.push_back({at->second + copy, ListedRow{entry.text, entry.ts}});
+    });
+    std::ranges::sort(found, {}, &std::pair<std::uint64_t, ListedRow>::first);
+    std::vector<ListedRow> rows;
+    for (auto& [at, listed] : found)
+        rows.push_back(std::move(listed));
+    return rows;
+}
 
 std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const std::vector<GuildIdentity>& named) {
     if (named.size() > 1) {
@@ -17,6 +83,17 @@ std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const 
         return "The paste is of the guild " + GuildText(named[0]) + ", but the ledger holds the guild " +
                GuildText(*ledgerGuild) + ".";
     return {};
+}
+
+void ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter,
+                       const std::function<void(const EntryCells&)>& visit) {
+    store.forEachListed(filter, [&](const ListedRow& row) { visit(MakeEntryCells(row.text, row.ts)); });
+}
+
+void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    const std::uint64_t total = countListed(filter);
+    for (const ListedRow& row : listRows(filter, 0, total, total))
+        visit(row);
 }
 
 } // namespace coffer

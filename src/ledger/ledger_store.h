@@ -7,6 +7,7 @@
 #include "analysis/scan/bank_log_entry.h"
 #include "analysis/tables/entry_selection.h"
 #include "ledger/entry_identity.h"
+#include "ledger/entry_list.h"
 #include "ledger/paste.h"
 
 #include <cstdint>
@@ -126,6 +127,14 @@ struct LedgerEntry {
     std::optional<std::int64_t> ts;
 };
 
+// One row of the entries list: an entry's element and its readable time. An entry of several copies is
+// as many rows.
+struct ListedRow {
+    std::string text;
+    std::optional<std::int64_t> ts;
+    bool operator==(const ListedRow&) const = default;
+};
+
 class LedgerStore {
   public:
     virtual ~LedgerStore() = default;
@@ -154,7 +163,25 @@ class LedgerStore {
         forEachEntry(period, [&](const LedgerEntry& entry) { entries.push_back(entry); });
         return entries;
     }
+
+    // The entries list: newest first, then in the order of the pastes (order_time and order_rank), then
+    // by key; one row per copy. Through the list's columns and indexes where the ledger has them, else
+    // (a ledger of an older version opened for reading) from every entry's text, which is slower:
+    // listIndexed() tells which.
+    [[nodiscard]] virtual bool listIndexed() { return false; }
+    // Every copy of the entries that pass the filter.
+    [[nodiscard]] virtual std::uint64_t countListed(const EntryListFilter& filter);
+    // The rows from `first`, at most `count`; `total` is countListed(filter), which tells from which end
+    // a row is found sooner.
+    [[nodiscard]] virtual std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first,
+                                                          std::uint64_t count, std::uint64_t total);
+    // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
+    virtual void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
 };
+
+// The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.
+void ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter,
+                       const std::function<void(const EntryCells&)>& visit);
 
 // Why the guild rule refuses an addition that names these guilds to a ledger of `ledgerGuild`, or
 // empty: a ledger holds one guild, set by the first addition that names one; names are compared

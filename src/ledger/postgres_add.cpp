@@ -30,15 +30,23 @@ void PutBytes(std::string& out, std::string_view bytes) {
     out.append(bytes);
 }
 
+void PutListColumns(std::string& out, const EntryFields& fields) {
+    PutBigint(out, fields.type);
+    PutBytes(out, fields.member);
+    PutBytes(out, fields.item);
+    PutBytes(out, FoldAtoZ(fields.member));
+    PutBytes(out, FoldAtoZ(fields.item));
+}
+
 // The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.
-std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys, std::size_t first,
-                     std::size_t count) {
+std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+                     std::span<const EntryFields> fields, std::size_t first, std::size_t count) {
     std::string data("PGCOPY\n\xff\r\n\0", 11);
     PutInt32(data, 0); // flags
     PutInt32(data, 0); // header extension
     for (std::size_t seq = first; seq < first + count; ++seq) {
         const PasteEntry& entry = entries[seq];
-        data.append("\0\7", 2); // seven columns
+        data.append("\0\14", 2); // twelve columns
         PutBigint(data, static_cast<std::int64_t>(seq));
         PutBytes(data, keys[seq]);
         PutBytes(data, entry.text);
@@ -46,6 +54,7 @@ std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::s
         PutBigint(data, entry.ts);
         PutBigint(data, entry.order.time);
         PutBigint(data, entry.order.rank);
+        PutListColumns(data, fields[seq]);
     }
     data.append("\xff\xff", 2);
     return data;
@@ -70,12 +79,37 @@ class PgSql final : public LedgerSql {
 
     const std::string& name() const override { return db_.name(); }
     const SqlDialect& dialect() const override {
-        static constexpr SqlDialect kPostgres{"GREATEST", "LEAST", "FOR UPDATE"};
+        static constexpr SqlDialect kPostgres{
+            "GREATEST", "LEAST", "FOR UPDATE", [](std::string_view haystack, std::string_view needle) {
+                return "position(" + std::string(needle) + " IN " + std::string(haystack) + ") > 0";
+            }};
         return kPostgres;
     }
 
-    void run(const std::string& sql, std::initializer_list<SqlValue> params,
-             const std::function<void(const SqlRow&)>& row) override {
+    void runWith(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override {
+        const PgResult result = db_.query(sql, Bound(params));
+        for (int index = 0; row && index < result.rows(); ++index)
+            row(PgRow(result, index));
+    }
+
+    void runEach(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override {
+        // Through a cursor, a batch at a time.
+        PgTransaction transaction(db_);
+        db_.query("DECLARE listed NO SCROLL CURSOR FOR " + sql, Bound(params));
+        for (;;) {
+            const PgResult batch = db_.query("FETCH " + std::to_string(kEntriesPerCopy) + " FROM listed");
+            for (int index = 0; index < batch.rows(); ++index)
+                row(PgRow(batch, index));
+            if (batch.rows() < static_cast<int>(kEntriesPerCopy))
+                break;
+        }
+        transaction.commit();
+    }
+
+  private:
+    static PgParams Bound(std::span<const SqlValue> params) {
         PgParams bound;
         for (const SqlValue& param : params) {
             if (const auto* number = std::get_if<std::int64_t>(&param))
@@ -87,21 +121,21 @@ class PgSql final : public LedgerSql {
             else
                 bound.add(std::nullopt);
         }
-        const PgResult result = db_.query(sql, bound);
-        for (int index = 0; row && index < result.rows(); ++index)
-            row(PgRow(result, index));
+        return bound;
     }
 
+  public:
     void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                      const AddProgress& progress) override {
+                      std::span<const EntryFields> fields, const AddProgress& progress) override {
         db_.execute("CREATE TEMPORARY TABLE incoming (seq bigint, key bytea, text bytea, copies bigint, ts bigint, "
-                    "order_time bigint, order_rank bigint) ON COMMIT DROP");
+                    "order_time bigint, order_rank bigint, type bigint, member bytea, item bytea, member_fold bytea, "
+                    "item_fold bytea) ON COMMIT DROP");
         for (std::size_t done = 0; done < entries.size(); done += kEntriesPerCopy) {
             // The transaction is rolled back as the exception leaves the add.
             if (progress && !progress(done, entries.size()))
                 throw AddCancelled();
             db_.copyIn("COPY incoming FROM STDIN (FORMAT binary)",
-                       CopyData(entries, keys, done, std::min(kEntriesPerCopy, entries.size() - done)));
+                       CopyData(entries, keys, fields, done, std::min(kEntriesPerCopy, entries.size() - done)));
         }
     }
 
@@ -111,6 +145,30 @@ class PgSql final : public LedgerSql {
 
 } // namespace
 
+void FillListColumns(PgConnection& db) {
+    // The fields are read from the texts here, not on the server: it holds bytes and cannot decode them.
+    db.execute("CREATE TEMPORARY TABLE list_fields (key bytea, type bigint, member bytea, item bytea, "
+               "member_fold bytea, item_fold bytea) ON COMMIT DROP;"
+               "DECLARE texts NO SCROLL CURSOR FOR SELECT key, text FROM entry");
+    for (;;) {
+        const PgResult batch = db.query("FETCH " + std::to_string(kEntriesPerCopy) + " FROM texts");
+        std::string data("PGCOPY\n\xff\r\n\0", 11);
+        PutInt32(data, 0);
+        PutInt32(data, 0);
+        for (int row = 0; row < batch.rows(); ++row) {
+            data.append("\0\6", 2);
+            PutBytes(data, batch.bytes(row, 0));
+            PutListColumns(data, ReadEntryFields(batch.bytes(row, 1)));
+        }
+        data.append("\xff\xff", 2);
+        db.copyIn("COPY list_fields FROM STDIN (FORMAT binary)", data);
+        if (batch.rows() < static_cast<int>(kEntriesPerCopy))
+            break;
+    }
+    db.execute("CLOSE texts; UPDATE entry SET type = f.type, member = f.member, item = f.item, "
+               "member_fold = f.member_fold, item_fold = f.item_fold FROM list_fields f WHERE entry.key = f.key");
+}
+
 AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
     PgTransaction transaction(db_);
     // Sorting the paste's entries in memory, not in files; and looking each up in the ledger's index
@@ -118,6 +176,7 @@ AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
     // the size of neither a new temporary table nor a ledger that just grew).
     db_.execute("SET LOCAL work_mem = '256MB'; SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off");
     PgSql sql(db_);
+    listNames_ = {};
     AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;
@@ -126,6 +185,32 @@ AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
 std::vector<PasteRecord> PostgresLedger::pastes() {
     PgSql sql(db_);
     return ReadPastes(sql);
+}
+
+} // namespace coffer
+
+namespace coffer {
+
+std::uint64_t PostgresLedger::countListed(const EntryListFilter& filter) {
+    if (!listIndexed_)
+        return LedgerStore::countListed(filter);
+    PgSql sql(db_);
+    return CountListed(sql, listNames_, filter);
+}
+
+std::vector<ListedRow> PostgresLedger::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                                std::uint64_t total) {
+    if (!listIndexed_)
+        return LedgerStore::listRows(filter, first, count, total);
+    PgSql sql(db_);
+    return ListRows(sql, listNames_, filter, first, count, total);
+}
+
+void PostgresLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    if (!listIndexed_)
+        return LedgerStore::forEachListed(filter, visit);
+    PgSql sql(db_);
+    ForEachListed(sql, listNames_, filter, visit);
 }
 
 } // namespace coffer

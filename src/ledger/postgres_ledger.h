@@ -5,6 +5,7 @@
 // (checks and creation), postgres_add.cpp (adding) and postgres_queries.cpp (reading).
 
 #include "ledger/ledger_open.h"
+#include "ledger/ledger_sql.h"
 #include "ledger/ledger_store.h"
 #include "ledger/postgres_connection.h"
 
@@ -15,6 +16,8 @@ namespace coffer {
 // Runs the steps that bring a ledger's tables from version `from` (0: none yet) to `to`, in the caller's
 // transaction.
 void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to);
+// Writes the list's columns of every entry from its text, in the caller's transaction.
+void FillListColumns(PgConnection& db);
 
 class PostgresLedger : public LedgerStore {
   public:
@@ -31,6 +34,11 @@ class PostgresLedger : public LedgerStore {
     std::vector<HourCount> entriesPerHour() override;
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
+    bool listIndexed() override { return listIndexed_; }
+    std::uint64_t countListed(const EntryListFilter& filter) override;
+    std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                    std::uint64_t total) override;
+    void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
 
   private:
     void checkSchema(bool writable);
@@ -39,6 +47,9 @@ class PostgresLedger : public LedgerStore {
 
     PgConnection db_;
     std::string user_, schema_; // as SQL names
+    bool hourCounts_ = true;    // false for a ledger older than its counts per hour opened for reading
+    bool listIndexed_ = true;   // false for a ledger of an older version opened for reading
+    ListNames listNames_;
 };
 
 } // namespace coffer

@@ -24,7 +24,10 @@ LedgerTotals PostgresLedger::totals() {
 }
 
 std::vector<HourCount> PostgresLedger::entriesPerHour() {
-    const PgResult query = db_.query("SELECT hour, copies FROM entry_hours ORDER BY hour");
+    // An older ledger read as it is keeps no counts: its entries are counted, through the index of times.
+    const PgResult query = db_.query(hourCounts_ ? "SELECT hour, copies FROM entry_hours ORDER BY hour"
+                                                 : "SELECT ts / 3600000, sum(copies)::int8 FROM entry "
+                                                   "WHERE ts IS NOT NULL GROUP BY 1 ORDER BY 1");
     std::vector<HourCount> hours;
     for (int row = 0; row < query.rows(); ++row)
         hours.push_back({query.integer(row, 0), static_cast<std::uint64_t>(query.integer(row, 1))});

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "ledger/ledger_sql.h"
 #include "ledger/postgres_ledger.h"
 
 #include <array>
@@ -15,6 +16,8 @@ constexpr std::int64_t kSchemaLock = 0x436F4C67; // "CoLg"
 struct UpgradeStep {
     std::int64_t version;
     const char* sql;
+    void (*fill)(PgConnection&) = nullptr; // what the step computes here rather than on the server
+    const char* indexes = nullptr;         // made once the fill is done, not kept up by it
 };
 constexpr std::array kUpgradeSteps = {
     UpgradeStep{1, R"(
@@ -69,11 +72,28 @@ constexpr std::array kUpgradeSteps = {
     INSERT INTO entry_totals SELECT entries, untimed FROM coffer_ledger;
     ALTER TABLE coffer_ledger DROP COLUMN entries, DROP COLUMN untimed;
     )"},
-    UpgradeStep{4, R"(
+    UpgradeStep{kHourCountsVersion, R"(
     -- The copies of the timed entries per hour (whole hours since 1970 UTC), kept by every add: the
     -- time line's histogram without reading every entry.
     CREATE TABLE entry_hours (hour bigint PRIMARY KEY, copies bigint NOT NULL);
     INSERT INTO entry_hours SELECT ts / 3600000, sum(copies) FROM entry WHERE ts IS NOT NULL GROUP BY 1;
+    )"},
+    UpgradeStep{kListColumnsVersion, R"(
+    -- The entries list: each entry's type, its member's and its item's names with character references
+    -- decoded, and those names with A to Z folded for the search, all read from its text (written by
+    -- FillListColumns). The list's order (newest first, then the pastes' order, then the key) is an
+    -- index that also holds what the search, the period and the Action choice test; a narrower one
+    -- holds the same without the order, for counts that read every entry; a member's or an item's few
+    -- entries are found by an index of each, and put in order apart.
+    ALTER TABLE entry ADD COLUMN type bigint, ADD COLUMN member bytea, ADD COLUMN item bytea,
+        ADD COLUMN member_fold bytea, ADD COLUMN item_fold bytea;
+    )",
+                &FillListColumns, R"(
+    CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key)
+        INCLUDE (copies, ts, type, member_fold, item_fold);
+    CREATE INDEX entry_search ON entry (member_fold, item_fold) INCLUDE (type, order_time, ts, copies);
+    CREATE INDEX entry_by_member ON entry (member);
+    CREATE INDEX entry_by_item ON entry (item);
     )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
@@ -143,8 +163,13 @@ void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to) {
                    "INSERT INTO coffer_ledger VALUES ('" +
                    std::string(kApplication) + "', 0, 0, 0)");
     for (const UpgradeStep& step : kUpgradeSteps)
-        if (step.version > from && step.version <= to)
+        if (step.version > from && step.version <= to) {
             db.execute(step.sql);
+            if (step.fill != nullptr)
+                step.fill(db);
+            if (step.indexes != nullptr)
+                db.execute(step.indexes);
+        }
     db.query("UPDATE coffer_ledger SET version = $1", PgParams().add(to));
 }
 
@@ -167,10 +192,13 @@ void PostgresLedger::checkSchema(bool writable) {
     if (!writable) {
         if (!marks.ledger) // a database without them, or whose search_path hides them
             throw LedgerNotThereYet(db_.name() + " holds no Coffer ledger.");
-        if (marks.version < kVersion)
+        // Read as it is since the entries got their keys; the list then reads their texts.
+        if (marks.version < 3)
             throw LedgerError(LedgerErrorKind::Other,
                               db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
                                            "up to date.");
+        hourCounts_ = marks.version >= kHourCountsVersion;
+        listIndexed_ = marks.version >= kListColumnsVersion;
         return;
     }
     if (!marks.ledger || marks.version < kVersion)

@@ -32,12 +32,15 @@ class SqliteSql final : public LedgerSql {
 
     const std::string& name() const override { return db_.path(); }
     const SqlDialect& dialect() const override {
-        static constexpr SqlDialect kSqlite{"max", "min", ""};
+        static constexpr SqlDialect kSqlite{"max", "min", "", [](std::string_view haystack, std::string_view needle) {
+                                                return "instr(" + std::string(haystack) + ", " + std::string(needle) +
+                                                       ") > 0";
+                                            }};
         return kSqlite;
     }
 
-    void run(const std::string& sql, std::initializer_list<SqlValue> params,
-             const std::function<void(const SqlRow&)>& row) override {
+    void runWith(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override {
         std::string text = sql;
         std::ranges::replace(text, '$', '?');
         SqliteStatement statement(db_, text.c_str());
@@ -57,19 +60,38 @@ class SqliteSql final : public LedgerSql {
                 row(current);
     }
 
+    void runEach(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override {
+        runWith(sql, params, row); // SQLite steps through the rows as they are read
+    }
+
     void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                      const AddProgress& progress) override {
+                      std::span<const EntryFields> fields, const AddProgress& progress) override {
         // Nothing is copied: the table reads the entries where they are. Cancelled before the work starts,
         // which has no steps to tell of.
         if (progress && !progress(0, entries.size()))
             throw AddCancelled();
-        incoming_ = {entries, keys};
+        incoming_ = {entries, keys, fields};
     }
 
   private:
     SqliteDatabase& db_;
     IncomingEntries& incoming_;
 };
+
+// Column `index` of the list's (type, member, item, member_fold, item_fold) as a result.
+void ListColumn(sqlite3_context* context, const EntryFields& fields, int index) {
+    if (index == 0) {
+        if (fields.type)
+            sqlite3_result_int64(context, *fields.type);
+        return; // null without a result
+    }
+    const std::string& name = index % 2 == 1 ? fields.member : fields.item;
+    if (index <= 2)
+        return sqlite3_result_blob64(context, name.data(), name.size(), SQLITE_STATIC);
+    const std::string folded = FoldAtoZ(name);
+    sqlite3_result_blob64(context, folded.data(), folded.size(), SQLITE_TRANSIENT);
+}
 
 // The table incoming as SQLite's virtual table of the entries in memory: the bulk load
 // of the other dialect, without a copy.
@@ -85,7 +107,8 @@ const sqlite3_module kIncomingModule = [] {
     sqlite3_module module{};
     module.xConnect = [](sqlite3* db, void* rows, int, const char* const*, sqlite3_vtab** table, char**) {
         if (const int code =
-                sqlite3_declare_vtab(db, "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank)");
+                sqlite3_declare_vtab(db, "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank, type, "
+                                         "member, item, member_fold, item_fold)");
             code != SQLITE_OK)
             return code;
         sqlite3_vtab_config(db, SQLITE_VTAB_DIRECTONLY);
@@ -146,8 +169,10 @@ const sqlite3_module kIncomingModule = [] {
             return SQLITE_OK; // null without a result
         case 5:
             return sqlite3_result_int64(context, entry.order.time), SQLITE_OK;
-        default:
+        case 6:
             return sqlite3_result_int64(context, entry.order.rank), SQLITE_OK;
+        default:
+            return ListColumn(context, rows.fields[seq], column - 7), SQLITE_OK;
         }
     };
     module.xRowid = [](sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
@@ -168,6 +193,7 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
     incomingTable_ = true;
     SqliteTransaction transaction(db_);
     SqliteSql sql(db_, incoming_);
+    listNames_ = {};
     AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;
@@ -178,6 +204,32 @@ std::vector<PasteRecord> SqliteLedger::pastes() {
         return {};
     SqliteSql sql(db_, incoming_);
     return ReadPastes(sql);
+}
+
+} // namespace coffer
+
+namespace coffer {
+
+std::uint64_t SqliteLedger::countListed(const EntryListFilter& filter) {
+    if (!hasTables_ || !hasListColumns_)
+        return LedgerStore::countListed(filter);
+    SqliteSql sql(db_, incoming_);
+    return CountListed(sql, listNames_, filter);
+}
+
+std::vector<ListedRow> SqliteLedger::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                              std::uint64_t total) {
+    if (!hasTables_ || !hasListColumns_)
+        return LedgerStore::listRows(filter, first, count, total);
+    SqliteSql sql(db_, incoming_);
+    return ListRows(sql, listNames_, filter, first, count, total);
+}
+
+void SqliteLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    if (!hasTables_ || !hasListColumns_)
+        return LedgerStore::forEachListed(filter, visit);
+    SqliteSql sql(db_, incoming_);
+    ForEachListed(sql, listNames_, filter, visit);
 }
 
 } // namespace coffer

@@ -3,6 +3,8 @@
 
 #include "analysis/text/web_text.h"
 #include "ledger/entry_identity.h"
+#include "ledger/entry_list.h"
+#include "ledger/ledger_sql.h"
 
 #include <sqlite3.h>
 
@@ -79,7 +81,28 @@ constexpr std::array kUpgradeSteps = {
     CREATE TABLE entry_hours (hour INTEGER PRIMARY KEY, copies INTEGER NOT NULL);
     INSERT INTO entry_hours SELECT ts / 3600000, sum(copies) FROM entry WHERE ts IS NOT NULL GROUP BY 1;
     )",
+    R"(
+    -- The entries list: each entry's type, its member's and its item's names with character references
+    -- decoded, and those names with A to Z folded for the search, all read from its text. The list's
+    -- order (newest first, then the pastes' order, then the key) is an index that also holds what the
+    -- search, the period and the Action choice test, so that a filtered list and its count read no
+    -- entry's text; a narrower one holds the same without the order, for counts that read every entry;
+    -- a member's or an item's few entries are found by an index of each, and put in order apart.
+    ALTER TABLE entry ADD COLUMN type INTEGER;
+    ALTER TABLE entry ADD COLUMN member BLOB;
+    ALTER TABLE entry ADD COLUMN item BLOB;
+    ALTER TABLE entry ADD COLUMN member_fold BLOB;
+    ALTER TABLE entry ADD COLUMN item_fold BLOB;
+    UPDATE entry SET type = coffer_list_field(text, 0), member = coffer_list_field(text, 1),
+        item = coffer_list_field(text, 2), member_fold = coffer_list_field(text, 3),
+        item_fold = coffer_list_field(text, 4);
+    CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key, copies, ts, type, member_fold, item_fold);
+    CREATE INDEX entry_search ON entry (member_fold, item_fold, type, order_time, ts, copies);
+    CREATE INDEX entry_by_member ON entry (member);
+    CREATE INDEX entry_by_item ON entry (item);
+    )",
 };
+static_assert(kUpgradeSteps.size() >= kListColumnsVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
@@ -93,11 +116,29 @@ void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_blob64(context, key.data(), key.size(), SQLITE_TRANSIENT);
 }
 
+// coffer_list_field(text, n): the list's column n (type, member, item, member_fold, item_fold) of a
+// stored entry, for the steps only.
+void ListFieldOfText(sqlite3_context* context, int, sqlite3_value** values) {
+    const auto* text = static_cast<const char*>(sqlite3_value_blob(values[0]));
+    const EntryFields fields = ReadEntryFields(
+        std::string_view(text == nullptr ? "" : text, static_cast<std::size_t>(sqlite3_value_bytes(values[0]))));
+    const int column = sqlite3_value_int(values[1]);
+    if (column == 0) {
+        if (fields.type)
+            sqlite3_result_int64(context, *fields.type);
+        return; // null
+    }
+    const std::string name =
+        column >= 3 ? FoldAtoZ(column == 3 ? fields.member : fields.item) : (column == 1 ? fields.member : fields.item);
+    sqlite3_result_blob64(context, name.data(), name.size(), SQLITE_TRANSIENT);
+}
+
 void RunSteps(SqliteDatabase& db, std::int64_t from, std::int64_t to) {
     // Called by the steps' own statements only, never from anything of the file's schema.
-    sqlite3_create_function_v2(db.handle(), "coffer_entry_key", 2,
-                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, &EntryKeyOfText,
-                               nullptr, nullptr, nullptr);
+    for (const auto& [name, function] :
+         {std::pair{"coffer_entry_key", &EntryKeyOfText}, std::pair{"coffer_list_field", &ListFieldOfText}})
+        sqlite3_create_function_v2(db.handle(), name, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                                   nullptr, function, nullptr, nullptr, nullptr);
     for (std::int64_t step = from; step < to; ++step)
         db.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
 }

@@ -4,6 +4,7 @@
 // schema of each version and the checks that a file has it), sqlite_schema.cpp (opening and upgrades),
 // sqlite_add.cpp (adding) and sqlite_queries.cpp (reading).
 
+#include "ledger/ledger_sql.h"
 #include "ledger/ledger_store.h"
 #include "ledger/sqlite_database.h"
 
@@ -16,6 +17,7 @@ namespace coffer {
 struct IncomingEntries {
     std::span<const PasteEntry> entries;
     std::span<const std::string> keys;
+    std::span<const EntryFields> fields;
 };
 
 // An entry's copies in the column of the ledger's query, checked cheaply as they are read: a whole number
@@ -40,6 +42,11 @@ class SqliteLedger : public LedgerStore {
     std::vector<HourCount> entriesPerHour() override;
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
+    bool listIndexed() override { return hasListColumns_; }
+    std::uint64_t countListed(const EntryListFilter& filter) override;
+    std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                    std::uint64_t total) override;
+    void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
 
   private:
     // Checks the file's header, application id, version and schema again, through this connection;
@@ -54,6 +61,8 @@ class SqliteLedger : public LedgerStore {
     bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
     bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
     bool hasHourCounts_ = true;  // false for a ledger older than its counts per hour opened read-only
+    bool hasListColumns_ = true; // false for a ledger older than the list's columns opened read-only
+    ListNames listNames_;
 };
 
 } // namespace coffer

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/sqlite_ledger.h"
 
+#include "ledger/ledger_sql.h"
 #include "ledger/sqlite_format.h"
 
 #include <algorithm>
@@ -57,8 +58,8 @@ void SqliteLedger::checkFile(bool writable) {
     if (!writable) {
         // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
         hasRunningSums_ = marks.version >= 2;
-        hasHourCounts_ =
-            std::ranges::any_of(marks.schema, [](const SchemaObject& o) { return o.name == "entry_hours"; });
+        hasHourCounts_ = marks.version >= kHourCountsVersion;
+        hasListColumns_ = marks.version >= kListColumnsVersion;
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.

@@ -18,7 +18,7 @@ bool IsBreakOrTab(char c) {
 }
 
 bool IsNameColumn(std::string_view caption) {
-    return caption == "Character" || caption == "Item" || caption == "Name";
+    return caption == "Character" || caption == "Member" || caption == "Item" || caption == "Name";
 }
 
 template <typename Text> void AppendCsvField(Text& text, std::string_view field, bool name) {
@@ -76,35 +76,44 @@ class SinkText {
     bool ok_ = true;
 };
 
+// Appends one row to `text`: cells counted in `spacedCells` when it is given.
+template <typename Text, typename CellAt>
+void AppendRow(Text& text, std::size_t columns, CellAt cellAt, std::span<const std::string> captions,
+               TableFormat format, std::uint64_t* spacedCells, std::string& cleaned) {
+    const bool csv = format == TableFormat::Csv;
+    for (std::size_t c = 0; c < columns; ++c) {
+        if (c > 0)
+            text += csv ? ',' : '\t';
+        const std::string_view cell = cellAt(c);
+        // Nearly every cell is plain text: only the others are cleaned first.
+        std::string_view field = cell;
+        if (!std::all_of(cell.begin(), cell.end(), IsPlain)) {
+            cleaned.clear();
+            AppendCleanText(cleaned, cell, !csv);
+            field = cleaned;
+            if (spacedCells != nullptr && !csv && std::any_of(cell.begin(), cell.end(), IsBreakOrTab))
+                ++*spacedCells;
+        }
+        if (csv)
+            AppendCsvField(text, field, !captions.empty() && IsNameColumn(captions[c]));
+        else
+            text.append(field);
+    }
+    text.append(csv ? "\r\n" : "\n");
+}
+
 // Appends the table to `text`: cells counted in `spacedCells` when it is given.
 template <typename Text>
 void AppendTable(Text& text, const StatsTable& table, TableFormat format, std::uint64_t* spacedCells) {
-    const bool csv = format == TableFormat::Csv;
     std::string cleaned;
-    auto appendRow = [&](auto cellAt, bool captions) {
-        for (std::size_t c = 0; c < table.columnCount(); ++c) {
-            if (c > 0)
-                text += csv ? ',' : '\t';
-            const std::string_view cell = cellAt(c);
-            // Nearly every cell is plain text: only the others are cleaned first.
-            std::string_view field = cell;
-            if (!std::all_of(cell.begin(), cell.end(), IsPlain)) {
-                cleaned.clear();
-                AppendCleanText(cleaned, cell, !csv);
-                field = cleaned;
-                if (spacedCells != nullptr && !csv && std::any_of(cell.begin(), cell.end(), IsBreakOrTab))
-                    ++*spacedCells;
-            }
-            if (csv)
-                AppendCsvField(text, field, !captions && IsNameColumn(table.captions()[c]));
-            else
-                text.append(field);
-        }
-        text.append(csv ? "\r\n" : "\n");
-    };
-    appendRow([&](std::size_t c) -> std::string_view { return table.captions()[c]; }, true);
+    const std::vector<std::string>& captions = table.captions();
+    AppendRow(
+        text, captions.size(), [&](std::size_t c) -> std::string_view { return captions[c]; }, {}, format, nullptr,
+        cleaned);
     for (std::size_t row = 0; row < table.rowCount(); ++row)
-        appendRow([&](std::size_t c) { return table.cell(row, c); }, false);
+        AppendRow(
+            text, captions.size(), [&](std::size_t c) { return table.cell(row, c); }, captions, format, spacedCells,
+            cleaned);
 }
 
 } // namespace
@@ -123,6 +132,31 @@ bool WriteTable(const StatsTable& table, TableFormat format, const TextSink& sin
     SinkText text(sink);
     AppendTable(text, table, format, spacedCells);
     return text.flush();
+}
+
+struct RowWriter::Text : SinkText {
+    using SinkText::SinkText;
+};
+
+RowWriter::RowWriter(std::vector<std::string> captions, TableFormat format, const TextSink& sink,
+                     std::uint64_t* spacedCells)
+    : captions_(std::move(captions)), format_(format), sink_(sink), text_(std::make_unique<Text>(sink_)),
+      spacedCells_(spacedCells) {
+    AppendRow(
+        *text_, captions_.size(), [&](std::size_t c) -> std::string_view { return captions_[c]; }, {}, format_, nullptr,
+        cleaned_);
+}
+
+RowWriter::~RowWriter() = default;
+
+void RowWriter::row(std::span<const std::string> cells) {
+    AppendRow(
+        *text_, captions_.size(), [&](std::size_t c) -> std::string_view { return cells[c]; }, captions_, format_,
+        spacedCells_, cleaned_);
+}
+
+bool RowWriter::finish() {
+    return text_->flush();
 }
 
 std::string SpacedCellsText(std::uint64_t cells) {

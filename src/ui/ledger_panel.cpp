@@ -3,6 +3,7 @@
 
 #include "ui/elided_label.h"
 #include "ui/engine_text.h"
+#include "ui/entries_tab.h"
 #include "ui/ledger_timeline.h"
 #include "ui/window_fonts.h"
 
@@ -115,6 +116,9 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     lists_ = Named(new QTabWidget(this), "tabLedgerLists");
     lists_->addTab(pasteList_, {});
     lists_->addTab(gapList_, {});
+    entriesTab_ = Named(new EntriesTab(this), "tabLedgerEntries");
+    lists_->addTab(entriesTab_, QStringLiteral("Entries"));
+    connect(periodChoice_, &QComboBox::currentIndexChanged, this, &LedgerPanel::periodChanged);
 
     auto* column = new QVBoxLayout(this);
     column->addLayout(coverage);
@@ -189,6 +193,10 @@ void LedgerPanel::chooseDays(const QDate& first, const QDate& last) {
     else
         periodChoice_->addItem(text);
     periodChoice_->setCurrentIndex(ChosenDays);
+}
+
+void LedgerPanel::showEntriesTab() {
+    lists_->setCurrentWidget(entriesTab_);
 }
 
 void LedgerPanel::showStatus(const QString& text) {

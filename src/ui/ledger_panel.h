@@ -3,8 +3,8 @@
 // The Guild Ledger panel: the time line of what the ledger covers, the ledger in use (New…, Open…, the
 // default, a shared ledger on a server, and Refresh to read it again), "Add the bank log to the ledger"
 // with the add's progress and "Cancel", "Analyze ledger" with the period to analyse (the time line can
-// choose it), then the ledger's totals and notices, and its lists (the pastes, the gaps between them)
-// on tabs. The buttons stand above everything whose height
+// choose it), then the ledger's totals and notices, and its lists (the pastes, the gaps between them,
+// the entries) on tabs. The buttons stand above everything whose height
 // changes, so that a notice of two lines never moves them.
 
 #include "ledger/ledger_file.h"
@@ -27,6 +27,7 @@ namespace coffer {
 
 class ElidedLabel;
 class LedgerTimeline;
+class EntriesTab;
 
 class LedgerPanel : public QGroupBox {
     Q_OBJECT
@@ -41,6 +42,8 @@ class LedgerPanel : public QGroupBox {
     QPushButton* addButton() const { return addButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QPushButton* analyzeButton() const { return analyzeButton_; }
+    EntriesTab* entriesTab() const { return entriesTab_; }
+    void showEntriesTab();
 
     // The days to analyse, both included: the chosen quick choice ending `today`, the days chosen on the
     // time line, or the period of the Options frame (`optionsPeriod`); none for every entry.
@@ -63,6 +66,9 @@ class LedgerPanel : public QGroupBox {
     // ("" when it can, or when that is not known before an add), which disables the add.
     void enableActions(bool windowBusy, bool ledgerBusy, const QString& writeRefusal);
 
+  signals:
+    void periodChanged();
+
   private:
     LedgerTimeline* timeline_;
     QPushButton* wholeButton_;
@@ -83,6 +89,7 @@ class LedgerPanel : public QGroupBox {
     QTabWidget* lists_;
     QTreeWidget* pasteList_;
     QListWidget* gapList_;
+    EntriesTab* entriesTab_;
 };
 
 } // namespace coffer

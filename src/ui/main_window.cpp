@@ -3,6 +3,8 @@
 
 #include "analysis/lookup/site_addresses.h"
 #include "analysis/tables/transaction_totals.h"
+#include "analysis/text/web_text.h"
+#include "shell/qt/local_days.h"
 #include "ui/about_window.h"
 #include "ui/arrange_panels.h"
 #include "ui/bank_log_panel.h"
@@ -11,6 +13,8 @@
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
 #include "ui/engine_text.h"
+#include "ui/entries_tab.h"
+#include "ui/entry_list_model.h"
 #include "ui/ledger_controller.h"
 #include "ui/ledger_panel.h"
 #include "ui/link_launcher.h"
@@ -84,6 +88,21 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                                                           .inform = tell},
                                                  activity_);
     connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
+    EntriesTab* entries = ledgerPanel_->entriesTab();
+    // What the ledger holds is listed again once it has been read or added to.
+    connect(ledger_.get(), &LedgerController::busyChanged, this, [this, entries] {
+        if (ledger_->busy())
+            return;
+        entries->setPeriod(ledgerPeriod());
+        entries->setLedger(ledger_->path().toStdString());
+    });
+    connect(ledgerPanel_, &LedgerPanel::periodChanged, this, [this, entries] { entries->setPeriod(ledgerPeriod()); });
+    connect(entries->exportButton(), &QPushButton::clicked, this, &MainWindow::exportEntries);
+    connect(entries, &EntriesTab::memberPageWanted, this, [this, entries](const std::string& name) {
+        showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, entries->model()->realm(), name))));
+    });
+    connect(entries, &EntriesTab::itemPageWanted, this, &MainWindow::openItemPageNamed);
+    connect(statsPanel_, &StatsPanel::entriesWanted, this, &MainWindow::showEntriesOf);
     enableControls();
     setAcceptDrops(true);
     // Controls that take drops themselves (the text box would paste the file's address) leave files to the window.
@@ -168,6 +187,8 @@ void MainWindow::buildMenus() {
                                    [this] { exportList(memberModel_); });
     exportItemsAction_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"),
                                  [this] { exportList(itemModel_); });
+    exportEntriesAction_ =
+        addItem(file, "mnuExportEntries", QStringLiteral("Export &Entries as CSV…"), &MainWindow::exportEntries);
     file->addSeparator();
     addItem(file, "mnuForgetSignIns", QStringLiteral("Forget &Sign-ins…"), &MainWindow::forgetSignIns);
     file->addSeparator();
@@ -260,6 +281,20 @@ void MainWindow::showLedgerPanel() {
     showPanel(ledgerPanel_);
 }
 
+void MainWindow::showEntriesOf(bool member, const QString& name) {
+    showLedgerPanel();
+    ledgerPanel_->showEntriesTab();
+    ledgerPanel_->entriesTab()->showExactly(member, DecodeCharacterReferences(name.toStdString()),
+                                            run_->shownPeriod().range);
+}
+
+std::optional<TimeRange> MainWindow::ledgerPeriod() const {
+    const auto days = ledgerPanel_->period(bankLogPanel_->period(), QDate::currentDate());
+    if (!days)
+        return std::nullopt;
+    return LocalDaysRange(ToLocalDate(days->first), ToLocalDate(days->second));
+}
+
 void MainWindow::visitWebsite() {
     services_.launcher->request(QStringLiteral("Website"));
 }
@@ -311,7 +346,10 @@ void MainWindow::openMemberPage(int row) {
 }
 
 void MainWindow::openItemPage(int row) {
-    const std::string name(stats_.items.cell(itemModel_->tableRow(row), kItem));
+    openItemPageNamed(std::string(stats_.items.cell(itemModel_->tableRow(row), kItem)));
+}
+
+void MainWindow::openItemPageNamed(const std::string& name) {
     if (!services_.itemPageAddress) {
         showInBrowser(QUrl(ToQString(ItemSearchAddress(settings_.itemDatabaseBase, name))));
         return;

@@ -133,6 +133,12 @@ class MainWindow : public QMainWindow {
     void refreshReport();
     void saveReportAs();
     void exportList(const StatsTableModel* list);
+    // The entries list's rows as CSV, through the same checks as the other exports.
+    void exportEntries();
+    // The period of the ledger panel's choice, as the entries list takes it.
+    std::optional<TimeRange> ledgerPeriod() const;
+    // "Show this member's entries" and "Show this item's entries": the name as the list shows it.
+    void showEntriesOf(bool member, const QString& name);
 
     void showWrittenReport();
     // The report's settings for the period, or none after telling why in `error`.
@@ -141,6 +147,7 @@ class MainWindow : public QMainWindow {
 
     void openMemberPage(int row);
     void openItemPage(int row);
+    void openItemPageNamed(const std::string& name);
     void showInBrowser(const QUrl& url);
     void inform(const QString& text, bool warning = false); // with the warning icon when something failed
 
@@ -166,6 +173,7 @@ class MainWindow : public QMainWindow {
     QAction* importAction_ = nullptr;
     QAction* exportMembersAction_ = nullptr;
     QAction* exportItemsAction_ = nullptr;
+    QAction* exportEntriesAction_ = nullptr;
 };
 
 } // namespace coffer

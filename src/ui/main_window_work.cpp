@@ -13,6 +13,8 @@
 #include "ui/bank_log_panel.h"
 #include "ui/base/user_dialogs.h"
 #include "ui/engine_text.h"
+#include "ui/entries_tab.h"
+#include "ui/entry_list_model.h"
 #include "ui/ledger_controller.h"
 #include "ui/ledger_panel.h"
 #include "ui/report_copy.h"
@@ -205,6 +207,7 @@ bool MainWindow::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days
         return false;
     }
     selection.period = LocalDaysRange(ToLocalDate(first), ToLocalDate(last));
+    period.range = selection.period;
     return true;
 }
 
@@ -297,6 +300,23 @@ bool MainWindow::refusesLedgerOutput(const QString& name) {
     if (!refusal.isEmpty())
         inform(refusal, true);
     return !refusal.isEmpty();
+}
+
+void MainWindow::exportEntries() {
+    EntryListModel* list = ledgerPanel_->entriesTab()->model();
+    if (list->ledger().empty())
+        return;
+    const QString name = services_.dialogs->saveFileName(this, QStringLiteral("CSV Files (*.csv)"), exportFolder_,
+                                                         QStringLiteral("Export Entries as CSV"));
+    if (name.isEmpty())
+        return;
+    exportFolder_ = QFileInfo(name).absolutePath();
+    if (refusesLedgerOutput(name) || !mayReplace(name))
+        return;
+    list->exportCsv(name.toStdString(), [this](const QString& error) {
+        if (!error.isEmpty())
+            inform(QStringLiteral("Error: ") + error, true);
+    });
 }
 
 // The whole list in its current order, whatever its search hides.

@@ -27,6 +27,7 @@ class StatsTableModel;
 // The period of a run as the report states it (locale's short dates); empty: every entry.
 struct RunPeriod {
     std::string from, to;
+    std::optional<TimeRange> range = {}; // the local days from and to; none for every entry
 };
 
 class RunController : public QObject {

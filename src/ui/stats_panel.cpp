@@ -60,7 +60,18 @@ StatsPanel::StatsPanel(StatsTableModel* members, StatsTableModel* items, const Q
             showMemberItems(members_->index(*row, kCharacter).data().toString());
     });
     memberList_->addAction(memberItems);
-    memberList_->setContextMenuPolicy(Qt::ActionsContextMenu); // a right-click selects the row first
+    const auto addEntriesAction = [this](StatsListView* list, const QString& caption, const char* name, int column) {
+        auto* action = new QAction(caption, list);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, [this, list, column] {
+            if (const auto row = list->selectedRow())
+                emit entriesWanted(list == memberList_, list->model()->index(*row, column).data().toString());
+        });
+        list->addAction(action);
+        list->setContextMenuPolicy(Qt::ActionsContextMenu); // a right-click selects the row first
+    };
+    addEntriesAction(memberList_, QStringLiteral("Show this member's entries"), "mnuMemberEntries", kCharacter);
+    addEntriesAction(itemList_, QStringLiteral("Show this item's entries"), "mnuItemEntries", kItem);
 
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("StatusBar1"));

@@ -45,6 +45,10 @@ class StatsPanel : public QGroupBox {
     // shows every row again.
     void showMemberItems(const QString& member);
 
+  signals:
+    // "Show this member's entries" or "Show this item's entries": the name as the list shows it.
+    void entriesWanted(bool member, const QString& name);
+
   private:
     QWidget* makeSearchRow(const char* name, const QString& caption, QLineEdit** box, QLabel** label);
     void searchMembers(const QString& text);

@@ -4,6 +4,7 @@
 #include "ledger/ledger_actions.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
+#include "support/time_zone.h"
 
 #include <QDate>
 #include <QLocale>
@@ -118,7 +119,23 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write"},
         {{"--add", log}, 2, "option --add needs --ledger FILE"},
         {{"--ledger", ledgerFile, log}, 2, "bank log files go into a ledger with --add"},
-        {{"--ledger", ledgerFile, "--add", "--info", log}, 2, "give one of --add, --merge, --info and --fetch"},
+        {{"--ledger", ledgerFile, "--add", "--info", log},
+         2,
+         "give one of --add, --merge, --info, --fetch and --entries"},
+        {{"--ledger", kept, "--entries", "x", "--merge", kept},
+         2,
+         "give one of --add, --merge, --info, --fetch and --entries"},
+        {{"--entries", "x"}, 2, "option --entries needs --ledger FILE"},
+        {{"--member", "Ann", "--search", "A", log}, 2, "option --member goes with --entries OUT"},
+        {{"--ledger", kept, "--entries", "x", "-o", report}, 2, "option --report does not go with --entries"},
+        {{"--ledger", kept, "--entries", "x", "--lookup"}, 2, "option --lookup does not go with --entries"},
+        {{"--ledger", kept, "--entries", "x", "--action", "gold!"},
+         2,
+         "option --action takes items, gold, repairs, deposits or withdrawals, not \"gold!\""},
+        {{"--ledger", ledgerFile, "--entries", "-"}, 2, "there is no such ledger"},
+        {{"--ledger", kept, "--entries", linked}, 2, "--entries " + linked + " is the ledger itself"},
+        {{"--ledger", kept, "--entries", kept + "-wal", "--csv"}, 2, "is a file of the ledger"},
+        {{"--ledger", kept, "--entries", (folder_ / "no" / "e.tsv").string()}, 2, "Could not write"},
         {{"--ledger", ledgerFile, "--count-repeated-once"}, 2, "does not apply to a ledger"},
         {{"--ledger", ledgerFile, "--info", "-o", report}, 2, "option --report does not go with --info"},
         {{"--ledger", ledgerFile, "--merge", ledgerFile}, 2, "there is no such ledger"},
@@ -246,6 +263,51 @@ TEST_F(CliTest, SampleLogGivesTheRecordedOutput) {
             EXPECT_EQ(ReadFile(folder_ / name), ReadFile(fs::path(COFFER_TEST_DATA) / ("sample-" + std::string(name))))
                 << name << " from " << source.back();
     }
+}
+
+// The ledger's entries newest first, with the filters together, as tab-separated text or CSV.
+TEST_F(CliTest, EntriesOfTheLedger) {
+    const std::string ledger = (folder_ / "l.sqlite").string(), tsv = (folder_ / "e.tsv").string();
+    const std::string log = write("log.xml", "<?xml?>\n"
+                                             "<banklog money=\"7538\" player=\"=Ann&#9;B\" ts=\"1230000000000\" "
+                                             "type=\"4\"/>\n"
+                                             "<banklog otab=\"1\" player=\"Bob\" ts=\"1229900000000\" type=\"2\">\n"
+                                             " <item count=\"3\" name=\"Salt, &quot;Pepper&quot;\"/>\n</banklog>\n"
+                                             "<banklog money=\"250\" player=\"annie\" type=\"6\"/>\n")
+                                .string();
+    ASSERT_EQ(run({"--ledger", ledger, "--add", log}), 0) << err;
+    const std::string head = "Time\tMember\tRank\tAction\tItem\tCount\tGold\tFrom tab\tTo tab\n";
+    const std::string ann = "=Ann B\t\tGold deposit\t\t\t0g 75s 38c\t\t\n",
+                      bob = "Bob\t\tWithdrawal\tSalt, \"Pepper\"\t3\t\t1\t\n",
+                      annie = "\tannie\t\tRepair\t\t\t0g 02s 50c\t\t\n";
+    const std::tuple<std::vector<std::string>, std::string> cases[] = {
+        {std::vector<std::string>(), head + "2008-12-23 02:40:00\t" + ann + "2008-12-21 22:53:20\t" + bob + annie},
+        {{"--search", "AN"}, head + "2008-12-23 02:40:00\t" + ann + annie},
+        {{"--search", "an", "--action", "repairs"}, head + annie},
+        {{"--member", "=Ann\tB"}, head + "2008-12-23 02:40:00\t" + ann},
+        {{"--member", "=Ann"}, head},
+        {{"--item", "Salt, \"Pepper\"", "--from", "2008-12-21", "--to", "2008-12-21"},
+         head + "2008-12-21 22:53:20\t" + bob},
+        {{"--csv", "--action", "gold"},
+         "Time,Member,Rank,Action,Item,Count,Gold,From tab,To tab\r\n"
+         "2008-12-23 02:40:00,'=Ann\tB,,Gold deposit,,,0g 75s 38c,,\r\n,annie,,Repair,,,0g 02s 50c,,\r\n"},
+        {{"--csv", "--action", "items"},
+         "Time,Member,Rank,Action,Item,Count,Gold,From tab,To tab\r\n"
+         "2008-12-21 22:53:20,Bob,,Withdrawal,\"Salt, \"\"Pepper\"\"\",3,,1,\r\n"},
+    };
+    const testing::ScopedTimeZone zone("UTC0");
+    for (const auto& [filters, text] : cases) {
+        std::vector<std::string> args{"--ledger", ledger, "--entries", "-"};
+        args.insert(args.end(), filters.begin(), filters.end());
+        EXPECT_EQ(run(args), 0) << err;
+        EXPECT_EQ(out, text) << filters.size();
+        args[3] = tsv;
+        EXPECT_EQ(run(args), 0) << err;
+        EXPECT_EQ(ReadFile(tsv), text);
+    }
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(run({"--ledger", ledger, "--entries", "-", "--member", "=Ann\tB"}), 0);
+    EXPECT_EQ(err, "standard output: 1 cells held a tab or line break, each written as a space\n");
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -328,8 +328,9 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
          {{Every, 2, ": cannot read the ledger: the file is damaged"}}},
         {"damaged",
          [](const fs::path& file) {
-             std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(fs::file_size(file) / 2 - 32768)
-                 << std::string(65536, '\xa5');
+             // Every page but the first and the last: whatever a form reads first.
+             std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(16384)
+                 << std::string(fs::file_size(file) - 32768, '\xa5');
          },
          {{Every, 2, readFailure}}},
         {"text in a count column of version 1",

@@ -30,7 +30,7 @@ namespace {
 struct Store {
     const char* name;
     std::vector<std::int64_t> olderVersions;
-    bool readsOlder; // reads an older ledger as it is; the other store asks for an add first
+    std::int64_t readsFrom; // the oldest version read as it is; an older one wants an add first
     std::function<std::string()> fresh;
     // A ledger of an older version holding what `source` holds, as the program of that version wrote it.
     std::function<void(const std::string& ledger, std::int64_t version, const std::string& sourceName,
@@ -227,17 +227,27 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
     const std::unique_ptr<LedgerStore> source = open(sourceName);
     std::ignore = AddToLedger(*source, first, "first.txt", 5);
     std::ignore = AddToLedger(*source, second, {}, 0);
+    const auto sameList = [&](LedgerStore& ledger, std::int64_t version) {
+        for (const EntryListFilter& filter : {EntryListFilter{}, EntryListFilter{.search = "AN"}})
+            EXPECT_EQ(ledger.listRows(filter, 1, 9, ledger.countListed(filter)),
+                      source->listRows(filter, 1, 9, source->countListed(filter)))
+                << version;
+    };
     for (const std::int64_t version : store().olderVersions) {
         const std::string name = store().fresh();
         store().writeOld(name, version, sourceName, *source);
-        if (store().readsOlder) {
+        if (version >= store().readsFrom) {
             const std::unique_ptr<LedgerStore> old = OpenLedger(name, LedgerAccess::ReadOnly);
             EXPECT_EQ(std::string(ReadLedgerLog(*old, std::nullopt).text),
                       std::string(ReadLedgerLog(*source, std::nullopt).text))
                 << "read as it is, version " << version;
             EXPECT_EQ(old->entriesPerHour(), source->entriesPerHour()) << version;
+            EXPECT_FALSE(old->listIndexed()) << "listed from the entries' texts, version " << version;
+            sameList(*old, version);
         }
         const std::unique_ptr<LedgerStore> ledger = open(name);
+        EXPECT_TRUE(ledger->listIndexed());
+        sameList(*ledger, version);
         const AddReport again = AddToLedger(*ledger, second, {}, 0);
         EXPECT_EQ(again.outcome.copiesAdded, 0u) << version;
         EXPECT_FALSE(again.outcome.listed) << version;
@@ -249,6 +259,151 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
         EXPECT_EQ(totals.untimed, 4u) << version;
         EXPECT_EQ(ledger->pastes().size(), 3u) << version;
         EXPECT_EQ(ledger->entriesPerHour(), (std::vector<HourCount>{{.hour = 0, .copies = 4}})) << version;
+    }
+}
+
+// Test entries of the list, written from what they stand for: names as the log writes them and as the list
+// shows them.
+struct ListedEntry {
+    std::string member, item; // decoded
+    int type = 0;             // 0: none
+    std::optional<std::int64_t> ts;
+    std::string text;
+};
+
+std::vector<ListedEntry> ListEntries() {
+    const std::pair<std::string, std::string> members[] = {{"Ann", "Ann"},
+                                                           {"O&apos;Neil &amp; Sons", "O'Neil & Sons"},
+                                                           {"Tab&#9;Man", "Tab\tMan"},
+                                                           {"annabel", "annabel"},
+                                                           {"&quot;Q&quot;", "\"Q\""},
+                                                           {"Zo&#xEB;", "Zo\xC3\xAB"}};
+    const std::pair<std::string, std::string> items[] = {{"", ""},
+                                                         {"Salt &amp; Pepper", "Salt & Pepper"},
+                                                         {"Flask of Steady Hands", "Flask of Steady Hands"},
+                                                         {"ANN&apos;s Stew", "ANN's Stew"}};
+    std::vector<ListedEntry> entries;
+    for (int i = 0; i < 600; ++i) {
+        // Twenty more members, so that a search may match few of the names.
+        const auto [memberText, member] =
+            i % 9 < 6 ? members[i % 6] : std::pair{"Extra" + std::to_string(i % 20), "Extra" + std::to_string(i % 20)};
+        const auto& [itemText, item] = items[i % 4 == 3 ? 0 : (i / 7) % 4];
+        ListedEntry& entry = entries.emplace_back();
+        entry.member = member;
+        entry.item = item;
+        entry.type = (i * 5) % 8; // every type, none and one unknown
+        if (i % 50 != 49)
+            entry.ts = 1'200'000'000'000 + (600 - i) / 3 * 60'000; // runs of three of one time
+        entry.text = "<banklog money=\"" + std::to_string(i * 37) + "\" player=\"" + memberText + "\" rank=\"1\"" +
+                     (entry.ts ? " ts=\"" + std::to_string(*entry.ts) + "\"" : "") +
+                     (entry.type != 0 ? " type=\"" + std::to_string(entry.type) + "\"" : "") +
+                     (item.empty() ? "/>"
+                                   : ">\n <item count=\"" + std::to_string(i % 9 + 1) + "\" id=\"" + std::to_string(i) +
+                                         "\" name=\"" + itemText + "\"/>\n</banklog>");
+    }
+    entries.insert(entries.begin() + 100, entries[100]); // the same element twice on a page: two rows
+    return entries;
+}
+
+std::string Lower(std::string text) {
+    std::ranges::transform(text, text.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return text;
+}
+
+// The list's filters, alone and together, against counts made from the entries themselves; its rows in
+// the list's order (as the slower reading of every text gives it), by windows from either end.
+TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
+    const std::vector<ListedEntry> entries = ListEntries();
+    std::vector<std::string> texts;
+    for (const ListedEntry& entry : entries)
+        texts.push_back(entry.text);
+    const std::unique_ptr<LedgerStore> ledger = open(store().fresh());
+    std::ignore = AddToLedger(*ledger, Page(texts, 300, texts.size()), {}, 0);
+    std::ignore = AddToLedger(*ledger, Page(texts, 0, 320), {}, 0);
+    ASSERT_TRUE(ledger->listIndexed());
+    const TimeRange period{1'200'000'000'000 + 50 * 60'000, 1'200'000'000'000 + 120 * 60'000};
+    const auto in = [](std::initializer_list<int> listed) {
+        return
+            [types = std::vector<int>(listed)](const ListedEntry& e) { return std::ranges::count(types, e.type) > 0; };
+    };
+    const auto holds = [](std::string fragment) {
+        return [fragment](const ListedEntry& e) {
+            return Lower(e.member).find(Lower(fragment)) != std::string::npos ||
+                   Lower(e.item).find(Lower(fragment)) != std::string::npos;
+        };
+    };
+    const std::tuple<const char*, EntryListFilter, std::function<bool(const ListedEntry&)>> cases[] = {
+        {"everything", {}, [](const ListedEntry&) { return true; }},
+        {"period", {.period = period}, [&](const ListedEntry& e) { return e.ts && period.contains(*e.ts); }},
+        {"search ann", {.search = "ann"}, holds("ann")},
+        {"search in an item, decoded", {.search = "T & p"}, holds("t & p")},
+        {"search with a quote", {.search = "'s sTEW"}, holds("'s stew")},
+        {"search of few names", {.search = "ZO\xC3\xAB"}, holds("Zo\xC3\xAB")},
+        {"search of few names, gold",
+         {.search = "o'n", .action = ActionGroup::Gold},
+         [&](const ListedEntry& e) {
+             return holds("o'n")(e) && in({4, 5, 6})(e);
+         }},
+        {"member", {.member = "O'Neil & Sons"}, [](const ListedEntry& e) { return e.member == "O'Neil & Sons"; }},
+        {"member with a tab", {.member = "Tab\tMan"}, [](const ListedEntry& e) { return e.member == "Tab\tMan"; }},
+        {"member, not a part", {.member = "Ann"}, [](const ListedEntry& e) { return e.member == "Ann"; }},
+        {"item", {.item = "Salt & Pepper"}, [](const ListedEntry& e) { return e.item == "Salt & Pepper"; }},
+        {"items", {.action = ActionGroup::Items}, in({1, 2})},
+        {"gold", {.action = ActionGroup::Gold}, in({4, 5, 6})},
+        {"repairs", {.action = ActionGroup::Repairs}, in({6})},
+        {"deposits", {.action = ActionGroup::Deposits}, in({1, 4})},
+        {"withdrawals", {.action = ActionGroup::Withdrawals}, in({2, 5})},
+        {"all together",
+         {.period = period, .search = "ann", .item = "Flask of Steady Hands", .action = ActionGroup::Deposits},
+         [&](const ListedEntry& e) {
+             return e.ts && period.contains(*e.ts) && holds("ann")(e) && e.item == "Flask of Steady Hands" &&
+                    in({1, 4})(e);
+         }},
+        {"member and action",
+         {.member = "Ann", .action = ActionGroup::Repairs},
+         [](const ListedEntry& e) { return e.member == "Ann" && e.type == 6; }},
+        {"nothing", {.member = "Ann", .item = "Salt"}, [](const ListedEntry&) { return false; }}};
+    for (const auto& [name, filter, keeps] : cases) {
+        std::vector<std::string> expected;
+        for (const ListedEntry& entry : entries)
+            if (keeps(entry)) // the ledger keeps an element without its end tag
+                expected.push_back(entry.text.substr(0, entry.text.find("\n</banklog>")));
+        const std::uint64_t count = ledger->countListed(filter);
+        EXPECT_EQ(count, expected.size()) << name;
+        const std::vector<ListedRow> rows = ledger->listRows(filter, 0, count + 5, count);
+        ASSERT_EQ(rows.size(), expected.size()) << name;
+        EXPECT_EQ(rows, ledger->LedgerStore::listRows(filter, 0, count, count)) << name << ": in the list's order";
+        std::vector<ListedRow> streamed;
+        ledger->forEachListed(filter, [&](const ListedRow& row) { streamed.push_back(row); });
+        EXPECT_EQ(streamed, rows) << name;
+        std::vector<std::string> listed;
+        for (const ListedRow& row : rows)
+            listed.push_back(row.text);
+        std::ranges::sort(listed);
+        std::ranges::sort(expected);
+        EXPECT_EQ(listed, expected) << name;
+        for (std::size_t i = 1; i < rows.size(); ++i)
+            EXPECT_GE(rows[i - 1].ts.value_or(INT64_MAX), rows[i].ts.value_or(0)) << name << ": newest first";
+        // Windows from the start, the end and the middle, one starting inside an entry of two copies.
+        const auto twice =
+            std::ranges::find(rows, entries[100].text.substr(0, entries[100].text.find("\n</")), &ListedRow::text);
+        if (twice != rows.end()) {
+            EXPECT_EQ(twice[1], *twice) << name << ": one row per copy";
+        }
+        const std::uint64_t inside = static_cast<std::uint64_t>(twice - rows.begin()) + 1;
+        for (const auto& [first, size] : {std::pair<std::uint64_t, std::uint64_t>{0, 7},
+                                          {count / 2, 3},
+                                          {count > 5 ? count - 5 : 0, 10},
+                                          {inside, 2},
+                                          {count - inside, 1}}) {
+            if (first >= count)
+                continue;
+            const std::vector<ListedRow> window = ledger->listRows(filter, first, size, count);
+            EXPECT_EQ(window,
+                      std::vector<ListedRow>(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                                             rows.begin() + static_cast<std::ptrdiff_t>(std::min(count, first + size))))
+                << name << " from " << first;
+        }
     }
 }
 
@@ -332,8 +487,8 @@ std::int64_t Signed(std::uint64_t value) {
 Store ServerStore() {
     static testing::TestServer server;
     return {"Server",
-            {1, 3},
-            false,
+            {1, 3, kHourCountsVersion},
+            3,
             [] { return server.uri(server.freshDatabase()); },
             [](const std::string& ledger, std::int64_t version, const std::string&, LedgerStore& source) {
                 PgConnection db(ledger, false, {});
@@ -348,6 +503,9 @@ Store ServerStore() {
                         db.query(
                             "INSERT INTO entry VALUES (sha256($1), $1, $2, $3, 0, $4, $5, $6)",
                             Params(EntryIdentity(e.text), e.text, Signed(e.copies), e.ts, e.order.time, e.order.rank));
+                if (version >= kHourCountsVersion)
+                    db.query("INSERT INTO entry_hours SELECT ts / 3600000, sum(copies) FROM entry "
+                             "WHERE ts IS NOT NULL GROUP BY 1");
                 for (const PasteRecord& p : source.pastes())
                     db.query("INSERT INTO paste (added_at, entries, copies_added, first_ts, last_ts, file_name, "
                              "digest) VALUES ($1, $2, $3, $4, $5, $6, $7)",
@@ -372,7 +530,10 @@ Store FileStore() {
     static int files = 0;
     std::vector<std::int64_t> older(static_cast<std::size_t>(LedgerFormatVersion() - 1));
     std::iota(older.begin(), older.end(), 1);
-    return {"File", older, true, [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
+    return {"File",
+            older,
+            1,
+            [] { return (folder / (std::to_string(files++) + ".sqlite")).string(); },
             [](const std::string& ledger, std::int64_t version, const std::string& source, LedgerStore&) {
                 WriteOldLedgerFile(ledger, version, source);
             },

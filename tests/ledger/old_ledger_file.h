@@ -2,6 +2,7 @@
 #pragma once
 // Test helper: a ledger file as an older version of the program wrote it.
 
+#include "ledger/ledger_sql.h"
 #include "ledger/sqlite_format.h"
 
 #include <string>
@@ -16,14 +17,13 @@ inline void WriteOldLedgerFile(const std::string& old, std::int64_t version, con
     db.execute("PRAGMA journal_mode = WAL");
     db.checkpointOnClose();
     UpgradeLedgerSchema(db, 0, version);
-    db.execute(
-        ("ATTACH '" + current + "' AS now; " +
-         (version >= 3 ? "INSERT INTO entry SELECT * FROM now.entry; "
-                       : "INSERT INTO entry SELECT id, 0, copies, ts, order_time, order_rank, text FROM now.entry; ") +
-         "INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * FROM now.guild; " +
-         (version >= 2 ? "UPDATE entry_totals SET (copies, untimed) = (SELECT * FROM now.entry_totals); " : "") +
-         "DETACH now; " + then)
-            .c_str());
+    db.execute(("ATTACH '" + current + "' AS now; INSERT INTO entry SELECT id, " + (version >= 3 ? "key" : "0") +
+                ", copies, ts, order_time, order_rank, text FROM now.entry; " +
+                (version >= kHourCountsVersion ? "INSERT INTO entry_hours SELECT * FROM now.entry_hours; " : "") +
+                "INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * FROM now.guild; " +
+                (version >= 2 ? "UPDATE entry_totals SET (copies, untimed) = (SELECT * FROM now.entry_totals); " : "") +
+                "DETACH now; " + then)
+                   .c_str());
 }
 
 } // namespace coffer

@@ -5,22 +5,31 @@
 
 #include "analysis/analysis_run.h"
 #include "analysis/tables/transaction_totals.h"
+#include "cli/cli.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/sqlite_database.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/elided_label.h"
+#include "ui/entries_tab.h"
+#include "ui/entry_list_model.h"
 #include "ui/ledger_timeline.h"
 #include "ui/stats_table_model.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTableView>
 
 #include <QListWidget>
 #include <QPushButton>
@@ -28,7 +37,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWebEngineView>
 #include <grp.h>
+#include <sstream>
 #include <unistd.h>
 
 namespace coffer {
@@ -142,6 +153,89 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(harness.find<ElidedLabel>("txtLedgerFile")->fullText(),
                  harness.folder() + QStringLiteral("/guild.sqlite"));
         QCOMPARE(harness.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
+    }
+
+    // The entries tab of a ledger of many pages: the search, "Show this member's entries" (the search
+    // kept), the rows read as the view comes to them with only a few pages held, a double-click, Ctrl+C,
+    // and the export equal to coffer-cli --entries --csv of the same filters.
+    void listsFindsCopiesAndExportsEntries() {
+        MainWindowHarness harness;
+        harness.click("cmdLedger");
+        QVERIFY(harness.ledgerIdle());
+        const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
+        harness.dialogs().saveAnswers << ledger;
+        harness.click("cmdLedgerNew");
+        QVERIFY(harness.ledgerIdle());
+        const char* members[] = {"Ann", "O&apos;Neil&amp;Co", "Cy"};
+        std::string log = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < 2500; ++i)
+            log += "<banklog money=\"" + std::to_string(i) + "\" player=\"" + members[i % 3] + "\" ts=\"" +
+                   std::to_string(now - i * 60000LL) + "\" type=\"" + std::to_string(i % 6 + 1) + "\">\n" +
+                   (i % 6 < 2 ? " <item count=\"2\" name=\"Salt &amp; Pepper\"/>\n" : "") + "</banklog>\n";
+        harness.setLog(log);
+        harness.click("cmdLedgerAdd");
+        QVERIFY(harness.ledgerIdle());
+        harness.find<QTabWidget>("tabLedgerLists")->setCurrentIndex(2);
+        auto* view = harness.find<QTableView>("lstLedgerEntries");
+        auto* model = harness.find<EntriesTab>("tabLedgerEntries")->model();
+        const auto arrived = [&](int row) {
+            return RunUntil([&] { return model->index(row, kTimeColumn).data() != QStringLiteral("…"); }, 10000);
+        };
+        QVERIFY(RunUntil([&] { return model->counted(); }, 10000));
+        QCOMPARE(model->rowCount(), 2500);
+        QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,500 entries"));
+        for (const int row : {2499, 0, 1250, 2000, 300, 1700, 900, 2300, 100, 2499}) {
+            view->scrollTo(model->index(row, 0));
+            QVERIFY(arrived(row));
+        }
+        QVERIFY(model->heldRows() <= EntryListModel::kPagesKept * EntryListModel::kPageRows);
+        QCOMPARE(model->index(2499, kMemberColumn).data().toString(), QStringLiteral("Ann"));
+
+        QTest::keyClicks(harness.find<QLineEdit>("txtFindEntry"), QStringLiteral("NEIL"));
+        QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 833; }, 10000));
+        harness.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(3); // everything
+        harness.click("cmdLedgerAnalyze");
+        QVERIFY(harness.ledgerIdle());
+        auto* memberList = harness.find<QTableView>("ListView1");
+        const QStringList names = test::Shown(harness.window().memberModel(), {kCharacter});
+        QVERIFY2(names.contains(QStringLiteral("O&apos;Neil&amp;Co")), qPrintable(names.join(u' ')));
+        memberList->selectRow(static_cast<int>(names.indexOf(QStringLiteral("O&apos;Neil&amp;Co"))));
+        memberList->findChild<QAction*>(QStringLiteral("mnuMemberEntries"))->trigger();
+        QCOMPARE(harness.visiblePanel(), QStringLiteral("FrameLedger"));
+        QCOMPARE(harness.find<QPushButton>("cmdEntryFilter")->text(), QStringLiteral("Member: O'Neil&Co"));
+        QCOMPARE(harness.find<QLineEdit>("txtFindEntry")->text(), QStringLiteral("NEIL"));
+        harness.find<QComboBox>("cmbEntryAction")->setCurrentIndex(2); // gold
+        QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 416; }, 10000));
+        QVERIFY(arrived(1));
+
+        const auto cli = [&](std::vector<std::string> format) {
+            format.insert(format.begin(), {"--ledger", ledger.toStdString(), "--entries", "-", "--member", "O'Neil&Co",
+                                           "--search", "NEIL", "--action", "gold"});
+            std::istringstream in;
+            std::ostringstream out, err;
+            return RunCli(format, in, out, err, "DATE") == 0 ? out.str() : err.str();
+        };
+        view->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(1, 0)),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QApplication::clipboard()->clear();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(RunUntil([] { return !QApplication::clipboard()->text().isEmpty(); }, 10000));
+        const std::string tsv = cli({});
+        QCOMPARE(QApplication::clipboard()->text().toStdString(),
+                 tsv.substr(0, tsv.find('\n', tsv.find('\n', tsv.find('\n') + 1) + 1) + 1));
+
+        const QString csv = harness.folder() + QStringLiteral("/entries.csv");
+        harness.dialogs().saveAnswers << csv;
+        harness.click("cmdExportEntries");
+        QVERIFY(RunUntil([&] { return QFile::exists(csv); }, 10000));
+        QCOMPARE(test::ReadAll(csv).toStdString(), cli({"--csv"}));
+
+        emit view->doubleClicked(model->index(0, kMemberColumn));
+        QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
+        auto* browser = harness.find<QWebEngineView>("WebBrowser1");
+        const QUrl page(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Silver%20Hand&n=O%27Neil%26Co"));
+        QVERIFY2(RunUntil([&] { return browser->url() == page; }, 10000), qPrintable(browser->url().toString()));
     }
 
     // In the smallest window every control of the panel has the room it asks for, the ledger's name at

@@ -27,6 +27,7 @@ struct TimeRange {
     std::uint64_t first = 0;
     std::uint64_t last = UINT64_MAX;
     bool contains(std::uint64_t ts) const { return ts >= first && ts <= last; }
+    bool operator==(const TimeRange&) const = default;
 };
 
 // From the start of the first day to the end of the last one, in the local time zone; a missing day

@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+// The ledger's entries list against its speed goals, each figure printed beside its goal, on a ledger of
+// 1,000,000 entries over a year of 3,000 members (built from a generated log, or the ledger given):
+//   - the first screen (the count and the first rows, their cells made) of a ledger just opened, and a
+//     jump to the last row;
+//   - each keystroke of a search, for a member's name and for a fragment of an item's name, an Action
+//     choice and a period choice, each answered with its count and first screen;
+//   - coffer-cli --entries of everything against a --members report from the same ledger;
+//   - the memory the window's list holds (the heap in use, and the resident size, as it grew) once it has
+//     shown its first screen, its last one and a search, on a ledger of 10,000 entries and on this one.
+// The slowest of the keystrokes, the median of the other runs: the machine is shared.
+//
+//   bench_entries [LEDGER]
+#include "bench_timing.h"
+#include "genlog/banklog_generator.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/sqlite_ledger.h"
+#include "ui/entry_list_model.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <malloc.h>
+
+#include <tuple>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+using Access = coffer::SqliteDatabase::Access;
+using coffer::bench::Median;
+using coffer::bench::Seconds;
+
+constexpr std::uint64_t kScreen = 40; // rows a window shows at once, and then some
+constexpr std::int64_t kDayMs = 86'400'000;
+
+void Row(const std::string& work, double figure, const char* unit, const char* goal) {
+    std::printf("  %-52s %8.1f %-4s goal %s\n", work.c_str(), figure, unit, goal);
+}
+
+// What the list does when its filter changes: the count, then the first screen with its cells.
+void Screen(coffer::LedgerStore& ledger, const coffer::EntryListFilter& filter, std::uint64_t first = 0) {
+    const std::uint64_t total = ledger.countListed(filter);
+    const std::uint64_t from = first == UINT64_MAX ? (total > kScreen ? total - kScreen : 0) : first;
+    for (const coffer::ListedRow& row : ledger.listRows(filter, from, kScreen, total))
+        std::ignore = coffer::MakeEntryCells(row.text, row.ts);
+}
+
+// The answers of the keystrokes that type `text` into the search box, one letter more each, in ms.
+std::vector<double> Typing(coffer::LedgerStore& ledger, const std::string& text) {
+    std::vector<double> answers;
+    for (std::size_t length = 1; length <= text.size(); ++length)
+        answers.push_back(1000 * Seconds([&] { Screen(ledger, {.search = text.substr(0, length)}); }));
+    return answers;
+}
+
+std::string Each(const std::vector<double>& answers) {
+    std::string text;
+    for (const double ms : answers)
+        text += (text.empty() ? "" : " ") + std::to_string(static_cast<int>(ms + 0.5));
+    return text;
+}
+
+// The heap in use and the resident size, in MB.
+std::pair<double, double> Memory() {
+    long size = 0, pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &size, &pages) != 2)
+            pages = 0;
+        std::fclose(statm);
+    }
+    return {static_cast<double>(mallinfo2().uordblks) / 1e6, static_cast<double>(pages * sysconf(_SC_PAGESIZE)) / 1e6};
+}
+
+// What the window's list of a ledger holds once it has shown its first screen, its last one and a search:
+// the growth of the heap in use and of the resident size, in MB.
+std::pair<double, double> ListMemory(const fs::path& ledger) {
+    const auto [heapBefore, residentBefore] = Memory();
+    {
+        coffer::EntryListModel list;
+        const auto shown = [&](int row) {
+            QElapsedTimer waited;
+            waited.start();
+            while ((!list.counted() || list.index(row, 0).data() == QStringLiteral("…")) && waited.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        };
+        list.setLedger(ledger.string());
+        for (const coffer::EntryListFilter& filter :
+             {coffer::EntryListFilter{}, coffer::EntryListFilter{.search = "a"}}) {
+            list.setFilter(filter);
+            shown(0);
+            shown(list.rowCount() - 1);
+        }
+        const auto [heap, resident] = Memory();
+        return {heap - heapBefore, resident - residentBefore};
+    }
+}
+
+double Cli(const std::string& arguments) {
+    return Seconds([&] {
+        if (std::system((std::string(COFFER_CLI_PATH) + " --quiet " + arguments).c_str()) != 0)
+            std::printf("coffer-cli %s failed\n", arguments.c_str());
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const fs::path folder = fs::temp_directory_path() / ("coffer-bench-entries-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    fs::path file = folder / "year.sqlite";
+    if (argc > 1) {
+        file = argv[1];
+    } else {
+        coffer::bench::BankLogGeneratorOptions options;
+        options.entry_count = 1'000'000;
+        options.spread_days = 365;
+        const std::string log = coffer::bench::GenerateBankLog(options);
+        coffer::SqliteLedger ledger(file.string(), Access::ReadWrite);
+        std::ignore = coffer::AddToLedger(ledger, log, "", 0);
+    }
+    const fs::path small = folder / "small.sqlite";
+    {
+        coffer::bench::BankLogGeneratorOptions options;
+        options.entry_count = 10'000;
+        options.spread_days = 365;
+        coffer::SqliteLedger ledger(small.string(), Access::ReadWrite);
+        std::ignore = coffer::AddToLedger(ledger, coffer::bench::GenerateBankLog(options), "", 0);
+    }
+    const std::pair<double, double> smallList = ListMemory(small), largeList = ListMemory(file);
+    std::vector<double> opened, last;
+    for (int run = 0; run < 5; ++run) {
+        opened.push_back(Seconds([&] {
+            coffer::SqliteLedger ledger(file.string(), Access::ReadOnly);
+            Screen(ledger, {});
+        }));
+    }
+    coffer::SqliteLedger ledger(file.string(), Access::ReadOnly);
+    for (int run = 0; run < 5; ++run)
+        last.push_back(Seconds([&] { Screen(ledger, {}, UINT64_MAX); }));
+    // A member's and an item's name as the ledger holds them: those of its newest entries.
+    const std::uint64_t total = ledger.countListed({});
+    const coffer::EntryFields newest = coffer::ReadEntryFields(ledger.listRows({}, 0, 1, total).at(0).text);
+    std::string item;
+    for (std::uint64_t row = 0; item.empty(); ++row)
+        item = coffer::ReadEntryFields(ledger.listRows({}, row, 1, total).at(0).text).item;
+    const std::string fragment = item.substr(item.size() / 3, 6);
+    const coffer::LedgerTotals totals = ledger.totals();
+    const auto newestTs = static_cast<std::uint64_t>(totals.lastTs.value_or(0));
+    double actions = 0, periods = 0;
+    for (const coffer::ActionGroup group :
+         {coffer::ActionGroup::Items, coffer::ActionGroup::Gold, coffer::ActionGroup::Repairs,
+          coffer::ActionGroup::Deposits, coffer::ActionGroup::Withdrawals})
+        actions = std::max(actions, Seconds([&] { Screen(ledger, {.action = group}); }));
+    for (const std::int64_t days : {7, 30, 365})
+        periods = std::max(periods, Seconds([&] {
+                               Screen(ledger, {.period = coffer::TimeRange{
+                                                   newestTs - static_cast<std::uint64_t>(days * kDayMs), newestTs}});
+                           }));
+    const std::vector<double> member = Typing(ledger, newest.member), fragmentTyped = Typing(ledger, fragment);
+    const double entries = Cli("--ledger " + file.string() + " --entries " + (folder / "entries.tsv").string());
+    const double members = Cli("--ledger " + file.string() + " --members " + (folder / "members.tsv").string() +
+                               " -o " + (folder / "report.html").string());
+
+    std::printf("the entries list of a ledger of %llu entries over a year (%s)\n",
+                static_cast<unsigned long long>(totals.entries), file.c_str());
+    Row("first screen of a ledger just opened", Median(opened) * 1000, "ms", "<= 150 ms");
+    Row("jump to the last row", Median(last) * 1000, "ms", "<= 150 ms");
+    Row("search keystroke, member \"" + newest.member + "\" (slowest)", std::ranges::max(member), "ms", "<= 100 ms");
+    std::printf("    each keystroke: %s ms\n", Each(member).c_str());
+    Row("search keystroke, item fragment \"" + fragment + "\" (slowest)", std::ranges::max(fragmentTyped), "ms",
+        "<= 200 ms");
+    std::printf("    each keystroke: %s ms\n", Each(fragmentTyped).c_str());
+    Row("Action choice (slowest)", actions * 1000, "ms", "<= 100 ms");
+    Row("period choice: 7, 30, 365 days (slowest)", periods * 1000, "ms", "<= 100 ms");
+    std::printf("  %-52s %8.2f s = %.2f x --members (%.2f s), goal <= 2 x\n", "coffer-cli --entries of everything",
+                entries, entries / members, members);
+    std::printf("  %-52s %8.1f MB   goal <= 20 MB\n", "the list's memory, 1M against 10k entries: heap in use",
+                largeList.first - smallList.first);
+    std::printf("    heap %.1f MB (10k), %.1f MB (1M); resident size grew %.1f MB (10k), %.1f MB (1M)\n",
+                smallList.first, largeList.first, smallList.second, largeList.second);
+    fs::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+#include "cli/cli_entries.h"
+
+#include "cli/cli.h"
+#include "ledger/ledger_file.h"
+#include "ledger/ledger_open.h"
+#include "report/output_files.h"
+#include "report/table_export.h"
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+namespace coffer {
+namespace {
+
+const QCommandLineOption kEntries(QStringLiteral("entries"), {}, QStringLiteral("OUT")),
+    kMemberFilter(QStringLiteral("member"), {}, QStringLiteral("NAME")),
+    kItemFilter(QStringLiteral("item"), {}, QStringLiteral("NAME")),
+    kAction(QStringLiteral("action"), {}, QStringLiteral("A")),
+    kSearch(QStringLiteral("search"), {}, QStringLiteral("TEXT"));
+
+} // namespace
+
+QList<QCommandLineOption> EntriesCliOptionList() {
+    return {kEntries, kMemberFilter, kItemFilter, kAction, kSearch};
+}
+
+const char* EntriesCliUsage() {
+    return R"(
+The ledger's entries, as the window's list shows them (with --ledger FILE):
+      --entries OUT          write the ledger's entries, newest first, as tab-separated text (or
+                             CSV with --csv) to OUT ("-": standard output); with --from and --to,
+                             and these filters, all applying together:
+      --member NAME          only the entries of the member of exactly this name
+      --item NAME            only the entries of the item of exactly this name
+      --action A             only items, gold, repairs, deposits or withdrawals
+      --search TEXT          only entries whose member or item name holds TEXT (letter case ignored)
+)";
+}
+
+std::string ReadEntriesCliOptions(const QCommandLineParser& parser, EntriesCliOptions& options) {
+    if (!parser.isSet(kEntries)) {
+        for (const QCommandLineOption* filter : {&kMemberFilter, &kItemFilter, &kAction, &kSearch})
+            if (parser.isSet(*filter))
+                return "option --" + filter->names().constFirst().toStdString() + " goes with --entries OUT";
+        return {};
+    }
+    options.output = parser.value(kEntries).toStdString();
+    if (options.output.empty())
+        return "option --entries needs a file name, or - for standard output";
+    if (parser.isSet(kMemberFilter))
+        options.filter.member = parser.value(kMemberFilter).toStdString();
+    if (parser.isSet(kItemFilter))
+        options.filter.item = parser.value(kItemFilter).toStdString();
+    options.filter.search = parser.value(kSearch).toStdString();
+    if (parser.isSet(kAction)) {
+        const std::optional<ActionGroup> group = ActionGroupNamed(parser.value(kAction).toStdString());
+        if (!group)
+            return "option --action takes items, gold, repairs, deposits or withdrawals, not \"" +
+                   parser.value(kAction).toStdString() + "\"";
+        options.filter.action = *group;
+    }
+    return {};
+}
+
+int RunEntriesForm(const std::string& ledger, const EntriesCliOptions& options, bool csv, bool quiet, std::ostream& out,
+                   std::ostream& err) {
+    try {
+        const std::unique_ptr<LedgerStore> store = OpenExistingLedger(ledger);
+        if (!quiet && !store->listIndexed())
+            err << LedgerDisplayName(ledger)
+                << ": listing from every entry's text, which is slower until the ledger is next added to\n";
+        std::uint64_t spacedCells = 0;
+        const TextWriter write = [&](const TextSink& sink) {
+            const auto& captions = EntryCaptions();
+            RowWriter rows({captions.begin(), captions.end()}, csv ? TableFormat::Csv : TableFormat::TabSeparated, sink,
+                           &spacedCells);
+            ForEachEntryCells(*store, options.filter, [&](const EntryCells& cells) { rows.row(cells); });
+            return rows.finish();
+        };
+        std::string error;
+        if (options.output == "-") {
+            if (!write([&](std::string_view piece) {
+                    return static_cast<bool>(out.write(piece.data(), static_cast<std::streamsize>(piece.size())));
+                }))
+                return kCliFailure; // RunCli tells of the failed write
+        } else {
+            OutputFiles outputs;
+            error = outputs.add(options.output, write);
+            if (error.empty())
+                error = outputs.commit();
+        }
+        if (!quiet && spacedCells > 0)
+            err << (options.output == "-" ? "standard output" : options.output) << ": " << SpacedCellsText(spacedCells)
+                << '\n';
+        if (error.empty())
+            return kCliSuccess;
+        err << "coffer-cli: " << error << '\n';
+    } catch (const LedgerError& error) {
+        err << "coffer-cli: " << error.what() << '\n';
+    } catch (const std::filesystem::filesystem_error& error) {
+        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
+    }
+    return kCliFailure;
+}
+
+} // namespace coffer

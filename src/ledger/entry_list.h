@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The ledger's entries as a list: what of an entry the list's filters test, the filters, and the texts
+// of the list's cells. The window's list and coffer-cli's --entries both show entries through these.
+
+#include "analysis/tables/entry_selection.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace coffer {
+
+// What of an entry the list's filters test, read from its element: the type as a number (none when the
+// element has no type of plain digits), and the member's and the item's names with their character
+// references decoded (empty when absent).
+struct EntryFields {
+    std::optional<std::int64_t> type;
+    std::string member, item;
+};
+EntryFields ReadEntryFields(std::string_view element);
+
+// A text with A to Z as a to z: the search ignores letter case for those only.
+std::string FoldAtoZ(std::string_view text);
+
+// The Action choice: which types an entry must have.
+enum class ActionGroup { All, Items, Gold, Repairs, Deposits, Withdrawals };
+// The group of a word of --action ("items", "gold", "repairs", "deposits", "withdrawals"), or none.
+std::optional<ActionGroup> ActionGroupNamed(std::string_view word);
+bool InActionGroup(ActionGroup group, const std::optional<std::int64_t>& type);
+
+// Filters that apply together; an empty one keeps every entry.
+struct EntryListFilter {
+    std::optional<TimeRange> period = {}; // entries without a readable time are outside any period
+    std::string search = {};              // in the member's or the item's name, letter case ignored for A to Z
+    std::optional<std::string> member = {}, item = {}; // exactly this decoded name
+    ActionGroup action = ActionGroup::All;
+    bool operator==(const EntryListFilter&) const = default;
+};
+// Whether an entry of these fields and time passes the filter.
+bool PassesFilter(const EntryListFilter& filter, const EntryFields& fields, const std::optional<std::int64_t>& ts);
+
+// The columns of the list, in order.
+enum EntryColumn {
+    kTimeColumn,
+    kMemberColumn,
+    kRankColumn,
+    kActionColumn,
+    kItemColumn,
+    kCountColumn,
+    kGoldColumn,
+    kFromTabColumn,
+    kToTabColumn,
+    kEntryColumns
+};
+const std::array<std::string, kEntryColumns>& EntryCaptions();
+
+using EntryCells = std::array<std::string, kEntryColumns>;
+// The cells of an entry: names decoded, every cell cleaned (U+FFFD for what cannot show).
+EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int64_t>& ts);
+
+// The member's and the item's names as the element writes them, character references kept: what the
+// addresses of their pages are built from.
+std::pair<std::string, std::string> WrittenNames(std::string_view element);
+
+// Copper as "Gg SSs CCc"; money that is not a plain number of copper up to 10^12 shows as written,
+// cleaned; none or 0 is empty.
+std::string GoldText(std::string_view money);
+
+} // namespace coffer

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+#include "ledger/ledger_sql.h"
+
+#include <algorithm>
+#include <deque>
+#include <limits>
+
+namespace coffer {
+namespace {
+
+// The filter as a condition on the entry table, with its parameters.
+struct Condition {
+    std::string sql;
+    std::deque<std::string> texts; // kept here, where they never move: the parameters view them
+    std::vector<SqlValue> params;
+    bool empty() const { return sql.empty(); }
+};
+
+// The distinct values of an indexed column, one look into its index each.
+std::vector<std::string> DistinctNames(LedgerSql& sql, const std::string& column) {
+    std::vector<std::string> names;
+    const std::string next = "SELECT " + column + " FROM entry WHERE " + column;
+    sql.run("WITH RECURSIVE names(name) AS (SELECT (" + next + " IS NOT NULL ORDER BY " + column +
+                " LIMIT 1) UNION ALL SELECT (" + next + " > names.name ORDER BY " + column +
+                " LIMIT 1) FROM names WHERE names.name IS NOT NULL) SELECT name FROM names WHERE name IS NOT NULL",
+            {}, [&](const SqlRow& row) { names.emplace_back(row.bytes(0)); });
+    return names;
+}
+
+// Of so few names, a search finds the entries through their indexes; with more, by reading the folded
+// names of every entry, which then mostly match anyway.
+constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
+
+Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
+    Condition condition;
+    const auto add = [&](const std::string& part) { condition.sql += (condition.sql.empty() ? "" : " AND ") + part; };
+    const auto param = [&](SqlValue value) {
+        condition.params.push_back(value);
+        return "$" + std::to_string(condition.params.size());
+    };
+    const auto bytes = [&](std::string text) {
+        return param(std::string_view(condition.texts.emplace_back(std::move(text))));
+    };
+    if (filter.period) {
+        // A timed entry's order_time is its time: the range is one stretch of the list's index.
+        constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();
+        const std::string from = param(static_cast<std::int64_t>(std::min(filter.period->first, kLatest)));
+        add("order_time BETWEEN " + from + " AND " +
+            param(static_cast<std::int64_t>(std::min(filter.period->last, kLatest))) + " AND ts IS NOT NULL");
+    }
+    if (filter.member)
+        add("member = " + bytes(*filter.member));
+    if (filter.item)
+        add("item = " + bytes(*filter.item));
+    if (!filter.search.empty()) {
+        const std::string folded = FoldAtoZ(filter.search);
+        bool few = true;
+        std::string matching;
+        for (const auto& [column, kept] : {std::pair{"member", &known.member}, std::pair{"item", &known.item}}) {
+            if (!*kept)
+                *kept = DistinctNames(sql, column);
+            const std::vector<std::string>& names = **kept;
+            std::vector<const std::string*> found;
+            for (const std::string& name : names)
+                if (FoldAtoZ(name).find(folded) != std::string::npos)
+                    found.push_back(&name);
+            few = few && found.size() * kFewNamesShare <= names.size();
+            if (!few)
+                break;
+            std::string list;
+            for (const std::string* name : found)
+                list += (list.empty() ? "" : ", ") + bytes(*name);
+            if (!list.empty())
+                matching += (matching.empty() ? "" : " OR ") + std::string(column) + " IN (" + list + ")";
+        }
+        if (few) {
+            add(matching.empty() ? "false" : "(" + matching + ")");
+        } else {
+            const std::string search = bytes(folded);
+            add("(" + sql.dialect().contains("member_fold", search) + " OR " +
+                sql.dialect().contains("item_fold", search) + ")");
+        }
+    }
+    static constexpr const char* kTypes[] = {"",         "type IN (1, 2)", "type IN (4, 5, 6)",
+                                             "type = 6", "type IN (1, 4)", "type IN (2, 5)"};
+    if (filter.action != ActionGroup::All)
+        add(kTypes[static_cast<int>(filter.action)]);
+    return condition;
+}
+
+} // namespace
+
+std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
+    const Condition condition = ConditionOf(sql, names, filter);
+    std::uint64_t copies = 0;
+    sql.runWith(condition.empty() ? "SELECT copies FROM entry_totals"
+                                  : "SELECT CAST(coalesce(sum(copies), 0) AS bigint) FROM entry WHERE " + condition.sql,
+                condition.params, [&](const SqlRow& row) { copies = static_cast<std::uint64_t>(row.integer(0)); });
+    return copies;
+}
+
+std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, std::uint64_t first,
+                                std::uint64_t count, std::uint64_t total) {
+    if (count == 0 || first >= total)
+        return {};
+    count = std::min(count, total - first);
+    // The running sum of copies, from whichever end is nearer, finds the entries of the rows: it walks
+    // the list's index from that end to the window, and no further.
+    const bool fromEnd = first > total - (first + count);
+    Condition condition = ConditionOf(sql, names, filter);
+    const std::string order = fromEnd ? "order_time, order_rank DESC, key DESC" : "order_time DESC, order_rank, key";
+    const auto skip = static_cast<std::int64_t>(fromEnd ? total - (first + count) : first);
+    condition.params.push_back(skip);
+    const std::string skipParam = "$" + std::to_string(condition.params.size());
+    condition.params.push_back(static_cast<std::int64_t>(count));
+    const std::string limitParam = "$" + std::to_string(condition.params.size());
+    const std::string query =
+        "SELECT e.text, e.ts, w.copies, w.upto FROM (SELECT key, copies, upto FROM (SELECT key, copies, "
+        "CAST(sum(copies) OVER (ORDER BY " +
+        order + " ROWS UNBOUNDED PRECEDING) AS bigint) AS upto FROM entry WHERE " +
+        (condition.empty() ? "true" : condition.sql) + " ORDER BY " + order + ") s WHERE upto > " + skipParam +
+        " LIMIT " + limitParam + ") w JOIN entry e ON e.key = w.key";
+    std::vector<std::pair<std::uint64_t, ListedRow>> found;
+    sql.runWith(query, condition.params, [&](const SqlRow& row) {
+        const auto copies = static_cast<std::uint64_t>(row.integer(2)),
+                   upto = static_cast<std::uint64_t>(row.integer(3));
+        const std::uint64_t start = fromEnd ? total - upto : upto - copies;
+        for (std::uint64_t at = std::max(start, first); at < std::min(start + copies, first + count); ++at)
+            found.push_back({at, ListedRow{std::string(row.bytes(0)), row.optionalInteger(1)}});
+    });
+    std::ranges::sort(found, {}, &std::pair<std::uint64_t, ListedRow>::first);
+    std::vector<ListedRow> rows;
+    rows.reserve(found.size());
+    for (auto& [at, listed] : found)
+        rows.push_back(std::move(listed));
+    return rows;
+}
+
+void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+                   const std::function<void(const ListedRow&)>& visit) {
+    const Condition condition = ConditionOf(sql, names, filter);
+    ListedRow listed;
+    sql.runEach("SELECT text, ts, copies FROM entry WHERE " + (condition.empty() ? "true" : condition.sql) +
+                    " ORDER BY order_time DESC, order_rank, key",
+                condition.params, [&](const SqlRow& row) {
+                    listed.text.assign(row.bytes(0));
+                    listed.ts = row.optionalInteger(1);
+                    for (std::int64_t copy = 0; copy < row.integer(2); ++copy)
+                        visit(listed);
+                });
+}
+
+} // namespace coffer

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The Guild Ledger panel's tab "Entries": the ledger's entries, newest first, under a search box (Ctrl+F),
+// a removable "Member: NAME" or "Item: NAME" filter and the Action choice, with the number of matching
+// rows under the list. A double-click on a member or an item asks for its page; Ctrl+C copies the
+// selected rows as tab-separated text with the captions.
+
+#include "ledger/entry_list.h"
+
+#include <QWidget>
+#include <optional>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace coffer {
+
+class EntryListModel;
+
+class EntriesTab : public QWidget {
+    Q_OBJECT
+  public:
+    explicit EntriesTab(QWidget* parent = nullptr);
+
+    EntryListModel* model() const { return model_; }
+    QTableView* view() const { return view_; }
+    QPushButton* exportButton() const { return exportButton_; }
+
+    // The ledger to list (its path as it is opened; "" for none).
+    void setLedger(const std::string& ledger);
+    // The period of the ledger panel's choice; it ends the period an exact filter brought.
+    void setPeriod(const std::optional<TimeRange>& period);
+    // Only the member's, or the item's, entries of exactly this decoded name, in the period given; the
+    // search box stays as it is.
+    void showExactly(bool member, const std::string& name, const std::optional<TimeRange>& period);
+    void focusSearch();
+    // The text the list copies of its selected rows, once read; what Ctrl+C puts on the clipboard.
+    void copySelection();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  signals:
+    // A double-click on a member's or an item's cell: its name as the entry writes it.
+    void memberPageWanted(const std::string& writtenName);
+    void itemPageWanted(const std::string& writtenName);
+
+  private:
+    void applyFilter();
+    void showCount();
+
+    EntryListModel* model_;
+    QLineEdit* searchBox_;
+    QPushButton* exactFilter_;
+    QComboBox* actionChoice_;
+    QPushButton* exportButton_;
+    QTableView* view_;
+    QLabel* countLabel_;
+    std::optional<TimeRange> period_;
+    std::optional<std::string> member_, item_;
+};
+
+} // namespace coffer

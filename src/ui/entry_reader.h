@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// Reads a ledger for the entries list off the window's thread, on a thread of its own with a connection
+// of its own (to a file, open while there are tasks to run): each task runs there with the store, newest task first (a
+// list scrolled on asks for the rows now in view before those it passed), and hands back what the window does with its
+// result. A server that stops answering holds up only the reader: the window never waits for it, not even as the reader
+// goes.
+
+#include "ledger/ledger_store.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace coffer {
+
+class EntryReader : public QObject {
+    Q_OBJECT
+  public:
+    // What to do on the window's thread with a task's result.
+    using Reply = std::function<void()>;
+    // Runs with the ledger's store; what it returns runs on the window's thread. A LedgerError of the
+    // store (or of opening it) goes to `failed` instead.
+    using Task = std::function<Reply(LedgerStore& store)>;
+
+    explicit EntryReader(QObject* parent = nullptr);
+    ~EntryReader() override; // the thread ends after its task in progress, without being waited for
+
+    // The ledger the next tasks read; the tasks not started yet are dropped.
+    void open(const std::string& ledger);
+    void run(Task task);
+
+  signals:
+    void failed(const QString& message);
+
+  private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
+} // namespace coffer
