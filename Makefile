@@ -25,7 +25,7 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCOFFER_SANITIZE=ON -DCOFFER_ENGINE_ONLY=ON -DCOFFER_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-FUZZ_TARGETS = fuzz_engine fuzz_item_lookup fuzz_web_text fuzz_sort_cells fuzz_ledger_paste fuzz_ledger_file fuzz_password_text
+FUZZ_TARGETS = fuzz_engine fuzz_item_lookup fuzz_web_text fuzz_sort_cells fuzz_ledger_paste fuzz_ledger_file fuzz_password_text fuzz_cookie_file
 
 build-fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCOFFER_FUZZ=ON -DCOFFER_ENGINE_ONLY=ON
@@ -77,6 +77,7 @@ bench: build
 	$(BUILD)/bench/bench_analysis
 	$(BUILD)/bench/bench_ledger
 	$(BUILD)/bench/bench_pg_ledger
+	$(BUILD)/bench/bench_fetch
 	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
 		$(BUILD)/bench/window_bench
 

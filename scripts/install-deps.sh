@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-charts-dev libgl-dev
     xvfb xauth
     dpkg-dev file desktop-file-utils appstream lintian man-db
+    python3 systemd
 )
 
 missing=()

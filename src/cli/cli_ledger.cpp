@@ -131,11 +131,11 @@ void HideLedgerPasswords(int argc, char** argv) {
 }
 
 QList<QCommandLineOption> LedgerCliOptionList() {
-    return {kLedger, kAdd, kMerge, kInfo};
+    return QList<QCommandLineOption>{kLedger, kAdd, kMerge, kInfo} + FetchCliOptionList();
 }
 
-const char* LedgerCliUsage() {
-    return R"(
+std::string LedgerCliUsage() {
+    return std::string(R"(
 Guild ledger (every paste kept, nothing counted twice, any period reported):
       --ledger FILE          use the ledger FILE; with neither --add nor --info, report from it
                              (with the options above, without LOGFILE); a postgresql:// URI
@@ -144,20 +144,28 @@ Guild ledger (every paste kept, nothing counted twice, any period reported):
       --merge OTHER          add every entry and paste of the ledger OTHER, a file or a URI
                              (creates FILE)
       --info                 print the ledger's totals, its pastes and the gaps between them
-A password in a URI is starred out of the program's arguments as it starts, but others may see it
+)") + FetchCliUsage() +
+           R"(A password in a URI is starred out of the program's arguments as it starts, but others may see it
 before: give it in ~/.pgpass or PGPASSWORD instead, or type it when asked at the terminal.
 )";
 }
 
 std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options) {
-    const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo);
-    const char* form = add ? "add" : merge ? "merge" : "info";
+    if (std::string misuse = ReadFetchCliOptions(parser, options.fetch); !misuse.empty())
+        return misuse;
+    const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo),
+               fetch = !options.fetch.address.empty();
+    const char* form = add ? "add" : merge ? "merge" : info ? "info" : "fetch";
     if (!parser.isSet(kLedger))
-        return add || merge || info ? std::string("option --") + form + " needs --ledger FILE" : std::string();
+        return add || merge || info || fetch ? std::string("option --") + form + " needs --ledger FILE" : std::string();
     options.file = parser.value(kLedger).toStdString();
-    if (add + merge + info > 1)
-        return "give one of --add, --merge and --info";
-    options.form = add ? LedgerForm::Add : merge ? LedgerForm::Merge : info ? LedgerForm::Info : LedgerForm::Report;
+    if (add + merge + info + fetch > 1)
+        return "give one of --add, --merge, --info and --fetch";
+    options.form = add     ? LedgerForm::Add
+                   : merge ? LedgerForm::Merge
+                   : info  ? LedgerForm::Info
+                   : fetch ? LedgerForm::Fetch
+                           : LedgerForm::Report;
     options.other = parser.value(kMerge).toStdString();
     // SQLite would take an empty name for a temporary database, which keeps nothing.
     if (options.file.empty() || (merge && options.other.empty()))
@@ -182,6 +190,8 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
             return Add(options, logFiles, quiet, readLog, err);
         if (options.form == LedgerForm::Merge)
             return Merge(options, quiet, err);
+        if (options.form == LedgerForm::Fetch)
+            return RunFetchForm(options.file, options.fetch, quiet, err);
         Info(options, out);
         return kCliSuccess;
     } catch (const LedgerError& error) {

@@ -4,6 +4,7 @@
 // it through the same analysis as a log.
 
 #include "analysis/tables/entry_selection.h"
+#include "cli/cli_fetch.h"
 #include "ledger/ledger_actions.h"
 
 #include <QCommandLineOption>
@@ -18,7 +19,7 @@
 
 namespace coffer {
 
-enum class LedgerForm { None, Add, Merge, Info, Report };
+enum class LedgerForm { None, Add, Merge, Info, Fetch, Report };
 
 // Asks for the password of a server ledger, shown by its name without one; nothing when none can be had.
 using PasswordAsker = std::function<std::optional<std::string>(const std::string& shownName)>;
@@ -28,6 +29,7 @@ struct LedgerCliOptions {
     LedgerForm form = LedgerForm::None;
     std::string other;         // the ledger to merge
     PasswordAsker askPassword; // for a server that wants a password the URI, ~/.pgpass and the rest do not give
+    FetchCliOptions fetch;
 };
 
 // Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or
@@ -37,7 +39,7 @@ void HideLedgerPasswords(int argc, char** argv);
 
 // The ledger's options, for the parser, and their lines of the help text.
 QList<QCommandLineOption> LedgerCliOptionList();
-const char* LedgerCliUsage();
+std::string LedgerCliUsage();
 
 // Reads the ledger options the parser found; returns a message for the user when they are misused.
 std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options);
@@ -46,7 +48,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
 // that cannot be read.
 using LogReader = std::function<std::string_view(const std::string& file)>;
 
-// --add, --merge and --info; returns the exit status.
+// --add, --merge, --info and --fetch; returns the exit status.
 int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
                   const LogReader& readLog, std::ostream& out, std::ostream& err);
 

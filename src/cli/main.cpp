@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/cli.h"
+#include "cli/cli_fetch.h"
 #include "cli/cli_ledger.h"
 #include "cli/terminal_password.h"
 #include "shell/end_on_signals.h"
@@ -16,7 +17,7 @@
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     coffer::HideLedgerPasswords(argc, argv);
-    coffer::EndOnSignals();
+    coffer::EndOnSignals(coffer::EndFetchOnSignal); // a fetch form ends its loop, anything else at once
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is a failed write, not the end of the program
     // A file size limit then fails the write that reaches it (EFBIG, named in the message) instead of
     // killing the program half-way.

@@ -3,12 +3,15 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -30,8 +33,11 @@ bool IsErrorStatus(const QNetworkReply& reply) {
     return statusError && reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400;
 }
 
-QNetworkRequest MakeRequest(const std::string& address, const DownloadLimits& limits) {
-    QNetworkRequest request(QUrl(QString::fromStdString(address)));
+// Qt's own limit on the redirects that a download follows.
+constexpr int kMaxRedirects = 50;
+
+QNetworkRequest MakeRequest(const QUrl& address, const DownloadLimits& limits) {
+    QNetworkRequest request(address);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");
@@ -41,6 +47,25 @@ QNetworkRequest MakeRequest(const std::string& address, const DownloadLimits& li
     return request;
 }
 
+// Hands each request the cookies its address carries, redirects included, and keeps none a site sets.
+class CookieJar : public QNetworkCookieJar {
+  public:
+    explicit CookieJar(CookiesFor cookies) : cookies_(std::move(cookies)) {}
+    QList<QNetworkCookie> cookiesForUrl(const QUrl& url) const override {
+        QList<QNetworkCookie> cookies;
+        const bool https = url.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0;
+        const QString path = url.path(QUrl::FullyEncoded);
+        for (const auto& [name, value] :
+             cookies_(https, url.host().toStdString(), path.isEmpty() ? std::string("/") : path.toStdString()))
+            cookies.append(QNetworkCookie(QByteArray::fromStdString(name), QByteArray::fromStdString(value)));
+        return cookies;
+    }
+    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
+
+  private:
+    CookiesFor cookies_;
+};
+
 } // namespace
 
 // One download in flight. Ends other than by the site are noted before the reply is aborted, so that
@@ -48,14 +73,13 @@ QNetworkRequest MakeRequest(const std::string& address, const DownloadLimits& li
 struct NetworkDownloader::Transfer {
     enum class Ending { BySite, TooLarge, Deadline, Aborted };
 
-    Transfer(QNetworkReply* reply, PageHandler done, std::chrono::milliseconds deadline)
-        : reply(reply), done(std::move(done)) {
+    Transfer(PageHandler done, std::chrono::milliseconds deadline) : done(std::move(done)) {
         deadlineTimer.setSingleShot(true);
         QObject::connect(&deadlineTimer, &QTimer::timeout, &deadlineTimer, [this] { stop(Ending::Deadline); });
         deadlineTimer.start(deadline);
     }
 
-    QNetworkReply* reply;
+    QNetworkReply* reply = nullptr; // of the request under way
     PageHandler done;
     QTimer deadlineTimer; // goes with the transfer, so it can never fire after the transfer ended
     QByteArray body;
@@ -75,6 +99,19 @@ struct NetworkDownloader::Transfer {
         else
             body += reply->readAll();
     }
+    // Where a redirect that this downloader follows itself leads; empty for anything else, and for a
+    // redirect from https to http, as Qt's policy has it.
+    QUrl redirectTarget() const {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QUrl location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        if (ending != Ending::BySite || status < 300 || status > 399 || location.isEmpty())
+            return {};
+        const QUrl next = reply->url().resolved(location);
+        const bool https = next.scheme() == QStringLiteral("https");
+        return https || (next.scheme() == QStringLiteral("http") && reply->url().scheme() != QStringLiteral("https"))
+                   ? next
+                   : QUrl();
+    }
     // Qt may end a transfer that the site broke off as if it were complete; an unpacked body has a
     // length of its own. Only a shorter body counts: after a redirect the header can still be the
     // redirect's own (0).
@@ -82,18 +119,42 @@ struct NetworkDownloader::Transfer {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         return length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() > body.size();
     }
-    PageResult result(std::int64_t maxBytes) {
+    PageResult result(const DownloadLimits& limits) {
         const QNetworkReply::NetworkError error = reply->error();
         // Qt ends a transfer that makes no progress for the stall time-out by cancelling it.
         const bool stalled = ending == Ending::BySite &&
                              (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError);
-        PageResult result{.page = {}, .timedOut = stalled || ending == Ending::Deadline};
+        PageResult result{.page = {}, .timedOut = stalled || ending == Ending::Deadline, .failure = {}};
         if (error == QNetworkReply::NoError || IsErrorStatus(*reply)) {
-            take(maxBytes);
+            take(limits.maxBytes);
             if (ending == Ending::BySite && !truncated())
                 result.page = QString::fromUtf8(body).toStdString();
         }
+        result.failure = failure(stalled, result.page.empty() && error == QNetworkReply::NoError, limits);
         return result;
+    }
+    // Why no page of a 2xx status came, in words for the user; empty when one did.
+    std::string failure(bool stalled, bool cutShort, const DownloadLimits& limits) const {
+        using std::chrono::duration_cast;
+        using std::chrono::seconds;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (ending == Ending::TooLarge)
+            return "the page is larger than " + (limits.maxBytes >= 1024 * 1024
+                                                     ? std::to_string(limits.maxBytes >> 20) + " MiB"
+                                                     : std::to_string(limits.maxBytes >> 10) + " KiB");
+        if (ending == Ending::Deadline)
+            return "the page was not complete within " +
+                   std::to_string(duration_cast<seconds>(limits.deadline).count()) + " seconds";
+        if (ending == Ending::Aborted)
+            return "the download was stopped";
+        if (stalled)
+            return "nothing came for " + std::to_string(duration_cast<seconds>(limits.stallTimeout).count()) +
+                   " seconds";
+        if (status != 0 && (status < 200 || status > 299))
+            return "HTTP " + std::to_string(status);
+        if (reply->error() != QNetworkReply::NoError)
+            return reply->errorString().toStdString();
+        return cutShort && truncated() ? "the connection ended before the page did" : std::string();
     }
 };
 
@@ -103,6 +164,7 @@ struct NetworkDownloader::State {
     std::unordered_map<QNetworkReply*, std::unique_ptr<Transfer>> running;
     std::vector<std::pair<PageHandler, PageResult>> finished; // waiting for waitForAny to hand them on
     std::function<void()> notify;
+    bool cookies = false; // a cookie jar of ours is set
 };
 
 NetworkDownloader::NetworkDownloader(DownloadLimits limits) : state_(std::make_unique<State>()) {
@@ -123,26 +185,43 @@ void NetworkDownloader::start(const std::string& address, PageHandler done) {
         state_->finished.emplace_back(std::move(done), PageResult{});
         return;
     }
+    send(QUrl(QString::fromStdString(address)), std::make_unique<Transfer>(std::move(done), state_->limits.deadline),
+         kMaxRedirects);
+}
+
+void NetworkDownloader::send(const QUrl& address, std::unique_ptr<Transfer> transfer, int redirectsLeft) {
     const DownloadLimits& limits = state_->limits;
-    QNetworkReply* reply = state_->manager.get(MakeRequest(address, limits));
+    QNetworkRequest request = MakeRequest(address, limits);
+    // Qt 6.4 would carry the first request's cookies to wherever a redirect leads: with cookies, each
+    // redirect is a request of its own, which asks the jar anew.
+    if (state_->cookies)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    QNetworkReply* reply = state_->manager.get(request);
     reply->setReadBufferSize(kReadBufferBytes);
-    Transfer* transfer =
-        state_->running.emplace(reply, std::make_unique<Transfer>(reply, std::move(done), limits.deadline))
-            .first->second.get();
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [transfer, maxBytes = limits.maxBytes] {
-        if (transfer->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
-            transfer->stop(Transfer::Ending::TooLarge);
+    transfer->reply = reply;
+    Transfer* running = state_->running.emplace(reply, std::move(transfer)).first->second.get();
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [running, maxBytes = limits.maxBytes] {
+        if (running->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
+            running->stop(Transfer::Ending::TooLarge);
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply,
-                     [transfer, maxBytes = limits.maxBytes] { transfer->take(maxBytes); });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
-        const auto running = state_->running.find(reply);
-        std::unique_ptr<Transfer> transfer = std::move(running->second);
-        state_->running.erase(running);
-        PageResult result = transfer->result(state_->limits.maxBytes);
+                     [running, maxBytes = limits.maxBytes] { running->take(maxBytes); });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, redirectsLeft] {
+        const auto entry = state_->running.find(reply);
+        std::unique_ptr<Transfer> transfer = std::move(entry->second);
+        state_->running.erase(entry);
+        const QUrl next = state_->cookies && redirectsLeft > 0 ? transfer->redirectTarget() : QUrl();
+        std::optional<PageResult> result;
+        if (next.isEmpty())
+            result = transfer->result(state_->limits);
         reply->disconnect(); // nothing may reach the transfer once it is gone
-        state_->finished.emplace_back(std::move(transfer->done), std::move(result));
         reply->deleteLater();
+        if (!next.isEmpty()) {
+            transfer->body.clear();
+            send(next, std::move(transfer), redirectsLeft - 1);
+            return;
+        }
+        state_->finished.emplace_back(std::move(transfer->done), std::move(*result));
         if (state_->notify)
             state_->notify();
     });
@@ -158,6 +237,11 @@ void NetworkDownloader::waitForAny() {
 
 void NetworkDownloader::setFinishedNotifier(std::function<void()> notify) {
     state_->notify = std::move(notify);
+}
+
+void NetworkDownloader::setCookies(CookiesFor cookies) {
+    state_->manager.setCookieJar(new CookieJar(std::move(cookies))); // the manager owns it
+    state_->cookies = true;
 }
 
 int NetworkDownloader::inFlight() const {

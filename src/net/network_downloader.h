@@ -3,8 +3,8 @@
 // The program's HTTP GET, on Qt Network: user agent "Mozilla", no proxy, caches bypassed, redirects
 // followed, the body decoded as UTF-8. A response with an error status gives its error page; no
 // connection, no response, a transfer that makes no progress for the stall time-out or is not over
-// by the deadline, or a body past the size cap give the empty text. Waiting handles the thread's
-// events; without a QCoreApplication every download gives the empty text.
+// by the deadline, or a body past the size cap give the empty text; the result's `failure` says which.
+// Waiting handles the thread's events; without a QCoreApplication every download gives the empty text.
 
 #include "analysis/lookup/page_downloader.h"
 
@@ -13,8 +13,17 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+class QUrl;
 
 namespace coffer {
+
+// The cookies (name and value) that a request to this host and path carries, asked for each request a
+// download makes, redirects included.
+using CookiesFor = std::function<std::vector<std::pair<std::string, std::string>>(bool https, const std::string& host,
+                                                                                  const std::string& path)>;
 
 struct DownloadLimits {
     std::chrono::milliseconds stallTimeout{15'000}; // without a byte moving
@@ -37,9 +46,12 @@ class NetworkDownloader : public PageDownloader {
     // For a caller that does not wait: called on this thread as soon as a download has finished; the
     // caller then hands the pages on with waitForAny(), which returns at once.
     void setFinishedNotifier(std::function<void()> notify);
+    // The cookies of later requests; none without.
+    void setCookies(CookiesFor cookies);
 
   private:
     struct Transfer;
+    void send(const QUrl& address, std::unique_ptr<Transfer> transfer, int redirectsLeft);
     struct State;
     std::unique_ptr<State> state_;
 };

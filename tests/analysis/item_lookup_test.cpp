@@ -92,7 +92,7 @@ struct EmptySite : PageDownloader {
     void start(const std::string&, PageHandler done) override { pending.emplace_back(++downloads, std::move(done)); }
     void waitForAny() override {
         for (auto& [download, done] : std::exchange(pending, {}))
-            done({.page = {}, .timedOut = timesOut(download)});
+            done({.page = {}, .timedOut = timesOut(download), .failure = {}});
     }
     int inFlight() const override { return static_cast<int>(pending.size()); }
     void abortAll() override {}

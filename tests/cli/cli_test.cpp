@@ -118,7 +118,7 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{log, "-o", (folder_ / "no" / "such" / "r.html").string()}, 2, "Could not write"},
         {{"--add", log}, 2, "option --add needs --ledger FILE"},
         {{"--ledger", ledgerFile, log}, 2, "bank log files go into a ledger with --add"},
-        {{"--ledger", ledgerFile, "--add", "--info", log}, 2, "give one of --add, --merge and --info"},
+        {{"--ledger", ledgerFile, "--add", "--info", log}, 2, "give one of --add, --merge, --info and --fetch"},
         {{"--ledger", ledgerFile, "--count-repeated-once"}, 2, "does not apply to a ledger"},
         {{"--ledger", ledgerFile, "--info", "-o", report}, 2, "option --report does not go with --info"},
         {{"--ledger", ledgerFile, "--merge", ledgerFile}, 2, "there is no such ledger"},

@@ -24,14 +24,17 @@ namespace {
 using namespace testing;
 
 // Whatever the site does, a download ends within the deadline (plus slack for a busy machine) and gives
-// the whole body, or the empty text for a transfer that broke, never ended or passed the size cap. One
-// past the cap ends at once, so that hostile bodies never hold more memory than the cap.
+// the whole body, or the empty text for a transfer that broke, never ended or passed the size cap, and
+// says why. One past the cap ends at once, so that hostile bodies never hold more memory than the cap.
+// With cookies, when the downloader follows redirects itself, all the same.
 TEST(NetworkDownloader, GivesTheWholeBodyOrTheEmptyTextWithinTheDeadline) {
     const DownloadLimits limits{.stallTimeout = std::chrono::milliseconds(1000),
                                 .deadline = std::chrono::milliseconds(2000),
                                 .maxBytes = 64 * 1024};
     const std::string priced = ItemPageWithPrices(99, 1, 1, 1);
     const std::string full = priced + std::string(64 * 1024 - priced.size(), ' '), over = full + ' ';
+    const char *kTooLarge = "the page is larger than 64 KiB", *kStalled = "nothing came for 1 seconds",
+               *kPastDeadline = "the page was not complete within 2 seconds";
     const TempFolder folder;
     const std::string localFile = (folder.path() / "item.html").string();
     std::ofstream(localFile) << priced;
@@ -39,35 +42,51 @@ TEST(NetworkDownloader, GivesTheWholeBodyOrTheEmptyTextWithinTheDeadline) {
         const char* scenario;
         Response response;
         std::string text;
+        std::string failure;     // what the result says went wrong
         bool pastTheCap = false; // ends as soon as the cap is passed, holding no more than it
     } cases[] = {
-        {"redirect followed", {.status = 302, .location = "/new"}, "the new page"},
-        {"exactly the size cap", Page(full), full},
-        {"exactly the size cap, until closed", {.body = full, .sendLength = false}, full},
-        {"past the size cap", Page(over), "", true},
-        {"past the size cap, until closed", {.body = over, .sendLength = false}, "", true},
-        {"never answers", {.fault = Fault::NeverAnswers}, ""},
-        {"trickled headers", {.fault = Fault::TrickleHeaders}, ""},
-        {"trickled body", {.body = priced, .fault = Fault::TrickleBody}, ""},
-        {"endless fast body", {.body = priced, .fault = Fault::EndlessBody}, "", true},
-        {"endless fast chunks", {.body = priced, .fault = Fault::EndlessChunks}, "", true},
-        {"redirect loop", {.status = 302, .location = "/page"}, ""},
-        {"redirect to a local file", {.status = 302, .location = "file://" + localFile}, ""},
-        {"redirect to ftp", {.status = 302, .location = "ftp://127.0.0.1/item.html"}, ""},
-        {"reset mid-body", {.body = priced, .fault = Fault::ResetMidBody}, ""},
-        {"gzip bomb", {.body = GzipBomb(256 << 20), .encoding = "gzip"}, "", true},
+        {"redirect followed", {.status = 302, .location = "/new"}, "the new page", ""},
+        {"exactly the size cap", Page(full), full, ""},
+        {"exactly the size cap, until closed", {.body = full, .sendLength = false}, full, ""},
+        {"past the size cap", Page(over), "", kTooLarge, true},
+        {"past the size cap, until closed", {.body = over, .sendLength = false}, "", kTooLarge, true},
+        {"never answers", {.fault = Fault::NeverAnswers}, "", kStalled},
+        {"trickled headers", {.fault = Fault::TrickleHeaders}, "", kStalled},
+        {"trickled body", {.body = priced, .fault = Fault::TrickleBody}, "", kPastDeadline},
+        {"endless fast body", {.body = priced, .fault = Fault::EndlessBody}, "", kTooLarge, true},
+        {"endless fast chunks", {.body = priced, .fault = Fault::EndlessChunks}, "", kTooLarge, true},
+        {"redirect loop", {.status = 302, .location = "/page"}, "", "HTTP 302"},
+        {"redirect to a local file", {.status = 302, .location = "file://" + localFile}, "", "HTTP 302"},
+        {"redirect to ftp", {.status = 302, .location = "ftp://127.0.0.1/item.html"}, "", "HTTP 302"},
+        {"reset mid-body", {.body = priced, .fault = Fault::ResetMidBody}, "", "Connection closed"},
+        {"gzip bomb", {.body = GzipBomb(256 << 20), .encoding = "gzip"}, "", "Decompression failed: ", true},
     };
     LoreholdSite site;
     site.setPage("/new", Page("the new page"));
-    auto download = [&](const std::string& address) { return NetworkDownloader(limits).download(address).page; };
-    for (const auto& c : cases) {
-        site.setPage("/page", c.response);
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(download(site.base() + "/page") == c.text) << c.scenario;
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(took, c.pastTheCap ? limits.stallTimeout : limits.deadline + std::chrono::seconds(3)) << c.scenario;
-    }
-    EXPECT_EQ(download("http://127.0.0.1:1/"), "") << "connection refused";
+    bool cookies = false; // with a cookie jar, redirects are followed by the downloader itself
+    auto result = [&](const std::string& address) {
+        NetworkDownloader downloader(limits);
+        if (cookies)
+            downloader.setCookies([](bool, const std::string&, const std::string&) {
+                return std::vector<std::pair<std::string, std::string>>{{"sid", "1"}};
+            });
+        return downloader.download(address);
+    };
+    auto download = [&](const std::string& address) { return result(address).page; };
+    for (const bool withCookies : {false, true})
+        for (const auto& c : cases) {
+            cookies = withCookies;
+            site.setPage("/page", c.response);
+            const auto start = std::chrono::steady_clock::now();
+            const PageResult got = result(site.base() + "/page");
+            EXPECT_TRUE(got.page == c.text) << c.scenario << (cookies ? ", with cookies" : "");
+            EXPECT_EQ(got.failure, c.failure) << c.scenario << (cookies ? ", with cookies" : "");
+            const auto took = std::chrono::steady_clock::now() - start;
+            EXPECT_LT(took, c.pastTheCap ? limits.stallTimeout : limits.deadline + std::chrono::seconds(3))
+                << c.scenario;
+        }
+    cookies = false;
+    EXPECT_EQ(result("http://127.0.0.1:1/").failure, "Connection refused");
     site.setPage("/page", Page("\xFF\xC3(" + priced + "\xED\xA0\x80"));
     EXPECT_NE(download(site.base() + "/page").find(priced), std::string::npos) << "bad UTF-8 around";
 }

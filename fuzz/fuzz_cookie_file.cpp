@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// A cookie file as --fetch reads it: each cookie read, written back as a line, reads as itself; its
+// unread lines are in order and within the text; a cookie goes to its own domain and path over https
+// while it has not expired. The address as the paste record names it holds no fragment nor user
+// information and names itself again.
+#include "shell/cookie_file.h"
+#include "shell/fetch_address.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace coffer;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const CookieFile file = ReadCookieFile(text);
+    const auto lines = static_cast<std::size_t>(std::ranges::count(text, '\n')) + 1;
+    if (!std::ranges::is_sorted(file.unreadLines) || (!file.unreadLines.empty() && file.unreadLines.back() > lines) ||
+        file.cookies.size() + file.unreadLines.size() > lines)
+        __builtin_trap();
+    for (const Cookie& cookie : file.cookies) {
+        if (cookie.domain.empty() || cookie.domain.starts_with('.') || cookie.path.empty() || cookie.name.empty() ||
+            std::ranges::any_of(cookie.domain, [](char c) { return c >= 'A' && c <= 'Z'; }))
+            __builtin_trap();
+        const auto flag = [](bool on) { return on ? "TRUE" : "FALSE"; };
+        const std::string line = cookie.domain + '\t' + flag(cookie.includeSubdomains) + '\t' + cookie.path + '\t' +
+                                 flag(cookie.secure) + '\t' + std::to_string(cookie.expiry) + '\t' + cookie.name +
+                                 '\t' + cookie.value + "\r\n";
+        const CookieFile again = ReadCookieFile(line);
+        if (again.cookies.size() != 1 || again.cookies[0].value != cookie.value ||
+            again.cookies[0].domain != cookie.domain || again.cookies[0].path != cookie.path)
+            __builtin_trap();
+        const std::int64_t now = cookie.expiry > INT64_MIN ? cookie.expiry - 1 : cookie.expiry;
+        if (CookieMatches(cookie, true, cookie.domain, cookie.path, now) != (cookie.expiry == 0 || cookie.expiry > now))
+            __builtin_trap();
+    }
+    if (const std::optional<std::string> named = FetchRecordAddress(text)) {
+        const std::size_t authority = named->find("://") + 3;
+        const std::string_view host =
+            std::string_view(*named).substr(authority, named->find_first_of("/?", authority) - authority);
+        if (named->find('#') != std::string::npos || host.find('@') != std::string_view::npos ||
+            FetchRecordAddress(*named) != named)
+            __builtin_trap();
+    }
+    static_cast<void>(ReadFetchSpan(text));
+    return 0;
+}

@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: MIT
+#include "cli/cli_fetch.h"
+
+#include "cli/cli.h"
+#include "ledger/ledger_open.h"
+#include "shell/fetch_address.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace coffer {
+namespace {
+
+const QCommandLineOption kFetch(QStringLiteral("fetch"), {}, QStringLiteral("URL")),
+    kCookies(QStringLiteral("cookies"), {}, QStringLiteral("COOKIEFILE")),
+    kEvery(QStringLiteral("every"), {}, QStringLiteral("SPAN"));
+
+// What the signal thread calls to end the running fetch form.
+std::mutex endMutex;
+std::function<void()> endFetch;
+
+// Has the signals end the fetch form while it lives.
+class EndOnSignal {
+  public:
+    explicit EndOnSignal(std::function<void()> end) {
+        const std::scoped_lock lock(endMutex);
+        endFetch = std::move(end);
+    }
+    ~EndOnSignal() {
+        const std::scoped_lock lock(endMutex);
+        endFetch = nullptr;
+    }
+    EndOnSignal(const EndOnSignal&) = delete;
+    EndOnSignal& operator=(const EndOnSignal&) = delete;
+};
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+CookieFile ReadCookies(const std::string& file) {
+    std::ifstream stream(file, std::ios::binary);
+    std::ostringstream text;
+    if (!stream || !(text << stream.rdbuf()))
+        throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
+    return ReadCookieFile(text.str());
+}
+
+int ExitStatus(FetchResult result) {
+    return result == FetchResult::Added ? kCliSuccess : result == FetchResult::NoBankLog ? kCliNoXml : kCliFailure;
+}
+
+} // namespace
+
+QList<QCommandLineOption> FetchCliOptionList() {
+    return {kFetch, kCookies, kEvery};
+}
+
+const char* FetchCliUsage() {
+    return R"(      --fetch URL            download the armory's bank log page at URL (http:// or https://)
+                             and add it to the ledger as a paste
+      --cookies COOKIEFILE   send the cookies of this Netscape cookie file that the address takes
+      --every SPAN           fetch at once and then every SPAN (30s, 15m, 2h, 1d; at least 10s)
+                             until SIGINT, SIGTERM or SIGHUP
+)";
+}
+
+std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOptions& options) {
+    if (!parser.isSet(kFetch)) {
+        for (const QCommandLineOption* option : {&kCookies, &kEvery})
+            if (parser.isSet(*option))
+                return "option --" + option->names().constFirst().toStdString() + " needs --fetch URL";
+        return {};
+    }
+    options.address = parser.value(kFetch).toStdString();
+    if (!FetchRecordAddress(options.address))
+        return "option --fetch needs an http:// or https:// address, not \"" + options.address + "\"";
+    options.cookieFile = parser.value(kCookies).toStdString();
+    if (parser.isSet(kCookies) && options.cookieFile.empty())
+        return "the cookie file name is empty";
+    if (parser.isSet(kEvery) && !(options.every = ReadFetchSpan(parser.value(kEvery).toStdString())))
+        return "option --every needs a span such as 30s, 15m, 2h or 1d, at least 10s, not \"" +
+               parser.value(kEvery).toStdString() + "\"";
+    return {};
+}
+
+FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err)
+    : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
+      err_(err) {
+    if (!options_.cookieFile.empty()) {
+        const CookieFile file = ReadCookies(options_.cookieFile);
+        cookies_ = file.cookies;
+        for (const std::size_t line : file.unreadLines)
+            err_ << "warning: " << options_.cookieFile << ": line " << line << " is neither a cookie nor a comment\n";
+        struct stat status {};
+        if (::stat(options_.cookieFile.c_str(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH)) != 0)
+            err_ << "warning: " << options_.cookieFile << " can be read by other users" << std::endl;
+        downloader_.setCookies([this](bool https, const std::string& host, const std::string& path) {
+            std::vector<std::pair<std::string, std::string>> sent;
+            const std::int64_t now = NowMs() / 1000;
+            for (const Cookie& cookie : cookies_)
+                if (CookieMatches(cookie, https, host, path, now))
+                    sent.emplace_back(cookie.name, cookie.value);
+            return sent;
+        });
+    }
+    static_cast<void>(openLedger()); // a ledger that cannot be opened ends the form before any fetch
+}
+
+std::unique_ptr<LedgerStore> FetchSession::openLedger() {
+    return OpenLedger(ledgerName_, LedgerAccess::ReadWrite, [this] { return !stopped_; });
+}
+
+FetchSession::~FetchSession() = default;
+
+FetchOutcome FetchSession::fetchPage() {
+    if (!options_.cookieFile.empty()) {
+        try {
+            cookies_ = ReadCookies(options_.cookieFile).cookies;
+        } catch (const std::runtime_error&) { // the cookies read before still count
+        }
+    }
+    const PageResult page = downloader_.download(options_.address);
+    // The finished download's reply was handed to deleteLater(), which only an event loop carries out:
+    // without one, a loop of fetches would keep every reply.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (stopped_)
+        throw AddCancelled();
+    if (!page.failure.empty())
+        return FetchNotLoaded(recordAddress_, page.failure);
+    try {
+        return AddFetchedPage(*openLedger(), page.page, recordAddress_, NowMs(),
+                              [this](std::uint64_t, std::uint64_t) { return !stopped_; });
+    } catch (const AddCancelled&) {
+        throw;
+    } catch (const LedgerError& error) {
+        return FetchRefused(recordAddress_, error.what());
+    } catch (const std::filesystem::filesystem_error& error) {
+        return FetchRefused(recordAddress_, CannotOpenLedger(error.path1(), error.code()).what());
+    }
+}
+
+std::optional<FetchResult> FetchSession::fetchOnce() {
+    FetchOutcome outcome;
+    try {
+        outcome = fetchPage();
+    } catch (const AddCancelled&) {
+        return std::nullopt;
+    }
+    if (stopped_ && outcome.result != FetchResult::Added)
+        return std::nullopt; // a wait for a lock given up, or a download cut short, by the stop
+    for (const std::string& line : FetchLines(outcome, NowMs(), quiet_))
+        err_ << line << '\n';
+    err_.flush();
+    return outcome.result;
+}
+
+bool FetchSession::waitUntil(std::chrono::steady_clock::time_point time) {
+    // The timer wakes the wait at the time (in steps within a timer's range); stop() wakes it at once.
+    QTimer timer;
+    timer.setSingleShot(true);
+    while (!stopped_ && std::chrono::steady_clock::now() < time) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(time - std::chrono::steady_clock::now());
+        timer.start(std::min(left, std::chrono::milliseconds(std::chrono::hours(1))));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return !stopped_;
+}
+
+void FetchSession::stop() {
+    stopped_ = true;
+    downloader_.abortAll(); // which also wakes a wait
+}
+
+int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err) {
+    std::optional<FetchSession> session;
+    try {
+        session.emplace(ledger, options, quiet, err);
+    } catch (const std::filesystem::filesystem_error& error) {
+        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
+        return kCliFailure;
+    } catch (const std::runtime_error& error) { // LedgerError among them
+        err << "coffer-cli: " << error.what() << '\n';
+        return kCliFailure;
+    }
+    const EndOnSignal end([&session] { session->stop(); });
+    if (!options.every) {
+        const std::optional<FetchResult> result = session->fetchOnce();
+        return result ? ExitStatus(*result) : kCliSuccess;
+    }
+    for (auto next = std::chrono::steady_clock::now();;) {
+        if (!session->fetchOnce())
+            return kCliSuccess;
+        next = std::max(next + *options.every, std::chrono::steady_clock::now());
+        if (!session->waitUntil(next))
+            return kCliSuccess;
+    }
+}
+
+bool EndFetchOnSignal() {
+    const std::scoped_lock lock(endMutex);
+    if (!endFetch)
+        return false;
+    endFetch();
+    return true;
+}
+
+} // namespace coffer

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// coffer-cli's fetch form: the armory's bank log page downloaded and added to the ledger as one paste,
+// once or on a schedule until SIGINT, SIGTERM or SIGHUP.
+
+#include "ledger/fetch_outcome.h"
+#include "net/network_downloader.h"
+#include "shell/cookie_file.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <atomic>
+#include <chrono>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace coffer {
+
+struct FetchCliOptions {
+    std::string address;                       // as given; empty: no fetch
+    std::string cookieFile;                    // empty: no cookies
+    std::optional<std::chrono::seconds> every; // nothing: one fetch
+};
+
+QList<QCommandLineOption> FetchCliOptionList();
+const char* FetchCliUsage();
+
+// Reads the fetch options the parser found; returns a message for the user when they are misused.
+std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOptions& options);
+
+// The fetches of one run. The ledger is opened for each fetch, so that a loop's memory does not grow
+// with the ledger's cache and a lost server connection is made anew; the cookie file is read again
+// before each fetch, so that cookies exported anew count at the next one. Lives on the thread of the
+// application object.
+class FetchSession {
+  public:
+    // Opens the ledger (creating it) and reads the cookie file, warning when other users can read it.
+    // Throws LedgerError, std::filesystem::filesystem_error, or std::runtime_error for the cookie file.
+    FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err);
+    ~FetchSession();
+
+    // One fetch: the download, the add and its lines. Nothing when stop() ended it, with nothing of its
+    // page added.
+    std::optional<FetchResult> fetchOnce();
+    // Waits until `time`; false when stop() came first.
+    bool waitUntil(std::chrono::steady_clock::time_point time);
+    // From any thread: ends the fetch in progress or the wait.
+    void stop();
+
+  private:
+    FetchOutcome fetchPage();
+    std::unique_ptr<LedgerStore> openLedger();
+
+    std::string ledgerName_;
+    FetchCliOptions options_;
+    std::string recordAddress_;
+    bool quiet_;
+    std::ostream& err_;
+    std::vector<Cookie> cookies_;
+    NetworkDownloader downloader_;
+    std::atomic<bool> stopped_ = false;
+};
+
+// --fetch; returns the exit status.
+int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err);
+
+// For the program's signal thread: when a fetch form runs, has it end (true); else false.
+bool EndFetchOnSignal();
+
+} // namespace coffer

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#include "ledger/fetch_outcome.h"
+
+#include "analysis/scan/bank_log_scanner.h"
+#include "ledger/ledger_actions.h"
+#include "ledger/ledger_gaps.h"
+
+namespace coffer {
+
+FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address, std::int64_t addedAt,
+                            const AddProgress& progress) {
+    if (!LooksLikeBankLog(page))
+        return {.result = FetchResult::NoBankLog,
+                .statusLines = {},
+                .keptLines = {address + ": the armory shows no bank log; sign in again and export the cookies"}};
+    AddReport report;
+    try {
+        report = AddToLedger(store, page, address, addedAt, progress);
+    } catch (const AddCancelled&) {
+        throw;
+    } catch (const LedgerError& error) {
+        return FetchRefused(address, error.what());
+    }
+    FetchOutcome outcome{.result = FetchResult::Added, .statusLines = AddStatusLines(address, report), .keptLines = {}};
+    for (const TimeGap& gap : report.outcome.openedGaps)
+        outcome.keptLines.push_back(GapText(gap));
+    return outcome;
+}
+
+FetchOutcome FetchNotLoaded(const std::string& address, const std::string& reason) {
+    return {.result = FetchResult::NotLoaded,
+            .statusLines = {},
+            .keptLines = {address + ": the page could not be loaded: " + reason}};
+}
+
+FetchOutcome FetchRefused(const std::string& address, const std::string& reason) {
+    return {.result = FetchResult::Refused, .statusLines = {}, .keptLines = {address + ": refused: " + reason}};
+}
+
+std::vector<std::string> FetchLines(const FetchOutcome& outcome, std::int64_t at, bool quiet) {
+    const std::string time = LocalTimeText(at) + ' ';
+    std::vector<std::string> lines;
+    for (const auto* group : {&outcome.statusLines, &outcome.keptLines})
+        if (group != &outcome.statusLines || !quiet)
+            for (const std::string& line : *group)
+                lines.push_back(time + line);
+    return lines;
+}
+
+} // namespace coffer

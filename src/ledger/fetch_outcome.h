@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What one fetch of the armory's bank log page came to, and the lines that tell it, however the page
+// was downloaded: coffer-cli's --fetch and the window's watch add the page and tell it alike. The
+// page's paste record is named by the page's address without user information or fragment.
+
+#include "ledger/ledger_store.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace coffer {
+
+enum class FetchResult {
+    Added,     // the page went in as a paste (also with nothing new, or a gap opened)
+    NoBankLog, // the page holds no "?xml": the armory wants a sign-in
+    NotLoaded, // the download failed
+    Refused,   // the ledger refused the paste, or could not be opened or written
+};
+
+struct FetchOutcome {
+    FetchResult result = FetchResult::Added;
+    std::vector<std::string> statusLines; // what went in, as --add tells it of a file
+    std::vector<std::string> keptLines;   // the failure, or the gaps the paste opened: said even when quiet
+};
+
+// Adds the downloaded page as one paste, as --add adds a file. A refusal of the ledger (another guild, a
+// lock, a file it cannot write) is the outcome; AddCancelled, when `progress` stops the add, is thrown.
+FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address, std::int64_t addedAt,
+                            const AddProgress& progress = {});
+
+FetchOutcome FetchNotLoaded(const std::string& address, const std::string& reason);
+FetchOutcome FetchRefused(const std::string& address, const std::string& reason);
+
+// The lines to show, each after the local time `at` (milliseconds since 1970 UTC) as
+// "YYYY-MM-DD HH:MM:SS "; `quiet` leaves out the status lines.
+std::vector<std::string> FetchLines(const FetchOutcome& outcome, std::int64_t at, bool quiet);
+
+} // namespace coffer

@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#include "shell/cookie_file.h"
+
+#include "analysis/text/text_util.h"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+namespace coffer {
+namespace {
+
+constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
+
+std::string LowerCase(std::string_view text) {
+    std::string lower(text);
+    std::ranges::transform(lower, lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    return lower;
+}
+
+// A host name's, an IPv4 address's or a bracketed IPv6 address's.
+bool IsDomainChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == ':' ||
+           c == '[' || c == ']';
+}
+
+// "TRUE" or "FALSE", in any letter case.
+bool ReadFlag(std::string_view text, bool& flag) {
+    flag = EqualsNoCase(text, "TRUE");
+    return flag || EqualsNoCase(text, "FALSE");
+}
+
+bool ReadCookieLine(std::string_view line, Cookie& cookie) {
+    // Six fields before the value, which is the rest of the line, tabs and all; an exporter may leave
+    // out an empty value with its tab.
+    std::vector<std::string_view> field;
+    for (std::size_t tab = line.find('\t'); field.size() < 6 && tab != std::string_view::npos; tab = line.find('\t')) {
+        field.push_back(line.substr(0, tab));
+        line.remove_prefix(tab + 1);
+    }
+    field.push_back(line);
+    if (field.size() < 6)
+        return false;
+    const std::string_view expiry = field[4];
+    const auto [end, error] = std::from_chars(expiry.data(), expiry.data() + expiry.size(), cookie.expiry);
+    if (error != std::errc() || end != expiry.data() + expiry.size() || expiry.empty() ||
+        !ReadFlag(field[1], cookie.includeSubdomains) || !ReadFlag(field[3], cookie.secure) || field[5].empty())
+        return false;
+    cookie.domain = LowerCase(field[0].starts_with('.') ? field[0].substr(1) : field[0]);
+    cookie.path = field[2].empty() ? "/" : std::string(field[2]);
+    cookie.name = field[5];
+    cookie.value = field.size() == 7 ? field[6] : std::string_view();
+    return !cookie.domain.empty() && !cookie.domain.starts_with('.') &&
+           std::ranges::all_of(cookie.domain, IsDomainChar);
+}
+
+} // namespace
+
+CookieFile ReadCookieFile(std::string_view text) {
+    CookieFile file;
+    for (std::size_t number = 1; !text.empty(); ++number) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        if (line.starts_with(kHttpOnlyPrefix))
+            line.remove_prefix(kHttpOnlyPrefix.size());
+        else if (line.starts_with('#') || line.find_first_not_of(" \t") == std::string_view::npos)
+            continue;
+        Cookie cookie;
+        if (ReadCookieLine(line, cookie))
+            file.cookies.push_back(std::move(cookie));
+        else
+            file.unreadLines.push_back(number);
+    }
+    return file;
+}
+
+bool CookieMatches(const Cookie& cookie, bool https, std::string_view host, std::string_view path, std::int64_t now) {
+    const std::string lowerHost = LowerCase(host);
+    const bool domainMatches =
+        lowerHost == cookie.domain ||
+        (cookie.includeSubdomains && lowerHost.size() > cookie.domain.size() && lowerHost.ends_with(cookie.domain) &&
+         lowerHost[lowerHost.size() - cookie.domain.size() - 1] == '.');
+    const bool pathMatches =
+        path.starts_with(cookie.path) &&
+        (path.size() == cookie.path.size() || cookie.path.ends_with('/') || path[cookie.path.size()] == '/');
+    return domainMatches && pathMatches && (cookie.expiry == 0 || cookie.expiry > now) && (https || !cookie.secure);
+}
+
+} // namespace coffer

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The cookies of a Netscape cookie file (as curl, wget and browser extensions export them) and which
+// of them a request carries. A line holds seven tab-separated fields: domain, include-subdomains,
+// path, secure, expiry (seconds since 1970 UTC, 0 for a session cookie), name and value. A line that
+// starts with "#HttpOnly_" is a cookie all the same; any other line that starts with '#' is a comment.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace coffer {
+
+struct Cookie {
+    std::string domain; // lower case, without a leading '.'
+    bool includeSubdomains = false;
+    std::string path;
+    bool secure = false;
+    std::int64_t expiry = 0;
+    std::string name;
+    std::string value;
+};
+
+struct CookieFile {
+    std::vector<Cookie> cookies;
+    std::vector<std::size_t> unreadLines; // line numbers (from 1) of lines that are neither cookie nor comment
+};
+
+CookieFile ReadCookieFile(std::string_view text);
+
+// Whether a request to `host` for `path` carries the cookie at `now` (seconds since 1970 UTC): the host
+// is its domain, or a subdomain of it when the cookie says so (letter case ignored); its path is the
+// request's or a prefix that ends at a '/' of it; it has not expired; and a secure one goes only over
+// https.
+bool CookieMatches(const Cookie& cookie, bool https, std::string_view host, std::string_view path, std::int64_t now);
+
+} // namespace coffer

@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""coffer-cli --fetch against a local armory (tests/support/armory_site.py), as a process: the ledger
+ends up holding exactly the entries the site served, an outage beyond the page's reach gives one gap,
+each failure gives its line (and the loop goes on), cookies go where their rules send them, and a
+signal during a fetch leaves the ledger as it was.
+
+Usage: fetch_test.py COFFER_CLI"""
+
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import armory_site  # noqa: E402
+
+CLI = None
+TIME = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d "
+
+
+class FetchTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.site = armory_site.ArmorySite(shown=5, entries=5)
+        self.ledger = self.path("ledger.sqlite")
+        self.cookies = self.write_cookies(self.site.cookie_line())
+        self.url = self.site.log_address()
+
+    def tearDown(self):
+        self.site.close()
+        self.folder.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.folder.name, name)
+
+    def write_cookies(self, text, mode=0o600):
+        path = self.path("cookies.txt")
+        with open(path, "w") as file:
+            file.write("# Netscape HTTP Cookie File\n" + text)
+        os.chmod(path, mode)
+        return path
+
+    def fetch(self, *extra, url=None, cookies=True):
+        args = [CLI, "--ledger", self.ledger, "--fetch", url or self.url]
+        args += ["--cookies", self.cookies] if cookies else []
+        result = subprocess.run(args + list(extra), capture_output=True, text=True, timeout=60)
+        return result.returncode, result.stderr
+
+    def cli(self, *args):
+        return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=60, check=True)
+
+    def gaps(self):
+        return int(re.search(r"^Gaps: (\d+)$", self.cli("--ledger", self.ledger, "--info").stdout, re.M)[1])
+
+    def assert_ledger_holds_served_log(self):
+        """The ledger's tables, entry counts and sums per member and item, are those of the log served."""
+        served = self.path("served.xml")
+        with open(served, "wb") as file:
+            file.write(self.site.served_log())
+        tables = []
+        for source, name in ((["--ledger", self.ledger], "ledger"), ([served], "served")):
+            members, items = self.path(name + "-members.tsv"), self.path(name + "-items.tsv")
+            self.cli(*source, "--quiet", "-o", self.path(name + ".html"), "--members", members, "--items", items)
+            with open(members) as member_table, open(items) as item_table:
+                tables.append([member_table.read(), item_table.read()])
+        self.assertEqual(tables[0], tables[1])
+        info = self.cli("--ledger", self.ledger, "--info").stdout
+        self.assertIn("Entries: %d " % len(self.site.served), info)
+
+    def test_fetches_as_entries_arrive_hold_every_entry_served_without_gap(self):
+        for arriving, new in ((0, 5), (2, 2), (4, 4), (1, 1), (0, 0), (3, 3)):
+            self.site.add(arriving)
+            status, err = self.fetch()
+            self.assertEqual(status, 0, err)
+            self.assertRegex(err, "^%s%s: 5 entries, %d new to the ledger" % (TIME, re.escape(self.url), new))
+        self.assertEqual(self.gaps(), 0)
+        self.assert_ledger_holds_served_log()
+
+    def test_an_outage_beyond_the_pages_reach_gives_one_gap_line(self):
+        self.assertEqual(self.fetch("--quiet"), (0, ""))
+        self.site.set_mode("503")
+        self.site.add(8)  # more than the 5 the page shows
+        self.assertEqual(self.fetch("--quiet")[0], 2)
+        self.site.set_mode("ok")
+        status, err = self.fetch("--quiet")
+        self.assertEqual(status, 0)
+        self.assertRegex(err, "^%sEntries between .* may be missing: no paste covered that time.\n$" % TIME)
+        self.assertEqual(self.gaps(), 1)
+        self.assert_ledger_holds_served_log()
+
+    def test_each_failure_gives_its_line_and_status(self):
+        url = re.escape(self.url)
+        cases = [  # mode, cookie file, status, line
+            ("ok", False, 1, url + ": the armory shows no bank log; sign in again and export the cookies"),
+            ("500", True, 2, url + ": the page could not be loaded: HTTP 500"),
+            ("503", True, 2, url + ": the page could not be loaded: HTTP 503"),
+            ("other-guild", True, 2, url + ": refused: .*Copper Kettles.*"),
+        ]
+        self.assertEqual(self.fetch()[0], 0)  # the ledger's guild is set
+        for mode, cookies, status, line in cases:
+            with self.subTest(mode=mode, cookies=cookies):
+                self.site.set_mode(mode)
+                self.assertEqual(self.fetch("--quiet", cookies=cookies)[0], status)
+                result = self.fetch(cookies=cookies)
+                self.assertEqual(result[0], status)
+                self.assertRegex(result[1], "^%s%s\n$" % (TIME, line))
+        status, err = self.fetch(url="http://127.0.0.1:1/guild-bank-log.xml")
+        self.assertEqual(status, 2)
+        self.assertRegex(err, "could not be loaded: Connection refused\n$")
+        self.assertEqual(self.fetch(url="ftp://127.0.0.1/log")[0], 2)
+
+    def test_the_loop_goes_on_after_failures_and_ends_on_a_signal(self):
+        self.site.set_mode("500")
+        loop = subprocess.Popen([CLI, "--ledger", self.ledger, "--fetch", self.url, "--cookies", self.cookies,
+                                 "--every", "10s"], stderr=subprocess.PIPE, text=True)
+        self.addCleanup(loop.stderr.close)
+        lines = [loop.stderr.readline()]
+        self.site.set_mode("other-guild")
+        lines.append(loop.stderr.readline())
+        self.site.set_mode("ok")
+        lines.append(loop.stderr.readline())
+        loop.send_signal(signal.SIGHUP)
+        self.assertEqual(loop.wait(timeout=10), 0)
+        self.assertRegex(lines[0], "could not be loaded: HTTP 500\n$")
+        self.assertRegex(lines[1], ": 5 entries, 5 new to the ledger\n$")  # the first guild a ledger sees
+        self.assertRegex(lines[2], ": refused: ")
+        self.assertEqual(loop.stderr.read(), "")
+
+    def test_cookies_go_where_their_rules_send_them(self):
+        site = self.site
+        cases = [  # cookie file text, sent
+            (site.cookie_line(), True),
+            ("#HttpOnly_" + site.cookie_line(), True),
+            (site.cookie_line(path="/guild-bank-log.xml"), True),
+            ("# " + site.cookie_line(), False),
+            (site.cookie_line(domain="127.0.0.2"), False),
+            (site.cookie_line(path="/guild"), False),
+            (site.cookie_line(secure="TRUE"), False),
+            (site.cookie_line(expiry=int(time.time()) - 60), False),
+            (site.cookie_line(expiry=int(time.time()) + 3600), True),
+        ]
+        for text, sent in cases:
+            with self.subTest(cookies=text):
+                self.write_cookies(text)
+                self.assertEqual(self.fetch()[0], 0 if sent else 1)
+        site.set_mode("redirect-away")
+        self.write_cookies(site.cookie_line() + site.cookie_line(domain="127.0.0.2"))
+        site.requests.clear()
+        self.assertEqual(self.fetch()[0], 0)
+        self.assertEqual([(host, cookie != "") for host, _, cookie in site.requests],
+                         [("127.0.0.1", True), ("127.0.0.2", True)])
+        self.write_cookies(site.cookie_line())
+        site.requests.clear()
+        self.assertEqual(self.fetch()[0], 1)
+        self.assertEqual(site.requests[1][2], "")  # the other host got none of the first host's cookies
+
+    def test_a_cookie_file_others_can_read_gets_a_warning(self):
+        for mode, warned in ((0o600, False), (0o640, True), (0o604, True)):
+            with self.subTest(mode=oct(mode)):
+                os.chmod(self.cookies, mode)
+                err = self.fetch("--quiet")[1]
+                self.assertEqual(err.startswith("warning: %s can be read by other users\n" % self.cookies), warned)
+
+    def test_a_signal_during_a_fetch_leaves_the_ledger_as_it_was(self):
+        self.assertEqual(self.fetch()[0], 0)
+        before = self.cli("--ledger", self.ledger, "--info").stdout
+        for mode, entries in (("hang", 0), ("ok", 80_000)):
+            with self.subTest(mode=mode):
+                self.site.set_mode(mode)
+                self.site.shown = self.site.entries = max(entries, self.site.entries)
+                self.site.requests.clear()
+                self.site.answered = 0
+                fetch = subprocess.Popen([CLI, "--ledger", self.ledger, "--fetch", self.url, "--cookies",
+                                          self.cookies], stderr=subprocess.PIPE, text=True)
+                self.addCleanup(fetch.stderr.close)
+                while not (self.site.answered if mode == "ok" else self.site.requests):
+                    time.sleep(0.01)
+                time.sleep(0.1)  # the add, or the download, under way
+                fetch.send_signal(signal.SIGTERM)
+                self.assertEqual(fetch.wait(timeout=30), 0)
+                self.assertEqual(fetch.stderr.read(), "")
+                self.assertEqual(self.cli("--ledger", self.ledger, "--info").stdout, before)
+
+
+if __name__ == "__main__":
+    CLI = sys.argv.pop(1)
+    unittest.main()
