@@ -13,6 +13,7 @@
 #include "ui/engine_text.h"
 #include "ui/ledger_controller.h"
 #include "ui/ledger_panel.h"
+#include "ui/ledger_watch.h"
 #include "ui/link_launcher.h"
 #include "ui/program_icon.h"
 #include "ui/report_panel.h"
@@ -84,6 +85,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                                                           .inform = tell},
                                                  activity_);
     connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
+    buildWatch();
     enableControls();
     setAcceptDrops(true);
     // Controls that take drops themselves (the text box would paste the file's address) leave files to the window.
@@ -120,10 +122,12 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     showQuickstart();
     restoreSettings();
     ledger_->start(keptLedger());
+    resumeWatch();
 }
 
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
 MainWindow::~MainWindow() {
+    watch_.reset();
     delete centralWidget();
 }
 
@@ -170,6 +174,7 @@ void MainWindow::buildMenus() {
                                  [this] { exportList(itemModel_); });
     file->addSeparator();
     addItem(file, "mnuForgetSignIns", QStringLiteral("Forget &Sign-ins…"), &MainWindow::forgetSignIns);
+    addItem(file, "mnuExportSignIn", QStringLiteral("Export &Armory Sign-in…"), &MainWindow::exportSignIn);
     file->addSeparator();
     addItem(file, "mnuExit", QStringLiteral("E&xit"), [this] { close(); });
 
@@ -265,11 +270,14 @@ void MainWindow::visitWebsite() {
 }
 
 void MainWindow::forgetSignIns() {
-    if (services_.dialogs->confirm(this, ToQString(settings_.product.programName),
-                                   QStringLiteral("Forget every sign-in of the browser, and the pages it keeps? You "
-                                                  "will have to sign in to the armory again."),
-                                   UserDialogs::Buttons::YesNo))
-        browserPanel_->forgetSignIns();
+    if (!services_.dialogs->confirm(this, ToQString(settings_.product.programName),
+                                    QStringLiteral("Forget every sign-in of the browser, and the pages it keeps? You "
+                                                   "will have to sign in to the armory again."),
+                                    UserDialogs::Buttons::YesNo))
+        return;
+    browserPanel_->forgetSignIns();
+    // The cache is cleared in the background, and a request of a page made meanwhile never ends.
+    watch_->reopenPage(std::chrono::seconds(2));
 }
 
 void MainWindow::arrangePanels() {
@@ -293,6 +301,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     activity_.close(); // an import in progress stops at its next piece
     keepSettings();
+    watch_->stop();
     QMainWindow::closeEvent(event);
 }
 
