@@ -73,7 +73,8 @@ CookieFile ReadCookieFile(std::string_view text) {
             line.remove_prefix(kHttpOnlyPrefix.size());
         else if (line.starts_with('#') || line.find_first_not_of(" \t") == std::string_view::npos)
             continue;
-        Cookie cookie{.httpOnly = httpOnly};
+        Cookie cookie;
+        cookie.httpOnly = httpOnly;
         if (ReadCookieLine(line, cookie))
             file.cookies.push_back(std::move(cookie));
         else

@@ -17,8 +17,8 @@ namespace coffer {
 namespace {
 
 constexpr qsizetype kMaxPageChars = 16 * 1024 * 1024;
-constexpr TwipsRect kWatchChoice{8220, 600, 6000, 300};
-constexpr float kWatchRowHeight = 330; // the browser moves down by it while the watch's choice shows
+constexpr TwipsRect kWatchChoice{60, 600, 6000, 300}; // under the address box, in view at any width
+constexpr float kWatchRowHeight = 330;                // the browser moves down by it while the watch's choice shows
 
 // Fetches the page's own address again from inside the page, so that the browser's session (a signed-in
 // armory account) applies, and gives the source text, or null when it cannot be had.

@@ -2,6 +2,7 @@
 #include "ui/watch_box.h"
 
 #include "ui/ledger_watch.h"
+#include "ui/window_fonts.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@ namespace coffer {
 namespace {
 
 constexpr int kDefaultMinutes = 15;
-constexpr int kLinesShown = 5; // the list's height, in lines; it scrolls through the rest
+constexpr int kLinesShown = 4; // the list's least height, in lines; it scrolls through the rest
 
 QString Clock(const QDateTime& time) {
     return time.isValid() ? time.toString(QStringLiteral("HH:mm:ss")) : QStringLiteral("none yet");
@@ -31,11 +32,11 @@ WatchChoice::WatchChoice(QWidget* parent) : QWidget(parent) {
     minutesBox_->setObjectName(QStringLiteral("spnWatchMinutes"));
     minutesBox_->setRange(LedgerWatch::kMinMinutes, LedgerWatch::kMaxMinutes);
     minutesBox_->setValue(kDefaultMinutes);
-    minutesBox_->setSuffix(QStringLiteral(" minutes"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(checkBox_);
     row->addWidget(minutesBox_);
+    row->addWidget(new QLabel(QStringLiteral("minutes"), this));
     row->addStretch();
 }
 
@@ -57,7 +58,7 @@ WatchBox::WatchBox(const LedgerWatch& watch, QWidget* parent)
     stopButton_->setObjectName(QStringLiteral("cmdStopWatching"));
     lines_ = new QListWidget(this);
     lines_->setObjectName(QStringLiteral("lstWatchLines"));
-    lines_->setFixedHeight(lines_->fontMetrics().lineSpacing() * kLinesShown + 2 * lines_->frameWidth() + 4);
+    lines_->setMinimumHeight(lines_->fontMetrics().lineSpacing() * kLinesShown + 2 * lines_->frameWidth());
     auto* top = new QHBoxLayout;
     top->addWidget(summary_, 1);
     top->addWidget(stopButton_, 0, Qt::AlignTop);
@@ -66,6 +67,7 @@ WatchBox::WatchBox(const LedgerWatch& watch, QWidget* parent)
     column->addWidget(lines_);
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &WatchBox::showWatch);
+    BoldCaption(this);
     hide();
 }
 
