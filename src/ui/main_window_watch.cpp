@@ -91,7 +91,9 @@ void MainWindow::exportSignIn() {
     const std::vector<Cookie> cookies =
         browserPanel_->cookies().ofHost(site.host().toStdString(), QDateTime::currentSecsSinceEpoch());
     if (site.host().isEmpty() || cookies.empty()) {
-        inform(QStringLiteral("There is no sign-in to export: sign in to the armory in the Browser panel first."));
+        // The browser tells the cookies it sets, never those it kept from an earlier start.
+        inform(QStringLiteral("There is no sign-in to export from this start of Coffer: sign in to the armory in "
+                              "the Browser panel (again, if you were signed in already), then export it."));
         return;
     }
     if (!services_.dialogs->confirm(
