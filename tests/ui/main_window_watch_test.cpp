@@ -3,6 +3,7 @@
 // line): signed in through the Browser panel, the page is fetched into the ledger again and again, an
 // outage beyond the page's reach gives one gap and "Guild Ledger (!)", the watch resumes signed in after
 // a restart, the exported sign-in serves coffer-cli, and a forgotten sign-in shows at the next fetch.
+#include "genlog/banklog_generator.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/ledger_watch.h"
 
@@ -153,6 +154,23 @@ class MainWindowWatchTest : public QObject {
                         &said),
                  0);
         QVERIFY2(said.contains(u"5 entries, 5 new"), qPrintable(said));
+
+        // A fetch that comes due during a run waits for its end.
+        coffer::bench::BankLogGeneratorOptions log;
+        log.entry_count = 200'000;
+        harness.setLog(coffer::bench::GenerateBankLog(log));
+        bool runDone = false, fetchedDuringRun = false;
+        connect(&harness.window(), &MainWindow::reportWritten, this, [&runDone] { runDone = true; });
+        const QString beforeRun = LastLine(*watch);
+        harness.click("cmdAnalyze");
+        QVERIFY(RunUntil(
+            [&] {
+                fetchedDuringRun |= !runDone && LastLine(*watch) != beforeRun;
+                return runDone;
+            },
+            60000));
+        QVERIFY(!fetchedDuringRun);
+        QVERIFY(nextFetch(*watch).contains(u" new to the ledger"));
 
         // After a restart the watch goes on signed in, and says that it was resumed.
         harness.restart();
