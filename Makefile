@@ -83,6 +83,8 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_timeline
 	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
 		$(BUILD)/bench/window_bench
+	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
+		$(BUILD)/bench/watch_bench
 
 clean:
 	rm -rf $(BUILD) build-release $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -11,6 +11,7 @@
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
 
 #include "analysis/tables/transaction_totals.h"
+#include "bench/event_gap_meter.h"
 #include "genlog/banklog_generator.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/stats_list_view.h"
@@ -38,31 +39,9 @@
 
 namespace {
 
+using coffer::bench::EventGapMeter;
 using coffer::test::EventWatch;
 using coffer::test::MainWindowHarness;
-
-// Records the longest gap between two ticks of a fast timer: how long the window kept events waiting.
-class EventGapMeter {
-  public:
-    EventGapMeter() {
-        timer_.setInterval(2);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { maxGapMs_ = std::max(maxGapMs_, sinceTick_.restart()); });
-    }
-    void start() {
-        maxGapMs_ = 0;
-        sinceTick_.start();
-        timer_.start();
-    }
-    qint64 stop() {
-        timer_.stop();
-        return std::max(maxGapMs_, sinceTick_.elapsed());
-    }
-
-  private:
-    QTimer timer_;
-    QElapsedTimer sinceTick_;
-    qint64 maxGapMs_ = 0;
-};
 
 // Types `text` into a search box a key at a time, then deletes it again, and prints the longest
 // keystroke (the list filtered and repainted).

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// A cookie file as --fetch reads it: each cookie read, written back as a line, reads as itself; its
+// A cookie file as --fetch reads it: each cookie read, written back by the writer, reads as itself; its
 // unread lines are in order and within the text; a cookie goes to its own domain and path over https
 // while it has not expired. The address as the paste record names it holds no fragment nor user
 // information and names itself again.
@@ -23,13 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (cookie.domain.empty() || cookie.domain.starts_with('.') || cookie.path.empty() || cookie.name.empty() ||
             std::ranges::any_of(cookie.domain, [](char c) { return c >= 'A' && c <= 'Z'; }))
             __builtin_trap();
-        const auto flag = [](bool on) { return on ? "TRUE" : "FALSE"; };
-        const std::string line = cookie.domain + '\t' + flag(cookie.includeSubdomains) + '\t' + cookie.path + '\t' +
-                                 flag(cookie.secure) + '\t' + std::to_string(cookie.expiry) + '\t' + cookie.name +
-                                 '\t' + cookie.value + "\r\n";
-        const CookieFile again = ReadCookieFile(line);
+        const CookieFile again = ReadCookieFile(CookieFileText({cookie}));
         if (again.cookies.size() != 1 || again.cookies[0].value != cookie.value ||
-            again.cookies[0].domain != cookie.domain || again.cookies[0].path != cookie.path)
+            again.cookies[0].domain != cookie.domain || again.cookies[0].path != cookie.path ||
+            again.cookies[0].httpOnly != cookie.httpOnly || again.cookies[0].expiry != cookie.expiry)
             __builtin_trap();
         const std::int64_t now = cookie.expiry > INT64_MIN ? cookie.expiry - 1 : cookie.expiry;
         if (CookieMatches(cookie, true, cookie.domain, cookie.path, now) != (cookie.expiry == 0 || cookie.expiry > now))

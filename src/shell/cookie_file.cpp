@@ -4,7 +4,11 @@
 #include "analysis/text/text_util.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace coffer {
@@ -64,17 +68,57 @@ CookieFile ReadCookieFile(std::string_view text) {
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.ends_with('\r'))
             line.remove_suffix(1);
-        if (line.starts_with(kHttpOnlyPrefix))
+        const bool httpOnly = line.starts_with(kHttpOnlyPrefix);
+        if (httpOnly)
             line.remove_prefix(kHttpOnlyPrefix.size());
         else if (line.starts_with('#') || line.find_first_not_of(" \t") == std::string_view::npos)
             continue;
         Cookie cookie;
+        cookie.httpOnly = httpOnly;
         if (ReadCookieLine(line, cookie))
             file.cookies.push_back(std::move(cookie));
         else
             file.unreadLines.push_back(number);
     }
     return file;
+}
+
+std::string CookieFileText(const std::vector<Cookie>& cookies) {
+    const auto flag = [](bool on) { return on ? "TRUE" : "FALSE"; };
+    std::string text = "# Netscape HTTP Cookie File\n";
+    for (const Cookie& cookie : cookies)
+        text += (cookie.httpOnly ? std::string(kHttpOnlyPrefix) : std::string()) + cookie.domain + '\t' +
+                flag(cookie.includeSubdomains) + '\t' + cookie.path + '\t' + flag(cookie.secure) + '\t' +
+                std::to_string(cookie.expiry) + '\t' + cookie.name + '\t' + cookie.value + '\n';
+    return text;
+}
+
+std::string SaveCookieFile(const std::string& path, const std::vector<Cookie>& cookies) {
+    const std::string text = CookieFileText(cookies);
+    std::string temporary = path + ".XXXXXX";
+    const int file = ::mkstemp(temporary.data()); // mode 0600 from the start
+    if (file < 0)
+        return path + ": " + std::strerror(errno);
+    errno = 0;
+    std::string_view left = text;
+    while (!left.empty()) {
+        const ssize_t written = ::write(file, left.data(), left.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        left.remove_prefix(static_cast<std::size_t>(written));
+    }
+    int error = !left.empty() ? (errno != 0 ? errno : EIO) : 0;
+    if (error == 0 && ::fsync(file) != 0)
+        error = errno;
+    ::close(file);
+    if (error != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string reason = std::strerror(error != 0 ? error : errno);
+        ::unlink(temporary.c_str());
+        return path + ": " + reason;
+    }
+    return {};
 }
 
 bool CookieMatches(const Cookie& cookie, bool https, std::string_view host, std::string_view path, std::int64_t now) {

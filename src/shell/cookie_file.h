@@ -4,6 +4,8 @@
 // of them a request carries. A line holds seven tab-separated fields: domain, include-subdomains,
 // path, secure, expiry (seconds since 1970 UTC, 0 for a session cookie), name and value. A line that
 // starts with "#HttpOnly_" is a cookie all the same; any other line that starts with '#' is a comment.
+// The window writes such a file for the command line: the sign-in it holds is a secret, so the file is
+// made readable by its owner alone from the moment it exists.
 
 #include <cstdint>
 #include <string>
@@ -20,6 +22,7 @@ struct Cookie {
     std::int64_t expiry = 0;
     std::string name;
     std::string value;
+    bool httpOnly = false; // its line starts with "#HttpOnly_"
 };
 
 struct CookieFile {
@@ -28,6 +31,12 @@ struct CookieFile {
 };
 
 CookieFile ReadCookieFile(std::string_view text);
+
+// The file's text: a header line, then one line per cookie, which ReadCookieFile reads as that cookie.
+std::string CookieFileText(const std::vector<Cookie>& cookies);
+// Writes the text to `path` as a new file of mode 0600 beside it, which then replaces whatever was at
+// `path`; the error, or "".
+std::string SaveCookieFile(const std::string& path, const std::vector<Cookie>& cookies);
 
 // Whether a request to `host` for `path` carries the cookie at `now` (seconds since 1970 UTC): the host
 // is its domain, or a subdomain of it when the cookie says so (letter case ignored); its path is the

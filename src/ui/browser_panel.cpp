@@ -2,6 +2,8 @@
 #include "ui/browser_panel.h"
 
 #include "ui/base/twips.h"
+#include "ui/profile_cookies.h"
+#include "ui/watch_box.h"
 #include "ui/window_fonts.h"
 
 #include <QLineEdit>
@@ -15,6 +17,8 @@ namespace coffer {
 namespace {
 
 constexpr qsizetype kMaxPageChars = 16 * 1024 * 1024;
+constexpr TwipsRect kWatchChoice{60, 600, 6000, 300}; // under the address box, in view at any width
+constexpr float kWatchRowHeight = 330;                // the browser moves down by it while the watch's choice shows
 
 // Fetches the page's own address again from inside the page, so that the browser's session (a signed-in
 // armory account) applies, and gives the source text, or null when it cannot be had.
@@ -56,10 +60,13 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, const std::filesystem::pat
     addPage_ = Placed(new QPushButton(QStringLiteral("Add this page to the bank log"), this), "cmdAddPage",
                       {8220, 300, 3135, 255});
     addPage_->hide();
+    watchChoice_ = Placed(new WatchChoice(this), "fraWatchChoice", kWatchChoice);
+    watchChoice_->hide();
     browserView_ = new QWebEngineView(this);
     browserView_->setObjectName(QStringLiteral("WebBrowser1"));
     // Made after the view, so that the view and its page go first: a profile outlives its pages.
     profile_ = BrowserProfile(profileFolder, this);
+    cookies_ = new ProfileCookies(profile_->cookieStore(), this); // before any page loads them
     browserView_->setPage(new QWebEnginePage(profile_, browserView_));
     BoldCaption(this);
 
@@ -68,7 +75,11 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, const std::filesystem::pat
     connect(launch, &QPushButton::clicked, this, &BrowserPanel::launchClicked);
     connect(quickstart, &QPushButton::clicked, this, &BrowserPanel::quickstartClicked);
     connect(addPage_, &QPushButton::clicked, this, &BrowserPanel::fetchBankLogPage);
-    connect(browserView_, &QWebEngineView::loadStarted, addPage_, &QWidget::hide);
+    connect(browserView_, &QWebEngineView::loadStarted, this, [this] {
+        addPage_->hide();
+        watchChoice_->hide();
+        placeBrowser(browserPlace_);
+    });
     connect(browserView_, &QWebEngineView::loadFinished, this, &BrowserPanel::onLoadFinished);
 }
 
@@ -82,12 +93,21 @@ void BrowserPanel::forgetSignIns() {
 }
 
 void BrowserPanel::placeBrowser(const TwipsRect& rect) {
-    PlaceTwips(browserView_, rect);
+    browserPlace_ = rect;
+    const float shift = watchChoice_->isVisibleTo(this) ? kWatchRowHeight : 0;
+    PlaceTwips(browserView_, {rect.left, rect.top + shift, rect.width, std::max(rect.height - shift, 0.0F)});
+}
+
+QUrl BrowserPanel::address() const {
+    return browserView_->url();
 }
 
 void BrowserPanel::onLoadFinished(bool ok) {
     const bool bankLog = ok && browserView_->url().toString().contains(u"guild-bank-log.xml", Qt::CaseInsensitive);
     addPage_->setVisible(bankLog);
+    watchChoice_->setVisible(bankLog);
+    placeBrowser(browserPlace_);
+    emit bankLogPageShown(bankLog);
 }
 
 void BrowserPanel::fetchBankLogPage() {

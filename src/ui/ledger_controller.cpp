@@ -94,6 +94,14 @@ void LedgerController::refresh() {
     job_.read(path().toStdString());
 }
 
+void LedgerController::showAdded(const std::string& file, const LedgerSummary& summary) {
+    if (busy() || file != path().toStdString())
+        return;
+    readAt_ = QTime::currentTime();
+    readable_ = file_;
+    window_.panel.showLedger(ToQString(LedgerDisplayName(file)), &summary, {});
+}
+
 void LedgerController::create() {
     QString name =
         window_.dialogs.saveFileName(&window_.parent, kLedgerFilter, folder(), QStringLiteral("New Guild Ledger"));

@@ -46,6 +46,9 @@ class LedgerController : public QObject {
     QString path() const;
     // While the ledger is read or added to, none of its actions starts.
     bool busy() const { return action_ != Action::None; }
+    // Shows what the ledger `file` holds after an add of the window's watch, when it is still the one in
+    // use and nothing reads it meanwhile.
+    void showAdded(const std::string& file, const LedgerSummary& summary);
 
   signals:
     void busyChanged();

@@ -226,4 +226,9 @@ void LedgerPanel::enableActions(bool windowBusy, bool ledgerBusy, const QString&
     analyzeButton_->setEnabled(!windowBusy && !ledgerBusy);
 }
 
+void LedgerPanel::addWatchBox(QWidget* box) {
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    column->insertWidget(column->indexOf(lists_), box);
+}
+
 } // namespace coffer

@@ -65,6 +65,8 @@ class LedgerPanel : public QGroupBox {
     // the ledger is being read or added to; `writeRefusal` says why the ledger in use cannot be written
     // ("" when it can, or when that is not known before an add), which disables the add.
     void enableActions(bool windowBusy, bool ledgerBusy, const QString& writeRefusal);
+    // The watch of the bank log page shows above the lists.
+    void addWatchBox(QWidget* box);
 
   signals:
     void periodChanged();

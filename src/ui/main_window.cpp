@@ -17,6 +17,7 @@
 #include "ui/entry_list_model.h"
 #include "ui/ledger_controller.h"
 #include "ui/ledger_panel.h"
+#include "ui/ledger_watch.h"
 #include "ui/link_launcher.h"
 #include "ui/program_icon.h"
 #include "ui/report_panel.h"
@@ -103,6 +104,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     });
     connect(entries, &EntriesTab::itemPageWanted, this, &MainWindow::openItemPageNamed);
     connect(statsPanel_, &StatsPanel::entriesWanted, this, &MainWindow::showEntriesOf);
+    buildWatch();
     enableControls();
     setAcceptDrops(true);
     // Controls that take drops themselves (the text box would paste the file's address) leave files to the window.
@@ -139,10 +141,12 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     showQuickstart();
     restoreSettings();
     ledger_->start(keptLedger());
+    resumeWatch();
 }
 
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
 MainWindow::~MainWindow() {
+    watch_.reset();
     delete centralWidget();
 }
 
@@ -191,6 +195,7 @@ void MainWindow::buildMenus() {
         addItem(file, "mnuExportEntries", QStringLiteral("Export &Entries as CSV…"), &MainWindow::exportEntries);
     file->addSeparator();
     addItem(file, "mnuForgetSignIns", QStringLiteral("Forget &Sign-ins…"), &MainWindow::forgetSignIns);
+    addItem(file, "mnuExportSignIn", QStringLiteral("Export &Armory Sign-in…"), &MainWindow::exportSignIn);
     file->addSeparator();
     addItem(file, "mnuExit", QStringLiteral("E&xit"), [this] { close(); });
 
@@ -300,11 +305,14 @@ void MainWindow::visitWebsite() {
 }
 
 void MainWindow::forgetSignIns() {
-    if (services_.dialogs->confirm(this, ToQString(settings_.product.programName),
-                                   QStringLiteral("Forget every sign-in of the browser, and the pages it keeps? You "
-                                                  "will have to sign in to the armory again."),
-                                   UserDialogs::Buttons::YesNo))
-        browserPanel_->forgetSignIns();
+    if (!services_.dialogs->confirm(this, ToQString(settings_.product.programName),
+                                    QStringLiteral("Forget every sign-in of the browser, and the pages it keeps? You "
+                                                   "will have to sign in to the armory again."),
+                                    UserDialogs::Buttons::YesNo))
+        return;
+    browserPanel_->forgetSignIns();
+    // The cache is cleared in the background, and a request of a page made meanwhile never ends.
+    watch_->reopenPage(std::chrono::seconds(2));
 }
 
 void MainWindow::arrangePanels() {
@@ -328,6 +336,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     activity_.close(); // an import in progress stops at its next piece
     keepSettings();
+    watch_->stop();
     QMainWindow::closeEvent(event);
 }
 

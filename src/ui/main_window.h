@@ -31,11 +31,13 @@ class BrowserPanel;
 class ChartPanel;
 class LedgerController;
 class LedgerPanel;
+class LedgerWatch;
 class LinkLauncher;
 class ReportPanel;
 class StatsPanel;
 class StatsTableModel;
 class UserDialogs;
+class WatchBox;
 
 struct MainWindowSettings {
     ProductConfig product;
@@ -81,6 +83,7 @@ class MainWindow : public QMainWindow {
     StatsTableModel* itemModel() const { return itemModel_; }
     QWidget* chartsPage() const;
     std::filesystem::path reportPath() const;
+    LedgerWatch& watch() const { return *watch_; } // for the tests' hook on its interval
 
   signals:
     // A report was written and is shown: the charts draw their default chart.
@@ -105,6 +108,13 @@ class MainWindow : public QMainWindow {
     void showReport();    // Report, then the layout again
     void visitWebsite();
     void forgetSignIns();
+    // The watch of the bank log page (main_window_watch.cpp): its choice in the Browser panel, its box in
+    // the Guild Ledger panel, the navigation's warning after failures, and the export of the sign-in.
+    void buildWatch();
+    void resumeWatch(); // when it was on as the window last closed
+    void keepWatch() const;
+    void showWatch();
+    void exportSignIn();
     void showLedgerPanel();
     void arrangePanels();
     void showQuickstart();
@@ -162,6 +172,8 @@ class MainWindow : public QMainWindow {
     QString exportFolder_;
     std::unique_ptr<RunController> run_;
     std::unique_ptr<LedgerController> ledger_;
+    std::unique_ptr<LedgerWatch> watch_; // goes before the browser's profile, which its page uses
+    WatchBox* watchBox_ = nullptr;
 
     QWidget* navigationFrame_ = nullptr;
     BrowserPanel* browserPanel_ = nullptr;

@@ -87,6 +87,7 @@ void MainWindow::keepSettings() const {
     store.setValue(QLatin1String(kExportFolder), exportFolder_);
     store.setValue(QLatin1String(kSaveChartFolder), charts_->saveFolder());
     store.setValue(QLatin1String(kLedgerFile), ledger_->file());
+    keepWatch();
     store.setValue(QLatin1String(kGeometry), saveGeometry());
     store.setValue(QLatin1String(kState), saveState());
     store.sync();

@@ -3,8 +3,10 @@
 // paste record names it, and the span between fetches.
 #include "shell/cookie_file.h"
 #include "shell/fetch_address.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace coffer {
 namespace {
@@ -57,6 +59,47 @@ TEST(CookieFile, ReadsEveryFieldAndNamesTheLinesItCannotRead) {
                        cookie.value),
               std::make_tuple("a.example", true, "/p", true, 42, "name", "va\tlue"));
     EXPECT_EQ(file.unreadLines, (std::vector<std::size_t>{2, 3, 4, 5}));
+}
+
+// The window's export: the file reads back as the cookies written, is its owner's alone, and replaces an
+// older one; a folder that is not there is an error and leaves nothing.
+TEST(CookieFile, SavedCookiesReadBackInAFileOfTheOwnersAlone) {
+    const std::vector<Cookie> cookies = {{.domain = "armory.example",
+                                          .includeSubdomains = true,
+                                          .path = "/",
+                                          .secure = false,
+                                          .expiry = 0,
+                                          .name = "session",
+                                          .value = "t0k en",
+                                          .httpOnly = true},
+                                         {.domain = "127.0.0.1",
+                                          .includeSubdomains = false,
+                                          .path = "/log",
+                                          .secure = true,
+                                          .expiry = 1900000000,
+                                          .name = "theme",
+                                          .value = "",
+                                          .httpOnly = false}};
+    const testing::TempFolder folder;
+    const std::string path = (folder / "cookies.txt").string();
+    ::umask(022);
+    for (int time = 0; time < 2; ++time)
+        ASSERT_EQ(SaveCookieFile(path, cookies), "");
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    const CookieFile file = ReadCookieFile(testing::ReadFile(path));
+    ASSERT_EQ(file.cookies.size(), cookies.size());
+    EXPECT_TRUE(file.unreadLines.empty());
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        const Cookie &read = file.cookies[i], &written = cookies[i];
+        EXPECT_EQ(std::tie(read.domain, read.includeSubdomains, read.path, read.secure, read.expiry, read.name,
+                           read.value, read.httpOnly),
+                  std::tie(written.domain, written.includeSubdomains, written.path, written.secure, written.expiry,
+                           written.name, written.value, written.httpOnly));
+    }
+    EXPECT_NE(SaveCookieFile((folder / "gone" / "cookies.txt").string(), cookies), "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 TEST(FetchInput, AddressAsThePasteRecordNamesItAndTheSpan) {
