@@ -54,8 +54,13 @@ bool ReadCookieLine(std::string_view line, Cookie& cookie) {
     cookie.path = field[2].empty() ? "/" : std::string(field[2]);
     cookie.name = field[5];
     cookie.value = field.size() == 7 ? field[6] : std::string_view();
+    // A control character (a carriage return or a NUL) is no cookie's: sent on, it would break the request.
+    const auto plain = [](std::string_view text) {
+        return std::ranges::none_of(text, [](char c) { return (c >= 0 && c < ' ' && c != '\t') || c == 0x7f; });
+    };
     return !cookie.domain.empty() && !cookie.domain.starts_with('.') &&
-           std::ranges::all_of(cookie.domain, IsDomainChar);
+           std::ranges::all_of(cookie.domain, IsDomainChar) && plain(cookie.path) && plain(cookie.name) &&
+           plain(cookie.value);
 }
 
 } // namespace

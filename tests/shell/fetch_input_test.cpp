@@ -52,13 +52,14 @@ TEST(CookieFile, ReadsEveryFieldAndNamesTheLinesItCannotRead) {
                                            "a.example\tMAYBE\t/\tFALSE\t0\tn\tv\n"
                                            "a.example\tFALSE\t/\tFALSE\tsoon\tn\tv\n"
                                            "a.example\tFALSE\t/\tFALSE\t0\n"
-                                           "\tFALSE\t/\tFALSE\t0\tn\tv\n");
+                                           "\tFALSE\t/\tFALSE\t0\tn\tv\n"
+                                           "a.example\tFALSE\t/\tFALSE\t0\tn\tv\r\r\n");
     ASSERT_EQ(file.cookies.size(), 1u);
     const Cookie& cookie = file.cookies[0];
     EXPECT_EQ(std::tie(cookie.domain, cookie.includeSubdomains, cookie.path, cookie.secure, cookie.expiry, cookie.name,
                        cookie.value),
               std::make_tuple("a.example", true, "/p", true, 42, "name", "va\tlue"));
-    EXPECT_EQ(file.unreadLines, (std::vector<std::size_t>{2, 3, 4, 5}));
+    EXPECT_EQ(file.unreadLines, (std::vector<std::size_t>{2, 3, 4, 5, 6}));
 }
 
 // The window's export: the file reads back as the cookies written, is its owner's alone, and replaces an
