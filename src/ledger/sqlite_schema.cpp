@@ -3,6 +3,9 @@
 
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_format.h"
+#include "ledger/upgrade_meter.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -35,15 +38,37 @@ SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std:
     return SqliteDatabase(path, access, busyTimeout, lockWait);
 }
 
+// How many steps of the virtual machine go between two reports of an upgrade's progress: some tens of
+// microseconds.
+constexpr int kStepsPerReport = 1000;
+// The final compaction's steps per entry of the ledger.
+constexpr std::uint64_t kVacuumStepsPerEntry = 29;
+
+// An upgrade's meter hears of its statements' work, and stops them when the watch asks to, for as
+// long as it lives.
+class MeteredStatements {
+  public:
+    MeteredStatements(SqliteDatabase& db, UpgradeMeter& meter) : db_(db) {
+        sqlite3_progress_handler(db.handle(), kStepsPerReport, &MeteredStatements::report, &meter);
+    }
+    ~MeteredStatements() { sqlite3_progress_handler(db_.handle(), 0, nullptr, nullptr); }
+    MeteredStatements(const MeteredStatements&) = delete;
+    MeteredStatements& operator=(const MeteredStatements&) = delete;
+
+  private:
+    static int report(void* meter) { return static_cast<UpgradeMeter*>(meter)->advance(kStepsPerReport) ? 0 : 1; }
+    SqliteDatabase& db_;
+};
+
 } // namespace
 
 SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait,
-                           std::chrono::milliseconds busyTimeout)
+                           std::chrono::milliseconds busyTimeout, const UpgradeWatch& upgradeWatch)
     : db_(Open(path, access, busyTimeout, lockWait)) {
-    checkFile(access == SqliteDatabase::Access::ReadWrite);
+    checkFile(access == SqliteDatabase::Access::ReadWrite, upgradeWatch);
 }
 
-void SqliteLedger::checkFile(bool writable) {
+void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
     // Again through this connection, which reads the write-ahead log under locks: the file may have
     // changed since it was inspected.
     CheckHeader(db_.path());
@@ -71,25 +96,43 @@ void SqliteLedger::checkFile(bool writable) {
     db_.execute("PRAGMA page_size = 16384; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
                 "PRAGMA temp_store = MEMORY");
     if (marks.version < LedgerFormatVersion() || !hasTables_)
-        upgrade();
+        upgrade(upgradeWatch);
 }
 
-void SqliteLedger::upgrade() {
+void SqliteLedger::upgrade(const UpgradeWatch& watch) {
     SqliteTransaction transaction(db_);
     // Another program may have created or upgraded the ledger in the meantime.
     const FileMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.path());
+    const std::int64_t from = marks.schema.empty() ? 0 : marks.version;
     // The running sums are made from the entries' copies: checked first.
-    if (!marks.schema.empty() && marks.version < 2 &&
-        SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
+    if (from != 0 && from < 2 && SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
         throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
-    UpgradeLedgerSchema(db_, marks.schema.empty() ? 0 : marks.version);
-    transaction.commit();
-    hasTables_ = true;
-    db_.checkpointOnClose();
-    // The step that keys the entries writes them anew: the pages of the old ones are given back.
-    if (!marks.schema.empty() && marks.version < 3)
-        db_.execute("VACUUM");
+    // The step that keys the entries writes them anew: the pages of the old ones are given back after.
+    const bool compact = from != 0 && from < 3;
+    std::uint64_t entries = 0;
+    if (from != 0) {
+        SqliteStatement count(db_, "SELECT count(*) FROM entry");
+        entries = count.step() ? static_cast<std::uint64_t>(count.integer(0)) : 0;
+        if (watch.starts)
+            watch.starts(from, LedgerFormatVersion());
+    }
+    UpgradeMeter meter(watch, UpgradeTicks(from, LedgerFormatVersion(), entries) +
+                                  (compact ? kVacuumStepsPerEntry * entries : 0));
+    try {
+        const MeteredStatements metered(db_, meter);
+        UpgradeLedgerSchema(db_, from);
+        transaction.commit();
+        hasTables_ = true;
+        db_.checkpointOnClose();
+        if (compact)
+            db_.execute("VACUUM");
+    } catch (const LedgerError&) {
+        if (meter.stopped())
+            throw AddCancelled();
+        throw;
+    }
+    meter.finish();
 }
 
 } // namespace coffer
