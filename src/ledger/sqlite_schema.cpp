@@ -115,7 +115,7 @@ void SqliteLedger::upgrade(const UpgradeWatch& watch) {
     CheckMarks(marks, db_.path());
     const std::int64_t from = marks.schema.empty() ? 0 : marks.version;
     // The running sums are made from the entries' copies: checked first.
-    if (from != 0 && from < 2 && SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
+    if (from == 1 && SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
         throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
     // The step that keys the entries writes them anew: the pages of the old ones are given back after.
     const bool compact = from != 0 && from < 3;
