@@ -158,8 +158,7 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(harness.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
     }
 
-    // An add to an older ledger first brings it up to date, which the status says; Cancel then leaves it
-    // as it was, and the next add brings it up to date.
+    // An add to an older ledger first brings it up to date; Cancel leaves it as it was, the next add goes in.
     void anAddUpgradesAnOlderLedgerWhichCancelLeavesAsItWas() {
         QTemporaryDir dir;
         QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
