@@ -35,7 +35,8 @@ using coffer::bench::Seconds;
 // The steps that bring a ledger from `version`, as the program ran them before its upgrades reported.
 void BareUpgrade(const std::string& file, std::int64_t version) {
     coffer::SqliteDatabase db(file, coffer::SqliteDatabase::Access::ReadWrite, {});
-    db.execute("PRAGMA cache_size = -131072; PRAGMA mmap_size = 2147418112; PRAGMA temp_store = MEMORY");
+    db.execute("PRAGMA cache_size = -131072; PRAGMA mmap_size = 2147418112; PRAGMA synchronous = NORMAL; "
+               "PRAGMA temp_store = MEMORY");
     db.checkpointOnClose();
     {
         coffer::SqliteTransaction transaction(db);
