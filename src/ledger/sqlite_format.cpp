@@ -70,6 +70,8 @@ constexpr std::array kUpgradeSteps = {
         text BLOB NOT NULL
     );
     INSERT INTO entry_keyed SELECT id, coffer_entry_key(text, ts), copies, ts, order_time, order_rank, text FROM entry;
+    -- Row by row, so that the upgrade's progress moves: dropping the table alone frees every page at once.
+    DELETE FROM entry WHERE id IS NOT NULL;
     DROP TABLE entry;
     ALTER TABLE entry_keyed RENAME TO entry;
     CREATE UNIQUE INDEX entry_by_key ON entry (key);
@@ -105,7 +107,7 @@ constexpr std::array kUpgradeSteps = {
 static_assert(kUpgradeSteps.size() >= kListColumnsVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 // Each step's steps of the virtual machine per entry of the ledger.
-constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 45, 18, 71};
+constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71};
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
 void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {
