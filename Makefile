@@ -78,6 +78,7 @@ bench: build
 	$(BUILD)/bench/bench_analysis
 	$(BUILD)/bench/bench_ledger
 	$(BUILD)/bench/bench_entries
+	$(BUILD)/bench/bench_upgrade
 	$(BUILD)/bench/bench_pg_ledger
 	$(BUILD)/bench/bench_fetch
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_timeline

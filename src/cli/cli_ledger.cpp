@@ -46,12 +46,18 @@ std::unique_ptr<LedgerStore> OpenAsking(std::string& name, const PasswordAsker& 
     }
 }
 
-std::unique_ptr<LedgerStore> OpenWritable(const std::string& name) {
-    return OpenLedger(name, LedgerAccess::ReadWrite);
-}
-
-std::unique_ptr<LedgerStore> OpenForWriting(std::string name, const PasswordAsker& askPassword) {
-    return OpenAsking(name, askPassword, OpenWritable);
+// Opens the ledger for writing; an older one is brought up to date, which takes a while on a large
+// ledger: unless quiet, standard error says so first.
+std::unique_ptr<LedgerStore> OpenForWriting(std::string& name, const PasswordAsker& askPassword, bool quiet,
+                                            std::ostream& err) {
+    UpgradeWatch watch;
+    if (!quiet)
+        watch.starts = [&](std::int64_t from, std::int64_t to) {
+            err << LedgerDisplayName(name) << ": bringing the ledger up to date (version " << from << " to " << to
+                << ")\u2026" << std::endl;
+        };
+    return OpenAsking(name, askPassword,
+                      [&](const std::string& uri) { return OpenLedger(uri, LedgerAccess::ReadWrite, {}, watch); });
 }
 
 std::unique_ptr<LedgerStore> OpenForReading(std::string name, const PasswordAsker& askPassword) {
@@ -61,14 +67,15 @@ std::unique_ptr<LedgerStore> OpenForReading(std::string name, const PasswordAske
 // The fetches open the ledger anew each time: a password the server wants is asked for once, first.
 int Fetch(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
     std::string ledger = options.file;
-    std::ignore = OpenAsking(ledger, options.askPassword, OpenWritable);
+    std::ignore = OpenForWriting(ledger, options.askPassword, quiet, err);
     return RunFetchForm(ledger, options.fetch, quiet, err);
 }
 
 // Every file its own paste, in its own transaction; stops at the first that fails, those before it added.
 int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet, const LogReader& readLog,
         std::ostream& err) {
-    const std::unique_ptr<LedgerStore> ledger = OpenForWriting(options.file, options.askPassword);
+    std::string name = options.file;
+    const std::unique_ptr<LedgerStore> ledger = OpenForWriting(name, options.askPassword, quiet, err);
     for (const std::string& file : logFiles) {
         const std::string_view text = readLog(file);
         if (!LooksLikeBankLog(text)) {
@@ -96,7 +103,8 @@ int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
     if (SameLedger(options.file, options.other))
         throw LedgerError(LedgerErrorKind::SameFile,
                           otherName + " is the ledger itself: a ledger is not merged into itself");
-    const std::unique_ptr<LedgerStore> ledger = OpenForWriting(options.file, options.askPassword);
+    std::string name = options.file;
+    const std::unique_ptr<LedgerStore> ledger = OpenForWriting(name, options.askPassword, quiet, err);
     const AddOutcome outcome = MergeLedger(*ledger, *other, otherName);
     if (!quiet)
         err << otherName << ": " << outcome.copiesAdded << " new to the ledger\n";

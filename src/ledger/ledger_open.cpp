@@ -54,15 +54,16 @@ std::string ServerLedgerUri(const std::string& host, const std::string& port, co
     return uri;
 }
 
-std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access, const LockWait& lockWait) {
+std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access, const LockWait& lockWait,
+                                        const UpgradeWatch& upgradeWatch) {
     // SQLite would take an empty name for a temporary database, which keeps nothing.
     if (name.empty())
         throw LedgerError(LedgerErrorKind::EmptyName, "the ledger name is empty");
     if (IsServerLedger(name))
-        return std::make_unique<PostgresLedger>(name, access);
+        return std::make_unique<PostgresLedger>(name, access, PgTimeouts{}, upgradeWatch);
     return std::make_unique<SqliteLedger>(
         name, access == LedgerAccess::ReadOnly ? SqliteDatabase::Access::ReadOnly : SqliteDatabase::Access::ReadWrite,
-        lockWait);
+        lockWait, std::chrono::minutes(1), upgradeWatch);
 }
 
 } // namespace coffer

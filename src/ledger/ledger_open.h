@@ -44,9 +44,11 @@ class LedgerNotThereYet : public LedgerError {
     explicit LedgerNotThereYet(const std::string& message) : LedgerError(LedgerErrorKind::NotALedger, message) {}
 };
 
-// ReadWrite creates a missing ledger; ReadOnly never creates or writes one. Throws LedgerError.
-// `lockWait` hears of waits for another program's lock on a ledger file.
+// ReadWrite creates a missing ledger and brings an older one up to date; ReadOnly never creates or
+// writes one. Throws LedgerError. `lockWait` hears of waits for another program's lock on a ledger file,
+// `upgradeWatch` of an upgrade.
 [[nodiscard]] std::unique_ptr<LedgerStore> OpenLedger(const std::string& name, LedgerAccess access,
-                                                      const LockWait& lockWait = {});
+                                                      const LockWait& lockWait = {},
+                                                      const UpgradeWatch& upgradeWatch = {});
 
 } // namespace coffer

@@ -67,6 +67,16 @@ using LockWait = std::function<bool()>;
 // Told how many of an add's entries are stored so far, of how many; returns false to stop the add.
 using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
+// Hears of a ledger of an older version brought up to date as it is opened for writing: `starts` once,
+// before the work, with the ledger's version and the newest; `progress` as the work goes (done of
+// total, which only grows and ends at the total). False from `progress` stops the upgrade, which then
+// throws AddCancelled and leaves the ledger as it was (or, stopped in the file's final compaction,
+// brought up to date and whole).
+struct UpgradeWatch {
+    std::function<void(std::int64_t from, std::int64_t to)> starts;
+    AddProgress progress;
+};
+
 // What the ledger keeps of each paste.
 struct PasteRecord {
     std::int64_t addedAt = 0; // milliseconds since 1970 UTC

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_sql.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/upgrade_meter.h"
 
 #include <endian.h>
 
@@ -145,7 +146,7 @@ class PgSql final : public LedgerSql {
 
 } // namespace
 
-void FillListColumns(PgConnection& db) {
+void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
     // The fields are read from the texts here, not on the server: it holds bytes and cannot decode them.
     db.execute("CREATE TEMPORARY TABLE list_fields (key bytea, type bigint, member bytea, item bytea, "
                "member_fold bytea, item_fold bytea) ON COMMIT DROP;"
@@ -162,6 +163,8 @@ void FillListColumns(PgConnection& db) {
         }
         data.append("\xff\xff", 2);
         db.copyIn("COPY list_fields FROM STDIN (FORMAT binary)", data);
+        if (meter != nullptr)
+            meter->advanceOrStop(static_cast<std::uint64_t>(batch.rows()));
         if (batch.rows() < static_cast<int>(kEntriesPerCopy))
             break;
     }

@@ -13,11 +13,17 @@
 
 namespace coffer {
 
+class UpgradeMeter;
+
 // Runs the steps that bring a ledger's tables from version `from` (0: none yet) to `to`, in the caller's
-// transaction.
-void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to);
-// Writes the list's columns of every entry from its text, in the caller's transaction.
-void FillListColumns(PgConnection& db);
+// transaction; `meter` hears of the work, counted in entries, of which the ledger holds `entries`.
+void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to, UpgradeMeter* meter = nullptr,
+                         std::uint64_t entries = 0);
+// The work of those steps, in entries: the total of an upgrade's progress.
+std::uint64_t ServerUpgradeWork(std::int64_t from, std::int64_t to, std::uint64_t entries);
+// Writes the list's columns of every entry from its text, in the caller's transaction; `meter` hears of
+// each batch of entries done.
+void FillListColumns(PgConnection& db, UpgradeMeter* meter);
 
 class PostgresLedger : public LedgerStore {
   public:
@@ -25,7 +31,9 @@ class PostgresLedger : public LedgerStore {
     // LedgerError for a server that cannot be reached, a database whose tables are not a ledger of this
     // program or of a newer version, or carry a trigger or a rule, and a user without the rights to
     // create the tables; LedgerNotThereYet for a database without them opened read-only.
-    PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts = {});
+    // `upgradeWatch` hears of an upgrade.
+    PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts = {},
+                   const UpgradeWatch& upgradeWatch = {});
 
     AddOutcome add(const LedgerAddition& addition) override;
     std::optional<GuildIdentity> guild() override;
@@ -41,9 +49,9 @@ class PostgresLedger : public LedgerStore {
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
 
   private:
-    void checkSchema(bool writable);
+    void checkSchema(bool writable, const UpgradeWatch& upgradeWatch);
     // Creates or upgrades the tables, once whatever the number of programs trying at the same time.
-    void upgrade();
+    void upgrade(const UpgradeWatch& watch);
 
     PgConnection db_;
     std::string user_, schema_; // as SQL names

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_sql.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/upgrade_meter.h"
 
 #include <array>
 
@@ -16,8 +17,11 @@ constexpr std::int64_t kSchemaLock = 0x436F4C67; // "CoLg"
 struct UpgradeStep {
     std::int64_t version;
     const char* sql;
-    void (*fill)(PgConnection&) = nullptr; // what the step computes here rather than on the server
-    const char* indexes = nullptr;         // made once the fill is done, not kept up by it
+    void (*fill)(PgConnection&, UpgradeMeter*) = nullptr; // what the step computes here rather than on the server
+    const char* indexes = nullptr;                        // made once the fill is done, not kept up by it
+    // The step's statements and its fill each read or write every entry: its work, in entries, is the
+    // ledger's entries this many times.
+    std::uint64_t passes() const { return 1 + (fill != nullptr ? 2 : 0) + (indexes != nullptr ? 1 : 0); }
 };
 constexpr std::array kUpgradeSteps = {
     UpgradeStep{1, R"(
@@ -155,7 +159,21 @@ void CheckMarks(const DatabaseMarks& marks, const std::string& name) {
 
 } // namespace
 
-void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to) {
+std::uint64_t ServerUpgradeWork(std::int64_t from, std::int64_t to, std::uint64_t entries) {
+    std::uint64_t work = 0;
+    for (const UpgradeStep& step : kUpgradeSteps)
+        if (step.version > from && step.version <= to)
+            work += step.passes() * entries;
+    return work;
+}
+
+void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to, UpgradeMeter* meter,
+                         std::uint64_t entries) {
+    // Between the statements, which the server runs whole.
+    const auto done = [&](std::uint64_t passes) {
+        if (meter != nullptr)
+            meter->advanceOrStop(passes * entries);
+    };
     if (from == 0)
         // One row, which marks the ledger; until version 3 it also kept the totals of the entries.
         db.execute("CREATE TABLE coffer_ledger (application text NOT NULL, version bigint NOT NULL, "
@@ -165,15 +183,21 @@ void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to) {
     for (const UpgradeStep& step : kUpgradeSteps)
         if (step.version > from && step.version <= to) {
             db.execute(step.sql);
-            if (step.fill != nullptr)
-                step.fill(db);
-            if (step.indexes != nullptr)
+            done(1);
+            if (step.fill != nullptr) {
+                step.fill(db, meter);
+                done(1);
+            }
+            if (step.indexes != nullptr) {
                 db.execute(step.indexes);
+                done(1);
+            }
         }
     db.query("UPDATE coffer_ledger SET version = $1", PgParams().add(to));
 }
 
-PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts)
+PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts,
+                               const UpgradeWatch& upgradeWatch)
     : db_(uri, access == LedgerAccess::ReadOnly, timeouts) {
     const PgResult names =
         db_.query("SELECT quote_ident(current_user), quote_ident(coalesce(current_schema(), 'public'))");
@@ -183,10 +207,10 @@ PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, cons
                       user_ + "; GRANT SELECT, INSERT, UPDATE ON " + schema_ + ".coffer_ledger, " + schema_ +
                       ".entry, " + schema_ + ".entry_totals, " + schema_ + ".entry_hours, " + schema_ + ".paste, " +
                       schema_ + ".guild TO " + user_ + ";");
-    checkSchema(access == LedgerAccess::ReadWrite);
+    checkSchema(access == LedgerAccess::ReadWrite, upgradeWatch);
 }
 
-void PostgresLedger::checkSchema(bool writable) {
+void PostgresLedger::checkSchema(bool writable, const UpgradeWatch& upgradeWatch) {
     const DatabaseMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.name());
     if (!writable) {
@@ -202,10 +226,10 @@ void PostgresLedger::checkSchema(bool writable) {
         return;
     }
     if (!marks.ledger || marks.version < kVersion)
-        upgrade();
+        upgrade(upgradeWatch);
 }
 
-void PostgresLedger::upgrade() {
+void PostgresLedger::upgrade(const UpgradeWatch& watch) {
     PgTransaction transaction(db_);
     db_.query("SELECT pg_advisory_xact_lock($1)", PgParams().add(kSchemaLock));
     // Another program may have created or upgraded the ledger while this one waited for the lock.
@@ -219,8 +243,15 @@ void PostgresLedger::upgrade() {
                               " may not create its tables in the schema " + schema_ +
                               ". The database's owner can allow it with: GRANT USAGE, CREATE ON SCHEMA " + schema_ +
                               " TO " + user_ + ";");
-    UpgradeServerLedger(db_, marks.ledger ? marks.version : 0, kVersion);
+    const std::int64_t from = marks.ledger ? marks.version : 0;
+    const std::uint64_t entries =
+        from == 0 ? 0 : static_cast<std::uint64_t>(db_.query("SELECT count(*) FROM entry").integer(0, 0));
+    if (from != 0 && watch.starts)
+        watch.starts(from, kVersion);
+    UpgradeMeter meter(watch, ServerUpgradeWork(from, kVersion, entries));
+    UpgradeServerLedger(db_, from, kVersion, &meter, entries);
     transaction.commit();
+    meter.finish();
 }
 
 } // namespace coffer

@@ -19,6 +19,10 @@ std::int64_t LedgerFormatVersion();
 // the file as a ledger of that version.
 void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to = LedgerFormatVersion());
 
+// The work of the steps from `from` to `to` on a ledger of `entries` entries, in steps of SQLite's
+// virtual machine, as measured on large ledgers: the total of an upgrade's progress.
+std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t entries);
+
 // One row of sqlite_schema: what the checks compare.
 struct SchemaObject {
     std::string type, name, table, sql;

@@ -31,9 +31,10 @@ class SqliteLedger : public LedgerStore {
     // ReadWrite creates a missing file and brings an older ledger up to date; ReadOnly never creates or
     // writes a file. Throws LedgerError for a file that is not a ledger of this program (with exactly the
     // schema of its version), of a newer version, or that cannot be opened. An action waits up to `busyTimeout` for
-    // another program's lock; `lockWait` hears of the wait.
+    // another program's lock; `lockWait` hears of the wait, `upgradeWatch` of an upgrade.
     SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait = {},
-                 std::chrono::milliseconds busyTimeout = std::chrono::minutes(1));
+                 std::chrono::milliseconds busyTimeout = std::chrono::minutes(1),
+                 const UpgradeWatch& upgradeWatch = {});
 
     AddOutcome add(const LedgerAddition& addition) override;
     std::optional<GuildIdentity> guild() override;
@@ -51,9 +52,9 @@ class SqliteLedger : public LedgerStore {
   private:
     // Checks the file's header, application id, version and schema again, through this connection;
     // sets hasTables_.
-    void checkFile(bool writable);
+    void checkFile(bool writable, const UpgradeWatch& upgradeWatch);
     // Creates the tables of a new ledger or upgrades an older one, in one transaction.
-    void upgrade();
+    void upgrade(const UpgradeWatch& watch);
 
     SqliteDatabase db_;
     IncomingEntries incoming_;

@@ -3,6 +3,9 @@
 
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_format.h"
+#include "ledger/upgrade_meter.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -35,15 +38,40 @@ SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std:
     return SqliteDatabase(path, access, busyTimeout, lockWait);
 }
 
+// The page cache of a connection to a ledger: 128 MiB.
+constexpr const char* kCacheSize = "PRAGMA cache_size = -131072";
+
+// How many steps of the virtual machine go between two reports of an upgrade's progress: some tens of
+// microseconds.
+constexpr int kStepsPerReport = 1000;
+// The final compaction's steps per entry of the ledger.
+constexpr std::uint64_t kVacuumStepsPerEntry = 29;
+
+// An upgrade's meter hears of its statements' work, and stops them when the watch asks to, for as
+// long as it lives.
+class MeteredStatements {
+  public:
+    MeteredStatements(SqliteDatabase& db, UpgradeMeter& meter) : db_(db) {
+        sqlite3_progress_handler(db.handle(), kStepsPerReport, &MeteredStatements::report, &meter);
+    }
+    ~MeteredStatements() { sqlite3_progress_handler(db_.handle(), 0, nullptr, nullptr); }
+    MeteredStatements(const MeteredStatements&) = delete;
+    MeteredStatements& operator=(const MeteredStatements&) = delete;
+
+  private:
+    static int report(void* meter) { return static_cast<UpgradeMeter*>(meter)->advance(kStepsPerReport) ? 0 : 1; }
+    SqliteDatabase& db_;
+};
+
 } // namespace
 
 SqliteLedger::SqliteLedger(const std::string& path, SqliteDatabase::Access access, const LockWait& lockWait,
-                           std::chrono::milliseconds busyTimeout)
+                           std::chrono::milliseconds busyTimeout, const UpgradeWatch& upgradeWatch)
     : db_(Open(path, access, busyTimeout, lockWait)) {
-    checkFile(access == SqliteDatabase::Access::ReadWrite);
+    checkFile(access == SqliteDatabase::Access::ReadWrite, upgradeWatch);
 }
 
-void SqliteLedger::checkFile(bool writable) {
+void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
     // Again through this connection, which reads the write-ahead log under locks: the file may have
     // changed since it was inspected.
     CheckHeader(db_.path());
@@ -54,7 +82,8 @@ void SqliteLedger::checkFile(bool writable) {
         db_.checkpointOnClose();
     // A paste of a hundred thousand entries touches tens of megabytes of the file: kept in memory, each
     // page is read and written once. Reads take the pages from the mapped file instead of copying them.
-    db_.execute("PRAGMA cache_size = -131072; PRAGMA mmap_size = 2147418112");
+    db_.execute(kCacheSize);
+    db_.execute("PRAGMA mmap_size = 2147418112");
     if (!writable) {
         // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
         hasRunningSums_ = marks.version >= 2;
@@ -71,25 +100,50 @@ void SqliteLedger::checkFile(bool writable) {
     db_.execute("PRAGMA page_size = 16384; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
                 "PRAGMA temp_store = MEMORY");
     if (marks.version < LedgerFormatVersion() || !hasTables_)
-        upgrade();
+        upgrade(upgradeWatch);
 }
 
-void SqliteLedger::upgrade() {
+void SqliteLedger::upgrade(const UpgradeWatch& watch) {
+    // The meter sees nothing of what a single step of the virtual machine does at length: sorting all
+    // that an index holds in memory, writing out the cache at the commit, folding the log into the file
+    // after it. Sorts spill to files in runs the size of a small cache, each sorted on its own; the
+    // commit writes out that small cache; the log is folded in once the upgrade is done.
+    db_.execute("PRAGMA temp_store = FILE; PRAGMA cache_size = -8192; PRAGMA wal_autocheckpoint = 0");
     SqliteTransaction transaction(db_);
     // Another program may have created or upgraded the ledger in the meantime.
     const FileMarks marks = ReadMarks(db_);
     CheckMarks(marks, db_.path());
+    const std::int64_t from = marks.schema.empty() ? 0 : marks.version;
     // The running sums are made from the entries' copies: checked first.
-    if (!marks.schema.empty() && marks.version < 2 &&
-        SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
+    if (from == 1 && SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
         throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
-    UpgradeLedgerSchema(db_, marks.schema.empty() ? 0 : marks.version);
-    transaction.commit();
-    hasTables_ = true;
-    db_.checkpointOnClose();
-    // The step that keys the entries writes them anew: the pages of the old ones are given back.
-    if (!marks.schema.empty() && marks.version < 3)
-        db_.execute("VACUUM");
+    // The step that keys the entries writes them anew: the pages of the old ones are given back after.
+    const bool compact = from != 0 && from < 3;
+    std::uint64_t entries = 0;
+    if (from != 0) {
+        SqliteStatement count(db_, "SELECT count(*) FROM entry");
+        entries = count.step() ? static_cast<std::uint64_t>(count.integer(0)) : 0;
+        if (watch.starts)
+            watch.starts(from, LedgerFormatVersion());
+    }
+    UpgradeMeter meter(watch, UpgradeTicks(from, LedgerFormatVersion(), entries) +
+                                  (compact ? kVacuumStepsPerEntry * entries : 0));
+    try {
+        const MeteredStatements metered(db_, meter);
+        UpgradeLedgerSchema(db_, from);
+        transaction.commit();
+        hasTables_ = true;
+        db_.checkpointOnClose();
+        if (compact)
+            db_.execute("VACUUM");
+    } catch (const LedgerError&) {
+        if (meter.stopped())
+            throw AddCancelled();
+        throw;
+    }
+    meter.finish();
+    db_.execute(kCacheSize);
+    db_.execute("PRAGMA temp_store = MEMORY; PRAGMA wal_autocheckpoint = 1000; PRAGMA wal_checkpoint(PASSIVE)");
 }
 
 } // namespace coffer

@@ -40,6 +40,10 @@ LedgerController::LedgerController(Window window, ActivityState& activity, QObje
     connect(panel.refreshButton(), &QPushButton::clicked, this, &LedgerController::refresh);
     connect(panel.addButton(), &QPushButton::clicked, this, &LedgerController::add);
     connect(panel.cancelButton(), &QPushButton::clicked, this, &LedgerController::cancelAdd);
+    connect(&job_, &LedgerJob::upgradeProgressChanged, &panel, [&panel](int percent) {
+        panel.showProgress(percent);
+        panel.showStatus(QStringLiteral("Bringing the ledger up to date…"));
+    });
     connect(&job_, &LedgerJob::progressChanged, &panel, [&panel](int percent) {
         panel.showProgress(percent);
         panel.showStatus(QStringLiteral("Adding the bank log to the ledger…"));

@@ -61,15 +61,20 @@ void LedgerJob::add(const std::string& file, LogText text, const std::string& fi
                 worker_.post([this] { emit waitingForLock(); });
             return !stop.stop_requested();
         };
-        int shown = -1;
-        const AddProgress progress = [this, stop, &shown](std::uint64_t done, std::uint64_t total) {
-            const int percent = total == 0 ? 100 : static_cast<int>(100 * done / total);
-            if (percent != std::exchange(shown, percent))
-                worker_.post([this, percent] { emit progressChanged(percent); });
-            return !stop.stop_requested();
+        // The share done, told to the window when it changes, through `signal`.
+        const auto percentTo = [this, stop](void (LedgerJob::*signal)(int)) -> AddProgress {
+            return [this, stop, signal, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
+                const int percent = total == 0 ? 100 : static_cast<int>(100 * done / total);
+                if (percent != std::exchange(shown, percent))
+                    worker_.post([this, signal, percent] { emit(this->*signal)(percent); });
+                return !stop.stop_requested();
+            };
         };
+        const AddProgress progress = percentTo(&LedgerJob::progressChanged);
         try {
-            const std::unique_ptr<LedgerStore> ledger = OpenLedger(file, LedgerAccess::ReadWrite, lockWait);
+            const std::unique_ptr<LedgerStore> ledger =
+                OpenLedger(file, LedgerAccess::ReadWrite, lockWait,
+                           {.starts = {}, .progress = percentTo(&LedgerJob::upgradeProgressChanged)});
             results.added = AddToLedger(*ledger, log, fileName, addedAt, progress);
             results.summary = ReadLedgerSummary(*ledger, file);
             results.hours = ledger->entriesPerHour();

@@ -2,8 +2,9 @@
 #pragma once
 // The window's work on a guild ledger, on a worker thread so that the window stays responsive: reading
 // what the ledger holds, creating one, and adding a paste to it. One action at a time; an add shows its
-// progress, tells when it waits for another program's lock, and can be stopped, which leaves the ledger
-// as it was. Results arrive on the window's thread with `finished`.
+// progress (first that of bringing an older ledger up to date, where it does), tells when it waits for another
+// program's lock, and can be stopped, which leaves the ledger as it was. Results arrive on the window's thread with
+// `finished`.
 
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_file.h"
@@ -50,8 +51,9 @@ class LedgerJob : public QObject {
     Results takeResults();
 
   signals:
-    void progressChanged(int percent); // the share of the paste's entries stored
-    void waitingForLock();             // once an action has waited a second for another program
+    void progressChanged(int percent);        // the share of the paste's entries stored
+    void upgradeProgressChanged(int percent); // the share done of bringing an older ledger up to date
+    void waitingForLock();                    // once an action has waited a second for another program
     void finished();
 
   private:

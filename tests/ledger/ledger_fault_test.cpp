@@ -147,6 +147,40 @@ TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
     EXPECT_GE(cut, 2) << "too few kills fell inside an add's writing";
 }
 
+// An add or a merge into an older ledger says first, unless quiet, that it brings it up to date; Ctrl-C
+// then leaves it as it was, byte for byte.
+TEST_F(LedgerFaults, AnUpgradeSaysSoFirstAndCtrlCLeavesTheLedgerAsItWas) {
+    const std::string big = folder_ / "big.sqlite", old = folder_ / "old.sqlite";
+    ASSERT_EQ(run({"--ledger", big, "--add", big_, "--quiet"}).first, 0);
+    const std::string line =
+        old + ": bringing the ledger up to date (version 3 to " + std::to_string(LedgerFormatVersion()) + ")\u2026\n";
+    const auto writeOld = [&old](const std::string& from) {
+        fs::remove(old);
+        WriteOldLedgerFile(old, 3, from);
+    };
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--ledger", old, "--add", small_},
+                                                 {"--ledger", old, "--merge", ledger_},
+                                                 {"--ledger", old, "--add", small_, "--quiet"}}) {
+        writeOld(ledger_);
+        const auto [status, output] = run(args);
+        EXPECT_EQ(status, 0) << output;
+        EXPECT_EQ(output.starts_with(line), args.back() != "--quiet") << output;
+    }
+    writeOld(big);
+    const std::string before = ReadFile(old), output = folder_ / "upgrade.txt";
+    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t add = Start({COFFER_CLI_PATH, "--ledger", old, "--add", small_}, 0, fd, fd);
+    ::close(fd);
+    int status = 0;
+    while (ReadFile(output).empty() && ::waitpid(add, &status, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (::kill(add, SIGINT) == 0) // not ended yet
+        ::waitpid(add, &status, 0);
+    EXPECT_EQ(ReadFile(output), line);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    EXPECT_TRUE(ReadFile(old) == before);
+}
+
 // Names the file system refuses to look at, as a ledger, a ledger to merge or an output, end with
 // status 2 and their reason, never a crash; the ledger stays as it was. The run is an ordinary user's,
 // for whom the folder without permissions cannot be entered.

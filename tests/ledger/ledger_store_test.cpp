@@ -19,6 +19,7 @@
 #include <tuple>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <numeric>
 #include <random>
@@ -39,6 +40,8 @@ struct Store {
     // Runs statements on a ledger as another program may: `file` for a ledger file, `server` for one on
     // the server.
     std::function<void(const std::string& ledger, const std::string& file, const std::string& server)> tamper;
+    // Everything the ledger holds: the file's bytes, or the server's tables row for row.
+    std::function<std::string(const std::string& ledger)> snapshot;
 };
 
 void PrintTo(const Store& store, std::ostream* out) {
@@ -259,6 +262,46 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
         EXPECT_EQ(totals.untimed, 4u) << version;
         EXPECT_EQ(ledger->pastes().size(), 3u) << version;
         EXPECT_EQ(ledger->entriesPerHour(), (std::vector<HourCount>{{.hour = 0, .copies = 4}})) << version;
+    }
+}
+
+// An upgrade tells whence it starts, then its progress, which only grows and reaches its total. Stopped
+// at its start, in its middle or at its last report before the end, it leaves the ledger as it was; a
+// later open upgrades it.
+TEST_P(LedgerStoreTest, UpgradeShowsItsProgressAndStopsWithTheLedgerAsItWas) {
+    const std::string sourceName = store().fresh();
+    const std::unique_ptr<LedgerStore> source = open(sourceName);
+    std::ignore = AddToLedger(*source, bench::GenerateBankLog({.entry_count = 3000, .spread_days = 9}), {}, 0);
+    for (const std::int64_t version : store().olderVersions) {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+        std::vector<std::int64_t> versions;
+        std::size_t stopAfter = SIZE_MAX;
+        UpgradeWatch watch;
+        watch.starts = [&](std::int64_t from, std::int64_t to) { versions = {from, to}; };
+        watch.progress = [&](std::uint64_t done, std::uint64_t total) {
+            reports.emplace_back(done, total);
+            return reports.size() <= stopAfter;
+        };
+        const std::string whole = store().fresh(), name = store().fresh();
+        store().writeOld(whole, version, sourceName, *source);
+        EXPECT_TRUE(OpenLedger(whole, LedgerAccess::ReadWrite, {}, watch)->listIndexed()) << version;
+        EXPECT_EQ(versions, (std::vector<std::int64_t>{version, LedgerFormatVersion()}));
+        ASSERT_GE(reports.size(), 3u) << version;
+        EXPECT_TRUE(std::ranges::is_sorted(reports)) << version;
+        EXPECT_EQ(reports.back(), std::pair(reports.front().second, reports.front().second)) << version;
+        store().writeOld(name, version, sourceName, *source);
+        const std::string before = store().snapshot(name);
+        for (const std::size_t stop : {std::size_t{0}, reports.size() / 2, reports.size() - 2}) {
+            stopAfter = stop;
+            reports.clear();
+            EXPECT_THROW(std::ignore = OpenLedger(name, LedgerAccess::ReadWrite, {}, watch), AddCancelled) << version;
+            // Stopped in the compaction that follows, a file's upgrade is done and whole.
+            const bool compacting = !IsServerLedger(name) && version < 3 && stop > 0;
+            EXPECT_TRUE(store().snapshot(name) == before ||
+                        (compacting && OpenLedger(name, LedgerAccess::ReadOnly)->listIndexed()))
+                << version << " stopped after " << stop;
+        }
+        EXPECT_EQ(open(name)->countListed({}), source->countListed({})) << version;
     }
 }
 
@@ -520,6 +563,15 @@ Store ServerStore() {
             },
             [](const std::string& ledger, const std::string&, const std::string& sql) {
                 PgConnection(ledger, false, {}).execute(sql);
+            },
+            [](const std::string& ledger) {
+                return std::string(
+                    PgConnection(ledger, false, {})
+                        .query("SELECT string_agg(relname::text || relkind::text || coalesce(CASE relkind WHEN 'r' "
+                               "THEN query_to_xml('SELECT * FROM ' || relname || ' t ORDER BY t::text', "
+                               "false, false, '')::text END, ''), '' ORDER BY relname) FROM pg_class "
+                               "WHERE relnamespace = current_schema()::regnamespace")
+                        .bytes(0, 0));
             }};
 }
 INSTANTIATE_TEST_SUITE_P(Server, LedgerStoreTest, ::testing::Values(ServerStore()),
@@ -541,6 +593,10 @@ Store FileStore() {
                 SqliteDatabase db(ledger, SqliteDatabase::Access::ReadWrite, {});
                 db.execute(sql.c_str());
                 db.checkpointOnClose();
+            },
+            [](const std::string& ledger) {
+                std::ifstream file(ledger, std::ios::binary);
+                return std::string(std::istreambuf_iterator<char>(file), {});
             }};
 }
 INSTANTIATE_TEST_SUITE_P(File, LedgerStoreTest, ::testing::Values(FileStore()),

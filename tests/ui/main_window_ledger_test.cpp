@@ -8,7 +8,9 @@
 #include "cli/cli.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
+#include "ledger/ledger_open.h"
 #include "ledger/sqlite_database.h"
+#include "tests/ledger/old_ledger_file.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/elided_label.h"
 #include "ui/entries_tab.h"
@@ -155,6 +157,39 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(harness.find<ElidedLabel>("txtLedgerFile")->fullText(),
                  harness.folder() + QStringLiteral("/guild.sqlite"));
         QCOMPARE(harness.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
+    }
+
+    // An add to an older ledger first brings it up to date; Cancel leaves it as it was, the next add goes in.
+    void anAddUpgradesAnOlderLedgerWhichCancelLeavesAsItWas() {
+        QTemporaryDir dir;
+        QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
+        MainWindowHarness harness({}, {}, &store);
+        const std::string current = harness.folder().toStdString() + "/current.sqlite";
+        const QString old = harness.folder() + QStringLiteral("/old.sqlite");
+        std::string log = "<?xml?>\n";
+        for (int i = 0; i < 50'000; ++i)
+            log += "<banklog money=\"1\" player=\"P" + std::to_string(i) + "\" ts=\"" + std::to_string(i) +
+                   "000\" type=\"4\"/>\n";
+        std::ignore = AddToLedger(*OpenLedger(current, LedgerAccess::ReadWrite), log, {}, 0);
+        WriteOldLedgerFile(old.toStdString(), kHourCountsVersion, current);
+        const QByteArray before = test::ReadAll(old);
+        harness.click("cmdLedger");
+        QVERIFY(harness.ledgerIdle());
+        harness.dialogs().openAnswers << old;
+        harness.click("cmdLedgerOpen");
+        QVERIFY(harness.ledgerIdle());
+        harness.setLog(test::DepositsPage("Ann", QDateTime::currentMSecsSinceEpoch()));
+        auto* status = harness.find<QLabel>("lblLedgerStatus");
+        harness.click("cmdLedgerAdd");
+        QVERIFY(
+            RunUntil([status] { return status->text() == QStringLiteral("Bringing the ledger up to date…"); }, 10000));
+        harness.click("cmdLedgerCancel");
+        QVERIFY(harness.ledgerIdle());
+        QCOMPARE(status->text(), QString::fromLatin1(AddCancelled().what()));
+        QVERIFY(test::ReadAll(old) == before);
+        harness.click("cmdLedgerAdd");
+        QVERIFY(harness.ledgerIdle());
+        QVERIFY(status->text().startsWith(QLatin1String("The bank log: 2 entries, 2 new to the ledger")));
     }
 
     // The entries tab of a ledger of many pages: the search, "Show this member's entries" (the search
