@@ -167,8 +167,12 @@ int SqliteDatabase::stopLongRead(void* self) {
     return ++db.readTicks_ > db.readTickLimit_ ? 1 : 0;
 }
 
+bool SqliteDatabase::changedSinceOpen() const {
+    return !unlockedStamp_.empty() && FileStamp(path_) != unlockedStamp_;
+}
+
 void SqliteDatabase::checkUnchanged() const {
-    if (!unlockedStamp_.empty() && FileStamp(path_) != unlockedStamp_)
+    if (changedSinceOpen())
         throw LedgerError(LedgerErrorKind::Other, path_ + " changed while it was read; read it again.");
 }
 

@@ -51,6 +51,9 @@ class SqliteDatabase {
     void startStatement() { readTicks_ = 0; }
     // Throws a LedgerError when a file read without locks changed since it was opened.
     void checkUnchanged() const;
+    // Whether a file read without locks changed since it was opened (another program wrote it, or
+    // folded its log back as it closed).
+    [[nodiscard]] bool changedSinceOpen() const;
 
   private:
     // SQLite's busy handler: waits out the busy time-out, asking lockWait_ on the way.

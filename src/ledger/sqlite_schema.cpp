@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 namespace coffer {
 namespace {
@@ -16,18 +17,20 @@ namespace {
 // Looks at the file before the connection that will read or write it opens it: a file of another
 // program, of a newer version, with a schema of its own, truncated or with such a schema in its
 // write-ahead log is refused before anything is written into it or beside it. A refusal of a file whose
-// log another connection has open (its index file lies beside it) waits for the check of the real
+// log another connection has open (its index file lies beside it), or that changed while it was looked
+// at (another connection folded its log back as it closed), waits for the check of the real
 // connection, which reads under locks: a read without them may meet a log being rewritten.
 void Inspect(const std::string& path) {
     CheckHeader(path);
     std::error_code error;
     if (!std::filesystem::exists(path, error))
         return; // a new ledger, or a name the real open explains
+    std::optional<SqliteDatabase> file;
     try {
-        SqliteDatabase file(path, SqliteDatabase::Access::Inspect, {});
-        CheckMarks(ReadMarks(file), path);
+        file.emplace(path, SqliteDatabase::Access::Inspect, std::chrono::milliseconds{});
+        CheckMarks(ReadMarks(*file), path);
     } catch (const LedgerError&) {
-        if (!std::filesystem::exists(path + "-shm", error))
+        if (!std::filesystem::exists(path + "-shm", error) && !(file && file->changedSinceOpen()))
             throw;
     }
 }
