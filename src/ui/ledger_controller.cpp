@@ -98,12 +98,20 @@ void LedgerController::refresh() {
     job_.read(path().toStdString());
 }
 
-void LedgerController::showAdded(const std::string& file, const LedgerSummary& summary) {
+void LedgerController::showAdded(const std::string& file, const LedgerSummary& summary,
+                                 const std::vector<HourCount>& hours) {
     if (busy() || file != path().toStdString())
         return;
     readAt_ = QTime::currentTime();
     readable_ = file_;
-    window_.panel.showLedger(ToQString(LedgerDisplayName(file)), &summary, {});
+    showRead(file, &summary, hours, {});
+    emit addedInBackground();
+}
+
+void LedgerController::showRead(const std::string& file, const LedgerSummary* summary,
+                                const std::vector<HourCount>& hours, const QString& note) {
+    window_.panel.showLedger(ToQString(LedgerDisplayName(file)), summary, note);
+    window_.panel.showCoverage(summary, hours);
 }
 
 void LedgerController::create() {
@@ -200,9 +208,7 @@ void LedgerController::onFinished() {
         QString note = ToQString(LedgerWriteRefusal(results.file));
         if (note.isEmpty() && !results.summary && !failed)
             note = QStringLiteral("There is no ledger file yet: the first add creates it.");
-        window_.panel.showLedger(ToQString(LedgerDisplayName(results.file)),
-                                 results.summary ? &*results.summary : nullptr, note);
-        window_.panel.showCoverage(results.summary ? &*results.summary : nullptr, results.hours);
+        showRead(results.file, results.summary ? &*results.summary : nullptr, results.hours, note);
     }
     QStringList status{OneLine(results.error)};
     if (results.added) {

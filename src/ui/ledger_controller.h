@@ -48,15 +48,20 @@ class LedgerController : public QObject {
     bool busy() const { return action_ != Action::None; }
     // Shows what the ledger `file` holds after an add of the window's watch, when it is still the one in
     // use and nothing reads it meanwhile.
-    void showAdded(const std::string& file, const LedgerSummary& summary);
+    void showAdded(const std::string& file, const LedgerSummary& summary, const std::vector<HourCount>& hours);
 
   signals:
     void busyChanged();
+    // The watch added to the ledger in use, which the lists and the time line now show.
+    void addedInBackground();
 
   private:
     enum class Action { None, Read, Refresh, Add }; // the ledger's work in progress
 
     QString folder() const; // where the ledger's file dialogs start
+    // Shows what the ledger `file` holds (nothing: not readable) in the lists and the time line.
+    void showRead(const std::string& file, const LedgerSummary* summary, const std::vector<HourCount>& hours,
+                  const QString& note);
     // Shows the ledger (empty: the default one) and reads what it holds; `create` makes a new ledger.
     void use(const QString& file, bool create = false);
     void begin(Action action);

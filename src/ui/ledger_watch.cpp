@@ -249,7 +249,7 @@ void LedgerWatch::failFetch(const std::string& reason) {
 void LedgerWatch::addPage() {
     stage_ = Stage::Adding;
     activity_.begin(Activity::AddingToLedger);
-    result_ = {.file = ledger_.path(), .outcome = {}, .summary = {}, .cancelled = false};
+    result_ = {.file = ledger_.path(), .outcome = {}, .summary = {}, .hours = {}, .cancelled = false};
     worker_.start([this, text = std::exchange(pageText_, {})](const std::stop_token& stop) {
         AddResult& result = result_;
         const std::string& address = recordAddress_;
@@ -258,8 +258,10 @@ void LedgerWatch::addPage() {
             const std::unique_ptr<LedgerStore> ledger = OpenLedger(result.file, LedgerAccess::ReadWrite, going);
             result.outcome = AddFetchedPage(*ledger, text, address, NowMs(),
                                             [&going](std::uint64_t, std::uint64_t) { return going(); });
-            if (result.outcome.result == FetchResult::Added)
+            if (result.outcome.result == FetchResult::Added) {
                 result.summary = ReadLedgerSummary(*ledger, result.file);
+                result.hours = ledger->entriesPerHour();
+            }
         } catch (const AddCancelled&) {
             result.cancelled = true;
         } catch (const LedgerError& error) {
@@ -284,7 +286,7 @@ void LedgerWatch::onAdded() {
     if (!result.cancelled) {
         tell(result.outcome);
         if (result.summary)
-            emit added(result.file, *result.summary);
+            emit added(result.file, *result.summary, result.hours);
     }
     startWhenFree();
 }

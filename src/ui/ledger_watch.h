@@ -68,7 +68,7 @@ class LedgerWatch : public QObject {
   signals:
     void changed(); // what the Guild Ledger panel shows of the watch
     // A page went into the ledger `file`, which now holds `summary`.
-    void added(const std::string& file, const LedgerSummary& summary);
+    void added(const std::string& file, const LedgerSummary& summary, const std::vector<HourCount>& hours);
 
   private:
     enum class Stage { Idle, Fetching, PageHere, Adding };
@@ -76,6 +76,7 @@ class LedgerWatch : public QObject {
         std::string file;
         FetchOutcome outcome;
         std::optional<LedgerSummary> summary;
+        std::vector<HourCount> hours;
         bool cancelled = false;
     };
 

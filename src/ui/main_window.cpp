@@ -90,13 +90,16 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                                  activity_);
     connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
     EntriesTab* entries = ledgerPanel_->entriesTab();
-    // What the ledger holds is listed again once it has been read or added to.
-    connect(ledger_.get(), &LedgerController::busyChanged, this, [this, entries] {
-        if (ledger_->busy())
-            return;
+    // What the ledger holds is listed again once it has been read or added to, by the window or its watch.
+    const auto listAgain = [this, entries] {
         entries->setPeriod(ledgerPeriod());
         entries->setLedger(ledger_->path().toStdString());
+    };
+    connect(ledger_.get(), &LedgerController::busyChanged, this, [this, listAgain] {
+        if (!ledger_->busy())
+            listAgain();
     });
+    connect(ledger_.get(), &LedgerController::addedInBackground, this, listAgain);
     connect(ledgerPanel_, &LedgerPanel::periodChanged, this, [this, entries] { entries->setPeriod(ledgerPeriod()); });
     connect(entries->exportButton(), &QPushButton::clicked, this, &MainWindow::exportEntries);
     connect(entries, &EntriesTab::memberPageWanted, this, [this, entries](const std::string& name) {

@@ -123,6 +123,8 @@ class MainWindowWatchTest : public QObject {
             tellSite("add " + QByteArray::number(arriving));
             QVERIFY(RunUntil([&] { return LastLine(*watch).contains(QStringLiteral("%1 new").arg(arriving)); }, 30000));
         }
+        // The entries list follows each page added, as after an add of the window's own.
+        QTRY_COMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("12 entries"));
         // An outage beyond the page's reach: three failures warn on the navigation, a success ends it.
         auto* navigation = harness.find<QPushButton>("cmdLedger");
         tellSite("mode 503");
