@@ -13,9 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <ostream>
-#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -51,11 +51,14 @@ std::int64_t NowMs() {
 }
 
 CookieFile ReadCookies(const std::string& file) {
+    // An empty file is one without cookies (an officer signed out), not one that cannot be read.
     std::ifstream stream(file, std::ios::binary);
-    std::ostringstream text;
-    if (!stream || !(text << stream.rdbuf()))
+    if (!stream)
         throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
-    return ReadCookieFile(text.str());
+    const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    if (stream.bad())
+        throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
+    return ReadCookieFile(text);
 }
 
 int ExitStatus(FetchResult result) {

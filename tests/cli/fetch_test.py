@@ -148,6 +148,8 @@ class FetchTest(unittest.TestCase):
             with self.subTest(cookies=text):
                 self.write_cookies(text)
                 self.assertEqual(self.fetch()[0], 0 if sent else 1)
+        open(self.write_cookies(""), "w").close()  # an empty file: signed out, not unreadable
+        self.assertEqual(self.fetch()[0], 1)
         site.set_mode("redirect-away")
         self.write_cookies(site.cookie_line() + site.cookie_line(domain="127.0.0.2"))
         site.requests.clear()
