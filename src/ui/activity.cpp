@@ -17,11 +17,6 @@ void ActivityState::close() {
     set(Activity::Closing);
 }
 
-void ActivityState::setBackground(BackgroundActivity work) {
-    background_ = work;
-    changed_();
-}
-
 void ActivityState::set(Activity work) {
     foreground_ = work;
     changed_();

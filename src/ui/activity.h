@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// What the window is doing. The foreground work is one thing at a time, which the user waits for or
-// cancels; every button and menu item of the window follows from it. Background work (a periodic fetch
-// of the bank log) runs beside it, with a state of its own, and holds no control back.
+// What the window is doing: one thing at a time, which the user waits for or cancels; every button and
+// menu item of the window follows from it.
 
 #include <functional>
 
 namespace coffer {
 
 enum class Activity { Idle, Importing, Analysing, AddingToLedger, Cancelling, Closing };
-enum class BackgroundActivity { None, Fetching };
 
 class ActivityState {
   public:
@@ -17,7 +15,6 @@ class ActivityState {
     explicit ActivityState(std::function<void()> changed) : changed_(std::move(changed)) {}
 
     Activity foreground() const { return foreground_; }
-    BackgroundActivity background() const { return background_; }
     bool idle() const { return foreground_ == Activity::Idle; }
     // The work in progress is to stop at its next step: it was cancelled, or the window is closing.
     bool stopping() const { return foreground_ == Activity::Cancelling || foreground_ == Activity::Closing; }
@@ -30,14 +27,12 @@ class ActivityState {
     void end();
     // The window is closing: nothing starts any more, and the work in progress stops.
     void close();
-    void setBackground(BackgroundActivity work);
 
   private:
     void set(Activity work);
 
     std::function<void()> changed_;
     Activity foreground_ = Activity::Idle;
-    BackgroundActivity background_ = BackgroundActivity::None;
 };
 
 } // namespace coffer

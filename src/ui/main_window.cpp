@@ -194,8 +194,7 @@ void MainWindow::buildMenus() {
                                    [this] { exportList(memberModel_); });
     exportItemsAction_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"),
                                  [this] { exportList(itemModel_); });
-    exportEntriesAction_ =
-        addItem(file, "mnuExportEntries", QStringLiteral("Export &Entries as CSV…"), &MainWindow::exportEntries);
+    addItem(file, "mnuExportEntries", QStringLiteral("Export &Entries as CSV…"), &MainWindow::exportEntries);
     file->addSeparator();
     addItem(file, "mnuForgetSignIns", QStringLiteral("Forget &Sign-ins…"), &MainWindow::forgetSignIns);
     addItem(file, "mnuExportSignIn", QStringLiteral("Export &Armory Sign-in…"), &MainWindow::exportSignIn);

@@ -185,7 +185,6 @@ class MainWindow : public QMainWindow {
     QAction* importAction_ = nullptr;
     QAction* exportMembersAction_ = nullptr;
     QAction* exportItemsAction_ = nullptr;
-    QAction* exportEntriesAction_ = nullptr;
 };
 
 } // namespace coffer
