@@ -81,10 +81,14 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
                 sql.dialect().contains("item_fold", search) + ")");
         }
     }
-    static constexpr const char* kTypes[] = {"",         "type IN (1, 2)", "type IN (4, 5, 6)",
-                                             "type = 6", "type IN (1, 4)", "type IN (2, 5)"};
-    if (filter.action != ActionGroup::All)
-        add(kTypes[static_cast<int>(filter.action)]);
+    if (filter.action != ActionGroup::All) {
+        // The types of the group, by the one rule that the cells and the list from texts follow too.
+        std::string types;
+        for (std::int64_t type = 1; type <= 6; ++type)
+            if (InActionGroup(filter.action, type))
+                types += (types.empty() ? "" : ", ") + std::to_string(type);
+        add("type IN (" + types + ")");
+    }
     return condition;
 }
 
