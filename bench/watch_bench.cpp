@@ -110,7 +110,10 @@ int main(int argc, char** argv) {
         clock.start();
         EventGapMeter gaps;
         gaps.start();
-        RunUntil([&] { return lists->tabText(0) != pastesBefore; }, 120000);
+        if (!RunUntil([&] { return lists->tabText(0) != pastesBefore; }, 120000)) {
+            std::printf("the panel was never refreshed: %s\n", qPrintable(watch.lines().join(u'\n')));
+            return 1;
+        }
         const qint64 refreshedMs = clock.elapsed();
         std::printf("page of %zu entries (%lld bytes) into the ledger: %lld ms to the panel refreshed, longest "
                     "event gap %lld ms; %s\n",
