@@ -15,18 +15,24 @@ constexpr const char* kChanges =
     "WHERE e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
     "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank)";
 
+// The names of the members and items that the ledger does not know yet, under new ids.
+constexpr const char* kNewNames =
+    "INSERT INTO entry_name (name, fold) SELECT name, fold FROM (SELECT member AS name, member_fold AS fold "
+    "FROM incoming UNION SELECT item, item_fold FROM incoming) n WHERE name IS NOT NULL AND NOT EXISTS "
+    "(SELECT 1 FROM entry_name o WHERE o.name = n.name) ON CONFLICT (name) DO NOTHING";
+
 // Every rule is a maximum or a minimum: adds give the same ledger in any order.
 std::string Upsert(const SqlDialect& d) {
     const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
     // The list's columns are read from the text: they follow it.
     std::string fromText;
-    for (const char* column : {"type", "member", "item", "member_fold", "item_fold"})
+    for (const char* column : {"type", "member_id", "item_id"})
         fromText += std::string(", ") + column + " = CASE WHEN excluded.text < entry.text THEN excluded." + column +
                     " ELSE entry." + column + " END";
-    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member, item, "
-                       "member_fold, item_fold) SELECT key, text, copies, ts, order_time, order_rank, type, member, "
-                       "item, member_fold, item_fold FROM incoming WHERE true "
-                       "ON CONFLICT (key) DO UPDATE SET copies = ") +
+    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id) "
+                       "SELECT key, text, copies, ts, order_time, order_rank, type, (SELECT id FROM entry_name "
+                       "WHERE name = incoming.member), (SELECT id FROM entry_name WHERE name = incoming.item) "
+                       "FROM incoming WHERE true ON CONFLICT (key) DO UPDATE SET copies = ") +
            d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +
@@ -170,8 +176,10 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
             changes =
                 changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
         });
-    if (changes)
+    if (changes) {
+        sql.run(kNewNames);
         sql.run(Upsert(sql.dialect()));
+    }
     sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",
             {static_cast<std::int64_t>(outcome.copiesAdded), static_cast<std::int64_t>(untimedAdded)});
     CountHours(sql, hoursAdded);

@@ -16,19 +16,22 @@ struct Condition {
     bool empty() const { return sql.empty(); }
 };
 
-// The distinct values of an indexed column, one look into its index each.
-std::vector<std::string> DistinctNames(LedgerSql& sql, const std::string& column) {
-    std::vector<std::string> names;
-    const std::string next = "SELECT " + column + " FROM entry WHERE " + column;
-    sql.run("WITH RECURSIVE names(name) AS (SELECT (" + next + " IS NOT NULL ORDER BY " + column +
-                " LIMIT 1) UNION ALL SELECT (" + next + " > names.name ORDER BY " + column +
-                " LIMIT 1) FROM names WHERE names.name IS NOT NULL) SELECT name FROM names WHERE name IS NOT NULL",
-            {}, [&](const SqlRow& row) { names.emplace_back(row.bytes(0)); });
-    return names;
+// The ledger's names with their ids, read again when others were added since they were read. Names are
+// never taken out, so their count tells whether there are new ones.
+const std::vector<ListNames::Name>& KnownNames(LedgerSql& sql, ListNames& known) {
+    std::int64_t count = 0;
+    sql.run("SELECT CAST(count(*) AS bigint) FROM entry_name", {}, [&](const SqlRow& row) { count = row.integer(0); });
+    if (static_cast<std::size_t>(count) != known.names.size()) {
+        known.names.clear();
+        sql.run("SELECT id, fold FROM entry_name", {}, [&](const SqlRow& row) {
+            known.names.push_back({row.integer(0), std::string(row.bytes(1))});
+        });
+    }
+    return known.names;
 }
 
-// Of so few names, a search finds the entries through their indexes; with more, by reading the folded
-// names of every entry, which then mostly match anyway.
+// Of so few names, a search finds the entries through their indexes; with more, by reading the names'
+// ids of every entry, which then mostly match anyway.
 constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
 
 Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
@@ -48,38 +51,28 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
         add("order_time BETWEEN " + from + " AND " +
             param(static_cast<std::int64_t>(std::min(filter.period->last, kLatest))) + " AND ts IS NOT NULL");
     }
+    const auto named = [&](const char* column, const std::string& name) {
+        add(std::string(column) + " = (SELECT id FROM entry_name WHERE name = " + bytes(name) + ")");
+    };
     if (filter.member)
-        add("member = " + bytes(*filter.member));
+        named("member_id", *filter.member);
     if (filter.item)
-        add("item = " + bytes(*filter.item));
+        named("item_id", *filter.item);
     if (!filter.search.empty()) {
         const std::string folded = FoldAtoZ(filter.search);
-        bool few = true;
-        std::string matching;
-        for (const auto& [column, kept] : {std::pair{"member", &known.member}, std::pair{"item", &known.item}}) {
-            if (!*kept)
-                *kept = DistinctNames(sql, column);
-            const std::vector<std::string>& names = **kept;
-            std::vector<const std::string*> found;
-            for (const std::string& name : names)
-                if (FoldAtoZ(name).find(folded) != std::string::npos)
-                    found.push_back(&name);
-            few = few && found.size() * kFewNamesShare <= names.size();
-            if (!few)
-                break;
-            std::string list;
-            for (const std::string* name : found)
-                list += (list.empty() ? "" : ", ") + bytes(*name);
-            if (!list.empty())
-                matching += (matching.empty() ? "" : " OR ") + std::string(column) + " IN (" + list + ")";
-        }
-        if (few) {
-            add(matching.empty() ? "false" : "(" + matching + ")");
-        } else {
-            const std::string search = bytes(folded);
-            add("(" + sql.dialect().contains("member_fold", search) + " OR " +
-                sql.dialect().contains("item_fold", search) + ")");
-        }
+        const std::vector<ListNames::Name>& names = KnownNames(sql, known);
+        std::string found;
+        std::size_t count = 0;
+        for (const ListNames::Name& name : names)
+            if (name.folded.find(folded) != std::string::npos)
+                found += (count++ == 0 ? "" : ", ") + std::to_string(name.id);
+        // An id of a member's name never stands for an item, nor the other way round: both columns are
+        // compared with the one list.
+        const std::string ids =
+            count * kFewNamesShare <= names.size()
+                ? found
+                : "SELECT id FROM entry_name WHERE " + sql.dialect().contains("fold", bytes(folded));
+        add(count == 0 ? "false" : "(member_id IN (" + ids + ") OR item_id IN (" + ids + "))");
     }
     if (filter.action != ActionGroup::All) {
         // The types of the group, by the one rule that the cells and the list from texts follow too.
@@ -112,18 +105,19 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     // the list's index from that end to the window, and no further.
     const bool fromEnd = first > total - (first + count);
     Condition condition = ConditionOf(sql, names, filter);
-    const std::string order = fromEnd ? "order_time, order_rank DESC, key DESC" : "order_time DESC, order_rank, key";
+    const std::string id = sql.dialect().entryId;
+    const std::string order =
+        fromEnd ? "order_time, order_rank DESC, " + id + " DESC" : "order_time DESC, order_rank, " + id;
     const auto skip = static_cast<std::int64_t>(fromEnd ? total - (first + count) : first);
     condition.params.push_back(skip);
     const std::string skipParam = "$" + std::to_string(condition.params.size());
     condition.params.push_back(static_cast<std::int64_t>(count));
     const std::string limitParam = "$" + std::to_string(condition.params.size());
     const std::string query =
-        "SELECT e.text, e.ts, w.copies, w.upto FROM (SELECT key, copies, upto FROM (SELECT key, copies, "
-        "CAST(sum(copies) OVER (ORDER BY " +
-        order + " ROWS UNBOUNDED PRECEDING) AS bigint) AS upto FROM entry WHERE " +
-        (condition.empty() ? "true" : condition.sql) + " ORDER BY " + order + ") s WHERE upto > " + skipParam +
-        " LIMIT " + limitParam + ") w JOIN entry e ON e.key = w.key";
+        "SELECT e.text, e.ts, w.copies, w.upto FROM (SELECT " + id + ", copies, upto FROM (SELECT " + id +
+        ", copies, CAST(sum(copies) OVER (ORDER BY " + order + " ROWS UNBOUNDED PRECEDING) AS bigint) AS upto " +
+        "FROM entry WHERE " + (condition.empty() ? "true" : condition.sql) + " ORDER BY " + order +
+        ") s WHERE upto > " + skipParam + " LIMIT " + limitParam + ") w JOIN entry e ON e." + id + " = w." + id;
     std::vector<std::pair<std::uint64_t, ListedRow>> found;
     sql.runWith(query, condition.params, [&](const SqlRow& row) {
         const auto copies = static_cast<std::uint64_t>(row.integer(2)),
@@ -145,7 +139,7 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
     const Condition condition = ConditionOf(sql, names, filter);
     ListedRow listed;
     sql.runEach("SELECT text, ts, copies FROM entry WHERE " + (condition.empty() ? "true" : condition.sql) +
-                    " ORDER BY order_time DESC, order_rank, key",
+                    " ORDER BY order_time DESC, order_rank, " + sql.dialect().entryId,
                 condition.params, [&](const SqlRow& row) {
                     listed.text.assign(row.bytes(0));
                     listed.ts = row.optionalInteger(1);

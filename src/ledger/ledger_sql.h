@@ -21,6 +21,9 @@ constexpr std::int64_t kHourCountsVersion = 4;
 // The version whose step gave the entries the list's columns (type, member, item and their folds) and
 // indexes, in both stores.
 constexpr std::int64_t kListColumnsVersion = 5;
+// The version whose step put the names in a table of their own, the entries holding their ids: the list
+// reads a ledger through its columns from this version on.
+constexpr std::int64_t kListNamesVersion = 6;
 
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
 struct SqlText {
@@ -47,6 +50,7 @@ struct SqlDialect {
     const char* greatest; // of two values: GREATEST, max
     const char* least;    // LEAST, min
     const char* lockRow;  // after a SELECT, to hold its rows to the transaction's end: FOR UPDATE, nothing
+    const char* entryId;  // what tells one entry from another most cheaply: the row id, the key
     // Whether bytes `haystack` hold bytes `needle`: instr, position.
     std::string (*contains)(std::string_view haystack, std::string_view needle);
 };
@@ -77,16 +81,33 @@ class LedgerSql {
     ~LedgerSql() = default;
 };
 
+// The timed entries of a period, as a condition on the entry table with the period's first and last
+// times as the parameters $1 and $2: a timed entry's order_time is its time, so that the list's index
+// finds them, and in a ledger older than it, the index of times.
+constexpr const char* kInPeriod = "ts BETWEEN $1 AND $2 AND order_time BETWEEN $1 AND $2";
+
+// The first and the last time of the timed entries, as two columns of a SELECT: each one look into
+// the list's index, or in a ledger older than it (`listIndexed` false), into the index of times.
+inline const char* FirstAndLastTimes(bool listIndexed) {
+    return listIndexed ? "(SELECT ts FROM entry WHERE ts IS NOT NULL ORDER BY order_time LIMIT 1), "
+                         "(SELECT ts FROM entry WHERE ts IS NOT NULL ORDER BY order_time DESC LIMIT 1)"
+                       : "(SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry)";
+}
+
 // The add of both stores, inside the transaction the store holds (see LedgerStore::add).
 [[nodiscard]] AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition);
 
 // The ledger's pastes in the order they were added, read the same way from both stores.
 [[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
 
-// The distinct member and item names of a ledger, read at its first search and kept for the next ones
-// of the same connection; its adds forget them.
+// The names of a ledger's members and items with their ids, read at its first search and kept for the
+// next ones of the same connection while no add, of this program or another, has named others.
 struct ListNames {
-    std::optional<std::vector<std::string>> member, item;
+    struct Name {
+        std::int64_t id;
+        std::string folded; // A to Z folded, as the search compares them
+    };
+    std::vector<Name> names;
 };
 
 // The list's count and rows (see LedgerStore::countListed and listRows) through the columns and

@@ -175,9 +175,9 @@ class LedgerStore {
     }
 
     // The entries list: newest first, then in the order of the pastes (order_time and order_rank), then
-    // by key; one row per copy. Through the list's columns and indexes where the ledger has them, else
-    // (a ledger of an older version opened for reading) from every entry's text, which is slower:
-    // listIndexed() tells which.
+    // in an order of the ledger's own (the file's row ids, the server's keys); one row per copy. Through the list's
+    // columns and indexes where the ledger has them, else (a ledger of an older version opened for reading) from every
+    // entry's text, which is slower: listIndexed() tells which.
     [[nodiscard]] virtual bool listIndexed() { return false; }
     // Every copy of the entries that pass the filter.
     [[nodiscard]] virtual std::uint64_t countListed(const EntryListFilter& filter);

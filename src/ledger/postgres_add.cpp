@@ -81,7 +81,7 @@ class PgSql final : public LedgerSql {
     const std::string& name() const override { return db_.name(); }
     const SqlDialect& dialect() const override {
         static constexpr SqlDialect kPostgres{
-            "GREATEST", "LEAST", "FOR UPDATE", [](std::string_view haystack, std::string_view needle) {
+            "GREATEST", "LEAST", "FOR UPDATE", "key", [](std::string_view haystack, std::string_view needle) {
                 return "position(" + std::string(needle) + " IN " + std::string(haystack) + ") > 0";
             }};
         return kPostgres;
@@ -179,7 +179,6 @@ AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
     // the size of neither a new temporary table nor a ledger that just grew).
     db_.execute("SET LOCAL work_mem = '256MB'; SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off");
     PgSql sql(db_);
-    listNames_ = {};
     AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/postgres_ledger.h"
 
+#include "ledger/ledger_sql.h"
+
 #include <limits>
 
 namespace coffer {
@@ -14,8 +16,8 @@ std::optional<GuildIdentity> PostgresLedger::guild() {
 
 LedgerTotals PostgresLedger::totals() {
     LedgerTotals totals;
-    const PgResult query = db_.query("SELECT copies, untimed, (SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry) "
-                                     "FROM entry_totals");
+    const PgResult query =
+        db_.query(std::string("SELECT copies, untimed, ") + FirstAndLastTimes(listIndexed_) + " FROM entry_totals");
     totals.entries = static_cast<std::uint64_t>(query.integer(0, 0));
     totals.untimed = static_cast<std::uint64_t>(query.integer(0, 1));
     totals.firstTs = query.optionalInteger(0, 2);
@@ -45,10 +47,8 @@ void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
             .add(static_cast<std::int64_t>(std::min(period->last, kLatest)));
     }
     PgTransaction transaction(db_);
-    db_.query(period ? "DECLARE entries NO SCROLL CURSOR FOR SELECT text, copies, order_time, order_rank, ts "
-                       "FROM entry WHERE ts BETWEEN $1 AND $2"
-                     : "DECLARE entries NO SCROLL CURSOR FOR SELECT text, copies, order_time, order_rank, ts "
-                       "FROM entry",
+    db_.query("DECLARE entries NO SCROLL CURSOR FOR SELECT text, copies, order_time, order_rank, ts FROM entry" +
+                  std::string(period ? " WHERE " : "") + (period ? kInPeriod : ""),
               params);
     LedgerEntry entry; // one buffer for every text
     for (;;) {

@@ -32,10 +32,10 @@ class SqliteSql final : public LedgerSql {
 
     const std::string& name() const override { return db_.path(); }
     const SqlDialect& dialect() const override {
-        static constexpr SqlDialect kSqlite{"max", "min", "", [](std::string_view haystack, std::string_view needle) {
-                                                return "instr(" + std::string(haystack) + ", " + std::string(needle) +
-                                                       ") > 0";
-                                            }};
+        static constexpr SqlDialect kSqlite{
+            "max", "min", "", "id", [](std::string_view haystack, std::string_view needle) {
+                return "instr(" + std::string(haystack) + ", " + std::string(needle) + ") > 0";
+            }};
         return kSqlite;
     }
 
@@ -193,7 +193,6 @@ AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
     incomingTable_ = true;
     SqliteTransaction transaction(db_);
     SqliteSql sql(db_, incoming_);
-    listNames_ = {};
     AddOutcome outcome = AddEntries(sql, addition);
     transaction.commit();
     return outcome;

@@ -103,11 +103,43 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX entry_by_member ON entry (member);
     CREATE INDEX entry_by_item ON entry (item);
     )",
+    R"(
+    -- The names of the members and items in a table of their own, the entries holding their ids: each
+    -- name and its folded form once, not in every entry and its indexes. The list's index is in the
+    -- list's order, the row id last, and holds what the search, the period and the Action choice test;
+    -- it finds a period's entries and the first and last times too. The entries are written anew
+    -- without the names.
+    CREATE TABLE entry_name (id INTEGER PRIMARY KEY, name BLOB NOT NULL UNIQUE, fold BLOB NOT NULL);
+    INSERT INTO entry_name (name, fold)
+        SELECT member, member_fold FROM entry WHERE member IS NOT NULL
+        UNION SELECT item, item_fold FROM entry WHERE item IS NOT NULL;
+    CREATE TABLE entry_named (
+        id INTEGER PRIMARY KEY,
+        key BLOB NOT NULL,
+        copies INTEGER NOT NULL,
+        ts INTEGER,
+        order_time INTEGER NOT NULL,
+        order_rank INTEGER NOT NULL,
+        text BLOB NOT NULL,
+        type INTEGER,
+        member_id INTEGER,
+        item_id INTEGER
+    );
+    INSERT INTO entry_named SELECT id, key, copies, ts, order_time, order_rank, text, type,
+        (SELECT id FROM entry_name WHERE name = member), (SELECT id FROM entry_name WHERE name = item) FROM entry;
+    DELETE FROM entry WHERE id IS NOT NULL;
+    DROP TABLE entry;
+    ALTER TABLE entry_named RENAME TO entry;
+    CREATE UNIQUE INDEX entry_by_key ON entry (key);
+    CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, id, copies, ts, type, member_id, item_id);
+    CREATE INDEX entry_by_member ON entry (member_id);
+    CREATE INDEX entry_by_item ON entry (item_id);
+    )",
 };
-static_assert(kUpgradeSteps.size() >= kListColumnsVersion);
+static_assert(kUpgradeSteps.size() >= kListNamesVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 // Each step's steps of the virtual machine per entry of the ledger.
-constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71};
+constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137};
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
 void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {

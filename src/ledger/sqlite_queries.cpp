@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/sqlite_ledger.h"
 
+#include "ledger/ledger_sql.h"
+
+#include <algorithm>
 #include <limits>
 
 namespace coffer {
@@ -41,10 +44,11 @@ LedgerTotals SqliteLedger::totals() {
         totals.entries = static_cast<std::uint64_t>(sums.integer(0));
         totals.untimed = static_cast<std::uint64_t>(sums.integer(1));
     }
-    // Apart, each is one look into the index of times.
-    SqliteStatement first(db_, "SELECT min(ts) FROM entry"), last(db_, "SELECT max(ts) FROM entry");
-    totals.firstTs = first.step() ? first.optionalInteger(0) : std::nullopt;
-    totals.lastTs = last.step() ? last.optionalInteger(0) : std::nullopt;
+    SqliteStatement times(db_, (std::string("SELECT ") + FirstAndLastTimes(hasListColumns_)).c_str());
+    if (times.step()) {
+        totals.firstTs = times.optionalInteger(0);
+        totals.lastTs = times.optionalInteger(1);
+    }
     return totals;
 }
 
@@ -65,9 +69,10 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
                                 const std::function<void(const LedgerEntry&)>& visit) {
     if (!hasTables_)
         return;
-    SqliteStatement query(db_, period ? "SELECT text, copies, order_time, order_rank, ts FROM entry "
-                                        "WHERE ts BETWEEN ?1 AND ?2"
-                                      : "SELECT text, copies, order_time, order_rank, ts FROM entry");
+    std::string sql = "SELECT text, copies, order_time, order_rank, ts FROM entry";
+    if (period)
+        std::ranges::replace(sql.append(" WHERE ").append(kInPeriod), '$', '?');
+    SqliteStatement query(db_, sql.c_str());
     if (period) {
         constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();
         query.bind(1, static_cast<std::int64_t>(std::min(period->first, kLatest)))

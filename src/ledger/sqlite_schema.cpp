@@ -91,7 +91,7 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
         // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
         hasRunningSums_ = marks.version >= 2;
         hasHourCounts_ = marks.version >= kHourCountsVersion;
-        hasListColumns_ = marks.version >= kListColumnsVersion;
+        hasListColumns_ = marks.version >= kListNamesVersion;
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.
@@ -120,8 +120,9 @@ void SqliteLedger::upgrade(const UpgradeWatch& watch) {
     // The running sums are made from the entries' copies: checked first.
     if (from == 1 && SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
         throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
-    // The step that keys the entries writes them anew: the pages of the old ones are given back after.
-    const bool compact = from != 0 && from < 3;
+    // The steps that key the entries and that take their names out write them anew: the pages of the old
+    // ones are given back after.
+    const bool compact = from != 0 && from < kListNamesVersion;
     std::uint64_t entries = 0;
     if (from != 0) {
         SqliteStatement count(db_, "SELECT count(*) FROM entry");

@@ -5,6 +5,7 @@
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_format.h"
 
+#include <algorithm>
 #include <string>
 
 namespace coffer {
@@ -16,14 +17,20 @@ inline void WriteOldLedgerFile(const std::string& old, std::int64_t version, con
     SqliteDatabase db(old, SqliteDatabase::Access::ReadWrite, {});
     db.execute("PRAGMA journal_mode = WAL");
     db.checkpointOnClose();
-    UpgradeLedgerSchema(db, 0, version);
+    // The entries as every version before the list's columns kept them; that version's step reads the
+    // columns from their texts.
+    const std::int64_t entriesAt = std::min(version, kListColumnsVersion - 1);
+    UpgradeLedgerSchema(db, 0, entriesAt);
     db.execute(("ATTACH '" + current + "' AS now; INSERT INTO entry SELECT id, " + (version >= 3 ? "key" : "0") +
                 ", copies, ts, order_time, order_rank, text FROM now.entry; " +
                 (version >= kHourCountsVersion ? "INSERT INTO entry_hours SELECT * FROM now.entry_hours; " : "") +
                 "INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * FROM now.guild; " +
                 (version >= 2 ? "UPDATE entry_totals SET (copies, untimed) = (SELECT * FROM now.entry_totals); " : "") +
-                "DETACH now; " + then)
+                "DETACH now")
                    .c_str());
+    UpgradeLedgerSchema(db, entriesAt, version);
+    if (!then.empty())
+        db.execute(then.c_str());
 }
 
 } // namespace coffer

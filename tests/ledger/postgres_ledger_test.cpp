@@ -193,8 +193,7 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
          LedgerErrorKind::CannotWrite},
         {true, "", true, kWrite, "",
          "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.entry_totals, public.entry_hours, "
-         "public.paste, "
-         "public.guild TO " +
+         "public.entry_name, public.paste, public.guild TO " +
              officer + ";",
          LedgerErrorKind::CannotWrite},
     };
