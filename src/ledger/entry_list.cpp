@@ -134,12 +134,8 @@ bool PassesFilter(const EntryListFilter& filter, const EntryFields& fields, cons
         return false;
     if ((filter.member && fields.member != *filter.member) || (filter.item && fields.item != *filter.item))
         return false;
-    if (!filter.search.empty()) {
-        const std::string search = FoldAtoZ(filter.search);
-        if (FoldAtoZ(fields.member).find(search) == std::string::npos &&
-            FoldAtoZ(fields.item).find(search) == std::string::npos)
-            return false;
-    }
+    if (!ContainsNoCase(fields.member, filter.search) && !ContainsNoCase(fields.item, filter.search))
+        return false;
     return InActionGroup(filter.action, fields.type);
 }
 

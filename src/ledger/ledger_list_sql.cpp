@@ -30,8 +30,8 @@ const std::vector<ListNames::Name>& KnownNames(LedgerSql& sql, ListNames& known)
     return known.names;
 }
 
-// Of so few names, a search finds the entries through their indexes; with more, by reading the names'
-// ids of every entry, which then mostly match anyway.
+// Of so few names, a search finds the entries through the indexes of names; with more, by reading the
+// names' ids of every entry in the list's index, which then mostly match anyway.
 constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
 
 Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
@@ -61,18 +61,31 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
     if (!filter.search.empty()) {
         const std::string folded = FoldAtoZ(filter.search);
         const std::vector<ListNames::Name>& names = KnownNames(sql, known);
-        std::string found;
-        std::size_t count = 0;
+        std::vector<std::int64_t> found;
         for (const ListNames::Name& name : names)
             if (name.folded.find(folded) != std::string::npos)
-                found += (count++ == 0 ? "" : ", ") + std::to_string(name.id);
+                found.push_back(name.id);
         // An id of a member's name never stands for an item, nor the other way round: both columns are
-        // compared with the one list.
-        const std::string ids =
-            count * kFewNamesShare <= names.size()
-                ? found
-                : "SELECT id FROM entry_name WHERE " + sql.dialect().contains("fold", bytes(folded));
-        add(count == 0 ? "false" : "(member_id IN (" + ids + ") OR item_id IN (" + ids + "))");
+        // compared with the one set.
+        if (found.empty()) {
+            add("false");
+        } else if (found.size() * kFewNamesShare <= names.size()) {
+            std::string ids;
+            for (const std::int64_t id : found)
+                ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+            add("(member_id IN (" + ids + ") OR item_id IN (" + ids + "))");
+        } else {
+            // Of many, a byte for each id, 1 where the name matches: a look into it costs less than one
+            // into a list of the ids, and no index is used.
+            std::string marks(static_cast<std::size_t>(std::ranges::max(found)) + 1, '\0');
+            for (const std::int64_t id : found)
+                marks[static_cast<std::size_t>(id)] = '\1';
+            const std::string map = bytes(std::move(marks)), one = bytes("\1");
+            const auto marked = [&](const std::string& column) {
+                return "substr(" + map + ", CAST(" + column + " + 1 AS integer), 1) = " + one;
+            };
+            add("(" + marked("member_id") + " OR " + marked("item_id") + ")");
+        }
     }
     if (filter.action != ActionGroup::All) {
         // The types of the group, by the one rule that the cells and the list from texts follow too.

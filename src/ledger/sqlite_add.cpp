@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_sql.h"
+#include "ledger/sqlite_format.h"
 #include "ledger/sqlite_ledger.h"
 
 #include <sqlite3.h>
@@ -78,20 +79,6 @@ class SqliteSql final : public LedgerSql {
     SqliteDatabase& db_;
     IncomingEntries& incoming_;
 };
-
-// Column `index` of the list's (type, member, item, member_fold, item_fold) as a result.
-void ListColumn(sqlite3_context* context, const EntryFields& fields, int index) {
-    if (index == 0) {
-        if (fields.type)
-            sqlite3_result_int64(context, *fields.type);
-        return; // null without a result
-    }
-    const std::string& name = index % 2 == 1 ? fields.member : fields.item;
-    if (index <= 2)
-        return sqlite3_result_blob64(context, name.data(), name.size(), SQLITE_STATIC);
-    const std::string folded = FoldAtoZ(name);
-    sqlite3_result_blob64(context, folded.data(), folded.size(), SQLITE_TRANSIENT);
-}
 
 // The table incoming as SQLite's virtual table of the entries in memory: the bulk load
 // of the other dialect, without a copy.
@@ -172,7 +159,7 @@ const sqlite3_module kIncomingModule = [] {
         case 6:
             return sqlite3_result_int64(context, entry.order.rank), SQLITE_OK;
         default:
-            return ListColumn(context, rows.fields[seq], column - 7), SQLITE_OK;
+            return ListColumn(context, rows.fields[seq], column - 7, SQLITE_STATIC), SQLITE_OK;
         }
     };
     module.xRowid = [](sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
@@ -183,6 +170,19 @@ const sqlite3_module kIncomingModule = [] {
 }();
 
 } // namespace
+
+void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, void (*names)(void*)) {
+    if (index == 0) {
+        if (fields.type)
+            sqlite3_result_int64(context, *fields.type);
+        return; // null without a result
+    }
+    const std::string& name = index % 2 == 1 ? fields.member : fields.item;
+    if (index <= 2)
+        return sqlite3_result_blob64(context, name.data(), name.size(), names);
+    const std::string folded = FoldAtoZ(name);
+    sqlite3_result_blob64(context, folded.data(), folded.size(), SQLITE_TRANSIENT);
+}
 
 AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
     // An eponymous table, known to this connection only: nothing of it goes into the file.

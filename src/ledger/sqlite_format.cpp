@@ -153,28 +153,31 @@ void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {
 }
 
 // coffer_list_field(text, n): the list's column n (type, member, item, member_fold, item_fold) of a
-// stored entry, for the steps only.
+// stored entry, for the steps only. A step asks for every column of one entry in a row: its text is read
+// once.
+struct LastEntry {
+    std::string text;
+    EntryFields fields;
+};
+
 void ListFieldOfText(sqlite3_context* context, int, sqlite3_value** values) {
+    auto& last = *static_cast<LastEntry*>(sqlite3_user_data(context));
     const auto* text = static_cast<const char*>(sqlite3_value_blob(values[0]));
-    const EntryFields fields = ReadEntryFields(
-        std::string_view(text == nullptr ? "" : text, static_cast<std::size_t>(sqlite3_value_bytes(values[0]))));
-    const int column = sqlite3_value_int(values[1]);
-    if (column == 0) {
-        if (fields.type)
-            sqlite3_result_int64(context, *fields.type);
-        return; // null
+    const std::string_view entry(text == nullptr ? "" : text, static_cast<std::size_t>(sqlite3_value_bytes(values[0])));
+    if (entry != last.text) {
+        last.text = entry;
+        last.fields = ReadEntryFields(entry);
     }
-    const std::string name =
-        column >= 3 ? FoldAtoZ(column == 3 ? fields.member : fields.item) : (column == 1 ? fields.member : fields.item);
-    sqlite3_result_blob64(context, name.data(), name.size(), SQLITE_TRANSIENT);
+    ListColumn(context, last.fields, sqlite3_value_int(values[1]), SQLITE_TRANSIENT);
 }
 
 void RunSteps(SqliteDatabase& db, std::int64_t from, std::int64_t to) {
     // Called by the steps' own statements only, never from anything of the file's schema.
-    for (const auto& [name, function] :
-         {std::pair{"coffer_entry_key", &EntryKeyOfText}, std::pair{"coffer_list_field", &ListFieldOfText}})
-        sqlite3_create_function_v2(db.handle(), name, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
-                                   nullptr, function, nullptr, nullptr, nullptr);
+    constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
+    sqlite3_create_function_v2(db.handle(), "coffer_entry_key", 2, kFlags, nullptr, &EntryKeyOfText, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(db.handle(), "coffer_list_field", 2, kFlags, new LastEntry, &ListFieldOfText, nullptr,
+                               nullptr, [](void* last) { delete static_cast<LastEntry*>(last); });
     for (std::int64_t step = from; step < to; ++step)
         db.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
 }

@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+struct sqlite3_context;
+
 namespace coffer {
+
+struct EntryFields;
 
 // The newest version, which this program writes.
 std::int64_t LedgerFormatVersion();
@@ -22,6 +26,10 @@ void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to 
 // The work of the steps from `from` to `to` on a ledger of `entries` entries, in steps of SQLite's
 // virtual machine, as measured on large ledgers: the total of an upgrade's progress.
 std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t entries);
+
+// Column `index` of the list's (type, member, item, member_fold, item_fold) of an entry's fields, as the
+// result of a function called by a statement; `names` tells SQLite whether to copy a name.
+void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, void (*names)(void*));
 
 // One row of sqlite_schema: what the checks compare.
 struct SchemaObject {
