@@ -380,6 +380,7 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         {"everything", {}, [](const ListedEntry&) { return true; }},
         {"period", {.period = period}, [&](const ListedEntry& e) { return e.ts && period.contains(*e.ts); }},
         {"search ann", {.search = "ann"}, holds("ann")},
+        {"search of many names, members' and items'", {.search = "E"}, holds("e")},
         {"search in an item, decoded", {.search = "T & p"}, holds("t & p")},
         {"search with a quote", {.search = "'s sTEW"}, holds("'s stew")},
         {"search of few names", {.search = "ZO\xC3\xAB"}, holds("Zo\xC3\xAB")},
