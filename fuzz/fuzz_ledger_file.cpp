@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // A crafted ledger file through the real open, check and read path: a small valid ledger whose schema and
 // content the input's SQL changes (in its -wal, as a file passed on with its log), then whose bytes and
-// -wal bytes the input's patches change. The file is read as --info and the time line, a report and a
-// merge read it, then opened to add a paste. No crash, no read past its bound, and a file refused at
+// -wal bytes the input's patches change. The file is read as --info and the time line, the entries list,
+// a report and a merge read it, then opened to add a paste. No crash, no read past its bound, and a file refused at
 // its opening is left with its folder byte for byte as it was.
 //
 // The input: SQL, then a NUL and patches, each a byte (even: the file, odd: its -wal), three bytes of
@@ -150,6 +150,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::ignore = ReadLedgerSummary(*store, files.ledger);
             std::ignore = store->entriesPerHour();
             std::ignore = ReadLedgerLog(*store, std::nullopt);
+            // The list, with a search that many names hold and one that few do, and a member's entries.
+            for (const EntryListFilter& filter :
+                 {EntryListFilter{.search = "a"}, EntryListFilter{.search = "Ann"}, EntryListFilter{.member = "Ann"}})
+                std::ignore = store->listRows(filter, 0, 20, store->countListed(filter));
             SqliteLedger merged(":memory:", SqliteDatabase::Access::ReadWrite);
             std::ignore = MergeLedger(merged, *store, files.ledger);
         }

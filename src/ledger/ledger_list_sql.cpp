@@ -33,6 +33,8 @@ const std::vector<ListNames::Name>& KnownNames(LedgerSql& sql, ListNames& known)
 // Of so few names, a search finds the entries through the indexes of names; with more, by reading the
 // names' ids of every entry in the list's index, which then mostly match anyway.
 constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
+// The highest id a search's map of ids holds, per name.
+constexpr std::uint64_t kMappedIdsPerName = 4;
 
 Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
     Condition condition;
@@ -69,15 +71,19 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
         // compared with the one set.
         if (found.empty()) {
             add("false");
-        } else if (found.size() * kFewNamesShare <= names.size()) {
+        } else if (const auto [lowest, highest] = std::ranges::minmax(found);
+                   found.size() * kFewNamesShare <= names.size() || lowest < 0 ||
+                   static_cast<std::uint64_t>(highest) > kMappedIdsPerName * names.size()) {
             std::string ids;
             for (const std::int64_t id : found)
                 ids += (ids.empty() ? "" : ", ") + std::to_string(id);
-            add("(member_id IN (" + ids + ") OR item_id IN (" + ids + "))");
+            // Of many, compared as values (+): no index of names is used.
+            const std::string value = found.size() * kFewNamesShare <= names.size() ? "" : "+";
+            add("(" + value + "member_id IN (" + ids + ") OR " + value + "item_id IN (" + ids + "))");
         } else {
             // Of many, a byte for each id, 1 where the name matches: a look into it costs less than one
-            // into a list of the ids, and no index is used.
-            std::string marks(static_cast<std::size_t>(std::ranges::max(found)) + 1, '\0');
+            // into a list of the ids. The ledger gives ids from 1 up; another program may not have.
+            std::string marks(static_cast<std::size_t>(highest) + 1, '\0');
             for (const std::int64_t id : found)
                 marks[static_cast<std::size_t>(id)] = '\1';
             const std::string map = bytes(std::move(marks)), one = bytes("\1");
