@@ -2,13 +2,11 @@
 #include "shell/cookie_file.h"
 
 #include "analysis/text/text_util.h"
+#include "shell/output_files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace coffer {
@@ -99,31 +97,7 @@ std::string CookieFileText(const std::vector<Cookie>& cookies) {
 }
 
 std::string SaveCookieFile(const std::string& path, const std::vector<Cookie>& cookies) {
-    const std::string text = CookieFileText(cookies);
-    std::string temporary = path + ".XXXXXX";
-    const int file = ::mkstemp(temporary.data()); // mode 0600 from the start
-    if (file < 0)
-        return path + ": " + std::strerror(errno);
-    errno = 0;
-    std::string_view left = text;
-    while (!left.empty()) {
-        const ssize_t written = ::write(file, left.data(), left.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            break;
-        left.remove_prefix(static_cast<std::size_t>(written));
-    }
-    int error = !left.empty() ? (errno != 0 ? errno : EIO) : 0;
-    if (error == 0 && ::fsync(file) != 0)
-        error = errno;
-    ::close(file);
-    if (error != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(error != 0 ? error : errno);
-        ::unlink(temporary.c_str());
-        return path + ": " + reason;
-    }
-    return {};
+    return WriteFileReplacing(path, CookieFileText(cookies), S_IRUSR | S_IWUSR);
 }
 
 bool CookieMatches(const Cookie& cookie, bool https, std::string_view host, std::string_view path, std::int64_t now) {
