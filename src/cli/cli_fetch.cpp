@@ -45,11 +45,6 @@ class EndOnSignal {
     EndOnSignal& operator=(const EndOnSignal&) = delete;
 };
 
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 CookieFile ReadCookies(const std::string& file) {
     // An empty file is one without cookies (an officer signed out), not one that cannot be read.
     std::ifstream stream(file, std::ios::binary);

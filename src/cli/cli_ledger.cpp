@@ -9,7 +9,6 @@
 #include "ledger/password_free_text.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -23,11 +22,6 @@ const QCommandLineOption kLedger(QStringLiteral("ledger"), {}, QStringLiteral("F
 // Options that only reporting takes.
 constexpr const char* kReportOptions[] = {"report", "members", "items",  "csv",    "players", "items-per-section",
                                           "from",   "to",      "lookup", "item-db"};
-
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 // Opens the ledger `name` with `open`; where its server wants a password that was not given, asks for it
 // and opens it once more with it, which `name` then gives too.
