@@ -14,12 +14,6 @@ namespace {
 
 constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
 
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    std::ranges::transform(lower, lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    return lower;
-}
-
 // A host name's, an IPv4 address's or a bracketed IPv6 address's.
 bool IsDomainChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == ':' ||
@@ -48,7 +42,7 @@ bool ReadCookieLine(std::string_view line, Cookie& cookie) {
     if (error != std::errc() || end != expiry.data() + expiry.size() || expiry.empty() ||
         !ReadFlag(field[1], cookie.includeSubdomains) || !ReadFlag(field[3], cookie.secure) || field[5].empty())
         return false;
-    cookie.domain = LowerCase(field[0].starts_with('.') ? field[0].substr(1) : field[0]);
+    cookie.domain = FoldedCase(field[0].starts_with('.') ? field[0].substr(1) : field[0]);
     cookie.path = field[2].empty() ? "/" : std::string(field[2]);
     cookie.name = field[5];
     cookie.value = field.size() == 7 ? field[6] : std::string_view();
@@ -101,7 +95,7 @@ std::string SaveCookieFile(const std::string& path, const std::vector<Cookie>& c
 }
 
 bool CookieMatches(const Cookie& cookie, bool https, std::string_view host, std::string_view path, std::int64_t now) {
-    const std::string lowerHost = LowerCase(host);
+    const std::string lowerHost = FoldedCase(host);
     const bool domainMatches =
         lowerHost == cookie.domain ||
         (cookie.includeSubdomains && lowerHost.size() > cookie.domain.size() && lowerHost.ends_with(cookie.domain) &&
