@@ -73,7 +73,8 @@ void MainWindow::resumeWatch() {
     bool isNumber = false;
     const int minutes = settings_.store->value(QLatin1String(kWatchMinutes)).toInt(&isNumber);
     watchBox_->setResumed(true);
-    watch_->start(settings_.store->value(QLatin1String(kWatchAddress)).toString(), isNumber ? minutes : 15);
+    watch_->start(settings_.store->value(QLatin1String(kWatchAddress)).toString(),
+                  isNumber ? minutes : LedgerWatch::kDefaultMinutes);
 }
 
 void MainWindow::keepWatch() const {
