@@ -17,7 +17,6 @@
 #include "report/report_file.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,6 +35,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using coffer::bench::BenchReportSettings;
 using coffer::bench::Median;
+using coffer::bench::PeakKiB;
 
 // The stages as the run goes through them; scan and totals overlap in a run (two threads), so
 // the stage figures come from a separate process that runs them one after the other.
@@ -45,12 +45,6 @@ constexpr std::array<const char*, kStageCount> kStageNames = {"read",   "temp co
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-long PeakKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 // Child: the whole run as the command line makes it (map the file, analyse, write the report).

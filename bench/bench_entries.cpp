@@ -36,14 +36,11 @@ namespace {
 namespace fs = std::filesystem;
 using Access = coffer::SqliteDatabase::Access;
 using coffer::bench::Median;
+using coffer::bench::Row;
 using coffer::bench::Seconds;
 
 constexpr std::uint64_t kScreen = 40; // rows a window shows at once, and then some
 constexpr std::int64_t kDayMs = 86'400'000;
-
-void Row(const std::string& work, double figure, const char* unit, const char* goal) {
-    std::printf("  %-52s %8.1f %-4s goal %s\n", work.c_str(), figure, unit, goal);
-}
 
 // What the list does when its filter changes: the count, then the first screen with its cells.
 void Screen(coffer::LedgerStore& ledger, const coffer::EntryListFilter& filter, std::uint64_t first = 0) {

@@ -8,6 +8,7 @@
 //
 //   bench_fetch [STEPS]      default: 1000
 
+#include "bench_timing.h"
 #include "cli/cli_fetch.h"
 #include "support/lorehold_site.h"
 #include "support/temp_folder.h"
@@ -18,35 +19,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace coffer;
+using bench::PeakKiB;
+using bench::ResidentKiB;
 
 constexpr int kShown = 1000;
 constexpr int kArrivingPerStep = 10;
-
-long PeakKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// The process's resident memory now.
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with("VmRSS:"))
-            return std::stol(line.substr(6));
-    return 0;
-}
 
 // The newest kShown of the log's first `entries` entries, newest first; a deposit or a withdrawal by
 // turns, one a second.

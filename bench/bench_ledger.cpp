@@ -38,6 +38,7 @@ namespace fs = std::filesystem;
 using Access = coffer::SqliteDatabase::Access;
 using coffer::bench::BenchReportSettings;
 using coffer::bench::Median;
+using coffer::bench::Row;
 using coffer::bench::Seconds;
 
 constexpr std::int64_t kDayMs = 86'400'000;
@@ -99,10 +100,6 @@ void ReportFromLog(const fs::path& file, const fs::path& folder) {
     coffer::RunAnalysis(log.text(), stats, folder, hooks);
 }
 
-void Row(const char* work, double figure, const char* unit, const char* goal) {
-    std::printf("  %-44s %8.3f %-14s goal %s\n", work, figure, unit, goal);
-}
-
 void BenchPaste(const fs::path& folder, int runs) {
     const std::string log = GeneratedLog(100'000, 30);
     std::vector<double> first, again;
@@ -118,9 +115,9 @@ void BenchPaste(const fs::path& folder, int runs) {
         fs::remove(file);
     }
     std::printf("a paste of 100,000 entries (%.1f MB of log):\n", static_cast<double>(log.size()) / 1e6);
-    Row("add to an empty ledger", Median(first), "s", "<= 1.0 s");
-    Row("add the same paste again", Median(again), "s", "<= 0.5 s");
-    Row("ledger file size, -wal and -shm included", size / static_cast<double>(log.size()), "x the log", "<= 2 x");
+    Row("add to an empty ledger", Median(first), "s", "<= 1.0 s", 3);
+    Row("add the same paste again", Median(again), "s", "<= 0.5 s", 3);
+    Row("ledger file size, -wal and -shm included", size / static_cast<double>(log.size()), "x the log", "<= 2 x", 3);
 }
 
 void BenchYear(const fs::path& folder, int runs) {
@@ -152,12 +149,12 @@ void BenchYear(const fs::path& folder, int runs) {
     }
     std::printf("a ledger of %llu entries over a year from %zu shuffled overlapping pastes (built in %.0f s):\n",
                 static_cast<unsigned long long>(totals.entries), pasteCount, building);
-    Row("one week analysed, report written", Median(weekly), "s", "<= 0.3 s");
-    Row("opened, its schema checked (twice)", Median(opened) * 1000, "ms", "<= 5 ms");
+    Row("one week analysed, report written", Median(weekly), "s", "<= 0.3 s", 3);
+    Row("opened, its schema checked (twice)", Median(opened) * 1000, "ms", "<= 5 ms", 3);
     std::printf("  %-44s %8.3f s = %.2f x coffer-cli on the log file (%.3f s), goal <= 2 x\n",
                 "everything analysed, report written", Median(everything), Median(everything) / Median(fromLog),
                 Median(fromLog));
-    Row("ledger file size, -wal and -shm included", size / logSize, "x the log", "<= 2 x");
+    Row("ledger file size, -wal and -shm included", size / logSize, "x the log", "<= 2 x", 3);
 }
 
 } // namespace

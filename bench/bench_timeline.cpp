@@ -31,6 +31,7 @@
 namespace {
 namespace fs = std::filesystem;
 using coffer::bench::Median;
+using coffer::bench::Row;
 using coffer::bench::Seconds;
 
 // The entries of a generated log, newest first, each as its element's text.
@@ -80,10 +81,6 @@ std::vector<std::pair<std::size_t, std::size_t>> YearOfPastes(std::size_t entrie
             stretches.emplace_back(from, from + 1000);
         }
     return stretches;
-}
-
-void Row(const char* work, double figure, const char* unit, const char* goal) {
-    std::printf("  %-52s %8.1f %-4s goal %s\n", work, figure, unit, goal);
 }
 
 } // namespace

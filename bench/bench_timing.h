@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Timing helpers for the benchmarks: the machine is shared, so each figure is the median of runs.
+// Measuring helpers for the benchmarks: times (the machine is shared, so each figure is the median of
+// runs), memory, and the lines that print the figures.
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <functional>
+#include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace coffer::bench {
@@ -18,6 +23,29 @@ inline double Seconds(const std::function<void()>& work) {
 inline double Median(std::vector<double> values) {
     std::ranges::sort(values);
     return values[values.size() / 2];
+}
+
+// The process's peak resident memory so far.
+inline long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// The process's resident memory now.
+inline long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with("VmRSS:"))
+            return std::stol(line.substr(6));
+    return 0;
+}
+
+// A figure's line: what was measured, the figure with `decimals` digits after the point, its unit and
+// its goal, in columns.
+inline void Row(const std::string& work, double figure, const char* unit, const char* goal, int decimals = 1) {
+    std::printf("  %-52s %8.*f %-9s goal %s\n", work.c_str(), decimals, figure, unit, goal);
 }
 
 } // namespace coffer::bench

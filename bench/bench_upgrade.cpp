@@ -30,6 +30,7 @@
 namespace {
 namespace fs = std::filesystem;
 using coffer::bench::Median;
+using coffer::bench::Row;
 using coffer::bench::Seconds;
 
 // The steps that bring a ledger from `version`, as the program ran them before its upgrades reported.
@@ -135,8 +136,7 @@ int main(int argc, char** argv) {
     std::printf("  %-52s %8.2f s\n", "bare steps", Median(bare));
     std::printf("  %-52s %8.2f s    %+.1f%%, goal <= +5%%\n", "watched, as the program runs it", Median(watched),
                 slower);
-    std::printf("  %-52s %8.1f ms   goal <= 250 ms\n", "longest time between two reports",
-                1000 * *std::ranges::max_element(longestGap));
+    Row("longest time between two reports", 1000 * *std::ranges::max_element(longestGap), "ms", "<= 250 ms");
     std::printf("  %-52s %8.1f %%\n", "  which ended at (100: the commit or the compaction's end)", 100 * gapEnd);
     std::printf("  %-52s %8llu\n", "reports", static_cast<unsigned long long>(reports));
     std::printf("  %-52s %8.1f %%   (100: reckoned exactly)\n", "work counted of the reckoned total",

@@ -5,6 +5,7 @@
 
 #include "cli/cli_ledger.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@
 namespace coffer {
 
 enum CliExit { kCliSuccess = 0, kCliNoXml = 1, kCliFailure = 2 };
+
+// The time now in milliseconds since 1970 UTC, as the ledger records when a paste was added.
+std::int64_t NowMs();
 
 // Runs the tool with the arguments after the program name. `createdOn` is the report's date line;
 // `askPassword` is asked for the password a server ledger's server wants, where none was given.

@@ -4,8 +4,8 @@
 #include "cli/cli.h"
 #include "ledger/ledger_file.h"
 #include "ledger/ledger_open.h"
-#include "report/output_files.h"
 #include "report/table_export.h"
+#include "shell/output_files.h"
 
 #include <filesystem>
 #include <memory>

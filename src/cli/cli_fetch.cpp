@@ -45,11 +45,6 @@ class EndOnSignal {
     EndOnSignal& operator=(const EndOnSignal&) = delete;
 };
 
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 CookieFile ReadCookies(const std::string& file) {
     // An empty file is one without cookies (an officer signed out), not one that cannot be read.
     std::ifstream stream(file, std::ios::binary);
@@ -99,9 +94,12 @@ std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOption
     return {};
 }
 
-FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err)
+FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
+                           const LedgerOpener& openFirst)
     : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
       err_(err) {
+    // A ledger that cannot be opened ends the form before any fetch.
+    opened_ = openFirst ? openFirst(ledgerName_, [this] { return !stopped_; }) : openLedger();
     if (!options_.cookieFile.empty()) {
         const CookieFile file = ReadCookies(options_.cookieFile);
         cookies_ = file.cookies;
@@ -119,7 +117,6 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
             return sent;
         });
     }
-    static_cast<void>(openLedger()); // a ledger that cannot be opened ends the form before any fetch
 }
 
 std::unique_ptr<LedgerStore> FetchSession::openLedger() {
@@ -129,6 +126,7 @@ std::unique_ptr<LedgerStore> FetchSession::openLedger() {
 FetchSession::~FetchSession() = default;
 
 FetchOutcome FetchSession::fetchPage() {
+    std::unique_ptr<LedgerStore> opened = std::move(opened_); // used once, and let go when the fetch ends
     if (!options_.cookieFile.empty()) {
         try {
             cookies_ = ReadCookies(options_.cookieFile).cookies;
@@ -144,7 +142,7 @@ FetchOutcome FetchSession::fetchPage() {
     if (!page.failure.empty())
         return FetchNotLoaded(recordAddress_, page.failure);
     try {
-        return AddFetchedPage(*openLedger(), page.page, recordAddress_, NowMs(),
+        return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, NowMs(),
                               [this](std::uint64_t, std::uint64_t) { return !stopped_; });
     } catch (const AddCancelled&) {
         throw;
@@ -187,10 +185,11 @@ void FetchSession::stop() {
     downloader_.abortAll(); // which also wakes a wait
 }
 
-int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err) {
+int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
+                 const LedgerOpener& openFirst) {
     std::optional<FetchSession> session;
     try {
-        session.emplace(ledger, options, quiet, err);
+        session.emplace(ledger, options, quiet, err, openFirst);
     } catch (const std::filesystem::filesystem_error& error) {
         err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
         return kCliFailure;

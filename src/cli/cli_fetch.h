@@ -4,6 +4,7 @@
 // once or on a schedule until SIGINT, SIGTERM or SIGHUP.
 
 #include "ledger/fetch_outcome.h"
+#include "ledger/ledger_store.h"
 #include "net/network_downloader.h"
 #include "shell/cookie_file.h"
 
@@ -12,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -32,15 +34,21 @@ const char* FetchCliUsage();
 // Reads the fetch options the parser found; returns a message for the user when they are misused.
 std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOptions& options);
 
+// Opens the ledger `name` for writing, creating it, waiting for another program's lock while `lockWait`
+// says so; may change `name` to one that gives a password it asked for. Throws as OpenLedger does.
+using LedgerOpener = std::function<std::unique_ptr<LedgerStore>(std::string& name, const LockWait& lockWait)>;
+
 // The fetches of one run. The ledger is opened for each fetch, so that a loop's memory does not grow
 // with the ledger's cache and a lost server connection is made anew; the cookie file is read again
 // before each fetch, so that cookies exported anew count at the next one. Lives on the thread of the
 // application object.
 class FetchSession {
   public:
-    // Opens the ledger (creating it) and reads the cookie file, warning when other users can read it.
-    // Throws LedgerError, std::filesystem::filesystem_error, or std::runtime_error for the cookie file.
-    FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err);
+    // Opens the ledger with `openFirst` (by default as for every later fetch), keeping it for the first
+    // fetch, and reads the cookie file, warning when other users can read it. Throws LedgerError,
+    // std::filesystem::filesystem_error, or std::runtime_error for the cookie file.
+    FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
+                 const LedgerOpener& openFirst = {});
     ~FetchSession();
 
     // One fetch: the download, the add and its lines. Nothing when stop() ended it, with nothing of its
@@ -60,13 +68,15 @@ class FetchSession {
     std::string recordAddress_;
     bool quiet_;
     std::ostream& err_;
+    std::unique_ptr<LedgerStore> opened_; // opened before the first fetch, for its add
     std::vector<Cookie> cookies_;
     NetworkDownloader downloader_;
     std::atomic<bool> stopped_ = false;
 };
 
-// --fetch; returns the exit status.
-int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err);
+// --fetch, the ledger opened first with `openFirst`; returns the exit status.
+int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
+                 const LedgerOpener& openFirst);
 
 // For the program's signal thread: when a fetch form runs, has it end (true); else false.
 bool EndFetchOnSignal();

@@ -9,11 +9,9 @@
 #include "ledger/password_free_text.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <ostream>
-#include <tuple>
 
 namespace coffer {
 namespace {
@@ -24,11 +22,6 @@ const QCommandLineOption kLedger(QStringLiteral("ledger"), {}, QStringLiteral("F
 // Options that only reporting takes.
 constexpr const char* kReportOptions[] = {"report", "members", "items",  "csv",    "players", "items-per-section",
                                           "from",   "to",      "lookup", "item-db"};
-
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 // Opens the ledger `name` with `open`; where its server wants a password that was not given, asks for it
 // and opens it once more with it, which `name` then gives too.
@@ -49,26 +42,28 @@ std::unique_ptr<LedgerStore> OpenAsking(std::string& name, const PasswordAsker& 
 // Opens the ledger for writing; an older one is brought up to date, which takes a while on a large
 // ledger: unless quiet, standard error says so first.
 std::unique_ptr<LedgerStore> OpenForWriting(std::string& name, const PasswordAsker& askPassword, bool quiet,
-                                            std::ostream& err) {
+                                            std::ostream& err, const LockWait& lockWait = {}) {
     UpgradeWatch watch;
     if (!quiet)
         watch.starts = [&](std::int64_t from, std::int64_t to) {
             err << LedgerDisplayName(name) << ": bringing the ledger up to date (version " << from << " to " << to
                 << ")\u2026" << std::endl;
         };
-    return OpenAsking(name, askPassword,
-                      [&](const std::string& uri) { return OpenLedger(uri, LedgerAccess::ReadWrite, {}, watch); });
+    return OpenAsking(name, askPassword, [&](const std::string& uri) {
+        return OpenLedger(uri, LedgerAccess::ReadWrite, lockWait, watch);
+    });
 }
 
 std::unique_ptr<LedgerStore> OpenForReading(std::string name, const PasswordAsker& askPassword) {
     return OpenAsking(name, askPassword, [](const std::string& uri) { return OpenExistingLedger(uri); });
 }
 
-// The fetches open the ledger anew each time: a password the server wants is asked for once, first.
+// The fetches open the ledger anew each time, the first before any download: a password the server
+// wants is asked for there, once, and an older ledger brought up to date.
 int Fetch(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
-    std::string ledger = options.file;
-    std::ignore = OpenForWriting(ledger, options.askPassword, quiet, err);
-    return RunFetchForm(ledger, options.fetch, quiet, err);
+    return RunFetchForm(options.file, options.fetch, quiet, err, [&](std::string& name, const LockWait& lockWait) {
+        return OpenForWriting(name, options.askPassword, quiet, err, lockWait);
+    });
 }
 
 // Every file its own paste, in its own transaction; stops at the first that fails, those before it added.

@@ -3,7 +3,7 @@
 // Writing the report so that a failed write never loses the previous report (see output_files.h).
 
 #include "report/html_report.h"
-#include "report/output_files.h"
+#include "shell/output_files.h"
 
 #include <filesystem>
 #include <string>

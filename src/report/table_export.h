@@ -6,7 +6,7 @@
 // U+FFFD; character references such as "&amp;" stay as written.
 
 #include "analysis/tables/stats_table.h"
-#include "report/output_files.h"
+#include "shell/output_files.h"
 
 #include <cstdint>
 #include <memory>

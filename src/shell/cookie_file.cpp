@@ -2,25 +2,17 @@
 #include "shell/cookie_file.h"
 
 #include "analysis/text/text_util.h"
+#include "shell/output_files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace coffer {
 namespace {
 
 constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
-
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    std::ranges::transform(lower, lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    return lower;
-}
 
 // A host name's, an IPv4 address's or a bracketed IPv6 address's.
 bool IsDomainChar(char c) {
@@ -50,7 +42,7 @@ bool ReadCookieLine(std::string_view line, Cookie& cookie) {
     if (error != std::errc() || end != expiry.data() + expiry.size() || expiry.empty() ||
         !ReadFlag(field[1], cookie.includeSubdomains) || !ReadFlag(field[3], cookie.secure) || field[5].empty())
         return false;
-    cookie.domain = LowerCase(field[0].starts_with('.') ? field[0].substr(1) : field[0]);
+    cookie.domain = FoldedCase(field[0].starts_with('.') ? field[0].substr(1) : field[0]);
     cookie.path = field[2].empty() ? "/" : std::string(field[2]);
     cookie.name = field[5];
     cookie.value = field.size() == 7 ? field[6] : std::string_view();
@@ -99,35 +91,11 @@ std::string CookieFileText(const std::vector<Cookie>& cookies) {
 }
 
 std::string SaveCookieFile(const std::string& path, const std::vector<Cookie>& cookies) {
-    const std::string text = CookieFileText(cookies);
-    std::string temporary = path + ".XXXXXX";
-    const int file = ::mkstemp(temporary.data()); // mode 0600 from the start
-    if (file < 0)
-        return path + ": " + std::strerror(errno);
-    errno = 0;
-    std::string_view left = text;
-    while (!left.empty()) {
-        const ssize_t written = ::write(file, left.data(), left.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            break;
-        left.remove_prefix(static_cast<std::size_t>(written));
-    }
-    int error = !left.empty() ? (errno != 0 ? errno : EIO) : 0;
-    if (error == 0 && ::fsync(file) != 0)
-        error = errno;
-    ::close(file);
-    if (error != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(error != 0 ? error : errno);
-        ::unlink(temporary.c_str());
-        return path + ": " + reason;
-    }
-    return {};
+    return WriteFileReplacing(path, CookieFileText(cookies), S_IRUSR | S_IWUSR);
 }
 
 bool CookieMatches(const Cookie& cookie, bool https, std::string_view host, std::string_view path, std::int64_t now) {
-    const std::string lowerHost = LowerCase(host);
+    const std::string lowerHost = FoldedCase(host);
     const bool domainMatches =
         lowerHost == cookie.domain ||
         (cookie.includeSubdomains && lowerHost.size() > cookie.domain.size() && lowerHost.ends_with(cookie.domain) &&

@@ -34,8 +34,8 @@ CookieFile ReadCookieFile(std::string_view text);
 
 // The file's text: a header line, then one line per cookie, which ReadCookieFile reads as that cookie.
 std::string CookieFileText(const std::vector<Cookie>& cookies);
-// Writes the text to `path` as a new file of mode 0600 beside it, which then replaces whatever was at
-// `path`; the error, or "".
+// Writes the text to `path` as every output file is written (output_files.h), of mode 0600 from its
+// creation on; the error, or "".
 std::string SaveCookieFile(const std::string& path, const std::vector<Cookie>& cookies);
 
 // Whether a request to `host` for `path` carries the cookie at `now` (seconds since 1970 UTC): the host

@@ -131,15 +131,15 @@ void LedgerTimeline::paintEvent(QPaintEvent*) {
     painter.setPen(rowHeight >= 4 ? QPen(kPasteEdge) : Qt::NoPen);
     painter.setBrush(kPaste);
     for (std::size_t i = 0; i < content_.pastes.size(); ++i) {
-        const double left = axis_.x(*content_.pastes[i].firstTs);
-        const double right = std::max(axis_.x(*content_.pastes[i].lastTs), left + kLeastBarWidth);
-        if (visible(left, right))
-            painter.drawRect(QRectF(left, shape.rowTop(content_.rows[i]), right - left, std::max(rowHeight - 1, 1.0)));
+        const XExtent bar = BarExtent(axis_, content_.pastes[i]);
+        if (visible(bar.left, bar.right))
+            painter.drawRect(
+                QRectF(bar.left, shape.rowTop(content_.rows[i]), bar.right - bar.left, std::max(rowHeight - 1, 1.0)));
     }
     for (const TimeGap& gap : content_.gaps) {
-        const double left = axis_.x(gap.from), right = std::max(axis_.x(gap.to), left + kLeastGapWidth);
-        if (visible(left, right))
-            painter.fillRect(QRectF(left, 0, right - left, plot), kGap);
+        const XExtent extent = GapExtent(axis_, gap);
+        if (visible(extent.left, extent.right))
+            painter.fillRect(QRectF(extent.left, 0, extent.right - extent.left, plot), kGap);
     }
     if (drag_ == Drag::Choose)
         painter.fillRect(QRectF(std::min(dragFrom_, dragAt_), 0, std::abs(dragAt_ - dragFrom_), plot), kChosen);

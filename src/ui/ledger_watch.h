@@ -31,6 +31,7 @@ class LedgerWatch : public QObject {
   public:
     static constexpr int kMinMinutes = 1;
     static constexpr int kMaxMinutes = 1440;
+    static constexpr int kDefaultMinutes = 15; // until the user chooses another interval
     static constexpr qsizetype kLinesKept = 50;
     static constexpr int kFailuresTold = 3; // failures in a row after which the navigation tells of them
 
@@ -98,7 +99,7 @@ class LedgerWatch : public QObject {
     bool pageReady_ = false;
     QString address_;
     std::string recordAddress_;
-    int minutes_ = 15;
+    int minutes_ = kDefaultMinutes;
     std::chrono::milliseconds interval_{0};
     QTimer dueTimer_;  // the next fetch
     QTimer waitTimer_; // looks again whether the window's work has ended, or the request has

@@ -6,6 +6,7 @@
 #include "ui/main_window.h"
 
 #include "shell/cookie_file.h"
+#include "shell/fetch_address.h"
 #include "ui/base/user_dialogs.h"
 #include "ui/browser_panel.h"
 #include "ui/engine_text.h"
@@ -58,8 +59,11 @@ void MainWindow::buildWatch() {
 }
 
 void MainWindow::showWatch() {
-    const QString shown = browserPanel_->address().adjusted(QUrl::RemoveUserInfo | QUrl::RemoveFragment).toString();
-    browserPanel_->watchChoice()->showWatch(watch_->watching() && shown == watch_->address(), watch_->minutes());
+    // The page shown is the one watched when it names the same paste record.
+    const bool shownWatched =
+        watch_->watching() &&
+        FetchRecordAddress(browserPanel_->address().toString().toStdString()) == watch_->address().toStdString();
+    browserPanel_->watchChoice()->showWatch(shownWatched, watch_->minutes());
     watchBox_->showWatch();
     auto* button = navigationFrame_->findChild<QPushButton*>(QStringLiteral("cmdLedger"));
     const bool failing = watch_->watching() && watch_->failuresInARow() >= LedgerWatch::kFailuresTold;
@@ -73,7 +77,8 @@ void MainWindow::resumeWatch() {
     bool isNumber = false;
     const int minutes = settings_.store->value(QLatin1String(kWatchMinutes)).toInt(&isNumber);
     watchBox_->setResumed(true);
-    watch_->start(settings_.store->value(QLatin1String(kWatchAddress)).toString(), isNumber ? minutes : 15);
+    watch_->start(settings_.store->value(QLatin1String(kWatchAddress)).toString(),
+                  isNumber ? minutes : LedgerWatch::kDefaultMinutes);
 }
 
 void MainWindow::keepWatch() const {

@@ -246,21 +246,30 @@ const std::vector<TimeBucket>& VisibleBuckets(const TimelineContent& content, co
     return hourBuckets;
 }
 
+XExtent BarExtent(const TimeAxis& axis, const PasteRecord& paste) {
+    const double left = axis.x(*paste.firstTs);
+    return {.left = left, .right = std::max(axis.x(*paste.lastTs), left + kLeastBarWidth)};
+}
+
+XExtent GapExtent(const TimeAxis& axis, const TimeGap& gap) {
+    const double left = axis.x(gap.from);
+    return {.left = left, .right = std::max(axis.x(gap.to), left + kLeastGapWidth)};
+}
+
 TimelineHit HitTest(const TimelineContent& content, const TimeAxis& axis, const TimelineGeometry& geometry, double x,
                     double y) {
     if (content.empty() || x < 0 || x >= geometry.width || y < 0 || y >= geometry.height)
         return {};
     const double rowHeight = geometry.rowHeight();
     for (std::size_t i = 0; i < content.pastes.size(); ++i) {
-        const PasteRecord& paste = content.pastes[i];
-        const double left = axis.x(*paste.firstTs), right = std::max(axis.x(*paste.lastTs), left + kLeastBarWidth);
+        const XExtent bar = BarExtent(axis, content.pastes[i]);
         const double top = geometry.rowTop(content.rows[i]);
-        if (x >= left && x < right && y >= top && y < top + rowHeight)
+        if (x >= bar.left && x < bar.right && y >= top && y < top + rowHeight)
             return {TimelineHit::Kind::Paste, i, {}};
     }
     for (std::size_t i = 0; i < content.gaps.size(); ++i) {
-        const double left = axis.x(content.gaps[i].from);
-        if (x >= left && x < std::max(axis.x(content.gaps[i].to), left + kLeastGapWidth))
+        const XExtent gap = GapExtent(axis, content.gaps[i]);
+        if (x >= gap.left && x < gap.right)
             return {TimelineHit::Kind::Gap, i, {}};
     }
     TimelineHit hit{TimelineHit::Kind::Day, 0, LocalDay(axis.time(x))};

@@ -84,6 +84,13 @@ constexpr double kLeastBarWidth = 3;
 // A gap likewise, however short.
 constexpr double kLeastGapWidth = 3;
 
+// Where a paste's bar or a gap lies along the axis, as it is drawn and pointed at.
+struct XExtent {
+    double left = 0, right = 0;
+};
+XExtent BarExtent(const TimeAxis& axis, const PasteRecord& paste); // a paste with times
+XExtent GapExtent(const TimeAxis& axis, const TimeGap& gap);
+
 // What the ledger's time line shows.
 struct TimelineContent {
     std::vector<PasteRecord> pastes; // with times only

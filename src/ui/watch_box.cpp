@@ -16,7 +16,6 @@
 namespace coffer {
 namespace {
 
-constexpr int kDefaultMinutes = 15;
 constexpr int kLinesShown = 4; // the list's least height, in lines; it scrolls through the rest
 
 QString Clock(const QDateTime& time) {
@@ -31,7 +30,7 @@ WatchChoice::WatchChoice(QWidget* parent) : QWidget(parent) {
     minutesBox_ = new QSpinBox(this);
     minutesBox_->setObjectName(QStringLiteral("spnWatchMinutes"));
     minutesBox_->setRange(LedgerWatch::kMinMinutes, LedgerWatch::kMaxMinutes);
-    minutesBox_->setValue(kDefaultMinutes);
+    minutesBox_->setValue(LedgerWatch::kDefaultMinutes);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(checkBox_);

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -308,6 +309,28 @@ TEST_F(CliTest, EntriesOfTheLedger) {
     EXPECT_EQ(err, "");
     EXPECT_EQ(run({"--ledger", ledger, "--entries", "-", "--member", "=Ann\tB"}), 0);
     EXPECT_EQ(err, "standard output: 1 cells held a tab or line break, each written as a space\n");
+}
+
+// A fetch opens the ledger file as often as an add does, once: the system counts the opens.
+TEST_F(CliTest, AFetchOpensTheLedgerAsOftenAsAnAdd) {
+    testing::LoreholdSite site;
+    site.setPage("/guild-bank-log.xml", testing::Page(kPage2));
+    const std::string ledger = (folder_ / "l.sqlite").string(), log = write("log.xml", kPage2).string();
+    const auto opens = [&](const std::vector<std::string>& args) {
+        const int watch = inotify_init1(IN_NONBLOCK);
+        // Closes too, so that the opens, one after the other, are not folded into one event.
+        inotify_add_watch(watch, ledger.c_str(), IN_OPEN | IN_CLOSE);
+        EXPECT_EQ(run(args), 0) << err;
+        std::size_t events = 0;
+        inotify_event event{}; // a watched file's events carry no name
+        while (::read(watch, &event, sizeof event) == sizeof event)
+            events += (event.mask & IN_OPEN) != 0;
+        ::close(watch);
+        return events;
+    };
+    ASSERT_EQ(run({"--ledger", ledger, "--add", log}), 0) << err;
+    EXPECT_EQ(opens({"--ledger", ledger, "--fetch", site.base() + "/guild-bank-log.xml"}),
+              opens({"--ledger", ledger, "--add", log}));
 }
 
 TEST_F(CliTest, HelpAndVersion) {

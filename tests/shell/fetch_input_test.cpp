@@ -5,6 +5,7 @@
 #include "shell/fetch_address.h"
 #include "support/temp_folder.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -63,7 +64,7 @@ TEST(CookieFile, ReadsEveryFieldAndNamesTheLinesItCannotRead) {
 }
 
 // The window's export: the file reads back as the cookies written, is its owner's alone, and replaces an
-// older one; a folder that is not there is an error and leaves nothing.
+// older one, through a link that stays; a folder that is not there is an error and leaves nothing.
 TEST(CookieFile, SavedCookiesReadBackInAFileOfTheOwnersAlone) {
     const std::vector<Cookie> cookies = {{.domain = "armory.example",
                                           .includeSubdomains = true,
@@ -82,12 +83,15 @@ TEST(CookieFile, SavedCookiesReadBackInAFileOfTheOwnersAlone) {
                                           .value = "",
                                           .httpOnly = false}};
     const testing::TempFolder folder;
-    const std::string path = (folder / "cookies.txt").string();
+    const std::string path = (folder / "cookies.txt").string(), old = (folder / "old.txt").string();
     ::umask(022);
+    std::ofstream(old) << "# older\n";
+    std::filesystem::create_symlink("old.txt", path);
     for (int time = 0; time < 2; ++time)
         ASSERT_EQ(SaveCookieFile(path, cookies), "");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
     struct stat status {};
-    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    ASSERT_EQ(::stat(old.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
     const CookieFile file = ReadCookieFile(testing::ReadFile(path));
     ASSERT_EQ(file.cookies.size(), cookies.size());
@@ -100,7 +104,7 @@ TEST(CookieFile, SavedCookiesReadBackInAFileOfTheOwnersAlone) {
                            written.name, written.value, written.httpOnly));
     }
     EXPECT_NE(SaveCookieFile((folder / "gone" / "cookies.txt").string(), cookies), "");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
 TEST(FetchInput, AddressAsThePasteRecordNamesItAndTheSpan) {

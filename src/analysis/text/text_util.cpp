@@ -36,6 +36,12 @@ constexpr std::size_t kShortNeedle = 16;
 
 } // namespace
 
+std::string FoldedCase(std::string_view text) {
+    std::string folded(text);
+    std::ranges::transform(folded, folded.begin(), FoldCase);
+    return folded;
+}
+
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
     if (needle.empty())
         return from <= haystack.size() ? from : std::string_view::npos;

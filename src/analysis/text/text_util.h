@@ -13,6 +13,9 @@ inline char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The text with A to Z folded to a to z.
+std::string FoldedCase(std::string_view text);
+
 // Tab, line feed, vertical tab, form feed, carriage return or space: what separates an element's words.
 inline bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "report/output_files.h"
+#include "shell/output_files.h"
 
 #include "analysis/scan/file_identity.h"
 #include "analysis/scan/temporary_names.h"
@@ -92,7 +92,7 @@ std::string OutputFiles::check(const fs::path& path) {
     return ::access(folder.c_str(), W_OK | X_OK) == 0 ? std::string() : Failure(path, errno);
 }
 
-std::string OutputFiles::start(const fs::path& path) {
+std::string OutputFiles::start(const fs::path& path, std::optional<mode_t> mode) {
     struct stat old {};
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (!exists && errno != ENOENT)
@@ -107,17 +107,17 @@ std::string OutputFiles::start(const fs::path& path) {
         return {};
     }
     // A file that is replaced keeps its permissions; a new one gets those the user's umask gives.
-    const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
+    const mode_t created = mode ? *mode : exists ? (old.st_mode & 07777) : 0666;
     // An unnamed file can be given its name only through /proc, which a chroot may lack.
     if (::access("/proc/self/fd", X_OK) == 0)
-        output.fd = ::open(FolderOf(output.target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        output.fd = ::open(FolderOf(output.target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, created);
     if (output.fd < 0 && !NameTemporary(output.target, output.temporaryName, [&](const std::string& name) {
-            output.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            output.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, created);
             return output.fd >= 0;
         }))
         return Failure(path, errno);
-    if (exists)
-        ::fchmod(output.fd, mode); // the umask may have narrowed what the old file had
+    if (exists || mode)
+        ::fchmod(output.fd, created); // the umask may have narrowed what the old file had or was given
     return {};
 }
 
@@ -127,8 +127,8 @@ std::string OutputFiles::written(const Output& output, bool complete) {
     return {};
 }
 
-std::string OutputFiles::add(const fs::path& path, std::string content) {
-    if (std::string error = start(path); !error.empty())
+std::string OutputFiles::add(const fs::path& path, std::string content, std::optional<mode_t> mode) {
+    if (std::string error = start(path, mode); !error.empty())
         return error;
     Output& output = outputs_.back();
     if (output.direct) {
@@ -190,9 +190,9 @@ std::string OutputFiles::commit() {
     return {};
 }
 
-std::string WriteFileReplacing(const fs::path& path, std::string content) {
+std::string WriteFileReplacing(const fs::path& path, std::string content, std::optional<mode_t> mode) {
     OutputFiles file;
-    const std::string error = file.add(path, std::move(content));
+    const std::string error = file.add(path, std::move(content), mode);
     return error.empty() ? file.commit() : error;
 }
 
