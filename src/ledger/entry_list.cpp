@@ -92,12 +92,6 @@ std::pair<std::string, std::string> WrittenNames(std::string_view element) {
             std::string(Attribute(StartTag(element, "item"), "name").value_or(""))};
 }
 
-std::string FoldAtoZ(std::string_view text) {
-    std::string folded(text);
-    std::ranges::transform(folded, folded.begin(), FoldCase);
-    return folded;
-}
-
 std::optional<ActionGroup> ActionGroupNamed(std::string_view word) {
     static constexpr std::pair<std::string_view, ActionGroup> kWords[] = {{"items", ActionGroup::Items},
                                                                           {"gold", ActionGroup::Gold},

@@ -4,6 +4,7 @@
 // of the list's cells. The window's list and coffer-cli's --entries both show entries through these.
 
 #include "analysis/tables/entry_selection.h"
+#include "analysis/text/text_util.h"
 
 #include <array>
 #include <cstdint>
@@ -22,9 +23,6 @@ struct EntryFields {
     std::string member, item;
 };
 EntryFields ReadEntryFields(std::string_view element);
-
-// A text with A to Z as a to z: the search ignores letter case for those only.
-std::string FoldAtoZ(std::string_view text);
 
 // The Action choice: which types an entry must have.
 enum class ActionGroup { All, Items, Gold, Repairs, Deposits, Withdrawals };

@@ -61,7 +61,7 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
     if (filter.item)
         named("item_id", *filter.item);
     if (!filter.search.empty()) {
-        const std::string folded = FoldAtoZ(filter.search);
+        const std::string folded = FoldedCase(filter.search);
         const std::vector<ListNames::Name>& names = KnownNames(sql, known);
         std::vector<std::int64_t> found;
         for (const ListNames::Name& name : names)

@@ -35,8 +35,8 @@ void PutListColumns(std::string& out, const EntryFields& fields) {
     PutBigint(out, fields.type);
     PutBytes(out, fields.member);
     PutBytes(out, fields.item);
-    PutBytes(out, FoldAtoZ(fields.member));
-    PutBytes(out, FoldAtoZ(fields.item));
+    PutBytes(out, FoldedCase(fields.member));
+    PutBytes(out, FoldedCase(fields.item));
 }
 
 // The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.

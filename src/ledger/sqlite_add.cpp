@@ -180,7 +180,7 @@ void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, 
     const std::string& name = index % 2 == 1 ? fields.member : fields.item;
     if (index <= 2)
         return sqlite3_result_blob64(context, name.data(), name.size(), names);
-    const std::string folded = FoldAtoZ(name);
+    const std::string folded = FoldedCase(name);
     sqlite3_result_blob64(context, folded.data(), folded.size(), SQLITE_TRANSIENT);
 }
 
