@@ -48,10 +48,8 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
     };
     if (filter.period) {
         // A timed entry's order_time is its time: the range is one stretch of the list's index.
-        constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();
-        const std::string from = param(static_cast<std::int64_t>(std::min(filter.period->first, kLatest)));
-        add("order_time BETWEEN " + from + " AND " +
-            param(static_cast<std::int64_t>(std::min(filter.period->last, kLatest))) + " AND ts IS NOT NULL");
+        const std::string from = param(TimeParam(filter.period->first));
+        add("order_time BETWEEN " + from + " AND " + param(TimeParam(filter.period->last)) + " AND ts IS NOT NULL");
     }
     const auto named = [&](const char* column, const std::string& name) {
         add(std::string(column) + " = (SELECT id FROM entry_name WHERE name = " + bytes(name) + ")");

@@ -6,8 +6,10 @@
 
 #include "ledger/ledger_store.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -80,6 +82,11 @@ class LedgerSql {
   protected:
     ~LedgerSql() = default;
 };
+
+// A time of a period as a parameter: one past the latest time a ledger holds is that latest time.
+inline std::int64_t TimeParam(std::uint64_t ms) {
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(ms, std::numeric_limits<std::int64_t>::max()));
+}
 
 // The timed entries of a period, as a condition on the entry table with the period's first and last
 // times as the parameters $1 and $2: a timed entry's order_time is its time, so that the list's index

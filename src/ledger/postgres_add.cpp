@@ -172,6 +172,24 @@ void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
                "member_fold = f.member_fold, item_fold = f.item_fold FROM list_fields f WHERE entry.key = f.key");
 }
 
+void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
+                                  const std::function<void(const LedgerEntry&)>& visit) {
+    // A batch at a time: a report of a million entries holds one batch of them.
+    std::vector<SqlValue> params;
+    if (period)
+        params = {TimeParam(period->first), TimeParam(period->last)};
+    LedgerEntry entry; // one buffer for every text
+    PgSql(db_).runEach("SELECT text, copies, order_time, order_rank, ts FROM entry" +
+                           std::string(period ? " WHERE " : "") + (period ? kInPeriod : ""),
+                       params, [&](const SqlRow& row) {
+                           entry.text.assign(row.bytes(0));
+                           entry.copies = static_cast<std::uint64_t>(row.integer(1));
+                           entry.order = EntryOrder{row.integer(2), row.integer(3)};
+                           entry.ts = row.optionalInteger(4);
+                           visit(entry);
+                       });
+}
+
 AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
     PgTransaction transaction(db_);
     // Sorting the paste's entries in memory, not in files; and looking each up in the ledger's index

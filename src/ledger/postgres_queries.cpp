@@ -3,8 +3,6 @@
 
 #include "ledger/ledger_sql.h"
 
-#include <limits>
-
 namespace coffer {
 
 std::optional<GuildIdentity> PostgresLedger::guild() {
@@ -34,36 +32,6 @@ std::vector<HourCount> PostgresLedger::entriesPerHour() {
     for (int row = 0; row < query.rows(); ++row)
         hours.push_back({query.integer(row, 0), static_cast<std::uint64_t>(query.integer(row, 1))});
     return hours;
-}
-
-void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
-                                  const std::function<void(const LedgerEntry&)>& visit) {
-    // Through a cursor, a batch at a time: a report of a million entries holds one batch of them.
-    constexpr int kBatch = 10'000;
-    PgParams params;
-    if (period) {
-        constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();
-        params.add(static_cast<std::int64_t>(std::min(period->first, kLatest)))
-            .add(static_cast<std::int64_t>(std::min(period->last, kLatest)));
-    }
-    PgTransaction transaction(db_);
-    db_.query("DECLARE entries NO SCROLL CURSOR FOR SELECT text, copies, order_time, order_rank, ts FROM entry" +
-                  std::string(period ? " WHERE " : "") + (period ? kInPeriod : ""),
-              params);
-    LedgerEntry entry; // one buffer for every text
-    for (;;) {
-        const PgResult batch = db_.query("FETCH " + std::to_string(kBatch) + " FROM entries");
-        for (int row = 0; row < batch.rows(); ++row) {
-            entry.text.assign(batch.bytes(row, 0));
-            entry.copies = static_cast<std::uint64_t>(batch.integer(row, 1));
-            entry.order = EntryOrder{batch.integer(row, 2), batch.integer(row, 3)};
-            entry.ts = batch.optionalInteger(row, 4);
-            visit(entry);
-        }
-        if (batch.rows() < kBatch)
-            break;
-    }
-    transaction.commit();
 }
 
 } // namespace coffer

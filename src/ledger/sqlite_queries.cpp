@@ -4,7 +4,6 @@
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace coffer {
 
@@ -74,9 +73,7 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
         std::ranges::replace(sql.append(" WHERE ").append(kInPeriod), '$', '?');
     SqliteStatement query(db_, sql.c_str());
     if (period) {
-        constexpr std::uint64_t kLatest = std::numeric_limits<std::int64_t>::max();
-        query.bind(1, static_cast<std::int64_t>(std::min(period->first, kLatest)))
-            .bind(2, static_cast<std::int64_t>(std::min(period->last, kLatest)));
+        query.bind(1, TimeParam(period->first)).bind(2, TimeParam(period->last));
     }
     LedgerEntry entry; // one buffer for every text
     while (query.step()) {
