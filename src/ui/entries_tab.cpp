@@ -97,8 +97,8 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
         else if (names && index.column() == kItemColumn && !names->second.empty())
             emit itemPageWanted(names->second);
     });
-    auto* find = new QShortcut(QKeySequence::Find, this, this, &EntriesTab::focusSearch);
-    find->setContext(Qt::WidgetWithChildrenShortcut);
+    // Wherever the focus is while the list is shown: a click on the tab leaves it on the tab bar.
+    new QShortcut(QKeySequence::Find, this, this, &EntriesTab::focusSearch);
     view_->installEventFilter(this); // Ctrl+C, before the view copies its current cell alone
     showCount();
 }

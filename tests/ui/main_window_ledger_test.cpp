@@ -229,7 +229,12 @@ class MainWindowLedgerTest : public QObject {
         QVERIFY(model->heldRows() <= EntryListModel::kPagesKept * EntryListModel::kPageRows);
         QCOMPARE(model->index(2499, kMemberColumn).data().toString(), QStringLiteral("Ann"));
 
-        QTest::keyClicks(harness.find<QLineEdit>("txtFindEntry"), QStringLiteral("NEIL"));
+        // Ctrl+F finds the search from anywhere in the window, the tab just chosen included.
+        auto* lists = harness.find<QTabWidget>("tabLedgerLists");
+        lists->tabBar()->setFocus();
+        QTest::keyClick(lists->tabBar(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), harness.find<QLineEdit>("txtFindEntry"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("NEIL"));
         QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 833; }, 10000));
         harness.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(3); // everything
         harness.click("cmdLedgerAnalyze");
