@@ -29,7 +29,13 @@ class EntryReader : public QObject {
 
     // The ledger the next tasks read; the tasks not started yet are dropped.
     void open(const std::string& ledger);
+    // A task of the list in view (a count, a page): skipped once the view has changed before it starts,
+    // stopped where the store allows it when the view changes while it runs.
+    void runForView(Task task);
+    // A task the user asked for (a copy, an export): it runs whatever the view does.
     void run(Task task);
+    // The list in view changed (a new search, another ledger): its tasks are no longer wanted.
+    void viewChanged();
 
   signals:
     void failed(const QString& message);

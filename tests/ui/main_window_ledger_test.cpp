@@ -40,6 +40,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QWebEngineView>
+#include <atomic>
 #include <grp.h>
 #include <sstream>
 #include <unistd.h>
@@ -273,6 +274,37 @@ class MainWindowLedgerTest : public QObject {
         auto* browser = harness.find<QWebEngineView>("WebBrowser1");
         const QUrl page(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Silver%20Hand&n=O%27Neil%26Co"));
         QVERIFY2(RunUntil([&] { return browser->url() == page; }, 10000), qPrintable(browser->url().toString()));
+    }
+
+    // Once the list's view changes, the reader skips the view's tasks not started and stops its count
+    // under way; a task the user asked for still runs.
+    void theReaderDropsOnlyTasksNoLongerWanted() {
+        QTemporaryDir dir;
+        const std::string file = dir.filePath(QStringLiteral("guild.sqlite")).toStdString();
+        std::string log = "<?xml?>\n";
+        for (int i = 0; i < 3000; ++i)
+            log += "<banklog money=\"1\" player=\"P" + std::to_string(i) + "\" ts=\"" + std::to_string(i) +
+                   "000\" type=\"4\"/>\n";
+        std::ignore = AddToLedger(*OpenLedger(file, LedgerAccess::ReadWrite), log, {}, 0);
+        EntryReader reader;
+        reader.open(file);
+        QStringList ran;
+        std::atomic<bool> started = false;
+        const auto task = [&](const char* name, int counts) {
+            return [&, name, counts](LedgerStore& store) -> EntryReader::Reply {
+                started = true;
+                for (int i = 0; i < counts; ++i)
+                    std::ignore = store.countListed({.search = "p"});
+                return [&ran, name] { ran << QString::fromLatin1(name); };
+            };
+        };
+        reader.runForView(task("count", 20000));
+        QVERIFY(RunUntil([&] { return started.load(); }, 10000));
+        reader.run(task("asked", 0));
+        reader.runForView(task("page", 0));
+        reader.viewChanged();
+        QVERIFY(RunUntil([&] { return !ran.isEmpty(); }, 20000));
+        QCOMPARE(ran, QStringList{"asked"});
     }
 
     // In the smallest window every control of the panel has the room it asks for, the ledger's name at
