@@ -160,18 +160,20 @@ void EntryListModel::copyRows(const std::vector<std::pair<int, int>>& ranges,
 }
 
 void EntryListModel::exportCsv(const std::string& file, std::function<void(const QString& error)> done) {
-    reader_.run([file, filter = filter_, done = std::move(done)](LedgerStore& store) {
-        OutputFiles outputs;
-        std::string error = outputs.add(file, [&](const TextSink& sink) {
-            const auto& captions = EntryCaptions();
-            RowWriter rows({captions.begin(), captions.end()}, TableFormat::Csv, sink);
-            ForEachEntryCells(store, filter, [&](const EntryCells& cells) { rows.row(cells); });
-            return rows.finish();
-        });
-        if (error.empty())
-            error = outputs.commit();
-        return [done, error = ToQString(error)] { done(error); };
-    });
+    reader_.run(
+        [file, filter = filter_, done](LedgerStore& store) {
+            OutputFiles outputs;
+            std::string error = outputs.add(file, [&](const TextSink& sink) {
+                const auto& captions = EntryCaptions();
+                RowWriter rows({captions.begin(), captions.end()}, TableFormat::Csv, sink);
+                ForEachEntryCells(store, filter, [&](const EntryCells& cells) { rows.row(cells); });
+                return rows.finish();
+            });
+            if (error.empty())
+                error = outputs.commit();
+            return [done, error = ToQString(error)] { done(error); };
+        },
+        done);
 }
 
 } // namespace coffer

@@ -25,6 +25,7 @@ struct EntryReader::State {
     struct Queued {
         Task task;
         std::uint64_t view = kAsked; // the view it was run for
+        Failure failure;
     };
 
     std::mutex mutex;
@@ -84,7 +85,16 @@ EntryReader::EntryReader(QObject* parent) : QObject(parent), state_(std::make_sh
                 if (state->stale(next.view))
                     continue;  // stopped, or failed, when no one wanted it any more: the store is as good as ever
                 store.reset(); // opened again for the next task: a server may be back
-                state->reply([message = ToQString(error.what())](EntryReader& reader) { emit reader.failed(message); });
+                // An empty message would read as a success to a task's own failure.
+                QString message = ToQString(error.what());
+                if (message.isEmpty())
+                    message = QStringLiteral("The ledger could not be read.");
+                state->reply([failure = std::move(next.failure), message](EntryReader& reader) {
+                    if (failure)
+                        failure(message);
+                    else
+                        emit reader.failed(message);
+                });
             }
         }
     }).detach();
@@ -106,13 +116,13 @@ void EntryReader::open(const std::string& ledger) {
 
 void EntryReader::runForView(Task task) {
     const std::lock_guard lock(state_->mutex);
-    state_->tasks.push_back({.task = std::move(task), .view = state_->view});
+    state_->tasks.push_back({.task = std::move(task), .view = state_->view, .failure = {}});
     state_->wake.notify_one();
 }
 
-void EntryReader::run(Task task) {
+void EntryReader::run(Task task, Failure failure) {
     const std::lock_guard lock(state_->mutex);
-    state_->tasks.push_back({.task = std::move(task)});
+    state_->tasks.push_back({.task = std::move(task), .failure = std::move(failure)});
     state_->wake.notify_one();
 }
 

@@ -274,6 +274,14 @@ class MainWindowLedgerTest : public QObject {
         auto* browser = harness.find<QWebEngineView>("WebBrowser1");
         const QUrl page(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Silver%20Hand&n=O%27Neil%26Co"));
         QVERIFY2(RunUntil([&] { return browser->url() == page; }, 10000), qPrintable(browser->url().toString()));
+
+        // An export from a ledger that cannot be read says so, and writes nothing.
+        QVERIFY(QFile::remove(ledger) && QFile::remove(csv));
+        harness.dialogs().saveAnswers << csv;
+        harness.click("cmdExportEntries");
+        QVERIFY(RunUntil([&] { return !harness.dialogs().warnings.isEmpty(); }, 10000));
+        QCOMPARE(harness.dialogs().warnings, QStringList{"Error: " + ledger + ": there is no such ledger"});
+        QVERIFY(!QFile::exists(csv));
     }
 
     // Once the list's view changes, the reader skips the view's tasks not started and stops its count
