@@ -12,6 +12,7 @@
 #include <limits>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace coffer {
 namespace {
@@ -33,6 +34,7 @@ struct EntryReader::State {
     std::deque<Queued> tasks;
     std::string ledger;
     bool reopen = false;
+    bool forgetNames = false;      // the ledger may have changed since the store read its names
     EntryReader* reader = nullptr; // null once the reader is gone: nothing is handed back then
     // The view now, and that of the task running: read by the running task's store as it reads.
     std::atomic<std::uint64_t> view = 0, running = kAsked;
@@ -72,6 +74,8 @@ EntryReader::EntryReader(QObject* parent) : QObject(parent), state_(std::make_sh
                 state->running = next.view;
                 if (std::exchange(state->reopen, false))
                     store.reset();
+                if (std::exchange(state->forgetNames, false) && store)
+                    store->forgetListNames();
                 ledger = state->ledger;
             }
             try {
@@ -108,10 +112,27 @@ EntryReader::~EntryReader() {
 }
 
 void EntryReader::open(const std::string& ledger) {
-    const std::lock_guard lock(state_->mutex);
-    state_->ledger = ledger;
-    state_->reopen = true;
-    state_->tasks.clear();
+    std::vector<Failure> dropped;
+    {
+        const std::lock_guard lock(state_->mutex);
+        if (ledger == state_->ledger) {
+            state_->forgetNames = true;
+            return;
+        }
+        state_->ledger = ledger;
+        state_->reopen = true;
+        for (State::Queued& task : state_->tasks)
+            if (task.failure)
+                dropped.push_back(std::move(task.failure));
+        state_->tasks.clear();
+    }
+    for (Failure& failure : dropped)
+        QMetaObject::invokeMethod(
+            this,
+            [failure = std::move(failure)] {
+                failure(QStringLiteral("Another ledger was opened before the entries were read."));
+            },
+            Qt::QueuedConnection);
 }
 
 void EntryReader::runForView(Task task) {

@@ -27,7 +27,8 @@ class EntryReader : public QObject {
     explicit EntryReader(QObject* parent = nullptr);
     ~EntryReader() override; // the thread ends after its task in progress, without being waited for
 
-    // The ledger the next tasks read; the tasks not started yet are dropped.
+    // The ledger the next tasks read. Another ledger drops the tasks not started yet, telling the failure of
+    // each that has one; the same ledger again (a refresh) keeps them, and its connection.
     void open(const std::string& ledger);
     // A task of the list in view (a count, a page): skipped once the view has changed before it starts,
     // stopped where the store allows it when the view changes while it runs.
