@@ -187,6 +187,12 @@ class LedgerStore {
                                                           std::uint64_t count, std::uint64_t total);
     // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
     virtual void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
+    // Asked now and then as a read runs, where the store can stop one (a file): true stops it, and it then
+    // throws a LedgerError. The entries list stops a count of a search the user has typed past.
+    virtual void stopReadsWhen(std::function<bool()> /*stop*/) {}
+    // Forgets what the store keeps from one read of the list to the next (the ledger's names), which an
+    // add through another connection may have changed.
+    virtual void forgetListNames() {}
 };
 
 // The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.

@@ -164,7 +164,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
 
 int SqliteDatabase::stopLongRead(void* self) {
     auto& db = *static_cast<SqliteDatabase*>(self);
-    return ++db.readTicks_ > db.readTickLimit_ ? 1 : 0;
+    return ++db.readTicks_ > db.readTickLimit_ || (db.stopWhen_ && db.stopWhen_()) ? 1 : 0;
 }
 
 bool SqliteDatabase::changedSinceOpen() const {

@@ -47,6 +47,9 @@ class SqliteDatabase {
     const std::string& path() const { return path_; }
     // Throws a LedgerError: "what" failed, and why, from the result code and the system's error number.
     [[noreturn]] void fail(const std::string& what, int code) const;
+    // Asked now and then as a statement of a connection that only reads runs: true stops the statement,
+    // which then fails.
+    void stopReadsWhen(std::function<bool()> stop) { stopWhen_ = std::move(stop); }
     // A statement begins: the bound of a read counts from here.
     void startStatement() { readTicks_ = 0; }
     // Throws a LedgerError when a file read without locks changed since it was opened.
@@ -58,13 +61,14 @@ class SqliteDatabase {
   private:
     // SQLite's busy handler: waits out the busy time-out, asking lockWait_ on the way.
     static int waitForLock(void* self, int tries);
-    // SQLite's progress handler: stops the statement past the read bound.
+    // SQLite's progress handler: stops the statement past the read bound, or when stopWhen_ says so.
     static int stopLongRead(void* self);
 
     sqlite3* db_ = nullptr;
     std::string path_;
     std::chrono::milliseconds busyTimeout_;
     LockWait lockWait_;
+    std::function<bool()> stopWhen_;
     std::chrono::steady_clock::time_point waitStart_;
     std::uint64_t readTicks_ = 0, readTickLimit_ = 0; // in steps of SQLite's virtual machine, by thousands
     std::string unlockedStamp_; // of a file read without locks: its and its log's size and time of change

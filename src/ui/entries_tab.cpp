@@ -3,6 +3,7 @@
 
 #include "ui/engine_text.h"
 #include "ui/entry_list_model.h"
+#include "ui/named_widget.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -29,11 +30,6 @@ namespace {
 const QStringList kActionChoices = {QStringLiteral("All actions"), QStringLiteral("Items"),
                                     QStringLiteral("Gold"),        QStringLiteral("Repairs"),
                                     QStringLiteral("Deposits"),    QStringLiteral("Withdrawals")};
-
-template <typename Widget> Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 } // namespace
 

@@ -26,6 +26,7 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
     beginResetModel();
     filter_ = filter;
     ++generation_;
+    reader_.viewChanged();
     total_ = 0;
     counted_ = false;
     pages_.clear();
@@ -34,7 +35,7 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
     endResetModel();
     if (ledger_.empty())
         return;
-    reader_.run([this, generation = generation_, filter](LedgerStore& store) -> EntryReader::Reply {
+    reader_.runForView([this, generation = generation_, filter](LedgerStore& store) -> EntryReader::Reply {
         const std::uint64_t total = store.countListed(filter);
         const bool indexed = store.listIndexed();
         const std::optional<GuildIdentity> guild = store.guild();
@@ -107,18 +108,19 @@ void EntryListModel::request(std::uint64_t page) const {
     if (!counted_ || !requested_.insert(page).second)
         return;
     auto* self = const_cast<EntryListModel*>(this); // the pages are a cache of what the model shows
-    self->reader_.run([self, generation = generation_, filter = filter_, total = total_, page](LedgerStore& store) {
-        Page rows;
-        for (const ListedRow& listed : store.listRows(filter, page * kPageRows, kPageRows, total)) {
-            Row& row = rows.emplace_back();
-            for (const std::string& cell : MakeEntryCells(listed.text, listed.ts))
-                row.cells << ToQString(cell);
-            std::tie(row.member, row.item) = WrittenNames(listed.text);
-        }
-        return [self, generation, page, rows = std::move(rows)]() mutable {
-            self->received(generation, page, std::move(rows));
-        };
-    });
+    self->reader_.runForView(
+        [self, generation = generation_, filter = filter_, total = total_, page](LedgerStore& store) {
+            Page rows;
+            for (const ListedRow& listed : store.listRows(filter, page * kPageRows, kPageRows, total)) {
+                Row& row = rows.emplace_back();
+                for (const std::string& cell : MakeEntryCells(listed.text, listed.ts))
+                    row.cells << ToQString(cell);
+                std::tie(row.member, row.item) = WrittenNames(listed.text);
+            }
+            return [self, generation, page, rows = std::move(rows)]() mutable {
+                self->received(generation, page, std::move(rows));
+            };
+        });
 }
 
 void EntryListModel::received(std::uint64_t generation, std::uint64_t page, Page rows) {
@@ -158,18 +160,20 @@ void EntryListModel::copyRows(const std::vector<std::pair<int, int>>& ranges,
 }
 
 void EntryListModel::exportCsv(const std::string& file, std::function<void(const QString& error)> done) {
-    reader_.run([file, filter = filter_, done = std::move(done)](LedgerStore& store) {
-        OutputFiles outputs;
-        std::string error = outputs.add(file, [&](const TextSink& sink) {
-            const auto& captions = EntryCaptions();
-            RowWriter rows({captions.begin(), captions.end()}, TableFormat::Csv, sink);
-            ForEachEntryCells(store, filter, [&](const EntryCells& cells) { rows.row(cells); });
-            return rows.finish();
-        });
-        if (error.empty())
-            error = outputs.commit();
-        return [done, error = ToQString(error)] { done(error); };
-    });
+    reader_.run(
+        [file, filter = filter_, done](LedgerStore& store) {
+            OutputFiles outputs;
+            std::string error = outputs.add(file, [&](const TextSink& sink) {
+                const auto& captions = EntryCaptions();
+                RowWriter rows({captions.begin(), captions.end()}, TableFormat::Csv, sink);
+                ForEachEntryCells(store, filter, [&](const EntryCells& cells) { rows.row(cells); });
+                return rows.finish();
+            });
+            if (error.empty())
+                error = outputs.commit();
+            return [done, error = ToQString(error)] { done(error); };
+        },
+        done);
 }
 
 } // namespace coffer

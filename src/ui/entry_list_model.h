@@ -50,7 +50,8 @@ class EntryListModel : public QAbstractTableModel {
     // The rows, each from its first to its last (both included), as tab-separated text with the
     // captions, handed to `done` once read.
     void copyRows(const std::vector<std::pair<int, int>>& ranges, std::function<void(const QString&)> done);
-    // Writes every row of the filter as CSV to `file` (checked beforehand); `done` gets the error, or "".
+    // Writes every row of the filter as CSV to `file` (checked beforehand); `done` gets the error (of the
+    // file or of the ledger), or "".
     void exportCsv(const std::string& file, std::function<void(const QString& error)> done);
 
   signals:

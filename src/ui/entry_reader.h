@@ -20,16 +20,26 @@ class EntryReader : public QObject {
   public:
     // What to do on the window's thread with a task's result.
     using Reply = std::function<void()>;
-    // Runs with the ledger's store; what it returns runs on the window's thread. A LedgerError of the
-    // store (or of opening it) goes to `failed` instead.
+    // Runs with the ledger's store; what it returns runs on the window's thread. An error of the store
+    // (or of opening it) goes to `failed` instead, or to the task's own failure.
     using Task = std::function<Reply(LedgerStore& store)>;
 
     explicit EntryReader(QObject* parent = nullptr);
     ~EntryReader() override; // the thread ends after its task in progress, without being waited for
 
-    // The ledger the next tasks read; the tasks not started yet are dropped.
+    // The ledger the next tasks read. Another ledger drops the tasks not started yet, telling the failure of
+    // each that has one; the same ledger again (a refresh) keeps them, and its connection.
     void open(const std::string& ledger);
-    void run(Task task);
+    // A task of the list in view (a count, a page): skipped once the view has changed before it starts,
+    // stopped where the store allows it when the view changes while it runs.
+    void runForView(Task task);
+    // What the window's thread hears of a task that failed: the message.
+    using Failure = std::function<void(const QString& message)>;
+    // A task the user asked for (a copy, an export): it runs whatever the view does. Its failure (or that
+    // of opening the ledger for it) goes to `failure` when one is given, else to `failed`.
+    void run(Task task, Failure failure = {});
+    // The list in view changed (a new search, another ledger): its tasks are no longer wanted.
+    void viewChanged();
 
   signals:
     void failed(const QString& message);

@@ -5,6 +5,7 @@
 #include "ui/engine_text.h"
 #include "ui/entries_tab.h"
 #include "ui/ledger_timeline.h"
+#include "ui/named_widget.h"
 #include "ui/window_fonts.h"
 
 #include <QComboBox>
@@ -32,11 +33,6 @@ constexpr int kFileColumn = 6; // of the list of pastes
 // A value of the totals ("First entry: 2008-12-01 20:15:00") is never broken between two lines.
 QString Unbroken(const std::string& line) {
     return ToQString(line).replace(u' ', QChar::Nbsp);
-}
-
-template <typename Widget> Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
 }
 
 } // namespace
