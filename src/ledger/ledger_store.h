@@ -190,9 +190,6 @@ class LedgerStore {
     // Asked now and then as a read runs, where the store can stop one (a file): true stops it, and it then
     // throws a LedgerError. The entries list stops a count of a search the user has typed past.
     virtual void stopReadsWhen(std::function<bool()> /*stop*/) {}
-    // Forgets what the store keeps from one read of the list to the next (the ledger's names), which an
-    // add through another connection may have changed.
-    virtual void forgetListNames() {}
 };
 
 // The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.

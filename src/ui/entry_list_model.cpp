@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/entry_list_model.h"
 
-#include "report/output_files.h"
+#include "shell/output_files.h"
 #include "report/table_export.h"
 #include "ui/engine_text.h"
 

@@ -34,7 +34,6 @@ struct EntryReader::State {
     std::deque<Queued> tasks;
     std::string ledger;
     bool reopen = false;
-    bool forgetNames = false;      // the ledger may have changed since the store read its names
     EntryReader* reader = nullptr; // null once the reader is gone: nothing is handed back then
     // The view now, and that of the task running: read by the running task's store as it reads.
     std::atomic<std::uint64_t> view = 0, running = kAsked;
@@ -74,8 +73,6 @@ EntryReader::EntryReader(QObject* parent) : QObject(parent), state_(std::make_sh
                 state->running = next.view;
                 if (std::exchange(state->reopen, false))
                     store.reset();
-                if (std::exchange(state->forgetNames, false) && store)
-                    store->forgetListNames();
                 ledger = state->ledger;
             }
             try {
@@ -115,10 +112,8 @@ void EntryReader::open(const std::string& ledger) {
     std::vector<Failure> dropped;
     {
         const std::lock_guard lock(state_->mutex);
-        if (ledger == state_->ledger) {
-            state_->forgetNames = true;
+        if (ledger == state_->ledger)
             return;
-        }
         state_->ledger = ledger;
         state_->reopen = true;
         for (State::Queued& task : state_->tasks)
