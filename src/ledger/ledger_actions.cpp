@@ -16,7 +16,8 @@ constexpr std::uint64_t kLatestTime = std::numeric_limits<std::int64_t>::max();
 std::string BadEntryReason(const LedgerEntry& entry) {
     if (entry.copies < 1 || entry.copies > kMaxCopies)
         return kBadCopiesReason;
-    if ((entry.ts && *entry.ts < 0) || entry.order.time < -1 || entry.order.rank < 0)
+    // A timed entry is placed at its own time: a period and the list find it there.
+    if ((entry.ts && (*entry.ts < 0 || entry.order.time != *entry.ts)) || entry.order.time < -1 || entry.order.rank < 0)
         return "an entry's time is not one that a ledger stores";
     if (!IsStoredElement(entry.text, entry.ts))
         return "an entry's text is not one banklog element of its time";

@@ -502,6 +502,8 @@ TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
          " is damaged: an entry's copies are not a whole number from 1 to 1,000,000", LedgerErrorKind::Damaged},
         {"UPDATE entry SET ts = -5", "UPDATE entry SET ts = -5",
          " is damaged: an entry's time is not one that a ledger stores", LedgerErrorKind::Damaged},
+        {"UPDATE entry SET order_time = order_time + 1", "UPDATE entry SET order_time = order_time + 1",
+         " is damaged: an entry's time is not one that a ledger stores", LedgerErrorKind::Damaged},
         {"UPDATE entry SET text = text || char(10) || text", "UPDATE entry SET text = text || '\\x0a'::bytea || text",
          " is damaged: an entry's text is not one banklog element of its time", LedgerErrorKind::Damaged},
     };
