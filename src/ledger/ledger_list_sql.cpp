@@ -47,9 +47,10 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
         return param(std::string_view(condition.texts.emplace_back(std::move(text))));
     };
     if (filter.period) {
-        // A timed entry's order_time is its time: the range is one stretch of the list's index.
-        const std::string from = param(TimeParam(filter.period->first));
-        add("order_time BETWEEN " + from + " AND " + param(TimeParam(filter.period->last)) + " AND ts IS NOT NULL");
+        // The first condition: its times are $1 and $2.
+        param(TimeParam(filter.period->first));
+        param(TimeParam(filter.period->last));
+        add(kInPeriod);
     }
     const auto named = [&](const char* column, const std::string& name) {
         add(std::string(column) + " = (SELECT id FROM entry_name WHERE name = " + bytes(name) + ")");
@@ -86,7 +87,8 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
                 marks[static_cast<std::size_t>(id)] = '\1';
             const std::string map = bytes(std::move(marks)), one = bytes("\1");
             const auto marked = [&](const std::string& column) {
-                return "substr(" + map + ", CAST(" + column + " + 1 AS integer), 1) = " + one;
+                return "(" + column + " >= 0 AND substr(" + map + ", CAST(" + column + " + 1 AS integer), 1) = " + one +
+                       ")";
             };
             add("(" + marked("member_id") + " OR " + marked("item_id") + ")");
         }

@@ -53,8 +53,6 @@ struct SqlDialect {
     const char* least;    // LEAST, min
     const char* lockRow;  // after a SELECT, to hold its rows to the transaction's end: FOR UPDATE, nothing
     const char* entryId;  // what tells one entry from another most cheaply: the row id, the key
-    // Whether bytes `haystack` hold bytes `needle`: instr, position.
-    std::string (*contains)(std::string_view haystack, std::string_view needle);
 };
 
 class LedgerSql {
@@ -96,7 +94,8 @@ constexpr const char* kInPeriod = "ts BETWEEN $1 AND $2 AND order_time BETWEEN $
 // The first and the last time of the timed entries, as two columns of a SELECT: each one look into
 // the list's index, or in a ledger older than it (`listIndexed` false), into the index of times.
 inline const char* FirstAndLastTimes(bool listIndexed) {
-    return listIndexed ? "(SELECT ts FROM entry WHERE ts IS NOT NULL ORDER BY order_time LIMIT 1), "
+    // Untimed entries before any timed one of their page lie at -1.
+    return listIndexed ? "(SELECT ts FROM entry WHERE ts IS NOT NULL AND order_time >= 0 ORDER BY order_time LIMIT 1), "
                          "(SELECT ts FROM entry WHERE ts IS NOT NULL ORDER BY order_time DESC LIMIT 1)"
                        : "(SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry)";
 }

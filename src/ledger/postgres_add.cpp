@@ -80,10 +80,7 @@ class PgSql final : public LedgerSql {
 
     const std::string& name() const override { return db_.name(); }
     const SqlDialect& dialect() const override {
-        static constexpr SqlDialect kPostgres{
-            "GREATEST", "LEAST", "FOR UPDATE", "key", [](std::string_view haystack, std::string_view needle) {
-                return "position(" + std::string(needle) + " IN " + std::string(haystack) + ") > 0";
-            }};
+        static constexpr SqlDialect kPostgres{"GREATEST", "LEAST", "FOR UPDATE", "key"};
         return kPostgres;
     }
 

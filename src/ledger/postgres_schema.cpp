@@ -111,10 +111,11 @@ constexpr std::array kUpgradeSteps = {
     INSERT INTO entry_name (name, fold)
         SELECT member, member_fold FROM entry WHERE member IS NOT NULL
         UNION SELECT item, item_fold FROM entry WHERE item IS NOT NULL;
+    -- The indexes go first: the update would write every entry into each of them.
+    DROP INDEX entry_by_ts, entry_in_list, entry_search, entry_by_member, entry_by_item;
     ALTER TABLE entry ADD COLUMN member_id bigint, ADD COLUMN item_id bigint;
     UPDATE entry SET member_id = (SELECT id FROM entry_name WHERE name = member),
         item_id = (SELECT id FROM entry_name WHERE name = item);
-    DROP INDEX entry_by_ts;
     ALTER TABLE entry DROP COLUMN member, DROP COLUMN item, DROP COLUMN member_fold, DROP COLUMN item_fold;
     )",
                 nullptr, R"(

@@ -33,10 +33,7 @@ class SqliteSql final : public LedgerSql {
 
     const std::string& name() const override { return db_.path(); }
     const SqlDialect& dialect() const override {
-        static constexpr SqlDialect kSqlite{
-            "max", "min", "", "id", [](std::string_view haystack, std::string_view needle) {
-                return "instr(" + std::string(haystack) + ", " + std::string(needle) + ") > 0";
-            }};
+        static constexpr SqlDialect kSqlite{"max", "min", "", "id"};
         return kSqlite;
     }
 

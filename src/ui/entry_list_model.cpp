@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/entry_list_model.h"
 
-#include "shell/output_files.h"
 #include "report/table_export.h"
+#include "shell/output_files.h"
 #include "ui/engine_text.h"
 
 #include <algorithm>

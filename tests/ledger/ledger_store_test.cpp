@@ -454,6 +454,14 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
     std::ignore =
         AddToLedger(*open(ledgerName), "<?xml?>\n<banklog money=\"5\" player=\"Newcomer\" type=\"4\"/>", {}, 0);
     EXPECT_EQ(ledger->countListed({.search = "newcomer"}), 1u);
+    // An id that no name has, as another program may write it, matches no search.
+    const std::uint64_t many = ledger->countListed({.search = "E"});
+    store().tamper(
+        ledgerName,
+        "UPDATE entry SET member_id = -2 WHERE member_id = (SELECT id FROM entry_name WHERE name = CAST('Ann' AS "
+        "BLOB))",
+        "UPDATE entry SET member_id = -2 WHERE member_id = (SELECT id FROM entry_name WHERE name = 'Ann'::bytea)");
+    EXPECT_EQ(ledger->countListed({.search = "E"}), many);
 }
 
 // Two officers add at once: one a paste inside the time the ledger covers, the other one far later.
