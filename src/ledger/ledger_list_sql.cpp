@@ -85,12 +85,8 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
             std::string marks(static_cast<std::size_t>(highest) + 1, '\0');
             for (const std::int64_t id : found)
                 marks[static_cast<std::size_t>(id)] = '\1';
-            const std::string map = bytes(std::move(marks)), one = bytes("\1");
-            const auto marked = [&](const std::string& column) {
-                return "(" + column + " >= 0 AND substr(" + map + ", CAST(" + column + " + 1 AS integer), 1) = " + one +
-                       ")";
-            };
-            add("(" + marked("member_id") + " OR " + marked("item_id") + ")");
+            const std::string map = bytes(std::move(marks));
+            add("(" + sql.dialect().marked(map, "member_id") + " OR " + sql.dialect().marked(map, "item_id") + ")");
         }
     }
     if (filter.action != ActionGroup::All) {

@@ -53,6 +53,8 @@ struct SqlDialect {
     const char* least;    // LEAST, min
     const char* lockRow;  // after a SELECT, to hold its rows to the transaction's end: FOR UPDATE, nothing
     const char* entryId;  // what tells one entry from another most cheaply: the row id, the key
+    // Whether the byte of the id in `column` is 1 in the bytes `map`; ids outside it are not.
+    std::string (*marked)(std::string_view map, std::string_view column);
 };
 
 class LedgerSql {

@@ -80,7 +80,12 @@ class PgSql final : public LedgerSql {
 
     const std::string& name() const override { return db_.name(); }
     const SqlDialect& dialect() const override {
-        static constexpr SqlDialect kPostgres{"GREATEST", "LEAST", "FOR UPDATE", "key"};
+        static constexpr SqlDialect kPostgres{
+            "GREATEST", "LEAST", "FOR UPDATE", "key", [](std::string_view map, std::string_view column) {
+                // Before the first byte, substr() gives none.
+                return "substr(" + std::string(map) + ", CAST(" + std::string(column) +
+                       " + 1 AS integer), 1) = " + "'\\x01'::bytea";
+            }};
         return kPostgres;
     }
 

@@ -31,6 +31,9 @@ std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t ent
 // result of a function called by a statement; `names` tells SQLite whether to copy a name.
 void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, void (*names)(void*));
 
+// Gives the connection the functions that the list's statements call.
+void AddListFunctions(SqliteDatabase& db);
+
 // One row of sqlite_schema: what the checks compare.
 struct SchemaObject {
     std::string type, name, table, sql;

@@ -87,6 +87,7 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
     // page is read and written once. Reads take the pages from the mapped file instead of copying them.
     db_.execute(kCacheSize);
     db_.execute("PRAGMA mmap_size = 2147418112");
+    AddListFunctions(db_);
     if (!writable) {
         // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
         hasRunningSums_ = marks.version >= 2;
