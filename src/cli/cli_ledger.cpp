@@ -46,8 +46,10 @@ std::unique_ptr<LedgerStore> OpenForWriting(std::string& name, const PasswordAsk
     UpgradeWatch watch;
     if (!quiet)
         watch.starts = [&](std::int64_t from, std::int64_t to) {
-            err << LedgerDisplayName(name) << ": bringing the ledger up to date (version " << from << " to " << to
-                << ")\u2026" << std::endl;
+            // One write, so that nothing reading it, or a signal, meets a part of the line.
+            err << LedgerDisplayName(name) + ": bringing the ledger up to date (version " + std::to_string(from) +
+                       " to " + std::to_string(to) + ")\u2026\n"
+                << std::flush;
         };
     return OpenAsking(name, askPassword, [&](const std::string& uri) {
         return OpenLedger(uri, LedgerAccess::ReadWrite, lockWait, watch);
