@@ -14,6 +14,7 @@
 #include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
+#include "ledger/sqlite_format.h"
 #include "ledger/sqlite_ledger.h"
 #include "old_ledger_file.h"
 
@@ -44,7 +45,7 @@ void BareUpgrade(const std::string& file, std::int64_t version) {
         coffer::UpgradeLedgerSchema(db, version);
         transaction.commit();
     }
-    if (version < 3)
+    if (coffer::UpgradeCompacts(version))
         db.execute("VACUUM");
 }
 
@@ -121,7 +122,7 @@ int main(int argc, char** argv) {
             perEntry.emplace_back("step " + std::to_string(step) + " to " + std::to_string(step + 1),
                                   static_cast<double>(steps) / static_cast<double>(entries));
         }
-        if (version < 3) {
+        if (coffer::UpgradeCompacts(version)) {
             steps = 0;
             db.execute("VACUUM");
             perEntry.emplace_back("the compaction", static_cast<double>(steps) / static_cast<double>(entries));

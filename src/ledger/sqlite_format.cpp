@@ -209,6 +209,11 @@ void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to)
     db.execute(("PRAGMA user_version = " + std::to_string(to)).c_str());
 }
 
+bool UpgradeCompacts(std::int64_t from) {
+    // The step that keyed the entries and the one that took their names out.
+    return from != 0 && from < kListNamesVersion;
+}
+
 std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t entries) {
     std::uint64_t ticks = 0;
     for (std::int64_t step = from; step < to; ++step)

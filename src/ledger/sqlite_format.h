@@ -23,6 +23,9 @@ std::int64_t LedgerFormatVersion();
 // the file as a ledger of that version.
 void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to = LedgerFormatVersion());
 
+// Whether an upgrade from `from` is followed by a compaction: its steps write the entries anew.
+bool UpgradeCompacts(std::int64_t from);
+
 // The work of the steps from `from` to `to` on a ledger of `entries` entries, in steps of SQLite's
 // virtual machine, as measured on large ledgers: the total of an upgrade's progress.
 std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t entries);

@@ -121,9 +121,8 @@ void SqliteLedger::upgrade(const UpgradeWatch& watch) {
     // The running sums are made from the entries' copies: checked first.
     if (from == 1 && SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
         throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
-    // The steps that key the entries and that take their names out write them anew: the pages of the old
-    // ones are given back after.
-    const bool compact = from != 0 && from < kListNamesVersion;
+    // Where the steps write the entries anew, the pages of the old ones are given back after.
+    const bool compact = UpgradeCompacts(from);
     std::uint64_t entries = 0;
     if (from != 0) {
         SqliteStatement count(db_, "SELECT count(*) FROM entry");
