@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <limits>
 
 namespace coffer {
 namespace {
@@ -13,7 +12,16 @@ struct Condition {
     std::string sql;
     std::deque<std::string> texts; // kept here, where they never move: the parameters view them
     std::vector<SqlValue> params;
+
     bool empty() const { return sql.empty(); }
+    std::string where() const { return empty() ? "true" : sql; }
+    void add(const std::string& part) { sql += (sql.empty() ? "" : " AND ") + part; }
+    // A parameter's name ($N) in the statement.
+    std::string param(SqlValue value) {
+        params.push_back(value);
+        return "$" + std::to_string(params.size());
+    }
+    std::string bytes(std::string text) { return param(std::string_view(texts.emplace_back(std::move(text)))); }
 };
 
 // The ledger's names with their ids, read again when others were added since they were read. Names are
@@ -36,68 +44,70 @@ constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
 // The highest id a search's map of ids holds, per name.
 constexpr std::uint64_t kMappedIdsPerName = 4;
 
+// The entries whose member's or item's name holds `search`, letter case ignored, as a condition.
+std::string SearchCondition(LedgerSql& sql, ListNames& known, const std::string& search, Condition& condition) {
+    const std::string folded = FoldedCase(search);
+    const std::vector<ListNames::Name>& names = KnownNames(sql, known);
+    std::vector<std::int64_t> found;
+    for (const ListNames::Name& name : names)
+        if (name.folded.find(folded) != std::string::npos)
+            found.push_back(name.id);
+    if (found.empty())
+        return "false";
+    // An id of a member's name never stands for an item, nor the other way round: both columns are
+    // compared with the one set.
+    const bool few = found.size() * kFewNamesShare <= names.size();
+    const auto [lowest, highest] = std::ranges::minmax(found);
+    if (few || lowest < 0 || static_cast<std::uint64_t>(highest) > kMappedIdsPerName * names.size()) {
+        std::string ids;
+        for (const std::int64_t id : found)
+            ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+        // Of many, compared as values (+): no index of names is used.
+        const std::string value = few ? "" : "+";
+        return "(" + value + "member_id IN (" + ids + ") OR " + value + "item_id IN (" + ids + "))";
+    }
+    // Of many, a byte for each id, 1 where the name matches: a look into it costs less than one into a
+    // list of the ids. The ledger gives ids from 1 up; another program may not have.
+    std::string marks(static_cast<std::size_t>(highest) + 1, '\0');
+    for (const std::int64_t id : found)
+        marks[static_cast<std::size_t>(id)] = '\1';
+    const std::string map = condition.bytes(std::move(marks));
+    return "(" + sql.dialect().marked(map, "member_id") + " OR " + sql.dialect().marked(map, "item_id") + ")";
+}
+
 Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
     Condition condition;
-    const auto add = [&](const std::string& part) { condition.sql += (condition.sql.empty() ? "" : " AND ") + part; };
-    const auto param = [&](SqlValue value) {
-        condition.params.push_back(value);
-        return "$" + std::to_string(condition.params.size());
-    };
-    const auto bytes = [&](std::string text) {
-        return param(std::string_view(condition.texts.emplace_back(std::move(text))));
-    };
     if (filter.period) {
         // The first condition: its times are $1 and $2.
-        param(TimeParam(filter.period->first));
-        param(TimeParam(filter.period->last));
-        add(kInPeriod);
+        condition.param(TimeParam(filter.period->first));
+        condition.param(TimeParam(filter.period->last));
+        condition.add(kInPeriod);
     }
     const auto named = [&](const char* column, const std::string& name) {
-        add(std::string(column) + " = (SELECT id FROM entry_name WHERE name = " + bytes(name) + ")");
+        condition.add(std::string(column) + " = (SELECT id FROM entry_name WHERE name = " + condition.bytes(name) +
+                      ")");
     };
     if (filter.member)
         named("member_id", *filter.member);
     if (filter.item)
         named("item_id", *filter.item);
-    if (!filter.search.empty()) {
-        const std::string folded = FoldedCase(filter.search);
-        const std::vector<ListNames::Name>& names = KnownNames(sql, known);
-        std::vector<std::int64_t> found;
-        for (const ListNames::Name& name : names)
-            if (name.folded.find(folded) != std::string::npos)
-                found.push_back(name.id);
-        // An id of a member's name never stands for an item, nor the other way round: both columns are
-        // compared with the one set.
-        if (found.empty()) {
-            add("false");
-        } else if (const auto [lowest, highest] = std::ranges::minmax(found);
-                   found.size() * kFewNamesShare <= names.size() || lowest < 0 ||
-                   static_cast<std::uint64_t>(highest) > kMappedIdsPerName * names.size()) {
-            std::string ids;
-            for (const std::int64_t id : found)
-                ids += (ids.empty() ? "" : ", ") + std::to_string(id);
-            // Of many, compared as values (+): no index of names is used.
-            const std::string value = found.size() * kFewNamesShare <= names.size() ? "" : "+";
-            add("(" + value + "member_id IN (" + ids + ") OR " + value + "item_id IN (" + ids + "))");
-        } else {
-            // Of many, a byte for each id, 1 where the name matches: a look into it costs less than one
-            // into a list of the ids. The ledger gives ids from 1 up; another program may not have.
-            std::string marks(static_cast<std::size_t>(highest) + 1, '\0');
-            for (const std::int64_t id : found)
-                marks[static_cast<std::size_t>(id)] = '\1';
-            const std::string map = bytes(std::move(marks));
-            add("(" + sql.dialect().marked(map, "member_id") + " OR " + sql.dialect().marked(map, "item_id") + ")");
-        }
-    }
+    if (!filter.search.empty())
+        condition.add(SearchCondition(sql, known, filter.search, condition));
     if (filter.action != ActionGroup::All) {
         // The types of the group, by the one rule that the cells and the list from texts follow too.
         std::string types;
         for (std::int64_t type = 1; type <= 6; ++type)
             if (InActionGroup(filter.action, type))
                 types += (types.empty() ? "" : ", ") + std::to_string(type);
-        add("type IN (" + types + ")");
+        condition.add("type IN (" + types + ")");
     }
     return condition;
+}
+
+// The list's order, newest first, or (`reversed`) oldest first.
+std::string ListOrder(const SqlDialect& dialect, bool reversed) {
+    const std::string id = dialect.entryId;
+    return reversed ? "order_time, order_rank DESC, " + id + " DESC" : "order_time DESC, order_rank, " + id;
 }
 
 } // namespace
@@ -120,19 +130,14 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     // the list's index from that end to the window, and no further.
     const bool fromEnd = first > total - (first + count);
     Condition condition = ConditionOf(sql, names, filter);
-    const std::string id = sql.dialect().entryId;
-    const std::string order =
-        fromEnd ? "order_time, order_rank DESC, " + id + " DESC" : "order_time DESC, order_rank, " + id;
-    const auto skip = static_cast<std::int64_t>(fromEnd ? total - (first + count) : first);
-    condition.params.push_back(skip);
-    const std::string skipParam = "$" + std::to_string(condition.params.size());
-    condition.params.push_back(static_cast<std::int64_t>(count));
-    const std::string limitParam = "$" + std::to_string(condition.params.size());
-    const std::string query =
-        "SELECT e.text, e.ts, w.copies, w.upto FROM (SELECT " + id + ", copies, upto FROM (SELECT " + id +
-        ", copies, CAST(sum(copies) OVER (ORDER BY " + order + " ROWS UNBOUNDED PRECEDING) AS bigint) AS upto " +
-        "FROM entry WHERE " + (condition.empty() ? "true" : condition.sql) + " ORDER BY " + order +
-        ") s WHERE upto > " + skipParam + " LIMIT " + limitParam + ") w JOIN entry e ON e." + id + " = w." + id;
+    const std::string id = sql.dialect().entryId, order = ListOrder(sql.dialect(), fromEnd);
+    const std::string skipParam = condition.param(static_cast<std::int64_t>(fromEnd ? total - (first + count) : first));
+    const std::string limitParam = condition.param(static_cast<std::int64_t>(count));
+    const std::string query = "SELECT e.text, e.ts, w.copies, w.upto FROM (SELECT " + id +
+                              ", copies, upto FROM (SELECT " + id + ", copies, CAST(sum(copies) OVER (ORDER BY " +
+                              order + " ROWS UNBOUNDED PRECEDING) AS bigint) AS upto " + "FROM entry WHERE " +
+                              condition.where() + " ORDER BY " + order + ") s WHERE upto > " + skipParam + " LIMIT " +
+                              limitParam + ") w JOIN entry e ON e." + id + " = w." + id;
     std::vector<std::pair<std::uint64_t, ListedRow>> found;
     sql.runWith(query, condition.params, [&](const SqlRow& row) {
         const auto copies = static_cast<std::uint64_t>(row.integer(2)),
@@ -153,8 +158,8 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
                    const std::function<void(const ListedRow&)>& visit) {
     const Condition condition = ConditionOf(sql, names, filter);
     ListedRow listed;
-    sql.runEach("SELECT text, ts, copies FROM entry WHERE " + (condition.empty() ? "true" : condition.sql) +
-                    " ORDER BY order_time DESC, order_rank, " + sql.dialect().entryId,
+    sql.runEach("SELECT text, ts, copies FROM entry WHERE " + condition.where() + " ORDER BY " +
+                    ListOrder(sql.dialect(), false),
                 condition.params, [&](const SqlRow& row) {
                     listed.text.assign(row.bytes(0));
                     listed.ts = row.optionalInteger(1);
