@@ -39,12 +39,19 @@ void PutListColumns(std::string& out, const EntryFields& fields) {
     PutBytes(out, FoldedCase(fields.item));
 }
 
-// The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.
-std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                     std::span<const EntryFields> fields, std::size_t first, std::size_t count) {
+// The start of COPY's binary format, before its rows; the end, after them.
+std::string CopyStart() {
     std::string data("PGCOPY\n\xff\r\n\0", 11);
     PutInt32(data, 0); // flags
     PutInt32(data, 0); // header extension
+    return data;
+}
+constexpr std::string_view kCopyEnd("\xff\xff", 2);
+
+// The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.
+std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+                     std::span<const EntryFields> fields, std::size_t first, std::size_t count) {
+    std::string data = CopyStart();
     for (std::size_t seq = first; seq < first + count; ++seq) {
         const PasteEntry& entry = entries[seq];
         data.append("\0\14", 2); // twelve columns
@@ -57,7 +64,7 @@ std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::s
         PutBigint(data, entry.order.rank);
         PutListColumns(data, fields[seq]);
     }
-    data.append("\xff\xff", 2);
+    data.append(kCopyEnd);
     return data;
 }
 
@@ -155,15 +162,13 @@ void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
                "DECLARE texts NO SCROLL CURSOR FOR SELECT key, text FROM entry");
     for (;;) {
         const PgResult batch = db.query("FETCH " + std::to_string(kEntriesPerCopy) + " FROM texts");
-        std::string data("PGCOPY\n\xff\r\n\0", 11);
-        PutInt32(data, 0);
-        PutInt32(data, 0);
+        std::string data = CopyStart();
         for (int row = 0; row < batch.rows(); ++row) {
             data.append("\0\6", 2);
             PutBytes(data, batch.bytes(row, 0));
             PutListColumns(data, ReadEntryFields(batch.bytes(row, 1)));
         }
-        data.append("\xff\xff", 2);
+        data.append(kCopyEnd);
         db.copyIn("COPY list_fields FROM STDIN (FORMAT binary)", data);
         if (meter != nullptr)
             meter->advanceOrStop(static_cast<std::uint64_t>(batch.rows()));
