@@ -355,7 +355,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         if (options.ledger.form == LedgerForm::Entries) {
             CheckEntriesOutput(options);
             options.entries.filter.period = Period(options);
-            return RunEntriesForm(options.ledger.file, options.entries, options.csv, options.quiet, out, err);
+            return RunEntriesForm(options.ledger, options.entries, options.csv, options.quiet, out, err);
         }
         if (options.ledger.form != LedgerForm::None && options.ledger.form != LedgerForm::Report) {
             auto readOne = [&](const std::string& file) {

@@ -7,7 +7,6 @@
 #include "report/table_export.h"
 #include "shell/output_files.h"
 
-#include <filesystem>
 #include <memory>
 #include <ostream>
 
@@ -64,12 +63,12 @@ std::string ReadEntriesCliOptions(const QCommandLineParser& parser, EntriesCliOp
     return {};
 }
 
-int RunEntriesForm(const std::string& ledger, const EntriesCliOptions& options, bool csv, bool quiet, std::ostream& out,
-                   std::ostream& err) {
-    try {
-        const std::unique_ptr<LedgerStore> store = OpenExistingLedger(ledger);
+int RunEntriesForm(const LedgerCliOptions& ledger, const EntriesCliOptions& options, bool csv, bool quiet,
+                   std::ostream& out, std::ostream& err) {
+    return ReportingLedgerErrors(err, [&]() -> int {
+        const std::unique_ptr<LedgerStore> store = OpenForReading(ledger.file, ledger.askPassword);
         if (!quiet && !store->listIndexed())
-            err << LedgerDisplayName(ledger)
+            err << LedgerDisplayName(ledger.file)
                 << ": listing from every entry's text, which is slower until the ledger is next added to\n";
         std::uint64_t spacedCells = 0;
         const TextWriter write = [&](const TextSink& sink) {
@@ -97,12 +96,8 @@ int RunEntriesForm(const std::string& ledger, const EntriesCliOptions& options, 
         if (error.empty())
             return kCliSuccess;
         err << "coffer-cli: " << error << '\n';
-    } catch (const LedgerError& error) {
-        err << "coffer-cli: " << error.what() << '\n';
-    } catch (const std::filesystem::filesystem_error& error) {
-        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
-    }
-    return kCliFailure;
+        return kCliFailure;
+    });
 }
 
 } // namespace coffer

@@ -4,6 +4,7 @@
 // first, with the list's filters, as tab-separated text or CSV.
 
 #include "analysis/tables/entry_selection.h"
+#include "cli/cli_ledger.h"
 #include "ledger/entry_list.h"
 
 #include <QCommandLineOption>
@@ -28,9 +29,9 @@ const char* EntriesCliUsage();
 // they are misused.
 std::string ReadEntriesCliOptions(const QCommandLineParser& parser, EntriesCliOptions& options);
 
-// Writes the entries of the ledger `ledger` that pass the filter to the output (checked beforehand),
+// Writes the entries of the ledger that pass the filter to the output (checked beforehand),
 // with the --members rules or, with `csv`, the --csv rules; returns the exit status.
-int RunEntriesForm(const std::string& ledger, const EntriesCliOptions& options, bool csv, bool quiet, std::ostream& out,
-                   std::ostream& err);
+int RunEntriesForm(const LedgerCliOptions& ledger, const EntriesCliOptions& options, bool csv, bool quiet,
+                   std::ostream& out, std::ostream& err);
 
 } // namespace coffer

@@ -56,9 +56,13 @@ std::unique_ptr<LedgerStore> OpenForWriting(std::string& name, const PasswordAsk
     });
 }
 
+} // namespace
+
 std::unique_ptr<LedgerStore> OpenForReading(std::string name, const PasswordAsker& askPassword) {
     return OpenAsking(name, askPassword, [](const std::string& uri) { return OpenExistingLedger(uri); });
 }
+
+namespace {
 
 // The fetches open the ledger anew each time, the first before any download: a password the server
 // wants is asked for there, once, and an older ledger brought up to date.
@@ -206,17 +210,9 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     return {};
 }
 
-int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
-                  const LogReader& readLog, std::ostream& out, std::ostream& err) {
+int ReportingLedgerErrors(std::ostream& err, const std::function<int()>& work) {
     try {
-        if (options.form == LedgerForm::Add)
-            return Add(options, logFiles, quiet, readLog, err);
-        if (options.form == LedgerForm::Merge)
-            return Merge(options, quiet, err);
-        if (options.form == LedgerForm::Fetch)
-            return Fetch(options, quiet, err);
-        Info(options, out);
-        return kCliSuccess;
+        return work();
     } catch (const LedgerError& error) {
         err << "coffer-cli: " << error.what() << '\n';
     } catch (const std::filesystem::filesystem_error& error) { // as a ledger file was looked at
@@ -225,16 +221,28 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
     return kCliFailure;
 }
 
+int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
+                  const LogReader& readLog, std::ostream& out, std::ostream& err) {
+    return ReportingLedgerErrors(err, [&]() -> int {
+        if (options.form == LedgerForm::Add)
+            return Add(options, logFiles, quiet, readLog, err);
+        if (options.form == LedgerForm::Merge)
+            return Merge(options, quiet, err);
+        if (options.form == LedgerForm::Fetch)
+            return Fetch(options, quiet, err);
+        Info(options, out);
+        return kCliSuccess;
+    });
+}
+
 std::optional<LedgerLog> ReadLedgerForReport(const LedgerCliOptions& options, const std::optional<TimeRange>& period,
                                              std::ostream& err) {
-    try {
-        return ReadLedgerLog(*OpenForReading(options.file, options.askPassword), period);
-    } catch (const LedgerError& error) {
-        err << "coffer-cli: " << error.what() << '\n';
-    } catch (const std::filesystem::filesystem_error& error) {
-        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
-    }
-    return std::nullopt;
+    std::optional<LedgerLog> log;
+    ReportingLedgerErrors(err, [&] {
+        log = ReadLedgerLog(*OpenForReading(options.file, options.askPassword), period);
+        return kCliSuccess;
+    });
+    return log;
 }
 
 } // namespace coffer

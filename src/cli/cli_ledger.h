@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,12 @@ using LogReader = std::function<std::string_view(const std::string& file)>;
 // --add, --merge, --info and --fetch; returns the exit status.
 int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
                   const LogReader& readLog, std::ostream& out, std::ostream& err);
+
+// Opens an existing ledger for reading, asking for a server's password where it wants one.
+std::unique_ptr<LedgerStore> OpenForReading(std::string name, const PasswordAsker& askPassword);
+
+// Runs `work` on a ledger; a failure to open or read it is told on `err` and gives kCliFailure.
+int ReportingLedgerErrors(std::ostream& err, const std::function<int()>& work);
 
 // The ledger's entries of the period for the analysis; nothing, after telling why, when the ledger
 // cannot be read.

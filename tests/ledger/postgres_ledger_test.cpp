@@ -234,19 +234,23 @@ TEST(PostgresLedgerTest, CoffercliAsksForTheServersPasswordAtItsTerminal) {
     std::ofstream(server.folder() + "/data/pg_hba.conf") << hba.str();
     server.admin().execute("SELECT pg_reload_conf()");
     const std::string log = WriteLog(folder, 10), uri = server.uri(database, officer);
+    const std::vector<std::string> add = {"--add", log};
     const struct {
         std::string typed, output;
         int status;
+        std::vector<std::string> form;
     } cases[] = {
-        {"s3cret\r", ": 10 entries, 10 new to the ledger", 0},
-        {"nope\r", "password authentication failed", 2},
-        {"\x03", "the server wants a password", 2},
+        {"s3cret\r", ": 10 entries, 10 new to the ledger", 0, add},
+        {"nope\r", "password authentication failed", 2, add},
+        {"\x03", "the server wants a password", 2, add},
+        {"s3cret\r", "Time\tMember\tRank", 0, {"--entries", "-"}},
     };
     for (const auto& c : cases) {
         int terminal = -1;
         const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
         if (pid == 0) {
-            ::execl(COFFER_CLI_PATH, COFFER_CLI_PATH, "--ledger", uri.c_str(), "--add", log.c_str(), nullptr);
+            ::execl(COFFER_CLI_PATH, COFFER_CLI_PATH, "--ledger", uri.c_str(), c.form[0].c_str(), c.form[1].c_str(),
+                    nullptr);
             ::_exit(127);
         }
         std::string seen;
