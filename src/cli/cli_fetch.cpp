@@ -98,8 +98,6 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
                            const LedgerOpener& openFirst)
     : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
       err_(err) {
-    // A ledger that cannot be opened ends the form before any fetch.
-    opened_ = openFirst ? openFirst(ledgerName_, [this] { return !stopped_; }) : openLedger();
     if (!options_.cookieFile.empty()) {
         const CookieFile file = ReadCookies(options_.cookieFile);
         cookies_ = file.cookies;
@@ -117,6 +115,9 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
             return sent;
         });
     }
+    // A ledger that cannot be opened ends the form before any fetch; a cookie file that cannot be read
+    // ends it before the ledger is created or brought up to date.
+    opened_ = openFirst ? openFirst(ledgerName_, [this] { return !stopped_; }) : openLedger();
 }
 
 std::unique_ptr<LedgerStore> FetchSession::openLedger() {

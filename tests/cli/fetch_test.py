@@ -168,6 +168,14 @@ class FetchTest(unittest.TestCase):
                 err = self.fetch("--quiet")[1]
                 self.assertEqual(err.startswith("warning: %s can be read by other users\n" % self.cookies), warned)
 
+    def test_a_cookie_file_that_cannot_be_read_ends_it_before_the_ledger_is_made(self):
+        for name in ("missing.txt", "."):
+            with self.subTest(name=name):
+                self.cookies = self.path(name)
+                status, err = self.fetch()
+                self.assertEqual(status, 2, err)
+                self.assertFalse(os.path.exists(self.ledger), err)
+
     def test_a_signal_during_a_fetch_leaves_the_ledger_as_it_was(self):
         self.assertEqual(self.fetch()[0], 0)
         before = self.cli("--ledger", self.ledger, "--info").stdout
