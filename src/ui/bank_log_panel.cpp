@@ -57,8 +57,11 @@ BankLogPanel::BankLogPanel(const QString& armoryDomain, QWidget* parent)
     fromDate_ = Placed(new QDateEdit(QDate::currentDate().addDays(-6), options), "dtpFrom", {1890, 495, 1455, 285});
     Placed(new QLabel(QStringLiteral("to"), options), "lblPeriodTo", {3420, 525, 255, 240});
     toDate_ = Placed(new QDateEdit(QDate::currentDate(), options), "dtpTo", {3720, 495, 1455, 285});
-    for (QDateEdit* day : {fromDate_, toDate_})
+    for (QDateEdit* day : {fromDate_, toDate_}) {
         day->setCalendarPopup(true);
+        connect(day, &QDateEdit::dateChanged, this, &BankLogPanel::periodChanged);
+    }
+    connect(periodBox_, &QCheckBox::toggled, this, &BankLogPanel::periodChanged);
     repeatedOnceBox_ = Placed(new QCheckBox(QStringLiteral("Count entries repeated on a later page once"), options),
                               "chkRepeatedOnce", {120, 780, 6615, 240});
     repeatedOnceBox_->hide(); // offered once a run has found entries on more than one page

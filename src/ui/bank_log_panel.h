@@ -56,6 +56,10 @@ class BankLogPanel : public QGroupBox {
     QStringList importedFiles() const { return importedFiles_.value_or(QStringList()); }
     void placeText(const TwipsRect& rect);
 
+  signals:
+    // The period of the Options frame changed: its check box or one of its days.
+    void periodChanged();
+
   private:
     void buildImportProgress();
     void removeFrom(int position);

@@ -113,6 +113,8 @@ void EntriesTab::setLedger(const std::string& ledger) {
 }
 
 void EntriesTab::setPeriod(const std::optional<TimeRange>& period) {
+    if (period == period_)
+        return; // a change of the Options frame's days while the ledger's period is another
     period_ = period;
     applyFilter();
 }

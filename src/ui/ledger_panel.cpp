@@ -188,7 +188,10 @@ void LedgerPanel::chooseDays(const QDate& first, const QDate& last) {
         periodChoice_->setItemText(ChosenDays, text);
     else
         periodChoice_->addItem(text);
-    periodChoice_->setCurrentIndex(ChosenDays);
+    if (periodChoice_->currentIndex() == ChosenDays)
+        emit periodChanged(); // other days under the same choice
+    else
+        periodChoice_->setCurrentIndex(ChosenDays);
 }
 
 void LedgerPanel::showEntriesTab() {

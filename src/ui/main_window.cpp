@@ -100,7 +100,10 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
             listAgain();
     });
     connect(ledger_.get(), &LedgerController::addedInBackground, this, listAgain);
-    connect(ledgerPanel_, &LedgerPanel::periodChanged, this, [this, entries] { entries->setPeriod(ledgerPeriod()); });
+    // The ledger's period is its own choice, or the Options frame's.
+    const auto followPeriod = [this, entries] { entries->setPeriod(ledgerPeriod()); };
+    connect(ledgerPanel_, &LedgerPanel::periodChanged, this, followPeriod);
+    connect(bankLogPanel_, &BankLogPanel::periodChanged, this, followPeriod);
     connect(entries->exportButton(), &QPushButton::clicked, this, &MainWindow::exportEntries);
     connect(entries, &EntriesTab::memberPageWanted, this, [this, entries](const std::string& name) {
         showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, entries->model()->realm(), name))));

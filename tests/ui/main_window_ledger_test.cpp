@@ -10,6 +10,7 @@
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_open.h"
 #include "ledger/sqlite_database.h"
+#include "shell/qt/local_days.h"
 #include "tests/ledger/old_ledger_file.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/elided_label.h"
@@ -109,9 +110,24 @@ class MainWindowLedgerTest : public QObject {
         QTest::mouseRelease(timeline, Qt::LeftButton, {}, QPoint(middle, low));
         QCOMPARE(period->currentText(), days(timeline->axis().time(middle), timeline->axis().time(x(now) - 1)));
         QCOMPARE(period->count(), 5);
+        // The entries list follows each choice of days, and the Options frame's period once chosen.
+        const EntryListModel* listed = harness.find<EntriesTab>("tabLedgerEntries")->model();
+        const auto listsDays = [&](qint64 first, qint64 last) {
+            return listed->filter().period == LocalDaysRange(ToLocalDate(LocalDay(first)), ToLocalDate(LocalDay(last)));
+        };
+        QVERIFY(listsDays(timeline->axis().time(middle), timeline->axis().time(x(now) - 1)));
         harness.find<QCheckBox>("chkPeriod")->setChecked(true); // Bob's day alone
         for (const char* date : {"dtpFrom", "dtpTo"})
             harness.find<QDateEdit>(date)->setDate(LocalDay(older));
+        period->setCurrentIndex(0);
+        QVERIFY(listsDays(older, older));
+        harness.find<QDateEdit>("dtpTo")->setDate(LocalDay(now));
+        QVERIFY(listsDays(older, now));
+        harness.find<QCheckBox>("chkPeriod")->setChecked(false);
+        QVERIFY(!listed->filter().period);
+        harness.find<QCheckBox>("chkPeriod")->setChecked(true);
+        harness.find<QDateEdit>("dtpTo")->setDate(LocalDay(older));
+        period->setCurrentIndex(4); // the days dragged again
         harness.click("cmdLedgerAnalyze");
         QVERIFY(harness.ledgerIdle());
         QCOMPARE(test::Shown(harness.window().memberModel(), {kCharacter}), QStringList{"Ann"});
