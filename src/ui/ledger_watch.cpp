@@ -249,10 +249,10 @@ void LedgerWatch::failFetch(const std::string& reason) {
 void LedgerWatch::addPage() {
     stage_ = Stage::Adding;
     activity_.begin(Activity::AddingToLedger);
-    result_ = {.file = ledger_.path(), .outcome = {}, .summary = {}, .hours = {}, .cancelled = false};
-    worker_.start([this, text = std::exchange(pageText_, {})](const std::stop_token& stop) {
+    result_ = {.file = ledger_.path(), .outcome = {}, .summary = {}, .hours = {}};
+    // The address as it is now: a watch stopped and started again meanwhile records its own.
+    worker_.start([this, text = std::exchange(pageText_, {}), address = recordAddress_](const std::stop_token& stop) {
         AddResult& result = result_;
-        const std::string& address = recordAddress_;
         const auto going = [&stop] { return !stop.stop_requested(); };
         try {
             const std::unique_ptr<LedgerStore> ledger = OpenLedger(result.file, LedgerAccess::ReadWrite, going);
@@ -263,14 +263,15 @@ void LedgerWatch::addPage() {
                 result.hours = ledger->entriesPerHour();
             }
         } catch (const AddCancelled&) {
-            result.cancelled = true;
+            // stopped: the watch drops what the add gives
         } catch (const LedgerError& error) {
-            result.cancelled = stop.stop_requested();
             result.outcome = FetchRefused(address, error.what());
         } catch (const std::filesystem::filesystem_error& error) {
             result.outcome = FetchRefused(address, CannotOpenLedger(error.path1(), error.code()).what());
         } catch (const std::bad_alloc&) {
             result.outcome = FetchRefused(address, "there is not enough memory for this page");
+        } catch (const std::exception& error) { // an unattended watch never ends the program
+            result.outcome = FetchRefused(address, error.what());
         }
     });
 }
@@ -282,12 +283,11 @@ void LedgerWatch::onAdded() {
     }
     stage_ = Stage::Idle;
     activity_.end();
+    // A stopped add never gets here: stop() left the stage.
     AddResult result = std::move(result_);
-    if (!result.cancelled) {
-        tell(result.outcome);
-        if (result.summary)
-            emit added(result.file, *result.summary, result.hours);
-    }
+    tell(result.outcome);
+    if (result.summary)
+        emit added(result.file, *result.summary, result.hours);
     startWhenFree();
 }
 

@@ -78,7 +78,6 @@ class LedgerWatch : public QObject {
         FetchOutcome outcome;
         std::optional<LedgerSummary> summary;
         std::vector<HourCount> hours;
-        bool cancelled = false;
     };
 
     bool windowBusy() const;
