@@ -298,17 +298,20 @@ TEST_F(CliTest, EntriesOfTheLedger) {
     };
     const testing::ScopedTimeZone zone("UTC0");
     for (const auto& [filters, text] : cases) {
+        // Ann's tab is a space in tab-separated text, and said so.
+        const auto warning = [&, spaced = text.find("=Ann B") != std::string::npos](const std::string& output) {
+            return spaced ? output + ": 1 cells held a tab or line break, each written as a space\n" : "";
+        };
         std::vector<std::string> args{"--ledger", ledger, "--entries", "-"};
         args.insert(args.end(), filters.begin(), filters.end());
         EXPECT_EQ(run(args), 0) << err;
         EXPECT_EQ(out, text) << filters.size();
+        EXPECT_EQ(err, warning("standard output"));
         args[3] = tsv;
         EXPECT_EQ(run(args), 0) << err;
         EXPECT_EQ(ReadFile(tsv), text);
+        EXPECT_EQ(err, warning(tsv));
     }
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(run({"--ledger", ledger, "--entries", "-", "--member", "=Ann\tB"}), 0);
-    EXPECT_EQ(err, "standard output: 1 cells held a tab or line break, each written as a space\n");
 }
 
 // A fetch opens the ledger file as often as an add does, once: the system counts the opens.
@@ -319,7 +322,7 @@ TEST_F(CliTest, AFetchOpensTheLedgerAsOftenAsAnAdd) {
     const auto opens = [&](const std::vector<std::string>& args) {
         const int watch = inotify_init1(IN_NONBLOCK);
         // Closes too, so that the opens, one after the other, are not folded into one event.
-        inotify_add_watch(watch, ledger.c_str(), IN_OPEN | IN_CLOSE);
+        EXPECT_GE(inotify_add_watch(watch, ledger.c_str(), IN_OPEN | IN_CLOSE), 0) << "no count of opens";
         EXPECT_EQ(run(args), 0) << err;
         std::size_t events = 0;
         inotify_event event{}; // a watched file's events carry no name
@@ -329,8 +332,9 @@ TEST_F(CliTest, AFetchOpensTheLedgerAsOftenAsAnAdd) {
         return events;
     };
     ASSERT_EQ(run({"--ledger", ledger, "--add", log}), 0) << err;
-    EXPECT_EQ(opens({"--ledger", ledger, "--fetch", site.base() + "/guild-bank-log.xml"}),
-              opens({"--ledger", ledger, "--add", log}));
+    const std::size_t added = opens({"--ledger", ledger, "--add", log});
+    EXPECT_GT(added, 0u);
+    EXPECT_EQ(opens({"--ledger", ledger, "--fetch", site.base() + "/guild-bank-log.xml"}), added);
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -85,7 +85,7 @@ class MainWindowSharedLedgerTest : public QObject {
         // Known only when the add fails: a reader may not add. The reason shows as the status and a warning.
         server.admin(database).execute("GRANT USAGE ON SCHEMA public TO " + reader +
                                        "; GRANT SELECT ON coffer_ledger, "
-                                       "entry, entry_totals, entry_hours, paste, guild TO " +
+                                       "entry, entry_totals, entry_hours, entry_name, paste, guild TO " +
                                        reader);
         second.dialogs().sharedLedgerAnswers << uri(reader);
         second.click("cmdLedgerConnect");
