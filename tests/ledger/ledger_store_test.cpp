@@ -19,7 +19,6 @@
 #include <tuple>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <numeric>
 #include <random>
@@ -609,15 +608,8 @@ Store FileStore() {
             [](const std::string& ledger, std::int64_t version, const std::string& source, LedgerStore&) {
                 WriteOldLedgerFile(ledger, version, source);
             },
-            [](const std::string& ledger, const std::string& sql, const std::string&) {
-                SqliteDatabase db(ledger, SqliteDatabase::Access::ReadWrite, {});
-                db.execute(sql.c_str());
-                db.checkpointOnClose();
-            },
-            [](const std::string& ledger) {
-                std::ifstream file(ledger, std::ios::binary);
-                return std::string(std::istreambuf_iterator<char>(file), {});
-            }};
+            [](const std::string& ledger, const std::string& sql, const std::string&) { Craft(ledger, sql); },
+            [](const std::string& ledger) { return testing::ReadFile(ledger); }};
 }
 INSTANTIATE_TEST_SUITE_P(File, LedgerStoreTest, ::testing::Values(FileStore()),
                          [](const auto& info) { return std::string(info.param.name); });

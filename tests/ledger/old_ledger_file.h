@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Test helper: a ledger file as an older version of the program wrote it.
+// Test helpers: a ledger file as an older version of the program wrote it, or as another program changed it.
 
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_format.h"
@@ -9,6 +9,14 @@
 #include <string>
 
 namespace coffer {
+
+// Runs SQL on the file as another program could; the change stays in a -wal where `inLog`.
+inline void Craft(const std::string& file, const std::string& sql, bool inLog = false) {
+    SqliteDatabase db(file, SqliteDatabase::Access::ReadWrite, {});
+    db.execute(sql.c_str());
+    if (!inLog)
+        db.checkpointOnClose();
+}
 
 // Writes at `old` a ledger of an older `version` that holds what the ledger file `current` holds, in the
 // write-ahead log mode every version sets, then runs `then` on it.

@@ -3,10 +3,11 @@
 // what lies under a point. In a zone with summer time, whose days are not all 24 hours long.
 #include "ui/timeline_layout.h"
 
+#include "support/time_zone.h"
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <random>
@@ -16,10 +17,7 @@ namespace {
 
 class TimelineLayoutTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        ::setenv("TZ", "Europe/Berlin", 1);
-        ::tzset();
-    }
+    const testing::ScopedTimeZone zone_{testing::kCentralEuropeanTime};
 };
 
 std::int64_t At(const char* local) {
