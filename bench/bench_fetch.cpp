@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +61,7 @@ void RunSteps(int argc, char** argv, int steps, int arriving) {
     FetchSession session(ledger, {.address = site.base() + "/guild-bank-log.xml", .cookieFile = {}, .every = {}}, true,
                          lines);
     long peakEarly = 0, residentEarly = 0;
+    const int early = std::max(steps / 100, 1); // the step the first figures are taken after
     const auto start = std::chrono::steady_clock::now();
     for (int step = 1; step <= steps; ++step) {
         site.setPage("/guild-bank-log.xml", testing::Page(LogPage(kShown + step * arriving)));
@@ -67,7 +69,7 @@ void RunSteps(int argc, char** argv, int steps, int arriving) {
             std::fprintf(stderr, "bench_fetch: step %d did not add its page\n", step);
             std::exit(1);
         }
-        if (step == steps / 100) {
+        if (step == early) {
             peakEarly = PeakKiB();
             residentEarly = ResidentKiB();
         }
@@ -75,10 +77,10 @@ void RunSteps(int argc, char** argv, int steps, int arriving) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long peak = PeakKiB(), resident = ResidentKiB();
     std::printf("fetch loop, %d steps of a %d-entry page, %d new at each step:\n", steps, kShown, arriving);
-    std::printf("  peak memory after %d steps: %.1f MiB, after %d: %.1f MiB (%+.1f%%; goal: within 10%%)\n",
-                steps / 100, peakEarly / 1024.0, steps, peak / 1024.0, 100.0 * (peak - peakEarly) / peakEarly);
-    std::printf("  memory between steps after %d steps: %.1f MiB, after %d: %.1f MiB; the ledger: %.1f MiB\n",
-                steps / 100, residentEarly / 1024.0, steps, resident / 1024.0,
+    std::printf("  peak memory after %d steps: %.1f MiB, after %d: %.1f MiB (%+.1f%%; goal: within 10%%)\n", early,
+                peakEarly / 1024.0, steps, peak / 1024.0, 100.0 * (peak - peakEarly) / peakEarly);
+    std::printf("  memory between steps after %d steps: %.1f MiB, after %d: %.1f MiB; the ledger: %.1f MiB\n", early,
+                residentEarly / 1024.0, steps, resident / 1024.0,
                 static_cast<double>(std::filesystem::file_size(ledger)) / (1024 * 1024));
     std::printf("  one step: %.1f ms\n", 1000 * seconds / steps);
     std::fflush(stdout);

@@ -135,9 +135,6 @@ FetchOutcome FetchSession::fetchPage() {
         }
     }
     const PageResult page = downloader_.download(options_.address);
-    // The finished download's reply was handed to deleteLater(), which only an event loop carries out:
-    // without one, a loop of fetches would keep every reply.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (stopped_)
         throw AddCancelled();
     if (!page.failure.empty())

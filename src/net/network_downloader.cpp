@@ -8,6 +8,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -230,6 +231,10 @@ void NetworkDownloader::send(const QUrl& address, std::unique_ptr<Transfer> tran
 void NetworkDownloader::waitForAny() {
     while (state_->finished.empty() && !state_->running.empty())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // Finished replies were handed to deleteLater(), which only an event loop carries out: without one
+    // (coffer-cli's lookups and fetches), every reply would be kept to the end.
+    if (QThread::currentThread()->loopLevel() == 0)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     std::vector<std::pair<PageHandler, PageResult>> finished = std::exchange(state_->finished, {});
     for (auto& [done, result] : finished)
         done(std::move(result));
