@@ -135,6 +135,9 @@ class MainWindow : public QMainWindow {
     QString ledgerOutputRefusal(const QString& name) const;
     // True, after saying why, when `name` is the ledger in use or one of its files.
     bool refusesLedgerOutput(const QString& name);
+    // The file an export writes, asked in the export folder (which then is its folder); empty when the
+    // user cancels, or refuses to replace a file, or the name is the ledger's.
+    QString chooseExportFile(const QString& filter, const QString& title);
     void analyzeNow();
     // The run's selection and its period as the report states it; false (after telling why) when the
     // last day is before the first.

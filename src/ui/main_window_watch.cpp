@@ -108,12 +108,9 @@ void MainWindow::exportSignIn() {
                            "only you can read it (it is written readable by you alone) and give it to no one.")
                 .arg(site.host())))
         return;
-    const QString name = services_.dialogs->saveFileName(this, QStringLiteral("Cookie Files (*.txt);;All Files (*)"),
-                                                         exportFolder_, QStringLiteral("Export Armory Sign-in"));
+    const QString name = chooseExportFile(QStringLiteral("Cookie Files (*.txt);;All Files (*)"),
+                                          QStringLiteral("Export Armory Sign-in"));
     if (name.isEmpty())
-        return;
-    exportFolder_ = QFileInfo(name).absolutePath();
-    if (refusesLedgerOutput(name) || !mayReplace(name))
         return;
     if (const std::string error = SaveCookieFile(name.toStdString(), cookies); !error.empty())
         inform(QStringLiteral("Error: ") + ToQString(error), true);

@@ -302,16 +302,20 @@ bool MainWindow::refusesLedgerOutput(const QString& name) {
     return !refusal.isEmpty();
 }
 
+QString MainWindow::chooseExportFile(const QString& filter, const QString& title) {
+    const QString name = services_.dialogs->saveFileName(this, filter, exportFolder_, title);
+    if (name.isEmpty())
+        return {};
+    exportFolder_ = QFileInfo(name).absolutePath();
+    return refusesLedgerOutput(name) || !mayReplace(name) ? QString() : name;
+}
+
 void MainWindow::exportEntries() {
     EntryListModel* list = ledgerPanel_->entriesTab()->model();
     if (list->ledger().empty())
         return;
-    const QString name = services_.dialogs->saveFileName(this, QStringLiteral("CSV Files (*.csv)"), exportFolder_,
-                                                         QStringLiteral("Export Entries as CSV"));
+    const QString name = chooseExportFile(QStringLiteral("CSV Files (*.csv)"), QStringLiteral("Export Entries as CSV"));
     if (name.isEmpty())
-        return;
-    exportFolder_ = QFileInfo(name).absolutePath();
-    if (refusesLedgerOutput(name) || !mayReplace(name))
         return;
     list->exportCsv(name.toStdString(), [this](const QString& error) {
         if (!error.isEmpty())
@@ -325,12 +329,8 @@ void MainWindow::exportList(const StatsTableModel* list) {
         return;
     const QString title =
         list == memberModel_ ? QStringLiteral("Export Member List as CSV") : QStringLiteral("Export Item List as CSV");
-    const QString name =
-        services_.dialogs->saveFileName(this, QStringLiteral("CSV Files (*.csv)"), exportFolder_, title);
+    const QString name = chooseExportFile(QStringLiteral("CSV Files (*.csv)"), title);
     if (name.isEmpty())
-        return;
-    exportFolder_ = QFileInfo(name).absolutePath();
-    if (refusesLedgerOutput(name) || !mayReplace(name))
         return;
     if (const std::string error = WriteFileReplacing(name.toStdString(), TableText(list->table(), TableFormat::Csv));
         !error.empty())
