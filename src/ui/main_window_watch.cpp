@@ -43,10 +43,10 @@ void MainWindow::buildWatch() {
     WatchChoice* choice = browserPanel_->watchChoice();
     connect(choice->checkBox(), &QCheckBox::toggled, this, [this, choice](bool on) {
         watchBox_->setResumed(false);
-        if (on)
-            watch_->start(browserPanel_->address().toString(), choice->minutesBox()->value());
-        else
+        if (!on)
             watch_->stop();
+        else if (!watch_->start(browserPanel_->address().toString(), choice->minutesBox()->value()))
+            showWatch(); // a page of no site, such as a saved file: nothing is watched, the box says so
     });
     connect(choice->minutesBox(), &QSpinBox::valueChanged, this, [this, choice](int minutes) {
         if (choice->checkBox()->isChecked())

@@ -95,6 +95,21 @@ class MainWindowWatchTest : public QObject {
         site_.waitForFinished(10000);
     }
 
+    // A bank log page saved to a file is offered the watch, which cannot fetch it: the box stays clear.
+    void aSavedPageIsNotWatched() {
+        const QTemporaryDir folder;
+        QFile page(folder.filePath(QStringLiteral("guild-bank-log.xml")));
+        QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<?xml version=\"1.0\"?><page/>") > 0);
+        page.close();
+        MainWindowHarness harness({}, {}, nullptr, folder.filePath(QStringLiteral("profile")));
+        auto* watchBox = harness.find<QCheckBox>("chkWatch");
+        harness.find<QWebEngineView>("WebBrowser1")->load(QUrl::fromLocalFile(page.fileName()));
+        QVERIFY(RunUntil([&] { return watchBox->isVisible(); }, 30000));
+        watchBox->click();
+        QVERIFY(!harness.window().watch().watching());
+        QVERIFY(!watchBox->isChecked());
+    }
+
     void watchFillsTheLedgerAcrossAnOutageAndARestart() {
         const QTemporaryDir browser;
         QSettings store(browser.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
