@@ -140,8 +140,11 @@ class MainWindowNavigationTest : public QObject {
                 const QString request = QString::fromLatin1(visitor->readAll());
                 const auto cookie = QRegularExpression(QStringLiteral("\\r\\nCookie: ([^\\r]*)")).match(request);
                 cookiesSent << cookie.captured(1);
-                visitor->write("HTTP/1.1 200 OK\r\nSet-Cookie: sid=s3cret; Path=/\r\nContent-Length: 2\r\n"
-                               "Connection: close\r\n\r\nok");
+                // Only the page signs in: the browser's later asks (its icon) may come after the sign-ins
+                // were forgotten.
+                const bool page = request.startsWith(QLatin1String("GET /log "));
+                visitor->write(QByteArray("HTTP/1.1 200 OK\r\n") + (page ? "Set-Cookie: sid=s3cret; Path=/\r\n" : "") +
+                               "Content-Length: 2\r\nConnection: close\r\n\r\nok");
                 visitor->disconnectFromHost();
             });
         });
