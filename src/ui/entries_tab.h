@@ -27,7 +27,6 @@ class EntriesTab : public QWidget {
     explicit EntriesTab(QWidget* parent = nullptr);
 
     EntryListModel* model() const { return model_; }
-    QTableView* view() const { return view_; }
     QPushButton* exportButton() const { return exportButton_; }
 
     // The ledger to list (its path as it is opened; "" for none).
