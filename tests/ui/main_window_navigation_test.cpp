@@ -6,6 +6,7 @@
 #include "ui/about_window.h"
 #include "ui/browser_panel.h"
 #include "ui/close_on_signals.h"
+#include "ui/profile_cookies.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -150,18 +151,26 @@ class MainWindowNavigationTest : public QObject {
         });
         const QTemporaryDir browser;
         MainWindowHarness harness({}, {}, nullptr, browser.path());
+        // Whether the browser holds the site's cookie: a restart must wait for the browser to take the
+        // cookie in, or to let it go, or it tests a race instead of what is kept.
+        const auto signedIn = [&] {
+            return !harness.find<BrowserPanel>("Frame1")->cookies().ofHost("127.0.0.1", 0).empty();
+        };
         const auto visit = [&] {
             cookiesSent.clear();
             harness.find<BrowserPanel>("Frame1")->navigate(
                 QUrl(QStringLiteral("http://127.0.0.1:%1/log").arg(site.serverPort())));
-            return test::RunUntil([&] { return !cookiesSent.isEmpty(); }, 30000) ? cookiesSent.first()
-                                                                                 : QStringLiteral("no visit");
+            const QString sent = test::RunUntil([&] { return !cookiesSent.isEmpty(); }, 30000)
+                                     ? cookiesSent.first()
+                                     : QStringLiteral("no visit");
+            return test::RunUntil(signedIn, 30000) ? sent : QStringLiteral("not signed in");
         };
         QCOMPARE(visit(), QString());
         for (const bool forget : {false, true}) {
             harness.dialogs().confirmAnswers << forget;
             harness.click("mnuForgetSignIns");
             QCOMPARE(harness.dialogs().buttons.last(), UserDialogs::Buttons::YesNo);
+            QVERIFY(test::RunUntil([&] { return signedIn() != forget; }, 30000));
             harness.restart();
             QCOMPARE(visit(), forget ? QString() : QStringLiteral("sid=s3cret"));
         }
