@@ -31,7 +31,8 @@ The ledger's entries, as the window's list shows them (with --ledger FILE):
       --entries OUT          write the ledger's entries, newest first, as tab-separated text (or
                              CSV with --csv) to OUT ("-": standard output); with --from and --to,
                              and these filters, all applying together:
-      --member NAME          only the entries of the member of exactly this name
+      --member NAME          only the entries of the member NAME as the member table counts them:
+                             of this name, or of a name that goes on after it with a space
       --item NAME            only the entries of the item of exactly this name
       --action A             only items, gold, repairs, deposits or withdrawals
       --search TEXT          only entries whose member or item name holds TEXT (letter case ignored)

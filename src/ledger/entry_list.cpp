@@ -123,10 +123,15 @@ bool InActionGroup(ActionGroup group, const std::optional<std::int64_t>& type) {
     return false;
 }
 
+bool CountsAsMember(std::string_view name, std::string_view member) {
+    return name.starts_with(member) && (name.size() == member.size() || name[member.size()] == ' ');
+}
+
 bool PassesFilter(const EntryListFilter& filter, const EntryFields& fields, const std::optional<std::int64_t>& ts) {
     if (filter.period && (!ts || *ts < 0 || !filter.period->contains(static_cast<std::uint64_t>(*ts))))
         return false;
-    if ((filter.member && fields.member != *filter.member) || (filter.item && fields.item != *filter.item))
+    if ((filter.member && !CountsAsMember(fields.member, *filter.member)) ||
+        (filter.item && fields.item != *filter.item))
         return false;
     if (!ContainsNoCase(fields.member, filter.search) && !ContainsNoCase(fields.item, filter.search))
         return false;

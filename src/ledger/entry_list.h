@@ -34,10 +34,15 @@ bool InActionGroup(ActionGroup group, const std::optional<std::int64_t>& type);
 struct EntryListFilter {
     std::optional<TimeRange> period = {}; // entries without a readable time are outside any period
     std::string search = {};              // in the member's or the item's name, letter case ignored for A to Z
-    std::optional<std::string> member = {}, item = {}; // exactly this decoded name
+    // The member as the member table counts them (see CountsAsMember), and the item of exactly this name;
+    // both decoded.
+    std::optional<std::string> member = {}, item = {};
     ActionGroup action = ActionGroup::All;
     bool operator==(const EntryListFilter&) const = default;
 };
+// Whether the entries of the member `name` count as `member`'s: the member table keeps a name up to its
+// first space, so "Ann Lee" counts as "Ann" there, and its entries show under that row's name too.
+bool CountsAsMember(std::string_view name, std::string_view member);
 // Whether an entry of these fields and time passes the filter.
 bool PassesFilter(const EntryListFilter& filter, const EntryFields& fields, const std::optional<std::int64_t>& ts);
 

@@ -83,14 +83,16 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
         condition.param(TimeParam(filter.period->last));
         condition.add(kInPeriod);
     }
-    const auto named = [&](const char* column, const std::string& name) {
-        condition.add(std::string(column) + " = (SELECT id FROM entry_name WHERE name = " + condition.bytes(name) +
-                      ")");
-    };
-    if (filter.member)
-        named("member_id", *filter.member);
+    if (filter.member) {
+        // CountsAsMember: the name, and those that go on after it with a space, which sort between the
+        // name and a space after it and the name and "!" after it, the byte after the space.
+        const std::string& name = *filter.member;
+        condition.add("member_id IN (SELECT id FROM entry_name WHERE name = " + condition.bytes(name) +
+                      " OR (name >= " + condition.bytes(name + ' ') + " AND name < " + condition.bytes(name + '!') +
+                      "))");
+    }
     if (filter.item)
-        named("item_id", *filter.item);
+        condition.add("item_id = (SELECT id FROM entry_name WHERE name = " + condition.bytes(*filter.item) + ")");
     if (!filter.search.empty())
         condition.add(SearchCondition(sql, known, filter.search, condition));
     if (filter.action != ActionGroup::All) {

@@ -33,8 +33,8 @@ class EntriesTab : public QWidget {
     void setLedger(const std::string& ledger);
     // The period of the ledger panel's choice; it ends the period an exact filter brought.
     void setPeriod(const std::optional<TimeRange>& period);
-    // Only the member's, or the item's, entries of exactly this decoded name, in the period given; the
-    // search box stays as it is.
+    // Only the entries of the member, as the member table counts them, or of the item of exactly this
+    // decoded name, in the period given; the search box stays as it is.
     void showExactly(bool member, const std::string& name, const std::optional<TimeRange>& period);
     void focusSearch();
     // The text the list copies of its selected rows, once read; what Ctrl+C puts on the clipboard.

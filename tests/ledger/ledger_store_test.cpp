@@ -318,6 +318,7 @@ std::vector<ListedEntry> ListEntries() {
                                                            {"O&apos;Neil &amp; Sons", "O'Neil & Sons"},
                                                            {"Tab&#9;Man", "Tab\tMan"},
                                                            {"annabel", "annabel"},
+                                                           {"Ann Lee", "Ann Lee"}, // "Ann" in the member table
                                                            {"&quot;Q&quot;", "\"Q\""},
                                                            {"Zo&#xEB;", "Zo\xC3\xAB"}};
     const std::pair<std::string, std::string> items[] = {{"", ""},
@@ -328,7 +329,7 @@ std::vector<ListedEntry> ListEntries() {
     for (int i = 0; i < 600; ++i) {
         // Twenty more members, so that a search may match few of the names.
         const auto [memberText, member] =
-            i % 9 < 6 ? members[i % 6] : std::pair{"Extra" + std::to_string(i % 20), "Extra" + std::to_string(i % 20)};
+            i % 9 < 7 ? members[i % 7] : std::pair{"Extra" + std::to_string(i % 20), "Extra" + std::to_string(i % 20)};
         const auto& [itemText, item] = items[i % 4 == 3 ? 0 : (i / 7) % 4];
         ListedEntry& entry = entries.emplace_back();
         entry.member = member;
@@ -390,7 +391,10 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
          }},
         {"member", {.member = "O'Neil & Sons"}, [](const ListedEntry& e) { return e.member == "O'Neil & Sons"; }},
         {"member with a tab", {.member = "Tab\tMan"}, [](const ListedEntry& e) { return e.member == "Tab\tMan"; }},
-        {"member, not a part", {.member = "Ann"}, [](const ListedEntry& e) { return e.member == "Ann"; }},
+        {"member, as the member table counts it",
+         {.member = "Ann"},
+         [](const ListedEntry& e) { return e.member == "Ann" || e.member == "Ann Lee"; }},
+        {"member with a space", {.member = "Ann Lee"}, [](const ListedEntry& e) { return e.member == "Ann Lee"; }},
         {"item", {.item = "Salt & Pepper"}, [](const ListedEntry& e) { return e.item == "Salt & Pepper"; }},
         {"items", {.action = ActionGroup::Items}, in({1, 2})},
         {"gold", {.action = ActionGroup::Gold}, in({4, 5, 6})},
@@ -405,7 +409,7 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
          }},
         {"member and action",
          {.member = "Ann", .action = ActionGroup::Repairs},
-         [](const ListedEntry& e) { return e.member == "Ann" && e.type == 6; }},
+         [](const ListedEntry& e) { return (e.member == "Ann" || e.member == "Ann Lee") && e.type == 6; }},
         {"nothing", {.member = "Ann", .item = "Salt"}, [](const ListedEntry&) { return false; }}};
     for (const auto& [name, filter, keeps] : cases) {
         std::vector<std::string> expected;
