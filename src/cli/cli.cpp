@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -460,11 +459,6 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 }
 
 } // namespace
-
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
            const std::string& createdOn, const PasswordAsker& askPassword) {

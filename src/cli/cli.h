@@ -14,9 +14,6 @@ namespace coffer {
 
 enum CliExit { kCliSuccess = 0, kCliNoXml = 1, kCliFailure = 2 };
 
-// The time now in milliseconds since 1970 UTC, as the ledger records when a paste was added.
-std::int64_t NowMs();
-
 // Runs the tool with the arguments after the program name. `createdOn` is the report's date line;
 // `askPassword` is asked for the password a server ledger's server wants, where none was given.
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,

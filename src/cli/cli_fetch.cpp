@@ -2,6 +2,7 @@
 #include "cli/cli_fetch.h"
 
 #include "cli/cli.h"
+#include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "shell/fetch_address.h"
 
@@ -139,16 +140,10 @@ FetchOutcome FetchSession::fetchPage() {
         throw AddCancelled();
     if (!page.failure.empty())
         return FetchNotLoaded(recordAddress_, page.failure);
-    try {
+    return RefusedOnFailure(recordAddress_, [&] {
         return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, NowMs(),
                               [this](std::uint64_t, std::uint64_t) { return !stopped_; });
-    } catch (const AddCancelled&) {
-        throw;
-    } catch (const LedgerError& error) {
-        return FetchRefused(recordAddress_, error.what());
-    } catch (const std::filesystem::filesystem_error& error) {
-        return FetchRefused(recordAddress_, CannotOpenLedger(error.path1(), error.code()).what());
-    }
+    });
 }
 
 std::optional<FetchResult> FetchSession::fetchOnce() {

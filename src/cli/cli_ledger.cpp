@@ -4,6 +4,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/scan/bank_log_scanner.h"
 #include "cli/cli.h"
+#include "ledger/ledger_actions.h"
 #include "ledger/ledger_file.h"
 #include "ledger/ledger_open.h"
 #include "ledger/password_free_text.h"

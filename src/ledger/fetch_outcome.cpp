@@ -4,6 +4,10 @@
 #include "analysis/scan/bank_log_scanner.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
+#include "ledger/ledger_open.h"
+
+#include <filesystem>
+#include <new>
 
 namespace coffer {
 
@@ -13,18 +17,27 @@ FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std
         return {.result = FetchResult::NoBankLog,
                 .statusLines = {},
                 .keptLines = {address + ": the armory shows no bank log; sign in again and export the cookies"}};
-    AddReport report;
-    try {
-        report = AddToLedger(store, page, address, addedAt, progress);
-    } catch (const AddCancelled&) {
-        throw;
-    } catch (const LedgerError& error) {
-        return FetchRefused(address, error.what());
-    }
+    const AddReport report = AddToLedger(store, page, address, addedAt, progress);
     FetchOutcome outcome{.result = FetchResult::Added, .statusLines = AddStatusLines(address, report), .keptLines = {}};
     for (const TimeGap& gap : report.outcome.openedGaps)
         outcome.keptLines.push_back(GapText(gap));
     return outcome;
+}
+
+FetchOutcome RefusedOnFailure(const std::string& address, const std::function<FetchOutcome()>& add) {
+    try {
+        return add();
+    } catch (const AddCancelled&) {
+        throw;
+    } catch (const LedgerError& error) {
+        return FetchRefused(address, error.what());
+    } catch (const std::filesystem::filesystem_error& error) {
+        return FetchRefused(address, CannotOpenLedger(error.path1(), error.code()).what());
+    } catch (const std::bad_alloc&) {
+        return FetchRefused(address, "there is not enough memory for this page");
+    } catch (const std::exception& error) {
+        return FetchRefused(address, error.what());
+    }
 }
 
 FetchOutcome FetchNotLoaded(const std::string& address, const std::string& reason) {

@@ -7,6 +7,7 @@
 #include "ledger/ledger_store.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,10 +27,15 @@ struct FetchOutcome {
     std::vector<std::string> keptLines;   // the failure, or the gaps the paste opened: said even when quiet
 };
 
-// Adds the downloaded page as one paste, as --add adds a file. A refusal of the ledger (another guild, a
-// lock, a file it cannot write) is the outcome; AddCancelled, when `progress` stops the add, is thrown.
+// Adds the downloaded page as one paste, as --add adds a file. Throws LedgerError when the ledger refuses
+// it (another guild, a lock, a file it cannot write), and AddCancelled when `progress` stops the add.
 FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address, std::int64_t addedAt,
                             const AddProgress& progress = {});
+
+// What `add` (opening the ledger and adding the page) comes to; its failure is the refused outcome,
+// whatever it is, so that a fetch that runs unattended never ends the program: the ledger's refusal, a
+// file it cannot open, too little memory, anything else. AddCancelled passes through.
+FetchOutcome RefusedOnFailure(const std::string& address, const std::function<FetchOutcome()>& add);
 
 FetchOutcome FetchNotLoaded(const std::string& address, const std::string& reason);
 FetchOutcome FetchRefused(const std::string& address, const std::string& reason);

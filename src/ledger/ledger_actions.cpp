@@ -5,6 +5,7 @@
 #include "ledger/ledger_log.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace coffer {
@@ -35,6 +36,11 @@ std::string BadPasteReason(const PasteRecord& paste) {
 }
 
 } // namespace
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
                       const AddProgress& progress) {

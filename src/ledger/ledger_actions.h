@@ -22,6 +22,9 @@ struct AddReport {
     std::uint64_t unfinished = 0; // entries the paste ends inside, left out
 };
 
+// The time now, in milliseconds since 1970 UTC: when an add says it was made.
+std::int64_t NowMs();
+
 // Adds the text as one paste. Throws LedgerError, also for a page that repeats one entry more than
 // kMaxCopies times, and AddCancelled when `progress` stops the add.
 [[nodiscard]] AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ledger_controller.h"
 
+#include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "shell/file_exists.h"
 #include "ui/bank_log_panel.h"
@@ -9,7 +10,6 @@
 #include "ui/ledger_panel.h"
 #include "ui/throttled_event_pump.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QPushButton>
 
@@ -174,7 +174,7 @@ void LedgerController::add() {
         return;
     }
     job_.add(path().toStdString(), std::move(text),
-             window_.log.importedFiles().join(QStringLiteral(", ")).toStdString(), QDateTime::currentMSecsSinceEpoch());
+             window_.log.importedFiles().join(QStringLiteral(", ")).toStdString(), NowMs());
 }
 
 void LedgerController::cancelAdd() {

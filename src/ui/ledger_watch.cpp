@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ledger_watch.h"
 
+#include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "shell/fetch_address.h"
 #include "ui/engine_text.h"
@@ -8,9 +9,6 @@
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-
-#include <filesystem>
-#include <new>
 
 namespace coffer {
 namespace {
@@ -63,10 +61,6 @@ constexpr const char* kStartRequest = R"(
 
 constexpr const char* kTakeResult =
     "window.cofferWatch && window.cofferWatch.done ? [window.cofferWatch.failure, window.cofferWatch.text] : null";
-
-std::int64_t NowMs() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
 
 } // namespace
 
@@ -255,23 +249,18 @@ void LedgerWatch::addPage() {
         AddResult& result = result_;
         const auto going = [&stop] { return !stop.stop_requested(); };
         try {
-            const std::unique_ptr<LedgerStore> ledger = OpenLedger(result.file, LedgerAccess::ReadWrite, going);
-            result.outcome = AddFetchedPage(*ledger, text, address, NowMs(),
-                                            [&going](std::uint64_t, std::uint64_t) { return going(); });
-            if (result.outcome.result == FetchResult::Added) {
-                result.summary = ReadLedgerSummary(*ledger, result.file);
-                result.hours = ledger->entriesPerHour();
-            }
+            result.outcome = RefusedOnFailure(address, [&] {
+                const std::unique_ptr<LedgerStore> ledger = OpenLedger(result.file, LedgerAccess::ReadWrite, going);
+                FetchOutcome outcome = AddFetchedPage(*ledger, text, address, NowMs(),
+                                                      [&going](std::uint64_t, std::uint64_t) { return going(); });
+                if (outcome.result == FetchResult::Added) {
+                    result.summary = ReadLedgerSummary(*ledger, result.file);
+                    result.hours = ledger->entriesPerHour();
+                }
+                return outcome;
+            });
         } catch (const AddCancelled&) {
             // stopped: the watch drops what the add gives
-        } catch (const LedgerError& error) {
-            result.outcome = FetchRefused(address, error.what());
-        } catch (const std::filesystem::filesystem_error& error) {
-            result.outcome = FetchRefused(address, CannotOpenLedger(error.path1(), error.code()).what());
-        } catch (const std::bad_alloc&) {
-            result.outcome = FetchRefused(address, "there is not enough memory for this page");
-        } catch (const std::exception& error) { // an unattended watch never ends the program
-            result.outcome = FetchRefused(address, error.what());
         }
     });
 }
