@@ -3,7 +3,8 @@
 // commit flushed to disk, 2 GB of shared buffers): a 100,000-entry paste added to an empty ledger
 // and added again, and one week of a 1,000,000-entry ledger over a year analysed with the report
 // written; and the peak memory of coffer-cli reporting everything from that ledger, against reporting
-// from a ledger file of the same entries. Medians of several runs, each add on a new database: the
+// from a ledger file of the same entries; and a count of the entries list that the user has typed past,
+// run to its end and stopped. Medians of several runs, each add on a new database: the
 // machine is shared.
 //
 //   bench_pg_ledger [RUNS]   (default 3)
@@ -21,11 +22,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -117,7 +121,9 @@ int main(int argc, char** argv) {
                 coffer::GenerateReport(stats, {}, folder / "report.html");
             }));
         // The entries list of that ledger: its first screen, its last row, a member's name searched.
-        std::vector<double> firstScreen, lastScreen, memberSearch, searchedAgain;
+        // A count of one letter typed past: run to its end, and stopped 10 ms after it began (from the
+        // stop until the connection is free again).
+        std::vector<double> firstScreen, lastScreen, memberSearch, searchedAgain, letterCount, letterStopped;
         for (int run = 0; run < runs; ++run) {
             coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadOnly);
             const auto screen = [&](const coffer::EntryListFilter& filter, bool last) {
@@ -130,6 +136,21 @@ int main(int argc, char** argv) {
                 coffer::ReadEntryFields(ledger.listRows({}, 0, 1, ledger.countListed({})).at(0).text).member;
             memberSearch.push_back(Seconds([&] { screen({.search = member}, false); }));
             searchedAgain.push_back(Seconds([&] { screen({.search = member.substr(1)}, false); }));
+            letterCount.push_back(Seconds([&] { std::ignore = ledger.countListed({.search = "a"}); }));
+            std::atomic<bool> stop = false;
+            ledger.stopReadsWhen([&] { return stop.load(); });
+            std::chrono::steady_clock::time_point stopped;
+            std::thread stopper([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                stopped = std::chrono::steady_clock::now();
+                stop = true;
+            });
+            try {
+                std::ignore = ledger.countListed({.search = "a"});
+            } catch (const coffer::LedgerError&) {
+            }
+            stopper.join();
+            letterStopped.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count());
         }
         const std::string file = (folder / "big.sqlite").string();
         {
@@ -149,6 +170,8 @@ int main(int argc, char** argv) {
         std::printf("  its entries list: first screen %.3f s, last row %.3f s, a member's name searched %.3f s "
                     "(the next search on the connection %.3f s)\n",
                     Median(firstScreen), Median(lastScreen), Median(memberSearch), Median(searchedAgain));
+        std::printf("  a count of one letter typed past: run to its end %.3f s, stopped after 10 ms %.3f s\n",
+                    Median(letterCount), Median(letterStopped));
         std::printf("  everything of it, coffer-cli's peak memory     %.0f MiB (from a ledger file: %.0f MiB, "
                     "goal <= that + 64 MiB)\n",
                     Median(serverPeak), Median(filePeak));

@@ -187,8 +187,8 @@ class LedgerStore {
                                                           std::uint64_t count, std::uint64_t total);
     // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
     virtual void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
-    // Asked now and then as a read runs, where the store can stop one (a file): true stops it, and it then
-    // throws a LedgerError. The entries list stops a count of a search the user has typed past.
+    // Asked now and then as a read runs: true stops it, and it then throws a LedgerError. The entries list stops a
+    // count of a search the user has typed past.
     virtual void stopReadsWhen(std::function<bool()> /*stop*/) {}
 };
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 namespace coffer {
 namespace {
@@ -165,21 +166,31 @@ void PgConnection::fail(const std::string& what, const std::string& reason, std:
     throw PgError(name_ + ": " + what + ": " + reason, std::move(sqlState));
 }
 
-void PgConnection::startCall() {
+void PgConnection::startCall(bool stoppable) {
     if (conn_ == nullptr)
         fail("cannot read or write the ledger", "the connection to the server was closed", "08003");
     deadline_ = std::chrono::steady_clock::now() + timeouts_.deadline;
+    // A stopped call's cancel request still on its way would stop this call instead.
+    if (stopSent_.valid() && stopSent_.wait_until(deadline_) != std::future_status::ready)
+        giveUp();
+    stopSent_ = {};
+    stoppable_ = stoppable && stopWhen_;
 }
 
-void PgConnection::giveUp() {
-    // The cancel request waits for the server's answer, which a stopped server never gives: it is sent
-    // from a thread of its own, and the connection is closed at once.
-    PGcancel* cancel = PQgetCancel(conn_);
-    std::thread([cancel] {
+std::future<void> PgConnection::sendCancel() {
+    auto sent = std::make_shared<std::promise<void>>();
+    std::future<void> taken = sent->get_future();
+    std::thread([cancel = PQgetCancel(conn_), sent] {
         char error[256];
         PQcancel(cancel, error, sizeof error);
         PQfreeCancel(cancel);
+        sent->set_value();
     }).detach();
+    return taken;
+}
+
+void PgConnection::giveUp() {
+    std::ignore = sendCancel(); // the connection is closed at once
     PQfinish(conn_);
     conn_ = nullptr;
     fail("cannot read or write the ledger",
@@ -189,15 +200,20 @@ void PgConnection::giveUp() {
 }
 
 void PgConnection::wait(bool forWrite) {
+    // How often a call that may be stopped asks whether it is.
+    constexpr std::chrono::milliseconds kStopLook{20};
     pollfd socket{PQsocket(conn_), static_cast<short>(POLLIN | (forWrite ? POLLOUT : 0)), 0};
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             giveUp();
-        const int ready = poll(&socket, 1, static_cast<int>(left.count()));
+        const bool stoppable = stoppable_ && !stopSent_.valid();
+        const int ready = poll(&socket, 1, static_cast<int>((stoppable ? std::min(left, kStopLook) : left).count()));
         if (ready > 0)
             break;
+        if (ready == 0 && stoppable && stopWhen_())
+            stopSent_ = sendCancel(); // the call ends with the server's error
         if (ready < 0 && errno != EINTR)
             fail("cannot read or write the ledger", std::strerror(errno));
     }
@@ -246,6 +262,8 @@ pg_result* PgConnection::finish() {
         sqlState = "08006", reason = "the connection to the server was lost (" + reason + ")";
     else if (sqlState == "42501")
         reason += rightsHint_;
+    else if (sqlState == "57014" && stopSent_.valid())
+        reason = "the read was stopped", sqlState.clear();
     else if (sqlState == "57014")
         reason = "the server took longer than " + std::to_string(timeouts_.statement.count() / 1000) + " s";
     fail("cannot read or write the ledger", reason, std::move(sqlState));
@@ -259,7 +277,7 @@ void PgConnection::execute(const std::string& sql) {
 }
 
 PgResult PgConnection::query(const std::string& sql, const PgParams& params) {
-    startCall();
+    startCall(true);
     std::vector<const char*> values;
     std::vector<int> lengths, formats(params.values_.size(), 1);
     for (std::size_t i = 0; i < params.values_.size(); ++i) {

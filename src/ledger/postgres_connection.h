@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,23 +99,32 @@ class PgConnection {
     const std::string& name() const { return name_; }
     // Added to the message of a call the server refuses for lack of a right: how to give it.
     void setRightsHint(std::string hint) { rightsHint_ = std::move(hint); }
+    // A query that waits for the server is cancelled there when `stop` says so, and throws a PgError: a
+    // read no one wants any more gives way to the next. Other calls, a rollback among them, are not.
+    void stopCallsWhen(std::function<bool()> stop) { stopWhen_ = std::move(stop); }
     // Throws a PgError: "what" failed, and why.
     [[noreturn]] void fail(const std::string& what, const std::string& reason, std::string sqlState = {}) const;
 
   private:
-    void startCall();
+    void startCall(bool stoppable = false);
     void flush();
     void wait(bool forWrite);
     pg_result* nextResult();
     // The last result of the call; throws for an error.
     pg_result* finish();
     [[noreturn]] void giveUp();
+    // Sends the server a cancel request of the call, from a thread of its own: a stopped server never
+    // answers one. The future is ready once the server has taken it.
+    std::future<void> sendCancel();
 
     pg_conn* conn_ = nullptr;
     std::string name_;
     std::string rightsHint_;
     PgTimeouts timeouts_;
     std::chrono::steady_clock::time_point deadline_;
+    std::function<bool()> stopWhen_;
+    bool stoppable_ = false;     // whether stopWhen_ applies to the call
+    std::future<void> stopSent_; // the cancel request of a call stopped by stopWhen_
 };
 
 // A transaction at READ COMMITTED, rolled back unless committed.

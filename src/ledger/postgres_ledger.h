@@ -47,6 +47,7 @@ class PostgresLedger : public LedgerStore {
     std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
                                     std::uint64_t total) override;
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
+    void stopReadsWhen(std::function<bool()> stop) override { db_.stopCallsWhen(std::move(stop)); }
 
   private:
     void checkSchema(bool writable, const UpgradeWatch& upgradeWatch);

@@ -31,7 +31,7 @@ class EntryReader : public QObject {
     // each that has one; the same ledger again (a refresh) keeps them, and its connection.
     void open(const std::string& ledger);
     // A task of the list in view (a count, a page): skipped once the view has changed before it starts,
-    // stopped where the store allows it when the view changes while it runs.
+    // stopped when the view changes while it runs.
     void runForView(Task task);
     // What the window's thread hears of a task that failed: the message.
     using Failure = std::function<void(const QString& message)>;

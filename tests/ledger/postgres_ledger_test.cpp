@@ -17,9 +17,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace coffer {
 namespace {
@@ -163,6 +165,36 @@ TEST(PostgresLedgerTest, AStoppedServerGivesAMessageWithinTheDeadline) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     server.signal(SIGCONT);
+}
+
+// A read no one wants any more is cancelled at the server instead of waited for (here behind another
+// session's lock, until the statement's time-out of 5 s), and the connection serves the next read.
+TEST(PostgresLedgerTest, AReadNoOneWantsIsStoppedAtTheServer) {
+    TestServer server;
+    const std::string database = server.freshDatabase();
+    PostgresLedger ledger(server.uri(database), LedgerAccess::ReadWrite,
+                          {10, std::chrono::seconds(5), std::chrono::seconds(10)});
+    std::ignore = AddToLedger(ledger, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
+    PgConnection locker = server.admin(database);
+    locker.execute("BEGIN; LOCK TABLE entry IN ACCESS EXCLUSIVE MODE");
+    std::atomic<bool> stop = false;
+    ledger.stopReadsWhen([&] { return stop.load(); });
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    try {
+        std::ignore = ledger.countListed({.search = "ann"});
+        ADD_FAILURE() << "the read went on behind the lock";
+    } catch (const LedgerError& error) {
+        EXPECT_NE(std::string(error.what()).find("the read was stopped"), std::string::npos) << error.what();
+    }
+    stopper.join();
+    locker.execute("COMMIT");
+    stop = false;
+    EXPECT_EQ(ledger.countListed({.search = "ann"}), 1U);
+    ledger.stopReadsWhen({});
+    EXPECT_EQ(ledger.countListed({.search = "ann"}), 1U);
 }
 
 // Tables of another program, or that carry a rule, are refused and left
