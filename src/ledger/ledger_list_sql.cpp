@@ -106,6 +106,15 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
     return condition;
 }
 
+// An entry's copies as the list reads them: another value, which a crafted file may hold, would list no
+// row for the entry, or more rows than any list can hold.
+std::uint64_t ListedCopies(const LedgerSql& sql, const SqlRow& row, int column) {
+    const std::int64_t copies = row.integer(column);
+    if (!row.isInteger(column) || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))
+        throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadCopiesReason);
+    return static_cast<std::uint64_t>(copies);
+}
+
 // The list's order, newest first, or (`reversed`) oldest first.
 std::string ListOrder(const SqlDialect& dialect, bool reversed) {
     const std::string id = dialect.entryId;
@@ -117,9 +126,26 @@ std::string ListOrder(const SqlDialect& dialect, bool reversed) {
 std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
     const Condition condition = ConditionOf(sql, names, filter);
     std::uint64_t copies = 0;
-    sql.runWith(condition.empty() ? "SELECT copies FROM entry_totals"
-                                  : "SELECT CAST(coalesce(sum(copies), 0) AS bigint) FROM entry WHERE " + condition.sql,
-                condition.params, [&](const SqlRow& row) { copies = static_cast<std::uint64_t>(row.integer(0)); });
+    if (condition.empty()) { // the running sum
+        std::int64_t rows = 0;
+        sql.run("SELECT copies FROM entry_totals", {}, [&](const SqlRow& row) {
+            rows += row.isInteger(0) && row.integer(0) >= 0 ? 1 : 2;
+            copies = static_cast<std::uint64_t>(row.integer(0));
+        });
+        if (rows != 1)
+            throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadTotalsReason);
+        return copies;
+    }
+    // The fewest and the most copies of an entry are checked as ListedCopies checks each; where none
+    // passes, both are 1.
+    sql.runWith("SELECT CAST(coalesce(sum(copies), 0) AS bigint), coalesce(min(copies), 1), coalesce(max(copies), 1) "
+                "FROM entry WHERE " +
+                    condition.where(),
+                condition.params, [&](const SqlRow& row) {
+                    ListedCopies(sql, row, 1);
+                    ListedCopies(sql, row, 2);
+                    copies = static_cast<std::uint64_t>(row.integer(0));
+                });
     return copies;
 }
 
@@ -142,8 +168,7 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
                               limitParam + ") w JOIN entry e ON e." + id + " = w." + id;
     std::vector<std::pair<std::uint64_t, ListedRow>> found;
     sql.runWith(query, condition.params, [&](const SqlRow& row) {
-        const auto copies = static_cast<std::uint64_t>(row.integer(2)),
-                   upto = static_cast<std::uint64_t>(row.integer(3));
+        const std::uint64_t copies = ListedCopies(sql, row, 2), upto = static_cast<std::uint64_t>(row.integer(3));
         const std::uint64_t start = fromEnd ? total - upto : upto - copies;
         for (std::uint64_t at = std::max(start, first); at < std::min(start + copies, first + count); ++at)
             found.push_back({at, ListedRow{std::string(row.bytes(0)), row.optionalInteger(1)}});
@@ -165,7 +190,7 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
                 condition.params, [&](const SqlRow& row) {
                     listed.text.assign(row.bytes(0));
                     listed.ts = row.optionalInteger(1);
-                    for (std::int64_t copy = 0; copy < row.integer(2); ++copy)
+                    for (std::uint64_t copy = ListedCopies(sql, row, 2); copy > 0; --copy)
                         visit(listed);
                 });
 }

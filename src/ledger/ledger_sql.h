@@ -38,6 +38,8 @@ class SqlRow {
   public:
     virtual bool isNull(int column) const = 0;
     virtual std::int64_t integer(int column) const = 0;
+    // Whether the value is stored as an integer: a file's column may hold any type.
+    virtual bool isInteger(int column) const = 0;
     virtual std::string_view bytes(int column) const = 0;
     std::optional<std::int64_t> optionalInteger(int column) const {
         return isNull(column) ? std::nullopt : std::optional(integer(column));

@@ -58,6 +58,8 @@ class AddCancelled : public LedgerError {
 constexpr std::uint64_t kMaxCopies = 1'000'000;
 // Why a ledger is damaged whose entry holds a number of copies other than 1 to kMaxCopies.
 inline constexpr const char* kBadCopiesReason = "an entry's copies are not a whole number from 1 to 1,000,000";
+// Why a ledger is damaged whose running totals are not one row of whole numbers.
+inline constexpr const char* kBadTotalsReason = "its totals are not one row of whole numbers";
 
 // Asked while an action waits for another program's lock, once the wait has lasted a second, before each
 // further try: a program can say that it is waiting. False gives the wait up; the action then fails as

@@ -73,6 +73,7 @@ class PgRow final : public SqlRow {
     PgRow(const PgResult& result, int row) : result_(result), row_(row) {}
     bool isNull(int column) const override { return result_.isNull(row_, column); }
     std::int64_t integer(int column) const override { return result_.integer(row_, column); }
+    bool isInteger(int /*column*/) const override { return true; } // the server keeps each column's type
     std::string_view bytes(int column) const override { return result_.bytes(row_, column); }
 
   private:

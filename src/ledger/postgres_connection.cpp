@@ -96,6 +96,9 @@ bool PgResult::isNull(int row, int column) const {
 }
 
 std::int64_t PgResult::integer(int row, int column) const {
+    // A row or column that is not there, or a NULL, has no eight bytes to read.
+    if (PQgetlength(result_, row, column) != sizeof(std::uint64_t))
+        throw LedgerError(LedgerErrorKind::Damaged, "the server answered without a whole number where one belongs");
     std::uint64_t big = 0;
     std::memcpy(&big, PQgetvalue(result_, row, column), sizeof big);
     return static_cast<std::int64_t>(be64toh(big));

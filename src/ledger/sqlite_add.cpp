@@ -15,6 +15,7 @@ class SqliteRow final : public SqlRow {
     explicit SqliteRow(const SqliteStatement& statement) : statement_(statement) {}
     bool isNull(int column) const override { return statement_.isNull(column); }
     std::int64_t integer(int column) const override { return statement_.integer(column); }
+    bool isInteger(int column) const override { return statement_.isInteger(column); }
     std::string_view bytes(int column) const override { return statement_.bytes(column); }
 
   private:

@@ -30,16 +30,16 @@ LedgerTotals SqliteLedger::totals() {
     // Without running sums every entry's copies are summed, and checked on the way (the sums of good
     // ones only, which cannot overflow).
     SqliteStatement sums(
-        db_, hasRunningSums_ ? "SELECT copies, untimed, typeof(copies) = 'integer' AND typeof(untimed) = 'integer' "
-                               "AND untimed BETWEEN 0 AND copies FROM entry_totals"
+        db_, hasRunningSums_ ? "SELECT max(copies), max(untimed), count(*) = 1 AND typeof(max(copies)) = 'integer' "
+                               "AND typeof(max(untimed)) = 'integer' AND max(untimed) BETWEEN 0 AND max(copies) "
+                               "FROM entry_totals"
                              : "SELECT coalesce(sum(copies) FILTER (WHERE NOT " COFFER_BAD_COPIES "), 0), "
                                "coalesce(sum(copies) FILTER (WHERE ts IS NULL AND NOT " COFFER_BAD_COPIES "), 0), "
                                "count(*) FILTER (WHERE " COFFER_BAD_COPIES ") = 0 FROM entry");
     if (sums.step()) {
         if (sums.integer(2) == 0)
             throw LedgerError(LedgerErrorKind::Damaged,
-                              db_.path() + " is damaged: " +
-                                  (hasRunningSums_ ? "its totals are not whole numbers" : kBadCopiesReason));
+                              db_.path() + " is damaged: " + (hasRunningSums_ ? kBadTotalsReason : kBadCopiesReason));
         totals.entries = static_cast<std::uint64_t>(sums.integer(0));
         totals.untimed = static_cast<std::uint64_t>(sums.integer(1));
     }

@@ -281,7 +281,7 @@ TEST_F(LedgerFaults, FaultsFailWithTheirCauseAndLeaveTheFileAsItWas) {
 // a ledger: the exact message and status, and the file's folder byte for byte as before. A file is data,
 // never code: its schema must be the one this program writes for its version.
 TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
-    enum Form { Info, Report, Merge, Add, Every };
+    enum Form { Info, Report, Merge, Add, Entries, Every };
     const fs::path out = folder_ / "out";
     fs::create_directory(out);
     const auto sql = [](const std::string& statements, bool inLog = false) {
@@ -364,13 +364,19 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
          {{Every, 2, damaged}}},
         {"no copies",
          sql("UPDATE entry SET copies = 0 WHERE id = 1"),
-         {{Info, 0, "Entries: 500 "}, {Report, 2, damaged}, {Merge, 2, damaged}}},
+         {{Info, 0, "Entries: 500 "}, {Report, 2, damaged}, {Merge, 2, damaged}, {Entries, 2, damaged}}},
+        {"2^63 - 1 copies", // listed one by one, without end
+         sql("UPDATE entry SET copies = 9223372036854775807 WHERE id = 1"),
+         {{Report, 2, damaged}, {Entries, 2, damaged}}},
         {"2^62 copies twice in version 1",
          version1("UPDATE entry SET copies = 4611686018427387904 WHERE id IN (1, 2)"),
          {{Every, 2, damaged}}},
         {"copies in the totals",
          sql("UPDATE entry_totals SET copies = 'many'"),
-         {{Info, 2, " is damaged: its totals are not whole numbers"}}},
+         {{Info, 2, " is damaged: its totals are not one row of whole numbers"}}},
+        {"no totals",
+         sql("DELETE FROM entry_totals"),
+         {{Info, 2, " is damaged: its totals are not one row of whole numbers"}}},
         {"an identity twice",
          sql("INSERT INTO entry (key, copies, ts, order_time, order_rank, text) "
              "SELECT key || 'x', copies, ts, order_time, order_rank, text FROM entry WHERE id = 1"),
@@ -404,7 +410,8 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
                     {"--ledger", file, "--info"},
                     {"--ledger", file, "-o", out / "r.html"},
                     {"--ledger", out / "target.sqlite", "--merge", file},
-                    {"--ledger", file, "--add", other_}};
+                    {"--ledger", file, "--add", other_},
+                    {"--ledger", file, "--entries", out / "entries.tsv"}};
                 const auto [actualStatus, output] = run(args[each]);
                 EXPECT_EQ(actualStatus, status) << c.name << ", form " << each << ": " << output;
                 if (message.starts_with(' ') || message.starts_with(':'))

@@ -534,6 +534,27 @@ TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
         }
         EXPECT_EQ(into->totals().entries, 0u) << c.message;
     }
+    // The list refuses what it could not list: entries of no copies (which a window of rows passes
+    // over), or of more than any list holds, and running totals that are not there.
+    enum Refused { Totals, Entries, EntriesInAWindow };
+    for (const auto& [change, refused] : {std::pair{"UPDATE entry SET copies = 0", Entries},
+                                          {"UPDATE entry SET copies = 9223372036854775807", EntriesInAWindow},
+                                          {"DELETE FROM entry_totals", Totals}}) {
+        const std::string changed = store().fresh();
+        std::ignore = AddToLedger(*open(changed), Page({kAnn, kBob}, 0, 2), {}, 0);
+        store().tamper(changed, change, change);
+        const std::unique_ptr<LedgerStore> ledger = OpenLedger(changed, LedgerAccess::ReadOnly);
+        if (refused == Totals) {
+            EXPECT_THROW(std::ignore = ledger->countListed({}), LedgerError) << change;
+            EXPECT_THROW(std::ignore = ledger->totals(), LedgerError) << change;
+            continue;
+        }
+        EXPECT_THROW(std::ignore = ledger->countListed({.search = "b"}), LedgerError) << change;
+        EXPECT_THROW(ledger->forEachListed({}, [](const ListedRow&) {}), LedgerError) << change;
+        if (refused == EntriesInAWindow) {
+            EXPECT_THROW(std::ignore = ledger->listRows({}, 0, 10, 2), LedgerError) << change;
+        }
+    }
 }
 
 #ifdef COFFER_PG_STATE
