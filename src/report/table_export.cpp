@@ -21,9 +21,22 @@ bool IsNameColumn(std::string_view caption) {
     return caption == "Character" || caption == "Member" || caption == "Item" || caption == "Name";
 }
 
+// A number with its sign as the tables write one ("-00012.05", "+000016"), which a spreadsheet reads as
+// the number it is.
+bool IsSignedNumber(std::string_view field) {
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && std::ranges::all_of(part, [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::size_t point = field.find('.');
+    return (field[0] == '+' || field[0] == '-') && digits(field.substr(1, point - 1)) &&
+           (point == std::string_view::npos || digits(field.substr(point + 1)));
+}
+
+// A cell that a spreadsheet would run gets an apostrophe: any that starts like a formula, but a signed
+// number outside the names. A crafted log can put a formula in any cell it fills, not only the names.
 template <typename Text> void AppendCsvField(Text& text, std::string_view field, bool name) {
-    const bool formula =
-        name && !field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos;
+    const bool formula = !field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos &&
+                         (name || !IsSignedNumber(field));
     if (formula)
         text += '\'';
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {

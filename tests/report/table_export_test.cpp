@@ -23,25 +23,26 @@ TEST(TableExport, CsvQuotesWhatNeedsQuoting) {
                                                   "\"Salt, Pepper\",1\r\n");
 }
 
-// What a spreadsheet would run or a file cannot hold never gets there: names that start like a formula
-// get an apostrophe in CSV, numbers stay; control characters and bytes that are not UTF-8 become
-// U+FFFD; a TSV field takes a space for a tab or line break, and says how many cells had one.
+// What a spreadsheet would run or a file cannot hold never gets there: cells that start like a formula
+// get an apostrophe in CSV, signed numbers outside the names stay; control characters and bytes that are not UTF-8
+// become U+FFFD; a TSV field takes a space for a tab or line break, and says how many cells had one.
 TEST(TableExport, NamesCannotRunAndFilesHoldOnlyText) {
     StatsTable table({"Character", "Total Value", "Item"});
     const std::string cells[][3] = {{"=1+1", "-00012.05", "+x"},
                                     {std::string("\x01@me\0\xFF\xC2\x85!", 9), "\x7F", "Salt &amp; \xC3\x86"},
-                                    {"\tTab", "1", "a\r\nb"}};
+                                    {"\tTab", "-1+2", "a\r\nb"},
+                                    {"-1", "@SUM(A1)", "+1."}};
     for (const auto& row : cells)
         table.appendRow({row[0], row[1], row[2]});
     EXPECT_EQ(TableText(table, TableFormat::Csv),
               "Character,Total Value,Item\r\n'=1+1,-00012.05,'+x\r\n"
               "\xEF\xBF\xBD@me\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD!,\xEF\xBF\xBD,Salt &amp; \xC3\x86\r\n"
-              "'\tTab,1,\"a\r\nb\"\r\n");
+              "'\tTab,'-1+2,\"a\r\nb\"\r\n'-1,'@SUM(A1),'+1.\r\n");
     std::uint64_t spaced = 0;
     const std::string tsv = TableText(table, TableFormat::TabSeparated, &spaced);
     EXPECT_TRUE(
         tsv.ends_with("\n=1+1\t-00012.05\t+x\n\xEF\xBF\xBD@me\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD!\t\xEF\xBF\xBD\t"
-                      "Salt &amp; \xC3\x86\n Tab\t1\ta  b\n"))
+                      "Salt &amp; \xC3\x86\n Tab\t-1+2\ta  b\n-1\t@SUM(A1)\t+1.\n"))
         << tsv;
     EXPECT_EQ(spaced, 2u);
 }
