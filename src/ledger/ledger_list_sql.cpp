@@ -106,15 +106,6 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
     return condition;
 }
 
-// An entry's copies as the list reads them: another value, which a crafted file may hold, would list no
-// row for the entry, or more rows than any list can hold.
-std::uint64_t ListedCopies(const LedgerSql& sql, const SqlRow& row, int column) {
-    const std::int64_t copies = row.integer(column);
-    if (!row.isInteger(column) || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))
-        throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadCopiesReason);
-    return static_cast<std::uint64_t>(copies);
-}
-
 // The list's order, newest first, or (`reversed`) oldest first.
 std::string ListOrder(const SqlDialect& dialect, bool reversed) {
     const std::string id = dialect.entryId;
@@ -162,7 +153,8 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
                               limitParam + ") w JOIN entry e ON e." + id + " = w." + id;
     std::vector<std::pair<std::uint64_t, ListedRow>> found;
     sql.runWith(query, condition.params, [&](const SqlRow& row) {
-        const std::uint64_t copies = ListedCopies(sql, row, 2), upto = static_cast<std::uint64_t>(row.integer(3));
+        const std::uint64_t copies = CheckedCopies(row.integer(2), row.isInteger(2), sql.name()),
+                            upto = static_cast<std::uint64_t>(row.integer(3));
         const std::uint64_t start = fromEnd ? total - upto : upto - copies;
         for (std::uint64_t at = std::max(start, first); at < std::min(start + copies, first + count); ++at)
             found.push_back({at, ListedRow{std::string(row.bytes(0)), row.optionalInteger(1)}});
@@ -184,7 +176,8 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
                 condition.params, [&](const SqlRow& row) {
                     listed.text.assign(row.bytes(0));
                     listed.ts = row.optionalInteger(1);
-                    for (std::uint64_t copy = ListedCopies(sql, row, 2); copy > 0; --copy)
+                    for (std::uint64_t copy = CheckedCopies(row.integer(2), row.isInteger(2), sql.name()); copy > 0;
+                         --copy)
                         visit(listed);
                 });
 }

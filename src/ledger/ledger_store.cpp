@@ -7,6 +7,12 @@
 #include <map>
 
 namespace coffer {
+
+std::uint64_t CheckedCopies(std::int64_t copies, bool whole, const std::string& name) {
+    if (!whole || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))
+        throw LedgerError(LedgerErrorKind::Damaged, name + " is damaged: " + kBadCopiesReason);
+    return static_cast<std::uint64_t>(copies);
+}
 namespace {
 
 // An entry's place in the list.

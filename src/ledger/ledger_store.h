@@ -58,6 +58,11 @@ class AddCancelled : public LedgerError {
 constexpr std::uint64_t kMaxCopies = 1'000'000;
 // Why a ledger is damaged whose entry holds a number of copies other than 1 to kMaxCopies.
 inline constexpr const char* kBadCopiesReason = "an entry's copies are not a whole number from 1 to 1,000,000";
+// An entry's copies as a ledger read them, checked cheaply as they are read: `copies`, stored as a whole
+// number (`whole`), from 1 to kMaxCopies, or a LedgerError says that the ledger `name` is damaged. Another
+// value, which a crafted ledger may hold, would count the entry no times, or more times than anything
+// could hold.
+std::uint64_t CheckedCopies(std::int64_t copies, bool whole, const std::string& name);
 // Why a ledger is damaged whose running totals are not one row of whole numbers.
 inline constexpr const char* kBadTotalsReason = "its totals are not one row of whole numbers";
 

@@ -191,7 +191,7 @@ void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
                            std::string(period ? " WHERE " : "") + (period ? kInPeriod : ""),
                        params, [&](const SqlRow& row) {
                            entry.text.assign(row.bytes(0));
-                           entry.copies = static_cast<std::uint64_t>(row.integer(1));
+                           entry.copies = CheckedCopies(row.integer(1), true, db_.name());
                            entry.order = EntryOrder{row.integer(2), row.integer(3)};
                            entry.ts = row.optionalInteger(4);
                            visit(entry);

@@ -20,10 +20,7 @@ struct IncomingEntries {
     std::span<const EntryFields> fields;
 };
 
-// An entry's copies in the column of the ledger's query, checked cheaply as they are read: a whole number
-// from 1 to kMaxCopies, or a LedgerError says that the ledger is damaged.
-std::uint64_t StoredCopies(const SqliteStatement& query, int column, const std::string& ledger);
-// The same check in SQL: true for a row of the entry table whose copies fail it.
+// The check of CheckedCopies in SQL: true for a row of the entry table whose copies fail it.
 #define COFFER_BAD_COPIES "(typeof(copies) <> 'integer' OR copies NOT BETWEEN 1 AND 1000000)"
 
 class SqliteLedger : public LedgerStore {

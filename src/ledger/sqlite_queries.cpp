@@ -7,13 +7,6 @@
 
 namespace coffer {
 
-std::uint64_t StoredCopies(const SqliteStatement& query, int column, const std::string& ledger) {
-    const std::int64_t copies = query.integer(column);
-    if (!query.isInteger(column) || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))
-        throw LedgerError(LedgerErrorKind::Damaged, ledger + " is damaged: " + kBadCopiesReason);
-    return static_cast<std::uint64_t>(copies);
-}
-
 std::optional<GuildIdentity> SqliteLedger::guild() {
     if (!hasTables_)
         return std::nullopt;
@@ -78,7 +71,7 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
     LedgerEntry entry; // one buffer for every text
     while (query.step()) {
         entry.text.assign(query.bytes(0));
-        entry.copies = StoredCopies(query, 1, db_.path());
+        entry.copies = CheckedCopies(query.integer(1), query.isInteger(1), db_.path());
         entry.order = EntryOrder{query.integer(2), query.integer(3)};
         entry.ts = query.optionalInteger(4);
         visit(entry);

@@ -534,8 +534,8 @@ TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
         }
         EXPECT_EQ(into->totals().entries, 0u) << c.message;
     }
-    // The list refuses what it could not list: entries of no copies (which a window of rows passes
-    // over), or of more than any list holds, and running totals that are not there.
+    // The list and the report refuse what they could not count: entries of no copies (which a window of
+    // rows passes over), or of more than anything holds, and running totals that are not there.
     enum Refused { Totals, Entries, EntriesInAWindow };
     for (const auto& [change, refused] : {std::pair{"UPDATE entry SET copies = 0", Entries},
                                           {"UPDATE entry SET copies = 9223372036854775807", EntriesInAWindow},
@@ -550,6 +550,7 @@ TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
             continue;
         }
         EXPECT_THROW(ledger->forEachListed({}, [](const ListedRow&) {}), LedgerError) << change;
+        EXPECT_THROW(std::ignore = ReadLedgerLog(*ledger, std::nullopt), LedgerError) << change;
         if (refused == EntriesInAWindow) {
             EXPECT_THROW(std::ignore = ledger->listRows({}, 0, 10, 2), LedgerError) << change;
         }
