@@ -72,6 +72,7 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string
         if (!reason.empty())
             throw LedgerError(LedgerErrorKind::Damaged, otherName + " is damaged: " + reason);
     };
+    other.checkIntact();
     LedgerAddition addition;
     for (LedgerEntry& entry : other.entries(std::nullopt)) {
         refuse(BadEntryReason(entry));

@@ -197,6 +197,9 @@ class LedgerStore {
     // Asked now and then as a read runs: true stops it, and it then throws a LedgerError. The entries list stops a
     // count of a search the user has typed past.
     virtual void stopReadsWhen(std::function<bool()> /*stop*/) {}
+    // Throws a LedgerError (Damaged) unless the ledger's own structures read whole: a file's pages and
+    // indexes, which the checks of its schema and rows cannot see. A merge checks another's file first.
+    virtual void checkIntact() {}
 };
 
 // The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.

@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <array>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace coffer {
 namespace {
@@ -197,6 +200,79 @@ const std::vector<std::vector<SchemaObject>>& SchemaOfEachVersion() {
     return schemas;
 }
 
+// The header of a file, as far as the file holds one.
+struct FileHeader {
+    std::array<unsigned char, 100> bytes{};
+    std::streamsize size = 0;
+    // The big-endian number of `count` bytes at `at`.
+    [[nodiscard]] std::uint64_t number(std::size_t at, std::size_t count) const {
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            value = value << 8 | bytes[at + i];
+        return value;
+    }
+};
+
+FileHeader ReadFileHeader(const std::string& path) {
+    FileHeader header;
+    std::ifstream file(path, std::ios::binary);
+    file.read(reinterpret_cast<char*>(header.bytes.data()), static_cast<std::streamsize>(header.bytes.size()));
+    header.size = file.gcount();
+    return header;
+}
+
+std::uint64_t PageSize(const FileHeader& header) {
+    return header.number(16, 2) == 1 ? 65536 : header.number(16, 2);
+}
+
+const char* const kForeignHeader = " is damaged: its header is not one this program writes.";
+
+// Whether SQLite reads the file as it reads the files this program writes: pages of a size it makes,
+// no bytes reserved at the end of each page, the read and write versions of a journal or a write-ahead
+// log, and the schema and texts of format 4 and UTF-8 (or, for a file without tables yet, neither
+// set). Another schema format would read the list's descending index in the wrong order, and another
+// encoding every name.
+bool HeaderReadsAsWritten(const FileHeader& header) {
+    if (header.size < static_cast<std::streamsize>(header.bytes.size()))
+        return false;
+    const std::uint64_t pageSize = PageSize(header), format = header.number(44, 4), encoding = header.number(56, 4);
+    const auto versionKnown = [&](std::size_t at) { return header.number(at, 1) == 1 || header.number(at, 1) == 2; };
+    return pageSize >= 512 && pageSize <= 65536 && (pageSize & (pageSize - 1)) == 0 && versionKnown(18) &&
+           versionKnown(19) && header.number(20, 1) == 0 && (format == 4 || format == 0) &&
+           (encoding == 1 || encoding == 0);
+}
+
+// SQLite's lock byte that a program writing the file holds while its journal is in use.
+constexpr off_t kReservedLockByte = 0x40000001;
+
+// Whether a rollback journal beside the file holds a transaction that SQLite would undo as it opens the
+// file: one that is not empty, not zeroed, and that no program writing the file holds. This program
+// writes its ledgers through a write-ahead log; it makes a journal only for the moment of creating one.
+bool HasHotJournal(const std::string& path) {
+    const int journal = ::open((path + "-journal").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (journal < 0)
+        return false;
+    struct stat status {};
+    char first = 0;
+    const bool filled =
+        ::fstat(journal, &status) == 0 && S_ISREG(status.st_mode) && ::read(journal, &first, 1) == 1 && first != 0;
+    ::close(journal);
+    if (!filled)
+        return false;
+    // A lock of this file description sees the locks of every other holder, this process's included.
+    const int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0)
+        return true;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kReservedLockByte;
+    lock.l_len = 1;
+    const bool asked = ::fcntl(file, F_OFD_GETLK, &lock) == 0;
+    ::close(file);
+    return !asked || lock.l_type == F_UNLCK;
+}
+
 } // namespace
 
 std::int64_t LedgerFormatVersion() {
@@ -231,20 +307,32 @@ FileMarks ReadMarks(SqliteDatabase& db) {
     while (schema.step())
         marks.schema.push_back({std::string(schema.bytes(0)), std::string(schema.bytes(1)),
                                 std::string(schema.bytes(2)), std::string(schema.bytes(3))});
+    if (const FileHeader header = ReadFileHeader(db.path()); header.size == header.bytes.size()) {
+        marks.schemaFormat = static_cast<std::uint32_t>(header.number(44, 4));
+        marks.textEncoding = static_cast<std::uint32_t>(header.number(56, 4));
+    }
     return marks;
 }
 
 void CheckMarks(const FileMarks& marks, const std::string& path) {
-    if ((!marks.schema.empty() && marks.applicationId != kApplicationId) || marks.version < 0)
+    const bool ours = marks.applicationId == kApplicationId;
+    // A file without tables becomes a ledger only when no other program has marked it as its own.
+    if (!ours && marks.applicationId != 0)
+        throw LedgerError(LedgerErrorKind::NotALedger,
+                          path + " is not a Coffer ledger (it belongs to another program).");
+    if ((!ours && (!marks.schema.empty() || marks.version != 0)) || marks.version < 0)
         throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
     if (marks.version > kVersion)
         throw LedgerError(LedgerErrorKind::NewerVersion,
                           path + " is a ledger of a newer Coffer (version " + std::to_string(marks.version) +
                               "); this program reads ledgers up to version " + std::to_string(kVersion) + ".");
+    if (!marks.schema.empty() && (marks.schemaFormat != 4 || marks.textEncoding != 1))
+        throw LedgerError(LedgerErrorKind::Damaged, path + kForeignHeader);
+    // A name of another program's file is shown only as the text it is meant to be.
+    const auto shown = [](const std::string& name) { return IsUtf8(name) ? CleanText(name) : std::string("?"); };
     const auto refuse = [&](const char* verb, const SchemaObject& object) {
         throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger (it " + verb + " " +
-                                                           CleanText(object.type) + " " + CleanText(object.name) +
-                                                           ").");
+                                                           shown(object.type) + " " + shown(object.name) + ").");
     };
     const std::vector<SchemaObject>& allowed = SchemaOfEachVersion()[static_cast<std::size_t>(marks.version)];
     for (const SchemaObject& object : marks.schema)
@@ -261,25 +349,22 @@ void CheckHeader(const std::string& path) {
     if (const auto status = std::filesystem::status(path, error);
         !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
-    std::ifstream file(path, std::ios::binary);
-    unsigned char header[100] = {};
-    file.read(reinterpret_cast<char*>(header), sizeof header);
-    if (file.gcount() == 0)
+    const FileHeader header = ReadFileHeader(path);
+    if (header.size == 0)
         return;
-    if (file.gcount() < 16 ||
-        std::string_view(reinterpret_cast<char*>(header), 16) != std::string_view("SQLite format 3\0", 16))
+    if (header.size < 16 || std::string_view(reinterpret_cast<const char*>(header.bytes.data()), 16) !=
+                                std::string_view("SQLite format 3\0", 16))
         throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger.");
-    const auto number = [&](int at, int bytes) {
-        std::uint64_t value = 0;
-        for (int i = 0; i < bytes; ++i)
-            value = value << 8 | header[at + i];
-        return value;
-    };
+    if (!HeaderReadsAsWritten(header))
+        throw LedgerError(LedgerErrorKind::Damaged, path + kForeignHeader);
+    if (HasHotJournal(path))
+        throw LedgerError(LedgerErrorKind::Damaged, path + " was left half-written by another program (" + path +
+                                                        "-journal); it was not opened.");
     // The page count of the header holds where the change counter beside it is that of the last write.
-    const std::uint64_t pageSize = number(16, 2) == 1 ? 65536 : number(16, 2), pages = number(28, 4);
+    const std::uint64_t pageSize = PageSize(header), pages = header.number(28, 4);
     const bool logBeside = std::filesystem::exists(path + "-wal", error);
     const auto size = std::filesystem::file_size(path, error);
-    if (!error && !logBeside && number(24, 4) == number(92, 4) && pages * pageSize > size)
+    if (!error && !logBeside && header.number(24, 4) == header.number(92, 4) && pages * pageSize > size)
         throw LedgerError(LedgerErrorKind::Damaged, path + ": cannot read the ledger: the file is damaged");
 }
 

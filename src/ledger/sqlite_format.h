@@ -47,17 +47,23 @@ struct FileMarks {
     std::int64_t applicationId = 0;
     std::int64_t version = 0;
     std::vector<SchemaObject> schema;
+    // From the file's header: how SQLite reads the schema (4: descending indexes among others) and its
+    // texts (1: UTF-8). A file without tables may leave both 0.
+    std::uint32_t schemaFormat = 4, textEncoding = 1;
 };
 
 [[nodiscard]] FileMarks ReadMarks(SqliteDatabase& db);
 
 // Throws a LedgerError unless the marks are those of a ledger of this program, of a version it knows,
-// with exactly that version's schema; a file without tables or marks is a new ledger.
+// with exactly that version's schema, read as this program writes it; a file without tables and
+// without another program's marks is a new ledger.
 void CheckMarks(const FileMarks& marks, const std::string& path);
 
 // Throws a LedgerError unless the file is missing, empty, or a regular file that starts as an SQLite
-// database does and is as long as its header says (where no write-ahead log lies beside it, which may
-// hold the rest). Checked before SQLite reads the file, whose message would be less clear.
+// database does, whose header reads as this program's files do, and that is as long as its header says
+// (where no write-ahead log lies beside it, which may hold the rest); and unless no other program left a
+// transaction of its own half-done in a rollback journal beside it, which opening the file would undo.
+// Checked before SQLite reads the file, whose message would be less clear, and which would write.
 void CheckHeader(const std::string& path);
 
 } // namespace coffer

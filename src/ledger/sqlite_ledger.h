@@ -46,6 +46,7 @@ class SqliteLedger : public LedgerStore {
                                     std::uint64_t total) override;
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopReadsWhen(std::move(stop)); }
+    void checkIntact() override;
 
   private:
     // Checks the file's header, application id, version and schema again, through this connection;

@@ -107,6 +107,13 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
         upgrade(upgradeWatch);
 }
 
+void SqliteLedger::checkIntact() {
+    SqliteStatement check(db_, "PRAGMA quick_check(1)");
+    if (!check.step() || check.bytes(0) != "ok")
+        throw LedgerError(LedgerErrorKind::Damaged,
+                          db_.path() + ": cannot read or write the ledger: the file is damaged");
+}
+
 void SqliteLedger::upgrade(const UpgradeWatch& watch) {
     // The meter sees nothing of what a single step of the virtual machine does at length: sorting all
     // that an index holds in memory, writing out the cache at the commit, folding the log into the file

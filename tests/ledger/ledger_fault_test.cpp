@@ -305,6 +305,32 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
             fs::remove(file.string() + "-shm");
         };
     };
+    // Bytes of the file written over, as another program (or a disk) may.
+    const auto bytesAt = [](std::streamoff at, const std::string& bytes) {
+        return [=](const fs::path& file) {
+            std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(at) << bytes;
+        };
+    };
+    const auto hotJournal = [](const fs::path& file) {
+        std::ofstream(file.string() + "-journal", std::ios::binary)
+            << std::string("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8) << std::string(1024, '\0');
+    };
+    // A page of an index that a merge never reads, written over: only a check of every page sees it.
+    const auto indexPageOverwritten = [](const fs::path& file) {
+        std::int64_t page = 0, pageSize = 0;
+        {
+            SqliteDatabase db(file, SqliteDatabase::Access::ReadOnly, {});
+            SqliteStatement root(db, "SELECT rootpage FROM sqlite_schema WHERE name = 'entry_by_member'");
+            page = root.step() ? root.integer(0) : 0;
+            SqliteStatement size(db, "PRAGMA page_size");
+            pageSize = size.step() ? size.integer(0) : 0;
+        }
+        for (const char* companion : {"-wal", "-shm"})
+            fs::remove(file.string() + companion);
+        std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp((page - 1) * pageSize)
+            << std::string(static_cast<std::size_t>(pageSize), '\xa5');
+    };
+    const std::string foreignHeader = " is damaged: its header is not one this program writes.";
     const std::string damaged = " is damaged: an entry's copies are not a whole number from 1 to 1,000,000";
     const std::string readFailure = ": cannot read or write the ledger: the file is damaged";
     const struct {
@@ -335,6 +361,27 @@ TEST_F(LedgerFaults, HostileFilesAreRefusedAndLeftAsTheyWere) {
          fresh("PRAGMA application_id = 1131367527; CREATE TABLE accounts (a)"),
          {{Every, 2, " is not a Coffer ledger (it holds table accounts)."}}},
         {"foreign tables", fresh("CREATE TABLE accounts (name TEXT)"), {{Every, 2, " is not a Coffer ledger."}}},
+        {"a name that is not UTF-8",
+         fresh("PRAGMA application_id = 1131367527; CREATE TABLE \"acc\xff\xfeunts\" (a)"),
+         {{Every, 2, " is not a Coffer ledger (it holds table ?)."}}},
+        {"foreign application id on an empty file",
+         fresh("PRAGMA application_id = 12345"),
+         {{Every, 2, " is not a Coffer ledger (it belongs to another program)."}}},
+        {"another program's version on an empty file",
+         fresh("PRAGMA user_version = 77"),
+         {{Every, 2, " is not a Coffer ledger."}}},
+        {"schema format 1", bytesAt(44, std::string("\0\0\0\1", 4)), {{Every, 2, foreignHeader}}},
+        {"schema format 0 with tables", bytesAt(44, std::string(4, '\0')), {{Every, 2, foreignHeader}}},
+        {"UTF-16",
+         fresh("PRAGMA encoding = 'UTF-16le'; PRAGMA application_id = 1131367527; CREATE TABLE accounts (a)"),
+         {{Every, 2, foreignHeader}}},
+        {"reserved bytes", bytesAt(20, "\x08"), {{Every, 2, foreignHeader}}},
+        {"a hot journal of another program",
+         hotJournal,
+         {{Every, 2,
+           " was left half-written by another program (" + (folder_ / "a hot journal of another program").string() +
+               "/ledger.sqlite-journal); it was not opened."}}},
+        {"an index page written over", indexPageOverwritten, {{Merge, 2, readFailure}}},
         {"newer version",
          sql("PRAGMA user_version = 99"),
          {{Every, 2,

@@ -112,6 +112,16 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
     return (overlong || !IsScalarValue(cp)) ? 0 : n;
 }
 
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8SequenceLength(text, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string DecodeCharacterReferences(std::string_view text) {
     std::string out;
     out.reserve(text.size());

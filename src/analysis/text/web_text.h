@@ -33,5 +33,7 @@ std::string CleanText(std::string_view text);
 
 // Length of the valid UTF-8 sequence at text[at], or 0.
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+// Whether the whole text is valid UTF-8.
+bool IsUtf8(std::string_view text);
 
 } // namespace coffer
