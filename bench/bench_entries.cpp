@@ -16,7 +16,7 @@
 #include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/sqlite_ledger.h"
-#include "ui/entry_list_model.h"
+#include "ui/ledger/entry_list_model.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -14,7 +14,7 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_file.h"
 #include "ledger/sqlite_ledger.h"
-#include "ui/ledger_timeline.h"
+#include "ui/ledger/ledger_timeline.h"
 
 #include <QApplication>
 #include <QImage>

@@ -10,7 +10,7 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/ledger_watch.h"
+#include "ui/ledger/ledger_watch.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -14,8 +14,8 @@
 #include "bench/event_gap_meter.h"
 #include "genlog/banklog_generator.h"
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/stats_list_view.h"
-#include "ui/stats_table_model.h"
+#include "ui/stats/stats_list_view.h"
+#include "ui/stats/stats_table_model.h"
 
 #include <QAbstractButton>
 #include <QApplication>

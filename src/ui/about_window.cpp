@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "ui/about_window.h"
 
+#include "ui/base/window_fonts.h"
 #include "ui/link_launcher.h"
 #include "ui/program_icon.h"
-#include "ui/window_fonts.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -2,9 +2,9 @@
 #include "ui/browser_panel.h"
 
 #include "ui/base/twips.h"
-#include "ui/profile_cookies.h"
-#include "ui/watch_box.h"
-#include "ui/window_fonts.h"
+#include "ui/base/window_fonts.h"
+#include "ui/ledger/profile_cookies.h"
+#include "ui/watch_choice.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -3,8 +3,8 @@
 // The item lookup on the item database site, as the main window uses it: a price source for each
 // analysis run with "Look up item values" ticked, and the page an item's row opens.
 
-#include "ui/analysis_job.h"
 #include "ui/main_window.h"
+#include "ui/stats/analysis_job.h"
 
 #include <functional>
 #include <string>

@@ -6,26 +6,28 @@
 #include "analysis/text/web_text.h"
 #include "shell/qt/local_days.h"
 #include "ui/about_window.h"
-#include "ui/arrange_panels.h"
-#include "ui/bank_log_panel.h"
+#include "ui/base/arrange_panels.h"
+#include "ui/base/engine_text.h"
 #include "ui/base/twips.h"
 #include "ui/base/user_dialogs.h"
+#include "ui/base/window_fonts.h"
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
-#include "ui/engine_text.h"
-#include "ui/entries_tab.h"
-#include "ui/entry_list_model.h"
-#include "ui/ledger_controller.h"
-#include "ui/ledger_panel.h"
-#include "ui/ledger_watch.h"
+#include "ui/export_controller.h"
+#include "ui/ledger/entries_tab.h"
+#include "ui/ledger/entry_list_model.h"
+#include "ui/ledger/ledger_controller.h"
+#include "ui/ledger/ledger_panel.h"
+#include "ui/ledger/ledger_watch.h"
 #include "ui/link_launcher.h"
+#include "ui/log/bank_log_panel.h"
 #include "ui/program_icon.h"
 #include "ui/report_panel.h"
 #include "ui/site_links.h"
-#include "ui/stats_list_view.h"
-#include "ui/stats_panel.h"
-#include "ui/stats_table_model.h"
-#include "ui/window_fonts.h"
+#include "ui/stats/stats_list_view.h"
+#include "ui/stats/stats_panel.h"
+#include "ui/stats/stats_table_model.h"
+#include "ui/watch_controller.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -66,9 +68,16 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     statsPanel_ = new StatsPanel(memberModel_, itemModel_, QUrl(itemDatabase).host(), client);
     reportPanel_ = new ReportPanel({DomainLabel(armory), DomainLabel(itemDatabase)}, client);
     ledgerPanel_ = new LedgerPanel(client);
+    const auto tell = [this](const QString& text, bool warning) { inform(text, warning); };
+    exports_ = std::make_unique<ExportController>(
+        ExportController::Window{.dialogs = *services_.dialogs,
+                                 .parent = *this,
+                                 .programName = ToQString(settings_.product.programName),
+                                 .ledgerPath = [this] { return ledger_->path().toStdString(); },
+                                 .inform = tell},
+        activity_);
     buildMenus();
     buildCharts();
-    const auto tell = [this](const QString& text, bool warning) { inform(text, warning); };
     run_ = std::make_unique<RunController>(RunController::Window{.stats = stats_,
                                                                  .members = *memberModel_,
                                                                  .items = *itemModel_,
@@ -81,13 +90,16 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                                                  .showReport = [this] { showWrittenReport(); },
                                                                  .inform = tell},
                                            activity_);
-    ledger_ = std::make_unique<LedgerController>(LedgerController::Window{.panel = *ledgerPanel_,
-                                                                          .log = *bankLogPanel_,
-                                                                          .dialogs = *services_.dialogs,
-                                                                          .parent = *this,
-                                                                          .defaultLedger = settings_.defaultLedger,
-                                                                          .inform = tell},
-                                                 activity_);
+    ledger_ = std::make_unique<LedgerController>(
+        LedgerController::Window{
+            .panel = *ledgerPanel_,
+            .readLog = [this](const std::function<bool()>& going) { return bankLogPanel_->textWhileAnswering(going); },
+            .logFiles = [this] { return bankLogPanel_->importedFiles().join(QStringLiteral(", ")).toStdString(); },
+            .dialogs = *services_.dialogs,
+            .parent = *this,
+            .defaultLedger = settings_.defaultLedger,
+            .inform = tell},
+        activity_);
     connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
     EntriesTab* entries = ledgerPanel_->entriesTab();
     // What the ledger holds is listed again once it has been read or added to, by the window or its watch.
@@ -104,13 +116,25 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     const auto followPeriod = [this, entries] { entries->setPeriod(ledgerPeriod()); };
     connect(ledgerPanel_, &LedgerPanel::periodChanged, this, followPeriod);
     connect(bankLogPanel_, &BankLogPanel::periodChanged, this, followPeriod);
-    connect(entries->exportButton(), &QPushButton::clicked, this, &MainWindow::exportEntries);
+    connect(entries->exportButton(), &QPushButton::clicked, this,
+            [this, entries] { exports_->exportEntries(*entries->model()); });
     connect(entries, &EntriesTab::memberPageWanted, this, [this, entries](const std::string& name) {
         showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, entries->model()->realm(), name))));
     });
     connect(entries, &EntriesTab::itemPageWanted, this, &MainWindow::openItemPageNamed);
     connect(statsPanel_, &StatsPanel::entriesWanted, this, &MainWindow::showEntriesOf);
-    buildWatch();
+    watcher_ = std::make_unique<WatchController>(
+        WatchController::Window{.browser = *browserPanel_,
+                                .ledger = *ledger_,
+                                .ledgerPanel = *ledgerPanel_,
+                                .ledgerButton = *navigationFrame_->findChild<QPushButton*>(QStringLiteral("cmdLedger")),
+                                .exports = *exports_,
+                                .dialogs = *services_.dialogs,
+                                .parent = *this,
+                                .programName = ToQString(settings_.product.programName),
+                                .store = settings_.store,
+                                .inform = tell},
+        activity_);
     enableControls();
     setAcceptDrops(true);
     // Controls that take drops themselves (the text box would paste the file's address) leave files to the window.
@@ -138,7 +162,8 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     connect(statsPanel_->itemList(), &StatsListView::rowDoubleClicked, this, &MainWindow::openItemPage);
     connect(reportPanel_, &ReportPanel::siteLinkFollowed, this, &MainWindow::showInBrowser);
     connect(reportPanel_->refreshButton(), &QPushButton::clicked, this, &MainWindow::refreshReport);
-    connect(reportPanel_->saveAsButton(), &QPushButton::clicked, this, &MainWindow::saveReportAs);
+    connect(reportPanel_->saveAsButton(), &QPushButton::clicked, this,
+            [this] { exports_->saveReportAs(reportPath()); });
     connect(statsPanel_->cancelButton(), &QPushButton::clicked, run_.get(), &RunController::cancel);
     connect(ledgerPanel_->analyzeButton(), &QPushButton::clicked, this, &MainWindow::analyzeLedger);
 
@@ -147,12 +172,12 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     showQuickstart();
     restoreSettings();
     ledger_->start(keptLedger());
-    resumeWatch();
+    watcher_->resume();
 }
 
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
 MainWindow::~MainWindow() {
-    watch_.reset();
+    watcher_.reset();
     delete centralWidget();
 }
 
@@ -171,6 +196,10 @@ void MainWindow::showAtStart() {
 
 QWidget* MainWindow::chartsPage() const {
     return reportPanel_->chartsPage();
+}
+
+LedgerWatch& MainWindow::watch() const {
+    return watcher_->watch();
 }
 
 std::filesystem::path MainWindow::reportPath() const {
@@ -193,14 +222,17 @@ void MainWindow::buildMenus() {
         showPanel(bankLogPanel_);
         importLog();
     });
-    exportMembersAction_ = addItem(file, "mnuExportMembers", QStringLiteral("Export &Member List as CSV…"),
-                                   [this] { exportList(memberModel_); });
-    exportItemsAction_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"),
-                                 [this] { exportList(itemModel_); });
-    addItem(file, "mnuExportEntries", QStringLiteral("Export &Entries as CSV…"), &MainWindow::exportEntries);
+    exportMembersAction_ = addItem(file, "mnuExportMembers", QStringLiteral("Export &Member List as CSV…"), [this] {
+        exports_->exportList(*memberModel_, QStringLiteral("Export Member List as CSV"));
+    });
+    exportItemsAction_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"), [this] {
+        exports_->exportList(*itemModel_, QStringLiteral("Export Item List as CSV"));
+    });
+    addItem(file, "mnuExportEntries", QStringLiteral("Export &Entries as CSV…"),
+            [this] { exports_->exportEntries(*ledgerPanel_->entriesTab()->model()); });
     file->addSeparator();
     addItem(file, "mnuForgetSignIns", QStringLiteral("Forget &Sign-ins…"), &MainWindow::forgetSignIns);
-    addItem(file, "mnuExportSignIn", QStringLiteral("Export &Armory Sign-in…"), &MainWindow::exportSignIn);
+    addItem(file, "mnuExportSignIn", QStringLiteral("Export &Armory Sign-in…"), [this] { watcher_->exportSignIn(); });
     file->addSeparator();
     addItem(file, "mnuExit", QStringLiteral("E&xit"), [this] { close(); });
 
@@ -226,11 +258,11 @@ void MainWindow::buildMenus() {
 // The Charts tab: its drawings sort the member list through the list's model, its dialogs are the
 // window's, and every report written redraws the deposits chart.
 void MainWindow::buildCharts() {
-    charts_ =
-        new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
-                       [this]() -> const WeeklyActivity& { return stats_.activity; }, *services_.dialogs,
-                       ToQString(settings_.product.programName), services_.defaultPrinter,
-                       [this](const QString& file) { return ledgerOutputRefusal(file); }, reportPanel_->chartsPage());
+    charts_ = new ChartPanel([this](const std::function<void(StatsTable&)>& sort) { memberModel_->reorder(sort); },
+                             [this]() -> const WeeklyActivity& { return stats_.activity; }, *services_.dialogs,
+                             ToQString(settings_.product.programName), services_.defaultPrinter,
+                             [this](const QString& file) { return exports_->outputRefusal(file); },
+                             reportPanel_->chartsPage());
     auto* layout = new QVBoxLayout(reportPanel_->chartsPage());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(charts_);
@@ -317,7 +349,7 @@ void MainWindow::forgetSignIns() {
         return;
     browserPanel_->forgetSignIns();
     // The cache is cleared in the background, and a request of a page made meanwhile never ends.
-    watch_->reopenPage(std::chrono::seconds(2));
+    watcher_->watch().reopenPage(std::chrono::seconds(2));
 }
 
 void MainWindow::arrangePanels() {
@@ -341,7 +373,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     activity_.close(); // an import in progress stops at its next piece
     keepSettings();
-    watch_->stop();
+    watcher_->watch().stop();
     QMainWindow::closeEvent(event);
 }
 

@@ -2,16 +2,17 @@
 #pragma once
 // MainWindow, the main window: the navigation frame "View" and five content panels of which one is shown
 // at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View and About menus,
-// and the window's work: importing a log, refreshing and saving the report, and the links from the lists
-// and the report into the Browser panel. It owns the statistics tables, the activity that every control
-// follows, and the controllers of the analysis run and of the guild ledger.
+// and the window's own work: importing a log, refreshing the report, and the links from the lists and
+// the report into the Browser panel. It owns the statistics tables, the activity that every control
+// follows, and the controllers it hands the rest to: the analysis run, the guild ledger, the exports and
+// the watch of the bank log page.
 
 #include "analysis/analysis_run.h"
 #include "shell/product_config.h"
-#include "ui/activity.h"
-#include "ui/analysis_job.h"
+#include "ui/base/activity.h"
 #include "ui/charts/chart_output.h"
-#include "ui/run_controller.h"
+#include "ui/stats/analysis_job.h"
+#include "ui/stats/run_controller.h"
 
 #include <QDate>
 #include <QMainWindow>
@@ -29,6 +30,7 @@ namespace coffer {
 class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
+class ExportController;
 class LedgerController;
 class LedgerPanel;
 class LedgerWatch;
@@ -37,7 +39,7 @@ class ReportPanel;
 class StatsPanel;
 class StatsTableModel;
 class UserDialogs;
-class WatchBox;
+class WatchController;
 
 struct MainWindowSettings {
     ProductConfig product;
@@ -83,7 +85,7 @@ class MainWindow : public QMainWindow {
     StatsTableModel* itemModel() const { return itemModel_; }
     QWidget* chartsPage() const;
     std::filesystem::path reportPath() const;
-    LedgerWatch& watch() const { return *watch_; } // for the tests' hook on its interval
+    LedgerWatch& watch() const; // for the tests' hook on its interval
 
   signals:
     // A report was written and is shown: the charts draw their default chart.
@@ -108,13 +110,6 @@ class MainWindow : public QMainWindow {
     void showReport();    // Report, then the layout again
     void visitWebsite();
     void forgetSignIns();
-    // The watch of the bank log page (main_window_watch.cpp): its choice in the Browser panel, its box in
-    // the Guild Ledger panel, the navigation's warning after failures, and the export of the sign-in.
-    void buildWatch();
-    void resumeWatch(); // when it was on as the window last closed
-    void keepWatch() const;
-    void showWatch();
-    void exportSignIn();
     void showLedgerPanel();
     void arrangePanels();
     void showQuickstart();
@@ -130,24 +125,12 @@ class MainWindow : public QMainWindow {
     void importLog();
     // Appends one file to the text (the import's rules); false when it was not imported.
     bool importFile(const QString& name);
-    bool mayReplace(const QString& name);
-    // "NAME is the ledger itself" or "… is a file of the ledger" for the ledger in use; empty otherwise.
-    QString ledgerOutputRefusal(const QString& name) const;
-    // True, after saying why, when `name` is the ledger in use or one of its files.
-    bool refusesLedgerOutput(const QString& name);
-    // The file an export writes, asked in the export folder (which then is its folder); empty when the
-    // user cancels, or refuses to replace a file, or the name is the ledger's.
-    QString chooseExportFile(const QString& filter, const QString& title);
     void analyzeNow();
     // The run's selection and its period as the report states it; false (after telling why) when the
     // last day is before the first.
     bool choosePeriod(const std::optional<std::pair<QDate, QDate>>& days, EntrySelection& selection, RunPeriod& period);
     void analyzeLedger();
     void refreshReport();
-    void saveReportAs();
-    void exportList(const StatsTableModel* list);
-    // The entries list's rows as CSV, through the same checks as the other exports.
-    void exportEntries();
     // The period of the ledger panel's choice, as the entries list takes it.
     std::optional<TimeRange> ledgerPeriod() const;
     // "Show this member's entries" and "Show this item's entries": the name as the list shows it.
@@ -170,13 +153,11 @@ class MainWindow : public QMainWindow {
     StatsTableModel* memberModel_;
     StatsTableModel* itemModel_;
     ActivityState activity_;
-    QString importFolder_; // where the file dialogs start; empty: their own choice
-    QString saveAsFolder_;
-    QString exportFolder_;
+    QString importFolder_; // where the import's dialog starts; empty: its own choice
     std::unique_ptr<RunController> run_;
     std::unique_ptr<LedgerController> ledger_;
-    std::unique_ptr<LedgerWatch> watch_; // goes before the browser's profile, which its page uses
-    WatchBox* watchBox_ = nullptr;
+    std::unique_ptr<ExportController> exports_;
+    std::unique_ptr<WatchController> watcher_; // goes before the browser's profile, which the watch's page uses
 
     QWidget* navigationFrame_ = nullptr;
     BrowserPanel* browserPanel_ = nullptr;

@@ -7,11 +7,13 @@
 #include "ui/main_window.h"
 
 #include "report/html_report.h"
-#include "ui/bank_log_panel.h"
 #include "ui/charts/chart_model.h"
 #include "ui/charts/chart_panel.h"
-#include "ui/ledger_controller.h"
+#include "ui/export_controller.h"
+#include "ui/ledger/ledger_controller.h"
+#include "ui/log/bank_log_panel.h"
 #include "ui/report_panel.h"
+#include "ui/watch_controller.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -57,8 +59,8 @@ void MainWindow::restoreSettings() {
     if (isNumber && chart >= 1 && chart < kFirstWeeklyEntry + static_cast<int>(kWeeklyChartEntries.size()))
         charts_->showChosenChart(chart);
     importFolder_ = Folder(store, kImportFolder);
-    saveAsFolder_ = Folder(store, kSaveAsFolder);
-    exportFolder_ = Folder(store, kExportFolder);
+    exports_->saveAsFolder = Folder(store, kSaveAsFolder);
+    exports_->exportFolder = Folder(store, kExportFolder);
     charts_->setSaveFolder(Folder(store, kSaveChartFolder));
 }
 
@@ -83,11 +85,11 @@ void MainWindow::keepSettings() const {
     if (charts_->chosenChart() != 0)
         store.setValue(QLatin1String(kChart), charts_->chosenChart());
     store.setValue(QLatin1String(kImportFolder), importFolder_);
-    store.setValue(QLatin1String(kSaveAsFolder), saveAsFolder_);
-    store.setValue(QLatin1String(kExportFolder), exportFolder_);
+    store.setValue(QLatin1String(kSaveAsFolder), exports_->saveAsFolder);
+    store.setValue(QLatin1String(kExportFolder), exports_->exportFolder);
     store.setValue(QLatin1String(kSaveChartFolder), charts_->saveFolder());
     store.setValue(QLatin1String(kLedgerFile), ledger_->file());
-    keepWatch();
+    watcher_->keep();
     store.setValue(QLatin1String(kGeometry), saveGeometry());
     store.setValue(QLatin1String(kState), saveState());
     store.sync();

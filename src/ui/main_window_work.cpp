@@ -1,27 +1,21 @@
 // SPDX-License-Identifier: MIT
-// MainWindow's work: importing a bank log file, starting an analysis run, and refreshing and saving the
-// report.
+// MainWindow's work: importing a bank log file, starting an analysis run, and refreshing the report.
 
 #include "ui/main_window.h"
 
-#include "ledger/ledger_output_check.h"
 #include "report/html_report.h"
 #include "report/report_file.h"
-#include "report/table_export.h"
 #include "shell/file_exists.h"
 #include "shell/qt/local_days.h"
-#include "ui/bank_log_panel.h"
+#include "ui/base/engine_text.h"
+#include "ui/base/throttled_event_pump.h"
 #include "ui/base/user_dialogs.h"
-#include "ui/engine_text.h"
-#include "ui/entries_tab.h"
-#include "ui/entry_list_model.h"
-#include "ui/ledger_controller.h"
-#include "ui/ledger_panel.h"
-#include "ui/report_copy.h"
+#include "ui/ledger/ledger_controller.h"
+#include "ui/ledger/ledger_panel.h"
+#include "ui/log/bank_log_panel.h"
 #include "ui/report_panel.h"
-#include "ui/stats_panel.h"
-#include "ui/stats_table_model.h"
-#include "ui/throttled_event_pump.h"
+#include "ui/stats/stats_panel.h"
+#include "ui/stats/stats_table_model.h"
 
 #include <QDateTime>
 #include <QDropEvent>
@@ -264,77 +258,6 @@ void MainWindow::showWrittenReport() {
     showReport();
     reportPanel_->showReport(QUrl::fromLocalFile(ToQString(reportPath().string())));
     emit reportWritten();
-}
-
-void MainWindow::saveReportAs() {
-    if (!activity_.idle())
-        return;
-    if (!FileExists(reportPath().string())) {
-        inform(QStringLiteral("There is no report to save yet. Click \"Analyze now\" first."));
-        return;
-    }
-    QString name = services_.dialogs->saveFileName(this, QStringLiteral("HTML Files (*.htm *.html)"), saveAsFolder_);
-    if (name.isEmpty() || name == u" ")
-        return;
-    name = WithHtmExtension(name);
-    saveAsFolder_ = QFileInfo(name).absolutePath();
-    if (refusesLedgerOutput(name) || !mayReplace(name))
-        return;
-    if (const std::string error = CopyReport(reportPath(), name.toStdString()); !error.empty())
-        inform(QStringLiteral("Error: ") + ToQString(error), true);
-}
-
-// True when nothing is at `name`, or the user agrees to replace it.
-bool MainWindow::mayReplace(const QString& name) {
-    return !FileExists(name.toStdString()) ||
-           services_.dialogs->confirm(this, ToQString(settings_.product.programName),
-                                      QStringLiteral("File already exists.  Are you sure you want to overwrite it?"));
-}
-
-QString MainWindow::ledgerOutputRefusal(const QString& name) const {
-    return ToQString(LedgerOutputRefusal(name.toStdString(), name.toStdString(), ledger_->path().toStdString()));
-}
-
-bool MainWindow::refusesLedgerOutput(const QString& name) {
-    const QString refusal = ledgerOutputRefusal(name);
-    if (!refusal.isEmpty())
-        inform(refusal, true);
-    return !refusal.isEmpty();
-}
-
-QString MainWindow::chooseExportFile(const QString& filter, const QString& title) {
-    const QString name = services_.dialogs->saveFileName(this, filter, exportFolder_, title);
-    if (name.isEmpty())
-        return {};
-    exportFolder_ = QFileInfo(name).absolutePath();
-    return refusesLedgerOutput(name) || !mayReplace(name) ? QString() : name;
-}
-
-void MainWindow::exportEntries() {
-    EntryListModel* list = ledgerPanel_->entriesTab()->model();
-    if (list->ledger().empty())
-        return;
-    const QString name = chooseExportFile(QStringLiteral("CSV Files (*.csv)"), QStringLiteral("Export Entries as CSV"));
-    if (name.isEmpty())
-        return;
-    list->exportCsv(name.toStdString(), [this](const QString& error) {
-        if (!error.isEmpty())
-            inform(QStringLiteral("Error: ") + error, true);
-    });
-}
-
-// The whole list in its current order, whatever its search hides.
-void MainWindow::exportList(const StatsTableModel* list) {
-    if (!activity_.idle() || list->table().rowCount() == 0)
-        return;
-    const QString title =
-        list == memberModel_ ? QStringLiteral("Export Member List as CSV") : QStringLiteral("Export Item List as CSV");
-    const QString name = chooseExportFile(QStringLiteral("CSV Files (*.csv)"), title);
-    if (name.isEmpty())
-        return;
-    if (const std::string error = WriteFileReplacing(name.toStdString(), TableText(list->table(), TableFormat::Csv));
-        !error.empty())
-        inform(QStringLiteral("Error: ") + ToQString(error), true);
 }
 
 } // namespace coffer

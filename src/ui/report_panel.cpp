@@ -2,10 +2,10 @@
 #include "ui/report_panel.h"
 
 #include "report/html_report.h"
-#include "ui/arrange_panels.h"
+#include "ui/base/arrange_panels.h"
 #include "ui/base/twips.h"
+#include "ui/base/window_fonts.h"
 #include "ui/report_page.h"
-#include "ui/window_fonts.h"
 
 #include <QComboBox>
 #include <QLabel>

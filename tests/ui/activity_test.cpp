@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/activity.h"
+#include "ui/base/activity.h"
 
 #include <gtest/gtest.h>
 

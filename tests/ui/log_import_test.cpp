@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/log_import.h"
+#include "ui/log/log_import.h"
 
 #include <QStringList>
 #include <QTextCursor>

@@ -7,8 +7,8 @@
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/browser_panel.h"
 #include "ui/item_lookup_services.h"
-#include "ui/stats_list_view.h"
-#include "ui/stats_table_model.h"
+#include "ui/stats/stats_list_view.h"
+#include "ui/stats/stats_table_model.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,8 +2,8 @@
 // Getting the bank log into Text1: importing files and dropping them on the window.
 
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/bank_log_panel.h"
-#include "ui/log_text_box.h"
+#include "ui/log/bank_log_panel.h"
+#include "ui/log/log_text_box.h"
 
 #include <QClipboard>
 #include <QFile>

@@ -13,11 +13,11 @@
 #include "shell/qt/local_days.h"
 #include "tests/ledger/old_ledger_file.h"
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/elided_label.h"
-#include "ui/entries_tab.h"
-#include "ui/entry_list_model.h"
-#include "ui/ledger_timeline.h"
-#include "ui/stats_table_model.h"
+#include "ui/base/elided_label.h"
+#include "ui/ledger/entries_tab.h"
+#include "ui/ledger/entry_list_model.h"
+#include "ui/ledger/ledger_timeline.h"
+#include "ui/stats/stats_table_model.h"
 
 #include <QAction>
 #include <QApplication>

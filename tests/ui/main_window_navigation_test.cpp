@@ -6,7 +6,7 @@
 #include "ui/about_window.h"
 #include "ui/browser_panel.h"
 #include "ui/close_on_signals.h"
-#include "ui/profile_cookies.h"
+#include "ui/ledger/profile_cookies.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,8 +5,8 @@
 #include "analysis/tables/transaction_totals.h"
 #include "report/table_export.h"
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/stats_list_view.h"
-#include "ui/stats_table_model.h"
+#include "ui/stats/stats_list_view.h"
+#include "ui/stats/stats_table_model.h"
 
 #include <QApplication>
 #include <QComboBox>

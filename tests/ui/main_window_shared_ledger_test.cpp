@@ -8,8 +8,8 @@
 #include "ledger/ledger_open.h"
 #include "tests/support/pg_test_server.h"
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/elided_label.h"
-#include "ui/stats_table_model.h"
+#include "ui/base/elided_label.h"
+#include "ui/stats/stats_table_model.h"
 
 #include <QComboBox>
 #include <QDateTime>

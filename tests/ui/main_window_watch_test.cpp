@@ -5,7 +5,7 @@
 // a restart, the exported sign-in serves coffer-cli, and a forgotten sign-in shows at the next fetch.
 #include "genlog/banklog_generator.h"
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/ledger_watch.h"
+#include "ui/ledger/ledger_watch.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -3,8 +3,8 @@
 
 #include "analysis/tables/transaction_totals.h"
 #include "tests/ui/support/main_window_harness.h"
-#include "ui/stats_list_view.h"
-#include "ui/stats_table_model.h"
+#include "ui/stats/stats_list_view.h"
+#include "ui/stats/stats_table_model.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

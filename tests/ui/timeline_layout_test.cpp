@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The ledger's time line as geometry: rows of pastes, local days, the view under zoom and pan, ticks and
 // what lies under a point. In a zone with summer time, whose days are not all 24 hours long.
-#include "ui/timeline_layout.h"
+#include "ui/ledger/timeline_layout.h"
 
 #include "support/time_zone.h"
 

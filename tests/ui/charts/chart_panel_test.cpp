@@ -3,7 +3,7 @@
 
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/charts/bar_chart.h"
-#include "ui/stats_table_model.h"
+#include "ui/stats/stats_table_model.h"
 
 #include "analysis/tables/transaction_totals.h"
 

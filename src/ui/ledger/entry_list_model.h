@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The ledger's entries as a table model that holds only the rows in view and a few screens about them:
+// rows are read in pages, off the window's thread, as the view comes to them; until a page arrives its
+// rows show a placeholder. A million entries open, scroll and jump to their end without reading every row.
+
+#include "ledger/entry_list.h"
+#include "ui/ledger/entry_reader.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace coffer {
+
+class EntryListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    static constexpr std::uint64_t kPageRows = 100;
+    static constexpr std::size_t kPagesKept = 8;
+
+    explicit EntryListModel(QObject* parent = nullptr);
+
+    // The ledger to list; none ("") lists nothing.
+    void setLedger(const std::string& ledger);
+    const std::string& ledger() const { return ledger_; }
+    void setFilter(const EntryListFilter& filter);
+    const EntryListFilter& filter() const { return filter_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Whether the count of the current filter has arrived, and whether the ledger reads through its
+    // list's indexes (false: from every entry's text, slower).
+    bool counted() const { return counted_; }
+    bool indexed() const { return indexed_; }
+    // The rows held, whatever the count.
+    std::size_t heldRows() const;
+    // A row's member and item names as its element writes them, for their pages; none until it arrives.
+    std::optional<std::pair<std::string, std::string>> writtenNames(int row) const;
+    // The realm of the ledger's guild, for the armory's addresses.
+    const std::string& realm() const { return realm_; }
+
+    // The rows, each from its first to its last (both included), as tab-separated text with the
+    // captions, handed to `done` once read.
+    void copyRows(const std::vector<std::pair<int, int>>& ranges, std::function<void(const QString&)> done);
+    // Writes every row of the filter as CSV to `file` (checked beforehand); `done` gets the error (of the
+    // file or of the ledger), or "".
+    void exportCsv(const std::string& file, std::function<void(const QString& error)> done);
+
+  signals:
+    // The count of a new filter arrived, or reading failed.
+    void countChanged();
+    void failed(const QString& message);
+
+  private:
+    struct Row {
+        QStringList cells;
+        std::string member, item; // as written
+    };
+    using Page = std::vector<Row>;
+
+    void request(std::uint64_t page) const;
+    void received(std::uint64_t generation, std::uint64_t page, Page rows);
+
+    EntryReader reader_;
+    std::string ledger_;
+    EntryListFilter filter_;
+    std::uint64_t generation_ = 0; // of the filter: a reply of an older one is dropped
+    std::uint64_t total_ = 0;
+    bool counted_ = false, indexed_ = true;
+    std::string realm_;
+    std::map<std::uint64_t, Page> pages_;
+    std::list<std::uint64_t> recent_;           // the pages held, the last used first
+    mutable std::set<std::uint64_t> requested_; // pages asked for and not arrived
+};
+
+} // namespace coffer

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The watch of the armory's bank log page: it fetches the page at once and then every few minutes, in
+// a hidden page of the browser's profile (so the officer's sign-in applies while the visible browser
+// stays where it is), and adds each page to the ledger in use as a paste of its own, off the window's
+// thread, telling each outcome with the lines `coffer-cli --fetch` prints. A fetch that comes due while
+// the window works (an import, a run, an add) waits until the work ends; its own add is the window's
+// foreground work, as a manual add is. A failure never stops the watch.
+
+#include "ledger/fetch_outcome.h"
+#include "ledger/ledger_file.h"
+#include "ui/base/activity.h"
+#include "ui/base/worker_thread.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QWebEnginePage;
+class QWebEngineProfile;
+
+namespace coffer {
+
+class LedgerWatch : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int kMinMinutes = 1;
+    static constexpr int kMaxMinutes = 1440;
+    static constexpr int kDefaultMinutes = 15; // until the user chooses another interval
+    static constexpr qsizetype kLinesKept = 50;
+    static constexpr int kFailuresTold = 3; // failures in a row after which the navigation tells of them
+
+    // The window's ledger in use, and whether it is being read or added to by the window itself.
+    struct Ledger {
+        std::function<std::string()> path;
+        std::function<bool()> busy;
+    };
+
+    LedgerWatch(QWebEngineProfile* profile, ActivityState& activity, Ledger ledger, QObject* parent = nullptr);
+    ~LedgerWatch() override;
+
+    // Watches the page at `address` (kept without user information or fragment), fetching it at once and
+    // then every `minutes`; false, watching nothing, when the address is not an http(s) one.
+    bool start(const QString& address, int minutes);
+    void setMinutes(int minutes);
+    void stop(); // a fetch or an add in progress is abandoned; the ledger stays as it was before it
+    // Abandons a fetch in flight and opens the watched page anew `after` from now: the browser's cache,
+    // as it is cleared, holds every request made meanwhile for good.
+    void reopenPage(std::chrono::milliseconds after);
+    bool watching() const { return !address_.isEmpty(); }
+    const QString& address() const { return address_; }
+    int minutes() const { return minutes_; }
+    const QDateTime& lastFetch() const { return lastFetch_; }
+    QDateTime nextFetch() const;
+    // The lines of the last fetches, oldest first, each as `coffer-cli --fetch` prints it.
+    const QStringList& lines() const { return lines_; }
+    int failuresInARow() const { return failures_; }
+    QString lastFailure() const { return failures_ > 0 && !lines_.isEmpty() ? lines_.constLast() : QString(); }
+
+    // Test hook: the span between fetches, shorter than the least the window offers, for tests that cannot
+    // wait a minute. The next start() or setMinutes() sets it back.
+    void setIntervalForTesting(std::chrono::milliseconds interval);
+
+  signals:
+    void changed(); // what the Guild Ledger panel shows of the watch
+    // A page went into the ledger `file`, which now holds `summary`.
+    void added(const std::string& file, const LedgerSummary& summary, const std::vector<HourCount>& hours);
+
+  private:
+    enum class Stage { Idle, Fetching, PageHere, Adding };
+    struct AddResult {
+        std::string file;
+        FetchOutcome outcome;
+        std::optional<LedgerSummary> summary;
+        std::vector<HourCount> hours;
+    };
+
+    bool windowBusy() const;
+    void startWhenFree(); // the next step of a fetch, now or once the window's work ends
+    void openPage();
+    void dropPage();
+    void fetch();
+    void failFetch(const std::string& reason);
+    void pollFetch();
+    void addPage();
+    void onAdded();
+    void tell(const FetchOutcome& outcome);
+
+    QWebEngineProfile* profile_;
+    ActivityState& activity_;
+    Ledger ledger_;
+    QWebEnginePage* page_ = nullptr; // of the watched site's origin, where the request runs
+    bool pageReady_ = false;
+    QString address_;
+    std::string recordAddress_;
+    int minutes_ = kDefaultMinutes;
+    std::chrono::milliseconds interval_{0};
+    QTimer dueTimer_;  // the next fetch
+    QTimer waitTimer_; // looks again whether the window's work has ended, or the request has
+    QTimer reopenTimer_;
+    QElapsedTimer fetchClock_;
+    Stage stage_ = Stage::Idle;
+    bool due_ = false;
+    std::string pageText_;
+    QDateTime lastFetch_;
+    QStringList lines_;
+    int failures_ = 0;
+    AddResult result_;
+    WorkerThread worker_; // last: it ends the add, which fills the result, before it goes
+};
+
+} // namespace coffer
