@@ -12,11 +12,14 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <grp.h>
 #include <map>
 #include <random>
@@ -480,18 +483,29 @@ TEST_F(LedgerFaults, AddsWaitForTheLockAndBothOfTwoAtOnceGoIn) {
         ASSERT_EQ(run({"--ledger", reference, "--add", log}).first, 0);
     SqliteDatabase holder(ledger_, SqliteDatabase::Access::ReadWrite, {});
     holder.execute("BEGIN IMMEDIATE");
-    std::vector<pid_t> adds;
+    // Each add tells once that it is waiting for the lock; the lock is released when both are.
+    std::atomic<int> waiting = 0;
+    std::vector<std::future<void>> adds;
     for (const std::string& log : {big_, other_})
-        adds.push_back(Start({COFFER_CLI_PATH, "--ledger", ledger_, "--add", log, "--quiet"}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    for (const pid_t pid : adds)
-        EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the add should wait for the lock";
+        adds.push_back(std::async(std::launch::async, [&, log] {
+            bool told = false;
+            SqliteLedger ledger(ledger_, SqliteDatabase::Access::ReadWrite, [&] {
+                waiting += std::exchange(told, true) ? 0 : 1;
+                return true;
+            });
+            std::ignore = AddToLedger(ledger, ReadFile(log), log, 0);
+        }));
+    const auto oneEnded = [&adds] {
+        return std::ranges::any_of(adds, [](const std::future<void>& add) {
+            return add.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+    };
+    while (waiting < 2 && !oneEnded())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(waiting, 2) << "both adds should wait for the lock";
     holder.execute("ROLLBACK");
-    for (const pid_t pid : adds) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
+    for (std::future<void>& add : adds)
+        EXPECT_NO_THROW(add.get());
     EXPECT_EQ(State(ledger_), State(reference));
 
     holder.execute("BEGIN IMMEDIATE");

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+// The entries list's reader: tasks newest first, a view's tasks skipped once the view has changed and
+// stopped while they read, a task the user asked for run whatever the view does, and the tasks of a
+// ledger no longer open dropped with their failure told.
+#include "ui/ledger/entry_reader.h"
+
+#include "ledger/ledger_actions.h"
+#include "ledger/ledger_open.h"
+#include "support/bank_log_text.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <future>
+#include <mutex>
+#include <vector>
+
+namespace coffer {
+namespace {
+
+bool RunUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10'000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+class EntryReaderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::vector<testing::Entry> entries(3000, {.player = "Orron", .type = "2", .itemName = "Ore", .count = 1});
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            entries[i].player += std::to_string(i % 50);
+        std::ignore = AddToLedger(*OpenLedger(ledger_, LedgerAccess::ReadWrite), testing::BankLog(entries), "log", 0);
+        reader_.open(ledger_);
+    }
+
+    // A task that holds the reader's thread until `release`, so that the tasks queued meanwhile wait.
+    void holdReader() {
+        std::promise<void> holding;
+        reader_.run([this, &holding](LedgerStore&) {
+            holding.set_value();
+            release_.get_future().wait();
+            return [] {};
+        });
+        holding.get_future().wait();
+    }
+    // A task that notes `name` as it runs and again as its reply comes back.
+    EntryReader::Task noting(const std::string& name) {
+        return [this, name](LedgerStore&) {
+            const std::lock_guard lock(mutex_);
+            ran_.push_back(name);
+            return [this, name] { replied_.push_back(name); };
+        };
+    }
+
+    testing::TempFolder folder_;
+    const std::string ledger_ = folder_ / "ledger.sqlite";
+    EntryReader reader_;
+    std::promise<void> release_;
+    std::mutex mutex_;
+    std::vector<std::string> ran_, replied_;
+};
+
+TEST_F(EntryReaderTest, TasksRunNewestFirstAndAViewsTasksAreSkippedOnceItChanged) {
+    holdReader();
+    reader_.runForView(noting("old view"));
+    reader_.run(noting("asked"));
+    reader_.viewChanged();
+    reader_.runForView(noting("first"));
+    reader_.runForView(noting("newest"));
+    release_.set_value();
+    ASSERT_TRUE(RunUntil([&] { return replied_.size() == 3; }));
+    EXPECT_EQ(replied_, (std::vector<std::string>{"newest", "first", "asked"}));
+    EXPECT_EQ(ran_, replied_);
+}
+
+TEST_F(EntryReaderTest, AViewsTaskIsStoppedAsItReadsWhenTheViewChanges) {
+    std::promise<void> reading, changed;
+    std::atomic<bool> stopped = false, done = false;
+    reader_.runForView([&](LedgerStore& store) {
+        bool first = true;
+        try {
+            store.forEachEntry(std::nullopt, [&](const LedgerEntry&) {
+                if (std::exchange(first, false)) {
+                    reading.set_value();
+                    changed.get_future().wait();
+                }
+            });
+        } catch (const LedgerError&) {
+            stopped = true;
+            done = true;
+            throw;
+        }
+        done = true;
+        return [] {};
+    });
+    reading.get_future().wait();
+    reader_.viewChanged();
+    changed.set_value();
+    ASSERT_TRUE(RunUntil([&] { return done.load(); }));
+    EXPECT_TRUE(stopped);
+    // A stale task's end is no failure of the list's.
+    int failures = 0;
+    QObject::connect(&reader_, &EntryReader::failed, [&] { ++failures; });
+    reader_.run(noting("after"));
+    ASSERT_TRUE(RunUntil([&] { return replied_.size() == 1; }));
+    EXPECT_EQ(failures, 0);
+}
+
+TEST_F(EntryReaderTest, AnotherLedgerDropsTheTasksNotStartedAndTellsTheirFailure) {
+    holdReader();
+    std::vector<QString> failures;
+    reader_.run(noting("export"), [&](const QString& message) { failures.push_back(message); });
+    reader_.runForView(noting("page"));
+    reader_.open((folder_ / "other.sqlite").string());
+    release_.set_value();
+    ASSERT_TRUE(RunUntil([&] { return !failures.empty(); }));
+    EXPECT_EQ(failures, std::vector{QStringLiteral("Another ledger was opened before the entries were read.")});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ran_.empty());
+}
+
+} // namespace
+} // namespace coffer

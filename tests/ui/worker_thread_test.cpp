@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// The window's worker thread: one piece of work at a time, what it posts handed back in order before
+// `finished`, a stop that reaches the work, and a destruction that stops and waits for it.
+#include "ui/base/worker_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace coffer {
+namespace {
+
+// Handles the window thread's events until `done` or five seconds.
+bool RunUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+TEST(WorkerThread, RunsOneWorkAtATimeAndHandsBackInOrderBeforeFinished) {
+    WorkerThread worker;
+    std::vector<int> heard;
+    int finished = 0;
+    QObject::connect(&worker, &WorkerThread::finished, [&] {
+        heard.push_back(-1);
+        ++finished;
+    });
+    std::promise<void> release;
+    worker.start([&, released = release.get_future().share()](const std::stop_token&) {
+        released.wait();
+        for (int i = 0; i < 100; ++i)
+            worker.post([&heard, i] { heard.push_back(i); });
+    });
+    bool secondRan = false;
+    worker.start([&](const std::stop_token&) { secondRan = true; }); // ignored: the first still runs
+    EXPECT_TRUE(worker.running());
+    release.set_value();
+    ASSERT_TRUE(RunUntil([&] { return finished == 1; }));
+    std::vector<int> expected;
+    for (int i = 0; i < 100; ++i)
+        expected.push_back(i);
+    expected.push_back(-1);
+    EXPECT_EQ(heard, expected);
+    EXPECT_FALSE(secondRan);
+    EXPECT_FALSE(worker.running());
+}
+
+TEST(WorkerThread, StopReachesTheWorkAndDestructionWaitsForIt) {
+    std::atomic<bool> sawStop = false, ended = false;
+    {
+        WorkerThread worker;
+        std::promise<void> started;
+        worker.start([&](const std::stop_token& stop) {
+            started.set_value();
+            while (!stop.stop_requested())
+                std::this_thread::yield();
+            sawStop = true;
+        });
+        started.get_future().wait();
+        worker.stop();
+        ASSERT_TRUE(RunUntil([&] { return !worker.running(); }));
+        EXPECT_TRUE(sawStop);
+
+        // Gone while working: the work is asked to stop and has ended, however long it takes to wind
+        // down, when the destructor returns.
+        worker.start([&](const std::stop_token& stop) {
+            while (!stop.stop_requested())
+                std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ended = true;
+        });
+    }
+    EXPECT_TRUE(ended);
+}
+
+} // namespace
+} // namespace coffer
