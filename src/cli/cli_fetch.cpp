@@ -18,6 +18,7 @@
 #include <mutex>
 #include <ostream>
 #include <stdexcept>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace coffer {
@@ -26,6 +27,9 @@ namespace {
 const QCommandLineOption kFetch(QStringLiteral("fetch"), {}, QStringLiteral("URL")),
     kCookies(QStringLiteral("cookies"), {}, QStringLiteral("COOKIEFILE")),
     kEvery(QStringLiteral("every"), {}, QStringLiteral("SPAN"));
+
+// What a page that is no bank log asks of the officer: the cookie file holds the sign-in.
+constexpr std::string_view kSignInAgain = "sign in again and export the cookies";
 
 // What the signal thread calls to end the running fetch form.
 std::mutex endMutex;
@@ -141,7 +145,7 @@ FetchOutcome FetchSession::fetchPage() {
     if (!page.failure.empty())
         return FetchNotLoaded(recordAddress_, page.failure);
     return RefusedOnFailure(recordAddress_, [&] {
-        return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, NowMs(),
+        return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, kSignInAgain, NowMs(),
                               [this](std::uint64_t, std::uint64_t) { return !stopped_; });
     });
 }

@@ -29,6 +29,9 @@ std::int64_t NowMs();
 // kMaxCopies times, and AddCancelled when `progress` stops the add.
 [[nodiscard]] AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName,
                                     std::int64_t addedAt, const AddProgress& progress = {});
+// The same, for a paste already read from its text.
+[[nodiscard]] AddReport AddPasteToLedger(LedgerStore& store, Paste paste, const std::string& fileName,
+                                         std::int64_t addedAt, const AddProgress& progress = {});
 
 // Adds every entry, the guild and every paste record of another ledger, named `otherName`, under the
 // same rules. Every entry and paste is checked first, as an add would have stored it: the first that

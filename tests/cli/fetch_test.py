@@ -54,8 +54,14 @@ class FetchTest(unittest.TestCase):
     def cli(self, *args):
         return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=60, check=True)
 
+    def info(self, name):
+        return int(re.search(r"^%s: (\d+)$" % name, self.cli("--ledger", self.ledger, "--info").stdout, re.M)[1])
+
     def gaps(self):
-        return int(re.search(r"^Gaps: (\d+)$", self.cli("--ledger", self.ledger, "--info").stdout, re.M)[1])
+        return self.info("Gaps")
+
+    def pastes(self):
+        return self.info("Pastes")
 
     def assert_ledger_holds_served_log(self):
         """The ledger's tables, entry counts and sums per member and item, are those of the log served."""
@@ -95,20 +101,31 @@ class FetchTest(unittest.TestCase):
 
     def test_each_failure_gives_its_line_and_status(self):
         url = re.escape(self.url)
+        signed_out = url + ": the armory shows no bank log; sign in again and export the cookies"
+        cut_short = url + ": the page could not be loaded: the page was cut short"
         cases = [  # mode, cookie file, status, line
-            ("ok", False, 1, url + ": the armory shows no bank log; sign in again and export the cookies"),
+            ("ok", False, 1, signed_out),
+            ("xhtml-sign-in", True, 1, signed_out),
+            ("error-page", True, 1, signed_out),
             ("500", True, 2, url + ": the page could not be loaded: HTTP 500"),
             ("503", True, 2, url + ": the page could not be loaded: HTTP 503"),
+            ("partial", True, 2, url + ": the page could not be loaded: HTTP 206"),
+            ("gzip-cut", True, 2, cut_short),
+            ("unclosed", True, 2, cut_short),
+            ("redirect-tls", False, 2, url + ": the page could not be loaded: SSL handshake failed.*"),
             ("other-guild", True, 2, url + ": refused: .*Copper Kettles.*"),
+            ("empty-log", True, 0, url + ": 0 entries, 0 new to the ledger.*"),
         ]
         self.assertEqual(self.fetch()[0], 0)  # the ledger's guild is set
         for mode, cookies, status, line in cases:
             with self.subTest(mode=mode, cookies=cookies):
+                pastes = self.pastes()
                 self.site.set_mode(mode)
                 self.assertEqual(self.fetch("--quiet", cookies=cookies)[0], status)
                 result = self.fetch(cookies=cookies)
                 self.assertEqual(result[0], status)
                 self.assertRegex(result[1], "^%s%s\n$" % (TIME, line))
+                self.assertEqual(self.pastes() > pastes, status == 0)  # nothing listed for a failure
         status, err = self.fetch(url="http://127.0.0.1:1/guild-bank-log.xml")
         self.assertEqual(status, 2)
         self.assertRegex(err, "could not be loaded: Connection refused\n$")
