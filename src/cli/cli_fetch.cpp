@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/cli_fetch.h"
 
+#include "analysis/text/shown_address.h"
 #include "cli/cli.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
@@ -85,7 +86,7 @@ std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOption
     }
     options.address = parser.value(kFetch).toStdString();
     if (!FetchRecordAddress(options.address))
-        return "option --fetch needs an http:// or https:// address, not \"" + options.address + "\"";
+        return "option --fetch needs an http:// or https:// address, not \"" + ShownAddress(options.address) + "\"";
     options.cookieFile = parser.value(kCookies).toStdString();
     if (parser.isSet(kCookies) && options.cookieFile.empty())
         return "the cookie file name is empty";

@@ -109,10 +109,14 @@ class FetchTest(unittest.TestCase):
                 result = self.fetch(cookies=cookies)
                 self.assertEqual(result[0], status)
                 self.assertRegex(result[1], "^%s%s\n$" % (TIME, line))
-        status, err = self.fetch(url="http://127.0.0.1:1/guild-bank-log.xml")
+        # An address's sign-in is never shown: its user part, nor a secret of its query.
+        status, err = self.fetch(url="http://officer:pw@127.0.0.1:1/guild-bank-log.xml?sid=s3&n=Iron")
         self.assertEqual(status, 2)
-        self.assertRegex(err, "could not be loaded: Connection refused\n$")
-        self.assertEqual(self.fetch(url="ftp://127.0.0.1/log")[0], 2)
+        self.assertRegex(err, r"^%shttp://127\.0\.0\.1:1/guild-bank-log\.xml\?sid=\*\*\*&n=Iron: the page could not "
+                              r"be loaded: Connection refused\n$" % TIME)
+        self.assertEqual(self.fetch(url="ftp://officer:pw@127.0.0.1/log"),
+                         (2, "coffer-cli: option --fetch needs an http:// or https:// address, not \"ftp://127.0.0.1\"\n"
+                             "Try 'coffer-cli --help' for more information.\n"))
 
     def test_the_loop_goes_on_after_failures_and_ends_on_a_signal(self):
         self.site.set_mode("500")
