@@ -203,14 +203,14 @@ class FetchTest(unittest.TestCase):
         os.symlink(good, self.path("link.txt"))
         for name, status, said in cases:
             with self.subTest(name=name):
+                if os.path.exists(self.ledger):
+                    os.remove(self.ledger)
                 self.cookies = name
                 result = self.fetch("--quiet", timeout=10)
                 self.assertEqual(result[0], status, result[1])
                 if said:
                     self.assertEqual(result[1], "coffer-cli: %s\n" % (said % name))
                 self.assertEqual(os.path.exists(self.ledger), status != 2, result[1])
-                if os.path.exists(self.ledger):
-                    os.remove(self.ledger)
 
     def test_a_signal_during_a_fetch_leaves_the_ledger_as_it_was(self):
         self.assertEqual(self.fetch()[0], 0)
