@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/cli_fetch.h"
 
+#include "analysis/text/shown_address.h"
 #include "cli/cli.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
@@ -9,17 +10,12 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <ostream>
 #include <stdexcept>
 #include <string_view>
-#include <sys/stat.h>
 
 namespace coffer {
 namespace {
@@ -50,17 +46,6 @@ class EndOnSignal {
     EndOnSignal& operator=(const EndOnSignal&) = delete;
 };
 
-CookieFile ReadCookies(const std::string& file) {
-    // An empty file is one without cookies (an officer signed out), not one that cannot be read.
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream)
-        throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
-    const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad())
-        throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
-    return ReadCookieFile(text);
-}
-
 int ExitStatus(FetchResult result) {
     return result == FetchResult::Added ? kCliSuccess : result == FetchResult::NoBankLog ? kCliNoXml : kCliFailure;
 }
@@ -89,7 +74,7 @@ std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOption
     }
     options.address = parser.value(kFetch).toStdString();
     if (!FetchRecordAddress(options.address))
-        return "option --fetch needs an http:// or https:// address, not \"" + options.address + "\"";
+        return "option --fetch needs an http:// or https:// address, not \"" + ShownAddress(options.address) + "\"";
     options.cookieFile = parser.value(kCookies).toStdString();
     if (parser.isSet(kCookies) && options.cookieFile.empty())
         return "the cookie file name is empty";
@@ -104,12 +89,12 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
     : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
       err_(err) {
     if (!options_.cookieFile.empty()) {
-        const CookieFile file = ReadCookies(options_.cookieFile);
+        // An empty file is one without cookies (an officer signed out), not one that cannot be read.
+        const CookieFile file = LoadCookieFile(options_.cookieFile);
         cookies_ = file.cookies;
         for (const std::size_t line : file.unreadLines)
             err_ << "warning: " << options_.cookieFile << ": line " << line << " is neither a cookie nor a comment\n";
-        struct stat status {};
-        if (::stat(options_.cookieFile.c_str(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH)) != 0)
+        if (file.othersCanRead)
             err_ << "warning: " << options_.cookieFile << " can be read by other users" << std::endl;
         downloader_.setCookies([this](bool https, const std::string& host, const std::string& path) {
             std::vector<std::pair<std::string, std::string>> sent;
@@ -135,8 +120,9 @@ FetchOutcome FetchSession::fetchPage() {
     std::unique_ptr<LedgerStore> opened = std::move(opened_); // used once, and let go when the fetch ends
     if (!options_.cookieFile.empty()) {
         try {
-            cookies_ = ReadCookies(options_.cookieFile).cookies;
-        } catch (const std::runtime_error&) { // the cookies read before still count
+            cookies_ = LoadCookieFile(options_.cookieFile).cookies;
+        } catch (const std::runtime_error& error) { // this fetch fails; a loop goes on
+            return FetchNotLoaded(recordAddress_, error.what());
         }
     }
     const PageResult page = downloader_.download(options_.address);

@@ -40,8 +40,8 @@ using LedgerOpener = std::function<std::unique_ptr<LedgerStore>(std::string& nam
 
 // The fetches of one run. The ledger is opened for each fetch, so that a loop's memory does not grow
 // with the ledger's cache and a lost server connection is made anew; the cookie file is read again
-// before each fetch, so that cookies exported anew count at the next one. Lives on the thread of the
-// application object.
+// before each fetch, so that cookies exported anew count at the next one (a fetch whose file cannot be
+// read then fails). Lives on the thread of the application object.
 class FetchSession {
   public:
     // Opens the ledger with `openFirst` (by default as for every later fetch), keeping it for the first

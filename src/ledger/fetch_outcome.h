@@ -2,7 +2,7 @@
 #pragma once
 // What one fetch of the armory's bank log page came to, and the lines that tell it, however the page
 // was downloaded: coffer-cli's --fetch and the window's watch add the page and tell it alike. The
-// page's paste record is named by the page's address without user information or fragment.
+// page's paste record, and every line, names the page's address as ShownAddress shows it.
 
 #include "ledger/ledger_store.h"
 

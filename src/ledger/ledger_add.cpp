@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "analysis/text/shown_address.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_sql.h"
 
@@ -105,7 +106,8 @@ std::vector<PasteRecord> ReadPastes(LedgerSql& sql) {
                 record.lastTs = row.optionalInteger(4);
                 if (!row.isNull(5))
                     record.guild = GuildIdentity{std::string(row.bytes(5)), std::string(row.bytes(6))};
-                record.fileName = row.bytes(7);
+                // A ledger of an older program may hold a fetched page's address with its secrets.
+                record.fileName = ShownPasteName(row.bytes(7));
                 record.digest = static_cast<std::uint64_t>(row.integer(8));
             });
     return pastes;

@@ -107,7 +107,8 @@ inline const char* FirstAndLastTimes(bool listIndexed) {
 // The add of both stores, inside the transaction the store holds (see LedgerStore::add).
 [[nodiscard]] AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition);
 
-// The ledger's pastes in the order they were added, read the same way from both stores.
+// The ledger's pastes in the order they were added, read the same way from both stores; a name that is
+// a web address as ShownPasteName shows it, wherever the pastes go (lists, --info, a merge's copies).
 [[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
 
 // The names of a ledger's members and items with their ids, read at its first search and kept for the

@@ -91,7 +91,7 @@ struct PasteRecord {
     std::uint64_t copiesAdded = 0;
     std::optional<std::int64_t> firstTs, lastTs;
     std::optional<GuildIdentity> guild;
-    std::string fileName; // empty for a text pasted in the window
+    std::string fileName; // empty for a text pasted in the window; a fetched page's address as shown
     std::uint64_t digest = 0;
 };
 

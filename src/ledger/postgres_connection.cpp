@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/postgres_connection.h"
 
+#include "analysis/text/web_text.h"
 #include "ledger/ledger_open.h"
 
 #include <endian.h>
@@ -8,6 +9,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -37,13 +39,23 @@ std::string Value(const ConninfoOptions& options, std::string_view keyword) {
     return {};
 }
 
+// Each password the connection is given: libpq may quote any of them in its messages.
+std::vector<std::string> GivenPasswords(const std::string& uri) {
+    std::vector<std::string> passwords = UriPasswords(uri);
+    if (const char* environment = std::getenv("PGPASSWORD"); environment != nullptr && *environment != '\0')
+        passwords.insert(passwords.end(), {environment, PercentDecode(environment)});
+    return passwords;
+}
+
 } // namespace
 
 std::string PgDisplayName(const std::string& uri) {
     std::string error;
     const ConninfoOptions options = Parse(uri, error);
+    // One libpq cannot read goes without its password parameters: a "password=" kept would take in what
+    // a message adds after the name.
     if (!options)
-        return WithoutPasswords(uri);
+        return WithoutPasswords(UriWithoutPassword(uri));
     const std::string user = Value(options, "user"), host = Value(options, "host"), port = Value(options, "port");
     const std::string userPart = user.empty() ? "" : user + "@", dbname = Value(options, "dbname");
     if (host.starts_with('/')) // a Unix socket's folder
@@ -113,11 +125,11 @@ std::string_view PgResult::bytes(int row, int column) const {
 }
 
 PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeouts& timeouts)
-    : name_(PgDisplayName(uri)), timeouts_(timeouts) {
+    : name_(PgDisplayName(uri)), passwords_(GivenPasswords(uri)), timeouts_(timeouts) {
     std::string error;
     const ConninfoOptions options = Parse(uri, error);
     if (!options)
-        throw PgError(name_ + ": not a connection URI that PostgreSQL reads: " + error, {});
+        throw PgError(name_ + ": not a connection URI that PostgreSQL reads: " + error, {}, passwords_);
     std::vector<const char*> keywords, values;
     for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option)
         if (option->val != nullptr)
@@ -136,8 +148,8 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
             throw PgError(LedgerErrorKind::PasswordNeeded,
                           name_ + ": cannot connect to the server: the server wants a password: give it in ~/.pgpass "
                                   "or a service file",
-                          "08001");
-        throw PgError(name_ + ": cannot connect to the server: " + reason, "08001");
+                          "08001", passwords_);
+        throw PgError(name_ + ": cannot connect to the server: " + reason, "08001", passwords_);
     }
     // The server's notices (a table that exists already) are not for the user.
     PQsetNoticeProcessor(
@@ -166,7 +178,7 @@ LedgerErrorKind PgError::KindOf(std::string_view sqlState) {
 }
 
 void PgConnection::fail(const std::string& what, const std::string& reason, std::string sqlState) const {
-    throw PgError(name_ + ": " + what + ": " + reason, std::move(sqlState));
+    throw PgError(name_ + ": " + what + ": " + reason, std::move(sqlState), passwords_);
 }
 
 void PgConnection::startCall(bool stoppable) {

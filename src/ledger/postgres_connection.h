@@ -30,13 +30,15 @@ struct PgTimeouts {
 };
 
 // A failed call: the message for the user, on one line and without a password whatever libpq's part of
-// it holds, and the server's SQLSTATE ("" when it gave none).
+// it holds (each password the connection was given, `given`, starred wherever it stands), and the
+// server's SQLSTATE ("" when it gave none).
 class PgError : public LedgerError {
   public:
-    PgError(const std::string& message, std::string sqlState)
-        : LedgerError(KindOf(sqlState), WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
-    PgError(LedgerErrorKind kind, const std::string& message, std::string sqlState)
-        : LedgerError(kind, WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
+    PgError(const std::string& message, std::string sqlState, const std::vector<std::string>& given = {})
+        : LedgerError(KindOf(sqlState), WithoutPasswords(message, given)), sqlState_(std::move(sqlState)) {}
+    PgError(LedgerErrorKind kind, const std::string& message, std::string sqlState,
+            const std::vector<std::string>& given = {})
+        : LedgerError(kind, WithoutPasswords(message, given)), sqlState_(std::move(sqlState)) {}
     const std::string& sqlState() const { return sqlState_; }
 
   private:
@@ -119,6 +121,7 @@ class PgConnection {
 
     pg_conn* conn_ = nullptr;
     std::string name_;
+    std::vector<std::string> passwords_; // those of the URI and of PGPASSWORD, as written and percent-decoded
     std::string rightsHint_;
     PgTimeouts timeouts_;
     std::chrono::steady_clock::time_point deadline_;

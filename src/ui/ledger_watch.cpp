@@ -99,7 +99,9 @@ bool LedgerWatch::start(const QString& address, int minutes) {
     if (*record != recordAddress_)
         lines_.clear(); // the lines of the page watched before would mislead
     recordAddress_ = *record;
-    address_ = ToQString(*record);
+    // Fetched with its query whole: a sign-in the query holds counts. The browser's own sign-in takes the
+    // place of user information, which the settings never keep.
+    address_ = QUrl(address).adjusted(QUrl::RemoveUserInfo | QUrl::RemoveFragment).toString(QUrl::FullyEncoded);
     failures_ = 0;
     lastFetch_ = {};
     openPage();

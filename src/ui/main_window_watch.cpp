@@ -62,7 +62,7 @@ void MainWindow::showWatch() {
     // The page shown is the one watched when it names the same paste record.
     const bool shownWatched =
         watch_->watching() &&
-        FetchRecordAddress(browserPanel_->address().toString().toStdString()) == watch_->address().toStdString();
+        FetchRecordAddress(browserPanel_->address().toString().toStdString()) == watch_->shownAddress();
     browserPanel_->watchChoice()->showWatch(shownWatched, watch_->minutes());
     watchBox_->showWatch();
     auto* button = navigationFrame_->findChild<QPushButton*>(QStringLiteral("cmdLedger"));

@@ -45,10 +45,10 @@ class FetchTest(unittest.TestCase):
         os.chmod(path, mode)
         return path
 
-    def fetch(self, *extra, url=None, cookies=True):
+    def fetch(self, *extra, url=None, cookies=True, timeout=60):
         args = [CLI, "--ledger", self.ledger, "--fetch", url or self.url]
         args += ["--cookies", self.cookies] if cookies else []
-        result = subprocess.run(args + list(extra), capture_output=True, text=True, timeout=60)
+        result = subprocess.run(args + list(extra), capture_output=True, text=True, timeout=timeout)
         return result.returncode, result.stderr
 
     def cli(self, *args):
@@ -126,10 +126,14 @@ class FetchTest(unittest.TestCase):
                 self.assertEqual(result[0], status)
                 self.assertRegex(result[1], "^%s%s\n$" % (TIME, line))
                 self.assertEqual(self.pastes() > pastes, status == 0)  # nothing listed for a failure
-        status, err = self.fetch(url="http://127.0.0.1:1/guild-bank-log.xml")
+        # An address's sign-in is never shown: its user part, nor a secret of its query.
+        status, err = self.fetch(url="http://officer:pw@127.0.0.1:1/guild-bank-log.xml?sid=s3&n=Iron")
         self.assertEqual(status, 2)
-        self.assertRegex(err, "could not be loaded: Connection refused\n$")
-        self.assertEqual(self.fetch(url="ftp://127.0.0.1/log")[0], 2)
+        self.assertRegex(err, r"^%shttp://127\.0\.0\.1:1/guild-bank-log\.xml\?sid=\*\*\*&n=Iron: the page could not "
+                              r"be loaded: Connection refused\n$" % TIME)
+        self.assertEqual(self.fetch(url="ftp://officer:pw@127.0.0.1/log"),
+                         (2, "coffer-cli: option --fetch needs an http:// or https:// address, not \"ftp://127.0.0.1\"\n"
+                             "Try 'coffer-cli --help' for more information.\n"))
 
     def test_the_loop_goes_on_after_failures_and_ends_on_a_signal(self):
         self.site.set_mode("500")
@@ -139,13 +143,20 @@ class FetchTest(unittest.TestCase):
         lines = [loop.stderr.readline()]
         self.site.set_mode("other-guild")
         lines.append(loop.stderr.readline())
+        os.remove(self.cookies)  # read again before each fetch, and checked as at the start
+        os.mkdir(self.cookies)
+        lines.append(loop.stderr.readline())
+        os.rmdir(self.cookies)
+        self.write_cookies(self.site.cookie_line())
         self.site.set_mode("ok")
         lines.append(loop.stderr.readline())
         loop.send_signal(signal.SIGHUP)
         self.assertEqual(loop.wait(timeout=10), 0)
         self.assertRegex(lines[0], "could not be loaded: HTTP 500\n$")
         self.assertRegex(lines[1], ": 5 entries, 5 new to the ledger\n$")  # the first guild a ledger sees
-        self.assertRegex(lines[2], ": refused: ")
+        self.assertRegex(lines[2], ": the page could not be loaded: %s is not a cookie file: it is a folder\n$"
+                         % re.escape(self.cookies))
+        self.assertRegex(lines[3], ": refused: ")
         self.assertEqual(loop.stderr.read(), "")
 
     def test_cookies_go_where_their_rules_send_them(self):
@@ -186,12 +197,37 @@ class FetchTest(unittest.TestCase):
                 self.assertEqual(err.startswith("warning: %s can be read by other users\n" % self.cookies), warned)
 
     def test_a_cookie_file_that_cannot_be_read_ends_it_before_the_ledger_is_made(self):
-        for name in ("missing.txt", "."):
+        """Anything but a regular file of at most 1 MiB, links followed, is refused at once: a pipe
+        without a writer or an endless device never holds the program up."""
+        good, fifo, zero, large, limit = (self.cookies, self.path("fifo"), self.path("zero"),
+                                          self.path("large.txt"), self.path("limit.txt"))
+        os.mkfifo(fifo)
+        os.symlink("/dev/zero", zero)
+        for name, size in ((large, (1 << 20) + 1), (limit, 1 << 20)):
+            with open(name, "w") as file:
+                file.write("#" * (size - 1) + "\n")
+            os.chmod(name, 0o600)
+        cases = [  # cookie file, status, what it prints ("" for a fetch's own lines)
+            (self.path("missing.txt"), 2, "cannot read %s: No such file or directory"),
+            (self.path("."), 2, "%s is not a cookie file: it is a folder"),
+            (fifo, 2, "%s is not a cookie file: it is a pipe"),
+            ("/dev/zero", 2, "%s is not a cookie file: it is a device"),
+            (zero, 2, "%s is not a cookie file: it is a device"),
+            (large, 2, "%s is not a cookie file: it is larger than 1 MiB"),
+            (limit, 1, ""),  # read: it holds no cookie
+            (self.path("link.txt"), 0, ""),
+        ]
+        os.symlink(good, self.path("link.txt"))
+        for name, status, said in cases:
             with self.subTest(name=name):
-                self.cookies = self.path(name)
-                status, err = self.fetch()
-                self.assertEqual(status, 2, err)
-                self.assertFalse(os.path.exists(self.ledger), err)
+                if os.path.exists(self.ledger):
+                    os.remove(self.ledger)
+                self.cookies = name
+                result = self.fetch("--quiet", timeout=10)
+                self.assertEqual(result[0], status, result[1])
+                if said:
+                    self.assertEqual(result[1], "coffer-cli: %s\n" % (said % name))
+                self.assertEqual(os.path.exists(self.ledger), status != 2, result[1])
 
     def test_a_signal_during_a_fetch_leaves_the_ledger_as_it_was(self):
         self.assertEqual(self.fetch()[0], 0)

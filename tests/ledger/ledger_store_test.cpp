@@ -220,15 +220,22 @@ TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey
 
 // A ledger written by each older version is read as it is (or, on the server, refused until an add
 // brings it up to date) and brought up to date in place by an add: it finds the entries it holds under
-// their new keys, and keeps its totals and its copies per hour.
+// their new keys, and keeps its totals and its copies per hour. A fetched page's address kept with its
+// secrets is shown, and merged, without them.
 TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
     const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kAnn +
                               kUntimed + kUntimed,
                       second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
     const std::string sourceName = store().fresh();
     const std::unique_ptr<LedgerStore> source = open(sourceName);
-    std::ignore = AddToLedger(*source, first, "first.txt", 5);
+    // A fetched page's paste named as programs before the address rule kept it, and as it is shown.
+    const std::string address = "https://officer:pw@armory.example/log.xml?r=Silver+Hand&sid=s3cr3t",
+                      shownAddress = "https://armory.example/log.xml?r=Silver+Hand&sid=***";
+    std::ignore = AddToLedger(*source, first, address, 5);
     std::ignore = AddToLedger(*source, second, {}, 0);
+    const std::string merged = store().fresh();
+    std::ignore = MergeLedger(*open(merged), *source, sourceName);
+    EXPECT_EQ(store().snapshot(merged).find("s3cr3t"), std::string::npos) << "a merge copies the address as shown";
     const auto sameList = [&](LedgerStore& ledger, std::int64_t version) {
         for (const EntryListFilter& filter : {EntryListFilter{}, EntryListFilter{.search = "AN"}})
             EXPECT_EQ(ledger.listRows(filter, 1, 9, ledger.countListed(filter)),
@@ -245,6 +252,7 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
                 << "read as it is, version " << version;
             EXPECT_EQ(old->entriesPerHour(), source->entriesPerHour()) << version;
             EXPECT_FALSE(old->listIndexed()) << "listed from the entries' texts, version " << version;
+            EXPECT_EQ(old->pastes().at(0).fileName, shownAddress) << version;
             sameList(*old, version);
         }
         const std::unique_ptr<LedgerStore> ledger = open(name);
