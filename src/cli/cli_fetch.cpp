@@ -142,7 +142,7 @@ FetchOutcome FetchSession::fetchPage() {
         return FetchNotLoaded(recordAddress_, page.failure);
     return RefusedOnFailure(recordAddress_, [&] {
         return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, NowMs(),
-                              [this](std::uint64_t, std::uint64_t) { return !stopped_; });
+                              {.steps = {}, .progress = {}, .stop = [this] { return stopped_.load(); }});
     });
 }
 

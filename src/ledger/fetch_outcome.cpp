@@ -12,12 +12,12 @@
 namespace coffer {
 
 FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address, std::int64_t addedAt,
-                            const AddProgress& progress) {
+                            const AddWatch& watch) {
     if (!LooksLikeBankLog(page))
         return {.result = FetchResult::NoBankLog,
                 .statusLines = {},
                 .keptLines = {address + ": the armory shows no bank log; sign in again and export the cookies"}};
-    const AddReport report = AddToLedger(store, page, address, addedAt, progress);
+    const AddReport report = AddToLedger(store, page, address, addedAt, watch);
     FetchOutcome outcome{.result = FetchResult::Added, .statusLines = AddStatusLines(address, report), .keptLines = {}};
     for (const TimeGap& gap : report.outcome.openedGaps)
         outcome.keptLines.push_back(GapText(gap));

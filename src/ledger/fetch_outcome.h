@@ -28,9 +28,9 @@ struct FetchOutcome {
 };
 
 // Adds the downloaded page as one paste, as --add adds a file. Throws LedgerError when the ledger refuses
-// it (another guild, a lock, a file it cannot write), and AddCancelled when `progress` stops the add.
+// it (another guild, a lock, a file it cannot write), and AddCancelled when `watch` stops the add.
 FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address, std::int64_t addedAt,
-                            const AddProgress& progress = {});
+                            const AddWatch& watch = {});
 
 // What `add` (opening the ledger and adding the page) comes to; its failure is the refused outcome,
 // whatever it is, so that a fetch that runs unattended never ends the program: the ledger's refusal, a

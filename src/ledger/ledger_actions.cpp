@@ -43,7 +43,7 @@ std::int64_t NowMs() {
 }
 
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
-                      const AddProgress& progress) {
+                      const AddWatch& watch) {
     Paste paste = ReadPaste(text);
     if (std::ranges::any_of(paste.entries, [](const PasteEntry& entry) { return entry.copies > kMaxCopies; }))
         throw LedgerError(LedgerErrorKind::Other,
@@ -60,7 +60,7 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
     record.digest = paste.digest;
 
     AddReport report;
-    report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}, true, progress});
+    report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}, true, watch});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
     report.unfinished = paste.unfinished;
