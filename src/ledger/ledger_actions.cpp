@@ -44,7 +44,7 @@ std::int64_t NowMs() {
 
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
                       const AddWatch& watch) {
-    Paste paste = ReadPaste(text);
+    Paste paste = ReadPaste(text, watch.stop);
     if (std::ranges::any_of(paste.entries, [](const PasteEntry& entry) { return entry.copies > kMaxCopies; }))
         throw LedgerError(LedgerErrorKind::Other,
                           "The paste repeats an entry more than 1,000,000 times on one page; a ledger holds at most "

@@ -142,12 +142,18 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         tell(step);
         stopIfAsked();
     };
-    begin(AddStep::Load);
+    begin(AddStep::Read);
     const std::span<const PasteEntry> entries(addition.entries);
+    const auto lookNowAndThen = [&stopIfAsked](std::size_t read) {
+        if (read > 0 && read % kEntriesPerLook == 0)
+            stopIfAsked();
+    };
     std::vector<std::string> keys;
     keys.reserve(entries.size());
-    for (const PasteEntry& entry : entries)
+    for (const PasteEntry& entry : entries) {
+        lookNowAndThen(keys.size());
         keys.push_back(addition.entryKey(entry.identity, entry.ts));
+    }
     // An addition holds each identity once: one key twice is two identities.
     std::vector<const std::string*> byKey;
     byKey.reserve(keys.size());
@@ -159,8 +165,11 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             RefuseCollision(sql);
     std::vector<EntryFields> fields;
     fields.reserve(entries.size());
-    for (const PasteEntry& entry : entries)
+    for (const PasteEntry& entry : entries) {
+        lookNowAndThen(fields.size());
         fields.push_back(ReadEntryFields(entry.text));
+    }
+    begin(AddStep::Load);
     sql.loadIncoming(entries, keys, fields, watch.progress);
 
     // From here on no other add changes the ledger until this one ends: what it counts and the gaps it

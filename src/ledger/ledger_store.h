@@ -76,6 +76,7 @@ using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>
 
 // The steps of an add in the ledger, in their order; an add passes over those it has nothing to do in.
 enum class AddStep {
+    Read,    // each entry's key, and the fields the entries list reads, are made from its text
     Load,    // the entries go to the ledger, which is locked for the add, and the guild rule is applied
     Compare, // which entries are new or changed, in a ledger that holds entries already
     Names,   // the names of members and items the ledger does not know yet
@@ -85,16 +86,22 @@ enum class AddStep {
     Commit,  // the transaction ends: from here on the add is done, and nothing stops it
 };
 
-// Hears of an add and may stop it. A stop is honoured as each step begins and in every statement of the
-// add, which then throws AddCancelled, the ledger as it was. The last look at it comes before the step
-// Commit is told: from there on the add is done.
+// Hears of an add and may stop it. A stop is honoured as each step begins, every few thousand entries
+// as a paste or its entries are read, and in every statement of the add, which then throws AddCancelled,
+// the ledger as it was. The last look at it comes before the step Commit is told: from there on the add
+// is done.
 struct AddWatch {
     std::function<void(AddStep)> steps; // told as each step begins
     AddProgress progress;               // told as the entries go to the ledger; false stops the add
-    // Asked as each step begins, as each statement of the add begins and now and then as it runs (on a
-    // server, while it waits for the server): true stops the add. Called on the add's thread.
+    // Asked as each step begins, now and then as entries are read, as each statement of the add begins and
+    // now and then as it runs (on a server, while it waits for the server): true stops the add. Called on
+    // the add's thread.
     std::function<bool()> stop;
 };
+
+// How many entries the reading of a paste or of an add's entries goes through between two looks at the
+// add's stop: some milliseconds' work.
+constexpr std::uint64_t kEntriesPerLook = 4096;
 
 // Hears of a ledger of an older version brought up to date as it is opened for writing: `starts` once,
 // before the work, with the ledger's version and the newest; `progress` as the work goes (done of
