@@ -226,7 +226,7 @@ TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
     const std::string name = store().fresh();
     std::ignore = AddToLedger(*open(name), Page({kAnn, kBob}, 0, 2), {}, 0);
     // A page whose add takes some tenths of a second, of many hours.
-    const std::string page = bench::GenerateBankLog({.entry_count = 60'000, .spread_days = 60});
+    const std::string page = bench::GenerateBankLog({.entry_count = 30'000, .spread_days = 60});
     const struct {
         std::optional<AddStep> step; // none: as the paste is read, before the first step
         // The stop is asked for at this look at it since the step began: 0 as it begins, 1 the step's own
