@@ -90,20 +90,6 @@ bool List(LedgerSql& sql, const PasteRecord& record) {
     return true;
 }
 
-// Has the add's statements ask its stop while it lives, and what they asked before after.
-class StopWhile {
-  public:
-    StopWhile(LedgerSql& sql, std::function<bool()> stop)
-        : sql_(sql), before_(sql.stopStatementsWhen(std::move(stop))) {}
-    ~StopWhile() { sql_.stopStatementsWhen(std::move(before_)); }
-    StopWhile(const StopWhile&) = delete;
-    StopWhile& operator=(const StopWhile&) = delete;
-
-  private:
-    LedgerSql& sql_;
-    std::function<bool()> before_;
-};
-
 } // namespace
 
 std::vector<PasteRecord> ReadPastes(LedgerSql& sql) {
@@ -126,6 +112,20 @@ std::vector<PasteRecord> ReadPastes(LedgerSql& sql) {
 }
 
 namespace {
+
+// Has the add's statements ask its stop while it lives, and what they asked before after.
+class StopWhile {
+  public:
+    StopWhile(LedgerSql& sql, std::function<bool()> stop)
+        : sql_(sql), before_(sql.stopStatementsWhen(std::move(stop))) {}
+    ~StopWhile() { sql_.stopStatementsWhen(std::move(before_)); }
+    StopWhile(const StopWhile&) = delete;
+    StopWhile& operator=(const StopWhile&) = delete;
+
+  private:
+    LedgerSql& sql_;
+    std::function<bool()> before_;
+};
 
 AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     const AddWatch& watch = addition.watch;
