@@ -84,8 +84,7 @@ std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOption
     return {};
 }
 
-FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
-                           const LedgerOpener& openFirst)
+FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err)
     : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
       err_(err) {
     if (!options_.cookieFile.empty()) {
@@ -105,9 +104,10 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
             return sent;
         });
     }
-    // A ledger that cannot be opened ends the form before any fetch; a cookie file that cannot be read
-    // ends it before the ledger is created or brought up to date.
-    opened_ = openFirst ? openFirst(ledgerName_, [this] { return !stopped_; }) : openLedger();
+}
+
+void FetchSession::openFirst(const LedgerOpener& open) {
+    opened_ = open(ledgerName_, [this] { return !stopped_; });
 }
 
 std::unique_ptr<LedgerStore> FetchSession::openLedger() {
@@ -132,7 +132,7 @@ FetchOutcome FetchSession::fetchPage() {
         return FetchNotLoaded(recordAddress_, page.failure);
     return RefusedOnFailure(recordAddress_, [&] {
         return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, kSignInAgain, NowMs(),
-                              [this](std::uint64_t, std::uint64_t) { return !stopped_; });
+                              {.steps = {}, .progress = {}, .stop = [this] { return stopped_.load(); }});
     });
 }
 
@@ -172,15 +172,29 @@ int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool
                  const LedgerOpener& openFirst) {
     std::optional<FetchSession> session;
     try {
-        session.emplace(ledger, options, quiet, err, openFirst);
-    } catch (const std::filesystem::filesystem_error& error) {
-        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
-        return kCliFailure;
-    } catch (const std::runtime_error& error) { // LedgerError among them
+        session.emplace(ledger, options, quiet, err);
+    } catch (const std::runtime_error& error) {
         err << "coffer-cli: " << error.what() << '\n';
         return kCliFailure;
     }
+    // A signal from here on ends the form as one between fetches does, also while the ledger is opened (a
+    // wait for a lock, an upgrade): it stops that, which leaves the ledger as it was.
     const EndOnSignal end([&session] { session->stop(); });
+    // A ledger that cannot be opened ends the form before any fetch (a cookie file that cannot be read
+    // ended it before the ledger was created or brought up to date); unless a signal stopped the opening.
+    const auto notOpened = [&](const std::string& message) {
+        if (session->stopped())
+            return kCliSuccess;
+        err << "coffer-cli: " << message << '\n';
+        return kCliFailure;
+    };
+    try {
+        session->openFirst(openFirst);
+    } catch (const std::filesystem::filesystem_error& error) {
+        return notOpened(CannotOpenLedger(error.path1(), error.code()).what());
+    } catch (const std::runtime_error& error) { // LedgerError among them, and AddCancelled
+        return notOpened(error.what());
+    }
     if (!options.every) {
         const std::optional<FetchResult> result = session->fetchOnce();
         return result ? ExitStatus(*result) : kCliSuccess;

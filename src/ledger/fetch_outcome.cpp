@@ -13,7 +13,7 @@
 namespace coffer {
 
 FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address,
-                            std::string_view signInAgain, std::int64_t addedAt, const AddProgress& progress) {
+                            std::string_view signInAgain, std::int64_t addedAt, const AddWatch& watch) {
     constexpr const char* kCutShort = "the page was cut short";
     switch (KindOfFetchedPage(page)) {
     case FetchedPageKind::NoBankLog:
@@ -25,10 +25,10 @@ FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std
     case FetchedPageKind::BankLog:
         break;
     }
-    Paste paste = ReadPaste(page);
+    Paste paste = ReadPaste(page, watch.stop);
     if (paste.unfinished > 0)
         return FetchNotLoaded(address, kCutShort);
-    const AddReport report = AddPasteToLedger(store, std::move(paste), address, addedAt, progress);
+    const AddReport report = AddPasteToLedger(store, std::move(paste), address, addedAt, watch);
     FetchOutcome outcome{.result = FetchResult::Added, .statusLines = AddStatusLines(address, report), .keptLines = {}};
     for (const TimeGap& gap : report.outcome.openedGaps)
         outcome.keptLines.push_back(GapText(gap));

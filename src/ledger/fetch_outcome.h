@@ -30,10 +30,10 @@ struct FetchOutcome {
 // Adds the downloaded page as one paste, as --add adds a file, when it is a whole bank log: a page
 // that is none tells the officer to `signInAgain` ("sign in again and export the cookies"), and one cut
 // short (also inside an entry) is not loaded; neither is added. Throws LedgerError when the ledger
-// refuses it (another guild, a lock, a file it cannot write), and AddCancelled when `progress` stops
-// the add.
+// refuses it (another guild, a lock, a file it cannot write), and AddCancelled when `watch` stops the
+// add.
 FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address,
-                            std::string_view signInAgain, std::int64_t addedAt, const AddProgress& progress = {});
+                            std::string_view signInAgain, std::int64_t addedAt, const AddWatch& watch = {});
 
 // What `add` (opening the ledger and adding the page) comes to; its failure is the refused outcome,
 // whatever it is, so that a fetch that runs unattended never ends the program: the ledger's refusal, a

@@ -190,6 +190,16 @@ void PgConnection::startCall(bool stoppable) {
         giveUp();
     stopSent_ = {};
     stoppable_ = stoppable && stopWhen_;
+    stopped_ = false;
+    if (stopsNow())
+        fail("cannot read or write the ledger", "the call was stopped");
+}
+
+bool PgConnection::stopsNow() {
+    if (!stoppable_ || stopped_ || !stopWhen_())
+        return false;
+    stopped_ = true;
+    return true;
 }
 
 std::future<void> PgConnection::sendCancel() {
@@ -223,11 +233,11 @@ void PgConnection::wait(bool forWrite) {
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             giveUp();
-        const bool stoppable = stoppable_ && !stopSent_.valid();
+        const bool stoppable = stoppable_ && !stopped_;
         const int ready = poll(&socket, 1, static_cast<int>((stoppable ? std::min(left, kStopLook) : left).count()));
         if (ready > 0)
             break;
-        if (ready == 0 && stoppable && stopWhen_())
+        if (ready == 0 && stopsNow())
             stopSent_ = sendCancel(); // the call ends with the server's error
         if (ready < 0 && errno != EINTR)
             fail("cannot read or write the ledger", std::strerror(errno));
@@ -277,15 +287,15 @@ pg_result* PgConnection::finish() {
         sqlState = "08006", reason = "the connection to the server was lost (" + reason + ")";
     else if (sqlState == "42501")
         reason += rightsHint_;
-    else if (sqlState == "57014" && stopSent_.valid())
-        reason = "the read was stopped", sqlState.clear();
+    else if (sqlState == "57014" && stopped_)
+        reason = "the call was stopped", sqlState.clear();
     else if (sqlState == "57014")
         reason = "the server took longer than " + std::to_string(timeouts_.statement.count() / 1000) + " s";
     fail("cannot read or write the ledger", reason, std::move(sqlState));
 }
 
-void PgConnection::execute(const std::string& sql) {
-    startCall();
+void PgConnection::run(const std::string& sql, bool stoppable) {
+    startCall(stoppable);
     if (PQsendQuery(conn_, sql.c_str()) == 0)
         fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
     PQclear(finish());
@@ -306,12 +316,14 @@ PgResult PgConnection::query(const std::string& sql, const PgParams& params) {
 }
 
 void PgConnection::copyIn(const std::string& sql, std::string_view data) {
-    startCall();
+    startCall(true);
     if (PQsendQuery(conn_, sql.c_str()) == 0)
         fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
     PQclear(finish());
+    // A stop while the data waits sends a cancel request, which fails the COPY on the server: the rest of
+    // the data is not sent, and its end says why.
     constexpr std::size_t kPiece = 1 << 16;
-    for (std::size_t sent = 0; sent < data.size();) {
+    for (std::size_t sent = 0; sent < data.size() && !stopped_;) {
         const std::size_t size = std::min(kPiece, data.size() - sent);
         const int queued = PQputCopyData(conn_, data.data() + sent, static_cast<int>(size));
         if (queued < 0)
@@ -321,7 +333,9 @@ void PgConnection::copyIn(const std::string& sql, std::string_view data) {
         else
             sent += size;
     }
-    for (int ended; (ended = PQputCopyEnd(conn_, nullptr)) != 1;) {
+    for (int ended; (ended = PQputCopyEnd(conn_, stopped_ ? "stopped" : nullptr)) != 1;) {
+        if (ended < 0 && stopped_)
+            break; // the server's error ended the COPY already
         if (ended < 0)
             fail("cannot write the ledger", "the connection to the server was lost", "08006");
         wait(true);
@@ -330,14 +344,14 @@ void PgConnection::copyIn(const std::string& sql, std::string_view data) {
 }
 
 PgTransaction::PgTransaction(PgConnection& db) : db_(db) {
-    db.execute("BEGIN ISOLATION LEVEL READ COMMITTED");
+    db.run("BEGIN ISOLATION LEVEL READ COMMITTED", false);
 }
 
 PgTransaction::~PgTransaction() {
     if (!open_)
         return;
     try {
-        db_.execute("ROLLBACK");
+        db_.run("ROLLBACK", false);
     } catch (const PgError&) {
         // A lost connection rolls the transaction back on the server.
     }
@@ -346,7 +360,7 @@ PgTransaction::~PgTransaction() {
 void PgTransaction::commit() {
     open_ = false;
     try {
-        db_.execute("COMMIT");
+        db_.run("COMMIT", false);
     } catch (const PgError& error) {
         if (!error.sqlState().starts_with("08") && error.sqlState() != "57014")
             throw;

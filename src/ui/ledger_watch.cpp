@@ -259,8 +259,9 @@ void LedgerWatch::addPage() {
         try {
             result.outcome = RefusedOnFailure(address, [&] {
                 const std::unique_ptr<LedgerStore> ledger = OpenLedger(result.file, LedgerAccess::ReadWrite, going);
-                FetchOutcome outcome = AddFetchedPage(*ledger, text, address, kSignInAgain, NowMs(),
-                                                      [&going](std::uint64_t, std::uint64_t) { return going(); });
+                FetchOutcome outcome = AddFetchedPage(
+                    *ledger, text, address, kSignInAgain, NowMs(),
+                    {.steps = {}, .progress = [&going](std::uint64_t, std::uint64_t) { return going(); }, .stop = {}});
                 if (outcome.result == FetchResult::Added) {
                     result.summary = ReadLedgerSummary(*ledger, result.file);
                     result.hours = ledger->entriesPerHour();

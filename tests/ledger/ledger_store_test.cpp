@@ -189,7 +189,7 @@ TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey
     for (int copy = 0; copy <= 1'000'000; ++copy)
         tooMany += "<banklog type=\"4\"/>\n";
     const auto add = [&](const std::string& paste, const AddProgress& progress = {}) {
-        std::ignore = AddToLedger(*ledger, paste + kBob, {}, 0, progress);
+        std::ignore = AddToLedger(*ledger, paste + kBob, {}, 0, {.steps = {}, .progress = progress, .stop = {}});
     };
     const auto addKeyed = [&](const std::string& paste, EntryKeyFunction key) {
         Paste read = ReadPaste(paste);
@@ -215,6 +215,63 @@ TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey
         }
         EXPECT_EQ(ledger->totals().entries, 1u);
         EXPECT_EQ(ledger->pastes().size(), 1u) << "the same entries with a guild key are the same paste";
+    }
+}
+
+// A stop is honoured as the paste is read and in every step of an add, by its statements as they begin
+// and as they run: from the stop on the add tells no more progress and begins no later step, it ends
+// within 0.5 s and the ledger is as it was. Once the commit is under way the add is done, a stop
+// notwithstanding.
+TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
+    const std::string name = store().fresh();
+    std::ignore = AddToLedger(*open(name), Page({kAnn, kBob}, 0, 2), {}, 0);
+    // A page whose add takes some tenths of a second, of many hours.
+    const std::string page = bench::GenerateBankLog({.entry_count = 30'000, .spread_days = 60});
+    const struct {
+        std::optional<AddStep> step; // none: as the paste is read, before the first step
+        // The stop is asked for at this look at it since the step began: 0 as it begins, 1 the step's own
+        // look, 2 the next one (as the first statement begins, in a step that begins with one).
+        int atLook;
+        bool added;
+    } cases[] = {
+        {std::nullopt, 0, false},   {AddStep::Read, 2, false},
+        {AddStep::Load, 2, false},  {AddStep::Entries, 3, false}, // while the insert of the entries runs
+        {AddStep::Hours, 2, false}, {AddStep::Commit, 0, true},   // after the last look: too late
+    };
+    for (const auto& c : cases) {
+        const std::string before = store().snapshot(name);
+        std::vector<AddStep> steps;
+        const auto step = [&] { return steps.empty() ? std::nullopt : std::optional(steps.back()); };
+        std::optional<std::chrono::steady_clock::time_point> stopped;
+        int looks = 0;
+        const auto look = [&] {
+            if (!stopped && step() == c.step && looks++ == c.atLook)
+                stopped = std::chrono::steady_clock::now();
+            return stopped.has_value();
+        };
+        const AddWatch watch{.steps =
+                                 [&](AddStep step) {
+                                     steps.push_back(step);
+                                     looks = 0;
+                                     std::ignore = look();
+                                 },
+                             .progress =
+                                 [&](std::uint64_t done, std::uint64_t) {
+                                     EXPECT_FALSE(stopped) << done << " entries stored after the stop";
+                                     return true;
+                                 },
+                             .stop = look};
+        try {
+            const AddReport report = AddToLedger(*open(name), page, {}, 0, watch);
+            EXPECT_TRUE(c.added) << &c - cases;
+            EXPECT_EQ(open(name)->totals().entries, 2 + report.outcome.copiesAdded);
+        } catch (const AddCancelled&) {
+            ASSERT_TRUE(stopped) << &c - cases;
+            EXPECT_LT(std::chrono::steady_clock::now() - *stopped, std::chrono::milliseconds(500));
+            EXPECT_FALSE(c.added) << &c - cases;
+            EXPECT_EQ(store().snapshot(name), before) << &c - cases;
+        }
+        EXPECT_EQ(step(), c.step) << &c - cases << ": no later step begins";
     }
 }
 
