@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Passwords out of any text: the places found lie within the text, in order; the text without them is
 // on one line and no longer; and a password planted in a URI's user part and in a password= parameter
-// after the text never shows, neither in the text nor in a URI as settings keep it.
+// after the text never shows, neither in the text nor in a URI as settings keep it; nor does one a
+// connection was given, in a message that quotes it.
+#include "analysis/text/web_text.h"
 #include "ledger/password_free_text.h"
 
 #include <algorithm>
@@ -36,6 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A URI as settings keep it: never longer, and without a password planted in both places.
     const std::string uri = "postgresql://officer:" + secret + "@db/coffer?" + text + "&password=" + secret;
     if (UriWithoutPassword(text).size() > text.size() || UriWithoutPassword(uri).find(secret) != std::string::npos)
+        __builtin_trap();
+    // A password a connection was given, percent-encoded in its URI, never shows in a message that quotes
+    // it as written or decoded.
+    const std::string encoded = PercentEncode(secret, SpaceAs::Percent20);
+    const std::string message = text + " \"" + secret + "\" '" + encoded + "' " + text;
+    const std::string given = WithoutPasswords(message, UriPasswords("postgresql://officer:" + encoded + "@db/coffer"));
+    if (given.find(secret) != std::string::npos || given.find(encoded) != std::string::npos)
         __builtin_trap();
     return 0;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/cli_fetch.h"
 
+#include "analysis/text/shown_address.h"
 #include "cli/cli.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
@@ -9,16 +10,12 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <ostream>
 #include <stdexcept>
-#include <sys/stat.h>
+#include <string_view>
 
 namespace coffer {
 namespace {
@@ -26,6 +23,9 @@ namespace {
 const QCommandLineOption kFetch(QStringLiteral("fetch"), {}, QStringLiteral("URL")),
     kCookies(QStringLiteral("cookies"), {}, QStringLiteral("COOKIEFILE")),
     kEvery(QStringLiteral("every"), {}, QStringLiteral("SPAN"));
+
+// What a page that is no bank log asks of the officer: the cookie file holds the sign-in.
+constexpr std::string_view kSignInAgain = "sign in again and export the cookies";
 
 // What the signal thread calls to end the running fetch form.
 std::mutex endMutex;
@@ -45,17 +45,6 @@ class EndOnSignal {
     EndOnSignal(const EndOnSignal&) = delete;
     EndOnSignal& operator=(const EndOnSignal&) = delete;
 };
-
-CookieFile ReadCookies(const std::string& file) {
-    // An empty file is one without cookies (an officer signed out), not one that cannot be read.
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream)
-        throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
-    const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad())
-        throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
-    return ReadCookieFile(text);
-}
 
 int ExitStatus(FetchResult result) {
     return result == FetchResult::Added ? kCliSuccess : result == FetchResult::NoBankLog ? kCliNoXml : kCliFailure;
@@ -85,7 +74,7 @@ std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOption
     }
     options.address = parser.value(kFetch).toStdString();
     if (!FetchRecordAddress(options.address))
-        return "option --fetch needs an http:// or https:// address, not \"" + options.address + "\"";
+        return "option --fetch needs an http:// or https:// address, not \"" + ShownAddress(options.address) + "\"";
     options.cookieFile = parser.value(kCookies).toStdString();
     if (parser.isSet(kCookies) && options.cookieFile.empty())
         return "the cookie file name is empty";
@@ -95,17 +84,16 @@ std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOption
     return {};
 }
 
-FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
-                           const LedgerOpener& openFirst)
+FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err)
     : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
       err_(err) {
     if (!options_.cookieFile.empty()) {
-        const CookieFile file = ReadCookies(options_.cookieFile);
+        // An empty file is one without cookies (an officer signed out), not one that cannot be read.
+        const CookieFile file = LoadCookieFile(options_.cookieFile);
         cookies_ = file.cookies;
         for (const std::size_t line : file.unreadLines)
             err_ << "warning: " << options_.cookieFile << ": line " << line << " is neither a cookie nor a comment\n";
-        struct stat status {};
-        if (::stat(options_.cookieFile.c_str(), &status) == 0 && (status.st_mode & (S_IRGRP | S_IROTH)) != 0)
+        if (file.othersCanRead)
             err_ << "warning: " << options_.cookieFile << " can be read by other users" << std::endl;
         downloader_.setCookies([this](bool https, const std::string& host, const std::string& path) {
             std::vector<std::pair<std::string, std::string>> sent;
@@ -116,9 +104,10 @@ FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& opt
             return sent;
         });
     }
-    // A ledger that cannot be opened ends the form before any fetch; a cookie file that cannot be read
-    // ends it before the ledger is created or brought up to date.
-    opened_ = openFirst ? openFirst(ledgerName_, [this] { return !stopped_; }) : openLedger();
+}
+
+void FetchSession::openFirst(const LedgerOpener& open) {
+    opened_ = open(ledgerName_, [this] { return !stopped_; });
 }
 
 std::unique_ptr<LedgerStore> FetchSession::openLedger() {
@@ -131,8 +120,9 @@ FetchOutcome FetchSession::fetchPage() {
     std::unique_ptr<LedgerStore> opened = std::move(opened_); // used once, and let go when the fetch ends
     if (!options_.cookieFile.empty()) {
         try {
-            cookies_ = ReadCookies(options_.cookieFile).cookies;
-        } catch (const std::runtime_error&) { // the cookies read before still count
+            cookies_ = LoadCookieFile(options_.cookieFile).cookies;
+        } catch (const std::runtime_error& error) { // this fetch fails; a loop goes on
+            return FetchNotLoaded(recordAddress_, error.what());
         }
     }
     const PageResult page = downloader_.download(options_.address);
@@ -141,8 +131,8 @@ FetchOutcome FetchSession::fetchPage() {
     if (!page.failure.empty())
         return FetchNotLoaded(recordAddress_, page.failure);
     return RefusedOnFailure(recordAddress_, [&] {
-        return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, NowMs(),
-                              [this](std::uint64_t, std::uint64_t) { return !stopped_; });
+        return AddFetchedPage(opened ? *opened : *openLedger(), page.page, recordAddress_, kSignInAgain, NowMs(),
+                              {.steps = {}, .progress = {}, .stop = [this] { return stopped_.load(); }});
     });
 }
 
@@ -182,15 +172,29 @@ int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool
                  const LedgerOpener& openFirst) {
     std::optional<FetchSession> session;
     try {
-        session.emplace(ledger, options, quiet, err, openFirst);
-    } catch (const std::filesystem::filesystem_error& error) {
-        err << "coffer-cli: " << CannotOpenLedger(error.path1(), error.code()).what() << '\n';
-        return kCliFailure;
-    } catch (const std::runtime_error& error) { // LedgerError among them
+        session.emplace(ledger, options, quiet, err);
+    } catch (const std::runtime_error& error) {
         err << "coffer-cli: " << error.what() << '\n';
         return kCliFailure;
     }
+    // A signal from here on ends the form as one between fetches does, also while the ledger is opened (a
+    // wait for a lock, an upgrade): it stops that, which leaves the ledger as it was.
     const EndOnSignal end([&session] { session->stop(); });
+    // A ledger that cannot be opened ends the form before any fetch (a cookie file that cannot be read
+    // ended it before the ledger was created or brought up to date); unless a signal stopped the opening.
+    const auto notOpened = [&](const std::string& message) {
+        if (session->stopped())
+            return kCliSuccess;
+        err << "coffer-cli: " << message << '\n';
+        return kCliFailure;
+    };
+    try {
+        session->openFirst(openFirst);
+    } catch (const std::filesystem::filesystem_error& error) {
+        return notOpened(CannotOpenLedger(error.path1(), error.code()).what());
+    } catch (const std::runtime_error& error) { // LedgerError among them, and AddCancelled
+        return notOpened(error.what());
+    }
     if (!options.every) {
         const std::optional<FetchResult> result = session->fetchOnce();
         return result ? ExitStatus(*result) : kCliSuccess;

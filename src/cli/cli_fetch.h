@@ -34,30 +34,35 @@ const char* FetchCliUsage();
 // Reads the fetch options the parser found; returns a message for the user when they are misused.
 std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOptions& options);
 
-// Opens the ledger `name` for writing, creating it, waiting for another program's lock while `lockWait`
-// says so; may change `name` to one that gives a password it asked for. Throws as OpenLedger does.
-using LedgerOpener = std::function<std::unique_ptr<LedgerStore>(std::string& name, const LockWait& lockWait)>;
+// Opens the ledger `name` for writing, creating it or bringing it up to date, waiting for another program's
+// lock and upgrading while `going` says so; may change `name` to one that gives a password it asked for.
+// Throws as OpenLedger does, AddCancelled for an upgrade that `going` stopped.
+using LedgerOpener = std::function<std::unique_ptr<LedgerStore>(std::string& name, const std::function<bool()>& going)>;
 
 // The fetches of one run. The ledger is opened for each fetch, so that a loop's memory does not grow
 // with the ledger's cache and a lost server connection is made anew; the cookie file is read again
-// before each fetch, so that cookies exported anew count at the next one. Lives on the thread of the
-// application object.
+// before each fetch, so that cookies exported anew count at the next one (a fetch whose file cannot be
+// read then fails). Lives on the thread of the application object.
 class FetchSession {
   public:
-    // Opens the ledger with `openFirst` (by default as for every later fetch), keeping it for the first
-    // fetch, and reads the cookie file, warning when other users can read it. Throws LedgerError,
-    // std::filesystem::filesystem_error, or std::runtime_error for the cookie file.
-    FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
-                 const LedgerOpener& openFirst = {});
+    // Reads the cookie file, warning when other users can read it. Throws std::runtime_error for it.
+    FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err);
     ~FetchSession();
+
+    // Opens the ledger with `open` before the first fetch, which keeps it for its add (later fetches, and a
+    // first one without this, open it as OpenLedger does). stop() gives up a wait for a lock or an upgrade.
+    // Throws as `open` does.
+    void openFirst(const LedgerOpener& open);
 
     // One fetch: the download, the add and its lines. Nothing when stop() ended it, with nothing of its
     // page added.
     std::optional<FetchResult> fetchOnce();
     // Waits until `time`; false when stop() came first.
     bool waitUntil(std::chrono::steady_clock::time_point time);
-    // From any thread: ends the fetch in progress or the wait.
+    // From any thread: ends the opening, the fetch in progress (its add, until the add commits) or the
+    // wait.
     void stop();
+    bool stopped() const { return stopped_; }
 
   private:
     FetchOutcome fetchPage();

@@ -41,10 +41,13 @@ std::unique_ptr<LedgerStore> OpenAsking(std::string& name, const PasswordAsker& 
 }
 
 // Opens the ledger for writing; an older one is brought up to date, which takes a while on a large
-// ledger: unless quiet, standard error says so first.
+// ledger: unless quiet, standard error says so first. `going`, where given, may give up the wait for a
+// lock and stop the upgrade.
 std::unique_ptr<LedgerStore> OpenForWriting(std::string& name, const PasswordAsker& askPassword, bool quiet,
-                                            std::ostream& err, const LockWait& lockWait = {}) {
+                                            std::ostream& err, const std::function<bool()>& going = {}) {
     UpgradeWatch watch;
+    if (going)
+        watch.progress = [&going](std::uint64_t, std::uint64_t) { return going(); };
     if (!quiet)
         watch.starts = [&](std::int64_t from, std::int64_t to) {
             // One write, so that nothing reading it, or a signal, meets a part of the line.
@@ -52,9 +55,8 @@ std::unique_ptr<LedgerStore> OpenForWriting(std::string& name, const PasswordAsk
                        " to " + std::to_string(to) + ")\u2026\n"
                 << std::flush;
         };
-    return OpenAsking(name, askPassword, [&](const std::string& uri) {
-        return OpenLedger(uri, LedgerAccess::ReadWrite, lockWait, watch);
-    });
+    return OpenAsking(name, askPassword,
+                      [&](const std::string& uri) { return OpenLedger(uri, LedgerAccess::ReadWrite, going, watch); });
 }
 
 } // namespace
@@ -68,9 +70,10 @@ namespace {
 // The fetches open the ledger anew each time, the first before any download: a password the server
 // wants is asked for there, once, and an older ledger brought up to date.
 int Fetch(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
-    return RunFetchForm(options.file, options.fetch, quiet, err, [&](std::string& name, const LockWait& lockWait) {
-        return OpenForWriting(name, options.askPassword, quiet, err, lockWait);
-    });
+    return RunFetchForm(options.file, options.fetch, quiet, err,
+                        [&](std::string& name, const std::function<bool()>& going) {
+                            return OpenForWriting(name, options.askPassword, quiet, err, going);
+                        });
 }
 
 // Every file its own paste, in its own transaction; stops at the first that fails, those before it added.

@@ -1,23 +1,34 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/fetch_outcome.h"
 
-#include "analysis/scan/bank_log_scanner.h"
+#include "ledger/fetched_page.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_open.h"
 
 #include <filesystem>
 #include <new>
+#include <utility>
 
 namespace coffer {
 
-FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address, std::int64_t addedAt,
-                            const AddProgress& progress) {
-    if (!LooksLikeBankLog(page))
+FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address,
+                            std::string_view signInAgain, std::int64_t addedAt, const AddWatch& watch) {
+    constexpr const char* kCutShort = "the page was cut short";
+    switch (KindOfFetchedPage(page)) {
+    case FetchedPageKind::NoBankLog:
         return {.result = FetchResult::NoBankLog,
                 .statusLines = {},
-                .keptLines = {address + ": the armory shows no bank log; sign in again and export the cookies"}};
-    const AddReport report = AddToLedger(store, page, address, addedAt, progress);
+                .keptLines = {address + ": the armory shows no bank log; " + std::string(signInAgain)}};
+    case FetchedPageKind::CutShort:
+        return FetchNotLoaded(address, kCutShort);
+    case FetchedPageKind::BankLog:
+        break;
+    }
+    Paste paste = ReadPaste(page, watch.stop);
+    if (paste.unfinished > 0)
+        return FetchNotLoaded(address, kCutShort);
+    const AddReport report = AddPasteToLedger(store, std::move(paste), address, addedAt, watch);
     FetchOutcome outcome{.result = FetchResult::Added, .statusLines = AddStatusLines(address, report), .keptLines = {}};
     for (const TimeGap& gap : report.outcome.openedGaps)
         outcome.keptLines.push_back(GapText(gap));

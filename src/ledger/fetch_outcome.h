@@ -2,7 +2,7 @@
 #pragma once
 // What one fetch of the armory's bank log page came to, and the lines that tell it, however the page
 // was downloaded: coffer-cli's --fetch and the window's watch add the page and tell it alike. The
-// page's paste record is named by the page's address without user information or fragment.
+// page's paste record, and every line, names the page's address as ShownAddress shows it.
 
 #include "ledger/ledger_store.h"
 
@@ -16,8 +16,8 @@ namespace coffer {
 
 enum class FetchResult {
     Added,     // the page went in as a paste (also with nothing new, or a gap opened)
-    NoBankLog, // the page holds no "?xml": the armory wants a sign-in
-    NotLoaded, // the download failed
+    NoBankLog, // the page is no bank log (see fetched_page.h): the armory wants a sign-in
+    NotLoaded, // the download failed, or the page was cut short
     Refused,   // the ledger refused the paste, or could not be opened or written
 };
 
@@ -27,10 +27,13 @@ struct FetchOutcome {
     std::vector<std::string> keptLines;   // the failure, or the gaps the paste opened: said even when quiet
 };
 
-// Adds the downloaded page as one paste, as --add adds a file. Throws LedgerError when the ledger refuses
-// it (another guild, a lock, a file it cannot write), and AddCancelled when `progress` stops the add.
-FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address, std::int64_t addedAt,
-                            const AddProgress& progress = {});
+// Adds the downloaded page as one paste, as --add adds a file, when it is a whole bank log: a page
+// that is none tells the officer to `signInAgain` ("sign in again and export the cookies"), and one cut
+// short (also inside an entry) is not loaded; neither is added. Throws LedgerError when the ledger
+// refuses it (another guild, a lock, a file it cannot write), and AddCancelled when `watch` stops the
+// add.
+FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std::string& address,
+                            std::string_view signInAgain, std::int64_t addedAt, const AddWatch& watch = {});
 
 // What `add` (opening the ledger and adding the page) comes to; its failure is the refused outcome,
 // whatever it is, so that a fetch that runs unattended never ends the program: the ledger's refusal, a

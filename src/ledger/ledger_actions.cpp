@@ -43,8 +43,12 @@ std::int64_t NowMs() {
 }
 
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
-                      const AddProgress& progress) {
-    Paste paste = ReadPaste(text);
+                      const AddWatch& watch) {
+    return AddPasteToLedger(store, ReadPaste(text, watch.stop), fileName, addedAt, watch);
+}
+
+AddReport AddPasteToLedger(LedgerStore& store, Paste paste, const std::string& fileName, std::int64_t addedAt,
+                           const AddWatch& watch) {
     if (std::ranges::any_of(paste.entries, [](const PasteEntry& entry) { return entry.copies > kMaxCopies; }))
         throw LedgerError(LedgerErrorKind::Other,
                           "The paste repeats an entry more than 1,000,000 times on one page; a ledger holds at most "
@@ -60,7 +64,7 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
     record.digest = paste.digest;
 
     AddReport report;
-    report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}, true, progress});
+    report.outcome = store.add({std::move(paste.entries), paste.guilds, {record}, true, watch});
     report.entries = paste.elements;
     report.namesGuild = !paste.guilds.empty();
     report.unfinished = paste.unfinished;

@@ -26,9 +26,12 @@ struct AddReport {
 std::int64_t NowMs();
 
 // Adds the text as one paste. Throws LedgerError, also for a page that repeats one entry more than
-// kMaxCopies times, and AddCancelled when `progress` stops the add.
+// kMaxCopies times, and AddCancelled when `watch` stops the add.
 [[nodiscard]] AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName,
-                                    std::int64_t addedAt, const AddProgress& progress = {});
+                                    std::int64_t addedAt, const AddWatch& watch = {});
+// The same, for a paste already read from its text.
+[[nodiscard]] AddReport AddPasteToLedger(LedgerStore& store, Paste paste, const std::string& fileName,
+                                         std::int64_t addedAt, const AddWatch& watch = {});
 
 // Adds every entry, the guild and every paste record of another ledger, named `otherName`, under the
 // same rules. Every entry and paste is checked first, as an add would have stored it: the first that

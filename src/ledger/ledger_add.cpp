@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "analysis/text/shown_address.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_sql.h"
 
@@ -105,18 +106,56 @@ std::vector<PasteRecord> ReadPastes(LedgerSql& sql) {
                 record.lastTs = row.optionalInteger(4);
                 if (!row.isNull(5))
                     record.guild = GuildIdentity{std::string(row.bytes(5)), std::string(row.bytes(6))};
-                record.fileName = row.bytes(7);
+                // A ledger of an older program may hold a fetched page's address with its secrets.
+                record.fileName = ShownPasteName(row.bytes(7));
                 record.digest = static_cast<std::uint64_t>(row.integer(8));
             });
     return pastes;
 }
 
-AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
+namespace {
+
+// Has the add's statements ask its stop while it lives, and what they asked before after.
+class StopWhile {
+  public:
+    StopWhile(LedgerSql& sql, std::function<bool()> stop)
+        : sql_(sql), before_(sql.stopStatementsWhen(std::move(stop))) {}
+    ~StopWhile() { sql_.stopStatementsWhen(std::move(before_)); }
+    StopWhile(const StopWhile&) = delete;
+    StopWhile& operator=(const StopWhile&) = delete;
+
+  private:
+    LedgerSql& sql_;
+    std::function<bool()> before_;
+};
+
+AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
+    const AddWatch& watch = addition.watch;
+    const auto stopIfAsked = [&watch] {
+        if (watch.stop && watch.stop())
+            throw AddCancelled();
+    };
+    const auto tell = [&watch](AddStep step) {
+        if (watch.steps)
+            watch.steps(step);
+    };
+    // A stop asked for by the time a step begins ends the add before its first statement.
+    const auto begin = [&](AddStep step) {
+        tell(step);
+        stopIfAsked();
+    };
+    begin(AddStep::Read);
     const std::span<const PasteEntry> entries(addition.entries);
+    const auto lookNowAndThen = [&stopIfAsked](std::size_t read) {
+        if (read > 0 && read % kEntriesPerLook == 0)
+            stopIfAsked();
+    };
     std::vector<std::string> keys;
     keys.reserve(entries.size());
-    for (const PasteEntry& entry : entries)
+    for (const PasteEntry& entry : entries) {
+        lookNowAndThen(keys.size());
         keys.push_back(addition.entryKey(entry.identity, entry.ts));
+    }
     // An addition holds each identity once: one key twice is two identities.
     std::vector<const std::string*> byKey;
     byKey.reserve(keys.size());
@@ -128,9 +167,12 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
             RefuseCollision(sql);
     std::vector<EntryFields> fields;
     fields.reserve(entries.size());
-    for (const PasteEntry& entry : entries)
+    for (const PasteEntry& entry : entries) {
+        lookNowAndThen(fields.size());
         fields.push_back(ReadEntryFields(entry.text));
-    sql.loadIncoming(entries, keys, fields, addition.progress);
+    }
+    begin(AddStep::Load);
+    sql.loadIncoming(entries, keys, fields, watch.progress);
 
     // From here on no other add changes the ledger until this one ends: what it counts and the gaps it
     // tells of are its own.
@@ -160,9 +202,10 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
     bool holdsEntries = false;
     sql.run("SELECT key FROM entry LIMIT 1", {}, [&](const SqlRow&) { holdsEntries = true; });
     // Into an empty ledger every entry goes in without a look.
-    if (!holdsEntries)
+    if (!holdsEntries) {
         std::ranges::for_each(entries, addNew);
-    else
+    } else {
+        begin(AddStep::Compare);
         sql.run(kChanges, {}, [&](const SqlRow& row) {
             const PasteEntry& entry = entries[static_cast<std::size_t>(row.integer(0))];
             if (row.isNull(1))
@@ -176,14 +219,19 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
             changes =
                 changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
         });
+    }
     if (changes) {
+        begin(AddStep::Names);
         sql.run(kNewNames);
+        begin(AddStep::Entries);
         sql.run(Upsert(sql.dialect()));
     }
+    begin(AddStep::Hours);
     sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",
             {static_cast<std::int64_t>(outcome.copiesAdded), static_cast<std::int64_t>(untimedAdded)});
     CountHours(sql, hoursAdded);
 
+    begin(AddStep::Pastes);
     const std::vector<TimeGap> before = FindGaps(ReadPastes(sql));
     for (PasteRecord record : addition.pastes) {
         if (addition.countCopiesAdded)
@@ -194,7 +242,25 @@ AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
         for (const TimeGap& gap : FindGaps(ReadPastes(sql)))
             if (std::ranges::find(before, gap) == before.end())
                 outcome.openedGaps.push_back(gap);
+    // The last look at the stop: the commit follows, which nothing stops.
+    stopIfAsked();
+    tell(AddStep::Commit);
     return outcome;
+}
+
+} // namespace
+
+AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition) {
+    const std::function<bool()>& stop = addition.watch.stop;
+    try {
+        const StopWhile stopping(sql, stop);
+        return AddSteps(sql, addition);
+    } catch (const LedgerError&) {
+        // A statement the stop ended fails as any other would.
+        if (stop && stop())
+            throw AddCancelled();
+        throw;
+    }
 }
 
 } // namespace coffer

@@ -80,6 +80,9 @@ class LedgerSql {
     // place. Tells `progress` on the way; throws AddCancelled when it says stop.
     virtual void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
                               std::span<const EntryFields> fields, const AddProgress& progress) = 0;
+    // Has every statement ask `stop` as it begins and now and then as it runs: true fails it with a
+    // LedgerError. Gives back what was asked before.
+    virtual std::function<bool()> stopStatementsWhen(std::function<bool()> stop) = 0;
 
   protected:
     ~LedgerSql() = default;
@@ -104,10 +107,12 @@ inline const char* FirstAndLastTimes(bool listIndexed) {
                        : "(SELECT min(ts) FROM entry), (SELECT max(ts) FROM entry)";
 }
 
-// The add of both stores, inside the transaction the store holds (see LedgerStore::add).
+// The add of both stores, inside the transaction the store holds (see LedgerStore::add): every statement
+// asks the addition's stop. The store commits after it, unstopped.
 [[nodiscard]] AddOutcome AddEntries(LedgerSql& sql, const LedgerAddition& addition);
 
-// The ledger's pastes in the order they were added, read the same way from both stores.
+// The ledger's pastes in the order they were added, read the same way from both stores; a name that is
+// a web address as ShownPasteName shows it, wherever the pastes go (lists, --info, a merge's copies).
 [[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
 
 // The names of a ledger's members and items with their ids, read at its first search and kept for the

@@ -74,6 +74,35 @@ using LockWait = std::function<bool()>;
 // Told how many of an add's entries are stored so far, of how many; returns false to stop the add.
 using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
+// The steps of an add in the ledger, in their order; an add passes over those it has nothing to do in.
+enum class AddStep {
+    Read,    // each entry's key, and the fields the entries list reads, are made from its text
+    Load,    // the entries go to the ledger, which is locked for the add, and the guild rule is applied
+    Compare, // which entries are new or changed, in a ledger that holds entries already
+    Names,   // the names of members and items the ledger does not know yet
+    Entries, // the entries themselves
+    Hours,   // the totals and the copies per hour
+    Pastes,  // the paste's record, and the gaps it opened
+    Commit,  // the transaction ends: from here on the add is done, and nothing stops it
+};
+
+// Hears of an add and may stop it. A stop is honoured as each step begins, every few thousand entries
+// as a paste or its entries are read, and in every statement of the add, which then throws AddCancelled,
+// the ledger as it was. The last look at it comes before the step Commit is told: from there on the add
+// is done.
+struct AddWatch {
+    std::function<void(AddStep)> steps; // told as each step begins
+    AddProgress progress;               // told as the entries go to the ledger; false stops the add
+    // Asked as each step begins, now and then as entries are read, as each statement of the add begins and
+    // now and then as it runs (on a server, while it waits for the server): true stops the add. Called on
+    // the add's thread.
+    std::function<bool()> stop;
+};
+
+// How many entries the reading of a paste or of an add's entries goes through between two looks at the
+// add's stop: some milliseconds' work.
+constexpr std::uint64_t kEntriesPerLook = 4096;
+
 // Hears of a ledger of an older version brought up to date as it is opened for writing: `starts` once,
 // before the work, with the ledger's version and the newest; `progress` as the work goes (done of
 // total, which only grows and ends at the total). False from `progress` stops the upgrade, which then
@@ -91,7 +120,7 @@ struct PasteRecord {
     std::uint64_t copiesAdded = 0;
     std::optional<std::int64_t> firstTs, lastTs;
     std::optional<GuildIdentity> guild;
-    std::string fileName; // empty for a text pasted in the window
+    std::string fileName; // empty for a text pasted in the window; a fetched page's address as shown
     std::uint64_t digest = 0;
 };
 
@@ -110,7 +139,7 @@ struct LedgerAddition {
     // Whether the pastes are listed with the copies this add brings (the add of one paste); a merge
     // lists another ledger's pastes as that ledger recorded them.
     bool countCopiesAdded = true;
-    AddProgress progress; // empty: the add runs to its end
+    AddWatch watch; // empty: the add runs to its end
     EntryKeyFunction entryKey = EntryKey;
 };
 
@@ -158,7 +187,7 @@ class LedgerStore {
 
     // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
     // guild rule refuses the addition or two different identities meet one key, and AddCancelled when
-    // the addition's progress function stops it.
+    // the addition's watch stops it.
     [[nodiscard]] virtual AddOutcome add(const LedgerAddition& addition) = 0;
 
     [[nodiscard]] virtual std::optional<GuildIdentity> guild() = 0;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/password_free_text.h"
 
+#include "analysis/text/text_util.h"
+#include "analysis/text/web_text.h"
+
 #include <algorithm>
-#include <cctype>
+#include <optional>
 
 namespace coffer {
 namespace {
@@ -22,25 +25,20 @@ template <typename Test> std::size_t FirstWhere(std::string_view text, std::size
     return from;
 }
 
-int HexValue(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isdigit(byte) != 0)
-        return c - '0';
-    return std::isxdigit(byte) != 0 ? std::tolower(byte) - 'a' + 10 : -1;
-}
-
 // A parameter's name that stands for a password: "password" in any letter case, percent-encoded or not.
 bool IsPasswordName(std::string_view name) {
-    std::string decoded;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
-            decoded += static_cast<char>(std::tolower(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2])));
-            i += 2;
-        } else {
-            decoded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
-        }
-    }
-    return decoded == "password";
+    return FoldedCase(PercentDecode(name)) == "password";
+}
+
+// The password of a URI's user part as libpq reads it: up to the first '@' before any '/', after a ':'.
+std::optional<TextRange> LibpqUserPassword(std::string_view uri) {
+    const std::size_t scheme = uri.find("://");
+    if (scheme == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t start = scheme + 3, at = uri.find_first_of("@/", start), colon = uri.find(':', start);
+    if (at == std::string_view::npos || uri[at] != '@' || colon >= at)
+        return std::nullopt;
+    return TextRange{.begin = colon + 1, .end = at};
 }
 
 void AddUserPasswords(std::string_view text, std::vector<TextRange>& ranges) {
@@ -98,7 +96,25 @@ std::vector<TextRange> PasswordRanges(std::string_view text) {
     return ranges;
 }
 
-std::string WithoutPasswords(std::string_view text) {
+std::string WithoutPasswords(std::string_view message, const std::vector<std::string>& given) {
+    std::vector<std::string_view> longestFirst;
+    for (const std::string& password : given)
+        if (!password.empty())
+            longestFirst.push_back(password);
+    std::ranges::sort(longestFirst, std::ranges::greater{}, &std::string_view::size);
+    std::string starred;
+    for (std::size_t i = 0; i < message.size();) {
+        const auto found = std::ranges::find_if(
+            longestFirst, [&](std::string_view password) { return message.substr(i).starts_with(password); });
+        if (found == longestFirst.end()) {
+            starred += message[i++];
+            continue;
+        }
+        starred += "***";
+        i += found->size();
+    }
+    const std::string_view text = starred;
+
     std::string kept;
     std::size_t from = 0;
     for (const TextRange& range : PasswordRanges(text)) {
@@ -129,14 +145,25 @@ std::string WithoutPasswords(std::string_view text) {
     return line;
 }
 
+std::vector<std::string> UriPasswords(std::string_view uri) {
+    std::vector<TextRange> ranges = PasswordRanges(uri);
+    if (const std::optional<TextRange> user = LibpqUserPassword(uri))
+        ranges.push_back(*user);
+    std::vector<std::string> passwords;
+    for (const TextRange& range : ranges) {
+        const std::string_view written = uri.substr(range.begin, range.end - range.begin);
+        passwords.emplace_back(written);
+        passwords.push_back(PercentDecode(written));
+    }
+    return passwords;
+}
+
 std::string UriWithoutPassword(std::string uri) {
-    // The user's part ends at the first '@' before any '/', as libpq reads it; a password follows a ':'.
     if (uri.find("://") == std::string::npos)
         return uri;
-    const std::size_t start = uri.find("://") + 3, at = uri.find_first_of("@/", start);
-    if (const std::size_t colon = uri.find(':', start); at != std::string::npos && uri[at] == '@' && colon < at)
-        uri.erase(colon, at - colon);
-    const std::size_t query = uri.find('?', start);
+    if (const std::optional<TextRange> user = LibpqUserPassword(uri))
+        uri.erase(user->begin - 1, user->end - user->begin + 1); // with its ':'
+    const std::size_t query = uri.find('?', uri.find("://") + 3);
     if (query == std::string::npos)
         return uri;
     std::string kept;

@@ -4,6 +4,7 @@
 #include "analysis/scan/bank_log_scanner.h"
 #include "analysis/tables/open_addressing.h"
 #include "ledger/entry_identity.h"
+#include "ledger/ledger_store.h"
 
 #include <algorithm>
 #include <limits>
@@ -87,7 +88,7 @@ void RankByTime(std::vector<PasteEntry>& entries) {
 
 } // namespace
 
-Paste ReadPaste(std::string_view text) {
+Paste ReadPaste(std::string_view text, const std::function<bool()>& stop) {
     Paste paste;
     paste.entries.reserve(text.size() / 128);
     EntryIndex index(paste.entries);
@@ -107,7 +108,8 @@ Paste ReadPaste(std::string_view text) {
             ++paste.unfinished;
             return;
         }
-        ++paste.elements;
+        if (++paste.elements % kEntriesPerLook == 0 && stop && stop())
+            throw AddCancelled();
         if (scanned.page != page) {
             page = scanned.page;
             pageTime = -1;

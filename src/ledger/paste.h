@@ -6,6 +6,7 @@
 #include "analysis/scan/bank_log_entry.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,8 +42,9 @@ struct Paste {
     std::uint64_t digest = 0;                    // of its identities and copies, in any order
 };
 
-// Reads a paste's text with the bank log scanner.
-Paste ReadPaste(std::string_view text);
+// Reads a paste's text with the bank log scanner. `stop`, where given, is asked every kEntriesPerLook
+// elements: true ends the reading with AddCancelled.
+Paste ReadPaste(std::string_view text, const std::function<bool()>& stop = {});
 
 // Whether the text is one whole banklog element, all of it, with this readable time: as a ledger stores
 // an entry of a paste.

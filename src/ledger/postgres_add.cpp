@@ -150,6 +150,10 @@ class PgSql final : public LedgerSql {
         }
     }
 
+    std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
+        return db_.stopCallsWhen(std::move(stop));
+    }
+
   private:
     PgConnection& db_;
 };

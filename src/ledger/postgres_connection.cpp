@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/postgres_connection.h"
 
+#include "analysis/text/web_text.h"
 #include "ledger/ledger_open.h"
 
 #include <endian.h>
@@ -8,6 +9,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -37,13 +39,23 @@ std::string Value(const ConninfoOptions& options, std::string_view keyword) {
     return {};
 }
 
+// Each password the connection is given: libpq may quote any of them in its messages.
+std::vector<std::string> GivenPasswords(const std::string& uri) {
+    std::vector<std::string> passwords = UriPasswords(uri);
+    if (const char* environment = std::getenv("PGPASSWORD"); environment != nullptr && *environment != '\0')
+        passwords.insert(passwords.end(), {environment, PercentDecode(environment)});
+    return passwords;
+}
+
 } // namespace
 
 std::string PgDisplayName(const std::string& uri) {
     std::string error;
     const ConninfoOptions options = Parse(uri, error);
+    // One libpq cannot read goes without its password parameters: a "password=" kept would take in what
+    // a message adds after the name.
     if (!options)
-        return WithoutPasswords(uri);
+        return WithoutPasswords(UriWithoutPassword(uri));
     const std::string user = Value(options, "user"), host = Value(options, "host"), port = Value(options, "port");
     const std::string userPart = user.empty() ? "" : user + "@", dbname = Value(options, "dbname");
     if (host.starts_with('/')) // a Unix socket's folder
@@ -113,11 +125,11 @@ std::string_view PgResult::bytes(int row, int column) const {
 }
 
 PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeouts& timeouts)
-    : name_(PgDisplayName(uri)), timeouts_(timeouts) {
+    : name_(PgDisplayName(uri)), passwords_(GivenPasswords(uri)), timeouts_(timeouts) {
     std::string error;
     const ConninfoOptions options = Parse(uri, error);
     if (!options)
-        throw PgError(name_ + ": not a connection URI that PostgreSQL reads: " + error, {});
+        throw PgError(name_ + ": not a connection URI that PostgreSQL reads: " + error, {}, passwords_);
     std::vector<const char*> keywords, values;
     for (const PQconninfoOption* option = options.get(); option->keyword != nullptr; ++option)
         if (option->val != nullptr)
@@ -136,8 +148,8 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
             throw PgError(LedgerErrorKind::PasswordNeeded,
                           name_ + ": cannot connect to the server: the server wants a password: give it in ~/.pgpass "
                                   "or a service file",
-                          "08001");
-        throw PgError(name_ + ": cannot connect to the server: " + reason, "08001");
+                          "08001", passwords_);
+        throw PgError(name_ + ": cannot connect to the server: " + reason, "08001", passwords_);
     }
     // The server's notices (a table that exists already) are not for the user.
     PQsetNoticeProcessor(
@@ -166,7 +178,7 @@ LedgerErrorKind PgError::KindOf(std::string_view sqlState) {
 }
 
 void PgConnection::fail(const std::string& what, const std::string& reason, std::string sqlState) const {
-    throw PgError(name_ + ": " + what + ": " + reason, std::move(sqlState));
+    throw PgError(name_ + ": " + what + ": " + reason, std::move(sqlState), passwords_);
 }
 
 void PgConnection::startCall(bool stoppable) {
@@ -178,6 +190,16 @@ void PgConnection::startCall(bool stoppable) {
         giveUp();
     stopSent_ = {};
     stoppable_ = stoppable && stopWhen_;
+    stopped_ = false;
+    if (stopsNow())
+        fail("cannot read or write the ledger", "the call was stopped");
+}
+
+bool PgConnection::stopsNow() {
+    if (!stoppable_ || stopped_ || !stopWhen_())
+        return false;
+    stopped_ = true;
+    return true;
 }
 
 std::future<void> PgConnection::sendCancel() {
@@ -211,11 +233,11 @@ void PgConnection::wait(bool forWrite) {
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             giveUp();
-        const bool stoppable = stoppable_ && !stopSent_.valid();
+        const bool stoppable = stoppable_ && !stopped_;
         const int ready = poll(&socket, 1, static_cast<int>((stoppable ? std::min(left, kStopLook) : left).count()));
         if (ready > 0)
             break;
-        if (ready == 0 && stoppable && stopWhen_())
+        if (ready == 0 && stopsNow())
             stopSent_ = sendCancel(); // the call ends with the server's error
         if (ready < 0 && errno != EINTR)
             fail("cannot read or write the ledger", std::strerror(errno));
@@ -265,15 +287,15 @@ pg_result* PgConnection::finish() {
         sqlState = "08006", reason = "the connection to the server was lost (" + reason + ")";
     else if (sqlState == "42501")
         reason += rightsHint_;
-    else if (sqlState == "57014" && stopSent_.valid())
-        reason = "the read was stopped", sqlState.clear();
+    else if (sqlState == "57014" && stopped_)
+        reason = "the call was stopped", sqlState.clear();
     else if (sqlState == "57014")
         reason = "the server took longer than " + std::to_string(timeouts_.statement.count() / 1000) + " s";
     fail("cannot read or write the ledger", reason, std::move(sqlState));
 }
 
-void PgConnection::execute(const std::string& sql) {
-    startCall();
+void PgConnection::run(const std::string& sql, bool stoppable) {
+    startCall(stoppable);
     if (PQsendQuery(conn_, sql.c_str()) == 0)
         fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
     PQclear(finish());
@@ -294,12 +316,14 @@ PgResult PgConnection::query(const std::string& sql, const PgParams& params) {
 }
 
 void PgConnection::copyIn(const std::string& sql, std::string_view data) {
-    startCall();
+    startCall(true);
     if (PQsendQuery(conn_, sql.c_str()) == 0)
         fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
     PQclear(finish());
+    // A stop while the data waits sends a cancel request, which fails the COPY on the server: the rest of
+    // the data is not sent, and its end says why.
     constexpr std::size_t kPiece = 1 << 16;
-    for (std::size_t sent = 0; sent < data.size();) {
+    for (std::size_t sent = 0; sent < data.size() && !stopped_;) {
         const std::size_t size = std::min(kPiece, data.size() - sent);
         const int queued = PQputCopyData(conn_, data.data() + sent, static_cast<int>(size));
         if (queued < 0)
@@ -309,7 +333,9 @@ void PgConnection::copyIn(const std::string& sql, std::string_view data) {
         else
             sent += size;
     }
-    for (int ended; (ended = PQputCopyEnd(conn_, nullptr)) != 1;) {
+    for (int ended; (ended = PQputCopyEnd(conn_, stopped_ ? "stopped" : nullptr)) != 1;) {
+        if (ended < 0 && stopped_)
+            break; // the server's error ended the COPY already
         if (ended < 0)
             fail("cannot write the ledger", "the connection to the server was lost", "08006");
         wait(true);
@@ -318,14 +344,14 @@ void PgConnection::copyIn(const std::string& sql, std::string_view data) {
 }
 
 PgTransaction::PgTransaction(PgConnection& db) : db_(db) {
-    db.execute("BEGIN ISOLATION LEVEL READ COMMITTED");
+    db.run("BEGIN ISOLATION LEVEL READ COMMITTED", false);
 }
 
 PgTransaction::~PgTransaction() {
     if (!open_)
         return;
     try {
-        db_.execute("ROLLBACK");
+        db_.run("ROLLBACK", false);
     } catch (const PgError&) {
         // A lost connection rolls the transaction back on the server.
     }
@@ -334,7 +360,7 @@ PgTransaction::~PgTransaction() {
 void PgTransaction::commit() {
     open_ = false;
     try {
-        db_.execute("COMMIT");
+        db_.run("COMMIT", false);
     } catch (const PgError& error) {
         if (!error.sqlState().starts_with("08") && error.sqlState() != "57014")
             throw;

@@ -30,13 +30,15 @@ struct PgTimeouts {
 };
 
 // A failed call: the message for the user, on one line and without a password whatever libpq's part of
-// it holds, and the server's SQLSTATE ("" when it gave none).
+// it holds (each password the connection was given, `given`, starred wherever it stands), and the
+// server's SQLSTATE ("" when it gave none).
 class PgError : public LedgerError {
   public:
-    PgError(const std::string& message, std::string sqlState)
-        : LedgerError(KindOf(sqlState), WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
-    PgError(LedgerErrorKind kind, const std::string& message, std::string sqlState)
-        : LedgerError(kind, WithoutPasswords(message)), sqlState_(std::move(sqlState)) {}
+    PgError(const std::string& message, std::string sqlState, const std::vector<std::string>& given = {})
+        : LedgerError(KindOf(sqlState), WithoutPasswords(message, given)), sqlState_(std::move(sqlState)) {}
+    PgError(LedgerErrorKind kind, const std::string& message, std::string sqlState,
+            const std::vector<std::string>& given = {})
+        : LedgerError(kind, WithoutPasswords(message, given)), sqlState_(std::move(sqlState)) {}
     const std::string& sqlState() const { return sqlState_; }
 
   private:
@@ -92,21 +94,29 @@ class PgConnection {
     PgConnection& operator=(const PgConnection&) = delete;
 
     // One or more statements without parameters or rows.
-    void execute(const std::string& sql);
+    void execute(const std::string& sql) { run(sql, true); }
     PgResult query(const std::string& sql, const PgParams& params = {});
     // COPY ... FROM STDIN with the data in COPY's binary format.
     void copyIn(const std::string& sql, std::string_view data);
     const std::string& name() const { return name_; }
     // Added to the message of a call the server refuses for lack of a right: how to give it.
     void setRightsHint(std::string hint) { rightsHint_ = std::move(hint); }
-    // A query that waits for the server is cancelled there when `stop` says so, and throws a PgError: a
-    // read no one wants any more gives way to the next. Other calls, a rollback among them, are not.
-    void stopCallsWhen(std::function<bool()> stop) { stopWhen_ = std::move(stop); }
+    // Every call but those of a transaction's begin and end asks `stop` as it starts, and now and then
+    // while it waits for the server (a copy's data included): true fails the call, cancelled on the server,
+    // with a PgError. A read no one wants any more gives way to the next; an add ends, to be rolled back.
+    // Gives back what was asked before.
+    std::function<bool()> stopCallsWhen(std::function<bool()> stop) {
+        return std::exchange(stopWhen_, std::move(stop));
+    }
     // Throws a PgError: "what" failed, and why.
     [[noreturn]] void fail(const std::string& what, const std::string& reason, std::string sqlState = {}) const;
 
   private:
-    void startCall(bool stoppable = false);
+    friend class PgTransaction; // whose begin and end no stop may cut short
+    void run(const std::string& sql, bool stoppable);
+    void startCall(bool stoppable);
+    // Whether stopWhen_ stops the call now: asked while a stoppable call has not stopped; true once.
+    bool stopsNow();
     void flush();
     void wait(bool forWrite);
     pg_result* nextResult();
@@ -119,11 +129,13 @@ class PgConnection {
 
     pg_conn* conn_ = nullptr;
     std::string name_;
+    std::vector<std::string> passwords_; // those of the URI and of PGPASSWORD, as written and percent-decoded
     std::string rightsHint_;
     PgTimeouts timeouts_;
     std::chrono::steady_clock::time_point deadline_;
     std::function<bool()> stopWhen_;
     bool stoppable_ = false;     // whether stopWhen_ applies to the call
+    bool stopped_ = false;       // whether stopWhen_ stopped the call
     std::future<void> stopSent_; // the cancel request of a call stopped by stopWhen_
 };
 

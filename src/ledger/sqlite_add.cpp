@@ -76,6 +76,10 @@ class SqliteSql final : public LedgerSql {
         incoming_ = {entries, keys, fields};
     }
 
+    std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
+        return db_.stopStatementsWhen(std::move(stop));
+    }
+
   private:
     SqliteDatabase& db_;
     IncomingEntries& incoming_;

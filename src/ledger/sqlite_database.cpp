@@ -41,6 +41,8 @@ std::string Reason(sqlite3* db, int code, std::chrono::milliseconds busyTimeout)
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return "the file is damaged";
+    case SQLITE_INTERRUPT:
+        return "the statement was stopped";
     default:
         break;
     }
@@ -90,7 +92,8 @@ std::string FileStamp(const std::string& path) {
 
 // A read stops past 16 steps of SQLite's virtual machine for each byte of the file and its log, and
 // never before 100 million (about a second): a full read of a ledger takes well under one step a byte.
-constexpr std::uint64_t kTickSteps = 1000, kMinimumReadTicks = 100'000, kReadTicksPerKilobyte = 16;
+// The bound is counted in looks, of SqliteDatabase::kStepsPerLook steps each.
+constexpr std::uint64_t kMinimumReadTicks = 100'000, kReadTicksPerKilobyte = 16;
 
 } // namespace
 
@@ -142,6 +145,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_handler(db_, &SqliteDatabase::waitForLock, this);
+    sqlite3_progress_handler(db_, kStepsPerLook, &SqliteDatabase::lookAtSteps, this);
     // A file is data, never code: no writes to the schema or to SQLite's own tables, and no function
     // with side effects called from a view or trigger of the file.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -156,15 +160,22 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
         kilobytes += error ? 0 : size / 1024;
     }
     readTickLimit_ = std::max(kMinimumReadTicks, kilobytes * kReadTicksPerKilobyte);
-    sqlite3_progress_handler(db_, kTickSteps, &SqliteDatabase::stopLongRead, this);
     execute("PRAGMA query_only = 1");
     if (unlocked && logBeside)
         execute("PRAGMA locking_mode = EXCLUSIVE");
 }
 
-int SqliteDatabase::stopLongRead(void* self) {
+int SqliteDatabase::lookAtSteps(void* self) {
     auto& db = *static_cast<SqliteDatabase*>(self);
-    return ++db.readTicks_ > db.readTickLimit_ || (db.stopWhen_ && db.stopWhen_()) ? 1 : 0;
+    const bool pastBound = ++db.readTicks_ > db.readTickLimit_ && db.readTickLimit_ > 0;
+    const bool meterStopped = db.meter_ != nullptr && !db.meter_->advance(kStepsPerLook);
+    return pastBound || meterStopped || (db.stopWhen_ && db.stopWhen_()) ? 1 : 0;
+}
+
+void SqliteDatabase::startStatement() {
+    readTicks_ = 0;
+    if (stopWhen_ && stopWhen_())
+        fail("cannot read or write the ledger", SQLITE_INTERRUPT);
 }
 
 bool SqliteDatabase::changedSinceOpen() const {

@@ -6,6 +6,7 @@
 // LedgerError that names its cause.
 
 #include "ledger/ledger_store.h"
+#include "ledger/upgrade_meter.h"
 
 #include <chrono>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -47,11 +49,17 @@ class SqliteDatabase {
     const std::string& path() const { return path_; }
     // Throws a LedgerError: "what" failed, and why, from the result code and the system's error number.
     [[noreturn]] void fail(const std::string& what, int code) const;
-    // Asked now and then as a statement of a connection that only reads runs: true stops the statement,
-    // which then fails.
-    void stopReadsWhen(std::function<bool()> stop) { stopWhen_ = std::move(stop); }
-    // A statement begins: the bound of a read counts from here.
-    void startStatement() { readTicks_ = 0; }
+    // Asked as each statement begins, and every kStepsPerLook steps of SQLite's virtual machine as it runs:
+    // true stops the statement, which then fails. Gives back what was asked before.
+    std::function<bool()> stopStatementsWhen(std::function<bool()> stop) {
+        return std::exchange(stopWhen_, std::move(stop));
+    }
+    // Told of every kStepsPerLook steps of every statement, while set: an upgrade's work is counted in them.
+    // A meter that has stopped stops the statement, which then fails.
+    void meterSteps(UpgradeMeter* meter) { meter_ = meter; }
+    static constexpr int kStepsPerLook = 1000;
+    // A statement begins: the bound of a read counts from here. Throws a LedgerError when the stop says so.
+    void startStatement();
     // Throws a LedgerError when a file read without locks changed since it was opened.
     void checkUnchanged() const;
     // Whether a file read without locks changed since it was opened (another program wrote it, or
@@ -61,14 +69,16 @@ class SqliteDatabase {
   private:
     // SQLite's busy handler: waits out the busy time-out, asking lockWait_ on the way.
     static int waitForLock(void* self, int tries);
-    // SQLite's progress handler: stops the statement past the read bound, or when stopWhen_ says so.
-    static int stopLongRead(void* self);
+    // SQLite's progress handler, the connection's only one: tells the meter, and stops the statement past
+    // the read bound, or when the meter or stopWhen_ says so.
+    static int lookAtSteps(void* self);
 
     sqlite3* db_ = nullptr;
     std::string path_;
     std::chrono::milliseconds busyTimeout_;
     LockWait lockWait_;
     std::function<bool()> stopWhen_;
+    UpgradeMeter* meter_ = nullptr;
     std::chrono::steady_clock::time_point waitStart_;
     std::uint64_t readTicks_ = 0, readTickLimit_ = 0; // in steps of SQLite's virtual machine, by thousands
     std::string unlockedStamp_; // of a file read without locks: its and its log's size and time of change

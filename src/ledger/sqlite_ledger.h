@@ -45,7 +45,7 @@ class SqliteLedger : public LedgerStore {
     std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
                                     std::uint64_t total) override;
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
-    void stopReadsWhen(std::function<bool()> stop) override { db_.stopReadsWhen(std::move(stop)); }
+    void stopReadsWhen(std::function<bool()> stop) override { db_.stopStatementsWhen(std::move(stop)); }
     void checkIntact() override;
 
   private:

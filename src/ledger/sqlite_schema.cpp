@@ -5,8 +5,6 @@
 #include "ledger/sqlite_format.h"
 #include "ledger/upgrade_meter.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <optional>
@@ -44,25 +42,19 @@ SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std:
 // The page cache of a connection to a ledger: 128 MiB.
 constexpr const char* kCacheSize = "PRAGMA cache_size = -131072";
 
-// How many steps of the virtual machine go between two reports of an upgrade's progress: some tens of
-// microseconds.
-constexpr int kStepsPerReport = 1000;
 // The final compaction's steps per entry of the ledger.
 constexpr std::uint64_t kVacuumStepsPerEntry = 29;
 
-// An upgrade's meter hears of its statements' work, and stops them when the watch asks to, for as
-// long as it lives.
+// An upgrade's meter hears of its statements' work (a report every SqliteDatabase::kStepsPerLook steps,
+// some tens of microseconds), and stops them when the watch asks to, for as long as it lives.
 class MeteredStatements {
   public:
-    MeteredStatements(SqliteDatabase& db, UpgradeMeter& meter) : db_(db) {
-        sqlite3_progress_handler(db.handle(), kStepsPerReport, &MeteredStatements::report, &meter);
-    }
-    ~MeteredStatements() { sqlite3_progress_handler(db_.handle(), 0, nullptr, nullptr); }
+    MeteredStatements(SqliteDatabase& db, UpgradeMeter& meter) : db_(db) { db.meterSteps(&meter); }
+    ~MeteredStatements() { db_.meterSteps(nullptr); }
     MeteredStatements(const MeteredStatements&) = delete;
     MeteredStatements& operator=(const MeteredStatements&) = delete;
 
   private:
-    static int report(void* meter) { return static_cast<UpgradeMeter*>(meter)->advance(kStepsPerReport) ? 0 : 1; }
     SqliteDatabase& db_;
 };
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "net/network_downloader.h"
 
+#include "net/body_decoder.h"
+
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
@@ -37,13 +39,21 @@ bool IsErrorStatus(const QNetworkReply& reply) {
 // Qt's own limit on the redirects that a download follows.
 constexpr int kMaxRedirects = 50;
 
+// The status of a whole page: even another 2xx (such as 206 Partial Content) is not one.
+constexpr int kWholePageStatus = 200;
+
 QNetworkRequest MakeRequest(const QUrl& address, const DownloadLimits& limits) {
     QNetworkRequest request(address);
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");
+    // Asked for by name, a compressed body comes as it was sent: Qt leaves it to BodyDecoder.
+    request.setRawHeader("Accept-Encoding", "gzip, deflate");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Each redirect is a request of its own, which asks the cookie jar anew: Qt 6.4's own following
+    // would carry the first request's cookies to wherever it leads, and tell a redirect whose request
+    // then fails (a TLS handshake) by the redirect's status.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(static_cast<int>(limits.stallTimeout.count()));
     return request;
 }
@@ -72,18 +82,20 @@ class CookieJar : public QNetworkCookieJar {
 // One download in flight. Ends other than by the site are noted before the reply is aborted, so that
 // its finished handler knows why it ended.
 struct NetworkDownloader::Transfer {
-    enum class Ending { BySite, TooLarge, Deadline, Aborted };
+    enum class Ending { BySite, TooLarge, Damaged, Deadline, Aborted };
 
-    Transfer(PageHandler done, std::chrono::milliseconds deadline) : done(std::move(done)) {
+    Transfer(PageHandler done, const DownloadLimits& limits) : done(std::move(done)), maxBytes(limits.maxBytes) {
         deadlineTimer.setSingleShot(true);
         QObject::connect(&deadlineTimer, &QTimer::timeout, &deadlineTimer, [this] { stop(Ending::Deadline); });
-        deadlineTimer.start(deadline);
+        deadlineTimer.start(limits.deadline);
     }
 
     QNetworkReply* reply = nullptr; // of the request under way
     PageHandler done;
-    QTimer deadlineTimer; // goes with the transfer, so it can never fire after the transfer ended
-    QByteArray body;
+    const std::int64_t maxBytes;
+    QTimer deadlineTimer;               // goes with the transfer, so it can never fire after the transfer ended
+    std::optional<BodyDecoder> decoder; // of the reply under way, made with its first bytes
+    std::int64_t received = 0;          // bytes of the reply under way, as they came (compressed)
     Ending ending = Ending::BySite;
 
     void stop(Ending why) {
@@ -91,14 +103,37 @@ struct NetworkDownloader::Transfer {
             ending = why;
         reply->abort();
     }
-    // Takes what the reply holds unless that would pass the cap, in which case the transfer ends.
-    void take(std::int64_t maxBytes) {
+    BodyDecoder& body() {
+        if (!decoder)
+            decoder.emplace(reply->rawHeader("Content-Encoding").toStdString(), maxBytes);
+        return *decoder;
+    }
+    // For the request a redirect leads to.
+    void forgetBody() {
+        decoder.reset();
+        received = 0;
+    }
+    // Takes what the reply holds unless that, or what it inflates to, would pass the cap, in which case
+    // the transfer ends, as it does at the first bytes that cannot be inflated.
+    void take() {
         if (ending != Ending::BySite)
             return;
-        if (body.size() + reply->bytesAvailable() > maxBytes)
+        if (received + reply->bytesAvailable() > maxBytes) {
             stop(Ending::TooLarge);
-        else
-            body += reply->readAll();
+            return;
+        }
+        const QByteArray bytes = reply->readAll();
+        received += bytes.size();
+        switch (body().take(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+        case BodyDecoder::Step::TooLarge:
+            stop(Ending::TooLarge);
+            break;
+        case BodyDecoder::Step::Damaged:
+            stop(Ending::Damaged);
+            break;
+        case BodyDecoder::Step::Taken:
+            break;
+        }
     }
     // Where a redirect that this downloader follows itself leads; empty for anything else, and for a
     // redirect from https to http, as Qt's policy has it.
@@ -113,12 +148,11 @@ struct NetworkDownloader::Transfer {
                    ? next
                    : QUrl();
     }
-    // Qt may end a transfer that the site broke off as if it were complete; an unpacked body has a
-    // length of its own. Only a shorter body counts: after a redirect the header can still be the
-    // redirect's own (0).
-    bool truncated() const {
+    // Whether the body stopped before its end: other than its length said, or inside a compressed
+    // stream.
+    bool cutShort() {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        return length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() > body.size();
+        return (length.isValid() && length.toLongLong() != received) || !body().ended();
     }
     PageResult result(const DownloadLimits& limits) {
         const QNetworkReply::NetworkError error = reply->error();
@@ -127,15 +161,15 @@ struct NetworkDownloader::Transfer {
                              (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError);
         PageResult result{.page = {}, .timedOut = stalled || ending == Ending::Deadline, .failure = {}};
         if (error == QNetworkReply::NoError || IsErrorStatus(*reply)) {
-            take(limits.maxBytes);
-            if (ending == Ending::BySite && !truncated())
-                result.page = QString::fromUtf8(body).toStdString();
+            take();
+            if (ending == Ending::BySite && !cutShort())
+                result.page = QString::fromUtf8(body().body()).toStdString();
         }
-        result.failure = failure(stalled, result.page.empty() && error == QNetworkReply::NoError, limits);
+        result.failure = failure(stalled, limits);
         return result;
     }
-    // Why no page of a 2xx status came, in words for the user; empty when one did.
-    std::string failure(bool stalled, bool cutShort, const DownloadLimits& limits) const {
+    // Why no whole page of status 200 came, in words for the user; empty when one did.
+    std::string failure(bool stalled, const DownloadLimits& limits) {
         using std::chrono::duration_cast;
         using std::chrono::seconds;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -151,11 +185,15 @@ struct NetworkDownloader::Transfer {
         if (stalled)
             return "nothing came for " + std::to_string(duration_cast<seconds>(limits.stallTimeout).count()) +
                    " seconds";
-        if (status != 0 && (status < 200 || status > 299))
+        if (status != 0 && status != kWholePageStatus)
             return "HTTP " + std::to_string(status);
+        if (!body().damage().empty())
+            return body().damage();
+        if (status == kWholePageStatus && cutShort())
+            return "the page was cut short";
         if (reply->error() != QNetworkReply::NoError)
             return reply->errorString().toStdString();
-        return cutShort && truncated() ? "the connection ended before the page did" : std::string();
+        return {};
     }
 };
 
@@ -165,7 +203,6 @@ struct NetworkDownloader::State {
     std::unordered_map<QNetworkReply*, std::unique_ptr<Transfer>> running;
     std::vector<std::pair<PageHandler, PageResult>> finished; // waiting for waitForAny to hand them on
     std::function<void()> notify;
-    bool cookies = false; // a cookie jar of ours is set
 };
 
 NetworkDownloader::NetworkDownloader(DownloadLimits limits) : state_(std::make_unique<State>()) {
@@ -186,39 +223,32 @@ void NetworkDownloader::start(const std::string& address, PageHandler done) {
         state_->finished.emplace_back(std::move(done), PageResult{});
         return;
     }
-    send(QUrl(QString::fromStdString(address)), std::make_unique<Transfer>(std::move(done), state_->limits.deadline),
+    send(QUrl(QString::fromStdString(address)), std::make_unique<Transfer>(std::move(done), state_->limits),
          kMaxRedirects);
 }
 
 void NetworkDownloader::send(const QUrl& address, std::unique_ptr<Transfer> transfer, int redirectsLeft) {
-    const DownloadLimits& limits = state_->limits;
-    QNetworkRequest request = MakeRequest(address, limits);
-    // Qt 6.4 would carry the first request's cookies to wherever a redirect leads: with cookies, each
-    // redirect is a request of its own, which asks the jar anew.
-    if (state_->cookies)
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply* reply = state_->manager.get(request);
+    QNetworkReply* reply = state_->manager.get(MakeRequest(address, state_->limits));
     reply->setReadBufferSize(kReadBufferBytes);
     transfer->reply = reply;
     Transfer* running = state_->running.emplace(reply, std::move(transfer)).first->second.get();
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [running, maxBytes = limits.maxBytes] {
-        if (running->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [running] {
+        if (running->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > running->maxBytes)
             running->stop(Transfer::Ending::TooLarge);
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply,
-                     [running, maxBytes = limits.maxBytes] { running->take(maxBytes); });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [running] { running->take(); });
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, redirectsLeft] {
         const auto entry = state_->running.find(reply);
         std::unique_ptr<Transfer> transfer = std::move(entry->second);
         state_->running.erase(entry);
-        const QUrl next = state_->cookies && redirectsLeft > 0 ? transfer->redirectTarget() : QUrl();
+        const QUrl next = redirectsLeft > 0 ? transfer->redirectTarget() : QUrl();
         std::optional<PageResult> result;
         if (next.isEmpty())
             result = transfer->result(state_->limits);
         reply->disconnect(); // nothing may reach the transfer once it is gone
         reply->deleteLater();
         if (!next.isEmpty()) {
-            transfer->body.clear();
+            transfer->forgetBody();
             send(next, std::move(transfer), redirectsLeft - 1);
             return;
         }
@@ -246,7 +276,6 @@ void NetworkDownloader::setFinishedNotifier(std::function<void()> notify) {
 
 void NetworkDownloader::setCookies(CookiesFor cookies) {
     state_->manager.setCookieJar(new CookieJar(std::move(cookies))); // the manager owns it
-    state_->cookies = true;
 }
 
 int NetworkDownloader::inFlight() const {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The program's HTTP GET, on Qt Network: user agent "Mozilla", no proxy, caches bypassed, redirects
-// followed, the body decoded as UTF-8. A response with an error status gives its error page; no
-// connection, no response, a transfer that makes no progress for the stall time-out or is not over
-// by the deadline, or a body past the size cap give the empty text; the result's `failure` says which.
-// Waiting handles the thread's events; without a QCoreApplication every download gives the empty text.
+// followed, gzip and deflate accepted, the body decoded as UTF-8. A response with an error status
+// gives its error page; no connection, no response, a transfer that makes no progress for the stall
+// time-out or is not over by the deadline, a body (compressed or inflated) past the size cap, one
+// that stops before its end or cannot be inflated give the empty text; the result's `failure` says
+// which. Waiting handles the thread's events; without a QCoreApplication every download gives the
+// empty text.
 
 #include "analysis/lookup/page_downloader.h"
 
@@ -28,7 +30,7 @@ using CookiesFor = std::function<std::vector<std::pair<std::string, std::string>
 struct DownloadLimits {
     std::chrono::milliseconds stallTimeout{15'000}; // without a byte moving
     std::chrono::milliseconds deadline{60'000};     // from the request, whatever arrives
-    std::int64_t maxBytes = 16 * 1024 * 1024;       // never buffered beyond this
+    std::int64_t maxBytes = 16 * 1024 * 1024;       // never buffered or inflated beyond this
 };
 
 class NetworkDownloader : public PageDownloader {

@@ -5,8 +5,13 @@
 #include "shell/output_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace coffer {
@@ -88,6 +93,50 @@ std::string CookieFileText(const std::vector<Cookie>& cookies) {
                 flag(cookie.includeSubdomains) + '\t' + cookie.path + '\t' + flag(cookie.secure) + '\t' +
                 std::to_string(cookie.expiry) + '\t' + cookie.name + '\t' + cookie.value + '\n';
     return text;
+}
+
+CookieFile LoadCookieFile(const std::string& path) {
+    const auto cannotRead = [&] { return std::runtime_error("cannot read " + path + ": " + std::strerror(errno)); };
+    const auto notACookieFile = [&](const char* reason) {
+        return std::runtime_error(path + " is not a cookie file: " + reason);
+    };
+    // A pipe without a writer opens at once, and a terminal does not become the program's own; the type is
+    // that of what was opened, so nothing can be swapped in between.
+    struct Descriptor {
+        int fd;
+        ~Descriptor() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } const opened{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    struct stat status {};
+    if (opened.fd < 0 || ::fstat(opened.fd, &status) != 0)
+        throw cannotRead();
+    if (!S_ISREG(status.st_mode))
+        throw notACookieFile(S_ISDIR(status.st_mode)    ? "it is a folder"
+                             : S_ISFIFO(status.st_mode) ? "it is a pipe"
+                                                        : "it is a device");
+    constexpr const char* kTooLarge = "it is larger than 1 MiB";
+    if (static_cast<std::uint64_t>(status.st_size) > kMaxCookieFileBytes)
+        throw notACookieFile(kTooLarge);
+    // At most one byte past the limit, for a file that grows as it is read.
+    std::string text;
+    char piece[1 << 16];
+    while (text.size() <= kMaxCookieFileBytes) {
+        const ssize_t got = ::read(opened.fd, piece, std::min(sizeof piece, kMaxCookieFileBytes + 1 - text.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw cannotRead();
+        if (got == 0)
+            break;
+        text.append(piece, static_cast<std::size_t>(got));
+    }
+    if (text.size() > kMaxCookieFileBytes)
+        throw notACookieFile(kTooLarge);
+    CookieFile file = ReadCookieFile(text);
+    file.othersCanRead = (status.st_mode & (S_IRGRP | S_IROTH)) != 0;
+    return file;
 }
 
 std::string SaveCookieFile(const std::string& path, const std::vector<Cookie>& cookies) {

@@ -28,9 +28,17 @@ struct Cookie {
 struct CookieFile {
     std::vector<Cookie> cookies;
     std::vector<std::size_t> unreadLines; // line numbers (from 1) of lines that are neither cookie nor comment
+    bool othersCanRead = false;           // its mode lets other users read it (LoadCookieFile)
 };
 
 CookieFile ReadCookieFile(std::string_view text);
+
+// A cookie file holds some kilobytes: anything much larger is not one.
+constexpr std::size_t kMaxCookieFileBytes = std::size_t{1} << 20;
+// Reads the cookie file at `path`, links followed, without waiting: a pipe or a device is refused as it
+// is opened. Throws std::runtime_error: "cannot read PATH: REASON" when it cannot be opened or read, and
+// "PATH is not a cookie file: REASON" for anything but a regular file of at most kMaxCookieFileBytes.
+CookieFile LoadCookieFile(const std::string& path);
 
 // The file's text: a header line, then one line per cookie, which ReadCookieFile reads as that cookie.
 std::string CookieFileText(const std::vector<Cookie>& cookies);

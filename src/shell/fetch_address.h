@@ -9,9 +9,8 @@
 
 namespace coffer {
 
-// The address as a paste record and the fetch's lines name it: without user information (and so
-// without a password) and without a fragment. Nothing for anything but an http:// or https:// address
-// with a host and without spaces or control characters.
+// The address as a paste record and the fetch's lines name it, as ShownAddress shows it; nothing for an
+// address that a fetch does not take (anything but what IsWebAddress reads).
 std::optional<std::string> FetchRecordAddress(std::string_view address);
 
 // A span of whole seconds, minutes, hours or days ("30s", "15m", "2h", "1d"), at least 10 s and at most

@@ -66,7 +66,7 @@ void WatchController::show() {
     // The page shown is the one watched when it names the same paste record.
     const bool shownWatched =
         watch_->watching() &&
-        FetchRecordAddress(window_.browser.address().toString().toStdString()) == watch_->address().toStdString();
+        FetchRecordAddress(window_.browser.address().toString().toStdString()) == watch_->shownAddress();
     window_.browser.watchChoice()->showWatch(shownWatched, watch_->minutes());
     box_->showWatch();
     QPushButton* button = &window_.ledgerButton;

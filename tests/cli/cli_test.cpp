@@ -316,9 +316,11 @@ TEST_F(CliTest, EntriesOfTheLedger) {
 
 // A fetch opens the ledger file as often as an add does, once: the system counts the opens.
 TEST_F(CliTest, AFetchOpensTheLedgerAsOftenAsAnAdd) {
+    const std::string page = "<?xml version=\"1.0\"?>\n<page><guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>"
+                             "<banklogs>\n<banklog money=\"25000\" player=\"Bob\" type=\"4\"/>\n</banklogs></page>\n";
     testing::LoreholdSite site;
-    site.setPage("/guild-bank-log.xml", testing::Page(kPage2));
-    const std::string ledger = (folder_ / "l.sqlite").string(), log = write("log.xml", kPage2).string();
+    site.setPage("/guild-bank-log.xml", testing::Page(page));
+    const std::string ledger = (folder_ / "l.sqlite").string(), log = write("log.xml", page).string();
     const auto opens = [&](const std::vector<std::string>& args) {
         const int watch = inotify_init1(IN_NONBLOCK);
         // Closes too, so that the opens, one after the other, are not folded into one event.

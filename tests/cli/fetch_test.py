@@ -10,6 +10,7 @@ Usage: fetch_test.py COFFER_CLI"""
 import os
 import re
 import signal
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -45,17 +46,23 @@ class FetchTest(unittest.TestCase):
         os.chmod(path, mode)
         return path
 
-    def fetch(self, *extra, url=None, cookies=True):
+    def fetch(self, *extra, url=None, cookies=True, timeout=60):
         args = [CLI, "--ledger", self.ledger, "--fetch", url or self.url]
         args += ["--cookies", self.cookies] if cookies else []
-        result = subprocess.run(args + list(extra), capture_output=True, text=True, timeout=60)
+        result = subprocess.run(args + list(extra), capture_output=True, text=True, timeout=timeout)
         return result.returncode, result.stderr
 
     def cli(self, *args):
         return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=60, check=True)
 
+    def info(self, name):
+        return int(re.search(r"^%s: (\d+)$" % name, self.cli("--ledger", self.ledger, "--info").stdout, re.M)[1])
+
     def gaps(self):
-        return int(re.search(r"^Gaps: (\d+)$", self.cli("--ledger", self.ledger, "--info").stdout, re.M)[1])
+        return self.info("Gaps")
+
+    def pastes(self):
+        return self.info("Pastes")
 
     def assert_ledger_holds_served_log(self):
         """The ledger's tables, entry counts and sums per member and item, are those of the log served."""
@@ -95,24 +102,39 @@ class FetchTest(unittest.TestCase):
 
     def test_each_failure_gives_its_line_and_status(self):
         url = re.escape(self.url)
+        signed_out = url + ": the armory shows no bank log; sign in again and export the cookies"
+        cut_short = url + ": the page could not be loaded: the page was cut short"
         cases = [  # mode, cookie file, status, line
-            ("ok", False, 1, url + ": the armory shows no bank log; sign in again and export the cookies"),
+            ("ok", False, 1, signed_out),
+            ("xhtml-sign-in", True, 1, signed_out),
+            ("error-page", True, 1, signed_out),
             ("500", True, 2, url + ": the page could not be loaded: HTTP 500"),
             ("503", True, 2, url + ": the page could not be loaded: HTTP 503"),
+            ("partial", True, 2, url + ": the page could not be loaded: HTTP 206"),
+            ("gzip-cut", True, 2, cut_short),
+            ("unclosed", True, 2, cut_short),
+            ("redirect-tls", False, 2, url + ": the page could not be loaded: SSL handshake failed.*"),
             ("other-guild", True, 2, url + ": refused: .*Copper Kettles.*"),
+            ("empty-log", True, 0, url + ": 0 entries, 0 new to the ledger.*"),
         ]
         self.assertEqual(self.fetch()[0], 0)  # the ledger's guild is set
         for mode, cookies, status, line in cases:
             with self.subTest(mode=mode, cookies=cookies):
+                pastes = self.pastes()
                 self.site.set_mode(mode)
                 self.assertEqual(self.fetch("--quiet", cookies=cookies)[0], status)
                 result = self.fetch(cookies=cookies)
                 self.assertEqual(result[0], status)
                 self.assertRegex(result[1], "^%s%s\n$" % (TIME, line))
-        status, err = self.fetch(url="http://127.0.0.1:1/guild-bank-log.xml")
+                self.assertEqual(self.pastes() > pastes, status == 0)  # nothing listed for a failure
+        # An address's sign-in is never shown: its user part, nor a secret of its query.
+        status, err = self.fetch(url="http://officer:pw@127.0.0.1:1/guild-bank-log.xml?sid=s3&n=Iron")
         self.assertEqual(status, 2)
-        self.assertRegex(err, "could not be loaded: Connection refused\n$")
-        self.assertEqual(self.fetch(url="ftp://127.0.0.1/log")[0], 2)
+        self.assertRegex(err, r"^%shttp://127\.0\.0\.1:1/guild-bank-log\.xml\?sid=\*\*\*&n=Iron: the page could not "
+                              r"be loaded: Connection refused\n$" % TIME)
+        self.assertEqual(self.fetch(url="ftp://officer:pw@127.0.0.1/log"),
+                         (2, "coffer-cli: option --fetch needs an http:// or https:// address, not \"ftp://127.0.0.1\"\n"
+                             "Try 'coffer-cli --help' for more information.\n"))
 
     def test_the_loop_goes_on_after_failures_and_ends_on_a_signal(self):
         self.site.set_mode("500")
@@ -122,13 +144,20 @@ class FetchTest(unittest.TestCase):
         lines = [loop.stderr.readline()]
         self.site.set_mode("other-guild")
         lines.append(loop.stderr.readline())
+        os.remove(self.cookies)  # read again before each fetch, and checked as at the start
+        os.mkdir(self.cookies)
+        lines.append(loop.stderr.readline())
+        os.rmdir(self.cookies)
+        self.write_cookies(self.site.cookie_line())
         self.site.set_mode("ok")
         lines.append(loop.stderr.readline())
         loop.send_signal(signal.SIGHUP)
         self.assertEqual(loop.wait(timeout=10), 0)
         self.assertRegex(lines[0], "could not be loaded: HTTP 500\n$")
         self.assertRegex(lines[1], ": 5 entries, 5 new to the ledger\n$")  # the first guild a ledger sees
-        self.assertRegex(lines[2], ": refused: ")
+        self.assertRegex(lines[2], ": the page could not be loaded: %s is not a cookie file: it is a folder\n$"
+                         % re.escape(self.cookies))
+        self.assertRegex(lines[3], ": refused: ")
         self.assertEqual(loop.stderr.read(), "")
 
     def test_cookies_go_where_their_rules_send_them(self):
@@ -169,33 +198,84 @@ class FetchTest(unittest.TestCase):
                 self.assertEqual(err.startswith("warning: %s can be read by other users\n" % self.cookies), warned)
 
     def test_a_cookie_file_that_cannot_be_read_ends_it_before_the_ledger_is_made(self):
-        for name in ("missing.txt", "."):
+        """Anything but a regular file of at most 1 MiB, links followed, is refused at once: a pipe
+        without a writer or an endless device never holds the program up."""
+        good, fifo, zero, large, limit = (self.cookies, self.path("fifo"), self.path("zero"),
+                                          self.path("large.txt"), self.path("limit.txt"))
+        os.mkfifo(fifo)
+        os.symlink("/dev/zero", zero)
+        for name, size in ((large, (1 << 20) + 1), (limit, 1 << 20)):
+            with open(name, "w") as file:
+                file.write("#" * (size - 1) + "\n")
+            os.chmod(name, 0o600)
+        cases = [  # cookie file, status, what it prints ("" for a fetch's own lines)
+            (self.path("missing.txt"), 2, "cannot read %s: No such file or directory"),
+            (self.path("."), 2, "%s is not a cookie file: it is a folder"),
+            (fifo, 2, "%s is not a cookie file: it is a pipe"),
+            ("/dev/zero", 2, "%s is not a cookie file: it is a device"),
+            (zero, 2, "%s is not a cookie file: it is a device"),
+            (large, 2, "%s is not a cookie file: it is larger than 1 MiB"),
+            (limit, 1, ""),  # read: it holds no cookie
+            (self.path("link.txt"), 0, ""),
+        ]
+        os.symlink(good, self.path("link.txt"))
+        for name, status, said in cases:
             with self.subTest(name=name):
-                self.cookies = self.path(name)
-                status, err = self.fetch()
-                self.assertEqual(status, 2, err)
-                self.assertFalse(os.path.exists(self.ledger), err)
+                if os.path.exists(self.ledger):
+                    os.remove(self.ledger)
+                self.cookies = name
+                result = self.fetch("--quiet", timeout=10)
+                self.assertEqual(result[0], status, result[1])
+                if said:
+                    self.assertEqual(result[1], "coffer-cli: %s\n" % (said % name))
+                self.assertEqual(os.path.exists(self.ledger), status != 2, result[1])
+
+    def adding(self):
+        """Whether an add holds the ledger's write lock, as it does from its first statement to its end."""
+        probe = sqlite3.connect(self.ledger, timeout=0, isolation_level=None)
+        try:
+            probe.execute("BEGIN IMMEDIATE")
+            probe.execute("ROLLBACK")
+            return False
+        except sqlite3.OperationalError:
+            return True
+        finally:
+            probe.close()
 
     def test_a_signal_during_a_fetch_leaves_the_ledger_as_it_was(self):
+        """A signal during a fetch's download or its add, once or in a loop, ends it with status 0 and
+        nothing of its page added; during --add it ends the program at once, the ledger whole."""
         self.assertEqual(self.fetch()[0], 0)
         before = self.cli("--ledger", self.ledger, "--info").stdout
-        for mode, entries in (("hang", 0), ("ok", 80_000)):
-            with self.subTest(mode=mode):
+        page = self.path("page.xml")
+        with open(page, "wb") as file:
+            file.write(armory_site.log_xml(range(79_999, -1, -1)))
+        self.site.shown = self.site.entries = 80_000
+        fetch = ["--fetch", self.url, "--cookies", self.cookies]
+        cases = [  # site mode, arguments, whether the signal comes during the add, status
+            ("hang", fetch, False, 0),
+            ("ok", fetch, True, 0),
+            ("ok", fetch + ["--every", "10s"], True, 0),
+            ("ok", ["--add", page], True, -signal.SIGTERM),
+        ]
+        for mode, args, during_add, status in cases:
+            with self.subTest(mode=mode, args=args):
                 self.site.set_mode(mode)
-                self.site.shown = self.site.entries = max(entries, self.site.entries)
                 self.site.requests.clear()
-                self.site.answered = 0
-                fetch = subprocess.Popen([CLI, "--ledger", self.ledger, "--fetch", self.url, "--cookies",
-                                          self.cookies], stderr=subprocess.PIPE, text=True)
-                self.addCleanup(fetch.stderr.close)
-                while not (self.site.answered if mode == "ok" else self.site.requests):
-                    time.sleep(0.01)
-                time.sleep(0.1)  # the add, or the download, under way
-                fetch.send_signal(signal.SIGTERM)
-                self.assertEqual(fetch.wait(timeout=30), 0)
-                self.assertEqual(fetch.stderr.read(), "")
-                self.assertEqual(self.cli("--ledger", self.ledger, "--info").stdout, before)
-
+                run = subprocess.Popen([CLI, "--ledger", self.ledger, *args], stderr=subprocess.PIPE, text=True)
+                self.addCleanup(run.stderr.close)
+                while not (self.adding() if during_add else self.site.requests) and run.poll() is None:
+                    time.sleep(0.005)
+                signalled = time.monotonic()
+                run.send_signal(signal.SIGTERM)
+                self.assertEqual(run.wait(timeout=30), status)
+                self.assertLess(time.monotonic() - signalled, 2)  # 0.05 s here; the goal is 0.5 s
+                self.assertEqual(run.stderr.read(), "")
+                info = self.cli("--ledger", self.ledger, "--info").stdout
+                if status == 0:
+                    self.assertEqual(info, before)
+                else:  # the add not begun or whole
+                    self.assertTrue(info == before or "Entries: 80000 " in info, info)
 
 if __name__ == "__main__":
     CLI = sys.argv.pop(1)

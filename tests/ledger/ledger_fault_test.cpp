@@ -143,7 +143,7 @@ TEST_F(LedgerFaults, KillAtAnyMomentOfAnAddLeavesThePasteWholeOrAbsent) {
 }
 
 // An add or a merge into an older ledger says first, unless quiet, that it brings it up to date; Ctrl-C
-// then leaves it as it was, byte for byte.
+// then leaves it as it was, byte for byte: it ends an add at once, and a fetch loop as between fetches.
 TEST_F(LedgerFaults, AnUpgradeSaysSoFirstAndCtrlCLeavesTheLedgerAsItWas) {
     const std::string big = folder_ / "big.sqlite", old = folder_ / "old.sqlite";
     ASSERT_EQ(run({"--ledger", big, "--add", big_, "--quiet"}).first, 0);
@@ -161,19 +161,28 @@ TEST_F(LedgerFaults, AnUpgradeSaysSoFirstAndCtrlCLeavesTheLedgerAsItWas) {
         EXPECT_EQ(status, 0) << output;
         EXPECT_EQ(output.starts_with(line), args.back() != "--quiet") << output;
     }
-    writeOld(big);
-    const std::string before = ReadFile(old), output = folder_ / "upgrade.txt";
-    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const pid_t add = Start({COFFER_CLI_PATH, "--ledger", old, "--add", small_}, 0, fd, fd);
-    ::close(fd);
-    int status = 0;
-    while (ReadFile(output).empty() && ::waitpid(add, &status, WNOHANG) == 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    if (::kill(add, SIGINT) == 0) // not ended yet
-        ::waitpid(add, &status, 0);
-    EXPECT_EQ(ReadFile(output), line);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
-    EXPECT_TRUE(ReadFile(old) == before);
+    const std::pair<std::vector<std::string>, bool> stopped[] = {
+        {{"--add", small_}, false}, {{"--fetch", "http://127.0.0.1:1/guild-bank-log.xml", "--every", "10s"}, true}};
+    for (const auto& [action, endsWithStatus0] : stopped) {
+        writeOld(big);
+        const std::string before = ReadFile(old), output = folder_ / "upgrade.txt";
+        const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<std::string> args = {COFFER_CLI_PATH, "--ledger", old};
+        args.insert(args.end(), action.begin(), action.end());
+        const pid_t pid = Start(args, 0, fd, fd);
+        ::close(fd);
+        int status = 0;
+        while (ReadFile(output).empty() && ::waitpid(pid, &status, WNOHANG) == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (::kill(pid, SIGINT) == 0) // not ended yet
+            ::waitpid(pid, &status, 0);
+        EXPECT_EQ(ReadFile(output), line) << action[0];
+        if (endsWithStatus0)
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+        EXPECT_TRUE(ReadFile(old) == before) << action[0];
+    }
 }
 
 // Names the file system refuses to look at, as a ledger, a ledger to merge or an output, end with

@@ -189,7 +189,7 @@ TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey
     for (int copy = 0; copy <= 1'000'000; ++copy)
         tooMany += "<banklog type=\"4\"/>\n";
     const auto add = [&](const std::string& paste, const AddProgress& progress = {}) {
-        std::ignore = AddToLedger(*ledger, paste + kBob, {}, 0, progress);
+        std::ignore = AddToLedger(*ledger, paste + kBob, {}, 0, {.steps = {}, .progress = progress, .stop = {}});
     };
     const auto addKeyed = [&](const std::string& paste, EntryKeyFunction key) {
         Paste read = ReadPaste(paste);
@@ -218,17 +218,81 @@ TEST_P(LedgerStoreTest, RefusesAnotherGuildTooManyCopiesAndTwoIdentitiesOfOneKey
     }
 }
 
+// A stop is honoured as the paste is read and in every step of an add, by its statements as they begin
+// and as they run: from the stop on the add tells no more progress and begins no later step, it ends
+// within 0.5 s and the ledger is as it was. Once the commit is under way the add is done, a stop
+// notwithstanding.
+TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
+    const std::string name = store().fresh();
+    std::ignore = AddToLedger(*open(name), Page({kAnn, kBob}, 0, 2), {}, 0);
+    // A page whose add takes some tenths of a second, of many hours.
+    const std::string page = bench::GenerateBankLog({.entry_count = 30'000, .spread_days = 60});
+    const struct {
+        std::optional<AddStep> step; // none: as the paste is read, before the first step
+        // The stop is asked for at this look at it since the step began: 0 as it begins, 1 the step's own
+        // look, 2 the next one (as the first statement begins, in a step that begins with one).
+        int atLook;
+        bool added;
+    } cases[] = {
+        {std::nullopt, 0, false},   {AddStep::Read, 2, false},
+        {AddStep::Load, 2, false},  {AddStep::Entries, 3, false}, // while the insert of the entries runs
+        {AddStep::Hours, 2, false}, {AddStep::Commit, 0, true},   // after the last look: too late
+    };
+    for (const auto& c : cases) {
+        const std::string before = store().snapshot(name);
+        std::vector<AddStep> steps;
+        const auto step = [&] { return steps.empty() ? std::nullopt : std::optional(steps.back()); };
+        std::optional<std::chrono::steady_clock::time_point> stopped;
+        int looks = 0;
+        const auto look = [&] {
+            if (!stopped && step() == c.step && looks++ == c.atLook)
+                stopped = std::chrono::steady_clock::now();
+            return stopped.has_value();
+        };
+        const AddWatch watch{.steps =
+                                 [&](AddStep step) {
+                                     steps.push_back(step);
+                                     looks = 0;
+                                     std::ignore = look();
+                                 },
+                             .progress =
+                                 [&](std::uint64_t done, std::uint64_t) {
+                                     EXPECT_FALSE(stopped) << done << " entries stored after the stop";
+                                     return true;
+                                 },
+                             .stop = look};
+        try {
+            const AddReport report = AddToLedger(*open(name), page, {}, 0, watch);
+            EXPECT_TRUE(c.added) << &c - cases;
+            EXPECT_EQ(open(name)->totals().entries, 2 + report.outcome.copiesAdded);
+        } catch (const AddCancelled&) {
+            ASSERT_TRUE(stopped) << &c - cases;
+            EXPECT_LT(std::chrono::steady_clock::now() - *stopped, std::chrono::milliseconds(500));
+            EXPECT_FALSE(c.added) << &c - cases;
+            EXPECT_EQ(store().snapshot(name), before) << &c - cases;
+        }
+        EXPECT_EQ(step(), c.step) << &c - cases << ": no later step begins";
+    }
+}
+
 // A ledger written by each older version is read as it is (or, on the server, refused until an add
 // brings it up to date) and brought up to date in place by an add: it finds the entries it holds under
-// their new keys, and keeps its totals and its copies per hour.
+// their new keys, and keeps its totals and its copies per hour. A fetched page's address kept with its
+// secrets is shown, and merged, without them.
 TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
     const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kAnn +
                               kUntimed + kUntimed,
                       second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
     const std::string sourceName = store().fresh();
     const std::unique_ptr<LedgerStore> source = open(sourceName);
-    std::ignore = AddToLedger(*source, first, "first.txt", 5);
+    // A fetched page's paste named as programs before the address rule kept it, and as it is shown.
+    const std::string address = "https://officer:pw@armory.example/log.xml?r=Silver+Hand&sid=s3cr3t",
+                      shownAddress = "https://armory.example/log.xml?r=Silver+Hand&sid=***";
+    std::ignore = AddToLedger(*source, first, address, 5);
     std::ignore = AddToLedger(*source, second, {}, 0);
+    const std::string merged = store().fresh();
+    std::ignore = MergeLedger(*open(merged), *source, sourceName);
+    EXPECT_EQ(store().snapshot(merged).find("s3cr3t"), std::string::npos) << "a merge copies the address as shown";
     const auto sameList = [&](LedgerStore& ledger, std::int64_t version) {
         for (const EntryListFilter& filter : {EntryListFilter{}, EntryListFilter{.search = "AN"}})
             EXPECT_EQ(ledger.listRows(filter, 1, 9, ledger.countListed(filter)),
@@ -245,6 +309,7 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
                 << "read as it is, version " << version;
             EXPECT_EQ(old->entriesPerHour(), source->entriesPerHour()) << version;
             EXPECT_FALSE(old->listIndexed()) << "listed from the entries' texts, version " << version;
+            EXPECT_EQ(old->pastes().at(0).fileName, shownAddress) << version;
             sameList(*old, version);
         }
         const std::unique_ptr<LedgerStore> ledger = open(name);

@@ -17,11 +17,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
-#include <thread>
 
 namespace coffer {
 namespace {
@@ -167,34 +166,46 @@ TEST(PostgresLedgerTest, AStoppedServerGivesAMessageWithinTheDeadline) {
     server.signal(SIGCONT);
 }
 
-// A read no one wants any more is cancelled at the server instead of waited for (here behind another
-// session's lock, until the statement's time-out of 5 s), and the connection serves the next read.
-TEST(PostgresLedgerTest, AReadNoOneWantsIsStoppedAtTheServer) {
+// A call no one wants any more, a read, a statement or a copy, is cancelled at the server instead of
+// waited for (here behind another session's lock, until the statement's time-out of 5 s), and the
+// connection serves the next call.
+TEST(PostgresLedgerTest, ACallNoOneWantsIsStoppedAtTheServer) {
     TestServer server;
     const std::string database = server.freshDatabase();
-    PostgresLedger ledger(server.uri(database), LedgerAccess::ReadWrite,
-                          {10, std::chrono::seconds(5), std::chrono::seconds(10)});
+    const PgTimeouts timeouts{10, std::chrono::seconds(5), std::chrono::seconds(10)};
+    PostgresLedger ledger(server.uri(database), LedgerAccess::ReadWrite, timeouts);
     std::ignore = AddToLedger(ledger, "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
+    PgConnection writer(server.uri(database), false, timeouts);
+    const std::string noRows = std::string("PGCOPY\n\xff\r\n\0", 11) + std::string(8, '\0') + "\xff\xff";
+    const std::pair<const char*, std::function<void()>> calls[] = {
+        {"a read", [&] { std::ignore = ledger.countListed({.search = "ann"}); }},
+        {"a statement", [&] { writer.execute("UPDATE entry SET copies = copies"); }},
+        {"a copy", [&] { writer.copyIn("COPY entry_name (name, fold) FROM STDIN (FORMAT binary)", noRows); }},
+    };
+    bool stopping = true;
+    int looks = 0;
+    const auto stop = [&] { return stopping && ++looks > 3; }; // past a call's first look, in its wait
+    ledger.stopReadsWhen(stop);
+    std::ignore = writer.stopCallsWhen(stop);
     PgConnection locker = server.admin(database);
-    locker.execute("BEGIN; LOCK TABLE entry IN ACCESS EXCLUSIVE MODE");
-    std::atomic<bool> stop = false;
-    ledger.stopReadsWhen([&] { return stop.load(); });
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop = true;
-    });
-    try {
-        std::ignore = ledger.countListed({.search = "ann"});
-        ADD_FAILURE() << "the read went on behind the lock";
-    } catch (const LedgerError& error) {
-        EXPECT_NE(std::string(error.what()).find("the read was stopped"), std::string::npos) << error.what();
+    for (const auto& [name, call] : calls) {
+        looks = 0;
+        locker.execute("BEGIN; LOCK TABLE entry, entry_name IN ACCESS EXCLUSIVE MODE");
+        try {
+            call();
+            ADD_FAILURE() << name << " went on behind the lock";
+        } catch (const LedgerError& error) {
+            EXPECT_NE(std::string(error.what()).find("the call was stopped"), std::string::npos) << error.what();
+        }
+        locker.execute("COMMIT");
     }
-    stopper.join();
-    locker.execute("COMMIT");
-    stop = false;
-    EXPECT_EQ(ledger.countListed({.search = "ann"}), 1U);
-    ledger.stopReadsWhen({});
-    EXPECT_EQ(ledger.countListed({.search = "ann"}), 1U);
+    stopping = false;
+    for (int cleared = 0; cleared < 2; ++cleared) {
+        EXPECT_EQ(ledger.countListed({.search = "ann"}), 1U);
+        writer.execute("UPDATE entry SET copies = copies");
+        ledger.stopReadsWhen({});
+        std::ignore = writer.stopCallsWhen({});
+    }
 }
 
 // Tables of another program, or that carry a rule, are refused and left

@@ -9,7 +9,12 @@ growing guild bank log.
 - GET /guild-bank-log.xml: with the session cookie, the newest `shown` entries newest first; without
   it, an HTML sign-in page with status 200, as real sites answer.
 - The switches (`mode`): "ok", "500", "503", "hang" (no answer for a minute), "other-guild" (the same
-  entries under another guild's key), "redirect-away" (a redirect to the log on the other host).
+  entries under another guild's key), "redirect-away" (a redirect to the log on the other host), and
+  these, whoever asks: "xhtml-sign-in" (a sign-in page with an XML prolog), "error-page" (the
+  armory's XML page for a character it cannot show), "empty-log" (a real page that lists no entry),
+  "gzip-cut" (the log gzipped, the stream cut right after an entry and never ended), "partial" (the
+  first half of the log as "206 Partial Content"), "unclosed" (the log without the end of its list and
+  of the page), "redirect-tls" (a redirect to https on this very port, which speaks plain HTTP).
 
 Run on its own (python3 armory_site.py --grow-every 3 --shown 20) it prints its base address and the
 session cookie as a Netscape cookie file line, and adds an entry every few seconds; or import it and
@@ -24,12 +29,18 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 
 FIRST_TS = 1_700_000_000_000  # the first entry's time; each next one a second later
 GUILD = ("Iron Lanterns", "Silver Hand")
 OTHER_GUILD = ("Copper Kettles", "Silver Hand")
 SESSION = "armory_session"
 
+XHTML_SIGN_IN_PAGE = (b'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE html PUBLIC "-//W3C//DTD XHTML 1.0'
+                      b' Strict//EN" "http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd">\n'
+                      b'<html xmlns="http://www.w3.org/1999/xhtml"><head><title>Sign in</title></head><body>'
+                      b'<form method="post" action="/signin"><input name="account"/></form></body></html>')
+ERROR_PAGE = b'<?xml version="1.0" encoding="UTF-8"?><page><errorhtml type="noCharacter"/></page>'
 SIGN_IN_PAGE = (b"<!DOCTYPE html><html><head><title>Sign in</title></head><body>"
                 b"<form method=\"post\" action=\"/signin\"><input name=\"account\"><input name=\"password\""
                 b" type=\"password\"><button>Sign in</button></form></body></html>")
@@ -54,6 +65,28 @@ def log_xml(numbers, guild=GUILD):
     lines += ["      " + entry_xml(number) for number in numbers]
     lines += ["    </banklogs>", "  </guildBank>", "</page>", ""]
     return "\n".join(lines).encode()
+
+
+def hostile_page(mode, log, port):
+    """What the armory answers, whoever asks, in one of the modes that show no whole log, or None."""
+    if mode == "xhtml-sign-in":
+        return 200, {}, XHTML_SIGN_IN_PAGE
+    if mode == "error-page":
+        return 200, {}, ERROR_PAGE
+    if mode == "empty-log":
+        return 200, {}, log_xml([])
+    if mode == "gzip-cut":
+        packer = zlib.compressobj(wbits=16 + zlib.MAX_WBITS)
+        cut = log.index(b"</banklog>") + len(b"</banklog>")
+        return 200, {"Content-Encoding": "gzip"}, packer.compress(log[:cut]) + packer.flush(zlib.Z_SYNC_FLUSH)
+    if mode == "partial":
+        half = len(log) // 2
+        return 206, {"Content-Range": "bytes 0-%d/%d" % (half - 1, len(log))}, log[:half]
+    if mode == "unclosed":
+        return 200, {}, log[:log.index(b"    </banklogs>")]
+    if mode == "redirect-tls":
+        return 302, {"Location": "https://127.0.0.1:%d/guild-bank-log.xml" % port}, b""
+    return None
 
 
 class QuietServer(http.server.ThreadingHTTPServer):
@@ -132,6 +165,9 @@ class ArmorySite:
         if mode == "hang":
             self.stop_hanging.wait(60)
             return 503, {}, b""
+        hostile = hostile_page(mode, log_xml(range(self.entries - 1, -1, -1)), self.port)
+        if hostile:
+            return hostile
         if "%s=%s" % (SESSION, self.token) not in [c.strip() for c in cookies.split(";")]:
             return 200, {}, SIGN_IN_PAGE
         with self.lock:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <sys/socket.h>
+#define ZLIB_CONST
 #include <zlib.h>
 
 namespace coffer::testing {
@@ -172,20 +173,16 @@ std::string ItemPageWithPrices(int buyoutGold, int buyoutSilver, int sellGold, i
            "</span></div><div><span>Buyout price</span>" + Money(buyoutGold, buyoutSilver) + "</div></body></html>";
 }
 
-std::string GzipBomb(std::size_t unpackedBytes) {
+std::string Compressed(std::string_view text, Packing packing) {
     z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY); // 16: gzip
-    std::vector<unsigned char> zeros(1 << 20, 0);
-    std::string packed(unpackedBytes / 512 + 4096, '\0'); // zeros pack about a thousandfold
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, packing == Packing::Zlib ? 15 : 15 + 16, 9,
+                 Z_DEFAULT_STRATEGY); // 16: gzip
+    std::string packed(deflateBound(&stream, static_cast<uLong>(text.size())) + 64, '\0');
+    stream.next_in = reinterpret_cast<const unsigned char*>(text.data());
+    stream.avail_in = static_cast<uInt>(text.size());
     stream.next_out = reinterpret_cast<unsigned char*>(packed.data());
     stream.avail_out = static_cast<uInt>(packed.size());
-    for (std::size_t left = unpackedBytes; left > 0;) {
-        const std::size_t piece = std::min(left, zeros.size());
-        left -= piece;
-        stream.next_in = zeros.data();
-        stream.avail_in = static_cast<uInt>(piece);
-        deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-    }
+    deflate(&stream, packing == Packing::GzipWithoutEnd ? Z_SYNC_FLUSH : Z_FINISH);
     packed.resize(stream.total_out);
     deflateEnd(&stream);
     return packed;

@@ -78,7 +78,12 @@ std::string SearchPageLinking(std::string_view name, std::string_view itemNumber
 std::string SearchPageSaving(std::string_view itemNumber); // only the su_addToSaved('…') call
 std::string ItemPageWithPrices(int buyoutGold, int buyoutSilver, int sellGold, int sellSilver);
 
-// A gzip stream of that many zero bytes: small to send, huge to unpack.
-std::string GzipBomb(std::size_t unpackedBytes);
+enum class Packing {
+    Gzip,
+    Zlib,           // as sites send "deflate"
+    GzipWithoutEnd, // the text whole, but the stream never ends
+};
+// The text compressed, to be sent with its Content-Encoding.
+std::string Compressed(std::string_view text, Packing packing);
 
 } // namespace coffer::testing

@@ -3,6 +3,7 @@
 // line): signed in through the Browser panel, the page is fetched into the ledger again and again, an
 // outage beyond the page's reach gives one gap and "Guild Ledger (!)", the watch resumes signed in after
 // a restart, the exported sign-in serves coffer-cli, and a forgotten sign-in shows at the next fetch.
+// Pages that are no whole bank log give their lines and add nothing.
 #include "genlog/banklog_generator.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/ledger/ledger_watch.h"
@@ -228,9 +229,43 @@ class MainWindowWatchTest : public QObject {
         }
         harness.dialogs().confirmAnswers << true;
         harness.click("mnuForgetSignIns");
-        QVERIFY2(RunUntil([&] { return LastLine(*watch).endsWith(u"sign in again and export the cookies"); }, 30000),
+        QVERIFY2(RunUntil([&] { return LastLine(*watch).endsWith(u"sign in again in the Browser panel"); }, 30000),
                  qPrintable(watch->lines().join(u"\n")));
         QVERIFY(watch->watching());
+    }
+
+    // What the watch's request sees of pages that are no whole bank log (the browser inflates a
+    // compressed page before the request sees it): each gives its line, the sign-in line the watch's
+    // own, and none goes into the ledger.
+    void pagesThatAreNoWholeBankLogAreNotAdded() {
+        MainWindowHarness harness;
+        LedgerWatch& watch = harness.window().watch();
+        int added = 0;
+        connect(&watch, &LedgerWatch::added, this, [&added] { ++added; });
+        const QString notLoaded = address_ + QStringLiteral(": the page could not be loaded: "),
+                      signIn = address_ +
+                               QStringLiteral(": the armory shows no bank log; sign in again in the Browser panel");
+        const std::pair<QByteArray, QString> cases[] = {
+            {"ok", signIn}, // signed out: the armory's sign-in page
+            {"xhtml-sign-in", signIn},
+            {"error-page", signIn},
+            {"partial", notLoaded + QStringLiteral("HTTP 206")},
+            {"unclosed", notLoaded + QStringLiteral("the page was cut short")},
+        };
+        tellSite("mode ok");
+        QVERIFY(watch.start(address_, 1));
+        watch.setIntervalForTesting(kShortInterval);
+        for (const auto& [mode, line] : cases) {
+            // The fetch under way may have been answered before the change: the next one is this mode's.
+            const int failures = watch.failuresInARow();
+            tellSite("mode " + mode);
+            QVERIFY2(RunUntil([&] { return watch.failuresInARow() >= failures + 2; }, 30000),
+                     qPrintable(watch.lines().join(u'\n')));
+            QVERIFY2(LastLine(watch).endsWith(line), qPrintable(mode + ": " + LastLine(watch)));
+        }
+        QCOMPARE(added, 0);
+        watch.stop();
+        tellSite("mode ok");
     }
 };
 

@@ -10,8 +10,8 @@ namespace coffer {
 
 // How a download ended: the page, or the empty text when none could be had; `timedOut` tells a
 // download that ran out of time (no progress, or past its deadline) from other failures. `failure` says
-// what went wrong for a caller that tells the user: "HTTP 503" for a status other than 2xx (whose page is
-// still given), else the reason no page could be had; empty for a page of a 2xx status.
+// what went wrong for a caller that tells the user: "HTTP 503" for a status other than 200 (whose page
+// is still given), else the reason no whole page could be had; empty for a whole page of status 200.
 struct PageResult {
     std::string page;
     bool timedOut = false;

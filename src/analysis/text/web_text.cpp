@@ -158,6 +158,20 @@ std::string PercentEncode(std::string_view text, SpaceAs space) {
     return out;
 }
 
+std::string PercentDecode(std::string_view text) {
+    const auto hexValue = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && IsHex(text[i + 1]) && IsHex(text[i + 2])) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string EncodeForAddress(std::string_view name, SpaceAs space) {
     return PercentEncode(DecodeCharacterReferences(name), space);
 }

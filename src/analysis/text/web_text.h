@@ -16,6 +16,8 @@ std::string DecodeCharacterReferences(std::string_view text);
 // becomes "+" or "%20".
 enum class SpaceAs { Plus, Percent20 };
 std::string PercentEncode(std::string_view text, SpaceAs space);
+// Text with each "%" and two hex digits as the byte they stand for; a "%" without them stays as written.
+std::string PercentDecode(std::string_view text);
 
 // A name as an address component: references decoded, then percent-encoded.
 std::string EncodeForAddress(std::string_view name, SpaceAs space);

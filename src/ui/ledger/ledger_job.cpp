@@ -75,7 +75,8 @@ void LedgerJob::add(const std::string& file, LogText text, const std::string& fi
             const std::unique_ptr<LedgerStore> ledger =
                 OpenLedger(file, LedgerAccess::ReadWrite, lockWait,
                            {.starts = {}, .progress = percentTo(&LedgerJob::upgradeProgressChanged)});
-            results.added = AddToLedger(*ledger, log, fileName, addedAt, progress);
+            results.added =
+                AddToLedger(*ledger, log, fileName, addedAt, {.steps = {}, .progress = progress, .stop = {}});
             results.summary = ReadLedgerSummary(*ledger, file);
             results.hours = ledger->entriesPerHour();
         } catch (const LedgerError&) {

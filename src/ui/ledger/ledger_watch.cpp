@@ -10,16 +10,22 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
+#include <string_view>
+
 namespace coffer {
 namespace {
 
 constexpr std::chrono::milliseconds kLookAgain{200};
+// What a page that is no bank log asks of the officer: the watch fetches with the browser's sign-in.
+constexpr std::string_view kSignInAgain = "sign in again in the Browser panel";
 // The request ends itself within 60 s; past this the page's renderer is taken as gone.
 constexpr std::chrono::milliseconds kGiveUp{75'000};
 
 // Starts an asynchronous request for the page from inside the page itself, so that the profile's cookies
 // for the site go with it. The request gives up after 60 s, after 15 s without
-// progress, or past 16 MiB; its end is left in window.cofferWatch for the window to pick up.
+// progress, or past 16 MiB; its end is left in window.cofferWatch for the window to pick up. Only a
+// 200 brings the whole page (a 206 brings a part); the browser has inflated a compressed page
+// already, so whether the page is whole is left to the check of its elements.
 constexpr const char* kStartRequest = R"(
 (function(address) {
     var state = window.cofferWatch = {done: false, failure: '', text: ''};
@@ -45,7 +51,7 @@ constexpr const char* kStartRequest = R"(
         request.timeout = 60000;
         request.onprogress = progressed;
         request.onload = function() {
-            if (request.status < 200 || request.status > 299)
+            if (request.status !== 200)
                 return end('HTTP ' + request.status);
             state.text = request.responseText;
             end('');
@@ -93,7 +99,9 @@ bool LedgerWatch::start(const QString& address, int minutes) {
     if (*record != recordAddress_)
         lines_.clear(); // the lines of the page watched before would mislead
     recordAddress_ = *record;
-    address_ = ToQString(*record);
+    // Fetched with its query whole: a sign-in the query holds counts. The browser's own sign-in takes the
+    // place of user information, which the settings never keep.
+    address_ = QUrl(address).adjusted(QUrl::RemoveUserInfo | QUrl::RemoveFragment).toString(QUrl::FullyEncoded);
     failures_ = 0;
     lastFetch_ = {};
     openPage();
@@ -251,8 +259,9 @@ void LedgerWatch::addPage() {
         try {
             result.outcome = RefusedOnFailure(address, [&] {
                 const std::unique_ptr<LedgerStore> ledger = OpenLedger(result.file, LedgerAccess::ReadWrite, going);
-                FetchOutcome outcome = AddFetchedPage(*ledger, text, address, NowMs(),
-                                                      [&going](std::uint64_t, std::uint64_t) { return going(); });
+                FetchOutcome outcome = AddFetchedPage(
+                    *ledger, text, address, kSignInAgain, NowMs(),
+                    {.steps = {}, .progress = [&going](std::uint64_t, std::uint64_t) { return going(); }, .stop = {}});
                 if (outcome.result == FetchResult::Added) {
                     result.summary = ReadLedgerSummary(*ledger, result.file);
                     result.hours = ledger->entriesPerHour();

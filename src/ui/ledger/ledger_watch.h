@@ -44,8 +44,9 @@ class LedgerWatch : public QObject {
     LedgerWatch(QWebEngineProfile* profile, ActivityState& activity, Ledger ledger, QObject* parent = nullptr);
     ~LedgerWatch() override;
 
-    // Watches the page at `address` (kept without user information or fragment), fetching it at once and
-    // then every `minutes`; false, watching nothing, when the address is not an http(s) one.
+    // Watches the page at `address` (fetched and kept without user information or fragment, named in the
+    // lines and paste records as ShownAddress shows it), fetching it at once and then every `minutes`;
+    // false, watching nothing, when the address is not an http(s) one.
     bool start(const QString& address, int minutes);
     void setMinutes(int minutes);
     void stop(); // a fetch or an add in progress is abandoned; the ledger stays as it was before it
@@ -54,6 +55,7 @@ class LedgerWatch : public QObject {
     void reopenPage(std::chrono::milliseconds after);
     bool watching() const { return !address_.isEmpty(); }
     const QString& address() const { return address_; }
+    const std::string& shownAddress() const { return recordAddress_; }
     int minutes() const { return minutes_; }
     const QDateTime& lastFetch() const { return lastFetch_; }
     QDateTime nextFetch() const;

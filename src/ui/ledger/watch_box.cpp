@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ledger/watch_box.h"
 
+#include "ui/base/engine_text.h"
 #include "ui/base/window_fonts.h"
 #include "ui/ledger/ledger_watch.h"
 
@@ -55,8 +56,9 @@ void WatchBox::showWatch() {
     const QString every = watch_.minutes() == 1 ? QStringLiteral("every minute")
                                                 : QStringLiteral("every %1 minutes").arg(watch_.minutes());
     summary_->setText(QStringLiteral("%1Adding %2 to the ledger %3.\nLast fetch: %4     Next fetch: %5")
-                          .arg(resumed_ ? QStringLiteral("Resumed from the last start. ") : QString(), watch_.address(),
-                               every, Clock(watch_.lastFetch()), Clock(watch_.nextFetch())));
+                          .arg(resumed_ ? QStringLiteral("Resumed from the last start. ") : QString(),
+                               ToQString(watch_.shownAddress()), every, Clock(watch_.lastFetch()),
+                               Clock(watch_.nextFetch())));
     const QStringList& lines = watch_.lines();
     if (lines_->count() == lines.size() &&
         (lines.isEmpty() || lines_->item(lines_->count() - 1)->text() == lines.last()))
