@@ -10,10 +10,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace coffer {
@@ -242,8 +246,52 @@ bool HeaderReadsAsWritten(const FileHeader& header) {
            (encoding == 1 || encoding == 0);
 }
 
+// The header as SQLite's own handle of the file reads it. Opening the file anew and closing it would
+// drop every lock this process holds on it (POSIX locks go with any close of the file), among them the
+// one that tells other programs the file is in use, and their last connection would then fold and
+// remove the write-ahead log under this one.
+FileHeader HeaderOf(SqliteDatabase& db) {
+    FileHeader header;
+    sqlite3_file* file = nullptr;
+    sqlite3_int64 size = 0;
+    if (sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file != nullptr &&
+        file->pMethods != nullptr && file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
+        size >= static_cast<sqlite3_int64>(header.bytes.size()) &&
+        file->pMethods->xRead(file, header.bytes.data(), static_cast<int>(header.bytes.size()), 0) == SQLITE_OK)
+        header.size = static_cast<std::streamsize>(header.bytes.size());
+    return header;
+}
+
 // SQLite's lock byte that a program writing the file holds while its journal is in use.
-constexpr off_t kReservedLockByte = 0x40000001;
+constexpr std::uint64_t kReservedLockByte = 0x40000001;
+
+// Whether some process holds a lock on the reserved byte of the file, as /proc/locks lists every
+// process's locks: read there, since a test through a handle of the file's own would have to close it.
+bool ReservedLockHeld(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        return false;
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(status.st_dev), minor(status.st_dev),
+                  static_cast<unsigned long long>(status.st_ino));
+    std::ifstream locks("/proc/locks");
+    // "1: POSIX  ADVISORY  WRITE 4242 08:01:1835142 1073741825 1073741825", or "1: -> …" for a waiter.
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, advisory, mode, pid, lockedFile, start, end;
+        fields >> number >> kind;
+        if (kind == "->")
+            continue;
+        fields >> advisory >> mode >> pid >> lockedFile >> start >> end;
+        if (lockedFile != file)
+            continue;
+        const std::uint64_t first = std::strtoull(start.c_str(), nullptr, 10);
+        if (first <= kReservedLockByte &&
+            (end == "EOF" || std::strtoull(end.c_str(), nullptr, 10) >= kReservedLockByte))
+            return true;
+    }
+    return false;
+}
 
 // Whether a rollback journal beside the file holds a transaction that SQLite would undo as it opens the
 // file: one that is not empty, not zeroed, and that no program writing the file holds. This program
@@ -257,20 +305,7 @@ bool HasHotJournal(const std::string& path) {
     const bool filled =
         ::fstat(journal, &status) == 0 && S_ISREG(status.st_mode) && ::read(journal, &first, 1) == 1 && first != 0;
     ::close(journal);
-    if (!filled)
-        return false;
-    // A lock of this file description sees the locks of every other holder, this process's included.
-    const int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (file < 0)
-        return true;
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = kReservedLockByte;
-    lock.l_len = 1;
-    const bool asked = ::fcntl(file, F_OFD_GETLK, &lock) == 0;
-    ::close(file);
-    return !asked || lock.l_type == F_UNLCK;
+    return filled && !ReservedLockHeld(path);
 }
 
 } // namespace
@@ -307,7 +342,7 @@ FileMarks ReadMarks(SqliteDatabase& db) {
     while (schema.step())
         marks.schema.push_back({std::string(schema.bytes(0)), std::string(schema.bytes(1)),
                                 std::string(schema.bytes(2)), std::string(schema.bytes(3))});
-    if (const FileHeader header = ReadFileHeader(db.path()); header.size == header.bytes.size()) {
+    if (const FileHeader header = HeaderOf(db); header.size == header.bytes.size()) {
         marks.schemaFormat = static_cast<std::uint32_t>(header.number(44, 4));
         marks.textEncoding = static_cast<std::uint32_t>(header.number(56, 4));
     }
