@@ -2,7 +2,7 @@
 #include "ledger/entry_identity.h"
 
 #include "analysis/text/text_util.h"
-#include "ledger/ledger_store.h"
+#include "ledger/ledger_error.h"
 
 #include <openssl/evp.h>
 

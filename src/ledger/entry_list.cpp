@@ -3,7 +3,7 @@
 
 #include "analysis/text/text_util.h"
 #include "analysis/text/web_text.h"
-#include "ledger/ledger_gaps.h"
+#include "ledger/local_time_text.h"
 
 #include <algorithm>
 

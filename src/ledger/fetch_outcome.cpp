@@ -5,6 +5,7 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_open.h"
+#include "ledger/local_time_text.h"
 
 #include <filesystem>
 #include <new>

@@ -4,6 +4,7 @@
 #include "analysis/text/web_text.h"
 #include "ledger/ledger_log.h"
 #include "ledger/ledger_open.h"
+#include "ledger/local_time_text.h"
 
 #include <filesystem>
 

@@ -2,7 +2,6 @@
 #include "ledger/ledger_gaps.h"
 
 #include <algorithm>
-#include <ctime>
 
 namespace coffer {
 
@@ -21,15 +20,6 @@ std::vector<TimeGap> FindGaps(const std::vector<PasteRecord>& pastes) {
             gaps.push_back({end, covered[i].from});
     }
     return gaps;
-}
-
-std::string LocalTimeText(std::int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000); // ledger times are never negative
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[64] = {};
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
 }
 
 std::string GapText(const TimeGap& gap) {

@@ -5,6 +5,7 @@
 // nothing. Gaps depend only on the set of pastes.
 
 #include "ledger/ledger_store.h"
+#include "ledger/local_time_text.h"
 
 #include <cstdint>
 #include <string>
@@ -17,8 +18,5 @@ std::vector<TimeGap> FindGaps(const std::vector<PasteRecord>& pastes);
 
 // The line that tells the user of a gap, both ends as local times.
 std::string GapText(const TimeGap& gap);
-
-// A time as local "YYYY-MM-DD HH:MM:SS".
-std::string LocalTimeText(std::int64_t ms);
 
 } // namespace coffer

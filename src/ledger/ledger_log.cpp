@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_log.h"
 
-#include "analysis/text/web_text.h"
-
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -63,10 +61,6 @@ HugeText LedgerLogWriter::text(const std::optional<GuildIdentity>& guild) {
         write(0, half, start);
     }
     return text;
-}
-
-std::string GuildText(const GuildIdentity& guild) {
-    return CleanText(guild.name) + " of " + CleanText(guild.realm);
 }
 
 } // namespace coffer

@@ -66,8 +66,4 @@ class LedgerLogWriter {
     std::size_t bytes_ = 0; // of the entries' lines, every copy
 };
 
-// "NAME of REALM", as messages name a guild: names cleaned (see CleanText), since a ledger file may hold
-// any bytes.
-std::string GuildText(const GuildIdentity& guild);
-
 } // namespace coffer

@@ -12,8 +12,6 @@
 
 namespace coffer {
 
-enum class LedgerAccess { ReadOnly, ReadWrite };
-
 // A postgresql:// or postgres:// URI.
 bool IsServerLedger(std::string_view name);
 
@@ -36,13 +34,6 @@ bool LedgerUnwritable(const std::string& name);
 // A ledger file that the file system refuses to look at (a link loop, a name too long, a folder that
 // cannot be entered): "NAME: cannot open the ledger: REASON".
 LedgerError CannotOpenLedger(const std::string& name, const std::error_code& reason);
-
-// A server database without the ledger's tables, opened for reading: a ledger not there yet, as an
-// absent file (an add or a merge creates them).
-class LedgerNotThereYet : public LedgerError {
-  public:
-    explicit LedgerNotThereYet(const std::string& message) : LedgerError(LedgerErrorKind::NotALedger, message) {}
-};
 
 // ReadWrite creates a missing ledger and brings an older one up to date; ReadOnly never creates or
 // writes one. Throws LedgerError. `lockWait` hears of waits for another program's lock on a ledger file,

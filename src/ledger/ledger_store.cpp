@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_store.h"
 
-#include "ledger/ledger_log.h"
+#include "analysis/text/web_text.h"
 
 #include <algorithm>
 #include <map>
 
 namespace coffer {
+
+std::string GuildText(const GuildIdentity& guild) {
+    return CleanText(guild.name) + " of " + CleanText(guild.realm);
+}
 
 std::uint64_t CheckedCopies(std::int64_t copies, bool whole, const std::string& name) {
     if (!whole || copies < 1 || copies > static_cast<std::int64_t>(kMaxCopies))

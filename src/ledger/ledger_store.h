@@ -8,50 +8,16 @@
 #include "analysis/tables/entry_selection.h"
 #include "ledger/entry_identity.h"
 #include "ledger/entry_list.h"
+#include "ledger/ledger_error.h"
 #include "ledger/paste.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace coffer {
-
-// What kept an action on a ledger from being done, for the programs to act on; both stores set it.
-enum class LedgerErrorKind {
-    Locked,         // another program holds a lock the action may not wait for
-    BusyTimeout,    // another program kept the ledger locked past the wait
-    NotALedger,     // not a Coffer ledger, or none there yet
-    NewerVersion,   // a ledger of a newer program
-    Damaged,        // a ledger whose content breaks its rules
-    CannotWrite,    // read-only file or folder, or no right to write
-    PasswordNeeded, // the server wants a password that was not given
-    ServerRefused,  // the server could not be reached or refused the connection
-    ServerLost,     // the connection to the server was lost
-    ServerTimeout,  // the server did not answer in time
-    RefusedGuild,   // the guild rule refuses the paste
-    EmptyName,      // no ledger named
-    SameFile,       // a ledger merged into itself
-    Other,          // anything else: the text says
-};
-
-// Anything that keeps an action on a ledger from being done; the message is for the user.
-class LedgerError : public std::runtime_error {
-  public:
-    LedgerError(LedgerErrorKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
-    LedgerErrorKind kind() const { return kind_; }
-
-  private:
-    LedgerErrorKind kind_;
-};
-
-// An add that its progress function stopped; the ledger is as it was before the add.
-class AddCancelled : public LedgerError {
-  public:
-    AddCancelled() : LedgerError(LedgerErrorKind::Other, "The add was cancelled; the ledger is as it was.") {}
-};
 
 // The most copies of one entry a ledger holds: a page that repeats an entry more often is not added, and
 // a ledger that holds more is damaged. A million copies of each of 2^43 entries still sum within 63 bits.
@@ -98,10 +64,6 @@ struct AddWatch {
     // the add's thread.
     std::function<bool()> stop;
 };
-
-// How many entries the reading of a paste or of an add's entries goes through between two looks at the
-// add's stop: some milliseconds' work.
-constexpr std::uint64_t kEntriesPerLook = 4096;
 
 // Hears of a ledger of an older version brought up to date as it is opened for writing: `starts` once,
 // before the work, with the ledger's version and the newest; `progress` as the work goes (done of
@@ -180,6 +142,14 @@ struct ListedRow {
     std::optional<std::int64_t> ts;
     bool operator==(const ListedRow&) const = default;
 };
+
+// "NAME of REALM", as messages name a guild: names cleaned (see CleanText), since a ledger file may hold
+// any bytes.
+std::string GuildText(const GuildIdentity& guild);
+
+// How a ledger is opened: ReadWrite creates a missing one and brings an older one up to date; ReadOnly
+// never creates or writes one.
+enum class LedgerAccess { ReadOnly, ReadWrite };
 
 class LedgerStore {
   public:

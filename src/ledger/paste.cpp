@@ -4,7 +4,7 @@
 #include "analysis/scan/bank_log_scanner.h"
 #include "analysis/tables/open_addressing.h"
 #include "ledger/entry_identity.h"
-#include "ledger/ledger_store.h"
+#include "ledger/ledger_error.h"
 
 #include <algorithm>
 #include <limits>

@@ -14,6 +14,10 @@
 
 namespace coffer {
 
+// How many entries the reading of a paste or of an add's entries goes through between two looks at the
+// add's stop: some milliseconds' work.
+constexpr std::uint64_t kEntriesPerLook = 4096;
+
 // Where an entry stands in the order the ledger hands its entries over: newest first, then by rank.
 struct EntryOrder {
     // Its own time, or that of the timed entry above it on its page; -1 when there is none.

@@ -2,7 +2,6 @@
 #include "ledger/postgres_connection.h"
 
 #include "analysis/text/web_text.h"
-#include "ledger/ledger_open.h"
 
 #include <endian.h>
 #include <libpq-fe.h>

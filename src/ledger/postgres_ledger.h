@@ -2,9 +2,9 @@
 #pragma once
 // A guild ledger on a PostgreSQL server that several officers add to at once. Its results are those of
 // the file ledger, entry for entry. The SQL lives in three files by concern: postgres_schema.cpp
-// (checks and creation), postgres_add.cpp (adding) and postgres_queries.cpp (reading).
+// (checks, creation and upgrades), postgres_add.cpp (adding and the list) and postgres_queries.cpp
+// (reading), over the connection of postgres_sql.h that the shared SQL runs on.
 
-#include "ledger/ledger_open.h"
 #include "ledger/ledger_sql.h"
 #include "ledger/ledger_store.h"
 #include "ledger/postgres_connection.h"

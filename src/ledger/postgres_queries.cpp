@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/postgres_ledger.h"
+#include "ledger/postgres_sql.h"
 
 #include "ledger/ledger_sql.h"
 
@@ -35,6 +36,24 @@ std::vector<HourCount> PostgresLedger::entriesPerHour() {
     for (int row = 0; row < query.rows(); ++row)
         hours.push_back({query.integer(row, 0), static_cast<std::uint64_t>(query.integer(row, 1))});
     return hours;
+}
+
+void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
+                                  const std::function<void(const LedgerEntry&)>& visit) {
+    // A batch at a time: a report of a million entries holds one batch of them.
+    std::vector<SqlValue> params;
+    if (period)
+        params = {TimeParam(period->first), TimeParam(period->last)};
+    LedgerEntry entry; // one buffer for every text
+    PgSql(db_).runEach("SELECT text, copies, order_time, order_rank, ts FROM entry" +
+                           std::string(period ? " WHERE " : "") + (period ? kInPeriod : ""),
+                       params, [&](const SqlRow& row) {
+                           entry.text.assign(row.bytes(0));
+                           entry.copies = CheckedCopies(row.integer(1), true, db_.name());
+                           entry.order = EntryOrder{row.integer(2), row.integer(3)};
+                           entry.ts = row.optionalInteger(4);
+                           visit(entry);
+                       });
 }
 
 } // namespace coffer

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_sql.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/postgres_sql.h"
 #include "ledger/upgrade_meter.h"
 
 #include <array>
@@ -219,6 +220,26 @@ void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to, U
             }
         }
     db.query("UPDATE coffer_ledger SET version = $1", PgParams().add(to));
+}
+
+void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
+    // The fields are read from the texts here, not on the server: it holds bytes and cannot decode them.
+    db.execute("CREATE TEMPORARY TABLE list_fields (key bytea, type bigint, member bytea, item bytea, "
+               "member_fold bytea, item_fold bytea) ON COMMIT DROP");
+    ForEachBatch(db, "texts", "SELECT key, text FROM entry", {}, [&](const PgResult& batch) {
+        std::string data = CopyStart();
+        for (int row = 0; row < batch.rows(); ++row) {
+            data.append("\0\6", 2);
+            PutBytes(data, batch.bytes(row, 0));
+            PutListColumns(data, ReadEntryFields(batch.bytes(row, 1)));
+        }
+        data.append(kCopyEnd);
+        db.copyIn("COPY list_fields FROM STDIN (FORMAT binary)", data);
+        if (meter != nullptr)
+            meter->advanceOrStop(static_cast<std::uint64_t>(batch.rows()));
+    });
+    db.execute("UPDATE entry SET type = f.type, member = f.member, item = f.item, member_fold = f.member_fold, "
+               "item_fold = f.item_fold FROM list_fields f WHERE entry.key = f.key");
 }
 
 PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts,
