@@ -207,7 +207,7 @@ const std::vector<std::vector<SchemaObject>>& SchemaOfEachVersion() {
 // The header of a file, as far as the file holds one.
 struct FileHeader {
     std::array<unsigned char, 100> bytes{};
-    std::streamsize size = 0;
+    std::size_t size = 0;
     // The big-endian number of `count` bytes at `at`.
     [[nodiscard]] std::uint64_t number(std::size_t at, std::size_t count) const {
         std::uint64_t value = 0;
@@ -221,7 +221,7 @@ FileHeader ReadFileHeader(const std::string& path) {
     FileHeader header;
     std::ifstream file(path, std::ios::binary);
     file.read(reinterpret_cast<char*>(header.bytes.data()), static_cast<std::streamsize>(header.bytes.size()));
-    header.size = file.gcount();
+    header.size = static_cast<std::size_t>(file.gcount());
     return header;
 }
 
@@ -237,7 +237,7 @@ const char* const kForeignHeader = " is damaged: its header is not one this prog
 // set). Another schema format would read the list's descending index in the wrong order, and another
 // encoding every name.
 bool HeaderReadsAsWritten(const FileHeader& header) {
-    if (header.size < static_cast<std::streamsize>(header.bytes.size()))
+    if (header.size < header.bytes.size())
         return false;
     const std::uint64_t pageSize = PageSize(header), format = header.number(44, 4), encoding = header.number(56, 4);
     const auto versionKnown = [&](std::size_t at) { return header.number(at, 1) == 1 || header.number(at, 1) == 2; };
@@ -258,7 +258,7 @@ FileHeader HeaderOf(SqliteDatabase& db) {
         file->pMethods != nullptr && file->pMethods->xFileSize(file, &size) == SQLITE_OK &&
         size >= static_cast<sqlite3_int64>(header.bytes.size()) &&
         file->pMethods->xRead(file, header.bytes.data(), static_cast<int>(header.bytes.size()), 0) == SQLITE_OK)
-        header.size = static_cast<std::streamsize>(header.bytes.size());
+        header.size = header.bytes.size();
     return header;
 }
 
