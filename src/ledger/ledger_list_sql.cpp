@@ -118,14 +118,15 @@ std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilte
     const Condition condition = ConditionOf(sql, names, filter);
     std::uint64_t copies = 0;
     if (condition.empty()) { // the running sum
-        std::int64_t rows = 0;
-        sql.run("SELECT copies FROM entry_totals", {}, [&](const SqlRow& row) {
-            rows += row.isInteger(0) && row.integer(0) >= 0 ? 1 : 2;
-            copies = static_cast<std::uint64_t>(row.integer(0));
+        std::int64_t rows = 0, stored = 0, untimed = 0;
+        bool whole = true;
+        sql.run("SELECT copies, untimed FROM entry_totals", {}, [&](const SqlRow& row) {
+            ++rows;
+            whole = whole && row.isInteger(0) && row.isInteger(1);
+            stored = row.integer(0);
+            untimed = row.integer(1);
         });
-        if (rows != 1)
-            throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadTotalsReason);
-        return copies;
+        return CheckedTotals(rows, stored, untimed, whole, sql.name()).entries;
     }
     // The entries' copies are checked as their rows are read: checking them here too would slow every
     // keystroke of a search by a third.

@@ -17,6 +17,16 @@ std::uint64_t CheckedCopies(std::int64_t copies, bool whole, const std::string& 
         throw LedgerError(LedgerErrorKind::Damaged, name + " is damaged: " + kBadCopiesReason);
     return static_cast<std::uint64_t>(copies);
 }
+LedgerTotals CheckedTotals(std::int64_t rows, std::int64_t copies, std::int64_t untimed, bool whole,
+                           const std::string& name) {
+    if (rows != 1 || !whole || untimed < 0 || untimed > copies)
+        throw LedgerError(LedgerErrorKind::Damaged, name + " is damaged: " + kBadTotalsReason);
+    return {.entries = static_cast<std::uint64_t>(copies),
+            .untimed = static_cast<std::uint64_t>(untimed),
+            .firstTs = std::nullopt,
+            .lastTs = std::nullopt};
+}
+
 namespace {
 
 // An entry's place in the list.

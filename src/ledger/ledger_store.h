@@ -127,6 +127,13 @@ struct LedgerTotals {
     std::optional<std::int64_t> firstTs, lastTs;
 };
 
+// A ledger's running totals as its table of them holds them: `rows` rows, the last of `copies` and
+// `untimed`, `whole` when both are stored as whole numbers. Anything but one row of whole numbers with
+// 0 <= untimed <= copies is damage, which a LedgerError says of the ledger `name`: the report, the list's
+// count and --info read the totals by this one rule.
+LedgerTotals CheckedTotals(std::int64_t rows, std::int64_t copies, std::int64_t untimed, bool whole,
+                           const std::string& name);
+
 // One stored entry as the analysis reads it.
 struct LedgerEntry {
     std::string text;

@@ -14,14 +14,11 @@ std::optional<GuildIdentity> PostgresLedger::guild() {
 }
 
 LedgerTotals PostgresLedger::totals() {
-    LedgerTotals totals;
     const PgResult query =
         db_.query(std::string("SELECT copies, untimed, ") + FirstAndLastTimes(listIndexed_) + " FROM entry_totals");
-    if (query.rows() != 1 || query.integer(0, 0) < 0 || query.integer(0, 1) < 0 ||
-        query.integer(0, 1) > query.integer(0, 0))
-        throw LedgerError(LedgerErrorKind::Damaged, db_.name() + " is damaged: " + kBadTotalsReason);
-    totals.entries = static_cast<std::uint64_t>(query.integer(0, 0));
-    totals.untimed = static_cast<std::uint64_t>(query.integer(0, 1));
+    const bool one = query.rows() == 1;
+    LedgerTotals totals =
+        CheckedTotals(query.rows(), one ? query.integer(0, 0) : 0, one ? query.integer(0, 1) : 0, true, db_.name());
     totals.firstTs = query.optionalInteger(0, 2);
     totals.lastTs = query.optionalInteger(0, 3);
     return totals;

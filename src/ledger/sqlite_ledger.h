@@ -21,7 +21,9 @@ struct IncomingEntries {
 };
 
 // The check of CheckedCopies in SQL: true for a row of the entry table whose copies fail it.
-#define COFFER_BAD_COPIES "(typeof(copies) <> 'integer' OR copies NOT BETWEEN 1 AND 1000000)"
+inline std::string BadCopiesCondition() {
+    return "(typeof(copies) <> 'integer' OR copies NOT BETWEEN 1 AND " + std::to_string(kMaxCopies) + ")";
+}
 
 class SqliteLedger : public LedgerStore {
   public:

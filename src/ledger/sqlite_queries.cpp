@@ -22,17 +22,19 @@ LedgerTotals SqliteLedger::totals() {
         return totals;
     // Without running sums every entry's copies are summed, and checked on the way (the sums of good
     // ones only, which cannot overflow).
-    SqliteStatement sums(
-        db_, hasRunningSums_ ? "SELECT max(copies), max(untimed), count(*) = 1 AND typeof(max(copies)) = 'integer' "
-                               "AND typeof(max(untimed)) = 'integer' AND max(untimed) BETWEEN 0 AND max(copies) "
-                               "FROM entry_totals"
-                             : "SELECT coalesce(sum(copies) FILTER (WHERE NOT " COFFER_BAD_COPIES "), 0), "
-                               "coalesce(sum(copies) FILTER (WHERE ts IS NULL AND NOT " COFFER_BAD_COPIES "), 0), "
-                               "count(*) FILTER (WHERE " COFFER_BAD_COPIES ") = 0 FROM entry");
-    if (sums.step()) {
-        if (sums.integer(2) == 0)
-            throw LedgerError(LedgerErrorKind::Damaged,
-                              db_.path() + " is damaged: " + (hasRunningSums_ ? kBadTotalsReason : kBadCopiesReason));
+    if (hasRunningSums_) {
+        SqliteStatement sums(db_, "SELECT count(*), max(copies), max(untimed), coalesce(typeof(max(copies)) = "
+                                  "'integer' AND typeof(max(untimed)) = 'integer', 0) FROM entry_totals");
+        if (sums.step())
+            totals = CheckedTotals(sums.integer(0), sums.integer(1), sums.integer(2), sums.integer(3) != 0, db_.path());
+    } else {
+        const std::string good = "NOT " + BadCopiesCondition();
+        SqliteStatement sums(db_, ("SELECT coalesce(sum(copies) FILTER (WHERE " + good +
+                                   "), 0), coalesce(sum(copies) FILTER (WHERE ts IS NULL AND " + good +
+                                   "), 0), count(*) FILTER (WHERE " + BadCopiesCondition() + ") = 0 FROM entry")
+                                      .c_str());
+        if (!sums.step() || sums.integer(2) == 0)
+            throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
         totals.entries = static_cast<std::uint64_t>(sums.integer(0));
         totals.untimed = static_cast<std::uint64_t>(sums.integer(1));
     }

@@ -118,7 +118,8 @@ void SqliteLedger::upgrade(const UpgradeWatch& watch) {
     CheckMarks(marks, db_.path());
     const std::int64_t from = marks.schema.empty() ? 0 : marks.version;
     // The running sums are made from the entries' copies: checked first.
-    if (from == 1 && SqliteStatement(db_, "SELECT 1 FROM entry WHERE " COFFER_BAD_COPIES " LIMIT 1").step())
+    if (from == 1 &&
+        SqliteStatement(db_, ("SELECT 1 FROM entry WHERE " + BadCopiesCondition() + " LIMIT 1").c_str()).step())
         throw LedgerError(LedgerErrorKind::Damaged, db_.path() + " is damaged: " + kBadCopiesReason);
     // Where the steps write the entries anew, the pages of the old ones are given back after.
     const bool compact = UpgradeCompacts(from);

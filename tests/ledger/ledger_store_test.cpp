@@ -600,11 +600,13 @@ TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
         EXPECT_EQ(into->totals().entries, 0u) << c.message;
     }
     // The list and the report refuse what they could not count: entries of no copies (which a window of
-    // rows passes over), or of more than anything holds, and running totals that are not there.
+    // rows passes over), or of more than anything holds, and running totals that are not there or that
+    // count more entries without a time than entries.
     enum Refused { Totals, Entries, EntriesInAWindow };
     for (const auto& [change, refused] : {std::pair{"UPDATE entry SET copies = 0", Entries},
                                           {"UPDATE entry SET copies = 9223372036854775807", EntriesInAWindow},
-                                          {"DELETE FROM entry_totals", Totals}}) {
+                                          {"DELETE FROM entry_totals", Totals},
+                                          {"UPDATE entry_totals SET untimed = copies + 1", Totals}}) {
         const std::string changed = store().fresh();
         std::ignore = AddToLedger(*open(changed), Page({kAnn, kBob}, 0, 2), {}, 0);
         store().tamper(changed, change, change);
