@@ -183,4 +183,29 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
                 });
 }
 
+// The list through the ledger's SQL where it has the list's columns and indexes, else from the texts.
+std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
+    std::uint64_t copies = 0;
+    return withListSql([&](LedgerSql& sql, ListNames& names) { copies = CountListed(sql, names, filter); })
+               ? copies
+               : countFromTexts(filter);
+}
+
+std::vector<ListedRow> LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                             std::uint64_t total) {
+    std::vector<ListedRow> rows;
+    return withListSql(
+               [&](LedgerSql& sql, ListNames& names) { rows = ListRows(sql, names, filter, first, count, total); })
+               ? rows
+               : rowsFromTexts(filter, first, count);
+}
+
+void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+    if (withListSql([&](LedgerSql& sql, ListNames& names) { ForEachListed(sql, names, filter, visit); }))
+        return;
+    // One read of the places and one of the texts: the count would be a read of its own.
+    for (const ListedRow& row : rowsFromTexts(filter, 0, UINT64_MAX))
+        visit(row);
+}
+
 } // namespace coffer

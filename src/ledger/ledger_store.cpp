@@ -50,7 +50,7 @@ std::string ListKey(const LedgerEntry& entry) {
 
 } // namespace
 
-std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
+std::uint64_t LedgerStore::countFromTexts(const EntryListFilter& filter) {
     std::uint64_t copies = 0;
     forEachEntry(filter.period, [&](const LedgerEntry& entry) {
         if (PassesFilter(filter, ReadEntryFields(entry.text), entry.ts))
@@ -59,8 +59,8 @@ std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
     return copies;
 }
 
-std::vector<ListedRow> LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                             std::uint64_t) {
+std::vector<ListedRow> LedgerStore::rowsFromTexts(const EntryListFilter& filter, std::uint64_t first,
+                                                  std::uint64_t count) {
     // Two passes: the places of every entry that passes, then the texts of those in the window.
     std::vector<ListPlace> places;
     forEachEntry(filter.period, [&](const LedgerEntry& entry) {
@@ -108,12 +108,6 @@ std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const 
 void ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter,
                        const std::function<void(const EntryCells&)>& visit) {
     store.forEachListed(filter, [&](const ListedRow& row) { visit(MakeEntryCells(row.text, row.ts)); });
-}
-
-void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
-    // One read of the places and one of the texts: the count would be a read of its own.
-    for (const ListedRow& row : LedgerStore::listRows(filter, 0, UINT64_MAX, 0))
-        visit(row);
 }
 
 } // namespace coffer

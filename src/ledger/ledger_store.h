@@ -158,6 +158,9 @@ std::string GuildText(const GuildIdentity& guild);
 // never creates or writes one.
 enum class LedgerAccess { ReadOnly, ReadWrite };
 
+class LedgerSql;
+struct ListNames;
+
 class LedgerStore {
   public:
     virtual ~LedgerStore() = default;
@@ -193,19 +196,30 @@ class LedgerStore {
     // entry's text, which is slower: listIndexed() tells which.
     [[nodiscard]] virtual bool listIndexed() { return false; }
     // Every copy of the entries that pass the filter.
-    [[nodiscard]] virtual std::uint64_t countListed(const EntryListFilter& filter);
+    [[nodiscard]] std::uint64_t countListed(const EntryListFilter& filter);
     // The rows from `first`, at most `count`; `total` is countListed(filter), which tells from which end
     // a row is found sooner.
-    [[nodiscard]] virtual std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first,
-                                                          std::uint64_t count, std::uint64_t total);
+    [[nodiscard]] std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first,
+                                                  std::uint64_t count, std::uint64_t total);
     // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
-    virtual void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
+    void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
     // Asked now and then as a read runs: true stops it, and it then throws a LedgerError. The entries list stops a
     // count of a search the user has typed past.
     virtual void stopReadsWhen(std::function<bool()> /*stop*/) {}
     // Throws a LedgerError (Damaged) unless the ledger's own structures read whole: a file's pages and
     // indexes, which the checks of its schema and rows cannot see. A merge checks another's file first.
     virtual void checkIntact() {}
+
+  protected:
+    // Runs `read` with the ledger's SQL and the names its list's statements keep, where listIndexed();
+    // false, running nothing, where the list is read from the entries' texts.
+    virtual bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& /*read*/) { return false; }
+
+  private:
+    // The list from the entries' texts, filtered and ordered here.
+    [[nodiscard]] std::uint64_t countFromTexts(const EntryListFilter& filter);
+    [[nodiscard]] std::vector<ListedRow> rowsFromTexts(const EntryListFilter& filter, std::uint64_t first,
+                                                       std::uint64_t count);
 };
 
 // The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.

@@ -26,26 +26,12 @@ std::vector<PasteRecord> PostgresLedger::pastes() {
 
 namespace coffer {
 
-std::uint64_t PostgresLedger::countListed(const EntryListFilter& filter) {
+bool PostgresLedger::withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) {
     if (!listIndexed_)
-        return LedgerStore::countListed(filter);
+        return false;
     PgSql sql(db_);
-    return CountListed(sql, listNames_, filter);
-}
-
-std::vector<ListedRow> PostgresLedger::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                                std::uint64_t total) {
-    if (!listIndexed_)
-        return LedgerStore::listRows(filter, first, count, total);
-    PgSql sql(db_);
-    return ListRows(sql, listNames_, filter, first, count, total);
-}
-
-void PostgresLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
-    if (!listIndexed_)
-        return LedgerStore::forEachListed(filter, visit);
-    PgSql sql(db_);
-    ForEachListed(sql, listNames_, filter, visit);
+    read(sql, listNames_);
+    return true;
 }
 
 } // namespace coffer

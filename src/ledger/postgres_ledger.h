@@ -43,11 +43,10 @@ class PostgresLedger : public LedgerStore {
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return listIndexed_; }
-    std::uint64_t countListed(const EntryListFilter& filter) override;
-    std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                    std::uint64_t total) override;
-    void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopCallsWhen(std::move(stop)); }
+
+  protected:
+    bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) override;
 
   private:
     void checkSchema(bool writable, const UpgradeWatch& upgradeWatch);

@@ -228,26 +228,12 @@ std::vector<PasteRecord> SqliteLedger::pastes() {
 
 namespace coffer {
 
-std::uint64_t SqliteLedger::countListed(const EntryListFilter& filter) {
+bool SqliteLedger::withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) {
     if (!hasTables_ || !hasListColumns_)
-        return LedgerStore::countListed(filter);
+        return false;
     SqliteSql sql(db_, incoming_);
-    return CountListed(sql, listNames_, filter);
-}
-
-std::vector<ListedRow> SqliteLedger::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                              std::uint64_t total) {
-    if (!hasTables_ || !hasListColumns_)
-        return LedgerStore::listRows(filter, first, count, total);
-    SqliteSql sql(db_, incoming_);
-    return ListRows(sql, listNames_, filter, first, count, total);
-}
-
-void SqliteLedger::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
-    if (!hasTables_ || !hasListColumns_)
-        return LedgerStore::forEachListed(filter, visit);
-    SqliteSql sql(db_, incoming_);
-    ForEachListed(sql, listNames_, filter, visit);
+    read(sql, listNames_);
+    return true;
 }
 
 } // namespace coffer

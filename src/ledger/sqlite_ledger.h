@@ -43,12 +43,11 @@ class SqliteLedger : public LedgerStore {
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return hasListColumns_; }
-    std::uint64_t countListed(const EntryListFilter& filter) override;
-    std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                    std::uint64_t total) override;
-    void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) override;
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopStatementsWhen(std::move(stop)); }
     void checkIntact() override;
+
+  protected:
+    bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) override;
 
   private:
     // Checks the file's header, application id, version and schema again, through this connection;
