@@ -145,13 +145,19 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     const bool fromEnd = first > total - (first + count);
     Condition condition = ConditionOf(sql, names, filter);
     const std::string id = sql.dialect().entryId, order = ListOrder(sql.dialect(), fromEnd);
-    const std::string skipParam = condition.param(static_cast<std::int64_t>(fromEnd ? total - (first + count) : first));
+    const std::uint64_t skip = fromEnd ? total - (first + count) : first;
+    const std::string skipParam = condition.param(static_cast<std::int64_t>(skip));
+    // Every entry holds a copy at least: the rows wanted lie among the first skip + count entries, whose
+    // running sum is all that is read. Of those, the ones past the skipped are taken in the order of
+    // their sums: the order of a subquery is not kept by the query around it.
+    const std::string rowsParam = condition.param(static_cast<std::int64_t>(skip + count));
     const std::string limitParam = condition.param(static_cast<std::int64_t>(count));
     const std::string query = "SELECT e.text, e.ts, w.copies, w.upto FROM (SELECT " + id +
                               ", copies, upto FROM (SELECT " + id + ", copies, CAST(sum(copies) OVER (ORDER BY " +
-                              order + " ROWS UNBOUNDED PRECEDING) AS bigint) AS upto " + "FROM entry WHERE " +
-                              condition.where() + " ORDER BY " + order + ") s WHERE upto > " + skipParam + " LIMIT " +
-                              limitParam + ") w JOIN entry e ON e." + id + " = w." + id;
+                              order + " ROWS UNBOUNDED PRECEDING) AS bigint) AS upto FROM entry WHERE " +
+                              condition.where() + " ORDER BY " + order + " LIMIT " + rowsParam + ") s WHERE upto > " +
+                              skipParam + " ORDER BY upto LIMIT " + limitParam + ") w JOIN entry e ON e." + id +
+                              " = w." + id;
     std::vector<std::pair<std::uint64_t, ListedRow>> found;
     sql.runWith(query, condition.params, [&](const SqlRow& row) {
         const std::uint64_t copies = CheckedCopies(row.integer(2), row.isInteger(2), sql.name()),

@@ -115,6 +115,11 @@ inline const char* FirstAndLastTimes(bool listIndexed) {
 // a web address as ShownPasteName shows it, wherever the pastes go (lists, --info, a merge's copies).
 [[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
 
+// The entries whose own time lies in the period, every one when there is none (see
+// LedgerStore::forEachEntry), read the same way from both stores, each entry's copies checked.
+void ForEachEntry(LedgerSql& sql, const std::optional<TimeRange>& period,
+                  const std::function<void(const LedgerEntry&)>& visit);
+
 // The names of a ledger's members and items with their ids, read at its first search and kept for the
 // next ones of the same connection while no add, of this program or another, has named others.
 struct ListNames {

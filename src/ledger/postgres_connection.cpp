@@ -138,11 +138,10 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
         keywords.push_back("connect_timeout"), values.push_back(connectTimeout.c_str());
     keywords.push_back("fallback_application_name"), values.push_back("coffer");
     keywords.push_back(nullptr), values.push_back(nullptr);
-    conn_ = PQconnectdbParams(keywords.data(), values.data(), 0);
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        const bool needsPassword = PQconnectionNeedsPassword(conn_) != 0;
-        const std::string reason = PQerrorMessage(conn_);
-        PQfinish(conn_); // the constructor throws: no destructor closes it
+    conn_.reset(PQconnectdbParams(keywords.data(), values.data(), 0));
+    if (PQstatus(conn_.get()) != CONNECTION_OK) {
+        const bool needsPassword = PQconnectionNeedsPassword(conn_.get()) != 0;
+        const std::string reason = PQerrorMessage(conn_.get());
         if (needsPassword)
             throw PgError(LedgerErrorKind::PasswordNeeded,
                           name_ + ": cannot connect to the server: the server wants a password: give it in ~/.pgpass "
@@ -152,14 +151,29 @@ PgConnection::PgConnection(const std::string& uri, bool readOnly, const PgTimeou
     }
     // The server's notices (a table that exists already) are not for the user.
     PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
-    PQsetnonblocking(conn_, 1);
+        conn_.get(), [](void*, const char*) {}, nullptr);
+    PQsetnonblocking(conn_.get(), 1);
     execute("SET statement_timeout = " + std::to_string(timeouts.statement.count()) +
             (readOnly ? "; SET default_transaction_read_only = on" : "; SET temp_buffers = '256MB'"));
 }
 
-PgConnection::~PgConnection() {
-    PQfinish(conn_);
+PgConnection::~PgConnection() = default;
+
+void PgConnection::Closer::operator()(pg_conn* conn) const {
+    PQfinish(conn);
+}
+
+bool PgConnection::inTransaction() const {
+    switch (conn_ ? PQtransactionStatus(conn_.get()) : PQTRANS_UNKNOWN) {
+    case PQTRANS_IDLE:
+        return false;
+    case PQTRANS_INTRANS:
+        return true;
+    case PQTRANS_INERROR:
+        fail("cannot read or write the ledger", "a statement of the transaction failed before");
+    default:
+        fail("cannot read or write the ledger", "the connection to the server was lost", "08006");
+    }
 }
 
 LedgerErrorKind PgError::KindOf(std::string_view sqlState) {
@@ -204,7 +218,7 @@ bool PgConnection::stopsNow() {
 std::future<void> PgConnection::sendCancel() {
     auto sent = std::make_shared<std::promise<void>>();
     std::future<void> taken = sent->get_future();
-    std::thread([cancel = PQgetCancel(conn_), sent] {
+    std::thread([cancel = PQgetCancel(conn_.get()), sent] {
         char error[256];
         PQcancel(cancel, error, sizeof error);
         PQfreeCancel(cancel);
@@ -215,8 +229,7 @@ std::future<void> PgConnection::sendCancel() {
 
 void PgConnection::giveUp() {
     std::ignore = sendCancel(); // the connection is closed at once
-    PQfinish(conn_);
-    conn_ = nullptr;
+    conn_.reset();
     fail("cannot read or write the ledger",
          "the server did not answer within " + std::to_string(timeouts_.deadline.count() / 1000) +
              " s; the call was cancelled",
@@ -226,7 +239,7 @@ void PgConnection::giveUp() {
 void PgConnection::wait(bool forWrite) {
     // How often a call that may be stopped asks whether it is.
     constexpr std::chrono::milliseconds kStopLook{20};
-    pollfd socket{PQsocket(conn_), static_cast<short>(POLLIN | (forWrite ? POLLOUT : 0)), 0};
+    pollfd socket{PQsocket(conn_.get()), static_cast<short>(POLLIN | (forWrite ? POLLOUT : 0)), 0};
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
@@ -241,12 +254,12 @@ void PgConnection::wait(bool forWrite) {
         if (ready < 0 && errno != EINTR)
             fail("cannot read or write the ledger", std::strerror(errno));
     }
-    if ((socket.revents & POLLIN) != 0 && PQconsumeInput(conn_) == 0)
+    if ((socket.revents & POLLIN) != 0 && PQconsumeInput(conn_.get()) == 0)
         fail("cannot read or write the ledger", "the connection to the server was lost", "08006");
 }
 
 void PgConnection::flush() {
-    for (int left; (left = PQflush(conn_)) != 0;) {
+    for (int left; (left = PQflush(conn_.get())) != 0;) {
         if (left < 0)
             fail("cannot read or write the ledger", "the connection to the server was lost", "08006");
         wait(true);
@@ -254,9 +267,9 @@ void PgConnection::flush() {
 }
 
 pg_result* PgConnection::nextResult() {
-    while (PQisBusy(conn_) != 0)
+    while (PQisBusy(conn_.get()) != 0)
         wait(false);
-    return PQgetResult(conn_);
+    return PQgetResult(conn_.get());
 }
 
 pg_result* PgConnection::finish() {
@@ -272,7 +285,7 @@ pg_result* PgConnection::finish() {
         PQclear(slot);
         slot = result;
     }
-    if (error == nullptr && PQstatus(conn_) == CONNECTION_BAD)
+    if (error == nullptr && PQstatus(conn_.get()) == CONNECTION_BAD)
         PQclear(last), fail("cannot read or write the ledger", "the connection to the server was lost", "08006");
     if (error == nullptr)
         return last;
@@ -282,7 +295,7 @@ pg_result* PgConnection::finish() {
     std::string sqlState = state != nullptr ? state : "";
     std::string reason = message != nullptr ? message : PQresultErrorMessage(error);
     PQclear(error);
-    if (PQstatus(conn_) == CONNECTION_BAD)
+    if (PQstatus(conn_.get()) == CONNECTION_BAD)
         sqlState = "08006", reason = "the connection to the server was lost (" + reason + ")";
     else if (sqlState == "42501")
         reason += rightsHint_;
@@ -295,8 +308,8 @@ pg_result* PgConnection::finish() {
 
 void PgConnection::run(const std::string& sql, bool stoppable) {
     startCall(stoppable);
-    if (PQsendQuery(conn_, sql.c_str()) == 0)
-        fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
+    if (PQsendQuery(conn_.get(), sql.c_str()) == 0)
+        fail("cannot read or write the ledger", PQerrorMessage(conn_.get()), "08006");
     PQclear(finish());
 }
 
@@ -308,23 +321,23 @@ PgResult PgConnection::query(const std::string& sql, const PgParams& params) {
         values.push_back(params.null_[i] ? nullptr : params.values_[i].data());
         lengths.push_back(static_cast<int>(params.values_[i].size()));
     }
-    if (PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), params.types_.data(), values.data(),
-                          lengths.data(), formats.data(), 1) == 0)
-        fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
+    if (PQsendQueryParams(conn_.get(), sql.c_str(), static_cast<int>(values.size()), params.types_.data(),
+                          values.data(), lengths.data(), formats.data(), 1) == 0)
+        fail("cannot read or write the ledger", PQerrorMessage(conn_.get()), "08006");
     return PgResult(finish());
 }
 
 void PgConnection::copyIn(const std::string& sql, std::string_view data) {
     startCall(true);
-    if (PQsendQuery(conn_, sql.c_str()) == 0)
-        fail("cannot read or write the ledger", PQerrorMessage(conn_), "08006");
+    if (PQsendQuery(conn_.get(), sql.c_str()) == 0)
+        fail("cannot read or write the ledger", PQerrorMessage(conn_.get()), "08006");
     PQclear(finish());
     // A stop while the data waits sends a cancel request, which fails the COPY on the server: the rest of
     // the data is not sent, and its end says why.
     constexpr std::size_t kPiece = 1 << 16;
     for (std::size_t sent = 0; sent < data.size() && !stopped_;) {
         const std::size_t size = std::min(kPiece, data.size() - sent);
-        const int queued = PQputCopyData(conn_, data.data() + sent, static_cast<int>(size));
+        const int queued = PQputCopyData(conn_.get(), data.data() + sent, static_cast<int>(size));
         if (queued < 0)
             fail("cannot write the ledger", "the connection to the server was lost", "08006");
         if (queued == 0)
@@ -332,7 +345,7 @@ void PgConnection::copyIn(const std::string& sql, std::string_view data) {
         else
             sent += size;
     }
-    for (int ended; (ended = PQputCopyEnd(conn_, stopped_ ? "stopped" : nullptr)) != 1;) {
+    for (int ended; (ended = PQputCopyEnd(conn_.get(), stopped_ ? "stopped" : nullptr)) != 1;) {
         if (ended < 0 && stopped_)
             break; // the server's error ended the COPY already
         if (ended < 0)
@@ -342,8 +355,16 @@ void PgConnection::copyIn(const std::string& sql, std::string_view data) {
     PQclear(finish());
 }
 
-PgTransaction::PgTransaction(PgConnection& db) : db_(db) {
-    db.run("BEGIN ISOLATION LEVEL READ COMMITTED", false);
+PgTransaction::PgTransaction(PgConnection& db, Kind kind) : db_(db), kind_(kind) {
+    if (db.inTransaction()) {
+        if (kind == Kind::Write)
+            db.fail("cannot write the ledger", "a change cannot begin inside another transaction");
+        return;
+    }
+    db.run(kind == Kind::Write ? "BEGIN ISOLATION LEVEL READ COMMITTED"
+                               : "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY",
+           false);
+    open_ = true;
 }
 
 PgTransaction::~PgTransaction() {
@@ -357,11 +378,12 @@ PgTransaction::~PgTransaction() {
 }
 
 void PgTransaction::commit() {
-    open_ = false;
+    if (!std::exchange(open_, false))
+        return;
     try {
         db_.run("COMMIT", false);
     } catch (const PgError& error) {
-        if (!error.sqlState().starts_with("08") && error.sqlState() != "57014")
+        if (kind_ == Kind::Read || (!error.sqlState().starts_with("08") && error.sqlState() != "57014"))
             throw;
         throw PgError(std::string(error.what()) +
                           "; whether the change went in is unknown: adding the same again counts nothing twice",

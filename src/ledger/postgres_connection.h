@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,6 +111,11 @@ class PgConnection {
     }
     // Throws a PgError: "what" failed, and why.
     [[noreturn]] void fail(const std::string& what, const std::string& reason, std::string sqlState = {}) const;
+    // Whether a transaction is open on the connection; throws a PgError where one failed, or the
+    // connection is lost.
+    [[nodiscard]] bool inTransaction() const;
+    // A name for a cursor that no other of the connection has.
+    std::string cursorName() { return "rows" + std::to_string(++cursors_); }
 
   private:
     friend class PgTransaction; // whose begin and end no stop may cut short
@@ -127,7 +133,10 @@ class PgConnection {
     // answers one. The future is ready once the server has taken it.
     std::future<void> sendCancel();
 
-    pg_conn* conn_ = nullptr;
+    struct Closer {
+        void operator()(pg_conn* conn) const;
+    };
+    std::unique_ptr<pg_conn, Closer> conn_; // closed however the connection ends, its constructor's throws included
     std::string name_;
     std::vector<std::string> passwords_; // those of the URI and of PGPASSWORD, as written and percent-decoded
     std::string rightsHint_;
@@ -137,21 +146,27 @@ class PgConnection {
     bool stoppable_ = false;     // whether stopWhen_ applies to the call
     bool stopped_ = false;       // whether stopWhen_ stopped the call
     std::future<void> stopSent_; // the cancel request of a call stopped by stopWhen_
+    std::uint64_t cursors_ = 0;
 };
 
-// A transaction at READ COMMITTED, rolled back unless committed.
+// A transaction, rolled back unless committed: a Write at READ COMMITTED (an add, an upgrade), or a Read
+// that sees one moment of the ledger whatever commits meanwhile (REPEATABLE READ, READ ONLY). A Read begun
+// inside another transaction joins it and leaves its end to it; a Write is refused there, since its commit
+// would end the other's.
 class PgTransaction {
   public:
-    explicit PgTransaction(PgConnection& db);
+    enum class Kind { Write, Read };
+    explicit PgTransaction(PgConnection& db, Kind kind = Kind::Write);
     ~PgTransaction();
     PgTransaction(const PgTransaction&) = delete;
     PgTransaction& operator=(const PgTransaction&) = delete;
-    // A lost connection here leaves the outcome unknown, which the message says.
+    // A lost connection here leaves the outcome of a Write unknown, which the message says.
     void commit();
 
   private:
     PgConnection& db_;
-    bool open_ = true;
+    Kind kind_;
+    bool open_ = false; // begun here and not ended yet
 };
 
 } // namespace coffer

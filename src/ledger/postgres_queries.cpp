@@ -38,19 +38,8 @@ std::vector<HourCount> PostgresLedger::entriesPerHour() {
 void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
                                   const std::function<void(const LedgerEntry&)>& visit) {
     // A batch at a time: a report of a million entries holds one batch of them.
-    std::vector<SqlValue> params;
-    if (period)
-        params = {TimeParam(period->first), TimeParam(period->last)};
-    LedgerEntry entry; // one buffer for every text
-    PgSql(db_).runEach("SELECT text, copies, order_time, order_rank, ts FROM entry" +
-                           std::string(period ? " WHERE " : "") + (period ? kInPeriod : ""),
-                       params, [&](const SqlRow& row) {
-                           entry.text.assign(row.bytes(0));
-                           entry.copies = CheckedCopies(row.integer(1), true, db_.name());
-                           entry.order = EntryOrder{row.integer(2), row.integer(3)};
-                           entry.ts = row.optionalInteger(4);
-                           visit(entry);
-                       });
+    PgSql sql(db_);
+    ForEachEntry(sql, period, visit);
 }
 
 } // namespace coffer

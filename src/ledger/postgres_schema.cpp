@@ -226,7 +226,7 @@ void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
     // The fields are read from the texts here, not on the server: it holds bytes and cannot decode them.
     db.execute("CREATE TEMPORARY TABLE list_fields (key bytea, type bigint, member bytea, item bytea, "
                "member_fold bytea, item_fold bytea) ON COMMIT DROP");
-    ForEachBatch(db, "texts", "SELECT key, text FROM entry", {}, [&](const PgResult& batch) {
+    ForEachBatch(db, "SELECT key, text FROM entry", {}, [&](const PgResult& batch) {
         std::string data = CopyStart();
         for (int row = 0; row < batch.rows(); ++row) {
             data.append("\0\6", 2);

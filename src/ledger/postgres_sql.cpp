@@ -96,8 +96,10 @@ PgParams Bound(std::span<const SqlValue> params) {
 
 } // namespace
 
-void ForEachBatch(PgConnection& db, const std::string& cursor, const std::string& query, const PgParams& params,
+void ForEachBatch(PgConnection& db, const std::string& query, const PgParams& params,
                   const std::function<void(const PgResult& rows)>& batch) {
+    // Apart from any other cursor: one batch's rows may be read while another's are visited.
+    const std::string cursor = db.cursorName();
     db.query("DECLARE " + cursor + " NO SCROLL CURSOR FOR " + query, params);
     for (;;) {
         const PgResult rows = db.query("FETCH " + std::to_string(kRowsPerBatch) + " FROM " + cursor);
@@ -127,8 +129,9 @@ void PgSql::runWith(const std::string& sql, std::span<const SqlValue> params,
 
 void PgSql::runEach(const std::string& sql, std::span<const SqlValue> params,
                     const std::function<void(const SqlRow&)>& row) {
-    PgTransaction transaction(db_);
-    ForEachBatch(db_, "listed", sql, Bound(params), [&row](const PgResult& rows) {
+    // Joins the caller's transaction, if any: a cursor lives in one.
+    PgTransaction transaction(db_, PgTransaction::Kind::Read);
+    ForEachBatch(db_, sql, Bound(params), [&row](const PgResult& rows) {
         for (int index = 0; index < rows.rows(); ++index)
             row(PgRow(rows, index));
     });

@@ -38,9 +38,9 @@ class PgSql final : public LedgerSql {
     PgConnection& db_;
 };
 
-// Runs `query` through the cursor `cursor`, in the caller's transaction, handing its rows to `batch`
+// Runs `query` through a cursor of its own, in the caller's transaction, handing its rows to `batch`
 // kRowsPerBatch at a time (the last batch fewer), and closes the cursor.
-void ForEachBatch(PgConnection& db, const std::string& cursor, const std::string& query, const PgParams& params,
+void ForEachBatch(PgConnection& db, const std::string& query, const PgParams& params,
                   const std::function<void(const PgResult& rows)>& batch);
 
 // COPY's binary format: the start, before its rows; a column of bytes; the list's columns of an entry

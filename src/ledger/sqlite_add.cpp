@@ -2,88 +2,12 @@
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_format.h"
 #include "ledger/sqlite_ledger.h"
+#include "ledger/sqlite_sql.h"
 
 #include <sqlite3.h>
 
-#include <algorithm>
-
 namespace coffer {
 namespace {
-
-class SqliteRow final : public SqlRow {
-  public:
-    explicit SqliteRow(const SqliteStatement& statement) : statement_(statement) {}
-    bool isNull(int column) const override { return statement_.isNull(column); }
-    std::int64_t integer(int column) const override { return statement_.integer(column); }
-    bool isInteger(int column) const override { return statement_.isInteger(column); }
-    std::string_view bytes(int column) const override { return statement_.bytes(column); }
-
-  private:
-    const SqliteStatement& statement_;
-};
-
-// The ledger file's connection as the add asks for it: SQLite spells parameters ?N, and GREATEST and
-// LEAST of two values are its max() and min().
-class SqliteSql final : public LedgerSql {
-  public:
-    SqliteSql(SqliteDatabase& db, IncomingEntries& incoming) : db_(db), incoming_(incoming) {}
-    // The entries live as long as their add: the table is empty after it.
-    ~SqliteSql() { incoming_ = {}; }
-    SqliteSql(const SqliteSql&) = delete;
-    SqliteSql& operator=(const SqliteSql&) = delete;
-
-    const std::string& name() const override { return db_.path(); }
-    const SqlDialect& dialect() const override {
-        static constexpr SqlDialect kSqlite{"max", "min", "", "id", [](std::string_view map, std::string_view column) {
-                                                return "coffer_marked(" + std::string(map) + ", " +
-                                                       std::string(column) + ")";
-                                            }};
-        return kSqlite;
-    }
-
-    void runWith(const std::string& sql, std::span<const SqlValue> params,
-                 const std::function<void(const SqlRow&)>& row) override {
-        std::string text = sql;
-        std::ranges::replace(text, '$', '?');
-        SqliteStatement statement(db_, text.c_str());
-        int index = 0;
-        for (const SqlValue& param : params) {
-            ++index;
-            if (const auto* number = std::get_if<std::int64_t>(&param))
-                statement.bind(index, *number);
-            else if (const auto* words = std::get_if<SqlText>(&param))
-                statement.bindText(index, words->text);
-            else if (const auto* bytes = std::get_if<std::string_view>(&param))
-                statement.bindBlob(index, *bytes);
-        }
-        const SqliteRow current(statement);
-        while (statement.step())
-            if (row)
-                row(current);
-    }
-
-    void runEach(const std::string& sql, std::span<const SqlValue> params,
-                 const std::function<void(const SqlRow&)>& row) override {
-        runWith(sql, params, row); // SQLite steps through the rows as they are read
-    }
-
-    void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                      std::span<const EntryFields> fields, const AddProgress& progress) override {
-        // Nothing is copied: the table reads the entries where they are. Cancelled before the work starts,
-        // which has no steps to tell of.
-        if (progress && !progress(0, entries.size()))
-            throw AddCancelled();
-        incoming_ = {entries, keys, fields};
-    }
-
-    std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
-        return db_.stopStatementsWhen(std::move(stop));
-    }
-
-  private:
-    SqliteDatabase& db_;
-    IncomingEntries& incoming_;
-};
 
 // The table incoming as SQLite's virtual table of the entries in memory: the bulk load
 // of the other dialect, without a copy.

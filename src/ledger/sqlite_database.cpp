@@ -231,6 +231,10 @@ SqliteStatement::~SqliteStatement() {
     sqlite3_finalize(statement_);
 }
 
+int SqliteStatement::parameterIndex(const std::string& name) const {
+    return sqlite3_bind_parameter_index(statement_, name.c_str());
+}
+
 SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {
     sqlite3_bind_int64(statement_, index, value);
     return *this;

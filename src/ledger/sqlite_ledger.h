@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// A guild ledger in one SQLite file. The SQL lives in four files by concern: sqlite_format.cpp (the
+// A guild ledger in one SQLite file. The SQL lives in five files by concern: sqlite_format.cpp (the
 // schema of each version and the checks that a file has it), sqlite_schema.cpp (opening and upgrades),
-// sqlite_add.cpp (adding) and sqlite_queries.cpp (reading).
+// sqlite_add.cpp (adding), sqlite_queries.cpp (reading) and sqlite_sql.cpp (the statements both stores share).
 
 #include "ledger/ledger_sql.h"
 #include "ledger/ledger_store.h"

@@ -2,8 +2,7 @@
 #include "ledger/sqlite_ledger.h"
 
 #include "ledger/ledger_sql.h"
-
-#include <algorithm>
+#include "ledger/sqlite_sql.h"
 
 namespace coffer {
 
@@ -63,21 +62,8 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
                                 const std::function<void(const LedgerEntry&)>& visit) {
     if (!hasTables_)
         return;
-    std::string sql = "SELECT text, copies, order_time, order_rank, ts FROM entry";
-    if (period)
-        std::ranges::replace(sql.append(" WHERE ").append(kInPeriod), '$', '?');
-    SqliteStatement query(db_, sql.c_str());
-    if (period) {
-        query.bind(1, TimeParam(period->first)).bind(2, TimeParam(period->last));
-    }
-    LedgerEntry entry; // one buffer for every text
-    while (query.step()) {
-        entry.text.assign(query.bytes(0));
-        entry.copies = CheckedCopies(query.integer(1), query.isInteger(1), db_.path());
-        entry.order = EntryOrder{query.integer(2), query.integer(3)};
-        entry.ts = query.optionalInteger(4);
-        visit(entry);
-    }
+    SqliteSql sql(db_, incoming_);
+    ForEachEntry(sql, period, visit);
 }
 
 } // namespace coffer

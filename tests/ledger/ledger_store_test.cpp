@@ -8,8 +8,10 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/sqlite_ledger.h"
 #include "old_ledger_file.h"
 #include "report/table_export.h"
+#include "store_sql.h"
 #include "support/temp_folder.h"
 #ifdef COFFER_PG_STATE
 #include "support/pg_test_server.h"
@@ -530,6 +532,26 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         "BLOB))",
         "UPDATE entry SET member_id = -2 WHERE member_id = (SELECT id FROM entry_name WHERE name = 'Ann'::bytea)");
     EXPECT_EQ(ledger->countListed({.search = "E"}), many);
+}
+
+// A statement of the SQL both stores share goes to the store as written: a $ inside a literal is no
+// parameter.
+TEST_P(LedgerStoreTest, SharedStatementsKeepADollarInsideALiteral) {
+    const std::string name = store().fresh();
+    std::int64_t number = 0;
+    std::string literal;
+    const auto read = [&](LedgerSql& sql, ListNames&) {
+        sql.run("SELECT $1, 'costs $2'", {std::int64_t{7}}, [&](const SqlRow& row) {
+            number = row.integer(0);
+            literal = row.bytes(1);
+        });
+    };
+    if (IsServerLedger(name))
+        EXPECT_TRUE(testing::StoreSql<PostgresLedger>(name, LedgerAccess::ReadWrite).withListSql(read));
+    else
+        EXPECT_TRUE(testing::StoreSql<SqliteLedger>(name, SqliteDatabase::Access::ReadWrite).withListSql(read));
+    EXPECT_EQ(number, 7);
+    EXPECT_EQ(literal, "costs $2");
 }
 
 // Two officers add at once: one a paste inside the time the ledger covers, the other one far later.

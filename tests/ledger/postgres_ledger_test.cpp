@@ -4,6 +4,7 @@
 #include "ledger/ledger_open.h"
 #include "ledger/paste.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/postgres_sql.h"
 #include "support/child_process.h"
 #include "support/pg_test_server.h"
 #include "support/temp_folder.h"
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 namespace coffer {
 namespace {
@@ -206,6 +208,46 @@ TEST(PostgresLedgerTest, ACallNoOneWantsIsStoppedAtTheServer) {
         ledger.stopReadsWhen({});
         std::ignore = writer.stopCallsWhen({});
     }
+}
+
+// A read inside another transaction joins it: it neither commits the other's change nor ends it, and
+// reads nested in one another's rows keep their cursors apart. A change cannot begin inside another.
+TEST(PostgresLedgerTest, AReadInsideATransactionJoinsIt) {
+    TestServer server;
+    const std::string ledger = server.uri(server.freshDatabase());
+    std::ignore = AddToLedger(*OpenLedger(ledger, LedgerAccess::ReadWrite),
+                              "<?xml?>\n<banklog money=\"5\" player=\"Ann\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
+    PgConnection db(ledger, false, {});
+    PgSql sql(db);
+    {
+        PgTransaction change(db);
+        db.execute("UPDATE entry_totals SET copies = 99");
+        std::vector<std::int64_t> read;
+        sql.runEach("SELECT copies FROM entry_totals", {}, [&](const SqlRow& outer) {
+            sql.runEach("SELECT copies FROM entry", {}, [&](const SqlRow& inner) {
+                read.insert(read.end(), {outer.integer(0), inner.integer(0)});
+            });
+        });
+        EXPECT_EQ(read, (std::vector<std::int64_t>{99, 1}));
+        EXPECT_THROW(PgTransaction{db}, LedgerError);
+    }
+    EXPECT_EQ(OpenLedger(ledger, LedgerAccess::ReadOnly)->totals().entries, 1u) << "the change was rolled back";
+}
+
+// A connection whose setting up fails after it connected is closed: the server keeps no session of it.
+TEST(PostgresLedgerTest, AConnectionThatFailsItsSetUpIsClosed) {
+    TestServer server;
+    const std::string database = server.freshDatabase();
+    EXPECT_THROW(PgConnection(server.uri(database), false, {.statement = std::chrono::milliseconds(-1)}), LedgerError);
+    PgConnection admin = server.admin();
+    const auto sessions = [&] {
+        return admin.query("SELECT count(*) FROM pg_stat_activity WHERE datname = '" + database + "'").integer(0, 0);
+    };
+    // The server ends a session a moment after its client leaves.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sessions() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_EQ(sessions(), 0);
 }
 
 // Tables of another program, or that carry a rule, are refused and left

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The ledger file's connection as the SQL that both stores share asks for it (ledger_sql.h): the
+// parameters $1, $2… are bound by their names, which SQLite reads as they are written, so the text of a
+// statement goes to SQLite unchanged; GREATEST and LEAST of two values are its max() and min().
+
+#include "ledger/ledger_sql.h"
+#include "ledger/sqlite_database.h"
+
+namespace coffer {
+
+struct IncomingEntries;
+
+class SqliteSql final : public LedgerSql {
+  public:
+    SqliteSql(SqliteDatabase& db, IncomingEntries& incoming) : db_(db), incoming_(incoming) {}
+    // The entries live as long as their add: the table is empty after it.
+    ~SqliteSql();
+    SqliteSql(const SqliteSql&) = delete;
+    SqliteSql& operator=(const SqliteSql&) = delete;
+
+    const std::string& name() const override { return db_.path(); }
+    const SqlDialect& dialect() const override;
+    void runWith(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override;
+    void runEach(const std::string& sql, std::span<const SqlValue> params,
+                 const std::function<void(const SqlRow&)>& row) override {
+        runWith(sql, params, row); // SQLite steps through the rows as they are read
+    }
+    void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+                      std::span<const EntryFields> fields, const AddProgress& progress) override;
+    std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
+        return db_.stopStatementsWhen(std::move(stop));
+    }
+
+  private:
+    SqliteDatabase& db_;
+    IncomingEntries& incoming_;
+};
+
+} // namespace coffer
