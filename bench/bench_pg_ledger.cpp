@@ -126,14 +126,14 @@ int main(int argc, char** argv) {
         std::vector<double> firstScreen, lastScreen, memberSearch, searchedAgain, letterCount, letterStopped;
         for (int run = 0; run < runs; ++run) {
             coffer::PostgresLedger ledger(big, coffer::LedgerAccess::ReadOnly);
+            // The count comes with the first screen; the last one wants it first.
             const auto screen = [&](const coffer::EntryListFilter& filter, bool last) {
-                const std::uint64_t total = ledger.countListed(filter);
-                std::ignore = ledger.listRows(filter, last && total > 40 ? total - 40 : 0, 40, total);
+                const std::uint64_t total = last ? ledger.countListed(filter) : 0;
+                std::ignore = ledger.listRows(filter, total > 40 ? total - 40 : 0, 40);
             };
             firstScreen.push_back(Seconds([&] { screen({}, false); }));
             lastScreen.push_back(Seconds([&] { screen({}, true); }));
-            const std::string member =
-                coffer::ReadEntryFields(ledger.listRows({}, 0, 1, ledger.countListed({})).at(0).text).member;
+            const std::string member = coffer::ReadEntryFields(ledger.listRows({}, 0, 1).rows.at(0).text).member;
             memberSearch.push_back(Seconds([&] { screen({.search = member}, false); }));
             searchedAgain.push_back(Seconds([&] { screen({.search = member.substr(1)}, false); }));
             letterCount.push_back(Seconds([&] { std::ignore = ledger.countListed({.search = "a"}); }));

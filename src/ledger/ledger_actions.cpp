@@ -76,15 +76,21 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string
         if (!reason.empty())
             throw LedgerError(LedgerErrorKind::Damaged, otherName + " is damaged: " + reason);
     };
-    other.checkIntact();
     LedgerAddition addition;
-    for (LedgerEntry& entry : other.entries(std::nullopt)) {
-        refuse(BadEntryReason(entry));
-        std::string identity = EntryIdentity(entry.text);
-        const std::uint64_t hash = IdentityHash(identity);
-        addition.entries.push_back(
-            {std::move(identity), std::move(entry.text), hash, entry.copies, entry.ts, entry.order});
-    }
+    // The other ledger as it was at one moment, whatever its own programs add meanwhile.
+    other.readAtOnce([&] {
+        other.checkIntact();
+        for (LedgerEntry& entry : other.entries(std::nullopt)) {
+            refuse(BadEntryReason(entry));
+            std::string identity = EntryIdentity(entry.text);
+            const std::uint64_t hash = IdentityHash(identity);
+            addition.entries.push_back(
+                {std::move(identity), std::move(entry.text), hash, entry.copies, entry.ts, entry.order});
+        }
+        if (std::optional<GuildIdentity> guild = other.guild())
+            addition.guilds.push_back(*guild);
+        addition.pastes = other.pastes();
+    });
     std::vector<const PasteEntry*> byIdentity;
     for (const PasteEntry& entry : addition.entries)
         byIdentity.push_back(&entry);
@@ -92,9 +98,6 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string
     for (std::size_t i = 1; i < byIdentity.size(); ++i)
         if (byIdentity[i]->identity == byIdentity[i - 1]->identity)
             refuse("two entries have one identity");
-    if (std::optional<GuildIdentity> guild = other.guild())
-        addition.guilds.push_back(*guild);
-    addition.pastes = other.pastes();
     for (const PasteRecord& paste : addition.pastes)
         refuse(BadPasteReason(paste));
     addition.countCopiesAdded = false;
@@ -114,27 +117,39 @@ std::vector<std::string> AddStatusLines(const std::string& pasteName, const AddR
 
 LedgerLog ReadLedgerLog(LedgerStore& store, const std::optional<TimeRange>& period, const StepProgress& progress) {
     struct Stopped {};
-    const std::optional<LedgerTotals> totals = period || progress.done ? std::optional(store.totals()) : std::nullopt;
     constexpr std::uint64_t kEntriesPerTelling = 4096;
-    std::uint64_t visited = 0, copies = 0; // the share read counts every copy, as the totals do
+    std::optional<LedgerTotals> totals;
+    std::optional<GuildIdentity> guild;
+    std::uint64_t most = std::numeric_limits<std::uint64_t>::max(); // the copies the totals count
     LedgerLogWriter writer;
     try {
-        store.forEachEntry(period, [&](const LedgerEntry& entry) {
-            if (progress.stop.stop_requested())
-                throw Stopped{};
-            writer.add(entry);
-            copies += entry.copies;
-            if (progress.done && ++visited % kEntriesPerTelling == 0)
-                progress.tell(static_cast<double>(copies) / static_cast<double>(totals->entries));
+        // One moment of the ledger: the totals are those of the entries read.
+        store.readAtOnce([&] {
+            if (period || progress.done) {
+                totals = store.totals();
+                most = totals->entries - (period ? totals->untimed : 0); // for a period, the timed ones
+            }
+            std::uint64_t visited = 0; // the share read counts every copy, as the totals do
+            store.forEachEntry(period, [&](const LedgerEntry& entry) {
+                if (progress.stop.stop_requested())
+                    throw Stopped{};
+                writer.add(entry);
+                if (writer.copies() > most)
+                    throw LedgerError(LedgerErrorKind::Damaged,
+                                      store.name() + " is damaged: " + kTotalsBelowEntriesReason);
+                if (progress.done && ++visited % kEntriesPerTelling == 0)
+                    progress.tell(static_cast<double>(writer.copies()) / static_cast<double>(totals->entries));
+            });
+            guild = store.guild();
         });
     } catch (const Stopped&) {
         return {};
     }
     LedgerLog log;
-    log.text = writer.text(store.guild());
+    log.text = writer.text(guild);
     if (period) {
         log.undated = totals->untimed;
-        log.leftOut = totals->entries - totals->untimed - writer.copies();
+        log.leftOut = most - writer.copies();
     }
     progress.tell(1);
     return log;

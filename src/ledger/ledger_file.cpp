@@ -36,7 +36,12 @@ std::uint64_t LedgerFileSize(const std::string& file) {
 }
 
 LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name) {
-    LedgerSummary summary{store.guild(), store.totals(), store.pastes(), {}, {}};
+    LedgerSummary summary;
+    store.readAtOnce([&] {
+        summary.guild = store.guild();
+        summary.totals = store.totals();
+        summary.pastes = store.pastes();
+    });
     summary.gaps = FindGaps(summary.pastes);
     if (!IsServerLedger(name))
         summary.fileSize = LedgerFileSize(name);

@@ -162,6 +162,10 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     sql.runWith(query, condition.params, [&](const SqlRow& row) {
         const std::uint64_t copies = CheckedCopies(row.integer(2), row.isInteger(2), sql.name()),
                             upto = static_cast<std::uint64_t>(row.integer(3));
+        // The count of the same read: more copies up to a row than it counts is damage (running totals
+        // below the entries' copies).
+        if (upto > total)
+            throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kTotalsBelowEntriesReason);
         const std::uint64_t start = fromEnd ? total - upto : upto - copies;
         for (std::uint64_t at = std::max(start, first); at < std::min(start + copies, first + count); ++at)
             found.push_back({at, ListedRow{std::string(row.bytes(0)), row.optionalInteger(1)}});
@@ -189,29 +193,37 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
                 });
 }
 
-// The list through the ledger's SQL where it has the list's columns and indexes, else from the texts.
+// The list through the ledger's SQL where it has the list's columns and indexes, else from the texts;
+// each read one moment of the ledger.
 std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
     std::uint64_t copies = 0;
-    return withListSql([&](LedgerSql& sql, ListNames& names) { copies = CountListed(sql, names, filter); })
-               ? copies
-               : countFromTexts(filter);
+    readAtOnce([&] {
+        if (!withListSql([&](LedgerSql& sql, ListNames& names) { copies = CountListed(sql, names, filter); }))
+            copies = countFromTexts(filter);
+    });
+    return copies;
 }
 
-std::vector<ListedRow> LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                             std::uint64_t total) {
-    std::vector<ListedRow> rows;
-    return withListSql(
-               [&](LedgerSql& sql, ListNames& names) { rows = ListRows(sql, names, filter, first, count, total); })
-               ? rows
-               : rowsFromTexts(filter, first, count);
+ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count) {
+    ListedPage page;
+    readAtOnce([&] {
+        page.total = countListed(filter);
+        if (!withListSql([&](LedgerSql& sql, ListNames& names) {
+                page.rows = ListRows(sql, names, filter, first, count, page.total);
+            }))
+            page.rows = rowsFromTexts(filter, first, count);
+    });
+    return page;
 }
 
 void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
-    if (withListSql([&](LedgerSql& sql, ListNames& names) { ForEachListed(sql, names, filter, visit); }))
-        return;
-    // One read of the places and one of the texts: the count would be a read of its own.
-    for (const ListedRow& row : rowsFromTexts(filter, 0, UINT64_MAX))
-        visit(row);
+    readAtOnce([&] {
+        if (withListSql([&](LedgerSql& sql, ListNames& names) { ForEachListed(sql, names, filter, visit); }))
+            return;
+        // One read of the places and one of the texts: the count would be a read of its own.
+        for (const ListedRow& row : rowsFromTexts(filter, 0, UINT64_MAX))
+            visit(row);
+    });
 }
 
 } // namespace coffer

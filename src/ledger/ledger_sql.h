@@ -131,7 +131,8 @@ struct ListNames {
 };
 
 // The list's count and rows (see LedgerStore::countListed and listRows) through the columns and
-// indexes of the list, the same way from both stores.
+// indexes of the list, the same way from both stores. ListRows takes the count of the read it is part of,
+// `total`, and throws a LedgerError (Damaged) where the entries' copies come to more.
 [[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
 [[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
                                               std::uint64_t first, std::uint64_t count, std::uint64_t total);

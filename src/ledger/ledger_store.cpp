@@ -27,6 +27,22 @@ LedgerTotals CheckedTotals(std::int64_t rows, std::int64_t copies, std::int64_t 
             .lastTs = std::nullopt};
 }
 
+void LedgerStore::readAtOnce(const std::function<void()>& read) {
+    if (reading_)
+        return read();
+    beginRead();
+    reading_ = true;
+    try {
+        read();
+    } catch (...) {
+        reading_ = false;
+        endRead(false);
+        throw;
+    }
+    reading_ = false;
+    endRead(true);
+}
+
 namespace {
 
 // An entry's place in the list.

@@ -31,6 +31,8 @@ inline constexpr const char* kBadCopiesReason = "an entry's copies are not a who
 std::uint64_t CheckedCopies(std::int64_t copies, bool whole, const std::string& name);
 // Why a ledger is damaged whose running totals are not one row of whole numbers.
 inline constexpr const char* kBadTotalsReason = "its totals are not one row of whole numbers";
+// Why a ledger is damaged whose running totals count fewer copies than one read of its entries finds.
+inline constexpr const char* kTotalsBelowEntriesReason = "its totals count fewer entries than it holds";
 
 // Asked while an action waits for another program's lock, once the wait has lasted a second, before each
 // further try: a program can say that it is waiting. False gives the wait up; the action then fails as
@@ -150,6 +152,13 @@ struct ListedRow {
     bool operator==(const ListedRow&) const = default;
 };
 
+// Rows of the entries list with the count of the whole list, both as one read saw them.
+struct ListedPage {
+    std::vector<ListedRow> rows;
+    std::uint64_t total = 0;
+    bool operator==(const ListedPage&) const = default;
+};
+
 // "NAME of REALM", as messages name a guild: names cleaned (see CleanText), since a ledger file may hold
 // any bytes.
 std::string GuildText(const GuildIdentity& guild);
@@ -164,6 +173,14 @@ struct ListNames;
 class LedgerStore {
   public:
     virtual ~LedgerStore() = default;
+
+    // The ledger as messages name it: a file's path, a server ledger's URI without its password.
+    [[nodiscard]] virtual const std::string& name() const = 0;
+
+    // Runs `read` as one moment of the ledger: its statements, in one read transaction, see the ledger as
+    // it was at one moment whatever another program commits meanwhile. A read inside another is part of
+    // it. Each read below is one moment of its own.
+    void readAtOnce(const std::function<void()>& read);
 
     // Adds in one transaction: all of it or, on an error, nothing. Throws LedgerError, also when the
     // guild rule refuses the addition or two different identities meet one key, and AddCancelled when
@@ -197,10 +214,10 @@ class LedgerStore {
     [[nodiscard]] virtual bool listIndexed() { return false; }
     // Every copy of the entries that pass the filter.
     [[nodiscard]] std::uint64_t countListed(const EntryListFilter& filter);
-    // The rows from `first`, at most `count`; `total` is countListed(filter), which tells from which end
-    // a row is found sooner.
-    [[nodiscard]] std::vector<ListedRow> listRows(const EntryListFilter& filter, std::uint64_t first,
-                                                  std::uint64_t count, std::uint64_t total);
+    // The rows from `first`, at most `count`, with the list's count: counted again in the same read, so
+    // that rows are found from the nearer end of the list as it is, which another program may have changed
+    // since the caller last counted it.
+    [[nodiscard]] ListedPage listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count);
     // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
     // Asked now and then as a read runs: true stops it, and it then throws a LedgerError. The entries list stops a
@@ -209,8 +226,16 @@ class LedgerStore {
     // Throws a LedgerError (Damaged) unless the ledger's own structures read whole: a file's pages and
     // indexes, which the checks of its schema and rows cannot see. A merge checks another's file first.
     virtual void checkIntact() {}
+    // Called as each statement of the store begins, from then on (none: no longer): a test's seam, which
+    // commits another program's add between the statements of a read.
+    virtual void beforeEachStatement(std::function<void()> hook) = 0;
 
   protected:
+    // The read transaction of readAtOnce: begun; ended, `completed` or given up after a failure (which
+    // throws nothing).
+    virtual void beginRead() = 0;
+    virtual void endRead(bool completed) = 0;
+
     // Runs `read` with the ledger's SQL and the names its list's statements keep, where listIndexed();
     // false, running nothing, where the list is read from the entries' texts.
     virtual bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& /*read*/) { return false; }
@@ -220,6 +245,8 @@ class LedgerStore {
     [[nodiscard]] std::uint64_t countFromTexts(const EntryListFilter& filter);
     [[nodiscard]] std::vector<ListedRow> rowsFromTexts(const EntryListFilter& filter, std::uint64_t first,
                                                        std::uint64_t count);
+
+    bool reading_ = false; // inside readAtOnce
 };
 
 // The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.

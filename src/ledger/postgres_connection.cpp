@@ -195,6 +195,8 @@ void PgConnection::fail(const std::string& what, const std::string& reason, std:
 }
 
 void PgConnection::startCall(bool stoppable) {
+    if (beforeCall_)
+        beforeCall_();
     if (conn_ == nullptr)
         fail("cannot read or write the ledger", "the connection to the server was closed", "08003");
     deadline_ = std::chrono::steady_clock::now() + timeouts_.deadline;

@@ -109,6 +109,8 @@ class PgConnection {
     std::function<bool()> stopCallsWhen(std::function<bool()> stop) {
         return std::exchange(stopWhen_, std::move(stop));
     }
+    // Called as each call begins, while set (see LedgerStore::beforeEachStatement).
+    void beforeEachCall(std::function<void()> hook) { beforeCall_ = std::move(hook); }
     // Throws a PgError: "what" failed, and why.
     [[noreturn]] void fail(const std::string& what, const std::string& reason, std::string sqlState = {}) const;
     // Whether a transaction is open on the connection; throws a PgError where one failed, or the
@@ -143,6 +145,7 @@ class PgConnection {
     PgTimeouts timeouts_;
     std::chrono::steady_clock::time_point deadline_;
     std::function<bool()> stopWhen_;
+    std::function<void()> beforeCall_;
     bool stoppable_ = false;     // whether stopWhen_ applies to the call
     bool stopped_ = false;       // whether stopWhen_ stopped the call
     std::future<void> stopSent_; // the cancel request of a call stopped by stopWhen_

@@ -9,6 +9,7 @@
 #include "ledger/ledger_store.h"
 #include "ledger/postgres_connection.h"
 
+#include <optional>
 #include <string>
 
 namespace coffer {
@@ -35,6 +36,7 @@ class PostgresLedger : public LedgerStore {
     PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts = {},
                    const UpgradeWatch& upgradeWatch = {});
 
+    const std::string& name() const override { return db_.name(); }
     AddOutcome add(const LedgerAddition& addition) override;
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
@@ -44,9 +46,12 @@ class PostgresLedger : public LedgerStore {
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return listIndexed_; }
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopCallsWhen(std::move(stop)); }
+    void beforeEachStatement(std::function<void()> hook) override { db_.beforeEachCall(std::move(hook)); }
 
   protected:
     bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) override;
+    void beginRead() override { read_.emplace(db_, PgTransaction::Kind::Read); }
+    void endRead(bool completed) override;
 
   private:
     void checkSchema(bool writable, const UpgradeWatch& upgradeWatch);
@@ -54,9 +59,10 @@ class PostgresLedger : public LedgerStore {
     void upgrade(const UpgradeWatch& watch);
 
     PgConnection db_;
-    std::string user_, schema_; // as SQL names
-    bool hourCounts_ = true;    // false for a ledger older than its counts per hour opened for reading
-    bool listIndexed_ = true;   // false for a ledger of an older version opened for reading
+    std::optional<PgTransaction> read_; // of readAtOnce
+    std::string user_, schema_;         // as SQL names
+    bool hourCounts_ = true;            // false for a ledger older than its counts per hour opened for reading
+    bool listIndexed_ = true;           // false for a ledger of an older version opened for reading
     ListNames listNames_;
 };
 

@@ -42,4 +42,16 @@ void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
     ForEachEntry(sql, period, visit);
 }
 
+void PostgresLedger::endRead(bool completed) {
+    if (completed) {
+        try {
+            read_->commit();
+        } catch (const PgError&) {
+            read_.reset();
+            throw;
+        }
+    }
+    read_.reset(); // rolled back unless committed
+}
+
 } // namespace coffer

@@ -173,6 +173,8 @@ int SqliteDatabase::lookAtSteps(void* self) {
 }
 
 void SqliteDatabase::startStatement() {
+    if (beforeStatement_)
+        beforeStatement_();
     readTicks_ = 0;
     if (stopWhen_ && stopWhen_())
         fail("cannot read or write the ledger", SQLITE_INTERRUPT);
@@ -211,6 +213,15 @@ void SqliteDatabase::execute(const char* sql) {
     startStatement();
     if (const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); code != SQLITE_OK)
         fail("cannot read or write the ledger", code);
+}
+
+void SqliteDatabase::endRead(bool completed) {
+    // Not stopped as a statement may be: the transaction ends whatever is asked.
+    const int code = completed ? sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) : SQLITE_OK;
+    if (sqlite3_get_autocommit(db_) == 0) // still open: given up, or its commit failed
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK)
+        fail("cannot read the ledger", code);
 }
 
 void SqliteDatabase::fail(const std::string& what, int code) const {

@@ -54,6 +54,12 @@ class SqliteDatabase {
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) {
         return std::exchange(stopWhen_, std::move(stop));
     }
+    // Called as each statement begins, while set (see LedgerStore::beforeEachStatement).
+    void beforeEachStatement(std::function<void()> hook) { beforeStatement_ = std::move(hook); }
+    // A read transaction: begun (deferred: its moment is that of its first read), then ended, `completed`
+    // or given up after a failure, which throws nothing.
+    void beginRead() { execute("BEGIN"); }
+    void endRead(bool completed);
     // Told of every kStepsPerLook steps of every statement, while set: an upgrade's work is counted in them.
     // A meter that has stopped stops the statement, which then fails.
     void meterSteps(UpgradeMeter* meter) { meter_ = meter; }
@@ -78,6 +84,7 @@ class SqliteDatabase {
     std::chrono::milliseconds busyTimeout_;
     LockWait lockWait_;
     std::function<bool()> stopWhen_;
+    std::function<void()> beforeStatement_;
     UpgradeMeter* meter_ = nullptr;
     std::chrono::steady_clock::time_point waitStart_;
     std::uint64_t readTicks_ = 0, readTickLimit_ = 0; // in steps of SQLite's virtual machine, by thousands

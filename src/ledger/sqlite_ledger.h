@@ -35,6 +35,7 @@ class SqliteLedger : public LedgerStore {
                  std::chrono::milliseconds busyTimeout = std::chrono::minutes(1),
                  const UpgradeWatch& upgradeWatch = {});
 
+    const std::string& name() const override { return db_.path(); }
     AddOutcome add(const LedgerAddition& addition) override;
     std::optional<GuildIdentity> guild() override;
     LedgerTotals totals() override;
@@ -45,9 +46,12 @@ class SqliteLedger : public LedgerStore {
     bool listIndexed() override { return hasListColumns_; }
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopStatementsWhen(std::move(stop)); }
     void checkIntact() override;
+    void beforeEachStatement(std::function<void()> hook) override { db_.beforeEachStatement(std::move(hook)); }
 
   protected:
     bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) override;
+    void beginRead() override { db_.beginRead(); }
+    void endRead(bool completed) override { db_.endRead(completed); }
 
   private:
     // Checks the file's header, application id, version and schema again, through this connection;
@@ -55,6 +59,8 @@ class SqliteLedger : public LedgerStore {
     void checkFile(bool writable, const UpgradeWatch& upgradeWatch);
     // Creates the tables of a new ledger or upgrades an older one, in one transaction.
     void upgrade(const UpgradeWatch& watch);
+    // The totals of a ledger with tables, in the caller's read.
+    LedgerTotals readTotals();
 
     SqliteDatabase db_;
     IncomingEntries incoming_;

@@ -17,8 +17,13 @@ std::optional<GuildIdentity> SqliteLedger::guild() {
 
 LedgerTotals SqliteLedger::totals() {
     LedgerTotals totals;
-    if (!hasTables_)
-        return totals;
+    if (hasTables_)
+        readAtOnce([&] { totals = readTotals(); });
+    return totals;
+}
+
+LedgerTotals SqliteLedger::readTotals() {
+    LedgerTotals totals;
     // Without running sums every entry's copies are summed, and checked on the way (the sums of good
     // ones only, which cannot overflow).
     if (hasRunningSums_) {

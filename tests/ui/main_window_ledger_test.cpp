@@ -245,6 +245,12 @@ class MainWindowLedgerTest : public QObject {
         }
         QVERIFY(model->heldRows() <= EntryListModel::kPagesKept * EntryListModel::kPageRows);
         QCOMPARE(model->index(2499, kMemberColumn).data().toString(), QStringLiteral("Ann"));
+        // Another program's add: the next page read counts the list again, and the list takes its count.
+        std::ignore = AddToLedger(*OpenLedger(ledger.toStdString(), LedgerAccess::ReadWrite),
+                                  "<?xml?>\n<banklog money=\"1\" player=\"Dee\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
+        view->scrollTo(model->index(1500, 0));
+        QVERIFY(RunUntil([&] { return model->rowCount() == 2501; }, 10000));
+        QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,501 entries"));
 
         // Ctrl+F finds the search from anywhere in the window, the tab just chosen included.
         auto* lists = harness.find<QTabWidget>("tabLedgerLists");

@@ -36,10 +36,12 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
     if (ledger_.empty())
         return;
     reader_.runForView([this, generation = generation_, filter](LedgerStore& store) -> EntryReader::Reply {
-        const std::uint64_t total = store.countListed(filter);
+        // The count comes with the first page, read with it.
+        ListedPage first = store.listRows(filter, 0, kPageRows);
         const bool indexed = store.listIndexed();
         const std::optional<GuildIdentity> guild = store.guild();
-        return [this, generation, total, indexed, realm = guild ? guild->realm : std::string()] {
+        return [this, generation, total = first.total, rows = PageOf(first.rows), indexed,
+                realm = guild ? guild->realm : std::string()]() mutable {
             if (generation != generation_)
                 return;
             beginResetModel();
@@ -49,6 +51,7 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
             realm_ = realm;
             endResetModel();
             emit countChanged();
+            received(generation, 0, total, std::move(rows));
         };
     });
 }
@@ -108,24 +111,39 @@ void EntryListModel::request(std::uint64_t page) const {
     if (!counted_ || !requested_.insert(page).second)
         return;
     auto* self = const_cast<EntryListModel*>(this); // the pages are a cache of what the model shows
-    self->reader_.runForView(
-        [self, generation = generation_, filter = filter_, total = total_, page](LedgerStore& store) {
-            Page rows;
-            for (const ListedRow& listed : store.listRows(filter, page * kPageRows, kPageRows, total)) {
-                Row& row = rows.emplace_back();
-                for (const std::string& cell : MakeEntryCells(listed.text, listed.ts))
-                    row.cells << ToQString(cell);
-                std::tie(row.member, row.item) = WrittenNames(listed.text);
-            }
-            return [self, generation, page, rows = std::move(rows)]() mutable {
-                self->received(generation, page, std::move(rows));
-            };
-        });
+    self->reader_.runForView([self, generation = generation_, filter = filter_, page](LedgerStore& store) {
+        ListedPage read = store.listRows(filter, page * kPageRows, kPageRows);
+        return [self, generation, page, total = read.total, rows = PageOf(read.rows)]() mutable {
+            self->received(generation, page, total, std::move(rows));
+        };
+    });
 }
 
-void EntryListModel::received(std::uint64_t generation, std::uint64_t page, Page rows) {
+EntryListModel::Page EntryListModel::PageOf(const std::vector<ListedRow>& listed) {
+    Page rows;
+    for (const ListedRow& entry : listed) {
+        Row& row = rows.emplace_back();
+        for (const std::string& cell : MakeEntryCells(entry.text, entry.ts))
+            row.cells << ToQString(cell);
+        std::tie(row.member, row.item) = WrittenNames(entry.text);
+    }
+    return rows;
+}
+
+void EntryListModel::received(std::uint64_t generation, std::uint64_t page, std::uint64_t total, Page rows) {
     if (generation != generation_)
         return;
+    // Another program changed the list since it was counted: the page's read counted it as it is now, and
+    // the pages held before are of the list as it was.
+    if (total != total_) {
+        beginResetModel();
+        total_ = total;
+        pages_.clear();
+        recent_.clear();
+        requested_.clear();
+        endResetModel();
+        emit countChanged();
+    }
     requested_.erase(page);
     pages_[page] = std::move(rows);
     recent_.remove(page);
@@ -143,7 +161,7 @@ void EntryListModel::received(std::uint64_t generation, std::uint64_t page, Page
 
 void EntryListModel::copyRows(const std::vector<std::pair<int, int>>& ranges,
                               std::function<void(const QString&)> done) {
-    reader_.run([ranges, filter = filter_, total = total_, done = std::move(done)](LedgerStore& store) {
+    reader_.run([ranges, filter = filter_, done = std::move(done)](LedgerStore& store) {
         std::string text;
         const auto& captions = EntryCaptions();
         RowWriter rows({captions.begin(), captions.end()}, TableFormat::TabSeparated, [&](std::string_view piece) {
@@ -151,8 +169,9 @@ void EntryListModel::copyRows(const std::vector<std::pair<int, int>>& ranges,
             return true;
         });
         for (const auto& [first, last] : ranges)
-            for (const ListedRow& listed : store.listRows(filter, static_cast<std::uint64_t>(first),
-                                                          static_cast<std::uint64_t>(last - first + 1), total))
+            for (const ListedRow& listed :
+                 store.listRows(filter, static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(last - first + 1))
+                     .rows)
                 rows.row(MakeEntryCells(listed.text, listed.ts));
         rows.finish();
         return [done, copied = ToQString(text)] { done(copied); };

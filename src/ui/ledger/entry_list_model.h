@@ -66,8 +66,10 @@ class EntryListModel : public QAbstractTableModel {
     };
     using Page = std::vector<Row>;
 
+    static Page PageOf(const std::vector<ListedRow>& listed);
     void request(std::uint64_t page) const;
-    void received(std::uint64_t generation, std::uint64_t page, Page rows);
+    // A page read with the count of the list at that moment (`total`), which the model takes.
+    void received(std::uint64_t generation, std::uint64_t page, std::uint64_t total, Page rows);
 
     EntryReader reader_;
     std::string ledger_;
