@@ -39,8 +39,12 @@ SqliteDatabase Open(const std::string& path, SqliteDatabase::Access access, std:
     return SqliteDatabase(path, access, busyTimeout, lockWait);
 }
 
-// The page cache of a connection to a ledger: 128 MiB.
+// The page cache of a connection that writes a ledger: 128 MiB. One that only reads keeps 8 MiB: it
+// copies every page it reads into its cache (the file is not mapped, see SqliteDatabase), a read mostly
+// passes over its pages once, where a larger cache only takes fresh memory page by page, and the window's
+// list holds what its connection keeps.
 constexpr const char* kCacheSize = "PRAGMA cache_size = -131072";
+constexpr const char* kReadCacheSize = "PRAGMA cache_size = -8192";
 
 // The final compaction's steps per entry of the ledger.
 constexpr std::uint64_t kVacuumStepsPerEntry = 29;
@@ -76,9 +80,8 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
     if (hasTables_)
         db_.checkpointOnClose();
     // A paste of a hundred thousand entries touches tens of megabytes of the file: kept in memory, each
-    // page is read and written once. Reads take the pages from the mapped file instead of copying them.
-    db_.execute(kCacheSize);
-    db_.execute("PRAGMA mmap_size = 2147418112");
+    // page is read and written once.
+    db_.execute(writable ? kCacheSize : kReadCacheSize);
     AddListFunctions(db_);
     if (!writable) {
         // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
@@ -93,8 +96,10 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
     // Pages of 16 KiB (for a new file; an existing one keeps its own) hold some sixty entries each: a
     // paste's adds and a full read step through a quarter of the pages of the default size.
     // An add's entries wait in a temporary table, in memory.
+    // The writer's own connection, and only it, reads the file's pages where they are mapped rather than
+    // copying them: an add that compares a paste with the entries it holds takes a fifth less time.
     db_.execute("PRAGMA page_size = 16384; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
-                "PRAGMA temp_store = MEMORY");
+                "PRAGMA temp_store = MEMORY; PRAGMA mmap_size = 2147418112");
     if (marks.version < LedgerFormatVersion() || !hasTables_)
         upgrade(upgradeWatch);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_actions.h"
 #include "ledger/sqlite_ledger.h"
+#include "store_sql.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,28 @@ TEST(LedgerTest, AReadEndsPastItsBoundOrWhenTheFileChanges) {
         } catch (const LedgerError& error) {
             EXPECT_EQ(error.what(), file + message);
         }
+    }
+}
+
+// Only a writer's own connection maps the file: a mapped page that another program truncated, or that a
+// network share fails to read, would end the program with SIGBUS. Neither a reader's connection (that of
+// a merge's other ledger too) maps it, nor one that looks at a file before it is known to be a ledger (as
+// one without locks reads it).
+TEST(LedgerTest, OnlyAWritersConnectionMapsTheFile) {
+    TempFolder folder;
+    const std::string file = (folder / "l.sqlite").string();
+    testing::StoreSql<SqliteLedger> writer(file, SqliteDatabase::Access::ReadWrite),
+        reader(file, SqliteDatabase::Access::ReadOnly);
+    SqliteDatabase inspector(file, SqliteDatabase::Access::Inspect, {});
+    SqliteStatement inspected(inspector, "PRAGMA mmap_size");
+    ASSERT_TRUE(inspected.step());
+    EXPECT_EQ(inspected.integer(0), 0);
+    for (const auto& [ledger, mapped] : {std::pair{&writer, 2147418112}, {&reader, 0}}) {
+        std::int64_t size = -1;
+        EXPECT_TRUE(ledger->withListSql([&](LedgerSql& sql, ListNames&) {
+            sql.run("PRAGMA mmap_size", {}, [&](const SqlRow& row) { size = row.integer(0); });
+        }));
+        EXPECT_EQ(size, mapped) << (ledger == &writer ? "the writer's" : "the reader's");
     }
 }
 
