@@ -154,7 +154,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // Nothing of the file is mapped into memory, whatever SQLite was built to do: a mapped page that
     // another program truncated, or that a network share fails to read, ends the program with SIGBUS
-    // where a read gives an error. A writer's connection maps it once it knows the file is a ledger.
+    // where a read gives an error. (A writer's adds are no faster with the file mapped.)
     execute("PRAGMA mmap_size = 0");
     if (access == Access::ReadWrite)
         return;
