@@ -85,7 +85,8 @@ class MainWindow : public QMainWindow {
     StatsTableModel* itemModel() const { return itemModel_; }
     QWidget* chartsPage() const;
     std::filesystem::path reportPath() const;
-    LedgerWatch& watch() const; // for the tests' hook on its interval
+    LedgerWatch& watch() const;                                    // for the tests' hook on its interval
+    const AnalysisJob& analysisJob() const { return run_->job(); } // for the tests' wait on a run's thread
 
   signals:
     // A report was written and is shown: the charts draw their default chart.
