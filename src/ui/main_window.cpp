@@ -13,6 +13,7 @@
 #include "ui/base/window_fonts.h"
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
+#include "ui/close_on_signals.h"
 #include "ui/export_controller.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
@@ -118,6 +119,10 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     connect(bankLogPanel_, &BankLogPanel::periodChanged, this, followPeriod);
     connect(entries->exportButton(), &QPushButton::clicked, this,
             [this, entries] { exports_->exportEntries(*entries->model()); });
+    connect(exports_.get(), &ExportController::entriesWritten, this, [this] {
+        if (closeWhenExported_)
+            close();
+    });
     connect(entries, &EntriesTab::memberPageWanted, this, [this, entries](const std::string& name) {
         showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, entries->model()->realm(), name))));
     });
@@ -371,6 +376,13 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // An export under way is waited for, or stopped, as the user chooses; a signal stops it without asking.
+    if (!ClosingOnSignal() && exports_->waitAtClose()) {
+        closeWhenExported_ = true;
+        event->ignore();
+        return;
+    }
+    ledgerPanel_->entriesTab()->model()->stopReading();
     activity_.close(); // an import in progress stops at its next piece
     keepSettings();
     watcher_->watch().stop();

@@ -154,7 +154,8 @@ class MainWindow : public QMainWindow {
     StatsTableModel* memberModel_;
     StatsTableModel* itemModel_;
     ActivityState activity_;
-    QString importFolder_; // where the import's dialog starts; empty: its own choice
+    QString importFolder_;           // where the import's dialog starts; empty: its own choice
+    bool closeWhenExported_ = false; // the user chose to wait for an export as the window closed
     std::unique_ptr<RunController> run_;
     std::unique_ptr<LedgerController> ledger_;
     std::unique_ptr<ExportController> exports_;

@@ -6,6 +6,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/tables/transaction_totals.h"
 #include "cli/cli.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_open.h"
@@ -14,6 +15,8 @@
 #include "tests/ledger/old_ledger_file.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/base/elided_label.h"
+#include "ui/base/user_dialogs.h"
+#include "ui/close_on_signals.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
 #include "ui/ledger/ledger_timeline.h"
@@ -31,6 +34,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -39,9 +43,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
 #include <atomic>
+#include <csignal>
 #include <grp.h>
 #include <sstream>
 #include <unistd.h>
@@ -302,6 +308,76 @@ class MainWindowLedgerTest : public QObject {
         QTRY_COMPARE(harness.dialogs().warnings, QStringList{"Error: " + ledger + ": there is no such ledger"});
     }
 
+    // Closing the window while the entries are exported asks whether to wait for the export or to stop it:
+    // "Stop" leaves the file as it was, and so does a signal, which asks nothing; "Wait" closes the window once
+    // the file is complete. The real question offers both, and Escape waits.
+    void closingDuringAnExportWaitsOrStopsIt() {
+        QTemporaryDir dir;
+        const QString ledger = dir.filePath(QStringLiteral("big.sqlite")), file = dir.filePath(QStringLiteral("e.csv")),
+                      whole = dir.filePath(QStringLiteral("whole.csv"));
+        std::ignore = AddToLedger(*OpenLedger(ledger.toStdString(), LedgerAccess::ReadWrite),
+                                  bench::GenerateBankLog({.entry_count = 100'000}), {}, 0);
+        const auto exportTo = [&](MainWindowHarness& harness, const QString& to) {
+            harness.click("cmdLedger");
+            QVERIFY(harness.ledgerIdle()); // the default ledger read
+            harness.dialogs().openAnswers << ledger;
+            harness.click("cmdLedgerOpen");
+            QVERIFY(harness.ledgerIdle());
+            harness.dialogs().saveAnswers << to;
+            harness.click("cmdExportEntries");
+        };
+        {
+            MainWindowHarness harness;
+            exportTo(harness, whole);
+            QVERIFY(RunUntil([&] { return QFile::exists(whole); }, 60000));
+        }
+        struct Case {
+            const char* name;
+            std::optional<bool> waits; // the answer; none: a signal closes the window
+        };
+        for (const auto& [name, waits] : {Case{"Stop", false}, Case{"Wait", true}, Case{"a signal", std::nullopt}}) {
+            const QByteArray before = "as it was\n";
+            QFile target(file);
+            QVERIFY(target.open(QIODevice::WriteOnly) && target.write(before) == before.size());
+            target.close();
+            auto harness = std::make_unique<MainWindowHarness>();
+            harness->dialogs().confirmAnswers << true; // the file may be replaced
+            if (waits)
+                harness->dialogs().confirmAnswers << *waits;
+            exportTo(*harness, file);
+            if (waits) {
+                harness->window().close();
+            } else {
+                CloseWindowsOnSignals(); // as the program does
+                ::kill(::getpid(), SIGTERM);
+            }
+            QVERIFY2(RunUntil([&] { return !harness->window().isVisible(); }, 60000), name);
+            QCOMPARE(harness->dialogs().questions.size(), waits ? 2 : 1);
+            harness.reset();
+            QVERIFY2(test::ReadAll(file) == (waits.value_or(false) ? test::ReadAll(whole) : before), name);
+        }
+
+        QtUserDialogs shown;
+        for (const bool stop : {true, false}) {
+            QStringList offered;
+            QTimer::singleShot(0, [&offered, stop] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                for (QAbstractButton* button : box->buttons()) {
+                    offered << button->text();
+                    if (stop && button->text() == u"&Stop")
+                        button->click();
+                }
+                if (!stop)
+                    QTest::keyClick(box, Qt::Key_Escape);
+            });
+            QCOMPARE(shown.confirm(nullptr, QStringLiteral("Coffer"), QStringLiteral("Wait?"),
+                                   UserDialogs::Buttons::WaitStop),
+                     !stop);
+            offered.sort();
+            QCOMPARE(offered, (QStringList{"&Stop", "&Wait"}));
+        }
+    }
+
     // A view's stale tasks are skipped or stopped; one asked for outlives a refresh, and another ledger drops it aloud.
     void theReaderDropsOnlyTasksNoLongerWanted() {
         QTemporaryDir dir;
@@ -311,10 +387,10 @@ class MainWindowLedgerTest : public QObject {
             log += "<banklog player=\"P" + std::to_string(i) + "\" type=\"4\"/>\n";
         const std::unique_ptr<LedgerStore> writer = OpenLedger(file, LedgerAccess::ReadWrite);
         std::ignore = AddToLedger(*writer, log, {}, 0);
+        std::atomic<int> counted; // read by the reader's thread, which ends as the reader goes
         EntryReader reader;
         reader.open(file);
         QStringList ran;
-        static std::atomic<int> counted; // read by a task that may outlive the test by a few steps
         const auto task = [&](const char* search, int times) { // tells the last of `times` counts
             return [&, search, times](LedgerStore& store) -> EntryReader::Reply {
                 std::uint64_t found = 0;

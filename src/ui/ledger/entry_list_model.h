@@ -53,6 +53,9 @@ class EntryListModel : public QAbstractTableModel {
     // Writes every row of the filter as CSV to `file` (checked beforehand); `done` gets the error (of the
     // file or of the ledger), or "".
     void exportCsv(const std::string& file, std::function<void(const QString& error)> done);
+    // Nothing more is read (the window is closing): an export under way stops, its file left as it was, and
+    // tells nothing.
+    void stopReading() { reader_.stop(); }
 
   signals:
     // The count of a new filter arrived, or reading failed.
