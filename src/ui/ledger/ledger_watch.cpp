@@ -24,12 +24,7 @@ LedgerWatch::LedgerWatch(std::unique_ptr<PageFetcher> fetcher, ActivityState& ac
     : QObject(parent), fetcher_(std::move(fetcher)), activity_(activity), ledger_(std::move(ledger)) {
     dueTimer_.setSingleShot(true);
     waitTimer_.setSingleShot(true);
-    connect(&dueTimer_, &QTimer::timeout, this, [this] {
-        due_ = true;
-        if (watching() && !pageReady_ && !reopenTimer_.isActive())
-            openPage();
-        startWhenFree();
-    });
+    connect(&dueTimer_, &QTimer::timeout, this, &LedgerWatch::fetchWhenDue);
     reopenTimer_.setSingleShot(true);
     connect(&reopenTimer_, &QTimer::timeout, this, &LedgerWatch::openPage);
     connect(&waitTimer_, &QTimer::timeout, this, &LedgerWatch::startWhenFree);
@@ -74,6 +69,13 @@ bool LedgerWatch::start(const QString& address, int minutes) {
     due_ = true;
     setMinutes(minutes);
     return true;
+}
+
+void LedgerWatch::fetchWhenDue() {
+    due_ = true;
+    if (watching() && !pageReady_ && !reopenTimer_.isActive())
+        openPage();
+    startWhenFree();
 }
 
 void LedgerWatch::openPage() {
@@ -170,6 +172,8 @@ void LedgerWatch::failFetch(const QString& reason) {
     if (!reason.startsWith(u"HTTP "))
         dropPage();
     tell(FetchNotLoaded(recordAddress_, reason.toStdString()));
+    if (due_) // the next fetch came due meanwhile: nothing else would start it
+        fetchWhenDue();
 }
 
 void LedgerWatch::addPage() {

@@ -85,6 +85,7 @@ class LedgerWatch : public QObject {
 
     bool windowBusy() const;
     void startWhenFree(); // the next step of a fetch, now or once the window's work ends
+    void fetchWhenDue();  // from the page as it is, or from one opened anew
     void openPage();
     void dropPage();
     void fetch();
