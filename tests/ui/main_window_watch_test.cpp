@@ -9,6 +9,7 @@
 #include "ui/ledger/ledger_watch.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
@@ -234,7 +235,10 @@ class MainWindowWatchTest : public QObject {
         // At its first interval, the one the window offers, the watch fetches no more before the restart.
         QVERIFY(!watchSignedIn(harness, std::chrono::minutes(LedgerWatch::kDefaultMinutes)).isEmpty());
         tellSite("add 3");
-        harness.restart();
+        // The profile writes the sign-in to its cookie file as it goes, behind the window's back.
+        const QDateTime signedIn = QDateTime::currentDateTime();
+        const QString cookies = browser.filePath(QStringLiteral("profile/Cookies"));
+        QVERIFY(harness.restart([&] { return QFileInfo(cookies).lastModified() > signedIn; }));
         LedgerWatch& watch = harness.window().watch();
         QVERIFY(watch.watching());
         QVERIFY(harness.find<QLabel>("lblWatch")->text().startsWith(u"Resumed"));
