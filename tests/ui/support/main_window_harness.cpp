@@ -69,11 +69,13 @@ MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& pr
     window_->show();
 }
 
-void MainWindowHarness::restart() {
+bool MainWindowHarness::restart(const std::function<bool()>& closed) {
     window_->close();
     window_.reset(); // its browser's profile, whose folder the next one opens
+    const bool held = !closed || RunUntil(closed, 30000);
     window_ = std::make_unique<MainWindow>(settings_, services_);
     window_->showAtStart();
+    return held;
 }
 
 QString MainWindowHarness::writeFile(const QString& name, const QByteArray& content) const {

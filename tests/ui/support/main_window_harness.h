@@ -62,8 +62,10 @@ class MainWindowHarness {
                                QSettings* store = nullptr, const QString& browserFolder = {});
 
     MainWindow& window() { return *window_; }
-    // Closes the window as the user would and makes a new one over the same folders and settings.
-    void restart();
+    // Closes the window as the user would and makes a new one over the same folders and settings, once
+    // `closed` holds when given (what the old window leaves behind it as it goes, as the browser profile
+    // writes its cookies, is not told); false when it never held.
+    bool restart(const std::function<bool()>& closed = {});
     ScriptedDialogs& dialogs() { return dialogs_; }
     const QList<QUrl>& opened() const { return opened_; } // addresses handed to the desktop
     QString folder() const { return dir_.path(); }
