@@ -18,6 +18,8 @@
 
 namespace coffer {
 
+// The version whose step gave every entry its key (EntryKey) in a column, in both stores.
+constexpr std::int64_t kKeyedVersion = 3;
 // The version whose step gave the ledger its counts of entries per hour, in both stores.
 constexpr std::int64_t kHourCountsVersion = 4;
 // The version whose step gave the entries the list's columns (type, member, item and their folds) and

@@ -140,6 +140,7 @@ struct LedgerEntry {
     std::uint64_t copies = 0;
     EntryOrder order;
     std::optional<std::int64_t> ts;
+    std::string key; // EntryKey of its identity and time, as the ledger keeps it
 };
 
 // One row of the entries list: an entry's element and its readable time. An entry of several copies is
@@ -190,10 +191,10 @@ class LedgerStore {
         return entries;
     }
 
-    // The entries list: newest first, then in the order of the pastes (order_time and order_rank), then
-    // in an order of the ledger's own (the file's row ids, the server's keys); one row per copy. Through the list's
-    // columns and indexes where the ledger has them, else (a ledger of an older version opened for reading) from every
-    // entry's text, which is slower: listIndexed() tells which.
+    // The entries list: in the ledger's order of its entries (ComesBefore: newest first, then in the order
+    // of the pastes, then by key), one row per copy. Through the list's columns and indexes where the
+    // ledger has them, else (a ledger of an older version opened for reading) from every entry's text,
+    // which is slower: listIndexed() tells which.
     [[nodiscard]] virtual bool listIndexed() { return false; }
     // Every copy of the entries that pass the filter.
     [[nodiscard]] std::uint64_t countListed(const EntryListFilter& filter);

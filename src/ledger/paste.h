@@ -4,6 +4,7 @@
 // page (a page starts at each "?xml" line), its times and its guilds.
 
 #include "analysis/scan/bank_log_entry.h"
+#include "ledger/entry_order.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,16 +18,6 @@ namespace coffer {
 // How many entries the reading of a paste or of an add's entries goes through between two looks at the
 // add's stop: some milliseconds' work.
 constexpr std::uint64_t kEntriesPerLook = 4096;
-
-// Where an entry stands in the order the ledger hands its entries over: newest first, then by rank.
-struct EntryOrder {
-    // Its own time, or that of the timed entry above it on its page; -1 when there is none.
-    std::int64_t time = -1;
-    // Among the paste's distinct entries of that time, in paste order from 0. Of several pastes, the
-    // largest counts: a paste whose page starts inside a run of equal times sees the run's end only.
-    std::int64_t rank = 0;
-    auto operator<=>(const EntryOrder&) const = default;
-};
 
 struct PasteEntry {
     std::string identity;

@@ -42,13 +42,14 @@ void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
     if (period)
         params = {TimeParam(period->first), TimeParam(period->last)};
     LedgerEntry entry; // one buffer for every text
-    PgSql(db_).runEach("SELECT text, copies, order_time, order_rank, ts FROM entry" +
+    PgSql(db_).runEach("SELECT text, copies, order_time, order_rank, ts, key FROM entry" +
                            std::string(period ? " WHERE " : "") + (period ? kInPeriod : ""),
                        params, [&](const SqlRow& row) {
                            entry.text.assign(row.bytes(0));
                            entry.copies = CheckedCopies(row.integer(1), true, db_.name());
                            entry.order = EntryOrder{row.integer(2), row.integer(3)};
                            entry.ts = row.optionalInteger(4);
+                           entry.key.assign(row.bytes(5));
                            visit(entry);
                        });
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/sqlite_ledger.h"
 
+#include "ledger/entry_identity.h"
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
@@ -63,7 +64,8 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
                                 const std::function<void(const LedgerEntry&)>& visit) {
     if (!hasTables_)
         return;
-    std::string sql = "SELECT text, copies, order_time, order_rank, ts FROM entry";
+    std::string sql =
+        std::string("SELECT text, copies, order_time, order_rank, ts") + (hasKeys_ ? ", key" : "") + " FROM entry";
     if (period)
         std::ranges::replace(sql.append(" WHERE ").append(kInPeriod), '$', '?');
     SqliteStatement query(db_, sql.c_str());
@@ -76,6 +78,10 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
         entry.copies = CheckedCopies(query.integer(1), query.isInteger(1), db_.path());
         entry.order = EntryOrder{query.integer(2), query.integer(3)};
         entry.ts = query.optionalInteger(4);
+        if (hasKeys_) // else a ledger older than its keys, read as it is: each made as its upgrade would
+            entry.key.assign(query.bytes(5));
+        else
+            entry.key = EntryKey(EntryIdentity(entry.text), entry.ts);
         visit(entry);
     }
 }
