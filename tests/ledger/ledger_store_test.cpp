@@ -228,13 +228,13 @@ TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
     // A page whose add takes some tenths of a second, of many hours.
     const std::string page = bench::GenerateBankLog({.entry_count = 30'000, .spread_days = 60});
     const struct {
-        std::optional<AddStep> step; // none: as the paste is read, before the first step
+        AddStep step;
         // The stop is asked for at this look at it since the step began: 0 as it begins, 1 the step's own
         // look, 2 the next one (as the first statement begins, in a step that begins with one).
         int atLook;
         bool added;
     } cases[] = {
-        {std::nullopt, 0, false},   {AddStep::Read, 2, false},
+        {AddStep::Scan, 0, false},  {AddStep::Read, 2, false},
         {AddStep::Load, 2, false},  {AddStep::Entries, 3, false}, // while the insert of the entries runs
         {AddStep::Hours, 2, false}, {AddStep::Commit, 0, true},   // after the last look: too late
     };
@@ -257,7 +257,7 @@ TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
                                  },
                              .progress =
                                  [&](std::uint64_t done, std::uint64_t) {
-                                     EXPECT_FALSE(stopped) << done << " entries stored after the stop";
+                                     EXPECT_FALSE(stopped) << "progress told after the stop, at " << done;
                                      return true;
                                  },
                              .stop = look};
