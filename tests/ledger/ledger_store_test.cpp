@@ -675,15 +675,7 @@ Store ServerStore() {
             [](const std::string& ledger, const std::string&, const std::string& sql) {
                 PgConnection(ledger, false, {}).execute(sql);
             },
-            [](const std::string& ledger) {
-                return std::string(
-                    PgConnection(ledger, false, {})
-                        .query("SELECT string_agg(relname::text || relkind::text || coalesce(CASE relkind WHEN 'r' "
-                               "THEN query_to_xml('SELECT * FROM ' || relname || ' t ORDER BY t::text', "
-                               "false, false, '')::text END, ''), '' ORDER BY relname) FROM pg_class "
-                               "WHERE relnamespace = current_schema()::regnamespace")
-                        .bytes(0, 0));
-            }};
+            testing::TestServer::Snapshot};
 }
 INSTANTIATE_TEST_SUITE_P(Server, LedgerStoreTest, ::testing::Values(ServerStore()),
                          [](const auto& info) { return std::string(info.param.name); });
