@@ -10,6 +10,7 @@
 #include "ledger/sqlite_database.h"
 #include "tests/support/pg_test_server.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "tests/ui/support/step_hold.h"
 #include "ui/ledger/ledger_job.h"
 
 #include <QElapsedTimer>
@@ -19,76 +20,17 @@
 #include <QTest>
 #include <sqlite3.h>
 
-#include <condition_variable>
-#include <mutex>
-
 namespace coffer {
 namespace {
 
 using test::MainWindowHarness;
 using test::RunUntil;
+using test::StepHold;
 
 // A generous bound on the time from Cancel, or the window's closing, to the add's end: on a loaded machine
-// too it catches an add that runs on to its commit or waits out a lock (bench/window_bench --ledger-add
+// too it catches an add that runs on to its commit or waits out a lock (bench/ledger_add_bench
 // prints the real figures).
 constexpr qint64 kEndsWithinMs = 5000;
-
-// Holds the window's add on its own thread as each of the steps `at` begins, until the test's thread has
-// looked at the window and released it.
-class StepHold {
-  public:
-    StepHold(LedgerJob& job, std::vector<AddStep> at) : state_(std::make_shared<State>()), job_(job) {
-        state_->at = std::move(at);
-        connection_ = QObject::connect(
-            &job, &LedgerJob::stepBegins, &job,
-            [state = state_](AddStep step) {
-                std::unique_lock lock(state->mutex);
-                if (state->done || std::ranges::find(state->at, step) == state->at.end())
-                    return;
-                state->held = step;
-                state->released.wait(lock, [&] { return !state->held || state->done; });
-            },
-            Qt::DirectConnection);
-    }
-    ~StepHold() {
-        QObject::disconnect(connection_);
-        std::lock_guard lock(state_->mutex);
-        state_->done = true;
-        state_->released.notify_all();
-    }
-    StepHold(const StepHold&) = delete;
-    StepHold& operator=(const StepHold&) = delete;
-
-    // The step the add is held at, once it is; none when the add ends first.
-    std::optional<AddStep> waitHeld() {
-        RunUntil([&] { return held() || !job_.running(); }, 60000);
-        const std::optional<AddStep> step = held();
-        // What the add told the window before this step began, this step's progress included.
-        QCoreApplication::processEvents();
-        return step;
-    }
-    void release() {
-        std::lock_guard lock(state_->mutex);
-        state_->held.reset();
-        state_->released.notify_all();
-    }
-
-  private:
-    struct State {
-        std::vector<AddStep> at;
-        std::mutex mutex;
-        std::condition_variable released;
-        std::optional<AddStep> held;
-        bool done = false;
-    };
-    std::optional<AddStep> held() const {
-        std::lock_guard lock(state_->mutex);
-        return state_->held;
-    }
-    std::shared_ptr<State> state_;
-    LedgerJob& job_;
-    QMetaObject::Connection connection_;
-};
 
 // The bytes of a ledger file as SQLite reads them, its write-ahead log's committed pages included: what
 // the file holds once the log is folded back into it. Read through a connection of SQLite's own, which
