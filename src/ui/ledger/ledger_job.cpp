@@ -20,13 +20,14 @@ constexpr std::array<int, 8> kStepShares = {20, 10, 5, 10, 10, 40, 3, 2};
 static_assert(std::accumulate(kStepShares.begin(), kStepShares.end(), 0) == 100);
 static_assert(kStepShares.size() == static_cast<std::size_t>(AddStep::Commit));
 
-// How far the add has come, in percent, `done` of `total` into `step`.
+// How far the add has come, in percent, `done` of `total` into `step`; the commit's is 100.
 int AddPercent(AddStep step, std::uint64_t done, std::uint64_t total) {
-    const auto index = std::min(static_cast<std::size_t>(step), kStepShares.size());
+    const auto index = static_cast<std::size_t>(step);
+    if (index >= kStepShares.size())
+        return 100;
     const int before = std::accumulate(kStepShares.begin(), kStepShares.begin() + index, 0);
-    if (index == kStepShares.size() || total == 0)
-        return before;
-    return before + static_cast<int>(static_cast<std::uint64_t>(kStepShares[index]) * std::min(done, total) / total);
+    const auto share = static_cast<std::uint64_t>(kStepShares[index]);
+    return before + (total == 0 ? 0 : static_cast<int>(share * std::min(done, total) / total));
 }
 
 } // namespace
