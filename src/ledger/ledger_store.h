@@ -42,6 +42,7 @@ using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>
 
 // The steps of an add in the ledger, in their order; an add passes over those it has nothing to do in.
 enum class AddStep {
+    Scan,    // the paste's text is read into its entries (an add of a paste's text only)
     Read,    // each entry's key, and the fields the entries list reads, are made from its text
     Load,    // the entries go to the ledger, which is locked for the add, and the guild rule is applied
     Compare, // which entries are new or changed, in a ledger that holds entries already
@@ -58,7 +59,10 @@ enum class AddStep {
 // is done.
 struct AddWatch {
     std::function<void(AddStep)> steps; // told as each step begins
-    AddProgress progress;               // told as the entries go to the ledger; false stops the add
+    // Told how far the step under way has come, in units of its own (the bytes of the paste's text read, the
+    // entries gone through), every few thousand entries; false stops the add. Steps that take little time
+    // are only told as they begin.
+    AddProgress progress;
     // Asked as each step begins, now and then as entries are read, as each statement of the add begins and
     // now and then as it runs (on a server, while it waits for the server): true stops the add. Called on
     // the add's thread.

@@ -37,9 +37,11 @@ struct Paste {
     std::uint64_t digest = 0;                    // of its identities and copies, in any order
 };
 
-// Reads a paste's text with the bank log scanner. `stop`, where given, is asked every kEntriesPerLook
-// elements: true ends the reading with AddCancelled.
-Paste ReadPaste(std::string_view text, const std::function<bool()>& stop = {});
+// Reads a paste's text with the bank log scanner. Every kEntriesPerLook elements `stop`, where given, is
+// asked, then `progress` told how many of the text's bytes are read: true from the one, false from the other
+// ends the reading with AddCancelled.
+Paste ReadPaste(std::string_view text, const std::function<bool()>& stop = {},
+                const std::function<bool(std::uint64_t read, std::uint64_t size)>& progress = {});
 
 // Whether the text is one whole banklog element, all of it, with this readable time: as a ledger stores
 // an entry of a paste.

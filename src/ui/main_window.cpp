@@ -100,7 +100,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
             .parent = *this,
             .defaultLedger = settings_.defaultLedger,
             .inform = tell},
-        activity_);
+        activity_, this);
     connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
     EntriesTab* entries = ledgerPanel_->entriesTab();
     // What the ledger holds is listed again once it has been read or added to, by the window or its watch.
@@ -385,6 +385,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     ledgerPanel_->entriesTab()->model()->stopReading();
     activity_.close(); // an import in progress stops at its next piece
     keepSettings();
+    ledger_->cancelAdd(); // also while it waits for another program's lock
     watcher_->watch().stop();
     QMainWindow::closeEvent(event);
 }

@@ -46,6 +46,10 @@ LedgerController::LedgerController(Window window, ActivityState& activity, QObje
         panel.showProgress(percent);
         panel.showStatus(QStringLiteral("Adding the bank log to the ledger…"));
     });
+    connect(&job_, &LedgerJob::stepBegins, &panel, [&panel](AddStep step) {
+        if (step == AddStep::Commit)
+            panel.showWriting();
+    });
     connect(&job_, &LedgerJob::waitingForLock, &panel, [&panel] {
         panel.showStatus(QStringLiteral("Waiting for another program that is using the ledger (up to a minute)…"));
     });

@@ -50,6 +50,9 @@ class LedgerController : public QObject {
     // Shows what the ledger `file` holds after an add of the window's watch, when it is still the one in
     // use and nothing reads it meanwhile.
     void showAdded(const std::string& file, const LedgerSummary& summary, const std::vector<HourCount>& hours);
+    // Stops the window's add in progress (Cancel, or the window closing), which leaves the ledger as it was
+    // unless its commit is under way.
+    void cancelAdd();
 
   signals:
     void busyChanged();
@@ -71,7 +74,6 @@ class LedgerController : public QObject {
     void open();
     void connectShared();
     void add();
-    void cancelAdd();
     void onFinished();
 
     Window window_;
@@ -81,7 +83,7 @@ class LedgerController : public QObject {
     QHash<QString, QString> uris_; // server ledgers' URIs with the password given in this run
     QString readable_;             // the last ledger read without an error, to go back to
     QTime readAt_;                 // when the lists shown were read
-    LedgerJob job_;
+    LedgerJob job_{this};
 };
 
 } // namespace coffer
