@@ -58,21 +58,6 @@ class FetchTest(unittest.TestCase):
     def info(self, name):
         return int(re.search(r"^%s: (\d+)$" % name, self.cli("--ledger", self.ledger, "--info").stdout, re.M)[1])
 
-    def assert_ledger_holds_served_log(self):
-        """The ledger's tables, entry counts and sums per member and item, are those of the log served."""
-        served = self.path("served.xml")
-        with open(served, "wb") as file:
-            file.write(self.site.served_log())
-        tables = []
-        for source, name in ((["--ledger", self.ledger], "ledger"), ([served], "served")):
-            members, items = self.path(name + "-members.tsv"), self.path(name + "-items.tsv")
-            self.cli(*source, "--quiet", "-o", self.path(name + ".html"), "--members", members, "--items", items)
-            with open(members) as member_table, open(items) as item_table:
-                tables.append([member_table.read(), item_table.read()])
-        self.assertEqual(tables[0], tables[1])
-        info = self.cli("--ledger", self.ledger, "--info").stdout
-        self.assertIn("Entries: %d " % len(self.site.served), info)
-
     def test_fetches_hold_every_entry_served_and_an_outage_beyond_the_pages_reach_gives_one_gap(self):
         for arriving, new in ((0, 5), (2, 2), (4, 4), (1, 1), (0, 0), (3, 3)):
             self.site.add(arriving)
@@ -88,7 +73,18 @@ class FetchTest(unittest.TestCase):
         self.assertEqual(status, 0)
         self.assertRegex(err, "^%sEntries between .* may be missing: no paste covered that time.\n$" % TIME)
         self.assertEqual(self.info("Gaps"), 1)
-        self.assert_ledger_holds_served_log()
+        # The ledger's tables, entry counts and sums per member and item, are those of the log served.
+        served = self.path("served.xml")
+        with open(served, "wb") as file:
+            file.write(self.site.served_log())
+        tables = []
+        for source, name in ((["--ledger", self.ledger], "ledger"), ([served], "served")):
+            members, items = self.path(name + "-members.tsv"), self.path(name + "-items.tsv")
+            self.cli(*source, "--quiet", "-o", self.path(name + ".html"), "--members", members, "--items", items)
+            with open(members) as member_table, open(items) as item_table:
+                tables.append([member_table.read(), item_table.read()])
+        self.assertEqual(tables[0], tables[1])
+        self.assertIn("Entries: %d " % len(self.site.served), self.cli("--ledger", self.ledger, "--info").stdout)
 
     def test_each_failure_gives_its_line_and_status(self):
         # A row for each status and kind of line; the page rules' and the downloader's tests say which gives which.
