@@ -31,6 +31,7 @@ class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
 class ExportController;
+class LedgerChangeWatch;
 class LedgerController;
 class LedgerPanel;
 class LedgerWatch;
@@ -156,6 +157,7 @@ class MainWindow : public QMainWindow {
     QString importFolder_; // where the import's dialog starts; empty: its own choice
     std::unique_ptr<RunController> run_;
     std::unique_ptr<LedgerController> ledger_;
+    std::unique_ptr<LedgerChangeWatch> ledgerChanges_; // what other programs add to the ledger
     std::unique_ptr<ExportController> exports_;
     std::unique_ptr<WatchController> watcher_; // goes before the browser's profile, which the watch's page uses
 

@@ -85,7 +85,7 @@ void LedgerController::use(const QString& file, bool create) {
 
 void LedgerController::refresh() {
     // A ledger shown as read is read again behind its lists, which stay should the reading fail.
-    if (file_ != readable_ || !readAt_.isValid()) {
+    if (!showsLedger()) {
         use(file_);
         return;
     }
@@ -108,6 +108,7 @@ void LedgerController::showAdded(const std::string& file, const LedgerSummary& s
 
 void LedgerController::showRead(const std::string& file, const LedgerSummary* summary,
                                 const std::vector<HourCount>& hours, const QString& note) {
+    shown_ = summary ? std::optional(*summary) : std::nullopt;
     window_.panel.showLedger(ToQString(LedgerDisplayName(file)), summary, note);
     window_.panel.showCoverage(summary, hours);
 }
