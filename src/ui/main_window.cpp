@@ -205,6 +205,10 @@ LedgerWatch& MainWindow::watch() const {
     return watcher_->watch();
 }
 
+LedgerChangeWatch& MainWindow::ledgerChanges() const {
+    return *ledgerChanges_;
+}
+
 std::filesystem::path MainWindow::reportPath() const {
     return settings_.workFolder / "report.html";
 }

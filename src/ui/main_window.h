@@ -86,7 +86,8 @@ class MainWindow : public QMainWindow {
     StatsTableModel* itemModel() const { return itemModel_; }
     QWidget* chartsPage() const;
     std::filesystem::path reportPath() const;
-    LedgerWatch& watch() const; // for the tests' hook on its interval
+    LedgerWatch& watch() const;               // for the tests' hook on its interval
+    LedgerChangeWatch& ledgerChanges() const; // for the tests' hook on its sleep
 
   signals:
     // A report was written and is shown: the charts draw their default chart.

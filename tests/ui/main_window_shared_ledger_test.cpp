@@ -11,6 +11,7 @@
 #include "tests/ui/support/main_window_harness.h"
 #include "tests/ui/support/outside_add.h"
 #include "ui/base/elided_label.h"
+#include "ui/ledger/ledger_change_watch.h"
 #include "ui/stats/stats_table_model.h"
 
 #include <QComboBox>
@@ -49,11 +50,22 @@ class MainWindowSharedLedgerTest : public QObject {
         };
         const QString failure = test::SeeAnAddElsewhere(harness, addElsewhere);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        auto* status = harness.find<QLabel>("lblLedgerStatus");
         server.admin().execute(
             "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query = 'LISTEN coffer_ledger'");
         addElsewhere(test::DepositsPage("Cy", QDateTime::currentMSecsSinceEpoch()));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            harness.find<QLabel>("lblLedgerStatus")->text().startsWith("The ledger changed: 2 new"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("The ledger changed: 2 new"), 5000);
+        // Minimised long enough, the window neither looks nor listens; restored, it reads what came meanwhile.
+        LedgerChangeWatch& changes = harness.window().ledgerChanges();
+        changes.setSleepAfterForTesting(std::chrono::milliseconds(1));
+        QTRY_VERIFY(changes.listening());
+        harness.window().showMinimized();
+        QTRY_VERIFY(!changes.watching() && !changes.listening());
+        addElsewhere(test::DepositsPage("Dee", QDateTime::currentMSecsSinceEpoch()));
+        harness.window().showNormal();
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("The ledger changed: 2 new") &&
+                                     harness.find<QLabel>("lblEntryCount")->text() == "328 entries",
+                                 5000);
     }
 
     // A user of this test logs in with a password; the fixture's superuser does without.

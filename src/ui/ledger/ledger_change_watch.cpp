@@ -5,7 +5,6 @@
 #include "ledger/ledger_open.h"
 #include "ledger/postgres_listener.h"
 #include "ui/base/activity.h"
-#include "ui/base/engine_text.h"
 #include "ui/ledger/ledger_controller.h"
 #include "ui/ledger/ledger_panel.h"
 
@@ -114,11 +113,7 @@ void LedgerChangeWatch::onRead() {
     if (!results.error.empty()) {
         failedAt_.start();
         if (failure_.isEmpty()) {
-            QString reason = ToQString(results.error).simplified();
-            if (reason.endsWith(u'.'))
-                reason.chop(1);
-            failure_ = QStringLiteral("Could not read the ledger again at %1: %2; trying again every 30 seconds.")
-                           .arg(ClockNow(), reason);
+            failure_ = ledger_.refreshFailure(results.error);
             panel_.showStatus(failure_);
         }
         return;

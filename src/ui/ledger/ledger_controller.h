@@ -53,6 +53,8 @@ class LedgerController : public QObject {
     // Whether the lists show the ledger in use as read, and what they show of it (none: no file yet).
     bool showsLedger() const { return file_ == readable_ && readAt_.isValid(); }
     const std::optional<LedgerSummary>& shownSummary() const { return shown_; }
+    // What the status says of a refresh that failed with `error`: the lists stay as read before.
+    QString refreshFailure(const std::string& error) const;
 
   signals:
     void busyChanged();
