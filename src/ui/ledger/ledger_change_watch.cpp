@@ -77,6 +77,11 @@ void LedgerChangeWatch::follow() {
     }
 }
 
+bool LedgerChangeWatch::upToDate() const {
+    const bool listened = IsServerLedger(path_) ? listening() : LedgerFileLook(path_) == seen_;
+    return watching() && !changed_ && !job_.running() && listened;
+}
+
 bool LedgerChangeWatch::windowIdle() const {
     return activity_.idle() && !ledger_.busy() && QApplication::activeModalWidget() == nullptr &&
            QApplication::activePopupWidget() == nullptr;

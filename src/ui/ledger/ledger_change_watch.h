@@ -42,6 +42,9 @@ class LedgerChangeWatch : public QObject {
     // Whether the ledger is watched now, and whether a server ledger's listening connection is up.
     bool watching() const { return lookTimer_.isActive(); }
     bool listening() const { return listener_ != nullptr; }
+    // Whether the lists show all that the watch knows of: no change waits to be read, and a server
+    // ledger's connection listens. Tests wait for it before another program adds.
+    bool upToDate() const;
     // Test hook: the time the window stays minimised before the watch stops, shorter than a minute.
     void setSleepAfterForTesting(std::chrono::milliseconds delay) { sleepTimer_.setInterval(delay); }
 

@@ -3,6 +3,7 @@
 
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
+#include "ui/ledger/ledger_change_watch.h"
 #include "ui/ledger/ledger_timeline.h"
 
 #include <QDateTime>
@@ -82,6 +83,9 @@ QString SeeAnAddElsewhere(MainWindowHarness& harness,
     selection->setCurrentIndex(model->index(105, 1), QItemSelectionModel::NoUpdate);
     const QString top = RowText(model, 100);
     const QStringList chosen{RowText(model, 102), RowText(model, 105), RowText(model, 106)};
+    // The watch has read the window's own add: what follows is the other's alone.
+    if (!until([&] { return harness.window().ledgerChanges().upToDate(); }, 10000))
+        return QStringLiteral("the watch did not take in the window's own add");
     addElsewhere(DepositsPage(other));
     auto* timeline = harness.find<LedgerTimeline>("picLedgerTimeline");
     const bool followed = until(
