@@ -41,7 +41,8 @@ LedgerChangeWatch::LedgerChangeWatch(LedgerController& ledger, LedgerPanel& pane
         follow();
     });
     connect(&job_, &LedgerJob::finished, this, &LedgerChangeWatch::onRead);
-    connect(&ledger_, &LedgerController::busyChanged, this, &LedgerChangeWatch::follow);
+    // Once the controller has taken in what it read: it tells of the end of its work first.
+    connect(&ledger_, &LedgerController::busyChanged, this, &LedgerChangeWatch::follow, Qt::QueuedConnection);
     connect(&ledger_, &LedgerController::addedInBackground, this, &LedgerChangeWatch::follow);
     window_.installEventFilter(this);
     follow();

@@ -54,6 +54,9 @@ QString SeeAnAddElsewhere(MainWindowHarness& harness,
             },
             timeoutMs);
     };
+    LedgerChangeWatch& changes = harness.window().ledgerChanges();
+    if (!until([&] { return changes.upToDate(); }, 10000))
+        return QStringLiteral("the ledger just read is not watched");
     harness.setLog(DepositsPage(own));
     harness.click("cmdLedgerAdd");
     if (!harness.ledgerIdle())
@@ -84,7 +87,7 @@ QString SeeAnAddElsewhere(MainWindowHarness& harness,
     const QString top = RowText(model, 100);
     const QStringList chosen{RowText(model, 102), RowText(model, 105), RowText(model, 106)};
     // The watch has read the window's own add: what follows is the other's alone.
-    if (!until([&] { return harness.window().ledgerChanges().upToDate(); }, 10000))
+    if (!until([&] { return changes.upToDate(); }, 10000))
         return QStringLiteral("the watch did not take in the window's own add");
     addElsewhere(DepositsPage(other));
     auto* timeline = harness.find<LedgerTimeline>("picLedgerTimeline");
