@@ -17,6 +17,7 @@
 #include "ui/export_controller.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
+#include "ui/ledger/ledger_change_watch.h"
 #include "ui/ledger/ledger_controller.h"
 #include "ui/ledger/ledger_panel.h"
 #include "ui/ledger/ledger_watch.h"
@@ -113,6 +114,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
             listAgain();
     });
     connect(ledger_.get(), &LedgerController::addedInBackground, this, listAgain);
+    ledgerChanges_ = std::make_unique<LedgerChangeWatch>(*ledger_, *ledgerPanel_, activity_, *this);
     // The ledger's period is its own choice, or the Options frame's.
     const auto followPeriod = [this, entries] { entries->setPeriod(ledgerPeriod()); };
     connect(ledgerPanel_, &LedgerPanel::periodChanged, this, followPeriod);
@@ -183,6 +185,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
 MainWindow::~MainWindow() {
     watcher_.reset();
+    ledgerChanges_.reset();
     delete centralWidget();
 }
 
@@ -205,6 +208,10 @@ QWidget* MainWindow::chartsPage() const {
 
 LedgerWatch& MainWindow::watch() const {
     return watcher_->watch();
+}
+
+LedgerChangeWatch& MainWindow::ledgerChanges() const {
+    return *ledgerChanges_;
 }
 
 std::filesystem::path MainWindow::reportPath() const {

@@ -31,6 +31,7 @@ class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
 class ExportController;
+class LedgerChangeWatch;
 class LedgerController;
 class LedgerPanel;
 class LedgerWatch;
@@ -87,6 +88,7 @@ class MainWindow : public QMainWindow {
     std::filesystem::path reportPath() const;
     LedgerWatch& watch() const;                                    // for the tests' hook on its interval
     const AnalysisJob& analysisJob() const { return run_->job(); } // for the tests' wait on a run's thread
+    LedgerChangeWatch& ledgerChanges() const;                      // for the tests' hook on its sleep
 
   signals:
     // A report was written and is shown: the charts draw their default chart.
@@ -158,6 +160,7 @@ class MainWindow : public QMainWindow {
     bool closeWhenExported_ = false; // the user chose to wait for an export as the window closed
     std::unique_ptr<RunController> run_;
     std::unique_ptr<LedgerController> ledger_;
+    std::unique_ptr<LedgerChangeWatch> ledgerChanges_; // what other programs add to the ledger
     std::unique_ptr<ExportController> exports_;
     std::unique_ptr<WatchController> watcher_; // goes before the browser's profile, which the watch's page uses
 

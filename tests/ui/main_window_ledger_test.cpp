@@ -14,6 +14,7 @@
 #include "shell/qt/local_days.h"
 #include "tests/ledger/old_ledger_file.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "tests/ui/support/outside_add.h"
 #include "ui/base/elided_label.h"
 #include "ui/base/user_dialogs.h"
 #include "ui/close_on_signals.h"
@@ -38,7 +39,9 @@
 #include <QTabWidget>
 #include <QTableView>
 
+#include <QAbstractItemModelTester>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -242,8 +245,8 @@ class MainWindowLedgerTest : public QObject {
         const auto arrived = [&](int row) {
             return RunUntil([&] { return model->index(row, kTimeColumn).data() != QStringLiteral("…"); }, 10000);
         };
-        QVERIFY(RunUntil([&] { return model->counted(); }, 10000));
-        QCOMPARE(model->rowCount(), 2500);
+        // The empty list of the new ledger keeps its place as the add's rows come in.
+        QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 2500; }, 10000));
         QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,500 entries"));
         for (const int row : {2499, 0, 1250, 2000, 300, 1700, 900, 2300, 100, 2499}) {
             view->scrollTo(model->index(row, 0));
@@ -417,6 +420,76 @@ class MainWindowLedgerTest : public QObject {
         reader.open(file + "-other");
         reader.viewChanged();
         QTRY_VERIFY_WITH_TIMEOUT(ran.last().startsWith(QLatin1String("Another ledger was opened")), 20000);
+    }
+
+    // Another program adds to the ledger in use, as coffer-cli --fetch on a timer does: the panel follows
+    // by itself, the Entries list keeping its place.
+    void followsWhatAnotherProgramAdds() {
+        MainWindowHarness harness;
+        harness.click("cmdLedger");
+        QVERIFY(harness.ledgerIdle());
+        const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
+        harness.dialogs().saveAnswers << ledger;
+        harness.click("cmdLedgerNew");
+        QVERIFY(harness.ledgerIdle());
+        const QString failure = test::SeeAnAddElsewhere(harness, [&](const std::string& page) {
+            QProcess cli;
+            cli.start(QStringLiteral(COFFER_CLI),
+                      {QStringLiteral("--ledger"), ledger, QStringLiteral("--add"),
+                       harness.writeFile(QStringLiteral("other.xml"), QByteArray::fromStdString(page))});
+            QVERIFY(cli.waitForFinished(60000) && cli.exitCode() == 0);
+        });
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+
+    // The list's model keeps Qt's contract for models as it counts a filter, reads the pages asked for
+    // (every look at a row not read yet asks for its page), and is read again after the ledger grew.
+    void theEntriesModelKeepsItsContract() {
+        QTemporaryDir dir;
+        const std::string file = dir.filePath(QStringLiteral("guild.sqlite")).toStdString();
+        const auto page = [](int from, int to, int copies) {
+            std::string log;
+            for (int i = from; i < to; ++i)
+                for (int copy = 0; copy < (i % 50 == 0 ? copies : 1); ++copy)
+                    log += "<banklog money=\"1\" player=\"P" + std::to_string(i % 7) + "\" ts=\"" +
+                           std::to_string(1'000'000'000'000LL - i * 1000LL) + "\" type=\"4\"/>\n";
+            return log;
+        };
+        const std::unique_ptr<LedgerStore> writer = OpenLedger(file, LedgerAccess::ReadWrite);
+        std::ignore = AddToLedger(*writer, page(0, 4000, 1), {}, 0);
+        EntryListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto read = [&](int row) {
+            model.index(row, 0).data();
+            return RunUntil([&] { return model.holds(row); }, 10000);
+        };
+        model.setLedger(file);
+        QTRY_VERIFY_WITH_TIMEOUT(model.counted(), 10000);
+        QCOMPARE(model.rowCount(), 4000);
+        for (int row : {0, 3999, 2000, 150, 999})
+            QVERIFY(read(row));
+        model.setFilter({.search = "p3"});
+        QTRY_VERIFY_WITH_TIMEOUT(model.counted(), 10000);
+        QCOMPARE(model.rowCount(), 571);
+        QVERIFY(read(300) && read(299));
+        // Every fiftieth entry twice more, and entries from 4000 to 5000 among them: of P3, one in seven.
+        std::ignore = AddToLedger(*writer, page(0, 5000, 3), {}, 0);
+        std::vector<std::optional<int>> found;
+        int added = -1;
+        model.reread({300, 299}, [&](const std::vector<std::optional<int>>& rows, int count) {
+            found = rows;
+            added = count;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(added >= 0, 10000);
+        QCOMPARE(added, 143 + 2 * 14);
+        QCOMPARE(model.rowCount(), 571 + added);
+        QVERIFY(found[0] && found[1]);
+        QCOMPARE(*found[0], *found[1] + 1);
+        QVERIFY(model.holds(*found[0]) && read(model.rowCount() - 1));
+        model.setFilter({});
+        QTRY_VERIFY_WITH_TIMEOUT(model.counted(), 10000);
+        QCOMPARE(model.rowCount(), 5000 + 2 * 100);
+        QVERIFY(read(5199));
     }
 
     // In the smallest window every control of the panel has the room it asks for, the ledger's name at

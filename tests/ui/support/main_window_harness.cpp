@@ -117,12 +117,16 @@ bool MainWindowHarness::importFile(const QString& path) {
     return find<QAbstractButton>("Command8")->isEnabled();
 }
 
-std::string DepositsPage(const std::string& player, qint64 newest) {
+std::string DepositsPage(const std::vector<std::pair<std::string, qint64>>& deposits) {
     std::string text = "<?xml version=\"1.0\"?>\n<page><guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
-    for (qint64 ts : {newest, newest - 60000})
+    for (const auto& [player, ts] : deposits)
         text += "<banklog money=\"100\" player=\"" + player + "\" rank=\"1\" ts=\"" + std::to_string(ts) +
                 "\" type=\"4\"/>\n";
     return text + "</page>\n";
+}
+
+std::string DepositsPage(const std::string& player, qint64 newest) {
+    return DepositsPage({{player, newest}, {player, newest - 60000}});
 }
 
 bool MainWindowHarness::ledgerIdle() const {

@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAbstractButton;
 class QAbstractItemModel;
@@ -46,6 +48,8 @@ class EventWatch : public QObject {
 // The rows a list shows, in its order: the given columns (none: all) joined by tabs.
 QStringList Shown(const QAbstractItemModel* model, QList<int> columns = {});
 QByteArray ReadAll(const QString& path); // empty when it cannot be read
+// A page of the guild Iron Lanterns with a deposit of 100 copper of each player at each time (ms).
+std::string DepositsPage(const std::vector<std::pair<std::string, qint64>>& deposits);
 // A page of two deposits of `player` in the guild Iron Lanterns, the newest at `newest` (ms), a minute apart.
 std::string DepositsPage(const std::string& player, qint64 newest);
 
