@@ -44,9 +44,9 @@ class EntryReaderTest : public ::testing::Test {
     // A task that holds the reader's thread until `release`, so that the tasks queued meanwhile wait.
     void holdReader() {
         std::promise<void> holding;
-        reader_.run([this, &holding](LedgerStore&) {
+        reader_.run([&holding, released = release_.get_future().share()](LedgerStore&) {
             holding.set_value();
-            release_.get_future().wait();
+            released.wait();
             return [] {};
         });
         holding.get_future().wait();
@@ -62,10 +62,10 @@ class EntryReaderTest : public ::testing::Test {
 
     testing::TempFolder folder_;
     const std::string ledger_ = folder_ / "ledger.sqlite";
-    EntryReader reader_;
     std::promise<void> release_;
     std::mutex mutex_;
     std::vector<std::string> ran_, replied_;
+    EntryReader reader_; // last: its thread, which uses the members above, is joined first
 };
 
 TEST_F(EntryReaderTest, TasksRunNewestFirstAndAViewsTasksAreSkippedOnceItChanged) {
