@@ -86,6 +86,10 @@ bench: build
 		$(BUILD)/bench/window_bench
 	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
 		$(BUILD)/bench/watch_bench
+	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
+		$(BUILD)/bench/ledger_add_bench
+	QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
+		$(BUILD)/bench/ledger_change_bench
 
 clean:
 	rm -rf $(BUILD) build-release $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -19,7 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (EntryIdentity(entry.text) != entry.identity || entry.copies == 0 ||
             !identities.insert(entry.identity).second)
             __builtin_trap();
-        writer.add({entry.text, entry.copies, entry.order, entry.ts});
+        writer.add({.text = entry.text,
+                    .copies = entry.copies,
+                    .order = entry.order,
+                    .ts = entry.ts,
+                    .key = EntryKey(entry.identity, entry.ts)});
         copies += entry.copies;
     }
     if (copies > paste.elements)

@@ -44,7 +44,9 @@ std::int64_t NowMs() {
 
 AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::string& fileName, std::int64_t addedAt,
                       const AddWatch& watch) {
-    return AddPasteToLedger(store, ReadPaste(text, watch.stop), fileName, addedAt, watch);
+    if (watch.steps)
+        watch.steps(AddStep::Scan);
+    return AddPasteToLedger(store, ReadPaste(text, watch.stop, watch.progress), fileName, addedAt, watch);
 }
 
 AddReport AddPasteToLedger(LedgerStore& store, Paste paste, const std::string& fileName, std::int64_t addedAt,

@@ -9,17 +9,23 @@
 namespace coffer {
 namespace {
 
+// The statements that go through the incoming entries take a part of them at a time, those whose seq is
+// from $1 and before $2: a fraction of a second's work each, after which the add's watch hears how far the
+// step has come and may stop it.
+constexpr std::size_t kEntriesPerStatement = 5'000;
+
 // The stored entries that an incoming one would change (or none: a new entry), and those whose text
 // differs, whose identity is compared in full.
 constexpr const char* kChanges =
     "SELECT n.seq, e.copies, e.text, e.order_time, e.order_rank FROM incoming n LEFT JOIN entry e ON e.key = n.key "
-    "WHERE e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
-    "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank)";
+    "WHERE n.seq >= $1 AND n.seq < $2 AND (e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
+    "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank))";
 
 // The names of the members and items that the ledger does not know yet, under new ids.
 constexpr const char* kNewNames =
     "INSERT INTO entry_name (name, fold) SELECT name, fold FROM (SELECT member AS name, member_fold AS fold "
-    "FROM incoming UNION SELECT item, item_fold FROM incoming) n WHERE name IS NOT NULL AND NOT EXISTS "
+    "FROM incoming WHERE seq >= $1 AND seq < $2 UNION SELECT item, item_fold FROM incoming "
+    "WHERE seq >= $1 AND seq < $2) n WHERE name IS NOT NULL AND NOT EXISTS "
     "(SELECT 1 FROM entry_name o WHERE o.name = n.name) ON CONFLICT (name) DO NOTHING";
 
 // Every rule is a maximum or a minimum: adds give the same ledger in any order.
@@ -33,7 +39,7 @@ std::string Upsert(const SqlDialect& d) {
     return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id) "
                        "SELECT key, text, copies, ts, order_time, order_rank, type, (SELECT id FROM entry_name "
                        "WHERE name = incoming.member), (SELECT id FROM entry_name WHERE name = incoming.item) "
-                       "FROM incoming WHERE true ON CONFLICT (key) DO UPDATE SET copies = ") +
+                       "FROM incoming WHERE seq >= $1 AND seq < $2 ON CONFLICT (key) DO UPDATE SET copies = ") +
            d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +
@@ -144,11 +150,26 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         tell(step);
         stopIfAsked();
     };
+    // The step has come this far: a stop asked for meanwhile ends the add before the watch hears of it.
+    const auto advance = [&](std::uint64_t done, std::uint64_t total) {
+        stopIfAsked();
+        if (watch.progress && !watch.progress(done, total))
+            throw AddCancelled();
+    };
     begin(AddStep::Read);
     const std::span<const PasteEntry> entries(addition.entries);
-    const auto lookNowAndThen = [&stopIfAsked](std::size_t read) {
-        if (read > 0 && read % kEntriesPerLook == 0)
-            stopIfAsked();
+    // Each entry's key, then its fields: twice the entries to make.
+    const auto lookNowAndThen = [&](std::size_t made) {
+        if (made > 0 && made % kEntriesPerLook == 0)
+            advance(made, 2 * entries.size());
+    };
+    // Runs the statement on every incoming entry, a part at a time (see kEntriesPerStatement).
+    const auto throughEntries = [&](const std::string& statement, const std::function<void(const SqlRow&)>& row) {
+        for (std::size_t first = 0; first < entries.size(); first += kEntriesPerStatement) {
+            const std::size_t end = std::min(first + kEntriesPerStatement, entries.size());
+            sql.run(statement, {static_cast<std::int64_t>(first), static_cast<std::int64_t>(end)}, row);
+            advance(end, entries.size());
+        }
     };
     std::vector<std::string> keys;
     keys.reserve(entries.size());
@@ -168,7 +189,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     std::vector<EntryFields> fields;
     fields.reserve(entries.size());
     for (const PasteEntry& entry : entries) {
-        lookNowAndThen(fields.size());
+        lookNowAndThen(entries.size() + fields.size());
         fields.push_back(ReadEntryFields(entry.text));
     }
     begin(AddStep::Load);
@@ -206,7 +227,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         std::ranges::for_each(entries, addNew);
     } else {
         begin(AddStep::Compare);
-        sql.run(kChanges, {}, [&](const SqlRow& row) {
+        throughEntries(kChanges, [&](const SqlRow& row) {
             const PasteEntry& entry = entries[static_cast<std::size_t>(row.integer(0))];
             if (row.isNull(1))
                 return addNew(entry);
@@ -222,9 +243,9 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        sql.run(kNewNames);
+        throughEntries(kNewNames, {});
         begin(AddStep::Entries);
-        sql.run(Upsert(sql.dialect()));
+        throughEntries(Upsert(sql.dialect()), {});
     }
     begin(AddStep::Hours);
     sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_sql.h"
 
+#include "ledger/entry_order.h"
+
 #include <algorithm>
 #include <deque>
 
@@ -106,10 +108,11 @@ Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& f
     return condition;
 }
 
-// The list's order, newest first, or (`reversed`) oldest first.
-std::string ListOrder(const SqlDialect& dialect, bool reversed) {
-    const std::string id = dialect.entryId;
-    return reversed ? "order_time, order_rank DESC, " + id + " DESC" : "order_time DESC, order_rank, " + id;
+// The list's order, newest first, or (`reversed`) oldest first: the ledger's order of its entries. The
+// list's index serves it up to the key, which the server's index holds too; the file's holds the row id
+// in its place, so there the entries of one time and rank are put in order apart.
+std::string ListOrder(bool reversed) {
+    return reversed ? kReversedEntryOrderSql : kEntryOrderSql;
 }
 
 } // namespace
@@ -144,7 +147,7 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     // the list's index from that end to the window, and no further.
     const bool fromEnd = first > total - (first + count);
     Condition condition = ConditionOf(sql, names, filter);
-    const std::string id = sql.dialect().entryId, order = ListOrder(sql.dialect(), fromEnd);
+    const std::string id = sql.dialect().entryId, order = ListOrder(fromEnd);
     const std::uint64_t skip = fromEnd ? total - (first + count) : first;
     const std::string skipParam = condition.param(static_cast<std::int64_t>(skip));
     // Every entry holds a copy at least: the rows wanted lie among the first skip + count entries, whose
@@ -182,8 +185,7 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
                    const std::function<void(const ListedRow&)>& visit) {
     const Condition condition = ConditionOf(sql, names, filter);
     ListedRow listed;
-    sql.runEach("SELECT text, ts, copies FROM entry WHERE " + condition.where() + " ORDER BY " +
-                    ListOrder(sql.dialect(), false),
+    sql.runEach("SELECT text, ts, copies FROM entry WHERE " + condition.where() + " ORDER BY " + ListOrder(false),
                 condition.params, [&](const SqlRow& row) {
                     listed.text.assign(row.bytes(0));
                     listed.ts = row.optionalInteger(1);

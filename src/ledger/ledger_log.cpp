@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_log.h"
 
+#include "ledger/entry_order.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -15,27 +17,27 @@ constexpr std::size_t kFirstChunkBytes = std::size_t{64} << 10, kLargestChunkByt
 } // namespace
 
 void LedgerLogWriter::add(const LedgerEntry& entry) {
-    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < entry.text.size()) {
+    const std::size_t size = entry.text.size() + entry.key.size();
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < size) {
         const std::size_t next =
             chunks_.empty() ? kFirstChunkBytes : std::min(kLargestChunkBytes, chunks_.back().capacity() * 2);
-        chunks_.emplace_back().reserve(std::max(next, entry.text.size()));
+        chunks_.emplace_back().reserve(std::max(next, size));
     }
     Chunk& chunk = chunks_.back();
-    const std::size_t at = chunk.size();
+    const char* const at = chunk.data() + chunk.size();
     chunk.insert(chunk.end(), entry.text.begin(), entry.text.end());
-    placed_.push_back({entry.order, std::string_view(chunk.data() + at, entry.text.size()), entry.copies});
+    chunk.insert(chunk.end(), entry.key.begin(), entry.key.end());
+    placed_.push_back({.order = entry.order,
+                       .text = std::string_view(at, entry.text.size()),
+                       .key = std::string_view(at + entry.text.size(), entry.key.size()),
+                       .copies = entry.copies});
     copies_ += entry.copies;
     bytes_ += (entry.text.size() + 1) * entry.copies;
 }
 
 HugeText LedgerLogWriter::text(const std::optional<GuildIdentity>& guild) {
-    std::ranges::sort(placed_, [](const Placed& a, const Placed& b) {
-        if (a.order.time != b.order.time)
-            return a.order.time > b.order.time;
-        if (a.order.rank != b.order.rank)
-            return a.order.rank < b.order.rank;
-        return a.text < b.text;
-    });
+    std::ranges::sort(placed_,
+                      [](const Placed& a, const Placed& b) { return ComesBefore(a.order, a.key, b.order, b.key); });
     std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     // The scanner reads a guild key's values between quotes, which they therefore never hold.
     if (guild)

@@ -43,9 +43,9 @@ class HugeText {
 };
 
 // Takes a ledger's entries in any order and writes them as one page of bank log under the guild's key
-// line, each entry's text as many times as it has copies: newest first; an entry without a time where
-// its page put it; entries of equal time in the order of the pastes that list them; where none
-// decides, by text in byte order.
+// line, each entry's text as many times as it has copies, in the ledger's order of its entries
+// (ComesBefore): newest first; an entry without a time where its page put it; entries of equal time in
+// the order of the pastes that list them; where none decides, by key.
 class LedgerLogWriter {
   public:
     void add(const LedgerEntry& entry);
@@ -56,11 +56,11 @@ class LedgerLogWriter {
   private:
     struct Placed {
         EntryOrder order;
-        std::string_view text; // in one of the chunks
+        std::string_view text, key; // in one of the chunks
         std::uint64_t copies = 0;
     };
     using Chunk = std::vector<char, HugePageAllocator<char>>;
-    std::vector<Chunk> chunks_; // the texts, one after the other; a chunk never grows past its capacity
+    std::vector<Chunk> chunks_; // the texts and keys, one after the other; a chunk never grows past its capacity
     std::vector<Placed, HugePageAllocator<Placed>> placed_;
     std::uint64_t copies_ = 0;
     std::size_t bytes_ = 0; // of the entries' lines, every copy

@@ -18,6 +18,8 @@
 
 namespace coffer {
 
+// The version whose step gave every entry its key (EntryKey) in a column, in both stores.
+constexpr std::int64_t kKeyedVersion = 3;
 // The version whose step gave the ledger its counts of entries per hour, in both stores.
 constexpr std::int64_t kHourCountsVersion = 4;
 // The version whose step gave the entries the list's columns (type, member, item and their folds) and
@@ -116,8 +118,9 @@ inline const char* FirstAndLastTimes(bool listIndexed) {
 [[nodiscard]] std::vector<PasteRecord> ReadPastes(LedgerSql& sql);
 
 // The entries whose own time lies in the period, every one when there is none (see
-// LedgerStore::forEachEntry), read the same way from both stores, each entry's copies checked.
-void ForEachEntry(LedgerSql& sql, const std::optional<TimeRange>& period,
+// LedgerStore::forEachEntry), read the same way from both stores, each entry's copies checked. A ledger
+// older than the entries' keys (`storedKeys` false) gives each entry the key its upgrade would store.
+void ForEachEntry(LedgerSql& sql, bool storedKeys, const std::optional<TimeRange>& period,
                   const std::function<void(const LedgerEntry&)>& visit);
 
 // The names of a ledger's members and items with their ids, read at its first search and kept for the

@@ -2,6 +2,7 @@
 #include "ledger/ledger_store.h"
 
 #include "analysis/text/web_text.h"
+#include "ledger/entry_order.h"
 
 #include <algorithm>
 #include <map>
@@ -53,15 +54,7 @@ struct ListPlace {
 };
 
 bool ListsBefore(const ListPlace& a, const ListPlace& b) {
-    if (a.order.time != b.order.time)
-        return a.order.time > b.order.time;
-    if (a.order.rank != b.order.rank)
-        return a.order.rank < b.order.rank;
-    return a.key < b.key;
-}
-
-std::string ListKey(const LedgerEntry& entry) {
-    return EntryKey(EntryIdentity(entry.text), entry.ts);
+    return ComesBefore(a.order, a.key, b.order, b.key);
 }
 
 } // namespace
@@ -81,7 +74,7 @@ std::vector<ListedRow> LedgerStore::rowsFromTexts(const EntryListFilter& filter,
     std::vector<ListPlace> places;
     forEachEntry(filter.period, [&](const LedgerEntry& entry) {
         if (PassesFilter(filter, ReadEntryFields(entry.text), entry.ts))
-            places.push_back({entry.order, ListKey(entry), entry.copies});
+            places.push_back({entry.order, entry.key, entry.copies});
     });
     std::ranges::sort(places, ListsBefore);
     std::map<std::string, std::uint64_t> wanted; // key to the entry's first row
@@ -95,7 +88,7 @@ std::vector<ListedRow> LedgerStore::rowsFromTexts(const EntryListFilter& filter,
     }
     std::vector<std::pair<std::uint64_t, ListedRow>> found;
     forEachEntry(filter.period, [&](const LedgerEntry& entry) {
-        if (const auto at = wanted.find(ListKey(entry)); at != wanted.end())
+        if (const auto at = wanted.find(entry.key); at != wanted.end())
             for (std::uint64_t copy = 0; copy < entry.copies; ++copy)
                 if (at->second + copy >= first && at->second + copy < first + count)
                     found.push_back({at->second + copy, ListedRow{entry.text, entry.ts}});

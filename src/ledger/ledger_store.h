@@ -44,6 +44,7 @@ using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>
 
 // The steps of an add in the ledger, in their order; an add passes over those it has nothing to do in.
 enum class AddStep {
+    Scan,    // the paste's text is read into its entries (an add of a paste's text only)
     Read,    // each entry's key, and the fields the entries list reads, are made from its text
     Load,    // the entries go to the ledger, which is locked for the add, and the guild rule is applied
     Compare, // which entries are new or changed, in a ledger that holds entries already
@@ -60,7 +61,10 @@ enum class AddStep {
 // is done.
 struct AddWatch {
     std::function<void(AddStep)> steps; // told as each step begins
-    AddProgress progress;               // told as the entries go to the ledger; false stops the add
+    // Told how far the step under way has come, in units of its own (the bytes of the paste's text read, the
+    // entries gone through), every few thousand entries; false stops the add. Steps that take little time
+    // are only told as they begin.
+    AddProgress progress;
     // Asked as each step begins, now and then as entries are read, as each statement of the add begins and
     // now and then as it runs (on a server, while it waits for the server): true stops the add. Called on
     // the add's thread.
@@ -142,6 +146,7 @@ struct LedgerEntry {
     std::uint64_t copies = 0;
     EntryOrder order;
     std::optional<std::int64_t> ts;
+    std::string key; // EntryKey of its identity and time, as the ledger keeps it
 };
 
 // One row of the entries list: an entry's element and its readable time. An entry of several copies is
@@ -207,10 +212,10 @@ class LedgerStore {
         return entries;
     }
 
-    // The entries list: newest first, then in the order of the pastes (order_time and order_rank), then
-    // in an order of the ledger's own (the file's row ids, the server's keys); one row per copy. Through the list's
-    // columns and indexes where the ledger has them, else (a ledger of an older version opened for reading) from every
-    // entry's text, which is slower: listIndexed() tells which.
+    // The entries list: in the ledger's order of its entries (ComesBefore: newest first, then in the order
+    // of the pastes, then by key), one row per copy. Through the list's columns and indexes where the
+    // ledger has them, else (a ledger of an older version opened for reading) from every entry's text,
+    // which is slower: listIndexed() tells which.
     [[nodiscard]] virtual bool listIndexed() { return false; }
     // Every copy of the entries that pass the filter.
     [[nodiscard]] std::uint64_t countListed(const EntryListFilter& filter);

@@ -88,7 +88,8 @@ void RankByTime(std::vector<PasteEntry>& entries) {
 
 } // namespace
 
-Paste ReadPaste(std::string_view text, const std::function<bool()>& stop) {
+Paste ReadPaste(std::string_view text, const std::function<bool()>& stop,
+                const std::function<bool(std::uint64_t read, std::uint64_t size)>& progress) {
     Paste paste;
     paste.entries.reserve(text.size() / 128);
     EntryIndex index(paste.entries);
@@ -108,7 +109,8 @@ Paste ReadPaste(std::string_view text, const std::function<bool()>& stop) {
             ++paste.unfinished;
             return;
         }
-        if (++paste.elements % kEntriesPerLook == 0 && stop && stop())
+        if (++paste.elements % kEntriesPerLook == 0 &&
+            ((stop && stop()) || (progress && !progress(scanned.textEnd, text.size()))))
             throw AddCancelled();
         if (scanned.page != page) {
             page = scanned.page;

@@ -4,6 +4,7 @@
 // page (a page starts at each "?xml" line), its times and its guilds.
 
 #include "analysis/scan/bank_log_entry.h"
+#include "ledger/entry_order.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,16 +18,6 @@ namespace coffer {
 // How many entries the reading of a paste or of an add's entries goes through between two looks at the
 // add's stop: some milliseconds' work.
 constexpr std::uint64_t kEntriesPerLook = 4096;
-
-// Where an entry stands in the order the ledger hands its entries over: newest first, then by rank.
-struct EntryOrder {
-    // Its own time, or that of the timed entry above it on its page; -1 when there is none.
-    std::int64_t time = -1;
-    // Among the paste's distinct entries of that time, in paste order from 0. Of several pastes, the
-    // largest counts: a paste whose page starts inside a run of equal times sees the run's end only.
-    std::int64_t rank = 0;
-    auto operator<=>(const EntryOrder&) const = default;
-};
 
 struct PasteEntry {
     std::string identity;
@@ -46,9 +37,11 @@ struct Paste {
     std::uint64_t digest = 0;                    // of its identities and copies, in any order
 };
 
-// Reads a paste's text with the bank log scanner. `stop`, where given, is asked every kEntriesPerLook
-// elements: true ends the reading with AddCancelled.
-Paste ReadPaste(std::string_view text, const std::function<bool()>& stop = {});
+// Reads a paste's text with the bank log scanner. Every kEntriesPerLook elements `stop`, where given, is
+// asked, then `progress` told how many of the text's bytes are read: true from the one, false from the other
+// ends the reading with AddCancelled.
+Paste ReadPaste(std::string_view text, const std::function<bool()>& stop = {},
+                const std::function<bool(std::uint64_t read, std::uint64_t size)>& progress = {});
 
 // Whether the text is one whole banklog element, all of it, with this readable time: as a ledger stores
 // an entry of a paste.

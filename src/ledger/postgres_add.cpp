@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/ledger_sql.h"
 #include "ledger/postgres_ledger.h"
+#include "ledger/postgres_listener.h"
 #include "ledger/postgres_sql.h"
 
 namespace coffer {
@@ -13,6 +14,8 @@ AddOutcome PostgresLedger::add(const LedgerAddition& addition) {
     db_.execute("SET LOCAL work_mem = '256MB'; SET LOCAL enable_hashjoin = off; SET LOCAL enable_mergejoin = off");
     PgSql sql(db_);
     AddOutcome outcome = AddEntries(sql, addition);
+    // The windows that show the ledger hear of the add once it is in: a notice goes out with the commit.
+    db_.execute(std::string("NOTIFY ") + kLedgerChannel);
     transaction.commit();
     return outcome;
 }

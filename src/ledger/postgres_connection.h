@@ -120,7 +120,8 @@ class PgConnection {
     std::string cursorName() { return "rows" + std::to_string(++cursors_); }
 
   private:
-    friend class PgTransaction; // whose begin and end no stop may cut short
+    friend class PgTransaction;    // whose begin and end no stop may cut short
+    friend class PostgresListener; // which reads the connection's notices as they come
     void run(const std::string& sql, bool stoppable);
     void startCall(bool stoppable);
     // Whether stopWhen_ stops the call now: asked while a stoppable call has not stopped; true once.

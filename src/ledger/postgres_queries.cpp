@@ -39,7 +39,7 @@ void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
                                   const std::function<void(const LedgerEntry&)>& visit) {
     // A batch at a time: a report of a million entries holds one batch of them.
     PgSql sql(db_);
-    ForEachEntry(sql, period, visit);
+    ForEachEntry(sql, true, period, visit);
 }
 
 void PostgresLedger::endRead(bool completed) {

@@ -263,7 +263,7 @@ void PostgresLedger::checkSchema(bool writable, const UpgradeWatch& upgradeWatch
         if (!marks.ledger) // a database without them, or whose search_path hides them
             throw LedgerNotThereYet(db_.name() + " holds no Coffer ledger.");
         // Read as it is since the entries got their keys; the list then reads their texts.
-        if (marks.version < 3)
+        if (marks.version < kKeyedVersion)
             throw LedgerError(LedgerErrorKind::Other,
                               db_.name() + " is a ledger of an older Coffer: add a paste to it once to bring it "
                                            "up to date.");

@@ -10,10 +10,14 @@ namespace coffer {
 namespace {
 
 // The table incoming as SQLite's virtual table of the entries in memory: the bulk load
-// of the other dialect, without a copy.
+// of the other dialect, without a copy. A statement on a part of the entries (seq >= FIRST, seq < END)
+// reads that part only.
 struct IncomingCursor : sqlite3_vtab_cursor {
-    std::size_t at = 0;
+    std::size_t at = 0, end = 0;
 };
+
+// The bits of idxNum: which bounds of seq the cursor is given, in this order.
+constexpr int kFirstSeq = 1, kEndSeq = 2;
 
 struct IncomingTable : sqlite3_vtab {
     const IncomingEntries* rows = nullptr;
@@ -34,7 +38,25 @@ const sqlite3_module kIncomingModule = [] {
         return SQLITE_OK;
     };
     module.xBestIndex = [](sqlite3_vtab* table, sqlite3_index_info* info) {
-        const auto rows = static_cast<double>(static_cast<IncomingTable*>(table)->rows->entries.size());
+        double rows = static_cast<double>(static_cast<IncomingTable*>(table)->rows->entries.size());
+        int bound[2] = {-1, -1}; // the constraints seq >= and seq <
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto& constraint = info->aConstraint[i];
+            const int which = constraint.op == SQLITE_INDEX_CONSTRAINT_GE   ? 0
+                              : constraint.op == SQLITE_INDEX_CONSTRAINT_LT ? 1
+                                                                            : -1;
+            if (constraint.usable && constraint.iColumn == 0 && which >= 0)
+                bound[which] = i;
+        }
+        int arguments = 0;
+        for (const int which : {0, 1}) {
+            if (bound[which] < 0)
+                continue;
+            info->idxNum |= which == 0 ? kFirstSeq : kEndSeq;
+            info->aConstraintUsage[bound[which]].argvIndex = ++arguments;
+            info->aConstraintUsage[bound[which]].omit = 1;
+            rows /= 4; // a part is cheaper than the whole
+        }
         info->estimatedCost = rows;
         info->estimatedRows = static_cast<sqlite3_int64>(rows);
         return SQLITE_OK;
@@ -51,8 +73,15 @@ const sqlite3_module kIncomingModule = [] {
         delete static_cast<IncomingCursor*>(cursor);
         return SQLITE_OK;
     };
-    module.xFilter = [](sqlite3_vtab_cursor* cursor, int, const char*, int, sqlite3_value**) {
-        static_cast<IncomingCursor*>(cursor)->at = 0;
+    module.xFilter = [](sqlite3_vtab_cursor* cursor, int bounds, const char*, int, sqlite3_value** values) {
+        const std::size_t size = static_cast<IncomingTable*>(cursor->pVtab)->rows->entries.size();
+        const auto place = [size](sqlite3_value* value) {
+            return static_cast<std::size_t>(
+                std::clamp<sqlite3_int64>(sqlite3_value_int64(value), 0, static_cast<sqlite3_int64>(size)));
+        };
+        auto* at = static_cast<IncomingCursor*>(cursor);
+        at->at = (bounds & kFirstSeq) != 0 ? place(*values++) : 0;
+        at->end = (bounds & kEndSeq) != 0 ? place(*values) : size;
         return SQLITE_OK;
     };
     module.xNext = [](sqlite3_vtab_cursor* cursor) {
@@ -60,8 +89,8 @@ const sqlite3_module kIncomingModule = [] {
         return SQLITE_OK;
     };
     module.xEof = [](sqlite3_vtab_cursor* cursor) {
-        const auto* rows = static_cast<IncomingTable*>(cursor->pVtab)->rows;
-        return static_cast<IncomingCursor*>(cursor)->at >= rows->entries.size() ? 1 : 0;
+        const auto* at = static_cast<IncomingCursor*>(cursor);
+        return at->at >= at->end ? 1 : 0;
     };
     module.xColumn = [](sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
         const IncomingEntries& rows = *static_cast<IncomingTable*>(cursor->pVtab)->rows;

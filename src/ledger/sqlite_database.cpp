@@ -2,6 +2,7 @@
 #include "ledger/sqlite_database.h"
 
 #include "analysis/text/web_text.h"
+#include "ledger/file_change_look.h"
 #include "ledger/ledger_store.h"
 
 #include <sqlite3.h>
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -76,20 +76,6 @@ std::string FileUri(const std::string& path, const char* parameters) {
     return "file:" + PercentEncode(absolute.string(), SpaceAs::Percent20) + "?" + parameters;
 }
 
-// The size and time of change of the file and of its write-ahead log.
-std::string FileStamp(const std::string& path) {
-    std::string stamp;
-    for (const std::string& file : {path, path + "-wal"}) {
-        struct stat status {};
-        if (::stat(file.c_str(), &status) != 0)
-            stamp += "-;";
-        else
-            stamp += std::to_string(status.st_size) + "," + std::to_string(status.st_mtim.tv_sec) + "." +
-                     std::to_string(status.st_mtim.tv_nsec) + ";";
-    }
-    return stamp;
-}
-
 // A read stops past 16 steps of SQLite's virtual machine for each byte of the file and its log, and
 // never before 100 million (about a second): a full read of a ledger takes well under one step a byte.
 // The bound is counted in looks, of SqliteDatabase::kStepsPerLook steps each.
@@ -135,7 +121,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, Access access, std::chro
         name = FileUri(path, logBeside ? "mode=ro" : "immutable=1");
         flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
         vfs = logBeside ? "unix-none" : nullptr;
-        unlockedStamp_ = FileStamp(path);
+        unlockedStamp_ = LedgerFileLook(path);
     }
     const int code = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, vfs);
     if (code != SQLITE_OK) {
@@ -185,7 +171,7 @@ void SqliteDatabase::startStatement() {
 }
 
 bool SqliteDatabase::changedSinceOpen() const {
-    return !unlockedStamp_.empty() && FileStamp(path_) != unlockedStamp_;
+    return !unlockedStamp_.empty() && LedgerFileLook(path_) != unlockedStamp_;
 }
 
 void SqliteDatabase::checkUnchanged() const {

@@ -113,9 +113,9 @@ constexpr std::array kUpgradeSteps = {
     R"(
     -- The names of the members and items in a table of their own, the entries holding their ids: each
     -- name and its folded form once, not in every entry and its indexes. The list's index is in the
-    -- list's order, the row id last, and holds what the search, the period and the Action choice test;
-    -- it finds a period's entries and the first and last times too. The entries are written anew
-    -- without the names.
+    -- list's order up to the key, the row id in its place, and holds what the search, the period and
+    -- the Action choice test; it finds a period's entries and the first and last times too. The entries
+    -- are written anew without the names.
     CREATE TABLE entry_name (id INTEGER PRIMARY KEY, name BLOB NOT NULL UNIQUE, fold BLOB NOT NULL);
     INSERT INTO entry_name (name, fold)
         SELECT member, member_fold FROM entry WHERE member IS NOT NULL

@@ -67,6 +67,7 @@ class SqliteLedger : public LedgerStore {
     bool incomingTable_ = false; // whether the connection knows the table incoming
     bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
     bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
+    bool hasKeys_ = true;        // false for a ledger older than the entries' keys opened read-only
     bool hasHourCounts_ = true;  // false for a ledger older than its counts per hour opened read-only
     bool hasListColumns_ = true; // false for a ledger older than the list's columns opened read-only
     ListNames listNames_;

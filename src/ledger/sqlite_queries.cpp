@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/sqlite_ledger.h"
 
+#include "ledger/entry_identity.h"
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_sql.h"
 
@@ -68,7 +69,7 @@ void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
     if (!hasTables_)
         return;
     SqliteSql sql(db_, incoming_);
-    ForEachEntry(sql, period, visit);
+    ForEachEntry(sql, hasKeys_, period, visit);
 }
 
 } // namespace coffer

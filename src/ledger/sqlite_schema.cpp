@@ -86,6 +86,7 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
     if (!writable) {
         // A ledger opened for reading is never upgraded: one of version 1 keeps no running sums.
         hasRunningSums_ = marks.version >= 2;
+        hasKeys_ = marks.version >= kKeyedVersion;
         hasHourCounts_ = marks.version >= kHourCountsVersion;
         hasListColumns_ = marks.version >= kListNamesVersion;
         return;

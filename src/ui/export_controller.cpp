@@ -37,9 +37,13 @@ void ExportController::exportEntries(EntryListModel& list) {
     const QString name = chooseExportFile(QStringLiteral("CSV Files (*.csv)"), QStringLiteral("Export Entries as CSV"));
     if (name.isEmpty())
         return;
-    list.exportCsv(name.toStdString(), [inform = window_.inform](const QString& error) {
+    ++entriesWriting_;
+    list.exportCsv(name.toStdString(), [this](const QString& error) {
+        --entriesWriting_;
         if (!error.isEmpty())
-            inform(QStringLiteral("Error: ") + error, true);
+            window_.inform(QStringLiteral("Error: ") + error, true);
+        if (entriesWriting_ == 0)
+            emit entriesWritten();
     });
 }
 
@@ -72,6 +76,16 @@ QString ExportController::chooseExportFile(const QString& filter, const QString&
 
 QString ExportController::outputRefusal(const QString& name) const {
     return ToQString(LedgerOutputRefusal(name.toStdString(), name.toStdString(), window_.ledgerPath()));
+}
+
+bool ExportController::waitAtClose() {
+    // The export is written to a file of its own, which takes the place of its target once complete.
+    return entriesWriting_ > 0 &&
+           window_.dialogs.confirm(&window_.parent, window_.programName,
+                                   QStringLiteral("The entries are still being exported. Wait for the export to "
+                                                  "end, or stop it and leave its file as it was?"),
+                                   UserDialogs::Buttons::WaitStop) &&
+           entriesWriting_ > 0; // it may have ended while the question was asked
 }
 
 bool ExportController::refusesOutput(const QString& name) {

@@ -45,9 +45,15 @@ class ExportController : public QObject {
     QString chooseExportFile(const QString& filter, const QString& title);
     // "NAME is the ledger itself" or "… is a file of the ledger" for the ledger in use; empty otherwise.
     QString outputRefusal(const QString& name) const;
+    // Asked as the window closes: true when an export of the entries is being written and the user chooses to
+    // wait for it (`entriesWritten` tells when none is left); false when none is, or the user chooses to stop it.
+    bool waitAtClose();
 
     // The folders the dialogs start in, kept across starts; empty: the dialog's own choice.
     QString exportFolder, saveAsFolder;
+
+  signals:
+    void entriesWritten(); // the last export of the entries being written has ended
 
   private:
     // True, after saying why, when `name` is the ledger in use or one of its files.
@@ -57,6 +63,7 @@ class ExportController : public QObject {
 
     Window window_;
     const ActivityState& activity_;
+    int entriesWriting_ = 0; // exports of the entries under way
 };
 
 } // namespace coffer

@@ -13,9 +13,11 @@
 #include "ui/base/window_fonts.h"
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
+#include "ui/close_on_signals.h"
 #include "ui/export_controller.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
+#include "ui/ledger/ledger_change_watch.h"
 #include "ui/ledger/ledger_controller.h"
 #include "ui/ledger/ledger_panel.h"
 #include "ui/ledger/ledger_watch.h"
@@ -99,7 +101,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
             .parent = *this,
             .defaultLedger = settings_.defaultLedger,
             .inform = tell},
-        activity_);
+        activity_, this);
     connect(ledger_.get(), &LedgerController::busyChanged, this, &MainWindow::enableControls);
     EntriesTab* entries = ledgerPanel_->entriesTab();
     // What the ledger holds is listed again once it has been read or added to, by the window or its watch.
@@ -112,12 +114,17 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
             listAgain();
     });
     connect(ledger_.get(), &LedgerController::addedInBackground, this, listAgain);
+    ledgerChanges_ = std::make_unique<LedgerChangeWatch>(*ledger_, *ledgerPanel_, activity_, *this);
     // The ledger's period is its own choice, or the Options frame's.
     const auto followPeriod = [this, entries] { entries->setPeriod(ledgerPeriod()); };
     connect(ledgerPanel_, &LedgerPanel::periodChanged, this, followPeriod);
     connect(bankLogPanel_, &BankLogPanel::periodChanged, this, followPeriod);
     connect(entries->exportButton(), &QPushButton::clicked, this,
             [this, entries] { exports_->exportEntries(*entries->model()); });
+    connect(exports_.get(), &ExportController::entriesWritten, this, [this] {
+        if (closeWhenExported_)
+            close();
+    });
     connect(entries, &EntriesTab::memberPageWanted, this, [this, entries](const std::string& name) {
         showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, entries->model()->realm(), name))));
     });
@@ -178,6 +185,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
 MainWindow::~MainWindow() {
     watcher_.reset();
+    ledgerChanges_.reset();
     delete centralWidget();
 }
 
@@ -200,6 +208,10 @@ QWidget* MainWindow::chartsPage() const {
 
 LedgerWatch& MainWindow::watch() const {
     return watcher_->watch();
+}
+
+LedgerChangeWatch& MainWindow::ledgerChanges() const {
+    return *ledgerChanges_;
 }
 
 std::filesystem::path MainWindow::reportPath() const {
@@ -371,8 +383,16 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // An export under way is waited for, or stopped, as the user chooses; a signal stops it without asking.
+    if (!ClosingOnSignal() && exports_->waitAtClose()) {
+        closeWhenExported_ = true;
+        event->ignore();
+        return;
+    }
+    ledgerPanel_->entriesTab()->model()->stopReading();
     activity_.close(); // an import in progress stops at its next piece
     keepSettings();
+    ledger_->cancelAdd(); // also while it waits for another program's lock
     watcher_->watch().stop();
     QMainWindow::closeEvent(event);
 }

@@ -31,6 +31,7 @@ class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
 class ExportController;
+class LedgerChangeWatch;
 class LedgerController;
 class LedgerPanel;
 class LedgerWatch;
@@ -85,7 +86,9 @@ class MainWindow : public QMainWindow {
     StatsTableModel* itemModel() const { return itemModel_; }
     QWidget* chartsPage() const;
     std::filesystem::path reportPath() const;
-    LedgerWatch& watch() const; // for the tests' hook on its interval
+    LedgerWatch& watch() const;                                    // for the tests' hook on its interval
+    const AnalysisJob& analysisJob() const { return run_->job(); } // for the tests' wait on a run's thread
+    LedgerChangeWatch& ledgerChanges() const;                      // for the tests' hook on its sleep
 
   signals:
     // A report was written and is shown: the charts draw their default chart.
@@ -153,9 +156,11 @@ class MainWindow : public QMainWindow {
     StatsTableModel* memberModel_;
     StatsTableModel* itemModel_;
     ActivityState activity_;
-    QString importFolder_; // where the import's dialog starts; empty: its own choice
+    QString importFolder_;           // where the import's dialog starts; empty: its own choice
+    bool closeWhenExported_ = false; // the user chose to wait for an export as the window closed
     std::unique_ptr<RunController> run_;
     std::unique_ptr<LedgerController> ledger_;
+    std::unique_ptr<LedgerChangeWatch> ledgerChanges_; // what other programs add to the ledger
     std::unique_ptr<ExportController> exports_;
     std::unique_ptr<WatchController> watcher_; // goes before the browser's profile, which the watch's page uses
 

@@ -12,6 +12,7 @@
 #include "ui/ledger/ledger_watch.h"
 #include "ui/ledger/profile_cookies.h"
 #include "ui/ledger/watch_box.h"
+#include "ui/ledger/web_page_fetcher.h"
 #include "ui/watch_choice.h"
 
 #include <QCheckBox>
@@ -20,7 +21,6 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QUrl>
-#include <QWebEngineProfile>
 
 namespace coffer {
 namespace {
@@ -35,7 +35,7 @@ WatchController::WatchController(Window window, ActivityState& activity, QObject
     : QObject(parent), window_(std::move(window)) {
     LedgerController& ledger = window_.ledger;
     watch_ =
-        std::make_unique<LedgerWatch>(window_.browser.profile(), activity,
+        std::make_unique<LedgerWatch>(std::make_unique<WebPageFetcher>(window_.browser.profile()), activity,
                                       LedgerWatch::Ledger{.path = [&ledger] { return ledger.path().toStdString(); },
                                                           .busy = [&ledger] { return ledger.busy(); }});
     box_ = new WatchBox(*watch_, &window_.ledgerPanel);

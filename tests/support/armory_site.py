@@ -12,9 +12,9 @@ growing guild bank log.
   entries under another guild's key), "redirect-away" (a redirect to the log on the other host), and
   these, whoever asks: "xhtml-sign-in" (a sign-in page with an XML prolog), "error-page" (the
   armory's XML page for a character it cannot show), "empty-log" (a real page that lists no entry),
-  "gzip-cut" (the log gzipped, the stream cut right after an entry and never ended), "partial" (the
-  first half of the log as "206 Partial Content"), "unclosed" (the log without the end of its list and
-  of the page), "redirect-tls" (a redirect to https on this very port, which speaks plain HTTP).
+  "partial" (the first half of the log as "206 Partial Content"), "unclosed" (the log without the end
+  of its list and of the page), "redirect-tls" (a redirect to https on this very port, which speaks
+  plain HTTP).
 
 Run on its own (python3 armory_site.py --grow-every 3 --shown 20) it prints its base address and the
 session cookie as a Netscape cookie file line, and adds an entry every few seconds; or import it and
@@ -29,7 +29,6 @@ import sys
 import threading
 import time
 import urllib.parse
-import zlib
 
 FIRST_TS = 1_700_000_000_000  # the first entry's time; each next one a second later
 GUILD = ("Iron Lanterns", "Silver Hand")
@@ -75,10 +74,6 @@ def hostile_page(mode, log, port):
         return 200, {}, ERROR_PAGE
     if mode == "empty-log":
         return 200, {}, log_xml([])
-    if mode == "gzip-cut":
-        packer = zlib.compressobj(wbits=16 + zlib.MAX_WBITS)
-        cut = log.index(b"</banklog>") + len(b"</banklog>")
-        return 200, {"Content-Encoding": "gzip"}, packer.compress(log[:cut]) + packer.flush(zlib.Z_SYNC_FLUSH)
     if mode == "partial":
         half = len(log) // 2
         return 206, {"Content-Range": "bytes 0-%d/%d" % (half - 1, len(log))}, log[:half]

@@ -34,6 +34,16 @@ class TestServer {
         return name;
     }
     PgConnection admin(const std::string& database = "postgres") const { return {uri(database), false, {}}; }
+    // Everything a ledger on the server holds: its relations by name, its tables row for row.
+    static std::string Snapshot(const std::string& ledger) {
+        return std::string(
+            PgConnection(ledger, false, {})
+                .query("SELECT string_agg(relname::text || relkind::text || coalesce(CASE relkind WHEN 'r' "
+                       "THEN query_to_xml('SELECT * FROM ' || relname || ' t ORDER BY t::text', "
+                       "false, false, '')::text END, ''), '' ORDER BY relname) FROM pg_class "
+                       "WHERE relnamespace = current_schema()::regnamespace")
+                .bytes(0, 0));
+    }
     // To the postmaster and every process it started; the postmaster, stopped first, starts no more.
     void signal(int number) const {
         const pid_t postmaster = std::stoi(ReadFile(folder_ + "/data/postmaster.pid"));

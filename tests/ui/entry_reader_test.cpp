@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The entries list's reader: tasks newest first, a view's tasks skipped once the view has changed and
-// stopped while they read, a task the user asked for run whatever the view does, and the tasks of a
-// ledger no longer open dropped with their failure told.
+// stopped while they read, a task the user asked for run whatever the view does, the tasks of a
+// ledger no longer open dropped with their failure told, and the task in progress stopped and its thread
+// waited for as the reader goes.
 #include "ui/ledger/entry_reader.h"
 
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
+#include "shell/output_files.h"
 #include "support/bank_log_text.h"
 #include "support/temp_folder.h"
 
@@ -41,9 +44,9 @@ class EntryReaderTest : public ::testing::Test {
     // A task that holds the reader's thread until `release`, so that the tasks queued meanwhile wait.
     void holdReader() {
         std::promise<void> holding;
-        reader_.run([this, &holding](LedgerStore&) {
+        reader_.run([&holding, released = release_.get_future().share()](LedgerStore&) {
             holding.set_value();
-            release_.get_future().wait();
+            released.wait();
             return [] {};
         });
         holding.get_future().wait();
@@ -59,10 +62,10 @@ class EntryReaderTest : public ::testing::Test {
 
     testing::TempFolder folder_;
     const std::string ledger_ = folder_ / "ledger.sqlite";
-    EntryReader reader_;
     std::promise<void> release_;
     std::mutex mutex_;
     std::vector<std::string> ran_, replied_;
+    EntryReader reader_; // last: its thread, which uses the members above, is joined first
 };
 
 TEST_F(EntryReaderTest, TasksRunNewestFirstAndAViewsTasksAreSkippedOnceItChanged) {
@@ -122,6 +125,51 @@ TEST_F(EntryReaderTest, AnotherLedgerDropsTheTasksNotStartedAndTellsTheirFailure
     EXPECT_EQ(failures, std::vector{QStringLiteral("Another ledger was opened before the entries were read.")});
     QCoreApplication::processEvents();
     EXPECT_TRUE(ran_.empty());
+}
+
+// Destroyed while a task reads a big ledger, the reader has stopped the read and waited for its thread when
+// the destructor returns, whatever kind of task it was; an export stopped so leaves its file as it was.
+TEST(EntryReaderEnd, DestructionStopsTheTaskInProgressAndWaitsForItsThread) {
+    testing::TempFolder folder;
+    const std::string ledger = folder / "big.sqlite", file = folder / "entries.csv";
+    std::ignore = AddToLedger(*OpenLedger(ledger, LedgerAccess::ReadWrite),
+                              bench::GenerateBankLog({.entry_count = 100'000}), "log", 0);
+    ASSERT_EQ(WriteFileReplacing(file, "as it was"), "");
+    for (const bool exports : {false, true}) {
+        SCOPED_TRACE(exports ? "an export the user asked for" : "a read of the view");
+        auto reader = std::make_unique<EntryReader>();
+        reader->open(ledger);
+        std::promise<void> reading;
+        std::atomic<bool> stopped = false, ended = false;
+        const EntryReader::Task task = [&](LedgerStore& store) {
+            bool first = true;
+            const TextWriter rows = [&](const TextSink& sink) {
+                ForEachEntryCells(store, {}, [&](const EntryCells& cells) {
+                    if (std::exchange(first, false))
+                        reading.set_value();
+                    sink(cells[kMemberColumn] + '\n');
+                });
+                return true;
+            };
+            try {
+                OutputFiles outputs;
+                if (!exports)
+                    rows([](std::string_view) { return true; });
+                else if (outputs.add(file, rows).empty())
+                    std::ignore = outputs.commit();
+            } catch (const LedgerError&) {
+                stopped = true;
+            }
+            ended = true;
+            return [] {};
+        };
+        exports ? reader->run(task) : reader->runForView(task);
+        reading.get_future().wait();
+        reader.reset();
+        EXPECT_TRUE(ended);
+        EXPECT_TRUE(stopped);
+        EXPECT_TRUE(testing::ReadFile(file) == "as it was") << "the file was replaced";
+    }
 }
 
 } // namespace

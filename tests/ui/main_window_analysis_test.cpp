@@ -25,7 +25,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -277,9 +276,8 @@ class MainWindowAnalysisTest : public QObject {
             if (percent < 100)
                 return;
             disconnect(late);
-            while (!QFile::exists(written))
-                QThread::msleep(1);
-            QThread::msleep(200); // the run's end now waits in the queue ahead of the click
+            harness->window().analysisJob().waitForEnd(); // the run's end now waits in the queue ahead of the click
+            QVERIFY(QFile::exists(written));
             PostClick(harness->find("cmdCancel"));
         });
         harness->find<QCheckBox>("chkLorehold")->setChecked(false);

@@ -6,6 +6,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/tables/transaction_totals.h"
 #include "cli/cli.h"
+#include "genlog/banklog_generator.h"
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_open.h"
@@ -13,7 +14,10 @@
 #include "shell/qt/local_days.h"
 #include "tests/ledger/old_ledger_file.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "tests/ui/support/outside_add.h"
 #include "ui/base/elided_label.h"
+#include "ui/base/user_dialogs.h"
+#include "ui/close_on_signals.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
 #include "ui/ledger/ledger_timeline.h"
@@ -31,17 +35,22 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTableView>
 
+#include <QAbstractItemModelTester>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
 #include <atomic>
+#include <csignal>
 #include <grp.h>
 #include <sstream>
 #include <unistd.h>
@@ -236,8 +245,8 @@ class MainWindowLedgerTest : public QObject {
         const auto arrived = [&](int row) {
             return RunUntil([&] { return model->index(row, kTimeColumn).data() != QStringLiteral("…"); }, 10000);
         };
-        QVERIFY(RunUntil([&] { return model->counted(); }, 10000));
-        QCOMPARE(model->rowCount(), 2500);
+        // The empty list of the new ledger keeps its place as the add's rows come in.
+        QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 2500; }, 10000));
         QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,500 entries"));
         for (const int row : {2499, 0, 1250, 2000, 300, 1700, 900, 2300, 100, 2499}) {
             view->scrollTo(model->index(row, 0));
@@ -308,6 +317,77 @@ class MainWindowLedgerTest : public QObject {
         QTRY_COMPARE(harness.dialogs().warnings, QStringList{"Error: " + ledger + ": there is no such ledger"});
     }
 
+    // Closing the window while the entries are exported asks whether to wait for the export or to stop it:
+    // "Stop" leaves the file as it was, and so does a signal, which asks nothing; "Wait" closes the window once
+    // the file is complete. The real question offers both, and Escape waits.
+    void closingDuringAnExportWaitsOrStopsIt() {
+        QTemporaryDir dir;
+        const QString ledger = dir.filePath(QStringLiteral("big.sqlite")), file = dir.filePath(QStringLiteral("e.csv")),
+                      whole = dir.filePath(QStringLiteral("whole.csv"));
+        std::ignore = AddToLedger(*OpenLedger(ledger.toStdString(), LedgerAccess::ReadWrite),
+                                  bench::GenerateBankLog({.entry_count = 100'000}), {}, 0);
+        const auto exportTo = [&](MainWindowHarness& harness, const QString& to) {
+            harness.click("cmdLedger");
+            QVERIFY(harness.ledgerIdle()); // the default ledger read
+            harness.dialogs().openAnswers << ledger;
+            harness.click("cmdLedgerOpen");
+            QVERIFY(harness.ledgerIdle());
+            harness.dialogs().saveAnswers << to;
+            harness.click("cmdExportEntries");
+        };
+        {
+            MainWindowHarness harness;
+            exportTo(harness, whole);
+            QVERIFY(RunUntil([&] { return QFile::exists(whole); }, 60000));
+        }
+        struct Case {
+            const char* name;
+            std::optional<bool> waits; // the answer; none: a signal closes the window
+        };
+        for (const auto& [name, waits] : {Case{"Stop", false}, Case{"Wait", true}, Case{"a signal", std::nullopt}}) {
+            const QByteArray before = "as it was\n";
+            QFile target(file);
+            QVERIFY(target.open(QIODevice::WriteOnly) && target.write(before) == before.size());
+            target.close();
+            auto harness = std::make_unique<MainWindowHarness>();
+            harness->dialogs().confirmAnswers << true; // the file may be replaced
+            if (waits)
+                harness->dialogs().confirmAnswers << *waits;
+            exportTo(*harness, file);
+            if (waits) {
+                harness->window().close();
+            } else {
+                CloseWindowsOnSignals(); // as the program does
+                ::kill(::getpid(), SIGTERM);
+            }
+            QVERIFY2(RunUntil([&] { return !harness->window().isVisible(); }, 60000), name);
+            QCOMPARE(harness->dialogs().buttons.last(),
+                     waits ? UserDialogs::Buttons::WaitStop : UserDialogs::Buttons::OkCancel);
+            harness.reset();
+            QVERIFY2(test::ReadAll(file) == (waits.value_or(false) ? test::ReadAll(whole) : before), name);
+        }
+
+        QtUserDialogs shown;
+        for (const bool stop : {true, false}) {
+            QStringList offered;
+            QTimer::singleShot(0, [&offered, stop] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                for (QAbstractButton* button : box->buttons()) {
+                    offered << button->text();
+                    if (stop && button->text() == u"&Stop")
+                        button->click();
+                }
+                if (!stop)
+                    QTest::keyClick(box, Qt::Key_Escape);
+            });
+            QCOMPARE(shown.confirm(nullptr, QStringLiteral("Coffer"), QStringLiteral("Wait?"),
+                                   UserDialogs::Buttons::WaitStop),
+                     !stop);
+            offered.sort();
+            QCOMPARE(offered, (QStringList{"&Stop", "&Wait"}));
+        }
+    }
+
     // A view's stale tasks are skipped or stopped; one asked for outlives a refresh, and another ledger drops it aloud.
     void theReaderDropsOnlyTasksNoLongerWanted() {
         QTemporaryDir dir;
@@ -317,10 +397,10 @@ class MainWindowLedgerTest : public QObject {
             log += "<banklog player=\"P" + std::to_string(i) + "\" type=\"4\"/>\n";
         const std::unique_ptr<LedgerStore> writer = OpenLedger(file, LedgerAccess::ReadWrite);
         std::ignore = AddToLedger(*writer, log, {}, 0);
+        std::atomic<int> counted; // read by the reader's thread, which ends as the reader goes
         EntryReader reader;
         reader.open(file);
         QStringList ran;
-        static std::atomic<int> counted; // read by a task that may outlive the test by a few steps
         const auto task = [&](const char* search, int times) { // tells the last of `times` counts
             return [&, search, times](LedgerStore& store) -> EntryReader::Reply {
                 std::uint64_t found = 0;
@@ -346,6 +426,76 @@ class MainWindowLedgerTest : public QObject {
         reader.open(file + "-other");
         reader.viewChanged();
         QTRY_VERIFY_WITH_TIMEOUT(ran.last().startsWith(QLatin1String("Another ledger was opened")), 20000);
+    }
+
+    // Another program adds to the ledger in use, as coffer-cli --fetch on a timer does: the panel follows
+    // by itself, the Entries list keeping its place.
+    void followsWhatAnotherProgramAdds() {
+        MainWindowHarness harness;
+        harness.click("cmdLedger");
+        QVERIFY(harness.ledgerIdle());
+        const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
+        harness.dialogs().saveAnswers << ledger;
+        harness.click("cmdLedgerNew");
+        QVERIFY(harness.ledgerIdle());
+        const QString failure = test::SeeAnAddElsewhere(harness, [&](const std::string& page) {
+            QProcess cli;
+            cli.start(QStringLiteral(COFFER_CLI),
+                      {QStringLiteral("--ledger"), ledger, QStringLiteral("--add"),
+                       harness.writeFile(QStringLiteral("other.xml"), QByteArray::fromStdString(page))});
+            QVERIFY(cli.waitForFinished(60000) && cli.exitCode() == 0);
+        });
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+
+    // The list's model keeps Qt's contract for models as it counts a filter, reads the pages asked for
+    // (every look at a row not read yet asks for its page), and is read again after the ledger grew.
+    void theEntriesModelKeepsItsContract() {
+        QTemporaryDir dir;
+        const std::string file = dir.filePath(QStringLiteral("guild.sqlite")).toStdString();
+        const auto page = [](int from, int to, int copies) {
+            std::string log;
+            for (int i = from; i < to; ++i)
+                for (int copy = 0; copy < (i % 50 == 0 ? copies : 1); ++copy)
+                    log += "<banklog money=\"1\" player=\"P" + std::to_string(i % 7) + "\" ts=\"" +
+                           std::to_string(1'000'000'000'000LL - i * 1000LL) + "\" type=\"4\"/>\n";
+            return log;
+        };
+        const std::unique_ptr<LedgerStore> writer = OpenLedger(file, LedgerAccess::ReadWrite);
+        std::ignore = AddToLedger(*writer, page(0, 4000, 1), {}, 0);
+        EntryListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto read = [&](int row) {
+            model.index(row, 0).data();
+            return RunUntil([&] { return model.holds(row); }, 10000);
+        };
+        model.setLedger(file);
+        QTRY_VERIFY_WITH_TIMEOUT(model.counted(), 10000);
+        QCOMPARE(model.rowCount(), 4000);
+        for (int row : {0, 3999, 2000, 150, 999})
+            QVERIFY(read(row));
+        model.setFilter({.search = "p3"});
+        QTRY_VERIFY_WITH_TIMEOUT(model.counted(), 10000);
+        QCOMPARE(model.rowCount(), 571);
+        QVERIFY(read(300) && read(299));
+        // Every fiftieth entry twice more, and entries from 4000 to 5000 among them: of P3, one in seven.
+        std::ignore = AddToLedger(*writer, page(0, 5000, 3), {}, 0);
+        std::vector<std::optional<int>> found;
+        int added = -1;
+        model.reread({300, 299}, [&](const std::vector<std::optional<int>>& rows, int count) {
+            found = rows;
+            added = count;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(added >= 0, 10000);
+        QCOMPARE(added, 143 + 2 * 14);
+        QCOMPARE(model.rowCount(), 571 + added);
+        QVERIFY(found[0] && found[1]);
+        QCOMPARE(*found[0], *found[1] + 1);
+        QVERIFY(model.holds(*found[0]) && read(model.rowCount() - 1));
+        model.setFilter({});
+        QTRY_VERIFY_WITH_TIMEOUT(model.counted(), 10000);
+        QCOMPARE(model.rowCount(), 5000 + 2 * 100);
+        QVERIFY(read(5199));
     }
 
     // In the smallest window every control of the panel has the room it asks for, the ledger's name at

@@ -90,8 +90,6 @@ class MainWindowReportTest : public QObject {
             QString answer, message;
         } cases[] = {
             {"cmdSaveAs", ledger, ledger + QStringLiteral(" is the ledger itself")},
-            {"cmdSaveAs", harness_->folder() + QStringLiteral("/./guild.htm.png-wal"),
-             QStringLiteral("/./guild.htm.png-wal is a file of the ledger")},
             {"cmdSaveChart", ledger, ledger + QStringLiteral(" is the ledger itself")},
             {"mnuExportMembers", wal, wal + QStringLiteral(" is a file of the ledger")},
             {"mnuExportItems", ledger + QStringLiteral("-journal"), QStringLiteral("-journal is a file of the ledger")},

@@ -5,10 +5,13 @@
 // refresh while the server is down, say why on one line and keep the lists shown.
 
 #include "analysis/tables/transaction_totals.h"
+#include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
 #include "tests/support/pg_test_server.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "tests/ui/support/outside_add.h"
 #include "ui/base/elided_label.h"
+#include "ui/ledger/ledger_change_watch.h"
 #include "ui/stats/stats_table_model.h"
 
 #include <QComboBox>
@@ -30,6 +33,41 @@ class MainWindowSharedLedgerTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Another officer adds to the shared ledger in use: the window hears of it through a listening
+    // connection and follows by itself, the Entries list keeping its place; the connection dropped is
+    // made anew, and an add after that is heard too.
+    void followsWhatAnotherOfficerAdds() {
+        testing::TestServer server;
+        const std::string database = server.freshDatabase(), uri = server.uri(database);
+        MainWindowHarness harness;
+        QVERIFY(harness.ledgerIdle());
+        harness.dialogs().sharedLedgerAnswers << QString::fromStdString(uri);
+        harness.click("cmdLedgerConnect");
+        QVERIFY(harness.ledgerIdle());
+        const auto addElsewhere = [&](const std::string& page) {
+            const std::unique_ptr<LedgerStore> other = OpenLedger(uri, LedgerAccess::ReadWrite);
+            std::ignore = AddToLedger(*other, page, {}, QDateTime::currentMSecsSinceEpoch());
+        };
+        const QString failure = test::SeeAnAddElsewhere(harness, addElsewhere);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        auto* status = harness.find<QLabel>("lblLedgerStatus");
+        server.admin().execute(
+            "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE query = 'LISTEN coffer_ledger'");
+        addElsewhere(test::DepositsPage("Cy", QDateTime::currentMSecsSinceEpoch()));
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("The ledger changed: 2 new"), 5000);
+        // Minimised long enough, the window neither looks nor listens; restored, it reads what came meanwhile.
+        LedgerChangeWatch& changes = harness.window().ledgerChanges();
+        changes.setSleepAfterForTesting(std::chrono::milliseconds(1));
+        QTRY_VERIFY(changes.listening());
+        harness.window().showMinimized();
+        QTRY_VERIFY(!changes.watching() && !changes.listening());
+        addElsewhere(test::DepositsPage("Dee", QDateTime::currentMSecsSinceEpoch()));
+        harness.window().showNormal();
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("The ledger changed: 2 new") &&
+                                     harness.find<QLabel>("lblEntryCount")->text() == "328 entries",
+                                 5000);
+    }
+
     // A user of this test logs in with a password; the fixture's superuser does without.
     void shareALedgerOnTheServer() {
         testing::TestServer server;

@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: MIT
-// The watch of the bank log page against the local armory (tests/support/armory_site.py, driven line by
-// line): signed in through the Browser panel, the page is fetched into the ledger again and again, an
-// outage beyond the page's reach gives one gap and "Guild Ledger (!)", the watch resumes signed in after
-// a restart, the exported sign-in serves coffer-cli, and a forgotten sign-in shows at the next fetch.
-// Pages that are no whole bank log give their lines and add nothing.
-#include "genlog/banklog_generator.h"
+// The watch in the window, against a local armory of each test's own (tests/support/armory_site.py,
+// driven line by line), signed in through the Browser panel. ledger_watch_schedule_test tests the
+// schedule on its own.
+#include "support/bank_log_text.h"
+#include "support/lorehold_site.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "ui/item_lookup_services.h"
 #include "ui/ledger/ledger_watch.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -81,8 +83,26 @@ class MainWindowWatchTest : public QObject {
         return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
     }
 
+    // Signs in through the Browser panel, whose form's answer sends the browser to the log, and ticks the
+    // watch offered there, fetching every `interval`; the line of its first fetch.
+    QString watchSignedIn(MainWindowHarness& harness, std::chrono::milliseconds interval = kShortInterval) {
+        auto* view = harness.find<QWebEngineView>("WebBrowser1");
+        auto* watchBox = harness.find<QCheckBox>("chkWatch");
+        QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+        view->load(QUrl(address_).resolved(QUrl(QStringLiteral("/signin"))));
+        if (!RunUntil([&] { return !loaded.isEmpty() && view->url().path() == u"/signin"; }, 30000))
+            return QStringLiteral("the sign-in page did not open");
+        view->page()->runJavaScript(QStringLiteral("document.forms[0].submit()"));
+        if (!RunUntil([&] { return watchBox->isVisible(); }, 30000) || watchBox->isChecked())
+            return QStringLiteral("the watch was not offered");
+        watchBox->click();
+        LedgerWatch& watch = harness.window().watch();
+        watch.setIntervalForTesting(interval);
+        return watch.address() == address_ ? nextFetch(watch) : watch.address();
+    }
+
   private slots:
-    void initTestCase() {
+    void init() {
         site_.start(QStringLiteral("python3"),
                     {QStringLiteral("-c"), QString::fromLatin1(kSiteDriver), QStringLiteral(COFFER_SUPPORT)});
         while (!site_.canReadLine())
@@ -91,71 +111,85 @@ class MainWindowWatchTest : public QObject {
         QVERIFY(address_.endsWith(u"/guild-bank-log.xml"));
     }
 
-    void cleanupTestCase() {
+    void cleanup() {
         site_.closeWriteChannel();
         site_.waitForFinished(10000);
     }
 
     // A bank log page saved to a file is offered the watch, which cannot fetch it: the box stays clear.
     void aSavedPageIsNotWatched() {
-        const QTemporaryDir folder;
-        QFile page(folder.filePath(QStringLiteral("guild-bank-log.xml")));
-        QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<?xml version=\"1.0\"?><page/>") > 0);
-        page.close();
-        MainWindowHarness harness({}, {}, nullptr, folder.filePath(QStringLiteral("profile")));
+        MainWindowHarness harness;
+        const QString page = harness.writeFile(QStringLiteral("guild-bank-log.xml"), "<?xml version=\"1.0\"?><page/>");
         auto* watchBox = harness.find<QCheckBox>("chkWatch");
-        harness.find<QWebEngineView>("WebBrowser1")->load(QUrl::fromLocalFile(page.fileName()));
+        harness.find<QWebEngineView>("WebBrowser1")->load(QUrl::fromLocalFile(page));
         QVERIFY(RunUntil([&] { return watchBox->isVisible(); }, 30000));
         watchBox->click();
         QVERIFY(!harness.window().watch().watching());
         QVERIFY(!watchBox->isChecked());
     }
 
-    void watchFillsTheLedgerAcrossAnOutageAndARestart() {
-        const QTemporaryDir browser;
-        QSettings store(browser.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-        MainWindowHarness harness({}, {}, &store, browser.filePath(QStringLiteral("profile")));
-        auto* view = harness.find<QWebEngineView>("WebBrowser1");
-        auto* watchBox = harness.find<QCheckBox>("chkWatch");
-        // Signing in: the form's answer sends the browser to the log, where the watch is offered.
-        bool loaded = false;
-        connect(view, &QWebEngineView::loadFinished, this, [&loaded] { loaded = true; });
-        view->load(QUrl(address_).resolved(QUrl(QStringLiteral("/signin"))));
-        QVERIFY(RunUntil([&] { return loaded && view->url().path() == u"/signin"; }, 30000));
-        view->page()->runJavaScript(QStringLiteral("document.forms[0].submit()"));
-        QVERIFY(RunUntil([&] { return watchBox->isVisible(); }, 30000));
-        QVERIFY(!watchBox->isChecked());
-
-        watchBox->click();
-        LedgerWatch* watch = &harness.window().watch();
-        watch->setIntervalForTesting(kShortInterval);
-        QCOMPARE(watch->address(), address_);
-        {
-            const QString line = nextFetch(*watch);
-            QVERIFY2(line.contains(u": 5 entries, 5 new to the ledger"), qPrintable(line));
-        }
+    // Page after page goes into the ledger, the entries list following each as after an add of the
+    // window's own; stopped, the ledger holds the very entries the site served, member for member.
+    void theLedgerHoldsWhatTheSiteServed() {
+        MainWindowHarness harness;
+        const QString first = watchSignedIn(harness);
+        QVERIFY2(first.contains(u": 5 entries, 5 new to the ledger"), qPrintable(first));
+        LedgerWatch& watch = harness.window().watch();
         for (int arriving : {2, 4, 1}) {
             tellSite("add " + QByteArray::number(arriving));
-            QVERIFY(RunUntil([&] { return LastLine(*watch).contains(QStringLiteral("%1 new").arg(arriving)); }, 30000));
+            QVERIFY(RunUntil([&] { return LastLine(watch).contains(QStringLiteral("%1 new").arg(arriving)); }, 30000));
         }
-        // The entries list follows each page added, as after an add of the window's own.
         QTRY_COMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("12 entries"));
-        // An outage beyond the page's reach: three failures warn on the navigation, a success ends it.
+        harness.click("cmdStopWatching");
+        QVERIFY(!watch.watching() && !harness.find<QCheckBox>("chkWatch")->isChecked());
+        const QString served = harness.folder() + QStringLiteral("/served.xml");
+        tellSite("served " + served.toLocal8Bit());
+        const auto members = [&harness](const QStringList& source) {
+            const QString table = harness.folder() + QStringLiteral("/members.tsv");
+            return runCli(source + QStringList{QStringLiteral("--quiet"), QStringLiteral("-o"),
+                                               harness.folder() + QStringLiteral("/out.html"),
+                                               QStringLiteral("--members"), table}) == 0
+                       ? test::ReadAll(table)
+                       : QByteArray();
+        };
+        const QByteArray inLedger =
+            members({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/ledger.sqlite")});
+        QVERIFY(!inLedger.isEmpty());
+        QCOMPARE(inLedger, members({served}));
+    }
+
+    // An outage beyond the page's reach: from the third failure in a row the navigation warns, the last
+    // failure as its tooltip, until a fetch succeeds; the entries it hid make one gap, which the panel lists.
+    void anOutageWarnsOnTheNavigation() {
+        MainWindowHarness harness;
+        QVERIFY(!watchSignedIn(harness).isEmpty());
+        LedgerWatch& watch = harness.window().watch();
         auto* navigation = harness.find<QPushButton>("cmdLedger");
         tellSite("mode 503");
         tellSite("add 8");
-        QVERIFY(RunUntil([&] { return watch->failuresInARow() >= 3; }, 30000));
-        QTRY_COMPARE(navigation->text(), QStringLiteral("Guild Ledger (!)"));
+        bool warnedEarly = false;
+        QVERIFY(RunUntil(
+            [&] {
+                warnedEarly |= watch.failuresInARow() < 3 && navigation->text() != u"Guild Ledger";
+                return watch.failuresInARow() >= 3;
+            },
+            30000));
+        QVERIFY(!warnedEarly);
+        QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger (!)"));
         QVERIFY(navigation->toolTip().endsWith(address_ + QStringLiteral(": the page could not be loaded: HTTP 503")));
         tellSite("mode ok");
-        QVERIFY(RunUntil([&] { return watch->failuresInARow() == 0; }, 30000));
+        QVERIFY(RunUntil([&] { return watch.failuresInARow() == 0; }, 30000));
         QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger"));
-        QVERIFY(watch->lines().filter(QStringLiteral("may be missing: no paste covered that time.")).size() == 1);
+        QCOMPARE(watch.lines().filter(QStringLiteral("may be missing: no paste covered that time.")).size(), 1);
         QTRY_COMPARE(harness.find<QListWidget>("lstLedgerGaps")->count(), 1);
-        QCOMPARE(harness.find<QListWidget>("lstWatchLines")->count(), watch->lines().size());
+        QCOMPARE(harness.find<QListWidget>("lstWatchLines")->count(), watch.lines().size());
+    }
 
-        // The sign-in exported is the owner's alone, and serves coffer-cli.
-        const QString cookies = browser.filePath(QStringLiteral("cookies.txt"));
+    // The sign-in of the watched site, exported, is the owner's alone and serves coffer-cli.
+    void theExportedSignInServesCofferCli() {
+        MainWindowHarness harness;
+        QVERIFY(!watchSignedIn(harness).isEmpty());
+        const QString cookies = harness.folder() + QStringLiteral("/cookies.txt");
         harness.dialogs().confirmAnswers << true;
         harness.dialogs().saveAnswers << cookies;
         harness.click("mnuExportSignIn");
@@ -164,74 +198,66 @@ class MainWindowWatchTest : public QObject {
         struct stat status {};
         QCOMPARE(::stat(cookies.toLocal8Bit().constData(), &status), 0);
         QCOMPARE(status.st_mode & 0777, 0600u);
-        const QString other = browser.filePath(QStringLiteral("other.sqlite"));
         QString said;
-        QCOMPARE(runCli({QStringLiteral("--ledger"), other, QStringLiteral("--fetch"), address_,
-                         QStringLiteral("--cookies"), cookies},
+        QCOMPARE(runCli({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/other.sqlite"),
+                         QStringLiteral("--fetch"), address_, QStringLiteral("--cookies"), cookies},
                         &said),
                  0);
         QVERIFY2(said.contains(u"5 entries, 5 new"), qPrintable(said));
+    }
 
-        // A fetch that comes due during a run waits for its end.
-        coffer::bench::BankLogGeneratorOptions log;
-        log.entry_count = 200'000;
-        harness.setLog(coffer::bench::GenerateBankLog(log));
-        bool runDone = false, fetchedDuringRun = false;
-        connect(&harness.window(), &MainWindow::reportWritten, this, [&runDone] { runDone = true; });
-        const QString beforeRun = LastLine(*watch);
+    // A fetch that comes due during a run waits for its end: here the first one, of a watch started while
+    // the run waits for an item database that never answers.
+    void aFetchDueDuringARunWaitsForItsEnd() {
+        testing::LoreholdSite items;
+        items.setPage(ItemSearchAddress("", "Iron Nails"), {.fault = testing::Fault::NeverAnswers});
+        MainWindowServices services;
+        services.priceSource = WebPriceSources(items.base());
+        MainWindowHarness harness(std::move(services));
+        harness.setLog(testing::BankLog({{"Ann", "1", "Iron Nails"}}));
+        harness.find<QCheckBox>("chkLorehold")->setChecked(true);
         harness.click("cmdAnalyze");
-        QVERIFY(RunUntil(
-            [&] {
-                fetchedDuringRun |= !runDone && LastLine(*watch) != beforeRun;
-                return runDone;
-            },
-            60000));
-        QVERIFY(!fetchedDuringRun);
-        QVERIFY(nextFetch(*watch).contains(u" new to the ledger"));
+        QVERIFY(RunUntil([&] { return items.requestCount() == 1; }, 30000));
+        LedgerWatch& watch = harness.window().watch();
+        QVERIFY(watch.start(address_, 1));
+        QVERIFY(RunUntil([&] { return watch.waitingForWindow() || watch.lastFetch().isValid(); }, 30000));
+        QVERIFY(!watch.lastFetch().isValid());
+        harness.click("cmdCancel");
+        const QString line = nextFetch(watch);
+        QVERIFY2(line.endsWith(u"sign in again in the Browser panel"), qPrintable(line));
+    }
 
-        // After a restart the watch goes on signed in, and says that it was resumed.
-        harness.restart();
-        watch = &harness.window().watch();
-        watchBox = harness.find<QCheckBox>("chkWatch");
-        QVERIFY(watch->watching());
-        QVERIFY(harness.find<QLabel>("lblWatch")->text().startsWith(u"Resumed"));
+    // After a restart the watch goes on signed in, and says that it was resumed.
+    void theWatchResumesAfterARestart() {
+        const QTemporaryDir browser;
+        QSettings store(browser.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        MainWindowHarness harness({}, {}, &store, browser.filePath(QStringLiteral("profile")));
+        // At its first interval, the one the window offers, the watch fetches no more before the restart.
+        QVERIFY(!watchSignedIn(harness, std::chrono::minutes(LedgerWatch::kDefaultMinutes)).isEmpty());
         tellSite("add 3");
-        {
-            const QString line = nextFetch(*watch);
-            QVERIFY2(line.contains(u": 5 entries, 3 new to the ledger"), qPrintable(line));
-        }
+        // The profile writes the sign-in to its cookie file as it goes, behind the window's back.
+        const QDateTime signedIn = QDateTime::currentDateTime();
+        const QString cookies = browser.filePath(QStringLiteral("profile/Cookies"));
+        QVERIFY(harness.restart([&] { return QFileInfo(cookies).lastModified() > signedIn; }));
+        LedgerWatch& watch = harness.window().watch();
+        QVERIFY(watch.watching());
+        QVERIFY(harness.find<QLabel>("lblWatch")->text().startsWith(u"Resumed"));
+        const QString line = nextFetch(watch);
+        QVERIFY2(line.contains(u": 5 entries, 3 new to the ledger"), qPrintable(line));
+    }
 
-        // The ledger holds the very entries the site served, member for member.
-        harness.click("cmdStopWatching");
-        QVERIFY(!watch->watching() && !watchBox->isChecked());
-        const QString served = browser.filePath(QStringLiteral("served.xml"));
-        tellSite("served " + served.toLocal8Bit());
-        QStringList tables;
-        for (const QStringList& source :
-             {QStringList{QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/ledger.sqlite")},
-              QStringList{served}}) {
-            const QString members = browser.filePath(QStringLiteral("members-%1.tsv").arg(tables.size()));
-            QCOMPARE(runCli(source + QStringList{QStringLiteral("--quiet"), QStringLiteral("-o"),
-                                                 browser.filePath(QStringLiteral("report.html")),
-                                                 QStringLiteral("--members"), members}),
-                     0);
-            tables << QString::fromUtf8(test::ReadAll(members));
-        }
-        QVERIFY(!tables[0].isEmpty());
-        QCOMPARE(tables[0], tables[1]);
-
-        // Forgetting the sign-ins leaves the next fetch signed out; the watch goes on.
-        watch->start(address_, 1);
-        watch->setIntervalForTesting(kShortInterval);
-        {
-            const QString line = nextFetch(*watch);
-            QVERIFY2(line.contains(u" new to the ledger"), qPrintable(line));
-        }
+    // Forgetting the sign-ins leaves the next fetch signed out, from a page opened anew (one whose request
+    // was under way as the cache was cleared would never end); the watch goes on.
+    void aForgottenSignInShowsAtTheNextFetch() {
+        MainWindowHarness harness;
+        QVERIFY(!watchSignedIn(harness).isEmpty());
+        LedgerWatch& watch = harness.window().watch();
         harness.dialogs().confirmAnswers << true;
         harness.click("mnuForgetSignIns");
-        QVERIFY2(RunUntil([&] { return LastLine(*watch).endsWith(u"sign in again in the Browser panel"); }, 30000),
-                 qPrintable(watch->lines().join(u"\n")));
-        QVERIFY(watch->watching());
+        QVERIFY(RunUntil([&] { return watch.failuresInARow() > 0; }, 30000));
+        QVERIFY2(LastLine(watch).endsWith(u"sign in again in the Browser panel"),
+                 qPrintable(watch.lines().join(u'\n')));
+        QVERIFY(watch.watching());
     }
 
     // What the watch's request sees of pages that are no whole bank log (the browser inflates a
@@ -240,8 +266,7 @@ class MainWindowWatchTest : public QObject {
     void pagesThatAreNoWholeBankLogAreNotAdded() {
         MainWindowHarness harness;
         LedgerWatch& watch = harness.window().watch();
-        int added = 0;
-        connect(&watch, &LedgerWatch::added, this, [&added] { ++added; });
+        QSignalSpy added(&watch, &LedgerWatch::added);
         const QString notLoaded = address_ + QStringLiteral(": the page could not be loaded: "),
                       signIn = address_ +
                                QStringLiteral(": the armory shows no bank log; sign in again in the Browser panel");
@@ -252,7 +277,6 @@ class MainWindowWatchTest : public QObject {
             {"partial", notLoaded + QStringLiteral("HTTP 206")},
             {"unclosed", notLoaded + QStringLiteral("the page was cut short")},
         };
-        tellSite("mode ok");
         QVERIFY(watch.start(address_, 1));
         watch.setIntervalForTesting(kShortInterval);
         for (const auto& [mode, line] : cases) {
@@ -263,9 +287,7 @@ class MainWindowWatchTest : public QObject {
                      qPrintable(watch.lines().join(u'\n')));
             QVERIFY2(LastLine(watch).endsWith(line), qPrintable(mode + ": " + LastLine(watch)));
         }
-        QCOMPARE(added, 0);
-        watch.stop();
-        tellSite("mode ok");
+        QVERIFY(added.isEmpty());
     }
 };
 

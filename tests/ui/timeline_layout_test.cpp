@@ -120,13 +120,8 @@ TEST_F(TimelineLayoutTest, TickLabelsNeverOverlap) {
     }
 }
 
-// A ledger from someone else may count any hours: those past what a time can hold are left out.
-TEST_F(TimelineLayoutTest, HoursPastWhatATimeHoldsAreLeftOut) {
-    constexpr std::int64_t kLast = std::numeric_limits<std::int64_t>::max();
-    EXPECT_TRUE(MakeTimelineContent({}, {{.hour = kLast, .copies = 1}, {.hour = -5, .copies = 1}}).hours.empty());
-}
-
-// A bar first, then a gap over the whole height, then the day with its entries.
+// A bar first, then a gap over the whole height, then the day with its entries. A ledger from someone else
+// may count any hours: those past what a time can hold are left out.
 TEST_F(TimelineLayoutTest, APointFindsABarAGapOrADay) {
     const std::int64_t day = At("2024-05-01T00:00:00");
     LedgerSummary summary;
@@ -134,9 +129,12 @@ TEST_F(TimelineLayoutTest, APointFindsABarAGapOrADay) {
     summary.gaps = {{day + 10 * kMsPerHour, day + 20 * kMsPerHour}};
     summary.pastes[0].firstTs = day, summary.pastes[0].lastTs = day + 10 * kMsPerHour;
     summary.pastes[1].firstTs = day + 5 * kMsPerHour, summary.pastes[1].lastTs = day + 6 * kMsPerHour;
-    const std::vector<HourCount> hours = {{.hour = day / kMsPerHour + 1, .copies = 4},
-                                          {.hour = day / kMsPerHour + 23, .copies = 3}};
+    const std::vector<HourCount> hours = {{.hour = -5, .copies = 1},
+                                          {.hour = day / kMsPerHour + 1, .copies = 4},
+                                          {.hour = day / kMsPerHour + 23, .copies = 3},
+                                          {.hour = std::numeric_limits<std::int64_t>::max(), .copies = 1}};
     const TimelineContent content = MakeTimelineContent(summary, hours);
+    EXPECT_EQ(content.hours, std::vector<HourCount>(hours.begin() + 1, hours.end() - 1));
     TimeAxis axis;
     axis.setWidth(2400);
     axis.setWhole(day, day + 24 * kMsPerHour);

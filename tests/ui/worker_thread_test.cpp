@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The window's worker thread: one piece of work at a time, what it posts handed back in order before
-// `finished`, a stop that reaches the work, and a destruction that stops and waits for it.
+// `finished` (and, once its end was waited for, ahead of what is posted then), a stop that reaches the work,
+// and a destruction that stops and waits for it.
 #include "ui/base/worker_thread.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +30,7 @@ bool RunUntil(const std::function<bool()>& done) {
 TEST(WorkerThread, RunsOneWorkAtATimeAndHandsBackInOrderBeforeFinished) {
     WorkerThread worker;
     std::vector<int> heard;
-    int finished = 0;
-    QObject::connect(&worker, &WorkerThread::finished, [&] {
-        heard.push_back(-1);
-        ++finished;
-    });
+    QObject::connect(&worker, &WorkerThread::finished, [&] { heard.push_back(-1); });
     std::promise<void> release;
     worker.start([&, released = release.get_future().share()](const std::stop_token&) {
         released.wait();
@@ -44,11 +41,13 @@ TEST(WorkerThread, RunsOneWorkAtATimeAndHandsBackInOrderBeforeFinished) {
     worker.start([&](const std::stop_token&) { secondRan = true; }); // ignored: the first still runs
     EXPECT_TRUE(worker.running());
     release.set_value();
-    ASSERT_TRUE(RunUntil([&] { return finished == 1; }));
+    worker.waitForEnd(); // what is posted from here on comes after `finished`
+    worker.post([&heard] { heard.push_back(-2); });
+    ASSERT_TRUE(RunUntil([&] { return heard.size() == 102; }));
     std::vector<int> expected;
     for (int i = 0; i < 100; ++i)
         expected.push_back(i);
-    expected.push_back(-1);
+    expected.insert(expected.end(), {-1, -2});
     EXPECT_EQ(heard, expected);
     EXPECT_FALSE(secondRan);
     EXPECT_FALSE(worker.running());

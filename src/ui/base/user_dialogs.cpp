@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTreeView>
 
 #include <algorithm>
@@ -62,6 +63,15 @@ QString QtUserDialogs::saveFileName(QWidget* parent, const QString& filter, cons
 }
 
 bool QtUserDialogs::confirm(QWidget* parent, const QString& title, const QString& text, Buttons buttons) {
+    if (buttons == Buttons::WaitStop) { // waiting loses nothing: it is the answer of Escape and Enter
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+        QPushButton* wait = box.addButton(QStringLiteral("&Wait"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("&Stop"), QMessageBox::DestructiveRole);
+        box.setDefaultButton(wait);
+        box.setEscapeButton(wait);
+        box.exec();
+        return box.clickedButton() == wait;
+    }
     const bool yesNo = buttons == Buttons::YesNo;
     const QMessageBox::StandardButton no = yesNo ? QMessageBox::No : QMessageBox::Cancel;
     const QMessageBox::StandardButton yes = yesNo ? QMessageBox::Yes : QMessageBox::Ok;

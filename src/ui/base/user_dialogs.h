@@ -12,7 +12,8 @@ namespace coffer {
 
 class UserDialogs {
   public:
-    enum class Buttons { OkCancel, YesNo };
+    // WaitStop: "Wait" for work under way to end, or "Stop" it.
+    enum class Buttons { OkCancel, YesNo, WaitStop };
 
     virtual ~UserDialogs() = default;
     // An Open dialog titled `title` listing the files of a name filter (none: all files), starting in
@@ -25,7 +26,7 @@ class UserDialogs {
     // "" when cancelled. The dialog itself never asks about overwriting: the caller does.
     virtual QString saveFileName(QWidget* parent, const QString& filter, const QString& folder = {},
                                  const QString& title = {}) = 0;
-    // A question; true for OK or Yes.
+    // A question; true for OK, Yes or Wait (which Escape also answers).
     virtual bool confirm(QWidget* parent, const QString& title, const QString& text,
                          Buttons buttons = Buttons::OkCancel) = 0;
     // A message with an OK button: news, or (`warning`) something that went wrong.

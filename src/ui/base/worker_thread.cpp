@@ -27,6 +27,11 @@ void WorkerThread::start(std::function<void(std::stop_token)> work) {
     thread_->start();
 }
 
+void WorkerThread::waitForEnd() const {
+    if (thread_)
+        thread_->wait(); // QThread emits its `finished`, which this object hears queued, before it wakes a waiter
+}
+
 void WorkerThread::post(std::function<void()> call) {
     QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }

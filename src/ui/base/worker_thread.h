@@ -26,6 +26,9 @@ class WorkerThread : public QObject {
     void stop() { stop_.request_stop(); }
     // Calls `call` on this object's thread, after what was posted before; dropped once this is gone.
     void post(std::function<void()> call);
+    // Blocks until the work in progress has ended, without stopping it: `finished` then waits in this
+    // object's queue, behind what the work posted and ahead of what comes later.
+    void waitForEnd() const;
 
   signals:
     void finished();

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
 #include <QTableView>
@@ -84,6 +85,7 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     });
     connect(model_, &EntryListModel::countChanged, this, &EntriesTab::showCount);
     connect(model_, &EntryListModel::modelReset, this, &EntriesTab::showCount);
+    connect(model_, &EntryListModel::changedSinceCounted, this, &EntriesTab::keepPlace);
     connect(model_, &EntryListModel::failed, this,
             [this](const QString& message) { countLabel_->setText(message.simplified()); });
     connect(view_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -109,7 +111,77 @@ bool EntriesTab::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void EntriesTab::setLedger(const std::string& ledger) {
-    model_->setLedger(ledger);
+    if (ledger == model_->ledger() && model_->counted())
+        keepPlace();
+    else
+        model_->setLedger(ledger);
+}
+
+void EntriesTab::keepPlace() {
+    // The rows to find again: the top one, the current one, then each selected range's rows, every one
+    // where the model holds them all (a few screens' worth), else its ends.
+    const QModelIndex current = view_->currentIndex();
+    std::vector<int> rows{view_->rowAt(0), current.row()};
+    struct Range {
+        std::size_t first, count; // in `rows`
+        bool whole;
+    };
+    std::vector<Range> ranges;
+    for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
+        bool whole = range.height() <= static_cast<int>(EntryListModel::kPageRows * EntryListModel::kPagesKept);
+        for (int row = range.top(); whole && row <= range.bottom(); ++row)
+            whole = model_->holds(row);
+        const std::size_t first = rows.size();
+        if (whole)
+            for (int row = range.top(); row <= range.bottom(); ++row)
+                rows.push_back(row);
+        else
+            rows.insert(rows.end(), {range.top(), range.bottom()});
+        ranges.push_back({.first = first, .count = rows.size() - first, .whole = whole});
+    }
+    QScrollBar* vertical = view_->verticalScrollBar();
+    QScrollBar* horizontal = view_->horizontalScrollBar();
+    const int top = rows[0], scrolled = vertical->value(), across = horizontal->value(), column = current.column();
+    model_->reread(rows, [=, this](const std::vector<std::optional<int>>& found, int added) {
+        const int last = model_->rowCount() - 1;
+        // A row not held is kept by its number; a range's end not held takes in every row that may be it.
+        const auto at = [&](std::size_t index, int otherwise) { return found[index].value_or(otherwise); };
+        QItemSelection selection;
+        const auto select = [&](int first, int final) {
+            if (first <= final)
+                selection.select(model_->index(first, 0), model_->index(final, kEntryColumns - 1));
+        };
+        for (const Range& range : ranges) {
+            if (!range.whole) {
+                select(at(range.first, rows[range.first]),
+                       std::min(last, at(range.first + 1, rows[range.first + 1] + added)));
+                continue;
+            }
+            for (std::size_t index = range.first; index < range.first + range.count;) {
+                const std::size_t start = index++;
+                if (!found[start])
+                    continue;
+                while (index < range.first + range.count && found[index] && *found[index] == *found[index - 1] + 1)
+                    ++index;
+                select(*found[start], *found[index - 1]);
+            }
+        }
+        // The current row and the selection come back without scrolling the view, which then shows the
+        // top row where it was.
+        const bool autoScroll = view_->hasAutoScroll();
+        view_->setAutoScroll(false);
+        if (current.isValid())
+            view_->selectionModel()->setCurrentIndex(model_->index(std::min(last, at(1, current.row())), column),
+                                                     QItemSelectionModel::NoUpdate);
+        view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        view_->setAutoScroll(autoScroll);
+        view_->doItemsLayout(); // the scroll bar's range for the new count
+        const int shift = top < 0 ? 0 : at(0, top) - top;
+        vertical->setValue(scrolled + (view_->verticalScrollMode() == QAbstractItemView::ScrollPerItem
+                                           ? shift
+                                           : shift * view_->rowHeight(0)));
+        horizontal->setValue(across);
+    });
 }
 
 void EntriesTab::setPeriod(const std::optional<TimeRange>& period) {

@@ -29,7 +29,9 @@ class EntriesTab : public QWidget {
     EntryListModel* model() const { return model_; }
     QPushButton* exportButton() const { return exportButton_; }
 
-    // The ledger to list (its path as it is opened; "" for none).
+    // The ledger to list (its path as it is opened; "" for none). The same ledger again, read after a
+    // change, keeps the list's place: the row at the top of the view and the selected rows, by their
+    // identity; only the count and the rows that came in change.
     void setLedger(const std::string& ledger);
     // The period of the ledger panel's choice; it ends the period an exact filter brought.
     void setPeriod(const std::optional<TimeRange>& period);
@@ -51,6 +53,7 @@ class EntriesTab : public QWidget {
   private:
     void applyFilter();
     void showCount();
+    void keepPlace(); // as the list is read again after a change of the ledger
 
     EntryListModel* model_;
     QLineEdit* searchBox_;

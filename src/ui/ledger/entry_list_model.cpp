@@ -37,10 +37,10 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
         return;
     reader_.runForView([this, generation = generation_, filter](LedgerStore& store) -> EntryReader::Reply {
         // The count comes with the first page, read with it.
-        ListedPage first = store.listRows(filter, 0, kPageRows);
+        auto [total, rows] = ReadPage(store, filter, 0);
         const bool indexed = store.listIndexed();
         const std::optional<GuildIdentity> guild = store.guild();
-        return [this, generation, total = first.total, rows = PageOf(first.rows), indexed,
+        return [this, generation, total, rows = std::move(rows), indexed,
                 realm = guild ? guild->realm : std::string()]() mutable {
             if (generation != generation_)
                 return;
@@ -52,6 +52,64 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
             endResetModel();
             emit countChanged();
             received(generation, 0, total, std::move(rows));
+        };
+    });
+}
+
+void EntryListModel::reread(const std::vector<int>& rows, Kept kept) {
+    std::vector<KeptRow> known;
+    std::vector<std::size_t> asked; // which of `rows` each known row is
+    for (std::size_t at = 0; at < rows.size(); ++at)
+        if (std::optional<RowIdentity> identity = identityOf(rows[at])) {
+            known.push_back({.identity = std::move(*identity), .row = static_cast<std::uint64_t>(rows[at])});
+            asked.push_back(at);
+        }
+    reader_.runForView([this, generation = generation_, reread = ++rereads_, filter = filter_, before = total_,
+                        known = std::move(known), asked = std::move(asked), wanted = rows.size(),
+                        kept = std::move(kept)](LedgerStore& store) -> EntryReader::Reply {
+        std::uint64_t total = 0;
+        bool indexed = true, current = false;
+        std::vector<std::optional<std::uint64_t>> found;
+        std::map<std::uint64_t, Page> pages;
+        store.readAtOnce([&] { // the count, the rows found and the pages about them of one moment
+            total = store.countListed(filter);
+            indexed = store.listIndexed();
+            current = total >= before && total - before <= kMostRowsKeptAcross;
+            if (!current || total == before)
+                return;
+            found = FindKeptRows(store, filter, total, total - before, known);
+            const std::uint64_t top = !found.empty() && found.front() ? *found.front() : total;
+            for (std::uint64_t page = top / kPageRows; page * kPageRows < std::min(total, top + kPageRows); ++page)
+                pages[page] = ReadPage(store, filter, page).second;
+        });
+        return [=, this, pages = std::move(pages)]() mutable {
+            if (generation != generation_ || reread != rereads_)
+                return;
+            if (!current) {
+                setFilter(filter_);
+                return;
+            }
+            indexed_ = indexed;
+            if (total == before) { // no row of this filter came in: the rows held are the list's still
+                emit countChanged();
+                return;
+            }
+            beginResetModel();
+            ++generation_;
+            reader_.viewChanged();
+            total_ = total;
+            requested_.clear();
+            recent_.clear();
+            for (const auto& [page, rows] : pages)
+                recent_.push_back(page);
+            pages_ = std::move(pages);
+            endResetModel();
+            emit countChanged();
+            std::vector<std::optional<int>> where(wanted);
+            for (std::size_t at = 0; at < found.size(); ++at)
+                if (found[at])
+                    where[asked[at]] = static_cast<int>(std::min<std::uint64_t>(*found[at], INT32_MAX));
+            kept(where, static_cast<int>(total - before));
         };
     });
 }
@@ -99,12 +157,32 @@ std::size_t EntryListModel::heldRows() const {
     return rows;
 }
 
-std::optional<std::pair<std::string, std::string>> EntryListModel::writtenNames(int row) const {
+const EntryListModel::Row* EntryListModel::held(int row) const {
     const auto page = pages_.find(static_cast<std::uint64_t>(row) / kPageRows);
     const std::size_t at = static_cast<std::uint64_t>(row) % kPageRows;
-    if (row < 0 || page == pages_.end() || at >= page->second.size())
+    return row < 0 || page == pages_.end() || at >= page->second.size() ? nullptr : &page->second[at];
+}
+
+bool EntryListModel::holds(int row) const {
+    return held(row) != nullptr;
+}
+
+std::optional<std::pair<std::string, std::string>> EntryListModel::writtenNames(int row) const {
+    const Row* held = this->held(row);
+    return held ? std::optional(std::pair{held->member, held->item}) : std::nullopt;
+}
+
+std::optional<RowIdentity> EntryListModel::identityOf(int row) const {
+    const Row* kept = held(row);
+    if (kept == nullptr)
         return std::nullopt;
-    return std::pair{page->second[at].member, page->second[at].item};
+    // Its entry's earlier copies are the rows just before it that are the same entry (as far as they are
+    // held: a copy of another is the same to the eye).
+    std::uint64_t copy = 0;
+    for (const Row* before = held(row - 1); before != nullptr && before->listed == kept->listed;
+         before = held(row - 1 - static_cast<int>(copy)))
+        ++copy;
+    return IdentityOf(kept->listed, copy);
 }
 
 void EntryListModel::request(std::uint64_t page) const {
@@ -112,39 +190,37 @@ void EntryListModel::request(std::uint64_t page) const {
         return;
     auto* self = const_cast<EntryListModel*>(this); // the pages are a cache of what the model shows
     self->reader_.runForView([self, generation = generation_, filter = filter_, page](LedgerStore& store) {
-        ListedPage read = store.listRows(filter, page * kPageRows, kPageRows);
-        return [self, generation, page, total = read.total, rows = PageOf(read.rows)]() mutable {
+        auto [total, rows] = ReadPage(store, filter, page);
+        return [self, generation, page, total, rows = std::move(rows)]() mutable {
             self->received(generation, page, total, std::move(rows));
         };
     });
 }
 
-EntryListModel::Page EntryListModel::PageOf(const std::vector<ListedRow>& listed) {
+std::pair<std::uint64_t, EntryListModel::Page>
+EntryListModel::ReadPage(LedgerStore& store, const EntryListFilter& filter, std::uint64_t page) {
+    ListedPage read = store.listRows(filter, page * kPageRows, kPageRows);
     Page rows;
-    for (const ListedRow& entry : listed) {
+    for (ListedRow& listed : read.rows) {
         Row& row = rows.emplace_back();
-        for (const std::string& cell : MakeEntryCells(entry.text, entry.ts))
+        for (const std::string& cell : MakeEntryCells(listed.text, listed.ts))
             row.cells << ToQString(cell);
-        std::tie(row.member, row.item) = WrittenNames(entry.text);
+        std::tie(row.member, row.item) = WrittenNames(listed.text);
+        row.listed = std::move(listed);
     }
-    return rows;
+    return {read.total, std::move(rows)};
 }
 
 void EntryListModel::received(std::uint64_t generation, std::uint64_t page, std::uint64_t total, Page rows) {
     if (generation != generation_)
         return;
-    // Another program changed the list since it was counted: the page's read counted it as it is now, and
-    // the pages held before are of the list as it was.
-    if (total != total_) {
-        beginResetModel();
-        total_ = total;
-        pages_.clear();
-        recent_.clear();
-        requested_.clear();
-        endResetModel();
-        emit countChanged();
-    }
     requested_.erase(page);
+    // Another program changed the list since it was counted: the page's read counted it as it is now, and
+    // its rows may stand elsewhere in the list held. The list is read again, keeping its place.
+    if (total != total_) {
+        emit changedSinceCounted();
+        return;
+    }
     pages_[page] = std::move(rows);
     recent_.remove(page);
     recent_.push_front(page);

@@ -6,6 +6,7 @@
 
 #include "ledger/entry_list.h"
 #include "ui/ledger/entry_reader.h"
+#include "ui/ledger/kept_rows.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -22,6 +23,8 @@ class EntryListModel : public QAbstractTableModel {
   public:
     static constexpr std::uint64_t kPageRows = 100;
     static constexpr std::size_t kPagesKept = 8;
+    // More rows than these come in at once, and the list starts anew at its top, as for a new filter.
+    static constexpr std::uint64_t kMostRowsKeptAcross = 100'000;
 
     explicit EntryListModel(QObject* parent = nullptr);
 
@@ -30,6 +33,13 @@ class EntryListModel : public QAbstractTableModel {
     const std::string& ledger() const { return ledger_; }
     void setFilter(const EntryListFilter& filter);
     const EntryListFilter& filter() const { return filter_; }
+    // Where rows asked for stand after the ledger changed: each row's new number (none where the model
+    // did not hold the row, or found it no more), and how many rows came in.
+    using Kept = std::function<void(const std::vector<std::optional<int>>& rows, int added)>;
+    // The ledger changed under the same filter: the rows are counted again and, where some came in, the
+    // model shows the new count and `kept` hears where the rows given, by their identity, are now; the
+    // pages about the first of them are read already. A list that lost rows starts anew.
+    void reread(const std::vector<int>& rows, Kept kept);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -42,6 +52,7 @@ class EntryListModel : public QAbstractTableModel {
     bool indexed() const { return indexed_; }
     // The rows held, whatever the count.
     std::size_t heldRows() const;
+    bool holds(int row) const;
     // A row's member and item names as its element writes them, for their pages; none until it arrives.
     std::optional<std::pair<std::string, std::string>> writtenNames(int row) const;
     // The realm of the ledger's guild, for the armory's addresses.
@@ -53,20 +64,32 @@ class EntryListModel : public QAbstractTableModel {
     // Writes every row of the filter as CSV to `file` (checked beforehand); `done` gets the error (of the
     // file or of the ledger), or "".
     void exportCsv(const std::string& file, std::function<void(const QString& error)> done);
+    // Nothing more is read (the window is closing): an export under way stops, its file left as it was, and
+    // tells nothing.
+    void stopReading() { reader_.stop(); }
 
   signals:
     // The count of a new filter arrived, or reading failed.
     void countChanged();
     void failed(const QString& message);
+    // A page read found the list changed since it was counted (another program added to the ledger): the
+    // view reads it again, keeping its place (see reread).
+    void changedSinceCounted();
 
   private:
     struct Row {
         QStringList cells;
         std::string member, item; // as written
+        ListedRow listed;         // who it is
     };
     using Page = std::vector<Row>;
 
-    static Page PageOf(const std::vector<ListedRow>& listed);
+    // A page of the list with the count of the list at the moment it was read.
+    static std::pair<std::uint64_t, Page> ReadPage(LedgerStore& store, const EntryListFilter& filter,
+                                                   std::uint64_t page);
+    const Row* held(int row) const;
+    std::optional<RowIdentity> identityOf(int row) const; // of a row held
+
     void request(std::uint64_t page) const;
     // A page read with the count of the list at that moment (`total`), which the model takes.
     void received(std::uint64_t generation, std::uint64_t page, std::uint64_t total, Page rows);
@@ -75,6 +98,7 @@ class EntryListModel : public QAbstractTableModel {
     std::string ledger_;
     EntryListFilter filter_;
     std::uint64_t generation_ = 0; // of the filter: a reply of an older one is dropped
+    std::uint64_t rereads_ = 0;    // only the last reread is taken in
     std::uint64_t total_ = 0;
     bool counted_ = false, indexed_ = true;
     std::string realm_;

@@ -3,15 +3,17 @@
 // Reads a ledger for the entries list off the window's thread, on a thread of its own with a connection
 // of its own (to a file, open while there are tasks to run): each task runs there with the store, newest task first (a
 // list scrolled on asks for the rows now in view before those it passed), and hands back what the window does with its
-// result. A server that stops answering holds up only the reader: the window never waits for it, not even as the reader
-// goes.
+// result. The reader owns its thread: as it goes it stops the task in progress through the store's stop of its reads
+// (on a server, a cancel request), and waits for the thread to end.
 
 #include "ledger/ledger_store.h"
 
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 namespace coffer {
 
@@ -25,7 +27,7 @@ class EntryReader : public QObject {
     using Task = std::function<Reply(LedgerStore& store)>;
 
     explicit EntryReader(QObject* parent = nullptr);
-    ~EntryReader() override; // the thread ends after its task in progress, without being waited for
+    ~EntryReader() override; // stops, and waits for the thread to end
 
     // The ledger the next tasks read. Another ledger drops the tasks not started yet, telling the failure of
     // each that has one; the same ledger again (a refresh) keeps them, and its connection.
@@ -40,13 +42,19 @@ class EntryReader : public QObject {
     void run(Task task, Failure failure = {});
     // The list in view changed (a new search, another ledger): its tasks are no longer wanted.
     void viewChanged();
+    // Nothing is wanted any more (the window is closing): the task in progress stops at its next read, the
+    // others are dropped, and nothing more is handed back or run. An export stopped so leaves its file as it was.
+    void stop();
 
   signals:
     void failed(const QString& message);
 
   private:
     struct State;
-    std::shared_ptr<State> state_;
+    void read(const std::stop_token& stopped);
+
+    std::unique_ptr<State> state_;
+    std::jthread thread_; // last: it ends before the state goes
 };
 
 } // namespace coffer

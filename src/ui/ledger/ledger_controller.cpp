@@ -46,6 +46,10 @@ LedgerController::LedgerController(Window window, ActivityState& activity, QObje
         panel.showProgress(percent);
         panel.showStatus(QStringLiteral("Adding the bank log to the ledger…"));
     });
+    connect(&job_, &LedgerJob::stepBegins, &panel, [&panel](AddStep step) {
+        if (step == AddStep::Commit)
+            panel.showWriting();
+    });
     connect(&job_, &LedgerJob::waitingForLock, &panel, [&panel] {
         panel.showStatus(QStringLiteral("Waiting for another program that is using the ledger (up to a minute)…"));
     });
@@ -85,7 +89,7 @@ void LedgerController::use(const QString& file, bool create) {
 
 void LedgerController::refresh() {
     // A ledger shown as read is read again behind its lists, which stay should the reading fail.
-    if (file_ != readable_ || !readAt_.isValid()) {
+    if (!showsLedger()) {
         use(file_);
         return;
     }
@@ -106,8 +110,17 @@ void LedgerController::showAdded(const std::string& file, const LedgerSummary& s
     emit addedInBackground();
 }
 
+QString LedgerController::refreshFailure(const std::string& error) const {
+    QString reason = OneLine(error);
+    if (reason.endsWith(u'.'))
+        reason.chop(1);
+    return QStringLiteral("Could not refresh at %1: %2; showing the ledger as read at %3.")
+        .arg(ClockText(QTime::currentTime()), reason, ClockText(readAt_));
+}
+
 void LedgerController::showRead(const std::string& file, const LedgerSummary* summary,
                                 const std::vector<HourCount>& hours, const QString& note) {
+    shown_ = summary ? std::optional(*summary) : std::nullopt;
     window_.panel.showLedger(ToQString(LedgerDisplayName(file)), summary, note);
     window_.panel.showCoverage(summary, hours);
 }
@@ -188,11 +201,7 @@ void LedgerController::onFinished() {
     emit busyChanged();
     const bool failed = !results.error.empty();
     if (failed && action == Action::Refresh && !results.needsPassword) {
-        QString reason = OneLine(results.error);
-        if (reason.endsWith(u'.'))
-            reason.chop(1);
-        window_.panel.showStatus(QStringLiteral("Could not refresh at %1: %2; showing the ledger as read at %3.")
-                                     .arg(ClockText(QTime::currentTime()), reason, ClockText(readAt_)));
+        window_.panel.showStatus(refreshFailure(results.error));
         return;
     }
     if (!failed)

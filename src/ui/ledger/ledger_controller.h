@@ -47,9 +47,17 @@ class LedgerController : public QObject {
     QString path() const;
     // While the ledger is read or added to, none of its actions starts.
     bool busy() const { return action_ != Action::None; }
-    // Shows what the ledger `file` holds after an add of the window's watch, when it is still the one in
-    // use and nothing reads it meanwhile.
+    // Shows what the ledger `file` holds after an add in the background (of the window's watch, or of
+    // another program), when it is still the one in use and nothing reads it meanwhile.
     void showAdded(const std::string& file, const LedgerSummary& summary, const std::vector<HourCount>& hours);
+    // Stops the window's add in progress (Cancel, or the window closing), which leaves the ledger as it was
+    // unless its commit is under way.
+    void cancelAdd();
+    // Whether the lists show the ledger in use as read, and what they show of it (none: no file yet).
+    bool showsLedger() const { return file_ == readable_ && readAt_.isValid(); }
+    const std::optional<LedgerSummary>& shownSummary() const { return shown_; }
+    // What the status says of a refresh that failed with `error`: the lists stay as read before.
+    QString refreshFailure(const std::string& error) const;
 
   signals:
     void busyChanged();
@@ -71,7 +79,6 @@ class LedgerController : public QObject {
     void open();
     void connectShared();
     void add();
-    void cancelAdd();
     void onFinished();
 
     Window window_;
@@ -81,7 +88,8 @@ class LedgerController : public QObject {
     QHash<QString, QString> uris_; // server ledgers' URIs with the password given in this run
     QString readable_;             // the last ledger read without an error, to go back to
     QTime readAt_;                 // when the lists shown were read
-    LedgerJob job_;
+    std::optional<LedgerSummary> shown_;
+    LedgerJob job_{this};
 };
 
 } // namespace coffer

@@ -5,11 +5,32 @@
 #include "analysis/scan/bank_log_scanner.h"
 #include "ledger/ledger_open.h"
 
+#include <array>
 #include <filesystem>
 #include <new>
+#include <numeric>
 #include <tuple>
 
 namespace coffer {
+namespace {
+
+// The share of the progress bar each step of an add takes, in the order of AddStep up to the commit: about
+// the share of the time it takes in an add of many new entries to a ledger file.
+constexpr std::array<int, 8> kStepShares = {20, 10, 5, 10, 10, 40, 3, 2};
+static_assert(std::accumulate(kStepShares.begin(), kStepShares.end(), 0) == 100);
+static_assert(kStepShares.size() == static_cast<std::size_t>(AddStep::Commit));
+
+// How far the add has come, in percent, `done` of `total` into `step`; the commit's is 100.
+int AddPercent(AddStep step, std::uint64_t done, std::uint64_t total) {
+    const auto index = static_cast<std::size_t>(step);
+    if (index >= kStepShares.size())
+        return 100;
+    const int before = std::accumulate(kStepShares.begin(), kStepShares.begin() + index, 0);
+    const auto share = static_cast<std::uint64_t>(kStepShares[index]);
+    return before + (total == 0 ? 0 : static_cast<int>(share * std::min(done, total) / total));
+}
+
+} // namespace
 
 std::string LedgerUnwritableReason(const std::string& file) {
     return LedgerUnwritable(file) ? "read-only file or folder" : "";
@@ -56,27 +77,43 @@ void LedgerJob::add(const std::string& file, LogText text, const std::string& fi
             return;
         }
         bool told = false;
-        const LockWait lockWait = [this, stop, &told] {
+        const auto going = [stop] { return !stop.stop_requested(); };
+        const LockWait lockWait = [this, going, &told] {
             if (!std::exchange(told, true))
                 worker_.post([this] { emit waitingForLock(); });
-            return !stop.stop_requested();
+            return going();
         };
-        // The share done, told to the window when it changes, through `signal`.
-        const auto percentTo = [this, stop](void (LedgerJob::*signal)(int)) -> AddProgress {
-            return [this, stop, signal, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
-                const int percent = total == 0 ? 100 : static_cast<int>(100 * done / total);
+        // The percent done, told to the window when it changes, through `signal`.
+        const auto showTo = [this](void (LedgerJob::*signal)(int)) {
+            return [this, signal, shown = -1](int percent) mutable {
                 if (percent != std::exchange(shown, percent))
                     worker_.post([this, signal, percent] { emit(this->*signal)(percent); });
-                return !stop.stop_requested();
             };
         };
-        const AddProgress progress = percentTo(&LedgerJob::progressChanged);
+        auto showUpgrade = showTo(&LedgerJob::upgradeProgressChanged);
+        auto showAdd = showTo(&LedgerJob::progressChanged);
+        AddStep step = AddStep::Scan;
+        const AddWatch watch{.steps =
+                                 [this, &step, &showAdd](AddStep begun) {
+                                     step = begun;
+                                     showAdd(AddPercent(begun, 0, 1));
+                                     emit stepBegins(begun);
+                                 },
+                             .progress =
+                                 [&step, &showAdd, going](std::uint64_t done, std::uint64_t total) {
+                                     showAdd(AddPercent(step, done, total));
+                                     return going();
+                                 },
+                             // On a server it also ends the statement under way, a wait for a lock included.
+                             .stop = [stop] { return stop.stop_requested(); }};
         try {
             const std::unique_ptr<LedgerStore> ledger =
                 OpenLedger(file, LedgerAccess::ReadWrite, lockWait,
-                           {.starts = {}, .progress = percentTo(&LedgerJob::upgradeProgressChanged)});
-            results.added =
-                AddToLedger(*ledger, log, fileName, addedAt, {.steps = {}, .progress = progress, .stop = {}});
+                           {.starts = {}, .progress = [&showUpgrade, going](std::uint64_t done, std::uint64_t total) {
+                                showUpgrade(total == 0 ? 100 : static_cast<int>(100 * done / total));
+                                return going();
+                            }});
+            results.added = AddToLedger(*ledger, log, fileName, addedAt, watch);
             results.summary = ReadLedgerSummary(*ledger, file);
             results.hours = ledger->entriesPerHour();
         } catch (const LedgerError&) {

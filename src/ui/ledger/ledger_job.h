@@ -2,9 +2,9 @@
 #pragma once
 // The window's work on a guild ledger, on a worker thread so that the window stays responsive: reading
 // what the ledger holds, creating one, and adding a paste to it. One action at a time; an add shows its
-// progress (first that of bringing an older ledger up to date, where it does), tells when it waits for another
-// program's lock, and can be stopped, which leaves the ledger as it was. Results arrive on the window's thread with
-// `finished`.
+// progress through its steps (first that of bringing an older ledger up to date, where it does), tells when it
+// waits for another program's lock, and can be stopped in any step but its commit, also while it waits for a
+// server's lock, which leaves the ledger as it was. Results arrive on the window's thread with `finished`.
 
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_file.h"
@@ -46,12 +46,16 @@ class LedgerJob : public QObject {
     // Adds the text as one paste (creating the file when missing), then reads the ledger. `fileName`
     // names where the text came from, "" for text pasted or typed.
     void add(const std::string& file, LogText text, const std::string& fileName, std::int64_t addedAt);
-    // Stops an add as soon as it can, also while it waits for a lock; it then fails as cancelled.
+    // Stops an add as soon as it can, also while it waits for a lock; it then fails as cancelled. Once its
+    // step Commit has begun the add is done.
     void cancel() { worker_.stop(); }
     Results takeResults();
 
   signals:
-    void progressChanged(int percent);        // the share of the paste's entries stored
+    // Emitted on the add's own thread as each step of it begins, before the add goes on: a connection on
+    // the window's thread hears of it later.
+    void stepBegins(coffer::AddStep step);
+    void progressChanged(int percent);        // the share of the add done, through its steps up to its commit
     void upgradeProgressChanged(int percent); // the share done of bringing an older ledger up to date
     void waitingForLock();                    // once an action has waited a second for another program
     void finished();

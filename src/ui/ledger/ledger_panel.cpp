@@ -66,7 +66,6 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
 
     addButton_ = Named(new QPushButton(QStringLiteral("Add the bank log to the ledger"), this), "cmdLedgerAdd");
     progress_ = Named(new QProgressBar(this), "progressLedgerAdd");
-    progress_->setFormat(QStringLiteral("Adding: %p%"));
     cancelButton_ = Named(new QPushButton(QStringLiteral("Cancel"), this), "cmdLedgerCancel");
     cancelButton_->setFocusPolicy(Qt::NoFocus);
     // The add's progress goes after it, so that nothing moves when it shows.
@@ -207,9 +206,17 @@ QString LedgerPanel::statusText() const {
 }
 
 void LedgerPanel::showAdding(bool adding) {
+    progress_->setFormat(QStringLiteral("Adding: %p%"));
     progress_->setValue(0);
     progress_->setVisible(adding);
+    cancelButton_->setEnabled(true);
     cancelButton_->setVisible(adding);
+}
+
+void LedgerPanel::showWriting() {
+    progress_->setFormat(QStringLiteral("Writing…"));
+    progress_->setValue(progress_->maximum());
+    cancelButton_->setEnabled(false);
 }
 
 void LedgerPanel::showProgress(int percent) {

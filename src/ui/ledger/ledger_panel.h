@@ -61,6 +61,8 @@ class LedgerPanel : public QGroupBox {
     // While an add runs its progress and "Cancel" show beside the buttons.
     void showAdding(bool adding);
     void showProgress(int percent);
+    // The add's commit is under way, which nothing stops: "Writing…", and Cancel disabled.
+    void showWriting();
     // The ledger's buttons: `windowBusy` while an import, a run or an add is going, `ledgerBusy` while
     // the ledger is being read or added to; `writeRefusal` says why the ledger in use cannot be written
     // ("" when it can, or when that is not known before an add), which disables the add.

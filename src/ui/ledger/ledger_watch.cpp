@@ -5,10 +5,9 @@
 #include "ledger/ledger_open.h"
 #include "shell/fetch_address.h"
 #include "ui/base/engine_text.h"
+#include "ui/ledger/page_fetcher.h"
 
 #include <QUrl>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
 
 #include <string_view>
 
@@ -18,71 +17,33 @@ namespace {
 constexpr std::chrono::milliseconds kLookAgain{200};
 // What a page that is no bank log asks of the officer: the watch fetches with the browser's sign-in.
 constexpr std::string_view kSignInAgain = "sign in again in the Browser panel";
-// The request ends itself within 60 s; past this the page's renderer is taken as gone.
-constexpr std::chrono::milliseconds kGiveUp{75'000};
-
-// Starts an asynchronous request for the page from inside the page itself, so that the profile's cookies
-// for the site go with it. The request gives up after 60 s, after 15 s without
-// progress, or past 16 MiB; its end is left in window.cofferWatch for the window to pick up. Only a
-// 200 brings the whole page (a 206 brings a part); the browser has inflated a compressed page
-// already, so whether the page is whole is left to the check of its elements.
-constexpr const char* kStartRequest = R"(
-(function(address) {
-    var state = window.cofferWatch = {done: false, failure: '', text: ''};
-    var request = new XMLHttpRequest();
-    var stall = 0;
-    function end(failure, abort) {
-        if (state.done)
-            return;
-        clearTimeout(stall);
-        if (abort)
-            request.abort();
-        state.failure = failure;
-        state.done = true;
-    }
-    function progressed(event) {
-        clearTimeout(stall);
-        stall = setTimeout(function() { end('nothing came for 15 seconds', true); }, 15000);
-        if (event && (event.loaded > 16777216 || event.total > 16777216))
-            end('the page is larger than 16 MiB', true);
-    }
-    try {
-        request.open('GET', address, true);
-        request.timeout = 60000;
-        request.onprogress = progressed;
-        request.onload = function() {
-            if (request.status !== 200)
-                return end('HTTP ' + request.status);
-            state.text = request.responseText;
-            end('');
-        };
-        request.onerror = function() { end('the connection failed'); };
-        request.ontimeout = function() { end('the page was not complete within 60 seconds'); };
-        progressed(null);
-        request.send();
-    } catch (e) {
-        end(String(e));
-    }
-})(%1))";
-
-constexpr const char* kTakeResult =
-    "window.cofferWatch && window.cofferWatch.done ? [window.cofferWatch.failure, window.cofferWatch.text] : null";
 
 } // namespace
 
-LedgerWatch::LedgerWatch(QWebEngineProfile* profile, ActivityState& activity, Ledger ledger, QObject* parent)
-    : QObject(parent), profile_(profile), activity_(activity), ledger_(std::move(ledger)) {
+LedgerWatch::LedgerWatch(std::unique_ptr<PageFetcher> fetcher, ActivityState& activity, Ledger ledger, QObject* parent)
+    : QObject(parent), fetcher_(std::move(fetcher)), activity_(activity), ledger_(std::move(ledger)) {
     dueTimer_.setSingleShot(true);
     waitTimer_.setSingleShot(true);
-    connect(&dueTimer_, &QTimer::timeout, this, [this] {
-        due_ = true;
-        if (watching() && !pageReady_ && !reopenTimer_.isActive())
-            openPage();
-        startWhenFree();
-    });
+    connect(&dueTimer_, &QTimer::timeout, this, &LedgerWatch::fetchWhenDue);
     reopenTimer_.setSingleShot(true);
     connect(&reopenTimer_, &QTimer::timeout, this, &LedgerWatch::openPage);
-    connect(&waitTimer_, &QTimer::timeout, this, [this] { stage_ == Stage::Fetching ? pollFetch() : startWhenFree(); });
+    connect(&waitTimer_, &QTimer::timeout, this, &LedgerWatch::startWhenFree);
+    connect(fetcher_.get(), &PageFetcher::opened, this, [this] {
+        pageReady_ = true;
+        startWhenFree();
+    });
+    connect(fetcher_.get(), &PageFetcher::notOpened, this, [this](const QString& reason) {
+        pageReady_ = false; // opened again at the next fetch
+        tell(FetchNotLoaded(recordAddress_, reason.toStdString()));
+        dueTimer_.start(interval_);
+        startWhenFree();
+    });
+    connect(fetcher_.get(), &PageFetcher::arrived, this, [this](const QString& page) {
+        pageText_ = page.toStdString();
+        stage_ = Stage::PageHere;
+        startWhenFree();
+    });
+    connect(fetcher_.get(), &PageFetcher::failed, this, &LedgerWatch::failFetch);
     connect(&worker_, &WorkerThread::finished, this, &LedgerWatch::onAdded);
 }
 
@@ -110,26 +71,20 @@ bool LedgerWatch::start(const QString& address, int minutes) {
     return true;
 }
 
-// The request goes from the watched page itself, opened in a page of its own: from there the site's
-// cookies go with it as with any request of the site's own pages.
+void LedgerWatch::fetchWhenDue() {
+    due_ = true;
+    if (watching() && !pageReady_ && !reopenTimer_.isActive())
+        openPage();
+    startWhenFree();
+}
+
 void LedgerWatch::openPage() {
     dropPage();
-    page_ = new QWebEnginePage(profile_, this);
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        pageReady_ = ok;
-        if (!ok) { // opened again at the next fetch
-            page_->triggerAction(QWebEnginePage::Stop);
-            tell(FetchNotLoaded(recordAddress_, "the page could not be opened"));
-            dueTimer_.start(interval_);
-        }
-        startWhenFree();
-    });
-    page_->load(QUrl(address_));
+    fetcher_->open(address_);
 }
 
 void LedgerWatch::dropPage() {
-    delete page_;
-    page_ = nullptr;
+    fetcher_->drop();
     pageReady_ = false;
     if (stage_ == Stage::Fetching) { // abandoned: it is fetched again from the new page
         stage_ = Stage::Idle;
@@ -197,6 +152,7 @@ void LedgerWatch::startWhenFree() {
         waitTimer_.start(kLookAgain);
         return;
     }
+    waitTimer_.stop();
     stage_ == Stage::PageHere ? addPage() : fetch();
 }
 
@@ -205,47 +161,19 @@ void LedgerWatch::fetch() {
     stage_ = Stage::Fetching;
     lastFetch_ = QDateTime::currentDateTime();
     dueTimer_.start(interval_);
-    fetchClock_.start();
-    const QString quoted = QStringLiteral("'%1'").arg(
-        QString(address_).replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'")));
-    page_->runJavaScript(QString::fromLatin1(kStartRequest).arg(quoted));
-    waitTimer_.start(kLookAgain);
+    fetcher_->fetch();
     emit changed();
-}
-
-void LedgerWatch::pollFetch() {
-    if (fetchClock_.elapsed() > kGiveUp.count()) {
-        failFetch("the page was not complete within 60 seconds");
-        return;
-    }
-    const QString watched = address_;
-    page_->runJavaScript(QString::fromLatin1(kTakeResult), [this, watched](const QVariant& result) {
-        if (stage_ != Stage::Fetching || watched != address_)
-            return;
-        const QVariantList answer = result.toList();
-        if (answer.size() != 2) {
-            waitTimer_.start(kLookAgain);
-            return;
-        }
-        const QString failure = answer[0].toString();
-        if (!failure.isEmpty()) {
-            failFetch(failure.toStdString());
-            return;
-        }
-        pageText_ = answer[1].toString().toStdString();
-        page_->runJavaScript(QStringLiteral("window.cofferWatch = null"));
-        stage_ = Stage::PageHere;
-        startWhenFree();
-    });
 }
 
 // A page whose request got no answer may hold on to what hangs: the next fetch goes from a page opened
 // anew. An answer of the site (a status such as HTTP 503) leaves the page as it is.
-void LedgerWatch::failFetch(const std::string& reason) {
+void LedgerWatch::failFetch(const QString& reason) {
     stage_ = Stage::Idle;
-    if (!reason.starts_with("HTTP "))
+    if (!reason.startsWith(u"HTTP "))
         dropPage();
-    tell(FetchNotLoaded(recordAddress_, reason));
+    tell(FetchNotLoaded(recordAddress_, reason.toStdString()));
+    if (due_) // the next fetch came due meanwhile: nothing else would start it
+        fetchWhenDue();
 }
 
 void LedgerWatch::addPage() {

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The watch of the armory's bank log page: it fetches the page at once and then every few minutes, in
-// a hidden page of the browser's profile (so the officer's sign-in applies while the visible browser
-// stays where it is), and adds each page to the ledger in use as a paste of its own, off the window's
-// thread, telling each outcome with the lines `coffer-cli --fetch` prints. A fetch that comes due while
-// the window works (an import, a run, an add) waits until the work ends; its own add is the window's
-// foreground work, as a manual add is. A failure never stops the watch.
+// The watch of the armory's bank log page: it fetches the page at once and then every few minutes,
+// through its PageFetcher, and adds each page to the ledger in use as a paste of its own, off the
+// window's thread, telling each outcome with the lines `coffer-cli --fetch` prints. A fetch that comes
+// due while the window works (an import, a run, an add) waits until the work ends; its own add is the
+// window's foreground work, as a manual add is. A failure never stops the watch.
 
 #include "ledger/fetch_outcome.h"
 #include "ledger/ledger_file.h"
@@ -13,18 +12,17 @@
 #include "ui/base/worker_thread.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
-class QWebEnginePage;
-class QWebEngineProfile;
-
 namespace coffer {
+
+class PageFetcher;
 
 class LedgerWatch : public QObject {
     Q_OBJECT
@@ -41,7 +39,8 @@ class LedgerWatch : public QObject {
         std::function<bool()> busy;
     };
 
-    LedgerWatch(QWebEngineProfile* profile, ActivityState& activity, Ledger ledger, QObject* parent = nullptr);
+    LedgerWatch(std::unique_ptr<PageFetcher> fetcher, ActivityState& activity, Ledger ledger,
+                QObject* parent = nullptr);
     ~LedgerWatch() override;
 
     // Watches the page at `address` (fetched and kept without user information or fragment, named in the
@@ -63,6 +62,8 @@ class LedgerWatch : public QObject {
     const QStringList& lines() const { return lines_; }
     int failuresInARow() const { return failures_; }
     QString lastFailure() const { return failures_ > 0 && !lines_.isEmpty() ? lines_.constLast() : QString(); }
+    // A fetch, or the add of its page, is due but waits for the window's work to end.
+    bool waitingForWindow() const { return waitTimer_.isActive(); }
 
     // Test hook: the span between fetches, shorter than the least the window offers, for tests that cannot
     // wait a minute. The next start() or setMinutes() sets it back.
@@ -84,28 +85,26 @@ class LedgerWatch : public QObject {
 
     bool windowBusy() const;
     void startWhenFree(); // the next step of a fetch, now or once the window's work ends
+    void fetchWhenDue();  // from the page as it is, or from one opened anew
     void openPage();
     void dropPage();
     void fetch();
-    void failFetch(const std::string& reason);
-    void pollFetch();
+    void failFetch(const QString& reason);
     void addPage();
     void onAdded();
     void tell(const FetchOutcome& outcome);
 
-    QWebEngineProfile* profile_;
+    std::unique_ptr<PageFetcher> fetcher_;
     ActivityState& activity_;
     Ledger ledger_;
-    QWebEnginePage* page_ = nullptr; // of the watched site's origin, where the request runs
     bool pageReady_ = false;
     QString address_;
     std::string recordAddress_;
     int minutes_ = kDefaultMinutes;
     std::chrono::milliseconds interval_{0};
     QTimer dueTimer_;  // the next fetch
-    QTimer waitTimer_; // looks again whether the window's work has ended, or the request has
+    QTimer waitTimer_; // looks again whether the window's work has ended
     QTimer reopenTimer_;
-    QElapsedTimer fetchClock_;
     Stage stage_ = Stage::Idle;
     bool due_ = false;
     std::string pageText_;

@@ -56,6 +56,8 @@ class AnalysisJob : public QObject {
 
     // Stops the run in progress as soon as it can; it then finishes as cancelled.
     void cancel() { worker_.stop(); }
+    // Blocks until the run's thread has ended, without stopping it; `finished` then waits in the queue.
+    void waitForEnd() const { worker_.waitForEnd(); }
 
     // The finished run's results; call once after `finished`.
     Results takeResults();

@@ -64,6 +64,7 @@ class RunController : public QObject {
     void cancel();
     // The period of the lists shown, for Refresh.
     const RunPeriod& shownPeriod() const { return shownPeriod_; }
+    const AnalysisJob& job() const { return job_; }
 
   private:
     // Empties the lists (kept aside for Cancel) and shows the run's progress; gives its report writer.

@@ -69,11 +69,13 @@ MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& pr
     window_->show();
 }
 
-void MainWindowHarness::restart() {
+bool MainWindowHarness::restart(const std::function<bool()>& closed) {
     window_->close();
     window_.reset(); // its browser's profile, whose folder the next one opens
+    const bool held = !closed || RunUntil(closed, 30000);
     window_ = std::make_unique<MainWindow>(settings_, services_);
     window_->showAtStart();
+    return held;
 }
 
 QString MainWindowHarness::writeFile(const QString& name, const QByteArray& content) const {
@@ -115,12 +117,16 @@ bool MainWindowHarness::importFile(const QString& path) {
     return find<QAbstractButton>("Command8")->isEnabled();
 }
 
-std::string DepositsPage(const std::string& player, qint64 newest) {
+std::string DepositsPage(const std::vector<std::pair<std::string, qint64>>& deposits) {
     std::string text = "<?xml version=\"1.0\"?>\n<page><guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
-    for (qint64 ts : {newest, newest - 60000})
+    for (const auto& [player, ts] : deposits)
         text += "<banklog money=\"100\" player=\"" + player + "\" rank=\"1\" ts=\"" + std::to_string(ts) +
                 "\" type=\"4\"/>\n";
     return text + "</page>\n";
+}
+
+std::string DepositsPage(const std::string& player, qint64 newest) {
+    return DepositsPage({{player, newest}, {player, newest - 60000}});
 }
 
 bool MainWindowHarness::ledgerIdle() const {

@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAbstractButton;
 class QAbstractItemModel;
@@ -46,6 +48,8 @@ class EventWatch : public QObject {
 // The rows a list shows, in its order: the given columns (none: all) joined by tabs.
 QStringList Shown(const QAbstractItemModel* model, QList<int> columns = {});
 QByteArray ReadAll(const QString& path); // empty when it cannot be read
+// A page of the guild Iron Lanterns with a deposit of 100 copper of each player at each time (ms).
+std::string DepositsPage(const std::vector<std::pair<std::string, qint64>>& deposits);
 // A page of two deposits of `player` in the guild Iron Lanterns, the newest at `newest` (ms), a minute apart.
 std::string DepositsPage(const std::string& player, qint64 newest);
 
@@ -62,8 +66,10 @@ class MainWindowHarness {
                                QSettings* store = nullptr, const QString& browserFolder = {});
 
     MainWindow& window() { return *window_; }
-    // Closes the window as the user would and makes a new one over the same folders and settings.
-    void restart();
+    // Closes the window as the user would and makes a new one over the same folders and settings, once
+    // `closed` holds when given (what the old window leaves behind it as it goes, as the browser profile
+    // writes its cookies, is not told); false when it never held.
+    bool restart(const std::function<bool()>& closed = {});
     ScriptedDialogs& dialogs() { return dialogs_; }
     const QList<QUrl>& opened() const { return opened_; } // addresses handed to the desktop
     QString folder() const { return dir_.path(); }

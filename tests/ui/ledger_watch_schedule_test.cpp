@@ -1,0 +1,269 @@
+// SPDX-License-Identifier: MIT
+// The watch's schedule without a web page: a page of the test's own answers each fetch as the test tells
+// it, and what it brings goes into a real ledger file. When fetches run and wait, what each answer tells
+// and does to the page, the lines kept, the interval, and a fetch abandoned.
+#include "genlog/banklog_generator.h"
+#include "tests/ui/support/main_window_harness.h"
+#include "ui/base/activity.h"
+#include "ui/ledger/ledger_watch.h"
+#include "ui/ledger/page_fetcher.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace coffer {
+
+using test::RunUntil;
+
+namespace {
+
+constexpr auto kAddress = "http://armory.localhost/guild-bank-log.xml";
+constexpr int kWaitMs = 10000;
+
+// The watched site's page as the test has it answer: opened (or, for the opens numbered in
+// `failingOpens`, not) once the events run, and each fetch in flight until the test ends it.
+class AnsweringPage final : public PageFetcher {
+  public:
+    QList<int> failingOpens;
+    int opens = 0;
+    int fetches = 0;
+
+    bool inFlight() const { return inFlight_; }
+    void open(const QString&) override {
+        drop();
+        QTimer::singleShot(0, this, [this, page = page_, number = ++opens] {
+            if (page != page_)
+                return;
+            if (failingOpens.contains(number))
+                emit notOpened(QStringLiteral("the page could not be opened"));
+            else
+                emit opened();
+        });
+    }
+    void fetch() override {
+        ++fetches;
+        inFlight_ = true;
+    }
+    void drop() override {
+        ++page_;
+        inFlight_ = false;
+    }
+    void answer(const QString& page) {
+        inFlight_ = false;
+        emit arrived(page);
+    }
+    void fail(const QString& reason) {
+        inFlight_ = false;
+        emit failed(reason);
+    }
+
+  private:
+    int page_ = 0; // a page dropped says nothing any more
+    bool inFlight_ = false;
+};
+
+QString BankLog(std::size_t entries, std::uint64_t seed = 1) {
+    bench::BankLogGeneratorOptions options;
+    options.entry_count = entries;
+    options.seed = seed;
+    return QString::fromStdString(bench::GenerateBankLog(options));
+}
+
+// A watch of kAddress into a ledger file of its own; the test sets the window's work and the ledger's
+// reading.
+struct Watched {
+    QTemporaryDir folder;
+    const std::string ledger = folder.filePath(QStringLiteral("ledger.sqlite")).toStdString();
+    bool ledgerBusy = false;
+    ActivityState activity{[] {}};
+    AnsweringPage& page = *new AnsweringPage;
+    LedgerWatch watch{std::unique_ptr<PageFetcher>(&page), activity,
+                      LedgerWatch::Ledger{.path = [this] { return ledger; }, .busy = [this] { return ledgerBusy; }}};
+    QSignalSpy added{&watch, &LedgerWatch::added};
+
+    bool start() { return watch.start(QString::fromLatin1(kAddress), LedgerWatch::kDefaultMinutes); }
+    bool fetchInFlight() const {
+        return RunUntil([this] { return page.inFlight(); }, kWaitMs);
+    }
+    // Waits for a line told since there were `before`.
+    bool told(qsizetype before) const {
+        return RunUntil([&] { return watch.lines().size() > before; }, kWaitMs);
+    }
+};
+
+} // namespace
+
+class LedgerWatchScheduleTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // A fetch, and the add of the page it brought, wait while the window works or the ledger is read, and
+    // go on once that ends.
+    void fetchesWaitForTheWindowsWork() {
+        struct Busy {
+            const char* what;
+            Activity work;
+            bool ledgerRead;
+            bool beforeTheAdd; // else before the fetch
+        };
+        const Busy rows[] = {
+            {"a run", Activity::Analysing, false, false},
+            {"an import", Activity::Importing, false, true},
+            {"the ledger read", Activity::Idle, true, false},
+            {"the ledger read", Activity::Idle, true, true},
+        };
+        for (const Busy& row : rows) {
+            Watched w;
+            const auto work = [&](bool on) {
+                w.ledgerBusy = on && row.ledgerRead;
+                if (row.work != Activity::Idle)
+                    on ? w.activity.begin(row.work) : w.activity.end();
+            };
+            if (!row.beforeTheAdd)
+                work(true);
+            QVERIFY(w.start());
+            if (row.beforeTheAdd) {
+                QVERIFY(w.fetchInFlight());
+                work(true);
+                w.page.answer(BankLog(3));
+            }
+            QVERIFY2(RunUntil([&] { return w.watch.waitingForWindow(); }, kWaitMs), row.what);
+            QCOMPARE(w.page.fetches, row.beforeTheAdd ? 1 : 0);
+            QVERIFY(w.added.isEmpty() && w.watch.lines().isEmpty());
+            work(false);
+            QVERIFY2(row.beforeTheAdd ? w.added.wait(kWaitMs) : w.fetchInFlight(), row.what);
+        }
+    }
+
+    // Each answer tells its line; failures count in a row until a page goes in. An answer of the site
+    // ("HTTP …") keeps the page, any other failure has the next fetch go from a page opened anew.
+    void eachAnswerTellsItsLineAndKeepsOrDropsThePage() {
+        enum class Answer { Failure, Page, NotOpened };
+        struct Step {
+            Answer answer;
+            QString given;
+            int pagesOpened; // when the fetch went out (not checked for an open that fails)
+            const char* line;
+            int failures;
+        };
+        const QString signedOut = QStringLiteral("<html><body><form action=\"/signin\"></form></body></html>");
+        const Step steps[] = {
+            {Answer::Failure, QStringLiteral("HTTP 503"), 1, ": the page could not be loaded: HTTP 503", 1},
+            {Answer::Failure, QStringLiteral("the connection failed"), 1,
+             ": the page could not be loaded: the connection failed", 2},
+            {Answer::NotOpened, {}, 0, ": the page could not be loaded: the page could not be opened", 3},
+            {Answer::Page, signedOut, 3, ": the armory shows no bank log; sign in again in the Browser panel", 4},
+            {Answer::Page, BankLog(3), 3, ": 3 entries, 3 new to the ledger", 0},
+            {Answer::Failure, QStringLiteral("the page was not complete within 60 seconds"), 3,
+             ": the page could not be loaded: the page was not complete within 60 seconds", 1},
+            {Answer::Page, BankLog(2, 2), 4, ": 2 entries, 2 new to the ledger", 0},
+        };
+        Watched w;
+        w.page.failingOpens = {2};
+        QVERIFY(w.start());
+        w.watch.setIntervalForTesting(std::chrono::milliseconds(20));
+        for (const Step& step : steps) {
+            const qsizetype before = w.watch.lines().size();
+            if (step.answer != Answer::NotOpened) {
+                QVERIFY(w.fetchInFlight());
+                QCOMPARE(w.page.opens, step.pagesOpened);
+                step.answer == Answer::Page ? w.page.answer(step.given) : w.page.fail(step.given);
+            }
+            QVERIFY(w.told(before));
+            const QString line = w.watch.lines().at(before);
+            QVERIFY2(line.endsWith(QString::fromLatin1(kAddress) + QLatin1String(step.line)), qPrintable(line));
+            QCOMPARE(w.watch.failuresInARow(), step.failures);
+        }
+        // Each page added tells the ledger it went into, and what that holds now.
+        QCOMPARE(w.added.size(), 2);
+        for (const std::size_t pastes : {1u, 2u}) {
+            const QList<QVariant>& added = w.added[pastes - 1];
+            const auto summary = added[1].value<LedgerSummary>();
+            std::uint64_t hourCopies = 0;
+            for (const HourCount& hour : added[2].value<std::vector<HourCount>>())
+                hourCopies += hour.copies;
+            QCOMPARE(added[0].value<std::string>(), w.ledger);
+            QCOMPARE(summary.pastes.size(), pastes);
+            QCOMPARE(summary.totals.entries, pastes == 1 ? 3u : 5u);
+            QCOMPARE(hourCopies, summary.totals.entries);
+        }
+    }
+
+    void theLast50LinesAreKept() {
+        Watched w;
+        QVERIFY(w.start());
+        w.watch.setIntervalForTesting(std::chrono::milliseconds(1));
+        for (int status = 500; status < 560; ++status) {
+            QVERIFY(w.fetchInFlight());
+            w.page.fail(QStringLiteral("HTTP %1").arg(status));
+        }
+        QCOMPARE(w.watch.lines().size(), LedgerWatch::kLinesKept);
+        QVERIFY(w.watch.lines().first().endsWith(u"HTTP 510"));
+        QVERIFY(w.watch.lines().last().endsWith(u"HTTP 559"));
+        QCOMPARE(w.watch.failuresInARow(), 60);
+    }
+
+    // The interval is 1 to 1440 minutes; the next fetch comes one interval after the last one, whenever
+    // the interval changes.
+    void theIntervalCountsFromTheLastFetch() {
+        Watched w;
+        QVERIFY(w.start());
+        QVERIFY(w.fetchInFlight());
+        w.page.fail(QStringLiteral("HTTP 500"));
+        const std::pair<int, int> minutes[] = {{-5, 1}, {0, 1}, {1, 1}, {15, 15}, {1440, 1440}, {1441, 1440}};
+        for (const auto& [asked, kept] : minutes) {
+            w.watch.setMinutes(asked);
+            QCOMPARE(w.watch.minutes(), kept);
+            // The timer keeps whole seconds for so long an interval.
+            const qint64 after = w.watch.lastFetch().msecsTo(w.watch.nextFetch());
+            QVERIFY2(std::abs(after - kept * 60'000) <= 1500, qPrintable(QString::number(after)));
+        }
+        // An interval shorter than the time since the last fetch makes the next one due at once.
+        const std::chrono::milliseconds interval(100);
+        QVERIFY(RunUntil(
+            [&] { return w.watch.lastFetch().msecsTo(QDateTime::currentDateTime()) > 2 * interval.count(); }, kWaitMs));
+        w.watch.setIntervalForTesting(interval);
+        QVERIFY(w.watch.nextFetch() <= QDateTime::currentDateTime());
+        QVERIFY(w.fetchInFlight());
+    }
+
+    // A fetch that comes due while a failing one goes on follows it at once, from a page opened anew after a
+    // failure that drops the page.
+    void aFetchDueDuringAFailedOneFollowsIt() {
+        for (const char* reason : {"HTTP 503", "the connection failed"}) {
+            Watched w;
+            QVERIFY(w.start());
+            QVERIFY(w.fetchInFlight());
+            w.watch.setIntervalForTesting(std::chrono::milliseconds(1));
+            QVERIFY(RunUntil([&] { return w.watch.lastFetch().msecsTo(QDateTime::currentDateTime()) > 50; }, kWaitMs));
+            w.page.fail(QString::fromLatin1(reason));
+            QVERIFY2(w.fetchInFlight(), reason);
+            QCOMPARE(w.page.fetches, 2);
+        }
+    }
+
+    // Stopping the watch or opening its page anew abandons the fetch in flight: its page is dropped, and
+    // the next fetch goes from a page opened anew, at once.
+    void aFetchInFlightIsAbandoned() {
+        for (const bool stop : {true, false}) {
+            Watched w;
+            QVERIFY(w.start());
+            QVERIFY(w.fetchInFlight());
+            stop ? w.watch.stop() : w.watch.reopenPage(std::chrono::milliseconds(0));
+            QVERIFY(!w.page.inFlight());
+            QCOMPARE(w.watch.watching(), !stop);
+            if (stop)
+                QVERIFY(w.start());
+            QVERIFY(w.fetchInFlight());
+            QCOMPARE(w.page.opens, 2);
+            QCOMPARE(w.page.fetches, 2);
+            QVERIFY(w.watch.lines().isEmpty());
+        }
+    }
+};
+
+} // namespace coffer
+
+QTEST_GUILESS_MAIN(coffer::LedgerWatchScheduleTest)
+#include "ledger_watch_schedule_test.moc"
