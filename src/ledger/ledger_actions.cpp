@@ -46,6 +46,8 @@ AddReport AddToLedger(LedgerStore& store, std::string_view text, const std::stri
                       const AddWatch& watch) {
     if (watch.steps)
         watch.steps(AddStep::Scan);
+    if (watch.stop && watch.stop())
+        throw AddCancelled();
     return AddPasteToLedger(store, ReadPaste(text, watch.stop, watch.progress), fileName, addedAt, watch);
 }
 

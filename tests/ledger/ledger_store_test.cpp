@@ -237,7 +237,7 @@ TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
         int atLook;
         bool added;
     } cases[] = {
-        {AddStep::Scan, 0, false},  {AddStep::Read, 2, false},
+        {AddStep::Scan, 2, false},  {AddStep::Read, 2, false},    // as the paste is read, as the keys are made
         {AddStep::Load, 2, false},  {AddStep::Entries, 3, false}, // while the insert of the entries runs
         {AddStep::Hours, 2, false}, {AddStep::Commit, 0, true},   // after the last look: too late
     };
@@ -274,7 +274,7 @@ TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
             EXPECT_EQ(open(name)->totals().entries, stored);
         } catch (const AddCancelled&) {
             ASSERT_TRUE(stopped) << &c - cases;
-            EXPECT_LT(std::chrono::steady_clock::now() - *stopped, std::chrono::milliseconds(500));
+            EXPECT_LT(std::chrono::steady_clock::now() - *stopped, std::chrono::milliseconds(500)) << &c - cases;
             EXPECT_FALSE(c.added) << &c - cases;
             EXPECT_EQ(store().snapshot(name), before) << &c - cases;
         }
