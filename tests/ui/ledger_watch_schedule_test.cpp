@@ -290,6 +290,7 @@ class LedgerWatchScheduleTest : public QObject {
             const char* line;
         };
         const Stop rows[] = {
+            // The last step before the commit: a small page's add reaches it without asking its progress.
             {AddStep::Pastes, false, ": stopped: nothing was added"},
             {AddStep::Entries, true, ": stopped: nothing was added"},
             {AddStep::Commit, false, ": 2 entries, 2 new to the ledger"},

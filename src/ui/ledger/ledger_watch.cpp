@@ -18,6 +18,7 @@ namespace {
 constexpr std::chrono::milliseconds kLookAgain{200};
 // What a page that is no bank log asks of the officer: the watch fetches with the browser's sign-in.
 constexpr std::string_view kSignInAgain = "sign in again in the Browser panel";
+// The line of an add that a stop ended before its commit, after the time and the address.
 constexpr std::string_view kStoppedNothingAdded = ": stopped: nothing was added";
 
 } // namespace

@@ -46,7 +46,7 @@ WatchBox::WatchBox(const LedgerWatch& watch, QWidget* parent)
 }
 
 void WatchBox::showWatch() {
-    // Stopped during its add, the watch is shown until the add has ended and told what it came to.
+    // Stopped during its add, the watch is shown stopping until the add has ended.
     const bool stopping = watch_.stopping();
     const bool shown = watch_.watching() || stopping;
     setVisible(shown);
