@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The watch's schedule without a web page: a page of the test's own answers each fetch as the test tells
 // it, and what it brings goes into a real ledger file. When fetches run and wait, what each answer tells
-// and does to the page, the lines kept, the interval, and a fetch abandoned.
+// and does to the page, the lines kept, the interval, a fetch abandoned and an add stopped.
 #include "genlog/banklog_generator.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "tests/ui/support/step_hold.h"
 #include "ui/base/activity.h"
 #include "ui/ledger/ledger_watch.h"
 #include "ui/ledger/page_fetcher.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +18,7 @@
 namespace coffer {
 
 using test::RunUntil;
+using test::StepHold;
 
 namespace {
 
@@ -28,6 +31,7 @@ class AnsweringPage final : public PageFetcher {
   public:
     QList<int> failingOpens;
     int opens = 0;
+    int opensAnswered = 0;
     int fetches = 0;
 
     bool inFlight() const { return inFlight_; }
@@ -36,6 +40,7 @@ class AnsweringPage final : public PageFetcher {
         QTimer::singleShot(0, this, [this, page = page_, number = ++opens] {
             if (page != page_)
                 return;
+            ++opensAnswered;
             if (failingOpens.contains(number))
                 emit notOpened(QStringLiteral("the page could not be opened"));
             else
@@ -63,6 +68,18 @@ class AnsweringPage final : public PageFetcher {
     int page_ = 0; // a page dropped says nothing any more
     bool inFlight_ = false;
 };
+
+// The ledger file's bytes and those of its write-ahead log, if any: read while no connection holds it, as
+// the watch holds its own only during an add.
+QByteArray LedgerBytes(const std::string& ledger) {
+    QByteArray bytes;
+    for (const char* suffix : {"", "-wal"}) {
+        QFile file(QString::fromStdString(ledger + suffix));
+        if (file.open(QIODevice::ReadOnly))
+            bytes += file.readAll() + '|';
+    }
+    return bytes;
+}
 
 QString BankLog(std::size_t entries, std::uint64_t seed = 1) {
     bench::BankLogGeneratorOptions options;
@@ -259,6 +276,65 @@ class LedgerWatchScheduleTest : public QObject {
             QCOMPARE(w.page.opens, 2);
             QCOMPARE(w.page.fetches, 2);
             QVERIFY(w.watch.lines().isEmpty());
+        }
+    }
+
+    // A stop during the add ends it as soon as it can. Until the add's thread has ended the watch is
+    // stopping and the add stays the window's work, and a watch started again meanwhile waits to fetch;
+    // then a line tells what the add came to. Stopped before its commit, it added nothing: the ledger is
+    // byte for byte as it was. Once its commit has begun, the page went in and the ledger shown hears of it.
+    void aStopDuringTheAddTellsWhatItCameTo() {
+        struct Stop {
+            AddStep at;
+            bool startAgain;
+            const char* line;
+        };
+        const Stop rows[] = {
+            // The last step before the commit: a small page's add reaches it without asking its progress.
+            {AddStep::Pastes, false, ": stopped: nothing was added"},
+            {AddStep::Entries, true, ": stopped: nothing was added"},
+            {AddStep::Commit, false, ": 2 entries, 2 new to the ledger"},
+        };
+        for (const Stop& row : rows) {
+            Watched w;
+            QVERIFY(w.start());
+            QVERIFY(w.fetchInFlight());
+            w.page.answer(BankLog(3));
+            QVERIFY(w.added.wait(kWaitMs));
+            const QByteArray before = LedgerBytes(w.ledger);
+            w.watch.setIntervalForTesting(std::chrono::milliseconds(1));
+            QVERIFY(w.fetchInFlight());
+            StepHold hold(w.watch, {row.at});
+            w.page.answer(BankLog(2, 2));
+            QCOMPARE(hold.waitHeld(), std::optional(row.at));
+            const qsizetype lines = w.watch.lines().size();
+            w.watch.stop();
+            QVERIFY(w.watch.stopping());
+            if (row.startAgain) {
+                QVERIFY(w.start());
+                QVERIFY(RunUntil([&] { return w.page.opensAnswered == 2; }, kWaitMs));
+                QVERIFY(!w.watch.stopping());
+            }
+            QCOMPARE(w.activity.foreground(), Activity::AddingToLedger);
+            QCOMPARE(w.page.fetches, 2);
+            QCOMPARE(w.watch.lines().size(), lines);
+            hold.release();
+            QVERIFY(RunUntil([&] { return !w.watch.adding(); }, kWaitMs));
+            QVERIFY(!w.watch.stopping());
+            QVERIFY(w.activity.idle());
+            QVERIFY(w.told(lines));
+            const QString line = w.watch.lines().at(lines);
+            QVERIFY2(line.endsWith(QString::fromLatin1(kAddress) + QLatin1String(row.line)), qPrintable(line));
+            QCOMPARE(w.watch.failuresInARow(), 0);
+            const bool wentIn = row.at == AddStep::Commit;
+            QCOMPARE(w.added.size(), wentIn ? 2 : 1);
+            if (wentIn)
+                QCOMPARE(w.added.last()[1].value<LedgerSummary>().totals.entries, 5u);
+            else
+                QVERIFY(LedgerBytes(w.ledger) == before);
+            QCOMPARE(w.watch.watching(), row.startAgain);
+            if (row.startAgain)
+                QVERIFY(w.fetchInFlight());
         }
     }
 };

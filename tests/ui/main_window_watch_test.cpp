@@ -5,6 +5,7 @@
 #include "support/bank_log_text.h"
 #include "support/lorehold_site.h"
 #include "tests/ui/support/main_window_harness.h"
+#include "tests/ui/support/step_hold.h"
 #include "ui/item_lookup_services.h"
 #include "ui/ledger/ledger_watch.h"
 
@@ -25,6 +26,7 @@ namespace coffer {
 
 using test::MainWindowHarness;
 using test::RunUntil;
+using test::StepHold;
 
 namespace {
 
@@ -129,7 +131,9 @@ class MainWindowWatchTest : public QObject {
     }
 
     // Page after page goes into the ledger, the entries list following each as after an add of the
-    // window's own; stopped, the ledger holds the very entries the site served, member for member.
+    // window's own. Stopped during an add, the watch shows that it is stopping and keeps the window's work
+    // until the add has ended, then says what came of it; the ledger holds the very entries the site
+    // served, member for member.
     void theLedgerHoldsWhatTheSiteServed() {
         MainWindowHarness harness;
         const QString first = watchSignedIn(harness);
@@ -140,8 +144,22 @@ class MainWindowWatchTest : public QObject {
             QVERIFY(RunUntil([&] { return LastLine(watch).contains(QStringLiteral("%1 new").arg(arriving)); }, 30000));
         }
         QTRY_COMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("12 entries"));
-        harness.click("cmdStopWatching");
-        QVERIFY(!watch.watching() && !harness.find<QCheckBox>("chkWatch")->isChecked());
+        {
+            StepHold hold(watch, {AddStep::Read});
+            QCOMPARE(hold.waitHeld(), std::optional(AddStep::Read));
+            harness.click("cmdStopWatching");
+            QVERIFY(!watch.watching() && !harness.find<QCheckBox>("chkWatch")->isChecked());
+            QVERIFY(!harness.find<QWidget>("fraWatch")->isHidden());
+            QVERIFY2(harness.find<QLabel>("lblWatch")->text().endsWith(u"Next fetch: stopping…"),
+                     qPrintable(harness.find<QLabel>("lblWatch")->text()));
+            for (const char* control : {"cmdStopWatching", "cmdLedgerAdd", "cmdAnalyze"})
+                QVERIFY2(!harness.find<QWidget>(control)->isEnabled(), control);
+        }
+        QVERIFY(RunUntil([&] { return !watch.adding(); }, 30000));
+        QVERIFY2(LastLine(watch).endsWith(address_ + QStringLiteral(": stopped: nothing was added")),
+                 qPrintable(LastLine(watch)));
+        QVERIFY(harness.find<QWidget>("fraWatch")->isHidden());
+        QVERIFY(harness.find<QWidget>("cmdAnalyze")->isEnabled());
         const QString served = harness.folder() + QStringLiteral("/served.xml");
         tellSite("served " + served.toLocal8Bit());
         const auto members = [&harness](const QStringList& source) {

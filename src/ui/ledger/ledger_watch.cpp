@@ -3,6 +3,7 @@
 
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
+#include "ledger/local_time_text.h"
 #include "shell/fetch_address.h"
 #include "ui/base/engine_text.h"
 #include "ui/ledger/page_fetcher.h"
@@ -17,6 +18,8 @@ namespace {
 constexpr std::chrono::milliseconds kLookAgain{200};
 // What a page that is no bank log asks of the officer: the watch fetches with the browser's sign-in.
 constexpr std::string_view kSignInAgain = "sign in again in the Browser panel";
+// The line of an add that a stop ended before its commit, after the time and the address.
+constexpr std::string_view kStoppedNothingAdded = ": stopped: nothing was added";
 
 } // namespace
 
@@ -48,8 +51,8 @@ LedgerWatch::LedgerWatch(std::unique_ptr<PageFetcher> fetcher, ActivityState& ac
 }
 
 LedgerWatch::~LedgerWatch() {
-    blockSignals(true); // the window that shows the watch is going
-    stop();
+    blockSignals(true); // the window that shows the watch, and its activity, are going
+    stop();             // the worker then waits for the add's end
 }
 
 bool LedgerWatch::start(const QString& address, int minutes) {
@@ -122,13 +125,12 @@ void LedgerWatch::stop() {
     dueTimer_.stop();
     waitTimer_.stop();
     reopenTimer_.stop();
-    worker_.stop(); // its end is dropped: nothing is watched any more
+    worker_.stop(); // an add stays the window's work, stopping, until its thread has ended
     dropPage();
     due_ = false;
     pageText_.clear();
-    if (stage_ == Stage::Adding)
-        activity_.end();
-    stage_ = Stage::Idle;
+    if (stage_ != Stage::Adding)
+        stage_ = Stage::Idle;
     emit changed();
 }
 
@@ -179,47 +181,56 @@ void LedgerWatch::failFetch(const QString& reason) {
 void LedgerWatch::addPage() {
     stage_ = Stage::Adding;
     activity_.begin(Activity::AddingToLedger);
-    result_ = {.file = ledger_.path(), .outcome = {}, .summary = {}, .hours = {}};
     // The address as it is now: a watch stopped and started again meanwhile records its own.
-    worker_.start([this, text = std::exchange(pageText_, {}), address = recordAddress_](const std::stop_token& stop) {
+    result_ = {.file = ledger_.path(), .address = recordAddress_, .outcome = {}, .summary = {}, .hours = {}};
+    worker_.start([this, text = std::exchange(pageText_, {})](const std::stop_token& stop) {
         AddResult& result = result_;
         const auto going = [&stop] { return !stop.stop_requested(); };
+        bool committed = false;
         try {
-            result.outcome = RefusedOnFailure(address, [&] {
+            FetchOutcome outcome = RefusedOnFailure(result.address, [&] {
                 const std::unique_ptr<LedgerStore> ledger = OpenLedger(result.file, LedgerAccess::ReadWrite, going);
-                FetchOutcome outcome = AddFetchedPage(
-                    *ledger, text, address, kSignInAgain, NowMs(),
-                    {.steps = {}, .progress = [&going](std::uint64_t, std::uint64_t) { return going(); }, .stop = {}});
-                if (outcome.result == FetchResult::Added) {
+                FetchOutcome added =
+                    AddFetchedPage(*ledger, text, result.address, kSignInAgain, NowMs(),
+                                   {.steps = [this](AddStep step) { emit stepBegins(step); },
+                                    .progress = [&going](std::uint64_t, std::uint64_t) { return going(); },
+                                    .stop = [&stop] { return stop.stop_requested(); }});
+                if (added.result == FetchResult::Added) {
+                    committed = true;
                     result.summary = ReadLedgerSummary(*ledger, result.file);
                     result.hours = ledger->entriesPerHour();
                 }
-                return outcome;
+                return added;
             });
+            // A failure once stopped (a wait for a lock given up) is the stop's, unless the page went in.
+            if (committed || going())
+                result.outcome = std::move(outcome);
         } catch (const AddCancelled&) {
-            // stopped: the watch drops what the add gives
+            // stopped before its commit: the ledger is as it was
         }
     });
 }
 
 void LedgerWatch::onAdded() {
-    if (stage_ != Stage::Adding) { // stopped meanwhile: a new watch's add may be waiting for this one's end
-        startWhenFree();
-        return;
-    }
     stage_ = Stage::Idle;
     activity_.end();
-    // A stopped add never gets here: stop() left the stage.
     AddResult result = std::move(result_);
-    tell(result.outcome);
+    if (result.outcome)
+        tell(*result.outcome);
+    else // no failure of the page: the failures in a row stay as they were
+        keep({LocalTimeText(NowMs()) + ' ' + result.address + std::string(kStoppedNothingAdded)});
     if (result.summary)
         emit added(result.file, *result.summary, result.hours);
-    startWhenFree();
+    startWhenFree(); // also the first fetch of a watch started while this add was stopping
 }
 
 void LedgerWatch::tell(const FetchOutcome& outcome) {
     failures_ = outcome.result == FetchResult::Added ? 0 : failures_ + 1;
-    for (const std::string& line : FetchLines(outcome, NowMs(), false))
+    keep(FetchLines(outcome, NowMs(), false));
+}
+
+void LedgerWatch::keep(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
         lines_ << ToQString(line);
     if (lines_.size() > kLinesKept)
         lines_.remove(0, lines_.size() - kLinesKept);

@@ -4,7 +4,8 @@
 // through its PageFetcher, and adds each page to the ledger in use as a paste of its own, off the
 // window's thread, telling each outcome with the lines `coffer-cli --fetch` prints. A fetch that comes
 // due while the window works (an import, a run, an add) waits until the work ends; its own add is the
-// window's foreground work, as a manual add is. A failure never stops the watch.
+// window's foreground work, as a manual add is, until its thread has ended. A failure never stops the
+// watch; a stop during an add ends the add as soon as it can and tells what it came to.
 
 #include "ledger/fetch_outcome.h"
 #include "ledger/ledger_file.h"
@@ -48,11 +49,17 @@ class LedgerWatch : public QObject {
     // false, watching nothing, when the address is not an http(s) one.
     bool start(const QString& address, int minutes);
     void setMinutes(int minutes);
-    void stop(); // a fetch or an add in progress is abandoned; the ledger stays as it was before it
+    // A fetch in progress is abandoned. An add in progress is stopped, before its commit when it can be
+    // (which leaves the ledger as it was): the watch is stopping until the add's thread has ended, then
+    // tells what the add came to. A new start meanwhile fetches once the add has ended.
+    void stop();
     // Abandons a fetch in flight and opens the watched page anew `after` from now: the browser's cache,
     // as it is cleared, holds every request made meanwhile for good.
     void reopenPage(std::chrono::milliseconds after);
     bool watching() const { return !address_.isEmpty(); }
+    // A fetched page is being added, until the add's thread has ended; stopping: by a watch since stopped.
+    bool adding() const { return stage_ == Stage::Adding; }
+    bool stopping() const { return adding() && !watching(); }
     const QString& address() const { return address_; }
     const std::string& shownAddress() const { return recordAddress_; }
     int minutes() const { return minutes_; }
@@ -71,6 +78,8 @@ class LedgerWatch : public QObject {
 
   signals:
     void changed(); // what the Guild Ledger panel shows of the watch
+    // Emitted on the add's own thread as each step of the add begins, before the add goes on.
+    void stepBegins(coffer::AddStep step);
     // A page went into the ledger `file`, which now holds `summary`.
     void added(const std::string& file, const LedgerSummary& summary, const std::vector<HourCount>& hours);
 
@@ -78,7 +87,8 @@ class LedgerWatch : public QObject {
     enum class Stage { Idle, Fetching, PageHere, Adding };
     struct AddResult {
         std::string file;
-        FetchOutcome outcome;
+        std::string address;                 // as the lines name it
+        std::optional<FetchOutcome> outcome; // none when a stop ended the add with nothing added
         std::optional<LedgerSummary> summary;
         std::vector<HourCount> hours;
     };
@@ -93,6 +103,7 @@ class LedgerWatch : public QObject {
     void addPage();
     void onAdded();
     void tell(const FetchOutcome& outcome);
+    void keep(const std::vector<std::string>& lines);
 
     std::unique_ptr<PageFetcher> fetcher_;
     ActivityState& activity_;

@@ -46,8 +46,12 @@ WatchBox::WatchBox(const LedgerWatch& watch, QWidget* parent)
 }
 
 void WatchBox::showWatch() {
-    setVisible(watch_.watching());
-    if (!watch_.watching()) {
+    // Stopped during its add, the watch is shown stopping until the add has ended.
+    const bool stopping = watch_.stopping();
+    const bool shown = watch_.watching() || stopping;
+    setVisible(shown);
+    stopButton_->setEnabled(!stopping);
+    if (!shown) {
         resumed_ = false;
         clock_.stop();
         return;
@@ -58,7 +62,7 @@ void WatchBox::showWatch() {
     summary_->setText(QStringLiteral("%1Adding %2 to the ledger %3.\nLast fetch: %4     Next fetch: %5")
                           .arg(resumed_ ? QStringLiteral("Resumed from the last start. ") : QString(),
                                ToQString(watch_.shownAddress()), every, Clock(watch_.lastFetch()),
-                               Clock(watch_.nextFetch())));
+                               stopping ? QStringLiteral("stopping…") : Clock(watch_.nextFetch())));
     const QStringList& lines = watch_.lines();
     if (lines_->count() == lines.size() &&
         (lines.isEmpty() || lines_->item(lines_->count() - 1)->text() == lines.last()))

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // What the Guild Ledger panel shows of the watch of the bank log page: the page watched, the interval,
-// the last and the next fetch, "Stop watching" and the lines of the last fetches.
+// the last and the next fetch ("stopping…" while an add stopped by the user ends), "Stop watching" and the
+// lines of the last fetches.
 
 #include <QGroupBox>
 #include <QTimer>
