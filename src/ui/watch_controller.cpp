@@ -69,6 +69,10 @@ void WatchController::show() {
         FetchRecordAddress(window_.browser.address().toString().toStdString()) == watch_->shownAddress();
     window_.browser.watchChoice()->showWatch(shownWatched, watch_->minutes());
     box_->showWatch();
+    // The box goes with the watch: what its add came to is said where the panel tells of the ledger.
+    if (stopping_ && !watch_->stopping() && !watch_->watching() && !watch_->lines().isEmpty())
+        window_.ledgerPanel.showStatus(watch_->lines().constLast());
+    stopping_ = watch_->stopping();
     QPushButton* button = &window_.ledgerButton;
     const bool failing = watch_->watching() && watch_->failuresInARow() >= LedgerWatch::kFailuresTold;
     button->setText(failing ? QStringLiteral("Guild Ledger (!)") : QStringLiteral("Guild Ledger"));

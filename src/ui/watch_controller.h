@@ -59,6 +59,7 @@ class WatchController : public QObject {
     Window window_;
     std::unique_ptr<LedgerWatch> watch_;
     WatchBox* box_;
+    bool stopping_ = false; // the watch was stopping at the last change
 };
 
 } // namespace coffer

@@ -158,6 +158,7 @@ class MainWindowWatchTest : public QObject {
         QVERIFY(RunUntil([&] { return !watch.adding(); }, 30000));
         QVERIFY2(LastLine(watch).endsWith(address_ + QStringLiteral(": stopped: nothing was added")),
                  qPrintable(LastLine(watch)));
+        QCOMPARE(harness.find<QLabel>("lblLedgerStatus")->text(), LastLine(watch));
         QVERIFY(harness.find<QWidget>("fraWatch")->isHidden());
         QVERIFY(harness.find<QWidget>("cmdAnalyze")->isEnabled());
         const QString served = harness.folder() + QStringLiteral("/served.xml");
