@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The entries list's reader: tasks newest first, a view's tasks skipped once the view has changed and
-// stopped while they read, a task the user asked for run whatever the view does, the tasks of a
-// ledger no longer open dropped with their failure told, and the task in progress stopped and its thread
-// waited for as the reader goes.
+// stopped while they read, a task the user asked for run whatever the view does, the tasks kept through a
+// refresh of the same ledger, those of a ledger no longer open dropped with their failure told, and the task
+// in progress stopped and its thread waited for as the reader goes.
 #include "ui/ledger/entry_reader.h"
 
 #include "genlog/banklog_generator.h"
@@ -75,6 +75,7 @@ TEST_F(EntryReaderTest, TasksRunNewestFirstAndAViewsTasksAreSkippedOnceItChanged
     reader_.viewChanged();
     reader_.runForView(noting("first"));
     reader_.runForView(noting("newest"));
+    reader_.open(ledger_); // the same ledger again, a refresh: the tasks stay
     release_.set_value();
     ASSERT_TRUE(RunUntil([&] { return replied_.size() == 3; }));
     EXPECT_EQ(replied_, (std::vector<std::string>{"newest", "first", "asked"}));

@@ -49,7 +49,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
-#include <atomic>
 #include <csignal>
 #include <grp.h>
 #include <sstream>
@@ -386,46 +385,6 @@ class MainWindowLedgerTest : public QObject {
             offered.sort();
             QCOMPARE(offered, (QStringList{"&Stop", "&Wait"}));
         }
-    }
-
-    // A view's stale tasks are skipped or stopped; one asked for outlives a refresh, and another ledger drops it aloud.
-    void theReaderDropsOnlyTasksNoLongerWanted() {
-        QTemporaryDir dir;
-        const std::string file = dir.filePath(QStringLiteral("guild.sqlite")).toStdString();
-        std::string log; // of 3,000 members: a count of "p" reads every entry
-        for (int i = 0; i < 3000; ++i)
-            log += "<banklog player=\"P" + std::to_string(i) + "\" type=\"4\"/>\n";
-        const std::unique_ptr<LedgerStore> writer = OpenLedger(file, LedgerAccess::ReadWrite);
-        std::ignore = AddToLedger(*writer, log, {}, 0);
-        std::atomic<int> counted; // read by the reader's thread, which ends as the reader goes
-        EntryReader reader;
-        reader.open(file);
-        QStringList ran;
-        const auto task = [&](const char* search, int times) { // tells the last of `times` counts
-            return [&, search, times](LedgerStore& store) -> EntryReader::Reply {
-                std::uint64_t found = 0;
-                for (int i = 0; i < times; ++i, ++counted)
-                    found = store.countListed({.search = search});
-                return [&ran, search, found] { ran << QStringLiteral("%1: %2").arg(search).arg(found); };
-            };
-        };
-        const auto busy = [&] { // with a long count of the view, which has read the ledger's names
-            counted = 0;
-            reader.runForView(task("p", 20000));
-            return RunUntil([&] { return counted > 0; }, 10000);
-        };
-        QVERIFY(busy());
-        std::ignore = AddToLedger(*writer, "<banklog player=\"Q\" type=\"4\"/>", {}, 0);
-        reader.run(task("q", 1));
-        reader.open(file);
-        reader.runForView(task("x", 0));
-        reader.viewChanged();
-        QTRY_COMPARE_WITH_TIMEOUT(ran, QStringList{"q: 1"}, 20000);
-        QVERIFY(busy());
-        reader.run(task("q", 1), [&](const QString& message) { ran << message; });
-        reader.open(file + "-other");
-        reader.viewChanged();
-        QTRY_VERIFY_WITH_TIMEOUT(ran.last().startsWith(QLatin1String("Another ledger was opened")), 20000);
     }
 
     // Another program adds to the ledger in use, as coffer-cli --fetch on a timer does: the panel follows
