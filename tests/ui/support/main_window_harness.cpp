@@ -6,28 +6,11 @@
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAction>
-#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTimer>
 
 namespace coffer::test {
-
-bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    poll.start(1);
-    loop.exec();
-    return done();
-}
 
 QStringList Shown(const QAbstractItemModel* model, QList<int> columns) {
     for (int column = columns.isEmpty() ? 0 : model->columnCount(); column < model->columnCount(); ++column)
