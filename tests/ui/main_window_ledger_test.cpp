@@ -69,9 +69,7 @@ class MainWindowLedgerTest : public QObject {
         MainWindowHarness harness({}, {}, &store);
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle()); // the default ledger read
-        harness.dialogs().saveAnswers << harness.folder() + QStringLiteral("/guild");
-        harness.click("cmdLedgerNew");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerNew", harness.folder() + QStringLiteral("/guild")));
         // Yesterday's noon: a pixel of the time line, some forty minutes, never crosses a midnight.
         const qint64 now = QDateTime(QDate::currentDate().addDays(-1), QTime(12, 0)).toMSecsSinceEpoch(),
                      older = now - 20LL * 24 * 3600 * 1000;
@@ -165,16 +163,13 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(add->toolTip(), QStringLiteral("This ledger cannot be written: read-only file or folder"));
         QVERIFY(QFile::setPermissions(harness.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         // A file that is not a ledger is refused with a message, and the ledger in use stays.
-        harness.dialogs().openAnswers << harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n");
-        harness.click("cmdLedgerOpen");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerOpen",
+                                     harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n")));
         QCOMPARE(harness.dialogs().warnings, QStringList{harness.folder() + "/notes.txt is not a Coffer ledger."});
         // So is a name the file system refuses to look at, with its reason.
         const QString loop = harness.folder() + QStringLiteral("/loop");
         QVERIFY(QFile::link(loop, loop));
-        harness.dialogs().openAnswers << loop;
-        harness.click("cmdLedgerOpen");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerOpen", loop));
         QCOMPARE(harness.dialogs().warnings.last(),
                  loop + ": cannot open the ledger: Too many levels of symbolic links");
         harness.restart();
@@ -200,9 +195,7 @@ class MainWindowLedgerTest : public QObject {
         const QByteArray before = test::ReadAll(old);
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
-        harness.dialogs().openAnswers << old;
-        harness.click("cmdLedgerOpen");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerOpen", old));
         harness.setLog(test::DepositsPage("Ann", QDateTime::currentMSecsSinceEpoch()));
         auto* status = harness.find<QLabel>("lblLedgerStatus");
         harness.click("cmdLedgerAdd");
@@ -225,9 +218,7 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
         const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
-        harness.dialogs().saveAnswers << ledger;
-        harness.click("cmdLedgerNew");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerNew", ledger));
         const char* members[] = {"Ann", "O&apos;Neil&amp;Co", "Cy"};
         std::string log = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -328,9 +319,7 @@ class MainWindowLedgerTest : public QObject {
         const auto exportTo = [&](MainWindowHarness& harness, const QString& to) {
             harness.click("cmdLedger");
             QVERIFY(harness.ledgerIdle()); // the default ledger read
-            harness.dialogs().openAnswers << ledger;
-            harness.click("cmdLedgerOpen");
-            QVERIFY(harness.ledgerIdle());
+            QVERIFY(harness.chooseLedger("cmdLedgerOpen", ledger));
             harness.dialogs().saveAnswers << to;
             harness.click("cmdExportEntries");
         };
@@ -394,9 +383,7 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
         const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
-        harness.dialogs().saveAnswers << ledger;
-        harness.click("cmdLedgerNew");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerNew", ledger));
         const QString failure = test::SeeAnAddElsewhere(harness, [&](const std::string& page) {
             QProcess cli;
             cli.start(QStringLiteral(COFFER_CLI),

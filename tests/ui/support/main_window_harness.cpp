@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <string_view>
 
 namespace coffer::test {
 
@@ -115,6 +116,16 @@ std::string DepositsPage(const std::string& player, qint64 newest) {
 bool MainWindowHarness::ledgerIdle() const {
     auto* button = find<QAbstractButton>("cmdLedgerAnalyze");
     return RunUntil([button] { return button->isEnabled(); }, 60000);
+}
+
+bool MainWindowHarness::chooseLedger(const char* button, const QString& ledger) {
+    const std::string_view name(button);
+    (name == "cmdLedgerNew"    ? dialogs_.saveAnswers
+     : name == "cmdLedgerOpen" ? dialogs_.openAnswers
+                               : dialogs_.sharedLedgerAnswers)
+        << ledger;
+    click(button);
+    return ledgerIdle();
 }
 
 bool MainWindowHarness::analyze(int timeoutMs) {
