@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The entries list's reader: tasks newest first, a view's tasks skipped once the view has changed and
-// stopped while they read, a task the user asked for run whatever the view does, the tasks of a
-// ledger no longer open dropped with their failure told, and the task in progress stopped and its thread
-// waited for as the reader goes.
+// stopped while they read, a task the user asked for run whatever the view does, the tasks kept through a
+// refresh of the same ledger, those of a ledger no longer open dropped with their failure told, and the task
+// in progress stopped and its thread waited for as the reader goes.
 #include "ui/ledger/entry_reader.h"
 
 #include "genlog/banklog_generator.h"
@@ -10,12 +10,12 @@
 #include "ledger/ledger_open.h"
 #include "shell/output_files.h"
 #include "support/bank_log_text.h"
+#include "support/run_until.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <future>
 #include <mutex>
 #include <vector>
@@ -23,13 +23,7 @@
 namespace coffer {
 namespace {
 
-bool RunUntil(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 10'000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using test::RunUntil;
 
 class EntryReaderTest : public ::testing::Test {
   protected:
@@ -75,8 +69,9 @@ TEST_F(EntryReaderTest, TasksRunNewestFirstAndAViewsTasksAreSkippedOnceItChanged
     reader_.viewChanged();
     reader_.runForView(noting("first"));
     reader_.runForView(noting("newest"));
+    reader_.open(ledger_); // the same ledger again, a refresh: the tasks stay
     release_.set_value();
-    ASSERT_TRUE(RunUntil([&] { return replied_.size() == 3; }));
+    ASSERT_TRUE(RunUntil([&] { return replied_.size() == 3; }, 10000));
     EXPECT_EQ(replied_, (std::vector<std::string>{"newest", "first", "asked"}));
     EXPECT_EQ(ran_, replied_);
 }
@@ -104,13 +99,13 @@ TEST_F(EntryReaderTest, AViewsTaskIsStoppedAsItReadsWhenTheViewChanges) {
     reading.get_future().wait();
     reader_.viewChanged();
     changed.set_value();
-    ASSERT_TRUE(RunUntil([&] { return done.load(); }));
+    ASSERT_TRUE(RunUntil([&] { return done.load(); }, 10000));
     EXPECT_TRUE(stopped);
     // A stale task's end is no failure of the list's.
     int failures = 0;
     QObject::connect(&reader_, &EntryReader::failed, [&] { ++failures; });
     reader_.run(noting("after"));
-    ASSERT_TRUE(RunUntil([&] { return replied_.size() == 1; }));
+    ASSERT_TRUE(RunUntil([&] { return replied_.size() == 1; }, 10000));
     EXPECT_EQ(failures, 0);
 }
 
@@ -121,7 +116,7 @@ TEST_F(EntryReaderTest, AnotherLedgerDropsTheTasksNotStartedAndTellsTheirFailure
     reader_.runForView(noting("page"));
     reader_.open((folder_ / "other.sqlite").string());
     release_.set_value();
-    ASSERT_TRUE(RunUntil([&] { return !failures.empty(); }));
+    ASSERT_TRUE(RunUntil([&] { return !failures.empty(); }, 10000));
     EXPECT_EQ(failures, std::vector{QStringLiteral("Another ledger was opened before the entries were read.")});
     QCoreApplication::processEvents();
     EXPECT_TRUE(ran_.empty());

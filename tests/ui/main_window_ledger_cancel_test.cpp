@@ -66,10 +66,8 @@ class MainWindowLedgerCancelTest : public QObject {
         for (const bool onServer : {false, true}) {
             const std::string ledger =
                 onServer ? server_.uri(server_.freshDatabase()) : harness.folder().toStdString() + "/guild.sqlite";
-            (onServer ? harness.dialogs().sharedLedgerAnswers : harness.dialogs().saveAnswers)
-                << QString::fromStdString(ledger);
-            harness.click(onServer ? "cmdLedgerConnect" : "cmdLedgerNew");
-            QVERIFY(harness.ledgerIdle());
+            QVERIFY(
+                harness.chooseLedger(onServer ? "cmdLedgerConnect" : "cmdLedgerNew", QString::fromStdString(ledger)));
             harness.setLog(test::DepositsPage("Ann", now));
             harness.click("cmdLedgerAdd");
             QVERIFY(harness.ledgerIdle());
@@ -129,9 +127,7 @@ class MainWindowLedgerCancelTest : public QObject {
         const std::string database = server_.freshDatabase(), ledger = server_.uri(database);
         MainWindowHarness harness;
         QVERIFY(harness.ledgerIdle());
-        harness.dialogs().sharedLedgerAnswers << QString::fromStdString(ledger);
-        harness.click("cmdLedgerConnect");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerConnect", QString::fromStdString(ledger)));
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         harness.setLog(test::DepositsPage("Ann", now));
         harness.click("cmdLedgerAdd");

@@ -49,7 +49,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
-#include <atomic>
 #include <csignal>
 #include <grp.h>
 #include <sstream>
@@ -70,9 +69,7 @@ class MainWindowLedgerTest : public QObject {
         MainWindowHarness harness({}, {}, &store);
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle()); // the default ledger read
-        harness.dialogs().saveAnswers << harness.folder() + QStringLiteral("/guild");
-        harness.click("cmdLedgerNew");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerNew", harness.folder() + QStringLiteral("/guild")));
         // Yesterday's noon: a pixel of the time line, some forty minutes, never crosses a midnight.
         const qint64 now = QDateTime(QDate::currentDate().addDays(-1), QTime(12, 0)).toMSecsSinceEpoch(),
                      older = now - 20LL * 24 * 3600 * 1000;
@@ -166,16 +163,13 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(add->toolTip(), QStringLiteral("This ledger cannot be written: read-only file or folder"));
         QVERIFY(QFile::setPermissions(harness.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         // A file that is not a ledger is refused with a message, and the ledger in use stays.
-        harness.dialogs().openAnswers << harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n");
-        harness.click("cmdLedgerOpen");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerOpen",
+                                     harness.writeFile(QStringLiteral("notes.txt"), "some notes, not a ledger\n")));
         QCOMPARE(harness.dialogs().warnings, QStringList{harness.folder() + "/notes.txt is not a Coffer ledger."});
         // So is a name the file system refuses to look at, with its reason.
         const QString loop = harness.folder() + QStringLiteral("/loop");
         QVERIFY(QFile::link(loop, loop));
-        harness.dialogs().openAnswers << loop;
-        harness.click("cmdLedgerOpen");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerOpen", loop));
         QCOMPARE(harness.dialogs().warnings.last(),
                  loop + ": cannot open the ledger: Too many levels of symbolic links");
         harness.restart();
@@ -201,9 +195,7 @@ class MainWindowLedgerTest : public QObject {
         const QByteArray before = test::ReadAll(old);
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
-        harness.dialogs().openAnswers << old;
-        harness.click("cmdLedgerOpen");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerOpen", old));
         harness.setLog(test::DepositsPage("Ann", QDateTime::currentMSecsSinceEpoch()));
         auto* status = harness.find<QLabel>("lblLedgerStatus");
         harness.click("cmdLedgerAdd");
@@ -226,9 +218,7 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
         const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
-        harness.dialogs().saveAnswers << ledger;
-        harness.click("cmdLedgerNew");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerNew", ledger));
         const char* members[] = {"Ann", "O&apos;Neil&amp;Co", "Cy"};
         std::string log = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -329,9 +319,7 @@ class MainWindowLedgerTest : public QObject {
         const auto exportTo = [&](MainWindowHarness& harness, const QString& to) {
             harness.click("cmdLedger");
             QVERIFY(harness.ledgerIdle()); // the default ledger read
-            harness.dialogs().openAnswers << ledger;
-            harness.click("cmdLedgerOpen");
-            QVERIFY(harness.ledgerIdle());
+            QVERIFY(harness.chooseLedger("cmdLedgerOpen", ledger));
             harness.dialogs().saveAnswers << to;
             harness.click("cmdExportEntries");
         };
@@ -388,46 +376,6 @@ class MainWindowLedgerTest : public QObject {
         }
     }
 
-    // A view's stale tasks are skipped or stopped; one asked for outlives a refresh, and another ledger drops it aloud.
-    void theReaderDropsOnlyTasksNoLongerWanted() {
-        QTemporaryDir dir;
-        const std::string file = dir.filePath(QStringLiteral("guild.sqlite")).toStdString();
-        std::string log; // of 3,000 members: a count of "p" reads every entry
-        for (int i = 0; i < 3000; ++i)
-            log += "<banklog player=\"P" + std::to_string(i) + "\" type=\"4\"/>\n";
-        const std::unique_ptr<LedgerStore> writer = OpenLedger(file, LedgerAccess::ReadWrite);
-        std::ignore = AddToLedger(*writer, log, {}, 0);
-        std::atomic<int> counted; // read by the reader's thread, which ends as the reader goes
-        EntryReader reader;
-        reader.open(file);
-        QStringList ran;
-        const auto task = [&](const char* search, int times) { // tells the last of `times` counts
-            return [&, search, times](LedgerStore& store) -> EntryReader::Reply {
-                std::uint64_t found = 0;
-                for (int i = 0; i < times; ++i, ++counted)
-                    found = store.countListed({.search = search});
-                return [&ran, search, found] { ran << QStringLiteral("%1: %2").arg(search).arg(found); };
-            };
-        };
-        const auto busy = [&] { // with a long count of the view, which has read the ledger's names
-            counted = 0;
-            reader.runForView(task("p", 20000));
-            return RunUntil([&] { return counted > 0; }, 10000);
-        };
-        QVERIFY(busy());
-        std::ignore = AddToLedger(*writer, "<banklog player=\"Q\" type=\"4\"/>", {}, 0);
-        reader.run(task("q", 1));
-        reader.open(file);
-        reader.runForView(task("x", 0));
-        reader.viewChanged();
-        QTRY_COMPARE_WITH_TIMEOUT(ran, QStringList{"q: 1"}, 20000);
-        QVERIFY(busy());
-        reader.run(task("q", 1), [&](const QString& message) { ran << message; });
-        reader.open(file + "-other");
-        reader.viewChanged();
-        QTRY_VERIFY_WITH_TIMEOUT(ran.last().startsWith(QLatin1String("Another ledger was opened")), 20000);
-    }
-
     // Another program adds to the ledger in use, as coffer-cli --fetch on a timer does: the panel follows
     // by itself, the Entries list keeping its place.
     void followsWhatAnotherProgramAdds() {
@@ -435,9 +383,7 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
         const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
-        harness.dialogs().saveAnswers << ledger;
-        harness.click("cmdLedgerNew");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerNew", ledger));
         const QString failure = test::SeeAnAddElsewhere(harness, [&](const std::string& page) {
             QProcess cli;
             cli.start(QStringLiteral(COFFER_CLI),

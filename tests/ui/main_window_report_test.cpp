@@ -81,9 +81,7 @@ class MainWindowReportTest : public QObject {
         test::ScriptedDialogs& dialogs = harness_->dialogs();
         const QString ledger = harness_->folder() + QStringLiteral("/guild.htm.png"); // no name is added to it
         const QString wal = harness_->writeFile(QStringLiteral("guild.htm.png-wal"), "wal");
-        dialogs.openAnswers << ledger;
-        harness_->click("cmdLedgerOpen");
-        QVERIFY(harness_->ledgerIdle());
+        QVERIFY(harness_->chooseLedger("cmdLedgerOpen", ledger));
         dialogs.messages.clear();
         const struct {
             const char* control;

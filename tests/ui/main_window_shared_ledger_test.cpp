@@ -41,9 +41,7 @@ class MainWindowSharedLedgerTest : public QObject {
         const std::string database = server.freshDatabase(), uri = server.uri(database);
         MainWindowHarness harness;
         QVERIFY(harness.ledgerIdle());
-        harness.dialogs().sharedLedgerAnswers << QString::fromStdString(uri);
-        harness.click("cmdLedgerConnect");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.chooseLedger("cmdLedgerConnect", QString::fromStdString(uri)));
         const auto addElsewhere = [&](const std::string& page) {
             const std::unique_ptr<LedgerStore> other = OpenLedger(uri, LedgerAccess::ReadWrite);
             std::ignore = AddToLedger(*other, page, {}, QDateTime::currentMSecsSinceEpoch());
@@ -87,9 +85,7 @@ class MainWindowSharedLedgerTest : public QObject {
         QSettings store(dir.filePath(QStringLiteral("coffer.ini")), QSettings::IniFormat);
         MainWindowHarness first({}, {}, &store), second;
         QVERIFY(first.ledgerIdle() && second.ledgerIdle()); // their default ledgers read
-        first.dialogs().sharedLedgerAnswers << uri(officer + ":s3cret");
-        first.click("cmdLedgerConnect");
-        QVERIFY(first.ledgerIdle());
+        QVERIFY(first.chooseLedger("cmdLedgerConnect", uri(officer + ":s3cret")));
         const QString shown = QString::fromStdString(LedgerDisplayName(uri(officer).toStdString()));
         QCOMPARE(first.find<ElidedLabel>("txtLedgerFile")->fullText(), shown);
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -101,10 +97,8 @@ class MainWindowSharedLedgerTest : public QObject {
         QVERIFY(first.ledgerIdle());
         QCOMPARE(test::Shown(first.window().memberModel(), {kCharacter}), QStringList{"Ann"});
 
-        second.dialogs().sharedLedgerAnswers << uri(officer);
         second.dialogs().passwordAnswers << QStringLiteral("s3cret");
-        second.click("cmdLedgerConnect");
-        QVERIFY(second.ledgerIdle());
+        QVERIFY(second.chooseLedger("cmdLedgerConnect", uri(officer)));
         first.setLog(test::DepositsPage("Bob", now));
         first.click("cmdLedgerAdd");
         QVERIFY(first.ledgerIdle());
@@ -125,9 +119,7 @@ class MainWindowSharedLedgerTest : public QObject {
                                        "; GRANT SELECT ON coffer_ledger, "
                                        "entry, entry_totals, entry_hours, entry_name, paste, guild TO " +
                                        reader);
-        second.dialogs().sharedLedgerAnswers << uri(reader);
-        second.click("cmdLedgerConnect");
-        QVERIFY(second.ledgerIdle());
+        QVERIFY(second.chooseLedger("cmdLedgerConnect", uri(reader)));
         second.setLog(test::DepositsPage("Cid", now));
         second.click("cmdLedgerAdd");
         QVERIFY(second.ledgerIdle());

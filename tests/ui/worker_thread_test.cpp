@@ -4,10 +4,10 @@
 // and a destruction that stops and waits for it.
 #include "ui/base/worker_thread.h"
 
+#include "support/run_until.h"
+
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -18,14 +18,7 @@
 namespace coffer {
 namespace {
 
-// Handles the window thread's events until `done` or five seconds.
-bool RunUntil(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using test::RunUntil;
 
 TEST(WorkerThread, RunsOneWorkAtATimeAndHandsBackInOrderBeforeFinished) {
     WorkerThread worker;
@@ -43,7 +36,7 @@ TEST(WorkerThread, RunsOneWorkAtATimeAndHandsBackInOrderBeforeFinished) {
     release.set_value();
     worker.waitForEnd(); // what is posted from here on comes after `finished`
     worker.post([&heard] { heard.push_back(-2); });
-    ASSERT_TRUE(RunUntil([&] { return heard.size() == 102; }));
+    ASSERT_TRUE(RunUntil([&] { return heard.size() == 102; }, 5000));
     std::vector<int> expected;
     for (int i = 0; i < 100; ++i)
         expected.push_back(i);
@@ -66,7 +59,7 @@ TEST(WorkerThread, StopReachesTheWorkAndDestructionWaitsForIt) {
         });
         started.get_future().wait();
         worker.stop();
-        ASSERT_TRUE(RunUntil([&] { return !worker.running(); }));
+        ASSERT_TRUE(RunUntil([&] { return !worker.running(); }, 5000));
         EXPECT_TRUE(sawStop);
 
         // Gone while working: the work is asked to stop and has ended, however long it takes to wind

@@ -6,28 +6,12 @@
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAction>
-#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTimer>
+#include <string_view>
 
 namespace coffer::test {
-
-bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    poll.start(1);
-    loop.exec();
-    return done();
-}
 
 QStringList Shown(const QAbstractItemModel* model, QList<int> columns) {
     for (int column = columns.isEmpty() ? 0 : model->columnCount(); column < model->columnCount(); ++column)
@@ -132,6 +116,16 @@ std::string DepositsPage(const std::string& player, qint64 newest) {
 bool MainWindowHarness::ledgerIdle() const {
     auto* button = find<QAbstractButton>("cmdLedgerAnalyze");
     return RunUntil([button] { return button->isEnabled(); }, 60000);
+}
+
+bool MainWindowHarness::chooseLedger(const char* button, const QString& ledger) {
+    const std::string_view name(button);
+    (name == "cmdLedgerNew"    ? dialogs_.saveAnswers
+     : name == "cmdLedgerOpen" ? dialogs_.openAnswers
+                               : dialogs_.sharedLedgerAnswers)
+        << ledger;
+    click(button);
+    return ledgerIdle();
 }
 
 bool MainWindowHarness::analyze(int timeoutMs) {

@@ -3,6 +3,7 @@
 // A real MainWindow for tests and benchmarks: its folders in a temporary directory, its dialogs scripted,
 // its link launcher recording instead of opening, and helpers that drive it as a user would.
 
+#include "tests/support/run_until.h"
 #include "tests/ui/support/scripted_dialogs.h"
 #include "ui/link_launcher.h"
 #include "ui/main_window.h"
@@ -21,10 +22,6 @@ class QAbstractButton;
 class QAbstractItemModel;
 
 namespace coffer::test {
-
-// Runs the event loop until `done` holds or the time is up; true when it holds. Unlike QTest::qWaitFor
-// it never sleeps between events, so the embedded browsers' work is not held up.
-bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Calls `seen` for each event of `type` that `watched` receives, before it handles it.
 class EventWatch : public QObject {
@@ -92,6 +89,9 @@ class MainWindowHarness {
     bool analyzeSampleLog(); // imports and analyses examples/sample-banklog.xml
     // Waits until "Analyze ledger" is back: an add, a reading or a run is over.
     bool ledgerIdle() const;
+    // Answers the dialog of cmdLedgerNew, cmdLedgerOpen or cmdLedgerConnect with `ledger`, clicks the
+    // button and waits until the ledger is read.
+    bool chooseLedger(const char* button, const QString& ledger);
 
   private:
     QTemporaryDir dir_;
