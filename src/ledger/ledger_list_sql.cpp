@@ -181,6 +181,29 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     return rows;
 }
 
+ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
+    Condition condition = ConditionOf(sql, names, filter);
+    // Only the types summed, of the Action choice: the index of the amounts is read for those alone, type by
+    // type, each row once.
+    std::string types;
+    for (const ListSum& summed : kListSums)
+        if (InActionGroup(filter.action, summed.type))
+            types += (types.empty() ? "" : ", ") + std::to_string(summed.type);
+    ListTotals totals;
+    if (types.empty())
+        return totals;
+    condition.add("type IN (" + types + ")");
+    sql.runWith("SELECT type, CAST(sum(item_count * copies) AS bigint), CAST(sum(money * copies) AS bigint) FROM "
+                "entry WHERE " +
+                    condition.where() + " GROUP BY type",
+                condition.params, [&](const SqlRow& row) {
+                    for (const ListSum& summed : kListSums)
+                        if (row.integer(0) == summed.type)
+                            totals.*summed.sum = row.optionalInteger(summed.money ? 2 : 1).value_or(0);
+                });
+    return totals;
+}
+
 void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
                    const std::function<void(const ListedRow&)>& visit) {
     const Condition condition = ConditionOf(sql, names, filter);
@@ -216,6 +239,16 @@ ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t fi
             page.rows = rowsFromTexts(filter, first, count);
     });
     return page;
+}
+
+ListTotals LedgerStore::listTotals(const EntryListFilter& filter) {
+    ListTotals totals;
+    readAtOnce([&] {
+        if (!listSummed() ||
+            !withListSql([&](LedgerSql& sql, ListNames& names) { totals = SumListed(sql, names, filter); }))
+            totals = totalsFromTexts(filter);
+    });
+    return totals;
 }
 
 void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
