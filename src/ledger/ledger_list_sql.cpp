@@ -182,25 +182,17 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
 }
 
 ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
-    Condition condition = ConditionOf(sql, names, filter);
-    // Only the types summed, of the Action choice: the index of the amounts is read for those alone, type by
-    // type, each row once.
-    std::string types;
+    const Condition condition = ConditionOf(sql, names, filter);
+    // Each sum of the list's index as it is read, without grouping: a group by type would sort every row.
+    std::string sums;
     for (const ListSum& summed : kListSums)
-        if (InActionGroup(filter.action, summed.type))
-            types += (types.empty() ? "" : ", ") + std::to_string(summed.type);
+        sums += std::string(sums.empty() ? "" : ", ") + "CAST(sum(" + (summed.money ? "money" : "item_count") +
+                " * copies) FILTER (WHERE type = " + std::to_string(summed.type) + ") AS bigint)";
     ListTotals totals;
-    if (types.empty())
-        return totals;
-    condition.add("type IN (" + types + ")");
-    sql.runWith("SELECT type, CAST(sum(item_count * copies) AS bigint), CAST(sum(money * copies) AS bigint) FROM "
-                "entry WHERE " +
-                    condition.where() + " GROUP BY type",
-                condition.params, [&](const SqlRow& row) {
-                    for (const ListSum& summed : kListSums)
-                        if (row.integer(0) == summed.type)
-                            totals.*summed.sum = row.optionalInteger(summed.money ? 2 : 1).value_or(0);
-                });
+    sql.runWith("SELECT " + sums + " FROM entry WHERE " + condition.where(), condition.params, [&](const SqlRow& row) {
+        for (std::size_t column = 0; column < std::size(kListSums); ++column)
+            totals.*kListSums[column].sum = row.optionalInteger(static_cast<int>(column)).value_or(0);
+    });
     return totals;
 }
 

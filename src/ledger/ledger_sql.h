@@ -29,7 +29,7 @@ constexpr std::int64_t kListColumnsVersion = 5;
 // reads a ledger through its columns from this version on.
 constexpr std::int64_t kListNamesVersion = 6;
 // The version whose step gave the entries the amounts of their Count and Gold cells and their To tab
-// (item_count, money, tab), and the index that sums them, in both stores.
+// (item_count, money, tab), and the list's index that holds the amounts, in both stores.
 constexpr std::int64_t kListSumsVersion = 7;
 
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.

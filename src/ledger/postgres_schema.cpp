@@ -127,12 +127,14 @@ constexpr std::array kUpgradeSteps = {
     )"},
     UpgradeStep{kListSumsVersion, R"(
     -- The amounts of each entry's Count and Gold cells and its To tab, read from its text (written by
-    -- FillListSums), and an index of the types that holds the amounts with what the list's filters
-    -- test: the totals of a filtered list read no entry.
+    -- FillListSums). The list's index holds the amounts too: the totals of a filtered list read no entry,
+    -- as its count reads none. It goes first: the fill would write every entry into it.
+    DROP INDEX entry_in_list;
     ALTER TABLE entry ADD COLUMN money bigint, ADD COLUMN item_count bigint, ADD COLUMN tab bytea;
     )",
                 &FillListSums, R"(
-    CREATE INDEX entry_sums ON entry (type, order_time) INCLUDE (ts, member_id, item_id, copies, money, item_count);
+    CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key)
+        INCLUDE (copies, ts, type, member_id, item_id, money, item_count);
     )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;

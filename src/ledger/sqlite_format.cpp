@@ -143,15 +143,16 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX entry_by_item ON entry (item_id);
     )",
     R"(
-    -- The amounts of each entry's Count and Gold cells and its To tab, read from its text, and an index
-    -- of the summed types that holds the amounts with what the list's filters test: the totals of a
-    -- filtered list read no entry.
+    -- The amounts of each entry's Count and Gold cells and its To tab, read from its text. The list's
+    -- index holds the amounts too: the totals of a filtered list read no entry, as its count reads none.
     ALTER TABLE entry ADD COLUMN money INTEGER;
     ALTER TABLE entry ADD COLUMN item_count INTEGER;
     ALTER TABLE entry ADD COLUMN tab BLOB;
     UPDATE entry SET money = coffer_list_field(text, 5), item_count = coffer_list_field(text, 6),
         tab = coffer_list_field(text, 7);
-    CREATE INDEX entry_sums ON entry (type, order_time, ts, member_id, item_id, copies, money, item_count);
+    DROP INDEX entry_in_list;
+    CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, id, copies, ts, type, member_id, item_id, money,
+        item_count);
     )",
 };
 static_assert(kUpgradeSteps.size() >= kListNamesVersion);
