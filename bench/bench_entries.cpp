@@ -55,11 +55,19 @@ void Screen(coffer::LedgerStore& ledger, const coffer::EntryListFilter& filter, 
         std::ignore = coffer::MakeEntryCells(row.text, row.ts);
 }
 
-// The answers of the keystrokes that type `text` into the search box, one letter more each, in ms.
-std::vector<double> Typing(coffer::LedgerStore& ledger, const std::string& text) {
+// The answers of the keystrokes that type `text` into the search box, one letter more each, in ms: the
+// list's screen, or (`totals`) the list's totals.
+std::vector<double> Typing(coffer::LedgerStore& ledger, const std::string& text, bool totals = false) {
     std::vector<double> answers;
-    for (std::size_t length = 1; length <= text.size(); ++length)
-        answers.push_back(1000 * Seconds([&] { Screen(ledger, {.search = text.substr(0, length)}); }));
+    for (std::size_t length = 1; length <= text.size(); ++length) {
+        const coffer::EntryListFilter filter{.search = text.substr(0, length)};
+        answers.push_back(1000 * Seconds([&] {
+                              if (totals)
+                                  std::ignore = ledger.listTotals(filter);
+                              else
+                                  Screen(ledger, filter);
+                          }));
+    }
     return answers;
 }
 
@@ -194,16 +202,32 @@ int main(int argc, char** argv) {
     const std::string fragment = item.substr(item.size() / 3, 6);
     const coffer::LedgerTotals totals = ledger.totals();
     const auto newestTs = static_cast<std::uint64_t>(totals.lastTs.value_or(0));
-    double actions = 0, periods = 0;
+    double actions = 0, periods = 0, actionTotals = 0, periodTotals = 0;
     for (const coffer::ActionGroup group :
          {coffer::ActionGroup::Items, coffer::ActionGroup::Gold, coffer::ActionGroup::Repairs,
-          coffer::ActionGroup::Deposits, coffer::ActionGroup::Withdrawals})
+          coffer::ActionGroup::Deposits, coffer::ActionGroup::Withdrawals}) {
         actions = std::max(actions, Seconds([&] { Screen(ledger, {.action = group}); }));
-    for (const std::int64_t days : {7, 30, 365})
-        periods = std::max(periods, Seconds([&] {
-                               Screen(ledger, {.period = coffer::TimeRange{
-                                                   newestTs - static_cast<std::uint64_t>(days * kDayMs), newestTs}});
-                           }));
+        actionTotals = std::max(actionTotals, Seconds([&] { std::ignore = ledger.listTotals({.action = group}); }));
+    }
+    for (const std::int64_t days : {7, 30, 365}) {
+        const coffer::EntryListFilter filter{
+            .period = coffer::TimeRange{newestTs - static_cast<std::uint64_t>(days * kDayMs), newestTs}};
+        periods = std::max(periods, Seconds([&] { Screen(ledger, filter); }));
+        periodTotals = std::max(periodTotals, Seconds([&] { std::ignore = ledger.listTotals(filter); }));
+    }
+    // The totals of everything, of the member's entries, and of the member's withdrawals of the last month.
+    std::vector<double> everythingTotals, memberTotals;
+    for (int run = 0; run < 5; ++run) {
+        everythingTotals.push_back(Seconds([&] { std::ignore = ledger.listTotals({}); }));
+        const coffer::EntryListFilter member{.member = newest.member},
+            monthsWithdrawals{.period = coffer::TimeRange{newestTs - 30 * kDayMs, newestTs},
+                              .member = newest.member,
+                              .action = coffer::ActionGroup::Withdrawals};
+        memberTotals.push_back(std::max(Seconds([&] { std::ignore = ledger.listTotals(member); }),
+                                        Seconds([&] { std::ignore = ledger.listTotals(monthsWithdrawals); })));
+    }
+    const std::vector<double> memberTyped = Typing(ledger, newest.member, true),
+                              fragmentTotals = Typing(ledger, fragment, true);
     const std::vector<double> member = Typing(ledger, newest.member), fragmentTyped = Typing(ledger, fragment);
     const auto [typedShown, typedProcessor] = TypedAtOnce(file, newest.member);
     const double entries = Cli("--ledger " + file.string() + " --entries " + (folder / "entries.tsv").string());
@@ -223,6 +247,15 @@ int main(int argc, char** argv) {
                 "the member's name typed at once in the window's list", typedShown, typedProcessor);
     Row("Action choice (slowest)", actions * 1000, "ms", "<= 100 ms");
     Row("period choice: 7, 30, 365 days (slowest)", periods * 1000, "ms", "<= 100 ms");
+    Row("totals of everything", Median(everythingTotals) * 1000, "ms", "<= 100 ms");
+    Row("totals of the member, or of a month of its withdrawals (slower)", Median(memberTotals) * 1000, "ms",
+        "<= 100 ms");
+    Row("totals, search keystroke, member (slowest)", std::ranges::max(memberTyped), "ms", "<= 100 ms");
+    std::printf("    each keystroke: %s ms\n", Each(memberTyped).c_str());
+    Row("totals, search keystroke, item fragment (slowest)", std::ranges::max(fragmentTotals), "ms", "<= 200 ms");
+    std::printf("    each keystroke: %s ms\n", Each(fragmentTotals).c_str());
+    Row("totals, Action choice (slowest)", actionTotals * 1000, "ms", "<= 100 ms");
+    Row("totals, period choice: 7, 30, 365 days (slowest)", periodTotals * 1000, "ms", "<= 100 ms");
     Row("the list gone during an export of everything", gone, "ms", "<= 1000 ms");
     std::printf("  %-52s %8.2f s = %.2f x --members (%.2f s), goal <= 2 x\n", "coffer-cli --entries of everything",
                 entries, entries / members, members);

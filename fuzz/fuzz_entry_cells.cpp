@@ -41,6 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (cells[kMemberColumn] != Cleaned(fields.member) || DecodeCharacterReferences(member) != fields.member ||
         DecodeCharacterReferences(item) != fields.item)
         __builtin_trap();
+    // The amounts and the tab that the totals sum and the alerts read are those the cells show.
+    if (fields.tab != cells[kToTabColumn] ||
+        (fields.money && GoldText(std::to_string(*fields.money)) != cells[kGoldColumn]) ||
+        (fields.itemCount && (cells[kCountColumn].empty() || !AllDigits(cells[kCountColumn]))))
+        __builtin_trap();
     if (fields.type && InActionGroup(ActionGroup::Items, fields.type) != (*fields.type == 1 || *fields.type == 2))
         __builtin_trap();
     return 0;

@@ -72,6 +72,28 @@ std::optional<std::int64_t> TypeNumber(std::string_view type) {
     return std::stoll(std::string(type));
 }
 
+// A text of plain digits as a number up to kLargestAmount, or none.
+std::optional<std::int64_t> Amount(std::string_view digits) {
+    if (digits.empty() || !AllDigits(digits))
+        return std::nullopt;
+    const std::size_t significant = std::min(digits.find_first_not_of('0'), digits.size());
+    if (digits.size() - significant > 13)
+        return std::nullopt;
+    const std::int64_t amount = significant == digits.size() ? 0 : std::stoll(std::string(digits.substr(significant)));
+    return amount <= kLargestAmount ? std::optional(amount) : std::nullopt;
+}
+
+// The copper that the Gold cell shows of the money attribute, or none where it shows no amount.
+std::optional<std::int64_t> Copper(std::string_view money) {
+    const std::optional<std::int64_t> copper = Amount(money);
+    return copper && *copper > 0 ? copper : std::nullopt;
+}
+
+// The Count cell as the element writes it: an item counts 1 without a count; no item, nothing.
+std::optional<std::string_view> CountWritten(std::string_view item) {
+    return item.empty() ? std::nullopt : std::optional(Attribute(item, "count").value_or("1"));
+}
+
 std::string TwoDigits(std::uint64_t value) {
     return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
 }
@@ -84,6 +106,10 @@ EntryFields ReadEntryFields(std::string_view element) {
     fields.type = TypeNumber(Attribute(banklog, "type").value_or(""));
     fields.member = DecodeCharacterReferences(Attribute(banklog, "player").value_or(""));
     fields.item = DecodeCharacterReferences(Attribute(item, "name").value_or(""));
+    fields.money = Copper(Attribute(banklog, "money").value_or(""));
+    if (const std::optional<std::string_view> count = CountWritten(item))
+        fields.itemCount = Amount(*count);
+    fields.tab = Cleaned(Attribute(banklog, "dtab").value_or(""));
     return fields;
 }
 
@@ -145,17 +171,11 @@ const std::array<std::string, kEntryColumns>& EntryCaptions() {
 }
 
 std::string GoldText(std::string_view money) {
-    constexpr std::uint64_t kLargest = 1'000'000'000'000;
-    if (money.empty() || !AllDigits(money))
-        return Cleaned(money);
-    const std::size_t significant = money.find_first_not_of('0');
-    if (significant == std::string_view::npos)
-        return {};
-    const std::string_view digits = money.substr(significant);
-    if (digits.size() > 13 || std::stoull(std::string(digits)) > kLargest)
-        return Cleaned(money);
-    const std::uint64_t copper = std::stoull(std::string(digits));
-    return std::to_string(copper / 10000) + "g " + TwoDigits(copper / 100 % 100) + "s " + TwoDigits(copper % 100) + "c";
+    const std::optional<std::int64_t> copper = Copper(money);
+    if (!copper)
+        return Amount(money) ? std::string() : Cleaned(money); // 0 shows nothing
+    const auto shown = static_cast<std::uint64_t>(*copper);
+    return std::to_string(shown / 10000) + "g " + TwoDigits(shown / 100 % 100) + "s " + TwoDigits(shown % 100) + "c";
 }
 
 EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int64_t>& ts) {
@@ -172,9 +192,9 @@ EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int
     cells[kMemberColumn] = Cleaned(DecodeCharacterReferences(attribute(banklog, "player")));
     cells[kRankColumn] = Cleaned(attribute(banklog, "rank"));
     cells[kActionColumn] = number && *number >= 1 && *number <= 6 ? std::string(kActions[*number - 1]) : Cleaned(type);
-    if (!item.empty()) {
+    if (const std::optional<std::string_view> count = CountWritten(item)) {
         cells[kItemColumn] = Cleaned(DecodeCharacterReferences(attribute(item, "name")));
-        cells[kCountColumn] = Cleaned(Attribute(item, "count").value_or("1"));
+        cells[kCountColumn] = Cleaned(*count);
     }
     cells[kGoldColumn] = GoldText(attribute(banklog, "money"));
     cells[kFromTabColumn] = Cleaned(attribute(banklog, "otab"));

@@ -15,12 +15,16 @@
 
 namespace coffer {
 
-// What of an entry the list's filters test, read from its element: the type as a number (none when the
-// element has no type of plain digits), and the member's and the item's names with their character
-// references decoded (empty when absent).
+// What of an entry the list's filters test and its totals sum, read from its element: the type as a number
+// (none when the element has no type of plain digits), the member's and the item's names with their
+// character references decoded (empty when absent); the copper of the Gold cell and the number of the
+// Count cell (none where the cell shows no amount: no money or 0, no item, or a text that is not a plain
+// number up to kLargestAmount), and the To tab cell.
 struct EntryFields {
     std::optional<std::int64_t> type;
     std::string member, item;
+    std::optional<std::int64_t> money, itemCount;
+    std::string tab;
 };
 EntryFields ReadEntryFields(std::string_view element);
 
@@ -68,6 +72,9 @@ EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int
 // The member's and the item's names as the element writes them, character references kept: what the
 // addresses of their pages are built from.
 std::pair<std::string, std::string> WrittenNames(std::string_view element);
+
+// The largest amount of money, in copper, or of items that the list reads as a number.
+constexpr std::int64_t kLargestAmount = 1'000'000'000'000;
 
 // Copper as "Gg SSs CCc"; money that is not a plain number of copper up to 10^12 shows as written,
 // cleaned; none or 0 is empty.

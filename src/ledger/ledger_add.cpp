@@ -33,13 +33,14 @@ std::string Upsert(const SqlDialect& d) {
     const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
     // The list's columns are read from the text: they follow it.
     std::string fromText;
-    for (const char* column : {"type", "member_id", "item_id"})
+    for (const char* column : {"type", "member_id", "item_id", "money", "item_count", "tab"})
         fromText += std::string(", ") + column + " = CASE WHEN excluded.text < entry.text THEN excluded." + column +
                     " ELSE entry." + column + " END";
-    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id) "
-                       "SELECT key, text, copies, ts, order_time, order_rank, type, (SELECT id FROM entry_name "
-                       "WHERE name = incoming.member), (SELECT id FROM entry_name WHERE name = incoming.item) "
-                       "FROM incoming WHERE seq >= $1 AND seq < $2 ON CONFLICT (key) DO UPDATE SET copies = ") +
+    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id, "
+                       "money, item_count, tab) SELECT key, text, copies, ts, order_time, order_rank, type, "
+                       "(SELECT id FROM entry_name WHERE name = incoming.member), (SELECT id FROM entry_name "
+                       "WHERE name = incoming.item), money, item_count, tab FROM incoming WHERE seq >= $1 AND seq < $2 "
+                       "ON CONFLICT (key) DO UPDATE SET copies = ") +
            d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +

@@ -181,6 +181,21 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     return rows;
 }
 
+ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
+    const Condition condition = ConditionOf(sql, names, filter);
+    // Each sum of the list's index as it is read, without grouping: a group by type would sort every row.
+    std::string sums;
+    for (const ListSum& summed : kListSums)
+        sums += std::string(sums.empty() ? "" : ", ") + "CAST(sum(" + (summed.money ? "money" : "item_count") +
+                " * copies) FILTER (WHERE type = " + std::to_string(summed.type) + ") AS bigint)";
+    ListTotals totals;
+    sql.runWith("SELECT " + sums + " FROM entry WHERE " + condition.where(), condition.params, [&](const SqlRow& row) {
+        for (std::size_t column = 0; column < std::size(kListSums); ++column)
+            totals.*kListSums[column].sum = row.optionalInteger(static_cast<int>(column)).value_or(0);
+    });
+    return totals;
+}
+
 void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
                    const std::function<void(const ListedRow&)>& visit) {
     const Condition condition = ConditionOf(sql, names, filter);
@@ -216,6 +231,16 @@ ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t fi
             page.rows = rowsFromTexts(filter, first, count);
     });
     return page;
+}
+
+ListTotals LedgerStore::listTotals(const EntryListFilter& filter) {
+    ListTotals totals;
+    readAtOnce([&] {
+        if (!listSummed() ||
+            !withListSql([&](LedgerSql& sql, ListNames& names) { totals = SumListed(sql, names, filter); }))
+            totals = totalsFromTexts(filter);
+    });
+    return totals;
 }
 
 void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {

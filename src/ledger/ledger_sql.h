@@ -28,6 +28,9 @@ constexpr std::int64_t kListColumnsVersion = 5;
 // The version whose step put the names in a table of their own, the entries holding their ids: the list
 // reads a ledger through its columns from this version on.
 constexpr std::int64_t kListNamesVersion = 6;
+// The version whose step gave the entries the amounts of their Count and Gold cells and their To tab
+// (item_count, money, tab), and the list's index that holds the amounts, in both stores.
+constexpr std::int64_t kListSumsVersion = 7;
 
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
 struct SqlText {
@@ -77,9 +80,9 @@ class LedgerSql {
     virtual void runEach(const std::string& sql, std::span<const SqlValue> params,
                          const std::function<void(const SqlRow&)>& row) = 0;
     // Makes the entries with their keys and list fields the table incoming (seq, key, text, copies, ts,
-    // order_time, order_rank, type, member, item, member_fold, item_fold) of this transaction, in their
-    // order (a paste's is newest first, so a period's entries go in side by side), seq being an entry's
-    // place. Tells `progress` on the way; throws AddCancelled when it says stop.
+    // order_time, order_rank, type, member, item, member_fold, item_fold, money, item_count, tab) of this
+    // transaction, in their order (a paste's is newest first, so a period's entries go in side by side), seq
+    // being an entry's place. Tells `progress` on the way; throws AddCancelled when it says stop.
     virtual void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
                               std::span<const EntryFields> fields, const AddProgress& progress) = 0;
     // Has every statement ask `stop` as it begins and now and then as it runs: true fails it with a
@@ -141,5 +144,7 @@ struct ListNames {
                                               std::uint64_t first, std::uint64_t count, std::uint64_t total);
 void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
                    const std::function<void(const ListedRow&)>& visit);
+// The list's totals (see LedgerStore::listTotals) through the entries' amounts, from kListSumsVersion on.
+[[nodiscard]] ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
 
 } // namespace coffer

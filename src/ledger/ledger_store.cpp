@@ -68,6 +68,24 @@ std::uint64_t LedgerStore::countFromTexts(const EntryListFilter& filter) {
     return copies;
 }
 
+ListTotals LedgerStore::totalsFromTexts(const EntryListFilter& filter) {
+    ListTotals totals;
+    forEachEntry(filter.period, [&](const LedgerEntry& entry) {
+        const EntryFields fields = ReadEntryFields(entry.text);
+        if (!PassesFilter(filter, fields, entry.ts))
+            return;
+        for (const ListSum& summed : kListSums) {
+            const std::optional<std::int64_t>& amount = summed.money ? fields.money : fields.itemCount;
+            std::int64_t& sum = totals.*summed.sum;
+            // An amount is at most kLargestAmount and an entry's copies kMaxCopies: their product fits.
+            if (fields.type == summed.type && amount &&
+                __builtin_add_overflow(sum, *amount * static_cast<std::int64_t>(entry.copies), &sum))
+                throw LedgerError(LedgerErrorKind::Other, name() + ": " + kTotalsTooLargeReason);
+        }
+    });
+    return totals;
+}
+
 std::vector<ListedRow> LedgerStore::rowsFromTexts(const EntryListFilter& filter, std::uint64_t first,
                                                   std::uint64_t count) {
     // Two passes: the places of every entry that passes, then the texts of those in the window.

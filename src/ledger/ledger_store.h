@@ -164,6 +164,28 @@ struct ListedPage {
     bool operator==(const ListedPage&) const = default;
 };
 
+// The sums of the Count and Gold cells of the rows of the entries list: items deposited and withdrawn, and
+// the copper of gold deposits, gold withdrawals and repairs. Moves, and entries of other types, count in
+// none.
+struct ListTotals {
+    std::int64_t itemsDeposited = 0, itemsWithdrawn = 0;
+    std::int64_t goldDeposited = 0, goldWithdrawn = 0, repairs = 0;
+    bool operator==(const ListTotals&) const = default;
+};
+// What each sum of ListTotals adds up: the item counts or the money of the entries of one type.
+struct ListSum {
+    std::int64_t ListTotals::*sum;
+    std::int64_t type;
+    bool money;
+};
+inline constexpr ListSum kListSums[] = {{&ListTotals::itemsDeposited, 1, false},
+                                        {&ListTotals::itemsWithdrawn, 2, false},
+                                        {&ListTotals::goldDeposited, 4, true},
+                                        {&ListTotals::goldWithdrawn, 5, true},
+                                        {&ListTotals::repairs, 6, true}};
+// Why a ledger's totals cannot be shown: a sum leaves 64 bits, which no ledger of real pastes comes near.
+inline constexpr const char* kTotalsTooLargeReason = "the totals of the listed entries are too large to show";
+
 // "NAME of REALM", as messages name a guild: names cleaned (see CleanText), since a ledger file may hold
 // any bytes.
 std::string GuildText(const GuildIdentity& guild);
@@ -223,6 +245,11 @@ class LedgerStore {
     // that rows are found from the nearer end of the list as it is, which another program may have changed
     // since the caller last counted it.
     [[nodiscard]] ListedPage listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count);
+    // The sums of the Count and Gold cells of the rows of the list (one per copy), in one read: through the
+    // entries' amounts and their index where the ledger has them (listSummed()), else from every entry's
+    // text.
+    [[nodiscard]] ListTotals listTotals(const EntryListFilter& filter);
+    [[nodiscard]] virtual bool listSummed() { return false; }
     // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
     // Asked now and then as a read runs: true stops it, and it then throws a LedgerError. The entries list stops a
@@ -248,6 +275,7 @@ class LedgerStore {
   private:
     // The list from the entries' texts, filtered and ordered here.
     [[nodiscard]] std::uint64_t countFromTexts(const EntryListFilter& filter);
+    [[nodiscard]] ListTotals totalsFromTexts(const EntryListFilter& filter);
     [[nodiscard]] std::vector<ListedRow> rowsFromTexts(const EntryListFilter& filter, std::uint64_t first,
                                                        std::uint64_t count);
 

@@ -25,6 +25,8 @@ std::uint64_t ServerUpgradeWork(std::int64_t from, std::int64_t to, std::uint64_
 // Writes the list's columns of every entry from its text, in the caller's transaction; `meter` hears of
 // each batch of entries done.
 void FillListColumns(PgConnection& db, UpgradeMeter* meter);
+// The same for the entries' amounts and tab.
+void FillListSums(PgConnection& db, UpgradeMeter* meter);
 
 class PostgresLedger : public LedgerStore {
   public:
@@ -45,6 +47,7 @@ class PostgresLedger : public LedgerStore {
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return listIndexed_; }
+    bool listSummed() override { return listSummed_; }
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopCallsWhen(std::move(stop)); }
     void beforeEachStatement(std::function<void()> hook) override { db_.beforeEachCall(std::move(hook)); }
 
@@ -63,6 +66,7 @@ class PostgresLedger : public LedgerStore {
     std::string user_, schema_;         // as SQL names
     bool hourCounts_ = true;            // false for a ledger older than its counts per hour opened for reading
     bool listIndexed_ = true;           // false for a ledger of an older version opened for reading
+    bool listSummed_ = true;            // false for a ledger older than the entries' amounts opened for reading
     ListNames listNames_;
 };
 

@@ -125,6 +125,17 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX entry_by_member ON entry (member_id);
     CREATE INDEX entry_by_item ON entry (item_id);
     )"},
+    UpgradeStep{kListSumsVersion, R"(
+    -- The amounts of each entry's Count and Gold cells and its To tab, read from its text (written by
+    -- FillListSums). The list's index holds the amounts too: the totals of a filtered list read no entry,
+    -- as its count reads none. It goes first: the fill would write every entry into it.
+    DROP INDEX entry_in_list;
+    ALTER TABLE entry ADD COLUMN money bigint, ADD COLUMN item_count bigint, ADD COLUMN tab bytea;
+    )",
+                &FillListSums, R"(
+    CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key)
+        INCLUDE (copies, ts, type, member_id, item_id, money, item_count);
+    )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
 
@@ -222,14 +233,17 @@ void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to, U
     db.query("UPDATE coffer_ledger SET version = $1", PgParams().add(to));
 }
 
-void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
-    // The fields are read from the texts here, not on the server: it holds bytes and cannot decode them.
+namespace {
+
+// Sets columns of every entry (`set`: "column = f.column, ...") to the fields read from its text: read here,
+// not on the server, which holds bytes and cannot decode them.
+void FillFromTexts(PgConnection& db, UpgradeMeter* meter, const std::string& set) {
     db.execute("CREATE TEMPORARY TABLE list_fields (key bytea, type bigint, member bytea, item bytea, "
-               "member_fold bytea, item_fold bytea) ON COMMIT DROP");
+               "member_fold bytea, item_fold bytea, money bigint, item_count bigint, tab bytea) ON COMMIT DROP");
     ForEachBatch(db, "SELECT key, text FROM entry", {}, [&](const PgResult& batch) {
         std::string data = CopyStart();
         for (int row = 0; row < batch.rows(); ++row) {
-            data.append("\0\6", 2);
+            data.append("\0\11", 2); // nine columns
             PutBytes(data, batch.bytes(row, 0));
             PutListColumns(data, ReadEntryFields(batch.bytes(row, 1)));
         }
@@ -238,8 +252,21 @@ void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
         if (meter != nullptr)
             meter->advanceOrStop(static_cast<std::uint64_t>(batch.rows()));
     });
-    db.execute("UPDATE entry SET type = f.type, member = f.member, item = f.item, member_fold = f.member_fold, "
-               "item_fold = f.item_fold FROM list_fields f WHERE entry.key = f.key");
+    // A later step of the same upgrade fills its own.
+    db.execute(
+        ("UPDATE entry SET " + set + " FROM list_fields f WHERE entry.key = f.key; DROP TABLE list_fields").c_str());
+}
+
+} // namespace
+
+void FillListColumns(PgConnection& db, UpgradeMeter* meter) {
+    FillFromTexts(db, meter,
+                  "type = f.type, member = f.member, item = f.item, member_fold = f.member_fold, "
+                  "item_fold = f.item_fold");
+}
+
+void FillListSums(PgConnection& db, UpgradeMeter* meter) {
+    FillFromTexts(db, meter, "money = f.money, item_count = f.item_count, tab = f.tab");
 }
 
 PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, const PgTimeouts& timeouts,
@@ -269,6 +296,7 @@ void PostgresLedger::checkSchema(bool writable, const UpgradeWatch& upgradeWatch
                                            "up to date.");
         hourCounts_ = marks.version >= kHourCountsVersion;
         listIndexed_ = marks.version >= kListNamesVersion;
+        listSummed_ = marks.version >= kListSumsVersion;
         return;
     }
     if (!marks.ledger || marks.version < kVersion)

@@ -35,6 +35,12 @@ void PutListColumns(std::string& out, const EntryFields& fields) {
     PutBytes(out, fields.item);
     PutBytes(out, FoldedCase(fields.member));
     PutBytes(out, FoldedCase(fields.item));
+    PutBigint(out, fields.money);
+    PutBigint(out, fields.itemCount);
+    if (fields.tab.empty())
+        PutInt32(out, -1); // null
+    else
+        PutBytes(out, fields.tab);
 }
 
 std::string CopyStart() {
@@ -52,7 +58,7 @@ std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::s
     std::string data = CopyStart();
     for (std::size_t seq = first; seq < first + count; ++seq) {
         const PasteEntry& entry = entries[seq];
-        data.append("\0\14", 2); // twelve columns
+        data.append("\0\17", 2); // fifteen columns
         PutBigint(data, static_cast<std::int64_t>(seq));
         PutBytes(data, keys[seq]);
         PutBytes(data, entry.text);
@@ -142,7 +148,7 @@ void PgSql::loadIncoming(std::span<const PasteEntry> entries, std::span<const st
                          std::span<const EntryFields> fields, const AddProgress& progress) {
     db_.execute("CREATE TEMPORARY TABLE incoming (seq bigint, key bytea, text bytea, copies bigint, ts bigint, "
                 "order_time bigint, order_rank bigint, type bigint, member bytea, item bytea, member_fold bytea, "
-                "item_fold bytea) ON COMMIT DROP");
+                "item_fold bytea, money bigint, item_count bigint, tab bytea) ON COMMIT DROP");
     for (std::size_t done = 0; done < entries.size(); done += kRowsPerBatch) {
         // The transaction is rolled back as the exception leaves the add.
         if (progress && !progress(done, entries.size()))

@@ -44,7 +44,7 @@ void ForEachBatch(PgConnection& db, const std::string& query, const PgParams& pa
                   const std::function<void(const PgResult& rows)>& batch);
 
 // COPY's binary format: the start, before its rows; a column of bytes; the list's columns of an entry
-// (type, member, item, member_fold, item_fold); the end, after the rows.
+// (type, member, item, member_fold, item_fold, money, item_count, tab); the end, after the rows.
 std::string CopyStart();
 void PutBytes(std::string& out, std::string_view bytes);
 void PutListColumns(std::string& out, const EntryFields& fields);

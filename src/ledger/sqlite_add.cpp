@@ -28,7 +28,7 @@ const sqlite3_module kIncomingModule = [] {
     module.xConnect = [](sqlite3* db, void* rows, int, const char* const*, sqlite3_vtab** table, char**) {
         if (const int code =
                 sqlite3_declare_vtab(db, "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank, type, "
-                                         "member, item, member_fold, item_fold)");
+                                         "member, item, member_fold, item_fold, money, item_count, tab)");
             code != SQLITE_OK)
             return code;
         sqlite3_vtab_config(db, SQLITE_VTAB_DIRECTONLY);
@@ -144,10 +144,24 @@ void AddListFunctions(SqliteDatabase& db) {
 }
 
 void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, void (*names)(void*)) {
-    if (index == 0) {
-        if (fields.type)
-            sqlite3_result_int64(context, *fields.type);
-        return; // null without a result
+    const auto number = [context](const std::optional<std::int64_t>& value) {
+        if (value)
+            sqlite3_result_int64(context, *value);
+        // else null without a result
+    };
+    switch (index) {
+    case 0:
+        return number(fields.type);
+    case 5:
+        return number(fields.money);
+    case 6:
+        return number(fields.itemCount);
+    case 7:
+        if (!fields.tab.empty())
+            sqlite3_result_blob64(context, fields.tab.data(), fields.tab.size(), names);
+        return;
+    default:
+        break;
     }
     const std::string& name = index % 2 == 1 ? fields.member : fields.item;
     if (index <= 2)

@@ -142,11 +142,23 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX entry_by_member ON entry (member_id);
     CREATE INDEX entry_by_item ON entry (item_id);
     )",
+    R"(
+    -- The amounts of each entry's Count and Gold cells and its To tab, read from its text. The list's
+    -- index holds the amounts too: the totals of a filtered list read no entry, as its count reads none.
+    ALTER TABLE entry ADD COLUMN money INTEGER;
+    ALTER TABLE entry ADD COLUMN item_count INTEGER;
+    ALTER TABLE entry ADD COLUMN tab BLOB;
+    UPDATE entry SET money = coffer_list_field(text, 5), item_count = coffer_list_field(text, 6),
+        tab = coffer_list_field(text, 7);
+    DROP INDEX entry_in_list;
+    CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, id, copies, ts, type, member_id, item_id, money,
+        item_count);
+    )",
 };
 static_assert(kUpgradeSteps.size() >= kListNamesVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 // Each step's steps of the virtual machine per entry of the ledger.
-constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137};
+constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40};
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
 void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {
@@ -159,7 +171,8 @@ void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_blob64(context, key.data(), key.size(), SQLITE_TRANSIENT);
 }
 
-// coffer_list_field(text, n): the list's column n (type, member, item, member_fold, item_fold) of a
+// coffer_list_field(text, n): the list's column n (type, member, item, member_fold, item_fold, money,
+// item_count, tab) of a
 // stored entry, for the steps only. A step asks for every column of one entry in a row: its text is read
 // once.
 struct LastEntry {
@@ -321,8 +334,8 @@ void UpgradeLedgerSchema(SqliteDatabase& db, std::int64_t from, std::int64_t to)
 }
 
 bool UpgradeCompacts(std::int64_t from) {
-    // The step that keyed the entries and the one that took their names out.
-    return from != 0 && from < kListNamesVersion;
+    // The steps that keyed the entries, took their names out and gave them their amounts.
+    return from != 0 && from < kListSumsVersion;
 }
 
 std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t entries) {

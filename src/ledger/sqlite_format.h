@@ -30,8 +30,9 @@ bool UpgradeCompacts(std::int64_t from);
 // virtual machine, as measured on large ledgers: the total of an upgrade's progress.
 std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t entries);
 
-// Column `index` of the list's (type, member, item, member_fold, item_fold) of an entry's fields, as the
-// result of a function called by a statement; `names` tells SQLite whether to copy a name.
+// Column `index` of the list's (type, member, item, member_fold, item_fold, money, item_count, tab) of an
+// entry's fields, as the result of a function called by a statement; `names` tells SQLite whether to copy a
+// name or the tab.
 void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, void (*names)(void*));
 
 // Gives the connection the functions that the list's statements call.

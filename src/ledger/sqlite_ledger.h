@@ -44,6 +44,7 @@ class SqliteLedger : public LedgerStore {
     void forEachEntry(const std::optional<TimeRange>& period,
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return hasListColumns_; }
+    bool listSummed() override { return hasListSums_; }
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopStatementsWhen(std::move(stop)); }
     void checkIntact() override;
     void beforeEachStatement(std::function<void()> hook) override { db_.beforeEachStatement(std::move(hook)); }
@@ -70,6 +71,7 @@ class SqliteLedger : public LedgerStore {
     bool hasKeys_ = true;        // false for a ledger older than the entries' keys opened read-only
     bool hasHourCounts_ = true;  // false for a ledger older than its counts per hour opened read-only
     bool hasListColumns_ = true; // false for a ledger older than the list's columns opened read-only
+    bool hasListSums_ = true;    // false for a ledger older than the entries' amounts opened read-only
     ListNames listNames_;
 };
 

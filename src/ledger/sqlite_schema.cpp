@@ -89,6 +89,7 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
         hasKeys_ = marks.version >= kKeyedVersion;
         hasHourCounts_ = marks.version >= kHourCountsVersion;
         hasListColumns_ = marks.version >= kListNamesVersion;
+        hasListSums_ = marks.version >= kListSumsVersion;
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.

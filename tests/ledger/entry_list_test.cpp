@@ -45,13 +45,31 @@ TEST(EntryList, CellsShowEachColumnAsTheListDoes) {
         EXPECT_EQ(MakeEntryCells(element, ts), cells) << element;
 }
 
-// What the filters test: the type, and the names decoded; the Action groups of every type.
+// What the filters test and the totals sum: the type, the names decoded, the amounts and the tab; the
+// Action groups of every type.
 TEST(EntryList, FieldsAndActionGroups) {
     const EntryFields fields = ReadEntryFields(
         R"(<banklog player="O&apos;Neil" type="2"><item name="Salt &amp; Pepper" count="3"/></banklog>)");
     EXPECT_EQ(fields.type, 2);
     EXPECT_EQ(fields.member, "O'Neil");
     EXPECT_EQ(fields.item, "Salt & Pepper");
+    // The amounts the Gold and Count cells show as amounts, and the To tab cell.
+    const std::tuple<std::string, std::optional<std::int64_t>, std::optional<std::int64_t>, std::string> amounts[] = {
+        {R"(<banklog dtab="0" money="0" type="2"><item count="2" name="Flask"/>)", std::nullopt, 2, "0"},
+        {R"(<banklog money="0075" dtab=""><item name="Q"/></banklog>)", 75, 1, ""},
+        {R"(<banklog money="1000000000000" dtab="a&amp;b"><item count="0012"/>)", 1'000'000'000'000, 12, "a&amp;b"},
+        {R"(<banklog money="1000000000001"><item count="1000000000001"/>)", std::nullopt, std::nullopt, ""},
+        {R"(<banklog money="-5"><item count="x"/>)", std::nullopt, std::nullopt, ""},
+        {R"(<banklog money="12a" otab="4"><item count="0"/>)", std::nullopt, 0, ""},
+        {R"(<banklog money="000"/>)", std::nullopt, std::nullopt, ""},
+    };
+    for (const auto& [element, money, count, tab] : amounts) {
+        const EntryFields read = ReadEntryFields(element);
+        EXPECT_EQ(read.money, money) << element;
+        EXPECT_EQ(read.itemCount, count) << element;
+        EXPECT_EQ(read.tab, tab) << element;
+        EXPECT_EQ(read.tab, MakeEntryCells(element, std::nullopt)[kToTabColumn]) << element;
+    }
     const std::pair<ActionGroup, std::string> groups[] = {
         {ActionGroup::All, "1234567-"}, {ActionGroup::Items, "12"},    {ActionGroup::Gold, "456"},
         {ActionGroup::Repairs, "6"},    {ActionGroup::Deposits, "14"}, {ActionGroup::Withdrawals, "25"}};

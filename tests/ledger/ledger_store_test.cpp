@@ -282,13 +282,74 @@ TEST_P(LedgerStoreTest, AStopEndsAnAddInAnyStepBeforeItsCommit) {
     }
 }
 
+// A cell as a plain number, as an officer would add it up: none for any other text.
+std::optional<std::int64_t> NumberOfCell(const std::string& cell) {
+    if (cell.empty() || cell.size() > 15 || !std::ranges::all_of(cell, [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoll(cell);
+}
+
+// A Gold cell ("12g 34s 05c") in copper; none for any other text.
+std::optional<std::int64_t> CopperOfCell(const std::string& cell) {
+    const std::size_t g = cell.find("g "), s = cell.find("s ", g == std::string::npos ? 0 : g);
+    if (g == std::string::npos || s != g + 4 || cell.size() != s + 5 || cell.back() != 'c')
+        return std::nullopt;
+    const auto gold = NumberOfCell(cell.substr(0, g)), silver = NumberOfCell(cell.substr(g + 2, 2)),
+               copper = NumberOfCell(cell.substr(s + 2, 2));
+    if (!gold || !silver || !copper)
+        return std::nullopt;
+    return *gold * 10000 + *silver * 100 + *copper;
+}
+
+// The sums of the rows' Count and Gold cells by their Action cells.
+ListTotals TotalsOfCells(const std::vector<ListedRow>& rows) {
+    ListTotals totals;
+    const std::pair<const char*, std::int64_t ListTotals::*> counted[] = {{"Deposit", &ListTotals::itemsDeposited},
+                                                                          {"Withdrawal", &ListTotals::itemsWithdrawn}},
+                                                             gold[] = {{"Gold deposit", &ListTotals::goldDeposited},
+                                                                       {"Gold withdrawal", &ListTotals::goldWithdrawn},
+                                                                       {"Repair", &ListTotals::repairs}};
+    for (const ListedRow& row : rows) {
+        const EntryCells cells = MakeEntryCells(row.text, row.ts);
+        for (const auto& [action, sum] : counted)
+            if (cells[kActionColumn] == action)
+                totals.*sum += NumberOfCell(cells[kCountColumn]).value_or(0);
+        for (const auto& [action, sum] : gold)
+            if (cells[kActionColumn] == action)
+                totals.*sum += CopperOfCell(cells[kGoldColumn]).value_or(0);
+    }
+    return totals;
+}
+
+// Each stored entry's amounts and tab are those its Count, Gold and To tab cells show (null for none).
+void ExpectAmountsAsCells(const std::string& ledger, const std::string& context) {
+    std::size_t entries = 0;
+    const auto read = [&](LedgerSql& sql, ListNames&) {
+        sql.run("SELECT text, money, item_count, tab FROM entry", {}, [&](const SqlRow& row) {
+            const EntryCells cells = MakeEntryCells(row.bytes(0), std::nullopt);
+            EXPECT_EQ(row.optionalInteger(1), CopperOfCell(cells[kGoldColumn])) << context << ": " << row.bytes(0);
+            EXPECT_EQ(row.optionalInteger(2), NumberOfCell(cells[kCountColumn])) << context << ": " << row.bytes(0);
+            EXPECT_EQ(row.isNull(3) ? "" : std::string(row.bytes(3)), cells[kToTabColumn]) << context;
+            EXPECT_EQ(row.isNull(3), cells[kToTabColumn].empty()) << context;
+            ++entries;
+        });
+    };
+    if (IsServerLedger(ledger))
+        EXPECT_TRUE(testing::StoreSql<PostgresLedger>(ledger, LedgerAccess::ReadOnly).withListSql(read));
+    else
+        EXPECT_TRUE(testing::StoreSql<SqliteLedger>(ledger, SqliteDatabase::Access::ReadOnly).withListSql(read));
+    EXPECT_GT(entries, 0u) << context;
+}
+
 // A ledger written by each older version is read as it is (or, on the server, refused until an add
 // brings it up to date) and brought up to date in place by an add: it finds the entries it holds under
 // their new keys, and keeps its totals and its copies per hour. A fetched page's address kept with its
 // secrets is shown, and merged, without them.
 TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
     const std::string first = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n" + kAnn + kAnn +
-                              kUntimed + kUntimed,
+                              kUntimed + kUntimed +
+                              "<banklog dtab=\"3\" player=\"Ann\" ts=\"1500\" type=\"2\"><item count=\"4\" "
+                              "name=\"Salt\"/></banklog>\n",
                       second = "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kBob;
     const std::string sourceName = store().fresh();
     const std::unique_ptr<LedgerStore> source = open(sourceName);
@@ -300,9 +361,12 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
     const std::string merged = store().fresh();
     std::ignore = MergeLedger(*open(merged), *source, sourceName);
     EXPECT_EQ(store().snapshot(merged).find("s3cr3t"), std::string::npos) << "a merge copies the address as shown";
+    EXPECT_EQ(source->listTotals({}), (ListTotals{.itemsWithdrawn = 4, .goldDeposited = 34}));
     const auto sameList = [&](LedgerStore& ledger, std::int64_t version) {
-        for (const EntryListFilter& filter : {EntryListFilter{}, EntryListFilter{.search = "AN"}})
+        for (const EntryListFilter& filter : {EntryListFilter{}, EntryListFilter{.search = "AN"}}) {
             EXPECT_EQ(ledger.listRows(filter, 1, 9), source->listRows(filter, 1, 9)) << version;
+            EXPECT_EQ(ledger.listTotals(filter), source->listTotals(filter)) << version;
+        }
     };
     for (const std::int64_t version : store().olderVersions) {
         const std::string name = store().fresh();
@@ -313,13 +377,16 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
                       std::string(ReadLedgerLog(*source, std::nullopt).text))
                 << "read as it is, version " << version;
             EXPECT_EQ(old->entriesPerHour(), source->entriesPerHour()) << version;
-            EXPECT_FALSE(old->listIndexed()) << "listed from the entries' texts, version " << version;
+            EXPECT_EQ(old->listIndexed(), version >= kListNamesVersion) << "listed from the texts, version " << version;
+            EXPECT_FALSE(old->listSummed()) << "summed from the entries' texts, version " << version;
             EXPECT_EQ(old->pastes().at(0).fileName, shownAddress) << version;
             sameList(*old, version);
         }
         const std::unique_ptr<LedgerStore> ledger = open(name);
         EXPECT_TRUE(ledger->listIndexed());
+        EXPECT_TRUE(ledger->listSummed());
         sameList(*ledger, version);
+        ExpectAmountsAsCells(name, "upgraded from version " + std::to_string(version));
         const AddReport again = AddToLedger(*ledger, second, {}, 0);
         EXPECT_EQ(again.outcome.copiesAdded, 0u) << version;
         EXPECT_FALSE(again.outcome.listed) << version;
@@ -327,10 +394,10 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
             AddToLedger(*ledger, "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kUntimed + kBob + kBob, {}, 0);
         EXPECT_EQ(more.outcome.copiesAdded, 2u) << version;
         const LedgerTotals totals = ledger->totals();
-        EXPECT_EQ(totals.entries, 8u) << version;
+        EXPECT_EQ(totals.entries, 9u) << version;
         EXPECT_EQ(totals.untimed, 4u) << version;
         EXPECT_EQ(ledger->pastes().size(), 3u) << version;
-        EXPECT_EQ(ledger->entriesPerHour(), (std::vector<HourCount>{{.hour = 0, .copies = 4}})) << version;
+        EXPECT_EQ(ledger->entriesPerHour(), (std::vector<HourCount>{{.hour = 0, .copies = 5}})) << version;
     }
 }
 
@@ -407,12 +474,18 @@ std::vector<ListedEntry> ListEntries() {
         entry.type = (i * 5) % 8; // every type, none and one unknown
         if (i % 50 != 49)
             entry.ts = 1'200'000'000'000 + (600 - i) / 3 * 60'000; // runs of three of one time
-        entry.text = "<banklog money=\"" + std::to_string(i * 37) + "\" player=\"" + memberText + "\" rank=\"1\"" +
+        // Amounts the list shows, and some it shows as written; an item without a count counts one.
+        const std::string money = i % 11 == 10 ? "5g" : std::to_string(i * 37 * (i % 7 == 3 ? 10'000 : 1)),
+                          count = i % 13 == 12   ? ""
+                                  : i % 17 == 16 ? " count=\"x\""
+                                                 : " count=\"0" + std::to_string(i % 9 + 1) + "\"";
+        entry.text = "<banklog" + (i % 3 == 0 ? " dtab=\"" + std::to_string(i % 4) + "\"" : "") + " money=\"" + money +
+                     "\" player=\"" + memberText + "\" rank=\"1\"" +
                      (entry.ts ? " ts=\"" + std::to_string(*entry.ts) + "\"" : "") +
                      (entry.type != 0 ? " type=\"" + std::to_string(entry.type) + "\"" : "") +
                      (item.empty() ? "/>"
-                                   : ">\n <item count=\"" + std::to_string(i % 9 + 1) + "\" id=\"" + std::to_string(i) +
-                                         "\" name=\"" + itemText + "\"/>\n</banklog>");
+                                   : ">\n <item" + count + " id=\"" + std::to_string(i) + "\" name=\"" + itemText +
+                                         "\"/>\n</banklog>");
     }
     entries.insert(entries.begin() + 100, entries[100]); // the same element twice on a page: two rows
     return entries;
@@ -424,7 +497,7 @@ std::string Lower(std::string text) {
 }
 
 // The list's filters, alone and together, against counts made from the entries themselves; its rows, and
-// windows of them from either end.
+// windows of them from either end; its totals against sums of its rows' cells.
 TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
     const std::vector<ListedEntry> entries = ListEntries();
     std::vector<std::string> texts;
@@ -495,6 +568,12 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         std::vector<ListedRow> streamed;
         ledger->forEachListed(filter, [&](const ListedRow& row) { streamed.push_back(row); });
         EXPECT_EQ(streamed, rows) << name;
+        const ListTotals totals = TotalsOfCells(rows);
+        EXPECT_EQ(ledger->listTotals(filter), totals) << name;
+        if (filter == EntryListFilter{}) {
+            for (const ListSum& summed : kListSums)
+                EXPECT_GT(totals.*summed.sum, 0) << "every sum, of type " << summed.type;
+        }
         std::vector<std::string> listed;
         for (const ListedRow& row : rows)
             listed.push_back(row.text);
@@ -524,6 +603,7 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
                 << name << " from " << first;
         }
     }
+    ExpectAmountsAsCells(ledgerName, "added");
     // A name that another program's add brought is found by a search on this connection too.
     std::ignore =
         AddToLedger(*open(ledgerName), "<?xml?>\n<banklog money=\"5\" player=\"Newcomer\" type=\"4\"/>", {}, 0);
@@ -795,7 +875,7 @@ std::int64_t Signed(std::uint64_t value) {
 Store ServerStore() {
     static testing::TestServer server;
     return {"Server",
-            {1, 3, kHourCountsVersion, kListColumnsVersion},
+            {1, 3, kHourCountsVersion, kListColumnsVersion, kListNamesVersion},
             3,
             [] { return server.uri(server.freshDatabase()); },
             [](const std::string& ledger, std::int64_t version, const std::string&, LedgerStore& source) {
