@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "analysis/text/shown_address.h"
+#include "analysis/text/text_util.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
 #include <map>
+#include <unordered_set>
 
 namespace coffer {
 namespace {
@@ -20,13 +22,6 @@ constexpr const char* kChanges =
     "SELECT n.seq, e.copies, e.text, e.order_time, e.order_rank FROM incoming n LEFT JOIN entry e ON e.key = n.key "
     "WHERE n.seq >= $1 AND n.seq < $2 AND (e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
     "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank))";
-
-// The names of the members and items that the ledger does not know yet, under new ids.
-constexpr const char* kNewNames =
-    "INSERT INTO entry_name (name, fold) SELECT name, fold FROM (SELECT member AS name, member_fold AS fold "
-    "FROM incoming WHERE seq >= $1 AND seq < $2 UNION SELECT item, item_fold FROM incoming "
-    "WHERE seq >= $1 AND seq < $2) n WHERE name IS NOT NULL AND NOT EXISTS "
-    "(SELECT 1 FROM entry_name o WHERE o.name = n.name) ON CONFLICT (name) DO NOTHING";
 
 // Every rule is a maximum or a minimum: adds give the same ledger in any order.
 std::string Upsert(const SqlDialect& d) {
@@ -58,6 +53,34 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, std::uint64_t>& add
                       std::to_string(hour->second) + ")";
         sql.run("INSERT INTO entry_hours (hour, copies) VALUES " + values +
                 " ON CONFLICT (hour) DO UPDATE SET copies = entry_hours.copies + excluded.copies");
+    }
+}
+
+// Gives the names of the entries' members and items that the ledger does not know yet new ids, a few
+// hundred a statement: each distinct name once, in byte order, rather than one look into the names for
+// each entry.
+void AddNewNames(LedgerSql& sql, std::span<const EntryFields> fields, const std::function<void()>& advance) {
+    constexpr std::size_t kNamesPerStatement = 250;
+    std::unordered_set<std::string_view> seen;
+    for (const EntryFields& entry : fields)
+        seen.insert({entry.member, entry.item});
+    std::vector<std::string_view> names(seen.begin(), seen.end());
+    std::ranges::sort(names);
+    for (std::size_t first = 0; first < names.size(); first += kNamesPerStatement) {
+        const std::size_t end = std::min(first + kNamesPerStatement, names.size());
+        std::vector<std::string> folds;
+        folds.reserve(end - first);
+        std::vector<SqlValue> params;
+        std::string values;
+        for (std::size_t at = first; at < end; ++at) {
+            params.emplace_back(names[at]);
+            params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(names[at]))));
+            values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
+                      std::to_string(params.size()) + ")";
+        }
+        sql.runWith("INSERT INTO entry_name (name, fold) VALUES " + values + " ON CONFLICT (name) DO NOTHING", params,
+                    {});
+        advance();
     }
 }
 
@@ -243,7 +266,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        throughEntries(kNewNames, {});
+        AddNewNames(sql, fields, stopIfAsked);
         begin(AddStep::Entries);
         throughEntries(Upsert(sql.dialect()), {});
     }

@@ -528,6 +528,13 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
     std::ignore =
         AddToLedger(*open(ledgerName), "<?xml?>\n<banklog money=\"5\" player=\"Newcomer\" type=\"4\"/>", {}, 0);
     EXPECT_EQ(ledger->countListed({.search = "newcomer"}), 1u);
+    // An add of more new names than one statement takes finds each of them, the last in byte order too.
+    std::vector<std::string> crowd;
+    for (int i = 0; i < 1000; ++i)
+        crowd.push_back("<banklog money=\"5\" player=\"M" + std::to_string(i) + "\" type=\"4\"/>");
+    std::ignore = AddToLedger(*ledger, Page(crowd, 0, crowd.size()), {}, 0);
+    for (const char* member : {"M0", "M999"})
+        EXPECT_EQ(ledger->countListed({.member = member}), 1u) << member;
     // An id that no name has, as another program may write it, matches no search.
     const std::uint64_t many = ledger->countListed({.search = "E"});
     store().tamper(
