@@ -198,7 +198,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     keys.reserve(entries.size());
     for (const PasteEntry& entry : entries) {
         lookNowAndThen(keys.size());
-        keys.push_back(addition.entryKey(entry.identity, entry.ts));
+        keys.push_back(addition.entryKey(EntryIdentity(entry.text), entry.ts));
     }
     // An addition holds each identity once: one key twice is two identities.
     std::vector<const std::string*> byKey;
@@ -255,7 +255,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             if (row.isNull(1))
                 return addNew(entry);
             const std::string_view text = row.bytes(2);
-            if (text != entry.text && EntryIdentity(text) != entry.identity)
+            if (text != entry.text && EntryIdentity(text) != EntryIdentity(entry.text))
                 RefuseCollision(sql);
             const auto stored = static_cast<std::uint64_t>(row.integer(1));
             const std::uint64_t added = entry.copies > stored ? entry.copies - stored : 0;
