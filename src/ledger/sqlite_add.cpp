@@ -128,11 +128,11 @@ const sqlite3_module kIncomingModule = [] {
 }();
 
 // Sizes the page cache for an add: the pages it reads more than once are those of the indexes it looks
-// into, a share of the file; the pages it writes go to the log as the cache fills. Half the file, from 16
+// into, a share of the file; the pages it writes go to the log as the cache fills. Half the file, from 8
 // to 128 MiB: an add to a small ledger takes little memory beside its paste, one to a large ledger keeps
 // the indexes it looks into.
 void SizeCacheForAdd(SqliteDatabase& db) {
-    constexpr std::int64_t kLeastKiB = 16 * 1024, kMostKiB = 128 * 1024;
+    constexpr std::int64_t kLeastKiB = 8 * 1024, kMostKiB = 128 * 1024;
     SqliteStatement size(db, "SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()");
     const std::int64_t kib = std::clamp<std::int64_t>((size.step() ? size.integer(0) : 0) / 2048, kLeastKiB, kMostKiB);
     db.execute(("PRAGMA cache_size = -" + std::to_string(kib)).c_str());
