@@ -194,21 +194,22 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             advance(end, entries.size());
         }
     };
-    std::vector<std::string> keys;
-    keys.reserve(entries.size());
+    EntryKeys keys;
     for (const PasteEntry& entry : entries) {
         lookNowAndThen(keys.size());
-        keys.push_back(addition.entryKey(EntryIdentity(entry.text), entry.ts));
+        const std::string key = addition.entryKey(EntryIdentity(entry.text), entry.ts);
+        if (keys.size() == 0)
+            keys.reserve(entries.size(), key.size());
+        keys.push_back(key);
     }
     // An addition holds each identity once: one key twice is two identities.
-    std::vector<const std::string*> byKey;
+    std::vector<std::string_view> byKey;
     byKey.reserve(keys.size());
-    for (const std::string& key : keys)
-        byKey.push_back(&key);
-    std::ranges::sort(byKey, {}, [](const std::string* key) -> const std::string& { return *key; });
-    for (std::size_t i = 1; i < byKey.size(); ++i)
-        if (*byKey[i] == *byKey[i - 1])
-            RefuseCollision(sql);
+    for (std::size_t place = 0; place < keys.size(); ++place)
+        byKey.push_back(keys[place]);
+    std::ranges::sort(byKey);
+    if (std::ranges::adjacent_find(byKey) != byKey.end())
+        RefuseCollision(sql);
     std::vector<EntryFields> fields;
     fields.reserve(entries.size());
     for (const PasteEntry& entry : entries) {

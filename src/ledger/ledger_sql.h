@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace coffer {
 
@@ -28,6 +29,29 @@ constexpr std::int64_t kListColumnsVersion = 5;
 // The version whose step put the names in a table of their own, the entries holding their ids: the list
 // reads a ledger through its columns from this version on.
 constexpr std::int64_t kListNamesVersion = 6;
+
+// The keys of an add's entries, by the entries' places, one after another in one block of memory rather
+// than each in its own.
+class EntryKeys {
+  public:
+    void reserve(std::size_t count, std::size_t keySize) {
+        ends_.reserve(count);
+        bytes_.reserve(count * keySize);
+    }
+    void push_back(std::string_view key) {
+        bytes_.append(key);
+        ends_.push_back(bytes_.size());
+    }
+    std::size_t size() const { return ends_.size(); }
+    std::string_view operator[](std::size_t place) const {
+        const std::size_t begin = place == 0 ? 0 : ends_[place - 1];
+        return std::string_view(bytes_).substr(begin, ends_[place] - begin);
+    }
+
+  private:
+    std::string bytes_;
+    std::vector<std::size_t> ends_;
+};
 
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
 struct SqlText {
@@ -80,7 +104,7 @@ class LedgerSql {
     // order_time, order_rank, type, member, item, member_fold, item_fold) of this transaction, in their
     // order (a paste's is newest first, so a period's entries go in side by side), seq being an entry's
     // place. Tells `progress` on the way; throws AddCancelled when it says stop.
-    virtual void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+    virtual void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
                               std::span<const EntryFields> fields, const AddProgress& progress) = 0;
     // Has every statement ask `stop` as it begins and now and then as it runs: true fails it with a
     // LedgerError. Gives back what was asked before.

@@ -47,8 +47,8 @@ std::string CopyStart() {
 namespace {
 
 // The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.
-std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                     std::span<const EntryFields> fields, std::size_t first, std::size_t count) {
+std::string CopyData(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+                     std::size_t first, std::size_t count) {
     std::string data = CopyStart();
     for (std::size_t seq = first; seq < first + count; ++seq) {
         const PasteEntry& entry = entries[seq];
@@ -138,7 +138,7 @@ void PgSql::runEach(const std::string& sql, std::span<const SqlValue> params,
     transaction.commit();
 }
 
-void PgSql::loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+void PgSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
                          std::span<const EntryFields> fields, const AddProgress& progress) {
     db_.execute("CREATE TEMPORARY TABLE incoming (seq bigint, key bytea, text bytea, copies bigint, ts bigint, "
                 "order_time bigint, order_rank bigint, type bigint, member bytea, item bytea, member_fold bytea, "

@@ -100,7 +100,7 @@ const sqlite3_module kIncomingModule = [] {
         case 0:
             return sqlite3_result_int64(context, static_cast<sqlite3_int64>(seq)), SQLITE_OK;
         case 1:
-            return sqlite3_result_blob64(context, rows.keys[seq].data(), rows.keys[seq].size(), SQLITE_STATIC),
+            return sqlite3_result_blob64(context, (*rows.keys)[seq].data(), (*rows.keys)[seq].size(), SQLITE_STATIC),
                    SQLITE_OK;
         case 2:
             return sqlite3_result_blob64(context, entry.text.empty() ? "" : entry.text.data(), entry.text.size(),

@@ -16,7 +16,7 @@ namespace coffer {
 // The entries of the add under way, which the table incoming shows to the add's statements.
 struct IncomingEntries {
     std::span<const PasteEntry> entries;
-    std::span<const std::string> keys;
+    const EntryKeys* keys = nullptr;
     std::span<const EntryFields> fields;
 };
 
