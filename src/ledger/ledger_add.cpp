@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <map>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace coffer {
 namespace {
@@ -25,6 +25,9 @@ constexpr const char* kChanges =
 
 // Every rule is a maximum or a minimum: adds give the same ledger in any order.
 std::string Upsert(const SqlDialect& d) {
+    const std::string nameIds = d.incomingNameIds ? "member_id, item_id"
+                                                  : "(SELECT id FROM entry_name WHERE name = incoming.member), "
+                                                    "(SELECT id FROM entry_name WHERE name = incoming.item)";
     const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
     // The list's columns are read from the text: they follow it.
     std::string fromText;
@@ -32,9 +35,9 @@ std::string Upsert(const SqlDialect& d) {
         fromText += std::string(", ") + column + " = CASE WHEN excluded.text < entry.text THEN excluded." + column +
                     " ELSE entry." + column + " END";
     return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id) "
-                       "SELECT key, text, copies, ts, order_time, order_rank, type, (SELECT id FROM entry_name "
-                       "WHERE name = incoming.member), (SELECT id FROM entry_name WHERE name = incoming.item) "
-                       "FROM incoming WHERE seq >= $1 AND seq < $2 ON CONFLICT (key) DO UPDATE SET copies = ") +
+                       "SELECT key, text, copies, ts, order_time, order_rank, type, " +
+                       nameIds +
+                       " FROM incoming WHERE seq >= $1 AND seq < $2 ON CONFLICT (key) DO UPDATE SET copies = ") +
            d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +
@@ -58,30 +61,46 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, std::uint64_t>& add
 
 // Gives the names of the entries' members and items that the ledger does not know yet new ids, a few
 // hundred a statement: each distinct name once, in byte order, rather than one look into the names for
-// each entry.
-void AddNewNames(LedgerSql& sql, std::span<const EntryFields> fields, const std::function<void()>& advance) {
+// each entry. Where the dialect takes them, gives back each entry's ids of its names.
+std::vector<NameIds> AddNewNames(LedgerSql& sql, std::span<const EntryFields> fields,
+                                 const std::function<void()>& advance) {
     constexpr std::size_t kNamesPerStatement = 250;
-    std::unordered_set<std::string_view> seen;
+    const bool wantIds = sql.dialect().incomingNameIds;
+    std::unordered_map<std::string_view, std::int64_t> ids;
     for (const EntryFields& entry : fields)
-        seen.insert({entry.member, entry.item});
-    std::vector<std::string_view> names(seen.begin(), seen.end());
+        ids.insert({{entry.member, 0}, {entry.item, 0}});
+    std::vector<std::string_view> names;
+    names.reserve(ids.size());
+    for (const auto& [name, id] : ids)
+        names.push_back(name);
     std::ranges::sort(names);
     for (std::size_t first = 0; first < names.size(); first += kNamesPerStatement) {
         const std::size_t end = std::min(first + kNamesPerStatement, names.size());
         std::vector<std::string> folds;
         folds.reserve(end - first);
         std::vector<SqlValue> params;
-        std::string values;
+        std::string values, list;
         for (std::size_t at = first; at < end; ++at) {
             params.emplace_back(names[at]);
             params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(names[at]))));
             values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
                       std::to_string(params.size()) + ")";
+            list += (list.empty() ? "$" : ", $") + std::to_string(params.size() - 1);
         }
         sql.runWith("INSERT INTO entry_name (name, fold) VALUES " + values + " ON CONFLICT (name) DO NOTHING", params,
                     {});
+        if (wantIds)
+            sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params,
+                        [&](const SqlRow& row) { ids.at(row.bytes(0)) = row.integer(1); });
         advance();
     }
+    std::vector<NameIds> byEntry;
+    if (wantIds) {
+        byEntry.reserve(fields.size());
+        for (const EntryFields& entry : fields)
+            byEntry.push_back({ids.at(entry.member), ids.at(entry.item)});
+    }
+    return byEntry;
 }
 
 [[noreturn]] void RefuseCollision(const LedgerSql& sql) {
@@ -203,13 +222,13 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         keys.push_back(key);
     }
     // An addition holds each identity once: one key twice is two identities.
-    std::vector<std::string_view> byKey;
-    byKey.reserve(keys.size());
-    for (std::size_t place = 0; place < keys.size(); ++place)
-        byKey.push_back(keys[place]);
-    std::ranges::sort(byKey);
-    if (std::ranges::adjacent_find(byKey) != byKey.end())
-        RefuseCollision(sql);
+    if (std::vector<std::string_view> byKey(keys.size()); !byKey.empty()) {
+        for (std::size_t place = 0; place < keys.size(); ++place)
+            byKey[place] = keys[place];
+        std::ranges::sort(byKey);
+        if (std::ranges::adjacent_find(byKey) != byKey.end())
+            RefuseCollision(sql);
+    }
     std::vector<EntryFields> fields;
     fields.reserve(entries.size());
     for (const PasteEntry& entry : entries) {
@@ -240,6 +259,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             hoursAdded[*entry.ts / kMsPerHour] += added;
     };
     bool changes = false;
+    std::vector<NameIds> nameIds;
     const auto addNew = [&](const PasteEntry& entry) {
         count(entry, entry.copies);
         changes = true;
@@ -267,7 +287,8 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        AddNewNames(sql, fields, stopIfAsked);
+        nameIds = AddNewNames(sql, fields, stopIfAsked);
+        sql.useNameIds(nameIds);
         begin(AddStep::Entries);
         throughEntries(Upsert(sql.dialect()), {});
     }

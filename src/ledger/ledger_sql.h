@@ -7,6 +7,7 @@
 #include "ledger/ledger_store.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -53,6 +54,9 @@ class EntryKeys {
     std::vector<std::size_t> ends_;
 };
 
+// The ids of an entry's member's and item's names.
+using NameIds = std::array<std::int64_t, 2>;
+
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
 struct SqlText {
     std::string_view text;
@@ -83,6 +87,9 @@ struct SqlDialect {
     const char* entryId;  // what tells one entry from another most cheaply: the row id, the key
     // Whether the byte of the id in `column` is 1 in the bytes `map`; ids outside it are not.
     std::string (*marked)(std::string_view map, std::string_view column);
+    // Whether the table incoming shows the ids of its entries' names that the add hands over
+    // (LedgerSql::useNameIds), or the add's insert finds them by the names.
+    bool incomingNameIds;
 };
 
 class LedgerSql {
@@ -106,6 +113,9 @@ class LedgerSql {
     // place. Tells `progress` on the way; throws AddCancelled when it says stop.
     virtual void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
                               std::span<const EntryFields> fields, const AddProgress& progress) = 0;
+    // Has the table incoming show these ids of each entry's member's and item's names, by the entries'
+    // places, where the dialect says it does.
+    virtual void useNameIds(std::span<const NameIds> ids) = 0;
     // Has every statement ask `stop` as it begins and now and then as it runs: true fails it with a
     // LedgerError. Gives back what was asked before.
     virtual std::function<bool()> stopStatementsWhen(std::function<bool()> stop) = 0;

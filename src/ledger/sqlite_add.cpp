@@ -28,7 +28,7 @@ const sqlite3_module kIncomingModule = [] {
     module.xConnect = [](sqlite3* db, void* rows, int, const char* const*, sqlite3_vtab** table, char**) {
         if (const int code =
                 sqlite3_declare_vtab(db, "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank, type, "
-                                         "member, item, member_fold, item_fold)");
+                                         "member, item, member_fold, item_fold, member_id, item_id)");
             code != SQLITE_OK)
             return code;
         sqlite3_vtab_config(db, SQLITE_VTAB_DIRECTONLY);
@@ -116,6 +116,11 @@ const sqlite3_module kIncomingModule = [] {
             return sqlite3_result_int64(context, entry.order.time), SQLITE_OK;
         case 6:
             return sqlite3_result_int64(context, entry.order.rank), SQLITE_OK;
+        case 12:
+        case 13:
+            if (seq < rows.nameIds.size())
+                sqlite3_result_int64(context, rows.nameIds[seq][column - 12]);
+            return SQLITE_OK; // null without a result
         default:
             return ListColumn(context, rows.fields[seq], column - 7, SQLITE_STATIC), SQLITE_OK;
         }

@@ -18,6 +18,7 @@ struct IncomingEntries {
     std::span<const PasteEntry> entries;
     const EntryKeys* keys = nullptr;
     std::span<const EntryFields> fields;
+    std::span<const NameIds> nameIds;
 };
 
 // The check of CheckedCopies in SQL: true for a row of the entry table whose copies fail it.

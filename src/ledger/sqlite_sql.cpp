@@ -28,10 +28,15 @@ SqliteSql::~SqliteSql() {
 }
 
 const SqlDialect& SqliteSql::dialect() const {
-    static constexpr SqlDialect kSqlite{"max", "min", "", "id", [](std::string_view map, std::string_view column) {
+    static constexpr SqlDialect kSqlite{"max",
+                                        "min",
+                                        "",
+                                        "id",
+                                        [](std::string_view map, std::string_view column) {
                                             return "coffer_marked(" + std::string(map) + ", " + std::string(column) +
                                                    ")";
-                                        }};
+                                        },
+                                        true};
     return kSqlite;
 }
 
@@ -63,7 +68,11 @@ void SqliteSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKey
     // which has no steps to tell of.
     if (progress && !progress(0, entries.size()))
         throw AddCancelled();
-    incoming_ = {entries, &keys, fields};
+    incoming_ = {entries, &keys, fields, {}};
+}
+
+void SqliteSql::useNameIds(std::span<const NameIds> ids) {
+    incoming_.nameIds = ids;
 }
 
 } // namespace coffer

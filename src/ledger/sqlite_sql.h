@@ -27,6 +27,7 @@ class SqliteSql final : public LedgerSql {
                  const std::function<void(const SqlRow&)>& row) override {
         runWith(sql, params, row); // SQLite steps through the rows as they are read
     }
+    void useNameIds(std::span<const NameIds> ids) override;
     void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
                       const AddProgress& progress) override;
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
