@@ -16,8 +16,6 @@
 #include "ledger/sqlite_ledger.h"
 #include "report/report_file.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -75,16 +73,7 @@ std::string Log(std::size_t entries, std::uint64_t seed, std::uint64_t days) {
 
 // The peak memory, in MiB, of coffer-cli writing the report of everything a ledger holds.
 double ReportPeakMib(const std::string& ledger, const fs::path& report) {
-    const pid_t child = fork();
-    if (child == 0) {
-        execl(COFFER_CLI_PATH, COFFER_CLI_PATH, "--ledger", ledger.c_str(), "-o", report.c_str(), "--quiet", nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("coffer-cli failed to report from " + ledger);
-    return static_cast<double>(usage.ru_maxrss) / 1024;
+    return coffer::bench::RunProcess({COFFER_CLI_PATH, "--ledger", ledger, "-o", report.string(), "--quiet"}).peakMib;
 }
 
 } // namespace

@@ -16,23 +16,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t copies = 0;
     std::unordered_set<std::string> identities;
     for (const PasteEntry& entry : paste.entries) {
-        if (EntryIdentity(entry.text) != entry.identity || entry.copies == 0 ||
-            !identities.insert(entry.identity).second)
+        const std::string identity = EntryIdentity(entry.text);
+        if (entry.hash != IdentityHash(identity) || entry.copies == 0 || !identities.insert(identity).second)
             __builtin_trap();
-        writer.add({.text = entry.text,
+        writer.add({.text = std::string(entry.text),
                     .copies = entry.copies,
                     .order = entry.order,
                     .ts = entry.ts,
-                    .key = EntryKey(entry.identity, entry.ts)});
+                    .key = EntryKey(identity, entry.ts)});
         copies += entry.copies;
     }
     if (copies > paste.elements)
         __builtin_trap();
-    const Paste again = ReadPaste(writer.text(std::nullopt));
+    const HugeText written = writer.text(std::nullopt);
+    const Paste again = ReadPaste(written);
     if (again.elements != copies || again.entries.size() != paste.entries.size())
         __builtin_trap();
     for (const PasteEntry& entry : again.entries)
-        if (!identities.contains(entry.identity))
+        if (!identities.contains(EntryIdentity(entry.text)))
             __builtin_trap();
     return 0;
 }

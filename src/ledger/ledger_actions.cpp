@@ -81,27 +81,25 @@ AddOutcome MergeLedger(LedgerStore& store, LedgerStore& other, const std::string
             throw LedgerError(LedgerErrorKind::Damaged, otherName + " is damaged: " + reason);
     };
     LedgerAddition addition;
+    // The entries of the addition view these texts.
+    std::vector<LedgerEntry> others;
+    std::vector<std::string> identities;
     // The other ledger as it was at one moment, whatever its own programs add meanwhile.
     other.readAtOnce([&] {
         other.checkIntact();
-        for (LedgerEntry& entry : other.entries(std::nullopt)) {
+        others = other.entries(std::nullopt);
+        for (const LedgerEntry& entry : others) {
             refuse(BadEntryReason(entry));
-            std::string identity = EntryIdentity(entry.text);
-            const std::uint64_t hash = IdentityHash(identity);
-            addition.entries.push_back(
-                {std::move(identity), std::move(entry.text), hash, entry.copies, entry.ts, entry.order});
+            const std::string& identity = identities.emplace_back(EntryIdentity(entry.text));
+            addition.entries.push_back({entry.text, IdentityHash(identity), entry.copies, entry.ts, entry.order});
         }
         if (std::optional<GuildIdentity> guild = other.guild())
             addition.guilds.push_back(*guild);
         addition.pastes = other.pastes();
     });
-    std::vector<const PasteEntry*> byIdentity;
-    for (const PasteEntry& entry : addition.entries)
-        byIdentity.push_back(&entry);
-    std::ranges::sort(byIdentity, {}, [](const PasteEntry* entry) -> const std::string& { return entry->identity; });
-    for (std::size_t i = 1; i < byIdentity.size(); ++i)
-        if (byIdentity[i]->identity == byIdentity[i - 1]->identity)
-            refuse("two entries have one identity");
+    std::ranges::sort(identities);
+    if (std::ranges::adjacent_find(identities) != identities.end())
+        refuse("two entries have one identity");
     for (const PasteRecord& paste : addition.pastes)
         refuse(BadPasteReason(paste));
     addition.countCopiesAdded = false;

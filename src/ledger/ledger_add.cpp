@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "analysis/text/shown_address.h"
+#include "analysis/text/text_util.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 namespace coffer {
 namespace {
@@ -21,15 +23,11 @@ constexpr const char* kChanges =
     "WHERE n.seq >= $1 AND n.seq < $2 AND (e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
     "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank))";
 
-// The names of the members and items that the ledger does not know yet, under new ids.
-constexpr const char* kNewNames =
-    "INSERT INTO entry_name (name, fold) SELECT name, fold FROM (SELECT member AS name, member_fold AS fold "
-    "FROM incoming WHERE seq >= $1 AND seq < $2 UNION SELECT item, item_fold FROM incoming "
-    "WHERE seq >= $1 AND seq < $2) n WHERE name IS NOT NULL AND NOT EXISTS "
-    "(SELECT 1 FROM entry_name o WHERE o.name = n.name) ON CONFLICT (name) DO NOTHING";
-
 // Every rule is a maximum or a minimum: adds give the same ledger in any order.
 std::string Upsert(const SqlDialect& d) {
+    const std::string nameIds = d.incomingNameIds ? "member_id, item_id"
+                                                  : "(SELECT id FROM entry_name WHERE name = incoming.member), "
+                                                    "(SELECT id FROM entry_name WHERE name = incoming.item)";
     const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
     // The list's columns are read from the text: they follow it.
     std::string fromText;
@@ -37,10 +35,10 @@ std::string Upsert(const SqlDialect& d) {
         fromText += std::string(", ") + column + " = CASE WHEN excluded.text < entry.text THEN excluded." + column +
                     " ELSE entry." + column + " END";
     return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id, "
-                       "money, item_count, tab) SELECT key, text, copies, ts, order_time, order_rank, type, "
-                       "(SELECT id FROM entry_name WHERE name = incoming.member), (SELECT id FROM entry_name "
-                       "WHERE name = incoming.item), money, item_count, tab FROM incoming WHERE seq >= $1 AND seq < $2 "
-                       "ON CONFLICT (key) DO UPDATE SET copies = ") +
+                       "money, item_count, tab) SELECT key, text, copies, ts, order_time, order_rank, type, ") +
+           nameIds +
+           ", money, item_count, tab FROM incoming WHERE seq >= $1 AND seq < $2 ON CONFLICT (key) DO UPDATE SET "
+           "copies = " +
            d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +
@@ -60,6 +58,50 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, std::uint64_t>& add
         sql.run("INSERT INTO entry_hours (hour, copies) VALUES " + values +
                 " ON CONFLICT (hour) DO UPDATE SET copies = entry_hours.copies + excluded.copies");
     }
+}
+
+// Gives the names of the entries' members and items that the ledger does not know yet new ids, a few
+// hundred a statement: each distinct name once, in byte order, rather than one look into the names for
+// each entry. Where the dialect takes them, gives back each entry's ids of its names.
+std::vector<NameIds> AddNewNames(LedgerSql& sql, std::span<const EntryFields> fields,
+                                 const std::function<void()>& advance) {
+    constexpr std::size_t kNamesPerStatement = 250;
+    const bool wantIds = sql.dialect().incomingNameIds;
+    std::unordered_map<std::string_view, std::int64_t> ids;
+    for (const EntryFields& entry : fields)
+        ids.insert({{entry.member, 0}, {entry.item, 0}});
+    std::vector<std::string_view> names;
+    names.reserve(ids.size());
+    for (const auto& [name, id] : ids)
+        names.push_back(name);
+    std::ranges::sort(names);
+    for (std::size_t first = 0; first < names.size(); first += kNamesPerStatement) {
+        const std::size_t end = std::min(first + kNamesPerStatement, names.size());
+        std::vector<std::string> folds;
+        folds.reserve(end - first);
+        std::vector<SqlValue> params;
+        std::string values, list;
+        for (std::size_t at = first; at < end; ++at) {
+            params.emplace_back(names[at]);
+            params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(names[at]))));
+            values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
+                      std::to_string(params.size()) + ")";
+            list += (list.empty() ? "$" : ", $") + std::to_string(params.size() - 1);
+        }
+        sql.runWith("INSERT INTO entry_name (name, fold) VALUES " + values + " ON CONFLICT (name) DO NOTHING", params,
+                    {});
+        if (wantIds)
+            sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params,
+                        [&](const SqlRow& row) { ids.at(row.bytes(0)) = row.integer(1); });
+        advance();
+    }
+    std::vector<NameIds> byEntry;
+    if (wantIds) {
+        byEntry.reserve(fields.size());
+        for (const EntryFields& entry : fields)
+            byEntry.push_back({ids.at(entry.member), ids.at(entry.item)});
+    }
+    return byEntry;
 }
 
 [[noreturn]] void RefuseCollision(const LedgerSql& sql) {
@@ -172,21 +214,22 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             advance(end, entries.size());
         }
     };
-    std::vector<std::string> keys;
-    keys.reserve(entries.size());
+    EntryKeys keys;
     for (const PasteEntry& entry : entries) {
         lookNowAndThen(keys.size());
-        keys.push_back(addition.entryKey(entry.identity, entry.ts));
+        const std::string key = addition.entryKey(EntryIdentity(entry.text), entry.ts);
+        if (keys.size() == 0)
+            keys.reserve(entries.size(), key.size());
+        keys.push_back(key);
     }
     // An addition holds each identity once: one key twice is two identities.
-    std::vector<const std::string*> byKey;
-    byKey.reserve(keys.size());
-    for (const std::string& key : keys)
-        byKey.push_back(&key);
-    std::ranges::sort(byKey, {}, [](const std::string* key) -> const std::string& { return *key; });
-    for (std::size_t i = 1; i < byKey.size(); ++i)
-        if (*byKey[i] == *byKey[i - 1])
+    if (std::vector<std::string_view> byKey(keys.size()); !byKey.empty()) {
+        for (std::size_t place = 0; place < keys.size(); ++place)
+            byKey[place] = keys[place];
+        std::ranges::sort(byKey);
+        if (std::ranges::adjacent_find(byKey) != byKey.end())
             RefuseCollision(sql);
+    }
     std::vector<EntryFields> fields;
     fields.reserve(entries.size());
     for (const PasteEntry& entry : entries) {
@@ -217,6 +260,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             hoursAdded[*entry.ts / kMsPerHour] += added;
     };
     bool changes = false;
+    std::vector<NameIds> nameIds;
     const auto addNew = [&](const PasteEntry& entry) {
         count(entry, entry.copies);
         changes = true;
@@ -233,7 +277,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             if (row.isNull(1))
                 return addNew(entry);
             const std::string_view text = row.bytes(2);
-            if (text != entry.text && EntryIdentity(text) != entry.identity)
+            if (text != entry.text && EntryIdentity(text) != EntryIdentity(entry.text))
                 RefuseCollision(sql);
             const auto stored = static_cast<std::uint64_t>(row.integer(1));
             const std::uint64_t added = entry.copies > stored ? entry.copies - stored : 0;
@@ -244,7 +288,8 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        throughEntries(kNewNames, {});
+        nameIds = AddNewNames(sql, fields, stopIfAsked);
+        sql.useNameIds(nameIds);
         begin(AddStep::Entries);
         throughEntries(Upsert(sql.dialect()), {});
     }

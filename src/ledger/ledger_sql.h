@@ -7,6 +7,7 @@
 #include "ledger/ledger_store.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace coffer {
 
@@ -31,6 +33,32 @@ constexpr std::int64_t kListNamesVersion = 6;
 // The version whose step gave the entries the amounts of their Count and Gold cells and their To tab
 // (item_count, money, tab), and the list's index that holds the amounts, in both stores.
 constexpr std::int64_t kListSumsVersion = 7;
+
+// The keys of an add's entries, by the entries' places, one after another in one block of memory rather
+// than each in its own.
+class EntryKeys {
+  public:
+    void reserve(std::size_t count, std::size_t keySize) {
+        ends_.reserve(count);
+        bytes_.reserve(count * keySize);
+    }
+    void push_back(std::string_view key) {
+        bytes_.append(key);
+        ends_.push_back(bytes_.size());
+    }
+    std::size_t size() const { return ends_.size(); }
+    std::string_view operator[](std::size_t place) const {
+        const std::size_t begin = place == 0 ? 0 : ends_[place - 1];
+        return std::string_view(bytes_).substr(begin, ends_[place] - begin);
+    }
+
+  private:
+    std::string bytes_;
+    std::vector<std::size_t> ends_;
+};
+
+// The ids of an entry's member's and item's names.
+using NameIds = std::array<std::int64_t, 2>;
 
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
 struct SqlText {
@@ -62,6 +90,9 @@ struct SqlDialect {
     const char* entryId;  // what tells one entry from another most cheaply: the row id, the key
     // Whether the byte of the id in `column` is 1 in the bytes `map`; ids outside it are not.
     std::string (*marked)(std::string_view map, std::string_view column);
+    // Whether the table incoming shows the ids of its entries' names that the add hands over
+    // (LedgerSql::useNameIds), or the add's insert finds them by the names.
+    bool incomingNameIds;
 };
 
 class LedgerSql {
@@ -83,8 +114,11 @@ class LedgerSql {
     // order_time, order_rank, type, member, item, member_fold, item_fold, money, item_count, tab) of this
     // transaction, in their order (a paste's is newest first, so a period's entries go in side by side), seq
     // being an entry's place. Tells `progress` on the way; throws AddCancelled when it says stop.
-    virtual void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+    virtual void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
                               std::span<const EntryFields> fields, const AddProgress& progress) = 0;
+    // Has the table incoming show these ids of each entry's member's and item's names, by the entries'
+    // places, where the dialect says it does.
+    virtual void useNameIds(std::span<const NameIds> ids) = 0;
     // Has every statement ask `stop` as it begins and now and then as it runs: true fails it with a
     // LedgerError. Gives back what was asked before.
     virtual std::function<bool()> stopStatementsWhen(std::function<bool()> stop) = 0;

@@ -44,10 +44,11 @@ class EntryIndex {
     explicit EntryIndex(const std::vector<PasteEntry>& entries) : entries_(entries) { rebuild(1024); }
 
     // The place of the entry of this identity in the entries; their number when there is none, which
-    // the next add() then puts there.
+    // the next add() then puts there. An entry of the same hash has its identity made again from its
+    // text: mostly the same entry on another page.
     std::size_t find(std::uint64_t hash, std::string_view identity) {
         slot_ = ProbeSlot(slots_, hash, IsFree, [&](std::uint32_t place) {
-            return entries_[place].hash == hash && entries_[place].identity == identity;
+            return entries_[place].hash == hash && EntryIdentity(entries_[place].text) == identity;
         });
         return IsFree(slots_[slot_]) ? entries_.size() : slots_[slot_];
     }
@@ -125,17 +126,23 @@ Paste ReadPaste(std::string_view text, const std::function<bool()>& stop,
             paste.firstTs = std::min(paste.firstTs.value_or(*ts), *ts);
             paste.lastTs = std::max(paste.lastTs.value_or(*ts), *ts);
         }
-        std::string identity = EntryIdentity(elementText);
+        const std::string identity = EntryIdentity(elementText);
         const std::uint64_t hash = IdentityHash(identity);
         const std::size_t place = index.find(hash, identity);
+        // The element's text where the paste holds it, if the paste holds it so.
+        const std::string_view inPaste = text.substr(std::min<std::uint64_t>(scanned.textBegin, text.size()));
+        const auto kept = [&] {
+            return inPaste.starts_with(elementText) ? inPaste.substr(0, elementText.size())
+                                                    : std::string_view(paste.ownTexts.emplace_back(elementText));
+        };
         if (place == paste.entries.size()) {
-            paste.entries.push_back({std::move(identity), std::string(elementText), hash, 0, ts, {pageTime, 0}});
+            paste.entries.push_back({kept(), hash, 0, ts, {pageTime, 0}});
             index.add();
             onPage.push_back(0);
         }
         PasteEntry& entry = paste.entries[place];
         if (entry.copies > 0 && elementText < entry.text)
-            entry.text = elementText;
+            entry.text = kept();
         if (onPage[place]++ == 0)
             seenOnPage.push_back(place);
         entry.copies = std::max(entry.copies, onPage[place]);

@@ -7,6 +7,7 @@
 #include "ledger/entry_order.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -19,10 +20,13 @@ namespace coffer {
 // add's stop: some milliseconds' work.
 constexpr std::uint64_t kEntriesPerLook = 4096;
 
+// An entry's identity is that of its text (EntryIdentity), made again where it is needed rather than
+// kept beside every entry.
 struct PasteEntry {
-    std::string identity;
-    std::string text;               // the smallest, in byte order, of the paste's texts of it
-    std::uint64_t hash = 0;         // IdentityHash(identity)
+    // The smallest, in byte order, of the paste's texts of it: a view into the paste's text, or into the
+    // texts the paste or a merge keeps, which outlive the add.
+    std::string_view text;
+    std::uint64_t hash = 0;         // IdentityHash of its identity
     std::uint64_t copies = 0;       // the most copies of it on one page
     std::optional<std::int64_t> ts; // its own readable time
     EntryOrder order;
@@ -35,11 +39,13 @@ struct Paste {
     std::optional<std::int64_t> firstTs, lastTs; // the smallest and largest readable time
     std::vector<GuildIdentity> guilds;           // every distinct guild its guild key lines name
     std::uint64_t digest = 0;                    // of its identities and copies, in any order
+    // The texts of entries whose lines the text breaks otherwise than with "\n", as the entries see them.
+    std::deque<std::string> ownTexts;
 };
 
-// Reads a paste's text with the bank log scanner. Every kEntriesPerLook elements `stop`, where given, is
-// asked, then `progress` told how many of the text's bytes are read: true from the one, false from the other
-// ends the reading with AddCancelled.
+// Reads a paste's text with the bank log scanner; its entries view the text, which must outlive them. Every
+// kEntriesPerLook elements `stop`, where given, is asked, then `progress` told how many of the text's bytes are read:
+// true from the one, false from the other ends the reading with AddCancelled.
 Paste ReadPaste(std::string_view text, const std::function<bool()>& stop = {},
                 const std::function<bool(std::uint64_t read, std::uint64_t size)>& progress = {});
 

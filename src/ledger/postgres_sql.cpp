@@ -53,8 +53,8 @@ std::string CopyStart() {
 namespace {
 
 // The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.
-std::string CopyData(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                     std::span<const EntryFields> fields, std::size_t first, std::size_t count) {
+std::string CopyData(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+                     std::size_t first, std::size_t count) {
     std::string data = CopyStart();
     for (std::size_t seq = first; seq < first + count; ++seq) {
         const PasteEntry& entry = entries[seq];
@@ -117,12 +117,16 @@ void ForEachBatch(PgConnection& db, const std::string& query, const PgParams& pa
 }
 
 const SqlDialect& PgSql::dialect() const {
-    static constexpr SqlDialect kPostgres{"GREATEST", "LEAST", "FOR UPDATE", "key",
+    static constexpr SqlDialect kPostgres{"GREATEST",
+                                          "LEAST",
+                                          "FOR UPDATE",
+                                          "key",
                                           [](std::string_view map, std::string_view column) {
                                               // Before the first byte, substr() gives none.
                                               return "substr(" + std::string(map) + ", CAST(" + std::string(column) +
                                                      " + 1 AS integer), 1) = " + "'\\x01'::bytea";
-                                          }};
+                                          },
+                                          false};
     return kPostgres;
 }
 
@@ -144,7 +148,7 @@ void PgSql::runEach(const std::string& sql, std::span<const SqlValue> params,
     transaction.commit();
 }
 
-void PgSql::loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+void PgSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
                          std::span<const EntryFields> fields, const AddProgress& progress) {
     db_.execute("CREATE TEMPORARY TABLE incoming (seq bigint, key bytea, text bytea, copies bigint, ts bigint, "
                 "order_time bigint, order_rank bigint, type bigint, member bytea, item bytea, member_fold bytea, "

@@ -28,8 +28,9 @@ class PgSql final : public LedgerSql {
                  const std::function<void(const SqlRow&)>& row) override;
     void runEach(const std::string& sql, std::span<const SqlValue> params,
                  const std::function<void(const SqlRow&)>& row) override;
-    void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                      std::span<const EntryFields> fields, const AddProgress& progress) override;
+    void useNameIds(std::span<const NameIds>) override {} // found by the names: see dialect()
+    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+                      const AddProgress& progress) override;
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
         return db_.stopCallsWhen(std::move(stop));
     }

@@ -16,8 +16,9 @@ namespace coffer {
 // The entries of the add under way, which the table incoming shows to the add's statements.
 struct IncomingEntries {
     std::span<const PasteEntry> entries;
-    std::span<const std::string> keys;
+    const EntryKeys* keys = nullptr;
     std::span<const EntryFields> fields;
+    std::span<const NameIds> nameIds;
 };
 
 // The check of CheckedCopies in SQL: true for a row of the entry table whose copies fail it.

@@ -28,10 +28,15 @@ SqliteSql::~SqliteSql() {
 }
 
 const SqlDialect& SqliteSql::dialect() const {
-    static constexpr SqlDialect kSqlite{"max", "min", "", "id", [](std::string_view map, std::string_view column) {
+    static constexpr SqlDialect kSqlite{"max",
+                                        "min",
+                                        "",
+                                        "id",
+                                        [](std::string_view map, std::string_view column) {
                                             return "coffer_marked(" + std::string(map) + ", " + std::string(column) +
                                                    ")";
-                                        }};
+                                        },
+                                        true};
     return kSqlite;
 }
 
@@ -57,13 +62,17 @@ void SqliteSql::runWith(const std::string& sql, std::span<const SqlValue> params
             row(current);
 }
 
-void SqliteSql::loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
+void SqliteSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
                              std::span<const EntryFields> fields, const AddProgress& progress) {
     // Nothing is copied: the table reads the entries where they are. Cancelled before the work starts,
     // which has no steps to tell of.
     if (progress && !progress(0, entries.size()))
         throw AddCancelled();
-    incoming_ = {entries, keys, fields};
+    incoming_ = {entries, &keys, fields, {}};
+}
+
+void SqliteSql::useNameIds(std::span<const NameIds> ids) {
+    incoming_.nameIds = ids;
 }
 
 } // namespace coffer

@@ -27,8 +27,9 @@ class SqliteSql final : public LedgerSql {
                  const std::function<void(const SqlRow&)>& row) override {
         runWith(sql, params, row); // SQLite steps through the rows as they are read
     }
-    void loadIncoming(std::span<const PasteEntry> entries, std::span<const std::string> keys,
-                      std::span<const EntryFields> fields, const AddProgress& progress) override;
+    void useNameIds(std::span<const NameIds> ids) override;
+    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+                      const AddProgress& progress) override;
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
         return db_.stopStatementsWhen(std::move(stop));
     }
