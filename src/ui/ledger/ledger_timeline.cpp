@@ -179,7 +179,7 @@ void LedgerTimeline::mouseMoveEvent(QMouseEvent* event) {
     if (drag_ == Drag::Pan)
         axis_.pan(x - dragAt_);
     dragAt_ = x;
-    if (drag_ == Drag::Choose) {
+    if (drag_ == Drag::Choose && !content_.empty()) {
         const auto [first, last] = draggedDays();
         QToolTip::showText(event->globalPosition().toPoint(),
                            QStringLiteral("%1 to %2").arg(first.toString(Qt::ISODate), last.toString(Qt::ISODate)),
