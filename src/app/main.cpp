@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
                                 .workFolder = WorkFolder(),
                                 .store = &store,
                                 .defaultLedger = UserDataFolder() / "ledger.sqlite",
-                                .browserProfile = UserDataFolder() / "browser"};
+                                .browserProfile = UserDataFolder() / "browser",
+                                .watchLines = UserDataFolder() / "watch-lines.txt"};
     std::unique_ptr<MainWindow> mainWindow;
     SplashWindow frmSplash([&] {
         mainWindow = std::make_unique<MainWindow>(settings, MainWindowServices{&dialogs, &launcher,

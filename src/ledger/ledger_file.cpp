@@ -7,12 +7,23 @@
 #include "ledger/local_time_text.h"
 
 #include <filesystem>
+#include <initializer_list>
 
 namespace coffer {
 namespace {
 
 std::string TimeOrNone(const std::optional<std::int64_t>& ms) {
     return ms ? LocalTimeText(*ms) : "-";
+}
+
+std::uint64_t SizeOf(const std::string& file, std::initializer_list<const char*> suffixes) {
+    std::uint64_t size = 0;
+    for (const char* suffix : suffixes) {
+        std::error_code error;
+        const auto part = std::filesystem::file_size(file + suffix, error);
+        size += error ? 0 : part;
+    }
+    return size;
 }
 
 } // namespace
@@ -26,13 +37,11 @@ std::unique_ptr<LedgerStore> OpenExistingLedger(const std::string& name, const L
 }
 
 std::uint64_t LedgerFileSize(const std::string& file) {
-    std::uint64_t size = 0;
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::error_code error;
-        const auto part = std::filesystem::file_size(file + suffix, error);
-        size += error ? 0 : part;
-    }
-    return size;
+    return SizeOf(file, {"", "-wal", "-shm"});
+}
+
+std::uint64_t LedgerRecentWritesSize(const std::string& file) {
+    return SizeOf(file, {"-wal", "-shm"});
 }
 
 LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name) {
@@ -43,8 +52,10 @@ LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name) {
         summary.pastes = store.pastes();
     });
     summary.gaps = FindGaps(summary.pastes);
-    if (!IsServerLedger(name))
+    if (!IsServerLedger(name)) {
         summary.fileSize = LedgerFileSize(name);
+        summary.recentWrites = LedgerRecentWritesSize(name);
+    }
     return summary;
 }
 

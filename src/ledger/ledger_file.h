@@ -20,13 +20,16 @@ namespace coffer {
 
 // The file's size with its write-ahead log and that log's index.
 std::uint64_t LedgerFileSize(const std::string& file);
+// The size of the write-ahead log and its index alone: the writes not yet moved into the file.
+std::uint64_t LedgerRecentWritesSize(const std::string& file);
 
 struct LedgerSummary {
     std::optional<GuildIdentity> guild;
     LedgerTotals totals;
-    std::vector<PasteRecord> pastes;       // in the order they were added
-    std::vector<TimeGap> gaps;             // oldest first
-    std::optional<std::uint64_t> fileSize; // of a ledger file
+    std::vector<PasteRecord> pastes;           // in the order they were added
+    std::vector<TimeGap> gaps;                 // oldest first
+    std::optional<std::uint64_t> fileSize;     // of a ledger file
+    std::optional<std::uint64_t> recentWrites; // the part of fileSize not yet moved into the file itself
 };
 
 [[nodiscard]] LedgerSummary ReadLedgerSummary(LedgerStore& store, const std::string& name);

@@ -14,10 +14,12 @@
 namespace coffer {
 namespace {
 
+// The licence as the LICENSE file beside the sources grants it, with that file's copyright line.
 constexpr const char* kRights =
-    "This software is the property of its owner named above, who holds all rights to it. You may use it to "
-    "analyse the bank logs of your own guild. Copying, selling or changing it requires the owner's permission. "
-    "The game's names and marks belong to their respective holders.";
+    "This software is free software under the MIT License. Copyright (c) 2026 Coffer Project. Anyone may use, "
+    "copy, change, merge, publish, distribute, sublicense and sell copies of it, provided the copyright line and "
+    "the licence's text go with every copy. It comes without warranty of any kind. The game's names and marks "
+    "belong to their respective holders.";
 
 // A label that runs an action when clicked, as a link does.
 class ClickableLabel : public QLabel {

@@ -84,6 +84,7 @@ BrowserPanel::BrowserPanel(const QString& armoryBase, const std::filesystem::pat
 }
 
 void BrowserPanel::navigate(const QUrl& url) {
+    addressBox_->setText(url.toString());
     browserView_->load(url);
 }
 

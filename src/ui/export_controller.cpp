@@ -14,13 +14,23 @@
 #include "ui/stats/stats_table_model.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 namespace coffer {
+
+namespace {
+
+// "1 entry", "399,790 entries".
+QString Counted(qint64 count, const QString& one, const QString& many) {
+    return QStringLiteral("%1 %2").arg(QLocale(QLocale::English).toString(count), count == 1 ? one : many);
+}
+
+} // namespace
 
 ExportController::ExportController(Window window, const ActivityState& activity, QObject* parent)
     : QObject(parent), window_(std::move(window)), activity_(activity) {}
 
-void ExportController::exportList(const StatsTableModel& list, const QString& title) {
+void ExportController::exportList(const StatsTableModel& list, const QString& title, const QString& rows) {
     if (!activity_.idle() || list.table().rowCount() == 0)
         return;
     const QString name = chooseExportFile(QStringLiteral("CSV Files (*.csv)"), title);
@@ -29,6 +39,8 @@ void ExportController::exportList(const StatsTableModel& list, const QString& ti
     if (const std::string error = WriteFileReplacing(name.toStdString(), TableText(list.table(), TableFormat::Csv));
         !error.empty())
         window_.inform(QStringLiteral("Error: ") + ToQString(error), true);
+    else
+        tellWritten(Counted(list.table().rowCount(), rows, rows + u's'), name);
 }
 
 void ExportController::exportEntries(EntryListModel& list) {
@@ -38,10 +50,13 @@ void ExportController::exportEntries(EntryListModel& list) {
     if (name.isEmpty())
         return;
     ++entriesWriting_;
-    list.exportCsv(name.toStdString(), [this](const QString& error) {
+    // The export writes the rows the list counts, under the same filter.
+    list.exportCsv(name.toStdString(), [this, name, rows = list.rowCount()](const QString& error) {
         --entriesWriting_;
         if (!error.isEmpty())
             window_.inform(QStringLiteral("Error: ") + error, true);
+        else
+            tellWritten(Counted(rows, QStringLiteral("entry"), QStringLiteral("entries")), name);
         if (entriesWriting_ == 0)
             emit entriesWritten();
     });
@@ -64,6 +79,12 @@ void ExportController::saveReportAs(const std::filesystem::path& report) {
         return;
     if (const std::string error = CopyReport(report, name.toStdString()); !error.empty())
         window_.inform(QStringLiteral("Error: ") + ToQString(error), true);
+    else
+        tellWritten(QStringLiteral("the report"), name);
+}
+
+void ExportController::tellWritten(const QString& what, const QString& file) const {
+    window_.tellWritten(QStringLiteral("Wrote %1 to %2.").arg(what, file));
 }
 
 QString ExportController::chooseExportFile(const QString& filter, const QString& title) {

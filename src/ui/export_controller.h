@@ -30,12 +30,14 @@ class ExportController : public QObject {
         QString programName;
         std::function<std::string()> ledgerPath;
         std::function<void(const QString& text, bool warning)> inform;
+        std::function<void(const QString& text)> tellWritten; // "Wrote … to FILE.", in the status bar
     };
 
     ExportController(Window window, const ActivityState& activity, QObject* parent = nullptr);
 
-    // The whole list in its current order, whatever its search hides; `title` is the dialog's.
-    void exportList(const StatsTableModel& list, const QString& title);
+    // The whole list in its current order, whatever its search hides; `title` is the dialog's, `rows`
+    // what the list's rows are ("member", "item").
+    void exportList(const StatsTableModel& list, const QString& title, const QString& rows);
     // The entries list's rows as the list has them.
     void exportEntries(EntryListModel& list);
     // A copy of the report at `report`, under a name the user chooses.
@@ -43,6 +45,8 @@ class ExportController : public QObject {
     // The file an export writes, asked in the export folder (which then is its folder); empty when the
     // user cancels, or refuses to replace a file, or the name is the ledger's.
     QString chooseExportFile(const QString& filter, const QString& title);
+    // Says that `file` was written, holding `what`: "Wrote 12 entries to FILE."
+    void tellWritten(const QString& what, const QString& file) const;
     // "NAME is the ledger itself" or "… is a file of the ledger" for the ledger in use; empty otherwise.
     QString outputRefusal(const QString& name) const;
     // Asked as the window closes: true when an export of the entries is being written and the user chooses to

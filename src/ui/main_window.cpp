@@ -76,7 +76,8 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                  .parent = *this,
                                  .programName = ToQString(settings_.product.programName),
                                  .ledgerPath = [this] { return ledger_->path().toStdString(); },
-                                 .inform = tell},
+                                 .inform = tell,
+                                 .tellWritten = [this](const QString& text) { showWritten(text); }},
         activity_);
     buildMenus();
     buildCharts();
@@ -140,6 +141,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                 .parent = *this,
                                 .programName = ToQString(settings_.product.programName),
                                 .store = settings_.store,
+                                .linesFile = settings_.watchLines,
                                 .inform = tell},
         activity_);
     enableControls();
@@ -218,8 +220,8 @@ std::filesystem::path MainWindow::reportPath() const {
     return settings_.workFolder / "report.html";
 }
 
-// Every menu and item has an underlined letter (Alt+F opens File), unique within its menu; none has a
-// shortcut key.
+// Every menu and item has an underlined letter (Alt+F opens File), unique within its menu. The Analyze
+// and Ledger menus do what the panels' buttons do, and only their items have shortcut keys.
 void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     auto addItem = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
@@ -235,10 +237,10 @@ void MainWindow::buildMenus() {
         importLog();
     });
     exportMembersAction_ = addItem(file, "mnuExportMembers", QStringLiteral("Export &Member List as CSV…"), [this] {
-        exports_->exportList(*memberModel_, QStringLiteral("Export Member List as CSV"));
+        exports_->exportList(*memberModel_, QStringLiteral("Export Member List as CSV"), QStringLiteral("member"));
     });
     exportItemsAction_ = addItem(file, "mnuExportItems", QStringLiteral("Export I&tem List as CSV…"), [this] {
-        exports_->exportList(*itemModel_, QStringLiteral("Export Item List as CSV"));
+        exports_->exportList(*itemModel_, QStringLiteral("Export Item List as CSV"), QStringLiteral("item"));
     });
     addItem(file, "mnuExportEntries", QStringLiteral("Export &Entries as CSV…"),
             [this] { exports_->exportEntries(*ledgerPanel_->entriesTab()->model()); });
@@ -255,6 +257,36 @@ void MainWindow::buildMenus() {
     addItem(view, "mnuBankStats", QStringLiteral("Bank &Stats"), &MainWindow::showBankStats);
     addItem(view, "mnuReport", QStringLiteral("&Report"), &MainWindow::showReport);
     addItem(view, "mnuLedger", QStringLiteral("&Guild Ledger"), &MainWindow::showLedgerPanel);
+
+    // An item that clicks a button: it is enabled as the button is, and does nothing the button would not.
+    auto addButtonItem = [this](QMenu* menu, const char* name, const QString& caption, QPushButton* button,
+                                const QKeySequence& shortcut = {}) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, button, &QPushButton::click);
+        buttonItems_.emplace_back(action, button);
+        return action;
+    };
+    QMenu* analyze = bar->addMenu(QStringLiteral("A&nalyze"));
+    analyze->setObjectName(QStringLiteral("mnuAnalyzeMenu"));
+    addButtonItem(analyze, "mnuAnalyzeNow", QStringLiteral("Analyze &now"), bankLogPanel_->analyzeButton(),
+                  QKeySequence(Qt::CTRL | Qt::Key_Return));
+    addButtonItem(analyze, "mnuRefreshReport", QStringLiteral("&Refresh the report"), reportPanel_->refreshButton());
+    addButtonItem(analyze, "mnuSaveAs", QStringLiteral("Save &As…"), reportPanel_->saveAsButton(),
+                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+
+    QMenu* ledger = bar->addMenu(QStringLiteral("&Ledger"));
+    ledger->setObjectName(QStringLiteral("mnuLedgerMenu"));
+    addButtonItem(ledger, "mnuLedgerAdd", QStringLiteral("&Add the bank log to the ledger"), ledgerPanel_->addButton());
+    addButtonItem(ledger, "mnuLedgerAnalyze", QStringLiteral("Analyze &ledger"), ledgerPanel_->analyzeButton());
+    ledgerRefreshAction_ =
+        addButtonItem(ledger, "mnuLedgerRefresh", QStringLiteral("&Refresh"), ledgerPanel_->refreshButton());
+    ledger->addSeparator();
+    addButtonItem(ledger, "mnuLedgerNew", QStringLiteral("&New…"), ledgerPanel_->newButton());
+    addButtonItem(ledger, "mnuLedgerOpen", QStringLiteral("&Open…"), ledgerPanel_->openButton());
+    addButtonItem(ledger, "mnuLedgerConnect", QStringLiteral("&Connect to a shared ledger…"),
+                  ledgerPanel_->connectButton());
 
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAboutMenu"));
@@ -279,6 +311,8 @@ void MainWindow::buildCharts() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(charts_);
     connect(this, &MainWindow::reportWritten, charts_, &ChartPanel::drawDepositsChart);
+    connect(charts_, &ChartPanel::chartSaved, this,
+            [this](const QString& file) { exports_->tellWritten(QStringLiteral("the chart"), file); });
 }
 
 QWidget* MainWindow::buildNavigation(QWidget* parent) {
@@ -312,6 +346,8 @@ void MainWindow::hideAllPanels() {
 void MainWindow::showPanel(QWidget* panel) {
     hideAllPanels();
     panel->show();
+    // F5 refreshes what is shown: elsewhere it is free for the panel's own controls (the browser's page).
+    ledgerRefreshAction_->setShortcut(panel == ledgerPanel_ ? QKeySequence(Qt::Key_F5) : QKeySequence());
 }
 
 void MainWindow::showBrowser() {
@@ -437,6 +473,15 @@ void MainWindow::enableControls() {
     statsPanel_->showBusy(!idle);
     ledgerPanel_->enableActions(!idle, ledger_->busy(),
                                 ToQString(LedgerUnwritableReason(ledger_->path().toStdString())));
+    for (const auto& [action, button] : buttonItems_)
+        action->setEnabled(button->isEnabled());
+}
+
+void MainWindow::showWritten(const QString& text) {
+    statsPanel_->showStatus(text);
+    // The ledger panel has its own status line, where its export is looked for.
+    if (ledgerPanel_->isVisible())
+        ledgerPanel_->showStatus(text);
 }
 
 void MainWindow::inform(const QString& text, bool warning) {

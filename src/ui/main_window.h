@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // MainWindow, the main window: the navigation frame "View" and five content panels of which one is shown
-// at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View and About menus,
-// and the window's own work: importing a log, refreshing the report, and the links from the lists and
-// the report into the Browser panel. It owns the statistics tables, the activity that every control
+// at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View, Analyze, Ledger
+// and About menus, and the window's own work: importing a log, refreshing the report, and the links from
+// the lists and the report into the Browser panel. It owns the statistics tables, the activity that every control
 // follows, and the controllers it hands the rest to: the analysis run, the guild ledger, the exports and
 // the watch of the bank log page.
 
@@ -20,6 +20,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QPushButton;
@@ -54,6 +56,7 @@ struct MainWindowSettings {
     QSettings* store = nullptr;
     std::filesystem::path defaultLedger = {};  // the guild ledger in use until the user chooses another
     std::filesystem::path browserProfile = {}; // the browser's sign-ins and cache; empty: kept in memory
+    std::filesystem::path watchLines = {};     // the watch's last lines across starts; empty: not kept
 };
 
 // Finds an address for a name and hands it to `done` later, on the window's thread.
@@ -149,6 +152,7 @@ class MainWindow : public QMainWindow {
     void openItemPageNamed(const std::string& name);
     void showInBrowser(const QUrl& url);
     void inform(const QString& text, bool warning = false); // with the warning icon when something failed
+    void showWritten(const QString& text);                  // what an export or a save wrote
 
     MainWindowSettings settings_;
     MainWindowServices services_;
@@ -174,6 +178,8 @@ class MainWindow : public QMainWindow {
     QAction* importAction_ = nullptr;
     QAction* exportMembersAction_ = nullptr;
     QAction* exportItemsAction_ = nullptr;
+    QAction* ledgerRefreshAction_ = nullptr;                     // its shortcut works while the ledger panel shows
+    std::vector<std::pair<QAction*, QPushButton*>> buttonItems_; // menu items that click a panel's button
 };
 
 } // namespace coffer

@@ -38,9 +38,14 @@ WatchController::WatchController(Window window, ActivityState& activity, QObject
         std::make_unique<LedgerWatch>(std::make_unique<WebPageFetcher>(window_.browser.profile()), activity,
                                       LedgerWatch::Ledger{.path = [&ledger] { return ledger.path().toStdString(); },
                                                           .busy = [&ledger] { return ledger.busy(); }});
+    if (!window_.linesFile.empty())
+        watch_->keepLinesIn(window_.linesFile);
     box_ = new WatchBox(*watch_, &window_.ledgerPanel);
     window_.ledgerPanel.addWatchBox(box_);
     WatchChoice* choice = window_.browser.watchChoice();
+    // The interval offered is the one last chosen, whether the watch was on or not.
+    if (const std::optional<int> minutes = keptMinutes())
+        choice->minutesBox()->setValue(*minutes);
     connect(choice->checkBox(), &QCheckBox::toggled, this, [this, choice](bool on) {
         box_->setResumed(false);
         if (!on)
@@ -82,11 +87,19 @@ void WatchController::show() {
 void WatchController::resume() {
     if (window_.store == nullptr || window_.store->value(QLatin1String(kWatchOn)).toString() != u"true")
         return;
-    bool isNumber = false;
-    const int minutes = window_.store->value(QLatin1String(kWatchMinutes)).toInt(&isNumber);
     box_->setResumed(true);
     watch_->start(window_.store->value(QLatin1String(kWatchAddress)).toString(),
-                  isNumber ? minutes : LedgerWatch::kDefaultMinutes);
+                  keptMinutes().value_or(LedgerWatch::kDefaultMinutes));
+}
+
+std::optional<int> WatchController::keptMinutes() const {
+    if (window_.store == nullptr)
+        return std::nullopt;
+    bool isNumber = false;
+    const int minutes = window_.store->value(QLatin1String(kWatchMinutes)).toInt(&isNumber);
+    if (!isNumber || minutes < LedgerWatch::kMinMinutes || minutes > LedgerWatch::kMaxMinutes)
+        return std::nullopt;
+    return minutes;
 }
 
 void WatchController::keep() const {
@@ -94,10 +107,10 @@ void WatchController::keep() const {
         return;
     QSettings& store = *window_.store;
     store.setValue(QLatin1String(kWatchOn), watch_->watching());
-    if (!watch_->watching())
-        return;
-    store.setValue(QLatin1String(kWatchAddress), watch_->address());
-    store.setValue(QLatin1String(kWatchMinutes), watch_->minutes());
+    store.setValue(QLatin1String(kWatchMinutes),
+                   watch_->watching() ? watch_->minutes() : window_.browser.watchChoice()->minutesBox()->value());
+    if (watch_->watching())
+        store.setValue(QLatin1String(kWatchAddress), watch_->address());
 }
 
 void WatchController::exportSignIn() {
@@ -125,6 +138,8 @@ void WatchController::exportSignIn() {
         return;
     if (const std::string error = SaveCookieFile(name.toStdString(), cookies); !error.empty())
         window_.inform(QStringLiteral("Error: ") + ToQString(error), true);
+    else
+        window_.exports.tellWritten(QStringLiteral("the sign-in to %1").arg(site.host()), name);
 }
 
 } // namespace coffer

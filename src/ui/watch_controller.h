@@ -6,8 +6,10 @@
 
 #include <QObject>
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPushButton;
 class QSettings;
@@ -38,7 +40,8 @@ class WatchController : public QObject {
         UserDialogs& dialogs;
         QWidget& parent; // of the dialogs
         QString programName;
-        QSettings* store; // null: nothing is kept
+        QSettings* store;                // null: nothing is kept
+        std::filesystem::path linesFile; // the watch's last lines across starts; empty: not kept
         std::function<void(const QString& text, bool warning)> inform;
     };
 
@@ -49,12 +52,14 @@ class WatchController : public QObject {
     LedgerWatch& watch() const { return *watch_; }
     // Starts the watch again when it was on as the window last closed.
     void resume();
+    // Keeps the interval shown, and the page watched while there is one.
     void keep() const;
     // Writes the cookies of the watched page's site, or of the page shown when nothing is watched.
     void exportSignIn();
 
   private:
     void show();
+    std::optional<int> keptMinutes() const; // the interval the settings hold, when it is one the watch takes
 
     Window window_;
     std::unique_ptr<LedgerWatch> watch_;

@@ -31,6 +31,7 @@
 #include <QDateEdit>
 #include <QDateTime>
 #include <QFile>
+#include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
@@ -43,10 +44,12 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QWebEngineView>
 #include <csignal>
@@ -113,9 +116,32 @@ class MainWindowLedgerTest : public QObject {
         QCOMPARE(period->currentText(), days(older, now - 60000));
         QTest::mousePress(timeline, Qt::LeftButton, {}, QPoint(x(now), low));
         QTest::mouseMove(timeline, QPoint(middle + 40, low));
+        QCOMPARE(QStringLiteral("From ") + QToolTip::text(),
+                 days(timeline->axis().time(middle + 40), timeline->axis().time(x(now))));
         QTest::mouseRelease(timeline, Qt::LeftButton, {}, QPoint(middle, low));
         QCOMPARE(period->currentText(), days(timeline->axis().time(middle), timeline->axis().time(x(now) - 1)));
         QCOMPARE(period->count(), 5);
+        // The days chosen stay shaded while they are the period.
+        const QImage chosen = timeline->grab().toImage();
+        period->setCurrentIndex(3);
+        QVERIFY(timeline->grab().toImage() != chosen);
+        period->setCurrentIndex(4);
+        QCOMPARE(timeline->grab().toImage(), chosen);
+        // The file's size and its recent writes (which a checkpoint moves into it) apart, in MiB, the
+        // bytes in the tooltip.
+        auto* totals = harness.find<QLabel>("lblLedgerTotals");
+        const auto bytes =
+            QRegularExpression(QStringLiteral("^File size: (\\d+) bytes, and (\\d+) bytes of recent writes$"))
+                .match(totals->toolTip());
+        QVERIFY2(bytes.hasMatch() && bytes.captured(1).toLongLong() > 0, qPrintable(totals->toolTip()));
+        const auto mebibytes = [&](int part) {
+            return QString::number(bytes.captured(part).toLongLong() / 1048576.0, 'f', 1) + " MiB";
+        };
+        const QString size =
+            bytes.captured(2) == u"0"
+                ? QStringLiteral("File size: %1").arg(mebibytes(1))
+                : QStringLiteral("File size: %1, and %2 of recent writes").arg(mebibytes(1), mebibytes(2));
+        QVERIFY2(totals->text().contains(QString(size).replace(u' ', QChar::Nbsp)), qPrintable(totals->text()));
         // The entries list follows each choice of days, and the Options frame's period once chosen.
         const EntryListModel* listed = harness.find<EntriesTab>("tabLedgerEntries")->model();
         const auto listsDays = [&](qint64 first, qint64 last) {
@@ -294,12 +320,16 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdExportEntries");
         QVERIFY(RunUntil([&] { return QFile::exists(csv); }, 10000));
         QCOMPARE(test::ReadAll(csv).toStdString(), cli({"--csv"}));
+        const QString wrote = QStringLiteral("Wrote 416 entries to %1.").arg(csv);
+        QTRY_COMPARE(harness.find<QLabel>("lblLedgerStatus")->text(), wrote);
+        QCOMPARE(harness.status(), wrote);
 
         emit view->doubleClicked(model->index(0, kMemberColumn));
         QCOMPARE(harness.visiblePanel(), QStringLiteral("Frame1"));
         auto* browser = harness.find<QWebEngineView>("WebBrowser1");
         const QUrl page(QStringLiteral("http://armory.localhost/character-sheet.xml?r=Silver%20Hand&n=O%27Neil%26Co"));
         QVERIFY2(RunUntil([&] { return browser->url() == page; }, 10000), qPrintable(browser->url().toString()));
+        QCOMPARE(QUrl(harness.find<QLineEdit>("Text2")->text()), page);
 
         QVERIFY(QFile::remove(ledger) && QFile::remove(csv)); // an export of a ledger gone says so
         harness.dialogs().saveAnswers << csv;

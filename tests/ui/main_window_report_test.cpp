@@ -11,9 +11,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 #include <algorithm>
 
@@ -56,7 +58,8 @@ class MainWindowReportTest : public QObject {
     void cleanup() { harness_.reset(); }
 
     // Save As copies the report, adding ".htm" unless the name holds it, and replaces a file only when
-    // the user agrees; a cancelled dialog or a single space saves nothing.
+    // the user agrees; a cancelled dialog or a single space saves nothing. It and Save Chart say what they
+    // wrote.
     void saveAs() {
         const QString folder = harness_->folder() + QStringLiteral("/saved/"); // away from the report's own name
         QVERIFY(QDir().mkpath(folder));
@@ -71,7 +74,12 @@ class MainWindowReportTest : public QObject {
         harness_->click("cmdSaveAs");
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"summary.htm"});
         QCOMPARE(ReadAll(summary), report_);
+        QCOMPARE(harness_->status(), QStringLiteral("Wrote the report to %1.").arg(summary));
         QCOMPARE(dialogs.questions.size(), 2);
+        dialogs.saveAnswers << folder + QStringLiteral("deposits");
+        harness_->click("cmdSaveChart");
+        QVERIFY(QFile::exists(folder + QStringLiteral("deposits.png")));
+        QCOMPARE(harness_->status(), QStringLiteral("Wrote the chart to %1deposits.png.").arg(folder));
         QVERIFY(dialogs.messages.isEmpty());
     }
 
@@ -131,6 +139,8 @@ class MainWindowReportTest : public QObject {
         QCOMPARE(ReadAll(target), csv(members));
         harness_->click("mnuExportItems");
         QCOMPARE(ReadAll(target), csv(items));
+        QCOMPARE(harness_->status(), QStringLiteral("Wrote %1 items to %2.")
+                                         .arg(QLocale(QLocale::English).toString(items->table().rowCount()), target));
         QCOMPARE(harness_->dialogs().questions.size(), 2);
         QVERIFY(harness_->dialogs().messages.isEmpty());
         harness_->click("mnuExportItems");

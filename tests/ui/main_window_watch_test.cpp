@@ -10,6 +10,7 @@
 #include "ui/ledger/ledger_watch.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -217,6 +219,8 @@ class MainWindowWatchTest : public QObject {
         struct stat status {};
         QCOMPARE(::stat(cookies.toLocal8Bit().constData(), &status), 0);
         QCOMPARE(status.st_mode & 0777, 0600u);
+        QCOMPARE(harness.status(),
+                 QStringLiteral("Wrote the sign-in to %1 to %2.").arg(QUrl(address_).host(), cookies));
         QString said;
         QCOMPARE(runCli({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/other.sqlite"),
                          QStringLiteral("--fetch"), address_, QStringLiteral("--cookies"), cookies},
@@ -246,23 +250,37 @@ class MainWindowWatchTest : public QObject {
         QVERIFY2(line.endsWith(u"sign in again in the Browser panel"), qPrintable(line));
     }
 
-    // After a restart the watch goes on signed in, and says that it was resumed.
-    void theWatchResumesAfterARestart() {
+    // After a restart the watch goes on signed in, says that it was resumed, and keeps the lines of the
+    // fetches before, which outlast "Stop watching" and another restart in a file the user alone can read.
+    // The interval shown is the one the settings hold, the watch on or off.
+    void theWatchResumesAfterARestartWithItsIntervalAndLines() {
         const QTemporaryDir browser;
         QSettings store(browser.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        store.setValue(QStringLiteral("watch/minutes"), 7);
         MainWindowHarness harness({}, {}, &store, browser.filePath(QStringLiteral("profile")));
-        // At its first interval, the one the window offers, the watch fetches no more before the restart.
-        QVERIFY(!watchSignedIn(harness, std::chrono::minutes(LedgerWatch::kDefaultMinutes)).isEmpty());
+        QCOMPARE(harness.find<QSpinBox>("spnWatchMinutes")->value(), 7);
+        // At its first interval the watch fetches no more before the restart.
+        QVERIFY(!watchSignedIn(harness, std::chrono::minutes(7)).isEmpty());
+        const QStringList before = harness.window().watch().lines();
         tellSite("add 3");
         // The profile writes the sign-in to its cookie file as it goes, behind the window's back.
         const QDateTime signedIn = QDateTime::currentDateTime();
         const QString cookies = browser.filePath(QStringLiteral("profile/Cookies"));
         QVERIFY(harness.restart([&] { return QFileInfo(cookies).lastModified() > signedIn; }));
-        LedgerWatch& watch = harness.window().watch();
-        QVERIFY(watch.watching());
+        QVERIFY(harness.window().watch().watching());
         QVERIFY(harness.find<QLabel>("lblWatch")->text().startsWith(u"Resumed"));
-        const QString line = nextFetch(watch);
+        const QString line = nextFetch(harness.window().watch());
         QVERIFY2(line.contains(u": 5 entries, 3 new to the ledger"), qPrintable(line));
+        QCOMPARE(harness.window().watch().lines(), before + QStringList{line});
+        harness.click("cmdStopWatching");
+        QVERIFY(harness.restart());
+        QVERIFY(!harness.window().watch().watching());
+        QCOMPARE(harness.find<QSpinBox>("spnWatchMinutes")->value(), 7);
+        QCOMPARE(harness.window().watch().lines(), before + QStringList{line});
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(harness.folder() + QStringLiteral("/watch-lines.txt")).constData(), &status),
+                 0);
+        QCOMPARE(status.st_mode & 0777, 0600u);
     }
 
     // Forgetting the sign-ins leaves the next fetch signed out, from a page opened anew (one whose request

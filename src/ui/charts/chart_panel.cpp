@@ -202,6 +202,8 @@ void ChartPanel::saveChart() {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || !view_->grab().save(&file, "PNG") || !file.commit())
         inform(QStringLiteral("The chart could not be saved as %1.").arg(fileName));
+    else
+        emit chartSaved(fileName);
 }
 
 // Messages belong to the window, as the window's own do.

@@ -52,6 +52,9 @@ class ChartPanel : public QWidget {
     QString saveFolder() const { return saveFolder_; }
     void setSaveFolder(const QString& folder) { saveFolder_ = folder; }
 
+  signals:
+    void chartSaved(const QString& file); // Save Chart wrote the chart to `file`
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace coffer {
 namespace {
@@ -33,6 +34,18 @@ constexpr int kFileColumn = 6; // of the list of pastes
 // A value of the totals ("First entry: 2008-12-01 20:15:00") is never broken between two lines.
 QString Unbroken(const std::string& line) {
     return ToQString(line).replace(u' ', QChar::Nbsp);
+}
+
+// "File size: 145.3 MiB, and 94.1 MiB of recent writes": the writes not yet moved into the file (its
+// write-ahead log and that log's index) apart from the file itself.
+QString FileSizeText(std::uint64_t file, std::uint64_t recent) {
+    const auto mebibytes = [](std::uint64_t bytes) {
+        return QStringLiteral("%1 MiB").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+    };
+    QString text = QStringLiteral("File size: ") + mebibytes(file);
+    if (recent > 0)
+        text += QStringLiteral(", and %1 of recent writes").arg(mebibytes(recent));
+    return text;
 }
 
 } // namespace
@@ -114,6 +127,9 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     entriesTab_ = Named(new EntriesTab(this), "tabLedgerEntries");
     lists_->addTab(entriesTab_, QStringLiteral("Entries"));
     connect(periodChoice_, &QComboBox::currentIndexChanged, this, &LedgerPanel::periodChanged);
+    connect(this, &LedgerPanel::periodChanged, this, [this] {
+        timeline_->shadeDays(periodChoice_->currentIndex() == ChosenDays ? std::optional(chosenDays_) : std::nullopt);
+    });
 
     auto* column = new QVBoxLayout(this);
     column->addLayout(coverage);
@@ -125,6 +141,12 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     column->addWidget(statusLabel_);
     column->addWidget(lists_, 1);
     BoldCaption(this);
+    // Tab goes as the eye reads: left to right, then down.
+    QWidget* previous = timeline_;
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{wholeButton_, refreshButton_, newButton_, openButton_, defaultButton_,
+                                         connectButton_, addButton_, analyzeButton_, periodChoice_, lists_})
+        setTabOrder(std::exchange(previous, next), next);
 }
 
 std::optional<std::pair<QDate, QDate>> LedgerPanel::period(const std::optional<std::pair<QDate, QDate>>& optionsPeriod,
@@ -146,9 +168,19 @@ std::optional<std::pair<QDate, QDate>> LedgerPanel::period(const std::optional<s
 void LedgerPanel::showLedger(const QString& file, const LedgerSummary* summary, const QString& note) {
     ledgerNameBox_->setFullText(file);
     QStringList totals;
-    if (summary)
-        for (const std::string& line : LedgerTotalsLines(*summary))
+    QString sizeTip;
+    if (summary) {
+        LedgerSummary shown = *summary;
+        shown.fileSize.reset(); // in bytes, as coffer-cli prints it: the panel has its own line
+        for (const std::string& line : LedgerTotalsLines(shown))
             totals << Unbroken(line);
+        if (summary->fileSize) {
+            const std::uint64_t recent = summary->recentWrites.value_or(0), file = *summary->fileSize - recent;
+            totals << FileSizeText(file, recent).replace(u' ', QChar::Nbsp);
+            sizeTip = QStringLiteral("File size: %1 bytes, and %2 bytes of recent writes").arg(file).arg(recent);
+        }
+    }
+    totalsLabel_->setToolTip(sizeTip);
     QString text = totals.join(QStringLiteral("     "));
     if (!note.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + note;
@@ -235,6 +267,8 @@ void LedgerPanel::enableActions(bool windowBusy, bool ledgerBusy, const QString&
 void LedgerPanel::addWatchBox(QWidget* box) {
     auto* column = static_cast<QVBoxLayout*>(layout());
     column->insertWidget(column->indexOf(lists_), box);
+    setTabOrder(periodChoice_, box);
+    setTabOrder(box, lists_);
 }
 
 } // namespace coffer

@@ -4,6 +4,7 @@
 #include "ledger/ledger_file.h"
 #include "ui/base/engine_text.h"
 
+#include <QDateTime>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -52,6 +53,11 @@ void LedgerTimeline::showContent(TimelineContent content) {
     content_ = std::move(content);
     if (!sameWhole)
         axis_.setWhole(content_.first, content_.last);
+    update();
+}
+
+void LedgerTimeline::shadeDays(const std::optional<std::pair<QDate, QDate>>& days) {
+    shadedDays_ = days;
     update();
 }
 
@@ -141,8 +147,14 @@ void LedgerTimeline::paintEvent(QPaintEvent*) {
         if (visible(extent.left, extent.right))
             painter.fillRect(QRectF(extent.left, 0, extent.right - extent.left, plot), kGap);
     }
-    if (drag_ == Drag::Choose)
+    if (drag_ == Drag::Choose) {
         painter.fillRect(QRectF(std::min(dragFrom_, dragAt_), 0, std::abs(dragAt_ - dragFrom_), plot), kChosen);
+    } else if (shadedDays_) {
+        const double left = axis_.x(QDateTime(shadedDays_->first, QTime(0, 0)).toMSecsSinceEpoch());
+        const double right = axis_.x(QDateTime(shadedDays_->second.addDays(1), QTime(0, 0)).toMSecsSinceEpoch());
+        if (visible(left, right))
+            painter.fillRect(QRectF(left, 0, right - left, plot), kChosen);
+    }
 
     painter.setPen(palette().color(QPalette::Text));
     painter.drawLine(QPointF(0, plot), QPointF(shape.width, plot));
@@ -167,12 +179,25 @@ void LedgerTimeline::mouseMoveEvent(QMouseEvent* event) {
     if (drag_ == Drag::Pan)
         axis_.pan(x - dragAt_);
     dragAt_ = x;
+    if (drag_ == Drag::Choose && !content_.empty()) {
+        const auto [first, last] = draggedDays();
+        QToolTip::showText(event->globalPosition().toPoint(),
+                           QStringLiteral("%1 to %2").arg(first.toString(Qt::ISODate), last.toString(Qt::ISODate)),
+                           this);
+    }
     if (drag_ != Drag::None)
         update();
 }
 
+std::pair<QDate, QDate> LedgerTimeline::draggedDays() const {
+    const double left = std::clamp(std::min(dragFrom_, dragAt_), 0.0, axis_.width() - 1);
+    const double right = std::clamp(std::max(dragFrom_, dragAt_), 0.0, axis_.width() - 1);
+    return {LocalDay(axis_.time(left)), LocalDay(axis_.time(right))};
+}
+
 void LedgerTimeline::mouseReleaseEvent(QMouseEvent* event) {
     const Drag drag = std::exchange(drag_, Drag::None);
+    QToolTip::hideText();
     update();
     if (drag != Drag::Choose || content_.empty())
         return;
@@ -183,9 +208,8 @@ void LedgerTimeline::mouseReleaseEvent(QMouseEvent* event) {
             emit daysChosen(LocalDay(content_.gaps[hit.index].from), LocalDay(content_.gaps[hit.index].to));
         return;
     }
-    const double left = std::clamp(std::min(dragFrom_, dragAt_), 0.0, axis_.width() - 1);
-    const double right = std::clamp(std::max(dragFrom_, dragAt_), 0.0, axis_.width() - 1);
-    emit daysChosen(LocalDay(axis_.time(left)), LocalDay(axis_.time(right)));
+    const auto [first, last] = draggedDays();
+    emit daysChosen(first, last);
 }
 
 void LedgerTimeline::wheelEvent(QWheelEvent* event) {

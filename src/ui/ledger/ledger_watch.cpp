@@ -5,12 +5,16 @@
 #include "ledger/ledger_open.h"
 #include "ledger/local_time_text.h"
 #include "shell/fetch_address.h"
+#include "shell/output_files.h"
 #include "ui/base/engine_text.h"
 #include "ui/ledger/page_fetcher.h"
 
+#include <QFile>
 #include <QUrl>
 
+#include <algorithm>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace coffer {
 namespace {
@@ -20,6 +24,8 @@ constexpr std::chrono::milliseconds kLookAgain{200};
 constexpr std::string_view kSignInAgain = "sign in again in the Browser panel";
 // The line of an add that a stop ended before its commit, after the time and the address.
 constexpr std::string_view kStoppedNothingAdded = ": stopped: nothing was added";
+// More than the kept lines ever take: a larger file is no file of the watch's.
+constexpr qint64 kLinesFileMaxBytes = 1 << 20;
 
 } // namespace
 
@@ -234,7 +240,24 @@ void LedgerWatch::keep(const std::vector<std::string>& lines) {
         lines_ << ToQString(line);
     if (lines_.size() > kLinesKept)
         lines_.remove(0, lines_.size() - kLinesKept);
+    if (!linesFile_.empty()) {
+        // The page the lines are of comes first: a watch of another page starts without them.
+        const QString text = QStringList{ToQString(recordAddress_), lines_.join(u'\n')}.join(u'\n') + u'\n';
+        WriteFileReplacing(linesFile_, text.toStdString(), S_IRUSR | S_IWUSR); // a line may name a page's secret
+    }
     emit changed();
+}
+
+void LedgerWatch::keepLinesIn(std::filesystem::path file) {
+    linesFile_ = std::move(file);
+    QFile kept(ToQString(linesFile_.string()));
+    if (kept.size() > kLinesFileMaxBytes || !kept.open(QIODevice::ReadOnly))
+        return;
+    QStringList lines = QString::fromUtf8(kept.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    if (lines.isEmpty())
+        return;
+    recordAddress_ = lines.takeFirst().toStdString();
+    lines_ = lines.mid(std::max<qsizetype>(lines.size() - kLinesKept, 0));
 }
 
 } // namespace coffer

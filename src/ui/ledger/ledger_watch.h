@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -67,6 +68,9 @@ class LedgerWatch : public QObject {
     QDateTime nextFetch() const;
     // The lines of the last fetches, oldest first, each as `coffer-cli --fetch` prints it.
     const QStringList& lines() const { return lines_; }
+    // Takes the lines kept in `file` (readable by the user alone), and keeps them there from now on, so
+    // that they outlast the program: a later watch of the same page goes on from them.
+    void keepLinesIn(std::filesystem::path file);
     int failuresInARow() const { return failures_; }
     QString lastFailure() const { return failures_ > 0 && !lines_.isEmpty() ? lines_.constLast() : QString(); }
     // A fetch, or the add of its page, is due but waits for the window's work to end.
@@ -121,6 +125,7 @@ class LedgerWatch : public QObject {
     std::string pageText_;
     QDateTime lastFetch_;
     QStringList lines_;
+    std::filesystem::path linesFile_; // empty: the lines go with the program
     int failures_ = 0;
     AddResult result_;
     WorkerThread worker_; // last: it ends the add, which fills the result, before it goes

@@ -64,6 +64,7 @@ void MakePlain(QString& text) {
 LogTextBox::LogTextBox(QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(QStringLiteral("Text1"));
     setLineWrapMode(QPlainTextEdit::NoWrap);
+    setTabChangesFocus(true); // a pasted log never needs a typed tab
     connect(document(), &QTextDocument::contentsChanged, this, &LogTextBox::keepUndoForSmallTexts);
 }
 

@@ -44,7 +44,8 @@ MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& pr
                  .itemDatabaseBase = kItemDatabase,
                  .store = store,
                  .defaultLedger = dir_.filePath("ledger.sqlite").toStdString(),
-                 .browserProfile = browserFolder.toStdString()};
+                 .browserProfile = browserFolder.toStdString(),
+                 .watchLines = dir_.filePath("watch-lines.txt").toStdString()};
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
     services_ = std::move(extra);
