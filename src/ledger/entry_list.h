@@ -69,6 +69,10 @@ EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int
 // addresses of their pages are built from.
 std::pair<std::string, std::string> WrittenNames(std::string_view element);
 
+// The value of the attribute `name` in the start tag of the element's first `tag`, as written; none when
+// either is absent.
+std::optional<std::string_view> TagAttribute(std::string_view element, std::string_view tag, std::string_view name);
+
 // Copper as "Gg SSs CCc"; money that is not a plain number of copper up to 10^12 shows as written,
 // cleaned; none or 0 is empty.
 std::string GoldText(std::string_view money);

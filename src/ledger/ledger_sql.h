@@ -59,6 +59,7 @@ struct SqlDialect {
     const char* entryId;  // what tells one entry from another most cheaply: the row id, the key
     // Whether the byte of the id in `column` is 1 in the bytes `map`; ids outside it are not.
     std::string (*marked)(std::string_view map, std::string_view column);
+    bool numberIds; // whether entryId is a whole number (else bytes)
 };
 
 class LedgerSql {
@@ -139,7 +140,18 @@ struct ListNames {
 [[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
 [[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
                                               std::uint64_t first, std::uint64_t count, std::uint64_t total);
-void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
                    const std::function<void(const ListedRow&)>& visit);
+// Every listed entry once, in the list's order, with its copies and its id (see SortedList).
+struct ListedEntry {
+    ListedRow row;
+    std::uint64_t copies = 0;
+    std::string id;
+};
+void ForEachListedEntry(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
+                        const std::function<void(const ListedEntry&)>& visit);
+// The entries of these ids, in no set order.
+void ForEachWithId(LedgerSql& sql, const std::vector<std::string>& ids,
+                   const std::function<void(const std::string& id, const ListedRow&)>& visit);
 
 } // namespace coffer

@@ -111,12 +111,16 @@ void ForEachBatch(PgConnection& db, const std::string& query, const PgParams& pa
 }
 
 const SqlDialect& PgSql::dialect() const {
-    static constexpr SqlDialect kPostgres{"GREATEST", "LEAST", "FOR UPDATE", "key",
+    static constexpr SqlDialect kPostgres{"GREATEST",
+                                          "LEAST",
+                                          "FOR UPDATE",
+                                          "key",
                                           [](std::string_view map, std::string_view column) {
                                               // Before the first byte, substr() gives none.
                                               return "substr(" + std::string(map) + ", CAST(" + std::string(column) +
                                                      " + 1 AS integer), 1) = " + "'\\x01'::bytea";
-                                          }};
+                                          },
+                                          false};
     return kPostgres;
 }
 

@@ -28,10 +28,15 @@ SqliteSql::~SqliteSql() {
 }
 
 const SqlDialect& SqliteSql::dialect() const {
-    static constexpr SqlDialect kSqlite{"max", "min", "", "id", [](std::string_view map, std::string_view column) {
+    static constexpr SqlDialect kSqlite{"max",
+                                        "min",
+                                        "",
+                                        "id",
+                                        [](std::string_view map, std::string_view column) {
                                             return "coffer_marked(" + std::string(map) + ", " + std::string(column) +
                                                    ")";
-                                        }};
+                                        },
+                                        true};
     return kSqlite;
 }
 
