@@ -6,6 +6,8 @@
 //   - each keystroke of a search, for a member's name and for a fragment of an item's name, an Action
 //     choice and a period choice, each answered with its count and first screen; the member's name
 //     typed faster than the window's list answers, which reads for its last letter only;
+//   - a sort by each of Member, Item, Count and Gold of the newest 200,000 rows or fewer (a period's), with
+//     its first screen, and a sort of more rows refused;
 //   - the list gone while it exports every entry, until its reader's thread has ended;
 //   - coffer-cli --entries of everything against a --members report from the same ledger;
 //   - the memory the window's list holds (the heap in use, and the resident size, as it grew) once it has
@@ -228,6 +230,22 @@ int main(int argc, char** argv) {
     }
     const std::vector<double> memberTyped = Typing(ledger, newest.member, true),
                               fragmentTotals = Typing(ledger, fragment, true);
+    // The longest period of whole days back from the newest entry whose list a sort takes.
+    coffer::EntryListFilter sortable;
+    std::uint64_t sortableRows = 0;
+    for (std::int64_t days = 400; days > 0 && (sortableRows == 0 || sortableRows > coffer::kMostRowsSorted); --days) {
+        sortable.period = coffer::TimeRange{newestTs - static_cast<std::uint64_t>(days * kDayMs), newestTs};
+        sortableRows = ledger.countListed(sortable);
+    }
+    double sorts = 0;
+    for (const coffer::EntrySortColumn column : {coffer::EntrySortColumn::Member, coffer::EntrySortColumn::Item,
+                                                 coffer::EntrySortColumn::Count, coffer::EntrySortColumn::Gold})
+        sorts = std::max(sorts, Seconds([&] {
+                             const auto sorted = ledger.sortListed(sortable, {.column = column, .reversed = false});
+                             for (const coffer::ListedRow& row : ledger.sortedRows(sortable, *sorted, 0, kScreen))
+                                 std::ignore = coffer::MakeEntryCells(row.text, row.ts);
+                         }));
+    const bool refusedPast = !ledger.sortListed({}, {.column = coffer::EntrySortColumn::Member, .reversed = false});
     const std::vector<double> member = Typing(ledger, newest.member), fragmentTyped = Typing(ledger, fragment);
     const auto [typedShown, typedProcessor] = TypedAtOnce(file, newest.member);
     const double entries = Cli("--ledger " + file.string() + " --entries " + (folder / "entries.tsv").string());
@@ -256,6 +274,10 @@ int main(int argc, char** argv) {
     std::printf("    each keystroke: %s ms\n", Each(fragmentTotals).c_str());
     Row("totals, Action choice (slowest)", actionTotals * 1000, "ms", "<= 100 ms");
     Row("totals, period choice: 7, 30, 365 days (slowest)", periodTotals * 1000, "ms", "<= 100 ms");
+    Row("sort of " + std::to_string(sortableRows) + " rows by a column, first screen (slowest)", sorts * 1000, "ms",
+        "<= 1000 ms");
+    std::printf("    a sort of all %llu rows refused: %s\n", static_cast<unsigned long long>(totals.entries),
+                refusedPast ? "yes" : "NO");
     Row("the list gone during an export of everything", gone, "ms", "<= 1000 ms");
     std::printf("  %-52s %8.2f s = %.2f x --members (%.2f s), goal <= 2 x\n", "coffer-cli --entries of everything",
                 entries, entries / members, members);

@@ -5,7 +5,7 @@
 // run's progress bar stood still. With --screenshots DIR it also saves a picture of the import in
 // progress, of the box all selected, of the status bar before and after each Cancel, and of every panel
 // after the analysis; each --ledger-log FILE is then added to the window's guild ledger as a paste, and
-// the Guild Ledger panel pictured.
+// the Guild Ledger panel pictured, then its Entries tab sorted by Member.
 //
 //   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR [--ledger-log FILE]...]
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
@@ -30,6 +30,8 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
@@ -295,6 +297,13 @@ void AddToLedger(MainWindowHarness& harness, const QStringList& logs, const QStr
     }
     QTest::qWait(300);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger.png")));
+    // The Entries tab, sorted by Member with a click on its header.
+    harness.find<QTabWidget>("tabLedgerLists")->setCurrentIndex(2);
+    auto* entries = harness.find<QTableView>("lstLedgerEntries");
+    emit entries->horizontalHeader()->sectionClicked(1);
+    coffer::test::RunUntil([entries] { return entries->model()->index(0, 1).data().toString() != u"…"; }, 60000);
+    QTest::qWait(300);
+    harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-entries.png")));
 }
 
 } // namespace

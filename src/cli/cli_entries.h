@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // coffer-cli --ledger FILE --entries OUT: the ledger's entries as the window's list shows them, newest
-// first, with the list's filters, as tab-separated text or CSV.
+// first or in another of its orders, with the list's filters, as tab-separated text or CSV.
 
 #include "analysis/tables/entry_selection.h"
 #include "cli/cli_ledger.h"
 #include "ledger/entry_list.h"
+#include "ledger/entry_sort.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -19,6 +20,7 @@ namespace coffer {
 struct EntriesCliOptions {
     std::string output; // "-": standard output; empty: not this form
     EntryListFilter filter;
+    EntrySort sort;
 };
 
 // The form's options, for the parser, and their lines of the help text.

@@ -118,6 +118,11 @@ std::pair<std::string, std::string> WrittenNames(std::string_view element) {
             std::string(Attribute(StartTag(element, "item"), "name").value_or(""))};
 }
 
+std::optional<std::string_view> TagAttribute(std::string_view element, std::string_view tag, std::string_view name) {
+    const std::string_view start = StartTag(element, tag);
+    return start.empty() ? std::nullopt : Attribute(start, name);
+}
+
 std::optional<ActionGroup> ActionGroupNamed(std::string_view word) {
     static constexpr std::pair<std::string_view, ActionGroup> kWords[] = {{"items", ActionGroup::Items},
                                                                           {"gold", ActionGroup::Gold},

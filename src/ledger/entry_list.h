@@ -75,6 +75,9 @@ std::pair<std::string, std::string> WrittenNames(std::string_view element);
 
 // The largest amount of money, in copper, or of items that the list reads as a number.
 constexpr std::int64_t kLargestAmount = 1'000'000'000'000;
+// The value of the attribute `name` in the start tag of the element's first `tag`, as written; none when
+// either is absent.
+std::optional<std::string_view> TagAttribute(std::string_view element, std::string_view tag, std::string_view name);
 
 // Copper as "Gg SSs CCc"; money that is not a plain number of copper up to 10^12 shows as written,
 // cleaned; none or 0 is empty.

@@ -115,6 +115,24 @@ std::string ListOrder(bool reversed) {
     return reversed ? kReversedEntryOrderSql : kEntryOrderSql;
 }
 
+// An entry's id as a sorted list holds it: a row number as its 8 bytes, a key as it is.
+std::string IdOf(const LedgerSql& sql, const SqlRow& row, int column) {
+    if (!sql.dialect().numberIds)
+        return std::string(row.bytes(column));
+    const auto number = static_cast<std::uint64_t>(row.integer(column));
+    std::string id(8, '\0');
+    for (std::size_t at = 0; at < 8; ++at)
+        id[at] = static_cast<char>(number >> (8 * at));
+    return id;
+}
+
+std::int64_t NumberOfId(const std::string& id) {
+    std::uint64_t number = 0;
+    for (std::size_t at = 0; at < id.size(); ++at)
+        number |= static_cast<std::uint64_t>(static_cast<unsigned char>(id[at])) << (8 * at);
+    return static_cast<std::int64_t>(number);
+}
+
 } // namespace
 
 std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
@@ -196,17 +214,43 @@ ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& fi
     return totals;
 }
 
-void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
-                   const std::function<void(const ListedRow&)>& visit) {
+void ForEachListedEntry(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
+                        const std::function<void(const ListedEntry&)>& visit) {
     const Condition condition = ConditionOf(sql, names, filter);
-    ListedRow listed;
-    sql.runEach("SELECT text, ts, copies FROM entry WHERE " + condition.where() + " ORDER BY " + ListOrder(false),
+    const std::string id = sql.dialect().entryId;
+    ListedEntry entry;
+    sql.runEach("SELECT text, ts, copies, " + id + " FROM entry WHERE " + condition.where() + " ORDER BY " +
+                    ListOrder(oldestFirst),
                 condition.params, [&](const SqlRow& row) {
-                    listed.text.assign(row.bytes(0));
-                    listed.ts = row.optionalInteger(1);
-                    for (std::uint64_t copy = CheckedCopies(row.integer(2), row.isInteger(2), sql.name()); copy > 0;
-                         --copy)
-                        visit(listed);
+                    entry.row.text.assign(row.bytes(0));
+                    entry.row.ts = row.optionalInteger(1);
+                    entry.copies = CheckedCopies(row.integer(2), row.isInteger(2), sql.name());
+                    entry.id = IdOf(sql, row, 3);
+                    visit(entry);
+                });
+}
+
+void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
+                   const std::function<void(const ListedRow&)>& visit) {
+    ForEachListedEntry(sql, names, filter, oldestFirst, [&](const ListedEntry& entry) {
+        for (std::uint64_t copy = entry.copies; copy > 0; --copy)
+            visit(entry.row);
+    });
+}
+
+void ForEachWithId(LedgerSql& sql, const std::vector<std::string>& ids,
+                   const std::function<void(const std::string& id, const ListedRow&)>& visit) {
+    if (ids.empty())
+        return;
+    Condition condition;
+    std::string list;
+    for (const std::string& id : ids)
+        list += (list.empty() ? "" : ", ") +
+                (sql.dialect().numberIds ? condition.param(NumberOfId(id)) : condition.param(std::string_view(id)));
+    const std::string column = sql.dialect().entryId;
+    sql.runWith("SELECT " + column + ", text, ts FROM entry WHERE " + column + " IN (" + list + ")", condition.params,
+                [&](const SqlRow& row) {
+                    visit(IdOf(sql, row, 0), ListedRow{std::string(row.bytes(1)), row.optionalInteger(2)});
                 });
 }
 
@@ -221,15 +265,24 @@ std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
     return copies;
 }
 
-ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count) {
+ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                 bool oldestFirst) {
     ListedPage page;
     readAtOnce([&] {
         page.total = countListed(filter);
+        // Oldest first, the rows are those of the list's own order counted from its end, the other way round.
+        if (oldestFirst) {
+            const std::uint64_t end = first >= page.total ? 0 : page.total - first;
+            count = std::min(count, end);
+            first = end - count;
+        }
         if (!withListSql([&](LedgerSql& sql, ListNames& names) {
                 page.rows = ListRows(sql, names, filter, first, count, page.total);
             }))
             page.rows = rowsFromTexts(filter, first, count);
     });
+    if (oldestFirst)
+        std::ranges::reverse(page.rows);
     return page;
 }
 
@@ -243,12 +296,17 @@ ListTotals LedgerStore::listTotals(const EntryListFilter& filter) {
     return totals;
 }
 
-void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit) {
+void LedgerStore::forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit,
+                                bool oldestFirst) {
     readAtOnce([&] {
-        if (withListSql([&](LedgerSql& sql, ListNames& names) { ForEachListed(sql, names, filter, visit); }))
+        if (withListSql(
+                [&](LedgerSql& sql, ListNames& names) { ForEachListed(sql, names, filter, oldestFirst, visit); }))
             return;
         // One read of the places and one of the texts: the count would be a read of its own.
-        for (const ListedRow& row : rowsFromTexts(filter, 0, UINT64_MAX))
+        std::vector<ListedRow> rows = rowsFromTexts(filter, 0, UINT64_MAX);
+        if (oldestFirst)
+            std::ranges::reverse(rows);
+        for (const ListedRow& row : rows)
             visit(row);
     });
 }

@@ -93,6 +93,7 @@ struct SqlDialect {
     // Whether the table incoming shows the ids of its entries' names that the add hands over
     // (LedgerSql::useNameIds), or the add's insert finds them by the names.
     bool incomingNameIds;
+    bool numberIds; // whether entryId is a whole number (else bytes)
 };
 
 class LedgerSql {
@@ -176,9 +177,20 @@ struct ListNames {
 [[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
 [[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
                                               std::uint64_t first, std::uint64_t count, std::uint64_t total);
-void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
+void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
                    const std::function<void(const ListedRow&)>& visit);
 // The list's totals (see LedgerStore::listTotals) through the entries' amounts, from kListSumsVersion on.
 [[nodiscard]] ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
+// Every listed entry once, in the list's order, with its copies and its id (see SortedList).
+struct ListedEntry {
+    ListedRow row;
+    std::uint64_t copies = 0;
+    std::string id;
+};
+void ForEachListedEntry(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
+                        const std::function<void(const ListedEntry&)>& visit);
+// The entries of these ids, in no set order.
+void ForEachWithId(LedgerSql& sql, const std::vector<std::string>& ids,
+                   const std::function<void(const std::string& id, const ListedRow&)>& visit);
 
 } // namespace coffer

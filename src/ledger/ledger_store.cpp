@@ -132,9 +132,25 @@ std::string GuildRefusal(const std::optional<GuildIdentity>& ledgerGuild, const 
     return {};
 }
 
-void ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter,
+bool ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter, EntrySort sort,
                        const std::function<void(const EntryCells&)>& visit) {
-    store.forEachListed(filter, [&](const ListedRow& row) { visit(MakeEntryCells(row.text, row.ts)); });
+    const auto cells = [&](const ListedRow& row) { visit(MakeEntryCells(row.text, row.ts)); };
+    if (sort.column == EntrySortColumn::Time) {
+        store.forEachListed(filter, cells, sort.reversed);
+        return true;
+    }
+    bool sorted = false;
+    store.readAtOnce([&] {
+        const std::optional<SortedList> list = store.sortListed(filter, sort);
+        if (!list)
+            return;
+        sorted = true;
+        constexpr std::uint64_t kRowsAtOnce = 1000;
+        for (std::uint64_t first = 0; first < list->rows; first += kRowsAtOnce)
+            for (const ListedRow& row : store.sortedRows(filter, *list, first, kRowsAtOnce))
+                cells(row);
+    });
+    return sorted;
 }
 
 } // namespace coffer

@@ -8,6 +8,7 @@
 #include "analysis/tables/entry_selection.h"
 #include "ledger/entry_identity.h"
 #include "ledger/entry_list.h"
+#include "ledger/entry_sort.h"
 #include "ledger/ledger_error.h"
 #include "ledger/paste.h"
 
@@ -243,15 +244,25 @@ class LedgerStore {
     [[nodiscard]] std::uint64_t countListed(const EntryListFilter& filter);
     // The rows from `first`, at most `count`, with the list's count: counted again in the same read, so
     // that rows are found from the nearer end of the list as it is, which another program may have changed
-    // since the caller last counted it.
-    [[nodiscard]] ListedPage listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count);
+    // since the caller last counted it. `oldestFirst`: of the list the other way round.
+    [[nodiscard]] ListedPage listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
+                                      bool oldestFirst = false);
     // The sums of the Count and Gold cells of the rows of the list (one per copy), in one read: through the
     // entries' amounts and their index where the ledger has them (listSummed()), else from every entry's
     // text.
     [[nodiscard]] ListTotals listTotals(const EntryListFilter& filter);
     [[nodiscard]] virtual bool listSummed() { return false; }
-    // Every row of the list in its order, handed to `visit` one by one, each valid during its call only.
-    void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit);
+    // Every row of the list in its order (or the other way round), handed to `visit` one by one, each valid
+    // during its call only.
+    void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit,
+                       bool oldestFirst = false);
+    // The list sorted by a column (see entry_sort.h), read once; none when it has more rows than `most`.
+    [[nodiscard]] std::optional<SortedList> sortListed(const EntryListFilter& filter, EntrySort sort,
+                                                       std::uint64_t most = kMostRowsSorted);
+    // The rows of a sorted list of `filter` from `first`, at most `count`; an entry gone since the sort is
+    // left out.
+    [[nodiscard]] std::vector<ListedRow> sortedRows(const EntryListFilter& filter, const SortedList& list,
+                                                    std::uint64_t first, std::uint64_t count);
     // Asked now and then as a read runs: true stops it, and it then throws a LedgerError. The entries list stops a
     // count of a search the user has typed past.
     virtual void stopReadsWhen(std::function<bool()> /*stop*/) {}
@@ -282,8 +293,10 @@ class LedgerStore {
     bool reading_ = false; // inside readAtOnce
 };
 
-// The cells of every row of the list in its order (see MakeEntryCells), each valid during its call only.
-void ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter,
+// The cells of every row of the list in the order `sort` gives (see MakeEntryCells), each valid during its
+// call only, all of one moment of the ledger; false, handing nothing, when a sort by a column finds more
+// rows than it takes.
+bool ForEachEntryCells(LedgerStore& store, const EntryListFilter& filter, EntrySort sort,
                        const std::function<void(const EntryCells&)>& visit);
 
 // Why the guild rule refuses an addition that names these guilds to a ledger of `ledgerGuild`, or

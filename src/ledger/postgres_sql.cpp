@@ -126,7 +126,8 @@ const SqlDialect& PgSql::dialect() const {
                                               return "substr(" + std::string(map) + ", CAST(" + std::string(column) +
                                                      " + 1 AS integer), 1) = " + "'\\x01'::bytea";
                                           },
-                                          false};
+                                          false,  // incomingNameIds
+                                          false}; // numberIds
     return kPostgres;
 }
 

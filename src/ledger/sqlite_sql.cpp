@@ -36,7 +36,8 @@ const SqlDialect& SqliteSql::dialect() const {
                                             return "coffer_marked(" + std::string(map) + ", " + std::string(column) +
                                                    ")";
                                         },
-                                        true};
+                                        true,  // incomingNameIds
+                                        true}; // numberIds
     return kSqlite;
 }
 

@@ -21,6 +21,7 @@
 #include "ui/ledger/ledger_controller.h"
 #include "ui/ledger/ledger_panel.h"
 #include "ui/ledger/ledger_watch.h"
+#include "ui/ledger/timeline_layout.h"
 #include "ui/link_launcher.h"
 #include "ui/log/bank_log_panel.h"
 #include "ui/program_icon.h"
@@ -130,6 +131,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
         showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, entries->model()->realm(), name))));
     });
     connect(entries, &EntriesTab::itemPageWanted, this, &MainWindow::openItemPageNamed);
+    connect(entries, &EntriesTab::statusWanted, statsPanel_, &StatsPanel::showStatus);
     connect(statsPanel_, &StatsPanel::entriesWanted, this, &MainWindow::showEntriesOf);
     watcher_ = std::make_unique<WatchController>(
         WatchController::Window{.browser = *browserPanel_,
@@ -374,8 +376,12 @@ void MainWindow::showLedgerPanel() {
 void MainWindow::showEntriesOf(bool member, const QString& name) {
     showLedgerPanel();
     ledgerPanel_->showEntriesTab();
-    ledgerPanel_->entriesTab()->showExactly(member, DecodeCharacterReferences(name.toStdString()),
-                                            run_->shownPeriod().range);
+    // The list shows the run's period as the panel's choice, which the next "Analyze ledger" takes too.
+    std::optional<std::pair<QDate, QDate>> days;
+    if (const std::optional<TimeRange>& range = run_->shownPeriod().range)
+        days = {LocalDay(static_cast<std::int64_t>(range->first)), LocalDay(static_cast<std::int64_t>(range->last))};
+    ledgerPanel_->choosePeriod(days, bankLogPanel_->period(), QDate::currentDate());
+    ledgerPanel_->entriesTab()->showExactly(member, DecodeCharacterReferences(name.toStdString()));
 }
 
 std::optional<TimeRange> MainWindow::ledgerPeriod() const {

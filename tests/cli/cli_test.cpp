@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 #include <fcntl.h>
@@ -133,6 +134,9 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {{"--ledger", kept, "--entries", "x", "--action", "gold!"},
          2,
          "option --action takes items, gold, repairs, deposits or withdrawals, not \"gold!\""},
+        {{"--ledger", kept, "--entries", "x", "--sort", "size"},
+         2,
+         "option --sort takes time, -time, member, item, count or gold, not \"size\""},
         {{"--ledger", ledgerFile, "--entries", "-"}, 2, "there is no such ledger"},
         {{"--ledger", kept, "--entries", linked}, 2, "--entries " + linked + " is the ledger itself"},
         {{"--ledger", kept, "--entries", kept + "-wal", "--csv"}, 2, "is a file of the ledger"},
@@ -309,6 +313,57 @@ TEST_F(CliTest, EntriesOfTheLedger) {
         EXPECT_EQ(ReadFile(tsv), text);
         EXPECT_EQ(err, warning(tsv));
     }
+}
+
+// --sort: the list's order of time either way; by a column, ties in the list's order, names with A to Z
+// folded and then in byte order, counts and gold as numbers; and, past 200,000 rows, no sort and nothing
+// written.
+TEST_F(CliTest, EntriesSorted) {
+    const std::string ledger = (folder_ / "l.sqlite").string(), tsv = (folder_ / "e.tsv").string();
+    const auto entry = [](const char* player, int second, const char* money, const char* count, const char* item) {
+        std::string element = "<banklog money=\"" + std::string(money) + "\" player=\"" + player + "\" ts=\"" +
+                              std::to_string(1230000000000 + second * 1000LL) + "\" type=\"4\">";
+        if (*item != 0)
+            element += "<item count=\"" + std::string(count) + "\" name=\"" + item + "\"/>";
+        return element + "</banklog>\n";
+    };
+    const std::string log = "<?xml?>\n" + entry("bob", 4, "900", "10", "Ore") + entry("Amy", 3, "10000", "9", "ale") +
+                            entry("amy", 2, "", "", "") + entry("Cy", 1, "0", "", "");
+    ASSERT_EQ(run({"--ledger", ledger, "--add", write("log.xml", log).string()}), 0) << err;
+    const std::tuple<std::vector<std::string>, std::string> cases[] = {
+        {{"--sort", "-time"}, "bob Amy amy Cy "},  {{"--sort", "time"}, "Cy amy Amy bob "},
+        {{"--sort", "member"}, "Amy amy bob Cy "}, {{"--sort", "item"}, "amy Cy Amy bob "},
+        {{"--sort", "count"}, "amy Cy Amy bob "},  {{"--sort", "gold"}, "amy Cy bob Amy "},
+    };
+    for (const auto& [sort, members] : cases) {
+        std::vector<std::string> args{"--ledger", ledger, "--entries", "-"};
+        args.insert(args.end(), sort.begin(), sort.end());
+        EXPECT_EQ(run(args), 0) << err;
+        std::istringstream lines(out);
+        std::string line, shown;
+        std::getline(lines, line); // the captions
+        while (std::getline(lines, line)) {
+            const std::size_t member = line.find('\t') + 1;
+            shown += line.substr(member, line.find('\t', member) - member) + ' ';
+        }
+        EXPECT_EQ(shown, members) << (sort.empty() ? "" : sort[1]);
+    }
+
+    // An entry of 200,000 copies sorts; with one more row, the list is not sorted.
+    const std::string many = (folder_ / "many.sqlite").string();
+    std::string copies = "<?xml?>\n<banklog player=\"Dee\" type=\"4\"/>\n";
+    for (int copy = 0; copy < 200'000; ++copy)
+        copies += "<banklog player=\"Eve\" type=\"4\"/>\n";
+    ASSERT_EQ(run({"--ledger", many, "--add", write("many.xml", copies).string()}), 0) << err;
+    EXPECT_EQ(run({"--ledger", many, "--entries", tsv, "--sort", "member", "--member", "Eve"}), 0) << err;
+    EXPECT_EQ(std::ranges::count(ReadFile(tsv), '\n'), 200'001);
+    fs::remove(tsv);
+    for (const std::string& output : {std::string("-"), tsv}) {
+        EXPECT_EQ(run({"--ledger", many, "--entries", output, "--sort", "gold"}), 2);
+        EXPECT_EQ(err, "coffer-cli: Narrow the list to 200,000 entries or fewer to sort it by Gold.\n");
+        EXPECT_EQ(out, "");
+    }
+    EXPECT_FALSE(fs::exists(tsv));
 }
 
 // A fetch opens the ledger file as often as an add does, once: the system counts the opens.

@@ -717,8 +717,9 @@ TEST_P(LedgerStoreTest, AReadIsOneMomentWhateverCommitsBetweenItsStatements) {
 }
 
 // Entries of one time, and of one time and rank, that no paste puts in order among themselves: the list
-// (every window, from either end, and streamed) and the log the analysis reads hold them in the ledger's
-// one order (ComesBefore), in a ledger of this version and in one of each older version read as it is.
+// (every window, from either end, and streamed, also oldest first) and the log the analysis reads hold them
+// in the ledger's one order (ComesBefore), and a sort by a column keeps that order among its ties, in a
+// ledger of this version and in one of each older version read as it is.
 TEST_P(LedgerStoreTest, EntriesOfOneTimeInTheOneOrderEverywhere) {
     const std::string name = store().fresh();
     const std::unique_ptr<LedgerStore> ledger = open(name);
@@ -755,14 +756,34 @@ TEST_P(LedgerStoreTest, EntriesOfOneTimeInTheOneOrderEverywhere) {
         EXPECT_NE(firstTies, "P0P1P2P3P4P5P6P7") << what;
         const std::uint64_t total = read.countListed({});
         ASSERT_EQ(total, expected.size()) << what;
-        for (std::uint64_t first = 0; first < total; ++first) // windows nearer the end are read from there
-            EXPECT_EQ(read.listRows({}, first, 3).rows,
-                      std::vector(expected.begin() + static_cast<std::ptrdiff_t>(first),
-                                  expected.begin() + static_cast<std::ptrdiff_t>(std::min(total, first + 3))))
+        // The same the other way round, and sorted by gold (one digit here), ties in the list's order.
+        const std::vector<ListedRow> oldestFirst(expected.rbegin(), expected.rend());
+        std::vector<ListedRow> byGold = expected, byGoldReversed = expected;
+        const auto money = [](const ListedRow& row) { return row.text.at(row.text.find("money=\"") + 7); };
+        std::ranges::stable_sort(byGold, {}, money);
+        std::ranges::stable_sort(byGoldReversed, std::greater{}, money);
+        const std::optional<SortedList> sorted = read.sortListed({}, *EntrySortNamed("gold")),
+                                        reversed =
+                                            read.sortListed({}, {.column = EntrySortColumn::Gold, .reversed = true});
+        ASSERT_TRUE(sorted && reversed) << what;
+        EXPECT_FALSE(read.sortListed({}, *EntrySortNamed("gold"), total - 1)) << what << ": past the most it takes";
+        const auto window = [total](const std::vector<ListedRow>& rows, std::uint64_t first) {
+            return std::vector(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                               rows.begin() + static_cast<std::ptrdiff_t>(std::min(total, first + 3)));
+        };
+        for (std::uint64_t first = 0; first < total; ++first) { // windows nearer the end are read from there
+            EXPECT_EQ(read.listRows({}, first, 3).rows, window(expected, first)) << what << " from " << first;
+            EXPECT_EQ(read.listRows({}, first, 3, true).rows, window(oldestFirst, first)) << what << " from " << first;
+            EXPECT_EQ(read.sortedRows({}, *sorted, first, 3), window(byGold, first)) << what << " from " << first;
+            EXPECT_EQ(read.sortedRows({}, *reversed, first, 3), window(byGoldReversed, first))
                 << what << " from " << first;
-        std::vector<ListedRow> streamed;
-        read.forEachListed({}, [&](const ListedRow& row) { streamed.push_back(row); });
-        EXPECT_EQ(streamed, expected) << what;
+        }
+        for (const bool backwards : {false, true}) {
+            std::vector<ListedRow> streamed;
+            read.forEachListed(
+                {}, [&](const ListedRow& row) { streamed.push_back(row); }, backwards);
+            EXPECT_EQ(streamed, backwards ? oldestFirst : expected) << what;
+        }
         const std::string text(ReadLedgerLog(read, std::nullopt).text);
         EXPECT_EQ(text.substr(text.find('\n', text.find("<guildKey")) + 1), log) << what;
     };

@@ -139,7 +139,7 @@ TEST(EntryReaderEnd, DestructionStopsTheTaskInProgressAndWaitsForItsThread) {
         const EntryReader::Task task = [&](LedgerStore& store) {
             bool first = true;
             const TextWriter rows = [&](const TextSink& sink) {
-                ForEachEntryCells(store, {}, [&](const EntryCells& cells) {
+                ForEachEntryCells(store, {}, {}, [&](const EntryCells& cells) {
                     if (std::exchange(first, false))
                         reading.set_value();
                     sink(cells[kMemberColumn] + '\n');

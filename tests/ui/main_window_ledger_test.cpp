@@ -20,6 +20,7 @@
 #include "ui/close_on_signals.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
+#include "ui/ledger/ledger_panel.h"
 #include "ui/ledger/ledger_timeline.h"
 #include "ui/stats/stats_table_model.h"
 
@@ -31,6 +32,7 @@
 #include <QDateEdit>
 #include <QDateTime>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -237,8 +239,8 @@ class MainWindowLedgerTest : public QObject {
     }
 
     // The entries tab of a ledger of many pages: the search, "Show this member's entries" (the search
-    // kept), the rows read as the view comes to them with only a few pages held, a double-click, Ctrl+C,
-    // and the export equal to coffer-cli --entries --csv of the same filters.
+    // kept), the rows read as the view comes to them with only a few pages held, a double-click, Ctrl+C
+    // equal to coffer-cli --entries of the same filters, and an export of a ledger gone.
     void listsFindsCopiesAndExportsEntries() {
         MainWindowHarness harness;
         harness.click("cmdLedger");
@@ -263,7 +265,7 @@ class MainWindowLedgerTest : public QObject {
         };
         // The empty list of the new ledger keeps its place as the add's rows come in.
         QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 2500; }, 10000));
-        QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,500 entries"));
+        QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,500 entries: everything"));
         for (const int row : {2499, 0, 1250, 2000, 300, 1700, 900, 2300, 100, 2499}) {
             view->scrollTo(model->index(row, 0));
             QVERIFY(arrived(row));
@@ -275,7 +277,7 @@ class MainWindowLedgerTest : public QObject {
                                   "<?xml?>\n<banklog money=\"1\" player=\"Dee\" ts=\"1000\" type=\"4\"/>\n", {}, 0);
         view->scrollTo(model->index(1500, 0));
         QVERIFY(RunUntil([&] { return model->rowCount() == 2501; }, 10000));
-        QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,501 entries"));
+        QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,501 entries: everything"));
 
         // Ctrl+F finds the search from anywhere in the window, the tab just chosen included.
         auto* lists = harness.find<QTabWidget>("tabLedgerLists");
@@ -299,19 +301,21 @@ class MainWindowLedgerTest : public QObject {
         QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 416; }, 10000));
         QVERIFY(arrived(1));
 
-        const auto cli = [&](std::vector<std::string> format) {
-            format.insert(format.begin(), {"--ledger", ledger.toStdString(), "--entries", "-", "--member", "O'Neil&Co",
-                                           "--search", "NEIL", "--action", "gold"});
+        const auto cli = [&] {
             std::istringstream in;
             std::ostringstream out, err;
-            return RunCli(format, in, out, err, "DATE") == 0 ? out.str() : err.str();
+            return RunCli({"--ledger", ledger.toStdString(), "--entries", "-", "--member", "O'Neil&Co", "--search",
+                           "NEIL", "--action", "gold"},
+                          in, out, err, "DATE") == 0
+                       ? out.str()
+                       : err.str();
         };
         view->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(1, 0)),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QApplication::clipboard()->clear();
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(RunUntil([] { return !QApplication::clipboard()->text().isEmpty(); }, 10000));
-        const std::string tsv = cli({});
+        const std::string tsv = cli();
         QCOMPARE(QApplication::clipboard()->text().toStdString(),
                  tsv.substr(0, tsv.find('\n', tsv.find('\n', tsv.find('\n') + 1) + 1) + 1));
 
@@ -335,6 +339,144 @@ class MainWindowLedgerTest : public QObject {
         harness.dialogs().saveAnswers << csv;
         harness.click("cmdExportEntries");
         QTRY_COMPARE(harness.dialogs().warnings, QStringList{"Error: " + ledger + ": there is no such ledger"});
+    }
+
+    // A drill-down shows the period it brings as the panel's; removing its filter gives back the one before
+    // it; the line under the list says what an export writes. A click on a column's header sorts the list
+    // (again: the other way round), Time's reverses it; a list longer than a sort takes is not sorted, and
+    // says so. Each export equals coffer-cli --entries of the same filters and order.
+    void everyFilterShowsAndTheListSorts() {
+        MainWindowHarness harness;
+        harness.click("cmdLedger");
+        QVERIFY(harness.ledgerIdle());
+        const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
+        harness.dialogs().saveAnswers << ledger;
+        harness.click("cmdLedgerNew");
+        QVERIFY(harness.ledgerIdle());
+        // An entry an hour for two weeks: item and gold deposits and withdrawals of Orron and Ann, written as
+        // the armory writes them.
+        std::string log = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
+        const qint64 start = QDateTime(QDate(2008, 12, 1), QTime(0, 30)).toMSecsSinceEpoch();
+        for (int i = 0; i < 14 * 24; ++i) {
+            const bool item = i % 4 < 2;
+            log += "<banklog dtab=\"" + std::string(item ? "0" : "") + "\" money=\"" +
+                   std::to_string(item ? 0 : i * 3797 % 100000) + "\" player=\"" + (i % 3 ? "Orron" : "Ann") +
+                   "\" rank=\"1\" ts=\"" + std::to_string(start + i * 3600000LL) + "\" type=\"" +
+                   std::to_string(i % 4 + 1) + "\"" + (item ? ">\n" : "/>\n");
+            if (item)
+                log += " <item count=\"" + std::to_string(i % 7 + 1) + "\" icon=\"inv_ore\" id=\"" +
+                       (i % 5 ? "2771\" name=\"Ore" : "2593\" name=\"ale") +
+                       "\" qi=\"1\" slot=\"0\" subtype=\"\" type=\"0\"/>\n</banklog>\n";
+        }
+        harness.setLog(log);
+        harness.click("cmdLedgerAdd");
+        QVERIFY(harness.ledgerIdle());
+        auto* period = harness.find<QComboBox>("cmbLedgerPeriod");
+        harness.find<LedgerPanel>("FrameLedger")->chooseDays(QDate(2008, 12, 1), QDate(2008, 12, 7));
+        harness.click("cmdLedgerAnalyze");
+        QVERIFY(harness.ledgerIdle());
+        period->setCurrentIndex(3); // everything, while the lists show the week
+        const auto drillDown = [&](const char* list, const StatsTableModel* model, int column, const char* action,
+                                   const QString& name) {
+            auto* view = harness.find<QTableView>(list);
+            view->selectRow(static_cast<int>(test::Shown(model, {column}).indexOf(name)));
+            view->findChild<QAction*>(QString::fromLatin1(action))->trigger();
+        };
+        drillDown("ListView2", harness.window().itemModel(), kItem, "mnuItemEntries", QStringLiteral("Ore"));
+        drillDown("ListView1", harness.window().memberModel(), kCharacter, "mnuMemberEntries", QStringLiteral("Orron"));
+        QCOMPARE(period->currentText(), QStringLiteral("From 2008-12-01 to 2008-12-07"));
+        auto* chip = harness.find<QPushButton>("cmdEntryFilter");
+        QCOMPARE(chip->text(), QStringLiteral("Member: Orron"));
+        harness.find<QComboBox>("cmbEntryAction")->setCurrentIndex(5); // withdrawals
+
+        auto* model = harness.find<EntriesTab>("tabLedgerEntries")->model();
+        auto* line = harness.find<QLabel>("lblEntryCount");
+        const auto cli = [&](std::vector<std::string> more) {
+            more.insert(more.begin(), {"--ledger", ledger.toStdString(), "--entries", "-", "--csv", "--from",
+                                       "2008-12-01", "--to", "2008-12-07", "--action", "withdrawals"});
+            std::istringstream in;
+            std::ostringstream out, err;
+            return RunCli(more, in, out, err, "DATE") == 0 ? out.str() : err.str();
+        };
+        const auto exported = [&] {
+            const QString csv = harness.folder() + QStringLiteral("/entries.csv");
+            QFile::remove(csv);
+            harness.dialogs().saveAnswers << csv;
+            harness.click("cmdExportEntries");
+            return RunUntil([&] { return QFile::exists(csv); }, 10000) ? test::ReadAll(csv).toStdString()
+                                                                       : std::string();
+        };
+        // Each list of the round trip: its line, and an export of as many rows as the line says.
+        const auto lists = [&](const std::vector<std::string>& filter, const QString& shown) {
+            if (!RunUntil([&] { return model->counted() && line->text().endsWith(shown); }, 10000))
+                return line->text() + QStringLiteral(" against ") + shown;
+            const std::string csv = exported(), expected = cli(filter);
+            const auto rows = std::ranges::count(csv, '\n') - 1;
+            if (csv != expected || line->text() != QStringLiteral("%1 entries: %2").arg(rows).arg(shown))
+                return line->text() + QStringLiteral(" exported ") + QString::fromStdString(csv);
+            return QString();
+        };
+        QCOMPARE(lists({"--member", "Orron"}, QStringLiteral("Orron, 2008-12-01 to 2008-12-07, withdrawals")),
+                 QString());
+        chip->click(); // the item's filter comes back, then none
+        QCOMPARE(chip->text(), QStringLiteral("Item: Ore"));
+        QCOMPARE(lists({"--item", "Ore"}, QStringLiteral("Ore, 2008-12-01 to 2008-12-07, withdrawals")), QString());
+        chip->click();
+        QVERIFY(chip->isHidden());
+        QCOMPARE(lists({}, QStringLiteral("2008-12-01 to 2008-12-07, withdrawals")), QString());
+        QCOMPARE(period->currentText(), QStringLiteral("From 2008-12-01 to 2008-12-07"));
+
+        auto* view = harness.find<QTableView>("lstLedgerEntries");
+        QHeaderView* header = view->horizontalHeader();
+        const auto click = [&](int column) {
+            view->scrollTo(model->index(0, column));
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 4, header->height() / 2));
+        };
+        const auto clickHeader = [&](int column, EntrySort sorted) {
+            click(column);
+            return RunUntil([&] { return model->counted() && model->sort() == sorted; }, 10000) &&
+                   header->sortIndicatorSection() == column;
+        };
+        QVERIFY(clickHeader(kMemberColumn, {.column = EntrySortColumn::Member, .reversed = false}));
+        const std::string byMember = cli({"--sort", "member"});
+        QCOMPARE(exported(), byMember);
+        QVERIFY(line->text().endsWith(QStringLiteral("withdrawals, by member")));
+        // The other way round, each member's rows still in the list's order: Orron's before Ann's.
+        QVERIFY(clickHeader(kMemberColumn, {.column = EntrySortColumn::Member, .reversed = true}));
+        std::istringstream lines(byMember);
+        std::string row, orron, ann;
+        std::getline(lines, row);
+        const std::string captions = row + '\n';
+        while (std::getline(lines, row))
+            (row.find(",Orron,") != std::string::npos ? orron : ann) += row + '\n';
+        QVERIFY(!orron.empty() && !ann.empty());
+        QCOMPARE(exported(), captions + orron + ann);
+        for (const auto& [column, word] :
+             {std::pair{kCountColumn, "count"}, std::pair{kGoldColumn, "gold"}, std::pair{kItemColumn, "item"}}) {
+            QVERIFY(clickHeader(column, *EntrySortNamed(word)));
+            QCOMPARE(exported(), cli({"--sort", word}));
+        }
+        QVERIFY(clickHeader(kTimeColumn, {}));
+        QVERIFY(clickHeader(kTimeColumn, {.column = EntrySortColumn::Time, .reversed = true}));
+        QCOMPARE(exported(), cli({"--sort", "time"}));
+        // A sort survives a refresh.
+        QVERIFY(clickHeader(kGoldColumn, *EntrySortNamed("gold")));
+        harness.click("cmdLedgerRefresh");
+        QVERIFY(harness.ledgerIdle());
+        QVERIFY(RunUntil([&] { return model->counted(); }, 10000));
+        QCOMPARE(model->sort(), *EntrySortNamed("gold"));
+        QCOMPARE(exported(), cli({"--sort", "gold"}));
+        // Past the most rows a sort takes, the header does not sort, and the status bar says why.
+        const int rows = model->rowCount();
+        model->setMostRowsSorted(static_cast<std::uint64_t>(rows - 1));
+        click(kMemberColumn);
+        const QString refusal =
+            QStringLiteral("Narrow the list to %1 entries or fewer to sort it by Member.").arg(rows - 1);
+        QVERIFY2(RunUntil([&] { return harness.status() == refusal; }, 10000), qPrintable(harness.status()));
+        QCOMPARE(model->sort(), EntrySort{});
+        QCOMPARE(header->sortIndicatorSection(), int(kTimeColumn));
+        QCOMPARE(exported(), cli({}));
     }
 
     // Closing the window while the entries are exported asks whether to wait for the export or to stop it:

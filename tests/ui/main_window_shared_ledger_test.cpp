@@ -62,7 +62,7 @@ class MainWindowSharedLedgerTest : public QObject {
         addElsewhere(test::DepositsPage("Dee", QDateTime::currentMSecsSinceEpoch()));
         harness.window().showNormal();
         QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("The ledger changed: 2 new") &&
-                                     harness.find<QLabel>("lblEntryCount")->text() == "328 entries",
+                                     harness.find<QLabel>("lblEntryCount")->text() == "328 entries: everything",
                                  5000);
     }
 

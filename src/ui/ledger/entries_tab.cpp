@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "ui/ledger/entries_tab.h"
 
+#include "analysis/text/web_text.h"
 #include "ui/base/engine_text.h"
 #include "ui/base/named_widget.h"
 #include "ui/ledger/entry_list_model.h"
+#include "ui/ledger/timeline_layout.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -31,6 +33,30 @@ namespace {
 const QStringList kActionChoices = {QStringLiteral("All actions"), QStringLiteral("Items"),
                                     QStringLiteral("Gold"),        QStringLiteral("Repairs"),
                                     QStringLiteral("Deposits"),    QStringLiteral("Withdrawals")};
+
+// The columns a click on the header sorts by, in the order of EntrySortColumn.
+constexpr int kSortedColumns[] = {kTimeColumn, kMemberColumn, kItemColumn, kCountColumn, kGoldColumn};
+
+// The filters and the order of the list as its line says them: "Orron, 2008-12-01 to 2008-12-07,
+// withdrawals", or "everything"; an order other than newest first follows ("by member, Z to A").
+QString ListedText(const EntryListFilter& filter, const EntrySort& sort) {
+    QStringList parts;
+    if (const std::optional<std::string>& exact = filter.member ? filter.member : filter.item)
+        parts << ToQString(CleanText(*exact));
+    if (filter.period) {
+        const auto day = [](std::uint64_t ms) { return LocalDay(static_cast<std::int64_t>(ms)).toString(Qt::ISODate); };
+        parts << QStringLiteral("%1 to %2").arg(day(filter.period->first), day(filter.period->last));
+    }
+    if (!filter.search.empty())
+        parts << QStringLiteral("holding \"%1\"").arg(ToQString(CleanText(filter.search)));
+    if (filter.action != ActionGroup::All)
+        parts << kActionChoices.at(static_cast<int>(filter.action)).toLower();
+    QString text = parts.isEmpty() ? QStringLiteral("everything") : parts.join(QStringLiteral(", "));
+    if (sort.column == EntrySortColumn::Time)
+        return sort.reversed ? text + QStringLiteral(", oldest first") : text;
+    const QString column = ToQString(EntryCaptions()[kSortedColumns[static_cast<int>(sort.column)]]).toLower();
+    return text + QStringLiteral(", by ") + column + (sort.reversed ? QStringLiteral(", reversed") : QString());
+}
 
 } // namespace
 
@@ -64,6 +90,8 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     // The item's name takes the room the window has to spare.
     view_->horizontalHeader()->setSectionResizeMode(kItemColumn, QHeaderView::Stretch);
+    view_->horizontalHeader()->setSectionsClickable(true);
+    view_->horizontalHeader()->setSortIndicatorShown(true);
     const int digit = view_->fontMetrics().horizontalAdvance(u'0');
     const int widths[kEntryColumns] = {19, 14, 5, 15, 28, 6, 13, 8, 7};
     for (int column = 0; column < kEntryColumns; ++column)
@@ -79,13 +107,19 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     connect(searchBox_, &QLineEdit::textChanged, this, &EntriesTab::applyFilter);
     connect(actionChoice_, &QComboBox::currentIndexChanged, this, &EntriesTab::applyFilter);
     connect(exactFilter_, &QPushButton::clicked, this, [this] {
-        member_.reset();
-        item_.reset();
+        exact_.reset();
+        if (!earlier_.empty()) {
+            exact_ = earlier_.back();
+            earlier_.pop_back();
+        }
         applyFilter();
     });
     connect(model_, &EntryListModel::countChanged, this, &EntriesTab::showCount);
     connect(model_, &EntryListModel::modelReset, this, &EntriesTab::showCount);
     connect(model_, &EntryListModel::changedSinceCounted, this, &EntriesTab::keepPlace);
+    connect(model_, &EntryListModel::modelReset, this, &EntriesTab::showSort);
+    connect(model_, &EntryListModel::sortRefused, this, &EntriesTab::statusWanted);
+    connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, &EntriesTab::sortBy);
     connect(model_, &EntryListModel::failed, this,
             [this](const QString& message) { countLabel_->setText(message.simplified()); });
     connect(view_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -99,6 +133,25 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     new QShortcut(QKeySequence::Find, this, this, &EntriesTab::focusSearch);
     view_->installEventFilter(this); // Ctrl+C, before the view copies its current cell alone
     showCount();
+    showSort();
+}
+
+void EntriesTab::sortBy(int column) {
+    const auto* sorted = std::ranges::find(kSortedColumns, column);
+    if (sorted != std::end(kSortedColumns)) {
+        const auto by = static_cast<EntrySortColumn>(sorted - std::begin(kSortedColumns));
+        const EntrySort& now = model_->sort();
+        model_->setSort({.column = by, .reversed = now.column == by && !now.reversed});
+    }
+    showSort(); // the header's own flip of its mark is undone until the list is sorted
+}
+
+void EntriesTab::showSort() {
+    const EntrySort& sort = model_->sort();
+    // Newest first, and a column's first order from the top, read as the header's marks do.
+    const bool ascending = sort.column == EntrySortColumn::Time ? sort.reversed : !sort.reversed;
+    view_->horizontalHeader()->setSortIndicator(kSortedColumns[static_cast<int>(sort.column)],
+                                                ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 bool EntriesTab::eventFilter(QObject* watched, QEvent* event) {
@@ -191,10 +244,12 @@ void EntriesTab::setPeriod(const std::optional<TimeRange>& period) {
     applyFilter();
 }
 
-void EntriesTab::showExactly(bool member, const std::string& name, const std::optional<TimeRange>& period) {
-    (member ? member_ : item_) = name;
-    (member ? item_ : member_).reset();
-    period_ = period;
+void EntriesTab::showExactly(bool member, const std::string& name) {
+    const ExactName wanted{.member = member, .name = name};
+    if (exact_ == wanted)
+        return;
+    earlier_.push_back(exact_);
+    exact_ = wanted;
     applyFilter();
 }
 
@@ -204,15 +259,18 @@ void EntriesTab::focusSearch() {
 }
 
 void EntriesTab::applyFilter() {
+    const auto exactName = [this](bool member) {
+        return exact_ && exact_->member == member ? std::optional(exact_->name) : std::nullopt;
+    };
     const EntryListFilter filter{.period = period_,
                                  .search = searchBox_->text().toStdString(),
-                                 .member = member_,
-                                 .item = item_,
+                                 .member = exactName(true),
+                                 .item = exactName(false),
                                  .action = static_cast<ActionGroup>(std::max(0, actionChoice_->currentIndex()))};
-    const std::optional<std::string>& exact = member_ ? member_ : item_;
-    exactFilter_->setVisible(exact.has_value());
-    if (exact)
-        exactFilter_->setText((member_ ? QStringLiteral("Member: ") : QStringLiteral("Item: ")) + ToQString(*exact));
+    exactFilter_->setVisible(exact_.has_value());
+    if (exact_)
+        exactFilter_->setText((exact_->member ? QStringLiteral("Member: ") : QStringLiteral("Item: ")) +
+                              ToQString(exact_->name));
     if (filter != model_->filter() || !model_->counted())
         model_->setFilter(filter);
 }
@@ -222,7 +280,9 @@ void EntriesTab::showCount() {
         countLabel_->setText(model_->ledger().empty() ? QString() : QStringLiteral("Counting the entries…"));
         return;
     }
-    QString text = QStringLiteral("%1 entries").arg(QLocale(QLocale::English).toString(model_->rowCount()));
+    QString text =
+        QStringLiteral("%1 entries: %2")
+            .arg(QLocale(QLocale::English).toString(model_->rowCount()), ListedText(model_->filter(), model_->sort()));
     if (!model_->indexed())
         text += QStringLiteral(" (read from every entry's text, which is slower until the ledger is next added to)");
     countLabel_->setText(text);

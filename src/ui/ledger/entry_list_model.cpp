@@ -23,6 +23,15 @@ void EntryListModel::setLedger(const std::string& ledger) {
 }
 
 void EntryListModel::setFilter(const EntryListFilter& filter) {
+    load(filter);
+}
+
+void EntryListModel::setSort(EntrySort sort) {
+    wanted_ = sort;
+    load(filter_);
+}
+
+void EntryListModel::load(const EntryListFilter& filter) {
     beginResetModel();
     filter_ = filter;
     ++generation_;
@@ -35,12 +44,29 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
     endResetModel();
     if (ledger_.empty())
         return;
-    reader_.runForView([this, generation = generation_, filter](LedgerStore& store) -> EntryReader::Reply {
-        // The count comes with the first page, read with it.
-        auto [total, rows] = ReadPage(store, filter, 0);
+    // A sort refused keeps the order of time the list had.
+    const EntrySort fallback = sort_.column == EntrySortColumn::Time ? sort_ : EntrySort{};
+    reader_.runForView([this, generation = generation_, filter, wanted = wanted_, fallback,
+                        most = mostRowsSorted_](LedgerStore& store) -> EntryReader::Reply {
+        Order order{.sort = wanted, .sorted = nullptr};
+        bool refused = false;
+        std::pair<std::uint64_t, Page> first;
+        store.readAtOnce([&] { // the sort and its first page of one moment
+            if (wanted.column != EntrySortColumn::Time) {
+                std::optional<SortedList> sorted = store.sortListed(filter, wanted, most);
+                refused = !sorted;
+                if (sorted)
+                    order.sorted = std::make_shared<const SortedList>(std::move(*sorted));
+                else
+                    order.sort = fallback;
+            }
+            // The count comes with the first page, read with it.
+            first = ReadPage(store, filter, order, 0);
+        });
         const bool indexed = store.listIndexed();
         const std::optional<GuildIdentity> guild = store.guild();
-        return [this, generation, total, rows = std::move(rows), indexed,
+        return [this, generation, total = first.first, rows = std::move(first.second), indexed, order, refused,
+                refusal = ToQString(TooManyToSortText(wanted.column, most)),
                 realm = guild ? guild->realm : std::string()]() mutable {
             if (generation != generation_)
                 return;
@@ -49,7 +75,13 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
             counted_ = true;
             indexed_ = indexed;
             realm_ = realm;
+            sort_ = order.sort;
+            sorted_ = order.sorted;
+            if (refused)
+                wanted_ = sort_;
             endResetModel();
+            if (refused)
+                emit sortRefused(refusal);
             emit countChanged();
             received(generation, 0, total, std::move(rows));
         };
@@ -57,6 +89,10 @@ void EntryListModel::setFilter(const EntryListFilter& filter) {
 }
 
 void EntryListModel::reread(const std::vector<int>& rows, Kept kept) {
+    if (sort_ != EntrySort{}) { // rows added go anywhere in another order: it is read anew
+        load(filter_);
+        return;
+    }
     std::vector<KeptRow> known;
     std::vector<std::size_t> asked; // which of `rows` each known row is
     for (std::size_t at = 0; at < rows.size(); ++at)
@@ -80,7 +116,7 @@ void EntryListModel::reread(const std::vector<int>& rows, Kept kept) {
             found = FindKeptRows(store, filter, total, total - before, known);
             const std::uint64_t top = !found.empty() && found.front() ? *found.front() : total;
             for (std::uint64_t page = top / kPageRows; page * kPageRows < std::min(total, top + kPageRows); ++page)
-                pages[page] = ReadPage(store, filter, page).second;
+                pages[page] = ReadPage(store, filter, {}, page).second;
         });
         return [=, this, pages = std::move(pages)]() mutable {
             if (generation != generation_ || reread != rereads_)
@@ -189,17 +225,25 @@ void EntryListModel::request(std::uint64_t page) const {
     if (!counted_ || !requested_.insert(page).second)
         return;
     auto* self = const_cast<EntryListModel*>(this); // the pages are a cache of what the model shows
-    self->reader_.runForView([self, generation = generation_, filter = filter_, page](LedgerStore& store) {
-        auto [total, rows] = ReadPage(store, filter, page);
+    self->reader_.runForView([self, generation = generation_, filter = filter_,
+                              order = Order{.sort = sort_, .sorted = sorted_}, page](LedgerStore& store) {
+        auto [total, rows] = ReadPage(store, filter, order, page);
         return [self, generation, page, total, rows = std::move(rows)]() mutable {
             self->received(generation, page, total, std::move(rows));
         };
     });
 }
 
+ListedPage EntryListModel::ReadRows(LedgerStore& store, const EntryListFilter& filter, const Order& order,
+                                    std::uint64_t first, std::uint64_t count) {
+    if (!order.sorted)
+        return store.listRows(filter, first, count, order.sort.reversed);
+    return {.rows = store.sortedRows(filter, *order.sorted, first, count), .total = order.sorted->rows};
+}
+
 std::pair<std::uint64_t, EntryListModel::Page>
-EntryListModel::ReadPage(LedgerStore& store, const EntryListFilter& filter, std::uint64_t page) {
-    ListedPage read = store.listRows(filter, page * kPageRows, kPageRows);
+EntryListModel::ReadPage(LedgerStore& store, const EntryListFilter& filter, const Order& order, std::uint64_t page) {
+    ListedPage read = ReadRows(store, filter, order, page * kPageRows, kPageRows);
     Page rows;
     for (ListedRow& listed : read.rows) {
         Row& row = rows.emplace_back();
@@ -237,7 +281,8 @@ void EntryListModel::received(std::uint64_t generation, std::uint64_t page, std:
 
 void EntryListModel::copyRows(const std::vector<std::pair<int, int>>& ranges,
                               std::function<void(const QString&)> done) {
-    reader_.run([ranges, filter = filter_, done = std::move(done)](LedgerStore& store) {
+    reader_.run([ranges, filter = filter_, order = Order{.sort = sort_, .sorted = sorted_},
+                 done = std::move(done)](LedgerStore& store) {
         std::string text;
         const auto& captions = EntryCaptions();
         RowWriter rows({captions.begin(), captions.end()}, TableFormat::TabSeparated, [&](std::string_view piece) {
@@ -245,9 +290,9 @@ void EntryListModel::copyRows(const std::vector<std::pair<int, int>>& ranges,
             return true;
         });
         for (const auto& [first, last] : ranges)
-            for (const ListedRow& listed :
-                 store.listRows(filter, static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(last - first + 1))
-                     .rows)
+            for (const ListedRow& listed : ReadRows(store, filter, order, static_cast<std::uint64_t>(first),
+                                                    static_cast<std::uint64_t>(last - first + 1))
+                                               .rows)
                 rows.row(MakeEntryCells(listed.text, listed.ts));
         rows.finish();
         return [done, copied = ToQString(text)] { done(copied); };
@@ -256,15 +301,18 @@ void EntryListModel::copyRows(const std::vector<std::pair<int, int>>& ranges,
 
 void EntryListModel::exportCsv(const std::string& file, std::function<void(const QString& error)> done) {
     reader_.run(
-        [file, filter = filter_, done](LedgerStore& store) {
+        [file, filter = filter_, sort = sort_, done](LedgerStore& store) {
             OutputFiles outputs;
+            bool sorted = true;
             std::string error = outputs.add(file, [&](const TextSink& sink) {
                 const auto& captions = EntryCaptions();
                 RowWriter rows({captions.begin(), captions.end()}, TableFormat::Csv, sink);
-                ForEachEntryCells(store, filter, [&](const EntryCells& cells) { rows.row(cells); });
-                return rows.finish();
+                sorted = ForEachEntryCells(store, filter, sort, [&](const EntryCells& cells) { rows.row(cells); });
+                return sorted && rows.finish();
             });
-            if (error.empty())
+            if (!sorted) // the ledger grew past what a sort takes since the list was sorted
+                error = TooManyToSortText(sort.column);
+            else if (error.empty())
                 error = outputs.commit();
             return [done, error = ToQString(error)] { done(error); };
         },

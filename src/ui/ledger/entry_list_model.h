@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -33,12 +34,21 @@ class EntryListModel : public QAbstractTableModel {
     const std::string& ledger() const { return ledger_; }
     void setFilter(const EntryListFilter& filter);
     const EntryListFilter& filter() const { return filter_; }
+    // The order of the list (see entry_sort.h). A sort by a column is read off the window's thread and
+    // taken once it is done; of a list with more rows than it takes, `sortRefused` tells, and the list
+    // keeps its order of time. A sort stays through other filters and reads of the ledger, sorted anew.
+    void setSort(EntrySort sort);
+    // The order the rows shown are in.
+    const EntrySort& sort() const { return sort_; }
+    // A test's seam: the most rows a sort by a column takes.
+    void setMostRowsSorted(std::uint64_t most) { mostRowsSorted_ = most; }
     // Where rows asked for stand after the ledger changed: each row's new number (none where the model
     // did not hold the row, or found it no more), and how many rows came in.
     using Kept = std::function<void(const std::vector<std::optional<int>>& rows, int added)>;
     // The ledger changed under the same filter: the rows are counted again and, where some came in, the
     // model shows the new count and `kept` hears where the rows given, by their identity, are now; the
-    // pages about the first of them are read already. A list that lost rows starts anew.
+    // pages about the first of them are read already. A list that lost rows, or in another order than the
+    // ledger's own, starts anew.
     void reread(const std::vector<int>& rows, Kept kept);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -75,6 +85,8 @@ class EntryListModel : public QAbstractTableModel {
     // A page read found the list changed since it was counted (another program added to the ledger): the
     // view reads it again, keeping its place (see reread).
     void changedSinceCounted();
+    // A sort by a column was refused: the message says why.
+    void sortRefused(const QString& message);
 
   private:
     struct Row {
@@ -84,9 +96,18 @@ class EntryListModel : public QAbstractTableModel {
     };
     using Page = std::vector<Row>;
 
-    // A page of the list with the count of the list at the moment it was read.
+    // What the rows are read in: the filter, the order, and for a sort by a column, its list.
+    struct Order {
+        EntrySort sort;
+        std::shared_ptr<const SortedList> sorted;
+    };
+    // Rows of the list with the count of the list at the moment they were read.
+    static ListedPage ReadRows(LedgerStore& store, const EntryListFilter& filter, const Order& order,
+                               std::uint64_t first, std::uint64_t count);
     static std::pair<std::uint64_t, Page> ReadPage(LedgerStore& store, const EntryListFilter& filter,
-                                                   std::uint64_t page);
+                                                   const Order& order, std::uint64_t page);
+    // Starts the list anew: of this filter, in the order wanted.
+    void load(const EntryListFilter& filter);
     const Row* held(int row) const;
     std::optional<RowIdentity> identityOf(int row) const; // of a row held
 
@@ -97,6 +118,10 @@ class EntryListModel : public QAbstractTableModel {
     EntryReader reader_;
     std::string ledger_;
     EntryListFilter filter_;
+    EntrySort wanted_; // the order asked for last, which the next read takes
+    EntrySort sort_;
+    std::shared_ptr<const SortedList> sorted_;
+    std::uint64_t mostRowsSorted_ = kMostRowsSorted;
     std::uint64_t generation_ = 0; // of the filter: a reply of an older one is dropped
     std::uint64_t rereads_ = 0;    // only the last reread is taken in
     std::uint64_t total_ = 0;

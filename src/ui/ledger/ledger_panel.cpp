@@ -225,6 +225,16 @@ void LedgerPanel::chooseDays(const QDate& first, const QDate& last) {
         periodChoice_->setCurrentIndex(ChosenDays);
 }
 
+void LedgerPanel::choosePeriod(const std::optional<std::pair<QDate, QDate>>& days,
+                               const std::optional<std::pair<QDate, QDate>>& optionsPeriod, const QDate& today) {
+    if (period(optionsPeriod, today) == days)
+        return;
+    if (days)
+        chooseDays(days->first, days->second);
+    else
+        periodChoice_->setCurrentIndex(Everything);
+}
+
 void LedgerPanel::showEntriesTab() {
     lists_->setCurrentWidget(entriesTab_);
 }

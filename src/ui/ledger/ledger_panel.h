@@ -56,6 +56,9 @@ class LedgerPanel : public QGroupBox {
     void showCoverage(const LedgerSummary* summary, const std::vector<HourCount>& hours);
     // Chooses these days as the period to analyse, as an entry of its own ("From DAY to DAY").
     void chooseDays(const QDate& first, const QDate& last);
+    // Chooses these days, or everything (none), unless the choice in place gives them already.
+    void choosePeriod(const std::optional<std::pair<QDate, QDate>>& days,
+                      const std::optional<std::pair<QDate, QDate>>& optionsPeriod, const QDate& today);
     void showStatus(const QString& text);
     QString statusText() const;
     // While an add runs its progress and "Cancel" show beside the buttons.

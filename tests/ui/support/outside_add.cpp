@@ -98,7 +98,7 @@ QString SeeAnAddElsewhere(MainWindowHarness& harness,
                        .contains(QStringLiteral("Entries:\u00a0324\u00a0(")) &&
                    harness.find<QTabWidget>("tabLedgerLists")->tabText(0) == QStringLiteral("Pastes: 2") &&
                    timeline->axis().to() >= minutesAgo(-79) &&
-                   harness.find<QLabel>("lblEntryCount")->text() == QStringLiteral("324 entries") &&
+                   harness.find<QLabel>("lblEntryCount")->text() == QStringLiteral("324 entries: everything") &&
                    status->text().startsWith(QStringLiteral("The ledger changed"));
         },
         5000);
