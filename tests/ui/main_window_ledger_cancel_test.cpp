@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <sqlite3.h>
+#include <stdexcept>
 
 namespace coffer {
 namespace {
@@ -34,11 +35,15 @@ constexpr qint64 kEndsWithinMs = 5000;
 
 // The bytes of a ledger file as SQLite reads them, its write-ahead log's committed pages included: what
 // the file holds once the log is folded back into it. Read through a connection of SQLite's own, which
-// keeps the locks of the window's connections.
+// keeps the locks of the window's connections. It waits out their brief locks (the last connection to
+// close folds the log into the file under an exclusive one): a read that fails is a failure, never an
+// empty image.
 QByteArray FileBytes(const std::string& file) {
-    SqliteDatabase db(file, SqliteDatabase::Access::ReadOnly, {});
+    SqliteDatabase db(file, SqliteDatabase::Access::ReadOnly, std::chrono::seconds(10));
     sqlite3_int64 size = 0;
     unsigned char* bytes = sqlite3_serialize(db.handle(), "main", &size, 0);
+    if (bytes == nullptr)
+        throw std::runtime_error(file + ": cannot read the ledger's bytes: " + sqlite3_errmsg(db.handle()));
     QByteArray image(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(size));
     sqlite3_free(bytes);
     return image;

@@ -170,8 +170,8 @@ class MainWindowLedgerTest : public QObject {
 
         { // another program holds the ledger's write lock: the add waits, says so, and can be cancelled
             SqliteDatabase otherProgram(harness.folder().toStdString() + "/guild.sqlite",
-                                        SqliteDatabase::Access::ReadWrite, {});
-            SqliteTransaction lock(otherProgram);
+                                        SqliteDatabase::Access::ReadWrite, std::chrono::seconds(10));
+            SqliteTransaction lock(otherProgram); // once the window's reader has let go of the file
             harness.setLog(test::DepositsPage("Cid", now));
             harness.click("cmdLedgerAdd");
             auto* status = harness.find<QLabel>("lblLedgerStatus");
