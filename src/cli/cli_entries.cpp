@@ -84,12 +84,17 @@ int RunEntriesForm(const LedgerCliOptions& ledger, const EntriesCliOptions& opti
                 << ": listing from every entry's text, which is slower until the ledger is next added to\n";
         std::uint64_t spacedCells = 0;
         bool sorted = true;
+        ListTotals totals;
         const TextWriter write = [&](const TextSink& sink) {
             const auto& captions = EntryCaptions();
             RowWriter rows({captions.begin(), captions.end()}, csv ? TableFormat::Csv : TableFormat::TabSeparated, sink,
                            &spacedCells);
-            sorted = ForEachEntryCells(*store, options.filter, options.sort,
-                                       [&](const EntryCells& cells) { rows.row(cells); });
+            store->readAtOnce([&] { // the totals of the rows written, whatever another program adds meanwhile
+                sorted = ForEachEntryCells(*store, options.filter, options.sort,
+                                           [&](const EntryCells& cells) { rows.row(cells); });
+                if (sorted && !quiet)
+                    totals = store->listTotals(options.filter);
+            });
             return sorted && rows.finish();
         };
         // Too many rows to sort: nothing is written, a file named stays as it was.
@@ -114,8 +119,11 @@ int RunEntriesForm(const LedgerCliOptions& ledger, const EntriesCliOptions& opti
         if (!quiet && spacedCells > 0)
             err << (options.output == "-" ? "standard output" : options.output) << ": " << SpacedCellsText(spacedCells)
                 << '\n';
-        if (error.empty())
+        if (error.empty()) {
+            if (!quiet)
+                err << ListTotalsText(totals) << '\n';
             return kCliSuccess;
+        }
         err << "coffer-cli: " << error << '\n';
         return kCliFailure;
     });

@@ -179,8 +179,11 @@ std::string GoldText(std::string_view money) {
     const std::optional<std::int64_t> copper = Copper(money);
     if (!copper)
         return Amount(money) ? std::string() : Cleaned(money); // 0 shows nothing
-    const auto shown = static_cast<std::uint64_t>(*copper);
-    return std::to_string(shown / 10000) + "g " + TwoDigits(shown / 100 % 100) + "s " + TwoDigits(shown % 100) + "c";
+    return CopperText(static_cast<std::uint64_t>(*copper));
+}
+
+std::string CopperText(std::uint64_t copper) {
+    return std::to_string(copper / 10000) + "g " + TwoDigits(copper / 100 % 100) + "s " + TwoDigits(copper % 100) + "c";
 }
 
 EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int64_t>& ts) {

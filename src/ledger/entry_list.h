@@ -82,5 +82,7 @@ std::optional<std::string_view> TagAttribute(std::string_view element, std::stri
 // Copper as "Gg SSs CCc"; money that is not a plain number of copper up to 10^12 shows as written,
 // cleaned; none or 0 is empty.
 std::string GoldText(std::string_view money);
+// Copper as "Gg SSs CCc", 0 included.
+std::string CopperText(std::uint64_t copper);
 
 } // namespace coffer

@@ -10,6 +10,7 @@
 #include "ledger/entry_list.h"
 #include "ledger/entry_sort.h"
 #include "ledger/ledger_error.h"
+#include "ledger/list_totals.h"
 #include "ledger/paste.h"
 
 #include <cstdint>
@@ -164,28 +165,6 @@ struct ListedPage {
     std::uint64_t total = 0;
     bool operator==(const ListedPage&) const = default;
 };
-
-// The sums of the Count and Gold cells of the rows of the entries list: items deposited and withdrawn, and
-// the copper of gold deposits, gold withdrawals and repairs. Moves, and entries of other types, count in
-// none.
-struct ListTotals {
-    std::int64_t itemsDeposited = 0, itemsWithdrawn = 0;
-    std::int64_t goldDeposited = 0, goldWithdrawn = 0, repairs = 0;
-    bool operator==(const ListTotals&) const = default;
-};
-// What each sum of ListTotals adds up: the item counts or the money of the entries of one type.
-struct ListSum {
-    std::int64_t ListTotals::*sum;
-    std::int64_t type;
-    bool money;
-};
-inline constexpr ListSum kListSums[] = {{&ListTotals::itemsDeposited, 1, false},
-                                        {&ListTotals::itemsWithdrawn, 2, false},
-                                        {&ListTotals::goldDeposited, 4, true},
-                                        {&ListTotals::goldWithdrawn, 5, true},
-                                        {&ListTotals::repairs, 6, true}};
-// Why a ledger's totals cannot be shown: a sum leaves 64 bits, which no ledger of real pastes comes near.
-inline constexpr const char* kTotalsTooLargeReason = "the totals of the listed entries are too large to show";
 
 // "NAME of REALM", as messages name a guild: names cleaned (see CleanText), since a ledger file may hold
 // any bytes.

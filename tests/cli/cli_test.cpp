@@ -284,21 +284,36 @@ TEST_F(CliTest, EntriesOfTheLedger) {
     const std::string ann = "=Ann B\t\tGold deposit\t\t\t0g 75s 38c\t\t\n",
                       bob = "Bob\t\tWithdrawal\tSalt, \"Pepper\"\t3\t\t1\t\n",
                       annie = "\tannie\t\tRepair\t\t\t0g 02s 50c\t\t\n";
-    const std::tuple<std::vector<std::string>, std::string> cases[] = {
-        {std::vector<std::string>(), head + "2008-12-23 02:40:00\t" + ann + "2008-12-21 22:53:20\t" + bob + annie},
-        {{"--search", "an", "--action", "repairs"}, head + annie},
-        {{"--member", "=Ann\tB"}, head + "2008-12-23 02:40:00\t" + ann},
+    // What the rows written add up to, after them: "Items: DEPOSITED deposited, WITHDRAWN withdrawn; gold: …".
+    const auto totals = [](const char* items, const char* gold, const char* repairs, const char* net) {
+        return std::string("Items: 0 deposited, ") + items + " withdrawn; gold: " + gold + " deposited, 0g 00s 00c " +
+               "withdrawn, " + repairs + " repaired; net " + net + "\n";
+    };
+    const std::string allTotals = totals("3", "0g 75s 38c", "0g 02s 50c", "0g 72s 88c"),
+                      bobsTotals = totals("3", "0g 00s 00c", "0g 00s 00c", "0g 00s 00c");
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {std::vector<std::string>(), head + "2008-12-23 02:40:00\t" + ann + "2008-12-21 22:53:20\t" + bob + annie,
+         allTotals},
+        {{"--search", "an", "--action", "repairs"},
+         head + annie,
+         totals("0", "0g 00s 00c", "0g 02s 50c", "-0g 02s 50c")},
+        {{"--member", "=Ann\tB"},
+         head + "2008-12-23 02:40:00\t" + ann,
+         totals("0", "0g 75s 38c", "0g 00s 00c", "0g 75s 38c")},
         {{"--item", "Salt, \"Pepper\"", "--from", "2008-12-21", "--to", "2008-12-21"},
-         head + "2008-12-21 22:53:20\t" + bob},
+         head + "2008-12-21 22:53:20\t" + bob,
+         bobsTotals},
         {{"--csv", "--action", "gold"},
          "Time,Member,Rank,Action,Item,Count,Gold,From tab,To tab\r\n"
-         "2008-12-23 02:40:00,'=Ann\tB,,Gold deposit,,,0g 75s 38c,,\r\n,annie,,Repair,,,0g 02s 50c,,\r\n"},
+         "2008-12-23 02:40:00,'=Ann\tB,,Gold deposit,,,0g 75s 38c,,\r\n,annie,,Repair,,,0g 02s 50c,,\r\n",
+         totals("0", "0g 75s 38c", "0g 02s 50c", "0g 72s 88c")},
         {{"--csv", "--action", "items"},
          "Time,Member,Rank,Action,Item,Count,Gold,From tab,To tab\r\n"
-         "2008-12-21 22:53:20,Bob,,Withdrawal,\"Salt, \"\"Pepper\"\"\",3,,1,\r\n"},
+         "2008-12-21 22:53:20,Bob,,Withdrawal,\"Salt, \"\"Pepper\"\"\",3,,1,\r\n",
+         bobsTotals},
     };
     const testing::ScopedTimeZone zone("UTC0");
-    for (const auto& [filters, text] : cases) {
+    for (const auto& [filters, text, listedTotals] : cases) {
         // Ann's tab is a space in tab-separated text, and said so.
         const auto warning = [&, spaced = text.find("=Ann B") != std::string::npos](const std::string& output) {
             return spaced ? output + ": 1 cells held a tab or line break, each written as a space\n" : "";
@@ -307,12 +322,14 @@ TEST_F(CliTest, EntriesOfTheLedger) {
         args.insert(args.end(), filters.begin(), filters.end());
         EXPECT_EQ(run(args), 0) << err;
         EXPECT_EQ(out, text) << filters.size();
-        EXPECT_EQ(err, warning("standard output"));
+        EXPECT_EQ(err, warning("standard output") + listedTotals);
         args[3] = tsv;
         EXPECT_EQ(run(args), 0) << err;
         EXPECT_EQ(ReadFile(tsv), text);
-        EXPECT_EQ(err, warning(tsv));
+        EXPECT_EQ(err, warning(tsv) + listedTotals);
     }
+    EXPECT_EQ(run({"--ledger", ledger, "--entries", tsv, "--quiet"}), 0);
+    EXPECT_EQ(err, "");
 }
 
 // --sort: the list's order of time either way; by a column, ties in the list's order, names with A to Z

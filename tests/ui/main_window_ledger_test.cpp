@@ -10,12 +10,14 @@
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_open.h"
+#include "ledger/list_totals.h"
 #include "ledger/sqlite_database.h"
 #include "shell/qt/local_days.h"
 #include "tests/ledger/old_ledger_file.h"
 #include "tests/ui/support/main_window_harness.h"
 #include "tests/ui/support/outside_add.h"
 #include "ui/base/elided_label.h"
+#include "ui/base/engine_text.h"
 #include "ui/base/user_dialogs.h"
 #include "ui/close_on_signals.h"
 #include "ui/ledger/entries_tab.h"
@@ -63,6 +65,41 @@ namespace coffer {
 
 using test::MainWindowHarness;
 using test::RunUntil;
+
+namespace {
+
+// What the rows of coffer-cli --entries's tab-separated text add up to, read from their Action, Count and
+// Gold cells ("12g 05s 30c").
+ListTotals SumOfListed(const std::string& tsv) {
+    ListTotals totals;
+    std::istringstream lines(tsv);
+    std::string line;
+    std::getline(lines, line); // the captions
+    while (std::getline(lines, line)) {
+        const QStringList cells = QString::fromStdString(line).split(u'\t');
+        const QRegularExpressionMatch gold =
+            QRegularExpression(QStringLiteral("^(\\d+)g (\\d\\d)s (\\d\\d)c$")).match(cells[kGoldColumn]);
+        const std::int64_t count = cells[kCountColumn].toLongLong(),
+                           copper = gold.hasMatch()
+                                        ? gold.captured(1).toLongLong() * 10000 + gold.captured(2).toLongLong() * 100 +
+                                              gold.captured(3).toLongLong()
+                                        : 0;
+        const QString& action = cells[kActionColumn];
+        if (action == QLatin1String("Deposit"))
+            totals.itemsDeposited += count;
+        else if (action == QLatin1String("Withdrawal"))
+            totals.itemsWithdrawn += count;
+        else if (action == QLatin1String("Gold deposit"))
+            totals.goldDeposited += copper;
+        else if (action == QLatin1String("Gold withdrawal"))
+            totals.goldWithdrawn += copper;
+        else if (action == QLatin1String("Repair"))
+            totals.repairs += copper;
+    }
+    return totals;
+}
+
+} // namespace
 
 class MainWindowLedgerTest : public QObject {
     Q_OBJECT
@@ -278,6 +315,35 @@ class MainWindowLedgerTest : public QObject {
         view->scrollTo(model->index(1500, 0));
         QVERIFY(RunUntil([&] { return model->rowCount() == 2501; }, 10000));
         QCOMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("2,501 entries: everything"));
+
+        // The line under the list adds up what coffer-cli --entries writes of the same filters.
+        auto* totals = harness.find<QLabel>("lblEntryTotals");
+        auto* search = harness.find<QLineEdit>("txtFindEntry");
+        auto* action = harness.find<QComboBox>("cmbEntryAction");
+        const auto cliTotals = [&](std::vector<std::string> filters) {
+            filters.insert(filters.begin(), {"--ledger", ledger.toStdString(), "--entries", "-", "--quiet"});
+            std::istringstream in;
+            std::ostringstream out, err;
+            return RunCli(filters, in, out, err, "DATE") == 0 ? ToQString(ListTotalsText(SumOfListed(out.str())))
+                                                              : ToQString(err.str());
+        };
+        const auto shownTotals = [&] {
+            return RunUntil([&] { return model->totals().has_value(); }, 10000) ? totals->text() : QString();
+        };
+        const std::tuple<const char*, int, std::vector<std::string>> filterSets[] = {
+            {"", 0, {}},
+            {"", 1, {"--action", "items"}},
+            {"", 5, {"--action", "withdrawals"}},
+            {"neil", 0, {"--search", "neil"}},
+            {"cy", 3, {"--search", "cy", "--action", "repairs"}},
+            {"a", 2, {"--search", "a", "--action", "gold"}}};
+        for (const auto& [text, choice, filters] : filterSets) {
+            search->setText(QString::fromLatin1(text));
+            action->setCurrentIndex(choice);
+            QCOMPARE(shownTotals(), cliTotals(filters));
+        }
+        search->clear();
+        action->setCurrentIndex(0);
 
         // Ctrl+F finds the search from anywhere in the window, the tab just chosen included.
         auto* lists = harness.find<QTabWidget>("tabLedgerLists");

@@ -97,12 +97,16 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     for (int column = 0; column < kEntryColumns; ++column)
         view_->setColumnWidth(column, widths[column] * digit);
     countLabel_ = Named(new QLabel(this), "lblEntryCount");
+    totalsLabel_ = Named(new QLabel(this), "lblEntryTotals");
+    totalsLabel_->setWordWrap(true); // a narrow window takes it on two lines
+    totalsLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
     column->addLayout(filters);
     column->addWidget(view_, 1);
     column->addWidget(countLabel_);
+    column->addWidget(totalsLabel_);
 
     connect(searchBox_, &QLineEdit::textChanged, this, &EntriesTab::applyFilter);
     connect(actionChoice_, &QComboBox::currentIndexChanged, this, &EntriesTab::applyFilter);
@@ -116,6 +120,8 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     });
     connect(model_, &EntryListModel::countChanged, this, &EntriesTab::showCount);
     connect(model_, &EntryListModel::modelReset, this, &EntriesTab::showCount);
+    connect(model_, &EntryListModel::totalsChanged, this, &EntriesTab::showTotals);
+    connect(model_, &EntryListModel::modelReset, this, &EntriesTab::showTotals);
     connect(model_, &EntryListModel::changedSinceCounted, this, &EntriesTab::keepPlace);
     connect(model_, &EntryListModel::modelReset, this, &EntriesTab::showSort);
     connect(model_, &EntryListModel::sortRefused, this, &EntriesTab::statusWanted);
@@ -133,6 +139,7 @@ EntriesTab::EntriesTab(QWidget* parent) : QWidget(parent), model_(new EntryListM
     new QShortcut(QKeySequence::Find, this, this, &EntriesTab::focusSearch);
     view_->installEventFilter(this); // Ctrl+C, before the view copies its current cell alone
     showCount();
+    showTotals();
     showSort();
 }
 
@@ -286,6 +293,15 @@ void EntriesTab::showCount() {
     if (!model_->indexed())
         text += QStringLiteral(" (read from every entry's text, which is slower until the ledger is next added to)");
     countLabel_->setText(text);
+}
+
+void EntriesTab::showTotals() {
+    const std::optional<ListTotals>& totals = model_->totals();
+    if (totals)
+        totalsLabel_->setText(ToQString(ListTotalsText(*totals)));
+    else
+        totalsLabel_->setText(model_->counted() && model_->rowCount() > 0 ? QStringLiteral("Adding up the entries…")
+                                                                          : QString());
 }
 
 void EntriesTab::copySelection() {

@@ -58,6 +58,7 @@ class EntriesTab : public QWidget {
   private:
     void applyFilter();
     void showCount();
+    void showTotals();
     void sortBy(int column); // a click on a column's header
     void showSort();         // the header's mark, as the list is sorted
     void keepPlace();        // as the list is read again after a change of the ledger
@@ -69,6 +70,7 @@ class EntriesTab : public QWidget {
     QPushButton* exportButton_;
     QTableView* view_;
     QLabel* countLabel_;
+    QLabel* totalsLabel_; // what the listed rows add up to
     std::optional<TimeRange> period_;
     // The member's or the item's name of the removable filter, and the filters it took the place of.
     struct ExactName {

@@ -38,6 +38,7 @@ void EntryListModel::load(const EntryListFilter& filter) {
     reader_.viewChanged();
     total_ = 0;
     counted_ = false;
+    totals_.reset();
     pages_.clear();
     recent_.clear();
     requested_.clear();
@@ -84,6 +85,23 @@ void EntryListModel::load(const EntryListFilter& filter) {
                 emit sortRefused(refusal);
             emit countChanged();
             received(generation, 0, total, std::move(rows));
+            readTotals(); // after the first screen, which is wanted first
+        };
+    });
+}
+
+void EntryListModel::readTotals() {
+    if (totals_) {
+        totals_.reset();
+        emit totalsChanged();
+    }
+    reader_.runForView([this, generation = generation_, filter = filter_](LedgerStore& store) -> EntryReader::Reply {
+        const ListTotals totals = store.listTotals(filter);
+        return [this, generation, totals] {
+            if (generation != generation_)
+                return;
+            totals_ = totals;
+            emit totalsChanged();
         };
     });
 }
@@ -141,6 +159,7 @@ void EntryListModel::reread(const std::vector<int>& rows, Kept kept) {
             pages_ = std::move(pages);
             endResetModel();
             emit countChanged();
+            readTotals();
             std::vector<std::optional<int>> where(wanted);
             for (std::size_t at = 0; at < found.size(); ++at)
                 if (found[at])

@@ -14,6 +14,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -60,6 +61,8 @@ class EntryListModel : public QAbstractTableModel {
     // list's indexes (false: from every entry's text, slower).
     bool counted() const { return counted_; }
     bool indexed() const { return indexed_; }
+    // What the rows of the filter add up to, read after the count; none until it arrives.
+    const std::optional<ListTotals>& totals() const { return totals_; }
     // The rows held, whatever the count.
     std::size_t heldRows() const;
     bool holds(int row) const;
@@ -81,6 +84,8 @@ class EntryListModel : public QAbstractTableModel {
   signals:
     // The count of a new filter arrived, or reading failed.
     void countChanged();
+    // The totals of the listed rows arrived, or were dropped with a new filter or a change of the ledger.
+    void totalsChanged();
     void failed(const QString& message);
     // A page read found the list changed since it was counted (another program added to the ledger): the
     // view reads it again, keeping its place (see reread).
@@ -108,6 +113,8 @@ class EntryListModel : public QAbstractTableModel {
                                                    const Order& order, std::uint64_t page);
     // Starts the list anew: of this filter, in the order wanted.
     void load(const EntryListFilter& filter);
+    // Reads the totals of the list as it is now counted.
+    void readTotals();
     const Row* held(int row) const;
     std::optional<RowIdentity> identityOf(int row) const; // of a row held
 
@@ -126,6 +133,7 @@ class EntryListModel : public QAbstractTableModel {
     std::uint64_t rereads_ = 0;    // only the last reread is taken in
     std::uint64_t total_ = 0;
     bool counted_ = false, indexed_ = true;
+    std::optional<ListTotals> totals_;
     std::string realm_;
     std::map<std::uint64_t, Page> pages_;
     std::list<std::uint64_t> recent_;           // the pages held, the last used first

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What the rows of the entries list add up to: the sums the ledger reads with the list's own filter, and
+// the line that shows them under the list and after `coffer-cli --entries`.
+
+#include <cstdint>
+#include <string>
+
+namespace coffer {
+
+// The sums of the Count and Gold cells of the rows of the entries list: items deposited and withdrawn, and
+// the copper of gold deposits, gold withdrawals and repairs. Moves, and entries of other types, count in
+// none.
+struct ListTotals {
+    std::int64_t itemsDeposited = 0, itemsWithdrawn = 0;
+    std::int64_t goldDeposited = 0, goldWithdrawn = 0, repairs = 0;
+    bool operator==(const ListTotals&) const = default;
+};
+// What each sum of ListTotals adds up: the item counts or the money of the entries of one type.
+struct ListSum {
+    std::int64_t ListTotals::*sum;
+    std::int64_t type;
+    bool money;
+};
+inline constexpr ListSum kListSums[] = {{&ListTotals::itemsDeposited, 1, false},
+                                        {&ListTotals::itemsWithdrawn, 2, false},
+                                        {&ListTotals::goldDeposited, 4, true},
+                                        {&ListTotals::goldWithdrawn, 5, true},
+                                        {&ListTotals::repairs, 6, true}};
+// Why a ledger's totals cannot be shown: a sum leaves 64 bits, which no ledger of real pastes comes near.
+inline constexpr const char* kTotalsTooLargeReason = "the totals of the listed entries are too large to show";
+
+// "Items: 1,234 deposited, 56 withdrawn; gold: 1g 93s 52c deposited, 12g 00s 00c withdrawn, 0g 03s 10c
+// repaired; net -10g 09s 58c": the money as the list's Gold cells write it, the net gold being the
+// deposits less the withdrawals and the repairs.
+std::string ListTotalsText(const ListTotals& totals);
+
+} // namespace coffer
