@@ -4,10 +4,11 @@
 // each took, the longest time the window went without handling its events and the longest time the
 // run's progress bar stood still. With --screenshots DIR it also saves a picture of the import in
 // progress, of the box all selected, of the status bar before and after each Cancel, and of every panel
-// after the analysis; each --ledger-log FILE is then added to the window's guild ledger as a paste, and
-// the Guild Ledger panel pictured, then its Entries tab sorted by Member.
+// after the analysis; each --ledger-log FILE is then added to the window's guild ledger (a new one, or the
+// ledger FILE given) as a paste, and the Guild Ledger panel pictured, then its Entries tab sorted by
+// Member, and listing one member's withdrawals.
 //
-//   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR [--ledger-log FILE]...]
+//   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR [--ledger FILE] [--ledger-log FILE]...]
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
 
 #include "analysis/tables/transaction_totals.h"
@@ -20,10 +21,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -276,10 +279,12 @@ void SaveScreenshots(MainWindowHarness& harness, const QString& folder) {
 }
 
 // Adds each log as a paste through the box and "Add the bank log to the ledger", then pictures the panel.
-void AddToLedger(MainWindowHarness& harness, const QStringList& logs, const QString& folder) {
+void AddToLedger(MainWindowHarness& harness, const QString& ledger, const QStringList& logs, const QString& folder) {
     harness.click("cmdLedger");
     auto* add = harness.find<QAbstractButton>("cmdLedgerAdd");
     coffer::test::RunUntil([add] { return add->isEnabled(); }, 120000);
+    if (!ledger.isEmpty())
+        harness.chooseLedger("cmdLedgerOpen", ledger);
     for (const QString& log : logs) {
         harness.setLog(coffer::test::ReadAll(log).toStdString());
         EventGapMeter gaps;
@@ -304,6 +309,14 @@ void AddToLedger(MainWindowHarness& harness, const QStringList& logs, const QStr
     coffer::test::RunUntil([entries] { return entries->model()->index(0, 1).data().toString() != u"…"; }, 60000);
     QTest::qWait(300);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-entries.png")));
+    // One member's withdrawals, with what they add up to.
+    const QString member = entries->model()->index(0, 1).data().toString();
+    harness.find<QLineEdit>("txtFindEntry")->setText(member);
+    harness.find<QComboBox>("cmbEntryAction")->setCurrentIndex(5);
+    auto* totals = harness.find<QLabel>("lblEntryTotals");
+    coffer::test::RunUntil([totals] { return totals->text().startsWith(u"Items:"); }, 60000);
+    QTest::qWait(300);
+    harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-entries-member.png")));
 }
 
 } // namespace
@@ -314,6 +327,7 @@ int main(int argc, char** argv) {
     std::size_t entries = 100000;
     QString logPath;
     QString screenshots;
+    QString ledger;
     QStringList ledgerLogs;
     QSize size(1280, 800);
     const QStringList args = QCoreApplication::arguments();
@@ -326,6 +340,8 @@ int main(int argc, char** argv) {
             logPath = args[i + 1];
         else if (args[i] == u"--screenshots")
             screenshots = pictureFolder = args[i + 1];
+        else if (args[i] == u"--ledger")
+            ledger = args[i + 1];
         else if (args[i] == u"--ledger-log")
             ledgerLogs << args[i + 1];
         else if (args[i] == u"--size")
@@ -403,7 +419,7 @@ int main(int argc, char** argv) {
     TimeSearch(harness.find<QLineEdit>("txtFindItem"), items, QStringLiteral("member12"), "item list");
     if (!screenshots.isEmpty()) {
         SaveScreenshots(harness, screenshots);
-        AddToLedger(harness, ledgerLogs, screenshots);
+        AddToLedger(harness, ledger, ledgerLogs, screenshots);
     } else
         MillionRowList();
     return done ? 0 : 1;
