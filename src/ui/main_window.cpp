@@ -78,7 +78,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                  .programName = ToQString(settings_.product.programName),
                                  .ledgerPath = [this] { return ledger_->path().toStdString(); },
                                  .inform = tell,
-                                 .tellWritten = [this](const QString& text) { showWritten(text); }},
+                                 .tellWritten = [this](const QString& text) { showStatus(text); }},
         activity_);
     buildMenus();
     buildCharts();
@@ -131,7 +131,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
         showInBrowser(QUrl(ToQString(MemberPageAddress(settings_.armoryBase, entries->model()->realm(), name))));
     });
     connect(entries, &EntriesTab::itemPageWanted, this, &MainWindow::openItemPageNamed);
-    connect(entries, &EntriesTab::statusWanted, statsPanel_, &StatsPanel::showStatus);
+    connect(entries, &EntriesTab::statusWanted, this, &MainWindow::showStatus);
     connect(statsPanel_, &StatsPanel::entriesWanted, this, &MainWindow::showEntriesOf);
     watcher_ = std::make_unique<WatchController>(
         WatchController::Window{.browser = *browserPanel_,
@@ -483,7 +483,7 @@ void MainWindow::enableControls() {
         action->setEnabled(button->isEnabled());
 }
 
-void MainWindow::showWritten(const QString& text) {
+void MainWindow::showStatus(const QString& text) {
     statsPanel_->showStatus(text);
     // The ledger panel has its own status line, where its export is looked for.
     if (ledgerPanel_->isVisible())

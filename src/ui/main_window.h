@@ -152,7 +152,7 @@ class MainWindow : public QMainWindow {
     void openItemPageNamed(const std::string& name);
     void showInBrowser(const QUrl& url);
     void inform(const QString& text, bool warning = false); // with the warning icon when something failed
-    void showWritten(const QString& text);                  // what an export or a save wrote
+    void showStatus(const QString& text); // what an export or a save wrote, why the list was not sorted
 
     MainWindowSettings settings_;
     MainWindowServices services_;

@@ -539,6 +539,7 @@ class MainWindowLedgerTest : public QObject {
         const QString refusal =
             QStringLiteral("Narrow the list to %1 entries or fewer to sort it by Member.").arg(rows - 1);
         QVERIFY2(RunUntil([&] { return harness.status() == refusal; }, 10000), qPrintable(harness.status()));
+        QCOMPARE(harness.find<QLabel>("lblLedgerStatus")->text(), refusal); // where it is seen
         QCOMPARE(model->sort(), EntrySort{});
         QCOMPARE(header->sortIndicatorSection(), int(kTimeColumn));
         QCOMPARE(exported(), cli({}));
