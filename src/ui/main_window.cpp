@@ -4,6 +4,8 @@
 #include "analysis/lookup/site_addresses.h"
 #include "analysis/tables/transaction_totals.h"
 #include "analysis/text/web_text.h"
+#include "ledger/ledger_open.h"
+#include "shell/file_exists.h"
 #include "shell/qt/local_days.h"
 #include "ui/about_window.h"
 #include "ui/base/arrange_panels.h"
@@ -109,7 +111,9 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     // What the ledger holds is listed again once it has been read or added to, by the window or its watch.
     const auto listAgain = [this, entries] {
         entries->setPeriod(ledgerPeriod());
-        entries->setLedger(ledger_->path().toStdString());
+        // A ledger file the first add is yet to create lists nothing, rather than its absence as a failure.
+        const std::string ledger = ledger_->path().toStdString();
+        entries->setLedger(IsServerLedger(ledger) || FileExists(ledger) ? ledger : std::string());
     };
     connect(ledger_.get(), &LedgerController::busyChanged, this, [this, listAgain] {
         if (!ledger_->busy())

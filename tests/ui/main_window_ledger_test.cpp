@@ -283,6 +283,8 @@ class MainWindowLedgerTest : public QObject {
         harness.click("cmdLedger");
         QVERIFY(harness.ledgerIdle());
         const QString ledger = harness.folder() + QStringLiteral("/guild.sqlite");
+        auto* model = harness.find<EntriesTab>("tabLedgerEntries")->model();
+        QCOMPARE(model->ledger(), std::string()); // no default ledger yet: nothing to list, and no failure to show
         QVERIFY(harness.chooseLedger("cmdLedgerNew", ledger));
         const char* members[] = {"Ann", "O&apos;Neil&amp;Co", "Cy"};
         std::string log = "<?xml?>\n<guildKey name=\"Iron Lanterns\" realm=\"Silver Hand\"/>\n";
@@ -296,7 +298,6 @@ class MainWindowLedgerTest : public QObject {
         QVERIFY(harness.ledgerIdle());
         harness.find<QTabWidget>("tabLedgerLists")->setCurrentIndex(2);
         auto* view = harness.find<QTableView>("lstLedgerEntries");
-        auto* model = harness.find<EntriesTab>("tabLedgerEntries")->model();
         const auto arrived = [&](int row) {
             return RunUntil([&] { return model->index(row, kTimeColumn).data() != QStringLiteral("…"); }, 10000);
         };
