@@ -26,7 +26,7 @@ build-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 FUZZ_TARGETS = fuzz_engine fuzz_item_lookup fuzz_web_text fuzz_sort_cells fuzz_ledger_paste fuzz_ledger_file fuzz_password_text \
-	fuzz_cookie_file fuzz_entry_cells
+	fuzz_cookie_file fuzz_entry_cells fuzz_alert_rule
 
 build-fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCOFFER_FUZZ=ON -DCOFFER_ENGINE_ONLY=ON

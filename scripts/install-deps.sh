@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ make pkg-config
     libgtest-dev libgmock-dev zlib1g-dev libsqlite3-dev libpq-dev libssl-dev postgresql-15
+    libhowardhinnant-date-dev tzdata
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-charts-dev libgl-dev
     xvfb xauth
