@@ -140,14 +140,11 @@ class FetchTest(unittest.TestCase):
         self.assertEqual(loop.stderr.read(), "")
 
     def test_cookies_go_where_their_rules_send_them(self):
+        # The rules themselves are the cookie file's unit test's; here, that a fetch follows them.
         site = self.site
         cases = [  # cookie file text, sent
-            (site.cookie_line(), True),
             (site.cookie_line(path="/guild-bank-log.xml"), True),
-            (site.cookie_line(domain="127.0.0.2"), False),
-            (site.cookie_line(secure="TRUE"), False),
             (site.cookie_line(expiry=int(time.time()) - 60), False),
-            (site.cookie_line(expiry=int(time.time()) + 3600), True),
         ]
         for text, sent in cases:
             with self.subTest(cookies=text):

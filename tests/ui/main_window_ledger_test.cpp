@@ -64,6 +64,15 @@ namespace coffer {
 using test::MainWindowHarness;
 using test::RunUntil;
 
+namespace {
+// What coffer-cli writes for `args`: its output, or its errors when it fails.
+std::string Cli(const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    return RunCli(args, in, out, err, "DATE") == 0 ? out.str() : err.str();
+}
+} // namespace
+
 class MainWindowLedgerTest : public QObject {
     Q_OBJECT
 
@@ -301,21 +310,13 @@ class MainWindowLedgerTest : public QObject {
         QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 416; }, 10000));
         QVERIFY(arrived(1));
 
-        const auto cli = [&] {
-            std::istringstream in;
-            std::ostringstream out, err;
-            return RunCli({"--ledger", ledger.toStdString(), "--entries", "-", "--member", "O'Neil&Co", "--search",
-                           "NEIL", "--action", "gold"},
-                          in, out, err, "DATE") == 0
-                       ? out.str()
-                       : err.str();
-        };
         view->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(1, 0)),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QApplication::clipboard()->clear();
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(RunUntil([] { return !QApplication::clipboard()->text().isEmpty(); }, 10000));
-        const std::string tsv = cli();
+        const std::string tsv = Cli({"--ledger", ledger.toStdString(), "--entries", "-", "--member", "O'Neil&Co",
+                                     "--search", "NEIL", "--action", "gold"});
         QCOMPARE(QApplication::clipboard()->text().toStdString(),
                  tsv.substr(0, tsv.find('\n', tsv.find('\n', tsv.find('\n') + 1) + 1) + 1));
 
@@ -393,9 +394,7 @@ class MainWindowLedgerTest : public QObject {
         const auto cli = [&](std::vector<std::string> more) {
             more.insert(more.begin(), {"--ledger", ledger.toStdString(), "--entries", "-", "--csv", "--from",
                                        "2008-12-01", "--to", "2008-12-07", "--action", "withdrawals"});
-            std::istringstream in;
-            std::ostringstream out, err;
-            return RunCli(more, in, out, err, "DATE") == 0 ? out.str() : err.str();
+            return Cli(more);
         };
         const auto exported = [&] {
             const QString csv = harness.folder() + QStringLiteral("/entries.csv");
