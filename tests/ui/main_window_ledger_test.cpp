@@ -87,9 +87,7 @@ class MainWindowLedgerTest : public QObject {
         // Yesterday's noon: a pixel of the time line, some forty minutes, never crosses a midnight.
         const qint64 now = QDateTime(QDate::currentDate().addDays(-1), QTime(12, 0)).toMSecsSinceEpoch(),
                      older = now - 20LL * 24 * 3600 * 1000;
-        harness.setLog(test::DepositsPage("Ann", now));
-        harness.click("cmdLedgerAdd");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.addToLedger(test::DepositsPage("Ann", now)));
         // Bob's paste is two imported files, which name it; one holds an entry without a time, which no
         // period takes.
         harness.setLog({});
@@ -263,9 +261,7 @@ class MainWindowLedgerTest : public QObject {
             log += "<banklog money=\"" + std::to_string(i) + "\" player=\"" + members[i % 3] + "\" ts=\"" +
                    std::to_string(now - i * 60000LL) + "\" type=\"" + std::to_string(i % 6 + 1) + "\">\n" +
                    (i % 6 < 2 ? " <item count=\"2\" name=\"Salt &amp; Pepper\"/>\n" : "") + "</banklog>\n";
-        harness.setLog(log);
-        harness.click("cmdLedgerAdd");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.addToLedger(log));
         harness.find<QTabWidget>("tabLedgerLists")->setCurrentIndex(2);
         auto* view = harness.find<QTableView>("lstLedgerEntries");
         auto* model = harness.find<EntriesTab>("tabLedgerEntries")->model();
@@ -368,9 +364,7 @@ class MainWindowLedgerTest : public QObject {
                        (i % 5 ? "2771\" name=\"Ore" : "2593\" name=\"ale") +
                        "\" qi=\"1\" slot=\"0\" subtype=\"\" type=\"0\"/>\n</banklog>\n";
         }
-        harness.setLog(log);
-        harness.click("cmdLedgerAdd");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.addToLedger(log));
         auto* period = harness.find<QComboBox>("cmbLedgerPeriod");
         harness.find<LedgerPanel>("FrameLedger")->chooseDays(QDate(2008, 12, 1), QDate(2008, 12, 7));
         harness.click("cmdLedgerAnalyze");
