@@ -188,29 +188,6 @@ class MainWindowWatchTest : public QObject {
         QCOMPARE(inLedger, members({served}));
     }
 
-    // The sign-in of the watched site, exported, is the owner's alone and serves coffer-cli.
-    void theExportedSignInServesCofferCli() {
-        MainWindowHarness harness;
-        QVERIFY(!watchSignedIn(harness).isEmpty());
-        const QString cookies = harness.folder() + QStringLiteral("/cookies.txt");
-        harness.dialogs().confirmAnswers << true;
-        harness.dialogs().saveAnswers << cookies;
-        harness.click("mnuExportSignIn");
-        QVERIFY2(!harness.dialogs().questions.isEmpty(), qPrintable(harness.dialogs().messages.join(u'\n')));
-        QVERIFY(harness.dialogs().questions.last().contains(u"secret"));
-        struct stat status {};
-        QCOMPARE(::stat(cookies.toLocal8Bit().constData(), &status), 0);
-        QCOMPARE(status.st_mode & 0777, 0600u);
-        QCOMPARE(harness.status(),
-                 QStringLiteral("Wrote the sign-in to %1 to %2.").arg(QUrl(address_).host(), cookies));
-        QString said;
-        QCOMPARE(runCli({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/other.sqlite"),
-                         QStringLiteral("--fetch"), address_, QStringLiteral("--cookies"), cookies},
-                        &said),
-                 0);
-        QVERIFY2(said.contains(u"5 entries, 5 new"), qPrintable(said));
-    }
-
     // A fetch that comes due during a run waits for its end: here the first one, of a watch started while
     // the run waits for an item database that never answers.
     void aFetchDueDuringARunWaitsForItsEnd() {
@@ -265,12 +242,30 @@ class MainWindowWatchTest : public QObject {
         QCOMPARE(status.st_mode & 0777, 0600u);
     }
 
-    // "Forget Sign-ins…" asks Yes or No. No keeps the sign-ins: the next fetch goes in. Yes leaves the next
-    // fetch signed out, from a page opened anew (one whose request was under way as the cache was cleared
-    // would never end); the watch goes on.
-    void aForgottenSignInShowsAtTheNextFetch() {
+    // The sign-in of the watched site, exported, is the owner's alone and serves coffer-cli. "Forget
+    // Sign-ins…" asks Yes or No. No keeps the sign-ins: the next fetch goes in. Yes leaves the next fetch
+    // signed out, from a page opened anew (one whose request was under way as the cache was cleared would
+    // never end); the watch goes on.
+    void theSignInIsExportedOrForgotten() {
         MainWindowHarness harness;
         QVERIFY(!watchSignedIn(harness).isEmpty());
+        const QString cookies = harness.folder() + QStringLiteral("/cookies.txt");
+        harness.dialogs().confirmAnswers << true;
+        harness.dialogs().saveAnswers << cookies;
+        harness.click("mnuExportSignIn");
+        QVERIFY2(!harness.dialogs().questions.isEmpty(), qPrintable(harness.dialogs().messages.join(u'\n')));
+        QVERIFY(harness.dialogs().questions.last().contains(u"secret"));
+        struct stat status {};
+        QCOMPARE(::stat(cookies.toLocal8Bit().constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, 0600u);
+        QCOMPARE(harness.status(),
+                 QStringLiteral("Wrote the sign-in to %1 to %2.").arg(QUrl(address_).host(), cookies));
+        QString said;
+        QCOMPARE(runCli({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/other.sqlite"),
+                         QStringLiteral("--fetch"), address_, QStringLiteral("--cookies"), cookies},
+                        &said),
+                 0);
+        QVERIFY2(said.contains(u"5 entries, 5 new"), qPrintable(said));
         LedgerWatch& watch = harness.window().watch();
         harness.dialogs().confirmAnswers << false;
         harness.click("mnuForgetSignIns");
