@@ -154,7 +154,8 @@ class LedgerWatchScheduleTest : public QObject {
     }
 
     // Each answer tells its line; failures count in a row until a page goes in. An answer of the site
-    // ("HTTP …") keeps the page, any other failure has the next fetch go from a page opened anew.
+    // ("HTTP …") keeps the page, any other failure has the next fetch go from a page opened anew. The
+    // last 50 lines are kept.
     void eachAnswerTellsItsLineAndKeepsOrDropsThePage() {
         enum class Answer { Failure, Page, NotOpened };
         struct Step {
@@ -205,12 +206,7 @@ class LedgerWatchScheduleTest : public QObject {
             QCOMPARE(summary.totals.entries, pastes == 1 ? 3u : 5u);
             QCOMPARE(hourCopies, summary.totals.entries);
         }
-    }
-
-    void theLast50LinesAreKept() {
-        Watched w;
-        QVERIFY(w.start());
-        w.watch.setIntervalForTesting(std::chrono::milliseconds(1));
+        // The last 50 lines are kept; the failures in a row count on.
         for (int status = 500; status < 560; ++status) {
             QVERIFY(w.fetchInFlight());
             w.page.fail(QStringLiteral("HTTP %1").arg(status));
@@ -245,37 +241,36 @@ class LedgerWatchScheduleTest : public QObject {
         QVERIFY(w.fetchInFlight());
     }
 
-    // A fetch that comes due while a failing one goes on follows it at once, from a page opened anew after a
-    // failure that drops the page.
-    void aFetchDueDuringAFailedOneFollowsIt() {
-        for (const char* reason : {"HTTP 503", "the connection failed"}) {
+    // The next fetch goes at once after a failure of a fetch that came due while it went on (from a page
+    // opened anew when the failure drops the page), and after a stop and start or a page opened anew,
+    // which abandon the fetch in flight and drop its page.
+    void theNextFetchGoesAtOnce() {
+        const struct {
+            const char* reason; // the failure; none: the watch stops, or opens its page anew
+            bool stop;
+            int opens;
+        } rows[] = {
+            {"HTTP 503", false, 1}, {"the connection failed", false, 2}, {nullptr, true, 2}, {nullptr, false, 2}};
+        for (const auto& row : rows) {
             Watched w;
             QVERIFY(w.start());
             QVERIFY(w.fetchInFlight());
-            w.watch.setIntervalForTesting(std::chrono::milliseconds(1));
-            QVERIFY(RunUntil([&] { return w.watch.lastFetch().msecsTo(QDateTime::currentDateTime()) > 50; }, kWaitMs));
-            w.page.fail(QString::fromLatin1(reason));
-            QVERIFY2(w.fetchInFlight(), reason);
-            QCOMPARE(w.page.fetches, 2);
-        }
-    }
-
-    // Stopping the watch or opening its page anew abandons the fetch in flight: its page is dropped, and
-    // the next fetch goes from a page opened anew, at once.
-    void aFetchInFlightIsAbandoned() {
-        for (const bool stop : {true, false}) {
-            Watched w;
-            QVERIFY(w.start());
+            if (row.reason) {
+                w.watch.setIntervalForTesting(std::chrono::milliseconds(1));
+                QVERIFY(
+                    RunUntil([&] { return w.watch.lastFetch().msecsTo(QDateTime::currentDateTime()) > 50; }, kWaitMs));
+                w.page.fail(QString::fromLatin1(row.reason));
+            } else {
+                row.stop ? w.watch.stop() : w.watch.reopenPage(std::chrono::milliseconds(0));
+                QVERIFY(!w.page.inFlight());
+                QCOMPARE(w.watch.watching(), !row.stop);
+                if (row.stop)
+                    QVERIFY(w.start());
+            }
             QVERIFY(w.fetchInFlight());
-            stop ? w.watch.stop() : w.watch.reopenPage(std::chrono::milliseconds(0));
-            QVERIFY(!w.page.inFlight());
-            QCOMPARE(w.watch.watching(), !stop);
-            if (stop)
-                QVERIFY(w.start());
-            QVERIFY(w.fetchInFlight());
-            QCOMPARE(w.page.opens, 2);
+            QCOMPARE(w.page.opens, row.opens);
             QCOMPARE(w.page.fetches, 2);
-            QVERIFY(w.watch.lines().isEmpty());
+            QCOMPARE(w.watch.lines().size(), row.reason ? 1 : 0); // an abandoned fetch tells nothing
         }
     }
 

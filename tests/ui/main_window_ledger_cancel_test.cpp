@@ -73,9 +73,7 @@ class MainWindowLedgerCancelTest : public QObject {
                 onServer ? server_.uri(server_.freshDatabase()) : harness.folder().toStdString() + "/guild.sqlite";
             QVERIFY(
                 harness.chooseLedger(onServer ? "cmdLedgerConnect" : "cmdLedgerNew", QString::fromStdString(ledger)));
-            harness.setLog(test::DepositsPage("Ann", now));
-            harness.click("cmdLedgerAdd");
-            QVERIFY(harness.ledgerIdle());
+            QVERIFY(harness.addToLedger(test::DepositsPage("Ann", now)));
             const auto snapshot = [&] {
                 return onServer ? QByteArray::fromStdString(testing::TestServer::Snapshot(ledger)) : FileBytes(ledger);
             };
@@ -134,9 +132,7 @@ class MainWindowLedgerCancelTest : public QObject {
         QVERIFY(harness.ledgerIdle());
         QVERIFY(harness.chooseLedger("cmdLedgerConnect", QString::fromStdString(ledger)));
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        harness.setLog(test::DepositsPage("Ann", now));
-        harness.click("cmdLedgerAdd");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.addToLedger(test::DepositsPage("Ann", now)));
         const std::string before = testing::TestServer::Snapshot(ledger);
         auto& job = *harness.window().findChild<LedgerJob*>();
         PgConnection watcher = server_.admin();

@@ -67,7 +67,6 @@ using test::MainWindowHarness;
 using test::RunUntil;
 
 namespace {
-
 // What the rows of coffer-cli --entries's tab-separated text add up to, read from their Action, Count and
 // Gold cells ("12g 05s 30c").
 ListTotals SumOfListed(const std::string& tsv) {
@@ -99,6 +98,13 @@ ListTotals SumOfListed(const std::string& tsv) {
     return totals;
 }
 
+// What coffer-cli writes for `args`: its output, or its errors when it fails.
+std::string Cli(const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    return RunCli(args, in, out, err, "DATE") == 0 ? out.str() : err.str();
+}
+
 } // namespace
 
 class MainWindowLedgerTest : public QObject {
@@ -115,9 +121,7 @@ class MainWindowLedgerTest : public QObject {
         // Yesterday's noon: a pixel of the time line, some forty minutes, never crosses a midnight.
         const qint64 now = QDateTime(QDate::currentDate().addDays(-1), QTime(12, 0)).toMSecsSinceEpoch(),
                      older = now - 20LL * 24 * 3600 * 1000;
-        harness.setLog(test::DepositsPage("Ann", now));
-        harness.click("cmdLedgerAdd");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.addToLedger(test::DepositsPage("Ann", now)));
         // Bob's paste is two imported files, which name it; one holds an entry without a time, which no
         // period takes.
         harness.setLog({});
@@ -293,9 +297,7 @@ class MainWindowLedgerTest : public QObject {
             log += "<banklog money=\"" + std::to_string(i) + "\" player=\"" + members[i % 3] + "\" ts=\"" +
                    std::to_string(now - i * 60000LL) + "\" type=\"" + std::to_string(i % 6 + 1) + "\">\n" +
                    (i % 6 < 2 ? " <item count=\"2\" name=\"Salt &amp; Pepper\"/>\n" : "") + "</banklog>\n";
-        harness.setLog(log);
-        harness.click("cmdLedgerAdd");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.addToLedger(log));
         harness.find<QTabWidget>("tabLedgerLists")->setCurrentIndex(2);
         auto* view = harness.find<QTableView>("lstLedgerEntries");
         const auto arrived = [&](int row) {
@@ -323,10 +325,7 @@ class MainWindowLedgerTest : public QObject {
         auto* action = harness.find<QComboBox>("cmbEntryAction");
         const auto cliTotals = [&](std::vector<std::string> filters) {
             filters.insert(filters.begin(), {"--ledger", ledger.toStdString(), "--entries", "-", "--quiet"});
-            std::istringstream in;
-            std::ostringstream out, err;
-            return RunCli(filters, in, out, err, "DATE") == 0 ? ToQString(ListTotalsText(SumOfListed(out.str())))
-                                                              : ToQString(err.str());
+            return ToQString(ListTotalsText(SumOfListed(Cli(filters))));
         };
         const auto shownTotals = [&] {
             return RunUntil([&] { return model->totals().has_value(); }, 10000) ? totals->text() : QString();
@@ -368,21 +367,13 @@ class MainWindowLedgerTest : public QObject {
         QVERIFY(RunUntil([&] { return model->counted() && model->rowCount() == 416; }, 10000));
         QVERIFY(arrived(1));
 
-        const auto cli = [&] {
-            std::istringstream in;
-            std::ostringstream out, err;
-            return RunCli({"--ledger", ledger.toStdString(), "--entries", "-", "--member", "O'Neil&Co", "--search",
-                           "NEIL", "--action", "gold"},
-                          in, out, err, "DATE") == 0
-                       ? out.str()
-                       : err.str();
-        };
         view->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(1, 0)),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QApplication::clipboard()->clear();
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(RunUntil([] { return !QApplication::clipboard()->text().isEmpty(); }, 10000));
-        const std::string tsv = cli();
+        const std::string tsv = Cli({"--ledger", ledger.toStdString(), "--entries", "-", "--member", "O'Neil&Co",
+                                     "--search", "NEIL", "--action", "gold"});
         QCOMPARE(QApplication::clipboard()->text().toStdString(),
                  tsv.substr(0, tsv.find('\n', tsv.find('\n', tsv.find('\n') + 1) + 1) + 1));
 
@@ -434,9 +425,7 @@ class MainWindowLedgerTest : public QObject {
                        (i % 5 ? "2771\" name=\"Ore" : "2593\" name=\"ale") +
                        "\" qi=\"1\" slot=\"0\" subtype=\"\" type=\"0\"/>\n</banklog>\n";
         }
-        harness.setLog(log);
-        harness.click("cmdLedgerAdd");
-        QVERIFY(harness.ledgerIdle());
+        QVERIFY(harness.addToLedger(log));
         auto* period = harness.find<QComboBox>("cmbLedgerPeriod");
         harness.find<LedgerPanel>("FrameLedger")->chooseDays(QDate(2008, 12, 1), QDate(2008, 12, 7));
         harness.click("cmdLedgerAnalyze");
@@ -460,9 +449,7 @@ class MainWindowLedgerTest : public QObject {
         const auto cli = [&](std::vector<std::string> more) {
             more.insert(more.begin(), {"--ledger", ledger.toStdString(), "--entries", "-", "--csv", "--from",
                                        "2008-12-01", "--to", "2008-12-07", "--action", "withdrawals"});
-            std::istringstream in;
-            std::ostringstream out, err;
-            return RunCli(more, in, out, err, "DATE") == 0 ? out.str() : err.str();
+            return Cli(more);
         };
         const auto exported = [&] {
             const QString csv = harness.folder() + QStringLiteral("/entries.csv");

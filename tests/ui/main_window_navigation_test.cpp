@@ -4,9 +4,7 @@
 
 #include "tests/ui/support/main_window_harness.h"
 #include "ui/about_window.h"
-#include "ui/browser_panel.h"
 #include "ui/close_on_signals.h"
-#include "ui/ledger/profile_cookies.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,11 +15,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -210,53 +205,6 @@ class MainWindowNavigationTest : public QObject {
         QCOMPARE(harness.find<QCheckBox>("chkLorehold")->isChecked(), written);
         QCOMPARE(harness.find<QComboBox>("Combo1")->currentIndex(), written ? 2 : -1);
         QCOMPARE(harness.window().isMaximized(), !written); // a kept geometry is the window's last one
-    }
-
-    // The browser keeps its sign-ins across starts, session cookies too, until "Forget Sign-ins…" is
-    // answered Yes: a site that signs in with a session cookie sees it again after each restart.
-    void signInsOutlastTheWindowUntilForgotten() {
-        QTcpServer site;
-        QVERIFY(site.listen(QHostAddress::LocalHost));
-        QStringList cookiesSent;
-        connect(&site, &QTcpServer::newConnection, &site, [&] {
-            QTcpSocket* visitor = site.nextPendingConnection();
-            connect(visitor, &QTcpSocket::readyRead, visitor, [&, visitor] {
-                const QString request = QString::fromLatin1(visitor->readAll());
-                const auto cookie = QRegularExpression(QStringLiteral("\\r\\nCookie: ([^\\r]*)")).match(request);
-                cookiesSent << cookie.captured(1);
-                // Only the page signs in: the browser's later asks (its icon) may come after the sign-ins
-                // were forgotten.
-                const bool page = request.startsWith(QLatin1String("GET /log "));
-                visitor->write(QByteArray("HTTP/1.1 200 OK\r\n") + (page ? "Set-Cookie: sid=s3cret; Path=/\r\n" : "") +
-                               "Content-Length: 2\r\nConnection: close\r\n\r\nok");
-                visitor->disconnectFromHost();
-            });
-        });
-        const QTemporaryDir browser;
-        MainWindowHarness harness({}, {}, nullptr, browser.path());
-        // Whether the browser holds the site's cookie: a restart must wait for the browser to take the
-        // cookie in, or to let it go, or it tests a race instead of what is kept.
-        const auto signedIn = [&] {
-            return !harness.find<BrowserPanel>("Frame1")->cookies().ofHost("127.0.0.1", 0).empty();
-        };
-        const auto visit = [&] {
-            cookiesSent.clear();
-            harness.find<BrowserPanel>("Frame1")->navigate(
-                QUrl(QStringLiteral("http://127.0.0.1:%1/log").arg(site.serverPort())));
-            const QString sent = test::RunUntil([&] { return !cookiesSent.isEmpty(); }, 30000)
-                                     ? cookiesSent.first()
-                                     : QStringLiteral("no visit");
-            return test::RunUntil(signedIn, 30000) ? sent : QStringLiteral("not signed in");
-        };
-        QCOMPARE(visit(), QString());
-        for (const bool forget : {false, true}) {
-            harness.dialogs().confirmAnswers << forget;
-            harness.click("mnuForgetSignIns");
-            QCOMPARE(harness.dialogs().buttons.last(), UserDialogs::Buttons::YesNo);
-            QVERIFY(test::RunUntil([&] { return signedIn() != forget; }, 30000));
-            harness.restart();
-            QCOMPARE(visit(), forget ? QString() : QStringLiteral("sid=s3cret"));
-        }
     }
 };
 

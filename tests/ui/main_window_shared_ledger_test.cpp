@@ -89,9 +89,7 @@ class MainWindowSharedLedgerTest : public QObject {
         const QString shown = QString::fromStdString(LedgerDisplayName(uri(officer).toStdString()));
         QCOMPARE(first.find<ElidedLabel>("txtLedgerFile")->fullText(), shown);
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        first.setLog(test::DepositsPage("Ann", now));
-        first.click("cmdLedgerAdd");
-        QVERIFY(first.ledgerIdle());
+        QVERIFY(first.addToLedger(test::DepositsPage("Ann", now)));
         first.find<QComboBox>("cmbLedgerPeriod")->setCurrentIndex(1);
         first.click("cmdLedgerAnalyze");
         QVERIFY(first.ledgerIdle());
@@ -99,9 +97,7 @@ class MainWindowSharedLedgerTest : public QObject {
 
         second.dialogs().passwordAnswers << QStringLiteral("s3cret");
         QVERIFY(second.chooseLedger("cmdLedgerConnect", uri(officer)));
-        first.setLog(test::DepositsPage("Bob", now));
-        first.click("cmdLedgerAdd");
-        QVERIFY(first.ledgerIdle());
+        QVERIFY(first.addToLedger(test::DepositsPage("Bob", now)));
         second.click("cmdLedgerRefresh");
         QVERIFY(second.ledgerIdle());
         QCOMPARE(second.find<QTreeWidget>("lstLedgerPastes")->topLevelItemCount(), 2);
@@ -120,9 +116,7 @@ class MainWindowSharedLedgerTest : public QObject {
                                        "entry, entry_totals, entry_hours, entry_name, paste, guild TO " +
                                        reader);
         QVERIFY(second.chooseLedger("cmdLedgerConnect", uri(reader)));
-        second.setLog(test::DepositsPage("Cid", now));
-        second.click("cmdLedgerAdd");
-        QVERIFY(second.ledgerIdle());
+        QVERIFY(second.addToLedger(test::DepositsPage("Cid", now)));
         auto* status = second.find<QLabel>("lblLedgerStatus");
         auto* pastes = second.find<QTreeWidget>("lstLedgerPastes");
         QVERIFY2(status->text().contains(QLatin1String("permission denied")), qPrintable(status->text()));

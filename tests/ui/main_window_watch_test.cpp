@@ -120,22 +120,12 @@ class MainWindowWatchTest : public QObject {
         site_.waitForFinished(10000);
     }
 
-    // A bank log page saved to a file is offered the watch, which cannot fetch it: the box stays clear.
-    void aSavedPageIsNotWatched() {
-        MainWindowHarness harness;
-        const QString page = harness.writeFile(QStringLiteral("guild-bank-log.xml"), "<?xml version=\"1.0\"?><page/>");
-        auto* watchBox = harness.find<QCheckBox>("chkWatch");
-        harness.find<QWebEngineView>("WebBrowser1")->load(QUrl::fromLocalFile(page));
-        QVERIFY(RunUntil([&] { return watchBox->isVisible(); }, 30000));
-        watchBox->click();
-        QVERIFY(!harness.window().watch().watching());
-        QVERIFY(!watchBox->isChecked());
-    }
-
     // Page after page goes into the ledger, the entries list following each as after an add of the
-    // window's own. Stopped during an add, the watch shows that it is stopping and keeps the window's work
-    // until the add has ended, then says what came of it; the ledger holds the very entries the site
-    // served, member for member.
+    // window's own. An outage beyond the page's reach: from the third failure in a row the navigation
+    // warns, the last failure as its tooltip, until a fetch succeeds; the entries it hid make one gap,
+    // which the panel lists. Stopped during an add, the watch shows that it is stopping and keeps the
+    // window's work until the add has ended, then says what came of it; the ledger holds the very entries
+    // the site served, member for member.
     void theLedgerHoldsWhatTheSiteServed() {
         MainWindowHarness harness;
         const QString first = watchSignedIn(harness);
@@ -146,6 +136,25 @@ class MainWindowWatchTest : public QObject {
             QVERIFY(RunUntil([&] { return LastLine(watch).contains(QStringLiteral("%1 new").arg(arriving)); }, 30000));
         }
         QTRY_COMPARE(harness.find<QLabel>("lblEntryCount")->text(), QStringLiteral("12 entries: everything"));
+        auto* navigation = harness.find<QPushButton>("cmdLedger");
+        tellSite("mode 503");
+        tellSite("add 8");
+        bool warnedEarly = false;
+        QVERIFY(RunUntil(
+            [&] {
+                warnedEarly |= watch.failuresInARow() < 3 && navigation->text() != u"Guild Ledger";
+                return watch.failuresInARow() >= 3;
+            },
+            30000));
+        QVERIFY(!warnedEarly);
+        QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger (!)"));
+        QVERIFY(navigation->toolTip().endsWith(address_ + QStringLiteral(": the page could not be loaded: HTTP 503")));
+        tellSite("mode ok");
+        QVERIFY(RunUntil([&] { return watch.failuresInARow() == 0; }, 30000));
+        QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger"));
+        QCOMPARE(watch.lines().filter(QStringLiteral("may be missing: no paste covered that time.")).size(), 1);
+        QTRY_COMPARE(harness.find<QListWidget>("lstLedgerGaps")->count(), 1);
+        QCOMPARE(harness.find<QListWidget>("lstWatchLines")->count(), watch.lines().size());
         {
             StepHold hold(watch, {AddStep::Read});
             QCOMPARE(hold.waitHeld(), std::optional(AddStep::Read));
@@ -177,56 +186,6 @@ class MainWindowWatchTest : public QObject {
             members({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/ledger.sqlite")});
         QVERIFY(!inLedger.isEmpty());
         QCOMPARE(inLedger, members({served}));
-    }
-
-    // An outage beyond the page's reach: from the third failure in a row the navigation warns, the last
-    // failure as its tooltip, until a fetch succeeds; the entries it hid make one gap, which the panel lists.
-    void anOutageWarnsOnTheNavigation() {
-        MainWindowHarness harness;
-        QVERIFY(!watchSignedIn(harness).isEmpty());
-        LedgerWatch& watch = harness.window().watch();
-        auto* navigation = harness.find<QPushButton>("cmdLedger");
-        tellSite("mode 503");
-        tellSite("add 8");
-        bool warnedEarly = false;
-        QVERIFY(RunUntil(
-            [&] {
-                warnedEarly |= watch.failuresInARow() < 3 && navigation->text() != u"Guild Ledger";
-                return watch.failuresInARow() >= 3;
-            },
-            30000));
-        QVERIFY(!warnedEarly);
-        QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger (!)"));
-        QVERIFY(navigation->toolTip().endsWith(address_ + QStringLiteral(": the page could not be loaded: HTTP 503")));
-        tellSite("mode ok");
-        QVERIFY(RunUntil([&] { return watch.failuresInARow() == 0; }, 30000));
-        QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger"));
-        QCOMPARE(watch.lines().filter(QStringLiteral("may be missing: no paste covered that time.")).size(), 1);
-        QTRY_COMPARE(harness.find<QListWidget>("lstLedgerGaps")->count(), 1);
-        QCOMPARE(harness.find<QListWidget>("lstWatchLines")->count(), watch.lines().size());
-    }
-
-    // The sign-in of the watched site, exported, is the owner's alone and serves coffer-cli.
-    void theExportedSignInServesCofferCli() {
-        MainWindowHarness harness;
-        QVERIFY(!watchSignedIn(harness).isEmpty());
-        const QString cookies = harness.folder() + QStringLiteral("/cookies.txt");
-        harness.dialogs().confirmAnswers << true;
-        harness.dialogs().saveAnswers << cookies;
-        harness.click("mnuExportSignIn");
-        QVERIFY2(!harness.dialogs().questions.isEmpty(), qPrintable(harness.dialogs().messages.join(u'\n')));
-        QVERIFY(harness.dialogs().questions.last().contains(u"secret"));
-        struct stat status {};
-        QCOMPARE(::stat(cookies.toLocal8Bit().constData(), &status), 0);
-        QCOMPARE(status.st_mode & 0777, 0600u);
-        QCOMPARE(harness.status(),
-                 QStringLiteral("Wrote the sign-in to %1 to %2.").arg(QUrl(address_).host(), cookies));
-        QString said;
-        QCOMPARE(runCli({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/other.sqlite"),
-                         QStringLiteral("--fetch"), address_, QStringLiteral("--cookies"), cookies},
-                        &said),
-                 0);
-        QVERIFY2(said.contains(u"5 entries, 5 new"), qPrintable(said));
     }
 
     // A fetch that comes due during a run waits for its end: here the first one, of a watch started while
@@ -283,12 +242,36 @@ class MainWindowWatchTest : public QObject {
         QCOMPARE(status.st_mode & 0777, 0600u);
     }
 
-    // Forgetting the sign-ins leaves the next fetch signed out, from a page opened anew (one whose request
-    // was under way as the cache was cleared would never end); the watch goes on.
-    void aForgottenSignInShowsAtTheNextFetch() {
+    // The sign-in of the watched site, exported, is the owner's alone and serves coffer-cli. "Forget
+    // Sign-ins…" asks Yes or No. No keeps the sign-ins: the next fetch goes in. Yes leaves the next fetch
+    // signed out, from a page opened anew (one whose request was under way as the cache was cleared would
+    // never end); the watch goes on.
+    void theSignInIsExportedOrForgotten() {
         MainWindowHarness harness;
         QVERIFY(!watchSignedIn(harness).isEmpty());
+        const QString cookies = harness.folder() + QStringLiteral("/cookies.txt");
+        harness.dialogs().confirmAnswers << true;
+        harness.dialogs().saveAnswers << cookies;
+        harness.click("mnuExportSignIn");
+        QVERIFY2(!harness.dialogs().questions.isEmpty(), qPrintable(harness.dialogs().messages.join(u'\n')));
+        QVERIFY(harness.dialogs().questions.last().contains(u"secret"));
+        struct stat status {};
+        QCOMPARE(::stat(cookies.toLocal8Bit().constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, 0600u);
+        QCOMPARE(harness.status(),
+                 QStringLiteral("Wrote the sign-in to %1 to %2.").arg(QUrl(address_).host(), cookies));
+        QString said;
+        QCOMPARE(runCli({QStringLiteral("--ledger"), harness.folder() + QStringLiteral("/other.sqlite"),
+                         QStringLiteral("--fetch"), address_, QStringLiteral("--cookies"), cookies},
+                        &said),
+                 0);
+        QVERIFY2(said.contains(u"5 entries, 5 new"), qPrintable(said));
         LedgerWatch& watch = harness.window().watch();
+        harness.dialogs().confirmAnswers << false;
+        harness.click("mnuForgetSignIns");
+        QCOMPARE(harness.dialogs().buttons.last(), UserDialogs::Buttons::YesNo);
+        const QString kept = nextFetch(watch);
+        QVERIFY2(kept.contains(u": 5 entries, 0 new to the ledger"), qPrintable(kept));
         harness.dialogs().confirmAnswers << true;
         harness.click("mnuForgetSignIns");
         QVERIFY(RunUntil([&] { return watch.failuresInARow() > 0; }, 30000));
@@ -297,6 +280,7 @@ class MainWindowWatchTest : public QObject {
         QVERIFY(watch.watching());
     }
 
+    // A bank log page saved to a file is offered the watch, which cannot fetch it: the box stays clear.
     // What the watch's request sees of pages that are no whole bank log (the browser inflates a
     // compressed page before the request sees it): each gives its line, the sign-in line the watch's
     // own, and none goes into the ledger.
@@ -304,6 +288,12 @@ class MainWindowWatchTest : public QObject {
         MainWindowHarness harness;
         LedgerWatch& watch = harness.window().watch();
         QSignalSpy added(&watch, &LedgerWatch::added);
+        const QString page = harness.writeFile(QStringLiteral("guild-bank-log.xml"), "<?xml version=\"1.0\"?><page/>");
+        auto* watchBox = harness.find<QCheckBox>("chkWatch");
+        harness.find<QWebEngineView>("WebBrowser1")->load(QUrl::fromLocalFile(page));
+        QVERIFY(RunUntil([&] { return watchBox->isVisible(); }, 30000));
+        watchBox->click();
+        QVERIFY(!watch.watching() && !watchBox->isChecked());
         const QString notLoaded = address_ + QStringLiteral(": the page could not be loaded: "),
                       signIn = address_ +
                                QStringLiteral(": the armory shows no bank log; sign in again in the Browser panel");

@@ -119,6 +119,12 @@ bool MainWindowHarness::ledgerIdle() const {
     return RunUntil([button] { return button->isEnabled(); }, 60000);
 }
 
+bool MainWindowHarness::addToLedger(const std::string& log) const {
+    setLog(log);
+    click("cmdLedgerAdd");
+    return ledgerIdle();
+}
+
 bool MainWindowHarness::chooseLedger(const char* button, const QString& ledger) {
     const std::string_view name(button);
     (name == "cmdLedgerNew"    ? dialogs_.saveAnswers

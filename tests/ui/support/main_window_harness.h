@@ -89,6 +89,8 @@ class MainWindowHarness {
     bool analyzeSampleLog(); // imports and analyses examples/sample-banklog.xml
     // Waits until "Analyze ledger" is back: an add, a reading or a run is over.
     bool ledgerIdle() const;
+    // Puts `log` in Text1, clicks "Add to ledger" and waits until the add is over.
+    bool addToLedger(const std::string& log) const;
     // Answers the dialog of cmdLedgerNew, cmdLedgerOpen or cmdLedgerConnect with `ledger`, clicks the
     // button and waits until the ledger is read.
     bool chooseLedger(const char* button, const QString& ledger);

@@ -57,9 +57,7 @@ QString SeeAnAddElsewhere(MainWindowHarness& harness,
     LedgerChangeWatch& changes = harness.window().ledgerChanges();
     if (!until([&] { return changes.upToDate(); }, 10000))
         return QStringLiteral("the ledger just read is not watched");
-    harness.setLog(DepositsPage(own));
-    harness.click("cmdLedgerAdd");
-    if (!harness.ledgerIdle())
+    if (!harness.addToLedger(DepositsPage(own)))
         return QStringLiteral("the window's own add did not end");
     harness.find<QTabWidget>("tabLedgerLists")->setCurrentWidget(harness.find("tabLedgerEntries"));
     auto* view = harness.find<QTableView>("lstLedgerEntries");
