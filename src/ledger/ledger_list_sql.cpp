@@ -126,11 +126,16 @@ std::string IdOf(const LedgerSql& sql, const SqlRow& row, int column) {
     return id;
 }
 
-std::int64_t NumberOfId(const std::string& id) {
+// Up to 8 bytes, the lowest first, as a number.
+std::uint64_t NumberOfBytes(std::string_view bytes) {
     std::uint64_t number = 0;
-    for (std::size_t at = 0; at < id.size(); ++at)
-        number |= static_cast<std::uint64_t>(static_cast<unsigned char>(id[at])) << (8 * at);
-    return static_cast<std::int64_t>(number);
+    for (std::size_t at = 0; at < bytes.size() && at < 8; ++at)
+        number |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at])) << (8 * at);
+    return number;
+}
+
+std::int64_t NumberOfId(const std::string& id) {
+    return static_cast<std::int64_t>(NumberOfBytes(id));
 }
 
 } // namespace
@@ -201,12 +206,24 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
 
 ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
     const Condition condition = ConditionOf(sql, names, filter);
+    ListTotals totals;
+    if (const char* oneAggregate = sql.dialect().listSums) {
+        sql.runWith(std::string("SELECT ") + oneAggregate + " FROM entry WHERE " + condition.where(), condition.params,
+                    [&](const SqlRow& row) {
+                        const std::string_view sums = row.bytes(0);
+                        if (sums.size() != 8 * std::size(kListSums))
+                            throw LedgerError(LedgerErrorKind::Other, sql.name() + ": the list's totals were not read");
+                        for (std::size_t at = 0; at < std::size(kListSums); ++at)
+                            totals.*kListSums[at].sum =
+                                static_cast<std::int64_t>(NumberOfBytes(sums.substr(8 * at, 8)));
+                    });
+        return totals;
+    }
     // Each sum of the list's index as it is read, without grouping: a group by type would sort every row.
     std::string sums;
     for (const ListSum& summed : kListSums)
         sums += std::string(sums.empty() ? "" : ", ") + "CAST(sum(" + (summed.money ? "money" : "item_count") +
                 " * copies) FILTER (WHERE type = " + std::to_string(summed.type) + ") AS bigint)";
-    ListTotals totals;
     sql.runWith("SELECT " + sums + " FROM entry WHERE " + condition.where(), condition.params, [&](const SqlRow& row) {
         for (std::size_t column = 0; column < std::size(kListSums); ++column)
             totals.*kListSums[column].sum = row.optionalInteger(static_cast<int>(column)).value_or(0);

@@ -94,6 +94,9 @@ struct SqlDialect {
     // (LedgerSql::useNameIds), or the add's insert finds them by the names.
     bool incomingNameIds;
     bool numberIds; // whether entryId is a whole number (else bytes)
+    // An aggregate of (type, money, item_count, copies) that gives the list's five sums in one pass, in
+    // the order of kListSums, as 8-byte little-endian numbers; none: a sum of each with its filter.
+    const char* listSums;
 };
 
 class LedgerSql {

@@ -126,8 +126,9 @@ const SqlDialect& PgSql::dialect() const {
                                               return "substr(" + std::string(map) + ", CAST(" + std::string(column) +
                                                      " + 1 AS integer), 1) = " + "'\\x01'::bytea";
                                           },
-                                          false,  // incomingNameIds
-                                          false}; // numberIds
+                                          false,    // incomingNameIds
+                                          false,    // numberIds
+                                          nullptr}; // the server sums with filters in one pass
     return kPostgres;
 }
 

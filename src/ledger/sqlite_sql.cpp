@@ -36,8 +36,9 @@ const SqlDialect& SqliteSql::dialect() const {
                                             return "coffer_marked(" + std::string(map) + ", " + std::string(column) +
                                                    ")";
                                         },
-                                        true,  // incomingNameIds
-                                        true}; // numberIds
+                                        true, // incomingNameIds
+                                        true, // numberIds
+                                        "coffer_list_sums(type, money, item_count, copies)"};
     return kSqlite;
 }
 
