@@ -182,6 +182,17 @@ std::string GoldText(std::string_view money) {
     return CopperText(static_cast<std::uint64_t>(*copper));
 }
 
+std::string GroupedNumber(std::uint64_t number) {
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (std::size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0)
+            grouped += ',';
+        grouped += digits[at];
+    }
+    return grouped;
+}
+
 std::string CopperText(std::uint64_t copper) {
     return std::to_string(copper / 10000) + "g " + TwoDigits(copper / 100 % 100) + "s " + TwoDigits(copper % 100) + "c";
 }

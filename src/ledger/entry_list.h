@@ -84,5 +84,7 @@ std::optional<std::string_view> TagAttribute(std::string_view element, std::stri
 std::string GoldText(std::string_view money);
 // Copper as "Gg SSs CCc", 0 included.
 std::string CopperText(std::uint64_t copper);
+// A whole number with thousands separators: "200,000".
+std::string GroupedNumber(std::uint64_t number);
 
 } // namespace coffer

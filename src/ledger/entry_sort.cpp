@@ -9,17 +9,6 @@
 namespace coffer {
 namespace {
 
-// A whole number with thousands separators: "200,000".
-std::string Grouped(std::uint64_t number) {
-    std::string digits = std::to_string(number), out;
-    for (std::size_t at = 0; at < digits.size(); ++at) {
-        if (at > 0 && (digits.size() - at) % 3 == 0)
-            out += ',';
-        out += digits[at];
-    }
-    return out;
-}
-
 // A cell compared as a number: none first, then numbers by value (their digits past the leading zeros,
 // the shorter first), then any other text in byte order.
 std::string NumberKey(std::optional<std::string_view> cell) {
@@ -55,7 +44,7 @@ std::optional<EntrySort> EntrySortNamed(std::string_view word) {
 
 std::string TooManyToSortText(EntrySortColumn column, std::uint64_t most) {
     static constexpr const char* kCaptions[] = {"Time", "Member", "Item", "Count", "Gold"};
-    return "Narrow the list to " + Grouped(most) + " entries or fewer to sort it by " +
+    return "Narrow the list to " + GroupedNumber(most) + " entries or fewer to sort it by " +
            kCaptions[static_cast<int>(column)] + ".";
 }
 

@@ -6,18 +6,6 @@
 namespace coffer {
 namespace {
 
-// 1234567 as "1,234,567".
-std::string GroupedDigits(std::int64_t count) {
-    const std::string digits = std::to_string(count);
-    std::string grouped;
-    for (std::size_t at = 0; at < digits.size(); ++at) {
-        if (at > 0 && digits[at - 1] != '-' && (digits.size() - at) % 3 == 0)
-            grouped += ',';
-        grouped += digits[at];
-    }
-    return grouped;
-}
-
 std::uint64_t Magnitude(std::int64_t sum) {
     return static_cast<std::uint64_t>(sum); // each sum counts amounts that are never negative
 }
@@ -29,7 +17,8 @@ std::string ListTotalsText(const ListTotals& totals) {
     const std::uint64_t in = Magnitude(totals.goldDeposited),
                         out = Magnitude(totals.goldWithdrawn) + Magnitude(totals.repairs);
     const std::string net = in >= out ? CopperText(in - out) : "-" + CopperText(out - in);
-    return "Items: " + GroupedDigits(totals.itemsDeposited) + " deposited, " + GroupedDigits(totals.itemsWithdrawn) +
+    return "Items: " + GroupedNumber(Magnitude(totals.itemsDeposited)) + " deposited, " +
+           GroupedNumber(Magnitude(totals.itemsWithdrawn)) +
            " withdrawn; gold: " + CopperText(Magnitude(totals.goldDeposited)) + " deposited, " +
            CopperText(Magnitude(totals.goldWithdrawn)) + " withdrawn, " + CopperText(Magnitude(totals.repairs)) +
            " repaired; net " + net;
