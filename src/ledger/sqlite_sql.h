@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The ledger file's connection as the SQL that both stores share asks for it (ledger_sql.h): the
-// parameters $1, $2… are bound by their names, which SQLite reads as they are written, so the text of a
-// statement goes to SQLite unchanged; GREATEST and LEAST of two values are its max() and min().
+// parameters $1, $2… go to SQLite as ?1, ?2…, which it finds by their numbers; GREATEST and LEAST of two
+// values are its max() and min().
 
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_database.h"
