@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "analysis/text/shown_address.h"
 #include "analysis/text/text_util.h"
+#include "ledger/incoming_columns.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
 #include <map>
-#include <unordered_map>
 
 namespace coffer {
 namespace {
@@ -63,27 +63,26 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, std::uint64_t>& add
 // Gives the names of the entries' members and items that the ledger does not know yet new ids, a few
 // hundred a statement: each distinct name once, in byte order, rather than one look into the names for
 // each entry. Where the dialect takes them, gives back each entry's ids of its names.
-std::vector<NameIds> AddNewNames(LedgerSql& sql, std::span<const EntryFields> fields,
-                                 const std::function<void()>& advance) {
+std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, const std::function<void()>& advance) {
     constexpr std::size_t kNamesPerStatement = 250;
     const bool wantIds = sql.dialect().incomingNameIds;
-    std::unordered_map<std::string_view, std::int64_t> ids;
-    for (const EntryFields& entry : fields)
-        ids.insert({{entry.member, 0}, {entry.item, 0}});
-    std::vector<std::string_view> names;
-    names.reserve(ids.size());
-    for (const auto& [name, id] : ids)
-        names.push_back(name);
-    std::ranges::sort(names);
-    for (std::size_t first = 0; first < names.size(); first += kNamesPerStatement) {
-        const std::size_t end = std::min(first + kNamesPerStatement, names.size());
+    const std::vector<std::string>& names = fields.names;
+    std::vector<std::uint32_t> inOrder(names.size());
+    for (std::uint32_t place = 0; place < inOrder.size(); ++place)
+        inOrder[place] = place;
+    const auto byName = [&](std::uint32_t place) { return std::string_view(names[place]); };
+    std::ranges::sort(inOrder, {}, byName);
+    std::vector<std::int64_t> ids(names.size());
+    for (std::size_t first = 0; first < inOrder.size(); first += kNamesPerStatement) {
+        const std::size_t end = std::min(first + kNamesPerStatement, inOrder.size());
         std::vector<std::string> folds;
         folds.reserve(end - first);
         std::vector<SqlValue> params;
         std::string values, list;
         for (std::size_t at = first; at < end; ++at) {
-            params.emplace_back(names[at]);
-            params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(names[at]))));
+            const std::string& name = names[inOrder[at]];
+            params.emplace_back(std::string_view(name));
+            params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(name))));
             values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
                       std::to_string(params.size()) + ")";
             list += (list.empty() ? "$" : ", $") + std::to_string(params.size() - 1);
@@ -91,15 +90,18 @@ std::vector<NameIds> AddNewNames(LedgerSql& sql, std::span<const EntryFields> fi
         sql.runWith("INSERT INTO entry_name (name, fold) VALUES " + values + " ON CONFLICT (name) DO NOTHING", params,
                     {});
         if (wantIds)
-            sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params,
-                        [&](const SqlRow& row) { ids.at(row.bytes(0)) = row.integer(1); });
+            sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params, [&](const SqlRow& row) {
+                const auto found =
+                    std::ranges::lower_bound(inOrder.begin() + first, inOrder.begin() + end, row.bytes(0), {}, byName);
+                ids[*found] = row.integer(1);
+            });
         advance();
     }
     std::vector<NameIds> byEntry;
     if (wantIds) {
-        byEntry.reserve(fields.size());
-        for (const EntryFields& entry : fields)
-            byEntry.push_back({ids.at(entry.member), ids.at(entry.item)});
+        byEntry.reserve(fields.rows.size());
+        for (const IncomingFields::Row& row : fields.rows)
+            byEntry.push_back({ids[row.member], ids[row.item]});
     }
     return byEntry;
 }
@@ -201,11 +203,6 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     };
     begin(AddStep::Read);
     const std::span<const PasteEntry> entries(addition.entries);
-    // Each entry's key, then its fields: twice the entries to make.
-    const auto lookNowAndThen = [&](std::size_t made) {
-        if (made > 0 && made % kEntriesPerLook == 0)
-            advance(made, 2 * entries.size());
-    };
     // Runs the statement on every incoming entry, a part at a time (see kEntriesPerStatement).
     const auto throughEntries = [&](const std::string& statement, const std::function<void(const SqlRow&)>& row) {
         for (std::size_t first = 0; first < entries.size(); first += kEntriesPerStatement) {
@@ -214,14 +211,9 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             advance(end, entries.size());
         }
     };
-    EntryKeys keys;
-    for (const PasteEntry& entry : entries) {
-        lookNowAndThen(keys.size());
-        const std::string key = addition.entryKey(EntryIdentity(entry.text), entry.ts);
-        if (keys.size() == 0)
-            keys.reserve(entries.size(), key.size());
-        keys.push_back(key);
-    }
+    const IncomingColumns columns =
+        MakeIncomingColumns(entries, addition.entryKey, [&](std::size_t made) { advance(made, entries.size()); });
+    const EntryKeys& keys = columns.keys;
     // An addition holds each identity once: one key twice is two identities.
     if (std::vector<std::string_view> byKey(keys.size()); !byKey.empty()) {
         for (std::size_t place = 0; place < keys.size(); ++place)
@@ -230,14 +222,8 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         if (std::ranges::adjacent_find(byKey) != byKey.end())
             RefuseCollision(sql);
     }
-    std::vector<EntryFields> fields;
-    fields.reserve(entries.size());
-    for (const PasteEntry& entry : entries) {
-        lookNowAndThen(entries.size() + fields.size());
-        fields.push_back(ReadEntryFields(entry.text));
-    }
     begin(AddStep::Load);
-    sql.loadIncoming(entries, keys, fields, watch.progress);
+    sql.loadIncoming(entries, keys, columns.fields, watch.progress);
 
     // From here on no other add changes the ledger until this one ends: what it counts and the gaps it
     // tells of are its own.
@@ -288,7 +274,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        nameIds = AddNewNames(sql, fields, stopIfAsked);
+        nameIds = AddNewNames(sql, columns.fields, stopIfAsked);
         sql.useNameIds(nameIds);
         begin(AddStep::Entries);
         throughEntries(Upsert(sql.dialect()), {});

@@ -81,13 +81,13 @@ void SqliteSql::runWith(const std::string& sql, std::span<const SqlValue> params
             row(current);
 }
 
-void SqliteSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
-                             std::span<const EntryFields> fields, const AddProgress& progress) {
+void SqliteSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
+                             const AddProgress& progress) {
     // Nothing is copied: the table reads the entries where they are. Cancelled before the work starts,
     // which has no steps to tell of.
     if (progress && !progress(0, entries.size()))
         throw AddCancelled();
-    incoming_ = {entries, &keys, fields, {}};
+    incoming_ = {entries, &keys, &fields, {}};
 }
 
 void SqliteSql::useNameIds(std::span<const NameIds> ids) {

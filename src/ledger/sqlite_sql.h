@@ -28,7 +28,7 @@ class SqliteSql final : public LedgerSql {
         runWith(sql, params, row); // SQLite steps through the rows as they are read
     }
     void useNameIds(std::span<const NameIds> ids) override;
-    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
                       const AddProgress& progress) override;
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
         return db_.stopStatementsWhen(std::move(stop));
