@@ -23,23 +23,26 @@ constexpr const char* kChanges =
     "WHERE n.seq >= $1 AND n.seq < $2 AND (e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
     "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank))";
 
-// Every rule is a maximum or a minimum: adds give the same ledger in any order.
-std::string Upsert(const SqlDialect& d) {
+// The entries as they come, into a ledger that holds none: their keys differ, as the add checked.
+std::string Insert(const SqlDialect& d) {
     const std::string nameIds = d.incomingNameIds ? "member_id, item_id"
                                                   : "(SELECT id FROM entry_name WHERE name = incoming.member), "
                                                     "(SELECT id FROM entry_name WHERE name = incoming.item)";
+    return "INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id, money, "
+           "item_count, tab) SELECT key, text, copies, ts, order_time, order_rank, type, " +
+           nameIds + ", money, item_count, tab FROM incoming WHERE seq >= $1 AND seq < $2";
+}
+
+// Every rule is a maximum or a minimum: adds give the same ledger in any order.
+std::string Upsert(const SqlDialect& d) {
     const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
     // The list's columns are read from the text: they follow it.
     std::string fromText;
     for (const char* column : {"type", "member_id", "item_id", "money", "item_count", "tab"})
         fromText += std::string(", ") + column + " = CASE WHEN excluded.text < entry.text THEN excluded." + column +
                     " ELSE entry." + column + " END";
-    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id, "
-                       "money, item_count, tab) SELECT key, text, copies, ts, order_time, order_rank, type, ") +
-           nameIds +
-           ", money, item_count, tab FROM incoming WHERE seq >= $1 AND seq < $2 ON CONFLICT (key) DO UPDATE SET "
-           "copies = " +
-           d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
+    return Insert(d) + " ON CONFLICT (key) DO UPDATE SET copies = " + d.greatest +
+           "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +
            "(entry.text, excluded.text) WHERE excluded.copies > entry.copies OR excluded.text < entry.text OR " + later;
@@ -277,7 +280,10 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         nameIds = AddNewNames(sql, columns.fields, stopIfAsked);
         sql.useNameIds(nameIds);
         begin(AddStep::Entries);
-        throughEntries(Upsert(sql.dialect()), {});
+        if (holdsEntries)
+            throughEntries(Upsert(sql.dialect()), {});
+        else
+            sql.withIndexesAfter([&] { throughEntries(Insert(sql.dialect()), {}); });
     }
     begin(AddStep::Hours);
     sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",

@@ -141,6 +141,9 @@ class LedgerSql {
     // Has the table incoming show these ids of each entry's member's and item's names, by the entries'
     // places, where the dialect says it does.
     virtual void useNameIds(std::span<const NameIds> ids) = 0;
+    // Runs `insert`, into an empty entry table, where the store can with the indexes that its rows would
+    // fill out of order made after it, each from its sorted rows at once.
+    virtual void withIndexesAfter(const std::function<void()>& insert) = 0;
     // Has every statement ask `stop` as it begins and now and then as it runs: true fails it with a
     // LedgerError. Gives back what was asked before.
     virtual std::function<bool()> stopStatementsWhen(std::function<bool()> stop) = 0;

@@ -94,4 +94,20 @@ void SqliteSql::useNameIds(std::span<const NameIds> ids) {
     incoming_.nameIds = ids;
 }
 
+void SqliteSql::withIndexesAfter(const std::function<void()>& insert) {
+    // The entries come in the list's order: its index fills from one end as they go in. The others are
+    // made again as the file's schema holds them, which its check has found to be this program's own.
+    std::vector<std::pair<std::string, std::string>> indexes;
+    runWith("SELECT name, sql FROM sqlite_schema WHERE type = 'index' AND tbl_name = 'entry' AND "
+            "name <> 'entry_in_list' AND sql IS NOT NULL",
+            {}, [&](const SqlRow& row) { indexes.emplace_back(row.bytes(0), row.bytes(1)); });
+    for (const auto& [name, sql] : indexes)
+        db_.execute(("DROP INDEX " + name).c_str());
+    // No page is written twice: a small cache spills each to the log once it is full.
+    db_.execute("PRAGMA cache_size = -2048");
+    insert();
+    for (const auto& [name, sql] : indexes)
+        db_.execute(sql.c_str());
+}
+
 } // namespace coffer

@@ -28,6 +28,7 @@ class SqliteSql final : public LedgerSql {
         runWith(sql, params, row); // SQLite steps through the rows as they are read
     }
     void useNameIds(std::span<const NameIds> ids) override;
+    void withIndexesAfter(const std::function<void()>& insert) override;
     void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
                       const AddProgress& progress) override;
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
