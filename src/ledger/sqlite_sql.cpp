@@ -104,10 +104,13 @@ void SqliteSql::withIndexesAfter(const std::function<void()>& insert) {
     for (const auto& [name, sql] : indexes)
         db_.execute(("DROP INDEX " + name).c_str());
     // No page is written twice: a small cache spills each to the log once it is full.
+    std::int64_t cacheSize = 0;
+    runWith("PRAGMA cache_size", {}, [&](const SqlRow& row) { cacheSize = row.integer(0); });
     db_.execute("PRAGMA cache_size = -2048");
     insert();
     for (const auto& [name, sql] : indexes)
         db_.execute(sql.c_str());
+    db_.execute(("PRAGMA cache_size = " + std::to_string(cacheSize)).c_str());
 }
 
 } // namespace coffer
