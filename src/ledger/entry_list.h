@@ -27,6 +27,21 @@ struct EntryFields {
     std::string tab;
 };
 EntryFields ReadEntryFields(std::string_view element);
+// An entry's fields where they are kept, as the ledger's columns are written from them.
+struct EntryFieldsView {
+    std::optional<std::int64_t> type;
+    std::string_view member, item;
+    std::optional<std::int64_t> money, itemCount;
+    std::string_view tab;
+};
+inline EntryFieldsView ViewOf(const EntryFields& fields) {
+    return {.type = fields.type,
+            .member = fields.member,
+            .item = fields.item,
+            .money = fields.money,
+            .itemCount = fields.itemCount,
+            .tab = fields.tab};
+}
 
 // The Action choice: which types an entry must have.
 enum class ActionGroup { All, Items, Gold, Repairs, Deposits, Withdrawals };

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "analysis/text/shown_address.h"
 #include "analysis/text/text_util.h"
+#include "ledger/incoming_columns.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
 #include <map>
-#include <unordered_map>
 
 namespace coffer {
 namespace {
@@ -23,23 +23,26 @@ constexpr const char* kChanges =
     "WHERE n.seq >= $1 AND n.seq < $2 AND (e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
     "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank))";
 
-// Every rule is a maximum or a minimum: adds give the same ledger in any order.
-std::string Upsert(const SqlDialect& d) {
+// The entries as they come, into a ledger that holds none: their keys differ, as the add checked.
+std::string Insert(const SqlDialect& d) {
     const std::string nameIds = d.incomingNameIds ? "member_id, item_id"
                                                   : "(SELECT id FROM entry_name WHERE name = incoming.member), "
                                                     "(SELECT id FROM entry_name WHERE name = incoming.item)";
+    return "INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id, money, "
+           "item_count, tab) SELECT key, text, copies, ts, order_time, order_rank, type, " +
+           nameIds + ", money, item_count, tab FROM incoming WHERE seq >= $1 AND seq < $2";
+}
+
+// Every rule is a maximum or a minimum: adds give the same ledger in any order.
+std::string Upsert(const SqlDialect& d) {
     const std::string later = "(excluded.order_time, excluded.order_rank) > (entry.order_time, entry.order_rank)";
     // The list's columns are read from the text: they follow it.
     std::string fromText;
     for (const char* column : {"type", "member_id", "item_id", "money", "item_count", "tab"})
         fromText += std::string(", ") + column + " = CASE WHEN excluded.text < entry.text THEN excluded." + column +
                     " ELSE entry." + column + " END";
-    return std::string("INSERT INTO entry (key, text, copies, ts, order_time, order_rank, type, member_id, item_id, "
-                       "money, item_count, tab) SELECT key, text, copies, ts, order_time, order_rank, type, ") +
-           nameIds +
-           ", money, item_count, tab FROM incoming WHERE seq >= $1 AND seq < $2 ON CONFLICT (key) DO UPDATE SET "
-           "copies = " +
-           d.greatest + "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
+    return Insert(d) + " ON CONFLICT (key) DO UPDATE SET copies = " + d.greatest +
+           "(entry.copies, excluded.copies), order_time = CASE WHEN " + later +
            " THEN excluded.order_time ELSE entry.order_time END, order_rank = CASE WHEN " + later +
            " THEN excluded.order_rank ELSE entry.order_rank END" + fromText + ", text = " + d.least +
            "(entry.text, excluded.text) WHERE excluded.copies > entry.copies OR excluded.text < entry.text OR " + later;
@@ -63,27 +66,26 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, std::uint64_t>& add
 // Gives the names of the entries' members and items that the ledger does not know yet new ids, a few
 // hundred a statement: each distinct name once, in byte order, rather than one look into the names for
 // each entry. Where the dialect takes them, gives back each entry's ids of its names.
-std::vector<NameIds> AddNewNames(LedgerSql& sql, std::span<const EntryFields> fields,
-                                 const std::function<void()>& advance) {
+std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, const std::function<void()>& advance) {
     constexpr std::size_t kNamesPerStatement = 250;
     const bool wantIds = sql.dialect().incomingNameIds;
-    std::unordered_map<std::string_view, std::int64_t> ids;
-    for (const EntryFields& entry : fields)
-        ids.insert({{entry.member, 0}, {entry.item, 0}});
-    std::vector<std::string_view> names;
-    names.reserve(ids.size());
-    for (const auto& [name, id] : ids)
-        names.push_back(name);
-    std::ranges::sort(names);
-    for (std::size_t first = 0; first < names.size(); first += kNamesPerStatement) {
-        const std::size_t end = std::min(first + kNamesPerStatement, names.size());
+    const std::vector<std::string>& names = fields.names;
+    std::vector<std::uint32_t> inOrder(names.size());
+    for (std::uint32_t place = 0; place < inOrder.size(); ++place)
+        inOrder[place] = place;
+    const auto byName = [&](std::uint32_t place) { return std::string_view(names[place]); };
+    std::ranges::sort(inOrder, {}, byName);
+    std::vector<std::int64_t> ids(names.size());
+    for (std::size_t first = 0; first < inOrder.size(); first += kNamesPerStatement) {
+        const std::size_t end = std::min(first + kNamesPerStatement, inOrder.size());
         std::vector<std::string> folds;
         folds.reserve(end - first);
         std::vector<SqlValue> params;
         std::string values, list;
         for (std::size_t at = first; at < end; ++at) {
-            params.emplace_back(names[at]);
-            params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(names[at]))));
+            const std::string& name = names[inOrder[at]];
+            params.emplace_back(std::string_view(name));
+            params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(name))));
             values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
                       std::to_string(params.size()) + ")";
             list += (list.empty() ? "$" : ", $") + std::to_string(params.size() - 1);
@@ -91,15 +93,18 @@ std::vector<NameIds> AddNewNames(LedgerSql& sql, std::span<const EntryFields> fi
         sql.runWith("INSERT INTO entry_name (name, fold) VALUES " + values + " ON CONFLICT (name) DO NOTHING", params,
                     {});
         if (wantIds)
-            sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params,
-                        [&](const SqlRow& row) { ids.at(row.bytes(0)) = row.integer(1); });
+            sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params, [&](const SqlRow& row) {
+                const auto found =
+                    std::ranges::lower_bound(inOrder.begin() + first, inOrder.begin() + end, row.bytes(0), {}, byName);
+                ids[*found] = row.integer(1);
+            });
         advance();
     }
     std::vector<NameIds> byEntry;
     if (wantIds) {
-        byEntry.reserve(fields.size());
-        for (const EntryFields& entry : fields)
-            byEntry.push_back({ids.at(entry.member), ids.at(entry.item)});
+        byEntry.reserve(fields.rows.size());
+        for (const IncomingFields::Row& row : fields.rows)
+            byEntry.push_back({ids[row.member], ids[row.item]});
     }
     return byEntry;
 }
@@ -201,11 +206,6 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     };
     begin(AddStep::Read);
     const std::span<const PasteEntry> entries(addition.entries);
-    // Each entry's key, then its fields: twice the entries to make.
-    const auto lookNowAndThen = [&](std::size_t made) {
-        if (made > 0 && made % kEntriesPerLook == 0)
-            advance(made, 2 * entries.size());
-    };
     // Runs the statement on every incoming entry, a part at a time (see kEntriesPerStatement).
     const auto throughEntries = [&](const std::string& statement, const std::function<void(const SqlRow&)>& row) {
         for (std::size_t first = 0; first < entries.size(); first += kEntriesPerStatement) {
@@ -214,14 +214,9 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             advance(end, entries.size());
         }
     };
-    EntryKeys keys;
-    for (const PasteEntry& entry : entries) {
-        lookNowAndThen(keys.size());
-        const std::string key = addition.entryKey(EntryIdentity(entry.text), entry.ts);
-        if (keys.size() == 0)
-            keys.reserve(entries.size(), key.size());
-        keys.push_back(key);
-    }
+    const IncomingColumns columns =
+        MakeIncomingColumns(entries, addition.entryKey, [&](std::size_t made) { advance(made, entries.size()); });
+    const EntryKeys& keys = columns.keys;
     // An addition holds each identity once: one key twice is two identities.
     if (std::vector<std::string_view> byKey(keys.size()); !byKey.empty()) {
         for (std::size_t place = 0; place < keys.size(); ++place)
@@ -230,14 +225,8 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         if (std::ranges::adjacent_find(byKey) != byKey.end())
             RefuseCollision(sql);
     }
-    std::vector<EntryFields> fields;
-    fields.reserve(entries.size());
-    for (const PasteEntry& entry : entries) {
-        lookNowAndThen(entries.size() + fields.size());
-        fields.push_back(ReadEntryFields(entry.text));
-    }
     begin(AddStep::Load);
-    sql.loadIncoming(entries, keys, fields, watch.progress);
+    sql.loadIncoming(entries, keys, columns.fields, watch.progress);
 
     // From here on no other add changes the ledger until this one ends: what it counts and the gaps it
     // tells of are its own.
@@ -288,10 +277,13 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        nameIds = AddNewNames(sql, fields, stopIfAsked);
+        nameIds = AddNewNames(sql, columns.fields, stopIfAsked);
         sql.useNameIds(nameIds);
         begin(AddStep::Entries);
-        throughEntries(Upsert(sql.dialect()), {});
+        if (holdsEntries)
+            throughEntries(Upsert(sql.dialect()), {});
+        else
+            sql.withIndexesAfter([&] { throughEntries(Insert(sql.dialect()), {}); });
     }
     begin(AddStep::Hours);
     sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",

@@ -57,6 +57,27 @@ class EntryKeys {
     std::vector<std::size_t> ends_;
 };
 
+// The list's fields of an add's entries (see EntryFields), each name held once: an entry holds the places
+// of its names.
+struct IncomingFields {
+    struct Row {
+        std::optional<std::int64_t> type, money, itemCount;
+        std::uint32_t member = 0, item = 0, tab = 0; // in names, names and tabs
+    };
+    std::vector<Row> rows;          // by the entries' places
+    std::vector<std::string> names; // of members and items
+    std::vector<std::string> tabs;
+    EntryFieldsView view(std::size_t place) const {
+        const Row& row = rows[place];
+        return {.type = row.type,
+                .member = names[row.member],
+                .item = names[row.item],
+                .money = row.money,
+                .itemCount = row.itemCount,
+                .tab = tabs[row.tab]};
+    }
+};
+
 // The ids of an entry's member's and item's names.
 using NameIds = std::array<std::int64_t, 2>;
 
@@ -118,11 +139,14 @@ class LedgerSql {
     // order_time, order_rank, type, member, item, member_fold, item_fold, money, item_count, tab) of this
     // transaction, in their order (a paste's is newest first, so a period's entries go in side by side), seq
     // being an entry's place. Tells `progress` on the way; throws AddCancelled when it says stop.
-    virtual void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
-                              std::span<const EntryFields> fields, const AddProgress& progress) = 0;
+    virtual void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
+                              const AddProgress& progress) = 0;
     // Has the table incoming show these ids of each entry's member's and item's names, by the entries'
     // places, where the dialect says it does.
     virtual void useNameIds(std::span<const NameIds> ids) = 0;
+    // Runs `insert`, into an empty entry table, where the store can with the indexes that its rows would
+    // fill out of order made after it, each from its sorted rows at once.
+    virtual void withIndexesAfter(const std::function<void()>& insert) = 0;
     // Has every statement ask `stop` as it begins and now and then as it runs: true fails it with a
     // LedgerError. Gives back what was asked before.
     virtual std::function<bool()> stopStatementsWhen(std::function<bool()> stop) = 0;

@@ -245,7 +245,8 @@ void FillFromTexts(PgConnection& db, UpgradeMeter* meter, const std::string& set
         for (int row = 0; row < batch.rows(); ++row) {
             data.append("\0\11", 2); // nine columns
             PutBytes(data, batch.bytes(row, 0));
-            PutListColumns(data, ReadEntryFields(batch.bytes(row, 1)));
+            const EntryFields fields = ReadEntryFields(batch.bytes(row, 1));
+            PutListColumns(data, ViewOf(fields));
         }
         data.append(kCopyEnd);
         db.copyIn("COPY list_fields FROM STDIN (FORMAT binary)", data);

@@ -29,7 +29,7 @@ void PutBytes(std::string& out, std::string_view bytes) {
     out.append(bytes);
 }
 
-void PutListColumns(std::string& out, const EntryFields& fields) {
+void PutListColumns(std::string& out, const EntryFieldsView& fields) {
     PutBigint(out, fields.type);
     PutBytes(out, fields.member);
     PutBytes(out, fields.item);
@@ -53,7 +53,7 @@ std::string CopyStart() {
 namespace {
 
 // The entries from `first`, `count` of them, in COPY's binary format, in the columns of `incoming`.
-std::string CopyData(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+std::string CopyData(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
                      std::size_t first, std::size_t count) {
     std::string data = CopyStart();
     for (std::size_t seq = first; seq < first + count; ++seq) {
@@ -66,7 +66,7 @@ std::string CopyData(std::span<const PasteEntry> entries, const EntryKeys& keys,
         PutBigint(data, entry.ts);
         PutBigint(data, entry.order.time);
         PutBigint(data, entry.order.rank);
-        PutListColumns(data, fields[seq]);
+        PutListColumns(data, fields.view(seq));
     }
     data.append(kCopyEnd);
     return data;
@@ -150,8 +150,8 @@ void PgSql::runEach(const std::string& sql, std::span<const SqlValue> params,
     transaction.commit();
 }
 
-void PgSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys,
-                         std::span<const EntryFields> fields, const AddProgress& progress) {
+void PgSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
+                         const AddProgress& progress) {
     db_.execute("CREATE TEMPORARY TABLE incoming (seq bigint, key bytea, text bytea, copies bigint, ts bigint, "
                 "order_time bigint, order_rank bigint, type bigint, member bytea, item bytea, member_fold bytea, "
                 "item_fold bytea, money bigint, item_count bigint, tab bytea) ON COMMIT DROP");

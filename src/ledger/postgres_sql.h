@@ -29,7 +29,8 @@ class PgSql final : public LedgerSql {
     void runEach(const std::string& sql, std::span<const SqlValue> params,
                  const std::function<void(const SqlRow&)>& row) override;
     void useNameIds(std::span<const NameIds>) override {} // found by the names: see dialect()
-    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+    void withIndexesAfter(const std::function<void()>& insert) override { insert(); }
+    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
                       const AddProgress& progress) override;
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
         return db_.stopCallsWhen(std::move(stop));
@@ -48,7 +49,7 @@ void ForEachBatch(PgConnection& db, const std::string& query, const PgParams& pa
 // (type, member, item, member_fold, item_fold, money, item_count, tab); the end, after the rows.
 std::string CopyStart();
 void PutBytes(std::string& out, std::string_view bytes);
-void PutListColumns(std::string& out, const EntryFields& fields);
+void PutListColumns(std::string& out, const EntryFieldsView& fields);
 constexpr std::string_view kCopyEnd("\xff\xff", 2);
 
 } // namespace coffer

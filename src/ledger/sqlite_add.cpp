@@ -123,7 +123,7 @@ const sqlite3_module kIncomingModule = [] {
                 sqlite3_result_int64(context, rows.nameIds[seq][column - 15]);
             return SQLITE_OK; // null without a result
         default:
-            return ListColumn(context, rows.fields[seq], column - 7, SQLITE_STATIC), SQLITE_OK;
+            return ListColumn(context, rows.fields->view(seq), column - 7, SQLITE_STATIC), SQLITE_OK;
         }
     };
     module.xRowid = [](sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
@@ -204,7 +204,7 @@ void AddListFunctions(SqliteDatabase& db) {
         nullptr, nullptr, nullptr);
 }
 
-void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, void (*names)(void*)) {
+void ListColumn(sqlite3_context* context, const EntryFieldsView& fields, int index, void (*names)(void*)) {
     const auto number = [context](const std::optional<std::int64_t>& value) {
         if (value)
             sqlite3_result_int64(context, *value);
@@ -224,7 +224,7 @@ void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, 
     default:
         break;
     }
-    const std::string& name = index % 2 == 1 ? fields.member : fields.item;
+    const std::string_view name = index % 2 == 1 ? fields.member : fields.item;
     if (index <= 2)
         return sqlite3_result_blob64(context, name.data(), name.size(), names);
     const std::string folded = FoldedCase(name);

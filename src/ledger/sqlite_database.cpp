@@ -232,8 +232,8 @@ SqliteStatement::~SqliteStatement() {
     sqlite3_finalize(statement_);
 }
 
-int SqliteStatement::parameterIndex(const std::string& name) const {
-    return sqlite3_bind_parameter_index(statement_, name.c_str());
+int SqliteStatement::parameterCount() const {
+    return sqlite3_bind_parameter_count(statement_);
 }
 
 SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {

@@ -98,9 +98,8 @@ class SqliteStatement {
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    // Parameters count from 1. The index of the parameter of this name (with its $, : or @), 0 for one the
-    // statement does not name.
-    int parameterIndex(const std::string& name) const;
+    // Parameters count from 1: the highest index of the statement's parameters (N of ?N).
+    int parameterCount() const;
     SqliteStatement& bind(int index, std::int64_t value);
     SqliteStatement& bind(int index, const std::optional<std::int64_t>& value);
     SqliteStatement& bindText(int index, std::string_view text);

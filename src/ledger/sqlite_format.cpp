@@ -188,7 +188,7 @@ void ListFieldOfText(sqlite3_context* context, int, sqlite3_value** values) {
         last.text = entry;
         last.fields = ReadEntryFields(entry);
     }
-    ListColumn(context, last.fields, sqlite3_value_int(values[1]), SQLITE_TRANSIENT);
+    ListColumn(context, ViewOf(last.fields), sqlite3_value_int(values[1]), SQLITE_TRANSIENT);
 }
 
 void RunSteps(SqliteDatabase& db, std::int64_t from, std::int64_t to) {

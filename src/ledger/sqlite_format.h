@@ -14,7 +14,7 @@ struct sqlite3_context;
 
 namespace coffer {
 
-struct EntryFields;
+struct EntryFieldsView;
 
 // The newest version, which this program writes.
 std::int64_t LedgerFormatVersion();
@@ -33,7 +33,7 @@ std::uint64_t UpgradeTicks(std::int64_t from, std::int64_t to, std::uint64_t ent
 // Column `index` of the list's (type, member, item, member_fold, item_fold, money, item_count, tab) of an
 // entry's fields, as the result of a function called by a statement; `names` tells SQLite whether to copy a
 // name or the tab.
-void ListColumn(sqlite3_context* context, const EntryFields& fields, int index, void (*names)(void*));
+void ListColumn(sqlite3_context* context, const EntryFieldsView& fields, int index, void (*names)(void*));
 
 // Gives the connection the functions that the list's statements call.
 void AddListFunctions(SqliteDatabase& db);

@@ -17,7 +17,7 @@ namespace coffer {
 struct IncomingEntries {
     std::span<const PasteEntry> entries;
     const EntryKeys* keys = nullptr;
-    std::span<const EntryFields> fields;
+    const IncomingFields* fields = nullptr;
     std::span<const NameIds> nameIds;
 };
 

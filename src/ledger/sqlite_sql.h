@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The ledger file's connection as the SQL that both stores share asks for it (ledger_sql.h): the
-// parameters $1, $2… are bound by their names, which SQLite reads as they are written, so the text of a
-// statement goes to SQLite unchanged; GREATEST and LEAST of two values are its max() and min().
+// parameters $1, $2… go to SQLite as ?1, ?2…, which it finds by their numbers; GREATEST and LEAST of two
+// values are its max() and min().
 
 #include "ledger/ledger_sql.h"
 #include "ledger/sqlite_database.h"
@@ -28,7 +28,8 @@ class SqliteSql final : public LedgerSql {
         runWith(sql, params, row); // SQLite steps through the rows as they are read
     }
     void useNameIds(std::span<const NameIds> ids) override;
-    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, std::span<const EntryFields> fields,
+    void withIndexesAfter(const std::function<void()>& insert) override;
+    void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
                       const AddProgress& progress) override;
     std::function<bool()> stopStatementsWhen(std::function<bool()> stop) override {
         return db_.stopStatementsWhen(std::move(stop));
