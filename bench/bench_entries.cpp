@@ -162,6 +162,9 @@ double GoneDuringExport(const fs::path& ledger, const fs::path& csv) {
 }
 
 int main(int argc, char** argv) {
+    // One memory area for every thread: mallinfo2() counts the main one only, and the list's reader and
+    // the add's second thread would each get one of their own.
+    mallopt(M_ARENA_MAX, 1);
     QCoreApplication application(argc, argv);
     const fs::path folder = fs::temp_directory_path() / ("coffer-bench-entries-" + std::to_string(getpid()));
     fs::create_directories(folder);
