@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/alert_rule.h"
 
+#include "analysis/text/text_util.h"
 #include "ledger/entry_list.h"
 
 #include <array>
@@ -25,12 +26,12 @@ std::vector<std::string> LowerWords(std::string_view text) {
     std::vector<std::string> words;
     std::string word;
     for (const char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
+        if (IsSpace(c)) {
             if (!word.empty())
                 words.push_back(std::move(word));
             word.clear();
         } else
-            word += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            word += FoldCase(c);
     }
     if (!word.empty())
         words.push_back(std::move(word));
@@ -95,11 +96,13 @@ std::optional<AlertSpan> TakeSpan(Words& words) {
 }
 
 std::optional<std::string> TakeTab(Words& words) {
-    if (words.size() < 3 || !Take(words, {"from", "tab"}) || !Number(words[0], kLargestTabOrRank))
+    if (words.size() < 3 || !Take(words, {"from", "tab"}))
         return std::nullopt;
-    std::string tab = std::to_string(*Number(words[0], kLargestTabOrRank)); // "03" is tab 3
+    const std::optional<std::int64_t> tab = Number(words[0], kLargestTabOrRank);
+    if (!tab)
+        return std::nullopt;
     words = words.subspan(1);
-    return tab;
+    return std::to_string(*tab); // "03" is tab 3
 }
 
 std::optional<AlertRule> ParseWords(Words words) {
