@@ -144,10 +144,6 @@ void SizeCacheForAdd(SqliteDatabase& db) {
     db.execute(("PRAGMA cache_size = -" + std::to_string(kib)).c_str());
 }
 
-} // namespace
-
-namespace {
-
 // coffer_list_sums(type, money, item_count, copies), of SqlDialect::listSums: the five sums of the list's
 // totals in one call per row, where a sum with a filter for each would read and compare every row five
 // times. A sum past 64 bits fails, as SQLite's own sum() does.
