@@ -9,6 +9,7 @@
 #include "ledger/entry_identity.h"
 #include "ledger/entry_list.h"
 #include "ledger/entry_sort.h"
+#include "ledger/fired_alert.h"
 #include "ledger/ledger_error.h"
 #include "ledger/list_totals.h"
 #include "ledger/paste.h"
@@ -118,6 +119,8 @@ struct AddOutcome {
     bool listed = false; // a paste is new to the ledger's list (not one it holds already)
     // The gaps this add opened, from the pastes it saw in its own transaction: never another add's.
     std::vector<TimeGap> openedGaps;
+    // The alerts the ledger's rules fired on this add, in the order they fired: each once in the ledger's life.
+    std::vector<FiredAlert> alerts;
 };
 
 // The copies of the timed entries of one hour, for the ledger's time line: local days and hours are
