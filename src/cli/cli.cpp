@@ -342,7 +342,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
         options = ParseArguments(args);
         options.ledger.askPassword = askPassword;
         if (options.help) {
-            out << kUsage << LedgerCliUsage() << EntriesCliUsage();
+            out << kUsage << LedgerCliUsage() << EntriesCliUsage() << AlertCliUsage();
             return kCliSuccess;
         }
         if (options.version) {
@@ -361,6 +361,7 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
                 mappedLog.reset();
                 return LogText({file}, in, mappedLog, readLog);
             };
+            options.ledger.alerts.period = Period(options);
             return RunLedgerForm(options.ledger, options.logFiles, options.quiet, readOne, out, err);
         }
         CheckOutputs(options);

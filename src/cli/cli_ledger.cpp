@@ -20,6 +20,11 @@ namespace {
 const QCommandLineOption kLedger(QStringLiteral("ledger"), {}, QStringLiteral("FILE")), kAdd(QStringLiteral("add")),
     kMerge(QStringLiteral("merge"), {}, QStringLiteral("OTHER")), kInfo(QStringLiteral("info"));
 
+// Whether the form of the alert rules takes a period.
+bool PeriodOfAlerts(AlertForm form) {
+    return form == AlertForm::Alerts || form == AlertForm::CheckRules;
+}
+
 // Options that only reporting takes.
 constexpr const char* kReportOptions[] = {"report", "members", "items",  "csv",    "players", "items-per-section",
                                           "from",   "to",      "lookup", "item-db"};
@@ -159,7 +164,7 @@ void HideLedgerPasswords(int argc, char** argv) {
 }
 
 QList<QCommandLineOption> LedgerCliOptionList() {
-    return QList<QCommandLineOption>{kLedger, kAdd, kMerge, kInfo} + FetchCliOptionList();
+    return QList<QCommandLineOption>{kLedger, kAdd, kMerge, kInfo} + FetchCliOptionList() + AlertCliOptionList();
 }
 
 std::string LedgerCliUsage() {
@@ -181,20 +186,30 @@ before: give it in ~/.pgpass or PGPASSWORD instead, or type it when asked at the
 std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFilesGiven, LedgerCliOptions& options) {
     if (std::string misuse = ReadFetchCliOptions(parser, options.fetch); !misuse.empty())
         return misuse;
+    if (std::string misuse = ReadAlertCliOptions(parser, options.alerts); !misuse.empty())
+        return misuse;
     const bool add = parser.isSet(kAdd), merge = parser.isSet(kMerge), info = parser.isSet(kInfo),
-               fetch = !options.fetch.address.empty(), entries = parser.isSet(QStringLiteral("entries"));
-    const char* form = add ? "add" : merge ? "merge" : info ? "info" : fetch ? "fetch" : "entries";
+               fetch = !options.fetch.address.empty(), entries = parser.isSet(QStringLiteral("entries")),
+               alerts = options.alerts.form != AlertForm::None;
+    const char* form = add      ? "add"
+                       : merge  ? "merge"
+                       : info   ? "info"
+                       : fetch  ? "fetch"
+                       : alerts ? AlertFormOption(options.alerts.form)
+                                : "entries";
     if (!parser.isSet(kLedger))
-        return add || merge || info || fetch || entries ? std::string("option --") + form + " needs --ledger FILE"
-                                                        : std::string();
+        return add || merge || info || fetch || entries || alerts
+                   ? std::string("option --") + form + " needs --ledger FILE"
+                   : std::string();
     options.file = parser.value(kLedger).toStdString();
-    if (add + merge + info + fetch + entries > 1)
-        return "give one of --add, --merge, --info, --fetch and --entries";
+    if (add + merge + info + fetch + entries + alerts > 1)
+        return "give one of --add, --merge, --info, --fetch, --entries and the alert rules' options";
     options.form = add       ? LedgerForm::Add
                    : merge   ? LedgerForm::Merge
                    : info    ? LedgerForm::Info
                    : fetch   ? LedgerForm::Fetch
                    : entries ? LedgerForm::Entries
+                   : alerts  ? LedgerForm::Alerts
                              : LedgerForm::Report;
     options.other = parser.value(kMerge).toStdString();
     // SQLite would take an empty name for a temporary database, which keeps nothing.
@@ -209,7 +224,8 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     if (options.form != LedgerForm::Report)
         for (const std::string_view option : kReportOptions)
             if (parser.isSet(QLatin1String(option)) &&
-                !(options.form == LedgerForm::Entries && (option == "from" || option == "to" || option == "csv")))
+                !(options.form == LedgerForm::Entries && (option == "from" || option == "to" || option == "csv")) &&
+                !(PeriodOfAlerts(options.alerts.form) && (option == "from" || option == "to")))
                 return "option --" + std::string(option) + " does not go with --" + form;
     return {};
 }
@@ -234,6 +250,13 @@ int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string
             return Merge(options, quiet, err);
         if (options.form == LedgerForm::Fetch)
             return Fetch(options, quiet, err);
+        if (options.form == LedgerForm::Alerts) {
+            std::string name = options.file;
+            const std::unique_ptr<LedgerStore> ledger = AlertFormWrites(options.alerts.form)
+                                                            ? OpenForWriting(name, options.askPassword, quiet, err)
+                                                            : OpenForReading(name, options.askPassword);
+            return RunAlertForm(options.alerts, *ledger, quiet, out, err);
+        }
         Info(options, out);
         return kCliSuccess;
     });

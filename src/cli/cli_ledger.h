@@ -4,6 +4,7 @@
 // it through the same analysis as a log.
 
 #include "analysis/tables/entry_selection.h"
+#include "cli/cli_alerts.h"
 #include "cli/cli_fetch.h"
 #include "ledger/ledger_actions.h"
 
@@ -20,7 +21,7 @@
 
 namespace coffer {
 
-enum class LedgerForm { None, Add, Merge, Info, Fetch, Report, Entries };
+enum class LedgerForm { None, Add, Merge, Info, Fetch, Report, Entries, Alerts };
 
 // Asks for the password of a server ledger, shown by its name without one; nothing when none can be had.
 using PasswordAsker = std::function<std::optional<std::string>(const std::string& shownName)>;
@@ -31,6 +32,7 @@ struct LedgerCliOptions {
     std::string other;         // the ledger to merge
     PasswordAsker askPassword; // for a server that wants a password the URI, ~/.pgpass and the rest do not give
     FetchCliOptions fetch;
+    AlertCliOptions alerts; // the form of the alert rules, of LedgerForm::Alerts
 };
 
 // Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or
@@ -49,7 +51,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
 // that cannot be read.
 using LogReader = std::function<std::string_view(const std::string& file)>;
 
-// --add, --merge, --info and --fetch; returns the exit status.
+// --add, --merge, --info, --fetch and the forms of the alert rules; returns the exit status.
 int RunLedgerForm(const LedgerCliOptions& options, const std::vector<std::string>& logFiles, bool quiet,
                   const LogReader& readLog, std::ostream& out, std::ostream& err);
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "analysis/text/shown_address.h"
 #include "analysis/text/text_util.h"
+#include "ledger/alert_sql.h"
 #include "ledger/incoming_columns.h"
+#include "ledger/ledger_actions.h"
 #include "ledger/ledger_gaps.h"
 #include "ledger/ledger_sql.h"
 
@@ -185,6 +187,7 @@ class StopWhile {
 
 AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     const AddWatch& watch = addition.watch;
+    const std::int64_t began = NowMs(); // when the alerts of this add fired
     const auto stopIfAsked = [&watch] {
         if (watch.stop && watch.stop())
             throw AddCancelled();
@@ -241,8 +244,11 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     AddOutcome outcome;
     std::uint64_t untimedAdded = 0;
     std::map<std::int64_t, std::uint64_t> hoursAdded;
+    std::vector<std::size_t> gained; // the places of the entries that gain copies, which the rules look at
     const auto count = [&](const PasteEntry& entry, std::uint64_t added) {
         outcome.copiesAdded += added;
+        if (added > 0)
+            gained.push_back(static_cast<std::size_t>(&entry - entries.data()));
         if (!entry.ts)
             untimedAdded += added;
         else if (added > 0)
@@ -301,6 +307,9 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         for (const TimeGap& gap : FindGaps(ReadPastes(sql)))
             if (std::ranges::find(before, gap) == before.end())
                 outcome.openedGaps.push_back(gap);
+    // The rules, on the members, days and gaps the add touched: their alerts go in with it.
+    if (!gained.empty() || !outcome.openedGaps.empty())
+        outcome.alerts = FireRules(sql, {entries, keys, columns.fields, std::move(gained)}, outcome.openedGaps, began);
     // The last look at the stop: the commit follows, which nothing stops.
     stopIfAsked();
     tell(AddStep::Commit);

@@ -115,7 +115,8 @@ std::string ListOrder(bool reversed) {
     return reversed ? kReversedEntryOrderSql : kEntryOrderSql;
 }
 
-// An entry's id as a sorted list holds it: a row number as its 8 bytes, a key as it is.
+} // namespace
+
 std::string IdOf(const LedgerSql& sql, const SqlRow& row, int column) {
     if (!sql.dialect().numberIds)
         return std::string(row.bytes(column));
@@ -125,6 +126,8 @@ std::string IdOf(const LedgerSql& sql, const SqlRow& row, int column) {
         id[at] = static_cast<char>(number >> (8 * at));
     return id;
 }
+
+namespace {
 
 // Up to 8 bytes, the lowest first, as a number.
 std::uint64_t NumberOfBytes(std::string_view bytes) {

@@ -33,6 +33,9 @@ constexpr std::int64_t kListNamesVersion = 6;
 // The version whose step gave the entries the amounts of their Count and Gold cells and their To tab
 // (item_count, money, tab), and the list's index that holds the amounts, in both stores.
 constexpr std::int64_t kListSumsVersion = 7;
+// The version whose step gave the ledger its tables of alert rules and fired alerts, and the index of members
+// that holds what the rules sum, in both stores.
+constexpr std::int64_t kAlertsVersion = 8;
 
 // The keys of an add's entries, by the entries' places, one after another in one block of memory rather
 // than each in its own.
@@ -216,6 +219,9 @@ struct ListedEntry {
 };
 void ForEachListedEntry(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
                         const std::function<void(const ListedEntry&)>& visit);
+// An entry's id (SqlDialect::entryId) in a row's column, as a sorted list holds it: a row number as its 8
+// bytes, a key as it is.
+std::string IdOf(const LedgerSql& sql, const SqlRow& row, int column);
 // The entries of these ids, in no set order.
 void ForEachWithId(LedgerSql& sql, const std::vector<std::string>& ids,
                    const std::function<void(const std::string& id, const ListedRow&)>& visit);

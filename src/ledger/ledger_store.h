@@ -6,6 +6,7 @@
 
 #include "analysis/scan/bank_log_entry.h"
 #include "analysis/tables/entry_selection.h"
+#include "ledger/alert_rule.h"
 #include "ledger/entry_identity.h"
 #include "ledger/entry_list.h"
 #include "ledger/entry_sort.h"
@@ -54,7 +55,7 @@ enum class AddStep {
     Names,   // the names of members and items the ledger does not know yet
     Entries, // the entries themselves
     Hours,   // the totals and the copies per hour
-    Pastes,  // the paste's record, and the gaps it opened
+    Pastes,  // the paste's record, the gaps it opened, and the alerts the ledger's rules fired
     Commit,  // the transaction ends: from here on the add is done, and nothing stops it
 };
 
@@ -121,6 +122,15 @@ struct AddOutcome {
     std::vector<TimeGap> openedGaps;
     // The alerts the ledger's rules fired on this add, in the order they fired: each once in the ledger's life.
     std::vector<FiredAlert> alerts;
+};
+
+// A rule the ledger keeps watch by: its number, never given to another, and the time zone (an IANA name)
+// whose days and weeks it counts.
+struct NumberedRule {
+    std::int64_t number = 0;
+    AlertRule rule;
+    std::string zone;
+    bool operator==(const NumberedRule&) const = default;
 };
 
 // The copies of the timed entries of one hour, for the ledger's time line: local days and hours are
@@ -245,6 +255,20 @@ class LedgerStore {
     // left out.
     [[nodiscard]] std::vector<ListedRow> sortedRows(const EntryListFilter& filter, const SortedList& list,
                                                     std::uint64_t first, std::uint64_t count);
+    // The rules in force, by number. A ledger of a version before them, read as it is, has none.
+    [[nodiscard]] std::vector<NumberedRule> rules();
+    // Adds a rule whose days and weeks are those of `zone`; gives its number. Throws a LedgerError for a
+    // zone the system does not know.
+    std::int64_t addRule(const AlertRule& rule, const std::string& zone);
+    // Takes the rule of this number out of force; its alerts stay. False where no rule in force has it.
+    bool removeRule(std::int64_t number);
+    // The alerts the rules fired in the period (by the time they fired), every one when there is none,
+    // newest first.
+    [[nodiscard]] std::vector<FiredAlert> alerts(const std::optional<TimeRange>& period);
+    // What the rules in force would fire on the entries of the period (all: none) and the ledger's gaps,
+    // storing nothing: by rule, then in the order of time; one moment of the ledger.
+    [[nodiscard]] std::vector<FiredAlert> checkRules(const std::optional<TimeRange>& period);
+
     // Asked now and then as a read runs: true stops it, and it then throws a LedgerError. The entries list stops a
     // count of a search the user has typed past.
     virtual void stopReadsWhen(std::function<bool()> /*stop*/) {}
@@ -264,6 +288,9 @@ class LedgerStore {
     // Runs `read` with the ledger's SQL and the names its list's statements keep, where listIndexed();
     // false, running nothing, where the list is read from the entries' texts.
     virtual bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& /*read*/) { return false; }
+    // Runs `use` with the ledger's SQL, in a transaction that writes where `write` says; false, running
+    // nothing, where the ledger has no tables of rules (one of an older version opened for reading).
+    virtual bool withAlertSql(bool write, const std::function<void(LedgerSql& sql)>& use) = 0;
 
   private:
     // The list from the entries' texts, filtered and ordered here.

@@ -53,6 +53,7 @@ class PostgresLedger : public LedgerStore {
 
   protected:
     bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) override;
+    bool withAlertSql(bool write, const std::function<void(LedgerSql& sql)>& use) override;
     void beginRead() override { read_.emplace(db_, PgTransaction::Kind::Read); }
     void endRead(bool completed) override;
 
@@ -67,6 +68,7 @@ class PostgresLedger : public LedgerStore {
     bool hourCounts_ = true;            // false for a ledger older than its counts per hour opened for reading
     bool listIndexed_ = true;           // false for a ledger of an older version opened for reading
     bool listSummed_ = true;            // false for a ledger older than the entries' amounts opened for reading
+    bool alerts_ = true;                // false for a ledger older than its rules and alerts opened for reading
     ListNames listNames_;
 };
 

@@ -42,6 +42,20 @@ void PostgresLedger::forEachEntry(const std::optional<TimeRange>& period,
     ForEachEntry(sql, true, period, visit);
 }
 
+bool PostgresLedger::withAlertSql(bool write, const std::function<void(LedgerSql& sql)>& use) {
+    if (!alerts_)
+        return false;
+    PgSql sql(db_);
+    if (!write) {
+        use(sql);
+        return true;
+    }
+    PgTransaction transaction(db_);
+    use(sql);
+    transaction.commit();
+    return true;
+}
+
 void PostgresLedger::endRead(bool completed) {
     if (completed) {
         try {

@@ -136,6 +136,34 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key)
         INCLUDE (copies, ts, type, member_id, item_id, money, item_count);
     )"},
+    UpgradeStep{kAlertsVersion, R"(
+    -- The rules the ledger keeps watch by, each with the time zone whose days and weeks it counts; a rule
+    -- taken out of force keeps its row, so that its number is never given again. The alerts the rules
+    -- fired, each once: for its rule, its member and its occasion (the day or week of a sum, the key of a
+    -- withdrawal from a tab, nothing for a member who never deposited, the start of a gap). The index of
+    -- members finds a member's entries of a type and a time with what the rules sum, reading no entry.
+    CREATE TABLE alert_rule (
+        id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+        text bytea NOT NULL,
+        zone bytea NOT NULL,
+        removed_at bigint
+    );
+    CREATE TABLE alert (
+        id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+        rule bigint NOT NULL,
+        member bytea NOT NULL,
+        occasion bytea NOT NULL,
+        day bytea NOT NULL,
+        line bytea NOT NULL,
+        fired_at bigint NOT NULL,
+        UNIQUE (rule, member, occasion)
+    );
+    CREATE INDEX alert_by_time ON alert (fired_at);
+    DROP INDEX entry_by_member;
+    )",
+                nullptr, R"(
+    CREATE INDEX entry_by_member ON entry (member_id, type, ts) INCLUDE (money, item_count, copies, tab);
+    )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
 
@@ -153,10 +181,10 @@ constexpr const char* kStrangers = R"(
     SELECT kind, name FROM (
         SELECT 'trigger' AS kind, t.tgname::text AS name FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid
         WHERE NOT t.tgisinternal AND c.relnamespace = current_schema()::regnamespace
-          AND c.relname IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'entry_name', 'paste', 'guild')
+          AND c.relname IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'entry_name', 'paste', 'guild', 'alert_rule', 'alert')
         UNION ALL
         SELECT 'rule', rulename::text FROM pg_rules
-        WHERE schemaname = current_schema() AND tablename IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'entry_name', 'paste', 'guild')) s
+        WHERE schemaname = current_schema() AND tablename IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'entry_name', 'paste', 'guild', 'alert_rule', 'alert')) s
     ORDER BY kind, name LIMIT 1)";
 
 DatabaseMarks ReadMarks(PgConnection& db) {
@@ -166,7 +194,8 @@ DatabaseMarks ReadMarks(PgConnection& db) {
     const PgResult tables = db.query(
         "SELECT count(*) FILTER (WHERE relname = 'coffer_ledger'), count(*) FILTER (WHERE relname <> 'coffer_ledger') "
         "FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
-        "AND relname IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'entry_name', 'paste', 'guild')");
+        "AND relname IN ('coffer_ledger', 'entry', 'entry_totals', 'entry_hours', 'entry_name', 'paste', 'guild', "
+        "'alert_rule', 'alert')");
     marks.ledger = tables.integer(0, 0) != 0;
     marks.otherTables = tables.integer(0, 1) != 0;
     if (marks.ledger) {
@@ -182,9 +211,10 @@ DatabaseMarks ReadMarks(PgConnection& db) {
 // Tables of a ledger's names must be a ledger of this program, of a version it knows.
 void CheckMarks(const DatabaseMarks& marks, const std::string& name) {
     if (marks.ledger ? marks.application != kApplication : marks.otherTables)
-        throw LedgerError(LedgerErrorKind::NotALedger,
-                          name + " is not a Coffer ledger: its tables coffer_ledger, entry, entry_totals, entry_hours, "
-                                 "entry_name, paste or guild are another program's, and were left as they are.");
+        throw LedgerError(
+            LedgerErrorKind::NotALedger,
+            name + " is not a Coffer ledger: its tables coffer_ledger, entry, entry_totals, entry_hours, "
+                   "entry_name, paste, guild, alert_rule or alert are another program's, and were left as they are.");
     if (!marks.stranger.empty())
         throw LedgerError(LedgerErrorKind::NotALedger,
                           name + " is not a Coffer ledger (it holds " + marks.stranger + ").");
@@ -280,7 +310,8 @@ PostgresLedger::PostgresLedger(const std::string& uri, LedgerAccess access, cons
     db_.setRightsHint("; the database's owner can give the rights with: GRANT USAGE ON SCHEMA " + schema_ + " TO " +
                       user_ + "; GRANT SELECT, INSERT, UPDATE ON " + schema_ + ".coffer_ledger, " + schema_ +
                       ".entry, " + schema_ + ".entry_totals, " + schema_ + ".entry_hours, " + schema_ +
-                      ".entry_name, " + schema_ + ".paste, " + schema_ + ".guild TO " + user_ + ";");
+                      ".entry_name, " + schema_ + ".paste, " + schema_ + ".guild, " + schema_ + ".alert_rule, " +
+                      schema_ + ".alert TO " + user_ + ";");
     checkSchema(access == LedgerAccess::ReadWrite, upgradeWatch);
 }
 
@@ -298,6 +329,7 @@ void PostgresLedger::checkSchema(bool writable, const UpgradeWatch& upgradeWatch
         hourCounts_ = marks.version >= kHourCountsVersion;
         listIndexed_ = marks.version >= kListNamesVersion;
         listSummed_ = marks.version >= kListSumsVersion;
+        alerts_ = marks.version >= kAlertsVersion;
         return;
     }
     if (!marks.ledger || marks.version < kVersion)

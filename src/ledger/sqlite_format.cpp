@@ -154,11 +154,32 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, id, copies, ts, type, member_id, item_id, money,
         item_count);
     )",
+    R"(
+    -- The rules the ledger keeps watch by, each with the time zone whose days and weeks it counts; a rule
+    -- taken out of force keeps its row, so that its number is never given again. The alerts the rules
+    -- fired, each once: for its rule, its member and its occasion (the day or week of a sum, the key of a
+    -- withdrawal from a tab, nothing for a member who never deposited, the start of a gap). The index of
+    -- members finds a member's entries of a type and a time with what the rules sum, reading no entry.
+    CREATE TABLE alert_rule (id INTEGER PRIMARY KEY, text TEXT NOT NULL, zone TEXT NOT NULL, removed_at INTEGER);
+    CREATE TABLE alert (
+        id INTEGER PRIMARY KEY,
+        rule INTEGER NOT NULL,
+        member BLOB NOT NULL,
+        occasion BLOB NOT NULL,
+        day TEXT NOT NULL,
+        line TEXT NOT NULL,
+        fired_at INTEGER NOT NULL,
+        UNIQUE (rule, member, occasion)
+    );
+    CREATE INDEX alert_by_time ON alert (fired_at);
+    DROP INDEX entry_by_member;
+    CREATE INDEX entry_by_member ON entry (member_id, type, ts, money, item_count, copies, tab);
+    )",
 };
 static_assert(kUpgradeSteps.size() >= kListNamesVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 // Each step's steps of the virtual machine per entry of the ledger.
-constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40};
+constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40, 30};
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
 void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {

@@ -52,6 +52,7 @@ class SqliteLedger : public LedgerStore {
 
   protected:
     bool withListSql(const std::function<void(LedgerSql& sql, ListNames& names)>& read) override;
+    bool withAlertSql(bool write, const std::function<void(LedgerSql& sql)>& use) override;
     void beginRead() override { db_.beginRead(); }
     void endRead(bool completed) override { db_.endRead(completed); }
 
@@ -73,6 +74,7 @@ class SqliteLedger : public LedgerStore {
     bool hasHourCounts_ = true;  // false for a ledger older than its counts per hour opened read-only
     bool hasListColumns_ = true; // false for a ledger older than the list's columns opened read-only
     bool hasListSums_ = true;    // false for a ledger older than the entries' amounts opened read-only
+    bool hasAlerts_ = true;      // false for a ledger older than its rules and alerts opened read-only
     ListNames listNames_;
 };
 

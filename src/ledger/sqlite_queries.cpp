@@ -64,6 +64,20 @@ std::vector<HourCount> SqliteLedger::entriesPerHour() {
     return hours;
 }
 
+bool SqliteLedger::withAlertSql(bool write, const std::function<void(LedgerSql& sql)>& use) {
+    if (!hasTables_ || !hasAlerts_)
+        return false;
+    SqliteSql sql(db_, incoming_);
+    if (!write) {
+        use(sql);
+        return true;
+    }
+    SqliteTransaction transaction(db_);
+    use(sql);
+    transaction.commit();
+    return true;
+}
+
 void SqliteLedger::forEachEntry(const std::optional<TimeRange>& period,
                                 const std::function<void(const LedgerEntry&)>& visit) {
     if (!hasTables_)

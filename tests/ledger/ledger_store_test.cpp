@@ -382,7 +382,9 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
                 << "read as it is, version " << version;
             EXPECT_EQ(old->entriesPerHour(), source->entriesPerHour()) << version;
             EXPECT_EQ(old->listIndexed(), version >= kListNamesVersion) << "listed from the texts, version " << version;
-            EXPECT_FALSE(old->listSummed()) << "summed from the entries' texts, version " << version;
+            EXPECT_EQ(old->listSummed(), version >= kListSumsVersion) << "summed from the texts, version " << version;
+            EXPECT_TRUE(old->rules().empty() && old->alerts(std::nullopt).empty())
+                << "no rules yet, version " << version;
             EXPECT_EQ(old->pastes().at(0).fileName, shownAddress) << version;
             sameList(*old, version);
         }
@@ -907,7 +909,7 @@ std::int64_t Signed(std::uint64_t value) {
 Store ServerStore() {
     static testing::TestServer server;
     return {"Server",
-            {1, 3, kHourCountsVersion, kListColumnsVersion, kListNamesVersion},
+            {1, 3, kHourCountsVersion, kListColumnsVersion, kListNamesVersion, kListSumsVersion},
             3,
             [] { return server.uri(server.freshDatabase()); },
             [](const std::string& ledger, std::int64_t version, const std::string&, LedgerStore& source) {
