@@ -198,10 +198,11 @@ std::map<std::string_view, std::int64_t> MemberIds(LedgerSql& sql, const std::ve
     InParts<std::string_view>(
         names, [](std::string_view name, std::vector<SqlValue>& params) { return Param(params, name); },
         [&](const std::string& values, const std::vector<SqlValue>& params) {
-            sql.runWith("SELECT id, name FROM entry_name WHERE name IN " + values, params, [&](const SqlRow& row) {
-                if (const auto at = std::ranges::find(names, row.bytes(1)); at != names.end())
-                    ids.emplace(*at, row.integer(0));
-            });
+            sql.runWith("SELECT id, name FROM entry_name WHERE name IN (VALUES " + values + ")", params,
+                        [&](const SqlRow& row) {
+                            if (const auto at = std::ranges::find(names, row.bytes(1)); at != names.end())
+                                ids.emplace(*at, row.integer(0));
+                        });
         });
     return ids;
 }
@@ -213,7 +214,7 @@ std::map<std::int64_t, std::string> MemberNames(LedgerSql& sql, const std::set<s
     InParts<std::int64_t>(
         ids, [](std::int64_t id, std::vector<SqlValue>&) { return std::to_string(id); },
         [&](const std::string& values, const std::vector<SqlValue>&) {
-            sql.run("SELECT id, name FROM entry_name WHERE id IN " + values, {},
+            sql.run("SELECT id, name FROM entry_name WHERE id IN (VALUES " + values + ")", {},
                     [&](const SqlRow& row) { names.emplace(row.integer(0), row.bytes(1)); });
         });
     return names;
