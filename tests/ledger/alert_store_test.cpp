@@ -196,7 +196,10 @@ std::vector<FiredAlert> AddPages(LedgerStore& ledger, const std::vector<std::str
     return told;
 }
 
-TEST(AlertStoreTest, RulesFireOnceWhereTheEntriesSayInAnyOrderOfAdds) {
+// One suite, run on the store of the test program.
+class AlertStoreTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(AlertStoreTest, RulesFireOnceWhereTheEntriesSayInAnyOrderOfAdds) {
     const std::vector<std::string> pages = Pages();
     const std::multiset<Key> reference = Reference(pages);
     ASSERT_TRUE(reference.contains(Key(1, "Orron", "2008-12-03")) && reference.contains(Key(3, "Fay", "2008-W49")));
@@ -282,7 +285,7 @@ TEST(AlertStoreTest, RulesFireOnceWhereTheEntriesSayInAnyOrderOfAdds) {
 
 // A rule's text or zone that this program would not write, as a crafted ledger may hold them, is refused with
 // a message, by the rules' list, the check and the add alike; a rule taken out of force fires no more.
-TEST(AlertStoreTest, ACraftedRuleIsRefusedAndARemovedOneFiresNoMore) {
+TEST_P(AlertStoreTest, ACraftedRuleIsRefusedAndARemovedOneFiresNoMore) {
     const std::vector<std::string> pages = Pages();
     for (const char* crafted : {"UPDATE alert_rule SET text = 'gold withdrawn over lots'",
                                 "UPDATE alert_rule SET zone = '../../etc/passwd'"}) {
@@ -304,6 +307,14 @@ TEST(AlertStoreTest, ACraftedRuleIsRefusedAndARemovedOneFiresNoMore) {
     EXPECT_EQ(KeysOf(AddPages(*ledger, pages, {0}), {gold}).size(), 0u);
     EXPECT_EQ(ledger->rules().size(), 1u);
 }
+
+#ifdef COFFER_PG_STATE
+INSTANTIATE_TEST_SUITE_P(Server, AlertStoreTest, ::testing::Values("Server"),
+                         [](const auto& info) { return std::string(info.param); });
+#else
+INSTANTIATE_TEST_SUITE_P(File, AlertStoreTest, ::testing::Values("File"),
+                         [](const auto& info) { return std::string(info.param); });
+#endif
 
 } // namespace
 } // namespace coffer
