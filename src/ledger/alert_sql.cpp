@@ -170,17 +170,20 @@ Found GapAlert(const RuleAtWork& at, const TimeGap& gap) {
 
 // A few hundred values a statement.
 constexpr std::size_t kValuesPerStatement = 250;
+// Of the alerts, whose rows have six values each: SQLite looks each parameter's number up among those before it.
+constexpr std::size_t kAlertsPerStatement = 80;
 
-// Runs `statement(values, params)` on the items a part at a time, with "($1), ($2)…" of the part's items
-// as `values` where each is a parameter, or as `write` writes it.
+// Runs `statement(values, params)` on the items a part at a time, with "(…), (…)" of the part's items as
+// `values`, each as `write` writes it (its parameters added to `params`).
 template <class Item>
 void InParts(const std::vector<Item>& items,
              const std::function<std::string(const Item&, std::vector<SqlValue>&)>& write,
-             const std::function<void(const std::string& values, const std::vector<SqlValue>& params)>& statement) {
-    for (std::size_t first = 0; first < items.size(); first += kValuesPerStatement) {
+             const std::function<void(const std::string& values, const std::vector<SqlValue>& params)>& statement,
+             std::size_t perStatement = kValuesPerStatement) {
+    for (std::size_t first = 0; first < items.size(); first += perStatement) {
         std::string values;
         std::vector<SqlValue> params;
-        for (std::size_t at = first; at < std::min(first + kValuesPerStatement, items.size()); ++at)
+        for (std::size_t at = first; at < std::min(first + perStatement, items.size()); ++at)
             values += (values.empty() ? "(" : ", (") + write(items[at], params) + ")";
         statement(values, params);
     }
@@ -192,16 +195,27 @@ std::string Param(std::vector<SqlValue>& params, SqlValue value) {
     return "$" + std::to_string(params.size());
 }
 
-// The ids of these names of members.
-std::map<std::string_view, std::int64_t> MemberIds(LedgerSql& sql, const std::vector<std::string_view>& names) {
-    std::map<std::string_view, std::int64_t> ids;
-    InParts<std::string_view>(
-        names, [](std::string_view name, std::vector<SqlValue>& params) { return Param(params, name); },
+// The ids of the names the add holds that are `wanted`, by their places (-1 for the others).
+std::vector<std::int64_t> MemberIds(LedgerSql& sql, const std::vector<std::string>& names,
+                                    const std::vector<bool>& wanted) {
+    std::vector<std::int64_t> ids(names.size(), -1);
+    std::vector<std::uint32_t> places;
+    for (std::uint32_t place = 0; place < names.size(); ++place)
+        if (wanted[place])
+            places.push_back(place);
+    const auto byName = [&](std::uint32_t place) { return std::string_view(names[place]); };
+    std::ranges::sort(places, {}, byName);
+    InParts<std::uint32_t>(
+        places,
+        [&](std::uint32_t place, std::vector<SqlValue>& params) {
+            return Param(params, std::string_view(names[place]));
+        },
         [&](const std::string& values, const std::vector<SqlValue>& params) {
             sql.runWith("SELECT id, name FROM entry_name WHERE name IN (VALUES " + values + ")", params,
                         [&](const SqlRow& row) {
-                            if (const auto at = std::ranges::find(names, row.bytes(1)); at != names.end())
-                                ids.emplace(*at, row.integer(0));
+                            const auto at = std::ranges::lower_bound(places, row.bytes(1), {}, byName);
+                            if (at != places.end() && byName(*at) == row.bytes(1))
+                                ids[*at] = row.integer(0);
                         });
         });
     return ids;
@@ -252,7 +266,8 @@ std::vector<FiredAlert> StoreNew(LedgerSql& sql, std::vector<Found>& found, std:
                         params, [&](const SqlRow& row) {
                             stored.emplace(row.integer(0), std::string(row.bytes(1)), std::string(row.bytes(2)));
                         });
-        });
+        },
+        kAlertsPerStatement);
     std::vector<FiredAlert> fired;
     for (Found& f : found)
         if (stored.contains(Key(f.alert.rule, f.member, f.occasion))) {
@@ -334,24 +349,28 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
     const std::vector<RuleAtWork> rules = RulesAtWork(sql);
     if (rules.empty())
         return {};
+    std::vector<SpanFinder> finders(rules.begin(), rules.end());
+    const std::vector<std::string>& names = added.fields.names; // members are known by their places in it
     std::vector<Found> found;
     // The spans of the members' days and weeks the add brought withdrawals to, each once, with the rules that
     // count them and their sums.
     struct Window {
-        std::string_view member;
+        std::uint32_t member;
         ZoneCalendar::Span span;
         std::vector<std::pair<std::size_t, std::int64_t>> sums; // by rule
     };
-    std::map<std::tuple<std::string_view, std::int64_t, std::int64_t>, std::size_t> windowAt;
+    std::map<std::tuple<std::uint32_t, std::int64_t, std::int64_t>, std::size_t> windowAt; // a day and a week may begin
+                                                                                           // together
     std::vector<Window> windows;
-    std::set<std::string_view> withdrawing; // members with a withdrawal the add brought
+    std::vector<bool> named(names.size()), withdrawing(names.size());
     for (const std::size_t seq : added.gained) {
+        const IncomingFields::Row& row = added.fields.rows[seq];
         const EntryFieldsView fields = added.fields.view(seq);
         const PasteEntry& entry = added.entries[seq];
         if (!fields.type || fields.member.empty())
             continue;
         if (IsWithdrawal(*fields.type))
-            withdrawing.insert(fields.member);
+            withdrawing[row.member] = named[row.member] = true;
         if (!entry.ts)
             continue;
         for (std::size_t rule = 0; rule < rules.size(); ++rule) {
@@ -361,22 +380,18 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
                         TabAlert(at, fields.member, entry.text, *entry.ts, std::string(added.keys[seq])))
                     found.push_back(std::move(*tab));
             } else if (at.spans() && at.counted(*fields.type, fields.money, fields.itemCount, fields.tab)) {
-                const ZoneCalendar::Span span = at.spanOf(*entry.ts);
-                const auto [place, made] = windowAt.try_emplace({fields.member, span.first, span.end}, windows.size());
+                const ZoneCalendar::Span span = finders[rule].of(*entry.ts);
+                const auto [place, made] = windowAt.try_emplace({row.member, span.first, span.end}, windows.size());
                 if (made)
-                    windows.push_back({fields.member, span, {}});
+                    windows.push_back({row.member, span, {}});
+                named[row.member] = true;
                 auto& sums = windows[place->second].sums;
                 if (std::ranges::find(sums, rule, &std::pair<std::size_t, std::int64_t>::first) == sums.end())
                     sums.emplace_back(rule, 0);
             }
         }
     }
-    std::vector<std::string_view> named(withdrawing.begin(), withdrawing.end());
-    for (const Window& window : windows)
-        named.push_back(window.member);
-    std::ranges::sort(named);
-    named.erase(std::unique(named.begin(), named.end()), named.end());
-    const std::map<std::string_view, std::int64_t> ids = MemberIds(sql, named);
+    const std::vector<std::int64_t> ids = MemberIds(sql, names, named);
 
     // Each window's entries, through the index of members, types and times.
     std::vector<std::size_t> places(windows.size());
@@ -386,7 +401,7 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
         places,
         [&](std::size_t place, std::vector<SqlValue>&) {
             const Window& window = windows[place];
-            return std::to_string(place) + ", " + std::to_string(ids.at(window.member)) + ", " +
+            return std::to_string(place) + ", " + std::to_string(ids[window.member]) + ", " +
                    std::to_string(window.span.first) + ", " + std::to_string(window.span.end);
         },
         [&](const std::string& values, const std::vector<SqlValue>&) {
@@ -406,21 +421,21 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
         for (const Window& window : windows)
             for (const auto& [counting, sum] : window.sums)
                 if (counting == rule && sum > rules[rule].rule().over)
-                    found.push_back(SpanAlert(rules[rule], window.member, window.span, sum));
+                    found.push_back(SpanAlert(rules[rule], names[window.member], window.span, sum));
 
-    std::set<std::int64_t> withdrawingIds;
-    for (const std::string_view member : withdrawing)
-        withdrawingIds.insert(ids.at(member));
     std::set<std::int64_t> newcomers;
-    const bool newcomerRule =
-        std::ranges::any_of(rules, [](const RuleAtWork& at) { return at.rule().kind == AlertKind::Newcomer; });
-    if (newcomerRule)
+    if (std::ranges::any_of(rules, [](const RuleAtWork& at) { return at.rule().kind == AlertKind::Newcomer; })) {
+        std::set<std::int64_t> withdrawingIds;
+        for (std::size_t member = 0; member < names.size(); ++member)
+            if (withdrawing[member])
+                withdrawingIds.insert(ids[member]);
         newcomers = WithoutDeposits(sql, withdrawingIds);
+    }
     for (const RuleAtWork& at : rules) {
         if (at.rule().kind == AlertKind::Newcomer)
-            for (const std::string_view member : withdrawing)
-                if (newcomers.contains(ids.at(member)))
-                    found.push_back(NewcomerAlert(at, member, now));
+            for (std::size_t member = 0; member < names.size(); ++member)
+                if (withdrawing[member] && newcomers.contains(ids[member]))
+                    found.push_back(NewcomerAlert(at, names[member], now));
         if (at.rule().kind == AlertKind::Gap)
             for (const TimeGap& gap : openedGaps)
                 found.push_back(GapAlert(at, gap));
@@ -433,9 +448,7 @@ std::vector<FiredAlert> CheckRulesOnHistory(LedgerSql& sql, const std::optional<
     const std::vector<RuleAtWork> rules = RulesAtWork(sql);
     if (rules.empty())
         return {};
-    std::vector<SpanFinder> finders;
-    for (const RuleAtWork& at : rules)
-        finders.emplace_back(at);
+    std::vector<SpanFinder> finders(rules.begin(), rules.end());
     // By rule: each member's sum of each span, by the member's id and the span's first moment.
     std::vector<std::map<std::pair<std::int64_t, std::int64_t>, std::pair<ZoneCalendar::Span, std::int64_t>>> sums(
         rules.size());
