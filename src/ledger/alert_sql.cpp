@@ -362,7 +362,7 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
     std::map<std::tuple<std::uint32_t, std::int64_t, std::int64_t>, std::size_t> windowAt; // a day and a week may begin
                                                                                            // together
     std::vector<Window> windows;
-    std::vector<bool> named(names.size()), withdrawing(names.size());
+    std::vector<bool> named(names.size()), withdrawing(names.size()), depositing(names.size());
     for (const std::size_t seq : added.gained) {
         const IncomingFields::Row& row = added.fields.rows[seq];
         const EntryFieldsView fields = added.fields.view(seq);
@@ -371,6 +371,8 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
             continue;
         if (IsWithdrawal(*fields.type))
             withdrawing[row.member] = named[row.member] = true;
+        else if (*fields.type == kItemDeposit || *fields.type == kGoldDeposit)
+            depositing[row.member] = true;
         if (!entry.ts)
             continue;
         for (std::size_t rule = 0; rule < rules.size(); ++rule) {
@@ -386,8 +388,13 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
                     windows.push_back({row.member, span, {}});
                 named[row.member] = true;
                 auto& sums = windows[place->second].sums;
-                if (std::ranges::find(sums, rule, &std::pair<std::size_t, std::int64_t>::first) == sums.end())
-                    sums.emplace_back(rule, 0);
+                auto sum = std::ranges::find(sums, rule, &std::pair<std::size_t, std::int64_t>::first);
+                if (sum == sums.end())
+                    sum = sums.emplace(sums.end(), rule, 0);
+                // In a ledger that held nothing before, a window's entries are the add's.
+                if (added.alone)
+                    AddAmount(sql, sum->second, *at.counted(*fields.type, fields.money, fields.itemCount, fields.tab),
+                              static_cast<std::int64_t>(entry.copies));
             }
         }
     }
@@ -398,7 +405,7 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
     for (std::size_t place = 0; place < places.size(); ++place)
         places[place] = place;
     InParts<std::size_t>(
-        places,
+        added.alone ? std::vector<std::size_t>() : places,
         [&](std::size_t place, std::vector<SqlValue>&) {
             const Window& window = windows[place];
             return std::to_string(place) + ", " + std::to_string(ids[window.member]) + ", " +
@@ -427,9 +434,9 @@ std::vector<FiredAlert> FireRules(LedgerSql& sql, const AddedEntries& added, con
     if (std::ranges::any_of(rules, [](const RuleAtWork& at) { return at.rule().kind == AlertKind::Newcomer; })) {
         std::set<std::int64_t> withdrawingIds;
         for (std::size_t member = 0; member < names.size(); ++member)
-            if (withdrawing[member])
+            if (withdrawing[member] && !depositing[member])
                 withdrawingIds.insert(ids[member]);
-        newcomers = WithoutDeposits(sql, withdrawingIds);
+        newcomers = added.alone ? withdrawingIds : WithoutDeposits(sql, withdrawingIds);
     }
     for (const RuleAtWork& at : rules) {
         if (at.rule().kind == AlertKind::Newcomer)

@@ -31,6 +31,7 @@ struct AddedEntries {
     const EntryKeys& keys;
     const IncomingFields& fields;
     std::vector<std::size_t> gained; // the places of the entries the ledger holds more copies of now
+    bool alone = false;              // the ledger held no entry before: its entries are the add's
 };
 // Checks the rules on the members and days of the entries the add brought, and on the gaps it opened, once
 // those are in the ledger; stores the alerts the ledger did not hold and gives them back, in the order they
