@@ -20,6 +20,7 @@ namespace {
 constexpr const char* kBadRuleReason = "a rule's number, text or time zone is not one this program writes";
 constexpr const char* kBadAlertReason = "an alert's rule or time is not a whole number";
 constexpr const char* kBadAmountsReason = "a member's withdrawals are too large to add up";
+constexpr const char* kNamelessReason = "an entry's member has no name";
 
 [[noreturn]] void Damaged(const LedgerSql& sql, const char* reason) {
     throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + reason);
@@ -508,6 +509,12 @@ std::vector<FiredAlert> CheckRulesOnHistory(LedgerSql& sql, const std::optional<
         newcomerRule ? WithoutDeposits(sql, withdrawing) : std::set<std::int64_t>();
     named.insert(newcomers.begin(), newcomers.end());
     const std::map<std::int64_t, std::string> names = MemberNames(sql, named);
+    const auto nameOf = [&](std::int64_t member) -> const std::string& {
+        const auto at = names.find(member);
+        if (at == names.end())
+            Damaged(sql, kNamelessReason);
+        return at->second;
+    };
     const std::vector<TimeGap> gaps = FindGaps(ReadPastes(sql));
 
     std::vector<Found> found;
@@ -515,7 +522,7 @@ std::vector<FiredAlert> CheckRulesOnHistory(LedgerSql& sql, const std::optional<
         const RuleAtWork& at = rules[rule];
         for (const auto& [key, spanSum] : sums[rule])
             if (spanSum.second > at.rule().over)
-                found.push_back(SpanAlert(at, names.at(key.first), spanSum.first, spanSum.second));
+                found.push_back(SpanAlert(at, nameOf(key.first), spanSum.first, spanSum.second));
         for (std::size_t first = 0; first < tabIds[rule].size(); first += kValuesPerStatement) {
             const std::vector<std::string> part(
                 tabIds[rule].begin() + static_cast<std::ptrdiff_t>(first),
@@ -528,7 +535,7 @@ std::vector<FiredAlert> CheckRulesOnHistory(LedgerSql& sql, const std::optional<
         }
         if (at.rule().kind == AlertKind::Newcomer)
             for (const std::int64_t member : newcomers)
-                found.push_back(NewcomerAlert(at, names.at(member), firstWithdrawal.at(member)));
+                found.push_back(NewcomerAlert(at, nameOf(member), firstWithdrawal.at(member)));
         if (at.rule().kind == AlertKind::Gap)
             for (const TimeGap& gap : gaps)
                 if (!period || (gap.to >= TimeParam(period->first) && gap.from <= TimeParam(period->last)))

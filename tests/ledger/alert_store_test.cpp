@@ -286,7 +286,8 @@ TEST_P(AlertStoreTest, RulesFireOnceWhereTheEntriesSayInAnyOrderOfAdds) {
 }
 
 // A rule's text or zone that this program would not write, as a crafted ledger may hold them, is refused with
-// a message, by the rules' list, the check and the add alike; a rule taken out of force fires no more.
+// a message, by the rules' list, the check and the add alike, and so is an entry of no member's name; a rule
+// taken out of force fires no more.
 TEST_P(AlertStoreTest, ACraftedRuleIsRefusedAndARemovedOneFiresNoMore) {
     const std::vector<std::string> pages = Pages();
     for (const char* crafted : {"UPDATE alert_rule SET text = 'gold withdrawn over lots'",
@@ -299,7 +300,7 @@ TEST_P(AlertStoreTest, ACraftedRuleIsRefusedAndARemovedOneFiresNoMore) {
         EXPECT_THROW(std::ignore = ledger->checkRules(std::nullopt), LedgerError) << crafted;
         EXPECT_THROW(std::ignore = AddToLedger(*ledger, pages[0], {}, 0), LedgerError) << crafted;
     }
-    const std::unique_ptr<Store> ledger = OpenStore(FreshLedger());
+    const std::unique_ptr<CraftedStore> ledger = OpenStore<CraftedStore>(FreshLedger());
     EXPECT_THROW(ledger->addRule(*ParseAlertRule("a gap opened"), "Mars/Olympus_Mons"), LedgerError);
     const std::int64_t gold = ledger->addRule(*ParseAlertRule("gold withdrawn over 1g a day"), "UTC");
     EXPECT_TRUE(ledger->removeRule(gold));
@@ -308,6 +309,8 @@ TEST_P(AlertStoreTest, ACraftedRuleIsRefusedAndARemovedOneFiresNoMore) {
         << "a number is never given twice";
     EXPECT_EQ(KeysOf(AddPages(*ledger, pages, {0}), {gold}).size(), 0u);
     EXPECT_EQ(ledger->rules().size(), 1u);
+    ledger->run("UPDATE entry SET member_id = member_id + 1000"); // names no member
+    EXPECT_THROW(std::ignore = ledger->checkRules(std::nullopt), LedgerError);
 }
 
 #ifdef COFFER_PG_STATE
