@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The ledger's alert rules and fired alerts through the SQL both stores share: the rules as the ledger keeps
-// them, checked as they are read; the alerts an add fires on what it brought; what the rules would fire on
-// the ledger's history.
+// The ledger's alert rules and fired alerts through the SQL both stores share: the rules and alerts as the
+// ledger keeps them, checked as they are read (alert_sql.cpp); the alerts an add fires on what it brought, and
+// what the rules would fire on the ledger's history (alert_firing.cpp).
 
 #include "ledger/ledger_sql.h"
 
