@@ -4,6 +4,7 @@
 // it through the same analysis as a log.
 
 #include "analysis/tables/entry_selection.h"
+#include "cli/cli_alerts.h"
 #include "cli/cli_fetch.h"
 #include "ledger/ledger_actions.h"
 
@@ -31,11 +32,13 @@ struct LedgerCliOptions {
     std::string other;         // the ledger to merge
     PasswordAsker askPassword; // for a server that wants a password the URI, ~/.pgpass and the rest do not give
     FetchCliOptions fetch;
+    AlertCliOptions alerts;
 };
 
 // Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or
-// `--ledger=URI`) and in the address of --fetch, in the process's own argument memory, so that others see it only for
-// the moment before: the caller keeps a copy of the arguments.
+// `--ledger=URI`) and in the address of --fetch, and the whole address of --alert-webhook (its path is its
+// secret), in the process's own argument memory, so that others see it only for the moment before: the
+// caller keeps a copy of the arguments.
 void HideLedgerPasswords(int argc, char** argv);
 
 // The ledger's options, for the parser, and their lines of the help text.
