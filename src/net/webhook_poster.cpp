@@ -27,6 +27,13 @@ std::string NetworkFailure(const QNetworkReply& reply) {
     return quotesAddress ? "network error " + std::to_string(reply.error()) : text.toStdString();
 }
 
+// Whether a redirect's target is on another scheme, host or port than the address posted to.
+bool LeavesTheSite(const QNetworkReply& reply) {
+    const QUrl from = reply.url();
+    const QUrl to = from.resolved(reply.attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    return to.scheme() != from.scheme() || to.host() != from.host() || to.port() != from.port();
+}
+
 std::string Seconds(std::chrono::milliseconds span) {
     return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(span).count()) + " seconds";
 }
@@ -36,7 +43,7 @@ std::string Failure(const QNetworkReply& reply, bool pastDeadline, const Downloa
     const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (pastDeadline)
         return "no answer within " + Seconds(limits.deadline);
-    if (error == QNetworkReply::InsecureRedirectError) // the policy's refusal, whatever the status
+    if (status >= 300 && status <= 399 && LeavesTheSite(reply))
         return "redirected to another site";
     if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
         return "nothing came for " + Seconds(limits.stallTimeout); // Qt's end of a stalled transfer
@@ -63,7 +70,7 @@ void WebhookPoster::start(const std::string& address, const std::string& json, P
     QNetworkRequest request(QUrl(QString::fromStdString(address)));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(static_cast<int>(state_->limits.stallTimeout.count()));
     QNetworkReply* reply = state_->manager.post(request, QByteArray::fromStdString(json));
     // The answer's body is read away as it comes, so that a service cannot fill memory with it.

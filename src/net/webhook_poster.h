@@ -2,8 +2,8 @@
 #pragma once
 // Posts JSON to a chat service's incoming webhook, on Qt Network, with the downloader's limits: a
 // transfer that makes no progress for the stall time-out or is not over by the deadline fails. A
-// redirect is followed only within the address's own scheme, host and port: the post carries the body a
-// webhook's secret address was given, and another host is never sent it. The answer's body is not kept.
+// redirect is not followed but fails the post: the post carries what only the webhook's secret address
+// was to be sent, and no other host may be sent it. The answer's body is not kept.
 // Needs a QCoreApplication; waiting handles the thread's events.
 
 #include "net/network_downloader.h"

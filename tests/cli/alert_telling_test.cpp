@@ -20,6 +20,7 @@
 #include <thread>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace coffer {
 namespace {
@@ -30,8 +31,8 @@ using namespace std::chrono_literals;
 constexpr const char* kSecret = "/hook/s3cret";
 
 // A line through the poster arrives as the JSON a chat service takes, byte for byte, whatever a hostile
-// name holds; a post that fails says why and never names the address's path, and a redirect that leaves
-// the site is not followed (the other site hears nothing).
+// name holds; a post that fails says why and never names the address's path, and a redirect is not
+// followed (the other site hears nothing).
 TEST(WebhookPoster, PostsTheLineAsJsonAndSaysWhyAPostFailed) {
     LoreholdSite site, elsewhere("127.0.0.2");
     site.setPage(kSecret, Page("", 204));
@@ -50,7 +51,7 @@ TEST(WebhookPoster, PostsTheLineAsJsonAndSaysWhyAPostFailed) {
          ""},
         {site.base() + kSecret, "\xc3\x96ri \xf0\x9f\x97\xa1 \xff\xc3(",
          "{\"content\": \"\xc3\x96ri \xf0\x9f\x97\xa1 \xef\xbf\xbd\xef\xbf\xbd(\"}", ""},
-        {site.base() + "/moved", "moved", R"({"content": "moved"})", ""},
+        {site.base() + "/moved", "x", "", "HTTP 307"},
         {site.base() + "/down", "x", "", "HTTP 500"},
         {site.base() + "/away", "x", "", "redirected to another site"},
         {site.base() + "/silent", "x", "", "nothing came for 1 seconds"},
@@ -60,8 +61,8 @@ TEST(WebhookPoster, PostsTheLineAsJsonAndSaysWhyAPostFailed) {
         SCOPED_TRACE(c.address + " " + c.line);
         const std::size_t posted = site.posts().size();
         EXPECT_EQ(poster.post(c.address, ChatMessageJson(c.line)), c.failure);
+        ASSERT_EQ(site.posts().size(), posted + (c.address.starts_with(site.base()) ? 1 : 0)); // once, never again
         if (!c.json.empty()) {
-            ASSERT_EQ(site.posts().size(), posted + (c.address.ends_with("/moved") ? 2 : 1));
             EXPECT_EQ(site.posts().back().second, c.json);
             EXPECT_NE(site.posts().back().first.find("\r\nContent-Type: application/json\r\n"), std::string::npos);
         }
@@ -82,8 +83,16 @@ TEST(ShellCommand, TellsHowACommandFailedAndKillsOneThatHangsWithItsGroup) {
         {"kill -9 $$", "ended by signal 9 (Killed)"},
         {"sleep 600 & echo $! > " + started + "; wait", "was still running after 1 seconds and was killed"},
     };
+    // The program's standard input, a pipe that stays open: a command that read it would never end.
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    const int savedInput = ::dup(STDIN_FILENO);
+    ::dup2(input[0], STDIN_FILENO);
     for (const auto& c : cases)
         EXPECT_EQ(RunShellCommand(c.command, {}, 1s), c.failure) << c.command;
+    ::dup2(savedInput, STDIN_FILENO);
+    for (const int descriptor : {input[0], input[1], savedInput})
+        ::close(descriptor);
     // The shell's own child went with it: gone, or a zombie left for init.
     const std::string stat = "/proc/" + ReadFile(started).substr(0, ReadFile(started).find('\n')) + "/stat";
     const auto deadline = std::chrono::steady_clock::now() + 10s;
