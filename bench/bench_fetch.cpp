@@ -58,8 +58,8 @@ void RunSteps(int argc, char** argv, int steps, int arriving) {
     testing::LoreholdSite site;
     std::ostream lines(nullptr); // the step's lines are made and dropped
     const std::string ledger = (folder / "ledger.sqlite").string();
-    FetchSession session(ledger, {.address = site.base() + "/guild-bank-log.xml", .cookieFile = {}, .every = {}}, true,
-                         lines);
+    FetchSession session(ledger, {.address = site.base() + "/guild-bank-log.xml", .cookieFile = {}, .every = {}},
+                         {.command = {}, .webhook = {}}, true, lines);
     long peakEarly = 0, residentEarly = 0;
     const int early = std::max(steps / 100, 1); // the step the first figures are taken after
     const auto start = std::chrono::steady_clock::now();

@@ -84,9 +84,10 @@ std::string ReadFetchCliOptions(const QCommandLineParser& parser, FetchCliOption
     return {};
 }
 
-FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err)
+FetchSession::FetchSession(const std::string& ledger, const FetchCliOptions& options, const AlertTellingOptions& alerts,
+                           bool quiet, std::ostream& err)
     : ledgerName_(ledger), options_(options), recordAddress_(*FetchRecordAddress(options.address)), quiet_(quiet),
-      err_(err) {
+      err_(err), teller_(alerts, err) {
     if (!options_.cookieFile.empty()) {
         // An empty file is one without cookies (an officer signed out), not one that cannot be read.
         const CookieFile file = LoadCookieFile(options_.cookieFile);
@@ -148,6 +149,7 @@ std::optional<FetchResult> FetchSession::fetchOnce() {
     for (const std::string& line : FetchLines(outcome, NowMs(), quiet_))
         err_ << line << '\n';
     err_.flush();
+    teller_.tell(outcome.alerts);
     return outcome.result;
 }
 
@@ -168,11 +170,11 @@ void FetchSession::stop() {
     downloader_.abortAll(); // which also wakes a wait
 }
 
-int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
-                 const LedgerOpener& openFirst) {
+int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, const AlertTellingOptions& alerts,
+                 bool quiet, std::ostream& err, const LedgerOpener& openFirst) {
     std::optional<FetchSession> session;
     try {
-        session.emplace(ledger, options, quiet, err);
+        session.emplace(ledger, options, alerts, quiet, err);
     } catch (const std::runtime_error& error) {
         err << "coffer-cli: " << error.what() << '\n';
         return kCliFailure;

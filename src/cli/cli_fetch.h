@@ -3,6 +3,7 @@
 // coffer-cli's fetch form: the armory's bank log page downloaded and added to the ledger as one paste,
 // once or on a schedule until SIGINT, SIGTERM or SIGHUP.
 
+#include "cli/cli_alert_telling.h"
 #include "ledger/fetch_outcome.h"
 #include "ledger/ledger_store.h"
 #include "net/network_downloader.h"
@@ -46,7 +47,8 @@ using LedgerOpener = std::function<std::unique_ptr<LedgerStore>(std::string& nam
 class FetchSession {
   public:
     // Reads the cookie file, warning when other users can read it. Throws std::runtime_error for it.
-    FetchSession(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err);
+    FetchSession(const std::string& ledger, const FetchCliOptions& options, const AlertTellingOptions& alerts,
+                 bool quiet, std::ostream& err);
     ~FetchSession();
 
     // Opens the ledger with `open` before the first fetch, which keeps it for its add (later fetches, and a
@@ -54,7 +56,7 @@ class FetchSession {
     // Throws as `open` does.
     void openFirst(const LedgerOpener& open);
 
-    // One fetch: the download, the add and its lines. Nothing when stop() ended it, with nothing of its
+    // One fetch: the download, the add, its lines and its alerts. Nothing when stop() ended it, with nothing of its
     // page added.
     std::optional<FetchResult> fetchOnce();
     // Waits until `time`; false when stop() came first.
@@ -76,12 +78,13 @@ class FetchSession {
     std::unique_ptr<LedgerStore> opened_; // opened before the first fetch, for its add
     std::vector<Cookie> cookies_;
     NetworkDownloader downloader_;
+    AlertTeller teller_;
     std::atomic<bool> stopped_ = false;
 };
 
 // --fetch, the ledger opened first with `openFirst`; returns the exit status.
-int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, bool quiet, std::ostream& err,
-                 const LedgerOpener& openFirst);
+int RunFetchForm(const std::string& ledger, const FetchCliOptions& options, const AlertTellingOptions& alerts,
+                 bool quiet, std::ostream& err, const LedgerOpener& openFirst);
 
 // For the program's signal thread: when a fetch form runs, has it end (true); else false.
 bool EndFetchOnSignal();

@@ -10,6 +10,7 @@
 #include "ledger/password_free_text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -75,7 +76,7 @@ namespace {
 // The fetches open the ledger anew each time, the first before any download: a password the server
 // wants is asked for there, once, and an older ledger brought up to date.
 int Fetch(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
-    return RunFetchForm(options.file, options.fetch, quiet, err,
+    return RunFetchForm(options.file, options.fetch, options.telling, quiet, err,
                         [&](std::string& name, const std::function<bool()>& going) {
                             return OpenForWriting(name, options.askPassword, quiet, err, going);
                         });
@@ -86,6 +87,7 @@ int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFile
         std::ostream& err) {
     std::string name = options.file;
     const std::unique_ptr<LedgerStore> ledger = OpenForWriting(name, options.askPassword, quiet, err);
+    AlertTeller teller(options.telling, err);
     for (const std::string& file : logFiles) {
         const std::string_view text = readLog(file);
         if (!LooksLikeBankLog(text)) {
@@ -98,6 +100,7 @@ int Add(const LedgerCliOptions& options, const std::vector<std::string>& logFile
                 err << line << '\n';
         for (const TimeGap& gap : report.outcome.openedGaps)
             err << GapText(gap) << '\n';
+        teller.tell(report.outcome.alerts);
     }
     return kCliSuccess;
 }
@@ -120,6 +123,7 @@ int Merge(const LedgerCliOptions& options, bool quiet, std::ostream& err) {
         err << otherName << ": " << outcome.copiesAdded << " new to the ledger\n";
     for (const TimeGap& gap : outcome.openedGaps)
         err << GapText(gap) << '\n';
+    AlertTeller(options.telling, err).tell(outcome.alerts);
     return kCliSuccess;
 }
 
@@ -148,7 +152,8 @@ void HideLedgerPasswords(int argc, char** argv) {
             break;
         char* uri = nullptr;
         bool pageAddress = false; // --fetch's, whose user part may hold a password as well
-        for (const std::string name : {"--ledger", "--merge", "--fetch"}) {
+        bool webhook = false;     // --alert-webhook's, a secret whole
+        for (const std::string name : {"--ledger", "--merge", "--fetch", "--alert-webhook"}) {
             if (arg == name && i + 1 < argc)
                 uri = argv[++i];
             else if (arg.starts_with(name + "="))
@@ -156,7 +161,10 @@ void HideLedgerPasswords(int argc, char** argv) {
             else
                 continue;
             pageAddress = name == "--fetch";
+            webhook = name == "--alert-webhook";
         }
+        if (webhook)
+            std::fill(uri, uri + std::strlen(uri), '*');
         if (uri != nullptr && (pageAddress || IsServerLedger(uri)))
             for (const TextRange& password : PasswordRanges(uri))
                 std::fill(uri + password.begin, uri + password.end, '*');
@@ -164,7 +172,8 @@ void HideLedgerPasswords(int argc, char** argv) {
 }
 
 QList<QCommandLineOption> LedgerCliOptionList() {
-    return QList<QCommandLineOption>{kLedger, kAdd, kMerge, kInfo} + FetchCliOptionList() + AlertCliOptionList();
+    return QList<QCommandLineOption>{kLedger, kAdd, kMerge, kInfo} + FetchCliOptionList() + AlertCliOptionList() +
+           AlertTellingOptionList();
 }
 
 std::string LedgerCliUsage() {
@@ -178,6 +187,7 @@ Guild ledger (every paste kept, nothing counted twice, any period reported):
                              (creates FILE)
       --info                 print the ledger's totals, its pastes and the gaps between them
 )") + FetchCliUsage() +
+           AlertTellingUsage() +
            R"(A password in a URI is starred out of the program's arguments as it starts, but others may see it
 before: give it in ~/.pgpass or PGPASSWORD instead, or type it when asked at the terminal.
 )";
@@ -200,7 +210,7 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
     if (!parser.isSet(kLedger))
         return add || merge || info || fetch || entries || alerts
                    ? std::string("option --") + form + " needs --ledger FILE"
-                   : std::string();
+                   : ReadAlertTellingOptions(parser, false, options.telling);
     options.file = parser.value(kLedger).toStdString();
     if (add + merge + info + fetch + entries > 1)
         return "give one of --add, --merge, --info, --fetch and --entries";
@@ -224,6 +234,8 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
         return "no bank log file given";
     if (options.form != LedgerForm::Add && logFilesGiven)
         return "bank log files go into a ledger with --add";
+    if (std::string misuse = ReadAlertTellingOptions(parser, add || merge || fetch, options.telling); !misuse.empty())
+        return misuse;
     if (options.form != LedgerForm::Report)
         for (const std::string_view option : kReportOptions)
             if (parser.isSet(QLatin1String(option)) &&

@@ -4,6 +4,7 @@
 // it through the same analysis as a log.
 
 #include "analysis/tables/entry_selection.h"
+#include "cli/cli_alert_telling.h"
 #include "cli/cli_alerts.h"
 #include "cli/cli_fetch.h"
 #include "ledger/ledger_actions.h"
@@ -32,7 +33,8 @@ struct LedgerCliOptions {
     std::string other;         // the ledger to merge
     PasswordAsker askPassword; // for a server that wants a password the URI, ~/.pgpass and the rest do not give
     FetchCliOptions fetch;
-    AlertCliOptions alerts; // the form of the alert rules, of LedgerForm::Alerts
+    AlertCliOptions alerts;      // the form of the alert rules, of LedgerForm::Alerts
+    AlertTellingOptions telling; // where an add's alerts are told besides standard error
 };
 
 // Overwrites with '*' each password in the URI of a --ledger or --merge argument (`--ledger URI` or

@@ -107,9 +107,9 @@ TEST(CliSignal, ClosedPipeEndlessInputAndStandardInputAsOutputEndWithStatus2) {
         ::close(fd);
 }
 
-// A password in a ledger's URI, in either form of the option, or in the address to fetch, is starred out of
-// the process's arguments before it connects: the list of processes never shows it while the server keeps
-// it waiting.
+// A password in a ledger's URI, in either form of the option, or in the address to fetch, and a webhook's
+// address, are starred out of the process's arguments before it connects: the list of processes never shows it while
+// the server keeps it waiting.
 TEST(CliProcess, LedgerPasswordsLeaveTheProcessList) {
     const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -125,8 +125,10 @@ TEST(CliProcess, LedgerPasswordsLeaveTheProcessList) {
     const testing::TempFolder folder;
     const int null = ::open("/dev/null", O_RDWR);
     for (const std::vector<std::string>& args : {std::vector<std::string>{COFFER_CLI_PATH, "--ledger=" + uri, "--info"},
-                                                 {COFFER_CLI_PATH, "--ledger", "/nowhere/l", "--merge", uri},
-                                                 {COFFER_CLI_PATH, "--ledger", folder / "l", "--fetch", page}}) {
+                                                 {COFFER_CLI_PATH, "--ledger", "/nowhere/l", "--merge", uri,
+                                                  "--alert-webhook=https://chat.example/hooks/hunter4"},
+                                                 {COFFER_CLI_PATH, "--ledger", folder / "l", "--fetch", page,
+                                                  "--alert-webhook", "https://chat.example/hooks/hunter5"}}) {
         const pid_t pid = Start(args, null, null, null);
         pollfd waiting{server, POLLIN, 0};
         ASSERT_EQ(::poll(&waiting, 1, 10'000), 1) << "the program should connect";

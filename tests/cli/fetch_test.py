@@ -2,11 +2,13 @@
 # SPDX-License-Identifier: MIT
 """coffer-cli --fetch against a local armory (tests/support/armory_site.py), as a process: the ledger
 ends up holding exactly the entries the site served, an outage beyond the page's reach gives one gap,
-each failure gives its line (and the loop goes on), cookies go where their rules send them, and a
-signal during a fetch leaves the ledger as it was.
+each failure gives its line (and the loop goes on), cookies go where their rules send them, alerts are
+told whatever their command and webhook do, and a signal during a fetch leaves the ledger as it was.
 
 Usage: fetch_test.py COFFER_CLI"""
 
+import http.server
+import json
 import os
 import re
 import signal
@@ -14,6 +16,7 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -139,6 +142,50 @@ class FetchTest(unittest.TestCase):
         self.assertRegex(lines[3], ": refused: ")
         self.assertEqual(loop.stderr.read(), "")
 
+    def test_alerts_are_told_and_a_hanging_command_or_a_failing_webhook_never_stops_the_loop(self):
+        if "--add-rule" not in self.cli("--help").stdout:
+            self.skipTest("needs the ledger's alert rules (--add-rule)")
+        self.cli("--ledger", self.ledger, "--add-rule", "withdrawals with no deposit ever")
+        hook = http.server.HTTPServer(("127.0.0.1", 0), WebhookHandler)
+        hook.status, hook.posts = 500, []
+        threading.Thread(target=hook.serve_forever, daemon=True).start()
+        self.addCleanup(hook.server_close)
+        self.addCleanup(hook.shutdown)
+        script, runs, hang = self.path("told.sh"), self.path("runs"), self.path("hang")
+        with open(script, "w") as file:
+            file.write('#!/bin/sh\nprintf "%%s|%%s|%%s|%%s|%%s\\n" "$COFFER_ALERT" "$COFFER_MEMBER" "$COFFER_RULE" '
+                       '"$COFFER_DAY" "$#" >> %s\n[ -e %s ] && sleep 600\nexit 0\n' % (runs, hang))
+        os.chmod(script, 0o700)
+        open(hang, "w").close()
+        webhook = "http://127.0.0.1:%d/api/webhooks/s3cret" % hook.server_address[1]
+        loop = subprocess.Popen([CLI, "--ledger", self.ledger, "--fetch", self.url, "--cookies", self.cookies,
+                                 "--every", "30s", "--quiet", "--alert-command", script + ' "$@"',
+                                 "--alert-webhook", webhook], stderr=subprocess.PIPE, text=True)
+        self.addCleanup(loop.stderr.close)
+        stuck = threading.Timer(90, loop.kill)  # a loop that tells nothing fails the test rather than hangs it
+        stuck.start()
+        self.addCleanup(stuck.cancel)
+        alert = re.compile(r"ALERT ((\d{4}-\d\d-\d\d): (Member\d) has withdrawn and never deposited "
+                           r"\(rule 1: withdrawals with no deposit ever\))\n$")
+        first = [loop.stderr.readline() for _ in range(4)]  # Member1 and Member3 withdrew, never deposited
+        os.remove(hang)
+        hook.status = 204
+        self.site.add(4)  # Member5 withdraws
+        second = loop.stderr.readline()
+        loop.send_signal(signal.SIGHUP)
+        self.assertEqual(loop.wait(timeout=10), 0)
+        told = [alert.match(line) for line in (first[0], first[1], second)]
+        self.assertTrue(all(told), first + [second])
+        self.assertEqual((sorted([told[0][3], told[1][3]]), told[2][3]), (["Member1", "Member3"], "Member5"))
+        self.assertEqual(first[2], "coffer-cli: the alert command was still running after 10 seconds and was killed, "
+                                   "not run for the 1 after it\n")
+        self.assertEqual(first[3], "coffer-cli: the alert webhook at 127.0.0.1 failed: HTTP 500, not posted for the 1 "
+                                   "after it\n")
+        self.assertEqual(loop.stderr.read(), "")
+        with open(runs) as file:  # the first alert of each add; the first add's command hung on it
+            self.assertEqual(file.read(), "".join("%s|%s|1|%s|0\n" % (told[i][1], told[i][3], told[i][2]) for i in (0, 2)))
+        self.assertEqual(hook.posts, [json.dumps({"content": told[i][1]}).encode() for i in (0, 2)])
+
     def test_cookies_go_where_their_rules_send_them(self):
         # The rules themselves are the cookie file's unit test's; here, that a fetch follows them. A file
         # others can read is still read, with a warning.
@@ -247,6 +294,20 @@ class FetchTest(unittest.TestCase):
                     self.assertEqual(info, before)
                 else:  # the add not begun or whole
                     self.assertTrue(info == before or "Entries: 80000 " in info, info)
+
+
+class WebhookHandler(http.server.BaseHTTPRequestHandler):
+    """A chat service's incoming webhook: keeps each body posted and answers with the server's status."""
+
+    def do_POST(self):
+        self.server.posts.append(self.rfile.read(int(self.headers["Content-Length"])))
+        self.send_response(self.server.status)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    def log_message(self, *args):
+        pass
+
 
 if __name__ == "__main__":
     CLI = sys.argv.pop(1)

@@ -22,9 +22,9 @@ struct LoreholdSite::Connection {
     int waiting = 0; // requests read but not answered
 };
 
-LoreholdSite::LoreholdSite() : listener_(std::make_unique<QTcpServer>()) {
-    if (!listener_->listen(QHostAddress::LocalHost, 0))
-        throw std::runtime_error("the test site cannot listen on 127.0.0.1");
+LoreholdSite::LoreholdSite(const std::string& host) : listener_(std::make_unique<QTcpServer>()), host_(host) {
+    if (!listener_->listen(QHostAddress(QString::fromStdString(host)), 0))
+        throw std::runtime_error("the test site cannot listen on " + host);
     QObject::connect(listener_.get(), &QTcpServer::newConnection, listener_.get(), [this] {
         while (QTcpSocket* socket = listener_->nextPendingConnection()) {
             auto connection = std::make_shared<Connection>(socket);
@@ -47,14 +47,22 @@ LoreholdSite::~LoreholdSite() {
 }
 
 std::string LoreholdSite::base() const {
-    return "http://127.0.0.1:" + std::to_string(listener_->serverPort());
+    return "http://" + host_ + ":" + std::to_string(listener_->serverPort());
 }
 
 void LoreholdSite::read(const std::shared_ptr<Connection>& connection) {
     QByteArray& buffer = connection->buffer;
     buffer += connection->socket->readAll();
-    for (qsizetype end; (end = buffer.indexOf("\r\n\r\n")) >= 0; buffer.remove(0, end + 4)) {
-        const std::string target = buffer.left(end).split(' ').value(1).toStdString(); // GET TARGET HTTP/1.1
+    for (qsizetype end; (end = buffer.indexOf("\r\n\r\n")) >= 0;) {
+        const QByteArray head = buffer.left(end);
+        const qsizetype lengthAt = head.toLower().indexOf("\r\ncontent-length:");
+        const qsizetype length = lengthAt < 0 ? 0 : head.mid(lengthAt + 17).split('\r').value(0).trimmed().toLongLong();
+        if (buffer.size() < end + 4 + length)
+            break; // the rest of the body is still on its way
+        if (head.startsWith("POST "))
+            posts_.emplace_back(head.toStdString(), buffer.mid(end + 4, length).toStdString());
+        buffer.remove(0, end + 4 + length);
+        const std::string target = head.split(' ').value(1).toStdString(); // GET TARGET HTTP/1.1
         ++requests_;
         ++connection->waiting;
         maxInFlight_ = std::max(maxInFlight_, ++inFlight_);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// A stand-in for the item database site, for tests and benchmarks: an HTTP server on 127.0.0.1 at a
-// free port, in this process and on this thread (it answers while the client waits for it). It
+// A stand-in for the item database site, for tests and benchmarks: an HTTP server on 127.0.0.1 (or another
+// loopback address) at a free port, in this process and on this thread (it answers while the client waits for it). It
 // serves the pages it is given by request target, after a settable delay, and counts what it was
 // asked. Needs a QCoreApplication.
 
@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class QTcpServer;
 
@@ -41,10 +43,10 @@ Response Page(std::string body, int status = 200);
 
 class LoreholdSite {
   public:
-    LoreholdSite();
+    explicit LoreholdSite(const std::string& host = "127.0.0.1");
     ~LoreholdSite();
 
-    // "http://127.0.0.1:PORT", no trailing slash.
+    // "http://HOST:PORT", no trailing slash.
     std::string base() const;
     // What a request for the target ("/?search=Iron+Nails", exactly as requested) gets; else a 404 page.
     // The lookup asks for ItemSearchAddress("", name) and ItemPageAddress("", itemNumber).
@@ -59,6 +61,8 @@ class LoreholdSite {
     }
     int requestCount() const { return requests_; }
     int maxInFlight() const { return maxInFlight_; }
+    // Each POST request's head (request line and headers) and body, in the order they came.
+    const std::vector<std::pair<std::string, std::string>>& posts() const { return posts_; }
 
   private:
     struct Connection;
@@ -66,6 +70,8 @@ class LoreholdSite {
     void answer(Connection& connection, const std::string& target);
 
     std::unique_ptr<QTcpServer> listener_;
+    std::string host_;
+    std::vector<std::pair<std::string, std::string>> posts_;
     std::map<std::string, Response> pages_;
     std::chrono::milliseconds delay_{0};
     int requests_ = 0;
