@@ -57,23 +57,24 @@ void AlertTeller::tell(const std::vector<FiredAlert>& fired) {
     for (const ToldAlert& alert : told)
         err_ << "ALERT " << alert.line << '\n';
     err_.flush(); // before the command writes on the same stream
-    bool commandFailed = options_.command.empty(), postFailed = !poster_;
+    // A channel that failed is not tried again for this add's other alerts.
+    bool commanding = !options_.command.empty(), posting = poster_.has_value();
     for (std::size_t i = 0; i < told.size(); ++i) {
         const ToldAlert& alert = told[i];
-        if (!commandFailed) {
+        if (commanding) {
             const std::string failure = RunShellCommand(options_.command,
                                                         {{"COFFER_ALERT", alert.line},
                                                          {"COFFER_MEMBER", alert.member},
                                                          {"COFFER_RULE", alert.rule},
                                                          {"COFFER_DAY", alert.day}},
                                                         kAlertCommandTimeLimit);
-            if ((commandFailed = !failure.empty()))
+            if (!(commanding = failure.empty()))
                 err_ << "coffer-cli: the alert command " << failure << NotGiven(told.size() - i - 1, "not run")
                      << std::endl;
         }
-        if (!postFailed) {
+        if (posting) {
             const std::string failure = poster_->post(options_.webhook, ChatMessageJson(alert.line));
-            if ((postFailed = !failure.empty()))
+            if (!(posting = failure.empty()))
                 err_ << "coffer-cli: the alert webhook at "
                      << QUrl(QString::fromStdString(options_.webhook)).host().toStdString() << " failed: " << failure
                      << NotGiven(told.size() - i - 1, "not posted") << std::endl;
