@@ -136,6 +136,35 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX entry_in_list ON entry (order_time DESC, order_rank, key)
         INCLUDE (copies, ts, type, member_id, item_id, money, item_count);
     )"},
+    UpgradeStep{kHourSumsVersion, R"(
+    -- The five sums of the list's totals (of kListSums: the item counts of types 1 and 2, the money of
+    -- types 4, 5 and 6, each times the entry's copies) of the timed entries per hour, beside their
+    -- copies, and of the untimed ones beside theirs, kept by every add: the totals of everything, of a
+    -- period and of an Action choice without reading every entry.
+    ALTER TABLE entry_hours ADD COLUMN items_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN items_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN gold_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN gold_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN repairs bigint NOT NULL DEFAULT 0;
+    ALTER TABLE entry_totals ADD COLUMN items_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN items_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN gold_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN gold_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN repairs bigint NOT NULL DEFAULT 0;
+    UPDATE entry_hours SET (items_deposited, items_withdrawn, gold_deposited, gold_withdrawn, repairs) =
+        (s.items_deposited, s.items_withdrawn, s.gold_deposited, s.gold_withdrawn, s.repairs)
+        FROM (SELECT ts / 3600000 AS hour,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0) AS items_deposited,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0) AS items_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0) AS gold_deposited,
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0) AS gold_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
+              FROM entry WHERE ts IS NOT NULL GROUP BY 1) AS s
+        WHERE s.hour = entry_hours.hour;
+    UPDATE entry_totals SET (items_deposited, items_withdrawn, gold_deposited, gold_withdrawn, repairs) =
+        (SELECT coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0),
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0)
+         FROM entry WHERE ts IS NULL);
+    )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
 
@@ -298,6 +327,7 @@ void PostgresLedger::checkSchema(bool writable, const UpgradeWatch& upgradeWatch
         hourCounts_ = marks.version >= kHourCountsVersion;
         listIndexed_ = marks.version >= kListNamesVersion;
         listSummed_ = marks.version >= kListSumsVersion;
+        hourSummed_ = marks.version >= kHourSumsVersion;
         return;
     }
     if (!marks.ledger || marks.version < kVersion)

@@ -90,6 +90,7 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
         hasHourCounts_ = marks.version >= kHourCountsVersion;
         hasListColumns_ = marks.version >= kListNamesVersion;
         hasListSums_ = marks.version >= kListSumsVersion;
+        hasHourSums_ = marks.version >= kHourSumsVersion;
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.
