@@ -308,7 +308,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             // The entry keeps the larger copies and the smaller text, whose amounts it then has (see Upsert);
             // a file's column may hold any type, which the totals count as no amount.
             const auto integer = [&row](int column) {
-                return row.isInteger(column) ? std::optional(row.integer(column)) : std::nullopt;
+                return !row.isNull(column) && row.isInteger(column) ? std::optional(row.integer(column)) : std::nullopt;
             };
             const IncomingFields::Row before{.type = integer(5), .money = integer(6), .itemCount = integer(7)};
             count(place, added, entry.text < text ? columns.fields.rows[place] : before, stored + added, before,

@@ -19,10 +19,12 @@ struct UpgradeStep {
     std::int64_t version;
     const char* sql;
     void (*fill)(PgConnection&, UpgradeMeter*) = nullptr; // what the step computes here rather than on the server
-    const char* indexes = nullptr;                        // made once the fill is done, not kept up by it
+    // Statements run once the fill is done, a pass over the entries of their own: the indexes the fill
+    // would otherwise keep up, or the step's second read of every entry.
+    const char* after = nullptr;
     // The step's statements and its fill each read or write every entry: its work, in entries, is the
     // ledger's entries this many times.
-    std::uint64_t passes() const { return 1 + (fill != nullptr ? 2 : 0) + (indexes != nullptr ? 1 : 0); }
+    std::uint64_t passes() const { return 1 + (fill != nullptr ? 2 : 0) + (after != nullptr ? 1 : 0); }
 };
 constexpr std::array kUpgradeSteps = {
     UpgradeStep{1, R"(
@@ -157,6 +159,8 @@ constexpr std::array kUpgradeSteps = {
                 coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
               FROM entry WHERE ts IS NOT NULL GROUP BY 1) AS s
         WHERE s.hour = entry_hours.hour;
+    )",
+                nullptr, R"(
     UPDATE entry_totals SET (items_deposited, items_withdrawn, gold_deposited, gold_withdrawn, repairs) =
         (SELECT coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0),
                 coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0),
@@ -254,8 +258,8 @@ void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to, U
                 step.fill(db, meter);
                 done(1);
             }
-            if (step.indexes != nullptr) {
-                db.execute(step.indexes);
+            if (step.after != nullptr) {
+                db.execute(step.after);
                 done(1);
             }
         }
