@@ -323,11 +323,13 @@ ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& fi
     return SummedByHours(filter, hourSums) ? SumByHours(sql, names, filter) : SumOfEntries(sql, names, filter);
 }
 
-std::pair<std::uint64_t, ListTotals> CountAndSumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
-                                                       bool hourSums) {
+std::pair<std::uint64_t, std::optional<ListTotals>> CountAndSumListed(LedgerSql& sql, ListNames& names,
+                                                                      const EntryListFilter& filter, bool hourSums) {
+    if (SummedByHours(filter, hourSums))
+        return {CountListed(sql, names, filter), SumByHours(sql, names, filter)};
     const Condition condition = ConditionOf(sql, names, filter);
-    if (condition.empty() || SummedByHours(filter, hourSums))
-        return {CountListed(sql, names, filter), SumListed(sql, names, filter, hourSums)};
+    if (condition.empty()) // counted from the running totals: the sums would read every entry
+        return {CountListed(sql, names, filter), std::nullopt};
     // The count reads the entries anyway: the sums of the same entries cost little more.
     std::uint64_t copies = 0;
     const ListTotals totals =
@@ -391,14 +393,10 @@ ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t fi
                                  bool oldestFirst, bool withTotals) {
     ListedPage page;
     readAtOnce([&] {
-        if (!withTotals)
+        if (!withTotals || !listSummed() || !withListSql([&](LedgerSql& sql, ListNames& names) {
+                std::tie(page.total, page.totals) = CountAndSumListed(sql, names, filter, hourSummed());
+            }))
             page.total = countListed(filter);
-        else if (!listSummed() || !withListSql([&](LedgerSql& sql, ListNames& names) {
-                     std::tie(page.total, page.totals) = CountAndSumListed(sql, names, filter, hourSummed());
-                 })) {
-            page.total = countListed(filter);
-            page.totals = listTotals(filter);
-        }
         // Oldest first, the rows are those of the list's own order counted from its end, the other way round.
         if (oldestFirst) {
             const std::uint64_t end = first >= page.total ? 0 : page.total - first;

@@ -214,9 +214,11 @@ void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filt
 // where the ledger keeps its sums per hour (`hourSums`, from kHourSumsVersion on), a filter of a period or
 // an Action choice alone from those.
 [[nodiscard]] ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums);
-// The list's count with its totals, those of a member, an item or a search from the same pass.
-[[nodiscard]] std::pair<std::uint64_t, ListTotals> CountAndSumListed(LedgerSql& sql, ListNames& names,
-                                                                     const EntryListFilter& filter, bool hourSums);
+// The list's count with its totals where they come cheaply: from the sums per hour, or those of a member,
+// an item or a search from the count's own pass; none where the count reads no entry and the sums would
+// read every one.
+[[nodiscard]] std::pair<std::uint64_t, std::optional<ListTotals>>
+CountAndSumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums);
 // Every listed entry once, in the list's order, with its copies and its id (see SortedList).
 struct ListedEntry {
     ListedRow row;

@@ -228,7 +228,8 @@ class LedgerStore {
     // The rows from `first`, at most `count`, with the list's count: counted again in the same read, so
     // that rows are found from the nearer end of the list as it is, which another program may have changed
     // since the caller last counted it. `oldestFirst`: of the list the other way round. `withTotals`: with the
-    // list's totals too (see listTotals), where the count reads the entries from the same pass.
+    // list's totals too (see listTotals) where they cost the read little: where the ledger keeps them per
+    // hour, or the count reads the entries they sum; else they are left for a read of their own.
     [[nodiscard]] ListedPage listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
                                       bool oldestFirst = false, bool withTotals = false);
     // The sums of the Count and Gold cells of the rows of the list (one per copy), in one read: through the

@@ -576,6 +576,12 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         EXPECT_EQ(streamed, rows) << name;
         const ListTotals totals = TotalsOfCells(rows);
         EXPECT_EQ(ledger->listTotals(filter), totals) << name;
+        // The first screen's read with the totals: of the hours, or of the count's own pass.
+        EXPECT_EQ(ledger->listRows(filter, 0, 3, false, true),
+                  (ListedPage{.rows = {rows.begin(), rows.begin() + std::min<std::ptrdiff_t>(3, std::ssize(rows))},
+                              .total = count,
+                              .totals = totals}))
+            << name;
         if (filter == EntryListFilter{}) {
             for (const ListSum& summed : kListSums)
                 EXPECT_GT(totals.*summed.sum, 0) << "every sum, of type " << summed.type;
