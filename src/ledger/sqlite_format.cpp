@@ -191,7 +191,7 @@ constexpr std::array kUpgradeSteps = {
 static_assert(kUpgradeSteps.size() >= kListNamesVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 // Each step's steps of the virtual machine per entry of the ledger.
-constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40, 30};
+constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40, 36};
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
 void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {
