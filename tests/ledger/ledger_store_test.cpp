@@ -684,12 +684,8 @@ TEST_P(LedgerStoreTest, TotalsOfPeriodsAndActionsFromTheSumsPerHour) {
                                                              std::to_string(filter.period->last - kBase)
                                                        : "everything") +
                                         ", action " + std::to_string(static_cast<int>(filter.action));
-            const ListTotals totals = ledger->listTotals(filter);
-            EXPECT_EQ(totals, TotalsOfCells(ledger->listRows(filter, 0, UINT32_MAX).rows)) << context;
-            if (filter == EntryListFilter{}) {
-                for (const ListSum& summed : kListSums)
-                    EXPECT_GT(totals.*summed.sum, 0) << "every sum, of type " << summed.type;
-            }
+            EXPECT_EQ(ledger->listTotals(filter), TotalsOfCells(ledger->listRows(filter, 0, UINT32_MAX).rows))
+                << context;
         }
     }
 }
