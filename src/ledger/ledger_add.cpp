@@ -19,9 +19,10 @@ namespace {
 constexpr std::size_t kEntriesPerStatement = 5'000;
 
 // The stored entries that an incoming one would change (or none: a new entry), and those whose text
-// differs, whose identity is compared in full.
+// differs, whose identity is compared in full; with what the stored one adds to the list's totals.
 constexpr const char* kChanges =
-    "SELECT n.seq, e.copies, e.text, e.order_time, e.order_rank FROM incoming n LEFT JOIN entry e ON e.key = n.key "
+    "SELECT n.seq, e.copies, e.text, e.order_time, e.order_rank, e.type, e.money, e.item_count FROM incoming n "
+    "LEFT JOIN entry e ON e.key = n.key "
     "WHERE n.seq >= $1 AND n.seq < $2 AND (e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
     "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank))";
 
@@ -50,18 +51,40 @@ std::string Upsert(const SqlDialect& d) {
            "(entry.text, excluded.text) WHERE excluded.copies > entry.copies OR excluded.text < entry.text OR " + later;
 }
 
-// Adds the copies each hour gained to the counts of the hours, a few hundred hours a statement. The
+// What an add changes of an hour, or of the untimed entries: the copies it adds, and what it adds to (or,
+// where an entry's text gives way to a smaller one of other amounts, takes from) each sum of the totals.
+struct SumsChange {
+    std::uint64_t copies = 0;
+    ListTotals sums;
+};
+
+// The sums' columns, each followed by `then`: "items_deposited = items_deposited + ..." and such.
+std::string SumColumns(const std::function<std::string(const char* column)>& then) {
+    std::string columns;
+    for (const ListSum& summed : kListSums)
+        columns += std::string(", ") + summed.column + then(summed.column);
+    return columns;
+}
+
+// Adds the copies and sums each hour gained to those of the hours, a few hundred hours a statement. The
 // numbers are the add's own, written into the text.
-void CountHours(LedgerSql& sql, const std::map<std::int64_t, std::uint64_t>& added) {
+void CountHours(LedgerSql& sql, const std::map<std::int64_t, SumsChange>& added) {
     constexpr std::size_t kHoursPerStatement = 500;
     auto hour = added.begin();
     while (hour != added.end()) {
         std::string values;
-        for (std::size_t n = 0; n < kHoursPerStatement && hour != added.end(); ++n, ++hour)
+        for (std::size_t n = 0; n < kHoursPerStatement && hour != added.end(); ++n, ++hour) {
             values += (values.empty() ? "(" : ", (") + std::to_string(hour->first) + ", " +
-                      std::to_string(hour->second) + ")";
-        sql.run("INSERT INTO entry_hours (hour, copies) VALUES " + values +
-                " ON CONFLICT (hour) DO UPDATE SET copies = entry_hours.copies + excluded.copies");
+                      std::to_string(hour->second.copies);
+            for (const ListSum& summed : kListSums)
+                values += ", " + std::to_string(hour->second.sums.*summed.sum);
+            values += ")";
+        }
+        sql.run("INSERT INTO entry_hours (hour, copies" + SumColumns([](const char*) { return ""; }) + ") VALUES " +
+                values + " ON CONFLICT (hour) DO UPDATE SET copies = entry_hours.copies + excluded.copies" +
+                SumColumns([](const char* column) {
+                    return std::string(" = entry_hours.") + column + " + excluded." + column;
+                }));
     }
 }
 
@@ -242,41 +265,60 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                 {SqlText{addition.guilds[0].name}, SqlText{addition.guilds[0].realm}});
 
     AddOutcome outcome;
-    std::uint64_t untimedAdded = 0;
-    std::map<std::int64_t, std::uint64_t> hoursAdded;
+    SumsChange untimedAdded;
+    std::map<std::int64_t, SumsChange> hoursAdded;
     std::vector<std::size_t> gained; // the places of the entries that gain copies, which the rules look at
-    const auto count = [&](const PasteEntry& entry, std::uint64_t added) {
+    // The entry at `place` of the addition gains `added` copies; it adds `copies` times the amounts of
+    // `fields` to the sums, and takes `stored` times those of `before`, the entry it replaces.
+    const auto count = [&](std::size_t place, std::uint64_t added, const IncomingFields::Row& fields,
+                           std::uint64_t copies, const IncomingFields::Row& before, std::uint64_t stored) {
+        const PasteEntry& entry = entries[place];
         outcome.copiesAdded += added;
         if (added > 0)
-            gained.push_back(static_cast<std::size_t>(&entry - entries.data()));
-        if (!entry.ts)
-            untimedAdded += added;
-        else if (added > 0)
-            hoursAdded[*entry.ts / kMsPerHour] += added;
+            gained.push_back(place);
+        ListTotals sums;
+        const bool fit =
+            AddToTotals(sums, fields.type, fields.money, fields.itemCount, static_cast<std::int64_t>(copies)) &&
+            AddToTotals(sums, before.type, before.money, before.itemCount, -static_cast<std::int64_t>(stored));
+        if (added == 0 && sums == ListTotals{})
+            return;
+        SumsChange& change = entry.ts ? hoursAdded[*entry.ts / kMsPerHour] : untimedAdded;
+        change.copies += added;
+        if (!fit || !AddTotals(change.sums, sums))
+            throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
     };
     bool changes = false;
     std::vector<NameIds> nameIds;
-    const auto addNew = [&](const PasteEntry& entry) {
-        count(entry, entry.copies);
+    const auto addNew = [&](std::size_t place) {
+        count(place, entries[place].copies, columns.fields.rows[place], entries[place].copies, {}, 0);
         changes = true;
     };
     bool holdsEntries = false;
     sql.run("SELECT key FROM entry LIMIT 1", {}, [&](const SqlRow&) { holdsEntries = true; });
     // Into an empty ledger every entry goes in without a look.
     if (!holdsEntries) {
-        std::ranges::for_each(entries, addNew);
+        for (std::size_t place = 0; place < entries.size(); ++place)
+            addNew(place);
     } else {
         begin(AddStep::Compare);
         throughEntries(kChanges, [&](const SqlRow& row) {
-            const PasteEntry& entry = entries[static_cast<std::size_t>(row.integer(0))];
+            const auto place = static_cast<std::size_t>(row.integer(0));
+            const PasteEntry& entry = entries[place];
             if (row.isNull(1))
-                return addNew(entry);
+                return addNew(place);
             const std::string_view text = row.bytes(2);
             if (text != entry.text && EntryIdentity(text) != EntryIdentity(entry.text))
                 RefuseCollision(sql);
             const auto stored = static_cast<std::uint64_t>(row.integer(1));
             const std::uint64_t added = entry.copies > stored ? entry.copies - stored : 0;
-            count(entry, added);
+            // The entry keeps the larger copies and the smaller text, whose amounts it then has (see Upsert);
+            // a file's column may hold any type, which the totals count as no amount.
+            const auto integer = [&row](int column) {
+                return !row.isNull(column) && row.isInteger(column) ? std::optional(row.integer(column)) : std::nullopt;
+            };
+            const IncomingFields::Row before{.type = integer(5), .money = integer(6), .itemCount = integer(7)};
+            count(place, added, entry.text < text ? columns.fields.rows[place] : before, stored + added, before,
+                  stored);
             changes =
                 changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
         });
@@ -292,8 +334,16 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             sql.withIndexesAfter([&] { throughEntries(Insert(sql.dialect()), {}); });
     }
     begin(AddStep::Hours);
-    sql.run("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2",
-            {static_cast<std::int64_t>(outcome.copiesAdded), static_cast<std::int64_t>(untimedAdded)});
+    std::vector<SqlValue> totals = {static_cast<std::int64_t>(outcome.copiesAdded),
+                                    static_cast<std::int64_t>(untimedAdded.copies)};
+    for (const ListSum& summed : kListSums)
+        totals.emplace_back(untimedAdded.sums.*summed.sum);
+    std::size_t param = 2;
+    sql.runWith("UPDATE entry_totals SET copies = copies + $1, untimed = untimed + $2" +
+                    SumColumns([&](const char* column) {
+                        return std::string(" = ") + column + " + $" + std::to_string(++param);
+                    }),
+                totals, {});
     CountHours(sql, hoursAdded);
 
     begin(AddStep::Pastes);

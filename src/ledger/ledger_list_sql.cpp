@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <tuple>
 
 namespace coffer {
 namespace {
@@ -207,19 +208,26 @@ std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryLis
     return rows;
 }
 
-ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
-    const Condition condition = ConditionOf(sql, names, filter);
+namespace {
+
+// The totals of the entries that pass the condition, read through the list's index: in the same pass, where
+// given, as the column `first` of the same entries, which `readFirst` is handed.
+ListTotals SumOfEntries(LedgerSql& sql, const Condition& condition, const std::string& first = {},
+                        const std::function<void(const SqlRow&)>& readFirst = {}) {
+    const std::string before = first.empty() ? "SELECT " : "SELECT " + first + ", ";
+    const int at = first.empty() ? 0 : 1; // the column of the first sum
     ListTotals totals;
     if (const char* oneAggregate = sql.dialect().listSums) {
-        sql.runWith(std::string("SELECT ") + oneAggregate + " FROM entry WHERE " + condition.where(), condition.params,
-                    [&](const SqlRow& row) {
-                        const std::string_view sums = row.bytes(0);
-                        if (sums.size() != 8 * std::size(kListSums))
-                            throw LedgerError(LedgerErrorKind::Other, sql.name() + ": the list's totals were not read");
-                        for (std::size_t at = 0; at < std::size(kListSums); ++at)
-                            totals.*kListSums[at].sum =
-                                static_cast<std::int64_t>(NumberOfBytes(sums.substr(8 * at, 8)));
-                    });
+        sql.runWith(
+            before + oneAggregate + " FROM entry WHERE " + condition.where(), condition.params, [&](const SqlRow& row) {
+                if (readFirst)
+                    readFirst(row);
+                const std::string_view sums = row.bytes(at);
+                if (sums.size() != 8 * std::size(kListSums))
+                    throw LedgerError(LedgerErrorKind::Other, sql.name() + ": the list's totals were not read");
+                for (std::size_t sum = 0; sum < std::size(kListSums); ++sum)
+                    totals.*kListSums[sum].sum = static_cast<std::int64_t>(NumberOfBytes(sums.substr(8 * sum, 8)));
+            });
         return totals;
     }
     // Each sum of the list's index as it is read, without grouping: a group by type would sort every row.
@@ -227,11 +235,110 @@ ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& fi
     for (const ListSum& summed : kListSums)
         sums += std::string(sums.empty() ? "" : ", ") + "CAST(sum(" + (summed.money ? "money" : "item_count") +
                 " * copies) FILTER (WHERE type = " + std::to_string(summed.type) + ") AS bigint)";
-    sql.runWith("SELECT " + sums + " FROM entry WHERE " + condition.where(), condition.params, [&](const SqlRow& row) {
-        for (std::size_t column = 0; column < std::size(kListSums); ++column)
-            totals.*kListSums[column].sum = row.optionalInteger(static_cast<int>(column)).value_or(0);
+    sql.runWith(before + sums + " FROM entry WHERE " + condition.where(), condition.params, [&](const SqlRow& row) {
+        if (readFirst)
+            readFirst(row);
+        for (int sum = 0; sum < static_cast<int>(std::size(kListSums)); ++sum)
+            totals.*kListSums[sum].sum = row.optionalInteger(at + sum).value_or(0);
     });
     return totals;
+}
+
+ListTotals SumOfEntries(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
+    return SumOfEntries(sql, ConditionOf(sql, names, filter));
+}
+
+// Why a ledger is damaged whose kept sums of the totals are not whole numbers from 0 up.
+constexpr const char* kBadSumsReason = "its sums of the list's totals are not whole numbers from 0 up";
+
+// The sums that the add keeps, of the rows of `table` that pass `where`: of the hours of entry_hours, or
+// (entry_totals, which holds one row) of the untimed entries. Each is checked as it is read: a sum that
+// is not a whole number from 0 up is damage.
+ListTotals KeptSums(LedgerSql& sql, const std::string& table, const std::string& where,
+                    std::span<const SqlValue> params) {
+    std::string sums, good;
+    for (const ListSum& summed : kListSums) {
+        sums += std::string("CAST(coalesce(sum(") + summed.column + "), 0) AS bigint), ";
+        good += std::string(good.empty() ? "" : " AND ") + summed.column + " >= 0 AND " + summed.column + " = CAST(" +
+                summed.column + " AS bigint)";
+    }
+    ListTotals totals;
+    sql.runWith("SELECT " + sums + "count(*), count(*) FILTER (WHERE (" + good + ") IS NOT TRUE) FROM " + table +
+                    (where.empty() ? "" : " WHERE " + where),
+                params, [&](const SqlRow& row) {
+                    const int columns = static_cast<int>(std::size(kListSums));
+                    if (row.integer(columns + 1) != 0 || (table == "entry_totals" && row.integer(columns) != 1))
+                        throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadSumsReason);
+                    for (int column = 0; column < columns; ++column)
+                        totals.*kListSums[column].sum = row.integer(column);
+                });
+    return totals;
+}
+
+// The totals of a filter without a member, an item or a search, from the sums the add keeps: those of the
+// untimed entries and of every hour, or those of the period's whole hours with the entries of the part
+// hours at its ends (a period may start and end anywhere in an hour); of the sums the Action choice counts.
+ListTotals SumByHours(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
+    ListTotals totals;
+    const auto add = [&](ListTotals part, bool kept) {
+        for (const ListSum& summed : kListSums)
+            if (kept && !InActionGroup(filter.action, summed.type))
+                part.*summed.sum = 0;
+        if (!AddTotals(totals, part))
+            throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
+    };
+    if (!filter.period) {
+        add(KeptSums(sql, "entry_totals", {}, {}), true);
+        add(KeptSums(sql, "entry_hours", {}, {}), true);
+        return totals;
+    }
+    // No entry lies past the latest time: the hours' ends are reckoned within 64 bits. An hour holds the
+    // entries from its start to its end, but for hour 0, which also holds those just before 1970, and so
+    // is never whole.
+    const auto hourMs = static_cast<std::uint64_t>(kMsPerHour);
+    const std::uint64_t first = filter.period->first, last = static_cast<std::uint64_t>(TimeParam(filter.period->last));
+    const std::uint64_t from = std::max<std::uint64_t>(1, first / hourMs + (first % hourMs != 0)),
+                        end = last / hourMs + (last % hourMs == hourMs - 1);
+    if (first > last || from >= end)
+        return SumOfEntries(sql, names, filter);
+    const auto entriesOf = [&](std::uint64_t partFirst, std::uint64_t partLast) {
+        EntryListFilter part = filter;
+        part.period = TimeRange{partFirst, partLast};
+        add(SumOfEntries(sql, names, part), false);
+    };
+    if (first < from * hourMs)
+        entriesOf(first, from * hourMs - 1);
+    const SqlValue hours[] = {static_cast<std::int64_t>(from), static_cast<std::int64_t>(end)};
+    add(KeptSums(sql, "entry_hours", "hour >= $1 AND hour < $2", hours), true);
+    if (end * hourMs <= last)
+        entriesOf(end * hourMs, last);
+    return totals;
+}
+
+// Whether the sums per hour answer the totals of the filter.
+bool SummedByHours(const EntryListFilter& filter, bool hourSums) {
+    return hourSums && !filter.member && !filter.item && filter.search.empty();
+}
+
+} // namespace
+
+ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums) {
+    return SummedByHours(filter, hourSums) ? SumByHours(sql, names, filter) : SumOfEntries(sql, names, filter);
+}
+
+std::pair<std::uint64_t, std::optional<ListTotals>> CountAndSumListed(LedgerSql& sql, ListNames& names,
+                                                                      const EntryListFilter& filter, bool hourSums) {
+    if (SummedByHours(filter, hourSums))
+        return {CountListed(sql, names, filter), SumByHours(sql, names, filter)};
+    const Condition condition = ConditionOf(sql, names, filter);
+    if (condition.empty()) // counted from the running totals: the sums would read every entry
+        return {CountListed(sql, names, filter), std::nullopt};
+    // The count reads the entries anyway: the sums of the same entries cost little more.
+    std::uint64_t copies = 0;
+    const ListTotals totals =
+        SumOfEntries(sql, condition, "CAST(coalesce(sum(copies), 0) AS bigint)",
+                     [&](const SqlRow& row) { copies = static_cast<std::uint64_t>(row.integer(0)); });
+    return {copies, totals};
 }
 
 void ForEachListedEntry(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
@@ -286,10 +393,13 @@ std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
 }
 
 ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                 bool oldestFirst) {
+                                 bool oldestFirst, bool withTotals) {
     ListedPage page;
     readAtOnce([&] {
-        page.total = countListed(filter);
+        if (!withTotals || !listSummed() || !withListSql([&](LedgerSql& sql, ListNames& names) {
+                std::tie(page.total, page.totals) = CountAndSumListed(sql, names, filter, hourSummed());
+            }))
+            page.total = countListed(filter);
         // Oldest first, the rows are those of the list's own order counted from its end, the other way round.
         if (oldestFirst) {
             const std::uint64_t end = first >= page.total ? 0 : page.total - first;
@@ -309,8 +419,9 @@ ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t fi
 ListTotals LedgerStore::listTotals(const EntryListFilter& filter) {
     ListTotals totals;
     readAtOnce([&] {
-        if (!listSummed() ||
-            !withListSql([&](LedgerSql& sql, ListNames& names) { totals = SumListed(sql, names, filter); }))
+        if (!listSummed() || !withListSql([&](LedgerSql& sql, ListNames& names) {
+                totals = SumListed(sql, names, filter, hourSummed());
+            }))
             totals = totalsFromTexts(filter);
     });
     return totals;

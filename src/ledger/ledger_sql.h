@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -36,6 +37,9 @@ constexpr std::int64_t kListSumsVersion = 7;
 // The version whose step gave the ledger its tables of alert rules and fired alerts, and the index of members
 // that holds what the rules sum, in both stores.
 constexpr std::int64_t kAlertsVersion = 8;
+// The version whose step gave the ledger the sums of the list's totals per hour, and of the untimed entries
+// beside their running count, in both stores.
+constexpr std::int64_t kHourSumsVersion = 8;
 
 // The keys of an add's entries, by the entries' places, one after another in one block of memory rather
 // than each in its own.
@@ -209,8 +213,15 @@ struct ListNames {
                                               std::uint64_t first, std::uint64_t count, std::uint64_t total);
 void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
                    const std::function<void(const ListedRow&)>& visit);
-// The list's totals (see LedgerStore::listTotals) through the entries' amounts, from kListSumsVersion on.
-[[nodiscard]] ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
+// The list's totals (see LedgerStore::listTotals) through the entries' amounts, from kListSumsVersion on;
+// where the ledger keeps its sums per hour (`hourSums`, from kHourSumsVersion on), a filter of a period or
+// an Action choice alone from those.
+[[nodiscard]] ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums);
+// The list's count with its totals where they come cheaply: from the sums per hour, or those of a member,
+// an item or a search from the count's own pass; none where the count reads no entry and the sums would
+// read every one.
+[[nodiscard]] std::pair<std::uint64_t, std::optional<ListTotals>>
+CountAndSumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums);
 // Every listed entry once, in the list's order, with its copies and its id (see SortedList).
 struct ListedEntry {
     ListedRow row;

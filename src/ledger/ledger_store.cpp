@@ -74,14 +74,8 @@ ListTotals LedgerStore::totalsFromTexts(const EntryListFilter& filter) {
         const EntryFields fields = ReadEntryFields(entry.text);
         if (!PassesFilter(filter, fields, entry.ts))
             return;
-        for (const ListSum& summed : kListSums) {
-            const std::optional<std::int64_t>& amount = summed.money ? fields.money : fields.itemCount;
-            std::int64_t& sum = totals.*summed.sum;
-            // An amount is at most kLargestAmount and an entry's copies kMaxCopies: their product fits.
-            if (fields.type == summed.type && amount &&
-                __builtin_add_overflow(sum, *amount * static_cast<std::int64_t>(entry.copies), &sum))
-                throw LedgerError(LedgerErrorKind::Other, name() + ": " + kTotalsTooLargeReason);
-        }
+        if (!AddToTotals(totals, fields.type, fields.money, fields.itemCount, static_cast<std::int64_t>(entry.copies)))
+            throw LedgerError(LedgerErrorKind::Other, name() + ": " + kTotalsTooLargeReason);
     });
     return totals;
 }

@@ -176,6 +176,7 @@ struct ListedRow {
 struct ListedPage {
     std::vector<ListedRow> rows;
     std::uint64_t total = 0;
+    std::optional<ListTotals> totals = {}; // where asked for
     bool operator==(const ListedPage&) const = default;
 };
 
@@ -236,14 +237,19 @@ class LedgerStore {
     [[nodiscard]] std::uint64_t countListed(const EntryListFilter& filter);
     // The rows from `first`, at most `count`, with the list's count: counted again in the same read, so
     // that rows are found from the nearer end of the list as it is, which another program may have changed
-    // since the caller last counted it. `oldestFirst`: of the list the other way round.
+    // since the caller last counted it. `oldestFirst`: of the list the other way round. `withTotals`: with the
+    // list's totals too (see listTotals) where they cost the read little: where the ledger keeps them per
+    // hour, or the count reads the entries they sum; else they are left for a read of their own.
     [[nodiscard]] ListedPage listRows(const EntryListFilter& filter, std::uint64_t first, std::uint64_t count,
-                                      bool oldestFirst = false);
+                                      bool oldestFirst = false, bool withTotals = false);
     // The sums of the Count and Gold cells of the rows of the list (one per copy), in one read: through the
     // entries' amounts and their index where the ledger has them (listSummed()), else from every entry's
     // text.
     [[nodiscard]] ListTotals listTotals(const EntryListFilter& filter);
     [[nodiscard]] virtual bool listSummed() { return false; }
+    // Whether the ledger keeps the sums of the totals per hour, which answer the totals of a filter without a
+    // member, an item or a search without reading every entry.
+    [[nodiscard]] virtual bool hourSummed() { return false; }
     // Every row of the list in its order (or the other way round), handed to `visit` one by one, each valid
     // during its call only.
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit,

@@ -12,6 +12,26 @@ std::uint64_t Magnitude(std::int64_t sum) {
 
 } // namespace
 
+bool AddToTotals(ListTotals& totals, const std::optional<std::int64_t>& type, const std::optional<std::int64_t>& money,
+                 const std::optional<std::int64_t>& itemCount, std::int64_t copies) {
+    bool fits = true;
+    for (const ListSum& summed : kListSums) {
+        const std::optional<std::int64_t>& amount = summed.money ? money : itemCount;
+        std::int64_t product = 0;
+        if (type == summed.type && amount)
+            fits = fits && !__builtin_mul_overflow(*amount, copies, &product) &&
+                   !__builtin_add_overflow(totals.*summed.sum, product, &(totals.*summed.sum));
+    }
+    return fits;
+}
+
+bool AddTotals(ListTotals& totals, const ListTotals& more) {
+    bool fits = true;
+    for (const ListSum& summed : kListSums)
+        fits = fits && !__builtin_add_overflow(totals.*summed.sum, more.*summed.sum, &(totals.*summed.sum));
+    return fits;
+}
+
 std::string ListTotalsText(const ListTotals& totals) {
     // Each sum is below 2^63, so the withdrawals and repairs together fit 64 bits, and so does the net.
     const std::uint64_t in = Magnitude(totals.goldDeposited),

@@ -4,6 +4,7 @@
 // the line that shows them under the list and after `coffer-cli --entries`.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace coffer {
@@ -16,17 +17,26 @@ struct ListTotals {
     std::int64_t goldDeposited = 0, goldWithdrawn = 0, repairs = 0;
     bool operator==(const ListTotals&) const = default;
 };
-// What each sum of ListTotals adds up: the item counts or the money of the entries of one type.
+// What each sum of ListTotals adds up: the item counts or the money of the entries of one type; `column`
+// names the sum where a ledger keeps it per hour.
 struct ListSum {
     std::int64_t ListTotals::*sum;
     std::int64_t type;
     bool money;
+    const char* column;
 };
-inline constexpr ListSum kListSums[] = {{&ListTotals::itemsDeposited, 1, false},
-                                        {&ListTotals::itemsWithdrawn, 2, false},
-                                        {&ListTotals::goldDeposited, 4, true},
-                                        {&ListTotals::goldWithdrawn, 5, true},
-                                        {&ListTotals::repairs, 6, true}};
+inline constexpr ListSum kListSums[] = {{&ListTotals::itemsDeposited, 1, false, "items_deposited"},
+                                        {&ListTotals::itemsWithdrawn, 2, false, "items_withdrawn"},
+                                        {&ListTotals::goldDeposited, 4, true, "gold_deposited"},
+                                        {&ListTotals::goldWithdrawn, 5, true, "gold_withdrawn"},
+                                        {&ListTotals::repairs, 6, true, "repairs"}};
+// Adds to `totals` what an entry of this type and these amounts adds to each sum, `copies` times (fewer
+// than none takes them out); false, the totals left in part, where a sum would leave 64 bits.
+[[nodiscard]] bool AddToTotals(ListTotals& totals, const std::optional<std::int64_t>& type,
+                               const std::optional<std::int64_t>& money, const std::optional<std::int64_t>& itemCount,
+                               std::int64_t copies);
+// Adds `more` to `totals`, each sum to its own; false where a sum would leave 64 bits.
+[[nodiscard]] bool AddTotals(ListTotals& totals, const ListTotals& more);
 // Why a ledger's totals cannot be shown: a sum leaves 64 bits, which no ledger of real pastes comes near.
 inline constexpr const char* kTotalsTooLargeReason = "the totals of the listed entries are too large to show";
 

@@ -48,6 +48,7 @@ class PostgresLedger : public LedgerStore {
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return listIndexed_; }
     bool listSummed() override { return listSummed_; }
+    bool hourSummed() override { return hourSummed_; }
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopCallsWhen(std::move(stop)); }
     void beforeEachStatement(std::function<void()> hook) override { db_.beforeEachCall(std::move(hook)); }
 
@@ -69,6 +70,7 @@ class PostgresLedger : public LedgerStore {
     bool listIndexed_ = true;           // false for a ledger of an older version opened for reading
     bool listSummed_ = true;            // false for a ledger older than the entries' amounts opened for reading
     bool alerts_ = true;                // false for a ledger older than its rules and alerts opened for reading
+    bool hourSummed_ = true;            // false for a ledger older than its sums per hour opened for reading
     ListNames listNames_;
 };
 

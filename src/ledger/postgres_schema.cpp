@@ -19,10 +19,12 @@ struct UpgradeStep {
     std::int64_t version;
     const char* sql;
     void (*fill)(PgConnection&, UpgradeMeter*) = nullptr; // what the step computes here rather than on the server
-    const char* indexes = nullptr;                        // made once the fill is done, not kept up by it
+    // Statements run once the fill is done, a pass over the entries of their own: the indexes the fill
+    // would otherwise keep up, or the step's second read of every entry.
+    const char* after = nullptr;
     // The step's statements and its fill each read or write every entry: its work, in entries, is the
     // ledger's entries this many times.
-    std::uint64_t passes() const { return 1 + (fill != nullptr ? 2 : 0) + (indexes != nullptr ? 1 : 0); }
+    std::uint64_t passes() const { return 1 + (fill != nullptr ? 2 : 0) + (after != nullptr ? 1 : 0); }
 };
 constexpr std::array kUpgradeSteps = {
     UpgradeStep{1, R"(
@@ -160,9 +162,36 @@ constexpr std::array kUpgradeSteps = {
     );
     CREATE INDEX alert_by_time ON alert (fired_at);
     DROP INDEX entry_by_member;
+    -- The five sums of the list's totals (of kListSums: the item counts of types 1 and 2, the money of
+    -- types 4, 5 and 6, each times the entry's copies) of the timed entries per hour, beside their
+    -- copies, and of the untimed ones beside theirs, kept by every add: the totals of everything, of a
+    -- period and of an Action choice without reading every entry.
+    ALTER TABLE entry_hours ADD COLUMN items_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN items_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN gold_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN gold_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN repairs bigint NOT NULL DEFAULT 0;
+    ALTER TABLE entry_totals ADD COLUMN items_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN items_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN gold_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN gold_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN repairs bigint NOT NULL DEFAULT 0;
+    UPDATE entry_hours SET (items_deposited, items_withdrawn, gold_deposited, gold_withdrawn, repairs) =
+        (s.items_deposited, s.items_withdrawn, s.gold_deposited, s.gold_withdrawn, s.repairs)
+        FROM (SELECT ts / 3600000 AS hour,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0) AS items_deposited,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0) AS items_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0) AS gold_deposited,
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0) AS gold_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
+              FROM entry WHERE ts IS NOT NULL GROUP BY 1) AS s
+        WHERE s.hour = entry_hours.hour;
     )",
                 nullptr, R"(
     CREATE INDEX entry_by_member ON entry (member_id, type, ts) INCLUDE (money, item_count, copies, tab);
+    UPDATE entry_totals SET (items_deposited, items_withdrawn, gold_deposited, gold_withdrawn, repairs) =
+        (SELECT coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0),
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0)
+         FROM entry WHERE ts IS NULL);
     )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
@@ -255,8 +284,8 @@ void UpgradeServerLedger(PgConnection& db, std::int64_t from, std::int64_t to, U
                 step.fill(db, meter);
                 done(1);
             }
-            if (step.indexes != nullptr) {
-                db.execute(step.indexes);
+            if (step.after != nullptr) {
+                db.execute(step.after);
                 done(1);
             }
         }
@@ -330,6 +359,7 @@ void PostgresLedger::checkSchema(bool writable, const UpgradeWatch& upgradeWatch
         listIndexed_ = marks.version >= kListNamesVersion;
         listSummed_ = marks.version >= kListSumsVersion;
         alerts_ = marks.version >= kAlertsVersion;
+        hourSummed_ = marks.version >= kHourSumsVersion;
         return;
     }
     if (!marks.ledger || marks.version < kVersion)

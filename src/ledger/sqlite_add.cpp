@@ -148,7 +148,7 @@ void SizeCacheForAdd(SqliteDatabase& db) {
 // totals in one call per row, where a sum with a filter for each would read and compare every row five
 // times. A sum past 64 bits fails, as SQLite's own sum() does.
 struct ListSumsState {
-    std::int64_t sums[std::size(kListSums)] = {};
+    ListTotals sums;
     bool overflow = false;
 };
 
@@ -156,17 +156,11 @@ void AddToListSums(sqlite3_context* context, int, sqlite3_value** values) {
     auto* state = static_cast<ListSumsState*>(sqlite3_aggregate_context(context, sizeof(ListSumsState)));
     if (state == nullptr)
         return sqlite3_result_error_nomem(context);
-    if (sqlite3_value_type(values[0]) != SQLITE_INTEGER)
-        return;
-    const std::int64_t type = sqlite3_value_int64(values[0]), copies = sqlite3_value_int64(values[3]);
-    for (std::size_t at = 0; at < std::size(kListSums); ++at) {
-        sqlite3_value* amount = values[kListSums[at].money ? 1 : 2];
-        std::int64_t product = 0;
-        if (kListSums[at].type == type && sqlite3_value_type(amount) == SQLITE_INTEGER)
-            state->overflow = state->overflow ||
-                              __builtin_mul_overflow(sqlite3_value_int64(amount), copies, &product) ||
-                              __builtin_add_overflow(state->sums[at], product, &state->sums[at]);
-    }
+    const auto integer = [](sqlite3_value* value) {
+        return sqlite3_value_type(value) == SQLITE_INTEGER ? std::optional(sqlite3_value_int64(value)) : std::nullopt;
+    };
+    state->overflow = state->overflow || !AddToTotals(state->sums, integer(values[0]), integer(values[1]),
+                                                      integer(values[2]), sqlite3_value_int64(values[3]));
 }
 
 void ListSumsResult(sqlite3_context* context) {
@@ -177,7 +171,7 @@ void ListSumsResult(sqlite3_context* context) {
     for (std::size_t at = 0; state != nullptr && at < std::size(kListSums); ++at)
         for (std::size_t byte = 0; byte < 8; ++byte)
             bytes[8 * at + byte] =
-                static_cast<unsigned char>(static_cast<std::uint64_t>(state->sums[at]) >> (8 * byte));
+                static_cast<unsigned char>(static_cast<std::uint64_t>(state->sums.*kListSums[at].sum) >> (8 * byte));
     sqlite3_result_blob(context, bytes, sizeof bytes, SQLITE_TRANSIENT);
 }
 

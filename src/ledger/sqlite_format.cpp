@@ -174,12 +174,43 @@ constexpr std::array kUpgradeSteps = {
     CREATE INDEX alert_by_time ON alert (fired_at);
     DROP INDEX entry_by_member;
     CREATE INDEX entry_by_member ON entry (member_id, type, ts, money, item_count, copies, tab);
+    -- The five sums of the list's totals (of kListSums: the item counts of types 1 and 2, the money of
+    -- types 4, 5 and 6, each times the entry's copies) of the timed entries per hour, beside their
+    -- copies, and of the untimed ones beside theirs, kept by every add: the totals of everything, of a
+    -- period and of an Action choice without reading every entry.
+    ALTER TABLE entry_hours ADD COLUMN items_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_hours ADD COLUMN items_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_hours ADD COLUMN gold_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_hours ADD COLUMN gold_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_hours ADD COLUMN repairs INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_totals ADD COLUMN items_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_totals ADD COLUMN items_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_totals ADD COLUMN gold_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_totals ADD COLUMN gold_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_totals ADD COLUMN repairs INTEGER NOT NULL DEFAULT 0;
+    UPDATE entry_hours SET (items_deposited, items_withdrawn, gold_deposited, gold_withdrawn, repairs) =
+        (s.items_deposited, s.items_withdrawn, s.gold_deposited, s.gold_withdrawn, s.repairs)
+        FROM (SELECT ts / 3600000 AS hour,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0) AS items_deposited,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0) AS items_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0) AS gold_deposited,
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0) AS gold_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
+              FROM entry WHERE ts IS NOT NULL GROUP BY 1) AS s
+        WHERE s.hour = entry_hours.hour;
+    UPDATE entry_totals SET (items_deposited, items_withdrawn, gold_deposited, gold_withdrawn, repairs) =
+        (SELECT coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0),
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0),
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0)
+         FROM entry WHERE ts IS NULL);
     )",
 };
 static_assert(kUpgradeSteps.size() >= kListNamesVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 // Each step's steps of the virtual machine per entry of the ledger.
-constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40, 30};
+constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40, 66};
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
 void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {

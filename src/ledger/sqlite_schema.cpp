@@ -91,6 +91,7 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
         hasListColumns_ = marks.version >= kListNamesVersion;
         hasListSums_ = marks.version >= kListSumsVersion;
         hasAlerts_ = marks.version >= kAlertsVersion;
+        hasHourSums_ = marks.version >= kHourSumsVersion;
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.

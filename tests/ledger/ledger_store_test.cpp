@@ -385,6 +385,7 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
             EXPECT_EQ(old->listSummed(), version >= kListSumsVersion) << "summed from the texts, version " << version;
             EXPECT_TRUE(old->rules().empty() && old->alerts(std::nullopt).empty())
                 << "no rules yet, version " << version;
+            EXPECT_FALSE(old->hourSummed()) << "summed from the entries, version " << version;
             EXPECT_EQ(old->pastes().at(0).fileName, shownAddress) << version;
             sameList(*old, version);
         }
@@ -399,6 +400,7 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
         const AddReport more =
             AddToLedger(*ledger, "<?xml?>\n" + kUntimed + kUntimed + kUntimed + kUntimed + kBob + kBob, {}, 0);
         EXPECT_EQ(more.outcome.copiesAdded, 2u) << version;
+        EXPECT_EQ(ledger->listTotals({}), (ListTotals{.itemsWithdrawn = 4, .goldDeposited = 46})) << version;
         const LedgerTotals totals = ledger->totals();
         EXPECT_EQ(totals.entries, 9u) << version;
         EXPECT_EQ(totals.untimed, 4u) << version;
@@ -576,6 +578,12 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         EXPECT_EQ(streamed, rows) << name;
         const ListTotals totals = TotalsOfCells(rows);
         EXPECT_EQ(ledger->listTotals(filter), totals) << name;
+        // The first screen's read with the totals: of the hours, or of the count's own pass.
+        EXPECT_EQ(ledger->listRows(filter, 0, 3, false, true),
+                  (ListedPage{.rows = {rows.begin(), rows.begin() + std::min<std::ptrdiff_t>(3, std::ssize(rows))},
+                              .total = count,
+                              .totals = totals}))
+            << name;
         if (filter == EntryListFilter{}) {
             for (const ListSum& summed : kListSums)
                 EXPECT_GT(totals.*summed.sum, 0) << "every sum, of type " << summed.type;
@@ -629,6 +637,59 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
         "BLOB))",
         "UPDATE entry SET member_id = -2 WHERE member_id = (SELECT id FROM entry_name WHERE name = 'Ann'::bytea)");
     EXPECT_EQ(ledger->countListed({.search = "E"}), many);
+}
+
+// The totals of a period or an Action choice, from the sums each add keeps per hour and the entries of the
+// hours the period cuts, are the sums of the listed rows' cells: for periods that start and end anywhere in
+// an hour, untimed entries, entries of two copies, and entries whose smaller text of another count comes
+// before or after them; whichever order the pastes come in.
+TEST_P(LedgerStoreTest, TotalsOfPeriodsAndActionsFromTheSumsPerHour) {
+    constexpr std::uint64_t kHour = 3'600'000, kMinute = 60'000, kBase = 1'200'000'000'000 / kHour * kHour;
+    std::vector<std::string> page, smaller;
+    for (std::uint64_t i = 0; i < 140; ++i) {
+        const std::string ts = i % 23 == 22 ? "" : " ts=\"" + std::to_string(kBase + i * 17 * kMinute + i % 7) + "\"";
+        const auto element = [&](std::uint64_t count) {
+            return "<banklog money=\"" + std::to_string(i * 101 + 1) + "\" player=\"P" + std::to_string(i % 5) + "\"" +
+                   ts + " type=\"" + std::to_string(i % 7) + "\"><item count=\"" + std::to_string(count) + "\" id=\"" +
+                   std::to_string(i) + "\" name=\"Thing\"/></banklog>";
+        };
+        page.push_back(element(i % 9 + 2));
+        if (i % 3 == 0)
+            page.push_back(page.back());
+        if (i % 4 == 0) // the same entry, whose count "1" is the smaller text
+            smaller.push_back(element(1));
+    }
+    const std::string first = store().fresh(), second = store().fresh();
+    for (const auto& [name, pastes] : {std::pair{first, std::vector{page, smaller}}, {second, {smaller, page}}})
+        for (const std::vector<std::string>& elements : pastes)
+            std::ignore = AddToLedger(*open(name), Page(elements, 0, elements.size()), {}, 0);
+    const TimeRange periods[] = {{kBase + kHour, kBase + 5 * kHour - 1},
+                                 {kBase + kHour / 2 + 1234, kBase + 9 * kHour + 17 * kMinute},
+                                 {kBase + 30 * kMinute, kBase + 24 * kHour + 30 * kMinute - 1},
+                                 {kBase + 2 * kHour + 5 * kMinute, kBase + 2 * kHour + 50 * kMinute},
+                                 {kBase + 2 * kHour + 30 * kMinute, kBase + 3 * kHour + 30 * kMinute},
+                                 {kBase + kHour, kBase + 3 * kHour},
+                                 {kBase + 3 * kHour, UINT64_MAX},
+                                 {0, kBase + 10 * kHour}};
+    std::vector<EntryListFilter> filters;
+    for (const ActionGroup action : {ActionGroup::All, ActionGroup::Items, ActionGroup::Gold, ActionGroup::Repairs,
+                                     ActionGroup::Deposits, ActionGroup::Withdrawals}) {
+        filters.push_back({.action = action});
+        for (const TimeRange& period : periods)
+            filters.push_back({.period = period, .action = action});
+    }
+    for (const std::string& name : {first, second}) {
+        const std::unique_ptr<LedgerStore> ledger = OpenLedger(name, LedgerAccess::ReadOnly);
+        ASSERT_TRUE(ledger->hourSummed());
+        for (const EntryListFilter& filter : filters) {
+            const std::string context = (filter.period ? std::to_string(filter.period->first - kBase) + " to " +
+                                                             std::to_string(filter.period->last - kBase)
+                                                       : "everything") +
+                                        ", action " + std::to_string(static_cast<int>(filter.action));
+            EXPECT_EQ(ledger->listTotals(filter), TotalsOfCells(ledger->listRows(filter, 0, UINT32_MAX).rows))
+                << context;
+        }
+    }
 }
 
 // A statement of the SQL both stores share goes to the store as written: a $ inside a literal is no
@@ -867,17 +928,30 @@ TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
     }
     // The list and the report refuse what they could not count: entries of no copies (which a window of
     // rows passes over), or of more than anything holds, and running totals that are not there, that
-    // count more entries without a time than entries, or fewer entries than the entries' copies.
-    enum Refused { Totals, Entries, EntriesInAWindow, TotalsBelowEntries };
+    // count more entries without a time than entries, or fewer entries than the entries' copies; and the
+    // sums of the list's totals kept per hour or for the untimed entries below none.
+    enum Refused { Totals, Entries, EntriesInAWindow, TotalsBelowEntries, Sums };
     for (const auto& [change, refused] : {std::pair{"UPDATE entry SET copies = 0", Entries},
                                           {"UPDATE entry SET copies = 9223372036854775807", EntriesInAWindow},
                                           {"DELETE FROM entry_totals", Totals},
                                           {"UPDATE entry_totals SET untimed = copies + 1", Totals},
-                                          {"UPDATE entry_totals SET copies = 2", TotalsBelowEntries}}) {
+                                          {"UPDATE entry_totals SET copies = 2", TotalsBelowEntries},
+                                          {"UPDATE entry_hours SET repairs = -1", Sums},
+                                          {"UPDATE entry_totals SET items_withdrawn = -3", Sums}}) {
         const std::string changed = store().fresh();
         std::ignore = AddToLedger(*open(changed), Page({kAnn, kAnn, kAnn, kBob}, 0, 4), {}, 0);
         store().tamper(changed, change, change);
         const std::unique_ptr<LedgerStore> ledger = OpenLedger(changed, LedgerAccess::ReadOnly);
+        if (refused == Sums) {
+            for (const EntryListFilter& filter : {EntryListFilter{}, {.action = ActionGroup::Items}})
+                try {
+                    std::ignore = ledger->listTotals(filter);
+                    ADD_FAILURE() << "summed: " << change;
+                } catch (const LedgerError& error) {
+                    EXPECT_EQ(error.kind(), LedgerErrorKind::Damaged) << error.what();
+                }
+            continue;
+        }
         if (refused == Totals) {
             EXPECT_THROW(std::ignore = ledger->countListed({}), LedgerError) << change;
             EXPECT_THROW(std::ignore = ledger->totals(), LedgerError) << change;

@@ -29,13 +29,15 @@ inline void WriteOldLedgerFile(const std::string& old, std::int64_t version, con
     // columns from their texts.
     const std::int64_t entriesAt = std::min(version, kListColumnsVersion - 1);
     UpgradeLedgerSchema(db, 0, entriesAt);
-    db.execute(("ATTACH '" + current + "' AS now; INSERT INTO entry SELECT id, " + (version >= 3 ? "key" : "0") +
-                ", copies, ts, order_time, order_rank, text FROM now.entry; " +
-                (version >= kHourCountsVersion ? "INSERT INTO entry_hours SELECT * FROM now.entry_hours; " : "") +
-                "INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * FROM now.guild; " +
-                (version >= 2 ? "UPDATE entry_totals SET (copies, untimed) = (SELECT * FROM now.entry_totals); " : "") +
-                "DETACH now")
-                   .c_str());
+    db.execute(
+        ("ATTACH '" + current + "' AS now; INSERT INTO entry SELECT id, " + (version >= 3 ? "key" : "0") +
+         ", copies, ts, order_time, order_rank, text FROM now.entry; " +
+         (version >= kHourCountsVersion ? "INSERT INTO entry_hours SELECT hour, copies FROM now.entry_hours; " : "") +
+         "INSERT INTO paste SELECT * FROM now.paste; INSERT INTO guild SELECT * FROM now.guild; " +
+         (version >= 2 ? "UPDATE entry_totals SET (copies, untimed) = (SELECT copies, untimed FROM now.entry_totals); "
+                       : "") +
+         "DETACH now")
+            .c_str());
     UpgradeLedgerSchema(db, entriesAt, version);
     if (!then.empty())
         db.execute(then.c_str());

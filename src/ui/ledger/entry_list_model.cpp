@@ -52,6 +52,7 @@ void EntryListModel::load(const EntryListFilter& filter) {
         Order order{.sort = wanted, .sorted = nullptr};
         bool refused = false;
         std::pair<std::uint64_t, Page> first;
+        std::optional<ListTotals> totals;
         store.readAtOnce([&] { // the sort and its first page of one moment
             if (wanted.column != EntrySortColumn::Time) {
                 std::optional<SortedList> sorted = store.sortListed(filter, wanted, most);
@@ -61,12 +62,12 @@ void EntryListModel::load(const EntryListFilter& filter) {
                 else
                     order.sort = fallback;
             }
-            // The count comes with the first page, read with it.
-            first = ReadPage(store, filter, order, 0);
+            // The count comes with the first page, read with it, and in the order of time the totals too.
+            first = ReadPage(store, filter, order, 0, &totals);
         });
         const bool indexed = store.listIndexed();
         const std::optional<GuildIdentity> guild = store.guild();
-        return [this, generation, total = first.first, rows = std::move(first.second), indexed, order, refused,
+        return [this, generation, total = first.first, rows = std::move(first.second), totals, indexed, order, refused,
                 refusal = ToQString(TooManyToSortText(wanted.column, most)),
                 realm = guild ? guild->realm : std::string()]() mutable {
             if (generation != generation_)
@@ -85,7 +86,12 @@ void EntryListModel::load(const EntryListFilter& filter) {
                 emit sortRefused(refusal);
             emit countChanged();
             received(generation, 0, total, std::move(rows));
-            readTotals(); // after the first screen, which is wanted first
+            if (!totals) {
+                readTotals(); // after the first screen, which is wanted first
+                return;
+            }
+            totals_ = totals;
+            emit totalsChanged();
         };
     });
 }
@@ -254,15 +260,19 @@ void EntryListModel::request(std::uint64_t page) const {
 }
 
 ListedPage EntryListModel::ReadRows(LedgerStore& store, const EntryListFilter& filter, const Order& order,
-                                    std::uint64_t first, std::uint64_t count) {
+                                    std::uint64_t first, std::uint64_t count, bool withTotals) {
     if (!order.sorted)
-        return store.listRows(filter, first, count, order.sort.reversed);
+        return store.listRows(filter, first, count, order.sort.reversed, withTotals);
     return {.rows = store.sortedRows(filter, *order.sorted, first, count), .total = order.sorted->rows};
 }
 
-std::pair<std::uint64_t, EntryListModel::Page>
-EntryListModel::ReadPage(LedgerStore& store, const EntryListFilter& filter, const Order& order, std::uint64_t page) {
-    ListedPage read = ReadRows(store, filter, order, page * kPageRows, kPageRows);
+std::pair<std::uint64_t, EntryListModel::Page> EntryListModel::ReadPage(LedgerStore& store,
+                                                                        const EntryListFilter& filter,
+                                                                        const Order& order, std::uint64_t page,
+                                                                        std::optional<ListTotals>* totals) {
+    ListedPage read = ReadRows(store, filter, order, page * kPageRows, kPageRows, totals != nullptr);
+    if (totals != nullptr)
+        *totals = read.totals;
     Page rows;
     for (ListedRow& listed : read.rows) {
         Row& row = rows.emplace_back();

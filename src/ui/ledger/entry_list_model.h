@@ -106,11 +106,14 @@ class EntryListModel : public QAbstractTableModel {
         EntrySort sort;
         std::shared_ptr<const SortedList> sorted;
     };
-    // Rows of the list with the count of the list at the moment they were read.
+    // Rows of the list with the count of the list at the moment they were read; `withTotals`, in the order of
+    // time, with its totals too.
     static ListedPage ReadRows(LedgerStore& store, const EntryListFilter& filter, const Order& order,
-                               std::uint64_t first, std::uint64_t count);
+                               std::uint64_t first, std::uint64_t count, bool withTotals = false);
+    // A page, and where `totals` is given, the list's totals of the same read where the order gives them.
     static std::pair<std::uint64_t, Page> ReadPage(LedgerStore& store, const EntryListFilter& filter,
-                                                   const Order& order, std::uint64_t page);
+                                                   const Order& order, std::uint64_t page,
+                                                   std::optional<ListTotals>* totals = nullptr);
     // Starts the list anew: of this filter, in the order wanted.
     void load(const EntryListFilter& filter);
     // Reads the totals of the list as it is now counted.
