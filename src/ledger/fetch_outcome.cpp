@@ -20,7 +20,8 @@ FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std
     case FetchedPageKind::NoBankLog:
         return {.result = FetchResult::NoBankLog,
                 .statusLines = {},
-                .keptLines = {address + ": the armory shows no bank log; " + std::string(signInAgain)}};
+                .keptLines = {address + ": the armory shows no bank log; " + std::string(signInAgain)},
+                .alerts = {}};
     case FetchedPageKind::CutShort:
         return FetchNotLoaded(address, kCutShort);
     case FetchedPageKind::BankLog:
@@ -30,7 +31,10 @@ FetchOutcome AddFetchedPage(LedgerStore& store, std::string_view page, const std
     if (paste.unfinished > 0)
         return FetchNotLoaded(address, kCutShort);
     const AddReport report = AddPasteToLedger(store, std::move(paste), address, addedAt, watch);
-    FetchOutcome outcome{.result = FetchResult::Added, .statusLines = AddStatusLines(address, report), .keptLines = {}};
+    FetchOutcome outcome{.result = FetchResult::Added,
+                         .statusLines = AddStatusLines(address, report),
+                         .keptLines = {},
+                         .alerts = report.outcome.alerts};
     for (const TimeGap& gap : report.outcome.openedGaps)
         outcome.keptLines.push_back(GapText(gap));
     return outcome;
@@ -55,11 +59,15 @@ FetchOutcome RefusedOnFailure(const std::string& address, const std::function<Fe
 FetchOutcome FetchNotLoaded(const std::string& address, const std::string& reason) {
     return {.result = FetchResult::NotLoaded,
             .statusLines = {},
-            .keptLines = {address + ": the page could not be loaded: " + reason}};
+            .keptLines = {address + ": the page could not be loaded: " + reason},
+            .alerts = {}};
 }
 
 FetchOutcome FetchRefused(const std::string& address, const std::string& reason) {
-    return {.result = FetchResult::Refused, .statusLines = {}, .keptLines = {address + ": refused: " + reason}};
+    return {.result = FetchResult::Refused,
+            .statusLines = {},
+            .keptLines = {address + ": refused: " + reason},
+            .alerts = {}};
 }
 
 std::vector<std::string> FetchLines(const FetchOutcome& outcome, std::int64_t at, bool quiet) {

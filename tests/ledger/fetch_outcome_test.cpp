@@ -38,8 +38,9 @@ TEST(FetchOutcome, EveryFailureOfTheAddIsARefusal) {
         EXPECT_NE(outcome.keptLines[0].find(reason), std::string::npos) << outcome.keptLines[0];
     }
     EXPECT_THROW(RefusedOnFailure(address, []() -> FetchOutcome { throw AddCancelled(); }), AddCancelled);
-    const FetchOutcome added = RefusedOnFailure(
-        address, [] { return FetchOutcome{.result = FetchResult::NoBankLog, .statusLines = {}, .keptLines = {}}; });
+    const FetchOutcome added = RefusedOnFailure(address, [] {
+        return FetchOutcome{.result = FetchResult::NoBankLog, .statusLines = {}, .keptLines = {}, .alerts = {}};
+    });
     EXPECT_EQ(added.result, FetchResult::NoBankLog);
 }
 

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The window's side of the ledger's alert rules: "Rules and alerts" kept up to date with the ledger in use
+// (read again after each read or add, the window's own, its watch's or another program's), its rules added
+// and removed, and each alert told once: in the window's status, as a desktop notice, and as "Guild
+// Ledger (!)" until the tab has shown it. Alerts of the window's own adds and watch also go to the webhook
+// address set in the tab, which a file of the user's data folder keeps, readable by the user alone.
+
+#include "ledger/fired_alert.h"
+#include "ui/ledger/rules_job.h"
+
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace coffer {
+
+class LedgerAttention;
+class LedgerController;
+class LedgerPanel;
+class RulesTab;
+
+class AlertController : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr std::size_t kAlertsTold = 20; // of one add, one by one; a line tells the rest
+    static constexpr qsizetype kNoticeLines = 5;
+
+    struct Window {
+        LedgerController& ledger;
+        LedgerPanel& panel;
+        LedgerAttention& attention;
+        std::function<void(const QString& line)> statusBar;
+        // A desktop notice: its first line and the rest.
+        std::function<void(const QString& summary, const QString& body)> notice;
+        std::filesystem::path webhookFile; // empty: the address is not kept
+    };
+
+    AlertController(Window window, QObject* parent = nullptr);
+
+    // Alerts that the window's own add or its watch fired.
+    void tellFired(const std::vector<FiredAlert>& alerts);
+
+  private:
+    using Key = std::tuple<std::int64_t, std::string, std::string, std::string>;
+    static Key KeyOf(const FiredAlert& alert) { return {alert.rule, alert.member, alert.day, alert.line}; }
+
+    RulesTab& tab() const;
+    void read();
+    void onFinished();
+    void tell(const std::vector<FiredAlert>& alerts);
+    void keepWebhook(const QString& address) const;
+
+    Window window_;
+    RulesJob job_;
+    bool readAgain_ = false;
+    std::string knownFile_; // the ledger whose alerts `known_` holds
+    std::set<Key> known_;   // read from it or told
+    qsizetype unseen_ = 0;  // alerts told since the tab last showed
+};
+
+} // namespace coffer
