@@ -25,7 +25,7 @@ struct FetchOutcome {
     FetchResult result = FetchResult::Added;
     std::vector<std::string> statusLines; // what went in, as --add tells it of a file
     std::vector<std::string> keptLines;   // the failure, or the gaps the paste opened: said even when quiet
-    std::vector<FiredAlert> alerts;       // what the ledger's rules fired on the page added
+    std::vector<FiredAlert> alerts;       // what the ledger's rules fired on the paste
 };
 
 // Adds the downloaded page as one paste, as --add adds a file, when it is a whole bank log: a page

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/alert_controller.h"
 
+#include "ledger/told_alerts.h"
 #include "shell/output_files.h"
 #include "shell/qt/local_days.h"
 #include "ui/base/engine_text.h"
@@ -12,6 +13,7 @@
 #include <QDate>
 #include <QFile>
 #include <QTimeZone>
+#include <QUrl>
 #include <sys/stat.h>
 
 namespace coffer {
@@ -20,18 +22,6 @@ namespace {
 const QString kAlertWord = QStringLiteral("ALERT ");
 // More than an address ever takes: a larger file is none of the window's.
 constexpr qint64 kWebhookFileMaxBytes = 64 * 1024;
-
-// The lines that tell the alerts of one add, as coffer-cli tells them: the first ones one by one, then how
-// many more there are.
-QStringList AlertLines(const std::vector<FiredAlert>& alerts) {
-    QStringList lines;
-    for (std::size_t index = 0; index < alerts.size() && index < AlertController::kAlertsTold; ++index)
-        lines << kAlertWord + ToQString(alerts[index].line);
-    if (alerts.size() > AlertController::kAlertsTold)
-        lines << kAlertWord +
-                     QStringLiteral("and %1 more (Rules and alerts)").arg(alerts.size() - AlertController::kAlertsTold);
-    return lines;
-}
 
 } // namespace
 
@@ -113,10 +103,28 @@ void AlertController::tellFired(const std::vector<FiredAlert>& alerts) {
     for (const FiredAlert& alert : alerts)
         known_.insert(KeyOf(alert));
     tell(alerts);
+    post(alerts);
+}
+
+void AlertController::post(const std::vector<FiredAlert>& alerts) {
+    const QString address = tab().webhook();
+    if (address.isEmpty())
+        return;
+    // A failure names the host alone: the address's path is its secret.
+    const QString host = QUrl(address).host();
+    for (const ToldAlert& told : AlertsToTell(alerts))
+        poster_.start(address.toStdString(), ChatMessageJson(told.line), [this, host](const std::string& failure) {
+            if (!failure.empty())
+                tab().showFailure(
+                    QStringLiteral("An alert could not be posted to %1: %2").arg(host, ToQString(failure)));
+        });
 }
 
 void AlertController::tell(const std::vector<FiredAlert>& alerts) {
-    const QStringList lines = AlertLines(alerts);
+    // As coffer-cli tells an add's alerts: the first ones one by one, then how many more there are.
+    QStringList lines;
+    for (const ToldAlert& told : AlertsToTell(alerts))
+        lines << kAlertWord + ToQString(told.line);
     const QString newest = ToQString(alerts.back().line);
     const qsizetype more = static_cast<qsizetype>(alerts.size()) - 1;
     window_.statusBar(kAlertWord + newest + (more > 0 ? QStringLiteral(" (and %1 more)").arg(more) : QString()));

@@ -7,6 +7,7 @@
 // address set in the tab, which a file of the user's data folder keeps, readable by the user alone.
 
 #include "ledger/fired_alert.h"
+#include "net/webhook_poster.h"
 #include "ui/ledger/rules_job.h"
 
 #include <QObject>
@@ -28,8 +29,7 @@ class RulesTab;
 class AlertController : public QObject {
     Q_OBJECT
   public:
-    static constexpr std::size_t kAlertsTold = 20; // of one add, one by one; a line tells the rest
-    static constexpr qsizetype kNoticeLines = 5;
+    static constexpr qsizetype kNoticeLines = 5; // of the alerts of one add, in its desktop notice
 
     struct Window {
         LedgerController& ledger;
@@ -43,7 +43,7 @@ class AlertController : public QObject {
 
     AlertController(Window window, QObject* parent = nullptr);
 
-    // Alerts that the window's own add or its watch fired.
+    // Alerts that the window's own add or its watch fired: told, and posted to the webhook.
     void tellFired(const std::vector<FiredAlert>& alerts);
 
   private:
@@ -55,9 +55,11 @@ class AlertController : public QObject {
     void onFinished();
     void tell(const std::vector<FiredAlert>& alerts);
     void keepWebhook(const QString& address) const;
+    void post(const std::vector<FiredAlert>& alerts);
 
     Window window_;
     RulesJob job_;
+    WebhookPoster poster_;
     bool readAgain_ = false;
     std::string knownFile_; // the ledger whose alerts `known_` holds
     std::set<Key> known_;   // read from it or told

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -38,6 +39,21 @@ std::string GoldWithdrawn(const std::string& member, int copper, qint64 ts) {
            "\" type=\"5\"/>\n</page>\n";
 }
 
+// A chat service's webhook: each post's body on a line of its standard output, after the port's.
+constexpr const char* kChatService = R"(
+import http.server
+class Hook(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        print(self.rfile.read(int(self.headers["Content-Length"])).decode(), flush=True)
+        self.send_response(204)
+        self.end_headers()
+    def log_message(self, *args):
+        pass
+server = http.server.HTTPServer(("127.0.0.1", 0), Hook)
+print(server.server_port, flush=True)
+server.serve_forever()
+)";
+
 QString DayOf(qint64 ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).date().toString(Qt::ISODate);
 }
@@ -52,9 +68,22 @@ class MainWindowAlertsTest : public QObject {
         MainWindowServices services;
         services.desktopNotice = [&](const QString& summary, const QString& body) { notices << summary + u'|' + body; };
         MainWindowHarness harness(services);
+        QProcess chat;
+        chat.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kChatService)});
+        while (!chat.canReadLine())
+            QVERIFY(chat.waitForReadyRead(20000));
+        const QString hook = QStringLiteral("http://127.0.0.1:%1/hooks/secret").arg(chat.readLine().trimmed());
         harness.click("cmdLedger");
         auto* lists = harness.find<QTabWidget>("tabLedgerLists");
         lists->setCurrentWidget(harness.find<QWidget>("tabRules"));
+        // The webhook's address is the user's secret, kept where only the user can read it.
+        auto* webhook = harness.find<QLineEdit>("txtAlertWebhook");
+        webhook->setText(hook);
+        emit webhook->editingFinished();
+        const QFileInfo kept(harness.folder() + QStringLiteral("/alert-webhook.txt"));
+        QCOMPARE(test::ReadAll(kept.filePath()), hook.toUtf8() + '\n');
+        QVERIFY(!(kept.permissions() & (QFile::ReadGroup | QFile::ReadOther)));
+
         harness.find<QComboBox>("cmbRuleKind")->setCurrentIndex(static_cast<int>(AlertKind::Gold));
         harness.find<QLineEdit>("txtRuleAmount")->setText(QStringLiteral("1g 50s"));
         const QString rule = QStringLiteral("gold withdrawn over 1g 50s a day");
@@ -70,6 +99,8 @@ class MainWindowAlertsTest : public QObject {
                                     GoldWithdrawn("Brenna", 15000, kThirdAtTen)));
         const QString line = DayOf(kThirdAtTen) + QStringLiteral(": Orron withdrew 2g 00s 00c (rule 1: ") + rule + u')';
         QTRY_COMPARE(notices, QStringList{QStringLiteral("Guild ledger alert|") + line});
+        QTRY_VERIFY(chat.canReadLine());
+        QCOMPARE(QString::fromUtf8(chat.readLine()), QStringLiteral("{\"content\": \"%1\"}\n").arg(line));
         QCOMPARE(harness.status(), QStringLiteral("ALERT ") + line);
         QVERIFY(harness.find<QLabel>("lblLedgerStatus")->text().endsWith(u'\n' + QStringLiteral("ALERT ") + line));
         auto* navigation = harness.find<QPushButton>("cmdLedger");
@@ -85,26 +116,24 @@ class MainWindowAlertsTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 2, 15000);
         QVERIFY2(notices.last().contains(u": Brenna withdrew 3g 00s 00c"), qPrintable(notices.last()));
         QVERIFY2(navigation->toolTip().startsWith(u"2 new alerts"), qPrintable(navigation->toolTip()));
+        // Another program posts its own alerts: the next post is of the window's next add.
+        QVERIFY(harness.addToLedger(GoldWithdrawn("Orron", 20000, kFourthAtTen)));
+        QTRY_VERIFY(chat.canReadLine());
+        QVERIFY2(chat.readLine().contains(DayOf(kFourthAtTen).toUtf8() + ": Orron"), "not the window's alert");
 
         lists->setCurrentWidget(harness.find<QWidget>("tabRules"));
         QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger"));
         auto* alerts = harness.find<QTreeWidget>("lstAlerts");
-        QTRY_COMPARE(alerts->topLevelItemCount(), 2);
-        QCOMPARE(alerts->topLevelItem(1)->text(1), line); // newest first
-        alerts->setCurrentItem(alerts->topLevelItem(1));
+        QTRY_COMPARE(alerts->topLevelItemCount(), 3);
+        QCOMPARE(alerts->topLevelItem(2)->text(1), line); // newest first
+        alerts->setCurrentItem(alerts->topLevelItem(2));
         harness.click("btnShowAlertEntries");
         QCOMPARE(lists->currentWidget(), harness.find<QWidget>("tabLedgerEntries"));
         QTRY_COMPARE(harness.find<QLabel>("lblEntryCount")->text(),
                      QStringLiteral("1 entries: Orron, %1 to %1").arg(DayOf(kThirdAtTen)));
-        QCOMPARE(notices.size(), 2);
-
-        // The webhook's address is the user's secret.
-        auto* webhook = harness.find<QLineEdit>("txtAlertWebhook");
-        webhook->setText(QStringLiteral("https://chat.localhost/hooks/secret"));
-        emit webhook->editingFinished();
-        const QFileInfo kept(harness.folder() + QStringLiteral("/alert-webhook.txt"));
-        QCOMPARE(test::ReadAll(kept.filePath()), QByteArray("https://chat.localhost/hooks/secret\n"));
-        QVERIFY(!(kept.permissions() & (QFile::ReadGroup | QFile::ReadOther)));
+        QCOMPARE(notices.size(), 3);
+        chat.kill();
+        chat.waitForFinished();
     }
 
     void theFormWritesEachKind_data() {
