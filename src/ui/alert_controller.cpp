@@ -37,17 +37,15 @@ AlertController::AlertController(Window window, QObject* parent) : QObject(paren
     connect(&job_, &RulesJob::finished, this, &AlertController::onFinished);
     const auto path = [this] { return window_.ledger.path().toStdString(); };
     connect(&rules, &RulesTab::addWanted, this, [this, path](const AlertRule& rule) {
-        tab().setBusy(true);
-        job_.addRule(path(), rule, QTimeZone::systemTimeZoneId().toStdString());
+        change([this, path, rule] { job_.addRule(path(), rule, QTimeZone::systemTimeZoneId().toStdString()); });
     });
-    connect(&rules, &RulesTab::removeWanted, this, [this, path](std::int64_t number) {
-        tab().setBusy(true);
-        job_.removeRule(path(), number);
-    });
+    connect(&rules, &RulesTab::removeWanted, this,
+            [this, path](std::int64_t number) { change([this, path, number] { job_.removeRule(path(), number); }); });
     connect(&rules, &RulesTab::checkWanted, this, [this, path] {
-        tab().setBusy(true);
-        const QDate today = QDate::currentDate();
-        job_.check(path(), LocalDaysRange(ToLocalDate(today.addDays(-29)), ToLocalDate(today)));
+        change([this, path] {
+            const QDate today = QDate::currentDate();
+            job_.check(path(), LocalDaysRange(ToLocalDate(today.addDays(-29)), ToLocalDate(today)));
+        });
     });
     connect(&rules, &RulesTab::opened, this, [this] {
         unseen_ = 0;
@@ -63,6 +61,14 @@ RulesTab& AlertController::tab() const {
     return *window_.panel.rulesTab();
 }
 
+void AlertController::change(std::function<void()> start) {
+    tab().setBusy(true); // one change at a time
+    if (job_.running())
+        change_ = std::move(start); // after the reading under way
+    else
+        start();
+}
+
 void AlertController::read() {
     if (job_.running()) {
         readAgain_ = true;
@@ -73,7 +79,6 @@ void AlertController::read() {
 
 void AlertController::onFinished() {
     RulesJob::Results results = job_.takeResults();
-    tab().setBusy(false);
     if (!results.error.empty())
         tab().showFailure(ToQString(results.error).simplified());
     if (results.read) {
@@ -95,6 +100,11 @@ void AlertController::onFinished() {
     }
     if (results.fires)
         tab().showFires(*results.fires);
+    if (const std::function<void()> start = std::exchange(change_, {})) {
+        start();
+        return;
+    }
+    tab().setBusy(false);
     if (std::exchange(readAgain_, false))
         read();
 }

@@ -51,6 +51,8 @@ class AlertController : public QObject {
     static Key KeyOf(const FiredAlert& alert) { return {alert.rule, alert.member, alert.day, alert.line}; }
 
     RulesTab& tab() const;
+    // Starts a change of the rules, or a check, once the job is free; the tab takes no other meanwhile.
+    void change(std::function<void()> start);
     void read();
     void onFinished();
     void tell(const std::vector<FiredAlert>& alerts);
@@ -60,6 +62,7 @@ class AlertController : public QObject {
     Window window_;
     RulesJob job_;
     WebhookPoster poster_;
+    std::function<void()> change_; // waits for the job
     bool readAgain_ = false;
     std::string knownFile_; // the ledger whose alerts `known_` holds
     std::set<Key> known_;   // read from it or told

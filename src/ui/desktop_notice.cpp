@@ -16,8 +16,10 @@ void SendDesktopNotice(const QString& program, const QString& summary, const QSt
     const QString service = QStringLiteral("org.freedesktop.Notifications");
     QDBusMessage notify = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
                                                          service, QStringLiteral("Notify"));
-    // The program's menu entry lends the notice its icon.
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QGuiApplication::desktopFileName()}};
+    // The program's menu entry, where it has one, lends the notice its icon.
+    QVariantMap hints;
+    if (const QString entry = QGuiApplication::desktopFileName(); !entry.isEmpty())
+        hints.insert(QStringLiteral("desktop-entry"), entry);
     notify << program << quint32{0} << QString() << summary << body << QStringList() << hints << qint32{-1};
     QDBusConnection::sessionBus().asyncCall(notify);
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // "Rules and alerts" in the window: a rule added through the tab's form fires on the window's add and on
-// another program's, and each alert is told once: as a desktop notice (through the window's seam of the
-// notification service), in the status, and as "Guild Ledger (!)" until the tab shows; "Show these
-// entries" lands the Entries list on the member's day. Also what the form writes of each kind, and which
-// days an alert's entries are.
+// another program's, and each alert is told once (and posted to the webhook, of the window's own adds): as a desktop
+// notice (through the window's seam of the notification service), in the status, and as "Guild Ledger (!)" until the
+// tab shows; "Show these entries" lands the Entries list on the member's day; "Check on history" counts without
+// storing. Also what the form writes of each kind, and which days an alert's entries are.
 
 #include "ledger/ledger_actions.h"
 #include "ledger/ledger_open.h"
@@ -84,6 +84,9 @@ class MainWindowAlertsTest : public QObject {
         QCOMPARE(test::ReadAll(kept.filePath()), hook.toUtf8() + '\n');
         QVERIFY(!(kept.permissions() & (QFile::ReadGroup | QFile::ReadOther)));
 
+        // An entry of the last 30 days, in the ledger before the rule.
+        QVERIFY(harness.ledgerIdle() &&
+                harness.addToLedger(GoldWithdrawn("Cato", 20000, QDateTime::currentMSecsSinceEpoch() - 172800000)));
         harness.find<QComboBox>("cmbRuleKind")->setCurrentIndex(static_cast<int>(AlertKind::Gold));
         harness.find<QLineEdit>("txtRuleAmount")->setText(QStringLiteral("1g 50s"));
         const QString rule = QStringLiteral("gold withdrawn over 1g 50s a day");
@@ -92,6 +95,8 @@ class MainWindowAlertsTest : public QObject {
         auto* rules = harness.find<QTreeWidget>("lstRules");
         QTRY_COMPARE(rules->topLevelItemCount(), 1);
         QCOMPARE(rules->topLevelItem(0)->text(1), rule);
+        harness.click("btnCheckRules"); // what it would have fired, stored nowhere: no alert, no notice
+        QTRY_COMPARE(rules->topLevelItem(0)->text(2), QStringLiteral("1"));
 
         // Told while the Entries tab shows.
         lists->setCurrentWidget(harness.find<QWidget>("tabLedgerEntries"));
@@ -125,7 +130,8 @@ class MainWindowAlertsTest : public QObject {
         QCOMPARE(navigation->text(), QStringLiteral("Guild Ledger"));
         auto* alerts = harness.find<QTreeWidget>("lstAlerts");
         QTRY_COMPARE(alerts->topLevelItemCount(), 3);
-        QCOMPARE(alerts->topLevelItem(2)->text(1), line); // newest first
+        QCOMPARE(rules->topLevelItem(0)->text(2), QStringLiteral("1")); // read again after each add, still checked
+        QCOMPARE(alerts->topLevelItem(2)->text(1), line);               // newest first
         alerts->setCurrentItem(alerts->topLevelItem(2));
         harness.click("btnShowAlertEntries");
         QCOMPARE(lists->currentWidget(), harness.find<QWidget>("tabLedgerEntries"));

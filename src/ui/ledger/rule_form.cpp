@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 namespace coffer {
 namespace {
@@ -44,16 +43,12 @@ RuleForm::RuleForm(QWidget* parent) : QWidget(parent) {
     textLabel_ = Named(new QLabel(this), "lblRuleText");
     textLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto* fields = new QHBoxLayout;
+    auto* fields = new QHBoxLayout(this);
     fields->setContentsMargins(0, 0, 0, 0);
     for (QWidget* field : std::initializer_list<QWidget*>{kindChoice_, repairsBox_, amountBox_, spanChoice_, tabBox_,
                                                           tabNumber_, rankBox_, rankNumber_, orBelow_})
         fields->addWidget(field);
     fields->addStretch();
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->addLayout(fields);
-    column->addWidget(textLabel_);
 
     connect(kindChoice_, &QComboBox::currentIndexChanged, this, &RuleForm::follow);
     connect(amountBox_, &QLineEdit::textChanged, this, &RuleForm::follow);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The form of a new alert rule: its kind, then the fields that kind takes (the amount or count and the
-// day or week, repairs, the tab, the rank), written as the rule's text that ParseAlertRule reads, which
-// shows under it as it is filled in. A field that makes no rule (an amount that is no amount) gives none.
+// day or week, repairs, the tab, the rank) on one row, written as the rule's text that ParseAlertRule reads,
+// which its label shows as it is filled in (placed where the form's user has room for it). A field that
+// makes no rule (an amount that is no amount) gives none.
 
 #include "ledger/alert_rule.h"
 
@@ -23,6 +24,7 @@ class RuleForm : public QWidget {
     explicit RuleForm(QWidget* parent = nullptr);
 
     QString text() const; // the rule's text, as the fields write it
+    QLabel* textLabel() const { return textLabel_; }
     std::optional<AlertRule> rule() const { return ParseAlertRule(text().toStdString()); }
 
   signals:

@@ -20,7 +20,7 @@
 namespace coffer {
 namespace {
 
-enum RuleColumn { NumberColumn, RuleTextColumn, ZoneColumn, FiresColumn };
+enum RuleColumn { NumberColumn, RuleTextColumn, FiresColumn };
 
 // The days of an alert's "2008-12-03", or the Monday to the Sunday of its ISO week "2008-W49".
 std::optional<std::pair<QDate, QDate>> DaysOf(const std::string& day) {
@@ -44,15 +44,17 @@ AlertEntries EntriesOfAlert(const FiredAlert& alert, std::optional<AlertKind> ki
 }
 
 RulesTab::RulesTab(QWidget* parent) : QWidget(parent) {
-    ruleList_ = Named(new QTreeWidget(this), "lstRules");
-    ruleList_->setRootIsDecorated(false);
-    ruleList_->setHeaderLabels({QStringLiteral("Number"), QStringLiteral("Rule"), QStringLiteral("Time zone"),
-                                QStringLiteral("Last 30 days")});
-    ruleList_->header()->setSectionResizeMode(RuleTextColumn, QHeaderView::Stretch);
-    ruleList_->header()->setStretchLastSection(false);
     removeButton_ = Named(new QPushButton(QStringLiteral("Remove"), this), "btnRemoveRule");
     checkButton_ = Named(new QPushButton(QStringLiteral("Check on history"), this), "btnCheckRules");
     checkButton_->setToolTip(QStringLiteral("How many alerts each rule would have fired in the last 30 days"));
+    ruleList_ = Named(new QTreeWidget(this), "lstRules");
+    ruleList_->setRootIsDecorated(false);
+    ruleList_->setHeaderLabels({QStringLiteral("No."), QStringLiteral("Rule"), QStringLiteral("30 days")});
+    ruleList_->headerItem()->setToolTip(FiresColumn, checkButton_->toolTip());
+    for (int column : {NumberColumn, FiresColumn})
+        ruleList_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    ruleList_->header()->setSectionResizeMode(RuleTextColumn, QHeaderView::Stretch);
+    ruleList_->header()->setStretchLastSection(false);
     form_ = new RuleForm(this);
     addButton_ = Named(new QPushButton(QStringLiteral("Add rule"), this), "btnAddRule");
 
@@ -60,7 +62,6 @@ RulesTab::RulesTab(QWidget* parent) : QWidget(parent) {
     alertList_->setRootIsDecorated(false);
     alertList_->setAlternatingRowColors(true);
     alertList_->setHeaderLabels({QStringLiteral("Fired"), QStringLiteral("Alert")});
-    alertList_->setTextElideMode(Qt::ElideMiddle);
     showEntriesButton_ = Named(new QPushButton(QStringLiteral("Show these entries"), this), "btnShowAlertEntries");
     webhookBox_ = Named(new QLineEdit(this), "txtAlertWebhook");
     webhookBox_->setPlaceholderText(QStringLiteral("https://… (empty: alerts are posted nowhere)"));
@@ -68,41 +69,38 @@ RulesTab::RulesTab(QWidget* parent) : QWidget(parent) {
     statusLabel_ = Named(new QLabel(this), "lblRulesStatus");
     statusLabel_->setWordWrap(true);
 
-    auto* ruleButtons = new QVBoxLayout;
-    ruleButtons->addWidget(removeButton_);
-    ruleButtons->addWidget(checkButton_);
-    ruleButtons->addStretch();
-    auto* rules = new QHBoxLayout;
-    rules->setContentsMargins(0, 0, 0, 0);
-    rules->addWidget(ruleList_, 1);
-    rules->addLayout(ruleButtons);
+    // The rules and the alerts side by side, so that both keep a few rows in a panel that the watch's box
+    // leaves short; each list has its buttons beside it.
+    const auto withButtons = [this](QWidget* list, std::initializer_list<QWidget*> buttons) {
+        auto* part = new QWidget(this);
+        auto* row = new QHBoxLayout(part);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(list, 1);
+        auto* column = new QVBoxLayout;
+        for (QWidget* button : buttons)
+            column->addWidget(button);
+        column->addStretch();
+        row->addLayout(column);
+        return part;
+    };
+    auto* lists = new QSplitter(Qt::Horizontal, this);
+    lists->setChildrenCollapsible(false);
+    lists->addWidget(withButtons(ruleList_, {removeButton_, checkButton_}));
+    lists->addWidget(withButtons(alertList_, {showEntriesButton_}));
+    lists->setSizes({1, 1});
     auto* adding = new QHBoxLayout;
     adding->addWidget(form_, 1);
-    adding->addWidget(addButton_, 0, Qt::AlignTop);
-    auto* rulesPart = new QWidget(this);
-    auto* rulesColumn = new QVBoxLayout(rulesPart);
-    rulesColumn->setContentsMargins(0, 0, 0, 0);
-    rulesColumn->addLayout(rules, 1);
-    rulesColumn->addLayout(adding);
-
-    auto* alertsPart = new QWidget(this);
-    auto* alertsColumn = new QVBoxLayout(alertsPart);
-    alertsColumn->setContentsMargins(0, 0, 0, 0);
-    alertsColumn->addWidget(alertList_, 1);
-    auto* alertButtons = new QHBoxLayout;
-    alertButtons->addWidget(showEntriesButton_);
-    alertButtons->addWidget(new QLabel(QStringLiteral("Post alerts to:"), this));
-    alertButtons->addWidget(webhookBox_, 1);
-    alertsColumn->addLayout(alertButtons);
-
-    auto* parts = new QSplitter(Qt::Vertical, this);
-    parts->setChildrenCollapsible(false);
-    parts->addWidget(rulesPart);
-    parts->addWidget(alertsPart);
-    parts->setStretchFactor(1, 1);
+    adding->addWidget(addButton_);
+    auto* posting = new QHBoxLayout;
+    posting->addWidget(form_->textLabel(), 1);
+    posting->addWidget(new QLabel(QStringLiteral("Post alerts to:"), this));
+    posting->addWidget(webhookBox_, 1);
+    statusLabel_->hide(); // until it has something to say: the lists take its row
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
-    column->addWidget(parts, 1);
+    column->addWidget(lists, 1);
+    column->addLayout(adding);
+    column->addLayout(posting);
     column->addWidget(statusLabel_);
 
     connect(form_, &RuleForm::changed, this, &RulesTab::enableActions);
@@ -134,33 +132,58 @@ RulesTab::RulesTab(QWidget* parent) : QWidget(parent) {
 }
 
 void RulesTab::showRules(const std::vector<RulesJob::Rule>& rules, const std::vector<FiredAlert>& alerts) {
-    statusLabel_->clear();
+    showFailure({});
+    // The lists are read again after every add: the rule and the alert chosen stay chosen, and the counts
+    // of a check stay while the rules are the ones checked.
+    const auto numbers = [](const std::vector<RulesJob::Rule>& list) {
+        std::vector<std::int64_t> numbers;
+        for (const RulesJob::Rule& rule : list)
+            numbers.push_back(rule.number);
+        return numbers;
+    };
+    if (numbers(rules) != numbers(rules_))
+        fires_.reset();
+    const auto chosen = [](const QTreeWidget* list, const auto& rows) {
+        const int row = list->indexOfTopLevelItem(list->currentItem());
+        return row < 0 ? std::nullopt : std::optional(rows.at(static_cast<std::size_t>(row)));
+    };
+    const std::optional<RulesJob::Rule> chosenRule = chosen(ruleList_, rules_);
+    const std::optional<FiredAlert> chosenAlert = chosen(alertList_, alerts_);
     rules_ = rules;
     alerts_ = alerts;
     ruleList_->clear();
     for (const RulesJob::Rule& rule : rules_) {
-        auto* row = new QTreeWidgetItem(
-            ruleList_, {QString::number(rule.number), ToQString(rule.text), ToQString(rule.zone), QString()});
+        auto* row = new QTreeWidgetItem(ruleList_, {QString::number(rule.number), ToQString(rule.text), QString()});
         row->setTextAlignment(NumberColumn, Qt::AlignRight | Qt::AlignVCenter);
+        row->setTextAlignment(FiresColumn, Qt::AlignRight | Qt::AlignVCenter);
+        row->setToolTip(RuleTextColumn, QStringLiteral("Its days and weeks are those of %1").arg(ToQString(rule.zone)));
+        if (chosenRule && chosenRule->number == rule.number)
+            ruleList_->setCurrentItem(row);
     }
-    ruleList_->resizeColumnToContents(NumberColumn);
     alertList_->clear();
-    for (const FiredAlert& alert : alerts_)
-        new QTreeWidgetItem(alertList_, {ToQString(LocalTimeText(alert.firedAt)), ToQString(alert.line)});
+    for (const FiredAlert& alert : alerts_) {
+        const QString line = ToQString(alert.line);
+        auto* row = new QTreeWidgetItem(alertList_, {ToQString(LocalTimeText(alert.firedAt)), line});
+        row->setToolTip(1, line); // the list has room for its start, the member's part
+        if (chosenAlert == alert)
+            alertList_->setCurrentItem(row);
+    }
     alertList_->resizeColumnToContents(0);
+    if (fires_)
+        showFires(*fires_);
     enableActions();
 }
 
 void RulesTab::showFailure(const QString& text) {
     statusLabel_->setText(text);
+    statusLabel_->setVisible(!text.isEmpty());
 }
 
 void RulesTab::showFires(const std::map<std::int64_t, std::uint64_t>& fires) {
+    fires_ = fires;
     for (int index = 0; index < ruleList_->topLevelItemCount(); ++index) {
         const auto found = fires.find(rules_.at(static_cast<std::size_t>(index)).number);
-        QTreeWidgetItem* row = ruleList_->topLevelItem(index);
-        row->setText(FiresColumn, QString::number(found == fires.end() ? 0 : found->second));
-        row->setTextAlignment(FiresColumn, Qt::AlignRight | Qt::AlignVCenter);
+        ruleList_->topLevelItem(index)->setText(FiresColumn, QString::number(found == fires.end() ? 0 : found->second));
     }
 }
 

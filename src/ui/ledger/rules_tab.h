@@ -41,7 +41,7 @@ class RulesTab : public QWidget {
     // The rules and alerts read, or why they could not be.
     void showRules(const std::vector<RulesJob::Rule>& rules, const std::vector<FiredAlert>& alerts);
     void showFailure(const QString& text);
-    // How often each rule would have fired, by its number: a column of its own until the rules change.
+    // How often each rule would have fired, by its number: a column of its own while the rules stay the same.
     void showFires(const std::map<std::int64_t, std::uint64_t>& fires);
     // While the ledger's rules are read or changed, nothing else changes them.
     void setBusy(bool busy);
@@ -73,6 +73,7 @@ class RulesTab : public QWidget {
     QLabel* statusLabel_;
     std::vector<RulesJob::Rule> rules_;
     std::vector<FiredAlert> alerts_;
+    std::optional<std::map<std::int64_t, std::uint64_t>> fires_; // of the last check
     bool busy_ = false;
 };
 
