@@ -76,7 +76,7 @@ struct MainWindowServices {
     // Where "Print Chart" prints; null when there is no printer.
     std::function<std::unique_ptr<QPrinter>()> defaultPrinter = DefaultPrinter;
     // Shows a notice on the desktop (its first line, and the rest); empty: the desktop's notification service.
-    std::function<void(const QString& summary, const QString& body)> desktopNotice;
+    std::function<void(const QString& summary, const QString& body)> desktopNotice = {};
 };
 
 class MainWindow : public QMainWindow {

@@ -179,22 +179,46 @@ class MainWindowAlertsTest : public QObject {
 
     void anAlertsEntriesAreItsMembersOfItsDays() {
         const QDate third(2008, 12, 3), monday(2008, 12, 29);
-        const auto fired = [](std::int64_t rule, const char* member, const char* day) {
-            return FiredAlert{.rule = rule, .member = member, .day = day, .line = {}, .firedAt = 0};
-        };
         const struct {
-            FiredAlert alert;
-            std::optional<AlertKind> kind;
+            std::int64_t rule;
+            const char* member;
+            const char* day;
+            const char* line;
             AlertEntries entries;
         } cases[] = {
-            {fired(1, "Orron", "2008-12-03"), AlertKind::Gold, {"Orron", std::pair{third, third}}},
-            {fired(1, "Orron", "2009-W01"), AlertKind::Items, {"Orron", std::pair{monday, monday.addDays(6)}}},
-            {fired(4, "Orron", "2008-12-03"), AlertKind::Newcomer, {"Orron", std::nullopt}},
-            {fired(5, "", "2008-12-03"), AlertKind::Gap, {std::nullopt, std::pair{third, third}}},
-            {fired(9, "Orron", "2008-12-03"), std::nullopt, {"Orron", std::pair{third, third}}},
+            {1,
+             "Orron",
+             "2008-12-03",
+             "2008-12-03: Orron withdrew 612g 40s 00c (rule 1: gold withdrawn over 500g a day)",
+             {"Orron", std::pair{third, third}}},
+            {2,
+             "Orron",
+             "2009-W01",
+             "2009-W01: Orron withdrew 140 items (rule 2: items withdrawn over 100 a week)",
+             {"Orron", std::pair{monday, monday.addDays(6)}}},
+            {4,
+             "Orron",
+             "2008-12-03",
+             "2008-12-03: Orron has withdrawn and never deposited (rule 4: withdrawals with no "
+             "deposit ever)",
+             {"Orron", std::nullopt}},
+            {5,
+             "",
+             "2008-12-03",
+             "2008-12-03 06:32:26 to 2008-12-03 09:10:00: entries may be missing (rule 5: a gap "
+             "opened)",
+             {std::nullopt, std::pair{third, third}}},
+            // A rule the line names wrongly counts as one of days.
+            {4,
+             "Orron",
+             "2008-12-03",
+             "2008-12-03: Orron (rule 3: withdrawals with no deposit ever)",
+             {"Orron", std::pair{third, third}}},
         };
-        for (const auto& [alert, kind, entries] : cases)
-            QVERIFY2(EntriesOfAlert(alert, kind) == entries, alert.day.c_str());
+        for (const auto& [rule, member, day, line, entries] : cases)
+            QVERIFY2(EntriesOfAlert({.rule = rule, .member = member, .day = day, .line = line, .firedAt = 0}) ==
+                         entries,
+                     line);
     }
 };
 

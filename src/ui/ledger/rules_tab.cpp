@@ -15,7 +15,7 @@
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <string_view>
 
 namespace coffer {
 namespace {
@@ -36,11 +36,23 @@ std::optional<std::pair<QDate, QDate>> DaysOf(const std::string& day) {
     return date.isValid() ? std::optional(std::pair{date, date}) : std::nullopt;
 }
 
+// The rule an alert's line names at its end, "(rule 4: withdrawals with no deposit ever)": it stays there
+// when the rule is removed.
+std::optional<AlertRule> RuleOfLine(std::string_view line, std::int64_t number) {
+    const std::string mark = "(rule " + std::to_string(number) + ": ";
+    const std::size_t at = line.rfind(mark);
+    if (at == std::string_view::npos || !line.ends_with(')'))
+        return std::nullopt;
+    return ParseAlertRule(line.substr(at + mark.size(), line.size() - at - mark.size() - 1));
+}
+
 } // namespace
 
-AlertEntries EntriesOfAlert(const FiredAlert& alert, std::optional<AlertKind> kind) {
+AlertEntries EntriesOfAlert(const FiredAlert& alert) {
+    const std::optional<AlertRule> rule = RuleOfLine(alert.line, alert.rule);
+    const bool newcomer = rule && rule->kind == AlertKind::Newcomer;
     return {.member = alert.member.empty() ? std::nullopt : std::optional(alert.member),
-            .days = kind == AlertKind::Newcomer ? std::nullopt : DaysOf(alert.day)};
+            .days = newcomer ? std::nullopt : DaysOf(alert.day)};
 }
 
 RulesTab::RulesTab(QWidget* parent) : QWidget(parent) {
@@ -119,10 +131,7 @@ RulesTab::RulesTab(QWidget* parent) : QWidget(parent) {
         QTreeWidgetItem* row = alertList_->currentItem();
         if (row == nullptr)
             return;
-        const FiredAlert& alert = alerts_.at(static_cast<std::size_t>(alertList_->indexOfTopLevelItem(row)));
-        const auto rule = std::ranges::find(rules_, alert.rule, &RulesJob::Rule::number);
-        const std::optional<AlertRule> parsed = rule == rules_.end() ? std::nullopt : ParseAlertRule(rule->text);
-        emit entriesWanted(EntriesOfAlert(alert, parsed ? std::optional(parsed->kind) : std::nullopt));
+        emit entriesWanted(EntriesOfAlert(alerts_.at(static_cast<std::size_t>(alertList_->indexOfTopLevelItem(row)))));
     };
     connect(showEntriesButton_, &QPushButton::clicked, this, showEntries);
     connect(alertList_, &QTreeWidget::itemDoubleClicked, this, showEntries);

@@ -24,14 +24,15 @@ namespace coffer {
 
 class RuleForm;
 
-// The entries an alert is about, as the entries list shows them: its member (none for a gap) and its day or
-// ISO week ("2008-12-03", "2008-W49"; none for a member who never deposited, whose entries are all of interest).
+// The entries an alert is about, as the entries list shows them: its member's (every member's, for a gap) of
+// its day or ISO week ("2008-12-03", "2008-W49"), or of every day for a member who never deposited, as the
+// rule that its line names says.
 struct AlertEntries {
     std::optional<std::string> member;
     std::optional<std::pair<QDate, QDate>> days;
     bool operator==(const AlertEntries&) const = default;
 };
-AlertEntries EntriesOfAlert(const FiredAlert& alert, std::optional<AlertKind> kind);
+AlertEntries EntriesOfAlert(const FiredAlert& alert);
 
 class RulesTab : public QWidget {
     Q_OBJECT
