@@ -6,7 +6,9 @@
 //     generated log: one week and everything analysed from it with the report written, everything
 //     against the same log analysed from its file as coffer-cli does it; and its opening for reading, with
 //     the checks of its header, marks and schema before and after the real open;
-//   - each ledger's size, its -wal and -shm files included, once it is closed, against its log text.
+//   - each ledger's size, its -wal and -shm files included, once it is closed, against its log text;
+//   - the alert rules' cost: the paste added with one rule of each kind against none, a page of 1,000 new
+//     entries added to the year's ledger with them against none, and the check of the rules on its history.
 // Medians of several runs, each on a fresh ledger or a fresh read: the machine is shared.
 //
 //   bench_ledger [RUNS [paste]]   (default 3; "paste": the paste's figures only)
@@ -190,6 +192,69 @@ void BenchPaste(const fs::path& folder, int runs) {
     std::printf("    %-40s %8.1f %29.1f\n", "all (sum of the medians)", firstSum, againSum);
 }
 
+// One rule of each kind, in the zone of an officer an hour east of UTC.
+void SetRules(coffer::LedgerStore& ledger) {
+    for (const char* rule : {"gold withdrawn over 500g a day", "items withdrawn over 100 a week from tab 3",
+                             "any withdrawal from tab 5", "withdrawals with no deposit ever", "a gap opened"})
+        ledger.addRule(*coffer::ParseAlertRule(rule), "Europe/Berlin");
+}
+void RemoveRules(coffer::LedgerStore& ledger) {
+    for (const coffer::NumberedRule& rule : ledger.rules())
+        ledger.removeRule(rule.number);
+}
+
+// The paste added in process to an empty ledger, with one rule of each kind and with none.
+void BenchRulesOnPaste(const fs::path& folder, int runs) {
+    const std::string log = GeneratedLog(100'000, 30);
+    std::vector<double> without, with;
+    std::size_t fired = 0;
+    for (int run = 0; run < runs; ++run)
+        for (const bool rules : {false, true}) {
+            const fs::path file = folder / ("rules" + std::to_string(2 * run + rules) + ".sqlite");
+            {
+                coffer::SqliteLedger ledger(file.string(), Access::ReadWrite);
+                if (rules)
+                    SetRules(ledger);
+                (rules ? with : without).push_back(Seconds([&] {
+                    fired = coffer::AddToLedger(ledger, log, "", 0).outcome.alerts.size();
+                }));
+            }
+            fs::remove(file);
+        }
+    std::printf("the alert rules (one of each kind) on the paste of 100,000 entries, added in process:\n");
+    Row("add to an empty ledger without rules", Median(without), "s", "", 3);
+    Row("with the rules (" + std::to_string(fired) + " alerts)", Median(with), "s", "", 3);
+    Row("the rules' cost", (Median(with) / Median(without) - 1) * 100, "%", "<= +10 %", 1);
+}
+
+// A page of 1,000 new entries of the ledger's newest day, added with the rules and without; then what the
+// rules would fire on the whole ledger.
+void BenchRulesOnLedger(const fs::path& file, int runs) {
+    std::vector<double> without, with, checked;
+    std::size_t wouldFire = 0;
+    for (int run = 0; run < runs; ++run)
+        for (const bool rules : {false, true}) {
+            coffer::SqliteLedger ledger(file.string(), Access::ReadWrite);
+            rules ? SetRules(ledger) : RemoveRules(ledger);
+            coffer::bench::BankLogGeneratorOptions options;
+            options.entry_count = 1000;
+            options.spread_days = 1;
+            options.seed = 1000 + static_cast<std::uint64_t>(2 * run + rules);
+            const std::string page = coffer::bench::GenerateBankLog(options);
+            (rules ? with : without).push_back(Seconds([&] {
+                std::ignore = coffer::AddToLedger(ledger, page, "", 0);
+            }));
+        }
+    coffer::SqliteLedger ledger(file.string(), Access::ReadOnly);
+    for (int run = 0; run < runs; ++run)
+        checked.push_back(Seconds([&] { wouldFire = ledger.checkRules(std::nullopt).size(); }));
+    std::printf("  the alert rules (one of each kind) on it:\n");
+    Row("a page of 1,000 new entries added without rules", Median(without) * 1000, "ms", "", 1);
+    Row("the rules' cost on it", (Median(with) - Median(without)) * 1000, "ms", "<= +20 ms", 1);
+    Row("the rules checked on its history (" + std::to_string(wouldFire) + " alerts)", Median(checked), "s", "<= 1 s",
+        3);
+}
+
 void BenchYear(const fs::path& folder, int runs) {
     const fs::path logFile = folder / "year.xml", file = folder / "year.sqlite";
     std::size_t pasteCount = 0;
@@ -225,6 +290,7 @@ void BenchYear(const fs::path& folder, int runs) {
                 "everything analysed, report written", Median(everything), Median(everything) / Median(fromLog),
                 Median(fromLog));
     Row("ledger file size, -wal and -shm included", size / logSize, "x the log", "<= 1.5 x", 3);
+    BenchRulesOnLedger(file, runs);
 }
 
 } // namespace
@@ -235,6 +301,7 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     std::printf("the guild ledger, medians of %d runs; the machine is shared, so figures vary\n", runs);
     BenchPaste(folder, runs);
+    BenchRulesOnPaste(folder, runs);
     if (argc <= 2 || std::string(argv[2]) != "paste")
         BenchYear(folder, runs);
     fs::remove_all(folder);

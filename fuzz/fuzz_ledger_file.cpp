@@ -2,8 +2,8 @@
 // A crafted ledger file through the real open, check and read path: a small valid ledger whose schema and
 // content the input's SQL changes (in its -wal, as a file passed on with its log), then whose bytes and
 // -wal bytes the input's patches change. The file is read as --info and the time line, the entries list,
-// a report and a merge read it, then opened to add a paste. No crash, no read past its bound, and a file refused at
-// its opening is left with its folder byte for byte as it was.
+// a report, a merge and the alert rules read it, then opened to add a paste that its rules check. No crash, no
+// read past its bound, and a file refused at its opening is left with its folder byte for byte as it was.
 //
 // The input: SQL, then a NUL and patches, each a byte (even: the file, odd: its -wal), three bytes of
 // offset (taken modulo the size), a byte of length and that many bytes.
@@ -40,6 +40,13 @@ constexpr std::string_view kPasteB = R"(<?xml version="1.0"?>
 <guildKey name="Iron Lanterns" realm="Silver Hand"/>
 <banklog money="700" player="Dee" rank="1" ts="1200000120000" type="4"/>
 <banklog money="700" player="Dee" rank="1" ts="1200000120000" type="4"/>
+)";
+// New withdrawals, for the rules to check as the crafted ledger is added to.
+constexpr std::string_view kPasteC = R"(<?xml version="1.0"?>
+<banklog money="900" player="Bob" rank="2" ts="1200000180000" type="5"/>
+<banklog dtab="1" player="Eve" rank="3" ts="1200900000000" type="2">
+  <item count="9" id="7" name="Nails"/>
+</banklog>
 )";
 
 std::string ReadAll(const fs::path& file) {
@@ -98,6 +105,10 @@ const Files& Template() {
         Craft(made.ledger, "PRAGMA page_size = 1024; PRAGMA journal_mode = WAL");
         {
             SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
+            for (const char* rule :
+                 {"gold withdrawn or repaired over 1c a day", "items withdrawn over 1 a week",
+                  "any withdrawal from tab 1 by rank 2 or below", "withdrawals with no deposit ever", "a gap opened"})
+                ledger.addRule(*ParseAlertRule(rule), "Europe/Berlin");
             std::ignore = AddToLedger(ledger, kPasteA, "a.xml", 1);
         }
         SqliteLedger ledger(made.ledger, SqliteDatabase::Access::ReadWrite);
@@ -156,12 +167,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::ignore = store->listRows(filter, 0, 20);
             SqliteLedger merged(":memory:", SqliteDatabase::Access::ReadWrite);
             std::ignore = MergeLedger(merged, *store, files.ledger);
+            std::ignore = store->rules();
+            std::ignore = store->alerts(std::nullopt);
+            std::ignore = store->checkRules(std::nullopt);
         }
     } catch (const LedgerError&) {
     }
     try {
         if (const auto store = OpenOrRefuse(files, SqliteDatabase::Access::ReadWrite))
-            std::ignore = AddToLedger(*store, kPasteB, "b.xml", 3);
+            std::ignore = AddToLedger(*store, std::string(kPasteB) + std::string(kPasteC), "c.xml", 3);
     } catch (const LedgerError&) {
     }
     return 0;

@@ -202,8 +202,11 @@ std::string ReadLedgerCliOptions(const QCommandLineParser& parser, bool logFiles
                    ? std::string("option --") + form + " needs --ledger FILE"
                    : std::string();
     options.file = parser.value(kLedger).toStdString();
-    if (add + merge + info + fetch + entries + alerts > 1)
-        return "give one of --add, --merge, --info, --fetch, --entries and the alert rules' options";
+    if (add + merge + info + fetch + entries > 1)
+        return "give one of --add, --merge, --info, --fetch and --entries";
+    if (alerts && add + merge + info + fetch + entries > 0)
+        return std::string("option --") + AlertFormOption(options.alerts.form) +
+               " does not go with --add, --merge, --info, --fetch or --entries";
     options.form = add       ? LedgerForm::Add
                    : merge   ? LedgerForm::Merge
                    : info    ? LedgerForm::Info

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The ledger's alert rules and fired alerts through the SQL both stores share: the rules as the ledger keeps
-// them, checked as they are read; the alerts an add fires on what it brought; what the rules would fire on
-// the ledger's history.
+// The ledger's alert rules and fired alerts through the SQL both stores share: the rules and alerts as the
+// ledger keeps them, checked as they are read (alert_sql.cpp); the alerts an add fires on what it brought, and
+// what the rules would fire on the ledger's history (alert_firing.cpp).
 
 #include "ledger/ledger_sql.h"
 
@@ -31,6 +31,7 @@ struct AddedEntries {
     const EntryKeys& keys;
     const IncomingFields& fields;
     std::vector<std::size_t> gained; // the places of the entries the ledger holds more copies of now
+    bool alone = false;              // the ledger held no entry before: its entries are the add's
 };
 // Checks the rules on the members and days of the entries the add brought, and on the gaps it opened, once
 // those are in the ledger; stores the alerts the ledger did not hold and gives them back, in the order they

@@ -309,7 +309,8 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                 outcome.openedGaps.push_back(gap);
     // The rules, on the members, days and gaps the add touched: their alerts go in with it.
     if (!gained.empty() || !outcome.openedGaps.empty())
-        outcome.alerts = FireRules(sql, {entries, keys, columns.fields, std::move(gained)}, outcome.openedGaps, began);
+        outcome.alerts = FireRules(sql, {entries, keys, columns.fields, std::move(gained), !holdsEntries},
+                                   outcome.openedGaps, began);
     // The last look at the stop: the commit follows, which nothing stops.
     stopIfAsked();
     tell(AddStep::Commit);

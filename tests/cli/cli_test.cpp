@@ -128,6 +128,13 @@ TEST_F(CliTest, ExitCodesAndMessages) {
          2,
          "give one of --add, --merge, --info, --fetch and --entries"},
         {{"--entries", "x"}, 2, "option --entries needs --ledger FILE"},
+        {{"--check-rules"}, 2, "option --check-rules needs --ledger FILE"},
+        {{"--ledger", kept, "--add-rule", "gold over 5g"}, 2, "not a rule; a rule is one of these:\ngold withdrawn"},
+        {{"--ledger", kept, "--remove-rule", "first"}, 2, "option --remove-rule needs a rule's number, not \"first\""},
+        {{"--ledger", kept, "--remove-rule", "9"}, 2, "the ledger has no rule 9"},
+        {{"--ledger", kept, "--rules", "--alerts"}, 2, "give one of --rules, --add-rule, --remove-rule, --alerts and"},
+        {{"--ledger", kept, "--alerts", "--info"}, 2, "option --alerts does not go with --add, --merge"},
+        {{"--ledger", kept, "--rules", "--from", "2009-01-01"}, 2, "option --from does not go with --rules"},
         {{"--member", "Ann", "--search", "A", log}, 2, "option --member goes with --entries OUT"},
         {{"--ledger", kept, "--entries", "x", "-o", report}, 2, "option --report does not go with --entries"},
         {{"--ledger", kept, "--entries", "x", "--lookup"}, 2, "option --lookup does not go with --entries"},
@@ -406,6 +413,44 @@ TEST_F(CliTest, AFetchOpensTheLedgerAsOftenAsAnAdd) {
     const std::size_t added = opens({"--ledger", ledger, "--add", log});
     EXPECT_GT(added, 0u);
     EXPECT_EQ(opens({"--ledger", ledger, "--fetch", site.base() + "/guild-bank-log.xml"}), added);
+}
+
+// The alert rules' forms: a rule keeps the zone TZ names (a rule text of TZ names none); --alerts lists what
+// the adds fired, --check-rules what the rules would fire on the period.
+TEST_F(CliTest, AlertRules) {
+    const std::string ledger = (folder_ / "l.sqlite").string();
+    const std::string log = write("log.xml", "<?xml?>\n<banklog money=\"20000\" player=\"Orron\" ts=\"1228260600000\" "
+                                             "type=\"5\"/>\n")
+                                .string(); // 2008-12-02 23:30 UTC, the 3rd in Berlin
+    for (const auto& [tz, code, printed] : std::initializer_list<std::tuple<const char*, int, std::string>>{
+             {"Europe/Berlin", 0, "1: gold withdrawn over 1g a day (Europe/Berlin)\n"},
+             {":/usr/share/zoneinfo/Asia/Kolkata", 0, "2: gold withdrawn over 1g a day (Asia/Kolkata)\n"},
+             {"CET-1CEST,M3.5.0,M10.5.0/3", 2, ""}}) {
+        const testing::ScopedTimeZone zone(tz);
+        EXPECT_EQ(run({"--ledger", ledger, "--add-rule", "Gold withdrawn over 1g A DAY"}), code) << tz;
+        EXPECT_EQ(out, printed) << err;
+    }
+    EXPECT_EQ(run({"--ledger", ledger, "--add", log, "--quiet"}), 0) << err;
+    const std::string berlin = "2008-12-03: Orron withdrew 2g 00s 00c (rule 1: gold withdrawn over 1g a day)\n",
+                      kolkata = "2008-12-03: Orron withdrew 2g 00s 00c (rule 2: gold withdrawn over 1g a day)\n";
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{"--rules"},
+         "1: gold withdrawn over 1g a day (Europe/Berlin)\n2: gold withdrawn over 1g a day (Asia/Kolkata)\n",
+         ""},
+        {{"--alerts", "--quiet"}, kolkata + berlin, ""},
+        {{"--check-rules"}, berlin + kolkata, "2 alerts would fire\n"},
+        {{"--check-rules", "--from", "2008-12-04"}, "", "0 alerts would fire\n"},
+        {{"--remove-rule", "1"}, "", "Rule 1 removed\n"},
+        {{"--rules"}, "2: gold withdrawn over 1g a day (Asia/Kolkata)\n", ""},
+    };
+    const testing::ScopedTimeZone zone("UTC0");
+    for (const auto& [args, printed, told] : cases) {
+        std::vector<std::string> all = {"--ledger", ledger};
+        all.insert(all.end(), args.begin(), args.end());
+        EXPECT_EQ(run(all), 0) << err;
+        EXPECT_EQ(out, printed) << args[0];
+        EXPECT_EQ(err, told) << args[0];
+    }
 }
 
 TEST_F(CliTest, HelpAndVersion) {

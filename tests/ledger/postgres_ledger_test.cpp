@@ -268,7 +268,7 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
         LedgerErrorKind kind = LedgerErrorKind::NotALedger;
     };
     const Case cases[] = {
-        {false, "CREATE TABLE paste (x int)", false, kWrite, "", "is not a Coffer ledger"},
+        {false, "CREATE TABLE alert (x int)", false, kWrite, "", "is not a Coffer ledger"},
         {true, "CREATE RULE keep AS ON INSERT TO paste DO INSTEAD NOTHING", false, kRead, "",
          " is not a Coffer ledger (it holds rule keep)."},
         {false, "", false, kRead, "", " holds no Coffer ledger."},
@@ -278,7 +278,7 @@ TEST(PostgresLedgerTest, RefusesWhatIsNotItsOwnAndNamesTheRightsToGive) {
          LedgerErrorKind::CannotWrite},
         {true, "", true, kWrite, "",
          "GRANT SELECT, INSERT, UPDATE ON public.coffer_ledger, public.entry, public.entry_totals, public.entry_hours, "
-         "public.entry_name, public.paste, public.guild TO " +
+         "public.entry_name, public.paste, public.guild, public.alert_rule, public.alert TO " +
              officer + ";",
          LedgerErrorKind::CannotWrite},
     };

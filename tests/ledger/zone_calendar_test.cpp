@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The days, ISO weeks and times of named zones agree with the system's `date` in those zones: across
-// midnight, daylight saving's changes both ways, zones half an hour and three quarters off, and the ISO
-// weeks that begin a year in the year before.
+// The days, ISO weeks and times of named zones agree with the system's `date` in those zones, and so do the
+// moments each day and week spans: across midnight, daylight saving's changes both ways, zones half an hour
+// and three quarters off, and the ISO weeks that begin a year in the year before.
 #include "ledger/zone_calendar.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +50,16 @@ TEST(ZoneCalendar, DaysWeeksAndTimesAsTheSystemsDateShowsThem) {
             EXPECT_EQ(calendar->dayText(ms), SystemDate(zone, seconds, "%F")) << zone << ' ' << seconds;
             EXPECT_EQ(calendar->weekText(ms), SystemDate(zone, seconds, "%G-W%V")) << zone << ' ' << seconds;
             EXPECT_EQ(calendar->timeText(ms), SystemDate(zone, seconds, "%F %T")) << zone << ' ' << seconds;
+            // The span of the day or week is exactly the moments of its text.
+            for (const auto& [span, text] : {std::pair(calendar->daySpan(ms), &ZoneCalendar::dayText),
+                                             std::pair(calendar->weekSpan(ms), &ZoneCalendar::weekText)}) {
+                const std::string shown = (*calendar.*text)(ms);
+                EXPECT_TRUE(span.contains(ms) && (*calendar.*text)(span.first) == shown &&
+                            (*calendar.*text)(span.end - 1) == shown)
+                    << zone << ' ' << seconds << ' ' << shown;
+                EXPECT_NE((*calendar.*text)(span.first - 1), shown) << zone << ' ' << seconds;
+                EXPECT_NE((*calendar.*text)(span.end), shown) << zone << ' ' << seconds;
+            }
         }
     }
     for (const char* unknown : {"Mars/Olympus_Mons", "", "../../etc/passwd", "Europe/Berlin\n"})
