@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
                                 .store = &store,
                                 .defaultLedger = UserDataFolder() / "ledger.sqlite",
                                 .browserProfile = UserDataFolder() / "browser",
-                                .watchLines = UserDataFolder() / "watch-lines.txt"};
+                                .watchLines = UserDataFolder() / "watch-lines.txt",
+                                .alertWebhook = UserDataFolder() / "alert-webhook.txt"};
     std::unique_ptr<MainWindow> mainWindow;
     SplashWindow frmSplash([&] {
         mainWindow = std::make_unique<MainWindow>(settings, MainWindowServices{&dialogs, &launcher,

@@ -8,6 +8,7 @@
 #include "shell/file_exists.h"
 #include "shell/qt/local_days.h"
 #include "ui/about_window.h"
+#include "ui/alert_controller.h"
 #include "ui/base/arrange_panels.h"
 #include "ui/base/engine_text.h"
 #include "ui/base/twips.h"
@@ -16,6 +17,7 @@
 #include "ui/browser_panel.h"
 #include "ui/charts/chart_panel.h"
 #include "ui/close_on_signals.h"
+#include "ui/desktop_notice.h"
 #include "ui/export_controller.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/entry_list_model.h"
@@ -23,7 +25,9 @@
 #include "ui/ledger/ledger_controller.h"
 #include "ui/ledger/ledger_panel.h"
 #include "ui/ledger/ledger_watch.h"
+#include "ui/ledger/rules_tab.h"
 #include "ui/ledger/timeline_layout.h"
+#include "ui/ledger_attention.h"
 #include "ui/link_launcher.h"
 #include "ui/log/bank_log_panel.h"
 #include "ui/program_icon.h"
@@ -137,11 +141,13 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
     connect(entries, &EntriesTab::itemPageWanted, this, &MainWindow::openItemPageNamed);
     connect(entries, &EntriesTab::statusWanted, this, &MainWindow::showStatus);
     connect(statsPanel_, &StatsPanel::entriesWanted, this, &MainWindow::showEntriesOf);
+    attention_ =
+        std::make_unique<LedgerAttention>(*navigationFrame_->findChild<QPushButton*>(QStringLiteral("cmdLedger")));
     watcher_ = std::make_unique<WatchController>(
         WatchController::Window{.browser = *browserPanel_,
                                 .ledger = *ledger_,
                                 .ledgerPanel = *ledgerPanel_,
-                                .ledgerButton = *navigationFrame_->findChild<QPushButton*>(QStringLiteral("cmdLedger")),
+                                .attention = *attention_,
                                 .exports = *exports_,
                                 .dialogs = *services_.dialogs,
                                 .parent = *this,
@@ -150,6 +156,20 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
                                 .linesFile = settings_.watchLines,
                                 .inform = tell},
         activity_);
+    if (!services_.desktopNotice)
+        services_.desktopNotice = [program = ToQString(settings_.product.programName)](const QString& summary,
+                                                                                       const QString& body) {
+            SendDesktopNotice(program, summary, body);
+        };
+    alerts_ = std::make_unique<AlertController>(
+        AlertController::Window{.ledger = *ledger_,
+                                .panel = *ledgerPanel_,
+                                .attention = *attention_,
+                                .statusBar = [this](const QString& line) { statsPanel_->showStatus(line); },
+                                .notice = services_.desktopNotice,
+                                .webhookFile = settings_.alertWebhook});
+    connect(&watcher_->watch(), &LedgerWatch::alertsFired, alerts_.get(), &AlertController::tellFired);
+    connect(ledgerPanel_->rulesTab(), &RulesTab::entriesWanted, this, &MainWindow::showAlertEntries);
     enableControls();
     setAcceptDrops(true);
     // Controls that take drops themselves (the text box would paste the file's address) leave files to the window.
@@ -192,6 +212,7 @@ MainWindow::MainWindow(MainWindowSettings settings, MainWindowServices services,
 
 // The panels go first, while the tables their lists show and the filter they report drops to still exist.
 MainWindow::~MainWindow() {
+    alerts_.reset();
     watcher_.reset();
     ledgerChanges_.reset();
     delete centralWidget();
@@ -386,6 +407,14 @@ void MainWindow::showEntriesOf(bool member, const QString& name) {
         days = {LocalDay(static_cast<std::int64_t>(range->first)), LocalDay(static_cast<std::int64_t>(range->last))};
     ledgerPanel_->choosePeriod(days, bankLogPanel_->period(), QDate::currentDate());
     ledgerPanel_->entriesTab()->showExactly(member, DecodeCharacterReferences(name.toStdString()));
+}
+
+void MainWindow::showAlertEntries(const AlertEntries& entries) {
+    showLedgerPanel();
+    ledgerPanel_->showEntriesTab();
+    ledgerPanel_->choosePeriod(entries.days, bankLogPanel_->period(), QDate::currentDate());
+    if (entries.member)
+        ledgerPanel_->entriesTab()->showExactly(true, DecodeCharacterReferences(*entries.member));
 }
 
 std::optional<TimeRange> MainWindow::ledgerPeriod() const {

@@ -4,8 +4,8 @@
 // at a time (Browser, bank log text, Bank Stats, Report, Guild Ledger), the File, View, Analyze, Ledger
 // and About menus, and the window's own work: importing a log, refreshing the report, and the links from
 // the lists and the report into the Browser panel. It owns the statistics tables, the activity that every control
-// follows, and the controllers it hands the rest to: the analysis run, the guild ledger, the exports and
-// the watch of the bank log page.
+// follows, and the controllers it hands the rest to: the analysis run, the guild ledger, the exports, the
+// watch of the bank log page and the ledger's alerts.
 
 #include "analysis/analysis_run.h"
 #include "shell/product_config.h"
@@ -29,11 +29,13 @@ class QSettings;
 
 namespace coffer {
 
+class AlertController;
 class BankLogPanel;
 class BrowserPanel;
 class ChartPanel;
 class ExportController;
 class LedgerChangeWatch;
+class LedgerAttention;
 class LedgerController;
 class LedgerPanel;
 class LedgerWatch;
@@ -42,6 +44,7 @@ class ReportPanel;
 class StatsPanel;
 class StatsTableModel;
 class UserDialogs;
+struct AlertEntries;
 class WatchController;
 
 struct MainWindowSettings {
@@ -57,6 +60,7 @@ struct MainWindowSettings {
     std::filesystem::path defaultLedger = {};  // the guild ledger in use until the user chooses another
     std::filesystem::path browserProfile = {}; // the browser's sign-ins and cache; empty: kept in memory
     std::filesystem::path watchLines = {};     // the watch's last lines across starts; empty: not kept
+    std::filesystem::path alertWebhook = {};   // the address the alerts are posted to; empty: not kept
 };
 
 // Finds an address for a name and hands it to `done` later, on the window's thread.
@@ -71,6 +75,8 @@ struct MainWindowServices {
     AddressResolver itemPageAddress;
     // Where "Print Chart" prints; null when there is no printer.
     std::function<std::unique_ptr<QPrinter>()> defaultPrinter = DefaultPrinter;
+    // Shows a notice on the desktop (its first line, and the rest); empty: the desktop's notification service.
+    std::function<void(const QString& summary, const QString& body)> desktopNotice = {};
 };
 
 class MainWindow : public QMainWindow {
@@ -141,6 +147,8 @@ class MainWindow : public QMainWindow {
     std::optional<TimeRange> ledgerPeriod() const;
     // "Show this member's entries" and "Show this item's entries": the name as the list shows it.
     void showEntriesOf(bool member, const QString& name);
+    // "Show these entries" of an alert: its member's, of its day or week.
+    void showAlertEntries(const AlertEntries& entries);
 
     void showWrittenReport();
     // The report's settings for the period, or none after telling why in `error`.
@@ -166,7 +174,9 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<LedgerController> ledger_;
     std::unique_ptr<LedgerChangeWatch> ledgerChanges_; // what other programs add to the ledger
     std::unique_ptr<ExportController> exports_;
-    std::unique_ptr<WatchController> watcher_; // goes before the browser's profile, which the watch's page uses
+    std::unique_ptr<LedgerAttention> attention_; // "Guild Ledger (!)"
+    std::unique_ptr<WatchController> watcher_;   // goes before the browser's profile, which the watch's page uses
+    std::unique_ptr<AlertController> alerts_;
 
     QWidget* navigationFrame_ = nullptr;
     BrowserPanel* browserPanel_ = nullptr;

@@ -13,6 +13,7 @@
 #include "ui/ledger/profile_cookies.h"
 #include "ui/ledger/watch_box.h"
 #include "ui/ledger/web_page_fetcher.h"
+#include "ui/ledger_attention.h"
 #include "ui/watch_choice.h"
 
 #include <QCheckBox>
@@ -78,10 +79,8 @@ void WatchController::show() {
     if (stopping_ && !watch_->stopping() && !watch_->watching() && !watch_->lines().isEmpty())
         window_.ledgerPanel.showStatus(watch_->lines().constLast());
     stopping_ = watch_->stopping();
-    QPushButton* button = &window_.ledgerButton;
     const bool failing = watch_->watching() && watch_->failuresInARow() >= LedgerWatch::kFailuresTold;
-    button->setText(failing ? QStringLiteral("Guild Ledger (!)") : QStringLiteral("Guild Ledger"));
-    button->setToolTip(failing ? watch_->lastFailure() : QString());
+    window_.attention.setWatchFailure(failing ? watch_->lastFailure() : QString());
 }
 
 void WatchController::resume() {

@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class QPushButton;
 class QSettings;
 class QWidget;
 
@@ -20,6 +19,7 @@ namespace coffer {
 class ActivityState;
 class BrowserPanel;
 class ExportController;
+class LedgerAttention;
 class LedgerController;
 class LedgerPanel;
 class LedgerWatch;
@@ -30,12 +30,12 @@ class WatchController : public QObject {
     Q_OBJECT
   public:
     // What the watch works with: the browser whose sign-in and page it takes, the ledger it adds to and
-    // its panel, the navigation's "Guild Ledger" button, and the window's dialogs and settings.
+    // its panel, the mark of the navigation's "Guild Ledger" button, and the window's dialogs and settings.
     struct Window {
         BrowserPanel& browser;
         LedgerController& ledger;
         LedgerPanel& ledgerPanel;
-        QPushButton& ledgerButton;
+        LedgerAttention& attention;
         ExportController& exports;
         UserDialogs& dialogs;
         QWidget& parent; // of the dialogs

@@ -221,6 +221,8 @@ void LedgerController::onFinished() {
             status << ToQString(GapText(gap));
     }
     window_.panel.showStatus(status.join(u'\n'));
+    if (results.added && !results.added->outcome.alerts.empty())
+        emit alertsFired(results.added->outcome.alerts);
     if (!failed) {
         if (!wasAdd)
             readable_ = file_;

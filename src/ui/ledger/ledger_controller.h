@@ -63,6 +63,8 @@ class LedgerController : public QObject {
     void busyChanged();
     // The watch added to the ledger in use, which the lists and the time line now show.
     void addedInBackground();
+    // The window's own add fired these alerts, once it has shown its status.
+    void alertsFired(const std::vector<coffer::FiredAlert>& alerts);
 
   private:
     enum class Action { None, Read, Refresh, Add }; // the ledger's work in progress

@@ -7,6 +7,7 @@
 #include "ui/base/window_fonts.h"
 #include "ui/ledger/entries_tab.h"
 #include "ui/ledger/ledger_timeline.h"
+#include "ui/ledger/rules_tab.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -126,6 +127,8 @@ LedgerPanel::LedgerPanel(QWidget* parent) : QGroupBox(QStringLiteral("Guild Ledg
     lists_->addTab(gapList_, {});
     entriesTab_ = Named(new EntriesTab(this), "tabLedgerEntries");
     lists_->addTab(entriesTab_, QStringLiteral("Entries"));
+    rulesTab_ = Named(new RulesTab(this), "tabRules");
+    lists_->addTab(rulesTab_, QStringLiteral("Rules and alerts"));
     connect(periodChoice_, &QComboBox::currentIndexChanged, this, &LedgerPanel::periodChanged);
     connect(this, &LedgerPanel::periodChanged, this, [this] {
         timeline_->shadeDays(periodChoice_->currentIndex() == ChosenDays ? std::optional(chosenDays_) : std::nullopt);

@@ -4,7 +4,7 @@
 // default, a shared ledger on a server, and Refresh to read it again), "Add the bank log to the ledger"
 // with the add's progress and "Cancel", "Analyze ledger" with the period to analyse (the time line can
 // choose it), then the ledger's totals and notices, and its lists (the pastes, the gaps between them,
-// the entries) on tabs. The buttons stand above everything whose height
+// the entries, the rules and the alerts they fired) on tabs. The buttons stand above everything whose height
 // changes, so that a notice of two lines never moves them.
 
 #include "ledger/ledger_file.h"
@@ -28,6 +28,7 @@ namespace coffer {
 class ElidedLabel;
 class LedgerTimeline;
 class EntriesTab;
+class RulesTab;
 
 class LedgerPanel : public QGroupBox {
     Q_OBJECT
@@ -44,6 +45,7 @@ class LedgerPanel : public QGroupBox {
     QPushButton* analyzeButton() const { return analyzeButton_; }
     EntriesTab* entriesTab() const { return entriesTab_; }
     void showEntriesTab();
+    RulesTab* rulesTab() const { return rulesTab_; }
 
     // The days to analyse, both included: the chosen quick choice ending `today`, the days chosen on the
     // time line, or the period of the Options frame (`optionsPeriod`); none for every entry.
@@ -97,6 +99,7 @@ class LedgerPanel : public QGroupBox {
     QTreeWidget* pasteList_;
     QListWidget* gapList_;
     EntriesTab* entriesTab_;
+    RulesTab* rulesTab_;
 };
 
 } // namespace coffer

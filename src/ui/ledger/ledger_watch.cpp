@@ -227,6 +227,8 @@ void LedgerWatch::onAdded() {
         keep({LocalTimeText(NowMs()) + ' ' + result.address + std::string(kStoppedNothingAdded)});
     if (result.summary)
         emit added(result.file, *result.summary, result.hours);
+    if (result.outcome && !result.outcome->alerts.empty())
+        emit alertsFired(result.outcome->alerts);
     startWhenFree(); // also the first fetch of a watch started while this add was stopping
 }
 

@@ -86,6 +86,8 @@ class LedgerWatch : public QObject {
     void stepBegins(coffer::AddStep step);
     // A page went into the ledger `file`, which now holds `summary`.
     void added(const std::string& file, const LedgerSummary& summary, const std::vector<HourCount>& hours);
+    // That page's add fired these alerts.
+    void alertsFired(const std::vector<coffer::FiredAlert>& alerts);
 
   private:
     enum class Stage { Idle, Fetching, PageHere, Adding };

@@ -45,7 +45,8 @@ MainWindowHarness::MainWindowHarness(MainWindowServices extra, const QString& pr
                  .store = store,
                  .defaultLedger = dir_.filePath("ledger.sqlite").toStdString(),
                  .browserProfile = browserFolder.toStdString(),
-                 .watchLines = dir_.filePath("watch-lines.txt").toStdString()};
+                 .watchLines = dir_.filePath("watch-lines.txt").toStdString(),
+                 .alertWebhook = dir_.filePath("alert-webhook.txt").toStdString()};
     extra.dialogs = &dialogs_;
     extra.launcher = &launcher_;
     services_ = std::move(extra);
