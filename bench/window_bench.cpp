@@ -5,8 +5,9 @@
 // run's progress bar stood still. With --screenshots DIR it also saves a picture of the import in
 // progress, of the box all selected, of the status bar before and after each Cancel, and of every panel
 // after the analysis; each --ledger-log FILE is then added to the window's guild ledger (a new one, or the
-// ledger FILE given) as a paste, and the Guild Ledger panel pictured, then its Entries tab sorted by
-// Member, and listing one member's withdrawals.
+// ledger FILE given, with a rule of gold withdrawals set first) as a paste, and the Guild Ledger panel
+// pictured, then its Entries tab sorted by Member, listing one member's withdrawals, and the rules tab with
+// the alerts the adds fired.
 //
 //   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR [--ledger FILE] [--ledger-log FILE]...]
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
@@ -37,6 +38,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWebEngineView>
 #include <cstdio>
 #include <functional>
@@ -285,6 +287,13 @@ void AddToLedger(MainWindowHarness& harness, const QString& ledger, const QStrin
     coffer::test::RunUntil([add] { return add->isEnabled(); }, 120000);
     if (!ledger.isEmpty())
         harness.chooseLedger("cmdLedgerOpen", ledger);
+    // A rule set through the form of the Rules tab before the adds, which then fire it.
+    auto* lists = harness.find<QTabWidget>("tabLedgerLists");
+    lists->setCurrentIndex(3);
+    harness.find<QLineEdit>("txtRuleAmount")->setText(QStringLiteral("20g"));
+    harness.find<QAbstractButton>("btnAddRule")->click();
+    auto* rules = harness.find<QTreeWidget>("lstRules");
+    coffer::test::RunUntil([rules] { return rules->topLevelItemCount() > 0; }, 60000);
     for (const QString& log : logs) {
         harness.setLog(coffer::test::ReadAll(log).toStdString());
         EventGapMeter gaps;
@@ -303,7 +312,7 @@ void AddToLedger(MainWindowHarness& harness, const QString& ledger, const QStrin
     QTest::qWait(300);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger.png")));
     // The Entries tab, sorted by Member with a click on its header.
-    harness.find<QTabWidget>("tabLedgerLists")->setCurrentIndex(2);
+    lists->setCurrentIndex(2);
     auto* entries = harness.find<QTableView>("lstLedgerEntries");
     emit entries->horizontalHeader()->sectionClicked(1);
     coffer::test::RunUntil([entries] { return entries->model()->index(0, 1).data().toString() != u"…"; }, 60000);
@@ -317,6 +326,10 @@ void AddToLedger(MainWindowHarness& harness, const QString& ledger, const QStrin
     coffer::test::RunUntil([totals] { return totals->text().startsWith(u"Items:"); }, 60000);
     QTest::qWait(300);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-entries-member.png")));
+    // The rules with what the adds fired.
+    lists->setCurrentIndex(3);
+    QTest::qWait(300);
+    harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-rules.png")));
 }
 
 } // namespace
