@@ -175,23 +175,5 @@ TEST_F(AlertTellerTest, TellsTwentyAlertsAndOneLineForTheRest) {
     EXPECT_FALSE(std::filesystem::exists(injected));
 }
 
-// A command or a webhook that fails is told in one line, naming the webhook's host only, and is not tried
-// again for that add's other alerts; the next add tries both again.
-TEST_F(AlertTellerTest, TellsAFailureInOneLineAndTriesAgainAtTheNextAdd) {
-    site_.setPage(kSecret, Page("", 500));
-    AlertTeller teller({.command = recordingCommand() + "; exit 3", .webhook = site_.base() + kSecret}, err_);
-    const std::string failures = "coffer-cli: the alert command ended with status 3, not run for the 2 after it\n"
-                                 "coffer-cli: the alert webhook at 127.0.0.1 failed: HTTP 500, not posted for the 2 "
-                                 "after it\n";
-    const std::string alerts =
-        "ALERT " + Alert(1, "A").line + "\nALERT " + Alert(1, "B").line + "\nALERT " + Alert(1, "C").line + "\n";
-    for (int add = 1; add <= 2; ++add) {
-        teller.tell({Alert(1, "A"), Alert(1, "B"), Alert(1, "C")});
-        EXPECT_EQ(runs().size(), add);
-        EXPECT_EQ(site_.posts().size(), add);
-    }
-    EXPECT_EQ(err_.str(), alerts + failures + alerts + failures);
-}
-
 } // namespace
 } // namespace coffer
