@@ -52,7 +52,7 @@ std::vector<FiredAlert> ReadAlerts(LedgerSql& sql, const std::optional<TimeRange
     if (period)
         params = {TimeParam(period->first), TimeParam(period->last)};
     sql.runEach(std::string("SELECT rule, member, day, line, fired_at FROM alert") +
-                    (period ? " WHERE fired_at BETWEEN $1 AND $2" : "") + " ORDER BY fired_at DESC, id DESC",
+                    (period ? " WHERE fired_at BETWEEN $1 AND $2" : "") + " ORDER BY fired_at DESC, id",
                 params, [&](const SqlRow& row) {
                     if (!row.isInteger(0) || !row.isInteger(4))
                         Damaged(sql, kBadAlertReason);

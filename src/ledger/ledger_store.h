@@ -269,7 +269,7 @@ class LedgerStore {
     // Takes the rule of this number out of force; its alerts stay. False where no rule in force has it.
     bool removeRule(std::int64_t number);
     // The alerts the rules fired in the period (by the time they fired), every one when there is none,
-    // newest first.
+    // newest first; those of one add in the order it fired and told them.
     [[nodiscard]] std::vector<FiredAlert> alerts(const std::optional<TimeRange>& period);
     // What the rules in force would fire on the entries of the period (all: none) and the ledger's gaps,
     // storing nothing: by rule, then in the order of time; one moment of the ledger.

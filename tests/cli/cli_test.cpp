@@ -440,7 +440,7 @@ TEST_F(CliTest, AlertRules) {
         {{"--rules"},
          "1: gold withdrawn over 1g a day (Europe/Berlin)\n2: gold withdrawn over 1g a day (Asia/Kolkata)\n",
          ""},
-        {{"--alerts", "--quiet"}, kolkata + berlin, ""},
+        {{"--alerts", "--quiet"}, berlin + kolkata, ""}, // as the add told them
         {{"--check-rules"}, berlin + kolkata, "2 alerts would fire\n"},
         {{"--check-rules", "--from", "2008-12-04"}, "", "0 alerts would fire\n"},
         {{"--remove-rule", "1"}, "", "Rule 1 removed\n"},
