@@ -18,10 +18,6 @@ namespace {
 constexpr const char* kBadAmountsReason = "a member's withdrawals are too large to add up";
 constexpr const char* kNamelessReason = "an entry's member has no name";
 
-[[noreturn]] void Damaged(const LedgerSql& sql, const char* reason) {
-    throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + reason);
-}
-
 // The types of entries the rules read.
 constexpr std::int64_t kItemDeposit = 1, kItemWithdrawal = 2, kGoldDeposit = 4, kGoldWithdrawal = 5, kRepair = 6;
 
@@ -91,7 +87,7 @@ std::string TypesRead(const std::vector<RuleAtWork>& rules, bool deposits) {
 void AddAmount(const LedgerSql& sql, std::int64_t& sum, std::int64_t amount, std::int64_t copies) {
     std::int64_t product = 0;
     if (__builtin_mul_overflow(amount, copies, &product) || __builtin_add_overflow(sum, product, &sum))
-        Damaged(sql, kBadAmountsReason);
+        ThrowDamaged(sql, kBadAmountsReason);
 }
 
 // An alert found, with the rest of its key and where it goes among the others.
@@ -460,7 +456,7 @@ std::vector<FiredAlert> CheckRulesOnHistory(LedgerSql& sql, const std::optional<
     const auto nameOf = [&](std::int64_t member) -> const std::string& {
         const auto at = names.find(member);
         if (at == names.end())
-            Damaged(sql, kNamelessReason);
+            ThrowDamaged(sql, kNamelessReason);
         return at->second;
     };
     const std::vector<TimeGap> gaps = FindGaps(ReadPastes(sql));

@@ -11,11 +11,11 @@ namespace {
 constexpr const char* kBadRuleReason = "a rule's number, text or time zone is not one this program writes";
 constexpr const char* kBadAlertReason = "an alert's rule or time is not a whole number";
 
-[[noreturn]] void Damaged(const LedgerSql& sql, const char* reason) {
+} // namespace
+
+void ThrowDamaged(const LedgerSql& sql, const char* reason) {
     throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + reason);
 }
-
-} // namespace
 
 std::vector<NumberedRule> ReadRules(LedgerSql& sql) {
     std::vector<NumberedRule> rules;
@@ -23,7 +23,7 @@ std::vector<NumberedRule> ReadRules(LedgerSql& sql) {
         const std::optional<AlertRule> rule = row.isInteger(0) ? ParseAlertRule(row.bytes(1)) : std::nullopt;
         std::string zone(row.bytes(2));
         if (!rule || !ZoneCalendar::Named(zone))
-            Damaged(sql, kBadRuleReason);
+            ThrowDamaged(sql, kBadRuleReason);
         rules.push_back({.number = row.integer(0), .rule = *rule, .zone = std::move(zone)});
     });
     return rules;
@@ -55,7 +55,7 @@ std::vector<FiredAlert> ReadAlerts(LedgerSql& sql, const std::optional<TimeRange
                     (period ? " WHERE fired_at BETWEEN $1 AND $2" : "") + " ORDER BY fired_at DESC, id",
                 params, [&](const SqlRow& row) {
                     if (!row.isInteger(0) || !row.isInteger(4))
-                        Damaged(sql, kBadAlertReason);
+                        ThrowDamaged(sql, kBadAlertReason);
                     alerts.push_back({.rule = row.integer(0),
                                       .member = CleanText(row.bytes(1)),
                                       .day = CleanText(row.bytes(2)),

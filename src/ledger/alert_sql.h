@@ -14,6 +14,10 @@
 
 namespace coffer {
 
+// Throws the LedgerError (Damaged) of the ledger whose rules, alerts or entries the rules read are not
+// what this program writes, saying why.
+[[noreturn]] void ThrowDamaged(const LedgerSql& sql, const char* reason);
+
 // The rules in force, by number; a LedgerError (Damaged) where a rule's number, text or zone is not one this
 // program writes.
 [[nodiscard]] std::vector<NumberedRule> ReadRules(LedgerSql& sql);
@@ -22,7 +26,7 @@ std::int64_t StoreRule(LedgerSql& sql, const AlertRule& rule, const std::string&
 // Takes a rule out of force at `now` (its number is never given again, its alerts stay); false for a number
 // of no rule in force.
 bool RetireRule(LedgerSql& sql, std::int64_t number, std::int64_t now);
-// The alerts fired in the period, or all, newest first.
+// The alerts fired in the period, or all, newest first; those of one add in the order it fired them.
 [[nodiscard]] std::vector<FiredAlert> ReadAlerts(LedgerSql& sql, const std::optional<TimeRange>& period);
 
 // What of an add the rules look at: its entries, and which of them gained copies.
