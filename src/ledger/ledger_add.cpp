@@ -8,6 +8,7 @@
 #include "ledger/ledger_sql.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 
 namespace coffer {
@@ -21,7 +22,9 @@ constexpr std::size_t kEntriesPerStatement = 5'000;
 // The stored entries that an incoming one would change (or none: a new entry), and those whose text
 // differs, whose identity is compared in full; with what the stored one adds to the list's totals.
 constexpr const char* kChanges =
-    "SELECT n.seq, e.copies, e.text, e.order_time, e.order_rank, e.type, e.money, e.item_count FROM incoming n "
+    "SELECT n.seq, e.copies, e.text, e.order_time, e.order_rank, e.type, e.money, e.item_count, "
+    "(SELECT name FROM entry_name WHERE id = e.member_id), (SELECT name FROM entry_name WHERE id = e.item_id) "
+    "FROM incoming n "
     "LEFT JOIN entry e ON e.key = n.key "
     "WHERE n.seq >= $1 AND n.seq < $2 AND (e.key IS NULL OR n.copies > e.copies OR n.text <> e.text "
     "OR (n.order_time, n.order_rank) > (e.order_time, e.order_rank))";
@@ -85,6 +88,63 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, SumsChange>& added)
                 SumColumns([](const char* column) {
                     return std::string(" = entry_hours.") + column + " + excluded." + column;
                 }));
+    }
+}
+
+// The roles a name's sums are kept for: the entries whose member it is, and those whose item it is.
+constexpr const char* kNameRoles[] = {"member", "item"};
+
+// What an add changes of the sums the names keep, in each role: of the names of the incoming entries by
+// their places, and of the other names that changed entries held before.
+struct NamesChange {
+    std::array<std::vector<SumsChange>, 2> byPlace;
+    std::map<std::pair<std::size_t, std::string>, SumsChange> others;
+};
+
+// Adds the copies and sums each name gained (or, a changed entry's name before, lost) in each role to those
+// the names keep, a few hundred names a statement. Every name is in the ledger already.
+void CountNames(LedgerSql& sql, const std::vector<std::string>& names, const NamesChange& added) {
+    constexpr std::size_t kNamesPerStatement = 250;
+    for (std::size_t role = 0; role < std::size(kNameRoles); ++role) {
+        // Each name once: a statement that updated one name from two rows would take one of them only.
+        std::map<std::string_view, SumsChange> changed;
+        const auto gain = [&](std::string_view name, const SumsChange& change) {
+            if (change.copies == 0 && change.sums == ListTotals{})
+                return;
+            SumsChange& sum = changed[name];
+            sum.copies += change.copies;
+            if (!AddTotals(sum.sums, change.sums))
+                throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
+        };
+        for (std::size_t place = 0; place < names.size(); ++place)
+            gain(names[place], added.byPlace[role][place]);
+        for (const auto& [name, change] : added.others)
+            if (name.first == role)
+                gain(name.second, change);
+        const std::string prefix = std::string(kNameRoles[role]) + "_";
+        std::string set = prefix + "copies = " + prefix + "copies + v.column2";
+        int column = 2;
+        for (const ListSum& summed : kListSums)
+            set += ", " + prefix + summed.column + " = " + prefix + summed.column + " + v.column" +
+                   std::to_string(++column);
+        auto next = changed.begin();
+        while (next != changed.end()) {
+            std::vector<SqlValue> params;
+            std::string values;
+            for (; next != changed.end() && params.size() < kNamesPerStatement; ++next) {
+                const auto& [name, change] = *next;
+                params.emplace_back(name);
+                // A name's copies may go down: the numbers wrap as the ledger's do.
+                values += (values.empty() ? "($" : ", ($") + std::to_string(params.size()) + ", " +
+                          std::to_string(static_cast<std::int64_t>(change.copies));
+                for (const ListSum& summed : kListSums)
+                    values += ", " + std::to_string(change.sums.*summed.sum);
+                values += ")";
+            }
+            sql.runWith("UPDATE entry_name SET " + set + " FROM (VALUES " + values +
+                            ") AS v WHERE entry_name.name = v.column1",
+                        params, {});
+        }
     }
 }
 
@@ -267,6 +327,14 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     AddOutcome outcome;
     SumsChange untimedAdded;
     std::map<std::int64_t, SumsChange> hoursAdded;
+    NamesChange namesAdded;
+    for (std::vector<SumsChange>& byName : namesAdded.byPlace)
+        byName.resize(columns.fields.names.size());
+    const auto countName = [&](SumsChange& change, std::uint64_t copies, const ListTotals& sums) {
+        change.copies += copies;
+        if (!AddTotals(change.sums, sums))
+            throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
+    };
     std::vector<std::size_t> gained; // the places of the entries that gain copies, which the rules look at
     // The entry at `place` of the addition gains `added` copies; it adds `copies` times the amounts of
     // `fields` to the sums, and takes `stored` times those of `before`, the entry it replaces.
@@ -280,17 +348,23 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         const bool fit =
             AddToTotals(sums, fields.type, fields.money, fields.itemCount, static_cast<std::int64_t>(copies)) &&
             AddToTotals(sums, before.type, before.money, before.itemCount, -static_cast<std::int64_t>(stored));
-        if (added == 0 && sums == ListTotals{})
-            return;
-        SumsChange& change = entry.ts ? hoursAdded[*entry.ts / kMsPerHour] : untimedAdded;
-        change.copies += added;
-        if (!fit || !AddTotals(change.sums, sums))
+        if (!fit)
             throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
+        if (added != 0 || sums != ListTotals{})
+            countName(entry.ts ? hoursAdded[*entry.ts / kMsPerHour] : untimedAdded, added, sums);
+        return sums;
+    };
+    // The names of the entry at `place` gain `copies` copies and `sums`.
+    const auto countNames = [&](std::size_t place, std::uint64_t copies, const ListTotals& sums) {
+        const IncomingFields::Row& names = columns.fields.rows[place];
+        countName(namesAdded.byPlace[0][names.member], copies, sums);
+        countName(namesAdded.byPlace[1][names.item], copies, sums);
     };
     bool changes = false;
     std::vector<NameIds> nameIds;
     const auto addNew = [&](std::size_t place) {
-        count(place, entries[place].copies, columns.fields.rows[place], entries[place].copies, {}, 0);
+        const std::uint64_t copies = entries[place].copies;
+        countNames(place, copies, count(place, copies, columns.fields.rows[place], copies, {}, 0));
         changes = true;
     };
     bool holdsEntries = false;
@@ -317,10 +391,30 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                 return !row.isNull(column) && row.isInteger(column) ? std::optional(row.integer(column)) : std::nullopt;
             };
             const IncomingFields::Row before{.type = integer(5), .money = integer(6), .itemCount = integer(7)};
-            count(place, added, entry.text < text ? columns.fields.rows[place] : before, stored + added, before,
-                  stored);
-            changes =
-                changes || added > 0 || entry.text < text || entry.order > EntryOrder{row.integer(3), row.integer(4)};
+            const bool replaced = entry.text < text;
+            const IncomingFields::Row& after = replaced ? columns.fields.rows[place] : before;
+            const ListTotals sums = count(place, added, after, stored + added, before, stored);
+            changes = changes || added > 0 || replaced || entry.order > EntryOrder{row.integer(3), row.integer(4)};
+            // The names of an entry's identity are its own, but for an item's name, which a game update may
+            // change: the stored entry's names lose what it held, and those of the entry it now is gain it.
+            const std::array<std::optional<std::string_view>, 2> storedNames = {row.optionalBytes(8),
+                                                                                row.optionalBytes(9)};
+            const IncomingFields::Row& incoming = columns.fields.rows[place];
+            const std::array<std::uint32_t, 2> places = {incoming.member, incoming.item};
+            if (storedNames[0] == columns.fields.names[places[0]] && storedNames[1] == columns.fields.names[places[1]])
+                return countNames(place, added, sums);
+            ListTotals out, in;
+            if (!AddToTotals(out, before.type, before.money, before.itemCount, -static_cast<std::int64_t>(stored)) ||
+                !AddToTotals(in, after.type, after.money, after.itemCount, static_cast<std::int64_t>(stored + added)))
+                throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
+            for (std::size_t role = 0; role < storedNames.size(); ++role) {
+                if (storedNames[role])
+                    countName(namesAdded.others[{role, std::string(*storedNames[role])}], -stored, out);
+                if (replaced)
+                    countName(namesAdded.byPlace[role][places[role]], stored + added, in);
+                else if (storedNames[role])
+                    countName(namesAdded.others[{role, std::string(*storedNames[role])}], stored + added, in);
+            }
         });
     }
     if (changes) {
@@ -345,6 +439,8 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                     }),
                 totals, {});
     CountHours(sql, hoursAdded);
+    if (changes)
+        CountNames(sql, columns.fields.names, namesAdded);
 
     begin(AddStep::Pastes);
     const std::vector<TimeGap> before = FindGaps(ReadPastes(sql));

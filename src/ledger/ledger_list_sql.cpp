@@ -47,35 +47,59 @@ constexpr std::size_t kFewNamesShare = 10; // at most one name in ten
 // The highest id a search's map of ids holds, per name.
 constexpr std::uint64_t kMappedIdsPerName = 4;
 
-// The entries whose member's or item's name holds `search`, letter case ignored, as a condition.
-std::string SearchCondition(LedgerSql& sql, ListNames& known, const std::string& search, Condition& condition) {
+// The ids of the names that hold `search`, letter case ignored.
+std::vector<std::int64_t> MatchedNames(LedgerSql& sql, ListNames& known, const std::string& search) {
     const std::string folded = FoldedCase(search);
-    const std::vector<ListNames::Name>& names = KnownNames(sql, known);
     std::vector<std::int64_t> found;
-    for (const ListNames::Name& name : names)
+    for (const ListNames::Name& name : KnownNames(sql, known))
         if (name.folded.find(folded) != std::string::npos)
             found.push_back(name.id);
-    if (found.empty())
-        return "false";
-    // An id of a member's name never stands for an item, nor the other way round: both columns are
-    // compared with the one set.
-    const bool few = found.size() * kFewNamesShare <= names.size();
+    return found;
+}
+
+// Whether the name id in each of `columns` is one of `found`, a name of the `names` the ledger holds, as a
+// condition of the entries, one for each column. Of few, the columns are compared with a list of the
+// ids, through their indexes where `indexed`; of more, with a byte for each id, 1 where the name is
+// found: a look into it costs less than one into a list of the ids.
+std::vector<std::string> FoundNames(LedgerSql& sql, const std::vector<std::int64_t>& found, std::size_t names,
+                                    std::initializer_list<const char*> columns, bool indexed, Condition& condition) {
+    std::vector<std::string> tests;
+    if (found.empty()) {
+        tests.assign(columns.size(), "false");
+        return tests;
+    }
     const auto [lowest, highest] = std::ranges::minmax(found);
-    if (few || lowest < 0 || static_cast<std::uint64_t>(highest) > kMappedIdsPerName * names.size()) {
+    // The ledger gives ids from 1 up; another program may not have.
+    if (found.size() * kFewNamesShare <= names || lowest < 0 ||
+        static_cast<std::uint64_t>(highest) > kMappedIdsPerName * names) {
         std::string ids;
         for (const std::int64_t id : found)
             ids += (ids.empty() ? "" : ", ") + std::to_string(id);
-        // Of many, compared as values (+): no index of names is used.
-        const std::string value = few ? "" : "+";
-        return "(" + value + "member_id IN (" + ids + ") OR " + value + "item_id IN (" + ids + "))";
+        for (const char* column : columns)
+            tests.push_back(std::string(indexed ? "" : "+") + column + " IN (" + ids + ")");
+        return tests;
     }
-    // Of many, a byte for each id, 1 where the name matches: a look into it costs less than one into a
-    // list of the ids. The ledger gives ids from 1 up; another program may not have.
     std::string marks(static_cast<std::size_t>(highest) + 1, '\0');
     for (const std::int64_t id : found)
         marks[static_cast<std::size_t>(id)] = '\1';
     const std::string map = condition.bytes(std::move(marks));
-    return "(" + sql.dialect().marked(map, "member_id") + " OR " + sql.dialect().marked(map, "item_id") + ")";
+    for (const char* column : columns)
+        tests.push_back(sql.dialect().marked(map, column));
+    return tests;
+}
+
+// The entries whose member's or item's name holds `search`, letter case ignored, as a condition.
+std::string SearchCondition(LedgerSql& sql, ListNames& known, const std::string& search, Condition& condition) {
+    const std::vector<std::int64_t> found = MatchedNames(sql, known, search);
+    if (found.empty())
+        return "false";
+    // An id of a member's name never stands for an item, nor the other way round: both columns are
+    // compared with the one set. Of few names the indexes of names find the entries; of more, the
+    // entries mostly match anyway, and their ids are read from the list's index.
+    const std::size_t names = known.names.size();
+    const std::vector<std::string> tests =
+        FoundNames(sql, found, names, {"member_id", "item_id"}, found.size() * kFewNamesShare <= names, condition);
+    return "(" + tests[0] + " OR " + tests[1] + ")";
 }
 
 Condition ConditionOf(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
@@ -144,7 +168,10 @@ std::int64_t NumberOfId(const std::string& id) {
 
 } // namespace
 
-std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
+namespace {
+
+// The count of the list, from the running sums or through the list's index.
+std::uint64_t CountOfEntries(LedgerSql& sql, ListNames& names, const EntryListFilter& filter) {
     const Condition condition = ConditionOf(sql, names, filter);
     std::uint64_t copies = 0;
     if (condition.empty()) { // the running sum
@@ -164,6 +191,8 @@ std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilte
                 condition.params, [&](const SqlRow& row) { copies = static_cast<std::uint64_t>(row.integer(0)); });
     return copies;
 }
+
+} // namespace
 
 std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, std::uint64_t first,
                                 std::uint64_t count, std::uint64_t total) {
@@ -316,29 +345,134 @@ ListTotals SumByHours(LedgerSql& sql, ListNames& names, const EntryListFilter& f
 }
 
 // Whether the sums per hour answer the totals of the filter.
-bool SummedByHours(const EntryListFilter& filter, bool hourSums) {
-    return hourSums && !filter.member && !filter.item && filter.search.empty();
+bool SummedByHours(const EntryListFilter& filter, SumsKept kept) {
+    return kept.hours && !filter.member && !filter.item && filter.search.empty();
 }
 
-} // namespace
-
-ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums) {
-    return SummedByHours(filter, hourSums) ? SumByHours(sql, names, filter) : SumOfEntries(sql, names, filter);
+// Whether the sums per name answer the count and totals of the filter: a search alone.
+bool SummedByNames(const EntryListFilter& filter, SumsKept kept) {
+    return kept.names && kept.hours && !filter.search.empty() && !filter.period && !filter.member && !filter.item &&
+           filter.action == ActionGroup::All;
 }
 
-std::pair<std::uint64_t, std::optional<ListTotals>> CountAndSumListed(LedgerSql& sql, ListNames& names,
-                                                                      const EntryListFilter& filter, bool hourSums) {
-    if (SummedByHours(filter, hourSums))
-        return {CountListed(sql, names, filter), SumByHours(sql, names, filter)};
-    const Condition condition = ConditionOf(sql, names, filter);
-    if (condition.empty()) // counted from the running totals: the sums would read every entry
-        return {CountListed(sql, names, filter), std::nullopt};
-    // The count reads the entries anyway: the sums of the same entries cost little more.
+// The count and the totals of the entries that pass `condition`, through the list's index.
+std::pair<std::uint64_t, ListTotals> CountAndSumOfEntries(LedgerSql& sql, const Condition& condition) {
     std::uint64_t copies = 0;
     const ListTotals totals =
         SumOfEntries(sql, condition, "CAST(coalesce(sum(copies), 0) AS bigint)",
                      [&](const SqlRow& row) { copies = static_cast<std::uint64_t>(row.integer(0)); });
     return {copies, totals};
+}
+
+// A count with the list's totals.
+struct Summed {
+    std::uint64_t copies = 0;
+    ListTotals totals;
+};
+
+// `sums` gains (or, where `less`, loses) `more`; a result past 64 bits or below 0 is damage.
+void AddSummed(Summed& sums, const Summed& more, bool less, const LedgerSql& sql) {
+    bool fits = less ? !__builtin_sub_overflow(sums.copies, more.copies, &sums.copies)
+                     : !__builtin_add_overflow(sums.copies, more.copies, &sums.copies);
+    for (const ListSum& summed : kListSums) {
+        std::int64_t& sum = sums.totals.*summed.sum;
+        fits = fits &&
+               (less ? !__builtin_sub_overflow(sum, more.totals.*summed.sum, &sum)
+                     : !__builtin_add_overflow(sum, more.totals.*summed.sum, &sum)) &&
+               sum >= 0;
+    }
+    if (!fits)
+        throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadSumsReason);
+}
+
+// The count and totals of a search alone, from the sums the names keep: the entries of the names it
+// matches as items (of any member), and those of the members it matches whose item it does not match;
+// or, where those members' entries are the more, everything but the entries of the other members (and of
+// no member) whose item it does not match. Either way the entries read are those of the fewer members,
+// through the index of members, which holds their items.
+Summed SumOfSearch(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
+    const std::vector<std::int64_t> found = MatchedNames(sql, known, filter.search);
+    if (found.empty())
+        return {};
+    std::vector<std::int64_t> sorted = found;
+    std::ranges::sort(sorted);
+    Summed matchedItems, matchedMembers;
+    std::string members, otherMembers, columns;
+    for (const char* role : {"member", "item"}) {
+        columns += std::string(", ") + role + "_copies";
+        for (const ListSum& summed : kListSums)
+            columns += std::string(", ") + role + "_" + summed.column;
+    }
+    const int perRole = 1 + static_cast<int>(std::size(kListSums));
+    sql.run("SELECT id" + columns + " FROM entry_name", {}, [&](const SqlRow& row) {
+        const auto sumsOf = [&](int first) {
+            Summed sums;
+            for (int column = first; column < first + perRole; ++column)
+                if (!row.isInteger(column) || row.integer(column) < 0)
+                    throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadSumsReason);
+            sums.copies = static_cast<std::uint64_t>(row.integer(first));
+            for (int sum = 0; sum < perRole - 1; ++sum)
+                sums.totals.*kListSums[sum].sum = row.integer(first + 1 + sum);
+            return sums;
+        };
+        const std::int64_t id = row.integer(0);
+        const bool matched = std::ranges::binary_search(sorted, id);
+        const Summed asMember = sumsOf(1), asItem = sumsOf(1 + perRole);
+        if (matched) {
+            AddSummed(matchedMembers, asMember, false, sql);
+            AddSummed(matchedItems, asItem, false, sql);
+        }
+        if (asMember.copies > 0) {
+            std::string& list = matched ? members : otherMembers;
+            list += (list.empty() ? "" : ", ") + std::to_string(id);
+        }
+    });
+    // The entries of `of` (a list of members' ids, or "NULL": of no member) whose item is not found.
+    const auto unmatchedItems = [&](const std::string& of) {
+        if (of.empty())
+            return Summed{};
+        Condition condition;
+        const std::string item = FoundNames(sql, found, known.names.size(), {"item_id"}, false, condition)[0];
+        condition.add(of == "NULL" ? "member_id IS NULL" : "member_id IN (" + of + ")");
+        condition.add("(" + item + ") IS NOT TRUE");
+        const auto [copies, totals] = CountAndSumOfEntries(sql, condition);
+        return Summed{copies, totals};
+    };
+    Summed everything{CountOfEntries(sql, known, {}), SumByHours(sql, known, {})};
+    if (matchedMembers.copies <= everything.copies - std::min(everything.copies, matchedMembers.copies)) {
+        AddSummed(matchedItems, unmatchedItems(members), false, sql);
+        return matchedItems;
+    }
+    AddSummed(everything, unmatchedItems(otherMembers), true, sql);
+    AddSummed(everything, unmatchedItems("NULL"), true, sql);
+    return everything;
+}
+
+} // namespace
+
+std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept) {
+    return SummedByNames(filter, kept) ? SumOfSearch(sql, names, filter).copies : CountOfEntries(sql, names, filter);
+}
+
+ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept) {
+    if (SummedByNames(filter, kept))
+        return SumOfSearch(sql, names, filter).totals;
+    return SummedByHours(filter, kept) ? SumByHours(sql, names, filter) : SumOfEntries(sql, names, filter);
+}
+
+std::pair<std::uint64_t, std::optional<ListTotals>> CountAndSumListed(LedgerSql& sql, ListNames& names,
+                                                                      const EntryListFilter& filter, SumsKept kept) {
+    if (SummedByNames(filter, kept)) {
+        const Summed sums = SumOfSearch(sql, names, filter);
+        return {sums.copies, sums.totals};
+    }
+    if (SummedByHours(filter, kept))
+        return {CountOfEntries(sql, names, filter), SumByHours(sql, names, filter)};
+    const Condition condition = ConditionOf(sql, names, filter);
+    if (condition.empty()) // counted from the running totals: the sums would read every entry
+        return {CountOfEntries(sql, names, filter), std::nullopt};
+    // The count reads the entries anyway: the sums of the same entries cost little more.
+    return CountAndSumOfEntries(sql, condition);
 }
 
 void ForEachListedEntry(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
@@ -386,7 +520,8 @@ void ForEachWithId(LedgerSql& sql, const std::vector<std::string>& ids,
 std::uint64_t LedgerStore::countListed(const EntryListFilter& filter) {
     std::uint64_t copies = 0;
     readAtOnce([&] {
-        if (!withListSql([&](LedgerSql& sql, ListNames& names) { copies = CountListed(sql, names, filter); }))
+        if (!withListSql(
+                [&](LedgerSql& sql, ListNames& names) { copies = CountListed(sql, names, filter, sumsKept()); }))
             copies = countFromTexts(filter);
     });
     return copies;
@@ -397,7 +532,7 @@ ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t fi
     ListedPage page;
     readAtOnce([&] {
         if (!withTotals || !listSummed() || !withListSql([&](LedgerSql& sql, ListNames& names) {
-                std::tie(page.total, page.totals) = CountAndSumListed(sql, names, filter, hourSummed());
+                std::tie(page.total, page.totals) = CountAndSumListed(sql, names, filter, sumsKept());
             }))
             page.total = countListed(filter);
         // Oldest first, the rows are those of the list's own order counted from its end, the other way round.
@@ -419,9 +554,8 @@ ListedPage LedgerStore::listRows(const EntryListFilter& filter, std::uint64_t fi
 ListTotals LedgerStore::listTotals(const EntryListFilter& filter) {
     ListTotals totals;
     readAtOnce([&] {
-        if (!listSummed() || !withListSql([&](LedgerSql& sql, ListNames& names) {
-                totals = SumListed(sql, names, filter, hourSummed());
-            }))
+        if (!listSummed() ||
+            !withListSql([&](LedgerSql& sql, ListNames& names) { totals = SumListed(sql, names, filter, sumsKept()); }))
             totals = totalsFromTexts(filter);
     });
     return totals;

@@ -40,6 +40,9 @@ constexpr std::int64_t kAlertsVersion = 8;
 // The version whose step gave the ledger the sums of the list's totals per hour, and of the untimed entries
 // beside their running count, in both stores.
 constexpr std::int64_t kHourSumsVersion = 8;
+// The version whose step gave each name the copies and sums of the list's totals of the entries it is the
+// member of and of those it is the item of, and the index of members the entries' items, in both stores.
+constexpr std::int64_t kNameSumsVersion = 9;
 
 // The keys of an add's entries, by the entries' places, one after another in one block of memory rather
 // than each in its own.
@@ -104,6 +107,9 @@ class SqlRow {
     virtual std::string_view bytes(int column) const = 0;
     std::optional<std::int64_t> optionalInteger(int column) const {
         return isNull(column) ? std::nullopt : std::optional(integer(column));
+    }
+    std::optional<std::string_view> optionalBytes(int column) const {
+        return isNull(column) ? std::nullopt : std::optional(bytes(column));
     }
 
   protected:
@@ -208,20 +214,21 @@ struct ListNames {
 // The list's count and rows (see LedgerStore::countListed and listRows) through the columns and
 // indexes of the list, the same way from both stores. ListRows takes the count of the read it is part of,
 // `total`, and throws a LedgerError (Damaged) where the entries' copies come to more.
-[[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter);
+[[nodiscard]] std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept);
 [[nodiscard]] std::vector<ListedRow> ListRows(LedgerSql& sql, ListNames& names, const EntryListFilter& filter,
                                               std::uint64_t first, std::uint64_t count, std::uint64_t total);
 void ForEachListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,
                    const std::function<void(const ListedRow&)>& visit);
 // The list's totals (see LedgerStore::listTotals) through the entries' amounts, from kListSumsVersion on;
-// where the ledger keeps its sums per hour (`hourSums`, from kHourSumsVersion on), a filter of a period or
-// an Action choice alone from those.
-[[nodiscard]] ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums);
+// where the ledger keeps its sums per hour (from kHourSumsVersion on), a filter of a period or an Action
+// choice alone from those; where it keeps them per name (from kNameSumsVersion on), a search alone from
+// those and the entries of the fewer members. The count too (CountListed).
+[[nodiscard]] ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept);
 // The list's count with its totals where they come cheaply: from the sums per hour, or those of a member,
 // an item or a search from the count's own pass; none where the count reads no entry and the sums would
 // read every one.
 [[nodiscard]] std::pair<std::uint64_t, std::optional<ListTotals>>
-CountAndSumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool hourSums);
+CountAndSumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept);
 // Every listed entry once, in the list's order, with its copies and its id (see SortedList).
 struct ListedEntry {
     ListedRow row;

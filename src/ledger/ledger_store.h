@@ -191,6 +191,14 @@ enum class LedgerAccess { ReadOnly, ReadWrite };
 class LedgerSql;
 struct ListNames;
 
+// The sums of the list's totals a ledger keeps: per hour (`hours`), which answer the totals of a filter
+// without a member, an item or a search without reading every entry; per name (`names`), with which a
+// search alone reads the entries of the fewer members, those it matches or the others.
+struct SumsKept {
+    bool hours = false;
+    bool names = false;
+};
+
 class LedgerStore {
   public:
     virtual ~LedgerStore() = default;
@@ -247,9 +255,8 @@ class LedgerStore {
     // text.
     [[nodiscard]] ListTotals listTotals(const EntryListFilter& filter);
     [[nodiscard]] virtual bool listSummed() { return false; }
-    // Whether the ledger keeps the sums of the totals per hour, which answer the totals of a filter without a
-    // member, an item or a search without reading every entry.
-    [[nodiscard]] virtual bool hourSummed() { return false; }
+    // Which sums of the totals the ledger keeps (see SumsKept).
+    [[nodiscard]] virtual SumsKept sumsKept() { return {}; }
     // Every row of the list in its order (or the other way round), handed to `visit` one by one, each valid
     // during its call only.
     void forEachListed(const EntryListFilter& filter, const std::function<void(const ListedRow&)>& visit,

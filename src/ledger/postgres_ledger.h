@@ -48,7 +48,7 @@ class PostgresLedger : public LedgerStore {
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return listIndexed_; }
     bool listSummed() override { return listSummed_; }
-    bool hourSummed() override { return hourSummed_; }
+    SumsKept sumsKept() override { return {hourSummed_, nameSummed_}; }
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopCallsWhen(std::move(stop)); }
     void beforeEachStatement(std::function<void()> hook) override { db_.beforeEachCall(std::move(hook)); }
 
@@ -71,6 +71,7 @@ class PostgresLedger : public LedgerStore {
     bool listSummed_ = true;            // false for a ledger older than the entries' amounts opened for reading
     bool alerts_ = true;                // false for a ledger older than its rules and alerts opened for reading
     bool hourSummed_ = true;            // false for a ledger older than its sums per hour opened for reading
+    bool nameSummed_ = true;            // false for a ledger older than its sums per name opened for reading
     ListNames listNames_;
 };
 

@@ -193,6 +193,47 @@ constexpr std::array kUpgradeSteps = {
                 coalesce(sum(money * copies) FILTER (WHERE type = 6), 0)
          FROM entry WHERE ts IS NULL);
     )"},
+    UpgradeStep{kNameSumsVersion, R"(
+    -- Beside each name, the copies and the five sums of the list's totals of the entries whose member it
+    -- is, and of those whose item it is, kept by every add. The index of members holds each entry's item:
+    -- a search's totals take the sums of the names it matches, and read the entries of the fewer members,
+    -- those it matches or those it does not.
+    DROP INDEX entry_by_member;
+    ALTER TABLE entry_name ADD COLUMN member_copies bigint NOT NULL DEFAULT 0,
+        ADD COLUMN member_items_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN member_items_withdrawn bigint NOT NULL DEFAULT 0,
+        ADD COLUMN member_gold_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN member_gold_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN member_repairs bigint NOT NULL DEFAULT 0,
+        ADD COLUMN item_copies bigint NOT NULL DEFAULT 0, ADD COLUMN item_items_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN item_items_withdrawn bigint NOT NULL DEFAULT 0,
+        ADD COLUMN item_gold_deposited bigint NOT NULL DEFAULT 0,
+        ADD COLUMN item_gold_withdrawn bigint NOT NULL DEFAULT 0, ADD COLUMN item_repairs bigint NOT NULL DEFAULT 0;
+    UPDATE entry_name SET (member_copies, member_items_deposited, member_items_withdrawn, member_gold_deposited,
+            member_gold_withdrawn, member_repairs) =
+        (s.copies, s.items_deposited, s.items_withdrawn, s.gold_deposited, s.gold_withdrawn, s.repairs)
+        FROM (SELECT member_id AS id, sum(copies) AS copies,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0) AS items_deposited,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0) AS items_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0) AS gold_deposited,
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0) AS gold_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
+              FROM entry WHERE member_id IS NOT NULL GROUP BY 1) AS s
+        WHERE s.id = entry_name.id;
+    )",
+                nullptr, R"(
+    CREATE INDEX entry_by_member ON entry (member_id, type, ts) INCLUDE (money, item_count, copies, tab, item_id);
+    UPDATE entry_name SET (item_copies, item_items_deposited, item_items_withdrawn, item_gold_deposited,
+            item_gold_withdrawn, item_repairs) =
+        (s.copies, s.items_deposited, s.items_withdrawn, s.gold_deposited, s.gold_withdrawn, s.repairs)
+        FROM (SELECT item_id AS id, sum(copies) AS copies,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0) AS items_deposited,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0) AS items_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0) AS gold_deposited,
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0) AS gold_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
+              FROM entry WHERE item_id IS NOT NULL GROUP BY 1) AS s
+        WHERE s.id = entry_name.id;
+    )"},
 };
 constexpr std::int64_t kVersion = kUpgradeSteps.back().version;
 
@@ -360,6 +401,7 @@ void PostgresLedger::checkSchema(bool writable, const UpgradeWatch& upgradeWatch
         listSummed_ = marks.version >= kListSumsVersion;
         alerts_ = marks.version >= kAlertsVersion;
         hourSummed_ = marks.version >= kHourSumsVersion;
+        nameSummed_ = marks.version >= kNameSumsVersion;
         return;
     }
     if (!marks.ledger || marks.version < kVersion)

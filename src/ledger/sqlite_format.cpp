@@ -206,11 +206,53 @@ constexpr std::array kUpgradeSteps = {
                 coalesce(sum(money * copies) FILTER (WHERE type = 6), 0)
          FROM entry WHERE ts IS NULL);
     )",
+    R"(
+    -- Beside each name, the copies and the five sums of the list's totals of the entries whose member it
+    -- is, and of those whose item it is, kept by every add. The index of members holds each entry's item:
+    -- a search's totals take the sums of the names it matches, and read the entries of the fewer members,
+    -- those it matches or those it does not.
+    DROP INDEX entry_by_member;
+    CREATE INDEX entry_by_member ON entry (member_id, type, ts, money, item_count, copies, tab, item_id);
+    ALTER TABLE entry_name ADD COLUMN member_copies INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN member_items_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN member_items_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN member_gold_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN member_gold_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN member_repairs INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN item_copies INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN item_items_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN item_items_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN item_gold_deposited INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN item_gold_withdrawn INTEGER NOT NULL DEFAULT 0;
+    ALTER TABLE entry_name ADD COLUMN item_repairs INTEGER NOT NULL DEFAULT 0;
+    UPDATE entry_name SET (member_copies, member_items_deposited, member_items_withdrawn, member_gold_deposited,
+            member_gold_withdrawn, member_repairs) =
+        (s.copies, s.items_deposited, s.items_withdrawn, s.gold_deposited, s.gold_withdrawn, s.repairs)
+        FROM (SELECT member_id AS id, sum(copies) AS copies,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0) AS items_deposited,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0) AS items_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0) AS gold_deposited,
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0) AS gold_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
+              FROM entry WHERE member_id IS NOT NULL GROUP BY 1) AS s
+        WHERE s.id = entry_name.id;
+    UPDATE entry_name SET (item_copies, item_items_deposited, item_items_withdrawn, item_gold_deposited,
+            item_gold_withdrawn, item_repairs) =
+        (s.copies, s.items_deposited, s.items_withdrawn, s.gold_deposited, s.gold_withdrawn, s.repairs)
+        FROM (SELECT item_id AS id, sum(copies) AS copies,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 1), 0) AS items_deposited,
+                coalesce(sum(item_count * copies) FILTER (WHERE type = 2), 0) AS items_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 4), 0) AS gold_deposited,
+                coalesce(sum(money * copies) FILTER (WHERE type = 5), 0) AS gold_withdrawn,
+                coalesce(sum(money * copies) FILTER (WHERE type = 6), 0) AS repairs
+              FROM entry WHERE item_id IS NOT NULL GROUP BY 1) AS s
+        WHERE s.id = entry_name.id;
+    )",
 };
 static_assert(kUpgradeSteps.size() >= kListNamesVersion);
 constexpr std::int64_t kVersion = kUpgradeSteps.size();
 // Each step's steps of the virtual machine per entry of the ledger.
-constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40, 66};
+constexpr std::array<std::uint64_t, kVersion> kTicksPerEntry = {0, 10, 54, 18, 71, 137, 40, 66, 61};
 
 // coffer_entry_key(text, ts): the key of a stored entry, for the steps only.
 void EntryKeyOfText(sqlite3_context* context, int, sqlite3_value** values) {

@@ -46,7 +46,7 @@ class SqliteLedger : public LedgerStore {
                       const std::function<void(const LedgerEntry&)>& visit) override;
     bool listIndexed() override { return hasListColumns_; }
     bool listSummed() override { return hasListSums_; }
-    bool hourSummed() override { return hasHourSums_; }
+    SumsKept sumsKept() override { return {hasHourSums_, hasNameSums_}; }
     void stopReadsWhen(std::function<bool()> stop) override { db_.stopStatementsWhen(std::move(stop)); }
     void checkIntact() override;
     void beforeEachStatement(std::function<void()> hook) override { db_.beforeEachStatement(std::move(hook)); }
@@ -77,6 +77,7 @@ class SqliteLedger : public LedgerStore {
     bool hasListSums_ = true;    // false for a ledger older than the entries' amounts opened read-only
     bool hasAlerts_ = true;      // false for a ledger older than its rules and alerts opened read-only
     bool hasHourSums_ = true;    // false for a ledger older than its sums per hour opened read-only
+    bool hasNameSums_ = true;    // false for a ledger older than its sums per name opened read-only
     ListNames listNames_;
 };
 

@@ -92,6 +92,7 @@ void SqliteLedger::checkFile(bool writable, const UpgradeWatch& upgradeWatch) {
         hasListSums_ = marks.version >= kListSumsVersion;
         hasAlerts_ = marks.version >= kAlertsVersion;
         hasHourSums_ = marks.version >= kHourSumsVersion;
+        hasNameSums_ = marks.version >= kNameSumsVersion;
         return;
     }
     // Only a file known to be a ledger, or a new one, is written to.

@@ -385,7 +385,8 @@ TEST_P(LedgerStoreTest, OlderLedgerIsBroughtUpToDate) {
             EXPECT_EQ(old->listSummed(), version >= kListSumsVersion) << "summed from the texts, version " << version;
             EXPECT_TRUE(old->rules().empty() && old->alerts(std::nullopt).empty())
                 << "no rules yet, version " << version;
-            EXPECT_FALSE(old->hourSummed()) << "summed from the entries, version " << version;
+            EXPECT_EQ(old->sumsKept().hours, version >= kHourSumsVersion) << "summed by hours, version " << version;
+            EXPECT_FALSE(old->sumsKept().names) << "summed from the entries, version " << version;
             EXPECT_EQ(old->pastes().at(0).fileName, shownAddress) << version;
             sameList(*old, version);
         }
@@ -639,25 +640,30 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
     EXPECT_EQ(ledger->countListed({.search = "E"}), many);
 }
 
-// The totals of a period or an Action choice, from the sums each add keeps per hour and the entries of the
-// hours the period cuts, are the sums of the listed rows' cells: for periods that start and end anywhere in
-// an hour, untimed entries, entries of two copies, and entries whose smaller text of another count comes
-// before or after them; whichever order the pastes come in.
-TEST_P(LedgerStoreTest, TotalsOfPeriodsAndActionsFromTheSumsPerHour) {
+// The count and totals of a period, an Action choice or a search, from the sums each add keeps per hour and
+// per name and the entries of the hours the period cuts or of the members the search reads, are those of
+// the listed rows: for periods that start and end anywhere in an hour; for searches of most members, of
+// few, of items alone, of a member and items at once, and of nothing; with untimed entries, entries of two
+// copies, and entries whose smaller text of another count or another item's name comes before or after
+// them; whichever order the pastes come in.
+TEST_P(LedgerStoreTest, TotalsOfPeriodsActionsAndSearchesFromTheKeptSums) {
     constexpr std::uint64_t kHour = 3'600'000, kMinute = 60'000, kBase = 1'200'000'000'000 / kHour * kHour;
     std::vector<std::string> page, smaller;
     for (std::uint64_t i = 0; i < 140; ++i) {
         const std::string ts = i % 23 == 22 ? "" : " ts=\"" + std::to_string(kBase + i * 17 * kMinute + i % 7) + "\"";
-        const auto element = [&](std::uint64_t count) {
-            return "<banklog money=\"" + std::to_string(i * 101 + 1) + "\" player=\"P" + std::to_string(i % 5) + "\"" +
-                   ts + " type=\"" + std::to_string(i % 7) + "\"><item count=\"" + std::to_string(count) + "\" id=\"" +
-                   std::to_string(i) + "\" name=\"Thing\"/></banklog>";
+        const std::string player = i % 5 == 4 ? "Thingol" : "P" + std::to_string(i % 5);
+        const auto element = [&](std::uint64_t count, const std::string& item) {
+            return "<banklog money=\"" + std::to_string(i * 101 + 1) + "\" player=\"" + player + "\"" + ts +
+                   " type=\"" + std::to_string(i % 7) + "\"><item count=\"" + std::to_string(count) + "\" id=\"" +
+                   std::to_string(i) + "\" name=\"" + item + "\"/></banklog>";
         };
-        page.push_back(element(i % 9 + 2));
+        page.push_back(element(i % 9 + 2, "Thing"));
         if (i % 3 == 0)
             page.push_back(page.back());
         if (i % 4 == 0) // the same entry, whose count "1" is the smaller text
-            smaller.push_back(element(1));
+            smaller.push_back(element(1, "Thing"));
+        else if (i % 4 == 1) // the same entry, whose item's other name is the smaller text
+            smaller.push_back(element(i % 9 + 2, "Another thing"));
     }
     const std::string first = store().fresh(), second = store().fresh();
     for (const auto& [name, pastes] : {std::pair{first, std::vector{page, smaller}}, {second, {smaller, page}}})
@@ -678,16 +684,20 @@ TEST_P(LedgerStoreTest, TotalsOfPeriodsAndActionsFromTheSumsPerHour) {
         for (const TimeRange& period : periods)
             filters.push_back({.period = period, .action = action});
     }
+    for (const char* search : {"p", "P3", "thing", "ANOTHER", "o", "nothing"})
+        filters.push_back({.search = search});
     for (const std::string& name : {first, second}) {
         const std::unique_ptr<LedgerStore> ledger = OpenLedger(name, LedgerAccess::ReadOnly);
-        ASSERT_TRUE(ledger->hourSummed());
+        ASSERT_TRUE(ledger->sumsKept().hours && ledger->sumsKept().names);
         for (const EntryListFilter& filter : filters) {
             const std::string context = (filter.period ? std::to_string(filter.period->first - kBase) + " to " +
                                                              std::to_string(filter.period->last - kBase)
                                                        : "everything") +
-                                        ", action " + std::to_string(static_cast<int>(filter.action));
-            EXPECT_EQ(ledger->listTotals(filter), TotalsOfCells(ledger->listRows(filter, 0, UINT32_MAX).rows))
-                << context;
+                                        ", action " + std::to_string(static_cast<int>(filter.action)) + ", search \"" +
+                                        filter.search + "\"";
+            const std::vector<ListedRow> rows = ledger->listRows(filter, 0, UINT32_MAX).rows;
+            EXPECT_EQ(ledger->listTotals(filter), TotalsOfCells(rows)) << context;
+            EXPECT_EQ(ledger->countListed(filter), rows.size()) << context;
         }
     }
 }
@@ -983,7 +993,7 @@ std::int64_t Signed(std::uint64_t value) {
 Store ServerStore() {
     static testing::TestServer server;
     return {"Server",
-            {1, 3, kHourCountsVersion, kListColumnsVersion, kListNamesVersion, kListSumsVersion},
+            {1, 3, kHourCountsVersion, kListColumnsVersion, kListNamesVersion, kListSumsVersion, kHourSumsVersion},
             3,
             [] { return server.uri(server.freshDatabase()); },
             [](const std::string& ledger, std::int64_t version, const std::string&, LedgerStore& source) {
