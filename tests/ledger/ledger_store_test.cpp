@@ -939,21 +939,27 @@ TEST_P(LedgerStoreTest, RefusesALedgerAnotherProgramChanged) {
     // The list and the report refuse what they could not count: entries of no copies (which a window of
     // rows passes over), or of more than anything holds, and running totals that are not there, that
     // count more entries without a time than entries, or fewer entries than the entries' copies; and the
-    // sums of the list's totals kept per hour or for the untimed entries below none.
-    enum Refused { Totals, Entries, EntriesInAWindow, TotalsBelowEntries, Sums };
+    // sums of the list's totals kept per hour or for the untimed entries, or per name, below none or not
+    // whole numbers.
+    enum Refused { Totals, Entries, EntriesInAWindow, TotalsBelowEntries, Sums, NameSums };
     for (const auto& [change, refused] : {std::pair{"UPDATE entry SET copies = 0", Entries},
                                           {"UPDATE entry SET copies = 9223372036854775807", EntriesInAWindow},
                                           {"DELETE FROM entry_totals", Totals},
                                           {"UPDATE entry_totals SET untimed = copies + 1", Totals},
                                           {"UPDATE entry_totals SET copies = 2", TotalsBelowEntries},
                                           {"UPDATE entry_hours SET repairs = -1", Sums},
-                                          {"UPDATE entry_totals SET items_withdrawn = -3", Sums}}) {
+                                          {"UPDATE entry_totals SET items_withdrawn = -3", Sums},
+                                          {"UPDATE entry_name SET member_copies = -1", NameSums},
+                                          {"UPDATE entry_name SET item_repairs = -5", NameSums}}) {
         const std::string changed = store().fresh();
         std::ignore = AddToLedger(*open(changed), Page({kAnn, kAnn, kAnn, kBob}, 0, 4), {}, 0);
         store().tamper(changed, change, change);
         const std::unique_ptr<LedgerStore> ledger = OpenLedger(changed, LedgerAccess::ReadOnly);
-        if (refused == Sums) {
-            for (const EntryListFilter& filter : {EntryListFilter{}, {.action = ActionGroup::Items}})
+        if (refused == Sums || refused == NameSums) {
+            const std::vector<EntryListFilter> filters =
+                refused == Sums ? std::vector<EntryListFilter>{{}, {.action = ActionGroup::Items}}
+                                : std::vector<EntryListFilter>{{.search = "a"}, {.search = "bob"}};
+            for (const EntryListFilter& filter : filters)
                 try {
                     std::ignore = ledger->listTotals(filter);
                     ADD_FAILURE() << "summed: " << change;
