@@ -349,12 +349,6 @@ bool SummedByHours(const EntryListFilter& filter, SumsKept kept) {
     return kept.hours && !filter.member && !filter.item && filter.search.empty();
 }
 
-// Whether the sums per name answer the count and totals of the filter: a search alone.
-bool SummedByNames(const EntryListFilter& filter, SumsKept kept) {
-    return kept.names && kept.hours && !filter.search.empty() && !filter.period && !filter.member && !filter.item &&
-           filter.action == ActionGroup::All;
-}
-
 // The count and the totals of the entries that pass `condition`, through the list's index.
 std::pair<std::uint64_t, ListTotals> CountAndSumOfEntries(LedgerSql& sql, const Condition& condition) {
     std::uint64_t copies = 0;
@@ -389,11 +383,15 @@ void AddSummed(Summed& sums, const Summed& more, bool less, const LedgerSql& sql
 // matches as items (of any member), and those of the members it matches whose item it does not match;
 // or, where those members' entries are the more, everything but the entries of the other members (and of
 // no member) whose item it does not match. Either way the entries read are those of the fewer members,
-// through the index of members, which holds their items.
-Summed SumOfSearch(LedgerSql& sql, ListNames& known, const EntryListFilter& filter) {
+// through the index of members, which holds their items. None for another filter, or a search of so few
+// names that the indexes of names find their entries at once.
+std::optional<Summed> SumOfSearch(LedgerSql& sql, ListNames& known, const EntryListFilter& filter, SumsKept kept) {
+    if (!kept.names || !kept.hours || filter.search.empty() || filter.period || filter.member || filter.item ||
+        filter.action != ActionGroup::All)
+        return std::nullopt;
     const std::vector<std::int64_t> found = MatchedNames(sql, known, filter.search);
-    if (found.empty())
-        return {};
+    if (found.size() * kFewNamesShare <= known.names.size())
+        return std::nullopt;
     std::vector<std::int64_t> sorted = found;
     std::ranges::sort(sorted);
     Summed matchedItems, matchedMembers;
@@ -451,21 +449,20 @@ Summed SumOfSearch(LedgerSql& sql, ListNames& known, const EntryListFilter& filt
 } // namespace
 
 std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept) {
-    return SummedByNames(filter, kept) ? SumOfSearch(sql, names, filter).copies : CountOfEntries(sql, names, filter);
+    const std::optional<Summed> search = SumOfSearch(sql, names, filter, kept);
+    return search ? search->copies : CountOfEntries(sql, names, filter);
 }
 
 ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept) {
-    if (SummedByNames(filter, kept))
-        return SumOfSearch(sql, names, filter).totals;
+    if (const std::optional<Summed> search = SumOfSearch(sql, names, filter, kept))
+        return search->totals;
     return SummedByHours(filter, kept) ? SumByHours(sql, names, filter) : SumOfEntries(sql, names, filter);
 }
 
 std::pair<std::uint64_t, std::optional<ListTotals>> CountAndSumListed(LedgerSql& sql, ListNames& names,
                                                                       const EntryListFilter& filter, SumsKept kept) {
-    if (SummedByNames(filter, kept)) {
-        const Summed sums = SumOfSearch(sql, names, filter);
-        return {sums.copies, sums.totals};
-    }
+    if (const std::optional<Summed> search = SumOfSearch(sql, names, filter, kept))
+        return {search->copies, search->totals};
     if (SummedByHours(filter, kept))
         return {CountOfEntries(sql, names, filter), SumByHours(sql, names, filter)};
     const Condition condition = ConditionOf(sql, names, filter);
