@@ -101,49 +101,47 @@ struct NamesChange {
     std::map<std::pair<std::size_t, std::string>, SumsChange> others;
 };
 
-// Adds the copies and sums each name gained (or, a changed entry's name before, lost) in each role to those
-// the names keep, a few hundred names a statement. Every name is in the ledger already.
-void CountNames(LedgerSql& sql, const std::vector<std::string>& names, const NamesChange& added) {
+// The columns of the sums a name keeps in `role`: its copies, then the sums of the totals.
+std::vector<std::string> NameSumColumns(std::size_t role) {
+    const std::string prefix = std::string(kNameRoles[role]) + "_";
+    std::vector<std::string> columns = {prefix + "copies"};
+    for (const ListSum& summed : kListSums)
+        columns.push_back(prefix + summed.column);
+    return columns;
+}
+
+// The copies and sums of a change as numbers of a statement's text. A name's copies may go down: the
+// numbers wrap as the ledger's do.
+std::string SumsValues(const SumsChange& change) {
+    std::string values = std::to_string(static_cast<std::int64_t>(change.copies));
+    for (const ListSum& summed : kListSums)
+        values += ", " + std::to_string(change.sums.*summed.sum);
+    return values;
+}
+
+// Adds to the sums of the other names, a few hundred a statement, what they lost or gained. Each is in the
+// ledger already, and once in a statement: one that updated a name from two rows would take one of them.
+void CountOtherNames(LedgerSql& sql, const NamesChange& added) {
     constexpr std::size_t kNamesPerStatement = 250;
     for (std::size_t role = 0; role < std::size(kNameRoles); ++role) {
-        // Each name once: a statement that updated one name from two rows would take one of them only.
-        std::map<std::string_view, SumsChange> changed;
-        const auto gain = [&](std::string_view name, const SumsChange& change) {
-            if (change.copies == 0 && change.sums == ListTotals{})
-                return;
-            SumsChange& sum = changed[name];
-            sum.copies += change.copies;
-            if (!AddTotals(sum.sums, change.sums))
-                throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
-        };
-        for (std::size_t place = 0; place < names.size(); ++place)
-            gain(names[place], added.byPlace[role][place]);
-        for (const auto& [name, change] : added.others)
-            if (name.first == role)
-                gain(name.second, change);
-        const std::string prefix = std::string(kNameRoles[role]) + "_";
-        std::string set = prefix + "copies = " + prefix + "copies + v.column2";
-        int column = 2;
-        for (const ListSum& summed : kListSums)
-            set += ", " + prefix + summed.column + " = " + prefix + summed.column + " + v.column" +
-                   std::to_string(++column);
-        auto next = changed.begin();
-        while (next != changed.end()) {
+        std::string set;
+        int column = 1;
+        for (const std::string& sum : NameSumColumns(role))
+            set += (set.empty() ? "" : ", ") + sum + " = " + sum + " + v.column" + std::to_string(++column);
+        auto next = added.others.begin();
+        while (next != added.others.end()) {
             std::vector<SqlValue> params;
             std::string values;
-            for (; next != changed.end() && params.size() < kNamesPerStatement; ++next) {
-                const auto& [name, change] = *next;
-                params.emplace_back(name);
-                // A name's copies may go down: the numbers wrap as the ledger's do.
-                values += (values.empty() ? "($" : ", ($") + std::to_string(params.size()) + ", " +
-                          std::to_string(static_cast<std::int64_t>(change.copies));
-                for (const ListSum& summed : kListSums)
-                    values += ", " + std::to_string(change.sums.*summed.sum);
-                values += ")";
-            }
-            sql.runWith("UPDATE entry_name SET " + set + " FROM (VALUES " + values +
-                            ") AS v WHERE entry_name.name = v.column1",
-                        params, {});
+            for (; next != added.others.end() && params.size() < kNamesPerStatement; ++next)
+                if (next->first.first == role) {
+                    params.emplace_back(std::string_view(next->first.second));
+                    values += (values.empty() ? "($" : ", ($") + std::to_string(params.size()) + ", " +
+                              SumsValues(next->second) + ")";
+                }
+            if (!params.empty())
+                sql.runWith("UPDATE entry_name SET " + set + " FROM (VALUES " + values +
+                                ") AS v WHERE entry_name.name = v.column1",
+                            params, {});
         }
     }
 }
@@ -151,7 +149,8 @@ void CountNames(LedgerSql& sql, const std::vector<std::string>& names, const Nam
 // Gives the names of the entries' members and items that the ledger does not know yet new ids, a few
 // hundred a statement: each distinct name once, in byte order, rather than one look into the names for
 // each entry. Where the dialect takes them, gives back each entry's ids of its names.
-std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, const std::function<void()>& advance) {
+std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, const NamesChange& sums,
+                                 const std::function<void()>& advance) {
     constexpr std::size_t kNamesPerStatement = 250;
     const bool wantIds = sql.dialect().incomingNameIds;
     const std::vector<std::string>& names = fields.names;
@@ -161,6 +160,14 @@ std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, c
     const auto byName = [&](std::uint32_t place) { return std::string_view(names[place]); };
     std::ranges::sort(inOrder, {}, byName);
     std::vector<std::int64_t> ids(names.size());
+    // A name the ledger knows gains its sums; one that gains nothing is not written.
+    std::string sumColumns, gain, gained;
+    for (std::size_t role = 0; role < std::size(kNameRoles); ++role)
+        for (const std::string& sum : NameSumColumns(role)) {
+            sumColumns += ", " + sum;
+            gain += (gain.empty() ? "" : ", ") + sum + " = entry_name." + sum + " + excluded." + sum;
+            gained += (gained.empty() ? "" : " OR ") + ("excluded." + sum) + " <> 0";
+        }
     for (std::size_t first = 0; first < inOrder.size(); first += kNamesPerStatement) {
         const std::size_t end = std::min(first + kNamesPerStatement, inOrder.size());
         std::vector<std::string> folds;
@@ -172,11 +179,15 @@ std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, c
             params.emplace_back(std::string_view(name));
             params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(name))));
             values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
-                      std::to_string(params.size()) + ")";
+                      std::to_string(params.size());
+            for (const std::vector<SumsChange>& byPlace : sums.byPlace)
+                values += ", " + SumsValues(byPlace[inOrder[at]]);
+            values += ")";
             list += (list.empty() ? "$" : ", $") + std::to_string(params.size() - 1);
         }
-        sql.runWith("INSERT INTO entry_name (name, fold) VALUES " + values + " ON CONFLICT (name) DO NOTHING", params,
-                    {});
+        sql.runWith("INSERT INTO entry_name (name, fold" + sumColumns + ") VALUES " + values +
+                        " ON CONFLICT (name) DO UPDATE SET " + gain + " WHERE " + gained,
+                    params, {});
         if (wantIds)
             sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params, [&](const SqlRow& row) {
                 const auto found =
@@ -419,7 +430,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        nameIds = AddNewNames(sql, columns.fields, stopIfAsked);
+        nameIds = AddNewNames(sql, columns.fields, namesAdded, stopIfAsked);
         sql.useNameIds(nameIds);
         begin(AddStep::Entries);
         if (holdsEntries)
@@ -439,8 +450,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                     }),
                 totals, {});
     CountHours(sql, hoursAdded);
-    if (changes)
-        CountNames(sql, columns.fields.names, namesAdded);
+    CountOtherNames(sql, namesAdded);
 
     begin(AddStep::Pastes);
     const std::vector<TimeGap> before = FindGaps(ReadPastes(sql));
