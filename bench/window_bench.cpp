@@ -6,8 +6,8 @@
 // progress, of the box all selected, of the status bar before and after each Cancel, and of every panel
 // after the analysis; each --ledger-log FILE is then added to the window's guild ledger (a new one, or the
 // ledger FILE given, with a rule of gold withdrawals set first) as a paste, and the Guild Ledger panel
-// pictured, then its Entries tab sorted by Member, listing one member's withdrawals, and the rules tab with
-// the alerts the adds fired.
+// pictured, then its Entries tab sorted by Member, searching the first letters of a member's name, listing
+// one member's withdrawals, and the rules tab with the alerts the adds fired.
 //
 //   window_bench [--entries N] [--log FILE] [--size WxH] [--screenshots DIR [--ledger FILE] [--ledger-log FILE]...]
 //   window_bench --import-scaling    (only the import, of 100,000 and of 1,000,000 entries)
@@ -318,11 +318,15 @@ void AddToLedger(MainWindowHarness& harness, const QString& ledger, const QStrin
     coffer::test::RunUntil([entries] { return entries->model()->index(0, 1).data().toString() != u"…"; }, 60000);
     QTest::qWait(300);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-entries.png")));
-    // One member's withdrawals, with what they add up to.
+    // The first letters of a member's name typed, then one member's withdrawals, with what they add up to.
     const QString member = entries->model()->index(0, 1).data().toString();
+    auto* totals = harness.find<QLabel>("lblEntryTotals");
+    harness.find<QLineEdit>("txtFindEntry")->setText(member.left(2));
+    QTest::qWait(1500);
+    coffer::test::RunUntil([totals] { return totals->text().startsWith(u"Items:"); }, 60000);
+    harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-entries-search.png")));
     harness.find<QLineEdit>("txtFindEntry")->setText(member);
     harness.find<QComboBox>("cmbEntryAction")->setCurrentIndex(5);
-    auto* totals = harness.find<QLabel>("lblEntryTotals");
     coffer::test::RunUntil([totals] { return totals->text().startsWith(u"Items:"); }, 60000);
     QTest::qWait(300);
     harness.window().grab().save(QDir(folder).filePath(QStringLiteral("ledger-entries-member.png")));
