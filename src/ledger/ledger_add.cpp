@@ -54,13 +54,6 @@ std::string Upsert(const SqlDialect& d) {
            "(entry.text, excluded.text) WHERE excluded.copies > entry.copies OR excluded.text < entry.text OR " + later;
 }
 
-// What an add changes of an hour, or of the untimed entries: the copies it adds, and what it adds to (or,
-// where an entry's text gives way to a smaller one of other amounts, takes from) each sum of the totals.
-struct SumsChange {
-    std::uint64_t copies = 0;
-    ListTotals sums;
-};
-
 // The sums' columns, each followed by `then`: "items_deposited = items_deposited + ..." and such.
 std::string SumColumns(const std::function<std::string(const char* column)>& then) {
     std::string columns;
@@ -71,7 +64,7 @@ std::string SumColumns(const std::function<std::string(const char* column)>& the
 
 // Adds the copies and sums each hour gained to those of the hours, a few hundred hours a statement. The
 // numbers are the add's own, written into the text.
-void CountHours(LedgerSql& sql, const std::map<std::int64_t, SumsChange>& added) {
+void CountHours(LedgerSql& sql, const std::map<std::int64_t, CountedTotals>& added) {
     constexpr std::size_t kHoursPerStatement = 500;
     auto hour = added.begin();
     while (hour != added.end()) {
@@ -91,28 +84,16 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, SumsChange>& added)
     }
 }
 
-// The roles a name's sums are kept for: the entries whose member it is, and those whose item it is.
-constexpr const char* kNameRoles[] = {"member", "item"};
-
 // What an add changes of the sums the names keep, in each role: of the names of the incoming entries by
 // their places, and of the other names that changed entries held before.
 struct NamesChange {
-    std::array<std::vector<SumsChange>, 2> byPlace;
-    std::map<std::pair<std::size_t, std::string>, SumsChange> others;
+    std::array<std::vector<CountedTotals>, 2> byPlace;
+    std::map<std::pair<std::size_t, std::string>, CountedTotals> others;
 };
-
-// The columns of the sums a name keeps in `role`: its copies, then the sums of the totals.
-std::vector<std::string> NameSumColumns(std::size_t role) {
-    const std::string prefix = std::string(kNameRoles[role]) + "_";
-    std::vector<std::string> columns = {prefix + "copies"};
-    for (const ListSum& summed : kListSums)
-        columns.push_back(prefix + summed.column);
-    return columns;
-}
 
 // The copies and sums of a change as numbers of a statement's text. A name's copies may go down: the
 // numbers wrap as the ledger's do.
-std::string SumsValues(const SumsChange& change) {
+std::string SumsValues(const CountedTotals& change) {
     std::string values = std::to_string(static_cast<std::int64_t>(change.copies));
     for (const ListSum& summed : kListSums)
         values += ", " + std::to_string(change.sums.*summed.sum);
@@ -126,7 +107,7 @@ void CountOtherNames(LedgerSql& sql, const NamesChange& added) {
     for (std::size_t role = 0; role < std::size(kNameRoles); ++role) {
         std::string set;
         int column = 1;
-        for (const std::string& sum : NameSumColumns(role))
+        for (const std::string& sum : NameSumColumns(kNameRoles[role]))
             set += (set.empty() ? "" : ", ") + sum + " = " + sum + " + v.column" + std::to_string(++column);
         auto next = added.others.begin();
         while (next != added.others.end()) {
@@ -163,7 +144,7 @@ std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, c
     // A name the ledger knows gains its sums; one that gains nothing is not written.
     std::string sumColumns, gain, gained;
     for (std::size_t role = 0; role < std::size(kNameRoles); ++role)
-        for (const std::string& sum : NameSumColumns(role)) {
+        for (const std::string& sum : NameSumColumns(kNameRoles[role])) {
             sumColumns += ", " + sum;
             gain += (gain.empty() ? "" : ", ") + sum + " = entry_name." + sum + " + excluded." + sum;
             gained += (gained.empty() ? "" : " OR ") + ("excluded." + sum) + " <> 0";
@@ -180,7 +161,7 @@ std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, c
             params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(name))));
             values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
                       std::to_string(params.size());
-            for (const std::vector<SumsChange>& byPlace : sums.byPlace)
+            for (const std::vector<CountedTotals>& byPlace : sums.byPlace)
                 values += ", " + SumsValues(byPlace[inOrder[at]]);
             values += ")";
             list += (list.empty() ? "$" : ", $") + std::to_string(params.size() - 1);
@@ -336,12 +317,14 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                 {SqlText{addition.guilds[0].name}, SqlText{addition.guilds[0].realm}});
 
     AddOutcome outcome;
-    SumsChange untimedAdded;
-    std::map<std::int64_t, SumsChange> hoursAdded;
+    // What the add changes of the untimed entries and of each hour: the copies it adds, and what it adds to
+    // (or, where an entry's text gives way to a smaller one of other amounts, takes from) each sum.
+    CountedTotals untimedAdded;
+    std::map<std::int64_t, CountedTotals> hoursAdded;
     NamesChange namesAdded;
-    for (std::vector<SumsChange>& byName : namesAdded.byPlace)
+    for (std::vector<CountedTotals>& byName : namesAdded.byPlace)
         byName.resize(columns.fields.names.size());
-    const auto countName = [&](SumsChange& change, std::uint64_t copies, const ListTotals& sums) {
+    const auto countName = [&](CountedTotals& change, std::uint64_t copies, const ListTotals& sums) {
         change.copies += copies;
         if (!AddTotals(change.sums, sums))
             throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);

@@ -350,29 +350,23 @@ bool SummedByHours(const EntryListFilter& filter, SumsKept kept) {
 }
 
 // The count and the totals of the entries that pass `condition`, through the list's index.
-std::pair<std::uint64_t, ListTotals> CountAndSumOfEntries(LedgerSql& sql, const Condition& condition) {
-    std::uint64_t copies = 0;
-    const ListTotals totals =
-        SumOfEntries(sql, condition, "CAST(coalesce(sum(copies), 0) AS bigint)",
-                     [&](const SqlRow& row) { copies = static_cast<std::uint64_t>(row.integer(0)); });
-    return {copies, totals};
+CountedTotals CountAndSumOfEntries(LedgerSql& sql, const Condition& condition) {
+    CountedTotals counted;
+    counted.sums = SumOfEntries(sql, condition, "CAST(coalesce(sum(copies), 0) AS bigint)", [&](const SqlRow& row) {
+        counted.copies = static_cast<std::uint64_t>(row.integer(0));
+    });
+    return counted;
 }
 
-// A count with the list's totals.
-struct Summed {
-    std::uint64_t copies = 0;
-    ListTotals totals;
-};
-
-// `sums` gains (or, where `less`, loses) `more`; a result past 64 bits or below 0 is damage.
-void AddSummed(Summed& sums, const Summed& more, bool less, const LedgerSql& sql) {
-    bool fits = less ? !__builtin_sub_overflow(sums.copies, more.copies, &sums.copies)
-                     : !__builtin_add_overflow(sums.copies, more.copies, &sums.copies);
+// `into` gains (or, where `less`, loses) `more`; a result past 64 bits or below 0 is damage.
+void AddCounted(CountedTotals& into, const CountedTotals& more, bool less, const LedgerSql& sql) {
+    bool fits = less ? !__builtin_sub_overflow(into.copies, more.copies, &into.copies)
+                     : !__builtin_add_overflow(into.copies, more.copies, &into.copies);
     for (const ListSum& summed : kListSums) {
-        std::int64_t& sum = sums.totals.*summed.sum;
+        std::int64_t& sum = into.sums.*summed.sum;
         fits = fits &&
-               (less ? !__builtin_sub_overflow(sum, more.totals.*summed.sum, &sum)
-                     : !__builtin_add_overflow(sum, more.totals.*summed.sum, &sum)) &&
+               (less ? !__builtin_sub_overflow(sum, more.sums.*summed.sum, &sum)
+                     : !__builtin_add_overflow(sum, more.sums.*summed.sum, &sum)) &&
                sum >= 0;
     }
     if (!fits)
@@ -385,7 +379,8 @@ void AddSummed(Summed& sums, const Summed& more, bool less, const LedgerSql& sql
 // no member) whose item it does not match. Either way the entries read are those of the fewer members,
 // through the index of members, which holds their items. None for another filter, or a search of so few
 // names that the indexes of names find their entries at once.
-std::optional<Summed> SumOfSearch(LedgerSql& sql, ListNames& known, const EntryListFilter& filter, SumsKept kept) {
+std::optional<CountedTotals> SumOfSearch(LedgerSql& sql, ListNames& known, const EntryListFilter& filter,
+                                         SumsKept kept) {
     if (!kept.names || !kept.hours || filter.search.empty() || filter.period || filter.member || filter.item ||
         filter.action != ActionGroup::All)
         return std::nullopt;
@@ -394,82 +389,80 @@ std::optional<Summed> SumOfSearch(LedgerSql& sql, ListNames& known, const EntryL
         return std::nullopt;
     std::vector<std::int64_t> sorted = found;
     std::ranges::sort(sorted);
-    Summed matchedItems, matchedMembers;
+    CountedTotals matchedItems, matchedMembers;
     std::string members, otherMembers, columns;
-    for (const char* role : {"member", "item"}) {
-        columns += std::string(", ") + role + "_copies";
-        for (const ListSum& summed : kListSums)
-            columns += std::string(", ") + role + "_" + summed.column;
-    }
+    for (const char* role : kNameRoles)
+        for (const std::string& column : NameSumColumns(role))
+            columns += ", " + column;
     const int perRole = 1 + static_cast<int>(std::size(kListSums));
     sql.run("SELECT id" + columns + " FROM entry_name", {}, [&](const SqlRow& row) {
         const auto sumsOf = [&](int first) {
-            Summed sums;
+            CountedTotals sums;
             for (int column = first; column < first + perRole; ++column)
                 if (!row.isInteger(column) || row.integer(column) < 0)
                     throw LedgerError(LedgerErrorKind::Damaged, sql.name() + " is damaged: " + kBadSumsReason);
             sums.copies = static_cast<std::uint64_t>(row.integer(first));
             for (int sum = 0; sum < perRole - 1; ++sum)
-                sums.totals.*kListSums[sum].sum = row.integer(first + 1 + sum);
+                sums.sums.*kListSums[sum].sum = row.integer(first + 1 + sum);
             return sums;
         };
         const std::int64_t id = row.integer(0);
         const bool matched = std::ranges::binary_search(sorted, id);
-        const Summed asMember = sumsOf(1), asItem = sumsOf(1 + perRole);
+        const CountedTotals asMember = sumsOf(1), asItem = sumsOf(1 + perRole);
         if (matched) {
-            AddSummed(matchedMembers, asMember, false, sql);
-            AddSummed(matchedItems, asItem, false, sql);
+            AddCounted(matchedMembers, asMember, false, sql);
+            AddCounted(matchedItems, asItem, false, sql);
         }
         if (asMember.copies > 0) {
             std::string& list = matched ? members : otherMembers;
             list += (list.empty() ? "" : ", ") + std::to_string(id);
         }
     });
-    // The entries of `of` (a list of members' ids, or "NULL": of no member) whose item is not found.
-    const auto unmatchedItems = [&](const std::string& of) {
-        if (of.empty())
-            return Summed{};
+    // The entries whose member passes `member` and whose item is not found.
+    const auto unmatchedItems = [&](const std::string& member) {
         Condition condition;
-        const std::string item = FoundNames(sql, found, known.names.size(), {"item_id"}, false, condition)[0];
-        condition.add(of == "NULL" ? "member_id IS NULL" : "member_id IN (" + of + ")");
-        condition.add("(" + item + ") IS NOT TRUE");
-        const auto [copies, totals] = CountAndSumOfEntries(sql, condition);
-        return Summed{copies, totals};
+        condition.add(member);
+        condition.add("(" + FoundNames(sql, found, known.names.size(), {"item_id"}, false, condition)[0] +
+                      ") IS NOT TRUE");
+        return CountAndSumOfEntries(sql, condition);
     };
-    Summed everything{CountOfEntries(sql, known, {}), SumByHours(sql, known, {})};
-    if (matchedMembers.copies <= everything.copies - std::min(everything.copies, matchedMembers.copies)) {
-        AddSummed(matchedItems, unmatchedItems(members), false, sql);
+    const auto among = [](const std::string& ids) { return ids.empty() ? "false" : "member_id IN (" + ids + ")"; };
+    const std::uint64_t entries = CountOfEntries(sql, known, {});
+    if (matchedMembers.copies <= entries - std::min(entries, matchedMembers.copies)) {
+        AddCounted(matchedItems, unmatchedItems(among(members)), false, sql);
         return matchedItems;
     }
-    AddSummed(everything, unmatchedItems(otherMembers), true, sql);
-    AddSummed(everything, unmatchedItems("NULL"), true, sql);
+    CountedTotals everything{entries, SumByHours(sql, known, {})};
+    AddCounted(everything, unmatchedItems(among(otherMembers)), true, sql);
+    AddCounted(everything, unmatchedItems("member_id IS NULL"), true, sql);
     return everything;
 }
 
 } // namespace
 
 std::uint64_t CountListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept) {
-    const std::optional<Summed> search = SumOfSearch(sql, names, filter, kept);
+    const std::optional<CountedTotals> search = SumOfSearch(sql, names, filter, kept);
     return search ? search->copies : CountOfEntries(sql, names, filter);
 }
 
 ListTotals SumListed(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, SumsKept kept) {
-    if (const std::optional<Summed> search = SumOfSearch(sql, names, filter, kept))
-        return search->totals;
+    if (const std::optional<CountedTotals> search = SumOfSearch(sql, names, filter, kept))
+        return search->sums;
     return SummedByHours(filter, kept) ? SumByHours(sql, names, filter) : SumOfEntries(sql, names, filter);
 }
 
 std::pair<std::uint64_t, std::optional<ListTotals>> CountAndSumListed(LedgerSql& sql, ListNames& names,
                                                                       const EntryListFilter& filter, SumsKept kept) {
-    if (const std::optional<Summed> search = SumOfSearch(sql, names, filter, kept))
-        return {search->copies, search->totals};
+    if (const std::optional<CountedTotals> search = SumOfSearch(sql, names, filter, kept))
+        return {search->copies, search->sums};
     if (SummedByHours(filter, kept))
         return {CountOfEntries(sql, names, filter), SumByHours(sql, names, filter)};
     const Condition condition = ConditionOf(sql, names, filter);
     if (condition.empty()) // counted from the running totals: the sums would read every entry
         return {CountOfEntries(sql, names, filter), std::nullopt};
     // The count reads the entries anyway: the sums of the same entries cost little more.
-    return CountAndSumOfEntries(sql, condition);
+    const CountedTotals counted = CountAndSumOfEntries(sql, condition);
+    return {counted.copies, counted.sums};
 }
 
 void ForEachListedEntry(LedgerSql& sql, ListNames& names, const EntryListFilter& filter, bool oldestFirst,

@@ -25,6 +25,14 @@ bool AddToTotals(ListTotals& totals, const std::optional<std::int64_t>& type, co
     return fits;
 }
 
+std::vector<std::string> NameSumColumns(std::string_view role) {
+    const std::string prefix = std::string(role) + "_";
+    std::vector<std::string> columns = {prefix + "copies"};
+    for (const ListSum& summed : kListSums)
+        columns.push_back(prefix + summed.column);
+    return columns;
+}
+
 bool AddTotals(ListTotals& totals, const ListTotals& more) {
     bool fits = true;
     for (const ListSum& summed : kListSums)

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace coffer {
 
@@ -30,6 +32,16 @@ inline constexpr ListSum kListSums[] = {{&ListTotals::itemsDeposited, 1, false, 
                                         {&ListTotals::goldDeposited, 4, true, "gold_deposited"},
                                         {&ListTotals::goldWithdrawn, 5, true, "gold_withdrawn"},
                                         {&ListTotals::repairs, 6, true, "repairs"}};
+// The copies of some entries with what they add to the totals.
+struct CountedTotals {
+    std::uint64_t copies = 0;
+    ListTotals sums;
+    bool operator==(const CountedTotals&) const = default;
+};
+// The roles a ledger keeps each name's sums for: the entries whose member it is, and those whose item it is.
+inline constexpr const char* kNameRoles[] = {"member", "item"};
+// The columns of entry_name that keep a name's sums in `role`: its copies, then the sums of kListSums.
+std::vector<std::string> NameSumColumns(std::string_view role);
 // Adds to `totals` what an entry of this type and these amounts adds to each sum, `copies` times (fewer
 // than none takes them out); false, the totals left in part, where a sum would leave 64 bits.
 [[nodiscard]] bool AddToTotals(ListTotals& totals, const std::optional<std::int64_t>& type,
