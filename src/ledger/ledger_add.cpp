@@ -62,6 +62,15 @@ std::string SumColumns(const std::function<std::string(const char* column)>& the
     return columns;
 }
 
+// The copies and sums of a change as numbers of a statement's text. A name's copies may go down: the
+// numbers wrap as the ledger's do.
+std::string SumsValues(const CountedTotals& change) {
+    std::string values = std::to_string(static_cast<std::int64_t>(change.copies));
+    for (const ListSum& summed : kListSums)
+        values += ", " + std::to_string(change.sums.*summed.sum);
+    return values;
+}
+
 // Adds the copies and sums each hour gained to those of the hours, a few hundred hours a statement. The
 // numbers are the add's own, written into the text.
 void CountHours(LedgerSql& sql, const std::map<std::int64_t, CountedTotals>& added) {
@@ -70,11 +79,8 @@ void CountHours(LedgerSql& sql, const std::map<std::int64_t, CountedTotals>& add
     while (hour != added.end()) {
         std::string values;
         for (std::size_t n = 0; n < kHoursPerStatement && hour != added.end(); ++n, ++hour) {
-            values += (values.empty() ? "(" : ", (") + std::to_string(hour->first) + ", " +
-                      std::to_string(hour->second.copies);
-            for (const ListSum& summed : kListSums)
-                values += ", " + std::to_string(hour->second.sums.*summed.sum);
-            values += ")";
+            values +=
+                (values.empty() ? "(" : ", (") + std::to_string(hour->first) + ", " + SumsValues(hour->second) + ")";
         }
         sql.run("INSERT INTO entry_hours (hour, copies" + SumColumns([](const char*) { return ""; }) + ") VALUES " +
                 values + " ON CONFLICT (hour) DO UPDATE SET copies = entry_hours.copies + excluded.copies" +
@@ -90,15 +96,6 @@ struct NamesChange {
     std::array<std::vector<CountedTotals>, 2> byPlace;
     std::map<std::pair<std::size_t, std::string>, CountedTotals> others;
 };
-
-// The copies and sums of a change as numbers of a statement's text. A name's copies may go down: the
-// numbers wrap as the ledger's do.
-std::string SumsValues(const CountedTotals& change) {
-    std::string values = std::to_string(static_cast<std::int64_t>(change.copies));
-    for (const ListSum& summed : kListSums)
-        values += ", " + std::to_string(change.sums.*summed.sum);
-    return values;
-}
 
 // Adds to the sums of the other names, a few hundred a statement, what they lost or gained. Each is in the
 // ledger already, and once in a statement: one that updated a name from two rows would take one of them.
@@ -324,7 +321,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     NamesChange namesAdded;
     for (std::vector<CountedTotals>& byName : namesAdded.byPlace)
         byName.resize(columns.fields.names.size());
-    const auto countName = [&](CountedTotals& change, std::uint64_t copies, const ListTotals& sums) {
+    const auto gain = [&](CountedTotals& change, std::uint64_t copies, const ListTotals& sums) {
         change.copies += copies;
         if (!AddTotals(change.sums, sums))
             throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
@@ -345,14 +342,14 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         if (!fit)
             throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
         if (added != 0 || sums != ListTotals{})
-            countName(entry.ts ? hoursAdded[*entry.ts / kMsPerHour] : untimedAdded, added, sums);
+            gain(entry.ts ? hoursAdded[*entry.ts / kMsPerHour] : untimedAdded, added, sums);
         return sums;
     };
     // The names of the entry at `place` gain `copies` copies and `sums`.
     const auto countNames = [&](std::size_t place, std::uint64_t copies, const ListTotals& sums) {
         const IncomingFields::Row& names = columns.fields.rows[place];
-        countName(namesAdded.byPlace[0][names.member], copies, sums);
-        countName(namesAdded.byPlace[1][names.item], copies, sums);
+        gain(namesAdded.byPlace[0][names.member], copies, sums);
+        gain(namesAdded.byPlace[1][names.item], copies, sums);
     };
     bool changes = false;
     std::vector<NameIds> nameIds;
@@ -403,11 +400,11 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                 throw LedgerError(LedgerErrorKind::Other, sql.name() + ": " + kTotalsTooLargeReason);
             for (std::size_t role = 0; role < storedNames.size(); ++role) {
                 if (storedNames[role])
-                    countName(namesAdded.others[{role, std::string(*storedNames[role])}], -stored, out);
+                    gain(namesAdded.others[{role, std::string(*storedNames[role])}], -stored, out);
                 if (replaced)
-                    countName(namesAdded.byPlace[role][places[role]], stored + added, in);
+                    gain(namesAdded.byPlace[role][places[role]], stored + added, in);
                 else if (storedNames[role])
-                    countName(namesAdded.others[{role, std::string(*storedNames[role])}], stored + added, in);
+                    gain(namesAdded.others[{role, std::string(*storedNames[role])}], stored + added, in);
             }
         });
     }
