@@ -2,6 +2,7 @@
 #include "ledger/paste.h"
 
 #include "analysis/scan/bank_log_scanner.h"
+#include "analysis/scan/concurrent_scan.h"
 #include "analysis/tables/open_addressing.h"
 #include "ledger/entry_identity.h"
 #include "ledger/ledger_error.h"
@@ -147,7 +148,7 @@ Paste ReadPaste(std::string_view text, const std::function<bool()>& stop,
             seenOnPage.push_back(place);
         entry.copies = std::max(entry.copies, onPage[place]);
     };
-    ScanBankLogElements(text, guild, hooks);
+    ScanBankLogElementsConcurrently(text, guild, hooks);
     RankByTime(paste.entries);
     paste.digest = Digest(paste.entries);
     return paste;

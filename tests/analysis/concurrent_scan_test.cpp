@@ -33,6 +33,34 @@ TEST(ConcurrentScan, HandsOverEveryEntryInLogOrder) {
     }
 }
 
+// What a scan tells element hooks, in the order told: each element's player, text and whether it
+// closed, and each guild.
+std::vector<std::string> ToldElements(std::string_view text, bool concurrently, GuildIdentity& guild) {
+    std::vector<std::string> told;
+    ElementTextHooks hooks;
+    hooks.guildKey = [&](const GuildIdentity& named) { told.push_back("guild " + named.name); };
+    hooks.element = [&](const BankLogEntry& entry, std::string_view elementText, bool closed) {
+        told.push_back(entry.player + (closed ? " closed " : " open ") + std::string(elementText));
+    };
+    (concurrently ? ScanBankLogElementsConcurrently : ScanBankLogElements)(text, guild, hooks);
+    return told;
+}
+
+TEST(ConcurrentScan, TellsElementHooksWhatAScanTellsThemInTheSameOrder) {
+    for (const int count : {0, 1, 255, 256, 257, 5000}) {
+        // A guild key before the entries, one among them, one after; an element over two lines, and one
+        // the text ends in.
+        std::string text = "<guildKey name=\"First\" realm=\"R\"/>\n" + Log(count / 2) +
+                           "<banklog player=\"split\" type=\"4\"\n money=\"3\"/>\n" + Log(count - count / 2) +
+                           "<banklog player=\"cut\" type=\"4\"";
+        GuildIdentity alone, beside;
+        const std::vector<std::string> expected = ToldElements(text, false, alone);
+        EXPECT_EQ(ToldElements(text, true, beside), expected) << count;
+        EXPECT_EQ(expected.size(), static_cast<std::size_t>(count + 5)) << count;
+        EXPECT_EQ(beside.name, alone.name) << count;
+    }
+}
+
 // A handler that fails, or asks for a stop, ends the scan at once; a failure is passed on.
 TEST(ConcurrentScan, AFailingOrStoppingHandlerEndsTheScan) {
     for (const bool fail : {true, false}) {
@@ -61,6 +89,20 @@ TEST(ConcurrentScan, AFailingOrStoppingHandlerEndsTheScan) {
         EXPECT_EQ(handled, 700) << fail;
         EXPECT_EQ(guild.name, "Unknown") << fail; // nothing of a stopped scan is kept
     }
+}
+
+TEST(ConcurrentScan, AFailingElementHookEndsTheScan) {
+    const std::string text = Log(100000);
+    GuildIdentity guild;
+    int handled = 0;
+    ElementTextHooks hooks;
+    hooks.element = [&](const BankLogEntry&, std::string_view, bool) {
+        if (++handled == 700)
+            throw std::runtime_error("cancelled");
+    };
+    EXPECT_THROW(ScanBankLogElementsConcurrently(text, guild, hooks), std::runtime_error);
+    EXPECT_EQ(handled, 700);
+    EXPECT_EQ(guild.name, "Unknown");
 }
 
 } // namespace

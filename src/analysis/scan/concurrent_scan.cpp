@@ -17,12 +17,15 @@ namespace {
 // there: the entries' strings keep their memory, so neither thread allocates, or frees what the other
 // allocated, once the first batches have gone round. A new batch grows as it is filled, so that a short
 // log does not pay for a whole batch of empty entries.
-struct Batch {
-    std::vector<BankLogEntry> entries;
+template <class Item> struct Batch {
+    std::vector<Item> items;
     std::size_t size = 0;
 };
 constexpr std::size_t kBatchSize = 512;   // entries handed over at a time: few locks
 constexpr std::size_t kBatchesAhead = 16; // how far the scan may run ahead: little memory
+// Elements with their texts are larger, and a handler of them slower than the scan: the scan waits for
+// it sooner, so that the memory it holds (which its thread's own heap keeps after) stays small.
+constexpr std::size_t kElementBatchSize = 256, kElementBatchesAhead = 4;
 
 struct StopScan {};
 
@@ -46,12 +49,14 @@ void FetchTexts(const BankLogEntry& entry) {
 
 // Batches from the scanning thread to the handling one, with room for a few only, and the handled
 // ones back.
-class BatchQueue {
+template <class Item> class BatchQueue {
   public:
+    explicit BatchQueue(std::size_t ahead) : ahead_(ahead) {}
+
     // False when the reader has stopped: the scan should end.
-    bool push(Batch& batch) {
+    bool push(Batch<Item>& batch) {
         std::unique_lock lock(mutex_);
-        roomLeft_.wait(lock, [&] { return batches_.size() < kBatchesAhead || stopped_; });
+        roomLeft_.wait(lock, [&] { return batches_.size() < ahead_ || stopped_; });
         if (stopped_)
             return false;
         batches_.push_back(std::move(batch));
@@ -66,9 +71,9 @@ class BatchQueue {
         ready_.notify_one();
     }
     // False once every batch has been taken and the scan is over. The batch given is handled.
-    bool pop(Batch& batch) {
+    bool pop(Batch<Item>& batch) {
         std::unique_lock lock(mutex_);
-        if (!batch.entries.empty())
+        if (!batch.items.empty())
             handled_.push_back(std::move(batch));
         ready_.wait(lock, [&] { return !batches_.empty() || finished_; });
         if (batches_.empty())
@@ -90,8 +95,8 @@ class BatchQueue {
 
   private:
     // A handled batch to refill, or a new one; called with the lock held.
-    Batch TakeHandled() {
-        Batch batch;
+    Batch<Item> TakeHandled() {
+        Batch<Item> batch;
         if (!handled_.empty()) {
             batch = std::move(handled_.back());
             handled_.pop_back();
@@ -100,12 +105,31 @@ class BatchQueue {
         return batch;
     }
 
+    const std::size_t ahead_;
     std::mutex mutex_;
     std::condition_variable ready_, roomLeft_;
-    std::deque<Batch> batches_;
-    std::vector<Batch> handled_;
+    std::deque<Batch<Item>> batches_;
+    std::vector<Batch<Item>> handled_;
     bool finished_ = false, stopped_ = false;
     std::exception_ptr failure_;
+};
+
+// However handling ends, the scanning thread is stopped and joined before anything it uses goes.
+template <class Item> struct JoinScanner {
+    BatchQueue<Item>& queue;
+    std::thread& thread;
+    ~JoinScanner() {
+        queue.stop();
+        thread.join();
+    }
+};
+
+// What the scanning thread heard, in text order: an element, with its entry and its text, or a guild.
+struct Heard {
+    BankLogEntry entry;
+    std::string text;
+    GuildIdentity guild;
+    bool isGuild = false, closed = false;
 };
 
 } // namespace
@@ -113,22 +137,22 @@ class BatchQueue {
 void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
                              const std::function<void(std::uint64_t bytes)>& onRead,
                              const std::function<void(const BankLogEntry&)>& onUpcoming) {
-    BatchQueue queue;
+    BatchQueue<BankLogEntry> queue(kBatchesAhead);
     GuildIdentity scanned = guild;
     std::thread scanner([&] {
         std::exception_ptr failure;
         try {
-            Batch batch;
+            Batch<BankLogEntry> batch;
             ScanBankLog(
                 lines, scanned,
                 [&]() -> BankLogEntry& {
-                    if (batch.size == batch.entries.size())
-                        batch.entries.emplace_back();
+                    if (batch.size == batch.items.size())
+                        batch.items.emplace_back();
                     // The handling thread touched the entries last: the next one is fetched while this
                     // one is filled, not waited for when its first field is written.
-                    if (batch.size + 1 < batch.entries.size())
-                        Fetch<Use::Writing>(batch.entries[batch.size + 1]);
-                    return batch.entries[batch.size];
+                    if (batch.size + 1 < batch.items.size())
+                        Fetch<Use::Writing>(batch.items[batch.size + 1]);
+                    return batch.items[batch.size];
                 },
                 [&](BankLogEntry&) {
                     if (++batch.size < kBatchSize)
@@ -149,35 +173,81 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
         }
         queue.finish(failure);
     });
-    // However handling ends, the scanning thread is stopped and joined before anything it uses goes.
-    struct Join {
-        BatchQueue& queue;
-        std::thread& thread;
-        ~Join() {
-            queue.stop();
-            thread.join();
-        }
-    } join{queue, scanner};
+    const JoinScanner<BankLogEntry> join{queue, scanner};
 
     constexpr std::size_t kAhead = 8; // far enough for memory to answer, near enough to stay in the cache
-    for (Batch batch; !stop.stop_requested() && queue.pop(batch);) {
+    for (Batch<BankLogEntry> batch; !stop.stop_requested() && queue.pop(batch);) {
         for (std::size_t i = 0; i < std::min(2 * kAhead, batch.size); ++i)
-            Fetch<Use::Reading>(batch.entries[i]);
+            Fetch<Use::Reading>(batch.items[i]);
         for (std::size_t i = 0; i < batch.size && !stop.stop_requested(); ++i) {
             if (i + 2 * kAhead < batch.size)
-                Fetch<Use::Reading>(batch.entries[i + 2 * kAhead]);
+                Fetch<Use::Reading>(batch.items[i + 2 * kAhead]);
             if (i + kAhead < batch.size) {
-                FetchTexts(batch.entries[i + kAhead]);
+                FetchTexts(batch.items[i + kAhead]);
                 if (onUpcoming)
-                    onUpcoming(batch.entries[i + kAhead]);
+                    onUpcoming(batch.items[i + kAhead]);
             }
-            onEntry(batch.entries[i]);
+            onEntry(batch.items[i]);
         }
     }
     if (const std::exception_ptr failure = queue.failure())
         std::rethrow_exception(failure);
     if (!stop.stop_requested())
         guild = std::move(scanned);
+}
+
+void ScanBankLogElementsConcurrently(std::string_view text, GuildIdentity& guild, const ElementTextHooks& hooks) {
+    BatchQueue<Heard> queue(kElementBatchesAhead);
+    GuildIdentity scanned = guild;
+    std::thread scanner([&] {
+        std::exception_ptr failure;
+        try {
+            Batch<Heard> batch;
+            const auto next = [&]() -> Heard& {
+                if (batch.size == batch.items.size())
+                    batch.items.emplace_back();
+                return batch.items[batch.size];
+            };
+            const auto handOver = [&] {
+                if (++batch.size == kElementBatchSize && !queue.push(batch))
+                    throw StopScan{};
+            };
+            ElementTextHooks heard;
+            heard.guildKey = [&](const GuildIdentity& named) {
+                Heard& guildKey = next();
+                guildKey.guild = named;
+                guildKey.isGuild = true;
+                handOver();
+            };
+            heard.element = [&](const BankLogEntry& entry, std::string_view elementText, bool closed) {
+                Heard& element = next();
+                element.entry = entry;
+                element.text.assign(elementText);
+                element.isGuild = false;
+                element.closed = closed;
+                handOver();
+            };
+            ScanBankLogElements(text, scanned, heard);
+            if (batch.size > 0)
+                queue.push(batch);
+        } catch (const StopScan&) {
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        queue.finish(failure);
+    });
+    const JoinScanner<Heard> join{queue, scanner};
+    for (Batch<Heard> batch; queue.pop(batch);)
+        for (std::size_t i = 0; i < batch.size; ++i) {
+            const Heard& heard = batch.items[i];
+            if (!heard.isGuild && hooks.element)
+                hooks.element(heard.entry, heard.text, heard.closed);
+            else if (heard.isGuild && hooks.guildKey)
+                hooks.guildKey(heard.guild);
+        }
+    if (const std::exception_ptr failure = queue.failure())
+        std::rethrow_exception(failure);
+    guild = std::move(scanned);
 }
 
 } // namespace coffer

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Scanning and totalling side by side: a second thread reads and scans the log while the calling
+// Scanning and handling side by side: a second thread reads and scans the log while the calling
 // thread handles the entries. Entries arrive in log order, so the results are exactly those of
 // scanning and handling one entry after the other.
 
@@ -20,5 +20,9 @@ namespace coffer {
 void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
                              const std::function<void(std::uint64_t bytes)>& onRead = {},
                              const std::function<void(const BankLogEntry&)>& onUpcoming = {});
+
+// Scans the text as ScanBankLogElements does, on a thread of its own, and tells the hooks on the calling
+// thread, in text order. An exception from a hook stops the scan and is passed on.
+void ScanBankLogElementsConcurrently(std::string_view text, GuildIdentity& guild, const ElementTextHooks& hooks);
 
 } // namespace coffer
