@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <unordered_map>
 
 namespace coffer {
 namespace {
@@ -183,6 +184,44 @@ std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, c
     return byEntry;
 }
 
+// Which incoming entries the ledger holds as they are: the same text, at least as many copies, and a place
+// in the pastes' order at least as late. Adding them would change nothing, so they need no key. They are
+// found in one read of the stored entries of the incoming ones' span of times, where the hours say that it
+// holds not many more than come in; an entry without a time above it on its page is not looked for.
+std::vector<bool> HeldAsTheyAre(LedgerSql& sql, std::span<const PasteEntry> entries) {
+    constexpr std::uint64_t kMostStoredPerIncoming = 4; // a stored entry read costs a fraction of a key
+    std::vector<bool> held(entries.size());
+    std::optional<std::int64_t> first, last;
+    for (const PasteEntry& entry : entries)
+        if (const std::int64_t time = entry.order.time; time >= 0) {
+            first = std::min(first.value_or(time), time);
+            last = std::max(last.value_or(time), time);
+        }
+    if (!first)
+        return held;
+    std::int64_t inSpan = 0;
+    sql.run("SELECT CAST(coalesce(sum(copies), 0) AS bigint) FROM entry_hours WHERE hour >= $1 AND hour <= $2",
+            {*first / kMsPerHour, *last / kMsPerHour}, [&](const SqlRow& row) { inSpan = row.integer(0); });
+    if (inSpan <= 0 || static_cast<std::uint64_t>(inSpan) > kMostStoredPerIncoming * entries.size())
+        return held;
+    std::unordered_map<std::string_view, std::size_t> byText;
+    byText.reserve(entries.size());
+    for (std::size_t place = 0; place < entries.size(); ++place)
+        if (entries[place].order.time >= 0)
+            byText.emplace(entries[place].text, place);
+    sql.run("SELECT text, copies, order_time, order_rank FROM entry WHERE order_time >= $1 AND order_time <= $2",
+            {*first, *last}, [&](const SqlRow& row) {
+                const auto found = byText.find(row.bytes(0));
+                if (found == byText.end())
+                    return;
+                const PasteEntry& entry = entries[found->second];
+                const std::int64_t copies = row.integer(1);
+                held[found->second] = copies > 0 && entry.copies <= static_cast<std::uint64_t>(copies) &&
+                                      entry.order <= EntryOrder{row.integer(2), row.integer(3)};
+            });
+    return held;
+}
+
 [[noreturn]] void RefuseCollision(const LedgerSql& sql) {
     throw LedgerError(LedgerErrorKind::Other,
                       sql.name() + ": two different entries have the same key; nothing was added.");
@@ -280,7 +319,15 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             throw AddCancelled();
     };
     begin(AddStep::Read);
-    const std::span<const PasteEntry> entries(addition.entries);
+    // What the ledger holds as it comes is left out from here on.
+    std::span<const PasteEntry> entries(addition.entries);
+    std::vector<PasteEntry> changing;
+    if (const std::vector<bool> held = HeldAsTheyAre(sql, entries); std::ranges::find(held, true) != held.end()) {
+        for (std::size_t place = 0; place < entries.size(); ++place)
+            if (!held[place])
+                changing.push_back(entries[place]);
+        entries = changing;
+    }
     // Runs the statement on every incoming entry, a part at a time (see kEntriesPerStatement).
     const auto throughEntries = [&](const std::string& statement, const std::function<void(const SqlRow&)>& row) {
         for (std::size_t first = 0; first < entries.size(); first += kEntriesPerStatement) {
