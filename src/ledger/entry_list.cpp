@@ -6,6 +6,7 @@
 #include "ledger/local_time_text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace coffer {
 namespace {
@@ -31,8 +32,9 @@ std::string_view StartTag(std::string_view element, std::string_view tag) {
     return {};
 }
 
-// The value of the attribute `name` (letter case ignored) in a start tag, as written; none when absent.
-std::optional<std::string_view> Attribute(std::string_view tag, std::string_view name) {
+// Tells `take` of each attribute of a start tag, its name and its value as written, in order, until it
+// returns true.
+template <typename Take> void ForEachAttribute(std::string_view tag, Take take) {
     const auto skipSpaces = [&](std::size_t at) {
         while (at < tag.size() && IsSpace(tag[at]))
             ++at;
@@ -54,10 +56,32 @@ std::optional<std::string_view> Attribute(std::string_view tag, std::string_view
         const std::size_t close = std::min(tag.size(), tag.find(tag[at], at + 1));
         const std::string_view value = tag.substr(at + 1, close - at - 1);
         at = close + 1;
-        if (EqualsNoCase(found, name))
-            return value;
+        if (take(found, value))
+            return;
     }
-    return std::nullopt;
+}
+
+// The values of the attributes `names` (letter case ignored) in a start tag, as written; none where
+// absent. The first of a name counts. One pass for them all: an entry's fields are read from a few.
+template <std::size_t kCount>
+std::array<std::optional<std::string_view>, kCount> Attributes(std::string_view tag,
+                                                               const std::array<std::string_view, kCount>& names) {
+    std::array<std::optional<std::string_view>, kCount> values;
+    std::size_t left = kCount;
+    ForEachAttribute(tag, [&](std::string_view found, std::string_view value) {
+        for (std::size_t at = 0; at < kCount; ++at)
+            if (!values[at] && EqualsNoCase(found, names[at])) {
+                values[at] = value;
+                --left;
+                break;
+            }
+        return left == 0;
+    });
+    return values;
+}
+
+std::optional<std::string_view> Attribute(std::string_view tag, std::string_view name) {
+    return Attributes<1>(tag, {name})[0];
 }
 
 std::string Cleaned(std::string_view text) {
@@ -90,8 +114,8 @@ std::optional<std::int64_t> Copper(std::string_view money) {
 }
 
 // The Count cell as the element writes it: an item counts 1 without a count; no item, nothing.
-std::optional<std::string_view> CountWritten(std::string_view item) {
-    return item.empty() ? std::nullopt : std::optional(Attribute(item, "count").value_or("1"));
+std::optional<std::string_view> CountWritten(std::string_view item, std::optional<std::string_view> count) {
+    return item.empty() ? std::nullopt : std::optional(count.value_or("1"));
 }
 
 std::string TwoDigits(std::uint64_t value) {
@@ -102,14 +126,16 @@ std::string TwoDigits(std::uint64_t value) {
 
 EntryFields ReadEntryFields(std::string_view element) {
     const std::string_view banklog = StartTag(element, "banklog"), item = StartTag(element, "item");
+    const auto [type, player, money, dtab] = Attributes<4>(banklog, {"type", "player", "money", "dtab"});
+    const auto [name, count] = Attributes<2>(item, {"name", "count"});
     EntryFields fields;
-    fields.type = TypeNumber(Attribute(banklog, "type").value_or(""));
-    fields.member = DecodeCharacterReferences(Attribute(banklog, "player").value_or(""));
-    fields.item = DecodeCharacterReferences(Attribute(item, "name").value_or(""));
-    fields.money = Copper(Attribute(banklog, "money").value_or(""));
-    if (const std::optional<std::string_view> count = CountWritten(item))
-        fields.itemCount = Amount(*count);
-    fields.tab = Cleaned(Attribute(banklog, "dtab").value_or(""));
+    fields.type = TypeNumber(type.value_or(""));
+    fields.member = DecodeCharacterReferences(player.value_or(""));
+    fields.item = DecodeCharacterReferences(name.value_or(""));
+    fields.money = Copper(money.value_or(""));
+    if (const std::optional<std::string_view> written = CountWritten(item, count))
+        fields.itemCount = Amount(*written);
+    fields.tab = Cleaned(dtab.value_or(""));
     return fields;
 }
 
@@ -211,7 +237,7 @@ EntryCells MakeEntryCells(std::string_view element, const std::optional<std::int
     cells[kMemberColumn] = Cleaned(DecodeCharacterReferences(attribute(banklog, "player")));
     cells[kRankColumn] = Cleaned(attribute(banklog, "rank"));
     cells[kActionColumn] = number && *number >= 1 && *number <= 6 ? std::string(kActions[*number - 1]) : Cleaned(type);
-    if (const std::optional<std::string_view> count = CountWritten(item)) {
+    if (const std::optional<std::string_view> count = CountWritten(item, Attribute(item, "count"))) {
         cells[kItemColumn] = Cleaned(DecodeCharacterReferences(attribute(item, "name")));
         cells[kCountColumn] = Cleaned(*count);
     }

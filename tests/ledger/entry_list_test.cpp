@@ -62,6 +62,8 @@ TEST(EntryList, FieldsAndActionGroups) {
         {R"(<banklog money="-5"><item count="x"/>)", std::nullopt, std::nullopt, ""},
         {R"(<banklog money="12a" otab="4"><item count="0"/>)", std::nullopt, 0, ""},
         {R"(<banklog money="000"/>)", std::nullopt, std::nullopt, ""},
+        // A name written twice counts as first written, whatever its letter case.
+        {R"(<banklog MONEY="5" money="7" dtab="1" Dtab="2"><item count="4" COUNT="9"/>)", 5, 4, "1"},
     };
     for (const auto& [element, money, count, tab] : amounts) {
         const EntryFields read = ReadEntryFields(element);
