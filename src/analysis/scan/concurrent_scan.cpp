@@ -114,14 +114,41 @@ template <class Item> class BatchQueue {
     std::exception_ptr failure_;
 };
 
-// However handling ends, the scanning thread is stopped and joined before anything it uses goes.
-template <class Item> struct JoinScanner {
-    BatchQueue<Item>& queue;
-    std::thread& thread;
-    ~JoinScanner() {
-        queue.stop();
-        thread.join();
+// A scan on a thread of its own, handing its batches to the calling thread. However the handling ends,
+// the thread is stopped and joined before anything it uses goes.
+template <class Item> class ScanThread {
+  public:
+    // Runs `scan(queue)` on the thread; its failure, or none, ends the queue. A StopScan is no failure.
+    template <class Scan>
+    ScanThread(std::size_t ahead, Scan scan)
+        : queue_(ahead), thread_([this, scan] {
+              std::exception_ptr failure;
+              try {
+                  scan(queue_);
+              } catch (const StopScan&) {
+              } catch (...) {
+                  failure = std::current_exception();
+              }
+              queue_.finish(failure);
+          }) {}
+    ScanThread(const ScanThread&) = delete;
+    ScanThread& operator=(const ScanThread&) = delete;
+    ~ScanThread() {
+        queue_.stop();
+        thread_.join();
     }
+
+    // False once every batch has been taken and the scan is over. The batch given is handled.
+    bool pop(Batch<Item>& batch) { return queue_.pop(batch); }
+    // Passes the scan's failure on, once every batch has been taken.
+    void passFailureOn() {
+        if (const std::exception_ptr failure = queue_.failure())
+            std::rethrow_exception(failure);
+    }
+
+  private:
+    BatchQueue<Item> queue_;
+    std::thread thread_;
 };
 
 // What the scanning thread heard, in text order: an element, with its entry and its text, or a guild.
@@ -137,46 +164,37 @@ struct Heard {
 void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const EntryHandler& onEntry, std::stop_token stop,
                              const std::function<void(std::uint64_t bytes)>& onRead,
                              const std::function<void(const BankLogEntry&)>& onUpcoming) {
-    BatchQueue<BankLogEntry> queue(kBatchesAhead);
     GuildIdentity scanned = guild;
-    std::thread scanner([&] {
-        std::exception_ptr failure;
-        try {
-            Batch<BankLogEntry> batch;
-            ScanBankLog(
-                lines, scanned,
-                [&]() -> BankLogEntry& {
-                    if (batch.size == batch.items.size())
-                        batch.items.emplace_back();
-                    // The handling thread touched the entries last: the next one is fetched while this
-                    // one is filled, not waited for when its first field is written.
-                    if (batch.size + 1 < batch.items.size())
-                        Fetch<Use::Writing>(batch.items[batch.size + 1]);
-                    return batch.items[batch.size];
-                },
-                [&](BankLogEntry&) {
-                    if (++batch.size < kBatchSize)
-                        return;
-                    if (!queue.push(batch))
-                        throw StopScan{};
-                    if (onRead)
-                        onRead(lines.bytesRead());
-                },
-                stop);
-            if (batch.size > 0)
-                queue.push(batch);
-            if (onRead)
-                onRead(lines.bytesRead());
-        } catch (const StopScan&) {
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        queue.finish(failure);
+    ScanThread<BankLogEntry> scanner(kBatchesAhead, [&](BatchQueue<BankLogEntry>& queue) {
+        Batch<BankLogEntry> batch;
+        ScanBankLog(
+            lines, scanned,
+            [&]() -> BankLogEntry& {
+                if (batch.size == batch.items.size())
+                    batch.items.emplace_back();
+                // The handling thread touched the entries last: the next one is fetched while this
+                // one is filled, not waited for when its first field is written.
+                if (batch.size + 1 < batch.items.size())
+                    Fetch<Use::Writing>(batch.items[batch.size + 1]);
+                return batch.items[batch.size];
+            },
+            [&](BankLogEntry&) {
+                if (++batch.size < kBatchSize)
+                    return;
+                if (!queue.push(batch))
+                    throw StopScan{};
+                if (onRead)
+                    onRead(lines.bytesRead());
+            },
+            stop);
+        if (batch.size > 0)
+            queue.push(batch);
+        if (onRead)
+            onRead(lines.bytesRead());
     });
-    const JoinScanner<BankLogEntry> join{queue, scanner};
 
     constexpr std::size_t kAhead = 8; // far enough for memory to answer, near enough to stay in the cache
-    for (Batch<BankLogEntry> batch; !stop.stop_requested() && queue.pop(batch);) {
+    for (Batch<BankLogEntry> batch; !stop.stop_requested() && scanner.pop(batch);) {
         for (std::size_t i = 0; i < std::min(2 * kAhead, batch.size); ++i)
             Fetch<Use::Reading>(batch.items[i]);
         for (std::size_t i = 0; i < batch.size && !stop.stop_requested(); ++i) {
@@ -190,54 +208,44 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
             onEntry(batch.items[i]);
         }
     }
-    if (const std::exception_ptr failure = queue.failure())
-        std::rethrow_exception(failure);
+    scanner.passFailureOn();
     if (!stop.stop_requested())
         guild = std::move(scanned);
 }
 
 void ScanBankLogElementsConcurrently(std::string_view text, GuildIdentity& guild, const ElementTextHooks& hooks) {
-    BatchQueue<Heard> queue(kElementBatchesAhead);
     GuildIdentity scanned = guild;
-    std::thread scanner([&] {
-        std::exception_ptr failure;
-        try {
-            Batch<Heard> batch;
-            const auto next = [&]() -> Heard& {
-                if (batch.size == batch.items.size())
-                    batch.items.emplace_back();
-                return batch.items[batch.size];
-            };
-            const auto handOver = [&] {
-                if (++batch.size == kElementBatchSize && !queue.push(batch))
-                    throw StopScan{};
-            };
-            ElementTextHooks heard;
-            heard.guildKey = [&](const GuildIdentity& named) {
-                Heard& guildKey = next();
-                guildKey.guild = named;
-                guildKey.isGuild = true;
-                handOver();
-            };
-            heard.element = [&](const BankLogEntry& entry, std::string_view elementText, bool closed) {
-                Heard& element = next();
-                element.entry = entry;
-                element.text.assign(elementText);
-                element.isGuild = false;
-                element.closed = closed;
-                handOver();
-            };
-            ScanBankLogElements(text, scanned, heard);
-            if (batch.size > 0)
-                queue.push(batch);
-        } catch (const StopScan&) {
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        queue.finish(failure);
+    ScanThread<Heard> scanner(kElementBatchesAhead, [&](BatchQueue<Heard>& queue) {
+        Batch<Heard> batch;
+        const auto next = [&]() -> Heard& {
+            if (batch.size == batch.items.size())
+                batch.items.emplace_back();
+            return batch.items[batch.size];
+        };
+        const auto handOver = [&] {
+            if (++batch.size == kElementBatchSize && !queue.push(batch))
+                throw StopScan{};
+        };
+        ElementTextHooks heard;
+        heard.guildKey = [&](const GuildIdentity& named) {
+            Heard& guildKey = next();
+            guildKey.guild = named;
+            guildKey.isGuild = true;
+            handOver();
+        };
+        heard.element = [&](const BankLogEntry& entry, std::string_view elementText, bool closed) {
+            Heard& element = next();
+            element.entry = entry;
+            element.text.assign(elementText);
+            element.isGuild = false;
+            element.closed = closed;
+            handOver();
+        };
+        ScanBankLogElements(text, scanned, heard);
+        if (batch.size > 0)
+            queue.push(batch);
     });
-    const JoinScanner<Heard> join{queue, scanner};
-    for (Batch<Heard> batch; queue.pop(batch);)
+    for (Batch<Heard> batch; scanner.pop(batch);)
         for (std::size_t i = 0; i < batch.size; ++i) {
             const Heard& heard = batch.items[i];
             if (!heard.isGuild && hooks.element)
@@ -245,8 +253,7 @@ void ScanBankLogElementsConcurrently(std::string_view text, GuildIdentity& guild
             else if (heard.isGuild && hooks.guildKey)
                 hooks.guildKey(heard.guild);
         }
-    if (const std::exception_ptr failure = queue.failure())
-        std::rethrow_exception(failure);
+    scanner.passFailureOn();
     guild = std::move(scanned);
 }
 
