@@ -23,7 +23,9 @@ bool IsNameChar(char c) {
 // not a plain start or end tag with name="value" (or name='value') attributes, makes it unreadable.
 class TagReader {
   public:
-    explicit TagReader(std::string_view text) : text_(text) {}
+    using Attributes = std::vector<std::pair<std::string, std::string_view>>;
+    // `attributes` holds those of the tag being read, and keeps its memory from one element to the next.
+    TagReader(std::string_view text, Attributes& attributes) : text_(text), attributes_(attributes) {}
 
     // Appends the identity's part for every start tag; false when the text cannot be read so.
     bool readAll(std::string& identity) {
@@ -49,7 +51,7 @@ class TagReader {
         if (tag.empty())
             return false;
         std::ranges::transform(tag, tag.begin(), FoldCase);
-        std::vector<std::pair<std::string, std::string_view>>& attributes = attributes_;
+        Attributes& attributes = attributes_;
         attributes.clear();
         for (;;) {
             const bool spaced = skipSpaces();
@@ -121,8 +123,7 @@ class TagReader {
 
     std::string_view text_;
     std::size_t at_ = 0;
-    // Of the tag being read; one vector for every tag of the element.
-    std::vector<std::pair<std::string, std::string_view>> attributes_;
+    Attributes& attributes_;
 };
 
 } // namespace
@@ -130,7 +131,9 @@ class TagReader {
 std::string EntryIdentity(std::string_view elementText) {
     std::string identity(1, 'A'); // one-letter strings as such: an assignment trips a false warning of GCC 12
     identity.reserve(elementText.size() + 16);
-    if (TagReader(elementText).readAll(identity))
+    // A paste makes the identities of all its entries, some twice: the attributes' vector is made once.
+    thread_local TagReader::Attributes attributes;
+    if (TagReader(elementText, attributes).readAll(identity))
         return identity;
     // Unreadable: the text, every run of whitespace as one space and none at either end.
     identity.assign(1, 'T');
