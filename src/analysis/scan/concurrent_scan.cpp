@@ -20,6 +20,12 @@ namespace {
 template <class Item> struct Batch {
     std::vector<Item> items;
     std::size_t size = 0;
+    // The item to fill next, made where the batch has none left to refill.
+    Item& next() {
+        if (size == items.size())
+            items.emplace_back();
+        return items[size];
+    }
 };
 constexpr std::size_t kBatchSize = 512;   // entries handed over at a time: few locks
 constexpr std::size_t kBatchesAhead = 16; // how far the scan may run ahead: little memory
@@ -170,13 +176,12 @@ void ScanBankLogConcurrently(LineReader& lines, GuildIdentity& guild, const Entr
         ScanBankLog(
             lines, scanned,
             [&]() -> BankLogEntry& {
-                if (batch.size == batch.items.size())
-                    batch.items.emplace_back();
+                BankLogEntry& entry = batch.next();
                 // The handling thread touched the entries last: the next one is fetched while this
                 // one is filled, not waited for when its first field is written.
                 if (batch.size + 1 < batch.items.size())
                     Fetch<Use::Writing>(batch.items[batch.size + 1]);
-                return batch.items[batch.size];
+                return entry;
             },
             [&](BankLogEntry&) {
                 if (++batch.size < kBatchSize)
@@ -217,24 +222,19 @@ void ScanBankLogElementsConcurrently(std::string_view text, GuildIdentity& guild
     GuildIdentity scanned = guild;
     ScanThread<Heard> scanner(kElementBatchesAhead, [&](BatchQueue<Heard>& queue) {
         Batch<Heard> batch;
-        const auto next = [&]() -> Heard& {
-            if (batch.size == batch.items.size())
-                batch.items.emplace_back();
-            return batch.items[batch.size];
-        };
         const auto handOver = [&] {
             if (++batch.size == kElementBatchSize && !queue.push(batch))
                 throw StopScan{};
         };
         ElementTextHooks heard;
         heard.guildKey = [&](const GuildIdentity& named) {
-            Heard& guildKey = next();
+            Heard& guildKey = batch.next();
             guildKey.guild = named;
             guildKey.isGuild = true;
             handOver();
         };
         heard.element = [&](const BankLogEntry& entry, std::string_view elementText, bool closed) {
-            Heard& element = next();
+            Heard& element = batch.next();
             element.entry = entry;
             element.text.assign(elementText);
             element.isGuild = false;
