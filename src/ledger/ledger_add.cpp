@@ -125,58 +125,46 @@ void CountOtherNames(LedgerSql& sql, const NamesChange& added) {
     }
 }
 
-// Gives the names of the entries' members and items that the ledger does not know yet new ids, a few
-// hundred a statement: each distinct name once, in byte order, rather than one look into the names for
-// each entry. Where the dialect takes them, gives back each entry's ids of its names.
+// Gives the names of the entries' members and items that the ledger does not know yet new ids, and those
+// it knows their gains, through the table incoming_name, the names in byte order: the index of names fills
+// from one end. Where the dialect takes them, gives back each entry's ids of its names.
 std::vector<NameIds> AddNewNames(LedgerSql& sql, const IncomingFields& fields, const NamesChange& sums,
                                  const std::function<void()>& advance) {
-    constexpr std::size_t kNamesPerStatement = 250;
-    const bool wantIds = sql.dialect().incomingNameIds;
+    constexpr std::size_t kNamesPerStatement = 5'000;
     const std::vector<std::string>& names = fields.names;
     std::vector<std::uint32_t> inOrder(names.size());
     for (std::uint32_t place = 0; place < inOrder.size(); ++place)
         inOrder[place] = place;
-    const auto byName = [&](std::uint32_t place) { return std::string_view(names[place]); };
-    std::ranges::sort(inOrder, {}, byName);
-    std::vector<std::int64_t> ids(names.size());
+    std::ranges::sort(inOrder, {}, [&](std::uint32_t place) { return std::string_view(names[place]); });
+    std::vector<IncomingName> incoming;
+    incoming.reserve(inOrder.size());
+    for (const std::uint32_t place : inOrder)
+        incoming.push_back({names[place], FoldedCase(names[place]), {sums.byPlace[0][place], sums.byPlace[1][place]}});
+    sql.loadIncomingNames(incoming);
     // A name the ledger knows gains its sums; one that gains nothing is not written.
     std::string sumColumns, gain, gained;
-    for (std::size_t role = 0; role < std::size(kNameRoles); ++role)
-        for (const std::string& sum : NameSumColumns(kNameRoles[role])) {
+    for (const char* role : kNameRoles)
+        for (const std::string& sum : NameSumColumns(role)) {
             sumColumns += ", " + sum;
             gain += (gain.empty() ? "" : ", ") + sum + " = entry_name." + sum + " + excluded." + sum;
             gained += (gained.empty() ? "" : " OR ") + ("excluded." + sum) + " <> 0";
         }
-    for (std::size_t first = 0; first < inOrder.size(); first += kNamesPerStatement) {
-        const std::size_t end = std::min(first + kNamesPerStatement, inOrder.size());
-        std::vector<std::string> folds;
-        folds.reserve(end - first);
-        std::vector<SqlValue> params;
-        std::string values, list;
-        for (std::size_t at = first; at < end; ++at) {
-            const std::string& name = names[inOrder[at]];
-            params.emplace_back(std::string_view(name));
-            params.emplace_back(std::string_view(folds.emplace_back(FoldedCase(name))));
-            values += (values.empty() ? "($" : ", ($") + std::to_string(params.size() - 1) + ", $" +
-                      std::to_string(params.size());
-            for (const std::vector<CountedTotals>& byPlace : sums.byPlace)
-                values += ", " + SumsValues(byPlace[inOrder[at]]);
-            values += ")";
-            list += (list.empty() ? "$" : ", $") + std::to_string(params.size() - 1);
-        }
-        sql.runWith("INSERT INTO entry_name (name, fold" + sumColumns + ") VALUES " + values +
-                        " ON CONFLICT (name) DO UPDATE SET " + gain + " WHERE " + gained,
-                    params, {});
-        if (wantIds)
-            sql.runWith("SELECT name, id FROM entry_name WHERE name IN (" + list + ")", params, [&](const SqlRow& row) {
-                const auto found =
-                    std::ranges::lower_bound(inOrder.begin() + first, inOrder.begin() + end, row.bytes(0), {}, byName);
-                ids[*found] = row.integer(1);
-            });
+    std::vector<std::int64_t> ids(names.size());
+    for (std::size_t first = 0; first < incoming.size(); first += kNamesPerStatement) {
+        const std::size_t end = std::min(first + kNamesPerStatement, incoming.size());
+        const std::array<SqlValue, 2> part = {static_cast<std::int64_t>(first), static_cast<std::int64_t>(end)};
+        sql.runWith("INSERT INTO entry_name (name, fold" + sumColumns + ") SELECT name, fold" + sumColumns +
+                        " FROM incoming_name WHERE seq >= $1 AND seq < $2 ON CONFLICT (name) DO UPDATE SET " + gain +
+                        " WHERE " + gained,
+                    part, {});
+        if (sql.dialect().incomingNameIds)
+            sql.runWith("SELECT n.seq, e.id FROM incoming_name n JOIN entry_name e ON e.name = n.name "
+                        "WHERE n.seq >= $1 AND n.seq < $2",
+                        part, [&](const SqlRow& row) { ids[inOrder[row.integer(0)]] = row.integer(1); });
         advance();
     }
     std::vector<NameIds> byEntry;
-    if (wantIds) {
+    if (sql.dialect().incomingNameIds) {
         byEntry.reserve(fields.rows.size());
         for (const IncomingFields::Row& row : fields.rows)
             byEntry.push_back({ids[row.member], ids[row.item]});

@@ -91,6 +91,13 @@ struct IncomingFields {
 // The ids of an entry's member's and item's names.
 using NameIds = std::array<std::int64_t, 2>;
 
+// A name of an add's entries with its folded form and what it gains in each role of kNameRoles.
+struct IncomingName {
+    std::string_view name;
+    std::string fold;
+    std::array<CountedTotals, std::size(kNameRoles)> gains;
+};
+
 // A parameter: null, a whole number, text (SQLite keeps it as text) or bytes.
 struct SqlText {
     std::string_view text;
@@ -154,6 +161,9 @@ class LedgerSql {
     // being an entry's place. Tells `progress` on the way; throws AddCancelled when it says stop.
     virtual void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
                               const AddProgress& progress) = 0;
+    // Makes the names the table incoming_name (seq, name, fold, then the sums' columns of NameSumColumns of
+    // each role) of this transaction, seq being a name's place.
+    virtual void loadIncomingNames(std::span<const IncomingName> names) = 0;
     // Has the table incoming show these ids of each entry's member's and item's names, by the entries'
     // places, where the dialect says it does.
     virtual void useNameIds(std::span<const NameIds> ids) = 0;

@@ -166,4 +166,30 @@ void PgSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& k
     db_.execute("CREATE INDEX ON incoming (seq)");
 }
 
+void PgSql::loadIncomingNames(std::span<const IncomingName> names) {
+    std::string columns = "seq bigint, name bytea, fold bytea";
+    for (const char* role : kNameRoles)
+        for (const std::string& sum : NameSumColumns(role))
+            columns += ", " + sum + " bigint";
+    db_.execute(("CREATE TEMPORARY TABLE incoming_name (" + columns + ") ON COMMIT DROP").c_str());
+    for (std::size_t first = 0; first < names.size(); first += kRowsPerBatch) {
+        std::string data = CopyStart();
+        for (std::size_t seq = first; seq < std::min(first + kRowsPerBatch, names.size()); ++seq) {
+            const IncomingName& name = names[seq];
+            static_assert(3 + std::size(kNameRoles) * (1 + std::size(kListSums)) == 15);
+            data.append("\0\17", 2); // fifteen columns
+            PutBigint(data, static_cast<std::int64_t>(seq));
+            PutBytes(data, name.name);
+            PutBytes(data, name.fold);
+            for (const CountedTotals& gain : name.gains) {
+                PutBigint(data, static_cast<std::int64_t>(gain.copies)); // a name's copies may go down
+                for (const ListSum& summed : kListSums)
+                    PutBigint(data, gain.sums.*summed.sum);
+            }
+        }
+        data.append(kCopyEnd);
+        db_.copyIn("COPY incoming_name FROM STDIN (FORMAT binary)", data);
+    }
+}
+
 } // namespace coffer

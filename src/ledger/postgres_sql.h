@@ -28,6 +28,7 @@ class PgSql final : public LedgerSql {
                  const std::function<void(const SqlRow&)>& row) override;
     void runEach(const std::string& sql, std::span<const SqlValue> params,
                  const std::function<void(const SqlRow&)>& row) override;
+    void loadIncomingNames(std::span<const IncomingName> names) override;
     void useNameIds(std::span<const NameIds>) override {} // found by the names: see dialect()
     void withIndexesAfter(const std::function<void()>& insert) override { insert(); }
     void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,

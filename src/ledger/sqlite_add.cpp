@@ -9,9 +9,9 @@
 namespace coffer {
 namespace {
 
-// The table incoming as SQLite's virtual table of the entries in memory: the bulk load
-// of the other dialect, without a copy. A statement on a part of the entries (seq >= FIRST, seq < END)
-// reads that part only.
+// The tables incoming and incoming_name as SQLite's virtual tables of the entries and names in memory: the
+// bulk load of the other dialect, without a copy. A statement on a part of the rows (seq >= FIRST, seq <
+// END) reads that part only. `Rows` gives the table's declaration, its number of rows and its columns.
 struct IncomingCursor : sqlite3_vtab_cursor {
     std::size_t at = 0, end = 0;
 };
@@ -23,14 +23,11 @@ struct IncomingTable : sqlite3_vtab {
     const IncomingEntries* rows = nullptr;
 };
 
+template <class Rows>
 const sqlite3_module kIncomingModule = [] {
     sqlite3_module module{};
     module.xConnect = [](sqlite3* db, void* rows, int, const char* const*, sqlite3_vtab** table, char**) {
-        if (const int code =
-                sqlite3_declare_vtab(db, "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank, type, "
-                                         "member, item, member_fold, item_fold, money, item_count, tab, member_id, "
-                                         "item_id)");
-            code != SQLITE_OK)
+        if (const int code = sqlite3_declare_vtab(db, Rows::declaration().c_str()); code != SQLITE_OK)
             return code;
         sqlite3_vtab_config(db, SQLITE_VTAB_DIRECTONLY);
         auto* incoming = new IncomingTable{};
@@ -39,7 +36,7 @@ const sqlite3_module kIncomingModule = [] {
         return SQLITE_OK;
     };
     module.xBestIndex = [](sqlite3_vtab* table, sqlite3_index_info* info) {
-        double rows = static_cast<double>(static_cast<IncomingTable*>(table)->rows->entries.size());
+        double rows = static_cast<double>(Rows::size(*static_cast<IncomingTable*>(table)->rows));
         int bound[2] = {-1, -1}; // the constraints seq >= and seq <
         for (int i = 0; i < info->nConstraint; ++i) {
             const auto& constraint = info->aConstraint[i];
@@ -75,7 +72,7 @@ const sqlite3_module kIncomingModule = [] {
         return SQLITE_OK;
     };
     module.xFilter = [](sqlite3_vtab_cursor* cursor, int bounds, const char*, int, sqlite3_value** values) {
-        const std::size_t size = static_cast<IncomingTable*>(cursor->pVtab)->rows->entries.size();
+        const std::size_t size = Rows::size(*static_cast<IncomingTable*>(cursor->pVtab)->rows);
         const auto place = [size](sqlite3_value* value) {
             return static_cast<std::size_t>(
                 std::clamp<sqlite3_int64>(sqlite3_value_int64(value), 0, static_cast<sqlite3_int64>(size)));
@@ -94,37 +91,11 @@ const sqlite3_module kIncomingModule = [] {
         return at->at >= at->end ? 1 : 0;
     };
     module.xColumn = [](sqlite3_vtab_cursor* cursor, sqlite3_context* context, int column) {
-        const IncomingEntries& rows = *static_cast<IncomingTable*>(cursor->pVtab)->rows;
         const std::size_t seq = static_cast<IncomingCursor*>(cursor)->at;
-        const PasteEntry& entry = rows.entries[seq];
-        switch (column) {
-        case 0:
+        if (column == 0)
             return sqlite3_result_int64(context, static_cast<sqlite3_int64>(seq)), SQLITE_OK;
-        case 1:
-            return sqlite3_result_blob64(context, (*rows.keys)[seq].data(), (*rows.keys)[seq].size(), SQLITE_STATIC),
-                   SQLITE_OK;
-        case 2:
-            return sqlite3_result_blob64(context, entry.text.empty() ? "" : entry.text.data(), entry.text.size(),
-                                         SQLITE_STATIC),
-                   SQLITE_OK;
-        case 3:
-            return sqlite3_result_int64(context, static_cast<sqlite3_int64>(entry.copies)), SQLITE_OK;
-        case 4:
-            if (entry.ts)
-                sqlite3_result_int64(context, *entry.ts);
-            return SQLITE_OK; // null without a result
-        case 5:
-            return sqlite3_result_int64(context, entry.order.time), SQLITE_OK;
-        case 6:
-            return sqlite3_result_int64(context, entry.order.rank), SQLITE_OK;
-        case 15:
-        case 16:
-            if (seq < rows.nameIds.size())
-                sqlite3_result_int64(context, rows.nameIds[seq][column - 15]);
-            return SQLITE_OK; // null without a result
-        default:
-            return ListColumn(context, rows.fields->view(seq), column - 7, SQLITE_STATIC), SQLITE_OK;
-        }
+        Rows::column(*static_cast<IncomingTable*>(cursor->pVtab)->rows, seq, column, context);
+        return SQLITE_OK;
     };
     module.xRowid = [](sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
         *rowid = static_cast<sqlite3_int64>(static_cast<IncomingCursor*>(cursor)->at);
@@ -132,6 +103,73 @@ const sqlite3_module kIncomingModule = [] {
     };
     return module;
 }();
+
+// The entries: incoming (seq, key, text, copies, ts, order_time, order_rank, the list's columns, member_id,
+// item_id).
+struct EntryRows {
+    static const std::string& declaration() {
+        static const std::string declared =
+            "CREATE TABLE x (seq, key, text, copies, ts, order_time, order_rank, type, member, item, member_fold, "
+            "item_fold, money, item_count, tab, member_id, item_id)";
+        return declared;
+    }
+    static std::size_t size(const IncomingEntries& rows) { return rows.entries.size(); }
+    static void column(const IncomingEntries& rows, std::size_t seq, int column, sqlite3_context* context) {
+        const PasteEntry& entry = rows.entries[seq];
+        switch (column) {
+        case 1:
+            return sqlite3_result_blob64(context, (*rows.keys)[seq].data(), (*rows.keys)[seq].size(), SQLITE_STATIC);
+        case 2:
+            return sqlite3_result_blob64(context, entry.text.empty() ? "" : entry.text.data(), entry.text.size(),
+                                         SQLITE_STATIC);
+        case 3:
+            return sqlite3_result_int64(context, static_cast<sqlite3_int64>(entry.copies));
+        case 4:
+            if (entry.ts)
+                sqlite3_result_int64(context, *entry.ts);
+            return; // null without a result
+        case 5:
+            return sqlite3_result_int64(context, entry.order.time);
+        case 6:
+            return sqlite3_result_int64(context, entry.order.rank);
+        case 15:
+        case 16:
+            if (seq < rows.nameIds.size())
+                sqlite3_result_int64(context, rows.nameIds[seq][column - 15]);
+            return; // null without a result
+        default:
+            return ListColumn(context, rows.fields->view(seq), column - 7, SQLITE_STATIC);
+        }
+    }
+};
+
+// The names: incoming_name (seq, name, fold, the sums' columns of each role).
+struct NameRows {
+    static const std::string& declaration() {
+        static const std::string declared = [] {
+            std::string columns = "CREATE TABLE x (seq, name, fold";
+            for (const char* role : kNameRoles)
+                for (const std::string& sum : NameSumColumns(role))
+                    columns += ", " + sum;
+            return columns + ")";
+        }();
+        return declared;
+    }
+    static std::size_t size(const IncomingEntries& rows) { return rows.names.size(); }
+    static void column(const IncomingEntries& rows, std::size_t seq, int column, sqlite3_context* context) {
+        const IncomingName& name = rows.names[seq];
+        if (column <= 2) {
+            const std::string_view bytes = column == 1 ? name.name : std::string_view(name.fold);
+            return sqlite3_result_blob64(context, bytes.empty() ? "" : bytes.data(), bytes.size(), SQLITE_STATIC);
+        }
+        constexpr int kSumsPerRole = 1 + std::size(kListSums);
+        const CountedTotals& gain = name.gains[(column - 3) / kSumsPerRole];
+        const int sum = (column - 3) % kSumsPerRole;
+        // A name's copies may go down: the numbers wrap as the ledger's do.
+        sqlite3_result_int64(context,
+                             sum == 0 ? static_cast<sqlite3_int64>(gain.copies) : gain.sums.*kListSums[sum - 1].sum);
+    }
+};
 
 // Sizes the page cache for an add: the pages it reads more than once are those of the indexes it looks
 // into, a share of the file; the pages it writes go to the log as the cache fills. Half the file, from 8
@@ -222,9 +260,11 @@ void ListColumn(sqlite3_context* context, const EntryFieldsView& fields, int ind
 }
 
 AddOutcome SqliteLedger::add(const LedgerAddition& addition) {
-    // An eponymous table, known to this connection only: nothing of it goes into the file.
-    if (!incomingTable_ &&
-        sqlite3_create_module_v2(db_.handle(), "incoming", &kIncomingModule, &incoming_, nullptr) != SQLITE_OK)
+    // Eponymous tables, known to this connection only: nothing of it goes into the file.
+    if (!incomingTable_ && (sqlite3_create_module_v2(db_.handle(), "incoming", &kIncomingModule<EntryRows>, &incoming_,
+                                                     nullptr) != SQLITE_OK ||
+                            sqlite3_create_module_v2(db_.handle(), "incoming_name", &kIncomingModule<NameRows>,
+                                                     &incoming_, nullptr) != SQLITE_OK))
         throw LedgerError(LedgerErrorKind::Other,
                           db_.path() + ": cannot add to the ledger: " + sqlite3_errmsg(db_.handle()));
     incomingTable_ = true;

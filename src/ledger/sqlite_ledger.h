@@ -13,12 +13,14 @@
 
 namespace coffer {
 
-// The entries of the add under way, which the table incoming shows to the add's statements.
+// The entries of the add under way, which the table incoming shows to the add's statements, and their
+// names, which incoming_name shows.
 struct IncomingEntries {
     std::span<const PasteEntry> entries;
     const EntryKeys* keys = nullptr;
     const IncomingFields* fields = nullptr;
     std::span<const NameIds> nameIds;
+    std::span<const IncomingName> names;
 };
 
 // The check of CheckedCopies in SQL: true for a row of the entry table whose copies fail it.
@@ -68,7 +70,7 @@ class SqliteLedger : public LedgerStore {
 
     SqliteDatabase db_;
     IncomingEntries incoming_;
-    bool incomingTable_ = false; // whether the connection knows the table incoming
+    bool incomingTable_ = false; // whether the connection knows the tables incoming and incoming_name
     bool hasTables_ = false;     // false for a new, still empty ledger opened read-only
     bool hasRunningSums_ = true; // false for a ledger of version 1 opened read-only
     bool hasKeys_ = true;        // false for a ledger older than the entries' keys opened read-only

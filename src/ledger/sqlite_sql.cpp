@@ -88,7 +88,11 @@ void SqliteSql::loadIncoming(std::span<const PasteEntry> entries, const EntryKey
     // which has no steps to tell of.
     if (progress && !progress(0, entries.size()))
         throw AddCancelled();
-    incoming_ = {entries, &keys, &fields, {}};
+    incoming_ = {entries, &keys, &fields, {}, {}};
+}
+
+void SqliteSql::loadIncomingNames(std::span<const IncomingName> names) {
+    incoming_.names = names;
 }
 
 void SqliteSql::useNameIds(std::span<const NameIds> ids) {

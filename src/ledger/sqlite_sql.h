@@ -27,6 +27,7 @@ class SqliteSql final : public LedgerSql {
                  const std::function<void(const SqlRow&)>& row) override {
         runWith(sql, params, row); // SQLite steps through the rows as they are read
     }
+    void loadIncomingNames(std::span<const IncomingName> names) override;
     void useNameIds(std::span<const NameIds> ids) override;
     void withIndexesAfter(const std::function<void()>& insert) override;
     void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,

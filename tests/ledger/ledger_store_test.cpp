@@ -325,6 +325,14 @@ ListTotals TotalsOfCells(const std::vector<ListedRow>& rows) {
     return totals;
 }
 
+// Reads the ledger through the statements both stores share.
+void ReadSql(const std::string& ledger, const std::function<void(LedgerSql& sql, ListNames& names)>& read) {
+    if (IsServerLedger(ledger))
+        EXPECT_TRUE(testing::StoreSql<PostgresLedger>(ledger, LedgerAccess::ReadOnly).withListSql(read));
+    else
+        EXPECT_TRUE(testing::StoreSql<SqliteLedger>(ledger, SqliteDatabase::Access::ReadOnly).withListSql(read));
+}
+
 // Each stored entry's amounts and tab are those its Count, Gold and To tab cells show (null for none).
 void ExpectAmountsAsCells(const std::string& ledger, const std::string& context) {
     std::size_t entries = 0;
@@ -338,10 +346,7 @@ void ExpectAmountsAsCells(const std::string& ledger, const std::string& context)
             ++entries;
         });
     };
-    if (IsServerLedger(ledger))
-        EXPECT_TRUE(testing::StoreSql<PostgresLedger>(ledger, LedgerAccess::ReadOnly).withListSql(read));
-    else
-        EXPECT_TRUE(testing::StoreSql<SqliteLedger>(ledger, SqliteDatabase::Access::ReadOnly).withListSql(read));
+    ReadSql(ledger, read);
     EXPECT_GT(entries, 0u) << context;
 }
 
@@ -623,13 +628,22 @@ TEST_P(LedgerStoreTest, EntriesListFiltersCountsAndWindows) {
     std::ignore =
         AddToLedger(*open(ledgerName), "<?xml?>\n<banklog money=\"5\" player=\"Newcomer\" type=\"4\"/>", {}, 0);
     EXPECT_EQ(ledger->countListed({.search = "newcomer"}), 1u);
-    // An add of more new names than one statement takes finds each of them, the last in byte order too.
+    // An add of more new names than one statement takes finds each of them, the last in byte order too, and
+    // gives each its sums once.
     std::vector<std::string> crowd;
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 6000; ++i)
         crowd.push_back("<banklog money=\"5\" player=\"M" + std::to_string(i) + "\" type=\"4\"/>");
     std::ignore = AddToLedger(*ledger, Page(crowd, 0, crowd.size()), {}, 0);
     for (const char* member : {"M0", "M999"})
         EXPECT_EQ(ledger->countListed({.member = member}), 1u) << member;
+    const std::uint64_t copies = ledger->totals().entries;
+    ReadSql(ledgerName, [&](LedgerSql& sql, ListNames&) {
+        sql.run("SELECT CAST(sum(member_copies) AS bigint), CAST(sum(item_copies) AS bigint) FROM entry_name", {},
+                [&](const SqlRow& row) {
+                    EXPECT_EQ(static_cast<std::uint64_t>(row.integer(0)), copies);
+                    EXPECT_EQ(static_cast<std::uint64_t>(row.integer(1)), copies);
+                });
+    });
     // An id that no name has, as another program may write it, matches no search.
     const std::uint64_t many = ledger->countListed({.search = "E"});
     store().tamper(
