@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "analysis/tables/open_addressing.h"
 #include "analysis/text/shown_address.h"
 #include "analysis/text/text_util.h"
 #include "ledger/alert_sql.h"
@@ -9,6 +10,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <limits>
 #include <map>
 #include <unordered_map>
 
@@ -210,6 +213,23 @@ std::vector<bool> HeldAsTheyAre(LedgerSql& sql, std::span<const PasteEntry> entr
     return held;
 }
 
+// Whether two of the keys are the same: each looked for among those before it by its hash, in one array of
+// places at most half full.
+bool AnyKeyTwice(const EntryKeys& keys) {
+    constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
+    const auto isFree = [](std::uint32_t place) { return place == kFree; };
+    std::vector<std::uint32_t> slots(std::bit_ceil(2 * keys.size() + 1), kFree);
+    for (std::uint32_t place = 0; place < keys.size(); ++place) {
+        const std::string_view key = keys[place];
+        const std::size_t slot = ProbeSlot(slots, std::hash<std::string_view>{}(key), isFree,
+                                           [&](std::uint32_t other) { return keys[other] == key; });
+        if (!isFree(slots[slot]))
+            return true;
+        slots[slot] = place;
+    }
+    return false;
+}
+
 [[noreturn]] void RefuseCollision(const LedgerSql& sql) {
     throw LedgerError(LedgerErrorKind::Other,
                       sql.name() + ": two different entries have the same key; nothing was added.");
@@ -328,13 +348,8 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
         MakeIncomingColumns(entries, addition.entryKey, [&](std::size_t made) { advance(made, entries.size()); });
     const EntryKeys& keys = columns.keys;
     // An addition holds each identity once: one key twice is two identities.
-    if (std::vector<std::string_view> byKey(keys.size()); !byKey.empty()) {
-        for (std::size_t place = 0; place < keys.size(); ++place)
-            byKey[place] = keys[place];
-        std::ranges::sort(byKey);
-        if (std::ranges::adjacent_find(byKey) != byKey.end())
-            RefuseCollision(sql);
-    }
+    if (AnyKeyTwice(keys))
+        RefuseCollision(sql);
     begin(AddStep::Load);
     sql.loadIncoming(entries, keys, columns.fields, watch.progress);
 
