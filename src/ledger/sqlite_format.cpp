@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -296,19 +297,19 @@ void RunSteps(SqliteDatabase& db, std::int64_t from, std::int64_t to) {
         db.execute(kUpgradeSteps[static_cast<std::size_t>(step)]);
 }
 
-// For each version, the schema that the steps write: each version created once, in memory, so that the
-// allow-list follows every change of the steps.
-const std::vector<std::vector<SchemaObject>>& SchemaOfEachVersion() {
-    static const std::vector<std::vector<SchemaObject>> schemas = [] {
-        std::vector<std::vector<SchemaObject>> made;
-        for (std::int64_t version = 0; version <= kVersion; ++version) {
-            SqliteDatabase db(":memory:", SqliteDatabase::Access::ReadWrite, {});
-            RunSteps(db, 0, version);
-            made.push_back(ReadMarks(db).schema);
-        }
-        return made;
-    }();
-    return schemas;
+// The schema that the steps write for a version: made in memory the first time a file of that version is
+// checked, so that the allow-list follows every change of the steps, and a process makes only the versions
+// it meets (most often one; none of the others for a new file).
+const std::vector<SchemaObject>& SchemaOfVersion(std::int64_t version) {
+    static std::array<std::once_flag, kVersion + 1> made;
+    static std::array<std::vector<SchemaObject>, kVersion + 1> schemas;
+    const auto at = static_cast<std::size_t>(version);
+    std::call_once(made.at(at), [&] {
+        SqliteDatabase db(":memory:", SqliteDatabase::Access::ReadWrite, {});
+        RunSteps(db, 0, version);
+        schemas[at] = ReadMarks(db).schema;
+    });
+    return schemas[at];
 }
 
 // The header of a file, as far as the file holds one.
@@ -476,7 +477,7 @@ void CheckMarks(const FileMarks& marks, const std::string& path) {
         throw LedgerError(LedgerErrorKind::NotALedger, path + " is not a Coffer ledger (it " + verb + " " +
                                                            shown(object.type) + " " + shown(object.name) + ").");
     };
-    const std::vector<SchemaObject>& allowed = SchemaOfEachVersion()[static_cast<std::size_t>(marks.version)];
+    const std::vector<SchemaObject>& allowed = SchemaOfVersion(marks.version);
     for (const SchemaObject& object : marks.schema)
         if (std::ranges::find(allowed, object) == allowed.end())
             refuse("holds", object);
