@@ -106,7 +106,7 @@ void ReportFromLog(const fs::path& file, const fs::path& folder) {
 // The steps of an add as the ledger tells them, and the two the process adds around them.
 constexpr const char* kPhaseNames[] = {"open the ledger",
                                        "read and scan the paste",
-                                       "held entries out; keys, list columns",
+                                       "held entries out; list columns",
                                        "entries handed over, ledger locked",
                                        "compared with the stored entries",
                                        "names of members and items",

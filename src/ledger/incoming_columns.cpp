@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ledger/incoming_columns.h"
 
-#include <atomic>
-#include <exception>
-#include <thread>
+#include "analysis/tables/open_addressing.h"
+
+#include <bit>
+#include <limits>
 #include <unordered_map>
 
 namespace coffer {
@@ -25,24 +26,18 @@ class NamePlaces {
     std::vector<std::string> names_;
 };
 
-// The columns of a part of the entries, with places of names of its own.
+// The fields of a part of the entries, with places of names of its own.
 struct Part {
-    EntryKeys keys;
     std::vector<IncomingFields::Row> rows;
     NamePlaces names, tabs;
 };
 
-// Makes the part's columns, asking `goOn` with how many are made every kEntriesPerLook entries.
-void MakePart(std::span<const PasteEntry> entries, EntryKeyFunction entryKey, Part& part,
-              const std::function<bool(std::size_t made)>& goOn) {
+// Makes the part's fields, asking `goOn` with how many are made every kEntriesPerLook entries.
+void MakePart(std::span<const PasteEntry> entries, Part& part, const std::function<bool(std::size_t made)>& goOn) {
     part.rows.reserve(entries.size());
     for (const PasteEntry& entry : entries) {
         if (const std::size_t made = part.rows.size(); made > 0 && made % kEntriesPerLook == 0 && !goOn(made))
             return;
-        const std::string key = entryKey(EntryIdentity(entry.text), entry.ts);
-        if (part.keys.size() == 0)
-            part.keys.reserve(entries.size(), key.size());
-        part.keys.push_back(key);
         EntryFields fields = ReadEntryFields(entry.text);
         part.rows.push_back({.type = fields.type,
                              .money = fields.money,
@@ -62,10 +57,27 @@ std::vector<std::uint32_t> Moved(NamePlaces& from, NamePlaces& into) {
     return places;
 }
 
+// Whether two of the keys are the same: each looked for among those before it by its hash, in one array of
+// places at most half full.
+bool AnyKeyTwice(const EntryKeys& keys) {
+    constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
+    const auto isFree = [](std::uint32_t place) { return place == kFree; };
+    std::vector<std::uint32_t> slots(std::bit_ceil(2 * keys.size() + 1), kFree);
+    for (std::uint32_t place = 0; place < keys.size(); ++place) {
+        const std::string_view key = keys[place];
+        const std::size_t slot = ProbeSlot(slots, std::hash<std::string_view>{}(key), isFree,
+                                           [&](std::uint32_t other) { return keys[other] == key; });
+        if (!isFree(slots[slot]))
+            return true;
+        slots[slot] = place;
+    }
+    return false;
+}
+
 } // namespace
 
-IncomingColumns MakeIncomingColumns(std::span<const PasteEntry> entries, EntryKeyFunction entryKey,
-                                    const std::function<void(std::size_t made)>& look) {
+IncomingFields MakeIncomingFields(std::span<const PasteEntry> entries,
+                                  const std::function<void(std::size_t made)>& look) {
     const std::size_t half = entries.size() / 2;
     Part first, second;
     std::atomic<std::size_t> secondMade = 0;
@@ -74,7 +86,7 @@ IncomingColumns MakeIncomingColumns(std::span<const PasteEntry> entries, EntryKe
         // Asked to stop and joined as the look's exception leaves.
         std::jthread other([&](std::stop_token stop) {
             try {
-                MakePart(entries.subspan(half), entryKey, second, [&](std::size_t made) {
+                MakePart(entries.subspan(half), second, [&](std::size_t made) {
                     secondMade = made;
                     return !stop.stop_requested();
                 });
@@ -82,7 +94,7 @@ IncomingColumns MakeIncomingColumns(std::span<const PasteEntry> entries, EntryKe
                 secondFailed = std::current_exception();
             }
         });
-        MakePart(entries.first(half), entryKey, first, [&](std::size_t made) {
+        MakePart(entries.first(half), first, [&](std::size_t made) {
             look(made + secondMade);
             return true;
         });
@@ -90,11 +102,9 @@ IncomingColumns MakeIncomingColumns(std::span<const PasteEntry> entries, EntryKe
     }
     if (secondFailed)
         std::rethrow_exception(secondFailed);
-    IncomingColumns columns{.keys = std::move(first.keys), .fields = {}};
-    for (std::size_t place = 0; place < second.keys.size(); ++place)
-        columns.keys.push_back(second.keys[place]);
+    IncomingFields fields;
     const std::vector<std::uint32_t> names = Moved(second.names, first.names), tabs = Moved(second.tabs, first.tabs);
-    std::vector<IncomingFields::Row>& rows = columns.fields.rows;
+    std::vector<IncomingFields::Row>& rows = fields.rows;
     rows = std::move(first.rows);
     rows.reserve(entries.size());
     for (IncomingFields::Row row : second.rows) {
@@ -103,9 +113,47 @@ IncomingColumns MakeIncomingColumns(std::span<const PasteEntry> entries, EntryKe
         row.tab = tabs[row.tab];
         rows.push_back(row);
     }
-    columns.fields.names = std::move(first.names.names());
-    columns.fields.tabs = std::move(first.tabs.names());
-    return columns;
+    fields.names = std::move(first.names.names());
+    fields.tabs = std::move(first.tabs.names());
+    return fields;
+}
+
+KeysMaker::KeysMaker(std::span<const PasteEntry> entries, EntryKeyFunction entryKey)
+    : keys_(entries.size()), thread_([this, entries, entryKey](std::stop_token stop) {
+          try {
+              for (const PasteEntry& entry : entries) {
+                  keys_.push_back(entryKey(EntryIdentity(entry.text), entry.ts));
+                  // Told a part at a time: a statement waits for its part only. The last part is told
+                  // with the answer of anyTwice().
+                  if (const std::size_t made = keys_.size();
+                      made % EntryKeys::kKeysPerPart == 0 && made < entries.size()) {
+                      if (stop.stop_requested())
+                          return;
+                      made_.store(made, std::memory_order_release);
+                      made_.notify_all();
+                  }
+              }
+              twice_ = AnyKeyTwice(keys_);
+              made_.store(kChecked, std::memory_order_release);
+          } catch (...) {
+              failure_ = std::current_exception();
+              made_.store(kFailed, std::memory_order_release);
+          }
+          made_.notify_all();
+      }) {}
+
+const EntryKeys& KeysMaker::upTo(std::size_t count) {
+    std::size_t made = made_.load(std::memory_order_acquire);
+    for (; made < count; made = made_.load(std::memory_order_acquire))
+        made_.wait(made, std::memory_order_acquire);
+    if (made == kFailed)
+        std::rethrow_exception(failure_);
+    return keys_;
+}
+
+bool KeysMaker::anyTwice() {
+    upTo(kChecked);
+    return twice_;
 }
 
 } // namespace coffer

@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "analysis/tables/open_addressing.h"
 #include "analysis/text/shown_address.h"
 #include "analysis/text/text_util.h"
 #include "ledger/alert_sql.h"
@@ -10,8 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <limits>
 #include <map>
 #include <unordered_map>
 
@@ -213,23 +210,6 @@ std::vector<bool> HeldAsTheyAre(LedgerSql& sql, std::span<const PasteEntry> entr
     return held;
 }
 
-// Whether two of the keys are the same: each looked for among those before it by its hash, in one array of
-// places at most half full.
-bool AnyKeyTwice(const EntryKeys& keys) {
-    constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
-    const auto isFree = [](std::uint32_t place) { return place == kFree; };
-    std::vector<std::uint32_t> slots(std::bit_ceil(2 * keys.size() + 1), kFree);
-    for (std::uint32_t place = 0; place < keys.size(); ++place) {
-        const std::string_view key = keys[place];
-        const std::size_t slot = ProbeSlot(slots, std::hash<std::string_view>{}(key), isFree,
-                                           [&](std::uint32_t other) { return keys[other] == key; });
-        if (!isFree(slots[slot]))
-            return true;
-        slots[slot] = place;
-    }
-    return false;
-}
-
 [[noreturn]] void RefuseCollision(const LedgerSql& sql) {
     throw LedgerError(LedgerErrorKind::Other,
                       sql.name() + ": two different entries have the same key; nothing was added.");
@@ -336,22 +316,29 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                 changing.push_back(entries[place]);
         entries = changing;
     }
-    // Runs the statement on every incoming entry, a part at a time (see kEntriesPerStatement).
+    const IncomingFields fields = MakeIncomingFields(entries, [&](std::size_t made) { advance(made, entries.size()); });
+    KeysMaker keys(entries, addition.entryKey);
+    // An addition holds each identity once: one key twice is two identities. Refused before what two entries
+    // of one key would make fail: a store's copy of the keys, the index of keys made again after an insert.
+    const auto refuseKeyTwice = [&] {
+        if (keys.anyTwice())
+            RefuseCollision(sql);
+    };
+    // Runs the statement on every incoming entry, a part at a time (see kEntriesPerStatement), once their keys
+    // are made.
     const auto throughEntries = [&](const std::string& statement, const std::function<void(const SqlRow&)>& row) {
         for (std::size_t first = 0; first < entries.size(); first += kEntriesPerStatement) {
             const std::size_t end = std::min(first + kEntriesPerStatement, entries.size());
+            keys.upTo(end);
             sql.run(statement, {static_cast<std::int64_t>(first), static_cast<std::int64_t>(end)}, row);
             advance(end, entries.size());
         }
     };
-    const IncomingColumns columns =
-        MakeIncomingColumns(entries, addition.entryKey, [&](std::size_t made) { advance(made, entries.size()); });
-    const EntryKeys& keys = columns.keys;
-    // An addition holds each identity once: one key twice is two identities.
-    if (AnyKeyTwice(keys))
-        RefuseCollision(sql);
     begin(AddStep::Load);
-    sql.loadIncoming(entries, keys, columns.fields, watch.progress);
+    const bool copied = sql.dialect().copiesIncoming;
+    if (copied)
+        refuseKeyTwice();
+    sql.loadIncoming(entries, keys.upTo(copied ? entries.size() : 0), fields, watch.progress);
 
     // From here on no other add changes the ledger until this one ends: what it counts and the gaps it
     // tells of are its own.
@@ -370,7 +357,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     std::map<std::int64_t, CountedTotals> hoursAdded;
     NamesChange namesAdded;
     for (std::vector<CountedTotals>& byName : namesAdded.byPlace)
-        byName.resize(columns.fields.names.size());
+        byName.resize(fields.names.size());
     const auto gain = [&](CountedTotals& change, std::uint64_t copies, const ListTotals& sums) {
         change.copies += copies;
         if (!AddTotals(change.sums, sums))
@@ -397,7 +384,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     };
     // The names of the entry at `place` gain `copies` copies and `sums`.
     const auto countNames = [&](std::size_t place, std::uint64_t copies, const ListTotals& sums) {
-        const IncomingFields::Row& names = columns.fields.rows[place];
+        const IncomingFields::Row& names = fields.rows[place];
         gain(namesAdded.byPlace[0][names.member], copies, sums);
         gain(namesAdded.byPlace[1][names.item], copies, sums);
     };
@@ -405,7 +392,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     std::vector<NameIds> nameIds;
     const auto addNew = [&](std::size_t place) {
         const std::uint64_t copies = entries[place].copies;
-        countNames(place, copies, count(place, copies, columns.fields.rows[place], copies, {}, 0));
+        countNames(place, copies, count(place, copies, fields.rows[place], copies, {}, 0));
         changes = true;
     };
     bool holdsEntries = false;
@@ -433,16 +420,16 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
             };
             const IncomingFields::Row before{.type = integer(5), .money = integer(6), .itemCount = integer(7)};
             const bool replaced = entry.text < text;
-            const IncomingFields::Row& after = replaced ? columns.fields.rows[place] : before;
+            const IncomingFields::Row& after = replaced ? fields.rows[place] : before;
             const ListTotals sums = count(place, added, after, stored + added, before, stored);
             changes = changes || added > 0 || replaced || entry.order > EntryOrder{row.integer(3), row.integer(4)};
             // The names of an entry's identity are its own, but for an item's name, which a game update may
             // change: the stored entry's names lose what it held, and those of the entry it now is gain it.
             const std::array<std::optional<std::string_view>, 2> storedNames = {row.optionalBytes(8),
                                                                                 row.optionalBytes(9)};
-            const IncomingFields::Row& incoming = columns.fields.rows[place];
+            const IncomingFields::Row& incoming = fields.rows[place];
             const std::array<std::uint32_t, 2> places = {incoming.member, incoming.item};
-            if (storedNames[0] == columns.fields.names[places[0]] && storedNames[1] == columns.fields.names[places[1]])
+            if (storedNames[0] == fields.names[places[0]] && storedNames[1] == fields.names[places[1]])
                 return countNames(place, added, sums);
             ListTotals out, in;
             if (!AddToTotals(out, before.type, before.money, before.itemCount, -static_cast<std::int64_t>(stored)) ||
@@ -460,14 +447,18 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
     }
     if (changes) {
         begin(AddStep::Names);
-        nameIds = AddNewNames(sql, columns.fields, namesAdded, stopIfAsked);
+        nameIds = AddNewNames(sql, fields, namesAdded, stopIfAsked);
         sql.useNameIds(nameIds);
         begin(AddStep::Entries);
         if (holdsEntries)
             throughEntries(Upsert(sql.dialect()), {});
         else
-            sql.withIndexesAfter([&] { throughEntries(Insert(sql.dialect()), {}); });
+            sql.withIndexesAfter([&] {
+                throughEntries(Insert(sql.dialect()), {});
+                refuseKeyTwice();
+            });
     }
+    refuseKeyTwice();
     begin(AddStep::Hours);
     std::vector<SqlValue> totals = {static_cast<std::int64_t>(outcome.copiesAdded),
                                     static_cast<std::int64_t>(untimedAdded.copies)};
@@ -495,7 +486,7 @@ AddOutcome AddSteps(LedgerSql& sql, const LedgerAddition& addition) {
                 outcome.openedGaps.push_back(gap);
     // The rules, on the members, days and gaps the add touched: their alerts go in with it.
     if (!gained.empty() || !outcome.openedGaps.empty())
-        outcome.alerts = FireRules(sql, {entries, keys, columns.fields, std::move(gained), !holdsEntries},
+        outcome.alerts = FireRules(sql, {entries, keys.upTo(entries.size()), fields, std::move(gained), !holdsEntries},
                                    outcome.openedGaps, began);
     // The last look at the stop: the commit follows, which nothing stops.
     stopIfAsked();

@@ -44,27 +44,38 @@ constexpr std::int64_t kHourSumsVersion = 8;
 // member of and of those it is the item of, and the index of members the entries' items, in both stores.
 constexpr std::int64_t kNameSumsVersion = 9;
 
-// The keys of an add's entries, by the entries' places, one after another in one block of memory rather
-// than each in its own.
+// The keys of an add's entries, by the entries' places, in parts of kKeysPerPart keys, each part's keys one
+// after another in one block of memory rather than each in its own. The parts are laid out for every key
+// at the start and a part never moves: the parts made so far may be read while the next are made (see
+// KeysMaker), as long as nothing reads size() meanwhile.
 class EntryKeys {
   public:
-    void reserve(std::size_t count, std::size_t keySize) {
-        ends_.reserve(count);
-        bytes_.reserve(count * keySize);
-    }
+    static constexpr std::size_t kKeysPerPart = 4'096;
+    explicit EntryKeys(std::size_t count) : parts_((count + kKeysPerPart - 1) / kKeysPerPart) {}
     void push_back(std::string_view key) {
-        bytes_.append(key);
-        ends_.push_back(bytes_.size());
+        Part& part = parts_[size_ / kKeysPerPart];
+        if (part.ends.empty()) {
+            part.bytes.reserve(kKeysPerPart * key.size());
+            part.ends.reserve(kKeysPerPart);
+        }
+        part.bytes.append(key);
+        part.ends.push_back(part.bytes.size());
+        ++size_;
     }
-    std::size_t size() const { return ends_.size(); }
+    std::size_t size() const { return size_; }
     std::string_view operator[](std::size_t place) const {
-        const std::size_t begin = place == 0 ? 0 : ends_[place - 1];
-        return std::string_view(bytes_).substr(begin, ends_[place] - begin);
+        const Part& part = parts_[place / kKeysPerPart];
+        const std::size_t at = place % kKeysPerPart, begin = at == 0 ? 0 : part.ends[at - 1];
+        return std::string_view(part.bytes).substr(begin, part.ends[at] - begin);
     }
 
   private:
-    std::string bytes_;
-    std::vector<std::size_t> ends_;
+    struct Part {
+        std::string bytes;
+        std::vector<std::size_t> ends;
+    };
+    std::vector<Part> parts_;
+    std::size_t size_ = 0;
 };
 
 // The list's fields of an add's entries (see EntryFields), each name held once: an entry holds the places
@@ -138,6 +149,9 @@ struct SqlDialect {
     // An aggregate of (type, money, item_count, copies) that gives the list's five sums in one pass, in
     // the order of kListSums, as 8-byte little-endian numbers; none: a sum of each with its filter.
     const char* listSums;
+    // Whether loadIncoming copies the entries with their keys at once, or the table incoming reads them where
+    // they are as each statement runs.
+    bool copiesIncoming;
 };
 
 class LedgerSql {
@@ -158,7 +172,9 @@ class LedgerSql {
     // Makes the entries with their keys and list fields the table incoming (seq, key, text, copies, ts,
     // order_time, order_rank, type, member, item, member_fold, item_fold, money, item_count, tab) of this
     // transaction, in their order (a paste's is newest first, so a period's entries go in side by side), seq
-    // being an entry's place. Tells `progress` on the way; throws AddCancelled when it says stop.
+    // being an entry's place. Tells `progress` on the way; throws AddCancelled when it says stop. Where the
+    // table reads the entries where they are (SqlDialect::copiesIncoming), keys may still be in the making:
+    // a statement on a part of the entries runs once theirs are made.
     virtual void loadIncoming(std::span<const PasteEntry> entries, const EntryKeys& keys, const IncomingFields& fields,
                               const AddProgress& progress) = 0;
     // Makes the names the table incoming_name (seq, name, fold, then the sums' columns of NameSumColumns of

@@ -49,8 +49,8 @@ using AddProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>
 // The steps of an add in the ledger, in their order; an add passes over those it has nothing to do in.
 enum class AddStep {
     Scan,    // the paste's text is read into its entries (an add of a paste's text only)
-    Read,    // each entry's key, and the fields the entries list reads, are made from its text (but for the
-             // entries the ledger holds as they are, found first and left out of the add)
+    Read,    // the fields the entries list reads are made from each entry's text, and its key begins to be (but
+             // for the entries the ledger holds as they are, found first and left out of the add)
     Load,    // the entries go to the ledger, which is locked for the add, and the guild rule is applied
     Compare, // which entries are new or changed, in a ledger that holds entries already
     Names,   // the names of members and items the ledger does not know yet

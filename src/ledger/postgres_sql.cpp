@@ -126,9 +126,10 @@ const SqlDialect& PgSql::dialect() const {
                                               return "substr(" + std::string(map) + ", CAST(" + std::string(column) +
                                                      " + 1 AS integer), 1) = " + "'\\x01'::bytea";
                                           },
-                                          false,    // incomingNameIds
-                                          false,    // numberIds
-                                          nullptr}; // the server sums with filters in one pass
+                                          false,   // incomingNameIds
+                                          false,   // numberIds
+                                          nullptr, // the server sums with filters in one pass
+                                          true};   // copiesIncoming
     return kPostgres;
 }
 

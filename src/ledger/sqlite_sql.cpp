@@ -57,7 +57,8 @@ const SqlDialect& SqliteSql::dialect() const {
                                         },
                                         true, // incomingNameIds
                                         true, // numberIds
-                                        "coffer_list_sums(type, money, item_count, copies)"};
+                                        "coffer_list_sums(type, money, item_count, copies)",
+                                        false}; // copiesIncoming
     return kSqlite;
 }
 
