@@ -63,12 +63,11 @@ std::string SumColumns(const std::function<std::string(const char* column)>& the
     return columns;
 }
 
-// The copies and sums of a change as numbers of a statement's text. A name's copies may go down: the
-// numbers wrap as the ledger's do.
+// The copies and sums of a change (CountedValues) as numbers of a statement's text.
 std::string SumsValues(const CountedTotals& change) {
-    std::string values = std::to_string(static_cast<std::int64_t>(change.copies));
-    for (const ListSum& summed : kListSums)
-        values += ", " + std::to_string(change.sums.*summed.sum);
+    std::string values;
+    for (const std::int64_t value : CountedValues(change))
+        values += (values.empty() ? "" : ", ") + std::to_string(value);
     return values;
 }
 

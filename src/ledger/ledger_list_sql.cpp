@@ -394,7 +394,7 @@ std::optional<CountedTotals> SumOfSearch(LedgerSql& sql, ListNames& known, const
     for (const char* role : kNameRoles)
         for (const std::string& column : NameSumColumns(role))
             columns += ", " + column;
-    const int perRole = 1 + static_cast<int>(std::size(kListSums));
+    const int perRole = static_cast<int>(kCountedValues);
     sql.run("SELECT id" + columns + " FROM entry_name", {}, [&](const SqlRow& row) {
         const auto sumsOf = [&](int first) {
             CountedTotals sums;

@@ -33,6 +33,13 @@ std::vector<std::string> NameSumColumns(std::string_view role) {
     return columns;
 }
 
+std::array<std::int64_t, kCountedValues> CountedValues(const CountedTotals& counted) {
+    std::array<std::int64_t, kCountedValues> values{static_cast<std::int64_t>(counted.copies)};
+    for (std::size_t at = 0; at < std::size(kListSums); ++at)
+        values[1 + at] = counted.sums.*kListSums[at].sum;
+    return values;
+}
+
 bool AddTotals(ListTotals& totals, const ListTotals& more) {
     bool fits = true;
     for (const ListSum& summed : kListSums)

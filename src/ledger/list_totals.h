@@ -3,6 +3,7 @@
 // What the rows of the entries list add up to: the sums the ledger reads with the list's own filter, and
 // the line that shows them under the list and after `coffer-cli --entries`.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,6 +43,10 @@ struct CountedTotals {
 inline constexpr const char* kNameRoles[] = {"member", "item"};
 // The columns of entry_name that keep a name's sums in `role`: its copies, then the sums of kListSums.
 std::vector<std::string> NameSumColumns(std::string_view role);
+// The copies and sums as numbers in the order of those columns (and of entry_hours'): the copies, then the
+// sums of kListSums. A change may take copies away: the copies wrap as the ledger's do.
+inline constexpr std::size_t kCountedValues = 1 + std::size(kListSums);
+std::array<std::int64_t, kCountedValues> CountedValues(const CountedTotals& counted);
 // Adds to `totals` what an entry of this type and these amounts adds to each sum, `copies` times (fewer
 // than none takes them out); false, the totals left in part, where a sum would leave 64 bits.
 [[nodiscard]] bool AddToTotals(ListTotals& totals, const std::optional<std::int64_t>& type,

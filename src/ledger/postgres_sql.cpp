@@ -177,16 +177,14 @@ void PgSql::loadIncomingNames(std::span<const IncomingName> names) {
         std::string data = CopyStart();
         for (std::size_t seq = first; seq < std::min(first + kRowsPerBatch, names.size()); ++seq) {
             const IncomingName& name = names[seq];
-            static_assert(3 + std::size(kNameRoles) * (1 + std::size(kListSums)) == 15);
+            static_assert(3 + std::size(kNameRoles) * kCountedValues == 15);
             data.append("\0\17", 2); // fifteen columns
             PutBigint(data, static_cast<std::int64_t>(seq));
             PutBytes(data, name.name);
             PutBytes(data, name.fold);
-            for (const CountedTotals& gain : name.gains) {
-                PutBigint(data, static_cast<std::int64_t>(gain.copies)); // a name's copies may go down
-                for (const ListSum& summed : kListSums)
-                    PutBigint(data, gain.sums.*summed.sum);
-            }
+            for (const CountedTotals& gain : name.gains)
+                for (const std::int64_t value : CountedValues(gain))
+                    PutBigint(data, value);
         }
         data.append(kCopyEnd);
         db_.copyIn("COPY incoming_name FROM STDIN (FORMAT binary)", data);

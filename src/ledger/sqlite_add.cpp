@@ -162,12 +162,8 @@ struct NameRows {
             const std::string_view bytes = column == 1 ? name.name : std::string_view(name.fold);
             return sqlite3_result_blob64(context, bytes.empty() ? "" : bytes.data(), bytes.size(), SQLITE_STATIC);
         }
-        constexpr int kSumsPerRole = 1 + std::size(kListSums);
-        const CountedTotals& gain = name.gains[(column - 3) / kSumsPerRole];
-        const int sum = (column - 3) % kSumsPerRole;
-        // A name's copies may go down: the numbers wrap as the ledger's do.
-        sqlite3_result_int64(context,
-                             sum == 0 ? static_cast<sqlite3_int64>(gain.copies) : gain.sums.*kListSums[sum - 1].sum);
+        const auto at = static_cast<std::size_t>(column - 3);
+        sqlite3_result_int64(context, CountedValues(name.gains[at / kCountedValues])[at % kCountedValues]);
     }
 };
 
